@@ -1,0 +1,115 @@
+#pragma once
+// 3x3 and 4x4 float matrices, stored row by row, acting on column vectors:
+// M p with element (r, c) at index 3r + c (mat3) or 4r + c (mat4). The
+// translation of a mat4 sits in elements 3, 7 and 11. A product A B applies B
+// first. Factories widen to double for lengths, products, sines and cosines
+// and round to float once.
+
+#include "core/vec.h"
+
+namespace qel {
+
+struct mat4;
+
+struct mat3 {
+    float m[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+    constexpr mat3() = default;
+    constexpr mat3(float a0, float a1, float a2, float a3, float a4, float a5, float a6, float a7, float a8)
+        : m{a0, a1, a2, a3, a4, a5, a6, a7, a8} {}
+
+    float& operator[](int i) { return m[i]; }
+    float operator[](int i) const { return m[i]; }
+    float& at(int r, int c) { return m[3 * r + c]; }
+    float at(int r, int c) const { return m[3 * r + c]; }
+    vec3 row(int r) const { return {m[3 * r], m[3 * r + 1], m[3 * r + 2]}; }
+    vec3 column(int c) const { return {m[c], m[3 + c], m[6 + c]}; }
+    void setColumn(int c, const vec3& v) { m[c] = v.x; m[3 + c] = v.y; m[6 + c] = v.z; }
+    void setRow(int r, const vec3& v) { m[3 * r] = v.x; m[3 * r + 1] = v.y; m[3 * r + 2] = v.z; }
+
+    static constexpr mat3 Identity() { return mat3(); }
+    mat3 transposed() const;
+    double determinant() const;
+    // General inverse by cofactors; the identity when the determinant is 0.
+    mat3 inverse() const;
+    // In-place product: *this = *this * b.
+    mat3& operator*=(const mat3& b);
+
+    static mat3 Scale(float sx, float sy, float sz);
+    static mat3 Scale(vec3 n, float s);
+    static mat3 Mirror(vec3 n);
+    static mat3 Rotation(float a, float b, float c);
+    static mat3 Rotation(const vec3& a, const vec3& b);
+    static mat3 RotationScale(const vec3& a, const vec3& b);
+    static mat3 RotationAroundAxis(vec3 axis, float angle);
+    static mat3 Frame(vec3 d);
+    static mat3 FrameXZ(vec3 x, vec3 z);
+    static mat3 FrameYZ(vec3 y, vec3 z);
+    static double ConstrainedAngle(mat3 M, vec3 axis);
+    static mat3 ConstrainedRotation(mat3 M, vec3 axis);
+};
+
+mat3 operator*(const mat3& a, const mat3& b);
+vec3 operator*(const mat3& a, const vec3& v);
+mat3 operator*(const mat3& a, float s);
+mat3 operator+(const mat3& a, const mat3& b);
+bool operator==(const mat3& a, const mat3& b);
+inline bool operator!=(const mat3& a, const mat3& b) { return !(a == b); }
+// (A, B): the mat3 equal to (upper-left 3x3 block of B) * A.
+mat3 operator*(const mat3& a, const mat4& b);
+
+struct mat4 {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+    constexpr mat4() = default;
+    constexpr mat4(float a0, float a1, float a2, float a3, float a4, float a5, float a6, float a7, float a8,
+                   float a9, float a10, float a11, float a12, float a13, float a14, float a15)
+        : m{a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15} {}
+
+    float& operator[](int i) { return m[i]; }
+    float operator[](int i) const { return m[i]; }
+    float& at(int r, int c) { return m[4 * r + c]; }
+    float at(int r, int c) const { return m[4 * r + c]; }
+    vec3 translation() const { return {m[3], m[7], m[11]}; }
+    void setTranslation(const vec3& t) { m[3] = t.x; m[7] = t.y; m[11] = t.z; }
+    // The upper-left 3x3 block.
+    mat3 block() const;
+    void setBlock(const mat3& b);
+
+    static constexpr mat4 Identity() { return mat4(); }
+    mat4 transposed() const;
+    // Affine inverse: the 3x3 block inverted by cross products over its
+    // determinant, translation -R t, last row 0 0 0 1.
+    mat4 inverse() const;
+    // General 4x4 inverse by cofactors; the identity when singular.
+    mat4 inverseFull() const;
+
+    // M p for a point (translation included, no division by w).
+    vec3 transformPoint(const vec3& p) const;
+    // M p with the division by w.
+    vec3 transformProject(const vec3& p) const;
+    // The 3x3 block times a direction (translation ignored).
+    vec3 transformVector(const vec3& v) const;
+
+    static mat4 FromMat3(const mat3& a);
+    static mat4 Scale(float s);
+    static mat4 Scale(float sx, float sy, float sz);
+    static mat4 Rotation(float a, float b, float c);
+    static mat4 Rotation(const vec3& a, const vec3& b);
+    static mat4 RotationScale(const vec3& a, const vec3& b);
+    static mat4 RotationScaleCenter(const vec3& centre, const vec3& a, const vec3& b);
+    static mat4 Translation(const vec3& t);
+    static mat4 Translation(float x, float y, float z);
+    static mat4 Mirror(const vec3& n);
+    static mat4 Mirror(const vec3& n, const vec3& point);
+    static mat4 ConstrainedTranslation(const mat4& M, vec3 axis);
+    static mat4 ConstrainedRotation(const mat4& M, vec3 axis);
+};
+
+// Product formed in double precision and rounded to float once.
+mat4 operator*(const mat4& a, const mat4& b);
+vec4 operator*(const mat4& a, const vec4& v);
+bool operator==(const mat4& a, const mat4& b);
+inline bool operator!=(const mat4& a, const mat4& b) { return !(a == b); }
+
+}  // namespace qel

@@ -1,0 +1,3 @@
+#include "gl/gl.h"
+
+QOpenGLFunctions_4_0_Core* gl = nullptr;
