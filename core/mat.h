@@ -30,7 +30,8 @@ struct mat3 {
     static constexpr mat3 Identity() { return mat3(); }
     mat3 transposed() const;
     double determinant() const;
-    // General inverse by cofactors; the identity when the determinant is 0.
+    // General inverse by cofactors; the identity when the determinant is 0 or
+    // not finite.
     mat3 inverse() const;
     // In-place product: *this = *this * b.
     mat3& operator*=(const mat3& b);
@@ -45,15 +46,53 @@ struct mat3 {
     static mat3 Frame(vec3 d);
     static mat3 FrameXZ(vec3 x, vec3 z);
     static mat3 FrameYZ(vec3 y, vec3 z);
+    // The uniform scale is the real cube root of the determinant (a mirrored
+    // matrix gives a negative scale); when the determinant is 0 or not finite
+    // ConstrainedAngle returns 0 and ConstrainedRotation returns M unchanged.
     static double ConstrainedAngle(mat3 M, vec3 axis);
+    // s F Rotation(0, 0, theta) F^T, theta = ConstrainedAngle(M, axis).
     static mat3 ConstrainedRotation(mat3 M, vec3 axis);
 };
 
-mat3 operator*(const mat3& a, const mat3& b);
-vec3 operator*(const mat3& a, const vec3& v);
-mat3 operator*(const mat3& a, float s);
-mat3 operator+(const mat3& a, const mat3& b);
-bool operator==(const mat3& a, const mat3& b);
+// Inline arithmetic. Products accumulate in double and round to float once.
+inline mat3 operator*(const mat3& a, const mat3& b) {
+    mat3 r;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            r.m[3 * i + j] = float(double(a.m[3 * i]) * b.m[j] + double(a.m[3 * i + 1]) * b.m[3 + j] +
+                                   double(a.m[3 * i + 2]) * b.m[6 + j]);
+    return r;
+}
+inline mat3& mat3::operator*=(const mat3& b) { return *this = *this * b; }
+inline vec3 operator*(const mat3& a, const vec3& v) {
+    return {float(double(a.m[0]) * v.x + double(a.m[1]) * v.y + double(a.m[2]) * v.z),
+            float(double(a.m[3]) * v.x + double(a.m[4]) * v.y + double(a.m[5]) * v.z),
+            float(double(a.m[6]) * v.x + double(a.m[7]) * v.y + double(a.m[8]) * v.z)};
+}
+inline mat3 operator*(const mat3& a, float s) {
+    mat3 r;
+    for (int i = 0; i < 9; ++i) r.m[i] = a.m[i] * s;
+    return r;
+}
+inline mat3 operator*(float s, const mat3& a) { return a * s; }
+inline mat3 operator+(const mat3& a, const mat3& b) {
+    mat3 r;
+    for (int i = 0; i < 9; ++i) r.m[i] = a.m[i] + b.m[i];
+    return r;
+}
+inline mat3 operator-(const mat3& a, const mat3& b) {
+    mat3 r;
+    for (int i = 0; i < 9; ++i) r.m[i] = a.m[i] - b.m[i];
+    return r;
+}
+inline mat3& operator+=(mat3& a, const mat3& b) { return a = a + b; }
+inline mat3& operator-=(mat3& a, const mat3& b) { return a = a - b; }
+inline mat3& operator*=(mat3& a, float s) { return a = a * s; }
+inline bool operator==(const mat3& a, const mat3& b) {
+    for (int i = 0; i < 9; ++i)
+        if (a.m[i] != b.m[i]) return false;
+    return true;
+}
 inline bool operator!=(const mat3& a, const mat3& b) { return !(a == b); }
 // (A, B): the mat3 equal to (upper-left 3x3 block of B) * A.
 mat3 operator*(const mat3& a, const mat4& b);
@@ -81,7 +120,10 @@ struct mat4 {
     // Affine inverse: the 3x3 block inverted by cross products over its
     // determinant, translation -R t, last row 0 0 0 1.
     mat4 inverse() const;
-    // General 4x4 inverse by cofactors; the identity when singular.
+    // The same affine inverse as a static function: inverse(M) == M.inverse().
+    static mat4 inverse(const mat4& M);
+    // General 4x4 inverse by cofactors (double steps); the identity when the
+    // determinant is 0 or not finite.
     mat4 inverseFull() const;
 
     // M p for a point (translation included, no division by w).
@@ -107,9 +149,67 @@ struct mat4 {
 };
 
 // Product formed in double precision and rounded to float once.
-mat4 operator*(const mat4& a, const mat4& b);
-vec4 operator*(const mat4& a, const vec4& v);
-bool operator==(const mat4& a, const mat4& b);
+inline mat4 operator*(const mat4& a, const mat4& b) {
+    mat4 r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            r.m[4 * i + j] = float(double(a.m[4 * i]) * b.m[j] + double(a.m[4 * i + 1]) * b.m[4 + j] +
+                                   double(a.m[4 * i + 2]) * b.m[8 + j] + double(a.m[4 * i + 3]) * b.m[12 + j]);
+    return r;
+}
+inline mat4& operator*=(mat4& a, const mat4& b) { return a = a * b; }
+inline vec4 operator*(const mat4& a, const vec4& v) {
+    vec4 r;
+    for (int i = 0; i < 4; ++i)
+        r[i] = float(double(a.m[4 * i]) * v.x + double(a.m[4 * i + 1]) * v.y + double(a.m[4 * i + 2]) * v.z +
+                     double(a.m[4 * i + 3]) * v.w);
+    return r;
+}
+inline mat4 operator*(const mat4& a, float s) {
+    mat4 r;
+    for (int i = 0; i < 16; ++i) r.m[i] = a.m[i] * s;
+    return r;
+}
+inline mat4 operator*(float s, const mat4& a) { return a * s; }
+inline mat4 operator+(const mat4& a, const mat4& b) {
+    mat4 r;
+    for (int i = 0; i < 16; ++i) r.m[i] = a.m[i] + b.m[i];
+    return r;
+}
+inline mat4 operator-(const mat4& a, const mat4& b) {
+    mat4 r;
+    for (int i = 0; i < 16; ++i) r.m[i] = a.m[i] - b.m[i];
+    return r;
+}
+inline bool operator==(const mat4& a, const mat4& b) {
+    for (int i = 0; i < 16; ++i)
+        if (a.m[i] != b.m[i]) return false;
+    return true;
+}
 inline bool operator!=(const mat4& a, const mat4& b) { return !(a == b); }
+
+inline vec3 mat4::transformPoint(const vec3& p) const {
+    return {float(double(m[0]) * p.x + double(m[1]) * p.y + double(m[2]) * p.z + m[3]),
+            float(double(m[4]) * p.x + double(m[5]) * p.y + double(m[6]) * p.z + m[7]),
+            float(double(m[8]) * p.x + double(m[9]) * p.y + double(m[10]) * p.z + m[11])};
+}
+inline vec3 mat4::transformVector(const vec3& v) const {
+    return {float(double(m[0]) * v.x + double(m[1]) * v.y + double(m[2]) * v.z),
+            float(double(m[4]) * v.x + double(m[5]) * v.y + double(m[6]) * v.z),
+            float(double(m[8]) * v.x + double(m[9]) * v.y + double(m[10]) * v.z)};
+}
+inline vec3 mat4::transformProject(const vec3& p) const {
+    const double x = double(m[0]) * p.x + double(m[1]) * p.y + double(m[2]) * p.z + m[3];
+    const double y = double(m[4]) * p.x + double(m[5]) * p.y + double(m[6]) * p.z + m[7];
+    const double z = double(m[8]) * p.x + double(m[9]) * p.y + double(m[10]) * p.z + m[11];
+    const double w = double(m[12]) * p.x + double(m[13]) * p.y + double(m[14]) * p.z + m[15];
+    return {float(x / w), float(y / w), float(z / w)};
+}
+inline mat3 mat4::block() const { return {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]}; }
+inline void mat4::setBlock(const mat3& b) {
+    m[0] = b.m[0]; m[1] = b.m[1]; m[2] = b.m[2];
+    m[4] = b.m[3]; m[5] = b.m[4]; m[6] = b.m[5];
+    m[8] = b.m[6]; m[9] = b.m[7]; m[10] = b.m[8];
+}
 
 }  // namespace qel

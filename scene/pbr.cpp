@@ -1,0 +1,63 @@
+// The material record.
+#include "scene/pbr.h"
+
+#include "scene/buffer.h"
+
+namespace qel {
+
+void pbr::DataWrite(buffer& b) const {
+    for (int i = 0; i < 4; ++i) b.writeU16(colour[i]);
+    for (int i = 0; i < 4; ++i) b.writeU16(light[i]);
+    b.writeI16(roughness);
+    b.writeI16(metalness);
+}
+
+void pbr::read(buffer& b) {
+    // The 20 bytes at the cursor, as stored. A short buffer yields zeros for
+    // the whole record (buffer semantics) and sets the buffer's flag.
+    std::uint8_t raw[RecordSize];
+    b.readBytes(raw, RecordSize);
+    auto u16 = [&raw](int k) { return std::uint16_t(raw[2 * k] | (unsigned(raw[2 * k + 1]) << 8)); };
+    for (int i = 0; i < 4; ++i) colour[i] = u16(i);
+    for (int i = 0; i < 4; ++i) light[i] = u16(4 + i);
+    roughness = std::int16_t(u16(8));
+    metalness = std::int16_t(u16(9));
+}
+
+pbr pbr::Read(buffer& b) {
+    pbr m;
+    m.read(b);
+    return m;
+}
+
+void pbr::assign(const pbr& src, unsigned char mask) {
+    if (mask & MaskColour) {
+        colour.r = src.colour.r;
+        colour.g = src.colour.g;
+        colour.b = src.colour.b;
+    }
+    if (mask & MaskLight) {
+        light.r = src.light.r;
+        light.g = src.light.g;
+        light.b = src.light.b;
+    }
+    if (mask & MaskRoughness) roughness = clampSigned(src.roughness);
+    if (mask & MaskMetalness) metalness = clampSigned(src.metalness);
+    if (mask & MaskOpacity) colour.a = src.colour.a;
+    if (mask & MaskThickness) light.a = src.light.a;
+}
+
+pbr operator*(const pbr& a, const pbr& b) {
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint32_t c = std::uint32_t(a.colour[i]) * std::uint32_t(b.colour[i]) / 65535u;
+        r.colour[i] = std::uint16_t(c > 65535u ? 65535u : c);
+        const std::uint32_t l = std::uint32_t(a.light[i]) + std::uint32_t(b.light[i]);
+        r.light[i] = std::uint16_t(l > 65535u ? 65535u : l);
+    }
+    r.roughness = pbr::clampSigned(long(a.roughness) + long(b.roughness));
+    r.metalness = pbr::clampSigned(long(a.metalness) + long(b.metalness));
+    return r;
+}
+
+}  // namespace qel
