@@ -1,0 +1,606 @@
+// Topology queries and region walks of qel::Mesh.
+//
+// Every walk circles a vertex face by face through the neighbour links. One
+// step: find the corner k of v in the current face, choose the edge (forward
+// (k+1)%3 or backward (k+2)%3), test its sharp bit and its link, move to the
+// linked face. Walks allocate nothing but the caller's output vectors.
+//
+// Robustness (decided): index arguments are validated; a walk never starts
+// from face -1, never reads an inactive face or vertex as if active (a link to
+// an inactive face reads as open), and is bounded by the face count so that a
+// corrupt link cycle that does not pass its start cannot hang it.
+
+#include <algorithm>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
+}  // namespace
+
+int Mesh::startFace(int v) const {
+    if (!activeVertex(v)) return -1;
+    const int f = vertices[v].face;
+    if (!activeFace(f) || faces[f].corner(v) < 0) return -1;
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+// Vertex state
+
+int Mesh::vertexUpdate(int v) {
+    const int start = startFace(v);
+    if (start < 0) return -1;
+    MeshVertex& r = vertices[v];
+    const std::size_t limit = faces.size();
+
+    // Backward circling: the first face whose backward edge is open.
+    int f = start;
+    for (std::size_t step = 0; step <= limit; ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        const int g = link(F, prevK(k));
+        if (g < 0) {
+            r.face = f;
+            r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::BorderBit);
+            return f;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    r.flags = std::uint8_t(r.flags & ~MeshVertex::BorderBit);
+
+    if (r.flags & MeshVertex::SharpBit) {
+        // Second backward circling: the first face whose backward edge is sharp.
+        f = start;
+        for (std::size_t step = 0; step <= limit; ++step) {
+            const MeshFace& F = faces[f];
+            const int k = F.corner(v);
+            if (k < 0) break;
+            const int e = prevK(k);
+            if (F.isSharp(e)) {
+                r.face = f;
+                return f;
+            }
+            const int g = link(F, e);
+            if (g < 0 || g == start) break;
+            f = g;
+        }
+    }
+    r.flags = std::uint8_t(r.flags & ~(MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit));
+    return r.face;
+}
+
+bool Mesh::corner(int v) const {
+    if (!activeVertex(v) || !vertices[v].isSharp()) return false;
+    const int start = startFace(v);
+    if (start < 0) return false;
+    // Count the crossings of findNeighbours(v, ring, faces, crossings).
+    int crossings = 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        if (bounded(F, prevK(k))) ++crossings;
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            ++crossings;
+            break;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return crossings > 2;
+}
+
+// ---------------------------------------------------------------------------
+// Edge lookup and marking
+
+bool Mesh::findEdge(int a, int b, int& fOut, int& kOut) const {
+    const int start = startFace(a);
+    if (start < 0 || !validVertex(b)) return false;
+    // Searches the ring of a in ring order.
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int ka = F.corner(a);
+        if (ka < 0) return false;
+        const int kn = nextK(ka);
+        if (F.v[kn] == b) {
+            fOut = f;
+            kOut = 3 - ka - kn;
+            return true;
+        }
+        const int g = link(F, nextK(ka));
+        if (g < 0) {
+            // The ring's last vertex of an open fan comes from this face.
+            const int kp = prevK(ka);
+            if (F.v[kp] == b) {
+                fOut = f;
+                kOut = 3 - ka - kp;
+                return true;
+            }
+            return false;
+        }
+        if (g == start) return false;
+        f = g;
+    }
+    return false;
+}
+
+void Mesh::edgeSharp(int f, int g, bool sharp) {
+    if (f == g || !activeFace(f) || !activeFace(g)) return;
+    MeshFace& F = faces[f];
+    MeshFace& G = faces[g];
+    const int k = F.edgeTo(g);
+    const int j = G.edgeTo(f);
+    if (k < 0 || j < 0) return;
+    // End vertices: bit 0 set when sharpening; when clearing, a vertex that
+    // is not sharp loses its corner bit.
+    const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};
+    for (const int e : ends) {
+        if (!validVertex(e)) continue;
+        MeshVertex& r = vertices[e];
+        if (sharp)
+            r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+        else if (!(r.flags & MeshVertex::SharpBit))
+            r.flags = std::uint8_t(r.flags & ~MeshVertex::CornerBit);
+    }
+    F.setSharp(k, sharp);
+    G.setSharp(j, sharp);
+}
+
+// ---------------------------------------------------------------------------
+// Neighbour lists
+
+int Mesh::findFNeighbours(int v, std::vector<int>& faceList) const {
+    faceList.clear();
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        faceList.push_back(f);
+        const int g = link(F, nextK(k));
+        if (g < 0 || g == start) break;
+        f = g;
+    }
+    return int(faceList.size());
+}
+
+int Mesh::findFKNeighbours(int v, std::vector<int>& faceList, std::vector<int>& ks) const {
+    faceList.clear();
+    ks.clear();
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        faceList.push_back(f);
+        ks.push_back(k);
+        const int g = link(F, nextK(k));
+        if (g < 0 || g == start) break;
+        f = g;
+    }
+    return int(faceList.size());
+}
+
+int Mesh::findNeighbours(int v, std::vector<int>& ring) const {
+    ring.clear();
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        ring.push_back(F.v[nextK(k)]);
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            ring.push_back(F.v[prevK(k)]);
+            break;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return int(ring.size());
+}
+
+int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceList) const {
+    ring.clear();
+    faceList.clear();
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        ring.push_back(F.v[nextK(k)]);
+        faceList.push_back(f);
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            ring.push_back(F.v[prevK(k)]);
+            faceList.push_back(-1);
+            break;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return int(ring.size());
+}
+
+int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceList,
+                         std::vector<int>& crossings) const {
+    ring.clear();
+    faceList.clear();
+    crossings.clear();
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        // The edge from v to ring[i] = v[(k+1)%3] is the backward edge.
+        if (bounded(F, prevK(k))) crossings.push_back(int(ring.size()));
+        ring.push_back(F.v[nextK(k)]);
+        faceList.push_back(f);
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            crossings.push_back(int(ring.size()));
+            ring.push_back(F.v[prevK(k)]);
+            faceList.push_back(-1);
+            break;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return int(ring.size());
+}
+
+int Mesh::vertexNeighbours(int v) const {
+    const int start = startFace(v);
+    if (start < 0) return 0;
+    int n = 0;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        ++n;
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            ++n;
+            break;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+// Sector walks
+
+int Mesh::findStartRegion(int v, int f) const {
+    if (!activeVertex(v)) return -1;
+    if (!vertices[v].isSharp()) return startFace(v);
+    if (!activeFace(f)) return -1;
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) return -1;
+        const int e = prevK(k);
+        if (F.isSharp(e)) return cur;
+        const int g = link(F, e);
+        if (g < 0) return cur;  // the last face before the open edge
+        if (g == f) return f;   // no sharp edge: the starting face
+        cur = g;
+    }
+    return -1;
+}
+
+int Mesh::findEndRegion(int v, int f) const {
+    if (!activeVertex(v)) return -1;
+    if (!vertices[v].isSharp()) return startFace(v);
+    if (!activeFace(f)) return -1;
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) return -1;
+        const int e = nextK(k);
+        if (F.isSharp(e)) return cur;
+        const int g = link(F, e);
+        if (g < 0) return cur;
+        if (g == f) return f;
+        cur = g;
+    }
+    return -1;
+}
+
+int Mesh::findVStartRegion(int v, int f) const {
+    if (!activeVertex(v) || !vertices[v].isSharp()) return -1;
+    const int s = findStartRegion(v, f);
+    if (s < 0) return -1;
+    const MeshFace& S = faces[s];
+    // The backward edge of the sector's first face joins v and v[(k+1)%3].
+    return S.v[nextK(S.corner(v))];
+}
+
+int Mesh::findVEndRegion(int v, int f) const {
+    if (!activeVertex(v) || !vertices[v].isSharp()) return -1;
+    const int e = findEndRegion(v, f);
+    if (e < 0) return -1;
+    const MeshFace& E = faces[e];
+    // The forward edge of the sector's last face joins v and v[(k+2)%3].
+    return E.v[prevK(E.corner(v))];
+}
+
+int Mesh::findBorder(int v, int f) const {
+    if (!activeVertex(v)) return -1;
+    if (!vertices[v].isBorder()) return startFace(v);
+    if (!activeFace(f)) return -1;
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) return -1;
+        const int g = link(F, prevK(k));
+        if (g < 0) return cur;
+        if (g == f) return f;
+        cur = g;
+    }
+    return -1;
+}
+
+int Mesh::findRegion(int v, int f, std::vector<int>& faceList) const {
+    faceList.clear();
+    if (!activeVertex(v)) return 0;
+    if (!vertices[v].isSharp()) return findFNeighbours(v, faceList);
+    if (!activeFace(f)) return 0;
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        faceList.push_back(cur);
+        const int e = nextK(k);
+        if (F.isSharp(e)) break;
+        const int g = link(F, e);
+        if (g < 0 || g == f) break;
+        cur = g;
+    }
+    return int(faceList.size());
+}
+
+int Mesh::findBorderedRegion(int v, int f, std::vector<int>& faceList) const {
+    faceList.clear();
+    if (!activeVertex(v)) return 0;
+    if (!vertices[v].isBorder()) return findFNeighbours(v, faceList);
+    if (!activeFace(f)) return 0;
+    // Backward from f to the open edge, then listed in forward order.
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        faceList.push_back(cur);
+        const int g = link(F, prevK(k));
+        if (g < 0 || g == f) break;
+        cur = g;
+    }
+    std::reverse(faceList.begin(), faceList.end());
+    return int(faceList.size());
+}
+
+int Mesh::FindBorderedRegion(int v, int f, std::vector<int>& faceList) const {
+    faceList.clear();
+    if (!activeVertex(v) || !activeFace(f) || faces[f].corner(v) < 0) return 0;
+    // Backward, ignoring sharp edges, to the face next to an open edge (or
+    // back to f).
+    int first = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[first];
+        const int k = F.corner(v);
+        if (k < 0) return 0;
+        const int g = link(F, prevK(k));
+        if (g < 0) break;
+        if (g == f) {  // a closed fan: listed from f
+            first = f;
+            break;
+        }
+        first = g;
+    }
+    // Forward from there, every face, until an open edge or the start.
+    int cur = first;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        faceList.push_back(cur);
+        const int g = link(F, nextK(k));
+        if (g < 0 || g == first) break;
+        cur = g;
+    }
+    return int(faceList.size());
+}
+
+void Mesh::materialRegion(int v, int f, const pbr& m, unsigned char mask) {
+    if (!activeVertex(v) || !activeFace(f)) return;
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) return;
+        F.material[k].assign(m, mask);
+        const int e = nextK(k);
+        if (F.isSharp(e)) return;
+        const int g = link(F, e);
+        if (g < 0 || g == f) return;
+        cur = g;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Feature lines and borders
+
+int Mesh::findVNext(int& v, int& f, int& k) const {
+    if (!activeVertex(v) || !activeFace(f) || k < 0 || k > 2) return -1;
+    const int at = v;
+    int cf = f;
+    int ck = k;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cf];
+        const int c = F.corner(at);
+        if (c < 0 || c == ck) return -1;  // ck must be an edge at the vertex
+        const int o = 3 - c - ck;         // the other edge of F at the vertex
+        // Edge o joins corners c and ck: its far end is v[ck].
+        const int far = F.v[ck];
+        const int g = F.isSharp(o) ? -1 : link(F, o);
+        if (g < 0) {
+            v = far;
+            f = cf;
+            k = o;
+            return far;
+        }
+        // Cross edge o; its index in the neighbour is opposite the corner
+        // that is neither the vertex nor the far end.
+        const MeshFace& G = faces[g];
+        const int cg = G.corner(at);
+        const int cw = G.corner(far);
+        if (cg < 0 || cw < 0 || cg == cw) return -1;
+        cf = g;
+        ck = 3 - cg - cw;
+    }
+    return -1;
+}
+
+int Mesh::Feature(int v, std::vector<int>& line, bool stopAtCorner, int f) const {
+    line.clear();
+    if (!activeVertex(v) || !vertices[v].isSharp()) return 0;
+    const int s = f >= 0 ? f : findStartRegion(v, vertices[v].face);
+    if (!activeFace(s)) return 0;
+    const int c = faces[s].corner(v);
+    if (c < 0) return 0;
+
+    // Each step follows one directed feature edge; a walk never needs more.
+    const std::size_t cap = 3 * faces.size() + 2;
+
+    // First walk: arriving by the forward edge of s, findVNext leaves v along
+    // the edge that bounds s's sector backward (the sector start's sharp or
+    // open edge), circling backward at every vertex.
+    line.push_back(v);
+    bool closed = false;
+    {
+        int cv = v, cf = s, ck = nextK(c);
+        while (line.size() <= cap) {
+            const int w = findVNext(cv, cf, ck);
+            if (w < 0) break;
+            if (w == v) {
+                closed = true;
+                break;
+            }
+            line.push_back(w);
+            if (stopAtCorner && vertices[w].isCorner()) break;
+        }
+    }
+    if (!stopAtCorner || closed || vertices[v].isCorner()) return int(line.size());
+
+    // Second walk, in the opposite sense: leave v along the edge that bounds
+    // the sector forward, circling forward at every vertex, to the corner at
+    // the other end. Its vertices go before the first walk's, nearest to v
+    // last.
+    const int e = findEndRegion(v, s);
+    if (e < 0) return int(line.size());
+    const std::size_t firstCount = line.size();
+    {
+        int cv = v, cf = e, ck = prevK(faces[e].corner(v));
+        while (line.size() <= cap) {
+            const int w = findVNext(cv, cf, ck);
+            if (w < 0 || w == v) break;
+            // A line that ends at v (only one feature edge at v) has no
+            // second half: the walk would retrace the first one.
+            if (line.size() == firstCount && firstCount > 1 && w == line[1]) break;
+            line.push_back(w);
+            if (vertices[w].isCorner()) break;
+        }
+    }
+    std::reverse(line.begin() + firstCount, line.end());
+    std::rotate(line.begin(), line.begin() + firstCount, line.end());
+    return int(line.size());
+}
+
+int Mesh::findVBorder(int v) const {
+    if (!activeVertex(v) || !vertices[v].isBorder()) return -1;
+    const int start = startFace(v);
+    if (start < 0) return -1;
+    // The last vertex of the ring.
+    int f = start;
+    int last = -1;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        last = F.v[nextK(k)];
+        const int g = link(F, nextK(k));
+        if (g < 0) return F.v[prevK(k)];
+        if (g == start) break;
+        f = g;
+    }
+    return last;
+}
+
+int Mesh::Border(int v, std::vector<int>& loop) const {
+    loop.clear();
+    if (!activeVertex(v) || !vertices[v].isBorder()) return 0;
+    loop.push_back(v);
+    int w = findVBorder(v);
+    while (w >= 0 && w != v && loop.size() <= vertices.size()) {
+        loop.push_back(w);
+        w = findVBorder(w);
+    }
+    return int(loop.size());
+}
+
+// ---------------------------------------------------------------------------
+// Geometry extraction
+
+void Mesh::segment(int a, int b, std::vector<vec3>& out) const {
+    if (!activeVertex(a) || !activeVertex(b)) {
+        out.clear();
+        return;
+    }
+    out.resize(2);
+    out[0] = vertices[a].position;
+    out[1] = vertices[b].position;
+}
+
+void Mesh::triangle(int f, std::vector<vec3>& out) const {
+    if (!activeFace(f)) {
+        out.clear();
+        return;
+    }
+    const MeshFace& F = faces[f];
+    for (int k = 0; k < 3; ++k) {
+        if (!validVertex(F.v[k])) {
+            out.clear();
+            return;
+        }
+    }
+    out.resize(3);
+    for (int k = 0; k < 3; ++k) out[k] = vertices[F.v[k]].position;
+}
+
+}  // namespace qel
