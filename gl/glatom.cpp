@@ -1,0 +1,7 @@
+#include "gl/glatom.h"
+
+namespace qel {
+
+QOpenGLWidget* GLAtom::screen = nullptr;
+
+}  // namespace qel

@@ -1,0 +1,16 @@
+#include "gl/resources.h"
+
+#include <QtCore/qglobal.h>
+
+// Q_INIT_RESOURCE declares the bundle's initialiser in the enclosing
+// namespace, so it is called from the global namespace.
+static void registerShaderBundle() { Q_INIT_RESOURCE(shaders); }
+
+namespace qel {
+
+void initShaderResources() {
+    static const bool registered = (registerShaderBundle(), true);
+    (void)registered;
+}
+
+}  // namespace qel

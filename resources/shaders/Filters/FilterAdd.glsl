@@ -1,0 +1,21 @@
+##VERTEX
+#version 330 core
+// Full-screen stage: the unit square mapped by the projection; its position
+// is the texture coordinate.
+layout(location = 0) in vec3 Position;
+uniform mat4 ProjectionModelViewMatrix;
+out vec2 xy;
+void main() {
+    xy = Position.xy;
+    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
+}
+##FRAGMENT
+#version 330 core
+// The image plus a constant.
+uniform sampler2D Image;
+uniform vec4 value;
+in vec2 xy;
+out vec4 FragColor;
+void main() {
+    FragColor = texture(Image, xy) + value;
+}

@@ -1,0 +1,26 @@
+##VERTEX
+#version 330 core
+// Full-screen stage: the unit square mapped by the projection; its position
+// is the texture coordinate.
+layout(location = 0) in vec3 Position;
+uniform mat4 ProjectionModelViewMatrix;
+out vec2 xy;
+void main() {
+    xy = Position.xy;
+    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
+}
+##FRAGMENT
+#version 330 core
+// The colour blended towards the fog colour with depth.
+uniform sampler2D Color;
+uniform sampler2D Depth;
+uniform vec4 Fog;
+uniform float near;
+uniform float range;
+in vec2 xy;
+out vec4 FragColor;
+void main() {
+    vec4 c = texture(Color, xy);
+    float t = clamp((texture(Depth, xy).x - near) / range, 0.0, 1.0);
+    FragColor = vec4(mix(c.rgb, Fog.rgb, t * Fog.a), c.a);
+}

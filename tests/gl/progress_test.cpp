@@ -1,0 +1,52 @@
+#include "gl/glatom.h"
+#include "gl/progress.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProgressBar>
+
+namespace {
+
+// Widgets need an application; the offscreen platform needs no display. It
+// lives until the process ends (the offscreen platform does not free its
+// screen on shutdown).
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "progress_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+}  // namespace
+
+TEST(Progress, DoesNothingWithoutABar) {
+    ASSERT_EQ(qel::Progress::bar, nullptr);
+    qel::Progress::start("Building", 10, true);
+    qel::Progress::set(9, true);
+    EXPECT_EQ(qel::Progress::bar, nullptr);
+}
+
+TEST(Progress, RunsFromZeroToTheLastStepAndHidesThere) {
+    application();
+    ASSERT_EQ(qel::GLAtom::screen, nullptr);
+    QProgressBar bar;
+    bar.hide();
+    qel::Progress::bar = &bar;
+    qel::Progress::start("Building environment map", 64, true);
+    EXPECT_EQ(bar.format(), QString("Building environment map"));
+    EXPECT_EQ(bar.minimum(), 0);
+    EXPECT_EQ(bar.maximum(), 63);
+    EXPECT_EQ(bar.value(), 0);
+    EXPECT_FALSE(bar.isHidden());
+    qel::Progress::set(62, false);
+    EXPECT_EQ(bar.value(), 62);
+    EXPECT_FALSE(bar.isHidden());
+    qel::Progress::set(63, true);
+    EXPECT_TRUE(bar.isHidden());
+    qel::Progress::bar = nullptr;
+}
