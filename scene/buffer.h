@@ -6,12 +6,12 @@
 // cursor and advance it. All sizes and offsets are 32-bit signed values; a
 // buffer holds at most 2^31 - 1 bytes.
 //
-// Bounds (decided fault): reads are checked. A read that needs more bytes than
+// Bounds: reads are checked. A read that needs more bytes than
 // remain yields zeros for the whole value, leaves the cursor at the end and
 // sets the failure flag (failed()). Skipping or seeking outside [0, size()]
 // clamps the cursor into that range and sets the flag as well. Record readers
 // test failed() and check counts with canRead() before allocating. The bytes
-// that writers append are exactly those of the text.
+// that writers append are exactly the record layouts.
 
 #include <cstddef>
 #include <cstdint>

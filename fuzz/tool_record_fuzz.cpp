@@ -1,0 +1,107 @@
+// Fuzz target of the tool record reader: qel::Tool(buffer&),
+// DataRead for every layout, and identify on whatever was read.
+//
+// Input: byte 0 chooses the file version (one per layout), byte 1 the number
+// of elements (0..7, some null) handed to identify; the rest is a tools chunk
+// payload read as the container does (tag 0xABCDEF02 constructs a Tool, any
+// other tag is skipped). Checked afterwards: the buffer never read outside
+// its bytes (the sanitizers), every instance ring is a proper ring, every
+// tree is acyclic, every child's parent is the tool holding it, and every
+// tool and element is freed exactly once.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "scene/buffer.h"
+#include "scene/element.h"
+#include "scene/tool.h"
+
+namespace {
+
+class FuzzElement : public qel::Element {
+public:
+    FuzzElement() : qel::Element(TType::Mesh) {}
+};
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+constexpr std::int32_t Versions[] = {0, 20060401, 20060410, 20060411, 20060412, 20161025, 20161026, 20200101};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::int32_t saved = qel::FILE_VERSION;
+    qel::FILE_VERSION = Versions[data[0] % (sizeof(Versions) / sizeof(Versions[0]))];
+    const int elementCount = data[1] % 8;
+
+    qel::buffer b(data + 2, size - 2);
+    std::vector<qel::Tool*> tools;
+    while (!b.atEnd() && tools.size() < 4096) {
+        const std::int32_t start = b.cursor();
+        std::uint32_t tag = 0, length = 0;
+        if (!b.readRecordHeader(tag, length)) break;
+        const std::int64_t end = std::int64_t(start) + 8 + length;
+        if (tag == qel::Tool::RecordTag) {
+            const std::int32_t before = b.cursor();
+            qel::Tool* t = new qel::Tool(b);
+            check(b.cursor() >= before && b.cursor() <= b.size());
+            if (b.failed()) {
+                check(!t->storedIds().pending);
+                delete t;
+                break;
+            }
+            tools.push_back(t);
+        }
+        if (b.cursor() < end) b.seek(std::min<std::int64_t>(end, b.size()));
+    }
+
+    std::vector<qel::Element*> elements;
+    for (int i = 0; i < elementCount; ++i) elements.push_back(i % 3 == 2 ? nullptr : new FuzzElement());
+    for (qel::Tool* t : tools) t->identify(tools, elements);
+
+    for (qel::Tool* t : tools) {
+        // Transient bits never come from a file.
+        check((t->flags & (qel::Tool::FlagSelected | qel::Tool::FlagTemp)) == 0);
+        // Proper ring: the walk comes back within the number of tools.
+        qel::Tool* x = t;
+        std::size_t steps = 0;
+        do {
+            x = x->nextInstance;
+            check(++steps <= tools.size());
+        } while (x != t);
+        check(t->previousInstance()->nextInstance == t);
+        // Acyclic: the parent chain ends within the number of tools.
+        steps = 0;
+        for (qel::Tool* p = t->parent; p; p = p->parent) check(++steps <= tools.size());
+        for (qel::Tool* c : t->children) check(c && c->parent == t);
+    }
+
+    // The tools written back are well formed records of the right size.
+    std::vector<qel::Tool*> tops;
+    for (qel::Tool* t : tools)
+        if (!t->parent) tops.push_back(t);
+    std::vector<qel::Tool*> list;
+    for (qel::Tool* t : tops) t->toList(list);
+    check(list.size() == tools.size());
+    for (qel::Tool* t : list) {
+        qel::buffer out;
+        t->DataWrite(out, true);
+        check(std::uint32_t(out.size()) == 8 + qel::Tool::RecordBodyBase + 4 * t->children.size());
+    }
+
+    // Free: unreferenced elements first, then the trees (which drop theirs).
+    for (qel::Element*& e : elements)
+        if (e && e->refCount <= 0) {
+            delete e;
+            e = nullptr;
+        }
+    for (qel::Tool* t : tops) delete t;
+    qel::FILE_VERSION = saved;
+    return 0;
+}

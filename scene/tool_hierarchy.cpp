@@ -1,0 +1,218 @@
+// The child list, the flattening walks, the instance ring and the
+// selection of qel::Tool.
+
+#include <algorithm>
+
+#include "scene/tool.h"
+
+namespace qel {
+
+// ---- Child list (slots 9, 18-24) ----
+
+Tool* Tool::clearChildren() {
+    while (!children.empty()) {
+        Tool* c = children.back();
+        // The child's destructor takes it out of this list through subChild;
+        // its parent must therefore be this tool.
+        c->parent = this;
+        delete c;
+    }
+    return this;
+}
+
+Tool* Tool::setChild(int index, Tool* child) {
+    if (!child) return nullptr;
+    if (index < 0 || std::size_t(index) >= children.size()) return nullptr;  // outside the list: refused
+    child->parent = this;
+    children[std::size_t(index)] = child;
+    return child;
+}
+
+Tool* Tool::addChild(Tool* child, bool all) {
+    if (!child) return nullptr;
+    if (!all) {
+        child->parent = this;
+        children.push_back(child);
+        return child;
+    }
+    // With all: every selected member of this ring receives the child (this
+    // tool) or a copy joining the child's ring (the others). The members are
+    // collected first, so that the copies joining rings cannot disturb the walk.
+    std::vector<Tool*> members;
+    Tool* x = this;
+    do {
+        if (x->flags & FlagSelected) members.push_back(x);
+        x = x->nextInstance;
+    } while (x != this);
+    bool adopted = false;
+    for (Tool* member : members) {
+        if (member == this) {
+            addChild(child, false);
+            adopted = true;
+        } else {
+            member->addChild(child->cloneObject(mat4::Identity(), true, false), false);
+        }
+    }
+    // Null when this tool adopted nothing; the caller then still
+    // owns `child` (and must delete it when it does not attach it elsewhere).
+    if (!adopted) return nullptr;
+    return children.empty() ? nullptr : children.back();
+}
+
+int Tool::findAllInstances(std::vector<Tool*>& list, bool selectedOnly) {
+    if (!selectedOnly) {
+        list.push_back(this);
+        return int(list.size());
+    }
+    Tool* x = this;
+    do {
+        if (x->flags & FlagSelected) list.push_back(x);
+        x = x->nextInstance;
+    } while (x != this);
+    return int(list.size());
+}
+
+int Tool::subChild(Tool* child) {
+    auto it = std::find(children.begin(), children.end(), child);
+    if (it == children.end()) return -1;
+    const int index = int(it - children.begin());
+    children.erase(it);
+    return index;
+}
+
+int Tool::findChildIndex(Tool* child) {
+    auto it = std::find(children.begin(), children.end(), child);
+    return it == children.end() ? -1 : int(it - children.begin());
+}
+
+Tool* Tool::insertChild(int index, Tool* child) {
+    if (!child) return nullptr;
+    // An index outside the list is clamped to it (callers are expected
+    // to stay within; this keeps a bad one from corrupting memory).
+    const std::size_t i = index < 0 ? 0 : std::min(std::size_t(index), children.size());
+    child->parent = this;
+    children.insert(children.begin() + std::ptrdiff_t(i), child);
+    return child;
+}
+
+void Tool::removeTools() {
+    std::size_t i = 0;
+    while (i < children.size()) {
+        Tool* c = children[i];
+        c->removeTools();
+        if (c->flags & FlagTemp) {
+            c->parent = this;
+            delete c;  // leaves this list: the next child is now at index i
+        } else {
+            ++i;
+        }
+    }
+}
+
+// ---- Flattening (slots 25, 26) ----
+
+void Tool::toList(std::vector<Tool*>& list) {
+    id = std::int32_t(list.size());
+    list.push_back(this);
+    for (Tool* c : children) c->toList(list);
+}
+
+void Tool::toList(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::vector<int>& parents,
+                  std::vector<int>& subIndices, mat4 m, int parentIndex, int subIndex) {
+    matrices.push_back(m);
+    const mat4 w = m * matrix();
+    parents.push_back(parentIndex);
+    subIndices.push_back(subIndex);
+    const int k = int(tools.size());
+    tools.push_back(this);
+    for (Tool* c : children) c->toList(tools, matrices, parents, subIndices, w, k, -1);
+}
+
+// ---- Instance ring (slots 27-31) ----
+
+Tool* Tool::previousInstance() {
+    Tool* x = this;
+    while (x->nextInstance != this) x = x->nextInstance;
+    return x;
+}
+
+bool Tool::isInstanced() { return nextInstance != this; }
+
+bool Tool::isInstanceOf(Tool* tool) {
+    Tool* x = this;
+    do {
+        if (x == tool) return true;
+        x = x->nextInstance;
+    } while (x != this);
+    return false;
+}
+
+void Tool::joinInstances(Tool* tool) {
+    if (!tool || isInstanceOf(tool)) return;
+    std::swap(nextInstance, tool->nextInstance);
+}
+
+void Tool::removeInstance() {
+    Tool* prev = previousInstance();
+    prev->nextInstance = nextInstance;
+    nextInstance = this;
+}
+
+// ---- Selection ----
+
+template <class Fn> void Tool::forSelectionScope(bool all, bool sameParent, Fn fn) {
+    if (!all) {
+        if (flags & FlagObject) fn(this);
+        return;
+    }
+    const bool checkParent = sameParent && parent != nullptr;
+    Tool* x = this;
+    do {
+        Tool* next = x->nextInstance;
+        if ((x->flags & FlagObject) && (!checkParent || x->parent == parent)) fn(x);
+        x = next;
+    } while (x != this);
+}
+
+void Tool::select(bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [](Tool* t) { t->flags |= FlagSelected; });
+}
+
+void Tool::deselect(bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [](Tool* t) { t->flags &= std::uint8_t(~FlagSelected); });
+}
+
+void Tool::tempSelect(bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [](Tool* t) { t->flags |= FlagTemp; });
+}
+
+void Tool::tempDeselect(bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [](Tool* t) { t->flags &= std::uint8_t(~FlagTemp); });
+}
+
+void Tool::select(std::vector<Tool*>& list, bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [&list](Tool* t) {
+        t->flags |= FlagSelected;
+        list.push_back(t);
+    });
+}
+
+void Tool::tempSelect(std::vector<Tool*>& list, bool all, bool sameParent) {
+    forSelectionScope(all, sameParent, [&list](Tool* t) {
+        t->flags |= FlagTemp;
+        list.push_back(t);
+    });
+}
+
+void Tool::deselect(std::vector<Tool*>& list) {
+    for (Tool* t : list)
+        if (t) t->flags &= std::uint8_t(~FlagSelected);
+}
+
+void Tool::tempDeselect(std::vector<Tool*>& list) {
+    for (Tool* t : list)
+        if (t) t->flags &= std::uint8_t(~FlagTemp);
+    list.clear();
+}
+
+}  // namespace qel
