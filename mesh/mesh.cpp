@@ -27,7 +27,7 @@ Mesh& Mesh::operator=(const Mesh& o) {
 void Mesh::copyFields(const Mesh& o) {
     vertices = o.vertices;
     faces = o.faces;
-    // Decided fault: a copy never shares the source's GL buffers.
+    // A copy never shares the source's GL buffers.
     vbo = 0;
     featureVbo = 0;
     featureCount = 0;
