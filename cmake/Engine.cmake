@@ -13,3 +13,14 @@ file(GLOB TL_RESOURCE_BUNDLES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.
 add_library(qel STATIC ${TL_ENGINE_SOURCES} ${TL_RESOURCE_BUNDLES})
 target_include_directories(qel PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qel PUBLIC Qt5::Core Qt5::Gui Qt5::Widgets)
+
+# Polygon triangulation: core/simple_polygon_cgal.cpp is the one source that
+# includes CGAL headers, so CGAL's compile usage (-frounding-math and its
+# definitions) is kept to that file; the engine only links CGAL's libraries.
+set(CGAL_DO_NOT_WARN_ABOUT_CMAKE_BUILD_TYPE TRUE)
+find_package(CGAL REQUIRED)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/core/simple_polygon_cgal.cpp PROPERTIES
+  COMPILE_OPTIONS "$<TARGET_PROPERTY:CGAL::CGAL,INTERFACE_COMPILE_OPTIONS>"
+  COMPILE_DEFINITIONS "$<TARGET_PROPERTY:CGAL::CGAL,INTERFACE_COMPILE_DEFINITIONS>")
+get_target_property(TL_CGAL_LIBRARIES CGAL::CGAL INTERFACE_LINK_LIBRARIES)
+target_link_libraries(qel PRIVATE ${TL_CGAL_LIBRARIES})

@@ -1,0 +1,64 @@
+#pragma once
+// A closed planar outline (a drawn profile, or the outline of a cut) in 2-D
+// coordinates of its own plane, and its triangulation.
+//
+// `triangulate` meshes the flat region the outline encloses (even-odd rule)
+// with a constrained Delaunay triangulation refined towards a 30 degree
+// minimum angle. The class also owns the scan-conversion grid used to raster
+// an outline: static, shared by all instances, GUI thread only.
+
+#include <vector>
+
+#include "core/vec.h"
+
+namespace qel {
+
+class SimplePolygon {
+public:
+    // Outline points in drawing order; the outline closes from the last point
+    // back to the first, which is not repeated.
+    std::vector<vec2> points;
+    // One sharp flag per point (at least as many entries as points; missing
+    // entries read as false).
+    std::vector<bool> sharp;
+
+    // Triangulates the enclosed region and appends to the three vectors
+    // (which keep their entries): the outline's points first, in order, with
+    // their sharp flags, then the points the mesher added (flag false); and
+    // three indices per counter-clockwise triangle, counted from the first
+    // point appended by this call. With `boundary` the mesher may add points
+    // on the outline; without it only inside. Crossing edges are split at
+    // their crossings. Returns false and appends nothing when the outline
+    // encloses no area (fewer than three distinct points, all collinear) or
+    // has a non-finite coordinate.
+    bool triangulate(std::vector<vec2>& outPoints, std::vector<bool>& outSharp, std::vector<int>& outTriangles,
+                     bool boundary) const;
+
+    // Scan-conversion grid: W columns by H rows, cell (x, y) at index W y + x.
+    static int W;
+    static int H;
+    // For a boundary cell, the point where the outline crosses its row or
+    // column; (0, 0) elsewhere.
+    static std::vector<dvec2> Coords;
+    // 0 outside, 1 inside, 2 boundary (a crossing recorded in Coords).
+    static std::vector<unsigned char> Fill;
+    // Scratch: the crossings of each row (fillX) or column (fillY); empty
+    // between calls.
+    static std::vector<std::vector<double>> Buffer;
+
+    // Resets Coords and Fill to w h zero cells and sets W = w, H = h
+    // (negative sizes count as 0).
+    static void allocateGrid(int w, int h);
+    // Scan-convert a closed outline in grid coordinates (cell units) by rows
+    // (fillX) or by columns (fillY). They only add marks. Crossings and span
+    // ends outside the grid are skipped; spans are clipped to it.
+    static void fillX(const std::vector<dvec2>& outline);
+    static void fillY(const std::vector<dvec2>& outline);
+    // Append the crossings of edge p-q with the integer rows (segmentX) or
+    // columns (segmentY) to Buffer; rows or columns beyond Buffer are skipped.
+    // Edges parallel to the rows (columns) add nothing.
+    static void segmentX(const dvec2& p, const dvec2& q);
+    static void segmentY(const dvec2& p, const dvec2& q);
+};
+
+}  // namespace qel
