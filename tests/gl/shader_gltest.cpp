@@ -52,8 +52,9 @@ TEST_F(ShaderGL, EveryShippedProgramCompilesAndLinks) {
         EXPECT_EQ(qel::Shader::id, shader->program()) << shader->name();
         EXPECT_EQ(shader->shaderIds().size(), 2u) << shader->name();
     }
-    // Mirror, normals (2), fog, flat colour and the ten filters.
-    EXPECT_EQ(shipped, 15);
+    // At least the mirror, the two normals passes, fog, flat colour and the
+    // ten filters; programs are added as the renderers that use them arrive.
+    EXPECT_GE(shipped, 15);
     EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
 }
 
