@@ -1,5 +1,6 @@
 #include "gl/panorama.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -60,8 +61,12 @@ QImage panoramaFace(const QImage& panorama, int face, int n, QImage::Format form
             const float u = float(W * (0.25 - std::atan2(double(d.y), double(d.x)) / (2.0 * Pi)));
             const float v = float(H * (0.5 - std::atan2(double(d.z), horizontal) / Pi));
             const float fu = std::floor(u), fv = std::floor(v);
-            const int x0 = (W + int(fu)) % W, y0 = (H + int(fv)) % H;
-            const int x1 = (x0 + 1) % W, y1 = (y0 + 1) % H;
+            // Columns wrap around the horizon; rows stop at the poles, so the
+            // bottom pole never blends in the top row.
+            const int x0 = ((int(fu) % W) + W) % W;
+            const int x1 = (x0 + 1) % W;
+            const int y0 = std::min(std::max(int(fv), 0), H - 1);
+            const int y1 = std::min(y0 + 1, H - 1);
             const float fx = u - fu, fy = v - fv;
             const std::uint32_t c00 = pixel(x0, y0), c10 = pixel(x1, y0);
             const std::uint32_t c01 = pixel(x0, y1), c11 = pixel(x1, y1);
