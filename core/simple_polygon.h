@@ -34,6 +34,33 @@ public:
     bool triangulate(std::vector<vec2>& outPoints, std::vector<bool>& outSharp, std::vector<int>& outTriangles,
                      bool boundary) const;
 
+    // Fill codes of the inflation grid beyond the scan conversion's 0, 1, 2.
+    static constexpr unsigned char FillSharp = 3;  // cell of an outline point flagged sharp
+    static constexpr unsigned char FillPinch = 4;  // the region touches itself here: two points
+
+    // Results of triangulateU.
+    static constexpr int InflateRefused = -1;   // outline or resolution unusable; nothing appended
+    static constexpr int InflateDone = 0;       // grid mesh appended with the profile's heights
+    static constexpr int InflateFlat = 1;       // grid mesh appended flat: the GPU height field failed
+
+    // Meshes the enclosed region on a regular grid of `resolution` cells along
+    // the longer side of the outline's bounding box and, for a profile number
+    // other than 0, raises it into a cushion whose height grows with the
+    // distance from the outline (1, 2 union of balls; 3 chamfer; 4 cone;
+    // 5 blunt cone; 6 sine dome; 7 flattened centre), smoothed. Appends the
+    // points (z the height, in the outline's units; 0 on the rim), their sharp
+    // flags and three indices per counter-clockwise triangle; the indices
+    // count from the start of outPoints, so entries already there are kept
+    // untouched. Heights are computed on the GPU: needs the GL context current
+    // and leaves framebuffer 0 bound, program 0 current, depth and stencil
+    // tests off and the viewport at the grid's size. Uses the static grid.
+    // Refuses outlines that span no area (fewer than three distinct points,
+    // all collinear, non-finite coordinates) and resolutions outside
+    // [1, MaxInflateResolution].
+    int triangulateU(std::vector<vec3>& outPoints, std::vector<bool>& outSharp, std::vector<int>& outTriangles,
+                     unsigned char profile, float resolution) const;
+    static constexpr float MaxInflateResolution = 4096.0f;
+
     // Scan-conversion grid: W columns by H rows, cell (x, y) at index W y + x.
     static int W;
     static int H;

@@ -84,7 +84,9 @@ void Mesh::init() {
     vertices.clear();
     faces.clear();
     deselectAll();
-    vbo = 0;
+    // Re-initialising a drawn mesh (a load into it) releases its buffers
+    // rather than forgetting their names.
+    deleteVBO();
     needsCompaction = 0;
 }
 

@@ -6,7 +6,7 @@
 // qel::RecordVector); a deleted record only loses its active bit, so indices
 // stay valid until removeInactive compacts both sequences.
 //
-// Decided faults:
+// Safety rules:
 // - Copies (copy constructor, operator=, clone, the matrix and union
 //   constructors) start with the GL buffer names 0 (vbo, featureVbo) and no
 //   bound attributes: two meshes never own the same GL buffers. operator=
@@ -35,6 +35,8 @@
 #include "scene/pbr.h"
 
 namespace qel {
+
+class SimplePolygon;  // the outline FromSimplePolygon meshes
 
 class Mesh : public Element {
 public:
@@ -71,7 +73,7 @@ public:
     // An empty mesh through init().
     Mesh();
     // A copy of every field; the copy has reference count 0, id -1 and GL
-    // names 0 (decided fault: no two meshes own the same buffers).
+    // names 0 (no two meshes own the same buffers).
     Mesh(const Mesh& o);
     // The same as an assignment; self-assignment keeps the mesh unchanged.
     // The target's own GL buffers are released first (deleteVBO).
@@ -87,8 +89,8 @@ public:
     ~Mesh() override;
 
     // Slot 2: centre (0,0,0), size 1.0, status 0, stamp 0, type 0; empties
-    // both sequences; deselectAll; vbo 0; needsCompaction cleared. The GL
-    // names are dropped, not released.
+    // both sequences; deselectAll; GL buffers released (vbo 0);
+    // needsCompaction cleared.
     void init() override;
     // Slot 6: a new mesh copied from this one, reference count 0, vbo 0.
     Mesh* clone() override;
@@ -181,6 +183,485 @@ public:
     // ---- geometry extraction (out emptied on invalid input) ----
     void segment(int a, int b, std::vector<vec3>& out) const;
     void triangle(int f, std::vector<vec3>& out) const;
+
+    // ---- Rebuild: connectivity, orientation, sharpness, size, compaction
+    //      (mesh_connectivity.cpp, mesh_compact.cpp) ----
+    // Slot 3. buildConnectivity; on failure status 1 and nothing more;
+    // else status 0, correctOrientation, initializeVertices,
+    // calculateNormals(2), calculateSize(style), removeInactive(false),
+    // splitCoincidentVertices, and the GL buffers are released (deleteVBO)
+    // so that the next draw builds new ones.
+    void initialize(TResizeStyle style) override;
+    // The same with buildSharpness after initializeVertices (OBJ import:
+    // sharp edges from the corner normals that hold the normal numbers).
+    void initializeReconstructSharp(TResizeStyle style);
+    // Links every active face to its neighbours (-1 on open edges) and
+    // stores in every vertex the last active face using it. Faces that name
+    // a vertex twice or a vertex outside the list lose their active bit
+    // first; an inactive vertex used by an active face is revived; an active
+    // vertex used by no active face loses its active bit. False, with no
+    // link written, when an edge is used by more than two faces.
+    bool buildConnectivity();
+    // One orientation per connected component, by majority vote against
+    // the first face (a tie keeps it). Clears face bits 4 and 5.
+    void correctOrientation();
+    // The sharp bit on the ends of sharp edges, vertexUpdate on every active
+    // vertex that has a face, then the sharp and corner bits on every vertex
+    // where more than two feature edges meet.
+    void initializeVertices();
+    // Marks sharp every edge whose two faces hold different corner normals
+    // at either end; runs initializeVertices when it marked one.
+    void buildSharpness();
+    // Sets or clears the sharp mark of an edge on both of its faces and
+    // updates the two end vertices. False (nothing changed) when a and b
+    // share no edge or (f, k) is not an edge of an active face.
+    bool edgeSharpVV(int a, int b, bool sharp);
+    bool edgeSharpFK(int f, int k, bool sharp);
+    // ResizeKeep: nothing. ResizeMean: centre = mean of the active vertices,
+    // size = twice the largest distance from it. ResizeBox: middle and
+    // diagonal of their bounding box. The size is 1 when it would be 0
+    // (also with no active vertex, the centre then being the origin).
+    void calculateSize(TResizeStyle style);
+    // Drops inactive records (the last records fill the holes) and remaps
+    // every vertex index, link and stored face by table, so that no index
+    // points outside the lists; links to dropped faces become -1. Does
+    // nothing unless needsCompaction is set or force is true.
+    void removeInactive(bool force);
+    // Gives every extra fan of a vertex (fans that meet only at the vertex)
+    // its own copy of the vertex; both copies become sharp corners.
+    void splitCoincidentVertices();
+
+    // ---- Normals, smoothing and relaxation (mesh_normals.cpp) ----
+    // 0 face normals, 1 corner normals, 2 both; other values do nothing.
+    void calculateNormals(unsigned char mode);
+    // Face normals of the faces on selectedFaces and of those created since
+    // faceMark; corner normals of the vertices on selectedVertices.
+    void calculateSelectedNormals();
+    // Face normals of the faces from recordedFaceCount on, then the corner
+    // normals of their vertices (each once).
+    void calculateNewNormals();
+    // Corner normals round v: per sharp-bounded sector, the normalised sum
+    // of its faces' unit normals.
+    void vertexNormals(int v);
+    // Per sector, the corner normals at v replaced by their normalised sum.
+    void vertexSmoothNormals(int v);
+    // Per sector, the masked channels of the corner materials at v replaced
+    // by their integer mean.
+    void vertexSmoothMaterials(int v, unsigned char mask);
+    // Each corner normal of f moves towards the face's mean corner normal.
+    void faceSmoothNormals(int f);
+    // Each corner of f moves halfway towards the face's mean (masked).
+    void faceSmoothMaterials(int f, unsigned char mask);
+    // passes x (faceSmoothNormals of every face, vertexSmoothNormals of
+    // every vertex); inactive records and vertices without a face skipped.
+    void smoothNormals(int passes);
+    void smoothMaterials(unsigned char mask, int passes);
+    // Feature-preserving neighbour average (a target; nothing moves).
+    vec3 vertexSmoothPosition(int v) const;
+    // Half-way tangential move towards the ring centre (a target).
+    vec3 vertexRelaxPosition(int v) const;
+    // Direction across the feature lines at a sharp vertex (in f's sector),
+    // or half the relaxing offset of a smooth vertex.
+    vec3 vertexTangent(int v, int f) const;
+
+private:
+    // buildConnectivity, also telling whether every shared edge is run in
+    // opposite directions by its two faces (no orientation repair needed).
+    bool buildLinks(bool& consistent);
+    // The steps of initialize after a successful connectivity build.
+    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals);
+    // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
+    // an inactive face. Whole-mesh passes that jump between neighbours read
+    // it instead of the much larger face records.
+    void copyTopology(std::vector<std::int32_t>& topo) const;
+    // What the two edges of F at corner k (edges (k+1)%3 and (k+2)%3) are,
+    // as CornerState bits: sharp, open (no neighbour), smooth (a neighbour
+    // across an unmarked edge).
+    static std::uint8_t cornerEdges(const MeshFace& F, int k, int faceCount) {
+        std::uint8_t bits = 0;
+        for (const int e : {k == 2 ? 0 : k + 1, k == 0 ? 2 : k - 1}) {
+            const bool open = F.f[e] < 0 || F.f[e] >= faceCount;
+            if (F.isSharp(e)) bits |= CornerOnSharpEdge;
+            if (open)
+                bits |= CornerOnOpenEdge;
+            else if (!F.isSharp(e))
+                bits |= CornerOnSmoothEdge;
+        }
+        return bits;
+    }
+    // Per-vertex state gathered face by face over the vertex's corners.
+    enum CornerState : std::uint8_t {
+        CornerOnSharpEdge = 1,   // a sharp edge meets the vertex
+        CornerOnOpenEdge = 2,    // an open edge meets it
+        CornerOnSmoothEdge = 4,  // an unmarked edge with a neighbour meets it
+        CornerStartSeen = 8,     // the stored face is an active face holding it
+        CornerDirect = 16,       // corner normals written face by face: the vertex's
+        CornerFaceSectors = 32,  // corner normals written face by face: the face's
+    };
+
+public:
+    // ---- end of rebuild, normals and smoothing ----
+
+    // ---- Local edits (mesh_edge_edits.cpp, mesh_face_edits.cpp) ----
+    // Records are only appended or deactivated. Normals, buffer refills,
+    // topologyChanged and compaction are left to the caller. Every edit
+    // validates its arguments (index range, active face, k in 0..2, a
+    // neighbour that links back and runs the edge the other way) and
+    // refuses with its failure result, changing nothing.
+    //
+    // Edge (f, k): a = corner k, b1 = corner (k+1)%3, b2 = corner (k+2)%3;
+    // g the neighbour across it, c g's opposite corner.
+    //
+    // Turns the edge to join a and c. False for a sharp or open edge and
+    // when a and c are already joined (or are one vertex).
+    bool edgeFlipFK(int f, int k);
+    bool edgeFlipVV(int a, int b);
+    // A new vertex on the edge (midpoint or p), two new faces (one on an
+    // open edge); returns the new vertex, -1 on invalid input. The halves
+    // keep the edge's sharp mark; corner materials are mixed per side.
+    int edgeSplitFK(int f, int k);
+    int edgeSplitFK(int f, int k, const vec3& p);
+    // Midpoint form that also writes a and c (-1 for an open edge).
+    int edgeSplitFK(int f, int k, int& a, int& c);
+    // Cut form at p: the new vertex is sharp (a corner when the edge was
+    // sharp or open) and the new edge a-nv is sharp. faces = (g, N2),
+    // corners = nv's corner in each, verts = (c); empty for an open edge.
+    int edgeSplitFK(int f, int k, const vec3& p, std::vector<int>& faces, std::vector<int>& corners,
+                    std::vector<int>& verts);
+    // The forms above on the edge findEdge finds; -1 when a and b share none.
+    int edgeSplitVV(int a, int b);
+    int edgeSplitVV(int a, int b, const vec3& p);
+    // Merges b1 into b2 (b1 and the two faces lose their active bit; sets
+    // needsCompaction). Refuses open edges, pockets, sharp-structure
+    // changes and collapses that would break the link condition.
+    bool edgeCollapseFK(int f, int k);
+    bool edgeCollapseVV(int a, int b);
+
+    // Deactivates f and opens the mesh there; an inactive or invalid face
+    // is left alone. Sets needsCompaction.
+    void faceErase(int f);
+    // Splits f into three round a new vertex at its centroid or at p;
+    // returns the new vertex, -1 for an invalid or inactive face.
+    int faceSplit(int f);
+    int faceSplit(int f, const vec3& p);
+    // Cut form: the new vertex is sharp and the inner edge to corner q (when
+    // q is a corner of f) is sharp. faces = (f, A, B), corners = (2, 2, 2),
+    // verts = the old corners other than q.
+    int faceSplit(int f, const vec3& p, int q, std::vector<int>& faces, std::vector<int>& corners,
+                  std::vector<int>& verts);
+    // Tears the sector of v that starts at f off the rest of its fan,
+    // leaving a gap. Returns the new vertex; -1 when the sector is open on
+    // both sides, covers the whole fan, or the arguments are invalid.
+    int vertexDivide(int v, int f);
+    // Tears the sector off and fills the gap with two faces painted m.
+    // Returns the new vertex; -1 when the sector covers the whole fan or the
+    // arguments are invalid.
+    int vertexSplit(int v, int f, const pbr& m, bool cornerSeam);
+
+private:
+    // The two sides of an edge (f, k) as the edits name them.
+    struct EdgeSides {
+        int f, k, k1, k2;  // the face, the edge and the next two corners
+        int a, b1, b2;     // F.v[k], F.v[k1], F.v[k2]
+        int g, j, j1, j2;  // the neighbour (-1: open) and its edge back to f
+        int c;             // g.v[j], -1 for an open edge
+    };
+    // Fills s for an active f and k in 0..2; false when the arguments are
+    // invalid or the neighbour does not link back running the edge b2 -> b1.
+    // A link to an inactive face counts as open.
+    bool edgeSides(int f, int k, EdgeSides& s) const;
+    // What a split reports beyond the new vertex.
+    struct EdgeSplitOut {
+        int a = -1;        // the vertex opposite the edge in f
+        int c = -1;        // the vertex opposite it in g, -1 for an open edge
+        int g = -1;        // the neighbour, -1 for an open edge
+        int n2 = -1;       // the new face on g's side
+        int gCorner = -1;  // nv's corner in g
+    };
+    int edgeSplitAt(int f, int k, const vec3* p, bool cut, EdgeSplitOut& out);
+    int edgeSplitOpen(const EdgeSides& s, const vec3* p, bool cut);
+    int edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out);
+    // Position of the new vertex and its interpolation parameter (t < 0:
+    // the midpoint forms).
+    vec3 splitPoint(const EdgeSides& s, const vec3* p, float& t) const;
+    // Tests the refusals of edgeCollapseFK; s1 and s2 receive the sharp
+    // counts of b1 and b2.
+    bool collapseAllowed(const EdgeSides& s, int& s1, int& s2) const;
+    void collapseMergeWings(int f, int fa, int fb, int b2, int a, bool sharp);
+    // In face x (when valid), the link on the edge joining u and w that
+    // equals from becomes to (the first link equal to from when no such
+    // edge); returns that edge, -1 when none.
+    int relinkEdge(int x, int from, int to, int u, int w);
+    // Appends a copy of v's record with stored face `face`.
+    int vertexCopy(int v, int face);
+    int faceSplitAt(int f, const vec3* p, bool cut, int q);
+    // A sector of v for divide and split: f0 its first face (v at corner
+    // i0), e0 the face across f0's backward edge v-w0; fl its last face (v
+    // at il), e1 the face across fl's forward edge v-w1.
+    struct VertexSector {
+        int f0, i0, e0, w0;
+        int fl, il, e1, w1;
+    };
+    // False when the arguments are invalid or the sector covers the whole
+    // fan (a bounding face lies inside it).
+    bool vertexSector(int v, int f, std::vector<int>& sector, VertexSector& s) const;
+    // The faces findBorderedRegion(v, start) lists get a new copy of v.
+    void vertexDetachFan(int v, int start);
+
+public:
+    // ---- end of local edits ----
+
+    // ---- Mesh record and OBJ files (mesh_record.cpp, mesh_obj.cpp) ----
+    // Element record tag of a mesh; the body is 24 + 13 nV + 73 nF bytes.
+    static constexpr std::uint32_t RecordTag = 0xE0000001u;
+    // Files of this version or older carry 41-byte faces (read only).
+    static constexpr std::int32_t LastOldFaceVersion = 20060411;
+    // An empty mesh that reads one record body at the buffer's cursor
+    // (DataRead).
+    explicit Mesh(buffer& b);
+    // An empty mesh loaded from a file (load). With relative set, a name not
+    // starting with ':' is looked up in the objects folder. The result is in
+    // the status: 0 usable, 1 the load failed.
+    Mesh(const std::string& name, bool relative);
+    // Appends tag, body length and body.
+    void DataWrite(buffer& b) override;
+    // Reads one body at the cursor (tag and length already consumed). Counts
+    // are checked against the bytes left and vertex indices against the
+    // vertex count: a bad body leaves an empty mesh with status 1 and never
+    // reads outside the buffer (a short one moves the cursor to the end and
+    // sets the buffer's failure flag); a sound one is consumed exactly.
+    // Links, normals and vertex fans are left to initialize(0).
+    void DataRead(buffer& b) override;
+    // ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
+    // the topology with sharp edges from the normal numbers (resize style
+    // mean). False with status 1 when the file cannot be read, has another
+    // extension or its faces do not form a valid surface; an unreadable
+    // file leaves the mesh as it was.
+    bool load(const std::string& path) override;
+    // ".OBJ" (any case): saveOBJ; false for any other extension.
+    bool save(const std::string& path) override;
+    // Reads the file whole and parses it (parseOBJ) into the mesh's lists;
+    // false when it cannot be read. No rebuild.
+    bool loadOBJ(const std::string& path);
+    // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
+    // as vertices and fan-triangulated faces; corner normals hold the
+    // normal numbers. Faces with a zero or out-of-range vertex number are
+    // skipped; negative numbers count back from the records read so far.
+    bool parseOBJ(const char* text, std::size_t size);
+    // Writes active faces and the vertices they use, one normal per
+    // sharp-bounded sector ("f v//n"), to a temporary file renamed over the
+    // path; false when it cannot be written (an existing file is untouched).
+    bool saveOBJ(const std::string& path);
+    // The faces that open the sharp-bounded sectors around v (one face for a
+    // smooth vertex, walked from the stored face); returns their count, 0
+    // for an invalid vertex or stored face.
+    int findRegions(int v, std::vector<int>& regions) const;
+
+    // ---- Primitives, subdivision, parts and selection ----
+    // (mesh_solids.cpp, mesh_primitives.cpp, mesh_parts.cpp)
+    //
+    // Factories return a finished new mesh (reference count 0, owned by the
+    // caller), wound counter-clockwise seen from outside.
+    //
+    // The unit cube [0,1]^3, every side edge sharp; faces 0-1 bottom, 2-3
+    // top, 4-7 the y sides, 8-11 the x sides; centre (0.5,0.5,0.5).
+    static Mesh* Cube();
+    // A Cube whose z sides are red, y sides green and x sides blue.
+    static Mesh* CubeHandle();
+    // Equilateral base of edge 1 in z = 0, apex at height 1/sqrt(2).
+    static Mesh* Tetrahedron();
+    // Vertices on the unit axes.
+    static Mesh* Octahedron();
+    // Circumradius 2, every edge sharp.
+    static Mesh* Icosahedron();
+    // Circumradius sqrt(3); the pentagons' edges are sharp.
+    static Mesh* Dodecahedron();
+    // A clone of base refined `levels` times (subdivide(smoothSteps), then
+    // spherize), made smooth unless keepSharp. base is not changed; null
+    // for a null base.
+    static Mesh* Sphere(Mesh* base, int levels, bool keepSharp, bool smoothSteps);
+    // Radius 1 about the z axis, z in [-1, 1]; rims sharp, vertical edges
+    // only with sharpSides. Null for fewer than 3 segments.
+    static Mesh* Cylinder(int segments, bool sharpSides);
+    // Radius 1 about the z axis, z in [-2, 2]: two hemispheres refined
+    // `levels` times joined by a band; the seams at z = +-1 are sharp.
+    static Mesh* Capsule(int levels, bool keepSharp);
+    // One triangle (0,1,0), (-0.8660254,-0.5,0), (0.8660254,-0.5,0), all
+    // edges sharp, centre (0,0,0), size 1.
+    static Mesh* Triangle();
+
+    // Slot 13: one 1-to-4 midpoint subdivision built from edge splits and
+    // flips; smooth moves the vertices that existed before halfway to their
+    // smoothed positions. Normals recomputed, topologyChanged set.
+    bool subdivide(bool smooth) override;
+    // Every vertex onto the sphere about the centre with radius size/2.
+    void spherize();
+    // Every edge sharp: flat normals.
+    void makeSharp();
+    // No edge sharp, no corner (border vertices keep their sharp bit).
+    void makeSmooth();
+    // One smoothing step: active vertices (sharp ones only with moveSharp)
+    // halfway to their smoothed positions, corner materials evened out,
+    // normals recomputed when asked.
+    void smoothAll(bool moveSharp, bool normals);
+
+    // Picked regions. A negative face is picked from the point
+    // (findFirstFace); a face index out of range or of an erased face is
+    // refused and nothing changes.
+    //
+    // Select the sharp-bounded patch (selectF_) or the connected component
+    // (selectF) of the face onto selectedFaces (bit 4), breadth-first,
+    // after deselectAll when asked. face receives the picked face. True
+    // when the faces selected form an open sheet: every edge leading out of
+    // them is open, and there is at least one.
+    bool selectF_(const vec3& p, bool deselect, int& face);
+    bool selectF(const vec3& p, bool deselect, int& face);
+    // Slot 8: a new mesh copying the patch (SelectPatch) or the component
+    // (any other scope) of the face, its vertices numbered in first-use
+    // order; face becomes the index the picked face gets when the part is
+    // appended to this mesh. Never null: empty when nothing is picked.
+    Mesh* Part(const vec3& p, int& face, Sculptor::TSelect select) override;
+    // Slot 10: moves the face's component into a new mesh with this mesh's
+    // centre and size; this mesh is compacted. Never null: empty, with this
+    // mesh unchanged, when face is not an active face.
+    Mesh* DetachComponent(int face) override;
+    // Erases the face's component and compacts the mesh; false when nothing
+    // was erased.
+    bool eraseF(const vec3& p, int face);
+    // ---- end of primitives, subdivision, parts and selection ----
+
+    // ---- Mesh from a closed outline (mesh_from_polygon.cpp) ----
+    // The region a polygon encloses, in its plane z = 0. profile 0: the flat
+    // triangulation (boundary: points may be added on the outline; outline
+    // points flagged sharp become sharp corners); profile p >= 1: the raster
+    // inflation at level p - 1 and resolution 128 (a cushion for p >= 2;
+    // needs the GL context current). solid 1: a slab closed by a flat bottom
+    // at z = 0; solid 2: the body mirrored about z = 0; other values: the
+    // sheet alone. Profiles 0 and 1 raise the sheet to z = size / 20 for a
+    // solid. An outline that cannot be triangulated (no area) gives an empty
+    // mesh with status 1.
+    static Mesh FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsigned char profile,
+                                  unsigned char solid);
+
+private:
+    // The solid steps of FromSimplePolygon: the bottom copy and the walls.
+    void closeSolid(unsigned char profile, unsigned char solid);
+
+public:
+    // ---- end of mesh from a closed outline ----
+
+    // ---- Vertex buffers and drawing (mesh_vbo.cpp) ----
+    // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
+    // vertices (three unshared corners per active face, in face order):
+    // positions 3 f32 at 0, normals 3 half floats at 12N, colour bytes at
+    // 18N, light bytes at 22N, material 2 i16 at 26N, face index u32 at 30N
+    // (34N bytes). featureVbo holds the sharp and open edges as GL_LINES.
+    // Only the arrays whose refill flag is raised are refilled; the buffer
+    // is reallocated when topologyChanged is set or the active face count
+    // no longer matches drawCount. All of it needs a current GL context.
+    //
+    // Any of the four refill flags is raised.
+    bool vbo_modified() const;
+    // Slot 21: brings both buffers up to date; false on a GL error (the
+    // refill flags then stay raised so that the next draw retries).
+    bool buildVBO() override;
+    // Slot 22: releases both GL buffers and forgets their names; nothing
+    // when the mesh has none.
+    void deleteVBO() override;
+    // Slot 23: builds the buffers when needed and binds the six attributes.
+    bool enableVBO() override;
+    // Slot 24: unbinds the six attributes when they are bound.
+    void disableVBO() override;
+    // Slot 25: makes the mesh program current, then enableVBO.
+    bool renderBegin() override;
+    // Slot 26: disableVBO.
+    void renderEnd() override;
+    // Slot 27: draws the mesh through m * localMatrix() into the scene
+    // targets (identifier, colour, light, normal). itemId 0xffffffff writes
+    // each face's own index as the item id. colorLight and time are not used
+    // by meshes. end releases the attributes after drawing.
+    void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
+                float time, bool end) override;
+    // Slot 28: the line buffer exists and holds at least one segment.
+    bool hasFeatures() const override;
+    // Slot 29: draws the feature lines with the program the caller bound
+    // (uniforms "ProjectionModelViewMatrix" and "Color").
+    void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
+    // ---- end of vertex buffers and drawing ----
+
+    // ---- Sharp edges by angle, relaxation, refinement and sqrt(3)
+    //      subdivision (mesh_refine.cpp, mesh_sqrt3.cpp) ----
+    // The edge between neighbours i and j is sharp by angle when
+    // float(cos(angleDeg)) > normal_i . normal_j (stored face normals, dot in
+    // double): the normals differ by more than angleDeg degrees.
+    //
+    // makeSmooth, then every interior edge marked by the angle rule alone;
+    // vertex flags (initializeVertices) and normals rebuilt.
+    void makeSharp(float angleDeg);
+    // Adds marks by the angle rule to the existing ones (a mark found on one
+    // side of an edge only is written to both); never clears a mark. Uses the
+    // stored face normals as they are; vertex flags and normals rebuilt.
+    void sharpen(float angleDeg);
+    // Every active vertex (sharp ones only with moveSharp) moves halfway to
+    // vertexRelaxPosition; all targets are taken before anything moves.
+    // Normals recomputed.
+    void relaxAll(bool moveSharp);
+    // One sqrt(3) step: every face split at its centroid, every old edge
+    // between two old vertices flipped (sharp and open edges stay), the old
+    // vertices moved halfway to vertexSmoothPosition. V vertices and F faces
+    // become V + F and 3F. Normals recomputed, GL buffers dropped.
+    void subdivideSqrt3();
+    // Vertex welding: accepted for the element's interface; it merges
+    // nothing and changes nothing.
+    void weld(float) {}
+    // The flips and splits of refine2D (flat meshes in z = 0): per pass, long
+    // smooth interior edges split (longest > 3 x shortest),
+    // smoothAll(true, true), flips by the planar criterion,
+    // smoothAll(false, true).
+    void refine2D(int passes);
+    // Per pass, each face in index order: the first smooth interior edge
+    // towards a higher face whose flip keeps both triangles' orientation and
+    // moves the diagonal to the quadrilateral's largest angles is flipped.
+    void refineFlip(int passes);
+    // Per pass, the faces present at its start: the edge opposite a corner
+    // above 120 degrees, else the longest edge when longer than ratio times
+    // the shortest, split at its midpoint.
+    void refineSplit(int passes, float ratio);
+    // Per pass: every interior edge shorter than all other edges at its two
+    // ends divided by ratio is collapsed (where the collapse is allowed);
+    // then the mesh is compacted.
+    void refineCollapse(int passes, float ratio);
+    // count x (split, relax, flip, collapse, flip, relax) with ratio 3.
+    void refine(int count);
+    // ---- end of sharp edges, refinement and subdivision ----
+
+    // ---- Triangle pattern panels (mesh_patterns.cpp) ----
+    // A pattern panel subdivides the seed triangle of Triangle() (corners
+    // c0 (0,1,0), c1 (-0.866,-0.5,0), c2 (0.866,-0.5,0), centroid at the
+    // origin) into a flat pattern. Vertices 0-2 are the seed's corners
+    // (flags 8); the inner points follow (flags 11: active, corner, sharp,
+    // except in TrianglePattern0). Coloured faces carry red 0, green 34952,
+    // blue 65535. The caller owns the panel.
+    //
+    // w[0] p0 + w[1] p1 + w[2] p2 of face f's corners (single precision);
+    // (0,0,0) for an invalid face, a corner out of range or fewer than three
+    // weights.
+    vec3 trianglePoint(int f, const std::vector<float>& w) const;
+    // Appends an active vertex at p (face -1, selection -1): flags 11
+    // (active, corner, sharp) when corner is set, else 8.
+    int vertexAdd(const vec3& p, bool corner);
+    // The centre fan: three faces round t c0 + (1 - t) G, every edge sharp.
+    static Mesh* TrianglePattern0(float t);
+    // The frame: three trapezoids round the seed scaled by t about its
+    // centroid, and (unless hole) the coloured inner triangle.
+    static Mesh* TrianglePattern1(float t, bool hole);
+    // The star: three outer triangles reaching inner points
+    // G - (t/2)(c_i - G), and (unless hole) the coloured smooth centre.
+    static Mesh* TrianglePattern2(float t, bool hole);
+    // The hexagon of radius t x 0.57735 about G: three trapezoids, three
+    // corner triangles and (unless hole) the coloured hexagon.
+    static Mesh* TrianglePattern3(float t, bool hole);
+    // ---- end of triangle pattern panels ----
 
 private:
     // The stored face of v when v is active and its stored face is an active

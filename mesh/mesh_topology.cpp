@@ -5,7 +5,7 @@
 // (k+1)%3 or backward (k+2)%3), test its sharp bit and its link, move to the
 // linked face. Walks allocate nothing but the caller's output vectors.
 //
-// Robustness (decided): index arguments are validated; a walk never starts
+// Robustness: index arguments are validated; a walk never starts
 // from face -1, never reads an inactive face or vertex as if active (a link to
 // an inactive face reads as open), and is bounded by the face count so that a
 // corrupt link cycle that does not pass its start cannot hang it.

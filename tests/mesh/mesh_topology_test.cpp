@@ -486,7 +486,7 @@ TEST(MeshTopology, SegmentAndTriangle) {
 }
 
 // ---------------------------------------------------------------------------
-// Robustness (decided): bad indices, inactive records, corrupt links.
+// Robustness: bad indices, inactive records, corrupt links.
 
 TEST(MeshTopologyRobustness, OutOfRangeArguments) {
     std::unique_ptr<Mesh> m(meshtest::makeStrip(true));

@@ -1,0 +1,519 @@
+// The rebuild that every imported, loaded, built, sculpted or cut mesh ends
+// with: neighbour links, one orientation per component, vertex flags and
+// stored faces, sharp edges from corner normals, and the sharp marks of
+// single edges.
+//
+// Speed: a mesh of a million triangles is rebuilt in a few passes over flat
+// arrays. The edges are matched by bucketing the face edges on their smaller
+// vertex (a counting sort, no hashing); walks round vertices (random access
+// into the face records) are kept for the vertices that need them: those on
+// sharp or open edges.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
+
+// One face edge in the edge buckets: the larger vertex in the high word, so
+// that sorting a bucket groups the edges by their other end; then the face,
+// whether the face runs the edge from the smaller to the larger vertex, and
+// the edge index.
+using EdgeKey = std::uint64_t;
+constexpr int MaxLinkedFaces = 1 << 29;  // faces addressable by an EdgeKey
+
+inline EdgeKey edgeKey(int hi, int face, bool lowFirst, int k) {
+    return (EdgeKey(std::uint32_t(hi)) << 32) | (EdgeKey(std::uint32_t(face)) << 3) | (lowFirst ? 4u : 0u) | EdgeKey(k);
+}
+inline int keyHi(EdgeKey e) { return int(e >> 32); }
+inline int keyFace(EdgeKey e) { return int((e & 0xffffffffu) >> 3); }
+inline bool keyLowFirst(EdgeKey e) { return (e & 4u) != 0; }
+inline int keyEdge(EdgeKey e) { return int(e & 3u); }
+
+// Sorts one bucket by the larger vertex. Buckets hold the few edges of one
+// vertex, so insertion sort is the fast case; big fans fall back to sort.
+void sortBucket(EdgeKey* first, EdgeKey* last) {
+    if (last - first > 32) {
+        std::sort(first, last);
+        return;
+    }
+    for (EdgeKey* i = first + 1; i < last; ++i) {
+        const EdgeKey x = *i;
+        EdgeKey* j = i;
+        while (j > first && *(j - 1) > x) {
+            *j = *(j - 1);
+            --j;
+        }
+        *j = x;
+    }
+}
+
+// Turns a face over: swaps corners 0 and 2 with their vertices, the links
+// and sharp marks of edges 0 and 2, the corner materials and corner normals
+// (so that a corner normal stays with its vertex).
+void flipFace(MeshFace& F) {
+    std::swap(F.v[0], F.v[2]);
+    std::swap(F.f[0], F.f[2]);
+    const bool s0 = F.isSharp(0);
+    F.setSharp(0, F.isSharp(2));
+    F.setSharp(2, s0);
+    std::swap(F.material[0], F.material[2]);
+    std::swap(F.normals[0], F.normals[2]);
+}
+
+// Data for the face (or entry) some places ahead is fetched early in the
+// whole-mesh passes below, so that the jumps of many faces into the vertex
+// tables overlap instead of waiting one by one.
+constexpr int Ahead = 32;
+
+// The corners of every face as a flat list (three per face; -1 for an
+// inactive face). A face naming a missing vertex or one vertex twice has no
+// proper edges: it loses its active bit. False when some face is inactive.
+bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
+    const int nV = m.vertexCount();
+    corners.assign(std::size_t(m.faceCount()) * 3, -1);
+    bool allActive = true;
+    std::int32_t* out = corners.data();
+    m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
+        std::int32_t* c = out;
+        out += 3;
+        if (!F.isActive()) {
+            allActive = false;
+            return;
+        }
+        const int a = F.v[0], b = F.v[1], d = F.v[2];
+        const bool inRange = a >= 0 && a < nV && b >= 0 && b < nV && d >= 0 && d < nV;
+        if (!inRange || a == b || b == d || a == d) {
+            F.flags = std::uint8_t(F.flags & ~MeshFace::ActiveBit);
+            allActive = false;
+            return;
+        }
+        c[0] = a;
+        c[1] = b;
+        c[2] = d;
+    });
+    return allActive;
+}
+
+// The last face using every vertex (-1: none) and the size of every edge
+// bucket (bucket lo holds the edges whose smaller vertex is lo; sizes at
+// lo + 1, ready for the prefix sums).
+void lastFacesAndBucketSizes(const std::vector<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
+                             std::vector<std::int32_t>& bucket) {
+    const int nF = int(corners.size() / 3);
+    lastFace.assign(std::size_t(nV), -1);
+    bucket.assign(std::size_t(nV) + 1, 0);
+    for (int i = 0; i < nF; ++i) {
+        if (i + Ahead < nF) {
+            const std::int32_t* A = &corners[3 * std::size_t(i + Ahead)];
+            if (A[0] >= 0)
+                for (int k = 0; k < 3; ++k) {
+                    __builtin_prefetch(lastFace.data() + A[k]);
+                    __builtin_prefetch(bucket.data() + A[k]);
+                }
+        }
+        const std::int32_t* c = &corners[3 * std::size_t(i)];
+        if (c[0] < 0) continue;
+        for (int k = 0; k < 3; ++k) lastFace[std::size_t(c[k])] = i;
+        ++bucket[std::size_t(std::min(c[1], c[2])) + 1];  // edge 0
+        ++bucket[std::size_t(std::min(c[2], c[0])) + 1];  // edge 1
+        ++bucket[std::size_t(std::min(c[0], c[1])) + 1];  // edge 2
+    }
+}
+
+// Turns the bucket sizes into bucket starts and scatters every edge of
+// every face into its bucket (a counting sort on the smaller vertex).
+void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int32_t>& bucket,
+                  std::vector<EdgeKey>& edges) {
+    const int nF = int(corners.size() / 3);
+    const std::size_t nV = bucket.size() - 1;
+    for (std::size_t i = 0; i < nV; ++i) bucket[i + 1] += bucket[i];
+    edges.resize(std::size_t(bucket[nV]));
+    std::vector<std::int32_t> fill(bucket.begin(), bucket.end() - 1);
+    auto lower = [](const std::int32_t* c, int k) { return std::min(c[nextK(k)], c[prevK(k)]); };
+    for (int i = 0; i < nF; ++i) {
+        // The bucket cursor of a face further ahead is fetched first, then
+        // the slot it points to.
+        if (i + 2 * Ahead < nF) {
+            const std::int32_t* A = &corners[3 * std::size_t(i + 2 * Ahead)];
+            if (A[0] >= 0)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(fill.data() + A[k]);
+        }
+        if (i + Ahead < nF) {
+            const std::int32_t* A = &corners[3 * std::size_t(i + Ahead)];
+            if (A[0] >= 0)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(edges.data() + fill[std::size_t(lower(A, k))]);
+        }
+        const std::int32_t* c = &corners[3 * std::size_t(i)];
+        if (c[0] < 0) continue;
+        for (int k = 0; k < 3; ++k) {
+            // Edge k runs from corner k+1 to corner k+2.
+            const int from = c[nextK(k)], to = c[prevK(k)];
+            const bool lowFirst = from < to;
+            const int lo = lowFirst ? from : to;
+            edges[std::size_t(fill[std::size_t(lo)]++)] = edgeKey(lowFirst ? to : from, i, lowFirst, k);
+        }
+    }
+}
+
+// Matches the edges of every bucket by their larger vertex into the link
+// table (face * 3 + edge; -1 for an edge of one face). consistent turns
+// false when two faces run a shared edge the same way. False when an edge
+// has three or more faces.
+bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, std::vector<std::int32_t>& links,
+                bool& consistent) {
+    const std::size_t nV = bucket.size() - 1;
+    const EdgeKey* const end = edges.data() + edges.size();
+    const EdgeKey* ahead = edges.data();  // next entry whose link slot to fetch
+    auto slot = [](EdgeKey e) { return 3 * std::size_t(keyFace(e)) + std::size_t(keyEdge(e)); };
+    for (std::size_t lo = 0; lo < nV; ++lo) {
+        EdgeKey* first = edges.data() + bucket[lo];
+        EdgeKey* last = edges.data() + bucket[lo + 1];
+        if (last - first > 1) sortBucket(first, last);
+        for (EdgeKey* e = first; e < last;) {
+            for (; ahead < end && ahead < e + 2 * Ahead; ++ahead) __builtin_prefetch(links.data() + slot(*ahead), 1);
+            EdgeKey* g = e + 1;
+            while (g < last && keyHi(*g) == keyHi(*e)) ++g;
+            if (g - e > 2) return false;
+            if (g - e == 1) {
+                links[slot(e[0])] = -1;
+            } else {
+                links[slot(e[0])] = keyFace(e[1]);
+                links[slot(e[1])] = keyFace(e[0]);
+                if (keyLowFirst(e[0]) == keyLowFirst(e[1])) consistent = false;
+            }
+            e = g;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Connectivity
+
+bool Mesh::buildConnectivity() {
+    bool consistent = false;
+    return buildLinks(consistent);
+}
+
+bool Mesh::buildLinks(bool& consistent) {
+    consistent = true;
+    needsCompaction = 0;
+    const int nV = vertexCount();
+    const int nF = faceCount();
+    if (nF >= MaxLinkedFaces) return false;
+
+    std::vector<std::int32_t> corners;
+    if (!compactCorners(*this, corners)) needsCompaction = 1;
+    std::vector<std::int32_t> lastFace, bucket;
+    lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
+
+    // Stored faces: the last active face using the vertex. A vertex still
+    // used by a live face stays alive; an active vertex that no active face
+    // uses leaves (its old stored face may name an erased face).
+    int v = 0;
+    vertices.forRange(0, vertices.size(), [&](MeshVertex& r) {
+        const int last = lastFace[std::size_t(v++)];
+        if (last >= 0) {
+            r.flags = std::uint8_t(r.flags | MeshVertex::ActiveBit);
+            r.face = last;
+        } else if (r.isActive()) {
+            r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
+            r.face = -1;
+            needsCompaction = 1;
+        }
+    });
+    lastFace = std::vector<std::int32_t>();
+
+    std::vector<EdgeKey> edges;
+    scatterEdges(corners, bucket, edges);
+    // The links go to a flat table first, so that a failed build writes
+    // none. It reuses the corners' storage (same size).
+    std::vector<std::int32_t>& links = corners;
+    if (!matchEdges(edges, bucket, links, consistent)) return false;
+
+    int f = 0;
+    faces.forRange(0, faces.size(), [&](MeshFace& F) {
+        const std::size_t i = std::size_t(f++);
+        if (!F.isActive()) return;
+        F.f[0] = links[3 * i];
+        F.f[1] = links[3 * i + 1];
+        F.f[2] = links[3 * i + 2];
+    });
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Orientation
+
+void Mesh::correctOrientation() {
+    // The breadth-first walks read a compact copy of the corners and links
+    // (random access into it stays in cache) and keep their marks in a side
+    // array; the faces are turned over in one pass at the end.
+    const int nF = faceCount();
+    std::vector<std::int32_t> topo;
+    copyTopology(topo);
+    enum : std::uint8_t { Visited = 1, Marked = 2, Flip = 4 };
+    std::vector<std::uint8_t> mark(std::size_t(nF), 0);
+    std::vector<std::int32_t> queue;
+    for (int i = 0; i < nF; ++i) {
+        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & Visited)) continue;
+        // Breadth-first over the component; the queue is its face list.
+        queue.clear();
+        queue.push_back(i);
+        mark[std::size_t(i)] = Visited;
+        std::size_t marked = 0;
+        for (std::size_t head = 0; head < queue.size(); ++head) {
+            // The neighbours of a face further along the queue are fetched
+            // early, so that the jumps of many faces overlap.
+            if (head + Ahead < queue.size()) {
+                const std::int32_t* A = &topo[6 * std::size_t(queue[head + std::size_t(Ahead)])];
+                for (int k = 0; k < 3; ++k)
+                    if (A[3 + k] >= 0 && A[3 + k] < nF) {
+                        __builtin_prefetch(topo.data() + 6 * std::size_t(A[3 + k]));
+                        __builtin_prefetch(mark.data() + A[3 + k]);
+                    }
+            }
+            const int f = queue[head];
+            const std::int32_t* F = &topo[6 * std::size_t(f)];
+            const bool fMarked = (mark[std::size_t(f)] & Marked) != 0;
+            for (int k = 0; k < 3; ++k) {
+                const int g = F[3 + k];
+                if (g < 0 || g >= nF || g == f || (mark[std::size_t(g)] & Visited)) continue;
+                const std::int32_t* G = &topo[6 * std::size_t(g)];
+                if (G[0] < 0) continue;  // inactive
+                // G runs F's edge k (a -> b in F's direction) the same way
+                // when b follows a in G's corner cycle.
+                const int a = F[nextK(k)], b = F[prevK(k)];
+                const bool same = (G[0] == a && G[1] == b) || (G[1] == a && G[2] == b) || (G[2] == a && G[0] == b);
+                std::uint8_t m = Visited;
+                if (same != fMarked) {
+                    m |= Marked;
+                    ++marked;
+                }
+                mark[std::size_t(g)] = m;
+                queue.push_back(g);
+            }
+        }
+        // Flip the smaller class; a tie keeps the first face's side.
+        const bool flipMarked = !(marked > queue.size() - marked);
+        for (const int f : queue)
+            if (((mark[std::size_t(f)] & Marked) != 0) == flipMarked) mark[std::size_t(f)] |= Flip;
+    }
+    // Turn the faces over; the face bits 4 and 5 end clear.
+    int f = 0;
+    faces.forRange(0, faces.size(), [&](MeshFace& F) {
+        const std::size_t i = std::size_t(f++);
+        if (!F.isActive()) return;
+        if (mark[i] & Flip) flipFace(F);
+        F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
+    });
+}
+
+void Mesh::copyTopology(std::vector<std::int32_t>& topo) const {
+    topo.resize(std::size_t(faceCount()) * 6);
+    std::int32_t* out = topo.data();
+    faces.forRange(0, faces.size(), [&out](const MeshFace& F) {
+        if (F.isActive()) {
+            out[0] = F.v[0];
+            out[1] = F.v[1];
+            out[2] = F.v[2];
+            out[3] = F.f[0];
+            out[4] = F.f[1];
+            out[5] = F.f[2];
+        } else {
+            out[0] = out[1] = out[2] = out[3] = out[4] = out[5] = -1;
+        }
+        out += 6;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Vertex flags
+
+void Mesh::initializeVertices() {
+    // Most vertices need no walk, and are told apart face by face:
+    // - no sharp or open edge at the vertex: vertexUpdate would go round its
+    //   fan, find nothing, keep the stored face and clear bits 0-2; it is no
+    //   corner;
+    // - only sharp edges (every edge at it sharp, none open): vertexUpdate
+    //   would keep the stored face (its backward edge is sharp) and clear
+    //   the border bit; it is a corner when three or more faces meet there.
+    // The others are walked.
+    struct VertexScan {
+        std::int32_t face;     // stored face
+        std::uint8_t state;    // CornerState bits
+        std::uint8_t corners;  // faces at the vertex, counted up to 3
+    };
+    const int nV = vertexCount();
+    const int nF = faceCount();
+    std::vector<VertexScan> scan(static_cast<std::size_t>(nV));
+    {
+        VertexScan* out = scan.data();
+        vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) { *out++ = VertexScan{r.face, 0, 0}; });
+    }
+    for (int i = 0; i < nF; ++i) {
+        if (i + Ahead < nF) {
+            const MeshFace& A = faces[std::size_t(i + Ahead)];
+            for (int k = 0; k < 3; ++k)
+                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(scan.data() + A.v[k]);
+        }
+        const MeshFace& F = faces[std::size_t(i)];
+        if (!F.isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int v = F.v[k];
+            if (v < 0 || v >= nV) continue;
+            VertexScan& s = scan[std::size_t(v)];
+            s.state |= cornerEdges(F, k, nF);
+            if (s.face == i) s.state |= CornerStartSeen;
+            if (s.corners < 3) ++s.corners;
+        }
+    }
+    constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
+    for (int v = 0; v < nV; ++v) {
+        MeshVertex& r = vertices[v];
+        if (!r.isActive() || r.face < 0) continue;
+        const VertexScan& s = scan[std::size_t(v)];
+        if (s.state == (CornerStartSeen | CornerOnSmoothEdge) || s.state == CornerStartSeen) {
+            r.flags = std::uint8_t(r.flags & ~Bits);
+            continue;
+        }
+        if (s.state == (CornerStartSeen | CornerOnSharpEdge)) {
+            r.flags = std::uint8_t((r.flags & ~MeshVertex::BorderBit) | MeshVertex::SharpBit);
+            if (s.corners >= 3) r.flags = std::uint8_t(r.flags | MeshVertex::CornerBit);
+            continue;
+        }
+        // A vertex on a sharp edge is sharp whatever its builder set, so
+        // that vertexUpdate stores a face that follows a sharp edge.
+        if (s.state & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+        vertexUpdate(v);
+        if (corner(v)) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The whole rebuild
+
+void Mesh::initialize(TResizeStyle style) {
+    bool consistent = false;
+    if (!buildLinks(consistent)) {
+        status = 1;
+        return;
+    }
+    rebuildAfterLinks(style, consistent, false);
+}
+
+void Mesh::initializeReconstructSharp(TResizeStyle style) {
+    bool consistent = false;
+    if (!buildLinks(consistent)) {
+        status = 1;
+        return;
+    }
+    rebuildAfterLinks(style, consistent, true);
+}
+
+void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals) {
+    status = 0;
+    if (consistent) {
+        // Every shared edge already runs both ways: the vote flips nothing
+        // and only its marks would be cleared.
+        faces.forRange(0, faces.size(), [](MeshFace& F) {
+            if (F.isActive()) F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
+        });
+    } else {
+        correctOrientation();
+    }
+    initializeVertices();
+    if (sharpFromNormals) buildSharpness();
+    calculateNormals(2);
+    calculateSize(style);
+    removeInactive(false);
+    splitCoincidentVertices();
+    // The buffers of the old records are released, not just forgotten.
+    if (vbo != 0 || featureVbo != 0) deleteVBO();
+    vbo = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Sharp edges
+
+void Mesh::buildSharpness() {
+    // The sharp marks are set on both faces and the end vertices' sharp
+    // bits raised here; the single initializeVertices at the end then
+    // settles every vertex's stored face and flags at once.
+    const int nF = faceCount();
+    bool marked = false;
+    for (int f = 0; f < nF; ++f) {
+        if (f + Ahead < nF) {
+            const MeshFace& A = faces[std::size_t(f + Ahead)];
+            for (int k = 0; k < 3; ++k)
+                if (A.f[k] >= 0 && A.f[k] < nF) {
+                    const MeshFace& G = faces[std::size_t(A.f[k])];
+                    __builtin_prefetch(G.v);
+                    __builtin_prefetch(G.normals + 2);
+                    __builtin_prefetch(&G.flags);
+                }
+        }
+        MeshFace& F = faces[f];
+        if (!F.isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            if (F.isSharp(k)) continue;
+            const int g = F.f[k];
+            if (g == f || !activeFace(g)) continue;
+            MeshFace& G = faces[g];
+            const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+            const int ga = G.corner(a), gb = G.corner(b);
+            if (ga < 0 || gb < 0 || ga == gb) continue;
+            // Compared vertex by vertex, component by component, exactly.
+            if (F.normals[nextK(k)] == G.normals[ga] && F.normals[prevK(k)] == G.normals[gb]) continue;
+            F.setSharp(k, true);
+            G.setSharp(3 - ga - gb, true);
+            if (validVertex(a)) vertices[a].flags = std::uint8_t(vertices[a].flags | MeshVertex::SharpBit);
+            if (validVertex(b)) vertices[b].flags = std::uint8_t(vertices[b].flags | MeshVertex::SharpBit);
+            marked = true;
+        }
+    }
+    if (marked) initializeVertices();
+}
+
+bool Mesh::edgeSharpVV(int a, int b, bool sharp) {
+    int f = -1, k = -1;
+    if (!findEdge(a, b, f, k)) return false;
+    return edgeSharpFK(f, k, sharp);
+}
+
+bool Mesh::edgeSharpFK(int f, int k, bool sharp) {
+    if (!activeFace(f) || k < 0 || k > 2) return false;
+    MeshFace& F = faces[f];
+    const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};
+    for (const int e : ends) {
+        if (!validVertex(e)) continue;
+        MeshVertex& r = vertices[e];
+        if (sharp)
+            r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+        else if (!r.isSharp())
+            r.flags = std::uint8_t(r.flags & ~MeshVertex::CornerBit);
+    }
+    F.setSharp(k, sharp);
+    const int g = F.f[k];
+    if (g != f && activeFace(g)) {
+        // The neighbour's edge joining the same two vertices.
+        MeshFace& G = faces[g];
+        const int ga = G.corner(ends[0]), gb = G.corner(ends[1]);
+        if (ga >= 0 && gb >= 0 && ga != gb) G.setSharp(3 - ga - gb, sharp);
+    }
+    vertexUpdate(ends[0]);
+    vertexUpdate(ends[1]);
+    return true;
+}
+
+}  // namespace qel

@@ -1,0 +1,322 @@
+// Local edits on one face or on the fan of one vertex of qel::Mesh: face
+// erase, face split (centroid, at a point, cut form), vertex divide and
+// vertex split.
+//
+// Circling conventions as in mesh_topology.cpp: round v at corner k, the
+// backward edge (k+2)%3 joins v to v[(k+1)%3], the forward edge (k+1)%3
+// joins it to v[(k+2)%3]; a border vertex stores the face whose backward
+// edge is open. Links are rewritten by edge (relinkEdge), and scratch lists
+// are kept per thread so that an edit allocates nothing once they have
+// grown.
+
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
+
+pbr clamped(const pbr& m) {
+    pbr r;
+    r.assign(m, pbr::MaskAll);
+    return r;
+}
+
+// (x + y + z) / 3 in single precision, truncated toward zero, clamped.
+long centroidChannel(long x, long y, long z, long lo, long hi) {
+    const float r = (float(x) + float(y) + float(z)) / 3.0f;
+    if (!(r > float(lo))) return lo;
+    if (r >= float(hi)) return hi;
+    return long(r);
+}
+
+pbr mixCentroid(const pbr& x, const pbr& y, const pbr& z) {
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        r.colour[i] = std::uint16_t(centroidChannel(x.colour[i], y.colour[i], z.colour[i], 0, 65535));
+        r.light[i] = std::uint16_t(centroidChannel(x.light[i], y.light[i], z.light[i], 0, 65535));
+    }
+    r.roughness = std::int16_t(centroidChannel(x.roughness, y.roughness, z.roughness, pbr::SignedMin, pbr::SignedMax));
+    r.metalness = std::int16_t(centroidChannel(x.metalness, y.metalness, z.metalness, pbr::SignedMin, pbr::SignedMax));
+    return r;
+}
+
+// Scratch lists: the three corner fans of an erase, a sector, a run of faces.
+struct FaceEditScratch {
+    std::vector<int> fan[3];
+    std::vector<int> sector;
+    std::vector<int> run;
+};
+FaceEditScratch& scratch() {
+    static thread_local FaceEditScratch s;
+    return s;
+}
+
+int indexOf(const std::vector<int>& list, int x) {
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i] == x) return int(i);
+    return -1;
+}
+
+// Every listed face that holds `from` gets `to` in that corner.
+void replaceCorner(Mesh& m, const std::vector<int>& list, std::size_t count, int from, int to) {
+    for (std::size_t i = 0; i < count && i < list.size(); ++i) {
+        if (!m.validFace(list[i])) continue;
+        MeshFace& F = m.faces[list[i]];
+        const int c = F.corner(from);
+        if (c >= 0) F.v[c] = to;
+    }
+}
+
+constexpr std::uint8_t kSharp = MeshVertex::SharpBit;
+constexpr std::uint8_t kBorder = MeshVertex::BorderBit;
+constexpr std::uint8_t kActive = MeshVertex::ActiveBit;
+
+}  // namespace
+
+int Mesh::vertexCopy(int v, int face) {
+    MeshVertex r = vertices[v];
+    r.face = face;
+    return vertexAdd(r);
+}
+
+// ---------------------------------------------------------------------------
+// Face erase
+
+void Mesh::faceErase(int f) {
+    if (!activeFace(f)) return;
+    FaceEditScratch& w = scratch();
+    const MeshFace F = faces[f];
+    // The fans are read while f is still active: the walks read links to
+    // inactive faces as open edges.
+    for (int c = 0; c < 3; ++c) findFNeighbours(F.v[c], w.fan[c]);
+    needsCompaction = 1;
+    faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::ActiveBit);
+    // The neighbours' edges turn open (before any corner is replaced by a
+    // copy below, while the edges still join F's vertices).
+    for (int k = 0; k < 3; ++k) {
+        const int g = link(F, k);
+        if (g >= 0) relinkEdge(g, f, -1, F.v[nextK(k)], F.v[prevK(k)]);
+    }
+
+    for (int c = 0; c < 3; ++c) {
+        const int u = F.v[c];
+        const std::vector<int>& L = w.fan[c];
+        const int n = int(L.size());
+        const int j = indexOf(L, f);
+        if (j < 0) continue;  // f is not on the fan of u's stored face
+        MeshVertex& r = vertices[u];
+        if (n == 1) {
+            r.flags = std::uint8_t(r.flags & ~kActive);
+        } else if (!r.isBorder()) {
+            r.flags = std::uint8_t(r.flags | kSharp | kBorder);
+            r.face = L[(j + 1) % n];
+        } else if (j == 0) {
+            r.face = L[1];
+        } else if (j < n - 1) {
+            // The open fan falls apart: the faces before f get a copy of u.
+            const int copy = vertexCopy(u, L[0]);
+            replaceCorner(*this, L, std::size_t(j), u, copy);
+            vertices[u].face = L[j + 1];
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Face split
+
+int Mesh::faceSplitAt(int f, const vec3* p, bool cut, int q) {
+    if (!activeFace(f)) return -1;
+    const MeshFace F = faces[f];
+    for (int k = 0; k < 3; ++k)
+        if (!activeVertex(F.v[k])) return -1;
+    const int c0 = F.v[0], c1 = F.v[1], c2 = F.v[2];
+    const vec3 pos = p ? *p
+                       : vec3((vertices[c0].position.x + vertices[c1].position.x + vertices[c2].position.x) / 3.0f,
+                              (vertices[c0].position.y + vertices[c1].position.y + vertices[c2].position.y) / 3.0f,
+                              (vertices[c0].position.z + vertices[c1].position.z + vertices[c2].position.z) / 3.0f);
+    const pbr m0 = clamped(F.material[0]), m1 = clamped(F.material[1]), m2 = clamped(F.material[2]);
+    const pbr mc = mixCentroid(F.material[0], F.material[1], F.material[2]);
+    const int f0 = link(F, 0), f1 = link(F, 1), f2 = link(F, 2);
+
+    const int nv = vertexAdd(MeshVertex(pos, f, std::uint8_t(kActive | (cut ? kSharp : 0))));
+    const int A = faceCount(), B = A + 1;
+    // Inner edges to q are sharp in the cut form (edge 0 of each new face
+    // joins its second corner and nv, edge 1 joins nv and its first corner).
+    const bool q0 = cut && q == c0, q1 = cut && q == c1, q2 = cut && q == c2;
+    MeshFace nf(c0, c1, nv, A, B, f2, q1, q0, bounded(F, 2));
+    MeshFace na(c1, c2, nv, B, f, f0, q2, q1, bounded(F, 0));
+    MeshFace nb(c2, c0, nv, f, A, f1, q0, q2, bounded(F, 1));
+    nf.setMaterial(m0, m1, mc, pbr::MaskAll);
+    na.setMaterial(m1, m2, mc, pbr::MaskAll);
+    nb.setMaterial(m2, m0, mc, pbr::MaskAll);
+    nf.normal = na.normal = nb.normal = F.normal;
+    faces[f] = nf;
+    faceAdd(na);
+    faceAdd(nb);
+
+    vertices[c2].face = A;
+    relinkEdge(f0, f, A, c1, c2);
+    relinkEdge(f1, f, B, c2, c0);
+    // The cut's sharp inner edge makes q a sharp vertex.
+    if (q0 || q1 || q2) vertices[q].flags = std::uint8_t(vertices[q].flags | kSharp);
+    vertexUpdate(c0);
+    vertexUpdate(c1);
+    vertexUpdate(c2);
+    vertexUpdate(nv);
+    return nv;
+}
+
+int Mesh::faceSplit(int f) { return faceSplitAt(f, nullptr, false, -1); }
+
+int Mesh::faceSplit(int f, const vec3& p) { return faceSplitAt(f, &p, false, -1); }
+
+int Mesh::faceSplit(int f, const vec3& p, int q, std::vector<int>& faceList, std::vector<int>& corners,
+                    std::vector<int>& verts) {
+    faceList.clear();
+    corners.clear();
+    verts.clear();
+    int old[3] = {-1, -1, -1};
+    if (activeFace(f))
+        for (int k = 0; k < 3; ++k) old[k] = faces[f].v[k];
+    const int nv = faceSplitAt(f, &p, true, q);
+    if (nv < 0) return -1;
+    const int A = faceCount() - 2;
+    faceList = {f, A, A + 1};
+    corners = {2, 2, 2};
+    for (const int c : old)
+        if (c != q) verts.push_back(c);
+    return nv;
+}
+
+// ---------------------------------------------------------------------------
+// Vertex divide and split
+
+bool Mesh::vertexSector(int v, int f, std::vector<int>& sector, VertexSector& s) const {
+    sector.clear();
+    if (!activeVertex(v) || !activeFace(f) || faces[f].corner(v) < 0) return false;
+    if (findRegion(v, f, sector) == 0) return false;
+    const MeshFace& F0 = faces[sector.front()];
+    const MeshFace& FL = faces[sector.back()];
+    s.f0 = sector.front();
+    s.i0 = F0.corner(v);
+    s.e0 = link(F0, prevK(s.i0));
+    s.w0 = F0.v[nextK(s.i0)];
+    s.fl = sector.back();
+    s.il = FL.corner(v);
+    s.e1 = link(FL, nextK(s.il));
+    s.w1 = FL.v[prevK(s.il)];
+    // A bounding face inside the sector: the sector is the whole closed
+    // fan and there is nothing to tear it from.
+    if (indexOf(sector, s.e0) >= 0 || indexOf(sector, s.e1) >= 0) return false;
+    return activeVertex(s.w0) && activeVertex(s.w1) && s.w0 != s.w1;
+}
+
+void Mesh::vertexDetachFan(int v, int start) {
+    std::vector<int>& run = scratch().run;
+    findBorderedRegion(v, start, run);
+    if (run.empty()) return;
+    const int copy = vertexCopy(v, run.front());
+    replaceCorner(*this, run, run.size(), v, copy);
+}
+
+int Mesh::vertexDivide(int v, int f) {
+    std::vector<int>& sector = scratch().sector;
+    VertexSector s;
+    if (!vertexSector(v, f, sector, s)) return -1;
+    if (s.e0 < 0 && s.e1 < 0) return -1;
+    const bool wasBorder = vertices[v].isBorder();
+    const bool w0Border = vertices[s.w0].isBorder();
+    const bool w1Border = vertices[s.w1].isBorder();
+    if (!wasBorder) vertices[v].flags = std::uint8_t(vertices[v].flags | kSharp | kBorder);
+
+    const int nv = vertexCopy(v, s.f0);
+    replaceCorner(*this, sector, sector.size(), v, nv);
+    if (s.e0 >= 0) {
+        relinkEdge(s.e0, s.f0, -1, v, s.w0);
+        faces[s.f0].f[prevK(s.i0)] = -1;
+    }
+    if (s.e1 >= 0) {
+        relinkEdge(s.e1, s.fl, -1, v, s.w1);
+        faces[s.fl].f[nextK(s.il)] = -1;
+        vertices[v].face = s.e1;
+        // The rest of an open fan falls apart in two: the run of faces from the old
+        // open edge to e0 gets its own vertex.
+        if (s.e0 >= 0 && wasBorder) vertexDetachFan(v, s.e0);
+    }
+
+    // The far ends of the opened edges (an edge that was open already
+    // leaves its end as it was): a closed fan opens, an open one falls
+    // apart in two.
+    if (s.e0 >= 0) {
+        vertices[s.w0].face = s.e0;
+        if (!w0Border)
+            vertices[s.w0].flags = std::uint8_t(vertices[s.w0].flags | kSharp | kBorder);
+        else
+            vertexDetachFan(s.w0, s.f0);
+    }
+    if (s.e1 >= 0) {
+        vertices[s.w1].face = s.fl;
+        if (!w1Border)
+            vertices[s.w1].flags = std::uint8_t(vertices[s.w1].flags | kSharp | kBorder);
+        else
+            vertexDetachFan(s.w1, s.e1);
+    }
+    return nv;
+}
+
+int Mesh::vertexSplit(int v, int f, const pbr& m, bool cornerSeam) {
+    std::vector<int>& sector = scratch().sector;
+    VertexSector s;
+    if (!vertexSector(v, f, sector, s)) return -1;
+
+    MeshVertex copy = vertices[v];
+    copy.flags = std::uint8_t(copy.flags & ~kBorder);
+    const int nv = vertexAdd(copy);
+    const bool s0 = cornerSeam && vertices[v].isCorner();
+    // Outer edges towards faces made during the current operation (at or
+    // above faceMark) stay smooth, so that repeated splits join up.
+    const bool sharpE0 = s.e0 < faceMark;
+    const bool sharpE1 = s.e1 < faceMark;
+    const pbr mc = clamped(m);
+    const int A = faceCount(), B = A + 1;
+    MeshFace na(s.w0, nv, v, B, s.e0, s.f0, s0, sharpE0, true);
+    MeshFace nb(s.w1, v, nv, A, s.fl, s.e1, s0, true, sharpE1);
+    na.setMaterial(mc, mc, mc, pbr::MaskAll);
+    nb.setMaterial(mc, mc, mc, pbr::MaskAll);
+    faceAdd(na);
+    faceAdd(nb);
+
+    // Both sides of each outer edge carry the same mark.
+    if (s.e0 >= 0) {
+        const int e = relinkEdge(s.e0, s.f0, A, v, s.w0);
+        if (e >= 0) faces[s.e0].setSharp(e, sharpE0);
+    }
+    if (s.e1 >= 0) {
+        const int e = relinkEdge(s.e1, s.fl, B, v, s.w1);
+        if (e >= 0) faces[s.e1].setSharp(e, sharpE1);
+    }
+    faces[s.f0].f[prevK(s.i0)] = A;
+    faces[s.f0].setSharp(prevK(s.i0), true);
+    faces[s.fl].f[nextK(s.il)] = B;
+    faces[s.fl].setSharp(nextK(s.il), true);
+    replaceCorner(*this, sector, sector.size(), v, nv);
+
+    vertices[v].face = A;
+    vertices[nv].face = s.f0;
+    vertices[s.w0].face = A;
+    vertices[s.w1].face = B;
+    // The new sharp edges make their ends sharp vertices.
+    for (const int x : {v, nv, s.w0, s.w1}) vertices[x].flags = std::uint8_t(vertices[x].flags | kSharp);
+    vertexUpdate(v);
+    vertexUpdate(nv);
+    vertexUpdate(s.w0);
+    vertexUpdate(s.w1);
+    return nv;
+}
+
+}  // namespace qel

@@ -1,0 +1,495 @@
+// Face and corner normals, smoothing of corner normals and corner
+// materials, and the smoothed, relaxed and tangent targets of vertices.
+//
+// Corner normals are kept per sharp-bounded sector round a vertex: a sector
+// is a run of faces that forward circling (across edge (k+1)%3) passes
+// without crossing a sharp or open edge. The whole-mesh pass works face by
+// face for vertices without sharp or open edges (one sector: the plain sum
+// over their faces) and walks the sectors of the others.
+//
+// Normalising here: squares summed in double; above 1e-20 the square root is
+// taken in double, rounded to float, and the components are divided by it in
+// single precision; otherwise the vector is left as it is.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
+
+vec3 normalise(const vec3& a) {
+    const double s = double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z;
+    if (s <= NormalizeEpsilon) return a;
+    const float l = float(std::sqrt(s));
+    return {a.x / l, a.y / l, a.z / l};
+}
+
+// Unit normal of the triangle (p0, p1, p2), computed in double; a degenerate
+// triangle keeps its (tiny) cross product.
+vec3 triangleNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
+    const dvec3 a(double(p1.x) - p0.x, double(p1.y) - p0.y, double(p1.z) - p0.z);
+    const dvec3 b(double(p2.x) - p0.x, double(p2.y) - p0.y, double(p2.z) - p0.z);
+    const dvec3 n = cross(a, b);
+    const double l2 = dot(n, n);
+    if (l2 <= NormalizeEpsilon) return vec3(n);
+    const double inv = 1.0 / std::sqrt(l2);
+    return vec3(float(n.x * inv), float(n.y * inv), float(n.z * inv));
+}
+
+// The face across edge e of F when it is an active face; else -1.
+inline int linked(const Mesh& m, const MeshFace& F, int e) {
+    const int g = F.f[e];
+    return m.activeFace(g) ? g : -1;
+}
+
+// v's stored face when v is active and the face is active and holds v.
+inline int startOf(const Mesh& m, int v) {
+    if (!m.activeVertex(v)) return -1;
+    const int f = m.vertices[v].face;
+    return m.activeFace(f) && m.faces[f].corner(v) >= 0 ? f : -1;
+}
+
+// Walks the sectors of v from its stored face. add(face, k) is called for
+// every face of a sector, then finish(first, count) once the sector ends.
+// Bounded by the face count.
+template <class Add, class Finish>
+void walkSectors(const Mesh& m, int v, Add&& add, Finish&& finish) {
+    const int start = startOf(m, v);
+    if (start < 0) return;
+    int f = start, first = start, count = 0;
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        const MeshFace& F = m.faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        add(f, k);
+        ++count;
+        const int e = nextK(k);
+        const int g = linked(m, F, e);
+        if (g >= 0 && g != start && !F.isSharp(e)) {
+            f = g;
+            continue;
+        }
+        finish(first, count);
+        count = 0;
+        if (g < 0 || g == start) return;
+        f = first = g;
+    }
+    if (count > 0) finish(first, count);
+}
+
+// Calls fn(face, k) for the count faces of the sector of v that starts at
+// first (the same forward steps as walkSectors).
+template <class Fn>
+void forSector(Mesh& m, int v, int first, int count, Fn&& fn) {
+    int f = first;
+    for (int i = 0; i < count && f >= 0; ++i) {
+        MeshFace& F = m.faces[f];
+        const int k = F.corner(v);
+        if (k < 0) return;
+        fn(F, k);
+        f = linked(m, F, nextK(k));
+    }
+}
+
+// Visits the ring of v as findNeighbours(v, ring, faces, crossings) lists
+// it: fn(w, crossing) for every ring vertex in order, crossing being true
+// when the edge from v to w is sharp or open. Returns the ring length.
+template <class Fn>
+int visitRing(const Mesh& m, int v, Fn&& fn) {
+    const int start = startOf(m, v);
+    if (start < 0) return 0;
+    int n = 0;
+    int f = start;
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        const MeshFace& F = m.faces[f];
+        const int k = F.corner(v);
+        if (k < 0) break;
+        const int back = prevK(k);
+        fn(F.v[nextK(k)], F.isSharp(back) || linked(m, F, back) < 0);
+        ++n;
+        const int g = linked(m, F, nextK(k));
+        if (g < 0) {
+            fn(F.v[prevK(k)], true);
+            return n + 1;
+        }
+        if (g == start) break;
+        f = g;
+    }
+    return n;
+}
+
+// What smoothing and relaxing need from a ring in one walk.
+struct RingSummary {
+    vec3 sum{0, 0, 0};    // sum of the ring positions
+    int count = 0;        // ring length
+    int crossings = 0;    // ring vertices across a sharp or open edge
+    vec3 cross0, cross1;  // the first two of those
+};
+
+RingSummary summariseRing(const Mesh& m, int v) {
+    RingSummary s;
+    visitRing(m, v, [&](int w, bool crossing) {
+        const vec3 p = m.validVertex(w) ? m.vertices[w].position : m.vertices[v].position;
+        s.sum += p;
+        ++s.count;
+        if (!crossing) return;
+        if (s.crossings == 0) s.cross0 = p;
+        if (s.crossings == 1) s.cross1 = p;
+        ++s.crossings;
+    });
+    return s;
+}
+
+// The ten material channels as integers: colour RGBA, light RGBA,
+// roughness, metalness; and the mask bit that selects each.
+constexpr unsigned char ChannelMask[10] = {1, 1, 1, 16, 2, 2, 2, 32, 4, 8};
+
+struct MaterialSum {
+    long long c[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+    void add(const pbr& m) {
+        for (int i = 0; i < 4; ++i) {
+            c[i] += m.colour[i];
+            c[4 + i] += m.light[i];
+        }
+        c[8] += m.roughness;
+        c[9] += m.metalness;
+    }
+    // The sum divided by n (truncating towards zero), clamped into each
+    // channel's range.
+    pbr mean(long long n) const {
+        pbr r;
+        auto unsignedChannel = [](long long x) { return std::uint16_t(std::clamp(x, 0LL, 65535LL)); };
+        for (int i = 0; i < 4; ++i) {
+            r.colour[i] = unsignedChannel(c[i] / n);
+            r.light[i] = unsignedChannel(c[4 + i] / n);
+        }
+        r.roughness = pbr::clampSigned(long(c[8] / n));
+        r.metalness = pbr::clampSigned(long(c[9] / n));
+        return r;
+    }
+};
+
+// Writes the channels of src selected by mask into dst.
+void assignChannels(pbr& dst, const pbr& src, unsigned char mask) {
+    for (int i = 0; i < 4; ++i) {
+        if (mask & ChannelMask[i]) dst.colour[i] = src.colour[i];
+        if (mask & ChannelMask[4 + i]) dst.light[i] = src.light[i];
+    }
+    if (mask & ChannelMask[8]) dst.roughness = src.roughness;
+    if (mask & ChannelMask[9]) dst.metalness = src.metalness;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Whole-mesh normals
+
+void Mesh::calculateNormals(unsigned char mode) {
+    if (mode > 2) return;
+    const bool faceNormals = mode != 1;
+    if (mode == 0) {
+        faces.forRange(0, faces.size(), [this](MeshFace& F) {
+            if (!F.isActive()) return;
+            if (!validVertex(F.v[0]) || !validVertex(F.v[1]) || !validVertex(F.v[2])) return;
+            F.normal = triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position, vertices[F.v[2]].position);
+        });
+        return;
+    }
+
+    // What the face passes need of a vertex, in one cache line's half: the
+    // faces jump between vertices at random, so each corner costs one
+    // access here instead of several into the vertex records and side lists.
+    struct VertexPass {
+        vec3 position;
+        std::int32_t face;    // stored face
+        vec3 sum;             // sum of the unit normals of its faces
+        std::uint32_t state;  // CornerState bits
+    };
+    const int nV = vertexCount();
+    const int nF = faceCount();
+    std::vector<VertexPass> pass(static_cast<std::size_t>(nV));
+    {
+        VertexPass* out = pass.data();
+        vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) {
+            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
+        });
+    }
+
+    // The vertices of the face some places ahead are fetched early, so that
+    // the jumps of many faces overlap. (Written out in each loop: a helper
+    // holding only prefetches counts as free of effects and is dropped.)
+    constexpr int Ahead = 32;
+    const int prefetchEnd = nF - Ahead;
+
+    // Pass 1 (faces): face normals, their sum per vertex, and which vertices
+    // meet a sharp or open edge (those are walked sector by sector).
+    for (int i = 0; i < nF; ++i) {
+        if (i < prefetchEnd) {
+            const MeshFace& A = faces[std::size_t(i + Ahead)];
+            for (int k = 0; k < 3; ++k)
+                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
+        }
+        MeshFace& F = faces[std::size_t(i)];
+        if (!F.isActive()) continue;
+        const int a = F.v[0], b = F.v[1], c = F.v[2];
+        if (a < 0 || a >= nV || b < 0 || b >= nV || c < 0 || c >= nV) continue;
+        VertexPass* corner[3] = {&pass[std::size_t(a)], &pass[std::size_t(b)], &pass[std::size_t(c)]};
+        if (faceNormals) F.normal = triangleNormal(corner[0]->position, corner[1]->position, corner[2]->position);
+        const vec3 n = F.normal;
+        for (int k = 0; k < 3; ++k) {
+            VertexPass& p = *corner[k];
+            p.sum += n;
+            p.state |= cornerEdges(F, k, nF);
+            if (p.face == i) p.state |= CornerStartSeen;
+        }
+    }
+
+    // Pass 2 (vertices): a vertex without sharp or open edges has one
+    // sector, its normal the normalised sum; one whose edges are all sharp
+    // or open has one sector per face, its normal the face's; the others
+    // are walked.
+    constexpr std::uint32_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
+    for (int v = 0; v < nV; ++v) {
+        const MeshVertex& r = vertices[v];
+        if (!r.isActive() || r.face < 0) continue;
+        VertexPass& p = pass[std::size_t(v)];
+        if (!(p.state & CornerStartSeen)) {
+            vertexNormals(v);  // finds no usable stored face: does nothing
+        } else if (!(p.state & Bounded)) {
+            p.sum = normalise(p.sum);
+            p.state |= CornerDirect;
+        } else if (!(p.state & CornerOnSmoothEdge)) {
+            p.state |= CornerFaceSectors;
+        } else {
+            vertexNormals(v);
+        }
+    }
+
+    // Pass 3 (faces): the plain vertices' normals into their corners.
+    for (int i = 0; i < nF; ++i) {
+        if (i < prefetchEnd) {
+            const MeshFace& A = faces[std::size_t(i + Ahead)];
+            for (int k = 0; k < 3; ++k)
+                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
+        }
+        MeshFace& F = faces[std::size_t(i)];
+        if (!F.isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int v = F.v[k];
+            if (v < 0 || v >= nV) continue;
+            const VertexPass& p = pass[std::size_t(v)];
+            if (p.state & CornerDirect)
+                F.normals[k] = p.sum;
+            else if (p.state & CornerFaceSectors)
+                F.normals[k] = normalise(F.normal);
+        }
+    }
+}
+
+void Mesh::calculateSelectedNormals() {
+    auto faceNormal = [this](int i) {
+        if (!activeFace(i)) return;
+        MeshFace& F = faces[i];
+        if (!validVertex(F.v[0]) || !validVertex(F.v[1]) || !validVertex(F.v[2])) return;
+        F.normal = triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position, vertices[F.v[2]].position);
+    };
+    for (const int i : selectedFaces) faceNormal(i);
+    for (int i = std::max(0, faceMark); i < faceCount(); ++i) faceNormal(i);
+    for (const int v : selectedVertices)
+        if (activeVertex(v)) vertexNormals(v);
+}
+
+void Mesh::calculateNewNormals() {
+    // The selected bit marks the vertices already listed.
+    std::vector<int> listed;
+    for (int i = std::max(0, recordedFaceCount); i < faceCount(); ++i) {
+        MeshFace& F = faces[i];
+        if (!F.isActive()) continue;
+        if (!validVertex(F.v[0]) || !validVertex(F.v[1]) || !validVertex(F.v[2])) continue;
+        F.normal = triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position, vertices[F.v[2]].position);
+        for (int k = 0; k < 3; ++k) {
+            MeshVertex& r = vertices[F.v[k]];
+            if (r.isSelected()) continue;
+            r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
+            listed.push_back(F.v[k]);
+        }
+    }
+    for (const int v : listed) {
+        vertexNormals(v);
+        MeshVertex& r = vertices[v];
+        r.flags = std::uint8_t(r.flags & ~MeshVertex::SelectedBit);
+        r.selection = -1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Per-vertex sector operations
+
+void Mesh::vertexNormals(int v) {
+    vec3 acc(0, 0, 0);
+    walkSectors(
+        *this, v, [&](int f, int) { acc += faces[f].normal; },
+        [&](int first, int count) {
+            const vec3 n = normalise(acc);
+            forSector(*this, v, first, count, [&n](MeshFace& F, int k) { F.normals[k] = n; });
+            acc = vec3(0, 0, 0);
+        });
+}
+
+void Mesh::vertexSmoothNormals(int v) {
+    vec3 acc(0, 0, 0);
+    walkSectors(
+        *this, v, [&](int f, int k) { acc += faces[f].normals[k]; },
+        [&](int first, int count) {
+            const vec3 n = normalise(acc);
+            forSector(*this, v, first, count, [&n](MeshFace& F, int k) { F.normals[k] = n; });
+            acc = vec3(0, 0, 0);
+        });
+}
+
+void Mesh::vertexSmoothMaterials(int v, unsigned char mask) {
+    MaterialSum acc;
+    walkSectors(
+        *this, v, [&](int f, int k) { acc.add(faces[f].material[k]); },
+        [&](int first, int count) {
+            const pbr mean = acc.mean(count);
+            forSector(*this, v, first, count, [&](MeshFace& F, int k) { assignChannels(F.material[k], mean, mask); });
+            acc = MaterialSum();
+        });
+}
+
+// ---------------------------------------------------------------------------
+// Per-face smoothing
+
+void Mesh::faceSmoothNormals(int f) {
+    if (!activeFace(f)) return;
+    MeshFace& F = faces[f];
+    const vec3 m = normalise(F.normals[0] + F.normals[1] + F.normals[2]);
+    for (int k = 0; k < 3; ++k) F.normals[k] = normalise(F.normals[k] + m);
+}
+
+void Mesh::faceSmoothMaterials(int f, unsigned char mask) {
+    if (!activeFace(f)) return;
+    MeshFace& F = faces[f];
+    MaterialSum acc;
+    for (int k = 0; k < 3; ++k) acc.add(F.material[k]);
+    const pbr mean = acc.mean(3);
+    for (int k = 0; k < 3; ++k) {
+        MaterialSum pair;
+        pair.add(F.material[k]);
+        pair.add(mean);
+        assignChannels(F.material[k], pair.mean(2), mask);
+    }
+}
+
+void Mesh::smoothNormals(int passes) {
+    for (int p = 0; p < passes; ++p) {
+        for (int f = 0; f < faceCount(); ++f) faceSmoothNormals(f);
+        for (int v = 0; v < vertexCount(); ++v)
+            if (vertices[v].isActive() && vertices[v].face >= 0) vertexSmoothNormals(v);
+    }
+}
+
+void Mesh::smoothMaterials(unsigned char mask, int passes) {
+    for (int p = 0; p < passes; ++p) {
+        for (int f = 0; f < faceCount(); ++f) faceSmoothMaterials(f, mask);
+        for (int v = 0; v < vertexCount(); ++v)
+            if (vertices[v].isActive() && vertices[v].face >= 0) vertexSmoothMaterials(v, mask);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Target positions and directions
+
+vec3 Mesh::vertexSmoothPosition(int v) const {
+    if (!validVertex(v)) return vec3(0, 0, 0);
+    const MeshVertex& r = vertices[v];
+    const vec3 p = r.position;
+    if (r.isCorner()) return p;
+    const RingSummary ring = summariseRing(*this, v);
+    if (r.isSharp()) {
+        // A crease vertex slides along its crease; a junction stays.
+        if (ring.crossings >= 3) return p;
+        if (ring.crossings == 2) return (ring.cross0 + ring.cross1) * 0.5f;
+    }
+    if (ring.count == 0) return p;
+    return ring.sum / float(ring.count);
+}
+
+vec3 Mesh::vertexRelaxPosition(int v) const {
+    if (!validVertex(v)) return vec3(0, 0, 0);
+    const MeshVertex& r = vertices[v];
+    const vec3 p = r.position;
+    if (r.isCorner()) return p;
+    const RingSummary ring = summariseRing(*this, v);
+    if (r.isSharp()) {
+        if (ring.crossings >= 3) return p;
+        if (ring.crossings == 2) {
+            // Half of the move towards the midpoint, along the crease.
+            const vec3 m = (ring.cross0 + ring.cross1) * 0.5f - p;
+            const vec3 d = normalise(ring.cross0 - ring.cross1);
+            const float s = float(dot(m, d));
+            return p + d * (0.5f * s);
+        }
+    }
+    if (ring.count == 0) return p;
+    // Half way towards the ring centre, in the plane across the ring's
+    // estimated normal.
+    const vec3 c = ring.sum / float(ring.count);
+    vec3 first, prev, nsum(0, 0, 0);
+    int j = 0;
+    visitRing(*this, v, [&](int w, bool) {
+        const vec3 u = (validVertex(w) ? vertices[w].position : p) - c;
+        if (j == 0)
+            first = u;
+        else
+            nsum += normalise(cross(u, prev));
+        prev = u;
+        ++j;
+    });
+    nsum += normalise(cross(first, prev));
+    const vec3 N = normalise(nsum);
+    const vec3 delta = c - p;
+    const float along = float(dot(delta, N));
+    return p + (delta - N * along) * 0.5f;
+}
+
+vec3 Mesh::vertexTangent(int v, int f) const {
+    if (!validVertex(v)) return vec3(0, 0, 0);
+    const MeshVertex& r = vertices[v];
+    const vec3 p = r.position;
+    if (!r.isSharp()) return (vertexRelaxPosition(v) - p) * 0.5f;
+    const int s = findVStartRegion(v, f);
+    const int e = findVEndRegion(v, f);
+    if (!validVertex(s) || !validVertex(e)) return vec3(0, 0, 0);
+    const vec3 ps = vertices[s].position;
+    if (s == e) return normalise(p - ps);
+    const vec3 a = ps - p;
+    const vec3 b = vertices[e].position - p;
+    vec3 n(0, 0, 0);
+    if (activeFace(f)) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        n = k >= 0 ? F.normals[k] : F.normal;
+    }
+    if (dot(a, b) > 0.0) {
+        // The feature edges make an acute angle: along their bisector,
+        // turned to the side of the surface.
+        vec3 t = normalise(normalise(a) + normalise(b));
+        const dvec3 ba = qel::cross(dvec3(b), dvec3(a));
+        if (qel::dot(ba, dvec3(n)) < 0.0) t = -t;
+        return t;
+    }
+    return normalise(normalise(cross(n, a)) + normalise(cross(b, n)));
+}
+
+}  // namespace qel

@@ -1,0 +1,141 @@
+// The mesh's element record: writing and reading the body
+//
+//   centre (3 f32), size (f32), u32 nV, nV vertex records, u32 nF, nF faces
+//
+// Vertex record (13 bytes): x, y, z (f32), flags (u8).
+// Face record (73 bytes): per corner u32 vertex index and the 20-byte
+// material, then the flags byte. Files of version 20060411 or older carry
+// 41-byte faces: per corner u32 index, four u8 colour and four u8 light
+// channels (each becomes the high byte of the 16-bit channel), then four
+// ignored bytes and the flags byte.
+//
+// Neighbour links, stored faces, selection indices and normals are not
+// stored; initialize(0) rebuilds them after the scene is read.
+
+#include <cstdint>
+
+#include "mesh/mesh.h"
+#include "scene/buffer.h"
+
+namespace qel {
+
+namespace {
+
+constexpr std::uint32_t HeadSize = 16;  // centre and size
+constexpr std::uint32_t VertexRecordSize = 13;
+constexpr std::uint32_t FaceRecordSize = 73;
+constexpr std::uint32_t OldFaceRecordSize = 41;
+
+void writeVertex(buffer& b, const MeshVertex& r) {
+    b.writeVec3(r.position);
+    b.writeU8(r.flags);
+}
+
+void writeFace(buffer& b, const MeshFace& r) {
+    for (int k = 0; k < 3; ++k) {
+        b.writeU32(std::uint32_t(r.v[k]));
+        r.material[k].DataWrite(b);
+    }
+    b.writeU8(r.flags);
+}
+
+void readVertex(buffer& b, MeshVertex& r) {
+    r.position = b.readVec3();
+    r.flags = b.readU8();
+}
+
+void readFace(buffer& b, MeshFace& r) {
+    for (int k = 0; k < 3; ++k) {
+        r.v[k] = std::int32_t(b.readU32());
+        r.material[k].read(b);
+    }
+    r.flags = b.readU8();
+}
+
+// The 41-byte layout: 8-bit channels land in the high byte of the 16-bit
+// ones (255 reads as 65280); roughness and metalness are 0.
+void readFaceOld(buffer& b, MeshFace& r) {
+    std::uint8_t raw[OldFaceRecordSize];
+    b.readBytes(raw, OldFaceRecordSize);
+    for (int k = 0; k < 3; ++k) {
+        const std::uint8_t* c = raw + 12 * k;
+        r.v[k] = std::int32_t(std::uint32_t(c[0]) | (std::uint32_t(c[1]) << 8) | (std::uint32_t(c[2]) << 16) |
+                              (std::uint32_t(c[3]) << 24));
+        pbr& m = r.material[k];
+        for (int i = 0; i < 4; ++i) {
+            m.colour[i] = std::uint16_t(unsigned(c[4 + i]) << 8);
+            m.light[i] = std::uint16_t(unsigned(c[8 + i]) << 8);
+        }
+        m.roughness = 0;
+        m.metalness = 0;
+    }
+    r.flags = raw[40];
+}
+
+// True when every face names vertices of the list (read as unsigned, so a
+// negative index is out of range too).
+bool indicesInRange(const Mesh::FaceList& faces, std::uint32_t vertexCount) {
+    bool ok = true;
+    faces.forRange(0, faces.size(), [&ok, vertexCount](const MeshFace& r) {
+        for (int k = 0; k < 3; ++k)
+            if (std::uint32_t(r.v[k]) >= vertexCount) ok = false;
+    });
+    return ok;
+}
+
+// Reads the body into m's (empty) lists. False on a body that is short for
+// its counts (the cursor is then at the end, the buffer's flag set) or that
+// names a vertex outside the list (the body is then consumed).
+bool readBody(Mesh& m, buffer& b) {
+    if (!b.require(1, HeadSize + 4)) return false;
+    m.centre = b.readVec3();
+    m.setSize(b.readF32());
+    const std::uint32_t nV = b.readU32();
+    // The vertex records and the face count must be there before anything
+    // is allocated for them.
+    if (!b.require(std::uint64_t(nV) * VertexRecordSize + 4, 1)) return false;
+    m.vertices.resize(nV);
+    m.vertices.forRange(0, nV, [&b](MeshVertex& r) { readVertex(b, r); });
+    const std::uint32_t nF = b.readU32();
+    const bool old = FILE_VERSION <= Mesh::LastOldFaceVersion;
+    if (!b.require(nF, old ? OldFaceRecordSize : FaceRecordSize)) return false;
+    m.faces.resize(nF);
+    if (old)
+        m.faces.forRange(0, nF, [&b](MeshFace& r) { readFaceOld(b, r); });
+    else
+        m.faces.forRange(0, nF, [&b](MeshFace& r) { readFace(b, r); });
+    return indicesInRange(m.faces, nV);
+}
+
+}  // namespace
+
+Mesh::Mesh(buffer& b) : Mesh() { DataRead(b); }
+
+void Mesh::DataWrite(buffer& b) {
+    const std::int32_t lengthAt = b.beginRecord(RecordTag);
+    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * vertices.size() +
+              FaceRecordSize * faces.size());
+    b.writeVec3(centre);
+    b.writeF32(size());
+    b.writeU32(std::uint32_t(vertices.size()));
+    vertices.forRange(0, vertices.size(), [&b](const MeshVertex& r) { writeVertex(b, r); });
+    b.writeU32(std::uint32_t(faces.size()));
+    faces.forRange(0, faces.size(), [&b](const MeshFace& r) { writeFace(b, r); });
+    b.endRecord(lengthAt);
+}
+
+void Mesh::DataRead(buffer& b) {
+    // The record replaces whatever the mesh held (nothing, when called from
+    // the constructor); a selection of the old records must not outlive them.
+    deselectAll();
+    vertices.clear();
+    faces.clear();
+    if (!readBody(*this, b)) {
+        // A damaged record yields no geometry: nothing of it is trusted.
+        vertices.clear();
+        faces.clear();
+        status = 1;
+    }
+}
+
+}  // namespace qel

@@ -1,0 +1,74 @@
+#pragma once
+// qel::ObjParser: reads the vertex and face statements of Wavefront OBJ text
+// from memory into a mesh's record lists.
+//
+// Lines end at LF, CR or CR LF; empty lines are dropped. A line counts only
+// when it starts with the letter and one blank:
+//   "v " / "V "  a vertex: the first three blank-separated numbers (missing
+//                or unreadable ones read 0; non-finite values read 0).
+//   "f " / "F "  a polygon, fan-triangulated from its first corner. Each
+//                corner is "v", "v/t", "v//n" or "v/t/n"; with exactly three
+//                '/'-pieces the third is the normal number, otherwise the
+//                corner takes the normal number last held by its slot. The
+//                normal number goes into all three components of the corner
+//                normal, so that the rebuild can find sharp edges by
+//                comparing corners.
+//   "vn "        counted only, to resolve negative normal numbers.
+// Everything else is ignored.
+//
+// Vertex numbers are 1-based; a negative number counts back from the
+// vertices read so far. A polygon with a zero number, a negative one
+// reaching before the first vertex, or a positive one beyond the file's
+// vertex count adds no face.
+//
+// Parsing allocates nothing per line: the text is walked in place and
+// numbers are read with std::from_chars.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qel {
+
+class Mesh;
+
+class ObjParser {
+public:
+    explicit ObjParser(Mesh& mesh) : mesh_(mesh) {}
+
+    // Appends the records of the text (read up to its first NUL byte).
+    void parse(const char* text, std::size_t size);
+
+private:
+    // One corner of the polygon being read: 0-based vertex and normal number.
+    struct Slot {
+        std::int64_t vertex = 0;
+        std::int32_t normal = 0;
+    };
+    // The faces of one polygon that names vertices not read yet; checked
+    // against the final vertex count.
+    struct Forward {
+        std::size_t firstFace;
+        std::size_t endFace;
+        std::int64_t maxVertex;
+    };
+
+    // Each reads the statement after its letter and blank and returns the
+    // position of the line end (or the text's end).
+    const char* parseVertex(const char* p, const char* end);
+    const char* parseFace(const char* p, const char* end);
+    // Reads one corner token into the slot; false when its vertex number is
+    // zero or reaches before the first vertex.
+    bool readCorner(const char* p, const char* end, Slot& slot, std::int64_t& maxVertex);
+    void addTriangle(const Slot& a, const Slot& b, const Slot& c);
+    // Drops the faces of polygons whose forward references stayed unresolved.
+    void dropUnresolved();
+
+    Mesh& mesh_;
+    std::int64_t vertexCount_ = 0;  // vertex statements read so far (this parse)
+    std::int64_t vertexBase_ = 0;   // vertices the mesh held before the parse
+    std::int32_t normalCount_ = 0;  // "vn" statements read so far
+    std::vector<Forward> forward_;
+};
+
+}  // namespace qel

@@ -1,0 +1,331 @@
+// The mesh's vertex buffers and drawing against a real GL context: the
+// buffer layout, per-attribute refills, feature lines, release of the GL
+// names, and what a draw writes into the scene targets.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "gl/fboscene.h"
+#include "gl/gl.h"
+#include "gl/glerror.h"
+#include "gl/resources.h"
+#include "gl/shader.h"
+#include "mesh/mesh.h"
+#include "mesh/mesh_util.h"
+
+using namespace qel;
+
+namespace {
+
+constexpr int W = 16;
+constexpr int H = 16;
+
+// count values of type T at a byte offset of a GL buffer.
+template <class T> std::vector<T> bufferValues(GLuint name, std::uint64_t offset, std::size_t count) {
+    std::vector<T> values(count);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, name);
+    gl->glGetBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(count * sizeof(T)), values.data());
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return values;
+}
+
+GLint bufferSize(GLuint name) {
+    GLint size = -1;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, name);
+    gl->glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return size;
+}
+
+// One opaque scene layer to draw into, cleared as the view clears it.
+class SceneLayer {
+public:
+    SceneLayer() : fbo_(W, H, 1) {}
+
+    bool begin() {
+        if (!fbo_.enable()) return false;
+        const GLenum targets[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2,
+                                   GL_COLOR_ATTACHMENT3};
+        gl->glDrawBuffers(4, targets);
+        const GLuint zeroIds[4] = {0, 0, 0, 0};
+        const GLfloat zero[4] = {0, 0, 0, 0};
+        gl->glClearBufferuiv(GL_COLOR, 0, zeroIds);
+        for (int i = 1; i < 4; ++i) gl->glClearBufferfv(GL_COLOR, i, zero);
+        gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
+        gl->glEnable(GL_DEPTH_TEST);
+        gl->glDepthFunc(GL_LESS);
+        gl->glViewport(0, 0, W, H);
+        return true;
+    }
+    void end() {
+        gl->glDisable(GL_DEPTH_TEST);
+        fbo_.disable();
+    }
+
+    // (object id, item id, packed material) per pixel, rows bottom first.
+    std::vector<std::uint32_t> ids() { return read<std::uint32_t>(0, GL_RGB_INTEGER, GL_UNSIGNED_INT, 3); }
+    std::vector<std::uint8_t> colours() { return read<std::uint8_t>(1, GL_RGBA, GL_UNSIGNED_BYTE, 4); }
+    std::vector<float> normals() { return read<float>(3, GL_RGB, GL_FLOAT, 3); }
+
+private:
+    template <class T> std::vector<T> read(int attachment, GLenum format, GLenum type, int channels) {
+        std::vector<T> values(std::size_t(W * H * channels));
+        fbo_.enable();
+        gl->glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + attachment));
+        gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        gl->glReadPixels(0, 0, W, H, format, type, values.data());
+        fbo_.disable();
+        return values;
+    }
+
+    FBOScene fbo_;
+};
+
+// A hand-made mesh of three triangles side by side in z = 0 (no links), with
+// unit normals and distinct corner materials.
+std::unique_ptr<Mesh> threeTriangles() {
+    auto m = std::make_unique<Mesh>();
+    for (int i = 0; i < 3; ++i) {
+        const float x = float(i);
+        const int a = m->vertexAdd(vec3(x, 0, 0));
+        const int b = m->vertexAdd(vec3(x + 1, 0, 0));
+        const int c = m->vertexAdd(vec3(x, 1, 0));
+        const int f = m->faceAdd(a, b, c);
+        MeshFace& F = m->faces[f];
+        for (int k = 0; k < 3; ++k) {
+            F.normals[k] = vec3(0, 0, 1);
+            F.material[k] = pbr(wvec4(std::uint16_t(0x1100 * (k + 1)), 0x2200, 0x3300, 0xFFFF),
+                                wvec4(0x4400, 0x5500, 0x6600, 0x7700), std::int16_t(10 + k), std::int16_t(-20 - k));
+        }
+    }
+    return m;
+}
+
+// The view of the tests: +z towards the viewer (z is flipped so that the
+// larger z is nearer); x and y from -0.5 to 0.5 fill the target.
+const mat4 lookDownZ = mat4::Scale(2.0f, 2.0f, -2.0f);
+
+class MeshVbo : public testing::Test {
+protected:
+    void SetUp() override {
+        initShaderResources();
+        Shader::ProjectionModelViewMatrix = lookDownZ;
+        Shader::ProjectionOffsetModelViewMatrix = lookDownZ;
+        Shader::ModelViewMatrix = mat4::Identity();
+        glClearErrors();
+    }
+    void TearDown() override {
+        EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
+        Shader::ProjectionModelViewMatrix = mat4::Identity();
+        Shader::ProjectionOffsetModelViewMatrix = mat4::Identity();
+    }
+};
+
+}  // namespace
+
+TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
+    auto m = threeTriangles();
+    m->faces[0].flags &= std::uint8_t(~MeshFace::ActiveBit);
+    m->faces[2].flags &= std::uint8_t(~MeshFace::ActiveBit);
+    ASSERT_TRUE(m->buildVBO());
+    EXPECT_EQ(m->drawCount, 3);
+    EXPECT_EQ(bufferSize(m->vbo), 102);
+    const std::uint64_t offsets[6] = {0, 36, 54, 66, 78, 90};
+    EXPECT_TRUE(std::equal(offsets, offsets + 6, m->vboOffsets));
+    EXPECT_FALSE(m->vbo_modified());
+
+    EXPECT_EQ(bufferValues<float>(m->vbo, 0, 9), (std::vector<float>{1, 0, 0, 2, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(bufferValues<std::uint16_t>(m->vbo, 36, 3), (std::vector<std::uint16_t>{0, 0, 0x3C00}));
+    const auto paint = bufferValues<std::uint8_t>(m->vbo, 54, 36);
+    const auto material = bufferValues<std::int16_t>(m->vbo, 78, 6);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(paint[4 * c], 0x11 * (c + 1));  // high byte of the colour
+        EXPECT_EQ(paint[4 * c + 3], 0xFF);
+        EXPECT_EQ(paint[12 + 4 * c], 0x44);  // light
+        EXPECT_EQ(paint[12 + 4 * c + 3], 0x77);
+        EXPECT_EQ(material[2 * c], 10 + c);
+        EXPECT_EQ(material[2 * c + 1], -20 - c);
+    }
+    // The id is the face's index, not its rank among the active faces.
+    EXPECT_EQ(bufferValues<std::uint32_t>(m->vbo, 90, 3), std::vector<std::uint32_t>(3, 1u));
+
+    // Without an active face nothing is drawn and GL reports nothing.
+    m->faces[1].flags &= std::uint8_t(~MeshFace::ActiveBit);
+    m->topologyChanged = 1;
+    SceneLayer layer;
+    ASSERT_TRUE(layer.begin());
+    m->render(5, 0xffffffffu, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, true);
+    layer.end();
+    EXPECT_EQ(m->drawCount, 0);
+    const auto ids = layer.ids();
+    EXPECT_TRUE(std::all_of(ids.begin(), ids.end(), [](std::uint32_t v) { return v == 0; }));
+}
+
+TEST_F(MeshVbo, RefillUploadsOnlyTheRaisedArraysAndFollowsTheFaceCount) {
+    auto m = threeTriangles();
+    ASSERT_TRUE(m->buildVBO());
+    const GLuint name = m->vbo;
+    const auto before = bufferValues<std::uint8_t>(name, 0, 34 * 9);
+    // Positions and paint change, but only the paint is announced.
+    for (int v = 0; v < m->vertexCount(); ++v) m->vertices[v].position.z = 5.0f;
+    for (int f = 0; f < 3; ++f)
+        for (pbr& corner : m->faces[f].material) corner.colour = wvec4(0, 0xFF00, 0, 0xFFFF);
+    m->refill[2] = 1;
+    ASSERT_TRUE(m->buildVBO());
+    EXPECT_EQ(m->vbo, name);
+    const auto after = bufferValues<std::uint8_t>(name, 0, 34 * 9);
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 18 * 9, after.begin()));
+    EXPECT_TRUE(std::equal(before.begin() + 22 * 9, before.end(), after.begin() + 22 * 9));
+    EXPECT_EQ(after[18 * 9 + 1], 0xFF);
+
+    // A face added without topologyChanged: reallocated, never overrun.
+    m->faceAdd(0, 1, m->vertexAdd(vec3(0, 2, 0)));
+    m->refill[0] = 1;
+    ASSERT_TRUE(m->buildVBO());
+    EXPECT_EQ(m->drawCount, 12);
+    EXPECT_EQ(bufferSize(name), 34 * 12);
+    EXPECT_EQ(bufferValues<std::uint32_t>(name, 30 * 12 + 36, 1)[0], 3u);
+    m->faces[0].flags &= std::uint8_t(~MeshFace::ActiveBit);
+    m->refill[1] = 1;
+    ASSERT_TRUE(m->buildVBO());
+    EXPECT_EQ(bufferSize(name), 34 * 9);
+}
+
+TEST_F(MeshVbo, NamesAreReusedOnRebuildAndReleasedOnDelete) {
+    std::unique_ptr<Mesh> m(Mesh::Cube());
+    m->deleteVBO();  // no buffers yet: nothing happens
+    ASSERT_TRUE(m->enableVBO());
+    const GLuint vbo = m->vbo, lines = m->featureVbo;
+    ASSERT_TRUE(gl->glIsBuffer(vbo) && gl->glIsBuffer(lines));
+    m->topologyChanged = 1;
+    ASSERT_TRUE(m->buildVBO());
+    EXPECT_EQ(m->vbo, vbo);
+    EXPECT_EQ(m->featureVbo, lines);
+    m->deleteVBO();
+    EXPECT_EQ(m->vbo, 0u);
+    EXPECT_FALSE(m->hasFeatures() || m->vboEnabled);
+    EXPECT_FALSE(gl->glIsBuffer(vbo) || gl->glIsBuffer(lines));
+    m->deleteVBO();
+
+    // The rebuild of initialize and the destructor release what they drop.
+    ASSERT_TRUE(m->buildVBO());
+    const GLuint second = m->vbo, secondLines = m->featureVbo;
+    m->initialize(Element::ResizeBox);
+    EXPECT_FALSE(gl->glIsBuffer(second) || gl->glIsBuffer(secondLines));
+    ASSERT_TRUE(m->buildVBO());
+    const GLuint third = m->vbo, thirdLines = m->featureVbo;
+    m.reset();
+    EXPECT_FALSE(gl->glIsBuffer(third) || gl->glIsBuffer(thirdLines));
+}
+
+TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
+    std::unique_ptr<Mesh> strip(meshtest::makeStrip(true));
+    meshtest::finish(*strip);
+    ASSERT_TRUE(strip->buildVBO());
+    ASSERT_EQ(strip->featureCount, 12);
+    // Face by face, edge k from corner (k+2)%3 to corner (k+1)%3; the sharp
+    // edge 0-2 between faces 0 and 1 comes from face 1 only.
+    const int order[12] = {2, 1, 1, 0, 3, 2, 2, 0, 4, 3, 0, 4};
+    const auto points = bufferValues<float>(strip->featureVbo, 0, 36);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(vec3(points[3 * i], points[3 * i + 1], points[3 * i + 2]), strip->vertices[order[i]].position);
+
+    // Creases change without a topology change: the line buffer follows.
+    strip->faces[0].setSharp(1, false);
+    strip->faces[1].setSharp(2, false);
+    strip->refill[0] = 1;
+    ASSERT_TRUE(strip->buildVBO());
+    EXPECT_EQ(strip->featureCount, 10);
+    meshtest::markSharp(*strip, 1, 2);
+    meshtest::markSharp(*strip, 0, 1);
+    strip->refill[0] = 1;
+    ASSERT_TRUE(strip->buildVBO());
+    EXPECT_EQ(strip->featureCount, 14);
+    EXPECT_EQ(bufferSize(strip->featureVbo), 7 * 24);
+
+    std::unique_ptr<Mesh> triangle(Mesh::Triangle());
+    ASSERT_TRUE(triangle->buildVBO());
+    EXPECT_EQ(triangle->featureCount, 6);
+    std::unique_ptr<Mesh> smooth(meshtest::makeTetra());
+    meshtest::finish(*smooth);
+    ASSERT_TRUE(smooth->buildVBO());
+    EXPECT_FALSE(smooth->hasFeatures());
+}
+
+TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
+    std::unique_ptr<Mesh> cube(Mesh::Cube());
+    std::set<std::uint32_t> topFaces;
+    for (int f = 0; f < cube->faceCount(); ++f)
+        if (cube->faces[f].normal.z > 0.5f) topFaces.insert(std::uint32_t(f));
+    const pbr red(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 100, 0);
+    SceneLayer layer;
+    ASSERT_TRUE(layer.begin());
+    cube->render(7, 0xffffffffu, mat4::Identity(), red, Element::ColorAsColor, 0.0f, true);
+    layer.end();
+    EXPECT_FALSE(cube->vboEnabled);
+    const auto ids = layer.ids();
+    const auto colours = layer.colours();
+    const auto normals = layer.normals();
+    std::set<std::uint32_t> seen;
+    int covered = 0;
+    for (int i = 0; i < W * H; ++i) {
+        if (ids[3 * i] == 0) continue;
+        ++covered;
+        seen.insert(ids[3 * i + 1]);
+        EXPECT_EQ(ids[3 * i], 7u);
+        EXPECT_EQ(ids[3 * i + 2], (200u + 32767u) | (32767u << 16));  // roughness 2 x 100
+        EXPECT_EQ(colours[4 * i], 255);
+        EXPECT_EQ(colours[4 * i + 1], 0);
+        EXPECT_NEAR(normals[3 * i + 2], 1.0f, 1e-3f);
+    }
+    EXPECT_GT(covered, 40);
+    EXPECT_LT(covered, W * H);
+    EXPECT_EQ(seen, topFaces);
+
+    // A fixed item id; repainted corners (paint refill only); a mirroring
+    // matrix keeps the normal facing the viewer.
+    for (int f = 0; f < cube->faceCount(); ++f)
+        for (pbr& corner : cube->faces[f].material) corner.colour = wvec4(0, 65535, 0, 65535);
+    cube->refill[2] = 1;
+    ASSERT_TRUE(layer.begin());
+    cube->render(7, 12345u, mat4::Scale(-1.0f, 1.0f, 1.0f), pbr(), Element::ColorAsColor, 0.0f, true);
+    layer.end();
+    const int centre = H / 2 * W + W / 2;
+    EXPECT_EQ(layer.ids()[3 * centre + 1], 12345u);
+    EXPECT_EQ(layer.colours()[4 * centre], 0);
+    EXPECT_EQ(layer.colours()[4 * centre + 1], 255);
+    EXPECT_NEAR(layer.normals()[3 * centre + 2], 1.0f, 1e-3f);
+}
+
+TEST_F(MeshVbo, FeatureDrawBetweenSurfaceDrawsLeavesTheSurfaceIntact) {
+    std::unique_ptr<Shader> lines(Shader::FromText({
+        "##VERTEX", "#version 330 core", "layout(location = 0) in vec3 Position;",
+        "uniform mat4 ProjectionModelViewMatrix;",
+        "void main() { gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix; }",
+        "##FRAGMENT", "#version 330 core", "uniform vec4 Color;", "layout(location = 1) out vec4 _Color;",
+        "void main() { _Color = Color; }",
+    }));
+    std::unique_ptr<Mesh> cube(Mesh::Cube());
+    SceneLayer layer;
+    ASSERT_TRUE(layer.begin());
+    cube->render(3, 0xffffffffu, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
+    EXPECT_TRUE(cube->vboEnabled);
+    gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
+    ASSERT_TRUE(lines->enable());
+    cube->renderFeatures(mat4::Identity(), bvec4(0, 0, 255, 255), true);
+    // The surface binds its attributes again instead of reading the lines;
+    // shifted right, it leaves the left edge lines visible.
+    cube->render(3, 0xffffffffu, mat4::Translation(0.3f, 0.0f, 0.01f), pbr(), Element::ColorAsColor, 0.0f, true);
+    layer.end();
+    const auto ids = layer.ids();
+    EXPECT_EQ(ids[3 * (H / 2 * W + W - 2)], 3u);  // covered by the shifted cube only
+    const auto colours = layer.colours();
+    int blue = 0;
+    for (int i = 0; i < W * H; ++i)
+        if (colours[4 * i] == 0 && colours[4 * i + 1] == 0 && colours[4 * i + 2] == 255) ++blue;
+    EXPECT_GT(blue, 0);
+}
