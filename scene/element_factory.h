@@ -1,0 +1,52 @@
+#pragma once
+// qel::ElementFactory builds the element of one element record of a scene
+// or object file, chosen by the record's tag.
+//
+// Tags read today:
+//   0xE0000001  qel::Mesh (the mesh record body)
+//   any other   the body is skipped and a placeholder sphere takes the
+//               record's place, so that the positions of the following
+//               records (the element ids) stay right. One factory hands out
+//               one placeholder for all such records (shared like any
+//               element), so that a file of many unknown records cannot make
+//               many spheres.
+// The curve, tube, revoluton, clay, lightning and sprite records are read
+// here once their element types exist; until then their tags count as
+// unknown. Each is added as one case of ElementFactory::read.
+
+#include <cstdint>
+
+namespace qel {
+
+class buffer;
+class Element;
+class Mesh;
+
+class ElementFactory {
+public:
+    // Outcome of one record.
+    enum TResult {
+        Built,    // an element was made
+        Absent,   // the record is sound but yields no element (its position stays)
+        Refused,  // the body is damaged: nothing was made
+    };
+
+    ElementFactory() = default;
+    ElementFactory(const ElementFactory&) = delete;
+    ElementFactory& operator=(const ElementFactory&) = delete;
+
+    // Builds the element of a record with the given tag from `body`, whose
+    // cursor stands on the record's body and whose bytes end where the record
+    // ends. The new element (reference count 0) goes to `element`, null
+    // unless the result is Built; the caller owns it (the placeholder once,
+    // however often it is returned).
+    TResult read(std::uint32_t tag, buffer& body, Element*& element);
+
+private:
+    // The placeholder, built on first use.
+    Element* placeholder();
+
+    Mesh* placeholder_ = nullptr;
+};
+
+}  // namespace qel

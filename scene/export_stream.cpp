@@ -1,0 +1,65 @@
+// Buffered text output of the Wavefront export: see export_stream.h.
+
+#include "scene/export_stream.h"
+
+#include <charconv>
+
+#include <QIODevice>
+
+#include "core/vec.h"
+
+namespace qel {
+
+ExportStream::ExportStream(QIODevice& device) : device_(device) { buffer_.reserve(Capacity); }
+
+void ExportStream::reserve(std::size_t n) {
+    if (buffer_.size() + n > Capacity) flush();
+}
+
+ExportStream& ExportStream::text(std::string_view s) {
+    reserve(s.size());
+    buffer_.append(s.data(), s.size());
+    return *this;
+}
+
+ExportStream& ExportStream::text(char c) {
+    reserve(1);
+    buffer_ += c;
+    return *this;
+}
+
+ExportStream& ExportStream::number(double value) {
+    char digits[32];
+    const std::to_chars_result r =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6);
+    return text(std::string_view(digits, std::size_t(r.ptr - digits)));
+}
+
+ExportStream& ExportStream::integer(std::int64_t value) {
+    char digits[24];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+    return text(std::string_view(digits, std::size_t(r.ptr - digits)));
+}
+
+ExportStream& ExportStream::vector(std::string_view prefix, const vec3& v) {
+    text(prefix).number(v.x).text(' ').number(v.y).text(' ').number(v.z);
+    return text('\n');
+}
+
+bool ExportStream::flush() {
+    const char* p = buffer_.data();
+    qint64 left = qint64(buffer_.size());
+    while (ok_ && left > 0) {
+        const qint64 n = device_.write(p, left);
+        if (n <= 0) {
+            ok_ = false;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    buffer_.clear();
+    return ok_;
+}
+
+}  // namespace qel

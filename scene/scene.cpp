@@ -1,0 +1,228 @@
+// qel::Scene: construction, the tool templates, lookups and selection by
+// object id, the render lists and their drawing, animation and the
+// conversion of an element to a mesh.
+
+#include "scene/scene.h"
+
+#include <string>
+
+#include "gl/shaders.h"
+#include "mesh/mesh.h"
+#include "scene/element.h"
+
+namespace qel {
+
+namespace {
+
+// The folder that scene paths given relative to the data folders live in.
+const std::string SceneFolder = "Scenes/";
+
+}  // namespace
+
+std::uint8_t Scene::Error = 0;
+
+// ---- Construction ----
+
+Scene::Scene() { init(); }
+
+Scene::Scene(const std::string& path, bool inDataFolder) {
+    init();
+    std::string p = path;
+    if (inDataFolder && (p.empty() || p[0] != ':')) p = SceneFolder + p;
+    // A refused file raises Error and leaves the scene empty.
+    load(p);
+}
+
+Scene::~Scene() {
+    delete objectsRoot;
+    delete toolsRoot;
+}
+
+void Scene::init() {
+    selectedEntry = nullptr;
+    pickedAncestor = nullptr;
+    pickedEntry = nullptr;
+    selectedObject = nullptr;
+    currentTool = nullptr;
+    delete objectsRoot;
+    delete toolsRoot;
+    objectsRoot = new Root();
+    toolsRoot = new Root();
+    objects.clear();
+    preview.clear();
+    toolsList.clear();
+    Error = 0;
+    modified = 1;
+    toolsModified = 1;
+}
+
+// ---- Tools ----
+
+Tool* Scene::addTool(Tool* t) {
+    if (!t) return nullptr;
+    currentTool = toolsRoot->addChild(t, false);
+    toolsModified = 1;
+    return currentTool;
+}
+
+Tool* Scene::nextTool(bool backwards) {
+    const std::vector<Tool*>& c = toolsRoot->children;
+    const int n = int(c.size());
+    if (n == 0) {
+        currentTool = nullptr;
+        return nullptr;
+    }
+    const int i = currentTool ? toolsRoot->findChildIndex(currentTool) : -1;
+    if (i < 0)
+        currentTool = c[0];
+    else
+        currentTool = c[std::size_t(backwards ? (i + n - 1) % n : (i + 1) % n)];
+    return currentTool;
+}
+
+// ---- Looking up and selecting ----
+
+Tool* Scene::findObject(int id) const {
+    if (id == 0) return objectsRoot;
+    if (id > 0) {
+        const int i = id - 1;
+        return objects.validIndex(i) ? objects.tools[std::size_t(i)] : nullptr;
+    }
+    const std::int64_t i = -std::int64_t(id) - 1;
+    return i < toolsList.size() ? toolsList.tools[std::size_t(i)] : nullptr;
+}
+
+int Scene::findID(Tool* t) const {
+    if (!t) return NotFound;
+    if (t->isRoot()) return 0;
+    // A listed tool's id field holds its first entry; the lists are searched
+    // only when the field was changed since (a save numbers the tools anew).
+    if (objects.validIndex(t->id) && objects.tools[std::size_t(t->id)] == t) return t->id + 1;
+    if (toolsList.validIndex(t->id) && toolsList.tools[std::size_t(t->id)] == t) return -(t->id + 1);
+    for (int i = 0; i < objects.size(); ++i)
+        if (objects.tools[std::size_t(i)] == t) return i + 1;
+    for (int i = 0; i < toolsList.size(); ++i)
+        if (toolsList.tools[std::size_t(i)] == t) return -(i + 1);
+    return NotFound;
+}
+
+bool Scene::entryOf(int id, int& index) const {
+    if (id <= 0 || id > objects.size()) return false;
+    index = id - 1;
+    return true;
+}
+
+bool Scene::searchObject(int id) {
+    pickedEntry = nullptr;
+    pickedAncestor = nullptr;
+    int i = -1;
+    if (!entryOf(id, i)) return false;
+    pickedIndex = i;
+    pickedEntry = objects.tools[std::size_t(i)];
+    pickedAncestorIndex = objects.topLevel(i);
+    pickedAncestor = objects.tools[std::size_t(pickedAncestorIndex)];
+    return true;
+}
+
+bool Scene::searchObject(int id, Tool*& ancestor, Tool*& entry, mat4& ancestorMatrix, mat4& entryMatrix,
+                         bool remember) {
+    ancestor = nullptr;
+    entry = nullptr;
+    ancestorMatrix = mat4::Identity();
+    entryMatrix = mat4::Identity();
+    if (remember) {
+        pickedEntry = nullptr;
+        pickedAncestor = nullptr;
+    }
+    int i = -1;
+    if (!entryOf(id, i)) return false;
+    const int top = objects.topLevel(i);
+    entry = objects.tools[std::size_t(i)];
+    entryMatrix = objects.matrices[std::size_t(i)];
+    ancestor = objects.tools[std::size_t(top)];
+    ancestorMatrix = objects.matrices[std::size_t(top)];
+    if (remember) {
+        pickedIndex = i;
+        pickedEntry = entry;
+        pickedAncestorIndex = top;
+        pickedAncestor = ancestor;
+    }
+    return true;
+}
+
+bool Scene::selectObject(int id) {
+    deselect();
+    if (!searchObject(id)) return false;
+    selectedObject = pickedAncestor;
+    selectedEntry = pickedEntry;
+    return true;
+}
+
+void Scene::deselect() {
+    selectedObject = nullptr;
+    selectedEntry = nullptr;
+    pickedAncestor = nullptr;
+    pickedEntry = nullptr;
+}
+
+// ---- Lists and drawing ----
+
+void Scene::toList() {
+    objects.clear();
+    preview.clear();
+    objects.append(objectsRoot);
+    objects.sort();
+    toolsList.clear();
+    toolsList.append(toolsRoot);
+    toolsList.sort();
+}
+
+void Scene::render(Tool::TRenderType type, bool parentIds, bool previewOnly) {
+    if (previewOnly)
+        preview.render(type, parentIds, objects.size());
+    else
+        objects.render(type, parentIds, 0);
+}
+
+void Scene::renderFeatures(Tool::TRenderType type, bool previewOnly, const bvec4& colour) {
+    if (!ShaderCurve || !ShaderCurve->enable()) return;
+    (previewOnly ? preview : objects).renderFeatures(type, colour);
+}
+
+void Scene::renderAuxiliary(Tool::TRenderType type, bool previewOnly, const bvec4& colour) {
+    if (!ShaderCurve || !ShaderCurve->enable()) return;
+    (previewOnly ? preview : objects).renderAuxiliary(type, colour);
+}
+
+// ---- Elements ----
+
+bool Scene::ToMesh(Element* e) {
+    if (!e) return false;
+    if (e->isType(Element::TType::Mesh) || e->isType(Element::TType::Sprite) ||
+        e->isType(Element::TType::AnimatedSprite))
+        return false;
+    Mesh* m = e->ToMesh();
+    // An element without a mesh form keeps its objects as they are.
+    if (!m) return false;
+    bool changed = false;
+    for (Tool* t : objects.tools) {
+        if (t->element != e) continue;
+        const int r = t->setElement(m);
+        if (r != 0) changed = true;
+        // e was freed with its last holder: no further tool can show it.
+        if (r == 2) break;
+    }
+    // A mesh that no object took is not kept.
+    if (m->refCount <= 0) delete m;
+    return changed;
+}
+
+// ---- Animation ----
+
+void Scene::timer(double t) {
+    Tool::GlobalTime = t;
+    objectsRoot->timer();
+    toolsRoot->timer();
+}
+
+}  // namespace qel

@@ -1,0 +1,130 @@
+// The whole-scene Wavefront export: see scene_export.h.
+
+#include "scene/scene_export.h"
+
+#include <array>
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+#include "mesh/mesh.h"
+#include "scene/element.h"
+#include "scene/export_stream.h"
+#include "scene/obj_mtl_tex_writer.h"
+#include "scene/texture_atlas.h"
+#include "scene/tool.h"
+
+namespace qel {
+
+namespace {
+
+// The six files of one export, each written to a temporary file that
+// replaces its target only on commit. Files not committed are discarded.
+class ExportFiles {
+public:
+    enum : int { Obj = 0, Mtl = 1, FirstMap = 2, Count = FirstMap + TextureAtlas::MapCount };
+
+    ExportFiles(const QString& folder, const QString& base) {
+        files_[Obj].setFileName(folder + "/" + base + ".obj");
+        files_[Mtl].setFileName(folder + "/" + base + ".mtl");
+        for (int m = 0; m < TextureAtlas::MapCount; ++m)
+            files_[FirstMap + m].setFileName(folder + "/" + TextureAtlas::FileName(TextureAtlas::TMap(m)));
+    }
+    bool open() {
+        for (QSaveFile& f : files_)
+            if (!f.open(QIODevice::WriteOnly)) return false;
+        return true;
+    }
+    QSaveFile& operator[](int i) { return files_[std::size_t(i)]; }
+    // Replaces the targets one after the other; stops at the first failure.
+    bool commit() {
+        for (QSaveFile& f : files_)
+            if (!f.commit()) return false;
+        return true;
+    }
+
+private:
+    std::array<QSaveFile, Count> files_;
+};
+
+}  // namespace
+
+SceneExport::SceneExport(Tool* root) : root_(root) {}
+
+SceneExport::~SceneExport() = default;
+
+const Mesh* SceneExport::meshOf(Element* element) {
+    if (element->isType(Element::TType::Mesh))
+        if (const Mesh* m = dynamic_cast<const Mesh*>(element)) return m;
+    auto found = converted_.find(element);
+    if (found == converted_.end())
+        found = converted_.emplace(element, std::unique_ptr<Mesh>(element->ToMesh())).first;
+    return found->second.get();
+}
+
+void SceneExport::collect() {
+    tools_.clear();
+    matrices_.clear();
+    meshes_.clear();
+    objects_ = vertices_ = faces_ = 0;
+    if (!root_) return;
+    std::vector<int> parents, subIndices;
+    root_->toList(tools_, matrices_, parents, subIndices, mat4::Identity(), 0, -1);
+
+    meshes_.assign(tools_.size(), nullptr);
+    std::vector<std::uint8_t> used;
+    for (std::size_t i = 0; i < tools_.size(); ++i) {
+        Tool* t = tools_[i];
+        if (t->isEmpty()) continue;
+        const Mesh* mesh = meshOf(t->element);
+        if (!mesh) continue;
+        meshes_[i] = mesh;
+        std::int64_t v = 0, f = 0;
+        ObjMtlTexWriter::Measure(*mesh, used, v, f);
+        ++objects_;
+        vertices_ += v;
+        faces_ += f;
+    }
+}
+
+void SceneExport::writeHeaders(ExportStream& obj, ExportStream& mtl, const std::string& base) const {
+    obj.text("# Tessilor OBJ export\n\nmtllib ").text(base).text(".mtl\n");
+    obj.text("# Global: ").integer(objects_).text(" objects, ").integer(vertices_).text(" vertices, ");
+    obj.integer(faces_).text(" faces\n");
+    mtl.text("# Tessilor MTL export\n");
+}
+
+void SceneExport::writeObjects(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas) const {
+    ObjMtlTexWriter writer(obj, mtl, atlas, int(tools_.size()));
+    for (std::size_t i = 0; i < tools_.size(); ++i) {
+        const Mesh* mesh = meshes_[i];
+        if (!mesh) continue;
+        Tool* t = tools_[i];
+        const mat4 M = t->transformRender(matrices_[i]) * mesh->localMatrix();
+        writer.appendOBJ_MTL_TEX(*mesh, M, t->material);
+    }
+}
+
+bool SceneExport::write(const std::string& path) {
+    collect();
+    TextureAtlas atlas;
+    // Too many triangles for the largest atlas: nothing is written.
+    if (!atlas.create(faces_)) return false;
+
+    const QFileInfo info(QString::fromStdString(path));
+    const QString base = info.completeBaseName();
+    ExportFiles files(info.path(), base);
+    if (!files.open()) return false;
+
+    ExportStream obj(files[ExportFiles::Obj]);
+    ExportStream mtl(files[ExportFiles::Mtl]);
+    writeHeaders(obj, mtl, base.toStdString());
+    writeObjects(obj, mtl, atlas);
+    if (!obj.flush() || !mtl.flush()) return false;
+    for (int m = 0; m < TextureAtlas::MapCount; ++m)
+        if (!atlas.save(TextureAtlas::TMap(m), files[ExportFiles::FirstMap + m])) return false;
+    return files.commit();
+}
+
+}  // namespace qel

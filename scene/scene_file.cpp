@@ -1,0 +1,99 @@
+// qel::Scene: writing scene files, reading scene and object files, and the
+// instance-ring repair after a load.
+
+#include <QFile>
+#include <QString>
+
+#include "scene/buffer.h"
+#include "scene/scene.h"
+#include "scene/scene_export.h"
+#include "scene/scene_reader.h"
+#include "scene/scene_writer.h"
+
+namespace qel {
+
+bool Scene::save(const std::string& path) {
+    // The whole-scene Wavefront export, with its material file and texture
+    // atlases.
+    if (scenefile::isObjPath(path)) return SceneExport(objectsRoot).write(path);
+
+    // The templates' hierarchies first, then the placed objects', numbered
+    // in one pre-order walk; each top-level hierarchy is one tools chunk.
+    std::vector<Tool*> tools;
+    std::vector<std::size_t> starts;
+    for (Root* root : {toolsRoot, objectsRoot})
+        for (Tool* top : root->children) {
+            starts.push_back(tools.size());
+            top->toList(tools);
+        }
+    starts.push_back(tools.size());
+
+    buffer file;
+    {
+        const scenefile::OutsideRingGuard ringGuard(tools);
+        const scenefile::ElementNumbering numbering(tools);
+        scenefile::writeHeader(file);
+        for (std::size_t k = 0; k + 1 < starts.size(); ++k)
+            scenefile::writeToolsChunk(file, tools, starts[k], starts[k + 1], true);
+        scenefile::writeElementsChunk(file, numbering.elements());
+    }
+    return scenefile::writeFile(path, file);
+}
+
+bool Scene::load(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    std::vector<std::uint8_t> bytes;
+    bool ok = f.open(QIODevice::ReadOnly);
+    if (ok) {
+        const qint64 n = f.size();
+        ok = n >= 0 && n <= qint64(buffer::MaxSize);
+        if (ok) {
+            bytes.resize(std::size_t(n));
+            ok = f.read(reinterpret_cast<char*>(bytes.data()), n) == n;
+        }
+    }
+    if (!ok) {
+        Error = 1;
+        Tool::Error = 1;
+        return false;
+    }
+    return loadFromMemory(std::move(bytes));
+}
+
+bool Scene::loadFromMemory(std::vector<std::uint8_t> bytes) {
+    buffer file(std::move(bytes));
+    SceneReader reader;
+    if (!reader.parse(file)) {
+        Error = 1;
+        Tool::Error = 1;
+        return false;
+    }
+    reader.mergeInto(*this);
+    CHECK();
+    toList();
+    return true;
+}
+
+bool Scene::CHECK() {
+    std::vector<Tool*> all;
+    for (Root* root : {toolsRoot, objectsRoot})
+        for (Tool* c : root->children) c->toList(all);
+    // toList numbered the tools by their positions in `all`.
+    const auto listed = [&all](const Tool* x) {
+        return x->id >= 0 && std::size_t(x->id) < all.size() && all[std::size_t(x->id)] == x;
+    };
+    // A member outside both trees leaves the ring (as a ring of its own); the
+    // ring of the scene's tools closes over the gap.
+    for (Tool* t : all) {
+        Tool* x = t->nextInstance;
+        while (x != t && !listed(x)) {
+            Tool* next = x->nextInstance;
+            x->nextInstance = x;
+            t->nextInstance = next;
+            x = next;
+        }
+    }
+    return true;
+}
+
+}  // namespace qel

@@ -1,0 +1,250 @@
+// Parsing a scene or object file and joining it to a scene.
+
+#include "scene/scene_reader.h"
+
+#include <numeric>
+
+#include "scene/element.h"
+#include "scene/scene.h"
+#include "scene/scene_writer.h"
+#include "scene/tool.h"
+
+namespace qel {
+
+namespace {
+
+// Tool record tags besides the plain tool's. The composite tools are read
+// here once their types exist; until then their records keep their
+// positions (the tool ids of the following records stay right) and build
+// nothing. 0xABCDEF03 is not a tool and takes no position.
+constexpr std::uint32_t ArrayRecordTag = 0xABCDEF04u;
+constexpr std::uint32_t BiToolRecordTag = 0xABCDEF05u;
+constexpr std::uint32_t CableRecordTag = 0xABCDEF06u;
+
+}  // namespace
+
+SceneReader::~SceneReader() { discard(); }
+
+// ---- Parsing ----
+
+bool SceneReader::parse(buffer& file) {
+    discard();
+    FILE_VERSION = 0;
+    std::uint32_t tag = 0, length = 0;
+    // A scene or object file starts with its header.
+    if (!file.readRecordHeader(tag, length) || tag != scenefile::HeaderTag) return false;
+    FILE_VERSION = std::int32_t(length);
+
+    while (!file.atEnd()) {
+        if (!file.readRecordHeader(tag, length)) {
+            discard();
+            return false;
+        }
+        if (tag == scenefile::HeaderTag) {
+            // A header inside the sequence changes the version of what follows.
+            FILE_VERSION = std::int32_t(length);
+            continue;
+        }
+        if (length > std::uint32_t(file.remaining())) {
+            discard();
+            return false;
+        }
+        const std::int32_t end = file.cursor() + std::int32_t(length);
+        bool ok = true;
+        if (tag == scenefile::ToolsChunkTag)
+            ok = readToolsChunk(file, end);
+        else if (tag == scenefile::ElementsChunkTag)
+            ok = readElementsChunk(file, end);
+        if (!ok) {
+            discard();
+            return false;
+        }
+        file.seek(end);
+    }
+    if (!depthWithinLimit()) {
+        discard();
+        return false;
+    }
+    return true;
+}
+
+bool SceneReader::recordWindow(buffer& file, std::int32_t end, std::uint32_t& tag, std::int32_t& bodyEnd) {
+    const std::int32_t start = file.cursor();
+    if (end - start < 8) return false;
+    std::uint32_t length = 0;
+    if (!file.readRecordHeader(tag, length)) return false;
+    if (length > std::uint32_t(end - start - 8)) return false;
+    bodyEnd = start + 8 + std::int32_t(length);
+    return true;
+}
+
+buffer& SceneReader::body(buffer& file, std::int32_t bodyEnd) {
+    // A record that ends the file can be read where it stands: the file's own
+    // end bounds its reader.
+    if (bodyEnd == file.size()) return file;
+    scratch_.clear();
+    scratch_.writeBytes(file.data() + file.cursor(), std::size_t(bodyEnd - file.cursor()));
+    return scratch_;
+}
+
+bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
+    bool first = true;
+    while (file.cursor() < end) {
+        std::uint32_t tag = 0;
+        std::int32_t bodyEnd = 0;
+        if (!recordWindow(file, end, tag, bodyEnd)) return false;
+        switch (tag) {
+            case Tool::RecordTag: {
+                buffer& b = body(file, bodyEnd);
+                Tool* t = new Tool(b);
+                if (b.failed()) {
+                    delete t;
+                    return false;
+                }
+                if (first) heads_.push_back(tools_.size());
+                tools_.push_back(t);
+                first = false;
+                break;
+            }
+            case ArrayRecordTag:
+            case BiToolRecordTag:
+            case CableRecordTag:
+                tools_.push_back(nullptr);
+                first = false;
+                break;
+            default:
+                break;
+        }
+        file.seek(bodyEnd);
+    }
+    return true;
+}
+
+bool SceneReader::readElementsChunk(buffer& file, std::int32_t end) {
+    while (file.cursor() < end) {
+        std::uint32_t tag = 0;
+        std::int32_t bodyEnd = 0;
+        if (!recordWindow(file, end, tag, bodyEnd)) return false;
+        Element* e = nullptr;
+        if (factory_.read(tag, body(file, bodyEnd), e) == ElementFactory::Refused) return false;
+        elements_.push_back(e);
+        file.seek(bodyEnd);
+    }
+    return true;
+}
+
+// ---- Depth of the hierarchy that identify will build ----
+
+bool SceneReader::depthWithinLimit() const {
+    // The adoptions are replayed with identify's rules (tools in order, each
+    // child in order; a child is taken once, never a chunk's first tool, never
+    // when it would close a cycle). A union-find of tree roots answers the
+    // cycle test in near constant time.
+    const std::size_t n = tools_.size();
+    std::vector<std::int32_t> parent(n, -1);
+    std::vector<std::int32_t> root(n);
+    std::iota(root.begin(), root.end(), 0);
+    std::vector<std::uint8_t> taken(n, 0);
+    const auto findRoot = [&root](std::int32_t x) {
+        std::int32_t r = x;
+        while (root[std::size_t(r)] != r) r = root[std::size_t(r)];
+        while (root[std::size_t(x)] != r) {
+            const std::int32_t next = root[std::size_t(x)];
+            root[std::size_t(x)] = r;
+            x = next;
+        }
+        return r;
+    };
+    for (std::size_t h : heads_) taken[h] = 1;
+    for (std::size_t p = 0; p < n; ++p) {
+        if (!tools_[p]) continue;
+        for (std::int32_t c : tools_[p]->storedIds().children) {
+            if (c < 0 || std::size_t(c) >= n || !tools_[std::size_t(c)] || taken[std::size_t(c)]) continue;
+            if (findRoot(std::int32_t(p)) == c) continue;
+            taken[std::size_t(c)] = 1;
+            parent[std::size_t(c)] = std::int32_t(p);
+            root[std::size_t(c)] = findRoot(std::int32_t(p));
+        }
+    }
+    // Depths by walking up to the nearest known depth.
+    std::vector<std::int32_t> depth(n, 0);
+    std::vector<std::int32_t> chain;
+    for (std::size_t i = 0; i < n; ++i) {
+        chain.clear();
+        std::int32_t x = std::int32_t(i);
+        while (x >= 0 && depth[std::size_t(x)] == 0) {
+            chain.push_back(x);
+            x = parent[std::size_t(x)];
+        }
+        std::int32_t d = x >= 0 ? depth[std::size_t(x)] : 0;
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            depth[std::size_t(*it)] = ++d;
+            if (d > MaxDepth) return false;
+        }
+    }
+    return true;
+}
+
+// ---- Joining ----
+
+std::vector<Element*> SceneReader::distinctElements() const {
+    // Ids are -1 outside reading and writing; -2 marks an element already
+    // taken while the list is made.
+    std::vector<Element*> out;
+    for (Element* e : elements_)
+        if (e && e->id != -2) {
+            e->id = -2;
+            out.push_back(e);
+        }
+    for (Element* e : out) e->id = -1;
+    return out;
+}
+
+void SceneReader::mergeInto(Scene& scene) {
+    // The chunks' first tools are attached first, so that no record can
+    // adopt them.
+    for (std::size_t i : heads_) {
+        Tool* h = tools_[i];
+        if (h->flags & Tool::FlagObject) {
+            scene.objectsRoot->addChild(h, false);
+        } else {
+            scene.currentTool = scene.toolsRoot->addChild(h, false);
+            scene.toolsModified = 1;
+        }
+    }
+    for (Tool* t : tools_)
+        if (t) t->identify(tools_, elements_);
+
+    // Every element is held while the tools that nothing adopted are deleted
+    // (they drop their element references); then the elements that no tool
+    // names are released and the others initialised.
+    const std::vector<Element*> elements = distinctElements();
+    for (Element* e : elements) e->copy(1);
+    std::vector<Tool*> orphans;
+    for (Tool* t : tools_)
+        if (t && !t->parent) orphans.push_back(t);
+    for (Tool* t : orphans) delete t;
+    tools_.clear();
+    heads_.clear();
+    elements_.clear();
+    for (Element* e : elements)
+        if (!Element::drop(e, 1)) e->initialize(Element::ResizeKeep);
+    scene.modified = 1;
+}
+
+// ---- Freeing ----
+
+void SceneReader::deleteTools(std::vector<Tool*>& list) {
+    // Tools that were never joined have no parent, children, ring or element.
+    for (Tool* t : list) delete t;
+    list.clear();
+}
+
+void SceneReader::discard() {
+    heads_.clear();
+    deleteTools(tools_);
+    for (Element* e : distinctElements()) delete e;
+    elements_.clear();
+}
+
+}  // namespace qel

@@ -1,0 +1,123 @@
+// qel::Tool::save: an object file holding this tool's hierarchy with its
+// elements, or (".obj") the hierarchy merged into one Wavefront mesh.
+
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "scene/buffer.h"
+#include "scene/element.h"
+#include "scene/scene_writer.h"
+#include "scene/tool.h"
+
+namespace qel {
+
+namespace {
+
+// Sets the temporary mark on every listed tool while it lives and gives each
+// tool its former mark back afterwards.
+class TemporaryMarks {
+public:
+    explicit TemporaryMarks(const std::vector<Tool*>& tools) : tools_(tools), had_(tools.size()) {
+        for (std::size_t i = 0; i < tools_.size(); ++i) {
+            had_[i] = tools_[i]->flags & Tool::FlagTemp;
+            tools_[i]->flags |= Tool::FlagTemp;
+        }
+    }
+    TemporaryMarks(const TemporaryMarks&) = delete;
+    TemporaryMarks& operator=(const TemporaryMarks&) = delete;
+    ~TemporaryMarks() {
+        for (std::size_t i = 0; i < tools_.size(); ++i)
+            tools_[i]->flags = std::uint8_t((tools_[i]->flags & ~Tool::FlagTemp) | had_[i]);
+    }
+
+private:
+    const std::vector<Tool*>& tools_;
+    std::vector<std::uint8_t> had_;
+};
+
+bool saveObjectFile(Tool* tool, const std::string& path) {
+    std::vector<Tool*> tools;
+    tool->toList(tools);
+    buffer file;
+    {
+        // Ring references are chosen among the marked tools: the file names
+        // only its own tools.
+        const scenefile::OutsideRingGuard ringGuard(tools);
+        const TemporaryMarks marks(tools);
+        const scenefile::ElementNumbering numbering(tools);
+        scenefile::writeHeader(file);
+        scenefile::writeToolsChunk(file, tools, 0, tools.size(), false);
+        scenefile::writeElementsChunk(file, numbering.elements());
+    }
+    return scenefile::writeFile(path, file);
+}
+
+// The mesh form of every element shown by the listed tools: the element
+// itself for a mesh, else one conversion per element (null when it has
+// none). The converted meshes are owned here.
+class MeshForms {
+public:
+    explicit MeshForms(const std::vector<Tool*>& tools) : tools_(tools) {
+        for (Tool* t : tools_)
+            if (t->element) t->element->clearIds();
+    }
+    MeshForms(const MeshForms&) = delete;
+    MeshForms& operator=(const MeshForms&) = delete;
+    ~MeshForms() {
+        for (Tool* t : tools_)
+            if (t->element) t->element->clearIds();
+        for (Mesh* m : converted_) delete m;
+    }
+    const Mesh* of(Element* e) {
+        if (Mesh* m = dynamic_cast<Mesh*>(e)) return m;
+        // The element's id indexes its conversion.
+        if (e->id < 0) {
+            e->id = std::int32_t(converted_.size());
+            converted_.push_back(e->ToMesh());
+        }
+        return converted_[std::size_t(e->id)];
+    }
+
+private:
+    const std::vector<Tool*>& tools_;
+    std::vector<Mesh*> converted_;
+};
+
+bool saveMergedObj(Tool* tool, const std::string& path) {
+    // A working copy expressed in the object's own frame.
+    Tool* copy = tool->cloneObject(mat4::Identity(), true, false);
+    copy->transform = mat4::Identity();
+    copy->pivot = mat4::Identity();
+    std::vector<Tool*> tools;
+    std::vector<mat4> matrices;
+    std::vector<int> parents, subIndices;
+    copy->toList(tools, matrices, parents, subIndices, mat4::Identity(), 0, -1);
+    for (Tool* t : tools) t->flags |= Tool::FlagTemp;
+
+    bool ok = false;
+    {
+        MeshForms forms(tools);
+        Mesh merged;
+        for (std::size_t i = 0; i < tools.size(); ++i) {
+            Tool* t = tools[i];
+            if (t->isEmpty()) continue;
+            const Mesh* m = forms.of(t->element);
+            if (!m) continue;
+            const Mesh placed(m, t->transformRender(matrices[i]));
+            merged.append(&placed);
+        }
+        merged.initialize(Element::ResizeKeep);
+        ok = merged.save(path);
+    }
+    delete copy;
+    return ok;
+}
+
+}  // namespace
+
+bool Tool::save(const std::string& path) {
+    if (scenefile::isObjPath(path)) return saveMergedObj(this, path);
+    return saveObjectFile(this, path);
+}
+
+}  // namespace qel

@@ -1,0 +1,316 @@
+// The whole-scene Wavefront export, read back by an independent OBJ/MTL
+// reader: objects, counts and indices, the material and its maps, the
+// per-corner materials in the atlases, mirrored objects, and refused or
+// failed exports that leave the folder as it was.
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <tiny_obj_loader.h>
+
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/texture_atlas.h"
+
+using namespace qel;
+
+namespace {
+
+// An element whose mesh form is a unit cube (or none); counts conversions.
+class CubeForm : public Element {
+public:
+    explicit CubeForm(bool convertible) : Element(TType::Curve), convertible_(convertible) {}
+    Mesh* ToMesh() override {
+        ++conversions;
+        return convertible_ ? Mesh::Cube() : nullptr;
+    }
+    int conversions = 0;
+
+private:
+    bool convertible_;
+};
+
+struct ObjFile {
+    tinyobj::attrib_t attrib;
+    std::vector<tinyobj::shape_t> shapes;
+    std::vector<tinyobj::material_t> materials;
+    bool ok = false;
+
+    vec3 position(int i) const {
+        const float* p = &attrib.vertices[std::size_t(3 * i)];
+        return {p[0], p[1], p[2]};
+    }
+    vec3 normal(int i) const {
+        const float* n = &attrib.normals[std::size_t(3 * i)];
+        return {n[0], n[1], n[2]};
+    }
+    std::size_t triangles() const {
+        std::size_t n = 0;
+        for (const tinyobj::shape_t& s : shapes) n += s.mesh.num_face_vertices.size();
+        return n;
+    }
+};
+
+// A smooth sphere refined `levels` times from an icosahedron.
+Mesh* sphereOf(int levels) {
+    const std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+    return Mesh::Sphere(base.get(), levels, false, false);
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class SceneExportTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    Scene scene;
+
+    std::string path(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
+
+    Tool* place(Element* e, const mat4& transform = mat4::Identity(), const pbr& material = pbr()) {
+        auto* t = new Tool(e, transform, material, false);
+        t->flags |= Tool::FlagObject;
+        scene.objectsRoot->addChild(t, false);
+        return t;
+    }
+
+    ObjFile read(const std::string& name) const {
+        ObjFile f;
+        std::string warn, err;
+        const std::string base = dir.path().toStdString() + "/";
+        f.ok = tinyobj::LoadObj(&f.attrib, &f.shapes, &f.materials, &warn, &err, path(name).c_str(), base.c_str());
+        return f;
+    }
+
+    QImage map(TextureAtlas::TMap m) const { return QImage(QString::fromStdString(path(TextureAtlas::FileName(m)))); }
+
+    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+};
+
+// ---- Reading the export back ----
+
+TEST_F(SceneExportTest, AnotherReaderSeesTheObjectsCountsMaterialAndMaps) {
+    Mesh* sphere = sphereOf(2);
+    Mesh* cube = Mesh::Cube();
+    place(cube, mat4::Translation(5, 0, 0));
+    place(sphere, mat4::Scale(2.0f));
+    place(nullptr);                    // an empty tool: not exported
+    place(new CubeForm(false));        // no mesh form: not exported
+    ASSERT_TRUE(scene.save(path("Scene.OBJ")));
+
+    const ObjFile f = read("Scene.obj");
+    ASSERT_TRUE(f.ok);
+    ASSERT_EQ(f.shapes.size(), 2u);
+    EXPECT_EQ(f.shapes[0].name, "Object1");
+    EXPECT_EQ(f.shapes[1].name, "Object2");
+    EXPECT_EQ(f.attrib.vertices.size(), std::size_t(3 * (cube->vertexCount() + sphere->vertexCount())));
+    EXPECT_EQ(f.shapes[0].mesh.num_face_vertices.size(), std::size_t(cube->faceCount()));
+    EXPECT_EQ(f.shapes[1].mesh.num_face_vertices.size(), std::size_t(sphere->faceCount()));
+    ASSERT_EQ(f.materials.size(), 1u);
+    EXPECT_EQ(f.materials[0].name, "Material");
+    EXPECT_EQ(f.materials[0].diffuse_texname, "Material_basecolor.png");
+    EXPECT_EQ(f.materials[0].emissive_texname, "Material_emission.png");
+    EXPECT_EQ(f.materials[0].metallic_texname, "Material_metalness.png");
+    EXPECT_EQ(f.materials[0].roughness_texname, "Material_roughness.png");
+
+    // Every corner names a position, a texture point and a normal; the
+    // second object's indices continue after the first's.
+    for (const tinyobj::shape_t& s : f.shapes) {
+        for (const tinyobj::index_t& i : s.mesh.indices) {
+            EXPECT_GE(i.texcoord_index, 0);
+            EXPECT_GE(i.normal_index, 0);
+        }
+        EXPECT_EQ(s.mesh.material_ids.front(), 0);
+    }
+    // The cube lands at its placement: x from 5 to 6 of the unit cube's frame.
+    float lo = 1e9f, hi = -1e9f;
+    for (const tinyobj::index_t& i : f.shapes[0].mesh.indices) {
+        lo = std::min(lo, f.position(i.vertex_index).x);
+        hi = std::max(hi, f.position(i.vertex_index).x);
+    }
+    const mat4 L = cube->localMatrix();
+    EXPECT_NEAR(lo, 5 + L.transformPoint(vec3(0, 0, 0)).x, 1e-4);
+    EXPECT_NEAR(hi, 5 + L.transformPoint(vec3(1, 1, 1)).x, 1e-4);
+    // The sphere's vertices follow its own cells and indices: all far from
+    // the cube.
+    for (const tinyobj::index_t& i : f.shapes[1].mesh.indices) EXPECT_LT(f.position(i.vertex_index).x, 4.0f);
+
+    // One cell per triangle: 320 + 12 faces need 32 x 16 cells.
+    for (int m = 0; m < TextureAtlas::MapCount; ++m) {
+        const QImage image = map(TextureAtlas::TMap(m));
+        EXPECT_EQ(image.width(), 64) << m;
+        EXPECT_EQ(image.height(), 32) << m;
+    }
+    EXPECT_EQ(entries().size(), 6);  // obj, mtl, four maps, and nothing else
+}
+
+TEST_F(SceneExportTest, ObjectNumbersArePaddedAndElementsConvertedOnce) {
+    auto* form = new CubeForm(true);
+    for (int i = 0; i < 10; ++i) place(form, mat4::Translation(float(2 * i), 0, 0));
+    ASSERT_TRUE(scene.save(path("many.obj")));
+    EXPECT_EQ(form->conversions, 1);
+    EXPECT_EQ(form->id, -1);
+
+    const ObjFile f = read("many.obj");
+    ASSERT_TRUE(f.ok);
+    ASSERT_EQ(f.shapes.size(), 10u);
+    EXPECT_EQ(f.shapes[0].name, "Object01");
+    EXPECT_EQ(f.shapes[9].name, "Object10");
+    EXPECT_EQ(f.triangles(), 120u);
+    EXPECT_NE(readText(path("many.obj")).find("# Global: 10 objects, 80 vertices, 120 faces\n"), std::string::npos);
+}
+
+TEST_F(SceneExportTest, DeletedFacesAndUnusedVerticesStayOut) {
+    Mesh* cube = Mesh::Cube();
+    cube->faces[0].flags &= std::uint8_t(~MeshFace::ActiveBit);  // deleted, not yet compacted
+    cube->vertexAdd(vec3(9, 9, 9));                               // used by no face
+    place(cube);
+    ASSERT_TRUE(scene.save(path("holes.obj")));
+    const ObjFile f = read("holes.obj");
+    ASSERT_TRUE(f.ok);
+    EXPECT_EQ(f.triangles(), 11u);
+    EXPECT_EQ(f.attrib.vertices.size(), 3u * 8);
+    EXPECT_NE(readText(path("holes.obj")).find("# Global: 1 objects, 8 vertices, 11 faces\n"), std::string::npos);
+}
+
+TEST_F(SceneExportTest, EmptySceneWritesHeadersAndTinyMaps) {
+    ASSERT_TRUE(scene.save(path("empty.obj")));
+    EXPECT_EQ(readText(path("empty.obj")),
+              "# Tessilor OBJ export\n\nmtllib empty.mtl\n# Global: 0 objects, 0 vertices, 0 faces\n");
+    EXPECT_EQ(readText(path("empty.mtl")), "# Tessilor MTL export\n");
+    const QImage base = map(TextureAtlas::BaseColour);
+    EXPECT_EQ(base.size(), QSize(2, 2));
+    EXPECT_EQ(base.pixel(0, 0), qRgba(0, 0, 0, 255));
+}
+
+// ---- Materials in the atlases ----
+
+TEST_F(SceneExportTest, AtlasCellsCarryTheProductOfObjectAndCornerMaterials) {
+    Mesh* cube = Mesh::Cube();
+    const pbr c0(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    const pbr c1(wvec4(0, 65535, 0, 32768), wvec4(65535, 0, 0, 65535), 100, -32766);
+    const pbr c2(wvec4(0, 0, 65535, 65535), wvec4(0, 0, 40000, 65535), -32766, 32766);
+    cube->faces[5].setMaterial(c0, c1, c2, pbr::MaskAll);
+    const pbr object(wvec4(65535, 32768, 65535, 65535), wvec4(1000, 0, 0, 65535), 16383, 0);
+    place(cube, mat4::Identity(), object);
+    ASSERT_TRUE(scene.save(path("paint.obj")));
+
+    const ObjFile f = read("paint.obj");
+    ASSERT_TRUE(f.ok);
+    const QImage images[4] = {map(TextureAtlas::BaseColour), map(TextureAtlas::Emission),
+                              map(TextureAtlas::Metalness), map(TextureAtlas::Roughness)};
+    const int W = images[0].width(), H = images[0].height();
+    ASSERT_EQ(W, 8);  // 12 faces: 4 x 4 cells
+    const pbr expected[3] = {object * c0, object * c1, object * c2};
+    for (int corner = 0; corner < 3; ++corner) {
+        const tinyobj::index_t i = f.shapes[0].mesh.indices[std::size_t(3 * 5 + corner)];
+        const float u = f.attrib.texcoords[std::size_t(2 * i.texcoord_index)];
+        const float v = f.attrib.texcoords[std::size_t(2 * i.texcoord_index + 1)];
+        const int x = int(std::floor(u * W)), y = int(std::floor((1.0f - v) * H));
+        const pbr& m = expected[corner];
+        EXPECT_EQ(images[0].pixel(x, y), qRgba(m.colour.r >> 8, m.colour.g >> 8, m.colour.b >> 8, m.colour.a >> 8))
+            << corner;
+        EXPECT_EQ(images[1].pixel(x, y), qRgb(m.light.r >> 8, m.light.g >> 8, m.light.b >> 8)) << corner;
+        EXPECT_EQ(qRed(images[2].pixel(x, y)), (m.metalness + 32766) >> 8) << corner;
+        EXPECT_EQ(qRed(images[3].pixel(x, y)), (m.roughness + 32766) >> 8) << corner;
+    }
+    // Face 5's cell: column 1 of row 1 (four cells per row).
+    const tinyobj::index_t first = f.shapes[0].mesh.indices[15];
+    EXPECT_FLOAT_EQ(f.attrib.texcoords[std::size_t(2 * first.texcoord_index)], 2.5f / 8);
+    EXPECT_FLOAT_EQ(f.attrib.texcoords[std::size_t(2 * first.texcoord_index + 1)], 2.5f / 8);
+}
+
+TEST(TextureAtlasTest, GreyLevelsSpanTheSignedRange) {
+    EXPECT_EQ(TextureAtlas::Grey(-32766), 0);
+    EXPECT_EQ(TextureAtlas::Grey(0), 127);
+    EXPECT_EQ(TextureAtlas::Grey(32766), 255);
+    EXPECT_EQ(TextureAtlas::Grey(-32768), 0);  // out-of-range values stay in 0..255
+    EXPECT_EQ(TextureAtlas::Grey(32767), 255);
+}
+
+TEST(TextureAtlasTest, GridGrowsWidthFirstAndStopsAtItsLargestSize) {
+    int rows = 0, columns = 0;
+    TextureAtlas::Grid(12, rows, columns);
+    EXPECT_EQ(rows, 4);
+    EXPECT_EQ(columns, 4);
+    TextureAtlas::Grid(17, rows, columns);
+    EXPECT_EQ(rows, 4);
+    EXPECT_EQ(columns, 8);
+    TextureAtlas::Grid(std::int64_t(1) << 40, rows, columns);
+    EXPECT_EQ(rows, TextureAtlas::MaxCellsPerSide);
+    EXPECT_EQ(columns, TextureAtlas::MaxCellsPerSide);
+}
+
+// ---- Mirrored objects ----
+
+TEST_F(SceneExportTest, MirroredObjectsStayOutwardFacing) {
+    Mesh* sphere = sphereOf(1);
+    Mesh* cube = Mesh::Cube();
+    place(cube, mat4::Translation(3, 0, 0) * mat4::Scale(-1, 2, 1));
+    place(sphere, mat4::Translation(-3, 0, 0) * mat4::Scale(1, -0.5f, 3));
+    place(cube, mat4::Scale(1, 1, 4));  // not mirrored, for comparison
+    ASSERT_TRUE(scene.save(path("mirror.obj")));
+
+    const ObjFile f = read("mirror.obj");
+    ASSERT_TRUE(f.ok);
+    ASSERT_EQ(f.shapes.size(), 3u);
+    for (const tinyobj::shape_t& s : f.shapes) {
+        // The object's centre: the mean of its corners.
+        vec3 centre(0, 0, 0);
+        for (const tinyobj::index_t& i : s.mesh.indices) centre = centre + f.position(i.vertex_index);
+        centre = centre * (1.0f / float(s.mesh.indices.size()));
+        for (std::size_t t = 0; t + 2 < s.mesh.indices.size(); t += 3) {
+            const vec3 a = f.position(s.mesh.indices[t].vertex_index);
+            const vec3 b = f.position(s.mesh.indices[t + 1].vertex_index);
+            const vec3 c = f.position(s.mesh.indices[t + 2].vertex_index);
+            const vec3 n = cross(b - a, c - a);
+            EXPECT_GT(dot(n, (a + b + c) * (1.0f / 3) - centre), 0.0) << s.name << " face " << t / 3;
+            for (int k = 0; k < 3; ++k) {
+                const vec3 vn = f.normal(s.mesh.indices[t + std::size_t(k)].normal_index);
+                EXPECT_GT(dot(n, vn), 0.0) << s.name << " face " << t / 3;
+                EXPECT_NEAR(length(vn), 1.0, 1e-4);
+            }
+        }
+    }
+}
+
+// ---- Refused and failed exports ----
+
+TEST_F(SceneExportTest, SceneTooBigForTheAtlasWritesNothing) {
+    Mesh* sphere = sphereOf(3);
+    const std::int64_t cells = std::int64_t(TextureAtlas::MaxCellsPerSide) * TextureAtlas::MaxCellsPerSide;
+    const std::int64_t copies = cells / sphere->faceCount() + 1;
+    for (std::int64_t i = 0; i < copies; ++i) place(sphere);
+    {
+        std::ofstream old(path("big.obj"));
+        old << "previous export\n";
+    }
+    EXPECT_FALSE(scene.save(path("big.obj")));
+    EXPECT_EQ(readText(path("big.obj")), "previous export\n");
+    EXPECT_EQ(entries(), QStringList{"big.obj"});
+    EXPECT_EQ(sphere->id, -1);
+}
+
+TEST_F(SceneExportTest, AFileThatCannotBeWrittenLeavesNoPartialSet) {
+    place(Mesh::Cube());
+    // A folder where one map should go: that map cannot be written.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(TextureAtlas::FileName(TextureAtlas::Roughness)));
+    EXPECT_FALSE(scene.save(path("fail.obj")));
+    EXPECT_EQ(entries(), QStringList{TextureAtlas::FileName(TextureAtlas::Roughness)});
+
+    EXPECT_FALSE(scene.save(path("no/such/folder/fail.obj")));
+}
+
+}  // namespace
