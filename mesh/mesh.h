@@ -614,10 +614,10 @@ public:
     // Vertex welding: accepted for the element's interface; it merges
     // nothing and changes nothing.
     void weld(float) {}
-    // The flips and splits of refine2D (flat meshes in z = 0): per pass, long
-    // smooth interior edges split (longest > 3 x shortest),
-    // smoothAll(true, true), flips by the planar criterion,
-    // smoothAll(false, true).
+    // Refinement of a flat mesh in z = 0. Per pass: the longest edge of each
+    // face split when it is smooth, interior and more than 3 times the
+    // shortest; smoothAll(true, true); flips by the criterion of refineFlip
+    // with the orientation seen from +z; smoothAll(false, true).
     void refine2D(int passes);
     // Per pass, each face in index order: the first smooth interior edge
     // towards a higher face whose flip keeps both triangles' orientation and
@@ -631,7 +631,9 @@ public:
     // ends divided by ratio is collapsed (where the collapse is allowed);
     // then the mesh is compacted.
     void refineCollapse(int passes, float ratio);
-    // count x (split, relax, flip, collapse, flip, relax) with ratio 3.
+    // count times: refineSplit(1, 3), relaxAll(true), refineFlip(1),
+    // refineCollapse(1, 3), refineFlip(1), relaxAll(true). Counts below 1
+    // make every refinement pass do nothing.
     void refine(int count);
     // ---- end of sharp edges, refinement and subdivision ----
 

@@ -1,0 +1,335 @@
+// The sqrt(3) subdivision of qel::Mesh.
+//
+// One step splits every face at its centroid (faceSplit), flips every edge
+// between two old vertices (sharp and open edges refuse and stay), and moves
+// every old vertex halfway to its smoothed position (vertexSmoothPosition).
+//
+// Done edit by edit, the step walks the fans of all old vertices several
+// times. On a sound mesh the result is known in closed form, so it is built
+// directly: face i with corners (c0, c1, c2) and centroid vertex n_i = V + i
+// yields three faces, one per directed edge p -> q of the old face:
+//   edge 2 (c0 -> c1) in slot i, edge 0 (c1 -> c2) in slot F + 2i,
+//   edge 1 (c2 -> c0) in slot F + 2i + 1,
+// which are exactly the slots faceSplit gives them. A child whose edge
+// stays (sharp or open) is (p, q, n_i); a child whose edge was flipped is
+// (p, n_g, n_i), g being the face across the edge. Links follow from that
+// shape alone. Materials, sharp marks and flags come out as the edits would
+// leave them. Meshes outside the sound case (inactive faces, links that do
+// not match, two faces sharing two edges, a vertex with several fans or
+// without a usable stored face) are subdivided edit by edit.
+
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
+
+// A corner material copied from an existing corner: roughness and
+// metalness clamped.
+pbr clamped(const pbr& m) {
+    pbr r;
+    r.assign(m, pbr::MaskAll);
+    return r;
+}
+
+// (x + y + z) / 3 in single precision, truncated toward zero, clamped.
+long centroidChannel(long x, long y, long z, long lo, long hi) {
+    const float r = (float(x) + float(y) + float(z)) / 3.0f;
+    if (!(r > float(lo))) return lo;
+    if (r >= float(hi)) return hi;
+    return long(r);
+}
+
+// The material faceSplit gives the new centroid corners.
+pbr centroidMaterial(const pbr& x, const pbr& y, const pbr& z) {
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        r.colour[i] = std::uint16_t(centroidChannel(x.colour[i], y.colour[i], z.colour[i], 0, 65535));
+        r.light[i] = std::uint16_t(centroidChannel(x.light[i], y.light[i], z.light[i], 0, 65535));
+    }
+    r.roughness = std::int16_t(centroidChannel(x.roughness, y.roughness, z.roughness, pbr::SignedMin, pbr::SignedMax));
+    r.metalness = std::int16_t(centroidChannel(x.metalness, y.metalness, z.metalness, pbr::SignedMin, pbr::SignedMax));
+    return r;
+}
+
+// The centroid faceSplit places its vertex at.
+vec3 centroidOf(const vec3& a, const vec3& b, const vec3& c) {
+    return vec3((a.x + b.x + c.x) / 3.0f, (a.y + b.y + c.y) / 3.0f, (a.z + b.z + c.z) / 3.0f);
+}
+
+// What the direct build needs to know of each old face: for every edge e
+// the neighbour's edge back (-1 when open), and which edges are flipped.
+struct FacePlan {
+    std::int8_t back[3];
+    std::uint8_t flipped;  // bit e: edge e is flipped
+    bool flips(int e) const { return (flipped >> e) & 1; }
+};
+
+// Flat working lists of the direct build: the old topology (per face v[3],
+// f[3]) and flags, the face plans, the centroid materials, and per old
+// vertex its corner count, whether it lies on a sharp or open edge, and the
+// sum of the centroids round it (then its smoothing target).
+struct Sqrt3Work {
+    std::vector<vec3> centroidSum;
+    std::vector<std::int32_t> topo;
+    std::vector<std::uint8_t> flags;
+    std::vector<FacePlan> plan;
+    std::vector<pbr> centre;
+    std::vector<std::int32_t> degree;
+    std::vector<std::uint8_t> feature;
+};
+
+// The slot of the child for edge e of old face i.
+inline int childSlot(int oldF, int i, int e) { return e == 2 ? i : oldF + 2 * i + e; }
+
+// Copies the old topology and tests the face side of the sound case: active
+// faces with three distinct active corners, links that are -1 or name
+// another face, distinct per face, which links back across the same edge
+// run the other way.
+bool readFaces(const Mesh& m, int oldF, Sqrt3Work& w) {
+    w.topo.resize(std::size_t(oldF) * 6);
+    w.flags.resize(std::size_t(oldF));
+    w.centre.resize(std::size_t(oldF));
+    std::int32_t* t = w.topo.data();
+    std::uint8_t* flags = w.flags.data();
+    pbr* centre = w.centre.data();
+    bool sound = true;
+    m.faces.forRange(0, std::size_t(oldF), [&](const MeshFace& F) {
+        for (int k = 0; k < 3; ++k) {
+            t[k] = F.v[k];
+            t[3 + k] = F.f[k];
+        }
+        *flags++ = F.flags;
+        *centre++ = centroidMaterial(F.material[0], F.material[1], F.material[2]);
+        if (!F.isActive()) sound = false;
+        t += 6;
+    });
+    if (!sound) return false;
+
+    const int oldV = m.vertexCount();
+    w.degree.assign(std::size_t(oldV), 0);
+    w.feature.assign(std::size_t(oldV), 0);
+    for (int i = 0; i < oldF; ++i) {
+        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
+        for (int k = 0; k < 3; ++k)
+            if (!m.activeVertex(v[k])) return false;
+        if (v[0] == v[1] || v[1] == v[2] || v[2] == v[0]) return false;
+        for (int k = 0; k < 3; ++k) ++w.degree[std::size_t(v[k])];
+    }
+    return true;
+}
+
+// Finds every edge's way back and which edges flip; marks the ends of
+// sharp and open edges.
+bool planFaces(int oldF, Sqrt3Work& w) {
+    auto sharp = [&w](int face, int e) { return (w.flags[std::size_t(face)] & MeshFace::SHARP[e]) != 0; };
+    w.plan.resize(std::size_t(oldF));
+    for (int i = 0; i < oldF; ++i) {
+        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
+        const std::int32_t* f = v + 3;
+        FacePlan& P = w.plan[std::size_t(i)];
+        P.flipped = 0;
+        for (int e = 0; e < 3; ++e) {
+            const int g = f[e];
+            const int p = v[nextK(e)], q = v[prevK(e)];
+            P.back[e] = -1;
+            if (g < 0) {
+                if (g != -1) return false;
+                w.feature[std::size_t(p)] = w.feature[std::size_t(q)] = 1;
+                continue;
+            }
+            if (g >= oldF || g == i || g == f[nextK(e)] || g == f[prevK(e)]) return false;
+            const std::int32_t* gv = &w.topo[std::size_t(g) * 6];
+            int j = -1;
+            for (int x = 0; x < 3; ++x)
+                if (gv[3 + x] == i && gv[nextK(x)] == q && gv[prevK(x)] == p) j = x;
+            if (j < 0) return false;
+            P.back[e] = std::int8_t(j);
+            if (sharp(i, e) || sharp(g, j))
+                w.feature[std::size_t(p)] = w.feature[std::size_t(q)] = 1;
+            else
+                P.flipped = std::uint8_t(P.flipped | (1u << e));
+        }
+    }
+    return true;
+}
+
+// The number of corners met circling v from face `start` (forward, and when
+// that stops at an open edge, backward too); -1 when a face on the way does
+// not hold v. Bounded by the face count.
+int fanSize(const Sqrt3Work& w, int oldF, int v, int start) {
+    auto cornerOf = [&w](int f, int x) {
+        const std::int32_t* t = &w.topo[std::size_t(f) * 6];
+        return t[0] == x ? 0 : t[1] == x ? 1 : t[2] == x ? 2 : -1;
+    };
+    int n = 0;
+    for (int dir = 0; dir < 2; ++dir) {
+        int f = start;
+        if (dir == 1) {
+            // Backward from the face before the start.
+            const int k = cornerOf(start, v);
+            f = w.topo[std::size_t(start) * 6 + 3 + std::size_t(prevK(k))];
+        }
+        for (int step = 0; step <= oldF && f >= 0; ++step) {
+            const int k = cornerOf(f, v);
+            if (k < 0) return -1;
+            ++n;
+            const int e = dir == 0 ? nextK(k) : prevK(k);
+            const int g = w.topo[std::size_t(f) * 6 + 3 + std::size_t(e)];
+            if (g == start) return n;  // a closed fan, met whole going forward
+            f = g;
+        }
+    }
+    return n;
+}
+
+// Tests the vertex side of the sound case: every vertex used by a face has a
+// stored face holding it, and circling from there meets all its corners.
+bool checkFans(const Mesh& m, int oldF, const Sqrt3Work& w) {
+    const int oldV = m.vertexCount();
+    for (int v = 0; v < oldV; ++v) {
+        const int deg = w.degree[std::size_t(v)];
+        if (deg == 0) continue;
+        const int s = m.vertices[v].face;
+        if (s < 0 || s >= oldF) return false;
+        const std::int32_t* t = &w.topo[std::size_t(s) * 6];
+        if (t[0] != v && t[1] != v && t[2] != v) return false;
+        if (fanSize(w, oldF, v, s) != deg) return false;
+    }
+    return true;
+}
+
+// Writes the three child faces of old face i (indexed by edge) from the old
+// record F (a copy: child 2 overwrites it in place).
+void buildChildren(const MeshFace& F, int i, int oldV, int oldF, const Sqrt3Work& w, MeshFace* const child[3]) {
+    const FacePlan& P = w.plan[std::size_t(i)];
+    const int n = oldV + i;
+    const pbr& own = w.centre[std::size_t(i)];
+    const pbr corner[3] = {clamped(F.material[0]), clamped(F.material[1]), clamped(F.material[2])};
+    for (int e = 0; e < 3; ++e) {
+        const int kp = nextK(e), kq = prevK(e);
+        const int p = F.v[kp];
+        // The link across n-p: the previous child, or, when that child's edge
+        // flipped, the neighbour's child that now holds p.
+        const int lnp = P.flips(kq) ? childSlot(oldF, F.f[kq], P.back[kq]) : childSlot(oldF, i, kq);
+        const int g = F.f[e];
+        MeshFace& N = *child[e];
+        if (P.flips(e)) {
+            const int j = P.back[e];
+            N = MeshFace(p, oldV + g, n, childSlot(oldF, g, j), lnp, childSlot(oldF, g, nextK(j)), false, false,
+                         false);
+            N.material[1] = w.centre[std::size_t(g)];
+        } else {
+            const int across = g < 0 ? -1 : childSlot(oldF, g, P.back[e]);
+            N = MeshFace(p, F.v[kq], n, childSlot(oldF, i, kp), lnp, across, false, false, F.isSharp(e) || g < 0);
+            N.material[1] = corner[kq];
+        }
+        N.material[0] = corner[kp];
+        N.material[2] = own;
+    }
+}
+
+// Writes the three child faces of every old face and its centroid vertex, and
+// sums the centroids round each old vertex.
+void buildFaces(Mesh& m, int oldV, int oldF, Sqrt3Work& w) {
+    m.vertices.reserve(std::size_t(oldV) + std::size_t(oldF));
+    m.faces.reserve(std::size_t(oldF) * 3);
+    w.centroidSum.assign(std::size_t(oldV), vec3(0, 0, 0));
+    const MeshFace blank;
+    for (int i = 0; i < oldF; ++i) {
+        const MeshFace F = m.faces[i];
+        const vec3 c = centroidOf(m.vertices[F.v[0]].position, m.vertices[F.v[1]].position,
+                                  m.vertices[F.v[2]].position);
+        for (const int v : F.v) w.centroidSum[std::size_t(v)] += c;
+        m.vertices.push_back(MeshVertex(c, i, MeshVertex::ActiveBit));
+        MeshFace* const child[3] = {&m.faces.push_back(blank), &m.faces.push_back(blank), &m.faces[i]};
+        buildChildren(F, i, oldV, oldF, w, child);
+    }
+}
+
+// Old vertices: a stored face that still holds them (the child leaving them
+// in their old stored face), then the fan conventions for those on sharp or
+// open edges. The others lie on no feature and keep bits 0-2 clear, as
+// vertexUpdate would leave them.
+void updateOldVertices(Mesh& m, int oldV, int oldF, const Sqrt3Work& w) {
+    constexpr std::uint8_t FanBits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
+    for (int v = 0; v < oldV; ++v) {
+        if (w.degree[std::size_t(v)] == 0) continue;
+        MeshVertex& r = m.vertices[v];
+        const std::int32_t* t = &w.topo[std::size_t(r.face) * 6];
+        const int k = t[0] == v ? 0 : t[1] == v ? 1 : 2;
+        r.face = childSlot(oldF, r.face, prevK(k));
+        if (w.feature[std::size_t(v)] || (r.flags & FanBits)) m.vertexUpdate(v);
+    }
+}
+
+// Old vertices halfway to vertexSmoothPosition, all targets first. A vertex
+// on no sharp or open edge is smooth and its ring is the centroids of its
+// old faces: its target is their mean, summed while they were made. The
+// others are walked.
+void smoothOldVertices(Mesh& m, int oldV, Sqrt3Work& w) {
+    std::vector<vec3>& target = w.centroidSum;
+    for (int v = 0; v < oldV; ++v) {
+        const int deg = w.degree[std::size_t(v)];
+        if (deg == 0 || w.feature[std::size_t(v)])
+            target[std::size_t(v)] = m.vertexSmoothPosition(v);
+        else
+            target[std::size_t(v)] = target[std::size_t(v)] / float(deg);
+    }
+    for (int v = 0; v < oldV; ++v) {
+        vec3& p = m.vertices[v].position;
+        p = (p + target[std::size_t(v)]) * 0.5f;
+    }
+}
+
+// The direct step on a sound mesh; false (nothing changed) otherwise.
+bool subdivideDirect(Mesh& m, int oldV, int oldF) {
+    Sqrt3Work w;
+    if (!readFaces(m, oldF, w) || !planFaces(oldF, w) || !checkFans(m, oldF, w)) return false;
+    buildFaces(m, oldV, oldF, w);
+    updateOldVertices(m, oldV, oldF, w);
+    smoothOldVertices(m, oldV, w);
+    return true;
+}
+
+// The step edit by edit: every old face split, every old edge flipped from
+// the ring of its lower end, the old vertices halfway to their smoothed
+// positions (all targets first).
+void subdivideByEdits(Mesh& m, int oldV, int oldF) {
+    for (int i = 0; i < oldF; ++i) m.faceSplit(i);
+    std::vector<int> ring;
+    for (int v = 0; v < oldV; ++v) {
+        m.findNeighbours(v, ring);
+        for (const int x : ring) {
+            int f = -1, k = -1;
+            if (v < x && x < oldV && m.findEdge(v, x, f, k)) m.edgeFlipFK(f, k);
+        }
+    }
+    std::vector<vec3> target(static_cast<std::size_t>(oldV));
+    for (int v = 0; v < oldV; ++v) target[std::size_t(v)] = m.vertexSmoothPosition(v);
+    for (int v = 0; v < oldV; ++v) {
+        vec3& p = m.vertices[v].position;
+        p = (p + target[std::size_t(v)]) * 0.5f;
+    }
+}
+
+}  // namespace
+
+void Mesh::subdivideSqrt3() {
+    const int oldV = vertexCount();
+    const int oldF = faceCount();
+    // The new counts must stay within the index type.
+    if (oldF > (INT_MAX - oldV) || oldF > INT_MAX / 3) return;
+    if (!subdivideDirect(*this, oldV, oldF)) subdivideByEdits(*this, oldV, oldF);
+    calculateNormals(2);
+    deleteVBO();
+}
+
+}  // namespace qel

@@ -1,0 +1,185 @@
+// The sqrt(3) subdivision of qel::Mesh: counts, equality with the same step
+// made edit by edit, features kept, and the shape of the limit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_util.h"
+
+using qel::Mesh;
+using qel::MeshFace;
+using qel::vec3;
+
+namespace {
+
+using MeshPtr = std::unique_ptr<Mesh>;
+
+MeshPtr smoothSphere(int levels) {
+    MeshPtr base(Mesh::Icosahedron());
+    return MeshPtr(Mesh::Sphere(base.get(), levels, false, true));
+}
+
+// The step as public edits: faces split, old edges flipped from the ring of
+// their lower end, old vertices halfway to their smoothed positions.
+void sqrt3ByEdits(Mesh& m) {
+    const int oldV = m.vertexCount(), oldF = m.faceCount();
+    for (int i = 0; i < oldF; ++i) m.faceSplit(i);
+    std::vector<int> ring;
+    for (int v = 0; v < oldV; ++v) {
+        m.findNeighbours(v, ring);
+        for (const int w : ring) {
+            int f = -1, k = -1;
+            if (v < w && w < oldV && m.findEdge(v, w, f, k)) m.edgeFlipFK(f, k);
+        }
+    }
+    std::vector<vec3> target;
+    for (int v = 0; v < oldV; ++v) target.push_back(m.vertexSmoothPosition(v));
+    for (int v = 0; v < oldV; ++v) m.vertices[v].position = (m.vertices[v].position + target[std::size_t(v)]) * 0.5f;
+}
+
+// "" when faces match record by record (corners, links, flags, materials)
+// and vertices by flags and position (within 1e-5: ring sums may be taken
+// in another order).
+std::string compare(const Mesh& a, const Mesh& b) {
+    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount()) return "counts differ";
+    for (int f = 0; f < a.faceCount(); ++f) {
+        const MeshFace &A = a.faces[f], &B = b.faces[f];
+        for (int k = 0; k < 3; ++k)
+            if (A.v[k] != B.v[k] || A.f[k] != B.f[k] || A.material[k] != B.material[k] || A.flags != B.flags)
+                return "face " + std::to_string(f) + " differs";
+    }
+    for (int v = 0; v < a.vertexCount(); ++v) {
+        const vec3 d = a.vertices[v].position - b.vertices[v].position;
+        if (a.vertices[v].flags != b.vertices[v].flags || qel::length(d) > 1e-5)
+            return "vertex " + std::to_string(v) + " differs";
+    }
+    return "";
+}
+
+// Distinct corner colours and roughness, so that material bookkeeping shows.
+Mesh* painted(Mesh* m) {
+    for (int f = 0; f < m->faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            m->faces[f].material[k].colour[0] = std::uint16_t((f * 977 + k * 4099) % 65536);
+            m->faces[f].material[k].roughness = std::int16_t((f * 37 + k * 1001) % 32767 - 16000);
+        }
+    return m;
+}
+
+// Edges joining two vertices below `limit`, and how many of them are sharp.
+int oldEdges(const Mesh& m, int limit, int& sharp) {
+    int n = 0;
+    sharp = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        for (int k = 0; k < 3; ++k) {
+            if ((F.f[k] >= 0 && F.f[k] < f) || F.v[(k + 1) % 3] >= limit || F.v[(k + 2) % 3] >= limit) continue;
+            ++n;
+            sharp += F.isSharp(k) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(MeshSqrt3, CountsOnClosedAndOpenMeshes) {
+    MeshPtr sphere = smoothSphere(1);
+    for (int step = 0; step < 3; ++step) {
+        const int V = sphere->vertexCount(), F = sphere->faceCount();
+        sphere->subdivideSqrt3();
+        EXPECT_EQ(sphere->vertexCount(), V + F);
+        EXPECT_EQ(sphere->faceCount(), 3 * F);
+        EXPECT_EQ(meshtest::checkMeshInvariants(*sphere), "");
+    }
+    // An open fan of three: its two inner edges flip away, its five border
+    // edges stay open; only the old vertices lie on the border.
+    MeshPtr strip(meshtest::makeStrip());
+    strip->subdivideSqrt3();
+    EXPECT_EQ(strip->vertexCount(), 8);
+    EXPECT_EQ(strip->faceCount(), 9);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*strip), "");
+    int sharp = 0;
+    EXPECT_EQ(oldEdges(*strip, 5, sharp), 5);
+    for (int v = 0; v < 8; ++v) EXPECT_EQ(strip->vertices[v].isBorder(), v < 5) << v;
+
+    Mesh empty;
+    empty.subdivideSqrt3();
+    EXPECT_EQ(empty.faceCount(), 0);
+}
+
+TEST(MeshSqrt3, MatchesTheStepMadeEditByEdit) {
+    MeshPtr holed = smoothSphere(2);
+    holed->faceErase(7);
+    holed->faceErase(8);
+    holed->initialize(qel::Element::ResizeKeep);
+    MeshPtr erased = smoothSphere(1);  // erased faces still in the lists
+    erased->faceErase(3);
+    Mesh pillow;  // two faces glued along all three edges
+    for (const vec3& p : {vec3(0, 0, 0), vec3(1, 0, 0), vec3(0, 1, 0)}) pillow.vertexAdd(p);
+    pillow.faceAdd(0, 1, 2);
+    pillow.faceAdd(0, 2, 1);
+    pillow.initialize(qel::Element::ResizeKeep);
+    MeshPtr base(Mesh::Icosahedron());
+    const std::vector<Mesh*> meshes = {painted(smoothSphere(2).release()), Mesh::Cube(), base->clone(),
+                                       painted(Mesh::Dodecahedron()),   Mesh::Cylinder(12, false),
+                                       meshtest::makeStrip(true),       Mesh::Triangle(),
+                                       painted(holed.release()),        erased.release(),
+                                       pillow.clone()};
+    for (Mesh* m : meshes) {
+        Mesh direct(*m), edits(*m);
+        direct.subdivideSqrt3();
+        sqrt3ByEdits(edits);
+        EXPECT_EQ(compare(direct, edits), "");
+        EXPECT_EQ(meshtest::checkMeshInvariants(direct), "");
+        delete m;
+    }
+}
+
+TEST(MeshSqrt3, SharpEdgesAndCornersStay) {
+    // On a cube of sharp quads only the diagonals flip; over three steps the
+    // twelve creases stay whole, the corners stay put and the sides flat.
+    MeshPtr m(Mesh::Cube());
+    for (int step = 0; step < 3; ++step) {
+        m->subdivideSqrt3();
+        int sharp = 0;
+        EXPECT_EQ(oldEdges(*m, 8, sharp), 12);
+        EXPECT_EQ(sharp, 12);
+        ASSERT_EQ(meshtest::checkMeshInvariants(*m), "");
+    }
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        const vec3 p = m->vertices[v].position;
+        int onSide = 0;
+        for (int c = 0; c < 3; ++c) onSide += std::fabs(p[c]) < 1e-5f || std::fabs(p[c] - 1) < 1e-5f;
+        EXPECT_GE(onSide, v < 8 ? 3 : 1) << v;
+    }
+}
+
+TEST(MeshSqrt3, SmoothLimitIsRegularAndRound) {
+    MeshPtr m = smoothSphere(1);
+    const int V0 = m->vertexCount();
+    for (int step = 0; step < 3; ++step) m->subdivideSqrt3();
+    // New vertices are regular; the twelve of valence 5 keep it.
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        if (v < 12 || v >= V0) {
+            EXPECT_EQ(m->vertexNeighbours(v), v < 12 ? 5 : 6) << v;
+        }
+    }
+    // No face turned over, and the radii stay within a narrow band.
+    double rMin = 1e9, rMax = 0;
+    for (int f = 0; f < m->faceCount(); ++f) {
+        const MeshFace& F = m->faces[f];
+        EXPECT_GT(qel::dot(F.normal, m->vertices[F.v[0]].position), 0.0) << f;
+    }
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        rMin = std::min(rMin, qel::length(m->vertices[v].position));
+        rMax = std::max(rMax, qel::length(m->vertices[v].position));
+    }
+    EXPECT_LT(rMax - rMin, 0.05 * rMax);
+}
