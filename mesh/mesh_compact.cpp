@@ -12,8 +12,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
 
 // Two-ended compaction plan: the last live record fills the first hole,
 // until the holes and the live records meet. newIndex[old] receives the

@@ -19,8 +19,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
 
 // One face edge in the edge buckets: the larger vertex in the high word, so
 // that sorting a bucket groups the edges by their other end; then the face,

@@ -22,16 +22,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
-
-// A corner material copied from an existing corner: roughness and
-// metalness clamped.
-pbr clamped(const pbr& m) {
-    pbr r;
-    r.assign(m, pbr::MaskAll);
-    return r;
-}
 
 // x + (y - x) * t in single precision, truncated toward zero and clamped to
 // [lo, hi]; a NaN gives lo.
@@ -161,8 +151,8 @@ bool Mesh::edgeFlipFK(int f, int k) {
     const int gj1 = link(G, s.j1), gj2 = link(G, s.j2);
     const bool fk1Bounded = bounded(F, s.k1), fk2Bounded = bounded(F, s.k2);
     const bool gj1Bounded = bounded(G, s.j1), gj2Bounded = bounded(G, s.j2);
-    const pbr ma = clamped(F.material[s.k]), mb1 = clamped(F.material[s.k1]);
-    const pbr mc = clamped(G.material[s.j]), mb2 = clamped(G.material[s.j1]);
+    const pbr ma = pbr::Clamped(F.material[s.k]), mb1 = pbr::Clamped(F.material[s.k1]);
+    const pbr mc = pbr::Clamped(G.material[s.j]), mb2 = pbr::Clamped(G.material[s.j1]);
 
     const vec3 zero(0, 0, 0);
     F = MeshFace(s.b1, s.c, s.a, s.g, fk2, gj1, false, fk2Bounded, gj1Bounded);
@@ -217,8 +207,8 @@ int Mesh::edgeSplitOpen(const EdgeSides& s, const vec3* p, bool cut) {
     const std::uint8_t flags = std::uint8_t(kActive | kSharp | (cut ? kCorner : 0));
     const int nv = vertexAdd(MeshVertex(pos, s.f, flags));
     MeshFace N(s.a, s.b1, nv, -1, s.f, fk2, true, cut, fk2Bounded);
-    N.material[0] = clamped(F.material[s.k]);
-    N.material[1] = clamped(F.material[s.k1]);
+    N.material[0] = pbr::Clamped(F.material[s.k]);
+    N.material[1] = pbr::Clamped(F.material[s.k1]);
     N.material[2] = m;
     N.normal = F.normal;
     const int n = faceAdd(N);
@@ -253,14 +243,14 @@ int Mesh::edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSpl
     const int nv = vertexAdd(MeshVertex(pos, s.f, flags));
     const int n1 = faceCount(), n2 = n1 + 1;
     MeshFace N1(s.a, s.b1, nv, n2, s.f, fk2, edgeSharp, cut, fk2Bounded);
-    N1.material[0] = clamped(F.material[s.k]);
-    N1.material[1] = clamped(F.material[s.k1]);
+    N1.material[0] = pbr::Clamped(F.material[s.k]);
+    N1.material[1] = pbr::Clamped(F.material[s.k1]);
     N1.material[2] = mF;
     N1.normal = F.normal;
     MeshFace N2(s.c, nv, s.b1, n1, gj1, s.g, G.isSharp(s.j), gj1Bounded, false);
-    N2.material[0] = clamped(G.material[s.j]);
+    N2.material[0] = pbr::Clamped(G.material[s.j]);
     N2.material[1] = mG;
-    N2.material[2] = clamped(G.material[s.j2]);
+    N2.material[2] = pbr::Clamped(G.material[s.j2]);
     N2.normal = G.normal;
     faceAdd(N1);
     faceAdd(N2);

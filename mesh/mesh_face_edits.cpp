@@ -17,34 +17,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
-
-pbr clamped(const pbr& m) {
-    pbr r;
-    r.assign(m, pbr::MaskAll);
-    return r;
-}
-
-// (x + y + z) / 3 in single precision, truncated toward zero, clamped.
-long centroidChannel(long x, long y, long z, long lo, long hi) {
-    const float r = (float(x) + float(y) + float(z)) / 3.0f;
-    if (!(r > float(lo))) return lo;
-    if (r >= float(hi)) return hi;
-    return long(r);
-}
-
-pbr mixCentroid(const pbr& x, const pbr& y, const pbr& z) {
-    pbr r;
-    for (int i = 0; i < 4; ++i) {
-        r.colour[i] = std::uint16_t(centroidChannel(x.colour[i], y.colour[i], z.colour[i], 0, 65535));
-        r.light[i] = std::uint16_t(centroidChannel(x.light[i], y.light[i], z.light[i], 0, 65535));
-    }
-    r.roughness = std::int16_t(centroidChannel(x.roughness, y.roughness, z.roughness, pbr::SignedMin, pbr::SignedMax));
-    r.metalness = std::int16_t(centroidChannel(x.metalness, y.metalness, z.metalness, pbr::SignedMin, pbr::SignedMax));
-    return r;
-}
-
 // Scratch lists: the three corner fans of an erase, a sector, a run of faces.
 struct FaceEditScratch {
     std::vector<int> fan[3];
@@ -139,8 +111,8 @@ int Mesh::faceSplitAt(int f, const vec3* p, bool cut, int q) {
                        : vec3((vertices[c0].position.x + vertices[c1].position.x + vertices[c2].position.x) / 3.0f,
                               (vertices[c0].position.y + vertices[c1].position.y + vertices[c2].position.y) / 3.0f,
                               (vertices[c0].position.z + vertices[c1].position.z + vertices[c2].position.z) / 3.0f);
-    const pbr m0 = clamped(F.material[0]), m1 = clamped(F.material[1]), m2 = clamped(F.material[2]);
-    const pbr mc = mixCentroid(F.material[0], F.material[1], F.material[2]);
+    const pbr m0 = pbr::Clamped(F.material[0]), m1 = pbr::Clamped(F.material[1]), m2 = pbr::Clamped(F.material[2]);
+    const pbr mc = pbr::Centroid(F.material[0], F.material[1], F.material[2]);
     const int f0 = link(F, 0), f1 = link(F, 1), f2 = link(F, 2);
 
     const int nv = vertexAdd(MeshVertex(pos, f, std::uint8_t(kActive | (cut ? kSharp : 0))));
@@ -282,7 +254,7 @@ int Mesh::vertexSplit(int v, int f, const pbr& m, bool cornerSeam) {
     // above faceMark) stay smooth, so that repeated splits join up.
     const bool sharpE0 = s.e0 < faceMark;
     const bool sharpE1 = s.e1 < faceMark;
-    const pbr mc = clamped(m);
+    const pbr mc = pbr::Clamped(m);
     const int A = faceCount(), B = A + 1;
     MeshFace na(s.w0, nv, v, B, s.e0, s.f0, s0, sharpE0, true);
     MeshFace nb(s.w1, v, nv, A, s.fl, s.e1, s0, true, sharpE1);

@@ -22,8 +22,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
 
 vec3 normalise(const vec3& a) {
     const double s = double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z;

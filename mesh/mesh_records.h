@@ -14,6 +14,11 @@
 
 namespace qel {
 
+// Corner arithmetic of a triangle: the next corner (k+1)%3 and the previous
+// corner (k+2)%3.
+inline int nextK(int k) { return k == 2 ? 0 : k + 1; }
+inline int prevK(int k) { return k == 0 ? 2 : k - 1; }
+
 struct MeshVertex {
     // Flag bits.
     enum Flag : std::uint8_t {

@@ -21,8 +21,6 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
 
 // The cosine threshold of the angle rule, rounded to float as the rule
 // compares it.

@@ -28,37 +28,6 @@ namespace qel {
 
 namespace {
 
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
-
-// A corner material copied from an existing corner: roughness and
-// metalness clamped.
-pbr clamped(const pbr& m) {
-    pbr r;
-    r.assign(m, pbr::MaskAll);
-    return r;
-}
-
-// (x + y + z) / 3 in single precision, truncated toward zero, clamped.
-long centroidChannel(long x, long y, long z, long lo, long hi) {
-    const float r = (float(x) + float(y) + float(z)) / 3.0f;
-    if (!(r > float(lo))) return lo;
-    if (r >= float(hi)) return hi;
-    return long(r);
-}
-
-// The material faceSplit gives the new centroid corners.
-pbr centroidMaterial(const pbr& x, const pbr& y, const pbr& z) {
-    pbr r;
-    for (int i = 0; i < 4; ++i) {
-        r.colour[i] = std::uint16_t(centroidChannel(x.colour[i], y.colour[i], z.colour[i], 0, 65535));
-        r.light[i] = std::uint16_t(centroidChannel(x.light[i], y.light[i], z.light[i], 0, 65535));
-    }
-    r.roughness = std::int16_t(centroidChannel(x.roughness, y.roughness, z.roughness, pbr::SignedMin, pbr::SignedMax));
-    r.metalness = std::int16_t(centroidChannel(x.metalness, y.metalness, z.metalness, pbr::SignedMin, pbr::SignedMax));
-    return r;
-}
-
 // The centroid faceSplit places its vertex at.
 vec3 centroidOf(const vec3& a, const vec3& b, const vec3& c) {
     return vec3((a.x + b.x + c.x) / 3.0f, (a.y + b.y + c.y) / 3.0f, (a.z + b.z + c.z) / 3.0f);
@@ -107,7 +76,7 @@ bool readFaces(const Mesh& m, int oldF, Sqrt3Work& w) {
             t[3 + k] = F.f[k];
         }
         *flags++ = F.flags;
-        *centre++ = centroidMaterial(F.material[0], F.material[1], F.material[2]);
+        *centre++ = pbr::Centroid(F.material[0], F.material[1], F.material[2]);
         if (!F.isActive()) sound = false;
         t += 6;
     });
@@ -212,7 +181,7 @@ void buildChildren(const MeshFace& F, int i, int oldV, int oldF, const Sqrt3Work
     const FacePlan& P = w.plan[std::size_t(i)];
     const int n = oldV + i;
     const pbr& own = w.centre[std::size_t(i)];
-    const pbr corner[3] = {clamped(F.material[0]), clamped(F.material[1]), clamped(F.material[2])};
+    const pbr corner[3] = {pbr::Clamped(F.material[0]), pbr::Clamped(F.material[1]), pbr::Clamped(F.material[2])};
     for (int e = 0; e < 3; ++e) {
         const int kp = nextK(e), kq = prevK(e);
         const int p = F.v[kp];

@@ -17,8 +17,6 @@
 namespace qel {
 
 namespace {
-inline int nextK(int k) { return k == 2 ? 0 : k + 1; }  // (k+1)%3
-inline int prevK(int k) { return k == 0 ? 2 : k - 1; }  // (k+2)%3
 }  // namespace
 
 int Mesh::startFace(int v) const {

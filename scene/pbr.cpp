@@ -60,4 +60,32 @@ pbr operator*(const pbr& a, const pbr& b) {
     return r;
 }
 
+pbr pbr::Clamped(const pbr& m) {
+    pbr r;
+    r.assign(m, MaskAll);
+    return r;
+}
+
+namespace {
+
+long centroidChannel(long x, long y, long z, long lo, long hi) {
+    const float r = (float(x) + float(y) + float(z)) / 3.0f;
+    if (!(r > float(lo))) return lo;
+    if (r >= float(hi)) return hi;
+    return long(r);
+}
+
+}  // namespace
+
+pbr pbr::Centroid(const pbr& x, const pbr& y, const pbr& z) {
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        r.colour[i] = std::uint16_t(centroidChannel(x.colour[i], y.colour[i], z.colour[i], 0, 65535));
+        r.light[i] = std::uint16_t(centroidChannel(x.light[i], y.light[i], z.light[i], 0, 65535));
+    }
+    r.roughness = std::int16_t(centroidChannel(x.roughness, y.roughness, z.roughness, SignedMin, SignedMax));
+    r.metalness = std::int16_t(centroidChannel(x.metalness, y.metalness, z.metalness, SignedMin, SignedMax));
+    return r;
+}
+
 }  // namespace qel

@@ -63,6 +63,12 @@ struct pbr {
     // MaskThickness); roughness and metalness are clamped into
     // [-32766, 32766]. Mask 0 changes nothing; bits above 32 are ignored.
     void assign(const pbr& src, unsigned char mask);
+    // A copy of m with roughness and metalness clamped into their range.
+    static pbr Clamped(const pbr& m);
+    // The mean of three materials, channel by channel: (x + y + z) / 3 in
+    // single precision, truncated toward zero and clamped to the channel's
+    // range (a NaN gives the lower end).
+    static pbr Centroid(const pbr& x, const pbr& y, const pbr& z);
 };
 static_assert(sizeof(pbr) == 20, "qel::pbr must stay a packed 20-byte record");
 
