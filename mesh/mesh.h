@@ -669,6 +669,29 @@ private:
     // The stored face of v when v is active and its stored face is an active
     // face holding v; else -1.
     int startFace(int v) const;
+    // Circles v forward from its stored face: visit(f, k) for every face of
+    // the fan (k the corner of v in f) and, when the walk stops at an open
+    // edge, openEnd(f, k) with the last face. Bounded by the face count, so
+    // a corrupt link cycle cannot hang it.
+    template <class Visit, class OpenEnd>
+    void circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const {
+        const int start = startFace(v);
+        if (start < 0) return;
+        int f = start;
+        for (std::size_t step = 0; step <= faces.size(); ++step) {
+            const MeshFace& F = faces[f];
+            const int k = F.corner(v);
+            if (k < 0) return;
+            visit(f, k);
+            const int g = link(F, nextK(k));
+            if (g < 0) {
+                openEnd(f, k);
+                return;
+            }
+            if (g == start) return;
+            f = g;
+        }
+    }
     // The face across edge e of F when it is an active face; else -1.
     int link(const MeshFace& F, int e) const {
         const int g = F.f[e];

@@ -158,82 +158,44 @@ void Mesh::edgeSharp(int f, int g, bool sharp) {
 
 int Mesh::findFNeighbours(int v, std::vector<int>& faceList) const {
     faceList.clear();
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        faceList.push_back(f);
-        const int g = link(F, nextK(k));
-        if (g < 0 || g == start) break;
-        f = g;
-    }
+    circleFan(v, [&](int f, int) { faceList.push_back(f); }, [](int, int) {});
     return int(faceList.size());
 }
 
 int Mesh::findFKNeighbours(int v, std::vector<int>& faceList, std::vector<int>& ks) const {
     faceList.clear();
     ks.clear();
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        faceList.push_back(f);
-        ks.push_back(k);
-        const int g = link(F, nextK(k));
-        if (g < 0 || g == start) break;
-        f = g;
-    }
+    circleFan(
+        v,
+        [&](int f, int k) {
+            faceList.push_back(f);
+            ks.push_back(k);
+        },
+        [](int, int) {});
     return int(faceList.size());
 }
 
 int Mesh::findNeighbours(int v, std::vector<int>& ring) const {
     ring.clear();
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        ring.push_back(F.v[nextK(k)]);
-        const int g = link(F, nextK(k));
-        if (g < 0) {
-            ring.push_back(F.v[prevK(k)]);
-            break;
-        }
-        if (g == start) break;
-        f = g;
-    }
+    circleFan(
+        v, [&](int f, int k) { ring.push_back(faces[f].v[nextK(k)]); },
+        [&](int f, int k) { ring.push_back(faces[f].v[prevK(k)]); });
     return int(ring.size());
 }
 
 int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceList) const {
     ring.clear();
     faceList.clear();
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        ring.push_back(F.v[nextK(k)]);
-        faceList.push_back(f);
-        const int g = link(F, nextK(k));
-        if (g < 0) {
-            ring.push_back(F.v[prevK(k)]);
+    circleFan(
+        v,
+        [&](int f, int k) {
+            ring.push_back(faces[f].v[nextK(k)]);
+            faceList.push_back(f);
+        },
+        [&](int f, int k) {
+            ring.push_back(faces[f].v[prevK(k)]);
             faceList.push_back(-1);
-            break;
-        }
-        if (g == start) break;
-        f = g;
-    }
+        });
     return int(ring.size());
 }
 
@@ -242,48 +204,25 @@ int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceLi
     ring.clear();
     faceList.clear();
     crossings.clear();
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        // The edge from v to ring[i] = v[(k+1)%3] is the backward edge.
-        if (bounded(F, prevK(k))) crossings.push_back(int(ring.size()));
-        ring.push_back(F.v[nextK(k)]);
-        faceList.push_back(f);
-        const int g = link(F, nextK(k));
-        if (g < 0) {
+    circleFan(
+        v,
+        [&](int f, int k) {
+            // The edge from v to ring[i] = v[(k+1)%3] is the backward edge.
+            if (bounded(faces[f], prevK(k))) crossings.push_back(int(ring.size()));
+            ring.push_back(faces[f].v[nextK(k)]);
+            faceList.push_back(f);
+        },
+        [&](int f, int k) {
             crossings.push_back(int(ring.size()));
-            ring.push_back(F.v[prevK(k)]);
+            ring.push_back(faces[f].v[prevK(k)]);
             faceList.push_back(-1);
-            break;
-        }
-        if (g == start) break;
-        f = g;
-    }
+        });
     return int(ring.size());
 }
 
 int Mesh::vertexNeighbours(int v) const {
-    const int start = startFace(v);
-    if (start < 0) return 0;
     int n = 0;
-    int f = start;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        ++n;
-        const int g = link(F, nextK(k));
-        if (g < 0) {
-            ++n;
-            break;
-        }
-        if (g == start) break;
-        f = g;
-    }
+    circleFan(v, [&](int, int) { ++n; }, [&](int, int) { ++n; });
     return n;
 }
 
