@@ -669,6 +669,7 @@ private:
     // The stored face of v when v is active and its stored face is an active
     // face holding v; else -1.
     int startFace(int v) const;
+    int walkToSectorEnd(int v, int f, bool forward) const;
     // Circles v forward from its stored face: visit(f, k) for every face of
     // the fan (k the corner of v in f) and, when the walk stops at an open
     // edge, openEnd(f, k) with the last face. Bounded by the face count, so

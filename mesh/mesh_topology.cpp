@@ -229,35 +229,16 @@ int Mesh::vertexNeighbours(int v) const {
 // ---------------------------------------------------------------------------
 // Sector walks
 
-int Mesh::findStartRegion(int v, int f) const {
-    if (!activeVertex(v)) return -1;
-    if (!vertices[v].isSharp()) return startFace(v);
-    if (!activeFace(f)) return -1;
+// The face where a walk round v from f stops: across the edge (k+2)%3
+// (backward) or (k+1)%3 (forward) until that edge is sharp (this face) or
+// open (the last face before it); f again when the fan closes without one.
+int Mesh::walkToSectorEnd(int v, int f, bool forward) const {
     int cur = f;
     for (std::size_t step = 0; step <= faces.size(); ++step) {
         const MeshFace& F = faces[cur];
         const int k = F.corner(v);
         if (k < 0) return -1;
-        const int e = prevK(k);
-        if (F.isSharp(e)) return cur;
-        const int g = link(F, e);
-        if (g < 0) return cur;  // the last face before the open edge
-        if (g == f) return f;   // no sharp edge: the starting face
-        cur = g;
-    }
-    return -1;
-}
-
-int Mesh::findEndRegion(int v, int f) const {
-    if (!activeVertex(v)) return -1;
-    if (!vertices[v].isSharp()) return startFace(v);
-    if (!activeFace(f)) return -1;
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) return -1;
-        const int e = nextK(k);
+        const int e = forward ? nextK(k) : prevK(k);
         if (F.isSharp(e)) return cur;
         const int g = link(F, e);
         if (g < 0) return cur;
@@ -265,6 +246,20 @@ int Mesh::findEndRegion(int v, int f) const {
         cur = g;
     }
     return -1;
+}
+
+int Mesh::findStartRegion(int v, int f) const {
+    if (!activeVertex(v)) return -1;
+    if (!vertices[v].isSharp()) return startFace(v);
+    if (!activeFace(f)) return -1;
+    return walkToSectorEnd(v, f, false);
+}
+
+int Mesh::findEndRegion(int v, int f) const {
+    if (!activeVertex(v)) return -1;
+    if (!vertices[v].isSharp()) return startFace(v);
+    if (!activeFace(f)) return -1;
+    return walkToSectorEnd(v, f, true);
 }
 
 int Mesh::findVStartRegion(int v, int f) const {
