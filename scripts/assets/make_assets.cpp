@@ -295,8 +295,8 @@ QRect inkBounds(const QFont& font, int pixelSize) {
 // Renders one glyph with its pen at (left, baseline) of its cell and copies
 // the cell into the grid. Fails when the glyph leaves no ink or spills out of
 // its cell.
-bool renderGlyph(QImage& grid, const QFont& font, const FontSpec& spec, int code, int left, int baseline) {
-    const int cw = spec.cellWidth, ch = spec.cellHeight;
+bool renderGlyph(QImage& grid, const QFont& font, const FontSpec& cells, int code, int left, int baseline) {
+    const int cw = cells.cellWidth, ch = cells.cellHeight;
     const int size = 3 * std::max(cw, ch);
     const QImage glyph = drawGlyph(font, code, size, cw + left, ch + baseline);
     int inside = 0, outside = 0;
@@ -304,7 +304,7 @@ bool renderGlyph(QImage& grid, const QFont& font, const FontSpec& spec, int code
         for (int x = 0; x < size; ++x)
             if (isInk(glyph, x, y)) (x >= cw && x < 2 * cw && y >= ch && y < 2 * ch ? inside : outside) += 1;
     if (inside == 0 || outside != 0) {
-        std::fprintf(stderr, "%s: glyph '%c' has %d ink pixels inside and %d outside its cell\n", spec.name,
+        std::fprintf(stderr, "%s: glyph '%c' has %d ink pixels inside and %d outside its cell\n", cells.name,
                      static_cast<char>(code), inside, outside);
         return false;
     }
@@ -318,25 +318,25 @@ bool renderGlyph(QImage& grid, const QFont& font, const FontSpec& spec, int code
 
 // Renders the grid. The glyphs share one pen position per cell, chosen so
 // that the ink box of the whole character set sits centred in the cell.
-bool renderFont(const QString& family, const FontSpec& spec, const QString& path) {
+bool renderFont(const QString& family, const FontSpec& cells, const QString& path) {
     QFont font(family);
-    font.setPixelSize(spec.pixelSize);
+    font.setPixelSize(cells.pixelSize);
     font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
     font.setHintingPreference(QFont::PreferFullHinting);
     font.setKerning(false);
-    const QRect ink = inkBounds(font, spec.pixelSize);
-    if (ink.width() > spec.cellWidth || ink.height() > spec.cellHeight) {
-        std::fprintf(stderr, "%s: ink box %dx%d exceeds the cell %dx%d\n", spec.name, ink.width(), ink.height(),
-                     spec.cellWidth, spec.cellHeight);
+    const QRect ink = inkBounds(font, cells.pixelSize);
+    if (ink.width() > cells.cellWidth || ink.height() > cells.cellHeight) {
+        std::fprintf(stderr, "%s: ink box %dx%d exceeds the cell %dx%d\n", cells.name, ink.width(), ink.height(),
+                     cells.cellWidth, cells.cellHeight);
         return false;
     }
-    const int left = (spec.cellWidth - ink.width()) / 2 - ink.left();
-    const int baseline = (spec.cellHeight - ink.height()) / 2 - ink.top();
+    const int left = (cells.cellWidth - ink.width()) / 2 - ink.left();
+    const int baseline = (cells.cellHeight - ink.height()) / 2 - ink.top();
 
-    QImage grid(32 * spec.cellWidth, 3 * spec.cellHeight, QImage::Format_Grayscale8);
+    QImage grid(32 * cells.cellWidth, 3 * cells.cellHeight, QImage::Format_Grayscale8);
     grid.fill(0);
     for (int code = 33; code < 127; ++code)
-        if (!renderGlyph(grid, font, spec, code, left, baseline)) return false;
+        if (!renderGlyph(grid, font, cells, code, left, baseline)) return false;
     return saveImage(grid, path, "png", 0);
 }
 
