@@ -10,11 +10,23 @@ tl_build() {
   cmake --build "$dir" -j "$TL_JOBS"
 }
 
-# Runs a command with an X display: the existing one, or a private Xvfb.
-tl_with_display() {
-  if [ -n "${DISPLAY:-}" ]; then
-    "$@"
-  else
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+# Makes sure an X display exists for the GL tests: the existing one, or one
+# private Xvfb started for the rest of the calling script (stopped on exit).
+# One server for every test pass avoids racing for display numbers.
+tl_ensure_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n=90
+  while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
+  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  TL_XVFB_PID=$!
+  trap 'kill "$TL_XVFB_PID" 2>/dev/null' EXIT
+  for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X${n}" ] && break
+    sleep 0.1
+  done
+  if [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+    echo "Xvfb did not start on :${n}" >&2
+    return 1
   fi
+  export DISPLAY=":${n}"
 }
