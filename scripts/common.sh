@@ -12,12 +12,14 @@ tl_build() {
 
 # Makes sure an X display exists for the GL tests: the existing one, or one
 # private Xvfb started for the rest of the calling script (stopped on exit).
-# One server for every test pass avoids racing for display numbers.
+# One server for every test pass avoids racing for display numbers, and
+# -noreset keeps it from resetting (and refusing connections) each time its
+# last client leaves.
 tl_ensure_display() {
   [ -n "${DISPLAY:-}" ] && return 0
   local n=90
   while [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; do n=$((n + 1)); done
-  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   TL_XVFB_PID=$!
   trap 'kill "$TL_XVFB_PID" 2>/dev/null' EXIT
   for _ in $(seq 1 100); do
