@@ -9,9 +9,24 @@ namespace gltest {
 
 void useShaderResources() { qel::initShaderResources(); }
 
-qel::Texture2D* rgbaTexture(int w, int h, const std::vector<std::uint8_t>& bytes) {
+GLint glInteger(GLenum name) {
+    GLint value = 0;
+    gl->glGetIntegerv(name, &value);
+    return value;
+}
+
+Target::Target(int w, int h, std::initializer_list<qel::Texture2D*> targets) : fbo_(qel::FBO::NoDepth, w, h, 0) {
+    for (qel::Texture2D* t : targets) fbo_.addTexture(t);
+    ok_ = fbo_.enable();
+    gl->glViewport(0, 0, w, h);
+    gl->glDisable(GL_DEPTH_TEST);
+    gl->glDisable(GL_STENCIL_TEST);
+    gl->glDisable(GL_BLEND);
+}
+
+qel::Texture2D* rgbaTexture(int w, int h, const Bytes& bytes) {
     auto* texture = new qel::Texture2D(w, h, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_NEAREST);
-    texture->setData(bytes.data(), int(bytes.size()));
+    if (!bytes.empty()) texture->setData(bytes.data(), int(bytes.size()));
     return texture;
 }
 
@@ -26,8 +41,7 @@ namespace {
 
 template <typename T>
 std::vector<T> readBack(GLuint texture, int w, int h, GLenum format, GLenum type, int channels) {
-    GLint previous = 0;
-    gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    const GLint previous = glInteger(GL_FRAMEBUFFER_BINDING);
     GLuint fbo = 0;
     gl->glGenFramebuffers(1, &fbo);
     gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
@@ -43,7 +57,7 @@ std::vector<T> readBack(GLuint texture, int w, int h, GLenum format, GLenum type
 
 }  // namespace
 
-std::vector<std::uint8_t> readRGBA8(GLuint texture, int w, int h) {
+Bytes readRGBA8(GLuint texture, int w, int h) {
     return readBack<std::uint8_t>(texture, w, h, GL_RGBA, GL_UNSIGNED_BYTE, 4);
 }
 
@@ -52,20 +66,27 @@ std::vector<float> readFloats(GLuint texture, int w, int h, GLenum format) {
     return readBack<float>(texture, w, h, format, GL_FLOAT, channels);
 }
 
+Bytes readBound(GLenum target, GLenum format, std::size_t size) {
+    Bytes bytes(size);
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl->glGetTexImage(target, 0, format, GL_UNSIGNED_BYTE, bytes.data());
+    return bytes;
+}
+
 std::string savePng(const QTemporaryDir& dir, const std::string& name, const QImage& image) {
     const QString path = dir.filePath(QString::fromStdString(name));
     image.save(path, "PNG");
     return path.toStdString();
 }
 
-std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const Bytes& bytes) {
     const QString path = dir.filePath(QString::fromStdString(name));
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     return path.toStdString();
 }
 
-std::vector<std::uint8_t> twoFrameGif() {
+Bytes twoFrameGif() {
     return {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00, 0xFF, 0x00,
             0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04, 0x00, 0x0A,
             0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02, 0x03,

@@ -7,67 +7,45 @@
 
 namespace {
 
-// A panorama whose four quarters of columns have distinct colours.
-QImage quarters(int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    const QRgb colours[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, colours[4 * x / w]);
-    return image;
+// Every texel of the face (of edge n) passes the check.
+template <class Check>
+void forFace(const QImage& panorama, int face, int n, Check check) {
+    const QImage image = qel::panoramaFace(panorama, face, n, QImage::Format_RGB888);
+    ASSERT_EQ(image.size(), QSize(n, n));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) check(image.pixel(i, j), i, j);
 }
-
-QRgb centre(const QImage& face) { return face.pixel(face.width() / 2, face.height() / 2); }
 
 }  // namespace
 
-TEST(Panorama, UniformPanoramaGivesUniformFaces) {
-    QImage uniform(7, 5, QImage::Format_ARGB32);
-    uniform.fill(qRgba(12, 34, 56, 200));
-    for (int f = 0; f < 6; ++f) {
-        const QImage face = qel::panoramaFace(uniform, f, 5, QImage::Format_RGBA8888);
-        ASSERT_EQ(face.size(), QSize(5, 5));
-        ASSERT_EQ(face.format(), QImage::Format_RGBA8888);
-        for (int j = 0; j < 5; ++j)
-            for (int i = 0; i < 5; ++i) ASSERT_EQ(face.pixel(i, j), qRgba(12, 34, 56, 200)) << f;
-    }
-    const QImage rgb = qel::panoramaFace(uniform, 0, 3, QImage::Format_RGB888);
-    EXPECT_EQ(rgb.format(), QImage::Format_RGB888);
-    EXPECT_EQ(rgb.pixel(1, 1), qRgb(12, 34, 56));
-}
-
 TEST(Panorama, HorizontalFacesLookAtTheirQuarterOfTheColumns) {
-    const QImage panorama = quarters(64, 32);
-    // The horizontal faces (+-X, +-Y) look at the middle row of four
-    // different quarters of the columns: +Y at column 0, +X at W/4, -Y at
-    // W/2 and -X at 3W/4.
-    EXPECT_EQ(centre(qel::panoramaFace(panorama, 4, 5, QImage::Format_RGB888)), qRgb(255, 0, 0));
-    EXPECT_EQ(centre(qel::panoramaFace(panorama, 1, 5, QImage::Format_RGB888)), qRgb(0, 255, 0));
-    EXPECT_EQ(centre(qel::panoramaFace(panorama, 5, 5, QImage::Format_RGB888)), qRgb(0, 0, 255));
-    EXPECT_EQ(centre(qel::panoramaFace(panorama, 0, 5, QImage::Format_RGB888)), qRgb(255, 255, 0));
+    // +Y looks at column 0, +X at W/4, -Y at W/2 and -X at 3W/4.
+    QImage panorama(64, 32, QImage::Format_RGB32);
+    const QRgb colours[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) panorama.setPixel(x, y, colours[x / 16]);
+    const int faces[4] = {4, 1, 5, 0};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(qel::panoramaFace(panorama, faces[k], 5, QImage::Format_RGB888).pixel(2, 2), colours[k]) << k;
 }
 
 TEST(Panorama, PolesStayInsideTheImage) {
-    // A one-pixel panorama forces every neighbour index to wrap to 0.
-    QImage dot(1, 1, QImage::Format_RGB32);
-    dot.fill(qRgb(9, 8, 7));
-    for (int f = 0; f < 6; ++f) {
-        const QImage face = qel::panoramaFace(dot, f, 4, QImage::Format_RGB888);
-        for (int j = 0; j < 4; ++j)
-            for (int i = 0; i < 4; ++i) ASSERT_EQ(face.pixel(i, j), qRgb(9, 8, 7));
-    }
+    // A one-pixel panorama forces every neighbour index to wrap to 0; a
+    // uniform panorama gives uniform faces, in the format asked for.
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(qRgba(9, 8, 7, 200));
+    for (int f = 0; f < 6; ++f) forFace(dot, f, 4, [](QRgb p, int, int) { ASSERT_EQ(p, qRgb(9, 8, 7)); });
+    const QImage rgba = qel::panoramaFace(dot, 5, 3, QImage::Format_RGBA8888);
+    EXPECT_EQ(rgba.format(), QImage::Format_RGBA8888);
+    EXPECT_EQ(rgba.pixel(2, 0), qRgba(9, 8, 7, 200));
     // Faces +Z and -Z hold the poles: the top and the bottom rows.
     QImage poles(8, 8, QImage::Format_RGB32);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) poles.setPixel(x, y, y < 4 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-    const QImage up = qel::panoramaFace(poles, 3, 4, QImage::Format_RGB888);
-    const QImage down = qel::panoramaFace(poles, 2, 4, QImage::Format_RGB888);
-    EXPECT_GT(qRed(up.pixel(1, 1)), 200);
-    EXPECT_LT(qRed(down.pixel(1, 1)), 60);
+    EXPECT_GT(qRed(qel::panoramaFace(poles, 3, 4, QImage::Format_RGB888).pixel(1, 1)), 200);
     // Rows do not wrap at the poles: every texel of the bottom face (odd size,
     // so one texel looks straight down) stays dark, none picks up the top row.
-    const QImage bottom = qel::panoramaFace(poles, 2, 5, QImage::Format_RGB888);
-    for (int j = 0; j < 5; ++j)
-        for (int i = 0; i < 5; ++i) EXPECT_LT(qRed(bottom.pixel(i, j)), 60) << i << "," << j;
+    forFace(poles, 2, 5, [](QRgb p, int i, int j) { EXPECT_LT(qRed(p), 60) << i << "," << j; });
 }
 
 TEST(Panorama, NullInputsGiveNullFaces) {

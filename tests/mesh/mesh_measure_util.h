@@ -1,6 +1,5 @@
 #pragma once
-// Measures of a whole mesh for the tests: enclosed volume, surface area,
-// closedness, sharp edges and the vertex z range. Only active faces count.
+// Measures of a whole mesh for the tests. Only active records count.
 
 #include "mesh/mesh.h"
 
@@ -8,14 +7,14 @@ namespace meshtest {
 
 // Signed volume enclosed by the faces (positive for outward faces).
 double enclosedVolume(const qel::Mesh& m);
-// Sum of the face areas.
 double surfaceArea(const qel::Mesh& m);
-// Every edge of every active face has a neighbour.
-bool isClosed(const qel::Mesh& m);
+// Number of edges without a neighbour; closed when there is none.
+int openEdgeCount(const qel::Mesh& m);
+inline bool isClosed(const qel::Mesh& m) { return openEdgeCount(m) == 0; }
 // Number of distinct edges carrying the sharp mark.
 int sharpEdgeCount(const qel::Mesh& m);
-// Number of edges without a neighbour.
-int openEdgeCount(const qel::Mesh& m);
+// The edge a-b (either direction): 1 sharp, 0 smooth, -1 no such edge.
+int edgeMark(const qel::Mesh& m, int a, int b);
 // Lowest and highest z of the active vertices (0, 0 for none).
 void zRange(const qel::Mesh& m, float& lo, float& hi);
 

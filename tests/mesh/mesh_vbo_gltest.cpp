@@ -1,6 +1,5 @@
-// The mesh's vertex buffers and drawing against a real GL context: the
-// buffer layout, per-attribute refills, feature lines, release of the GL
-// names, and what a draw writes into the scene targets.
+// The mesh's vertex buffers and drawing against a real GL context: buffer
+// layout, refills, feature lines, release of GL names, and what a draw writes.
 
 #include <gtest/gtest.h>
 
@@ -140,16 +139,11 @@ TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
 
     EXPECT_EQ(bufferValues<float>(m->vbo, 0, 9), (std::vector<float>{1, 0, 0, 2, 0, 0, 1, 1, 0}));
     EXPECT_EQ(bufferValues<std::uint16_t>(m->vbo, 36, 3), (std::vector<std::uint16_t>{0, 0, 0x3C00}));
-    const auto paint = bufferValues<std::uint8_t>(m->vbo, 54, 36);
-    const auto material = bufferValues<std::int16_t>(m->vbo, 78, 6);
-    for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(paint[4 * c], 0x11 * (c + 1));  // high byte of the colour
-        EXPECT_EQ(paint[4 * c + 3], 0xFF);
-        EXPECT_EQ(paint[12 + 4 * c], 0x44);  // light
-        EXPECT_EQ(paint[12 + 4 * c + 3], 0x77);
-        EXPECT_EQ(material[2 * c], 10 + c);
-        EXPECT_EQ(material[2 * c + 1], -20 - c);
-    }
+    const auto paint = bufferValues<std::uint8_t>(m->vbo, 54, 24);  // high bytes: colour, then light
+    EXPECT_EQ(paint[8], 0x33);
+    EXPECT_EQ(paint[11], 0xFF);
+    EXPECT_EQ(paint[12 + 11], 0x77);
+    EXPECT_EQ(bufferValues<std::int16_t>(m->vbo, 78, 6), (std::vector<std::int16_t>{10, -20, 11, -21, 12, -22}));
     // The id is the face's index, not its rank among the active faces.
     EXPECT_EQ(bufferValues<std::uint32_t>(m->vbo, 90, 3), std::vector<std::uint32_t>(3, 1u));
 
@@ -224,7 +218,6 @@ TEST_F(MeshVbo, NamesAreReusedOnRebuildAndReleasedOnDelete) {
 
 TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
     std::unique_ptr<Mesh> strip(meshtest::makeStrip(true));
-    meshtest::finish(*strip);
     ASSERT_TRUE(strip->buildVBO());
     ASSERT_EQ(strip->featureCount, 12);
     // Face by face, edge k from corner (k+2)%3 to corner (k+1)%3; the sharp
@@ -240,18 +233,14 @@ TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
     strip->refill[0] = 1;
     ASSERT_TRUE(strip->buildVBO());
     EXPECT_EQ(strip->featureCount, 10);
-    meshtest::markSharp(*strip, 1, 2);
-    meshtest::markSharp(*strip, 0, 1);
+    strip->edgeSharp(1, 2, true);
+    strip->edgeSharp(0, 1, true);
     strip->refill[0] = 1;
     ASSERT_TRUE(strip->buildVBO());
     EXPECT_EQ(strip->featureCount, 14);
     EXPECT_EQ(bufferSize(strip->featureVbo), 7 * 24);
 
-    std::unique_ptr<Mesh> triangle(Mesh::Triangle());
-    ASSERT_TRUE(triangle->buildVBO());
-    EXPECT_EQ(triangle->featureCount, 6);
     std::unique_ptr<Mesh> smooth(meshtest::makeTetra());
-    meshtest::finish(*smooth);
     ASSERT_TRUE(smooth->buildVBO());
     EXPECT_FALSE(smooth->hasFeatures());
 }

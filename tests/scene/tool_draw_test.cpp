@@ -1,6 +1,5 @@
-// What a tool hands its element to draw, the animation tick, and the masked
-// material, emission, orientation, speed and delay setters with their scope.
-// No GL: the element records what it is given.
+// What a tool hands its element to draw, the animation tick, and the scope
+// of the material, emission, orientation, speed and delay setters.
 
 #include <gtest/gtest.h>
 
@@ -14,12 +13,12 @@ using tooltest::newTool;
 
 namespace {
 
+// Records what it is given to draw and to animate.
 class RecordingElement : public Element {
 public:
     RecordingElement() : Element(TType::Mesh) {}
     void render(unsigned objectId_, unsigned itemId_, const mat4& m_, const pbr& material_, TColorLight light_,
                 float time_, bool end_) override {
-        ++renders;
         objectId = objectId_;
         itemId = itemId_;
         m = m_;
@@ -33,7 +32,6 @@ public:
         animateTime = t;
         return true;
     }
-    int renders = 0;
     unsigned objectId = 0, itemId = 0;
     mat4 m;
     pbr material;
@@ -41,17 +39,6 @@ public:
     float time = -1.0f;
     bool end = false, animateFirst = false;
     double animateTime = -1.0;
-};
-
-// Counts the render transforms it forms.
-class CountingTool : public Tool {
-public:
-    CountingTool() : Tool(nullptr, mat4::Identity(), pbr(), false) {}
-    mat4 transformRender(const mat4& m) override {
-        ++transforms;
-        return Tool::transformRender(m);
-    }
-    int transforms = 0;
 };
 
 const pbr sample(wvec4(100, 200, 300, 400), wvec4(500, 600, 700, 800), 900, -1000);
@@ -85,37 +72,6 @@ TEST(ToolDraw, RenderHandsTheElementMatrixMaterialEmissionAndShiftedTime) {
     t->changeColorIsLight(true, false, false);
     t->render(17, m, 42);
     EXPECT_EQ(e->light, Element::ColorAsLight);
-
-    CountingTool empty;
-    empty.render(1, m, 0);
-    empty.renderFeatures(m, bvec4());
-    EXPECT_EQ(empty.transforms, 0);
-    EXPECT_FALSE(empty.hasFeatures());
-}
-
-TEST(ToolDraw, ChangeMaterialCopiesOnlyTheMaskedChannels) {
-    std::unique_ptr<Tool> t(newTool());
-    const pbr before = t->material;
-    t->changeMaterial(sample, 0, false, false);
-    EXPECT_EQ(t->material, before);
-    t->changeMaterial(sample, pbr::MaskOpacity, false, false);
-    EXPECT_EQ(t->material.colour, wvec4(65535, 65535, 65535, 400));
-    EXPECT_EQ(t->material.light, before.light);
-    t->changeMaterial(sample, pbr::MaskThickness, false, false);
-    EXPECT_EQ(t->material.light, wvec4(0, 0, 0, 800));
-    t->changeMaterial(sample, pbr::MaskColour | pbr::MaskLight, false, false);
-    EXPECT_EQ(t->material.colour, sample.colour);
-    EXPECT_EQ(t->material.light, sample.light);
-    EXPECT_EQ(t->material.roughness, 0);
-
-    pbr extreme = sample;
-    extreme.roughness = 32767;
-    extreme.metalness = -32768;
-    t->changeMaterial(extreme, pbr::MaskRoughness | pbr::MaskMetalness, false, false);
-    EXPECT_EQ(t->material.roughness, 32766);
-    EXPECT_EQ(t->material.metalness, -32766);
-    t->changeMaterial(sample, 255, false, false);
-    EXPECT_EQ(t->material, sample);
 }
 
 TEST(ToolDraw, SettersReachTheRingObjectsUnderTheSameParent) {
@@ -125,25 +81,20 @@ TEST(ToolDraw, SettersReachTheRingObjectsUnderTheSameParent) {
     Tool* sibling = parentA->addChild(newTool(nullptr, true), false);
     Tool* plain = parentA->addChild(newTool(nullptr, false), false);  // no object bit
     Tool* other = parentB->addChild(newTool(nullptr, true), false);
-    a->joinInstances(sibling);
-    a->joinInstances(plain);
-    a->joinInstances(other);
+    for (Tool* x : {sibling, plain, other}) a->joinInstances(x);
 
     a->changeColorIsLight(true, true, false);
-    EXPECT_TRUE(sibling->flags & Tool::FlagColorIsLight);
     EXPECT_TRUE(other->flags & Tool::FlagColorIsLight);
     EXPECT_FALSE(plain->flags & Tool::FlagColorIsLight);
-
     a->changeSpeed(3.0f, true, true);
     EXPECT_EQ(sibling->speed, 3.0f);
     EXPECT_EQ(other->speed, 1.0f);  // another parent
     a->changeDelay(0.25f, true, false);
     EXPECT_EQ(other->delay, 0.25f);
     EXPECT_EQ(plain->delay, 0.0f);
-    a->changeMaterial(sample, 255, true, true);
+    a->changeMaterial(sample, pbr::MaskAll, true, true);
     EXPECT_EQ(sibling->material, sample);
     EXPECT_EQ(other->material, pbr());
-
     // Without all only the tool itself changes, object bit or not.
     plain->changeSpeed(5.0f, false, false);
     EXPECT_EQ(plain->speed, 5.0f);
@@ -152,7 +103,7 @@ TEST(ToolDraw, SettersReachTheRingObjectsUnderTheSameParent) {
     a->flags |= Tool::FlagSelected;
     a->changeOrientation(Tool::OrientModel, false, false);
     a->changeOrientation(Tool::OrientViewer, false, false);
-    EXPECT_EQ(a->orientation(), Tool::OrientViewer);  // 128, not 192
+    EXPECT_EQ(a->orientation(), Tool::OrientViewer);  // replaced, not combined
     EXPECT_EQ(a->flags & 63, Tool::FlagCreated | Tool::FlagSelected | Tool::FlagObject | Tool::FlagColorIsLight);
     EXPECT_EQ(sibling->orientation(), Tool::OrientPlain);
 }

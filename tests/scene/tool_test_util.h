@@ -1,7 +1,7 @@
 #pragma once
-// Helpers of the qel::Tool tests: a tiny element that counts its living
-// instances and can either share itself (the Element default) or duplicate
-// itself on copy, and small ring and matrix checks.
+// Helpers of the scene tests: an element that counts its living instances and
+// either shares itself on copy (the Element default) or duplicates itself,
+// and small ring and matrix checks.
 
 #include <cmath>
 #include <cstddef>
@@ -18,8 +18,7 @@ public:
     static int alive;
     explicit TestElement(bool duplicate = false) : qel::Element(TType::Mesh), duplicate_(duplicate) { ++alive; }
     ~TestElement() override { --alive; }
-    // Sharing elements take a reference; duplicating ones hand back a new
-    // element holding the n references.
+    // A duplicating element hands back a new element holding the n references.
     qel::Element* copy(int n) override {
         if (!duplicate_) return qel::Element::copy(n);
         auto* e = new TestElement(true);
@@ -27,15 +26,14 @@ public:
         return e;
     }
     qel::Element* clone() override { return new TestElement(duplicate_); }
-    bool duplicates() const { return duplicate_; }
 
 private:
     bool duplicate_;
 };
 inline int TestElement::alive = 0;
 
-// The members of t's ring, in ring order from t, walking at most `limit`
-// steps; empty when the walk does not come back to t within the limit.
+// The members of t's ring in ring order from t; empty when the walk does not
+// come back to t within `limit` steps.
 inline std::vector<qel::Tool*> ringOf(qel::Tool* t, std::size_t limit = 1000) {
     std::vector<qel::Tool*> r;
     qel::Tool* x = t;
