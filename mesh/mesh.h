@@ -669,7 +669,28 @@ private:
     // The stored face of v when v is active and its stored face is an active
     // face holding v; else -1.
     int startFace(int v) const;
-    int walkToSectorEnd(int v, int f, bool forward) const;
+    // Walks round v from f across edge (k+1)%3 (forward) or (k+2)%3
+    // (backward), k being v's corner, calling visit(face) for every face
+    // reached, until that edge is open, or sharp when stopAtSharp, or the
+    // fan closes back at f. Returns the last face visited (f when the fan
+    // closed), -1 when a face does not hold v. Bounded by the face count.
+    template <class Visit>
+    int walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const {
+        int cur = f;
+        for (std::size_t step = 0; step <= faces.size(); ++step) {
+            const MeshFace& F = faces[cur];
+            const int k = F.corner(v);
+            if (k < 0) return -1;
+            visit(cur);
+            const int e = forward ? nextK(k) : prevK(k);
+            if (stopAtSharp && F.isSharp(e)) return cur;
+            const int g = link(F, e);
+            if (g < 0) return cur;
+            if (g == f) return f;
+            cur = g;
+        }
+        return -1;
+    }
     // Circles v forward from its stored face: visit(f, k) for every face of
     // the fan (k the corner of v in f) and, when the walk stops at an open
     // edge, openEnd(f, k) with the last face. Bounded by the face count, so

@@ -229,37 +229,18 @@ int Mesh::vertexNeighbours(int v) const {
 // ---------------------------------------------------------------------------
 // Sector walks
 
-// The face where a walk round v from f stops: across the edge (k+2)%3
-// (backward) or (k+1)%3 (forward) until that edge is sharp (this face) or
-// open (the last face before it); f again when the fan closes without one.
-int Mesh::walkToSectorEnd(int v, int f, bool forward) const {
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) return -1;
-        const int e = forward ? nextK(k) : prevK(k);
-        if (F.isSharp(e)) return cur;
-        const int g = link(F, e);
-        if (g < 0) return cur;
-        if (g == f) return f;
-        cur = g;
-    }
-    return -1;
-}
-
 int Mesh::findStartRegion(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isSharp()) return startFace(v);
     if (!activeFace(f)) return -1;
-    return walkToSectorEnd(v, f, false);
+    return walkFan(v, f, false, true, [](int) {});
 }
 
 int Mesh::findEndRegion(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isSharp()) return startFace(v);
     if (!activeFace(f)) return -1;
-    return walkToSectorEnd(v, f, true);
+    return walkFan(v, f, true, true, [](int) {});
 }
 
 int Mesh::findVStartRegion(int v, int f) const {
@@ -284,17 +265,7 @@ int Mesh::findBorder(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isBorder()) return startFace(v);
     if (!activeFace(f)) return -1;
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) return -1;
-        const int g = link(F, prevK(k));
-        if (g < 0) return cur;
-        if (g == f) return f;
-        cur = g;
-    }
-    return -1;
+    return walkFan(v, f, false, false, [](int) {});
 }
 
 int Mesh::findRegion(int v, int f, std::vector<int>& faceList) const {
@@ -302,18 +273,7 @@ int Mesh::findRegion(int v, int f, std::vector<int>& faceList) const {
     if (!activeVertex(v)) return 0;
     if (!vertices[v].isSharp()) return findFNeighbours(v, faceList);
     if (!activeFace(f)) return 0;
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        faceList.push_back(cur);
-        const int e = nextK(k);
-        if (F.isSharp(e)) break;
-        const int g = link(F, e);
-        if (g < 0 || g == f) break;
-        cur = g;
-    }
+    walkFan(v, f, true, true, [&](int g) { faceList.push_back(g); });
     return int(faceList.size());
 }
 
@@ -323,16 +283,7 @@ int Mesh::findBorderedRegion(int v, int f, std::vector<int>& faceList) const {
     if (!vertices[v].isBorder()) return findFNeighbours(v, faceList);
     if (!activeFace(f)) return 0;
     // Backward from f to the open edge, then listed in forward order.
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        faceList.push_back(cur);
-        const int g = link(F, prevK(k));
-        if (g < 0 || g == f) break;
-        cur = g;
-    }
+    walkFan(v, f, false, false, [&](int g) { faceList.push_back(g); });
     std::reverse(faceList.begin(), faceList.end());
     return int(faceList.size());
 }
@@ -341,48 +292,16 @@ int Mesh::FindBorderedRegion(int v, int f, std::vector<int>& faceList) const {
     faceList.clear();
     if (!activeVertex(v) || !activeFace(f) || faces[f].corner(v) < 0) return 0;
     // Backward, ignoring sharp edges, to the face next to an open edge (or
-    // back to f).
-    int first = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[first];
-        const int k = F.corner(v);
-        if (k < 0) return 0;
-        const int g = link(F, prevK(k));
-        if (g < 0) break;
-        if (g == f) {  // a closed fan: listed from f
-            first = f;
-            break;
-        }
-        first = g;
-    }
-    // Forward from there, every face, until an open edge or the start.
-    int cur = first;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        const MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) break;
-        faceList.push_back(cur);
-        const int g = link(F, nextK(k));
-        if (g < 0 || g == first) break;
-        cur = g;
-    }
+    // back to f for a closed fan), then forward from there over every face.
+    const int first = walkFan(v, f, false, false, [](int) {});
+    if (first < 0) return 0;
+    walkFan(v, first, true, false, [&](int g) { faceList.push_back(g); });
     return int(faceList.size());
 }
 
 void Mesh::materialRegion(int v, int f, const pbr& m, unsigned char mask) {
     if (!activeVertex(v) || !activeFace(f)) return;
-    int cur = f;
-    for (std::size_t step = 0; step <= faces.size(); ++step) {
-        MeshFace& F = faces[cur];
-        const int k = F.corner(v);
-        if (k < 0) return;
-        F.material[k].assign(m, mask);
-        const int e = nextK(k);
-        if (F.isSharp(e)) return;
-        const int g = link(F, e);
-        if (g < 0 || g == f) return;
-        cur = g;
-    }
+    walkFan(v, f, true, true, [&](int g) { faces[g].material[faces[g].corner(v)].assign(m, mask); });
 }
 
 // ---------------------------------------------------------------------------
