@@ -30,6 +30,41 @@ void releaseAttribute() {
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+// Creates a static array buffer holding the given points; true when GL
+// reported no error.
+bool uploadPoints(unsigned int& buffer, const float* points, std::size_t bytes) {
+    gl->glGenBuffers(1, &buffer);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes), points, GL_STATIC_DRAW);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return gl->glGetError() == GL_NO_ERROR;
+}
+
+// The square and the circle share attribute 0: the shape that points it at
+// its buffer takes it from the other one.
+void takeAttribute(unsigned int buffer, bool& mine, bool& other) {
+    if (mine) return;
+    pointAttributeAt(buffer);
+    other = false;
+    mine = true;
+}
+
+void giveUpAttribute(bool& mine) {
+    if (!mine) return;
+    releaseAttribute();
+    mine = false;
+}
+
+void deleteShapeBuffer(unsigned int& buffer, bool& enabled) {
+    if (!gl) return;
+    if (buffer) {
+        giveUpAttribute(enabled);
+        gl->glDeleteBuffers(1, &buffer);
+        buffer = 0;
+    }
+    gl->glBindVertexArray(0);
+}
+
 }  // namespace
 
 bool GLQuad::buildVBO() {
@@ -41,29 +76,16 @@ bool GLQuad::buildVBO() {
     if (!VAO) gl->glGenVertexArrays(1, &VAO);
     gl->glBindVertexArray(VAO);
     static const float corners[12] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
-    gl->glGenBuffers(1, &VBO);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, VBO);
-    gl->glBufferData(GL_ARRAY_BUFFER, sizeof(corners), corners, GL_STATIC_DRAW);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
-    return gl->glGetError() == GL_NO_ERROR;
+    return uploadPoints(VBO, corners, sizeof(corners));
 }
 
 bool GLQuad::enableVBO() {
     if (!buildVBO()) return false;
-    if (!VBOEnabled) {
-        pointAttributeAt(VBO);
-        // Attribute 0 now reads the square: the circle no longer feeds it.
-        GLCircle::VBOEnabled = false;
-        VBOEnabled = true;
-    }
+    takeAttribute(VBO, VBOEnabled, GLCircle::VBOEnabled);
     return true;
 }
 
-void GLQuad::disableVBO() {
-    if (!VBOEnabled) return;
-    releaseAttribute();
-    VBOEnabled = false;
-}
+void GLQuad::disableVBO() { giveUpAttribute(VBOEnabled); }
 
 bool GLQuad::fill(bool disable) {
     if (!enableVBO()) return false;
@@ -72,15 +94,7 @@ bool GLQuad::fill(bool disable) {
     return true;
 }
 
-void GLQuad::deleteVBO() {
-    if (!gl) return;
-    if (VBO) {
-        disableVBO();
-        gl->glDeleteBuffers(1, &VBO);
-        VBO = 0;
-    }
-    gl->glBindVertexArray(0);
-}
+void GLQuad::deleteVBO() { deleteShapeBuffer(VBO, VBOEnabled); }
 
 bool GLCircle::buildVBO() {
     if (VBO) return true;
@@ -95,38 +109,18 @@ bool GLCircle::buildVBO() {
         points.push_back(float(std::sin(angle)));
         points.push_back(0.0f);
     }
-    gl->glGenBuffers(1, &VBO);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, VBO);
-    gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(points.size() * sizeof(float)), points.data(), GL_STATIC_DRAW);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
-    return gl->glGetError() == GL_NO_ERROR;
+    return uploadPoints(VBO, points.data(), points.size() * sizeof(float));
 }
 
 bool GLCircle::enableVBO() {
     if (!buildVBO()) return false;
-    if (!VBOEnabled) {
-        pointAttributeAt(VBO);
-        GLQuad::VBOEnabled = false;
-        VBOEnabled = true;
-    }
+    takeAttribute(VBO, VBOEnabled, GLQuad::VBOEnabled);
     return true;
 }
 
-void GLCircle::disableVBO() {
-    if (!VBOEnabled) return;
-    releaseAttribute();
-    VBOEnabled = false;
-}
+void GLCircle::disableVBO() { giveUpAttribute(VBOEnabled); }
 
-void GLCircle::deleteVBO() {
-    if (!gl) return;
-    if (VBO) {
-        disableVBO();
-        gl->glDeleteBuffers(1, &VBO);
-        VBO = 0;
-    }
-    gl->glBindVertexArray(0);
-}
+void GLCircle::deleteVBO() { deleteShapeBuffer(VBO, VBOEnabled); }
 
 bool GLCircle::draw(bool disable) {
     if (!enableVBO()) return false;
