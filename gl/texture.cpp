@@ -148,20 +148,22 @@ bool Texture::compileImage(const char* className) {
         gl->glTexImage3D(target_, 0, GLint(internal_), w, h, d, 0, format_, type_, data);
     else
         gl->glTexImage2D(target_, 0, GLint(internal_), w, h, 0, format_, type_, data);
+    if (!finishCompile(std::string("ERROR ") + className + "::compile " + path_, volume)) return false;
+    // The CPU copy exists only until the upload.
+    dropPixels();
+    return true;
+}
+
+bool Texture::finishCompile(const std::string& failure, bool wrapR) {
     gl->glTexParameteri(target_, GL_TEXTURE_MAG_FILTER, GLint(filter_));
     gl->glTexParameteri(target_, GL_TEXTURE_MIN_FILTER, GLint(filter_));
     gl->glTexParameteri(target_, GL_TEXTURE_WRAP_S, GLint(wrap_));
     gl->glTexParameteri(target_, GL_TEXTURE_WRAP_T, GLint(wrap_));
-    if (volume) gl->glTexParameteri(target_, GL_TEXTURE_WRAP_R, GLint(wrap_));
+    if (wrapR) gl->glTexParameteri(target_, GL_TEXTURE_WRAP_R, GLint(wrap_));
     gl->glBindTexture(target_, 0);
     compiled_ = gl->glGetError() == GL_NO_ERROR;
-    if (!compiled_) {
-        glReportError(std::string("ERROR ") + className + "::compile " + path_);
-        return false;
-    }
-    // The CPU copy exists only until the upload.
-    dropPixels();
-    return true;
+    if (!compiled_) glReportError(failure);
+    return compiled_;
 }
 
 std::size_t Texture::uploadBytes(int w, int h, int d) const {

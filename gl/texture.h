@@ -84,6 +84,10 @@ protected:
     // the size and the CPU copy, which is dropped after a successful upload.
     // Pixels too short for the size are not uploaded (storage only).
     bool compileImage(const char* className);
+    // Ends a compile of the bound texture: filter and wrap parameters (R
+    // too when wrapR), unbinds it, and records success when GL reported no
+    // error; a failure passes `failure` to the log.
+    bool finishCompile(const std::string& failure, bool wrapR);
     // Bytes that an upload of w x h x d texels of the texture's format reads,
     // with rows aligned to four bytes; 0 when the format is unknown.
     std::size_t uploadBytes(int w, int h, int d) const;

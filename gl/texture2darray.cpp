@@ -72,14 +72,7 @@ bool Texture2DArray::compile() {
         // four bytes); GL converts it to the internal format.
         gl->glTexSubImage3D(target_, 0, 0, 0, i, w, h, 1, GL_RGB, GL_UNSIGNED_BYTE, image.constBits());
     }
-    gl->glTexParameteri(target_, GL_TEXTURE_MAG_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_MIN_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_S, GLint(wrap_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_T, GLint(wrap_));
-    gl->glBindTexture(target_, 0);
-    compiled_ = gl->glGetError() == GL_NO_ERROR;
-    if (!compiled_) glReportError("ERROR Texture2DArray::compile");
-    return compiled_;
+    return finishCompile("ERROR Texture2DArray::compile", false);
 }
 
 }  // namespace qel

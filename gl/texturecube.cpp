@@ -95,15 +95,7 @@ bool TextureCube::compile() {
         }
     }
     for (int f = 0; f < 6; ++f) uploadFace(f, panorama.isNull() ? nullptr : &panorama);
-    gl->glTexParameteri(target_, GL_TEXTURE_MAG_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_MIN_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_S, GLint(wrap_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_T, GLint(wrap_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_R, GLint(wrap_));
-    gl->glBindTexture(target_, 0);
-    compiled_ = gl->glGetError() == GL_NO_ERROR;
-    if (!compiled_) glReportError("ERROR TextureCube::compile " + path_);
-    return compiled_;
+    return finishCompile("ERROR TextureCube::compile " + path_, true);
 }
 
 bool TextureCube::getData(std::vector<std::uint8_t>& bytes) {
@@ -134,14 +126,7 @@ bool TextureCubeArray::compile() {
     target_ = GL_TEXTURE_CUBE_MAP_ARRAY;
     bindName();
     gl->glTexImage3D(target_, 0, GLint(internal_), width(), height(), 6 * depth(), 0, format_, type_, nullptr);
-    gl->glTexParameteri(target_, GL_TEXTURE_MAG_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_MIN_FILTER, GLint(filter_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_S, GLint(wrap_));
-    gl->glTexParameteri(target_, GL_TEXTURE_WRAP_T, GLint(wrap_));
-    gl->glBindTexture(target_, 0);
-    compiled_ = gl->glGetError() == GL_NO_ERROR;
-    if (!compiled_) glReportError("ERROR TextureCubeArray::compile");
-    return compiled_;
+    return finishCompile("ERROR TextureCubeArray::compile", false);
 }
 
 void TextureCubeArray::resize(int size, int layers) { setSize({size, size, layers}); }

@@ -669,6 +669,10 @@ private:
     // The stored face of v when v is active and its stored face is an active
     // face holding v; else -1.
     int startFace(int v) const;
+    // The end vertices of edge k of F as its sharp mark changes: the sharp
+    // bit set when sharpening; when clearing, a vertex that is not sharp
+    // loses its corner bit.
+    void markEdgeEnds(const MeshFace& F, int k, bool sharp);
     // Walks round v from f across edge (k+1)%3 (forward) or (k+2)%3
     // (backward), k being v's corner, calling visit(face) for every face
     // reached, until that edge is open, or sharp when stopAtSharp, or the

@@ -493,14 +493,7 @@ bool Mesh::edgeSharpFK(int f, int k, bool sharp) {
     if (!activeFace(f) || k < 0 || k > 2) return false;
     MeshFace& F = faces[f];
     const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};
-    for (const int e : ends) {
-        if (!validVertex(e)) continue;
-        MeshVertex& r = vertices[e];
-        if (sharp)
-            r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
-        else if (!r.isSharp())
-            r.flags = std::uint8_t(r.flags & ~MeshVertex::CornerBit);
-    }
+    markEdgeEnds(F, k, sharp);
     F.setSharp(k, sharp);
     const int g = F.f[k];
     if (g != f && activeFace(g)) {

@@ -138,19 +138,20 @@ void Mesh::edgeSharp(int f, int g, bool sharp) {
     const int k = F.edgeTo(g);
     const int j = G.edgeTo(f);
     if (k < 0 || j < 0) return;
-    // End vertices: bit 0 set when sharpening; when clearing, a vertex that
-    // is not sharp loses its corner bit.
-    const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};
-    for (const int e : ends) {
+    markEdgeEnds(F, k, sharp);
+    F.setSharp(k, sharp);
+    G.setSharp(j, sharp);
+}
+
+void Mesh::markEdgeEnds(const MeshFace& F, int k, bool sharp) {
+    for (const int e : {F.v[nextK(k)], F.v[prevK(k)]}) {
         if (!validVertex(e)) continue;
         MeshVertex& r = vertices[e];
         if (sharp)
             r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
-        else if (!(r.flags & MeshVertex::SharpBit))
+        else if (!r.isSharp())
             r.flags = std::uint8_t(r.flags & ~MeshVertex::CornerBit);
     }
-    F.setSharp(k, sharp);
-    G.setSharp(j, sharp);
 }
 
 // ---------------------------------------------------------------------------
