@@ -39,10 +39,7 @@ Scene::~Scene() {
 }
 
 void Scene::init() {
-    selectedEntry = nullptr;
-    pickedAncestor = nullptr;
-    pickedEntry = nullptr;
-    selectedObject = nullptr;
+    deselect();
     currentTool = nullptr;
     delete objectsRoot;
     delete toolsRoot;
