@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -56,36 +57,39 @@ TEST(TriangulateU, RefusesOutlinesWithoutAreaAndBadResolutions) {
         EXPECT_EQ(inflate(kSquare, 0, resolution).result, SimplePolygon::InflateRefused) << resolution;
 }
 
-TEST(TriangulateU, SquareGridIsFlatCoversTheSquareAndKeepsOutlinePointsExact) {
-    const int n = 16;
-    const Grid g = inflate(kSquare, 0, float(n));
-    ASSERT_EQ(g.result, SimplePolygon::InflateDone);
-    // The far corner lies on a cell's edge and may be cut by about a cell.
-    EXPECT_NEAR(g.area(), 1.0, 1.0 / (n * n));
-    int origin = 0;
-    for (std::size_t i = 0; i < g.points.size(); ++i) {
-        const vec3& p = g.points[i];
-        EXPECT_EQ(p.z, 0.0f);
-        EXPECT_TRUE(p.x >= 0.0f && p.x <= 1.0f && p.y >= 0.0f && p.y <= 1.0f) << p.x << ", " << p.y;
-        // Inner points sit on the grid (grid coordinate p n + 2.5); only
-        // outline corners carry the sharp flag, at their exact place.
-        const bool onOutline = p.x == 0.0f || p.x == 1.0f || p.y == 0.0f || p.y == 1.0f;
-        const double gx = p.x * n + 2.5, gy = p.y * n + 2.5;
-        EXPECT_TRUE(onOutline || (std::fabs(gx - std::round(gx)) < 1e-4 && std::fabs(gy - std::round(gy)) < 1e-4));
-        if (g.sharp[i]) {
-            EXPECT_TRUE((p.x == 0.0f || p.x == 1.0f) && (p.y == 0.0f || p.y == 1.0f));
+TEST(TriangulateU, RectanglesKeepTheirCornersAndCoverTheirArea) {
+    // The sides fall on half-way cell positions; the corners must survive
+    // there all four, as the only sharp points, and the flat mesh must cover
+    // the rectangle exactly.
+    const float sides[][2] = {{1, 1}, {4, 1}, {1, 3}, {2.5f, 2.5f}, {3, 2}};
+    for (const auto& side : sides)
+        for (const float n : {7.0f, 16.0f, 33.0f, 128.0f}) {
+            const float w = side[0], h = side[1];
+            SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << n);
+            const SimplePolygon rect = polygonOf({{0, 0}, {w, 0}, {w, h}, {0, h}}, true);
+            const Grid g = inflate(rect, 0, n);
+            ASSERT_EQ(g.result, SimplePolygon::InflateDone);
+            // The long side spans the resolution, plus a margin of 3 cells a side.
+            const double scale = double(n) / std::max(w, h);
+            EXPECT_EQ(SimplePolygon::W + SimplePolygon::H, int(n) + int(scale * std::min(w, h)) + 12);
+            EXPECT_NEAR(g.area(), double(w) * h, 1e-6 * w * h);
+            std::vector<bool> used(g.points.size(), false);
+            for (const int i : g.triangles) used[std::size_t(i)] = true;
+            int corners = 0;
+            for (std::size_t i = 0; i < g.points.size(); ++i) {
+                const vec3& p = g.points[i];
+                EXPECT_EQ(p.z, 0.0f);
+                const bool onX = std::fabs(p.x) < 1e-5f || std::fabs(p.x - w) < 1e-5f;
+                const bool onY = std::fabs(p.y) < 1e-5f || std::fabs(p.y - h) < 1e-5f;
+                EXPECT_EQ(bool(g.sharp[i]), onX && onY) << p.x << ", " << p.y;
+                corners += g.sharp[i] && used[i] ? 1 : 0;
+                // Inner points sit on the grid (grid coordinate p scale + 2.5).
+                const double gx = p.x * scale + 2.5, gy = p.y * scale + 2.5;
+                EXPECT_TRUE(onX || onY || (std::fabs(gx - std::round(gx)) < 1e-4 && std::fabs(gy - std::round(gy)) < 1e-4));
+            }
+            EXPECT_EQ(corners, 4);
+            for (const bool sharp : inflate(polygonOf(rect.points), 0, n).sharp) EXPECT_FALSE(sharp);
         }
-        if (p.x == 0.0f && p.y == 0.0f) origin += g.sharp[i] ? 1 : 100;
-    }
-    EXPECT_EQ(origin, 1);  // once, sharp
-    for (bool s : inflate(polygonOf(kSquare.points), 0, 16.0f).sharp) EXPECT_FALSE(s);
-
-    // The long side spans the resolution (plus a margin of 3 cells a side).
-    const Grid wide = inflate(polygonOf({{0, 0}, {4, 0}, {4, 1}, {0, 1}}), 0, 32.0f);
-    ASSERT_EQ(wide.result, SimplePolygon::InflateDone);
-    EXPECT_EQ(SimplePolygon::W, 32 + 6);
-    EXPECT_EQ(SimplePolygon::H, 8 + 6);
-    EXPECT_NEAR(wide.area(), 4.0, 2.0 / 64.0);
     EXPECT_NEAR(inflate(regularPolygon(90, 2.0f), 0, 64.0f).area(), kPi * 4.0, 0.01 * kPi * 4.0);
 }
 
