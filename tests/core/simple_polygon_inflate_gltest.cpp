@@ -116,24 +116,6 @@ TEST_F(InflationTest, FieldsMatchTheirDefinitionsAndLeaveTheDocumentedGLState) {
     }
 }
 
-struct Raised {
-    std::vector<vec3> points;
-    std::vector<bool> sharp;
-    std::vector<int> triangles;
-    int result = 0;
-    float top() const {
-        float z = 0.0f;
-        for (const vec3& p : points) z = std::max(z, p.z);
-        return z;
-    }
-};
-
-Raised raise(const SimplePolygon& p, unsigned char profile, float resolution = 128.0f) {
-    Raised r;
-    r.result = p.triangulateU(r.points, r.sharp, r.triangles, profile, resolution);
-    return r;
-}
-
 TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
     const double R = 2.0;
     // Height at the centre and at half the radius, relative to R: balls give
@@ -144,7 +126,7 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
                                   {5, 1.0, 0.707}, {6, 1.0, 0.707}, {7, 0.94, 0.293}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e[0]);
-        const Raised r = raise(regularPolygon(180, float(R)), (unsigned char)e[0]);
+        const Inflated r = inflate(regularPolygon(180, float(R)), (unsigned char)e[0], 128.0f);
         ASSERT_EQ(r.result, SimplePolygon::InflateDone);
         double halfSum = 0.0;
         int halfCount = 0;
@@ -162,12 +144,12 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
 
 TEST_F(InflationTest, MissingProgramGivesAFlatGridReportedAsSuch) {
     const SimplePolygon p = regularPolygon(60, 1.0f);
-    const Raised flat = raise(p, 0, 32.0f);
+    const Inflated flat = inflate(p, 0, 32.0f);
     for (qel::Shader** slot : {&qel::ShaderParabola, &qel::ShaderSphere}) {
         std::unique_ptr<qel::Shader> missing(new qel::Shader("Filters/NoSuchProgram"));
         qel::Shader* saved = *slot;
         *slot = missing.get();
-        const Raised r = raise(p, 1, 32.0f);
+        const Inflated r = inflate(p, 1, 32.0f);
         *slot = saved;
         EXPECT_EQ(r.result, SimplePolygon::InflateFlat);
         EXPECT_EQ(r.points, flat.points);
@@ -178,7 +160,7 @@ TEST_F(InflationTest, MissingProgramGivesAFlatGridReportedAsSuch) {
         EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
     }
     // With the programs back, the same outline rises again.
-    const Raised r = raise(p, 1, 32.0f);
+    const Inflated r = inflate(p, 1, 32.0f);
     EXPECT_EQ(r.result, SimplePolygon::InflateDone);
     EXPECT_GT(r.top(), 0.9f);
 }

@@ -1,4 +1,4 @@
-// Grid meshing of outlines without heights (profile 0, or no GL context):
+// Inflated meshing of outlines without heights (profile 0, or no GL context):
 // refusals, the points and triangles of the grid, pinches, and appending to
 // vectors that already hold entries.
 
@@ -19,23 +19,6 @@ using qel::SimplePolygon;
 using qel::vec2;
 using qel::vec3;
 
-struct Grid {
-    std::vector<vec3> points;
-    std::vector<bool> sharp;
-    std::vector<int> triangles;
-    int result = 0;
-    // Checks the indices and the winding (three rim points on one straight
-    // side may give a flat triangle); returns the area.
-    double area() const { return checkTriangles(points, triangles, true); }
-};
-
-Grid inflate(const SimplePolygon& p, unsigned char profile, float resolution) {
-    Grid g;
-    g.result = p.triangulateU(g.points, g.sharp, g.triangles, profile, resolution);
-    EXPECT_EQ(g.points.size(), g.sharp.size());
-    return g;
-}
-
 const SimplePolygon kSquare = polygonOf({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, true);
 
 TEST(TriangulateU, RectanglesKeepTheirCornersAndCoverTheirArea) {
@@ -48,7 +31,7 @@ TEST(TriangulateU, RectanglesKeepTheirCornersAndCoverTheirArea) {
             const float w = side[0], h = side[1];
             SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << n);
             const SimplePolygon rect = polygonOf({{0, 0}, {w, 0}, {w, h}, {0, h}}, true);
-            const Grid g = inflate(rect, 0, n);
+            const Inflated g = inflate(rect, 0, n);
             ASSERT_EQ(g.result, SimplePolygon::InflateDone);
             // The long side spans the resolution, plus a margin of 3 cells a side.
             const double scale = double(n) / std::max(w, h);
@@ -80,7 +63,7 @@ TEST(TriangulateU, LobesMeetingInOneCellGetTwoSharpCopies) {
     const vec2 apex(1.05f, 1.1f);
     SimplePolygon hourglass = polygonOf({{0, 0}, {2, 0}, apex, {2, 2}, {0, 2}, apex});
     hourglass.sharp[2] = true;  // the apex keeps its exact place
-    const Grid g = inflate(hourglass, 0, 16.0f);
+    const Inflated g = inflate(hourglass, 0, 16.0f);
     ASSERT_EQ(g.result, SimplePolygon::InflateDone);
     g.area();  // indices and winding
     int pinch = -1, pinches = 0;
@@ -108,14 +91,14 @@ TEST(TriangulateU, LobesMeetingInOneCellGetTwoSharpCopies) {
 }
 
 TEST(TriangulateU, AppendsAfterExistingEntriesAndARefusalAddsNothing) {
-    const Grid fresh = inflate(kSquare, 0, 12.0f);
-    Grid before;
+    const Inflated fresh = inflate(kSquare, 0, 12.0f);
+    Inflated before;
     before.points = {vec3(9, 8, 7), vec3(-1, -2, -3)};
     before.sharp = {true, false};
     before.triangles = {0, 1, 0};
-    Grid g = before;
+    Inflated g = before;
     ASSERT_EQ(kSquare.triangulateU(g.points, g.sharp, g.triangles, 0, 12.0f), SimplePolygon::InflateDone);
-    Grid expected = fresh;
+    Inflated expected = fresh;
     expected.points.insert(expected.points.begin(), before.points.begin(), before.points.end());
     expected.sharp.insert(expected.sharp.begin(), before.sharp.begin(), before.sharp.end());
     for (int& i : expected.triangles) i += 2;  // indices count from the start of the vector
@@ -137,8 +120,8 @@ TEST(TriangulateU, AppendsAfterExistingEntriesAndARefusalAddsNothing) {
 }
 
 TEST(TriangulateU, WithoutGLContextHeightsFailAndTheGridStaysFlat) {
-    const Grid flat = inflate(regularPolygon(40, 1.0f), 0, 24.0f);
-    const Grid raised = inflate(regularPolygon(40, 1.0f), 2, 24.0f);
+    const Inflated flat = inflate(regularPolygon(40, 1.0f), 0, 24.0f);
+    const Inflated raised = inflate(regularPolygon(40, 1.0f), 2, 24.0f);
     EXPECT_EQ(raised.result, SimplePolygon::InflateFlat);
     EXPECT_EQ(raised.points, flat.points);
     EXPECT_EQ(raised.triangles, flat.triangles);
