@@ -61,8 +61,10 @@ std::size_t outlineCell(const dvec2& g) {
     const int x = int(std::round(g.x)), y = int(std::round(g.y));
     const std::size_t nearest = cellIndex(x, y);
     if (SimplePolygon::Fill[nearest] != 0) return nearest;
-    const int otherX = std::fabs(g.x - std::trunc(g.x)) == 0.5 ? int(std::floor(g.x)) + int(std::ceil(g.x)) - x : x;
-    const int otherY = std::fabs(g.y - std::trunc(g.y)) == 0.5 ? int(std::floor(g.y)) + int(std::ceil(g.y)) - y : y;
+    // Grid positions are positive: a half-way coordinate was rounded up, and
+    // its other candidate lies one cell lower.
+    const int otherX = g.x - std::floor(g.x) == 0.5 ? x - 1 : x;
+    const int otherY = g.y - std::floor(g.y) == 0.5 ? y - 1 : y;
     const std::size_t candidates[3] = {cellIndex(otherX, y), cellIndex(x, otherY), cellIndex(otherX, otherY)};
     for (const unsigned char least : {2, 1})
         for (const std::size_t c : candidates)
