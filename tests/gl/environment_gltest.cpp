@@ -1,20 +1,23 @@
-#include "gl/environment.h"
-#include "gl/gl.h"
-#include "gl/texture.h"
-#include "gl/texturecube.h"
-#include "gl_util.h"
-
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
 #include <numeric>
 #include <vector>
+
+#include "gl/environment.h"
+#include "gl/gl.h"
+#include "gl/glquad.h"
+#include "gl/shader.h"
+#include "gl/shaders.h"
+#include "gl/texture.h"
+#include "gl/texture2d.h"
+#include "gl/texturecube.h"
+#include "gl_util.h"
 
 namespace {
 
@@ -34,9 +37,7 @@ QImage panorama(int w, int h, const std::function<QRgb(double, double, double)>&
 }
 
 QImage uniform(int w, int h, QRgb c) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(c);
-    return image;
+    return panorama(w, h, [c](double, double, double) { return c; });
 }
 
 class EnvironmentBuild : public gltest::GLTest {
@@ -128,6 +129,37 @@ TEST_F(EnvironmentBuild, BrightSpotBlursMoreAtHigherLevelsKeepingItsBrightness) 
     }
     EXPECT_LT(peak(all.size() - 1), peak(0));
     EXPECT_GT(lit(all.size() - 1), 2 * lit(0));
+}
+
+// A filter pass writes half the source at the texel's direction plus a
+// twelfth of each of six ring samples. With the ring pointed at five other
+// faces (green) and once back at the centre's face (red), every texel of
+// that face becomes (1/2 + 1/12, 5/12, 0); a set centred on the far side is
+// taken through the origin and gives the same.
+TEST_F(EnvironmentBuild, SkyBoxFilterWeighsTheCentreByAHalfAndEachRingSampleByATwelfth) {
+    std::vector<float> faces(6 * 2 * 2 * 3, 0.0f);
+    for (std::size_t t = 0; t < 24; ++t) faces[3 * t + (t >= 20 ? 0 : 1)] = 1.0f;  // -Z red, the rest green
+    qel::TextureCube box(2, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_NEAREST);
+    box.setData(reinterpret_cast<const std::uint8_t*>(faces.data()), int(faces.size() * sizeof(float)));
+    qel::Texture2D* out = gltest::floatTexture(3, 3, GL_RGBA32F, GL_RGBA, {});
+    gltest::Target target(3, 3, {out});
+    ASSERT_TRUE(target.ok() && qel::ShaderFilterSkyBox->enable());
+    // The -Z face: the quad at z = -1 under a 90-degree projection.
+    qel::Shader::setUniform("ProjectionModelViewMatrix",
+                            qel::mat4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -21.0f / 19, -4.0f / 19, 0, 0, -1, 0));
+    qel::Shader::setUniform("rotation", qel::mat4());
+    for (float side : {1.0f, -1.0f}) {
+        const float d[7][3] = {{0, 0, -side}, {side, 0, 0}, {-side, 0, 0}, {0, side, 0},
+                               {0, -side, 0}, {0, 0, side}, {0, 0, -side}};
+        gl->glUniform3fv(qel::Shader::uniformLocation("samples"), 7, &d[0][0]);
+        qel::Shader::setUniform("box", box.unit());
+        ASSERT_TRUE(qel::GLFill(true));
+        box.disable();
+        const std::vector<float> texels = gltest::readFloats(out->name(), 3, 3, GL_RGB);
+        const float expected[3] = {0.5f + 1.0f / 12, 5.0f / 12, 0.0f};
+        for (std::size_t i = 0; i < texels.size(); ++i)
+            EXPECT_NEAR(texels[i], expected[i % 3], 1e-6) << "side " << side << " texel " << i / 3;
+    }
 }
 
 TEST_F(EnvironmentBuild, UnreadablePanoramaIsReportedAndReplacingReleasesTheArray) {
