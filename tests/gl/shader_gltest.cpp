@@ -1,17 +1,18 @@
-#include <gtest/gtest.h>
-
-#include <QDirIterator>
-#include <cmath>
-#include <memory>
-#include <set>
-#include <sstream>
-
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
 #include "gl_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+
+#include <cmath>
+#include <memory>
+#include <set>
+#include <sstream>
 
 namespace {
 
@@ -39,18 +40,6 @@ const std::set<std::string> VertexOnly =
     names("Mesh/ClayDeform Mesh/ClayDeformVolume Mesh/ClayPinch Mesh/ClayTwist Mesh/ClaySubPlane Mesh/ClayFlatten");
 
 GLuint currentProgram() { return GLuint(gltest::glInteger(GL_CURRENT_PROGRAM)); }
-
-std::unique_ptr<qel::Shader> fromText(const char* fragmentBody) {
-    return std::unique_ptr<qel::Shader>(qel::Shader::FromText({
-        "##VERTEX",
-        "#version 330 core",
-        "void main() { gl_Position = vec4(0.0); }",
-        "##FRAGMENT",
-        "#version 330 core",
-        "out vec4 c;",
-        fragmentBody,
-    }));
-}
 
 using ShaderGL = gltest::GLTest;
 
@@ -101,64 +90,47 @@ TEST_F(ShaderGL, MissingResourceFailsAndLeavesTheProgramInUse) {
     gl->glGetError();
 }
 
-TEST_F(ShaderGL, CompileReadsTheResourceAfreshAndUseProgramRunsOnce) {
-    qel::Shader shader("MirrorVertical");
-    ASSERT_TRUE(shader.compile());
+TEST_F(ShaderGL, CompileReadsTheResourceAfreshUsesTheProgramOnceAndDeletionLeavesNothing) {
+    std::unique_ptr<qel::Shader> shader(new qel::Shader("MirrorVertical"));
+    ASSERT_TRUE(shader->compile());
     // Force a second compile as after a failure: the text is not appended twice.
     qel::Shader again("MirrorVertical");
     again.load("MirrorVertical");
     ASSERT_TRUE(again.compile());
-    EXPECT_EQ(again.source(), shader.source());
+    EXPECT_EQ(again.source(), shader->source());
 
-    ASSERT_TRUE(qel::ShaderMirrorVertical->enable());
-    const GLuint program = qel::ShaderMirrorVertical->program();
+    ASSERT_TRUE(shader->enable());
+    const GLuint program = shader->program();
+    const std::vector<unsigned int> stages = shader->shaderIds();
     EXPECT_EQ(currentProgram(), program);
     gl->glUseProgram(0);  // behind the tracker's back: no second glUseProgram
-    EXPECT_TRUE(qel::ShaderMirrorVertical->enable());
+    EXPECT_TRUE(shader->enable());
     EXPECT_EQ(currentProgram(), 0u);
     qel::Shader::id = 0;  // once the widget resets the tracker, it selects again
-    EXPECT_TRUE(qel::ShaderMirrorVertical->enable());
+    EXPECT_TRUE(shader->enable());
     EXPECT_EQ(currentProgram(), program);
-}
-
-TEST_F(ShaderGL, VertexOnlyTextCapturesItsOutputs) {
-    std::unique_ptr<qel::Shader> shader(qel::Shader::FromText({
-        "##VERTEX",
-        "#version 330 core",
-        "layout(location = 0) in vec3 Position;",
-        "out vec3 position1;",
-        "void main() { position1 = Position * 2.0; }",
-    }));
-    ASSERT_TRUE(shader->compile());
-    EXPECT_EQ(shader->shaderIds().size(), 1u);
-    GLint varyings = 0, mode = 0;
-    gl->glGetProgramiv(shader->program(), GL_TRANSFORM_FEEDBACK_VARYINGS, &varyings);
-    gl->glGetProgramiv(shader->program(), GL_TRANSFORM_FEEDBACK_BUFFER_MODE, &mode);
-    EXPECT_EQ(varyings, 1);
-    EXPECT_EQ(mode, GL_SEPARATE_ATTRIBS);
-}
-
-TEST_F(ShaderGL, LinkFailureIsACompileFailureAndDestructionDeletesEverything) {
-    auto shader = fromText("void main() { c = undefinedName; }");
-    EXPECT_FALSE(shader->enable());
-    const GLuint first = shader->program();
-    const std::vector<unsigned int> firstStages = shader->shaderIds();
-    // The retry replaces the failed program and its stages.
-    EXPECT_FALSE(shader->compile());
-    EXPECT_FALSE(gl->glIsProgram(first) && first != shader->program());
-    for (unsigned int stage : firstStages)
-        EXPECT_FALSE(gl->glIsShader(stage) && stage != shader->shaderIds()[0] && stage != shader->shaderIds()[1]);
-    gl->glGetError();
-
-    auto good = fromText("void main() { c = vec4(1.0); }");
-    ASSERT_TRUE(good->enable());
-    const GLuint program = good->program();
-    const std::vector<unsigned int> stages = good->shaderIds();
-    good.reset();
+    shader.reset();
     EXPECT_EQ(qel::Shader::id, 0u) << "the tracker forgets a deleted program";
     gl->glUseProgram(0);
-    EXPECT_FALSE(gl->glIsProgram(program));
-    for (unsigned int stage : stages) EXPECT_FALSE(gl->glIsShader(stage));
+    EXPECT_FALSE(gl->glIsProgram(program) || gl->glIsShader(stages[0]) || gl->glIsShader(stages[1]));
+}
+
+TEST_F(ShaderGL, ProgramsFromTextCaptureVertexOutputsOrFailOnLinkErrors) {
+    std::unique_ptr<qel::Shader> feedback(
+        qel::Shader::FromText({"##VERTEX", "#version 330 core", "layout(location = 0) in vec3 Position;",
+                               "out vec3 position1;", "void main() { position1 = Position * 2.0; }"}));
+    ASSERT_TRUE(feedback->enable());
+    ASSERT_EQ(feedback->shaderIds().size(), 1u);
+    GLint varyings = 0, mode = 0;
+    gl->glGetProgramiv(feedback->program(), GL_TRANSFORM_FEEDBACK_VARYINGS, &varyings);
+    gl->glGetProgramiv(feedback->program(), GL_TRANSFORM_FEEDBACK_BUFFER_MODE, &mode);
+    EXPECT_TRUE(varyings == 1 && mode == GL_SEPARATE_ATTRIBS);
+
+    std::unique_ptr<qel::Shader> broken(qel::Shader::FromText(
+        {"##VERTEX", "#version 330 core", "void main() { gl_Position = vec4(0.0); }", "##FRAGMENT", "#version 330 core",
+         "out vec4 c;", "void main() { c = undefinedName; }"}));
+    EXPECT_FALSE(broken->compile()) << "a link error fails the compile";
+    gl->glGetError();
 }
 
 // Depth ramps whose slope is one unit across x and half a unit across y per
