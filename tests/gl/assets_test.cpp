@@ -45,17 +45,6 @@ TEST_F(Assets, FontsAreGlyphGridsOfThirtyTwoByThreeCells) {
     EXPECT_GT(QImage(":/Fonts/font_large.png").height(), QImage(":/Fonts/font_small.png").height());
 }
 
-// Panoramas are equirectangular (2:1) with a sky brighter than the ground.
-TEST_F(Assets, EnvironmentsAreEquirectangularPanoramas) {
-    for (const char* path : {":/Environments/env_default.jpg", ":/Environments/env_dark.jpg"}) {
-        const QImage full(path), image = full.scaled(64, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        ASSERT_TRUE(!full.isNull() && full.width() == 2 * full.height()) << path;
-        double upper = 0.0, lower = 0.0;
-        for (int p = 0; p < 64 * 32; ++p) (p < 64 * 16 ? upper : lower) += qGray(image.pixel(p % 64, p / 64));
-        EXPECT_GT(upper, lower) << path;
-    }
-}
-
 TEST_F(Assets, LicenceIsTheGplThree) {
     QFile file(":/License/License.txt");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -1,5 +1,4 @@
 #include "gl_util.h"
-
 #include "gl/resources.h"
 #include "gl/texture2d.h"
 

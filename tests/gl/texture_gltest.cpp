@@ -118,25 +118,6 @@ TEST_F(Textures, CubeFacesMatchTheCpuConversionAndAVanishedPanoramaFails) {
     EXPECT_TRUE(gone.loadError());
 }
 
-TEST_F(Textures, OddEdgeRGBCubeDataRoundTripsTightlyPacked) {
-    qel::TextureCube cube(3, GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_NEAREST);
-    Bytes data(6 * 3 * 3 * 3);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = std::uint8_t(i % 251);
-    cube.setData(data.data(), int(data.size()));
-    Bytes bytes;
-    ASSERT_TRUE(cube.getData(bytes));
-    EXPECT_EQ(bytes, data);
-
-    qel::TextureCubeArray array(3, 2, GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_NEAREST);
-    EXPECT_TRUE(array.set(1, &cube));
-    EXPECT_FALSE(array.set(2, data)) << "layer outside the array";
-    EXPECT_FALSE(array.set(0, Bytes(10))) << "too few bytes";
-    ASSERT_TRUE(array.enable());
-    const Bytes all = gltest::readBound(GL_TEXTURE_CUBE_MAP_ARRAY, GL_RGB, 2 * data.size());
-    array.disable();
-    EXPECT_EQ(Bytes(all.begin() + std::ptrdiff_t(data.size()), all.end()), data);
-}
-
 TEST_F(Textures, ArrayLoadsAListOfFilesAndScalesEachLayer) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("Textures"));

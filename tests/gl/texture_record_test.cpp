@@ -1,18 +1,21 @@
-// Texture records and image loading on the CPU side (no GL context: nothing
-// here enables a texture). Damaged records are replayed from the fuzz corpus.
+// Texture records, panorama faces and image loading on the CPU side (no GL
+// context: nothing here enables a texture). Damaged records are replayed from
+// the fuzz corpus.
 
-#include <gtest/gtest.h>
-
-#include <QImage>
-#include <QTemporaryDir>
-#include <cstring>
-#include <memory>
-
+#include "gl/panorama.h"
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
 #include "gl/texturecube.h"
 #include "gl_util.h"
 #include "scene/buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <memory>
 
 // The record of an image path: tag, length, then the path's length and bytes.
 TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {
@@ -56,29 +59,45 @@ TEST(TextureRecord, PathPrefixesAndImageFormats) {
     EXPECT_TRUE(notAGif.loadError() && notAGif.pixels().empty());
 }
 
-TEST(TextureRandom, ValuesLieInTheHalfOpenUnitRangeFollowTheSeedAndFillTheTexture) {
-    std::srand(77);
-    std::unique_ptr<qel::Texture2D> texture(qel::Texture2D::random(16, 8));
-    const std::vector<std::vector<qel::vec3>> first = qel::Texture2D::Rand;
-    ASSERT_EQ(first.size(), 8u);
-    ASSERT_EQ(texture->pixels().size(), 16u * 8 * 12);
-    EXPECT_TRUE(texture->internalFormat() == GL_RGB32F && texture->wrap() == GL_REPEAT);
-    for (std::size_t y = 0; y < 8; ++y) {
-        ASSERT_EQ(first[y].size(), 16u);
-        EXPECT_EQ(std::memcmp(texture->pixels().data() + 16 * 12 * y, first[y].data(), 16 * 12), 0) << y;
-        for (const qel::vec3& t : first[y])
-            for (int i = 0; i < 3; ++i) EXPECT_TRUE(t[i] >= -1.0f && t[i] < 1.0f) << t[i];
-    }
-    std::srand(77);
-    texture.reset(qel::Texture2D::random(16, 8));
-    EXPECT_EQ(qel::Texture2D::Rand, first);
-    EXPECT_EQ(qel::Texture2D::Random->width(), 512);
+namespace {
+
+// Every texel of the face (of edge n) passes the check.
+template <class Check>
+void forFace(const QImage& panorama, int face, int n, Check check) {
+    const QImage image = qel::panoramaFace(panorama, face, n, QImage::Format_RGB888);
+    ASSERT_EQ(image.size(), QSize(n, n));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) check(image.pixel(i, j), i, j);
 }
 
-TEST(TextureSize, MipMapLevelsFollowTheLongerSide) {
-    qel::Texture2D flat(4, 3, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR);
-    EXPECT_EQ(flat.mipMapLevels(), 3);
-    flat.resize(9, 2);
-    EXPECT_EQ(flat.mipMapLevels(), 4);
-    EXPECT_EQ(qel::Texture2D(0, 0, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, GL_REPEAT, GL_LINEAR).mipMapLevels(), 0);
+}  // namespace
+
+TEST(Panorama, HorizontalFacesLookAtTheirQuarterOfTheColumns) {
+    // +Y looks at column 0, +X at W/4, -Y at W/2 and -X at 3W/4.
+    QImage panorama(64, 32, QImage::Format_RGB32);
+    const QRgb colours[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)};
+    for (int p = 0; p < 64 * 32; ++p) panorama.setPixel(p % 64, p / 64, colours[p % 64 / 16]);
+    const int faces[4] = {4, 1, 5, 0};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(qel::panoramaFace(panorama, faces[k], 5, QImage::Format_RGB888).pixel(2, 2), colours[k]) << k;
+}
+
+TEST(Panorama, PolesStayInsideTheImageAndNullInputsGiveNullFaces) {
+    // A one-pixel panorama forces every neighbour index to wrap to 0; a
+    // uniform panorama gives uniform faces, in the format asked for.
+    EXPECT_TRUE(qel::panoramaFace(QImage(), 0, 4, QImage::Format_RGB888).isNull());
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(qRgba(9, 8, 7, 200));
+    for (int f = 0; f < 6; ++f) forFace(dot, f, 4, [](QRgb p, int, int) { ASSERT_EQ(p, qRgb(9, 8, 7)); });
+    const QImage rgba = qel::panoramaFace(dot, 5, 3, QImage::Format_RGBA8888);
+    EXPECT_EQ(rgba.format(), QImage::Format_RGBA8888);
+    EXPECT_EQ(rgba.pixel(2, 0), qRgba(9, 8, 7, 200));
+    EXPECT_TRUE(qel::panoramaFace(dot, 0, 0, QImage::Format_RGB888).isNull()) << "no face of edge 0";
+    // Faces +Z and -Z hold the poles: the top and the bottom rows.
+    QImage poles(8, 8, QImage::Format_RGB32);
+    for (int p = 0; p < 64; ++p) poles.setPixel(p % 8, p / 8, p < 32 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    EXPECT_GT(qRed(qel::panoramaFace(poles, 3, 4, QImage::Format_RGB888).pixel(1, 1)), 200);
+    // Rows do not wrap at the poles: every texel of the bottom face (odd size,
+    // so one texel looks straight down) stays dark, none picks up the top row.
+    forFace(poles, 2, 5, [](QRgb p, int i, int j) { EXPECT_LT(qRed(p), 60) << i << "," << j; });
 }
