@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
-#include <QString>
 
 // Registers the bundle; the macro declares its initialiser at the enclosing
 // scope, so it must be used outside any namespace.

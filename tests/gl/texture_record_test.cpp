@@ -14,9 +14,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include <cstring>
-#include <memory>
-
 // The record of an image path: tag, length, then the path's length and bytes.
 TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {
     QTemporaryDir dir;
