@@ -50,7 +50,10 @@ struct mat3 {
     // matrix gives a negative scale); when the determinant is 0 or not finite
     // ConstrainedAngle returns 0 and ConstrainedRotation returns M unchanged.
     static double ConstrainedAngle(mat3 M, vec3 axis);
-    // s F Rotation(0, 0, theta) F^T, theta = ConstrainedAngle(M, axis).
+    // s F Rz(theta) F^T with theta = ConstrainedAngle(M, axis) and Rz the
+    // right-handed turn about Z, rows (cos, -sin, 0), (sin, cos, 0), (0, 0, 1)
+    // (the transpose of Rotation(0, 0, theta)): a turn about the axis is
+    // reduced to itself.
     static mat3 ConstrainedRotation(mat3 M, vec3 axis);
 };
 

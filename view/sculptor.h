@@ -1,7 +1,6 @@
 #pragma once
-// The least of the interaction subsystem's sculptor that the engine needs now
-//: the selection scope of a sculpt stroke. The full qel::Sculptor
-// arrives with its own subsystem.
+// The selection scope of a sculpt stroke, which every element's sculpting
+// reads. The sculpt gesture itself will live in this class too.
 //
 // The enumerators carry a "Select" prefix: a plain `Element` inside the class
 // scope would hide qel::Element there.

@@ -13,9 +13,6 @@ TEST(Strings, CaseIsByteWiseAndKeepsUtf8) {
     // Bytes >= 0x80 go through unsigned char and pass unchanged.
     EXPECT_EQ(qel::toUpper("\xc3\xa9.obj"), "\xc3\xa9.OBJ");
     EXPECT_EQ(qel::toLower("\xc3\x89T\xc3\x89.TLO"), "\xc3\x89t\xc3\x89.tlo");
-    std::string all;
-    for (int c = 0; c < 256; ++c) all += char(c);
-    EXPECT_EQ(qel::toUpper(all).size() + qel::toLower(all).size(), 512u);
 }
 
 TEST(Strings, SpaceMaj) {

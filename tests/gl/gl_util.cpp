@@ -1,5 +1,4 @@
 #include "gl_util.h"
-
 #include "gl/resources.h"
 #include "gl/texture2d.h"
 
@@ -7,7 +6,10 @@
 
 namespace gltest {
 
-void useShaderResources() { qel::initShaderResources(); }
+void GLTest::SetUp() {
+    qel::initShaderResources();
+    ASSERT_EQ(qel::Texture::GLActiveTexture, 0);
+}
 
 GLint glInteger(GLenum name) {
     GLint value = 0;
@@ -74,9 +76,8 @@ Bytes readBound(GLenum target, GLenum format, std::size_t size) {
 }
 
 std::string savePng(const QTemporaryDir& dir, const std::string& name, const QImage& image) {
-    const QString path = dir.filePath(QString::fromStdString(name));
-    image.save(path, "PNG");
-    return path.toStdString();
+    image.save(dir.filePath(QString::fromStdString(name)), "PNG");
+    return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
 std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const Bytes& bytes) {
