@@ -125,6 +125,12 @@ struct mat4 {
     mat4 inverse() const;
     // The same affine inverse as a static function: inverse(M) == M.inverse().
     static mat4 inverse(const mat4& M);
+    // The affine inverse into out; false (out untouched) when the block's
+    // determinant is 0 or not finite, or the inverse is not finite. For
+    // callers that must never store inf or NaN.
+    bool tryInverse(mat4& out) const;
+    // Every element is finite.
+    bool isFinite() const;
     // General 4x4 inverse by cofactors (double steps); the identity when the
     // determinant is 0 or not finite.
     mat4 inverseFull() const;

@@ -35,28 +35,25 @@ Tool* Tool::addChild(Tool* child, bool all) {
         children.push_back(child);
         return child;
     }
-    // With all: every selected member of this ring receives the child (this
-    // tool) or a copy joining the child's ring (the others). The members are
-    // collected first, so that the copies joining rings cannot disturb the walk.
+    // With all, a tool that is not selected adopts nothing and no copy is
+    // made: null, and the caller still owns `child`.
+    if (!(flags & FlagSelected)) return nullptr;
+    // Every selected member of this ring receives the child (this tool) or a
+    // copy joining the child's ring (the others). The members are collected
+    // first, so that the copies joining rings cannot disturb the walk.
     std::vector<Tool*> members;
     Tool* x = this;
     do {
         if (x->flags & FlagSelected) members.push_back(x);
         x = x->nextInstance;
     } while (x != this);
-    bool adopted = false;
     for (Tool* member : members) {
-        if (member == this) {
+        if (member == this)
             addChild(child, false);
-            adopted = true;
-        } else {
+        else
             member->addChild(child->cloneObject(mat4::Identity(), true, false), false);
-        }
     }
-    // Null when this tool adopted nothing; the caller then still
-    // owns `child` (and must delete it when it does not attach it elsewhere).
-    if (!adopted) return nullptr;
-    return children.empty() ? nullptr : children.back();
+    return children.back();
 }
 
 int Tool::findAllInstances(std::vector<Tool*>& list, bool selectedOnly) {
