@@ -14,13 +14,13 @@
 // nothing more.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "mesh/mesh.h"

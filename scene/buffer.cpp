@@ -53,7 +53,8 @@ std::uint8_t* buffer::appendSlow(std::size_t n) {
     // The capacity at least doubles; the room inside it is opened a little
     // at a time, so that a bytes() between appends (which gives the room up)
     // costs little.
-    if (need > room_.capacity()) reserveBytes(room_, std::min(std::max(need, 2 * room_.capacity()), std::size_t(MaxSize)));
+    if (need > room_.capacity())
+        reserveBytes(room_, std::min(std::max(need, 2 * room_.capacity()), std::size_t(MaxSize)));
     room_.resize(std::min(room_.capacity(), need + 4096));
     std::uint8_t* p = room_.data() + size_;
     size_ = std::int32_t(need);
@@ -103,9 +104,7 @@ std::int32_t buffer::beginRecord(std::uint32_t tag) {
     return at;
 }
 
-void buffer::endRecord(std::int32_t lengthOffset) {
-    patchU32(lengthOffset, std::uint32_t(size_ - lengthOffset - 4));
-}
+void buffer::endRecord(std::int32_t lengthOffset) { patchU32(lengthOffset, std::uint32_t(size_ - lengthOffset - 4)); }
 
 void buffer::patchU32(std::int32_t offset, std::uint32_t v) {
     if (offset < 0 || offset > size_ - 4) {

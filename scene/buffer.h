@@ -156,6 +156,10 @@ public:
     // Appends n bytes at the cursor to s (nothing and flag set when fewer
     // remain; the cursor then goes to the end).
     bool readBytes(std::string& s, std::uint32_t n);
+    // The n bytes at the cursor, advancing it, for readers that decode a
+    // whole record at once; null (cursor at the end, flag set) when fewer
+    // remain.
+    const std::uint8_t* readSpan(std::uint32_t n) { return take(n); }
     // Reads a record header (u32 tag, u32 length); false when the 8 bytes are
     // not all there (the flag is then set).
     bool readRecordHeader(std::uint32_t& tag, std::uint32_t& length);

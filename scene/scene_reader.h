@@ -69,7 +69,7 @@ private:
     void deleteTools(std::vector<Tool*>& list);
     void discard();
 
-    std::vector<Tool*> tools_;      // by position; null for a record not built
+    std::vector<Tool*> tools_;        // by position; null for a record not built
     std::vector<std::size_t> heads_;  // positions of the tools chunks' first tools
     std::vector<Element*> elements_;  // by position; null for none
     ElementFactory factory_;

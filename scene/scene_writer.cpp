@@ -141,22 +141,31 @@ int recordsSince(const buffer& b, std::int32_t from) {
 bool oneRecord(const buffer& b, std::int32_t from, const std::string& what, std::string& error) {
     const int n = recordsSince(b, from);
     if (n == 1) return true;
-    error = what + (n < 0 ? " wrote a malformed record" : " wrote " + std::to_string(n) + " records") +
-            " instead of one";
+    error =
+        what + (n < 0 ? " wrote a malformed record" : " wrote " + std::to_string(n) + " records") + " instead of one";
     return false;
 }
 
 std::string elementName(const Element& e) {
     switch (e.type) {
-        case Element::TType::Mesh: return "mesh";
-        case Element::TType::Clay: return "clay";
-        case Element::TType::Curve: return "curve";
-        case Element::TType::UCurve: return "resampled curve";
-        case Element::TType::Revoluton: return "revoluton";
-        case Element::TType::Tube: return "tube";
-        case Element::TType::Lightning: return "lightning";
-        case Element::TType::Sprite: return "sprite";
-        case Element::TType::AnimatedSprite: return "animated sprite";
+        case Element::TType::Mesh:
+            return "mesh";
+        case Element::TType::Clay:
+            return "clay";
+        case Element::TType::Curve:
+            return "curve";
+        case Element::TType::UCurve:
+            return "resampled curve";
+        case Element::TType::Revoluton:
+            return "revoluton";
+        case Element::TType::Tube:
+            return "tube";
+        case Element::TType::Lightning:
+            return "lightning";
+        case Element::TType::Sprite:
+            return "sprite";
+        case Element::TType::AnimatedSprite:
+            return "animated sprite";
     }
     return "type " + std::to_string(std::uint32_t(e.type));
 }
@@ -168,8 +177,7 @@ std::string toolName(Tool& t) {
     return "tool";
 }
 
-bool writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t from, std::size_t to,
-                     std::string& error) {
+bool writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t from, std::size_t to, std::string& error) {
     const std::int32_t at = b.beginRecord(ToolsChunkTag);
     for (std::size_t i = from; i < to; ++i) {
         const std::int32_t start = b.size();
@@ -235,8 +243,8 @@ bool writeElementsChunk(buffer& b, const std::vector<Element*>& elements, std::s
     return true;
 }
 
-bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools,
-                    const std::vector<std::size_t>& starts, std::string& error) {
+bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
+                    std::string& error) {
     buffer file;
     if (fillFile(file, tools, starts, error) && writeFile(path, file)) return true;
     if (error.empty()) error = "the file cannot be written";

@@ -41,8 +41,8 @@ bool isObjPath(const std::string& path);
 // accepts, when a tool or element writes anything but exactly one record,
 // or when the file cannot be written whole. Element ids, temporary marks and
 // the ids of tools outside the file are as before afterwards.
-bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools,
-                    const std::vector<std::size_t>& starts, std::string& error);
+bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
+                    std::string& error);
 
 // Appends the elements chunk holding every element's record in order. False
 // (the reason, naming the element's type, in `error`) when an element

@@ -120,10 +120,10 @@ TEST(ToolRecord, OlderLayoutsAreRead) {
         std::int32_t version;
         bool oldMaterial, trailing, transposed;
     } cases[] = {
-        {20060410, true, false, true},   // 12-byte material, no animation fields
-        {20060411, true, true, true},    // animation fields added
-        {20060412, false, true, true},   // 20-byte material
-        {20161025, false, true, true},   // last layout with transposed matrices
+        {20060410, true, false, true},  // 12-byte material, no animation fields
+        {20060411, true, true, true},   // animation fields added
+        {20060412, false, true, true},  // 20-byte material
+        {20161025, false, true, true},  // last layout with transposed matrices
         {20161026, false, true, false},
     };
     for (const auto& k : cases) {
@@ -151,13 +151,13 @@ TEST(ToolRecord, IdentifyDropsBadIds) {
     Body b[6];
     b[0].children = {1, 99, -3, 0};  // out of range, negative, itself
     b[1].children = {2};
-    b[2].children = {0, 1};          // would close cycles
-    b[3].children = {2};             // 2 adopted already
-    b[4].children = {4, 5, 5};       // itself; 5 twice
+    b[2].children = {0, 1};     // would close cycles
+    b[3].children = {2};        // 2 adopted already
+    b[4].children = {4, 5, 5};  // itself; 5 twice
     b[0].ring = 1;
     b[1].ring = 2;
-    b[2].ring = 1;                   // second claim on 1: dropped
-    b[3].ring = 77;                  // out of range
+    b[2].ring = 1;   // second claim on 1: dropped
+    b[3].ring = 77;  // out of range
     b[4].ring = 4;
     b[5].ring = 0;
     buffer file;
