@@ -6,10 +6,13 @@
 namespace qel {
 
 void pbr::DataWrite(buffer& b) const {
-    for (int i = 0; i < 4; ++i) b.writeU16(colour[i]);
-    for (int i = 0; i < 4; ++i) b.writeU16(light[i]);
-    b.writeI16(roughness);
-    b.writeI16(metalness);
+    // One append for the whole record: a mesh writes three per face.
+    std::uint8_t* p = b.append(RecordSize);
+    if (!p) return;
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 2 * i, colour[i]);
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 8 + 2 * i, light[i]);
+    buffer::storeU16(p + 16, std::uint16_t(roughness));
+    buffer::storeU16(p + 18, std::uint16_t(metalness));
 }
 
 void pbr::read(buffer& b) {

@@ -254,6 +254,8 @@ public:
         std::int32_t ring = -1;              // ring representative id
         std::int32_t element = -1;           // element id, -1 for none
         bool pending = false;                // set by a successful DataRead, cleared by identify
+        std::int32_t chainEnd = -1;          // while identify links rings: the position of the last
+                                             // member of the chain of links starting here
     };
     const StoredIds& storedIds() const { return stored; }
 
