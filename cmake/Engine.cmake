@@ -11,6 +11,8 @@ endforeach()
 file(GLOB TL_RESOURCE_BUNDLES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.qrc)
 
 add_library(qel STATIC ${TL_ENGINE_SOURCES} ${TL_RESOURCE_BUNDLES})
+# The view is a QObject with a signal: its header goes through moc.
+set_target_properties(qel PROPERTIES AUTOMOC ON)
 target_include_directories(qel PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(qel PUBLIC Qt5::Core Qt5::Gui Qt5::Widgets)
 
