@@ -22,7 +22,7 @@ namespace {
 const vec3 Corner[3] = {vec3(0, 1, 0), vec3(-0.8660254f, -0.5f, 0), vec3(0.8660254f, -0.5f, 0)};
 const double SeedArea = 0.75 * std::sqrt(3.0);
 
-bool near(const vec3& a, const vec3& b, float tol = 2e-6f) { return qel::length(a - b) <= tol; }
+bool near(const vec3& a, const vec3& b) { return qel::length(a - b) <= 2e-5f; }
 
 int colouredCount(const Mesh& m) {
     int n = 0;
@@ -58,84 +58,78 @@ double fitToSeed(const Mesh& m) {
     return area;
 }
 
+// Inner vertex 3 + i of the frame (1), the star (2) and the hexagon (3).
+vec3 innerPoint(int pattern, int i) {
+    if (pattern == 1) return Corner[i] * 0.7f;
+    if (pattern == 2) return Corner[i] * -0.15f;
+    const double a = (i + 1) * 3.14159265358979323846 / 3;  // 60, 120, ... 360 degrees
+    return vec3(float(0.9 * 0.57735 * std::cos(a)), float(0.9 * 0.57735 * std::sin(a)), 0);
+}
+
 }  // namespace
 
-TEST(MeshPattern, TrianglePointAndVertexAdd) {
+TEST(MeshPattern, TrianglePointAndCentreFan) {
     MeshPtr seed(Mesh::Triangle());
     EXPECT_EQ(seed->trianglePoint(0, {0, 0, 1, 7}), Corner[2]);
     EXPECT_TRUE(near(seed->trianglePoint(0, {1.0f / 3, 1.0f / 3, 1.0f / 3}), vec3(0, 0, 0)));
     // Invalid input gives the origin instead of reading outside the lists.
     EXPECT_EQ(seed->trianglePoint(1, {1, 0, 0}), vec3(0, 0, 0));
     EXPECT_EQ(seed->trianglePoint(0, {1, 0}), vec3(0, 0, 0));
-    EXPECT_EQ(seed->vertexAdd(vec3(1, 2, 3), true), 3);
-    EXPECT_EQ(seed->vertexAdd(vec3(4, 5, 6), false), 4);
-    EXPECT_EQ(seed->vertices[3].flags, 11);
-    EXPECT_EQ(seed->vertices[4].flags, 8);
-}
 
-TEST(MeshPattern, CentreFanAndFrame) {
     MeshPtr fan(Mesh::TrianglePattern0(0.4f));
     EXPECT_EQ(fan->faceCount(), 3);
     EXPECT_TRUE(near(fan->vertices[3].position, Corner[0] * 0.4f));
     for (int k = 0; k < 3; ++k) EXPECT_EQ(edgeMark(*fan, k, 3), 1) << k;
     EXPECT_NEAR(fitToSeed(*fan), SeedArea, 1e-5);
-
-    MeshPtr m(Mesh::TrianglePattern1(0.7f, false));
-    EXPECT_EQ(m->vertexCount(), 6);
-    EXPECT_EQ(m->faceCount(), 7);
-    EXPECT_EQ(colouredCount(*m), 1);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(near(m->vertices[3 + i].position, Corner[i] * 0.7f)) << i;
-        EXPECT_TRUE(m->vertices[3 + i].isCorner());
-        EXPECT_EQ(edgeMark(*m, 3 + i, 3 + (i + 1) % 3), 1);
-        EXPECT_EQ(edgeMark(*m, i, 3 + i), 0);
-    }
-    EXPECT_NEAR(fitToSeed(*m), SeedArea, 1e-5);
-    MeshPtr hole(Mesh::TrianglePattern1(0.7f, true));
-    EXPECT_EQ(hole->faceCount(), 6);
-    EXPECT_EQ(colouredCount(*hole), 0);
-    std::vector<int> loop;
-    EXPECT_EQ(hole->Border(3, loop), 3);
-    EXPECT_NEAR(fitToSeed(*hole), SeedArea * (1 - 0.49), 1e-5);
+    EXPECT_EQ(MeshPtr(Mesh::TrianglePattern0(1.0f))->vertices[3].position, Corner[0]);
 }
 
-TEST(MeshPattern, Star) {
-    MeshPtr m(Mesh::TrianglePattern2(0.3f, false));
-    EXPECT_EQ(m->vertexCount(), 6);
-    EXPECT_EQ(m->faceCount(), 7);
-    EXPECT_EQ(colouredCount(*m), 4);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(near(m->vertices[3 + i].position, Corner[i] * -0.15f)) << i;
-        EXPECT_EQ(edgeMark(*m, 3 + i, 3 + (i + 1) % 3), 0);
-        EXPECT_EQ(edgeMark(*m, i, (i + 1) % 3), 1);
+TEST(MeshPattern, PanelsFillTheSeedAndHolesOpenTheCentre) {
+    const struct {
+        int pattern;
+        Mesh* (*make)(bool hole);
+        int vertices, faces, coloured, holeFaces, holeBorder;
+        double holeArea;  // share of the seed covered with the hole
+    } panels[] = {
+        {1, [](bool hole) { return Mesh::TrianglePattern1(0.7f, hole); }, 6, 7, 1, 6, 3, 0.51},
+        {2, [](bool hole) { return Mesh::TrianglePattern2(0.3f, hole); }, 6, 7, 4, 3, 3, 0.7},
+        {3, [](bool hole) { return Mesh::TrianglePattern3(0.9f, hole); }, 9, 13, 4, 9, 6, 0.46},
+    };
+    for (const auto& p : panels) {
+        SCOPED_TRACE(p.pattern);
+        MeshPtr m(p.make(false));
+        EXPECT_EQ(m->vertexCount(), p.vertices);
+        EXPECT_EQ(m->faceCount(), p.faces);
+        EXPECT_EQ(colouredCount(*m), p.coloured);
+        for (int i = 3; i < p.vertices; ++i) {
+            EXPECT_TRUE(near(m->vertices[i].position, innerPoint(p.pattern, i - 3))) << i;
+            EXPECT_TRUE(m->vertices[i].isCorner());
+        }
+        EXPECT_NEAR(fitToSeed(*m), SeedArea, 1e-5);
+        MeshPtr hole(p.make(true));
+        EXPECT_EQ(hole->faceCount(), p.holeFaces);
+        EXPECT_EQ(colouredCount(*hole), 0);
+        EXPECT_NEAR(fitToSeed(*hole), SeedArea * p.holeArea, 1e-5);
+        std::vector<int> loop;
+        EXPECT_EQ(hole->Border(3, loop), p.holeBorder);
     }
-    int face = 6;  // the four coloured faces form one sharp-bounded patch
-    m->selectF_(vec3(), true, face);
-    EXPECT_EQ(m->selectedFaces.size(), 4u);
-    EXPECT_NEAR(fitToSeed(*m), SeedArea, 1e-5);
-    MeshPtr hole(Mesh::TrianglePattern2(0.3f, true));
-    EXPECT_EQ(hole->faceCount(), 3);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*hole), "");
 }
 
-TEST(MeshPattern, Hexagon) {
-    MeshPtr m(Mesh::TrianglePattern3(0.9f, false));
-    EXPECT_EQ(m->vertexCount(), 9);
-    EXPECT_EQ(m->faceCount(), 13);
-    EXPECT_EQ(colouredCount(*m), 4);
-    for (int i = 0; i < 6; ++i) {
-        // Corners at 60, 120, ... 300, 0 degrees, radius 0.9 x 0.57735.
-        const double a = ((i + 1) % 6) * 3.14159265358979323846 / 3;
-        const vec3 expected(float(0.9 * 0.57735 * std::cos(a)), float(0.9 * 0.57735 * std::sin(a)), 0);
-        EXPECT_TRUE(near(m->vertices[3 + i].position, expected, 2e-5f)) << i;
-        EXPECT_EQ(edgeMark(*m, 3 + i, 3 + (i + 1) % 6), 1) << i;
+TEST(MeshPattern, SharpEdgesBoundTheColouredPieces) {
+    MeshPtr frame(Mesh::TrianglePattern1(0.7f, false));
+    MeshPtr star(Mesh::TrianglePattern2(0.3f, false));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(edgeMark(*frame, 3 + i, 3 + (i + 1) % 3), 1);
+        EXPECT_EQ(edgeMark(*frame, i, 3 + i), 0);
+        EXPECT_EQ(edgeMark(*star, 3 + i, 3 + (i + 1) % 3), 0);
+        EXPECT_EQ(edgeMark(*star, i, (i + 1) % 3), 1);
     }
-    EXPECT_EQ(edgeMark(*m, 0, 3), 0);
-    EXPECT_EQ(edgeMark(*m, 0, 1), 1);
-    EXPECT_NEAR(fitToSeed(*m), SeedArea, 1e-5);
-    MeshPtr hole(Mesh::TrianglePattern3(0.9f, true));
-    EXPECT_EQ(hole->faceCount(), 9);
-    std::vector<int> loop;
-    EXPECT_EQ(hole->Border(3, loop), 6);
-    fitToSeed(*hole);
+    int face = 6;  // the star's four coloured faces form one sharp-bounded patch
+    star->selectF_(vec3(), true, face);
+    EXPECT_EQ(star->selectedFaces.size(), 4u);
+
+    MeshPtr hexagon(Mesh::TrianglePattern3(0.9f, false));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(edgeMark(*hexagon, 3 + i, 3 + (i + 1) % 6), 1) << i;
+    EXPECT_EQ(edgeMark(*hexagon, 0, 3), 0);
+    EXPECT_EQ(edgeMark(*hexagon, 0, 1), 1);
 }

@@ -22,9 +22,11 @@ namespace {
 
 constexpr int W = 16;
 constexpr int H = 16;
+constexpr int Centre = H / 2 * W + W / 2;
 
 // count values of type T at a byte offset of a GL buffer.
-template <class T> std::vector<T> bufferValues(GLuint name, std::uint64_t offset, std::size_t count) {
+template <class T>
+std::vector<T> bufferValues(GLuint name, std::uint64_t offset, std::size_t count) {
     std::vector<T> values(count);
     gl->glBindBuffer(GL_ARRAY_BUFFER, name);
     gl->glGetBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(count * sizeof(T)), values.data());
@@ -45,8 +47,8 @@ class SceneLayer {
 public:
     SceneLayer() : fbo_(W, H, 1) {}
 
-    bool begin() {
-        if (!fbo_.enable()) return false;
+    void begin() {
+        ASSERT_TRUE(fbo_.enable());
         const GLenum targets[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2,
                                    GL_COLOR_ATTACHMENT3};
         gl->glDrawBuffers(4, targets);
@@ -58,7 +60,6 @@ public:
         gl->glEnable(GL_DEPTH_TEST);
         gl->glDepthFunc(GL_LESS);
         gl->glViewport(0, 0, W, H);
-        return true;
     }
     void end() {
         gl->glDisable(GL_DEPTH_TEST);
@@ -71,7 +72,8 @@ public:
     std::vector<float> normals() { return read<float>(3, GL_RGB, GL_FLOAT, 3); }
 
 private:
-    template <class T> std::vector<T> read(int attachment, GLenum format, GLenum type, int channels) {
+    template <class T>
+    std::vector<T> read(int attachment, GLenum format, GLenum type, int channels) {
         std::vector<T> values(std::size_t(W * H * channels));
         fbo_.enable();
         gl->glReadBuffer(GLenum(GL_COLOR_ATTACHMENT0 + attachment));
@@ -89,16 +91,13 @@ private:
 std::unique_ptr<Mesh> threeTriangles() {
     auto m = std::make_unique<Mesh>();
     for (int i = 0; i < 3; ++i) {
-        const float x = float(i);
-        const int a = m->vertexAdd(vec3(x, 0, 0));
-        const int b = m->vertexAdd(vec3(x + 1, 0, 0));
-        const int c = m->vertexAdd(vec3(x, 1, 0));
-        const int f = m->faceAdd(a, b, c);
-        MeshFace& F = m->faces[f];
+        const int f = m->faceAdd(m->vertexAdd(vec3(float(i), 0, 0)), m->vertexAdd(vec3(float(i + 1), 0, 0)),
+                                 m->vertexAdd(vec3(float(i), 1, 0)));
         for (int k = 0; k < 3; ++k) {
-            F.normals[k] = vec3(0, 0, 1);
-            F.material[k] = pbr(wvec4(std::uint16_t(0x1100 * (k + 1)), 0x2200, 0x3300, 0xFFFF),
-                                wvec4(0x4400, 0x5500, 0x6600, 0x7700), std::int16_t(10 + k), std::int16_t(-20 - k));
+            m->faces[f].normals[k] = vec3(0, 0, 1);
+            m->faces[f].material[k] =
+                pbr(wvec4(std::uint16_t(0x1100 * (k + 1)), 0x2200, 0x3300, 0xFFFF),
+                    wvec4(0x4400, 0x5500, 0x6600, 0x7700), std::int16_t(10 + k), std::int16_t(-20 - k));
         }
     }
     return m;
@@ -140,9 +139,7 @@ TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
     EXPECT_EQ(bufferValues<float>(m->vbo, 0, 9), (std::vector<float>{1, 0, 0, 2, 0, 0, 1, 1, 0}));
     EXPECT_EQ(bufferValues<std::uint16_t>(m->vbo, 36, 3), (std::vector<std::uint16_t>{0, 0, 0x3C00}));
     const auto paint = bufferValues<std::uint8_t>(m->vbo, 54, 24);  // high bytes: colour, then light
-    EXPECT_EQ(paint[8], 0x33);
-    EXPECT_EQ(paint[11], 0xFF);
-    EXPECT_EQ(paint[12 + 11], 0x77);
+    EXPECT_EQ((std::vector<int>{paint[8], paint[11], paint[12 + 11]}), (std::vector<int>{0x33, 0xFF, 0x77}));
     EXPECT_EQ(bufferValues<std::int16_t>(m->vbo, 78, 6), (std::vector<std::int16_t>{10, -20, 11, -21, 12, -22}));
     // The id is the face's index, not its rank among the active faces.
     EXPECT_EQ(bufferValues<std::uint32_t>(m->vbo, 90, 3), std::vector<std::uint32_t>(3, 1u));
@@ -151,7 +148,7 @@ TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
     m->faces[1].flags &= std::uint8_t(~MeshFace::ActiveBit);
     m->topologyChanged = 1;
     SceneLayer layer;
-    ASSERT_TRUE(layer.begin());
+    layer.begin();
     m->render(5, 0xffffffffu, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, true);
     layer.end();
     EXPECT_EQ(m->drawCount, 0);
@@ -197,23 +194,17 @@ TEST_F(MeshVbo, NamesAreReusedOnRebuildAndReleasedOnDelete) {
     ASSERT_TRUE(gl->glIsBuffer(vbo) && gl->glIsBuffer(lines));
     m->topologyChanged = 1;
     ASSERT_TRUE(m->buildVBO());
-    EXPECT_EQ(m->vbo, vbo);
-    EXPECT_EQ(m->featureVbo, lines);
+    EXPECT_TRUE(m->vbo == vbo && m->featureVbo == lines);
     m->deleteVBO();
     EXPECT_EQ(m->vbo, 0u);
     EXPECT_FALSE(m->hasFeatures() || m->vboEnabled);
     EXPECT_FALSE(gl->glIsBuffer(vbo) || gl->glIsBuffer(lines));
     m->deleteVBO();
-
-    // The rebuild of initialize and the destructor release what they drop.
+    // The destructor releases the names of a drawn mesh.
     ASSERT_TRUE(m->buildVBO());
-    const GLuint second = m->vbo, secondLines = m->featureVbo;
-    m->initialize(Element::ResizeBox);
-    EXPECT_FALSE(gl->glIsBuffer(second) || gl->glIsBuffer(secondLines));
-    ASSERT_TRUE(m->buildVBO());
-    const GLuint third = m->vbo, thirdLines = m->featureVbo;
+    const GLuint again = m->vbo, againLines = m->featureVbo;
     m.reset();
-    EXPECT_FALSE(gl->glIsBuffer(third) || gl->glIsBuffer(thirdLines));
+    EXPECT_FALSE(gl->glIsBuffer(again) || gl->glIsBuffer(againLines));
 }
 
 TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
@@ -252,7 +243,7 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
         if (cube->faces[f].normal.z > 0.5f) topFaces.insert(std::uint32_t(f));
     const pbr red(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 100, 0);
     SceneLayer layer;
-    ASSERT_TRUE(layer.begin());
+    layer.begin();
     cube->render(7, 0xffffffffu, mat4::Identity(), red, Element::ColorAsColor, 0.0f, true);
     layer.end();
     EXPECT_FALSE(cube->vboEnabled);
@@ -280,27 +271,31 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
     for (int f = 0; f < cube->faceCount(); ++f)
         for (pbr& corner : cube->faces[f].material) corner.colour = wvec4(0, 65535, 0, 65535);
     cube->refill[2] = 1;
-    ASSERT_TRUE(layer.begin());
+    layer.begin();
     cube->render(7, 12345u, mat4::Scale(-1.0f, 1.0f, 1.0f), pbr(), Element::ColorAsColor, 0.0f, true);
     layer.end();
-    const int centre = H / 2 * W + W / 2;
-    EXPECT_EQ(layer.ids()[3 * centre + 1], 12345u);
-    EXPECT_EQ(layer.colours()[4 * centre], 0);
-    EXPECT_EQ(layer.colours()[4 * centre + 1], 255);
-    EXPECT_NEAR(layer.normals()[3 * centre + 2], 1.0f, 1e-3f);
+    EXPECT_EQ(layer.ids()[3 * Centre + 1], 12345u);
+    EXPECT_EQ(layer.colours()[4 * Centre], 0);
+    EXPECT_EQ(layer.colours()[4 * Centre + 1], 255);
+    EXPECT_NEAR(layer.normals()[3 * Centre + 2], 1.0f, 1e-3f);
 }
 
 TEST_F(MeshVbo, FeatureDrawBetweenSurfaceDrawsLeavesTheSurfaceIntact) {
     std::unique_ptr<Shader> lines(Shader::FromText({
-        "##VERTEX", "#version 330 core", "layout(location = 0) in vec3 Position;",
+        "##VERTEX",
+        "#version 330 core",
+        "layout(location = 0) in vec3 Position;",
         "uniform mat4 ProjectionModelViewMatrix;",
         "void main() { gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix; }",
-        "##FRAGMENT", "#version 330 core", "uniform vec4 Color;", "layout(location = 1) out vec4 _Color;",
+        "##FRAGMENT",
+        "#version 330 core",
+        "uniform vec4 Color;",
+        "layout(location = 1) out vec4 _Color;",
         "void main() { _Color = Color; }",
     }));
     std::unique_ptr<Mesh> cube(Mesh::Cube());
     SceneLayer layer;
-    ASSERT_TRUE(layer.begin());
+    layer.begin();
     cube->render(3, 0xffffffffu, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
     EXPECT_TRUE(cube->vboEnabled);
     gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
@@ -310,8 +305,7 @@ TEST_F(MeshVbo, FeatureDrawBetweenSurfaceDrawsLeavesTheSurfaceIntact) {
     // shifted right, it leaves the left edge lines visible.
     cube->render(3, 0xffffffffu, mat4::Translation(0.3f, 0.0f, 0.01f), pbr(), Element::ColorAsColor, 0.0f, true);
     layer.end();
-    const auto ids = layer.ids();
-    EXPECT_EQ(ids[3 * (H / 2 * W + W - 2)], 3u);  // covered by the shifted cube only
+    EXPECT_EQ(layer.ids()[3 * (H / 2 * W + W - 2)], 3u);  // covered by the shifted cube only
     const auto colours = layer.colours();
     int blue = 0;
     for (int i = 0; i < W * H; ++i)
