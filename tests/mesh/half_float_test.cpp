@@ -12,44 +12,35 @@
 using qel::halfFromFloat;
 
 TEST(HalfFloat, RoundsToNearestEvenAcrossTheWholeRange) {
-    const float inf = std::numeric_limits<float>::infinity();
     const struct {
         float in;
         std::uint16_t out;
     } cases[] = {
-        {1.0f, 0x3C00},
         {-0.0f, 0x8000},
         {1.0f + 1.0f / 2048, 0x3C00},          // tie: to even
         {1.0f + 3.0f / 2048, 0x3C02},          // tie: to even
         {std::nextafter(2.0f, 0.0f), 0x4000},  // carry into the exponent
-        {65504.0f, 0x7BFF},
-        {65519.0f, 0x7BFF},  // largest half
-        {65520.0f, 0x7C00},
-        {-65520.0f, 0xFC00},  // overflow to infinity
+        {65519.0f, 0x7BFF},                    // largest half
+        {-65520.0f, 0xFC00},                   // overflow to infinity
         {std::numeric_limits<float>::max(), 0x7C00},
-        {-inf, 0xFC00},
-        {std::ldexp(1.0f, -14), 0x0400},  // smallest normal
-        {std::nextafter(std::ldexp(1.0f, -14), 0.0f), 0x0400},
-        {std::ldexp(1023.0f, -24), 0x03FF},  // largest subnormal
-        {std::ldexp(1.0f, -24), 0x0001},
-        {std::ldexp(1.0f, -25), 0x0000},  // half a unit: to even (zero)
+        {-std::numeric_limits<float>::infinity(), 0xFC00},
+        {std::nextafter(std::ldexp(1.0f, -14), 0.0f), 0x0400},  // rounds up to the smallest normal
+        {std::ldexp(1023.0f, -24), 0x03FF},                     // largest subnormal
+        {std::ldexp(1.0f, -25), 0x0000},                        // half a unit: to even (zero)
         {std::nextafter(std::ldexp(1.0f, -25), 1.0f), 0x0001},
         {std::ldexp(3.0f, -25), 0x0002},  // 1.5 units: to even
         {-1e-10f, 0x8000},
-        {std::numeric_limits<float>::denorm_min(), 0x0000},
     };
     for (const auto& c : cases) EXPECT_EQ(halfFromFloat(c.in), c.out) << c.in;
 }
 
 TEST(HalfFloat, NaNStaysNaNAndWriteHalf3AppendsSixBytes) {
-    auto isNaN = [](std::uint16_t h) { return (h & 0x7C00u) == 0x7C00u && (h & 0x03FFu) != 0; };
-    EXPECT_TRUE(isNaN(halfFromFloat(std::numeric_limits<float>::quiet_NaN())));
     // A payload only in the 13 dropped bits must not turn into infinity.
     const std::uint32_t low = 0xFF800001u;
     float f;
     std::memcpy(&f, &low, sizeof f);
-    EXPECT_TRUE(isNaN(halfFromFloat(f)));
-    EXPECT_EQ(halfFromFloat(f) & 0x8000u, 0x8000u);
+    EXPECT_EQ(halfFromFloat(f) & 0xFC00u, 0xFC00u);
+    EXPECT_NE(halfFromFloat(f) & 0x03FFu, 0u);
 
     qel::buffer b;
     b.writeU8(0xAB);

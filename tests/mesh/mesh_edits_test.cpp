@@ -398,15 +398,6 @@ bool eraseFace(Mesh& m, int f) {
     return active;
 }
 
-// A new crease, as the sharpening passes make them.
-bool sharpen(Mesh& m, int f, int k) {
-    if (!m.activeFace(f) || k > 2 || !m.activeFace(m.faces[f].f[k])) return false;
-    m.edgeSharp(f, m.faces[f].f[k], true);
-    m.vertexUpdate(m.faces[f].v[(k + 1) % 3]);
-    m.vertexUpdate(m.faces[f].v[(k + 2) % 3]);
-    return true;
-}
-
 // The edits of the random sequences; each tells whether it reported success.
 const std::pair<const char*, bool (*)(Mesh&, EditArgs&)> kEdits[] = {
     {"flip", [](Mesh& m, EditArgs& a) { return m.edgeFlipFK(a.f, a.k); }},
@@ -422,7 +413,7 @@ const std::pair<const char*, bool (*)(Mesh&, EditArgs&)> kEdits[] = {
     {"erase", [](Mesh& m, EditArgs& a) { return a.rare && eraseFace(m, a.f); }},
     {"divide", [](Mesh& m, EditArgs& a) { return m.vertexDivide(a.v, a.sector) >= 0; }},
     {"vertex split", [](Mesh& m, EditArgs& a) { return m.vertexSplit(a.v, a.sector, pbr(), a.seam) >= 0; }},
-    {"sharpen", [](Mesh& m, EditArgs& a) { return sharpen(m, a.f, a.k); }},
+    {"sharpen", [](Mesh& m, EditArgs& a) { return m.edgeSharpFK(a.f, a.k, true); }},
 };
 
 EditArgs randomArgs(const Mesh& m, std::mt19937& rng) {

@@ -1,29 +1,27 @@
 // Meshes from closed outlines raised into cushions on the GPU: the cushion
 // sheet, the closed bodies built from it and their sharp edges.
 
-#include "mesh/mesh.h"
-
-#include "core/simple_polygon.h"
-#include "gl/resources.h"
-#include "mesh_invariants_util.h"
-#include "mesh_measure_util.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
+#include "core/simple_polygon.h"
+#include "gl/resources.h"
+#include "mesh/mesh.h"
+#include "mesh_invariants_util.h"
+#include "mesh_measure_util.h"
+
 namespace {
 
 using meshtest::checkMeshInvariants;
-using qel::Mesh;
-using qel::SimplePolygon;
+using namespace qel;
 
 constexpr double kPi = 3.14159265358979323846;
 
 class CushionMesh : public testing::Test {
 protected:
-    static void SetUpTestSuite() { qel::initShaderResources(); }
+    static void SetUpTestSuite() { initShaderResources(); }
 };
 
 SimplePolygon disc(float radius, int n) {
@@ -57,7 +55,8 @@ TEST_F(CushionMesh, BallProfileRaisesAHemisphereAndItsMirrorABall) {
     meshtest::zRange(ball, lo, hi);
     EXPECT_NEAR(hi, -lo, 1e-4f);
     EXPECT_NEAR(hi, 1.0f, 0.05f);
-    EXPECT_NEAR(meshtest::enclosedVolume(ball), 4.0 / 3.0 * kPi, 0.05 * 4.0 / 3.0 * kPi);  // smoothing shrinks it a little
+    EXPECT_NEAR(meshtest::enclosedVolume(ball), 4.0 / 3.0 * kPi,
+                0.05 * 4.0 / 3.0 * kPi);  // smoothing shrinks it a little
 }
 
 TEST_F(CushionMesh, SlabsKeepOnlyTheTopRimSharpChamferBodiesNone) {

@@ -18,17 +18,13 @@
 namespace {
 
 using meshtest::checkMeshInvariants;
-using qel::Mesh;
-using qel::MeshFace;
-using qel::SimplePolygon;
-using qel::vec2;
-using qel::vec3;
+using namespace qel;
 
 constexpr double kPi = 3.14159265358979323846;
 
 class MeshFromPolygon : public testing::Test {
 protected:
-    static void SetUpTestSuite() { qel::InitExactPredicates(); }
+    static void SetUpTestSuite() { InitExactPredicates(); }
 };
 
 SimplePolygon polygonOf(const std::vector<vec2>& points, bool sharp) {
