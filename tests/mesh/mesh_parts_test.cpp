@@ -40,16 +40,17 @@ MeshPtr copyOut(Mesh& m, int& face, Sculptor::TSelect scope) {
 // first of equals), else the stored face of the nearest usable vertex.
 TEST(MeshPick, PrismHitsThenTheNearestVertex) {
     MeshPtr m(meshtest::makeQuad());
-    const std::pair<vec3, int> picks[] = {
-        {vec3(0.25f, 0.75f, -0.3f), 1},
-        {vec3(0.75f, 0.25f, 100.0f), 0},
-        {vec3(0.5f, 0.5f, 0.0f), 1},  // the diagonal is outside F0 (corner 2 to 0) and inside F1
-        {vec3(1.0f, 0.5f, 0.2f), 0},
-        {vec3(5, 5, 0), 1},  // vertex 2
-        {vec3(2, -1, 0), 0},
-        {vec3(-1, 0.5f, 0), 0},  // equally near 0 and 3: the first
-    };
-    for (const auto& p : picks) EXPECT_EQ(m->findFirstFace(p.first), p.second) << p.first.x << " " << p.first.y;
+    // The diagonal is outside F0 (corner 2 to 0) and inside F1; beside the
+    // quad the nearest vertices are 2, 1 and, equally near, 0 and 3 (the
+    // first counts).
+    const float picks[][4] = {{0.25f, 0.75f, -0.3f, 1},
+                              {0.75f, 0.25f, 100.0f, 0},
+                              {0.5f, 0.5f, 0.0f, 1},
+                              {1.0f, 0.5f, 0.2f, 0},
+                              {5, 5, 0, 1},
+                              {2, -1, 0, 0},
+                              {-1, 0.5f, 0, 0}};
+    for (const auto& p : picks) EXPECT_EQ(m->findFirstFace(vec3(p[0], p[1], p[2])), int(p[3])) << p[0] << " " << p[1];
     Mesh flat(*m), erased(*m);
     flat.faces[0].normal = vec3(0, 0, 0);  // a face with a zero normal is not hit, nor an erased one
     erased.faces[0].flags &= ~MeshFace::ActiveBit;
@@ -172,12 +173,6 @@ TEST(MeshErase, ErasesThePickedComponentButNotAVertexItShares) {
     ASSERT_EQ(b->faceCount(), 1);
     EXPECT_EQ(b->vertexCount(), 3);
     EXPECT_EQ(at(*b, b->faces[0].v[0]), vec3(0, 0, 0));
-    MeshPtr d(meshtest::makeBowtie());
-    MeshPtr out(static_cast<Mesh*>(d->DetachComponent(1)));
-    EXPECT_EQ(checkMeshInvariants(*d), "");
-    EXPECT_EQ(checkMeshInvariants(*out), "");
-    EXPECT_EQ(d->faceCount(), 1);
-    EXPECT_EQ(out->vertexCount(), 3);
 }
 
 TEST(MeshSmoothAll, SharpVerticesMoveOnlyWhenAskedCornersNever) {
