@@ -32,24 +32,6 @@ TEST(MeshData, FanSharpnessAndRecordsAddedFromTheMeshItself) {
               (V{8 | 1, 8 | 2, 8 | 2 | 4, 8 | 4, 8}));
 }
 
-TEST(MeshData, DeselectAllClearsListedRecordsOnly) {
-    MeshPtr m(meshtest::makeTetra());
-    m->vertices[1].flags |= MeshVertex::SelectedBit;
-    m->vertices[1].selection = 0;
-    m->vertices[2].flags |= MeshVertex::SelectedBit;  // selected but not listed
-    m->selectedVertices = {1, 99};                    // an index past the end is skipped
-    m->faces[0].flags |= MeshFace::SelectedBit | MeshFace::VisitedBit | MeshFace::MarkBit;
-    m->selectedFaces = {0, -3};
-    m->scratch0 = {1, 2};
-    m->vertexAdd(vec3(5, 5, 5));
-    m->deselectAll();
-    EXPECT_EQ((V{m->vertices[1].flags, m->vertices[1].selection}), (V{MeshVertex::ActiveBit, -1}));
-    EXPECT_TRUE(m->vertices[2].isSelected());
-    EXPECT_EQ(m->faces[0].flags & 0xF0, MeshFace::MarkBit);  // selected and visited cleared
-    EXPECT_TRUE(m->selectedVertices.empty() && m->selectedFaces.empty() && m->scratch0.size() == 2);
-    EXPECT_EQ((V{m->vertexMark, m->faceMark}), (V{5, 4}));
-}
-
 TEST(MeshCopy, CopiesNeverShareGlNames) {
     MeshPtr src(meshtest::makeStrip(true));
     src->refCount = 3;
@@ -73,26 +55,6 @@ TEST(MeshCopy, CopiesNeverShareGlNames) {
     EXPECT_EQ(src->vbo, 11u);
     EXPECT_EQ(src->faces[0].f[1], 1);
     src->vbo = src->featureVbo = 0;
-}
-
-TEST(MeshCopy, MatrixCopyAndUnionMapThroughTheLocalFrame) {
-    MeshPtr a(meshtest::makeQuad());
-    MeshPtr b(meshtest::makeTetra());
-    a->centre = vec3(1, 0, 0);
-    a->setSize(2.0f);
-    b->centre = vec3(1, 1, 1);
-    mat4 t = mat4::Translation(10, 0, 0);
-    t[15] = 2.0f;  // the last row divides every point by 2
-    Mesh c(a.get(), t);
-    EXPECT_EQ(c.centre, vec3(0, 0, 0));
-    EXPECT_EQ(c.size(), 1.0f);
-    EXPECT_FLOAT_EQ(c.vertices[1].position.x, 5.0f);  // (1,0,0): local 0, moved to 10, halved
-    Mesh u(a.get(), b.get());
-    ASSERT_EQ(u.faceCount(), 6);
-    EXPECT_EQ(u.vertices[2].position, vec3(0.0f, 0.5f, 0.0f));  // (p - c) / size
-    EXPECT_EQ(u.vertices[4].position, vec3(-1, -1, -1));
-    EXPECT_EQ(meshtest::checkMeshInvariants(u), "");
-    EXPECT_EQ((V{Mesh(nullptr, t).vertexCount(), Mesh(a.get(), nullptr).faceCount()}), (V{0, 2}));
 }
 
 TEST(MeshAppend, OffsetsIndicesLinksAndStoredFaces) {

@@ -244,43 +244,31 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
     EXPECT_LT(covered, W * H);
     EXPECT_EQ(seen, topFaces);
 
-    // A fixed item id; repainted corners (paint refill only); a mirroring
-    // matrix keeps the normal facing the viewer.
-    for (int f = 0; f < cube->faceCount(); ++f)
-        for (pbr& corner : cube->faces[f].material) corner.colour = wvec4(0, 65535, 0, 65535);
-    cube->refill[2] = 1;
-    layer.begin();
-    cube->render(7, 12345u, mat4::Scale(-1.0f, 1.0f, 1.0f), pbr(), Element::ColorAsColor, 0.0f, true);
-    layer.end();
-    EXPECT_EQ(layer.ids()[3 * Centre + 1], 12345u);
-    EXPECT_EQ(layer.colours()[4 * Centre], 0);
-    EXPECT_EQ(layer.colours()[4 * Centre + 1], 255);
-    EXPECT_NEAR(layer.normals()[3 * Centre + 2], 1.0f, 1e-3f);
-}
-
-TEST_F(MeshVbo, FeatureDrawBetweenSurfaceDrawsLeavesTheSurfaceIntact) {
+    // Lines drawn between two surface draws: the second binds its attributes
+    // again. It has a fixed item id, repainted corners (paint refill only)
+    // and a mirroring matrix that keeps the normal facing the viewer.
     std::unique_ptr<Shader> lines(Shader::FromText(
         {"##VERTEX", "#version 330 core",
          "layout(location = 0) in vec3 Position; uniform mat4 ProjectionModelViewMatrix;",
          "void main() { gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix; }", "##FRAGMENT",
          "#version 330 core", "uniform vec4 Color; layout(location = 1) out vec4 _Color;",
          "void main() { _Color = Color; }"}));
-    std::unique_ptr<Mesh> cube(Mesh::Cube());
-    SceneLayer layer;
+    for (int f = 0; f < cube->faceCount(); ++f)
+        for (pbr& corner : cube->faces[f].material) corner.colour = wvec4(0, 65535, 0, 65535);
+    cube->refill[2] = 1;
     layer.begin();
-    cube->render(3, 0xffffffffu, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
+    cube->render(7, 1u, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
     EXPECT_TRUE(cube->vboEnabled);
     gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
     ASSERT_TRUE(lines->enable());
     cube->renderFeatures(mat4::Identity(), bvec4(0, 0, 255, 255), true);
-    // The surface binds its attributes again instead of reading the lines;
-    // shifted right, it leaves the left edge lines visible.
-    cube->render(3, 0xffffffffu, mat4::Translation(0.3f, 0.0f, 0.01f), pbr(), Element::ColorAsColor, 0.0f, true);
+    cube->render(7, 12345u, mat4::Scale(-1.0f, 1.0f, 1.0f), pbr(), Element::ColorAsColor, 0.0f, true);
     layer.end();
-    EXPECT_EQ(layer.ids()[3 * (H / 2 * W + W - 2)], 3u);  // covered by the shifted cube only
-    const auto colours = layer.colours();
+    EXPECT_EQ(layer.ids()[3 * Centre + 1], 12345u);
+    const auto after = layer.colours();
+    EXPECT_EQ(after[4 * Centre + 1], 255);
+    EXPECT_NEAR(layer.normals()[3 * Centre + 2], 1.0f, 1e-3f);
     int blue = 0;
-    for (int i = 0; i < W * H; ++i)
-        if (colours[4 * i] == 0 && colours[4 * i + 1] == 0 && colours[4 * i + 2] == 255) ++blue;
+    for (int i = 0; i < W * H; ++i) blue += after[4 * i] == 0 && after[4 * i + 1] == 0 && after[4 * i + 2] == 255;
     EXPECT_GT(blue, 0);
 }
