@@ -39,8 +39,7 @@ TEST(HalfFloat, NaNStaysNaNAndWriteHalf3AppendsSixBytes) {
     const std::uint32_t low = 0xFF800001u;
     float f;
     std::memcpy(&f, &low, sizeof f);
-    EXPECT_EQ(halfFromFloat(f) & 0xFC00u, 0xFC00u);
-    EXPECT_NE(halfFromFloat(f) & 0x03FFu, 0u);
+    EXPECT_GT(halfFromFloat(f), 0xFC00u);
 
     qel::buffer b;
     b.writeU8(0xAB);

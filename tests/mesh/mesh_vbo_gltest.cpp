@@ -86,20 +86,14 @@ private:
     FBOScene fbo_;
 };
 
-// A hand-made mesh of three triangles side by side in z = 0 (no links), with
-// unit normals and distinct corner materials.
-std::unique_ptr<Mesh> threeTriangles() {
-    auto m = std::make_unique<Mesh>();
-    for (int i = 0; i < 3; ++i) {
-        const int f = m->faceAdd(m->vertexAdd(vec3(float(i), 0, 0)), m->vertexAdd(vec3(float(i + 1), 0, 0)),
-                                 m->vertexAdd(vec3(float(i), 1, 0)));
-        for (int k = 0; k < 3; ++k) {
-            m->faces[f].normals[k] = vec3(0, 0, 1);
+// The strip of three faces with distinct corner materials.
+std::unique_ptr<Mesh> paintedStrip() {
+    std::unique_ptr<Mesh> m(meshtest::makeStrip());
+    for (int f = 0; f < 3; ++f)
+        for (int k = 0; k < 3; ++k)
             m->faces[f].material[k] =
                 pbr(wvec4(std::uint16_t(0x1100 * (k + 1)), 0x2200, 0x3300, 0xFFFF),
                     wvec4(0x4400, 0x5500, 0x6600, 0x7700), std::int16_t(10 + k), std::int16_t(-20 - k));
-        }
-    }
     return m;
 }
 
@@ -126,7 +120,7 @@ protected:
 }  // namespace
 
 TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
-    auto m = threeTriangles();
+    auto m = paintedStrip();
     m->faces[0].flags &= std::uint8_t(~MeshFace::ActiveBit);
     m->faces[2].flags &= std::uint8_t(~MeshFace::ActiveBit);
     ASSERT_TRUE(m->buildVBO());
@@ -136,7 +130,7 @@ TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
     EXPECT_TRUE(std::equal(offsets, offsets + 6, m->vboOffsets));
     EXPECT_FALSE(m->vbo_modified());
 
-    EXPECT_EQ(bufferValues<float>(m->vbo, 0, 9), (std::vector<float>{1, 0, 0, 2, 0, 0, 1, 1, 0}));
+    EXPECT_EQ(bufferValues<float>(m->vbo, 0, 9), (std::vector<float>{0, 0, 0, 1, 2, 0, -1, 2, 0}));  // (0, 2, 3)
     EXPECT_EQ(bufferValues<std::uint16_t>(m->vbo, 36, 3), (std::vector<std::uint16_t>{0, 0, 0x3C00}));
     const auto paint = bufferValues<std::uint8_t>(m->vbo, 54, 24);  // high bytes: colour, then light
     EXPECT_EQ((std::vector<int>{paint[8], paint[11], paint[12 + 11]}), (std::vector<int>{0x33, 0xFF, 0x77}));
@@ -146,7 +140,7 @@ TEST_F(MeshVbo, BuffersHoldTheSixArraysOfTheActiveFaces) {
 }
 
 TEST_F(MeshVbo, RefillUploadsOnlyTheRaisedArraysAndFollowsTheFaceCount) {
-    auto m = threeTriangles();
+    auto m = paintedStrip();
     ASSERT_TRUE(m->buildVBO());
     const GLuint name = m->vbo;
     const auto before = bufferValues<std::uint8_t>(name, 0, 34 * 9);
@@ -175,22 +169,7 @@ TEST_F(MeshVbo, RefillUploadsOnlyTheRaisedArraysAndFollowsTheFaceCount) {
     EXPECT_EQ(bufferSize(name), 34 * 9);
 }
 
-TEST_F(MeshVbo, NamesAreReusedOnRebuildAndReleasedOnDeleteAndDestruction) {
-    std::unique_ptr<Mesh> m(Mesh::Cube());
-    ASSERT_TRUE(m->enableVBO());
-    const GLuint vbo = m->vbo, lines = m->featureVbo;
-    m->topologyChanged = 1;
-    ASSERT_TRUE(m->buildVBO());
-    EXPECT_TRUE(m->vbo == vbo && m->featureVbo == lines && gl->glIsBuffer(vbo) && gl->glIsBuffer(lines));
-    m->deleteVBO();
-    EXPECT_FALSE(m->vbo || m->hasFeatures() || m->vboEnabled || gl->glIsBuffer(vbo) || gl->glIsBuffer(lines));
-    ASSERT_TRUE(m->buildVBO());
-    const GLuint again = m->vbo, againLines = m->featureVbo;
-    m.reset();
-    EXPECT_FALSE(gl->glIsBuffer(again) || gl->glIsBuffer(againLines));
-}
-
-TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
+TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnceAndNamesAreReleased) {
     std::unique_ptr<Mesh> strip(meshtest::makeStrip(true));
     ASSERT_TRUE(strip->buildVBO());
     ASSERT_EQ(strip->featureCount, 12);
@@ -208,10 +187,21 @@ TEST_F(MeshVbo, FeatureLinesHoldSharpAndOpenEdgesOnce) {
     ASSERT_TRUE(strip->buildVBO());
     EXPECT_EQ(strip->featureCount, 14);
     EXPECT_EQ(bufferSize(strip->featureVbo), 7 * 24);
+    // Both names are kept on rebuilds and released by deleteVBO and the
+    // destructor.
+    const GLuint vbo = strip->vbo, lines = strip->featureVbo;
+    strip->topologyChanged = 1;
+    ASSERT_TRUE(strip->buildVBO());
+    EXPECT_TRUE(strip->vbo == vbo && strip->featureVbo == lines && gl->glIsBuffer(vbo) && gl->glIsBuffer(lines));
+    strip->deleteVBO();
+    EXPECT_FALSE(strip->vbo || strip->hasFeatures() || gl->glIsBuffer(vbo) || gl->glIsBuffer(lines));
 
     std::unique_ptr<Mesh> smooth(meshtest::makeTetra());
     ASSERT_TRUE(smooth->buildVBO());
     EXPECT_FALSE(smooth->hasFeatures());
+    const GLuint drawn = smooth->vbo;
+    smooth.reset();
+    EXPECT_FALSE(gl->glIsBuffer(drawn));
 }
 
 TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
