@@ -51,7 +51,7 @@ void expectClosedMirroredBody(const Mesh& m) {
     }
 }
 
-TEST_F(MeshFromPolygon, FlatSheetCoversTheOutlineFacingUp) {
+TEST_F(MeshFromPolygon, FlatSheetSlabAndMirroredBodyAndRefusedOutlines) {
     for (bool sharp : {false, true}) {
         SCOPED_TRACE(sharp);
         const Mesh m = Mesh::FromSimplePolygon(unitSquare(sharp), sharp, 0, 0);
@@ -74,9 +74,7 @@ TEST_F(MeshFromPolygon, FlatSheetCoversTheOutlineFacingUp) {
         }
         EXPECT_EQ(corners, sharp ? 4 : 0);
     }
-}
-
-TEST_F(MeshFromPolygon, OutlinesWithoutAreaFail) {
+    // Outlines without area are refused.
     for (const SimplePolygon& p : {polygonOf({{0, 0}, {1, 0}}, false), polygonOf({{0, 0}, {1, 1}, {2, 2}}, false),
                                    polygonOf({{3, 3}, {3, 3}, {3, 3}, {3, 3}}, true)})
         for (unsigned char profile : {0, 1, 4})
@@ -85,11 +83,9 @@ TEST_F(MeshFromPolygon, OutlinesWithoutAreaFail) {
                 EXPECT_EQ(m.vertexCount() + m.faceCount(), 0);
                 EXPECT_EQ(m.status, 1);
             }
-}
 
-// The slab lies between z = 0 and size / 20, the mirrored body as far below;
-// the rims and the vertical edges at the sharp corners are sharp.
-TEST_F(MeshFromPolygon, SlabAndMirroredBodyAreClosedBoxes) {
+    // The slab lies between z = 0 and size / 20, the mirrored body as far
+    // below; the rims and the vertical edges at the sharp corners are sharp.
     const Mesh sheet = Mesh::FromSimplePolygon(unitSquare(true), false, 0, 0);
     const float t = std::sqrt(2.0f) / 20.0f;  // size of the sheet / 20
     for (unsigned char solid : {1, 2}) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 #include "mesh/mesh.h"
@@ -18,19 +17,14 @@ namespace {
 
 vec3 at(const Mesh& m, int v) { return m.vertices[v].position; }
 
-// Two meshes side by side, the second moved by +offset along x: faces and
-// vertices of the second follow those of the first.
-MeshPtr sideBySide(Mesh* a, Mesh* b, float offset) {
-    MeshPtr m(a);
-    const MeshPtr second(b);
-    for (int v = 0; v < second->vertexCount(); ++v) second->vertices[v].position.x += offset;
+// Two unit cubes, the second at +3 along x: faces 0-11 and 12-23.
+MeshPtr twoCubes() {
+    MeshPtr m(Mesh::Cube()), second(Mesh::Cube());
+    for (int v = 0; v < 8; ++v) second->vertices[v].position.x += 3.0f;
     m->append(second.get());
     m->initialize(Element::ResizeMean);
     return m;
 }
-
-// Two unit cubes, the second at +3 along x: faces 0-11 and 12-23.
-MeshPtr twoCubes() { return sideBySide(Mesh::Cube(), Mesh::Cube(), 3.0f); }
 
 MeshPtr copyOut(Mesh& m, int& face, Sculptor::TSelect scope) {
     return MeshPtr(static_cast<Mesh*>(m.Part(vec3(), face, scope)));
@@ -40,9 +34,8 @@ MeshPtr copyOut(Mesh& m, int& face, Sculptor::TSelect scope) {
 // first of equals), else the stored face of the nearest usable vertex.
 TEST(MeshPick, PrismHitsThenTheNearestVertex) {
     MeshPtr m(meshtest::makeQuad());
-    // The diagonal is outside F0 (corner 2 to 0) and inside F1; beside the
-    // quad the nearest vertices are 2, 1 and, equally near, 0 and 3 (the
-    // first counts).
+    // The diagonal is outside F0 (corner 2 to 0) and inside F1; beside the quad
+    // the nearest vertices are 2, 1 and, equally near, 0 and 3 (the first).
     const float picks[][4] = {{0.25f, 0.75f, -0.3f, 1},
                               {0.75f, 0.25f, 100.0f, 0},
                               {0.5f, 0.5f, 0.0f, 1},
@@ -74,9 +67,9 @@ TEST(MeshSelect, PatchStopsAtSharpEdgesComponentDoesNot) {
     EXPECT_EQ(m->selectedFaces, (std::vector<int>{4, 5}));
     EXPECT_TRUE(m->faces[5].isSelected() && !m->faces[6].isSelected());
     EXPECT_FALSE(m->selectF(vec3(), true, face));
-    EXPECT_EQ(m->selectedFaces.size(), 12u);
-    for (const int f : m->selectedFaces) EXPECT_LT(f, 12);  // the first cube only
-    face = 0;                                               // selected again without deselect: not listed twice
+    EXPECT_EQ(m->selectedFaces.size(), 12u);  // the first cube only
+    for (const int f : m->selectedFaces) EXPECT_LT(f, 12);
+    face = 0;  // selected again without deselect: not listed twice
     m->selectF(vec3(), false, face);
     EXPECT_EQ(m->selectedFaces.size(), 12u);
 

@@ -120,8 +120,7 @@ TEST(MeshPrimitives, ClosedOutwardWithTheirCountsAndFrames) {
     MeshPtr h(Mesh::CubeHandle());
     EXPECT_EQ(h->faces[10].normal, vec3(1, 0, 0));
     EXPECT_EQ(h->faces[5].material[1].colour, wvec4(0, 65535, 0, 65535));
-    EXPECT_EQ(h->faces[10].material[2].colour, wvec4(0, 0, 65535, 65535));
-    EXPECT_EQ(h->faces[10].material[2].light, pbr().light);
+    EXPECT_EQ(h->faces[10].material[2], pbr(wvec4(0, 0, 65535, 65535), pbr().light, 0, 0));
     for (const int bad : {2, 0, -5}) EXPECT_EQ(Mesh::Cylinder(bad, false), nullptr) << bad;
 }
 
@@ -158,7 +157,7 @@ TEST(MeshPrimitives, SpheresAndCapsulesAreRound) {
     EXPECT_EQ(creases, 4);
 }
 
-TEST(MeshSubdivide, MidpointSubdivision) {
+TEST(MeshPrimitives, SubdivisionAndWholeMeshHelpers) {
     MeshPtr t(Mesh::Triangle());
     EXPECT_TRUE(t->subdivide(false));
     EXPECT_EQ(meshtest::checkMeshInvariants(*t), "");
@@ -176,15 +175,13 @@ TEST(MeshSubdivide, MidpointSubdivision) {
     for (int v = 0; v < 12; ++v) EXPECT_LT(length(at(*s, v)), length(at(old, v)));
     const float midRadius = length((at(old, 0) + at(old, 1)) * 0.5f);  // 0-1 is an edge
     for (int v = 12; v < 42; ++v) EXPECT_NEAR(length(at(*s, v)), midRadius, 1e-6) << v;
-}
 
-TEST(MeshPrimitives, MakeSharpMakeSmoothAndSpherize) {
+    // makeSharp, makeSmooth and spherize.
     MeshPtr m(Mesh::Cylinder(8, false));  // the icosahedron and the sphere rows cover the counts
     m->makeSharp();
     for (int f = 0; f < m->faceCount(); ++f)  // flat: every corner normal is its face normal
         for (int k = 0; k < 3; ++k) EXPECT_LE(length(m->faces[f].normals[k] - m->faces[f].normal), 1e-6f);
-    MeshPtr t(Mesh::Triangle());  // an open mesh keeps its border vertices sharp
-    t->makeSmooth();
+    t->makeSmooth();  // an open mesh keeps its border vertices sharp
     EXPECT_EQ((std::vector<int>{t->vertices[2].flags, t->faces[0].flags}), (std::vector<int>{8 | 1 | 4, 8}));
 
     MeshPtr c(Mesh::Cube());

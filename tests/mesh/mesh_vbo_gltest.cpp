@@ -239,7 +239,6 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
     cube->refill[2] = 1;
     layer.begin();
     cube->render(7, 1u, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
-    EXPECT_TRUE(cube->vboEnabled);
     gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
     ASSERT_TRUE(lines->enable());
     cube->renderFeatures(mat4::Identity(), bvec4(0, 0, 255, 255), true);
