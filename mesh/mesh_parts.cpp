@@ -143,6 +143,7 @@ bool Mesh::selectF(const vec3& p, bool deselect, int& face) { return selectFaces
 
 Mesh* Mesh::Part(const vec3& p, int& face, Sculptor::TSelect select) {
     Mesh* part = new Mesh();
+    deselectAll();  // a refused pick must not copy an older selection
     int picked = face;
     if (select == Sculptor::SelectPatch)
         selectF_(p, true, picked);
