@@ -203,7 +203,9 @@ public:
     // link written, when an edge is used by more than two faces.
     bool buildConnectivity();
     // One orientation per connected component, by majority vote against
-    // the first face (a tie keeps it). Clears face bits 4 and 5.
+    // the first face (a tie keeps it). Where the vote cannot agree (a
+    // one-sided surface), the edges whose faces still run them the same way
+    // are unlinked on both sides: an open seam. Clears face bits 4 and 5.
     void correctOrientation();
     // The sharp bit on the ends of sharp edges, vertexUpdate on every active
     // vertex that has a face, then the sharp and corner bits on every vertex

@@ -253,6 +253,50 @@ bool Mesh::buildLinks(bool& consistent) {
 // ---------------------------------------------------------------------------
 // Orientation
 
+namespace {
+
+// Marks of the orientation vote, one byte per face.
+enum VoteMark : std::uint8_t {
+    VoteVisited = 1,  // reached by the walk
+    VoteMarked = 2,   // on the other side from the component's first face
+    VoteFlip = 4,     // to be turned over
+    VoteDone = 8,     // taken from the queue, its edges weighed
+};
+
+// Whether face G (corners G[0..2]) runs edge k of face F (from corner k+1
+// to corner k+2) the same way as F: the edge's second vertex follows its
+// first in G's corner cycle.
+inline bool sameDirection(const std::int32_t* F, int k, const std::int32_t* G) {
+    const int a = F[nextK(k)], b = F[prevK(k)];
+    // Without short cuts: the walk calls this for faces in random order,
+    // where branches on the corners cannot be predicted.
+    return ((G[0] == a) & (G[1] == b)) | ((G[1] == a) & (G[2] == b)) | ((G[2] == a) & (G[0] == b));
+}
+
+// Where the vote cannot agree (a one-sided surface), an edge whose two
+// faces still run it the same way once the flips are made becomes an open
+// seam: each side unlinks its own edge in the compact topology (per face
+// v[0..2], f[0..2]). The seam's ends then lie on open edges, and the fans
+// it parts get vertices of their own in splitCoincidentVertices, as on any
+// border.
+void openSeams(std::vector<std::int32_t>& topo, const std::vector<std::uint8_t>& mark) {
+    const int nF = int(mark.size());
+    for (int f = 0; f < nF; ++f) {
+        std::int32_t* F = &topo[6 * std::size_t(f)];
+        if (F[0] < 0) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int g = F[3 + k];
+            if (g < 0 || g >= nF || g == f) continue;
+            const std::int32_t* G = &topo[6 * std::size_t(g)];
+            if (G[0] < 0) continue;
+            const bool turned = ((mark[std::size_t(f)] ^ mark[std::size_t(g)]) & VoteFlip) != 0;
+            if (sameDirection(F, k, G) != turned) F[3 + k] = -1;
+        }
+    }
+}
+
+}  // namespace
+
 void Mesh::correctOrientation() {
     // The breadth-first walks read a compact copy of the corners and links
     // (random access into it stays in cache) and keep their marks in a side
@@ -260,15 +304,15 @@ void Mesh::correctOrientation() {
     const int nF = faceCount();
     std::vector<std::int32_t> topo;
     copyTopology(topo);
-    enum : std::uint8_t { Visited = 1, Marked = 2, Flip = 4 };
     std::vector<std::uint8_t> mark(std::size_t(nF), 0);
     std::vector<std::int32_t> queue;
+    bool disagree = false;  // some edge of a one-sided surface
     for (int i = 0; i < nF; ++i) {
-        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & Visited)) continue;
+        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & VoteVisited)) continue;
         // Breadth-first over the component; the queue is its face list.
         queue.clear();
         queue.push_back(i);
-        mark[std::size_t(i)] = Visited;
+        mark[std::size_t(i)] = VoteVisited;
         std::size_t marked = 0;
         for (std::size_t head = 0; head < queue.size(); ++head) {
             // The neighbours of a face further along the queue are fetched
@@ -283,19 +327,26 @@ void Mesh::correctOrientation() {
             }
             const int f = queue[head];
             const std::int32_t* F = &topo[6 * std::size_t(f)];
-            const bool fMarked = (mark[std::size_t(f)] & Marked) != 0;
+            const std::uint8_t fm = std::uint8_t(mark[std::size_t(f)] | VoteDone);
+            mark[std::size_t(f)] = fm;
+            const bool fMarked = (fm & VoteMarked) != 0;
             for (int k = 0; k < 3; ++k) {
                 const int g = F[3 + k];
-                if (g < 0 || g >= nF || g == f || (mark[std::size_t(g)] & Visited)) continue;
+                if (g < 0 || g >= nF || g == f) continue;
+                const std::uint8_t gm = mark[std::size_t(g)];
                 const std::int32_t* G = &topo[6 * std::size_t(g)];
+                if (gm & VoteVisited) {
+                    // A second way to a face still queued (an edge to a face
+                    // taken from the queue was weighed from its side): the
+                    // surface is one-sided when it asks for the other side.
+                    if (!(gm & VoteDone) && (sameDirection(F, k, G) != fMarked) != ((gm & VoteMarked) != 0))
+                        disagree = true;
+                    continue;
+                }
                 if (G[0] < 0) continue;  // inactive
-                // G runs F's edge k (a -> b in F's direction) the same way
-                // when b follows a in G's corner cycle.
-                const int a = F[nextK(k)], b = F[prevK(k)];
-                const bool same = (G[0] == a && G[1] == b) || (G[1] == a && G[2] == b) || (G[2] == a && G[0] == b);
-                std::uint8_t m = Visited;
-                if (same != fMarked) {
-                    m |= Marked;
+                std::uint8_t m = VoteVisited;
+                if (sameDirection(F, k, G) != fMarked) {
+                    m |= VoteMarked;
                     ++marked;
                 }
                 mark[std::size_t(g)] = m;
@@ -305,14 +356,17 @@ void Mesh::correctOrientation() {
         // Flip the smaller class; a tie keeps the first face's side.
         const bool flipMarked = !(marked > queue.size() - marked);
         for (const int f : queue)
-            if (((mark[std::size_t(f)] & Marked) != 0) == flipMarked) mark[std::size_t(f)] |= Flip;
+            if (((mark[std::size_t(f)] & VoteMarked) != 0) == flipMarked) mark[std::size_t(f)] |= VoteFlip;
     }
+    if (disagree) openSeams(topo, mark);
     // Turn the faces over; the face bits 4 and 5 end clear.
     int f = 0;
-    faces.forRange(0, faces.size(), [&](MeshFace& F) {
+    faces.forRange(0, faces.size(), [&f, &mark, &topo, seams = disagree](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
         if (!F.isActive()) return;
-        if (mark[i] & Flip) flipFace(F);
+        if (seams)
+            for (int k = 0; k < 3; ++k) F.f[k] = topo[6 * i + 3 + std::size_t(k)];
+        if (mark[i] & VoteFlip) flipFace(F);
         F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
     });
 }

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -150,6 +152,99 @@ TEST(MeshOrientation, FlipCarriesSharpMarksMaterialsAndCornerNormals) {
     EXPECT_FALSE(F.isSharp(0));
     EXPECT_EQ(F.material[2].roughness, 100);
     EXPECT_EQ(F.normals[2], vec3(0, 0, 7));
+}
+
+// OBJ text of points and polygons (0-based corners).
+std::string objText(const std::vector<vec3>& points, const std::vector<std::vector<int>>& polygons) {
+    std::ostringstream obj;
+    for (const vec3& p : points) obj << "v " << p.x << ' ' << p.y << ' ' << p.z << '\n';
+    for (const auto& poly : polygons) {
+        obj << 'f';
+        for (const int c : poly) obj << ' ' << c + 1;
+        obj << '\n';
+    }
+    return obj.str();
+}
+
+// A Moebius strip of n quads: points (2i, 2i + 1) across the strip at step
+// i, which turns half a turn on the way round, so the last quad meets the
+// first upside down.
+std::string moebius(int n) {
+    std::vector<vec3> points;
+    std::vector<std::vector<int>> quads;
+    for (int i = 0; i < n; ++i) {
+        const float a = 6.2831853f * float(i) / float(n);
+        for (const float s : {-0.3f, 0.3f})
+            points.emplace_back((1 + s * std::cos(a / 2)) * std::cos(a), (1 + s * std::cos(a / 2)) * std::sin(a),
+                                s * std::sin(a / 2));
+        quads.push_back(i + 1 < n ? std::vector<int>{2 * i, 2 * i + 1, 2 * i + 3, 2 * i + 2}
+                                  : std::vector<int>{2 * i, 2 * i + 1, 0, 1});
+    }
+    return objText(points, quads);
+}
+
+// A Klein bottle of n x n quads on its figure-eight surface; the grid's
+// seam at u = 2 pi joins row j to row n - j.
+std::string klein(int n) {
+    std::vector<vec3> points;
+    std::vector<std::vector<int>> quads;
+    auto at = [n](int i, int j) { return i < n ? i * n + j % n : (n - j % n) % n; };
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const float u = 6.2831853f * float(i) / float(n), v = 6.2831853f * float(j) / float(n);
+            const float r = 2 + std::cos(u / 2) * std::sin(v) - std::sin(u / 2) * std::sin(2 * v);
+            points.emplace_back(r * std::cos(u), r * std::sin(u),
+                                std::sin(u / 2) * std::sin(v) + std::cos(u / 2) * std::sin(2 * v));
+            quads.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+        }
+    return objText(points, quads);
+}
+
+// The smallest one-sided strip: triangles (i, i + 1, i + 2) round n points, n odd.
+std::string triangleStrip(int n) {
+    std::vector<vec3> points;
+    std::vector<std::vector<int>> tris;
+    for (int i = 0; i < n; ++i) {
+        points.emplace_back(std::cos(6.2831853f * float(i) / float(n)), std::sin(6.2831853f * float(i) / float(n)), 0);
+        tris.push_back({i, (i + 1) % n, (i + 2) % n});
+    }
+    return objText(points, tris);
+}
+
+// Where the orientation vote cannot agree, the edge becomes an open seam:
+// the import is sound, and a second rebuild changes nothing.
+TEST(MeshOrientation, OneSidedSurfacesOpenASeam) {
+    struct Case {
+        std::string text;
+        int faces, vertices;  // -1: not pinned
+    };
+    for (const Case& c : {Case{moebius(24), 48, 50}, Case{moebius(4), 8, 10}, Case{triangleStrip(7), 7, 9},
+                          Case{triangleStrip(5), 5, 7}, Case{klein(8), 128, -1}}) {
+        Mesh m;
+        m.parseOBJ(c.text.data(), c.text.size());
+        m.initializeReconstructSharp(Mesh::ResizeMean);
+        ASSERT_EQ(m.status, 0);
+        expectSound(m);
+        EXPECT_EQ(m.faceCount(), c.faces);
+        if (c.vertices >= 0) {
+            EXPECT_EQ(m.vertexCount(), c.vertices);  // one seam, both ends split
+        }
+        Mesh again(m);
+        again.initialize(Mesh::ResizeKeep);
+        ASSERT_EQ(again.vertexCount(), m.vertexCount());
+        ASSERT_EQ(again.faceCount(), m.faceCount());
+        for (int v = 0; v < m.vertexCount(); ++v) {
+            EXPECT_EQ(again.vertices[v].flags, m.vertices[v].flags) << v;
+            EXPECT_EQ(again.vertices[v].face, m.vertices[v].face) << v;
+        }
+        for (int i = 0; i < m.faceCount(); ++i)
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(again.faces[i].v[k], m.faces[i].v[k]) << i;
+                EXPECT_EQ(again.faces[i].f[k], m.faces[i].f[k]) << i;
+                EXPECT_EQ(again.faces[i].normals[k], m.faces[i].normals[k]) << i;
+            }
+        if (testing::Test::HasFailure()) return;
+    }
 }
 
 TEST(MeshSplit, TwoConesTouchingAtTheirTips) {
