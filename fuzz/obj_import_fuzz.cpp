@@ -4,15 +4,19 @@
 //
 // Checked: no read outside the text and no hang (the sanitizers and
 // libFuzzer's limits); every parsed corner names a vertex of the list; after
-// a successful rebuild the export parses back to as many vertices and faces
-// as it announced.
+// a successful rebuild the mesh keeps its invariants (mutual links across
+// edges joining the same vertices, one orientation, one fan per vertex,
+// border and sharp flags, stored faces) and the export parses back to as
+// many vertices and faces as it announced.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
 #include "mesh/obj_writer.h"
 
 namespace {
@@ -38,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     m.initializeReconstructSharp(qel::Element::ResizeMean);
     if (m.status != 0) return 0;
+    const std::string broken = meshtest::checkMeshInvariants(m);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "mesh invariant broken: %s\n", broken.c_str());
+        std::abort();
+    }
 
     std::string text;
     qel::ObjWriter(m).write(text);
