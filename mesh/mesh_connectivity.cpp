@@ -72,11 +72,14 @@ void flipFace(MeshFace& F) {
 constexpr int Ahead = 32;
 
 // The corners of every face as a flat list (three per face; -1 for an
-// inactive face). A face naming a missing vertex or one vertex twice has no
-// proper edges: it loses its active bit. False when some face is inactive.
-bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
+// inactive face), and the sharp bits of every face (left empty when no
+// active face has one). A face naming a missing vertex or one vertex twice
+// has no proper edges: it loses its active bit. False when some face is
+// inactive.
+bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners, std::vector<std::uint8_t>& sharp) {
     const int nV = m.vertexCount();
     corners.assign(std::size_t(m.faceCount()) * 3, -1);
+    sharp.clear();
     bool allActive = true;
     std::int32_t* out = corners.data();
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
@@ -96,6 +99,10 @@ bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
         c[0] = a;
         c[1] = b;
         c[2] = d;
+        if (F.flags & MeshFace::SharpMask) {
+            if (sharp.empty()) sharp.assign(std::size_t(m.faceCount()), 0);
+            sharp[std::size_t(c - corners.data()) / 3] = std::uint8_t(F.flags & MeshFace::SharpMask);
+        }
     });
     return allActive;
 }
@@ -163,10 +170,11 @@ void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int
 
 // Matches the edges of every bucket by their larger vertex into the link
 // table (face * 3 + edge; -1 for an edge of one face). consistent turns
-// false when two faces run a shared edge the same way. False when an edge
-// has three or more faces.
+// false when two faces run a shared edge the same way. An edge that is
+// sharp in one of its faces only (a damaged record) has the other face's
+// slot listed in sharpen. False when an edge has three or more faces.
 bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, std::vector<std::int32_t>& links,
-                bool& consistent) {
+                const std::vector<std::uint8_t>& sharp, std::vector<std::int32_t>& sharpen, bool& consistent) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
     const EdgeKey* ahead = edges.data();  // next entry whose link slot to fetch
@@ -186,6 +194,11 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
                 links[slot(e[0])] = keyFace(e[1]);
                 links[slot(e[1])] = keyFace(e[0]);
                 if (keyLowFirst(e[0]) == keyLowFirst(e[1])) consistent = false;
+                if (!sharp.empty()) {
+                    const bool s0 = (sharp[std::size_t(keyFace(e[0]))] >> keyEdge(e[0])) & 1;
+                    const bool s1 = (sharp[std::size_t(keyFace(e[1]))] >> keyEdge(e[1])) & 1;
+                    if (s0 != s1) sharpen.push_back(std::int32_t(slot(e[s0 ? 1 : 0])));
+                }
             }
             e = g;
         }
@@ -211,7 +224,8 @@ bool Mesh::buildLinks(bool& consistent) {
     if (nF >= MaxLinkedFaces) return false;
 
     std::vector<std::int32_t> corners;
-    if (!compactCorners(*this, corners)) needsCompaction = 1;
+    std::vector<std::uint8_t> sharp;
+    if (!compactCorners(*this, corners, sharp)) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
     lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
 
@@ -237,7 +251,8 @@ bool Mesh::buildLinks(bool& consistent) {
     // The links go to a flat table first, so that a failed build writes
     // none. It reuses the corners' storage (same size).
     std::vector<std::int32_t>& links = corners;
-    if (!matchEdges(edges, bucket, links, consistent)) return false;
+    std::vector<std::int32_t> sharpen;
+    if (!matchEdges(edges, bucket, links, sharp, sharpen, consistent)) return false;
 
     int f = 0;
     faces.forRange(0, faces.size(), [&](MeshFace& F) {
@@ -247,6 +262,8 @@ bool Mesh::buildLinks(bool& consistent) {
         F.f[1] = links[3 * i + 1];
         F.f[2] = links[3 * i + 2];
     });
+    // An edge is sharp on both sides or on neither.
+    for (const std::int32_t s : sharpen) faces[s / 3].setSharp(s % 3, true);
     return true;
 }
 

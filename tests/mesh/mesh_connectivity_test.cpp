@@ -116,6 +116,12 @@ TEST(MeshConnectivity, BadFacesAndUnusedVerticesLeave) {
     EXPECT_EQ(n.vertexCount(), 4);
     EXPECT_EQ(n.faceCount(), 2);
     expectSound(n);
+
+    Mesh s = bare(kSquare, {{0, 3, 2}});  // edge 0-3 sharp in one of its faces only
+    s.faceAdd(0, 1, 3, false, true, false);
+    s.initialize(Mesh::ResizeKeep);
+    EXPECT_TRUE(s.faces[0].isSharp(2));
+    expectSound(s);
 }
 
 TEST(MeshOrientation, TheMajorityDecides) {
