@@ -199,7 +199,8 @@ public:
     // stores in every vertex the last active face using it. Faces that name
     // a vertex twice or a vertex outside the list lose their active bit
     // first; an inactive vertex used by an active face is revived; an active
-    // vertex used by no active face loses its active bit. False, with no
+    // vertex used by no active face loses its active bit. An edge marked
+    // sharp in one of its faces only is marked in both. False, with no
     // link written, when an edge is used by more than two faces.
     bool buildConnectivity();
     // One orientation per connected component, by majority vote against
