@@ -200,11 +200,14 @@ public:
     // stores in every vertex the last active face using it. Faces that name
     // a vertex twice or a vertex outside the list lose their active bit
     // first; an inactive vertex used by an active face is revived; an active
-    // vertex used by no active face loses its active bit. False, with no
+    // vertex used by no active face loses its active bit. An edge marked
+    // sharp in one of its faces only is marked in both. False, with no
     // link written, when an edge is used by more than two faces.
     bool buildConnectivity();
     // One orientation per connected component, by majority vote against
-    // the first face (a tie keeps it). Clears face bits 4 and 5.
+    // the first face (a tie keeps it). Where the vote cannot agree (a
+    // one-sided surface), the edges whose faces still run them the same way
+    // are unlinked on both sides: an open seam. Clears face bits 4 and 5.
     void correctOrientation();
     // The sharp bit on the ends of sharp edges, vertexUpdate on every active
     // vertex that has a face, then the sharp and corner bits on every vertex

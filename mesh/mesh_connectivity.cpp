@@ -72,11 +72,14 @@ void flipFace(MeshFace& F) {
 constexpr int Ahead = 32;
 
 // The corners of every face as a flat list (three per face; -1 for an
-// inactive face). A face naming a missing vertex or one vertex twice has no
-// proper edges: it loses its active bit. False when some face is inactive.
-bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
+// inactive face), and the sharp bits of every face (left empty when no
+// active face has one). A face naming a missing vertex or one vertex twice
+// has no proper edges: it loses its active bit. False when some face is
+// inactive.
+bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners, std::vector<std::uint8_t>& sharp) {
     const int nV = m.vertexCount();
     corners.assign(std::size_t(m.faceCount()) * 3, -1);
+    sharp.clear();
     bool allActive = true;
     std::int32_t* out = corners.data();
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
@@ -96,6 +99,10 @@ bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
         c[0] = a;
         c[1] = b;
         c[2] = d;
+        if (F.flags & MeshFace::SharpMask) {
+            if (sharp.empty()) sharp.assign(std::size_t(m.faceCount()), 0);
+            sharp[std::size_t(c - corners.data()) / 3] = std::uint8_t(F.flags & MeshFace::SharpMask);
+        }
     });
     return allActive;
 }
@@ -163,10 +170,11 @@ void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int
 
 // Matches the edges of every bucket by their larger vertex into the link
 // table (face * 3 + edge; -1 for an edge of one face). consistent turns
-// false when two faces run a shared edge the same way. False when an edge
-// has three or more faces.
+// false when two faces run a shared edge the same way. An edge that is
+// sharp in one of its faces only (a damaged record) has the other face's
+// slot listed in sharpen. False when an edge has three or more faces.
 bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, std::vector<std::int32_t>& links,
-                bool& consistent) {
+                const std::vector<std::uint8_t>& sharp, std::vector<std::int32_t>& sharpen, bool& consistent) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
     const EdgeKey* ahead = edges.data();  // next entry whose link slot to fetch
@@ -186,6 +194,11 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
                 links[slot(e[0])] = keyFace(e[1]);
                 links[slot(e[1])] = keyFace(e[0]);
                 if (keyLowFirst(e[0]) == keyLowFirst(e[1])) consistent = false;
+                if (!sharp.empty()) {
+                    const bool s0 = (sharp[std::size_t(keyFace(e[0]))] >> keyEdge(e[0])) & 1;
+                    const bool s1 = (sharp[std::size_t(keyFace(e[1]))] >> keyEdge(e[1])) & 1;
+                    if (s0 != s1) sharpen.push_back(std::int32_t(slot(e[s0 ? 1 : 0])));
+                }
             }
             e = g;
         }
@@ -211,7 +224,8 @@ bool Mesh::buildLinks(bool& consistent) {
     if (nF >= MaxLinkedFaces) return false;
 
     std::vector<std::int32_t> corners;
-    if (!compactCorners(*this, corners)) needsCompaction = 1;
+    std::vector<std::uint8_t> sharp;
+    if (!compactCorners(*this, corners, sharp)) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
     lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
 
@@ -237,7 +251,8 @@ bool Mesh::buildLinks(bool& consistent) {
     // The links go to a flat table first, so that a failed build writes
     // none. It reuses the corners' storage (same size).
     std::vector<std::int32_t>& links = corners;
-    if (!matchEdges(edges, bucket, links, consistent)) return false;
+    std::vector<std::int32_t> sharpen;
+    if (!matchEdges(edges, bucket, links, sharp, sharpen, consistent)) return false;
 
     int f = 0;
     faces.forRange(0, faces.size(), [&](MeshFace& F) {
@@ -247,11 +262,57 @@ bool Mesh::buildLinks(bool& consistent) {
         F.f[1] = links[3 * i + 1];
         F.f[2] = links[3 * i + 2];
     });
+    // An edge is sharp on both sides or on neither.
+    for (const std::int32_t s : sharpen) faces[s / 3].setSharp(s % 3, true);
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Orientation
+
+namespace {
+
+// Marks of the orientation vote, one byte per face.
+enum VoteMark : std::uint8_t {
+    VoteVisited = 1,  // reached by the walk
+    VoteMarked = 2,   // on the other side from the component's first face
+    VoteFlip = 4,     // to be turned over
+    VoteDone = 8,     // taken from the queue, its edges weighed
+};
+
+// Whether face G (corners G[0..2]) runs edge k of face F (from corner k+1
+// to corner k+2) the same way as F: the edge's second vertex follows its
+// first in G's corner cycle.
+inline bool sameDirection(const std::int32_t* F, int k, const std::int32_t* G) {
+    const int a = F[nextK(k)], b = F[prevK(k)];
+    // Without short cuts: the walk calls this for faces in random order,
+    // where branches on the corners cannot be predicted.
+    return ((G[0] == a) & (G[1] == b)) | ((G[1] == a) & (G[2] == b)) | ((G[2] == a) & (G[0] == b));
+}
+
+// Where the vote cannot agree (a one-sided surface), an edge whose two
+// faces still run it the same way once the flips are made becomes an open
+// seam: each side unlinks its own edge in the compact topology (per face
+// v[0..2], f[0..2]). The seam's ends then lie on open edges, and the fans
+// it parts get vertices of their own in splitCoincidentVertices, as on any
+// border.
+void openSeams(std::vector<std::int32_t>& topo, const std::vector<std::uint8_t>& mark) {
+    const int nF = int(mark.size());
+    for (int f = 0; f < nF; ++f) {
+        std::int32_t* F = &topo[6 * std::size_t(f)];
+        if (F[0] < 0) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int g = F[3 + k];
+            if (g < 0 || g >= nF || g == f) continue;
+            const std::int32_t* G = &topo[6 * std::size_t(g)];
+            if (G[0] < 0) continue;
+            const bool turned = ((mark[std::size_t(f)] ^ mark[std::size_t(g)]) & VoteFlip) != 0;
+            if (sameDirection(F, k, G) != turned) F[3 + k] = -1;
+        }
+    }
+}
+
+}  // namespace
 
 void Mesh::correctOrientation() {
     // The breadth-first walks read a compact copy of the corners and links
@@ -260,15 +321,15 @@ void Mesh::correctOrientation() {
     const int nF = faceCount();
     std::vector<std::int32_t> topo;
     copyTopology(topo);
-    enum : std::uint8_t { Visited = 1, Marked = 2, Flip = 4 };
     std::vector<std::uint8_t> mark(std::size_t(nF), 0);
     std::vector<std::int32_t> queue;
+    bool disagree = false;  // some edge of a one-sided surface
     for (int i = 0; i < nF; ++i) {
-        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & Visited)) continue;
+        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & VoteVisited)) continue;
         // Breadth-first over the component; the queue is its face list.
         queue.clear();
         queue.push_back(i);
-        mark[std::size_t(i)] = Visited;
+        mark[std::size_t(i)] = VoteVisited;
         std::size_t marked = 0;
         for (std::size_t head = 0; head < queue.size(); ++head) {
             // The neighbours of a face further along the queue are fetched
@@ -283,19 +344,26 @@ void Mesh::correctOrientation() {
             }
             const int f = queue[head];
             const std::int32_t* F = &topo[6 * std::size_t(f)];
-            const bool fMarked = (mark[std::size_t(f)] & Marked) != 0;
+            const std::uint8_t fm = std::uint8_t(mark[std::size_t(f)] | VoteDone);
+            mark[std::size_t(f)] = fm;
+            const bool fMarked = (fm & VoteMarked) != 0;
             for (int k = 0; k < 3; ++k) {
                 const int g = F[3 + k];
-                if (g < 0 || g >= nF || g == f || (mark[std::size_t(g)] & Visited)) continue;
+                if (g < 0 || g >= nF || g == f) continue;
+                const std::uint8_t gm = mark[std::size_t(g)];
                 const std::int32_t* G = &topo[6 * std::size_t(g)];
+                if (gm & VoteVisited) {
+                    // A second way to a face still queued (an edge to a face
+                    // taken from the queue was weighed from its side): the
+                    // surface is one-sided when it asks for the other side.
+                    if (!(gm & VoteDone) && (sameDirection(F, k, G) != fMarked) != ((gm & VoteMarked) != 0))
+                        disagree = true;
+                    continue;
+                }
                 if (G[0] < 0) continue;  // inactive
-                // G runs F's edge k (a -> b in F's direction) the same way
-                // when b follows a in G's corner cycle.
-                const int a = F[nextK(k)], b = F[prevK(k)];
-                const bool same = (G[0] == a && G[1] == b) || (G[1] == a && G[2] == b) || (G[2] == a && G[0] == b);
-                std::uint8_t m = Visited;
-                if (same != fMarked) {
-                    m |= Marked;
+                std::uint8_t m = VoteVisited;
+                if (sameDirection(F, k, G) != fMarked) {
+                    m |= VoteMarked;
                     ++marked;
                 }
                 mark[std::size_t(g)] = m;
@@ -305,14 +373,17 @@ void Mesh::correctOrientation() {
         // Flip the smaller class; a tie keeps the first face's side.
         const bool flipMarked = !(marked > queue.size() - marked);
         for (const int f : queue)
-            if (((mark[std::size_t(f)] & Marked) != 0) == flipMarked) mark[std::size_t(f)] |= Flip;
+            if (((mark[std::size_t(f)] & VoteMarked) != 0) == flipMarked) mark[std::size_t(f)] |= VoteFlip;
     }
+    if (disagree) openSeams(topo, mark);
     // Turn the faces over; the face bits 4 and 5 end clear.
     int f = 0;
-    faces.forRange(0, faces.size(), [&](MeshFace& F) {
+    faces.forRange(0, faces.size(), [&f, &mark, &topo, seams = disagree](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
         if (!F.isActive()) return;
-        if (mark[i] & Flip) flipFace(F);
+        if (seams)
+            for (int k = 0; k < 3; ++k) F.f[k] = topo[6 * i + 3 + std::size_t(k)];
+        if (mark[i] & VoteFlip) flipFace(F);
         F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
     });
 }
