@@ -29,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/mat.h"
@@ -450,6 +451,18 @@ public:
     // The effective assembly action; the simple interface has no Insert and
     // places instead.
     TAssemblyAction iassemblyAction() const;
+
+    // ---- Loading and saving by extension (glview_files.cpp) ----
+    // By the upper-cased extension of the file name: ".OBJ" imports a mesh
+    // template, ".TLO" merges an object file, ".TL" replaces the scene. False,
+    // with the scene and the undo history untouched, for any other extension
+    // and for a file that cannot be read or is refused. A load that succeeds
+    // empties the history and makes Use Tool the creation tool.
+    bool load(const std::string& path);
+    // The scene file, or the whole-scene OBJ export for ".obj". False, with
+    // the history kept, when the file cannot be written. The tool under
+    // creation is built again either way.
+    bool save(const std::string& path);
 
     // ---- The interaction layer ----
     void resetState(bool reloadTool);
