@@ -56,6 +56,7 @@ void GLView::clearHistory() {
         delete undoHistory.back();
         undoHistory.pop_back();
     }
+    historyIndex = -1;
 }
 
 void GLView::resize(int w, int h) {

@@ -29,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/mat.h"
@@ -344,6 +345,124 @@ public:
     static bool isBiTool(TToolCreation v) { return v >= CreateGuide && v <= CreateCable; }
     static bool isArray(TToolCreation v) { return v == CreateArray || v == CreateChain; }
     static bool isCreateAction(TAssemblyAction a) { return inMask(a, CreatingActions); }
+
+    // ---- Camera motion (glview_camera.cpp) ----
+    // These change the camera record only: no redraw, no new matrices; the
+    // next buildMatrices() picks the change up. Angles in radians, pan
+    // distances in view units (pixels at the focus depth).
+    // Turns the scene about the view axes through the world origin: a
+    // positive x turns the view's +y towards -z, y turns +x towards +z, z
+    // turns +x towards -y.
+    void rotate(float x, float y, float z);
+    // Pans: +x moves the scene right, +y down, +z towards the viewer.
+    void translate(float x, float y, float z);
+    // Zooms by 1 + s about the view centre; the zoom never drops below 1e-5
+    // and a factor at or below 0 leaves the pan at the centre.
+    void scale(float s);
+    // The same about the point (c.x, c.y, 0) of the pan space.
+    void scale(vec2 c, float s);
+    // Pan and zoom back to the start (resetPanZoom), orientation to the
+    // identity (resetRotation).
+    void reset(bool resetPanZoom, bool resetRotation);
+    // The camera as a rigid motion with its translation in world units.
+    mat4 ViewTransform() const;
+
+    // ---- Projection and unprojection (glview_projection.cpp) ----
+    // All read the matrices of the last buildMatrices() (the last rendered
+    // frame) and the view size; none allocates. Screen coordinates are
+    // device pixels from the top-left corner with y down; window depth is
+    // 0..1 from near to far; screen depth is Near()..Far(), linear in window
+    // depth.
+    // World to screen x, y with z = normalized depth x farPlane.
+    vec3 project(const vec3& p) const;
+    // Screen x, y and window depth d to world.
+    vec3 unproject(float x, float y, float d) const;
+    static vec3 project_World_To_Normalized(const vec3& p);
+    vec3 project_Normalized_To_Screen(const vec3& n) const;
+    vec3 project_World_To_Screen(const vec3& p) const;
+    vec3 unproject_Screen_To_Normalized(const vec3& s) const;
+    static vec3 unproject_Normalized_To_World(const vec3& n);
+    vec3 unproject_Screen_To_World(const vec3& s) const;
+    // World direction to view direction and back, of unit length (a zero
+    // vector stays zero).
+    static vec3 project_Normal(const vec3& v);
+    static vec3 unproject_Normal(const vec3& v);
+    // Window depth to view-space z (inverts the projection on every call)
+    // and back.
+    static float depthScreen(float d);
+    static float depthScreenInv(float z);
+
+    // ---- Screen metrics (glview_projection.cpp) ----
+    // Window depth of the focus depth, where screen sizes are measured.
+    float ScreenDepth() const;
+    // The world vector from the point under pixel (0, 0) to the point under
+    // pixel (1, 0) at the focus depth: one pixel along the screen's x. With
+    // locked and the Block Size lock on, the vector frozen by blockSize().
+    vec3 ScreenRadius(bool locked) const;
+    // Toggles the Block Size lock; switching it on freezes the pixel vector
+    // of the last frame.
+    void blockSize();
+    // The unit world direction from the scene towards the viewer.
+    vec3 ScreenNormal() const;
+    static vec3 WorldNormal() { return vec3(0, 0, 1); }
+
+    // ---- View settings and predicates (glview_settings.cpp) ----
+    // Setters of the menu commands. Each stores its value and raises redraw
+    // unless noted.
+    void setActionMode(TActionMode m);
+    void setSculptAction(Sculptor::TAction a);
+    void setSculptSelect(Sculptor::TSelect s);
+    void setSculptProperty(Sculptor::TProperty p);
+    // Only on a change; the effective modes and actions go back to the
+    // selected ones.
+    void setViewType(TViewType t);
+    // Redraws only in perspective; a value outside 0..180 degrees (or not a
+    // number) is refused and the old one kept.
+    void setFOV(float degrees);
+    void setFrameType(TFrameType t);
+    void setTransformerType(TTransformerType t);
+    // The display flags; renderMode stays wireframe + 2 x selectionDisplay.
+    void setWireframe(bool on);
+    void setSelection(bool on);
+    void setContour();
+    // Sculpt and drawing symmetry: mirror X, Y, Z, rotation about X, Y, Z
+    // and the number of rotated copies. No redraw.
+    void setSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items);
+    void setDrawSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items);
+    void setClosedDrawing(bool on);
+    void setSnapSymmetry(bool on);
+    void setSnapGrid(bool on);
+    // Clamped to 1..2000 pixels and -1..1 (not a number: the lower bound).
+    void setBrushSize(float size);
+    void setBrushElevation(float elevation);
+    // No gesture is under way.
+    bool idle() const { return interactionState == 0; }
+    bool simple() const { return simpleMode != 0; }
+    // The pointer is in the view, off its outermost pixel rows and columns.
+    bool inside() const;
+    // The placement options; the simple interface always places single,
+    // unlinked objects.
+    bool onAllInstances() const { return !simple() && addOnAllInstances != 0; }
+    bool linked() const { return !simple() && linkedMode != 0; }
+    // Where new objects hang (a Scene::THierarchyType value); the simple
+    // interface hangs them under the parent when toParent is set, else under
+    // the picked entry.
+    std::int32_t hierarchy(bool toParent) const;
+    // The effective assembly action; the simple interface has no Insert and
+    // places instead.
+    TAssemblyAction iassemblyAction() const;
+
+    // ---- Loading and saving by extension (glview_files.cpp) ----
+    // By the upper-cased extension of the file name: ".OBJ" imports a mesh
+    // template, ".TLO" merges an object file, ".TL" replaces the scene. False,
+    // with the scene and the undo history untouched, for any other extension
+    // and for a file that cannot be read or is refused. A load that succeeds
+    // empties the history and makes Use Tool the creation tool.
+    bool load(const std::string& path);
+    // The scene file, or the whole-scene OBJ export for ".obj". False, with
+    // the history kept, when the file cannot be written. The tool under
+    // creation is built again either way.
+    bool save(const std::string& path);
 
     // ---- The interaction layer ----
     void resetState(bool reloadTool);
