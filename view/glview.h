@@ -9,6 +9,10 @@
 //   view/glview.cpp           construction, destruction, resizing, GL set-up
 //   view/glview_matrices.cpp  the shared matrices of each frame
 //   view/glview_tools.cpp     the tool under creation and the assembly action
+//   view/glview_camera.cpp    camera motion
+//   view/glview_projection.cpp projection, unprojection and screen metrics
+//   view/glview_settings.cpp  setters and predicates of the view settings
+//   view/glview_files.cpp     loading and saving by file extension
 //
 // Ownership: the view owns the camera, the scene (and through it every
 // template and object, the auxiliary tools included), both scene render
