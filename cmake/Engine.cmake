@@ -1,12 +1,14 @@
 # The engine: one static library holding namespace qel. Sources are picked up
 # per folder so that adding a file needs no edit here.
-set(TL_ENGINE_DIRS core gl scene mesh curves elements tools view)
+set(TL_ENGINE_DIRS core gl scene mesh curves elements tools view app)
 set(TL_ENGINE_SOURCES)
 foreach(dir ${TL_ENGINE_DIRS})
   file(GLOB dir_sources CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
   list(APPEND TL_ENGINE_SOURCES ${dir_sources})
 endforeach()
+# The program's entry point belongs to the program target, not the engine.
+list(FILTER TL_ENGINE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
 
 file(GLOB TL_RESOURCE_BUNDLES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.qrc)
 
