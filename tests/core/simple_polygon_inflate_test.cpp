@@ -1,9 +1,6 @@
 // Inflated meshing of outlines without heights (profile 0, or no GL context):
-// refusals, the points and triangles of the grid, pinches, and appending to
-// vectors that already hold entries.
-
-#include "core/simple_polygon.h"
-#include "polygon_util.h"
+// the points and triangles of the grid, pinches, appending to vectors that
+// already hold entries, and refusals.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +8,9 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "core/simple_polygon.h"
+#include "polygon_util.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST(TriangulateU, LobesMeetingInOneCellGetTwoSharpCopies) {
     EXPECT_TRUE(lobes[0] > 0 && lobes[1] > 0);
 }
 
-TEST(TriangulateU, AppendsAfterExistingEntriesAndARefusalAddsNothing) {
+TEST(TriangulateU, AppendsAfterExistingEntriesARefusalAddsNothingAndNoContextGivesAFlatGrid) {
     const Inflated fresh = inflate(kSquare, 0, 12.0f);
     Inflated before;
     before.points = {vec3(9, 8, 7), vec3(-1, -2, -3)};
@@ -98,14 +98,15 @@ TEST(TriangulateU, AppendsAfterExistingEntriesAndARefusalAddsNothing) {
     before.triangles = {0, 1, 0};
     Inflated g = before;
     ASSERT_EQ(kSquare.triangulateU(g.points, g.sharp, g.triangles, 0, 12.0f), SimplePolygon::InflateDone);
-    Inflated expected = fresh;
-    expected.points.insert(expected.points.begin(), before.points.begin(), before.points.end());
-    expected.sharp.insert(expected.sharp.begin(), before.sharp.begin(), before.sharp.end());
-    for (int& i : expected.triangles) i += 2;  // indices count from the start of the vector
-    expected.triangles.insert(expected.triangles.begin(), before.triangles.begin(), before.triangles.end());
-    EXPECT_EQ(g.points, expected.points);
-    EXPECT_EQ(g.sharp, expected.sharp);
-    EXPECT_EQ(g.triangles, expected.triangles);
+    Inflated expected = before;
+    expected.points.insert(expected.points.end(), fresh.points.begin(), fresh.points.end());
+    expected.sharp.insert(expected.sharp.end(), fresh.sharp.begin(), fresh.sharp.end());
+    for (const int i : fresh.triangles) expected.triangles.push_back(i + 2);  // counted from the vector's start
+    EXPECT_TRUE(g.points == expected.points && g.sharp == expected.sharp && g.triangles == expected.triangles);
+    // Without a GL context heights fail and the grid stays flat.
+    const Inflated raised = inflate(kSquare, 2, 12.0f);
+    EXPECT_TRUE(raised.result == SimplePolygon::InflateFlat && raised.points == fresh.points);
+    EXPECT_EQ(raised.triangles, fresh.triangles);
 
     // Outlines without area and unusable resolutions are refused.
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -117,14 +118,6 @@ TEST(TriangulateU, AppendsAfterExistingEntriesAndARefusalAddsNothing) {
     }
     for (const float resolution : {0.5f, nan, 1e9f})
         EXPECT_EQ(inflate(kSquare, 0, resolution).result, SimplePolygon::InflateRefused) << resolution;
-}
-
-TEST(TriangulateU, WithoutGLContextHeightsFailAndTheGridStaysFlat) {
-    const Inflated flat = inflate(regularPolygon(40, 1.0f), 0, 24.0f);
-    const Inflated raised = inflate(regularPolygon(40, 1.0f), 2, 24.0f);
-    EXPECT_EQ(raised.result, SimplePolygon::InflateFlat);
-    EXPECT_EQ(raised.points, flat.points);
-    EXPECT_EQ(raised.triangles, flat.triangles);
 }
 
 }  // namespace
