@@ -43,21 +43,20 @@ MeshPtr bipyramid() {
 
 // Every record field the edits may touch is equal.
 bool sameRecords(const Mesh& a, const Mesh& b) {
-    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount() || a.needsCompaction != b.needsCompaction)
-        return false;
-    for (int i = 0; i < a.vertexCount(); ++i) {
+    bool same =
+        a.vertexCount() == b.vertexCount() && a.faceCount() == b.faceCount() && a.needsCompaction == b.needsCompaction;
+    for (int i = 0; same && i < a.vertexCount(); ++i) {
         const MeshVertex &x = a.vertices[i], &y = b.vertices[i];
-        if (x.position != y.position || x.face != y.face || x.flags != y.flags || x.selection != y.selection)
-            return false;
+        same = x.position == y.position && x.face == y.face && x.flags == y.flags && x.selection == y.selection;
     }
-    for (int i = 0; i < a.faceCount(); ++i) {
+    for (int i = 0; same && i < a.faceCount(); ++i) {
         const MeshFace &x = a.faces[i], &y = b.faces[i];
-        if (x.flags != y.flags || x.normal != y.normal) return false;
-        for (int k = 0; k < 3; ++k)
-            if (x.v[k] != y.v[k] || x.f[k] != y.f[k] || x.material[k] != y.material[k] || x.normals[k] != y.normals[k])
-                return false;
+        same = x.flags == y.flags && x.normal == y.normal;
+        for (int k = 0; same && k < 3; ++k)
+            same =
+                x.v[k] == y.v[k] && x.f[k] == y.f[k] && x.material[k] == y.material[k] && x.normals[k] == y.normals[k];
     }
-    return true;
+    return same;
 }
 
 // The edge u-w: -1 none, else open, smooth or sharp (the invariant checker
