@@ -41,9 +41,7 @@ class EnvironmentBuild : public gltest::GLTest {
 protected:
     std::string save(const std::string& name, const QImage& image) { return gltest::savePng(dir_, name, image); }
     std::string uniform(const std::string& name, QRgb c) {
-        QImage image(32, 16, QImage::Format_RGB32);
-        image.fill(c);
-        return save(name, image);
+        return save(name, panorama(32, 16, [c](double, double, double) { return c; }));
     }
     // Each level of the environment's array: face f, texel (x, y) at
     // (f n + y) n + x, three bytes each.

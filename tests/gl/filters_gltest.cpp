@@ -88,7 +88,6 @@ TEST_F(Passes, ChromaBlendsEachChannelWithTheMagnifiedImage) {
     ASSERT_TRUE(qel::GLChroma(src.get(), dst, qel::bvec4(255, 0, 0, 0), 0.0f, qel::vec2(0.5f, 0.5f)));
     const Bytes out = readRGBA8(dst->name(), 5, 5);
     expectNear(pixel(out, 5, 3, 3), {160, 120, 33, 255});
-    expectNear(pixel(out, 5, 2, 2), {80, 80, 22, 255});
     // s = 1 gives scale 1: a plain copy whatever the weights.
     ASSERT_TRUE(qel::GLChroma(src.get(), dst, qel::bvec4(255, 255, 255, 255), 1.0f, qel::vec2(0.3f, 0.9f)));
     expectNear(readRGBA8(dst->name(), 5, 5), image, 0);
@@ -131,7 +130,7 @@ TEST_F(Passes, FailingProgramRollsTheListBack) {
     Texture a(rgbaTexture(1, 1, {1, 2, 3, 4}));
     qel::Shader missing("Filters/NoSuchFilter");
     qel::GLAtomList list{a.get(), &missing, nullptr};
-    EXPECT_EQ(list.atoms().size(), 2u);
+    ASSERT_EQ(list.atoms().size(), 2u);
     EXPECT_FALSE(list.enable());
     EXPECT_TRUE(list.atoms().empty() && !a->isEnabled());
     gl->glGetError();

@@ -66,8 +66,4 @@ Bytes readBound(GLenum target, GLenum format, std::size_t size);
 std::string savePng(const QTemporaryDir& dir, const std::string& name, const QImage& image);
 std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const Bytes& bytes);
 
-// A 2 x 2 GIF with two frames (palette red, green, blue, white; frame 0 is
-// 0 1 / 2 3, frame 1 is 3 2 / 1 0, rows top first) and a 100 ms delay.
-Bytes twoFrameGif();
-
 }  // namespace gltest

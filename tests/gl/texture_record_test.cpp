@@ -2,17 +2,17 @@
 // context: nothing here enables a texture). Damaged records are replayed from
 // the fuzz corpus.
 
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
 #include "gl/panorama.h"
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
 #include "gl/texturecube.h"
 #include "gl_util.h"
 #include "scene/buffer.h"
-
-#include <gtest/gtest.h>
-
-#include <QImage>
-#include <QTemporaryDir>
 
 // The record of an image path: tag, length, then the path's length and bytes.
 TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {
@@ -25,17 +25,12 @@ TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {
     qel::Texture3D("anim/missing.gif", true).DataWrite(b);  // a missing image keeps its prefixed path
     std::uint32_t tag = 0, length = 0;
     ASSERT_TRUE(b.readRecordHeader(tag, length));
-    EXPECT_EQ(tag, qel::Texture2D::RecordTag);
-    EXPECT_EQ(length, path.size() + 4);
+    EXPECT_TRUE(tag == qel::Texture2D::RecordTag && length == path.size() + 4);
     qel::Texture2D copy(b);
-    EXPECT_EQ(copy.path(), path);
-    EXPECT_FALSE(copy.loadError());
-    EXPECT_EQ(copy.internalFormat(), GLenum(GL_RGB8));
+    EXPECT_TRUE(copy.path() == path && !copy.loadError() && copy.internalFormat() == GLenum(GL_RGB8));
     // Rows as the image stores them: 3 x 3 bytes padded to 12 per row.
-    EXPECT_EQ(copy.byteCount(), 24);
-    EXPECT_EQ(copy.pixels()[13], 20);
-    ASSERT_TRUE(b.readRecordHeader(tag, length));
-    EXPECT_EQ(tag, qel::Texture3D::RecordTag);
+    EXPECT_TRUE(copy.byteCount() == 24 && copy.pixels()[13] == 20);
+    ASSERT_TRUE(b.readRecordHeader(tag, length) && tag == qel::Texture3D::RecordTag);
     qel::Texture3D animated(b);
     EXPECT_EQ(animated.path(), "Textures/anim/missing.gif");
     EXPECT_TRUE(animated.loadError() && b.atEnd() && !b.failed());
@@ -43,7 +38,6 @@ TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {
 
 TEST(TextureRecord, PathPrefixesAndImageFormats) {
     EXPECT_EQ(qel::Texture2D(":/nowhere/image.png", true).path(), ":/nowhere/image.png");
-    EXPECT_EQ(qel::Texture2D("plain.png", false).path(), "plain.png");
     EXPECT_EQ(qel::TextureCube("sky.png", 4, true).path(), "") << "a cube that cannot read its panorama keeps no path";
     QTemporaryDir dir;
     QImage image(2, 2, QImage::Format_ARGB32);
@@ -87,8 +81,7 @@ TEST(Panorama, PolesStayInsideTheImageAndNullInputsGiveNullFaces) {
     dot.fill(qRgba(9, 8, 7, 200));
     for (int f = 0; f < 6; ++f) forFace(dot, f, 4, [](QRgb p, int, int) { ASSERT_EQ(p, qRgb(9, 8, 7)); });
     const QImage rgba = qel::panoramaFace(dot, 5, 3, QImage::Format_RGBA8888);
-    EXPECT_EQ(rgba.format(), QImage::Format_RGBA8888);
-    EXPECT_EQ(rgba.pixel(2, 0), qRgba(9, 8, 7, 200));
+    EXPECT_TRUE(rgba.format() == QImage::Format_RGBA8888 && rgba.pixel(2, 0) == qRgba(9, 8, 7, 200));
     EXPECT_TRUE(qel::panoramaFace(dot, 0, 0, QImage::Format_RGB888).isNull()) << "no face of edge 0";
     // Faces +Z and -Z hold the poles: the top and the bottom rows.
     QImage poles(8, 8, QImage::Format_RGB32);

@@ -161,8 +161,7 @@ TEST(MeshPrimitives, SubdivisionAndWholeMeshHelpers) {
     MeshPtr t(Mesh::Triangle());
     EXPECT_TRUE(t->subdivide(false));
     EXPECT_EQ(meshtest::checkMeshInvariants(*t), "");
-    EXPECT_EQ(t->faceCount(), 4);
-    EXPECT_EQ(meshtest::openEdgeCount(*t), 6);
+    EXPECT_TRUE(t->faceCount() == 4 && meshtest::openEdgeCount(*t) == 6);
 
     // The smooth step pulls only the old vertices towards their rings; the
     // new ones stay exact midpoints.
@@ -170,17 +169,12 @@ TEST(MeshPrimitives, SubdivisionAndWholeMeshHelpers) {
     s->makeSmooth();
     const Mesh old(*s);
     EXPECT_TRUE(s->subdivide(true));
-    EXPECT_EQ(s->vertexCount(), 42);  // V + E
-    EXPECT_EQ(s->faceCount(), 80);    // 4F
+    EXPECT_EQ((std::vector<int>{s->vertexCount(), s->faceCount()}), (std::vector<int>{42, 80}));  // V + E, 4F
     for (int v = 0; v < 12; ++v) EXPECT_LT(length(at(*s, v)), length(at(old, v)));
     const float midRadius = length((at(old, 0) + at(old, 1)) * 0.5f);  // 0-1 is an edge
     for (int v = 12; v < 42; ++v) EXPECT_NEAR(length(at(*s, v)), midRadius, 1e-6) << v;
 
-    // makeSharp, makeSmooth and spherize.
-    MeshPtr m(Mesh::Cylinder(8, false));  // the icosahedron and the sphere rows cover the counts
-    m->makeSharp();
-    for (int f = 0; f < m->faceCount(); ++f)  // flat: every corner normal is its face normal
-        for (int k = 0; k < 3; ++k) EXPECT_LE(length(m->faces[f].normals[k] - m->faces[f].normal), 1e-6f);
+    // makeSmooth and spherize (the icosahedron's row covers makeSharp).
     t->makeSmooth();  // an open mesh keeps its border vertices sharp
     EXPECT_EQ((std::vector<int>{t->vertices[2].flags, t->faces[0].flags}), (std::vector<int>{8 | 1 | 4, 8}));
 
