@@ -39,6 +39,7 @@
 #include "core/mat.h"
 #include "core/vec.h"
 #include "scene/pbr.h"
+#include "scene/tool.h"
 #include "view/sculptor.h"
 
 namespace qel {
@@ -488,6 +489,24 @@ public:
     bool makeClay();
     bool makeUniqueElement();
     void quickSave();
+
+    // ---- Scene layers (glview_layers.cpp) and their shading (glview_composite.cpp) ----
+    // Fills one G-buffer layer, which the caller has enabled, with the
+    // frame's matrices built: for the opaque layer first the background
+    // (image, plain colour or sky) in color and composite, then, unless
+    // preview, the clears; then the objects of `type` (with preview the
+    // preview list, drawn over what the layer holds), their features and
+    // their auxiliary drawing, the stencil marking the pixels drawn with the
+    // layer number. Leaves the depth test, the stencil test (except for a
+    // hidden transparent layer) and every write mask on. Always true.
+    bool renderScene(FBOScene* fbo, Tool::TRenderType type, bool preview);
+    // Shades the enabled layer into an image through its input/output pair:
+    // lighting (from the environment, or a fixed light in simple rendering
+    // or without one), edge detection when on, then the contours chosen by
+    // renderMode. Each pass is restricted by the stencil to the layer's
+    // pixels. The image ends in the layer's output. False, with the message
+    // logged, when a pass's program or textures cannot be enabled.
+    bool compositLayer(FBOScene* fbo);
 
 signals:
     // Asks the main window for the object context menu.

@@ -25,14 +25,12 @@ std::set<std::string> names(const char* list) {
 }
 
 // Programs whose sources arrive with the renderers that draw with them (the
-// view's sky, contour, compositing and refraction passes; curves, clay,
-// sprites, lightning). A name leaves this list when its source is added.
+// view's refraction and final contour mixes; curves, clay, sprites,
+// lightning). A name leaves this list when its source is added.
 const std::set<std::string> ToCome = names(
-    "SkyBox EdgeDetection LayerComposit LayerCompositSimple MixRefract MixRefractGlow MixRefractChroma "
-    "MixRefractGlowChroma Filters/Contour Filters/ContourMix Filters/ContourParts Filters/ContourSelection "
-    "Filters/ContourSelectionParts Filters/ContourSelectionMix Curve/Curve Mesh/Lightning Sprite/Sprite "
-    "Sprite/AnimatedSprite Mesh/Clay Mesh/ClayDeform Mesh/ClayDeformVolume Mesh/ClayPinch Mesh/ClayTwist "
-    "Mesh/ClaySubPlane Mesh/ClayFlatten");
+    "MixRefract MixRefractGlow MixRefractChroma MixRefractGlowChroma Filters/ContourMix "
+    "Filters/ContourSelectionMix Curve/Curve Mesh/Lightning Sprite/Sprite Sprite/AnimatedSprite Mesh/Clay "
+    "Mesh/ClayDeform Mesh/ClayDeformVolume Mesh/ClayPinch Mesh/ClayTwist Mesh/ClaySubPlane Mesh/ClayFlatten");
 // Globals nothing draws with: they never get a source.
 const std::set<std::string> Unused = names("Curve/Color Mesh/MeshColor");
 
