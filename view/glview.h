@@ -13,6 +13,8 @@
 //   view/glview_projection.cpp projection, unprojection and screen metrics
 //   view/glview_settings.cpp  setters and predicates of the view settings
 //   view/glview_files.cpp     loading and saving by file extension
+//   view/glview_layers.cpp    drawing one G-buffer layer and its background
+//   view/glview_composite.cpp shading a layer: lighting, edges and contours
 //
 // Ownership: the view owns the camera, the scene (and through it every
 // template and object, the auxiliary tools included), both scene render
