@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 
 // Registers the bundle; the macro declares its initialiser at the enclosing
 // scope, so it must be used outside any namespace.
@@ -50,4 +52,27 @@ TEST_F(Assets, LicenceIsTheGplThree) {
     const QByteArray text = file.readAll();
     EXPECT_TRUE(text.startsWith("Tessilor") && text.contains("GPL-3.0-or-later"));
     EXPECT_TRUE(text.contains("Version 3, 29 June 2007") && text.contains("END OF TERMS AND CONDITIONS"));
+}
+
+// The pictures of the menus and toolbars, under the case-sensitive paths the
+// form names: 24 x 24 pixels each with something drawn, except the fully
+// transparent check-mark stand-in; the window icon is an .ico.
+TEST_F(Assets, IconsArePicturesOfTwentyFourPixels) {
+    EXPECT_EQ(QDir(":/Icons").entryList(QDir::Files).size(), 64);
+    EXPECT_EQ(QDir(":/IconsCreate").entryList(QDir::Files).size(), 17);
+    EXPECT_FALSE(QDir(":/icons").exists());
+    for (const QString folder : {":/Icons/", ":/IconsCreate/"}) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+            const QImage image(folder + name);
+            ASSERT_FALSE(image.isNull()) << qPrintable(name);
+            int drawn = 0;
+            for (int k = 0; k < image.width() * image.height(); ++k)
+                drawn += qAlpha(image.pixel(k % image.width(), k / image.width())) != 0;
+            EXPECT_EQ(drawn == 0, name == "empty.png") << qPrintable(name);
+            if (name != "logo.ico") {
+                EXPECT_EQ(image.size(), QSize(24, 24)) << qPrintable(name);
+            }
+        }
+    }
+    EXPECT_EQ(QImageReader(":/Icons/logo.ico").format(), QByteArray("ico"));
 }
