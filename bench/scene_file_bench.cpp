@@ -17,40 +17,17 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/bench_meshes.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 #include "scene/scene.h"
 
 namespace {
-
-// A torus of U x V quads, two triangles each: 1,001,112 triangles, in grid
-// order (the order exporters write).
-qel::Mesh* torus() {
-    const int U = 708, V = 707;
-    auto* m = new qel::Mesh();
-    const double pi2 = 6.283185307179586;
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const double a = pi2 * i / U, b = pi2 * j / V;
-            m->vertexAdd(qel::vec3(float((2 + std::cos(b)) * std::cos(a)), float((2 + std::cos(b)) * std::sin(a)),
-                                   float(std::sin(b))));
-        }
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const int a = i * V + j, b = ((i + 1) % U) * V + j;
-            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
-            m->faceAdd(a, b, c);
-            m->faceAdd(a, c, d);
-        }
-    m->initialize(qel::Element::ResizeMean);
-    return m;
-}
 
 std::vector<std::uint8_t> readAll(const std::string& path) {
     std::vector<std::uint8_t> bytes;
@@ -69,7 +46,7 @@ struct Fixture {
     std::string path;
     Fixture() : path(dir.filePath("torus.tl").toStdString()) {
         qel::Scene scene;
-        qel::Mesh* mesh = torus();
+        qel::Mesh* mesh = benchmeshes::torus();
         qel::Tool* tmpl = scene.addTool(new qel::Tool(mesh, qel::mat4::Identity(), qel::pbr(), false));
         scene.addObject(tmpl, qel::mat4::Translation(1, 0, 0), qel::Scene::HangTop, true);
         scene.save(path);

@@ -15,6 +15,9 @@
 //   view/glview_files.cpp     loading and saving by file extension
 //   view/glview_layers.cpp    drawing one G-buffer layer and its background
 //   view/glview_composite.cpp shading a layer: lighting, edges and contours
+//   view/glview_render.cpp    the frame: both layers, their mix, glow, chromatism
+//   view/glview_text.cpp      writing the status text with the bitmap font
+//   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
 // template and object, the auxiliary tools included), both scene render
@@ -53,7 +56,9 @@ class FBO;
 class FBOScene;
 class FBOSceneTransparent;
 class Scene;
+class Texture2D;
 class Tool;
+struct hudWriter;
 
 class GLView : public QObject {
     Q_OBJECT
@@ -509,6 +514,26 @@ public:
     // pixels. The image ends in the layer's output. False, with the message
     // logged, when a pass's program or textures cannot be enabled.
     bool compositLayer(FBOScene* fbo);
+
+    // ---- The frame (glview_render.cpp) and its status text (glview_text.cpp) ----
+    // Draws the frame when redraw is set: both layers shaded, the transparent
+    // one mixed over the opaque image with refraction, contours across both,
+    // then glow, lens chromatism and the status text (with showText, not on
+    // a high-density screen). Returns the image, a target of one of the two
+    // layers valid until the next call, and clears redraw; null when redraw
+    // is clear or a stage fails (redraw then stays set for the next try).
+    // Needs the GL context current; leaves no program in use and the default
+    // framebuffer bound.
+    Texture2D* render();
+    // Writes the status text into the bound framebuffer's draw buffer.
+    void Text();
+    // Writes one piece of text where the writer stands, in its colour, and
+    // moves it on: to the next line with newLine, else past the text. Makes
+    // the small font first when there is none.
+    void writeLine(hudWriter& writer, const std::string& text, bool newLine);
+    // The large or the small font for the status text; nothing when it is
+    // already the one in use.
+    void setFonts(bool large);
 
 signals:
     // Asks the main window for the object context menu.

@@ -24,13 +24,12 @@ std::set<std::string> names(const char* list) {
     return out;
 }
 
-// Programs whose sources arrive with the renderers that draw with them (the
-// view's refraction and final contour mixes; curves, clay, sprites,
-// lightning). A name leaves this list when its source is added.
+// Programs whose sources arrive with the renderers that draw with them
+// (curves, clay, sprites, lightning). A name leaves this list when its source
+// is added.
 const std::set<std::string> ToCome = names(
-    "MixRefract MixRefractGlow MixRefractChroma MixRefractGlowChroma Filters/ContourMix "
-    "Filters/ContourSelectionMix Curve/Curve Mesh/Lightning Sprite/Sprite Sprite/AnimatedSprite Mesh/Clay "
-    "Mesh/ClayDeform Mesh/ClayDeformVolume Mesh/ClayPinch Mesh/ClayTwist Mesh/ClaySubPlane Mesh/ClayFlatten");
+    "Curve/Curve Mesh/Lightning Sprite/Sprite Sprite/AnimatedSprite Mesh/Clay Mesh/ClayDeform "
+    "Mesh/ClayDeformVolume Mesh/ClayPinch Mesh/ClayTwist Mesh/ClaySubPlane Mesh/ClayFlatten");
 // Globals nothing draws with: they never get a source.
 const std::set<std::string> Unused = names("Curve/Color Mesh/MeshColor");
 
