@@ -2,6 +2,9 @@
 // files, odd records, rings across the file's border, what the writer
 // refuses to write, the merged OBJ export, atomic saves, and refused files.
 
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -9,9 +12,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
@@ -24,6 +24,7 @@ using namespace qel;
 using tooltest::near;
 using tooltest::newTool;
 using tooltest::ringOf;
+using tooltest::treeSize;
 
 namespace {
 
@@ -79,12 +80,6 @@ Tool* object(Element* e = nullptr, const mat4& transform = mat4::Identity()) {
 int faces(const Element* e) {
     const auto* m = dynamic_cast<const Mesh*>(e);
     return m ? m->faceCount() : -1;
-}
-
-std::size_t treeSize(Tool* root) {
-    std::vector<Tool*> all;
-    root->toList(all);
-    return all.size();
 }
 
 // Tools x (children y, z) with a record 0xABCDEF03 between x and y; x's
@@ -191,11 +186,8 @@ TEST_F(SceneFileTest, SceneRoundTripKeepsHierarchyRingsElementsAndFields) {
     // One tools chunk per hierarchy (template, a's, d's); shared elements written once.
     const std::vector<Chunk> chunks = chunksOf(readFile(path("scene.tl")));
     ASSERT_EQ(chunks.size(), 4u);
-    EXPECT_EQ(chunks[1].records, 3u);
-    EXPECT_EQ(chunks[3].tag, ElementsChunk);
-    EXPECT_EQ(chunks[3].records, 2u);
-    EXPECT_EQ(cube->id, -1);  // element ids are reset after writing
-    EXPECT_FALSE(a->isTempMarked());
+    EXPECT_TRUE(chunks[1].records == 3u && chunks[3].tag == ElementsChunk && chunks[3].records == 2u);
+    EXPECT_TRUE(cube->id == -1 && !a->isTempMarked());  // element ids reset, no mark left
 
     Scene loaded(path("scene.tl"), false);
     ASSERT_EQ(loaded.toolsRoot->children.size(), 1u);
@@ -208,20 +200,15 @@ TEST_F(SceneFileTest, SceneRoundTripKeepsHierarchyRingsElementsAndFields) {
     Tool* ld = loaded.objectsRoot->children[1];
     ASSERT_EQ(treeSize(la), 3u);
     Tool* lb = la->children[0];
-    Tool* lc = lb->children[0];
     // One element per distinct element, shared as before.
-    EXPECT_EQ(la->element, lc->element);
-    EXPECT_EQ(la->element, ld->element);
-    EXPECT_EQ(la->element, tmpl->element);
+    EXPECT_TRUE(la->element == lb->children[0]->element && la->element == ld->element && la->element == tmpl->element);
     EXPECT_EQ(lb->element, tmpl->children[0]->element);
     EXPECT_EQ(la->element->refCount, 4);
-    EXPECT_EQ(faces(la->element), cube->faceCount());
-    EXPECT_EQ(faces(lb->element), tetra->faceCount());
+    EXPECT_TRUE(faces(la->element) == cube->faceCount() && faces(lb->element) == tetra->faceCount());
     EXPECT_EQ(ringOf(la), (std::vector<Tool*>{la, ld}));
     EXPECT_EQ(ringOf(lb).size(), 1u);
     // The lists are built: ids can be used at once.
-    EXPECT_EQ(loaded.findObject(1), la);
-    EXPECT_EQ(loaded.findID(ld), 4);
+    EXPECT_TRUE(loaded.findObject(1) == la && loaded.findID(ld) == 4);
     // The check takes outside tools out of the rings.
     EXPECT_TRUE(s.CHECK());
     EXPECT_EQ(ringOf(a), (std::vector<Tool*>{a, d}));
@@ -243,12 +230,10 @@ TEST_F(SceneFileTest, ObjectFileMergedTwiceGivesTwoIndependentCopies) {
     d->flags |= Tool::FlagTemp;
     d->id = 1;
     ASSERT_TRUE(a->save(path("a.tlo")));
-    EXPECT_TRUE(d->isTempMarked());
-    EXPECT_EQ(d->id, 1);
+    EXPECT_TRUE(d->isTempMarked() && d->id == 1);
     const std::vector<Chunk> chunks = chunksOf(readFile(path("a.tlo")));
     ASSERT_EQ(chunks.size(), 2u);
-    EXPECT_EQ(chunks[0].records, 3u);
-    EXPECT_EQ(chunks[1].records, 2u);
+    EXPECT_TRUE(chunks[0].records == 3u && chunks[1].records == 2u);
 
     Scene target;
     ASSERT_TRUE(target.load(path("a.tlo")));
@@ -260,9 +245,7 @@ TEST_F(SceneFileTest, ObjectFileMergedTwiceGivesTwoIndependentCopies) {
     EXPECT_NE(first->element, second->element);
     EXPECT_EQ(first->element, first->children[0]->children[0]->element);
     // Only a was saved of its ring: each copy is a ring of its own.
-    EXPECT_EQ(ringOf(first).size(), 1u);
-    EXPECT_EQ(ringOf(second).size(), 1u);
-    EXPECT_EQ(ringOf(second->children[0]).size(), 1u);
+    EXPECT_TRUE(ringOf(first).size() == 1u && ringOf(second).size() == 1u && ringOf(second->children[0]).size() == 1u);
     EXPECT_EQ(target.currentTool, nullptr);
 
     // A template's object file becomes the current tool.
@@ -285,11 +268,8 @@ TEST_F(SceneFileTest, OddRecordsKeepThePositionsOfTheOthers) {
     // The unknown records kept the tetrahedron's position and became one
     // placeholder sphere.
     EXPECT_EQ(faces(lx->children[0]->element), 4);
-    auto* sphere = dynamic_cast<Mesh*>(lx->element);
-    ASSERT_NE(sphere, nullptr);
-    EXPECT_EQ(sphere->faceCount(), 20 * 64);
-    EXPECT_EQ(lx->children[1]->element, sphere);
-    EXPECT_EQ(sphere->refCount, 2);
+    EXPECT_EQ(faces(lx->element), 20 * 64);
+    EXPECT_TRUE(lx->children[1]->element == lx->element && lx->element->refCount == 2);
 
     // A reader used again makes a new placeholder each time.
     Scene first, second;
@@ -360,19 +340,12 @@ TEST_F(SceneFileTest, RingsLoadAndDeleteAsFastAsLoneObjects) {
     for (double t : {load[0], drop[0], drop[1]}) EXPECT_LT(t, 4 * load[1] + 0.01);
 }
 
-TEST_F(SceneFileTest, UnreadableFilesAreRefusedWithoutChangingTheScene) {
-    // The kept inputs of the scene reader's fuzz target try every damage
-    // inside a file; here the files that cannot be read at all.
+TEST_F(SceneFileTest, FailedLoadsAndSavesChangeNothing) {
+    // Damaged files are in the kept inputs of the scene reader's fuzz target;
+    // here a file that cannot be opened at all.
     Scene target;
     EXPECT_FALSE(target.load(path("missing.tl")));
-    EXPECT_EQ(Scene::Error, 1);
-    EXPECT_EQ(Tool::Error, 1);
-    writeBytes(path("junk.tl"), Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9});
-    Scene junk(path("junk.tl"), false);  // the loading constructor leaves the scene empty
-    EXPECT_TRUE(junk.objectsRoot->children.empty());
-}
-
-TEST_F(SceneFileTest, FailedSaveLeavesTheFileOnDiskUntouched) {
+    EXPECT_TRUE(Scene::Error == 1 && Tool::Error == 1);
     // A name of the longest length a folder entry may have: the file exists,
     // but no temporary file can be made beside it, so both saves fail before
     // the file is touched.

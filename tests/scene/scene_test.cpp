@@ -1,12 +1,19 @@
-// The scene: ids and lookups, selection, placing, copying and removing
-// objects, the hierarchy walk and element conversion.
+// The scene (ids and lookups, selection, placing, copying and removing
+// objects, the hierarchy walk, element conversion) and its render list:
+// flattening, transparency passes, drawn ids and the preview of a tool being
+// placed.
 
-#include <vector>
+#include "scene/scene.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "mesh/mesh.h"
-#include "scene/scene.h"
+#include "scene/root.h"
+#include "scene/tool_list.h"
 #include "tool_test_util.h"
 
 using namespace qel;
@@ -14,6 +21,7 @@ using tooltest::near;
 using tooltest::newTool;
 using tooltest::ringOf;
 using tooltest::TestElement;
+using tooltest::treeSize;
 
 namespace {
 
@@ -47,6 +55,24 @@ protected:
     Scene scene;
 };
 
+// An empty array, as the list sees it.
+struct ArrayTool : Tool {
+    ArrayTool() : Tool(KindArray, nullptr, mat4::Identity(), pbr(), false) {}
+};
+
+// Tools under one root; each shows its own element, which logs its draws,
+// unless it is made empty (a group).
+class ToolListTest : public ::testing::Test {
+protected:
+    Tool* add(Tool* parent, const mat4& transform = mat4::Identity(), bool empty = false) {
+        auto* e = empty ? nullptr : new TestElement();
+        if (e) e->log = &log;
+        return parent->addChild(new Tool(e, transform, pbr(), false), false);
+    }
+    std::vector<std::pair<unsigned, unsigned>> log;  // object id, item id
+    Root root;
+};
+
 }  // namespace
 
 TEST_F(SceneTest, IdsFindObjectsTemplatesAndTopLevelAncestors) {
@@ -56,19 +82,15 @@ TEST_F(SceneTest, IdsFindObjectsTemplatesAndTopLevelAncestors) {
     Tool* leaf = place(mid);
     place();
     scene.toList();
-    EXPECT_EQ(scene.findID(scene.objectsRoot), 0);
-    EXPECT_EQ(scene.findID(tmpl), -1);
+    EXPECT_TRUE(scene.findID(scene.objectsRoot) == 0 && scene.findID(tmpl) == -1 && scene.findObject(-1) == tmpl);
     EXPECT_EQ(scene.findID(nullptr), Scene::NotFound);
-    EXPECT_EQ(scene.findObject(-1), tmpl);
     for (int bad : {5, -2, int(0x80000000)}) EXPECT_EQ(scene.findObject(bad), nullptr) << bad;
     leaf->id = 0;  // a changed id field: the lists still find the tool
     EXPECT_EQ(scene.findID(leaf), 3);
 
     ASSERT_TRUE(scene.searchObject(3));
-    EXPECT_EQ(scene.pickedEntry, leaf);
-    EXPECT_EQ(scene.pickedAncestor, top);
-    EXPECT_EQ(scene.pickedIndex, 2);
-    EXPECT_EQ(scene.pickedAncestorIndex, 0);
+    EXPECT_TRUE(scene.pickedEntry == leaf && scene.pickedAncestor == top);
+    EXPECT_TRUE(scene.pickedIndex == 2 && scene.pickedAncestorIndex == 0);
     for (int bad : {0, 5, -1, int(0x80000001)}) {
         EXPECT_FALSE(scene.searchObject(bad)) << bad;
         EXPECT_EQ(scene.pickedEntry, nullptr);
@@ -76,19 +98,16 @@ TEST_F(SceneTest, IdsFindObjectsTemplatesAndTopLevelAncestors) {
     Tool *ancestor = nullptr, *entry = nullptr;
     mat4 am, em;
     ASSERT_TRUE(scene.searchObject(3, ancestor, entry, am, em, false));
-    EXPECT_EQ(entry, leaf);
-    EXPECT_TRUE(near(em, top->matrix() * mid->matrix()));
+    EXPECT_TRUE(entry == leaf && near(em, top->matrix() * mid->matrix()));
     EXPECT_EQ(scene.pickedEntry, nullptr);  // not remembered
 
     ASSERT_TRUE(scene.selectObject(2));
-    EXPECT_EQ(scene.selectedEntry, mid);
-    EXPECT_EQ(scene.selectedObject, top);
+    EXPECT_TRUE(scene.selectedEntry == mid && scene.selectedObject == top);
     EXPECT_FALSE(scene.selectObject(7));
     EXPECT_EQ(scene.selectedEntry, nullptr);
     ASSERT_TRUE(scene.selectObject(1));
     scene.deselect();
-    EXPECT_EQ(scene.selectedObject, nullptr);
-    EXPECT_EQ(scene.pickedEntry, nullptr);
+    EXPECT_TRUE(scene.selectedObject == nullptr && scene.pickedEntry == nullptr);
 }
 
 TEST_F(SceneTest, AddObjectHangsWhereAskedAndRefusesWhatItCannotPlace) {
@@ -97,9 +116,7 @@ TEST_F(SceneTest, AddObjectHangsWhereAskedAndRefusesWhatItCannotPlace) {
     const mat4 m = mat4::Translation(3, 0, 0);
     Tool* obj = scene.addObject(tmpl, m, Scene::HangEntry, false);  // nothing selected: top level
     ASSERT_NE(obj, nullptr);
-    EXPECT_EQ(obj->parent, scene.objectsRoot);
-    EXPECT_TRUE(obj->isObject());
-    EXPECT_TRUE(near(obj->matrix(), m));
+    EXPECT_TRUE(obj->parent == scene.objectsRoot && obj->isObject() && near(obj->matrix(), m));
     EXPECT_EQ(scene.addObject(nullptr, m, Scene::HangTop, false), nullptr);
     EXPECT_EQ(scene.addObject(tmpl, m, Scene::THierarchyType(7), false), nullptr);
     EXPECT_EQ(scene.addObject(tmpl, std::vector<mat4>{}, Scene::HangTop, false, false), nullptr);
@@ -122,24 +139,11 @@ TEST_F(SceneTest, AddObjectHangsWhereAskedAndRefusesWhatItCannotPlace) {
     const int held = e->refCount;
     Tool* last = scene.addObject(tmpl, ms, created, Scene::HangTop, false, false);
     ASSERT_EQ(created.size(), 3u);
-    EXPECT_EQ(last, created.back());
-    EXPECT_EQ(created[0]->parent, scene.objectsRoot);
-    EXPECT_EQ(ringOf(created[0]).size(), 3u);
-    EXPECT_EQ(e->refCount, held + 3);
+    EXPECT_TRUE(last == created.back() && created[0]->parent == scene.objectsRoot);
+    EXPECT_TRUE(ringOf(created[0]).size() == 3u && e->refCount == held + 3);
     created.clear();
     scene.addObject(tmpl, ms, created, Scene::HangTop, false, true);
     EXPECT_TRUE(created[0]->isInstanceOf(tmpl));
-}
-
-TEST_F(SceneTest, PreviewListFollowsTheObjectIds) {
-    Tool* tmpl = scene.addTool(newTool());
-    place();
-    scene.toList();
-    scene.addObjectToList(tmpl, {mat4::Translation(1, 0, 0), mat4::Translation(2, 0, 0)}, Scene::HangEntry, false);
-    EXPECT_EQ(scene.preview.size(), 2);
-    EXPECT_TRUE(near(scene.preview.matrices[1], mat4::Translation(2, 0, 0)));  // nothing picked: top level
-    scene.toList();
-    EXPECT_TRUE(scene.preview.empty());
 }
 
 TEST_F(SceneTest, CopyAsChildCoincidesWithThePickedEntry) {
@@ -151,18 +155,15 @@ TEST_F(SceneTest, CopyAsChildCoincidesWithThePickedEntry) {
     std::vector<Tool*> created;
     Tool* copy = scene.copyObject(created, false, Scene::HangEntry);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->parent, picked);
-    EXPECT_EQ(created, std::vector<Tool*>{copy});
+    EXPECT_TRUE(copy->parent == picked && created == std::vector<Tool*>{copy});
     scene.toList();
     EXPECT_TRUE(near(world(copy), world(picked), 1e-4f));
     // Beside the entry: a copy of the whole subtree under the same parent.
     ASSERT_TRUE(scene.searchObject(1));
     Tool* topCopy = scene.copyObject(false, Scene::HangTop);
     ASSERT_NE(topCopy, nullptr);
-    EXPECT_EQ(topCopy->parent, scene.objectsRoot);
-    ASSERT_EQ(topCopy->children.size(), 1u);
-    EXPECT_EQ(topCopy->children[0]->children.size(), 1u);  // the whole subtree
-    EXPECT_TRUE(near(topCopy->matrix(), top->matrix()));
+    EXPECT_TRUE(topCopy->parent == scene.objectsRoot && near(topCopy->matrix(), top->matrix()));
+    EXPECT_EQ(treeSize(topCopy), 3u);  // the whole subtree
 }
 
 TEST_F(SceneTest, RemoveObjectLeavesNoEntryNamingIt) {
@@ -172,9 +173,7 @@ TEST_F(SceneTest, RemoveObjectLeavesNoEntryNamingIt) {
     scene.toList();
     ASSERT_TRUE(scene.selectObject(2));
     scene.removeObject(b, false);
-    EXPECT_TRUE(a->children.empty());
-    EXPECT_EQ(scene.selectedEntry, nullptr);
-    EXPECT_EQ(scene.pickedEntry, nullptr);
+    EXPECT_TRUE(a->children.empty() && scene.selectedEntry == nullptr && scene.pickedEntry == nullptr);
     EXPECT_EQ(scene.objects.tools, (std::vector<Tool*>{a, c}));
 
     Tool* d = place();
@@ -221,9 +220,110 @@ TEST_F(SceneTest, ToMeshReplacesAConvertibleElementInEveryObjectShowingIt) {
 
     ASSERT_TRUE(scene.ToMesh(curve));
     ASSERT_NE(a->element, nullptr);
-    EXPECT_TRUE(a->element->isType(Element::TType::Mesh));
-    EXPECT_EQ(a->element, b->element);
-    EXPECT_EQ(a->element->refCount, 2);
+    EXPECT_TRUE(a->element->isType(Element::TType::Mesh) && a->element == b->element && a->element->refCount == 2);
     EXPECT_EQ(ConvertibleElement::alive, before);  // the curve was freed with its last holder
     EXPECT_FALSE(scene.ToMesh(a->element));        // a mesh stays
+}
+
+TEST_F(ToolListTest, EntriesCarryTheFrameTheyHangInAndTheirParentChain) {
+    const mat4 ta = mat4::Translation(1, 0, 0), tb = mat4::Translation(0, 2, 0);
+    Tool* a = add(&root, ta);
+    Tool* b = add(a, tb);
+    Tool* c = add(b);
+    Tool* d = add(&root, tb);
+    ToolList list(&root);
+    EXPECT_EQ(list.tools, (std::vector<Tool*>{a, b, c, d}));
+    EXPECT_EQ(list.parents, (std::vector<int>{0, 0, 1, 3}));
+    EXPECT_TRUE(near(list.matrices[2], ta * tb));  // without the tool's own matrix
+    EXPECT_TRUE(c->id == 2 && list.topLevel(2) == 0 && list.topLevel(4) == -1);
+}
+
+TEST_F(ToolListTest, PassesDrawEveryEntryOnceWithItsHighlightedId) {
+    for (int i = 0; i < 6; ++i) add(&root)->material.colour.a = (i % 2) ? 0xFEFF : 0xFF00;
+    root.children[0]->flags |= Tool::FlagTransparent | Tool::FlagSelected;
+    root.children[2]->element->transparent = 1;
+    root.children[4]->flags |= Tool::FlagTemp;
+    ToolList list(&root);
+    list.render(Tool::RenderOpaque, false, 10);  // an id base shifts every id
+    EXPECT_EQ(log.size(), 1u);
+    list.render(Tool::RenderTransparent, false, 10);
+    ASSERT_EQ(log.size(), 6u);
+    std::vector<int> seen(6, 0);
+    for (const auto& d : log) ++seen[(d.first & ~ToolList::HighlightBit) - 11];
+    EXPECT_EQ(seen, std::vector<int>(6, 1));
+    EXPECT_EQ(log[0].first, 0x8000000Fu);                         // the temporarily marked entry 4
+    EXPECT_EQ(log[1], std::make_pair(0x8000000Bu, 0xFFFFFFFFu));  // the selected entry 0
+}
+
+TEST_F(ToolListTest, WithParentIdsGroupMembersAndItemsDrawTheirOwnersId) {
+    Tool* group = add(&root, mat4::Identity(), true);  // entry 0, empty: a group
+    add(group);                                        // entry 1
+    add(add(&root));                                   // entries 2 and 3: a body and its child
+    group->flags |= Tool::FlagSelected;
+    add(root.addChild(new ArrayTool, false));  // entries 4 and 5
+    ToolList list(&root);
+    list.subIndices[5] = 1;  // the array's item 1
+    list.render(Tool::RenderAll, true, 0);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].first, 0x80000001u);  // the group's id and highlight
+    EXPECT_EQ(log[2].first, 4u);           // a child of a body: its own id
+    EXPECT_EQ(log[3], std::make_pair(5u, 1u));
+    list.render(Tool::RenderAll, false, 0);  // without parent ids everyone draws its own
+    EXPECT_EQ(log[4].first, 2u);
+}
+
+TEST_F(ToolListTest, PreviewRepeatsTheSubtreePerPlacementAndPlacedParentInstance) {
+    Tool* a = add(&root, mat4::Translation(1, 0, 0));
+    Tool* b = add(&root, mat4::Translation(0, 3, 0));
+    auto notPlaced = std::make_unique<Tool>(nullptr, mat4::Identity(), pbr(), false);
+    a->flags = b->flags |= Tool::FlagObject;
+    a->joinInstances(b);
+    a->joinInstances(notPlaced.get());  // no object bit: no preview under it
+    ToolList objects(&root);
+
+    Tool tool(nullptr, mat4::Identity(), pbr(), false);
+    Tool* child = add(&tool);
+    const std::vector<mat4> placements = {mat4::Translation(5, 0, 0), mat4::Translation(0, 0, 7)};
+    ToolList top;
+    top.append(&tool, placements, objects, nullptr, 0, true);
+    EXPECT_EQ(top.parents, (std::vector<int>{0, 0, 2, 2}));
+    EXPECT_TRUE(near(top.matrices[2], placements[1]));
+    EXPECT_EQ(child->id, -1);  // tool ids are not touched by a preview
+
+    const std::vector<mat4> one = {mat4::Translation(0, 0, 2)};
+    ToolList under, all;
+    under.append(&tool, one, objects, a, a->id, false);
+    all.append(&tool, one, objects, a, a->id, true);
+    EXPECT_EQ(under.size(), 2);
+    ASSERT_EQ(all.size(), 4);
+    EXPECT_TRUE(near(all.matrices[0], a->matrix() * one[0]) && near(all.matrices[2], b->matrix() * one[0]));
+}
+
+TEST(SceneObjects, ThePickedEntryIsCheckedBeforeItIsUsed) {
+    Scene scene;
+    Tool* gone = scene.objectsRoot->addChild(tooltest::newTool(nullptr, true), false);
+    Tool* flat = scene.objectsRoot->addChild(tooltest::newTool(nullptr, true), false);
+    gone->pivot = mat4::Translation(5, 0, 0);
+    gone->joinInstances(flat);
+    flat->transform = mat4::Scale(1, 1, 0);
+    scene.toList();
+    // A flat entry has no copy coinciding with it as its child.
+    ASSERT_TRUE(scene.searchObject(2));
+    EXPECT_EQ(scene.copyObject(false, Scene::HangEntry), nullptr);
+    EXPECT_TRUE(flat->children.empty());
+
+    ASSERT_TRUE(scene.searchObject(1));
+    scene.objectsRoot->subChild(gone);  // taken out of the scene after the pick
+    gone->parent = nullptr;
+    scene.toList();
+    std::unique_ptr<Tool> tool(tooltest::newTool());
+    scene.addObjectToList(tool.get(), {mat4::Identity()}, Scene::HangEntry, false);
+    ASSERT_EQ(scene.preview.size(), 1);
+    EXPECT_EQ(scene.preview.matrices[0], mat4::Identity());  // placed at the top level
+    flat->flags |= Tool::FlagTemp;
+    scene.removeObject(nullptr, false);
+    EXPECT_TRUE(scene.objectsRoot->children.empty());  // the stale pick did not unmark its ring
+    scene.toList();
+    EXPECT_TRUE(scene.preview.empty());  // a new list drops the preview
+    delete gone;
 }

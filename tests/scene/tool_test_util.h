@@ -88,6 +88,13 @@ inline std::vector<qel::Tool*> ringOf(qel::Tool* t, std::size_t limit = 1000) {
     return r;
 }
 
+// The number of tools in t's tree, t included.
+inline std::size_t treeSize(qel::Tool* t) {
+    std::vector<qel::Tool*> all;
+    t->toList(all);
+    return all.size();
+}
+
 inline bool near(const qel::mat4& a, const qel::mat4& b, float eps = 1e-5f) {
     for (int i = 0; i < 16; ++i)
         if (std::fabs(a.m[i] - b.m[i]) > eps) return false;

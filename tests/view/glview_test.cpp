@@ -1,154 +1,316 @@
-// The view without a GL context: its starting state, what it owns, and the
-// tool under creation.
+// The view without a GL context: its state, what it owns, the tool under
+// creation, loading and saving by extension; the matrices, camera, projection,
+// screen metrics and settings of an 800 x 600 view; the sky box's level and lens.
 
 #include "view/glview.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <fstream>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "gl/shader.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/act.h"
+#include "view/camera.h"
+#include "view/mouse.h"
+#include "view/sky.h"
 
 using namespace qel;
 
 namespace {
 
-class CountingAct : public Act {
-public:
-    static int alive;
+int alive = 0;  // counted undo records and elements
+
+struct CountingAct : Act {
     CountingAct() { ++alive; }
     ~CountingAct() override { --alive; }
     void apply() override {}
 };
-int CountingAct::alive = 0;
 
-class CountingElement : public Element {
-public:
-    static int alive;
+struct CountingElement : Element {
     CountingElement() : Element(TType::Mesh) { ++alive; }
     ~CountingElement() override { --alive; }
 };
-int CountingElement::alive = 0;
 
 Tool* countedTool() { return new Tool(new CountingElement, mat4::Identity(), pbr(), false); }
 
+const char* const Tetrahedron = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n";
+
 class ViewTest : public ::testing::Test {
 protected:
+    std::string path(const std::string& name) const { return dir.filePath(name.c_str()).toStdString(); }
+    // One more undo record; the length of the history.
+    std::size_t history() {
+        view.undoHistory.push_back(new CountingAct);
+        return view.undoHistory.size();
+    }
+    std::size_t tools() const {
+        return view.scene->toolsRoot->children.size() + view.scene->objectsRoot->children.size();
+    }
+
+    QTemporaryDir dir;
     GLView view{800, 600};
+};
+
+bool near(const vec3& a, const vec3& b, float tolerance) {
+    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance && std::fabs(a.z - b.z) <= tolerance;
+}
+
+// A view type with the elements 0, 5, 10, 11, 14, 15 of its projection and
+// the element 11 of its offset projection.
+struct ViewType {
+    GLView::TViewType type;
+    float p[7];
+};
+
+class ViewCamera : public ViewTest, public ::testing::WithParamInterface<ViewType> {
+protected:
+    ViewCamera() {
+        view.viewType = GetParam().type;
+        view.buildMatrices();
+    }
 };
 
 }  // namespace
 
 TEST_F(ViewTest, FreshViewPlacesWithUseToolOnTheAuxiliarySphere) {
-    EXPECT_EQ(view.selectedActionMode, GLView::ModeAssembly);
-    EXPECT_EQ(view.actionMode, GLView::ModeIdle);
-    EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionPlace);
-    EXPECT_EQ(view.assemblyAction, GLView::ActionPlace);
-    EXPECT_EQ(view.toolCreation, GLView::CreateUseTool);
-    ASSERT_EQ(view.scene->toolsRoot->children.size(), 1u);
-    Tool* sphere = view.scene->toolsRoot->children[0];
-    EXPECT_EQ(view.scene->currentTool, sphere);
-    EXPECT_EQ(view.activeTool, sphere);
-    EXPECT_EQ(view.auxiliaryTools, std::vector<Tool*>{sphere});
+    EXPECT_TRUE(view.selectedActionMode == GLView::ModeAssembly && view.actionMode == GLView::ModeIdle);
+    EXPECT_TRUE(view.selectedAssemblyAction == GLView::ActionPlace && view.assemblyAction == GLView::ActionPlace);
+    Tool* sphere = view.auxiliaryTools.at(0);
+    EXPECT_EQ(view.scene->toolsRoot->children, std::vector<Tool*>{sphere});
+    EXPECT_TRUE(view.toolCreation == GLView::CreateUseTool && view.auxiliaryTools.size() == 1u);
+    EXPECT_TRUE(view.scene->currentTool == sphere && view.activeTool == sphere);
     EXPECT_EQ(sphere->transform, mat4::Scale(2.0f));
-    ASSERT_NE(sphere->element, nullptr);
     EXPECT_EQ(static_cast<Mesh*>(sphere->element)->faceCount(), 1280);
 }
 
-TEST(ViewOwnership, DeletingTheViewDeletesSceneRecordsAndOnlyItsOwnToolUnderCreation) {
-    for (GLView::TToolCreation value : {GLView::CreateUseTool, GLView::CreateCube}) {
+// Meant for the sanitizer build too: a tool the view built is freed once, a
+// template under creation is left to the scene, which the view deletes.
+TEST(ViewOwnership, DeletingTheViewFreesSceneRecordsAndOnlyItsOwnToolUnderCreation) {
+    for (GLView::TToolCreation last : {GLView::CreateUseTool, GLView::CreateCube}) {
         auto* view = new GLView(64, 48);
-        view->undoHistory = {new CountingAct, new CountingAct, new CountingAct};
-        view->scene->objectsRoot->addChild(countedTool(), false);
-        if (value == GLView::CreateUseTool) {
-            // The template under creation belongs to the scene.
-            Tool* added = view->scene->addTool(countedTool());
-            EXPECT_EQ(view->setActiveTool(value, true), added);
-            view->deleteActiveTools();
-            view->clearActiveTool();
-            EXPECT_EQ(view->scene->toolsRoot->children.back(), added);
-        } else {
-            view->setActiveTool(value, true)->setElement(new CountingElement);
+        view->undoHistory = {new CountingAct, new CountingAct};
+        view->scene->addTool(countedTool());
+        std::mt19937 random(16);
+        for (int i = 0; i < 300; ++i) {
+            const int op = int(random() % 34);
+            if (op < 30) view->setActiveTool(GLView::TToolCreation(op), op % 2 == 0);
+            if (op == 30) view->deleteActiveTools();
+            if (op == 31) view->clearActiveTool();
+            if (op == 32) view->setNextTool(random() % 2 == 0);
+            if (op == 33) view->UpdateActiveTool();
+            ASSERT_TRUE(view->toolCreation != GLView::CreateUseTool || view->activeTool == view->scene->currentTool);
         }
-        EXPECT_EQ(CountingElement::alive, 2);
+        Tool* t = view->setActiveTool(last, true);
+        if (last == GLView::CreateCube) t->setElement(new CountingElement);
+        EXPECT_EQ(alive, last == GLView::CreateCube ? 4 : 3);  // the template survived
         delete view;
-        EXPECT_EQ(CountingAct::alive, 0) << value;
-        EXPECT_EQ(CountingElement::alive, 0) << value;
+        EXPECT_EQ(alive, 0) << last;
     }
-}
-
-// Meant for the sanitizer build: every tool under creation is freed once.
-TEST(ViewOwnership, LongCreationSequencesFreeEveryToolOnce) {
-    auto* view = new GLView(64, 48);
-    view->scene->addTool(countedTool());
-    std::mt19937 random(16);
-    for (int i = 0; i < 300; ++i) {
-        const int op = int(random() % 34);
-        if (op < 30)
-            view->setActiveTool(GLView::TToolCreation(op), op % 2 == 0);
-        else if (op == 30)
-            view->deleteActiveTools();
-        else if (op == 31)
-            view->clearActiveTool();
-        else if (op == 32)
-            view->setNextTool(random() % 2 == 0);
-        else
-            view->UpdateActiveTool();
-        if (view->toolCreation == GLView::CreateUseTool) {
-            ASSERT_EQ(view->activeTool, view->scene->currentTool);
-        }
-    }
-    delete view;
-    EXPECT_EQ(CountingElement::alive, 0);
 }
 
 TEST_F(ViewTest, CreationCommandsSwitchOnlyThePlacingActions) {
     view.setActiveTool(GLView::CreateCube, true);
     EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionPlace);
     view.setActiveTool(GLView::CreateTube, true);
-    EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionDraw);
-    EXPECT_EQ(view.lastCreateAction, GLView::ActionDraw);
+    EXPECT_TRUE(view.selectedAssemblyAction == GLView::ActionDraw && view.lastCreateAction == GLView::ActionDraw);
     view.setAxisCreation(GLView::CurveCircle);
-    EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionPlace);
-    EXPECT_EQ(view.assemblyAction, GLView::ActionPlace);
+    EXPECT_TRUE(view.selectedAssemblyAction == GLView::ActionPlace && view.assemblyAction == GLView::ActionPlace);
     view.setAxisCreation(GLView::CurveFree);
     EXPECT_EQ(view.assemblyAction, GLView::ActionDraw);
 
     view.setAssemblyAction(GLView::ActionMove);
     view.setActiveTool(GLView::CreateProfile, true);
     view.setActiveTool(GLView::CreateCube, true);
-    EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionMove);
-    EXPECT_EQ(view.assemblyAction, GLView::ActionMove);
+    EXPECT_TRUE(view.selectedAssemblyAction == GLView::ActionMove && view.assemblyAction == GLView::ActionMove);
 }
 
-TEST_F(ViewTest, SameValueKeepsItsToolAndUseToolReadsTheCurrentTemplate) {
-    Tool* cube = view.setActiveTool(GLView::CreateCube, true);
-    ASSERT_NE(cube, nullptr);
-    EXPECT_EQ(view.setActiveTool(GLView::CreateCube, true), cube);
-    EXPECT_EQ(view.setActiveTool(GLView::CreateProfile, true), nullptr);
-
-    Tool* added = view.scene->addTool(countedTool());
-    EXPECT_EQ(view.setActiveTool(GLView::CreateUseTool, true), added);
-}
-
-TEST_F(ViewTest, OnlyToolsBuiltByTheViewTakeTheCurrentMaterial) {
+// Only tools the view builds take the current material: a template keeps its
+// own through Use Tool, Previous and Next, which step back and forth and wrap.
+TEST_F(ViewTest, ValuesKeepTheirToolOnlyBuiltToolsTakeTheMaterialAndTemplatesStepBothWays) {
     view.activeToolProperties = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 100, 200);
-    Tool* sphere = view.activeTool;
-    view.setActiveTool(GLView::CreateUseTool, true);
-    view.setActiveToolProperties();
-    EXPECT_EQ(sphere->material, pbr());
-    EXPECT_EQ(view.setActiveTool(GLView::CreateCube, true)->material, view.activeToolProperties);
-}
-
-TEST_F(ViewTest, PreviousAndNextToolStepBackAndForthAndWrap) {
-    Tool* first = view.scene->toolsRoot->children[0];
+    Tool* cube = view.setActiveTool(GLView::CreateCube, true);
+    EXPECT_EQ(cube->material, view.activeToolProperties);
+    EXPECT_EQ(view.setActiveTool(GLView::CreateCube, true), cube);
+    Tool* first = view.scene->currentTool;
     view.scene->addTool(countedTool());
     Tool* last = view.scene->addTool(countedTool());
+    EXPECT_EQ(view.setActiveTool(GLView::CreateUseTool, true), last);
     view.scene->currentTool = first;
     EXPECT_EQ(view.setNextTool(true), last);
     EXPECT_EQ(view.setNextTool(false), first);
-    EXPECT_EQ(view.scene->currentTool, first);
+    view.setActiveToolProperties();
+    EXPECT_TRUE(first->material == pbr() && last->material == pbr());
+}
+
+TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
+    std::ofstream(path("t.obj")) << Tetrahedron;
+    std::ofstream(path("T.OBJ")) << Tetrahedron;
+    Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
+    ASSERT_TRUE(cube.save(path("cube.tlo")));
+    Scene source;
+    source.addObject(&cube, mat4::Translation(1, 0, 0), Scene::HangTop, true);
+    source.addObject(&cube, mat4::Translation(2, 0, 0), Scene::HangTop, true);
+    ASSERT_TRUE(source.save(path("two.tl")));
+
+    view.pickedTool = view.materialTool = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
+    view.materialPending = 1;
+    for (const char* name : {"t.obj", "T.OBJ", "cube.tlo"}) {
+        history();
+        const std::size_t before = tools();
+        ASSERT_TRUE(view.load(path(name))) << name;
+        EXPECT_TRUE(view.undoHistory.empty() && tools() == before + 1) << name;
+        EXPECT_EQ(view.activeTool, view.scene->currentTool);
+    }
+    EXPECT_EQ(static_cast<Mesh*>(view.scene->toolsRoot->children[1]->element)->faceCount(), 4);
+
+    view.setActiveTool(GLView::CreateCube, true);
+    ASSERT_TRUE(view.load(path("two.tl")));
+    EXPECT_EQ(view.scene->objectsRoot->children.size(), 2u);
+    // Nothing points into the scene that was replaced.
+    EXPECT_TRUE(view.pickedTool == nullptr && view.materialTool == nullptr && view.materialPending == 0);
+    EXPECT_EQ(view.activeTool, view.scene->currentTool);
+    EXPECT_EQ(view.auxiliaryTools.at(0), view.scene->toolsRoot->children.back());
+}
+
+TEST_F(ViewTest, FailedSavesKeepTheHistoryAndEverySaveRebuildsTheTool) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder.tl"));
+    view.activeToolProperties.colour = wvec4(65535, 0, 0, 65535);
+    view.setActiveTool(GLView::CreateCube, true);
+    const std::size_t records = history();
+    for (const char* name : {"missing/x.tl", "folder.tl", "missing/x.obj", "saved.tl"}) {
+        view.activeTool->material = pbr();
+        const bool written = name == std::string("saved.tl");
+        EXPECT_EQ(view.save(path(name)), written) << name;
+        EXPECT_EQ(view.undoHistory.size(), written ? 0u : records) << name;
+        EXPECT_EQ(view.activeTool->material, view.activeToolProperties);
+    }
+}
+
+// Names the view cannot read, then every kept input of the scene and OBJ
+// readers under each name the view reads: false exactly when the reader
+// refuses it, and then nothing changed.
+TEST_F(ViewTest, RefusedNamesAndFilesChangeNothing) {
+    std::ofstream(path("notes.txt")) << Tetrahedron;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a.b"));
+    std::ofstream(path("a.b/scene")) << Tetrahedron;
+    std::vector<std::pair<std::string, bool>> files = {{path("notes.txt"), false}, {path("a.b/scene"), false}};
+    for (const char* ext : {".tl", ".tlo", ".obj"}) {
+        const QDir corpus(QString(TL_FUZZ_CORPUS) + (ext[1] == 'o' ? "/obj_import" : "/scene_load"));
+        for (const QString& file : corpus.entryList(QDir::Files)) {
+            const std::string copy = path(file.toStdString() + ext);
+            ASSERT_TRUE(QFile::copy(corpus.filePath(file), QString::fromStdString(copy)));
+            files.emplace_back(copy, ext[1] == 'o' ? Mesh(copy, false).status == 0 : Scene().load(copy));
+        }
+    }
+    int outcomes[2] = {0, 0};
+    for (const auto& [name, accepted] : files) {
+        Tool* cube = view.setActiveTool(GLView::CreateCube, true);
+        Scene* scene = view.scene;
+        Scene::Error = Tool::Error = 0;
+        const std::size_t records = history(), before = tools();
+        EXPECT_EQ(view.load(name), accepted) << name;
+        ++outcomes[accepted];
+        if (accepted) continue;
+        EXPECT_TRUE(view.undoHistory.size() == records && tools() == before && view.ready == 1) << name;
+        EXPECT_TRUE(view.scene == scene && view.activeTool == cube && Scene::Error + Tool::Error == 0) << name;
+    }
+    EXPECT_TRUE(outcomes[0] > 10 && outcomes[1] > 10);
+}
+
+TEST_P(ViewCamera, ProjectionSpansTheViewSizeFromTheCentreWithYDownAndRoundTrips) {
+    const mat4& p = Shader::ProjectionMatrix;
+    const float actual[] = {p[0], p[5], p[10], p[11], p[14], p[15], Shader::ProjectionOffsetMatrix[11]};
+    for (int i = 0; i < 7; ++i) EXPECT_NEAR(actual[i], GetParam().p[i], 2e-6 * std::fabs(GetParam().p[i]) + 1e-9) << i;
+    EXPECT_NEAR(view.focusDistance, 692.8203f, 1e-3);
+    // One world unit spans S = 600 pixels.
+    EXPECT_PRED3(near, view.project(vec3(0, 0, 0)) * vec3(1, 1, 0), vec3(400, 300, 0), 1e-3f);
+    EXPECT_NEAR(view.project_World_To_Screen(vec3(1, 0, 0)).x, 400.0f + view.ViewSize(), 1e-2);
+    EXPECT_NEAR(view.project_World_To_Screen(vec3(0, 1, 0)).y, 900.0f, 1e-2);
+    // Round trips, also with a turned, zoomed and panned camera.
+    for (int turned = 0; turned < 2; ++turned) {
+        for (const vec3& p : {vec3(0, 0, 0), vec3(0.3f, -0.2f, 0.1f), vec3(-0.5f, 0.4f, -0.3f)}) {
+            const vec3 s = view.project_World_To_Screen(p);
+            EXPECT_PRED3(near, view.unproject_Screen_To_World(s), p, 1e-3f);
+            const float d = (GLView::project_World_To_Normalized(p).z + 1.0f) * 0.5f;
+            EXPECT_PRED3(near, view.unproject(s.x, s.y, d), p, 1e-3f);
+        }
+        for (float d : {0.1f, 0.5f, 0.99f}) EXPECT_NEAR(GLView::depthScreenInv(GLView::depthScreen(d)), d, 1e-5);
+        view.rotate(0.3f, -0.5f, 0.2f);
+        view.scale(0.5f);
+        view.translate(40.0f, -25.0f, 0.0f);
+        view.buildMatrices();
+    }
+}
+
+TEST_P(ViewCamera, ZoomKeepsTheCentreNeverMirrorsThePanOrVanishesAndTurnsAreAboutTheViewAxes) {
+    view.translate(100.0f, 50.0f, 0.0f);
+    view.buildMatrices();
+    const vec3 centre = view.unproject(400.0f, 300.0f, view.ScreenDepth());
+    view.scale(-0.12f);
+    EXPECT_PRED3(near, view.camera->position, vec3(88, 44, 0), 1e-4f);
+    view.buildMatrices();
+    EXPECT_PRED3(near, view.project_World_To_Screen(centre) * vec3(1, 1, 0), vec3(400, 300, 0), 1e-2f);
+    view.scale(-1.5f);
+    EXPECT_EQ(view.camera->position, vec3(0, 0, 0));
+    for (int i = 0; i < 40; ++i) view.scale(-0.5f);
+    EXPECT_EQ(view.camera->scale, 1e-5f);
+    view.rotate(0.1f, 0.0f, 0.0f);
+    EXPECT_LT((view.camera->orientation * vec3(0, 1, 0)).z, -0.09f);
+}
+
+TEST_P(ViewCamera, PixelSizeFollowsTheZoomUnlessBlockedAndTheTopViewLooksDown) {
+    const vec3 pixel(1.0f / 600, 0, 0);
+    EXPECT_PRED3(near, view.ScreenRadius(false), pixel, 1e-7f);
+    view.blockSize();
+    view.scale(1.0f);
+    view.buildMatrices();
+    EXPECT_PRED3(near, view.ScreenRadius(false), pixel * 0.5f, 1e-7f);
+    EXPECT_PRED3(near, view.ScreenRadius(true), pixel, 1e-7f);
+    view.camera->orientation = mat3::Rotation(float(M_PI / 2), 0, 0);  // the Top view
+    view.buildMatrices();
+    EXPECT_PRED3(near, view.ScreenNormal(), vec3(0, -1, 0), 1e-6f);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothViewTypes, ViewCamera,
+    ::testing::Values(ViewType{GLView::ViewOrthogonal, {0.0025f, 0.0033333333f, -0.0001f, 0, 0, 1, -0.00015f}},
+                      ViewType{GLView::ViewPerspective,
+                               {1.7320508f, 2.3094011f, -1.002002f, -20.02002f, -1, 0, -20.03202f}}));
+
+TEST_F(ViewTest, RenderModeFollowsTheFlagsSimpleModePlacesAloneAndInsideSkipsTheBorder) {
+    std::mt19937 random(17);
+    for (int i = 0; i < 60; ++i) {
+        const unsigned r = random() % 5;
+        if (r < 2) view.setWireframe(r == 1);
+        if (r == 2 || r == 3) view.setSelection(r == 3);
+        if (r == 4) view.setContour();
+        ASSERT_EQ(view.renderMode, std::uint32_t(view.wireframe + 2 * view.selectionDisplay));
+    }
+    view.simpleMode = 1;
+    view.assemblyAction = GLView::ActionInsert;
+    EXPECT_FALSE(view.onAllInstances() || view.linked());
+    EXPECT_EQ(view.iassemblyAction(), GLView::ActionPlace);
+
+    view.outside = false;
+    for (const vec2& p : {vec2(1, 1), vec2(798, 598), vec2(0, 300), vec2(799, 300), vec2(400, 0), vec2(400, 599)}) {
+        mouse.position = p;
+        EXPECT_EQ(view.inside(), p.x == 1 || p.x == 798) << p.x << ", " << p.y;
+    }
+    mouse = MouseState();
+}
+
+TEST(Sky, LevelRunsFromLayersFourAndFiveToTheLastAndTheLensFollowsTheFieldOfView) {
+    EXPECT_EQ(skyLevel(0, 64), vec3(4, 5, 0));
+    EXPECT_EQ(skyLevel(100, 64), vec3(64, 64, 0));
+    EXPECT_NEAR(skyLens(true, 60), std::sqrt(3.0f), 1e-5f);
 }

@@ -1,13 +1,13 @@
-// The view's scene layers and their shading: made-up G-buffers written
-// straight into the targets, shaded and read back; and real cubes drawn
+// The view's scene layers on a real context: made-up G-buffers written
+// straight into the targets, shaded and read back, and real cubes drawn
 // through the scene for the stencil marks.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstddef>
-#include <map>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "gl/environment.h"
@@ -35,26 +35,17 @@ struct Pixel {
     float depth = 0.5f;
     std::uint32_t stencil = 1;  // read with the depth as one depth-stencil texel
 };
-static_assert(offsetof(Pixel, stencil) == offsetof(Pixel, depth) + 4, "depth and stencil are one texel");
 
 std::uint32_t material(int roughness, int metalness) {
     return std::uint32_t(roughness + 32767) | std::uint32_t(metalness + 32767) << 16;
 }
 
-RGBA scaled(const RGBA& c, double k) {
-    const auto channel = [k](int v) { return std::uint8_t(std::lround(v * k)); };
-    return {channel(c.r), channel(c.g), channel(c.b), c.a};
-}
-
 bool near(const RGBA& a, const RGBA& b) {
-    for (int i = 0; i < 4; ++i)
-        if (std::abs(a[i] - b[i]) > 2) return false;
-    return true;
+    return std::abs(a.r - b.r) <= 2 && std::abs(a.g - b.g) <= 2 && std::abs(a.b - b.b) <= 2 && std::abs(a.a - b.a) <= 2;
 }
 
 void put(Texture2D* target, int x, GLenum format, GLenum type, const void* data) {
     gl->glBindTexture(GL_TEXTURE_2D, target->id());
-    gl->glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gl->glTexSubImage2D(GL_TEXTURE_2D, 0, x, 0, 1, 1, format, type, data);
     gl->glBindTexture(GL_TEXTURE_2D, 0);
 }
@@ -84,34 +75,28 @@ class Layers : public testing::Test {
 protected:
     void SetUp() override {
         initShaderResources();
-        make(8, 1);
+        view.reset(new GLView(8, 1));
+        ASSERT_TRUE(view->fboScene->enable());
+        gl->glViewport(0, 0, 8, 1);
     }
     void TearDown() override {
         view->fboScene->disable();
         EXPECT_EQ(Texture::GLActiveTexture, 0);
         EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
     }
-    void make(int w, int h) {
-        view.reset(new GLView(w, h));
-        ASSERT_TRUE(view->fboScene->enable());
-        gl->glViewport(0, 0, w, h);
-    }
     // The layer emptied through renderScene (the scene is empty), then the
-    // pixels from x = 0 written into its targets.
-    void feed(FBOScene* layer, const std::vector<Pixel>& pixels) {
-        ASSERT_TRUE(layer->enable());
+    // pixels from x = 0 written into its targets, shaded and read back.
+    std::vector<RGBA> shade(FBOScene* layer, const std::vector<Pixel>& pixels) {
+        EXPECT_TRUE(layer->enable());
         view->renderScene(layer, layer == view->fboScene ? Tool::RenderOpaque : Tool::RenderTransparent, false);
         for (int x = 0; x < int(pixels.size()); ++x) {
-            const Pixel& p = pixels[std::size_t(x)];
+            const Pixel& p = pixels[x];
             const std::uint32_t id[4] = {p.object, p.item, p.material, 0};
             put(layer->idMaterial, x, layer->idMaterial->format(), GL_UNSIGNED_INT, id);
             put(layer->color, x, GL_RGBA, GL_UNSIGNED_BYTE, &p.colour);
             put(layer->normal, x, GL_RGB, GL_FLOAT, &p.normal);
             put(layer->depth, x, GL_DEPTH_STENCIL, GL_FLOAT_32_UNSIGNED_INT_24_8_REV, &p.depth);
         }
-    }
-    std::vector<RGBA> shade(FBOScene* layer, const std::vector<Pixel>& pixels) {
-        feed(layer, pixels);
         EXPECT_TRUE(view->compositLayer(layer));
         return read(layer->output);
     }
@@ -127,34 +112,31 @@ protected:
 }  // namespace
 
 // Pixels 0-7: facing the viewer, facing away, no material, the other layer's,
-// metal, rough plastic, smooth plastic, facing the viewer.
+// metal, rough plastic, smooth plastic, facing the viewer. Lit without an
+// environment, then by a uniform one, then with it but rendering simply.
 TEST_F(Layers, LightIsSimpleWithoutEnvironmentOrWhenRenderingSimplyElseFromTheEnvironment) {
     const RGBA c{200, 150, 100, 255}, e{128, 230, 64, 255};
     const std::uint32_t materials[8] = {
         7, 7, 0, 7, material(-32766, 32766), material(32766, -32766), material(-32766, -32766), 7};
     std::vector<Pixel> pixels(8);
-    for (int k = 0; k < 8; ++k) pixels[std::size_t(k)] = {1, 0, materials[k], c};
+    for (int k = 0; k < 8; ++k) pixels[k] = {1, 0, materials[k], c};
     pixels[1].normal = vec3(0, 0, -1);
     pixels[3].stencil = 2;
-    const RGBA front = scaled(c, 0.816497 * 0.8 + 0.2), away = scaled(c, 0.816497 / 3 * 0.8 + 0.2);
-    const std::vector<RGBA> simple = {front, away, c, c, front, front, front, front};
-    std::vector<RGBA> environmentLit(8, c);
-    for (int k : {0, 1, 4, 5, 6, 7}) {
-        const double r = (materials[k] & 0xFFFF) / 65534.0, m = (materials[k] >> 16) / 65534.0;
-        for (int i = 0; i < 3; ++i) {
-            const double light = e[i] / 255.0, metal = c[i] / 255.0 * light;
-            environmentLit[std::size_t(k)][i] =
-                std::uint8_t(std::lround(255 * std::min(1.0, metal + (1 - m) * std::pow(light, 10 - 5 * r))));
-        }
-    }
     view->contourColor = wvec4(0, 0, 0, 0);
     for (int run = 0; run < 3; ++run) {
         if (run == 1) view->environment = environment(&e);
         view->renderSimple = std::uint8_t(run == 2);
         const auto out = shade(view->fboScene, pixels);
-        for (int k = 0; k < 8; ++k)
-            EXPECT_PRED2(near, out[std::size_t(k)], (run == 1 ? environmentLit : simple)[std::size_t(k)])
-                << "run " << run << " pixel " << k;
+        for (int k = 0; k < 8; ++k) {
+            const double r = (materials[k] & 0xFFFF) / 65534.0, m = (materials[k] >> 16) / 65534.0;
+            const double simple = (k == 1 ? 0.816497 / 3 : 0.816497) * 0.8 + 0.2;
+            RGBA want = c;
+            for (int i = 0; i < 3 && materials[k] != 0 && k != 3; ++i) {
+                const double light = e[i] / 255.0, lit = c[i] / 255.0 * light + (1 - m) * std::pow(light, 10 - 5 * r);
+                want[i] = std::uint8_t(std::lround(run == 1 ? 255 * std::min(1.0, lit) : c[i] * simple));
+            }
+            EXPECT_PRED2(near, out[k], want) << "run " << run << " pixel " << k;
+        }
     }
 }
 
@@ -173,63 +155,56 @@ TEST_F(Layers, SkyAndMirrorLookUpTheTurnedWorldDirection) {
     EXPECT_PRED2(near, out[0], faceColour(back * vec3(0, 0, 1)));
     const float lens = 1 / std::tan(float(M_PI) / 36);  // the orthogonal view's 10 degrees
     for (int x = 1; x < 8; ++x)
-        EXPECT_PRED2(near, out[std::size_t(x)], faceColour(back * vec3((2 * x + 1) / 8.0f - 1, 0, -lens))) << x;
+        EXPECT_PRED2(near, out[x], faceColour(back * vec3((2 * x + 1) / 8.0f - 1, 0, -lens))) << x;
 }
 
+// Depth steps of 20 and 10 (in 1/20000) after pixels 1 and 3, and a crease
+// after pixel 5: pixels 1 and 5 are edges.
 TEST_F(Layers, EdgesDarkenAtDepthStepsAndCreases) {
     view->edgeDetection = 1;
-    const auto at = [](int steps, vec3 normal) {
-        Pixel p;
-        p.depth = 0.5f + steps / 20000.0f;
-        p.normal = normal;
-        return p;
-    };
-    const vec3 z(0, 0, 1), x(1, 0, 0);
-    const auto out =
-        shade(view->fboScene, {at(0, z), at(0, z), at(20, z), at(20, z), at(30, z), at(30, z), at(30, x), at(30, x)});
-    const RGBA edge{127, 127, 127, 255}, white{255, 255, 255, 255};
-    for (int k = 0; k < 8; ++k) EXPECT_PRED2(near, out[std::size_t(k)], k == 1 || k == 5 ? edge : white) << k;
+    std::vector<Pixel> pixels(8);
+    for (int k = 0; k < 8; ++k) pixels[k].depth = 0.5f + float(k < 2 ? 0 : k < 4 ? 20 : 30) / 20000;
+    pixels[6].normal = pixels[7].normal = vec3(1, 0, 0);
+    const auto out = shade(view->fboScene, pixels);
+    const RGBA edge{127, 127, 127, 255};
+    for (int k = 0; k < 8; ++k) EXPECT_PRED2(near, out[k], k == 1 || k == 5 ? edge : pixels[0].colour) << k;
 }
 
 // Objects 1 (pixels 0-3) and 2, selected (4-7); pixel 1 is item 1 of its
 // object. Expected: w unchanged, p contour keeping the alpha, c contour made
 // opaque, r selection contour, t selection tint.
 TEST_F(Layers, ContoursFollowTheRenderModeAndLayer) {
-    const struct {
-        std::uint32_t mode;
-        bool opaque;
-        const char* want;
-    } cases[] = {{0, true, "wwwccwww"}, {1, true, "pwpppwww"},  {2, true, "wwwrrttt"},
-                 {3, true, "pwprrttt"}, {2, false, "wwwwwwww"}, {3, false, "pwpppwww"}};
-    const std::map<char, RGBA> colours = {{'w', {255, 255, 255, 128}},
-                                          {'p', {127, 127, 127, 128}},
-                                          {'c', {127, 127, 127, 255}},
-                                          {'r', {255, 0, 0, 255}},
-                                          {'t', {255, 252, 252, 128}}};
-    for (const auto& c : cases) {
-        view->renderMode = c.mode;
-        view->wireframe = std::uint8_t(c.mode & 1);
-        view->selectionDisplay = std::uint8_t(c.mode >> 1);
-        std::vector<Pixel> pixels(8);
+    const std::tuple<std::uint32_t, bool, const char*> cases[] = {{0, true, "wwwccwww"},  {1, true, "pwpppwww"},
+                                                                  {2, true, "wwwrrttt"},  {3, true, "pwprrttt"},
+                                                                  {2, false, "wwwwwwww"}, {3, false, "pwpppwww"}};
+    // w, p, c, r, t
+    const RGBA colours[] = {
+        {255, 255, 255, 128}, {127, 127, 127, 128}, {127, 127, 127, 255}, {255, 0, 0, 255}, {255, 252, 252, 128}};
+    for (const auto& [mode, opaque, want] : cases) {
+        view->setWireframe(mode & 1);
+        view->setSelection(mode >> 1);
+        std::vector<Pixel> pixels(8, Pixel{1, 0, 0, {255, 255, 255, 128}, {0, 0, 1}, 0.5f, opaque ? 1u : 2u});
+        for (int k = 4; k < 8; ++k) pixels[k].object = 2 | 0x80000000u;
+        pixels[1].item = 1;
+        const auto out = shade(opaque ? view->fboScene : view->fboSceneTransparent, pixels);
         for (int k = 0; k < 8; ++k)
-            pixels[std::size_t(k)] = {k < 4 ? 1u : 2u | 0x80000000u,
-                                      k == 1 ? 1u : 0u,
-                                      0,
-                                      {255, 255, 255, 128},
-                                      {0, 0, 1},
-                                      0.5f,
-                                      c.opaque ? 1u : 2u};
-        const auto out = shade(c.opaque ? view->fboScene : view->fboSceneTransparent, pixels);
-        for (int k = 0; k < 8; ++k)
-            EXPECT_PRED2(near, out[std::size_t(k)], colours.at(c.want[k])) << "mode " << c.mode << " pixel " << k;
+            EXPECT_PRED2(near, out[k], colours[std::string("wpcrt").find(want[k])]) << mode << " pixel " << k;
     }
 }
 
-// Cubes of a quarter of the view: opaque on the left, transparent on the
-// right, the preview above the middle. Read: the stencil inside each of them
-// and in a corner, and the transparent layer's object id at its cube.
-TEST_F(Layers, StencilMarksEachLayerAndPreviewDrawsOverTheTransparentLayer) {
-    make(16, 16);
+// The view resized to 16 x 16 with both layers enabled, which then share
+// one depth-stencil texture of the new size. Cubes of a quarter of the view:
+// opaque on the left, transparent on the right, the preview above the middle.
+// Read: the stencil inside each of them and in a corner, and the transparent
+// layer's object id at its cube.
+TEST_F(Layers, ResizedLayersShareTheStencilMarksAndPreviewDrawsOverTheTransparentLayer) {
+    ASSERT_TRUE(view->fboSceneTransparent->enable());
+    view->redraw = 0;
+    view->resize(16, 16);
+    EXPECT_TRUE(view->redraw == 1 && view->fboSceneTransparent->depth == view->fboScene->depth);
+    EXPECT_TRUE(view->fboScene->composite->width() == 16 && view->fboSceneTransparent->height() == 16);
+    ASSERT_TRUE(view->fboScene->enable());
+    gl->glViewport(0, 0, 16, 16);
     view->buildMatrices();
     Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false), glass(cube.element, mat4::Identity(), pbr(), true);
     const auto placed = [](float x, float y) { return mat4::Translation(x, y, 0) * mat4::Scale(0.25f, 0.25f, 0.25f); };
@@ -267,8 +242,7 @@ TEST_F(Layers, BackgroundImageIsStretchedOverTheViewAndAMissingOneGivesTheColour
         view->renderScene(view->fboScene, Tool::RenderOpaque, false);
         for (Texture2D* target : {view->fboScene->color, view->fboScene->composite}) {
             const auto out = read(target);
-            EXPECT_EQ(out[0], missing ? yellow : red);
-            EXPECT_EQ(out[7], missing ? yellow : blue);
+            EXPECT_TRUE(out[0] == (missing ? yellow : red) && out[7] == (missing ? yellow : blue));
             EXPECT_EQ(out[3].r > 0 && out[3].r < 255 && out[3].b > 0, !missing) << "linear blend in the middle";
         }
         delete view->backgroundImage;
@@ -281,7 +255,6 @@ TEST_F(Layers, CompositingFailsWhenAPassCannotBeEnabled) {
     view->edgeDetection = 1;
     Shader missing("Missing/Pass");
     for (Shader** pass : {&ShaderLayerCompositSimple, &ShaderEdgeDetection, &ShaderContour}) {
-        feed(view->fboScene, {{}});
         Shader* kept = *pass;
         *pass = &missing;
         EXPECT_FALSE(view->compositLayer(view->fboScene));
