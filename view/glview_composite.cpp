@@ -18,6 +18,7 @@
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/sky.h"
+#include "view/view_passes.h"
 
 namespace qel {
 
@@ -25,10 +26,6 @@ namespace {
 
 // The light of simple rendering: normalize(-1, -1, 2) in view space.
 const vec3 LightDirection(-0.408248f, -0.408248f, 0.816497f);
-// A 1 % red tint on selected pixels, and the contour around them.
-const vec4 SelectionColor(1.0f, 0.0f, 0.0f, 0.01f);
-const vec4 SelectionContour(1.0f, 0.0f, 0.0f, 1.0f);
-
 void drawInto(const Texture2D* target) { gl->glDrawBuffer(GLenum(target->colourAttachment())); }
 
 // The pair swapped: the last image becomes the input of the next pass.
@@ -46,13 +43,6 @@ bool failPass(int pass) {
 // Enables a pass's program and textures; false, with the pass's message
 // logged, when they cannot be.
 bool enablePass(GLAtomList& atoms, int pass) { return atoms.enable() || failPass(pass); }
-
-// The full-screen quad through the enabled pass; then its atoms are let go.
-void drawPass(GLAtomList& atoms) {
-    Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
-    GLFill(true);
-    atoms.disable();
-}
 
 // Image-based light from the environment's cube-map array.
 bool lightFromEnvironment(const GLView& view, FBOScene* fbo) {
@@ -123,13 +113,7 @@ bool drawContours(const GLView& view, FBOScene* fbo, Shader* shader) {
     if (!enablePass(atoms, 3)) return false;
     Shader::setUniform("Id", fbo->idMaterial->unit());
     Shader::setUniform("Input", fbo->input->unit());
-    Shader::setUniform("w", 1.0f / float(view.width));
-    Shader::setUniform("h", 1.0f / float(view.height));
-    Shader::setUniform("Contour", view.contourColor.toFloat());
-    if (view.selectionDisplay) {
-        Shader::setUniform("SelectionColor", SelectionColor);
-        Shader::setUniform("SelectionContour", SelectionContour);
-    }
+    setContourUniforms(view);
     drawPass(atoms);
     return true;
 }

@@ -18,14 +18,11 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "view/view_passes.h"
 
 namespace qel {
 
 namespace {
-
-// A 1 % red tint on selected pixels, and the contour around them.
-const vec4 SelectionColor(1.0f, 0.0f, 0.0f, 0.01f);
-const vec4 SelectionContour(1.0f, 0.0f, 0.0f, 1.0f);
 
 // Tools marked for one frame (drawn as selected); the marks go whichever
 // way the frame ends.
@@ -81,13 +78,6 @@ Shader* mixShader(bool glow, bool chroma) {
     return chroma ? ShaderMixRefractChroma : ShaderMixRefract;
 }
 
-// The full-screen quad through the enabled atoms, which are then let go.
-void drawPass(GLAtomList& atoms) {
-    Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
-    GLFill(true);
-    atoms.disable();
-}
-
 // The transparent layer over the opaque image, on the transparent pixels
 // only; with glow the light behind goes on to the glow target. The
 // transparent layer is bound, both images are in the layers' inputs and the
@@ -137,13 +127,7 @@ bool mixContours(const GLView& view) {
     Shader::setUniform("TransparentId", glass->idMaterial->unit());
     Shader::setUniform("OpaqueId", view.fboScene->idMaterial->unit());
     Shader::setUniform("Input", glass->input->unit());
-    Shader::setUniform("w", 1.0f / float(view.width));
-    Shader::setUniform("h", 1.0f / float(view.height));
-    Shader::setUniform("Contour", view.contourColor.toFloat());
-    if (view.selectionDisplay) {
-        Shader::setUniform("SelectionColor", SelectionColor);
-        Shader::setUniform("SelectionContour", SelectionContour);
-    }
+    setContourUniforms(view);
     drawPass(atoms);
     return true;
 }

@@ -1,0 +1,26 @@
+#include "view/view_passes.h"
+
+#include "gl/glatomlist.h"
+#include "gl/glquad.h"
+#include "gl/shader.h"
+#include "view/glview.h"
+
+namespace qel {
+
+void drawPass(GLAtomList& atoms) {
+    Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
+    GLFill(true);
+    atoms.disable();
+}
+
+void setContourUniforms(const GLView& view) {
+    Shader::setUniform("w", 1.0f / float(view.width));
+    Shader::setUniform("h", 1.0f / float(view.height));
+    Shader::setUniform("Contour", view.contourColor.toFloat());
+    if (view.selectionDisplay) {
+        Shader::setUniform("SelectionColor", vec4(1.0f, 0.0f, 0.0f, 0.01f));
+        Shader::setUniform("SelectionContour", vec4(1.0f, 0.0f, 0.0f, 1.0f));
+    }
+}
+
+}  // namespace qel
