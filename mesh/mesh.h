@@ -265,6 +265,7 @@ public:
     vec3 vertexTangent(int v, int f) const;
 
 private:
+    friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
     // buildConnectivity, also telling whether every shared edge is run in
     // opposite directions by its two faces (no orientation repair needed).
     bool buildLinks(bool& consistent);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -32,7 +33,7 @@ vec3 normalise(const vec3& a) {
 
 // Unit normal of the triangle (p0, p1, p2), computed in double; a degenerate
 // triangle keeps its (tiny) cross product.
-vec3 triangleNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
+inline vec3 triangleNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
     const dvec3 a(double(p1.x) - p0.x, double(p1.y) - p0.y, double(p1.z) - p0.z);
     const dvec3 b(double(p2.x) - p0.x, double(p2.y) - p0.y, double(p2.z) - p0.z);
     const dvec3 n = cross(a, b);
@@ -186,14 +187,176 @@ void assignChannels(pbr& dst, const pbr& src, unsigned char mask) {
     if (mask & ChannelMask[9]) dst.metalness = src.metalness;
 }
 
+// Scratch storage for n records of a whole-mesh pass, kept per thread from
+// call to call: a mesh of millions of vertices would otherwise have tens of
+// megabytes of fresh pages faulted in and cleared on every call. Replaced
+// when it is too small or far too large. One pass type per T: a pass must
+// not be entered again while it runs.
+template <class T>
+T* scratch(std::size_t n) {
+    static thread_local std::unique_ptr<T[]> buffer;
+    static thread_local std::size_t capacity = 0;
+    if (n > capacity || n < capacity / 8) {
+        buffer.reset();
+        buffer.reset(new T[n]);
+        capacity = n;
+    }
+    return buffer.get();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Whole-mesh normals
 
+// The corner normals of the whole mesh (calculateNormals modes 1 and 2).
+//
+// One pass over the faces computes the face normals and gathers, per vertex,
+// the sum of its faces' normals and what edges meet it. A plain vertex (no
+// sharp or open edge) takes the normalised sum in every corner, a vertex
+// whose edges are all sharp or open takes each face's normal; the others
+// are walked sector by sector. A second pass over the faces writes the
+// corners of the first two kinds.
+//
+// The faces are read a block of records at a time: first the normals of the
+// block (independent of each other, so that their arithmetic and the
+// fetches of their vertices overlap), then their share of the vertex state.
+class CornerNormalPass {
+public:
+    CornerNormalPass(Mesh& m, bool faceNormals) : m_(m), faceNormals_(faceNormals) {}
+
+    void run() {
+        nV_ = m_.vertexCount();
+        nF_ = m_.faceCount();
+        pass_ = scratch<VertexPass>(std::size_t(nV_));
+        VertexPass* out = pass_;
+        m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
+            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
+        });
+        for (int i = 0; i < nF_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            read(block, i, int(n));
+            i += int(n);
+        }
+        settleVertices();
+        for (int i = 0; i < nF_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            write(block, int(n));
+            i += int(n);
+        }
+    }
+
+private:
+    // What the face passes need of a vertex, in one half of a cache line.
+    struct VertexPass {
+        vec3 position;
+        std::int32_t face;    // stored face
+        vec3 sum;             // sum of the normals of its faces; then its normal
+        std::uint32_t state;  // CornerState bits
+    };
+    static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
+    static constexpr int Ahead = 16;  // faces whose vertices are fetched early
+    static constexpr int Block = int(Mesh::FaceList::BlockSize);
+
+    // The n faces from face i0 (contiguous records). Locals instead of
+    // members in the loops: stores into the records would otherwise make
+    // the compiler read every member again.
+    void read(MeshFace* block, int i0, int n) {
+        VertexPass* const pass = pass_;
+        const unsigned nV = unsigned(nV_);
+        const int nF = nF_;
+        bool usable[Block];
+        // Vertices are fetched early only while the faces jump between far
+        // apart vertices (in file order they are close and already cached).
+        const bool fetch = scattered_;
+        int jumps = 0;
+        for (int j = 0; j < n; ++j) {
+            if (fetch && j + Ahead < n) {
+                const MeshFace& A = block[j + Ahead];
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + (unsigned(A.v[k]) < nV ? A.v[k] : 0));
+            }
+            MeshFace& F = block[j];
+            const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
+            usable[j] = F.isActive() && a < nV && b < nV && c < nV;
+            if (usable[j] && faceNormals_) F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
+            jumps += int(a - lastVertex_ + 4096u > 8192u);
+            lastVertex_ = a;
+        }
+        scattered_ = 4 * jumps > n;
+        for (int j = 0; j < n; ++j) {
+            if (!usable[j]) continue;
+            const MeshFace& F = block[j];
+            const int i = i0 + j;
+            const vec3 normal = F.normal;
+            const bool plain = unsigned(F.f[0]) < unsigned(nF) && unsigned(F.f[1]) < unsigned(nF) &&
+                               unsigned(F.f[2]) < unsigned(nF) && (F.flags & MeshFace::SharpMask) == 0;
+            for (int k = 0; k < 3; ++k) {
+                VertexPass& p = pass[F.v[k]];
+                p.sum += normal;
+                std::uint32_t bits = plain ? std::uint32_t(Mesh::CornerOnSmoothEdge) : Mesh::cornerEdges(F, k, nF);
+                if (p.face == i) bits |= Mesh::CornerStartSeen;
+                p.state |= bits;
+            }
+        }
+    }
+
+    // A vertex without sharp or open edges has one sector, its normal the
+    // normalised sum; one whose edges are all sharp or open has one sector
+    // per face, its normal the face's; the others are walked.
+    void settleVertices() {
+        int v = 0;
+        m_.vertices.forRange(0, m_.vertices.size(), [this, &v](const MeshVertex& r) {
+            const int i = v++;
+            if (!r.isActive() || r.face < 0) return;
+            VertexPass& p = pass_[i];
+            if (!(p.state & Mesh::CornerStartSeen)) {
+                walked_.push_back(i);  // finds no usable stored face: does nothing
+            } else if (!(p.state & Bounded)) {
+                p.sum = normalise(p.sum);
+                p.state |= Mesh::CornerDirect;
+            } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
+                p.state |= Mesh::CornerFaceSectors;
+            } else {
+                walked_.push_back(i);
+            }
+        });
+        // The walks read face normals only and write the corners of their
+        // own vertex: the order against the face pass does not matter.
+        for (const int w : walked_) m_.vertexNormals(w);
+    }
+
+    // The corners of the plain vertices and of those with face sectors.
+    void write(MeshFace* block, int n) {
+        const VertexPass* const pass = pass_;
+        const unsigned nV = unsigned(nV_);
+        for (int j = 0; j < n; ++j) {
+            MeshFace& F = block[j];
+            if (!F.isActive()) continue;
+            for (int k = 0; k < 3; ++k) {
+                const unsigned v = unsigned(F.v[k]);
+                if (v >= nV) continue;
+                const VertexPass& p = pass[v];
+                if (p.state & Mesh::CornerDirect)
+                    F.normals[k] = p.sum;
+                else if (p.state & Mesh::CornerFaceSectors)
+                    F.normals[k] = normalise(F.normal);
+            }
+        }
+    }
+
+    Mesh& m_;
+    const bool faceNormals_;
+    int nV_ = 0, nF_ = 0;
+    VertexPass* pass_ = nullptr;  // per-thread scratch
+    std::vector<int> walked_;     // vertices walked sector by sector
+    bool scattered_ = true;       // the last block's faces jumped between far vertices
+    unsigned lastVertex_ = 0;     // first corner of the last face read
+};
+
 void Mesh::calculateNormals(unsigned char mode) {
     if (mode > 2) return;
-    const bool faceNormals = mode != 1;
     if (mode == 0) {
         faces.forRange(0, faces.size(), [this](MeshFace& F) {
             if (!F.isActive()) return;
@@ -202,95 +365,7 @@ void Mesh::calculateNormals(unsigned char mode) {
         });
         return;
     }
-
-    // What the face passes need of a vertex, in one cache line's half: the
-    // faces jump between vertices at random, so each corner costs one
-    // access here instead of several into the vertex records and side lists.
-    struct VertexPass {
-        vec3 position;
-        std::int32_t face;    // stored face
-        vec3 sum;             // sum of the unit normals of its faces
-        std::uint32_t state;  // CornerState bits
-    };
-    const int nV = vertexCount();
-    const int nF = faceCount();
-    std::vector<VertexPass> pass(static_cast<std::size_t>(nV));
-    {
-        VertexPass* out = pass.data();
-        vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) {
-            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
-        });
-    }
-
-    // The vertices of the face some places ahead are fetched early, so that
-    // the jumps of many faces overlap. (Written out in each loop: a helper
-    // holding only prefetches counts as free of effects and is dropped.)
-    constexpr int Ahead = 32;
-    const int prefetchEnd = nF - Ahead;
-
-    // Pass 1 (faces): face normals, their sum per vertex, and which vertices
-    // meet a sharp or open edge (those are walked sector by sector).
-    for (int i = 0; i < nF; ++i) {
-        if (i < prefetchEnd) {
-            const MeshFace& A = faces[std::size_t(i + Ahead)];
-            for (int k = 0; k < 3; ++k)
-                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
-        }
-        MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        const int a = F.v[0], b = F.v[1], c = F.v[2];
-        if (a < 0 || a >= nV || b < 0 || b >= nV || c < 0 || c >= nV) continue;
-        VertexPass* corner[3] = {&pass[std::size_t(a)], &pass[std::size_t(b)], &pass[std::size_t(c)]};
-        if (faceNormals) F.normal = triangleNormal(corner[0]->position, corner[1]->position, corner[2]->position);
-        const vec3 n = F.normal;
-        for (int k = 0; k < 3; ++k) {
-            VertexPass& p = *corner[k];
-            p.sum += n;
-            p.state |= cornerEdges(F, k, nF);
-            if (p.face == i) p.state |= CornerStartSeen;
-        }
-    }
-
-    // Pass 2 (vertices): a vertex without sharp or open edges has one
-    // sector, its normal the normalised sum; one whose edges are all sharp
-    // or open has one sector per face, its normal the face's; the others
-    // are walked.
-    constexpr std::uint32_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
-    for (int v = 0; v < nV; ++v) {
-        const MeshVertex& r = vertices[v];
-        if (!r.isActive() || r.face < 0) continue;
-        VertexPass& p = pass[std::size_t(v)];
-        if (!(p.state & CornerStartSeen)) {
-            vertexNormals(v);  // finds no usable stored face: does nothing
-        } else if (!(p.state & Bounded)) {
-            p.sum = normalise(p.sum);
-            p.state |= CornerDirect;
-        } else if (!(p.state & CornerOnSmoothEdge)) {
-            p.state |= CornerFaceSectors;
-        } else {
-            vertexNormals(v);
-        }
-    }
-
-    // Pass 3 (faces): the plain vertices' normals into their corners.
-    for (int i = 0; i < nF; ++i) {
-        if (i < prefetchEnd) {
-            const MeshFace& A = faces[std::size_t(i + Ahead)];
-            for (int k = 0; k < 3; ++k)
-                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
-        }
-        MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        for (int k = 0; k < 3; ++k) {
-            const int v = F.v[k];
-            if (v < 0 || v >= nV) continue;
-            const VertexPass& p = pass[std::size_t(v)];
-            if (p.state & CornerDirect)
-                F.normals[k] = p.sum;
-            else if (p.state & CornerFaceSectors)
-                F.normals[k] = normalise(F.normal);
-        }
-    }
+    CornerNormalPass(*this, mode != 1).run();
 }
 
 void Mesh::calculateSelectedNormals() {
