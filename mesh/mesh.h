@@ -267,10 +267,14 @@ public:
 private:
     friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
     // buildConnectivity, also telling whether every shared edge is run in
-    // opposite directions by its two faces (no orientation repair needed).
-    bool buildLinks(bool& consistent);
+    // opposite directions by its two faces (no orientation repair needed)
+    // and, when asked, whether every used vertex has one fan (faces joined
+    // round it through shared edges). Asked for by a rebuild, which also
+    // has the marks of correctOrientation (face bits 4 and 5) cleared here
+    // when no face needs turning over.
+    bool buildLinks(bool& consistent, bool* oneFanEach);
     // The steps of initialize after a successful connectivity build.
-    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals);
+    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals);
     // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.

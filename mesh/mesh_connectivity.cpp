@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -34,6 +37,67 @@ inline int keyHi(EdgeKey e) { return int(e >> 32); }
 inline int keyFace(EdgeKey e) { return int((e & 0xffffffffu) >> 3); }
 inline bool keyLowFirst(EdgeKey e) { return (e & 4u) != 0; }
 inline int keyEdge(EdgeKey e) { return int(e & 3u); }
+
+// A flat array of plain values whose storage is left uninitialised (the
+// passes below write every entry they read), or cleared to zero on request
+// (fresh pages come zeroed: nothing is written).
+template <class T>
+class Buffer {
+public:
+    void allocate(std::size_t n) {
+        data_.reset(static_cast<T*>(std::malloc(std::max<std::size_t>(n, 1) * sizeof(T))));
+        size_ = n;
+        if (!data_) throw std::bad_alloc();
+    }
+    void allocateZeroed(std::size_t n) {
+        data_.reset(static_cast<T*>(std::calloc(std::max<std::size_t>(n, 1), sizeof(T))));
+        size_ = n;
+        if (!data_) throw std::bad_alloc();
+    }
+    T* data() { return data_.get(); }
+    const T* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+
+private:
+    struct Free {
+        void operator()(T* p) const { std::free(p); }
+    };
+    std::unique_ptr<T[], Free> data_;
+    std::size_t size_ = 0;
+};
+
+// Disjoint sets of face corners (3 * face + k), joined where two faces share
+// an edge at the corners' vertex: the sets of one vertex are its fans. Each
+// entry holds its parent + 1, 0 for a root, so that zeroed storage starts
+// as singletons.
+class CornerSets {
+public:
+    explicit CornerSets(std::size_t corners) { up_.allocateZeroed(corners); }
+    // Joins the sets of a and b; true when they were apart.
+    bool unite(int a, int b) {
+        a = find(a);
+        b = find(b);
+        if (a == b) return false;
+        if (a < b) std::swap(a, b);
+        up_[std::size_t(a)] = b + 1;
+        return true;
+    }
+
+private:
+    int find(int c) {
+        for (;;) {
+            const int p = up_[std::size_t(c)] - 1;
+            if (p < 0) return c;
+            const int g = up_[std::size_t(p)] - 1;
+            if (g < 0) return p;
+            up_[std::size_t(c)] = g + 1;  // halve the path
+            c = g;
+        }
+    }
+    Buffer<std::int32_t> up_;
+};
 
 // Sorts one bucket by the larger vertex. Buckets hold the few edges of one
 // vertex, so insertion sort is the fast case; big fans fall back to sort.
@@ -73,37 +137,35 @@ constexpr int Ahead = 32;
 
 // The corners of every face as a flat list (three per face; -1 for an
 // inactive face). A face naming a missing vertex or one vertex twice has no
-// proper edges: it loses its active bit. False when some face is inactive.
-bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners) {
-    const int nV = m.vertexCount();
-    corners.assign(std::size_t(m.faceCount()) * 3, -1);
-    bool allActive = true;
+// proper edges: it loses its active bit. Returns the active face count.
+int compactCorners(Mesh& m, Buffer<std::int32_t>& corners) {
+    const unsigned nV = unsigned(m.vertexCount());
+    corners.allocate(std::size_t(m.faceCount()) * 3);
+    int active = 0;
     std::int32_t* out = corners.data();
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
         std::int32_t* c = out;
         out += 3;
-        if (!F.isActive()) {
-            allActive = false;
-            return;
-        }
+        c[0] = c[1] = c[2] = -1;
+        if (!F.isActive()) return;
         const int a = F.v[0], b = F.v[1], d = F.v[2];
-        const bool inRange = a >= 0 && a < nV && b >= 0 && b < nV && d >= 0 && d < nV;
+        const bool inRange = unsigned(a) < nV && unsigned(b) < nV && unsigned(d) < nV;
         if (!inRange || a == b || b == d || a == d) {
             F.flags = std::uint8_t(F.flags & ~MeshFace::ActiveBit);
-            allActive = false;
             return;
         }
         c[0] = a;
         c[1] = b;
         c[2] = d;
+        ++active;
     });
-    return allActive;
+    return active;
 }
 
 // The last face using every vertex (-1: none) and the size of every edge
 // bucket (bucket lo holds the edges whose smaller vertex is lo; sizes at
 // lo + 1, ready for the prefix sums).
-void lastFacesAndBucketSizes(const std::vector<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
+void lastFacesAndBucketSizes(const Buffer<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
                              std::vector<std::int32_t>& bucket) {
     const int nF = int(corners.size() / 3);
     lastFace.assign(std::size_t(nV), -1);
@@ -128,12 +190,11 @@ void lastFacesAndBucketSizes(const std::vector<std::int32_t>& corners, int nV, s
 
 // Turns the bucket sizes into bucket starts and scatters every edge of
 // every face into its bucket (a counting sort on the smaller vertex).
-void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int32_t>& bucket,
-                  std::vector<EdgeKey>& edges) {
+void scatterEdges(const Buffer<std::int32_t>& corners, std::vector<std::int32_t>& bucket, Buffer<EdgeKey>& edges) {
     const int nF = int(corners.size() / 3);
     const std::size_t nV = bucket.size() - 1;
     for (std::size_t i = 0; i < nV; ++i) bucket[i + 1] += bucket[i];
-    edges.resize(std::size_t(bucket[nV]));
+    edges.allocate(std::size_t(bucket[nV]));
     std::vector<std::int32_t> fill(bucket.begin(), bucket.end() - 1);
     auto lower = [](const std::int32_t* c, int k) { return std::min(c[nextK(k)], c[prevK(k)]); };
     for (int i = 0; i < nF; ++i) {
@@ -163,12 +224,23 @@ void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int
 
 // Matches the edges of every bucket by their larger vertex into the link
 // table (face * 3 + edge; -1 for an edge of one face). consistent turns
-// false when two faces run a shared edge the same way. False when an edge
-// has three or more faces.
-bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, std::vector<std::int32_t>& links,
-                bool& consistent) {
+// false when two faces run a shared edge the same way. With fans, the
+// corners at both ends of every shared edge are joined; the return of
+// unite is counted in joins. False when an edge has three or more faces.
+bool matchEdges(Buffer<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, Buffer<std::int32_t>& links,
+                bool& consistent, CornerSets* fans, std::size_t& joins) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
+    // The corners of edge k of face f at its smaller and at its larger vertex
+    // (edge k runs from corner k+1 to corner k+2).
+    auto lowCorner = [](EdgeKey e) {
+        const int k = keyEdge(e);
+        return 3 * keyFace(e) + (keyLowFirst(e) ? nextK(k) : prevK(k));
+    };
+    auto highCorner = [](EdgeKey e) {
+        const int k = keyEdge(e);
+        return 3 * keyFace(e) + (keyLowFirst(e) ? prevK(k) : nextK(k));
+    };
     const EdgeKey* ahead = edges.data();  // next entry whose link slot to fetch
     auto slot = [](EdgeKey e) { return 3 * std::size_t(keyFace(e)) + std::size_t(keyEdge(e)); };
     for (std::size_t lo = 0; lo < nV; ++lo) {
@@ -186,6 +258,10 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
                 links[slot(e[0])] = keyFace(e[1]);
                 links[slot(e[1])] = keyFace(e[0]);
                 if (keyLowFirst(e[0]) == keyLowFirst(e[1])) consistent = false;
+                if (fans) {
+                    joins += fans->unite(lowCorner(e[0]), lowCorner(e[1]));
+                    joins += fans->unite(highCorner(e[0]), highCorner(e[1]));
+                }
             }
             e = g;
         }
@@ -200,18 +276,19 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
 
 bool Mesh::buildConnectivity() {
     bool consistent = false;
-    return buildLinks(consistent);
+    return buildLinks(consistent, nullptr);
 }
 
-bool Mesh::buildLinks(bool& consistent) {
+bool Mesh::buildLinks(bool& consistent, bool* oneFanEach) {
     consistent = true;
     needsCompaction = 0;
     const int nV = vertexCount();
     const int nF = faceCount();
     if (nF >= MaxLinkedFaces) return false;
 
-    std::vector<std::int32_t> corners;
-    if (!compactCorners(*this, corners)) needsCompaction = 1;
+    Buffer<std::int32_t> corners;
+    const int activeFaces = compactCorners(*this, corners);
+    if (activeFaces != nF) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
     lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
 
@@ -219,11 +296,13 @@ bool Mesh::buildLinks(bool& consistent) {
     // used by a live face stays alive; an active vertex that no active face
     // uses leaves (its old stored face may name an erased face).
     int v = 0;
+    std::size_t usedVertices = 0;
     vertices.forRange(0, vertices.size(), [&](MeshVertex& r) {
         const int last = lastFace[std::size_t(v++)];
         if (last >= 0) {
             r.flags = std::uint8_t(r.flags | MeshVertex::ActiveBit);
             r.face = last;
+            ++usedVertices;
         } else if (r.isActive()) {
             r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
             r.face = -1;
@@ -232,13 +311,24 @@ bool Mesh::buildLinks(bool& consistent) {
     });
     lastFace = std::vector<std::int32_t>();
 
-    std::vector<EdgeKey> edges;
+    Buffer<EdgeKey> edges;
     scatterEdges(corners, bucket, edges);
     // The links go to a flat table first, so that a failed build writes
     // none. It reuses the corners' storage (same size).
-    std::vector<std::int32_t>& links = corners;
-    if (!matchEdges(edges, bucket, links, consistent)) return false;
+    Buffer<std::int32_t>& links = corners;
+    std::size_t joins = 0;
+    std::unique_ptr<CornerSets> fans;
+    if (oneFanEach) fans = std::make_unique<CornerSets>(corners.size());
+    if (!matchEdges(edges, bucket, links, consistent, fans.get(), joins)) return false;
+    // Every corner starts as a fan of its own; each join merges two fans of
+    // one vertex. Each used vertex has at least one fan, so the count left
+    // equals the used vertices exactly when each has one.
+    if (oneFanEach) *oneFanEach = 3 * std::size_t(activeFaces) - joins == usedVertices;
 
+    // In a rebuild (oneFanEach asked for) of faces that need no turning
+    // over, the orientation pass would only clear bits 4 and 5: done here.
+    const std::uint8_t keep =
+        oneFanEach && consistent ? std::uint8_t(~(MeshFace::SelectedBit | MeshFace::VisitedBit)) : std::uint8_t(0xff);
     int f = 0;
     faces.forRange(0, faces.size(), [&](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
@@ -246,6 +336,7 @@ bool Mesh::buildLinks(bool& consistent) {
         F.f[0] = links[3 * i];
         F.f[1] = links[3 * i + 1];
         F.f[2] = links[3 * i + 2];
+        F.flags &= keep;
     });
     return true;
 }
@@ -402,40 +493,38 @@ void Mesh::initializeVertices() {
 // The whole rebuild
 
 void Mesh::initialize(TResizeStyle style) {
-    bool consistent = false;
-    if (!buildLinks(consistent)) {
+    bool consistent = false, oneFanEach = false;
+    if (!buildLinks(consistent, &oneFanEach)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, false);
+    rebuildAfterLinks(style, consistent, oneFanEach, false);
 }
 
 void Mesh::initializeReconstructSharp(TResizeStyle style) {
-    bool consistent = false;
-    if (!buildLinks(consistent)) {
+    bool consistent = false, oneFanEach = false;
+    if (!buildLinks(consistent, &oneFanEach)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, true);
+    rebuildAfterLinks(style, consistent, oneFanEach, true);
 }
 
-void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals) {
+void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals) {
     status = 0;
-    if (consistent) {
-        // Every shared edge already runs both ways: the vote flips nothing
-        // and only its marks would be cleared.
-        faces.forRange(0, faces.size(), [](MeshFace& F) {
-            if (F.isActive()) F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
-        });
-    } else {
-        correctOrientation();
-    }
+    // When every shared edge already runs both ways the vote flips nothing;
+    // buildLinks has cleared its marks.
+    if (!consistent) correctOrientation();
     initializeVertices();
     if (sharpFromNormals) buildSharpness();
     calculateNormals(2);
     calculateSize(style);
     removeInactive(false);
-    splitCoincidentVertices();
+    // With every shared edge run both ways, the links are those just built
+    // and each shared edge is crossed forwards from one side: the fans the
+    // split would find are the ones counted then. One per vertex: nothing
+    // to split.
+    if (!(consistent && oneFanEach)) splitCoincidentVertices();
     // The buffers of the old records are released, not just forgotten.
     if (vbo != 0 || featureVbo != 0) deleteVBO();
     vbo = 0;
