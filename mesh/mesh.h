@@ -37,6 +37,7 @@
 namespace qel {
 
 class SimplePolygon;  // the outline FromSimplePolygon meshes
+struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 
 class Mesh : public Element {
 public:
@@ -272,9 +273,18 @@ private:
     // round it through shared edges). Asked for by a rebuild, which also
     // has the marks of correctOrientation (face bits 4 and 5) cleared here
     // when no face needs turning over.
-    bool buildLinks(bool& consistent, bool* oneFanEach);
+    // With a table, the links are left in it (unless faces have to be turned
+    // over) instead of being written to the records.
+    bool buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table);
     // The steps of initialize after a successful connectivity build.
-    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals);
+    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals,
+                           FaceTable* table);
+    // The table's links and flags into the face records, once.
+    void writeLinks(FaceTable& table);
+    // initializeVertices, reading the faces from the table when there is one.
+    void initializeVertices(FaceTable* table);
+    // calculateNormals(2) of a rebuild, reading the faces from the table.
+    void rebuildNormals(FaceTable& table);
     // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.
@@ -283,13 +293,18 @@ private:
     // as CornerState bits: sharp, open (no neighbour), smooth (a neighbour
     // across an unmarked edge).
     static std::uint8_t cornerEdges(const MeshFace& F, int k, int faceCount) {
+        return cornerEdges(F.f, F.flags, k, faceCount);
+    }
+    // The same from a face's links and flags.
+    static std::uint8_t cornerEdges(const std::int32_t* links, std::uint8_t flags, int k, int faceCount) {
         std::uint8_t bits = 0;
         for (const int e : {k == 2 ? 0 : k + 1, k == 0 ? 2 : k - 1}) {
-            const bool open = F.f[e] < 0 || F.f[e] >= faceCount;
-            if (F.isSharp(e)) bits |= CornerOnSharpEdge;
+            const bool open = links[e] < 0 || links[e] >= faceCount;
+            const bool sharp = (flags & MeshFace::SHARP[e]) != 0;
+            if (sharp) bits |= CornerOnSharpEdge;
             if (open)
                 bits |= CornerOnOpenEdge;
-            else if (!F.isSharp(e))
+            else if (!sharp)
                 bits |= CornerOnSmoothEdge;
         }
         return bits;

@@ -11,11 +11,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
+#include "mesh/face_table.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -37,36 +36,6 @@ inline int keyHi(EdgeKey e) { return int(e >> 32); }
 inline int keyFace(EdgeKey e) { return int((e & 0xffffffffu) >> 3); }
 inline bool keyLowFirst(EdgeKey e) { return (e & 4u) != 0; }
 inline int keyEdge(EdgeKey e) { return int(e & 3u); }
-
-// A flat array of plain values whose storage is left uninitialised (the
-// passes below write every entry they read), or cleared to zero on request
-// (fresh pages come zeroed: nothing is written).
-template <class T>
-class Buffer {
-public:
-    void allocate(std::size_t n) {
-        data_.reset(static_cast<T*>(std::malloc(std::max<std::size_t>(n, 1) * sizeof(T))));
-        size_ = n;
-        if (!data_) throw std::bad_alloc();
-    }
-    void allocateZeroed(std::size_t n) {
-        data_.reset(static_cast<T*>(std::calloc(std::max<std::size_t>(n, 1), sizeof(T))));
-        size_ = n;
-        if (!data_) throw std::bad_alloc();
-    }
-    T* data() { return data_.get(); }
-    const T* data() const { return data_.get(); }
-    std::size_t size() const { return size_; }
-    T& operator[](std::size_t i) { return data_[i]; }
-    const T& operator[](std::size_t i) const { return data_[i]; }
-
-private:
-    struct Free {
-        void operator()(T* p) const { std::free(p); }
-    };
-    std::unique_ptr<T[], Free> data_;
-    std::size_t size_ = 0;
-};
 
 // Disjoint sets of face corners (3 * face + k), joined where two faces share
 // an edge at the corners' vertex: the sets of one vertex are its fans. Each
@@ -96,7 +65,7 @@ private:
             c = g;
         }
     }
-    Buffer<std::int32_t> up_;
+    FlatArray<std::int32_t> up_;
 };
 
 // Sorts one bucket by the larger vertex. Buckets hold the few edges of one
@@ -137,21 +106,26 @@ constexpr int Ahead = 32;
 
 // The corners of every face as a flat list (three per face; -1 for an
 // inactive face). A face naming a missing vertex or one vertex twice has no
-// proper edges: it loses its active bit. Returns the active face count.
-int compactCorners(Mesh& m, Buffer<std::int32_t>& corners) {
+// proper edges: it loses its active bit. With flags, the faces' flags are
+// copied too. Returns the active face count.
+int compactCorners(Mesh& m, FlatArray<std::int32_t>& corners, FlatArray<std::uint8_t>* flags) {
     const unsigned nV = unsigned(m.vertexCount());
     corners.allocate(std::size_t(m.faceCount()) * 3);
+    if (flags) flags->allocate(std::size_t(m.faceCount()));
     int active = 0;
     std::int32_t* out = corners.data();
+    std::uint8_t* flagOut = flags ? flags->data() : nullptr;
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
         std::int32_t* c = out;
         out += 3;
         c[0] = c[1] = c[2] = -1;
+        if (flagOut) *flagOut++ = F.flags;
         if (!F.isActive()) return;
         const int a = F.v[0], b = F.v[1], d = F.v[2];
         const bool inRange = unsigned(a) < nV && unsigned(b) < nV && unsigned(d) < nV;
         if (!inRange || a == b || b == d || a == d) {
             F.flags = std::uint8_t(F.flags & ~MeshFace::ActiveBit);
+            if (flagOut) flagOut[-1] = F.flags;
             return;
         }
         c[0] = a;
@@ -165,7 +139,7 @@ int compactCorners(Mesh& m, Buffer<std::int32_t>& corners) {
 // The last face using every vertex (-1: none) and the size of every edge
 // bucket (bucket lo holds the edges whose smaller vertex is lo; sizes at
 // lo + 1, ready for the prefix sums).
-void lastFacesAndBucketSizes(const Buffer<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
+void lastFacesAndBucketSizes(const FlatArray<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
                              std::vector<std::int32_t>& bucket) {
     const int nF = int(corners.size() / 3);
     lastFace.assign(std::size_t(nV), -1);
@@ -190,7 +164,7 @@ void lastFacesAndBucketSizes(const Buffer<std::int32_t>& corners, int nV, std::v
 
 // Turns the bucket sizes into bucket starts and scatters every edge of
 // every face into its bucket (a counting sort on the smaller vertex).
-void scatterEdges(const Buffer<std::int32_t>& corners, std::vector<std::int32_t>& bucket, Buffer<EdgeKey>& edges) {
+void scatterEdges(const FlatArray<std::int32_t>& corners, std::vector<std::int32_t>& bucket, FlatArray<EdgeKey>& edges) {
     const int nF = int(corners.size() / 3);
     const std::size_t nV = bucket.size() - 1;
     for (std::size_t i = 0; i < nV; ++i) bucket[i + 1] += bucket[i];
@@ -227,7 +201,7 @@ void scatterEdges(const Buffer<std::int32_t>& corners, std::vector<std::int32_t>
 // false when two faces run a shared edge the same way. With fans, the
 // corners at both ends of every shared edge are joined; the return of
 // unite is counted in joins. False when an edge has three or more faces.
-bool matchEdges(Buffer<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, Buffer<std::int32_t>& links,
+bool matchEdges(FlatArray<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, FlatArray<std::int32_t>& links,
                 bool& consistent, CornerSets* fans, std::size_t& joins) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
@@ -276,21 +250,22 @@ bool matchEdges(Buffer<EdgeKey>& edges, const std::vector<std::int32_t>& bucket,
 
 bool Mesh::buildConnectivity() {
     bool consistent = false;
-    return buildLinks(consistent, nullptr);
+    return buildLinks(consistent, nullptr, nullptr);
 }
 
-bool Mesh::buildLinks(bool& consistent, bool* oneFanEach) {
+bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
     consistent = true;
     needsCompaction = 0;
     const int nV = vertexCount();
     const int nF = faceCount();
     if (nF >= MaxLinkedFaces) return false;
 
-    Buffer<std::int32_t> corners;
-    const int activeFaces = compactCorners(*this, corners);
+    FaceTable local;
+    FaceTable& t = table ? *table : local;
+    const int activeFaces = compactCorners(*this, t.corners, table ? &t.flags : nullptr);
     if (activeFaces != nF) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
-    lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
+    lastFacesAndBucketSizes(t.corners, nV, lastFace, bucket);
 
     // Stored faces: the last active face using the vertex. A vertex still
     // used by a live face stays alive; an active vertex that no active face
@@ -311,34 +286,42 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach) {
     });
     lastFace = std::vector<std::int32_t>();
 
-    Buffer<EdgeKey> edges;
-    scatterEdges(corners, bucket, edges);
+    FlatArray<EdgeKey> edges;
+    scatterEdges(t.corners, bucket, edges);
     // The links go to a flat table first, so that a failed build writes
-    // none. It reuses the corners' storage (same size).
-    Buffer<std::int32_t>& links = corners;
+    // none. Without a face table they take the corners' place (same size).
+    if (table) t.links.allocate(t.corners.size());
+    FlatArray<std::int32_t>& links = table ? t.links : t.corners;
     std::size_t joins = 0;
     std::unique_ptr<CornerSets> fans;
-    if (oneFanEach) fans = std::make_unique<CornerSets>(corners.size());
+    if (oneFanEach) fans = std::make_unique<CornerSets>(t.corners.size());
     if (!matchEdges(edges, bucket, links, consistent, fans.get(), joins)) return false;
     // Every corner starts as a fan of its own; each join merges two fans of
     // one vertex. Each used vertex has at least one fan, so the count left
     // equals the used vertices exactly when each has one.
     if (oneFanEach) *oneFanEach = 3 * std::size_t(activeFaces) - joins == usedVertices;
+    edges.reset();
+    fans.reset();
 
-    // In a rebuild (oneFanEach asked for) of faces that need no turning
-    // over, the orientation pass would only clear bits 4 and 5: done here.
-    const std::uint8_t keep =
-        oneFanEach && consistent ? std::uint8_t(~(MeshFace::SelectedBit | MeshFace::VisitedBit)) : std::uint8_t(0xff);
+    // Faces that need turning over are turned in the records: the links go
+    // there now. Otherwise a table keeps them for the passes that follow.
+    // (In a rebuild of faces that need no turning over, the orientation
+    // pass would only clear its marks: they go with the links.)
+    if (!table) t.links = std::move(t.corners);
+    t.linksWritten = false;
+    t.clearMarks = table && consistent;
+    if (!table || !consistent) writeLinks(t);
+    return true;
+}
+
+void Mesh::writeLinks(FaceTable& table) {
+    if (table.linksWritten) return;
+    table.linksWritten = true;
     int f = 0;
     faces.forRange(0, faces.size(), [&](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
-        if (!F.isActive()) return;
-        F.f[0] = links[3 * i];
-        F.f[1] = links[3 * i + 1];
-        F.f[2] = links[3 * i + 2];
-        F.flags &= keep;
+        if (F.isActive()) table.link(F, i);
     });
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -429,7 +412,9 @@ void Mesh::copyTopology(std::vector<std::int32_t>& topo) const {
 // ---------------------------------------------------------------------------
 // Vertex flags
 
-void Mesh::initializeVertices() {
+void Mesh::initializeVertices() { initializeVertices(nullptr); }
+
+void Mesh::initializeVertices(FaceTable* table) {
     // Most vertices need no walk, and are told apart face by face:
     // - no sharp or open edge at the vertex: vertexUpdate would go round its
     //   fan, find nothing, keep the stored face and clear bits 0-2; it is no
@@ -437,7 +422,8 @@ void Mesh::initializeVertices() {
     // - only sharp edges (every edge at it sharp, none open): vertexUpdate
     //   would keep the stored face (its backward edge is sharp) and clear
     //   the border bit; it is a corner when three or more faces meet there.
-    // The others are walked.
+    // The others are walked (through the records: a table's links go there
+    // first).
     struct VertexScan {
         std::int32_t face;     // stored face
         std::uint8_t state;    // CornerState bits
@@ -450,22 +436,30 @@ void Mesh::initializeVertices() {
         VertexScan* out = scan.data();
         vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) { *out++ = VertexScan{r.face, 0, 0}; });
     }
+    auto gather = [&](const std::int32_t* v, const std::int32_t* links, std::uint8_t flags, int i) {
+        for (int k = 0; k < 3; ++k) {
+            if (v[k] < 0 || v[k] >= nV) continue;
+            VertexScan& s = scan[std::size_t(v[k])];
+            s.state |= cornerEdges(links, flags, k, nF);
+            if (s.face == i) s.state |= CornerStartSeen;
+            if (s.corners < 3) ++s.corners;
+        }
+    };
     for (int i = 0; i < nF; ++i) {
+        if (table) {
+            const std::int32_t* c = &table->corners[3 * std::size_t(i)];
+            if (i + Ahead < nF)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(scan.data() + std::max(0, c[3 * Ahead + k]));
+            if (c[0] >= 0) gather(c, &table->links[3 * std::size_t(i)], table->flags[std::size_t(i)], i);
+            continue;
+        }
         if (i + Ahead < nF) {
             const MeshFace& A = faces[std::size_t(i + Ahead)];
             for (int k = 0; k < 3; ++k)
                 if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(scan.data() + A.v[k]);
         }
         const MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        for (int k = 0; k < 3; ++k) {
-            const int v = F.v[k];
-            if (v < 0 || v >= nV) continue;
-            VertexScan& s = scan[std::size_t(v)];
-            s.state |= cornerEdges(F, k, nF);
-            if (s.face == i) s.state |= CornerStartSeen;
-            if (s.corners < 3) ++s.corners;
-        }
+        if (F.isActive()) gather(F.v, F.f, F.flags, i);
     }
     constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
     for (int v = 0; v < nV; ++v) {
@@ -484,6 +478,7 @@ void Mesh::initializeVertices() {
         // A vertex on a sharp edge is sharp whatever its builder set, so
         // that vertexUpdate stores a face that follows a sharp edge.
         if (s.state & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+        if (table) writeLinks(*table);
         vertexUpdate(v);
         if (corner(v)) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
     }
@@ -494,30 +489,48 @@ void Mesh::initializeVertices() {
 
 void Mesh::initialize(TResizeStyle style) {
     bool consistent = false, oneFanEach = false;
-    if (!buildLinks(consistent, &oneFanEach)) {
+    FaceTable table;
+    if (!buildLinks(consistent, &oneFanEach, &table)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, oneFanEach, false);
+    rebuildAfterLinks(style, consistent, oneFanEach, false, &table);
 }
 
 void Mesh::initializeReconstructSharp(TResizeStyle style) {
     bool consistent = false, oneFanEach = false;
-    if (!buildLinks(consistent, &oneFanEach)) {
+    FaceTable table;
+    if (!buildLinks(consistent, &oneFanEach, &table)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, oneFanEach, true);
+    rebuildAfterLinks(style, consistent, oneFanEach, true, &table);
 }
 
-void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals) {
+void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals,
+                             FaceTable* table) {
     status = 0;
-    // When every shared edge already runs both ways the vote flips nothing;
-    // buildLinks has cleared its marks.
-    if (!consistent) correctOrientation();
-    initializeVertices();
-    if (sharpFromNormals) buildSharpness();
-    calculateNormals(2);
+    // When every shared edge already runs both ways the vote flips nothing
+    // and only clears its marks (done with the links). Otherwise the faces
+    // are turned over in the records and the table no longer holds.
+    if (!consistent) {
+        correctOrientation();
+        table = nullptr;
+    }
+    initializeVertices(table);
+    if (sharpFromNormals) {
+        // New sharp marks go to the records only.
+        if (table) writeLinks(*table);
+        table = nullptr;
+        buildSharpness();
+    }
+    if (table) {
+        rebuildNormals(*table);
+        table->corners.reset();
+        table->links.reset();
+    } else {
+        calculateNormals(2);
+    }
     calculateSize(style);
     removeInactive(false);
     // With every shared edge run both ways, the links are those just built

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "mesh/face_table.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -214,16 +215,21 @@ T* scratch(std::size_t n) {
 // One pass over the faces computes the face normals and gathers, per vertex,
 // the sum of its faces' normals and what edges meet it. A plain vertex (no
 // sharp or open edge) takes the normalised sum in every corner, a vertex
-// whose edges are all sharp or open takes each face's normal; the others
-// are walked sector by sector. A second pass over the faces writes the
-// corners of the first two kinds.
+// whose edges are all sharp or open takes each face's normal; a second pass
+// over the faces writes those corners. The other vertices are walked sector
+// by sector at the end (a walk reads face normals and writes the corners of
+// its own vertex only, so the order against the face pass does not matter).
 //
-// The faces are read a block of records at a time: first the normals of the
-// block (independent of each other, so that their arithmetic and the
-// fetches of their vertices overlap), then their share of the vertex state.
+// The faces are read a block at a time: first the normals of the block
+// (independent of each other, so that their arithmetic and the fetches of
+// their vertices overlap), then their share of the vertex state. In a
+// rebuild the first pass reads the face table instead of the records, and
+// the second writes the face normals (and the table's links, when they are
+// not in the records yet) with the corners.
 class CornerNormalPass {
 public:
-    CornerNormalPass(Mesh& m, bool faceNormals) : m_(m), faceNormals_(faceNormals) {}
+    CornerNormalPass(Mesh& m, bool faceNormals, FaceTable* table)
+        : m_(m), faceNormals_(faceNormals), table_(table) {}
 
     void run() {
         nV_ = m_.vertexCount();
@@ -233,19 +239,25 @@ public:
         m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
             *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
         });
+        if (table_) normals_.allocate(std::size_t(nF_));
         for (int i = 0; i < nF_;) {
             std::size_t n = 0;
             MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
-            read(block, i, int(n));
+            if (table_)
+                readTable(i, int(n));
+            else
+                read(block, i, int(n));
             i += int(n);
         }
         settleVertices();
         for (int i = 0; i < nF_;) {
             std::size_t n = 0;
             MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
-            write(block, int(n));
+            write(block, i, int(n));
             i += int(n);
         }
+        if (table_) table_->linksWritten = true;
+        for (const int w : walked_) m_.vertexNormals(w);
     }
 
 private:
@@ -260,6 +272,15 @@ private:
     static constexpr int Ahead = 16;  // faces whose vertices are fetched early
     static constexpr int Block = int(Mesh::FaceList::BlockSize);
 
+    // Vertices are fetched early only while the faces jump between far
+    // apart vertices (in file order they are close and already cached):
+    // counts the jumps of a block's first corners.
+    int jump(unsigned a) {
+        const int far = int(a - lastVertex_ + 4096u > 8192u);
+        lastVertex_ = a;
+        return far;
+    }
+
     // The n faces from face i0 (contiguous records). Locals instead of
     // members in the loops: stores into the records would otherwise make
     // the compiler read every member again.
@@ -268,8 +289,6 @@ private:
         const unsigned nV = unsigned(nV_);
         const int nF = nF_;
         bool usable[Block];
-        // Vertices are fetched early only while the faces jump between far
-        // apart vertices (in file order they are close and already cached).
         const bool fetch = scattered_;
         int jumps = 0;
         for (int j = 0; j < n; ++j) {
@@ -281,24 +300,48 @@ private:
             const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
             usable[j] = F.isActive() && a < nV && b < nV && c < nV;
             if (usable[j] && faceNormals_) F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
-            jumps += int(a - lastVertex_ + 4096u > 8192u);
-            lastVertex_ = a;
+            jumps += jump(a);
         }
         scattered_ = 4 * jumps > n;
+        for (int j = 0; j < n; ++j)
+            if (usable[j]) gather(pass, block[j].v, block[j].f, block[j].flags, block[j].normal, i0 + j, nF);
+    }
+
+    // The same from the face table (every active face there has three
+    // distinct vertices in range); the normals go to a side list.
+    void readTable(int i0, int n) {
+        VertexPass* const pass = pass_;
+        const int nF = nF_;
+        const std::int32_t* const corners = table_->corners.data() + 3 * std::size_t(i0);
+        const std::int32_t* const links = table_->links.data() + 3 * std::size_t(i0);
+        const std::uint8_t* const flags = table_->flags.data() + i0;
+        vec3* const normals = normals_.data() + i0;
+        const bool fetch = scattered_;
+        int jumps = 0;
         for (int j = 0; j < n; ++j) {
-            if (!usable[j]) continue;
-            const MeshFace& F = block[j];
-            const int i = i0 + j;
-            const vec3 normal = F.normal;
-            const bool plain = unsigned(F.f[0]) < unsigned(nF) && unsigned(F.f[1]) < unsigned(nF) &&
-                               unsigned(F.f[2]) < unsigned(nF) && (F.flags & MeshFace::SharpMask) == 0;
-            for (int k = 0; k < 3; ++k) {
-                VertexPass& p = pass[F.v[k]];
-                p.sum += normal;
-                std::uint32_t bits = plain ? std::uint32_t(Mesh::CornerOnSmoothEdge) : Mesh::cornerEdges(F, k, nF);
-                if (p.face == i) bits |= Mesh::CornerStartSeen;
-                p.state |= bits;
-            }
+            const std::int32_t* c = corners + 3 * j;
+            if (fetch && j + Ahead < n)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + std::max(0, c[3 * Ahead + k]));
+            if (c[0] < 0) continue;
+            normals[j] = triangleNormal(pass[c[0]].position, pass[c[1]].position, pass[c[2]].position);
+            jumps += jump(unsigned(c[0]));
+        }
+        scattered_ = 4 * jumps > n;
+        for (int j = 0; j < n; ++j)
+            if (corners[3 * j] >= 0) gather(pass, corners + 3 * j, links + 3 * j, flags[j], normals[j], i0 + j, nF);
+    }
+
+    // Face i's share of the state of its vertices v (in range).
+    static void gather(VertexPass* pass, const std::int32_t* v, const std::int32_t* f, std::uint8_t flags,
+                       const vec3& normal, int i, int nF) {
+        const bool plain = unsigned(f[0]) < unsigned(nF) && unsigned(f[1]) < unsigned(nF) &&
+                           unsigned(f[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        for (int k = 0; k < 3; ++k) {
+            VertexPass& p = pass[v[k]];
+            p.sum += normal;
+            std::uint32_t bits = plain ? std::uint32_t(Mesh::CornerOnSmoothEdge) : Mesh::cornerEdges(f, flags, k, nF);
+            if (p.face == i) bits |= Mesh::CornerStartSeen;
+            p.state |= bits;
         }
     }
 
@@ -322,18 +365,22 @@ private:
                 walked_.push_back(i);
             }
         });
-        // The walks read face normals only and write the corners of their
-        // own vertex: the order against the face pass does not matter.
-        for (const int w : walked_) m_.vertexNormals(w);
     }
 
-    // The corners of the plain vertices and of those with face sectors.
-    void write(MeshFace* block, int n) {
+    // The corners of the plain vertices and of those with face sectors of
+    // the n faces from face i0 (with a table: also their normals and links).
+    void write(MeshFace* block, int i0, int n) {
         const VertexPass* const pass = pass_;
         const unsigned nV = unsigned(nV_);
+        const bool fromTable = table_ != nullptr;
+        const bool link = fromTable && !table_->linksWritten;
         for (int j = 0; j < n; ++j) {
             MeshFace& F = block[j];
             if (!F.isActive()) continue;
+            if (fromTable) {
+                F.normal = normals_[std::size_t(i0 + j)];
+                if (link) table_->link(F, std::size_t(i0 + j));
+            }
             for (int k = 0; k < 3; ++k) {
                 const unsigned v = unsigned(F.v[k]);
                 if (v >= nV) continue;
@@ -348,8 +395,10 @@ private:
 
     Mesh& m_;
     const bool faceNormals_;
+    FaceTable* const table_;      // in a rebuild: the faces' corners, links and flags
     int nV_ = 0, nF_ = 0;
     VertexPass* pass_ = nullptr;  // per-thread scratch
+    FlatArray<vec3> normals_;     // face normals read from the table
     std::vector<int> walked_;     // vertices walked sector by sector
     bool scattered_ = true;       // the last block's faces jumped between far vertices
     unsigned lastVertex_ = 0;     // first corner of the last face read
@@ -365,8 +414,10 @@ void Mesh::calculateNormals(unsigned char mode) {
         });
         return;
     }
-    CornerNormalPass(*this, mode != 1).run();
+    CornerNormalPass(*this, mode != 1, nullptr).run();
 }
+
+void Mesh::rebuildNormals(FaceTable& table) { CornerNormalPass(*this, true, &table).run(); }
 
 void Mesh::calculateSelectedNormals() {
     auto faceNormal = [this](int i) {
