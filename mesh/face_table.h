@@ -47,6 +47,7 @@ struct FaceTable {
     FlatArray<std::int32_t> corners;  // v[0..2] per face; all -1 for an inactive face
     FlatArray<std::int32_t> links;    // f[0..2] per face (set for active faces)
     FlatArray<std::uint8_t> flags;    // per face, its flags (sharp bits 0-2)
+    FlatArray<std::int32_t> spare;    // 3 entries per face of storage no longer in use
     bool linksWritten = false;        // the records hold the links already
     bool clearMarks = false;          // writing the links also clears face bits 4 and 5
 

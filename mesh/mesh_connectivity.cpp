@@ -54,6 +54,9 @@ public:
         return true;
     }
 
+    // The storage, to be used again (the sets end).
+    FlatArray<std::int32_t> release() { return std::move(up_); }
+
 private:
     int find(int c) {
         for (;;) {
@@ -301,6 +304,7 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
     // equals the used vertices exactly when each has one.
     if (oneFanEach) *oneFanEach = 3 * std::size_t(activeFaces) - joins == usedVertices;
     edges.reset();
+    if (fans && table) t.spare = fans->release();
     fans.reset();
 
     // Faces that need turning over are turned in the records: the links go

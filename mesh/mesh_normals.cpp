@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -239,7 +240,14 @@ public:
         m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
             *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
         });
-        if (table_) normals_.allocate(std::size_t(nF_));
+        if (table_) {
+            // The face normals, three floats a face, go to the table's spare
+            // storage when it has room.
+            if (table_->spare.size() >= 3 * std::size_t(nF_))
+                normals_ = std::move(table_->spare);
+            else
+                normals_.allocate(3 * std::size_t(nF_));
+        }
         for (int i = 0; i < nF_;) {
             std::size_t n = 0;
             MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
@@ -271,6 +279,18 @@ private:
     static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
     static constexpr int Ahead = 16;  // faces whose vertices are fetched early
     static constexpr int Block = int(Mesh::FaceList::BlockSize);
+    static_assert(sizeof(float) == sizeof(std::int32_t), "a face normal fills three entries of the spare storage");
+
+    // A face normal kept as the bits of its three floats.
+    static void store(std::int32_t* to, const vec3& n) {
+        const float xyz[3] = {n.x, n.y, n.z};
+        std::memcpy(to, xyz, sizeof xyz);
+    }
+    static vec3 load(const std::int32_t* from) {
+        float xyz[3];
+        std::memcpy(xyz, from, sizeof xyz);
+        return vec3(xyz[0], xyz[1], xyz[2]);
+    }
 
     // Vertices are fetched early only while the faces jump between far
     // apart vertices (in file order they are close and already cached):
@@ -315,7 +335,7 @@ private:
         const std::int32_t* const corners = table_->corners.data() + 3 * std::size_t(i0);
         const std::int32_t* const links = table_->links.data() + 3 * std::size_t(i0);
         const std::uint8_t* const flags = table_->flags.data() + i0;
-        vec3* const normals = normals_.data() + i0;
+        std::int32_t* const normals = normals_.data() + 3 * std::size_t(i0);
         const bool fetch = scattered_;
         int jumps = 0;
         for (int j = 0; j < n; ++j) {
@@ -323,12 +343,15 @@ private:
             if (fetch && j + Ahead < n)
                 for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + std::max(0, c[3 * Ahead + k]));
             if (c[0] < 0) continue;
-            normals[j] = triangleNormal(pass[c[0]].position, pass[c[1]].position, pass[c[2]].position);
+            const vec3 normal = triangleNormal(pass[c[0]].position, pass[c[1]].position, pass[c[2]].position);
+            store(normals + 3 * j, normal);
             jumps += jump(unsigned(c[0]));
         }
         scattered_ = 4 * jumps > n;
-        for (int j = 0; j < n; ++j)
-            if (corners[3 * j] >= 0) gather(pass, corners + 3 * j, links + 3 * j, flags[j], normals[j], i0 + j, nF);
+        for (int j = 0; j < n; ++j) {
+            if (corners[3 * j] < 0) continue;
+            gather(pass, corners + 3 * j, links + 3 * j, flags[j], load(normals + 3 * j), i0 + j, nF);
+        }
     }
 
     // Face i's share of the state of its vertices v (in range).
@@ -378,7 +401,7 @@ private:
             MeshFace& F = block[j];
             if (!F.isActive()) continue;
             if (fromTable) {
-                F.normal = normals_[std::size_t(i0 + j)];
+                F.normal = load(normals_.data() + 3 * std::size_t(i0 + j));
                 if (link) table_->link(F, std::size_t(i0 + j));
             }
             for (int k = 0; k < 3; ++k) {
@@ -398,7 +421,7 @@ private:
     FaceTable* const table_;      // in a rebuild: the faces' corners, links and flags
     int nV_ = 0, nF_ = 0;
     VertexPass* pass_ = nullptr;  // per-thread scratch
-    FlatArray<vec3> normals_;     // face normals read from the table
+    FlatArray<std::int32_t> normals_;  // face normals read from the table (bits of three floats a face)
     std::vector<int> walked_;     // vertices walked sector by sector
     bool scattered_ = true;       // the last block's faces jumped between far vertices
     unsigned lastVertex_ = 0;     // first corner of the last face read
