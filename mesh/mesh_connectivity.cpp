@@ -5,9 +5,13 @@
 //
 // Speed: a mesh of a million triangles is rebuilt in a few passes over flat
 // arrays. The edges are matched by bucketing the face edges on their smaller
-// vertex (a counting sort, no hashing); walks round vertices (random access
-// into the face records) are kept for the vertices that need them: those on
-// sharp or open edges.
+// vertex (a counting sort, no hashing); the fans round each vertex are
+// counted on the way, so that the split of vertices whose fans meet only
+// there is skipped when every vertex has one. The passes after it read a
+// flat table of the faces' corners, links and flags rather than the face
+// records, which are read once and written once. Walks round vertices
+// (random access into the face records) are kept for the vertices that need
+// them: those on sharp or open edges.
 
 #include <algorithm>
 #include <cstdint>
