@@ -270,16 +270,16 @@ private:
     // buildConnectivity, also telling whether every shared edge is run in
     // opposite directions by its two faces (no orientation repair needed)
     // and, when asked, whether every used vertex has one fan (faces joined
-    // round it through shared edges). Asked for by a rebuild, which also
-    // has the marks of correctOrientation (face bits 4 and 5) cleared here
-    // when no face needs turning over.
-    // With a table, the links are left in it (unless faces have to be turned
-    // over) instead of being written to the records.
+    // round it through shared edges). With a table (a rebuild) and no face
+    // to turn over, the links stay in the table and reach the records later
+    // (writeLinks), together with the clearing of the orientation marks
+    // (face bits 4 and 5); otherwise they are written at once.
     bool buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table);
     // The steps of initialize after a successful connectivity build.
     void rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals,
                            FaceTable* table);
-    // The table's links and flags into the face records, once.
+    // The table's links (and the clearing of the marks) into the face
+    // records, once.
     void writeLinks(FaceTable& table);
     // initializeVertices, reading the faces from the table when there is one.
     void initializeVertices(FaceTable* table);
