@@ -173,7 +173,8 @@ void lastFacesAndBucketSizes(const FlatArray<std::int32_t>& corners, int nV, std
 
 // Turns the bucket sizes into bucket starts and scatters every edge of
 // every face into its bucket (a counting sort on the smaller vertex).
-void scatterEdges(const FlatArray<std::int32_t>& corners, std::vector<std::int32_t>& bucket, FlatArray<EdgeKey>& edges) {
+void scatterEdges(const FlatArray<std::int32_t>& corners, std::vector<std::int32_t>& bucket,
+                  FlatArray<EdgeKey>& edges) {
     const int nF = int(corners.size() / 3);
     const std::size_t nV = bucket.size() - 1;
     for (std::size_t i = 0; i < nV; ++i) bucket[i + 1] += bucket[i];

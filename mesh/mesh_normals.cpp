@@ -229,8 +229,7 @@ T* scratch(std::size_t n) {
 // not in the records yet) with the corners.
 class CornerNormalPass {
 public:
-    CornerNormalPass(Mesh& m, bool faceNormals, FaceTable* table)
-        : m_(m), faceNormals_(faceNormals), table_(table) {}
+    CornerNormalPass(Mesh& m, bool faceNormals, FaceTable* table) : m_(m), faceNormals_(faceNormals), table_(table) {}
 
     void run() {
         nV_ = m_.vertexCount();
@@ -319,7 +318,8 @@ private:
             MeshFace& F = block[j];
             const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
             usable[j] = F.isActive() && a < nV && b < nV && c < nV;
-            if (usable[j] && faceNormals_) F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
+            if (usable[j] && faceNormals_)
+                F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
             jumps += jump(a);
         }
         scattered_ = 4 * jumps > n;
@@ -418,13 +418,13 @@ private:
 
     Mesh& m_;
     const bool faceNormals_;
-    FaceTable* const table_;      // in a rebuild: the faces' corners, links and flags
+    FaceTable* const table_;  // in a rebuild: the faces' corners, links and flags
     int nV_ = 0, nF_ = 0;
-    VertexPass* pass_ = nullptr;  // per-thread scratch
+    VertexPass* pass_ = nullptr;       // per-thread scratch
     FlatArray<std::int32_t> normals_;  // face normals read from the table (bits of three floats a face)
-    std::vector<int> walked_;     // vertices walked sector by sector
-    bool scattered_ = true;       // the last block's faces jumped between far vertices
-    unsigned lastVertex_ = 0;     // first corner of the last face read
+    std::vector<int> walked_;          // vertices walked sector by sector
+    bool scattered_ = true;            // the last block's faces jumped between far vertices
+    unsigned lastVertex_ = 0;          // first corner of the last face read
 };
 
 void Mesh::calculateNormals(unsigned char mode) {

@@ -180,9 +180,9 @@ TEST(MeshSplit, TwoConesTouchingAtTheirTips) {
 
 TEST(MeshSplit, TwoClosedSolidsSharingAVertex) {
     // Closed fans, consistently wound: no open edge tells them apart.
-    Mesh m = bare({vec3(0, 0, 0), vec3(1, 0, 1), vec3(0, 1, 1), vec3(1, 1, 2), vec3(1, 0, -1), vec3(0, 1, -1),
-                   vec3(1, 1, -2)},
-                  {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {0, 5, 4}, {0, 4, 6}, {0, 6, 5}, {4, 5, 6}});
+    Mesh m = bare(
+        {vec3(0, 0, 0), vec3(1, 0, 1), vec3(0, 1, 1), vec3(1, 1, 2), vec3(1, 0, -1), vec3(0, 1, -1), vec3(1, 1, -2)},
+        {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {0, 5, 4}, {0, 4, 6}, {0, 6, 5}, {4, 5, 6}});
     m.initialize(Mesh::ResizeKeep);
     ASSERT_EQ(m.status, 0);
     expectSound(m);
