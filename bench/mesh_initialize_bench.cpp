@@ -57,7 +57,7 @@ struct Input {
 };
 
 const Input inputs[] = {
-    {"1M", 708, 707, false},    // 1,001,112 triangles
+    {"1M", 708, 707, false},  // 1,001,112 triangles
     {"1M", 708, 707, true},
     {"4M", 1415, 1414, false},  // 4,001,620 triangles
     {"4M", 1415, 1414, true},
