@@ -316,6 +316,21 @@ mat4 mat4::inverse(const mat4& M) {
 
 mat4 mat4::inverse() const { return inverse(*this); }
 
+bool mat4::tryInverse(mat4& out) const {
+    const double D = block().determinant();
+    if (D == 0.0 || !std::isfinite(D)) return false;
+    const mat4 r = inverse(*this);
+    if (!r.isFinite()) return false;
+    out = r;
+    return true;
+}
+
+bool mat4::isFinite() const {
+    for (float v : m)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
 mat4 mat4::inverseFull() const {
     double a[16];
     for (int i = 0; i < 16; ++i) a[i] = m[i];

@@ -50,7 +50,10 @@ struct mat3 {
     // matrix gives a negative scale); when the determinant is 0 or not finite
     // ConstrainedAngle returns 0 and ConstrainedRotation returns M unchanged.
     static double ConstrainedAngle(mat3 M, vec3 axis);
-    // s F Rotation(0, 0, theta) F^T, theta = ConstrainedAngle(M, axis).
+    // s F Rz(theta) F^T with theta = ConstrainedAngle(M, axis) and Rz the
+    // right-handed turn about Z, rows (cos, -sin, 0), (sin, cos, 0), (0, 0, 1)
+    // (the transpose of Rotation(0, 0, theta)): a turn about the axis is
+    // reduced to itself.
     static mat3 ConstrainedRotation(mat3 M, vec3 axis);
 };
 
@@ -122,6 +125,12 @@ struct mat4 {
     mat4 inverse() const;
     // The same affine inverse as a static function: inverse(M) == M.inverse().
     static mat4 inverse(const mat4& M);
+    // The affine inverse into out; false (out untouched) when the block's
+    // determinant is 0 or not finite, or the inverse is not finite. For
+    // callers that must never store inf or NaN.
+    bool tryInverse(mat4& out) const;
+    // Every element is finite.
+    bool isFinite() const;
     // General 4x4 inverse by cofactors (double steps); the identity when the
     // determinant is 0 or not finite.
     mat4 inverseFull() const;

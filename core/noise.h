@@ -1,6 +1,7 @@
 #pragma once
-// Improved Perlin gradient noise in two and three dimensions, a
-// sum of octaves of the 2-D noise, and a random sum of cosine waves.
+// Gradient noise on an integer lattice (quintic fade, 12 edge gradients,
+// hashed through a fixed permutation) in two and three dimensions, a sum of
+// octaves of the 2-D noise, and a random sum of cosine waves.
 
 #include <vector>
 

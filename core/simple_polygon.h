@@ -33,6 +33,13 @@ public:
     // has a non-finite coordinate.
     bool triangulate(std::vector<vec2>& outPoints, std::vector<bool>& outSharp, std::vector<int>& outTriangles,
                      bool boundary) const;
+    // The constrained Delaunay triangulation of the outline's own points,
+    // not refined: appends three indices into `points` per counter-clockwise
+    // triangle of the enclosed region and adds no point. Returns false and
+    // appends nothing when the outline encloses no area, has a non-finite
+    // coordinate, repeats a point or crosses itself (a crossing would need a
+    // new point).
+    bool triangulateCorners(std::vector<int>& outTriangles) const;
 
     // Fill codes of the inflation grid beyond the scan conversion's 0, 1, 2.
     static constexpr unsigned char FillSharp = 3;  // cell of an outline point flagged sharp

@@ -228,4 +228,24 @@ bool SimplePolygon::triangulate(std::vector<vec2>& outPoints, std::vector<bool>&
     }
 }
 
+bool SimplePolygon::triangulateCorners(std::vector<int>& outTriangles) const {
+    if (points.size() < 3 || !allFinite(points)) return false;
+    const std::size_t before = outTriangles.size();
+    try {
+        Cdt cdt;
+        insertOutline(points, cdt);
+        // One vertex per point: no point repeated, no crossing split.
+        if (cdt.number_of_vertices() != points.size()) return false;
+        if (cdt.dimension() < 2 || markDomain(cdt) == 0) return false;
+        for (FaceHandle f : cdt.finite_face_handles()) {
+            if (!f->is_in_domain()) continue;
+            for (int k = 0; k < 3; ++k) outTriangles.push_back(f->vertex(k)->info().index);
+        }
+        return true;
+    } catch (...) {
+        outTriangles.resize(before);
+        return false;
+    }
+}
+
 }  // namespace qel

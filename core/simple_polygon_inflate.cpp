@@ -48,9 +48,34 @@ struct GridFrame {
     double scale = 1.0;
 };
 
+// The cell an outline point at grid position g marks: the nearest one
+// (halves away from zero). A coordinate exactly half-way between two cells
+// is ambiguous, and the scan conversion settled it already: it keeps a
+// crossing at k + 0.5 in cell k + 1 at the low end of a span and in cell k
+// at the high end. So when the nearest cell was left empty, the point takes
+// the candidate (rounding a half-way coordinate the other way) that the scan
+// conversion marked, a boundary cell first. Otherwise a corner of a
+// rectangle at the high end of both axes would land in a cell of its own
+// outside the region and be cleared as stray.
+std::size_t outlineCell(const dvec2& g) {
+    const int x = int(std::round(g.x)), y = int(std::round(g.y));
+    const std::size_t nearest = cellIndex(x, y);
+    if (SimplePolygon::Fill[nearest] != 0) return nearest;
+    // Grid positions are positive: a half-way coordinate was rounded up, and
+    // its other candidate lies one cell lower.
+    const int otherX = g.x - std::floor(g.x) == 0.5 ? x - 1 : x;
+    const int otherY = g.y - std::floor(g.y) == 0.5 ? y - 1 : y;
+    const std::size_t candidates[3] = {cellIndex(otherX, y), cellIndex(x, otherY), cellIndex(otherX, otherY)};
+    for (const unsigned char least : {2, 1})
+        for (const std::size_t c : candidates)
+            if (SimplePolygon::Fill[c] >= least) return c;
+    return nearest;
+}
+
 // Sizes the static grid so that the outline's longer side spans n cells with
 // a margin of 2.5 cells all round, scan-converts the outline and marks the
 // cell of every outline point (3 when sharp, else 2) with its exact position.
+// The cells are chosen from the scan conversion alone, before any is marked.
 GridFrame setUpGrid(const SimplePolygon& polygon, int n) {
     const std::vector<vec2>& points = polygon.points;
     GridFrame frame;
@@ -81,10 +106,12 @@ GridFrame setUpGrid(const SimplePolygon& polygon, int n) {
     SimplePolygon::fillX(outline);
     SimplePolygon::fillY(outline);
 
+    std::vector<std::size_t> cells(outline.size());
+    for (std::size_t i = 0; i < outline.size(); ++i) cells[i] = outlineCell(outline[i]);
     for (std::size_t i = 0; i < outline.size(); ++i) {
         const bool sharp = i < polygon.sharp.size() && polygon.sharp[i];
         const unsigned char value = sharp ? SimplePolygon::FillSharp : 2;
-        const std::size_t c = cellIndex(int(std::round(outline[i].x)), int(std::round(outline[i].y)));
+        const std::size_t c = cells[i];
         if (SimplePolygon::Fill[c] < value) {
             SimplePolygon::Fill[c] = value;
             SimplePolygon::Coords[c] = outline[i];

@@ -5,10 +5,12 @@
 // the current 73-byte ones); the rest is the record body. Checked: the
 // reader never reads outside the bytes (the sanitizers), a refused body
 // leaves an empty mesh with status 1, an accepted one consumed exactly
-// 24 + 13 nV + faceSize nF bytes with every corner inside the vertex list,
-// and a current-layout body is written back byte for byte (but for a
-// stored size of 0, which reads as 1).
+// 24 + 13 nV + faceSize nF bytes with every corner inside the vertex list
+// and a finite centre, size and positions, and a current-layout body whose
+// floats were finite is written back byte for byte (but for a stored size
+// of 0, which reads as 1).
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +24,18 @@ namespace {
 
 void check(bool ok) {
     if (!ok) std::abort();
+}
+
+bool finite(const qel::vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// The n floats at p are all finite.
+bool finiteFloats(const std::uint8_t* p, int n) {
+    for (int i = 0; i < n; ++i) {
+        float f;
+        std::memcpy(&f, p + 4 * i, 4);
+        if (!std::isfinite(f)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -42,7 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(b.cursor() == 24 + 13 * nV + (old ? 41 : 73) * nF);
         for (int f = 0; f < m.faceCount(); ++f)
             for (int k = 0; k < 3; ++k) check(m.faces[f].v[k] >= 0 && m.faces[f].v[k] < nV);
-        if (!old) {
+        check(finite(m.centre) && std::isfinite(m.size()));
+        bool stored = finiteFloats(data + 1, 4);
+        for (int v = 0; v < m.vertexCount(); ++v) {
+            check(finite(m.vertices[v].position));
+            stored = stored && finiteFloats(data + 1 + 20 + 13 * v, 3);
+        }
+        if (!old && stored) {
             qel::buffer out;
             m.DataWrite(out);
             check(out.size() == 8 + b.cursor());

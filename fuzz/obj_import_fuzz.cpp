@@ -4,15 +4,20 @@
 //
 // Checked: no read outside the text and no hang (the sanitizers and
 // libFuzzer's limits); every parsed corner names a vertex of the list; after
-// a successful rebuild the export parses back to as many vertices and faces
-// as it announced.
+// a successful rebuild the mesh keeps its invariants (mutual links across
+// edges joining the same vertices, one orientation, one fan per vertex,
+// border and sharp flags, stored faces), a second rebuild changes no corner
+// and no link, and the export parses back to as many vertices and faces as
+// it announced.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
 #include "mesh/obj_writer.h"
 
 namespace {
@@ -38,6 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     m.initializeReconstructSharp(qel::Element::ResizeMean);
     if (m.status != 0) return 0;
+    const std::string broken = meshtest::checkMeshInvariants(m);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "mesh invariant broken: %s\n", broken.c_str());
+        std::abort();
+    }
+    // A second rebuild finds nothing to repair: corners and links stay.
+    qel::Mesh again(m);
+    again.initialize(qel::Element::ResizeKeep);
+    check(again.status == 0 && again.vertexCount() == m.vertexCount() && again.faceCount() == m.faceCount());
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            check(again.faces[f].v[k] == m.faces[f].v[k] && again.faces[f].f[k] == m.faces[f].f[k]);
 
     std::string text;
     qel::ObjWriter(m).write(text);

@@ -5,16 +5,20 @@
 // Checked afterwards: the reader never reads outside the bytes (the
 // sanitizers); a refused file leaves the scene exactly as it was; in every
 // case each tree is acyclic with consistent parent links, every instance
-// ring is a proper ring whose members all belong to the scene, and every
-// element's reference count equals the number of tools showing it.
+// ring is a proper ring whose members all belong to the scene, every
+// element's reference count equals the number of tools showing it, and
+// every sound mesh shown keeps the mesh invariants.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
@@ -57,7 +61,16 @@ void checkScene(qel::Scene& scene) {
         } while (x != t);
         if (t->element) ++holders[t->element];
     }
-    for (const auto& h : holders) check(h.first->refCount == h.second);
+    for (const auto& h : holders) {
+        check(h.first->refCount == h.second);
+        const qel::Mesh* mesh = dynamic_cast<const qel::Mesh*>(h.first);
+        if (!mesh || mesh->status != 0) continue;
+        const std::string broken = meshtest::checkMeshInvariants(*mesh);
+        if (!broken.empty()) {
+            std::fprintf(stderr, "mesh invariant broken: %s\n", broken.c_str());
+            std::abort();
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "gl/fbo.h"
 
+#include <algorithm>
+
 #include "gl/gl.h"
 #include "gl/glerror.h"
 #include "gl/texture2d.h"
@@ -38,11 +40,15 @@ GLenum widerFormat(GLenum format) {
 
 }  // namespace
 
+FBO::SharedDepth::~SharedDepth() = default;
+
 FBO::FBO(TDepthStencilType type, int w, int h, unsigned char layer)
     : layer_(layer), width_(w), height_(h), type_(type) {
     if (type == Depth || type == DepthStencil) {
-        depth_.reset(newDepthTexture(type, w, h));
-        textures_.push_back(depth_.get());
+        depth_ = std::make_shared<SharedDepth>();
+        depth_->texture.reset(newDepthTexture(type, w, h));
+        depth_->users.push_back(this);
+        textures_.push_back(depth_->texture.get());
     }
 }
 
@@ -53,19 +59,27 @@ FBO::FBO(FBO* shared, unsigned char layer)
       type_(shared ? shared->type_ : NoDepth) {
     if (shared && shared->depth_) {
         depth_ = shared->depth_;
-        textures_.push_back(depth_.get());
     } else if (type_ != NoDepth) {
-        depth_.reset(newDepthTexture(type_, width_, height_));
-        textures_.push_back(depth_.get());
+        depth_ = std::make_shared<SharedDepth>();
+        depth_->texture.reset(newDepthTexture(type_, width_, height_));
+    }
+    if (depth_) {
+        depth_->users.push_back(this);
+        textures_.push_back(depth_->texture.get());
     }
 }
 
 FBO::~FBO() {
-    if (compiled_) clearAttachments(true);
     // The colour targets belong to this framebuffer alone; the depth texture
-    // is freed by whichever of the framebuffers sharing it goes last.
+    // is freed by whichever of the framebuffers sharing it goes last, and
+    // stays attached to the others.
+    if (depth_) {
+        std::vector<FBO*>& users = depth_->users;
+        users.erase(std::remove(users.begin(), users.end(), this), users.end());
+    }
+    dropFramebuffer();
     for (Texture2D* texture : textures_)
-        if (texture != depth_.get()) delete texture;
+        if (texture != depthTexture()) delete texture;
     textures_.clear();
     depth_.reset();
 }
@@ -87,10 +101,10 @@ void FBO::disable() {
 
 bool FBO::attachAll() {
     std::size_t first = 0;
-    if (type_ != NoDepth && depth_) {
-        if (!depth_->compile()) return false;
+    if (Texture2D* depth = depthTexture(); type_ != NoDepth && depth) {
+        if (!depth->compile()) return false;
         const GLenum point = type_ == DepthStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-        gl->glFramebufferTexture2D(GL_FRAMEBUFFER, point, GL_TEXTURE_2D, depth_->id(), 0);
+        gl->glFramebufferTexture2D(GL_FRAMEBUFFER, point, GL_TEXTURE_2D, depth->id(), 0);
         first = 1;
     }
     for (std::size_t i = first; i < textures_.size(); ++i) {
@@ -106,7 +120,7 @@ bool FBO::attachAll() {
 bool FBO::widenColourTargets() {
     bool changed = false;
     for (Texture2D* texture : textures_) {
-        if (texture == depth_.get()) continue;
+        if (texture == depthTexture()) continue;
         const GLenum wider = widerInternal(texture->internalFormat());
         if (!wider) continue;
         texture->setFormat(wider, widerFormat(texture->format()), texture->type());
@@ -141,27 +155,51 @@ bool FBO::compile() {
     return true;
 }
 
-void FBO::clearAttachments(bool keepShared) {
-    const bool shared = depth_ && depth_.use_count() > 1;
-    for (Texture2D* texture : textures_) {
-        if (keepShared && shared && texture == depth_.get()) continue;
-        texture->release();
-    }
+void FBO::dropFramebuffer() {
     if (name_ && gl) gl->glDeleteFramebuffers(1, &name_);
     name_ = 0;
     compiled_ = false;
 }
 
+void FBO::releaseOwn() {
+    if (compiled_)
+        for (Texture2D* texture : textures_)
+            if (texture != depthTexture()) texture->release();
+    dropFramebuffer();
+}
+
+void FBO::releaseDepth() {
+    if (!depth_) return;
+    depth_->texture->release();
+    for (FBO* user : depth_->users)
+        if (user != this) user->dropFramebuffer();
+}
+
 void FBO::clear() {
-    if (compiled_) clearAttachments(false);
+    if (!compiled_) return;
+    releaseOwn();
+    releaseDepth();
+}
+
+void FBO::resizeOwn(int w, int h) {
+    releaseOwn();
+    width_ = w;
+    height_ = h;
+    for (Texture2D* texture : textures_)
+        if (texture != depthTexture()) texture->resize(w, h);
 }
 
 void FBO::resize(int w, int h) {
     if (w == width_ && h == height_) return;
-    if (compiled_) clearAttachments(false);
-    width_ = w;
-    height_ = h;
-    for (Texture2D* texture : textures_) texture->resize(w, h);
+    if (!depth_) {
+        resizeOwn(w, h);
+        return;
+    }
+    // Every framebuffer drawing into the depth texture takes the new size, so
+    // that they keep sharing one texture of one size.
+    for (FBO* user : depth_->users) user->resizeOwn(w, h);
+    releaseDepth();
+    depth_->texture->resize(w, h);
 }
 
 }  // namespace qel

@@ -1,8 +1,10 @@
 #pragma once
 // Framebuffer objects: an optional depth or depth-stencil texture and any
-// number of 2-D colour targets, created on the first enable. Two framebuffers
-// may share one depth texture; it lives as long as either holds it. The
-// normals and fog passes work inside one framebuffer.
+// number of 2-D colour targets, created on the first enable. Framebuffers
+// may share one depth texture; it lives as long as any of them holds it, and
+// they keep one size: resizing one resizes them all, and whenever the shared
+// texture is built anew every sharer attaches it again at its next enable.
+// The normals and fog passes work inside one framebuffer.
 
 #include "core/vec.h"
 #include "gl/glatom.h"
@@ -34,16 +36,18 @@ public:
     // by each pass.
     bool enable() override;
     void disable() override;
-    // New size of every attachment; the framebuffer and its textures are
-    // built again at the next enable.
+    // New size of every attachment, and of every framebuffer sharing the
+    // depth texture; the framebuffers and their textures are built again at
+    // their next enable.
     virtual void resize(int w, int h);
 
     // Builds the framebuffer and attaches the textures: the depth texture,
     // then the colour targets at GL_COLOR_ATTACHMENT0 + i. False when a
     // texture cannot be created or the framebuffer is incomplete.
     bool compile();
-    // Returns the GPU memory: releases every texture and deletes the
-    // framebuffer; the next enable builds everything again.
+    // Returns the GPU memory: releases every texture (the shared depth
+    // texture too) and deletes the framebuffer; the next enable builds
+    // everything again.
     void clear();
     // Appends a colour target, which the framebuffer owns from then on.
     Texture2D* addTexture(Texture2D* texture);
@@ -67,13 +71,27 @@ public:
     // The depth texture first (for a depth type), then the colour targets.
     const std::vector<Texture2D*>& textures() const { return textures_; }
     // The depth texture, null for type NoDepth.
-    Texture2D* depthTexture() const { return depth_.get(); }
+    Texture2D* depthTexture() const { return depth_ ? depth_->texture.get() : nullptr; }
 
 protected:
-    // Releases the textures (the shared depth texture too unless keepShared
-    // is set and another framebuffer still holds it) and deletes the
-    // framebuffer.
-    void clearAttachments(bool keepShared);
+    // The depth texture and every framebuffer drawing into it.
+    struct SharedDepth {
+        std::unique_ptr<Texture2D> texture;
+        std::vector<FBO*> users;
+        ~SharedDepth();
+    };
+
+    // Releases the colour targets when compiled and deletes the framebuffer.
+    void releaseOwn();
+    // Releases the shared depth texture; every other framebuffer drawing into
+    // it drops its framebuffer, to attach the texture again when it is built
+    // anew.
+    void releaseDepth();
+    // Deletes the framebuffer only; the textures stay.
+    void dropFramebuffer();
+    // This framebuffer's own part of a resize: its framebuffer and colour
+    // targets.
+    void resizeOwn(int w, int h);
     // Replaces the 3-channel formats of the colour targets by their 4-channel
     // forms; true when one was changed.
     bool widenColourTargets();
@@ -91,7 +109,7 @@ protected:
     unsigned int name_ = 0;
     std::vector<Texture2D*> textures_;
     TDepthStencilType type_;
-    std::shared_ptr<Texture2D> depth_;
+    std::shared_ptr<SharedDepth> depth_;
 };
 
 // A framebuffer used for a single image (e.g. the background picture).

@@ -25,6 +25,7 @@
 // v[(k+1)%3]). A border vertex stores the face whose backward edge is open.
 
 #include <cstdint>
+#include <iosfwd>
 #include <vector>
 
 #include "core/mat.h"
@@ -200,11 +201,14 @@ public:
     // stores in every vertex the last active face using it. Faces that name
     // a vertex twice or a vertex outside the list lose their active bit
     // first; an inactive vertex used by an active face is revived; an active
-    // vertex used by no active face loses its active bit. False, with no
+    // vertex used by no active face loses its active bit. An edge marked
+    // sharp in one of its faces only is marked in both. False, with no
     // link written, when an edge is used by more than two faces.
     bool buildConnectivity();
     // One orientation per connected component, by majority vote against
-    // the first face (a tie keeps it). Clears face bits 4 and 5.
+    // the first face (a tie keeps it). Where the vote cannot agree (a
+    // one-sided surface), the edges whose faces still run them the same way
+    // are unlinked on both sides: an open seam. Clears face bits 4 and 5.
     void correctOrientation();
     // The sharp bit on the ends of sharp edges, vertexUpdate on every active
     // vertex that has a face, then the sharp and corner bits on every vertex
@@ -454,18 +458,21 @@ public:
     void DataRead(buffer& b) override;
     // ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
     // the topology with sharp edges from the normal numbers (resize style
-    // mean). False with status 1 when the file cannot be read, has another
-    // extension or its faces do not form a valid surface; an unreadable
-    // file leaves the mesh as it was.
+    // mean). False with status 1, and the mesh left as it was, when the file
+    // cannot be read whole, has another extension, yields no face, has
+    // faces that do not form a valid surface or a size beyond the float
+    // range.
     bool load(const std::string& path) override;
     // ".OBJ" (any case): saveOBJ; false for any other extension.
     bool save(const std::string& path) override;
-    // Reads the file whole and parses it (parseOBJ) into the mesh's lists;
-    // false when it cannot be read. No rebuild.
+    // Reads the file whole (mapped, or read to its end when it cannot be
+    // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
+    // cannot be read whole. No rebuild.
     bool loadOBJ(const std::string& path);
     // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
-    // as vertices and fan-triangulated faces; corner normals hold the
-    // normal numbers. Faces with a zero or out-of-range vertex number are
+    // as vertices and fan-triangulated faces (a polygon whose fan folds is
+    // triangulated inside its outline; obj_parser.h); corner normals hold
+    // the normal numbers. Faces with a zero or out-of-range vertex number are
     // skipped; negative numbers count back from the records read so far.
     bool parseOBJ(const char* text, std::size_t size);
     // Writes active faces and the vertices they use, one normal per
@@ -476,6 +483,23 @@ public:
     // smooth vertex, walked from the stored face); returns their count, 0
     // for an invalid vertex or stored face.
     int findRegions(int v, std::vector<int>& regions) const;
+    // Appends every vertex position of the list, in order.
+    void ToPoints(std::vector<vec3>& points) const;
+    // One object of a multi-object OBJ file (obj_writer.h): the file's
+    // header line while objectCounter is 0; then objectCounter grows by one
+    // and names the object ("o Object1", ...); the vertices placed by M, the
+    // normals and the faces follow, numbered on from the two bases, which
+    // advance by what was written.
+    void appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int& normalBase, const mat4& M) const;
+    // The same as a textured object (obj_mtl_tex_writer.h): "o ObjectK"
+    // with "usemtl MaterialK" (K = objectCounter + 1), the material declared
+    // in mtl with its four maps, which are saved as name + "_basecolor.png",
+    // "_emission.png", "_metalness.png" and "_roughness.png" and named in
+    // mtl by their file names. The counters advance. False, writing nothing,
+    // when the faces do not fit in one atlas; false too when a map or a
+    // stream could not be written.
+    bool appendOBJMTL(std::ostream& obj, std::ostream& mtl, const std::string& name, int& objectCounter,
+                      int& vertexBase, int& texBase, int& normalBase, const mat4& M, const pbr& material) const;
 
     // ---- Primitives, subdivision, parts and selection ----
     // (mesh_solids.cpp, mesh_primitives.cpp, mesh_parts.cpp)

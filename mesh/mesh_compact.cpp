@@ -360,12 +360,16 @@ void Mesh::calculateSize(TResizeStyle style) {
         return;
     }
     if (style == ResizeMean) {
-        const vec3 mean(float(sx / double(n)), float(sy / double(n)), float(sz / double(n)));
+        // Distances in double: near the float limit a float difference
+        // overflows. A size beyond the float range comes out infinite.
+        const dvec3 mean(sx / double(n), sy / double(n), sz / double(n));
         double far2 = 0;
         vertices.forRange(0, vertices.size(), [&](const MeshVertex& r) {
-            if (r.isActive()) far2 = std::max(far2, length2(r.position - mean));
+            if (!r.isActive()) return;
+            const dvec3 d = dvec3(r.position) - mean;
+            far2 = std::max(far2, dot(d, d));
         });
-        centre = mean;
+        centre = vec3(mean);
         const float s = float(2.0 * std::sqrt(far2));
         setSize(s > 0.0f ? s : 1.0f);
         return;

@@ -113,17 +113,27 @@ void flipFace(MeshFace& F) {
 // tables overlap instead of waiting one by one.
 constexpr int Ahead = 32;
 
+// What compactCorners found among the active faces.
+struct CompactFaces {
+    int active = 0;      // their count
+    bool sharp = false;  // some has a sharp bit
+};
+
 // The corners of every face as a flat list (three per face; -1 for an
-// inactive face). A face naming a missing vertex or one vertex twice has no
-// proper edges: it loses its active bit. With flags, the faces' flags are
-// copied too. Returns the active face count.
-int compactCorners(Mesh& m, FlatArray<std::int32_t>& corners, FlatArray<std::uint8_t>* flags) {
+// inactive face) and the faces' flags: with allFlags, those of every face;
+// otherwise only the sharp bits of active faces, in storage allocated
+// (zeroed) at the first face that has one. A face naming a missing vertex
+// or one vertex twice has no proper edges: it loses its active bit.
+CompactFaces compactCorners(Mesh& m, FlatArray<std::int32_t>& corners, FlatArray<std::uint8_t>& flags, bool allFlags) {
     const unsigned nV = unsigned(m.vertexCount());
     corners.allocate(std::size_t(m.faceCount()) * 3);
-    if (flags) flags->allocate(std::size_t(m.faceCount()));
-    int active = 0;
+    if (allFlags)
+        flags.allocate(std::size_t(m.faceCount()));
+    else
+        flags.reset();
+    CompactFaces result;
     std::int32_t* out = corners.data();
-    std::uint8_t* flagOut = flags ? flags->data() : nullptr;
+    std::uint8_t* flagOut = allFlags ? flags.data() : nullptr;
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
         std::int32_t* c = out;
         out += 3;
@@ -140,9 +150,16 @@ int compactCorners(Mesh& m, FlatArray<std::int32_t>& corners, FlatArray<std::uin
         c[0] = a;
         c[1] = b;
         c[2] = d;
-        ++active;
+        ++result.active;
+        if (F.flags & MeshFace::SharpMask) {
+            result.sharp = true;
+            if (!allFlags) {
+                if (flags.size() == 0) flags.allocateZeroed(std::size_t(m.faceCount()));
+                flags[std::size_t(c - corners.data()) / 3] = std::uint8_t(F.flags & MeshFace::SharpMask);
+            }
+        }
     });
-    return active;
+    return result;
 }
 
 // The last face using every vertex (-1: none) and the size of every edge
@@ -210,9 +227,13 @@ void scatterEdges(const FlatArray<std::int32_t>& corners, std::vector<std::int32
 // table (face * 3 + edge; -1 for an edge of one face). consistent turns
 // false when two faces run a shared edge the same way. With fans, the
 // corners at both ends of every shared edge are joined; the return of
-// unite is counted in joins. False when an edge has three or more faces.
+// unite is counted in joins. With sharp (the faces' flags, or null when no
+// face has a sharp bit), an edge that is sharp in one of its faces only (a
+// damaged record) has the other face's slot listed in sharpen. False when
+// an edge has three or more faces.
 bool matchEdges(FlatArray<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, FlatArray<std::int32_t>& links,
-                bool& consistent, CornerSets* fans, std::size_t& joins) {
+                bool& consistent, CornerSets* fans, std::size_t& joins, const std::uint8_t* sharp,
+                std::vector<std::int32_t>& sharpen) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
     // The corners of edge k of face f at its smaller and at its larger vertex
@@ -249,6 +270,11 @@ bool matchEdges(FlatArray<EdgeKey>& edges, const std::vector<std::int32_t>& buck
                     joins += fans->unite(lowCorner(e[0]), lowCorner(e[1]));
                     joins += fans->unite(highCorner(e[0]), highCorner(e[1]));
                 }
+                if (sharp) {
+                    const bool s0 = (sharp[keyFace(e[0])] >> keyEdge(e[0])) & 1;
+                    const bool s1 = (sharp[keyFace(e[1])] >> keyEdge(e[1])) & 1;
+                    if (s0 != s1) sharpen.push_back(std::int32_t(slot(e[s0 ? 1 : 0])));
+                }
             }
             e = g;
         }
@@ -275,7 +301,8 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
 
     FaceTable local;
     FaceTable& t = table ? *table : local;
-    const int activeFaces = compactCorners(*this, t.corners, table ? &t.flags : nullptr);
+    const CompactFaces compact = compactCorners(*this, t.corners, t.flags, table != nullptr);
+    const int activeFaces = compact.active;
     if (activeFaces != nF) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
     lastFacesAndBucketSizes(t.corners, nV, lastFace, bucket);
@@ -308,7 +335,10 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
     std::size_t joins = 0;
     std::unique_ptr<CornerSets> fans;
     if (oneFanEach) fans = std::make_unique<CornerSets>(t.corners.size());
-    if (!matchEdges(edges, bucket, links, consistent, fans.get(), joins)) return false;
+    std::vector<std::int32_t> sharpen;
+    if (!matchEdges(edges, bucket, links, consistent, fans.get(), joins, compact.sharp ? t.flags.data() : nullptr,
+                    sharpen))
+        return false;
     // Every corner starts as a fan of its own; each join merges two fans of
     // one vertex. Each used vertex has at least one fan, so the count left
     // equals the used vertices exactly when each has one.
@@ -316,6 +346,12 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
     edges.reset();
     if (fans && table) t.spare = fans->release();
     fans.reset();
+    // An edge is sharp on both sides or on neither: in the records, and in
+    // the table's flags that the passes after it read.
+    for (const std::int32_t s : sharpen) {
+        faces[std::size_t(s / 3)].setSharp(s % 3, true);
+        t.flags[std::size_t(s / 3)] = std::uint8_t(t.flags[std::size_t(s / 3)] | MeshFace::SHARP[s % 3]);
+    }
 
     // Faces that need turning over are turned in the records: the links go
     // there now. Otherwise a table keeps them for the passes that follow.
@@ -341,6 +377,50 @@ void Mesh::writeLinks(FaceTable& table) {
 // ---------------------------------------------------------------------------
 // Orientation
 
+namespace {
+
+// Marks of the orientation vote, one byte per face.
+enum VoteMark : std::uint8_t {
+    VoteVisited = 1,  // reached by the walk
+    VoteMarked = 2,   // on the other side from the component's first face
+    VoteFlip = 4,     // to be turned over
+    VoteDone = 8,     // taken from the queue, its edges weighed
+};
+
+// Whether face G (corners G[0..2]) runs edge k of face F (from corner k+1
+// to corner k+2) the same way as F: the edge's second vertex follows its
+// first in G's corner cycle.
+inline bool sameDirection(const std::int32_t* F, int k, const std::int32_t* G) {
+    const int a = F[nextK(k)], b = F[prevK(k)];
+    // Without short cuts: the walk calls this for faces in random order,
+    // where branches on the corners cannot be predicted.
+    return ((G[0] == a) & (G[1] == b)) | ((G[1] == a) & (G[2] == b)) | ((G[2] == a) & (G[0] == b));
+}
+
+// Where the vote cannot agree (a one-sided surface), an edge whose two
+// faces still run it the same way once the flips are made becomes an open
+// seam: each side unlinks its own edge in the compact topology (per face
+// v[0..2], f[0..2]). The seam's ends then lie on open edges, and the fans
+// it parts get vertices of their own in splitCoincidentVertices, as on any
+// border.
+void openSeams(std::vector<std::int32_t>& topo, const std::vector<std::uint8_t>& mark) {
+    const int nF = int(mark.size());
+    for (int f = 0; f < nF; ++f) {
+        std::int32_t* F = &topo[6 * std::size_t(f)];
+        if (F[0] < 0) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int g = F[3 + k];
+            if (g < 0 || g >= nF || g == f) continue;
+            const std::int32_t* G = &topo[6 * std::size_t(g)];
+            if (G[0] < 0) continue;
+            const bool turned = ((mark[std::size_t(f)] ^ mark[std::size_t(g)]) & VoteFlip) != 0;
+            if (sameDirection(F, k, G) != turned) F[3 + k] = -1;
+        }
+    }
+}
+
+}  // namespace
+
 void Mesh::correctOrientation() {
     // The breadth-first walks read a compact copy of the corners and links
     // (random access into it stays in cache) and keep their marks in a side
@@ -348,15 +428,15 @@ void Mesh::correctOrientation() {
     const int nF = faceCount();
     std::vector<std::int32_t> topo;
     copyTopology(topo);
-    enum : std::uint8_t { Visited = 1, Marked = 2, Flip = 4 };
     std::vector<std::uint8_t> mark(std::size_t(nF), 0);
     std::vector<std::int32_t> queue;
+    bool disagree = false;  // some edge of a one-sided surface
     for (int i = 0; i < nF; ++i) {
-        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & Visited)) continue;
+        if (topo[6 * std::size_t(i)] < 0 || (mark[std::size_t(i)] & VoteVisited)) continue;
         // Breadth-first over the component; the queue is its face list.
         queue.clear();
         queue.push_back(i);
-        mark[std::size_t(i)] = Visited;
+        mark[std::size_t(i)] = VoteVisited;
         std::size_t marked = 0;
         for (std::size_t head = 0; head < queue.size(); ++head) {
             // The neighbours of a face further along the queue are fetched
@@ -371,19 +451,26 @@ void Mesh::correctOrientation() {
             }
             const int f = queue[head];
             const std::int32_t* F = &topo[6 * std::size_t(f)];
-            const bool fMarked = (mark[std::size_t(f)] & Marked) != 0;
+            const std::uint8_t fm = std::uint8_t(mark[std::size_t(f)] | VoteDone);
+            mark[std::size_t(f)] = fm;
+            const bool fMarked = (fm & VoteMarked) != 0;
             for (int k = 0; k < 3; ++k) {
                 const int g = F[3 + k];
-                if (g < 0 || g >= nF || g == f || (mark[std::size_t(g)] & Visited)) continue;
+                if (g < 0 || g >= nF || g == f) continue;
+                const std::uint8_t gm = mark[std::size_t(g)];
                 const std::int32_t* G = &topo[6 * std::size_t(g)];
+                if (gm & VoteVisited) {
+                    // A second way to a face still queued (an edge to a face
+                    // taken from the queue was weighed from its side): the
+                    // surface is one-sided when it asks for the other side.
+                    if (!(gm & VoteDone) && (sameDirection(F, k, G) != fMarked) != ((gm & VoteMarked) != 0))
+                        disagree = true;
+                    continue;
+                }
                 if (G[0] < 0) continue;  // inactive
-                // G runs F's edge k (a -> b in F's direction) the same way
-                // when b follows a in G's corner cycle.
-                const int a = F[nextK(k)], b = F[prevK(k)];
-                const bool same = (G[0] == a && G[1] == b) || (G[1] == a && G[2] == b) || (G[2] == a && G[0] == b);
-                std::uint8_t m = Visited;
-                if (same != fMarked) {
-                    m |= Marked;
+                std::uint8_t m = VoteVisited;
+                if (sameDirection(F, k, G) != fMarked) {
+                    m |= VoteMarked;
                     ++marked;
                 }
                 mark[std::size_t(g)] = m;
@@ -393,14 +480,17 @@ void Mesh::correctOrientation() {
         // Flip the smaller class; a tie keeps the first face's side.
         const bool flipMarked = !(marked > queue.size() - marked);
         for (const int f : queue)
-            if (((mark[std::size_t(f)] & Marked) != 0) == flipMarked) mark[std::size_t(f)] |= Flip;
+            if (((mark[std::size_t(f)] & VoteMarked) != 0) == flipMarked) mark[std::size_t(f)] |= VoteFlip;
     }
+    if (disagree) openSeams(topo, mark);
     // Turn the faces over; the face bits 4 and 5 end clear.
     int f = 0;
-    faces.forRange(0, faces.size(), [&](MeshFace& F) {
+    faces.forRange(0, faces.size(), [&f, &mark, &topo, seams = disagree](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
         if (!F.isActive()) return;
-        if (mark[i] & Flip) flipFace(F);
+        if (seams)
+            for (int k = 0; k < 3; ++k) F.f[k] = topo[6 * i + 3 + std::size_t(k)];
+        if (mark[i] & VoteFlip) flipFace(F);
         F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
     });
 }
@@ -530,7 +620,8 @@ void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEac
     status = 0;
     // When every shared edge already runs both ways the vote flips nothing
     // and only clears its marks (done with the links). Otherwise the faces
-    // are turned over in the records and the table no longer holds.
+    // are turned over in the records (a one-sided surface is also unlinked
+    // along a seam) and the table no longer holds.
     if (!consistent) {
         correctOrientation();
         table = nullptr;
@@ -554,7 +645,8 @@ void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEac
     // With every shared edge run both ways, the links are those just built
     // and each shared edge is crossed forwards from one side: the fans the
     // split would find are the ones counted then. One per vertex: nothing
-    // to split.
+    // to split. A seam is only ever opened when some edge was not run both
+    // ways, so its fans are always split.
     if (!(consistent && oneFanEach)) splitCoincidentVertices();
     // The buffers of the old records are released, not just forgotten.
     if (vbo != 0 || featureVbo != 0) deleteVBO();

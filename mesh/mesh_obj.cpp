@@ -1,17 +1,23 @@
 // Wavefront OBJ files of qel::Mesh: loading by extension, reading and
-// parsing the file, the single-object export and the sector walk that the
-// export's normals come from.
+// parsing the file, the single-object export, the objects of multi-object
+// exports and the sector walk that the exports' normals come from.
 
-#include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
+#include <cmath>
+#include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "core/strings.h"
 #include "mesh/mesh.h"
 #include "mesh/obj_parser.h"
 #include "mesh/obj_writer.h"
+#include "scene/export_stream.h"
+#include "scene/obj_mtl_tex_writer.h"
+#include "scene/texture_atlas.h"
 
 namespace qel {
 
@@ -30,6 +36,26 @@ std::string extension(const std::string& path) {
 
 bool isObjPath(const std::string& path) { return extension(path) == ".OBJ"; }
 
+// The rest of a file whose size is not known in advance (a pipe, a special
+// file), read in chunks to its end; false on a read error.
+bool readToEnd(QFile& file, std::string& text) {
+    constexpr qint64 Chunk = qint64(1) << 20;
+    for (;;) {
+        const std::size_t had = text.size();
+        text.resize(had + std::size_t(Chunk));
+        const qint64 n = file.read(&text[had], Chunk);
+        if (n < 0) return false;
+        text.resize(had + std::size_t(n));
+        if (n == 0) return true;
+    }
+}
+
+bool hasActiveFace(const Mesh& m) {
+    for (int f = 0; f < m.faceCount(); ++f)
+        if (m.faces[f].isActive()) return true;
+    return false;
+}
+
 }  // namespace
 
 Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
@@ -38,31 +64,45 @@ Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
 }
 
 bool Mesh::load(const std::string& path) {
-    {
-        // Read access is all an import needs: read-only files load too.
-        QFile probe(QString::fromStdString(path));
-        if (!probe.open(QIODevice::ReadOnly)) {
-            status = 1;
-            return false;
-        }
-    }
-    init();
-    if (!isObjPath(path) || !loadOBJ(path)) {
-        // Callers look at the status: an empty mesh must not pass for a
-        // loaded one.
+    // The file is read into a mesh aside: a refused file leaves this one as
+    // it was. Callers look at the status: a mesh without a face, or one too
+    // large to measure in floats, must not pass for a loaded one.
+    Mesh loaded;
+    if (!isObjPath(path) || !loaded.loadOBJ(path)) {
         status = 1;
         return false;
     }
-    initializeReconstructSharp(ResizeMean);
-    return status == 0;
+    loaded.initializeReconstructSharp(ResizeMean);
+    if (loaded.status != 0 || !hasActiveFace(loaded) || !std::isfinite(loaded.size())) {
+        status = 1;
+        return false;
+    }
+    init();
+    vertices.swap(loaded.vertices);
+    faces.swap(loaded.faces);
+    centre = loaded.centre;
+    setSize(loaded.size());
+    vertexMark = loaded.vertexMark;
+    faceMark = loaded.faceMark;
+    needsCompaction = loaded.needsCompaction;
+    return true;
 }
 
 bool Mesh::loadOBJ(const std::string& path) {
+    // Read access is all an import needs: read-only files load too.
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return false;
-    return parseOBJ(bytes.constData(), std::size_t(bytes.size()));
+    // A file is parsed where it lies, mapped whole: no copy, no limit on its
+    // size. A file that cannot be mapped (one of unknown size, a special
+    // file) is read to its end instead.
+    const qint64 size = file.size();
+    if (size > 0 && std::uint64_t(size) <= std::uint64_t(SIZE_MAX)) {
+        if (const uchar* map = file.map(0, size))
+            return parseOBJ(reinterpret_cast<const char*>(map), std::size_t(size));
+    }
+    std::string text;
+    if (!readToEnd(file, text)) return false;
+    return parseOBJ(text.data(), text.size());
 }
 
 bool Mesh::parseOBJ(const char* text, std::size_t size) {
@@ -85,6 +125,57 @@ bool Mesh::saveOBJ(const std::string& path) {
         return false;
     }
     return file.commit();
+}
+
+void Mesh::ToPoints(std::vector<vec3>& points) const {
+    points.reserve(points.size() + vertices.size());
+    vertices.forRange(0, vertices.size(), [&points](const MeshVertex& r) { points.push_back(r.position); });
+}
+
+void Mesh::appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int& normalBase, const mat4& M) const {
+    std::string text;
+    if (objectCounter == 0) text += "# Tessilor OBJ export\n";
+    ++objectCounter;
+    ObjWriter writer(*this);
+    writer.writeObject(text, "Object" + std::to_string(objectCounter), M, vertexBase, normalBase);
+    obj.write(text.data(), std::streamsize(text.size()));
+    vertexBase += writer.vertexTotal();
+    normalBase += writer.normalTotal();
+}
+
+bool Mesh::appendOBJMTL(std::ostream& obj, std::ostream& mtl, const std::string& name, int& objectCounter,
+                        int& vertexBase, int& texBase, int& normalBase, const mat4& M, const pbr& material) const {
+    std::vector<std::uint8_t> used;
+    std::int64_t nV = 0, nF = 0;
+    ObjMtlTexWriter::Measure(*this, used, nV, nF);
+    TextureAtlas atlas;
+    if (!atlas.create(nF)) return false;
+
+    // The maps are saved beside the name; the MTL file names them relative
+    // to its own folder.
+    const int k = objectCounter + 1;
+    const QString images = QString::fromStdString(name);
+    ExportStream objText(obj), mtlText(mtl);
+    ObjMtlTexWriter::Counters start;
+    start.objects = objectCounter;
+    start.vertexOffset = vertexBase;
+    start.texOffset = texBase;
+    start.normalOffset = normalBase;
+    ObjMtlTexWriter writer(objText, mtlText, atlas, 0, "Material" + std::to_string(k),
+                           QFileInfo(images).fileName().toStdString(), start);
+    writer.appendOBJ_MTL_TEX(*this, M, material);
+    const bool objWritten = objText.flush();
+    bool ok = mtlText.flush() && objWritten;
+    for (int m = 0; m < TextureAtlas::MapCount; ++m) {
+        QSaveFile file(images + TextureAtlas::Suffix(TextureAtlas::TMap(m)));
+        ok = file.open(QIODevice::WriteOnly) && atlas.save(TextureAtlas::TMap(m), file) && file.commit() && ok;
+    }
+    const ObjMtlTexWriter::Counters& end = writer.counters();
+    objectCounter = end.objects;
+    vertexBase = int(end.vertexOffset);
+    texBase = int(end.texOffset);
+    normalBase = int(end.normalOffset);
+    return ok;
 }
 
 int Mesh::findRegions(int v, std::vector<int>& regions) const {

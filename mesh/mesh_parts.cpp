@@ -143,6 +143,7 @@ bool Mesh::selectF(const vec3& p, bool deselect, int& face) { return selectFaces
 
 Mesh* Mesh::Part(const vec3& p, int& face, Sculptor::TSelect select) {
     Mesh* part = new Mesh();
+    deselectAll();  // a refused pick must not copy an older selection
     int picked = face;
     if (select == Sculptor::SelectPatch)
         selectF_(p, true, picked);
@@ -174,6 +175,7 @@ Mesh* Mesh::DetachComponent(int face) {
 
 bool Mesh::eraseF(const vec3& p, int face) {
     if (face >= 0 && !activeFace(face)) return false;
+    deselectAll();  // a refused pick must not erase an older selection
     int picked = face;
     selectF(p, true, picked);
     // After a rebuild a component shares no vertex with the rest of the

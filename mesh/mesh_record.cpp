@@ -10,8 +10,11 @@
 // ignored bytes and the flags byte.
 //
 // Neighbour links, stored faces, selection indices and normals are not
-// stored; initialize(0) rebuilds them after the scene is read.
+// stored; initialize(0) rebuilds them after the scene is read. A centre,
+// size or position that is not finite is repaired on reading (see readBody),
+// so a damaged file never gives the mesh a matrix of NaNs.
 
+#include <cmath>
 #include <cstdint>
 
 #include "mesh/mesh.h"
@@ -26,50 +29,17 @@ constexpr std::uint32_t VertexRecordSize = 13;
 constexpr std::uint32_t FaceRecordSize = 73;
 constexpr std::uint32_t OldFaceRecordSize = 41;
 
-void writeVertex(buffer& b, const MeshVertex& r) {
-    b.writeVec3(r.position);
-    b.writeU8(r.flags);
-}
+bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
-void writeFace(buffer& b, const MeshFace& r) {
-    for (int k = 0; k < 3; ++k) {
-        b.writeU32(std::uint32_t(r.v[k]));
-        r.material[k].DataWrite(b);
-    }
-    b.writeU8(r.flags);
-}
-
-void readVertex(buffer& b, MeshVertex& r) {
+// Reads one vertex record; a coordinate that is not finite reads as 0, and
+// the result is then false.
+bool readVertex(buffer& b, MeshVertex& r) {
     r.position = b.readVec3();
     r.flags = b.readU8();
-}
-
-void readFace(buffer& b, MeshFace& r) {
-    for (int k = 0; k < 3; ++k) {
-        r.v[k] = std::int32_t(b.readU32());
-        r.material[k].read(b);
-    }
-    r.flags = b.readU8();
-}
-
-// The 41-byte layout: 8-bit channels land in the high byte of the 16-bit
-// ones (255 reads as 65280); roughness and metalness are 0.
-void readFaceOld(buffer& b, MeshFace& r) {
-    std::uint8_t raw[OldFaceRecordSize];
-    b.readBytes(raw, OldFaceRecordSize);
-    for (int k = 0; k < 3; ++k) {
-        const std::uint8_t* c = raw + 12 * k;
-        r.v[k] = std::int32_t(std::uint32_t(c[0]) | (std::uint32_t(c[1]) << 8) | (std::uint32_t(c[2]) << 16) |
-                              (std::uint32_t(c[3]) << 24));
-        pbr& m = r.material[k];
-        for (int i = 0; i < 4; ++i) {
-            m.colour[i] = std::uint16_t(unsigned(c[4 + i]) << 8);
-            m.light[i] = std::uint16_t(unsigned(c[8 + i]) << 8);
-        }
-        m.roughness = 0;
-        m.metalness = 0;
-    }
-    r.flags = raw[40];
+    if (finite(r.position)) return true;
+    for (int i = 0; i < 3; ++i)
+        if (!std::isfinite(r.position[i])) r.position[i] = 0.0f;
+    return false;
 }
 
 // True when every face names vertices of the list (read as unsigned, so a
@@ -85,29 +55,77 @@ bool indicesInRange(const Mesh::FaceList& faces, std::uint32_t vertexCount) {
 
 // Reads the body into m's (empty) lists. False on a body that is short for
 // its counts (the cursor is then at the end, the buffer's flag set) or that
-// names a vertex outside the list (the body is then consumed).
+// names a vertex outside the list (the body is then consumed). A centre, size
+// or position that is not finite is damage the mesh survives: such positions
+// read as 0 and centre and size are taken from the vertices as the OBJ import
+// takes them; false only when even those are not finite.
 bool readBody(Mesh& m, buffer& b) {
     if (!b.require(1, HeadSize + 4)) return false;
     m.centre = b.readVec3();
-    m.setSize(b.readF32());
+    const float size = b.readF32();
+    m.setSize(size);
+    bool sound = finite(m.centre) && std::isfinite(size);
     const std::uint32_t nV = b.readU32();
     // The vertex records and the face count must be there before anything
     // is allocated for them.
     if (!b.require(std::uint64_t(nV) * VertexRecordSize + 4, 1)) return false;
     m.vertices.resize(nV);
-    m.vertices.forRange(0, nV, [&b](MeshVertex& r) { readVertex(b, r); });
+    m.vertices.forRange(0, nV, [&b, &sound](MeshVertex& r) { sound = readVertex(b, r) && sound; });
     const std::uint32_t nF = b.readU32();
-    const bool old = FILE_VERSION <= Mesh::LastOldFaceVersion;
-    if (!b.require(nF, old ? OldFaceRecordSize : FaceRecordSize)) return false;
+    if (!b.require(nF, FILE_VERSION <= Mesh::LastOldFaceVersion ? OldFaceRecordSize : FaceRecordSize)) return false;
     m.faces.resize(nF);
-    if (old)
-        m.faces.forRange(0, nF, [&b](MeshFace& r) { readFaceOld(b, r); });
-    else
-        m.faces.forRange(0, nF, [&b](MeshFace& r) { readFace(b, r); });
-    return indicesInRange(m.faces, nV);
+    m.faces.forRange(0, nF, [&b](MeshFace& r) { r.read(b); });
+    if (!indicesInRange(m.faces, nV)) return false;
+    if (!sound) m.calculateSize(Element::ResizeMean);
+    return finite(m.centre) && std::isfinite(m.size());
 }
 
 }  // namespace
+
+void MeshVertex::write(buffer& b) const {
+    b.writeVec3(position);
+    b.writeU8(flags);
+}
+
+void MeshFace::write(buffer& b) const {
+    for (int k = 0; k < 3; ++k) {
+        b.writeU32(std::uint32_t(v[k]));
+        material[k].DataWrite(b);
+    }
+    b.writeU8(flags);
+}
+
+void MeshFace::read(buffer& b) {
+    if (FILE_VERSION <= Mesh::LastOldFaceVersion) {
+        readOld(b);
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        v[k] = std::int32_t(b.readU32());
+        material[k].read(b);
+    }
+    flags = b.readU8();
+}
+
+// The 41-byte layout: 8-bit channels land in the high byte of the 16-bit
+// ones (255 reads as 65280); roughness and metalness are 0.
+void MeshFace::readOld(buffer& b) {
+    std::uint8_t raw[OldFaceRecordSize] = {};
+    b.readBytes(raw, OldFaceRecordSize);
+    for (int k = 0; k < 3; ++k) {
+        const std::uint8_t* c = raw + 12 * k;
+        v[k] = std::int32_t(std::uint32_t(c[0]) | (std::uint32_t(c[1]) << 8) | (std::uint32_t(c[2]) << 16) |
+                            (std::uint32_t(c[3]) << 24));
+        pbr& m = material[k];
+        for (int i = 0; i < 4; ++i) {
+            m.colour[i] = std::uint16_t(unsigned(c[4 + i]) << 8);
+            m.light[i] = std::uint16_t(unsigned(c[8 + i]) << 8);
+        }
+        m.roughness = 0;
+        m.metalness = 0;
+    }
+    flags = raw[40];
+}
 
 Mesh::Mesh(buffer& b) : Mesh() { DataRead(b); }
 
@@ -118,9 +136,9 @@ void Mesh::DataWrite(buffer& b) {
     b.writeVec3(centre);
     b.writeF32(size());
     b.writeU32(std::uint32_t(vertices.size()));
-    vertices.forRange(0, vertices.size(), [&b](const MeshVertex& r) { writeVertex(b, r); });
+    vertices.forRange(0, vertices.size(), [&b](const MeshVertex& r) { r.write(b); });
     b.writeU32(std::uint32_t(faces.size()));
-    faces.forRange(0, faces.size(), [&b](const MeshFace& r) { writeFace(b, r); });
+    faces.forRange(0, faces.size(), [&b](const MeshFace& r) { r.write(b); });
     b.endRecord(lengthAt);
 }
 

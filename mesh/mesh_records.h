@@ -14,6 +14,8 @@
 
 namespace qel {
 
+class buffer;
+
 // Corner arithmetic of a triangle: the next corner (k+1)%3 and the previous
 // corner (k+2)%3.
 inline int nextK(int k) { return k == 2 ? 0 : k + 1; }
@@ -44,6 +46,10 @@ struct MeshVertex {
     bool isCorner() const { return (flags & CornerBit) != 0; }
     bool isBorder() const { return (flags & BorderBit) != 0; }
     bool isSelected() const { return (flags & SelectedBit) != 0; }
+
+    // Appends the 13-byte vertex record of the mesh record: x, y, z (f32),
+    // the flags byte as held.
+    void write(buffer& b) const;
 };
 
 struct MeshFace {
@@ -106,6 +112,19 @@ struct MeshFace {
         material[1].assign(m1, m);
         material[2].assign(m2, m);
     }
+
+    // Face records of the mesh record (no bounds checks of their own; a short
+    // buffer reads zeros and sets its failure flag). write appends the
+    // 73-byte record: per corner the u32 vertex index and the 20-byte
+    // material, then the flags byte as held. read takes corners, materials
+    // and flags from the layout of FILE_VERSION (readOld up to
+    // Mesh::LastOldFaceVersion); links and normals are left as they are.
+    // readOld takes the 41-byte record of old files: per corner the index
+    // and four 8-bit colour and light channels (each the high byte of the
+    // 16-bit channel; roughness and metalness 0), four ignored bytes, flags.
+    void write(buffer& b) const;
+    void read(buffer& b);
+    void readOld(buffer& b);
 };
 
 // Influence record of a brush selection: vertex, relative distance

@@ -3,6 +3,9 @@
 // One step splits every face at its centroid (faceSplit), flips every edge
 // between two old vertices (sharp and open edges refuse and stay), and moves
 // every old vertex halfway to its smoothed position (vertexSmoothPosition).
+// Old vertices on a sharp or open edge keep their place: those edges are not
+// split, so their new centroid neighbours stay where they are, and pulling
+// the outline or crease inwards past them would turn faces over.
 //
 // Done edit by edit, the step walks the fans of all old vertices several
 // times. On a sound mesh the result is known in closed form, so it is built
@@ -239,20 +242,21 @@ void updateOldVertices(Mesh& m, int oldV, int oldF, const Sqrt3Work& w) {
     }
 }
 
-// Old vertices halfway to vertexSmoothPosition, all targets first. A vertex
-// on no sharp or open edge is smooth and its ring is the centroids of its
-// old faces: its target is their mean, summed while they were made. The
-// others are walked.
+// Old vertices off sharp and open edges halfway to vertexSmoothPosition, all
+// targets first. Such a vertex is smooth and its ring is the centroids of
+// its old faces: its target is their mean, summed while they were made.
+// Vertices without faces are walked.
 void smoothOldVertices(Mesh& m, int oldV, Sqrt3Work& w) {
     std::vector<vec3>& target = w.centroidSum;
     for (int v = 0; v < oldV; ++v) {
         const int deg = w.degree[std::size_t(v)];
-        if (deg == 0 || w.feature[std::size_t(v)])
+        if (deg == 0)
             target[std::size_t(v)] = m.vertexSmoothPosition(v);
-        else
+        else if (!w.feature[std::size_t(v)])
             target[std::size_t(v)] = target[std::size_t(v)] / float(deg);
     }
     for (int v = 0; v < oldV; ++v) {
+        if (w.feature[std::size_t(v)]) continue;
         vec3& p = m.vertices[v].position;
         p = (p + target[std::size_t(v)]) * 0.5f;
     }
@@ -269,8 +273,8 @@ bool subdivideDirect(Mesh& m, int oldV, int oldF) {
 }
 
 // The step edit by edit: every old face split, every old edge flipped from
-// the ring of its lower end, the old vertices halfway to their smoothed
-// positions (all targets first).
+// the ring of its lower end, the old vertices off sharp and open edges
+// halfway to their smoothed positions (all targets first).
 void subdivideByEdits(Mesh& m, int oldV, int oldF) {
     for (int i = 0; i < oldF; ++i) m.faceSplit(i);
     std::vector<int> ring;
@@ -284,6 +288,7 @@ void subdivideByEdits(Mesh& m, int oldV, int oldF) {
     std::vector<vec3> target(static_cast<std::size_t>(oldV));
     for (int v = 0; v < oldV; ++v) target[std::size_t(v)] = m.vertexSmoothPosition(v);
     for (int v = 0; v < oldV; ++v) {
+        if (m.vertices[v].isSharp()) continue;
         vec3& p = m.vertices[v].position;
         p = (p + target[std::size_t(v)]) * 0.5f;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/simple_polygon.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -18,14 +19,17 @@ inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == 
 // LF and CR both end a line (CR LF gives an empty line, which is dropped).
 inline bool isBreak(char c) { return c == '\n' || c == '\r'; }
 
+// Blanks separate statements and their parts: spaces and tabs.
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 inline const char* skipBlanks(const char* p, const char* end) {
-    while (p < end && *p == ' ') ++p;
+    while (p < end && isBlank(*p)) ++p;
     return p;
 }
 
 // The end of the blank-separated part at p (a blank, a line end or end).
 inline const char* tokenEnd(const char* p, const char* end) {
-    while (p < end && *p != ' ' && !isBreak(*p)) ++p;
+    while (p < end && !isBlank(*p) && !isBreak(*p)) ++p;
     return p;
 }
 
@@ -68,17 +72,17 @@ bool numberText(const char*& p, const char*& e) {
     return p < e;
 }
 
-// A float from the whole of [p, e) as a C-locale double; 0 when it is not
-// one number or is not finite as a float (a NaN or infinite position would
-// spoil the mesh's centre, size and normals).
-float toCoordinate(double v, const std::from_chars_result& r, const char* e) {
+// A float from the whole of [p, e), C locale, rounded once to the nearest
+// float (so the shortest text of a float reads back to that float); 0 when
+// it is not one number or is not finite as a float (a NaN or infinite
+// position would spoil the mesh's centre, size and normals).
+float toCoordinate(float v, const std::from_chars_result& r, const char* e) {
     if (r.ec != std::errc() || r.ptr != e) return 0.0f;
-    const float f = float(v);
-    return std::isfinite(f) ? f : 0.0f;
+    return std::isfinite(v) ? v : 0.0f;
 }
 
 float readCoordinate(const char* p, const char* e) {
-    double v = 0.0;
+    float v = 0.0f;
     std::from_chars_result r = std::from_chars(p, e, v);
     if (r.ec == std::errc() && r.ptr == e) return toCoordinate(v, r, e);
     // Rare forms: surrounding white space, a leading '+'.
@@ -116,10 +120,20 @@ std::int32_t readInteger(const char* p, const char* e) {
 
 // "vn " in either letter case.
 inline bool isNormalStatement(const char* p, const char* end) {
-    return end - p >= 3 && char(p[0] | 0x20) == 'v' && char(p[1] | 0x20) == 'n' && p[2] == ' ';
+    return end - p >= 3 && char(p[0] | 0x20) == 'v' && char(p[1] | 0x20) == 'n' && isBlank(p[2]);
 }
 
+const char Bom[3] = {'\xEF', '\xBB', '\xBF'};
+
 }  // namespace
+
+vec3 ObjParser::NormalKey(std::int32_t n) {
+    constexpr std::int32_t Exact = std::int32_t(1) << 24;
+    if (n > -Exact && n < Exact) return vec3(float(n));
+    const float rounded = float(n);
+    const float remainder = float(std::int64_t(n) - std::int64_t(double(rounded)));
+    return vec3(rounded, remainder, remainder);
+}
 
 void ObjParser::parse(const char* text, std::size_t size) {
     vertexBase_ = std::int64_t(mesh_.vertices.size());
@@ -131,17 +145,20 @@ void ObjParser::parse(const char* text, std::size_t size) {
     const char* end = static_cast<const char*>(std::memchr(text, 0, size));
     if (end == nullptr) end = text + size;
     const char* p = text;
+    if (end - p >= 3 && std::memcmp(p, Bom, 3) == 0) p += 3;
     const char* nextLf = static_cast<const char*>(std::memchr(text, '\n', std::size_t(end - text)));
     if (nextLf == nullptr) nextLf = end;
     while (p < end) {
-        // A statement counts when it starts with its letter and one blank;
+        // A statement is its letter and a blank, after any indentation;
         // letters compare without regard to case (c | 0x20 folds only 'V'
         // onto 'v' and 'F' onto 'f').
+        p = skipBlanks(p, end);
+        if (p == end) break;
         const char* stop;
         const char c0 = char(p[0] | 0x20);
-        if (end - p >= 2 && p[1] == ' ' && c0 == 'v') {
+        if (end - p >= 2 && isBlank(p[1]) && c0 == 'v') {
             stop = parseVertex(p + 2, end);
-        } else if (end - p >= 2 && p[1] == ' ' && c0 == 'f') {
+        } else if (end - p >= 2 && isBlank(p[1]) && c0 == 'f') {
             stop = parseFace(p + 2, end);
         } else {
             stop = skipLine(p, end, nextLf);
@@ -150,6 +167,7 @@ void ObjParser::parse(const char* text, std::size_t size) {
         if (stop >= end) break;
         p = stop + 1;
     }
+    untangleForward();
     dropUnresolved();
 }
 
@@ -191,8 +209,11 @@ const char* ObjParser::parseFace(const char* p, const char* end) {
         ++corner;
         p = e;
     }
-    if (maxVertex >= vertexBase_ + vertexCount_ && mesh_.faces.size() > first)
+    if (mesh_.faces.size() == first) return p;
+    if (maxVertex >= vertexBase_ + vertexCount_)
         forward_.push_back(Forward{first, mesh_.faces.size(), maxVertex});
+    else if (corner > 3)
+        untangle(first, std::size_t(corner));
     return p;
 }
 
@@ -230,10 +251,86 @@ bool ObjParser::readCorner(const char* p, const char* end, Slot& slot, std::int6
 
 void ObjParser::addTriangle(const Slot& a, const Slot& b, const Slot& c) {
     MeshFace face(std::int32_t(a.vertex), std::int32_t(b.vertex), std::int32_t(c.vertex));
-    face.normals[0] = vec3(float(a.normal));
-    face.normals[1] = vec3(float(b.normal));
-    face.normals[2] = vec3(float(c.normal));
+    face.normals[0] = NormalKey(a.normal);
+    face.normals[1] = NormalKey(b.normal);
+    face.normals[2] = NormalKey(c.normal);
     mesh_.faces.push_back(face);
+}
+
+bool ObjParser::fanFolds(std::size_t first, std::size_t n, dvec3& normal) const {
+    // Fan triangle j is (c0, c[j+1], c[j+2]); the sum of their doubled area
+    // vectors, taken about c0, is the polygon's Newell normal.
+    const dvec3 origin(mesh_.vertices[std::size_t(mesh_.faces[first].v[0])].position);
+    const auto areaVector = [&](std::size_t f) {
+        const MeshFace& F = mesh_.faces[f];
+        const dvec3 a = dvec3(mesh_.vertices[std::size_t(F.v[1])].position) - origin;
+        const dvec3 b = dvec3(mesh_.vertices[std::size_t(F.v[2])].position) - origin;
+        return cross(a, b);
+    };
+    const std::size_t end = first + n - 2;
+    normal = dvec3();
+    for (std::size_t f = first; f < end; ++f) normal = normal + areaVector(f);
+    for (std::size_t f = first; f < end; ++f)
+        if (dot(areaVector(f), normal) < 0.0) return true;
+    return false;
+}
+
+void ObjParser::untangle(std::size_t first, std::size_t n) {
+    dvec3 normal;
+    if (!fanFolds(first, n, normal)) return;
+    // The corners in polygon order, each with the normal key it carries in
+    // the fan (a corner keeps one key in every fan triangle holding it).
+    cornerVertices_.clear();
+    cornerNormals_.clear();
+    const MeshFace& F0 = mesh_.faces[first];
+    for (int k = 0; k < 2; ++k) {
+        cornerVertices_.push_back(F0.v[k]);
+        cornerNormals_.push_back(F0.normals[k]);
+    }
+    for (std::size_t f = first; f < first + n - 2; ++f) {
+        cornerVertices_.push_back(mesh_.faces[f].v[2]);
+        cornerNormals_.push_back(mesh_.faces[f].normals[2]);
+    }
+
+    // The outline in the plane through c0 across the Newell normal, in a
+    // frame (u, v) with u x v along the normal, so that the counter-clockwise
+    // triangles of the plane face the way the polygon does.
+    // (A fan that folds has a non-zero normal.)
+    const dvec3 origin(mesh_.vertices[std::size_t(cornerVertices_[0])].position);
+    normal = normal * (1.0 / std::sqrt(dot(normal, normal)));
+    int axis = 0;  // the axis least aligned with the normal
+    for (int i = 1; i < 3; ++i)
+        if (std::fabs(normal[i]) < std::fabs(normal[axis])) axis = i;
+    dvec3 e;
+    e[axis] = 1.0;
+    dvec3 u = cross(e, normal);
+    u = u * (1.0 / std::sqrt(dot(u, u)));
+    const dvec3 v = cross(normal, u);
+    SimplePolygon outline;
+    outline.points.reserve(n);
+    for (const std::int32_t c : cornerVertices_) {
+        const dvec3 q = dvec3(mesh_.vertices[std::size_t(c)].position) - origin;
+        outline.points.emplace_back(float(dot(q, u)), float(dot(q, v)));
+    }
+    std::vector<int> triangles;
+    if (!outline.triangulateCorners(triangles) || triangles.size() != 3 * (n - 2)) return;
+
+    // A polygon without added points has n - 2 triangles: they replace the
+    // fan's faces in place.
+    for (std::size_t t = 0; t < n - 2; ++t) {
+        const int* c = &triangles[3 * t];
+        MeshFace face(cornerVertices_[std::size_t(c[0])], cornerVertices_[std::size_t(c[1])],
+                      cornerVertices_[std::size_t(c[2])]);
+        for (int k = 0; k < 3; ++k) face.normals[k] = cornerNormals_[std::size_t(c[k])];
+        mesh_.faces[first + t] = face;
+    }
+}
+
+void ObjParser::untangleForward() {
+    const std::int64_t total = vertexBase_ + vertexCount_;
+    for (const Forward& range : forward_)
+        if (range.maxVertex < total && range.endFace - range.firstFace >= 2)
+            untangle(range.firstFace, range.endFace - range.firstFace + 2);
 }
 
 void ObjParser::dropUnresolved() {

@@ -2,17 +2,21 @@
 // qel::ObjParser: reads the vertex and face statements of Wavefront OBJ text
 // from memory into a mesh's record lists.
 //
-// Lines end at LF, CR or CR LF; empty lines are dropped. A line counts only
-// when it starts with the letter and one blank:
+// A leading UTF-8 byte-order mark is skipped. Lines end at LF, CR or CR LF;
+// empty lines are dropped. Tabs count as blanks, and blanks at the start of
+// a line are skipped. A statement is its letter followed by a blank:
 //   "v " / "V "  a vertex: the first three blank-separated numbers (missing
 //                or unreadable ones read 0; non-finite values read 0).
 //   "f " / "F "  a polygon, fan-triangulated from its first corner. Each
 //                corner is "v", "v/t", "v//n" or "v/t/n"; with exactly three
 //                '/'-pieces the third is the normal number, otherwise the
 //                corner takes the normal number last held by its slot. The
-//                normal number goes into all three components of the corner
-//                normal, so that the rebuild can find sharp edges by
-//                comparing corners.
+//                normal number goes into the corner normal (NormalKey), so
+//                that the rebuild can find sharp edges by comparing corners.
+//                A polygon whose fan folds (a fan triangle facing against
+//                the polygon's Newell normal) is triangulated instead inside
+//                its outline, projected onto its plane, from its own
+//                corners; when that fails the fan stays.
 //   "vn "        counted only, to resolve negative normal numbers.
 // Everything else is ignored.
 //
@@ -28,6 +32,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/vec.h"
+
 namespace qel {
 
 class Mesh;
@@ -38,6 +44,13 @@ public:
 
     // Appends the records of the text (read up to its first NUL byte).
     void parse(const char* text, std::size_t size);
+
+    // The corner normal that carries normal number n. The rebuild compares
+    // corner normals exactly, and a float holds every integer only up to
+    // 2^24: below that the key is (n, n, n); above it, (n rounded to float,
+    // r, r) with r the small rounding remainder, which no smaller number's
+    // key matches. Different numbers always give different keys.
+    static vec3 NormalKey(std::int32_t n);
 
 private:
     // One corner of the polygon being read: 0-based vertex and normal number.
@@ -61,6 +74,15 @@ private:
     // zero or reaches before the first vertex.
     bool readCorner(const char* p, const char* end, Slot& slot, std::int64_t& maxVertex);
     void addTriangle(const Slot& a, const Slot& b, const Slot& c);
+    // The fan of the polygon whose n - 2 faces start at face `first`,
+    // replaced by a triangulation inside its outline when it folds.
+    void untangle(std::size_t first, std::size_t n);
+    // Whether a fan triangle of that polygon faces against the sum of them
+    // all, the polygon's Newell normal (returned in normal).
+    bool fanFolds(std::size_t first, std::size_t n, dvec3& normal) const;
+    // Polygons with unresolved forward references, once the whole file is
+    // read: the folding check of those that resolved.
+    void untangleForward();
     // Drops the faces of polygons whose forward references stayed unresolved.
     void dropUnresolved();
 
@@ -69,6 +91,9 @@ private:
     std::int64_t vertexBase_ = 0;   // vertices the mesh held before the parse
     std::int32_t normalCount_ = 0;  // "vn" statements read so far
     std::vector<Forward> forward_;
+    // Scratch of untangle: the polygon's corners (vertex, normal key).
+    std::vector<std::int32_t> cornerVertices_;
+    std::vector<vec3> cornerNormals_;
 };
 
 }  // namespace qel

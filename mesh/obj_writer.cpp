@@ -1,9 +1,10 @@
-// The text of a single-object OBJ export: see obj_writer.h.
+// The text of an OBJ export of a mesh: see obj_writer.h.
 
 #include "mesh/obj_writer.h"
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
 
 #include "mesh/mesh.h"
 
@@ -11,11 +12,10 @@ namespace qel {
 
 namespace {
 
-// A float as a stream writes it by default: "%g" with six significant
-// digits.
+// The shortest text that reads back to exactly this float.
 void appendFloat(std::string& out, float value) {
     char text[32];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, double(value), std::chars_format::general, 6);
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
     out.append(text, r.ptr);
 }
 
@@ -37,19 +37,40 @@ void appendVector(std::string& out, const char* prefix, const vec3& p) {
 
 }  // namespace
 
-void ObjWriter::write(std::string& out) {
+void ObjWriter::prepare(std::string& out) {
     numberVertices();
     collectRegions();
     const std::size_t normals = regionFaces_.size();
     out.reserve(out.size() + 80 + 40 * (std::size_t(vertexTotal_) + normals) + 40 * std::size_t(faceTotal_));
+}
+
+void ObjWriter::write(std::string& out) {
+    prepare(out);
     out += "# Tessilor OBJ export\n# ";
     appendInt(out, vertexTotal_);
     out += " vertices, ";
     appendInt(out, faceTotal_);
     out += " faces\n\n";
-    writeVertices(out);
-    writeNormals(out);
-    writeFaces(out);
+    writeVertices(out, nullptr);
+    writeNormals(out, nullptr);
+    writeFaces(out, 0, 0, false);
+}
+
+void ObjWriter::writeObject(std::string& out, const std::string& name, const mat4& M, std::int64_t vertexBase,
+                            std::int64_t normalBase) {
+    prepare(out);
+    out += "\no ";
+    out += name;
+    out += "\n# ";
+    appendInt(out, vertexTotal_);
+    out += " vertices, ";
+    appendInt(out, faceTotal_);
+    out += " faces\n";
+    const mat3 B = M.block();
+    const mat3 N = B.inverse().transposed();
+    writeVertices(out, &M);
+    writeNormals(out, &N);
+    writeFaces(out, vertexBase, normalBase, B.determinant() < 0.0);
 }
 
 bool ObjWriter::written(int f) const {
@@ -89,18 +110,22 @@ void ObjWriter::collectRegions() {
     regionStart_[std::size_t(nV)] = int(regionFaces_.size());
 }
 
-void ObjWriter::writeVertices(std::string& out) const {
+void ObjWriter::writeVertices(std::string& out, const mat4* M) const {
     const int nV = mesh_.vertexCount();
-    for (int v = 0; v < nV; ++v)
-        if (number_[std::size_t(v)] != 0) appendVector(out, "v ", mesh_.vertices[std::size_t(v)].position);
+    for (int v = 0; v < nV; ++v) {
+        if (number_[std::size_t(v)] == 0) continue;
+        const vec3& p = mesh_.vertices[std::size_t(v)].position;
+        appendVector(out, "v ", M ? M->transformProject(p) : p);
+    }
 }
 
-void ObjWriter::writeNormals(std::string& out) const {
+void ObjWriter::writeNormals(std::string& out, const mat3* N) const {
     const int nV = mesh_.vertexCount();
     for (int v = 0; v < nV; ++v) {
         for (int i = regionStart_[std::size_t(v)]; i < regionStart_[std::size_t(v) + 1]; ++i) {
             const MeshFace& F = mesh_.faces[std::size_t(regionFaces_[std::size_t(i)])];
-            appendVector(out, "vn ", F.normals[F.corner(v)]);
+            const vec3& n = F.normals[F.corner(v)];
+            appendVector(out, "vn ", N ? normalize(*N * n) : n);
         }
     }
 }
@@ -117,18 +142,22 @@ int ObjWriter::normalNumber(int v, int f) const {
     return 0;
 }
 
-void ObjWriter::writeFaces(std::string& out) const {
+void ObjWriter::writeFaces(std::string& out, std::int64_t vertexBase, std::int64_t normalBase, bool mirrored) const {
+    static constexpr int Forward[3] = {0, 1, 2};
+    static constexpr int Reversed[3] = {0, 2, 1};
+    const int* order = mirrored ? Reversed : Forward;
     const int nF = mesh_.faceCount();
     for (int f = 0; f < nF; ++f) {
         if (!written(f)) continue;
         const MeshFace& F = mesh_.faces[std::size_t(f)];
         out += 'f';
-        for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 3; ++i) {
+            const int v = F.v[order[i]];
             out += ' ';
-            appendInt(out, number_[std::size_t(F.v[k])]);
+            appendInt(out, number_[std::size_t(v)] + vertexBase);
             out += "//";
-            const int n = normalNumber(F.v[k], f);
-            if (n > 0) appendInt(out, n);
+            const int n = normalNumber(v, f);
+            if (n > 0) appendInt(out, n + normalBase);
         }
         out += '\n';
     }

@@ -1,7 +1,11 @@
 // The record buffer.
 #include "scene/buffer.h"
 
-#include <cstring>
+#include <algorithm>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "scene/pbr.h"
 
@@ -11,197 +15,125 @@ std::int32_t FILE_VERSION = 0;
 
 namespace {
 
-inline void putU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-inline void putU32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-inline std::uint16_t getU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (unsigned(p[1]) << 8)); }
-inline std::uint32_t getU32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-inline std::uint32_t floatBits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-inline float bitsFloat(std::uint32_t u) {
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
+// Makes the bytes' capacity ready for n bytes. A large buffer asks for huge
+// pages where the system offers them: a fresh buffer of a hundred megabytes
+// otherwise spends more time in page faults than a synced write of it takes.
+void reserveBytes(std::vector<std::uint8_t>& bytes, std::size_t n) {
+    if (n <= bytes.capacity()) return;
+    bytes.reserve(n);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t Huge = std::uintptr_t(2) << 20;
+    if (bytes.capacity() < 4 * Huge) return;
+    const auto from = (reinterpret_cast<std::uintptr_t>(bytes.data()) + Huge - 1) & ~(Huge - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.capacity()) & ~(Huge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice only
+#endif
 }
 
 }  // namespace
 
-buffer::buffer(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
-    if (bytes_.size() > std::size_t(MaxSize)) {
-        bytes_.clear();
+buffer::buffer(std::vector<std::uint8_t> bytes) : room_(std::move(bytes)) {
+    if (room_.size() > std::size_t(MaxSize)) {
+        room_.clear();
         overflowed_ = true;
     }
+    size_ = std::int32_t(room_.size());
 }
 
 buffer::buffer(const void* data, std::size_t n) { writeBytes(data, n); }
 
-std::uint8_t* buffer::grow(std::size_t n) {
-    const std::size_t old = bytes_.size();
-    if (overflowed_ || n > std::size_t(MaxSize) - old) {
+std::uint8_t* buffer::appendSlow(std::size_t n) {
+    if (overflowed_ || n > std::size_t(MaxSize - size_)) {
         // Past the largest size a buffer may hold: the value is dropped and
         // the buffer remembers it, so a writer can refuse to save it.
         overflowed_ = true;
         return nullptr;
     }
-    bytes_.resize(old + n);
-    return bytes_.data() + old;
+    const std::size_t need = std::size_t(size_) + n;
+    // The capacity at least doubles; the room inside it is opened a little
+    // at a time, so that a bytes() between appends (which gives the room up)
+    // costs little.
+    if (need > room_.capacity())
+        reserveBytes(room_, std::min(std::max(need, 2 * room_.capacity()), std::size_t(MaxSize)));
+    room_.resize(std::min(room_.capacity(), need + 4096));
+    std::uint8_t* p = room_.data() + size_;
+    size_ = std::int32_t(need);
+    return p;
 }
 
-void buffer::writeU8(std::uint8_t v) {
-    if (std::uint8_t* p = grow(1)) *p = v;
-}
-void buffer::writeU16(std::uint16_t v) {
-    if (std::uint8_t* p = grow(2)) putU16(p, v);
-}
-void buffer::writeI16(std::int16_t v) {
-    if (std::uint8_t* p = grow(2)) putU16(p, std::uint16_t(v));
-}
-void buffer::writeU32(std::uint32_t v) {
-    if (std::uint8_t* p = grow(4)) putU32(p, v);
-}
-void buffer::writeI32(std::int32_t v) {
-    if (std::uint8_t* p = grow(4)) putU32(p, std::uint32_t(v));
-}
-void buffer::writeF32(float v) {
-    if (std::uint8_t* p = grow(4)) putU32(p, floatBits(v));
-}
+void buffer::reserve(std::size_t n) { reserveBytes(room_, std::min(n, std::size_t(MaxSize))); }
 
 void buffer::writeVec2(const vec2& v) {
-    std::uint8_t* p = grow(8);
-    if (!p) return;
-    putU32(p, floatBits(v.x));
-    putU32(p + 4, floatBits(v.y));
-}
-
-void buffer::writeVec3(const vec3& v) {
-    std::uint8_t* p = grow(12);
-    if (!p) return;
-    for (int i = 0; i < 3; ++i) putU32(p + 4 * i, floatBits(v[i]));
+    if (std::uint8_t* p = append(8)) {
+        storeF32(p, v.x);
+        storeF32(p + 4, v.y);
+    }
 }
 
 void buffer::writeMat4(const mat4& m) {
-    std::uint8_t* p = grow(64);
-    if (!p) return;
-    for (int i = 0; i < 16; ++i) putU32(p + 4 * i, floatBits(m.m[i]));
+    if (std::uint8_t* p = append(64))
+        for (int i = 0; i < 16; ++i) storeF32(p + 4 * i, m.m[i]);
 }
 
 void buffer::writePbr(const pbr& m) { m.DataWrite(*this); }
 
 void buffer::writeBytes(const void* data, std::size_t n) {
     if (n == 0) return;
-    if (std::uint8_t* p = grow(n)) std::memcpy(p, data, n);
+    if (std::uint8_t* p = append(n)) std::memcpy(p, data, n);
 }
 
 void buffer::writeBuffer(const buffer& other) {
-    if (&other == this) {
-        const std::vector<std::uint8_t> copy = bytes_;
-        writeBytes(copy.data(), copy.size());
-    } else {
-        writeBytes(other.bytes_.data(), other.bytes_.size());
-    }
+    // Appending a buffer to itself: the first n bytes stay where append
+    // leaves them.
+    const std::size_t n = std::size_t(other.size_);
+    const std::uint8_t* from = &other == this ? nullptr : other.data();
+    std::uint8_t* p = n ? append(n) : nullptr;
+    if (p) std::memcpy(p, from ? from : data(), n);
 }
 
 void buffer::writeRecord(std::uint32_t tag, const buffer& body) {
     writeU32(tag);
-    writeU32(std::uint32_t(body.size()));
+    writeU32(std::uint32_t(body.size_));
     writeBuffer(body);
 }
 
 std::int32_t buffer::beginRecord(std::uint32_t tag) {
     writeU32(tag);
-    const std::int32_t at = size();
+    const std::int32_t at = size_;
     writeU32(0);
     return at;
 }
 
-void buffer::endRecord(std::int32_t lengthOffset) {
-    patchU32(lengthOffset, std::uint32_t(size() - lengthOffset - 4));
-}
+void buffer::endRecord(std::int32_t lengthOffset) { patchU32(lengthOffset, std::uint32_t(size_ - lengthOffset - 4)); }
 
 void buffer::patchU32(std::int32_t offset, std::uint32_t v) {
-    if (offset < 0 || offset > size() - 4) {
+    if (offset < 0 || offset > size_ - 4) {
         failed_ = true;
         return;
     }
-    putU32(bytes_.data() + offset, v);
+    storeU32(room_.data() + offset, v);
 }
 
-const std::uint8_t* buffer::take(std::uint32_t n) {
-    if (cursor_ < 0 || cursor_ > size()) cursor_ = size();
-    if (std::uint32_t(size() - cursor_) < n) {
-        cursor_ = size();
-        failed_ = true;
-        return nullptr;
-    }
-    const std::uint8_t* p = bytes_.data() + cursor_;
-    cursor_ += std::int32_t(n);
-    return p;
+const std::uint8_t* buffer::takeFailed() {
+    cursor_ = size();
+    failed_ = true;
+    return nullptr;
 }
-
-std::uint8_t buffer::readU8() {
-    const std::uint8_t* p = take(1);
-    return p ? *p : 0;
-}
-std::uint16_t buffer::readU16() {
-    const std::uint8_t* p = take(2);
-    return p ? getU16(p) : 0;
-}
-std::int16_t buffer::readI16() { return std::int16_t(readU16()); }
-std::uint32_t buffer::readU32() {
-    const std::uint8_t* p = take(4);
-    return p ? getU32(p) : 0;
-}
-std::int32_t buffer::readI32() { return std::int32_t(readU32()); }
-float buffer::readF32() { return bitsFloat(readU32()); }
 
 vec2 buffer::readVec2() {
     const std::uint8_t* p = take(8);
     if (!p) return {};
-    return {bitsFloat(getU32(p)), bitsFloat(getU32(p + 4))};
-}
-
-vec3 buffer::readVec3() {
-    const std::uint8_t* p = take(12);
-    if (!p) return {};
-    return {bitsFloat(getU32(p)), bitsFloat(getU32(p + 4)), bitsFloat(getU32(p + 8))};
+    return {loadF32(p), loadF32(p + 4)};
 }
 
 mat4 buffer::readMat4() {
     const std::uint8_t* p = take(64);
     mat4 m;
-    if (!p) {
-        for (float& f : m.m) f = 0.0f;
-        return m;
-    }
-    for (int i = 0; i < 16; ++i) m.m[i] = bitsFloat(getU32(p + 4 * i));
+    for (int i = 0; i < 16; ++i) m.m[i] = p ? loadF32(p + 4 * i) : 0.0f;
     return m;
 }
 
 pbr buffer::readPbr() { return pbr::Read(*this); }
-
-bool buffer::readBytes(void* dst, std::uint32_t n) {
-    if (n == 0) return true;
-    const std::uint8_t* p = take(n);
-    if (!p) {
-        std::memset(dst, 0, n);
-        return false;
-    }
-    std::memcpy(dst, p, n);
-    return true;
-}
 
 bool buffer::readBytes(std::string& s, std::uint32_t n) {
     if (n == 0) return true;
@@ -213,14 +145,9 @@ bool buffer::readBytes(std::string& s, std::uint32_t n) {
 
 bool buffer::readRecordHeader(std::uint32_t& tag, std::uint32_t& length) {
     const std::uint8_t* p = take(8);
-    if (!p) {
-        tag = 0;
-        length = 0;
-        return false;
-    }
-    tag = getU32(p);
-    length = getU32(p + 4);
-    return true;
+    tag = p ? loadU32(p) : 0;
+    length = p ? loadU32(p + 4) : 0;
+    return p != nullptr;
 }
 
 void buffer::skip(std::int64_t n) { seek(std::int64_t(cursor_) + n); }
@@ -251,7 +178,8 @@ bool buffer::require(std::uint64_t count, std::uint32_t elementSize) {
 }
 
 void buffer::clear() {
-    bytes_.clear();
+    size_ = 0;
+    limit_ = -1;
     cursor_ = 0;
     failed_ = false;
     overflowed_ = false;
@@ -262,7 +190,12 @@ void buffer::resize(std::size_t n) {
         overflowed_ = true;
         return;
     }
-    bytes_.resize(n);
+    if (n > std::size_t(size_)) {
+        const std::size_t old = std::size_t(size_);
+        if (std::uint8_t* p = append(n - old)) std::memset(p, 0, n - old);
+    } else {
+        size_ = std::int32_t(n);
+    }
     if (cursor_ > size()) cursor_ = size();
 }
 

@@ -75,7 +75,14 @@ void Element::release(int n) {
 
 Element* Element::clone() { return copy(1); }
 
-Element* Element::unshare() { return refCount < 2 ? this : clone(); }
+Element* Element::unshare() {
+    if (refCount < 2) return this;
+    Element* c = clone();
+    // A clone that is the element itself (the shared copy of the default)
+    // took a reference that no holder will own: give it back.
+    if (c == this) release(1);
+    return c;
+}
 
 Element* Element::Part(const vec3&, int&, Sculptor::TSelect) { return unshare(); }
 

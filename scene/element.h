@@ -92,7 +92,8 @@ public:
     // 6: copy(1) (a shared copy); mutable elements override with a deep copy
     // whose reference count is 0.
     virtual Element* clone();
-    // 7: this when the reference count is below 2, else clone().
+    // 7: this when the reference count is below 2, else clone(); a clone
+    // that is this element leaves the reference count as it was.
     virtual Element* unshare();
     // 8: unshare() (the whole element is the part).
     virtual Element* Part(const vec3& p, int& face, Sculptor::TSelect select);

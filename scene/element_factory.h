@@ -41,6 +41,9 @@ public:
     // unless the result is Built; the caller owns it (the placeholder once,
     // however often it is returned).
     TResult read(std::uint32_t tag, buffer& body, Element*& element);
+    // Forgets the placeholder once its owner has taken it or freed it: the
+    // next unknown record gets a new one.
+    void reset() { placeholder_ = nullptr; }
 
 private:
     // The placeholder, built on first use.

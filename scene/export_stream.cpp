@@ -3,6 +3,7 @@
 #include "scene/export_stream.h"
 
 #include <charconv>
+#include <ostream>
 
 #include <QIODevice>
 
@@ -10,7 +11,9 @@
 
 namespace qel {
 
-ExportStream::ExportStream(QIODevice& device) : device_(device) { buffer_.reserve(Capacity); }
+ExportStream::ExportStream(QIODevice& device) : device_(&device) { buffer_.reserve(Capacity); }
+
+ExportStream::ExportStream(std::ostream& stream) : stream_(&stream) { buffer_.reserve(Capacity); }
 
 void ExportStream::reserve(std::size_t n) {
     if (buffer_.size() + n > Capacity) flush();
@@ -28,10 +31,9 @@ ExportStream& ExportStream::text(char c) {
     return *this;
 }
 
-ExportStream& ExportStream::number(double value) {
+ExportStream& ExportStream::number(float value) {
     char digits[32];
-    const std::to_chars_result r =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6);
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
     return text(std::string_view(digits, std::size_t(r.ptr - digits)));
 }
 
@@ -46,18 +48,20 @@ ExportStream& ExportStream::vector(std::string_view prefix, const vec3& v) {
     return text('\n');
 }
 
-bool ExportStream::flush() {
-    const char* p = buffer_.data();
-    qint64 left = qint64(buffer_.size());
-    while (ok_ && left > 0) {
-        const qint64 n = device_.write(p, left);
-        if (n <= 0) {
-            ok_ = false;
-            break;
-        }
-        p += n;
-        left -= n;
+bool ExportStream::put(const char* p, std::size_t n) {
+    if (stream_) return bool(stream_->write(p, std::streamsize(n)));
+    qint64 left = qint64(n);
+    while (left > 0) {
+        const qint64 written = device_->write(p, left);
+        if (written <= 0) return false;
+        p += written;
+        left -= written;
     }
+    return true;
+}
+
+bool ExportStream::flush() {
+    if (ok_ && !buffer_.empty()) ok_ = put(buffer_.data(), buffer_.size());
     buffer_.clear();
     return ok_;
 }

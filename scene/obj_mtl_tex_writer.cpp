@@ -3,6 +3,7 @@
 #include "scene/obj_mtl_tex_writer.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "mesh/mesh.h"
 #include "scene/export_stream.h"
@@ -12,8 +13,6 @@ namespace qel {
 
 namespace {
 
-constexpr const char* MaterialName = "Material";
-
 int decimalDigits(std::int64_t n) {
     int d = 1;
     for (; n >= 10; n /= 10) ++d;
@@ -22,8 +21,15 @@ int decimalDigits(std::int64_t n) {
 
 }  // namespace
 
-ObjMtlTexWriter::ObjMtlTexWriter(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas, int total)
-    : obj_(obj), mtl_(mtl), atlas_(atlas), digits_(decimalDigits(total > 0 ? total : 0)) {}
+ObjMtlTexWriter::ObjMtlTexWriter(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas, int total,
+                                 std::string material, std::string mapPrefix, Counters start)
+    : obj_(obj),
+      mtl_(mtl),
+      atlas_(atlas),
+      digits_(decimalDigits(total > 0 ? total : 0)),
+      material_(std::move(material)),
+      mapPrefix_(std::move(mapPrefix)),
+      counters_(start) {}
 
 bool ObjMtlTexWriter::written(const Mesh& mesh, int f) {
     if (!mesh.activeFace(f)) return false;
@@ -83,14 +89,14 @@ void ObjMtlTexWriter::writeHeader() {
     obj_.text("\no Object");
     for (int d = decimalDigits(k); d < digits_; ++d) obj_.text('0');
     obj_.integer(k).text("\n# ").integer(vertexTotal_).text(" vertices, ").integer(faceTotal_).text(" faces\n");
-    obj_.text("usemtl ").text(MaterialName).text('\n');
-    if (k != 1) return;
+    obj_.text("usemtl ").text(material_).text('\n');
+    if (declared_) return;
+    declared_ = true;
     // The material and the atlases that carry its per-corner values.
-    mtl_.text("\nnewmtl ").text(MaterialName).text('\n');
-    mtl_.text("map_Kd ").text(TextureAtlas::FileName(TextureAtlas::BaseColour)).text('\n');
-    mtl_.text("map_Ke ").text(TextureAtlas::FileName(TextureAtlas::Emission)).text('\n');
-    mtl_.text("map_Pm ").text(TextureAtlas::FileName(TextureAtlas::Metalness)).text('\n');
-    mtl_.text("map_Pr ").text(TextureAtlas::FileName(TextureAtlas::Roughness)).text('\n');
+    mtl_.text("\nnewmtl ").text(material_).text('\n');
+    static constexpr const char* Statements[TextureAtlas::MapCount] = {"map_Kd ", "map_Ke ", "map_Pm ", "map_Pr "};
+    for (int m = 0; m < TextureAtlas::MapCount; ++m)
+        mtl_.text(Statements[m]).text(mapPrefix_).text(TextureAtlas::Suffix(TextureAtlas::TMap(m))).text('\n');
 }
 
 void ObjMtlTexWriter::writeVertices(const Mesh& mesh, const mat4& M) {
@@ -108,7 +114,9 @@ void ObjMtlTexWriter::writeTexCoords(const Mesh& mesh, const pbr& material) {
         const MeshFace& F = mesh.faces[std::size_t(f)];
         atlas_.paintCell(cell, material * F.material[0], material * F.material[1], material * F.material[2]);
         atlas_.cellCoordinates(cell, uv);
-        for (const TextureAtlas::TexCoord& t : uv) obj_.text("vt ").number(t.u).text(' ').number(t.v).text('\n');
+        // Cell centres are binary fractions of at most 8192: floats hold them exactly.
+        for (const TextureAtlas::TexCoord& t : uv)
+            obj_.text("vt ").number(float(t.u)).text(' ').number(float(t.v)).text('\n');
         ++cell;
     }
 }

@@ -1,14 +1,14 @@
 #pragma once
 // qel::ObjMtlTexWriter: writes the placed meshes of a scene, one after the
-// other, as objects of one Wavefront OBJ file that share the single
-// material "Material", painting each triangle's corner materials into its
-// cell of the texture atlas.
+// other, as objects of one Wavefront OBJ file that share one material
+// ("Material" for the scene export), painting each triangle's corner
+// materials into its cell of the texture atlas.
 //
 // Per mesh (appendOBJ_MTL_TEX), with M its world matrix:
 //   o ObjectK           K counts the objects, zero-padded to the digits of
 //                       the total number of listed tools
 //   # nV vertices, nF faces
-//   usemtl Material
+//   usemtl <material>
 //   v x y z             M p divided by w, per written vertex in list order
 //   vt u v              three per written face: its cell's corner points
 //   vn x y z            one per sharp-bounded sector round each written
@@ -19,14 +19,16 @@
 // Only active faces whose corners are valid vertices are written, and only
 // the vertices they use; deleted records stay out of the file. When M
 // mirrors (negative determinant) every face is written with its corners in
-// reverse order, so the object keeps facing outwards. The first object
-// also opens the material in the MTL file, with the four atlas maps.
+// reverse order, so the object keeps facing outwards. The writer's first
+// object also opens the material in the MTL file, with the four atlas maps
+// (the map prefix followed by "_basecolor.png", "_emission.png", ...).
 //
 // Indices continue across objects through the running counters. The mesh
 // is not changed; the scratch lists are reused from mesh to mesh, so the
 // pass allocates nothing per face.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/mat.h"
@@ -38,19 +40,23 @@ class ExportStream;
 class Mesh;
 class TextureAtlas;
 
+// Running counters across the objects of one export.
+struct ObjExportCounters {
+    int objects = 0;
+    std::int64_t vertexOffset = 0;
+    std::int64_t texOffset = 0;
+    std::int64_t normalOffset = 0;
+    std::int64_t cellOffset = 0;
+};
+
 class ObjMtlTexWriter {
 public:
-    // Running counters across the objects of one export.
-    struct Counters {
-        int objects = 0;
-        std::int64_t vertexOffset = 0;
-        std::int64_t texOffset = 0;
-        std::int64_t normalOffset = 0;
-        std::int64_t cellOffset = 0;
-    };
+    using Counters = ObjExportCounters;
 
-    // total: the number of listed tools (sets the width of object numbers).
-    ObjMtlTexWriter(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas, int total);
+    // total: the number of listed tools (sets the width of object numbers);
+    // start: the counters to continue from.
+    ObjMtlTexWriter(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas, int total,
+                    std::string material = "Material", std::string mapPrefix = "Material", Counters start = {});
     ObjMtlTexWriter(const ObjMtlTexWriter&) = delete;
     ObjMtlTexWriter& operator=(const ObjMtlTexWriter&) = delete;
 
@@ -87,7 +93,10 @@ private:
     ExportStream& mtl_;
     TextureAtlas& atlas_;
     int digits_ = 1;
+    std::string material_;
+    std::string mapPrefix_;
     Counters counters_;
+    bool declared_ = false;  // the MTL file holds the material
 
     std::vector<int> number_;
     std::vector<int> useFace_;

@@ -6,22 +6,27 @@
 namespace qel {
 
 void pbr::DataWrite(buffer& b) const {
-    for (int i = 0; i < 4; ++i) b.writeU16(colour[i]);
-    for (int i = 0; i < 4; ++i) b.writeU16(light[i]);
-    b.writeI16(roughness);
-    b.writeI16(metalness);
+    // One append for the whole record: a mesh writes three per face.
+    std::uint8_t* p = b.append(RecordSize);
+    if (!p) return;
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 2 * i, colour[i]);
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 8 + 2 * i, light[i]);
+    buffer::storeU16(p + 16, std::uint16_t(roughness));
+    buffer::storeU16(p + 18, std::uint16_t(metalness));
 }
 
 void pbr::read(buffer& b) {
-    // The 20 bytes at the cursor, as stored. A short buffer yields zeros for
-    // the whole record (buffer semantics) and sets the buffer's flag.
+    // The 20 bytes at the cursor. A short buffer yields zeros for the whole
+    // record (buffer semantics) and sets the buffer's flag. Roughness and
+    // metalness are clamped into the range every editor keeps, so a damaged
+    // file cannot bring -32768, -32767 or 32767 into the scene.
     std::uint8_t raw[RecordSize];
     b.readBytes(raw, RecordSize);
     auto u16 = [&raw](int k) { return std::uint16_t(raw[2 * k] | (unsigned(raw[2 * k + 1]) << 8)); };
     for (int i = 0; i < 4; ++i) colour[i] = u16(i);
     for (int i = 0; i < 4; ++i) light[i] = u16(4 + i);
-    roughness = std::int16_t(u16(8));
-    metalness = std::int16_t(u16(9));
+    roughness = clampSigned(std::int16_t(u16(8)));
+    metalness = clampSigned(std::int16_t(u16(9)));
 }
 
 pbr pbr::Read(buffer& b) {

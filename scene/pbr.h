@@ -52,7 +52,8 @@ struct pbr {
     void DataWrite(buffer& b) const;
 
     // Reader helper: copies the 20 bytes at the buffer's cursor into this
-    // material (as stored, no clamping) and advances the cursor by 20. When
+    // material, roughness and metalness clamped into [-32766, 32766], and
+    // advances the cursor by 20. When
     // fewer than 20 bytes remain the buffer's failure flag is set and the
     // missing channels read as 0 (see qel::buffer).
     void read(buffer& b);

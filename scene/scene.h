@@ -182,6 +182,9 @@ private:
     // The objects-list index of an object id (1-based); false when out of
     // range.
     bool entryOf(int id, int& index) const;
+    // The picked entry and its ancestor are still the entries of the objects
+    // list at their indices (the lists may have been rebuilt since the pick).
+    bool pickIsListed() const;
 };
 
 }  // namespace qel

@@ -25,9 +25,9 @@ class ExportFiles {
 public:
     enum : int { Obj = 0, Mtl = 1, FirstMap = 2, Count = FirstMap + TextureAtlas::MapCount };
 
-    ExportFiles(const QString& folder, const QString& base) {
+    ExportFiles(const QString& folder, const QString& base, const QString& mtlName) {
         files_[Obj].setFileName(folder + "/" + base + ".obj");
-        files_[Mtl].setFileName(folder + "/" + base + ".mtl");
+        files_[Mtl].setFileName(folder + "/" + mtlName);
         for (int m = 0; m < TextureAtlas::MapCount; ++m)
             files_[FirstMap + m].setFileName(folder + "/" + TextureAtlas::FileName(TextureAtlas::TMap(m)));
     }
@@ -79,17 +79,18 @@ void SceneExport::collect() {
         if (t->isEmpty()) continue;
         const Mesh* mesh = meshOf(t->element);
         if (!mesh) continue;
-        meshes_[i] = mesh;
         std::int64_t v = 0, f = 0;
         ObjMtlTexWriter::Measure(*mesh, used, v, f);
+        if (f == 0) continue;  // nothing to show: no empty object
+        meshes_[i] = mesh;
         ++objects_;
         vertices_ += v;
         faces_ += f;
     }
 }
 
-void SceneExport::writeHeaders(ExportStream& obj, ExportStream& mtl, const std::string& base) const {
-    obj.text("# Tessilor OBJ export\n\nmtllib ").text(base).text(".mtl\n");
+void SceneExport::writeHeaders(ExportStream& obj, ExportStream& mtl, const std::string& mtlName) const {
+    obj.text("# Tessilor OBJ export\n\nmtllib ").text(mtlName).text('\n');
     obj.text("# Global: ").integer(objects_).text(" objects, ").integer(vertices_).text(" vertices, ");
     obj.integer(faces_).text(" faces\n");
     mtl.text("# Tessilor MTL export\n");
@@ -114,12 +115,13 @@ bool SceneExport::write(const std::string& path) {
 
     const QFileInfo info(QString::fromStdString(path));
     const QString base = info.completeBaseName();
-    ExportFiles files(info.path(), base);
+    const QString mtlName = QString(base).replace(QLatin1Char(' '), QLatin1Char('_')) + ".mtl";
+    ExportFiles files(info.path(), base, mtlName);
     if (!files.open()) return false;
 
     ExportStream obj(files[ExportFiles::Obj]);
     ExportStream mtl(files[ExportFiles::Mtl]);
-    writeHeaders(obj, mtl, base.toStdString());
+    writeHeaders(obj, mtl, mtlName.toStdString());
     writeObjects(obj, mtl, atlas);
     if (!obj.flush() || !mtl.flush()) return false;
     for (int m = 0; m < TextureAtlas::MapCount; ++m)

@@ -1,14 +1,16 @@
 #pragma once
 // qel::SceneExport: the whole-scene Wavefront export (Scene::save with an
 // ".obj" path, any case). Every placed object showing a mesh, or an element
-// with a mesh form, becomes one object of the OBJ file; all of them share
-// the material "Material" of the MTL file, whose per-corner values travel
-// in four PNG atlases (see TextureAtlas and ObjMtlTexWriter).
+// with a mesh form, that has a face to write becomes one object of the OBJ
+// file; all of them share the material "Material" of the MTL file, whose
+// per-corner values travel in four PNG atlases (see TextureAtlas and
+// ObjMtlTexWriter).
 //
 // Files, with folder the path's directory and base its file name without
 // the last extension:
 //   folder/base.obj   always the lower-case extension
-//   folder/base.mtl
+//   folder/base.mtl   with each blank of base replaced by '_' (the name
+//                     of the "mtllib" statement, which readers split at blanks)
 //   folder/Material_basecolor.png, Material_emission.png,
 //   Material_metalness.png, Material_roughness.png
 //
@@ -54,8 +56,9 @@ private:
     // The mesh form of an element: itself for a mesh, else its conversion,
     // made on first use; null when it has none.
     const Mesh* meshOf(Element* element);
-    // The header lines of both files and the statistics line.
-    void writeHeaders(ExportStream& obj, ExportStream& mtl, const std::string& base) const;
+    // The header lines of both files and the statistics line; mtlName: the
+    // MTL file's name.
+    void writeHeaders(ExportStream& obj, ExportStream& mtl, const std::string& mtlName) const;
     // Every exported object, painting the atlas.
     void writeObjects(ExportStream& obj, ExportStream& mtl, TextureAtlas& atlas) const;
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include <string>
+
 #include "scene/buffer.h"
 #include "scene/scene.h"
 #include "scene/scene_export.h"
@@ -27,29 +29,40 @@ bool Scene::save(const std::string& path) {
             top->toList(tools);
         }
     starts.push_back(tools.size());
-
-    buffer file;
-    {
-        const scenefile::OutsideRingGuard ringGuard(tools);
-        const scenefile::ElementNumbering numbering(tools);
-        scenefile::writeHeader(file);
-        for (std::size_t k = 0; k + 1 < starts.size(); ++k)
-            scenefile::writeToolsChunk(file, tools, starts[k], starts[k + 1], true);
-        scenefile::writeElementsChunk(file, numbering.elements());
-    }
-    return scenefile::writeFile(path, file);
+    std::string error;
+    return scenefile::writeToolsFile(path, tools, starts, error);
 }
 
+namespace {
+
+// Parses a whole file and merges it into the scene; a refused file leaves
+// the scene as it was and raises the error flags.
+bool loadInto(Scene& scene, buffer& file) {
+    SceneReader reader;
+    if (!reader.parse(file)) {
+        Scene::Error = 1;
+        Tool::Error = 1;
+        return false;
+    }
+    reader.mergeInto(scene);
+    scene.CHECK();
+    scene.toList();
+    return true;
+}
+
+}  // namespace
+
 bool Scene::load(const std::string& path) {
+    // The file is read straight into the buffer the reader parses.
     QFile f(QString::fromStdString(path));
-    std::vector<std::uint8_t> bytes;
-    bool ok = f.open(QIODevice::ReadOnly);
+    buffer file;
+    bool ok = f.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (ok) {
         const qint64 n = f.size();
         ok = n >= 0 && n <= qint64(buffer::MaxSize);
         if (ok) {
-            bytes.resize(std::size_t(n));
-            ok = f.read(reinterpret_cast<char*>(bytes.data()), n) == n;
+            file.resize(std::size_t(n));
+            ok = !file.overflowed() && f.read(reinterpret_cast<char*>(file.data()), n) == n;
         }
     }
     if (!ok) {
@@ -57,21 +70,12 @@ bool Scene::load(const std::string& path) {
         Tool::Error = 1;
         return false;
     }
-    return loadFromMemory(std::move(bytes));
+    return loadInto(*this, file);
 }
 
 bool Scene::loadFromMemory(std::vector<std::uint8_t> bytes) {
     buffer file(std::move(bytes));
-    SceneReader reader;
-    if (!reader.parse(file)) {
-        Error = 1;
-        Tool::Error = 1;
-        return false;
-    }
-    reader.mergeInto(*this);
-    CHECK();
-    toList();
-    return true;
+    return loadInto(*this, file);
 }
 
 bool Scene::CHECK() {

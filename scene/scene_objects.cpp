@@ -30,6 +30,12 @@ void Scene::collectCreated(Tool* parent, bool b, std::vector<Tool*>& created) {
         if (!p->children.empty()) created.push_back(p->children.back());
 }
 
+bool Scene::pickIsListed() const {
+    return pickedEntry && pickedAncestor && objects.validIndex(pickedIndex) &&
+           objects.tools[std::size_t(pickedIndex)] == pickedEntry && objects.validIndex(pickedAncestorIndex) &&
+           objects.tools[std::size_t(pickedAncestorIndex)] == pickedAncestor;
+}
+
 namespace {
 
 bool knownType(Scene::THierarchyType h) {
@@ -83,7 +89,8 @@ Tool* Scene::addObject(Tool* t, const std::vector<mat4>& ms, std::vector<Tool*>&
 
 void Scene::addObjectToList(Tool* t, const std::vector<mat4>& ms, THierarchyType h, bool b) {
     if (!t) return;
-    if (!pickedEntry) h = HangTop;
+    // A pick the lists no longer name cannot be a parent.
+    if (!pickIsListed()) h = HangTop;
     switch (h) {
         case HangTop:
             preview.append(t, ms, objects, nullptr, 0, true);
@@ -109,16 +116,18 @@ Tool* Scene::copyObject(bool b, THierarchyType h) {
 
 Tool* Scene::copyObject(std::vector<Tool*>& created, bool b, THierarchyType h) {
     // The picked entry must still be the entry the lists name.
-    if (!pickedEntry || !objects.validIndex(pickedIndex) || objects.tools[std::size_t(pickedIndex)] != pickedEntry)
-        return nullptr;
+    if (!pickIsListed()) return nullptr;
     Tool* picked = pickedEntry;
 
     if (h == HangEntry) {
         // A child of the picked entry coinciding with it in space: its own
-        // matrix pivot x transform is the identity.
+        // matrix pivot x transform is the identity. A singular transform has
+        // no such pivot: nothing is copied.
+        mat4 inverse;
+        if (!picked->transform.tryInverse(inverse)) return nullptr;
         Tool* copy = picked->cloneObject(mat4::Identity(), false, false);
         copy->transform = picked->transform;
-        copy->pivot = mat4::inverse(picked->transform);
+        copy->pivot = inverse;
         if (b) picked->select(true, false);
         Tool* r = adopt(picked, copy, b);
         if (r) collectCreated(picked, b, created);
@@ -144,7 +153,8 @@ Tool* Scene::copyObject(std::vector<Tool*>& created, bool b, THierarchyType h) {
 // ---- Removing ----
 
 void Scene::removeObject(Tool* t, bool b) {
-    if (pickedEntry) pickedEntry->tempDeselect(true, false);
+    // A pick the lists no longer name may be gone: it is not touched.
+    if (pickIsListed()) pickedEntry->tempDeselect(true, false);
     if (t) t->tempSelect(b, false);
     objectsRoot->removeTools();
     selectedObject = nullptr;

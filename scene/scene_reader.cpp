@@ -78,15 +78,6 @@ bool SceneReader::recordWindow(buffer& file, std::int32_t end, std::uint32_t& ta
     return true;
 }
 
-buffer& SceneReader::body(buffer& file, std::int32_t bodyEnd) {
-    // A record that ends the file can be read where it stands: the file's own
-    // end bounds its reader.
-    if (bodyEnd == file.size()) return file;
-    scratch_.clear();
-    scratch_.writeBytes(file.data() + file.cursor(), std::size_t(bodyEnd - file.cursor()));
-    return scratch_;
-}
-
 bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
     bool first = true;
     while (file.cursor() < end) {
@@ -95,9 +86,9 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         switch (tag) {
             case Tool::RecordTag: {
-                buffer& b = body(file, bodyEnd);
-                Tool* t = new Tool(b);
-                if (b.failed()) {
+                const buffer::ReadLimit window(file, bodyEnd);
+                Tool* t = new Tool(file);
+                if (file.failed()) {
                     delete t;
                     return false;
                 }
@@ -126,7 +117,10 @@ bool SceneReader::readElementsChunk(buffer& file, std::int32_t end) {
         std::int32_t bodyEnd = 0;
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         Element* e = nullptr;
-        if (factory_.read(tag, body(file, bodyEnd), e) == ElementFactory::Refused) return false;
+        {
+            const buffer::ReadLimit window(file, bodyEnd);
+            if (factory_.read(tag, file, e) == ElementFactory::Refused) return false;
+        }
         elements_.push_back(e);
         file.seek(bodyEnd);
     }
@@ -227,6 +221,7 @@ void SceneReader::mergeInto(Scene& scene) {
     tools_.clear();
     heads_.clear();
     elements_.clear();
+    factory_.reset();  // the scene owns the placeholder now
     for (Element* e : elements)
         if (!Element::drop(e, 1)) e->initialize(Element::ResizeKeep);
     scene.modified = 1;
@@ -245,6 +240,7 @@ void SceneReader::discard() {
     deleteTools(tools_);
     for (Element* e : distinctElements()) delete e;
     elements_.clear();
+    factory_.reset();  // the placeholder, if any, was among them
 }
 
 }  // namespace qel

@@ -7,8 +7,9 @@
 //     chunk) must fit in the bytes left, which is checked before anything is
 //     read or allocated for it;
 //   - each record is read inside its own window [start + 8, start + 8 +
-//     length]: its reader sees no byte beyond it, and the next record starts
-//     at the window's end whatever the reader consumed;
+//     length] (a read limit on the file's bytes, no copy): its reader sees no
+//     byte beyond it, and the next record starts at the window's end
+//     whatever the reader consumed;
 //   - a record body that its reader refuses, or a hierarchy deeper than
 //     MaxDepth, refuses the whole file.
 // A refused file frees everything it made. Joining never fails: references
@@ -58,9 +59,6 @@ private:
     // Reads the header of the record at the cursor, which must fit before
     // end; bodyEnd receives the end of its window.
     static bool recordWindow(buffer& file, std::int32_t end, std::uint32_t& tag, std::int32_t& bodyEnd);
-    // The buffer holding the body of the record [cursor, bodyEnd): the file
-    // itself when the record ends the file, else a copy in the scratch buffer.
-    buffer& body(buffer& file, std::int32_t bodyEnd);
     // Reads one tool record; false when its body is refused.
     bool readTool(std::uint32_t tag, buffer& b, bool& first);
     // Whether the hierarchy that identify will build stays within MaxDepth.
@@ -71,10 +69,9 @@ private:
     void deleteTools(std::vector<Tool*>& list);
     void discard();
 
-    std::vector<Tool*> tools_;      // by position; null for a record not built
+    std::vector<Tool*> tools_;        // by position; null for a record not built
     std::vector<std::size_t> heads_;  // positions of the tools chunks' first tools
     std::vector<Element*> elements_;  // by position; null for none
-    buffer scratch_;
     ElementFactory factory_;
 };
 

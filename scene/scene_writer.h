@@ -1,8 +1,7 @@
 #pragma once
-// Pieces shared by the writers of scene files (qel::Scene::save) and object
-// files (qel::Tool::save): the container tags, the extension test, the
-// element numbering, the ring guard, the chunk writers and the atomic file
-// write.
+// The writer of scene files (qel::Scene::save) and object files
+// (qel::Tool::save): the container tags, the extension test, and the file
+// itself.
 //
 // File layout (little-endian): u32 HeaderTag, u32 version, then chunks of
 // u32 tag, u32 length, payload. A tools chunk holds tool records, the
@@ -30,53 +29,25 @@ constexpr std::uint32_t ElementsChunkTag = 0xEEEEEEEEu;
 // is ".OBJ". A path without '.' has no extension.
 bool isObjPath(const std::string& path);
 
-// The element ids of a file being written. The constructor resets the ids of
-// every element the tools show, then numbers them in tool order (each
-// element followed by the elements it is built from); a shared element gets
-// one id. The destructor sets every id back to -1.
-class ElementNumbering {
-public:
-    explicit ElementNumbering(const std::vector<Tool*>& tools);
-    ElementNumbering(const ElementNumbering&) = delete;
-    ElementNumbering& operator=(const ElementNumbering&) = delete;
-    ~ElementNumbering();
-    // The elements in id order.
-    const std::vector<Element*>& elements() const { return elements_; }
+// Writes the file of the listed tools: `tools` is the pre-order walk of one
+// or more hierarchies (each tool's id its position, as toList leaves them),
+// hierarchy k being tools[starts[k], starts[k + 1]) and written as one tools
+// chunk; then the elements chunk with every element the tools show, each
+// once. A ring reference names the next ring member that is in the file, so
+// that rings survive members outside it.
+//
+// Nothing is written (false, the file on disk untouched, the reason in
+// `error` and the message log) when a hierarchy is deeper than the reader
+// accepts, when a tool or element writes anything but exactly one record,
+// or when the file cannot be written whole. Element ids, temporary marks and
+// the ids of tools outside the file are as before afterwards.
+bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
+                    std::string& error);
 
-private:
-    std::vector<Element*> elements_;
-};
-
-// Members of the instance rings of `tools` that are not among them. While
-// the guard lives each has id -1 and no temporary mark, so that no written
-// record names a tool outside the file; the destructor gives both back.
-// Requires the tools' ids to be their positions in `tools`.
-class OutsideRingGuard {
-public:
-    explicit OutsideRingGuard(const std::vector<Tool*>& tools);
-    OutsideRingGuard(const OutsideRingGuard&) = delete;
-    OutsideRingGuard& operator=(const OutsideRingGuard&) = delete;
-    ~OutsideRingGuard();
-
-private:
-    struct Saved {
-        Tool* tool;
-        std::int32_t id;
-        std::uint8_t flags;
-    };
-    std::vector<Saved> saved_;
-};
-
-// Appends the header (HeaderTag, the version written).
-void writeHeader(buffer& b);
-// Appends one tools chunk holding the records of tools[from, to).
-void writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t from, std::size_t to,
-                     bool ringFromNext);
-// Appends the elements chunk holding every element's record in order.
-void writeElementsChunk(buffer& b, const std::vector<Element*>& elements);
-// Writes the bytes to a temporary file that replaces the path only once it
-// is complete; false (the file on disk untouched) when anything fails.
-bool writeFile(const std::string& path, const buffer& b);
+// Appends the elements chunk holding every element's record in order. False
+// (the reason, naming the element's type, in `error`) when an element
+// appends anything but exactly one record: every later id would shift.
+bool writeElementsChunk(buffer& b, const std::vector<Element*>& elements, std::string& error);
 
 }  // namespace scenefile
 }  // namespace qel

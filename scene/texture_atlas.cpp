@@ -17,6 +17,16 @@ const char* TextureAtlas::FileName(TMap map) {
     }
 }
 
+const char* TextureAtlas::Suffix(TMap map) {
+    switch (map) {
+        case BaseColour: return "_basecolor.png";
+        case Emission: return "_emission.png";
+        case Metalness: return "_metalness.png";
+        case Roughness: return "_roughness.png";
+        default: return "";
+    }
+}
+
 void TextureAtlas::Grid(std::int64_t cells, int& rows, int& columns) {
     rows = 1;
     columns = 1;

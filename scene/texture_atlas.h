@@ -42,6 +42,8 @@ public:
 
     // The file name of a map: "Material_basecolor.png", ...
     static const char* FileName(TMap map);
+    // What follows the material's name in it: "_basecolor.png", ...
+    static const char* Suffix(TMap map);
     // The smallest grid in the growth sequence holding `cells` cells, capped
     // at MaxCellsPerSide x MaxCellsPerSide.
     static void Grid(std::int64_t cells, int& rows, int& columns);

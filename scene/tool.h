@@ -23,9 +23,13 @@
 //   - A zero divisor (the mover's rotationMultiplicity, the mover's uniform
 //     scale s0) moves or turns only this tool; no inf/NaN transform is ever
 //     given to a ring member.
-//   - addChild(child, true) returns null when this tool adopted nothing (it
-//     is not selected); the caller then still owns `child` (the copies made
-//     for the other selected members are owned by those members).
+//   - addChild(child, true) on a tool that is not selected returns null
+//     before making any copy: nothing is placed and the caller still owns
+//     `child`.
+//   - transformPivot with a singular matrix changes nothing;
+//     InverseKinematics skips a joint whose frame is singular and applies
+//     only finite turns with a positive determinant (a target straight
+//     behind a joint gives a half turn, never a mirror).
 //   - Flags read from any record layout are masked with 0xED: the transient
 //     bits (selected, temporary mark) never come from a file.
 //   - identify drops ids that are out of range, children adopted twice and
@@ -250,6 +254,8 @@ public:
         std::int32_t ring = -1;              // ring representative id
         std::int32_t element = -1;           // element id, -1 for none
         bool pending = false;                // set by a successful DataRead, cleared by identify
+        std::int32_t chainEnd = -1;          // while identify links rings: the position of the last
+                                             // member of the chain of links starting here
     };
     const StoredIds& storedIds() const { return stored; }
 

@@ -2,21 +2,66 @@
 // selection of qel::Tool.
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "scene/tool.h"
 
 namespace qel {
 
+namespace {
+
+// Takes every listed tool out of its instance ring: each ring is walked once
+// and closed over the tools that stay; the listed ones are left alone.
+// (Leaving one by one walks a ring once per member, quadratic in its size.)
+void leaveRings(const std::vector<Tool*>& leaving) {
+    const std::unordered_set<const Tool*> isLeaving(leaving.begin(), leaving.end());
+    for (Tool* t : leaving) {
+        if (t->nextInstance == t) continue;
+        Tool *first = nullptr, *last = nullptr;
+        Tool* x = t;
+        do {
+            Tool* next = x->nextInstance;
+            if (isLeaving.count(x)) {
+                x->nextInstance = x;
+            } else {
+                (last ? last->nextInstance : first) = x;
+                last = x;
+            }
+            x = next;
+        } while (x != t);
+        if (last) last->nextInstance = first;
+    }
+}
+
+// Deletes the given tools, which no child list holds any more, with their
+// subtrees: every tool leaves its ring first, then each is deleted after its
+// descendants with its child list emptied, so that no destructor walks a
+// ring or searches a child list.
+void deleteTrees(const std::vector<Tool*>& tops) {
+    if (tops.empty()) return;
+    std::vector<Tool*> all(tops);  // each tool before its descendants
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::vector<Tool*>& below = all[i]->children;
+        all.insert(all.end(), below.begin(), below.end());
+    }
+    leaveRings(all);
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        Tool* t = *it;
+        t->children.clear();
+        t->parent = nullptr;
+        delete t;
+    }
+}
+
+}  // namespace
+
 // ---- Child list (slots 9, 18-24) ----
 
 Tool* Tool::clearChildren() {
-    while (!children.empty()) {
-        Tool* c = children.back();
-        // The child's destructor takes it out of this list through subChild;
-        // its parent must therefore be this tool.
-        c->parent = this;
-        delete c;
-    }
+    // Deleted together: last child first, each tool after its descendants.
+    std::vector<Tool*> doomed;
+    doomed.swap(children);
+    deleteTrees(doomed);
     return this;
 }
 
@@ -35,28 +80,25 @@ Tool* Tool::addChild(Tool* child, bool all) {
         children.push_back(child);
         return child;
     }
-    // With all: every selected member of this ring receives the child (this
-    // tool) or a copy joining the child's ring (the others). The members are
-    // collected first, so that the copies joining rings cannot disturb the walk.
+    // With all, a tool that is not selected adopts nothing and no copy is
+    // made: null, and the caller still owns `child`.
+    if (!(flags & FlagSelected)) return nullptr;
+    // Every selected member of this ring receives the child (this tool) or a
+    // copy joining the child's ring (the others). The members are collected
+    // first, so that the copies joining rings cannot disturb the walk.
     std::vector<Tool*> members;
     Tool* x = this;
     do {
         if (x->flags & FlagSelected) members.push_back(x);
         x = x->nextInstance;
     } while (x != this);
-    bool adopted = false;
     for (Tool* member : members) {
-        if (member == this) {
+        if (member == this)
             addChild(child, false);
-            adopted = true;
-        } else {
+        else
             member->addChild(child->cloneObject(mat4::Identity(), true, false), false);
-        }
     }
-    // Null when this tool adopted nothing; the caller then still
-    // owns `child` (and must delete it when it does not attach it elsewhere).
-    if (!adopted) return nullptr;
-    return children.empty() ? nullptr : children.back();
+    return children.back();
 }
 
 int Tool::findAllInstances(std::vector<Tool*>& list, bool selectedOnly) {
@@ -96,17 +138,19 @@ Tool* Tool::insertChild(int index, Tool* child) {
 }
 
 void Tool::removeTools() {
-    std::size_t i = 0;
-    while (i < children.size()) {
+    // The marked children leave the list in one pass and are deleted together.
+    std::vector<Tool*> doomed;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < children.size(); ++i) {
         Tool* c = children[i];
         c->removeTools();
-        if (c->flags & FlagTemp) {
-            c->parent = this;
-            delete c;  // leaves this list: the next child is now at index i
-        } else {
-            ++i;
-        }
+        if (c->flags & FlagTemp)
+            doomed.push_back(c);
+        else
+            children[kept++] = c;
     }
+    children.resize(kept);
+    deleteTrees(doomed);
 }
 
 // ---- Flattening (slots 25, 26) ----
@@ -148,7 +192,16 @@ bool Tool::isInstanceOf(Tool* tool) {
 }
 
 void Tool::joinInstances(Tool* tool) {
-    if (!tool || isInstanceOf(tool)) return;
+    if (!tool) return;
+    // Whether the tool is in this ring: both rings are walked in step, so
+    // the walk ends with the smaller one (a new copy joining a ring of
+    // thousands takes one step, not thousands).
+    Tool *x = this, *y = tool;
+    do {
+        if (x == tool || y == this) return;
+        x = x->nextInstance;
+        y = y->nextInstance;
+    } while (x != this && y != tool);
     std::swap(nextInstance, tool->nextInstance);
 }
 

@@ -20,12 +20,10 @@ namespace qel {
 
 namespace {
 
-// The thresholds follow the table and its DataRead text (12-byte
-// material below 20060412, trailing floats above 20060410), as the brief
-// fixes them. The same Part also says that a file of version 20060411 holds
-// the 20-byte material without the trailing floats; under these thresholds
-// 20060411 has the 12-byte material and the trailing floats instead. Both
-// cannot hold; the table is followed (reported).
+// Layout thresholds: the 12-byte material below 20060412, the trailing
+// floats above 20060410, transposed matrices up to 20161025. A file of
+// version 20060411 is thus read with the 12-byte material and the trailing
+// floats.
 constexpr std::int32_t VersionMaterial20 = 20060412;   // below: 12-byte material
 constexpr std::int32_t VersionNoTrailing = 20060410;   // at or below: no trailing floats
 constexpr std::int32_t VersionTransposed = 20161025;   // at or below: transposed matrices
@@ -182,9 +180,21 @@ void Tool::identify(const std::vector<Tool*>& tools, const std::vector<Element*>
     if (Tool* next = toolAt(stored.ring)) {
         if (!next->ringClaimed) {
             if (nextInstance != next) {
-                Tool* prev = next->previousInstance();
-                prev->nextInstance = nextInstance;
+                // This tool ends the chain of links made so far that starts at
+                // its successor; next starts another chain, whose last member
+                // is next's predecessor: next itself while it is alone, else
+                // the member whose position the chain's first member keeps.
+                // (Walking the ring for it, once per link, is quadratic.)
+                std::int32_t endAt = next->nextInstance == next ? stored.ring : next->stored.chainEnd;
+                Tool* prev = toolAt(endAt);
+                if (!prev || prev->nextInstance != next) {
+                    prev = next->previousInstance();
+                    endAt = -1;
+                }
+                Tool* start = nextInstance;
+                prev->nextInstance = start;
                 nextInstance = next;
+                start->stored.chainEnd = endAt;
             }
             next->ringClaimed = true;
         }

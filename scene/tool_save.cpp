@@ -1,6 +1,7 @@
 // qel::Tool::save: an object file holding this tool's hierarchy with its
 // elements, or (".obj") the hierarchy merged into one Wavefront mesh.
 
+#include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -13,43 +14,11 @@ namespace qel {
 
 namespace {
 
-// Sets the temporary mark on every listed tool while it lives and gives each
-// tool its former mark back afterwards.
-class TemporaryMarks {
-public:
-    explicit TemporaryMarks(const std::vector<Tool*>& tools) : tools_(tools), had_(tools.size()) {
-        for (std::size_t i = 0; i < tools_.size(); ++i) {
-            had_[i] = tools_[i]->flags & Tool::FlagTemp;
-            tools_[i]->flags |= Tool::FlagTemp;
-        }
-    }
-    TemporaryMarks(const TemporaryMarks&) = delete;
-    TemporaryMarks& operator=(const TemporaryMarks&) = delete;
-    ~TemporaryMarks() {
-        for (std::size_t i = 0; i < tools_.size(); ++i)
-            tools_[i]->flags = std::uint8_t((tools_[i]->flags & ~Tool::FlagTemp) | had_[i]);
-    }
-
-private:
-    const std::vector<Tool*>& tools_;
-    std::vector<std::uint8_t> had_;
-};
-
 bool saveObjectFile(Tool* tool, const std::string& path) {
     std::vector<Tool*> tools;
     tool->toList(tools);
-    buffer file;
-    {
-        // Ring references are chosen among the marked tools: the file names
-        // only its own tools.
-        const scenefile::OutsideRingGuard ringGuard(tools);
-        const TemporaryMarks marks(tools);
-        const scenefile::ElementNumbering numbering(tools);
-        scenefile::writeHeader(file);
-        scenefile::writeToolsChunk(file, tools, 0, tools.size(), false);
-        scenefile::writeElementsChunk(file, numbering.elements());
-    }
-    return scenefile::writeFile(path, file);
+    std::string error;
+    return scenefile::writeToolsFile(path, tools, {0, tools.size()}, error);
 }
 
 // The mesh form of every element shown by the listed tools: the element

@@ -29,12 +29,6 @@ double det3(const mat4& t) {
     return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
 }
 
-bool finite(const mat4& m) {
-    for (float v : m.m)
-        if (!std::isfinite(v)) return false;
-    return true;
-}
-
 bool finite(const vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 }  // namespace
@@ -61,7 +55,11 @@ void Tool::align(const mat4& m, bool all, bool) {
 
 void Tool::transformPivot(const mat4& m, bool all, bool) {
     if (!all) {
-        transform = m.inverse() * transform;
+        // A singular m has no inverse to keep the object in place: the tool
+        // keeps its transform and pivot.
+        mat4 inverse;
+        if (!m.tryInverse(inverse)) return;
+        transform = inverse * transform;
         pivot = pivot * m;
         return;
     }
@@ -138,7 +136,7 @@ mat4 Tool::constrainedRotateObject(const mat4& m, bool all, bool) {
             const double ai = angle * double(x->rotationMultiplicity) / double(rotationMultiplicity);
             if (!std::isfinite(ai)) continue;
             const mat4 ri = mat4::FromMat3(mat3::RotationAroundAxis(x->rotationAxis, float(ai)));
-            if (!finite(ri)) continue;
+            if (!ri.isFinite()) continue;
             x->transformObject(ri, false, false);
             x->translationAxis = ri.transformVector(x->translationAxis);
         }

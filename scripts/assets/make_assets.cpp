@@ -2,6 +2,7 @@
 //   Fonts/font_small.png, Fonts/font_large.png     glyph grids of DejaVu Sans Mono
 //   Environments/env_default.jpg, env_dark.jpg     procedural studio panoramas
 //   License/License.txt                            the program's licence text
+//   Icons/*, IconsCreate/*                         pictograms of the menus and toolbars
 //
 // Usage: make_assets --out DIR [--font FILE.ttf] [--gpl FILE]
 //
@@ -20,6 +21,8 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPen>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -28,6 +31,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -340,19 +344,336 @@ bool renderFont(const QString& family, const FontSpec& cells, const QString& pat
     return saveImage(grid, path, "png", 0);
 }
 
-bool writeFonts(const QString& outDir, const QString& fontFile) {
+// The family of a font file, empty when it cannot be loaded.
+QString loadFont(const QString& fontFile) {
     const int id = QFontDatabase::addApplicationFont(fontFile);
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     if (id < 0 || families.isEmpty()) {
         std::fprintf(stderr, "cannot load the font %s\n", qPrintable(fontFile));
-        return false;
+        return QString();
     }
+    return families.first();
+}
+
+bool writeFonts(const QString& outDir, const QString& family) {
     const QString dir = outDir + "/Fonts";
     if (!QDir().mkpath(dir)) return false;
     const FontSpec small = {"font_small", 12, 8, 16};
     const FontSpec large = {"font_large", 19, 12, 24};
-    return renderFont(families.first(), small, dir + "/font_small.png") &&
-           renderFont(families.first(), large, dir + "/font_large.png");
+    return renderFont(family, small, dir + "/font_small.png") && renderFont(family, large, dir + "/font_large.png");
+}
+
+// ---------------------------------------------------------------------------
+// Icons
+//
+// Pictograms of 24 x 24 pixels on a transparent background for the dark
+// menus and toolbars: light grey strokes, accents in the menus' highlight
+// colour, solids shaded in greys. Each picture is a short drawing script on a
+// 24-unit square, its commands separated by spaces:
+//   c  a  d  #RRGGBB        pen colour: light, accent, dim, or any colour
+//   w N                     pen width (1.5 at the start)
+//   F  S                    fill the shapes that follow / stroke them only
+//   M x y  L x y [x y ...]  a polyline, Z closes it
+//   O cx cy r               circle         E cx cy rx ry   ellipse
+//   R x y w h               rectangle      Q x y w h r     rounded rectangle
+//   A cx cy r start span    arc, degrees counter-clockwise
+//   H x0 y0 x1 y1           arrow with its head at (x1, y1)
+//   T cx cy size TEXT       text centred on (cx, cy), no spaces in TEXT
+
+struct IconSpec {
+    const char* path;  // below the resources folder
+    const char* script;
+};
+
+// The isometric outline of a cube and the tree of the hierarchy pictures.
+#define TL_CUBE "M 12 3 L 20 7.5 20 16.5 12 21 4 16.5 4 7.5 Z M 4 7.5 L 12 12 20 7.5 M 12 12 L 12 21 "
+#define TL_TREE_LINKS "M 12 8 L 12 12 M 6 12 L 18 12 M 6 12 L 6 15 M 18 12 L 18 15 "
+#define TL_FLOPPY "M 4 4 L 17 4 20 7 20 20 4 20 Z R 8 4 7 5 "
+
+const IconSpec kIcons[] = {
+    {"Icons/logo.ico", "F a M 12 2 L 22 20 2 20 Z S #333333 M 7 11 L 17 11 12 20 Z"},
+    {"Icons/empty.png", ""},
+    {"Icons/menu_indicator.png", "F c M 22 4 L 22 22 4 22 Z"},
+    {"Icons/simpleMode.png", "R 4 4 16 16 M 4 9 L 20 9"},
+    {"Icons/fullMode.png", "a R 4 4 16 16 M 4 9 L 20 9 M 9 9 L 9 20"},
+    {"Icons/ico_new.png", "M 6 3 L 14 3 19 8 19 21 6 21 Z M 14 3 L 14 8 19 8 a M 12.5 11 L 12.5 18 M 9 14.5 L 16 14.5"},
+    {"Icons/ico_open.png", "M 3 19 L 3 5 9 5 11 7 19 7 19 11 a M 3 19 L 6 11 22 11 19 19 Z"},
+    {"Icons/ico_save.png", TL_FLOPPY "a R 7 13 10 7"},
+    {"Icons/ico_quickSave.png", TL_FLOPPY "a F M 14 11 L 10 17 13 17 11 22 17 15 14 15 16 11 Z"},
+    {"Icons/ico_material.png", "F d O 12 12 8 #aaaaaa O 10.5 10.5 5 c O 9 9 2.5 a O 8.5 8.5 1"},
+    {"Icons/ico_color.png", "F #d04848 O 8 9 4 #48b048 O 16 9 4 #4878d8 O 12 16 4"},
+    {"Icons/ico_link.png", "Q 2 9 12 6 3 a Q 10 9 12 6 3"},
+    {"Icons/ico_unlink.png",
+     "Q 1 9 9 6 3 Q 14 9 9 6 3 a M 12 4 L 12 7 M 12 17 L 12 20 M 8 5 L 9.5 7.5 M 16 5 L 14.5 7.5"},
+    {"Icons/ico_linked.png", "a O 6 12 3.5 O 18 12 3.5 M 9.5 12 L 14.5 12"},
+    {"Icons/ico_unlinked.png", "O 6 12 3.5 O 18 12 3.5 M 9.5 12 L 10.5 12 M 13.5 12 L 14.5 12"},
+    {"Icons/ico_dynamics.png", "M 2 21 L 22 21 a F O 15 11 4.5 S c M 3 9 L 8 9 M 2 13 L 8 13 M 4 17 L 9 17"},
+    {"Icons/ico_addOnSingle.png", "R 3 11 10 10 a M 18 2 L 18 10 M 14 6 L 22 6"},
+    {"Icons/ico_addOnLinked.png", "R 2 13 7 7 R 13 13 7 7 M 9 16.5 L 13 16.5 a M 18 2 L 18 10 M 14 6 L 22 6"},
+    {"Icons/ico_addToScene.png", "M 2 20 L 22 20 R 3 12 5 5 R 10 12 5 5 a R 17 12 5 5"},
+    {"Icons/ico_addToParent.png", TL_TREE_LINKS "R 3 15 6 5 R 15 15 6 5 a R 9 3 6 5"},
+    {"Icons/ico_addToChild.png", TL_TREE_LINKS "R 9 3 6 5 R 3 15 6 5 a R 15 15 6 5"},
+    {"Icons/ico_matchHierarchy.png", TL_TREE_LINKS "R 9 3 6 5 R 3 15 6 5 R 15 15 6 5"},
+    {"Icons/ico_relativeToChild.png", "R 9 3 6 5 a " TL_TREE_LINKS "R 3 15 6 5 R 15 15 6 5"},
+    {"Icons/ico_insert.png", "R 4 12 16 9 a H 12 2 12 17"},
+    {"Icons/ico_place.png", "M 3 20 L 21 20 a F O 12 8 4 S M 12 12 L 12 19"},
+    {"Icons/ico_useTool.png",
+     "w 2.5 M 4 20 L 14 10 w 1.5 a M 18 3 L 18 8 M 15.5 5.5 L 20.5 5.5 M 20 12 L 20 15 "
+     "M 18.5 13.5 L 21.5 13.5 M 11 4 L 11 7 M 9.5 5.5 L 12.5 5.5"},
+    {"Icons/ico_prevTool.png", "w 2 M 15 5 L 8 12 15 19"},
+    {"Icons/ico_nextTool.png", "w 2 M 9 5 L 16 12 9 19"},
+    {"Icons/ico_profile.png", "M 4 20 L 4 12 7 7 17 7 20 12 20 20 a M 2 20 L 22 20"},
+    {"Icons/ico_revoluton.png", "E 12 5 6 2 E 12 19 6 2 M 6 5 L 8.5 12 6 19 M 18 5 L 15.5 12 18 19 a M 12 1 L 12 23"},
+    {"Icons/ico_axis.png", "M 4 20 L 9 13 15 11 20 4 a F O 4 20 1.5 O 9 13 1.5 O 15 11 1.5 O 20 4 1.5"},
+    {"Icons/ico_section.png", "a M 12 4 L 19 8 19 16 12 20 5 16 5 8 Z c F O 12 12 1.5"},
+    {"Icons/ico_openContour.png", "M 5 19 L 4 7 13 4 20 10 17 19 a F O 5 19 1.5 O 17 19 1.5"},
+    {"Icons/ico_closedContour.png", "a M 5 19 L 4 7 13 4 20 10 17 19 Z"},
+    {"Icons/ico_moveObject.png", "H 12 12 12 3 H 12 12 12 21 H 12 12 3 12 H 12 12 21 12 a F O 12 12 2"},
+    {"Icons/ico_rotate.png", "A 12 12 7 100 260 a H 19 16 19 11"},
+    {"Icons/ico_scale.png", "R 3 13 8 8 d R 3 3 18 18 a H 9 15 19 5"},
+    {"Icons/ico_scaleDirection.png", "R 8 7 8 10 a H 12 12 22 12 H 12 12 2 12"},
+    {"Icons/ico_scaleRotate.png", "A 12 12 8 100 260 R 8 8 8 8 a H 10 14 17 7"},
+    {"Icons/ico_mirrorObject.png", "d M 12 2 L 12 22 c M 10 6 L 3 18 10 18 Z a M 14 6 L 21 18 14 18 Z"},
+    {"Icons/ico_IK.png", "O 5 19 2 O 11 11 2 M 6.2 17.4 L 9.8 12.6 M 12.6 9.8 L 17.4 6.2 a O 19 5 2"},
+    {"Icons/ico_align.png", "a M 4 2 L 4 22 c R 6 4 14 4 R 6 10 8 4 R 6 16 11 4"},
+    {"Icons/ico_matchPivot.png", "O 7 17 3 M 7 12 L 7 22 M 2 17 L 12 17 a O 17 7 3 M 17 2 L 17 12 M 12 7 L 22 7"},
+    {"Icons/ico_pivot.png", "a O 12 12 4 M 12 3 L 12 21 M 3 12 L 21 12"},
+    {"Icons/ico_object.png", TL_CUBE},
+    {"Icons/ico_objectPivot.png", TL_CUBE "a F O 12 12 2.5"},
+    {"Icons/ico_constrainRotation.png", "A 12 16 8 30 120 a M 12 16 L 18.9 12 M 12 16 L 5.1 12 c F O 12 16 1.5"},
+    {"Icons/ico_multiplicityRotation.png",
+     "O 12 12 7 a M 12 2 L 12 6 M 12 18 L 12 22 M 3.3 7 L 6.8 9 M 17.2 15 L 20.7 17 "
+     "M 3.3 17 L 6.8 15 M 17.2 9 L 20.7 7"},
+    {"Icons/ico_constrainTranslation.png", "a M 3 7 L 3 17 M 21 7 L 21 17 c H 12 12 19 12 H 12 12 5 12"},
+    {"Icons/ico_clay.png", "F d O 9 14 6 O 15 13 6 O 12 9 5 a O 10 9 1.5"},
+    {"Icons/ico_asClay.png", "F c O 9 15 5 O 15 14 5 O 12 10 4.5"},
+    {"Icons/ico_asTriMesh.png", "M 3 20 L 12 4 21 20 Z M 7.5 12 L 16.5 12 12 20 Z"},
+    {"Icons/ico_convert.png", "H 4 9 20 9 a H 20 15 4 15"},
+    {"Icons/ico_erase.png", "M 4 15 L 12 7 19 14 11 22 Z a F M 4 15 L 8 11 15 18 11 22 Z S c M 13 21 L 21 21"},
+    {"Icons/ico_extrude.png", "R 3 16 18 5 a M 7 16 L 7 10 17 10 17 16 H 12 10 12 2"},
+    {"Icons/ico_fill.png", "F a R 5 5 14 14 S c R 5 5 14 14"},
+    {"Icons/ico_paint.png", "w 3 M 20 4 L 12 12 w 1.5 a F O 8.5 15.5 3.5"},
+    {"Icons/ico_sub.png", "R 3 3 12 12 a O 15 15 6 M 12 15 L 18 15"},
+    {"Icons/ico_subdiv.png", "R 4 4 16 16 M 12 4 L 12 20 M 4 12 L 20 12 a M 4 4 L 20 20"},
+    {"Icons/ico_tear.png", "M 3 6 L 21 6 M 3 18 L 21 18 a M 3 12 L 6 10 9 14 12 10 15 14 18 10 21 12"},
+    {"Icons/ico_selection.png",
+     "M 3 8 L 3 3 8 3 M 16 3 L 21 3 21 8 M 21 16 L 21 21 16 21 M 8 21 L 3 21 3 16 a F O 12 12 2"},
+    {"Icons/ico_unique.png", "R 4 4 16 16 a T 12 12 14 1"},
+    {"Icons/ico_groups.png", "R 2 2 20 20 a R 6 6 5 5 R 13 13 5 5"},
+    {"Icons/ico_ungrouped.png", "R 6 6 5 5 R 13 13 5 5"},
+    {"IconsCreate/ico_tetrahedron.png", "F c M 12 3 L 3 18 13 21 Z d M 12 3 L 13 21 21 17 Z"},
+    {"IconsCreate/ico_cube.png",
+     "F c M 12 3 L 20 7.5 12 12 4 7.5 Z d M 4 7.5 L 12 12 12 21 4 16.5 Z "
+     "#aaaaaa M 12 12 L 20 7.5 20 16.5 12 21 Z"},
+    {"IconsCreate/ico_octahedron.png",
+     "F c M 12 2 L 3 12 11 14 Z #aaaaaa M 12 2 L 11 14 21 12 Z "
+     "d M 3 12 L 11 14 12 22 Z #666666 M 11 14 L 21 12 12 22 Z"},
+    {"IconsCreate/ico_dodecahedron.png",
+     "F d M 12 2.5 L 17.6 4.3 21 9.1 21 14.9 17.6 19.7 12 21.5 6.4 19.7 3 14.9 3 9.1 "
+     "6.4 4.3 Z c M 12 6 L 17.7 10.2 15.5 16.9 8.5 16.9 6.3 10.2 Z S M 12 6 L 12 2.5 "
+     "M 17.7 10.2 L 21 9.1 M 15.5 16.9 L 17.6 19.7 M 8.5 16.9 L 6.4 19.7 M 6.3 10.2 L 3 9.1"},
+    {"IconsCreate/ico_icosahedron.png",
+     "F d M 12 2.5 L 20.2 7.3 20.2 16.8 12 21.5 3.8 16.8 3.8 7.3 Z "
+     "c M 12 8 L 16.5 15.5 7.5 15.5 Z S M 12 8 L 12 2.5 M 12 8 L 20.2 7.3 M 12 8 L 3.8 7.3 "
+     "M 16.5 15.5 L 20.2 7.3 M 16.5 15.5 L 20.2 16.8 M 16.5 15.5 L 12 21.5 "
+     "M 7.5 15.5 L 3.8 7.3 M 7.5 15.5 L 3.8 16.8 M 7.5 15.5 L 12 21.5"},
+    {"IconsCreate/ico_sphere.png", "F d O 12 12 9 #aaaaaa O 10.5 10.5 6 c O 9 9 3"},
+    {"IconsCreate/ico_cylinder.png", "F d M 4 6 L 4 18 20 18 20 6 Z E 12 18 8 3 c E 12 6 8 3"},
+    {"IconsCreate/ico_capsule.png", "F d Q 6 2 12 20 6 c Q 8 5 4 12 2"},
+    {"IconsCreate/ico_tube.png", "F d M 5 8 L 19 8 19 16 5 16 Z E 19 12 2.5 4 c E 5 12 2.5 4 #333333 E 5 12 1.2 2"},
+    {"IconsCreate/ico_array.png",
+     "F c R 3 3 5 5 R 9.5 3 5 5 R 16 3 5 5 R 3 9.5 5 5 R 16 9.5 5 5 R 3 16 5 5 R 9.5 16 5 5 "
+     "R 16 16 5 5 a R 9.5 9.5 5 5"},
+    {"IconsCreate/ico_chain.png", "Q 1 9.5 9 5 2.5 a Q 7.5 10.5 9 3 1.5 c Q 14 9.5 9 5 2.5"},
+    {"IconsCreate/ico_guide.png", "M 4.5 19.5 L 19.5 4.5 a F R 2 17 5 5 R 17 2 5 5"},
+    {"IconsCreate/ico_hydraulics.png", "F d M 3 18 L 7 22 14 15 10 11 Z S w 2 c M 12 13 L 20 5 a F O 20 5 2"},
+    {"IconsCreate/ico_muscle.png",
+     "F d E 12 12 7 4.5 S c M 2 12 L 5 12 M 19 12 L 22 12 M 8 10.5 L 16 10.5 M 8 13.5 L 16 13.5"},
+    {"IconsCreate/ico_cable.png", "M 4 8 L 6 13 9 16 12 17 15 16 18 13 20 8 a F R 2 4 4 4 R 18 4 4 4"},
+    {"IconsCreate/ico_lightning.png", "F a M 14 2 L 6 13 11 13 9 22 18 10 13 10 16 2 Z"},
+    {"IconsCreate/ico_dummy.png", "R 7 7 10 10 a F R 5 5 4 4 R 15 15 4 4 R 15 5 4 4 R 5 15 4 4"},
+};
+
+#undef TL_CUBE
+#undef TL_TREE_LINKS
+#undef TL_FLOPPY
+
+// Runs one drawing script; false, with a message, on a malformed script.
+class IconPainter {
+public:
+    IconPainter(QPainter& painter, const QString& fontFamily) : painter_(painter), fontFamily_(fontFamily) {
+        painter_.setRenderHint(QPainter::Antialiasing);
+        painter_.setRenderHint(QPainter::TextAntialiasing);
+        setPen(QColor(0xcc, 0xcc, 0xcc));
+    }
+
+    bool run(const QString& script) {
+        tokens_ = script.split(' ', Qt::SkipEmptyParts);
+        next_ = 0;
+        while (next_ < tokens_.size()) {
+            const QString command = tokens_.at(next_++);
+            if (!step(command)) {
+                std::fprintf(stderr, "bad icon command '%s' before token %d\n", qPrintable(command), next_);
+                return false;
+            }
+        }
+        flush();
+        return true;
+    }
+
+private:
+    QPainter& painter_;
+    QString fontFamily_;
+    QStringList tokens_;
+    int next_ = 0;
+    bool fill_ = false;
+    QPainterPath path_;
+
+    bool number(double& value) {
+        if (next_ >= tokens_.size()) return false;
+        bool ok = false;
+        value = tokens_.at(next_).toDouble(&ok);
+        if (ok) ++next_;
+        return ok;
+    }
+
+    bool numbers(double* values, int count) {
+        for (int i = 0; i < count; ++i)
+            if (!number(values[i])) return false;
+        return true;
+    }
+
+    void setPen(const QColor& colour) {
+        flush();
+        QPen pen = painter_.pen();
+        pen.setColor(colour);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter_.setPen(pen);
+    }
+
+    // Draws the shapes gathered so far with the current pen and fill.
+    void flush() {
+        if (path_.isEmpty()) return;
+        painter_.setBrush(fill_ ? QBrush(painter_.pen().color()) : QBrush(Qt::NoBrush));
+        painter_.drawPath(path_);
+        path_ = QPainterPath();
+    }
+
+    bool step(const QString& command) {
+        if (command.size() == 1 && QString("MLZOERQAHT").contains(command)) return shape(command.at(0).toLatin1());
+        if (command == "F" || command == "S") {
+            flush();
+            fill_ = command == "F";
+            return true;
+        }
+        double width = 0.0;
+        if (command == "w") {
+            if (!number(width)) return false;
+            flush();
+            QPen pen = painter_.pen();
+            pen.setWidthF(width);
+            painter_.setPen(pen);
+            return true;
+        }
+        const QColor colour = command == "c"   ? QColor(0xcc, 0xcc, 0xcc)
+                              : command == "a" ? QColor(0xef, 0xba, 0x44)
+                              : command == "d" ? QColor(0x88, 0x88, 0x88)
+                                               : QColor(command);
+        if (!colour.isValid() || (command.size() > 1 && !command.startsWith('#'))) return false;
+        setPen(colour);
+        return true;
+    }
+
+    // Adds one shape to the path; a filled shape is drawn at once, so that
+    // overlapping shapes never cancel out.
+    bool shape(char command) {
+        const int counts[] = {2, 2, 0, 3, 4, 4, 5, 5, 4, 3};  // arguments of "MLZOERQAHT"
+        double v[5];
+        if (!numbers(v, counts[std::strchr("MLZOERQAHT", command) - "MLZOERQAHT"])) return false;
+        switch (command) {
+            case 'M':
+                path_.moveTo(v[0], v[1]);
+                return true;
+            case 'L':
+                do path_.lineTo(v[0], v[1]);
+                while (numbers(v, 2));
+                return true;
+            case 'Z':
+                path_.closeSubpath();
+                break;
+            case 'O':
+                path_.addEllipse(QPointF(v[0], v[1]), v[2], v[2]);
+                break;
+            case 'E':
+                path_.addEllipse(QPointF(v[0], v[1]), v[2], v[3]);
+                break;
+            case 'R':
+                path_.addRect(v[0], v[1], v[2], v[3]);
+                break;
+            case 'Q':
+                path_.addRoundedRect(v[0], v[1], v[2], v[3], v[4], v[4]);
+                break;
+            case 'A':
+                path_.arcMoveTo(v[0] - v[2], v[1] - v[2], 2 * v[2], 2 * v[2], v[3]);
+                path_.arcTo(v[0] - v[2], v[1] - v[2], 2 * v[2], 2 * v[2], v[3], v[4]);
+                return true;
+            case 'H':
+                arrow(QPointF(v[0], v[1]), QPointF(v[2], v[3]));
+                return true;
+            case 'T':
+                if (next_ >= tokens_.size()) return false;
+                text(QPointF(v[0], v[1]), v[2], tokens_.at(next_++));
+                return true;
+        }
+        if (fill_) flush();
+        return true;
+    }
+
+    void arrow(QPointF from, QPointF to) {
+        const QPointF d = to - from;
+        const double length = std::hypot(d.x(), d.y());
+        if (length <= 0.0) return;
+        const QPointF u = d / length, n(-u.y(), u.x());
+        path_.moveTo(from);
+        path_.lineTo(to);
+        path_.moveTo(to - 4.0 * u + 3.0 * n);
+        path_.lineTo(to);
+        path_.lineTo(to - 4.0 * u - 3.0 * n);
+    }
+
+    void text(QPointF centre, double size, const QString& letters) {
+        flush();
+        QFont font(fontFamily_);
+        font.setPixelSize(static_cast<int>(size));
+        font.setBold(true);
+        painter_.setFont(font);
+        painter_.drawText(QRectF(centre.x() - 12.0, centre.y() - 12.0, 24.0, 24.0), Qt::AlignCenter, letters);
+    }
+};
+
+// The pictures are 24 x 24 pixels. The window icon is 32 x 32: a fuller
+// picture for title bars, and the ico writer leaves the padding of mask rows
+// shorter than 32 pixels undefined, which would make the file vary.
+bool writeIcons(const QString& outDir, const QString& fontFamily) {
+    for (const char* folder : {"/Icons", "/IconsCreate"})
+        if (!QDir().mkpath(outDir + folder)) return false;
+    for (const IconSpec& icon : kIcons) {
+        const bool ico = QByteArray(icon.path).endsWith(".ico");
+        const int size = ico ? 32 : 24;
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.scale(size / 24.0, size / 24.0);
+        if (!IconPainter(painter, fontFamily).run(QString::fromLatin1(icon.script))) {
+            std::fprintf(stderr, "in the icon %s\n", icon.path);
+            return false;
+        }
+        painter.end();
+        const QString path = outDir + "/" + icon.path;
+        if (!saveImage(image, path, ico ? "ico" : "png", 0)) return false;
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -408,6 +729,8 @@ int main(int argc, char** argv) {
     }
     const QString font = argument(args, "--font", "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf");
     const QString gpl = argument(args, "--gpl", "/usr/share/common-licenses/GPL-3");
-    const bool ok = writeFonts(out, font) && writeEnvironments(out) && writeLicence(out, gpl);
+    const QString family = loadFont(font);
+    const bool ok = !family.isEmpty() && writeFonts(out, family) && writeIcons(out, family) && writeEnvironments(out) &&
+                    writeLicence(out, gpl);
     return ok ? 0 : 1;
 }

@@ -1,5 +1,5 @@
-// Gradient noise. Properties rather than restated formulas: range, lattice
-// zeros, continuity, period, seed determinism, safe indexing.
+// Gradient noise. Properties rather than restated formulas: the table,
+// range, lattice zeros, continuity, period, seed determinism, safe indexing.
 
 #include "core/noise.h"
 
@@ -12,34 +12,28 @@
 
 using qel::Noise;
 
-TEST(Noise, ReferencePermutation) {
+TEST(Noise, PermutationLatticeZerosRangeContinuityAndPeriod) {
     long long sum = 0;  // position-weighted checksum of the published table
     for (int i = 0; i < 256; ++i) sum += (long long)(i + 1) * Noise::p[i];
     EXPECT_EQ(sum, 4406228);
-    std::vector<int> sorted(Noise::p, Noise::p + 256);
-    std::sort(sorted.begin(), sorted.end());
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(sorted[std::size_t(i)], i);
-}
-
-TEST(Noise, ZeroAtLatticePointsBoundedContinuousAndPeriodic) {
-    for (int x = -5; x <= 5; ++x)
-        for (int y = -5; y <= 5; ++y)
-            EXPECT_TRUE(Noise::noise(float(x), float(y)) == 0.0f &&
-                        Noise::noise(float(x), float(y), float(x - y)) == 0.0f);
+    for (int k = 0; k < 121; ++k) {
+        const float x = float(k % 11 - 5), y = float(k / 11 - 5);
+        EXPECT_TRUE(Noise::noise(x, y) == 0.0f && Noise::noise(x, y, x - y) == 0.0f) << x << " " << y;
+    }
+    // Within about [-1, 1], with both signs and a sizeable spread.
     float lo = 0, hi = 0;
     for (int i = 0; i < 40000; ++i) {
         const float x = -20.0f + (i % 200) * 0.173f, y = -15.0f + (i / 200) * 0.191f;
         for (float n : {Noise::noise(x, y), Noise::noise(x, y, 0.37f * float(i % 17) - 3.0f)})
             lo = std::min(lo, n), hi = std::max(hi, n);
     }
-    // Within about [-1, 1], with both signs and a sizeable spread.
     EXPECT_TRUE(lo >= -1.1f && hi <= 1.1f && lo < -0.4f && hi > 0.4f) << lo << " " << hi;
     const float h = 1e-3f;
     for (float x0 : {-1.0f, 0.0f, 1.0f, 255.0f, 256.0f})
-        for (float dx : {-h, 0.0f, h}) {  // straddle the cell edge
-            EXPECT_LT(std::fabs(Noise::noise(x0 + dx, 0.3f) - Noise::noise(x0 + dx + h, 0.3f)), 10 * h);
-            EXPECT_LT(std::fabs(Noise::noise(0.3f, x0 + dx, -0.7f) - Noise::noise(0.3f, x0 + dx + h, -0.7f)), 10 * h);
-            EXPECT_LT(std::fabs(Noise::noise(0.6f, 0.2f, x0 + dx) - Noise::noise(0.6f, 0.2f, x0 + dx + h)), 10 * h);
+        for (float x : {x0 - h, x0, x0 + h}) {  // straddle the cell edge
+            EXPECT_LT(std::fabs(Noise::noise(x, 0.3f) - Noise::noise(x + h, 0.3f)), 10 * h);
+            EXPECT_LT(std::fabs(Noise::noise(0.3f, x, -0.7f) - Noise::noise(0.3f, x + h, -0.7f)), 10 * h);
+            EXPECT_LT(std::fabs(Noise::noise(0.6f, 0.2f, x) - Noise::noise(0.6f, 0.2f, x + h)), 10 * h);
         }
     // Period of 256 cells (fractions exactly representable at both offsets).
     EXPECT_EQ(Noise::noise(-3.5f, 0.75f), Noise::noise(-3.5f, -255.25f));
@@ -50,28 +44,19 @@ TEST(Noise, ZeroAtLatticePointsBoundedContinuousAndPeriodic) {
     (void)Noise::noise(NAN, 0.5f, 0.5f);
 }
 
-TEST(Noise, OctavesBySeed) {
+TEST(Noise, OctavesBySeedAndFourierWaves) {
     EXPECT_EQ(Noise::noise2(0.3f, 0.4f, 7, 2.0f, 0.5f, 0), 0.0f);
     EXPECT_EQ(Noise::noise2(1.37f, -2.11f, 300, 2.0f, 0.5f, 1),
               Noise::noise(Noise::p[44] + 1.37f, Noise::p[45] - 2.11f));
     const float a = Noise::noise2(0.37f, 1.91f, 42, 2.0f, 0.5f, 5);
     EXPECT_EQ(a, Noise::noise2(0.37f, 1.91f, 42 + 256, 2.0f, 0.5f, 5));
     EXPECT_EQ(a, Noise::noise2(0.37f, 1.91f, 42 - 512, 2.0f, 0.5f, 5));  // non-negative modulo
-    int differ = 0;
-    for (int s = 0; s < 10; ++s) differ += Noise::noise2(0.37f, 1.91f, s, 2.0f, 0.5f, 5) != a;
-    EXPECT_GE(differ, 9);
+    EXPECT_NE(a, Noise::noise2(0.37f, 1.91f, 43, 2.0f, 0.5f, 5));
     EXPECT_TRUE(std::isfinite(Noise::noise2(0.1f, 0.2f, -2147483647 - 1, 2.0f, 0.5f, 3)));
-    EXPECT_TRUE(std::isfinite(Noise::noise2(0.3f, 0.4f, 1, 3.0f, 0.5f, 60)));
-    for (int i = 0; i < 500; ++i)
-        EXPECT_LE(std::fabs(Noise::noise2(-30.0f + 0.137f * i, 11.0f - 0.071f * i, i, 2.0f, 0.5f, 8)), 2.2f);
-}
 
-TEST(Noise, FourierWaves) {
-    std::vector<float> v(37, 5.0f), empty;
+    std::vector<float> v(37, 5.0f);
     Noise::fourier1(v, 0);
     EXPECT_EQ(v, std::vector<float>(37, 0.0f));
-    Noise::fourier1(empty, 4);
-    EXPECT_TRUE(empty.empty());
     // One wave: one period over the array, amplitude 1 / 1.5.
     std::srand(99);
     const double phase = std::rand();
@@ -79,11 +64,4 @@ TEST(Noise, FourierWaves) {
     Noise::fourier1(v, 1);
     for (std::size_t i = 0; i < v.size(); ++i)
         EXPECT_NEAR(v[i], std::cos(i * 2 * 3.14159265358979323846 / 37 + phase) / 1.5, 1e-6);
-    // Six waves: bounded by the amplitude series, whole periods sum to zero.
-    std::vector<float> six(64);
-    Noise::fourier1(six, 6);
-    double sum = 0;
-    for (float x : six) sum += x;
-    EXPECT_LE(std::max(*std::max_element(six.begin(), six.end()), -*std::min_element(six.begin(), six.end())), 2.0f);
-    EXPECT_NEAR(sum, 0.0, 1e-4);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -51,6 +52,29 @@ double checkTriangles(const std::vector<V>& pts, const std::vector<int>& tris, b
         total += a;
     }
     return total;
+}
+
+// The output of SimplePolygon::triangulateU and its result.
+struct Inflated {
+    std::vector<qel::vec3> points;
+    std::vector<bool> sharp;
+    std::vector<int> triangles;
+    int result = 0;
+    // Checks the indices and the winding (three rim points on one straight
+    // side may give a flat triangle); returns the area.
+    double area() const { return checkTriangles(points, triangles, true); }
+    float top() const {
+        float z = 0.0f;
+        for (const qel::vec3& p : points) z = std::max(z, p.z);
+        return z;
+    }
+};
+
+inline Inflated inflate(const qel::SimplePolygon& p, unsigned char profile, float resolution) {
+    Inflated g;
+    g.result = p.triangulateU(g.points, g.sharp, g.triangles, profile, resolution);
+    EXPECT_EQ(g.points.size(), g.sharp.size());
+    return g;
 }
 
 }  // namespace polytest

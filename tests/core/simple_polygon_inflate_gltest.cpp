@@ -2,6 +2,14 @@
 // evaluation of their definitions, the profiles of a raised disc, the GL
 // state left behind, and the flat fallback when a program cannot be used.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
 #include "core/inflation_field.h"
 #include "core/simple_polygon.h"
 #include "gl/gl.h"
@@ -10,14 +18,6 @@
 #include "gl/shaders.h"
 #include "gl/texture.h"
 #include "polygon_util.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -63,59 +63,49 @@ std::vector<float> distanceReference(const std::vector<unsigned char>& fill, flo
     return out;
 }
 
-TEST_F(InflationTest, DistanceAndBallFieldsMatchTheirDefinitionsAndLeaveTheDocumentedGLState) {
+TEST_F(InflationTest, FieldsMatchTheirDefinitionsAndLeaveTheDocumentedGLState) {
     const std::vector<unsigned char> fill = smallGrid();
-    const std::vector<float> distance = distanceReference(fill, 25.0f);  // resolution 10
+    const std::vector<float> distance = distanceReference(fill, 36.0f);  // resolution 12
     gl->glEnable(GL_BLEND);
     gl->glBlendEquation(GL_FUNC_REVERSE_SUBTRACT);
     gl->glEnable(GL_DEPTH_TEST);
     gl->glEnable(GL_STENCIL_TEST);
     const int units = qel::Texture::GLActiveTexture;
     std::vector<float> gpu;
-    ASSERT_TRUE(InflationField(W, H, 10.0f).compute(fill, 4, gpu));
+    ASSERT_TRUE(InflationField(W, H, 12.0f).compute(fill, 4, gpu));
     EXPECT_EQ(gpu, distance);
-
     GLint binding = -1, program = -1, equation = 0, viewport[4] = {};
     gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &binding);
     gl->glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     gl->glGetIntegerv(GL_BLEND_EQUATION_RGB, &equation);
     gl->glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_TRUE(binding == 0 && program == 0 && qel::Shader::id == 0u) << binding << " " << program;
-    EXPECT_EQ(equation, GL_FUNC_REVERSE_SUBTRACT);
-    EXPECT_TRUE(viewport[2] == W && viewport[3] == H);
+    EXPECT_TRUE(equation == GL_FUNC_REVERSE_SUBTRACT && gl->glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(viewport[2] == W && viewport[3] == H && qel::Texture::GLActiveTexture == units);
     EXPECT_FALSE(gl->glIsEnabled(GL_DEPTH_TEST) || gl->glIsEnabled(GL_STENCIL_TEST));
-    EXPECT_TRUE(gl->glIsEnabled(GL_BLEND));
-    EXPECT_EQ(qel::Texture::GLActiveTexture, units);
     EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
     gl->glBlendEquation(GL_FUNC_ADD);
     gl->glDisable(GL_BLEND);
 
-    // Squared heights of the union of balls, one per marked cell.
-    std::vector<float> balls = distance;
-    forPairs([&](std::size_t t, std::size_t c, float d2) {
-        if (fill[c] != 0) balls[t] = std::max(balls[t], distance[c] - d2);
-    });
-    for (unsigned char profile : {1, 2}) {
-        ASSERT_TRUE(InflationField(W, H, 10.0f).compute(fill, profile, gpu));
-        EXPECT_EQ(gpu, balls) << int(profile);
-    }
-}
-
-TEST_F(InflationTest, ChamferFieldMatchesItsDefinition) {
-    const std::vector<unsigned char> fill = smallGrid();
-    const std::vector<float> distance = distanceReference(fill, 36.0f);  // resolution 12
-    // A ball whose rim passes exactly through a texel centre may or may not
-    // reach it after rounding: bound the field with and without such balls.
-    std::vector<float> low = distance, high = distance;
+    // Squared heights of the union of balls, one per marked cell, and the
+    // chamfer. A chamfer ball whose rim passes exactly through a texel
+    // centre may or may not reach it after rounding: bound that field with
+    // and without such balls.
+    std::vector<float> balls = distance, low = distance, high = distance;
     forPairs([&](std::size_t t, std::size_t c, float d2) {
         const double R2 = distance[c];
-        if (fill[c] == 0 || R2 <= 0.0 || d2 > R2 * (1 + 1e-5)) return;
+        if (fill[c] == 0) return;
+        balls[t] = std::max(balls[t], distance[c] - d2);
+        if (R2 <= 0.0 || d2 > R2 * (1 + 1e-5)) return;
         const double s = std::sqrt(d2 / R2) - 0.7;
         const float h = float(R2 * (s < 0 ? 1.0 : 0.7 + std::sqrt(std::max(0.09 - s * s, 0.0))));
         high[t] = std::max(high[t], h);
         if (d2 < R2 * (1 - 1e-5)) low[t] = std::max(low[t], h);
     });
-    std::vector<float> gpu;
+    for (unsigned char profile : {1, 2}) {
+        ASSERT_TRUE(InflationField(W, H, 12.0f).compute(fill, profile, gpu));
+        EXPECT_EQ(gpu, balls) << int(profile);
+    }
     ASSERT_TRUE(InflationField(W, H, 12.0f).compute(fill, 3, gpu));
     ASSERT_EQ(gpu.size(), low.size());
     for (std::size_t i = 0; i < gpu.size(); ++i) {
@@ -123,24 +113,6 @@ TEST_F(InflationTest, ChamferFieldMatchesItsDefinition) {
         EXPECT_GE(gpu[i], low[i] - 1e-3f * std::max(1.0f, low[i])) << "texel " << i;
         EXPECT_LE(gpu[i], high[i] + 1e-3f * std::max(1.0f, high[i])) << "texel " << i;
     }
-}
-
-struct Raised {
-    std::vector<vec3> points;
-    std::vector<bool> sharp;
-    std::vector<int> triangles;
-    int result = 0;
-    float top() const {
-        float z = 0.0f;
-        for (const vec3& p : points) z = std::max(z, p.z);
-        return z;
-    }
-};
-
-Raised raise(const SimplePolygon& p, unsigned char profile, float resolution = 128.0f) {
-    Raised r;
-    r.result = p.triangulateU(r.points, r.sharp, r.triangles, profile, resolution);
-    return r;
 }
 
 TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
@@ -153,7 +125,7 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
                                   {5, 1.0, 0.707}, {6, 1.0, 0.707}, {7, 0.94, 0.293}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e[0]);
-        const Raised r = raise(regularPolygon(180, float(R)), (unsigned char)e[0]);
+        const Inflated r = inflate(regularPolygon(180, float(R)), (unsigned char)e[0], 128.0f);
         ASSERT_EQ(r.result, SimplePolygon::InflateDone);
         double halfSum = 0.0;
         int halfCount = 0;
@@ -169,40 +141,24 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
     }
 }
 
-TEST_F(InflationTest, PinchPointsStayInThePlane) {
-    const vec2 apex(1.05f, 1.1f);
-    SimplePolygon hourglass = polygonOf({{0, 0}, {2, 0}, apex, {2, 2}, {0, 2}, apex});
-    hourglass.sharp[2] = hourglass.sharp[5] = true;
-    const Raised r = raise(hourglass, 4, 32.0f);
-    ASSERT_EQ(r.result, SimplePolygon::InflateDone);
-    std::vector<float> pinches;
-    for (std::size_t i = 0; i < r.points.size(); ++i)
-        if (r.sharp[i]) pinches.push_back(r.points[i].z);
-    EXPECT_EQ(pinches, std::vector<float>(2, 0.0f));
-    EXPECT_GT(r.top(), 0.2f);
-}
-
 TEST_F(InflationTest, MissingProgramGivesAFlatGridReportedAsSuch) {
     const SimplePolygon p = regularPolygon(60, 1.0f);
-    const Raised flat = raise(p, 0, 32.0f);
+    const Inflated flat = inflate(p, 0, 32.0f);
     for (qel::Shader** slot : {&qel::ShaderParabola, &qel::ShaderSphere}) {
         std::unique_ptr<qel::Shader> missing(new qel::Shader("Filters/NoSuchProgram"));
         qel::Shader* saved = *slot;
         *slot = missing.get();
-        const Raised r = raise(p, 1, 32.0f);
+        const Inflated r = inflate(p, 1, 32.0f);
         *slot = saved;
-        EXPECT_EQ(r.result, SimplePolygon::InflateFlat);
-        EXPECT_EQ(r.points, flat.points);
-        EXPECT_EQ(r.triangles, flat.triangles);
+        EXPECT_TRUE(r.result == SimplePolygon::InflateFlat && r.points == flat.points && r.triangles == flat.triangles);
         GLint binding = -1;
         gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &binding);
         EXPECT_TRUE(binding == 0 && qel::Shader::id == 0u);
         EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
     }
     // With the programs back, the same outline rises again.
-    const Raised r = raise(p, 1, 32.0f);
-    EXPECT_EQ(r.result, SimplePolygon::InflateDone);
-    EXPECT_GT(r.top(), 0.9f);
+    const Inflated r = inflate(p, 1, 32.0f);
+    EXPECT_TRUE(r.result == SimplePolygon::InflateDone && r.top() > 0.9f);
 }
 
 }  // namespace

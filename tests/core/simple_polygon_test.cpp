@@ -1,10 +1,9 @@
-// Flat triangulation of outlines (checked by its properties: area, order of
-// the points, flags, angles, points on the outline) and the grid scan
-// conversion.
+// Triangulation of outlines. Flat: checked by its properties (area, order of
+// the points, flags, angles, points on the outline). Inflated without
+// heights (profile 0, or no GL context): the points and triangles of the
+// grid, pinches, appending to vectors that already hold entries, refusals.
 
 #include "core/simple_polygon.h"
-#include "core/geometry.h"
-#include "polygon_util.h"
 
 #include <gtest/gtest.h>
 
@@ -14,28 +13,32 @@
 #include <limits>
 #include <vector>
 
+#include "core/geometry.h"
+#include "polygon_util.h"
+
 namespace {
 
 using namespace polytest;
-using qel::dvec2;
 using qel::SimplePolygon;
 using qel::vec2;
+using qel::vec3;
 
 struct Result {
     std::vector<vec2> points;
     std::vector<bool> sharp;
     std::vector<int> triangles;
-    vec2 corner(std::size_t t, std::size_t k) const { return points[std::size_t(triangles[3 * t + k % 3])]; }
 };
 
+// The least angle of the triangles in degrees.
 double minAngleDegrees(const Result& r) {
     double best = 180;
-    for (std::size_t t = 0; t < r.triangles.size() / 3; ++t)
-        for (std::size_t k = 0; k < 3; ++k) {
-            const vec2 a = r.corner(t, k), b = r.corner(t, k + 1), c = r.corner(t, k + 2);
-            const double ux = double(b.x) - a.x, uy = double(b.y) - a.y, vx = double(c.x) - a.x, vy = double(c.y) - a.y;
-            best = std::min(best, std::atan2(std::fabs(ux * vy - uy * vx), ux * vx + uy * vy) * 180 / kPi);
-        }
+    for (std::size_t k = 0; k < r.triangles.size(); ++k) {
+        const std::size_t t = k - k % 3;
+        const vec2 a = r.points[std::size_t(r.triangles[k])], b = r.points[std::size_t(r.triangles[t + (k + 1) % 3])],
+                   c = r.points[std::size_t(r.triangles[t + (k + 2) % 3])];
+        const double ux = double(b.x) - a.x, uy = double(b.y) - a.y, vx = double(c.x) - a.x, vy = double(c.y) - a.y;
+        best = std::min(best, std::atan2(std::fabs(ux * vy - uy * vx), ux * vx + uy * vy) * 180 / kPi);
+    }
     return best;
 }
 
@@ -59,20 +62,16 @@ Result triangulate(const SimplePolygon& p, bool boundary, double area = -1) {
     const std::size_t n = p.points.size();
     EXPECT_TRUE(r.points.size() >= n && r.sharp.size() == r.points.size() && !r.triangles.empty());
     if (r.points.size() < n || r.sharp.size() != r.points.size()) return r;
-    for (std::size_t i = 0; i < r.points.size(); ++i) {
-        EXPECT_EQ(r.sharp[i], i < n && p.sharp[i]) << i;
-        EXPECT_TRUE(i >= n || r.points[i] == p.points[i]) << i;
-    }
-    const double total = checkTriangles(r.points, r.triangles, false);
+    for (std::size_t i = 0; i < r.points.size(); ++i)
+        EXPECT_TRUE(r.sharp[i] == (i < n && p.sharp[i]) && (i >= n || r.points[i] == p.points[i])) << i;
     if (area < 0) {
         area = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const vec2 a = p.points[i], b = p.points[(i + 1) % n];
-            area += 0.5 * (double(a.x) * b.y - double(b.x) * a.y);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            area += 0.5 *
+                    (double(p.points[i].x) * p.points[(i + 1) % n].y - double(p.points[(i + 1) % n].x) * p.points[i].y);
         area = std::fabs(area);
     }
-    EXPECT_NEAR(total, area, 1e-4 * area);
+    EXPECT_NEAR(checkTriangles(r.points, r.triangles, false), area, 1e-4 * area);
     return r;
 }
 
@@ -124,123 +123,132 @@ TEST_F(TriangulateTest, CrossingOutlinesFollowTheEvenOddRule) {
     triangulate(polygonOf(star), true, 5 * inner * std::sin(kPi / 5) - 2.5 * inner * inner * std::sin(2 * kPi / 5));
 }
 
-TEST_F(TriangulateTest, AppendsToExistingEntriesAndReadsAShortSharpListAsFalse) {
+TEST_F(TriangulateTest, AppendsOrRefusesOutlinesWithoutAreaAndReadsAShortSharpListAsFalse) {
     SimplePolygon p = regularPolygon(6, 1.0f);
     p.sharp = {true};
     Result r{{{9, 9}, {8, 8}}, {true, true}, {0, 1, 0}};
     ASSERT_TRUE(p.triangulate(r.points, r.sharp, r.triangles, true));
-    EXPECT_EQ(r.points[0], vec2(9, 9));
-    EXPECT_EQ(r.triangles[0], 0);
     ASSERT_EQ(r.points.size(), r.sharp.size());
+    EXPECT_TRUE(r.points[0] == vec2(9, 9) && r.triangles[0] == 0);
     for (std::size_t i = 0; i < p.points.size(); ++i) EXPECT_EQ(r.points[2 + i], p.points[i]);
     EXPECT_TRUE(r.sharp[2] && !r.sharp[3] && !r.sharp[7]);
-    for (std::size_t k = 3; k < r.triangles.size(); ++k) {
-        EXPECT_GE(r.triangles[k], 0);
-        EXPECT_LT(std::size_t(r.triangles[k]), r.points.size() - 2);  // counted from the first appended point
-    }
-}
+    for (std::size_t k = 3; k < r.triangles.size(); ++k)  // counted from the first appended point
+        EXPECT_TRUE(r.triangles[k] >= 0 && std::size_t(r.triangles[k]) < r.points.size() - 2);
 
-TEST_F(TriangulateTest, OutlinesWithoutAreaAreRefusedAndAppendNothing) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const std::vector<std::vector<vec2>> bad = {{},
-                                                {{0, 0}, {1, 1}},
                                                 {{0, 0}, {1, 1}, {0, 0}, {1, 1}},
-                                                {{0, 0}, {1, 1}, {2, 2}, {3, 3}},
                                                 {{0, 0}, {1, 1}, {2, 2}, {1, 1}},
                                                 {{1, 1}, {1, 1}, {1, 1}},
                                                 {{0, 0}, {1, 0}, {nan, 1}},
                                                 {{0, 0}, {inf, 0}, {0, 1}}};
     for (const auto& pts : bad)
         for (bool boundary : {false, true}) {
-            Result r{{{5, 5}}, {true}, {0, 0, 0}};
-            EXPECT_FALSE(polygonOf(pts).triangulate(r.points, r.sharp, r.triangles, boundary)) << pts.size();
-            EXPECT_TRUE(r.points.size() == 1 && r.sharp.size() == 1 && r.triangles.size() == 3);
+            Result kept{{{5, 5}}, {true}, {0, 0, 0}};
+            EXPECT_FALSE(polygonOf(pts).triangulate(kept.points, kept.sharp, kept.triangles, boundary)) << pts.size();
+            EXPECT_TRUE(kept.points.size() == 1 && kept.sharp.size() == 1 && kept.triangles.size() == 3);
         }
 }
 
-// --- Grid scan conversion ------------------------------------------------------
+const SimplePolygon kSquare = polygonOf({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, true);
 
-unsigned char fill(int x, int y) { return SimplePolygon::Fill[std::size_t(SimplePolygon::W * y + x)]; }
-dvec2 coords(int x, int y) { return SimplePolygon::Coords[std::size_t(SimplePolygon::W * y + x)]; }
-// The fill codes of row y, columns x0 to x1.
-std::vector<int> fills(int y, int x0, int x1) {
-    std::vector<int> row;
-    for (int x = x0; x <= x1; ++x) row.push_back(fill(x, y));
-    return row;
+TEST(TriangulateU, RectanglesKeepTheirCornersAndCoverTheirArea) {
+    // The sides fall on half-way cell positions; the corners must survive
+    // there all four, as the only sharp points, and the flat mesh must cover
+    // the rectangle exactly.
+    const float sides[][2] = {{1, 1}, {4, 1}, {1, 3}, {2.5f, 2.5f}, {3, 2}};
+    for (const auto& side : sides)
+        for (const float n : {7.0f, 16.0f, 33.0f, 128.0f}) {
+            const float w = side[0], h = side[1];
+            SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << n);
+            const SimplePolygon rect = polygonOf({{0, 0}, {w, 0}, {w, h}, {0, h}}, true);
+            const Inflated g = inflate(rect, 0, n);
+            ASSERT_EQ(g.result, SimplePolygon::InflateDone);
+            // The long side spans the resolution, plus a margin of 3 cells a side.
+            const double scale = double(n) / std::max(w, h);
+            EXPECT_EQ(SimplePolygon::W + SimplePolygon::H, int(n) + int(scale * std::min(w, h)) + 12);
+            EXPECT_NEAR(g.area(), double(w) * h, 1e-6 * w * h);
+            std::vector<bool> used(g.points.size(), false);
+            for (const int i : g.triangles) used[std::size_t(i)] = true;
+            int corners = 0;
+            for (std::size_t i = 0; i < g.points.size(); ++i) {
+                const vec3& p = g.points[i];
+                EXPECT_EQ(p.z, 0.0f);
+                const bool onX = std::fabs(p.x) < 1e-5f || std::fabs(p.x - w) < 1e-5f;
+                const bool onY = std::fabs(p.y) < 1e-5f || std::fabs(p.y - h) < 1e-5f;
+                EXPECT_EQ(bool(g.sharp[i]), onX && onY) << p.x << ", " << p.y;
+                corners += g.sharp[i] && used[i] ? 1 : 0;
+                // Inner points sit on the grid (grid coordinate p scale + 2.5).
+                const double gx = p.x * scale + 2.5, gy = p.y * scale + 2.5;
+                EXPECT_TRUE(onX || onY ||
+                            (std::fabs(gx - std::round(gx)) < 1e-4 && std::fabs(gy - std::round(gy)) < 1e-4));
+            }
+            EXPECT_EQ(corners, 4);
+            for (const bool sharp : inflate(polygonOf(rect.points), 0, n).sharp) EXPECT_FALSE(sharp);
+        }
+    EXPECT_NEAR(inflate(regularPolygon(90, 2.0f), 0, 64.0f).area(), kPi * 4.0, 0.01 * kPi * 4.0);
 }
 
-TEST(ScanGrid, SegmentCrossings) {
-    auto& buffer = SimplePolygon::Buffer;
-    buffer.assign(6, {});
-    SimplePolygon::segmentX({0.5, 2}, {7, 2});  // parallel to the rows (columns): nothing
-    SimplePolygon::segmentY({2, 0}, {2, 5});
-    SimplePolygon::segmentX({1, 0.5}, {3, 4.5});
-    EXPECT_EQ(buffer, (std::vector<std::vector<double>>{{}, {1.25}, {1.75}, {2.25}, {2.75}, {}}));
-    // Ends exactly on a line count; lines beyond the buffer are skipped.
-    buffer.assign(6, {});
-    SimplePolygon::segmentY({1, 1}, {9, 5});
-    EXPECT_EQ(buffer, (std::vector<std::vector<double>>{{}, {1.0}, {1.5}, {2.0}, {2.5}, {3.0}}));
-    SimplePolygon::segmentY({-1e300, 0}, {std::numeric_limits<double>::quiet_NaN(), 1});
-    buffer.clear();
+TEST(TriangulateU, LobesMeetingInOneCellGetTwoSharpCopies) {
+    // An hourglass: two triangles meeting at their apex, drawn as one outline.
+    const vec2 apex(1.05f, 1.1f);
+    SimplePolygon hourglass = polygonOf({{0, 0}, {2, 0}, apex, {2, 2}, {0, 2}, apex});
+    hourglass.sharp[2] = true;  // the apex keeps its exact place
+    const Inflated g = inflate(hourglass, 0, 16.0f);
+    ASSERT_EQ(g.result, SimplePolygon::InflateDone);
+    g.area();  // indices and winding
+    int pinch = -1, pinches = 0;
+    for (std::size_t i = 0; i + 1 < g.points.size(); ++i) {
+        if (!(g.points[i] == g.points[i + 1])) continue;
+        pinch = int(i);
+        ++pinches;
+    }
+    ASSERT_EQ(pinches, 1);
+    EXPECT_TRUE(g.sharp[std::size_t(pinch)] && g.sharp[std::size_t(pinch) + 1]);
+    EXPECT_TRUE(g.points[std::size_t(pinch)].x == apex.x && g.points[std::size_t(pinch)].y == apex.y);
+    // Each copy serves one lobe: the first the lower, the second the upper.
+    int lobes[2] = {0, 0};
+    for (std::size_t t = 0; t < g.triangles.size(); t += 3) {
+        const int* v = &g.triangles[t];
+        const long first = std::count(v, v + 3, pinch), second = std::count(v, v + 3, pinch + 1);
+        if (first + second == 0) continue;
+        EXPECT_EQ(first + second, 1);
+        const float cy =
+            (g.points[std::size_t(v[0])].y + g.points[std::size_t(v[1])].y + g.points[std::size_t(v[2])].y) / 3;
+        EXPECT_EQ(cy > apex.y, second == 1) << "triangle " << t / 3;
+        ++lobes[second];
+    }
+    EXPECT_TRUE(lobes[0] > 0 && lobes[1] > 0);
 }
 
-TEST(ScanGrid, FillRowsAndColumnsOfASquare) {
-    SimplePolygon::allocateGrid(4, 3);
-    SimplePolygon::Fill[5] = 2;
-    SimplePolygon::Coords[5] = dvec2(1, 2);
-    SimplePolygon::allocateGrid(10, 10);  // resets every cell
-    SimplePolygon::fillX({{2.2, 2.5}, {6.7, 2.5}, {6.7, 6.5}, {2.2, 6.5}});
-    EXPECT_TRUE(SimplePolygon::Buffer.empty());
-    for (int y = 0; y < 10; ++y)
-        EXPECT_EQ(fills(y, 0, 9),
-                  y < 3 || y > 6 ? std::vector<int>(10, 0) : (std::vector<int>{0, 0, 2, 1, 1, 1, 1, 2, 0, 0}))
-            << y;
-    EXPECT_EQ(coords(2, 4), dvec2(2.2, 4));
-    EXPECT_EQ(coords(7, 4), dvec2(6.7, 4));
-    EXPECT_EQ(coords(4, 4), dvec2(0, 0));
-    EXPECT_EQ(coords(5, 0), dvec2(0, 0));
+TEST(TriangulateU, AppendsAfterExistingEntriesARefusalAddsNothingAndNoContextGivesAFlatGrid) {
+    const Inflated fresh = inflate(kSquare, 0, 12.0f);
+    Inflated before;
+    before.points = {vec3(9, 8, 7), vec3(-1, -2, -3)};
+    before.sharp = {true, false};
+    before.triangles = {0, 1, 0};
+    Inflated g = before;
+    ASSERT_EQ(kSquare.triangulateU(g.points, g.sharp, g.triangles, 0, 12.0f), SimplePolygon::InflateDone);
+    Inflated expected = before;
+    expected.points.insert(expected.points.end(), fresh.points.begin(), fresh.points.end());
+    expected.sharp.insert(expected.sharp.end(), fresh.sharp.begin(), fresh.sharp.end());
+    for (const int i : fresh.triangles) expected.triangles.push_back(i + 2);  // counted from the vector's start
+    EXPECT_TRUE(g.points == expected.points && g.sharp == expected.sharp && g.triangles == expected.triangles);
+    // Without a GL context heights fail and the grid stays flat.
+    const Inflated raised = inflate(kSquare, 2, 12.0f);
+    EXPECT_TRUE(raised.result == SimplePolygon::InflateFlat && raised.points == fresh.points);
+    EXPECT_EQ(raised.triangles, fresh.triangles);
 
-    SimplePolygon::allocateGrid(10, 10);
-    const std::vector<dvec2> square = {{2.5, 2.2}, {6.5, 2.2}, {6.5, 6.7}, {2.5, 6.7}};
-    SimplePolygon::fillY(square);
-    EXPECT_EQ(fill(4, 2), 2);
-    EXPECT_EQ(coords(4, 7), dvec2(4, 6.7));
-    EXPECT_EQ(fill(4, 5), 1);
-    // Rows then only add: the column crossings stay; 2.5 rounds up into
-    // column 3 and 6.5 down into column 6.
-    SimplePolygon::fillX(square);
-    EXPECT_EQ(coords(4, 2), dvec2(4, 2.2));
-    EXPECT_EQ(coords(3, 5), dvec2(2.5, 5));
-    EXPECT_EQ(fills(5, 2, 6), (std::vector<int>{0, 2, 1, 1, 2}));
-}
-
-TEST(ScanGrid, VertexOnARowOddCrossingsAndClipping) {
-    // The apex (3, 2) lies on row 2: its two edges give one pair there.
-    SimplePolygon::allocateGrid(8, 8);
-    SimplePolygon::fillX({{3, 2}, {6, 5.5}, {0.5, 5.5}});
-    EXPECT_EQ(fills(2, 2, 4), (std::vector<int>{0, 2, 0}));
-    EXPECT_EQ(coords(3, 2), dvec2(3, 2));
-    // Row 1 gets three crossings (0, 2 and 4): only the pair (0, 2) fills.
-    SimplePolygon::allocateGrid(8, 8);
-    SimplePolygon::fillX({{0, 0}, {2, 1}, {4, 1}, {4, 3}, {0, 3}});
-    EXPECT_EQ(fills(1, 0, 4), (std::vector<int>{2, 1, 2, 0, 0}));
-
-    SimplePolygon::allocateGrid(6, 5);
-    const std::vector<dvec2> big = {{-3.2, -2.5}, {9.6, -2.5}, {9.6, 8.5}, {-3.2, 8.5}};
-    SimplePolygon::fillX(big);
-    SimplePolygon::fillY(big);
-    EXPECT_EQ(SimplePolygon::Fill, std::vector<unsigned char>(30, 1));
-    // A crossing just past the last column is skipped; the run is clipped.
-    SimplePolygon::allocateGrid(6, 5);
-    SimplePolygon::fillX({{1.2, 0.5}, {5.6, 0.5}, {5.6, 3.5}, {1.2, 3.5}});
-    EXPECT_EQ(fills(2, 0, 5), (std::vector<int>{0, 2, 1, 1, 1, 1}));
-    // A grid whose sizes were changed behind its back is left alone.
-    SimplePolygon::W = 100;
-    SimplePolygon::fillX(big);
-    SimplePolygon::allocateGrid(-3, 4);  // negative sizes count as 0
-    EXPECT_EQ(SimplePolygon::W, 0);
-    SimplePolygon::fillY(big);
-    EXPECT_TRUE(SimplePolygon::Fill.empty());
+    // Outlines without area and unusable resolutions are refused.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const std::vector<vec2>& pts :
+         {std::vector<vec2>{{0, 0}, {1, 0}}, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}, {{0, 0}, {1, 0}, {nan, 1}}}) {
+        g = before;
+        EXPECT_EQ(polygonOf(pts).triangulateU(g.points, g.sharp, g.triangles, 0, 16.0f), SimplePolygon::InflateRefused);
+        EXPECT_TRUE(g.points == before.points && g.sharp == before.sharp && g.triangles == before.triangles);
+    }
+    for (const float resolution : {0.5f, nan, 1e9f})
+        EXPECT_EQ(inflate(kSquare, 0, resolution).result, SimplePolygon::InflateRefused) << resolution;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "gl/environment.h"
 #include "gl/gl.h"
-#include "gl/texture.h"
+#include "gl/glquad.h"
+#include "gl/shader.h"
+#include "gl/shaders.h"
+#include "gl/texture2d.h"
 #include "gl/texturecube.h"
 #include "gl_util.h"
 
@@ -10,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -33,15 +37,12 @@ QImage panorama(int w, int h, const std::function<QRgb(double, double, double)>&
     return image;
 }
 
-QImage uniform(int w, int h, QRgb c) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(c);
-    return image;
-}
-
 class EnvironmentBuild : public gltest::GLTest {
 protected:
     std::string save(const std::string& name, const QImage& image) { return gltest::savePng(dir_, name, image); }
+    std::string uniform(const std::string& name, QRgb c) {
+        return save(name, panorama(32, 16, [c](double, double, double) { return c; }));
+    }
     // Each level of the environment's array: face f, texel (x, y) at
     // (f n + y) n + x, three bytes each.
     static std::vector<Bytes> levels(qel::Environment& env) {
@@ -70,23 +71,6 @@ TEST(EnvironmentSetup, KeepsPathAndLevelsAndCountsPassesAsLLogL) {
     EXPECT_EQ(qel::Environment::passes(63), 263);
 }
 
-TEST_F(EnvironmentBuild, UniformPanoramaGivesTheSameColourAtEveryLevelAndBlackStaysBlack) {
-    qel::Environment env(save("grey.png", uniform(64, 32, qRgb(200, 100, 50))), 8, 6, false);
-    ASSERT_TRUE(env.compile());
-    EXPECT_TRUE(env.compiled());
-    const std::vector<Bytes> all = levels(env);
-    const int grey[3] = {200, 100, 50};
-    for (std::size_t level = 0; level < all.size(); ++level)
-        for (std::size_t i = 0; i < all[level].size(); ++i)
-            ASSERT_NEAR(all[level][i], grey[i % 3], 1) << "level " << level << " byte " << i;
-    EXPECT_TRUE(env.compile()) << "built once";
-    EXPECT_EQ(levels(env), all);
-    // Level sums of 0 must not be divided by.
-    qel::Environment black(save("black.png", uniform(32, 16, qRgb(0, 0, 0))), 8, 4, false);
-    ASSERT_TRUE(black.compile());
-    for (const Bytes& level : levels(black)) EXPECT_EQ(level, Bytes(level.size(), 0));
-}
-
 TEST_F(EnvironmentBuild, LayerZeroIsThePanoramaCubeAndFilteringKeepsEveryFaceInPlace) {
     // A colour that follows the direction: a filter that sampled around the
     // wrong direction on any face would move it far. The odd edge puts texel
@@ -96,7 +80,7 @@ TEST_F(EnvironmentBuild, LayerZeroIsThePanoramaCubeAndFilteringKeepsEveryFaceInP
                                       return qRgb(int(128 + 100 * x), int(128 + 100 * y), 128);
                                   }));
     qel::Environment env(path, 9, 4, false);
-    ASSERT_TRUE(env.compile());
+    ASSERT_TRUE(env.compile() && env.compiled());
     Bytes expected;
     ASSERT_TRUE(qel::TextureCube(path, 9, false).getData(expected));
     const std::vector<Bytes> all = levels(env);
@@ -104,6 +88,12 @@ TEST_F(EnvironmentBuild, LayerZeroIsThePanoramaCubeAndFilteringKeepsEveryFaceInP
     for (std::size_t level = 1; level < all.size(); ++level)
         for (std::size_t i = 0; i < expected.size(); ++i)
             ASSERT_NEAR(all[level][i], expected[i], 6) << "level " << level << " byte " << i;
+    EXPECT_TRUE(env.compile()) << "built once";
+    EXPECT_EQ(levels(env), all);
+    // Level sums of 0 must not be divided by.
+    qel::Environment black(uniform("black.png", qRgb(0, 0, 0)), 8, 4, false);
+    ASSERT_TRUE(black.compile());
+    for (const Bytes& level : levels(black)) EXPECT_EQ(level, Bytes(level.size(), 0));
 }
 
 TEST_F(EnvironmentBuild, BrightSpotBlursMoreAtHigherLevelsKeepingItsBrightness) {
@@ -112,30 +102,56 @@ TEST_F(EnvironmentBuild, BrightSpotBlursMoreAtHigherLevelsKeepingItsBrightness) 
                                   }));
     qel::Environment env(path, 16, 8, false);
     ASSERT_TRUE(env.compile());
-    const std::vector<Bytes> all = levels(env);
-    const auto peak = [&](std::size_t l) { return *std::max_element(all[l].begin(), all[l].end()); };
-    const auto lit = [&](std::size_t l) {
-        return std::count_if(all[l].begin(), all[l].end(), [](int b) { return b > 0; });
-    };
-    const auto total = [&](std::size_t l) { return std::accumulate(all[l].begin(), all[l].end(), 0.0); };
-    ASSERT_GT(peak(0), 200);
-    for (std::size_t level = 1; level < all.size(); ++level) {
-        EXPECT_LE(peak(level), peak(level - 1)) << "level " << level;
-        EXPECT_GE(lit(level), lit(level - 1)) << "level " << level;
-        // Each level is scaled back to the brightness of level 0; only the
-        // truncation to bytes loses a little.
-        EXPECT_NEAR(total(level), total(0), 0.2 * total(0)) << "level " << level;
+    // Peak, lit bytes and total of each level. Each level is scaled back to
+    // the brightness of level 0; only the truncation to bytes loses a little.
+    std::vector<std::array<double, 3>> s;
+    for (const Bytes& l : levels(env))
+        s.push_back({double(*std::max_element(l.begin(), l.end())),
+                     double(std::count_if(l.begin(), l.end(), [](int b) { return b > 0; })),
+                     std::accumulate(l.begin(), l.end(), 0.0)});
+    ASSERT_GT(s[0][0], 200);
+    for (std::size_t l = 1; l < s.size(); ++l)
+        EXPECT_TRUE(s[l][0] <= s[l - 1][0] && s[l][1] >= s[l - 1][1] && std::fabs(s[l][2] - s[0][2]) < 0.2 * s[0][2])
+            << "level " << l << ": " << s[l][0] << " " << s[l][1] << " " << s[l][2];
+    EXPECT_TRUE(s.back()[0] < s[0][0] && s.back()[1] > 2 * s[0][1]);
+}
+
+// A filter pass writes half the source at the texel's direction plus a
+// twelfth of each of six ring samples. With the ring pointed at five other
+// faces (green) and once back at the centre's face (red), every texel of
+// that face becomes (1/2 + 1/12, 5/12, 0); a set centred on the far side is
+// taken through the origin and gives the same.
+TEST_F(EnvironmentBuild, SkyBoxFilterWeighsTheCentreByAHalfAndEachRingSampleByATwelfth) {
+    std::vector<float> faces(6 * 2 * 2 * 3, 0.0f);
+    for (std::size_t t = 0; t < 24; ++t) faces[3 * t + (t >= 20 ? 0 : 1)] = 1.0f;  // -Z red, the rest green
+    qel::TextureCube box(2, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_NEAREST);
+    box.setData(reinterpret_cast<const std::uint8_t*>(faces.data()), int(faces.size() * sizeof(float)));
+    qel::Texture2D* out = gltest::floatTexture(3, 3, GL_RGBA32F, GL_RGBA, {});
+    gltest::Target target(3, 3, {out});
+    ASSERT_TRUE(target.ok() && qel::ShaderFilterSkyBox->enable());
+    // The -Z face: the quad at z = -1 under a 90-degree projection.
+    qel::Shader::setUniform("ProjectionModelViewMatrix",
+                            qel::mat4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -21.0f / 19, -4.0f / 19, 0, 0, -1, 0));
+    qel::Shader::setUniform("rotation", qel::mat4());
+    for (float side : {1.0f, -1.0f}) {
+        const float d[7][3] = {{0, 0, -side}, {side, 0, 0}, {-side, 0, 0}, {0, side, 0},
+                               {0, -side, 0}, {0, 0, side}, {0, 0, -side}};
+        gl->glUniform3fv(qel::Shader::uniformLocation("samples"), 7, &d[0][0]);
+        qel::Shader::setUniform("box", box.unit());
+        ASSERT_TRUE(qel::GLFill(true));
+        box.disable();
+        const std::vector<float> texels = gltest::readFloats(out->name(), 3, 3, GL_RGB);
+        const float expected[3] = {0.5f + 1.0f / 12, 5.0f / 12, 0.0f};
+        for (std::size_t i = 0; i < texels.size(); ++i)
+            EXPECT_NEAR(texels[i], expected[i % 3], 1e-6) << "side " << side << " texel " << i / 3;
     }
-    EXPECT_LT(peak(all.size() - 1), peak(0));
-    EXPECT_GT(lit(all.size() - 1), 2 * lit(0));
 }
 
 TEST_F(EnvironmentBuild, UnreadablePanoramaIsReportedAndReplacingReleasesTheArray) {
     qel::Environment missing(dir_.filePath("missing.jpg").toStdString(), 8, 4, false);
-    EXPECT_FALSE(missing.compile());
-    EXPECT_FALSE(missing.compiled() || missing.array()->isCompiled());
+    EXPECT_FALSE(missing.compile() || missing.compiled() || missing.array()->isCompiled());
     EXPECT_FALSE(qel::Environment(gltest::saveBytes(dir_, "garbage.png", {1, 2, 3, 4, 5}), 8, 4, false).compile());
-    const std::string path = save("grey.png", uniform(16, 8, qRgb(90, 90, 90)));
+    const std::string path = uniform("grey.png", qRgb(90, 90, 90));
     EXPECT_FALSE(qel::Environment(path, 8, 0, false).compile()) << "no level to build";
 
     std::unique_ptr<qel::Environment> env(new qel::Environment(path, 4, 2, false));

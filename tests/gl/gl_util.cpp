@@ -1,13 +1,16 @@
 #include "gl_util.h"
 
+#include <QFile>
+
 #include "gl/resources.h"
 #include "gl/texture2d.h"
 
-#include <QFile>
-
 namespace gltest {
 
-void useShaderResources() { qel::initShaderResources(); }
+void GLTest::SetUp() {
+    qel::initShaderResources();
+    ASSERT_EQ(qel::Texture::GLActiveTexture, 0);
+}
 
 GLint glInteger(GLenum name) {
     GLint value = 0;
@@ -74,9 +77,8 @@ Bytes readBound(GLenum target, GLenum format, std::size_t size) {
 }
 
 std::string savePng(const QTemporaryDir& dir, const std::string& name, const QImage& image) {
-    const QString path = dir.filePath(QString::fromStdString(name));
-    image.save(path, "PNG");
-    return path.toStdString();
+    image.save(dir.filePath(QString::fromStdString(name)), "PNG");
+    return dir.filePath(QString::fromStdString(name)).toStdString();
 }
 
 std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const Bytes& bytes) {
@@ -84,14 +86,6 @@ std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const B
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     return path.toStdString();
-}
-
-Bytes twoFrameGif() {
-    return {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00, 0xFF, 0x00,
-            0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04, 0x00, 0x0A,
-            0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02, 0x03,
-            0x44, 0xA8, 0x15, 0x00, 0x21, 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-            0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02, 0x03, 0x9C, 0x18, 0x14, 0x00, 0x3B};
 }
 
 }  // namespace gltest

@@ -23,17 +23,11 @@ namespace gltest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Registers the compiled-in shaders (once).
-void useShaderResources();
-
-// Registers the shaders; each test must give its texture units back and
-// leave no GL error.
+// Registers the compiled-in shaders; each test must give its texture units
+// back and leave no GL error.
 class GLTest : public testing::Test {
 protected:
-    void SetUp() override {
-        useShaderResources();
-        ASSERT_EQ(qel::Texture::GLActiveTexture, 0);
-    }
+    void SetUp() override;
     void TearDown() override {
         EXPECT_EQ(qel::Texture::GLActiveTexture, 0) << "texture units given back";
         EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
@@ -43,8 +37,8 @@ protected:
 // One integer of GL state.
 GLint glInteger(GLenum name);
 
-// A framebuffer of w x h bound for drawing, the targets attached in order,
-// depth, stencil and blending off.
+// A framebuffer of w x h bound for drawing, the targets attached in order (and
+// owned by it), depth, stencil and blending off.
 class Target {
 public:
     Target(int w, int h, std::initializer_list<qel::Texture2D*> targets);
@@ -68,13 +62,8 @@ std::vector<float> readFloats(GLuint texture, int w, int h, GLenum format);
 // Reads level 0 of the texture bound at `target` (3-D, array or cube array).
 Bytes readBound(GLenum target, GLenum format, std::size_t size);
 
-// Writes an image as PNG into the folder; returns its path.
+// Write an image as PNG, or raw bytes, into the folder; return the path.
 std::string savePng(const QTemporaryDir& dir, const std::string& name, const QImage& image);
-// Writes raw bytes into the folder; returns the path.
 std::string saveBytes(const QTemporaryDir& dir, const std::string& name, const Bytes& bytes);
-
-// A 2 x 2 GIF with two frames (palette red, green, blue, white; frame 0 is
-// 0 1 / 2 3, frame 1 is 3 2 / 1 0, rows top first) and a 100 ms delay.
-Bytes twoFrameGif();
 
 }  // namespace gltest

@@ -1,100 +1,44 @@
-// Mesh records, record adders, selection, copies and append.
+// Mesh records and their block storage, fans, copies and append, and the
+// half-float encoding of vertex normals.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 
+#include "mesh/half_float.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_util.h"
+#include "mesh/record_vector.h"
 
-using qel::Mesh;
-using qel::MeshFace;
-using qel::MeshVertex;
-using qel::pbr;
-using qel::vec3;
-using qel::wvec4;
+using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
 using V = std::vector<int>;
 
 namespace {
 
-TEST(MeshData, AddersSetFlagsAndFanSharpness) {
+// Fans of fewer than three corners add nothing; a short sharp list counts
+// as false (the sharp marks themselves show in every primitive).
+TEST(MeshData, FansReadOnlyTheirLists) {
     Mesh m;
-    EXPECT_EQ(m.vertexAdd(4, 5, 6, 7, false, false), 0);
-    EXPECT_EQ(m.vertexAdd(4, 5, 6, 2, true, false), 1);
-    EXPECT_EQ(m.vertexAdd(m.vertices[1]), 2);  // a record of the mesh itself
-    EXPECT_EQ(m.vertices[0].face, 7);
-    EXPECT_EQ(m.vertices[0].flags, 8);
-    EXPECT_EQ(m.vertices[2].flags, 9);
-    // Fans: fewer than three corners add nothing; polygon edge i is sharp[i],
-    // inner diagonals never; a short list counts as false.
     EXPECT_EQ(m.facesAdd({0, 1}, {true, true}), 0);
-    EXPECT_EQ(m.facesAdd({10, 11, 12, 13, 14}, {false, true, true, false, true}), 0);
-    ASSERT_EQ(m.faceCount(), 3);
-    EXPECT_EQ((V{m.faces[2].v[0], m.faces[2].v[1], m.faces[2].v[2]}), (V{10, 13, 14}));
-    EXPECT_EQ(m.faces[0].flags, 8 | 1);  // edge 0 = 11-12
-    EXPECT_EQ(m.faces[2].flags, 8 | 2);  // edge 1 = 14-10; 13-14 smooth
-    EXPECT_EQ(m.faces[2].f[0], -1);
-    m.facesAdd({0, 1, 2, 3}, {true});
-    EXPECT_EQ(m.faces[3].flags, 8 | 4);
-    EXPECT_EQ(m.faces[4].flags, 8);
-}
-
-TEST(MeshData, SetMaterialMasksAndLimits) {
-    MeshFace f(0, 1, 2);
-    const pbr a(wvec4(1, 2, 3, 4), wvec4(5, 6, 7, 8), 32767, -32768);
-    f.setMaterial(a, a, a, 0);
-    EXPECT_EQ(f.material[2], pbr());
-    f.setMaterial(a, a, a, pbr::MaskRoughness);
-    EXPECT_EQ(f.material[2].roughness, 32766);  // kept inside the symmetric range
-    EXPECT_EQ(f.material[2].metalness, 0);
-    f.setMaterial(a, a, a, 8 | 16 | 32);
-    EXPECT_EQ(f.material[0].metalness, -32766);
-    EXPECT_EQ(f.material[1].colour, wvec4(65535, 65535, 65535, 4));  // alpha only
-    EXPECT_EQ(f.material[2].light, wvec4(0, 0, 0, 8));                // thickness only
-}
-
-TEST(MeshData, DeselectAllClearsListedRecordsOnly) {
-    MeshPtr m(meshtest::makeTetra());
-    m->vertices[1].flags |= MeshVertex::SelectedBit;
-    m->vertices[1].selection = 0;
-    m->vertices[2].flags |= MeshVertex::SelectedBit;  // selected but not listed
-    m->selectedVertices = {1, 99};                     // an index past the end is skipped
-    m->faces[0].flags |= MeshFace::SelectedBit | MeshFace::VisitedBit | MeshFace::MarkBit;
-    m->selectedFaces = {0, -3};
-    m->influences.resize(3);
-    m->scratch0 = {1, 2};
-    m->vertexAdd(vec3(5, 5, 5));
-    m->deselectAll();
-    EXPECT_EQ(m->vertices[1].flags & MeshVertex::SelectedBit, 0);
-    EXPECT_EQ(m->vertices[1].selection, -1);
-    EXPECT_NE(m->vertices[2].flags & MeshVertex::SelectedBit, 0);
-    EXPECT_EQ(m->faces[0].flags & (MeshFace::SelectedBit | MeshFace::VisitedBit), 0);
-    EXPECT_NE(m->faces[0].flags & MeshFace::MarkBit, 0);
-    EXPECT_TRUE(m->selectedVertices.empty() && m->selectedFaces.empty() && m->influences.empty());
-    EXPECT_EQ(m->scratch0.size(), 2u);
-    EXPECT_EQ(m->vertexMark, 5);
-    EXPECT_EQ(m->faceMark, 4);
+    EXPECT_EQ(m.facesAdd({0, 1, 2, 3}, {true}), 0);
+    ASSERT_EQ(m.faceCount(), 2);
+    EXPECT_EQ((V{m.faces[0].flags, m.faces[1].flags}), (V{8 | 4, 8}));
 }
 
 TEST(MeshCopy, CopiesNeverShareGlNames) {
     MeshPtr src(meshtest::makeStrip(true));
-    src->setSize(2.0f);
     src->refCount = 3;
-    src->id = 4;
     src->vbo = 11;  // fake names: dropped below before the destructor releases them
     src->featureVbo = 12;
     src->vboEnabled = 1;
-    src->selectedFaces = {2};
     {
         Mesh c(*src);
-        EXPECT_EQ(c.vbo + c.featureVbo, 0u);
-        EXPECT_EQ(c.vboEnabled, 0);
-        EXPECT_EQ(c.refCount, 0);
-        EXPECT_EQ(c.id, -1);
-        EXPECT_EQ(c.size(), 2.0f);
-        EXPECT_EQ(c.selectedFaces, V{2});
+        EXPECT_EQ(c.vbo + c.featureVbo + c.vboEnabled + unsigned(c.refCount), 0u);
         c.vertices[0].position = vec3(7, 7, 7);  // a deep copy
         EXPECT_EQ(src->vertices[0].position, vec3(0, 0, 0));
     }
@@ -103,45 +47,11 @@ TEST(MeshCopy, CopiesNeverShareGlNames) {
     *dst = *src;
     EXPECT_EQ(dst->vbo + dst->featureVbo, 0u);
     EXPECT_EQ(dst->refCount, 2);  // the holders of the target stay
-    EXPECT_EQ(dst->faceCount(), 3);
     Mesh& alias = *src;
     *src = alias;  // self-assignment keeps everything
     EXPECT_EQ(src->vbo, 11u);
     EXPECT_EQ(src->faces[0].f[1], 1);
-    MeshPtr clone(src->clone());
-    EXPECT_EQ(clone->vbo, 0u);
-    EXPECT_EQ(clone->refCount, 0);
     src->vbo = src->featureVbo = 0;
-    Mesh held;
-    held.refCount = 2;
-    std::unique_ptr<qel::Element> u(held.unshare());  // a shared mesh gives a clone
-    EXPECT_NE(u.get(), &held);
-}
-
-TEST(MeshCopy, MatrixCopyAndUnionMapThroughTheLocalFrame) {
-    MeshPtr src(meshtest::makeStrip());
-    src->centre = vec3(1, 0, 0);
-    src->setSize(2.0f);
-    qel::mat4 t = qel::mat4::Translation(10, 0, 0);
-    t[15] = 2.0f;  // the last row divides every point by 2
-    Mesh c(src.get(), t);
-    EXPECT_EQ(c.centre, vec3(0, 0, 0));
-    EXPECT_EQ(c.size(), 1.0f);
-    EXPECT_FLOAT_EQ(c.vertices[1].position.x, 5.25f);  // (2,0,0): local 0.5, moved to 10.5, halved
-    EXPECT_EQ(Mesh(nullptr, t).vertexCount(), 0);
-
-    MeshPtr a(meshtest::makeQuad());
-    MeshPtr b(meshtest::makeTetra());
-    a->centre = vec3(0, 0, 1);
-    a->setSize(2.0f);
-    b->centre = vec3(1, 1, 1);
-    Mesh u(a.get(), b.get());
-    EXPECT_EQ(u.size(), 1.0f);
-    ASSERT_EQ(u.faceCount(), 6);
-    EXPECT_EQ(u.vertices[2].position, vec3(0.5f, 0.5f, -0.5f));  // (p - c) / size
-    EXPECT_EQ(u.vertices[4].position, vec3(-1, -1, -1));
-    EXPECT_EQ(meshtest::checkMeshInvariants(u), "");
-    EXPECT_EQ(Mesh(a.get(), nullptr).faceCount(), 2);
 }
 
 TEST(MeshAppend, OffsetsIndicesLinksAndStoredFaces) {
@@ -149,6 +59,7 @@ TEST(MeshAppend, OffsetsIndicesLinksAndStoredFaces) {
     MeshPtr b(meshtest::makeStrip());  // 5 vertices, 3 faces
     b->vertexAdd(vec3(9, 9, 9));       // stored face -1
     a->append(b.get());
+    a->append(nullptr);
     ASSERT_EQ(a->vertexCount(), 10);
     EXPECT_EQ(a->vertices[4].face, b->vertices[0].face + 2);
     EXPECT_EQ(a->vertices[9].face, -1);  // -1 stays -1
@@ -156,13 +67,74 @@ TEST(MeshAppend, OffsetsIndicesLinksAndStoredFaces) {
     const MeshFace& f = a->faces[3];
     EXPECT_EQ((V{f.v[0], f.v[1], f.v[2], f.f[0], f.f[1], f.f[2]}), (V{4, 6, 7, -1, 4, 2}));
     EXPECT_EQ(meshtest::checkMeshInvariants(*a), "");
-    a->append(nullptr);
-    EXPECT_EQ(a->vertexCount(), 10);
     MeshPtr self(meshtest::makeQuad());
     self->append(self.get());
     ASSERT_EQ(self->faceCount(), 4);
     EXPECT_EQ(self->faces[2].f[1], 3);
     EXPECT_EQ(meshtest::checkMeshInvariants(*self), "");
+}
+
+struct Rec {
+    int a = 0;
+    float b = 0;
+};
+using Small = RecordVector<Rec, 2>;  // blocks of 4 records
+
+TEST(RecordVector, GrowsInBlocksWithoutMovingRecords) {
+    Small v;
+    const Rec* first = &v.push_back(Rec{-1, 0});
+    for (int i = 0; i < 1003; ++i) {
+        const Rec* added = &v.push_back(Rec{i, i * 0.5f});
+        EXPECT_EQ(added, &v[i + 1]);
+    }
+    EXPECT_EQ(first, &v[0]);
+    EXPECT_EQ(v.capacity(), 1004u);
+    v.push_back(v[2]);  // a record of the vector itself when a new block opens
+    EXPECT_EQ(v[1004].a, 1);
+    const Rec* keep = &v[1];
+    v.resize(3);
+    EXPECT_EQ(v.capacity(), 4u);  // surplus blocks freed
+    EXPECT_EQ(keep, &v[1]);
+    v.resize(6, Rec{7, 0});
+    EXPECT_EQ(v[2].a + v[5].a, 1 + 7);
+    int total = 0;
+    v.forRange(4, 100, [&](Rec& r) { total += r.a; });  // clipped at the end
+    EXPECT_EQ(total, 7 + 7);
+    v.clear();
+    v.reserve(9);
+    EXPECT_EQ(v.capacity(), 12u);
+}
+
+TEST(HalfFloat, RoundsToNearestEvenKeepsNaNAndWritesSixBytes) {
+    const struct {
+        float in;
+        std::uint16_t out;
+    } cases[] = {
+        {1.0f + 1.0f / 2048, 0x3C00},          // tie: to even
+        {1.0f + 3.0f / 2048, 0x3C02},          // tie: to even
+        {std::nextafter(2.0f, 0.0f), 0x4000},  // carry into the exponent
+        {65519.0f, 0x7BFF},                    // largest half
+        {-65520.0f, 0xFC00},                   // overflow to infinity
+        {-std::numeric_limits<float>::infinity(), 0xFC00},
+        {std::nextafter(std::ldexp(1.0f, -14), 0.0f), 0x0400},  // rounds up to the smallest normal
+        {std::ldexp(1023.0f, -24), 0x03FF},                     // largest subnormal
+        {std::ldexp(1.0f, -25), 0x0000},                        // half a unit: to even (zero)
+        {std::nextafter(std::ldexp(1.0f, -25), 1.0f), 0x0001},
+        {-1e-10f, 0x8000},  // the sign of a zero kept
+    };
+    for (const auto& c : cases) EXPECT_EQ(halfFromFloat(c.in), c.out) << c.in;
+    // A payload only in the 13 dropped bits must not turn into infinity.
+    const std::uint32_t low = 0xFF800001u;
+    float f;
+    std::memcpy(&f, &low, sizeof f);
+    EXPECT_GT(halfFromFloat(f), 0xFC00u);
+
+    buffer b;
+    b.writeU8(0xAB);
+    writeHalf3(b, vec3(1.0f, -2.0f, 65520.0f));
+    const std::uint8_t expected[7] = {0xAB, 0x00, 0x3C, 0x00, 0xC0, 0x00, 0x7C};
+    ASSERT_EQ(b.size(), 7);
+    EXPECT_EQ(0, std::memcmp(b.data(), expected, 7));
 }
 
 }  // namespace

@@ -19,12 +19,9 @@ public:
     Checker(const Mesh& m, unsigned checks) : m_(m), checks_(checks) {}
 
     std::string run() {
-        if (!faceRecords()) return out_.str();
-        if (!faceLinks()) return out_.str();
-        countUses();
-        if (!vertexRecords()) return out_.str();
-        if ((checks_ & CheckSharpEnds) && !sharpEnds()) return out_.str();
-        return std::string();
+        const bool sound =
+            faceRecords() && faceLinks() && vertexRecords() && (!(checks_ & CheckSharpEnds) || sharpEnds());
+        return sound ? std::string() : out_.str();
     }
 
 private:
@@ -36,28 +33,31 @@ private:
 
     bool activeFace(int f) const { return f >= 0 && f < m_.faceCount() && m_.faces[f].isActive(); }
 
-    std::ostream& fail() { return out_; }
+    // Writes the description of a violation; false.
+    template <typename... Parts>
+    bool fail(const Parts&... parts) {
+        (out_ << ... << parts);
+        return false;
+    }
 
-    // Corners: in range, active, distinct.
+    // Corners: active vertices in range, distinct. Counts the uses of each
+    // vertex and marks the ends of open edges.
     bool faceRecords() {
+        uses_.assign(std::size_t(m_.vertexCount()), 0);
+        onOpen_.assign(std::size_t(m_.vertexCount()), 0);
         for (int i = 0; i < m_.faceCount(); ++i) {
             const MeshFace& F = m_.faces[i];
             if (!F.isActive()) continue;
             for (int k = 0; k < 3; ++k) {
                 const int v = F.v[k];
-                if (v < 0 || v >= m_.vertexCount()) {
-                    fail() << "face " << i << " corner " << k << " names vertex " << v << ", out of range";
-                    return false;
-                }
-                if (!m_.vertices[v].isActive()) {
-                    fail() << "face " << i << " corner " << k << " names inactive vertex " << v;
-                    return false;
-                }
+                if (v < 0 || v >= m_.vertexCount() || !m_.vertices[v].isActive())
+                    return fail("face ", i, " corner ", k, " names vertex ", v, ", out of range or inactive");
             }
-            if (F.v[0] == F.v[1] || F.v[1] == F.v[2] || F.v[0] == F.v[2]) {
-                fail() << "face " << i << " names a vertex twice (" << F.v[0] << ", " << F.v[1] << ", " << F.v[2]
-                       << ")";
-                return false;
+            if (F.v[0] == F.v[1] || F.v[1] == F.v[2] || F.v[0] == F.v[2])
+                return fail("face ", i, " names a vertex twice (", F.v[0], ", ", F.v[1], ", ", F.v[2], ")");
+            for (int k = 0; k < 3; ++k) {
+                ++uses_[std::size_t(F.v[k])];
+                if (F.f[k] < 0) onOpen_[std::size_t(F.v[nextK(k)])] = onOpen_[std::size_t(F.v[prevK(k)])] = 1;
             }
         }
         return true;
@@ -70,9 +70,8 @@ private:
         const MeshFace& G = m_.faces[g];
         const int a = F.v[nextK(k)], b = F.v[prevK(k)];
         for (int j = 0; j < 3; ++j) {
-            if (G.f[j] != f) continue;
             const int c = G.v[nextK(j)], d = G.v[prevK(j)];
-            if ((a == c && b == d) || (a == d && b == c)) return j;
+            if (G.f[j] == f && ((a == c && b == d) || (a == d && b == c))) return j;
         }
         return -1;
     }
@@ -82,70 +81,35 @@ private:
             const MeshFace& F = m_.faces[i];
             if (!F.isActive()) continue;
             for (int k = 0; k < 3; ++k) {
-                const int g = F.f[k];
+                const int g = F.f[k], a = F.v[nextK(k)], b = F.v[prevK(k)];
                 if (g == -1) continue;
-                if (g < -1 || g >= m_.faceCount()) {
-                    fail() << "face " << i << " edge " << k << " links face " << g << ", out of range";
-                    return false;
-                }
-                if (g == i) {
-                    fail() << "face " << i << " edge " << k << " links itself";
-                    return false;
-                }
-                if (!m_.faces[g].isActive()) {
-                    fail() << "face " << i << " edge " << k << " links inactive face " << g;
-                    return false;
-                }
+                if (g == i || !activeFace(g))
+                    return fail("face ", i, " edge ", k, " links itself, an out-of-range or inactive face ", g);
                 const int j = backEdge(i, k, g);
-                if (j < 0) {
-                    fail() << "face " << i << " edge " << k << " (" << F.v[nextK(k)] << "-" << F.v[prevK(k)]
-                           << ") links face " << g << ", which has no edge joining those vertices back to " << i;
-                    return false;
-                }
+                if (j < 0)
+                    return fail("face ", i, " edge ", k, " (", a, "-", b, ") links face ", g,
+                                ", which has no edge joining those vertices back to ", i);
                 const MeshFace& G = m_.faces[g];
-                if (F.isSharp(k) != G.isSharp(j)) {
-                    fail() << "edge " << F.v[nextK(k)] << "-" << F.v[prevK(k)] << " is sharp in face "
-                           << (F.isSharp(k) ? i : g) << " but not in face " << (F.isSharp(k) ? g : i);
-                    return false;
-                }
-                if ((checks_ & CheckOrientation) && G.v[nextK(j)] != F.v[prevK(k)]) {
-                    fail() << "faces " << i << " and " << g << " run their edge " << F.v[nextK(k)] << "-"
-                           << F.v[prevK(k)] << " in the same direction";
-                    return false;
-                }
+                if (F.isSharp(k) != G.isSharp(j))
+                    return fail("edge ", a, "-", b, " is sharp in face ", F.isSharp(k) ? i : g, " but not in face ",
+                                F.isSharp(k) ? g : i);
+                if ((checks_ & CheckOrientation) && G.v[nextK(j)] != b)
+                    return fail("faces ", i, " and ", g, " run their edge ", a, "-", b, " in the same direction");
             }
         }
         return true;
     }
 
-    void countUses() {
-        uses_.assign(std::size_t(m_.vertexCount()), 0);
-        onOpen_.assign(std::size_t(m_.vertexCount()), 0);
-        for (int i = 0; i < m_.faceCount(); ++i) {
-            const MeshFace& F = m_.faces[i];
-            if (!F.isActive()) continue;
-            for (int k = 0; k < 3; ++k) {
-                ++uses_[std::size_t(F.v[k])];
-                if (F.f[k] < 0) {
-                    onOpen_[std::size_t(F.v[nextK(k)])] = 1;
-                    onOpen_[std::size_t(F.v[prevK(k)])] = 1;
-                }
-            }
-        }
-    }
-
     // Faces met by forward circling from the stored face (bounded).
     int fanSize(int v, int start) const {
         int n = 0;
-        int f = start;
-        for (int step = 0; step <= m_.faceCount(); ++step) {
+        for (int f = start, step = 0; step <= m_.faceCount(); ++step) {
             const MeshFace& F = m_.faces[f];
             const int k = F.corner(v);
             if (k < 0) return n;
             ++n;
-            const int g = F.f[nextK(k)];
-            if (g < 0 || g == start) return n;
-            f = g;
+            f = F.f[nextK(k)];
+            if (f < 0 || f == start) return n;
         }
         return n;
     }
@@ -154,44 +118,25 @@ private:
         for (int v = 0; v < m_.vertexCount(); ++v) {
             const MeshVertex& r = m_.vertices[v];
             if (!r.isActive()) continue;
-            const int sf = r.face;
-            const int used = uses_[std::size_t(v)];
+            const int sf = r.face, used = uses_[std::size_t(v)];
             if (sf == -1) {
-                if (used > 0) {
-                    fail() << "vertex " << v << " has stored face -1 but " << used << " active faces use it";
-                    return false;
-                }
+                if (used > 0) return fail("vertex ", v, " has stored face -1 but ", used, " active faces use it");
                 continue;
             }
-            if (!activeFace(sf)) {
-                fail() << "vertex " << v << " stores face " << sf << ", which is out of range or inactive";
-                return false;
-            }
-            const MeshFace& S = m_.faces[sf];
-            const int k = S.corner(v);
-            if (k < 0) {
-                fail() << "vertex " << v << " stores face " << sf << ", which does not hold it";
-                return false;
-            }
+            const int k = activeFace(sf) ? m_.faces[sf].corner(v) : -1;
+            if (k < 0)
+                return fail("vertex ", v, " stores face ", sf, ", which is inactive, out of range or does not hold it");
             const bool open = onOpen_[std::size_t(v)] != 0;
-            if (r.isBorder() != open) {
-                fail() << "vertex " << v << (open ? " lies on an open edge without" : " has") << " the border bit"
-                       << (open ? "" : " but lies on no open edge");
-                return false;
-            }
-            if (open && !r.isSharp()) {
-                fail() << "border vertex " << v << " lacks the sharp bit";
-                return false;
-            }
-            if (open && S.f[prevK(k)] >= 0) {
-                fail() << "border vertex " << v << " stores face " << sf << ", whose backward edge is not open";
-                return false;
-            }
-            if ((checks_ & CheckSingleFan) && fanSize(v, sf) != used) {
-                fail() << "vertex " << v << ": circling from stored face " << sf << " meets " << fanSize(v, sf)
-                       << " of its " << used << " faces";
-                return false;
-            }
+            if (r.isBorder() != open)
+                return fail("vertex ", v,
+                            open ? " lies on an open edge without the border bit"
+                                 : " has the border bit but lies on no open edge");
+            if (open && !r.isSharp()) return fail("border vertex ", v, " lacks the sharp bit");
+            if (open && m_.faces[sf].f[prevK(k)] >= 0)
+                return fail("border vertex ", v, " stores face ", sf, ", whose backward edge is not open");
+            if ((checks_ & CheckSingleFan) && fanSize(v, sf) != used)
+                return fail("vertex ", v, ": circling from stored face ", sf, " meets ", fanSize(v, sf), " of its ",
+                            used, " faces");
         }
         return true;
     }
@@ -202,13 +147,10 @@ private:
             if (!F.isActive()) continue;
             for (int k = 0; k < 3; ++k) {
                 if (!F.isSharp(k) && F.f[k] >= 0) continue;
-                for (const int v : {F.v[nextK(k)], F.v[prevK(k)]}) {
-                    if (!m_.vertices[v].isSharp()) {
-                        fail() << "vertex " << v << " ends the " << (F.f[k] < 0 ? "open" : "sharp") << " edge " << k
-                               << " of face " << i << " but lacks the sharp bit";
-                        return false;
-                    }
-                }
+                for (const int v : {F.v[nextK(k)], F.v[prevK(k)]})
+                    if (!m_.vertices[v].isSharp())
+                        return fail("vertex ", v, " ends the ", F.f[k] < 0 ? "open" : "sharp", " edge ", k, " of face ",
+                                    i, " but lacks the sharp bit");
             }
         }
         return true;

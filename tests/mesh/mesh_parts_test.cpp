@@ -1,9 +1,8 @@
-// Selection of patches and components, copying them out, detaching and
-// erasing a component, and whole-mesh smoothing.
+// Picking a face, selection of patches and components, copying them out,
+// detaching and erasing a component.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 #include "mesh/mesh.h"
@@ -11,35 +10,54 @@
 #include "mesh/mesh_util.h"
 
 using meshtest::checkMeshInvariants;
-using qel::Mesh;
-using qel::MeshFace;
-using qel::Sculptor;
-using qel::vec3;
+using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
 
 namespace {
 
 vec3 at(const Mesh& m, int v) { return m.vertices[v].position; }
 
-// Two unit cubes, the second moved by +3 along x: faces 0-11 and 12-23,
-// vertices 0-7 and 8-15.
+// Two unit cubes, the second at +3 along x: faces 0-11 and 12-23.
 MeshPtr twoCubes() {
-    MeshPtr m(Mesh::Cube());
-    MeshPtr b(Mesh::Cube());
-    for (int v = 0; v < b->vertexCount(); ++v) b->vertices[v].position.x += 3.0f;
-    m->append(b.get());
-    m->initialize(qel::Element::ResizeMean);
+    MeshPtr m(Mesh::Cube()), second(Mesh::Cube());
+    for (int v = 0; v < 8; ++v) second->vertices[v].position.x += 3.0f;
+    m->append(second.get());
+    m->initialize(Element::ResizeMean);
     return m;
-}
-
-int selectedFlagCount(const Mesh& m) {
-    int n = 0;
-    for (int f = 0; f < m.faceCount(); ++f) n += m.faces[f].isSelected() ? 1 : 0;
-    return n;
 }
 
 MeshPtr copyOut(Mesh& m, int& face, Sculptor::TSelect scope) {
     return MeshPtr(static_cast<Mesh*>(m.Part(vec3(), face, scope)));
+}
+
+// The face whose prism holds the point (the nearest plane of several, the
+// first of equals), else the stored face of the nearest usable vertex.
+TEST(MeshPick, PrismHitsThenTheNearestVertex) {
+    MeshPtr m(meshtest::makeQuad());
+    // The diagonal is outside F0 (corner 2 to 0) and inside F1; beside the quad
+    // the nearest vertices are 2, 1 and, equally near, 0 and 3 (the first).
+    const float picks[][4] = {{0.25f, 0.75f, -0.3f, 1},
+                              {0.75f, 0.25f, 100.0f, 0},
+                              {0.5f, 0.5f, 0.0f, 1},
+                              {1.0f, 0.5f, 0.2f, 0},
+                              {5, 5, 0, 1},
+                              {2, -1, 0, 0},
+                              {-1, 0.5f, 0, 0}};
+    for (const auto& p : picks) EXPECT_EQ(m->findFirstFace(vec3(p[0], p[1], p[2])), int(p[3])) << p[0] << " " << p[1];
+    Mesh flat(*m), erased(*m);
+    flat.faces[0].normal = vec3(0, 0, 0);  // a face with a zero normal is not hit, nor an erased one
+    erased.faces[0].flags &= ~MeshFace::ActiveBit;
+    EXPECT_EQ(flat.findFirstFace(vec3(0.9f, 0.6f, 0.1f)), 1);
+    EXPECT_EQ(erased.findFirstFace(vec3(0.9f, 0.6f, 0.1f)), 1);
+    m->vertices[2].face = 17;  // nor a vertex whose stored face is out of range
+    EXPECT_EQ(m->findFirstFace(vec3(5, 5, 0)), 0);
+    EXPECT_EQ(Mesh().findFirstFace(vec3(0, 0, 0)), -1);
+
+    MeshPtr two(meshtest::makeQuad()), top(meshtest::makeQuad());
+    for (int i = 0; i < 4; ++i) top->vertices[i].position.z = 1.0f;
+    two->append(top.get());
+    EXPECT_EQ(two->findFirstFace(vec3(0.75f, 0.25f, 0.8f)), 2);
+    EXPECT_EQ(two->findFirstFace(vec3(0.75f, 0.25f, 0.5f)), 0);
 }
 
 TEST(MeshSelect, PatchStopsAtSharpEdgesComponentDoesNot) {
@@ -47,10 +65,10 @@ TEST(MeshSelect, PatchStopsAtSharpEdgesComponentDoesNot) {
     int face = 4;
     EXPECT_FALSE(m->selectF_(vec3(), true, face));  // sharp edges lead out: no open sheet
     EXPECT_EQ(m->selectedFaces, (std::vector<int>{4, 5}));
-    EXPECT_EQ(selectedFlagCount(*m), 2);
+    EXPECT_TRUE(m->faces[5].isSelected() && !m->faces[6].isSelected());
     EXPECT_FALSE(m->selectF(vec3(), true, face));
-    EXPECT_EQ(m->selectedFaces.size(), 12u);
-    for (const int f : m->selectedFaces) EXPECT_LT(f, 12);  // the first cube only
+    EXPECT_EQ(m->selectedFaces.size(), 12u);  // the first cube only
+    for (const int f : m->selectedFaces) EXPECT_LT(f, 12);
     face = 0;  // selected again without deselect: not listed twice
     m->selectF(vec3(), false, face);
     EXPECT_EQ(m->selectedFaces.size(), 12u);
@@ -65,22 +83,26 @@ TEST(MeshSelect, PatchStopsAtSharpEdgesComponentDoesNot) {
     EXPECT_TRUE(t->selectF(vec3(), true, face));
 }
 
-TEST(MeshSelect, InvalidFacesAreRefusedAndKeepTheSelection) {
+TEST(MeshSelect, InvalidPicksChangeNothing) {
     MeshPtr m(twoCubes());
-    int face = 3;
-    m->selectF_(vec3(), true, face);
     m->faces[7].flags &= std::uint8_t(~MeshFace::ActiveBit);  // an erased face
     for (const int bad : {24, 1000, 7}) {
+        int face = 3;
+        m->selectF_(vec3(), true, face);  // a selection the refusals keep and Part does not copy
         face = bad;
         EXPECT_FALSE(m->selectF(vec3(0.5f, 0.5f, 1.0f), true, face));
         EXPECT_FALSE(m->selectF_(vec3(0.5f, 0.5f, 1.0f), true, face));
-        EXPECT_EQ(face, bad);
         EXPECT_EQ(m->selectedFaces.size(), 2u);
+        EXPECT_EQ(copyOut(*m, face, Sculptor::SelectComponent)->faceCount(), 0);
+        EXPECT_EQ(face, bad);
+        EXPECT_EQ(MeshPtr(static_cast<Mesh*>(m->DetachComponent(bad)))->faceCount(), 0);
+        EXPECT_FALSE(m->eraseF(vec3(), bad));
+        EXPECT_EQ(m->faceCount(), 24);
     }
-    MeshPtr empty(new Mesh());
-    face = -1;
-    EXPECT_FALSE(empty->selectF(vec3(), true, face));
-    EXPECT_EQ(face, -1);
+    Mesh empty;  // nothing to pick
+    int face = -1;
+    EXPECT_EQ(copyOut(empty, face, Sculptor::SelectPatch)->vertexCount(), 0);
+    EXPECT_FALSE(empty.eraseF(vec3(), -1));
 }
 
 TEST(MeshCopyOut, PatchCopiesOneSideAndOtherScopesTheComponent) {
@@ -88,7 +110,6 @@ TEST(MeshCopyOut, PatchCopiesOneSideAndOtherScopesTheComponent) {
     int face = 16;  // the y = 0 side of the second cube
     const MeshFace picked = m->faces[16];
     MeshPtr side = copyOut(*m, face, Sculptor::SelectPatch);
-    ASSERT_NE(side, nullptr);
     EXPECT_EQ(checkMeshInvariants(*side), "");
     EXPECT_EQ(side->vertexCount(), 4);
     EXPECT_EQ(side->faceCount(), 2);
@@ -96,7 +117,7 @@ TEST(MeshCopyOut, PatchCopiesOneSideAndOtherScopesTheComponent) {
     for (int k = 0; k < 3; ++k) EXPECT_EQ(at(*side, k), at(*m, picked.v[k]));  // first-use order
     EXPECT_EQ(side->centre, vec3(3.5f, 0.0f, 0.5f));
     EXPECT_EQ(m->faceCount(), 24);  // this mesh keeps its records and ends with no selection
-    EXPECT_EQ(selectedFlagCount(*m), 0);
+    EXPECT_TRUE(m->selectedFaces.empty() && !m->faces[16].isSelected());
 
     for (const auto scope : {Sculptor::SelectElement, Sculptor::SelectAllPatches, Sculptor::SelectComponent}) {
         face = 13;
@@ -105,107 +126,34 @@ TEST(MeshCopyOut, PatchCopiesOneSideAndOtherScopesTheComponent) {
         EXPECT_EQ(cube->faceCount(), 12) << int(scope);
         EXPECT_EQ(cube->centre, vec3(3.5f, 0.5f, 0.5f));
     }
-
-    // Appended back, the returned index names the copy of the picked face.
-    face = 9;
-    MeshPtr first = copyOut(*m, face, Sculptor::SelectComponent);
-    m->append(first.get());
-    ASSERT_TRUE(m->validFace(face));
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(at(*m, m->faces[face].v[k]), at(*m, m->faces[9].v[k]));
 }
 
-TEST(MeshCopyOut, NothingPickedGivesAnEmptyMesh) {
-    MeshPtr m(twoCubes());
-    for (const int bad : {24, 99}) {
-        int face = bad;
-        MeshPtr out = copyOut(*m, face, Sculptor::SelectComponent);
-        ASSERT_NE(out, nullptr);
-        EXPECT_EQ(out->vertexCount() + out->faceCount(), 0);
-        EXPECT_EQ(face, bad);
-    }
-    Mesh empty;
-    int face = -1;
-    EXPECT_EQ(copyOut(empty, face, Sculptor::SelectPatch)->faceCount(), 0);
-}
+TEST(MeshErase, DetachesOrErasesThePickedComponentButNotAVertexItShares) {
+    MeshPtr d(twoCubes());
+    const vec3 centre = d->centre;
+    d->topologyChanged = 0;
+    MeshPtr out(static_cast<Mesh*>(d->DetachComponent(14)));  // the second cube, in this mesh's frame
+    EXPECT_EQ(checkMeshInvariants(*d) + checkMeshInvariants(*out), "");
+    EXPECT_EQ((std::vector<int>{d->faceCount(), d->vertexCount(), out->faceCount(), d->topologyChanged}),
+              (std::vector<int>{12, 8, 12, 1}));
+    EXPECT_TRUE(out->centre == centre && at(*out, 0).x > 2.0f && at(*d, 0).x < 2.0f);
 
-TEST(MeshDetach, MovesOneSphereOutOrNothing) {
-    MeshPtr ico(Mesh::Icosahedron());
-    MeshPtr m(Mesh::Sphere(ico.get(), 2, false, true));
-    MeshPtr b(Mesh::Sphere(ico.get(), 2, false, true));
-    for (int v = 0; v < m->vertexCount(); ++v) m->vertices[v].position.x -= 5.0f;
-    for (int v = 0; v < b->vertexCount(); ++v) b->vertices[v].position.x += 5.0f;
-    m->append(b.get());
-    m->initialize(qel::Element::ResizeMean);
-    const int faces = b->faceCount(), vertices = b->vertexCount();
-    const vec3 centre = m->centre;
-    for (const int bad : {-1, 2 * faces, 5000}) {
-        MeshPtr out(static_cast<Mesh*>(m->DetachComponent(bad)));
-        ASSERT_NE(out, nullptr);
-        EXPECT_EQ(out->faceCount(), 0);
-        EXPECT_EQ(m->faceCount(), 2 * faces);
-    }
-    m->topologyChanged = 0;
-    MeshPtr out(static_cast<Mesh*>(m->DetachComponent(faces + 3)));  // in the second sphere
-    EXPECT_EQ(checkMeshInvariants(*m), "");
-    EXPECT_EQ(checkMeshInvariants(*out), "");
-    EXPECT_EQ(m->faceCount(), faces);
-    EXPECT_EQ(m->vertexCount(), vertices);
-    EXPECT_EQ(m->topologyChanged, 1);
-    for (int v = 0; v < m->vertexCount(); ++v) EXPECT_LT(at(*m, v).x, 0.0f);
-    EXPECT_EQ(out->faceCount(), faces);
-    for (int v = 0; v < out->vertexCount(); ++v) EXPECT_GT(at(*out, v).x, 0.0f);
-    EXPECT_EQ(out->centre, centre);  // keeps the frame of the mesh it came from
-}
-
-TEST(MeshErase, ErasesThePickedComponent) {
     MeshPtr m(twoCubes());
     EXPECT_TRUE(m->eraseF(vec3(3.5f, 0.5f, 1.0f), -1));  // picked on the second cube
     EXPECT_EQ(checkMeshInvariants(*m), "");
     EXPECT_EQ(m->faceCount(), 12);
     EXPECT_EQ(m->vertexCount(), 8);
-    EXPECT_FALSE(m->eraseF(vec3(), 12));  // out of range now: refused
-    EXPECT_EQ(m->faceCount(), 12);
     EXPECT_TRUE(m->eraseF(vec3(), 0));
     EXPECT_EQ(m->vertexCount() + m->faceCount(), 0);
-    EXPECT_FALSE(m->eraseF(vec3(), -1));  // nothing left to pick
-}
 
-TEST(MeshErase, VertexSharedWithARemainingFaceIsKept) {
     // Two triangles touching at vertex 0 only, as edits can leave them
     // before the next rebuild.
-    MeshPtr m(meshtest::makeBowtie());
-    EXPECT_TRUE(m->eraseF(vec3(), 0));
-    EXPECT_EQ(checkMeshInvariants(*m), "");
-    ASSERT_EQ(m->faceCount(), 1);
-    EXPECT_EQ(m->vertexCount(), 3);
-    EXPECT_EQ(at(*m, m->faces[0].v[0]), vec3(0, 0, 0));
-
     MeshPtr b(meshtest::makeBowtie());
-    MeshPtr out(static_cast<Mesh*>(b->DetachComponent(1)));
+    EXPECT_TRUE(b->eraseF(vec3(), 0));
     EXPECT_EQ(checkMeshInvariants(*b), "");
-    EXPECT_EQ(checkMeshInvariants(*out), "");
-    EXPECT_EQ(b->faceCount(), 1);
-    EXPECT_EQ(out->vertexCount(), 3);
-}
-
-TEST(MeshSmoothAll, SharpVerticesMoveOnlyWhenAskedCornersNever) {
-    MeshPtr ico(Mesh::Icosahedron());
-    const MeshPtr before(Mesh::Sphere(ico.get(), 2, true, false));
-    for (const bool sharpToo : {false, true}) {
-        Mesh m(*before);
-        m.smoothAll(sharpToo, true);
-        EXPECT_EQ(checkMeshInvariants(m), "");
-        int movedSmooth = 0, movedSharp = 0;
-        for (int v = 0; v < m.vertexCount(); ++v) {
-            const bool moved = at(m, v) != at(*before, v);
-            if (m.vertices[v].isCorner()) {
-                EXPECT_FALSE(moved) << v;
-            }
-            (m.vertices[v].isSharp() ? movedSharp : movedSmooth) += moved ? 1 : 0;
-        }
-        EXPECT_GT(movedSmooth, 0);
-        EXPECT_EQ(movedSharp > 0, sharpToo);
-    }
+    ASSERT_EQ(b->faceCount(), 1);
+    EXPECT_EQ(b->vertexCount(), 3);
+    EXPECT_EQ(at(*b, b->faces[0].v[0]), vec3(0, 0, 0));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "scene/root.h"
 #include "scene/tool.h"
 #include "tool_test_util.h"
 
@@ -30,7 +33,7 @@ bool allMarksClear(Tool* t) {
 
 }  // namespace
 
-TEST(ToolClone, CloneToolCopiesTheSubtreeIntoRings) {
+TEST(ToolClone, ToolsAndObjectsCopyTheSubtreeIntoRings) {
     Tree tr;
     tr.top->flags = std::uint8_t(0xFF);
     tr.top->pivot = mat4::Translation(1, 2, 3);
@@ -38,11 +41,8 @@ TEST(ToolClone, CloneToolCopiesTheSubtreeIntoRings) {
     Tool* c = tr.top->cloneTool(false);
     ASSERT_EQ(c->children.size(), 2u);
     EXPECT_EQ(c->flags, 0xFF & ~(Tool::FlagObject | Tool::FlagSelected | Tool::FlagTemp));
-    EXPECT_EQ(c->pivot, mat4::Identity());
-    EXPECT_EQ(c->speed, 2.0f);
-    EXPECT_TRUE(c->isInstanceOf(tr.top));
-    EXPECT_TRUE(c->children[1]->isInstanceOf(tr.c2));
-    EXPECT_EQ(c->children[0]->parent, c);
+    EXPECT_TRUE(c->pivot == mat4::Identity() && c->speed == 2.0f);
+    EXPECT_TRUE(c->isInstanceOf(tr.top) && c->children[1]->isInstanceOf(tr.c2));
     EXPECT_EQ(tr.e->refCount, 6);  // three tools and three copies share the element
     EXPECT_TRUE(allMarksClear(tr.top));
     Tool* k = tr.top->cloneTool(true);  // keeping the pivot
@@ -50,66 +50,39 @@ TEST(ToolClone, CloneToolCopiesTheSubtreeIntoRings) {
     delete c;
     delete k;
     EXPECT_EQ(tr.e->refCount, 3);
-}
 
-TEST(ToolClone, CloneObjectPlacesAFreshObject) {
-    Tree tr;
-    tr.top->flags |= Tool::FlagObject | Tool::FlagSelected | Tool::FlagTemp;
-    tr.top->pivot = mat4::Translation(1, 0, 0);
+    // An element that duplicates itself on copy gives every copy its own.
+    std::unique_ptr<TestElement> dup(new TestElement(true));
+    std::unique_ptr<Tool> t(newTool(dup.get())), u(t->cloneTool(false));
+    EXPECT_TRUE(t->element != dup.get() && u->element != t->element && u->element->refCount == 1);
+
+    // As an object: unselected, placed by m, alone unless joined; its children always join.
     const mat4 m = mat4::Rotation(0.f, 0.f, 0.5f);
-    Tool* c = tr.top->cloneObject(m, false, false);
-    EXPECT_TRUE(c->isObject());
-    EXPECT_FALSE(c->isSelected() || c->isTempMarked());
-    EXPECT_EQ(c->pivot, m * tr.top->pivot);
-    EXPECT_FALSE(c->isInstanced());  // not joined: alone
-    ASSERT_EQ(c->children.size(), 2u);
-    EXPECT_TRUE(c->children[0]->isInstanceOf(tr.c1));  // copies of children always join
-    EXPECT_TRUE(c->children[0]->isObject());
+    std::unique_ptr<Tool> o(tr.top->cloneObject(m, false, false));
+    EXPECT_TRUE(o->isObject() && !o->isSelected() && !o->isTempMarked());
+    EXPECT_TRUE(o->pivot == m * tr.top->pivot && !o->isInstanced());
+    ASSERT_EQ(o->children.size(), 2u);
+    EXPECT_TRUE(o->children[0]->isInstanceOf(tr.c1) && o->children[0]->isObject());  // children always join
     EXPECT_TRUE(allMarksClear(tr.top));
-    Tool* j = tr.top->cloneObject(mat4::Identity(), true, true);
-    EXPECT_TRUE(j->isInstanceOf(tr.top));
-    EXPECT_EQ(ringOf(tr.c1).size(), 3u);
-    delete c;
-    delete j;
-}
-
-TEST(ToolClone, ElementsAreSharedOrDuplicatedAsTheElementSays) {
-    TestElement::alive = 0;
-    {
-        auto* dup = new TestElement(true);
-        Tool* t = newTool(dup);  // takes a duplicate
-        EXPECT_NE(t->element, dup);
-        delete dup;
-        Tool* c = t->cloneTool(false);
-        EXPECT_NE(c->element, t->element);
-        EXPECT_EQ(c->element->refCount, 1);
-        delete c;
-        delete t;
-    }
-    EXPECT_EQ(TestElement::alive, 0);
+    std::unique_ptr<Tool> j(tr.top->cloneObject(mat4::Identity(), true, true));
+    EXPECT_TRUE(j->isInstanceOf(tr.top) && ringOf(tr.c1).size() == 3u);
 }
 
 TEST(ToolClone, RamificationsCopyEveryChildAndFindTheRingsLeavingTheRegion) {
     Tree tr;
     tr.c2->addChild(newTool(), false);
-    Tool* c = tr.top->cloneObjectRamifications(mat4::Translation(0, 0, 1), false);
+    std::unique_ptr<Tool> c(tr.top->cloneObjectRamifications(mat4::Translation(0, 0, 1), false));
     ASSERT_EQ(c->children.size(), 2u);
-    EXPECT_EQ(c->children[1]->children.size(), 1u);
-    EXPECT_EQ(c->pivot, mat4::Translation(0, 0, 1));
-    EXPECT_TRUE(allMarksClear(tr.top));
-    delete c;
+    EXPECT_TRUE(c->children[1]->children.size() == 1u && allMarksClear(tr.top));
 
-    Tool* root = newTool();
-    Tool* t = root->addChild(newTool(), false);
+    Root root;
+    Tool* t = root.addChild(newTool(), false);
     Tool* child = t->addChild(newTool(), false);
-    Tool* outside = root->addChild(newTool(), false);
+    Tool* outside = root.addChild(newTool(), false);
     child->joinInstances(outside);  // a ring crossing the region's border
     std::vector<Tool*> a, b, cc, d, e;
     t->findRamifications(a, b, cc, d, e, true, true, true);
-    EXPECT_EQ(a, (std::vector<Tool*>{t}));
-    EXPECT_EQ(d, (std::vector<Tool*>{child}));
-    EXPECT_EQ(e, (std::vector<Tool*>{outside}));
-    EXPECT_TRUE(b.empty() && cc.empty());
-    EXPECT_TRUE(allMarksClear(root));
-    delete root;
+    EXPECT_TRUE(a == std::vector<Tool*>{t} && b.empty() && cc.empty());
+    EXPECT_TRUE(d == std::vector<Tool*>{child} && e == std::vector<Tool*>{outside});
+    EXPECT_TRUE(allMarksClear(t));
 }

@@ -1,12 +1,14 @@
-// The render list: flattening, transparency passes, drawn ids, the preview of
-// a tool being placed and the feature and auxiliary lists.
+// The render list: flattening, transparency passes, drawn ids and the preview
+// of a tool being placed (also through the scene's pick).
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "scene/root.h"
+#include "scene/scene.h"
 #include "scene/tool_list.h"
 #include "tool_test_util.h"
 
@@ -16,207 +18,125 @@ using tooltest::TestElement;
 
 namespace {
 
-struct Drawn {
-    const Tool* tool;
-    std::uint32_t objectId, itemId;
+// An empty array, as the list sees it.
+struct ArrayTool : Tool {
+    ArrayTool() : Tool(KindArray, nullptr, mat4::Identity(), pbr(), false) {}
 };
 
-// A tool that records its drawing calls and answers the feature and
-// auxiliary queries as told.
-class RecordingTool : public Tool {
-public:
-    explicit RecordingTool(std::vector<Drawn>* log, Element* e = nullptr)
-        : Tool(e, mat4::Identity(), pbr(), false), log_(log) {}
-    void render(unsigned int objectId, const mat4&, unsigned int itemId) override {
-        log_->push_back({this, objectId, itemId});
-    }
-    void renderFeatures(const mat4&, const bvec4&) override { log_->push_back({this, 1, 0}); }
-    void renderAuxiliary(const mat4&, const bvec4&) override { log_->push_back({this, 2, 0}); }
-    bool hasFeatures() override { return features; }
-    bool hasAuxiliary() override { return auxiliary; }
-    bool features = false;
-    bool auxiliary = false;
-
-protected:
-    RecordingTool(TKind k, std::vector<Drawn>* log) : Tool(k, nullptr, mat4::Identity(), pbr(), false), log_(log) {}
-
-private:
-    std::vector<Drawn>* log_;
-};
-
-// A composite tool as the list sees it: its children's entries carry the
-// child's position as their sub-index.
-class ItemOwner : public RecordingTool {
-public:
-    explicit ItemOwner(std::vector<Drawn>* log) : RecordingTool(KindArray, log) {}
-    void toList(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::vector<int>& parents,
-                std::vector<int>& subIndices, mat4 m, int parentIndex, int subIndex) override {
-        matrices.push_back(m);
-        parents.push_back(parentIndex);
-        subIndices.push_back(subIndex);
-        const int k = int(tools.size());
-        tools.push_back(this);
-        for (std::size_t i = 0; i < children.size(); ++i)
-            children[i]->toList(tools, matrices, parents, subIndices, m * matrix(), k, int(i));
-    }
-};
-
+// Tools under one root; each shows its own element, which logs its draws,
+// unless it is made empty (a group).
 class ToolListTest : public ::testing::Test {
 protected:
-    RecordingTool* add(Tool* parent, const mat4& transform = mat4::Identity(), Element* e = nullptr) {
-        auto* t = new RecordingTool(&log, e);
-        t->transform = transform;
-        parent->addChild(t, false);
-        return t;
+    Tool* add(Tool* parent, const mat4& transform = mat4::Identity(), bool empty = false) {
+        auto* e = empty ? nullptr : new TestElement();
+        if (e) e->log = &log;
+        return parent->addChild(new Tool(e, transform, pbr(), false), false);
     }
-    std::vector<Drawn> log;
+    std::vector<std::pair<unsigned, unsigned>> log;  // object id, item id
     Root root;
 };
 
 }  // namespace
 
 TEST_F(ToolListTest, EntriesCarryTheFrameTheyHangInAndTheirParentChain) {
-    EXPECT_TRUE(ToolList(nullptr).empty());
     const mat4 ta = mat4::Translation(1, 0, 0), tb = mat4::Translation(0, 2, 0);
-    RecordingTool* a = add(&root, ta);
-    RecordingTool* b = add(a, tb);
-    RecordingTool* c = add(b);
-    RecordingTool* d = add(&root, tb);
-
+    Tool* a = add(&root, ta);
+    Tool* b = add(a, tb);
+    Tool* c = add(b);
+    Tool* d = add(&root, tb);
     ToolList list(&root);
     EXPECT_EQ(list.tools, (std::vector<Tool*>{a, b, c, d}));
     EXPECT_EQ(list.parents, (std::vector<int>{0, 0, 1, 3}));
-    EXPECT_EQ(list.subIndices, (std::vector<int>{-1, -1, -1, -1}));
-    // The matrix excludes the tool's own matrix.
-    EXPECT_TRUE(near(list.matrices[2], ta * tb));
-    EXPECT_TRUE(near(list.matrices[3], mat4::Identity()));
+    EXPECT_TRUE(near(list.matrices[2], ta * tb));  // without the tool's own matrix
     EXPECT_EQ(c->id, 2);
-    EXPECT_EQ(list.topLevel(2), 0);
-    EXPECT_EQ(list.topLevel(3), 3);
-    EXPECT_EQ(list.topLevel(4), -1);
-    EXPECT_EQ(list.topLevel(-1), -1);
-
-    Root second;
-    RecordingTool* y = add(add(&second));
-    list.append(&second);
-    EXPECT_EQ(list.parents, (std::vector<int>{0, 0, 1, 3, 4, 4}));
-    EXPECT_EQ(y->id, 5);
-    list.clear();
-    EXPECT_TRUE(list.empty());
-    EXPECT_TRUE(list.matrices.empty() && list.parents.empty() && list.subIndices.empty());
+    EXPECT_TRUE(list.topLevel(2) == 0 && list.topLevel(4) == -1);
 }
 
-TEST_F(ToolListTest, TransparencyPassesDrawEveryEntryExactlyOnce) {
+TEST_F(ToolListTest, PassesDrawEveryEntryOnceWithItsHighlightedId) {
     for (int i = 0; i < 6; ++i) add(&root)->material.colour.a = (i % 2) ? 0xFEFF : 0xFF00;
-    Tool* t = root.children[0];
-    EXPECT_FALSE(ToolList::isTransparent(t));
-    t->flags |= Tool::FlagTransparent;
-    EXPECT_TRUE(ToolList::isTransparent(t));
-    t->flags &= std::uint8_t(~Tool::FlagTransparent);
-    auto* e = new TestElement();
-    e->transparent = 1;
-    root.children[2]->setElement(e);
-    EXPECT_TRUE(ToolList::isTransparent(root.children[2]));
-    e->transparent = 0;
-
+    root.children[0]->flags |= Tool::FlagTransparent | Tool::FlagSelected;
+    root.children[2]->element->transparent = 1;
+    root.children[4]->flags |= Tool::FlagTemp;
     ToolList list(&root);
-    list.render(Tool::RenderOpaque, false, 0);
-    EXPECT_EQ(log.size(), 3u);
-    list.render(Tool::RenderTransparent, false, 0);
+    list.render(Tool::RenderOpaque, false, 10);  // an id base shifts every id
+    EXPECT_EQ(log.size(), 1u);
+    list.render(Tool::RenderTransparent, false, 10);
     ASSERT_EQ(log.size(), 6u);
     std::vector<int> seen(6, 0);
-    for (const Drawn& d : log) ++seen[d.objectId - 1];
+    for (const auto& d : log) ++seen[(d.first & ~ToolList::HighlightBit) - 11];
     EXPECT_EQ(seen, std::vector<int>(6, 1));
-}
-
-TEST_F(ToolListTest, SelectedOrMarkedEntriesCarryTheHighlightBit) {
-    std::vector<RecordingTool*> t;
-    for (int i = 0; i < 3; ++i) t.push_back(add(&root));
-    t[1]->flags |= Tool::FlagSelected;
-    t[2]->flags |= Tool::FlagTemp;
-    ToolList list(&root);
-    list.render(Tool::RenderAll, false, 10);  // an id base shifts every id
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].objectId, 11u);
-    EXPECT_EQ(log[1].objectId, 0x8000000Cu);
-    EXPECT_EQ(log[2].objectId, 0x8000000Du);
-    EXPECT_EQ(log[1].itemId, 0xFFFFFFFFu);
+    EXPECT_EQ(log[0].first, 0x8000000Fu);                         // the temporarily marked entry 4
+    EXPECT_EQ(log[1], std::make_pair(0x8000000Bu, 0xFFFFFFFFu));  // the selected entry 0
 }
 
 TEST_F(ToolListTest, WithParentIdsGroupMembersAndItemsDrawTheirOwnersId) {
-    auto* mesh = new TestElement();
-    RecordingTool* group = add(&root);  // entry 0, empty: a group
-    add(group, mat4::Identity(), mesh);  // entry 1
-    RecordingTool* body = add(&root, mat4::Identity(), mesh);  // entry 2, has an element
-    add(body, mat4::Identity(), mesh);  // entry 3
+    Tool* group = add(&root, mat4::Identity(), true);  // entry 0, empty: a group
+    add(group);                                        // entry 1
+    add(add(&root));                                   // entries 2 and 3: a body and its child
     group->flags |= Tool::FlagSelected;
-    auto* owner = new ItemOwner(&log);
-    root.addChild(owner, false);  // entry 4
-    add(owner);                   // entry 5, sub-index 0
-    add(owner);                   // entry 6, sub-index 1
+    add(root.addChild(new ArrayTool, false));  // entries 4 and 5
     ToolList list(&root);
-    EXPECT_EQ(list.subIndices, (std::vector<int>{-1, -1, -1, -1, -1, 0, 1}));
+    list.subIndices[5] = 1;  // the array's item 1
     list.render(Tool::RenderAll, true, 0);
-    ASSERT_EQ(log.size(), 7u);
-    EXPECT_EQ(log[1].objectId, 0x80000001u);  // the group's id and highlight
-    EXPECT_EQ(log[2].objectId, 3u);           // top-level entries keep their own ids
-    EXPECT_EQ(log[3].objectId, 4u);           // a child of a body: its own id
-    EXPECT_EQ(log[4].itemId, 0xFFFFFFFFu);
-    EXPECT_EQ(log[6].objectId, 5u);
-    EXPECT_EQ(log[6].itemId, 1u);
-    log.clear();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].first, 0x80000001u);  // the group's id and highlight
+    EXPECT_EQ(log[2].first, 4u);           // a child of a body: its own id
+    EXPECT_EQ(log[3], std::make_pair(5u, 1u));
     list.render(Tool::RenderAll, false, 0);  // without parent ids everyone draws its own
-    EXPECT_EQ(log[1].objectId, 2u);
+    EXPECT_EQ(log[4].first, 2u);
 }
 
 TEST_F(ToolListTest, PreviewRepeatsTheSubtreePerPlacementAndPlacedParentInstance) {
     Tool* a = add(&root, mat4::Translation(1, 0, 0));
     Tool* b = add(&root, mat4::Translation(0, 3, 0));
     auto notPlaced = std::make_unique<Tool>(nullptr, mat4::Identity(), pbr(), false);
-    a->flags |= Tool::FlagObject;
-    b->flags |= Tool::FlagObject;
+    a->flags = b->flags |= Tool::FlagObject;
     a->joinInstances(b);
     a->joinInstances(notPlaced.get());  // no object bit: no preview under it
     ToolList objects(&root);
 
-    RecordingTool tool(&log);
-    auto* child = new RecordingTool(&log);
-    tool.addChild(child, false);
+    Tool tool(nullptr, mat4::Identity(), pbr(), false);
+    Tool* child = add(&tool);
     const std::vector<mat4> placements = {mat4::Translation(5, 0, 0), mat4::Translation(0, 0, 7)};
     ToolList top;
     top.append(&tool, placements, objects, nullptr, 0, true);
     EXPECT_EQ(top.parents, (std::vector<int>{0, 0, 2, 2}));
-    EXPECT_EQ(top.tools[2], &tool);
     EXPECT_TRUE(near(top.matrices[2], placements[1]));
     EXPECT_EQ(child->id, -1);  // tool ids are not touched by a preview
 
     const std::vector<mat4> one = {mat4::Translation(0, 0, 2)};
-    ToolList under;
+    ToolList under, all;
     under.append(&tool, one, objects, a, a->id, false);
-    ASSERT_EQ(under.size(), 2);
-    EXPECT_TRUE(near(under.matrices[0], a->matrix() * one[0]));
-    ToolList all;
     all.append(&tool, one, objects, a, a->id, true);
+    EXPECT_EQ(under.size(), 2);
     ASSERT_EQ(all.size(), 4);
+    EXPECT_TRUE(near(all.matrices[0], a->matrix() * one[0]));
     EXPECT_TRUE(near(all.matrices[2], b->matrix() * one[0]));
 }
 
-TEST_F(ToolListTest, SortListsFeatureAndAuxiliaryEntriesAndTheirPassesDrawThem) {
-    RecordingTool* a = add(&root);
-    RecordingTool* b = add(&root);
-    RecordingTool* c = add(&root);
-    a->features = c->features = true;
-    b->auxiliary = c->auxiliary = true;
-    c->material.colour.a = 0;  // transparent
-    ToolList list(&root);
-    list.sort();
-    EXPECT_EQ(list.features, (std::vector<int>{0, 2}));
-    EXPECT_EQ(list.auxiliary, (std::vector<int>{1, 2}));
-    list.renderFeatures(Tool::RenderOpaque, bvec4());
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].tool, a);
-    log.clear();
-    list.renderAuxiliary(Tool::RenderAll, bvec4());
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].tool, b);
+TEST(SceneObjects, ThePickedEntryIsCheckedBeforeItIsUsed) {
+    Scene scene;
+    Tool* gone = scene.objectsRoot->addChild(tooltest::newTool(nullptr, true), false);
+    Tool* flat = scene.objectsRoot->addChild(tooltest::newTool(nullptr, true), false);
+    gone->pivot = mat4::Translation(5, 0, 0);
+    gone->joinInstances(flat);
+    flat->transform = mat4::Scale(1, 1, 0);
+    scene.toList();
+    // A flat entry has no copy coinciding with it as its child.
+    ASSERT_TRUE(scene.searchObject(2));
+    EXPECT_EQ(scene.copyObject(false, Scene::HangEntry), nullptr);
+    EXPECT_TRUE(flat->children.empty());
+
+    ASSERT_TRUE(scene.searchObject(1));
+    scene.objectsRoot->subChild(gone);  // taken out of the scene after the pick
+    gone->parent = nullptr;
+    scene.toList();
+    std::unique_ptr<Tool> tool(tooltest::newTool());
+    scene.addObjectToList(tool.get(), {mat4::Identity()}, Scene::HangEntry, false);
+    ASSERT_EQ(scene.preview.size(), 1);
+    EXPECT_EQ(scene.preview.matrices[0], mat4::Identity());  // placed at the top level
+    flat->flags |= Tool::FlagTemp;
+    scene.removeObject(nullptr, false);
+    EXPECT_TRUE(scene.objectsRoot->children.empty());  // the stale pick did not unmark its ring
+    delete gone;
 }

@@ -1,0 +1,33 @@
+#pragma once
+// Meshes shared by the benchmarks.
+
+#include <cmath>
+
+#include "mesh/mesh.h"
+
+namespace benchmeshes {
+
+// A torus of U x V quads, two triangles each: 1,001,112 triangles, in grid
+// order (the order exporters write).
+inline qel::Mesh* torus() {
+    const int U = 708, V = 707;
+    auto* m = new qel::Mesh();
+    const double pi2 = 6.283185307179586;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const double a = pi2 * i / U, b = pi2 * j / V;
+            m->vertexAdd(qel::vec3(float((2 + std::cos(b)) * std::cos(a)), float((2 + std::cos(b)) * std::sin(a)),
+                                   float(std::sin(b))));
+        }
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const int a = i * V + j, b = ((i + 1) % U) * V + j;
+            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
+            m->faceAdd(a, b, c);
+            m->faceAdd(a, c, d);
+        }
+    m->initialize(qel::Element::ResizeMean);
+    return m;
+}
+
+}  // namespace benchmeshes

@@ -1,0 +1,36 @@
+##VERTEX
+#version 330 core
+// Full-screen stage: the unit square mapped by the projection; its position
+// is the texture coordinate.
+layout(location = 0) in vec3 Position;
+uniform mat4 ProjectionModelViewMatrix;
+out vec2 xy;
+void main() {
+    xy = Position.xy;
+    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
+}
+##FRAGMENT
+#version 330 core
+// Object contours: a visible pixel next to a visible pixel of another object
+// (left, below, right or above) takes the contour colour and full opacity.
+uniform usampler2D Id;
+uniform sampler2D Input;
+uniform float w;
+uniform float h;
+uniform vec4 Contour;
+in vec2 xy;
+out vec4 FragColor;
+void main() {
+    vec4 colour = texture(Input, xy);
+    uint id = texture(Id, xy).x;
+    vec2 around[4] = vec2[4](vec2(-w, 0.0), vec2(0.0, -h), vec2(w, 0.0), vec2(0.0, h));
+    bool contour = false;
+    for (int k = 0; k < 4; ++k) {
+        vec2 p = xy + around[k];
+        contour = contour || (texture(Id, p).x != id && texture(Input, p).a != 0.0);
+    }
+    if (contour && colour.a != 0.0)
+        FragColor = vec4(mix(colour.rgb, Contour.rgb, Contour.a), 1.0);
+    else
+        FragColor = colour;
+}

@@ -1,0 +1,80 @@
+// The status text's lines, built from the view's settings without GL.
+
+#include "view/status_text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "view/glview.h"
+
+using namespace qel;
+
+namespace {
+
+// The pieces joined into lines.
+std::vector<std::string> lines(const GLView& view) {
+    std::vector<std::string> out(1);
+    for (const StatusPiece& piece : statusText(view)) {
+        out.back() += piece.text;
+        if (piece.newLine) out.emplace_back();
+    }
+    out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+TEST(StatusText, AtStartUp) {
+    GLView view(64, 64);
+    const std::vector<std::string> want = {
+        "Objects 0   Tools 1", "",     "IDLE", "", "", "Projection: Same Depth", "Frame: Object",
+        "Sym:  Mirror X",      "Snap:"};
+    EXPECT_EQ(lines(view), want);
+    const std::vector<StatusPiece> pieces = statusText(view);
+    EXPECT_EQ(pieces.front().colour, bvec4(204, 204, 204, 0));
+    EXPECT_EQ(pieces[2].colour, bvec4(0, 255, 0, 255));
+    EXPECT_EQ(pieces.back().colour, bvec4(255, 255, 255, 255));
+}
+
+// The lines between the mode line and the projection line, by mode and
+// action; and the symmetry and snap lines.
+TEST(StatusText, ModeActionAndOptionLines) {
+    using Lines = std::vector<std::string>;
+    const struct {
+        std::function<void(GLView&)> set;
+        Lines want;
+    } cases[] = {
+        {[](GLView& v) { v.setSculptAction(Sculptor::Pattern4); },
+         {"SCULPT", "Pattern 4", "Selection: Element", "Axis", "Groups"}},
+        {[](GLView& v) { v.simpleMode = 1, v.setAssemblyAction(GLView::ActionInsert); },
+         {"ASSEMBLY", "Place", "Groups"}},
+        {[](GLView& v) { v.setAssemblyAction(GLView::ActionInsert); },
+         {"ASSEMBLY", "Insert", "Hierarchy: Add To Child", "Placement: Relative To Child", "Add On Linked Objects",
+          "Linked", "Groups"}},
+        {[](GLView& v) { v.setAssemblyAction(GLView::ActionMove); },
+         {"ASSEMBLY", "Move", "", "", "", "Linked", "Groups"}},
+        {[](GLView& v) { v.setAssemblyAction(GLView::ActionCounterConstrainTranslation), v.linkedMode = 0; },
+         {"ASSEMBLY", "Counter Constrain Translation", "", "", "", "Unlinked", "Groups"}},
+        {[](GLView& v) { v.setAssemblyAction(GLView::ActionIK); },
+         {"ASSEMBLY", "IK Base", "", "", "", "Linked", "Groups"}},
+        {[](GLView& v) { v.setAssemblyAction(GLView::ActionIK), v.ikLevel = 3; },
+         {"ASSEMBLY", "IK 3", "", "", "", "Linked", "Groups"}},
+    };
+    for (const auto& c : cases) {
+        GLView view(64, 64);
+        view.setActionMode(c.want[0] == "SCULPT" ? GLView::ModeSculpt : GLView::ModeAssembly);
+        c.set(view);
+        const Lines got = lines(view);
+        EXPECT_EQ(Lines(got.begin() + 2, got.end() - 4), c.want);
+    }
+    GLView view(64, 64);
+    view.setSymmetry(true, false, false, false, true, false, 6);
+    view.setSnapGrid(true);
+    EXPECT_EQ(lines(view).back(), "Snap: Grid");
+    EXPECT_EQ(lines(view).end()[-2], "Sym:  Mirror X  Rotation Y.6");
+    view.setSymmetry(false, false, false, false, false, false, 6);
+    EXPECT_EQ(lines(view).end()[-2], "Frame: Object");
+}

@@ -1,0 +1,551 @@
+#pragma once
+// qel::GLView, the one 3D view: the camera, the scene, the two scene render
+// targets, the environment, every view setting and mode, the tool under
+// creation and the undo history. The host widget builds it with its size in
+// device pixels (before any GL context exists) and drives it once a frame;
+// the main window's commands read and write its fields and call its setters.
+//
+// Sources:
+//   view/glview.cpp           construction, destruction, resizing, GL set-up
+//   view/glview_matrices.cpp  the shared matrices of each frame
+//   view/glview_tools.cpp     the tool under creation and the assembly action
+//   view/glview_camera.cpp    camera motion
+//   view/glview_projection.cpp projection, unprojection and screen metrics
+//   view/glview_settings.cpp  setters and predicates of the view settings
+//   view/glview_files.cpp     loading and saving by file extension
+//   view/glview_layers.cpp    drawing one G-buffer layer and its background
+//   view/glview_composite.cpp shading a layer: lighting, edges and contours
+//   view/glview_render.cpp    the frame: both layers, their mix, glow, chromatism
+//   view/glview_text.cpp      writing the status text with the bitmap font
+//   view/status_text.cpp      the lines of the status text
+//
+// Ownership: the view owns the camera, the scene (and through it every
+// template and object, the auxiliary tools included), both scene render
+// targets, the background image, the environment, the records of
+// undoHistory, and the tools under creation while toolCreation is not
+// CreateUseTool. For CreateUseTool, activeTool is the scene's current
+// template. pickedTool and materialTool point into the scene.
+//
+// The operations of the interaction layer (pointer and key handling, picking,
+// undo and redo, object commands) are declared here and defined with that
+// layer.
+//
+// Enumerators carry a prefix per enumeration: the plain names would hide the
+// element and tool classes (Tube, Array, Cable, ...) inside the class and
+// clash between enumerations (Object, Scale).
+
+#include <QObject>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/mat.h"
+#include "core/vec.h"
+#include "scene/pbr.h"
+#include "scene/tool.h"
+#include "view/sculptor.h"
+
+namespace qel {
+
+class Act;
+class Camera;
+class Environment;
+class FBO;
+class FBOScene;
+class FBOSceneTransparent;
+class Scene;
+class Texture2D;
+class Tool;
+struct hudWriter;
+
+class GLView : public QObject {
+    Q_OBJECT
+
+public:
+    enum TActionMode : int {
+        ModeIdle = 0,
+        ModeView = 2,
+        ModeAssembly = 3,
+        ModeSculpt = 4,
+        ModeDynamics = 5,
+    };
+    enum TViewType : int { ViewOrthogonal = 0, ViewPerspective = 1 };
+    enum TFrameType : int { FrameScreen = 0, FrameWorld = 1, FrameObject = 2 };
+    enum TTransformerType : int { TransformObjectPivot = 0, TransformObject = 1, TransformPivot = 2 };
+    // Shapes of the axis and section curves of swept tools.
+    enum TCurveCreation : int {
+        CurveFree = 0,  // drawn by the user
+        CurveSegment = 1,
+        CurveTriangle = 2,
+        CurveSquare = 3,
+        CurvePentagon = 4,
+        CurveHexagon = 5,
+        CurveNGon = 6,
+        CurveCircle = 7,
+        CurveTrefoilKnot = 8,
+        CurveKnot = 9,
+        CurveChainlink = 10,
+    };
+    // What a creation command makes the tool under creation.
+    enum TToolCreation : int {
+        CreateUseTool = 0,  // the scene's current template
+        CreateTetrahedron = 1,
+        CreateCube = 2,
+        CreateOctahedron = 3,
+        CreateDodecahedron = 4,
+        CreateIcosahedron = 5,
+        CreateSphere = 6,
+        CreateCylinder = 7,
+        CreateCapsule = 8,
+        CreateProfile = 9,
+        CreateUniformProfile = 10,
+        CreatePillowProfile = 11,
+        CreateBlobProfile = 12,
+        CreateChamferProfile = 13,
+        CreateChiselProfile = 14,
+        CreateConvexProfile = 15,
+        CreateConvexSharpProfile = 16,
+        CreateScoopProfile = 17,
+        CreateRevoluton = 18,
+        CreateTubeDrawnAxis = 19,  // Tube chosen with Control held
+        CreateTube = 20,
+        CreateArray = 21,
+        CreateChain = 22,
+        CreateGuide = 23,
+        CreateHydraulics = 24,
+        CreateMuscle = 25,
+        CreateLightning = 26,
+        CreateCable = 27,
+    };
+    // Assembly actions; 7, 22, 24-27, 33, 34, 45 and 48 have no name.
+    enum TAssemblyAction : int {
+        ActionInsert = 0,
+        ActionMultiply = 1,
+        ActionPlace = 2,
+        ActionPaint = 3,
+        ActionPick = 4,
+        ActionPickComponent = 5,
+        ActionDetachComponent = 6,
+        ActionRemove = 8,
+        ActionDraw = 9,
+        ActionArrayPick = 10,
+        ActionArrayPickItem = 11,
+        ActionArrayClearItems = 12,
+        ActionDrawPickAxis = 13,
+        ActionDrawPickSection = 14,
+        ActionMakeUniform = 15,
+        ActionIK = 16,
+        ActionMove = 17,
+        ActionRotate = 18,
+        ActionScale = 19,
+        ActionMirror = 20,
+        ActionRotateScale = 21,
+        ActionRotateMultiplicity = 23,
+        ActionMaterial = 28,
+        ActionColorIsLight = 29,
+        ActionMakeSprite = 30,
+        ActionMatchMaterial = 31,
+        ActionPickMaterial = 32,
+        ActionLink = 35,
+        ActionUnlink = 36,
+        ActionConstrainRotation = 37,
+        ActionCounterConstrainRotation = 38,
+        ActionConstrainTranslation = 39,
+        ActionCounterConstrainTranslation = 40,
+        ActionRemoveRotationConstraint = 41,
+        ActionRemoveTranslationConstraint = 42,
+        ActionAlign = 43,
+        ActionCounterAlign = 44,
+        ActionMatchPivot = 46,
+        ActionMatchObjectPivot = 47,
+        ActionReplaceTool = 49,
+        ActionOrientation = 50,
+        ActionQuickSave = 51,
+        ActionSpeed = 52,
+        ActionDelay = 53,
+    };
+
+    // Bit masks over the assembly actions 0..9.
+    static constexpr int CreatingActions = 527;    // Insert, Multiply, Place, Paint, Draw
+    static constexpr int LastCreateActions = 525;  // Insert, Place, Paint, Draw
+    static constexpr int LastInsertActions = 13;   // Insert, Place, Paint
+    static constexpr int SwitchedActions = 517;    // Insert, Place, Draw
+
+    // ---- Fields, in this order ----
+    std::int32_t width;
+    std::int32_t height;
+    std::uint8_t hiDpi = 0;  // set by the host widget off a 1.0 scale factor
+    Camera* camera = nullptr;
+    Scene* scene = nullptr;
+    FBOScene* fboScene = nullptr;                        // opaque layer (1)
+    FBOSceneTransparent* fboSceneTransparent = nullptr;  // transparent layer (2), fboScene's depth
+    std::vector<FBO*> fboList;                           // what resize resizes
+    Environment* environment = nullptr;                  // made by init
+    std::uint8_t environmentBlur = 0;                    // 0..100
+    mat3 environmentMatrix;
+    std::uint8_t environmentRotated = 0;  // the environment turns with the camera
+    std::uint8_t simpleMode = 0;
+    bool outside = true;      // the pointer is outside the view
+    std::uint8_t ready = 1;   // a frame may run
+    std::uint8_t redraw = 1;  // render on the next frame
+    std::uint8_t renderSimple = 0;
+    std::uint8_t startupStep = 0;  // 0..4, the frame loop's start-up counter
+    TViewType viewType = ViewOrthogonal;
+    std::int32_t viewPreset = 1;  // 0 General, 1 Front, 2 Back, 3 Left, 4 Right, 5 Top, 6 Bottom
+    float nearPlane = 10.0f;
+    float farPlane = 10000.0f;
+    float fov = 60.0f;                // degrees
+    float focusDistance = 1.0f;       // rewritten by buildMatrices
+    std::int32_t backgroundMode = 0;  // 0 colour, 1 image, 2 environment
+    std::uint8_t glow = 1;
+    std::uint8_t lensChromatism = 0;
+    std::uint8_t objectsChromatism = 0;
+    std::uint8_t edgeDetection = 0;
+    std::uint8_t wireframe = 0;
+    std::uint8_t selectionDisplay = 0;
+    std::uint8_t showHandles;  // Tool::ShowHandles at construction
+    std::uint8_t showPivots = 1;
+    std::uint8_t hideTransparent = 0;
+    wvec4 background{0x2200, 0x2200, 0x2200, 0};
+    wvec4 contourColor{0, 0, 0, 0x8000};
+    wvec4 lensChromatismColor{0, 0xAA00, 0xFF00, 0x0400};
+    wvec4 objectsChromatismColor{0xFF00, 0, 0xFF00, 0x0F00};
+    FBO* backgroundImage = nullptr;  // its one colour target holds the background image
+    std::uint32_t renderMode = 0;    // wireframe + 2 x selectionDisplay
+    float selectionParamC = 0.5f;
+    std::chrono::steady_clock::time_point startClock;  // animation time base
+    std::uint8_t animate = 1;
+    std::uint8_t turntable = 0;
+    std::vector<std::int32_t> arrayCounts{32769};  // count words of a new array
+    std::int32_t arrayType = 0;                    // 0 Simple, 1 Chain, 2 Zipper
+    std::vector<Tool*> auxiliaryTools;             // built by loadAuxiliary; the scene owns them
+    std::int32_t axisSides = 7;
+    std::int32_t axisSegments = 24;
+    std::int32_t trefoilSamples = 64;
+    std::int32_t knotSamples = 64;
+    std::int32_t knotP = 2;
+    std::int32_t knotQ = 3;
+    std::int32_t sectionSides = 7;
+    std::int32_t sectionSegments = 24;
+    std::uint8_t interactionState = 0;  // 0: no gesture
+    TActionMode selectedActionMode = ModeAssembly;
+    TActionMode actionMode = ModeIdle;
+    TAssemblyAction selectedAssemblyAction = ActionPlace;
+    TAssemblyAction assemblyAction = ActionPlace;
+    TAssemblyAction lastCreateAction = ActionPlace;
+    TAssemblyAction lastInsertAction = ActionPlace;
+    TToolCreation toolCreation = CreateUseTool;
+    TTransformerType transformerType = TransformObjectPivot;
+    std::int32_t solidShape = 1;  // thickness of a drawn profile
+    TCurveCreation axisCreation = CurveFree;
+    TCurveCreation sectionCreation = CurveCircle;
+    std::uint8_t addOnAllInstances = 1;
+    std::uint8_t linkedMode = 1;
+    std::uint8_t groupsMode = 1;    // Groups (1) or Elements (0)
+    Tool* activeTool = nullptr;     // the tool under creation
+    Tool* activeToolAux = nullptr;  // second end of a two-ended tool under creation
+    Tool* pickedTool = nullptr;
+    mat4 pickedMatrix;
+    std::uint8_t tempSelectInstances = 0;
+    // Stamp placement: 1 On Object, 2 Same Depth, 3 On Normal, 4 Normal
+    // Plane, 5 Tangent Plane.
+    std::int32_t brushProjection = 2;
+    std::uint8_t materialPending = 0;  // a material-dialog edit is under way
+    Tool* materialTool = nullptr;      // the tool that edit changes
+    std::int32_t ikLevel = -1;
+    std::vector<Tool*> dragTools;
+    std::vector<mat4> dragMatrices;
+    std::vector<Tool*> pointerVector;
+    std::uint32_t brushMaterialMask = 13;  // colour RGB, roughness, metalness
+    std::vector<std::int32_t> selectionListA;
+    std::vector<std::int32_t> selectionListB;
+    Sculptor::TAction selectedSculptAction = Sculptor::Deform;
+    Sculptor::TAction sculptAction = Sculptor::Deform;
+    Sculptor::TSelect selectedSculptSelect = Sculptor::SelectElement;
+    Sculptor::TSelect sculptSelect = Sculptor::SelectElement;
+    Sculptor::TProperty selectedSculptProperty = Sculptor::PropertyDefault;
+    Sculptor::TProperty sculptProperty = Sculptor::PropertyDefault;
+    std::int32_t hierarchyMode = 2;    // 0 Add To Scene, 1 Add To Parent, 2 Add To Child
+    std::int32_t relativeToChild = 2;  // 2 while Relative To Child is on, 3 while off
+    std::uint8_t drawing = 0;
+    std::uint8_t closedDrawing = 0;
+    std::uint8_t axisSection = 0;  // 0 Axis, 1 Section
+    std::uint8_t snapSymmetry = 0;
+    std::uint8_t snapGrid = 0;
+    float snapSymmetryValue = 0.5f;
+    float snapGridValue = 16.0f;
+    TFrameType frameType = FrameObject;
+    std::array<std::uint8_t, 6> symmetry{1, 0, 0, 0, 0, 0};  // mirror X, Y, Z, rotation X, Y, Z
+    std::int32_t symmetryItems = 6;
+    std::array<std::uint8_t, 6> drawSymmetry{0, 0, 0, 0, 0, 0};
+    std::int32_t drawSymmetryItems = 6;
+    std::vector<mat4> placements;
+    mat3 selectionFrame;
+    mat4 drawingPlane;            // plane of the stroke picked at its start
+    mat4 drawingFrame;            // frame of the drawn curve
+    float brushSize = 300.0f;     // pixels, 1..2000
+    float brushElevation = 0.0f;  // -1..1
+    pbr activeToolProperties;     // material of the tools built here
+    pbr brushMaterial;
+    std::uint8_t pressureSize = 1;  // pen pressure drives the brush size
+    std::uint8_t blockSizeLock = 0;
+    vec3 blockPixel{0, 0, 0};
+    std::uint8_t tabletState = 0;  // 0 pen away, 1 near or lifted, 2 pressed
+    float pressure = 1.0f;
+    std::vector<Act*> undoHistory;   // owned
+    std::int32_t historyIndex = -1;  // the record Undo applies next
+    std::int32_t historyLimit = 20;
+    std::array<std::int32_t, 2> cursorPixel{0, 0};
+    std::uint64_t dragOrigin = 0;
+    std::uint8_t dragFlag = 0;
+    std::uint8_t showText = 1;
+
+    // ---- Construction (glview.cpp) ----
+    // Makes no GL call: the render targets and the environment build their
+    // GL objects when first used.
+    GLView(int width, int height);
+    GLView(const GLView&) = delete;
+    GLView& operator=(const GLView&) = delete;
+    ~GLView() override;
+    // Nothing for the current size; else the new size for every render
+    // target, and a redraw.
+    void resize(int width, int height);
+    // The current size for every render target, and a redraw.
+    void resizeFBO();
+    // The fixed GL state (when there is a function table) and the default
+    // environment; called by the first frame.
+    void init();
+
+    // ---- The shared matrices (glview_matrices.cpp) ----
+    // focusDistance and every Shader matrix from the camera and the
+    // projection settings; once a frame, at the start of rendering.
+    void buildMatrices();
+    // The screen-depth range of the projection: -farPlane..farPlane in the
+    // orthogonal view, nearPlane..farPlane in perspective.
+    float Near() const;
+    float Far() const;
+    // min(width, height): pixels spanned by one world unit at zoom 1.
+    float ViewSize() const;
+
+    // ---- Tool creation (glview_tools.cpp) ----
+    // Makes `value` the creation tool and returns the tool under creation.
+    Tool* setActiveTool(TToolCreation value, bool applyMaterial);
+    void setAssemblyAction(TAssemblyAction a);
+    // Previous (true) or next (false) template, for the placing actions.
+    Tool* setNextTool(bool previous);
+    // Builds the tool under creation again from the current settings.
+    Tool* UpdateActiveTool();
+    Tool* setAxisCreation(TCurveCreation c);
+    Tool* setSectionCreation(TCurveCreation c);
+    // Deletes the owned tools under creation (both ends) and clears them.
+    void deleteActiveTools();
+    // Deletes the owned tool under creation; the second end stays.
+    void clearActiveTool();
+    // activeToolProperties onto a tool under creation built here.
+    void setActiveToolProperties();
+    // The auxiliary sphere, added to the scene as its current template.
+    void loadAuxiliary();
+
+    static bool isProfile(TToolCreation v) { return v >= CreateProfile && v <= CreateScoopProfile; }
+    static bool hasAxis(TToolCreation v) { return v == CreateRevoluton || v == CreateTubeDrawnAxis; }
+    // The profile kind 0..8 of a profile value, else 0.
+    static std::uint8_t typeProfile(TToolCreation v) {
+        return isProfile(v) ? std::uint8_t(v - CreateProfile) : std::uint8_t(0);
+    }
+    static bool isBiTool(TToolCreation v) { return v >= CreateGuide && v <= CreateCable; }
+    static bool isArray(TToolCreation v) { return v == CreateArray || v == CreateChain; }
+    static bool isCreateAction(TAssemblyAction a) { return inMask(a, CreatingActions); }
+
+    // ---- Camera motion (glview_camera.cpp) ----
+    // These change the camera record only: no redraw, no new matrices; the
+    // next buildMatrices() picks the change up. Angles in radians, pan
+    // distances in view units (pixels at the focus depth).
+    // Turns the scene about the view axes through the world origin: a
+    // positive x turns the view's +y towards -z, y turns +x towards +z, z
+    // turns +x towards -y.
+    void rotate(float x, float y, float z);
+    // Pans: +x moves the scene right, +y down, +z towards the viewer.
+    void translate(float x, float y, float z);
+    // Zooms by 1 + s about the view centre; the zoom never drops below 1e-5
+    // and a factor at or below 0 leaves the pan at the centre.
+    void scale(float s);
+    // The same about the point (c.x, c.y, 0) of the pan space.
+    void scale(vec2 c, float s);
+    // Pan and zoom back to the start (resetPanZoom), orientation to the
+    // identity (resetRotation).
+    void reset(bool resetPanZoom, bool resetRotation);
+    // The camera as a rigid motion with its translation in world units.
+    mat4 ViewTransform() const;
+
+    // ---- Projection and unprojection (glview_projection.cpp) ----
+    // All read the matrices of the last buildMatrices() (the last rendered
+    // frame) and the view size; none allocates. Screen coordinates are
+    // device pixels from the top-left corner with y down; window depth is
+    // 0..1 from near to far; screen depth is Near()..Far(), linear in window
+    // depth.
+    // World to screen x, y with z = normalized depth x farPlane.
+    vec3 project(const vec3& p) const;
+    // Screen x, y and window depth d to world.
+    vec3 unproject(float x, float y, float d) const;
+    static vec3 project_World_To_Normalized(const vec3& p);
+    vec3 project_Normalized_To_Screen(const vec3& n) const;
+    vec3 project_World_To_Screen(const vec3& p) const;
+    vec3 unproject_Screen_To_Normalized(const vec3& s) const;
+    static vec3 unproject_Normalized_To_World(const vec3& n);
+    vec3 unproject_Screen_To_World(const vec3& s) const;
+    // World direction to view direction and back, of unit length (a zero
+    // vector stays zero).
+    static vec3 project_Normal(const vec3& v);
+    static vec3 unproject_Normal(const vec3& v);
+    // Window depth to view-space z (inverts the projection on every call)
+    // and back.
+    static float depthScreen(float d);
+    static float depthScreenInv(float z);
+
+    // ---- Screen metrics (glview_projection.cpp) ----
+    // Window depth of the focus depth, where screen sizes are measured.
+    float ScreenDepth() const;
+    // The world vector from the point under pixel (0, 0) to the point under
+    // pixel (1, 0) at the focus depth: one pixel along the screen's x. With
+    // locked and the Block Size lock on, the vector frozen by blockSize().
+    vec3 ScreenRadius(bool locked) const;
+    // Toggles the Block Size lock; switching it on freezes the pixel vector
+    // of the last frame.
+    void blockSize();
+    // The unit world direction from the scene towards the viewer.
+    vec3 ScreenNormal() const;
+    static vec3 WorldNormal() { return vec3(0, 0, 1); }
+
+    // ---- View settings and predicates (glview_settings.cpp) ----
+    // Setters of the menu commands. Each stores its value and raises redraw
+    // unless noted.
+    void setActionMode(TActionMode m);
+    void setSculptAction(Sculptor::TAction a);
+    void setSculptSelect(Sculptor::TSelect s);
+    void setSculptProperty(Sculptor::TProperty p);
+    // Only on a change; the effective modes and actions go back to the
+    // selected ones.
+    void setViewType(TViewType t);
+    // Redraws only in perspective; a value outside 0..180 degrees (or not a
+    // number) is refused and the old one kept.
+    void setFOV(float degrees);
+    void setFrameType(TFrameType t);
+    void setTransformerType(TTransformerType t);
+    // The display flags; renderMode stays wireframe + 2 x selectionDisplay.
+    void setWireframe(bool on);
+    void setSelection(bool on);
+    void setContour();
+    // Sculpt and drawing symmetry: mirror X, Y, Z, rotation about X, Y, Z
+    // and the number of rotated copies. No redraw.
+    void setSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items);
+    void setDrawSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items);
+    void setClosedDrawing(bool on);
+    void setSnapSymmetry(bool on);
+    void setSnapGrid(bool on);
+    // Clamped to 1..2000 pixels and -1..1 (not a number: the lower bound).
+    void setBrushSize(float size);
+    void setBrushElevation(float elevation);
+    // No gesture is under way.
+    bool idle() const { return interactionState == 0; }
+    bool simple() const { return simpleMode != 0; }
+    // The pointer is in the view, off its outermost pixel rows and columns.
+    bool inside() const;
+    // The placement options; the simple interface always places single,
+    // unlinked objects.
+    bool onAllInstances() const { return !simple() && addOnAllInstances != 0; }
+    bool linked() const { return !simple() && linkedMode != 0; }
+    // Where new objects hang (a Scene::THierarchyType value); the simple
+    // interface hangs them under the parent when toParent is set, else under
+    // the picked entry.
+    std::int32_t hierarchy(bool toParent) const;
+    // The effective assembly action; the simple interface has no Insert and
+    // places instead.
+    TAssemblyAction iassemblyAction() const;
+
+    // ---- Loading and saving by extension (glview_files.cpp) ----
+    // By the upper-cased extension of the file name: ".OBJ" imports a mesh
+    // template, ".TLO" merges an object file, ".TL" replaces the scene. False,
+    // with the scene and the undo history untouched, for any other extension
+    // and for a file that cannot be read or is refused. A load that succeeds
+    // empties the history and makes Use Tool the creation tool.
+    bool load(const std::string& path);
+    // The scene file, or the whole-scene OBJ export for ".obj". False, with
+    // the history kept, when the file cannot be written. The tool under
+    // creation is built again either way.
+    bool save(const std::string& path);
+
+    // ---- The interaction layer ----
+    void resetState(bool reloadTool);
+    void enterEvent();
+    void leaveEvent();
+    void setState();
+    void mouseDown();
+    void mouseUp();
+    void mouseMove();
+    void mouseWheel();
+    bool select();
+    bool select2();
+    void selectSculpt(bool fresh);
+    void UNDO();
+    void REDO();
+    bool pick(Tool* tool, unsigned char scope);
+    bool erase(Tool* tool, unsigned char scope, unsigned char mode);
+    bool makeTriMesh();
+    bool makeClay();
+    bool makeUniqueElement();
+    void quickSave();
+
+    // ---- Scene layers (glview_layers.cpp) and their shading (glview_composite.cpp) ----
+    // Fills one G-buffer layer, which the caller has enabled, with the
+    // frame's matrices built: for the opaque layer first the background
+    // (image, plain colour or sky) in color and composite, then, unless
+    // preview, the clears; then the objects of `type` (with preview the
+    // preview list, drawn over what the layer holds), their features and
+    // their auxiliary drawing, the stencil marking the pixels drawn with the
+    // layer number. Leaves the depth test, the stencil test (except for a
+    // hidden transparent layer) and every write mask on. Always true.
+    bool renderScene(FBOScene* fbo, Tool::TRenderType type, bool preview);
+    // Shades the enabled layer into an image through its input/output pair:
+    // lighting (from the environment, or a fixed light in simple rendering
+    // or without one), edge detection when on, then the contours chosen by
+    // renderMode. Each pass is restricted by the stencil to the layer's
+    // pixels. The image ends in the layer's output. False, with the message
+    // logged, when a pass's program or textures cannot be enabled.
+    bool compositLayer(FBOScene* fbo);
+
+    // ---- The frame (glview_render.cpp) and its status text (glview_text.cpp) ----
+    // Draws the frame when redraw is set: both layers shaded, the transparent
+    // one mixed over the opaque image with refraction, contours across both,
+    // then glow, lens chromatism and the status text (with showText, not on
+    // a high-density screen). Returns the image, a target of one of the two
+    // layers valid until the next call, and clears redraw; null when redraw
+    // is clear or a stage fails (redraw then stays set for the next try).
+    // Needs the GL context current; leaves no program in use and the default
+    // framebuffer bound.
+    Texture2D* render();
+    // Writes the status text into the bound framebuffer's draw buffer.
+    void Text();
+    // Writes one piece of text where the writer stands, in its colour, and
+    // moves it on: to the next line with newLine, else past the text. Makes
+    // the small font first when there is none.
+    void writeLine(hudWriter& writer, const std::string& text, bool newLine);
+    // The large or the small font for the status text; nothing when it is
+    // already the one in use.
+    void setFonts(bool large);
+
+signals:
+    // Asks the main window for the object context menu.
+    void openMenu();
+
+private:
+    // Whether the action a (0..9) is in the bit mask.
+    static bool inMask(int a, int mask) { return a >= 0 && a <= 9 && ((mask >> a) & 1); }
+    // A new tool on one of the primitive meshes, or null for other values.
+    static Tool* newPrimitiveTool(TToolCreation value);
+    // Deletes every undo record, the newest first.
+    void clearHistory();
+};
+
+}  // namespace qel

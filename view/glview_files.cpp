@@ -1,0 +1,97 @@
+// Loading and saving by the file's extension. The file is read completely
+// before anything changes: a refused file, or an extension that names no
+// format, leaves the scene, the tool under creation and the undo history as
+// they were. Only a load or save that succeeded empties the history.
+//
+// Images become sprite tools together with the sprite elements; until then
+// their extensions name no format here.
+
+#include "core/strings.h"
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/glview.h"
+
+namespace qel {
+
+namespace {
+
+enum class FileKind { Unknown, Mesh, Object, Scene };
+
+// The upper-cased extension of the file name (a dot in a folder name does
+// not count); empty when the name has no dot.
+std::string extensionOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < start) return std::string();
+    return toUpper(path.substr(dot));
+}
+
+FileKind kindOf(const std::string& path) {
+    const std::string ext = extensionOf(path);
+    if (ext == ".OBJ") return FileKind::Mesh;
+    if (ext == ".TLO") return FileKind::Object;
+    if (ext == ".TL") return FileKind::Scene;
+    return FileKind::Unknown;
+}
+
+// The imported mesh, or null (nothing kept) when the file is refused.
+Mesh* readMesh(const std::string& path) {
+    Mesh* mesh = new Mesh(path, false);
+    if (mesh->status == 0) return mesh;
+    delete mesh;
+    return nullptr;
+}
+
+// The scene of the file, or null (nothing kept) when the file is refused.
+Scene* readScene(const std::string& path) {
+    Scene* loaded = new Scene(path, false);
+    if (!Scene::Error) return loaded;
+    delete loaded;
+    return nullptr;
+}
+
+}  // namespace
+
+bool GLView::load(const std::string& path) {
+    const FileKind kind = kindOf(path);
+    if (kind == FileKind::Unknown) return false;
+    ready = 0;
+    Mesh* mesh = kind == FileKind::Mesh ? readMesh(path) : nullptr;
+    Scene* loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
+    const bool ok = kind == FileKind::Object ? scene->load(path) : mesh || loaded;
+    Tool::Error = 0;
+    Scene::Error = 0;
+    if (ok) {
+        // The records may point into the scene being replaced: they go first.
+        clearHistory();
+        if (mesh) scene->addTool(new Tool(mesh, mat4::Identity(), pbr(), false));
+        if (loaded) {
+            // Nothing may keep pointing into the old scene.
+            if (toolCreation == CreateUseTool) activeTool = activeToolAux = nullptr;
+            pickedTool = materialTool = nullptr;
+            materialPending = 0;
+            delete scene;
+            scene = loaded;
+            loadAuxiliary();
+        }
+        setActiveTool(CreateUseTool, false);
+    }
+    ready = 1;
+    return ok;
+}
+
+bool GLView::save(const std::string& path) {
+    ready = 0;
+    const TToolCreation remembered = toolCreation;
+    setActiveTool(CreateUseTool, false);
+    const bool ok = scene->save(path);
+    setActiveTool(remembered, true);
+    // A failed save keeps every record: nothing of the session is lost.
+    if (ok) clearHistory();
+    ready = 1;
+    return ok;
+}
+
+}  // namespace qel

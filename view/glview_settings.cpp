@@ -1,0 +1,138 @@
+// The view's settings as the menu commands change them, and the questions
+// about its mode that the interaction code, the render pipeline and the
+// status text ask every frame.
+//
+// Modes and actions come in pairs: the selected value (the menu's choice)
+// and the effective one (what acts now, changed for one gesture by modifier
+// keys). The setters write both.
+
+#include "view/glview.h"
+#include "view/mouse.h"
+
+namespace qel {
+
+namespace {
+
+// v within lo..hi; a value that is not a number becomes lo.
+float clamped(float v, float lo, float hi) {
+    if (!(v >= lo)) return lo;
+    return v > hi ? hi : v;
+}
+
+}  // namespace
+
+void GLView::setActionMode(TActionMode m) {
+    selectedActionMode = actionMode = m;
+    redraw = 1;
+}
+
+void GLView::setSculptAction(Sculptor::TAction a) {
+    selectedSculptAction = sculptAction = a;
+    redraw = 1;
+}
+
+void GLView::setSculptSelect(Sculptor::TSelect s) {
+    selectedSculptSelect = sculptSelect = s;
+    redraw = 1;
+}
+
+void GLView::setSculptProperty(Sculptor::TProperty p) {
+    selectedSculptProperty = sculptProperty = p;
+    redraw = 1;
+}
+
+void GLView::setViewType(TViewType t) {
+    if (t == viewType) return;
+    viewType = t;
+    actionMode = selectedActionMode;
+    assemblyAction = selectedAssemblyAction;
+    sculptAction = selectedSculptAction;
+    redraw = 1;
+}
+
+void GLView::setFOV(float degrees) {
+    // Outside 0..180 the perspective has no finite focus distance.
+    if (!(degrees > 0.0f && degrees < 180.0f)) return;
+    fov = degrees;
+    if (viewType != ViewOrthogonal) redraw = 1;
+}
+
+void GLView::setFrameType(TFrameType t) {
+    if (t == frameType) return;
+    frameType = t;
+    redraw = 1;
+}
+
+void GLView::setTransformerType(TTransformerType t) {
+    if (t == transformerType) return;
+    transformerType = t;
+    redraw = 1;
+}
+
+void GLView::setWireframe(bool on) {
+    if (std::uint8_t(on) == wireframe) return;
+    wireframe = on;
+    setContour();
+}
+
+void GLView::setSelection(bool on) {
+    if (std::uint8_t(on) == selectionDisplay) return;
+    selectionDisplay = on;
+    setContour();
+}
+
+void GLView::setContour() {
+    renderMode = std::uint32_t(wireframe + 2 * selectionDisplay);
+    redraw = 1;
+}
+
+void GLView::setSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items) {
+    symmetry = {mx, my, mz, rx, ry, rz};
+    symmetryItems = items;
+}
+
+void GLView::setDrawSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool rz, int items) {
+    drawSymmetry = {mx, my, mz, rx, ry, rz};
+    drawSymmetryItems = items;
+}
+
+void GLView::setClosedDrawing(bool on) {
+    closedDrawing = on;
+    redraw = 1;
+}
+
+void GLView::setSnapSymmetry(bool on) {
+    snapSymmetry = on;
+    redraw = 1;
+}
+
+void GLView::setSnapGrid(bool on) {
+    snapGrid = on;
+    redraw = 1;
+}
+
+void GLView::setBrushSize(float size) {
+    brushSize = clamped(size, 1.0f, 2000.0f);
+    redraw = 1;
+}
+
+void GLView::setBrushElevation(float elevation) {
+    brushElevation = clamped(elevation, -1.0f, 1.0f);
+    redraw = 1;
+}
+
+bool GLView::inside() const {
+    const vec2 p = mouse.position;
+    return !outside && 0.0f < p.x && p.x + 1.0f < float(width) && 0.0f < p.y && p.y + 1.0f < float(height);
+}
+
+std::int32_t GLView::hierarchy(bool toParent) const {
+    if (simple()) return toParent ? 1 : 2;
+    return hierarchyMode;
+}
+
+GLView::TAssemblyAction GLView::iassemblyAction() const {
+    return simple() && assemblyAction == ActionInsert ? ActionPlace : assemblyAction;
+}
+
+}  // namespace qel

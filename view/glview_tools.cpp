@@ -1,0 +1,146 @@
+// The tool under creation: what the next placing click puts into the scene.
+// For CreateUseTool it is the scene's current template, which the scene owns;
+// for every other value the view builds it and owns it until another value
+// replaces it.
+//
+// Only the view's own tools take activeToolProperties: a template keeps its
+// material, so that choosing and saving a library tool never overwrites it.
+
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/glview.h"
+
+namespace qel {
+
+namespace {
+
+// The sphere of the Sphere tool and of the auxiliary tool: an icosahedron
+// refined three times onto its sphere.
+Mesh* newSphere() {
+    Mesh* seed = Mesh::Icosahedron();
+    Mesh* sphere = Mesh::Sphere(seed, 3, false, true);
+    delete seed;
+    return sphere;
+}
+
+Mesh* newPrimitive(GLView::TToolCreation value) {
+    switch (value) {
+        case GLView::CreateTetrahedron:
+            return Mesh::Tetrahedron();
+        case GLView::CreateCube:
+            return Mesh::Cube();
+        case GLView::CreateOctahedron:
+            return Mesh::Octahedron();
+        case GLView::CreateDodecahedron:
+            return Mesh::Dodecahedron();
+        case GLView::CreateIcosahedron:
+            return Mesh::Icosahedron();
+        case GLView::CreateCylinder:
+            return Mesh::Cylinder(24, false);
+        case GLView::CreateCapsule:
+            return Mesh::Capsule(5, false);
+        case GLView::CreateSphere:
+            return newSphere();
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+Tool* GLView::newPrimitiveTool(TToolCreation value) {
+    Mesh* mesh = newPrimitive(value);
+    return mesh ? new Tool(mesh, mat4::Identity(), pbr(), false) : nullptr;
+}
+
+Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
+    // A creation command that needs a drawn outline or axis switches the
+    // placing actions to Draw, every other one back to the last insert action.
+    if (inMask(selectedAssemblyAction, SwitchedActions)) {
+        const bool drawn = (value >= CreateProfile && value <= CreateTubeDrawnAxis) ||
+                           (value >= CreateTube && value <= CreateChain && axisCreation == CurveFree);
+        if (drawn) {
+            selectedAssemblyAction = assemblyAction = lastCreateAction = ActionDraw;
+        } else {
+            selectedAssemblyAction = assemblyAction = lastInsertAction;
+            if (inMask(lastInsertAction, LastCreateActions)) lastCreateAction = lastInsertAction;
+        }
+        redraw = 1;
+    }
+    if (value == toolCreation && value != CreateUseTool) return activeTool;
+
+    if (toolCreation != CreateUseTool) {
+        delete activeTool;
+        delete activeToolAux;
+    }
+    activeTool = nullptr;
+    activeToolAux = nullptr;
+    toolCreation = value;
+    activeTool = value == CreateUseTool ? scene->currentTool : newPrimitiveTool(value);
+
+    if (applyMaterial && value != CreateUseTool && selectedActionMode == ModeAssembly && activeTool)
+        activeTool->material = activeToolProperties;
+    redraw = 1;
+    return activeTool;
+}
+
+void GLView::setAssemblyAction(TAssemblyAction a) {
+    selectedAssemblyAction = assemblyAction = a;
+    if (inMask(a, LastCreateActions)) lastCreateAction = a;
+    if (inMask(a, LastInsertActions)) lastInsertAction = a;
+    redraw = 1;
+}
+
+Tool* GLView::setNextTool(bool previous) {
+    if (selectedActionMode == ModeAssembly && inMask(assemblyAction, LastInsertActions)) {
+        scene->nextTool(previous);
+        setActiveTool(CreateUseTool, true);
+    }
+    return activeTool;
+}
+
+Tool* GLView::UpdateActiveTool() {
+    const TToolCreation current = toolCreation;
+    setActiveTool(CreateUseTool, true);
+    return setActiveTool(current, true);
+}
+
+Tool* GLView::setAxisCreation(TCurveCreation c) {
+    axisCreation = c;
+    return UpdateActiveTool();
+}
+
+Tool* GLView::setSectionCreation(TCurveCreation c) {
+    sectionCreation = c;
+    return UpdateActiveTool();
+}
+
+void GLView::deleteActiveTools() {
+    if (toolCreation == CreateUseTool) return;
+    delete activeTool;
+    delete activeToolAux;
+    activeTool = nullptr;
+    activeToolAux = nullptr;
+}
+
+void GLView::clearActiveTool() {
+    if (toolCreation == CreateUseTool) return;
+    delete activeTool;
+    activeTool = nullptr;
+}
+
+void GLView::setActiveToolProperties() {
+    if (toolCreation == CreateUseTool || selectedActionMode != ModeAssembly || !activeTool) return;
+    activeTool->material = activeToolProperties;
+    redraw = 1;
+}
+
+void GLView::loadAuxiliary() {
+    auxiliaryTools.clear();
+    if (Mesh* sphere = newSphere()) auxiliaryTools.push_back(new Tool(sphere, mat4::Scale(2.0f), pbr(), false));
+    for (Tool* t : auxiliaryTools)
+        if (t) scene->addTool(t);
+}
+
+}  // namespace qel

@@ -1,0 +1,8 @@
+#include "view/mouse.h"
+
+namespace qel {
+
+MouseState mouseRead;
+MouseState mouse;
+
+}  // namespace qel

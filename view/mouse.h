@@ -1,0 +1,30 @@
+#pragma once
+// The mouse records of the view. The host widget writes qel::mouseRead from
+// Qt's events and the cursor poll; the frame loop copies it once a frame into
+// qel::mouse, which the interaction code reads. Positions are device pixels
+// from the view's top-left corner; a button byte is 1 while the button is
+// down.
+
+#include <cstdint>
+
+#include "core/vec.h"
+
+namespace qel {
+
+struct MouseState {
+    vec2 previous{0, 0};  // position of the frame before
+    vec2 position{0, 0};
+    vec2 delta{0, 0};  // position - previous
+    std::uint8_t leftPrevious = 0;
+    std::uint8_t left = 0;
+    std::uint8_t rightPrevious = 0;
+    std::uint8_t right = 0;
+    float wheel = 0.0f;  // wheel turn of the frame, in eighths of a degree
+};
+
+// Filled by the host widget.
+extern MouseState mouseRead;
+// The frame's copy, read by the interaction code.
+extern MouseState mouse;
+
+}  // namespace qel
