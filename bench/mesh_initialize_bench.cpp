@@ -1,10 +1,28 @@
-// The rebuild of a million-triangle soup (a grid torus whose faces come in
-// shuffled order, vertices shared by index, as an OBJ import hands them),
-// side by side with OpenMesh building its TriMesh from the same arrays and
-// computing face and vertex normals; and the normal pass alone.
+// The rebuild of a triangle soup (a grid torus, vertices shared by index, as
+// an OBJ import hands them) side by side with OpenMesh building its TriMesh
+// from the same arrays, and the normal passes against a flat-array floor.
 //
+// Two face orders at two sizes (1M and 4M triangles):
+//   grid      faces and vertices in row order, as exporters write a grid or
+//             a sphere;
+//   shuffled  the same faces in random order (vertices stay in row order).
+//
+// Per input, side by side:
 //   Tessilor/BuildAndInitialize   vs  OpenMesh/BuildAndNormals
-//   Tessilor/CalculateNormals     vs  Floor/AreaWeightedNormals (flat arrays)
+//       records added from the arrays, then the whole rebuild (links,
+//       orientation, vertex flags, face and corner normals, size), against
+//       OpenMesh adding the same vertices and faces and computing face and
+//       vertex normals;
+//   Tessilor/Initialize           vs  OpenMesh/Build
+//       the rebuild alone (records already added), against OpenMesh building
+//       its half-edge connectivity alone;
+//   Tessilor/CalculateNormals     vs  OpenMesh/Normals, Floor/AreaWeightedNormals
+//       face and corner normals of a finished mesh, against OpenMesh's face
+//       and vertex normals and a single flat-array pass that computes face
+//       normals and adds them to their vertices (then normalises those).
+//
+// OpenMesh reserves its arrays up front. Every case runs five repetitions
+// and reports their median (and spread).
 
 #include <benchmark/benchmark.h>
 
@@ -15,7 +33,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -29,38 +49,63 @@ struct Soup {
     int faceCount() const { return int(tri.size() / 3); }
 };
 
-// A torus of u x v quads, two triangles each, faces shuffled.
-const Soup& torus() {
-    static const Soup soup = [] {
-        const int U = 708, V = 707;  // 1,001,112 triangles
-        Soup s;
-        s.points.reserve(std::size_t(U) * V * 3);
-        const double pi2 = 6.283185307179586;
-        for (int i = 0; i < U; ++i)
-            for (int j = 0; j < V; ++j) {
-                const double a = pi2 * i / U, b = pi2 * j / V;
-                s.points.push_back(float((2 + std::cos(b)) * std::cos(a)));
-                s.points.push_back(float((2 + std::cos(b)) * std::sin(a)));
-                s.points.push_back(float(std::sin(b)));
-            }
-        std::vector<std::int32_t> t;
-        t.reserve(std::size_t(U) * V * 6);
-        for (int i = 0; i < U; ++i)
-            for (int j = 0; j < V; ++j) {
-                const int a = i * V + j, b = ((i + 1) % U) * V + j;
-                const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
-                t.insert(t.end(), {a, b, c, a, c, d});
-            }
-        const int nf = int(t.size() / 3);
-        std::vector<int> order(static_cast<std::size_t>(nf));
-        for (int i = 0; i < nf; ++i) order[std::size_t(i)] = i;
-        std::mt19937 rng(12345);
-        std::shuffle(order.begin(), order.end(), rng);
-        s.tri.resize(t.size());
-        for (int i = 0; i < nf; ++i)
-            for (int k = 0; k < 3; ++k) s.tri[3 * std::size_t(i) + k] = t[3 * std::size_t(order[std::size_t(i)]) + k];
-        return s;
-    }();
+// One benchmark input: torus size and face order.
+struct Input {
+    const char* name;  // "1M", "4M"
+    int u, v;          // quads round the torus and round its tube
+    bool shuffled;
+};
+
+const Input inputs[] = {
+    {"1M", 708, 707, false},  // 1,001,112 triangles
+    {"1M", 708, 707, true},
+    {"4M", 1415, 1414, false},  // 4,001,620 triangles
+    {"4M", 1415, 1414, true},
+};
+
+// A torus of u x v quads, two triangles each, in row order; the faces
+// shuffled when asked.
+Soup makeTorus(const Input& in) {
+    const int U = in.u, V = in.v;
+    Soup s;
+    s.points.reserve(std::size_t(U) * V * 3);
+    const double pi2 = 6.283185307179586;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const double a = pi2 * i / U, b = pi2 * j / V;
+            s.points.push_back(float((2 + std::cos(b)) * std::cos(a)));
+            s.points.push_back(float((2 + std::cos(b)) * std::sin(a)));
+            s.points.push_back(float(std::sin(b)));
+        }
+    s.tri.reserve(std::size_t(U) * V * 6);
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const int a = i * V + j, b = ((i + 1) % U) * V + j;
+            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
+            s.tri.insert(s.tri.end(), {a, b, c, a, c, d});
+        }
+    if (!in.shuffled) return s;
+    const int nf = s.faceCount();
+    std::vector<int> order(static_cast<std::size_t>(nf));
+    for (int i = 0; i < nf; ++i) order[std::size_t(i)] = i;
+    std::mt19937 rng(12345);
+    std::shuffle(order.begin(), order.end(), rng);
+    std::vector<std::int32_t> t(s.tri.size());
+    for (int i = 0; i < nf; ++i)
+        for (int k = 0; k < 3; ++k) t[3 * std::size_t(i) + k] = s.tri[3 * std::size_t(order[std::size_t(i)]) + k];
+    s.tri.swap(t);
+    return s;
+}
+
+// The soup of one input, made once; only the last one asked for is kept.
+const Soup& torus(const Input& in) {
+    static const Input* held = nullptr;
+    static Soup soup;
+    if (held != &in) {
+        soup = Soup();
+        soup = makeTorus(in);
+        held = &in;
+    }
     return soup;
 }
 
@@ -72,8 +117,7 @@ void fill(qel::Mesh& m, const Soup& s) {
     for (std::size_t i = 0; i < s.tri.size(); i += 3) m.faceAdd(s.tri[i], s.tri[i + 1], s.tri[i + 2]);
 }
 
-void TessilorBuildAndInitialize(benchmark::State& state) {
-    const Soup& s = torus();
+void TessilorBuildAndInitialize(benchmark::State& state, const Soup& s) {
     for (auto _ : state) {
         qel::Mesh m;
         fill(m, s);
@@ -87,24 +131,22 @@ void TessilorBuildAndInitialize(benchmark::State& state) {
     state.counters["faces"] = s.faceCount();
 }
 
-void TessilorInitialize(benchmark::State& state) {
-    const Soup& s = torus();
+void TessilorInitialize(benchmark::State& state, const Soup& s) {
     qel::Mesh filled;
     fill(filled, s);
     for (auto _ : state) {
         state.PauseTiming();
-        qel::Mesh m(filled);
+        auto m = std::make_unique<qel::Mesh>(filled);
         state.ResumeTiming();
-        m.initialize(qel::Element::ResizeMean);
-        benchmark::DoNotOptimize(m.faces[0].normals[0]);
+        m->initialize(qel::Element::ResizeMean);
+        benchmark::DoNotOptimize(m->faces[0].normals[0]);
         state.PauseTiming();
-        m.init();
+        m.reset();
         state.ResumeTiming();
     }
 }
 
-void TessilorCalculateNormals(benchmark::State& state) {
-    const Soup& s = torus();
+void TessilorCalculateNormals(benchmark::State& state, const Soup& s) {
     qel::Mesh m;
     fill(m, s);
     m.initialize(qel::Element::ResizeKeep);
@@ -116,37 +158,49 @@ void TessilorCalculateNormals(benchmark::State& state) {
 
 using OMesh = OpenMesh::TriMesh_ArrayKernelT<>;
 
-void OpenMeshBuildAndNormals(benchmark::State& state) {
-    const Soup& s = torus();
-    for (auto _ : state) {
-        OMesh m;
-        m.request_face_normals();
-        m.request_vertex_normals();
-        std::vector<OMesh::VertexHandle> vh;
-        vh.reserve(std::size_t(s.vertexCount()));
-        for (std::size_t i = 0; i < s.points.size(); i += 3)
-            vh.push_back(m.add_vertex(OMesh::Point(s.points[i], s.points[i + 1], s.points[i + 2])));
-        for (std::size_t i = 0; i < s.tri.size(); i += 3)
-            m.add_face(vh[std::size_t(s.tri[i])], vh[std::size_t(s.tri[i + 1])], vh[std::size_t(s.tri[i + 2])]);
-        m.update_face_normals();
-        m.update_vertex_normals();
-        benchmark::DoNotOptimize(m.normal(OMesh::VertexHandle(0)));
-        state.PauseTiming();
-        m.clean();
-        state.ResumeTiming();
-    }
-}
-
-void OpenMeshNormals(benchmark::State& state) {
-    const Soup& s = torus();
-    OMesh m;
-    m.request_face_normals();
-    m.request_vertex_normals();
+// Adds the soup's vertices and faces to m (arrays reserved first).
+void build(OMesh& m, const Soup& s) {
+    const std::size_t nv = std::size_t(s.vertexCount()), nf = std::size_t(s.faceCount());
+    m.reserve(nv, nv + nf, nf);  // a torus: E = V + F
     std::vector<OMesh::VertexHandle> vh;
+    vh.reserve(nv);
     for (std::size_t i = 0; i < s.points.size(); i += 3)
         vh.push_back(m.add_vertex(OMesh::Point(s.points[i], s.points[i + 1], s.points[i + 2])));
     for (std::size_t i = 0; i < s.tri.size(); i += 3)
         m.add_face(vh[std::size_t(s.tri[i])], vh[std::size_t(s.tri[i + 1])], vh[std::size_t(s.tri[i + 2])]);
+}
+
+void OpenMeshBuildAndNormals(benchmark::State& state, const Soup& s) {
+    for (auto _ : state) {
+        auto m = std::make_unique<OMesh>();
+        m->request_face_normals();
+        m->request_vertex_normals();
+        build(*m, s);
+        m->update_face_normals();
+        m->update_vertex_normals();
+        benchmark::DoNotOptimize(m->normal(OMesh::VertexHandle(0)));
+        state.PauseTiming();
+        m.reset();
+        state.ResumeTiming();
+    }
+}
+
+void OpenMeshBuild(benchmark::State& state, const Soup& s) {
+    for (auto _ : state) {
+        auto m = std::make_unique<OMesh>();
+        build(*m, s);
+        benchmark::DoNotOptimize(m->halfedge_handle(OMesh::VertexHandle(0)));
+        state.PauseTiming();
+        m.reset();
+        state.ResumeTiming();
+    }
+}
+
+void OpenMeshNormals(benchmark::State& state, const Soup& s) {
+    OMesh m;
+    m.request_face_normals();
+    m.request_vertex_normals();
+    build(m, s);
     for (auto _ : state) {
         m.update_face_normals();
         m.update_vertex_normals();
@@ -154,10 +208,10 @@ void OpenMeshNormals(benchmark::State& state) {
     }
 }
 
-// The floor: area-weighted vertex normals over flat position and index
-// arrays (no sectors, no records).
-void FloorAreaWeightedNormals(benchmark::State& state) {
-    const Soup& s = torus();
+// The floor: one pass over flat position and index arrays that computes
+// each face's normal and adds it to its three vertices, then normalises the
+// vertex sums (no sectors, no records, no corner normals).
+void FloorAreaWeightedNormals(benchmark::State& state, const Soup& s) {
     std::vector<float> n(s.points.size());
     for (auto _ : state) {
         std::fill(n.begin(), n.end(), 0.0f);
@@ -189,11 +243,31 @@ void FloorAreaWeightedNormals(benchmark::State& state) {
     }
 }
 
-}  // namespace
+using Case = void (*)(benchmark::State&, const Soup&);
 
-BENCHMARK(TessilorBuildAndInitialize)->Name("Tessilor/BuildAndInitialize")->Unit(benchmark::kMillisecond);
-BENCHMARK(OpenMeshBuildAndNormals)->Name("OpenMesh/BuildAndNormals")->Unit(benchmark::kMillisecond);
-BENCHMARK(TessilorInitialize)->Name("Tessilor/Initialize")->Unit(benchmark::kMillisecond);
-BENCHMARK(TessilorCalculateNormals)->Name("Tessilor/CalculateNormals")->Unit(benchmark::kMillisecond);
-BENCHMARK(OpenMeshNormals)->Name("OpenMesh/Normals")->Unit(benchmark::kMillisecond);
-BENCHMARK(FloorAreaWeightedNormals)->Name("Floor/AreaWeightedNormals")->Unit(benchmark::kMillisecond);
+// Registers every case for every input, inputs one after another (so that
+// each soup is made once), named like "Tessilor/Initialize/grid/1M".
+[[maybe_unused]] const int registered = [] {
+    const std::pair<const char*, Case> cases[] = {
+        {"Tessilor/BuildAndInitialize", TessilorBuildAndInitialize},
+        {"OpenMesh/BuildAndNormals", OpenMeshBuildAndNormals},
+        {"Tessilor/Initialize", TessilorInitialize},
+        {"OpenMesh/Build", OpenMeshBuild},
+        {"Tessilor/CalculateNormals", TessilorCalculateNormals},
+        {"OpenMesh/Normals", OpenMeshNormals},
+        {"Floor/AreaWeightedNormals", FloorAreaWeightedNormals},
+    };
+    for (const Input& in : inputs)
+        for (const auto& c : cases) {
+            const std::string name = std::string(c.first) + (in.shuffled ? "/shuffled/" : "/grid/") + in.name;
+            const Case fn = c.second;
+            const Input* input = &in;
+            benchmark::RegisterBenchmark(name.c_str(), [fn, input](benchmark::State& st) { fn(st, torus(*input)); })
+                ->Unit(benchmark::kMillisecond)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
+        }
+    return 0;
+}();
+
+}  // namespace

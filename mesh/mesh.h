@@ -38,6 +38,7 @@
 namespace qel {
 
 class SimplePolygon;  // the outline FromSimplePolygon meshes
+struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 
 class Mesh : public Element {
 public:
@@ -269,11 +270,25 @@ public:
     vec3 vertexTangent(int v, int f) const;
 
 private:
+    friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
     // buildConnectivity, also telling whether every shared edge is run in
-    // opposite directions by its two faces (no orientation repair needed).
-    bool buildLinks(bool& consistent);
+    // opposite directions by its two faces (no orientation repair needed)
+    // and, when asked, whether every used vertex has one fan (faces joined
+    // round it through shared edges). With a table (a rebuild) and no face
+    // to turn over, the links stay in the table and reach the records later
+    // (writeLinks), together with the clearing of the orientation marks
+    // (face bits 4 and 5); otherwise they are written at once.
+    bool buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table);
     // The steps of initialize after a successful connectivity build.
-    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals);
+    void rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals,
+                           FaceTable* table);
+    // The table's links (and the clearing of the marks) into the face
+    // records, once.
+    void writeLinks(FaceTable& table);
+    // initializeVertices, reading the faces from the table when there is one.
+    void initializeVertices(FaceTable* table);
+    // calculateNormals(2) of a rebuild, reading the faces from the table.
+    void rebuildNormals(FaceTable& table);
     // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.
@@ -282,13 +297,18 @@ private:
     // as CornerState bits: sharp, open (no neighbour), smooth (a neighbour
     // across an unmarked edge).
     static std::uint8_t cornerEdges(const MeshFace& F, int k, int faceCount) {
+        return cornerEdges(F.f, F.flags, k, faceCount);
+    }
+    // The same from a face's links and flags.
+    static std::uint8_t cornerEdges(const std::int32_t* links, std::uint8_t flags, int k, int faceCount) {
         std::uint8_t bits = 0;
         for (const int e : {k == 2 ? 0 : k + 1, k == 0 ? 2 : k - 1}) {
-            const bool open = F.f[e] < 0 || F.f[e] >= faceCount;
-            if (F.isSharp(e)) bits |= CornerOnSharpEdge;
+            const bool open = links[e] < 0 || links[e] >= faceCount;
+            const bool sharp = (flags & MeshFace::SHARP[e]) != 0;
+            if (sharp) bits |= CornerOnSharpEdge;
             if (open)
                 bits |= CornerOnOpenEdge;
-            else if (!F.isSharp(e))
+            else if (!sharp)
                 bits |= CornerOnSmoothEdge;
         }
         return bits;

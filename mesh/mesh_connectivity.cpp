@@ -5,14 +5,20 @@
 //
 // Speed: a mesh of a million triangles is rebuilt in a few passes over flat
 // arrays. The edges are matched by bucketing the face edges on their smaller
-// vertex (a counting sort, no hashing); walks round vertices (random access
-// into the face records) are kept for the vertices that need them: those on
-// sharp or open edges.
+// vertex (a counting sort, no hashing); the fans round each vertex are
+// counted on the way, so that the split of vertices whose fans meet only
+// there is skipped when every vertex has one. The passes after it read a
+// flat table of the faces' corners, links and flags rather than the face
+// records, which are read once and written once. Walks round vertices
+// (random access into the face records) are kept for the vertices that need
+// them: those on sharp or open edges.
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "mesh/face_table.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -34,6 +40,42 @@ inline int keyHi(EdgeKey e) { return int(e >> 32); }
 inline int keyFace(EdgeKey e) { return int((e & 0xffffffffu) >> 3); }
 inline bool keyLowFirst(EdgeKey e) { return (e & 4u) != 0; }
 inline int keyEdge(EdgeKey e) { return int(e & 3u); }
+
+// Disjoint sets of face corners (3 * face + k), joined where two faces share
+// an edge at the corners' vertex: the sets of one vertex are its fans. Each
+// entry holds its parent + 1, 0 for a root, so that zeroed storage starts
+// as singletons.
+class CornerSets {
+public:
+    explicit CornerSets(std::size_t corners) { up_.allocateZeroed(corners); }
+    // Joins the sets of a and b; true when they were apart.
+    bool unite(int a, int b) {
+        a = find(a);
+        b = find(b);
+        if (a == b) return false;
+        if (a < b) std::swap(a, b);
+        up_[std::size_t(a)] = b + 1;
+        return true;
+    }
+
+    // Fetches the entry of corner c early.
+    void prefetch(int c) const { __builtin_prefetch(up_.data() + c, 1); }
+    // The storage, to be used again (the sets end).
+    FlatArray<std::int32_t> release() { return std::move(up_); }
+
+private:
+    int find(int c) {
+        for (;;) {
+            const int p = up_[std::size_t(c)] - 1;
+            if (p < 0) return c;
+            const int g = up_[std::size_t(p)] - 1;
+            if (g < 0) return p;
+            up_[std::size_t(c)] = g + 1;  // halve the path
+            c = g;
+        }
+    }
+    FlatArray<std::int32_t> up_;
+};
 
 // Sorts one bucket by the larger vertex. Buckets hold the few edges of one
 // vertex, so insertion sort is the fast case; big fans fall back to sort.
@@ -71,46 +113,59 @@ void flipFace(MeshFace& F) {
 // tables overlap instead of waiting one by one.
 constexpr int Ahead = 32;
 
+// What compactCorners found among the active faces.
+struct CompactFaces {
+    int active = 0;      // their count
+    bool sharp = false;  // some has a sharp bit
+};
+
 // The corners of every face as a flat list (three per face; -1 for an
-// inactive face), and the sharp bits of every face (left empty when no
-// active face has one). A face naming a missing vertex or one vertex twice
-// has no proper edges: it loses its active bit. False when some face is
-// inactive.
-bool compactCorners(Mesh& m, std::vector<std::int32_t>& corners, std::vector<std::uint8_t>& sharp) {
-    const int nV = m.vertexCount();
-    corners.assign(std::size_t(m.faceCount()) * 3, -1);
-    sharp.clear();
-    bool allActive = true;
+// inactive face) and the faces' flags: with allFlags, those of every face;
+// otherwise only the sharp bits of active faces, in storage allocated
+// (zeroed) at the first face that has one. A face naming a missing vertex
+// or one vertex twice has no proper edges: it loses its active bit.
+CompactFaces compactCorners(Mesh& m, FlatArray<std::int32_t>& corners, FlatArray<std::uint8_t>& flags, bool allFlags) {
+    const unsigned nV = unsigned(m.vertexCount());
+    corners.allocate(std::size_t(m.faceCount()) * 3);
+    if (allFlags)
+        flags.allocate(std::size_t(m.faceCount()));
+    else
+        flags.reset();
+    CompactFaces result;
     std::int32_t* out = corners.data();
+    std::uint8_t* flagOut = allFlags ? flags.data() : nullptr;
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
         std::int32_t* c = out;
         out += 3;
-        if (!F.isActive()) {
-            allActive = false;
-            return;
-        }
+        c[0] = c[1] = c[2] = -1;
+        if (flagOut) *flagOut++ = F.flags;
+        if (!F.isActive()) return;
         const int a = F.v[0], b = F.v[1], d = F.v[2];
-        const bool inRange = a >= 0 && a < nV && b >= 0 && b < nV && d >= 0 && d < nV;
+        const bool inRange = unsigned(a) < nV && unsigned(b) < nV && unsigned(d) < nV;
         if (!inRange || a == b || b == d || a == d) {
             F.flags = std::uint8_t(F.flags & ~MeshFace::ActiveBit);
-            allActive = false;
+            if (flagOut) flagOut[-1] = F.flags;
             return;
         }
         c[0] = a;
         c[1] = b;
         c[2] = d;
+        ++result.active;
         if (F.flags & MeshFace::SharpMask) {
-            if (sharp.empty()) sharp.assign(std::size_t(m.faceCount()), 0);
-            sharp[std::size_t(c - corners.data()) / 3] = std::uint8_t(F.flags & MeshFace::SharpMask);
+            result.sharp = true;
+            if (!allFlags) {
+                if (flags.size() == 0) flags.allocateZeroed(std::size_t(m.faceCount()));
+                flags[std::size_t(c - corners.data()) / 3] = std::uint8_t(F.flags & MeshFace::SharpMask);
+            }
         }
     });
-    return allActive;
+    return result;
 }
 
 // The last face using every vertex (-1: none) and the size of every edge
 // bucket (bucket lo holds the edges whose smaller vertex is lo; sizes at
 // lo + 1, ready for the prefix sums).
-void lastFacesAndBucketSizes(const std::vector<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
+void lastFacesAndBucketSizes(const FlatArray<std::int32_t>& corners, int nV, std::vector<std::int32_t>& lastFace,
                              std::vector<std::int32_t>& bucket) {
     const int nF = int(corners.size() / 3);
     lastFace.assign(std::size_t(nV), -1);
@@ -135,12 +190,12 @@ void lastFacesAndBucketSizes(const std::vector<std::int32_t>& corners, int nV, s
 
 // Turns the bucket sizes into bucket starts and scatters every edge of
 // every face into its bucket (a counting sort on the smaller vertex).
-void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int32_t>& bucket,
-                  std::vector<EdgeKey>& edges) {
+void scatterEdges(const FlatArray<std::int32_t>& corners, std::vector<std::int32_t>& bucket,
+                  FlatArray<EdgeKey>& edges) {
     const int nF = int(corners.size() / 3);
     const std::size_t nV = bucket.size() - 1;
     for (std::size_t i = 0; i < nV; ++i) bucket[i + 1] += bucket[i];
-    edges.resize(std::size_t(bucket[nV]));
+    edges.allocate(std::size_t(bucket[nV]));
     std::vector<std::int32_t> fill(bucket.begin(), bucket.end() - 1);
     auto lower = [](const std::int32_t* c, int k) { return std::min(c[nextK(k)], c[prevK(k)]); };
     for (int i = 0; i < nF; ++i) {
@@ -170,13 +225,27 @@ void scatterEdges(const std::vector<std::int32_t>& corners, std::vector<std::int
 
 // Matches the edges of every bucket by their larger vertex into the link
 // table (face * 3 + edge; -1 for an edge of one face). consistent turns
-// false when two faces run a shared edge the same way. An edge that is
-// sharp in one of its faces only (a damaged record) has the other face's
-// slot listed in sharpen. False when an edge has three or more faces.
-bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, std::vector<std::int32_t>& links,
-                const std::vector<std::uint8_t>& sharp, std::vector<std::int32_t>& sharpen, bool& consistent) {
+// false when two faces run a shared edge the same way. With fans, the
+// corners at both ends of every shared edge are joined; the return of
+// unite is counted in joins. With sharp (the faces' flags, or null when no
+// face has a sharp bit), an edge that is sharp in one of its faces only (a
+// damaged record) has the other face's slot listed in sharpen. False when
+// an edge has three or more faces.
+bool matchEdges(FlatArray<EdgeKey>& edges, const std::vector<std::int32_t>& bucket, FlatArray<std::int32_t>& links,
+                bool& consistent, CornerSets* fans, std::size_t& joins, const std::uint8_t* sharp,
+                std::vector<std::int32_t>& sharpen) {
     const std::size_t nV = bucket.size() - 1;
     const EdgeKey* const end = edges.data() + edges.size();
+    // The corners of edge k of face f at its smaller and at its larger vertex
+    // (edge k runs from corner k+1 to corner k+2).
+    auto lowCorner = [](EdgeKey e) {
+        const int k = keyEdge(e);
+        return 3 * keyFace(e) + (keyLowFirst(e) ? nextK(k) : prevK(k));
+    };
+    auto highCorner = [](EdgeKey e) {
+        const int k = keyEdge(e);
+        return 3 * keyFace(e) + (keyLowFirst(e) ? prevK(k) : nextK(k));
+    };
     const EdgeKey* ahead = edges.data();  // next entry whose link slot to fetch
     auto slot = [](EdgeKey e) { return 3 * std::size_t(keyFace(e)) + std::size_t(keyEdge(e)); };
     for (std::size_t lo = 0; lo < nV; ++lo) {
@@ -184,7 +253,10 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
         EdgeKey* last = edges.data() + bucket[lo + 1];
         if (last - first > 1) sortBucket(first, last);
         for (EdgeKey* e = first; e < last;) {
-            for (; ahead < end && ahead < e + 2 * Ahead; ++ahead) __builtin_prefetch(links.data() + slot(*ahead), 1);
+            for (; ahead < end && ahead < e + 2 * Ahead; ++ahead) {
+                __builtin_prefetch(links.data() + slot(*ahead), 1);
+                if (fans) fans->prefetch(3 * keyFace(*ahead));
+            }
             EdgeKey* g = e + 1;
             while (g < last && keyHi(*g) == keyHi(*e)) ++g;
             if (g - e > 2) return false;
@@ -194,9 +266,13 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
                 links[slot(e[0])] = keyFace(e[1]);
                 links[slot(e[1])] = keyFace(e[0]);
                 if (keyLowFirst(e[0]) == keyLowFirst(e[1])) consistent = false;
-                if (!sharp.empty()) {
-                    const bool s0 = (sharp[std::size_t(keyFace(e[0]))] >> keyEdge(e[0])) & 1;
-                    const bool s1 = (sharp[std::size_t(keyFace(e[1]))] >> keyEdge(e[1])) & 1;
+                if (fans) {
+                    joins += fans->unite(lowCorner(e[0]), lowCorner(e[1]));
+                    joins += fans->unite(highCorner(e[0]), highCorner(e[1]));
+                }
+                if (sharp) {
+                    const bool s0 = (sharp[keyFace(e[0])] >> keyEdge(e[0])) & 1;
+                    const bool s1 = (sharp[keyFace(e[1])] >> keyEdge(e[1])) & 1;
                     if (s0 != s1) sharpen.push_back(std::int32_t(slot(e[s0 ? 1 : 0])));
                 }
             }
@@ -213,31 +289,35 @@ bool matchEdges(std::vector<EdgeKey>& edges, const std::vector<std::int32_t>& bu
 
 bool Mesh::buildConnectivity() {
     bool consistent = false;
-    return buildLinks(consistent);
+    return buildLinks(consistent, nullptr, nullptr);
 }
 
-bool Mesh::buildLinks(bool& consistent) {
+bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
     consistent = true;
     needsCompaction = 0;
     const int nV = vertexCount();
     const int nF = faceCount();
     if (nF >= MaxLinkedFaces) return false;
 
-    std::vector<std::int32_t> corners;
-    std::vector<std::uint8_t> sharp;
-    if (!compactCorners(*this, corners, sharp)) needsCompaction = 1;
+    FaceTable local;
+    FaceTable& t = table ? *table : local;
+    const CompactFaces compact = compactCorners(*this, t.corners, t.flags, table != nullptr);
+    const int activeFaces = compact.active;
+    if (activeFaces != nF) needsCompaction = 1;
     std::vector<std::int32_t> lastFace, bucket;
-    lastFacesAndBucketSizes(corners, nV, lastFace, bucket);
+    lastFacesAndBucketSizes(t.corners, nV, lastFace, bucket);
 
     // Stored faces: the last active face using the vertex. A vertex still
     // used by a live face stays alive; an active vertex that no active face
     // uses leaves (its old stored face may name an erased face).
     int v = 0;
+    std::size_t usedVertices = 0;
     vertices.forRange(0, vertices.size(), [&](MeshVertex& r) {
         const int last = lastFace[std::size_t(v++)];
         if (last >= 0) {
             r.flags = std::uint8_t(r.flags | MeshVertex::ActiveBit);
             r.face = last;
+            ++usedVertices;
         } else if (r.isActive()) {
             r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
             r.face = -1;
@@ -246,25 +326,52 @@ bool Mesh::buildLinks(bool& consistent) {
     });
     lastFace = std::vector<std::int32_t>();
 
-    std::vector<EdgeKey> edges;
-    scatterEdges(corners, bucket, edges);
+    FlatArray<EdgeKey> edges;
+    scatterEdges(t.corners, bucket, edges);
     // The links go to a flat table first, so that a failed build writes
-    // none. It reuses the corners' storage (same size).
-    std::vector<std::int32_t>& links = corners;
+    // none. Without a face table they take the corners' place (same size).
+    if (table) t.links.allocate(t.corners.size());
+    FlatArray<std::int32_t>& links = table ? t.links : t.corners;
+    std::size_t joins = 0;
+    std::unique_ptr<CornerSets> fans;
+    if (oneFanEach) fans = std::make_unique<CornerSets>(t.corners.size());
     std::vector<std::int32_t> sharpen;
-    if (!matchEdges(edges, bucket, links, sharp, sharpen, consistent)) return false;
+    if (!matchEdges(edges, bucket, links, consistent, fans.get(), joins, compact.sharp ? t.flags.data() : nullptr,
+                    sharpen))
+        return false;
+    // Every corner starts as a fan of its own; each join merges two fans of
+    // one vertex. Each used vertex has at least one fan, so the count left
+    // equals the used vertices exactly when each has one.
+    if (oneFanEach) *oneFanEach = 3 * std::size_t(activeFaces) - joins == usedVertices;
+    edges.reset();
+    if (fans && table) t.spare = fans->release();
+    fans.reset();
+    // An edge is sharp on both sides or on neither: in the records, and in
+    // the table's flags that the passes after it read.
+    for (const std::int32_t s : sharpen) {
+        faces[std::size_t(s / 3)].setSharp(s % 3, true);
+        t.flags[std::size_t(s / 3)] = std::uint8_t(t.flags[std::size_t(s / 3)] | MeshFace::SHARP[s % 3]);
+    }
 
+    // Faces that need turning over are turned in the records: the links go
+    // there now. Otherwise a table keeps them for the passes that follow.
+    // (In a rebuild of faces that need no turning over, the orientation
+    // pass would only clear its marks: they go with the links.)
+    if (!table) t.links = std::move(t.corners);
+    t.linksWritten = false;
+    t.clearMarks = table && consistent;
+    if (!table || !consistent) writeLinks(t);
+    return true;
+}
+
+void Mesh::writeLinks(FaceTable& table) {
+    if (table.linksWritten) return;
+    table.linksWritten = true;
     int f = 0;
     faces.forRange(0, faces.size(), [&](MeshFace& F) {
         const std::size_t i = std::size_t(f++);
-        if (!F.isActive()) return;
-        F.f[0] = links[3 * i];
-        F.f[1] = links[3 * i + 1];
-        F.f[2] = links[3 * i + 2];
+        if (F.isActive()) table.link(F, i);
     });
-    // An edge is sharp on both sides or on neither.
-    for (const std::int32_t s : sharpen) faces[s / 3].setSharp(s % 3, true);
-    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -409,7 +516,9 @@ void Mesh::copyTopology(std::vector<std::int32_t>& topo) const {
 // ---------------------------------------------------------------------------
 // Vertex flags
 
-void Mesh::initializeVertices() {
+void Mesh::initializeVertices() { initializeVertices(nullptr); }
+
+void Mesh::initializeVertices(FaceTable* table) {
     // Most vertices need no walk, and are told apart face by face:
     // - no sharp or open edge at the vertex: vertexUpdate would go round its
     //   fan, find nothing, keep the stored face and clear bits 0-2; it is no
@@ -417,7 +526,8 @@ void Mesh::initializeVertices() {
     // - only sharp edges (every edge at it sharp, none open): vertexUpdate
     //   would keep the stored face (its backward edge is sharp) and clear
     //   the border bit; it is a corner when three or more faces meet there.
-    // The others are walked.
+    // The others are walked (through the records: a table's links go there
+    // first).
     struct VertexScan {
         std::int32_t face;     // stored face
         std::uint8_t state;    // CornerState bits
@@ -430,22 +540,34 @@ void Mesh::initializeVertices() {
         VertexScan* out = scan.data();
         vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) { *out++ = VertexScan{r.face, 0, 0}; });
     }
+    auto gather = [&](const std::int32_t* v, const std::int32_t* links, std::uint8_t flags, int i) {
+        // A face with three neighbours and no sharp edge meets each of its
+        // vertices with smooth edges only.
+        const bool plain = unsigned(links[0]) < unsigned(nF) && unsigned(links[1]) < unsigned(nF) &&
+                           unsigned(links[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        for (int k = 0; k < 3; ++k) {
+            if (v[k] < 0 || v[k] >= nV) continue;
+            VertexScan& s = scan[std::size_t(v[k])];
+            s.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(links, flags, k, nF);
+            if (s.face == i) s.state |= CornerStartSeen;
+            if (s.corners < 3) ++s.corners;
+        }
+    };
     for (int i = 0; i < nF; ++i) {
+        if (table) {
+            const std::int32_t* c = &table->corners[3 * std::size_t(i)];
+            if (i + Ahead < nF)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(scan.data() + std::max(0, c[3 * Ahead + k]));
+            if (c[0] >= 0) gather(c, &table->links[3 * std::size_t(i)], table->flags[std::size_t(i)], i);
+            continue;
+        }
         if (i + Ahead < nF) {
             const MeshFace& A = faces[std::size_t(i + Ahead)];
             for (int k = 0; k < 3; ++k)
                 if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(scan.data() + A.v[k]);
         }
         const MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        for (int k = 0; k < 3; ++k) {
-            const int v = F.v[k];
-            if (v < 0 || v >= nV) continue;
-            VertexScan& s = scan[std::size_t(v)];
-            s.state |= cornerEdges(F, k, nF);
-            if (s.face == i) s.state |= CornerStartSeen;
-            if (s.corners < 3) ++s.corners;
-        }
+        if (F.isActive()) gather(F.v, F.f, F.flags, i);
     }
     constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
     for (int v = 0; v < nV; ++v) {
@@ -464,6 +586,7 @@ void Mesh::initializeVertices() {
         // A vertex on a sharp edge is sharp whatever its builder set, so
         // that vertexUpdate stores a face that follows a sharp edge.
         if (s.state & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+        if (table) writeLinks(*table);
         vertexUpdate(v);
         if (corner(v)) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
     }
@@ -473,40 +596,58 @@ void Mesh::initializeVertices() {
 // The whole rebuild
 
 void Mesh::initialize(TResizeStyle style) {
-    bool consistent = false;
-    if (!buildLinks(consistent)) {
+    bool consistent = false, oneFanEach = false;
+    FaceTable table;
+    if (!buildLinks(consistent, &oneFanEach, &table)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, false);
+    rebuildAfterLinks(style, consistent, oneFanEach, false, &table);
 }
 
 void Mesh::initializeReconstructSharp(TResizeStyle style) {
-    bool consistent = false;
-    if (!buildLinks(consistent)) {
+    bool consistent = false, oneFanEach = false;
+    FaceTable table;
+    if (!buildLinks(consistent, &oneFanEach, &table)) {
         status = 1;
         return;
     }
-    rebuildAfterLinks(style, consistent, true);
+    rebuildAfterLinks(style, consistent, oneFanEach, true, &table);
 }
 
-void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool sharpFromNormals) {
+void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEach, bool sharpFromNormals,
+                             FaceTable* table) {
     status = 0;
-    if (consistent) {
-        // Every shared edge already runs both ways: the vote flips nothing
-        // and only its marks would be cleared.
-        faces.forRange(0, faces.size(), [](MeshFace& F) {
-            if (F.isActive()) F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
-        });
-    } else {
+    // When every shared edge already runs both ways the vote flips nothing
+    // and only clears its marks (done with the links). Otherwise the faces
+    // are turned over in the records (a one-sided surface is also unlinked
+    // along a seam) and the table no longer holds.
+    if (!consistent) {
         correctOrientation();
+        table = nullptr;
     }
-    initializeVertices();
-    if (sharpFromNormals) buildSharpness();
-    calculateNormals(2);
+    initializeVertices(table);
+    if (sharpFromNormals) {
+        // New sharp marks go to the records only.
+        if (table) writeLinks(*table);
+        table = nullptr;
+        buildSharpness();
+    }
+    if (table) {
+        rebuildNormals(*table);
+        table->corners.reset();
+        table->links.reset();
+    } else {
+        calculateNormals(2);
+    }
     calculateSize(style);
     removeInactive(false);
-    splitCoincidentVertices();
+    // With every shared edge run both ways, the links are those just built
+    // and each shared edge is crossed forwards from one side: the fans the
+    // split would find are the ones counted then. One per vertex: nothing
+    // to split. A seam is only ever opened when some edge was not run both
+    // ways, so its fans are always split.
+    if (!(consistent && oneFanEach)) splitCoincidentVertices();
     // The buffers of the old records are released, not just forgotten.
     if (vbo != 0 || featureVbo != 0) deleteVBO();
     vbo = 0;

@@ -14,8 +14,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "mesh/face_table.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -32,7 +35,7 @@ vec3 normalise(const vec3& a) {
 
 // Unit normal of the triangle (p0, p1, p2), computed in double; a degenerate
 // triangle keeps its (tiny) cross product.
-vec3 triangleNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
+inline vec3 triangleNormal(const vec3& p0, const vec3& p1, const vec3& p2) {
     const dvec3 a(double(p1.x) - p0.x, double(p1.y) - p0.y, double(p1.z) - p0.z);
     const dvec3 b(double(p2.x) - p0.x, double(p2.y) - p0.y, double(p2.z) - p0.z);
     const dvec3 n = cross(a, b);
@@ -186,14 +189,246 @@ void assignChannels(pbr& dst, const pbr& src, unsigned char mask) {
     if (mask & ChannelMask[9]) dst.metalness = src.metalness;
 }
 
+// Scratch storage for n records of a whole-mesh pass, kept per thread from
+// call to call: a mesh of millions of vertices would otherwise have tens of
+// megabytes of fresh pages faulted in and cleared on every call. Replaced
+// when it is too small or far too large. One pass type per T: a pass must
+// not be entered again while it runs.
+template <class T>
+T* scratch(std::size_t n) {
+    static thread_local std::unique_ptr<T[]> buffer;
+    static thread_local std::size_t capacity = 0;
+    if (n > capacity || n < capacity / 8) {
+        buffer.reset();
+        buffer.reset(new T[n]);
+        capacity = n;
+    }
+    return buffer.get();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Whole-mesh normals
 
+// The corner normals of the whole mesh (calculateNormals modes 1 and 2).
+//
+// One pass over the faces computes the face normals and gathers, per vertex,
+// the sum of its faces' normals and what edges meet it. A plain vertex (no
+// sharp or open edge) takes the normalised sum in every corner, a vertex
+// whose edges are all sharp or open takes each face's normal; a second pass
+// over the faces writes those corners. The other vertices are walked sector
+// by sector at the end (a walk reads face normals and writes the corners of
+// its own vertex only, so the order against the face pass does not matter).
+//
+// The faces are read a block at a time: first the normals of the block
+// (independent of each other, so that their arithmetic and the fetches of
+// their vertices overlap), then their share of the vertex state. In a
+// rebuild the first pass reads the face table instead of the records, and
+// the second writes the face normals (and the table's links, when they are
+// not in the records yet) with the corners.
+class CornerNormalPass {
+public:
+    CornerNormalPass(Mesh& m, bool faceNormals, FaceTable* table) : m_(m), faceNormals_(faceNormals), table_(table) {}
+
+    void run() {
+        nV_ = m_.vertexCount();
+        nF_ = m_.faceCount();
+        pass_ = scratch<VertexPass>(std::size_t(nV_));
+        VertexPass* out = pass_;
+        m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
+            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
+        });
+        if (table_) {
+            // The face normals, three floats a face, go to the table's spare
+            // storage when it has room.
+            if (table_->spare.size() >= 3 * std::size_t(nF_))
+                normals_ = std::move(table_->spare);
+            else
+                normals_.allocate(3 * std::size_t(nF_));
+        }
+        for (int i = 0; i < nF_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            if (table_)
+                readTable(i, int(n));
+            else
+                read(block, i, int(n));
+            i += int(n);
+        }
+        settleVertices();
+        for (int i = 0; i < nF_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            write(block, i, int(n));
+            i += int(n);
+        }
+        if (table_) table_->linksWritten = true;
+        for (const int w : walked_) m_.vertexNormals(w);
+    }
+
+private:
+    // What the face passes need of a vertex, in one half of a cache line.
+    struct VertexPass {
+        vec3 position;
+        std::int32_t face;    // stored face
+        vec3 sum;             // sum of the normals of its faces; then its normal
+        std::uint32_t state;  // CornerState bits
+    };
+    static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
+    static constexpr int Ahead = 16;  // faces whose vertices are fetched early
+    static constexpr int Block = int(Mesh::FaceList::BlockSize);
+    static_assert(sizeof(float) == sizeof(std::int32_t), "a face normal fills three entries of the spare storage");
+
+    // A face normal kept as the bits of its three floats.
+    static void store(std::int32_t* to, const vec3& n) {
+        const float xyz[3] = {n.x, n.y, n.z};
+        std::memcpy(to, xyz, sizeof xyz);
+    }
+    static vec3 load(const std::int32_t* from) {
+        float xyz[3];
+        std::memcpy(xyz, from, sizeof xyz);
+        return vec3(xyz[0], xyz[1], xyz[2]);
+    }
+
+    // Vertices are fetched early only while the faces jump between far
+    // apart vertices (in file order they are close and already cached):
+    // counts the jumps of a block's first corners.
+    int jump(unsigned a) {
+        const int far = int(a - lastVertex_ + 4096u > 8192u);
+        lastVertex_ = a;
+        return far;
+    }
+
+    // The n faces from face i0 (contiguous records). Locals instead of
+    // members in the loops: stores into the records would otherwise make
+    // the compiler read every member again.
+    void read(MeshFace* block, int i0, int n) {
+        VertexPass* const pass = pass_;
+        const unsigned nV = unsigned(nV_);
+        const int nF = nF_;
+        bool usable[Block];
+        const bool fetch = scattered_;
+        int jumps = 0;
+        for (int j = 0; j < n; ++j) {
+            if (fetch && j + Ahead < n) {
+                const MeshFace& A = block[j + Ahead];
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + (unsigned(A.v[k]) < nV ? A.v[k] : 0));
+            }
+            MeshFace& F = block[j];
+            const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
+            usable[j] = F.isActive() && a < nV && b < nV && c < nV;
+            if (usable[j] && faceNormals_)
+                F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
+            jumps += jump(a);
+        }
+        scattered_ = 4 * jumps > n;
+        for (int j = 0; j < n; ++j)
+            if (usable[j]) gather(pass, block[j].v, block[j].f, block[j].flags, block[j].normal, i0 + j, nF);
+    }
+
+    // The same from the face table (every active face there has three
+    // distinct vertices in range); the normals go to a side list.
+    void readTable(int i0, int n) {
+        VertexPass* const pass = pass_;
+        const int nF = nF_;
+        const std::int32_t* const corners = table_->corners.data() + 3 * std::size_t(i0);
+        const std::int32_t* const links = table_->links.data() + 3 * std::size_t(i0);
+        const std::uint8_t* const flags = table_->flags.data() + i0;
+        std::int32_t* const normals = normals_.data() + 3 * std::size_t(i0);
+        const bool fetch = scattered_;
+        int jumps = 0;
+        for (int j = 0; j < n; ++j) {
+            const std::int32_t* c = corners + 3 * j;
+            if (fetch && j + Ahead < n)
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + std::max(0, c[3 * Ahead + k]));
+            if (c[0] < 0) continue;
+            const vec3 normal = triangleNormal(pass[c[0]].position, pass[c[1]].position, pass[c[2]].position);
+            store(normals + 3 * j, normal);
+            jumps += jump(unsigned(c[0]));
+        }
+        scattered_ = 4 * jumps > n;
+        for (int j = 0; j < n; ++j) {
+            if (corners[3 * j] < 0) continue;
+            gather(pass, corners + 3 * j, links + 3 * j, flags[j], load(normals + 3 * j), i0 + j, nF);
+        }
+    }
+
+    // Face i's share of the state of its vertices v (in range).
+    static void gather(VertexPass* pass, const std::int32_t* v, const std::int32_t* f, std::uint8_t flags,
+                       const vec3& normal, int i, int nF) {
+        const bool plain = unsigned(f[0]) < unsigned(nF) && unsigned(f[1]) < unsigned(nF) &&
+                           unsigned(f[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        for (int k = 0; k < 3; ++k) {
+            VertexPass& p = pass[v[k]];
+            p.sum += normal;
+            std::uint32_t bits = plain ? std::uint32_t(Mesh::CornerOnSmoothEdge) : Mesh::cornerEdges(f, flags, k, nF);
+            if (p.face == i) bits |= Mesh::CornerStartSeen;
+            p.state |= bits;
+        }
+    }
+
+    // A vertex without sharp or open edges has one sector, its normal the
+    // normalised sum; one whose edges are all sharp or open has one sector
+    // per face, its normal the face's; the others are walked.
+    void settleVertices() {
+        int v = 0;
+        m_.vertices.forRange(0, m_.vertices.size(), [this, &v](const MeshVertex& r) {
+            const int i = v++;
+            if (!r.isActive() || r.face < 0) return;
+            VertexPass& p = pass_[i];
+            if (!(p.state & Mesh::CornerStartSeen)) {
+                walked_.push_back(i);  // finds no usable stored face: does nothing
+            } else if (!(p.state & Bounded)) {
+                p.sum = normalise(p.sum);
+                p.state |= Mesh::CornerDirect;
+            } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
+                p.state |= Mesh::CornerFaceSectors;
+            } else {
+                walked_.push_back(i);
+            }
+        });
+    }
+
+    // The corners of the plain vertices and of those with face sectors of
+    // the n faces from face i0 (with a table: also their normals and links).
+    void write(MeshFace* block, int i0, int n) {
+        const VertexPass* const pass = pass_;
+        const unsigned nV = unsigned(nV_);
+        const bool fromTable = table_ != nullptr;
+        const bool link = fromTable && !table_->linksWritten;
+        for (int j = 0; j < n; ++j) {
+            MeshFace& F = block[j];
+            if (!F.isActive()) continue;
+            if (fromTable) {
+                F.normal = load(normals_.data() + 3 * std::size_t(i0 + j));
+                if (link) table_->link(F, std::size_t(i0 + j));
+            }
+            for (int k = 0; k < 3; ++k) {
+                const unsigned v = unsigned(F.v[k]);
+                if (v >= nV) continue;
+                const VertexPass& p = pass[v];
+                if (p.state & Mesh::CornerDirect)
+                    F.normals[k] = p.sum;
+                else if (p.state & Mesh::CornerFaceSectors)
+                    F.normals[k] = normalise(F.normal);
+            }
+        }
+    }
+
+    Mesh& m_;
+    const bool faceNormals_;
+    FaceTable* const table_;  // in a rebuild: the faces' corners, links and flags
+    int nV_ = 0, nF_ = 0;
+    VertexPass* pass_ = nullptr;       // per-thread scratch
+    FlatArray<std::int32_t> normals_;  // face normals read from the table (bits of three floats a face)
+    std::vector<int> walked_;          // vertices walked sector by sector
+    bool scattered_ = true;            // the last block's faces jumped between far vertices
+    unsigned lastVertex_ = 0;          // first corner of the last face read
+};
+
 void Mesh::calculateNormals(unsigned char mode) {
     if (mode > 2) return;
-    const bool faceNormals = mode != 1;
     if (mode == 0) {
         faces.forRange(0, faces.size(), [this](MeshFace& F) {
             if (!F.isActive()) return;
@@ -202,96 +437,10 @@ void Mesh::calculateNormals(unsigned char mode) {
         });
         return;
     }
-
-    // What the face passes need of a vertex, in one cache line's half: the
-    // faces jump between vertices at random, so each corner costs one
-    // access here instead of several into the vertex records and side lists.
-    struct VertexPass {
-        vec3 position;
-        std::int32_t face;    // stored face
-        vec3 sum;             // sum of the unit normals of its faces
-        std::uint32_t state;  // CornerState bits
-    };
-    const int nV = vertexCount();
-    const int nF = faceCount();
-    std::vector<VertexPass> pass(static_cast<std::size_t>(nV));
-    {
-        VertexPass* out = pass.data();
-        vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) {
-            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
-        });
-    }
-
-    // The vertices of the face some places ahead are fetched early, so that
-    // the jumps of many faces overlap. (Written out in each loop: a helper
-    // holding only prefetches counts as free of effects and is dropped.)
-    constexpr int Ahead = 32;
-    const int prefetchEnd = nF - Ahead;
-
-    // Pass 1 (faces): face normals, their sum per vertex, and which vertices
-    // meet a sharp or open edge (those are walked sector by sector).
-    for (int i = 0; i < nF; ++i) {
-        if (i < prefetchEnd) {
-            const MeshFace& A = faces[std::size_t(i + Ahead)];
-            for (int k = 0; k < 3; ++k)
-                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
-        }
-        MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        const int a = F.v[0], b = F.v[1], c = F.v[2];
-        if (a < 0 || a >= nV || b < 0 || b >= nV || c < 0 || c >= nV) continue;
-        VertexPass* corner[3] = {&pass[std::size_t(a)], &pass[std::size_t(b)], &pass[std::size_t(c)]};
-        if (faceNormals) F.normal = triangleNormal(corner[0]->position, corner[1]->position, corner[2]->position);
-        const vec3 n = F.normal;
-        for (int k = 0; k < 3; ++k) {
-            VertexPass& p = *corner[k];
-            p.sum += n;
-            p.state |= cornerEdges(F, k, nF);
-            if (p.face == i) p.state |= CornerStartSeen;
-        }
-    }
-
-    // Pass 2 (vertices): a vertex without sharp or open edges has one
-    // sector, its normal the normalised sum; one whose edges are all sharp
-    // or open has one sector per face, its normal the face's; the others
-    // are walked.
-    constexpr std::uint32_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
-    for (int v = 0; v < nV; ++v) {
-        const MeshVertex& r = vertices[v];
-        if (!r.isActive() || r.face < 0) continue;
-        VertexPass& p = pass[std::size_t(v)];
-        if (!(p.state & CornerStartSeen)) {
-            vertexNormals(v);  // finds no usable stored face: does nothing
-        } else if (!(p.state & Bounded)) {
-            p.sum = normalise(p.sum);
-            p.state |= CornerDirect;
-        } else if (!(p.state & CornerOnSmoothEdge)) {
-            p.state |= CornerFaceSectors;
-        } else {
-            vertexNormals(v);
-        }
-    }
-
-    // Pass 3 (faces): the plain vertices' normals into their corners.
-    for (int i = 0; i < nF; ++i) {
-        if (i < prefetchEnd) {
-            const MeshFace& A = faces[std::size_t(i + Ahead)];
-            for (int k = 0; k < 3; ++k)
-                if (A.v[k] >= 0 && A.v[k] < nV) __builtin_prefetch(pass.data() + A.v[k]);
-        }
-        MeshFace& F = faces[std::size_t(i)];
-        if (!F.isActive()) continue;
-        for (int k = 0; k < 3; ++k) {
-            const int v = F.v[k];
-            if (v < 0 || v >= nV) continue;
-            const VertexPass& p = pass[std::size_t(v)];
-            if (p.state & CornerDirect)
-                F.normals[k] = p.sum;
-            else if (p.state & CornerFaceSectors)
-                F.normals[k] = normalise(F.normal);
-        }
-    }
+    CornerNormalPass(*this, mode != 1, nullptr).run();
 }
+
+void Mesh::rebuildNormals(FaceTable& table) { CornerNormalPass(*this, true, &table).run(); }
 
 void Mesh::calculateSelectedNormals() {
     auto faceNormal = [this](int i) {

@@ -192,6 +192,15 @@ public:
     const_iterator cbegin() const { return begin(); }
     const_iterator cend() const { return end(); }
 
+    // Record i and the records after it in the same block: returns a pointer
+    // to record i and sets n to how many records (i included) lie there
+    // contiguously, up to the end of the block or of the container.
+    T* contiguous(size_type i, size_type& n) {
+        assert(i < size_);
+        n = std::min(BlockSize - (i & BlockMask), size_ - i);
+        return blocks_[i >> Shift] + (i & BlockMask);
+    }
+
     // Calls fn(record) for records [from, to) block by block (no per-record
     // index arithmetic); for whole-mesh passes.
     template <class Fn>

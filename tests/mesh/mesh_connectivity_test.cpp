@@ -197,6 +197,20 @@ TEST(MeshSplit, TwoConesTouchingAtTheirTips) {
     }
 }
 
+TEST(MeshSplit, TwoClosedSolidsSharingAVertex) {
+    // Closed fans, consistently wound: no open edge tells them apart.
+    Mesh m = bare(
+        {vec3(0, 0, 0), vec3(1, 0, 1), vec3(0, 1, 1), vec3(1, 1, 2), vec3(1, 0, -1), vec3(0, 1, -1), vec3(1, 1, -2)},
+        {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {0, 5, 4}, {0, 4, 6}, {0, 6, 5}, {4, 5, 6}});
+    m.initialize(Mesh::ResizeKeep);
+    ASSERT_EQ(m.status, 0);
+    expectSound(m);
+    ASSERT_EQ(m.vertexCount(), 8);
+    EXPECT_EQ(m.vertices[7].position, vec3(0, 0, 0));
+    EXPECT_TRUE(m.vertices[0].isCorner());
+    EXPECT_TRUE(m.vertices[7].isCorner());
+}
+
 TEST(MeshCompaction, ErasedRecordsAndStaleLinksLeaveASoundMesh) {
     MeshPtr m(meshtest::smoothSphere(1));
     for (const int f : {3, 4, 40, 41, 79, 78}) m->faceErase(f);
