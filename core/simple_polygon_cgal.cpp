@@ -237,9 +237,18 @@ bool SimplePolygon::triangulateCorners(std::vector<int>& outTriangles) const {
         // One vertex per point: no point repeated, no crossing split.
         if (cdt.number_of_vertices() != points.size()) return false;
         if (cdt.dimension() < 2 || markDomain(cdt) == 0) return false;
+        // A repeated point and a crossing together keep the count: every
+        // corner must still be one of the outline's points.
         for (FaceHandle f : cdt.finite_face_handles()) {
             if (!f->is_in_domain()) continue;
-            for (int k = 0; k < 3; ++k) outTriangles.push_back(f->vertex(k)->info().index);
+            for (int k = 0; k < 3; ++k) {
+                const int index = f->vertex(k)->info().index;
+                if (index < 0 || std::size_t(index) >= points.size()) {
+                    outTriangles.resize(before);
+                    return false;
+                }
+                outTriangles.push_back(index);
+            }
         }
         return true;
     } catch (...) {
