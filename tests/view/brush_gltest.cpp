@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
+#include <vector>
 
 #include "gl/gl.h"
 #include "gl/resources.h"
@@ -24,20 +26,16 @@ protected:
     void SetUp() override {
         initShaderResources();
         view.showText = 0;
-        view.glow = 0;
         view.setSelection(true);
     }
-    void TearDown() override { gl->glGetError(); }
-    // The pixel left of a centred square of 0.4 view units, where the
-    // selection contour of a selected square lies.
+    // The frame's pixel left of a centred square of 0.4 view units, where a
+    // selected square has its selection contour.
     bvec4 besideSquare() {
         view.redraw = 1;
         Texture2D* image = view.render();
-        EXPECT_TRUE(image);
         std::vector<bvec4> pixels(N * N);
         gl->glBindTexture(GL_TEXTURE_2D, image ? image->id() : 0);
         gl->glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        gl->glBindTexture(GL_TEXTURE_2D, 0);
         return pixels[32 * N + 18];
     }
     GLView view{N, N};
@@ -45,18 +43,18 @@ protected:
 
 }  // namespace
 
-// In sculpt mode the tool under the pointer is marked for the frame only,
+// In sculpt mode the tool under the pointer is marked for its frame only,
 // also when the frame fails after marking it.
 TEST_F(BrushFrame, HoveredToolIsMarkedForItsFrameOnly) {
+    view.glow = 0;
     Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
     const mat4 square = mat4::Scale(std::sqrt(3.0f)) * mat4::Scale(0.4f, 0.4f, 0.001f);
     Tool* tool = view.scene->addObject(&cube, square, Scene::HangTop, false);
     view.actionMode = GLView::ModeSculpt;
-    const bvec4 red(255, 0, 0, 255);
-    EXPECT_NE(besideSquare(), red);
+    EXPECT_NE(besideSquare(), bvec4(255, 0, 0, 255));
     view.pickBrush.layers = 1;
     view.pickBrush.pickedTool = tool;
-    EXPECT_EQ(besideSquare(), red);
+    EXPECT_EQ(besideSquare(), bvec4(255, 0, 0, 255));
     EXPECT_FALSE(tool->flags & Tool::FlagTemp);
 
     Shader missing("Missing/Light");
@@ -65,6 +63,7 @@ TEST_F(BrushFrame, HoveredToolIsMarkedForItsFrameOnly) {
     EXPECT_EQ(view.render(), nullptr);
     ShaderLayerCompositSimple = kept;
     EXPECT_FALSE(tool->flags & Tool::FlagTemp);
+    gl->glGetError();
 }
 
 TEST_F(BrushFrame, DrawingPreviewNeedsTwoStrokeStamps) {
