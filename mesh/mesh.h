@@ -128,6 +128,52 @@ public:
     // is not read); see mesh_pick.cpp. -1 only when nothing can be picked.
     int findFirstFace(const vec3& point, const vec3& second = vec3()) const;
 
+    // ---- Brush selections and the operators on the current selection
+    //      (mesh_brush_select.cpp, mesh_selection_ops.cpp) ----
+    // A brush step selects the vertices one stamp reaches, each with its
+    // relative distance t from the centre (influences, or sectorInfluences
+    // for a patch); an operator then writes one displacement per selection
+    // index; the caller adds them (applyDisplacement), refreshes normals
+    // (selectMarginal, calculateSelectedNormals) and ends with deselectAll.
+    //
+    // The brush falloff 1 - 3t^2 + 2t^3: 1 at the centre, 0 at the rim.
+    static double falloff(double t) { return 1.0 - t * t * (3.0 - 2.0 * t); }
+    // Active vertices strictly inside the sphere, over the whole mesh.
+    void selectV(const vec3& centre, float radius, bool clear);
+    // Vertices inside the closed sphere within the connected component
+    // (selectVG) or the sharp-bounded patch (selectVG_, one sector record per
+    // sector reaching a vertex) of the face; every face walked is selected.
+    // A negative face is picked from the centre; with nothing to pick the
+    // lists stay as they were. A face that is not active is refused the same
+    // way. Expect an empty selection on entry (clear set).
+    void selectVG(const vec3& centre, float radius, bool clear, int face);
+    void selectVG_(const vec3& centre, float radius, bool clear, int face);
+    // Every vertex record (active or not) listed with t 0 and its own index
+    // as selection index; the selected bit is not set.
+    void selectAllV();
+    // Selects the faces round the selected vertices and their other
+    // vertices, so that calculateSelectedNormals refreshes every face that
+    // touches a moved vertex.
+    void selectMarginal();
+    // Adds each displacement to the vertex with the same selection index.
+    void applyDisplacement();
+    // Displacement writers: each first sizes displacements to the selected
+    // vertices (new entries zero). _deform adds w(t) v per influence,
+    // _deformG the same once per vertex of the sector records (from its
+    // record of largest weight), _move v, _moveN s x offset; _scale and
+    // _transform assign the movement of the vertex under the transform.
+    void _deform(const vec3& v);
+    void _deformG(const vec3& v);
+    void _move(const vec3& v);
+    void _moveN(float s);
+    void _scale(const vec3& centre, float s);
+    // Scaling by s along direction through centre, nothing across it.
+    void _scale(const vec3& centre, const vec3& direction, float s);
+    // M p / w' - p expected: callers pass their transform minus the identity
+    // in rows 0-2, and the entry becomes the image of p divided by w'.
+    void _transform(const mat4& m);
+    // ---- end of brush selections and operators ----
+
     // ---- Index helpers ----
     int vertexCount() const { return int(vertices.size()); }
     int faceCount() const { return int(faces.size()); }

@@ -24,7 +24,9 @@
 // targets, the background image, the environment, the records of
 // undoHistory, and the tools under creation while toolCreation is not
 // CreateUseTool. For CreateUseTool, activeTool is the scene's current
-// template. pickedTool and materialTool point into the scene.
+// template. The tools of pickBrush and targetBrush, and materialTool, point
+// into the scene. The stamps, the drawing gesture and its strokes are held
+// by value.
 //
 // The operations of the interaction layer (pointer and key handling, picking,
 // undo and redo, object commands) are declared here and defined with that
@@ -45,6 +47,8 @@
 #include "core/vec.h"
 #include "scene/pbr.h"
 #include "scene/tool.h"
+#include "view/abrush.h"
+#include "view/assemblor.h"
 #include "view/sculptor.h"
 
 namespace qel {
@@ -246,19 +250,24 @@ public:
     std::uint8_t groupsMode = 1;    // Groups (1) or Elements (0)
     Tool* activeTool = nullptr;     // the tool under creation
     Tool* activeToolAux = nullptr;  // second end of a two-ended tool under creation
-    Tool* pickedTool = nullptr;
-    mat4 pickedMatrix;
     std::uint8_t tempSelectInstances = 0;
-    // Stamp placement: 1 On Object, 2 Same Depth, 3 On Normal, 4 Normal
-    // Plane, 5 Tangent Plane.
-    std::int32_t brushProjection = 2;
+    // How a running assembly stroke places its stamps (the "Projection: "
+    // option): OnObject up to TangentPlane.
+    ABrush::TSelection brushProjection = ABrush::SameDepth;
+    ABrush pickBrush;    // what lies under the pointer at the last pick
+    ABrush targetBrush;  // where a drag or a drawn stroke points now
+    // The picked object under its former name: the same pointer as
+    // pickBrush.pickedTool, for readers not yet moved to it.
+    Tool*& pickedTool = pickBrush.pickedTool;
     std::uint8_t materialPending = 0;  // a material-dialog edit is under way
     Tool* materialTool = nullptr;      // the tool that edit changes
+    Assemblor assemblor;               // the drawing gesture
     std::int32_t ikLevel = -1;
     std::vector<Tool*> dragTools;
     std::vector<mat4> dragMatrices;
     std::vector<Tool*> pointerVector;
     std::uint32_t brushMaterialMask = 13;  // colour RGB, roughness, metalness
+    std::vector<ABrush> stamps;            // the brush stamps of the current sculpt step
     std::vector<std::int32_t> selectionListA;
     std::vector<std::int32_t> selectionListB;
     Sculptor::TAction selectedSculptAction = Sculptor::Deform;
@@ -445,6 +454,8 @@ public:
     void setSnapSymmetry(bool on);
     void setSnapGrid(bool on);
     // Clamped to 1..2000 pixels and -1..1 (not a number: the lower bound).
+    // While a stroke is held, the newest stamp of the drawing takes the
+    // brush size.
     void setBrushSize(float size);
     void setBrushElevation(float elevation);
     // No gesture is under way.
@@ -478,6 +489,9 @@ public:
 
     // ---- The interaction layer ----
     void resetState(bool reloadTool);
+    // The stamp under the cursor placed by `mode`; previous (needed by
+    // every mode but OnObject) is the stamp the new one continues.
+    ABrush selection(ABrush::TSelection mode, ABrush* previous);
     void enterEvent();
     void leaveEvent();
     void setState();

@@ -70,7 +70,8 @@ bool GLView::load(const std::string& path) {
         if (loaded) {
             // Nothing may keep pointing into the old scene.
             if (toolCreation == CreateUseTool) activeTool = activeToolAux = nullptr;
-            pickedTool = materialTool = nullptr;
+            pickBrush = targetBrush = ABrush();
+            materialTool = nullptr;
             materialPending = 0;
             delete scene;
             scene = loaded;

@@ -174,6 +174,37 @@ bool addLensChromatism(const GLView& view, FBOScene* result) {
     return drawn;
 }
 
+// The hovered tool, and the tools its selection scope takes with it, marked
+// selected for this frame.
+void markHovered(GLView& view, std::vector<Tool*>& marked) {
+    Tool* tool = view.pickBrush.pickedTool;
+    if (!view.pickBrush.hit() || !tool) return;
+    if (view.actionMode == GLView::ModeSculpt) {
+        tool->tempSelect(marked, false, false);
+        return;
+    }
+    if (view.actionMode != GLView::ModeAssembly) return;
+    const GLView::TAssemblyAction a = view.iassemblyAction();
+    if (a < GLView::ActionPaint || a == GLView::ActionDraw)
+        tool->tempSelect(marked, view.onAllInstances(), false);
+    else if (a != GLView::ActionIK)
+        tool->tempSelect(marked, view.linked(), view.tempSelectInstances != 0);
+}
+
+// The preview of a drawing at rest: while Draw is the chosen assembly action
+// but the pointer is away or the camera moves (effective mode idle or view)
+// and the strokes hold two stamps or more, the tool under creation at the
+// placements. True when the preview list got it.
+bool previewDrawing(GLView& view) {
+    if (view.selectedActionMode != GLView::ModeAssembly || view.selectedAssemblyAction != GLView::ActionDraw)
+        return false;
+    if (view.actionMode != GLView::ModeIdle && view.actionMode != GLView::ModeView) return false;
+    if (!view.activeTool || view.assemblor.strokeStamps() < 2) return false;
+    const auto hang = Scene::THierarchyType(view.hierarchy(false));
+    view.scene->addObjectToList(view.activeTool, view.placements, hang, view.onAllInstances());
+    return true;
+}
+
 void releaseProgram() {
     Shader::id = 0;
     gl->glUseProgram(0);
@@ -214,8 +245,10 @@ Texture2D* GLView::render() {
     buildMatrices();
     scene->toList();
 
-    // The interaction layer marks the hovered objects here, for both layers.
+    // The hovered objects are drawn as selected in both layers; the marks go
+    // however the frame ends.
     FrameMarks marks;
+    markHovered(*this, marks.tools);
     if (!fboScene->enable()) return nullptr;
     renderScene(fboScene, Tool::RenderOpaque, false);
     if (!shadeLayer(*this, fboScene)) return nullptr;
@@ -223,7 +256,8 @@ Texture2D* GLView::render() {
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
     // Picking reads the layers here, and may ask for the placement preview.
-    const bool preview = false;
+    bool preview = false;
+    if (previewDrawing(*this)) preview = true;
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);
     Element::GlobalUpdate += 1;

@@ -19,6 +19,18 @@ float clamped(float v, float lo, float hi) {
     return v > hi ? hi : v;
 }
 
+// While a drawn stroke is held (a drawing is under way in assembly mode, the
+// left button is down and drawing is set), the last stamp of the last
+// stroke; else null.
+ABrush* heldStamp(GLView& view) {
+    const bool drawingUnderWay = view.interactionState != 0 && view.actionMode == GLView::ModeAssembly &&
+                                 view.assemblyAction == GLView::ActionDraw;
+    if (!drawingUnderWay || !mouse.left || !view.drawing) return nullptr;
+    std::vector<AStroke>& strokes = view.assemblor.strokes;
+    if (strokes.empty() || strokes.back().stamps.empty()) return nullptr;
+    return &strokes.back().stamps.back();
+}
+
 }  // namespace
 
 void GLView::setActionMode(TActionMode m) {
@@ -113,11 +125,13 @@ void GLView::setSnapGrid(bool on) {
 
 void GLView::setBrushSize(float size) {
     brushSize = clamped(size, 1.0f, 2000.0f);
+    if (ABrush* newest = heldStamp(*this)) newest->radius = brushSize;
     redraw = 1;
 }
 
 void GLView::setBrushElevation(float elevation) {
     brushElevation = clamped(elevation, -1.0f, 1.0f);
+    if (ABrush* newest = heldStamp(*this)) newest->radius = brushSize;
     redraw = 1;
 }
 

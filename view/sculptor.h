@@ -1,14 +1,23 @@
 #pragma once
-// The action, selection scope and property of a sculpt stroke, which every
-// element's sculpting reads and the view keeps as its sculpt settings. The
-// sculpt gesture itself will live in this class too.
+// qel::Sculptor, one sculpting stroke on one element: the sculpt action, its
+// scope and property, and the samples of the stroke. The view makes one per
+// stamp (one per symmetric copy) at the press, adds a sample on every drag
+// step and at the release, and hands the list to the picked element's
+// sculpt, which applies the step between the last two samples. The
+// enumerations are also the view's sculpt settings.
 //
 // The selection enumerators carry a "Select" prefix: a plain `Element` inside
 // the class scope would hide qel::Element there.
 
+#include <cstdint>
+#include <vector>
+
+#include "core/vec.h"
+#include "view/gesture.h"
+
 namespace qel {
 
-class Sculptor {
+class Sculptor : public Gesture {
 public:
     // Sculpt actions. The values are fixed: the menus and the elements'
     // sculpt dispatchers use them. The missing values have no name.
@@ -78,6 +87,24 @@ public:
     // Sculpt property handed to every sculptor. No operation reads it; the
     // view keeps the one value it starts with.
     enum TProperty : int { PropertyDefault = 2 };
+
+    // Back to idle with no samples.
+    void reset() override {
+        state = Idle;
+        samples.clear();
+    }
+
+    // ---- Fields after the gesture state ----
+    TAction action = Deform;  // the view's effective sculpt action at the press
+    TSelect select = SelectElement;
+    TProperty property = PropertyDefault;
+    std::vector<SBrush> samples;  // oldest first
+    // The stamp's viewing axis in the element's coordinates: the axis of a
+    // twist and the second direction of a cut plane.
+    vec3 viewDirection{0, 0, 0};
+    std::uint8_t onSection = 0;   // swept elements: 0 sculpt the axis curve, 1 the section curve
+    std::int8_t handedness = 1;   // -1 for a mirrored symmetric copy
+    std::uint8_t paintMask = 13;  // material channels painted (a pbr::Mask set)
 };
 
 }  // namespace qel
