@@ -256,9 +256,6 @@ public:
     ABrush::TSelection brushProjection = ABrush::SameDepth;
     ABrush pickBrush;    // what lies under the pointer at the last pick
     ABrush targetBrush;  // where a drag or a drawn stroke points now
-    // The picked object under its former name: the same pointer as
-    // pickBrush.pickedTool, for readers not yet moved to it.
-    Tool*& pickedTool = pickBrush.pickedTool;
     std::uint8_t materialPending = 0;  // a material-dialog edit is under way
     Tool* materialTool = nullptr;      // the tool that edit changes
     Assemblor assemblor;               // the drawing gesture

@@ -162,7 +162,7 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     source.addObject(&cube, mat4::Translation(2, 0, 0), Scene::HangTop, true);
     ASSERT_TRUE(source.save(path("two.tl")));
 
-    view.pickedTool = view.materialTool = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
+    view.pickBrush.pickedTool = view.materialTool = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
     view.materialPending = 1;
     for (const char* name : {"t.obj", "T.OBJ", "cube.tlo"}) {
         history();
@@ -177,7 +177,7 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     ASSERT_TRUE(view.load(path("two.tl")));
     EXPECT_EQ(view.scene->objectsRoot->children.size(), 2u);
     // Nothing points into the scene that was replaced.
-    EXPECT_TRUE(view.pickedTool == nullptr && view.materialTool == nullptr && view.materialPending == 0);
+    EXPECT_TRUE(view.pickBrush.pickedTool == nullptr && view.materialTool == nullptr && view.materialPending == 0);
     EXPECT_EQ(view.activeTool, view.scene->currentTool);
     EXPECT_EQ(view.auxiliaryTools.at(0), view.scene->toolsRoot->children.back());
 }
