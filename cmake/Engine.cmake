@@ -31,6 +31,11 @@ set_target_properties(qel PROPERTIES AUTOMOC ON)
 target_include_directories(qel PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(qel PUBLIC Qt5::Core Qt5::Gui Qt5::Widgets)
 
+# The view's keyboard state polls the keys through the keyboard library's
+# window module.
+find_package(SFML 2.5 REQUIRED COMPONENTS window)
+target_link_libraries(qel PRIVATE sfml-window)
+
 # Polygon triangulation: core/simple_polygon_cgal.cpp is the one source that
 # includes CGAL headers, so CGAL's compile usage (-frounding-math and its
 # definitions) is kept to that file; the engine only links CGAL's libraries.

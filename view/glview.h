@@ -17,6 +17,7 @@
 //   view/glview_composite.cpp shading a layer: lighting, edges and contours
 //   view/glview_render.cpp    the frame: both layers, their mix, glow, chromatism
 //   view/glview_text.cpp      writing the status text with the bitmap font
+//   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -526,6 +527,24 @@ public:
     // logged, when a pass's program or textures cannot be enabled.
     bool compositLayer(FBOScene* fbo);
 
+    // ---- The frame loop (glview_loop.cpp) ----
+    // One frame, called by the host widget on every timer tick and after a
+    // resize with the context current. Finishes the GL start-up over the
+    // first four calls (the first renders after init(); the fourth builds
+    // the environment, dropping it when that fails, and returns null), reads
+    // the keyboard, takes over qel::mouseRead into qel::mouse, turns the
+    // turntable, advances the animation by the wall-clock time since
+    // startClock, applies a material being edited in the material dialog
+    // (and settles its undo record when the dialog has closed), and renders
+    // when redraw is set. Returns the frame, or null when nothing was drawn
+    // or a call is already running (that call then touches nothing).
+    Texture2D* MainLoop();
+    // Whether the frame's input changed: never while the pointer is outside
+    // the view; otherwise a moved pointer (a NaN position counts as moved), a
+    // button that changed, a turned wheel, a key change reported by the
+    // keyboard read (keyChange) or a Backspace command.
+    bool inputChanged(unsigned keyChange, bool backspace) const;
+
     // ---- The frame (glview_render.cpp) and its status text (glview_text.cpp) ----
     // Draws the frame when redraw is set: both layers shaded, the transparent
     // one mixed over the opaque image with refraction, contours across both,
@@ -557,6 +576,13 @@ private:
     static Tool* newPrimitiveTool(TToolCreation value);
     // Deletes every undo record, the newest first.
     void clearHistory();
+    // The start-up step of the frame loop; false when the call ends there.
+    bool startUp();
+    // The edited material onto materialTool; once the dialog has closed, the
+    // edit's undo record kept, dropped (OK, nothing changed) or undone
+    // (Cancel).
+    void applyMaterialEdit();
+    void settleMaterialRecord(bool accepted);
 };
 
 }  // namespace qel

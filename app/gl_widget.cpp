@@ -1,0 +1,219 @@
+#include "app/gl_widget.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QTabletEvent>
+#include <QWheelEvent>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/strings.h"
+#include "gl/filters.h"
+#include "gl/gl.h"
+#include "gl/glatom.h"
+#include "gl/shader.h"
+#include "view/act.h"
+#include "view/camera.h"
+#include "view/glview.h"
+#include "view/mouse.h"
+
+const QString GLWidget::GeneralTip = "mR (pan)  mR+L (rotate)  mW (zoom)  Ctrl+mR (menu)";
+const QString GLWidget::DrawTip =
+    "mR (pan)  mR+L (rotate)  mW (zoom)  Ctrl+mR (menu) |Alt (arc)  Shift (sharp)  Ctrl (Bezier) "
+    "|BkSp (erase last point)  Enter (finish)  Esc (cancel)";
+
+namespace {
+
+// Without OpenGL 4.0 the program cannot draw at all: it says why on standard
+// error and ends with exit code 40.
+[[noreturn]] void refuse(const std::string& message) {
+    qel::logmsg(message);
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    std::exit(40);
+}
+
+}  // namespace
+
+// The view starts at the widget's size: the scale is 1 until Hi-res.
+GLWidget::GLWidget(QWidget* parent) : QOpenGLWidget(parent), view(new qel::GLView(width(), height())) {
+    qel::logmsg("TESSILOR LOG FILE", true);
+    qel::logmsg("_________________");
+    qel::logmsg("");
+    qel::logmsg("");
+    setAttribute(Qt::WA_MouseTracking);
+    setFocusPolicy(Qt::StrongFocus);
+    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    tip(GeneralTip);
+}
+
+GLWidget::~GLWidget() {
+    frame = nullptr;
+    lastFrame = nullptr;
+    // The view's framebuffers, buffers and textures are names of this
+    // widget's context: they are deleted with it current (nothing happens
+    // when the context was never made).
+    makeCurrent();
+    delete view;
+    view = nullptr;
+    doneCurrent();
+    // The function table dies with the context.
+    if (qel::GLAtom::screen == this) {
+        qel::GLAtom::screen = nullptr;
+        gl = nullptr;
+    }
+}
+
+void GLWidget::tip(QString text) {
+    text.replace("|", "\t \t \t \t | \t \t \t \t");
+    text.replace("  ", " \t \t ");
+    setStatusTip(text);
+}
+
+void GLWidget::setScale(float s) {
+    const float ratio = s / scale;
+    scale = s;
+    view->brushSize *= ratio;
+    view->camera->position = view->camera->position * ratio;
+    view->nearPlane *= ratio;
+    view->farPlane *= ratio;
+    resizeGL(width(), height());
+}
+
+void GLWidget::setMousePos() { qel::mouseRead.position = qel::vec2(float(cursor().x()), float(cursor().y())); }
+
+QPointF GLWidget::cursor() const { return QPointF(mapFromGlobal(QCursor::pos())) * double(scale); }
+
+void GLWidget::recordPointer(QPointF position, unsigned buttons) {
+    qel::MouseState& m = qel::mouseRead;
+    m.previous = m.position;
+    m.position = qel::vec2(float(position.x()), float(position.y()));
+    m.delta = m.position - m.previous;
+    m.leftPrevious = m.left;
+    m.left = std::uint8_t(buttons & 1u);
+    m.rightPrevious = m.right;
+    m.right = std::uint8_t((buttons >> 1) & 1u);
+}
+
+void GLWidget::initializeGL() {
+    const QSurfaceFormat format = context()->format();
+    if (format.majorVersion() < 4) {
+        refuse("OpenGL 4.0 not supported (found " + std::to_string(format.majorVersion()) + "." +
+               std::to_string(format.minorVersion()) + ")");
+    }
+    auto* functions = context()->versionFunctions<QOpenGLFunctions_4_0_Core>();
+    if (!functions || !functions->initializeOpenGLFunctions()) refuse("OpenGL 4.0 core functions are missing");
+    gl = functions;
+    qel::GLAtom::screen = this;
+    timerId = startTimer(FrameInterval, Qt::CoarseTimer);
+}
+
+void GLWidget::timerEvent(QTimerEvent*) {
+    const bool acting = view->interactionState != 0;
+    if (acting != inAction) {
+        inAction = acting;
+        emit setInAction(acting);
+    }
+    setMousePos();
+    makeCurrent();
+    frame = view->MainLoop();
+    doneCurrent();
+    if (frame) update();
+    updateHistoryActions();
+}
+
+void GLWidget::updateHistoryActions() {
+    const int size = int(view->undoHistory.size());
+    const int index = view->historyIndex;
+    if (undoAction) undoAction->setEnabled(size > 0 && index >= 0);
+    if (redoAction) redoAction->setEnabled(index + 1 < size);
+}
+
+void GLWidget::paintGL() {
+    killTimer(timerId);
+    const qel::wvec4& b = view->background;
+    gl->glClearColor(b.r / 65535.0f, b.g / 65535.0f, b.b / 65535.0f, 1.0f);
+    gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    qel::Texture2D* shown = frame ? frame : lastFrame;
+    if (shown) {
+        frame = nullptr;
+        qel::GLMirrorVertical(shown, nullptr);
+        qel::Shader::id = 0;
+        gl->glUseProgram(0);
+        lastFrame = shown;
+    }
+    tip(view->iassemblyAction() == qel::GLView::ActionDraw ? DrawTip : GeneralTip);
+    timerId = startTimer(FrameInterval, Qt::CoarseTimer);
+}
+
+void GLWidget::resizeGL(int w, int h) {
+    killTimer(timerId);
+    view->hiDpi = scale != 1.0f;
+    recordPointer(cursor(), 0);
+    const int deviceWidth = int(float(w) * scale), deviceHeight = int(float(h) * scale);
+    // Before the context exists only the size is taken; initializeGL starts
+    // the frames.
+    if (!isValid()) {
+        view->resize(deviceWidth, deviceHeight);
+        return;
+    }
+    makeCurrent();
+    view->resize(deviceWidth, deviceHeight);
+    frame = view->MainLoop();
+    doneCurrent();
+    timerId = startTimer(FrameInterval, Qt::CoarseTimer);
+}
+
+void GLWidget::mousePressEvent(QMouseEvent* event) {
+    recordPointer(QPointF(event->pos()) * double(scale), unsigned(event->buttons()));
+}
+
+void GLWidget::mouseReleaseEvent(QMouseEvent* event) {
+    recordPointer(QPointF(event->pos()) * double(scale), unsigned(event->buttons()));
+}
+
+void GLWidget::wheelEvent(QWheelEvent* event) {
+    // The vertical turn, or the horizontal one when that is the larger, in
+    // eighths of a degree; a pressed pen zooms the other way.
+    const QPoint turn = event->angleDelta();
+    const int delta = std::abs(turn.x()) > std::abs(turn.y()) ? turn.x() : turn.y();
+    qel::mouseRead.wheel = float(view->tabletState == 2 ? -delta : delta);
+}
+
+// The view's own handling of the pointer crossing its border (the pointer
+// flag, the key reset, the effective modes) belongs to its interaction
+// layer; here the pointer is recorded with both buttons up.
+void GLWidget::enterEvent(QEvent*) { recordPointer(cursor(), 0); }
+
+void GLWidget::leaveEvent(QEvent*) { recordPointer(cursor(), 0); }
+
+void GLWidget::tabletEvent(QTabletEvent* event) {
+    const auto setPressure = [this](float p) {
+        if (view->pressureSize) view->pressure = p;
+    };
+    switch (event->type()) {
+        case QEvent::TabletMove:
+            setPressure(float(event->pressure()));
+            break;
+        case QEvent::TabletPress:
+            view->tabletState = 2;
+            setPressure(float(event->pressure()));
+            break;
+        case QEvent::TabletRelease:
+        case QEvent::TabletEnterProximity:
+            view->tabletState = 1;
+            setPressure(0.0f);
+            break;
+        case QEvent::TabletLeaveProximity:
+            view->tabletState = 0;
+            setPressure(1.0f);
+            break;
+        default:
+            break;
+    }
+    event->accept();
+}

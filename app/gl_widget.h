@@ -1,0 +1,87 @@
+#pragma once
+// GLWidget, the OpenGL widget in the middle of the main window. It owns the
+// one view and gives it an OpenGL 4.0 core context; records Qt's mouse
+// button, wheel and tablet events in qel::mouseRead and in the view's tablet
+// fields; runs the view's frame loop on a coarse 16 ms timer, polling the
+// cursor on every tick (there is no mouse-move handler); shows each finished
+// frame, or the last one again when Qt asks for a repaint without a new one;
+// and keeps the main window's Undo and Redo actions and its gesture lock in
+// step with the view.
+//
+// Positions go to the view in device pixels: widget pixels times `scale`,
+// 2 while the "Hi-res" action is on. A context older than 4.0, or one
+// without the 4.0 core functions, ends the program with exit code 40 and one
+// line on standard error.
+
+#include <QOpenGLWidget>
+#include <QPointF>
+#include <QString>
+
+class QAction;
+
+namespace qel {
+class GLView;
+class Texture2D;
+}  // namespace qel
+
+class GLWidget : public QOpenGLWidget {
+    Q_OBJECT
+
+public:
+    explicit GLWidget(QWidget* parent);
+    GLWidget(const GLWidget&) = delete;
+    GLWidget& operator=(const GLWidget&) = delete;
+    // Deletes the view with the widget's context current.
+    ~GLWidget() override;
+
+    // Installs the text as the status tip, with its bars and double blanks
+    // widened by tabs.
+    void tip(QString text);
+    // Changes the device pixels per widget pixel: the brush size, the camera
+    // position and both clip planes follow the change, and the view takes
+    // the new device size.
+    void setScale(float s);
+    // The cursor in device pixels as the position of qel::mouseRead.
+    void setMousePos();
+
+    // Status tips: the general one, and the one of the Draw action.
+    static const QString GeneralTip;
+    static const QString DrawTip;
+    static constexpr int FrameInterval = 16;  // ms
+
+    QAction* undoAction = nullptr;  // not owned; set by the main window
+    QAction* redoAction = nullptr;  // not owned; set by the main window
+    qel::GLView* view;              // owned
+    // The frame of the last frame-loop call (null when it drew nothing) and
+    // the frame last shown; both belong to the view.
+    qel::Texture2D* frame = nullptr;
+    qel::Texture2D* lastFrame = nullptr;
+    float scale = 1.0f;
+    bool inAction = false;  // the view's gesture state as last signalled
+    int timerId = 0;
+
+signals:
+    // A gesture started (true) or ended (false) in the view.
+    void setInAction(bool on);
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void enterEvent(QEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void tabletEvent(QTabletEvent* event) override;
+
+private:
+    // The cursor mapped into the widget, in device pixels.
+    QPointF cursor() const;
+    // A new position, the delta from the last one, and the button states of
+    // a Qt button mask (bit 0 left, bit 1 right).
+    void recordPointer(QPointF position, unsigned buttons);
+    // Undo and Redo enabled as far as the view's history allows.
+    void updateHistoryActions();
+};

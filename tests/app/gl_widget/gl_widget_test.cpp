@@ -1,0 +1,149 @@
+// The view widget shown as a top-level window on an X display, its frames
+// driven by its own timer. The engine keeps GL objects of one context in
+// globals (the compiled programs, the unit quad's vertex array), so the
+// binary has one widget, whose context is its only one: the first test makes
+// it, the test of its deletion comes last.
+//
+// With the argument --show the program only shows a widget, as the program
+// does, until it is stopped: on a context below OpenGL 4.0 the widget must
+// end it with exit code 40 before its first frame.
+
+#include "app/gl_widget.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QOffscreenSurface>
+#include <QOpenGLFunctions>
+#include <functional>
+
+#include "gl/fboscene.h"
+#include "gl/gl.h"
+#include "gl/glatom.h"
+#include "gl/resources.h"
+#include "tests/app/mouse_util.h"
+#include "view/act.h"
+#include "view/camera.h"
+#include "view/glview.h"
+#include "view/mouse.h"
+
+using namespace qel;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+GLWidget* theWidget = nullptr;
+
+// 400 x 300, past the view's start-up, no animation, its first frame shown.
+GLWidget* widget() {
+    if (theWidget) return theWidget;
+    theWidget = new GLWidget(nullptr);
+    theWidget->view->startupStep = 4;
+    theWidget->view->animate = 0;
+    theWidget->resize(400, 300);
+    theWidget->show();
+    EXPECT_TRUE(waitFor([] { return theWidget->lastFrame != nullptr; }));
+    return theWidget;
+}
+
+}  // namespace
+
+TEST(GLWidget, HiResDoublesTheViewAndItsMeasuresAndOffHalvesThem) {
+    GLView* view = widget()->view;
+    view->camera->position = vec3(10, 20, 30);
+    const float brush = view->brushSize, nearPlane = view->nearPlane, farPlane = view->farPlane;
+    widget()->setScale(2.0f);
+    EXPECT_TRUE(view->width == 800 && view->height == 600 && view->hiDpi && view->brushSize == 2 * brush);
+    EXPECT_TRUE(view->camera->position == vec3(20, 40, 60) && view->farPlane == 2 * farPlane);
+    tltest::sendMouse(widget(), QEvent::MouseButtonPress, QPointF(10, 20));
+    EXPECT_TRUE(mouseRead.position == vec2(20, 40) && mouseRead.left == 1);
+    widget()->setScale(1.0f);
+    EXPECT_TRUE(view->width == 400 && !view->hiDpi && view->brushSize == brush && view->nearPlane == nearPlane);
+    EXPECT_EQ(view->camera->position, vec3(10, 20, 30));
+}
+
+// The clear colour turns red behind the shown frame: a repaint without a
+// new frame must show the frame in the view's grey.
+TEST(GLWidget, ARepaintWithoutANewFrameShowsTheLastOne) {
+    const wvec4 grey = widget()->view->background;
+    widget()->view->background = wvec4(65535, 0, 0, 0);
+    ASSERT_TRUE(waitFor([] { return widget()->frame == nullptr; }));
+    EXPECT_EQ(widget()->grabFramebuffer().pixelColor(200, 150), QColor(0x22, 0x22, 0x22));
+    widget()->view->background = grey;
+}
+
+TEST(GLWidget, UndoAndRedoFollowTheHistory) {
+    struct NoAct : Act {
+        void apply() override {}
+    };
+    QAction undo(nullptr), redo(nullptr);
+    widget()->undoAction = &undo;
+    widget()->redoAction = &redo;
+    std::vector<Act*>& history = widget()->view->undoHistory;
+    for (const int index : {1, 0, -1}) {
+        if (history.empty()) history = {new NoAct, new NoAct};
+        widget()->view->historyIndex = index;
+        undo.setEnabled(index < 0);
+        redo.setEnabled(index == 1);
+        EXPECT_TRUE(waitFor([&] { return undo.isEnabled() == (index >= 0) && redo.isEnabled() == (index < 1); }))
+            << index;
+    }
+    widget()->undoAction = widget()->redoAction = nullptr;
+}
+
+// Deleted while no context is current, the widget must still free the
+// view's framebuffers in its own context and leave no GL error there.
+TEST(GLWidget, DeletingAWidgetThatRenderedFreesItsObjectsInItsContext) {
+    QOpenGLContext* context = widget()->context();
+    const GLuint framebuffer = widget()->view->fboScene->name();
+    QOffscreenSurface surface;
+    surface.setFormat(context->format());
+    surface.create();
+    GLenum error = GL_INVALID_OPERATION;
+    GLboolean framebufferLeft = GL_TRUE;
+    QObject::connect(context, &QOpenGLContext::aboutToBeDestroyed, [&] {
+        ASSERT_TRUE(context->makeCurrent(&surface));
+        error = context->functions()->glGetError();
+        framebufferLeft = context->functions()->glIsFramebuffer(framebuffer);
+        context->doneCurrent();
+    });
+    widget()->doneCurrent();
+    delete theWidget;
+    theWidget = nullptr;
+    EXPECT_TRUE(error == GL_NO_ERROR && !framebufferLeft && framebuffer != 0);
+    EXPECT_TRUE(GLAtom::screen == nullptr && gl == nullptr);
+}
+
+static void initIcons() { Q_INIT_RESOURCE(icons); }
+
+int main(int argc, char** argv) {
+    const bool showOnly = argc == 2 && QByteArray(argv[1]) == "--show";
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    QSurfaceFormat format;
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    // The application stays until the process ends, as in the GL fixture:
+    // closing its display would unload the GL driver before the leak check.
+    auto* app = new QApplication(argc, argv);
+    if (showOnly) {
+        GLWidget shown(nullptr);
+        shown.show();
+        return app->exec();
+    }
+    initShaderResources();
+    initIcons();
+    const int result = RUN_ALL_TESTS();
+    delete theWidget;
+    return result;
+}

@@ -1,0 +1,109 @@
+// The view's frame loop on the test context, called directly.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "app/dialogs.h"
+#include "gl/environment.h"
+#include "gl/resources.h"
+#include "mesh/mesh.h"
+#include "scene/element.h"
+#include "scene/tool.h"
+#include "view/act.h"
+#include "view/glview.h"
+#include "view/mouse.h"
+
+using namespace qel;
+
+namespace {
+
+// Counts its applications; changed() answers as made.
+struct CountedAct : Act {
+    CountedAct(int& n, bool differs) : applied(n), differs(differs) {}
+    void apply() override { ++applied; }
+    bool changed() override { return differs; }
+    int& applied;
+    bool differs;
+};
+
+// A view past its start-up, nothing to draw and no animation; each render
+// moves Element::GlobalUpdate on.
+struct FrameLoop : testing::Test {
+    void SetUp() override {
+        initShaderResources();
+        mouseRead = mouse = MouseState();
+        view.showText = view.animate = view.redraw = 0;
+        view.startupStep = 4;
+    }
+    GLView view{32, 32};
+};
+
+}  // namespace
+
+TEST_F(FrameLoop, StartUpRendersFirstBuildsTheEnvironmentFourthAndRendersFullFromTheFifth) {
+    view.startupStep = 0;
+    view.redraw = 1;
+    const std::uint32_t renders = Element::GlobalUpdate;
+    EXPECT_EQ(view.MainLoop(), nullptr) << "the start-up frame is not shown";
+    EXPECT_TRUE(Element::GlobalUpdate == renders + 1 && view.environment && view.renderSimple);
+    delete view.environment;
+    view.environment = new Environment(":/Environments/env_default.jpg", 8, 2, true);
+    view.MainLoop();
+    view.MainLoop();
+    view.redraw = 1;
+    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_TRUE(view.environment->compiled() && !view.renderSimple && Element::GlobalUpdate == renders + 1);
+    EXPECT_NE(view.MainLoop(), nullptr);
+}
+
+// Idle frames draw nothing; the input of a frame counts as changed only
+// inside the view; a re-entered call draws nothing and leaves the input.
+TEST_F(FrameLoop, IdleFramesDrawNothingAndTheInputIsTakenOnceAFrame) {
+    const std::uint32_t renders = Element::GlobalUpdate;
+    view.outside = false;
+    mouseRead.position = vec2(5, 6);
+    mouseRead.wheel = 120;
+    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_TRUE(mouse.delta == vec2(5, 6) && mouse.wheel == 120 && mouseRead.wheel == 0);
+    EXPECT_TRUE(view.inputChanged(0, false));
+    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_TRUE(!view.inputChanged(0, false) && view.inputChanged(1, false) && view.inputChanged(0, true));
+    view.outside = true;
+    EXPECT_FALSE(view.inputChanged(1, true));
+    view.redraw = 1;
+    view.ready = 0;
+    mouseRead.position = vec2(7, 7);
+    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_TRUE(mouse.position == vec2(5, 6) && Element::GlobalUpdate == renders);
+}
+
+// The edit's tool takes the material; at closing, OK without a change drops
+// the last record, Cancel undoes the one at the index and keeps it for Redo.
+TEST_F(FrameLoop, AClosedMaterialEditKeepsDropsOrUndoesItsRecord) {
+    Tool tool(Mesh::Cube(), mat4::Identity(), pbr(), false);
+    tool.flags |= Tool::FlagObject;
+    DIALOGS->savedMaterial = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    DIALOGS->savedMask = pbr::MaskColour;
+    int applied = 0;
+    view.undoHistory = {new CountedAct(applied, true), new CountedAct(applied, false)};
+    view.historyIndex = 1;
+    const auto close = [&](bool ok) {
+        view.materialPending = 1;
+        view.materialTool = &tool;
+        DIALOGS->accepted = ok;
+        EXPECT_TRUE(view.MainLoop() && !view.materialPending && !view.materialTool);
+    };
+    close(true);
+    EXPECT_TRUE(tool.material.colour == DIALOGS->savedMaterial.colour && view.historyIndex == 0);
+    close(true);
+    close(false);
+    EXPECT_TRUE(applied == 1 && view.historyIndex == -1 && view.undoHistory.size() == 1);
+}
+
+TEST_F(FrameLoop, AnimationTimeIsWallClockTimeSinceTheViewWasMade) {
+    view.animate = 1;
+    view.startClock = std::chrono::steady_clock::now() - std::chrono::seconds(5);
+    EXPECT_NE(view.MainLoop(), nullptr);
+    EXPECT_NEAR(Tool::GlobalTime, 5000.0, 1000.0);
+}

@@ -1,0 +1,138 @@
+// The frame loop: one call per timer tick of the host widget. The first four
+// calls finish the GL start-up; every other call reads the input, moves the
+// turntable and the animation on, follows a material edit and renders when
+// something asked for a new frame.
+
+#include <chrono>
+
+#include "app/dialogs.h"
+#include "app/material_dialog.h"
+#include "gl/environment.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/act.h"
+#include "view/camera.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+#include "view/mouse.h"
+
+namespace qel {
+
+namespace {
+
+// The turntable's turn per frame about the world's y axis: a quarter degree.
+constexpr float TurntableStep = 0.004363323f;
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The widget's record becomes the frame's; the frame before moves to the
+// previous position and button states.
+void takeMouse() {
+    mouse.previous = mouse.position;
+    mouse.position = mouseRead.position;
+    mouse.delta = mouse.position - mouse.previous;
+    mouse.leftPrevious = mouse.left;
+    mouse.left = mouseRead.left;
+    mouse.rightPrevious = mouse.right;
+    mouse.right = mouseRead.right;
+    mouse.wheel = mouseRead.wheel;
+}
+
+}  // namespace
+
+Texture2D* GLView::MainLoop() {
+    if (!ready) return nullptr;
+    ready = 0;
+    const double elapsed = millisecondsSince(startClock);
+    if (!startUp()) {
+        ready = 1;
+        return nullptr;
+    }
+    const unsigned keyChange = keys.read();
+    const bool backspace = Keyboard::eventBackspace;
+    takeMouse();
+    // The interaction layer handles the wheel here and, when the input
+    // changed and the pointer is inside(), runs its input state machine.
+    [[maybe_unused]] const bool changed = inputChanged(keyChange, backspace);
+    if (turntable) {
+        camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
+        redraw = 1;
+    }
+    if (animate) {
+        scene->timer(elapsed);
+        redraw = 1;
+    }
+    if (materialPending) {
+        applyMaterialEdit();
+        redraw = 1;
+    }
+    Texture2D* frame = redraw ? render() : nullptr;
+    mouseRead.wheel = 0.0f;
+    Keyboard::eventBackspace = false;
+    ready = 1;
+    return frame;
+}
+
+bool GLView::startUp() {
+    switch (startupStep) {
+        case 0:
+            renderSimple = 1;
+            startupStep = 1;
+            init();
+            render();
+            return true;
+        case 1:
+        case 2:
+            ++startupStep;
+            return true;
+        case 3:
+            if (environment && !environment->compile()) {
+                delete environment;
+                environment = nullptr;
+            }
+            renderSimple = 0;
+            startupStep = 4;
+            return false;
+        default:
+            return true;
+    }
+}
+
+bool GLView::inputChanged(unsigned keyChange, bool backspace) const {
+    if (outside) return false;
+    // != is true for a NaN coordinate.
+    const bool moved = mouse.position.x != mouse.previous.x || mouse.position.y != mouse.previous.y;
+    const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;
+    return moved || buttons || mouse.wheel != 0.0f || keyChange != 0 || backspace;
+}
+
+void GLView::applyMaterialEdit() {
+    const Dialogs& dialogs = *DIALOGS;
+    const pbr material = dialogs.materialTarget ? *dialogs.materialTarget : dialogs.savedMaterial;
+    const unsigned mask = dialogs.maskTarget ? *dialogs.maskTarget : dialogs.savedMask;
+    if (materialTool) materialTool->changeMaterial(material, static_cast<unsigned char>(mask & 0xFFu), linked(), false);
+    if (dialogs.materialEditor && dialogs.materialEditor->isVisible()) return;
+    materialPending = 0;
+    materialTool = nullptr;
+    settleMaterialRecord(dialogs.accepted != 0);
+}
+
+void GLView::settleMaterialRecord(bool accepted) {
+    if (undoHistory.empty()) return;
+    if (accepted) {
+        // OK with nothing changed: the edit leaves no undoable step.
+        if (undoHistory.back()->changed()) return;
+        delete undoHistory.back();
+        undoHistory.pop_back();
+        historyIndex = std::int32_t(undoHistory.size()) - 1;
+    } else if (historyIndex >= 0 && std::size_t(historyIndex) < undoHistory.size()) {
+        // Cancel: the record puts the old material back and stays above the
+        // index, so Redo repeats the edit.
+        undoHistory[std::size_t(historyIndex)]->apply();
+        --historyIndex;
+    }
+}
+
+}  // namespace qel
