@@ -104,6 +104,20 @@ void addSectorRecord(Mesh& m, int v, int sector, float t) {
     m.sectorInfluences.push_back(r);
 }
 
+// Calls visit(v, d, q) for every active corner v of face f within the
+// ball: d its offset from the centre, q = |d|^2 in double.
+template <class Visit>
+void cornersInBall(Mesh& m, int f, const vec3& centre, float radius, Visit visit) {
+    const double r2 = double(radius * radius);
+    for (const int v : m.faces[f].v) {
+        if (!m.activeVertex(v)) continue;
+        const vec3 d = m.vertices[v].position - centre;
+        if (!inBox(d, radius, true)) continue;
+        const double q = squared(d);
+        if (q <= r2) visit(v, d, q);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -136,12 +150,7 @@ void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
     const float r2 = radius * radius;
     walkFaces(*this, seed, true, [&](int f) {
         listFace(*this, f);
-        for (const int v : faces[f].v) {
-            if (!activeVertex(v)) continue;
-            const vec3 d = vertices[v].position - centre;
-            if (!inBox(d, radius, true)) continue;
-            const double q = squared(d);
-            if (!(q <= double(r2))) continue;
+        cornersInBall(*this, f, centre, radius, [&](int v, const vec3& d, double q) {
             const float t = relativeDistance(q, r2);
             if (!listed(*this, v)) {
                 list(*this, v);
@@ -154,7 +163,7 @@ void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
             } else if (t < influences[std::size_t(k)].t) {
                 influences[std::size_t(k)].t = t;
             }
-        }
+        });
     });
 }
 
@@ -167,18 +176,13 @@ void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
     const float r2 = radius * radius;
     walkFaces(*this, seed, false, [&](int f) {
         listFace(*this, f);
-        for (const int v : faces[f].v) {
-            if (!activeVertex(v)) continue;
-            const vec3 d = vertices[v].position - centre;
-            if (!inBox(d, radius, true)) continue;
-            const double q = squared(d);
-            if (!(q <= double(r2))) continue;
+        cornersInBall(*this, f, centre, radius, [&](int v, const vec3&, double q) {
             if (!listed(*this, v)) {
                 list(*this, v);
                 sectorHeads.push_back(-1);
             }
             addSectorRecord(*this, v, findStartRegion(v, f), relativeDistance(q, r2));
-        }
+        });
     });
 }
 
