@@ -26,9 +26,8 @@ void collect(Mesh& m, int v, const vec3& offset) {
 // Collects every corner of every selected face; the offset is the corner
 // normal where the vertex is first met, or zero.
 void collectCorners(Mesh& m, bool normalOffsets) {
-    const std::size_t n = m.selectedFaces.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const MeshFace& F = m.faces[m.selectedFaces[i]];
+    for (const int f : m.selectedFaces) {
+        const MeshFace& F = m.faces[f];
         for (int k = 0; k < 3; ++k)
             if (m.validVertex(F.v[k])) collect(m, F.v[k], normalOffsets ? F.normals[k] : vec3(0, 0, 0));
     }
@@ -114,15 +113,22 @@ bool selectScope(Mesh& m, const vec3& from, int face, Sculptor::TSelect scope, b
 }
 
 // Moves the patch (patch set) or the component of the face by to - from and
-// refreshes the normals of every face touching a moved vertex.
+// refreshes the normals of every face touching a moved vertex. Refreshing a
+// selection costs several times as much per face as the pass over the whole
+// mesh (which gives the same normals), so a part holding more than an eighth
+// of the faces takes that pass.
 void movePart(Mesh& m, const vec3& from, const vec3& to, int face, bool patch) {
     m.deselectAll();
     selectPart(m, from, face, patch);
     collectCorners(m, false);
     m._move(to - from);
     m.applyDisplacement();
-    m.selectMarginal();
-    m.calculateSelectedNormals();
+    if (m.selectedFaces.size() > std::size_t(m.faceCount()) / 8) {
+        m.calculateNormals(2);
+    } else {
+        m.selectMarginal();
+        m.calculateSelectedNormals();
+    }
     m.deselectAll();
 }
 
