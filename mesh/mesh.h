@@ -209,9 +209,10 @@ public:
     // the others and all panel faces are appended, the faces on the
     // reference edges are linked to f's neighbours, f loses its active bit
     // and three inactive vertex records are left for removeInactive. Normals
-    // of the new faces stay the panel's. Nothing for a null panel, a panel
-    // that is this mesh or has a face naming a vertex it lacks, or an f that
-    // is not an active face.
+    // of the new faces stay the panel's. Nothing for a null panel, this mesh
+    // as panel, a panel face naming a vertex the panel lacks, a reference
+    // edge not covered by exactly one panel face running it as the reference
+    // triangle does, or an f that is not an active face.
     void replaceFace(int f, const Mesh* panel);
     // makeSharp, every face replaced by the panel, compaction, a rebuild
     // keeping centre and size, and sharpen(5) degrees. Nothing for a panel
