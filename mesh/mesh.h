@@ -174,6 +174,52 @@ public:
     void _transform(const mat4& m);
     // ---- end of brush selections and operators ----
 
+    // ---- Scoped transforms, the feature eraser and pattern replacement
+    //      (mesh_scoped_transforms.cpp, mesh_feature_eraser.cpp,
+    //      mesh_replace_face.cpp) ----
+    // One stroke step from `from` to `to` on the part under the picked face
+    // (a negative face is picked from `from`). Each ends with the selection
+    // cleared; the element's centre and size are not changed. A face that
+    // cannot be picked moves nothing.
+    //
+    // Moves the component (deformF) or the sharp-bounded patch (deformF_)
+    // of the face by to - from and refreshes the normals round it.
+    void deformF(const vec3& from, const vec3& to, int face);
+    void deformF_(const vec3& from, const vec3& to, int face);
+    // Scales the scoped vertices (SelectElement, SelectAllPatches: all,
+    // about the element's centre; SelectPatch, SelectComponent: the part of
+    // the face, about its centre) by |to - c| / |from - c| (uniform) or
+    // along to - from by the ratio of the two distances along it
+    // (directional; a ratio outside (1/2, 2) in magnitude skips the step).
+    // A step of zero length or starting at the centre changes nothing.
+    void scale(const vec3& from, const vec3& to, int face, const Sculptor::TSelect& scope, bool uniform);
+    // Turns the scoped vertices about the centre (the part's bounding-box
+    // middle) so that from - c turns onto to - c; with a non-zero axis both
+    // are first projected onto the plane across it, so the turn is about
+    // the axis through the centre.
+    void rotate(const vec3& from, const vec3& to, int face, const Sculptor::TSelect& scope, const vec3& axis);
+    // The feature eraser: the sharp line of the face's patch nearest to the
+    // point is made smooth from corner to corner (a closed loop whole).
+    // False, with nothing changed, when no face is picked or the patch has
+    // no sharp or open edge.
+    bool select_(const vec3& point, bool clearFirst, int face);
+    // Replaces face f by the pattern panel mapped onto its triangle. Panel
+    // vertices 0-2 stand for f's corners (the reference triangle of
+    // Triangle(): circumradius 1, z along the face normal in units of it);
+    // the others and all panel faces are appended, the faces on the
+    // reference edges are linked to f's neighbours, f loses its active bit
+    // and three inactive vertex records are left for removeInactive. Normals
+    // of the new faces stay the panel's. Nothing for a null panel, this mesh
+    // as panel, a panel face naming a vertex the panel lacks, a reference
+    // edge not covered by exactly one panel face running it as the reference
+    // triangle does, or an f that is not an active face.
+    void replaceFace(int f, const Mesh* panel);
+    // makeSharp, every face replaced by the panel, compaction, a rebuild
+    // keeping centre and size, and sharpen(5) degrees. Nothing for a panel
+    // that replaceFace refuses.
+    void replaceFaces(const Mesh* panel);
+    // ---- end of scoped transforms, feature eraser and pattern replacement ----
+
     // ---- Index helpers ----
     int vertexCount() const { return int(vertices.size()); }
     int faceCount() const { return int(faces.size()); }
