@@ -220,6 +220,60 @@ public:
     void replaceFaces(const Mesh* panel);
     // ---- end of scoped transforms, feature eraser and pattern replacement ----
 
+    // ---- Region operations of a stroke (mesh_region_ops.cpp,
+    //      mesh_region_moves.cpp, mesh_bevel.cpp) ----
+    // The first step of a stroke makes the topology; the later steps move
+    // what it made. Divide tears patches off along their sharp or open rim
+    // (each torn sector gets its own copy of a rim vertex; the last sector
+    // at a vertex keeps it); split does the same and fills the gaps with
+    // wall faces painted with the material (seam: sharp seams at corners).
+    // Both record the face count before them in recordedFaceCount; the A_
+    // steps walk only the faces below it (and below the face count), so the
+    // walls are never moved as patches. The A_ forms mark each patch done
+    // with MeshFace::MarkBit and clear every mark before they return. A face
+    // that cannot be picked (a negative face is picked from the point)
+    // changes nothing. All but inflateF_ end with nothing selected.
+    void divideA_();
+    void divideF_(const vec3& point, int face);
+    // The rim vertices of the picked patch within the radius of the point.
+    void divideG_(const vec3& point, float radius, int face);
+    void splitA_(const pbr& material, bool seam);
+    // face receives the picked face. An open sheet (a patch bounded only by
+    // the mesh border) first gets a back side, turned over and sharing the
+    // border vertices across sharp edges, so that the split and a following
+    // extrusion make a closed shell. Records are only appended.
+    void splitF_(const vec3& point, int& face, const pbr& material, bool seam);
+    void splitG_(const vec3& point, float radius, int face, const pbr& material, bool seam);
+    // The picked patch moves by the part of to - from along its mean normal.
+    void extrudeF_(const vec3& from, const vec3& to, int face);
+    // The picked patch as extrudeF_; every other patch below the recorded
+    // count moves by the same distance along its own mean normal.
+    void extrudeA_(const vec3& from, const vec3& to, int face);
+    // Every patch below the recorded count is scaled about its own centre by
+    // |to - p| / |from - p|, p the picked patch's centre (the middle of its
+    // box brought into the plane through its mean across its normal). A
+    // step starting at p moves nothing.
+    void scaleA_(const vec3& from, const vec3& to, int face);
+    // The falloff-weighted move by to - from of the picked patch's vertices
+    // within the radius; normals refreshed round them.
+    void deformG_(const vec3& from, const vec3& to, float radius, int face);
+    // Moves the corners of the selected faces along their corner normals by
+    // the part of to - from along the faces' mean normal. The selection
+    // stays: later steps move the same vertices along the same offsets.
+    // face is not read.
+    void inflateF_(const vec3& from, const vec3& to, int face);
+    // Tears every patch off and bridges every former sharp edge by a strip
+    // of two triangles and every corner by a fan, all of zero width, linked
+    // to the patches across sharp edges and painted with the material: the
+    // following extrudeA_ steps open them into the bevel without a hole.
+    // flag is not read.
+    void bevelA_(const pbr& material, bool flag);
+    // The patch of the face torn (divide) or split off, added to the
+    // current selection, its faces given the region mark.
+    void _divideF_(int face);
+    void _splitF_(int face, const pbr& material, bool seam);
+    // ---- end of region operations ----
+
     // ---- Index helpers ----
     int vertexCount() const { return int(vertices.size()); }
     int faceCount() const { return int(faces.size()); }
