@@ -56,8 +56,10 @@ void MainWindow::clearShortcuts(QMenu* menu) {
     visit(menu, menusBelow(menu), [](QAction* a) { a->setShortcut(QKeySequence(QString())); });
 }
 
+// Separators and submenu entries carry no command and stay out.
 void MainWindow::addMenuActions(QMenu* menu) {
-    addActions(menu->actions());
+    for (QAction* a : menu->actions())
+        if (a && !a->isSeparator() && !a->menu()) addAction(a);
     for (QMenu* m : menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly)) addMenuActions(m);
 }
 
