@@ -38,8 +38,6 @@
 #include "scene/scene.h"
 #include "view/glview.h"
 
-static void initImages() { Q_INIT_RESOURCE(icons); }
-
 namespace {
 
 constexpr int Width = 800;
@@ -71,7 +69,7 @@ bool makeContext() {
     if (!functions || !functions->initializeOpenGLFunctions()) return false;
     gl = functions;
     qel::initShaderResources();
-    initImages();
+    qel::initIconResources();
     return true;
 }
 

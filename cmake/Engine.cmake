@@ -46,3 +46,8 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/core/simple_polygon_cgal.cpp PRO
   COMPILE_DEFINITIONS "$<TARGET_PROPERTY:CGAL::CGAL,INTERFACE_COMPILE_DEFINITIONS>")
 get_target_property(TL_CGAL_LIBRARIES CGAL::CGAL INTERFACE_LINK_LIBRARIES)
 target_link_libraries(qel PRIVATE ${TL_CGAL_LIBRARIES})
+
+# The program, built into <build>/app/tessilor.
+add_executable(tessilor ${CMAKE_SOURCE_DIR}/app/main.cpp)
+target_link_libraries(tessilor PRIVATE qel)
+set_target_properties(tessilor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

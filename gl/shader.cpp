@@ -1,12 +1,13 @@
 #include "gl/shader.h"
 
-#include "gl/gl.h"
-#include "gl/glerror.h"
-#include "gl/shadersource.h"
-
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+
+#include "core/folders.h"
+#include "gl/gl.h"
+#include "gl/glerror.h"
+#include "gl/shadersource.h"
 
 namespace qel {
 
@@ -23,8 +24,8 @@ mat3 Shader::NormalMatrixInv;
 mat4 Shader::ProjectionOffsetMatrix;
 mat4 Shader::ProjectionOffsetModelViewMatrix;
 
-mat4 Ortho01(2, 0, 0, -1,  //
-             0, 2, 0, -1,  //
+mat4 Ortho01(2, 0, 0, -1,   //
+             0, 2, 0, -1,   //
              0, 0, -2, -1,  //
              0, 0, 0, 1);
 
@@ -44,7 +45,7 @@ Shader* Shader::FromText(const std::vector<std::string>& lines) {
 }
 
 void Shader::load(const std::string& name) {
-    QFile file(QString::fromStdString(":/shaders/" + name + ".glsl"));
+    QFile file(QString::fromStdString(ShadersPrefix + name + ".glsl"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
     const QByteArray bytes = file.readAll();
     source_ += shaderSourceFromBytes(bytes.constData(), std::size_t(bytes.size()));
@@ -159,8 +160,7 @@ void Shader::setUniform(const char* name, const mat4& value) {
 }
 
 void Shader::setUniform(const char* name, const bvec4& colour) {
-    gl->glUniform4f(uniformLocation(name), colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f,
-                    colour.a / 255.0f);
+    gl->glUniform4f(uniformLocation(name), colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f, colour.a / 255.0f);
 }
 
 }  // namespace qel

@@ -6,9 +6,6 @@ namespace qel {
 
 int Texture::GLActiveTexture = 0;
 
-const char* const TexturesFolder = "Textures/";
-const char* const EnvironmentsFolder = "Textures/Environments/";
-
 std::string prefixedPath(const std::string& path, bool inFolder, const std::string& folder) {
     if (!inFolder || (!path.empty() && path[0] == ':')) return path;
     return folder + path;

@@ -4,12 +4,13 @@
 // creates the GL texture on its first enable. Texture units are handed out as
 // a stack: each enable takes the next free unit, each disable gives it back.
 
-#include "gl/gl.h"
-#include "gl/glatom.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/folders.h"
+#include "gl/gl.h"
+#include "gl/glatom.h"
 
 namespace qel {
 
@@ -114,11 +115,6 @@ protected:
 // Bytes of one texel of a pixel format and type (e.g. 3 for GL_RGB with
 // GL_UNSIGNED_BYTE); 0 for an unknown pair.
 int texelBytes(GLenum format, GLenum type);
-
-// The folders, relative to the working directory, under which image paths
-// given with the folder flag are put.
-extern const char* const TexturesFolder;
-extern const char* const EnvironmentsFolder;
 
 // The path with the folder put in front, unless the flag is false or the path
 // names a compiled-in resource (starts with ':').

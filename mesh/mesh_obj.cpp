@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string>
 
+#include "core/folders.h"
 #include "core/strings.h"
 #include "mesh/mesh.h"
 #include "mesh/obj_parser.h"
@@ -22,10 +23,6 @@
 namespace qel {
 
 namespace {
-
-// Meshes named relative to the objects folder live here (relative to the
-// working directory).
-const std::string ObjectsFolder = std::string("Scenes/") + "Objects/";
 
 // The text from the path's last '.' to its end, upper-cased; empty without
 // a '.'.
@@ -60,7 +57,7 @@ bool hasActiveFace(const Mesh& m) {
 
 Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
     const bool inFolder = relative && (name.empty() || name[0] != ':');
-    load(inFolder ? ObjectsFolder + name : name);
+    load(inFolder ? std::string(ObjectsFolder) + name : name);
 }
 
 bool Mesh::load(const std::string& path) {

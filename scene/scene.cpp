@@ -6,18 +6,12 @@
 
 #include <string>
 
+#include "core/folders.h"
 #include "gl/shaders.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 
 namespace qel {
-
-namespace {
-
-// The folder that scene paths given relative to the data folders live in.
-const std::string SceneFolder = "Scenes/";
-
-}  // namespace
 
 std::uint8_t Scene::Error = 0;
 
@@ -28,7 +22,7 @@ Scene::Scene() { init(); }
 Scene::Scene(const std::string& path, bool inDataFolder) {
     init();
     std::string p = path;
-    if (inDataFolder && (p.empty() || p[0] != ':')) p = SceneFolder + p;
+    if (inDataFolder && (p.empty() || p[0] != ':')) p = ScenesFolder + p;
     // A refused file raises Error and leaves the scene empty.
     load(p);
 }

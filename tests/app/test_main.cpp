@@ -7,16 +7,13 @@
 #include <QApplication>
 
 #include "core/geometry.h"
-
-// The macro declares the bundle's initialiser at the enclosing scope: it is
-// used outside any namespace.
-static void initIcons() { Q_INIT_RESOURCE(icons); }
+#include "gl/resources.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     qel::InitExactPredicates();
-    initIcons();
+    qel::initIconResources();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

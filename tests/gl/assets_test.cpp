@@ -9,15 +9,13 @@
 #include <QImage>
 #include <QImageReader>
 
-// Registers the bundle; the macro declares its initialiser at the enclosing
-// scope, so it must be used outside any namespace.
-static void initIcons() { Q_INIT_RESOURCE(icons); }
+#include "gl/resources.h"
 
 namespace {
 
 class Assets : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { initIcons(); }
+    static void SetUpTestSuite() { qel::initIconResources(); }
 };
 
 }  // namespace
@@ -76,3 +74,4 @@ TEST_F(Assets, IconsArePicturesOfTwentyFourPixels) {
     }
     EXPECT_EQ(QImageReader(":/Icons/logo.ico").format(), QByteArray("ico"));
 }
+#include "gl/resources.h"

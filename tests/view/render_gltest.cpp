@@ -16,8 +16,6 @@
 #include "scene/scene.h"
 #include "view/glview.h"
 
-static void initFonts() { Q_INIT_RESOURCE(icons); }
-
 using namespace qel;
 
 namespace {
@@ -28,7 +26,7 @@ class Frame : public testing::Test {
 protected:
     void SetUp() override {
         initShaderResources();
-        initFonts();
+        qel::initIconResources();
         view.showText = 0;
         view.glow = 0;
         view.contourColor = wvec4(0, 0, 0, 0);

@@ -122,8 +122,6 @@ TEST(GLWidget, DeletingAWidgetThatRenderedFreesItsObjectsInItsContext) {
     EXPECT_TRUE(GLAtom::screen == nullptr && gl == nullptr);
 }
 
-static void initIcons() { Q_INIT_RESOURCE(icons); }
-
 int main(int argc, char** argv) {
     const bool showOnly = argc == 2 && QByteArray(argv[1]) == "--show";
     testing::InitGoogleTest(&argc, argv);
@@ -142,7 +140,7 @@ int main(int argc, char** argv) {
         return app->exec();
     }
     initShaderResources();
-    initIcons();
+    qel::initIconResources();
     const int result = RUN_ALL_TESTS();
     delete theWidget;
     return result;

@@ -1,0 +1,29 @@
+#include "app/action_button.h"
+
+#include <QAction>
+
+ActionButton::ActionButton(QWidget* parent) : QPushButton(parent) {}
+
+void ActionButton::setAction(QAction* a) {
+    if (action == a) return;
+    if (action) {
+        disconnect(action, &QAction::changed, this, &ActionButton::updateButtonStatusFromAction);
+        disconnect(this, &QPushButton::clicked, action, &QAction::trigger);
+    }
+    action = a;
+    updateButtonStatusFromAction();
+    if (!action) return;
+    connect(action, &QAction::changed, this, &ActionButton::updateButtonStatusFromAction);
+    connect(this, &QPushButton::clicked, action, &QAction::trigger);
+}
+
+void ActionButton::updateButtonStatusFromAction() {
+    if (!action) return;
+    setText(action->text());
+    setStatusTip(action->statusTip());
+    setToolTip(action->toolTip());
+    setIcon(action->icon());
+    setEnabled(action->isEnabled());
+    setCheckable(action->isCheckable());
+    setChecked(action->isChecked());
+}

@@ -1,0 +1,47 @@
+#include "app/asker.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace qel {
+
+bool Asker::yes(QWidget* parent, const QString& title, const QString& text) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton) ==
+           QMessageBox::Yes;
+}
+
+bool Asker::getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,
+                   int step) {
+    bool ok = false;
+    const int answer = QInputDialog::getInt(parent, title, label, *value, min, max, step, &ok);
+    if (ok) *value = answer;
+    return ok;
+}
+
+bool Asker::getDouble(QWidget* parent, const QString& title, const QString& label, double* value, double min,
+                      double max, int decimals) {
+    bool ok = false;
+    const double answer = QInputDialog::getDouble(parent, title, label, *value, min, max, decimals, &ok);
+    if (ok) *value = answer;
+    return ok;
+}
+
+QString Asker::openFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+QStringList Asker::openFileNames(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+}
+
+QString Asker::saveFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+Asker* Asker::Standard() {
+    static Asker standard;
+    return &standard;
+}
+
+}  // namespace qel

@@ -1,0 +1,38 @@
+#pragma once
+// qel::Asker: the one way the main window asks the user something - a yes or
+// no question, a number, a file name. The default answers through Qt's
+// modal static dialogs; tests install an object of their own that answers
+// from a script, so no command ever waits on a real dialog there.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace qel {
+
+class Asker {
+public:
+    Asker() = default;
+    Asker(const Asker&) = delete;
+    Asker& operator=(const Asker&) = delete;
+    virtual ~Asker() = default;
+
+    // True only when the user answers Yes (buttons Yes and No, no default).
+    virtual bool yes(QWidget* parent, const QString& title, const QString& text);
+    // False when cancelled; otherwise *value holds the answer.
+    virtual bool getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,
+                        int step);
+    virtual bool getDouble(QWidget* parent, const QString& title, const QString& label, double* value, double min,
+                           double max, int decimals);
+    // An empty name or list when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter);
+    virtual QStringList openFileNames(QWidget* parent, const QString& title, const QString& filter);
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter);
+
+    // The object that answers through Qt's dialogs; it lives as long as the
+    // program.
+    static Asker* Standard();
+};
+
+}  // namespace qel

@@ -1,0 +1,40 @@
+// The program: the exact predicates, the application with its resources,
+// OpenGL 4.0 core surfaces and an unantialiased application font, and the
+// main window shown maximised until the user quits.
+
+#include <QApplication>
+#include <QFont>
+#include <QSurfaceFormat>
+
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "core/geometry.h"
+#include "gl/resources.h"
+
+int main(int argc, char** argv) {
+    qel::InitExactPredicates();
+    qel::holdStartupMessages();
+    QApplication app(argc, argv);
+    qel::releaseStartupMessages();
+    qel::initIconResources();
+    qel::initShaderResources();
+
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    QSurfaceFormat::setDefaultFormat(format);
+
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    QApplication::setFont(font);
+
+    int result = 0;
+    {
+        MainWindow window(nullptr);
+        window.showMaximized();
+        result = app.exec();
+    }
+    return result;
+}

@@ -1,0 +1,95 @@
+// MainWindow: Backspace, the material test scene, Exit, Help and the
+// licence window.
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QTextEdit>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "app/asker.h"
+#include "app/gl_widget.h"
+#include "app/main_window.h"
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/act.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+
+namespace {
+
+// The material channel of grid step k (0..4): -16383, -8191, 0, 8191, 16383.
+std::int16_t gridChannel(int k) {
+    const double value = std::trunc(double(k - 2) * 32766.0 * 0.25);
+    return std::int16_t(std::clamp(value, -32766.0, 32766.0));
+}
+
+}  // namespace
+
+void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
+
+// A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
+// roughness rises along x and metalness along z.
+void MainWindow::on_actionTest_triggered() {
+    if (!asker->yes(this, "Test", "This action clears the current scene! Proceed?")) return;
+    qel::GLView* v = view();
+    v->deleteActiveTools();
+    while (!v->undoHistory.empty()) {
+        delete v->undoHistory.back();
+        v->undoHistory.pop_back();
+    }
+    v->historyIndex = -1;
+    v->scene->init();
+    v->loadAuxiliary();
+
+    qel::Mesh* seed = qel::Mesh::Icosahedron();
+    qel::Mesh* sphere = qel::Mesh::Sphere(seed, 4, false, true);
+    delete seed;
+    auto* templ = new qel::Tool(sphere, qel::mat4(), qel::pbr(), false);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) {
+            qel::mat4 m = qel::mat4::Scale(0.2f);
+            m.setTranslation(qel::vec3(0.2f * float(i - 2), 0.0f, 0.2f * float(j - 2)));
+            qel::Tool* o = v->scene->addObject(templ, m, qel::Scene::HangTop, true);
+            if (!o) continue;
+            qel::pbr material;
+            material.roughness = gridChannel(i);
+            material.metalness = gridChannel(j);
+            o->changeMaterial(material, 255, false, false);
+        }
+    delete templ;
+    v->redraw = 1;
+}
+
+void MainWindow::onExit() {
+    if (asker->yes(this, "Tessilor", "Exit?")) close();
+}
+
+void MainWindow::on_actionOnline_help_triggered() { QDesktopServices::openUrl(QUrl(HelpAddress, QUrl::TolerantMode)); }
+
+// The licence as preformatted text; its angle brackets and ampersands are
+// escaped so that they show as written.
+void MainWindow::on_actionLicense_triggered() {
+    QFile file(":/License/License.txt");
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
+    auto* window = new QDialog(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setFixedSize(800, 400);
+    auto* layout = new QVBoxLayout(window);
+    auto* edit = new QTextEdit(window);
+    edit->setAcceptRichText(true);
+    QFont font = edit->font();
+    font.setStyleStrategy(QFont::PreferAntialias);
+    edit->setFont(font);
+    const QByteArray bytes = file.readAll();
+    const QString text = QString::fromUtf8(bytes.constData(), int(qstrnlen(bytes.constData(), uint(bytes.size()))));
+    edit->setHtml("<pre>" + text.toHtmlEscaped() + "</pre>");
+    edit->setReadOnly(true);
+    layout->addWidget(edit);
+    window->show();
+}
