@@ -198,14 +198,17 @@ void Mesh::planeClip(const vec3& point, const vec3& normal, std::vector<int>& cu
     planeMarkSide(P, N, nullptr, &onPlane);
     planeCutFaces(P, N, nullptr, cut);
     planeCrease(cut);
-    // Every face round a positive vertex lies on the positive side now.
-    std::vector<int> fan;
-    for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
-        const int v = selectedVertices[i];
-        if (!vertices[v].isActive() || vertices[v].face < 0) continue;
-        findFNeighbours(v, fan);
-        for (const int g : fan)
-            if (!(faces[g].flags & kFaceMarks)) selectFace(*this, g);
+    // Every face round a positive vertex lies on the positive side now. One
+    // pass over the faces finds them all (cheaper than circling each
+    // vertex); they are listed first, as an erase may re-point corners.
+    for (int f = 0; f < faceCount(); ++f) {
+        const MeshFace& F = faces[f];
+        if (!F.isActive()) continue;
+        for (const int v : F.v)
+            if (vertices[v].isSelected()) {
+                selectFace(*this, f);
+                break;
+            }
     }
     for (std::size_t i = 0; i < selectedFaces.size(); ++i) faceErase(selectedFaces[i]);
     deselectAll();
