@@ -98,7 +98,12 @@ void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<in
         } else if (i >= faces.size()) {
             break;
         }
-        if (!faces[f].isActive()) continue;
+        const MeshFace& G = faces[f];
+        if (!G.isActive()) continue;
+        // Only a face with both selected and unselected corners can cross.
+        const int selected = int(vertices[G.v[0]].isSelected()) + int(vertices[G.v[1]].isSelected()) +
+                             int(vertices[G.v[2]].isSelected());
+        if (selected == 0 || selected == 3) continue;
         for (int k = 0; k < 3;) {
             const MeshFace& F = faces[f];
             const int a = F.v[nextK(k)], b = F.v[prevK(k)];
