@@ -40,13 +40,21 @@ void run(benchmark::State& state, Op op) {
     state.counters["faces"] = double(input().faceCount());
 }
 
-void CutPlane(benchmark::State& s) { run(s, [](qel::Mesh& m) { m.cutPlane(point, normal); }); }
-void ClipPlane(benchmark::State& s) { run(s, [](qel::Mesh& m) { m.clipPlane(point, normal); }); }
+void CutPlane(benchmark::State& s) {
+    run(s, [](qel::Mesh& m) { m.cutPlane(point, normal); });
+}
+void ClipPlane(benchmark::State& s) {
+    run(s, [](qel::Mesh& m) { m.clipPlane(point, normal); });
+}
 void SubPlane(benchmark::State& s) {
     run(s, [](qel::Mesh& m) { m.subPlane(point, normal, qel::pbr()); });
 }
-void CalculateNormals(benchmark::State& s) { run(s, [](qel::Mesh& m) { m.calculateNormals(2); }); }
-void RemoveInactive(benchmark::State& s) { run(s, [](qel::Mesh& m) { m.removeInactive(true); }); }
+void CalculateNormals(benchmark::State& s) {
+    run(s, [](qel::Mesh& m) { m.calculateNormals(2); });
+}
+void RemoveInactive(benchmark::State& s) {
+    run(s, [](qel::Mesh& m) { m.removeInactive(true); });
+}
 
 }  // namespace
 

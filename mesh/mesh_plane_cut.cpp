@@ -238,8 +238,7 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     removeInactive(false);
 }
 
-bool Mesh::planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr& material,
-                        std::vector<char>& done) {
+bool Mesh::planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr& material, std::vector<char>& done) {
     if (!activeVertex(v) || std::size_t(v) >= done.size() || done[v] || !vertices[v].isBorder()) return false;
     // The border walk, bounded: a border that does not come back to v (an
     // open mesh cut across its own border) gets no cap.
