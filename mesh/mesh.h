@@ -740,6 +740,51 @@ private:
 public:
     // ---- end of mesh from a closed outline ----
 
+    // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp) ----
+    // The positive side of the plane holds the points p with
+    // (p - point) . normal > 0 (in double); points on the plane are not on
+    // it. The normal need not be unit; a zero normal cuts nothing. Each
+    // starts and ends with deselectAll and leaves the normals recomputed.
+    //
+    // Splits every edge running from the positive to the negative side at
+    // the plane and creases the cut line (chains of sharp edges).
+    void cutPlane(const vec3& point, const vec3& normal);
+    // The same on the connected component of the face (negative: picked
+    // from the point).
+    void cutPlaneF(const vec3& point, const vec3& normal, int face);
+    // The same on the band of faces the plane crosses, grown from the face
+    // inside its sharp-bounded patch.
+    void cutPlaneG_(const vec3& point, const vec3& normal, int face);
+    // cutPlane, then erases everything on the positive side; compacts.
+    void clipPlane(const vec3& point, const vec3& normal);
+    // clipPlane, then closes every border loop the erase opened with a flat
+    // cap painted with the material, joined by sharp edges. A loop that does
+    // not close or cannot be triangulated stays open.
+    void subPlane(const vec3& point, const vec3& normal, const pbr& material);
+
+private:
+    // Marks the vertices below vertexMark on the positive side as selected:
+    // all of them (scope null) or the corners of the listed faces. onPlane,
+    // when given, receives the active non-border vertices on the plane.
+    void planeMarkSide(const dvec3& point, const dvec3& normal, const std::vector<int>* scope,
+                       std::vector<int>* onPlane);
+    // The cut core on every face (scope null) or on the faces of scope,
+    // which receives the scope's faces made by the splits. The new vertices
+    // go to cut.
+    void planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<int>* scope, std::vector<int>& cut);
+    // Marks sharp every edge between a cut vertex and a vertex made by it.
+    void planeCrease(const std::vector<int>& cut);
+    // The whole-mesh cut and the erase of the positive side; onPlane gets
+    // the vertices on the plane that were not on a border before.
+    void planeClip(const vec3& point, const vec3& normal, std::vector<int>& cut, std::vector<int>& onPlane);
+    // Closes the open border loop through v with a flat cap; false (nothing
+    // changed) when the loop does not close, leaves the plane or the cap
+    // cannot be joined. done marks the vertices of every loop walked.
+    bool planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr& material, std::vector<char>& done);
+
+public:
+    // ---- end of plane cut, clip and subtract ----
+
     // ---- Vertex buffers and drawing (mesh_vbo.cpp) ----
     // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
     // vertices (three unshared corners per active face, in face order):

@@ -1,0 +1,178 @@
+// Plane cut, clip and subtract; the invariant check follows every operation.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_util.h"
+
+using meshtest::checkMeshInvariants;
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+const vec3 up(0, 0, 1);
+
+// Sharp edges joining two vertices at or above `first`.
+int sharpEdgesFrom(const Mesh& m, int first) {
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            const MeshFace& F = m.faces[f];
+            if (F.isActive() && F.isSharp(k) && F.v[(k + 1) % 3] >= first && F.v[(k + 2) % 3] >= first) ++n;
+        }
+    return n / 2;
+}
+
+bool closed(const Mesh& m) {
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (const int g : m.faces[f].f)
+            if (g < 0) return false;
+    return m.faceCount() > 0;
+}
+
+// Two meshes side by side: the second moved by `shift`.
+Mesh* pair(Mesh* a, const vec3& shift) {
+    MeshPtr b(a->clone());
+    for (int v = 0; v < b->vertexCount(); ++v) b->vertices[v].position += shift;
+    a->append(b.get());
+    return a;
+}
+
+TEST(MeshPlaneCut, CubeMiddleSplitsCrossingEdgesAndCreasesTheLine) {
+    MeshPtr m(Mesh::Cube());
+    m->cutPlane(vec3(0.5f, 0.5f, 0.5f), up * 3.0f);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    // Four vertical edges and four side diagonals cross.
+    ASSERT_EQ(m->vertexCount(), 16);
+    for (int v = 8; v < 16; ++v) {
+        const MeshVertex& r = m->vertices[v];
+        EXPECT_NEAR(r.position.z, 0.5f, 1e-6);
+        EXPECT_TRUE(r.isSharp());
+        // Vertical edges are sharp on the cube: their new vertices are corners.
+        const bool onVertical = std::fabs(r.position.x - 0.5f) > 0.49f && std::fabs(r.position.y - 0.5f) > 0.49f;
+        EXPECT_EQ(r.isCorner(), onVertical) << v;
+    }
+    EXPECT_EQ(sharpEdgesFrom(*m, 8), 8);
+    EXPECT_TRUE(m->selectedVertices.empty() && m->selectedFaces.empty());
+
+    // The plane x + y = 1 holds four cube vertices: no new vertex on them.
+    MeshPtr d(Mesh::Cube());
+    d->cutPlane(vec3(0.5f, 0.5f, 0), vec3(1, 1, 0));
+    ASSERT_EQ(checkMeshInvariants(*d), "");
+    ASSERT_GT(d->vertexCount(), 8);
+    for (int v = 8; v < d->vertexCount(); ++v)
+        for (int o = 0; o < 8; ++o) EXPECT_GT(length(d->vertices[v].position - d->vertices[o].position), 0.1f);
+}
+
+TEST(MeshPlaneCut, ScopedCutsStayInTheirScope) {
+    // Two spheres crossed by one plane: only the picked one is cut, all round.
+    MeshPtr m(pair(meshtest::smoothSphere(2), vec3(5, 0, 0)));
+    const int n = m->vertexCount();
+    m->cutPlaneG_(vec3(1.97f, 0, 0.3f), up, -1);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    ASSERT_GT(m->vertexCount(), n);
+    for (int v = n; v < m->vertexCount(); ++v) EXPECT_LT(m->vertices[v].position.x, 2.5f);
+    EXPECT_EQ(sharpEdgesFrom(*m, n), m->vertexCount() - n);  // a closed line
+
+    // On the cube the band of a side stops at its sharp vertical edges: the
+    // two edges and the side's diagonal are split.
+    MeshPtr c(Mesh::Cube());
+    c->cutPlaneG_(vec3(0.5f, 0.5f, 0.5f), up, 4);
+    ASSERT_EQ(checkMeshInvariants(*c), "");
+    EXPECT_EQ(c->vertexCount(), 11);
+    EXPECT_EQ(sharpEdgesFrom(*c, 8), 2);
+
+    // The component scope cuts the picked cube all round, not its twin.
+    MeshPtr p(pair(Mesh::Cube(), vec3(3, 0, 0)));
+    p->cutPlaneF(vec3(0.5f, 0.5f, 0.5f), up, 0);
+    ASSERT_EQ(checkMeshInvariants(*p), "");
+    ASSERT_EQ(p->vertexCount(), 16 + 8);
+    for (int v = 16; v < p->vertexCount(); ++v) EXPECT_LT(p->vertices[v].position.x, 2.0f);
+    EXPECT_EQ(sharpEdgesFrom(*p, 16), 8);
+}
+
+TEST(MeshPlaneClip, LeavesTheNegativeSideOpenAlongTheCreasedLine) {
+    MeshPtr m(meshtest::smoothSphere(2));
+    m->clipPlane(vec3(0, 0, 0.3f), up);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    int open = 0;
+    for (int f = 0; f < m->faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            const MeshFace& F = m->faces[f];
+            for (const int v : F.v) EXPECT_LE(m->vertices[v].position.z, 0.3f + 1e-5f);
+            if (F.f[k] >= 0) continue;
+            ++open;
+            EXPECT_TRUE(F.isSharp(k));
+            EXPECT_NEAR(m->vertices[F.v[(k + 1) % 3]].position.z, 0.3f, 1e-5);
+        }
+    EXPECT_GT(open, 0);
+
+    m->clipPlane(vec3(0, 0, -10), up);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(m->faceCount(), 0);
+    EXPECT_EQ(m->vertexCount(), 0);
+}
+
+// Closed; every cap face has the plane normal and the material, joined by
+// sharp edges.
+void expectCapped(const Mesh& m, const vec3& normal, const pbr& paint) {
+    ASSERT_EQ(checkMeshInvariants(m), "");
+    EXPECT_TRUE(closed(m));
+    int joins = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (F.material[0].roughness != paint.roughness) continue;
+        EXPECT_NEAR(dot(F.normal, normal), 1.0f, 1e-5);
+        EXPECT_EQ(F.material[2].colour.g, paint.colour.g);
+        for (int k = 0; k < 3; ++k)
+            if (m.faces[F.f[k]].material[0].roughness != paint.roughness) {
+                ++joins;
+                EXPECT_TRUE(F.isSharp(k));
+            }
+    }
+    EXPECT_GE(joins, 3);
+}
+
+const pbr paint(wvec4(1000, 2000, 3000, 65535), wvec4(0, 0, 0, 65535), 1234, 0);
+
+TEST(MeshPlaneSubtract, ClosesEveryLoopTheClipOpens) {
+    // One loop of new vertices; a plane through a layer of old vertices;
+    // two loops, one per sphere.
+    MeshPtr sphere(meshtest::smoothSphere(2)), cube(Mesh::Cube());
+    MeshPtr two(pair(meshtest::smoothSphere(2), vec3(5, 0, 0)));
+    cube->cutPlane(vec3(0, 0, 0.5f), up);
+    sphere->subPlane(vec3(0, 0, 0.3f), up * 2.0f, paint);
+    cube->subPlane(vec3(0, 0, 0.5f), up, paint);
+    two->subPlane(vec3(0, 0, -0.5f), up, paint);
+    for (const Mesh* m : {sphere.get(), cube.get(), two.get()}) expectCapped(*m, up, paint);
+    for (int v = 0; v < sphere->vertexCount(); ++v) EXPECT_LE(sphere->vertices[v].position.z, 0.3f + 1e-5f);
+    EXPECT_EQ(cube->vertexCount(), 12);
+}
+
+TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
+    // An open bowl cut across its rim: the loop leaves the plane.
+    MeshPtr m(meshtest::smoothSphere(2));
+    m->clipPlane(vec3(0, 0, 0), up);
+    const int before = m->faceCount();
+    m->subPlane(vec3(0.5f, 0, 0), vec3(1, 0, 1), paint);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_LT(m->faceCount(), before);
+    for (int f = 0; f < m->faceCount(); ++f) EXPECT_NE(m->faces[f].material[0].roughness, paint.roughness);
+
+    // A closed two-sided square (each side with its own diagonal): its cut
+    // loop is a line with no area.
+    MeshPtr s(meshtest::fromTriangles({{0, 0, 0}, {2, 0, 0}, {0, 0, 2}, {2, 0, 2}},
+                                      {{0, 1, 3}, {0, 3, 2}, {1, 0, 2}, {1, 2, 3}}));
+    ASSERT_EQ(checkMeshInvariants(*s), "");
+    s->subPlane(vec3(0, 0, 1), up, paint);
+    ASSERT_EQ(checkMeshInvariants(*s), "");
+    EXPECT_GT(s->faceCount(), 0);
+    for (int f = 0; f < s->faceCount(); ++f) EXPECT_NE(s->faces[f].material[0].roughness, paint.roughness);
+}
+
+}  // namespace
