@@ -1,5 +1,6 @@
 #include "app/asker.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -38,6 +39,12 @@ QStringList Asker::openFileNames(QWidget* parent, const QString& title, const QS
 QString Asker::saveFileName(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, QString(), filter);
 }
+
+void Asker::warn(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::warning(parent, title, text);
+}
+
+int Asker::run(QDialog* dialog) { return dialog->exec(); }
 
 Asker* Asker::Standard() {
     static Asker standard;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 class QWidget;
 
 namespace qel {
@@ -29,6 +30,10 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter);
     virtual QStringList openFileNames(QWidget* parent, const QString& title, const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter);
+    // A warning with an OK button.
+    virtual void warn(QWidget* parent, const QString& title, const QString& text);
+    // Runs a dialog built by the caller modally; its result code.
+    virtual int run(QDialog* dialog);
 
     // The object that answers through Qt's dialogs; it lives as long as the
     // program.

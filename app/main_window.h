@@ -123,12 +123,120 @@ public slots:
     void on_actionEnvironment_Blur_triggered();
     void on_actionEnvironment_Rotation_triggered();
 
+    void on_actionAssembly_triggered();
+    void on_actionSculpt_triggered();
+    void on_actionInsert_triggered();
+    void on_actionPlace_triggered();
+    void on_actionInverse_Kinematics_triggered();
+    void on_actionAsmMove_triggered();
+    void on_actionAsmRotate_triggered();
+    void on_actionAsmScale_triggered();
+    void on_actionAsmMirror_triggered();
+    void on_actionAsmRotateScale_triggered();
+    void on_actionRotation_Multiplicity_triggered();
+    void on_actionMaterial_triggered();
+    void on_actionLink_triggered();
+    void on_actionUnlink_triggered();
+    void on_actionConstrain_Rotation_triggered();
+    void on_actionConstrain_Movement_triggered();
+    void on_actionAlign_triggered();
+    void on_actionMatch_Pivot_triggered();
+    void on_actionDynamics_2_triggered();
+    void on_actionAdd_To_Scene_triggered();
+    void on_actionAdd_To_Parent_triggered();
+    void on_actionAdd_To_Child_triggered();
+    void on_actionRelative_To_Child_triggered();
+    void on_actionAdd_On_All_Instances_triggered();
+    void on_actionAdd_Linked_triggered();
+    void on_actionIK_Chain_triggered();
+    void on_actionIK_Chain_2_triggered();
+    void on_actionIK_Chain_Reset_triggered();
+
+    void on_actionTetrahedron_triggered();
+    void on_actionCube_triggered();
+    void on_actionOctahedron_triggered();
+    void on_actionDodecahedron_triggered();
+    void on_actionIcosahedron_triggered();
+    void on_actionSphere_triggered();
+    void on_actionCylinder_triggered();
+    void on_actionCapsule_triggered();
+    void on_actionProfile_triggered();
+    void on_actionUniform_Profile_triggered();
+    void on_actionPillow_Profile_triggered();
+    void on_actionBlob_Profile_triggered();
+    void on_actionChamfer_Profile_triggered();
+    void on_actionChisel_Profile_triggered();
+    void on_actionConvex_Profile_triggered();
+    void on_actionConvex_Sharp_Profile_triggered();
+    void on_actionScoop_Profile_triggered();
+    void on_actionRevoluton_triggered();
+    void on_actionTube_triggered();
+    void on_actionChain_triggered();
+    void on_actionGuide_triggered();
+    void on_actionHydraulics_triggered();
+    void on_actionMuscle_triggered();
+    void on_actionLightning_triggered();
+    void on_actionCable_triggered();
+    void on_actionThin_triggered();
+    void on_actionThick_triggered();
+    void on_actionHalf_triggered();
+    void on_actionPrevious_Tool_triggered();
+    void on_actionNext_Tool_triggered();
+    void on_actionUse_Tool_triggered();
+    void on_actionAxisFree_triggered();
+    void on_actionAxisSegment_triggered();
+    void on_actionAxisTriangle_triggered();
+    void on_actionAxisSquare_triggered();
+    void on_actionAxisPentagon_triggered();
+    void on_actionAxisHexagon_triggered();
+    void on_actionAxisNGon_triggered();
+    void on_actionAxisCircle_triggered();
+    void on_actionAxisTrefoilKnot_triggered();
+    void on_actionAxisKnot_triggered();
+    void on_actionAxisChainlink_triggered();
+    void on_actionSectionFree_triggered();
+    void on_actionSectionSegment_triggered();
+    void on_actionSectionTriangle_triggered();
+    void on_actionSectionSquare_triggered();
+    void on_actionSectionPentagon_triggered();
+    void on_actionSectionHexagon_triggered();
+    void on_actionSectionNGon_triggered();
+    void on_actionSectionCircle_triggered();
+    void on_actionArray_triggered();
+
+    void on_actionNew_triggered();
+    void on_actionOpen_triggered();
+    void on_actionSave_triggered();
+
     void on_actionBackspace_triggered();
     void on_actionTest_triggered();
     void on_actionOnline_help_triggered();
     void on_actionLicense_triggered();
 
 private:
+    // The guard of a command that belongs to a mode: true at once in that
+    // mode; otherwise false while a gesture runs, else the mode is entered
+    // and true.
+    bool modeGuard(int mode);
+    bool assemblyGuard();
+    bool sculptGuard();
+    // After a creation command: marks Insert or Place and selects the
+    // creating assembly action.
+    void setCreateAction();
+    // The assembly guard, then the assembly action, then the submenu's icon
+    // when a menu is given.
+    void assemblyAction(int action, QMenu* menu = nullptr);
+    // The assembly guard, setCreateAction and the creation value.
+    void createTool(int creation, QMenu* menu = nullptr);
+    // The submenu shows the icon of the action that sent the signal.
+    void takeSenderIcon(QMenu* menu);
+    // Axis or section shapes, with the count dialog for the counted ones.
+    void setAxisShape(int shape);
+    void setSectionShape(int shape);
+    bool askCount(QAction* action, const QString& title, int* field, int minimum);
+    // The item table, type and item list of new arrays; false when
+    // cancelled.
+    bool runArrayDialog();
     void deleteUnusedObjects();
     void createActionGroups();
     void createToolBars();

@@ -1,0 +1,127 @@
+// MainWindow: the guards shared by the mode commands, the mode commands, the
+// assembly actions, the placement options and the inverse-kinematics chain.
+
+#include <QAction>
+#include <QMenu>
+
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "view/glview.h"
+
+bool MainWindow::modeGuard(int mode) {
+    qel::GLView* v = view();
+    if (v->selectedActionMode == mode) return true;
+    if (!v->idle()) return false;
+    if (mode == qel::GLView::ModeSculpt)
+        Sculpt(true);
+    else
+        Assembly(true);
+    return true;
+}
+
+bool MainWindow::assemblyGuard() { return modeGuard(qel::GLView::ModeAssembly); }
+
+bool MainWindow::sculptGuard() { return modeGuard(qel::GLView::ModeSculpt); }
+
+void MainWindow::takeSenderIcon(QMenu* menu) {
+    if (auto* action = qobject_cast<QAction*>(sender())) menu->setIcon(action->icon());
+}
+
+void MainWindow::setCreateAction() {
+    qel::GLView* v = view();
+    const auto last = v->lastCreateAction;
+    if (v->simple() || last == qel::GLView::ActionDraw || last == qel::GLView::ActionPlace) {
+        ui->actionPlace->setChecked(true);
+        v->setAssemblyAction(last);
+    } else if (last == qel::GLView::ActionInsert) {
+        ui->actionInsert->setChecked(true);
+        v->setAssemblyAction(qel::GLView::ActionInsert);
+    }
+}
+
+void MainWindow::assemblyAction(int action, QMenu* menu) {
+    if (!assemblyGuard()) return;
+    view()->setAssemblyAction(qel::GLView::TAssemblyAction(action));
+    view()->redraw = 1;
+    if (menu) takeSenderIcon(menu);
+}
+
+void MainWindow::on_actionAssembly_triggered() {
+    if (view()->idle()) Assembly(true);
+}
+
+void MainWindow::on_actionSculpt_triggered() {
+    if (view()->idle()) Sculpt(true);
+}
+
+void MainWindow::on_actionInsert_triggered() { assemblyAction(0); }
+void MainWindow::on_actionPlace_triggered() { assemblyAction(2); }
+void MainWindow::on_actionInverse_Kinematics_triggered() { assemblyAction(16); }
+void MainWindow::on_actionAsmMove_triggered() { assemblyAction(17); }
+void MainWindow::on_actionAsmRotate_triggered() { assemblyAction(18); }
+void MainWindow::on_actionAsmScale_triggered() { assemblyAction(19); }
+void MainWindow::on_actionAsmMirror_triggered() { assemblyAction(20); }
+void MainWindow::on_actionAsmRotateScale_triggered() { assemblyAction(21); }
+void MainWindow::on_actionRotation_Multiplicity_triggered() { assemblyAction(23, ui->menuConstraints); }
+void MainWindow::on_actionMaterial_triggered() { assemblyAction(28); }
+void MainWindow::on_actionLink_triggered() { assemblyAction(35); }
+void MainWindow::on_actionUnlink_triggered() { assemblyAction(36); }
+void MainWindow::on_actionConstrain_Rotation_triggered() { assemblyAction(37, ui->menuConstraints); }
+void MainWindow::on_actionConstrain_Movement_triggered() { assemblyAction(39, ui->menuConstraints); }
+void MainWindow::on_actionAlign_triggered() { assemblyAction(43); }
+void MainWindow::on_actionMatch_Pivot_triggered() { assemblyAction(46); }
+void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(52); }
+
+// ---- Placement options: read when the next object is placed ----
+
+void MainWindow::on_actionAdd_To_Scene_triggered() {
+    if (!assemblyGuard()) return;
+    view()->hierarchyMode = 0;
+    takeSenderIcon(ui->menuHierarchy);
+}
+
+void MainWindow::on_actionAdd_To_Parent_triggered() {
+    if (!assemblyGuard()) return;
+    view()->hierarchyMode = 1;
+    takeSenderIcon(ui->menuHierarchy);
+}
+
+void MainWindow::on_actionAdd_To_Child_triggered() {
+    if (!assemblyGuard()) return;
+    view()->hierarchyMode = 2;
+    takeSenderIcon(ui->menuHierarchy);
+}
+
+void MainWindow::on_actionRelative_To_Child_triggered() {
+    if (assemblyGuard()) view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
+}
+
+void MainWindow::on_actionAdd_On_All_Instances_triggered() {
+    if (assemblyGuard()) view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
+}
+
+void MainWindow::on_actionAdd_Linked_triggered() {
+    if (assemblyGuard()) view()->linkedMode = ui->actionAdd_Linked->isChecked();
+}
+
+// ---- The inverse-kinematics chain: only while that action is in effect ----
+
+namespace {
+
+bool chainActs(const qel::GLView* v) {
+    return v->selectedActionMode == qel::GLView::ModeAssembly && v->assemblyAction == 16;
+}
+
+}  // namespace
+
+void MainWindow::on_actionIK_Chain_triggered() {
+    if (chainActs(view()) && view()->ikLevel >= 1) --view()->ikLevel;
+}
+
+void MainWindow::on_actionIK_Chain_2_triggered() {
+    if (chainActs(view())) ++view()->ikLevel;
+}
+
+void MainWindow::on_actionIK_Chain_Reset_triggered() {
+    if (chainActs(view())) view()->ikLevel = -1;
+}

@@ -1,0 +1,176 @@
+// MainWindow: the creation commands, the profile thickness, the tool library
+// (Use Tool, Previous Tool, Next Tool) and the axis and section shapes.
+
+#include <QAction>
+#include <QMenu>
+
+#include "app/asker.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "scene/root.h"
+#include "scene/scene.h"
+#include "view/act.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+
+namespace {
+
+bool held(int key) { return qel::keys.held(std::uint8_t(key)); }
+
+}  // namespace
+
+void MainWindow::createTool(int creation, QMenu* menu) {
+    if (!assemblyGuard()) return;
+    setCreateAction();
+    view()->setActiveTool(qel::GLView::TToolCreation(creation), true);
+    view()->redraw = 1;
+    if (menu) takeSenderIcon(menu);
+}
+
+void MainWindow::on_actionTetrahedron_triggered() { createTool(1, ui->menuPrimitives); }
+void MainWindow::on_actionCube_triggered() { createTool(2, ui->menuPrimitives); }
+void MainWindow::on_actionOctahedron_triggered() { createTool(3, ui->menuPrimitives); }
+void MainWindow::on_actionDodecahedron_triggered() { createTool(4, ui->menuPrimitives); }
+void MainWindow::on_actionIcosahedron_triggered() { createTool(5, ui->menuPrimitives); }
+void MainWindow::on_actionSphere_triggered() { createTool(6, ui->menuPrimitives); }
+void MainWindow::on_actionCylinder_triggered() { createTool(7, ui->menuPrimitives); }
+void MainWindow::on_actionCapsule_triggered() { createTool(8, ui->menuPrimitives); }
+void MainWindow::on_actionProfile_triggered() { createTool(9); }
+void MainWindow::on_actionUniform_Profile_triggered() { createTool(10); }
+void MainWindow::on_actionPillow_Profile_triggered() { createTool(11); }
+void MainWindow::on_actionBlob_Profile_triggered() { createTool(12); }
+void MainWindow::on_actionChamfer_Profile_triggered() { createTool(13); }
+void MainWindow::on_actionChisel_Profile_triggered() { createTool(14); }
+void MainWindow::on_actionConvex_Profile_triggered() { createTool(15); }
+void MainWindow::on_actionConvex_Sharp_Profile_triggered() { createTool(16); }
+void MainWindow::on_actionScoop_Profile_triggered() { createTool(17); }
+void MainWindow::on_actionRevoluton_triggered() { createTool(18); }
+// With Control the user draws the tube's axis; else it has the axis shape.
+void MainWindow::on_actionTube_triggered() { createTool(held(qel::Keyboard::KeyControl) ? 19 : 20); }
+void MainWindow::on_actionChain_triggered() { createTool(22, ui->menuArrays); }
+void MainWindow::on_actionGuide_triggered() { createTool(23, ui->menuBinary); }
+void MainWindow::on_actionHydraulics_triggered() { createTool(24, ui->menuBinary); }
+void MainWindow::on_actionMuscle_triggered() { createTool(25, ui->menuBinary); }
+void MainWindow::on_actionLightning_triggered() { createTool(26, ui->menuBinary); }
+void MainWindow::on_actionCable_triggered() { createTool(27, ui->menuBinary); }
+
+// ---- Thickness of the next drawn profile ----
+
+void MainWindow::on_actionThin_triggered() {
+    if (assemblyGuard()) view()->solidShape = 0;
+}
+
+void MainWindow::on_actionThick_triggered() {
+    if (assemblyGuard()) view()->solidShape = 1;
+}
+
+void MainWindow::on_actionHalf_triggered() {
+    if (assemblyGuard()) view()->solidShape = 2;
+}
+
+// ---- The tool library ----
+// Changing the current template replaces an owned tool under creation that
+// a running gesture may still show, so these wait for the gesture to end.
+
+void MainWindow::on_actionPrevious_Tool_triggered() {
+    if (!assemblyGuard() || !view()->idle()) return;
+    view()->setNextTool(true);
+    setCreateAction();
+    view()->redraw = 1;
+}
+
+void MainWindow::on_actionNext_Tool_triggered() {
+    if (!assemblyGuard() || !view()->idle()) return;
+    view()->setNextTool(false);
+    setCreateAction();
+    view()->redraw = 1;
+}
+
+void MainWindow::on_actionUse_Tool_triggered() {
+    if (!assemblyGuard()) return;
+    qel::GLView* v = view();
+    const bool shift = held(qel::Keyboard::KeyShift);
+    const bool control = held(qel::Keyboard::KeyControl);
+    const bool alt = held(qel::Keyboard::KeyAlt);
+    if ((shift || control || alt) && !v->idle()) return;
+    setCreateAction();
+    if (shift) {
+        // An empty tool library: no history refers to the old templates, and
+        // nothing keeps a pointer into the old tools root.
+        v->deleteActiveTools();
+        v->activeTool = nullptr;
+        v->activeToolAux = nullptr;
+        for (auto it = v->undoHistory.rbegin(); it != v->undoHistory.rend(); ++it) delete *it;
+        v->undoHistory.clear();
+        qel::Scene* scene = v->scene;
+        scene->currentTool = nullptr;
+        delete scene->toolsRoot;
+        scene->toolsRoot = new qel::Root();
+        scene->toolsList.clear();
+        v->auxiliaryTools.clear();
+        scene->toolsModified = 1;
+        v->setActiveTool(qel::GLView::CreateUseTool, true);
+    } else if (control) {
+        v->setNextTool(true);
+    } else if (alt) {
+        v->setNextTool(false);
+    } else {
+        v->setActiveTool(qel::GLView::CreateUseTool, true);
+    }
+    v->redraw = 1;
+}
+
+// ---- Axis and section shapes ----
+
+bool MainWindow::askCount(QAction* action, const QString& title, int* field, int minimum) {
+    if (!held(qel::Keyboard::KeyControl)) return false;
+    const bool accepted = asker->getInt(this, title, "N", field, minimum, 10000, 1);
+    action->setText(title + " (" + QString::number(*field) + ")");
+    return accepted;
+}
+
+void MainWindow::setAxisShape(int shape) {
+    if (!assemblyGuard()) return;
+    qel::GLView* v = view();
+    if (shape == qel::GLView::CurveNGon) {
+        askCount(ui->actionAxisNGon, "N-Gon", &v->axisSides, 7);
+        if (!v->idle()) return;
+    } else if (shape == qel::GLView::CurveCircle) {
+        askCount(ui->actionAxisCircle, "Circle", &v->axisSegments, 3);
+    } else if (shape == qel::GLView::CurveTrefoilKnot) {
+        askCount(ui->actionAxisTrefoilKnot, "Trefoil", &v->trefoilSamples, 12);
+    }
+    v->setAxisCreation(qel::GLView::TCurveCreation(shape));
+    v->redraw = 1;
+}
+
+void MainWindow::setSectionShape(int shape) {
+    if (!assemblyGuard()) return;
+    qel::GLView* v = view();
+    if (shape == qel::GLView::CurveNGon)
+        askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);
+    else if (shape == qel::GLView::CurveCircle)
+        askCount(ui->actionSectionCircle, "Circle", &v->sectionSegments, 3);
+    v->setSectionCreation(qel::GLView::TCurveCreation(shape));
+    v->redraw = 1;
+}
+
+void MainWindow::on_actionAxisFree_triggered() { setAxisShape(0); }
+void MainWindow::on_actionAxisSegment_triggered() { setAxisShape(1); }
+void MainWindow::on_actionAxisTriangle_triggered() { setAxisShape(2); }
+void MainWindow::on_actionAxisSquare_triggered() { setAxisShape(3); }
+void MainWindow::on_actionAxisPentagon_triggered() { setAxisShape(4); }
+void MainWindow::on_actionAxisHexagon_triggered() { setAxisShape(5); }
+void MainWindow::on_actionAxisNGon_triggered() { setAxisShape(6); }
+void MainWindow::on_actionAxisCircle_triggered() { setAxisShape(7); }
+void MainWindow::on_actionAxisTrefoilKnot_triggered() { setAxisShape(8); }
+void MainWindow::on_actionAxisKnot_triggered() { setAxisShape(9); }
+void MainWindow::on_actionAxisChainlink_triggered() { setAxisShape(10); }
+void MainWindow::on_actionSectionFree_triggered() { setSectionShape(0); }
+void MainWindow::on_actionSectionSegment_triggered() { setSectionShape(1); }
+void MainWindow::on_actionSectionTriangle_triggered() { setSectionShape(2); }
+void MainWindow::on_actionSectionSquare_triggered() { setSectionShape(3); }
+void MainWindow::on_actionSectionPentagon_triggered() { setSectionShape(4); }
+void MainWindow::on_actionSectionHexagon_triggered() { setSectionShape(5); }
+void MainWindow::on_actionSectionNGon_triggered() { setSectionShape(6); }
+void MainWindow::on_actionSectionCircle_triggered() { setSectionShape(7); }

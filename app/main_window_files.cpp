@@ -1,0 +1,47 @@
+// MainWindow: New, Open and Save.
+
+#include <QFileInfo>
+
+#include "app/asker.h"
+#include "app/main_window.h"
+#include "app/save_name.h"
+#include "scene/scene.h"
+#include "view/act.h"
+#include "view/glview.h"
+
+void MainWindow::on_actionNew_triggered() {
+    if (!asker->yes(this, "New", "This action clears the current scene! Proceed?")) return;
+    qel::GLView* v = view();
+    v->deleteActiveTools();
+    // A tool under creation taken from the library goes with the library.
+    v->activeTool = nullptr;
+    v->activeToolAux = nullptr;
+    for (auto it = v->undoHistory.rbegin(); it != v->undoHistory.rend(); ++it) delete *it;
+    v->undoHistory.clear();
+    v->scene->init();
+    v->loadAuxiliary();
+    v->redraw = 1;
+}
+
+void MainWindow::on_actionOpen_triggered() {
+    const QStringList paths = asker->openFileNames(
+        this, "Open",
+        "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
+        "(*.png *.jpg *.gif)");
+    // A file that cannot be read is passed over.
+    for (const QString& path : paths) view()->load(path.toStdString());
+    view()->redraw = 1;
+}
+
+void MainWindow::on_actionSave_triggered() {
+    const QString chosen = asker->saveFileName(this, "Save", "All (*.tl *.obj);;Scenes (*.tl);;Meshes (*.obj)");
+    if (chosen.isEmpty()) return;
+    const QString path = qel::saveFileName(chosen);
+    // The dialog asked about the chosen name only.
+    if (path != chosen && QFileInfo::exists(path) &&
+        !asker->yes(this, "Save", QFileInfo(path).fileName() + " already exists. Replace it?"))
+        return;
+    if (!view()->save(path.toStdString()))
+        asker->warn(this, "Save", "The scene could not be saved to " + path + ".");
+    view()->redraw = 1;
+}
