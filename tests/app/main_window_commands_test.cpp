@@ -1,0 +1,232 @@
+// The Assembly and File menus' commands on the offscreen main window:
+// guards, creation, the tool library, the array table and its dialog, and
+// the file commands. Dialogs and modifier keys are scripted.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <SFML/Window/Keyboard.hpp>
+#include <functional>
+#include <set>
+
+#include "app/array_table.h"
+#include "app/asker.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "app/save_name.h"
+#include "scene/root.h"
+#include "scene/scene.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+
+namespace {
+
+struct Script : qel::Asker {
+    QList<QVariant> answers;  // an invalid QVariant cancels
+    std::function<int(QDialog*)> dialog = [](QDialog*) { return int(QDialog::Rejected); };
+    QStringList warnings, titles;
+    QVariant take() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
+    bool yes(QWidget*, const QString&, const QString& text) override { return titles << text, take().toBool(); }
+    bool getInt(QWidget*, const QString& title, const QString&, int* v, int min, int max, int) override {
+        titles << title + QString(" %1-%2").arg(min).arg(max);
+        const QVariant a = take();
+        if (a.isValid()) *v = a.toInt();
+        return a.isValid();
+    }
+    QStringList openFileNames(QWidget*, const QString&, const QString&) override { return take().toStringList(); }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return take().toString(); }
+    void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
+    int run(QDialog* d) override { return dialog(d); }
+};
+
+// Holds the given keys through the keyboard's key source.
+struct Keys : qel::KeySource {
+    std::set<int> down_;
+    qel::KeySource* platform = qel::keys.source;
+    Keys() { qel::keys.source = this; }
+    ~Keys() override { hold({}); qel::keys.source = platform; }
+    void hold(std::set<int> keys) {
+        down_ = std::move(keys);
+        qel::keys.read();
+    }
+    bool active() override { return true; }
+    bool down(int key) override { return down_.count(key) != 0; }
+};
+
+class CommandsTest : public ::testing::Test {
+protected:
+    CommandsTest() { window.asker = &script; }
+    qel::GLView* view() { return window.view(); }
+    Ui_MainWindow& ui() { return *window.ui; }
+    Script script;
+    Keys keys;
+    MainWindow window;
+};
+
+TEST_F(CommandsTest, GuardsWaitForAStrokeEnterAssemblyWhenIdleAndActAtOnceInAssembly) {
+    const QList<QAction*> commands = {ui().actionInsert, ui().actionAsmScale, ui().actionCube,
+                                      ui().actionThin,   ui().actionAxisSquare, ui().actionArray};
+    for (QAction* a : commands) {
+        window.Sculpt(true);
+        view()->interactionState = 1;
+        const auto action = view()->assemblyAction;
+        a->trigger();
+        EXPECT_EQ(view()->selectedActionMode, qel::GLView::ModeSculpt) << a->objectName().toStdString();
+        EXPECT_EQ(view()->assemblyAction, action);
+        EXPECT_EQ(view()->solidShape, 1);
+        EXPECT_EQ(view()->axisCreation, qel::GLView::CurveFree);
+        view()->interactionState = 0;
+    }
+    EXPECT_TRUE(ui().actionInsert->shortcut().isEmpty());
+    ui().actionInsert->trigger();
+    EXPECT_EQ(view()->selectedActionMode, qel::GLView::ModeAssembly);
+    EXPECT_EQ(view()->assemblyAction, qel::GLView::ActionInsert);
+    EXPECT_EQ(ui().actionInsert->shortcut(), QKeySequence("F1"));
+    view()->interactionState = 1;
+    ui().actionAdd_To_Scene->trigger();
+    EXPECT_EQ(view()->hierarchyMode, 0);
+    EXPECT_EQ(ui().menuHierarchy->icon().cacheKey(), ui().actionAdd_To_Scene->icon().cacheKey());
+}
+
+TEST_F(CommandsTest, SetCreateActionKeepsPaintInFullModeAndMarksPlaceInSimpleMode) {
+    window.SetMode(false);
+    ui().actionAsmMove->trigger();
+    view()->lastCreateAction = qel::GLView::ActionPaint;
+    ui().actionCube->trigger();
+    EXPECT_EQ(view()->assemblyAction, qel::GLView::ActionMove);
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateCube);
+    EXPECT_EQ(ui().menuPrimitives->icon().cacheKey(), ui().actionCube->icon().cacheKey());
+    window.SetMode(true);
+    view()->lastCreateAction = qel::GLView::ActionInsert;
+    ui().actionSphere->trigger();
+    EXPECT_TRUE(ui().actionPlace->isChecked());
+    EXPECT_FALSE(ui().actionInsert->isChecked());
+}
+
+TEST_F(CommandsTest, IkChainActsOnlyUnderInverseKinematics) {
+    ui().actionIK_Chain_2->trigger();
+    EXPECT_EQ(view()->ikLevel, -1);
+    ui().actionInverse_Kinematics->trigger();
+    ui().actionIK_Chain_2->trigger();
+    EXPECT_EQ(view()->ikLevel, 0);
+    ui().actionIK_Chain->trigger();
+    EXPECT_EQ(view()->ikLevel, 0);
+    ui().actionIK_Chain_2->trigger();
+    ui().actionIK_Chain_Reset->trigger();
+    EXPECT_EQ(view()->ikLevel, -1);
+    ui().actionRotation_Multiplicity->trigger();
+    EXPECT_EQ(ui().menuConstraints->icon().cacheKey(), ui().actionRotation_Multiplicity->icon().cacheKey());
+}
+
+TEST_F(CommandsTest, TubeAndCountDialogsFollowControl) {
+    ui().actionTube->trigger();
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateTube);
+    keys.hold({sf::Keyboard::LControl});
+    ui().actionTube->trigger();
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateTubeDrawnAxis);
+    ui().actionAxisNGon->trigger();  // cancelled
+    EXPECT_EQ(ui().actionAxisNGon->text(), "N-Gon (7)");
+    script.answers = {40};
+    ui().actionSectionCircle->trigger();
+    EXPECT_EQ(view()->sectionSegments, 40);
+    EXPECT_EQ(ui().actionSectionCircle->text(), "Circle (40)");
+    ui().actionAxisTrefoilKnot->trigger();
+    EXPECT_EQ(script.titles, QStringList({"N-Gon 7-10000", "Circle 3-10000", "Trefoil 12-10000"}));
+}
+
+TEST_F(CommandsTest, ToolLibraryCommandsWaitForGesturesAndShiftEmptiesTheLibrary) {
+    qel::Scene* scene = view()->scene;
+    for (int i = 0; i < 2; ++i) scene->addTool(new qel::Tool(nullptr, qel::mat4(), qel::pbr(), false));
+    qel::Tool* const current = scene->currentTool;
+    ui().actionPlace->trigger();  // the library is walked under a creating action
+    ui().actionPrevious_Tool->trigger();
+    EXPECT_NE(scene->currentTool, current);
+    ui().actionNext_Tool->trigger();
+    EXPECT_EQ(scene->currentTool, current);
+    view()->interactionState = 1;
+    for (auto k : {sf::Keyboard::LControl, sf::Keyboard::LAlt}) {
+        keys.hold({k});
+        ui().actionUse_Tool->trigger();
+    }
+    ui().actionNext_Tool->trigger();
+    EXPECT_EQ(scene->currentTool, current);
+    view()->interactionState = 0;
+    keys.hold({sf::Keyboard::LControl, sf::Keyboard::LAlt});
+    ui().actionUse_Tool->trigger();  // Control wins: the child after
+    ui().actionNext_Tool->trigger();
+    EXPECT_EQ(scene->currentTool, current);
+    ui().actionCube->trigger();  // an owned tool under creation
+    keys.hold({sf::Keyboard::LShift, sf::Keyboard::LControl});
+    ui().actionUse_Tool->trigger();
+    EXPECT_TRUE(scene->toolsRoot->children.empty());
+    EXPECT_TRUE(view()->auxiliaryTools.empty());
+    EXPECT_TRUE(view()->undoHistory.empty());
+    EXPECT_EQ(view()->activeTool, nullptr);
+}
+
+TEST(ArrayTable, ParsesEntriesClampsAndReadsBack) {
+    using qel::arrayWord;
+    using V = std::vector<std::int32_t>;
+    EXPECT_EQ(qel::parseArrayTable("3"), V{arrayWord(3, 1, 0)});
+    EXPECT_EQ(qel::parseArrayTable("/2-5 4-2/"), (V{arrayWord(2, 5, 1), arrayWord(4, 2, 2)}));
+    EXPECT_TRUE(qel::parseArrayTable("/4/").empty());
+    EXPECT_EQ(qel::parseArrayTable("5 - 6"), (V{arrayWord(5, 1, 0), arrayWord(6, 1, 0)}));
+    EXPECT_TRUE(qel::parseArrayTable("   ").empty());
+    EXPECT_EQ(qel::parseArrayTable("40000-1"), V{arrayWord(32767, 1, 0)});
+    EXPECT_EQ(qel::arrayTableText({32769}), "1-1");
+    EXPECT_EQ(qel::parseArrayTable(qel::arrayTableText(qel::parseArrayTable("/2-5 4-2/ 7-3"))),
+              qel::parseArrayTable("/2-5 4-2/ 7-3"));
+}
+
+TEST_F(CommandsTest, ArrayDialogClearsItemsAndCancelStillMakesAnArray) {
+    keys.hold({sf::Keyboard::LControl});
+    const std::vector<qel::Tool*> items = view()->auxiliaryTools;
+    ASSERT_FALSE(items.empty());
+    ui().actionArray->trigger();  // cancelled
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateArray);
+    EXPECT_EQ(view()->arrayCounts, std::vector<std::int32_t>{32769});
+    script.dialog = [](QDialog* d) {
+        EXPECT_EQ(d->findChild<QLineEdit*>()->text(), "1-1");
+        d->findChild<QCheckBox*>()->setChecked(true);
+        return int(QDialog::Accepted);
+    };
+    ui().actionArray->trigger();
+    EXPECT_TRUE(view()->auxiliaryTools.empty());
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), items.size());  // not deleted
+    EXPECT_TRUE(view()->findChildren<QDialog*>().isEmpty() && window.findChildren<QDialog*>().isEmpty());
+}
+
+TEST(SaveName, PutsTheExtensionRight) {
+    const QStringList in = {"scene", "model.OBJ", "Scene.TL", "scene.tlo", "picture.png", "a.b.c", "x.y/scene"};
+    const QStringList out = {"scene.tl", "model.OBJ", "Scene.TL", "scene.tl", "picture.tl", "a.b.tl", "x.y/scene.tl"};
+    for (int i = 0; i < in.size(); ++i) EXPECT_EQ(qel::saveFileName(in[i]), out[i]);
+}
+
+TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
+    ui().actionCube->trigger();
+    qel::Tool* const cube = view()->activeTool;
+    script.answers = {false};
+    ui().actionNew->trigger();
+    EXPECT_EQ(view()->activeTool, cube);
+    QTemporaryDir dir;
+    QFile existing(dir.filePath("scene.tl"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);
+    existing.close();
+    script.answers = {dir.filePath("scene"), false};
+    ui().actionSave->trigger();
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), "keep");
+    script.answers = {dir.filePath("missing/x.tl")};
+    ui().actionSave->trigger();
+    EXPECT_EQ(script.warnings.size(), 1);
+    EXPECT_EQ(view()->activeTool, cube);
+}
+
+}  // namespace
