@@ -229,4 +229,22 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     EXPECT_EQ(view()->activeTool, cube);
 }
 
+TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
+    QTemporaryDir dir;
+    view()->scene->addTool(new qel::Tool(nullptr, qel::mat4(), qel::pbr(), false));
+    ASSERT_TRUE(view()->save(dir.filePath("two.tl").toStdString()));
+    QFile bad(dir.filePath("bad.tl")), mesh(dir.filePath("tri.obj"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && mesh.open(QIODevice::WriteOnly));
+    bad.write("not a scene");
+    mesh.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    bad.close();
+    mesh.close();
+    script.answers = {QStringList{dir.filePath("two.tl"), bad.fileName(), mesh.fileName()}};
+    ASSERT_TRUE(view()->load(dir.filePath("two.tl").toStdString()));
+    const std::size_t templates = view()->scene->toolsRoot->children.size();
+    ui().actionOpen->trigger();
+    // The scene's templates, then the mesh's.
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
+}
+
 }  // namespace
