@@ -213,8 +213,11 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     ui().actionCube->trigger();
     qel::Tool* const cube = view()->activeTool;
     script.answers = {false};
+    view()->scene->addTool(new qel::Tool(nullptr, qel::mat4(), qel::pbr(), false));
+    const std::size_t templates = view()->scene->toolsRoot->children.size();
     ui().actionNew->trigger();
     EXPECT_EQ(view()->activeTool, cube);
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
     QTemporaryDir dir;
     QFile existing(dir.filePath("scene.tl"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);
@@ -226,7 +229,7 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     script.answers = {dir.filePath("missing/x.tl")};
     ui().actionSave->trigger();
     EXPECT_EQ(script.warnings.size(), 1);
-    EXPECT_EQ(view()->activeTool, cube);
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
 }
 
 TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
