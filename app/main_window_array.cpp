@@ -20,8 +20,7 @@ bool MainWindow::runArrayDialog() {
     qel::GLView* v = view();
     QDialog dialog(this);
     dialog.setWindowTitle("Array");
-    auto* label =
-        new QLabel("Item-Multiplicity  ( " + QString::number(v->auxiliaryTools.size()) + " Items )", &dialog);
+    auto* label = new QLabel("Item-Multiplicity  ( " + QString::number(v->auxiliaryTools.size()) + " Items )", &dialog);
     auto* edit = new QLineEdit(qel::arrayTableText(v->arrayCounts), &dialog);
     auto* type = new QComboBox(&dialog);
     type->addItems({"Simple", "Chain", "Zipper"});

@@ -51,7 +51,10 @@ struct Keys : qel::KeySource {
     std::set<int> down_;
     qel::KeySource* platform = qel::keys.source;
     Keys() { qel::keys.source = this; }
-    ~Keys() override { hold({}); qel::keys.source = platform; }
+    ~Keys() override {
+        hold({});
+        qel::keys.source = platform;
+    }
     void hold(std::set<int> keys) {
         down_ = std::move(keys);
         qel::keys.read();
@@ -71,7 +74,7 @@ protected:
 };
 
 TEST_F(CommandsTest, GuardsWaitForAStrokeEnterAssemblyWhenIdleAndActAtOnceInAssembly) {
-    const QList<QAction*> commands = {ui().actionInsert, ui().actionAsmScale, ui().actionCube,
+    const QList<QAction*> commands = {ui().actionInsert, ui().actionAsmScale,   ui().actionCube,
                                       ui().actionThin,   ui().actionAxisSquare, ui().actionArray};
     for (QAction* a : commands) {
         window.Sculpt(true);
