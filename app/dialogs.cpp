@@ -68,28 +68,17 @@ void Dialogs::colorDialog(wvec4* target, const QString& title) {
 
 void Dialogs::materialDialog(pbr* target, unsigned* mask, const QString& title) {
     if (!target) return;
-    if (!mask) {
-        materialDialog(target, title);
-        return;
-    }
     accepted = 1;
     savedMaterial = *target;
     materialTarget = target;
-    savedMask = *mask;
+    savedMask = mask ? *mask : 0;
     maskTarget = mask;
-    openMaterialEditor(title, int(*mask & 0xFFu));
+    // Without a mask every bit is set: all channels offered, no channel
+    // switches.
+    openMaterialEditor(title, mask ? int(*mask & 0xFFu) : -1);
 }
 
-void Dialogs::materialDialog(pbr* target, const QString& title) {
-    if (!target) return;
-    accepted = 1;
-    savedMaterial = *target;
-    materialTarget = target;
-    savedMask = 0;
-    maskTarget = nullptr;
-    // Every bit set: all channels offered, no channel switches.
-    openMaterialEditor(title, -1);
-}
+void Dialogs::materialDialog(pbr* target, const QString& title) { materialDialog(target, nullptr, title); }
 
 void Dialogs::openMaterialEditor(const QString& title, int startMask) {
     if (!materialEditor) materialEditor = new MaterialDialog(*materialTarget, QApplication::activeWindow(), startMask);
