@@ -228,6 +228,12 @@ private:
     void assemblyAction(int action, QMenu* menu = nullptr);
     // The assembly guard, setCreateAction and the creation value.
     void createTool(int creation, QMenu* menu = nullptr);
+    // Previous or Next Tool: the assembly guard, then the step once the
+    // view is idle.
+    void stepTool(bool previous);
+    // The assembly guard, the placement's hierarchy mode and the submenu's
+    // icon.
+    void setHierarchyMode(int mode);
     // The submenu shows the icon of the action that sent the signal.
     void takeSenderIcon(QMenu* menu);
     // Axis or section shapes, with the count dialog for the counted ones.

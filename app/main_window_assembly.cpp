@@ -74,23 +74,15 @@ void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(52); }
 
 // ---- Placement options: read when the next object is placed ----
 
-void MainWindow::on_actionAdd_To_Scene_triggered() {
+void MainWindow::setHierarchyMode(int mode) {
     if (!assemblyGuard()) return;
-    view()->hierarchyMode = 0;
+    view()->hierarchyMode = mode;
     takeSenderIcon(ui->menuHierarchy);
 }
 
-void MainWindow::on_actionAdd_To_Parent_triggered() {
-    if (!assemblyGuard()) return;
-    view()->hierarchyMode = 1;
-    takeSenderIcon(ui->menuHierarchy);
-}
-
-void MainWindow::on_actionAdd_To_Child_triggered() {
-    if (!assemblyGuard()) return;
-    view()->hierarchyMode = 2;
-    takeSenderIcon(ui->menuHierarchy);
-}
+void MainWindow::on_actionAdd_To_Scene_triggered() { setHierarchyMode(0); }
+void MainWindow::on_actionAdd_To_Parent_triggered() { setHierarchyMode(1); }
+void MainWindow::on_actionAdd_To_Child_triggered() { setHierarchyMode(2); }
 
 void MainWindow::on_actionRelative_To_Child_triggered() {
     if (assemblyGuard()) view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;

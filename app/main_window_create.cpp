@@ -72,19 +72,15 @@ void MainWindow::on_actionHalf_triggered() {
 // Changing the current template replaces an owned tool under creation that
 // a running gesture may still show, so these wait for the gesture to end.
 
-void MainWindow::on_actionPrevious_Tool_triggered() {
+void MainWindow::stepTool(bool previous) {
     if (!assemblyGuard() || !view()->idle()) return;
-    view()->setNextTool(true);
+    view()->setNextTool(previous);
     setCreateAction();
     view()->redraw = 1;
 }
 
-void MainWindow::on_actionNext_Tool_triggered() {
-    if (!assemblyGuard() || !view()->idle()) return;
-    view()->setNextTool(false);
-    setCreateAction();
-    view()->redraw = 1;
-}
+void MainWindow::on_actionPrevious_Tool_triggered() { stepTool(true); }
+void MainWindow::on_actionNext_Tool_triggered() { stepTool(false); }
 
 void MainWindow::on_actionUse_Tool_triggered() {
     if (!assemblyGuard()) return;
