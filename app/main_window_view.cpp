@@ -35,6 +35,18 @@ qel::mat3 product(const qel::mat3& a, const qel::mat3& b) {
     return r;
 }
 
+// Puts `fresh` in the view's `slot` when it is usable, else drops it.
+template <class Slot, class Fresh>
+void replaceIfUsable(qel::GLView* v, Slot*& slot, Fresh* fresh, bool usable) {
+    if (!usable) {
+        delete fresh;
+        return;
+    }
+    delete slot;
+    slot = fresh;
+    v->redraw = 1;
+}
+
 }  // namespace
 
 // ---- Projection ----
@@ -142,14 +154,8 @@ void MainWindow::loadBackgroundImage_triggered() {
     auto* texture = new qel::Texture2D(path.toUtf8().toStdString(), false);
     auto* fbo = new qel::FBOTexture(qel::FBO::NoDepth, texture->width(), texture->height(), 1);
     fbo->addTexture(texture);
-    qel::GLView* v = view();
-    if (!texture->loadError() && fbo->compile()) {
-        delete v->backgroundImage;
-        v->backgroundImage = fbo;
-        v->redraw = 1;
-    } else {
-        delete fbo;
-    }
+    const bool usable = !texture->loadError() && fbo->compile();
+    replaceIfUsable(view(), view()->backgroundImage, fbo, usable);
     endGpuWork();
 }
 
@@ -164,13 +170,7 @@ void MainWindow::loadEnvironment(const QString& path) {
     const int levels = v->environment ? v->environment->levels() : 64;
     if (!beginGpuWork()) return;
     auto* environment = new qel::Environment(path.toUtf8().toStdString(), size, levels, false);
-    if (environment->compile()) {
-        delete v->environment;
-        v->environment = environment;
-        v->redraw = 1;
-    } else {
-        delete environment;
-    }
+    replaceIfUsable(v, v->environment, environment, environment->compile());
     endGpuWork();
 }
 
