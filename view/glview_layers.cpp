@@ -11,7 +11,6 @@
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/glatomlist.h"
-#include "gl/glquad.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
 #include "gl/texturecube.h"
@@ -19,6 +18,7 @@
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/sky.h"
+#include "view/view_passes.h"
 
 namespace qel {
 
@@ -72,9 +72,7 @@ bool drawSkyBox(const GLView& view, FBOScene* fbo) {
     // the shader's matrix the rotation itself.
     const mat3 rotation = skyRotation(view.camera->orientation, view.environmentMatrix, view.environmentRotated);
     Shader::setUniform("Rotation", rotation.transposed());
-    Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
-    GLFill(true);
-    atoms.disable();
+    drawPass(atoms);
     return true;
 }
 
