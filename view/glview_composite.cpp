@@ -125,10 +125,7 @@ bool GLView::compositLayer(FBOScene* fbo) {
     fbo->input = fbo->color;
     fbo->output = fbo->composite;
     drawInto(fbo->output);
-    const GLuint layer = fbo->layer();
-    gl->glStencilFunc(GL_EQUAL, GLint(layer), layer);
-    gl->glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    gl->glEnable(GL_STENCIL_TEST);
+    fbo->setStencil(true);
 
     const bool lit = !renderSimple && environment ? lightFromEnvironment(*this, fbo) : lightSimple(fbo);
     if (!lit) return false;

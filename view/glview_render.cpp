@@ -106,12 +106,9 @@ bool mixRefraction(const GLView& view) {
         Shader::setUniform("scale", float(view.objectsChromatismColor.a) / 65535.0f + 1.0f);
         Shader::setUniform("chroma", view.objectsChromatismColor.toFloat());
     }
-    const GLuint layer = glass->layer();
-    gl->glStencilFunc(GL_EQUAL, GLint(layer), layer);
-    gl->glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    gl->glEnable(GL_STENCIL_TEST);
+    glass->setStencil(true);
     drawPass(atoms);
-    gl->glDisable(GL_STENCIL_TEST);
+    glass->setStencil(false);
     return true;
 }
 
