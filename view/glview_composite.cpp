@@ -26,7 +26,6 @@ namespace {
 
 // The light of simple rendering: normalize(-1, -1, 2) in view space.
 const vec3 LightDirection(-0.408248f, -0.408248f, 0.816497f);
-void drawInto(const Texture2D* target) { gl->glDrawBuffer(GLenum(target->colourAttachment())); }
 
 // The pair swapped: the last image becomes the input of the next pass.
 void nextPass(FBOScene* fbo) {

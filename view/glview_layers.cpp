@@ -24,8 +24,6 @@ namespace qel {
 
 namespace {
 
-GLenum attachment(const Texture2D* target) { return GLenum(target->colourAttachment()); }
-
 // Makes the targets the draw buffers of the bound framebuffer, in order.
 void drawInto(std::initializer_list<const Texture2D*> targets) {
     GLenum buffers[4];

@@ -36,10 +36,6 @@ public:
     std::vector<Tool*> tools;
 };
 
-GLenum attachment(const Texture2D* target) { return GLenum(target->colourAttachment()); }
-
-void drawInto(const Texture2D* target) { gl->glDrawBuffer(attachment(target)); }
-
 // Copies a target of the bound read framebuffer into one of the bound draw
 // framebuffer, pixel for pixel.
 void copyTarget(const GLView& view, const Texture2D* from, const Texture2D* to) {
