@@ -249,8 +249,7 @@ Texture2D* GLView::render() {
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
     // Picking reads the layers here, and may ask for the placement preview.
-    bool preview = false;
-    if (previewDrawing(*this)) preview = true;
+    const bool preview = previewDrawing(*this);
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);
     Element::GlobalUpdate += 1;
