@@ -62,6 +62,9 @@ public:
     bool fogOrthogonal(Texture2D* a, Texture2D* b, Texture2D* depth, bvec4 colour, float p1, float p2, bool stencil);
     bool fogPerspective(Texture2D* a, Texture2D* b, Texture2D* depth, bvec4 colour, float p1, float p2, bool stencil);
 
+    // Drawing restricted to the pixels whose stencil holds this layer's bit
+    // (stencil test on, stencil kept), or the stencil test off.
+    void setStencil(bool stencil);
     unsigned char layer() const { return layer_; }
     int width() const { return width_; }
     int height() const { return height_; }
@@ -99,7 +102,6 @@ protected:
     // Steps 1-3 of the in-framebuffer passes: checks the attachments and
     // copies a into b.
     bool copyForPass(Texture2D* a, Texture2D* b);
-    void setStencil(bool stencil);
     bool fog(Texture2D* a, Texture2D* b, Texture2D* depth, bvec4 colour, float near, float range, bool stencil);
 
     unsigned char layer_;

@@ -26,7 +26,6 @@ namespace {
 
 // The light of simple rendering: normalize(-1, -1, 2) in view space.
 const vec3 LightDirection(-0.408248f, -0.408248f, 0.816497f);
-void drawInto(const Texture2D* target) { gl->glDrawBuffer(GLenum(target->colourAttachment())); }
 
 // The pair swapped: the last image becomes the input of the next pass.
 void nextPass(FBOScene* fbo) {
@@ -125,10 +124,7 @@ bool GLView::compositLayer(FBOScene* fbo) {
     fbo->input = fbo->color;
     fbo->output = fbo->composite;
     drawInto(fbo->output);
-    const GLuint layer = fbo->layer();
-    gl->glStencilFunc(GL_EQUAL, GLint(layer), layer);
-    gl->glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    gl->glEnable(GL_STENCIL_TEST);
+    fbo->setStencil(true);
 
     const bool lit = !renderSimple && environment ? lightFromEnvironment(*this, fbo) : lightSimple(fbo);
     if (!lit) return false;

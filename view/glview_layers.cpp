@@ -11,7 +11,6 @@
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/glatomlist.h"
-#include "gl/glquad.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
 #include "gl/texturecube.h"
@@ -19,12 +18,11 @@
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/sky.h"
+#include "view/view_passes.h"
 
 namespace qel {
 
 namespace {
-
-GLenum attachment(const Texture2D* target) { return GLenum(target->colourAttachment()); }
 
 // Makes the targets the draw buffers of the bound framebuffer, in order.
 void drawInto(std::initializer_list<const Texture2D*> targets) {
@@ -72,9 +70,7 @@ bool drawSkyBox(const GLView& view, FBOScene* fbo) {
     // the shader's matrix the rotation itself.
     const mat3 rotation = skyRotation(view.camera->orientation, view.environmentMatrix, view.environmentRotated);
     Shader::setUniform("Rotation", rotation.transposed());
-    Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
-    GLFill(true);
-    atoms.disable();
+    drawPass(atoms);
     return true;
 }
 

@@ -36,10 +36,6 @@ public:
     std::vector<Tool*> tools;
 };
 
-GLenum attachment(const Texture2D* target) { return GLenum(target->colourAttachment()); }
-
-void drawInto(const Texture2D* target) { gl->glDrawBuffer(attachment(target)); }
-
 // Copies a target of the bound read framebuffer into one of the bound draw
 // framebuffer, pixel for pixel.
 void copyTarget(const GLView& view, const Texture2D* from, const Texture2D* to) {
@@ -106,12 +102,9 @@ bool mixRefraction(const GLView& view) {
         Shader::setUniform("scale", float(view.objectsChromatismColor.a) / 65535.0f + 1.0f);
         Shader::setUniform("chroma", view.objectsChromatismColor.toFloat());
     }
-    const GLuint layer = glass->layer();
-    gl->glStencilFunc(GL_EQUAL, GLint(layer), layer);
-    gl->glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    gl->glEnable(GL_STENCIL_TEST);
+    glass->setStencil(true);
     drawPass(atoms);
-    gl->glDisable(GL_STENCIL_TEST);
+    glass->setStencil(false);
     return true;
 }
 
@@ -256,8 +249,7 @@ Texture2D* GLView::render() {
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
     // Picking reads the layers here, and may ask for the placement preview.
-    bool preview = false;
-    if (previewDrawing(*this)) preview = true;
+    const bool preview = previewDrawing(*this);
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);
     Element::GlobalUpdate += 1;

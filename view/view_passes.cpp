@@ -1,11 +1,17 @@
 #include "view/view_passes.h"
 
+#include "gl/gl.h"
 #include "gl/glatomlist.h"
 #include "gl/glquad.h"
 #include "gl/shader.h"
+#include "gl/texture2d.h"
 #include "view/glview.h"
 
 namespace qel {
+
+unsigned attachment(const Texture2D* target) { return GLenum(target->colourAttachment()); }
+
+void drawInto(const Texture2D* target) { gl->glDrawBuffer(attachment(target)); }
 
 void drawPass(GLAtomList& atoms) {
     Shader::setUniform("ProjectionModelViewMatrix", Ortho01);
