@@ -22,7 +22,7 @@ void pbr::read(buffer& b) {
     // file cannot bring -32768, -32767 or 32767 into the scene.
     std::uint8_t raw[RecordSize];
     b.readBytes(raw, RecordSize);
-    auto u16 = [&raw](int k) { return std::uint16_t(raw[2 * k] | (unsigned(raw[2 * k + 1]) << 8)); };
+    auto u16 = [&raw](int k) { return buffer::loadU16(raw + 2 * k); };
     for (int i = 0; i < 4; ++i) colour[i] = u16(i);
     for (int i = 0; i < 4; ++i) light[i] = u16(4 + i);
     roughness = clampSigned(std::int16_t(u16(8)));

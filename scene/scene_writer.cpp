@@ -136,14 +136,12 @@ int recordsSince(const buffer& b, std::int32_t from) {
     return at == b.size() ? n : -1;
 }
 
-// Checks that one writer appended exactly one record since `from`; else the
-// reason, naming what wrote it.
-bool oneRecord(const buffer& b, std::int32_t from, const std::string& what, std::string& error) {
+// Empty when one writer appended exactly one record since `from`; else what
+// it wrote instead, for the reason that names the writer (built only then).
+std::string recordFault(const buffer& b, std::int32_t from) {
     const int n = recordsSince(b, from);
-    if (n == 1) return true;
-    error =
-        what + (n < 0 ? " wrote a malformed record" : " wrote " + std::to_string(n) + " records") + " instead of one";
-    return false;
+    if (n == 1) return {};
+    return (n < 0 ? " wrote a malformed record" : " wrote " + std::to_string(n) + " records") + " instead of one";
 }
 
 std::string elementName(const Element& e) {
@@ -182,7 +180,10 @@ bool writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t fro
     for (std::size_t i = from; i < to; ++i) {
         const std::int32_t start = b.size();
         tools[i]->DataWrite(b, false);
-        if (!oneRecord(b, start, "a " + toolName(*tools[i]), error)) return false;
+        if (std::string fault = recordFault(b, start); !fault.empty()) {
+            error = "a " + toolName(*tools[i]) + fault;
+            return false;
+        }
     }
     b.endRecord(at);
     return true;
@@ -237,7 +238,10 @@ bool writeElementsChunk(buffer& b, const std::vector<Element*>& elements, std::s
     for (Element* e : elements) {
         const std::int32_t start = b.size();
         e->DataWrite(b);
-        if (!oneRecord(b, start, "a " + elementName(*e) + " element", error)) return false;
+        if (std::string fault = recordFault(b, start); !fault.empty()) {
+            error = "a " + elementName(*e) + " element" + fault;
+            return false;
+        }
     }
     b.endRecord(at);
     return true;
