@@ -281,6 +281,14 @@ public:
     bool validFace(int f) const { return f >= 0 && std::size_t(f) < faces.size(); }
     bool activeVertex(int v) const { return validVertex(v) && vertices[v].isActive(); }
     bool activeFace(int f) const { return validFace(f) && faces[f].isActive(); }
+    // Appends v to the vertex selection: the selected bit, and the next
+    // selection index with its entry in selectedVertices.
+    void appendSelectedVertex(int v) {
+        MeshVertex& r = vertices[v];
+        r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
+        r.selection = std::int32_t(selectedVertices.size());
+        selectedVertices.push_back(v);
+    }
 
     // ---- vertex state ----
     // Backward circling from the stored face: stores the face whose backward

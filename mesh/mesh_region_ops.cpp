@@ -26,12 +26,7 @@ bool onRim(const Mesh& m, const MeshFace& F, int k) {
 }
 
 void selectVertex(Mesh& m, int v) {
-    if (!m.validVertex(v)) return;
-    MeshVertex& r = m.vertices[v];
-    if (r.isSelected()) return;
-    r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
-    r.selection = int(m.selectedVertices.size());
-    m.selectedVertices.push_back(v);
+    if (m.validVertex(v) && !m.vertices[v].isSelected()) m.appendSelectedVertex(v);
 }
 
 void unselectVertex(Mesh& m, int v) {
