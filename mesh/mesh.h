@@ -467,6 +467,12 @@ private:
         }
         return bits;
     }
+    // A face with these links and flags has three neighbours and no sharp
+    // edge: it meets each of its vertices with smooth edges only.
+    static bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCount) {
+        return unsigned(links[0]) < unsigned(faceCount) && unsigned(links[1]) < unsigned(faceCount) &&
+               unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
+    }
     // Per-vertex state gathered face by face over the vertex's corners.
     enum CornerState : std::uint8_t {
         CornerOnSharpEdge = 1,   // a sharp edge meets the vertex

@@ -528,10 +528,7 @@ void Mesh::initializeVertices(FaceTable* table) {
         vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) { *out++ = VertexScan{r.face, 0, 0}; });
     }
     auto gather = [&](const std::int32_t* v, const std::int32_t* links, std::uint8_t flags, int i) {
-        // A face with three neighbours and no sharp edge meets each of its
-        // vertices with smooth edges only.
-        const bool plain = unsigned(links[0]) < unsigned(nF) && unsigned(links[1]) < unsigned(nF) &&
-                           unsigned(links[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        const bool plain = plainFace(links, flags, nF);
         for (int k = 0; k < 3; ++k) {
             if (v[k] < 0 || v[k] >= nV) continue;
             VertexScan& s = scan[std::size_t(v[k])];
