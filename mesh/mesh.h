@@ -281,6 +281,14 @@ public:
     bool validFace(int f) const { return f >= 0 && std::size_t(f) < faces.size(); }
     bool activeVertex(int v) const { return validVertex(v) && vertices[v].isActive(); }
     bool activeFace(int f) const { return validFace(f) && faces[f].isActive(); }
+    // Appends v to the vertex selection: the selected bit, and the next
+    // selection index with its entry in selectedVertices.
+    void appendSelectedVertex(int v) {
+        MeshVertex& r = vertices[v];
+        r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
+        r.selection = std::int32_t(selectedVertices.size());
+        selectedVertices.push_back(v);
+    }
 
     // ---- vertex state ----
     // Backward circling from the stored face: stores the face whose backward
@@ -458,6 +466,12 @@ private:
                 bits |= CornerOnSmoothEdge;
         }
         return bits;
+    }
+    // A face with these links and flags has three neighbours and no sharp
+    // edge: it meets each of its vertices with smooth edges only.
+    static bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCount) {
+        return unsigned(links[0]) < unsigned(faceCount) && unsigned(links[1]) < unsigned(faceCount) &&
+               unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
     }
     // Per-vertex state gathered face by face over the vertex's corners.
     enum CornerState : std::uint8_t {

@@ -60,14 +60,6 @@ bool listed(const Mesh& m, int v) {
     return s >= 0 && std::size_t(s) < m.selectedVertices.size() && m.selectedVertices[std::size_t(s)] == v;
 }
 
-// Selects v: the selected bit, the next selection index, the list entry.
-void list(Mesh& m, int v) {
-    MeshVertex& r = m.vertices[v];
-    r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
-    r.selection = int(m.selectedVertices.size());
-    m.selectedVertices.push_back(v);
-}
-
 // Selects f unless one of its selection bits is set.
 void listFace(Mesh& m, int f) {
     MeshFace& F = m.faces[f];
@@ -135,7 +127,7 @@ void Mesh::selectV(const vec3& centre, float radius, bool clear) {
         const double q = squared(d);
         if (!(q < double(r2))) return;
         influences.push_back({v, relativeDistance(q, r2), d});
-        if (!listed(*this, v)) list(*this, v);
+        if (!listed(*this, v)) appendSelectedVertex(v);
     });
 }
 
@@ -153,7 +145,7 @@ void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
         cornersInBall(*this, f, centre, radius, [&](int v, const vec3& d, double q) {
             const float t = relativeDistance(q, r2);
             if (!listed(*this, v)) {
-                list(*this, v);
+                appendSelectedVertex(v);
                 record.push_back(-1);
             }
             int& k = record[std::size_t(vertices[v].selection)];
@@ -178,7 +170,7 @@ void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
         listFace(*this, f);
         cornersInBall(*this, f, centre, radius, [&](int v, const vec3&, double q) {
             if (!listed(*this, v)) {
-                list(*this, v);
+                appendSelectedVertex(v);
                 sectorHeads.push_back(-1);
             }
             addSectorRecord(*this, v, findStartRegion(v, f), relativeDistance(q, r2));
@@ -210,7 +202,7 @@ void Mesh::selectMarginal() {
     }
     for (std::size_t i = firstNew; i < selectedFaces.size(); ++i)
         for (const int v : faces[selectedFaces[i]].v)
-            if (validVertex(v) && !listed(*this, v)) list(*this, v);
+            if (validVertex(v) && !listed(*this, v)) appendSelectedVertex(v);
 }
 
 void Mesh::applyDisplacement() {

@@ -95,19 +95,6 @@ void sortBucket(EdgeKey* first, EdgeKey* last) {
     }
 }
 
-// Turns a face over: swaps corners 0 and 2 with their vertices, the links
-// and sharp marks of edges 0 and 2, the corner materials and corner normals
-// (so that a corner normal stays with its vertex).
-void flipFace(MeshFace& F) {
-    std::swap(F.v[0], F.v[2]);
-    std::swap(F.f[0], F.f[2]);
-    const bool s0 = F.isSharp(0);
-    F.setSharp(0, F.isSharp(2));
-    F.setSharp(2, s0);
-    std::swap(F.material[0], F.material[2]);
-    std::swap(F.normals[0], F.normals[2]);
-}
-
 // Data for the face (or entry) some places ahead is fetched early in the
 // whole-mesh passes below, so that the jumps of many faces into the vertex
 // tables overlap instead of waiting one by one.
@@ -490,7 +477,7 @@ void Mesh::correctOrientation() {
         if (!F.isActive()) return;
         if (seams)
             for (int k = 0; k < 3; ++k) F.f[k] = topo[6 * i + 3 + std::size_t(k)];
-        if (mark[i] & VoteFlip) flipFace(F);
+        if (mark[i] & VoteFlip) F.turnOver();
         F.flags = std::uint8_t(F.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));
     });
 }
@@ -541,10 +528,7 @@ void Mesh::initializeVertices(FaceTable* table) {
         vertices.forRange(0, vertices.size(), [&out](const MeshVertex& r) { *out++ = VertexScan{r.face, 0, 0}; });
     }
     auto gather = [&](const std::int32_t* v, const std::int32_t* links, std::uint8_t flags, int i) {
-        // A face with three neighbours and no sharp edge meets each of its
-        // vertices with smooth edges only.
-        const bool plain = unsigned(links[0]) < unsigned(nF) && unsigned(links[1]) < unsigned(nF) &&
-                           unsigned(links[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        const bool plain = plainFace(links, flags, nF);
         for (int k = 0; k < 3; ++k) {
             if (v[k] < 0 || v[k] >= nV) continue;
             VertexScan& s = scan[std::size_t(v[k])];

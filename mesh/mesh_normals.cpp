@@ -357,8 +357,7 @@ private:
     // Face i's share of the state of its vertices v (in range).
     static void gather(VertexPass* pass, const std::int32_t* v, const std::int32_t* f, std::uint8_t flags,
                        const vec3& normal, int i, int nF) {
-        const bool plain = unsigned(f[0]) < unsigned(nF) && unsigned(f[1]) < unsigned(nF) &&
-                           unsigned(f[2]) < unsigned(nF) && (flags & MeshFace::SharpMask) == 0;
+        const bool plain = Mesh::plainFace(f, flags, nF);
         for (int k = 0; k < 3; ++k) {
             VertexPass& p = pass[v[k]];
             p.sum += normal;

@@ -26,13 +26,6 @@ double side(const Mesh& m, int v, const dvec3& point, const dvec3& normal) {
     return dot(dvec3(m.vertices[v].position) - point, normal);
 }
 
-void selectVertex(Mesh& m, int v) {
-    MeshVertex& r = m.vertices[v];
-    r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
-    r.selection = std::int32_t(m.selectedVertices.size());
-    m.selectedVertices.push_back(v);
-}
-
 void selectFace(Mesh& m, int f) {
     m.faces[f].flags = std::uint8_t(m.faces[f].flags | MeshFace::SelectedBit);
     m.selectedFaces.push_back(f);
@@ -68,7 +61,7 @@ void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vec
         if (v < 0 || v >= mark || vertices[v].isSelected()) return;
         const double d = side(*this, v, point, normal);
         if (d > 0)
-            selectVertex(*this, v);
+            appendSelectedVertex(v);
         else if (d == 0 && onPlane && vertices[v].isActive() && !vertices[v].isBorder())
             onPlane->push_back(v);
     };
@@ -181,7 +174,7 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
         const MeshFace& F = faces[selectedFaces[i]];
         for (const int v : F.v)
-            if (v < vertexMark && !vertices[v].isSelected() && side(*this, v, P, N) > 0) selectVertex(*this, v);
+            if (v < vertexMark && !vertices[v].isSelected() && side(*this, v, P, N) > 0) appendSelectedVertex(v);
         for (int k = 0; k < 3; ++k) {
             const int g = link(F, k);
             if (g < 0 || F.isSharp(k) || (faces[g].flags & kFaceMarks)) continue;

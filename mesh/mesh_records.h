@@ -8,6 +8,7 @@
 // mesh keeps in its scratch lists: MeshInfluence and MeshSectorInfluence.
 
 #include <cstdint>
+#include <utility>
 
 #include "core/vec.h"
 #include "scene/pbr.h"
@@ -94,6 +95,18 @@ struct MeshFace {
             flags = std::uint8_t(flags | SHARP[k]);
         else
             flags = std::uint8_t(flags & ~SHARP[k]);
+    }
+    // Turns the face over: swaps corners 0 and 2 with their vertices, the
+    // links and sharp marks of edges 0 and 2, the corner materials and
+    // corner normals (so that a corner normal stays with its vertex).
+    void turnOver() {
+        std::swap(v[0], v[2]);
+        std::swap(f[0], f[2]);
+        const bool s0 = isSharp(0);
+        setSharp(0, isSharp(2));
+        setSharp(2, s0);
+        std::swap(material[0], material[2]);
+        std::swap(normals[0], normals[2]);
     }
     // The corner k with v[k] == vertex (the first one), -1 when the face
     // does not hold the vertex.

@@ -111,9 +111,7 @@ void Mesh::extrudeF_(const vec3& from, const vec3& to, int face) {
         n += faces[f].normal;
         for (const int v : faces[f].v) {
             if (!validVertex(v) || vertices[v].isSelected()) continue;
-            vertices[v].flags = std::uint8_t(vertices[v].flags | MeshVertex::SelectedBit);
-            vertices[v].selection = int(selectedVertices.size());
-            selectedVertices.push_back(v);
+            appendSelectedVertex(v);
             influences.push_back({v, 0.0f, vec3(0, 0, 0)});
         }
     }
@@ -168,9 +166,7 @@ void Mesh::inflateF_(const vec3& from, const vec3& to, int /*face*/) {
         for (int k = 0; k < 3; ++k) {
             const int v = F.v[k];
             if (!validVertex(v) || vertices[v].isSelected()) continue;
-            vertices[v].flags = std::uint8_t(vertices[v].flags | MeshVertex::SelectedBit);
-            vertices[v].selection = int(selectedVertices.size());
-            selectedVertices.push_back(v);
+            appendSelectedVertex(v);
             influences.push_back({v, 0.0f, F.normals[k]});
         }
     }

@@ -26,12 +26,7 @@ bool onRim(const Mesh& m, const MeshFace& F, int k) {
 }
 
 void selectVertex(Mesh& m, int v) {
-    if (!m.validVertex(v)) return;
-    MeshVertex& r = m.vertices[v];
-    if (r.isSelected()) return;
-    r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
-    r.selection = int(m.selectedVertices.size());
-    m.selectedVertices.push_back(v);
+    if (m.validVertex(v) && !m.vertices[v].isSelected()) m.appendSelectedVertex(v);
 }
 
 void unselectVertex(Mesh& m, int v) {
@@ -140,15 +135,7 @@ void addBackSide(Mesh& m) {
             m.faces[f].f[e] = back;
             m.faces[f].setSharp(e, true);
         }
-        // Turned over: corners, links, sharp marks and corner data 0 and 2
-        // change places.
-        std::swap(B.v[0], B.v[2]);
-        std::swap(B.f[0], B.f[2]);
-        const bool s0 = B.isSharp(0);
-        B.setSharp(0, B.isSharp(2));
-        B.setSharp(2, s0);
-        std::swap(B.material[0], B.material[2]);
-        std::swap(B.normals[0], B.normals[2]);
+        B.turnOver();
         for (vec3& n : B.normals) n = -n;
         B.normal = -B.normal;
         B.flags = std::uint8_t(B.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit | MeshFace::MarkBit));

@@ -15,12 +15,9 @@ namespace {
 
 // Adds v to the selection with the given offset, unless it is selected.
 void collect(Mesh& m, int v, const vec3& offset) {
-    MeshVertex& r = m.vertices[v];
-    if (r.isSelected()) return;
+    if (m.vertices[v].isSelected()) return;
     m.influences.push_back({v, 0.0f, offset});
-    r.flags = std::uint8_t(r.flags | MeshVertex::SelectedBit);
-    r.selection = int(m.selectedVertices.size());
-    m.selectedVertices.push_back(v);
+    m.appendSelectedVertex(v);
 }
 
 // Collects every corner of every selected face; the offset is the corner
