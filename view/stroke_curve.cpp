@@ -240,7 +240,7 @@ void GeneralCurve::fitRun(int first, int last) {
 void GeneralCurve::appendCubic(int i, int j, CurveLists& out) const {
     const dvec3 p0 = point(i), p1 = point(j);
     const double h = std::sqrt(dot(p1 - p0, p1 - p0)) * 0.5;
-    const auto clamp = [h](const dvec3& v) {
+    const auto limit = [h](const dvec3& v) {
         const double l = std::sqrt(dot(v, v));
         return l > h ? v * (h / l) : v;
     };
@@ -249,17 +249,17 @@ void GeneralCurve::appendCubic(int i, int j, CurveLists& out) const {
     const int after = next(j), before = prev(i);
     dvec3 h1 = zero;
     if (!(t1 == zero))
-        h1 = clamp(t1 * h);
+        h1 = limit(t1 * h);
     else if (after >= 0)
-        h1 = clamp((point(after) - p0) * 0.25);
+        h1 = limit((point(after) - p0) * 0.25);
     dvec3 h0;
     if (!(t0 == zero))
-        h0 = clamp(t0 * h);
+        h0 = limit(t0 * h);
     else if (before >= 0 && code_[size_t(before)] == Sharp && code_[size_t(i)] == Sharp)
-        h0 = clamp(p0 - point(before));
+        h0 = limit(p0 - point(before));
     else
-        h0 = clamp(((p1 - h1) - p0) * 0.5);
-    if (h1 == zero && after < 0) h1 = clamp(((p1 - p0) - h0) * 0.5);
+        h0 = limit(((p1 - h1) - p0) * 0.5);
+    if (h1 == zero && after < 0) h1 = limit(((p1 - p0) - h0) * 0.5);
     const float r0 = s_[size_t(i)].radius, r1 = s_[size_t(j)].radius;
     for (int k = 1; k < FillSteps; ++k) {
         const double t = double(k) / FillSteps;
