@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "core/mat.h"
+#include "core/vec.h"
 #include "view/abrush.h"
 #include "view/gesture.h"
 
@@ -42,6 +44,20 @@ public:
     void addStroke(const ABrush& stamp);
     // The number of stamps over all strokes.
     std::size_t strokeStamps() const;
+
+    // Appends one sample per stroke stamp (the single stamps give none), in
+    // the order of the strokes and their stamps, taken from world space
+    // into the drawing space of M: point and normal through M's inverse,
+    // radius times that inverse's uniform scale. Returns the identity, the
+    // matrix that places the samples' space. When M has no inverse nothing
+    // is appended.
+    mat4 ToBrushes(std::vector<SBrush>& samples, const mat4& M) const;
+    // Appends the drawn curve of the strokes to the four lists: its points,
+    // the normals (only the closed two-point shapes give them), the radii
+    // and the sharp flags. closed runs the curve back to its first point.
+    // Returns what ToBrushes returns.
+    mat4 ToCurve(std::vector<vec3>& points, std::vector<vec3>& normals, std::vector<float>& radii,
+                 std::vector<bool>& sharp, bool closed, const mat4& M) const;
 
     std::vector<ABrush> stamps;
     std::vector<AStroke> strokes;
