@@ -74,8 +74,11 @@ void MainWindow::on_actionGroups_triggered() {
 
 void MainWindow::on_actionHandles_triggered() { copyCheck(view(), view()->showHandles, ui->actionHandles); }
 
+// Replacing the font deletes its texture, which needs the view's context.
 void MainWindow::on_actionLarge_Fonts_triggered() {
+    const bool current = beginGpuWork();
     view()->setFonts(ui->actionLarge_Fonts->isChecked());
+    if (current) endGpuWork();
     view()->redraw = 1;
 }
 
