@@ -11,7 +11,6 @@
 #include <QToolBar>
 #include <SFML/Window/Keyboard.hpp>
 #include <array>
-#include <utility>
 
 #include "app/asker.h"
 #include "app/dialogs.h"
@@ -25,6 +24,7 @@
 namespace {
 
 using qel::GLView;
+using Flags = std::array<std::uint8_t, 6>;
 
 // Answers in order (an invalid QVariant cancels) and records each dialog as
 // "title label start".
@@ -72,62 +72,38 @@ protected:
         view()->interactionState = 1;
         view()->actionMode = mode;
     }
-    std::array<std::uint8_t, 6> flags(std::array<std::uint8_t, 6> f) { return f; }
     Script script;
     ControlKey control;
     MainWindow window;
 };
 
 TEST_F(BrushCommandsTest, SculptActionsEnterSculptModeWhenIdleWaitForAssemblyGesturesAndActInAStroke) {
-    const std::pair<QAction*, int> table[] = {{ui().actionDeform, 12},
-                                              {ui().actionDeform_Volume, 13},
-                                              {ui().actionInflate, 20},
-                                              {ui().actionDeflate, 21},
-                                              {ui().actionPinch, 23},
-                                              {ui().actionGrow, 22},
-                                              {ui().actionTwist, 24},
-                                              {ui().actionFlatten, 25},
-                                              {ui().actionSmooth, 15},
-                                              {ui().actionPaint, 29},
-                                              {ui().actionFill, 30},
-                                              {ui().actionMove, 1},
-                                              {ui().actionScale, 5},
-                                              {ui().actionScale_Direction, 9},
-                                              {ui().actionRotate, 3},
-                                              {ui().actionMirror, 7},
-                                              {ui().actionCut_Plane, 47},
-                                              {ui().actionCut_Sphere, 52},
-                                              {ui().actionClip_Plane, 48},
-                                              {ui().actionClip_Sphere, 53},
-                                              {ui().actionSub_Plane, 49},
-                                              {ui().actionSub_Sphere, 55},
-                                              {ui().actionAdd_Sphere, 54},
-                                              {ui().actionExtrude, 36},
-                                              {ui().actionExtrude_Scale, 37},
-                                              {ui().actionExtrude_Deform, 38},
-                                              {ui().actionBevel, 40},
-                                              {ui().actionNormal_Tear, 41},
-                                              {ui().actionScale_Tear, 42},
-                                              {ui().actionDeform_Tear, 44},
-                                              {ui().actionErase_Component, 32},
-                                              {ui().actionErase_Patch, 34},
-                                              {ui().actionErase_Feature, 35}};
-    for (const auto& [action, value] : table) {
-        const std::string name = action->objectName().toStdString();
+    const char* const names[] = {
+        "Deform",          "Deform_Volume",   "Inflate",      "Deflate",     "Pinch",      "Grow",
+        "Twist",           "Flatten",         "Smooth",       "Paint",       "Fill",       "Move",
+        "Scale",           "Scale_Direction", "Rotate",       "Mirror",      "Cut_Plane",  "Cut_Sphere",
+        "Clip_Plane",      "Clip_Sphere",     "Sub_Plane",    "Sub_Sphere",  "Add_Sphere", "Extrude",
+        "Extrude_Scale",   "Extrude_Deform",  "Bevel",        "Normal_Tear", "Scale_Tear", "Deform_Tear",
+        "Erase_Component", "Erase_Patch",     "Erase_Feature"};
+    const int values[] = {12, 13, 20, 21, 23, 22, 24, 25, 15, 29, 30, 1,  5,  9,  3,  7, 47,
+                          52, 48, 53, 49, 55, 54, 36, 37, 38, 40, 41, 42, 44, 32, 34, 35};
+    for (int i = 0; i < 33; ++i) {
+        SCOPED_TRACE(names[i]);
+        QAction* action = window.findChild<QAction*>(QString("action") + names[i]);
         window.Assembly(true);
         view()->setSculptAction(qel::Sculptor::Scrape);
         gesture(GLView::ModeAssembly);
         action->trigger();
-        EXPECT_EQ(view()->selectedActionMode, GLView::ModeAssembly) << name;
-        EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Scrape) << name;
+        EXPECT_EQ(view()->selectedActionMode, GLView::ModeAssembly);
+        EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Scrape);
         view()->interactionState = 0;
         action->trigger();
-        EXPECT_EQ(ui().menuSculpt->title(), "[Sculpt]") << name;
-        EXPECT_EQ(view()->selectedSculptAction, value) << name;
+        EXPECT_EQ(ui().menuSculpt->title(), "[Sculpt]");
+        EXPECT_EQ(view()->selectedSculptAction, values[i]);
         view()->setSculptAction(qel::Sculptor::Scrape);
         gesture(GLView::ModeSculpt);
         action->trigger();
-        EXPECT_EQ(view()->selectedSculptAction, value) << name;
+        EXPECT_EQ(view()->selectedSculptAction, values[i]);
         view()->interactionState = 0;
     }
     const qint64 clay = ui().menuClay->icon().cacheKey();
@@ -190,17 +166,17 @@ TEST_F(BrushCommandsTest, SymmetryFlagsExcludeEachOtherAndWaitForAStroke) {
     ui().actionY_Mirror_Symmetry->trigger();
     ui().actionZ_Mirror_Symmetry->trigger();
     ui().actionY_Rotation_Symmetry->trigger();
-    EXPECT_EQ(view()->symmetry, flags({0, 1, 0, 0, 1, 0}));
+    EXPECT_EQ(view()->symmetry, (Flags{0, 1, 0, 0, 1, 0}));
     ui().actionZ_Rotation_Symmetry->trigger();
     ui().actionX_Mirror_Symmetry->trigger();
-    EXPECT_EQ(view()->symmetry, flags({1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(view()->symmetry, (Flags{1, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(ui().actionZ_Rotation_Symmetry->isChecked());
     ui().actionX_Rotation_Symmetry->trigger();
-    EXPECT_EQ(view()->symmetry, flags({1, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(view()->symmetry, (Flags{1, 0, 0, 1, 0, 0}));
     gesture(GLView::ModeSculpt);
     ui().actionX_Mirror_Symmetry->trigger();
     EXPECT_TRUE(ui().actionX_Mirror_Symmetry->isChecked());
-    EXPECT_EQ(view()->symmetry, flags({1, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(view()->symmetry, (Flags{1, 0, 0, 1, 0, 0}));
 }
 
 TEST_F(BrushCommandsTest, RotationItemsCountAndShowTheCount) {
@@ -222,26 +198,26 @@ TEST_F(BrushCommandsTest, RotationItemsCountAndShowTheCount) {
 
 // Nothing else makes a frame while Animate is off.
 TEST_F(BrushCommandsTest, CommandsThatChangeTheViewAskForAFrame) {
-    const QList<QAction*> commands = {ui().actionX_Mirror_Symmetry,
-                                      ui().actionRotation_Items_2,
-                                      ui().actionRotation_Items_3,
-                                      ui().actionSelect_Element,
-                                      ui().actionOn_Object,
-                                      ui().actionEdge_Detection,
-                                      ui().actionHide_Transparent,
-                                      ui().actionRender_Simple,
-                                      ui().actionAnimate,
-                                      ui().actionHandles,
-                                      ui().actionGroups,
-                                      ui().actionPivots,
-                                      ui().actionDisplay,
-                                      ui().actionLens_Chromatism,
-                                      ui().actionBack,
-                                      ui().actionGeneral};
-    for (QAction* a : commands) {
+    const char* const names[] = {"X_Mirror_Symmetry",
+                                 "Rotation_Items_2",
+                                 "Rotation_Items_3",
+                                 "Select_Element",
+                                 "On_Object",
+                                 "Edge_Detection",
+                                 "Hide_Transparent",
+                                 "Render_Simple",
+                                 "Animate",
+                                 "Handles",
+                                 "Groups",
+                                 "Pivots",
+                                 "Display",
+                                 "Lens_Chromatism",
+                                 "Back",
+                                 "General"};
+    for (const char* name : names) {
         view()->redraw = 0;
-        a->trigger();
-        EXPECT_EQ(view()->redraw, 1) << a->objectName().toStdString();
+        window.findChild<QAction*>(QString("action") + name)->trigger();
+        EXPECT_EQ(view()->redraw, 1) << name;
     }
 }
 
