@@ -18,6 +18,10 @@
 //   app/main_window_view.cpp      projection, glow, brush keys, background,
 //                                 environment
 //   app/main_window_history.cpp   Backspace, Test, Exit, Help, License
+//   app/main_window_sculpt.cpp    sculpt actions, scope, brush projection,
+//                                 frame, transformers, snap
+//   app/main_window_symmetry.cpp  sculpt symmetry
+//   app/main_window_display.cpp   display switches, effects, standard views
 
 #include <QKeySequence>
 #include <QList>
@@ -84,6 +88,10 @@ public:
     // and level count of the current one; on failure, or without a screen
     // widget, the current environment stays.
     void loadEnvironment(const QString& path);
+
+    // Hands the six symmetry check marks and the current item count to the
+    // view.
+    void setSymmetry();
 
     // The user guide that Help opens.
     static const char* const HelpAddress;
@@ -208,6 +216,100 @@ public slots:
     void on_actionOpen_triggered();
     void on_actionSave_triggered();
 
+    void on_actionDeform_triggered();
+    void on_actionDeform_Volume_triggered();
+    void on_actionInflate_triggered();
+    void on_actionDeflate_triggered();
+    void on_actionPinch_triggered();
+    void on_actionGrow_triggered();
+    void on_actionTwist_triggered();
+    void on_actionFlatten_triggered();
+    void on_actionSmooth_triggered();
+    void on_actionPaint_triggered();
+    void on_actionFill_triggered();
+    void on_actionMove_triggered();
+    void on_actionScale_triggered();
+    void on_actionScale_Direction_triggered();
+    void on_actionRotate_triggered();
+    void on_actionMirror_triggered();
+    void on_actionCut_Plane_triggered();
+    void on_actionCut_Sphere_triggered();
+    void on_actionClip_Plane_triggered();
+    void on_actionClip_Sphere_triggered();
+    void on_actionSub_Plane_triggered();
+    void on_actionSub_Sphere_triggered();
+    void on_actionAdd_Sphere_triggered();
+    void on_actionExtrude_triggered();
+    void on_actionExtrude_Scale_triggered();
+    void on_actionExtrude_Deform_triggered();
+    void on_actionBevel_triggered();
+    void on_actionNormal_Tear_triggered();
+    void on_actionScale_Tear_triggered();
+    void on_actionDeform_Tear_triggered();
+    void on_actionErase_Component_triggered();
+    void on_actionErase_Patch_triggered();
+    void on_actionErase_Feature_triggered();
+    void on_actionMaterial_2_triggered();
+    void on_actionSelect_Element_triggered();
+    void on_actionSelect_Component_triggered();
+    void on_actionSelect_Patch_triggered();
+    void on_actionSelect_All_Patches_triggered();
+    void on_actionAxisSection_triggered();
+    void on_actionSame_Depth_triggered();
+    void on_actionOn_Object_triggered();
+    void on_actionNormal_Plane_triggered();
+    void on_actionTangent_Plane_triggered();
+    void on_actionOn_Normal_triggered();
+    void on_actionScreen_Frame_triggered();
+    void on_actionWorld_Frame_triggered();
+    void on_actionObject_Frame_triggered();
+    void on_actionObject_Pivot_triggered();
+    void on_actionObject_triggered();
+    void on_actionPivot_triggered();
+    void on_actionPressure_Size_triggered();
+    void on_actionBlock_Size_triggered();
+    void on_actionClosed_triggered();
+    void on_actionSnap_Symmetry_triggered();
+    void on_actionSnap_Grid_triggered();
+
+    void on_actionX_Mirror_Symmetry_triggered();
+    void on_actionY_Mirror_Symmetry_triggered();
+    void on_actionZ_Mirror_Symmetry_triggered();
+    void on_actionX_Rotation_Symmetry_triggered();
+    void on_actionY_Rotation_Symmetry_triggered();
+    void on_actionZ_Rotation_Symmetry_triggered();
+    void on_actionRotation_Items_triggered();
+    void on_actionRotation_Items_2_triggered();
+    void on_actionRotation_Items_3_triggered();
+
+    void on_actionEdge_Detection_triggered();
+    void on_actionWireframe_triggered();
+    void on_actionSelection_triggered();
+    void on_actionHide_Transparent_triggered();
+    void on_actionRender_Simple_triggered();
+    void on_actionHi_res_triggered();
+    void on_actionAnimate_triggered();
+    void on_actionTurntable_triggered();
+    void on_actionGroups_triggered();
+    void on_actionHandles_triggered();
+    void on_actionLarge_Fonts_triggered();
+    void on_actionPivots_triggered();
+    void on_actionDisplay_triggered();
+    void on_actionFull_Screen_triggered();
+    void on_actionFULL_MODE_triggered();
+    void on_actionLens_Chromatism_triggered();
+    void on_actionObjects_Chromatism_triggered();
+    void on_actionContour_triggered();
+    void on_actionDefault_Light_triggered();
+    void on_actionDefault_Dark_triggered();
+    void on_actionGeneral_triggered();
+    void on_actionFront_triggered();
+    void on_actionBack_triggered();
+    void on_actionLeft_triggered();
+    void on_actionRight_triggered();
+    void on_actionTop_triggered();
+    void on_actionBottom_triggered();
+
     void on_actionBackspace_triggered();
     void on_actionTest_triggered();
     void on_actionOnline_help_triggered();
@@ -240,6 +342,27 @@ private:
     void setAxisShape(int shape);
     void setSectionShape(int shape);
     bool askCount(QAction* action, const QString& title, int* field, int minimum);
+    // The sculpt guard, the sculpt action, then the submenu's icon when a
+    // menu is given.
+    void sculptAction(int action, QMenu* menu = nullptr);
+    // The sculpt guard, then the selected scope.
+    void setSculptSelect(int scope);
+    // The projection marks from the view's brush projection.
+    void showBrushProjection();
+    // The brush projection unless a sculpt stroke runs.
+    void setBrushProjection(int projection);
+    // The assembly guard, the gizmo kind and the submenu's icon.
+    void setTransformer(int type);
+    // A snap switch; with Control held, the dialog on its value instead.
+    void snapCommand(QAction* action, bool grid);
+    // A symmetry flag with the flags that cannot go with it.
+    void setSymmetryFlag(int flag);
+    // The Rotation Items entry's text and icon text from the count.
+    void showRotationItems();
+    // A chromatism switch; with Control held, the dialog on its colour.
+    void colorSwitch(QAction* action, bool lens);
+    // Standard view 1 (Front) to 6 (Bottom).
+    void setStandardView(int preset);
     // The item table, type and item list of new arrays; false when
     // cancelled.
     bool runArrayDialog();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -12,8 +13,11 @@
 #include "app/asker.h"
 #include "app/gl_widget.h"
 #include "app/main_window.h"
+#include "app/main_window_form.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
+#include "gl/fonts.h"
+#include "gl/gl.h"
 #include "gl/glatom.h"
 #include "gl/resources.h"
 #include "view/glview.h"
@@ -27,7 +31,7 @@ struct Files : qel::Asker {
 
 // A main window past the view's start-up whose environment is a small one,
 // so the software renderer builds its replacements fast.
-TEST(MainWindowGL, LoadersReplaceOnSuccessAndKeepTheOldOnFailureOrWithoutAScreen) {
+TEST(MainWindowGL, LoadersAndTheFontSwitchWorkOnTheWidgetsContext) {
     QTemporaryDir dir;
     const QString png = dir.filePath("sky.png"), bad = dir.filePath("bad.png");
     QImage image(32, 16, QImage::Format_RGB32);
@@ -68,6 +72,18 @@ TEST(MainWindowGL, LoadersReplaceOnSuccessAndKeepTheOldOnFailureOrWithoutAScreen
     window.loadEnvironment(png);
     qel::GLAtom::screen = screen;
     EXPECT_TRUE(v->backgroundImage == loaded && v->environment == environment && timerRuns());
+
+    // Large Fonts from the menu, with no context current, frees the old
+    // font's texture on the widget's context.
+    ASSERT_TRUE(qel::fonts != nullptr);
+    window.glWidget->makeCurrent();
+    const GLuint smallFont = qel::fonts->id();
+    window.glWidget->doneCurrent();
+    window.ui->actionLarge_Fonts->trigger();
+    window.glWidget->makeCurrent();
+    EXPECT_FALSE(gl->glIsTexture(smallFont));
+    window.glWidget->doneCurrent();
+    EXPECT_TRUE(timerRuns());
 }
 
 }  // namespace
