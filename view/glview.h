@@ -266,8 +266,10 @@ public:
     std::vector<Tool*> pointerVector;
     std::uint32_t brushMaterialMask = 13;  // colour RGB, roughness, metalness
     std::vector<ABrush> stamps;            // the brush stamps of the current sculpt step
-    std::vector<std::int32_t> selectionListA;
-    std::vector<std::int32_t> selectionListB;
+    // The symmetry merge record of the current pick: entry k of mergeDropped
+    // was merged into entry k of mergeKept.
+    std::vector<std::int32_t> mergeKept;
+    std::vector<std::int32_t> mergeDropped;
     Sculptor::TAction selectedSculptAction = Sculptor::Deform;
     Sculptor::TAction sculptAction = Sculptor::Deform;
     Sculptor::TSelect selectedSculptSelect = Sculptor::SelectElement;
