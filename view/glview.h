@@ -296,10 +296,11 @@ public:
     std::int32_t symmetryItems = 6;
     std::array<std::uint8_t, 6> drawSymmetry{0, 0, 0, 0, 0, 0};
     std::int32_t drawSymmetryItems = 6;
+    // The in-plane direction of a Normal Plane stroke (world); zero: not chosen.
+    vec3 planeDirection{0, 0, 0};
     std::vector<mat4> placements;
     mat3 drawingCamera;           // camera frame captured by a pick in the Screen frame kind
     mat4 drawingPlane;            // plane of the stroke picked at its start
-    vec3 planeDirection{0, 0, 0};  // in-plane direction of a Normal Plane stroke; zero: not chosen
     mat4 drawingFrame;            // frame of the drawn curve
     float brushSize = 300.0f;     // pixels, 1..2000
     float brushElevation = 0.0f;  // -1..1
