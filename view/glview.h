@@ -18,6 +18,7 @@
 //   view/glview_render.cpp    the frame: both layers, their mix, glow, chromatism
 //   view/glview_text.cpp      writing the status text with the bitmap font
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
+//   view/glview_selection.cpp the pixel picking
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -41,6 +42,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,7 @@
 #include "scene/tool.h"
 #include "view/abrush.h"
 #include "view/assemblor.h"
+#include "view/id_reader.h"
 #include "view/sculptor.h"
 
 namespace qel {
@@ -266,8 +269,13 @@ public:
     std::vector<Tool*> pointerVector;
     std::uint32_t brushMaterialMask = 13;  // colour RGB, roughness, metalness
     std::vector<ABrush> stamps;            // the brush stamps of the current sculpt step
-    std::vector<std::int32_t> selectionListA;
-    std::vector<std::int32_t> selectionListB;
+    // The symmetry merge record of the current pick: entry k of mergeDropped
+    // was merged into entry k of mergeKept.
+    std::vector<std::int32_t> mergeKept;
+    std::vector<std::int32_t> mergeDropped;
+    // What the pickings read the ID buffer through; the GPU reader of the
+    // two scene targets unless a test set another (made on first use).
+    std::unique_ptr<IdReader> idReader;
     Sculptor::TAction selectedSculptAction = Sculptor::Deform;
     Sculptor::TAction sculptAction = Sculptor::Deform;
     Sculptor::TSelect selectedSculptSelect = Sculptor::SelectElement;
@@ -288,8 +296,10 @@ public:
     std::int32_t symmetryItems = 6;
     std::array<std::uint8_t, 6> drawSymmetry{0, 0, 0, 0, 0, 0};
     std::int32_t drawSymmetryItems = 6;
+    // The in-plane direction of a Normal Plane stroke (world); zero: not chosen.
+    vec3 planeDirection{0, 0, 0};
     std::vector<mat4> placements;
-    mat3 selectionFrame;
+    mat3 drawingCamera;           // camera frame captured by a pick in the Screen frame kind
     mat4 drawingPlane;            // plane of the stroke picked at its start
     mat4 drawingFrame;            // frame of the drawn curve
     float brushSize = 300.0f;     // pixels, 1..2000
@@ -487,8 +497,12 @@ public:
 
     // ---- The interaction layer ----
     void resetState(bool reloadTool);
-    // The stamp under the cursor placed by `mode`; previous (needed by
-    // every mode but OnObject) is the stamp the new one continues.
+    // The stamp at the cursor pixel placed by `mode` (P held: OnObject onto
+    // the picked pivot); previous is the stamp the new one continues, which
+    // every mode but OnObject needs (without it they return the stamp as
+    // prepared, as does a mode outside 1..5). OnObject reads the ID buffer
+    // of the last frame through idReader; a Normal Plane pick that starts a
+    // drawing also sets the drawing's placements and plane.
     ABrush selection(ABrush::TSelection mode, ABrush* previous);
     void enterEvent();
     void leaveEvent();
