@@ -50,7 +50,7 @@ protected:
     // Exchanges instance i's property with store entry i.
     virtual void swap(int i) = 0;
     // Whether instance i's property differs from store entry i.
-    virtual bool differs(int i) { return i >= 0; }
+    virtual bool differs(int) { return true; }
 
     // The tools found by the running apply() or changed(); empty otherwise.
     std::vector<Tool*> instances;
