@@ -26,7 +26,6 @@ TEST(MainWindowHistory, UndoAndRedoStepThroughAPushedRecordButNotDuringAGesture)
     view->pushAct(new Toggle(state));
     QAction* undo = window.ui->actionUndo;
     QAction* redo = window.ui->actionRedo;
-    EXPECT_TRUE(undo->shortcut() == QKeySequence("Ctrl+Z") && redo->shortcut() == QKeySequence("Ctrl+Shift+Z"));
 
     view->interactionState = 1;
     undo->trigger();
