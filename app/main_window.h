@@ -17,7 +17,7 @@
 //   app/main_window_modes.cpp     menu state, mode switching, the gesture lock
 //   app/main_window_view.cpp      projection, glow, brush keys, background,
 //                                 environment
-//   app/main_window_history.cpp   Backspace, Test, Exit, Help, License
+//   app/main_window_history.cpp   Undo, Redo, Backspace, Test, Exit, Help, License
 //   app/main_window_sculpt.cpp    sculpt actions, scope, brush projection,
 //                                 frame, transformers, snap
 //   app/main_window_symmetry.cpp  sculpt symmetry
@@ -310,6 +310,8 @@ public slots:
     void on_actionTop_triggered();
     void on_actionBottom_triggered();
 
+    void on_actionUndo_triggered();
+    void on_actionRedo_triggered();
     void on_actionBackspace_triggered();
     void on_actionTest_triggered();
     void on_actionOnline_help_triggered();

@@ -1,5 +1,5 @@
-// MainWindow: Backspace, the material test scene, Exit, Help and the
-// licence window.
+// MainWindow: Undo, Redo, Backspace, the material test scene, Exit, Help
+// and the licence window.
 
 #include <QAction>
 #include <QDesktopServices>
@@ -30,6 +30,15 @@ std::int16_t gridChannel(int k) {
 }
 
 }  // namespace
+
+// Undo and Redo wait while a gesture runs, whichever way they are chosen.
+void MainWindow::on_actionUndo_triggered() {
+    if (view()->idle()) view()->UNDO();
+}
+
+void MainWindow::on_actionRedo_triggered() {
+    if (view()->idle()) view()->REDO();
+}
 
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 

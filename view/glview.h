@@ -19,6 +19,7 @@
 //   view/glview_text.cpp      writing the status text with the bitmap font
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/glview_selection.cpp the pixel picking
+//   view/glview_history.cpp   the undo history
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -514,6 +515,11 @@ public:
     bool select();
     bool select2();
     void selectSculpt(bool fresh);
+    // The history (glview_history.cpp): pushAct takes over an applied
+    // record, dropping the undone records and, at the limit, the oldest.
+    // UNDO and REDO do nothing during a gesture; otherwise they step the
+    // history (when it allows) and reset the pick for a redraw.
+    void pushAct(Act* record);
     void UNDO();
     void REDO();
     bool pick(Tool* tool, unsigned char scope);

@@ -1,0 +1,176 @@
+// The records that create objects, and the deletion by id they share.
+
+#include "view/act_structure.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "scene/scene.h"
+#include "scene/tool.h"
+
+namespace qel {
+
+namespace {
+
+// The objects-list index of t found by pointer alone (t is never
+// dereferenced: a stale pick may name a deleted tool); -1 when not listed.
+int listedIndex(const ToolList& list, const Tool* t) {
+    if (!t) return -1;
+    const auto it = std::find(list.tools.begin(), list.tools.end(), t);
+    return it == list.tools.end() ? -1 : int(it - list.tools.begin());
+}
+
+}  // namespace
+
+void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids) {
+    // Looked up before anything is deleted, while the list still names them.
+    std::vector<Tool*> found;
+    std::unordered_set<Tool*> doomed;
+    for (std::int32_t id : ids) {
+        Tool* t = scene.findObject(id);
+        if (t && !t->isRoot() && doomed.insert(t).second) found.push_back(t);
+    }
+    // Only the topmost ones are deleted: deleting a tool takes its subtree.
+    std::vector<Tool*> tops;
+    for (Tool* t : found) {
+        bool inside = false;
+        for (Tool* p = t->parent; p && !inside; p = p->parent) inside = doomed.count(p) != 0;
+        if (!inside) tops.push_back(t);
+    }
+    for (Tool* t : tops) delete t;
+    scene.deselect();
+    scene.toList();
+}
+
+std::vector<std::int32_t> sceneIds(const Scene& scene, const std::vector<Tool*>& tools) {
+    std::vector<std::int32_t> ids;
+    ids.reserve(tools.size());
+    for (Tool* t : tools) ids.push_back(scene.findID(t));
+    return ids;
+}
+
+// ---- ActObjectAdd ----
+
+ActObjectAdd::ActObjectAdd(Scene* scene_, int targetId_, Tool* tool, const std::vector<mat4>& placements_,
+                           int hierarchy_, bool onAllInstances_, bool keepRing_)
+    : Act(KindAdd),
+      templ(tool ? tool->cloneTool(false) : nullptr),
+      targetId(targetId_),
+      scene(scene_),
+      placements(placements_),
+      hierarchy(hierarchy_),
+      onAllInstances(onAllInstances_ ? 1 : 0),
+      keepRing(keepRing_ ? 1 : 0) {
+    apply();
+}
+
+ActObjectAdd::~ActObjectAdd() { delete templ; }
+
+void ActObjectAdd::apply() {
+    if (!scene) return;
+    if (applied) {
+        deleteSceneObjects(*scene, ids);
+        ids.clear();
+    } else {
+        scene->selectObject(targetId);
+        std::vector<Tool*> created;
+        scene->addObject(templ, placements, created, Scene::THierarchyType(hierarchy), onAllInstances != 0,
+                         keepRing != 0);
+        scene->toList();
+        ids = sceneIds(*scene, created);
+        first = 0;
+        scene->deselect();
+    }
+    applied ^= 1;
+}
+
+// ---- ActObjectCopyTransform ----
+
+ActObjectCopyTransform::ActObjectCopyTransform(Scene* scene_, int objectId_, int hierarchy_, bool ring_)
+    : Act(KindCopyTransform), objectId(objectId_), scene(scene_), hierarchy(hierarchy_), ring(ring_ ? 1 : 0) {
+    apply();
+}
+
+void ActObjectCopyTransform::apply() {
+    if (!scene) return;
+    if (applied) {
+        // Where the copies were moved to, up to the first one missing.
+        pivots.clear();
+        transforms.clear();
+        for (std::int32_t id : ids) {
+            Tool* copy = scene->findObject(id);
+            if (!copy || copy->isRoot()) break;
+            pivots.push_back(copy->pivot);
+            transforms.push_back(copy->transform);
+        }
+        deleteSceneObjects(*scene, ids);
+        ids.clear();
+    } else {
+        Tool* entry = scene->pickedEntry;
+        Tool* ancestor = scene->pickedAncestor;
+        scene->searchObject(objectId);
+        std::vector<Tool*> created;
+        scene->copyObject(created, ring != 0, Scene::THierarchyType(hierarchy));
+        const std::size_t n = std::min({created.size(), pivots.size(), transforms.size()});
+        for (std::size_t i = 0; i < n; ++i) {
+            created[i]->pivot = pivots[i];
+            created[i]->transform = transforms[i];
+        }
+        scene->toList();
+        ids = sceneIds(*scene, created);
+        // The pick as it was, with its indices in the rebuilt lists.
+        scene->pickedEntry = entry;
+        scene->pickedAncestor = ancestor;
+        scene->pickedIndex = listedIndex(scene->objects, entry);
+        scene->pickedAncestorIndex = listedIndex(scene->objects, ancestor);
+    }
+    applied ^= 1;
+}
+
+Tool* ActObjectCopyTransform::lastCopy() const {
+    if (!scene || ids.empty()) return nullptr;
+    Tool* t = scene->findObject(ids.back());
+    return t && !t->isRoot() ? t : nullptr;
+}
+
+// ---- ActObjectMultiply ----
+
+ActObjectMultiply::ActObjectMultiply(Scene* scene_, int objectId_, const std::vector<mat4>& placements_, int,
+                                     bool onAllInstances_, bool keepRing_)
+    : Act(KindMultiply),
+      objectId(objectId_),
+      scene(scene_),
+      placements(placements_),
+      onAllInstances(onAllInstances_ ? 1 : 0),
+      keepRing(keepRing_ ? 1 : 0) {
+    apply();
+}
+
+void ActObjectMultiply::apply() {
+    if (!scene) return;
+    if (applied) {
+        deleteSceneObjects(*scene, ids);
+        ids.clear();
+    } else {
+        if (scene->selectObject(objectId) && scene->pickedEntry && !scene->pickedEntry->isRoot()) {
+            Tool* object = scene->pickedEntry;
+            // The copies hang beside the object: under its parent, or at the
+            // top level when that parent is a root.
+            Tool* parent = object->parent;
+            if (!parent || parent->isRoot()) {
+                scene->selectedEntry = nullptr;
+                scene->selectedObject = nullptr;
+            } else {
+                scene->selectedEntry = parent;
+            }
+            std::vector<Tool*> created;
+            scene->addObject(object, placements, created, Scene::HangEntry, onAllInstances != 0, keepRing != 0);
+            scene->toList();
+            ids = sceneIds(*scene, created);
+        }
+        scene->deselect();
+    }
+    applied ^= 1;
+}
+
+}  // namespace qel

@@ -1,0 +1,97 @@
+#pragma once
+// The records that create objects: placing a tool (ActObjectAdd), copying
+// the picked object for a copying drag (ActObjectCopyTransform) and
+// multiplying an object beside itself (ActObjectMultiply). Each applies
+// itself once when it is made; undo deletes what it created, redo creates it
+// again.
+//
+// The created objects are recorded by id after the scene's lists have been
+// rebuilt and found by id again at undo: the objects a record created may
+// have been removed and put back (as fresh copies) by later records since.
+// Every deletion rebuilds the lists and clears the scene's pick and
+// selection, which could otherwise still name a deleted tool.
+
+#include <cstdint>
+#include <vector>
+
+#include "core/mat.h"
+#include "view/act.h"
+
+namespace qel {
+
+class Scene;
+class Tool;
+
+// Deletes the objects of the given ids (an id that names nothing, a root, or
+// an object inside another one deleted here is skipped), then clears the
+// scene's pick and selection and rebuilds its lists.
+void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids);
+
+// The scene ids of the tools, after the scene's lists were rebuilt.
+std::vector<std::int32_t> sceneIds(const Scene& scene, const std::vector<Tool*>& tools);
+
+class ActObjectAdd : public Act {
+public:
+    // Places a copy of `tool` (the record keeps its own template) at every
+    // placement, hung by `hierarchy` (a Scene::THierarchyType) from the
+    // object `targetId`; onAllInstances and keepRing are addObject's flags.
+    ActObjectAdd(Scene* scene, int targetId, Tool* tool, const std::vector<mat4>& placements, int hierarchy,
+                 bool onAllInstances, bool keepRing);
+    ~ActObjectAdd() override;
+    ActObjectAdd(const ActObjectAdd&) = delete;
+    ActObjectAdd& operator=(const ActObjectAdd&) = delete;
+
+    void apply() override;
+
+    std::uint8_t first = 1;
+    std::uint8_t applied = 0;
+    Tool* templ;  // owned
+    std::int32_t targetId;
+    Scene* scene;  // not owned
+    std::vector<mat4> placements;
+    std::int32_t hierarchy;
+    std::uint8_t onAllInstances;
+    std::uint8_t keepRing;
+    std::vector<std::int32_t> ids;  // the objects created by the last application
+};
+
+class ActObjectCopyTransform : public Act {
+public:
+    // Copies the object `objectId` (Scene::copyObject with `ring` and
+    // `hierarchy`); the scene's pick is kept.
+    ActObjectCopyTransform(Scene* scene, int objectId, int hierarchy, bool ring);
+
+    void apply() override;
+    // The last object created by the record, or null when none is listed.
+    Tool* lastCopy() const;
+
+    std::uint8_t applied = 0;
+    std::int32_t objectId;
+    Scene* scene;  // not owned
+    std::int32_t hierarchy;
+    std::uint8_t ring;
+    std::vector<std::int32_t> ids;  // the copies, while they are in the scene
+    // Where the copies were when they were undone; redo puts them there.
+    std::vector<mat4> pivots, transforms;
+};
+
+class ActObjectMultiply : public Act {
+public:
+    // Places copies of the object `objectId` beside it (under its parent, or
+    // at the top level when the parent is a root), one per placement. The
+    // integer is not used.
+    ActObjectMultiply(Scene* scene, int objectId, const std::vector<mat4>& placements, int unused, bool onAllInstances,
+                      bool keepRing);
+
+    void apply() override;
+
+    std::uint8_t applied = 0;
+    std::int32_t objectId;
+    Scene* scene;  // not owned
+    std::vector<mat4> placements;
+    std::uint8_t onAllInstances;
+    std::uint8_t keepRing;
+    std::vector<std::int32_t> ids;  // the objects created by the last application
+};
+
+}  // namespace qel

@@ -1,0 +1,53 @@
+// The undo history: at most historyLimit applied or undone records, oldest
+// first; historyIndex is the last applied one (-1: nothing to undo).
+
+#include <algorithm>
+
+#include "view/act.h"
+#include "view/glview.h"
+
+namespace qel {
+
+void GLView::pushAct(Act* record) {
+    if (!record) return;
+    // The undone records first, newest first: with the history full and
+    // nearly all of it undone, trimming first would drop the one applied
+    // record that remains for nothing.
+    while (historyIndex + 1 < std::int32_t(undoHistory.size())) {
+        delete undoHistory.back();
+        undoHistory.pop_back();
+    }
+    const std::size_t limit = std::size_t(std::max(historyLimit, 1));
+    while (undoHistory.size() >= limit) {
+        delete undoHistory.front();
+        undoHistory.erase(undoHistory.begin());
+        historyIndex = std::max(historyIndex - 1, -1);
+    }
+    undoHistory.push_back(record);
+    historyIndex = std::int32_t(undoHistory.size()) - 1;
+}
+
+void GLView::UNDO() {
+    if (!idle()) return;
+    if (historyIndex >= 0 && std::size_t(historyIndex) < undoHistory.size()) {
+        if (Act* record = undoHistory[std::size_t(historyIndex)]) record->apply();
+        --historyIndex;
+    }
+    pickBrush = ABrush();
+    actionMode = ModeIdle;
+    redraw = 1;
+}
+
+void GLView::REDO() {
+    if (!idle()) return;
+    historyIndex = std::max(historyIndex, -1);
+    if (historyIndex + 1 < std::int32_t(undoHistory.size())) {
+        ++historyIndex;
+        if (Act* record = undoHistory[std::size_t(historyIndex)]) record->apply();
+    }
+    pickBrush = ABrush();
+    actionMode = ModeIdle;
+    redraw = 1;
+}
+
+}  // namespace qel
