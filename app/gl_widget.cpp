@@ -187,9 +187,15 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
 // The view's own handling of the pointer crossing its border (the pointer
 // flag, the key reset, the effective modes) belongs to its interaction
 // layer; here the pointer is recorded with both buttons up.
-void GLWidget::enterEvent(QEvent*) { recordPointer(cursor(), 0); }
+void GLWidget::enterEvent(QEvent*) {
+    view->enterEvent();
+    recordPointer(cursor(), 0);
+}
 
-void GLWidget::leaveEvent(QEvent*) { recordPointer(cursor(), 0); }
+void GLWidget::leaveEvent(QEvent*) {
+    view->leaveEvent();
+    recordPointer(cursor(), 0);
+}
 
 void GLWidget::tabletEvent(QTabletEvent* event) {
     const auto setPressure = [this](float p) {

@@ -20,6 +20,7 @@ void MainWindow::on_actionNew_triggered() {
     v->undoHistory.clear();
     v->scene->init();
     v->loadAuxiliary();
+    v->resetState(true);
     v->redraw = 1;
 }
 

@@ -55,6 +55,7 @@ void MainWindow::on_actionTest_triggered() {
     v->historyIndex = -1;
     v->scene->init();
     v->loadAuxiliary();
+    v->resetState(true);
 
     qel::Mesh* seed = qel::Mesh::Icosahedron();
     qel::Mesh* sphere = qel::Mesh::Sphere(seed, 4, false, true);

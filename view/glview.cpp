@@ -32,6 +32,8 @@ GLView::GLView(int width_, int height_)
 GLView::~GLView() {
     ready = 0;
     clearHistory();
+    for (Sculptor* s : sculptors) delete s;
+    sculptors.clear();
     deleteActiveTools();
     delete scene;
     scene = nullptr;

@@ -20,6 +20,7 @@
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/glview_selection.cpp the pixel picking
 //   view/glview_history.cpp   the undo history
+//   view/glview_state.cpp     the key half of the input state machine, gesture reset
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -60,6 +61,7 @@ namespace qel {
 
 class Act;
 class Camera;
+class Element;
 class Environment;
 class FBO;
 class FBOScene;
@@ -270,6 +272,8 @@ public:
     std::vector<Tool*> pointerVector;
     std::uint32_t brushMaterialMask = 13;  // colour RGB, roughness, metalness
     std::vector<ABrush> stamps;            // the brush stamps of the current sculpt step
+    std::vector<Sculptor*> sculptors;      // the sculpt gestures of the running stroke; owned
+    Tool* copySource = nullptr;            // the tool a copying drag started from
     // The symmetry merge record of the current pick: entry k of mergeDropped
     // was merged into entry k of mergeKept.
     std::vector<std::int32_t> mergeKept;
@@ -559,6 +563,10 @@ public:
     // when redraw is set. Returns the frame, or null when nothing was drawn
     // or a call is already running (that call then touches nothing).
     Texture2D* MainLoop();
+    // The input half of a frame: the keyboard read, the widget's mouse record
+    // taken over, and, when the input changed and the pointer is inside(),
+    // the input state machine, which raises redraw.
+    void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a
     // button that changed, a turned wheel, a key change reported by the
@@ -575,6 +583,10 @@ public:
     // Needs the GL context current; leaves no program in use and the default
     // framebuffer bound.
     Texture2D* render();
+    // The pickings that read the two layers just drawn, for the next frame's
+    // handlers: during an assembly gesture of an action without a picking of
+    // its own, targetBrush follows the cursor.
+    void framePicks();
     // Writes the status text into the bound framebuffer's draw buffer.
     void Text();
     // Writes one piece of text where the writer stands, in its colour, and
@@ -596,6 +608,30 @@ private:
     static Tool* newPrimitiveTool(TToolCreation value);
     // Deletes every undo record, the newest first.
     void clearHistory();
+    // ---- The key half of the input state machine (glview_state.cpp) ----
+    // The selected assembly and sculpt actions, scope and property become the
+    // effective ones again.
+    void restoreSelectedActions();
+    // A drawing is under way in assembly mode with the left button held
+    // (leftHeld) or up.
+    bool drawingKeysApply(bool leftHeld) const;
+    void escapeKey();
+    // Escape in a copying drag: the copy record undone and dropped.
+    void dropCopyRecord();
+    void backspaceKey();
+    // Shift, Alt or Control give the newest drawn point its segment kind.
+    void segmentKind();
+    void returnKey();
+    // The finished drawing's frame onto the tool under creation and the
+    // placements, and the objects added through an undo record.
+    void placeDrawing(Element& e);
+    void assemblyKeys();
+    void idleAssemblyKeys();
+    void drawDigit(int n);
+    void sculptKeys();
+    void sculptDigits();
+    // The pick record holds a point on a tube or a revoluton.
+    bool pickedSweptElement() const;
     // The start-up step of the frame loop; false when the call ends there.
     bool startUp();
     // The edited material onto materialTool; once the dialog has closed, the

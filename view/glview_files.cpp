@@ -76,6 +76,7 @@ bool GLView::load(const std::string& path) {
             delete scene;
             scene = loaded;
             loadAuxiliary();
+            resetState(false);
         }
         setActiveTool(CreateUseTool, false);
     }

@@ -50,12 +50,7 @@ Texture2D* GLView::MainLoop() {
         ready = 1;
         return nullptr;
     }
-    const unsigned keyChange = keys.read();
-    const bool backspace = Keyboard::eventBackspace;
-    takeMouse();
-    // The interaction layer handles the wheel here and, when the input
-    // changed and the pointer is inside(), runs its input state machine.
-    [[maybe_unused]] const bool changed = inputChanged(keyChange, backspace);
+    frameInput();
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
@@ -73,6 +68,16 @@ Texture2D* GLView::MainLoop() {
     Keyboard::eventBackspace = false;
     ready = 1;
     return frame;
+}
+
+void GLView::frameInput() {
+    const unsigned keyChange = keys.read();
+    const bool backspace = Keyboard::eventBackspace;
+    takeMouse();
+    if (inputChanged(keyChange, backspace) && inside()) {
+        setState();
+        redraw = 1;
+    }
 }
 
 bool GLView::startUp() {

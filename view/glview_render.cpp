@@ -198,28 +198,6 @@ bool previewDrawing(GLView& view) {
     return true;
 }
 
-// During an assembly gesture of an action without a picking of its own, the
-// stamp the gesture points at follows the cursor: at its depth for the turns
-// and scalings, else by the projection option.
-void followTarget(GLView& view) {
-    if (!view.inside() || view.actionMode != GLView::ModeAssembly || view.idle()) return;
-    switch (view.iassemblyAction()) {
-        case GLView::ActionInsert:
-        case GLView::ActionMultiply:
-        case GLView::ActionPlace:
-        case GLView::ActionDraw:
-            return;
-        case GLView::ActionRotate:
-        case GLView::ActionScale:
-        case GLView::ActionRotateScale:
-            view.targetBrush = view.selection(ABrush::SameDepth, &view.targetBrush);
-            return;
-        default:
-            view.targetBrush = view.selection(view.brushProjection, &view.targetBrush);
-            return;
-    }
-}
-
 void releaseProgram() {
     Shader::id = 0;
     gl->glUseProgram(0);
@@ -249,6 +227,28 @@ Texture2D* finishFrame(GLView& view) {
 
 }  // namespace
 
+// During an assembly gesture of an action without a picking of its own, the
+// stamp the gesture points at follows the cursor: at its depth for the turns
+// and scalings, else by the projection option.
+void GLView::framePicks() {
+    if (!inside() || actionMode != GLView::ModeAssembly || idle()) return;
+    switch (iassemblyAction()) {
+        case GLView::ActionInsert:
+        case GLView::ActionMultiply:
+        case GLView::ActionPlace:
+        case GLView::ActionDraw:
+            return;
+        case GLView::ActionRotate:
+        case GLView::ActionScale:
+        case GLView::ActionRotateScale:
+            targetBrush = selection(ABrush::SameDepth, &targetBrush);
+            return;
+        default:
+            targetBrush = selection(brushProjection, &targetBrush);
+            return;
+    }
+}
+
 Texture2D* GLView::render() {
     if (!redraw) return nullptr;
     gl->glEnable(GL_DEPTH_TEST);
@@ -271,7 +271,7 @@ Texture2D* GLView::render() {
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
     // Picking reads the layers here, and may ask for the placement preview.
-    followTarget(*this);
+    framePicks();
     const bool preview = previewDrawing(*this);
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);

@@ -56,6 +56,7 @@ void GLView::setSculptProperty(Sculptor::TProperty p) {
 void GLView::setViewType(TViewType t) {
     if (t == viewType) return;
     viewType = t;
+    resetState(false);
     actionMode = selectedActionMode;
     assemblyAction = selectedAssemblyAction;
     sculptAction = selectedSculptAction;

@@ -218,9 +218,11 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     script.answers = {false};
     view()->scene->addTool(new qel::Tool(nullptr, qel::mat4(), qel::pbr(), false));
     const std::size_t templates = view()->scene->toolsRoot->children.size();
+    view()->interactionState = 1;
     ui().actionNew->trigger();
     EXPECT_EQ(view()->activeTool, cube);
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
+    EXPECT_FALSE(view()->idle());  // refused: the gesture goes on
     QTemporaryDir dir;
     QFile existing(dir.filePath("scene.tl"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);
@@ -233,6 +235,10 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     ui().actionSave->trigger();
     EXPECT_EQ(script.warnings.size(), 1);
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
+    script.answers = {true};
+    ui().actionNew->trigger();
+    EXPECT_TRUE(view()->idle());
+    EXPECT_NE(view()->activeTool, nullptr);  // built again
 }
 
 TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {

@@ -226,7 +226,10 @@ TEST_F(MainWindowTest, TestSceneIsAMaterialGridOnlyWhenConfirmed) {
     ui().actionTest->trigger();
     const std::size_t before = scene->objectsRoot->children.size();
     script.answers = {true};
+    view()->interactionState = 1;
+    view()->assemblor.stamps.resize(2);
     ui().actionTest->trigger();
+    EXPECT_TRUE(view()->idle() && view()->assemblor.stamps.empty());
     ASSERT_EQ(int(scene->objectsRoot->children.size()), 25);
     EXPECT_NE(before, 25u);
     const qel::Tool* centre = scene->objectsRoot->children[12];

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <SFML/Window/Keyboard.hpp>
 #include <chrono>
 
 #include "app/dialogs.h"
@@ -12,6 +13,8 @@
 #include "scene/tool.h"
 #include "view/act.h"
 #include "view/glview.h"
+#include "view/frame_driver_util.h"
+#include "view/keyboard.h"
 #include "view/mouse.h"
 
 using namespace qel;
@@ -62,10 +65,10 @@ TEST_F(FrameLoop, StartUpRendersFirstBuildsTheEnvironmentFourthAndRendersFullFro
 TEST_F(FrameLoop, IdleFramesDrawNothingAndTheInputIsTakenOnceAFrame) {
     const std::uint32_t renders = Element::GlobalUpdate;
     view.outside = false;
-    mouseRead.position = vec2(5, 6);
+    mouseRead.position = vec2(40, 6);  // past the view's right edge: not inside()
     mouseRead.wheel = 120;
     EXPECT_EQ(view.MainLoop(), nullptr);
-    EXPECT_TRUE(mouse.delta == vec2(5, 6) && mouse.wheel == 120 && mouseRead.wheel == 0);
+    EXPECT_TRUE(mouse.delta == vec2(40, 6) && mouse.wheel == 120 && mouseRead.wheel == 0);
     EXPECT_TRUE(view.inputChanged(0, false));
     EXPECT_EQ(view.MainLoop(), nullptr);
     EXPECT_TRUE(!view.inputChanged(0, false) && view.inputChanged(1, false) && view.inputChanged(0, true));
@@ -75,7 +78,24 @@ TEST_F(FrameLoop, IdleFramesDrawNothingAndTheInputIsTakenOnceAFrame) {
     view.ready = 0;
     mouseRead.position = vec2(7, 7);
     EXPECT_EQ(view.MainLoop(), nullptr);
-    EXPECT_TRUE(mouse.position == vec2(5, 6) && Element::GlobalUpdate == renders);
+    EXPECT_TRUE(mouse.position == vec2(40, 6) && Element::GlobalUpdate == renders);
+}
+
+// Input inside the view runs the key handling and draws the frame.
+TEST_F(FrameLoop, InputInsideTheViewRunsTheStateMachineAndDraws) {
+    test::ScriptedKeys source;
+    KeySource* const platform = keys.source;
+    keys.source = &source;
+    view.outside = false;
+    view.setActionMode(GLView::ModeSculpt);
+    view.setSculptAction(Sculptor::Move);
+    view.redraw = 0;
+    source.held = {sf::Keyboard::Num2};
+    mouseRead.position = vec2(10, 10);
+    EXPECT_NE(view.MainLoop(), nullptr);
+    EXPECT_EQ(view.sculptAction, Sculptor::Scale);
+    keys.source = platform;
+    keys.clear();
 }
 
 // The edit's tool takes the material; at closing, OK without a change drops

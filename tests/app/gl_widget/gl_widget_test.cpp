@@ -99,6 +99,23 @@ TEST(GLWidget, UndoAndRedoFollowTheHistory) {
     widget()->undoAction = widget()->redoAction = nullptr;
 }
 
+// Crossing the widget's border tells the view, which then counts the
+// pointer as outside or in and restores the selected actions.
+TEST(GLWidget, EnterAndLeaveReachTheView) {
+    GLView* view = widget()->view;
+    view->setSculptAction(Sculptor::Move);
+    view->sculptAction = Sculptor::Scale;
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(widget(), &leave);
+    EXPECT_TRUE(view->outside);
+    EXPECT_EQ(view->actionMode, GLView::ModeIdle);
+    EXPECT_EQ(view->sculptAction, Sculptor::Move);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(widget(), &enter);
+    EXPECT_FALSE(view->outside);
+    EXPECT_EQ(view->actionMode, view->selectedActionMode);
+}
+
 // Deleted while no context is current, the widget must still free the
 // view's framebuffers in its own context and leave no GL error there.
 TEST(GLWidget, DeletingAWidgetThatRenderedFreesItsObjectsInItsContext) {

@@ -1,0 +1,72 @@
+#include "view/frame_driver_util.h"
+
+#include <SFML/Window/Keyboard.hpp>
+
+#include "view/mouse.h"
+
+namespace qel::test {
+
+namespace {
+
+// The keyboard library's key for a view key code.
+int libraryKey(int code) {
+    if (code >= 'a' && code <= 'z') return sf::Keyboard::A + (code - 'a');
+    if (code >= '0' && code <= '9') return sf::Keyboard::Num0 + (code - '0');
+    switch (code) {
+        case Keyboard::KeyBackspace:
+            return sf::Keyboard::Backspace;
+        case Keyboard::KeyReturn:
+            return sf::Keyboard::Enter;
+        case Keyboard::KeyShift:
+            return sf::Keyboard::LShift;
+        case Keyboard::KeyControl:
+            return sf::Keyboard::LControl;
+        case Keyboard::KeyAlt:
+            return sf::Keyboard::LAlt;
+        case Keyboard::KeyEscape:
+            return sf::Keyboard::Escape;
+        case Keyboard::KeySpace:
+            return sf::Keyboard::Space;
+        default:
+            return sf::Keyboard::Unknown;
+    }
+}
+
+}  // namespace
+
+bool ScriptedKeys::down(int key) { return held.count(key) != 0; }
+
+FrameDriver::FrameDriver(GLView& v) : reader(new fakeid::FakeIdReader), view(v), saved(keys.source) {
+    view.idReader.reset(reader);
+    keys.source = &source;
+    keys.clear();
+    mouseRead = MouseState();
+    mouseRead.position = vec2(float(view.width) / 2, float(view.height) / 2);
+    mouse = mouseRead;
+    view.enterEvent();
+    frame();
+}
+
+FrameDriver::~FrameDriver() {
+    keys.source = saved;
+    keys.clear();
+    mouseRead = mouse = MouseState();
+}
+
+void FrameDriver::hold(std::initializer_list<int> codes) {
+    source.held.clear();
+    for (int code : codes) source.held.insert(libraryKey(code));
+}
+
+void FrameDriver::left(bool down) { mouseRead.left = down ? 1 : 0; }
+
+void FrameDriver::move(vec2 position) { mouseRead.position = position; }
+
+void FrameDriver::frame() {
+    view.frameInput();
+    view.framePicks();
+    mouseRead.wheel = 0.0f;
+    Keyboard::eventBackspace = false;
+}
+
+}  // namespace qel::test

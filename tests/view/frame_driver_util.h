@@ -1,0 +1,52 @@
+#pragma once
+// A stand-in for one frame of the view's loop in interaction tests: scripted
+// keys and buttons go in, the view's input half of a frame runs, then the
+// pickings of the frame read an ID buffer held in memory, and the frame's
+// one-shot Backspace command is cleared. No GL is involved.
+
+#include <initializer_list>
+#include <set>
+
+#include "core/vec.h"
+#include "view/fake_id_reader_util.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+
+namespace qel::test {
+
+// The keys a test holds, by the view's key codes ('0'..'9', 'a'..'z' and the
+// Keyboard::TKey values).
+class ScriptedKeys : public KeySource {
+public:
+    bool active() override { return true; }
+    bool down(int key) override;
+
+    std::set<int> held;  // keyboard library key values
+};
+
+class FrameDriver {
+public:
+    // Makes the view's pointer inside and every key and button up, gives the
+    // view the in-memory ID buffer, then runs one frame so that nothing
+    // counts as newly pressed.
+    explicit FrameDriver(GLView& view);
+    ~FrameDriver();
+    FrameDriver(const FrameDriver&) = delete;
+    FrameDriver& operator=(const FrameDriver&) = delete;
+
+    // Holds exactly these keys (view key codes) from the next frame on.
+    void hold(std::initializer_list<int> codes);
+    void left(bool down);
+    void move(vec2 position);
+    // One frame.
+    void frame();
+
+    fakeid::FakeIdReader* reader;  // owned by the view
+
+private:
+    GLView& view;
+    ScriptedKeys source;
+    KeySource* saved;
+};
+
+}  // namespace qel::test
