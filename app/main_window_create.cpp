@@ -93,18 +93,7 @@ void MainWindow::on_actionUse_Tool_triggered() {
     if (shift) {
         // An empty tool library: no history refers to the old templates, and
         // nothing keeps a pointer into the old tools root.
-        v->deleteActiveTools();
-        v->activeTool = nullptr;
-        v->activeToolAux = nullptr;
-        for (auto it = v->undoHistory.rbegin(); it != v->undoHistory.rend(); ++it) delete *it;
-        v->undoHistory.clear();
-        qel::Scene* scene = v->scene;
-        scene->currentTool = nullptr;
-        delete scene->toolsRoot;
-        scene->toolsRoot = new qel::Root();
-        scene->toolsList.clear();
-        v->auxiliaryTools.clear();
-        scene->toolsModified = 1;
+        v->clearTools();
         v->setActiveTool(qel::GLView::CreateUseTool, true);
     } else if (control) {
         v->setNextTool(true);

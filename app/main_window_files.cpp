@@ -11,17 +11,7 @@
 
 void MainWindow::on_actionNew_triggered() {
     if (!asker->yes(this, "New", "This action clears the current scene! Proceed?")) return;
-    qel::GLView* v = view();
-    v->deleteActiveTools();
-    // A tool under creation taken from the library goes with the library.
-    v->activeTool = nullptr;
-    v->activeToolAux = nullptr;
-    for (auto it = v->undoHistory.rbegin(); it != v->undoHistory.rend(); ++it) delete *it;
-    v->undoHistory.clear();
-    v->scene->init();
-    v->loadAuxiliary();
-    v->resetState(true);
-    v->redraw = 1;
+    view()->replaceScene(nullptr);
 }
 
 void MainWindow::on_actionOpen_triggered() {

@@ -47,15 +47,7 @@ void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace 
 void MainWindow::on_actionTest_triggered() {
     if (!asker->yes(this, "Test", "This action clears the current scene! Proceed?")) return;
     qel::GLView* v = view();
-    v->deleteActiveTools();
-    while (!v->undoHistory.empty()) {
-        delete v->undoHistory.back();
-        v->undoHistory.pop_back();
-    }
-    v->historyIndex = -1;
-    v->scene->init();
-    v->loadAuxiliary();
-    v->resetState(true);
+    v->replaceScene(nullptr);
 
     qel::Mesh* seed = qel::Mesh::Icosahedron();
     qel::Mesh* sphere = qel::Mesh::Sphere(seed, 4, false, true);

@@ -499,6 +499,15 @@ public:
     // the history kept, when the file cannot be written. The tool under
     // creation is built again either way.
     bool save(const std::string& path);
+    // Replaces the scene by `next` (owned from here on), or empties it when
+    // next is null; clearTools empties only the tool library. First every
+    // pointer into the old scene goes: the tools under creation, the undo
+    // history (index -1), the pick records, the material edit's tool and
+    // every gesture. The view's context is current meanwhile, so the old
+    // scene's GPU objects are freed in it. The auxiliary tools come back
+    // with a new scene, and the tool under creation is built again.
+    void replaceScene(Scene* next);
+    void clearTools();
 
     // ---- The interaction layer ----
     void resetState(bool reloadTool);
@@ -608,6 +617,8 @@ private:
     static Tool* newPrimitiveTool(TToolCreation value);
     // Deletes every undo record, the newest first.
     void clearHistory();
+    // What replaceScene and clearTools drop before they replace anything.
+    void forgetScene();
     // ---- The key half of the input state machine (glview_state.cpp) ----
     // The selected assembly and sculpt actions, scope and property become the
     // effective ones again.

@@ -7,7 +7,9 @@
 // their extensions name no format here.
 
 #include "core/strings.h"
+#include "gl/gpu_scope.h"
 #include "mesh/mesh.h"
+#include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/glview.h"
@@ -64,24 +66,50 @@ bool GLView::load(const std::string& path) {
     Tool::Error = 0;
     Scene::Error = 0;
     if (ok) {
-        // The records may point into the scene being replaced: they go first.
         clearHistory();
         if (mesh) scene->addTool(new Tool(mesh, mat4::Identity(), pbr(), false));
-        if (loaded) {
-            // Nothing may keep pointing into the old scene.
-            if (toolCreation == CreateUseTool) activeTool = activeToolAux = nullptr;
-            pickBrush = targetBrush = ABrush();
-            materialTool = nullptr;
-            materialPending = 0;
-            delete scene;
-            scene = loaded;
-            loadAuxiliary();
-            resetState(false);
-        }
+        if (loaded) replaceScene(loaded);
         setActiveTool(CreateUseTool, false);
     }
     ready = 1;
     return ok;
+}
+
+void GLView::forgetScene() {
+    deleteActiveTools();
+    // A tool under creation taken from the library goes with the library.
+    activeTool = activeToolAux = nullptr;
+    clearHistory();
+    materialTool = nullptr;
+    materialPending = 0;
+    resetState(false);
+}
+
+void GLView::replaceScene(Scene* next) {
+    GpuScope context;
+    forgetScene();
+    if (next) {
+        delete scene;
+        scene = next;
+    } else {
+        scene->init();
+    }
+    loadAuxiliary();
+    UpdateActiveTool();
+    redraw = 1;
+}
+
+void GLView::clearTools() {
+    GpuScope context;
+    forgetScene();
+    scene->currentTool = nullptr;
+    delete scene->toolsRoot;
+    scene->toolsRoot = new Root();
+    scene->toolsList.clear();
+    scene->toolsModified = 1;
+    auxiliaryTools.clear();
+    UpdateActiveTool();
+    redraw = 1;
 }
 
 bool GLView::save(const std::string& path) {

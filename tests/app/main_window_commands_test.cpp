@@ -13,7 +13,9 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <SFML/Window/Keyboard.hpp>
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <set>
 
 #include "app/array_table.h"
@@ -23,6 +25,7 @@
 #include "app/save_name.h"
 #include "scene/root.h"
 #include "scene/scene.h"
+#include "view/act.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 
@@ -257,6 +260,51 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     ui().actionOpen->trigger();
     // The scene's templates, then the mesh's.
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
+}
+
+// New, Test, Use Tool with Shift and Open of a scene file each replace the
+// scene (or its library) and leave the same state behind: no record, pick,
+// gesture or tool under creation that names the old scene.
+TEST_F(CommandsTest, EveryReplacementOfTheSceneLeavesNothingPointingIntoTheOldOne) {
+    struct NoAct : qel::Act {
+        void apply() override {}
+    };
+    QTemporaryDir dir;
+    const QString file = dir.filePath("scene.tl");
+    ASSERT_TRUE(view()->save(file.toStdString()));
+    const std::function<void()> commands[] = {
+        [&] { script.answers = {true}, ui().actionNew->trigger(); },
+        [&] { script.answers = {true}, ui().actionTest->trigger(); },
+        [&] {
+            keys.hold({sf::Keyboard::LShift});
+            ui().actionUse_Tool->trigger();
+            keys.hold({});
+        },
+        [&] { script.answers = {QStringList{file}}, ui().actionOpen->trigger(); },
+    };
+    for (std::size_t i = 0; i < std::size(commands); ++i) {
+        qel::GLView* v = view();
+        v->scene->addTool(new qel::Tool(nullptr, qel::mat4(), qel::pbr(), false));
+        v->setActiveTool(qel::GLView::CreateUseTool, true);
+        qel::Tool* placed =
+            v->scene->addObject(v->scene->toolsRoot->children.back(), qel::mat4(), qel::Scene::HangTop, false);
+        ASSERT_NE(placed, nullptr);
+        v->undoHistory = {new NoAct, new NoAct};
+        v->historyIndex = 1;
+        v->pickBrush.pickedTool = v->targetBrush.pickedTool = v->materialTool = placed;
+        v->pickBrush.selection = qel::ABrush::OnObject;
+        v->materialPending = 1;
+        commands[i]();
+        EXPECT_TRUE(v->undoHistory.empty() && v->historyIndex == -1) << i;
+        EXPECT_TRUE(!v->pickBrush.pickedTool && !v->targetBrush.pickedTool && v->pickBrush.selection == 6) << i;
+        EXPECT_TRUE(!v->materialTool && !v->materialPending && v->idle()) << i;
+        // The tool under creation, if any, is one of the new library's.
+        const auto& library = v->scene->toolsRoot->children;
+        if (v->toolCreation == qel::GLView::CreateUseTool && v->activeTool) {
+            EXPECT_NE(std::find(library.begin(), library.end(), v->activeTool), library.end()) << i;
+        }
+        v->setAssemblyAction(qel::GLView::ActionPlace);
+    }
 }
 
 }  // namespace

@@ -17,12 +17,18 @@
 #include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLFunctions>
+#include <QTemporaryDir>
 #include <functional>
+#include <string>
 
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/glatom.h"
 #include "gl/resources.h"
+#include "mesh/mesh.h"
+#include "scene/element.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
 #include "tests/app/mouse_util.h"
 #include "view/act.h"
 #include "view/camera.h"
@@ -114,6 +120,40 @@ TEST(GLWidget, EnterAndLeaveReachTheView) {
     QCoreApplication::sendEvent(widget(), &enter);
     EXPECT_FALSE(view->outside);
     EXPECT_EQ(view->actionMode, view->selectedActionMode);
+}
+
+// Scenes replaced outside the frame loop (no context current) free their
+// GPU objects in the view's context: five loads of a drawn scene leave no
+// more live buffer and texture names than one.
+TEST(GLWidget, ReplacedScenesFreeTheirGpuObjects) {
+    GLView* view = widget()->view;
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("spheres.tl").toStdString();
+    Mesh* seed = Mesh::Icosahedron();
+    Tool sphere(Mesh::Sphere(seed, 3, false, true), mat4(), pbr(), false);
+    delete seed;
+    for (int i = 0; i < 3; ++i)
+        view->scene->addObject(&sphere, mat4::Translation(float(i), 0, 0), Scene::HangTop, false);
+    ASSERT_TRUE(view->save(file));
+    const auto loadAndDraw = [&] {
+        widget()->doneCurrent();
+        ASSERT_TRUE(view->load(file));
+        view->redraw = 1;
+        const std::uint32_t drawn = Element::GlobalUpdate;
+        ASSERT_TRUE(waitFor([&] { return Element::GlobalUpdate != drawn; }));
+    };
+    const auto liveNames = [] {
+        widget()->makeCurrent();
+        QOpenGLFunctions* f = widget()->context()->functions();
+        int n = 0;
+        for (GLuint name = 1; name < 4096; ++name) n += f->glIsBuffer(name) + f->glIsTexture(name);
+        widget()->doneCurrent();
+        return n;
+    };
+    loadAndDraw();
+    const int once = liveNames();
+    for (int i = 0; i < 4; ++i) loadAndDraw();
+    EXPECT_LE(liveNames(), once);
 }
 
 // Deleted while no context is current, the widget must still free the
