@@ -490,13 +490,110 @@ double squaredDistance(const vec3& p, const vec3& q) {
 
 }  // namespace
 
-void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
-    const double r2 = squaredDistance(centre, surfacePoint);
-    SphereCutter cut(*this, centre, r2, false, true);
-    cut.markAll(float(std::sqrt(r2)));
+void Mesh::sphereCut(const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode) {
+    const bool scoped = (mode & SphereScoped) != 0;
+    SphereCutter cut(*this, centre, r2, scoped, (mode & SphereUnitEdges) != 0);
+    const float radius = float(std::sqrt(r2));
+    if (!scoped) {
+        cut.markAll(radius);
+        cut.run();
+        return;
+    }
+    deselectAll();
+    if (mode & SpherePatch)
+        selectF_(surfacePoint, true, face);
+    else
+        selectF(surfacePoint, true, face);
+    if (selectedFaces.empty()) return;
+    cut.markScope(radius);
     cut.run();
+}
+
+void Mesh::sphereErase(bool listedOnly) {
+    std::vector<int> fan;
+    if (!listedOnly) {
+        // Every face round an inside vertex, each once.
+        for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
+            findFNeighbours(selectedVertices[i], fan);
+            for (const int f : fan) {
+                MeshFace& F = faces[f];
+                if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
+                F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
+                selectedFaces.push_back(f);
+            }
+        }
+    }
+    const int firstCopy = vertexCount();
+    for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
+        const int f = selectedFaces[i];
+        if (!activeFace(f)) continue;
+        const MeshFace& F = faces[f];
+        if (listedOnly && !vertices[F.v[0]].isSelected() && !vertices[F.v[1]].isSelected() &&
+            !vertices[F.v[2]].isSelected())
+            continue;
+        faceErase(f);
+    }
+    // An erase that splits an open fan copies the vertex record, selection
+    // included; the copies are not on the list that deselectAll clears.
+    for (int v = firstCopy; v < vertexCount(); ++v) {
+        MeshVertex& r = vertices[v];
+        r.flags = std::uint8_t(r.flags & ~MeshVertex::SelectedBit);
+        r.selection = -1;
+    }
+    deselectAll();
+    removeInactive(false);
+    calculateNormals(1);
+}
+
+void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
     deselectAll();
     calculateNormals(1);
+}
+
+void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+              SphereScoped | (patch ? SpherePatch : 0));
+    deselectAll();
+    calculateNormals(1);
+}
+
+void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, 0);
+    sphereErase(false);
+}
+
+void Mesh::clipSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+              SphereScoped | (patch ? SpherePatch : 0));
+    sphereErase(true);
+}
+
+void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material) {
+    // The centre lies a third of the stroke below the surface for a bump,
+    // above it for a dent; the sphere passes through the rim point.
+    const float h = float((add ? 1.0 : -1.0) * std::sqrt(squaredDistance(point, rimPoint)) / 3.0);
+    const vec3 o = point - normal * h;
+    const double r2 = squaredDistance(o, rimPoint);
+    const float radius = float(std::sqrt(r2));
+    sphereCut(o, r2, rimPoint, -1, 0);
+
+    std::vector<int> ring, ringFaces;
+    for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
+        const int v = selectedVertices[i];
+        vec3 d = vertices[v].position - o;
+        const double l2 = length2(d);
+        if (l2 > 1e-20) d = d / float(std::sqrt(l2));
+        vertices[v].position = o + radius * d;
+        findNeighbours(v, ring, ringFaces);
+        for (const int f : ringFaces)
+            if (f >= 0) faces[f].setMaterial(material, material, material, 0xFF);
+        // The inside of the dent or bump is smooth; a border keeps its edges.
+        if (vertices[v].isSharp() && !vertices[v].isBorder())
+            for (const int w : ring) edgeSharpVV(v, w, false);
+    }
+    deselectAll();
+    calculateNormals(2);
 }
 
 }  // namespace qel

@@ -56,3 +56,22 @@ TEST(MeshSphereCut, CutOfASphereIsAClosedCreasedLoop) {
 }
 
 }  // namespace
+
+namespace {
+TEST(MeshSphereCut, SmokeAllForms) {
+    const vec3 c(0.3f, 0.2f, 2.0f), s(0.3f, 0.2f, 1.2f);
+    MeshPtr a(meshtest::smoothSphere(3));
+    a->cutSphereF(c, s, 0, true);
+    EXPECT_EQ(checkMeshInvariants(*a), "");
+    MeshPtr b(meshtest::smoothSphere(3));
+    b->clipSphere(c, s);
+    EXPECT_EQ(checkMeshInvariants(*b), "");
+    MeshPtr d(meshtest::smoothSphere(3));
+    d->clipSphereF(c, s, -1, false);
+    EXPECT_EQ(checkMeshInvariants(*d), "");
+    MeshPtr e(meshtest::smoothSphere(3));
+    e->subSphere(vec3(0, 0, 2), vec3(0, 0, 1), vec3(0.5f, 0, 1.9f), true, pbr());
+    EXPECT_EQ(checkMeshInvariants(*e), "");
+    EXPECT_TRUE(closed(*e));
+}
+}  // namespace
