@@ -49,27 +49,27 @@ public:
     // ---- Fields after the element head ----
     VertexList vertices;
     FaceList faces;
-    std::uint32_t vbo = 0;             // GL buffer of the vertex attributes (0: none)
-    std::uint8_t topologyChanged = 0;  // faces added/removed/reordered: reallocate at next buildVBO
-    std::uint8_t vboEnabled = 0;       // the six attributes are bound
+    std::uint32_t vbo = 0;              // GL buffer of the vertex attributes (0: none)
+    std::uint8_t topologyChanged = 0;   // faces added/removed/reordered: reallocate at next buildVBO
+    std::uint8_t vboEnabled = 0;        // the six attributes are bound
     std::uint64_t vboOffsets[6] = {0, 0, 0, 0, 0, 0};
     std::uint8_t refill[4] = {0, 0, 0, 0};  // [0] positions, [1] normals, [2] paint, [3] face ids
-    std::int32_t drawCount = 0;             // vertices drawn (3 per active face)
-    std::uint32_t featureVbo = 0;           // GL line buffer of sharp and open edges
-    std::int32_t featureCount = 0;          // its vertex count
-    std::int32_t vertexMark = 0;            // vertex count at the last deselectAll / compaction
-    std::int32_t faceMark = 0;              // face count at the last deselectAll / compaction
-    std::int32_t recordedFaceCount = 0;     // index kept by the sculpting operations
+    std::int32_t drawCount = 0;         // vertices drawn (3 per active face)
+    std::uint32_t featureVbo = 0;       // GL line buffer of sharp and open edges
+    std::int32_t featureCount = 0;      // its vertex count
+    std::int32_t vertexMark = 0;        // vertex count at the last deselectAll / compaction
+    std::int32_t faceMark = 0;          // face count at the last deselectAll / compaction
+    std::int32_t recordedFaceCount = 0; // index kept by the sculpting operations
     // Scratch lists of the sculpting operations, in this order.
     std::vector<MeshInfluence> influences;              // influence list
     std::vector<MeshSectorInfluence> sectorInfluences;  // radius-selection (sector) records
     std::vector<std::int32_t> selectedVertices;         // entry i: vertex with selection index i
     std::vector<std::int32_t> sectorHeads;              // the i32 list after selectedVertices
     std::vector<std::int32_t> selectedFaces;
-    std::vector<vec3> displacements;     // entry i: displacement of selection index i
-    std::vector<std::int32_t> scratch0;  // two further i32 lists (not emptied
-    std::vector<std::int32_t> scratch1;  //   by deselectAll)
-    std::uint8_t needsCompaction = 0;    // a record lost its active bit since the last compaction
+    std::vector<vec3> displacements;                    // entry i: displacement of selection index i
+    std::vector<std::int32_t> scratch0;                 // two further i32 lists (not emptied
+    std::vector<std::int32_t> scratch1;                 //   by deselectAll)
+    std::uint8_t needsCompaction = 0;   // a record lost its active bit since the last compaction
 
     // ---- Construction and copying ----
     // An empty mesh through init().
