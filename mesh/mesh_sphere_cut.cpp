@@ -93,7 +93,15 @@ public:
     // scoped: the scope is the mesh's selected-face list; unitEdges: the
     // pierced-edge test on the normalised edge direction.
     SphereCutter(Mesh& m, const vec3& centre, double r2, bool scoped, bool unitEdges)
-        : m_(m), centref_(centre), centre_(centre), r2_(r2), scoped_(scoped), unitEdges_(unitEdges) {}
+        : m_(m), centref_(centre), centre_(centre), r2_(r2), scoped_(scoped), unitEdges_(unitEdges) {
+        // The box round the sphere, a little wider than the rounding of the
+        // tests it stands in for.
+        const double pad = std::sqrt(r2) * (1.0 + 1e-6);
+        for (int i = 0; i < 3; ++i) {
+            low_[i] = centre_[i] - pad;
+            high_[i] = centre_[i] + pad;
+        }
+    }
 
     // Marks the active vertices strictly inside (float radius, as selectV).
     void markAll(float radius) { m_.selectV(centref_, radius, true); }
@@ -105,6 +113,19 @@ public:
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
+    // All corners of F lie beyond one side of the sphere's box: no corner is
+    // inside, and neither an edge nor the face can reach the sphere. Most
+    // faces are passed over by this test alone.
+    bool beyondBox(const MeshFace& F) const {
+        const vec3& p = m_.vertices[F.v[0]].position;
+        const vec3& q = m_.vertices[F.v[1]].position;
+        const vec3& r = m_.vertices[F.v[2]].position;
+        for (int i = 0; i < 3; ++i) {
+            if (p[i] < low_[i] && q[i] < low_[i] && r[i] < low_[i]) return true;
+            if (p[i] > high_[i] && q[i] > high_[i] && r[i] > high_[i]) return true;
+        }
+        return false;
+    }
     dvec3 position(int v) const { return dvec3(m_.vertices[v].position); }
     int faceAt(std::size_t i) const { return scoped_ ? m_.selectedFaces[i] : int(i); }
     std::size_t faceTotal() const { return scoped_ ? m_.selectedFaces.size() : m_.faces.size(); }
@@ -119,9 +140,11 @@ private:
     // when f is in it, the half of the face across when that one is).
     int splitEdge(int f, int k, const vec3& p);
 
-    void pierceEdges();
+    // Steps through the faces (or the scope); the first n0 entries that
+    // can reach the sphere go to near_ for pierceFaces.
+    void pierceEdges(std::size_t n0);
     void recordCrossings(int f);
-    void pierceFaces(std::size_t n0);
+    void pierceFaces();
     void cutArcs();
     void cutArc(std::size_t j);
     // Inner arc points of the crossed face's circle part, q[0] next to a-b.
@@ -138,6 +161,8 @@ private:
     const dvec3 centre_;
     const double r2_;
     const bool scoped_, unitEdges_;
+    double low_[3], high_[3];               // the box round the sphere
+    std::vector<std::size_t> near_;         // entries not beyond the box
     std::vector<int> crossed_;              // faces the curve crosses
     std::vector<Crossing> first_, second_;  // their two crossing edges
     int nf_ = 0, nv_ = 0;                   // counts after the pierced faces
@@ -207,8 +232,8 @@ int SphereCutter::splitEdge(int f, int k, const vec3& p) {
 
 void SphereCutter::run() {
     const std::size_t n0 = faceTotal();
-    pierceEdges();
-    pierceFaces(n0);
+    pierceEdges(n0);
+    pierceFaces();
     nf_ = m_.faceCount();
     nv_ = m_.vertexCount();
     cutArcs();
@@ -216,12 +241,15 @@ void SphereCutter::run() {
     crease();
 }
 
-void SphereCutter::pierceEdges() {
+void SphereCutter::pierceEdges(std::size_t n0) {
     for (std::size_t i = 0; i < faceTotal(); ++i) {
         const int f = faceAt(i);
-        if (!m_.faces[f].isActive()) continue;
         {
+            // A face beyond the box is not changed by the splits of this
+            // step either (its edges cannot be pierced).
             const MeshFace& F = m_.faces[f];
+            if (!F.isActive() || beyondBox(F)) continue;
+            if (i < n0) near_.push_back(i);
             if (inside(F.v[0]) && inside(F.v[1]) && inside(F.v[2])) continue;
         }
         // Split the first pierced edge and look at the face again, until no
@@ -261,9 +289,9 @@ void SphereCutter::recordCrossings(int f) {
     second_.push_back(found[1]);
 }
 
-void SphereCutter::pierceFaces(std::size_t n0) {
+void SphereCutter::pierceFaces() {
     const double r = std::sqrt(r2_);
-    for (std::size_t i = 0; i < n0; ++i) {
+    for (const std::size_t i : near_) {
         const int f = faceAt(i);
         const MeshFace& F = m_.faces[f];
         if (!F.isActive() || inside(F.v[0]) || inside(F.v[1]) || inside(F.v[2])) continue;
