@@ -36,6 +36,7 @@ namespace {
 constexpr double kTiny = 1e-20;                  // squared lengths at or below this are not normalised
 constexpr double kArcStep = 0.2617993877991494;  // 15 degrees
 constexpr double kTwoPi = 6.283185307179586;
+constexpr double kCoincident = 1e-18;                // squared chord / squared radius of no arc
 constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
 constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
 constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
@@ -338,6 +339,11 @@ int SphereCutter::arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) c
     const double rho = std::sqrt(dot(u, u));
     dvec3 e = cross(n, dvec3(vec3(u)));
     if (!inside(a)) e = e * -1.0;
+    // Crossing points that coincide (an edge touching the sphere, a face of
+    // no area) span no arc: rounding alone would choose between none and a
+    // full circle running outside the face.
+    const dvec3 chord = pac - pab;
+    if (dot(chord, chord) <= kCoincident * rho * rho) return 0;
     const dvec3 uh = unitOrSame(u), eh = unitOrSame(e), vh = unitOrSame(pac - Q);
     double phi = std::atan2(dot(eh, vh), dot(uh, vh));
     if (phi < 0) phi += kTwoPi;
