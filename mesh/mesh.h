@@ -822,15 +822,6 @@ public:
 
 private:
     friend class SphereCutter;  // the working state of one sphere cut
-    enum SphereCutMode { SphereScoped = 1, SpherePatch = 2, SphereUnitEdges = 4 };
-    // The cut with the inside marks left for the caller: over the whole mesh
-    // or, scoped, the patch or component of the face picked from
-    // surfacePoint; unit edges: the pierced-edge test on the normalised edge.
-    void sphereCut(const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode);
-    // Erases the faces round the inside vertices (listedOnly: the faces of
-    // the selected-face list touching one), then deselects, compacts and
-    // recomputes the corner normals.
-    void sphereErase(bool listedOnly);
 
 public:
     // ---- end of sphere cut, clip, subtract and add ----

@@ -522,85 +522,93 @@ double squaredDistance(const vec3& p, const vec3& q) {
     return dx * dx + dy * dy + dz * dz;
 }
 
-}  // namespace
+enum SphereCutMode { SphereScoped = 1, SpherePatch = 2, SphereUnitEdges = 4 };
 
-void Mesh::sphereCut(const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode) {
+// The cut with the inside marks left for the caller: over the whole mesh or,
+// scoped, the patch or component of the face picked from surfacePoint; unit
+// edges: the pierced-edge test on the normalised edge.
+void sphereCut(Mesh& m, const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode) {
     const bool scoped = (mode & SphereScoped) != 0;
-    SphereCutter cut(*this, centre, r2, scoped, (mode & SphereUnitEdges) != 0);
+    SphereCutter cut(m, centre, r2, scoped, (mode & SphereUnitEdges) != 0);
     const float radius = float(std::sqrt(r2));
     if (!scoped) {
         cut.markAll(radius);
         cut.run();
         return;
     }
-    deselectAll();
+    m.deselectAll();
     if (mode & SpherePatch)
-        selectF_(surfacePoint, true, face);
+        m.selectF_(surfacePoint, true, face);
     else
-        selectF(surfacePoint, true, face);
-    if (selectedFaces.empty()) return;
+        m.selectF(surfacePoint, true, face);
+    if (m.selectedFaces.empty()) return;
     cut.markScope(radius);
     cut.run();
 }
 
-void Mesh::sphereErase(bool listedOnly) {
+// Erases the faces round the inside vertices (listedOnly: the faces of the
+// selected-face list touching one), then deselects, compacts and recomputes
+// the corner normals.
+void sphereErase(Mesh& m, bool listedOnly) {
     std::vector<int> fan;
     if (!listedOnly) {
         // Every face round an inside vertex, each once.
-        for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
-            findFNeighbours(selectedVertices[i], fan);
+        for (std::size_t i = 0; i < m.selectedVertices.size(); ++i) {
+            m.findFNeighbours(m.selectedVertices[i], fan);
             for (const int f : fan) {
-                MeshFace& F = faces[f];
+                MeshFace& F = m.faces[f];
                 if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
                 F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
-                selectedFaces.push_back(f);
+                m.selectedFaces.push_back(f);
             }
         }
     }
-    const int firstCopy = vertexCount();
-    for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
-        const int f = selectedFaces[i];
-        if (!activeFace(f)) continue;
-        const MeshFace& F = faces[f];
-        if (listedOnly && !vertices[F.v[0]].isSelected() && !vertices[F.v[1]].isSelected() &&
-            !vertices[F.v[2]].isSelected())
+    const int firstCopy = m.vertexCount();
+    for (std::size_t i = 0; i < m.selectedFaces.size(); ++i) {
+        const int f = m.selectedFaces[i];
+        if (!m.activeFace(f)) continue;
+        const MeshFace& F = m.faces[f];
+        if (listedOnly && !m.vertices[F.v[0]].isSelected() && !m.vertices[F.v[1]].isSelected() &&
+            !m.vertices[F.v[2]].isSelected())
             continue;
-        faceErase(f);
+        m.faceErase(f);
     }
     // An erase that splits an open fan copies the vertex record, selection
     // included; the copies are not on the list that deselectAll clears.
-    for (int v = firstCopy; v < vertexCount(); ++v) {
-        MeshVertex& r = vertices[v];
+    for (int v = firstCopy; v < m.vertexCount(); ++v) {
+        MeshVertex& r = m.vertices[v];
         r.flags = std::uint8_t(r.flags & ~MeshVertex::SelectedBit);
         r.selection = -1;
     }
-    deselectAll();
-    removeInactive(false);
-    calculateNormals(1);
+    m.deselectAll();
+    m.removeInactive(false);
+    m.calculateNormals(1);
 }
 
+}  // namespace
+
 void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
-    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
+    sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
     deselectAll();
     calculateNormals(1);
 }
 
 void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
-    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+    sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
     deselectAll();
     calculateNormals(1);
 }
 
 void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {
-    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, 0);
-    sphereErase(false);
+    sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, 0);
+    sphereErase(*this, false);
 }
 
 void Mesh::clipSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
-    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+    sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
-    sphereErase(true);
+    sphereErase(*this, true);
 }
 
 void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material) {
@@ -610,7 +618,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     const vec3 o = point - normal * h;
     const double r2 = squaredDistance(o, rimPoint);
     const float radius = float(std::sqrt(r2));
-    sphereCut(o, r2, rimPoint, -1, 0);
+    sphereCut(*this, o, r2, rimPoint, -1, 0);
 
     std::vector<int> ring, ringFaces;
     for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
