@@ -217,6 +217,9 @@ public:
     void materialF_(const vec3& point, int face, const pbr& material, unsigned char mask);
     // Erases the patch of the face and compacts the mesh.
     void eraseF_(const vec3& point, int face);
+
+    // Slot 33: one stroke step of every Sculptor, in order (mesh_sculpt.cpp).
+    void sculpt(std::vector<Sculptor*>& sculptors) override;
     // ---- end of brush selections and operators ----
 
     // ---- Scoped transforms, the feature eraser and pattern replacement
