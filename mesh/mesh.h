@@ -847,6 +847,42 @@ private:
 public:
     // ---- end of plane cut, clip and subtract ----
 
+    // ---- Sphere cut, clip, subtract and add (mesh_sphere_cut.cpp) ----
+    // The sphere has its centre at `centre` and passes through
+    // `surfacePoint`; a vertex strictly nearer the centre is inside. The
+    // cuts carve the curve where the sphere meets the surface into the faces
+    // (arcs in steps of at most 15 degrees), crease it and remove nothing;
+    // they clear the selection and recompute the corner normals. A face
+    // argument is picked as selectF does; `patch` limits the scope to the
+    // face's sharp-bounded patch, else its connected component.
+    void cutSphere(const vec3& centre, const vec3& surfacePoint);
+    void cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch);
+    // The cut, then every face touching an inside vertex (of the scope) is
+    // erased and the mesh compacted: a hole rimmed by the crease.
+    void clipSphere(const vec3& centre, const vec3& surfacePoint);
+    void clipSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch);
+    // A bump (add) or a dent: the sphere through rimPoint whose centre lies
+    // |point - rimPoint| / 3 against (bump) or along (dent) normal from
+    // point; the cut, then every inside vertex is pressed onto the sphere,
+    // the faces round it painted with the material and its sharp edges
+    // cleared (border vertices keep theirs); normals recomputed.
+    void subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material);
+
+private:
+    friend class SphereCutter;  // the working state of one sphere cut
+    enum SphereCutMode { SphereScoped = 1, SpherePatch = 2, SphereUnitEdges = 4 };
+    // The cut with the inside marks left for the caller: over the whole mesh
+    // or, scoped, the patch or component of the face picked from
+    // surfacePoint; unit edges: the pierced-edge test on the normalised edge.
+    void sphereCut(const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode);
+    // Erases the faces round the inside vertices (listedOnly: the faces of
+    // the selected-face list touching one), then deselects, compacts and
+    // recomputes the corner normals.
+    void sphereErase(bool listedOnly);
+
+public:
+    // ---- end of sphere cut, clip, subtract and add ----
+
     // ---- Vertex buffers and drawing (mesh_vbo.cpp) ----
     // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
     // vertices (three unshared corners per active face, in face order):

@@ -1,0 +1,599 @@
+// Sphere operations of qel::Mesh: the cut along the curve where a sphere
+// meets the surface (whole mesh, or the component or patch of a face), the
+// clip that erases what lies inside it, and the subtraction and addition
+// that press the inside onto the sphere as a dent or a bump.
+//
+// The cut runs in stages on one SphereCutter:
+// - inside marking: the selected bit (and the selected-vertex list) marks the
+//   vertices strictly inside the sphere;
+// - pierced edges: an edge with both ends outside that passes through the
+//   sphere is split at the foot of the perpendicular from the centre, and
+//   the new vertex is inside; every face with ends of both kinds records its
+//   two crossing edges and the points where they meet the sphere;
+// - pierced faces: a face with all corners outside whose plane the sphere
+//   reaches inside the triangle is split at the foot of the centre;
+// - arcs: each crossed face whose part of the circle turns by more than 15
+//   degrees is re-triangulated round the inner points of the arc;
+// - crossing splits: every crossing edge is split on the sphere;
+// - crease: the edges between the vertices made by the last two stages (the
+//   cut curve) are marked sharp.
+// Records are only appended, so indices held before a cut stay valid.
+//
+// Geometry is formed in double precision from the float positions; new
+// positions are stored as float. An edge is tested and its points computed
+// from its lower-numbered end, so the two faces that share it always agree.
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+constexpr double kTiny = 1e-20;                  // squared lengths at or below this are not normalised
+constexpr double kArcStep = 0.2617993877991494;  // 15 degrees
+constexpr double kTwoPi = 6.283185307179586;
+constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
+constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
+constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
+
+dvec3 unitOrSame(const dvec3& d) {
+    const double l2 = dot(d, d);
+    if (l2 <= kTiny) return d;
+    const double l = std::sqrt(l2);
+    return {d.x / l, d.y / l, d.z / l};
+}
+
+dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
+
+// A channel value in float, truncated toward zero into [lo, hi]; a NaN
+// gives 0 (both ranges hold it).
+long channel(float r, long lo, long hi) {
+    if (std::isnan(r)) return 0;
+    if (r <= float(lo)) return lo;
+    if (r >= float(hi)) return hi;
+    return long(r);
+}
+
+// The weighted mix (x wa + y wb) + z wc of three corner materials, channel by
+// channel in float.
+pbr mixMaterials(const pbr& x, const pbr& y, const pbr& z, float wa, float wb, float wc) {
+    auto mix = [&](long cx, long cy, long cz) { return (float(cx) * wa + float(cy) * wb) + float(cz) * wc; };
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        r.colour[i] = std::uint16_t(channel(mix(x.colour[i], y.colour[i], z.colour[i]), 0, 65535));
+        r.light[i] = std::uint16_t(channel(mix(x.light[i], y.light[i], z.light[i]), 0, 65535));
+    }
+    r.roughness = std::int16_t(channel(mix(x.roughness, y.roughness, z.roughness), pbr::SignedMin, pbr::SignedMax));
+    r.metalness = std::int16_t(channel(mix(x.metalness, y.metalness, z.metalness), pbr::SignedMin, pbr::SignedMax));
+    return r;
+}
+
+// One crossing edge of a crossed face: its ends in the face's order and the
+// point where it meets the sphere.
+struct Crossing {
+    int a = -1, b = -1;
+    dvec3 p;
+};
+
+// One face of the fans that replace a crossed face.
+struct FanFace {
+    int v[3];
+    pbr m[3];
+};
+
+}  // namespace
+
+// The working state of one sphere cut on a mesh.
+class SphereCutter {
+public:
+    // scoped: the scope is the mesh's selected-face list; unitEdges: the
+    // pierced-edge test on the normalised edge direction.
+    SphereCutter(Mesh& m, const vec3& centre, double r2, bool scoped, bool unitEdges)
+        : m_(m), centref_(centre), centre_(centre), r2_(r2), scoped_(scoped), unitEdges_(unitEdges) {}
+
+    // Marks the active vertices strictly inside (float radius, as selectV).
+    void markAll(float radius) { m_.selectV(centref_, radius, true); }
+    // Marks the corners of the scope faces strictly inside: every offset
+    // component below the float radius, the squared distance below r2.
+    void markScope(float radius);
+    // The cut from the pierced edges to the crease (the marks are made).
+    void run();
+
+private:
+    bool inside(int v) const { return m_.vertices[v].isSelected(); }
+    dvec3 position(int v) const { return dvec3(m_.vertices[v].position); }
+    int faceAt(std::size_t i) const { return scoped_ ? m_.selectedFaces[i] : int(i); }
+    std::size_t faceTotal() const { return scoped_ ? m_.selectedFaces.size() : m_.faces.size(); }
+    void joinScope(int f);
+
+    // The foot of the perpendicular from the centre when the edge u-w
+    // (both outside) passes through or touches the sphere.
+    bool pierced(int u, int w, dvec3& foot) const;
+    // Where the edge u-w (one end inside) meets the sphere.
+    dvec3 crossingPoint(int u, int w) const;
+    // Splits edge k of f at p; the new faces join the scope (the half of f
+    // when f is in it, the half of the face across when that one is).
+    int splitEdge(int f, int k, const vec3& p);
+
+    void pierceEdges();
+    void recordCrossings(int f);
+    void pierceFaces(std::size_t n0);
+    void cutArcs();
+    void cutArc(std::size_t j);
+    // Inner arc points of the crossed face's circle part, q[0] next to a-b.
+    int arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) const;
+    pbr arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, const dvec3& c, const MeshFace& F, int m) const;
+    // Writes the fans over the face's slot and after the last face, links
+    // them and updates the vertices (the arc points are qv .. qv + arcs - 1).
+    void writeFans(int f, const MeshFace& F, int m, const FanFace* fan, int count, int qv, int arcs);
+    void splitCrossings();
+    void crease();
+
+    Mesh& m_;
+    const vec3 centref_;
+    const dvec3 centre_;
+    const double r2_;
+    const bool scoped_, unitEdges_;
+    std::vector<int> crossed_;              // faces the curve crosses
+    std::vector<Crossing> first_, second_;  // their two crossing edges
+    int nf_ = 0, nv_ = 0;                   // counts after the pierced faces
+};
+
+void SphereCutter::markScope(float radius) {
+    const std::vector<int>& scope = m_.selectedFaces;
+    for (std::size_t i = 0; i < scope.size(); ++i)
+        for (const int v : m_.faces[scope[i]].v) {
+            if (!m_.validVertex(v) || inside(v)) continue;
+            const vec3 d = m_.vertices[v].position - centref_;
+            if (!(std::fabs(d.x) < radius && std::fabs(d.y) < radius && std::fabs(d.z) < radius)) continue;
+            if (dot(d, d) < r2_) m_.appendSelectedVertex(v);
+        }
+}
+
+void SphereCutter::joinScope(int f) {
+    MeshFace& F = m_.faces[f];
+    F.flags = std::uint8_t((F.flags & ~kFaceMarks) | MeshFace::SelectedBit);
+    m_.selectedFaces.push_back(f);
+}
+
+bool SphereCutter::pierced(int u, int w, dvec3& foot) const {
+    if (w < u) std::swap(u, w);
+    const dvec3 A = position(u), B = position(w);
+    const dvec3 CA = centre_ - A;
+    if (unitEdges_) {
+        const dvec3 d = unitOrSame(B - A);
+        const double t = dot(CA, d);
+        if (!(t > 0 && dot(centre_ - B, d) < 0 && dot(CA, CA) - t * t <= r2_)) return false;
+        foot = A + d * t;
+        return true;
+    }
+    const dvec3 d = B - A;
+    const double s = dot(CA, d);
+    if (!(s > 0 && dot(centre_ - B, d) < 0)) return false;
+    const dvec3 g = d * (s / dot(d, d));
+    if (!(dot(CA, CA) - dot(g, g) <= r2_)) return false;
+    foot = A + g;
+    return true;
+}
+
+dvec3 SphereCutter::crossingPoint(int u, int w) const {
+    if (w < u) std::swap(u, w);
+    const dvec3 A = position(u);
+    const dvec3 d = unitOrSame(position(w) - A);
+    const dvec3 CA = centre_ - A;
+    const double t = dot(CA, d);
+    // The inside mark uses a float radius: a vertex marked inside can lie a
+    // rounding error beyond the sphere, so the radicand is kept at 0 or more.
+    double h = std::sqrt(std::max(0.0, r2_ - (dot(CA, CA) - t * t)));
+    if (!inside(u)) h = -h;
+    return A + d * (t + h);
+}
+
+int SphereCutter::splitEdge(int f, int k, const vec3& p) {
+    const int g = m_.link(m_.faces[f], k);
+    const bool fInScope = (m_.faces[f].flags & kFaceMarks) != 0;
+    const bool gInScope = g >= 0 && (m_.faces[g].flags & kFaceMarks) != 0;
+    const int first = m_.faceCount();
+    const int w = m_.edgeSplitFK(f, k, p);
+    if (w < 0 || !scoped_) return w;
+    if (fInScope && first < m_.faceCount()) joinScope(first);
+    if (gInScope && first + 1 < m_.faceCount()) joinScope(first + 1);
+    return w;
+}
+
+void SphereCutter::run() {
+    const std::size_t n0 = faceTotal();
+    pierceEdges();
+    pierceFaces(n0);
+    nf_ = m_.faceCount();
+    nv_ = m_.vertexCount();
+    cutArcs();
+    splitCrossings();
+    crease();
+}
+
+void SphereCutter::pierceEdges() {
+    for (std::size_t i = 0; i < faceTotal(); ++i) {
+        const int f = faceAt(i);
+        if (!m_.faces[f].isActive()) continue;
+        {
+            const MeshFace& F = m_.faces[f];
+            if (inside(F.v[0]) && inside(F.v[1]) && inside(F.v[2])) continue;
+        }
+        // Split the first pierced edge and look at the face again, until no
+        // edge of it is pierced.
+        for (int k = 0; k < 3;) {
+            const MeshFace& F = m_.faces[f];
+            const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+            dvec3 foot;
+            if (inside(a) || inside(b) || !pierced(a, b, foot)) {
+                ++k;
+                continue;
+            }
+            const int w = splitEdge(f, k, vec3(foot));
+            if (w < 0) {
+                ++k;
+                continue;
+            }
+            m_.appendSelectedVertex(w);
+            k = 0;
+        }
+        recordCrossings(f);
+    }
+}
+
+void SphereCutter::recordCrossings(int f) {
+    const MeshFace& F = m_.faces[f];
+    Crossing found[2];
+    int n = 0;
+    for (int k = 0; k < 3 && n < 2; ++k) {
+        const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+        if (inside(a) == inside(b)) continue;
+        found[n++] = {a, b, crossingPoint(a, b)};
+    }
+    if (n < 2) return;
+    crossed_.push_back(f);
+    first_.push_back(found[0]);
+    second_.push_back(found[1]);
+}
+
+void SphereCutter::pierceFaces(std::size_t n0) {
+    const double r = std::sqrt(r2_);
+    for (std::size_t i = 0; i < n0; ++i) {
+        const int f = faceAt(i);
+        const MeshFace& F = m_.faces[f];
+        if (!F.isActive() || inside(F.v[0]) || inside(F.v[1]) || inside(F.v[2])) continue;
+        const dvec3 n(F.normal);
+        const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+        const double delta = dot(centre_ - p[0], n);
+        if (!(std::fabs(delta) <= r)) continue;
+        bool within = true;
+        for (int k = 0; k < 3 && within; ++k)
+            within = dot(cross(roundedDiff(p[k], centre_), roundedDiff(p[nextK(k)], centre_)), n) > 0;
+        if (!within) continue;
+        const int first = m_.faceCount();
+        const int w = m_.faceSplit(f, vec3(centre_ - n * delta));
+        if (w < 0) continue;
+        m_.appendSelectedVertex(w);
+        if (scoped_) {
+            joinScope(first);
+            joinScope(first + 1);
+        }
+        recordCrossings(f);
+        recordCrossings(first);
+        recordCrossings(first + 1);
+    }
+}
+
+void SphereCutter::cutArcs() {
+    for (std::size_t j = 0; j < crossed_.size(); ++j) cutArc(j);
+    if (!scoped_) return;
+    for (int f = nf_; f < m_.faceCount(); ++f) joinScope(f);
+}
+
+int SphereCutter::arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) const {
+    const int a = F.v[m], b = F.v[nextK(m)];
+    const Crossing& x = first_[j];
+    const bool firstIsAB = (x.a == a && x.b == b) || (x.a == b && x.b == a);
+    const dvec3 pab = firstIsAB ? x.p : second_[j].p;
+    const dvec3 pac = firstIsAB ? second_[j].p : x.p;
+
+    // The circle in the face's plane: centre Q, radius rho, from pab round
+    // the odd corner to pac.
+    const dvec3 n(F.normal);
+    const dvec3 Q = centre_ - n * dot(centre_ - position(a), n);
+    const dvec3 u = pab - Q;
+    const double rho = std::sqrt(dot(u, u));
+    dvec3 e = cross(n, dvec3(vec3(u)));
+    if (!inside(a)) e = e * -1.0;
+    const dvec3 uh = unitOrSame(u), eh = unitOrSame(e), vh = unitOrSame(pac - Q);
+    double phi = std::atan2(dot(eh, vh), dot(uh, vh));
+    if (phi < 0) phi += kTwoPi;
+    if (!(phi > kArcStep)) return 0;  // a straight chord (also for a NaN turn)
+    const int s = std::min(kMaxArcPoints + 1, int(phi / kArcStep + 1.0));
+    for (int i = 1; i < s; ++i) {
+        const double angle = i * phi / s;
+        q[i - 1] = Q + (uh * std::cos(angle) + eh * std::sin(angle)) * rho;
+    }
+    return s - 1;
+}
+
+pbr SphereCutter::arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, const dvec3& c, const MeshFace& F,
+                              int m) const {
+    const dvec3 ac = roundedDiff(a, c), bc = roundedDiff(b, c), pc = roundedDiff(p, c);
+    const dvec3 D = cross(ac, bc);
+    const int k = (std::fabs(D.y) > std::fabs(D.x) && std::fabs(D.y) > std::fabs(D.z)) ? 1
+                  : std::fabs(D.x) > std::fabs(D.z)                                    ? 0
+                                                                                       : 2;
+    float wa = 1.0f / 3.0f, wb = wa, wc = wa;
+    // A face of zero area has no barycentric weights: its corners count
+    // equally. So do weights that overflow.
+    if (D[k] != 0) {
+        const double la = cross(pc, bc)[k] / D[k], lb = cross(ac, pc)[k] / D[k];
+        const float fa = float(la), fb = float(lb), fc = float(1.0 - la - lb);
+        if (std::isfinite(fa) && std::isfinite(fb) && std::isfinite(fc)) {
+            wa = fa;
+            wb = fb;
+            wc = fc;
+        }
+    }
+    return mixMaterials(F.material[m], F.material[nextK(m)], F.material[prevK(m)], wa, wb, wc);
+}
+
+void SphereCutter::cutArc(std::size_t j) {
+    const int f = crossed_[j];
+    if (!m_.activeFace(f)) return;
+    const MeshFace F = m_.faces[f];
+    const bool in0 = inside(F.v[0]), in1 = inside(F.v[1]), in2 = inside(F.v[2]);
+    if (in0 == in1 && in1 == in2) return;
+    const int m = in0 == in1 ? 2 : in0 == in2 ? 1 : 0;  // the odd corner
+    dvec3 q[kMaxArcPoints];
+    const int count = arcPoints(F, m, j, q);
+    if (count == 0) return;
+
+    const int a = F.v[m], b = F.v[nextK(m)], c = F.v[prevK(m)];
+    const dvec3 pa = position(a), pb = position(b), pc = position(c);
+    const pbr ma = F.material[m], mb = F.material[nextK(m)], mc = F.material[prevK(m)];
+    // The arc points are appended before any face is written.
+    int qv[kMaxArcPoints];
+    pbr qm[kMaxArcPoints];
+    for (int i = 0; i < count; ++i) {
+        qv[i] = m_.vertexAdd(MeshVertex(vec3(q[i]), -1, MeshVertex::ActiveBit));
+        qm[i] = arcMaterial(q[i], pa, pb, pc, F, m);
+    }
+
+    // The inner fan round a; the outer fan from b, switching to c (through
+    // the transition face q_i, b, c) where b would see an arc step turned
+    // against the face normal.
+    FanFace fan[kMaxFanFaces];
+    int n = 0;
+    fan[n++] = {{a, b, qv[0]}, {ma, mb, qm[0]}};
+    const dvec3 normal(F.normal);
+    bool apexB = true;
+    for (int i = 0; i + 1 < count; ++i) {
+        if (apexB && dot(cross(roundedDiff(q[i + 1], pb), roundedDiff(q[i], pb)), normal) < 0) {
+            fan[n++] = {{qv[i], b, c}, {qm[i], mb, mc}};
+            apexB = false;
+        }
+        fan[n++] = {{a, qv[i], qv[i + 1]}, {ma, qm[i], qm[i + 1]}};
+        if (apexB)
+            fan[n++] = {{b, qv[i + 1], qv[i]}, {mb, qm[i + 1], qm[i]}};
+        else
+            fan[n++] = {{c, qv[i + 1], qv[i]}, {mc, qm[i + 1], qm[i]}};
+    }
+    fan[n++] = {{a, qv[count - 1], c}, {ma, qm[count - 1], mc}};
+    if (apexB) fan[n++] = {{b, c, qv[count - 1]}, {mb, mc, qm[count - 1]}};
+    writeFans(f, F, m, fan, n, qv[0], count);
+}
+
+void SphereCutter::writeFans(int f, const MeshFace& F, int m, const FanFace* fan, int count, int qv, int arcs) {
+    const int a = F.v[m], b = F.v[nextK(m)], c = F.v[prevK(m)];
+    const int base = m_.faceCount();
+    auto index = [&](int t) { return t == 0 ? f : base + t - 1; };
+    // The edges of the replaced face: a-b (edge m+2), b-c (edge m), c-a
+    // (edge m+1).
+    const int oldEdge[3][2] = {{a, b}, {b, c}, {c, a}};
+    const int oldK[3] = {prevK(m), m, nextK(m)};
+    int holder[3] = {f, -1, -1};  // the new face holding each old edge
+
+    for (int t = 0; t < count; ++t) {
+        MeshFace R(fan[t].v[0], fan[t].v[1], fan[t].v[2]);
+        R.normal = F.normal;
+        for (int i = 0; i < 3; ++i) R.material[i] = pbr::Clamped(fan[t].m[i]);
+        if (scoped_ && t == 0) R.flags = std::uint8_t(R.flags | MeshFace::SelectedBit);
+        for (int e = 0; e < 3; ++e) {
+            const int x = R.v[nextK(e)], y = R.v[prevK(e)];
+            int link = -1;
+            bool matched = false;
+            for (int o = 0; o < 3 && !matched; ++o) {
+                if (!((x == oldEdge[o][0] && y == oldEdge[o][1]) || (x == oldEdge[o][1] && y == oldEdge[o][0])))
+                    continue;
+                matched = true;
+                link = m_.link(F, oldK[o]);
+                R.setSharp(e, F.isSharp(oldK[o]));
+                holder[o] = index(t);
+            }
+            // An inner edge: the fan face running it the other way.
+            for (int u = 0; u < count && !matched; ++u) {
+                if (u == t) continue;
+                const int* w = fan[u].v;
+                for (int g = 0; g < 3; ++g)
+                    if (w[nextK(g)] == y && w[prevK(g)] == x) {
+                        link = index(u);
+                        matched = true;
+                        break;
+                    }
+            }
+            R.f[e] = link;
+        }
+        if (t == 0)
+            m_.faces[f] = R;
+        else
+            m_.faceAdd(R);
+    }
+    for (int o = 1; o < 3; ++o) {
+        const int g = m_.link(F, oldK[o]);
+        if (g >= 0 && holder[o] >= 0) m_.relinkEdge(g, f, holder[o], oldEdge[o][0], oldEdge[o][1]);
+    }
+    if (holder[1] >= 0) m_.vertices[c].face = holder[1];
+    for (int t = 0; t < count; ++t)
+        for (const int v : fan[t].v)
+            if (m_.vertices[v].face < 0) m_.vertices[v].face = index(t);
+    m_.vertexUpdate(a);
+    m_.vertexUpdate(b);
+    m_.vertexUpdate(c);
+    for (int i = 0; i < arcs; ++i) m_.vertexUpdate(qv + i);
+}
+
+void SphereCutter::splitCrossings() {
+    for (const std::vector<Crossing>* list : {&first_, &second_})
+        for (const Crossing& x : *list) {
+            int f = -1, k = -1;
+            if (!m_.findEdge(x.a, x.b, f, k)) continue;  // split already through the other face
+            const int w = splitEdge(f, k, vec3(x.p));
+            if (w < 0) continue;
+            const MeshFace& F = m_.faces[f];
+            if (F.isSharp(k) || m_.link(F, k) < 0)
+                m_.vertices[w].flags =
+                    std::uint8_t(m_.vertices[w].flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
+        }
+}
+
+void SphereCutter::crease() {
+    auto creaseFace = [&](int f) {
+        if (!m_.activeFace(f)) return;
+        for (const int e : {0, 1, 2}) {
+            const MeshFace& F = m_.faces[f];
+            if (F.v[nextK(e)] >= nv_ && F.v[prevK(e)] >= nv_ && !F.isSharp(e)) m_.edgeSharpFK(f, e, true);
+        }
+    };
+    if (scoped_) {
+        for (std::size_t i = 0; i < m_.selectedFaces.size(); ++i) creaseFace(m_.selectedFaces[i]);
+    } else {
+        for (int f = nf_; f < m_.faceCount(); ++f) creaseFace(f);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The operations
+
+namespace {
+
+double squaredDistance(const vec3& p, const vec3& q) {
+    const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+}  // namespace
+
+void Mesh::sphereCut(const vec3& centre, double r2, const vec3& surfacePoint, int face, int mode) {
+    const bool scoped = (mode & SphereScoped) != 0;
+    SphereCutter cut(*this, centre, r2, scoped, (mode & SphereUnitEdges) != 0);
+    const float radius = float(std::sqrt(r2));
+    if (!scoped) {
+        cut.markAll(radius);
+        cut.run();
+        return;
+    }
+    deselectAll();
+    if (mode & SpherePatch)
+        selectF_(surfacePoint, true, face);
+    else
+        selectF(surfacePoint, true, face);
+    if (selectedFaces.empty()) return;
+    cut.markScope(radius);
+    cut.run();
+}
+
+void Mesh::sphereErase(bool listedOnly) {
+    std::vector<int> fan;
+    if (!listedOnly) {
+        // Every face round an inside vertex, each once.
+        for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
+            findFNeighbours(selectedVertices[i], fan);
+            for (const int f : fan) {
+                MeshFace& F = faces[f];
+                if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
+                F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
+                selectedFaces.push_back(f);
+            }
+        }
+    }
+    const int firstCopy = vertexCount();
+    for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
+        const int f = selectedFaces[i];
+        if (!activeFace(f)) continue;
+        const MeshFace& F = faces[f];
+        if (listedOnly && !vertices[F.v[0]].isSelected() && !vertices[F.v[1]].isSelected() &&
+            !vertices[F.v[2]].isSelected())
+            continue;
+        faceErase(f);
+    }
+    // An erase that splits an open fan copies the vertex record, selection
+    // included; the copies are not on the list that deselectAll clears.
+    for (int v = firstCopy; v < vertexCount(); ++v) {
+        MeshVertex& r = vertices[v];
+        r.flags = std::uint8_t(r.flags & ~MeshVertex::SelectedBit);
+        r.selection = -1;
+    }
+    deselectAll();
+    removeInactive(false);
+    calculateNormals(1);
+}
+
+void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
+    deselectAll();
+    calculateNormals(1);
+}
+
+void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+              SphereScoped | (patch ? SpherePatch : 0));
+    deselectAll();
+    calculateNormals(1);
+}
+
+void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, 0);
+    sphereErase(false);
+}
+
+void Mesh::clipSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    sphereCut(centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
+              SphereScoped | (patch ? SpherePatch : 0));
+    sphereErase(true);
+}
+
+void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material) {
+    // The centre lies a third of the stroke below the surface for a bump,
+    // above it for a dent; the sphere passes through the rim point.
+    const float h = float((add ? 1.0 : -1.0) * std::sqrt(squaredDistance(point, rimPoint)) / 3.0);
+    const vec3 o = point - normal * h;
+    const double r2 = squaredDistance(o, rimPoint);
+    const float radius = float(std::sqrt(r2));
+    sphereCut(o, r2, rimPoint, -1, 0);
+
+    std::vector<int> ring, ringFaces;
+    for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
+        const int v = selectedVertices[i];
+        vec3 d = vertices[v].position - o;
+        const double l2 = length2(d);
+        if (l2 > 1e-20) d = d / float(std::sqrt(l2));
+        vertices[v].position = o + radius * d;
+        findNeighbours(v, ring, ringFaces);
+        for (const int f : ringFaces)
+            if (f >= 0) faces[f].setMaterial(material, material, material, 0xFF);
+        // The inside of the dent or bump is smooth; a border keeps its edges.
+        if (vertices[v].isSharp() && !vertices[v].isBorder())
+            for (const int w : ring) edgeSharpVV(v, w, false);
+    }
+    deselectAll();
+    calculateNormals(2);
+}
+
+}  // namespace qel
