@@ -290,6 +290,59 @@ void planeCutAction(Step& st) {
     }
 }
 
+// A sphere cut or clip by scope: centre c, through the surface point s.
+void sphereCut(Step& st, bool clip, const vec3& c, const vec3& s, int face) {
+    Mesh& m = st.m;
+    switch (st.select) {
+        case Sculptor::SelectElement:
+        case Sculptor::SelectAllPatches:
+            if (clip)
+                m.clipSphere(c, s);
+            else
+                m.cutSphere(c, s);
+            break;
+        case Sculptor::SelectPatch:
+        case Sculptor::SelectComponent:
+            if (clip)
+                m.clipSphereF(c, s, face, st.select == Sculptor::SelectPatch);
+            else
+                m.cutSphereF(c, s, face, st.select == Sculptor::SelectPatch);
+            break;
+        default:
+            break;
+    }
+}
+
+void sphereAction(Step& st) {
+    Mesh& m = st.m;
+    const SBrush &F = st.F, &L = st.L;
+    switch (st.action) {
+        case Sculptor::CutSphere:
+            sphereCut(st, false, F.point, L.point, L.itemId);
+            break;
+        case Sculptor::ClipSphere:
+            sphereCut(st, true, F.point, L.point, L.itemId);
+            break;
+        case Sculptor::CutSphereReverse:
+            sphereCut(st, false, L.point, F.point, F.itemId);
+            break;
+        case Sculptor::AddSphere:
+            m.subSphere(F.point, F.normal, L.point, true, F.material);
+            break;
+        case Sculptor::SubSphere:
+            m.subSphere(F.point, F.normal, L.point, false, F.material);
+            break;
+        case Sculptor::AddSphereReverse:
+            m.subSphere(L.point, L.normal, F.point, true, F.material);
+            break;
+        case Sculptor::SubSphereReverse:
+            m.subSphere(L.point, L.normal, F.point, false, F.material);
+            break;
+        default:
+            break;  // ClipSphereReverse: its flag only
+    }
+}
+
 // Subdivide, erase, the cuts and the patterns: once, on the release.
 void releaseAction(Step& st) {
     Mesh& m = st.m;
@@ -310,6 +363,16 @@ void releaseAction(Step& st) {
         case Sculptor::ClipPlane:
         case Sculptor::SubPlane:
             planeCutAction(st);
+            break;
+        case Sculptor::CutSphere:
+        case Sculptor::ClipSphere:
+        case Sculptor::AddSphere:
+        case Sculptor::SubSphere:
+        case Sculptor::CutSphereReverse:
+        case Sculptor::ClipSphereReverse:
+        case Sculptor::AddSphereReverse:
+        case Sculptor::SubSphereReverse:
+            sphereAction(st);
             break;
         default:
             if (const std::unique_ptr<Mesh> panel{patternPanel(st.action)}) m.replaceFaces(panel.get());
