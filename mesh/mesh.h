@@ -172,6 +172,54 @@ public:
     // M p / w' - p expected: callers pass their transform minus the identity
     // in rows 0-2, and the entry becomes the image of p divided by w'.
     void _transform(const mat4& m);
+
+    // ---- Brush deformers, smoothers and painters (mesh_brush_deform.cpp,
+    //      mesh_brush_paint.cpp) ----
+    // pinch, twist and deformVolume select round the centre and leave the
+    // displacements for the caller to apply; the others apply them, refresh
+    // the normals round the moved vertices and end with deselectAll.
+    //
+    // Each vertex moves by strength w(t) of its offset towards the centre
+    // (a negative strength pushes it away).
+    void pinch(const vec3& centre, float radius, float strength);
+    // Turns the vertices by w(t) x angle about the line through the centre
+    // along the (unit) axis.
+    void twist(const vec3& centre, const vec3& axis, float angle, float radius);
+    // Moves the component's vertices within the radius of a by w(t)(b - a).
+    void deformG(const vec3& a, const vec3& b, float radius, int face);
+    // Carries the ball round a along b - a by the divergence-free field of
+    // fieldVolume times |b - a|: the volume keeps to first order.
+    void deformVolume(const vec3& a, const vec3& b, float radius);
+    // The field at offset d (relative distance t) in the frame e0, e1, e2
+    // (e2 along the stroke) of a ball of radius R: zero, with zero slope, at
+    // the rim.
+    static vec3 fieldVolume(const vec3& d, float t, const vec3& e0, const vec3& e1, const vec3& e2, float R);
+    // Half a step, weighted by w(t), towards each vertex's smoothed position
+    // within the sphere over the mesh (smooth), the component (smoothG) or
+    // the patch (smoothG_, without the margin). The second point is not read.
+    void smooth(const vec3& centre, const vec3& other, float radius);
+    void smoothG(const vec3& centre, const vec3& other, float radius, int face);
+    void smoothG_(const vec3& centre, const vec3& other, float radius, int face);
+    // Adds s w(t) (smoothed position - position) per influence (_smooth) or
+    // per sector record (_smoothG), from the positions before the step.
+    void _smooth(float s);
+    void _smoothG(float s);
+    // Blends the masked channels of every sharp-bounded sector of each
+    // influenced vertex towards the material by s (1 - t)^2, each sector
+    // from its own corner material.
+    void _material(const pbr& material, unsigned char mask, float s);
+    // The same within the patch of the face, on the sectors the patch
+    // reaches; ends with deselectAll.
+    void materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s);
+    // Sets the masked channels of every corner of the component (materialF)
+    // or the patch (materialF_) of the face; ends with deselectAll.
+    void materialF(const vec3& point, int face, const pbr& material, unsigned char mask);
+    void materialF_(const vec3& point, int face, const pbr& material, unsigned char mask);
+    // Erases the patch of the face and compacts the mesh.
+    void eraseF_(const vec3& point, int face);
+
+    // Slot 33: one stroke step of every Sculptor, in order (mesh_sculpt.cpp).
+    void sculpt(std::vector<Sculptor*>& sculptors) override;
     // ---- end of brush selections and operators ----
 
     // ---- Scoped transforms, the feature eraser and pattern replacement

@@ -92,6 +92,7 @@ public:
     void reset() override {
         state = Idle;
         samples.clear();
+        patch.clear();
     }
 
     // ---- Fields after the gesture state ----
@@ -105,6 +106,10 @@ public:
     std::uint8_t onSection = 0;   // swept elements: 0 sculpt the axis curve, 1 the section curve
     std::int8_t handedness = 1;   // -1 for a mirrored symmetric copy
     std::uint8_t paintMask = 13;  // material channels painted (a pbr::Mask set)
+    // Faces the stroke keeps between its steps: the patch an inflating
+    // extrusion selects again before each step, since the other copies'
+    // steps clear the mesh's selection in between.
+    std::vector<std::int32_t> patch;
 };
 
 }  // namespace qel

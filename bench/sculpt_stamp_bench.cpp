@@ -1,0 +1,117 @@
+// One brush stamp on a smooth sphere of 1,310,720 faces (the icosahedron
+// refined 8 times): one sculpt call with one Sculptor on a later step of a
+// running stroke (three samples), brush radius 0.2 x the sphere's radius.
+//
+// DeformStamp (Deform over the whole mesh) is measured against its floor:
+// the same positions in a flat array, one pass testing each against the
+// brush ball and adding the falloff-weighted step to those inside. The other
+// rows have no goal: Smooth, PaintMaterial and Pinch over the whole mesh,
+// Deform within the patch and within the component (both walk every face
+// of the sphere, which is one patch and one component), and one Relax step.
+//
+// Successive stamps step back and forth so that the surface stays put.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace {
+
+struct Scene {
+    std::unique_ptr<qel::Mesh> mesh;
+    qel::vec3 centre;  // the brush centre, a point of the surface
+    qel::vec3 step;    // one stroke step, along the surface
+    float radius = 0;  // the brush radius
+    int face = -1;     // the face under the brush
+};
+
+Scene& scene() {
+    static Scene s = [] {
+        Scene r;
+        std::unique_ptr<qel::Mesh> base(qel::Mesh::Icosahedron());
+        r.mesh.reset(qel::Mesh::Sphere(base.get(), 8, false, true));
+        const qel::vec3 p = r.mesh->vertices[0].position;
+        const float R = float(qel::length(p - r.mesh->centre));
+        r.centre = p;
+        r.radius = 0.2f * R;
+        r.step = qel::normalize(qel::cross(p - r.mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
+        r.face = r.mesh->findFirstFace(p);
+        return r;
+    }();
+    return s;
+}
+
+// One sculpt call with three samples: the step from sample 1 to sample 2,
+// forward on even iterations and back on odd ones.
+void stamp(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) {
+    Scene& s = scene();
+    qel::Sculptor sculptor;
+    sculptor.action = action;
+    sculptor.select = select;
+    sculptor.viewDirection = qel::normalize(s.centre - s.mesh->centre);
+    qel::SBrush b;
+    b.point = s.centre;
+    b.radius = s.radius;
+    b.itemId = s.face;
+    b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
+    sculptor.samples.assign(3, b);
+    sculptor.state = qel::Gesture::Moving;
+    std::vector<qel::Sculptor*> list{&sculptor};
+    bool forward = true;
+    for (auto _ : state) {
+        sculptor.samples[1].point = forward ? s.centre : s.centre + s.step;
+        sculptor.samples[2].point = forward ? s.centre + s.step : s.centre;
+        forward = !forward;
+        s.mesh->sculpt(list);
+        benchmark::DoNotOptimize(s.mesh->vertices[0].position);
+    }
+    state.counters["faces"] = double(s.mesh->faceCount());
+}
+
+void DeformStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectElement); }
+void SmoothStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Smooth, qel::Sculptor::SelectElement); }
+void PaintStamp(benchmark::State& st) { stamp(st, qel::Sculptor::PaintMaterial, qel::Sculptor::SelectElement); }
+void PinchStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Pinch, qel::Sculptor::SelectElement); }
+void DeformPatchStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectPatch); }
+void DeformComponentStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectComponent); }
+void RelaxStep(benchmark::State& st) { stamp(st, qel::Sculptor::Relax, qel::Sculptor::SelectElement); }
+
+// The floor of DeformStamp: every position tested against the ball, the
+// falloff-weighted step added to those inside.
+void DeformFloor(benchmark::State& state) {
+    Scene& s = scene();
+    std::vector<qel::vec3> points;
+    points.reserve(std::size_t(s.mesh->vertexCount()));
+    for (int v = 0; v < s.mesh->vertexCount(); ++v) points.push_back(s.mesh->vertices[v].position);
+    const float r = s.radius, r2 = r * r;
+    bool forward = true;
+    for (auto _ : state) {
+        const qel::vec3 c = forward ? s.centre : s.centre + s.step;
+        const qel::vec3 d = forward ? s.step : -s.step;
+        forward = !forward;
+        for (qel::vec3& p : points) {
+            const qel::vec3 o = p - c;
+            if (std::fabs(o.x) >= r || std::fabs(o.y) >= r || std::fabs(o.z) >= r) continue;
+            const double q = double(o.x) * o.x + double(o.y) * o.y + double(o.z) * o.z;
+            if (q >= double(r2)) continue;
+            p += d * float(qel::Mesh::falloff(std::sqrt(q / double(r2))));
+        }
+        benchmark::DoNotOptimize(points.data());
+    }
+    state.counters["vertices"] = double(points.size());
+}
+
+}  // namespace
+
+BENCHMARK(DeformStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(DeformFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(SmoothStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(PaintStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(PinchStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(DeformPatchStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(DeformComponentStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(RelaxStep)->Unit(benchmark::kMillisecond)->Iterations(5);

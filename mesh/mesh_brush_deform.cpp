@@ -1,0 +1,130 @@
+// The shape-changing brush operators of qel::Mesh: pinch and grow, twist,
+// the component deform, the volume-keeping deform and the three smoothers.
+//
+// Each one selects what the stamp reaches and accumulates one displacement
+// per selected vertex from the positions the step started with; pinch,
+// twist and deformVolume leave the displacements to their caller, the
+// others add them, refresh the normals round the moved vertices and end the
+// selection.
+
+#include <cmath>
+
+#include "core/mat.h"
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+void sizeDisplacements(Mesh& m) { m.displacements.resize(m.selectedVertices.size(), vec3(0, 0, 0)); }
+
+// The displacement entry of v, or null when v is not on the selection.
+vec3* entry(Mesh& m, int v) {
+    if (!m.validVertex(v)) return nullptr;
+    const int s = m.vertices[v].selection;
+    if (s < 0 || std::size_t(s) >= m.displacements.size()) return nullptr;
+    return &m.displacements[std::size_t(s)];
+}
+
+// Adds the displacements, refreshes the normals of everything they touch
+// (with the one-ring margin when asked) and ends the selection.
+void applyAndFinish(Mesh& m, bool margin) {
+    m.applyDisplacement();
+    if (margin) m.selectMarginal();
+    m.calculateSelectedNormals();
+    m.deselectAll();
+}
+
+// Half a step towards the smoothed position of v, weighted by w(t).
+vec3 smoothStep(const Mesh& m, int v, float t, float s) {
+    const vec3 p = m.vertices[v].position;
+    return (m.vertexSmoothPosition(v) - p) * float(double(s) * Mesh::falloff(t));
+}
+
+}  // namespace
+
+void Mesh::pinch(const vec3& centre, float radius, float strength) {
+    selectV(centre, radius, true);
+    sizeDisplacements(*this);
+    for (const MeshInfluence& r : influences)
+        if (vec3* d = entry(*this, r.vertex)) *d -= r.offset * float(double(strength) * falloff(r.t));
+}
+
+void Mesh::twist(const vec3& centre, const vec3& axis, float angle, float radius) {
+    selectV(centre, radius, true);
+    sizeDisplacements(*this);
+    const double s = std::sin(double(angle)), c = std::cos(double(angle));
+    for (const MeshInfluence& r : influences) {
+        vec3* d = entry(*this, r.vertex);
+        if (!d) continue;
+        const vec3 p = r.offset - axis * float(dot(r.offset, axis));
+        const float w = float(falloff(r.t));
+        *d += (cross(axis, p) * float(s) + p * float(c - 1.0)) * w;
+    }
+}
+
+void Mesh::deformG(const vec3& a, const vec3& b, float radius, int face) {
+    // A face that cannot be picked leaves the selection as it was: start
+    // from none so that nothing stale moves.
+    deselectAll();
+    selectVG(a, radius, true, face);
+    _deform(b - a);
+    applyAndFinish(*this, true);
+}
+
+void Mesh::deformVolume(const vec3& a, const vec3& b, float radius) {
+    selectV(a, radius, true);
+    sizeDisplacements(*this);
+    const vec3 D = b - a;
+    const mat3 frame = mat3::Frame(D);
+    const vec3 e0 = frame.column(0), e1 = frame.column(1), e2 = frame.column(2);
+    const float L = float(length(D));
+    for (const MeshInfluence& r : influences)
+        if (vec3* d = entry(*this, r.vertex)) *d += fieldVolume(r.offset, r.t, e0, e1, e2, radius) * L;
+}
+
+vec3 Mesh::fieldVolume(const vec3& d, float t, const vec3& e0, const vec3& e1, const vec3& e2, float R) {
+    const double tt = t;
+    const double alpha = 1.0 - (4.0 - 3.0 * tt) * tt * tt * tt;
+    // A ball of no size has no transverse flow.
+    const double R2 = double(R) * R;
+    const double beta = R2 > 0.0 ? 12.0 * (tt - tt * tt) / R2 : 0.0;
+    const vec3 transverse = cross(e1, d) * float(dot(e0, d)) + cross(d, e0) * float(dot(e1, d));
+    return (e2 * float(alpha) + transverse * float(beta)) * float(alpha);
+}
+
+void Mesh::smooth(const vec3& centre, const vec3& /*other*/, float radius) {
+    selectV(centre, radius, true);
+    _smooth(0.5f);
+    applyAndFinish(*this, true);
+}
+
+void Mesh::smoothG(const vec3& centre, const vec3& /*other*/, float radius, int face) {
+    deselectAll();
+    selectVG(centre, radius, true, face);
+    _smooth(0.5f);
+    applyAndFinish(*this, true);
+}
+
+void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int face) {
+    deselectAll();
+    selectVG_(centre, radius, true, face);
+    _smoothG(0.5f);
+    // Faces outside the patch keep their normals until the stroke's end
+    // recomputes them all.
+    applyAndFinish(*this, false);
+}
+
+void Mesh::_smooth(float s) {
+    sizeDisplacements(*this);
+    for (const MeshInfluence& r : influences)
+        if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+}
+
+void Mesh::_smoothG(float s) {
+    sizeDisplacements(*this);
+    for (const MeshSectorInfluence& r : sectorInfluences)
+        if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+}
+
+}  // namespace qel

@@ -1,0 +1,113 @@
+// The paint brush of qel::Mesh and the patch eraser: blending the corner
+// materials round each vertex inside the brush towards the brush material,
+// filling a component or a patch with it, and erasing a patch.
+//
+// A vertex on a crease holds one material per sharp-bounded sector; each
+// sector is blended from its own material, so a stroke across a crease
+// keeps the two sides apart.
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+// The paint weight s (1 - t)^2; not the deformers' falloff.
+double paintWeight(float t, float s) {
+    const double tt = t;
+    return double(s) * ((tt - 2.0) * tt + 1.0);
+}
+
+// (old - P) a + P, the difference taken in integers, truncated toward zero
+// and clamped into [lo, hi].
+long blendChannel(long old, long target, float a, long lo, long hi) {
+    const float v = float(old - target) * a + float(target);
+    const double clamped = std::clamp(double(v), double(lo), double(hi));
+    return long(clamped);
+}
+
+// The masked channels of `old` blended towards P with keep factor a.
+pbr blend(const pbr& old, const pbr& P, unsigned char mask, float a) {
+    pbr r = old;
+    const auto channel = [&](std::uint16_t o, std::uint16_t t) {
+        return std::uint16_t(blendChannel(o, t, a, 0, 65535));
+    };
+    for (int i = 0; i < 3; ++i) {
+        if (mask & pbr::MaskColour) r.colour[i] = channel(old.colour[i], P.colour[i]);
+        if (mask & pbr::MaskLight) r.light[i] = channel(old.light[i], P.light[i]);
+    }
+    if (mask & pbr::MaskOpacity) r.colour[3] = channel(old.colour[3], P.colour[3]);
+    if (mask & pbr::MaskThickness) r.light[3] = channel(old.light[3], P.light[3]);
+    if (mask & pbr::MaskRoughness)
+        r.roughness = std::int16_t(blendChannel(old.roughness, P.roughness, a, pbr::SignedMin, pbr::SignedMax));
+    if (mask & pbr::MaskMetalness)
+        r.metalness = std::int16_t(blendChannel(old.metalness, P.metalness, a, pbr::SignedMin, pbr::SignedMax));
+    return r;
+}
+
+// Blends the sector of v that starts at face g by weight w, from the
+// material of v's corner in g.
+void blendSector(Mesh& m, int v, int g, const pbr& P, unsigned char mask, double w) {
+    if (!m.activeFace(g)) return;
+    const int k = m.faces[g].corner(v);
+    if (k < 0) return;
+    const pbr mixed = blend(m.faces[g].material[k], P, mask, float(1.0 - w));
+    m.materialRegion(v, g, mixed, mask);
+}
+
+// Sets the masked channels of every corner of the selected faces, then
+// ends the selection.
+void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
+    for (const int f : m.selectedFaces) m.faces[f].setMaterial(P, P, P, mask);
+    m.deselectAll();
+}
+
+}  // namespace
+
+void Mesh::_material(const pbr& material, unsigned char mask, float s) {
+    if ((mask & pbr::MaskAll) == 0) return;
+    std::vector<int> sectors;  // reused for every vertex
+    for (const MeshInfluence& r : influences) {
+        const double w = paintWeight(r.t, s);
+        findRegions(r.vertex, sectors);
+        for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
+    }
+}
+
+void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s) {
+    // A face that cannot be picked leaves the selection as it was: start
+    // from none so that nothing stale is painted.
+    deselectAll();
+    selectVG_(centre, radius, true, face);
+    if (mask & pbr::MaskAll)
+        for (const MeshSectorInfluence& r : sectorInfluences)
+            blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
+    deselectAll();
+}
+
+void Mesh::materialF(const vec3& point, int face, const pbr& material, unsigned char mask) {
+    deselectAll();  // a refused pick must not paint an older selection
+    selectF(point, true, face);
+    fillSelected(*this, material, mask);
+}
+
+void Mesh::materialF_(const vec3& point, int face, const pbr& material, unsigned char mask) {
+    deselectAll();
+    selectF_(point, true, face);
+    fillSelected(*this, material, mask);
+}
+
+void Mesh::eraseF_(const vec3& point, int face) {
+    deselectAll();  // a refused pick must not erase an older selection
+    selectF_(point, true, face);
+    const std::vector<int> patch = selectedFaces;
+    deselectAll();
+    for (const int f : patch) faceErase(f);
+    removeInactive(false);
+}
+
+}  // namespace qel

@@ -1,0 +1,183 @@
+// The brush deformers, smoothers and painters of the mesh, and the patch
+// eraser; the mesh is checked after every operation.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_util.h"
+
+using meshtest::checkMeshInvariants;
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+vec3 at(const Mesh& m, int v) { return m.vertices[v].position; }
+
+void expectNear(const vec3& a, const vec3& b, float eps = 1e-5f) {
+    EXPECT_NEAR(a.x, b.x, eps);
+    EXPECT_NEAR(a.y, b.y, eps);
+    EXPECT_NEAR(a.z, b.z, eps);
+}
+
+void applyAndEnd(Mesh& m) {
+    m.applyDisplacement();
+    m.deselectAll();
+    EXPECT_EQ(checkMeshInvariants(m), "");
+}
+
+const pbr Red(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+const pbr Blue(wvec4(0, 0, 65535, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+const pbr Green(wvec4(0, 65534, 0, 65535), wvec4(0, 0, 0, 65535), 1000, 0);
+
+}  // namespace
+
+// The hexagon sheet: centre 0 at the origin, rim vertices on the unit
+// circle, so a brush of radius 2 at the origin weighs the rim w(0.5) = 0.5.
+TEST(MeshBrushDeform, PinchTwistAndVolumeMoveByTheirFields) {
+    struct Row {
+        const char* name;
+        void (*op)(Mesh&);
+        vec3 centre, rim1;  // expected positions of vertices 0 and 1
+    };
+    const Row rows[] = {
+        {"pinch 0", [](Mesh& m) { m.pinch(vec3(0, 0, 0), 2.0f, 0.0f); }, {0, 0, 0}, {1, 0, 0}},
+        {"pinch 1", [](Mesh& m) { m.pinch(vec3(0, 0, 0), 2.0f, 1.0f); }, {0, 0, 0}, {0.5f, 0, 0}},
+        {"grow", [](Mesh& m) { m.pinch(vec3(0, 0, 0), 2.0f, -1.0f); }, {0, 0, 0}, {1.5f, 0, 0}},
+        {"twist 0", [](Mesh& m) { m.twist(vec3(0, 0, 0), vec3(0, 0, 1), 0.0f, 2.0f); }, {0, 0, 0}, {1, 0, 0}},
+        {"twist 90",
+         [](Mesh& m) { m.twist(vec3(0, 0, 0), vec3(0, 0, 1), float(M_PI / 2), 2.0f); },
+         {0, 0, 0},
+         {0.5f, 0.5f, 0}},
+        {"volume a = b", [](Mesh& m) { m.deformVolume(vec3(0, 0, 0), vec3(0, 0, 0), 2.0f); }, {0, 0, 0}, {1, 0, 0}},
+        // alpha(0.5) = 0.6875, beta = 0.75: the rim flows back a little.
+        {"volume up",
+         [](Mesh& m) { m.deformVolume(vec3(0, 0, 0), vec3(0, 0, 0.1f), 2.0f); },
+         {0, 0, 0.1f},
+         {1, 0, -0.1f * 0.6875f * 0.0625f}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        MeshPtr m(meshtest::makeHexagon());
+        r.op(*m);
+        applyAndEnd(*m);
+        expectNear(at(*m, 0), r.centre);
+        expectNear(at(*m, 1), r.rim1);
+    }
+}
+
+// The volume field has no divergence inside the ball and vanishes on its rim.
+TEST(MeshBrushDeform, VolumeFieldKeepsVolumeAndVanishesAtTheRim) {
+    const vec3 e0(1, 0, 0), e1(0, 1, 0), e2(0, 0, 1);
+    const float R = 2.0f;
+    const auto field = [&](const vec3& p) { return Mesh::fieldVolume(p, float(length(p)) / R, e0, e1, e2, R); };
+    for (const vec3& p : {vec3(0.6f, 0.4f, 0.2f), vec3(-1.0f, 0.2f, 0.8f), vec3(0.2f, -1.2f, -0.6f)}) {
+        const float h = 1e-3f;
+        double div = 0;
+        for (int i = 0; i < 3; ++i) {
+            vec3 a = p, b = p;
+            a[i] += h;
+            b[i] -= h;
+            div += (field(a)[i] - field(b)[i]) / (2.0 * h);
+        }
+        EXPECT_NEAR(div, 0.0, 2e-3);
+    }
+    expectNear(field(vec3(0, 2, 0)), vec3(0, 0, 0));
+    expectNear(field(vec3(0, 0, 0)), e2);
+}
+
+// A subdivided cube: its corners are sharp corners, its edge midpoints
+// crease vertices. Smoothing keeps the corners and moves a crease vertex
+// pushed along its edge back along that edge only.
+TEST(MeshBrushDeform, SmoothKeepsCornersAndSlidesCreaseVerticesAlongTheCrease) {
+    for (int scope = 0; scope < 3; ++scope) {
+        SCOPED_TRACE(scope);
+        MeshPtr m(Mesh::Cube());
+        m->subdivide(false);
+        int crease = -1;
+        for (int v = 0; v < m->vertexCount(); ++v)
+            if (at(*m, v) == vec3(0.5f, 0, 0)) crease = v;
+        ASSERT_GE(crease, 0);
+        m->vertices[crease].position = vec3(0.3f, 0, 0);
+        m->calculateNormals(2);
+        const MeshPtr before(m->clone());
+        const vec3 c(0.5f, 0.5f, 0.5f);
+        if (scope == 0) m->smooth(c, vec3(), 2.0f);
+        if (scope == 1) m->smoothG(c, vec3(), 2.0f, 0);
+        if (scope == 2) m->smoothG_(vec3(0.5f, 0.1f, 0), vec3(), 2.0f, m->vertices[crease].face);
+        EXPECT_EQ(checkMeshInvariants(*m), "");
+        EXPECT_TRUE(m->selectedVertices.empty() && m->selectedFaces.empty());
+        for (int v = 0; v < m->vertexCount(); ++v) {
+            if (m->vertices[v].isCorner()) {
+                EXPECT_EQ(at(*m, v), at(*before, v));
+            }
+        }
+        const vec3 p = at(*m, crease);
+        EXPECT_GT(p.x, 0.3f);
+        EXPECT_TRUE(p.y == 0.0f && p.z == 0.0f);
+    }
+}
+
+// The hexagon with the spokes to 1 and 4 sharp: the centre has two sectors,
+// faces 0-2 and faces 3-5, painted red and blue. A brush at the centre
+// blends each side from its own colour; a patch brush paints one side.
+TEST(MeshBrushPaint, PaintingAcrossACreaseBlendsEachSideFromItsOwnColour) {
+    const auto make = [] {
+        MeshPtr m(meshtest::makeHexagon({1, 4}));
+        for (int f = 0; f < 6; ++f)
+            m->faces[f].setMaterial(f < 3 ? Red : Blue, f < 3 ? Red : Blue, f < 3 ? Red : Blue, pbr::MaskAll);
+        return m;
+    };
+    const auto centreColour = [](const Mesh& m, int f) { return m.faces[f].material[0].colour; };
+
+    MeshPtr m = make();
+    m->selectV(vec3(0, 0, 0), 2.0f, true);
+    m->_material(Green, pbr::MaskColour | pbr::MaskRoughness, 0.5f);
+    m->deselectAll();
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    for (int f = 0; f < 6; ++f) {
+        const wvec4 c = centreColour(*m, f);
+        EXPECT_EQ(c.r, f < 3 ? 32767 : 0) << f;
+        EXPECT_EQ(c.g, 32767) << f;
+        EXPECT_EQ(c.b, f < 3 ? 0 : 32767) << f;
+        EXPECT_EQ(m->faces[f].material[0].roughness, 500);
+        EXPECT_EQ(m->faces[f].material[0].light, Red.light);
+    }
+
+    // Mask 0, and a rim at t = 1, change nothing.
+    m = make();
+    m->selectV(vec3(0, 0, 0), 2.0f, true);
+    m->_material(Green, 0, 1.0f);
+    m->deselectAll();
+    EXPECT_EQ(centreColour(*m, 0), Red.colour);
+
+    m = make();
+    m->materialG_(vec3(0, 0, 0), 1.0f, 0, Green, pbr::MaskColour, 1.0f);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_TRUE(m->selectedVertices.empty() && m->sectorInfluences.empty());
+    for (int f = 0; f < 6; ++f) EXPECT_EQ(centreColour(*m, f), f < 3 ? Green.colour : Blue.colour) << f;
+    // The rim at t = 1 keeps its colour.
+    EXPECT_EQ(m->faces[0].material[1].colour, Red.colour);
+}
+
+// Fill and erase by patch stop at the cube's sharp edges; the component
+// fill covers the whole cube.
+TEST(MeshBrushPaint, FillAndErasePatchStopAtSharpEdges) {
+    MeshPtr m(Mesh::Cube());
+    m->materialF_(vec3(), 0, Red, pbr::MaskColour);
+    int red = 0;
+    for (int f = 0; f < m->faceCount(); ++f) red += m->faces[f].material[2].colour == Red.colour;
+    EXPECT_EQ(red, 2);
+    m->materialF(vec3(), 5, Blue, pbr::MaskColour);
+    for (int f = 0; f < m->faceCount(); ++f) EXPECT_EQ(m->faces[f].material[1].colour, Blue.colour);
+    EXPECT_TRUE(m->selectedFaces.empty());
+
+    m->eraseF_(vec3(), 2);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(m->faceCount(), 10);
+    EXPECT_EQ(meshtest::activeVertexCount(*m), 8);
+}

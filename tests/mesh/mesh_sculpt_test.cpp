@@ -1,0 +1,314 @@
+// The mesh's sculpt dispatcher: gates and change flags, the copy step, the
+// first-Sculptor rule for whole-mesh actions and the derived amounts, with
+// hand-built Sculptors on a cube, a sphere and an open sheet. The mesh is
+// checked after every sculpt call.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_util.h"
+
+using meshtest::checkMeshInvariants;
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+vec3 at(const Mesh& m, int v) { return m.vertices[v].position; }
+
+SBrush sample(const vec3& p, int face = -1, float radius = 0.5f) {
+    SBrush b;
+    b.point = p;
+    b.itemId = face;
+    b.radius = radius;
+    b.material = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    return b;
+}
+
+// The Sculptors of one stroke, each step called through sculpt.
+struct Stroke {
+    std::vector<std::unique_ptr<Sculptor>> owned;
+    std::vector<Sculptor*> list;
+
+    Sculptor& add(int action, Sculptor::TSelect select, std::vector<SBrush> samples,
+                  Gesture::TState state = Gesture::Moving) {
+        owned.push_back(std::make_unique<Sculptor>());
+        Sculptor& s = *owned.back();
+        s.action = Sculptor::TAction(action);
+        s.select = select;
+        s.samples = std::move(samples);
+        s.state = state;
+        list.push_back(&s);
+        return s;
+    }
+    // Adds the sample to every Sculptor (and ends them when asked), then
+    // sculpts.
+    void step(Mesh& m, const std::vector<SBrush>& next, bool end = false) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            list[i]->samples.push_back(next[i]);
+            if (end) list[i]->end();
+        }
+        sculpt(m);
+    }
+    void sculpt(Mesh& m) {
+        m.sculpt(list);
+        EXPECT_EQ(checkMeshInvariants(m), "");
+    }
+};
+
+void clearFlags(Mesh& m) {
+    m.topologyChanged = 0;
+    for (auto& r : m.refill) r = 0;
+}
+
+// Positions, counts and corner colours agree.
+bool sameShape(const Mesh& a, const Mesh& b) {
+    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount()) return false;
+    for (int v = 0; v < a.vertexCount(); ++v)
+        if (at(a, v) != at(b, v)) return false;
+    for (int f = 0; f < a.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            if (a.faces[f].material[k] != b.faces[f].material[k]) return false;
+    return true;
+}
+
+// The unit cube subdivided once, its inner vertex of the bottom patch
+// (faces 0 and 1 before the subdivision) moved off the middle to
+// (0.4, 0.5, 0), so that relaxing moves it.
+MeshPtr subdividedCube() {
+    MeshPtr m(Mesh::Cube());
+    m->subdivide(false);
+    for (int v = 0; v < m->vertexCount(); ++v)
+        if (at(*m, v) == vec3(0.5f, 0.5f, 0)) m->vertices[v].position = vec3(0.4f, 0.5f, 0);
+    m->calculateNormals(2);
+    return m;
+}
+
+}  // namespace
+
+// One row per gate group: which steps act and which flags they raise.
+TEST(MeshSculpt, GatesActOnTheirStepsAndRaiseTheirFlags) {
+    enum { T = 1, P = 2, N = 4, C = 8 };  // topology, positions, normals, colour
+    struct Row {
+        int action;
+        Sculptor::TSelect select;
+        int samples;
+        Gesture::TState state;
+        int flags;
+        bool changes;
+    };
+    const auto E = Sculptor::SelectElement;
+    const auto Pa = Sculptor::SelectPatch;
+    const Row rows[] = {
+        {Sculptor::Deform, E, 1, Gesture::Started, 0, false},
+        {Sculptor::Deform, E, 2, Gesture::Moving, P, true},
+        {Sculptor::Deform, E, 3, Gesture::Ended, P | N, true},
+        {Sculptor::Subdivide, E, 2, Gesture::Moving, 0, false},
+        {Sculptor::Subdivide, E, 1, Gesture::Ended, 0, false},
+        {Sculptor::Subdivide, E, 3, Gesture::Ended, T, true},
+        {Sculptor::CutSphere, E, 2, Gesture::Moving, 0, false},
+        {Sculptor::CutSphere, Pa, 2, Gesture::Ended, T, true},
+        {Sculptor::ClipSphereReverse, E, 2, Gesture::Ended, T, false},
+        {Sculptor::ErasePatch, E, 2, Gesture::Moving, 0, false},
+        {Sculptor::ErasePatch, E, 1, Gesture::Ended, T, true},
+        {Sculptor::Extrude, Pa, 1, Gesture::Moving, 0, false},
+        {Sculptor::Extrude, Pa, 2, Gesture::Moving, T, true},
+        {Sculptor::Extrude, Pa, 3, Gesture::Moving, P, true},
+        {Sculptor::Extrude, Pa, 3, Gesture::Ended, N, false},
+        {Sculptor::PaintMaterial, E, 2, Gesture::Moving, C, true},
+        {Sculptor::PaintMaterial, E, 3, Gesture::Ended, 0, false},
+        {Sculptor::Relax, E, 2, Gesture::Moving, P | N, true},
+        {Sculptor::Relax, E, 3, Gesture::Ended, 0, false},
+        {0, E, 2, Gesture::Moving, 0, false},
+    };
+    const vec3 c(0.5f, 0.5f, 0.0f);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "action " << r.action << " n " << r.samples << " state " << r.state);
+        MeshPtr m = subdividedCube();
+        clearFlags(*m);
+        const MeshPtr before(m->clone());
+        std::vector<SBrush> samples;
+        for (int i = 0; i < r.samples; ++i) samples.push_back(sample(c - vec3(0, 0, 0.1f * float(i)), 0));
+        Stroke s;
+        s.add(r.action, r.select, samples, r.state);
+        s.sculpt(*m);
+        const int flags =
+            (m->topologyChanged ? T : 0) | (m->refill[0] ? P : 0) | (m->refill[1] ? N : 0) | (m->refill[2] ? C : 0);
+        EXPECT_EQ(flags, r.flags);
+        EXPECT_EQ(!sameShape(*m, *before), r.changes);
+        EXPECT_TRUE(m->selectedFaces.empty() && m->selectedVertices.empty());
+    }
+}
+
+// A failing gate ends the call: the later Sculptors are not looked at. An
+// action without an operation lets them act while the stroke runs.
+TEST(MeshSculpt, FailingGateLeavesLaterSculptorsUntouched) {
+    for (const int first : {int(Sculptor::Subdivide), 0}) {
+        MeshPtr m = subdividedCube();
+        const MeshPtr before(m->clone());
+        const vec3 c(0.5f, 0.5f, 0.0f);
+        Stroke s;
+        s.add(first, Sculptor::SelectElement, {sample(c, 0), sample(c - vec3(0, 0, 0.1f), 0)});
+        s.add(Sculptor::Deform, Sculptor::SelectElement, {sample(c, 0), sample(c - vec3(0, 0, 0.1f), 0)});
+        s.sculpt(*m);
+        EXPECT_EQ(sameShape(*m, *before), first != 0) << first;
+    }
+}
+
+// The copy step leaves a copy of the patch (or component) in place and moves
+// the picked part, the copy being appended after it.
+TEST(MeshSculpt, CopyMoveLeavesACopyInPlaceAndMovesThePart) {
+    for (const auto select : {Sculptor::SelectPatch, Sculptor::SelectComponent}) {
+        MeshPtr m(Mesh::Cube());
+        const int copied = select == Sculptor::SelectPatch ? 2 : 12;
+        Stroke s;
+        s.add(Sculptor::CopyMove, select, {sample(vec3(0.3f, 0.3f, 0), 0), sample(vec3(0.3f, 0.3f, -0.5f), 0)});
+        s.sculpt(*m);
+        ASSERT_EQ(m->faceCount(), 12 + copied);
+        EXPECT_EQ(m->topologyChanged, 1);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(at(*m, m->faces[0].v[k]).z, -0.5f);
+            EXPECT_EQ(at(*m, m->faces[12].v[k]).z, 0.0f);
+        }
+    }
+}
+
+// Two mirrored Sculptors: whole-mesh actions act once, brush actions on both.
+TEST(MeshSculpt, MirroredSculptorsApplyWholeMeshActionsOnce) {
+    struct Row {
+        int action;
+        Sculptor::TSelect select;
+        bool ended;
+    };
+    const Row rows[] = {
+        {Sculptor::Subdivide, Sculptor::SelectElement, true},
+        {Sculptor::Bevel, Sculptor::SelectElement, false},
+        {Sculptor::Pattern2, Sculptor::SelectElement, true},
+        {Sculptor::Scale, Sculptor::SelectElement, false},
+        {Sculptor::Rotate, Sculptor::SelectAllPatches, false},
+        {Sculptor::Relax, Sculptor::SelectElement, false},
+        {Sculptor::Extrude, Sculptor::SelectAllPatches, false},
+        {Sculptor::TearScale, Sculptor::SelectAllPatches, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.action);
+        const vec3 a(0.3f, 0.3f, 0.0f), b(0.6f, 0.2f, -0.3f), mirror(-1, 1, 1);
+        MeshPtr once = subdividedCube(), twice = subdividedCube();
+        Stroke one, two;
+        one.add(r.action, r.select, {sample(a, 0), sample(b, 0)});
+        two.add(r.action, r.select, {sample(a, 0), sample(b, 0)});
+        two.add(r.action, r.select, {sample(a * mirror, 1), sample(b * mirror, 1)});
+        for (Stroke* s : {&one, &two})
+            for (Sculptor* c : s->list)
+                if (r.ended) c->end();
+        one.sculpt(*once);
+        two.sculpt(*twice);
+        EXPECT_TRUE(sameShape(*once, *twice));
+    }
+}
+
+// Brush actions act once per Sculptor: Move moves both picked components,
+// ExtrudeInflate inflates each Sculptor's own patch once per step.
+TEST(MeshSculpt, MirroredBrushActionsActOnEachCopy) {
+    MeshPtr m(Mesh::Cube());
+    MeshPtr shifted(Mesh::Cube());
+    for (int v = 0; v < shifted->vertexCount(); ++v) shifted->vertices[v].position += vec3(3, 0, 0);
+    m->append(shifted.get());
+    m->initialize(Element::ResizeKeep);
+    Stroke move;
+    move.add(Sculptor::Move, Sculptor::SelectElement,
+             {sample(vec3(0.3f, 0.3f, 0), 0), sample(vec3(0.3f, 0.3f, -1), 0)});
+    move.add(Sculptor::Move, Sculptor::SelectElement,
+             {sample(vec3(3.3f, 0.3f, 0), 12), sample(vec3(3.3f, 0.3f, -1), 12)});
+    move.sculpt(*m);
+    EXPECT_EQ(at(*m, m->faces[0].v[0]).z, -1.0f);
+    EXPECT_EQ(at(*m, m->faces[12].v[0]).z, -1.0f);
+
+    MeshPtr cube(Mesh::Cube());
+    Stroke inflate;
+    inflate.add(Sculptor::ExtrudeInflate, Sculptor::SelectPatch, {sample(vec3(0.5f, 0.5f, 0), 0)});
+    inflate.add(Sculptor::ExtrudeInflate, Sculptor::SelectPatch, {sample(vec3(0.5f, 0.5f, 1), 2)});
+    for (int i = 1; i <= 3; ++i) {
+        const float d = 0.1f * float(i);
+        inflate.step(*cube, {sample(vec3(0.5f, 0.5f, -d), 0), sample(vec3(0.5f, 0.5f, 1 + d), 2)});
+    }
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(at(*cube, cube->faces[0].v[k]).z, -0.3f, 1e-5f);
+        EXPECT_NEAR(at(*cube, cube->faces[2].v[k]).z, 1.3f, 1e-5f);
+    }
+}
+
+// A Pinch step many radii long is clamped: no vertex passes the centre.
+TEST(MeshSculpt, LongPinchStepNeverCarriesAVertexPastTheCentre) {
+    MeshPtr m(meshtest::smoothSphere(3));
+    const MeshPtr before(m->clone());
+    const vec3 c = at(*m, 0);
+    Stroke s;
+    s.add(Sculptor::Pinch, Sculptor::SelectElement, {sample(c, -1, 0.6f), sample(c + vec3(6, 0, 0), -1, 0.6f)});
+    s.sculpt(*m);
+    int moved = 0;
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        EXPECT_GE(dot(at(*m, v) - c, at(*before, v) - c), 0.0) << v;
+        moved += at(*m, v) != at(*before, v);
+    }
+    EXPECT_GT(moved, 1);
+}
+
+// Twist on the sheet about the z axis through the origin: the rim vertex 1
+// on the unit circle at t = 0.5 turns by half the step's angle.
+TEST(MeshSculpt, TwistTurnsByTheAngleScaledByTheDistanceFromTheAxis) {
+    struct Row {
+        vec3 previous, last, rim1;
+    };
+    const Row rows[] = {
+        {{0, 0, 5}, {0, 3, 0}, {1, 0, 0}},                    // previous point on the axis
+        {{1, 0, 0}, {0, 0, -2}, {1, 0, 0}},                   // last point on the axis
+        {{1, 0, 0}, {0, 3, 0}, {0.5f, 0.5f, 0}},              // beyond the radius: 90 degrees
+        {{1, 0, 0}, {0, 1, 0}, {0.8535534f, 0.3535534f, 0}},  // half the radius: 45 degrees
+    };
+    for (const Row& r : rows) {
+        MeshPtr m(meshtest::makeHexagon());
+        Stroke s;
+        Sculptor& c = s.add(Sculptor::Twist, Sculptor::SelectElement,
+                            {sample(vec3(0, 0, 0), -1, 2.0f), sample(r.previous, -1, 2.0f), sample(r.last, -1, 2.0f)});
+        c.viewDirection = vec3(0, 0, 1);
+        s.sculpt(*m);
+        EXPECT_NEAR(at(*m, 1).x, r.rim1.x, 1e-5f);
+        EXPECT_NEAR(at(*m, 1).y, r.rim1.y, 1e-5f);
+    }
+}
+
+// A cut plane released where it was pressed has no direction: nothing is cut.
+TEST(MeshSculpt, CutPlaneReleasedAtThePressPointCutsNothing) {
+    MeshPtr m(meshtest::smoothSphere(2));
+    const int faces = m->faceCount();
+    Stroke s;
+    Sculptor& c = s.add(Sculptor::CutPlane, Sculptor::SelectElement, {sample(at(*m, 0), 0), sample(at(*m, 0), 0)},
+                        Gesture::Ended);
+    c.viewDirection = vec3(0, 0, 1);
+    s.sculpt(*m);
+    EXPECT_EQ(m->faceCount(), faces);
+    EXPECT_EQ(m->topologyChanged, 1);
+}
+
+// The release of an Extrude stroke refreshes every normal and the selection
+// and does not extrude again.
+TEST(MeshSculpt, ExtrudeReleaseRecomputesNormalsWithoutExtruding) {
+    MeshPtr m(Mesh::Cube());
+    Stroke s;
+    s.add(Sculptor::Extrude, Sculptor::SelectPatch, {sample(vec3(0.5f, 0.5f, 0), 0)});
+    s.step(*m, {sample(vec3(0.5f, 0.5f, -0.3f), 0)});
+    s.step(*m, {sample(vec3(0.5f, 0.5f, -0.6f), 0)});
+    const MeshPtr before(m->clone());
+    s.step(*m, {sample(vec3(0.5f, 0.5f, -0.9f), 0)}, true);
+    EXPECT_TRUE(sameShape(*m, *before));
+    EXPECT_TRUE(m->selectedFaces.empty() && m->selectedVertices.empty());
+    before->calculateNormals(2);
+    for (int f = 0; f < m->faceCount(); ++f) EXPECT_EQ(m->faces[f].normal, before->faces[f].normal) << f;
+    EXPECT_EQ(m->refill[1], 1);
+}
