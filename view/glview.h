@@ -537,8 +537,9 @@ public:
     // outside assembly mode), the symmetric placements of a new object with
     // drawingPlane the first; for Multiply during a gesture the symmetric
     // copies of the picked object and their preview; for Insert during a
-    // gesture the placement preview. False when nothing was placed, and for
-    // Multiply while idle or without a listed picked object.
+    // gesture the placement preview. False when the pick holds no stamp, and
+    // for Multiply while idle or without a listed picked object (placements
+    // then stay as they were).
     bool select();
     bool select2();
     // The sculpt brush under the cursor and its symmetric copies in stamps.
