@@ -19,6 +19,8 @@
 //   view/glview_text.cpp      writing the status text with the bitmap font
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/glview_selection.cpp the pixel picking
+//   view/glview_sculpt_pick.cpp the sculpt stroke picking
+//   view/glview_assembly_pick.cpp the assembly picking
 //   view/glview_history.cpp   the undo history
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
 //   view/status_text.cpp      the lines of the status text
@@ -261,8 +263,8 @@ public:
     // How a running assembly stroke places its stamps (the "Projection: "
     // option): OnObject up to TangentPlane.
     ABrush::TSelection brushProjection = ABrush::SameDepth;
-    ABrush pickBrush;    // what lies under the pointer at the last pick
-    ABrush targetBrush;  // where a drag or a drawn stroke points now
+    ABrush pickBrush;                  // what lies under the pointer at the last pick
+    ABrush targetBrush;                // where a drag or a drawn stroke points now
     std::uint8_t materialPending = 0;  // a material-dialog edit is under way
     Tool* materialTool = nullptr;      // the tool that edit changes
     Assemblor assemblor;               // the drawing gesture
@@ -518,6 +520,20 @@ public:
     // of the last frame through idReader; a Normal Plane pick that starts a
     // drawing also sets the drawing's placements and plane.
     ABrush selection(ABrush::TSelection mode, ABrush* previous);
+    // The sculpt twin of selection: the radius is the brush size (never
+    // scaled by pressure), the strength is the pen pressure, and there is no
+    // lift, no P override and no pivot snapping. On Object keeps the item id
+    // of previous when the stroke passes onto another object, and a fresh
+    // hit also fills the picked object's frames and the viewing axis; an
+    // empty pixel gives no stamp for missMode NoStamp, else a stamp at the
+    // previous stamp's depth (the focus depth without one). A fresh hit on
+    // an object without an element, or with a transform that cannot be
+    // inverted, clears the scene's selection and gives the reset record.
+    ABrush selectionSculpt(ABrush::TSelection mode, ABrush::TSelection missMode, ABrush* previous);
+    // The projection rules of a sculpt stroke (Same Depth up to Tangent
+    // Plane) moving the prepared stamp s, which continues previous: the grid
+    // is anchored at pickBrush and no drawing is started.
+    void projectSculptStamp(ABrush& s, ABrush::TSelection mode, ABrush& previous);
     void enterEvent();
     void leaveEvent();
     void setState();
@@ -525,8 +541,22 @@ public:
     void mouseUp();
     void mouseMove();
     void mouseWheel();
+    // The assembly pick under the cursor into pickBrush (the merge record
+    // emptied and planeDirection zeroed first) and, for Insert and Draw (and
+    // outside assembly mode), the symmetric placements of a new object with
+    // drawingPlane the first; for Multiply during a gesture the symmetric
+    // copies of the picked object and their preview; for Insert during a
+    // gesture the placement preview. False when the pick holds no stamp, and
+    // for Multiply while idle or without a listed picked object (placements
+    // then stay as they were).
     bool select();
     bool select2();
+    // The sculpt brush under the cursor and its symmetric copies in stamps.
+    // fresh: pickBrush and targetBrush from a new pick, the stamps and the
+    // merge record rebuilt from it. Otherwise (a stroke runs) targetBrush
+    // follows the cursor by the action's projection rule and the stamps are
+    // rewritten in place, the merge record replayed; the number of stamps
+    // stays, and each keeps its handedness and viewing axis.
     void selectSculpt(bool fresh);
     // The history (glview_history.cpp): pushAct takes over an applied
     // record, dropping the undone records and, at the limit, the oldest.
@@ -593,9 +623,12 @@ public:
     // framebuffer bound.
     Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
-    // handlers: during an assembly gesture of an action without a picking of
-    // its own, targetBrush follows the cursor.
-    void framePicks();
+    // handlers, while the pointer is inside: in assembly mode select() while
+    // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
+    // an assembly gesture select() for Insert and Multiply, and for the
+    // actions without a picking of their own targetBrush follows the
+    // cursor. True when the preview list is to be drawn.
+    bool framePicks();
     // Writes the status text into the bound framebuffer's draw buffer.
     void Text();
     // Writes one piece of text where the writer stands, in its colour, and
