@@ -227,25 +227,26 @@ Texture2D* finishFrame(GLView& view) {
 
 }  // namespace
 
-// During an assembly gesture of an action without a picking of its own, the
-// stamp the gesture points at follows the cursor: at its depth for the turns
-// and scalings, else by the projection option.
-void GLView::framePicks() {
-    if (!inside() || actionMode != GLView::ModeAssembly || idle()) return;
+// During an assembly gesture the stamp the gesture points at follows the
+// cursor: by select2 for Place and Draw, at its depth for the turns and
+// scalings, else by the projection option.
+bool GLView::framePicks() {
+    if (!inside() || actionMode != GLView::ModeAssembly || idle()) return false;
     switch (iassemblyAction()) {
         case GLView::ActionInsert:
         case GLView::ActionMultiply:
+            return false;
         case GLView::ActionPlace:
         case GLView::ActionDraw:
-            return;
+            return select2();
         case GLView::ActionRotate:
         case GLView::ActionScale:
         case GLView::ActionRotateScale:
             targetBrush = selection(ABrush::SameDepth, &targetBrush);
-            return;
+            return false;
         default:
             targetBrush = selection(brushProjection, &targetBrush);
-            return;
+            return false;
     }
 }
 
@@ -270,9 +271,10 @@ Texture2D* GLView::render() {
     if (!fboSceneTransparent->enable()) return nullptr;
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
-    // Picking reads the layers here, and may ask for the placement preview.
-    framePicks();
-    const bool preview = previewDrawing(*this);
+    // Picking reads the layers here and may ask for the placement preview;
+    // a drawing at rest (no assembly gesture) has its own.
+    const bool picked = framePicks();
+    const bool preview = previewDrawing(*this) || picked;
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);
     Element::GlobalUpdate += 1;

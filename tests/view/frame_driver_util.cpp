@@ -60,6 +60,8 @@ void FrameDriver::hold(std::initializer_list<int> codes) {
 
 void FrameDriver::left(bool down) { mouseRead.left = down ? 1 : 0; }
 
+void FrameDriver::right(bool down) { mouseRead.right = down ? 1 : 0; }
+
 void FrameDriver::move(vec2 position) { mouseRead.position = position; }
 
 void FrameDriver::frame() {

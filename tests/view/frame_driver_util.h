@@ -37,6 +37,7 @@ public:
     // Holds exactly these keys (view key codes) from the next frame on.
     void hold(std::initializer_list<int> codes);
     void left(bool down);
+    void right(bool down);
     void move(vec2 position);
     // One frame.
     void frame();
