@@ -84,6 +84,12 @@ protected:
         drive.left(false);
         drive.frame();
     }
+    // A history of one record in place of what it held.
+    void oneRecord() {
+        for (Act* a : view.undoHistory) delete a;
+        view.undoHistory = {new ToggleAct};
+        view.historyIndex = 0;
+    }
     std::size_t objects() const { return view.scene->objectsRoot->children.size(); }
 
     GLView view{800, 600};
@@ -151,8 +157,7 @@ TEST_F(Press, SculptMakesOneGesturePerStampAndSculptsOnce) {
         view.stamps[std::size_t(i)].viewDirection = vec3(float(i), 0, 1);
         view.stamps[std::size_t(i)].point = vec3(0, float(i), 0);
     }
-    view.undoHistory = {new ToggleAct};
-    view.historyIndex = 0;
+    oneRecord();
     click({});
     EXPECT_TRUE(view.undoHistory.empty());
     EXPECT_EQ(view.historyIndex, -1);
@@ -177,8 +182,7 @@ TEST_F(Press, SculptMakesOneGesturePerStampAndSculptsOnce) {
     view.pickBrush.pickedTool = &tool;
     view.pickBrush.pickedMaterial.colour = wvec4(9, 9, 9, 9);
     view.setSculptAction(Sculptor::PickMaterial);
-    view.undoHistory = {new ToggleAct};
-    view.historyIndex = 0;
+    oneRecord();
     click({});
     EXPECT_TRUE(view.undoHistory.empty());
     EXPECT_EQ(tool.calls, 1);
@@ -223,8 +227,7 @@ TEST_F(Press, AssemblyTable) {
     for (const Row& row : rows) {
         SCOPED_TRACE(int(row.action));
         view.resetState(false);
-        view.undoHistory = {new ToggleAct};
-        view.historyIndex = 0;
+        oneRecord();
         view.activeToolProperties = pbr();
         assembly(row.action);
         if (row.pick != Nothing) pickObject();
