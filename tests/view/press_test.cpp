@@ -73,14 +73,12 @@ protected:
         view.setActionMode(GLView::ModeAssembly);
         view.setAssemblyAction(a);
     }
-    // Holds the keys for a frame, then presses (and with `release` releases)
-    // the left button.
-    void click(std::initializer_list<int> held, bool release = true) {
+    // Holds the keys for a frame, then presses and releases the left button.
+    void click(std::initializer_list<int> held) {
         drive.hold(held);
         drive.frame();
         drive.left(true);
         drive.frame();
-        if (!release) return;
         drive.left(false);
         drive.frame();
     }
@@ -90,7 +88,6 @@ protected:
         view.undoHistory = {new ToggleAct};
         view.historyIndex = 0;
     }
-    std::size_t objects() const { return view.scene->objectsRoot->children.size(); }
 
     GLView view{800, 600};
     FrameDriver drive;
@@ -106,125 +103,101 @@ TEST_F(Press, ButtonsTogether) {
     assembly(GLView::ActionMove);
     pickObject();
     QSignalSpy menu(&view, &GLView::openMenu);
-
-    // Control with a right press while idle: the menu and nothing else.
-    drive.hold({Keyboard::KeyControl});
-    drive.right(true);
-    drive.frame();
-    EXPECT_EQ(menu.count(), 1);
-    EXPECT_TRUE(view.idle());
-    EXPECT_EQ(view.actionMode, GLView::ModeAssembly);
-    drive.right(false);
-    drive.frame();
-
-    // The left press after a right press (a view drag) starts nothing.
-    drive.hold({});
-    drive.right(true);
-    drive.frame();
+    const auto buttons = [&](bool left, bool right, std::initializer_list<int> held = {}) {
+        drive.hold(held);
+        drive.left(left);
+        drive.right(right);
+        drive.frame();
+    };
+    buttons(false, true, {Keyboard::KeyControl});  // idle: the menu and nothing else
+    EXPECT_TRUE(menu.count() == 1 && view.idle() && view.actionMode == GLView::ModeAssembly);
+    buttons(false, false);
+    buttons(false, true);  // a view drag; the left press then starts nothing
     EXPECT_EQ(view.actionMode, GLView::ModeView);
     view.actionMode = GLView::ModeAssembly;
     view.interactionState = 0;
-    click({}, false);
+    buttons(true, true);
     EXPECT_TRUE(view.idle() && view.undoHistory.empty() && !view.targetBrush.placed());
-    drive.left(false);
-    drive.right(false);
-    drive.frame();
-
-    // A move under way: a right press with the left held resets it without
-    // a view drag; Control with it opens no menu.
-    click({}, false);
+    buttons(false, false);
+    // A move under way: a right press with the left held resets it without a
+    // view drag; with Control it opens no menu.
+    buttons(true, false);
     ASSERT_EQ(view.interactionState, 1);
-    drive.hold({Keyboard::KeyControl});
-    drive.right(true);
-    drive.frame();
-    EXPECT_EQ(menu.count(), 1);
-    EXPECT_TRUE(view.idle());
-    EXPECT_EQ(view.actionMode, GLView::ModeAssembly);
+    buttons(true, true, {Keyboard::KeyControl});
+    EXPECT_TRUE(menu.count() == 1 && view.idle() && view.actionMode == GLView::ModeAssembly);
 }
 
 TEST_F(Press, SculptMakesOneGesturePerStampAndSculptsOnce) {
     RecordingTool tool;
+    const auto pick = [&] {
+        view.pickBrush.layers = 1;
+        view.pickBrush.pickedTool = &tool;
+        view.pickBrush.pickedMaterial.colour = wvec4(9, 9, 9, 9);
+        oneRecord();
+    };
     view.setActionMode(GLView::ModeSculpt);
     view.setSculptAction(Sculptor::Inflate);
     view.setSculptSelect(Sculptor::SelectPatch);
     view.axisSection = 1;
-    view.pickBrush.layers = 1;
-    view.pickBrush.pickedTool = &tool;
-    view.pickBrush.pickedMaterial.colour = wvec4(9, 9, 9, 9);
     view.stamps.resize(3);
     for (int i = 0; i < 3; ++i) {
         view.stamps[std::size_t(i)].handedness = std::int8_t(i == 1 ? -1 : 1);
-        view.stamps[std::size_t(i)].viewDirection = vec3(float(i), 0, 1);
-        view.stamps[std::size_t(i)].point = vec3(0, float(i), 0);
+        view.stamps[std::size_t(i)].viewDirection = view.stamps[std::size_t(i)].point = vec3(float(i), 0, 1);
     }
-    oneRecord();
+    pick();
     click({});
-    EXPECT_TRUE(view.undoHistory.empty());
-    EXPECT_EQ(view.historyIndex, -1);
+    EXPECT_TRUE(view.undoHistory.empty() && view.historyIndex == -1 && view.interactionState == 1);
     EXPECT_EQ(tool.calls, 1);
     ASSERT_EQ(tool.received.size(), 3u);
     EXPECT_EQ(tool.received, view.sculptors);
     for (int i = 0; i < 3; ++i) {
         const Sculptor& s = *view.sculptors[std::size_t(i)];
         EXPECT_TRUE(s.action == Sculptor::Inflate && s.select == Sculptor::SelectPatch &&
-                    s.property == Sculptor::PropertyDefault);
-        EXPECT_TRUE(s.onSection == 1 && s.paintMask == 13 && s.isStarted());
-        EXPECT_EQ(s.handedness, i == 1 ? -1 : 1);
+                    s.property == Sculptor::PropertyDefault && s.onSection == 1 && s.paintMask == 13 && s.isStarted() &&
+                    s.handedness == (i == 1 ? -1 : 1));
         EXPECT_EQ(s.viewDirection, vec3(float(i), 0, 1));
         ASSERT_EQ(s.samples.size(), 1u);
-        EXPECT_EQ(s.samples[0].point, vec3(0, float(i), 0));
+        EXPECT_EQ(s.samples[0].point, vec3(float(i), 0, 1));
     }
-    EXPECT_EQ(view.interactionState, 1);
-
     // PickMaterial empties the history too, and sculpts nothing.
     view.resetState(false);
-    view.pickBrush.layers = 1;
-    view.pickBrush.pickedTool = &tool;
-    view.pickBrush.pickedMaterial.colour = wvec4(9, 9, 9, 9);
     view.setSculptAction(Sculptor::PickMaterial);
-    oneRecord();
+    pick();
     click({});
-    EXPECT_TRUE(view.undoHistory.empty());
-    EXPECT_EQ(tool.calls, 1);
+    EXPECT_TRUE(view.undoHistory.empty() && tool.calls == 1);
     EXPECT_EQ(view.brushMaterial.colour, wvec4(9, 9, 9, 9));
-
-    // A hit without a tool: a view drag.
-    view.resetState(false);
-    view.setSculptAction(Sculptor::Inflate);
-    view.pickBrush.layers = 1;
-    click({});
-    EXPECT_EQ(view.actionMode, GLView::ModeView);
-    EXPECT_EQ(view.interactionState, 1);
 }
 
 TEST_F(Press, AssemblyTable) {
     enum Target { Kept, Anchored, Cleared };
-    enum Pick { Object, NoTool, Nothing };
-    struct Row {
-        GLView::TAssemblyAction action;
+    enum Pick { Object, NoTool, Nothing };  // NoTool: a hit whose id names no listed object
+    constexpr int None = -1, Emptied = -2;  // or the kind of the one record pushed
+    using A = GLView::TAssemblyAction;
+    using M = GLView::TActionMode;
+    const struct {
+        A action;
         Pick pick;
-        std::uint8_t state;
-        GLView::TActionMode mode;
+        int state;
+        M mode;
         Target target;
-        int record;  // the kind of the record pushed, -2 none, -3 history emptied
+        int record;
+    } rows[] = {
+        {A::ActionInsert, Object, 1, M::ModeAssembly, Kept, None},
+        {A::ActionInsert, Nothing, 1, M::ModeView, Kept, None},
+        {A::ActionMultiply, Object, 1, M::ModeAssembly, Kept, None},
+        {A::ActionMultiply, NoTool, 1, M::ModeView, Kept, None},
+        {A::ActionPick, Object, 1, M::ModeAssembly, Anchored, None},
+        {A::ActionSpeed, NoTool, 1, M::ModeView, Kept, None},
+        {A::ActionIK, Object, 1, M::ModeAssembly, Anchored, Emptied},
+        {A::ActionRotate, Object, 1, M::ModeAssembly, Anchored, Act::KindTransform},
+        {A::ActionMove, NoTool, 1, M::ModeView, Kept, None},
+        {A::ActionLink, Object, 1, M::ModeAssembly, Cleared, None},
+        {A::ActionMaterial, Object, 1, M::ModeAssembly, Kept, Act::KindMaterial},
+        {A::ActionPickMaterial, Object, 1, M::ModeAssembly, Cleared, None},
+        {A::ActionPaint, Object, 0, M::ModeAssembly, Kept, None},
+        {A::ActionQuickSave, NoTool, 1, M::ModeView, Kept, None},
     };
-    const Row rows[] = {
-        {GLView::ActionInsert, Object, 1, GLView::ModeAssembly, Kept, -2},
-        {GLView::ActionInsert, Nothing, 1, GLView::ModeView, Kept, -2},
-        {GLView::ActionMultiply, Object, 1, GLView::ModeAssembly, Kept, -2},
-        {GLView::ActionMultiply, NoTool, 1, GLView::ModeView, Kept, -2},
-        {GLView::ActionPick, Object, 1, GLView::ModeAssembly, Anchored, -2},
-        {GLView::ActionSpeed, NoTool, 1, GLView::ModeView, Kept, -2},
-        {GLView::ActionIK, Object, 1, GLView::ModeAssembly, Anchored, -3},
-        {GLView::ActionRotate, Object, 1, GLView::ModeAssembly, Anchored, Act::KindTransform},
-        {GLView::ActionMove, NoTool, 1, GLView::ModeView, Kept, -2},
-        {GLView::ActionLink, Object, 1, GLView::ModeAssembly, Cleared, -2},
-        {GLView::ActionMaterial, Object, 1, GLView::ModeAssembly, Kept, Act::KindMaterial},
-        {GLView::ActionPickMaterial, Object, 1, GLView::ModeAssembly, Cleared, -2},
-        {GLView::ActionPaint, Object, 0, GLView::ModeAssembly, Kept, -2},
-        {GLView::ActionQuickSave, NoTool, 1, GLView::ModeView, Kept, -2},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(int(row.action));
         view.resetState(false);
         oneRecord();
@@ -234,22 +207,16 @@ TEST_F(Press, AssemblyTable) {
         if (row.pick == NoTool) view.pickBrush.pickedTool = nullptr;
         view.targetBrush.kind = 5;
         click({});
-        EXPECT_EQ(view.interactionState, row.state);
-        EXPECT_EQ(view.actionMode, row.mode);
+        EXPECT_TRUE(view.interactionState == row.state && view.actionMode == row.mode);
         EXPECT_EQ(view.targetBrush.kind, row.target == Kept ? 5 : 0);
         EXPECT_EQ(view.targetBrush.objectId, row.target == Anchored ? id : 0);
-        if (row.record == -3) {
-            EXPECT_TRUE(view.undoHistory.empty());
-        } else {
-            ASSERT_EQ(view.undoHistory.size(), row.record == -2 ? 1u : 2u);
-            if (row.record != -2) {
-                EXPECT_EQ(view.undoHistory.back()->kind, row.record);
-            }
-        }
-        const bool picked = row.action == GLView::ActionPickMaterial;
+        EXPECT_EQ(view.undoHistory.size(), std::size_t(row.record == Emptied ? 0 : row.record == None ? 1 : 2));
+        const int kind = view.undoHistory.size() == 2 ? view.undoHistory.back()->kind : None;
+        EXPECT_EQ(kind, row.record == Emptied ? None : row.record);
+        const bool picked = row.action == A::ActionPickMaterial;
         EXPECT_EQ(view.activeToolProperties.colour, picked ? wvec4(1, 2, 3, 4) : pbr().colour);
-        EXPECT_TRUE(asker.asked.isEmpty());
     }
+    EXPECT_TRUE(asker.asked.isEmpty());  // no quick save without a tool
 }
 
 TEST_F(Press, CopyingMovePushesOnlyTheCopyRecord) {
@@ -259,14 +226,11 @@ TEST_F(Press, CopyingMovePushesOnlyTheCopyRecord) {
     ASSERT_EQ(view.undoHistory.size(), 1u);
     EXPECT_EQ(view.undoHistory[0]->kind, Act::KindCopyTransform);
     EXPECT_EQ(view.copySource, object);
-    ASSERT_NE(view.pickBrush.pickedTool, nullptr);
-    EXPECT_NE(view.pickBrush.pickedTool, object);
-    EXPECT_EQ(view.pickBrush.pickedTool->parent, object);  // hung under the picked object
-    EXPECT_EQ(view.pickBrush.pickedWorld, object->matrix());
-    EXPECT_EQ(view.copyFrame, object->matrix());
+    ASSERT_NE(view.pickBrush.pickedTool, object);
+    EXPECT_EQ(view.pickBrush.pickedTool->parent, object);  // Add To Child: hung under the picked object
+    EXPECT_TRUE(view.pickBrush.pickedWorld == object->matrix() && view.copyFrame == object->matrix());
     view.resetState(false);
     view.UNDO();
-    EXPECT_EQ(objects(), 1u);
     EXPECT_TRUE(object->children.empty());
 }
 
@@ -278,76 +242,63 @@ TEST_F(Press, DrawingPoints) {
             for (const ABrush& b : s.stamps) k.push_back(b.kind);
         return k;
     };
-    click({Keyboard::KeyControl});
-    EXPECT_EQ(kinds(), std::vector<int>{3});
-    EXPECT_EQ(view.cornerPending, 1);
-    EXPECT_EQ(view.interactionState, 1);
-    EXPECT_EQ(view.assemblor.state, Gesture::Started);
+    const struct {
+        int key, first;
+    } firsts[] = {{Keyboard::KeyControl, 3}, {Keyboard::KeyAlt, 2}, {Keyboard::KeyShift, 1}, {'z', 1}};
+    for (const auto& f : firsts) {
+        view.resetState(false);
+        click({f.key});
+        EXPECT_EQ(kinds(), std::vector<int>{f.first});
+        EXPECT_EQ(view.cornerPending, f.key != 'z');
+        EXPECT_TRUE(view.interactionState == 1 && view.assemblor.state == Gesture::Started);
+    }
     click({Keyboard::KeyShift});
     click({});
     click({Keyboard::KeyAlt});
-    EXPECT_EQ(kinds(), (std::vector<int>{3, 1, 0, 2}));
-    EXPECT_EQ(view.assemblor.state, Gesture::Moving);
-    EXPECT_EQ(view.interactionState, 1);
+    click({Keyboard::KeyControl});
+    EXPECT_EQ(kinds(), (std::vector<int>{1, 1, 0, 2, 3}));
+    EXPECT_TRUE(view.interactionState == 1 && view.assemblor.state == Gesture::Moving);
 
-    view.resetState(false);
-    click({Keyboard::KeyAlt});
-    EXPECT_EQ(kinds(), std::vector<int>{2});
-    view.resetState(false);
-    click({});
-    EXPECT_EQ(kinds(), std::vector<int>{1});
-    EXPECT_EQ(view.cornerPending, 0);
-
-    // A drawn axis: single stamps with Space, then stroke points.
+    // A drawn axis: single stamps with Space (and while there are some, up to
+    // three), then stroke points.
     view.resetState(false);
     view.toolCreation = GLView::CreateRevoluton;
-    click({Keyboard::KeySpace});
-    click({});
-    click({});
+    for (int k = 0; k < 4; ++k) click({k == 0 ? int(Keyboard::KeySpace) : 'z'});
     EXPECT_EQ(view.assemblor.stamps.size(), 3u);
-    EXPECT_TRUE(view.assemblor.strokes.empty());
     EXPECT_EQ(view.interactionState, 3);
-    click({});
-    EXPECT_EQ(view.assemblor.stamps.size(), 3u);
     EXPECT_EQ(kinds(), std::vector<int>{0});
-    EXPECT_EQ(view.assemblor.state, Gesture::Started);
 
-    // Without a tool under creation the press is a view drag.
-    view.resetState(false);
+    view.resetState(false);  // without a tool under creation: a view drag
     view.toolCreation = GLView::CreateUseTool;
     view.activeTool = nullptr;
     click({});
-    EXPECT_EQ(view.actionMode, GLView::ModeView);
-    EXPECT_TRUE(view.assemblor.stamps.empty() && view.assemblor.strokes.empty());
+    EXPECT_TRUE(view.actionMode == GLView::ModeView && view.assemblor.stamps.empty());
 }
 
 TEST_F(Press, QuickSaveNames) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QDir(dir.path()).mkdir("my.dir"));
+    QTemporaryDir temp;
+    QDir dir(temp.path());
+    ASSERT_TRUE(dir.mkdir("my.dir"));
     assembly(GLView::ActionQuickSave);
     const auto save = [&](const QString& name) {
         pickObject();
-        asker.answer = name.isEmpty() ? name : dir.path() + "/" + name;
+        asker.answer = name.isEmpty() ? name : dir.filePath(name);
         click({});
-        EXPECT_TRUE(view.idle());
-        EXPECT_FALSE(view.pickBrush.placed());
+        EXPECT_TRUE(view.idle() && !view.pickBrush.placed());
     };
     save("part");
-    EXPECT_TRUE(QFile::exists(dir.path() + "/part.tlo"));
-    QFile::remove(dir.path() + "/part.tlo");
+    EXPECT_TRUE(dir.remove("part.tlo"));
     save("part.PNG");
-    EXPECT_TRUE(QFile::exists(dir.path() + "/part.tlo"));
+    EXPECT_TRUE(dir.exists("part.tlo"));
     save("part.OBJ");
-    QFile obj(dir.path() + "/part.OBJ");
+    QFile obj(dir.filePath("part.OBJ"));
     ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(obj.readAll().contains("\nv "));
+    EXPECT_TRUE(obj.readAll().contains("\nv "));  // a Wavefront mesh
     save("my.dir/part");
-    EXPECT_TRUE(QFile::exists(dir.path() + "/my.dir/part.tlo"));
-    EXPECT_FALSE(QFile::exists(dir.path() + "/my.tlo"));
-    const int files = int(QDir(dir.path()).entryList(QDir::Files).size());
+    EXPECT_TRUE(dir.exists("my.dir/part.tlo") && !dir.exists("my.tlo"));
+    const QStringList files = dir.entryList(QDir::Files);
     save("");
-    EXPECT_EQ(int(QDir(dir.path()).entryList(QDir::Files).size()), files);
+    EXPECT_EQ(dir.entryList(QDir::Files), files);
     ASSERT_EQ(asker.asked.size(), 5);
     EXPECT_EQ(asker.asked[0], "Save Object|Scenes/Objects/|All (*.tlo *.obj);;Object (*.tlo);;Meshes (*.obj)");
 }

@@ -63,8 +63,7 @@ TEST_F(StrokePicking, PlaceAlongTheDragScaledByItsLength) {
     ASSERT_EQ(view.placements.size(), 1u);
     const mat4& P = view.placements[0];
     EXPECT_TRUE(near(P.translation(), at));
-    const vec3 drag = view.targetBrush.point - at;
-    EXPECT_TRUE(near(normalize(axis(P, 0)), normalize(drag)));
+    EXPECT_TRUE(near(normalize(axis(P, 0)), normalize(view.targetBrush.point - at)));
     EXPECT_TRUE(near(normalize(axis(P, 2)), view.pickBrush.normal));
     EXPECT_NEAR(length(axis(P, 0)), 30 * pixel, 1e-3);
 
