@@ -30,6 +30,8 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter);
     virtual QStringList openFileNames(QWidget* parent, const QString& title, const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter);
+    // The same, opening in `folder`.
+    virtual QString saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text);
     // Runs a dialog built by the caller modally; its result code.

@@ -23,6 +23,8 @@
 //   view/glview_assembly_pick.cpp the assembly picking
 //   view/glview_history.cpp   the undo history
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
+//   view/glview_press.cpp     the button press: what a gesture starts and its undo records
+//   view/glview_select2.cpp   the picking that follows Place and Draw during a gesture
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -62,6 +64,7 @@
 namespace qel {
 
 class Act;
+class Asker;
 class Camera;
 class Element;
 class Environment;
@@ -321,7 +324,13 @@ public:
     std::vector<Act*> undoHistory;   // owned
     std::int32_t historyIndex = -1;  // the record Undo applies next
     std::int32_t historyLimit = 20;
+    // The pointer position at the press and after every drag step,
+    // truncated; the pixel the pickings read.
     std::array<std::int32_t, 2> cursorPixel{0, 0};
+    std::array<std::int32_t, 2> dragDistance{0, 0};  // pointer movement summed since the press
+    std::uint8_t cornerPending = 0;                  // while drawing: the drag's next sample starts a new point
+    mat4 copyFrame;                                  // the world frame a copying drag moves its copy in
+    Asker* asker;                                    // not owned; Qt's dialogs unless a test set another
     std::uint64_t dragOrigin = 0;
     std::uint8_t dragFlag = 0;
     std::uint8_t showText = 1;
@@ -537,6 +546,12 @@ public:
     void enterEvent();
     void leaveEvent();
     void setState();
+    // The button press of a frame (nothing without a newly pressed button or
+    // with the pointer outside): the context menu (Control with the right
+    // button while idle), a view drag, a drawing point, a sculpt stroke or an
+    // assembly gesture on the picked object, with the undo records the drag
+    // will need made before anything moves. A press that lands on nothing
+    // the action can use becomes a view drag.
     void mouseDown();
     void mouseUp();
     void mouseMove();
@@ -550,6 +565,14 @@ public:
     // for Multiply while idle or without a listed picked object (placements
     // then stay as they were).
     bool select();
+    // During a Place or Draw gesture: targetBrush follows the cursor. Draw
+    // snaps the new point as the drawing's first point was snapped; Place
+    // lays out the placements of the tool under creation (and its symmetric
+    // copies) from the press point along the drag, scaled by the drag
+    // length, merging the copies that meet with snapping on. True when the
+    // preview list is to be drawn; false without a press stamp, for Insert,
+    // for Place without a tool or with the pointer still on the press pixel
+    // (targetBrush then holds no stamp).
     bool select2();
     // The sculpt brush under the cursor and its symmetric copies in stamps.
     // fresh: pickBrush and targetBrush from a new pick, the stamps and the
@@ -625,9 +648,10 @@ public:
     // The pickings that read the two layers just drawn, for the next frame's
     // handlers, while the pointer is inside: in assembly mode select() while
     // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
-    // an assembly gesture select() for Insert and Multiply, and for the
-    // actions without a picking of their own targetBrush follows the
-    // cursor. True when the preview list is to be drawn.
+    // an assembly gesture select() for Insert and Multiply, select2() for
+    // Place and Draw, and for the actions without a picking of their own
+    // targetBrush follows the cursor. True when the preview list is to be
+    // drawn.
     bool framePicks();
     // Writes the status text into the bound framebuffer's draw buffer.
     void Text();
@@ -676,6 +700,23 @@ private:
     void sculptDigits();
     // The pick record holds a point on a tube or a revoluton.
     bool pickedSweptElement() const;
+    // ---- The button press (glview_press.cpp) ----
+    // The drawing press in assembly mode; false when the press ends as a
+    // view drag without the left-press actions.
+    bool drawingPress(bool leftPressed);
+    void firstDrawingPoint(bool single);
+    void laterDrawingPoint(bool single);
+    void sculptPress();
+    void assemblyPress();
+    // A picked point on a listed object; otherwise the press becomes a view
+    // drag and false is returned.
+    bool pressNeedsPoint();
+    // The effective mode becomes View; a gesture starts when none runs.
+    void viewDragPress();
+    // The undo record of a move, turn or scale, or the copy a copying drag
+    // moves instead of the picked object.
+    void transformPress();
+    void quickSavePress();
     // The start-up step of the frame loop; false when the call ends there.
     bool startUp();
     // The edited material onto materialTool; once the dialog has closed, the

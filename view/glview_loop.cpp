@@ -76,6 +76,7 @@ void GLView::frameInput() {
     takeMouse();
     if (inputChanged(keyChange, backspace) && inside()) {
         setState();
+        mouseDown();
         redraw = 1;
     }
 }

@@ -228,10 +228,10 @@ Texture2D* finishFrame(GLView& view) {
 }  // namespace
 
 // The pickings of the frame, in this order: the idle assembly pick, the
-// sculpt pick, then the picking of the running assembly gesture. During a
-// gesture of an action without a picking of its own, the stamp the gesture
-// points at follows the cursor: at its depth for the turns and scalings,
-// else by the projection option.
+// sculpt pick, then the picking of the running assembly gesture: select2
+// for Place and Draw; for an action without a picking of its own the stamp
+// the gesture points at follows the cursor, at its depth for the turns and
+// scalings, else by the projection option.
 bool GLView::framePicks() {
     if (!inside()) return false;
     const TAssemblyAction action = iassemblyAction();
@@ -244,7 +244,7 @@ bool GLView::framePicks() {
             return select();
         case ActionPlace:
         case ActionDraw:
-            return false;
+            return select2();
         case ActionRotate:
         case ActionScale:
         case ActionRotateScale:
@@ -277,7 +277,8 @@ Texture2D* GLView::render() {
     if (!fboSceneTransparent->enable()) return nullptr;
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
-    // Picking reads the layers here, and may ask for the placement preview.
+    // Picking reads the layers here and may ask for the placement preview;
+    // a drawing at rest (no assembly gesture) has its own.
     const bool picked = framePicks();
     const bool preview = previewDrawing(*this) || picked;
     if (!fboSceneTransparent->enable()) return nullptr;
