@@ -1,6 +1,7 @@
 #pragma once
-// qel::Asker: the one way the main window asks the user something - a yes or
-// no question, a number, a file name. The default answers through Qt's
+// qel::Asker: the one way the main window and the view ask the user
+// something - a yes or no question, a number, a file name. The default
+// answers through Qt's
 // modal static dialogs; tests install an object of their own that answers
 // from a script, so no command ever waits on a real dialog there.
 

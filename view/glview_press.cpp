@@ -248,7 +248,7 @@ void GLView::assemblyPress() {
             clearTarget();
             return;
         case ActionQuickSave:
-            if (pressNeedsPoint()) quickSavePress();
+            if (pressNeedsPoint()) quickSave();
             return;
         default:
             // Draw's curve is rebuilt by the drawing code; Paint and the
@@ -284,21 +284,6 @@ void GLView::transformPress() {
     copyFrame = W * N;
     copySource = picked;
     pickBrush.pickedTool = copy;
-}
-
-void GLView::quickSavePress() {
-    const QString chosen =
-        asker->saveFileNameIn(QApplication::activeWindow(), "Save Object", QString(DataRoot) + ObjectsFolder,
-                              "All (*.tlo *.obj);;Object (*.tlo);;Meshes (*.obj)");
-    const std::string path = objectFileName(chosen.toUtf8().toStdString());
-    // A failed write is not reported; the press ends all the same.
-    if (!path.empty()) {
-        if (Tool* clone = pickBrush.pickedTool->cloneTool(false)) {
-            clone->save(path);
-            delete clone;
-        }
-    }
-    resetState(false);
 }
 
 }  // namespace qel

@@ -64,6 +64,8 @@ void FrameDriver::right(bool down) { mouseRead.right = down ? 1 : 0; }
 
 void FrameDriver::move(vec2 position) { mouseRead.position = position; }
 
+void FrameDriver::wheel(float amount) { mouseRead.wheel = amount; }
+
 void FrameDriver::frame() {
     view.frameInput();
     if (picking) view.framePicks();

@@ -39,6 +39,8 @@ public:
     void left(bool down);
     void right(bool down);
     void move(vec2 position);
+    // Turns the wheel by `amount` for the next frame only.
+    void wheel(float amount);
     // One frame.
     void frame();
 
