@@ -21,6 +21,8 @@
 //   view/glview_selection.cpp the pixel picking
 //   view/glview_history.cpp   the undo history
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
+//   view/glview_commands.cpp  the object commands and the wheel
+//   view/glview_erase.cpp     erasing objects and parts of them
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -41,6 +43,7 @@
 // clash between enumerations (Object, Scale).
 
 #include <QObject>
+#include <QString>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -60,7 +63,9 @@
 namespace qel {
 
 class Act;
+class Asker;
 class Camera;
+class Dialogs;
 class Element;
 class Environment;
 class FBO;
@@ -323,6 +328,9 @@ public:
     std::uint64_t dragOrigin = 0;
     std::uint8_t dragFlag = 0;
     std::uint8_t showText = 1;
+    // How the view's commands ask the user (Quick Save's file name); Qt's
+    // dialogs unless a test set another. Not owned.
+    Asker* asker;
 
     // ---- Construction (glview.cpp) ----
     // Makes no GL call: the render targets and the environment build their
@@ -524,7 +532,6 @@ public:
     void mouseDown();
     void mouseUp();
     void mouseMove();
-    void mouseWheel();
     bool select();
     bool select2();
     void selectSculpt(bool fresh);
@@ -535,12 +542,42 @@ public:
     void pushAct(Act* record);
     void UNDO();
     void REDO();
+    // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
+    // The context object is pickBrush.pickedTool.
+    // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control
+    // scales the brush size, otherwise the view zooms; Shift makes the step
+    // ten times finer. Nothing for a still wheel.
+    void mouseWheel();
+    // Asks for an object file name and writes a copy of the context object
+    // (".tlo" given to a name without one, ".tlo" for a foreign extension),
+    // then resets the gesture. Nothing without a context object.
+    void quickSave();
+    // A copy of the tool (scope 0) or of its element without children
+    // (scope 1) becomes the scene's current template and the tool under
+    // creation. False for a null tool and for scopes 2..4, which pick
+    // nothing; true without change for scope 1 of a tool with no element
+    // that is not an array.
     bool pick(Tool* tool, unsigned char scope);
-    bool erase(Tool* tool, unsigned char scope, unsigned char mode);
+    // Scope 0 or 1: eraseObject(tool). Scope 2 and above: the sculpt-stroke
+    // picking, then eraseParts. False for a null tool or one without element.
+    bool erase(Tool* tool, unsigned char scope, unsigned char curve);
+    // Removes the listed object `tool` through an undo record; false for a
+    // tool that is not a placed object.
+    bool eraseObject(Tool* tool);
+    // Erases parts of the tool's element at each of `stamps`: a one-stamp
+    // erasing stroke per stamp (scope 3 patches, 4 features, any other
+    // components; curve non-zero for the section curve of a swept element)
+    // handed to the tool's sculpt. No undo record. False without a stamp.
+    bool eraseParts(Tool* tool, unsigned char scope, unsigned char curve);
+    // The context object's element converted to a triangle mesh, or to clay,
+    // or made its own, raising redraw when anything changed; the gesture is
+    // reset. False without a context object.
     bool makeTriMesh();
     bool makeClay();
     bool makeUniqueElement();
-    void quickSave();
+    // Opens a fresh material dialog on *target (every channel, no switches);
+    // a dialog still open is closed first without touching its material.
+    void openMaterialDialog(Dialogs& dialogs, pbr* target, const QString& title);
 
     // ---- Scene layers (glview_layers.cpp) and their shading (glview_composite.cpp) ----
     // Fills one G-buffer layer, which the caller has enabled, with the
@@ -573,8 +610,9 @@ public:
     // or a call is already running (that call then touches nothing).
     Texture2D* MainLoop();
     // The input half of a frame: the keyboard read, the widget's mouse record
-    // taken over, and, when the input changed and the pointer is inside(),
-    // the input state machine, which raises redraw.
+    // taken over, a turned wheel (inside the view or not), and, when the
+    // input changed and the pointer is inside(), the input state machine,
+    // which raises redraw.
     void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a

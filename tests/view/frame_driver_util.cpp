@@ -62,6 +62,8 @@ void FrameDriver::left(bool down) { mouseRead.left = down ? 1 : 0; }
 
 void FrameDriver::move(vec2 position) { mouseRead.position = position; }
 
+void FrameDriver::wheel(float amount) { mouseRead.wheel = amount; }
+
 void FrameDriver::frame() {
     view.frameInput();
     view.framePicks();

@@ -38,6 +38,8 @@ public:
     void hold(std::initializer_list<int> codes);
     void left(bool down);
     void move(vec2 position);
+    // Turns the wheel by `amount` for the next frame only.
+    void wheel(float amount);
     // One frame.
     void frame();
 
