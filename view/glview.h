@@ -707,7 +707,8 @@ private:
     void settleMaterialRecord(bool accepted);
     // Deletes the newest record when Undo would apply it next, it is of the
     // Act::TKind `kind` and it changes nothing (a press's record whose
-    // gesture ended without a change).
+    // gesture ended without a change). The Mirror and Material steps use it,
+    // and so can the ending of a transforming drag.
     void dropUnchangedRecord(int kind);
     // ---- Release steps (glview_release_place.cpp) ----
     // A fresh On Object pick at the cursor into targetBrush.

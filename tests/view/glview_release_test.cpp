@@ -186,6 +186,10 @@ TEST_F(Release, PicksMakeCurrentToolsAndDetachingHangsThePartUnderTheTarget) {
 
     view.pushAct(new ActObjectTransform(view.scene, int(id(a)), false));
     press(id(d), 13);
+    release(GLView::ActionDetachComponent);  // nothing under the release
+    EXPECT_EQ(static_cast<Mesh*>(d->element)->faceCount(), 24);
+    EXPECT_EQ(view.undoHistory.size(), 1u);
+    press(id(d), 13);
     release(GLView::ActionDetachComponent, id(b));
     ASSERT_EQ(b->children.size(), 1u);
     Tool* part = b->children[0];
