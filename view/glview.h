@@ -27,6 +27,8 @@
 //   view/glview_select2.cpp   the picking that follows Place and Draw during a gesture
 //   view/glview_commands.cpp  the object commands and the wheel
 //   view/glview_erase.cpp     erasing objects and parts of them
+//   view/glview_release_place.cpp  release steps that place, pick and remove objects
+//   view/glview_release_change.cpp release steps that change the pressed object
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -559,6 +561,21 @@ public:
     void mouseDown();
     void mouseUp();
     void mouseMove();
+    // The release step of one assembly action, for mouseUp: it calls
+    // releaseAssembly(iassemblyAction()) once a left release has passed its
+    // filter (the left button was down in the previous frame and is up now)
+    // and runs the common ending afterwards whatever the step did. The step
+    // reads pickBrush (the press), targetBrush (the drag's last stamp, or a
+    // fresh On Object pick at the cursor for the steps that pick again),
+    // placements and interactionState; the steps that finish their work set
+    // the effective action mode to ModeIdle. RotateMultiplicity, Material,
+    // ColorIsLight and Orientation do nothing while the right button is
+    // down. A pick that names no listed object has no picked tool, and the
+    // steps that need one then do nothing. The ending of a transforming
+    // drag (Move, Rotate, Scale, RotateScale) is mouseUp's own, and every
+    // action without a release step (the array pick, picking curves for the
+    // tool under creation, the uniform resampling among them) does nothing.
+    void releaseAssembly(TAssemblyAction action);
     // The assembly pick under the cursor into pickBrush (the merge record
     // emptied and planeDirection zeroed first) and, for Insert and Draw (and
     // outside assembly mode), the symmetric placements of a new object with
@@ -757,6 +774,40 @@ private:
     // (Cancel).
     void applyMaterialEdit();
     void settleMaterialRecord(bool accepted);
+    // Deletes the newest record when Undo would apply it next, it is of the
+    // Act::TKind `kind` and it changes nothing (a press's record whose
+    // gesture ended without a change). The Mirror and Material steps use it,
+    // and so can the ending of a transforming drag.
+    void dropUnchangedRecord(int kind);
+    // ---- Release steps (glview_release_place.cpp) ----
+    // A fresh On Object pick at the cursor into targetBrush.
+    void pickAgain();
+    void releaseInsert();
+    void releaseMultiply();
+    void releasePlace();
+    void releasePick();
+    // PickComponent, or with patch the patch pick.
+    void releasePickPart(bool patch);
+    void releaseDetachComponent();
+    void releaseRemove();
+    void releaseDraw();
+    void releaseArrayPickItem();
+    // ---- Release steps (glview_release_change.cpp) ----
+    void releaseMaterial();
+    void releaseColorIsLight();
+    void releaseOrientation();
+    void releaseRotateMultiplicity();
+    void releaseMatchMaterial();
+    void releaseLink();
+    void releaseUnlink();
+    // ConstrainRotation and its Counter form (rotation), the translation
+    // pair otherwise; counter stores the opposite axis.
+    void releaseConstrain(bool rotation, bool counter);
+    void releaseRemoveConstraint(bool rotation);
+    void releaseMirror();
+    void releaseAlign();
+    // MatchPivot, or with withObject MatchObjectPivot.
+    void releaseMatchPivot(bool withObject);
 };
 
 }  // namespace qel
