@@ -352,7 +352,8 @@ public:
     void clearActiveTool();
     // activeToolProperties onto a tool under creation built here.
     void setActiveToolProperties();
-    // The auxiliary sphere, added to the scene as its current template.
+    // The auxiliary sphere, added to the scene as its current template; the
+    // copies of it that a loaded library holds give way to it.
     void loadAuxiliary();
 
     static bool isProfile(TToolCreation v) { return v >= CreateProfile && v <= CreateScoopProfile; }
