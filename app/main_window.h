@@ -33,6 +33,7 @@
 
 class GLWidget;
 class QAction;
+class QCloseEvent;
 class QMenu;
 class QToolBar;
 class Ui_MainWindow;
@@ -106,6 +107,10 @@ public:
     QList<QKeySequence> assemblyShortcuts;
     QList<QKeySequence> sculptShortcuts;
     qel::Asker* asker;  // not owned; Qt's dialogs by default
+
+protected:
+    // Asks the Exit question unless Exit has asked it already.
+    void closeEvent(QCloseEvent* event) override;
 
 public slots:
     // The gesture lock: while a gesture runs the File, Assembly and Sculpt
@@ -316,6 +321,8 @@ public slots:
     void on_actionLicense_triggered();
 
 private:
+    bool exitConfirmed = false;  // Exit is closing the window after its question
+
     // The guard of a command that belongs to a mode: true at once in that
     // mode; otherwise false while a gesture runs, else the mode is entered
     // and true.

@@ -2,6 +2,7 @@
 // licence window.
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
@@ -67,7 +68,19 @@ void MainWindow::on_actionTest_triggered() {
 }
 
 void MainWindow::onExit() {
-    if (asker->yes(this, "Tessilor", "Exit?")) close();
+    if (!asker->yes(this, "Tessilor", "Exit?")) return;
+    exitConfirmed = true;
+    close();
+    exitConfirmed = false;
+}
+
+// The window's own close button asks the Exit question too; No keeps the
+// window open.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exitConfirmed || asker->yes(this, "Tessilor", "Exit?"))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::on_actionOnline_help_triggered() { QDesktopServices::openUrl(QUrl(HelpAddress, QUrl::TolerantMode)); }

@@ -249,8 +249,9 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     ASSERT_TRUE(view()->load(dir.filePath("two.tl").toStdString()));
     const std::size_t templates = view()->scene->toolsRoot->children.size();
     ui().actionOpen->trigger();
-    // The scene's templates, then the mesh's.
+    // The scene's templates, then the mesh's; the refused file is named.
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
+    EXPECT_EQ(script.warnings, QStringList{bad.fileName() + " could not be opened."});
 }
 
 }  // namespace
