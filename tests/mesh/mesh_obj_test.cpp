@@ -78,7 +78,9 @@ const char* const kCube =
 
 class ObjFiles : public ::testing::Test {
 protected:
-    std::string path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string path(const std::string& name) const {
+        return dir_.filePath(QString::fromStdString(name)).toStdString();
+    }
     std::string write(const std::string& name, const std::string& text) const {
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
@@ -99,7 +101,8 @@ TEST(ObjParse, NormalNumbersGoToCorners) {
     EXPECT_EQ(normalNumbers(parsed(kFourPoints + "f 1/1 2/2 3/3\n")), (V{0, 0, 0}));
     EXPECT_EQ(normalNumbers(parsed(kFourPoints + "f 1//5 2//6 3//7 4\n")), (V{5, 6, 7, 5, 7, 7}));
     // Negative numbers count back from the last one read.
-    const Mesh m = parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 -1\nf -3//-2 -2//-1 -1//2\nv 1 1 0\nf -4 -1 3\n");
+    const Mesh m =
+        parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 -1\nf -3//-2 -2//-1 -1//2\nv 1 1 0\nf -4 -1 3\n");
     EXPECT_EQ(corners(m), (V{0, 1, 2, 0, 3, 2}));
     const V numbers = normalNumbers(m);
     EXPECT_EQ(V(numbers.begin(), numbers.begin() + 3), (V{1, 2, 2}));
@@ -117,8 +120,9 @@ TEST(ObjParse, StatementsCoordinatesBlanksAndLineEnds) {
     for (int v = 0; v < 5; ++v) EXPECT_EQ(z.vertices[v].position, expected[v]) << v;
 
     const Mesh a = parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    const Mesh b = parsed("# comment\nmtllib x.mtl\no thing\ng group\ns 1\nusemtl m\n"
-                          "V 0 0 0\nvt 0.5 0.5\nvn 0 0 1\nv 1 0 0\nVN 1 1 1\nv 0 1 0\nF 1 2 3\n");
+    const Mesh b = parsed(
+        "# comment\nmtllib x.mtl\no thing\ng group\ns 1\nusemtl m\n"
+        "V 0 0 0\nvt 0.5 0.5\nvn 0 0 1\nv 1 0 0\nVN 1 1 1\nv 0 1 0\nF 1 2 3\n");
     EXPECT_EQ(corners(b), corners(a));
     // A byte-order mark, indentation and tabs as blanks; a statement still
     // needs a blank after its letter.
@@ -193,9 +197,11 @@ TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneAndTheMeshAsItWas) {
         write("empty.obj", ""), write("nul.obj", std::string("\0v 0 0 0\n", 9) + kCube),
         write("binary.obj", "\177ELF\002\001\001\377\376"), write("utf16.obj", std::string{'v', 0, ' ', 0, '1', 0}),
         write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n"),
-        // An edge of three faces; a size beyond the float range.
+        // An edge of three faces; a size beyond the float range, one whose
+        // reciprocal is beyond it.
         write("fin.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -1 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"),
-        write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n")};
+        write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n"),
+        write("tiny.obj", "v 0 0 0\nv 1e-40 0 0\nv 0 1e-40 0\nf 1 2 3\n")};
     for (const std::string& p : refused) {
         EXPECT_FALSE(cube.load(p)) << p;
         EXPECT_EQ(cube.status, 1) << p;
