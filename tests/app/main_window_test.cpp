@@ -176,6 +176,9 @@ TEST_F(MainWindowTest, BackgroundButtonsLoadOnlyThroughTheirDots) {
     environment->click();
     EXPECT_EQ(view()->backgroundMode, 2);
     EXPECT_TRUE(ui().actionEnvironment->isChecked() && environment->isChecked());
+    // The selected entry clicked again stays selected, on the button too.
+    environment->click();
+    EXPECT_TRUE(ui().actionEnvironment->isChecked() && environment->isChecked());
     // Refused during a gesture: the marks follow the view again.
     view()->interactionState = 1;
     ui().actionImage->trigger();
