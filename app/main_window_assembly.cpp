@@ -77,6 +77,7 @@ void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(52); }
 void MainWindow::setHierarchyMode(int mode) {
     if (!assemblyGuard()) return;
     view()->hierarchyMode = mode;
+    view()->redraw = 1;
     takeSenderIcon(ui->menuHierarchy);
 }
 
@@ -84,16 +85,23 @@ void MainWindow::on_actionAdd_To_Scene_triggered() { setHierarchyMode(0); }
 void MainWindow::on_actionAdd_To_Parent_triggered() { setHierarchyMode(1); }
 void MainWindow::on_actionAdd_To_Child_triggered() { setHierarchyMode(2); }
 
+// The status text shows every option: each change is drawn.
 void MainWindow::on_actionRelative_To_Child_triggered() {
-    if (assemblyGuard()) view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
+    if (!assemblyGuard()) return;
+    view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_On_All_Instances_triggered() {
-    if (assemblyGuard()) view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
+    if (!assemblyGuard()) return;
+    view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_Linked_triggered() {
-    if (assemblyGuard()) view()->linkedMode = ui->actionAdd_Linked->isChecked();
+    if (!assemblyGuard()) return;
+    view()->linkedMode = ui->actionAdd_Linked->isChecked();
+    view()->redraw = 1;
 }
 
 // ---- The inverse-kinematics chain: only while that action is in effect ----
@@ -106,14 +114,21 @@ bool chainActs(const qel::GLView* v) {
 
 }  // namespace
 
+// The level shows in the status text: each change is drawn.
 void MainWindow::on_actionIK_Chain_triggered() {
-    if (chainActs(view()) && view()->ikLevel >= 1) --view()->ikLevel;
+    if (!chainActs(view()) || view()->ikLevel < 1) return;
+    --view()->ikLevel;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionIK_Chain_2_triggered() {
-    if (chainActs(view())) ++view()->ikLevel;
+    if (!chainActs(view())) return;
+    ++view()->ikLevel;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionIK_Chain_Reset_triggered() {
-    if (chainActs(view())) view()->ikLevel = -1;
+    if (!chainActs(view())) return;
+    view()->ikLevel = -1;
+    view()->redraw = 1;
 }

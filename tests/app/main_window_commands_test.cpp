@@ -128,6 +128,19 @@ TEST_F(CommandsTest, IkChainActsOnlyUnderInverseKinematics) {
     EXPECT_EQ(ui().menuConstraints->icon().cacheKey(), ui().actionRotation_Multiplicity->icon().cacheKey());
 }
 
+// The status text shows the placement options and the chain level.
+TEST_F(CommandsTest, PlacementOptionsAndTheChainAskForAFrame) {
+    ui().actionInverse_Kinematics->trigger();
+    for (const char* name :
+         {"Add_To_Scene", "Add_To_Parent", "Add_To_Child", "Relative_To_Child", "Add_On_All_Instances", "Add_Linked",
+          "IK_Chain_2", "IK_Chain_2", "IK_Chain", "IK_Chain_Reset"}) {
+        view()->redraw = 0;
+        window.findChild<QAction*>(QString("action") + name)->trigger();
+        EXPECT_EQ(view()->redraw, 1) << name;
+    }
+    EXPECT_EQ(view()->ikLevel, -1);
+}
+
 TEST_F(CommandsTest, TubeAndCountDialogsFollowControl) {
     ui().actionTube->trigger();
     EXPECT_EQ(view()->toolCreation, qel::GLView::CreateTube);
