@@ -52,10 +52,10 @@ bool drawBackgroundImage(const GLView& view, FBOScene* fbo) {
 
 // The environment seen through the camera, in the layer's colour target.
 // False when the sky is not wanted (simple rendering, another background,
-// no environment) or cannot be drawn.
+// no environment or one still being built) or cannot be drawn.
 bool drawSkyBox(const GLView& view, FBOScene* fbo) {
     const Environment* environment = view.environment;
-    if (view.renderSimple || view.backgroundMode != 2 || !environment) return false;
+    if (view.renderSimple || view.backgroundMode != 2 || !environment || environment->building()) return false;
     TextureCubeArray* sky = environment->array();
     GLAtomList atoms{ShaderSkyBox, sky};
     if (!sky || !atoms.enable()) return false;
