@@ -94,8 +94,10 @@ public:
     // view.
     void setSymmetry();
 
-    // The user guide that Help opens.
-    static const char* const HelpAddress;
+    // The user guide that Help opens: the page compiled into the program,
+    // written as a file into the temporary folder (again only when it
+    // differs). Its path, or empty when it cannot be written.
+    static QString guideFile();
 
     std::unique_ptr<Ui_MainWindow> ui;
     GLWidget* glWidget = nullptr;  // a child of the central widget

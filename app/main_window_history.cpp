@@ -1,11 +1,14 @@
-// MainWindow: Backspace, the material test scene, Exit, Help and the
-// licence window.
+// MainWindow: Backspace, the material test scene, Exit, Help (the user guide
+// compiled into the program) and the licence window.
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -83,7 +86,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void MainWindow::on_actionOnline_help_triggered() { QDesktopServices::openUrl(QUrl(HelpAddress, QUrl::TolerantMode)); }
+QString MainWindow::guideFile() {
+    QFile page(":/Help/guide.html");
+    if (!page.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray text = page.readAll();
+    const QString path =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation)).filePath("tessilor-guide.html");
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.readAll() == text) return path;
+    file.close();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) return QString();
+    return path;
+}
+
+void MainWindow::on_actionOnline_help_triggered() {
+    const QString path = guideFile();
+    if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 // The licence as preformatted text; its angle brackets and ampersands are
 // escaped so that they show as written.

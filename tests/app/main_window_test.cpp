@@ -300,6 +300,18 @@ TEST(MainWindowLifetime, TheProgressBarIsForgottenWithTheWindow) {
     qel::Progress::start("Building", 4, false);
 }
 
+// Help opens the guide shipped with the program, written out as a file.
+TEST(MainWindowHelp, TheGuideIsWrittenFromTheProgramsOwnPage) {
+    QFile page(":/Help/guide.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QByteArray text = page.readAll();
+    EXPECT_TRUE(text.contains("<h3>File</h3>") && text.contains("<kbd>Ctrl+O</kbd>"));
+    const QString path = MainWindow::guideFile();
+    QFile written(path);
+    ASSERT_TRUE(!path.isEmpty() && written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), text);
+}
+
 TEST_F(MainWindowTest, TheLicenceShowsItsTextAsWrittenAndGoesWhenClosed) {
     ui().actionLicense->trigger();
     QPointer<QDialog> licence = window.findChild<QDialog*>();
