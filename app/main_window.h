@@ -13,11 +13,19 @@
 // `asker`, which tests replace.
 //
 // Sources:
-//   app/main_window.cpp           construction and the action buttons
+//   app/main_window.cpp           construction, the action groups, toolbars,
+//                                 progress bar and action buttons
 //   app/main_window_modes.cpp     menu state, mode switching, the gesture lock
+//   app/main_window_assembly.cpp  the mode guards, assembly actions,
+//                                 placement options, inverse-kinematics chain
+//   app/main_window_create.cpp    creation commands, profile thickness, the
+//                                 tool library, axis and section shapes
+//   app/main_window_array.cpp     the Array command and its dialog
+//   app/main_window_files.cpp     New, Open, Save
+//   app/main_window_history.cpp   Backspace, Test, Exit and the close
+//                                 button, Help, License
 //   app/main_window_view.cpp      projection, glow, brush keys, background,
 //                                 environment
-//   app/main_window_history.cpp   Backspace, Test, Exit, Help, License
 //   app/main_window_sculpt.cpp    sculpt actions, scope, brush projection,
 //                                 frame, transformers, snap
 //   app/main_window_symmetry.cpp  sculpt symmetry
