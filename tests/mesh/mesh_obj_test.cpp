@@ -78,9 +78,7 @@ const char* const kCube =
 
 class ObjFiles : public ::testing::Test {
 protected:
-    std::string path(const std::string& name) const {
-        return dir_.filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
     std::string write(const std::string& name, const std::string& text) const {
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
@@ -101,8 +99,7 @@ TEST(ObjParse, NormalNumbersGoToCorners) {
     EXPECT_EQ(normalNumbers(parsed(kFourPoints + "f 1/1 2/2 3/3\n")), (V{0, 0, 0}));
     EXPECT_EQ(normalNumbers(parsed(kFourPoints + "f 1//5 2//6 3//7 4\n")), (V{5, 6, 7, 5, 7, 7}));
     // Negative numbers count back from the last one read.
-    const Mesh m =
-        parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 -1\nf -3//-2 -2//-1 -1//2\nv 1 1 0\nf -4 -1 3\n");
+    const Mesh m = parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 -1\nf -3//-2 -2//-1 -1//2\nv 1 1 0\nf -4 -1 3\n");
     EXPECT_EQ(corners(m), (V{0, 1, 2, 0, 3, 2}));
     const V numbers = normalNumbers(m);
     EXPECT_EQ(V(numbers.begin(), numbers.begin() + 3), (V{1, 2, 2}));
@@ -120,9 +117,8 @@ TEST(ObjParse, StatementsCoordinatesBlanksAndLineEnds) {
     for (int v = 0; v < 5; ++v) EXPECT_EQ(z.vertices[v].position, expected[v]) << v;
 
     const Mesh a = parsed("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    const Mesh b = parsed(
-        "# comment\nmtllib x.mtl\no thing\ng group\ns 1\nusemtl m\n"
-        "V 0 0 0\nvt 0.5 0.5\nvn 0 0 1\nv 1 0 0\nVN 1 1 1\nv 0 1 0\nF 1 2 3\n");
+    const Mesh b = parsed("# comment\nmtllib x.mtl\no thing\ng group\ns 1\nusemtl m\n"
+                          "V 0 0 0\nvt 0.5 0.5\nvn 0 0 1\nv 1 0 0\nVN 1 1 1\nv 0 1 0\nF 1 2 3\n");
     EXPECT_EQ(corners(b), corners(a));
     // A byte-order mark, indentation and tabs as blanks; a statement still
     // needs a blank after its letter.

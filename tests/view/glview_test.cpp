@@ -163,8 +163,7 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     source.addObject(&cube, mat4::Translation(2, 0, 0), Scene::HangTop, true);
     ASSERT_TRUE(source.save(path("two.tl")));
 
-    view.pickBrush.pickedTool = view.materialTool =
-        view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
+    view.pickBrush.pickedTool = view.materialTool = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
     view.materialPending = 1;
     for (const char* name : {"t.obj", "T.OBJ", "cube.tlo"}) {
         history();
