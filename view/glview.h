@@ -177,7 +177,8 @@ public:
     static constexpr int LastCreateActions = 525;  // Insert, Place, Paint, Draw
     static constexpr int LastInsertActions = 13;   // Insert, Place, Paint
     // The milliseconds of a start-up frame that the environment's build may
-    // take: input waits no longer than this and one frame's drawing.
+    // take (no limit when negative): input waits no longer than this and one
+    // frame's drawing.
     static double EnvironmentShareMs;
     static constexpr int SwitchedActions = 517;    // Insert, Place, Draw
 

@@ -52,7 +52,11 @@ TEST_F(FrameLoop, StartUpRendersFirstBuildsTheEnvironmentFourthAndRendersFullFro
     view.MainLoop();
     view.MainLoop();
     view.redraw = 1;
+    // A share without a limit: the whole build in the fourth call.
+    const double share = GLView::EnvironmentShareMs;
+    GLView::EnvironmentShareMs = -1.0;
     EXPECT_EQ(view.MainLoop(), nullptr);
+    GLView::EnvironmentShareMs = share;
     EXPECT_TRUE(view.environment->compiled() && !view.renderSimple && Element::GlobalUpdate == renders + 1);
     EXPECT_NE(view.MainLoop(), nullptr);
 }
