@@ -9,12 +9,17 @@ void ActionButton::setAction(QAction* a) {
     if (action) {
         disconnect(action, &QAction::changed, this, &ActionButton::updateButtonStatusFromAction);
         disconnect(this, &QPushButton::clicked, action, &QAction::trigger);
+        disconnect(this, &QPushButton::clicked, this, &ActionButton::updateButtonStatusFromAction);
     }
     action = a;
     updateButtonStatusFromAction();
     if (!action) return;
     connect(action, &QAction::changed, this, &ActionButton::updateButtonStatusFromAction);
     connect(this, &QPushButton::clicked, action, &QAction::trigger);
+    // The click toggled the button itself; an action that kept its state
+    // (the checked entry of an exclusive group) sends no change, so the
+    // button takes the action's state again after the trigger.
+    connect(this, &QPushButton::clicked, this, &ActionButton::updateButtonStatusFromAction);
 }
 
 void ActionButton::updateButtonStatusFromAction() {

@@ -2,7 +2,7 @@
 // ActionButton: a flat push button that stands for one QAction in a menu. It
 // shows the action's text, tips, icon, enabled, checkable and checked state,
 // follows every later change of the action, and triggers the action when
-// clicked. The action is not owned.
+// clicked, showing the action's state afterwards. The action is not owned.
 
 #include <QPushButton>
 

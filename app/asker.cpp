@@ -7,9 +7,15 @@
 
 namespace qel {
 
+std::unique_ptr<QMessageBox> Asker::question(QWidget* parent, const QString& title, const QString& text) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    return box;
+}
+
 bool Asker::yes(QWidget* parent, const QString& title, const QString& text) {
-    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton) ==
-           QMessageBox::Yes;
+    return question(parent, title, text)->exec() == QMessageBox::Yes;
 }
 
 bool Asker::getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,

@@ -7,8 +7,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QDialog;
+class QMessageBox;
 class QWidget;
 
 namespace qel {
@@ -20,7 +22,9 @@ public:
     Asker& operator=(const Asker&) = delete;
     virtual ~Asker() = default;
 
-    // True only when the user answers Yes (buttons Yes and No, no default).
+    // True only when the user answers Yes (buttons Yes and No). The
+    // questions ask before work is discarded: No is the default button, so
+    // Enter never discards anything.
     virtual bool yes(QWidget* parent, const QString& title, const QString& text);
     // False when cancelled; otherwise *value holds the answer.
     virtual bool getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,
@@ -37,6 +41,10 @@ public:
     virtual void warn(QWidget* parent, const QString& title, const QString& text);
     // Runs a dialog built by the caller modally; its result code.
     virtual int run(QDialog* dialog);
+
+    // The question box that yes() runs: the buttons Yes and No, No the
+    // default.
+    static std::unique_ptr<QMessageBox> question(QWidget* parent, const QString& title, const QString& text);
 
     // The object that answers through Qt's dialogs; it lives as long as the
     // program.

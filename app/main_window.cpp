@@ -81,8 +81,6 @@ void replaceEntry(QMenu* menu, QAction* action, QWidgetAction* widgetAction) {
 
 }  // namespace
 
-const char* const MainWindow::HelpAddress = "https://tessilor.org/guide/";
-
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWindow), asker(qel::Asker::Standard()) {
     ui->setupUi(this);
     glWidget = new GLWidget(nullptr);

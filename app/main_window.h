@@ -13,11 +13,19 @@
 // `asker`, which tests replace.
 //
 // Sources:
-//   app/main_window.cpp           construction and the action buttons
+//   app/main_window.cpp           construction, the action groups, toolbars,
+//                                 progress bar and action buttons
 //   app/main_window_modes.cpp     menu state, mode switching, the gesture lock
+//   app/main_window_assembly.cpp  the mode guards, assembly actions,
+//                                 placement options, inverse-kinematics chain
+//   app/main_window_create.cpp    creation commands, profile thickness, the
+//                                 tool library, axis and section shapes
+//   app/main_window_array.cpp     the Array command and its dialog
+//   app/main_window_files.cpp     New, Open, Save
+//   app/main_window_history.cpp   Undo, Redo, Backspace, Test, Exit and the
+//                                 close button, Help, License
 //   app/main_window_view.cpp      projection, glow, brush keys, background,
 //                                 environment
-//   app/main_window_history.cpp   Undo, Redo, Backspace, Test, Exit, Help, License
 //   app/main_window_sculpt.cpp    sculpt actions, scope, brush projection,
 //                                 frame, transformers, snap
 //   app/main_window_symmetry.cpp  sculpt symmetry
@@ -33,6 +41,7 @@
 
 class GLWidget;
 class QAction;
+class QCloseEvent;
 class QMenu;
 class QToolBar;
 class Ui_MainWindow;
@@ -93,8 +102,10 @@ public:
     // view.
     void setSymmetry();
 
-    // The user guide that Help opens.
-    static const char* const HelpAddress;
+    // The user guide that Help opens: the page compiled into the program,
+    // written as a file into the temporary folder (again only when it
+    // differs). Its path, or empty when it cannot be written.
+    static QString guideFile();
 
     std::unique_ptr<Ui_MainWindow> ui;
     GLWidget* glWidget = nullptr;  // a child of the central widget
@@ -106,6 +117,10 @@ public:
     QList<QKeySequence> assemblyShortcuts;
     QList<QKeySequence> sculptShortcuts;
     qel::Asker* asker;  // not owned; Qt's dialogs by default
+
+protected:
+    // Asks the Exit question unless Exit has asked it already.
+    void closeEvent(QCloseEvent* event) override;
 
 public slots:
     // The gesture lock: while a gesture runs the File, Assembly and Sculpt
@@ -319,6 +334,8 @@ public slots:
     void on_actionLicense_triggered();
 
 private:
+    bool exitConfirmed = false;  // Exit is closing the window after its question
+
     // The guard of a command that belongs to a mode: true at once in that
     // mode; otherwise false while a gesture runs, else the mode is entered
     // and true.

@@ -54,29 +54,36 @@ void MainWindow::on_actionSculpt_triggered() {
     if (view()->idle()) Sculpt(true);
 }
 
-void MainWindow::on_actionInsert_triggered() { assemblyAction(0); }
-void MainWindow::on_actionPlace_triggered() { assemblyAction(2); }
-void MainWindow::on_actionInverse_Kinematics_triggered() { assemblyAction(16); }
-void MainWindow::on_actionAsmMove_triggered() { assemblyAction(17); }
-void MainWindow::on_actionAsmRotate_triggered() { assemblyAction(18); }
-void MainWindow::on_actionAsmScale_triggered() { assemblyAction(19); }
-void MainWindow::on_actionAsmMirror_triggered() { assemblyAction(20); }
-void MainWindow::on_actionAsmRotateScale_triggered() { assemblyAction(21); }
-void MainWindow::on_actionRotation_Multiplicity_triggered() { assemblyAction(23, ui->menuConstraints); }
-void MainWindow::on_actionMaterial_triggered() { assemblyAction(28); }
-void MainWindow::on_actionLink_triggered() { assemblyAction(35); }
-void MainWindow::on_actionUnlink_triggered() { assemblyAction(36); }
-void MainWindow::on_actionConstrain_Rotation_triggered() { assemblyAction(37, ui->menuConstraints); }
-void MainWindow::on_actionConstrain_Movement_triggered() { assemblyAction(39, ui->menuConstraints); }
-void MainWindow::on_actionAlign_triggered() { assemblyAction(43); }
-void MainWindow::on_actionMatch_Pivot_triggered() { assemblyAction(46); }
-void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(52); }
+void MainWindow::on_actionInsert_triggered() { assemblyAction(qel::GLView::ActionInsert); }
+void MainWindow::on_actionPlace_triggered() { assemblyAction(qel::GLView::ActionPlace); }
+void MainWindow::on_actionInverse_Kinematics_triggered() { assemblyAction(qel::GLView::ActionIK); }
+void MainWindow::on_actionAsmMove_triggered() { assemblyAction(qel::GLView::ActionMove); }
+void MainWindow::on_actionAsmRotate_triggered() { assemblyAction(qel::GLView::ActionRotate); }
+void MainWindow::on_actionAsmScale_triggered() { assemblyAction(qel::GLView::ActionScale); }
+void MainWindow::on_actionAsmMirror_triggered() { assemblyAction(qel::GLView::ActionMirror); }
+void MainWindow::on_actionAsmRotateScale_triggered() { assemblyAction(qel::GLView::ActionRotateScale); }
+void MainWindow::on_actionRotation_Multiplicity_triggered() {
+    assemblyAction(qel::GLView::ActionRotateMultiplicity, ui->menuConstraints);
+}
+void MainWindow::on_actionMaterial_triggered() { assemblyAction(qel::GLView::ActionMaterial); }
+void MainWindow::on_actionLink_triggered() { assemblyAction(qel::GLView::ActionLink); }
+void MainWindow::on_actionUnlink_triggered() { assemblyAction(qel::GLView::ActionUnlink); }
+void MainWindow::on_actionConstrain_Rotation_triggered() {
+    assemblyAction(qel::GLView::ActionConstrainRotation, ui->menuConstraints);
+}
+void MainWindow::on_actionConstrain_Movement_triggered() {
+    assemblyAction(qel::GLView::ActionConstrainTranslation, ui->menuConstraints);
+}
+void MainWindow::on_actionAlign_triggered() { assemblyAction(qel::GLView::ActionAlign); }
+void MainWindow::on_actionMatch_Pivot_triggered() { assemblyAction(qel::GLView::ActionMatchPivot); }
+void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(qel::GLView::ActionSpeed); }
 
 // ---- Placement options: read when the next object is placed ----
 
 void MainWindow::setHierarchyMode(int mode) {
     if (!assemblyGuard()) return;
     view()->hierarchyMode = mode;
+    view()->redraw = 1;
     takeSenderIcon(ui->menuHierarchy);
 }
 
@@ -84,16 +91,23 @@ void MainWindow::on_actionAdd_To_Scene_triggered() { setHierarchyMode(0); }
 void MainWindow::on_actionAdd_To_Parent_triggered() { setHierarchyMode(1); }
 void MainWindow::on_actionAdd_To_Child_triggered() { setHierarchyMode(2); }
 
+// The status text shows every option: each change is drawn.
 void MainWindow::on_actionRelative_To_Child_triggered() {
-    if (assemblyGuard()) view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
+    if (!assemblyGuard()) return;
+    view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_On_All_Instances_triggered() {
-    if (assemblyGuard()) view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
+    if (!assemblyGuard()) return;
+    view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_Linked_triggered() {
-    if (assemblyGuard()) view()->linkedMode = ui->actionAdd_Linked->isChecked();
+    if (!assemblyGuard()) return;
+    view()->linkedMode = ui->actionAdd_Linked->isChecked();
+    view()->redraw = 1;
 }
 
 // ---- The inverse-kinematics chain: only while that action is in effect ----
@@ -101,19 +115,26 @@ void MainWindow::on_actionAdd_Linked_triggered() {
 namespace {
 
 bool chainActs(const qel::GLView* v) {
-    return v->selectedActionMode == qel::GLView::ModeAssembly && v->assemblyAction == 16;
+    return v->selectedActionMode == qel::GLView::ModeAssembly && v->assemblyAction == qel::GLView::ActionIK;
 }
 
 }  // namespace
 
+// The level shows in the status text: each change is drawn.
 void MainWindow::on_actionIK_Chain_triggered() {
-    if (chainActs(view()) && view()->ikLevel >= 1) --view()->ikLevel;
+    if (!chainActs(view()) || view()->ikLevel < 1) return;
+    --view()->ikLevel;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionIK_Chain_2_triggered() {
-    if (chainActs(view())) ++view()->ikLevel;
+    if (!chainActs(view())) return;
+    ++view()->ikLevel;
+    view()->redraw = 1;
 }
 
 void MainWindow::on_actionIK_Chain_Reset_triggered() {
-    if (chainActs(view())) view()->ikLevel = -1;
+    if (!chainActs(view())) return;
+    view()->ikLevel = -1;
+    view()->redraw = 1;
 }

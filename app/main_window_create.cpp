@@ -27,32 +27,32 @@ void MainWindow::createTool(int creation, QMenu* menu) {
     if (menu) takeSenderIcon(menu);
 }
 
-void MainWindow::on_actionTetrahedron_triggered() { createTool(1, ui->menuPrimitives); }
-void MainWindow::on_actionCube_triggered() { createTool(2, ui->menuPrimitives); }
-void MainWindow::on_actionOctahedron_triggered() { createTool(3, ui->menuPrimitives); }
-void MainWindow::on_actionDodecahedron_triggered() { createTool(4, ui->menuPrimitives); }
-void MainWindow::on_actionIcosahedron_triggered() { createTool(5, ui->menuPrimitives); }
-void MainWindow::on_actionSphere_triggered() { createTool(6, ui->menuPrimitives); }
-void MainWindow::on_actionCylinder_triggered() { createTool(7, ui->menuPrimitives); }
-void MainWindow::on_actionCapsule_triggered() { createTool(8, ui->menuPrimitives); }
-void MainWindow::on_actionProfile_triggered() { createTool(9); }
-void MainWindow::on_actionUniform_Profile_triggered() { createTool(10); }
-void MainWindow::on_actionPillow_Profile_triggered() { createTool(11); }
-void MainWindow::on_actionBlob_Profile_triggered() { createTool(12); }
-void MainWindow::on_actionChamfer_Profile_triggered() { createTool(13); }
-void MainWindow::on_actionChisel_Profile_triggered() { createTool(14); }
-void MainWindow::on_actionConvex_Profile_triggered() { createTool(15); }
-void MainWindow::on_actionConvex_Sharp_Profile_triggered() { createTool(16); }
-void MainWindow::on_actionScoop_Profile_triggered() { createTool(17); }
-void MainWindow::on_actionRevoluton_triggered() { createTool(18); }
+void MainWindow::on_actionTetrahedron_triggered() { createTool(qel::GLView::CreateTetrahedron, ui->menuPrimitives); }
+void MainWindow::on_actionCube_triggered() { createTool(qel::GLView::CreateCube, ui->menuPrimitives); }
+void MainWindow::on_actionOctahedron_triggered() { createTool(qel::GLView::CreateOctahedron, ui->menuPrimitives); }
+void MainWindow::on_actionDodecahedron_triggered() { createTool(qel::GLView::CreateDodecahedron, ui->menuPrimitives); }
+void MainWindow::on_actionIcosahedron_triggered() { createTool(qel::GLView::CreateIcosahedron, ui->menuPrimitives); }
+void MainWindow::on_actionSphere_triggered() { createTool(qel::GLView::CreateSphere, ui->menuPrimitives); }
+void MainWindow::on_actionCylinder_triggered() { createTool(qel::GLView::CreateCylinder, ui->menuPrimitives); }
+void MainWindow::on_actionCapsule_triggered() { createTool(qel::GLView::CreateCapsule, ui->menuPrimitives); }
+void MainWindow::on_actionProfile_triggered() { createTool(qel::GLView::CreateProfile); }
+void MainWindow::on_actionUniform_Profile_triggered() { createTool(qel::GLView::CreateUniformProfile); }
+void MainWindow::on_actionPillow_Profile_triggered() { createTool(qel::GLView::CreatePillowProfile); }
+void MainWindow::on_actionBlob_Profile_triggered() { createTool(qel::GLView::CreateBlobProfile); }
+void MainWindow::on_actionChamfer_Profile_triggered() { createTool(qel::GLView::CreateChamferProfile); }
+void MainWindow::on_actionChisel_Profile_triggered() { createTool(qel::GLView::CreateChiselProfile); }
+void MainWindow::on_actionConvex_Profile_triggered() { createTool(qel::GLView::CreateConvexProfile); }
+void MainWindow::on_actionConvex_Sharp_Profile_triggered() { createTool(qel::GLView::CreateConvexSharpProfile); }
+void MainWindow::on_actionScoop_Profile_triggered() { createTool(qel::GLView::CreateScoopProfile); }
+void MainWindow::on_actionRevoluton_triggered() { createTool(qel::GLView::CreateRevoluton); }
 // With Control the user draws the tube's axis; else it has the axis shape.
 void MainWindow::on_actionTube_triggered() { createTool(held(qel::Keyboard::KeyControl) ? 19 : 20); }
-void MainWindow::on_actionChain_triggered() { createTool(22, ui->menuArrays); }
-void MainWindow::on_actionGuide_triggered() { createTool(23, ui->menuBinary); }
-void MainWindow::on_actionHydraulics_triggered() { createTool(24, ui->menuBinary); }
-void MainWindow::on_actionMuscle_triggered() { createTool(25, ui->menuBinary); }
-void MainWindow::on_actionLightning_triggered() { createTool(26, ui->menuBinary); }
-void MainWindow::on_actionCable_triggered() { createTool(27, ui->menuBinary); }
+void MainWindow::on_actionChain_triggered() { createTool(qel::GLView::CreateChain, ui->menuArrays); }
+void MainWindow::on_actionGuide_triggered() { createTool(qel::GLView::CreateGuide, ui->menuBinary); }
+void MainWindow::on_actionHydraulics_triggered() { createTool(qel::GLView::CreateHydraulics, ui->menuBinary); }
+void MainWindow::on_actionMuscle_triggered() { createTool(qel::GLView::CreateMuscle, ui->menuBinary); }
+void MainWindow::on_actionLightning_triggered() { createTool(qel::GLView::CreateLightning, ui->menuBinary); }
+void MainWindow::on_actionCable_triggered() { createTool(qel::GLView::CreateCable, ui->menuBinary); }
 
 // ---- Thickness of the next drawn profile ----
 
@@ -140,22 +140,22 @@ void MainWindow::setSectionShape(int shape) {
     v->redraw = 1;
 }
 
-void MainWindow::on_actionAxisFree_triggered() { setAxisShape(0); }
-void MainWindow::on_actionAxisSegment_triggered() { setAxisShape(1); }
-void MainWindow::on_actionAxisTriangle_triggered() { setAxisShape(2); }
-void MainWindow::on_actionAxisSquare_triggered() { setAxisShape(3); }
-void MainWindow::on_actionAxisPentagon_triggered() { setAxisShape(4); }
-void MainWindow::on_actionAxisHexagon_triggered() { setAxisShape(5); }
-void MainWindow::on_actionAxisNGon_triggered() { setAxisShape(6); }
-void MainWindow::on_actionAxisCircle_triggered() { setAxisShape(7); }
-void MainWindow::on_actionAxisTrefoilKnot_triggered() { setAxisShape(8); }
-void MainWindow::on_actionAxisKnot_triggered() { setAxisShape(9); }
-void MainWindow::on_actionAxisChainlink_triggered() { setAxisShape(10); }
-void MainWindow::on_actionSectionFree_triggered() { setSectionShape(0); }
-void MainWindow::on_actionSectionSegment_triggered() { setSectionShape(1); }
-void MainWindow::on_actionSectionTriangle_triggered() { setSectionShape(2); }
-void MainWindow::on_actionSectionSquare_triggered() { setSectionShape(3); }
-void MainWindow::on_actionSectionPentagon_triggered() { setSectionShape(4); }
-void MainWindow::on_actionSectionHexagon_triggered() { setSectionShape(5); }
-void MainWindow::on_actionSectionNGon_triggered() { setSectionShape(6); }
-void MainWindow::on_actionSectionCircle_triggered() { setSectionShape(7); }
+void MainWindow::on_actionAxisFree_triggered() { setAxisShape(qel::GLView::CurveFree); }
+void MainWindow::on_actionAxisSegment_triggered() { setAxisShape(qel::GLView::CurveSegment); }
+void MainWindow::on_actionAxisTriangle_triggered() { setAxisShape(qel::GLView::CurveTriangle); }
+void MainWindow::on_actionAxisSquare_triggered() { setAxisShape(qel::GLView::CurveSquare); }
+void MainWindow::on_actionAxisPentagon_triggered() { setAxisShape(qel::GLView::CurvePentagon); }
+void MainWindow::on_actionAxisHexagon_triggered() { setAxisShape(qel::GLView::CurveHexagon); }
+void MainWindow::on_actionAxisNGon_triggered() { setAxisShape(qel::GLView::CurveNGon); }
+void MainWindow::on_actionAxisCircle_triggered() { setAxisShape(qel::GLView::CurveCircle); }
+void MainWindow::on_actionAxisTrefoilKnot_triggered() { setAxisShape(qel::GLView::CurveTrefoilKnot); }
+void MainWindow::on_actionAxisKnot_triggered() { setAxisShape(qel::GLView::CurveKnot); }
+void MainWindow::on_actionAxisChainlink_triggered() { setAxisShape(qel::GLView::CurveChainlink); }
+void MainWindow::on_actionSectionFree_triggered() { setSectionShape(qel::GLView::CurveFree); }
+void MainWindow::on_actionSectionSegment_triggered() { setSectionShape(qel::GLView::CurveSegment); }
+void MainWindow::on_actionSectionTriangle_triggered() { setSectionShape(qel::GLView::CurveTriangle); }
+void MainWindow::on_actionSectionSquare_triggered() { setSectionShape(qel::GLView::CurveSquare); }
+void MainWindow::on_actionSectionPentagon_triggered() { setSectionShape(qel::GLView::CurvePentagon); }
+void MainWindow::on_actionSectionHexagon_triggered() { setSectionShape(qel::GLView::CurveHexagon); }
+void MainWindow::on_actionSectionNGon_triggered() { setSectionShape(qel::GLView::CurveNGon); }
+void MainWindow::on_actionSectionCircle_triggered() { setSectionShape(qel::GLView::CurveCircle); }

@@ -19,8 +19,9 @@ void MainWindow::on_actionOpen_triggered() {
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
         "(*.png *.jpg *.gif)");
-    // A file that cannot be read is passed over.
-    for (const QString& path : paths) view()->load(path.toStdString());
+    // A file that cannot be read is named in a warning and passed over.
+    for (const QString& path : paths)
+        if (!view()->load(path.toStdString())) asker->warn(this, "Open", path + " could not be opened.");
     view()->redraw = 1;
 }
 

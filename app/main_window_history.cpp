@@ -1,10 +1,14 @@
 // MainWindow: Undo, Redo, Backspace, the material test scene, Exit, Help
-// and the licence window.
+// (the user guide compiled into the program) and the licence window.
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -69,10 +73,39 @@ void MainWindow::on_actionTest_triggered() {
 }
 
 void MainWindow::onExit() {
-    if (asker->yes(this, "Tessilor", "Exit?")) close();
+    if (!asker->yes(this, "Tessilor", "Exit?")) return;
+    exitConfirmed = true;
+    close();
+    exitConfirmed = false;
 }
 
-void MainWindow::on_actionOnline_help_triggered() { QDesktopServices::openUrl(QUrl(HelpAddress, QUrl::TolerantMode)); }
+// The window's own close button asks the Exit question too; No keeps the
+// window open.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exitConfirmed || asker->yes(this, "Tessilor", "Exit?"))
+        event->accept();
+    else
+        event->ignore();
+}
+
+QString MainWindow::guideFile() {
+    QFile page(":/Help/guide.html");
+    if (!page.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray text = page.readAll();
+    const QString path =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation)).filePath("tessilor-guide.html");
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.readAll() == text) return path;
+    file.close();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) return QString();
+    return path;
+}
+
+void MainWindow::on_actionOnline_help_triggered() {
+    const QString path = guideFile();
+    if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 // The licence as preformatted text; its angle brackets and ampersands are
 // escaped so that they show as written.

@@ -170,6 +170,10 @@ struct wvec4 {
         auto c = [](std::uint16_t v) { return std::uint8_t((unsigned(v) * 255u + 32767u) / 65535u); };
         return {c(r), c(g), c(b), c(a)};
     }
+    // Byte colour: the high byte of each channel.
+    bvec4 highBytes() const {
+        return {std::uint8_t(r >> 8), std::uint8_t(g >> 8), std::uint8_t(b >> 8), std::uint8_t(a >> 8)};
+    }
     static wvec4 fromBytes(const bvec4& c) {
         return {std::uint16_t(c.r * 257u), std::uint16_t(c.g * 257u), std::uint16_t(c.b * 257u), std::uint16_t(c.a * 257u)};
     }

@@ -17,9 +17,11 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -132,6 +134,33 @@ private:
     QOpenGLWidget* widget_;
 };
 
+// Keeps the GL state that the filter passes change (viewport, framebuffer,
+// the switches) and puts it back when the object goes: the frames drawn
+// between two shares of a build find the state they left.
+class PassStateKeeper {
+public:
+    PassStateKeeper() {
+        gl->glGetIntegerv(GL_VIEWPORT, viewport_);
+        gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer_);
+        for (std::size_t i = 0; i < Switches.size(); ++i) on_[i] = gl->glIsEnabled(Switches[i]);
+    }
+    ~PassStateKeeper() {
+        gl->glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, GLuint(framebuffer_));
+        for (std::size_t i = 0; i < Switches.size(); ++i)
+            on_[i] ? gl->glEnable(Switches[i]) : gl->glDisable(Switches[i]);
+    }
+    PassStateKeeper(const PassStateKeeper&) = delete;
+    PassStateKeeper& operator=(const PassStateKeeper&) = delete;
+
+private:
+    static constexpr std::array<GLenum, 5> Switches = {GL_TEXTURE_CUBE_MAP_SEAMLESS, GL_DEPTH_TEST, GL_CULL_FACE,
+                                                       GL_STENCIL_TEST, GL_BLEND};
+    GLint viewport_[4] = {0, 0, 0, 0};
+    GLint framebuffer_ = 0;
+    std::array<GLboolean, 5> on_{};
+};
+
 // The status-bar progress of the build; the bar is hidden when the object
 // goes, also after a build that stopped early.
 class BuildProgress {
@@ -167,20 +196,9 @@ public:
     CubeFilter(const CubeFilter&) = delete;
     CubeFilter& operator=(const CubeFilter&) = delete;
 
-    // Runs n passes; afterwards source names the cube holding the result.
-    // Nothing runs when the program cannot be enabled or the target cannot
-    // be drawn into.
-    void run(int n, TextureCube*& source, TextureCube*& target) {
-        if (n <= 0 || !begin(target)) return;
-        for (int pass = 0; pass < n; ++pass) {
-            if (!draw(*source, *target)) break;
-            std::swap(source, target);
-        }
-    }
-
-private:
     // GL state of the passes, the program and its per-build uniforms; checks
-    // once that a face of the target is a complete colour attachment.
+    // once that a face of the target is a complete colour attachment. False
+    // when the program cannot be enabled or the target cannot be drawn into.
     bool begin(TextureCube* target) {
         gl->glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
         gl->glDisable(GL_DEPTH_TEST);
@@ -206,7 +224,16 @@ private:
         return true;
     }
 
-    // One pass: the six faces of target from source.
+    // One pass after begin: the six faces of target from source, then the
+    // cubes change roles, so that source names the result. False, with
+    // nothing drawn, when a cube cannot be used.
+    bool pass(TextureCube*& source, TextureCube*& target) {
+        if (!draw(*source, *target)) return false;
+        std::swap(source, target);
+        return true;
+    }
+
+private:
     bool draw(TextureCube& source, TextureCube& target) {
         const GLuint name = target.id();
         const int unit = source.unit();
@@ -248,49 +275,111 @@ Environment::~Environment() = default;
 
 int Environment::passes(int level) { return int(level * std::log(level + 1.0) + 1.0); }
 
-bool Environment::compile() {
-    if (compiled_) return true;
-    if (!gl || size_ < 1 || levels_ < 1) {
-        glReportError("ERROR Environment::compile " + path_ + " (no context or empty map)");
-        return false;
-    }
-    RepaintsOff repaintsOff;
-    std::vector<float> values;
-    if (!readPanoramaFaces(path_, size_, values)) {
-        glReportError("ERROR Environment::compile " + path_ + " (panorama unreadable)");
-        return false;
-    }
+// The build under way: the two float cubes of the ping-pong filter, the
+// level being built and how many of its passes are still to run.
+struct Environment::Work {
+    Work(int size, int levels)
+        : a(size, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_LINEAR),
+          b(size, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_LINEAR),
+          filter(size),
+          progress(levels) {}
+
     // Four-channel float cubes: RGBA32F is colour-renderable everywhere, the
     // three-channel form is not; the faces are still read and written as RGB.
-    TextureCube a(size_, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_LINEAR);
-    TextureCube b(size_, GL_RGBA32F, GL_RGB, GL_FLOAT, GL_CLAMP_TO_EDGE, GL_LINEAR);
-    a.setData(reinterpret_cast<const std::uint8_t*>(values.data()), int(values.size() * sizeof(float)));
-    if (a.id() == 0 || b.id() == 0) {
-        glReportError("ERROR Environment::compile " + path_ + " (work cubes)");
-        return false;
-    }
-    CubeFilter filter(size_);
-    BuildProgress progress(levels_);
+    TextureCube a;
+    TextureCube b;
+    CubeFilter filter;
+    BuildProgress progress;
     TextureCube* source = &a;
     TextureCube* target = &b;
+    std::vector<float> values;
     std::vector<std::uint8_t> layer;
     double s0 = 0.0;
-    for (int level = 0; level < levels_; ++level) {
-        if (!readFaces(*source, values)) return false;
-        const double sL = sum(values);
-        if (level == 0) s0 = sL;
-        scaledBytes(values, s0, sL, layer);
-        if (!array_->set(level, layer)) {
+    int level = 0;
+    int passesLeft = -1;     // -1 while the level's layer is not stored yet
+    bool filtering = false;  // the passes' GL state is set in this share
+};
+
+bool Environment::compile() {
+    if (compiled_) return true;
+    RepaintsOff repaintsOff;
+    return build(-1.0) == Build::Done;
+}
+
+Environment::Build Environment::build(double budgetMs) {
+    if (compiled_) return Build::Done;
+    if (!gl || size_ < 1 || levels_ < 1) {
+        glReportError("ERROR Environment::compile " + path_ + " (no context or empty map)");
+        return Build::Failed;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    PassStateKeeper keeper;
+    Build result = Build::Running;
+    for (;;) {
+        if (!step()) {
+            work_.reset();
+            result = Build::Failed;
+            break;
+        }
+        if (compiled_) {
+            work_.reset();
+            result = Build::Done;
+            break;
+        }
+        if (budgetMs < 0.0) continue;
+        // The GPU's share counts too: the time is taken once the passes ran.
+        gl->glFinish();
+        if (std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() >= budgetMs)
+            break;
+    }
+    if (work_) work_->filtering = false;
+    Shader::id = 0;
+    gl->glUseProgram(0);
+    return result;
+}
+
+bool Environment::step() {
+    if (!work_) {
+        std::vector<float> faces;
+        if (!readPanoramaFaces(path_, size_, faces)) {
+            glReportError("ERROR Environment::compile " + path_ + " (panorama unreadable)");
+            return false;
+        }
+        work_ = std::make_unique<Work>(size_, levels_);
+        work_->a.setData(reinterpret_cast<const std::uint8_t*>(faces.data()), int(faces.size() * sizeof(float)));
+        if (work_->a.id() == 0 || work_->b.id() == 0) {
+            glReportError("ERROR Environment::compile " + path_ + " (work cubes)");
+            return false;
+        }
+        return true;
+    }
+    Work& w = *work_;
+    if (w.passesLeft < 0) {
+        // The level's layer: the source cube scaled to level 0's brightness.
+        if (!readFaces(*w.source, w.values)) return false;
+        const double sL = sum(w.values);
+        if (w.level == 0) w.s0 = sL;
+        scaledBytes(w.values, w.s0, sL, w.layer);
+        if (!array_->set(w.level, w.layer)) {
             glReportError("ERROR Environment::compile " + path_ + " (layer upload)");
             return false;
         }
         // The passes after the last layer would never be stored.
-        if (level + 1 < levels_) filter.run(passes(level), source, target);
+        w.passesLeft = w.level + 1 < levels_ ? passes(w.level) : 0;
+    } else if (w.passesLeft > 0) {
+        // A level whose passes cannot run keeps its layer for the next one.
+        if (!w.filtering) w.filtering = w.filter.begin(w.target);
+        const bool drawn = w.filtering && w.filter.pass(w.source, w.target);
+        w.passesLeft = drawn ? w.passesLeft - 1 : 0;
+    }
+    if (w.passesLeft == 0) {
         Shader::id = 0;
         gl->glUseProgram(0);
-        progress.set(level);
+        w.filtering = false;
+        w.progress.set(w.level);
+        w.passesLeft = -1;
+        if (++w.level == levels_) compiled_ = 1;
     }
-    compiled_ = 1;
     return true;
 }
 

@@ -1,14 +1,14 @@
 #include "gl/progress.h"
 
-#include "gl/glatom.h"
-
 #include <QOpenGLWidget>
 #include <QProgressBar>
 #include <QString>
 
+#include "gl/glatom.h"
+
 namespace qel {
 
-QProgressBar* Progress::bar = nullptr;
+QPointer<QProgressBar> Progress::bar;
 
 namespace {
 

@@ -4,7 +4,9 @@
 // the view widget's GL context is released while the bar is touched and made
 // current again afterwards.
 
-class QProgressBar;
+#include <QPointer>
+#include <QProgressBar>
+
 class QString;
 
 namespace qel {
@@ -17,7 +19,8 @@ public:
     // Sets the value; the bar is hidden when the value reaches its maximum.
     static void set(int value, bool release);
 
-    static QProgressBar* bar;
+    // Null once the bar is gone with the window that holds it.
+    static QPointer<QProgressBar> bar;
 };
 
 }  // namespace qel

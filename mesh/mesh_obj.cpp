@@ -63,14 +63,16 @@ Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
 bool Mesh::load(const std::string& path) {
     // The file is read into a mesh aside: a refused file leaves this one as
     // it was. Callers look at the status: a mesh without a face, or one too
-    // large to measure in floats, must not pass for a loaded one.
+    // large or too small to measure in floats (its placement scales by the
+    // reciprocal of the size), must not pass for a loaded one.
     Mesh loaded;
     if (!isObjPath(path) || !loaded.loadOBJ(path)) {
         status = 1;
         return false;
     }
     loaded.initializeReconstructSharp(ResizeMean);
-    if (loaded.status != 0 || !hasActiveFace(loaded) || !std::isfinite(loaded.size())) {
+    if (loaded.status != 0 || !hasActiveFace(loaded) || !std::isfinite(loaded.size()) ||
+        !std::isfinite(1.0f / loaded.size())) {
         status = 1;
         return false;
     }

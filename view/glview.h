@@ -193,6 +193,10 @@ public:
     static constexpr int CreatingActions = 527;    // Insert, Multiply, Place, Paint, Draw
     static constexpr int LastCreateActions = 525;  // Insert, Place, Paint, Draw
     static constexpr int LastInsertActions = 13;   // Insert, Place, Paint
+    // The milliseconds of a start-up frame that the environment's build may
+    // take (no limit when negative): input waits no longer than this and one
+    // frame's drawing.
+    static double EnvironmentShareMs;
     static constexpr int SwitchedActions = 517;    // Insert, Place, Draw
 
     // ---- Fields, in this order ----
@@ -384,7 +388,8 @@ public:
     void clearActiveTool();
     // activeToolProperties onto a tool under creation built here.
     void setActiveToolProperties();
-    // The auxiliary sphere, added to the scene as its current template.
+    // The auxiliary sphere, added to the scene as its current template; the
+    // copies of it that a loaded library holds give way to it.
     void loadAuxiliary();
 
     static bool isProfile(TToolCreation v) { return v >= CreateProfile && v <= CreateScoopProfile; }
@@ -666,8 +671,10 @@ public:
     // ---- The frame loop (glview_loop.cpp) ----
     // One frame, called by the host widget on every timer tick and after a
     // resize with the context current. Finishes the GL start-up over the
-    // first four calls (the first renders after init(); the fourth builds
-    // the environment, dropping it when that fails, and returns null), reads
+    // first calls (the first renders after init(); from the fourth on each
+    // call builds a share of the environment and goes on with simple
+    // rendering; the call that ends the build, dropping the environment when
+    // it fails, returns null and asks for a lit frame), reads
     // the keyboard, takes over qel::mouseRead into qel::mouse, turns the
     // turntable, advances the animation by the wall-clock time since
     // startClock, applies a material being edited in the material dialog

@@ -126,7 +126,9 @@ bool GLView::compositLayer(FBOScene* fbo) {
     drawInto(fbo->output);
     fbo->setStencil(true);
 
-    const bool lit = !renderSimple && environment ? lightFromEnvironment(*this, fbo) : lightSimple(fbo);
+    // An environment still being built lights nothing yet.
+    const bool lit =
+        !renderSimple && environment && !environment->building() ? lightFromEnvironment(*this, fbo) : lightSimple(fbo);
     if (!lit) return false;
     if (edgeDetection && !detectEdges(*this, fbo)) return false;
     const bool opaque = fbo == fboScene;

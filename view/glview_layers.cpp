@@ -52,10 +52,10 @@ bool drawBackgroundImage(const GLView& view, FBOScene* fbo) {
 
 // The environment seen through the camera, in the layer's colour target.
 // False when the sky is not wanted (simple rendering, another background,
-// no environment) or cannot be drawn.
+// no environment or one still being built) or cannot be drawn.
 bool drawSkyBox(const GLView& view, FBOScene* fbo) {
     const Environment* environment = view.environment;
-    if (view.renderSimple || view.backgroundMode != 2 || !environment) return false;
+    if (view.renderSimple || view.backgroundMode != 2 || !environment || environment->building()) return false;
     TextureCubeArray* sky = environment->array();
     GLAtomList atoms{ShaderSkyBox, sky};
     if (!sky || !atoms.enable()) return false;
@@ -114,11 +114,6 @@ void clearLayer(bool opaque) {
     gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
 }
 
-// The high byte of each channel.
-bvec4 highBytes(const wvec4& c) {
-    return bvec4(std::uint8_t(c.r >> 8), std::uint8_t(c.g >> 8), std::uint8_t(c.b >> 8), std::uint8_t(c.a >> 8));
-}
-
 }  // namespace
 
 bool GLView::renderScene(FBOScene* fbo, Tool::TRenderType type, bool preview) {
@@ -145,7 +140,7 @@ bool GLView::renderScene(FBOScene* fbo, Tool::TRenderType type, bool preview) {
     gl->glColorMaski(1, GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     gl->glDepthMask(GL_FALSE);
     gl->glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    scene->renderFeatures(type, preview, highBytes(contourColor));
+    scene->renderFeatures(type, preview, contourColor.highBytes());
     gl->glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     scene->renderAuxiliary(type, preview, bvec4(0, 255, 0, 255));
 

@@ -1,7 +1,9 @@
-// The frame loop: one call per timer tick of the host widget. The first four
-// calls finish the GL start-up; every other call reads the input, moves the
+// The frame loop: one call per timer tick of the host widget. The first calls
+// finish the GL start-up; every other call reads the input, moves the
 // turntable and the animation on, follows a material edit and renders when
-// something asked for a new frame.
+// something asked for a new frame. The environment is built a share per
+// frame from the fourth call on, while the frames go on with simple
+// rendering, so the window answers input during the build.
 
 #include <chrono>
 
@@ -41,6 +43,8 @@ void takeMouse() {
 }
 
 }  // namespace
+
+double GLView::EnvironmentShareMs = 150.0;
 
 Texture2D* GLView::MainLoop() {
     if (!ready) return nullptr;
@@ -98,14 +102,21 @@ bool GLView::startUp() {
         case 2:
             ++startupStep;
             return true;
-        case 3:
-            if (environment && !environment->compile()) {
+        case 3: {
+            const Environment::Build build =
+                environment ? environment->build(EnvironmentShareMs) : Environment::Build::Done;
+            // The frame goes on with simple rendering until the build ends.
+            if (build == Environment::Build::Running) return true;
+            if (build == Environment::Build::Failed) {
                 delete environment;
                 environment = nullptr;
             }
             renderSimple = 0;
             startupStep = 4;
+            // The first frame with the environment's light.
+            redraw = 1;
             return false;
+        }
         default:
             return true;
     }

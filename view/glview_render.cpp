@@ -45,11 +45,6 @@ void copyTarget(const GLView& view, const Texture2D* from, const Texture2D* to) 
                           GL_NEAREST);
 }
 
-// The high byte of each channel.
-bvec4 highBytes(const wvec4& c) {
-    return bvec4(std::uint8_t(c.r >> 8), std::uint8_t(c.g >> 8), std::uint8_t(c.b >> 8), std::uint8_t(c.a >> 8));
-}
-
 // Normals from depth where the layer's objects drew none.
 void fillNormals(const GLView& view, FBOScene* fbo) {
     const float n = view.nearPlane, f = view.farPlane;
@@ -159,7 +154,7 @@ bool addGlow(const GLView& view) {
 // centre, into the layer's light target, which becomes its output.
 bool addLensChromatism(const GLView& view, FBOScene* result) {
     if (!result->enable()) return false;
-    const bvec4 c = highBytes(view.lensChromatismColor);
+    const bvec4 c = view.lensChromatismColor.highBytes();
     const float scale = 1.0f + float(c.a) / 255.0f / 5.0f;
     const bool drawn = GLChroma(result->output, result->light, c, scale, vec2(0.5f, 0.5f));
     if (drawn) result->output = result->light;

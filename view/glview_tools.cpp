@@ -6,6 +6,8 @@
 // Only the view's own tools take activeToolProperties: a template keeps its
 // material, so that choosing and saving a library tool never overwrites it.
 
+#include <vector>
+
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -22,6 +24,30 @@ Mesh* newSphere() {
     Mesh* sphere = Mesh::Sphere(seed, 3, false, true);
     delete seed;
     return sphere;
+}
+
+// True when the two meshes have the same vertex positions and face corners.
+bool sameGeometry(const Mesh& a, const Mesh& b) {
+    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount()) return false;
+    for (int i = 0; i < a.vertexCount(); ++i) {
+        const vec3& p = a.vertices[i].position;
+        const vec3& q = b.vertices[i].position;
+        if (p.x != q.x || p.y != q.y || p.z != q.z) return false;
+    }
+    for (int i = 0; i < a.faceCount(); ++i)
+        for (int k = 0; k < 3; ++k)
+            if (a.faces[i].v[k] != b.faces[i].v[k]) return false;
+    return true;
+}
+
+// True when t is a copy of the built-in tool: a plain tool without children
+// with the same transform, material and mesh.
+bool sameAsBuiltIn(const Tool* t, const Tool& builtIn) {
+    if (t->kind != Tool::KindTool || !t->children.empty() || !t->element || !t->element->isType(Element::TType::Mesh))
+        return false;
+    if (!(t->transform == builtIn.transform) || !(t->pivot == builtIn.pivot) || !(t->material == builtIn.material))
+        return false;
+    return sameGeometry(*static_cast<const Mesh*>(t->element), *static_cast<const Mesh*>(builtIn.element));
 }
 
 Mesh* newPrimitive(GLView::TToolCreation value) {
@@ -139,6 +165,21 @@ void GLView::setActiveToolProperties() {
 void GLView::loadAuxiliary() {
     auxiliaryTools.clear();
     if (Mesh* sphere = newSphere()) auxiliaryTools.push_back(new Tool(sphere, mat4::Scale(2.0f), pbr(), false));
+    // A scene file saved with its library holds the built-in tools already:
+    // those copies give way to the new ones, so that saving and loading
+    // again never grows the library or the file.
+    std::vector<Tool*> copies;
+    for (Tool* t : scene->toolsRoot->children)
+        for (const Tool* builtIn : auxiliaryTools)
+            if (sameAsBuiltIn(t, *builtIn)) {
+                copies.push_back(t);
+                break;
+            }
+    for (Tool* t : copies) {
+        if (scene->currentTool == t) scene->currentTool = nullptr;
+        delete t;  // leaves the tools root
+    }
+    if (!copies.empty()) scene->toList();
     for (Tool* t : auxiliaryTools)
         if (t) scene->addTool(t);
 }

@@ -151,7 +151,10 @@ std::vector<StatusPiece> statusText(const GLView& view) {
     symmetryLine(view, p);
 
     p.colour = White;
-    p.line(std::string("Snap:") + (view.snapSymmetry ? " Symmetry" : "") + (view.snapGrid ? " Grid" : ""));
+    // With both snap switches off the line stays empty.
+    const bool snap = view.snapSymmetry || view.snapGrid;
+    p.line(snap ? std::string("Snap:") + (view.snapSymmetry ? " Symmetry" : "") + (view.snapGrid ? " Grid" : "")
+                : std::string());
     return std::move(p.out);
 }
 

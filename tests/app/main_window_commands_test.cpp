@@ -135,6 +135,19 @@ TEST_F(CommandsTest, IkChainActsOnlyUnderInverseKinematics) {
     EXPECT_EQ(ui().menuConstraints->icon().cacheKey(), ui().actionRotation_Multiplicity->icon().cacheKey());
 }
 
+// The status text shows the placement options and the chain level.
+TEST_F(CommandsTest, PlacementOptionsAndTheChainAskForAFrame) {
+    ui().actionInverse_Kinematics->trigger();
+    for (const char* name :
+         {"Add_To_Scene", "Add_To_Parent", "Add_To_Child", "Relative_To_Child", "Add_On_All_Instances", "Add_Linked",
+          "IK_Chain_2", "IK_Chain_2", "IK_Chain", "IK_Chain_Reset"}) {
+        view()->redraw = 0;
+        window.findChild<QAction*>(QString("action") + name)->trigger();
+        EXPECT_EQ(view()->redraw, 1) << name;
+    }
+    EXPECT_EQ(view()->ikLevel, -1);
+}
+
 TEST_F(CommandsTest, TubeAndCountDialogsFollowControl) {
     ui().actionTube->trigger();
     EXPECT_EQ(view()->toolCreation, qel::GLView::CreateTube);
@@ -262,8 +275,9 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     ASSERT_TRUE(view()->load(dir.filePath("two.tl").toStdString()));
     const std::size_t templates = view()->scene->toolsRoot->children.size();
     ui().actionOpen->trigger();
-    // The scene's templates, then the mesh's.
+    // The scene's templates, then the mesh's; the refused file is named.
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
+    EXPECT_EQ(script.warnings, QStringList{bad.fileName() + " could not be opened."});
 }
 
 // New, Test, Use Tool with Shift and Open of a scene file each replace the

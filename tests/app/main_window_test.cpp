@@ -8,12 +8,16 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTextEdit>
@@ -26,6 +30,7 @@
 #include "app/action_button.h"
 #include "app/asker.h"
 #include "app/main_window_form.h"
+#include "gl/progress.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/camera.h"
@@ -171,6 +176,9 @@ TEST_F(MainWindowTest, BackgroundButtonsLoadOnlyThroughTheirDots) {
     environment->click();
     EXPECT_EQ(view()->backgroundMode, 2);
     EXPECT_TRUE(ui().actionEnvironment->isChecked() && environment->isChecked());
+    // The selected entry clicked again stays selected, on the button too.
+    environment->click();
+    EXPECT_TRUE(ui().actionEnvironment->isChecked() && environment->isChecked());
     // Refused during a gesture: the marks follow the view again.
     view()->interactionState = 1;
     ui().actionImage->trigger();
@@ -258,6 +266,53 @@ TEST_F(MainWindowTest, ExitAsksFirst) {
     ui().actionExit->trigger();
     EXPECT_EQ(count.closes, 1);
     window.removeEventFilter(&count);
+}
+
+TEST_F(MainWindowTest, TheCloseButtonAsksTheExitQuestion) {
+    for (bool answer : {false, true}) {
+        script.answers = {answer};
+        QCloseEvent close;
+        QApplication::sendEvent(&window, &close);
+        EXPECT_EQ(close.isAccepted(), answer);
+        EXPECT_TRUE(script.answers.isEmpty());
+    }
+    // Exit has asked already: the window closes without a second question.
+    script.answers = {true, false};
+    ui().actionExit->trigger();
+    EXPECT_EQ(script.answers, QList<QVariant>{false});
+}
+
+// Enter answers No in the questions asked before work is discarded.
+TEST(Asker, QuestionsDefaultToNo) {
+    std::unique_ptr<QMessageBox> box = qel::Asker::question(nullptr, "New", "Proceed?");
+    ASSERT_TRUE(box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
+    box->show();
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(box.get(), &enter);
+    EXPECT_EQ(box->clickedButton(), box->button(QMessageBox::No));
+}
+
+// The status bar's progress display goes with the window.
+TEST(MainWindowLifetime, TheProgressBarIsForgottenWithTheWindow) {
+    {
+        MainWindow window;
+        EXPECT_FALSE(qel::Progress::bar.isNull());
+    }
+    EXPECT_TRUE(qel::Progress::bar.isNull());
+    qel::Progress::start("Building", 4, false);
+}
+
+// Help opens the guide shipped with the program, written out as a file.
+TEST(MainWindowHelp, TheGuideIsWrittenFromTheProgramsOwnPage) {
+    QFile page(":/Help/guide.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QByteArray text = page.readAll();
+    EXPECT_TRUE(text.contains("<h3>File</h3>") && text.contains("<kbd>Ctrl+O</kbd>"));
+    const QString path = MainWindow::guideFile();
+    QFile written(path);
+    ASSERT_TRUE(!path.isEmpty() && written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), text);
 }
 
 TEST_F(MainWindowTest, TheLicenceShowsItsTextAsWrittenAndGoesWhenClosed) {

@@ -116,6 +116,49 @@ TEST_F(EnvironmentBuild, BrightSpotBlursMoreAtHigherLevelsKeepingItsBrightness) 
     EXPECT_TRUE(s.back()[0] < s[0][0] && s.back()[1] > 2 * s[0][1]);
 }
 
+// A build in shares of one step each (reading, a layer, a pass) makes the
+// array that compile makes, and every share leaves the GL state as found;
+// an environment dropped half-way frees its work.
+TEST_F(EnvironmentBuild, SharesOfABuildMakeTheSameArrayAndKeepTheGLState) {
+    const std::string path = save("spot.png", panorama(128, 64, [](double x, double y, double z) {
+                                      return (x + y + 0.5 * z) / 1.5 > 0.99 ? qRgb(255, 200, 100) : qRgb(0, 10, 0);
+                                  }));
+    const int levelCount = 6;
+    qel::Environment whole(path, 16, levelCount, false);
+    ASSERT_TRUE(whole.compile());
+    int steps = 1 + levelCount;
+    for (int level = 0; level + 1 < levelCount; ++level) steps += qel::Environment::passes(level);
+
+    qel::Environment shared(path, 16, levelCount, false);
+    gl->glViewport(1, 2, 3, 4);
+    gl->glEnable(GL_DEPTH_TEST);
+    gl->glEnable(GL_BLEND);
+    GLint framebuffer = -1;
+    gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+    int shares = 1;
+    for (; shares <= steps && shared.build(0.0) == qel::Environment::Build::Running; ++shares) {
+        GLint viewport[4];
+        gl->glGetIntegerv(GL_VIEWPORT, viewport);
+        GLint bound = -1;
+        gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        ASSERT_TRUE(viewport[0] == 1 && viewport[1] == 2 && viewport[2] == 3 && viewport[3] == 4) << shares;
+        ASSERT_TRUE(gl->glIsEnabled(GL_DEPTH_TEST) && gl->glIsEnabled(GL_BLEND) && bound == framebuffer) << shares;
+        EXPECT_TRUE(!shared.compiled() && shared.building());
+    }
+    gl->glDisable(GL_DEPTH_TEST);
+    gl->glDisable(GL_BLEND);
+    EXPECT_EQ(shares, steps);
+    ASSERT_TRUE(shared.compiled() && !shared.building());
+    EXPECT_EQ(levels(shared), levels(whole));
+    EXPECT_EQ(shared.build(0.0), qel::Environment::Build::Done);
+
+    auto dropped = std::make_unique<qel::Environment>(path, 16, levelCount, false);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(dropped->build(0.0), qel::Environment::Build::Running);
+    dropped.reset();  // its cubes and framebuffer go with it (checked by the leak sanitizer)
+    EXPECT_EQ(qel::Environment(dir_.filePath("missing.png").toStdString(), 8, 2, false).build(0.0),
+              qel::Environment::Build::Failed);
+}
+
 // A filter pass writes half the source at the texel's direction plus a
 // twelfth of each of six ring samples. With the ring pointed at five other
 // faces (green) and once back at the centre's face (red), every texel of

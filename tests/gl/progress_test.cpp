@@ -1,13 +1,14 @@
 #include "gl/progress.h"
-#include "gl/glatom.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QProgressBar>
 
+#include "gl/glatom.h"
+
 TEST(Progress, DoesNothingWithoutABarThenRunsFromZeroToTheLastStepAndHidesThere) {
-    ASSERT_EQ(qel::Progress::bar, nullptr);
+    ASSERT_TRUE(qel::Progress::bar.isNull());
     qel::Progress::start("Building", 10, true);
     qel::Progress::set(9, true);
     // Widgets need an application; the offscreen platform needs no display.

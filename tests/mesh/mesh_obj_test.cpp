@@ -193,9 +193,11 @@ TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneAndTheMeshAsItWas) {
         write("empty.obj", ""), write("nul.obj", std::string("\0v 0 0 0\n", 9) + kCube),
         write("binary.obj", "\177ELF\002\001\001\377\376"), write("utf16.obj", std::string{'v', 0, ' ', 0, '1', 0}),
         write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n"),
-        // An edge of three faces; a size beyond the float range.
+        // An edge of three faces; a size beyond the float range, one whose
+        // reciprocal is beyond it.
         write("fin.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -1 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"),
-        write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n")};
+        write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n"),
+        write("tiny.obj", "v 0 0 0\nv 1e-40 0 0\nv 0 1e-40 0\nf 1 2 3\n")};
     for (const std::string& p : refused) {
         EXPECT_FALSE(cube.load(p)) << p;
         EXPECT_EQ(cube.status, 1) << p;

@@ -56,9 +56,39 @@ TEST_F(FrameLoop, StartUpRendersFirstBuildsTheEnvironmentFourthAndRendersFullFro
     view.MainLoop();
     view.MainLoop();
     view.redraw = 1;
+    // A share without a limit: the whole build in the fourth call.
+    const double share = GLView::EnvironmentShareMs;
+    GLView::EnvironmentShareMs = -1.0;
     EXPECT_EQ(view.MainLoop(), nullptr);
+    GLView::EnvironmentShareMs = share;
     EXPECT_TRUE(view.environment->compiled() && !view.renderSimple && Element::GlobalUpdate == renders + 1);
     EXPECT_NE(view.MainLoop(), nullptr);
+}
+
+// The environment is built a share per frame: meanwhile the frames take the
+// input and draw with simple rendering; the call that finishes the build
+// draws nothing, and the next frame is lit by the environment.
+TEST_F(FrameLoop, StartUpBuildsTheEnvironmentInSharesWhileFramesGoOn) {
+    const double share = GLView::EnvironmentShareMs;
+    GLView::EnvironmentShareMs = 0.0;  // one step a frame
+    delete view.environment;
+    view.environment = new Environment(":/Environments/env_default.jpg", 8, 3, true);
+    view.startupStep = 3;
+    view.renderSimple = 1;
+    view.outside = false;
+    // Reading, three layers and the passes of the first two levels.
+    const int shares = 1 + 3 + Environment::passes(0) + Environment::passes(1);
+    for (int frame = 1; frame < shares; ++frame) {
+        mouseRead.position = vec2(float(frame), 1.0f);
+        view.redraw = 1;
+        EXPECT_NE(view.MainLoop(), nullptr) << frame;
+        EXPECT_TRUE(!view.environment->compiled() && view.renderSimple && view.startupStep == 3) << frame;
+        EXPECT_EQ(mouse.position, vec2(float(frame), 1.0f));
+    }
+    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_TRUE(view.environment->compiled() && !view.renderSimple && view.startupStep == 4 && view.redraw);
+    EXPECT_NE(view.MainLoop(), nullptr);
+    GLView::EnvironmentShareMs = share;
 }
 
 // Idle frames draw nothing; the input of a frame counts as changed only

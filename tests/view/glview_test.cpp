@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
@@ -180,6 +181,35 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     EXPECT_TRUE(view.pickBrush.pickedTool == nullptr && view.materialTool == nullptr && view.materialPending == 0);
     EXPECT_EQ(view.activeTool, view.scene->currentTool);
     EXPECT_EQ(view.auxiliaryTools.at(0), view.scene->toolsRoot->children.back());
+}
+
+// Every load of a scene adds the built-in sphere to its library: the copy the
+// file brought along gives way to it, in files saved so and in files that
+// hold several copies.
+TEST_F(ViewTest, SaveAndLoadKeepOneBuiltInSphereAndTheFileSize) {
+    Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
+    view.scene->addTool(cube.cloneTool(false));
+    std::vector<qint64> sizes;
+    for (int trip = 0; trip < 3; ++trip) {
+        ASSERT_TRUE(view.save(path("trip.tl")));
+        sizes.push_back(QFileInfo(QString::fromStdString(path("trip.tl"))).size());
+        ASSERT_TRUE(view.load(path("trip.tl")));
+        ASSERT_EQ(view.scene->toolsRoot->children.size(), 2u) << trip;
+        EXPECT_EQ(view.scene->toolsRoot->children.back(), view.auxiliaryTools.at(0));
+    }
+    EXPECT_TRUE(sizes[0] == sizes[1] && sizes[1] == sizes[2]);
+
+    Scene copies;
+    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
+    copies.addTool(cube.cloneTool(false));
+    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
+    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
+    ASSERT_TRUE(copies.save(path("copies.tl")));
+    ASSERT_TRUE(view.load(path("copies.tl")));
+    const std::vector<Tool*>& library = view.scene->toolsRoot->children;
+    ASSERT_EQ(library.size(), 2u);
+    EXPECT_EQ(static_cast<Mesh*>(library[0]->element)->faceCount(), 12);
+    EXPECT_TRUE(library[1] == view.auxiliaryTools.at(0) && view.scene->currentTool == library[1]);
 }
 
 TEST_F(ViewTest, FailedSavesKeepTheHistoryAndEverySaveRebuildsTheTool) {

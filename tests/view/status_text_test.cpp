@@ -30,8 +30,7 @@ std::vector<std::string> lines(const GLView& view) {
 TEST(StatusText, AtStartUp) {
     GLView view(64, 64);
     const std::vector<std::string> want = {
-        "Objects 0   Tools 1", "",     "IDLE", "", "", "Projection: Same Depth", "Frame: Object",
-        "Sym:  Mirror X",      "Snap:"};
+        "Objects 0   Tools 1", "", "IDLE", "", "", "Projection: Same Depth", "Frame: Object", "Sym:  Mirror X", ""};
     EXPECT_EQ(lines(view), want);
     const std::vector<StatusPiece> pieces = statusText(view);
     EXPECT_EQ(pieces.front().colour, bvec4(204, 204, 204, 0));
@@ -74,6 +73,10 @@ TEST(StatusText, ModeActionAndOptionLines) {
     view.setSymmetry(true, false, false, false, true, false, 6);
     view.setSnapGrid(true);
     EXPECT_EQ(lines(view).back(), "Snap: Grid");
+    view.snapSymmetry = 1;
+    EXPECT_EQ(lines(view).back(), "Snap: Symmetry Grid");
+    view.snapSymmetry = view.snapGrid = 0;
+    EXPECT_EQ(lines(view).back(), "");
     EXPECT_EQ(lines(view).end()[-2], "Sym:  Mirror X  Rotation Y.6");
     view.setSymmetry(false, false, false, false, false, false, 6);
     EXPECT_EQ(lines(view).end()[-2], "Frame: Object");
