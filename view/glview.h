@@ -601,7 +601,8 @@ public:
     // which the caller has bound with no program in use: the curve being
     // drawn, then, with the pointer inside and outside the view mode, the
     // creation circle, the placement markers, the pivot gizmo and the
-    // sculpting gizmos. Leaves the depth and stencil tests off.
+    // sculpting gizmos. The scene's depth stays as it is. Leaves the depth
+    // and stencil tests off.
     void drawOverlays();
     // Writes the status text into the bound framebuffer's draw buffer.
     void Text();

@@ -323,6 +323,9 @@ void GLView::drawOverlays() {
     drawInto(fboSceneTransparent->output);
     gl->glDisable(GL_STENCIL_TEST);
     gl->glDisable(GL_DEPTH_TEST);
+    // The overlays are tested against the scene's depth but leave it as it
+    // is: the pickings between frames read the scene's depth, not theirs.
+    gl->glDepthMask(GL_FALSE);
     const Overlay o{*this, Shader::ProjectionModelViewMatrix, 4.0f * float(length(ScreenRadius(false))),
                     float(length(ScreenRadius(true)))};
     if (selectedActionMode == ModeAssembly && iassemblyAction() == ActionDraw && !idle()) drawCurveOverlay(o);
@@ -331,6 +334,7 @@ void GLView::drawOverlays() {
         if (actionMode == ModeAssembly) drawAssemblyOverlays(o);
         if (actionMode == ModeSculpt && pickBrush.hit()) drawSculptOverlays(o);
     }
+    gl->glDepthMask(GL_TRUE);
     gl->glDisable(GL_DEPTH_TEST);
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/resources.h"
 #include "gl/shaders.h"
@@ -221,4 +222,11 @@ TEST_F(Overlays, BrushCircleLiesAtItsRadius) {
         EXPECT_GT(onCircle, 4 * r);
         EXPECT_EQ(elsewhere, 0) << r;
     }
+    // The stamp's marker, drawn with the depth test, leaves the depth that
+    // the pickings read untouched.
+    float depth = 0.0f;
+    view.fboScene->enable();
+    gl->glReadPixels(100, 100, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    view.fboScene->disable();
+    EXPECT_EQ(depth, 1.0f);
 }
