@@ -40,6 +40,10 @@ QString Asker::saveFileName(QWidget* parent, const QString& title, const QString
     return QFileDialog::getSaveFileName(parent, title, QString(), filter);
 }
 
+QString Asker::saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, folder, filter);
+}
+
 void Asker::warn(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// qel::Asker: the one way the main window asks the user something - a yes or
-// no question, a number, a file name. The default answers through Qt's
+// qel::Asker: the one way the main window and the view ask the user
+// something - a yes or no question, a number, a file name. The default
+// answers through Qt's
 // modal static dialogs; tests install an object of their own that answers
 // from a script, so no command ever waits on a real dialog there.
 
@@ -30,6 +31,8 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter);
     virtual QStringList openFileNames(QWidget* parent, const QString& title, const QString& filter);
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter);
+    // The same, opening in `folder`.
+    virtual QString saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text);
     // Runs a dialog built by the caller modally; its result code.

@@ -215,6 +215,7 @@ public slots:
     void on_actionNew_triggered();
     void on_actionOpen_triggered();
     void on_actionSave_triggered();
+    void on_actionQuick_Save_triggered();
 
     void on_actionDeform_triggered();
     void on_actionDeform_Volume_triggered();

@@ -1,4 +1,4 @@
-// MainWindow: New, Open and Save.
+// MainWindow: New, Open, Save and Quick Save.
 
 #include <QFileInfo>
 
@@ -34,4 +34,10 @@ void MainWindow::on_actionSave_triggered() {
         return;
     if (!view()->save(path.toStdString())) asker->warn(this, "Save", "The scene could not be saved to " + path + ".");
     view()->redraw = 1;
+}
+
+// Writes the object under the pointer to a file of its own; not while a
+// gesture runs.
+void MainWindow::on_actionQuick_Save_triggered() {
+    if (view()->idle()) view()->quickSave();
 }

@@ -1,5 +1,6 @@
 #include "view/glview.h"
 
+#include "app/asker.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
 #include "gl/fboscene.h"
@@ -22,7 +23,8 @@ GLView::GLView(int width_, int height_)
       fboSceneTransparent(new FBOSceneTransparent(fboScene, 2)),
       fboList{fboScene, fboSceneTransparent},
       showHandles(Tool::ShowHandles),
-      startClock(std::chrono::steady_clock::now()) {
+      startClock(std::chrono::steady_clock::now()),
+      asker(Asker::Standard()) {
     loadAuxiliary();
     setActiveTool(CreateUseTool, true);
     renderMode = std::uint32_t(wireframe + 2 * selectionDisplay);

@@ -20,8 +20,16 @@
 //   view/glview_overlays.cpp  the interaction overlays and gizmos
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/glview_selection.cpp the pixel picking
+//   view/glview_sculpt_pick.cpp the sculpt stroke picking
+//   view/glview_assembly_pick.cpp the assembly picking
 //   view/glview_history.cpp   the undo history
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
+//   view/glview_press.cpp     the button press: what a gesture starts and its undo records
+//   view/glview_select2.cpp   the picking that follows Place and Draw during a gesture
+//   view/glview_commands.cpp  the object commands and the wheel
+//   view/glview_erase.cpp     erasing objects and parts of them
+//   view/glview_release_place.cpp  release steps that place, pick and remove objects
+//   view/glview_release_change.cpp release steps that change the pressed object
 //   view/status_text.cpp      the lines of the status text
 //
 // Ownership: the view owns the camera, the scene (and through it every
@@ -42,6 +50,7 @@
 // clash between enumerations (Object, Scale).
 
 #include <QObject>
+#include <QString>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -61,7 +70,9 @@
 namespace qel {
 
 class Act;
+class Asker;
 class Camera;
+class Dialogs;
 class Element;
 class Environment;
 class FBO;
@@ -262,8 +273,8 @@ public:
     // How a running assembly stroke places its stamps (the "Projection: "
     // option): OnObject up to TangentPlane.
     ABrush::TSelection brushProjection = ABrush::SameDepth;
-    ABrush pickBrush;    // what lies under the pointer at the last pick
-    ABrush targetBrush;  // where a drag or a drawn stroke points now
+    ABrush pickBrush;                  // what lies under the pointer at the last pick
+    ABrush targetBrush;                // where a drag or a drawn stroke points now
     std::uint8_t materialPending = 0;  // a material-dialog edit is under way
     Tool* materialTool = nullptr;      // the tool that edit changes
     Assemblor assemblor;               // the drawing gesture
@@ -320,7 +331,13 @@ public:
     std::vector<Act*> undoHistory;   // owned
     std::int32_t historyIndex = -1;  // the record Undo applies next
     std::int32_t historyLimit = 20;
+    // The pointer position at the press and after every drag step,
+    // truncated; the pixel the pickings read.
     std::array<std::int32_t, 2> cursorPixel{0, 0};
+    std::array<std::int32_t, 2> dragDistance{0, 0};  // pointer movement summed since the press
+    std::uint8_t cornerPending = 0;                  // while drawing: the drag's next sample starts a new point
+    mat4 copyFrame;                                  // the world frame a copying drag moves its copy in
+    Asker* asker;                                    // not owned; Qt's dialogs unless a test set another
     std::uint64_t dragOrigin = 0;
     std::uint8_t dragFlag = 0;
     std::uint8_t showText = 1;
@@ -519,15 +536,71 @@ public:
     // of the last frame through idReader; a Normal Plane pick that starts a
     // drawing also sets the drawing's placements and plane.
     ABrush selection(ABrush::TSelection mode, ABrush* previous);
+    // The sculpt twin of selection: the radius is the brush size (never
+    // scaled by pressure), the strength is the pen pressure, and there is no
+    // lift, no P override and no pivot snapping. On Object keeps the item id
+    // of previous when the stroke passes onto another object, and a fresh
+    // hit also fills the picked object's frames and the viewing axis; an
+    // empty pixel gives no stamp for missMode NoStamp, else a stamp at the
+    // previous stamp's depth (the focus depth without one). A fresh hit on
+    // an object without an element, or with a transform that cannot be
+    // inverted, clears the scene's selection and gives the reset record.
+    ABrush selectionSculpt(ABrush::TSelection mode, ABrush::TSelection missMode, ABrush* previous);
+    // The projection rules of a sculpt stroke (Same Depth up to Tangent
+    // Plane) moving the prepared stamp s, which continues previous: the grid
+    // is anchored at pickBrush and no drawing is started.
+    void projectSculptStamp(ABrush& s, ABrush::TSelection mode, ABrush& previous);
     void enterEvent();
     void leaveEvent();
     void setState();
+    // The button press of a frame (nothing without a newly pressed button or
+    // with the pointer outside): the context menu (Control with the right
+    // button while idle), a view drag, a drawing point, a sculpt stroke or an
+    // assembly gesture on the picked object, with the undo records the drag
+    // will need made before anything moves. A press that lands on nothing
+    // the action can use becomes a view drag.
     void mouseDown();
     void mouseUp();
     void mouseMove();
-    void mouseWheel();
+    // The release step of one assembly action, for mouseUp: it calls
+    // releaseAssembly(iassemblyAction()) once a left release has passed its
+    // filter (the left button was down in the previous frame and is up now)
+    // and runs the common ending afterwards whatever the step did. The step
+    // reads pickBrush (the press), targetBrush (the drag's last stamp, or a
+    // fresh On Object pick at the cursor for the steps that pick again),
+    // placements and interactionState; the steps that finish their work set
+    // the effective action mode to ModeIdle. RotateMultiplicity, Material,
+    // ColorIsLight and Orientation do nothing while the right button is
+    // down. A pick that names no listed object has no picked tool, and the
+    // steps that need one then do nothing. The ending of a transforming
+    // drag (Move, Rotate, Scale, RotateScale) is mouseUp's own, and every
+    // action without a release step (the array pick, picking curves for the
+    // tool under creation, the uniform resampling among them) does nothing.
+    void releaseAssembly(TAssemblyAction action);
+    // The assembly pick under the cursor into pickBrush (the merge record
+    // emptied and planeDirection zeroed first) and, for Insert and Draw (and
+    // outside assembly mode), the symmetric placements of a new object with
+    // drawingPlane the first; for Multiply during a gesture the symmetric
+    // copies of the picked object and their preview; for Insert during a
+    // gesture the placement preview. False when the pick holds no stamp, and
+    // for Multiply while idle or without a listed picked object (placements
+    // then stay as they were).
     bool select();
+    // During a Place or Draw gesture: targetBrush follows the cursor. Draw
+    // snaps the new point as the drawing's first point was snapped; Place
+    // lays out the placements of the tool under creation (and its symmetric
+    // copies) from the press point along the drag, scaled by the drag
+    // length, merging the copies that meet with snapping on. True when the
+    // preview list is to be drawn; false without a press stamp, for Insert,
+    // for Place without a tool or with the pointer still on the press pixel
+    // (targetBrush then holds no stamp).
     bool select2();
+    // The sculpt brush under the cursor and its symmetric copies in stamps.
+    // fresh: pickBrush and targetBrush from a new pick, the stamps and the
+    // merge record rebuilt from it. Otherwise (a stroke runs) targetBrush
+    // follows the cursor by the action's projection rule and the stamps are
+    // rewritten in place, the merge record replayed; the number of stamps
+    // stays, and each keeps its handedness and viewing axis.
     void selectSculpt(bool fresh);
     // The history (glview_history.cpp): pushAct takes over an applied
     // record, dropping the undone records and, at the limit, the oldest.
@@ -536,12 +609,42 @@ public:
     void pushAct(Act* record);
     void UNDO();
     void REDO();
+    // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
+    // The context object is pickBrush.pickedTool.
+    // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control
+    // scales the brush size, otherwise the view zooms; Shift makes the step
+    // ten times finer. Nothing for a still wheel.
+    void mouseWheel();
+    // Asks for an object file name and writes a copy of the context object
+    // (".tlo" given to a name without one, ".tlo" for a foreign extension),
+    // then resets the gesture. Nothing without a context object.
+    void quickSave();
+    // A copy of the tool (scope 0) or of its element without children
+    // (scope 1) becomes the scene's current template and the tool under
+    // creation. False for a null tool and for scopes 2..4, which pick
+    // nothing; true without change for scope 1 of a tool with no element
+    // that is not an array.
     bool pick(Tool* tool, unsigned char scope);
-    bool erase(Tool* tool, unsigned char scope, unsigned char mode);
+    // Scope 0 or 1: eraseObject(tool). Scope 2 and above: the sculpt-stroke
+    // picking, then eraseParts. False for a null tool or one without element.
+    bool erase(Tool* tool, unsigned char scope, unsigned char curve);
+    // Removes the listed object `tool` through an undo record; false for a
+    // tool that is not a placed object.
+    bool eraseObject(Tool* tool);
+    // Erases parts of the tool's element at each of `stamps`: a one-stamp
+    // erasing stroke per stamp (scope 3 patches, 4 features, any other
+    // components; curve non-zero for the section curve of a swept element)
+    // handed to the tool's sculpt. No undo record. False without a stamp.
+    bool eraseParts(Tool* tool, unsigned char scope, unsigned char curve);
+    // The context object's element converted to a triangle mesh, or to clay,
+    // or made its own, raising redraw when anything changed; the gesture is
+    // reset. False without a context object.
     bool makeTriMesh();
     bool makeClay();
     bool makeUniqueElement();
-    void quickSave();
+    // Opens a fresh material dialog on *target (every channel, no switches);
+    // a dialog still open is closed first without touching its material.
+    void openMaterialDialog(Dialogs& dialogs, pbr* target, const QString& title);
 
     // ---- Scene layers (glview_layers.cpp) and their shading (glview_composite.cpp) ----
     // Fills one G-buffer layer, which the caller has enabled, with the
@@ -574,8 +677,9 @@ public:
     // or a call is already running (that call then touches nothing).
     Texture2D* MainLoop();
     // The input half of a frame: the keyboard read, the widget's mouse record
-    // taken over, and, when the input changed and the pointer is inside(),
-    // the input state machine, which raises redraw.
+    // taken over, a turned wheel (inside the view or not), and, when the
+    // input changed and the pointer is inside(), the input state machine,
+    // which raises redraw.
     void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a
@@ -594,9 +698,13 @@ public:
     // framebuffer bound.
     Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
-    // handlers: during an assembly gesture of an action without a picking of
-    // its own, targetBrush follows the cursor.
-    void framePicks();
+    // handlers, while the pointer is inside: in assembly mode select() while
+    // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
+    // an assembly gesture select() for Insert and Multiply, select2() for
+    // Place and Draw, and for the actions without a picking of their own
+    // targetBrush follows the cursor. True when the preview list is to be
+    // drawn.
+    bool framePicks();
     // Draws the interaction overlays into the transparent layer's output,
     // which the caller has bound with no program in use: the curve being
     // drawn, then, with the pointer inside and outside the view mode, the
@@ -651,6 +759,22 @@ private:
     void sculptDigits();
     // The pick record holds a point on a tube or a revoluton.
     bool pickedSweptElement() const;
+    // ---- The button press (glview_press.cpp) ----
+    // The drawing press in assembly mode; false when the press ends as a
+    // view drag without the left-press actions.
+    bool drawingPress(bool leftPressed);
+    void firstDrawingPoint(bool single);
+    void laterDrawingPoint(bool single);
+    void sculptPress();
+    void assemblyPress();
+    // A picked point on a listed object; otherwise the press becomes a view
+    // drag and false is returned.
+    bool pressNeedsPoint();
+    // The effective mode becomes View; a gesture starts when none runs.
+    void viewDragPress();
+    // The undo record of a move, turn or scale, or the copy a copying drag
+    // moves instead of the picked object.
+    void transformPress();
     // The start-up step of the frame loop; false when the call ends there.
     bool startUp();
     // The edited material onto materialTool; once the dialog has closed, the
@@ -658,6 +782,40 @@ private:
     // (Cancel).
     void applyMaterialEdit();
     void settleMaterialRecord(bool accepted);
+    // Deletes the newest record when Undo would apply it next, it is of the
+    // Act::TKind `kind` and it changes nothing (a press's record whose
+    // gesture ended without a change). The Mirror and Material steps use it,
+    // and so can the ending of a transforming drag.
+    void dropUnchangedRecord(int kind);
+    // ---- Release steps (glview_release_place.cpp) ----
+    // A fresh On Object pick at the cursor into targetBrush.
+    void pickAgain();
+    void releaseInsert();
+    void releaseMultiply();
+    void releasePlace();
+    void releasePick();
+    // PickComponent, or with patch the patch pick.
+    void releasePickPart(bool patch);
+    void releaseDetachComponent();
+    void releaseRemove();
+    void releaseDraw();
+    void releaseArrayPickItem();
+    // ---- Release steps (glview_release_change.cpp) ----
+    void releaseMaterial();
+    void releaseColorIsLight();
+    void releaseOrientation();
+    void releaseRotateMultiplicity();
+    void releaseMatchMaterial();
+    void releaseLink();
+    void releaseUnlink();
+    // ConstrainRotation and its Counter form (rotation), the translation
+    // pair otherwise; counter stores the opposite axis.
+    void releaseConstrain(bool rotation, bool counter);
+    void releaseRemoveConstraint(bool rotation);
+    void releaseMirror();
+    void releaseAlign();
+    // MatchPivot, or with withObject MatchObjectPivot.
+    void releaseMatchPivot(bool withObject);
 };
 
 }  // namespace qel

@@ -74,8 +74,14 @@ void GLView::frameInput() {
     const unsigned keyChange = keys.read();
     const bool backspace = Keyboard::eventBackspace;
     takeMouse();
+    // The wheel works while the pointer is outside the view too.
+    if (mouse.wheel != 0.0f) {
+        mouseWheel();
+        redraw = 1;
+    }
     if (inputChanged(keyChange, backspace) && inside()) {
         setState();
+        mouseDown();
         redraw = 1;
     }
 }

@@ -227,25 +227,32 @@ Texture2D* finishFrame(GLView& view) {
 
 }  // namespace
 
-// During an assembly gesture of an action without a picking of its own, the
-// stamp the gesture points at follows the cursor: at its depth for the turns
-// and scalings, else by the projection option.
-void GLView::framePicks() {
-    if (!inside() || actionMode != GLView::ModeAssembly || idle()) return;
-    switch (iassemblyAction()) {
-        case GLView::ActionInsert:
-        case GLView::ActionMultiply:
-        case GLView::ActionPlace:
-        case GLView::ActionDraw:
-            return;
-        case GLView::ActionRotate:
-        case GLView::ActionScale:
-        case GLView::ActionRotateScale:
+// The pickings of the frame, in this order: the idle assembly pick, the
+// sculpt pick, then the picking of the running assembly gesture: select2
+// for Place and Draw; for an action without a picking of its own the stamp
+// the gesture points at follows the cursor, at its depth for the turns and
+// scalings, else by the projection option.
+bool GLView::framePicks() {
+    if (!inside()) return false;
+    const TAssemblyAction action = iassemblyAction();
+    if (idle() && actionMode == ModeAssembly && !(action == ActionDraw && !assemblor.strokes.empty())) select();
+    if (actionMode == ModeSculpt) selectSculpt(idle());
+    if (actionMode != ModeAssembly || idle()) return false;
+    switch (action) {
+        case ActionInsert:
+        case ActionMultiply:
+            return select();
+        case ActionPlace:
+        case ActionDraw:
+            return select2();
+        case ActionRotate:
+        case ActionScale:
+        case ActionRotateScale:
             targetBrush = selection(ABrush::SameDepth, &targetBrush);
-            return;
+            return false;
         default:
             targetBrush = selection(brushProjection, &targetBrush);
-            return;
+            return false;
     }
 }
 
@@ -270,9 +277,10 @@ Texture2D* GLView::render() {
     if (!fboSceneTransparent->enable()) return nullptr;
     renderScene(fboSceneTransparent, Tool::RenderTransparent, false);
     marks.clear();
-    // Picking reads the layers here, and may ask for the placement preview.
-    framePicks();
-    const bool preview = previewDrawing(*this);
+    // Picking reads the layers here and may ask for the placement preview;
+    // a drawing at rest (no assembly gesture) has its own.
+    const bool picked = framePicks();
+    const bool preview = previewDrawing(*this) || picked;
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);
     Element::GlobalUpdate += 1;

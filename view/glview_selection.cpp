@@ -11,10 +11,10 @@
 #include "gl/shader.h"
 #include "scene/scene.h"
 #include "scene/symmetry.h"
-#include "scene/symmetry_merge.h"
 #include "scene/tool.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/placement_copies.h"
 
 namespace qel {
 
@@ -26,9 +26,6 @@ constexpr std::uint8_t KeyPivot = 'p';
 constexpr std::uint32_t IdMask = 0x7fffffffu;
 // Below this the perspective planes count as seen edge-on.
 constexpr double EdgeOn = 1e-10;
-
-// The 3 x 3 quarter turn about x that takes the y axis to the z axis.
-mat4 quarterTurnX(float s) { return mat4(s, 0, 0, 0, 0, 0, -s, 0, 0, s, 0, 0, 0, 0, 0, 1); }
 
 vec3 scaled(const vec3& v, double s) { return vec3(float(v.x * s), float(v.y * s), float(v.z * s)); }
 
@@ -50,6 +47,22 @@ public:
         // The projection rules move a previous stamp; without one the stamp
         // stays as prepared, as for a mode outside 1..5.
         if (!previous_) return s_;
+        project(mode);
+        return s_;
+    }
+
+    // The projection rules for a sculpt stroke, moving the prepared stamp:
+    // the grid of Same Depth is anchored at the stroke's first stamp, and
+    // Normal Plane never starts a drawing.
+    ABrush sculptRules(ABrush::TSelection mode, const ABrush& prepared) {
+        s_ = prepared;
+        sculpt_ = true;
+        project(mode);
+        return s_;
+    }
+
+private:
+    void project(ABrush::TSelection mode) {
         switch (mode) {
             case ABrush::SameDepth:
                 sameDepth();
@@ -66,10 +79,8 @@ public:
             default:
                 break;
         }
-        return s_;
     }
 
-private:
     bool orthogonal() const { return v_.viewType == GLView::ViewOrthogonal; }
     bool perspective() const { return v_.viewType == GLView::ViewPerspective; }
     vec3 screenOf(const vec3& p) const { return v_.project_World_To_Screen(p); }
@@ -239,8 +250,10 @@ private:
     void sameDepth() {
         const vec3 s = screenOf(previous_->point);
         vec3 q(float(s_.x), float(s_.y), s.z);
+        // A sculpt stroke keeps one grid from its first stamp on, in depth too.
+        const vec3 a = sculpt_ ? screenOf(v_.pickBrush.point) : s;
         if (const float g = gridStep(); g > 0.0f)
-            for (int k = 0; k < 3; ++k) q[k] = s[k] + g * std::roundf((q[k] - s[k]) / g);
+            for (int k = 0; k < 3; ++k) q[k] = a[k] + g * std::roundf((q[k] - a[k]) / g);
         moveTo(worldOf(q));
         s_.selection = ABrush::SameDepth;
     }
@@ -294,7 +307,7 @@ private:
         vec3 N = s_.normal;
         if (orthogonal()) {
             vec3 D;
-            if (drawingStart(D)) N = D;
+            if (!sculpt_ && drawingStart(D)) N = D;
             normalPlaneOrthogonal(N);
         } else if (perspective()) {
             normalPlanePerspective(N);
@@ -369,8 +382,8 @@ private:
         symmetry::Replicate(positions, frames, mat4(), list);
 
         const double pixel = length(O * pick.pixelVector);
-        const mat4 Z = placementScale(pixel);
-        if (v_.snapSymmetry) mergeCopies(positions, frames, list, pixel);
+        const mat4 Z = placement::Scale(v_, pixel);
+        if (v_.snapSymmetry) placement::MergeCopies(v_, positions, frames, list, pixel);
         v_.placements.resize(positions.size());
         for (std::size_t i = 0; i < positions.size(); ++i)
             v_.placements[i] =
@@ -382,53 +395,20 @@ private:
         return true;
     }
 
-    // The size of a placed copy: the brush for Insert, one pixel for Draw
-    // (stood up from the picked surface when the pick hit an object).
-    mat4 placementScale(double pixel) const {
-        switch (v_.iassemblyAction()) {
-            case GLView::ActionInsert:
-                return mat4::Scale(float(double(v_.pickBrush.radius) * pixel));
-            case GLView::ActionDraw:
-                return v_.pickBrush.selection == ABrush::OnObject ? quarterTurnX(float(pixel))
-                                                                  : mat4::Scale(float(pixel));
-            default:
-                return mat4::Identity();
-        }
-    }
-
-    // Copies that fall onto each other are merged (or the kept record
-    // replayed); what is left of the symmetry is laid out again from the
-    // merged first copy.
-    void mergeCopies(std::vector<vec3>& positions, std::vector<mat3>& frames, std::vector<symmetry::TSymmetry>& list,
-                     double pixel) {
-        std::vector<std::uint8_t> codes;
-        symmetry::Codes(codes, list);
-        std::vector<std::vector<vec3>> axes(3);
-        for (std::vector<vec3>& a : axes) a.reserve(frames.size());
-        for (const mat3& f : frames)
-            for (int c = 0; c < 3; ++c) axes[std::size_t(c)].push_back(f.column(c));
-        std::vector<float> weights(positions.size(), 0.0f);
-        int count = v_.symmetryItems;
-        const float distance = float(double(v_.snapSymmetryValue) * double(v_.brushSize) * pixel);
-        symmetry::Merge(positions, codes, count, axes, weights, v_.mergeKept, v_.mergeDropped, distance);
-        if (v_.mergeKept.empty()) return;
-        list.clear();
-        symmetry::Rebuild(codes, count, list);
-        positions.resize(1);
-        const vec3 &x = axes[0][0], &y = axes[1][0], &z = axes[2][0];
-        frames.assign(1, length2(x) > length2(y) ? mat3::FrameXZ(x, z) : mat3::FrameYZ(y, z));
-        symmetry::Replicate(positions, frames, mat4(), list);
-    }
-
     GLView& v_;
     ABrush* previous_;
     ABrush s_;
     float lift_ = 0.0f;
     bool pivotSnap_ = false;
+    bool sculpt_ = false;
 };
 
 }  // namespace
 
 ABrush GLView::selection(ABrush::TSelection mode, ABrush* previous) { return Picking(*this, previous).run(mode); }
+
+void GLView::projectSculptStamp(ABrush& s, ABrush::TSelection mode, ABrush& previous) {
+    s = Picking(*this, &previous).sculptRules(mode, s);
+}
 
 }  // namespace qel

@@ -23,6 +23,7 @@
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "app/save_name.h"
+#include "mesh/mesh.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "view/act.h"
@@ -45,6 +46,9 @@ struct Script : qel::Asker {
     }
     QStringList openFileNames(QWidget*, const QString&, const QString&) override { return take().toStringList(); }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return take().toString(); }
+    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override {
+        return take().toString();
+    }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
     int run(QDialog* d) override { return dialog(d); }
 };
@@ -305,6 +309,22 @@ TEST_F(CommandsTest, EveryReplacementOfTheSceneLeavesNothingPointingIntoTheOldOn
         }
         v->setAssemblyAction(qel::GLView::ActionPlace);
     }
+}
+
+TEST_F(CommandsTest, QuickSaveWritesThePickedObjectOnlyWhileIdle) {
+    view()->asker = &script;
+    auto* object = new qel::Tool(qel::Mesh::Cube(), qel::mat4(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(object, false);
+    view()->pickBrush.pickedTool = object;
+    QTemporaryDir dir;
+    script.answers = {dir.filePath("part")};
+    view()->interactionState = 1;
+    ui().actionQuick_Save->trigger();
+    EXPECT_EQ(script.answers.size(), 1);  // not asked during a gesture
+    view()->interactionState = 0;
+    ui().actionQuick_Save->trigger();
+    EXPECT_TRUE(QFile::exists(dir.filePath("part.tlo")));
+    EXPECT_EQ(view()->pickBrush.pickedTool, nullptr);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "app/color_wheel.h"
 #include "app/dialogs.h"
 #include "mouse_util.h"
+#include "view/glview.h"
 
 using qel::pbr;
 using qel::wvec4;
@@ -164,6 +165,35 @@ TEST_F(DialogsTest, EachOpeningMakesAFreshDialog) {
         dialogs.colorPicker->accept();
         disposeClosedDialogs();
         EXPECT_TRUE(first.isNull());
+    }
+}
+
+TEST_F(DialogsTest, TheViewOpensAFreshDialogOnEachMaterialWithItsSignalsConnectedOnce) {
+    qel::GLView view(64, 64);
+    pbr other{{0, 0, 65535, 65535}, {0, 0, 0, 65535}, 32766, 0};
+    const pbr otherBefore = other;
+    view.openMaterialDialog(dialogs, &target, "A");
+    QPointer<MaterialDialog> first = dialogs.materialEditor.data();
+    view.openMaterialDialog(dialogs, &other, "B");
+    disposeClosedDialogs();
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(dialogs.materialEditor, nullptr);
+    EXPECT_EQ(dialogs.materialEditor->windowTitle(), "B");
+    EXPECT_EQ(slider("roughness")->value(), 255);
+    EXPECT_EQ(dialogs.savedMaterial, otherBefore);
+    EXPECT_EQ(dialogs.savedMask, 0u);
+    EXPECT_EQ(dialogs.maskTarget, nullptr);
+    slider("metalness")->setValue(255);
+    EXPECT_EQ(other.metalness, 32766);
+    EXPECT_EQ(target, before);
+    // Each signal reaches its slot through exactly one connection.
+    MaterialDialog* d = dialogs.materialEditor;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(
+            QObject::disconnect(d, &MaterialDialog::currentMaterialChanged, &dialogs, &qel::Dialogs::setDialogMaterial),
+            i == 0);
+        EXPECT_EQ(QObject::disconnect(d, &QDialog::accepted, &dialogs, &qel::Dialogs::setDialogOK), i == 0);
+        EXPECT_EQ(QObject::disconnect(d, &QDialog::rejected, &dialogs, &qel::Dialogs::setDialogCancel), i == 0);
     }
 }
 

@@ -60,11 +60,15 @@ void FrameDriver::hold(std::initializer_list<int> codes) {
 
 void FrameDriver::left(bool down) { mouseRead.left = down ? 1 : 0; }
 
+void FrameDriver::right(bool down) { mouseRead.right = down ? 1 : 0; }
+
 void FrameDriver::move(vec2 position) { mouseRead.position = position; }
+
+void FrameDriver::wheel(float amount) { mouseRead.wheel = amount; }
 
 void FrameDriver::frame() {
     view.frameInput();
-    view.framePicks();
+    if (picking) view.framePicks();
     mouseRead.wheel = 0.0f;
     Keyboard::eventBackspace = false;
 }

@@ -37,11 +37,17 @@ public:
     // Holds exactly these keys (view key codes) from the next frame on.
     void hold(std::initializer_list<int> codes);
     void left(bool down);
+    void right(bool down);
     void move(vec2 position);
+    // Turns the wheel by `amount` for the next frame only.
+    void wheel(float amount);
     // One frame.
     void frame();
 
     fakeid::FakeIdReader* reader;  // owned by the view
+    // Off: the frame's pickings are skipped, for tests that fill the pick
+    // records by hand.
+    bool picking = true;
 
 private:
     GLView& view;

@@ -12,8 +12,9 @@
 #include "scene/element.h"
 #include "scene/tool.h"
 #include "view/act.h"
-#include "view/glview.h"
+#include "view/camera.h"
 #include "view/frame_driver_util.h"
+#include "view/glview.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
 
@@ -61,14 +62,17 @@ TEST_F(FrameLoop, StartUpRendersFirstBuildsTheEnvironmentFourthAndRendersFullFro
 }
 
 // Idle frames draw nothing; the input of a frame counts as changed only
-// inside the view; a re-entered call draws nothing and leaves the input.
+// inside the view, but the wheel zooms (and draws) wherever the pointer is; a
+// re-entered call draws nothing and leaves the input.
 TEST_F(FrameLoop, IdleFramesDrawNothingAndTheInputIsTakenOnceAFrame) {
-    const std::uint32_t renders = Element::GlobalUpdate;
     view.outside = false;
+    view.redraw = 0;
     mouseRead.position = vec2(40, 6);  // past the view's right edge: not inside()
     mouseRead.wheel = 120;
-    EXPECT_EQ(view.MainLoop(), nullptr);
+    EXPECT_NE(view.MainLoop(), nullptr);
     EXPECT_TRUE(mouse.delta == vec2(40, 6) && mouse.wheel == 120 && mouseRead.wheel == 0);
+    EXPECT_FLOAT_EQ(view.camera->scale, 0.88f);
+    const std::uint32_t renders = Element::GlobalUpdate;
     EXPECT_TRUE(view.inputChanged(0, false));
     EXPECT_EQ(view.MainLoop(), nullptr);
     EXPECT_TRUE(!view.inputChanged(0, false) && view.inputChanged(1, false) && view.inputChanged(0, true));

@@ -1,0 +1,181 @@
+// The release steps of the assembly actions, dispatched by releaseAssembly,
+// and those among them that add objects to the scene, make new current tools
+// from picked objects, remove objects and advance a drawing.
+//
+// Each step does nothing when its condition fails; the caller's common
+// ending still runs. Steps that add or remove objects push one undo record;
+// the tools made by the picking steps belong to the scene's tool library and
+// are not undoable.
+
+#include "scene/element.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/act.h"
+#include "view/act_remove.h"
+#include "view/act_structure.h"
+#include "view/glview.h"
+
+namespace qel {
+
+void GLView::releaseAssembly(TAssemblyAction action) {
+    switch (int(action)) {
+        case ActionInsert:
+            return releaseInsert();
+        case ActionMultiply:
+            return releaseMultiply();
+        case ActionPlace:
+            return releasePlace();
+        case ActionPick:
+            return releasePick();
+        case ActionPickComponent:
+            return releasePickPart(false);
+        case ActionDetachComponent:
+            return releaseDetachComponent();
+        case 7:  // the patch pick
+            return releasePickPart(true);
+        case ActionRemove:
+            return releaseRemove();
+        case ActionDraw:
+            return releaseDraw();
+        case ActionArrayPickItem:
+            return releaseArrayPickItem();
+        case ActionMirror:
+            return releaseMirror();
+        case ActionRotateMultiplicity:
+            return releaseRotateMultiplicity();
+        case ActionMaterial:
+            return releaseMaterial();
+        case ActionColorIsLight:
+            return releaseColorIsLight();
+        case ActionMatchMaterial:
+            return releaseMatchMaterial();
+        case ActionLink:
+            return releaseLink();
+        case ActionUnlink:
+            return releaseUnlink();
+        case ActionConstrainRotation:
+        case ActionCounterConstrainRotation:
+            return releaseConstrain(true, action == ActionCounterConstrainRotation);
+        case ActionConstrainTranslation:
+        case ActionCounterConstrainTranslation:
+            return releaseConstrain(false, action == ActionCounterConstrainTranslation);
+        case ActionRemoveRotationConstraint:
+            return releaseRemoveConstraint(true);
+        case ActionRemoveTranslationConstraint:
+            return releaseRemoveConstraint(false);
+        case ActionAlign:
+            return releaseAlign();
+        case ActionMatchPivot:
+            return releaseMatchPivot(false);
+        case ActionMatchObjectPivot:
+            return releaseMatchPivot(true);
+        case ActionOrientation:
+            return releaseOrientation();
+        default:
+            return;
+    }
+}
+
+void GLView::dropUnchangedRecord(int kind) {
+    if (undoHistory.empty() || historyIndex != std::int32_t(undoHistory.size()) - 1) return;
+    Act* newest = undoHistory.back();
+    if (!newest || newest->kind != kind || newest->changed()) return;
+    delete newest;
+    undoHistory.pop_back();
+    historyIndex = std::int32_t(undoHistory.size()) - 1;
+}
+
+void GLView::pickAgain() { targetBrush = selection(ABrush::OnObject, nullptr); }
+
+void GLView::releaseInsert() {
+    if (interactionState == 0 || !pickBrush.placed() || !activeTool) return;
+    pushAct(new ActObjectAdd(scene, pickBrush.objectId, activeTool, placements, hierarchy(false), onAllInstances(),
+                             linkedMode != 0));
+    actionMode = ModeIdle;
+}
+
+void GLView::releaseMultiply() {
+    Tool* picked = pickBrush.pickedTool;
+    if (interactionState == 0 || !pickBrush.hit() || !picked) return;
+    // The copies sit where the preview showed them: in the picked object's
+    // pivot frame.
+    for (mat4& P : placements) P = P * picked->pivot;
+    pushAct(new ActObjectMultiply(scene, pickBrush.objectId, placements, 2, onAllInstances(), linkedMode != 0));
+    actionMode = ModeIdle;
+}
+
+void GLView::releasePlace() {
+    if (interactionState == 0) return;
+    if (!activeTool || !pickBrush.placed() || !targetBrush.placed()) {
+        actionMode = ModeIdle;
+        return;
+    }
+    // A two-ended tool goes between the press and the release points; that
+    // placement comes with the two-ended tools.
+    if (activeTool->isBiTool()) return;
+    pushAct(new ActObjectAdd(scene, pickBrush.objectId, activeTool, placements, hierarchy(false), onAllInstances(),
+                             linkedMode != 0));
+    actionMode = ModeIdle;
+}
+
+void GLView::releasePick() {
+    if (!pickBrush.hit() || !pickBrush.pickedTool) return;
+    pick(pickBrush.pickedTool, 0);
+    actionMode = ModeIdle;
+}
+
+void GLView::releasePickPart(bool patch) {
+    Tool* picked = pickBrush.pickedTool;
+    if (!pickBrush.hit() || !picked || !picked->element) return;
+    int face = pickBrush.itemId;
+    const vec3 centre(0, 0, 0);
+    Element* part = patch ? picked->element->PartPatch(centre, face) : picked->element->PartComponent(centre, face);
+    if (!part) return;
+    const bool transparent = (picked->flags & Tool::FlagTransparent) != 0;
+    scene->addTool(new Tool(part, picked->transform, picked->material, transparent));
+    setActiveTool(CreateUseTool, false);
+}
+
+void GLView::releaseDetachComponent() {
+    pickAgain();
+    Tool* picked = pickBrush.pickedTool;
+    Tool* target = targetBrush.pickedTool;
+    if (!pickBrush.hit() || !picked || !picked->element || !targetBrush.hit() || !target) return;
+    // The part keeps its place in the world, expressed in the target's frame.
+    const mat4 X = pickBrush.pickedWorld * picked->pivot;
+    mat4 Yinv;
+    if (!(targetBrush.pickedWorld * target->matrix()).tryInverse(Yinv)) return;
+    Element* part = picked->element->DetachComponent(pickBrush.itemId);
+    if (!part) return;
+    const bool transparent = (picked->flags & Tool::FlagTransparent) != 0;
+    Tool* carrier = new Tool(part, picked->transform, picked->material, transparent);
+    target->addChild(carrier->cloneObject(Yinv * X, true, false), false);
+    delete carrier;
+    // The records name objects by list position, which the new object
+    // shifts: none of them may act after this change.
+    clearHistory();
+    scene->toList();
+}
+
+void GLView::releaseRemove() {
+    if (!pickBrush.hit() || interactionState == 0 || !pickBrush.pickedTool) return;
+    pushAct(new ActObjectRemove(scene, pickBrush.objectId));
+    pickBrush = ABrush();
+    actionMode = ModeIdle;
+}
+
+void GLView::releaseDraw() {
+    // The second single stamp of an axis drawing was set; the curve itself is
+    // rebuilt by the drawing's own update.
+    if (interactionState == 2) interactionState = 3;
+}
+
+void GLView::releaseArrayPickItem() {
+    Tool* picked = pickBrush.pickedTool;
+    if (!pickBrush.hit() || !picked) return;
+    Tool* item = picked->cloneTool(false);
+    scene->toolsRoot->addChild(item, false);
+    auxiliaryTools.push_back(item);
+}
+
+}  // namespace qel
