@@ -312,8 +312,10 @@ void drawSculptOverlays(const Overlay& o) {
     } else if (a >= Sculptor::CutSphereReverse && a <= Sculptor::SubSphereReverse) {
         if (apart) drawSphereCircles(o, v.targetBrush, v.pickBrush);
     } else if (v.idle() && !v.stamps.empty()) {
+        // Lifted like the stamp markers: in the picked surface's plane the
+        // depth test would hide it.
         const ABrush& s = v.stamps.front();
-        GLDrawCircle(s.radius * float(length(s.pixelVector)), s.normal, s.point, o.world, Red);
+        GLDrawCircle(s.radius * float(length(s.pixelVector)), s.normal, s.point + s.normal * o.pointSize, o.world, Red);
     }
 }
 
