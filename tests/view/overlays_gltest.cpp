@@ -1,5 +1,6 @@
-// The interaction overlays of whole frames: the drawing gesture, the pick
-// records and the sculpt stamps set by hand, the image read back.
+// The interaction overlays of whole frames, the image read back. The drawing
+// gesture is set by hand; the pick records and sculpt stamps come from the
+// frame's own pickings over a box under the cursor.
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,35 @@ protected:
         view.background = wvec4(0, 0, 0, 0);
         view.buildMatrices();
         view.outside = false;
+        // One stamp per sculpt pick: no symmetric copies.
+        view.symmetry = {0, 0, 0, 0, 0, 0};
         mouse.position = vec2(N / 2, N / 2);
     }
     void TearDown() override { EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR)); }
 
+    // An opaque box facing the viewer, its front face at the focus depth
+    // covering the pixels x0..x1, y0..y1, as thick as it is wide.
+    Tool* box(int x0, int y0, int x1, int y1) {
+        const float d = view.ScreenDepth();
+        const vec3 o = view.unproject(float(x0), float(y0), d);
+        const vec3 ex = view.unproject(float(x1), float(y0), d) - o, ey = view.unproject(float(x0), float(y1), d) - o;
+        const float thick = float(length(ex));
+        // The unit cube's side: its diagonal is one.
+        const float k = std::sqrt(3.0f);
+        mat3 frame;
+        frame.setColumn(0, ex * k);
+        frame.setColumn(1, ey * k);
+        frame.setColumn(2, normalize(cross(ex, ey)) * (thick * k));
+        const vec3 centre = o + (ex + ey) * 0.5f - view.ScreenNormal() * (0.5f * thick);
+        return view.scene->addObject(&cube, mat4::Translation(centre) * mat4::FromMat3(frame), Scene::HangTop, false);
+    }
+    // A frame hovering pixel (x, y) with no gesture: the pickings of the
+    // mode take their records there.
+    std::vector<bvec4> hover(int x, int y) {
+        view.interactionState = 0;
+        view.cursorPixel = {x, y};
+        return frame();
+    }
     // A stamp on the surface facing the viewer under pixel (x, y).
     ABrush stamp(int x, int y) const {
         ABrush s;
@@ -76,6 +102,7 @@ protected:
         return out;
     }
     GLView view{N, N};
+    Tool cube{Mesh::Cube(), mat4::Identity(), pbr(), false};
 };
 
 bool sameColour(const bvec4& a, const bvec4& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
@@ -99,11 +126,17 @@ std::function<bool(int, int)> within(int x0, int y0, int x1, int y1) {
 // A drawing gesture with two single stamps shows in every mode; the sculpt
 // sphere circles only with the pointer inside and outside the view mode.
 TEST_F(Overlays, OutsideOrInViewModeOnlyTheDrawingShows) {
+    ASSERT_TRUE(box(50, 20, 150, 80));
     drawStroke({});
     view.assemblor.stamps = {stamp(60, 100), stamp(140, 100)};
+    // The sphere's centre picked hovering in sculpt mode, its rim followed
+    // by the stroke picking while the gesture runs.
+    view.actionMode = GLView::ModeSculpt;
     view.sculptAction = Sculptor::CutSphere;
-    view.pickBrush = stamp(100, 40);
-    view.targetBrush = stamp(100, 60);
+    hover(100, 40);
+    ASSERT_TRUE(view.pickBrush.hit() && view.pickBrush.pickedTool);
+    view.interactionState = 1;
+    view.cursorPixel = {100, 60};
     struct Case {
         bool outside;
         GLView::TActionMode mode;
@@ -114,6 +147,7 @@ TEST_F(Overlays, OutsideOrInViewModeOnlyTheDrawingShows) {
         view.outside = c.outside;
         view.actionMode = c.mode;
         const auto image = frame();
+        EXPECT_TRUE(!c.circle || (view.targetBrush.x == 100 && view.targetBrush.y == 60));
         EXPECT_GT(count(image, Orange, within(70, 99, 130, 101)), 50) << c.outside << c.mode;
         EXPECT_EQ(count(image, Red) > 0, c.circle) << c.outside << c.mode;
     }
@@ -149,17 +183,22 @@ TEST_F(Overlays, ClosedDrawingsAndProfilesJoinTheLastPointToTheFirst) {
 }
 
 // The cutting plane's line and the sphere circles appear once the two pick
-// records lie on different pixels.
+// records lie on different pixels: a stroke pressed over the box and held
+// on its pixel shows neither, dragged 30 pixels along it shows them.
 TEST_F(Overlays, PlaneLineAndSphereCirclesWaitForTwoPixels) {
+    ASSERT_TRUE(box(50, 50, 150, 150));
     view.selectedActionMode = view.actionMode = GLView::ModeSculpt;
     for (Sculptor::TAction a :
          {Sculptor::CutPlane, Sculptor::ClipPlane, Sculptor::CutSphere, Sculptor::SubSphereReverse}) {
         view.sculptAction = a;
-        view.pickBrush = stamp(100, 100);
-        view.targetBrush = view.pickBrush;
+        hover(100, 100);
+        ASSERT_TRUE(view.pickBrush.hit() && view.pickBrush.pickedTool) << a;
+        view.interactionState = 1;
         EXPECT_EQ(count(frame(), Red), 0) << a;
-        view.targetBrush = stamp(130, 100);
+        EXPECT_TRUE(view.targetBrush.x == 100 && view.targetBrush.y == 100) << a;
+        view.cursorPixel = {130, 100};
         const auto image = frame();
+        EXPECT_TRUE(view.targetBrush.x == 130 && view.targetBrush.y == 100) << a;
         EXPECT_GT(count(image, Red), 50) << a;
         const bool plane = a == Sculptor::CutPlane || a == Sculptor::ClipPlane;
         // The plane's line runs across the whole view along the drag.
@@ -170,22 +209,19 @@ TEST_F(Overlays, PlaneLineAndSphereCirclesWaitForTwoPixels) {
     }
 }
 
-// The pivot of the picked object: the tripod (with its labels) or the
+// The pivot of the hovered object: the tripod (with its labels) or the
 // constraint axis goes with the pivots, the sculpt brush circle stays.
 TEST_F(Overlays, HiddenPivotsKeepTheBrushCircle) {
-    Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
-    Tool* object = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, false);
+    Tool* object = box(10, 60, 120, 160);
     ASSERT_TRUE(object);
     object->pivot = mat4::Translation(view.unproject(30.0f, 130.0f, view.ScreenDepth()));
-    object->transform = mat4::Scale(0.001f);
     view.selectedActionMode = view.actionMode = GLView::ModeAssembly;
     view.assemblyAction = GLView::ActionMove;
-    view.pickBrush = stamp(30, 130);
-    view.pickBrush.pickedTool = object;
-    const auto pivotShown = [this](std::uint8_t pivots, bool constrained) {
+    const auto pivotShown = [&](std::uint8_t pivots, bool constrained) {
         view.showPivots = pivots;
-        view.pickBrush.pickedTool->rotationAxis = constrained ? vec3(1, 0, 0) : vec3(0, 0, 0);
-        const auto image = frame();
+        object->rotationAxis = constrained ? vec3(1, 0, 0) : vec3(0, 0, 0);
+        const auto image = hover(30, 130);
+        EXPECT_EQ(view.pickBrush.pickedTool, object);
         return std::make_pair(count(image, AxisX) + count(image, White, within(150, 0, N - 1, N - 1)),
                               count(image, Orange));
     };
@@ -196,21 +232,23 @@ TEST_F(Overlays, HiddenPivotsKeepTheBrushCircle) {
 
     view.selectedActionMode = view.actionMode = GLView::ModeSculpt;
     view.sculptAction = Sculptor::Inflate;
-    view.stamps = {stamp(100, 100)};
-    view.stamps[0].radius = 30;
-    EXPECT_GT(count(frame(), Red), 100);
+    view.brushSize = 30;
+    const auto image = hover(60, 110);
+    ASSERT_EQ(view.stamps.size(), 1u);
+    EXPECT_GT(count(image, Red), 100);
 }
 
 // Beside the stamp's own marker, every red pixel of the brush circle lies
 // at its radius (stamp radius in pixels times the pixel's world length).
 TEST_F(Overlays, BrushCircleLiesAtItsRadius) {
+    ASSERT_TRUE(box(40, 40, 160, 160));
     view.selectedActionMode = view.actionMode = GLView::ModeSculpt;
     view.sculptAction = Sculptor::Deform;
-    view.pickBrush = stamp(100, 100);
-    view.stamps = {stamp(100, 100)};
     for (float r : {20.0f, 45.0f}) {
-        view.stamps[0].radius = r;
-        const auto image = frame();
+        view.brushSize = r;
+        const auto image = hover(100, 100);
+        ASSERT_EQ(view.stamps.size(), 1u);
+        EXPECT_EQ(view.stamps[0].radius, r);
         int onCircle = 0, elsewhere = 0;
         for (int y = 0; y < N; ++y)
             for (int x = 0; x < N; ++x) {
@@ -222,11 +260,12 @@ TEST_F(Overlays, BrushCircleLiesAtItsRadius) {
         EXPECT_GT(onCircle, 4 * r);
         EXPECT_EQ(elsewhere, 0) << r;
     }
-    // The stamp's marker, drawn with the depth test, leaves the depth that
-    // the pickings read untouched.
+    // The stamp's marker, drawn with the depth test in front of the box,
+    // leaves the depth that the pickings read untouched.
     float depth = 0.0f;
     view.fboScene->enable();
     gl->glReadPixels(100, 100, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     view.fboScene->disable();
-    EXPECT_EQ(depth, 1.0f);
+    EXPECT_LT(view.pickBrush.depth, 1.0f);
+    EXPECT_EQ(depth, view.pickBrush.depth);
 }
