@@ -283,11 +283,14 @@ void drawPlaneLine(const Overlay& o, bool tick) {
 }
 
 // The cutting sphere: three great circles around the centre stamp, radius
-// the distance between the two stamps.
+// the distance between the two stamps. The sphere is lifted along the
+// centre's normal like the stamp markers: the circle in the picked
+// surface's plane would otherwise lose the depth test against it.
 void drawSphereCircles(const Overlay& o, const ABrush& centre, const ABrush& rim) {
     gl->glEnable(GL_DEPTH_TEST);
     const float r = float(distance(centre.point, rim.point));
-    const mat4 M = o.world * mat4::Translation(centre.point) * mat4::FromMat3(mat3::Frame(centre.normal) * r);
+    const vec3 c = centre.point + centre.normal * o.pointSize;
+    const mat4 M = o.world * mat4::Translation(c) * mat4::FromMat3(mat3::Frame(centre.normal) * r);
     // The frame's axes permuted cyclically: the circle in each coordinate
     // plane.
     const mat4 planes[3] = {mat4::Identity(), mat4::FromMat3(mat3(0, 0, 1, 1, 0, 0, 0, 1, 0)),

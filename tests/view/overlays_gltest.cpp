@@ -206,6 +206,13 @@ TEST_F(Overlays, PlaneLineAndSphereCirclesWaitForTwoPixels) {
         // The clipping plane's tick points across the drag.
         const bool tick = count(image, Red, within(99, 85, 101, 95)) > 0;
         EXPECT_TRUE(!plane || tick == (a == Sculptor::ClipPlane)) << a;
+        // The sphere's circle in the box's face shows whole around its
+        // centre (the press for the sphere actions, the drag's end for the
+        // reverse ones).
+        const int cx = a == Sculptor::SubSphereReverse ? 130 : 100;
+        const int ring = count(
+            image, Red, [cx](int x, int y) { return std::fabs(std::hypot(x + 0.5 - cx, y + 0.5 - 100) - 30.0) < 1.5; });
+        EXPECT_EQ(ring > 90, !plane) << a << " " << ring;
     }
 }
 
