@@ -17,6 +17,7 @@
 //   view/glview_composite.cpp shading a layer: lighting, edges and contours
 //   view/glview_render.cpp    the frame: both layers, their mix, glow, chromatism
 //   view/glview_text.cpp      writing the status text with the bitmap font
+//   view/glview_overlays.cpp  the interaction overlays and gizmos
 //   view/glview_loop.cpp      the frame loop: start-up, input, animation, material edits
 //   view/glview_selection.cpp the pixel picking
 //   view/glview_sculpt_pick.cpp the sculpt stroke picking
@@ -711,6 +712,13 @@ public:
     // targetBrush follows the cursor. True when the preview list is to be
     // drawn.
     bool framePicks();
+    // Draws the interaction overlays into the transparent layer's output,
+    // which the caller has bound with no program in use: the curve being
+    // drawn, then, with the pointer inside and outside the view mode, the
+    // creation circle, the placement markers, the pivot gizmo and the
+    // sculpting gizmos. The scene's depth stays as it is. Leaves the depth
+    // and stencil tests off.
+    void drawOverlays();
     // Writes the status text into the bound framebuffer's draw buffer.
     void Text();
     // Writes one piece of text where the writer stands, in its colour, and

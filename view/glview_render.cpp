@@ -285,6 +285,8 @@ Texture2D* GLView::render() {
     // The overlays are drawn here into the transparent output, starting with
     // no program in use.
     releaseProgram();
+    drawOverlays();
+    releaseProgram();
     fboSceneTransparent->disable();
     return finishFrame(*this);
 }
