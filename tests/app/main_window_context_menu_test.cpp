@@ -126,7 +126,8 @@ TEST_F(ContextMenuTest, CommandsDoNothingWithoutAPickedObjectOrItsElement) {
 }
 
 TEST_F(ContextMenuTest, PickingPartsLeavesTheSceneAndDeleteIsUndoable) {
-    Tool* object = pickPlaced(qel::Mesh::Cube());
+    const Tool* object = pickPlaced(qel::Mesh::Cube());
+    const Element* element = object->element;
     const std::size_t templates = view()->scene->toolsRoot->children.size();
     const auto creation = view()->toolCreation;
     for (QAction* a : {ui().actionPick_Component, ui().actionPick_Patch, ui().actionPick_Feature}) {
@@ -144,7 +145,7 @@ TEST_F(ContextMenuTest, PickingPartsLeavesTheSceneAndDeleteIsUndoable) {
     EXPECT_EQ(view()->pickBrush.pickedTool, nullptr);
     window.on_actionUndo_triggered();
     ASSERT_EQ(objectCount(), 1u);
-    EXPECT_EQ(view()->scene->objects.tools[0], object);
+    EXPECT_EQ(view()->scene->objects.tools[0]->element, element);
 }
 
 TEST_F(ContextMenuTest, SubdivideRefinesThePickedMeshAndAsksForAFrame) {
