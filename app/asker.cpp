@@ -54,6 +54,10 @@ void Asker::warn(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text);
 }
 
+void Asker::inform(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
 int Asker::run(QDialog* dialog) { return dialog->exec(); }
 
 Asker* Asker::Standard() {

@@ -39,6 +39,9 @@ public:
     virtual QString saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text);
+    // An information message with the single button Ok and no default
+    // button.
+    virtual void inform(QWidget* parent, const QString& title, const QString& text);
     // Runs a dialog built by the caller modally; its result code.
     virtual int run(QDialog* dialog);
 

@@ -30,6 +30,8 @@
 //                                 frame, transformers, snap
 //   app/main_window_symmetry.cpp  sculpt symmetry
 //   app/main_window_display.cpp   display switches, effects, standard views
+//   app/main_window_context_menu.cpp  the object context menu and its
+//                                 commands on the picked object
 
 #include <QKeySequence>
 #include <QList>
@@ -49,6 +51,7 @@ class Ui_MainWindow;
 namespace qel {
 class Asker;
 class GLView;
+class Tool;
 }  // namespace qel
 
 class MainWindow : public QMainWindow {
@@ -131,6 +134,9 @@ public slots:
     void loadBackgroundColor_triggered();
     void loadBackgroundImage_triggered();
     void loadEnvironment_triggered();
+    // Pops up, at the cursor, the menu of the object that the view last
+    // picked, or the Render menu when nothing was picked.
+    void openMenu();
 
     void on_actionOrthogonal_triggered();
     void on_actionPerspective_triggered();
@@ -326,6 +332,23 @@ public slots:
     void on_actionTop_triggered();
     void on_actionBottom_triggered();
 
+    // The context menu's commands act on the object picked when they run.
+    void on_actionType_triggered();
+    void on_actionPick_Object_triggered();
+    void on_actionPick_Object_2_triggered();
+    void on_actionPick_Element_triggered();
+    void on_actionPick_Element_2_triggered();
+    void on_actionPick_Component_triggered();
+    void on_actionPick_Patch_triggered();
+    void on_actionPick_Feature_triggered();
+    void on_actionSimple_Delete_triggered();
+    void on_actionSimple_Delete_2_triggered();
+    void on_actionSculpt_Unique_triggered();
+    void on_actionUnique_triggered();
+    void on_actionAs_Tri_Mesh_triggered();
+    void on_actionConvert_To_Tri_Mesh_triggered();
+    void on_actionSubdivide_triggered();
+
     void on_actionUndo_triggered();
     void on_actionRedo_triggered();
     void on_actionBackspace_triggered();
@@ -405,4 +428,12 @@ private:
     bool beginGpuWork();
     // Releases the context and starts the frames again.
     void endGpuWork();
+    // The context menu: the picked object, null when none; the pick of
+    // that object at the given scope; the element conversions of the view
+    // when the object has an element.
+    qel::Tool* pickedTool() const;
+    void pickObject(unsigned char scope);
+    void deleteObject();
+    void makeUnique();
+    void makeTriMesh();
 };

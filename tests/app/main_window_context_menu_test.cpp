@@ -1,0 +1,162 @@
+// The object context menu on the offscreen main window: which menu pops up
+// and how it is titled for the picked object, and the entry commands on the
+// object picked when they run. Each menu is looked at after openMenu()
+// returns and then closed; information boxes are scripted.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QStringList>
+#include <memory>
+
+#include "app/asker.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "mesh/mesh.h"
+#include "scene/element.h"
+#include "scene/root.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/glview.h"
+
+namespace {
+
+using qel::Element;
+using qel::Tool;
+
+// Records the information boxes as "title|text".
+struct Script : qel::Asker {
+    QStringList boxes;
+    void inform(QWidget*, const QString& title, const QString& text) override { boxes << title + "|" + text; }
+};
+
+// An element that only carries a type code.
+struct TypedElement : Element {
+    explicit TypedElement(TType t) : Element(t) {}
+};
+
+class ContextMenuTest : public ::testing::Test {
+protected:
+    ContextMenuTest() { window.asker = &script; }
+    ~ContextMenuTest() override { view()->pickBrush.pickedTool = nullptr; }
+    qel::GLView* view() { return window.view(); }
+    Ui_MainWindow& ui() { return *window.ui; }
+
+    // A placed top-level object on the element, picked by the view.
+    Tool* pickPlaced(Element* e) {
+        Tool source(e, qel::mat4::Identity(), qel::pbr(), false);
+        Tool* object = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+        view()->scene->toList();
+        view()->pickBrush.pickedTool = object;
+        return object;
+    }
+    // The menu that openMenu() pops up, closed again; null when none.
+    QMenu* openedMenu() {
+        window.openMenu();
+        QMenu* shown = nullptr;
+        for (QMenu* m : {ui().menuRender, ui().menuObject, ui().menuObject_Axis_Section})
+            if (m->isVisible()) {
+                EXPECT_EQ(shown, nullptr);
+                shown = m;
+                m->close();
+            }
+        return shown;
+    }
+    std::size_t objectCount() { return view()->scene->objects.tools.size(); }
+
+    Script script;
+    MainWindow window;
+};
+
+TEST_F(ContextMenuTest, TheViewsRequestWithoutAPickOpensTheRenderMenu) {
+    emit view()->openMenu();
+    EXPECT_TRUE(ui().menuRender->isVisible());
+    ui().menuRender->close();
+}
+
+TEST_F(ContextMenuTest, AMeshGivesTheTriMeshMenuWhoseHiddenEntriesComeBackForTheNextObject) {
+    pickPlaced(qel::Mesh::Cube());
+    EXPECT_EQ(openedMenu(), ui().menuObject);
+    EXPECT_EQ(ui().actionType->text(), "TRI-MESH");
+    EXPECT_EQ(ui().actionType->icon().cacheKey(), ui().actionConvert_To_Tri_Mesh->icon().cacheKey());
+    EXPECT_FALSE(ui().actionUniform->isVisible());
+    EXPECT_FALSE(ui().actionAs_Tri_Mesh->isVisible());
+    EXPECT_TRUE(ui().actionAs_Clay->isVisible());
+
+    Tool bare(nullptr, qel::mat4::Identity(), qel::pbr(), false);
+    view()->pickBrush.pickedTool = &bare;
+    EXPECT_EQ(openedMenu(), nullptr);
+    EXPECT_TRUE(ui().actionUniform->isVisible());
+    EXPECT_TRUE(ui().actionAs_Tri_Mesh->isVisible());
+
+    bare.kind = Tool::KindBiTool;
+    EXPECT_EQ(openedMenu(), ui().menuObject);
+    EXPECT_EQ(ui().actionType->text(), "BINARY");
+}
+
+TEST_F(ContextMenuTest, ElementsWithoutAMenuOpenNone) {
+    for (Element::TType type : {Element::TType::Curve, Element::TType::Sprite, Element::TType::AnimatedSprite}) {
+        pickPlaced(new TypedElement(type));
+        EXPECT_EQ(openedMenu(), nullptr) << int(type);
+    }
+}
+
+TEST_F(ContextMenuTest, TheTypeBoxCountsTheMeshsListsWithItsExactSpaces) {
+    ui().actionType->trigger();  // nothing picked: no box
+    pickPlaced(qel::Mesh::Icosahedron());
+    ui().actionType->trigger();
+    pickPlaced(new TypedElement(Element::TType::Sprite));
+    ui().actionType->trigger();
+    EXPECT_EQ(script.boxes, QStringList({"TRI-MESH|12 Vertices ,  20 Faces", "|"}));
+}
+
+TEST_F(ContextMenuTest, CommandsDoNothingWithoutAPickedObjectOrItsElement) {
+    Tool bare(nullptr, qel::mat4::Identity(), qel::pbr(), false);
+    const std::size_t templates = view()->scene->toolsRoot->children.size();
+    for (Tool* picked : {static_cast<Tool*>(nullptr), &bare}) {
+        view()->pickBrush.pickedTool = picked;
+        for (QAction* a : {ui().actionType, ui().actionSimple_Delete, ui().actionSculpt_Unique, ui().actionAs_Tri_Mesh,
+                           ui().actionSubdivide, ui().actionPick_Component})
+            a->trigger();
+        EXPECT_TRUE(script.boxes.isEmpty());
+        EXPECT_EQ(view()->pickBrush.pickedTool, picked);
+    }
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
+}
+
+TEST_F(ContextMenuTest, PickingPartsLeavesTheSceneAndDeleteIsUndoable) {
+    const Tool* object = pickPlaced(qel::Mesh::Cube());
+    const Element* element = object->element;
+    const std::size_t templates = view()->scene->toolsRoot->children.size();
+    const auto creation = view()->toolCreation;
+    for (QAction* a : {ui().actionPick_Component, ui().actionPick_Patch, ui().actionPick_Feature}) {
+        a->trigger();
+        EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
+        EXPECT_EQ(view()->toolCreation, creation);
+        EXPECT_EQ(objectCount(), 1u);
+        EXPECT_TRUE(view()->undoHistory.empty());
+    }
+    ui().actionPick_Object->trigger();
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
+
+    ui().actionSimple_Delete->trigger();
+    EXPECT_EQ(objectCount(), 0u);
+    EXPECT_EQ(view()->pickBrush.pickedTool, nullptr);
+    window.on_actionUndo_triggered();
+    ASSERT_EQ(objectCount(), 1u);
+    EXPECT_EQ(view()->scene->objects.tools[0]->element, element);
+}
+
+TEST_F(ContextMenuTest, SubdivideRefinesThePickedMeshAndAsksForAFrame) {
+    Tool* object = pickPlaced(qel::Mesh::Cube());
+    const auto* mesh = static_cast<const qel::Mesh*>(object->element);
+    const auto faces = mesh->faces.size();
+    view()->redraw = 0;
+    ui().actionSubdivide->trigger();
+    EXPECT_GT(mesh->faces.size(), faces);
+    EXPECT_EQ(object->element->updateStamp, Element::GlobalUpdate);
+    EXPECT_EQ(view()->redraw, 1);
+}
+
+}  // namespace
