@@ -345,3 +345,33 @@ TEST_F(Drag, TheEndingKeepsADrawingAndAMultiStepGesture) {
         EXPECT_EQ(view.actionMode, GLView::ModeAssembly);
     }
 }
+
+TEST_F(Drag, ADrawingGainsAFreehandPointOnANewPixelOnly) {
+    assembly(GLView::ActionDraw);
+    ABrush stamp;
+    stamp.selection = ABrush::OnObject;
+    stamp.x = 400;
+    view.assemblor = Assemblor(stamp, false);
+    view.interactionState = 1;
+    drive.left(true);
+    drive.frame();
+    const auto points = [&] { return view.assemblor.strokes.back().stamps.size(); };
+    view.targetBrush = stamp;
+    view.targetBrush.kind = 2;
+    for (int x : {400, 401, 401, 405}) {
+        view.targetBrush.x = x;
+        at = at + vec2(1, 0);
+        drive.move(at);
+        drive.frame();
+    }
+    EXPECT_EQ(points(), 3u);
+    EXPECT_TRUE(view.assemblor.strokes.back().stamps.back().kind == 0 && view.assemblor.isMoving());
+    // A pending corner follows the pointer and takes the modifier's kind.
+    view.cornerPending = 1;
+    drive.hold({Keyboard::KeyShift});
+    view.targetBrush.x = 420;
+    dragBy(3, 0);
+    EXPECT_EQ(points(), 3u);
+    EXPECT_TRUE(view.assemblor.strokes.back().stamps.back().x == 420 &&
+                view.assemblor.strokes.back().stamps.back().kind == 1);
+}
