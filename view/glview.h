@@ -25,6 +25,8 @@
 //   view/glview_history.cpp   the undo history
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
 //   view/glview_press.cpp     the button press: what a gesture starts and its undo records
+//   view/glview_drag.cpp      the drag: drawing points, sculpt samples, view and object drags
+//   view/glview_release.cpp   the button release: the stroke's last step, the gesture's ending
 //   view/glview_select2.cpp   the picking that follows Place and Draw during a gesture
 //   view/glview_commands.cpp  the object commands and the wheel
 //   view/glview_erase.cpp     erasing objects and parts of them
@@ -565,7 +567,21 @@ public:
     // will need made before anything moves. A press that lands on nothing
     // the action can use becomes a view drag.
     void mouseDown();
+    // The button release of a frame (nothing without a released button or
+    // with the pointer outside). A left release runs the sculpt stroke's
+    // last step, the ending of a move, turn or scale drag (its unchanged
+    // record dropped, a linked copy joined to its source's ring) or the
+    // assembly action's release step; a right release during a left drag
+    // returns at once. Then, once both buttons are up, the gesture ends: the
+    // pick records and gestures are reset (an interactionState above 1
+    // survives), the selected mode and actions become the effective ones,
+    // and setState looks at the keys; a drawing goes on instead.
     void mouseUp();
+    // The drag of a frame in which the pointer moved inside the view: a
+    // drawing's points, one sample per sculpt gesture and the sculpt step,
+    // the view's turn or pan, and with the left button alone the assembly
+    // drags of the pressed object (speed, delay, inverse kinematics, move,
+    // turn, scale, material). cursorPixel follows the pointer.
     void mouseMove();
     // The release step of one assembly action, for mouseUp: it calls
     // releaseAssembly(iassemblyAction()) once a left release has passed its
@@ -685,8 +701,8 @@ public:
     Texture2D* MainLoop();
     // The input half of a frame: the keyboard read, the widget's mouse record
     // taken over, a turned wheel (inside the view or not), and, when the
-    // input changed and the pointer is inside(), the input state machine,
-    // which raises redraw.
+    // input changed and the pointer is inside(), the input state machine
+    // (setState, mouseDown, mouseUp, mouseMove), which raises redraw.
     void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a
@@ -782,6 +798,29 @@ private:
     // The undo record of a move, turn or scale, or the copy a copying drag
     // moves instead of the picked object.
     void transformPress();
+    // ---- The drag (glview_drag.cpp) ----
+    void dragDrawing();
+    void dragSculpt();
+    // One sample per sculpt gesture from the stamp of the same position,
+    // each gesture told move, or end with ending. A gesture without a stamp
+    // (merged symmetric copies) repeats its own last sample.
+    void addSculptSamples(bool ending);
+    void dragView();
+    void dragAssembly();
+    void dragIK();
+    // G, the pressed object's pivot frame in the world, and its inverse;
+    // false when G is singular.
+    bool dragFrame(mat4& G, mat4& Ginv) const;
+    void dragMove();
+    // Rotate, Scale or RotateScale by the pointer's turn and distance
+    // about the pivot since the previous frame.
+    void dragTurnOrScale(TAssemblyAction action);
+    // ---- The release (glview_release.cpp) ----
+    void releaseSculpt();
+    // The ending of a move, turn or scale drag.
+    void releaseTransform();
+    // The common ending of every release.
+    void endGesture();
     // The start-up step of the frame loop; false when the call ends there.
     bool startUp();
     // The edited material onto materialTool; once the dialog has closed, the

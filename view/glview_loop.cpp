@@ -86,6 +86,8 @@ void GLView::frameInput() {
     if (inputChanged(keyChange, backspace) && inside()) {
         setState();
         mouseDown();
+        mouseUp();
+        mouseMove();
         redraw = 1;
     }
 }

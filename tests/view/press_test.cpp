@@ -75,14 +75,25 @@ protected:
         view.setActionMode(GLView::ModeAssembly);
         view.setAssemblyAction(a);
     }
-    // Holds the keys for a frame, then presses and releases the left button.
-    void click(std::initializer_list<int> held) {
+    // Holds the keys for a frame, then presses the left button.
+    void press(std::initializer_list<int> held) {
         drive.hold(held);
         drive.frame();
         drive.left(true);
         drive.frame();
+    }
+    void release() {
         drive.left(false);
         drive.frame();
+    }
+    // A release after the gesture was reset: it finishes nothing.
+    void letGo() {
+        view.resetState(false);
+        release();
+    }
+    void click(std::initializer_list<int> held) {
+        press(held);
+        release();
     }
     // A history of one record in place of what it held.
     void oneRecord() {
@@ -120,7 +131,8 @@ TEST_F(Press, ButtonsTogether) {
     view.interactionState = 0;
     buttons(true, true);
     EXPECT_TRUE(view.idle() && view.undoHistory.empty() && !view.targetBrush.placed());
-    buttons(false, false);
+    buttons(false, false);  // the release's ending resets the pick
+    pickObject();
     // A move under way: a right press with the left held resets it without a
     // view drag; with Control it opens no menu.
     buttons(true, false);
@@ -147,7 +159,7 @@ TEST_F(Press, SculptMakesOneGesturePerStampAndSculptsOnce) {
         view.stamps[std::size_t(i)].viewDirection = view.stamps[std::size_t(i)].point = vec3(float(i), 0, 1);
     }
     pick();
-    click({});
+    press({});
     EXPECT_TRUE(view.undoHistory.empty() && view.historyIndex == -1 && view.interactionState == 1);
     EXPECT_EQ(tool.calls, 1);
     ASSERT_EQ(tool.received.size(), 3u);
@@ -161,13 +173,19 @@ TEST_F(Press, SculptMakesOneGesturePerStampAndSculptsOnce) {
         ASSERT_EQ(s.samples.size(), 1u);
         EXPECT_EQ(s.samples[0].point, vec3(float(i), 0, 1));
     }
+    release();  // the stroke's last step, then its gestures go
+    EXPECT_TRUE(tool.calls == 2 && view.sculptors.empty() && view.idle());
     // PickMaterial empties the history too, and sculpts nothing.
     view.resetState(false);
     view.setSculptAction(Sculptor::PickMaterial);
     pick();
-    click({});
-    EXPECT_TRUE(view.undoHistory.empty() && tool.calls == 1);
+    press({});
+    EXPECT_TRUE(view.undoHistory.empty() && tool.calls == 2);
     EXPECT_EQ(view.brushMaterial.colour, wvec4(9, 9, 9, 9));
+    // The pick starts no gesture: the release leaves the picked material.
+    view.targetBrush.pickedMaterial.colour = wvec4(5, 5, 5, 5);
+    release();
+    EXPECT_TRUE(view.brushMaterial.colour == wvec4(9, 9, 9, 9) && tool.calls == 2);
 }
 
 TEST_F(Press, AssemblyTable) {
@@ -208,7 +226,7 @@ TEST_F(Press, AssemblyTable) {
         if (row.pick != Nothing) pickObject();
         if (row.pick == NoTool) view.pickBrush.pickedTool = nullptr;
         view.targetBrush.kind = 5;
-        click({});
+        press({});
         EXPECT_TRUE(view.interactionState == row.state && view.actionMode == row.mode);
         EXPECT_EQ(view.targetBrush.kind, row.target == Kept ? 5 : 0);
         EXPECT_EQ(view.targetBrush.objectId, row.target == Anchored ? id : 0);
@@ -217,6 +235,7 @@ TEST_F(Press, AssemblyTable) {
         EXPECT_EQ(kind, row.record == Emptied ? None : row.record);
         const bool picked = row.action == A::ActionPickMaterial;
         EXPECT_EQ(view.activeToolProperties.colour, picked ? wvec4(1, 2, 3, 4) : pbr().colour);
+        letGo();
     }
     EXPECT_TRUE(asker.asked.isEmpty());  // no quick save without a tool
 }
@@ -224,13 +243,15 @@ TEST_F(Press, AssemblyTable) {
 TEST_F(Press, CopyingMovePushesOnlyTheCopyRecord) {
     assembly(GLView::ActionMove);
     pickObject();
-    click({Keyboard::KeyControl});
+    press({Keyboard::KeyControl});
     ASSERT_EQ(view.undoHistory.size(), 1u);
     EXPECT_EQ(view.undoHistory[0]->kind, Act::KindCopyTransform);
     EXPECT_EQ(view.copySource, object);
     ASSERT_NE(view.pickBrush.pickedTool, object);
     EXPECT_EQ(view.pickBrush.pickedTool->parent, object);  // Add To Child: hung under the picked object
     EXPECT_TRUE(view.pickBrush.pickedWorld == object->matrix() && view.copyFrame == object->matrix());
+    release();  // a copy stays a change: its record is kept
+    EXPECT_TRUE(view.undoHistory.size() == 1 && view.copySource == nullptr);
     view.resetState(false);
     view.UNDO();
     EXPECT_TRUE(object->children.empty());
@@ -263,19 +284,28 @@ TEST_F(Press, DrawingPoints) {
     EXPECT_TRUE(view.interactionState == 1 && view.assemblor.state == Gesture::Moving);
 
     // A drawn axis: single stamps with Space (and while there are some, up to
-    // three), then stroke points.
+    // two: the release of the second raises the state to 3), then stroke
+    // points.
     view.resetState(false);
     view.toolCreation = GLView::CreateRevoluton;
-    for (int k = 0; k < 4; ++k) click({k == 0 ? int(Keyboard::KeySpace) : 'z'});
-    EXPECT_EQ(view.assemblor.stamps.size(), 3u);
+    press({Keyboard::KeySpace});
+    release();
+    press({'z'});
+    EXPECT_EQ(view.assemblor.stamps.size(), 2u);
+    EXPECT_EQ(view.interactionState, 2);
+    release();
     EXPECT_EQ(view.interactionState, 3);
+    click({'z'});
+    EXPECT_EQ(view.assemblor.stamps.size(), 2u);
     EXPECT_EQ(kinds(), std::vector<int>{0});
 
     view.resetState(false);  // without a tool under creation: a view drag
     view.toolCreation = GLView::CreateUseTool;
     view.activeTool = nullptr;
-    click({});
+    press({});
     EXPECT_TRUE(view.actionMode == GLView::ModeView && view.assemblor.stamps.empty());
+    release();
+    EXPECT_TRUE(view.actionMode == GLView::ModeAssembly && view.idle());
 }
 
 TEST_F(Press, QuickSaveNames) {
