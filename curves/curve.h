@@ -137,10 +137,11 @@ public:
     // sharp rules: an end without a neighbour is sharp at the edge and the
     // vertex, which gets the end bit (cleared on every other vertex of an
     // active edge); an end flagged sharp makes its vertex sharp and a sharp
-    // vertex makes every end at it sharp. False, leaving the links as far as
-    // they were built, for a curve without active edges, an active edge that
-    // names a vertex outside the array or one vertex twice, or a vertex used
-    // by more than two active edges.
+    // vertex makes every end at it sharp. False for a curve without active
+    // edges, an active edge that names a vertex outside the array or one
+    // vertex twice, or a vertex used by more than two active edges; the
+    // links are then left unset (-1) and the vertices' edge fields name the
+    // first edges found before the failure.
     bool buildConnectivity();
     // Orients every chain: an open chain runs from the free end of its
     // lowest-indexed end edge; a loop keeps the direction of its

@@ -32,17 +32,17 @@ std::uint16_t mixUnsigned(std::uint16_t a, std::uint16_t b, double t) {
     return std::uint16_t(x < 0.0 ? 0.0 : (x > 65535.0 ? 65535.0 : x));
 }
 
-// The material at t (0 at a, 1 at b); roughness and metalness within
-// -32766..32766. t must be finite.
+// The material at t (0 at a, 1 at b; t within [0, 1]); roughness and
+// metalness within -32766..32766.
 pbr mixMaterial(const pbr& a, const pbr& b, double t) {
     pbr m;
     for (int i = 0; i < 4; ++i) {
         m.colour[i] = mixUnsigned(a.colour[i], b.colour[i], t);
         m.light[i] = mixUnsigned(a.light[i], b.light[i], t);
     }
+    // With t in [0, 1] the value lies between the two ends.
     auto mixSigned = [t](std::int16_t x, std::int16_t y) {
-        const double v = std::trunc(double(x) + (double(y) - double(x)) * t);
-        return pbr::clampSigned(long(v < -40000.0 ? -40000.0 : (v > 40000.0 ? 40000.0 : v)));
+        return pbr::clampSigned(long(std::trunc(double(x) + (double(y) - double(x)) * t)));
     };
     m.roughness = mixSigned(a.roughness, b.roughness);
     m.metalness = mixSigned(a.metalness, b.metalness);

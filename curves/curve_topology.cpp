@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "curves/curve.h"
@@ -23,53 +24,83 @@ void Curve::initialize(TResizeStyle style) {
     reallocate = 1;
 }
 
+namespace {
+
+// Per-vertex state of the connectivity pass, kept in a byte table so that
+// the edge passes touch the large vertex records only once, in order.
+enum VertexMark : std::uint8_t {
+    MarkSharp = 1,  // the vertex is sharp
+    MarkOpen = 2,   // it ends an open chain
+    MarkUsed = 4,   // an active edge uses it
+};
+
+}  // namespace
+
 bool Curve::buildConnectivity() {
     const int nV = vertexCount();
     const int nE = edgeCount();
-    // Every vertex's edge field doubles as the table of its first edge; the
-    // second edge at a vertex is found as the first edge's link there.
-    for (CurveVertex& r : vertices) r.edge = -1;
+    // The first and second active edge at each vertex, and its marks.
+    std::vector<std::int32_t> first(std::size_t(nV), -1), second(std::size_t(nV), -1);
+    std::vector<std::uint8_t> mark(static_cast<std::size_t>(nV));
+    for (int v = 0; v < nV; ++v) mark[std::size_t(v)] = vertices[std::size_t(v)].isSharp() ? MarkSharp : 0;
+    // After a failure: no links, and every vertex's edge field the first
+    // edge found (-1 for a vertex no active edge used).
+    auto fail = [&] {
+        for (CurveEdge& E : edges) E.n[0] = E.n[1] = -1;
+        for (int v = 0; v < nV; ++v) vertices[std::size_t(v)].edge = first[std::size_t(v)];
+        return false;
+    };
     bool anyActive = false;
     for (int e = 0; e < nE; ++e) {
-        CurveEdge& E = edges[std::size_t(e)];
-        E.n[0] = E.n[1] = -1;
+        const CurveEdge& E = edges[std::size_t(e)];
         if (!E.isActive()) continue;
         anyActive = true;
         const int a0 = E.v[0], a1 = E.v[1];
-        if (a0 < 0 || a0 >= nV || a1 < 0 || a1 >= nV || a0 == a1) return false;
+        if (a0 < 0 || a0 >= nV || a1 < 0 || a1 >= nV || a0 == a1) return fail();
         for (int k = 0; k < 2; ++k) {
-            CurveVertex& A = vertices[std::size_t(E.v[k])];
-            // A flagged end makes its vertex sharp; an active edge keeps its
-            // vertex alive.
-            A.flags = std::uint8_t(A.flags | CurveVertex::ActiveBit | (E.isSharp(k) ? CurveVertex::SharpBit : 0));
-            const int f = A.edge;
-            if (f < 0) {
-                A.edge = e;
-                continue;
+            const std::size_t a = std::size_t(E.v[k]);
+            // A flagged end makes its vertex sharp.
+            mark[a] = std::uint8_t(mark[a] | MarkUsed | (E.isSharp(k) ? MarkSharp : 0));
+            if (first[a] < 0) {
+                first[a] = e;
+            } else if (second[a] < 0) {
+                second[a] = e;
+            } else {
+                return fail();  // a third edge at the vertex
             }
-            CurveEdge& F = edges[std::size_t(f)];
-            const int kf = F.end(E.v[k]);
-            if (F.n[kf] != -1) return false;  // a third edge at the vertex
-            E.n[k] = f;
-            F.n[kf] = e;
         }
     }
-    if (!anyActive) return false;
-    // Sharp pass: the vertex bits are complete for flagged ends, so one pass
-    // settles open ends (sharp at edge and vertex, end bit) and carries the
-    // sharpness of a vertex to every end at it.
-    for (CurveEdge& E : edges) {
-        if (!E.isActive()) continue;
+    if (!anyActive) return fail();
+    // Links and sharp pass: the vertex marks are complete for flagged ends,
+    // so one pass settles open ends (sharp at edge and vertex, end bit) and
+    // carries the sharpness of a vertex to every end at it.
+    for (int e = 0; e < nE; ++e) {
+        CurveEdge& E = edges[std::size_t(e)];
+        if (!E.isActive()) {
+            E.n[0] = E.n[1] = -1;  // inactive edges stay unlinked
+            continue;
+        }
         for (int k = 0; k < 2; ++k) {
-            CurveVertex& A = vertices[std::size_t(E.v[k])];
-            if (E.n[k] == -1) {
-                A.flags = std::uint8_t(A.flags | CurveVertex::SharpBit | CurveVertex::EndBit);
+            const std::size_t a = std::size_t(E.v[k]);
+            const int other = first[a] == e ? second[a] : first[a];
+            E.n[k] = other;
+            if (other == -1) {
+                mark[a] = std::uint8_t(mark[a] | MarkSharp | MarkOpen);
                 E.flags = std::uint8_t(E.flags | CurveEdge::SHARP[k]);
-            } else {
-                A.flags = std::uint8_t(A.flags & ~CurveVertex::EndBit);
-                if (A.isSharp()) E.flags = std::uint8_t(E.flags | CurveEdge::SHARP[k]);
+            } else if (mark[a] & MarkSharp) {
+                E.flags = std::uint8_t(E.flags | CurveEdge::SHARP[k]);
             }
         }
+    }
+    // Vertex records: edge field, sharp and end bits; an active edge keeps
+    // its vertices alive.
+    for (int v = 0; v < nV; ++v) {
+        CurveVertex& A = vertices[std::size_t(v)];
+        const std::uint8_t m = mark[std::size_t(v)];
+        A.edge = first[std::size_t(v)];
+        if (!(m & MarkUsed)) continue;
+        A.flags = std::uint8_t(A.flags | CurveVertex::ActiveBit | ((m & MarkSharp) ? CurveVertex::SharpBit : 0));
+        A.setFlag(CurveVertex::EndBit, (m & MarkOpen) != 0);
     }
     touch();
     return true;
@@ -78,44 +109,53 @@ bool Curve::buildConnectivity() {
 void Curve::setOrder() {
     const int nE = edgeCount();
     const int nV = vertexCount();
-    // The walk's visited marks are kept aside (the edges' bit 3 is cleared
-    // as each edge is reached), so that the scans for unvisited edges read
-    // one byte per edge.
-    std::vector<std::uint8_t> visited(std::size_t(nE), 0);
-    // Walks the chain from e, entered at its end `in`: each edge is turned so
-    // that it is entered at end 0 and left at end 1. Stops at an open end, a
-    // visited edge (the loop closed) or a link that does not lead back.
+    // The walks run on a compact copy of the vertices and links (four words
+    // per edge, v0 -1 for an inactive edge) and only decide which edges to
+    // turn; the records are then turned in one pass in index order. This
+    // keeps the jumps of a walk across a shuffled edge array off the large
+    // records.
+    std::vector<std::int32_t> topo(std::size_t(nE) * 4);
+    for (int e = 0; e < nE; ++e) {
+        const CurveEdge& E = edges[std::size_t(e)];
+        std::int32_t* t = &topo[std::size_t(e) * 4];
+        t[0] = E.isActive() ? E.v[0] : -1;
+        t[1] = E.v[1];
+        t[2] = E.n[0];
+        t[3] = E.n[1];
+    }
+    std::vector<std::uint8_t> visited(static_cast<std::size_t>(nE)), turn(static_cast<std::size_t>(nE));
+    // Walks the chain from e, entered at its end `in`: each edge is to be
+    // turned when it is entered at end 1. Stops at an open end, a visited
+    // edge (the loop closed) or a link that does not lead back.
     auto walk = [&](int e, int in) {
         for (int step = 0; step < nE; ++step) {
-            CurveEdge& E = edges[std::size_t(e)];
+            const std::int32_t* t = &topo[std::size_t(e) * 4];
             visited[std::size_t(e)] = 1;
-            E.flags = std::uint8_t(E.flags & ~CurveEdge::VisitedBit);
-            if (in == 1) E.flip();
-            const int next = E.n[1];
-            if (next < 0 || next >= nE || visited[std::size_t(next)] || !edges[std::size_t(next)].isActive()) return;
-            const int shared = E.v[1];
-            if (shared < 0 || shared >= nV) return;
-            in = edges[std::size_t(next)].end(shared);
+            turn[std::size_t(e)] = std::uint8_t(in);
+            const int out = 1 - in;
+            const int next = t[2 + out], shared = t[out];
+            if (next < 0 || next >= nE || visited[std::size_t(next)] || shared < 0 || shared >= nV) return;
+            const std::int32_t* u = &topo[std::size_t(next) * 4];
+            if (u[0] < 0) return;  // an inactive edge
+            in = u[0] == shared ? 0 : (u[1] == shared ? 1 : -1);
             if (in < 0) return;
             e = next;
         }
     };
     // Open chains, from the free end of their lowest-indexed end edge.
-    for (int i = 0; i < nE; ++i) {
-        if (visited[std::size_t(i)]) continue;
-        const CurveEdge& E = edges[std::size_t(i)];
-        if (!E.isActive() || (E.n[0] != -1 && E.n[1] != -1)) continue;
-        walk(i, E.n[0] == -1 ? 0 : 1);
+    for (int e = 0; e < nE; ++e) {
+        const std::int32_t* t = &topo[std::size_t(e) * 4];
+        if (visited[std::size_t(e)] || t[0] < 0 || (t[2] != -1 && t[3] != -1)) continue;
+        walk(e, t[2] == -1 ? 0 : 1);
     }
-    // Loops, in the direction of their lowest-indexed edge; inactive edges
-    // only lose their mark.
-    for (int i = 0; i < nE; ++i) {
-        if (visited[std::size_t(i)]) continue;
-        CurveEdge& E = edges[std::size_t(i)];
-        if (E.isActive())
-            walk(i, 0);
-        else
-            E.flags = std::uint8_t(E.flags & ~CurveEdge::VisitedBit);
+    // Loops, in the direction of their lowest-indexed edge.
+    for (int e = 0; e < nE; ++e)
+        if (!visited[std::size_t(e)] && topo[std::size_t(e) * 4] >= 0) walk(e, 0);
+    // Turn the records and clear every visited (selected) bit.
+    for (int e = 0; e < nE; ++e) {
+        CurveEdge& E = edges[std::size_t(e)];
+        if (turn[std::size_t(e)]) E.flip();
+        E.flags = std::uint8_t(E.flags & ~CurveEdge::VisitedBit);
     }
     touch();
 }

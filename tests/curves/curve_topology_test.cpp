@@ -143,12 +143,14 @@ TEST(CurveTopology, ConnectivityFailures) {
         SCOPED_TRACE(t.name);
         Curve c;
         addVertices(c, 4);
-        for (std::size_t i = 0; i + 1 < t.edges.size(); i += 2) c.edgeAdd(t.edges[i], t.edges[i + 1]);
+        for (std::size_t i = 0; i + 1 < t.edges.size(); i += 2)
+            c.edgeAdd(t.edges[i], t.edges[i + 1], 7, 7, false, false);
         c.centre = vec3(5, 5, 5);
         c.initialize(Curve::ResizeMean);
         EXPECT_EQ(c.status, 1);
         EXPECT_EQ(c.centre, vec3(5, 5, 5));  // no extent after a failure
         EXPECT_EQ(c.reallocate, 1);
+        for (const CurveEdge& e : c.edges) EXPECT_TRUE(e.n[0] == -1 && e.n[1] == -1);  // no stale link
     }
 }
 
@@ -169,6 +171,17 @@ TEST(CurveTopology, InactiveEdgesTakeNoPart) {
     EXPECT_EQ(c.edges[2].n[1], -1);
     EXPECT_FALSE(c.edges[2].isSharp(1));  // no sharp pass on it
     EXPECT_EQ(c.vertices[3].edge, -1);    // a lone vertex now
+    EXPECT_EQ(curvetest::checkCurveInvariants(c), "");
+}
+
+TEST(CurveTopology, ActiveEdgesKeepTheirVerticesAlive) {
+    Curve c;
+    addVertices(c, 3);
+    c.edgesAdd({0, 1, 2});
+    c.vertices[1].flags = 0;
+    c.initialize(Curve::ResizeKeep);
+    ASSERT_EQ(c.status, 0);
+    EXPECT_EQ(c.vertices[1].flags, kActive);
     EXPECT_EQ(curvetest::checkCurveInvariants(c), "");
 }
 
