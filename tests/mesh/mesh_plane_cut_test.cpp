@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -232,28 +231,6 @@ std::vector<std::pair<vec3, vec3>> planesAlongEdges(const Mesh& m, const std::ve
     return planes;
 }
 
-// A torus of U x V quads (two triangles each) round the z axis: vertex
-// i V + j at angle 2 pi i / U round the axis and 2 pi j / V round the tube.
-Mesh* torus(int U, int V, double R, double r) {
-    std::vector<vec3> points;
-    std::vector<std::array<int, 3>> tris;
-    const double pi2 = 6.283185307179586;
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const double a = pi2 * i / U, b = pi2 * j / V;
-            points.emplace_back(float((R + r * std::cos(b)) * std::cos(a)), float((R + r * std::cos(b)) * std::sin(a)),
-                                float(r * std::sin(b)));
-        }
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const int a = i * V + j, b = ((i + 1) % U) * V + j;
-            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
-            tris.push_back({a, b, c});
-            tris.push_back({a, c, d});
-        }
-    return meshtest::fromTriangles(points, tris);
-}
-
 TEST(MeshPlaneSubtract, PlanesThroughVerticesAndEdgesKeepTheMeshClosed) {
     // Crossings within rounding of a vertex take the vertex: a face plane
     // of the dodecahedron removes nothing on its outer side.
@@ -295,7 +272,7 @@ TEST(MeshPlaneSubtract, BorderTouchingItselfAtASaddleIsCappedLoopByLoop) {
     // The plane through a vertex on the inner side of a torus, tangent to
     // it: the cut line crosses itself there, and one side's border comes
     // back to the vertex twice.
-    MeshPtr m(torus(200, 100, 2, 0.6));
+    MeshPtr m(meshtest::torus(200, 100, 2, 0.6));
     ASSERT_EQ(checkMeshInvariants(*m), "");
     const vec3 point = m->vertices[7769].position, normal(0.276033014f, -0.243559852f, -0.929776549f);
     EXPECT_EQ(halvesAddUp(*m, point, normal), "");
