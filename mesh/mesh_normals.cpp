@@ -249,10 +249,7 @@ public:
         m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
             // An inactive vertex gets no stored face, so it never settles
             // (the second pass skips it as settleVertices does).
-            out->face = r.isActive() ? r.face : -1;
-            out->sum = vec3(0, 0, 0);
-            out->state = 0;
-            ++out;
+            *out++ = VertexPass{r.position, r.isActive() ? r.face : -1, vec3(0, 0, 0), 0};
         });
         if (table_) {
             // The face normals, three floats a face, go to the table's spare
@@ -285,15 +282,13 @@ public:
     }
 
 private:
-    // What the face passes need of a vertex besides its position, in half
-    // a cache line.
+    // What the face passes need of a vertex, in half a cache line.
     struct VertexPass {
+        vec3 position;
         std::int32_t face;    // stored face
-        vec3 sum;             // sum of the normals of its faces
+        vec3 sum;             // sum of the normals of its faces; then its normal
         std::uint32_t state;  // CornerState bits, the sweep's own, and its count of faces
-        vec3 normal;          // the normalised sum, once settled as CornerDirect
     };
-    static_assert(sizeof(VertexPass) == 32, "two vertices a cache line");
     static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
     // The sweep's vertex state: settled (its corners are being written),
     // walked sector by sector, gathered again after it was settled.
@@ -301,8 +296,9 @@ private:
     static constexpr std::uint32_t Settling = Mesh::CornerDirect | Mesh::CornerFaceSectors | Settled | Walked;
     static constexpr int CountShift = 12;  // the faces gathered, above the state bits
     static constexpr std::uint32_t OneFace = 1u << CountShift;
-    static constexpr int Lag = 8;     // blocks between the block read and the block written
-    static constexpr int Ahead = 16;  // faces whose vertices are fetched early
+    static constexpr int Lag = 8;            // blocks between the block read and the block written
+    static constexpr int Ahead = 16;         // faces whose vertices are fetched early
+    static constexpr int RecordsAhead = 32;  // faces whose records are fetched early
     static constexpr int Block = int(Mesh::FaceList::BlockSize);
     static_assert(sizeof(float) == sizeof(std::int32_t), "a face normal fills three entries of the spare storage");
 
@@ -331,26 +327,29 @@ private:
     // the compiler read every member again.
     void read(MeshFace* block, int i0, int n) {
         VertexPass* const pass = pass_;
-        const Mesh::VertexList& vertices = m_.vertices;
         const unsigned nV = unsigned(nV_);
         const int nF = nF_;
         bool usable[Block];
-        const bool fetch = scattered_ && nV > 0;
+        const bool fetch = scattered_;
         int jumps = 0;
         for (int j = 0; j < n; ++j) {
             if (fetch && j + Ahead < n) {
                 const MeshFace& A = block[j + Ahead];
-                for (int k = 0; k < 3; ++k) {
-                    const unsigned v = unsigned(A.v[k]) < nV ? unsigned(A.v[k]) : 0;
-                    __builtin_prefetch(pass + v);
-                    __builtin_prefetch(&vertices[v]);
-                }
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + (unsigned(A.v[k]) < nV ? A.v[k] : 0));
+            }
+            if (j + RecordsAhead < n) {
+                // The records stream in from memory: every line of the
+                // record some faces ahead is fetched, for writing.
+                const char* r = reinterpret_cast<const char*>(block + j + RecordsAhead);
+                __builtin_prefetch(r, 1);
+                __builtin_prefetch(r + 64, 1);
+                __builtin_prefetch(r + sizeof(MeshFace) - 1, 1);
             }
             MeshFace& F = block[j];
             const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
             usable[j] = F.isActive() && a < nV && b < nV && c < nV;
             if (usable[j] && faceNormals_)
-                F.normal = triangleNormal(vertices[a].position, vertices[b].position, vertices[c].position);
+                F.normal = triangleNormal(pass[a].position, pass[b].position, pass[c].position);
             jumps += jump(a);
         }
         scattered_ = 4 * jumps > n;
@@ -378,25 +377,19 @@ private:
     // distinct vertices in range); the normals go to a side list.
     void readTable(int i0, int n) {
         VertexPass* const pass = pass_;
-        const Mesh::VertexList& vertices = m_.vertices;
         const int nF = nF_;
         const std::int32_t* const corners = table_->corners.data() + 3 * std::size_t(i0);
         const std::int32_t* const links = table_->links.data() + 3 * std::size_t(i0);
         const std::uint8_t* const flags = table_->flags.data() + i0;
         std::int32_t* const normals = normals_.data() + 3 * std::size_t(i0);
-        const bool fetch = scattered_ && nV_ > 0;
+        const bool fetch = scattered_;
         int jumps = 0;
         for (int j = 0; j < n; ++j) {
             const std::int32_t* c = corners + 3 * j;
             if (fetch && j + Ahead < n)
-                for (int k = 0; k < 3; ++k) {
-                    const int v = std::max(0, c[3 * Ahead + k]);
-                    __builtin_prefetch(pass + v);
-                    __builtin_prefetch(&vertices[v]);
-                }
+                for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + std::max(0, c[3 * Ahead + k]));
             if (c[0] < 0) continue;
-            const vec3 normal =
-                triangleNormal(vertices[c[0]].position, vertices[c[1]].position, vertices[c[2]].position);
+            const vec3 normal = triangleNormal(pass[c[0]].position, pass[c[1]].position, pass[c[2]].position);
             store(normals + 3 * j, normal);
             jumps += jump(unsigned(c[0]));
         }
@@ -432,7 +425,7 @@ private:
             if (!(p.state & Mesh::CornerStartSeen)) {
                 walked_.push_back(i);  // finds no usable stored face: does nothing
             } else if (!(p.state & Bounded)) {
-                p.normal = normalise(p.sum);
+                p.sum = normalise(p.sum);
                 p.state |= Mesh::CornerDirect;
             } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
                 p.state |= Mesh::CornerFaceSectors;
@@ -461,7 +454,7 @@ private:
                 if (v >= nV) continue;
                 const VertexPass& p = pass[v];
                 if (p.state & Mesh::CornerDirect)
-                    F.normals[k] = p.normal;
+                    F.normals[k] = p.sum;
                 else if (p.state & Mesh::CornerFaceSectors)
                     F.normals[k] = normalise(F.normal);
             }
@@ -497,13 +490,27 @@ private:
         return sweeping_ && settlePremature();
     }
 
-    // Stops writing during the sweep: the state it added is cleared.
+    // Stops writing during the sweep: the vertex state is gathered again
+    // from the faces read so far (settling replaced sums by normals).
     void abandon() {
         sweeping_ = false;
-        VertexPass* const pass = pass_;
-        for (int v = 0; v < nV_; ++v) pass[v].state &= ~(Settling | Premature);
         walked_.clear();
         premature_.clear();
+        VertexPass* const pass = pass_;
+        for (int v = 0; v < nV_; ++v) {
+            pass[v].sum = vec3(0, 0, 0);
+            pass[v].state = 0;
+        }
+        const bool withNormals = faceNormals_;
+        faceNormals_ = false;  // the face normals read so far are in place
+        for (int i = 0; i < read_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            n = std::min(n, std::size_t(read_ - i));
+            read(block, i, int(n));
+            i += int(n);
+        }
+        faceNormals_ = withNormals;
     }
 
     // Settles vertex v from what has been read so far, as settleVertices
@@ -522,7 +529,7 @@ private:
             return;
         }
         if (!(p.state & Bounded)) {
-            p.normal = normalise(p.sum);
+            p.sum = normalise(p.sum);
             p.state |= Mesh::CornerDirect;
         } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
             p.state |= Mesh::CornerFaceSectors;
@@ -545,7 +552,7 @@ private:
                 VertexPass& p = pass[v];
                 if (!(p.state & Settled)) settle(p, int(v));
                 if (p.state & Mesh::CornerDirect)
-                    F.normals[k] = p.normal;
+                    F.normals[k] = p.sum;
                 else if (p.state & Mesh::CornerFaceSectors)
                     F.normals[k] = normalise(F.normal);
             }
@@ -554,10 +561,12 @@ private:
 
     // The vertices settled before all their faces were read, now that all
     // are: each must settle as it did (a vertex only gains edges), and one
-    // written face by face from its sum has its corners written again round
-    // its fan, which must hold every face it has. False, with the sweep's
-    // state cleared, when one does not.
+    // written face by face from its sum has its normal summed again over
+    // its fan, which must hold every face it has, in face order, and
+    // written round the fan. False, with the vertex state gathered again,
+    // when one does not.
     bool settlePremature() {
+        std::vector<int> fan;
         for (const int v : premature_) {
             VertexPass& p = pass_[v];
             const std::uint32_t was = p.state & Settling;
@@ -567,38 +576,49 @@ private:
                 const std::uint32_t now =
                     (p.state & Mesh::CornerOnSmoothEdge) ? Walked : std::uint32_t(Mesh::CornerFaceSectors);
                 if (was != (Settled | now)) return failSweep();
-            } else {
-                p.normal = normalise(p.sum);
-                if (!rewriteFan(v, p)) return failSweep();
+            } else if (!rewriteFan(v, p, fan)) {
+                return failSweep();
             }
         }
         return true;
     }
 
-    // Writes p's normal into the corners of v round its closed fan from the
-    // stored face; false unless that fan holds all of v's faces.
-    bool rewriteFan(int v, const VertexPass& p) {
-        const int faces = int(p.state >> CountShift);
-        int f = p.face, seen = 0;
+    // Sums the normals of v's faces round its closed fan from the stored
+    // face in face order (as the face pass adds them), and writes the
+    // normalised sum into v's corners there; false unless that fan holds
+    // all of v's faces.
+    bool rewriteFan(int v, VertexPass& p, std::vector<int>& fan) {
+        const std::size_t count = p.state >> CountShift;
+        fan.clear();
+        int f = p.face;
         do {
-            if (!m_.activeFace(f) || seen >= faces) return false;
-            MeshFace& F = m_.faces[f];
+            if (!m_.activeFace(f) || fan.size() >= count) return false;
+            const MeshFace& F = m_.faces[f];
             const int k = F.corner(v);
             if (k < 0) return false;
-            F.normals[k] = p.normal;
-            ++seen;
+            fan.push_back(f);
             f = F.f[nextK(k)];
         } while (f != p.face);
-        return seen == faces;
+        if (fan.size() != count) return false;
+        std::sort(fan.begin(), fan.end());
+        vec3 sum(0, 0, 0);
+        for (const int g : fan) sum += m_.faces[g].normal;
+        p.sum = normalise(sum);
+        for (const int g : fan) {
+            MeshFace& G = m_.faces[g];
+            G.normals[G.corner(v)] = p.sum;
+        }
+        return true;
     }
 
     bool failSweep() {
+        read_ = nF_;
         abandon();
         return false;
     }
 
     Mesh& m_;
-    const bool faceNormals_;
+    bool faceNormals_;        // the face pass computes face normals (off while gathering again)
     FaceTable* const table_;  // in a rebuild: the faces' corners, links and flags
     int nV_ = 0, nF_ = 0;
     VertexPass* pass_ = nullptr;       // per-thread scratch
