@@ -16,10 +16,13 @@
 //   Tessilor/Initialize           vs  OpenMesh/Build
 //       the rebuild alone (records already added), against OpenMesh building
 //       its half-edge connectivity alone;
-//   Tessilor/CalculateNormals     vs  OpenMesh/Normals, Floor/AreaWeightedNormals
+//   Tessilor/CalculateNormals     vs  OpenMesh/Normals, Floor/AreaWeightedNormals,
+//                                     Floor/FaceAndCornerNormals
 //       face and corner normals of a finished mesh, against OpenMesh's face
-//       and vertex normals and a single flat-array pass that computes face
-//       normals and adds them to their vertices (then normalises those).
+//       and vertex normals, a single flat-array pass that computes face
+//       normals and adds them to their vertices (then normalises those), and
+//       the floor that writes the same outputs as the engine (unit face
+//       normals and every corner's normal) from and into flat arrays.
 //
 // OpenMesh reserves its arrays up front. Every case runs five repetitions
 // and reports their median (and spread).
@@ -243,6 +246,76 @@ void FloorAreaWeightedNormals(benchmark::State& state, const Soup& s) {
     }
 }
 
+// The floor of the normal pass itself: the same outputs as
+// calculateNormals(2) on a smooth closed mesh, from flat arrays into flat
+// arrays. Each face's unit normal (computed in double, three floats a
+// face), each vertex's sum of its faces' normals in face order, normalised,
+// then each corner's normal (nine floats a face): three passes, no links,
+// no flags, no sectors. Checked once against the engine's corners.
+void FloorFaceAndCornerNormals(benchmark::State& state, const Soup& s) {
+    const std::size_t nf = std::size_t(s.faceCount()), nv = std::size_t(s.vertexCount());
+    std::vector<float> face(3 * nf), corner(9 * nf), sum(3 * nv);
+    const float* p = s.points.data();
+    const std::int32_t* t = s.tri.data();
+    for (auto _ : state) {
+        std::fill(sum.begin(), sum.end(), 0.0f);
+        for (std::size_t i = 0; i < nf; ++i) {
+            const float* a = p + 3 * t[3 * i];
+            const float* b = p + 3 * t[3 * i + 1];
+            const float* c = p + 3 * t[3 * i + 2];
+            const double e1[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+            const double e2[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+            const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                 e1[0] * e2[1] - e1[1] * e2[0]};
+            const double l2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+            const double inv = l2 > qel::NormalizeEpsilon ? 1.0 / std::sqrt(l2) : 1.0;
+            float* f = face.data() + 3 * i;
+            for (int k = 0; k < 3; ++k) f[k] = float(n[k] * inv);
+            for (int k = 0; k < 3; ++k) {
+                float* q = sum.data() + 3 * t[3 * i + std::size_t(k)];
+                q[0] += f[0];
+                q[1] += f[1];
+                q[2] += f[2];
+            }
+        }
+        for (std::size_t v = 0; v < nv; ++v) {
+            float* q = sum.data() + 3 * v;
+            const double l2 = double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2];
+            if (l2 <= qel::NormalizeEpsilon) continue;
+            const float l = float(std::sqrt(l2));
+            q[0] /= l;
+            q[1] /= l;
+            q[2] /= l;
+        }
+        for (std::size_t i = 0; i < 3 * nf; ++i) {
+            const float* q = sum.data() + 3 * t[i];
+            float* c = corner.data() + 3 * i;
+            c[0] = q[0];
+            c[1] = q[1];
+            c[2] = q[2];
+        }
+        benchmark::DoNotOptimize(corner.data());
+        benchmark::DoNotOptimize(face.data());
+    }
+    // The same outputs: the engine's face and corner normals, bit for bit.
+    qel::Mesh m;
+    fill(m, s);
+    m.initialize(qel::Element::ResizeKeep);
+    m.calculateNormals(2);
+    for (std::size_t i = 0; i < nf; ++i) {
+        const qel::MeshFace& F = m.faces[i];
+        bool same = F.normal == qel::vec3(face[3 * i], face[3 * i + 1], face[3 * i + 2]);
+        for (int k = 0; k < 3; ++k)
+            same = same &&
+                   F.normals[k] == qel::vec3(corner[9 * i + 3 * std::size_t(k)], corner[9 * i + 3 * std::size_t(k) + 1],
+                                             corner[9 * i + 3 * std::size_t(k) + 2]);
+        if (!same) {
+            state.SkipWithError("the floor's normals differ from the engine's");
+            break;
+        }
+    }
+}
+
 using Case = void (*)(benchmark::State&, const Soup&);
 
 // Registers every case for every input, inputs one after another (so that
@@ -256,6 +329,7 @@ using Case = void (*)(benchmark::State&, const Soup&);
         {"Tessilor/CalculateNormals", TessilorCalculateNormals},
         {"OpenMesh/Normals", OpenMeshNormals},
         {"Floor/AreaWeightedNormals", FloorAreaWeightedNormals},
+        {"Floor/FaceAndCornerNormals", FloorFaceAndCornerNormals},
     };
     for (const Input& in : inputs)
         for (const auto& c : cases) {

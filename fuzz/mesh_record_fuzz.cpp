@@ -7,8 +7,9 @@
 // leaves an empty mesh with status 1, an accepted one consumed exactly
 // 24 + 13 nV + faceSize nF bytes with every corner inside the vertex list
 // and a finite centre, size and positions, and a current-layout body whose
-// floats were finite is written back byte for byte (but for a stored size
-// of 0, which reads as 1).
+// floats were finite is written back as the reader repaired it: byte for
+// byte but for a stored size of 0 (read as 1) and roughness and metalness
+// outside the editors' range (clamped into it).
 
 #include <cmath>
 #include <cstddef>
@@ -19,6 +20,7 @@
 
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
+#include "scene/pbr.h"
 
 namespace {
 
@@ -36,6 +38,33 @@ bool finiteFloats(const std::uint8_t* p, int n) {
         if (!std::isfinite(f)) return false;
     }
     return true;
+}
+
+// The body as the reader repairs it: a stored size of 0 reads as 1 (an
+// element's size is never 0), and every corner's roughness and metalness
+// are clamped into the range the editors keep.
+std::vector<std::uint8_t> repaired(const std::uint8_t* body, std::size_t length, std::int64_t nV, std::int64_t nF) {
+    std::vector<std::uint8_t> r(body, body + length);
+    float size0;
+    std::memcpy(&size0, r.data() + 12, 4);
+    if (size0 == 0.0f) {
+        const float one = 1.0f;
+        std::memcpy(r.data() + 12, &one, 4);
+    }
+    const std::size_t faces = 24 + 13 * std::size_t(nV);
+    for (std::int64_t f = 0; f < nF; ++f)
+        for (int k = 0; k < 3; ++k) {
+            // Per corner: the u32 index, then colour and light (16 bytes),
+            // then roughness and metalness (signed 16-bit, little-endian).
+            std::uint8_t* channel = r.data() + faces + 73 * std::size_t(f) + 24 * std::size_t(k) + 4 + 16;
+            for (int c = 0; c < 2; ++c, channel += 2) {
+                const std::int16_t stored = std::int16_t(std::uint16_t(channel[0] | (channel[1] << 8)));
+                const std::uint16_t kept = std::uint16_t(qel::pbr::clampSigned(stored));
+                channel[0] = std::uint8_t(kept & 0xFF);
+                channel[1] = std::uint8_t(kept >> 8);
+            }
+        }
+    return r;
 }
 
 }  // namespace
@@ -66,14 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             qel::buffer out;
             m.DataWrite(out);
             check(out.size() == 8 + b.cursor());
-            // A stored size of 0 reads as 1 (an element's size is never 0).
-            std::vector<std::uint8_t> expected(data + 1, data + 1 + b.cursor());
-            float size0;
-            std::memcpy(&size0, expected.data() + 12, 4);
-            if (size0 == 0.0f) {
-                const float one = 1.0f;
-                std::memcpy(expected.data() + 12, &one, 4);
-            }
+            const std::vector<std::uint8_t> expected = repaired(data + 1, std::size_t(b.cursor()), nV, nF);
             check(std::memcmp(out.data() + 8, expected.data(), expected.size()) == 0);
         }
         // What the scene reader does next with every element it read.

@@ -804,8 +804,8 @@ public:
 
     // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp) ----
     // The positive side of the plane holds the points p with
-    // (p - point) . normal > 0 (in double); points on the plane are not on
-    // it. The normal need not be unit; a zero normal cuts nothing. Each
+    // (p - point) . normal > 0 (in double); points on the plane, or within
+    // a few float steps of it, are not on it. The normal need not be unit; a zero normal cuts nothing. Each
     // starts and ends with deselectAll and leaves the normals recomputed.
     //
     // Splits every edge running from the positive to the negative side at
@@ -839,10 +839,13 @@ private:
     // The whole-mesh cut and the erase of the positive side; onPlane gets
     // the vertices on the plane that were not on a border before.
     void planeClip(const vec3& point, const vec3& normal, std::vector<int>& cut, std::vector<int>& onPlane);
-    // Closes the open border loop through v with a flat cap; false (nothing
-    // changed) when the loop does not close, leaves the plane or the cap
-    // cannot be joined. done marks the vertices of every loop walked.
-    bool planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr& material, std::vector<char>& done);
+    // Caps the closed chain of open edges (each named 3 face + edge, each
+    // ending where the next starts), split into simple loops where it comes
+    // back to a point; true when it merged a vertex copy into another.
+    bool planeCapChain(const std::vector<int>& chain, const vec3& point, const vec3& normal, const pbr& material);
+    // Closes a simple loop of such edges with a flat cap; false (nothing
+    // changed) when the loop leaves the plane or the cap cannot be joined.
+    bool planeCapLoop(const std::vector<int>& border, const vec3& point, const vec3& normal, const pbr& material);
 
 public:
     // ---- end of plane cut, clip and subtract ----

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "mesh/face_table.h"
@@ -24,7 +25,6 @@
 namespace qel {
 
 namespace {
-
 
 vec3 normalise(const vec3& a) {
     const double s = double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z;
@@ -227,6 +227,16 @@ T* scratch(std::size_t n) {
 // rebuild the first pass reads the face table instead of the records, and
 // the second writes the face normals (and the table's links, when they are
 // not in the records yet) with the corners.
+//
+// Outside a rebuild the two passes run as one sweep: the corners of a block
+// are written a few blocks behind the block being read, while its records
+// are still cached, settling each vertex when its first corner is written.
+// In file order a vertex's faces lie close together and it is complete by
+// then. A vertex that gains a face after it was settled is premature: when
+// it has one closed fan and no sharp or open edge its corners are written
+// again round the fan, else (and once premature vertices are common, as in
+// shuffled faces) the second pass runs after all. Either way every corner
+// ends up as the two separate passes write it.
 class CornerNormalPass {
 public:
     CornerNormalPass(Mesh& m, bool faceNormals, FaceTable* table) : m_(m), faceNormals_(faceNormals), table_(table) {}
@@ -237,7 +247,9 @@ public:
         pass_ = scratch<VertexPass>(std::size_t(nV_));
         VertexPass* out = pass_;
         m_.vertices.forRange(0, m_.vertices.size(), [&out](const MeshVertex& r) {
-            *out++ = VertexPass{r.position, r.face, vec3(0, 0, 0), 0};
+            // An inactive vertex gets no stored face, so it never settles
+            // (the second pass skips it as settleVertices does).
+            *out++ = VertexPass{r.position, r.isActive() ? r.face : -1, vec3(0, 0, 0), 0};
         });
         if (table_) {
             // The face normals, three floats a face, go to the table's spare
@@ -247,36 +259,46 @@ public:
             else
                 normals_.allocate(3 * std::size_t(nF_));
         }
-        for (int i = 0; i < nF_;) {
-            std::size_t n = 0;
-            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
-            if (table_)
+        if (table_) {
+            for (int i = 0; i < nF_;) {
+                std::size_t n = 0;
+                m_.faces.contiguous(std::size_t(i), n);
                 readTable(i, int(n));
-            else
-                read(block, i, int(n));
-            i += int(n);
+                i += int(n);
+            }
         }
-        settleVertices();
-        for (int i = 0; i < nF_;) {
-            std::size_t n = 0;
-            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
-            write(block, i, int(n));
-            i += int(n);
+        // The sweep reads every face, also when it gives up writing.
+        if (table_ || !sweep()) {
+            settleVertices();
+            for (int i = 0; i < nF_;) {
+                std::size_t n = 0;
+                MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+                write(block, i, int(n));
+                i += int(n);
+            }
         }
         if (table_) table_->linksWritten = true;
         for (const int w : walked_) m_.vertexNormals(w);
     }
 
 private:
-    // What the face passes need of a vertex, in one half of a cache line.
+    // What the face passes need of a vertex, in half a cache line.
     struct VertexPass {
         vec3 position;
         std::int32_t face;    // stored face
         vec3 sum;             // sum of the normals of its faces; then its normal
-        std::uint32_t state;  // CornerState bits
+        std::uint32_t state;  // CornerState bits, the sweep's own, and its count of faces
     };
     static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
-    static constexpr int Ahead = 16;  // faces whose vertices are fetched early
+    // The sweep's vertex state: settled (its corners are being written),
+    // walked sector by sector, gathered again after it was settled.
+    static constexpr std::uint32_t Settled = 1u << 8, Walked = 1u << 9, Premature = 1u << 10;
+    static constexpr std::uint32_t Settling = Mesh::CornerDirect | Mesh::CornerFaceSectors | Settled | Walked;
+    static constexpr int CountShift = 12;  // the faces gathered, above the state bits
+    static constexpr std::uint32_t OneFace = 1u << CountShift;
+    static constexpr int Lag = 8;            // blocks between the block read and the block written
+    static constexpr int Ahead = 16;         // faces whose vertices are fetched early
+    static constexpr int RecordsAhead = 32;  // faces whose records are fetched early
     static constexpr int Block = int(Mesh::FaceList::BlockSize);
     static_assert(sizeof(float) == sizeof(std::int32_t), "a face normal fills three entries of the spare storage");
 
@@ -315,6 +337,14 @@ private:
                 const MeshFace& A = block[j + Ahead];
                 for (int k = 0; k < 3; ++k) __builtin_prefetch(pass + (unsigned(A.v[k]) < nV ? A.v[k] : 0));
             }
+            if (j + RecordsAhead < n) {
+                // The records stream in from memory: every line of the
+                // record some faces ahead is fetched, for writing.
+                const char* r = reinterpret_cast<const char*>(block + j + RecordsAhead);
+                __builtin_prefetch(r, 1);
+                __builtin_prefetch(r + 64, 1);
+                __builtin_prefetch(r + sizeof(MeshFace) - 1, 1);
+            }
             MeshFace& F = block[j];
             const unsigned a = unsigned(F.v[0]), b = unsigned(F.v[1]), c = unsigned(F.v[2]);
             usable[j] = F.isActive() && a < nV && b < nV && c < nV;
@@ -323,8 +353,24 @@ private:
             jumps += jump(a);
         }
         scattered_ = 4 * jumps > n;
-        for (int j = 0; j < n; ++j)
-            if (usable[j]) gather(pass, block[j].v, block[j].f, block[j].flags, block[j].normal, i0 + j, nF);
+        if (!sweeping_) {
+            for (int j = 0; j < n; ++j)
+                if (usable[j]) gather(pass, block[j].v, block[j].f, block[j].flags, block[j].normal, i0 + j, nF);
+            return;
+        }
+        for (int j = 0; j < n; ++j) {
+            if (!usable[j]) continue;
+            const MeshFace& F = block[j];
+            gather(pass, F.v, F.f, F.flags, F.normal, i0 + j, nF);
+            for (const int v : F.v) {
+                VertexPass& p = pass[v];
+                p.state += OneFace;
+                if ((p.state & (Settled | Premature)) == Settled) {
+                    p.state |= Premature;
+                    premature_.push_back(v);
+                }
+            }
+        }
     }
 
     // The same from the face table (every active face there has three
@@ -415,13 +461,173 @@ private:
         }
     }
 
+    // The one sweep: reads each block and writes the corners of the block
+    // Lag blocks behind. False when the two passes' second half must run
+    // after all (every face has been read then).
+    bool sweep() {
+        sweeping_ = true;
+        std::pair<int, int> pending[Lag + 1];  // first face and count of the blocks read, not written
+        int held = 0;
+        auto writeOldest = [&]() {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(pending[0].first), n);
+            writeSettling(block, pending[0].second);
+            std::move(pending + 1, pending + held, pending);
+            --held;
+        };
+        for (int i = 0; i < nF_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            read(block, i, int(n));
+            i += int(n);
+            read_ = i;
+            if (!sweeping_) continue;
+            pending[held++] = {i - int(n), int(n)};
+            if (held > Lag) writeOldest();
+            if (premature_.size() > settled_ / 16 + 4096) abandon();
+        }
+        while (sweeping_ && held > 0) writeOldest();
+        return sweeping_ && settlePremature();
+    }
+
+    // Stops writing during the sweep: the vertex state is gathered again
+    // from the faces read so far (settling replaced sums by normals).
+    void abandon() {
+        sweeping_ = false;
+        walked_.clear();
+        premature_.clear();
+        VertexPass* const pass = pass_;
+        for (int v = 0; v < nV_; ++v) {
+            pass[v].sum = vec3(0, 0, 0);
+            pass[v].state = 0;
+        }
+        const bool withNormals = faceNormals_;
+        faceNormals_ = false;  // the face normals read so far are in place
+        for (int i = 0; i < read_;) {
+            std::size_t n = 0;
+            MeshFace* block = m_.faces.contiguous(std::size_t(i), n);
+            n = std::min(n, std::size_t(read_ - i));
+            read(block, i, int(n));
+            i += int(n);
+        }
+        faceNormals_ = withNormals;
+    }
+
+    // Settles vertex v from what has been read so far, as settleVertices
+    // settles it at the end: its stored face decides when it has been read;
+    // a vertex whose stored face comes later is checked again at the end.
+    void settle(VertexPass& p, int v) {
+        p.state |= Settled;
+        ++settled_;
+        if (p.face < 0) return;  // inactive: no corner of it is written
+        if (p.face >= read_) {
+            p.state |= Premature;
+            premature_.push_back(v);
+        } else if (!(p.state & Mesh::CornerStartSeen)) {
+            p.state |= Walked;
+            walked_.push_back(v);
+            return;
+        }
+        if (!(p.state & Bounded)) {
+            p.sum = normalise(p.sum);
+            p.state |= Mesh::CornerDirect;
+        } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
+            p.state |= Mesh::CornerFaceSectors;
+        } else {
+            p.state |= Walked;
+            walked_.push_back(v);
+        }
+    }
+
+    // write() for the sweep: settles each vertex at its first corner.
+    void writeSettling(MeshFace* block, int n) {
+        VertexPass* const pass = pass_;
+        const unsigned nV = unsigned(nV_);
+        for (int j = 0; j < n; ++j) {
+            MeshFace& F = block[j];
+            if (!F.isActive()) continue;
+            for (int k = 0; k < 3; ++k) {
+                const unsigned v = unsigned(F.v[k]);
+                if (v >= nV) continue;
+                VertexPass& p = pass[v];
+                if (!(p.state & Settled)) settle(p, int(v));
+                if (p.state & Mesh::CornerDirect)
+                    F.normals[k] = p.sum;
+                else if (p.state & Mesh::CornerFaceSectors)
+                    F.normals[k] = normalise(F.normal);
+            }
+        }
+    }
+
+    // The vertices settled before all their faces were read, now that all
+    // are: each must settle as it did (a vertex only gains edges), and one
+    // written face by face from its sum has its normal summed again over
+    // its fan, which must hold every face it has, in face order, and
+    // written round the fan. False, with the vertex state gathered again,
+    // when one does not.
+    bool settlePremature() {
+        std::vector<int> fan;
+        for (const int v : premature_) {
+            VertexPass& p = pass_[v];
+            const std::uint32_t was = p.state & Settling;
+            if (!(p.state & Mesh::CornerStartSeen)) {
+                if (was != (Settled | Walked)) return failSweep();
+            } else if (p.state & Bounded) {
+                const std::uint32_t now =
+                    (p.state & Mesh::CornerOnSmoothEdge) ? Walked : std::uint32_t(Mesh::CornerFaceSectors);
+                if (was != (Settled | now)) return failSweep();
+            } else if (!rewriteFan(v, p, fan)) {
+                return failSweep();
+            }
+        }
+        return true;
+    }
+
+    // Sums the normals of v's faces round its closed fan from the stored
+    // face in face order (as the face pass adds them), and writes the
+    // normalised sum into v's corners there; false unless that fan holds
+    // all of v's faces.
+    bool rewriteFan(int v, VertexPass& p, std::vector<int>& fan) {
+        const std::size_t count = p.state >> CountShift;
+        fan.clear();
+        int f = p.face;
+        do {
+            if (!m_.activeFace(f) || fan.size() >= count) return false;
+            const MeshFace& F = m_.faces[f];
+            const int k = F.corner(v);
+            if (k < 0) return false;
+            fan.push_back(f);
+            f = F.f[nextK(k)];
+        } while (f != p.face);
+        if (fan.size() != count) return false;
+        std::sort(fan.begin(), fan.end());
+        vec3 sum(0, 0, 0);
+        for (const int g : fan) sum += m_.faces[g].normal;
+        p.sum = normalise(sum);
+        for (const int g : fan) {
+            MeshFace& G = m_.faces[g];
+            G.normals[G.corner(v)] = p.sum;
+        }
+        return true;
+    }
+
+    bool failSweep() {
+        read_ = nF_;
+        abandon();
+        return false;
+    }
+
     Mesh& m_;
-    const bool faceNormals_;
+    bool faceNormals_;        // the face pass computes face normals (off while gathering again)
     FaceTable* const table_;  // in a rebuild: the faces' corners, links and flags
     int nV_ = 0, nF_ = 0;
     VertexPass* pass_ = nullptr;       // per-thread scratch
     FlatArray<std::int32_t> normals_;  // face normals read from the table (bits of three floats a face)
     std::vector<int> walked_;          // vertices walked sector by sector
+    bool sweeping_ = false;            // reading and writing in one sweep
+    int read_ = 0;                     // faces read so far
+    std::size_t settled_ = 0;          // vertices settled in the sweep
+    std::vector<int> premature_;       // vertices settled before all their faces were read
     bool scattered_ = true;            // the last block's faces jumped between far vertices
     unsigned lastVertex_ = 0;          // first corner of the last face read
 };

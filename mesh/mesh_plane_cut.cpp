@@ -7,10 +7,17 @@
 // vertexMark and never cross, so a face is re-examined after each split
 // until none of its edges crosses, and the faces the splits append are
 // walked too.
+//
+// A vertex within rounding of the plane counts as on it: a crossing point
+// computed on an edge to such a vertex would round onto it (or within a
+// float step of it) and leave a zero-area face, and a cap loop holding a
+// point twice cannot be triangulated. Every crossing point then lies at
+// least that far from both ends of its edge.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <tuple>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -25,6 +32,34 @@ namespace {
 double side(const Mesh& m, int v, const dvec3& point, const dvec3& normal) {
     return dot(dvec3(m.vertices[v].position) - point, normal);
 }
+
+double largestCoordinate(const dvec3& p) { return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}); }
+
+// Which side of the plane a vertex lies on: 1 positive, -1 negative, 0 on
+// the plane up to rounding. The band is a few float steps of the larger of
+// the vertex's and the plane point's coordinates: wider than the rounding
+// of a stored crossing point, far narrower than any edge worth keeping.
+class PlaneSides {
+public:
+    PlaneSides(const Mesh& m, const dvec3& point, const dvec3& normal)
+        : m_(m),
+          point_(point),
+          normal_(normal),
+          pointScale_(largestCoordinate(point)),
+          band_(std::ldexp(std::sqrt(dot(normal, normal)), -20)) {}
+
+    int operator()(int v) const {
+        const dvec3 p(m_.vertices[v].position);
+        const double d = dot(p - point_, normal_);
+        const double band = band_ * std::max(pointScale_, largestCoordinate(p));
+        return d > band ? 1 : (d < -band ? -1 : 0);
+    }
+
+private:
+    const Mesh& m_;
+    const dvec3 point_, normal_;
+    const double pointScale_, band_;
+};
 
 void selectFace(Mesh& m, int f) {
     m.faces[f].flags = std::uint8_t(m.faces[f].flags | MeshFace::SelectedBit);
@@ -52,17 +87,83 @@ bool loopOnPlane(const Mesh& m, const std::vector<int>& loop, const vec3& point,
     return true;
 }
 
+// An open edge is named 3 f + k (edge k of face f); it runs from corner
+// k + 1 to corner k + 2 of its face.
+int edgeStart(const Mesh& m, int h) { return m.faces[std::size_t(h / 3)].v[nextK(h % 3)]; }
+int edgeEnd(const Mesh& m, int h) { return m.faces[std::size_t(h / 3)].v[prevK(h % 3)]; }
+
+int activeLink(const Mesh& m, const MeshFace& F, int e) { return m.activeFace(F.f[e]) ? F.f[e] : -1; }
+
+// The open edge after h along the border: round h's end vertex, face by
+// face across the edges leaving it, to the next open edge of the same fan.
+// -1 when the fan is broken.
+int nextOpenEdge(const Mesh& m, int h) {
+    const int b = edgeEnd(m, h);
+    int f = h / 3, c = prevK(h % 3);
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        const int e = prevK(c);
+        const int g = activeLink(m, m.faces[std::size_t(f)], e);
+        if (g < 0) return 3 * f + e;
+        f = g;
+        c = m.faces[std::size_t(f)].corner(b);
+        if (c < 0) return -1;
+    }
+    return -1;
+}
+
+// The closed chain of open edges from h back to h, each marked walked.
+// False when it does not come back (or meets an edge walked before).
+bool borderChain(const Mesh& m, int h, std::vector<char>& walked, std::vector<int>& chain) {
+    chain.clear();
+    int e = h;
+    do {
+        if (e < 0 || std::size_t(e) >= walked.size() || walked[std::size_t(e)]) return false;
+        walked[std::size_t(e)] = 1;
+        chain.push_back(e);
+        e = nextOpenEdge(m, e);
+    } while (e != h);
+    return true;
+}
+
+// Gives the faces round the end vertex u of open edge h, from h's face
+// forward to the next open edge, the vertex `into` instead. u, a copy the
+// erase made for that one fan, is then used by no face and dropped.
+void mergeFan(Mesh& m, int h, int into) {
+    const int u = edgeEnd(m, h);
+    int f = h / 3;
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        MeshFace& F = m.faces[std::size_t(f)];
+        const int c = F.corner(u);
+        if (c < 0) break;
+        F.v[c] = into;
+        const int g = activeLink(m, F, prevK(c));
+        if (g < 0) break;
+        f = g;
+    }
+    MeshVertex& r = m.vertices[std::size_t(u)];
+    if (m.activeFace(r.face) && m.faces[std::size_t(r.face)].corner(u) >= 0) return;
+    r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
+    r.face = -1;
+    m.needsCompaction = 1;
+}
+
+std::array<float, 3> pointOf(const Mesh& m, int v) {
+    const vec3& p = m.vertices[std::size_t(v)].position;
+    return {p.x, p.y, p.z};
+}
+
 }  // namespace
 
 void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vector<int>* scope,
                          std::vector<int>* onPlane) {
     const int mark = vertexMark;
+    const PlaneSides sideOf(*this, point, normal);
     auto test = [&](int v) {
         if (v < 0 || v >= mark || vertices[v].isSelected()) return;
-        const double d = side(*this, v, point, normal);
-        if (d > 0)
+        const int s = sideOf(v);
+        if (s > 0)
             appendSelectedVertex(v);
-        else if (d == 0 && onPlane && vertices[v].isActive() && !vertices[v].isBorder())
+        else if (s == 0 && onPlane && vertices[v].isActive() && !vertices[v].isBorder())
             onPlane->push_back(v);
     };
     if (!scope) {
@@ -75,13 +176,14 @@ void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vec
 
 void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<int>* scope, std::vector<int>& cut) {
     const int mark = vertexMark;
-    // An edge crosses when one end is selected (strictly positive) and the
-    // other strictly negative: an end on the plane is never split off.
+    const PlaneSides sideOf(*this, point, normal);
+    // An edge crosses when one end is selected (positive) and the other
+    // negative: an end on the plane is never split off.
     auto crossing = [&](int a, int b) {
         if (a >= mark || b >= mark) return false;
         const bool sa = vertices[a].isSelected();
         if (sa == vertices[b].isSelected()) return false;
-        return side(*this, sa ? b : a, point, normal) < 0;
+        return sideOf(sa ? b : a) < 0;
     };
     for (std::size_t i = 0;; ++i) {
         int f = int(i);
@@ -167,6 +269,7 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     if (face < 0) face = findFirstFace(point);
     if (!activeFace(face)) return;
     const dvec3 P(point), N(normal);
+    const PlaneSides sideOf(*this, P, N);
     // Breadth-first along the plane's line through the face: across an
     // edge that is neither sharp nor open and whose ends lie on different
     // sides; selectedFaces is the queue.
@@ -174,12 +277,12 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
         const MeshFace& F = faces[selectedFaces[i]];
         for (const int v : F.v)
-            if (v < vertexMark && !vertices[v].isSelected() && side(*this, v, P, N) > 0) appendSelectedVertex(v);
+            if (v < vertexMark && !vertices[v].isSelected() && sideOf(v) > 0) appendSelectedVertex(v);
         for (int k = 0; k < 3; ++k) {
             const int g = link(F, k);
             if (g < 0 || F.isSharp(k) || (faces[g].flags & kFaceMarks)) continue;
             const int a = F.v[nextK(k)], b = F.v[prevK(k)];
-            const bool pa = side(*this, a, P, N) > 0, pb = side(*this, b, P, N) > 0;
+            const bool pa = sideOf(a) > 0, pb = sideOf(b) > 0;
             if (pa != pb) selectFace(*this, g);
         }
     }
@@ -223,31 +326,73 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     std::vector<int> cut, onPlane;
     planeClip(point, normal, cut, onPlane);
     calculateNormals(2);
-    // Every loop the erase opened: walks start at the cut vertices and at
-    // the vertices on the plane that became border vertices.
-    std::vector<char> done(vertices.size(), 0);
-    for (const int v : cut) planeCapLoop(v, point, normal, material, done);
-    for (const int v : onPlane) planeCapLoop(v, point, normal, material, done);
+    // Every border the erase opened: walks start at the open edges that
+    // leave a cut vertex or a vertex on the plane that became a border
+    // vertex. A walk goes round the fans of the vertices it passes, so a
+    // border that touches itself at a vertex (a plane tangent at a saddle)
+    // comes back to that vertex once per loop; it is split there into
+    // simple loops, each capped on its own.
+    const int nF = faceCount();
+    std::vector<char> starts(vertices.size(), 0), walked(3 * std::size_t(nF), 0);
+    for (const int v : cut) starts[std::size_t(v)] = 1;
+    for (const int v : onPlane) starts[std::size_t(v)] = 1;
+    std::vector<int> chain;
+    bool merged = false;
+    for (int f = 0; f < nF; ++f) {
+        if (!faces[f].isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int h = 3 * f + k;
+            if (walked[std::size_t(h)] || link(faces[f], k) >= 0 || !starts[std::size_t(edgeStart(*this, h))]) continue;
+            if (borderChain(*this, h, walked, chain)) merged = planeCapChain(chain, point, normal, material) || merged;
+        }
+    }
     removeInactive(false);
+    // A merged vertex whose loops were not both capped has two fans: each
+    // gets its own copy again.
+    if (merged) splitCoincidentVertices();
 }
 
-bool Mesh::planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr& material, std::vector<char>& done) {
-    if (!activeVertex(v) || std::size_t(v) >= done.size() || done[v] || !vertices[v].isBorder()) return false;
-    // The border walk, bounded: a border that does not come back to v (an
-    // open mesh cut across its own border) gets no cap.
-    std::vector<int> loop;
-    int w = v;
-    do {
-        done[w] = 1;
-        loop.push_back(w);
-        w = findVBorder(w);
-    } while (w >= 0 && w != v && std::size_t(w) < done.size() && !done[w] && loop.size() < done.size());
-    const int L = int(loop.size());
-    if (w != v || L < 3 || !loopOnPlane(*this, loop, point, normal)) return false;
+bool Mesh::planeCapChain(const std::vector<int>& chain, const vec3& point, const vec3& normal, const pbr& material) {
+    // Each return to a point already on the stack closes the loop from
+    // there; the rest closes at the chain's end. The erase gave the second
+    // fan at such a point a copy of its vertex: the copy is merged back, so
+    // that the caps join the fans into one.
+    std::map<std::array<float, 3>, std::size_t> at;  // stack position of each point on the stack
+    std::vector<int> stack, loop;
+    bool merged = false;
+    for (const int e : chain) {
+        const std::array<float, 3> p = pointOf(*this, edgeStart(*this, e));
+        const auto seen = at.find(p);
+        if (seen != at.end()) {
+            const std::size_t from = seen->second;
+            loop.assign(stack.begin() + std::ptrdiff_t(from), stack.end());
+            stack.resize(from);
+            for (const int x : loop) at.erase(pointOf(*this, edgeStart(*this, x)));
+            const int s = edgeStart(*this, loop.front());
+            if (edgeStart(*this, e) != s) {
+                mergeFan(*this, loop.back(), s);
+                merged = true;
+            }
+            planeCapLoop(loop, point, normal, material);
+        }
+        at[p] = stack.size();
+        stack.push_back(e);
+    }
+    planeCapLoop(stack, point, normal, material);
+    return merged;
+}
+
+bool Mesh::planeCapLoop(const std::vector<int>& border, const vec3& point, const vec3& normal, const pbr& material) {
+    // Open edge i runs from loop vertex i to loop vertex i + 1.
+    const int L = int(border.size());
+    if (L < 3) return false;
+    std::vector<int> loop(border.size());
+    for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(*this, border[std::size_t(i)]);
+    if (!loopOnPlane(*this, loop, point, normal)) return false;
 
     // The frame maps the plane onto z = 0 with the loop's first vertex at
     // the origin.
-    const mat4 frame = mat4::Rotation(normal, vec3(0, 0, 1)) * mat4::Translation(-vertices[v].position);
+    const mat4 frame = mat4::Rotation(normal, vec3(0, 0, 1)) * mat4::Translation(-vertices[loop[0]].position);
     SimplePolygon outline;
     outline.points.reserve(loop.size());
     for (const int u : loop) {
@@ -257,10 +402,11 @@ bool Mesh::planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr&
     const Mesh cap = FromSimplePolygon(outline, false, 0, 0);
     if (cap.status != 0 || cap.faceCount() == 0 || cap.vertexCount() < L) return false;
 
-    // Cap vertex i < L is loop vertex i. Every open cap edge must meet an
-    // open mesh edge, all run the other way (or all the same way: the cap
-    // is then turned over).
+    // Cap vertex i < L is loop vertex i. Every open cap edge must meet one
+    // open edge of the loop, all run the other way (or all the same way:
+    // the cap is then turned over), and each loop edge once.
     std::vector<CapJoin> joins;
+    std::vector<char> joined(border.size(), 0);
     int direction = 0;
     for (int cf = 0; cf < cap.faceCount(); ++cf) {
         const MeshFace& C = cap.faces[cf];
@@ -269,19 +415,21 @@ bool Mesh::planeCapLoop(int v, const vec3& point, const vec3& normal, const pbr&
             if (cap.activeFace(C.f[e])) continue;
             const int a = C.v[nextK(e)], b = C.v[prevK(e)];
             if (a >= L || b >= L) return false;
-            int mf = -1, mk = -1;
-            if (!findEdge(loop[a], loop[b], mf, mk) || link(faces[mf], mk) >= 0) return false;
-            const int d = faces[mf].v[nextK(mk)] == loop[a] ? -1 : 1;
-            if (direction != 0 && d != direction) return false;
+            int i = -1, d = 0;
+            if (b == (a + 1) % L) {
+                i = a;
+                d = -1;
+            } else if (a == (b + 1) % L) {
+                i = b;
+                d = 1;
+            }
+            if (i < 0 || joined[std::size_t(i)] || (direction != 0 && d != direction)) return false;
             direction = d;
-            joins.push_back({cf, e, mf, mk});
+            joined[std::size_t(i)] = 1;
+            joins.push_back({cf, e, border[std::size_t(i)] / 3, border[std::size_t(i)] % 3});
         }
     }
     if (int(joins.size()) != L) return false;
-    std::vector<std::pair<int, int>> edges;
-    for (const CapJoin& j : joins) edges.emplace_back(j.meshFace, j.meshEdge);
-    std::sort(edges.begin(), edges.end());
-    if (std::adjacent_find(edges.begin(), edges.end()) != edges.end()) return false;
 
     const bool flip = direction < 0;
     const double len = std::sqrt(double(dot(normal, normal)));

@@ -145,6 +145,27 @@ TEST_F(PredicateTest, NearDegenerateInputs) {
     }
 }
 
+TEST_F(PredicateTest, Orient2dNeedsItsLastTwoStages) {
+    // Triples (found by search) whose differences round: the estimate
+    // before the tail correction has the wrong sign in the first two, the
+    // corrected one in the last two; only the exact expansion is right. A
+    // huge bound makes the adaptive predicate run every stage; orient2d
+    // reaches them by its own bounds.
+    const double cases[][3][2] = {
+        {{-0.064537167549133301, -0.22588008642196655}, {2032674816, 7114361856}, {-32811712512, -114840993792}},
+        {{125.6815185546875, 377.04455566406256}, {-18455.375, -55366.125}, {-858.9765625, -2576.9296875}},
+        {{-0.00014133192598819733, -0.00042399577796459203},
+         {232205259374592, 696615778123776},
+         {1969770987520, 5909312962560}},
+        {{602.47265625, 753.0908203125}, {-3.2391204833984375, -4.0489006042480469}, {1689528565760, 2111910707200}},
+    };
+    for (const auto& c : cases) {
+        const int s = o2(c[0], c[1], c[2]);
+        EXPECT_EQ(sign(orient2dadapt(c[0], c[1], c[2], 1e300)), s) << c[0][0];
+        EXPECT_EQ(sign(orient2d(c[0], c[1], c[2])), s) << c[0][0];
+    }
+}
+
 TEST_F(PredicateTest, ExactlyDegenerateInputsGiveZero) {
     // Coordinates of very different magnitudes give non-zero tail terms that
     // must cancel: (A, A), (B, B), (C, C) are collinear; permutations of

@@ -1,5 +1,6 @@
 // Meshes from closed outlines without heights: the flat sheet, the slab and
-// the mirrored body of the flat triangulation, and refused outlines.
+// the mirrored body of the flat triangulation and of the flat raster grid,
+// and refused outlines.
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,13 @@ SimplePolygon polygonOf(const std::vector<vec2>& points, bool sharp) {
 }
 
 SimplePolygon unitSquare(bool sharp) { return polygonOf({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, sharp); }
+
+SimplePolygon disc(int n) {
+    const double pi = 3.14159265358979323846;
+    std::vector<vec2> points;
+    for (int i = 0; i < n; ++i) points.emplace_back(float(std::cos(2 * pi * i / n)), float(std::sin(2 * pi * i / n)));
+    return polygonOf(points, false);
+}
 
 // Sound and closed; the bottom of every top face lists its corners reversed,
 // offset by half the vertex count.
@@ -100,6 +108,25 @@ TEST_F(MeshFromPolygon, FlatSheetSlabAndMirroredBodyAndRefusedOutlines) {
         EXPECT_NEAR(lo, solid == 1 ? 0.0f : -t, 1e-6f);
         EXPECT_NEAR(hi, t, 1e-6f);
         EXPECT_NEAR(meshtest::enclosedVolume(m), t * solid, 1e-5);
+    }
+}
+
+// Profile 1 meshes the raster grid without heights (no GPU work): a flat
+// sheet of the disc's area, and closed bodies as thick as the triangulated
+// ones.
+TEST_F(MeshFromPolygon, RasterSheetAndItsBodies) {
+    const double pi = 3.14159265358979323846;
+    const Mesh sheet = Mesh::FromSimplePolygon(disc(72), true, 1, 0);
+    EXPECT_EQ(sheet.status, 0);
+    EXPECT_EQ(checkMeshInvariants(sheet), "");
+    const double area = meshtest::surfaceArea(sheet);
+    EXPECT_NEAR(area, pi, 0.01 * pi);
+    for (unsigned char solid : {1, 2}) {
+        SCOPED_TRACE(int(solid));
+        const Mesh body = Mesh::FromSimplePolygon(disc(72), true, 1, solid);
+        expectClosedMirroredBody(body);
+        const double thickness = sheet.size() / 20.0 * solid;  // the final smoothing rounds the rim a little
+        EXPECT_NEAR(meshtest::enclosedVolume(body), area * thickness, 0.05 * area * thickness);
     }
 }
 

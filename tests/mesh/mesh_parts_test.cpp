@@ -156,4 +156,24 @@ TEST(MeshErase, DetachesOrErasesThePickedComponentButNotAVertexItShares) {
     EXPECT_EQ(at(*b, b->faces[0].v[0]), vec3(0, 0, 0));
 }
 
+TEST(MeshSmoothAll, SharpVerticesMoveOnlyWhenAskedCornersNever) {
+    MeshPtr ico(Mesh::Icosahedron());
+    const MeshPtr before(Mesh::Sphere(ico.get(), 2, true, false));
+    for (const bool sharpToo : {false, true}) {
+        Mesh m(*before);
+        m.smoothAll(sharpToo, true);
+        EXPECT_EQ(checkMeshInvariants(m), "");
+        int movedSmooth = 0, movedSharp = 0, corners = 0;
+        for (int v = 0; v < m.vertexCount(); ++v) {
+            const bool moved = at(m, v) != at(*before, v);
+            corners += m.vertices[v].isCorner() ? 1 : 0;
+            EXPECT_FALSE(moved && m.vertices[v].isCorner()) << v;
+            (m.vertices[v].isSharp() ? movedSharp : movedSmooth) += moved ? 1 : 0;
+        }
+        EXPECT_EQ(corners, 12);
+        EXPECT_GT(movedSmooth, 0);
+        EXPECT_EQ(movedSharp > 0, sharpToo);
+    }
+}
+
 }  // namespace

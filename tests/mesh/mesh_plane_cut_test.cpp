@@ -4,9 +4,13 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 
 using meshtest::checkMeshInvariants;
@@ -173,6 +177,108 @@ TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
     ASSERT_EQ(checkMeshInvariants(*s), "");
     EXPECT_GT(s->faceCount(), 0);
     for (int f = 0; f < s->faceCount(); ++f) EXPECT_NE(s->faces[f].material[0].roughness, paint.roughness);
+}
+
+// Faces whose corners span no area (in double, from the stored floats).
+int zeroAreaFaces(const Mesh& m) {
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        const dvec3 a(m.vertices[F.v[0]].position), b(m.vertices[F.v[1]].position), c(m.vertices[F.v[2]].position);
+        const dvec3 n2 = cross(b - a, c - a);
+        if (dot(n2, n2) == 0) ++n;
+    }
+    return n;
+}
+
+// subPlane(normal) and subPlane(-normal) on copies of the closed mesh m:
+// "" when each half is sound, closed and free of zero-area faces and their
+// volumes add up to m's; else what went wrong.
+std::string halvesAddUp(Mesh& m, const vec3& point, const vec3& normal) {
+    double sum = 0;
+    for (const float s : {1.0f, -1.0f}) {
+        MeshPtr half(m.clone());
+        half->subPlane(point, normal * s, paint);
+        const std::string broken = checkMeshInvariants(*half);
+        if (!broken.empty()) return broken;
+        if (const int open = meshtest::openEdgeCount(*half)) return std::to_string(open) + " open edges";
+        if (const int flat = zeroAreaFaces(*half)) return std::to_string(flat) + " zero-area faces";
+        sum += meshtest::enclosedVolume(*half);
+    }
+    const double whole = meshtest::enclosedVolume(m);
+    if (std::fabs(sum - whole) > 1e-5 * std::fabs(whole))
+        return "volumes " + std::to_string(sum) + " against " + std::to_string(whole);
+    return "";
+}
+
+// Planes through every edge of m (each edge once), turned about the edge
+// towards each of the directions.
+std::vector<std::pair<vec3, vec3>> planesAlongEdges(const Mesh& m, const std::vector<vec3>& directions, int every) {
+    std::vector<std::pair<vec3, vec3>> planes;
+    int edge = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            const MeshFace& F = m.faces[f];
+            if (F.f[k] < f || edge++ % every != 0) continue;
+            const vec3 a = m.vertices[F.v[(k + 1) % 3]].position, b = m.vertices[F.v[(k + 2) % 3]].position;
+            for (const vec3& w : directions) {
+                const dvec3 n = cross(dvec3(b - a), dvec3(w));
+                const double l = std::sqrt(dot(n, n));
+                if (l > 1e-3 * std::sqrt(double(dot(b - a, b - a)))) planes.emplace_back(a, vec3(n * (1.0 / l)));
+            }
+        }
+    return planes;
+}
+
+TEST(MeshPlaneSubtract, PlanesThroughVerticesAndEdgesKeepTheMeshClosed) {
+    // Crossings within rounding of a vertex take the vertex: a face plane
+    // of the dodecahedron removes nothing on its outer side.
+    MeshPtr dodecahedron(Mesh::Dodecahedron()), cube(Mesh::Cube()), sphere(meshtest::smoothSphere(2));
+    std::vector<std::pair<vec3, vec3>> facePlanes;
+    for (int f = 0; f < dodecahedron->faceCount(); ++f)
+        facePlanes.emplace_back(dodecahedron->vertices[dodecahedron->faces[f].v[0]].position,
+                                dodecahedron->faces[f].normal);
+    ASSERT_EQ(facePlanes.size(), 36u);
+    MeshPtr outer(dodecahedron->clone());
+    outer->subPlane(vec3(-0.618034005f, 0, 1.61803401f), vec3(0, -0.525731146f, 0.850650787f), paint);
+    EXPECT_EQ(checkMeshInvariants(*outer), "");
+    EXPECT_EQ(outer->faceCount(), 36);
+    EXPECT_EQ(meshtest::openEdgeCount(*outer), 0);
+
+    const std::vector<vec3> turns = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {1, -2, 3}};
+    const struct {
+        Mesh* mesh;
+        std::vector<std::pair<vec3, vec3>> planes;
+    } cases[] = {
+        {dodecahedron.get(), facePlanes},
+        {cube.get(), planesAlongEdges(*cube, turns, 1)},
+        {sphere.get(), planesAlongEdges(*sphere, turns, 5)},
+    };
+    for (const auto& c : cases) {
+        int failed = 0;
+        for (const auto& plane : c.planes) {
+            const std::string problem = halvesAddUp(*c.mesh, plane.first, plane.second);
+            if (problem.empty()) continue;
+            if (failed++ < 3)
+                ADD_FAILURE() << c.mesh->faceCount() << " faces, plane " << plane.first.x << " " << plane.first.y << " "
+                              << plane.first.z << ": " << problem;
+        }
+        EXPECT_EQ(failed, 0) << "of " << c.planes.size() << " planes on " << c.mesh->faceCount() << " faces";
+    }
+}
+
+TEST(MeshPlaneSubtract, BorderTouchingItselfAtASaddleIsCappedLoopByLoop) {
+    // The plane through a vertex on the inner side of a torus, tangent to
+    // it: the cut line crosses itself there, and one side's border comes
+    // back to the vertex twice.
+    MeshPtr m(meshtest::torus(200, 100, 2, 0.6));
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    const vec3 point = m->vertices[7769].position, normal(0.276033014f, -0.243559852f, -0.929776549f);
+    EXPECT_EQ(halvesAddUp(*m, point, normal), "");
+    MeshPtr clipped(m->clone());
+    clipped->clipPlane(point, normal);
+    EXPECT_EQ(checkMeshInvariants(*clipped), "");
 }
 
 }  // namespace

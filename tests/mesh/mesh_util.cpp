@@ -1,7 +1,9 @@
 #include "mesh/mesh_util.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 
 using qel::Mesh;
 using qel::vec3;
@@ -19,24 +21,27 @@ Mesh* withPoints(const std::vector<vec3>& points) {
 }  // namespace
 
 Mesh* fromTriangles(const std::vector<vec3>& points, const std::vector<std::array<int, 3>>& tris,
-                   const std::vector<std::pair<int, int>>& sharp) {
+                    const std::vector<std::pair<int, int>>& sharp) {
     auto isSharp = [&sharp](int a, int b) {
         for (const auto& e : sharp)
             if ((e.first == a && e.second == b) || (e.first == b && e.second == a)) return true;
         return false;
     };
     Mesh* m = withPoints(points);
-    for (const auto& t : tris) m->faceAdd(t[0], t[1], t[2], isSharp(t[1], t[2]), isSharp(t[2], t[0]), isSharp(t[0], t[1]));
+    for (const auto& t : tris)
+        m->faceAdd(t[0], t[1], t[2], isSharp(t[1], t[2]), isSharp(t[2], t[0]), isSharp(t[0], t[1]));
     m->initialize(Mesh::ResizeKeep);
     return m;
 }
 
-Mesh* makeQuad() { return fromTriangles({vec3(0, 0, 0), vec3(1, 0, 0), vec3(1, 1, 0), vec3(0, 1, 0)}, {{0, 1, 2}, {0, 2, 3}}); }
+Mesh* makeQuad() {
+    return fromTriangles({vec3(0, 0, 0), vec3(1, 0, 0), vec3(1, 1, 0), vec3(0, 1, 0)}, {{0, 1, 2}, {0, 2, 3}});
+}
 
 Mesh* makeStrip(bool sharpMiddle) {
     return fromTriangles({vec3(0, 0, 0), vec3(2, 0, 0), vec3(1, 2, 0), vec3(-1, 2, 0), vec3(-2, 0, 0)},
-                         {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}}, sharpMiddle ? std::vector<std::pair<int, int>>{{0, 2}}
-                                                                        : std::vector<std::pair<int, int>>{});
+                         {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}},
+                         sharpMiddle ? std::vector<std::pair<int, int>>{{0, 2}} : std::vector<std::pair<int, int>>{});
 }
 
 Mesh* makeTetra(bool sharpAt0, bool sharpLoop) {
@@ -60,7 +65,8 @@ Mesh* makeBowtie() {
 
 Mesh* makeHexagon(const std::vector<int>& sharpSpokes) {
     std::vector<vec3> points = {vec3(0, 0, 0)};
-    for (int i = 0; i < 6; ++i) points.push_back(vec3(float(std::cos(M_PI / 3.0 * i)), float(std::sin(M_PI / 3.0 * i)), 0.0f));
+    for (int i = 0; i < 6; ++i)
+        points.push_back(vec3(float(std::cos(M_PI / 3.0 * i)), float(std::sin(M_PI / 3.0 * i)), 0.0f));
     std::vector<std::array<int, 3>> tris;
     for (int j = 0; j < 6; ++j) tris.push_back({0, j + 1, (j + 1) % 6 + 1});
     std::vector<std::pair<int, int>> sharp;
@@ -71,6 +77,29 @@ Mesh* makeHexagon(const std::vector<int>& sharpSpokes) {
 Mesh* smoothSphere(int levels) {
     const std::unique_ptr<Mesh> base(Mesh::Icosahedron());
     return Mesh::Sphere(base.get(), levels, false, true);
+}
+
+Mesh* torus(int U, int V, double R, double r, bool shuffled, bool creased) {
+    std::vector<vec3> points;
+    std::vector<std::array<int, 3>> tris;
+    const double pi2 = 6.283185307179586;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const double a = pi2 * i / U, b = pi2 * j / V;
+            points.emplace_back(float((R + r * std::cos(b)) * std::cos(a)), float((R + r * std::cos(b)) * std::sin(a)),
+                                float(r * std::sin(b)));
+        }
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const int a = i * V + j, b = ((i + 1) % U) * V + j;
+            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
+            tris.push_back({a, b, c});
+            tris.push_back({a, c, d});
+        }
+    if (shuffled) std::shuffle(tris.begin(), tris.end(), std::mt19937(12345));
+    std::vector<std::pair<int, int>> sharp;
+    for (int j = 0; creased && j < V; ++j) sharp.emplace_back(j, (j + 1) % V);
+    return fromTriangles(points, tris, sharp);
 }
 
 }  // namespace meshtest

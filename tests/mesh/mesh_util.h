@@ -43,4 +43,10 @@ qel::Mesh* makeHexagon(const std::vector<int>& sharpSpokes = {});
 // The icosahedron's smooth sphere after `levels` subdivisions (radius 2).
 qel::Mesh* smoothSphere(int levels);
 
+// A torus of U x V quads round the z axis (radii R and r), two triangles
+// each: vertex i V + j at 2 pi i / U round the axis and 2 pi j / V round the
+// tube. Faces in row order, or in a fixed shuffled order; creased marks the
+// ring of edges between vertices 0 .. V - 1 sharp.
+qel::Mesh* torus(int U, int V, double R, double r, bool shuffled = false, bool creased = false);
+
 }  // namespace meshtest

@@ -1,5 +1,5 @@
 // The element base (sharing and release with sub-elements, unsharing, update
-// stamps, animation) and the symmetry frames, lists and transforms.
+// stamps, animation, world and local frames) and the symmetry frames, lists and transforms.
 #include "scene/element.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +114,19 @@ TEST(Element, UpdateAndAnimateFollowTheSubElements) {
     tube->deleteShell();
     delete curve;
     delete other;
+}
+
+TEST(Element, WorldAndLocalFramesUndoEachOtherAndTheSizeIsNeverZero) {
+    TestElement e;
+    e.centre = vec3(1, 2, 3);
+    e.setSize(2);
+    EXPECT_EQ(e.toWorld(vec3(1, 1, 1)), vec3(3, 4, 5));
+    EXPECT_EQ(e.toLocal(vec3(3, 4, 5)), vec3(1, 1, 1));
+    EXPECT_EQ(e.toWorld(1.5f), 3.0f);
+    EXPECT_EQ(e.toLocal(3.0f), 1.5f);
+    EXPECT_EQ(e.localMatrix(), mat4(0.5f, 0, 0, -0.5f, 0, 0.5f, 0, -1.0f, 0, 0, 0.5f, -1.5f, 0, 0, 0, 1));
+    e.setSize(-0.0f);
+    EXPECT_EQ(e.size(), 1.0f);
 }
 
 TEST(Symmetry, MirrorEachAxisFlipsPointFrameRowAndScale) {
