@@ -149,8 +149,10 @@ public:
     void selectVG(const vec3& centre, float radius, bool clear, int face);
     void selectVG_(const vec3& centre, float radius, bool clear, int face);
     // Every vertex record (active or not) listed with t 0 and its own index
-    // as selection index; the selected bit is not set.
+    // as selection index; the selected bit is not set. selectAll also lists
+    // every face index, setting no face selection bit.
     void selectAllV();
+    void selectAll();
     // Selects the faces round the selected vertices and their other
     // vertices, so that calculateSelectedNormals refreshes every face that
     // touches a moved vertex.
@@ -172,6 +174,8 @@ public:
     // M p / w' - p expected: callers pass their transform minus the identity
     // in rows 0-2, and the entry becomes the image of p divided by w'.
     void _transform(const mat4& m);
+    // Every vertex record to M p / w' (kept where w' is 0); normals recomputed.
+    void transform(const mat4& m);
 
     // ---- Brush deformers, smoothers and painters (mesh_brush_deform.cpp,
     //      mesh_brush_paint.cpp) ----
@@ -185,7 +189,9 @@ public:
     // Turns the vertices by w(t) x angle about the line through the centre
     // along the (unit) axis.
     void twist(const vec3& centre, const vec3& axis, float angle, float radius);
-    // Moves the component's vertices within the radius of a by w(t)(b - a).
+    // The vertices within the radius of a move by w(t)(b - a): deform leaves
+    // the displacements to the caller, deformG (the component) applies them.
+    void deform(const vec3& a, const vec3& b, float radius);
     void deformG(const vec3& a, const vec3& b, float radius, int face);
     // Carries the ball round a along b - a by the divergence-free field of
     // fieldVolume times |b - a|: the volume keeps to first order.
@@ -208,6 +214,10 @@ public:
     // influenced vertex towards the material by s (1 - t)^2, each sector
     // from its own corner material.
     void _material(const pbr& material, unsigned char mask, float s);
+    // _material within the sphere over the mesh (material) or the component
+    // (materialG); both end with deselectAll.
+    void material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s);
+    void materialG(const vec3& centre, float radius, int face, const pbr& P, unsigned char mask, float s);
     // The same within the patch of the face, on the sectors the patch
     // reaches; ends with deselectAll.
     void materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s);
@@ -320,6 +330,16 @@ public:
     // current selection, its faces given the region mark.
     void _divideF_(int face);
     void _splitF_(int face, const pbr& material, bool seam);
+    // Patch operators of the picked patch (mesh_patch_ops.cpp): the inset
+    // along the mean normal (bevelF_), the rim scaled along the surface
+    // about the patch centre (tangentA_) and the plane cut (cutPlaneF_).
+    // Each ends with nothing selected and the normals refreshed.
+    void bevelF_(const vec3& a, const vec3& b, int face);
+    void tangentA_(const vec3& a, const vec3& b, int face);
+    void cutPlaneF_(const vec3& point, const vec3& normal, int face);
+    // Erases every face with two corners at one position; compacts.
+    void cleanup();
+    void check() {}
     // ---- end of region operations ----
 
     // ---- Index helpers ----

@@ -1,9 +1,9 @@
 // The shape-changing brush operators of qel::Mesh: pinch and grow, twist,
-// the component deform, the volume-keeping deform and the three smoothers.
+// the deform over the mesh and over the component, the volume-keeping deform and the three smoothers.
 //
 // Each one selects what the stamp reaches and accumulates one displacement
 // per selected vertex from the positions the step started with; pinch,
-// twist and deformVolume leave the displacements to their caller, the
+// twist, deform and deformVolume leave the displacements to their caller, the
 // others add them, refresh the normals round the moved vertices and end the
 // selection.
 
@@ -61,6 +61,11 @@ void Mesh::twist(const vec3& centre, const vec3& axis, float angle, float radius
         const float w = float(falloff(r.t));
         *d += (cross(axis, p) * float(s) + p * float(c - 1.0)) * w;
     }
+}
+
+void Mesh::deform(const vec3& a, const vec3& b, float radius) {
+    selectV(a, radius, true);
+    _deform(b - a);
 }
 
 void Mesh::deformG(const vec3& a, const vec3& b, float radius, int face) {

@@ -78,6 +78,21 @@ void Mesh::_material(const pbr& material, unsigned char mask, float s) {
     }
 }
 
+void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {
+    selectV(centre, radius, true);
+    _material(P, mask, s);
+    deselectAll();
+}
+
+void Mesh::materialG(const vec3& centre, float radius, int face, const pbr& P, unsigned char mask, float s) {
+    // A face that cannot be picked leaves the selection as it was: start
+    // from none so that nothing stale is painted.
+    deselectAll();
+    selectVG(centre, radius, true, face);
+    _material(P, mask, s);
+    deselectAll();
+}
+
 void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s) {
     // A face that cannot be picked leaves the selection as it was: start
     // from none so that nothing stale is painted.

@@ -1,7 +1,7 @@
 // The brush selections of qel::Mesh: the vertices one stamp reaches, over
 // the whole mesh (selectV), over the connected component (selectVG) or the
 // sharp-bounded patch (selectVG_) of the picked face; the selection of every
-// vertex; the one-ring margin added before normals are refreshed; and the
+// vertex (and face); the one-ring margin added before normals are refreshed; and the
 // pass that adds the displacements to the positions.
 //
 // A vertex is selected when its selection index names its own entry on
@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -188,6 +189,12 @@ void Mesh::selectAllV() {
         influences[std::size_t(i)] = {i, 0.0f, vec3(0, 0, 0)};
         vertices[i].selection = i;
     }
+}
+
+void Mesh::selectAll() {
+    selectAllV();
+    selectedFaces.resize(std::size_t(faceCount()));
+    std::iota(selectedFaces.begin(), selectedFaces.end(), 0);
 }
 
 void Mesh::selectMarginal() {
