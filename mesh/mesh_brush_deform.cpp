@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "core/mat.h"
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -122,8 +123,12 @@ void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int
 
 void Mesh::_smooth(float s) {
     sizeDisplacements(*this);
-    for (const MeshInfluence& r : influences)
-        if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+    walkFansAhead(
+        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
+        [&](std::size_t i) {
+            const MeshInfluence& r = influences[i];
+            if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+        });
 }
 
 void Mesh::_smoothG(float s) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -71,11 +72,14 @@ void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
 void Mesh::_material(const pbr& material, unsigned char mask, float s) {
     if ((mask & pbr::MaskAll) == 0) return;
     std::vector<int> sectors;  // reused for every vertex
-    for (const MeshInfluence& r : influences) {
-        const double w = paintWeight(r.t, s);
-        findRegions(r.vertex, sectors);
-        for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
-    }
+    walkFansAhead(
+        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
+        [&](std::size_t i) {
+            const MeshInfluence& r = influences[i];
+            const double w = paintWeight(r.t, s);
+            findRegions(r.vertex, sectors);
+            for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
+        });
 }
 
 void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -198,18 +199,27 @@ void Mesh::selectAll() {
 }
 
 void Mesh::selectMarginal() {
-    const std::size_t firstNew = selectedFaces.size();
-    std::vector<int> ring;
+    // One fan walk per moved vertex; each face is listed with its other
+    // vertices as it is found, which lists them in the order of a second
+    // pass over the new faces.
     const std::size_t moved = selectedVertices.size();
-    for (std::size_t i = 0; i < moved; ++i) {
-        const int v = selectedVertices[i];
-        if (!activeVertex(v)) continue;
-        findFNeighbours(v, ring);
-        for (const int f : ring) listFace(*this, f);
-    }
-    for (std::size_t i = firstNew; i < selectedFaces.size(); ++i)
-        for (const int v : faces[selectedFaces[i]].v)
-            if (validVertex(v) && !listed(*this, v)) appendSelectedVertex(v);
+    walkFansAhead(
+        *this, moved, [&](std::size_t i) { return selectedVertices[i]; },
+        [&](std::size_t i) {
+            const int v = selectedVertices[i];
+            if (!activeVertex(v)) return;
+            circleFan(
+                v,
+                [&](int f, int) {
+                    MeshFace& F = faces[f];
+                    if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) return;
+                    F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
+                    selectedFaces.push_back(f);
+                    for (const int w : F.v)
+                        if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+                },
+                [](int, int) {});
+        });
 }
 
 void Mesh::applyDisplacement() {
