@@ -671,41 +671,18 @@ public:
     // An empty mesh that reads one record body at the buffer's cursor
     // (DataRead).
     explicit Mesh(buffer& b);
-    // An empty mesh loaded from a file (load). With relative set, a name not
-    // starting with ':' is looked up in the objects folder. The result is in
-    // the status: 0 usable, 1 the load failed.
+    // An empty mesh loaded from a file; status 0 usable, 1 failed.
     Mesh(const std::string& name, bool relative);
     // Appends tag, body length and body.
     void DataWrite(buffer& b) override;
-    // Reads one body at the cursor (tag and length already consumed). Counts
-    // are checked against the bytes left and vertex indices against the
-    // vertex count: a bad body leaves an empty mesh with status 1 and never
-    // reads outside the buffer (a short one moves the cursor to the end and
-    // sets the buffer's failure flag); a sound one is consumed exactly.
-    // Links, normals and vertex fans are left to initialize(0).
+    // Reads one checked body at the cursor (tag and length consumed).
     void DataRead(buffer& b) override;
-    // ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
-    // the topology with sharp edges from the normal numbers (resize style
-    // mean). False with status 1, and the mesh left as it was, when the file
-    // cannot be read whole, has another extension, yields no face, has
-    // faces that do not form a valid surface or a size beyond the float
-    // range.
+    // Loading and saving by extension (".OBJ", any case), reading and
+    // parsing OBJ text and writing it (mesh_obj.cpp).
     bool load(const std::string& path) override;
-    // ".OBJ" (any case): saveOBJ; false for any other extension.
     bool save(const std::string& path) override;
-    // Reads the file whole (mapped, or read to its end when it cannot be
-    // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
-    // cannot be read whole. No rebuild.
     bool loadOBJ(const std::string& path);
-    // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
-    // as vertices and fan-triangulated faces (a polygon whose fan folds is
-    // triangulated inside its outline; obj_parser.h); corner normals hold
-    // the normal numbers. Faces with a zero or out-of-range vertex number are
-    // skipped; negative numbers count back from the records read so far.
     bool parseOBJ(const char* text, std::size_t size);
-    // Writes active faces and the vertices they use, one normal per
-    // sharp-bounded sector ("f v//n"), to a temporary file renamed over the
-    // path; false when it cannot be written (an existing file is untouched).
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a
     // smooth vertex, walked from the stored face); returns their count, 0
@@ -713,19 +690,9 @@ public:
     int findRegions(int v, std::vector<int>& regions) const;
     // Appends every vertex position of the list, in order.
     void ToPoints(std::vector<vec3>& points) const;
-    // One object of a multi-object OBJ file (obj_writer.h): the file's
-    // header line while objectCounter is 0; then objectCounter grows by one
-    // and names the object ("o Object1", ...); the vertices placed by M, the
-    // normals and the faces follow, numbered on from the two bases, which
-    // advance by what was written.
+    // One object of a multi-object OBJ file, plain or textured with its
+    // MTL entry and maps; the counters advance (mesh_obj.cpp).
     void appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int& normalBase, const mat4& M) const;
-    // The same as a textured object (obj_mtl_tex_writer.h): "o ObjectK"
-    // with "usemtl MaterialK" (K = objectCounter + 1), the material declared
-    // in mtl with its four maps, which are saved as name + "_basecolor.png",
-    // "_emission.png", "_metalness.png" and "_roughness.png" and named in
-    // mtl by their file names. The counters advance. False, writing nothing,
-    // when the faces do not fit in one atlas; false too when a map or a
-    // stream could not be written.
     bool appendOBJMTL(std::ostream& obj, std::ostream& mtl, const std::string& name, int& objectCounter,
                       int& vertexBase, int& texBase, int& normalBase, const mat4& M, const pbr& material) const;
 
@@ -894,42 +861,19 @@ private:
 public:
     // ---- end of sphere cut, clip, subtract and add ----
 
-    // ---- Vertex buffers and drawing (mesh_vbo.cpp) ----
-    // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
-    // vertices (three unshared corners per active face, in face order):
-    // positions 3 f32 at 0, normals 3 half floats at 12N, colour bytes at
-    // 18N, light bytes at 22N, material 2 i16 at 26N, face index u32 at 30N
-    // (34N bytes). featureVbo holds the sharp and open edges as GL_LINES.
-    // Only the arrays whose refill flag is raised are refilled; the buffer
-    // is reallocated when topologyChanged is set or the active face count
-    // no longer matches drawCount. All of it needs a current GL context.
-    //
-    // Any of the four refill flags is raised.
+    // ---- Vertex buffers and drawing (mesh_vbo.cpp, where the buffer
+    //      layout and each slot are described) ----
+    // Slots 21 to 29, in order, after the refill test.
     bool vbo_modified() const;
-    // Slot 21: brings both buffers up to date; false on a GL error (the
-    // refill flags then stay raised so that the next draw retries).
     bool buildVBO() override;
-    // Slot 22: releases both GL buffers and forgets their names; nothing
-    // when the mesh has none.
     void deleteVBO() override;
-    // Slot 23: builds the buffers when needed and binds the six attributes.
     bool enableVBO() override;
-    // Slot 24: unbinds the six attributes when they are bound.
     void disableVBO() override;
-    // Slot 25: makes the mesh program current, then enableVBO.
     bool renderBegin() override;
-    // Slot 26: disableVBO.
     void renderEnd() override;
-    // Slot 27: draws the mesh through m * localMatrix() into the scene
-    // targets (identifier, colour, light, normal). itemId 0xffffffff writes
-    // each face's own index as the item id. colorLight and time are not used
-    // by meshes. end releases the attributes after drawing.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
-    // Slot 28: the line buffer exists and holds at least one segment.
     bool hasFeatures() const override;
-    // Slot 29: draws the feature lines with the program the caller bound
-    // (uniforms "ProjectionModelViewMatrix" and "Color").
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
     // ---- end of vertex buffers and drawing ----
 
