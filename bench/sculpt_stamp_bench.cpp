@@ -2,14 +2,18 @@
 // refined 8 times): one sculpt call with one Sculptor on a later step of a
 // running stroke (three samples), brush radius 0.2 x the sphere's radius.
 //
-// DeformStamp (Deform over the whole mesh) is measured against its floor:
-// the same positions in a flat array, one pass testing each against the
-// brush ball and adding the falloff-weighted step to those inside. The other
-// rows have no goal: Smooth, PaintMaterial and Pinch over the whole mesh,
-// Deform within the patch and within the component (both walk every face
-// of the sphere, which is one patch and one component), and one Relax step.
+// The whole-mesh stamps (Deform, Smooth, PaintMaterial, Pinch, Twist,
+// DeformVolume) each have the goal: at most 2 ms on one core and at most 5
+// times DeformFloor, the same positions in a flat array, one pass testing
+// each against the brush ball and adding the falloff-weighted step to those
+// inside. SelectVScan is selectV alone with the same ball (and the
+// deselectAll that ends it): its share of each stamp is the scan's. Deform
+// within the patch and within the component (both walk every face of the
+// sphere, which is one patch and one component) and one Relax step have no
+// goal.
 //
-// Successive stamps step back and forth so that the surface stays put.
+// Successive stamps step back and forth so that the surface stays put; the
+// twist turns about the axis through a first sample a little to the side.
 
 #include <benchmark/benchmark.h>
 
@@ -47,7 +51,8 @@ Scene& scene() {
 
 // One sculpt call with three samples: the step from sample 1 to sample 2,
 // forward on even iterations and back on odd ones.
-void stamp(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) {
+void stamp(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor::TSelect select,
+           const qel::vec3& firstOffset = qel::vec3(0, 0, 0)) {
     Scene& s = scene();
     qel::Sculptor sculptor;
     sculptor.action = action;
@@ -59,6 +64,7 @@ void stamp(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor
     b.itemId = s.face;
     b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
     sculptor.samples.assign(3, b);
+    sculptor.samples[0].point += firstOffset;
     sculptor.state = qel::Gesture::Moving;
     std::vector<qel::Sculptor*> list{&sculptor};
     bool forward = true;
@@ -76,6 +82,14 @@ void DeformStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::S
 void SmoothStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Smooth, qel::Sculptor::SelectElement); }
 void PaintStamp(benchmark::State& st) { stamp(st, qel::Sculptor::PaintMaterial, qel::Sculptor::SelectElement); }
 void PinchStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Pinch, qel::Sculptor::SelectElement); }
+void TwistStamp(benchmark::State& st) {
+    // The first sample five steps to the side across the stroke: the step
+    // turns by about 0.05 radians.
+    const Scene& s = scene();
+    const qel::vec3 side = qel::cross(qel::normalize(s.centre - s.mesh->centre), s.step);
+    stamp(st, qel::Sculptor::Twist, qel::Sculptor::SelectElement, side * 5.0f);
+}
+void DeformVolumeStamp(benchmark::State& st) { stamp(st, qel::Sculptor::DeformVolume, qel::Sculptor::SelectElement); }
 void DeformPatchStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectPatch); }
 void DeformComponentStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectComponent); }
 void RelaxStep(benchmark::State& st) { stamp(st, qel::Sculptor::Relax, qel::Sculptor::SelectElement); }
@@ -105,6 +119,18 @@ void DeformFloor(benchmark::State& state) {
     state.counters["vertices"] = double(points.size());
 }
 
+// The scan of selectV alone, with the deselectAll that ends it.
+void SelectVScan(benchmark::State& state) {
+    Scene& s = scene();
+    std::size_t reached = 0;
+    for (auto _ : state) {
+        s.mesh->selectV(s.centre, s.radius, true);
+        reached = s.mesh->influences.size();
+        s.mesh->deselectAll();
+    }
+    state.counters["reached"] = double(reached);
+}
+
 }  // namespace
 
 BENCHMARK(DeformStamp)->Unit(benchmark::kMillisecond);
@@ -112,6 +138,9 @@ BENCHMARK(DeformFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(SmoothStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(PaintStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(PinchStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(TwistStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(DeformVolumeStamp)->Unit(benchmark::kMillisecond);
+BENCHMARK(SelectVScan)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeformPatchStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeformComponentStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(RelaxStep)->Unit(benchmark::kMillisecond)->Iterations(5);

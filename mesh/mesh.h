@@ -149,8 +149,10 @@ public:
     void selectVG(const vec3& centre, float radius, bool clear, int face);
     void selectVG_(const vec3& centre, float radius, bool clear, int face);
     // Every vertex record (active or not) listed with t 0 and its own index
-    // as selection index; the selected bit is not set.
+    // as selection index; the selected bit is not set. selectAll also lists
+    // every face index, setting no face selection bit.
     void selectAllV();
+    void selectAll();
     // Selects the faces round the selected vertices and their other
     // vertices, so that calculateSelectedNormals refreshes every face that
     // touches a moved vertex.
@@ -172,6 +174,8 @@ public:
     // M p / w' - p expected: callers pass their transform minus the identity
     // in rows 0-2, and the entry becomes the image of p divided by w'.
     void _transform(const mat4& m);
+    // Every vertex record to M p / w' (kept where w' is 0); normals recomputed.
+    void transform(const mat4& m);
 
     // ---- Brush deformers, smoothers and painters (mesh_brush_deform.cpp,
     //      mesh_brush_paint.cpp) ----
@@ -185,7 +189,9 @@ public:
     // Turns the vertices by w(t) x angle about the line through the centre
     // along the (unit) axis.
     void twist(const vec3& centre, const vec3& axis, float angle, float radius);
-    // Moves the component's vertices within the radius of a by w(t)(b - a).
+    // The vertices within the radius of a move by w(t)(b - a): deform leaves
+    // the displacements to the caller, deformG (the component) applies them.
+    void deform(const vec3& a, const vec3& b, float radius);
     void deformG(const vec3& a, const vec3& b, float radius, int face);
     // Carries the ball round a along b - a by the divergence-free field of
     // fieldVolume times |b - a|: the volume keeps to first order.
@@ -208,6 +214,10 @@ public:
     // influenced vertex towards the material by s (1 - t)^2, each sector
     // from its own corner material.
     void _material(const pbr& material, unsigned char mask, float s);
+    // _material within the sphere over the mesh (material) or the component
+    // (materialG); both end with deselectAll.
+    void material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s);
+    void materialG(const vec3& centre, float radius, int face, const pbr& P, unsigned char mask, float s);
     // The same within the patch of the face, on the sectors the patch
     // reaches; ends with deselectAll.
     void materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s);
@@ -320,6 +330,16 @@ public:
     // current selection, its faces given the region mark.
     void _divideF_(int face);
     void _splitF_(int face, const pbr& material, bool seam);
+    // Patch operators of the picked patch (mesh_patch_ops.cpp): the inset
+    // along the mean normal (bevelF_), the rim scaled along the surface
+    // about the patch centre (tangentA_) and the plane cut (cutPlaneF_).
+    // Each ends with nothing selected and the normals refreshed.
+    void bevelF_(const vec3& a, const vec3& b, int face);
+    void tangentA_(const vec3& a, const vec3& b, int face);
+    void cutPlaneF_(const vec3& point, const vec3& normal, int face);
+    // Erases every face with two corners at one position; compacts.
+    void cleanup();
+    void check() {}
     // ---- end of region operations ----
 
     // ---- Index helpers ----
@@ -651,41 +671,18 @@ public:
     // An empty mesh that reads one record body at the buffer's cursor
     // (DataRead).
     explicit Mesh(buffer& b);
-    // An empty mesh loaded from a file (load). With relative set, a name not
-    // starting with ':' is looked up in the objects folder. The result is in
-    // the status: 0 usable, 1 the load failed.
+    // An empty mesh loaded from a file; status 0 usable, 1 failed.
     Mesh(const std::string& name, bool relative);
     // Appends tag, body length and body.
     void DataWrite(buffer& b) override;
-    // Reads one body at the cursor (tag and length already consumed). Counts
-    // are checked against the bytes left and vertex indices against the
-    // vertex count: a bad body leaves an empty mesh with status 1 and never
-    // reads outside the buffer (a short one moves the cursor to the end and
-    // sets the buffer's failure flag); a sound one is consumed exactly.
-    // Links, normals and vertex fans are left to initialize(0).
+    // Reads one checked body at the cursor (tag and length consumed).
     void DataRead(buffer& b) override;
-    // ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
-    // the topology with sharp edges from the normal numbers (resize style
-    // mean). False with status 1, and the mesh left as it was, when the file
-    // cannot be read whole, has another extension, yields no face, has
-    // faces that do not form a valid surface or a size beyond the float
-    // range.
+    // Loading and saving by extension (".OBJ", any case), reading and
+    // parsing OBJ text and writing it (mesh_obj.cpp).
     bool load(const std::string& path) override;
-    // ".OBJ" (any case): saveOBJ; false for any other extension.
     bool save(const std::string& path) override;
-    // Reads the file whole (mapped, or read to its end when it cannot be
-    // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
-    // cannot be read whole. No rebuild.
     bool loadOBJ(const std::string& path);
-    // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
-    // as vertices and fan-triangulated faces (a polygon whose fan folds is
-    // triangulated inside its outline; obj_parser.h); corner normals hold
-    // the normal numbers. Faces with a zero or out-of-range vertex number are
-    // skipped; negative numbers count back from the records read so far.
     bool parseOBJ(const char* text, std::size_t size);
-    // Writes active faces and the vertices they use, one normal per
-    // sharp-bounded sector ("f v//n"), to a temporary file renamed over the
-    // path; false when it cannot be written (an existing file is untouched).
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a
     // smooth vertex, walked from the stored face); returns their count, 0
@@ -693,19 +690,9 @@ public:
     int findRegions(int v, std::vector<int>& regions) const;
     // Appends every vertex position of the list, in order.
     void ToPoints(std::vector<vec3>& points) const;
-    // One object of a multi-object OBJ file (obj_writer.h): the file's
-    // header line while objectCounter is 0; then objectCounter grows by one
-    // and names the object ("o Object1", ...); the vertices placed by M, the
-    // normals and the faces follow, numbered on from the two bases, which
-    // advance by what was written.
+    // One object of a multi-object OBJ file, plain or textured with its
+    // MTL entry and maps; the counters advance (mesh_obj.cpp).
     void appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int& normalBase, const mat4& M) const;
-    // The same as a textured object (obj_mtl_tex_writer.h): "o ObjectK"
-    // with "usemtl MaterialK" (K = objectCounter + 1), the material declared
-    // in mtl with its four maps, which are saved as name + "_basecolor.png",
-    // "_emission.png", "_metalness.png" and "_roughness.png" and named in
-    // mtl by their file names. The counters advance. False, writing nothing,
-    // when the faces do not fit in one atlas; false too when a map or a
-    // stream could not be written.
     bool appendOBJMTL(std::ostream& obj, std::ostream& mtl, const std::string& name, int& objectCounter,
                       int& vertexBase, int& texBase, int& normalBase, const mat4& M, const pbr& material) const;
 
@@ -877,42 +864,19 @@ private:
 public:
     // ---- end of sphere cut, clip, subtract and add ----
 
-    // ---- Vertex buffers and drawing (mesh_vbo.cpp) ----
-    // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
-    // vertices (three unshared corners per active face, in face order):
-    // positions 3 f32 at 0, normals 3 half floats at 12N, colour bytes at
-    // 18N, light bytes at 22N, material 2 i16 at 26N, face index u32 at 30N
-    // (34N bytes). featureVbo holds the sharp and open edges as GL_LINES.
-    // Only the arrays whose refill flag is raised are refilled; the buffer
-    // is reallocated when topologyChanged is set or the active face count
-    // no longer matches drawCount. All of it needs a current GL context.
-    //
-    // Any of the four refill flags is raised.
+    // ---- Vertex buffers and drawing (mesh_vbo.cpp, where the buffer
+    //      layout and each slot are described) ----
+    // Slots 21 to 29, in order, after the refill test.
     bool vbo_modified() const;
-    // Slot 21: brings both buffers up to date; false on a GL error (the
-    // refill flags then stay raised so that the next draw retries).
     bool buildVBO() override;
-    // Slot 22: releases both GL buffers and forgets their names; nothing
-    // when the mesh has none.
     void deleteVBO() override;
-    // Slot 23: builds the buffers when needed and binds the six attributes.
     bool enableVBO() override;
-    // Slot 24: unbinds the six attributes when they are bound.
     void disableVBO() override;
-    // Slot 25: makes the mesh program current, then enableVBO.
     bool renderBegin() override;
-    // Slot 26: disableVBO.
     void renderEnd() override;
-    // Slot 27: draws the mesh through m * localMatrix() into the scene
-    // targets (identifier, colour, light, normal). itemId 0xffffffff writes
-    // each face's own index as the item id. colorLight and time are not used
-    // by meshes. end releases the attributes after drawing.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
-    // Slot 28: the line buffer exists and holds at least one segment.
     bool hasFeatures() const override;
-    // Slot 29: draws the feature lines with the program the caller bound
-    // (uniforms "ProjectionModelViewMatrix" and "Color").
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
     // ---- end of vertex buffers and drawing ----
 

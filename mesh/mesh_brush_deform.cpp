@@ -1,15 +1,16 @@
 // The shape-changing brush operators of qel::Mesh: pinch and grow, twist,
-// the component deform, the volume-keeping deform and the three smoothers.
+// the deform over the mesh and over the component, the volume-keeping deform and the three smoothers.
 //
 // Each one selects what the stamp reaches and accumulates one displacement
 // per selected vertex from the positions the step started with; pinch,
-// twist and deformVolume leave the displacements to their caller, the
+// twist, deform and deformVolume leave the displacements to their caller, the
 // others add them, refresh the normals round the moved vertices and end the
 // selection.
 
 #include <cmath>
 
 #include "core/mat.h"
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -61,6 +62,11 @@ void Mesh::twist(const vec3& centre, const vec3& axis, float angle, float radius
         const float w = float(falloff(r.t));
         *d += (cross(axis, p) * float(s) + p * float(c - 1.0)) * w;
     }
+}
+
+void Mesh::deform(const vec3& a, const vec3& b, float radius) {
+    selectV(a, radius, true);
+    _deform(b - a);
 }
 
 void Mesh::deformG(const vec3& a, const vec3& b, float radius, int face) {
@@ -117,8 +123,12 @@ void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int
 
 void Mesh::_smooth(float s) {
     sizeDisplacements(*this);
-    for (const MeshInfluence& r : influences)
-        if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+    walkFansAhead(
+        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
+        [&](std::size_t i) {
+            const MeshInfluence& r = influences[i];
+            if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
+        });
 }
 
 void Mesh::_smoothG(float s) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -71,11 +72,29 @@ void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
 void Mesh::_material(const pbr& material, unsigned char mask, float s) {
     if ((mask & pbr::MaskAll) == 0) return;
     std::vector<int> sectors;  // reused for every vertex
-    for (const MeshInfluence& r : influences) {
-        const double w = paintWeight(r.t, s);
-        findRegions(r.vertex, sectors);
-        for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
-    }
+    walkFansAhead(
+        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
+        [&](std::size_t i) {
+            const MeshInfluence& r = influences[i];
+            const double w = paintWeight(r.t, s);
+            findRegions(r.vertex, sectors);
+            for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
+        });
+}
+
+void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {
+    selectV(centre, radius, true);
+    _material(P, mask, s);
+    deselectAll();
+}
+
+void Mesh::materialG(const vec3& centre, float radius, int face, const pbr& P, unsigned char mask, float s) {
+    // A face that cannot be picked leaves the selection as it was: start
+    // from none so that nothing stale is painted.
+    deselectAll();
+    selectVG(centre, radius, true, face);
+    _material(P, mask, s);
+    deselectAll();
 }
 
 void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& material, unsigned char mask, float s) {

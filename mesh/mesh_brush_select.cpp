@@ -1,7 +1,7 @@
 // The brush selections of qel::Mesh: the vertices one stamp reaches, over
 // the whole mesh (selectV), over the connected component (selectVG) or the
 // sharp-bounded patch (selectVG_) of the picked face; the selection of every
-// vertex; the one-ring margin added before normals are refreshed; and the
+// vertex (and face); the one-ring margin added before normals are refreshed; and the
 // pass that adds the displacements to the positions.
 //
 // A vertex is selected when its selection index names its own entry on
@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -190,19 +192,34 @@ void Mesh::selectAllV() {
     }
 }
 
+void Mesh::selectAll() {
+    selectAllV();
+    selectedFaces.resize(std::size_t(faceCount()));
+    std::iota(selectedFaces.begin(), selectedFaces.end(), 0);
+}
+
 void Mesh::selectMarginal() {
-    const std::size_t firstNew = selectedFaces.size();
-    std::vector<int> ring;
+    // One fan walk per moved vertex; each face is listed with its other
+    // vertices as it is found, which lists them in the order of a second
+    // pass over the new faces.
     const std::size_t moved = selectedVertices.size();
-    for (std::size_t i = 0; i < moved; ++i) {
-        const int v = selectedVertices[i];
-        if (!activeVertex(v)) continue;
-        findFNeighbours(v, ring);
-        for (const int f : ring) listFace(*this, f);
-    }
-    for (std::size_t i = firstNew; i < selectedFaces.size(); ++i)
-        for (const int v : faces[selectedFaces[i]].v)
-            if (validVertex(v) && !listed(*this, v)) appendSelectedVertex(v);
+    walkFansAhead(
+        *this, moved, [&](std::size_t i) { return selectedVertices[i]; },
+        [&](std::size_t i) {
+            const int v = selectedVertices[i];
+            if (!activeVertex(v)) return;
+            circleFan(
+                v,
+                [&](int f, int) {
+                    MeshFace& F = faces[f];
+                    if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) return;
+                    F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
+                    selectedFaces.push_back(f);
+                    for (const int w : F.v)
+                        if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+                },
+                [](int, int) {});
+        });
 }
 
 void Mesh::applyDisplacement() {

@@ -55,11 +55,20 @@ bool hasActiveFace(const Mesh& m) {
 
 }  // namespace
 
+// An empty mesh loaded from a file (load). With relative set, a name not
+// starting with ':' is looked up in the objects folder. The result is in
+// the status: 0 usable, 1 the load failed.
 Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
     const bool inFolder = relative && (name.empty() || name[0] != ':');
     load(inFolder ? std::string(ObjectsFolder) + name : name);
 }
 
+// ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
+// the topology with sharp edges from the normal numbers (resize style
+// mean). False with status 1, and the mesh left as it was, when the file
+// cannot be read whole, has another extension, yields no face, has
+// faces that do not form a valid surface or a size beyond the float
+// range.
 bool Mesh::load(const std::string& path) {
     // The file is read into a mesh aside: a refused file leaves this one as
     // it was. Callers look at the status: a mesh without a face, or one too
@@ -87,6 +96,9 @@ bool Mesh::load(const std::string& path) {
     return true;
 }
 
+// Reads the file whole (mapped, or read to its end when it cannot be
+// mapped) and parses it (parseOBJ) into the mesh's lists; false when it
+// cannot be read whole. No rebuild.
 bool Mesh::loadOBJ(const std::string& path) {
     // Read access is all an import needs: read-only files load too.
     QFile file(QString::fromStdString(path));
@@ -104,13 +116,22 @@ bool Mesh::loadOBJ(const std::string& path) {
     return parseOBJ(text.data(), text.size());
 }
 
+// Appends the "v" and "f" statements of OBJ text (up to the first NUL)
+// as vertices and fan-triangulated faces (a polygon whose fan folds is
+// triangulated inside its outline; obj_parser.h); corner normals hold
+// the normal numbers. Faces with a zero or out-of-range vertex number are
+// skipped; negative numbers count back from the records read so far.
 bool Mesh::parseOBJ(const char* text, std::size_t size) {
     ObjParser(*this).parse(text, size);
     return true;
 }
 
+// ".OBJ" (any case): saveOBJ; false for any other extension.
 bool Mesh::save(const std::string& path) { return isObjPath(path) && saveOBJ(path); }
 
+// Writes active faces and the vertices they use, one normal per
+// sharp-bounded sector ("f v//n"), to a temporary file renamed over the
+// path; false when it cannot be written (an existing file is untouched).
 bool Mesh::saveOBJ(const std::string& path) {
     std::string text;
     ObjWriter(*this).write(text);
@@ -131,6 +152,11 @@ void Mesh::ToPoints(std::vector<vec3>& points) const {
     vertices.forRange(0, vertices.size(), [&points](const MeshVertex& r) { points.push_back(r.position); });
 }
 
+// One object of a multi-object OBJ file (obj_writer.h): the file's
+// header line while objectCounter is 0; then objectCounter grows by one
+// and names the object ("o Object1", ...); the vertices placed by M, the
+// normals and the faces follow, numbered on from the two bases, which
+// advance by what was written.
 void Mesh::appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int& normalBase, const mat4& M) const {
     std::string text;
     if (objectCounter == 0) text += "# Tessilor OBJ export\n";
@@ -142,6 +168,13 @@ void Mesh::appendOBJ(std::ostream& obj, int& objectCounter, int& vertexBase, int
     normalBase += writer.normalTotal();
 }
 
+// The same as a textured object (obj_mtl_tex_writer.h): "o ObjectK"
+// with "usemtl MaterialK" (K = objectCounter + 1), the material declared
+// in mtl with its four maps, which are saved as name + "_basecolor.png",
+// "_emission.png", "_metalness.png" and "_roughness.png" and named in
+// mtl by their file names. The counters advance. False, writing nothing,
+// when the faces do not fit in one atlas; false too when a map or a
+// stream could not be written.
 bool Mesh::appendOBJMTL(std::ostream& obj, std::ostream& mtl, const std::string& name, int& objectCounter,
                         int& vertexBase, int& texBase, int& normalBase, const mat4& M, const pbr& material) const {
     std::vector<std::uint8_t> used;

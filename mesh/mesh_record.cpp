@@ -142,6 +142,12 @@ void Mesh::DataWrite(buffer& b) {
     b.endRecord(lengthAt);
 }
 
+// Reads one body at the cursor (tag and length already consumed). Counts
+// are checked against the bytes left and vertex indices against the
+// vertex count: a bad body leaves an empty mesh with status 1 and never
+// reads outside the buffer (a short one moves the cursor to the end and
+// sets the buffer's failure flag); a sound one is consumed exactly.
+// Links, normals and vertex fans are left to initialize(0).
 void Mesh::DataRead(buffer& b) {
     // The record replaces whatever the mesh held (nothing, when called from
     // the constructor); a selection of the old records must not outlive them.

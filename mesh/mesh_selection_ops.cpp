@@ -5,7 +5,8 @@
 //
 // Every operator first sizes the displacement list to the selected vertices
 // (new entries zero, existing ones kept), so two additive operators on one
-// selection sum; _scale and _transform assign.
+// selection sum; _scale and _transform assign. transform, alone, moves
+// every vertex itself.
 
 #include <algorithm>
 
@@ -24,6 +25,19 @@ vec3* entry(Mesh& m, int v) {
 }
 
 void sizeDisplacements(Mesh& m) { m.displacements.resize(m.selectedVertices.size(), vec3(0, 0, 0)); }
+
+// out = (x', y', z') / w' for p under m (stored row by row), each sum in
+// double; false, out untouched, when w' is 0.
+bool projectPoint(const mat4& m, const vec3& p, vec3& out) {
+    const float* a = m.m;
+    const double x = double(a[0]) * p.x + double(a[1]) * p.y + double(a[2]) * p.z + a[3];
+    const double y = double(a[4]) * p.x + double(a[5]) * p.y + double(a[6]) * p.z + a[7];
+    const double z = double(a[8]) * p.x + double(a[9]) * p.y + double(a[10]) * p.z + a[11];
+    const float w = float(double(a[12]) * p.x + double(a[13]) * p.y + double(a[14]) * p.z + a[15]);
+    if (w == 0.0f) return false;
+    out = vec3(float(x), float(y), float(z)) / w;
+    return true;
+}
 
 }  // namespace
 
@@ -80,18 +94,19 @@ void Mesh::_scale(const vec3& centre, const vec3& direction, float s) {
 
 void Mesh::_transform(const mat4& m) {
     sizeDisplacements(*this);
-    const float* a = m.m;
     for (const MeshInfluence& r : influences) {
         vec3* d = entry(*this, r.vertex);
         if (!d) continue;
-        const vec3& p = vertices[r.vertex].position;
-        const double x = double(a[0]) * p.x + double(a[1]) * p.y + double(a[2]) * p.z + a[3];
-        const double y = double(a[4]) * p.x + double(a[5]) * p.y + double(a[6]) * p.z + a[7];
-        const double z = double(a[8]) * p.x + double(a[9]) * p.y + double(a[10]) * p.z + a[11];
-        const float w = float(double(a[12]) * p.x + double(a[13]) * p.y + double(a[14]) * p.z + a[15]);
         // A point sent to infinity gets no movement rather than inf or NaN.
-        *d = w != 0.0f ? vec3(float(x), float(y), float(z)) / w : vec3(0, 0, 0);
+        if (!projectPoint(m, vertices[r.vertex].position, *d)) *d = vec3(0, 0, 0);
     }
+}
+
+void Mesh::transform(const mat4& m) {
+    // A point sent to infinity keeps its position rather than becoming inf
+    // or NaN, as _transform gives it no movement.
+    vertices.forRange(0, vertices.size(), [&](MeshVertex& r) { projectPoint(m, r.position, r.position); });
+    calculateNormals(2);
 }
 
 }  // namespace qel

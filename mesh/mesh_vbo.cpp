@@ -7,6 +7,15 @@
 // and a brush stroke that only moves vertices uploads only the position
 // array (plus the feature lines, gathered in the same pass into a scratch
 // list that is kept from one refill to the next).
+//
+// One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
+// vertices (three unshared corners per active face, in face order):
+// positions 3 f32 at 0, normals 3 half floats at 12N, colour bytes at 18N,
+// light bytes at 22N, material 2 i16 at 26N, face index u32 at 30N (34N
+// bytes). featureVbo holds the sharp and open edges as GL_LINES. Only the
+// arrays whose refill flag is raised are refilled; the buffer is
+// reallocated when topologyChanged is set or the active face count no
+// longer matches drawCount. All of it needs a current GL context.
 
 #include "mesh/mesh.h"
 
@@ -269,8 +278,11 @@ mat3 normalMatrix(const mat4& M) {
 
 }  // namespace
 
+// Any of the four refill flags is raised.
 bool Mesh::vbo_modified() const { return refill[0] || refill[1] || refill[2] || refill[3]; }
 
+// Slot 21: brings both buffers up to date; false on a GL error (the refill
+// flags then stay raised so that the next draw retries).
 bool Mesh::buildVBO() {
     if (!gl) return false;
     if (vbo == 0) {
@@ -323,6 +335,8 @@ bool Mesh::buildVBO() {
     return true;
 }
 
+// Slot 22: releases both GL buffers and forgets their names; nothing when
+// the mesh has none.
 void Mesh::deleteVBO() {
     if (vbo == 0 && featureVbo == 0) return;
     if (gl) {
@@ -336,6 +350,7 @@ void Mesh::deleteVBO() {
     vboEnabled = 0;
 }
 
+// Slot 23: builds the buffers when needed and binds the six attributes.
 bool Mesh::enableVBO() {
     if (!buildVBO()) return false;
     if (vboEnabled) return true;
@@ -354,6 +369,7 @@ bool Mesh::enableVBO() {
     return true;
 }
 
+// Slot 24: unbinds the six attributes when they are bound.
 void Mesh::disableVBO() {
     if (!vboEnabled) return;
     vboEnabled = 0;
@@ -362,13 +378,19 @@ void Mesh::disableVBO() {
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+// Slot 25: makes the mesh program current, then enableVBO.
 bool Mesh::renderBegin() {
     if (!gl || !ShaderMesh || !ShaderMesh->enable()) return false;
     return enableVBO();
 }
 
+// Slot 26: disableVBO.
 void Mesh::renderEnd() { disableVBO(); }
 
+// Slot 27: draws the mesh through m * localMatrix() into the scene targets
+// (identifier, colour, light, normal). itemId 0xffffffff writes each
+// face's own index as the item id. colorLight and time are not used by
+// meshes. end releases the attributes after drawing.
 void Mesh::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float, bool end) {
     if (!renderBegin()) return;
     const mat4 M = m * localMatrix();
@@ -384,8 +406,11 @@ void Mesh::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& 
     if (end) renderEnd();
 }
 
+// Slot 28: the line buffer exists and holds at least one segment.
 bool Mesh::hasFeatures() const { return featureVbo != 0 && featureCount != 0; }
 
+// Slot 29: draws the feature lines with the program the caller bound
+// (uniforms "ProjectionModelViewMatrix" and "Color").
 void Mesh::renderFeatures(const mat4& m, const bvec4& colour, bool end) {
     if (!hasFeatures() || !gl) return;
     // Attribute 0 is about to read the line buffer: the surface attributes

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
@@ -180,4 +181,86 @@ TEST(MeshBrushPaint, FillAndErasePatchStopAtSharpEdges) {
     EXPECT_EQ(checkMeshInvariants(*m), "");
     EXPECT_EQ(m->faceCount(), 10);
     EXPECT_EQ(meshtest::activeVertexCount(*m), 8);
+}
+
+namespace {
+
+// One sculpt call of a running stroke: the step from a to b with the brush
+// of radius r at the sphere's first face.
+void sculptStep(Mesh& m, int action, const vec3& a, const vec3& b, float r, const pbr& material, float strength,
+                unsigned char mask) {
+    Sculptor s;
+    s.action = Sculptor::TAction(action);
+    s.select = Sculptor::SelectElement;
+    s.paintMask = mask;
+    SBrush first;
+    first.point = a;
+    first.radius = r;
+    first.strength = strength;
+    first.material = material;
+    SBrush last = first;
+    last.point = b;
+    s.samples = {first, first, last};
+    s.state = Gesture::Moving;
+    std::vector<Sculptor*> list{&s};
+    m.sculpt(list);
+    EXPECT_EQ(checkMeshInvariants(m), "");
+}
+
+}  // namespace
+
+// deform, then the displacements applied, gives the positions of the
+// dispatcher's Deform stamp with the same samples; with a = b nothing moves.
+TEST(MeshBrushDeform, DeformLeavesTheDispatchersDeformStampToItsCaller) {
+    MeshPtr stamped(meshtest::smoothSphere(2)), m(stamped->clone());
+    const vec3 a = at(*m, 0), b = a + vec3(0.1f, 0.05f, 0);
+    sculptStep(*stamped, Sculptor::Deform, a, b, 1.0f, Red, 1.0f, 0);
+    const Mesh before(*m);
+    m->deform(a, b, 1.0f);
+    EXPECT_FALSE(m->influences.empty());
+    EXPECT_EQ(m->displacements.size(), m->selectedVertices.size());
+    for (int v = 0; v < m->vertexCount(); ++v) ASSERT_EQ(at(*m, v), at(before, v)) << v;
+    applyAndEnd(*m);
+    for (int v = 0; v < m->vertexCount(); ++v) EXPECT_EQ(at(*m, v), at(*stamped, v)) << v;
+
+    m->deform(a, a, 1.0f);
+    applyAndEnd(*m);
+    for (int v = 0; v < m->vertexCount(); ++v) EXPECT_EQ(at(*m, v), at(*stamped, v)) << v;
+}
+
+// material gives the corners of the dispatcher's paint stamp (its strength
+// x 0.5 passed as s); materialG paints the picked component only; mask 0
+// changes nothing.
+TEST(MeshBrushPaint, MaterialMatchesThePaintStampAndMaterialGKeepsToItsComponent) {
+    const auto sameCorners = [](const Mesh& x, const Mesh& y) {
+        for (int f = 0; f < x.faceCount(); ++f)
+            for (int k = 0; k < 3; ++k)
+                if (x.faces[f].material[k] != y.faces[f].material[k]) return false;
+        return true;
+    };
+    MeshPtr stamped(meshtest::smoothSphere(2)), m(stamped->clone());
+    const Mesh before(*m);
+    const vec3 c = at(*m, 0);
+    sculptStep(*stamped, Sculptor::PaintMaterial, c, c, 1.5f, Green, 0.8f, pbr::MaskColour | pbr::MaskRoughness);
+    m->material(c, 1.5f, Green, pbr::MaskColour | pbr::MaskRoughness, 0.4f);
+    EXPECT_TRUE(m->selectedVertices.empty() && m->influences.empty());
+    EXPECT_FALSE(sameCorners(*m, before));
+    EXPECT_TRUE(sameCorners(*m, *stamped));
+    for (int v = 0; v < m->vertexCount(); ++v) EXPECT_EQ(at(*m, v), at(before, v));
+
+    // Two tetrahedra side by side under one brush: only the picked one is
+    // painted.
+    MeshPtr two(meshtest::makeTetra()), other(meshtest::makeTetra());
+    for (int v = 0; v < other->vertexCount(); ++v) other->vertices[v].position += vec3(1.5f, 0, 0);
+    two->append(other.get());
+    const Mesh twoBefore(*two);
+    two->materialG(vec3(1.2f, 0, 0), 3.0f, 0, Green, pbr::MaskColour, 1.0f);
+    EXPECT_EQ(checkMeshInvariants(*two), "");
+    EXPECT_TRUE(two->selectedVertices.empty() && two->selectedFaces.empty());
+    for (int f = 0; f < 8; ++f)
+        EXPECT_EQ(two->faces[f].material[0].colour == twoBefore.faces[f].material[0].colour, f >= 4) << f;
+
+    two->materialG(vec3(1.2f, 0, 0), 3.0f, 4, Green, 0, 1.0f);
+    two->material(vec3(1.2f, 0, 0), 3.0f, Green, 0, 1.0f);
+    for (int f = 4; f < 8; ++f) EXPECT_EQ(two->faces[f].material[0], twoBefore.faces[f].material[0]) << f;
 }

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
@@ -115,4 +118,70 @@ TEST(MeshSelectionOps, DirectionalScaleAndTransformMoveTheSelection) {
         const vec3 p = at(before, v);
         EXPECT_LT(length(at(*m, v) - (p.z == 1.0f ? r.transformPoint(p) : p)), 1e-6) << v;
     }
+}
+
+// A tetrahedron with one face erased and one extra vertex made inactive:
+// selectAll lists every record, inactive ones too, without setting a face
+// selection bit, and deselectAll afterwards leaves every flag as it was.
+TEST(MeshBrushSelect, SelectAllListsEveryRecordAndDeselectRestoresTheFlags) {
+    MeshPtr m(meshtest::makeTetra());
+    m->faceErase(3);
+    m->vertices[m->vertexAdd(vec3(5, 5, 5))].flags = 0;
+    std::vector<std::uint8_t> vertexFlags, faceFlags;
+    for (int v = 0; v < m->vertexCount(); ++v) vertexFlags.push_back(m->vertices[v].flags);
+    for (int f = 0; f < m->faceCount(); ++f) faceFlags.push_back(m->faces[f].flags);
+
+    m->selectAll();
+    ASSERT_EQ(m->selectedVertices.size(), 5u);
+    ASSERT_EQ(m->influences.size(), 5u);
+    ASSERT_EQ(m->selectedFaces.size(), 4u);
+    for (int v = 0; v < 5; ++v) {
+        EXPECT_EQ(m->selectedVertices[v], v);
+        EXPECT_EQ(m->vertices[v].selection, v);
+        EXPECT_TRUE(m->influences[v].vertex == v && m->influences[v].t == 0.0f);
+        EXPECT_EQ(m->vertices[v].flags, vertexFlags[v]) << v;
+    }
+    for (int f = 0; f < 4; ++f) {
+        EXPECT_EQ(m->selectedFaces[f], f);
+        EXPECT_EQ(m->faces[f].flags, faceFlags[f]) << f;
+    }
+    m->deselectAll();
+    for (int v = 0; v < 5; ++v) EXPECT_TRUE(m->vertices[v].flags == vertexFlags[v] && m->vertices[v].selection == -1);
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(m->faces[f].flags, faceFlags[f]) << f;
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+}
+
+// transform moves every vertex record itself, inactive ones too, and
+// recomputes the normals; a row giving w' = 0 leaves that vertex in place.
+TEST(MeshSelectionOps, TransformMovesEveryRecordAndKeepsPointsSentToInfinity) {
+    MeshPtr m(meshtest::makeTetra());
+    const int spare = m->vertexAdd(vec3(5, 5, 5));
+    m->vertices[spare].flags = 0;
+    const Mesh before(*m);
+
+    m->transform(mat4::Translation(vec3(1, 2, 3)));
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    for (int v = 0; v < m->vertexCount(); ++v) EXPECT_LT(length(at(*m, v) - (at(before, v) + vec3(1, 2, 3))), 1e-6);
+
+    m.reset(new Mesh(before));
+    const mat4 r = mat4::FromMat3(mat3::RotationAroundAxis(vec3(0, 0, 1), float(M_PI / 2)));
+    m->transform(r);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    for (int f = 0; f < 4; ++f) {
+        const vec3 turned = r.transformPoint(before.faces[f].normal);
+        EXPECT_LT(length(m->faces[f].normal - turned), 1e-5) << f;
+        EXPECT_LT(length(m->faces[f].normals[0] - r.transformPoint(before.faces[f].normals[0])), 1e-5) << f;
+    }
+
+    // w' = x: the vertices at x = 0 keep their places, (1, 0, 0) goes to
+    // (2, 0, 0) / 1.
+    m.reset(new Mesh(before));
+    mat4 p;
+    p.at(0, 0) = 2.0f;
+    p.at(3, 3) = 0.0f;
+    p.at(3, 0) = 1.0f;
+    m->transform(p);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(at(*m, 1), vec3(2, 0, 0));
+    for (const int v : {0, 2, 3}) EXPECT_EQ(at(*m, v), at(before, v)) << v;
 }

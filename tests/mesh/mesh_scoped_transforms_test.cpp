@@ -160,3 +160,28 @@ TEST(MeshReplaceFace, PatternOnAClosedCubeLinksEveryNewFace) {
     EXPECT_EQ(checkMeshInvariants(*whole), "");
     EXPECT_EQ(checkMeshInvariants(*quad), "");
 }
+
+// A tent panel (its apex at height h over the reference triangle's centre)
+// on face 0 of the unit quad and of the quad twice its size: the apex rises
+// h times the distance from the centroid to the corners, so twice as high
+// on the larger face; the face's open border edges stay open.
+TEST(MeshReplaceFace, PanelHeightsScaleWithTheFaceAndOpenEdgesStayOpen) {
+    const float h = 0.25f, s3 = 0.8660254f;
+    MeshPtr panel(meshtest::fromTriangles({{0, 1, 0}, {-s3, -0.5f, 0}, {s3, -0.5f, 0}, {0, 0, h}},
+                                          {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}}));
+    float apex[2] = {0, 0};
+    for (const float scale : {1.0f, 2.0f}) {
+        MeshPtr m(meshtest::makeQuad());
+        for (int v = 0; v < 4; ++v) m->vertices[v].position *= scale;
+        const vec3 A = at(*m, 0), G = (A + at(*m, 1) + at(*m, 2)) / 3.0f;
+        m->replaceFace(0, panel.get());
+        ASSERT_EQ(checkMeshInvariants(*m), "");
+        const vec3 top = at(*m, 4 + 3);
+        EXPECT_TRUE(near(top, G + vec3(0, 0, h * float(length(A - G)))));
+        apex[scale == 1.0f ? 0 : 1] = top.z;
+        m->removeInactive(false);
+        EXPECT_EQ(checkMeshInvariants(*m), "");
+        EXPECT_TRUE(m->faceCount() == 4 && meshtest::openEdgeCount(*m) == 4);
+    }
+    EXPECT_NEAR(apex[1], 2.0f * apex[0], 1e-6);
+}
