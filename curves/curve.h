@@ -88,6 +88,8 @@ public:
     // radius 1.0, not sharp); the ends of open chains are sharp regardless.
     void load(const std::vector<vec3>& points, const std::vector<float>& radii, const std::vector<bool>& sharp,
               bool closed);
+    // The element's load from a file stays callable beside these.
+    using Element::load;
 
     // Slot 2: back to the new state: centre (0,0,0), size 1.0, status 0,
     // stamp 0, type Curve, deselectAll, both arrays emptied, the GL buffer
