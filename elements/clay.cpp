@@ -4,7 +4,6 @@
 #include "elements/clay.h"
 
 #include <QOpenGLContext>
-#include <cstring>
 
 #include "gl/gl.h"
 #include "gl/glerror.h"
@@ -59,9 +58,14 @@ void Clay::init() {
 
 void Clay::initialize(TResizeStyle style) {
     if (!mesh) return;
+    // The rebuild may renumber vertices and faces: built buffers follow it,
+    // from the current positions.
+    const bool built = buffers.size() == 2 && buffers[0] != 0;
+    if (built && !ClayToMesh()) return;
     mesh->initialize(style);
     centre = mesh->centre;
     setSize(mesh->size());
+    if (built) MeshToClay();
 }
 
 Element* Clay::clone() {
@@ -73,8 +77,11 @@ Element* Clay::clone() {
 
 Mesh* Clay::ToMesh() {
     if (!mesh || !ClayToMesh()) return nullptr;
-    mesh->initialize(ResizeKeep);
-    return mesh->clone();
+    // The copy is rebuilt, not the clay's own mesh, whose numbering the
+    // buffers follow.
+    Mesh* m = mesh->clone();
+    m->initialize(ResizeKeep);
+    return m;
 }
 
 bool Clay::subdivide(bool smooth) {
@@ -113,31 +120,33 @@ bool Clay::ClayToMesh() {
     if (buffers.size() != 2 || buffers[0] == 0) return true;
     GpuScope scope;
     if (!glReady()) return false;
-    const std::size_t faces = mesh->faces.size();
-    if (vertexCount < 0 || std::size_t(vertexCount) != 3 * faces) return false;
-    const std::size_t bytes = 9 * faces * sizeof(float);
+    const std::size_t faces = mesh->faces.size(), vertices = mesh->vertices.size();
+    if (vertexCount < 0 || std::size_t(vertexCount) != 3 * faces || firstPoint_.size() != vertices) return false;
     gl->glBindBuffer(GL_ARRAY_BUFFER, buffers[current]);
-    GLint size = 0;
-    gl->glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
-    const void* mapped = std::size_t(size) >= bytes ? gl->glMapBuffer(GL_ARRAY_BUFFER, GL_READ_ONLY) : nullptr;
-    std::vector<float> scratch;
-    if (mapped) {
-        scratch.resize(9 * faces);
-        if (bytes) std::memcpy(scratch.data(), mapped, bytes);
-        if (!gl->glUnmapBuffer(GL_ARRAY_BUFFER)) mapped = nullptr;  // the store was lost meanwhile
+    GLint64 size = 0;
+    gl->glGetBufferParameteri64v(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+    const auto* mapped = std::uint64_t(size) >= 36 * std::uint64_t(faces)
+                             ? static_cast<const vec3*>(gl->glMapBuffer(GL_ARRAY_BUFFER, GL_READ_ONLY))
+                             : nullptr;
+    std::vector<vec3> positions;
+    bool read = mapped != nullptr;
+    if (read) {
+        positions.resize(vertices);
+        for (std::size_t v = 0; v < vertices; ++v)
+            if (firstPoint_[v] >= 0) positions[v] = mapped[firstPoint_[v]];
+        // False when the store was lost while mapped: the bytes are not to be trusted.
+        read = gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
     }
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
     vboEnabled = 0;
-    if (!mapped) {
+    if (!read) {
         glClearErrors();
         return false;
     }
-    const float* s = scratch.data();
-    const std::size_t vertices = mesh->vertices.size();
-    mesh->faces.forRange(0, faces, [&](const MeshFace& F) {
-        for (int c = 0; c < 3; ++c, s += 3)
-            if (std::uint32_t(F.v[c]) < vertices)
-                mesh->vertices[std::uint32_t(F.v[c])].position = vec3(s[0], s[1], s[2]);
+    std::size_t v = 0;
+    mesh->vertices.forRange(0, vertices, [&](MeshVertex& r) {
+        if (firstPoint_[v] >= 0) r.position = positions[v];
+        ++v;
     });
     return true;
 }
@@ -161,9 +170,13 @@ bool Clay::buildVBO() {
     std::vector<float> corners(9 * faces);
     float* out = corners.data();
     const std::size_t vertices = mesh->vertices.size();
+    firstPoint_.assign(vertices, -1);
+    std::int32_t point = 0;
     mesh->faces.forRange(0, faces, [&](const MeshFace& F) {
-        for (int c = 0; c < 3; ++c, out += 3) {
-            const vec3 p = std::uint32_t(F.v[c]) < vertices ? mesh->vertices[std::uint32_t(F.v[c])].position : vec3();
+        for (int c = 0; c < 3; ++c, out += 3, ++point) {
+            const std::uint32_t v = std::uint32_t(F.v[c]);
+            const vec3 p = v < vertices ? mesh->vertices[v].position : vec3();
+            if (v < vertices && firstPoint_[v] < 0) firstPoint_[v] = point;
             out[0] = p.x;
             out[1] = p.y;
             out[2] = p.z;
@@ -203,6 +216,7 @@ void Clay::dropBuffers() {
     }
     // Without a context the names went with it.
     buffers.assign(2, 0);
+    firstPoint_.clear();
     current = 0;
     vboEnabled = 0;
 }

@@ -133,6 +133,11 @@ private:
     static bool bindPositions(std::uint32_t name);
     // Deletes the two names (with a current context) and forgets them.
     void dropBuffers();
+
+    // Per vertex of the mesh, the first buffer point holding it (-1: used by
+    // no face); made with the buffers, so that a read-back takes each vertex
+    // once instead of once per corner.
+    std::vector<std::int32_t> firstPoint_;
 };
 
 }  // namespace qel

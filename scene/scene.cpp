@@ -214,7 +214,13 @@ bool Scene::ToClay(Element* e) {
     if (e->isType(Element::TType::Clay) || e->isType(Element::TType::Sprite) ||
         e->isType(Element::TType::AnimatedSprite))
         return false;
-    Mesh* m = e->isType(Element::TType::Mesh) ? static_cast<Mesh*>(e->unshare()) : e->ToMesh();
+    Mesh* m = nullptr;
+    if (e->isType(Element::TType::Mesh)) {
+        if (!dynamic_cast<Mesh*>(e)) return false;
+        m = static_cast<Mesh*>(e->unshare());
+    } else {
+        m = e->ToMesh();
+    }
     // An element without a mesh form (a curve, a swept element without its
     // curves) keeps its objects as they are.
     if (!m) return false;
