@@ -328,6 +328,20 @@ TEST_F(ClayGL, DeleteVBOKeepsCentreAndSizeAndDrawingBuildsAgain) {
     EXPECT_EQ(clay.vboEnabled, 0);
 }
 
+TEST_F(ClayGL, InitializingABuiltClayKeepsItsSculptedShape) {
+    std::unique_ptr<Mesh> ico(Mesh::Icosahedron());
+    Clay clay(ico.get());
+    const vec3 top = clay.mesh->vertices[0].position;
+    moves(clay, {}, {stroke(Sculptor::Inflate, {sample(top, 1.0f, normalize(top))})});
+    const std::vector<vec3> sculpted = gpuPositions(clay);
+    clay.initialize(Element::ResizeKeep);
+    ASSERT_NE(clay.buffers[0], 0u);
+    EXPECT_EQ(gpuPositions(clay), sculpted);
+    buffer out;
+    clay.DataWrite(out);
+    EXPECT_GT(out.size(), 8) << "the read-back still matches the mesh";
+}
+
 TEST_F(ClayGL, AFailedReadBackFailsTheSaveAndLeavesTheFileAsItWas) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("clay.tl").toStdString();
