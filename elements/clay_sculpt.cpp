@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 
 #include "elements/clay.h"
 #include "gl/gl.h"
