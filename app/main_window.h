@@ -347,6 +347,8 @@ public slots:
     void on_actionUnique_triggered();
     void on_actionAs_Tri_Mesh_triggered();
     void on_actionConvert_To_Tri_Mesh_triggered();
+    void on_actionAs_Clay_triggered();
+    void on_actionConvert_To_Clay_triggered();
     void on_actionSubdivide_triggered();
 
     void on_actionUndo_triggered();
@@ -436,4 +438,5 @@ private:
     void deleteObject();
     void makeUnique();
     void makeTriMesh();
+    void makeClay();
 };

@@ -12,6 +12,7 @@
 #include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "elements/clay.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/tool.h"
@@ -41,6 +42,12 @@ const ObjectMenuRow ObjectMenuRows[] = {
      &Ui_MainWindow::actionType,
      &Ui_MainWindow::actionConvert_To_Tri_Mesh,
      {&Ui_MainWindow::actionUniform, &Ui_MainWindow::actionAs_Tri_Mesh},
+     &Ui_MainWindow::menuObject},
+    {Type::Clay,
+     "CLAY",
+     &Ui_MainWindow::actionType,
+     &Ui_MainWindow::actionConvert_To_Clay,
+     {&Ui_MainWindow::actionUniform, &Ui_MainWindow::actionAs_Clay},
      &Ui_MainWindow::menuObject},
 };
 
@@ -97,6 +104,12 @@ void MainWindow::on_actionType_triggered() {
             title = "TRI-MESH";
             text = countsText(mesh->vertices.size(), mesh->faces.size(), "Faces");
         }
+    } else if (t->element->isType(Type::Clay)) {
+        if (const auto* clay = dynamic_cast<const qel::Clay*>(t->element)) {
+            title = "CLAY";
+            const qel::Mesh* mesh = clay->mesh;
+            text = countsText(mesh ? mesh->vertices.size() : 0, mesh ? mesh->faces.size() : 0, "Faces");
+        }
     }
     asker->inform(this, title, text);
 }
@@ -136,6 +149,14 @@ void MainWindow::makeTriMesh() {
 
 void MainWindow::on_actionAs_Tri_Mesh_triggered() { makeTriMesh(); }
 void MainWindow::on_actionConvert_To_Tri_Mesh_triggered() { makeTriMesh(); }
+
+void MainWindow::makeClay() {
+    qel::Tool* t = pickedTool();
+    if (t && t->element) view()->makeClay();
+}
+
+void MainWindow::on_actionAs_Clay_triggered() { makeClay(); }
+void MainWindow::on_actionConvert_To_Clay_triggered() { makeClay(); }
 
 // Subdivides the element's surface; the next frame shows it.
 void MainWindow::on_actionSubdivide_triggered() {

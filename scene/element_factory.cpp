@@ -2,6 +2,7 @@
 
 #include "scene/element_factory.h"
 
+#include "elements/clay.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -30,11 +31,19 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             element = m;
             return Built;
         }
+        case Clay::RecordTag: {
+            // The body is a mesh body; the clay keeps its own copy.
+            Mesh* m = new Mesh(body);
+            const bool sound = !body.failed() && m->status == 0;
+            if (sound) element = new Clay(m);
+            Element::drop(m, 0);
+            return sound ? Built : Refused;
+        }
         // Curves (0xE0000002, 0xE1000002, 0xE1100002), resampled curves
         // (0xE0000007, 0xE0000008, 0xE1000007), revolutons (0xE0000004,
-        // 0xE0000009), tubes (0xE0000005, 0xE1000005), clay (0xE000000A),
-        // lightning (0xE1100005) and sprites (0xE0000003, 0xE0000006) are
-        // added here with their element types.
+        // 0xE0000009), tubes (0xE0000005, 0xE1000005), lightning
+        // (0xE1100005) and sprites (0xE0000003, 0xE0000006) are added here
+        // with their element types.
         default:
             element = placeholder();
             return Built;

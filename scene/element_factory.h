@@ -4,13 +4,14 @@
 //
 // Tags read today:
 //   0xE0000001  qel::Mesh (the mesh record body)
+//   0xE000000A  qel::Clay (a mesh record body, wrapped in a clay)
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out
 //               one placeholder for all such records (shared like any
 //               element), so that a file of many unknown records cannot make
 //               many spheres.
-// The curve, tube, revoluton, clay, lightning and sprite records are read
+// The curve, tube, revoluton, lightning and sprite records are read
 // here once their element types exist; until then their tags count as
 // unknown. Each is added as one case of ElementFactory::read.
 

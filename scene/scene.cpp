@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/folders.h"
+#include "elements/clay.h"
 #include "gl/shaders.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
@@ -205,6 +206,37 @@ bool Scene::ToMesh(Element* e) {
     }
     // A mesh that no object took is not kept.
     if (m->refCount <= 0) delete m;
+    return changed;
+}
+
+bool Scene::ToClay(Element* e) {
+    if (!e) return false;
+    if (e->isType(Element::TType::Clay) || e->isType(Element::TType::Sprite) ||
+        e->isType(Element::TType::AnimatedSprite))
+        return false;
+    Mesh* m = nullptr;
+    if (e->isType(Element::TType::Mesh)) {
+        if (!dynamic_cast<Mesh*>(e)) return false;
+        m = static_cast<Mesh*>(e->unshare());
+    } else {
+        m = e->ToMesh();
+    }
+    // An element without a mesh form (a curve, a swept element without its
+    // curves) keeps its objects as they are.
+    if (!m) return false;
+    Clay* clay = new Clay(m);
+    // The clay holds its own copy: a conversion or an unshared copy is freed.
+    if (m != e) delete m;
+    bool changed = false;
+    for (Tool* t : objects.tools) {
+        if (t->element != e) continue;
+        const int r = t->setElement(clay);
+        if (r != 0) changed = true;
+        // e was freed with its last holder: no further tool can show it.
+        if (r == 2) break;
+    }
+    // A clay that no object took goes with its mesh.
+    if (clay->refCount <= 0) delete clay;
     return changed;
 }
 

@@ -32,9 +32,8 @@
 //   - Conversion of an element that has no mesh form changes nothing.
 //   - The hierarchy walk leaves the tools' temporary marks as they were.
 //
-// Clay conversion (ToClay) and the parts that need composite tools (the
-// two-ended tool's own frame in the hierarchy walk) are completed together
-// with those types.
+// The parts that need composite tools (the two-ended tool's own frame in the
+// hierarchy walk) are completed together with those types.
 
 #include <cstddef>
 #include <cstdint>
@@ -146,6 +145,11 @@ public:
     // (nothing changed) for meshes, sprites, null, an element without a mesh
     // form, or when no listed object shows e.
     bool ToMesh(Element* e);
+    // Replaces e by a clay of its mesh (the mesh itself, or its mesh form) in
+    // every listed object showing it. False (nothing changed) for clay,
+    // sprites, null, an element without a mesh, or when no listed object
+    // shows e.
+    bool ToClay(Element* e);
 
     // ---- Animation ----
     void timer(double t);

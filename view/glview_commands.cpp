@@ -13,6 +13,7 @@
 #include "app/dialogs.h"
 #include "app/material_dialog.h"
 #include "core/folders.h"
+#include "gl/gpu_scope.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act_remove.h"
@@ -98,6 +99,17 @@ bool GLView::makeTriMesh() {
     Tool* object = pickBrush.pickedTool;
     if (!object) return false;
     if (scene->ToMesh(object->element)) redraw = 1;
+    resetState(false);
+    return true;
+}
+
+bool GLView::makeClay() {
+    Tool* object = pickBrush.pickedTool;
+    if (!object) return false;
+    // The replaced element may free GL buffers: a menu command runs outside
+    // the frame.
+    GpuScope context;
+    if (scene->ToClay(object->element)) redraw = 1;
     resetState(false);
     return true;
 }

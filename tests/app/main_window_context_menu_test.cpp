@@ -13,6 +13,7 @@
 #include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "elements/clay.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/root.h"
@@ -93,6 +94,30 @@ TEST_F(ContextMenuTest, AMeshGivesTheTriMeshMenuWhoseHiddenEntriesComeBackForThe
     bare.kind = Tool::KindBiTool;
     EXPECT_EQ(openedMenu(), ui().menuObject);
     EXPECT_EQ(ui().actionType->text(), "BINARY");
+}
+
+TEST_F(ContextMenuTest, ClayGetsTheClayMenuItsMeshsCountsAndConvertsBackToAMesh) {
+    std::unique_ptr<qel::Mesh> ico(qel::Mesh::Icosahedron());
+    Tool* object = pickPlaced(new qel::Clay(ico.get()));
+    EXPECT_EQ(openedMenu(), ui().menuObject);
+    EXPECT_EQ(ui().actionType->text(), "CLAY");
+    EXPECT_EQ(ui().actionType->icon().cacheKey(), ui().actionConvert_To_Clay->icon().cacheKey());
+    EXPECT_FALSE(ui().actionUniform->isVisible());
+    EXPECT_FALSE(ui().actionAs_Clay->isVisible());
+    EXPECT_TRUE(ui().actionAs_Tri_Mesh->isVisible());
+    ui().actionType->trigger();
+    EXPECT_EQ(script.boxes, QStringList({"CLAY|12 Vertices ,  20 Faces"}));
+
+    // The conversions take the pick again each time (a command resets it).
+    ui().actionAs_Tri_Mesh->trigger();
+    EXPECT_TRUE(object->element->isType(Element::TType::Mesh));
+    for (QAction* a : {ui().actionAs_Clay, ui().actionConvert_To_Clay}) {
+        view()->pickBrush.pickedTool = object;
+        a->trigger();
+        EXPECT_TRUE(object->element->isType(Element::TType::Clay));
+        view()->pickBrush.pickedTool = object;
+        ui().actionConvert_To_Tri_Mesh->trigger();
+    }
 }
 
 TEST_F(ContextMenuTest, ElementsWithoutAMenuOpenNone) {

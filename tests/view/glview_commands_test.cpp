@@ -11,6 +11,7 @@
 
 #include "app/asker.h"
 #include "core/mat.h"
+#include "elements/clay.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/root.h"
@@ -216,6 +217,7 @@ TEST_F(ViewCommands, ErasePartsBuildsOneTwoSampleStrokePerStampByScope) {
 
 TEST_F(ViewCommands, ConversionsNeedAContextObjectAndResetTheGesture) {
     EXPECT_FALSE(view.makeTriMesh());
+    EXPECT_FALSE(view.makeClay());
     EXPECT_FALSE(view.makeUniqueElement());
     Tool* object = place(Mesh::Cube());
     Tool* copy = object->cloneObject(mat4(), true, false);
@@ -228,6 +230,30 @@ TEST_F(ViewCommands, ConversionsNeedAContextObjectAndResetTheGesture) {
     EXPECT_TRUE(view.makeUniqueElement());
     EXPECT_NE(object->element, copy->element);
     EXPECT_TRUE(view.idle());
+}
+
+TEST_F(ViewCommands, MakeClayConvertsTheMeshForEveryObjectShowingIt) {
+    Tool* object = place(Mesh::Cube());
+    Tool* copy = object->cloneObject(mat4(), true, false);
+    view.scene->objectsRoot->addChild(copy, false);
+    Tool* other = place(Mesh::Cube());
+    view.scene->toList();
+    view.pickBrush.pickedTool = object;
+    view.interactionState = 1;
+    view.redraw = 0;
+    ASSERT_TRUE(view.makeClay());
+    EXPECT_TRUE(view.idle());
+    EXPECT_EQ(view.redraw, 1);
+    ASSERT_TRUE(object->element->isType(Element::TType::Clay));
+    EXPECT_EQ(copy->element, object->element);
+    EXPECT_EQ(object->element->refCount, 2);
+    EXPECT_EQ(static_cast<Clay*>(object->element)->mesh->faces.size(), 12u);
+    EXPECT_TRUE(other->element->isType(Element::TType::Mesh));
+    // Clay is not converted again.
+    view.pickBrush.pickedTool = object;
+    view.redraw = 0;
+    EXPECT_TRUE(view.makeClay());
+    EXPECT_EQ(view.redraw, 0);
 }
 
 }  // namespace

@@ -1,0 +1,177 @@
+// Clay sculpting on the GPU, side by side with its floors, on a clay of the
+// 1,001,112-triangle torus (3,003,336 points), glFinish after every step:
+//
+//   Sculpt/Deform        one Deform step through Clay::sculpt
+//   Floor/Feedback       the bare transform-feedback draw of the same program
+//                        on the same buffers (uniforms set once)
+//   Copy/Buffer          the GPU copy of one buffer into the other
+//                        (glCopyBufferSubData), for scale
+//   ReadBack/ClayToMesh  the positions mapped and written into the mesh
+//   Floor/MapCopy        the same bytes mapped and copied into a flat array
+//
+// Goals: Sculpt/Deform <= 1.2 x Floor/Feedback; ReadBack/ClayToMesh <= 4 x
+// Floor/MapCopy. On the software renderer a feedback pass costs about the
+// same per point whatever the clay does around it: the driver's path
+// dominates.
+//
+// Needs an X display and an OpenGL 4.0 core context (scripts/bench runs it on
+// the software renderer).
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bench/bench_meshes.h"
+#include "elements/clay.h"
+#include "gl/gl.h"
+#include "gl/glquad.h"
+#include "gl/resources.h"
+#include "gl/shaders.h"
+#include "mesh/mesh.h"
+#include "view/sculptor.h"
+
+namespace {
+
+// The process's one application and 4.0 core context, made current; false
+// when there is none.
+bool makeContext() {
+    if (gl) return true;
+    static int argc = 1;
+    static char name[] = "clay_bench";
+    static char* argv[] = {name, nullptr};
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    QSurfaceFormat::setDefaultFormat(format);
+    // The application, surface and context live as long as the process.
+    new QGuiApplication(argc, argv);
+    auto* surface = new QOffscreenSurface();
+    surface->setFormat(format);
+    surface->create();
+    auto* context = new QOpenGLContext();
+    context->setFormat(format);
+    if (!context->create() || context->format().majorVersion() < 4 || !context->makeCurrent(surface)) return false;
+    auto* functions = context->versionFunctions<QOpenGLFunctions_4_0_Core>();
+    if (!functions || !functions->initializeOpenGLFunctions()) return false;
+    gl = functions;
+    qel::initShaderResources();
+    return true;
+}
+
+// The clay of the torus with its buffers built; null without a context.
+qel::Clay* sharedClay() {
+    static std::unique_ptr<qel::Clay> clay;
+    if (!clay && makeContext()) {
+        std::unique_ptr<qel::Mesh> torus(benchmeshes::torus());
+        clay.reset(new qel::Clay(torus.get()));
+        if (!clay->buildVBO()) clay.reset();
+    }
+    return clay.get();
+}
+
+// A Deform step of a brush of radius 0.5 on the outer rim.
+qel::Sculptor deformStep() {
+    qel::Sculptor s;
+    s.action = qel::Sculptor::Deform;
+    s.state = qel::Gesture::Moving;
+    qel::SBrush a, b;
+    a.point = qel::vec3(3, 0, 0);
+    b.point = qel::vec3(3.001f, 0, 0);
+    a.radius = b.radius = 0.5f;
+    s.samples = {a, b};
+    return s;
+}
+
+void SculptDeform(benchmark::State& state) {
+    qel::Clay* clay = sharedClay();
+    if (!clay) return state.SkipWithError("no OpenGL 4.0 core context");
+    qel::Sculptor s = deformStep();
+    std::vector<qel::Sculptor*> list = {&s};
+    clay->sculpt(list);  // the program compiled
+    gl->glFinish();
+    for (auto _ : state) {
+        clay->sculpt(list);
+        gl->glFinish();
+    }
+    state.counters["points"] = clay->vertexCount;
+}
+
+void FloorFeedback(benchmark::State& state) {
+    qel::Clay* clay = sharedClay();
+    if (!clay || !qel::ShaderClayDeform->enable()) return state.SkipWithError("no OpenGL 4.0 core context");
+    const qel::vec3 centre(3, 0, 0), move(0.001f, 0, 0);
+    qel::Shader::setUniform("count", 1);
+    gl->glUniform3fv(qel::Shader::uniformLocation("center"), 1, centre.data());
+    gl->glUniform3fv(qel::Shader::uniformLocation("displacement"), 1, move.data());
+    qel::Shader::setUniform("radius", 0.5f);
+    gl->glEnable(GL_RASTERIZER_DISCARD);
+    if (!qel::GLQuad::buildVBO()) return state.SkipWithError("no vertex array object");
+    gl->glBindVertexArray(qel::GLQuad::VAO);
+    for (auto _ : state) {
+        gl->glBindBuffer(GL_ARRAY_BUFFER, clay->buffers[clay->current]);
+        gl->glEnableVertexAttribArray(0);
+        gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+        gl->glBindBufferRange(GL_TRANSFORM_FEEDBACK_BUFFER, 0, clay->buffers[clay->current ^ 1u], 0,
+                              GLsizeiptr(clay->vertexCount) * 12);
+        gl->glBeginTransformFeedback(GL_POINTS);
+        gl->glDrawArrays(GL_POINTS, 0, clay->vertexCount);
+        gl->glEndTransformFeedback();
+        gl->glFinish();
+    }
+    gl->glBindBufferBase(GL_TRANSFORM_FEEDBACK_BUFFER, 0, 0);
+    gl->glDisableVertexAttribArray(0);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl->glDisable(GL_RASTERIZER_DISCARD);
+}
+
+void CopyBuffer(benchmark::State& state) {
+    qel::Clay* clay = sharedClay();
+    if (!clay) return state.SkipWithError("no OpenGL 4.0 core context");
+    gl->glBindBuffer(GL_COPY_READ_BUFFER, clay->buffers[clay->current]);
+    gl->glBindBuffer(GL_COPY_WRITE_BUFFER, clay->buffers[clay->current ^ 1u]);
+    for (auto _ : state) {
+        gl->glCopyBufferSubData(GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER, 0, 0, GLsizeiptr(clay->vertexCount) * 12);
+        gl->glFinish();
+    }
+    gl->glBindBuffer(GL_COPY_READ_BUFFER, 0);
+    gl->glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+}
+
+void ReadBackClayToMesh(benchmark::State& state) {
+    qel::Clay* clay = sharedClay();
+    if (!clay) return state.SkipWithError("no OpenGL 4.0 core context");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(clay->ClayToMesh());
+        gl->glFinish();
+    }
+}
+
+void FloorMapCopy(benchmark::State& state) {
+    qel::Clay* clay = sharedClay();
+    if (!clay) return state.SkipWithError("no OpenGL 4.0 core context");
+    std::vector<float> flat(std::size_t(clay->vertexCount) * 3);
+    for (auto _ : state) {
+        gl->glBindBuffer(GL_ARRAY_BUFFER, clay->buffers[clay->current]);
+        const void* mapped = gl->glMapBuffer(GL_ARRAY_BUFFER, GL_READ_ONLY);
+        if (mapped) std::memcpy(flat.data(), mapped, flat.size() * sizeof(float));
+        gl->glUnmapBuffer(GL_ARRAY_BUFFER);
+        gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        benchmark::DoNotOptimize(flat.data());
+        gl->glFinish();
+    }
+}
+
+BENCHMARK(SculptDeform)->Name("Sculpt/Deform")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FloorFeedback)->Name("Floor/Feedback")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(CopyBuffer)->Name("Copy/Buffer")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadBackClayToMesh)->Name("ReadBack/ClayToMesh")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FloorMapCopy)->Name("Floor/MapCopy")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
