@@ -14,8 +14,8 @@
 #include "scene/scene.h"
 #include "scene/symmetry.h"
 #include "scene/tool.h"
-#include "view/copy_merge.h"
 #include "view/glview.h"
+#include "view/placement_copies.h"
 
 namespace qel {
 
@@ -45,8 +45,8 @@ public:
         symmetry::Replicate(positions, frames, mat4(), list);
         // The drawing's press merged copies: the same pairs, without new
         // distance tests, put the new point where the merged copy lies.
-        if (!v_.mergeKept.empty() && mergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept,
-                                                 v_.mergeDropped, 0.0f, v_.snapSymmetry == 0))
+        if (!v_.mergeKept.empty() && placement::MergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept,
+                                                            v_.mergeDropped, 0.0f, v_.snapSymmetry == 0))
             moveBack(v_.targetBrush.point, positions.front());
         if (v_.interactionState != 0) preview();
         return true;
@@ -81,13 +81,10 @@ public:
         const double pixel = length(O_ * press.pixelVector);
         v_.mergeKept.clear();
         v_.mergeDropped.clear();
-        if (v_.snapSymmetry) {
-            const float distance = float(double(v_.snapSymmetryValue) * double(v_.brushSize) * pixel);
-            // The press point moves onto the symmetry for the rest of the
-            // gesture.
-            if (mergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept, v_.mergeDropped, distance, false))
-                moveBack(press.point, positions.front());
-        }
+        // The press point moves onto the symmetry for the rest of the
+        // gesture.
+        if (v_.snapSymmetry && placement::MergeCopies(v_, positions, frames, list, pixel))
+            moveBack(press.point, positions.front());
         lay(positions, frames, float(drag * pixel));
         if (v_.actionMode == GLView::ModeAssembly && v_.interactionState == 1) preview();
         return true;

@@ -27,8 +27,8 @@ mat4 Scale(const GLView& view, double pixel) {
     }
 }
 
-bool MergeCopies(GLView& view, std::vector<vec3>& positions, std::vector<mat3>& frames,
-                 std::vector<symmetry::TSymmetry>& list, double pixel) {
+bool MergeCopies(std::vector<vec3>& positions, std::vector<mat3>& frames, std::vector<symmetry::TSymmetry>& list,
+                 int items, std::vector<int>& kept, std::vector<int>& dropped, float distance, bool collapse) {
     std::vector<std::uint8_t> codes;
     symmetry::Codes(codes, list);
     std::vector<std::vector<vec3>> axes(3);
@@ -36,10 +36,12 @@ bool MergeCopies(GLView& view, std::vector<vec3>& positions, std::vector<mat3>& 
     for (const mat3& f : frames)
         for (int c = 0; c < 3; ++c) axes[std::size_t(c)].push_back(f.column(c));
     std::vector<float> weights(positions.size(), 0.0f);
-    int count = view.symmetryItems;
-    const float distance = float(double(view.snapSymmetryValue) * double(view.brushSize) * pixel);
-    symmetry::Merge(positions, codes, count, axes, weights, view.mergeKept, view.mergeDropped, distance);
-    if (view.mergeKept.empty()) return false;
+    int count = items;
+    if (collapse)
+        symmetry::Collapse(positions, codes, count, axes, weights, kept, dropped, distance);
+    else
+        symmetry::Merge(positions, codes, count, axes, weights, kept, dropped, distance);
+    if (kept.empty() || positions.empty() || axes[0].empty()) return false;
     list.clear();
     symmetry::Rebuild(codes, count, list);
     positions.resize(1);
@@ -47,6 +49,12 @@ bool MergeCopies(GLView& view, std::vector<vec3>& positions, std::vector<mat3>& 
     frames.assign(1, length2(x) > length2(y) ? mat3::FrameXZ(x, z) : mat3::FrameYZ(y, z));
     symmetry::Replicate(positions, frames, mat4(), list);
     return true;
+}
+
+bool MergeCopies(GLView& view, std::vector<vec3>& positions, std::vector<mat3>& frames,
+                 std::vector<symmetry::TSymmetry>& list, double pixel) {
+    const float distance = float(double(view.snapSymmetryValue) * double(view.brushSize) * pixel);
+    return MergeCopies(positions, frames, list, view.symmetryItems, view.mergeKept, view.mergeDropped, distance, false);
 }
 
 }  // namespace placement
