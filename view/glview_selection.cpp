@@ -13,6 +13,7 @@
 #include "scene/symmetry.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "view/id_pixel.h"
 #include "view/keyboard.h"
 #include "view/placement_copies.h"
 
@@ -129,41 +130,21 @@ private:
     // ---- On Object ----
 
     void onObject() {
-        IdReader& r = reader();
-        if (!r.enable(IdReader::Transparent)) return;
-        IdReader::TTarget target = IdReader::Transparent;
-        const std::uint8_t layers = r.stencil(s_.x, s_.y);
-        if (layers != 0) {
-            s_.depth = r.depth(s_.x, s_.y);
-            if ((layers & r.layer(IdReader::Transparent)) == 0) {
-                r.disable(IdReader::Transparent);
-                r.enable(IdReader::Opaque);
-                target = IdReader::Opaque;
-            }
-            const std::array<std::uint32_t, 3> ids = r.ids(s_.x, s_.y);
-            if (ids[0] != 0) {
-                s_.layers = layers;
+        const IdPixel pixel(reader(), s_.x, s_.y);
+        if (!pixel.ready()) return;
+        if (pixel.layers != 0) {
+            s_.depth = pixel.depth;
+            if (pixel.ids[0] != 0) {
+                s_.layers = pixel.layers;
                 s_.selection = ABrush::OnObject;
                 if (previous_)
-                    continuingHit(ids[0]);
+                    continuingHit(pixel.ids[0]);
                 else
-                    freshHit(ids);
-                r.disable(target);
+                    freshHit(pixel);
                 return;
             }
         }
         noHit();
-        r.disable(target);
-    }
-
-    // The eye-space normal at the cursor; where none was drawn, one
-    // estimated from the neighbouring depths.
-    vec3 freshNormal() {
-        IdReader& r = reader();
-        const vec3 n = r.normal(s_.x, s_.y);
-        if (!isZero(n)) return n;
-        const std::array<float, 9> d = r.depthBlock(s_.x, s_.y);
-        return normalize(vec3(d[5] - d[3], d[7] - d[1], float(1.0 / double(v_.farPlane))));
     }
 
     // The picked object's pivot with pivot snapping, else the unprojected
@@ -178,10 +159,10 @@ private:
         return v_.unproject(float(s_.x), float(s_.y), s_.depth) + scaled(s_.normal, up);
     }
 
-    void freshHit(const std::array<std::uint32_t, 3>& ids) {
-        s_.objectId = std::int32_t(ids[0] & IdMask);
-        s_.itemId = std::int32_t(ids[1]);
-        s_.normal = freshNormal();
+    void freshHit(const IdPixel& pixel) {
+        s_.objectId = std::int32_t(pixel.ids[0] & IdMask);
+        s_.itemId = std::int32_t(pixel.ids[1]);
+        s_.normal = pixel.eyeNormal(v_.farPlane);
         v_.scene->searchObject(s_.objectId, s_.topTool, s_.pickedTool, s_.topWorld, s_.pickedWorld, true);
         if (s_.pickedTool) s_.pickedMaterial = s_.pickedTool->material;
         s_.normal = GLView::unproject_Normal(s_.normal);
