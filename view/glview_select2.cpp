@@ -41,7 +41,7 @@ public:
         v_.targetBrush = v_.selection(v_.brushProjection, &previous);
         std::vector<vec3> positions{Finv_ * M_.transformProject(v_.targetBrush.point)};
         std::vector<mat3> frames{mat3()};
-        std::vector<symmetry::TSymmetry> list = symmetryList();
+        std::vector<symmetry::TSymmetry> list = placement::Symmetry(v_);
         symmetry::Replicate(positions, frames, mat4(), list);
         // The drawing's press merged copies: the same pairs, without new
         // distance tests, put the new point where the merged copy lies.
@@ -74,7 +74,7 @@ public:
         std::vector<vec3> positions{Finv_ * c0};
         std::vector<mat3> frames{kind_ == GLView::FrameScreen ? mat3::FrameXZ(Finv_ * x, Finv_ * z)
                                                               : Finv_ * mat3::FrameXZ(x, z) * F_};
-        std::vector<symmetry::TSymmetry> list = symmetryList();
+        std::vector<symmetry::TSymmetry> list = placement::Symmetry(v_);
         symmetry::Replicate(positions, frames, mat4(), list);
 
         // One screen pixel in the picked object's frame.
@@ -91,13 +91,6 @@ public:
     }
 
 private:
-    std::vector<symmetry::TSymmetry> symmetryList() const {
-        const auto& s = v_.symmetry;
-        std::vector<symmetry::TSymmetry> list;
-        symmetry::List(list, s[0] != 0, s[1] != 0, s[2] != 0, s[3] != 0, s[4] != 0, s[5] != 0, v_.symmetryItems);
-        return list;
-    }
-
     // A copy position back in world coordinates; the point stays when the
     // object frame cannot be inverted.
     void moveBack(vec3& point, const vec3& p) const {

@@ -349,18 +349,11 @@ private:
         if (kind == GLView::FrameScreen) v_.drawingCamera = Shader::NormalMatrixInv;
         const mat3 O = pick.objectFrame.block();
         const mat3 F = kind == GLView::FrameScreen ? O * v_.drawingCamera : kind == GLView::FrameWorld ? O : mat3();
-        const mat3 Finv = F.inverse();
 
-        const auto& sy = v_.symmetry;
-        const auto frameAbout = [&sy](const vec3& d) {
-            return symmetry::Frame(d, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0);
-        };
-        std::vector<vec3> positions{Finv * pick.objectFrame.transformProject(pick.point)};
-        std::vector<mat3> frames{kind == GLView::FrameScreen ? frameAbout(Finv * (O * D))
-                                                             : Finv * frameAbout(O * D) * F};
+        std::vector<vec3> positions;
+        std::vector<mat3> frames;
         std::vector<symmetry::TSymmetry> list;
-        symmetry::List(list, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0, v_.symmetryItems);
-        symmetry::Replicate(positions, frames, mat4(), list);
+        placement::Copies(v_, F, kind == GLView::FrameScreen, O * D, positions, frames, list);
 
         const double pixel = length(O * pick.pixelVector);
         const mat4 Z = placement::Scale(v_, pixel);

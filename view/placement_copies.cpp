@@ -15,6 +15,27 @@ mat4 quarterTurnX(float s) { return mat4(s, 0, 0, 0, 0, 0, -s, 0, 0, s, 0, 0, 0,
 
 }  // namespace
 
+std::vector<symmetry::TSymmetry> Symmetry(const GLView& view) {
+    const auto& s = view.symmetry;
+    std::vector<symmetry::TSymmetry> list;
+    symmetry::List(list, s[0] != 0, s[1] != 0, s[2] != 0, s[3] != 0, s[4] != 0, s[5] != 0, view.symmetryItems);
+    return list;
+}
+
+void Copies(const GLView& view, const mat3& R, bool screen, const vec3& n, std::vector<vec3>& positions,
+            std::vector<mat3>& frames, std::vector<symmetry::TSymmetry>& list) {
+    const ABrush& pick = view.pickBrush;
+    const mat3 Rinv = R.inverse();
+    const auto& s = view.symmetry;
+    const auto frameAbout = [&s](const vec3& d) {
+        return symmetry::Frame(d, s[0] != 0, s[1] != 0, s[2] != 0, s[3] != 0, s[4] != 0, s[5] != 0);
+    };
+    positions.assign(1, Rinv * pick.objectFrame.transformProject(pick.point));
+    frames.assign(1, screen ? frameAbout(Rinv * n) : Rinv * frameAbout(n) * R);
+    list = Symmetry(view);
+    symmetry::Replicate(positions, frames, mat4(), list);
+}
+
 mat4 Scale(const GLView& view, double pixel) {
     switch (view.iassemblyAction()) {
         case GLView::ActionInsert:

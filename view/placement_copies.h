@@ -16,6 +16,17 @@ class GLView;
 
 namespace placement {
 
+// The view's symmetry as the list of operations Replicate takes.
+std::vector<symmetry::TSymmetry> Symmetry(const GLView& view);
+
+// The symmetric copies of the view's pick laid out in the frame R (a turn of
+// the picked object's frame): copy 0 at the picked point with its frame made
+// about the direction n (in the picked object's frame, turned into R when
+// `screen`, else brought into R after), then replicated by the view's
+// symmetry, which list becomes.
+void Copies(const GLView& view, const mat3& R, bool screen, const vec3& n, std::vector<vec3>& positions,
+            std::vector<mat3>& frames, std::vector<symmetry::TSymmetry>& list);
+
 // The size of a placed copy with `pixel` the length of one screen pixel in
 // the receiving frame: the brush for Insert, one pixel for Draw (stood up
 // from the picked surface when the pick hit an object), else the identity.
