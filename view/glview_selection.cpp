@@ -30,6 +30,15 @@ constexpr double EdgeOn = 1e-10;
 
 vec3 scaled(const vec3& v, double s) { return vec3(float(v.x * s), float(v.y * s), float(v.z * s)); }
 
+// q snapped to the grid of step g that u and n span from origin; q itself
+// when g is not positive (no grid).
+vec3 gridSnapped(const vec3& q, const vec3& origin, const vec3& u, const vec3& n, float g) {
+    if (!(g > 0.0f)) return q;
+    const vec3 d = (q - origin) / g;
+    const double a = std::round(dot(u, d)), b = std::round(dot(n, d));
+    return origin + scaled(u, a * g) + scaled(n, b * g);
+}
+
 // One stamp being built by a call of GLView::selection.
 class Picking {
 public:
@@ -306,13 +315,8 @@ private:
         // A kept direction may have turned to the viewing axis: no plane to cut.
         if (std::fabs(double(m.z)) < EdgeOn) return;
         const double z = s.z + (m.x * (double(s.x) - s_.x) + m.y * (double(s.y) - s_.y)) / m.z;
-        vec3 q(float(s_.x), float(s_.y), float(z));
-        if (const float g = gridStep(); g > 0.0f) {
-            const vec3 d = (q - s) / g;
-            const double a = std::round(dot(u1, d)), b = std::round(dot(n1, d));
-            q = s + scaled(u1, a * g) + scaled(n1, b * g);
-        }
-        moveTo(worldOf(q));
+        const vec3 q(float(s_.x), float(s_.y), float(z));
+        moveTo(worldOf(gridSnapped(q, s, u1, n1, gridStep())));
         s_.selection = ABrush::NormalPlane;
     }
 
@@ -323,13 +327,8 @@ private:
         const vec3 m = cross(n, u);
         if (std::fabs(dot(c, m)) < EdgeOn) return;
         const vec3 e = eyeOf(s_.point);
-        vec3 h = scaled(c, dot(m, e) / dot(m, c));
-        if (const float g = gridStep(); g > 0.0f) {
-            const vec3 d = (h - e) / g;
-            const double a = std::round(dot(u, d)), b = std::round(dot(n, d));
-            h = e + scaled(u, a * g) + scaled(n, b * g);
-        }
-        moveTo(worldOfEye(h));
+        const vec3 h = scaled(c, dot(m, e) / dot(m, c));
+        moveTo(worldOfEye(gridSnapped(h, e, u, n, gridStep())));
         s_.selection = ABrush::NormalPlane;
     }
 
