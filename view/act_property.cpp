@@ -86,58 +86,58 @@ bool ActObjectTransform::differs(int i) {
     return t->pivot != pivots[std::size_t(i)] || t->transform != transforms[std::size_t(i)];
 }
 
-// ---- Material ----
+// ---- Single values ----
 
-ActObjectMaterial::ActObjectMaterial(Scene* s, int id, bool scope) : ActObjectProperty(KindMaterial, s, id, scope) {
+namespace {
+
+bool same(const pbr& a, const pbr& b) {
+    return a.colour == b.colour && a.light == b.light && a.roughness == b.roughness && a.metalness == b.metalness;
+}
+
+bool same(const vec3& a, const vec3& b) { return a == b; }
+
+pbr& materialOf(Tool& t) { return t.material; }
+vec3& rotationAxisOf(Tool& t) { return t.rotationAxis; }
+vec3& translationAxisOf(Tool& t) { return t.translationAxis; }
+
+}  // namespace
+
+template <typename T>
+ActObjectValue<T>::ActObjectValue(TKind k, Scene* s, int id, bool scope, Field f)
+    : ActObjectProperty(k, s, id, scope), field(f) {
     apply();
 }
 
-void ActObjectMaterial::resize(int n) { materials.resize(std::size_t(n)); }
-
-void ActObjectMaterial::store(int i) { materials[std::size_t(i)] = instances[std::size_t(i)]->material; }
-
-void ActObjectMaterial::swap(int i) { std::swap(materials[std::size_t(i)], instances[std::size_t(i)]->material); }
-
-bool ActObjectMaterial::differs(int i) {
-    const pbr& a = instances[std::size_t(i)]->material;
-    const pbr& b = materials[std::size_t(i)];
-    return !(a.colour == b.colour && a.light == b.light && a.roughness == b.roughness && a.metalness == b.metalness);
+template <typename T>
+void ActObjectValue<T>::resize(int n) {
+    values.resize(std::size_t(n));
 }
 
-// ---- Rotation axis ----
+template <typename T>
+void ActObjectValue<T>::store(int i) {
+    values[std::size_t(i)] = field(*instances[std::size_t(i)]);
+}
+
+template <typename T>
+void ActObjectValue<T>::swap(int i) {
+    std::swap(values[std::size_t(i)], field(*instances[std::size_t(i)]));
+}
+
+template <typename T>
+bool ActObjectValue<T>::differs(int i) {
+    return !same(field(*instances[std::size_t(i)]), values[std::size_t(i)]);
+}
+
+template class ActObjectValue<pbr>;
+template class ActObjectValue<vec3>;
+
+ActObjectMaterial::ActObjectMaterial(Scene* s, int id, bool scope)
+    : ActObjectValue(KindMaterial, s, id, scope, materialOf) {}
 
 ActObjectRotationAxis::ActObjectRotationAxis(Scene* s, int id, bool scope)
-    : ActObjectProperty(KindRotationAxis, s, id, scope) {
-    apply();
-}
-
-void ActObjectRotationAxis::resize(int n) { axes.resize(std::size_t(n)); }
-
-void ActObjectRotationAxis::store(int i) { axes[std::size_t(i)] = instances[std::size_t(i)]->rotationAxis; }
-
-void ActObjectRotationAxis::swap(int i) { std::swap(axes[std::size_t(i)], instances[std::size_t(i)]->rotationAxis); }
-
-bool ActObjectRotationAxis::differs(int i) {
-    return !(instances[std::size_t(i)]->rotationAxis == axes[std::size_t(i)]);
-}
-
-// ---- Translation axis ----
+    : ActObjectValue(KindRotationAxis, s, id, scope, rotationAxisOf) {}
 
 ActObjectTranslationAxis::ActObjectTranslationAxis(Scene* s, int id, bool scope)
-    : ActObjectProperty(KindTranslationAxis, s, id, scope) {
-    apply();
-}
-
-void ActObjectTranslationAxis::resize(int n) { axes.resize(std::size_t(n)); }
-
-void ActObjectTranslationAxis::store(int i) { axes[std::size_t(i)] = instances[std::size_t(i)]->translationAxis; }
-
-void ActObjectTranslationAxis::swap(int i) {
-    std::swap(axes[std::size_t(i)], instances[std::size_t(i)]->translationAxis);
-}
-
-bool ActObjectTranslationAxis::differs(int i) {
-    return !(instances[std::size_t(i)]->translationAxis == axes[std::size_t(i)]);
-}
+    : ActObjectValue(KindTranslationAxis, s, id, scope, translationAxisOf) {}
 
 }  // namespace qel

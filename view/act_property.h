@@ -80,49 +80,46 @@ private:
     std::vector<mat4> pivots, transforms;
 };
 
-// The material, all ten channels.
-class ActObjectMaterial : public ActObjectProperty {
+// One value-typed property of each instance, reached through field; the
+// records below differ only in the property they reach.
+template <typename T>
+class ActObjectValue : public ActObjectProperty {
 public:
-    ActObjectMaterial(Scene* s, int id, bool scope);
+    using Field = T& (*)(Tool&);
 
 protected:
+    // Sets the fields and captures the current values.
+    ActObjectValue(TKind k, Scene* s, int id, bool scope, Field f);
+
     void resize(int n) override;
     void store(int i) override;
     void swap(int i) override;
     bool differs(int i) override;
 
 private:
-    std::vector<pbr> materials;
+    Field field;
+    std::vector<T> values;
+};
+
+extern template class ActObjectValue<pbr>;
+extern template class ActObjectValue<vec3>;
+
+// The material, all ten channels.
+class ActObjectMaterial : public ActObjectValue<pbr> {
+public:
+    ActObjectMaterial(Scene* s, int id, bool scope);
 };
 
 // The rotation-constraint axis.
-class ActObjectRotationAxis : public ActObjectProperty {
+class ActObjectRotationAxis : public ActObjectValue<vec3> {
 public:
     ActObjectRotationAxis(Scene* s, int id, bool scope);
-
-protected:
-    void resize(int n) override;
-    void store(int i) override;
-    void swap(int i) override;
-    bool differs(int i) override;
-
-private:
-    std::vector<vec3> axes;
 };
 
 // The translation-constraint axis.
-class ActObjectTranslationAxis : public ActObjectProperty {
+class ActObjectTranslationAxis : public ActObjectValue<vec3> {
 public:
     ActObjectTranslationAxis(Scene* s, int id, bool scope);
-
-protected:
-    void resize(int n) override;
-    void store(int i) override;
-    void swap(int i) override;
-    bool differs(int i) override;
-
-private:
-    std::vector<vec3> axes;
 };
 
 }  // namespace qel

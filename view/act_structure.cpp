@@ -49,14 +49,32 @@ std::vector<std::int32_t> sceneIds(const Scene& scene, const std::vector<Tool*>&
     return ids;
 }
 
+// ---- ActObjectCreate ----
+
+void ActObjectCreate::apply() {
+    if (!scene) return;
+    if (applied) {
+        beforeDelete();
+        deleteSceneObjects(*scene, ids);
+        ids.clear();
+    } else {
+        create();
+    }
+    applied ^= 1;
+}
+
+void ActObjectCreate::record(const std::vector<Tool*>& created) {
+    scene->toList();
+    ids = sceneIds(*scene, created);
+}
+
 // ---- ActObjectAdd ----
 
 ActObjectAdd::ActObjectAdd(Scene* scene_, int targetId_, Tool* tool, const std::vector<mat4>& placements_,
                            int hierarchy_, bool onAllInstances_, bool keepRing_)
-    : Act(KindAdd),
+    : ActObjectCreate(KindAdd, scene_),
       templ(tool ? tool->cloneTool(false) : nullptr),
       targetId(targetId_),
-      scene(scene_),
       placements(placements_),
       hierarchy(hierarchy_),
       onAllInstances(onAllInstances_ ? 1 : 0),
@@ -66,65 +84,51 @@ ActObjectAdd::ActObjectAdd(Scene* scene_, int targetId_, Tool* tool, const std::
 
 ActObjectAdd::~ActObjectAdd() { delete templ; }
 
-void ActObjectAdd::apply() {
-    if (!scene) return;
-    if (applied) {
-        deleteSceneObjects(*scene, ids);
-        ids.clear();
-    } else {
-        scene->selectObject(targetId);
-        std::vector<Tool*> created;
-        scene->addObject(templ, placements, created, Scene::THierarchyType(hierarchy), onAllInstances != 0,
-                         keepRing != 0);
-        scene->toList();
-        ids = sceneIds(*scene, created);
-        first = 0;
-        scene->deselect();
-    }
-    applied ^= 1;
+void ActObjectAdd::create() {
+    scene->selectObject(targetId);
+    std::vector<Tool*> created;
+    scene->addObject(templ, placements, created, Scene::THierarchyType(hierarchy), onAllInstances != 0, keepRing != 0);
+    record(created);
+    first = 0;
+    scene->deselect();
 }
 
 // ---- ActObjectCopyTransform ----
 
 ActObjectCopyTransform::ActObjectCopyTransform(Scene* scene_, int objectId_, int hierarchy_, bool ring_)
-    : Act(KindCopyTransform), objectId(objectId_), scene(scene_), hierarchy(hierarchy_), ring(ring_ ? 1 : 0) {
+    : ActObjectCreate(KindCopyTransform, scene_), objectId(objectId_), hierarchy(hierarchy_), ring(ring_ ? 1 : 0) {
     apply();
 }
 
-void ActObjectCopyTransform::apply() {
-    if (!scene) return;
-    if (applied) {
-        // Where the copies were moved to, up to the first one missing.
-        pivots.clear();
-        transforms.clear();
-        for (std::int32_t id : ids) {
-            Tool* copy = scene->findObject(id);
-            if (!copy || copy->isRoot()) break;
-            pivots.push_back(copy->pivot);
-            transforms.push_back(copy->transform);
-        }
-        deleteSceneObjects(*scene, ids);
-        ids.clear();
-    } else {
-        Tool* entry = scene->pickedEntry;
-        Tool* ancestor = scene->pickedAncestor;
-        scene->searchObject(objectId);
-        std::vector<Tool*> created;
-        scene->copyObject(created, ring != 0, Scene::THierarchyType(hierarchy));
-        const std::size_t n = std::min({created.size(), pivots.size(), transforms.size()});
-        for (std::size_t i = 0; i < n; ++i) {
-            created[i]->pivot = pivots[i];
-            created[i]->transform = transforms[i];
-        }
-        scene->toList();
-        ids = sceneIds(*scene, created);
-        // The pick as it was, with its indices in the rebuilt lists.
-        scene->pickedEntry = entry;
-        scene->pickedAncestor = ancestor;
-        scene->pickedIndex = listedIndex(scene->objects, entry);
-        scene->pickedAncestorIndex = listedIndex(scene->objects, ancestor);
+// Where the copies were moved to, up to the first one missing.
+void ActObjectCopyTransform::beforeDelete() {
+    pivots.clear();
+    transforms.clear();
+    for (std::int32_t id : ids) {
+        Tool* copy = scene->findObject(id);
+        if (!copy || copy->isRoot()) break;
+        pivots.push_back(copy->pivot);
+        transforms.push_back(copy->transform);
     }
-    applied ^= 1;
+}
+
+void ActObjectCopyTransform::create() {
+    Tool* entry = scene->pickedEntry;
+    Tool* ancestor = scene->pickedAncestor;
+    scene->searchObject(objectId);
+    std::vector<Tool*> created;
+    scene->copyObject(created, ring != 0, Scene::THierarchyType(hierarchy));
+    const std::size_t n = std::min({created.size(), pivots.size(), transforms.size()});
+    for (std::size_t i = 0; i < n; ++i) {
+        created[i]->pivot = pivots[i];
+        created[i]->transform = transforms[i];
+    }
+    record(created);
+    // The pick as it was, with its indices in the rebuilt lists.
+    scene->pickedEntry = entry;
+    scene->pickedAncestor = ancestor;
+    scene->pickedIndex = listedIndex(scene->objects, entry);
+    scene->pickedAncestorIndex = listedIndex(scene->objects, ancestor);
 }
 
 Tool* ActObjectCopyTransform::lastCopy() const {
@@ -137,40 +141,31 @@ Tool* ActObjectCopyTransform::lastCopy() const {
 
 ActObjectMultiply::ActObjectMultiply(Scene* scene_, int objectId_, const std::vector<mat4>& placements_, int,
                                      bool onAllInstances_, bool keepRing_)
-    : Act(KindMultiply),
+    : ActObjectCreate(KindMultiply, scene_),
       objectId(objectId_),
-      scene(scene_),
       placements(placements_),
       onAllInstances(onAllInstances_ ? 1 : 0),
       keepRing(keepRing_ ? 1 : 0) {
     apply();
 }
 
-void ActObjectMultiply::apply() {
-    if (!scene) return;
-    if (applied) {
-        deleteSceneObjects(*scene, ids);
-        ids.clear();
-    } else {
-        if (scene->selectObject(objectId) && scene->pickedEntry && !scene->pickedEntry->isRoot()) {
-            Tool* object = scene->pickedEntry;
-            // The copies hang beside the object: under its parent, or at the
-            // top level when that parent is a root.
-            Tool* parent = object->parent;
-            if (!parent || parent->isRoot()) {
-                scene->selectedEntry = nullptr;
-                scene->selectedObject = nullptr;
-            } else {
-                scene->selectedEntry = parent;
-            }
-            std::vector<Tool*> created;
-            scene->addObject(object, placements, created, Scene::HangEntry, onAllInstances != 0, keepRing != 0);
-            scene->toList();
-            ids = sceneIds(*scene, created);
+void ActObjectMultiply::create() {
+    if (scene->selectObject(objectId) && scene->pickedEntry && !scene->pickedEntry->isRoot()) {
+        Tool* object = scene->pickedEntry;
+        // The copies hang beside the object: under its parent, or at the
+        // top level when that parent is a root.
+        Tool* parent = object->parent;
+        if (!parent || parent->isRoot()) {
+            scene->selectedEntry = nullptr;
+            scene->selectedObject = nullptr;
+        } else {
+            scene->selectedEntry = parent;
         }
-        scene->deselect();
+        std::vector<Tool*> created;
+        scene->addObject(object, placements, created, Scene::HangEntry, onAllInstances != 0, keepRing != 0);
+        record(created);
     }
-    applied ^= 1;
+    scene->deselect();
 }
 
 }  // namespace qel

@@ -30,7 +30,32 @@ void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids);
 // The scene ids of the tools, after the scene's lists were rebuilt.
 std::vector<std::int32_t> sceneIds(const Scene& scene, const std::vector<Tool*>& tools);
 
-class ActObjectAdd : public Act {
+// The undo and redo the creating records share: apply() alternates between
+// create() and deleting the objects of ids.
+class ActObjectCreate : public Act {
+public:
+    ActObjectCreate(const ActObjectCreate&) = delete;
+    ActObjectCreate& operator=(const ActObjectCreate&) = delete;
+
+    void apply() override;
+
+    std::uint8_t applied = 0;
+    Scene* scene;                   // not owned
+    std::vector<std::int32_t> ids;  // the objects created by the last application
+
+protected:
+    // Sets the fields; the subclass constructor then calls apply() once.
+    ActObjectCreate(TKind k, Scene* s) : Act(k), scene(s) {}
+
+    // Creates the objects (the scene is set).
+    virtual void create() = 0;
+    // Runs before the created objects are deleted.
+    virtual void beforeDelete() {}
+    // Rebuilds the scene's lists and records the ids of created.
+    void record(const std::vector<Tool*>& created);
+};
+
+class ActObjectAdd : public ActObjectCreate {
 public:
     // Places a copy of `tool` (the record keeps its own template) at every
     // placement, hung by `hierarchy` (a Scene::THierarchyType) from the
@@ -38,44 +63,40 @@ public:
     ActObjectAdd(Scene* scene, int targetId, Tool* tool, const std::vector<mat4>& placements, int hierarchy,
                  bool onAllInstances, bool keepRing);
     ~ActObjectAdd() override;
-    ActObjectAdd(const ActObjectAdd&) = delete;
-    ActObjectAdd& operator=(const ActObjectAdd&) = delete;
-
-    void apply() override;
 
     std::uint8_t first = 1;
-    std::uint8_t applied = 0;
     Tool* templ;  // owned
     std::int32_t targetId;
-    Scene* scene;  // not owned
     std::vector<mat4> placements;
     std::int32_t hierarchy;
     std::uint8_t onAllInstances;
     std::uint8_t keepRing;
-    std::vector<std::int32_t> ids;  // the objects created by the last application
+
+protected:
+    void create() override;
 };
 
-class ActObjectCopyTransform : public Act {
+class ActObjectCopyTransform : public ActObjectCreate {
 public:
     // Copies the object `objectId` (Scene::copyObject with `ring` and
     // `hierarchy`); the scene's pick is kept.
     ActObjectCopyTransform(Scene* scene, int objectId, int hierarchy, bool ring);
 
-    void apply() override;
     // The last object created by the record, or null when none is listed.
     Tool* lastCopy() const;
 
-    std::uint8_t applied = 0;
     std::int32_t objectId;
-    Scene* scene;  // not owned
     std::int32_t hierarchy;
     std::uint8_t ring;
-    std::vector<std::int32_t> ids;  // the copies, while they are in the scene
     // Where the copies were when they were undone; redo puts them there.
     std::vector<mat4> pivots, transforms;
+
+protected:
+    void create() override;
+    void beforeDelete() override;
 };
 
-class ActObjectMultiply : public Act {
+class ActObjectMultiply : public ActObjectCreate {
 public:
     // Places copies of the object `objectId` beside it (under its parent, or
     // at the top level when the parent is a root), one per placement. The
@@ -83,15 +104,13 @@ public:
     ActObjectMultiply(Scene* scene, int objectId, const std::vector<mat4>& placements, int unused, bool onAllInstances,
                       bool keepRing);
 
-    void apply() override;
-
-    std::uint8_t applied = 0;
     std::int32_t objectId;
-    Scene* scene;  // not owned
     std::vector<mat4> placements;
     std::uint8_t onAllInstances;
     std::uint8_t keepRing;
-    std::vector<std::int32_t> ids;  // the objects created by the last application
+
+protected:
+    void create() override;
 };
 
 }  // namespace qel

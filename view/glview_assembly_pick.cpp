@@ -47,16 +47,10 @@ void placeCopies(GLView& v, GLView::TFrameType kind) {
     const mat3 O = pick.objectFrame.block();
     const mat3 R = kind == GLView::FrameScreen ? O * v.drawingCamera : kind == GLView::FrameWorld ? O : mat3();
     const mat3 Rinv = R.inverse();
-    const auto& sy = v.symmetry;
-    const auto frameAbout = [&sy](const vec3& d) {
-        return symmetry::Frame(d, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0);
-    };
-    const vec3 n = O * pick.normal;
-    std::vector<vec3> points{Rinv * pick.objectFrame.transformProject(pick.point)};
-    std::vector<mat3> frames{kind == GLView::FrameScreen ? frameAbout(Rinv * n) : Rinv * frameAbout(n) * R};
+    std::vector<vec3> points;
+    std::vector<mat3> frames;
     std::vector<symmetry::TSymmetry> list;
-    symmetry::List(list, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0, v.symmetryItems);
-    symmetry::Replicate(points, frames, mat4(), list);
+    placement::Copies(v, R, kind == GLView::FrameScreen, O * pick.normal, points, frames, list);
 
     const double pixel = length(O * pick.pixelVector);
     const mat4 S = placement::Scale(v, pixel);

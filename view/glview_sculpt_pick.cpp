@@ -16,6 +16,7 @@
 #include "scene/symmetry_merge.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "view/id_pixel.h"
 
 namespace qel {
 
@@ -111,51 +112,31 @@ private:
     }
 
     void onObject(ABrush::TSelection missMode) {
-        IdReader& r = reader();
-        if (!r.enable(IdReader::Transparent)) return;
-        IdReader::TTarget target = IdReader::Transparent;
-        const std::uint8_t layers = r.stencil(s_.x, s_.y);
-        if (layers == 0) {
+        const IdPixel pixel(reader(), s_.x, s_.y);
+        if (!pixel.ready()) return;
+        if (pixel.layers == 0) {
             if (missMode != ABrush::NoStamp) noHit();
-            r.disable(target);
             return;
         }
-        s_.depth = r.depth(s_.x, s_.y);
-        if ((layers & r.layer(IdReader::Transparent)) == 0) {
-            r.disable(IdReader::Transparent);
-            r.enable(IdReader::Opaque);
-            target = IdReader::Opaque;
-        }
-        const std::array<std::uint32_t, 3> ids = r.ids(s_.x, s_.y);
-        if (ids[0] == 0)
+        s_.depth = pixel.depth;
+        if (pixel.ids[0] == 0)
             s_.layers = 0;
         else
-            hit(layers, ids);
-        r.disable(target);
+            hit(pixel);
     }
 
-    void hit(std::uint8_t layers, const std::array<std::uint32_t, 3>& ids) {
-        s_.layers = layers;
-        s_.objectId = std::int32_t(ids[0] & IdMask);
+    void hit(const IdPixel& pixel) {
+        s_.layers = pixel.layers;
+        s_.objectId = std::int32_t(pixel.ids[0] & IdMask);
         // A stroke passing onto another object keeps the item it started on.
-        if (!previous_ || s_.objectId == previous_->objectId) s_.itemId = std::int32_t(ids[1]);
+        if (!previous_ || s_.objectId == previous_->objectId) s_.itemId = std::int32_t(pixel.ids[1]);
         s_.selection = ABrush::OnObject;
         s_.point = v_.unproject(float(s_.x), float(s_.y), s_.depth);
-        s_.normal = GLView::unproject_Normal(eyeNormal());
+        s_.normal = GLView::unproject_Normal(pixel.eyeNormal(v_.farPlane));
         if (previous_)
             s_.delta = s_.point - previous_->point;
         else
             freshHit();
-    }
-
-    // The eye-space normal at the cursor; where none was drawn, one
-    // estimated from the neighbouring depths.
-    vec3 eyeNormal() {
-        IdReader& r = reader();
-        const vec3 n = r.normal(s_.x, s_.y);
-        if (!isZero(n)) return n;
-        const std::array<float, 9> d = r.depthBlock(s_.x, s_.y);
-        return normalize(vec3(d[5] - d[3], d[7] - d[1], float(1.0 / double(v_.farPlane))));
     }
 
     // The picked object, its frames and the viewing axis. An object without

@@ -14,8 +14,8 @@
 #include "scene/scene.h"
 #include "scene/symmetry.h"
 #include "scene/tool.h"
-#include "view/copy_merge.h"
 #include "view/glview.h"
+#include "view/placement_copies.h"
 
 namespace qel {
 
@@ -41,12 +41,12 @@ public:
         v_.targetBrush = v_.selection(v_.brushProjection, &previous);
         std::vector<vec3> positions{Finv_ * M_.transformProject(v_.targetBrush.point)};
         std::vector<mat3> frames{mat3()};
-        std::vector<symmetry::TSymmetry> list = symmetryList();
+        std::vector<symmetry::TSymmetry> list = placement::Symmetry(v_);
         symmetry::Replicate(positions, frames, mat4(), list);
         // The drawing's press merged copies: the same pairs, without new
         // distance tests, put the new point where the merged copy lies.
-        if (!v_.mergeKept.empty() && mergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept,
-                                                 v_.mergeDropped, 0.0f, v_.snapSymmetry == 0))
+        if (!v_.mergeKept.empty() && placement::MergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept,
+                                                            v_.mergeDropped, 0.0f, v_.snapSymmetry == 0))
             moveBack(v_.targetBrush.point, positions.front());
         if (v_.interactionState != 0) preview();
         return true;
@@ -74,33 +74,23 @@ public:
         std::vector<vec3> positions{Finv_ * c0};
         std::vector<mat3> frames{kind_ == GLView::FrameScreen ? mat3::FrameXZ(Finv_ * x, Finv_ * z)
                                                               : Finv_ * mat3::FrameXZ(x, z) * F_};
-        std::vector<symmetry::TSymmetry> list = symmetryList();
+        std::vector<symmetry::TSymmetry> list = placement::Symmetry(v_);
         symmetry::Replicate(positions, frames, mat4(), list);
 
         // One screen pixel in the picked object's frame.
         const double pixel = length(O_ * press.pixelVector);
         v_.mergeKept.clear();
         v_.mergeDropped.clear();
-        if (v_.snapSymmetry) {
-            const float distance = float(double(v_.snapSymmetryValue) * double(v_.brushSize) * pixel);
-            // The press point moves onto the symmetry for the rest of the
-            // gesture.
-            if (mergeCopies(positions, frames, list, v_.symmetryItems, v_.mergeKept, v_.mergeDropped, distance, false))
-                moveBack(press.point, positions.front());
-        }
+        // The press point moves onto the symmetry for the rest of the
+        // gesture.
+        if (v_.snapSymmetry && placement::MergeCopies(v_, positions, frames, list, pixel))
+            moveBack(press.point, positions.front());
         lay(positions, frames, float(drag * pixel));
         if (v_.actionMode == GLView::ModeAssembly && v_.interactionState == 1) preview();
         return true;
     }
 
 private:
-    std::vector<symmetry::TSymmetry> symmetryList() const {
-        const auto& s = v_.symmetry;
-        std::vector<symmetry::TSymmetry> list;
-        symmetry::List(list, s[0] != 0, s[1] != 0, s[2] != 0, s[3] != 0, s[4] != 0, s[5] != 0, v_.symmetryItems);
-        return list;
-    }
-
     // A copy position back in world coordinates; the point stays when the
     // object frame cannot be inverted.
     void moveBack(vec3& point, const vec3& p) const {

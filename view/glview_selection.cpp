@@ -13,6 +13,7 @@
 #include "scene/symmetry.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "view/id_pixel.h"
 #include "view/keyboard.h"
 #include "view/placement_copies.h"
 
@@ -28,6 +29,15 @@ constexpr std::uint32_t IdMask = 0x7fffffffu;
 constexpr double EdgeOn = 1e-10;
 
 vec3 scaled(const vec3& v, double s) { return vec3(float(v.x * s), float(v.y * s), float(v.z * s)); }
+
+// q snapped to the grid of step g that u and n span from origin; q itself
+// when g is not positive (no grid).
+vec3 gridSnapped(const vec3& q, const vec3& origin, const vec3& u, const vec3& n, float g) {
+    if (!(g > 0.0f)) return q;
+    const vec3 d = (q - origin) / g;
+    const double a = std::round(dot(u, d)), b = std::round(dot(n, d));
+    return origin + scaled(u, a * g) + scaled(n, b * g);
+}
 
 // One stamp being built by a call of GLView::selection.
 class Picking {
@@ -129,41 +139,21 @@ private:
     // ---- On Object ----
 
     void onObject() {
-        IdReader& r = reader();
-        if (!r.enable(IdReader::Transparent)) return;
-        IdReader::TTarget target = IdReader::Transparent;
-        const std::uint8_t layers = r.stencil(s_.x, s_.y);
-        if (layers != 0) {
-            s_.depth = r.depth(s_.x, s_.y);
-            if ((layers & r.layer(IdReader::Transparent)) == 0) {
-                r.disable(IdReader::Transparent);
-                r.enable(IdReader::Opaque);
-                target = IdReader::Opaque;
-            }
-            const std::array<std::uint32_t, 3> ids = r.ids(s_.x, s_.y);
-            if (ids[0] != 0) {
-                s_.layers = layers;
+        const IdPixel pixel(reader(), s_.x, s_.y);
+        if (!pixel.ready()) return;
+        if (pixel.layers != 0) {
+            s_.depth = pixel.depth;
+            if (pixel.ids[0] != 0) {
+                s_.layers = pixel.layers;
                 s_.selection = ABrush::OnObject;
                 if (previous_)
-                    continuingHit(ids[0]);
+                    continuingHit(pixel.ids[0]);
                 else
-                    freshHit(ids);
-                r.disable(target);
+                    freshHit(pixel);
                 return;
             }
         }
         noHit();
-        r.disable(target);
-    }
-
-    // The eye-space normal at the cursor; where none was drawn, one
-    // estimated from the neighbouring depths.
-    vec3 freshNormal() {
-        IdReader& r = reader();
-        const vec3 n = r.normal(s_.x, s_.y);
-        if (!isZero(n)) return n;
-        const std::array<float, 9> d = r.depthBlock(s_.x, s_.y);
-        return normalize(vec3(d[5] - d[3], d[7] - d[1], float(1.0 / double(v_.farPlane))));
     }
 
     // The picked object's pivot with pivot snapping, else the unprojected
@@ -178,10 +168,10 @@ private:
         return v_.unproject(float(s_.x), float(s_.y), s_.depth) + scaled(s_.normal, up);
     }
 
-    void freshHit(const std::array<std::uint32_t, 3>& ids) {
-        s_.objectId = std::int32_t(ids[0] & IdMask);
-        s_.itemId = std::int32_t(ids[1]);
-        s_.normal = freshNormal();
+    void freshHit(const IdPixel& pixel) {
+        s_.objectId = std::int32_t(pixel.ids[0] & IdMask);
+        s_.itemId = std::int32_t(pixel.ids[1]);
+        s_.normal = pixel.eyeNormal(v_.farPlane);
         v_.scene->searchObject(s_.objectId, s_.topTool, s_.pickedTool, s_.topWorld, s_.pickedWorld, true);
         if (s_.pickedTool) s_.pickedMaterial = s_.pickedTool->material;
         s_.normal = GLView::unproject_Normal(s_.normal);
@@ -325,13 +315,8 @@ private:
         // A kept direction may have turned to the viewing axis: no plane to cut.
         if (std::fabs(double(m.z)) < EdgeOn) return;
         const double z = s.z + (m.x * (double(s.x) - s_.x) + m.y * (double(s.y) - s_.y)) / m.z;
-        vec3 q(float(s_.x), float(s_.y), float(z));
-        if (const float g = gridStep(); g > 0.0f) {
-            const vec3 d = (q - s) / g;
-            const double a = std::round(dot(u1, d)), b = std::round(dot(n1, d));
-            q = s + scaled(u1, a * g) + scaled(n1, b * g);
-        }
-        moveTo(worldOf(q));
+        const vec3 q(float(s_.x), float(s_.y), float(z));
+        moveTo(worldOf(gridSnapped(q, s, u1, n1, gridStep())));
         s_.selection = ABrush::NormalPlane;
     }
 
@@ -342,13 +327,8 @@ private:
         const vec3 m = cross(n, u);
         if (std::fabs(dot(c, m)) < EdgeOn) return;
         const vec3 e = eyeOf(s_.point);
-        vec3 h = scaled(c, dot(m, e) / dot(m, c));
-        if (const float g = gridStep(); g > 0.0f) {
-            const vec3 d = (h - e) / g;
-            const double a = std::round(dot(u, d)), b = std::round(dot(n, d));
-            h = e + scaled(u, a * g) + scaled(n, b * g);
-        }
-        moveTo(worldOfEye(h));
+        const vec3 h = scaled(c, dot(m, e) / dot(m, c));
+        moveTo(worldOfEye(gridSnapped(h, e, u, n, gridStep())));
         s_.selection = ABrush::NormalPlane;
     }
 
@@ -368,18 +348,11 @@ private:
         if (kind == GLView::FrameScreen) v_.drawingCamera = Shader::NormalMatrixInv;
         const mat3 O = pick.objectFrame.block();
         const mat3 F = kind == GLView::FrameScreen ? O * v_.drawingCamera : kind == GLView::FrameWorld ? O : mat3();
-        const mat3 Finv = F.inverse();
 
-        const auto& sy = v_.symmetry;
-        const auto frameAbout = [&sy](const vec3& d) {
-            return symmetry::Frame(d, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0);
-        };
-        std::vector<vec3> positions{Finv * pick.objectFrame.transformProject(pick.point)};
-        std::vector<mat3> frames{kind == GLView::FrameScreen ? frameAbout(Finv * (O * D))
-                                                             : Finv * frameAbout(O * D) * F};
+        std::vector<vec3> positions;
+        std::vector<mat3> frames;
         std::vector<symmetry::TSymmetry> list;
-        symmetry::List(list, sy[0] != 0, sy[1] != 0, sy[2] != 0, sy[3] != 0, sy[4] != 0, sy[5] != 0, v_.symmetryItems);
-        symmetry::Replicate(positions, frames, mat4(), list);
+        placement::Copies(v_, F, kind == GLView::FrameScreen, O * D, positions, frames, list);
 
         const double pixel = length(O * pick.pixelVector);
         const mat4 Z = placement::Scale(v_, pixel);

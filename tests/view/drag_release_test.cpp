@@ -9,23 +9,19 @@
 #include <vector>
 
 #include "core/mat.h"
-#include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
 #include "view/camera.h"
-#include "view/frame_driver_util.h"
+#include "view/gesture_fixture_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 
 using namespace qel;
-using test::FrameDriver;
+using test::GestureFixture;
+using test::ToggleAct;
 
 namespace {
-
-struct ToggleAct : Act {
-    void apply() override {}
-};
 
 // Logs, for every sculpt call, each gesture's state and sample count.
 struct RecordingTool : Tool {
@@ -49,36 +45,14 @@ bool finite(const mat4& m) {
     return true;
 }
 
-class Drag : public ::testing::Test {
+class Drag : public GestureFixture {
 protected:
-    Drag() : drive(view) {
-        drive.picking = false;  // the pick records are filled by hand
-        view.buildMatrices();
-        object = place(mat4::Translation(0, 0, -1));
-    }
-    ~Drag() override { drive.hold({}); }
-
-    Tool* place(const mat4& m) {
-        Tool* t = view.scene->addObject(&cube, m, Scene::HangTop, false);
-        view.scene->toList();
-        return t;
-    }
     // A hit on `t` as the frame's picking would leave it.
     void pick(Tool* t, const vec3& point = vec3(0, 0, 0)) {
         view.scene->toList();
-        const int id = view.scene->findID(t);
-        view.pickBrush = ABrush();
-        view.pickBrush.selection = ABrush::OnObject;
-        view.pickBrush.layers = 1;
-        view.pickBrush.objectId = id;
-        view.pickBrush.pickedTool = t;
+        hit(t, view.scene->findID(t));
         view.pickBrush.point = point;
-        view.scene->searchObject(id);
         view.pickBrush.pickedWorld = view.scene->objects.matrices[std::size_t(view.scene->pickedIndex)];
-    }
-    void assembly(GLView::TAssemblyAction a) {
-        view.setActionMode(GLView::ModeAssembly);
-        view.setAssemblyAction(a);
     }
     // Back to the middle of the view, then the left button goes down.
     void press(std::initializer_list<int> held = {}) {
@@ -99,15 +73,6 @@ protected:
         drive.move(at);
         drive.frame();
     }
-    void release() {
-        drive.left(false);
-        drive.frame();
-    }
-
-    GLView view{800, 600};
-    FrameDriver drive;
-    Tool cube{Mesh::Cube(), mat4::Identity(), pbr(), false};
-    Tool* object;
     vec2 at{400, 300};
 };
 

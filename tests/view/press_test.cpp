@@ -12,21 +12,17 @@
 #include <vector>
 
 #include "app/asker.h"
-#include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/act.h"
-#include "view/frame_driver_util.h"
+#include "view/gesture_fixture_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 
 using namespace qel;
-using test::FrameDriver;
+using test::GestureFixture;
+using test::ToggleAct;
 
 namespace {
-
-struct ToggleAct : Act {
-    void apply() override {}
-};
 
 // Logs what every sculpt call receives.
 struct RecordingTool : Tool {
@@ -48,42 +44,20 @@ struct ScriptedAsker : Asker {
     QStringList asked;
 };
 
-class Press : public ::testing::Test {
+class Press : public GestureFixture {
 protected:
-    Press() : drive(view) {
-        // The pick records are filled by hand here.
-        drive.picking = false;
-        view.buildMatrices();
-        view.asker = &asker;
-        object = view.scene->addObject(&cube, mat4::Translation(0, 0, -1), Scene::HangTop, false);
-        view.scene->toList();
-        id = view.scene->findID(object);
-    }
-    ~Press() override { drive.hold({}); }
+    Press() { view.asker = &asker; }
 
     // The pick record of a hit on the placed object, remembered by the scene.
     void pickObject() {
-        view.pickBrush = ABrush();
-        view.pickBrush.selection = ABrush::OnObject;
-        view.pickBrush.layers = 1;
-        view.pickBrush.objectId = id;
-        view.pickBrush.pickedTool = object;
+        hit(object, id);
         view.pickBrush.pickedMaterial.colour = wvec4(1, 2, 3, 4);
-        view.scene->searchObject(id);
-    }
-    void assembly(GLView::TAssemblyAction a) {
-        view.setActionMode(GLView::ModeAssembly);
-        view.setAssemblyAction(a);
     }
     // Holds the keys for a frame, then presses the left button.
     void press(std::initializer_list<int> held) {
         drive.hold(held);
         drive.frame();
         drive.left(true);
-        drive.frame();
-    }
-    void release() {
-        drive.left(false);
         drive.frame();
     }
     // A release after the gesture was reset: it finishes nothing.
@@ -102,12 +76,7 @@ protected:
         view.historyIndex = 0;
     }
 
-    GLView view{800, 600};
-    FrameDriver drive;
     ScriptedAsker asker;
-    Tool cube{Mesh::Cube(), mat4::Identity(), pbr(), false};
-    Tool* object;
-    int id;
 };
 
 }  // namespace
