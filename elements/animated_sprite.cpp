@@ -21,9 +21,9 @@ AnimatedSprite::AnimatedSprite(buffer& b) : Element(TType::AnimatedSprite) { rea
 AnimatedSprite::~AnimatedSprite() { setTexture(nullptr); }
 
 void AnimatedSprite::init() {
+    // The holders' references and the file id stay: they belong to the
+    // holders, not to the sprite's content.
     Element::init();
-    id = -1;
-    refCount = 0;
     transparent = 0;
     type = TType::AnimatedSprite;
     setTexture(nullptr);

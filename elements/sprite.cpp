@@ -20,9 +20,9 @@ Sprite::Sprite(buffer& b) : Element(TType::Sprite) { readRecord(b); }
 Sprite::~Sprite() { setTexture(nullptr); }
 
 void Sprite::init() {
+    // The holders' references and the file id stay: they belong to the
+    // holders, not to the sprite's content.
     Element::init();
-    id = -1;
-    refCount = 0;
     transparent = 0;
     type = TType::Sprite;
     setTexture(nullptr);

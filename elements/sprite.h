@@ -35,7 +35,7 @@ public:
     Sprite(const Sprite&) = delete;
     Sprite& operator=(const Sprite&) = delete;
 
-    // Head defaults, type 7, no texture.
+    // Centre, size, status and stamp reset, type 7, no texture.
     void init() override;
     // The shared quad's buffer.
     bool buildVBO() override;

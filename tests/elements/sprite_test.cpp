@@ -216,6 +216,10 @@ TEST_F(SpriteTest, LoadReportsWhetherTheImageCouldBeRead) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(s.load(picture) && s.hasImage());
     EXPECT_TRUE(a.load(picture) && a.hasImage() && a.texture()->depth() == 1);
+    // init drops the image but not the holders' references.
+    s.copy(1);
+    s.init();
+    EXPECT_TRUE(s.texture() == nullptr && s.refCount == 1 && s.isType(Element::TType::Sprite));
     // Compiled-in images are read; their paths never get the folder.
     initIconResources();
     EXPECT_TRUE(Sprite(":/Icons/empty.png", true).hasImage());
