@@ -1,13 +1,15 @@
 #include "gl/texture2d.h"
 
 #include "gl/glerror.h"
+#include "gl/image_file.h"
 #include "scene/buffer.h"
 
 #include <QImage>
-#include <QString>
+#include <QImageReader>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace qel {
 
@@ -57,7 +59,7 @@ bool Texture2D::load(const std::string& path) {
     release();
     path_ = path;
     QImage image;
-    if (!path.empty()) image.load(QString::fromUtf8(path.c_str()));
+    if (std::unique_ptr<QIODevice> file = ImageFile::open(path)) QImageReader(file.get()).read(&image);
     if (image.isNull()) {
         loadError_ = 1;
         glReportError("ERROR Texture2D::load " + path);

@@ -1,16 +1,16 @@
 #include "gl/texture3d.h"
 
 #include "gl/glerror.h"
+#include "gl/image_file.h"
 #include "gl/texture2d.h"
 #include "scene/buffer.h"
 
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QString>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace qel {
 
@@ -34,19 +34,16 @@ bool Texture3D::compile() {
 }
 
 bool Texture3D::load(const std::string& path) {
-    const QString file = QString::fromUtf8(path.c_str());
     path_ = path;
-    {
-        QFile probe(file);
-        if (path.empty() || !probe.open(QIODevice::ReadOnly)) {
-            loadError_ = 1;
-            glReportError("ERROR Texture3D::load " + path);
-            return false;
-        }
+    const std::unique_ptr<QIODevice> file = ImageFile::open(path);
+    if (!file) {
+        loadError_ = 1;
+        glReportError("ERROR Texture3D::load " + path);
+        return false;
     }
     dropPixels();
     frameDelay_ = 1;
-    QImageReader reader(file);
+    QImageReader reader(file.get());
     const int count = reader.imageCount();
     int frames = 0;
     std::size_t frameBytes = 0;

@@ -2,7 +2,9 @@
 
 #include "scene/element_factory.h"
 
+#include "elements/animated_sprite.h"
 #include "elements/clay.h"
+#include "elements/sprite.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -18,6 +20,24 @@ Element* ElementFactory::placeholder() {
     }
     return placeholder_;
 }
+
+namespace {
+
+// A sprite of either kind. One whose image cannot be read is kept (it draws
+// nothing): its path stays in the scene and is written again by a save, so
+// the sprite returns once the image is back.
+template <class S>
+ElementFactory::TResult readSprite(buffer& body, Element*& element) {
+    S* s = new S();
+    if (!s->readRecord(body)) {
+        delete s;
+        return ElementFactory::Refused;
+    }
+    element = s;
+    return ElementFactory::Built;
+}
+
+}  // namespace
 
 ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, Element*& element) {
     element = nullptr;
@@ -39,11 +59,14 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             Element::drop(m, 0);
             return sound ? Built : Refused;
         }
+        case Sprite::RecordTag:
+            return readSprite<Sprite>(body, element);
+        case AnimatedSprite::RecordTag:
+            return readSprite<AnimatedSprite>(body, element);
         // Curves (0xE0000002, 0xE1000002, 0xE1100002), resampled curves
         // (0xE0000007, 0xE0000008, 0xE1000007), revolutons (0xE0000004,
-        // 0xE0000009), tubes (0xE0000005, 0xE1000005), lightning
-        // (0xE1100005) and sprites (0xE0000003, 0xE0000006) are added here
-        // with their element types.
+        // 0xE0000009), tubes (0xE0000005, 0xE1000005) and lightning
+        // (0xE1100005) are added here with their element types.
         default:
             element = placeholder();
             return Built;

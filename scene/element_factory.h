@@ -5,6 +5,9 @@
 // Tags read today:
 //   0xE0000001  qel::Mesh (the mesh record body)
 //   0xE000000A  qel::Clay (a mesh record body, wrapped in a clay)
+//   0xE0000003  qel::Sprite, 0xE0000006 qel::AnimatedSprite (a texture
+//               record of the path; a sprite whose image cannot be read is
+//               kept without image, a damaged texture record is refused)
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out

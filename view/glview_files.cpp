@@ -3,10 +3,12 @@
 // format, leaves the scene, the tool under creation and the undo history as
 // they were. Only a load or save that succeeded empties the history.
 //
-// Images become sprite tools together with the sprite elements; until then
-// their extensions name no format here.
+// ".PNG" and ".JPG" become sprite tools, ".GIF" animated sprite tools, each
+// taken by the path as chosen (no textures folder in front).
 
 #include "core/strings.h"
+#include "elements/animated_sprite.h"
+#include "elements/sprite.h"
 #include "gl/gpu_scope.h"
 #include "mesh/mesh.h"
 #include "scene/root.h"
@@ -18,7 +20,7 @@ namespace qel {
 
 namespace {
 
-enum class FileKind { Unknown, Mesh, Object, Scene };
+enum class FileKind { Unknown, Mesh, Image, Animation, Object, Scene };
 
 // The upper-cased extension of the file name (a dot in a folder name does
 // not count); empty when the name has no dot.
@@ -33,6 +35,8 @@ std::string extensionOf(const std::string& path) {
 FileKind kindOf(const std::string& path) {
     const std::string ext = extensionOf(path);
     if (ext == ".OBJ") return FileKind::Mesh;
+    if (ext == ".PNG" || ext == ".JPG") return FileKind::Image;
+    if (ext == ".GIF") return FileKind::Animation;
     if (ext == ".TLO") return FileKind::Object;
     if (ext == ".TL") return FileKind::Scene;
     return FileKind::Unknown;
@@ -44,6 +48,30 @@ Mesh* readMesh(const std::string& path) {
     if (mesh->status == 0) return mesh;
     delete mesh;
     return nullptr;
+}
+
+// The sprite of an image file, or null (nothing kept) when the image cannot
+// be read: a sprite never reports a failed build through its status.
+template <class S>
+Element* readSprite(const std::string& path) {
+    S* sprite = new S(path, false);
+    if (sprite->hasImage()) return sprite;
+    delete sprite;
+    return nullptr;
+}
+
+// The element of an imported file (mesh or sprite), or null.
+Element* readImport(FileKind kind, const std::string& path) {
+    switch (kind) {
+        case FileKind::Mesh:
+            return readMesh(path);
+        case FileKind::Image:
+            return readSprite<Sprite>(path);
+        case FileKind::Animation:
+            return readSprite<AnimatedSprite>(path);
+        default:
+            return nullptr;
+    }
 }
 
 // The scene of the file, or null (nothing kept) when the file is refused.
@@ -60,14 +88,14 @@ bool GLView::load(const std::string& path) {
     const FileKind kind = kindOf(path);
     if (kind == FileKind::Unknown) return false;
     ready = 0;
-    Mesh* mesh = kind == FileKind::Mesh ? readMesh(path) : nullptr;
+    Element* imported = readImport(kind, path);
     Scene* loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
-    const bool ok = kind == FileKind::Object ? scene->load(path) : mesh || loaded;
+    const bool ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
     Tool::Error = 0;
     Scene::Error = 0;
     if (ok) {
         clearHistory();
-        if (mesh) scene->addTool(new Tool(mesh, mat4::Identity(), pbr(), false));
+        if (imported) scene->addTool(new Tool(imported, mat4::Identity(), pbr(), false));
         if (loaded) replaceScene(loaded);
         setActiveTool(CreateUseTool, false);
     }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
@@ -181,6 +182,45 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     EXPECT_TRUE(view.pickBrush.pickedTool == nullptr && view.materialTool == nullptr && view.materialPending == 0);
     EXPECT_EQ(view.activeTool, view.scene->currentTool);
     EXPECT_EQ(view.auxiliaryTools.at(0), view.scene->toolsRoot->children.back());
+}
+
+// Images become template tools of sprites (PNG, JPG) and animated sprites
+// (GIF); an image that cannot be read changes nothing.
+TEST_F(ViewTest, ImagesBecomeSpriteToolsAndUnreadableOnesChangeNothing) {
+    QImage image(4, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QString::fromStdString(path("p.png"))) && image.save(QString::fromStdString(path("j.JPG"))));
+    // Two frames of 2 x 2 at 100 ms.
+    const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x81, 0x00, 0x00,
+                                 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x21,
+                                 0xF9, 0x04, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02,
+                                 0x00, 0x02, 0x00, 0x00, 0x02, 0x03, 0x44, 0xA8, 0x15, 0x00, 0x21, 0xF9, 0x04,
+                                 0x00, 0x0A, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02,
+                                 0x00, 0x00, 0x02, 0x03, 0x9C, 0x18, 0x14, 0x00, 0x3B};
+    std::ofstream(path("a.gif"), std::ios::binary).write(reinterpret_cast<const char*>(gif), sizeof(gif));
+    const std::pair<const char*, Element::TType> images[] = {{"p.png", Element::TType::Sprite},
+                                                             {"j.JPG", Element::TType::Sprite},
+                                                             {"a.gif", Element::TType::AnimatedSprite}};
+    for (const auto& [name, type] : images) {
+        history();
+        const std::size_t before = view.scene->toolsRoot->children.size();
+        ASSERT_TRUE(view.load(path(name))) << name;
+        ASSERT_EQ(view.scene->toolsRoot->children.size(), before + 1) << name;
+        Tool* added = view.scene->currentTool;
+        EXPECT_TRUE(added && added->element && added->element->type == type) << name;
+        EXPECT_TRUE(view.undoHistory.empty() && view.activeTool == added) << name;
+    }
+
+    std::ofstream(path("text.png")) << "not an image";
+    std::ofstream(path("text.gif")) << "not an image";
+    ASSERT_TRUE(QDir(dir.path()).mkpath("x.png"));
+    for (const char* name : {"text.png", "x.png", "missing.jpg", "text.gif"}) {
+        Tool* cube = view.setActiveTool(GLView::CreateCube, true);
+        const std::size_t records = history(), before = tools();
+        EXPECT_FALSE(view.load(path(name))) << name;
+        EXPECT_TRUE(view.undoHistory.size() == records && tools() == before && view.activeTool == cube) << name;
+        EXPECT_EQ(view.ready, 1);
+    }
 }
 
 // Every load of a scene adds the built-in sphere to its library: the copy the
