@@ -2,6 +2,7 @@
 
 #include "scene/element_factory.h"
 
+#include "curves/curve.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -30,7 +31,17 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             element = m;
             return Built;
         }
-        // Curves (0xE0000002, 0xE1000002, 0xE1100002), resampled curves
+        case Curve::RecordTag:
+        case Curve::OldRecordTag: {
+            Curve* c = new Curve(body, tag == Curve::OldRecordTag);
+            if (body.failed() || c->status != 0) {
+                delete c;
+                return Refused;
+            }
+            element = c;
+            return Built;
+        }
+        // Bezier curves (0xE1100002), resampled curves
         // (0xE0000007, 0xE0000008, 0xE1000007), revolutons (0xE0000004,
         // 0xE0000009), tubes (0xE0000005, 0xE1000005), clay (0xE000000A),
         // lightning (0xE1100005) and sprites (0xE0000003, 0xE0000006) are

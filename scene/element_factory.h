@@ -4,6 +4,7 @@
 //
 // Tags read today:
 //   0xE0000001  qel::Mesh (the mesh record body)
+//   0xE1000002  qel::Curve, and 0xE0000002 its older record
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out
