@@ -96,6 +96,8 @@ public:
     // Releases the GL buffer through deleteVBO when there is one.
     ~Curve() override;
 
+    // The element's load(path) stays visible beside the point loaders.
+    using Element::load;
     // Appends one vertex per point and one edge per consecutive pair; a
     // closed curve of n >= 2 points first gets the closing edge (n-1, 0), so
     // that its edge 0 runs from the last point to the first. Ends with
