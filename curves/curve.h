@@ -177,15 +177,15 @@ public:
     static Curve* Segment();        // the same, centre (0.5,0,0), size 1
     // n + 1 points (i / n, 0, 0) (n below 1 counts as 1), sharp at the ends.
     static Curve* Segment(int n, TResizeStyle style);
-    static Curve* Triangle();                // closed, all sharp, size 1
-    static Curve* Quad(float w, float h);    // closed, all sharp, size max(w, h) / 2
+    static Curve* Triangle();              // closed, all sharp, size 1
+    static Curve* Quad(float w, float h);  // closed, all sharp, size max(w, h) / 2
     // n points on the unit circle, closed; all sharp when asked; size 1,
     // radii Length() / (n + 0.4).
     static Curve* Circle(int n, bool sharp);
     // A chain link outline of 2m + 6 points (m = |n| / 2, at least 1);
     // sharp at the four straight-side points when asked.
     static Curve* Chainlink(int n, bool sharp);
-    static Curve* TrefoilKnot(int n);       // size 3, radii Length() / (n + 0.4)
+    static Curve* TrefoilKnot(int n);         // size 3, radii Length() / (n + 0.4)
     static Curve* Knot(int p, int q, int n);  // radii 1, size 1
     // A closed curve through the points of a point file: u32 n, n x 3 f64
     // (skipped), u32 m, m x 3 f64. A missing or short file or a non-finite

@@ -79,7 +79,8 @@ void Curve::calculateOrientations(bool force) {
             } else {
                 const CurveEdge& P = edges[std::size_t(prev)];
                 const mat3 R = mat3::Rotation(P.direction, d);
-                const mat3 T = mat3::RotationAroundAxis(d, 0.5f * (angleOf(vertices, E.v[0]) + angleOf(vertices, E.v[1])));
+                const mat3 T =
+                    mat3::RotationAroundAxis(d, 0.5f * (angleOf(vertices, E.v[0]) + angleOf(vertices, E.v[1])));
                 E.normal = normalize(T * (R * P.normal));
             }
             if (next == -1 || next == start || !validEdge(next) || visited[std::size_t(next)]) break;

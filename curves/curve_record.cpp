@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "curves/curve.h"
@@ -32,32 +33,75 @@ constexpr std::uint32_t OldEdgeRecordSize = 29;
 // layout's placed mark belong to a session.
 constexpr std::uint8_t EdgeSessionBits = CurveEdge::SelectedBit | CurveEdge::PlacedBit;
 
+// On a little-endian host the file's floats, integers and materials have
+// the bytes of their values in memory: records are moved by memcpy.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool LittleEndian = true;
+#else
+constexpr bool LittleEndian = false;
+#endif
+
 bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 // Decodes the vertex record at p.
 void decodeVertex(const std::uint8_t* p, CurveVertex& r) {
-    for (int i = 0; i < 3; ++i) r.position[i] = finiteOr(buffer::loadF32(p + 4 * i), 0.0f);
-    r.radius = finiteOr(buffer::loadF32(p + 12), 1.0f);
-    r.angle = finiteOr(buffer::loadF32(p + 16), 0.0f);
+    float f[5];
+    if (LittleEndian)
+        std::memcpy(f, p, 20);
+    else
+        for (int i = 0; i < 5; ++i) f[i] = buffer::loadF32(p + 4 * i);
+    for (int i = 0; i < 3; ++i) r.position[i] = finiteOr(f[i], 0.0f);
+    r.radius = finiteOr(f[3], 1.0f);
+    r.angle = finiteOr(f[4], 0.0f);
     r.flags = std::uint8_t(p[20] & ~CurveVertex::SelectedBit);
 }
 
-void encodeVertex(std::uint8_t* p, const CurveVertex& r) {
-    for (int i = 0; i < 3; ++i) buffer::storeF32(p + 4 * i, r.position[i]);
-    buffer::storeF32(p + 12, r.radius);
-    buffer::storeF32(p + 16, r.angle);
-    p[20] = r.flags;
+void encodeVertex(std::uint8_t* p, const CurveVertex& r, std::uint8_t flags) {
+    if (LittleEndian) {
+        std::memcpy(p, &r.position, 12);
+        std::memcpy(p + 12, &r.radius, 4);
+        std::memcpy(p + 16, &r.angle, 4);
+    } else {
+        for (int i = 0; i < 3; ++i) buffer::storeF32(p + 4 * i, r.position[i]);
+        buffer::storeF32(p + 12, r.radius);
+        buffer::storeF32(p + 16, r.angle);
+    }
+    p[20] = flags;
 }
 
-pbr decodeMaterial(const std::uint8_t* p) {
-    pbr m;
+// The 20-byte material at p, as stored (see clampMaterials).
+void decodeMaterial(const std::uint8_t* p, pbr& m) {
+    if (LittleEndian) {
+        std::memcpy(static_cast<void*>(&m), p, pbr::RecordSize);
+        return;
+    }
     for (int i = 0; i < 4; ++i) m.colour[i] = buffer::loadU16(p + 2 * i);
     for (int i = 0; i < 4; ++i) m.light[i] = buffer::loadU16(p + 8 + 2 * i);
-    m.roughness = pbr::clampSigned(std::int16_t(buffer::loadU16(p + 16)));
-    m.metalness = pbr::clampSigned(std::int16_t(buffer::loadU16(p + 18)));
-    return m;
+    m.roughness = std::int16_t(buffer::loadU16(p + 16));
+    m.metalness = std::int16_t(buffer::loadU16(p + 18));
+}
+
+// Roughness and metalness kept within their range, on the edge in place
+// (clamping the decoded copies first would make the record's copy wait on
+// the narrow stores).
+void clampMaterials(CurveEdge& E) {
+    for (pbr& m : E.material) {
+        m.roughness = pbr::clampSigned(m.roughness);
+        m.metalness = pbr::clampSigned(m.metalness);
+    }
+}
+
+void encodeMaterial(std::uint8_t* p, const pbr& m) {
+    if (LittleEndian) {
+        std::memcpy(p, static_cast<const void*>(&m), pbr::RecordSize);
+        return;
+    }
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 2 * i, m.colour[i]);
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 8 + 2 * i, m.light[i]);
+    buffer::storeU16(p + 16, std::uint16_t(m.roughness));
+    buffer::storeU16(p + 18, std::uint16_t(m.metalness));
 }
 
 // 8-bit channels in the high byte of the 16-bit ones (255 reads as 65280);
@@ -73,33 +117,25 @@ pbr decodeOldMaterial(const std::uint8_t* p) {
     return m;
 }
 
-void decodeEdge(const std::uint8_t* p, CurveEdge& r) {
-    r.v[0] = std::int32_t(buffer::loadU32(p));
-    r.material[0] = decodeMaterial(p + 4);
-    r.v[1] = std::int32_t(buffer::loadU32(p + 24));
-    r.material[1] = decodeMaterial(p + 28);
-    r.flags = std::uint8_t(p[48] & ~EdgeSessionBits);
+// Appends the edge of the record at p.
+void decodeEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+    pbr m[2];
+    decodeMaterial(p + 4, m[0]);
+    decodeMaterial(p + 28, m[1]);
+    clampMaterials(edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 24)), m[0],
+                                      m[1], std::uint8_t(p[48] & ~EdgeSessionBits)));
 }
 
-void decodeOldEdge(const std::uint8_t* p, CurveEdge& r) {
-    r.v[0] = std::int32_t(buffer::loadU32(p));
-    r.material[0] = decodeOldMaterial(p + 4);
-    r.v[1] = std::int32_t(buffer::loadU32(p + 12));
-    r.material[1] = decodeOldMaterial(p + 16);
-    r.flags = std::uint8_t(p[28] & ~EdgeSessionBits);
+void decodeOldEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+    edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 12)),
+                       decodeOldMaterial(p + 4), decodeOldMaterial(p + 16), std::uint8_t(p[28] & ~EdgeSessionBits));
 }
 
 void encodeEdge(std::uint8_t* p, const CurveEdge& r, std::int32_t a, std::int32_t b) {
     buffer::storeU32(p, std::uint32_t(a));
-    const pbr* m = r.material;
-    for (int k = 0; k < 2; ++k) {
-        std::uint8_t* q = p + 4 + 24 * k;
-        for (int i = 0; i < 4; ++i) buffer::storeU16(q + 2 * i, m[k].colour[i]);
-        for (int i = 0; i < 4; ++i) buffer::storeU16(q + 8 + 2 * i, m[k].light[i]);
-        buffer::storeU16(q + 16, std::uint16_t(m[k].roughness));
-        buffer::storeU16(q + 18, std::uint16_t(m[k].metalness));
-    }
+    encodeMaterial(p + 4, r.material[0]);
     buffer::storeU32(p + 24, std::uint32_t(b));
+    encodeMaterial(p + 28, r.material[1]);
     p[48] = r.flags;
 }
 
@@ -154,19 +190,21 @@ bool Curve::readBody(buffer& b, bool withHead) {
     const std::uint32_t edgeSize = oldEdges ? OldEdgeRecordSize : EdgeRecordSize;
     if (!b.require(nE, edgeSize)) return false;
     span = b.readSpan(nE * edgeSize);
-    edges.resize(nE);
+    // Each edge is made once, in place (no default fill first).
+    edges.reserve(nE);
     for (std::uint32_t i = 0; i < nE; ++i) {
-        CurveEdge& E = edges[i];
         if (oldEdges)
-            decodeOldEdge(span + edgeSize * i, E);
+            decodeOldEdge(span + edgeSize * i, edges);
         else
-            decodeEdge(span + edgeSize * i, E);
+            decodeEdge(span + edgeSize * i, edges);
+        const CurveEdge& E = edges.back();
         // No writer makes an edge outside the vertices or on one vertex.
         if (std::uint32_t(E.v[0]) >= nV || std::uint32_t(E.v[1]) >= nV || E.v[0] == E.v[1]) return false;
-        if (E.isActive()) {
-            vertices[std::size_t(E.v[0])].flags |= CurveVertex::ActiveBit;
-            vertices[std::size_t(E.v[1])].flags |= CurveVertex::ActiveBit;
-        }
+        if (E.isActive())
+            for (const std::int32_t v : E.v) {
+                std::uint8_t& flags = vertices[std::size_t(v)].flags;
+                if (!(flags & CurveVertex::ActiveBit)) flags |= CurveVertex::ActiveBit;
+            }
     }
     if (!headSound) {
         if (vertices.empty()) {
@@ -183,22 +221,30 @@ bool Curve::readBody(buffer& b, bool withHead) {
 
 void Curve::DataWrite(buffer& b) {
     // The written vertices: the active ones and any an active, sound edge
-    // uses; renumbered in array order.
+    // uses; renumbered in array order. A curve without inactive records (the
+    // common case) is written as it stands.
     const int nV = vertexCount();
     auto soundEdge = [nV](const CurveEdge& E) {
         return E.isActive() && E.v[0] >= 0 && E.v[0] < nV && E.v[1] >= 0 && E.v[1] < nV && E.v[0] != E.v[1];
     };
-    std::vector<std::uint8_t> kept(std::size_t(nV), 0);
     std::uint32_t writtenE = 0;
-    for (const CurveEdge& E : edges)
-        if (soundEdge(E)) {
-            kept[std::size_t(E.v[0])] = kept[std::size_t(E.v[1])] = 1;
-            ++writtenE;
-        }
-    std::vector<std::int32_t> newIndex(std::size_t(nV), -1);
-    std::uint32_t writtenV = 0;
-    for (int v = 0; v < nV; ++v)
-        if (kept[std::size_t(v)] || vertices[std::size_t(v)].isActive()) newIndex[std::size_t(v)] = std::int32_t(writtenV++);
+    for (const CurveEdge& E : edges) writtenE += soundEdge(E) ? 1 : 0;
+    bool whole = writtenE == edges.size();
+    for (const CurveVertex& r : vertices) whole = whole && r.isActive();
+    std::vector<std::int32_t> newIndex;
+    std::uint32_t writtenV = std::uint32_t(nV);
+    if (!whole) {
+        newIndex.assign(std::size_t(nV), -1);
+        for (const CurveEdge& E : edges)
+            if (soundEdge(E)) newIndex[std::size_t(E.v[0])] = newIndex[std::size_t(E.v[1])] = 0;
+        writtenV = 0;
+        for (int v = 0; v < nV; ++v)
+            if (newIndex[std::size_t(v)] == 0 || vertices[std::size_t(v)].isActive())
+                newIndex[std::size_t(v)] = std::int32_t(writtenV++);
+            else
+                newIndex[std::size_t(v)] = -1;
+    }
+    auto renumbered = [&newIndex, whole](std::int32_t v) { return whole ? v : newIndex[std::size_t(v)]; };
 
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
     b.reserve(std::size_t(b.size()) + 8 + HeadSize + 8 + std::size_t(VertexRecordSize) * writtenV +
@@ -210,18 +256,18 @@ void Curve::DataWrite(buffer& b) {
     b.writeU32(writtenV);
     if (std::uint8_t* p = b.append(std::size_t(VertexRecordSize) * writtenV)) {
         for (int v = 0; v < nV; ++v) {
-            const std::int32_t i = newIndex[std::size_t(v)];
+            const std::int32_t i = renumbered(v);
             if (i < 0) continue;
-            CurveVertex r = vertices[std::size_t(v)];
-            r.flags |= CurveVertex::ActiveBit;
-            encodeVertex(p + std::size_t(VertexRecordSize) * std::size_t(i), r);
+            const CurveVertex& r = vertices[std::size_t(v)];
+            encodeVertex(p + std::size_t(VertexRecordSize) * std::size_t(i), r,
+                         std::uint8_t(r.flags | CurveVertex::ActiveBit));
         }
     }
     b.writeU32(writtenE);
     if (std::uint8_t* p = b.append(std::size_t(EdgeRecordSize) * writtenE)) {
         for (const CurveEdge& E : edges) {
             if (!soundEdge(E)) continue;
-            encodeEdge(p, E, newIndex[std::size_t(E.v[0])], newIndex[std::size_t(E.v[1])]);
+            encodeEdge(p, E, renumbered(E.v[0]), renumbered(E.v[1]));
             p += EdgeRecordSize;
         }
     }

@@ -99,8 +99,8 @@ Curve* Curve::Chainlink(int n, bool sharp) {
     for (int k = 0; k <= m; ++k) {
         const double a = k * Pi / m;
         const float x = float(std::cos(a)), y = float(1.0 + std::sin(a));
-        points[std::size_t(1 + k)] = vec3(x, y, 0);            // upper arc, (1, 1) to (-1, 1)
-        points[std::size_t(2 * m + 4 - k)] = vec3(x, -y, 0);   // lower arc, (-1, -1) to (1, -1)
+        points[std::size_t(1 + k)] = vec3(x, y, 0);           // upper arc, (1, 1) to (-1, 1)
+        points[std::size_t(2 * m + 4 - k)] = vec3(x, -y, 0);  // lower arc, (-1, -1) to (1, -1)
     }
     points[std::size_t(m + 2)] = vec3(-1, 0.9f, 0);
     points[std::size_t(m + 3)] = vec3(-1, -0.9f, 0);

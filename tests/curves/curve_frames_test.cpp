@@ -110,7 +110,8 @@ TEST(CurveFrames, AnglesTwistEachEdgeByTheirSum) {
     plain.calculateOrientations(false);
     twisted.calculateOrientations(false);
     for (int k = 0; k < twisted.edgeCount(); ++k) {
-        const double a = angleAbout(vec3(1, 0, 0), plain.edges[std::size_t(k)].normal, twisted.edges[std::size_t(k)].normal);
+        const double a =
+            angleAbout(vec3(1, 0, 0), plain.edges[std::size_t(k)].normal, twisted.edges[std::size_t(k)].normal);
         EXPECT_NEAR(std::fabs(a), 0.1 * k, 1e-5) << k;
         EXPECT_GE(a, 0.0) << k;  // one sense of turning
     }

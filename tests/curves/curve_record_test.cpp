@@ -10,9 +10,9 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "curves/curve.h"
@@ -92,7 +92,8 @@ void expectSameLinks(const Curve& a, const Curve& b) {
         EXPECT_EQ(a.edges[std::size_t(e)].n[0], b.edges[std::size_t(e)].n[0]) << e;
         EXPECT_EQ(a.edges[std::size_t(e)].n[1], b.edges[std::size_t(e)].n[1]) << e;
     }
-    for (int v = 0; v < a.vertexCount(); ++v) EXPECT_EQ(a.vertices[std::size_t(v)].edge, b.vertices[std::size_t(v)].edge);
+    for (int v = 0; v < a.vertexCount(); ++v)
+        EXPECT_EQ(a.vertices[std::size_t(v)].edge, b.vertices[std::size_t(v)].edge);
 }
 
 // A hand-built body: head (with reserved word and type unless old), vertices
