@@ -45,17 +45,17 @@ bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 
 float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
-// Decodes the vertex record at p.
-void decodeVertex(const std::uint8_t* p, CurveVertex& r) {
+// Appends the vertex of the record at p.
+void decodeVertex(const std::uint8_t* p, std::vector<CurveVertex>& vertices) {
     float f[5];
     if (LittleEndian)
         std::memcpy(f, p, 20);
     else
         for (int i = 0; i < 5; ++i) f[i] = buffer::loadF32(p + 4 * i);
-    for (int i = 0; i < 3; ++i) r.position[i] = finiteOr(f[i], 0.0f);
+    CurveVertex& r = vertices.emplace_back(vec3(finiteOr(f[0], 0.0f), finiteOr(f[1], 0.0f), finiteOr(f[2], 0.0f)),
+                                           std::uint8_t(p[20] & ~CurveVertex::SelectedBit));
     r.radius = finiteOr(f[3], 1.0f);
     r.angle = finiteOr(f[4], 0.0f);
-    r.flags = std::uint8_t(p[20] & ~CurveVertex::SelectedBit);
 }
 
 void encodeVertex(std::uint8_t* p, const CurveVertex& r, std::uint8_t flags) {
@@ -183,8 +183,9 @@ bool Curve::readBody(buffer& b, bool withHead) {
     // allocated for them.
     if (!b.require(std::uint64_t(nV) * VertexRecordSize + 4, 1)) return false;
     const std::uint8_t* span = b.readSpan(nV * VertexRecordSize);
-    vertices.resize(nV);
-    for (std::uint32_t i = 0; i < nV; ++i) decodeVertex(span + VertexRecordSize * i, vertices[i]);
+    // Each record is made once, in place (no default fill first).
+    vertices.reserve(nV);
+    for (std::uint32_t i = 0; i < nV; ++i) decodeVertex(span + VertexRecordSize * i, vertices);
     const std::uint32_t nE = b.readU32();
     const bool oldEdges = FILE_VERSION <= LastOldEdgeVersion;
     const std::uint32_t edgeSize = oldEdges ? OldEdgeRecordSize : EdgeRecordSize;

@@ -138,7 +138,11 @@ bool Curve::subdivide(bool smooth) {
     const int nE = edgeCount();
     const int nV = vertexCount();
     // Only the live edges are split: a midpoint on an edge already erased
-    // would be an active vertex on dead links.
+    // would be an active vertex on dead links. Room for every split first.
+    std::size_t live = 0;
+    for (const CurveEdge& E : edges) live += E.isActive() ? 1 : 0;
+    vertices.reserve(vertices.size() + live);
+    edges.reserve(edges.size() + live);
     for (int e = 0; e < nE; ++e)
         if (activeEdge(e)) edgeSplit(e);
     if (smooth) {
