@@ -10,6 +10,19 @@
 //                             erased;
 //   Floor/CurveCopy           std::memcpy of the vertex and edge arrays.
 //
+// The record and the sweep frames on a closed curve of 100,000 vertices:
+//
+//   Curve/Read                DataRead of the curve's record body;
+//   Curve/Write               DataWrite of the curve (into a buffer that
+//                             keeps its memory);
+//   Floor/CurveRecordCopy     std::memcpy of the same body bytes;
+//   Curve/Frames              calculateOrientations(true) and vertexFrame at
+//                             every vertex;
+//   Floor/CurveFrames         the same transport and mitre arithmetic on flat
+//                             arrays of positions and angles;
+//   Curve/Subdivide           subdivide(true);
+//   Curve/Smooth20            20 smoothAll passes.
+//
 // The curve under test is copied from a prepared one outside the timing.
 // Every case runs five repetitions and reports their median (and spread).
 
@@ -23,6 +36,7 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "scene/buffer.h"
 
 namespace {
 
@@ -97,6 +111,151 @@ void FloorCurveCopy(benchmark::State& state) {
     }
 }
 
+// The closed loop 0-1-...-(n-1)-0 on a wavy circle, with a small twist at
+// every vertex; initialized.
+std::unique_ptr<qel::Curve> makeLoop() {
+    std::vector<qel::vec3> points;
+    points.reserve(kVertices);
+    for (int i = 0; i < kVertices; ++i) {
+        const double t = 2.0 * 3.14159265358979323846 * i / kVertices;
+        points.emplace_back(float(100.0 * std::cos(t)), float(100.0 * std::sin(t)), float(std::sin(t * 700.0)));
+    }
+    auto c = std::make_unique<qel::Curve>(points, true);
+    for (qel::CurveVertex& v : c->vertices) v.angle = 0.01f;
+    return c;
+}
+
+// The record body of the loop (without tag and length).
+qel::buffer loopBody() {
+    const std::unique_ptr<qel::Curve> c = makeLoop();
+    qel::buffer out;
+    c->DataWrite(out);
+    return qel::buffer(out.data() + 8, std::size_t(out.size() - 8));
+}
+
+void CurveRead(benchmark::State& state) {
+    qel::buffer body = loopBody();
+    qel::FILE_VERSION = qel::FILE_VERSION_WRITTEN;  // the 49-byte edges
+    bool refused = false;
+    for (auto _ : state) {
+        body.seek(0);
+        auto c = std::make_unique<qel::Curve>(body, false);
+        benchmark::DoNotOptimize(c->edges.data());
+        refused = refused || c->status != 0;
+        state.PauseTiming();
+        c.reset();
+        state.ResumeTiming();
+    }
+    if (refused) state.SkipWithError("refused");
+    state.counters["bytes"] = double(body.size());
+}
+
+void CurveWrite(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> c = makeLoop();
+    qel::buffer out;
+    for (auto _ : state) {
+        out.clear();
+        c->DataWrite(out);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+void FloorCurveRecordCopy(benchmark::State& state) {
+    const qel::buffer body = loopBody();
+    std::vector<std::uint8_t> copy(std::size_t(body.size()));
+    for (auto _ : state) {
+        std::memcpy(copy.data(), body.data(), copy.size());
+        benchmark::DoNotOptimize(copy.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void CurveFrames(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> c = makeLoop();
+    float sink = 0;
+    for (auto _ : state) {
+        c->calculateOrientations(true);
+        for (int v = 0; v < c->vertexCount(); ++v) sink += c->vertexFrame(v).m[4];
+        benchmark::DoNotOptimize(sink);
+    }
+}
+
+// The frames of the loop from flat arrays: edge k runs from point k to point
+// k + 1 (mod n); the mitre at point k joins edges k - 1 and k.
+void FloorCurveFrames(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> c = makeLoop();
+    const std::size_t n = std::size_t(kVertices);
+    std::vector<qel::vec3> position(n), direction(n), normal(n);
+    std::vector<float> angle(n), radius(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        position[i] = c->vertices[i].position;
+        angle[i] = c->vertices[i].angle;
+        radius[i] = c->vertices[i].radius;
+    }
+    float sink = 0;
+    for (auto _ : state) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t b = k + 1 == n ? 0 : k + 1;
+            const qel::vec3 d = qel::normalize(position[b] - position[k]);
+            direction[k] = d;
+            if (k == 0) {
+                normal[k] = qel::normalize(qel::cross(d, qel::mat3::FrameXZ(qel::vec3(0, 0, 1), d).column(1)));
+            } else {
+                const qel::mat3 R = qel::mat3::Rotation(direction[k - 1], d);
+                const qel::mat3 T = qel::mat3::RotationAroundAxis(d, 0.5f * (angle[k] + angle[b]));
+                normal[k] = qel::normalize(T * (R * normal[k - 1]));
+            }
+        }
+        const qel::mat3 R = qel::mat3::Rotation(direction[n - 1], direction[0]);
+        const qel::mat3 T = qel::mat3::RotationAroundAxis(direction[0], 0.5f * (angle[0] + angle[1]));
+        const qel::vec3 carried = qel::normalize(T * (R * normal[n - 1]));
+        const double phi =
+            std::atan2(qel::dot(direction[0], qel::cross(carried, normal[0])), qel::dot(carried, normal[0]));
+        for (std::size_t j = 1; j < n; ++j) {
+            const double a = phi * double(j) / double(n);
+            normal[j] = normal[j] * float(std::cos(a)) + qel::cross(direction[j], normal[j]) * float(std::sin(a));
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t a = k == 0 ? n - 1 : k - 1;
+            const double cosine = qel::dot(direction[a], direction[k]);
+            const double half =
+                std::fabs(cosine) < 1.0 ? 0.5 * std::atan2(std::sqrt(1.0 - cosine * cosine), cosine) : 0.0;
+            const qel::mat3 F = qel::mat3::FrameXZ(normal[a] + normal[k], direction[a] + direction[k]);
+            const qel::mat3 S = qel::mat3::Scale(direction[a] - direction[k], float(1.0 / std::cos(half) - 1.0));
+            sink += (S * (F * radius[k])).m[4];
+        }
+        benchmark::DoNotOptimize(sink);
+    }
+}
+
+void Subdivide(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> prepared = makeLoop();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto c = std::make_unique<qel::Curve>(*prepared);
+        state.ResumeTiming();
+        c->subdivide(true);
+        benchmark::DoNotOptimize(c->vertices.data());
+        state.PauseTiming();
+        c.reset();
+        state.ResumeTiming();
+    }
+}
+
+void Smooth20(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> prepared = makeLoop();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto c = std::make_unique<qel::Curve>(*prepared);
+        state.ResumeTiming();
+        for (int pass = 0; pass < 20; ++pass) c->smoothAll();
+        benchmark::DoNotOptimize(c->vertices.data());
+        state.PauseTiming();
+        c.reset();
+        state.ResumeTiming();
+    }
+}
+
 [[maybe_unused]] const int registered = [] {
     auto setup = [](benchmark::internal::Benchmark* b) {
         b->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -105,6 +264,13 @@ void FloorCurveCopy(benchmark::State& state) {
     setup(benchmark::RegisterBenchmark("Curve/InitializeShuffled", Initialize, true));
     setup(benchmark::RegisterBenchmark("Curve/RemoveInactive", RemoveInactive));
     setup(benchmark::RegisterBenchmark("Floor/CurveCopy", FloorCurveCopy));
+    setup(benchmark::RegisterBenchmark("Curve/Read", CurveRead));
+    setup(benchmark::RegisterBenchmark("Curve/Write", CurveWrite));
+    setup(benchmark::RegisterBenchmark("Floor/CurveRecordCopy", FloorCurveRecordCopy));
+    setup(benchmark::RegisterBenchmark("Curve/Frames", CurveFrames));
+    setup(benchmark::RegisterBenchmark("Floor/CurveFrames", FloorCurveFrames));
+    setup(benchmark::RegisterBenchmark("Curve/Subdivide", Subdivide));
+    setup(benchmark::RegisterBenchmark("Curve/Smooth20", Smooth20));
     return 0;
 }();
 

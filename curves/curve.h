@@ -21,19 +21,32 @@
 //   range.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "core/mat.h"
 #include "core/vec.h"
 #include "curves/curve_records.h"
 #include "scene/element.h"
 
 namespace qel {
 
+class SimplePolygon;
+class buffer;
+
 class Curve : public Element {
 public:
     // The curve type, stored and written with the curve: plain curves are
     // made with 0, uniformly resampled ones with 2. No operation tests it.
     enum TCurveType : std::uint32_t { Plain = 0, Uniform = 2 };
+
+    // Element record tags: the current record and the older one without the
+    // reserved word and the curve type.
+    static constexpr std::uint32_t RecordTag = 0xE1000002u;
+    static constexpr std::uint32_t OldRecordTag = 0xE0000002u;
+    // Files of this version or older hold 29-byte edge records (8-bit
+    // material channels, no roughness or metalness).
+    static constexpr std::int32_t LastOldEdgeVersion = 20060411;
 
     using VertexList = std::vector<CurveVertex>;
     using EdgeList = std::vector<CurveEdge>;
@@ -71,6 +84,11 @@ public:
     // load(points, radii, sharp, closed): the curves drawn in the view.
     Curve(const std::vector<vec3>& points, const std::vector<float>& radii, const std::vector<bool>& sharp, bool closed,
           TCurveType type = Plain);
+    // Reads a record body (DataRead); with old, the body of the old tag:
+    // no reserved word and no curve type, element id 0 and curve type 0.
+    // initialize is not called: the file's reader does that for every
+    // element. A refused body leaves no records and status 1.
+    Curve(buffer& b, bool old);
     // Every field of o; the copy has id -1, reference count 0 and no GL
     // buffer (name 0, not enabled, reallocate set).
     Curve(const Curve& o);
@@ -78,6 +96,8 @@ public:
     // Releases the GL buffer through deleteVBO when there is one.
     ~Curve() override;
 
+    // The element's load(path) stays visible beside the point loaders.
+    using Element::load;
     // Appends one vertex per point and one edge per consecutive pair; a
     // closed curve of n >= 2 points first gets the closing edge (n-1, 0), so
     // that its edge 0 runs from the last point to the first. Ends with
@@ -88,8 +108,6 @@ public:
     // radius 1.0, not sharp); the ends of open chains are sharp regardless.
     void load(const std::vector<vec3>& points, const std::vector<float>& radii, const std::vector<bool>& sharp,
               bool closed);
-    // The element's load from a file stays callable beside these.
-    using Element::load;
 
     // Slot 2: back to the new state: centre (0,0,0), size 1.0, status 0,
     // stamp 0, type Curve, deselectAll, both arrays emptied, the GL buffer
@@ -100,6 +118,100 @@ public:
     Curve* clone() override;
     // Slot 18: clears orientations valid, sets reallocate, stamps the curve.
     void touch() override;
+
+    // ---- Record (curve_record.cpp) ----
+    // Appends the current record (tag, length, body). Only active records
+    // are written, vertex indices renumbered to the written vertices; the
+    // curve in memory is not changed. An active edge that names a vertex
+    // outside the array or one vertex twice is left out; a vertex an active
+    // edge uses is written even when it is marked inactive.
+    void DataWrite(buffer& b) override;
+    // Reads a current body (after the tag and the length): reserved word,
+    // curve type, centre, size, vertices, edges (29- or 49-byte by
+    // FILE_VERSION). Counts are checked against the bytes left before
+    // anything is allocated; an edge naming a vertex outside the array or the
+    // same vertex twice refuses the body (no records, status 1). Selected
+    // bits and the edges' placed mark are cleared; a non-finite position,
+    // radius or angle reads as 0, 1.0 and 0; a non-finite centre or size is
+    // taken from the vertices (calculateSize(ResizeMean)); an active edge
+    // makes its vertices active.
+    void DataRead(buffer& b) override;
+
+    // ---- Smoothing, sharpness and subdivision (curve_smooth.cpp) ----
+    // Per-vertex rules; each returns the value and changes nothing. The
+    // neighbours are those of findNeighbours; a vertex without neighbours
+    // (or outside the array) gives its own value.
+    // Sharp: own position; else the mean of the neighbours' positions.
+    vec3 vertexSmoothPosition(int v) const;
+    // Sharp: own position; else p + t ((m - p) . t), m the neighbours' mean
+    // and t the direction from the second neighbour to the first: the move
+    // towards the mean along the neighbours' chord. Own position with fewer
+    // than two neighbours.
+    vec3 vertexTangentialSmoothPosition(int v) const;
+    // Mean of the neighbours' radii (sharpness plays no part).
+    float vertexSmoothRadius(int v) const;
+    // Mean of the neighbours' angles.
+    float vertexSmoothAngle(int v) const;
+    // Every active vertex halfway to its tangential smooth position, its
+    // radius halfway to the neighbours' mean, all from the values before.
+    void smoothAll();
+    // Every vertex sharp, every edge sharp at both ends.
+    void makeSharp();
+    // Every vertex but the ends of open chains loses its sharp bit; the edge
+    // ends follow their vertices (sharp only at those ends).
+    void makeSmooth();
+    // makeSmooth, then a vertex with two neighbours a, b becomes sharp when
+    // cos(degrees) > (b - p) . (p - a) (unnormalised); the edge ends follow.
+    void makeSharp(float degrees);
+    // Every vertex onto the sphere of diameter size around the centre.
+    void spherize();
+    // Slot 13: splits every active edge at its midpoint; with smooth, every
+    // active vertex that existed before moves halfway to its smooth position
+    // ((a + 6p + b) / 8 between the midpoints); every angle is halved. Ends
+    // with touch(). True.
+    bool subdivide(bool smooth) override;
+
+    // ---- Preset shapes and conversions (curve_shapes.cpp) ----
+    // New curves of type 0, owned by the caller, initialized.
+    static Curve* SegmentHandle();  // (0,0,0)-(1,0,0), all sharp, centre (0,0,0)
+    static Curve* Segment();        // the same, centre (0.5,0,0), size 1
+    // n + 1 points (i / n, 0, 0) (n below 1 counts as 1), sharp at the ends.
+    static Curve* Segment(int n, TResizeStyle style);
+    static Curve* Triangle();              // closed, all sharp, size 1
+    static Curve* Quad(float w, float h);  // closed, all sharp, size max(w, h) / 2
+    // n points on the unit circle, closed; all sharp when asked; size 1,
+    // radii Length() / (n + 0.4).
+    static Curve* Circle(int n, bool sharp);
+    // A chain link outline of 2m + 6 points (m = |n| / 2, at least 1);
+    // sharp at the four straight-side points when asked.
+    static Curve* Chainlink(int n, bool sharp);
+    static Curve* TrefoilKnot(int n);         // size 3, radii Length() / (n + 0.4)
+    static Curve* Knot(int p, int q, int n);  // radii 1, size 1
+    // A closed curve through the points of a point file: u32 n, n x 3 f64
+    // (skipped), u32 m, m x 3 f64. A missing or short file or a non-finite
+    // point gives an empty curve with status 1.
+    static Curve* FromPointFile(const std::string& path);
+    // Sum of the lengths of the active edges.
+    float Length() const;
+    // A new polygon of every vertex's (x, y) and sharp bit, in array order.
+    SimplePolygon* ToPolygon2D() const;
+    // A new polygon of the vertices' coordinates in the least-squares plane
+    // through them; frame maps (x, y, 0) of the polygon back onto that
+    // plane in the curve's space. A singular fit (fewer than three vertices,
+    // all on a line) takes the plane of the two largest extents through the
+    // mean.
+    SimplePolygon* ToPolygon2D(mat4& frame) const;
+
+    // ---- Sweep frames (curve_frames.cpp) ----
+    // Fills every active edge's direction and normal by parallel transport
+    // along its chain, twisted by the vertices' angles; a closed chain's
+    // left-over twist is spread evenly. Nothing while orientations are
+    // valid, unless forced.
+    void calculateOrientations(bool force);
+    // The frame at v from the last computed directions and normals: columns
+    // X (normal), Y, Z (direction), stretched across a bend by the mitre
+    // factor and scaled by the radius; the identity for a lone vertex.
+    mat3 vertexFrame(int v) const;
 
     // Clears the selected bit and selection slot of every listed vertex and
     // the selected bit of every listed edge, empties the selection, pending
@@ -219,6 +331,18 @@ public:
     void removeInactive(bool force);
 
 private:
+    // The edges at v as findENeighbours lists them, without a list:
+    // returns the count (0..2).
+    int edgesAround(int v, int (&out)[2]) const;
+    // The vertices across those edges; returns the count.
+    int verticesAround(int v, int (&out)[2]) const;
+    // Reads a record body into the emptied arrays (withHead: the reserved
+    // word and the curve type first); false when it must be refused.
+    bool readBody(buffer& b, bool withHead);
+    // Leaves no records of a refused body, and status 1.
+    void refuseBody();
+    // The edge ends take the sharp bits of their vertices.
+    void edgeEndsFollowVertices();
     // Appends the vertices and edges of load (first vertex at base); the
     // vertex flags come from sharp when given.
     void appendPoints(const std::vector<vec3>& points, const std::vector<float>* radii, const std::vector<bool>* sharp,
@@ -228,5 +352,12 @@ private:
     // Replaces in edge g the link(s) to `from` by `to`.
     void relink(int g, int from, int to);
 };
+
+// Pulls the chain of points towards the target, keeping the lengths of its
+// segments: each iteration puts the last point at the target, then sweeps
+// back (point n-2 down to 1) and forth (1 up to n-1) putting each point at
+// its segment's length from the point before it in the sweep. Point 0 never
+// moves (a single point is put at the target).
+void reachTarget(std::vector<vec3>& points, const vec3& target, int iterations);
 
 }  // namespace qel

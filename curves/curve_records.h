@@ -67,6 +67,11 @@ struct CurveEdge {
                         bool sharp1 = false)
         : v{a, b}, n{n0, n1}, flags(std::uint8_t(ActiveBit | (sharp0 ? 1 : 0) | (sharp1 ? 2 : 0))) {}
 
+    // An edge from a to b with its end materials and flags, unlinked (as a
+    // record reader makes it).
+    CurveEdge(std::int32_t a, std::int32_t b, const pbr& m0, const pbr& m1, std::uint8_t flags_)
+        : v{a, b}, material{m0, m1}, flags(flags_) {}
+
     bool isActive() const { return (flags & ActiveBit) != 0; }
     bool isSelected() const { return (flags & SelectedBit) != 0; }
     // End k carries the sharp bit (k in 0..1).

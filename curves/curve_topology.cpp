@@ -217,6 +217,32 @@ int Curve::findENeighbours(int v, std::vector<int>& edgeList) const {
     return int(edgeList.size());
 }
 
+int Curve::edgesAround(int v, int (&out)[2]) const {
+    if (!validVertex(v)) return 0;
+    const int e = vertices[std::size_t(v)].edge;
+    if (!validEdge(e)) return 0;
+    const CurveEdge& E = edges[std::size_t(e)];
+    const int k = E.end(v);
+    if (k < 0) return 0;
+    out[0] = e;
+    const int f = link(E, k);
+    if (f == -1 || f == e) return 1;
+    out[1] = f;
+    return 2;
+}
+
+int Curve::verticesAround(int v, int (&out)[2]) const {
+    int around[2];
+    const int n = edgesAround(v, around);
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        const CurveEdge& E = edges[std::size_t(around[i])];
+        const int k = E.end(v);
+        if (k >= 0) out[count++] = E.other(k);
+    }
+    return count;
+}
+
 int Curve::findNeighbours(int v, std::vector<int>& vertexList, std::vector<int>& edgeList) const {
     vertexList.clear();
     findENeighbours(v, edgeList);

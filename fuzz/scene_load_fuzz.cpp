@@ -7,12 +7,14 @@
 // case each tree is acyclic with consistent parent links, every instance
 // ring is a proper ring whose members all belong to the scene, every
 // element's reference count equals the number of tools showing it, and
-// every sound mesh shown keeps the mesh invariants.
+// every sound mesh shown keeps the mesh invariants and every sound curve
+// shown the curve invariants, with finite values.
 //
 // Images named by sprite records are not read: the image files are opened
 // through a hook that opens nothing, so the records are fuzzed, not the file
 // system (a path could name a device that never ends).
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "curves/curve.h"
+#include "curves/curve_invariants_util.h"
 #include "gl/image_file.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
@@ -51,6 +55,24 @@ std::vector<qel::Tool*> allTools(qel::Scene& scene) {
     return all;
 }
 
+bool finite(const qel::vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// A curve element read from the file: finite values; the invariants when
+// its connectivity was built.
+void checkCurve(const qel::Element* e) {
+    const qel::Curve* curve = dynamic_cast<const qel::Curve*>(e);
+    if (!curve) return;
+    check(finite(curve->centre) && std::isfinite(curve->size()));
+    for (const qel::CurveVertex& v : curve->vertices)
+        check(finite(v.position) && std::isfinite(v.radius) && std::isfinite(v.angle));
+    if (curve->status != 0) return;
+    const std::string broken = curvetest::checkCurveInvariants(*curve);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "curve invariant broken: %s\n", broken.c_str());
+        std::abort();
+    }
+}
+
 void checkScene(qel::Scene& scene) {
     const std::vector<qel::Tool*> all = allTools(scene);
     std::unordered_map<qel::Tool*, int> members;
@@ -68,6 +90,7 @@ void checkScene(qel::Scene& scene) {
     }
     for (const auto& h : holders) {
         check(h.first->refCount == h.second);
+        checkCurve(h.first);
         const qel::Mesh* mesh = dynamic_cast<const qel::Mesh*>(h.first);
         if (!mesh || mesh->status != 0) continue;
         const std::string broken = meshtest::checkMeshInvariants(*mesh);

@@ -2,6 +2,7 @@
 
 #include "scene/element_factory.h"
 
+#include "curves/curve.h"
 #include "elements/animated_sprite.h"
 #include "elements/clay.h"
 #include "elements/sprite.h"
@@ -63,7 +64,17 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             return readSprite<Sprite>(body, element);
         case AnimatedSprite::RecordTag:
             return readSprite<AnimatedSprite>(body, element);
-        // Curves (0xE0000002, 0xE1000002, 0xE1100002), resampled curves
+        case Curve::RecordTag:
+        case Curve::OldRecordTag: {
+            Curve* c = new Curve(body, tag == Curve::OldRecordTag);
+            if (body.failed() || c->status != 0) {
+                delete c;
+                return Refused;
+            }
+            element = c;
+            return Built;
+        }
+        // Bezier curves (0xE1100002), resampled curves
         // (0xE0000007, 0xE0000008, 0xE1000007), revolutons (0xE0000004,
         // 0xE0000009), tubes (0xE0000005, 0xE1000005) and lightning
         // (0xE1100005) are added here with their element types.

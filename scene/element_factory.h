@@ -8,6 +8,7 @@
 //   0xE0000003  qel::Sprite, 0xE0000006 qel::AnimatedSprite (a texture
 //               record of the path; a sprite whose image cannot be read is
 //               kept without image, a damaged texture record is refused)
+//   0xE1000002  qel::Curve, and 0xE0000002 its older record
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out

@@ -1,0 +1,278 @@
+// The curve's element record
+//
+//   [reserved u32, curve type u32,] centre (3 f32), size (f32),
+//   u32 nV, nV vertex records, u32 nE, nE edge records
+//
+// The bracketed words are missing from the old tag's body. Vertex record
+// (21 bytes): position (3 f32), radius, angle (f32), flags (u8). Edge record
+// (49 bytes): per end u32 vertex index and the 20-byte material, then the
+// flags byte. Files of version 20060411 or older carry 29-byte edges: per
+// end u32 index, four u8 colour and four u8 light channels (each becomes the
+// high byte of the 16-bit channel), then four ignored bytes and the flags.
+//
+// Links, directions, normals, edge fields and selection slots are not
+// stored: initialize(0) rebuilds them after the scene is read.
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "curves/curve.h"
+#include "scene/buffer.h"
+
+namespace qel {
+
+namespace {
+
+constexpr std::uint32_t HeadSize = 16;  // centre and size
+constexpr std::uint32_t VertexRecordSize = 21;
+constexpr std::uint32_t EdgeRecordSize = 49;
+constexpr std::uint32_t OldEdgeRecordSize = 29;
+// The marks a file may not bring back: the selection and the array
+// layout's placed mark belong to a session.
+constexpr std::uint8_t EdgeSessionBits = CurveEdge::SelectedBit | CurveEdge::PlacedBit;
+
+// On a little-endian host the file's floats, integers and materials have
+// the bytes of their values in memory: records are moved by memcpy.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool LittleEndian = true;
+#else
+constexpr bool LittleEndian = false;
+#endif
+
+bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
+
+// Appends the vertex of the record at p.
+void decodeVertex(const std::uint8_t* p, std::vector<CurveVertex>& vertices) {
+    float f[5];
+    if (LittleEndian)
+        std::memcpy(f, p, 20);
+    else
+        for (int i = 0; i < 5; ++i) f[i] = buffer::loadF32(p + 4 * i);
+    CurveVertex& r = vertices.emplace_back(vec3(finiteOr(f[0], 0.0f), finiteOr(f[1], 0.0f), finiteOr(f[2], 0.0f)),
+                                           std::uint8_t(p[20] & ~CurveVertex::SelectedBit));
+    r.radius = finiteOr(f[3], 1.0f);
+    r.angle = finiteOr(f[4], 0.0f);
+}
+
+void encodeVertex(std::uint8_t* p, const CurveVertex& r, std::uint8_t flags) {
+    if (LittleEndian) {
+        std::memcpy(p, &r.position, 12);
+        std::memcpy(p + 12, &r.radius, 4);
+        std::memcpy(p + 16, &r.angle, 4);
+    } else {
+        for (int i = 0; i < 3; ++i) buffer::storeF32(p + 4 * i, r.position[i]);
+        buffer::storeF32(p + 12, r.radius);
+        buffer::storeF32(p + 16, r.angle);
+    }
+    p[20] = flags;
+}
+
+// The 20-byte material at p, as stored (see clampMaterials).
+void decodeMaterial(const std::uint8_t* p, pbr& m) {
+    if (LittleEndian) {
+        std::memcpy(static_cast<void*>(&m), p, pbr::RecordSize);
+        return;
+    }
+    for (int i = 0; i < 4; ++i) m.colour[i] = buffer::loadU16(p + 2 * i);
+    for (int i = 0; i < 4; ++i) m.light[i] = buffer::loadU16(p + 8 + 2 * i);
+    m.roughness = std::int16_t(buffer::loadU16(p + 16));
+    m.metalness = std::int16_t(buffer::loadU16(p + 18));
+}
+
+// Roughness and metalness kept within their range, on the edge in place
+// (clamping the decoded copies first would make the record's copy wait on
+// the narrow stores).
+void clampMaterials(CurveEdge& E) {
+    for (pbr& m : E.material) {
+        m.roughness = pbr::clampSigned(m.roughness);
+        m.metalness = pbr::clampSigned(m.metalness);
+    }
+}
+
+void encodeMaterial(std::uint8_t* p, const pbr& m) {
+    if (LittleEndian) {
+        std::memcpy(p, static_cast<const void*>(&m), pbr::RecordSize);
+        return;
+    }
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 2 * i, m.colour[i]);
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 8 + 2 * i, m.light[i]);
+    buffer::storeU16(p + 16, std::uint16_t(m.roughness));
+    buffer::storeU16(p + 18, std::uint16_t(m.metalness));
+}
+
+// 8-bit channels in the high byte of the 16-bit ones (255 reads as 65280);
+// roughness and metalness 0.
+pbr decodeOldMaterial(const std::uint8_t* p) {
+    pbr m;
+    for (int i = 0; i < 4; ++i) {
+        m.colour[i] = std::uint16_t(unsigned(p[i]) << 8);
+        m.light[i] = std::uint16_t(unsigned(p[4 + i]) << 8);
+    }
+    m.roughness = 0;
+    m.metalness = 0;
+    return m;
+}
+
+// Appends the edge of the record at p.
+void decodeEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+    pbr m[2];
+    decodeMaterial(p + 4, m[0]);
+    decodeMaterial(p + 28, m[1]);
+    clampMaterials(edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 24)), m[0],
+                                      m[1], std::uint8_t(p[48] & ~EdgeSessionBits)));
+}
+
+void decodeOldEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+    edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 12)),
+                       decodeOldMaterial(p + 4), decodeOldMaterial(p + 16), std::uint8_t(p[28] & ~EdgeSessionBits));
+}
+
+void encodeEdge(std::uint8_t* p, const CurveEdge& r, std::int32_t a, std::int32_t b) {
+    buffer::storeU32(p, std::uint32_t(a));
+    encodeMaterial(p + 4, r.material[0]);
+    buffer::storeU32(p + 24, std::uint32_t(b));
+    encodeMaterial(p + 28, r.material[1]);
+    p[48] = r.flags;
+}
+
+}  // namespace
+
+Curve::Curve(buffer& b, bool old) : Curve(Plain) {
+    if (!old) {
+        DataRead(b);
+        return;
+    }
+    id = 0;
+    curveType = Plain;
+    if (!readBody(b, false)) refuseBody();
+}
+
+void Curve::DataRead(buffer& b) {
+    if (!readBody(b, true)) refuseBody();
+}
+
+void Curve::refuseBody() {
+    // A damaged record yields no geometry: nothing of it is trusted.
+    vertices.clear();
+    edges.clear();
+    recordedVertexCount = recordedEdgeCount = 0;
+    status = 1;
+}
+
+bool Curve::readBody(buffer& b, bool withHead) {
+    // The record replaces whatever the curve held; a selection of the old
+    // records must not outlive them.
+    deselectAll();
+    vertices.clear();
+    edges.clear();
+    if (!b.require(1, (withHead ? 8 : 0) + HeadSize + 4)) return false;
+    if (withHead) {
+        b.readU32();  // reserved
+        curveType = TCurveType(b.readU32());
+    }
+    centre = b.readVec3();
+    const float size = b.readF32();
+    setSize(size);
+    const bool headSound = finite(centre) && std::isfinite(size);
+    const std::uint32_t nV = b.readU32();
+    // The vertex records and the edge count must be there before anything is
+    // allocated for them.
+    if (!b.require(std::uint64_t(nV) * VertexRecordSize + 4, 1)) return false;
+    const std::uint8_t* span = b.readSpan(nV * VertexRecordSize);
+    // Each record is made once, in place (no default fill first).
+    vertices.reserve(nV);
+    for (std::uint32_t i = 0; i < nV; ++i) decodeVertex(span + VertexRecordSize * i, vertices);
+    const std::uint32_t nE = b.readU32();
+    const bool oldEdges = FILE_VERSION <= LastOldEdgeVersion;
+    const std::uint32_t edgeSize = oldEdges ? OldEdgeRecordSize : EdgeRecordSize;
+    if (!b.require(nE, edgeSize)) return false;
+    span = b.readSpan(nE * edgeSize);
+    // Each edge is made once, in place (no default fill first).
+    edges.reserve(nE);
+    for (std::uint32_t i = 0; i < nE; ++i) {
+        if (oldEdges)
+            decodeOldEdge(span + edgeSize * i, edges);
+        else
+            decodeEdge(span + edgeSize * i, edges);
+        const CurveEdge& E = edges.back();
+        // No writer makes an edge outside the vertices or on one vertex.
+        if (std::uint32_t(E.v[0]) >= nV || std::uint32_t(E.v[1]) >= nV || E.v[0] == E.v[1]) return false;
+        if (E.isActive())
+            for (const std::int32_t v : E.v) {
+                std::uint8_t& flags = vertices[std::size_t(v)].flags;
+                if (!(flags & CurveVertex::ActiveBit)) flags |= CurveVertex::ActiveBit;
+            }
+    }
+    if (!headSound) {
+        if (vertices.empty()) {
+            centre = vec3(0, 0, 0);
+            setSize(1.0f);
+        } else {
+            calculateSize(ResizeMean);
+        }
+    }
+    recordedVertexCount = nV;
+    recordedEdgeCount = nE;
+    return finite(centre) && std::isfinite(this->size());
+}
+
+void Curve::DataWrite(buffer& b) {
+    // The written vertices: the active ones and any an active, sound edge
+    // uses; renumbered in array order. A curve without inactive records (the
+    // common case) is written as it stands.
+    const int nV = vertexCount();
+    auto soundEdge = [nV](const CurveEdge& E) {
+        return E.isActive() && E.v[0] >= 0 && E.v[0] < nV && E.v[1] >= 0 && E.v[1] < nV && E.v[0] != E.v[1];
+    };
+    std::uint32_t writtenE = 0;
+    for (const CurveEdge& E : edges) writtenE += soundEdge(E) ? 1 : 0;
+    bool whole = writtenE == edges.size();
+    for (const CurveVertex& r : vertices) whole = whole && r.isActive();
+    std::vector<std::int32_t> newIndex;
+    std::uint32_t writtenV = std::uint32_t(nV);
+    if (!whole) {
+        newIndex.assign(std::size_t(nV), -1);
+        for (const CurveEdge& E : edges)
+            if (soundEdge(E)) newIndex[std::size_t(E.v[0])] = newIndex[std::size_t(E.v[1])] = 0;
+        writtenV = 0;
+        for (int v = 0; v < nV; ++v)
+            if (newIndex[std::size_t(v)] == 0 || vertices[std::size_t(v)].isActive())
+                newIndex[std::size_t(v)] = std::int32_t(writtenV++);
+            else
+                newIndex[std::size_t(v)] = -1;
+    }
+    auto renumbered = [&newIndex, whole](std::int32_t v) { return whole ? v : newIndex[std::size_t(v)]; };
+
+    const std::int32_t lengthAt = b.beginRecord(RecordTag);
+    b.reserve(std::size_t(b.size()) + 8 + HeadSize + 8 + std::size_t(VertexRecordSize) * writtenV +
+              std::size_t(EdgeRecordSize) * writtenE);
+    b.writeU32(0);  // reserved
+    b.writeU32(std::uint32_t(curveType));
+    b.writeVec3(centre);
+    b.writeF32(size());
+    b.writeU32(writtenV);
+    if (std::uint8_t* p = b.append(std::size_t(VertexRecordSize) * writtenV)) {
+        for (int v = 0; v < nV; ++v) {
+            const std::int32_t i = renumbered(v);
+            if (i < 0) continue;
+            const CurveVertex& r = vertices[std::size_t(v)];
+            encodeVertex(p + std::size_t(VertexRecordSize) * std::size_t(i), r,
+                         std::uint8_t(r.flags | CurveVertex::ActiveBit));
+        }
+    }
+    b.writeU32(writtenE);
+    if (std::uint8_t* p = b.append(std::size_t(EdgeRecordSize) * writtenE)) {
+        for (const CurveEdge& E : edges) {
+            if (!soundEdge(E)) continue;
+            encodeEdge(p, E, renumbered(E.v[0]), renumbered(E.v[1]));
+            p += EdgeRecordSize;
+        }
+    }
+    b.endRecord(lengthAt);
+}
+
+}  // namespace qel

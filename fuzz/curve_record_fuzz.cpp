@@ -1,0 +1,121 @@
+// Fuzz target of the curve record reader: qel::Curve(buffer&, bool) on
+// arbitrary bodies under both tags and in both edge layouts, then the
+// rebuild that the scene reader runs.
+//
+// Input: byte 0 chooses the record (bit 0: the old tag, without reserved
+// word and curve type) and the file version (bit 1: the 29-byte edges of
+// files up to 20060411, else the 49-byte ones); the rest is the body.
+// Checked: the reader never reads outside the bytes (the sanitizers); a
+// refused body leaves no records and status 1; an accepted one consumed
+// exactly its counts' bytes, holds edge vertices in range and finite
+// centre, size, positions, radii and angles, and, when initialize(0) gives
+// status 0, passes the curve invariant checker; a current-layout body of
+// finite floats and active records is written back byte for byte, but for
+// the bits the reader clears (selection, placed mark), the reserved word
+// (written 0), the clamped roughness and metalness and a size of 0 (read
+// as 1).
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "curves/curve.h"
+#include "curves/curve_invariants_util.h"
+#include "scene/buffer.h"
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+bool finite(const qel::vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+bool finiteFloats(const std::uint8_t* p, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(qel::buffer::loadF32(p + 4 * i))) return false;
+    return true;
+}
+
+// Clamps the signed channel at p as the material reader does.
+void clampSigned(std::uint8_t* p) {
+    const std::int16_t v = std::int16_t(qel::buffer::loadU16(p));
+    qel::buffer::storeU16(p, std::uint16_t(qel::pbr::clampSigned(v)));
+}
+
+// The bytes a sound current body of active records writes back: the input
+// with the reader's normalisations applied; empty when the body does not
+// qualify (a non-finite float or an inactive record).
+std::vector<std::uint8_t> expectedWriteBack(const std::uint8_t* body, std::size_t used, std::uint32_t nV,
+                                            std::uint32_t nE) {
+    std::vector<std::uint8_t> out(body, body + used);
+    std::memset(out.data(), 0, 4);  // reserved
+    if (!finiteFloats(out.data() + 8, 4)) return {};
+    if (qel::buffer::loadF32(out.data() + 20) == 0.0f) qel::buffer::storeF32(out.data() + 20, 1.0f);
+    for (std::uint32_t v = 0; v < nV; ++v) {
+        std::uint8_t* r = out.data() + 28 + 21 * std::size_t(v);
+        if (!finiteFloats(r, 5) || !(r[20] & qel::CurveVertex::ActiveBit)) return {};
+        r[20] = std::uint8_t(r[20] & ~qel::CurveVertex::SelectedBit);
+    }
+    for (std::uint32_t e = 0; e < nE; ++e) {
+        std::uint8_t* r = out.data() + 32 + 21 * std::size_t(nV) + 49 * std::size_t(e);
+        if (!(r[48] & qel::CurveEdge::ActiveBit)) return {};
+        for (int k = 0; k < 2; ++k) {
+            clampSigned(r + 4 + 24 * k + 16);
+            clampSigned(r + 4 + 24 * k + 18);
+        }
+        r[48] = std::uint8_t(r[48] & ~(qel::CurveEdge::SelectedBit | qel::CurveEdge::PlacedBit));
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const std::int32_t saved = qel::FILE_VERSION;
+    const bool oldTag = (data[0] & 1) != 0;
+    const bool oldEdges = (data[0] & 2) != 0;
+    qel::FILE_VERSION = oldEdges ? qel::Curve::LastOldEdgeVersion : qel::FILE_VERSION_WRITTEN;
+
+    qel::buffer b(data + 1, size - 1);
+    qel::Curve c(b, oldTag);
+    check(b.cursor() >= 0 && b.cursor() <= b.size());
+    if (c.status != 0) {
+        check(c.vertexCount() == 0 && c.edgeCount() == 0);
+    } else {
+        const std::int64_t nV = c.vertexCount(), nE = c.edgeCount();
+        check(b.cursor() == (oldTag ? 24 : 32) + 21 * nV + (oldEdges ? 29 : 49) * nE);
+        for (const qel::CurveEdge& e : c.edges)
+            check(e.v[0] >= 0 && e.v[0] < nV && e.v[1] >= 0 && e.v[1] < nV && e.v[0] != e.v[1]);
+        check(finite(c.centre) && std::isfinite(c.size()) && c.size() != 0.0f);
+        for (const qel::CurveVertex& v : c.vertices)
+            check(finite(v.position) && std::isfinite(v.radius) && std::isfinite(v.angle) && !v.isSelected());
+        if (!oldTag && !oldEdges) {
+            const std::vector<std::uint8_t> expected =
+                expectedWriteBack(data + 1, std::size_t(b.cursor()), std::uint32_t(nV), std::uint32_t(nE));
+            if (!expected.empty()) {
+                qel::buffer out;
+                c.DataWrite(out);
+                check(out.size() == 8 + b.cursor());
+                check(std::memcmp(out.data() + 8, expected.data(), expected.size()) == 0);
+            }
+        }
+        // What the scene reader does next with every element it read.
+        c.initialize(qel::Element::ResizeKeep);
+        if (c.status == 0) {
+            const std::string broken = curvetest::checkCurveInvariants(c);
+            if (!broken.empty()) {
+                std::fprintf(stderr, "curve invariant broken: %s\n", broken.c_str());
+                std::abort();
+            }
+        }
+    }
+    qel::FILE_VERSION = saved;
+    return 0;
+}
