@@ -273,8 +273,8 @@ void Smooth20(benchmark::State& state) {
 std::unique_ptr<qel::Curve> makeHelix() {
     std::vector<qel::vec3> points(static_cast<std::size_t>(kVertices));
     for (int i = 0; i < kVertices; ++i)
-        points[std::size_t(i)] = qel::vec3(100.0f * std::cos(0.001f * float(i)), 100.0f * std::sin(0.001f * float(i)),
-                                           0.01f * float(i));
+        points[std::size_t(i)] =
+            qel::vec3(100.0f * std::cos(0.001f * float(i)), 100.0f * std::sin(0.001f * float(i)), 0.01f * float(i));
     return std::make_unique<qel::Curve>(points, false);
 }
 

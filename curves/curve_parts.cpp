@@ -29,8 +29,7 @@ bool Curve::selectEdges(const vec3& point, bool clear, int& edge, bool stopAtSha
         selectedEdges.push_back(g);
         for (int k = 0; k < 2; ++k) {
             const int n = link(E, k);
-            const bool sharp =
-                E.isSharp(k) || (validVertex(E.v[k]) && vertices[std::size_t(E.v[k])].isSharp());
+            const bool sharp = E.isSharp(k) || (validVertex(E.v[k]) && vertices[std::size_t(E.v[k])].isSharp());
             if (stopAtSharp && sharp) {
                 stopped = true;
                 if (n >= 0) onlyOpenEnds = false;

@@ -267,13 +267,22 @@ void Curve::splitByPlane(const vec3& p, const vec3& n) {
         const CurveVertex& r = vertices[std::size_t(v)];
         if (r.isActive() && dot(r.position - p, n) > 0.0) selectVertex(v);
     }
+    // The crossing edges first, so that the arrays grow once, by what the
+    // splits need.
+    std::vector<int> crossing;
     for (int g = 0; g < ne; ++g) {
-        const CurveEdge E = edges[std::size_t(g)];
+        const CurveEdge& E = edges[std::size_t(g)];
         if (!E.isActive() || !validVertex(E.v[0]) || !validVertex(E.v[1])) continue;
-        const CurveVertex& A = vertices[std::size_t(E.v[0])];
-        const CurveVertex& B = vertices[std::size_t(E.v[1])];
-        if (A.isSelected() == B.isSelected()) continue;
-        const dvec3 X = CalculateIntersectionPlaneSegment(dvec3(p), dvec3(n), dvec3(A.position), dvec3(B.position));
+        if (vertices[std::size_t(E.v[0])].isSelected() != vertices[std::size_t(E.v[1])].isSelected())
+            crossing.push_back(g);
+    }
+    vertices.reserve(vertices.size() + crossing.size());
+    edges.reserve(edges.size() + crossing.size());
+    for (const int g : crossing) {
+        const CurveEdge& E = edges[std::size_t(g)];
+        const dvec3 X =
+            CalculateIntersectionPlaneSegment(dvec3(p), dvec3(n), dvec3(vertices[std::size_t(E.v[0])].position),
+                                              dvec3(vertices[std::size_t(E.v[1])].position));
         edgeSplit(g, vec3(float(X.x), float(X.y), float(X.z)), true);
     }
 }

@@ -92,8 +92,8 @@ TEST(CurveParts, PickedEdgeIndexPointsAtItsAppendedCopy) {
     ASSERT_GE(k, 0);
     ASSERT_LT(k, part->edgeCount());
     const qel::CurveEdge& copy = part->edges[std::size_t(k)];
-    const float mid = 0.5f * (part->vertices[std::size_t(copy.v[0])].position.x +
-                              part->vertices[std::size_t(copy.v[1])].position.x);
+    const float mid =
+        0.5f * (part->vertices[std::size_t(copy.v[0])].position.x + part->vertices[std::size_t(copy.v[1])].position.x);
     EXPECT_EQ(mid, 3.5f);
     EXPECT_EQ(curvetest::checkAfterOperation(*c), "");
     EXPECT_EQ(curvetest::checkAfterOperation(*part), "");
