@@ -23,6 +23,20 @@
 //   Curve/Subdivide           subdivide(true);
 //   Curve/Smooth20            20 smoothAll passes.
 //
+// Sculpting on an open helix of 100,000 vertices (radius 100, 6,283 vertices
+// a turn, turns 62.8 apart) with a brush ball of radius 50 on the curve,
+// which holds about 1 % of the vertices; stamps go back and forth so the
+// curve keeps its shape:
+//
+//   Curve/DeformStamp         deform(a, b, R): selectV, _deform, apply,
+//                             deselectAll;
+//   Floor/CurveStamp          the positions in a flat array, one pass testing
+//                             each against the ball and adding the
+//                             falloff-weighted step to those inside;
+//   Curve/DeformGStamp        deformG along the chain from the picked edge;
+//   Curve/CutPlane            cutPlane through the helix's axis, which
+//                             crosses every turn twice (on a fresh copy).
+//
 // The curve under test is copied from a prepared one outside the timing.
 // Every case runs five repetitions and reports their median (and spread).
 
@@ -256,6 +270,77 @@ void Smooth20(benchmark::State& state) {
     }
 }
 
+std::unique_ptr<qel::Curve> makeHelix() {
+    std::vector<qel::vec3> points(static_cast<std::size_t>(kVertices));
+    for (int i = 0; i < kVertices; ++i)
+        points[std::size_t(i)] =
+            qel::vec3(100.0f * std::cos(0.001f * float(i)), 100.0f * std::sin(0.001f * float(i)), 0.01f * float(i));
+    return std::make_unique<qel::Curve>(points, false);
+}
+
+constexpr int kStampVertex = kVertices / 2;
+constexpr float kStampRadius = 50.0f;
+const qel::vec3 kStampStep(0.0f, 0.0f, 0.5f);
+
+void DeformStamp(benchmark::State& state, bool alongChain) {
+    const std::unique_ptr<qel::Curve> c = makeHelix();
+    const qel::vec3 centre = c->vertices[std::size_t(kStampVertex)].position;
+    const int edge = c->vertices[std::size_t(kStampVertex)].edge;
+    bool forward = true;
+    for (auto _ : state) {
+        const qel::vec3 a = forward ? centre : centre + kStampStep;
+        const qel::vec3 b = forward ? centre + kStampStep : centre;
+        forward = !forward;
+        if (alongChain)
+            c->deformG(a, b, kStampRadius, edge);
+        else
+            c->deform(a, b, kStampRadius);
+        benchmark::DoNotOptimize(c->vertices.data());
+    }
+    c->selectV(centre, kStampRadius, true);
+    state.counters["reached"] = double(c->influences.size());
+    c->deselectAll();
+}
+
+void FloorCurveStamp(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> c = makeHelix();
+    std::vector<qel::vec3> points(c->vertices.size());
+    for (std::size_t i = 0; i < points.size(); ++i) points[i] = c->vertices[i].position;
+    const qel::vec3 centre = points[std::size_t(kStampVertex)];
+    const float r = kStampRadius;
+    const double r2 = double(r) * r;
+    bool forward = true;
+    for (auto _ : state) {
+        const qel::vec3 a = forward ? centre : centre + kStampStep;
+        const qel::vec3 d = forward ? kStampStep : qel::vec3(0, 0, 0) - kStampStep;
+        forward = !forward;
+        for (qel::vec3& p : points) {
+            const qel::vec3 o = p - a;
+            if (std::fabs(o.x) > r || std::fabs(o.y) > r || std::fabs(o.z) > r) continue;
+            const double q = double(o.x) * o.x + double(o.y) * o.y + double(o.z) * o.z;
+            if (q > r2) continue;
+            const float t = float(std::sqrt(q / r2));
+            p += d * (1.0f - 4.0f * t * t * t + 3.0f * t * t * t * t);
+        }
+        benchmark::DoNotOptimize(points.data());
+    }
+}
+
+void CutPlane(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> prepared = makeHelix();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto c = std::make_unique<qel::Curve>(*prepared);
+        state.ResumeTiming();
+        c->cutPlane(qel::vec3(0, 0, 0), qel::vec3(1, 0, 0));
+        benchmark::DoNotOptimize(c->vertices.data());
+        state.PauseTiming();
+        state.counters["cuts"] = double(c->vertexCount() - prepared->vertexCount());
+        c.reset();
+        state.ResumeTiming();
+    }
+}
+
 [[maybe_unused]] const int registered = [] {
     auto setup = [](benchmark::internal::Benchmark* b) {
         b->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -271,6 +356,10 @@ void Smooth20(benchmark::State& state) {
     setup(benchmark::RegisterBenchmark("Floor/CurveFrames", FloorCurveFrames));
     setup(benchmark::RegisterBenchmark("Curve/Subdivide", Subdivide));
     setup(benchmark::RegisterBenchmark("Curve/Smooth20", Smooth20));
+    setup(benchmark::RegisterBenchmark("Curve/DeformStamp", DeformStamp, false));
+    setup(benchmark::RegisterBenchmark("Floor/CurveStamp", FloorCurveStamp));
+    setup(benchmark::RegisterBenchmark("Curve/DeformGStamp", DeformStamp, true));
+    setup(benchmark::RegisterBenchmark("Curve/CutPlane", CutPlane));
     return 0;
 }();
 

@@ -213,6 +213,67 @@ public:
     // factor and scaled by the radius; the identity for a lone vertex.
     mat3 vertexFrame(int v) const;
 
+    // ---- Brush selection and pending changes (curve_brush.cpp) ----
+    // Influence distances are in brush radii. A radius that is not above 0
+    // or not finite selects nothing; an edge argument that names no active
+    // edge stands for the edge nearest the centre (findFirstEdge).
+    // Every active vertex within R of c (offset: position - c).
+    void selectV(const vec3& c, float R, bool clear);
+    // Two walks along the chain from edge e, distance summed along it,
+    // stopping beyond R, at chain ends (selectVG) or at sharp vertices
+    // (selectVG_); a vertex met twice keeps the smaller distance.
+    void selectVG(const vec3& c, float R, bool clear, int e);
+    void selectVG_(const vec3& c, float R, bool clear, int e);
+    // Every vertex listed with slot i and distance 0 (bits not set);
+    // selectAll lists every edge as well.
+    void selectAllV();
+    void selectAll();
+    // The active edge nearest p whose span holds p's foot, else the edge of
+    // the nearest active vertex, else -1.
+    int findFirstEdge(const vec3& p) const;
+    // Accumulators over the influence list, at each vertex's slot.
+    void _deform(const vec3& d);  // += d (1 - 4t^3 + 3t^4)
+    void _move(const vec3& d);    // += d
+    void _smooth(float s);        // += (smoothed - value) s (1 - 3t^2 + 2t^3)
+    void _scale(const vec3& c, float s);
+    void _scale(const vec3& c, const vec3& d, float s);
+    void _transform(const mat4& M);  // = M p (M: a movement, 1 off its diagonal)
+    // Adds the chosen pending changes and zeroes each selected orientation.
+    void applyDisplacement(bool position, bool radius, bool angle);
+
+    // ---- Edge selection and parts (curve_parts.cpp) ----
+    // The chain at edge (selectE) or its stretch between sharp vertices
+    // (selectE_, true for a whole open chain without sharp joints).
+    void selectE(const vec3& point, bool clear, int& edge);
+    bool selectE_(const vec3& point, bool clear, int& edge);
+    // Slot 8: a copy of the chain (or patch) as a new curve; edge becomes
+    // the picked edge's index once the copy is appended to this curve.
+    Curve* Part(const vec3& point, int& edge, Sculptor::TSelect select) override;
+
+    // ---- Sculpting operators (curve_sculpt_ops.cpp) ----
+    // Each selects, accumulates, applies and clears its selection.
+    void deform(const vec3& a, const vec3& b, float R);
+    void deformG(const vec3& a, const vec3& b, float R, int e);
+    void deformE(const vec3& a, const vec3& b, int& e);
+    void deformE_(const vec3& a, const vec3& b, int& e);
+    void smooth(const vec3& c, float R);
+    void smoothG(const vec3& c, const vec3& unused, float R, int e);
+    // Radii along the chain grow with the brush's distance from e's line.
+    void radiusG(const vec3& a, const vec3& b, float R, int e);
+    void materialG_(const vec3& c, float R, int e, const pbr& m, std::uint8_t mask, float s);
+    void materialE_(const vec3& c, int e, const pbr& m, std::uint8_t mask);
+    // Moves v to target, turning and stretching the chain on each side
+    // about the nearest sharp vertex there.
+    void deformPoint(int v, const vec3& target);
+    int cutPoint(const vec3& p, int e);
+    void scale(const vec3& a, const vec3& b, int e, const Sculptor::TSelect& sel, bool uniform);
+    void rotate(const vec3& a, const vec3& b, int e, const Sculptor::TSelect& sel, const vec3& axis);
+    void cutPlane(const vec3& p, const vec3& n);
+    void clipPlane(const vec3& p, const vec3& n);
+    void eraseE(const vec3& p, int e);
+    void eraseE_(const vec3& p, int e);
+    void clipSphere(const vec3&, const vec3&) {}
+
     // Clears the selected bit and selection slot of every listed vertex and
     // the selected bit of every listed edge, empties the selection, pending
     // change and influence lists and records the current array sizes.
@@ -351,6 +412,20 @@ private:
     int link(const CurveEdge& E, int k) const { return validEdge(E.n[k]) ? E.n[k] : -1; }
     // Replaces in edge g the link(s) to `from` by `to`.
     void relink(int g, int from, int to);
+    // e when it names an active edge, else findFirstEdge(p).
+    int pickedEdge(const vec3& p, int e) const;
+    // Both walks of selectVG; stopBits: the vertex flags that end a walk.
+    void selectAlongChain(const vec3& c, float R, bool clear, int e, std::uint8_t stopBits);
+    // Sets v's selected bit and slot and lists it.
+    void selectVertex(int v);
+    // Each vertex of the selected edges selected once, at distance 0.
+    void selectEdgeVertices();
+    // Selection by scope for scale and rotate; false when empty. c: centre.
+    bool selectScope(const vec3& a, int e, Sculptor::TSelect sel, vec3& c);
+    // The selected edge walk of selectE / selectE_; returns selectE_'s answer.
+    bool selectEdges(const vec3& point, bool clear, int& edge, bool stopAtSharp);
+    // Steps 1-3 of cutPlane: the positive side selected, crossings split.
+    void splitByPlane(const vec3& p, const vec3& n);
 };
 
 // Pulls the chain of points towards the target, keeping the lengths of its

@@ -1,6 +1,8 @@
 #include "curves/curve_invariants_util.h"
 
+#include <cmath>
 #include <sstream>
+#include <string>
 #include <vector>
 
 using qel::Curve;
@@ -131,6 +133,26 @@ private:
 }  // namespace
 
 std::string checkCurveInvariants(const Curve& c, unsigned checks) { return Checker(c, checks).run(); }
+
+std::string checkAfterOperation(const Curve& c, unsigned checks) {
+    std::string s = checkCurveInvariants(c, checks);
+    if (!s.empty()) return s;
+    if (!c.influences.empty() || !c.selectedVertices.empty() || !c.selectedEdges.empty() ||
+        !c.positionChanges.empty() || !c.radiusChanges.empty() || !c.angleChanges.empty())
+        return "a selection list or pending change is left";
+    for (std::size_t v = 0; v < c.vertices.size(); ++v) {
+        const CurveVertex& r = c.vertices[v];
+        std::ostringstream out;
+        if (r.isSelected() || r.selection != -1) out << "vertex " << v << " is still selected";
+        if (!std::isfinite(r.position.x) || !std::isfinite(r.position.y) || !std::isfinite(r.position.z) ||
+            !std::isfinite(r.radius) || !std::isfinite(r.angle))
+            out << "vertex " << v << " holds a non-finite value";
+        if (!out.str().empty()) return out.str();
+    }
+    for (std::size_t e = 0; e < c.edges.size(); ++e)
+        if (c.edges[e].isSelected()) return "edge " + std::to_string(e) + " is still selected";
+    return std::string();
+}
 
 int activeVertexCount(const Curve& c) {
     int n = 0;

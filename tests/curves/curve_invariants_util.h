@@ -37,6 +37,11 @@ enum InvariantCheck : unsigned {
 
 std::string checkCurveInvariants(const qel::Curve& c, unsigned checks = CheckAll);
 
+// checkCurveInvariants, then what a finished operation must not leave
+// behind: a selected vertex or edge, a selection slot, a selection,
+// influence or pending-change entry, a non-finite position, radius or angle.
+std::string checkAfterOperation(const qel::Curve& c, unsigned checks = CheckAll);
+
 // Counts of active records.
 int activeVertexCount(const qel::Curve& c);
 int activeEdgeCount(const qel::Curve& c);
