@@ -752,7 +752,8 @@ signals:
 private:
     // Whether the action a (0..9) is in the bit mask.
     static bool inMask(int a, int mask) { return a >= 0 && a <= 9 && ((mask >> a) & 1); }
-    // A new tool on one of the primitive meshes, or null for other values.
+    // A new tool on one of the primitive meshes or on the tube of a straight
+    // path (its profile drawn later), or null for other values.
     static Tool* newPrimitiveTool(TToolCreation value);
     // Deletes every undo record, the newest first.
     void clearHistory();

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "curves/curve.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -73,9 +75,18 @@ Mesh* newPrimitive(GLView::TToolCreation value) {
     }
 }
 
+// The tube of a drawn outline extruded along a straight path: the path from
+// (0, 0, 0) to (0, 0, -100), radii 0 and 1, both ends sharp; the profile is
+// empty until the user draws it.
+Tube* newStraightTube() {
+    Curve* path = new Curve({vec3(0, 0, 0), vec3(0, 0, -100)}, {0.0f, 1.0f}, {true, true}, false, Curve::Plain);
+    return new Tube(path, new Curve());
+}
+
 }  // namespace
 
 Tool* GLView::newPrimitiveTool(TToolCreation value) {
+    if (value == CreateTubeDrawnAxis) return new Tool(newStraightTube(), mat4::Identity(), pbr(), false);
     Mesh* mesh = newPrimitive(value);
     return mesh ? new Tool(mesh, mat4::Identity(), pbr(), false) : nullptr;
 }
