@@ -75,7 +75,12 @@ protected:
         return Curve(points, radii, sharp, closed);
     }
     // The tool's curve is the curve of the strokes.
-    void expectFollowsStrokes() const { EXPECT_TRUE(sameCurve(toolCurve(), strokesCurve(true))); }
+    void expectFollowsStrokes() const {
+        const Curve expected = strokesCurve(true);
+        EXPECT_TRUE(sameCurve(toolCurve(), expected))
+            << toolCurve().vertices.size() << " " << expected.vertices.size() << " " << toolCurve().edges.size() << " "
+            << expected.edges.size();
+    }
     void tap(std::initializer_list<int> held) {
         drive.hold(held);
         drive.frame();
@@ -164,15 +169,20 @@ TEST_F(DrawingUpdate, AProfileIsClosedAndRebuildsToTheSameCurveAndPlace) {
 }
 
 TEST_F(DrawingUpdate, DegenerateStrokesKeepAFiniteTransform) {
-    profile({{1, 1, 1}, {1, 1, 1}, {1, 1, 1}});
+    profile({{1, 1, 1}, {1, 1, 1}, {1, 1, 1}});  // collapsed to one point
     view.updateDrawing();
     EXPECT_TRUE(view.activeTool->transform.isFinite());
     profile(square);
-    view.updateDrawing();
-    const mat4 kept = view.activeTool->transform;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     stroke({{0, 0, 0}, {nan, 0, 0}, {2, 2, 0}});
     view.updateDrawing();
+    EXPECT_TRUE(view.activeTool->transform.isFinite());
+    // Points at the ends of the float range: the element's size overflows
+    // and the previous placement stays.
+    const mat4 kept = view.activeTool->transform;
+    stroke({{-3e38f, 0, 0}, {3e38f, 0, 0}, {0, 3e38f, 0}});
+    view.updateDrawing();
+    EXPECT_FALSE(std::isfinite(toolCurve().size()));
     EXPECT_TRUE(view.activeTool->transform == kept);
 }
 
@@ -241,20 +251,27 @@ TEST_F(DrawingUpdate, PressDragReleaseAndKeysRebuildTheCurve) {
 TEST_F(DrawingUpdate, DrawingOptionsRebuildOnAChangeOnly) {
     profile(square);
     view.updateDrawing();
-    const Element* before = view.activeTool->element;
+    // A mark on the tool's curve survives every call that rebuilds nothing.
+    const vec3 mark(99, 99, 99);
+    const auto marked = [&] { return !toolCurve().vertices.empty() && toolCurve().vertices[0].position == mark; };
+    static_cast<Curve*>(view.activeTool->element)->vertices.at(0).position = mark;
     view.setClosedDrawing(view.closedDrawing != 0);
     view.setSnapGrid(view.snapGrid != 0);
     view.setSnapSymmetry(view.snapSymmetry != 0);
-    EXPECT_EQ(view.activeTool->element, before);  // nothing rebuilt
-    view.setClosedDrawing(view.closedDrawing == 0);
-    EXPECT_NE(view.activeTool->element, before);
-    expectFollowsStrokes();
+    view.setBrushSize(20.0f);  // no stroke held
+    EXPECT_TRUE(marked());
+    for (const auto& toggle : {&GLView::setClosedDrawing, &GLView::setSnapGrid, &GLView::setSnapSymmetry}) {
+        static_cast<Curve*>(view.activeTool->element)->vertices.at(0).position = mark;
+        (view.*toggle)(true);
+        EXPECT_FALSE(marked());
+        expectFollowsStrokes();
+    }
     // Escape with single stamps and strokes drops the strokes and rebuilds.
     view.assemblor.stamps.push_back(click({5, 5, 5}, 0));
-    const Element* stroked = view.activeTool->element;
     tap({Keyboard::KeyEscape});
-    EXPECT_TRUE(view.assemblor.strokes.empty());
-    EXPECT_NE(view.activeTool->element, stroked);
+    EXPECT_TRUE(view.assemblor.strokes.empty() && view.interactionState != 0);
+    EXPECT_TRUE(toolCurve().vertices.size() == strokesCurve(true).vertices.size());
+    EXPECT_FALSE(marked());
 }
 
 TEST_F(DrawingUpdate, ReturnOnAProfileAddsItsFlatMeshOnTheOutline) {
