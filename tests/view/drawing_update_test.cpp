@@ -292,6 +292,7 @@ TEST_F(DrawingUpdate, ReturnOnAProfileAddsItsFlatMeshOnTheOutline) {
         EXPECT_TRUE(p.x > -1e-4f && p.x < 2.0001f && p.y > -1e-4f && p.y < 2.0001f);
     }
     for (int i = 0; i < m.faceCount(); ++i) EXPECT_NEAR(std::fabs(m.faces[i].normal.z), 1.0f, 1e-4f);
+    EXPECT_LT(length(m.centre - vec3(1, 1, 5)), 1e-4f);  // the middle of its box, moved with it
     // The tool under creation is a profile again, with an empty curve.
     EXPECT_TRUE(toolCurve().vertices.empty());
     tap({});
