@@ -9,6 +9,7 @@
 //   view/glview.cpp           construction, destruction, resizing, GL set-up
 //   view/glview_matrices.cpp  the shared matrices of each frame
 //   view/glview_tools.cpp     the tool under creation and the assembly action
+//   view/glview_drawing.cpp   the drawn curve and the drawn profile's mesh
 //   view/glview_camera.cpp    camera motion
 //   view/glview_projection.cpp projection, unprojection and screen metrics
 //   view/glview_settings.cpp  setters and predicates of the view settings
@@ -74,12 +75,14 @@ namespace qel {
 class Act;
 class Asker;
 class Camera;
+class Curve;
 class Dialogs;
 class Element;
 class Environment;
 class FBO;
 class FBOScene;
 class FBOSceneTransparent;
+class Mesh;
 class Scene;
 class Texture2D;
 class Tool;
@@ -200,7 +203,7 @@ public:
     // take (no limit when negative): input waits no longer than this and one
     // frame's drawing.
     static double EnvironmentShareMs;
-    static constexpr int SwitchedActions = 517;    // Insert, Place, Draw
+    static constexpr int SwitchedActions = 517;  // Insert, Place, Draw
 
     // ---- Fields, in this order ----
     std::int32_t width;
@@ -394,6 +397,16 @@ public:
     // The auxiliary sphere, added to the scene as its current template; the
     // copies of it that a loaded library holds give way to it.
     void loadAuxiliary();
+    // A new curve of the shape, owned by the caller: N-Gon, Circle and
+    // Chainlink take the axis counts when axis is set, else the section
+    // counts. Free and every value outside 1..10 give an empty curve.
+    Curve* CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const;
+
+    // ---- The drawn curve (glview_drawing.cpp) ----
+    // Rebuilds the curve of the strokes drawn so far into the tool under
+    // creation and places the tool in the drawing's frame; nothing (not even
+    // a redraw) while there is no stamp and no stroke.
+    void updateDrawing();
 
     static bool isProfile(TToolCreation v) { return v >= CreateProfile && v <= CreateScoopProfile; }
     static bool hasAxis(TToolCreation v) { return v == CreateRevoluton || v == CreateTubeDrawnAxis; }
@@ -776,6 +789,10 @@ private:
     // The finished drawing's frame onto the tool under creation and the
     // placements, and the objects added through an undo record.
     void placeDrawing(Element& e);
+    // The flat mesh of the drawn outline of a profile tool, in the drawing's
+    // space; null when the outline has fewer than three points or meshes to
+    // nothing.
+    Mesh* drawnProfileMesh();
     void assemblyKeys();
     void idleAssemblyKeys();
     void drawDigit(int n);

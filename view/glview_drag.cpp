@@ -164,8 +164,10 @@ void GLView::dragAssembly() {
             else
                 activeToolProperties = targetBrush.pickedMaterial;
             return;
+        case ActionDraw:
+            updateDrawing();
+            return;
         default:
-            // Draw's curve is rebuilt by the drawing code.
             return;
     }
 }

@@ -250,9 +250,11 @@ void GLView::assemblyPress() {
         case ActionQuickSave:
             if (pressNeedsPoint()) quickSave();
             return;
+        case ActionDraw:
+            updateDrawing();
+            return;
         default:
-            // Draw's curve is rebuilt by the drawing code; Paint and the
-            // remaining actions do nothing on the press.
+            // Paint and the remaining actions do nothing on the press.
             return;
     }
 }

@@ -165,9 +165,12 @@ void GLView::releaseRemove() {
 }
 
 void GLView::releaseDraw() {
-    // The second single stamp of an axis drawing was set; the curve itself is
-    // rebuilt by the drawing's own update.
-    if (interactionState == 2) interactionState = 3;
+    // The second single stamp of an axis drawing was set; any other release
+    // ends a stroke, whose curve is rebuilt.
+    if (interactionState == 2)
+        interactionState = 3;
+    else if (interactionState != 0)
+        updateDrawing();
 }
 
 void GLView::releaseArrayPickItem() {

@@ -19,16 +19,29 @@ float clamped(float v, float lo, float hi) {
     return v > hi ? hi : v;
 }
 
-// While a drawn stroke is held (a drawing is under way in assembly mode, the
-// left button is down and drawing is set), the last stamp of the last
-// stroke; else null.
-ABrush* heldStamp(GLView& view) {
-    const bool drawingUnderWay = view.interactionState != 0 && view.actionMode == GLView::ModeAssembly &&
-                                 view.assemblyAction == GLView::ActionDraw;
-    if (!drawingUnderWay || !mouse.left || !view.drawing) return nullptr;
+// A drawing is under way: a gesture runs in assembly mode with Draw in
+// effect.
+bool drawingUnderWay(const GLView& view) {
+    return view.interactionState != 0 && view.actionMode == GLView::ModeAssembly &&
+           view.assemblyAction == GLView::ActionDraw;
+}
+
+// A drawn stroke is held: a drawing is under way, the left button is down
+// and drawing is set.
+bool strokeHeld(const GLView& view) { return drawingUnderWay(view) && mouse.left && view.drawing; }
+
+// The last stamp of the last stroke, or null.
+ABrush* newestStamp(GLView& view) {
     std::vector<AStroke>& strokes = view.assemblor.strokes;
     if (strokes.empty() || strokes.back().stamps.empty()) return nullptr;
     return &strokes.back().stamps.back();
+}
+
+// Stores a drawing option; on a change a drawing under way is rebuilt.
+void setDrawingOption(GLView& view, std::uint8_t& option, bool on) {
+    if (option == std::uint8_t(on)) return;
+    option = on;
+    if (drawingUnderWay(view)) view.updateDrawing();
 }
 
 }  // namespace
@@ -110,29 +123,35 @@ void GLView::setDrawSymmetry(bool mx, bool my, bool mz, bool rx, bool ry, bool r
 }
 
 void GLView::setClosedDrawing(bool on) {
-    closedDrawing = on;
+    setDrawingOption(*this, closedDrawing, on);
     redraw = 1;
 }
 
 void GLView::setSnapSymmetry(bool on) {
-    snapSymmetry = on;
+    setDrawingOption(*this, snapSymmetry, on);
     redraw = 1;
 }
 
 void GLView::setSnapGrid(bool on) {
-    snapGrid = on;
+    setDrawingOption(*this, snapGrid, on);
     redraw = 1;
 }
 
 void GLView::setBrushSize(float size) {
     brushSize = clamped(size, 1.0f, 2000.0f);
-    if (ABrush* newest = heldStamp(*this)) newest->radius = brushSize;
+    if (strokeHeld(*this)) {
+        if (ABrush* newest = newestStamp(*this)) newest->radius = brushSize;
+        updateDrawing();
+    }
     redraw = 1;
 }
 
 void GLView::setBrushElevation(float elevation) {
     brushElevation = clamped(elevation, -1.0f, 1.0f);
-    if (ABrush* newest = heldStamp(*this)) newest->radius = brushSize;
+    if (strokeHeld(*this)) {
+        if (ABrush* newest = newestStamp(*this)) newest->radius = brushSize;
+        updateDrawing();
+    }
     redraw = 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/mat.h"
+#include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -157,6 +158,7 @@ void GLView::escapeKey() {
         // Only the strokes go; the single stamps and the count stay.
         assemblor.state = Gesture::Idle;
         assemblor.strokes.clear();
+        updateDrawing();
         return;
     }
     resetState(iassemblyAction() == ActionDraw);
@@ -184,6 +186,7 @@ void GLView::backspaceKey() {
         std::vector<ABrush>& last = assemblor.strokes.back().stamps;
         if (!last.empty()) last.pop_back();
         if (last.empty()) assemblor.strokes.pop_back();
+        updateDrawing();
         if (assemblor.strokes.empty()) interactionState = std::uint8_t(assemblor.stamps.size() + 1);
         return;
     }
@@ -201,10 +204,21 @@ void GLView::segmentKind() {
         last.back().kind = 2;
     else if (keys.held(Keyboard::KeyShift))
         last.back().kind = 1;
+    updateDrawing();
 }
 
 void GLView::returnKey() {
     if (!keys.held(Keyboard::KeyReturn) || !drawingKeysApply(false)) return;
+    if (activeTool && isProfile(toolCreation)) {
+        // The outline becomes a flat mesh; one that meshes to nothing ends
+        // the drawing without adding anything.
+        Mesh* mesh = drawnProfileMesh();
+        if (!mesh) {
+            resetState(true);
+            return;
+        }
+        activeTool->setElement(mesh);
+    }
     Element* e = activeTool ? activeTool->element : nullptr;
     if (e) placeDrawing(*e);
     resetState(true);

@@ -91,6 +91,35 @@ Tool* GLView::newPrimitiveTool(TToolCreation value) {
     return mesh ? new Tool(mesh, mat4::Identity(), pbr(), false) : nullptr;
 }
 
+Curve* GLView::CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const {
+    const int sides = axis ? axisSides : sectionSides;
+    const int segments = axis ? axisSegments : sectionSegments;
+    switch (shape) {
+        case CurveSegment:
+            return Curve::Segment();
+        case CurveTriangle:
+            return Curve::Triangle();
+        case CurveSquare:
+            return Curve::Quad(1.0f, 1.0f);
+        case CurvePentagon:
+            return Curve::Circle(5, true);
+        case CurveHexagon:
+            return Curve::Circle(6, true);
+        case CurveNGon:
+            return Curve::Circle(sides, true);
+        case CurveCircle:
+            return Curve::Circle(segments, false);
+        case CurveTrefoilKnot:
+            return Curve::TrefoilKnot(trefoilSamples);
+        case CurveKnot:
+            return Curve::Knot(knotP, knotQ, knotSamples);
+        case CurveChainlink:
+            return Curve::Chainlink(segments, sharpLinks);
+        default:
+            return new Curve(Curve::Plain);
+    }
+}
+
 Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
     // A creation command that needs a drawn outline or axis switches the
     // placing actions to Draw, every other one back to the last insert action.
@@ -114,7 +143,13 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
     activeTool = nullptr;
     activeToolAux = nullptr;
     toolCreation = value;
-    activeTool = value == CreateUseTool ? scene->currentTool : newPrimitiveTool(value);
+    if (value == CreateUseTool)
+        activeTool = scene->currentTool;
+    else if (isProfile(value))
+        // The outline is drawn by the user; the tool takes its own reference.
+        activeTool = new Tool(new Curve(Curve::Plain), mat4::Identity(), pbr(), false);
+    else
+        activeTool = newPrimitiveTool(value);
 
     if (applyMaterial && value != CreateUseTool && selectedActionMode == ModeAssembly && activeTool)
         activeTool->material = activeToolProperties;
