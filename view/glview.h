@@ -768,6 +768,14 @@ private:
     // A new tool on one of the primitive meshes or on the tube of a straight
     // path (its profile drawn later), or null for other values.
     static Tool* newPrimitiveTool(TToolCreation value);
+    // A new tool on the Revoluton (empty profile, section of the section
+    // shape) or the Tube (axis and section of their shapes); null for other
+    // values.
+    Tool* newSweptTool(TToolCreation value) const;
+    // Puts the drawn curve into its slot of the tool under creation: the
+    // Revoluton's profile, the straight Tube's profile, the Tube's path, or a
+    // profile tool's element. False (the curve not taken) for other tools.
+    bool placeDrawnCurve(Curve* curve);
     // Deletes every undo record, the newest first.
     void clearHistory();
     // What replaceScene and clearTools drop before they replace anything.

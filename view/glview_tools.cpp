@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
@@ -91,6 +92,17 @@ Tool* GLView::newPrimitiveTool(TToolCreation value) {
     return mesh ? new Tool(mesh, mat4::Identity(), pbr(), false) : nullptr;
 }
 
+Tool* GLView::newSweptTool(TToolCreation value) const {
+    Element* e = nullptr;
+    if (value == CreateRevoluton)
+        // The profile is drawn by the user around the fixed axis.
+        e = new Revoluton(new Curve(Curve::Plain), CurveCreation(sectionCreation, false, true));
+    else if (value == CreateTube)
+        // A Free axis is empty until the user draws it.
+        e = new Tube(CurveCreation(axisCreation, true, true), CurveCreation(sectionCreation, false, true));
+    return e ? new Tool(e, mat4::Identity(), pbr(), false) : nullptr;
+}
+
 Curve* GLView::CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const {
     const int sides = axis ? axisSides : sectionSides;
     const int segments = axis ? axisSegments : sectionSegments;
@@ -148,6 +160,8 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
     else if (isProfile(value))
         // The outline is drawn by the user; the tool takes its own reference.
         activeTool = new Tool(new Curve(Curve::Plain), mat4::Identity(), pbr(), false);
+    else if (value == CreateRevoluton || value == CreateTube)
+        activeTool = newSweptTool(value);
     else
         activeTool = newPrimitiveTool(value);
 
