@@ -776,6 +776,10 @@ private:
     // Revoluton's profile, the straight Tube's profile, the Tube's path, or a
     // profile tool's element. False (the curve not taken) for other tools.
     bool placeDrawnCurve(Curve* curve);
+    // Return with Alt on a Revoluton: the drawn profile's last and first
+    // vertices get edges to their feet on the axis, and the revoluton is
+    // initialised again. False when no profile vertex was drawn.
+    bool closeProfileOntoAxis();
     // Deletes every undo record, the newest first.
     void clearHistory();
     // What replaceScene and clearTools drop before they replace anything.

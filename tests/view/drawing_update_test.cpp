@@ -379,3 +379,39 @@ TEST_F(DrawingUpdate, ATubePathDrawnOpenClosesAndReopensWithTheOption) {
     view.setClosedDrawing(false);
     EXPECT_FALSE(closedCurve(*path()));
 }
+
+TEST_F(DrawingUpdate, AltReturnClosesADrawnRevolutonProfileOntoTheAxis) {
+    view.closedDrawing = 0;
+    view.setActiveTool(GLView::CreateRevoluton, true);
+    assembly(GLView::ActionDraw);
+    stroke({{1, 0, 0}, {2, 1, 0}, {1, 2, 0}});
+    view.updateDrawing();
+    view.placements = {mat4::Identity()};
+    const std::size_t objects = view.scene->objectsRoot->children.size();
+    const int n = static_cast<Revoluton*>(view.activeTool->element)->profile->vertexCount();
+    ASSERT_GE(n, 3);
+    tap({Keyboard::KeyReturn, Keyboard::KeyAlt});
+    EXPECT_TRUE(view.idle());
+    ASSERT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
+    const auto* r = dynamic_cast<const Revoluton*>(view.scene->objectsRoot->children.back()->element);
+    ASSERT_TRUE(r && r->profile);
+    const Curve& c = *r->profile;
+    ASSERT_EQ(c.vertexCount(), n + 2);
+    EXPECT_EQ(c.vertices[std::size_t(n)].position, vec3(0, c.vertices[std::size_t(n - 1)].position.y, 0));
+    EXPECT_EQ(c.vertices[std::size_t(n + 1)].position, vec3(0, c.vertices[0].position.y, 0));
+    EXPECT_GE(c.findEdge(n - 1, n), 0);
+    EXPECT_GE(c.findEdge(n + 1, 0), 0);
+    EXPECT_EQ(c.status, 0);
+    tap({});
+
+    // With no profile vertex drawn the drawing ends and adds nothing.
+    view.setActiveTool(GLView::CreateRevoluton, true);
+    assembly(GLView::ActionDraw);
+    stroke({{1, 0, 0}});
+    view.interactionState = 1;
+    static_cast<Revoluton*>(view.activeTool->element)->setProfile(new Curve(Curve::Plain));
+    tap({Keyboard::KeyReturn, Keyboard::KeyAlt});
+    EXPECT_TRUE(view.idle());
+    EXPECT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
+    tap({});
+}
