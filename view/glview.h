@@ -876,6 +876,12 @@ private:
     void releaseRemove();
     void releaseDraw();
     void releaseArrayPickItem();
+    // The curve of the object picked at the release becomes the axis (path,
+    // revoluton profile, array path, profile element) or the section of the
+    // tool under creation; the axis pick also hangs a copy of that tool
+    // under the picked object. Nothing without a tool under creation.
+    void releaseDrawPickAxis();
+    void releaseDrawPickSection();
     // ---- Release steps (glview_release_change.cpp) ----
     void releaseMaterial();
     void releaseColorIsLight();
