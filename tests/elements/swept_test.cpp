@@ -350,3 +350,25 @@ TEST(SweptScene, RefusedFileFreesTheCurvesBuiltInsideAnOldRecord) {
     EXPECT_FALSE(scene.loadFromMemory(withRecords(fileBytes(path), extra)));
     // The sanitizer build reports the curves if they leak.
 }
+
+TEST(SweptElements, InitEmptiesTheCurvesAndReleasesTheBuffers) {
+    Tube tube(line(3), line(2));
+    Revoluton rev(line(3), Curve::Circle(6, false));
+    tube.copy(1);
+    rev.copy(1);
+    // Names without a context: released means forgotten here, and no GL
+    // call is made.
+    tube.vbo.surface = 7;
+    tube.vbo.lines = 8;
+    rev.vbo.surface = 9;
+    tube.init();
+    rev.init();
+    EXPECT_EQ(tube.vbo.surface, 0u);
+    EXPECT_EQ(tube.vbo.lines, 0u);
+    EXPECT_EQ(rev.vbo.surface, 0u);
+    EXPECT_TRUE(tube.isType(Element::TType::Tube) && rev.isType(Element::TType::Revoluton));
+    EXPECT_TRUE(tube.path->vertices.empty() && tube.profile->vertices.empty());
+    EXPECT_TRUE(rev.profile->vertices.empty() && rev.section->vertices.empty());
+    tube.release(1);
+    rev.release(1);
+}
