@@ -350,6 +350,11 @@ public slots:
     void on_actionAs_Clay_triggered();
     void on_actionConvert_To_Clay_triggered();
     void on_actionSubdivide_triggered();
+    void on_actionTYPE_triggered();
+    void on_actionAXIS_triggered();
+    void on_actionSECTION_triggered();
+    void on_actionAxis_Subdivide_triggered();
+    void on_actionSection_Subdivide_triggered();
 
     void on_actionUndo_triggered();
     void on_actionRedo_triggered();
@@ -439,4 +444,8 @@ private:
     void makeUnique();
     void makeTriMesh();
     void makeClay();
+    // The box of a tube's or revoluton's axis or section curve, and the
+    // subdivision of that curve.
+    void sweptCurveBox(bool axisCurve);
+    void subdivideSweptCurve(bool axisCurve);
 };

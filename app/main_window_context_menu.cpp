@@ -12,7 +12,10 @@
 #include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "curves/curve.h"
 #include "elements/clay.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/tool.h"
@@ -49,6 +52,18 @@ const ObjectMenuRow ObjectMenuRows[] = {
      &Ui_MainWindow::actionConvert_To_Clay,
      {&Ui_MainWindow::actionUniform, &Ui_MainWindow::actionAs_Clay},
      &Ui_MainWindow::menuObject},
+    {Type::Revoluton,
+     "REVOLUTON",
+     &Ui_MainWindow::actionTYPE,
+     &Ui_MainWindow::actionRevoluton,
+     {nullptr, nullptr},
+     &Ui_MainWindow::menuObject_Axis_Section},
+    {Type::Tube,
+     "TUBE",
+     &Ui_MainWindow::actionTYPE,
+     &Ui_MainWindow::actionTube,
+     {nullptr, nullptr},
+     &Ui_MainWindow::menuObject_Axis_Section},
 };
 
 // The row of the element's type; null for a type that has no menu.
@@ -62,6 +77,40 @@ const ObjectMenuRow* objectMenuRow(const qel::Element& e) {
 // spaces, "12 Vertices ,  20 Faces".
 QString countsText(long long vertices, long long second, const char* secondName) {
     return QString::number(vertices) + " Vertices ,  " + QString::number(second) + " " + secondName;
+}
+
+// The axis and section curves of a tube (path, profile) or a revoluton
+// (profile, section); false for any other element. A curve may be missing.
+bool sweptCurves(qel::Element* e, qel::Curve*& axis, qel::Curve*& section) {
+    axis = section = nullptr;
+    if (auto* tube = dynamic_cast<qel::Tube*>(e)) {
+        axis = tube->path;
+        section = tube->profile;
+        return true;
+    }
+    if (auto* rev = dynamic_cast<qel::Revoluton*>(e)) {
+        axis = rev->profile;
+        section = rev->section;
+        return true;
+    }
+    return false;
+}
+
+long long vertexCount(const qel::Curve* c) { return c ? (long long)c->vertices.size() : 0; }
+long long edgeCount(const qel::Curve* c) { return c ? (long long)c->edges.size() : 0; }
+
+// The curve box: "Uniform ,  " for a uniform curve, then its counts.
+QString curveText(const qel::Curve* c) {
+    const QString prefix = c && c->curveType == qel::Curve::Uniform ? "Uniform ,  " : "";
+    return prefix + countsText(vertexCount(c), edgeCount(c), "Edges");
+}
+
+// Subdivides a curve of a swept element; the element is touched too, since
+// one whose stamp is current never reads its curves again.
+void subdivideCurve(qel::Element* owner, qel::Curve* c) {
+    if (!c) return;
+    c->subdivide(true);
+    owner->touch();
 }
 
 }  // namespace
@@ -163,7 +212,49 @@ void MainWindow::on_actionSubdivide_triggered() {
     qel::Tool* t = pickedTool();
     if (!t || !t->element) return;
     qel::Element* e = t->element;
-    e->subdivide(true);
-    e->touch();
+    qel::Curve *axis, *section;
+    if (sweptCurves(e, axis, section)) {
+        // The curve the view's axis-section choice names.
+        subdivideCurve(e, view()->axisSection == 1 ? section : axis);
+    } else {
+        e->subdivide(true);
+        e->touch();
+    }
     view()->redraw = 1;
 }
+
+void MainWindow::on_actionTYPE_triggered() {
+    qel::Tool* t = pickedTool();
+    if (!t || !t->element) return;
+    QString title, text;
+    qel::Curve *axis, *section;
+    if (sweptCurves(t->element, axis, section)) {
+        title = t->element->isType(Type::Tube) ? "TUBE" : "REVOLUTON";
+        // 64-bit products: large curves would overflow 32 bits.
+        text = countsText(vertexCount(axis) * vertexCount(section), edgeCount(axis) * edgeCount(section), "Faces");
+    }
+    asker->inform(this, title, text);
+}
+
+void MainWindow::sweptCurveBox(bool axisCurve) {
+    qel::Tool* t = pickedTool();
+    if (!t || !t->element) return;
+    qel::Curve *axis, *section;
+    if (!sweptCurves(t->element, axis, section)) return;
+    asker->inform(this, axisCurve ? "AXIS" : "SECTION", curveText(axisCurve ? axis : section));
+}
+
+void MainWindow::on_actionAXIS_triggered() { sweptCurveBox(true); }
+void MainWindow::on_actionSECTION_triggered() { sweptCurveBox(false); }
+
+void MainWindow::subdivideSweptCurve(bool axisCurve) {
+    qel::Tool* t = pickedTool();
+    if (!t || !t->element) return;
+    qel::Curve *axis, *section;
+    if (!sweptCurves(t->element, axis, section)) return;
+    subdivideCurve(t->element, axisCurve ? axis : section);
+    view()->redraw = 1;
+}
+
+void MainWindow::on_actionAxis_Subdivide_triggered() { subdivideSweptCurve(true); }
+void MainWindow::on_actionSection_Subdivide_triggered() { subdivideSweptCurve(false); }

@@ -6,7 +6,8 @@
 // sanitizers); a refused file leaves the scene exactly as it was; in every
 // case each tree is acyclic with consistent parent links, every instance
 // ring is a proper ring whose members all belong to the scene, every
-// element's reference count equals the number of tools showing it, and
+// element's reference count equals the number of tools showing it (a
+// curve's, plus the counts of the tubes and revolutons holding it), and
 // every sound mesh shown keeps the mesh invariants and every sound curve
 // shown the curve invariants, with finite values.
 //
@@ -88,9 +89,23 @@ void checkScene(qel::Scene& scene) {
         } while (x != t);
         if (t->element) ++holders[t->element];
     }
+    // A composite element (tube, revoluton) holds each of its curves as
+    // often as it is held itself.
+    std::unordered_map<qel::Element*, int> expected(holders.begin(), holders.end());
+    std::vector<qel::Element*> subs;
     for (const auto& h : holders) {
-        check(h.first->refCount == h.second);
-        checkCurve(h.first);
+        subs.clear();
+        h.first->subElements(subs);
+        for (qel::Element* s : subs) {
+            check(s != nullptr);
+            expected[s] += h.first->refCount;
+        }
+    }
+    for (const auto& x : expected) {
+        check(x.first->refCount == x.second);
+        checkCurve(x.first);
+    }
+    for (const auto& h : holders) {
         const qel::Mesh* mesh = dynamic_cast<const qel::Mesh*>(h.first);
         if (!mesh || mesh->status != 0) continue;
         const std::string broken = meshtest::checkMeshInvariants(*mesh);

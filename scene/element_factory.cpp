@@ -5,7 +5,9 @@
 #include "curves/curve.h"
 #include "elements/animated_sprite.h"
 #include "elements/clay.h"
+#include "elements/revoluton.h"
 #include "elements/sprite.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -32,6 +34,19 @@ ElementFactory::TResult readSprite(buffer& body, Element*& element) {
     S* s = new S();
     if (!s->readRecord(body)) {
         delete s;
+        return ElementFactory::Refused;
+    }
+    element = s;
+    return ElementFactory::Built;
+}
+
+// A swept element of either layout. A refused one has freed whatever
+// curves it had built.
+template <class S>
+ElementFactory::TResult readSwept(buffer& body, bool old, Element*& element) {
+    S* s = new S(body, old);
+    if (body.failed() || s->status != 0) {
+        Element::drop(s, 0);
         return ElementFactory::Refused;
     }
     element = s;
@@ -74,9 +89,14 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             element = c;
             return Built;
         }
+        case Tube::RecordTag:
+        case Tube::OldRecordTag:
+            return readSwept<Tube>(body, tag == Tube::OldRecordTag, element);
+        case Revoluton::RecordTag:
+        case Revoluton::OldRecordTag:
+            return readSwept<Revoluton>(body, tag == Revoluton::OldRecordTag, element);
         // Bezier curves (0xE1100002), resampled curves
-        // (0xE0000007, 0xE0000008, 0xE1000007), revolutons (0xE0000004,
-        // 0xE0000009), tubes (0xE0000005, 0xE1000005) and lightning
+        // (0xE0000007, 0xE0000008, 0xE1000007) and lightning
         // (0xE1100005) are added here with their element types.
         default:
             element = placeholder();

@@ -9,6 +9,9 @@
 //               record of the path; a sprite whose image cannot be read is
 //               kept without image, a damaged texture record is refused)
 //   0xE1000002  qel::Curve, and 0xE0000002 its older record
+//   0xE1000005  qel::Tube (ids of its curves), 0xE0000005 with embedded curves
+//   0xE0000009  qel::Revoluton (ids of its curves), 0xE0000004 with a circle
+//               section and an embedded profile
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out

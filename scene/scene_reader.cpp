@@ -238,7 +238,9 @@ void SceneReader::deleteTools(std::vector<Tool*>& list) {
 void SceneReader::discard() {
     heads_.clear();
     deleteTools(tools_);
-    for (Element* e : distinctElements()) delete e;
+    // Dropped rather than deleted: the curves a composite element built
+    // inside its own record go with it.
+    for (Element* e : distinctElements()) Element::drop(e, 0);
     elements_.clear();
     factory_.reset();  // the placeholder, if any, was among them
 }

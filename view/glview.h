@@ -765,8 +765,21 @@ signals:
 private:
     // Whether the action a (0..9) is in the bit mask.
     static bool inMask(int a, int mask) { return a >= 0 && a <= 9 && ((mask >> a) & 1); }
-    // A new tool on one of the primitive meshes, or null for other values.
+    // A new tool on one of the primitive meshes or on the tube of a straight
+    // path (its profile drawn later), or null for other values.
     static Tool* newPrimitiveTool(TToolCreation value);
+    // A new tool on the Revoluton (empty profile, section of the section
+    // shape) or the Tube (axis and section of their shapes); null for other
+    // values.
+    Tool* newSweptTool(TToolCreation value) const;
+    // Puts the drawn curve into its slot of the tool under creation: the
+    // Revoluton's profile, the straight Tube's profile, the Tube's path, or a
+    // profile tool's element. False (the curve not taken) for other tools.
+    bool placeDrawnCurve(Curve* curve);
+    // Return with Alt on a Revoluton: the drawn profile's last and first
+    // vertices get edges to their feet on the axis, and the revoluton is
+    // initialised again. False when no profile vertex was drawn.
+    bool closeProfileOntoAxis();
     // Deletes every undo record, the newest first.
     void clearHistory();
     // What replaceScene and clearTools drop before they replace anything.
@@ -863,6 +876,12 @@ private:
     void releaseRemove();
     void releaseDraw();
     void releaseArrayPickItem();
+    // The curve of the object picked at the release becomes the axis (path,
+    // revoluton profile, array path, profile element) or the section of the
+    // tool under creation; the axis pick also hangs a copy of that tool
+    // under the picked object. Nothing without a tool under creation.
+    void releaseDrawPickAxis();
+    void releaseDrawPickSection();
     // ---- Release steps (glview_release_change.cpp) ----
     void releaseMaterial();
     void releaseColorIsLight();

@@ -11,6 +11,8 @@
 #include "core/simple_polygon.h"
 #include "core/vec.h"
 #include "curves/curve.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/tool.h"
@@ -57,12 +59,11 @@ void GLView::updateDrawing() {
     // drawn curve (Use Tool, the primitives) and a missing tool leave
     // everything as it stands: their element and transform must not follow
     // a stroke.
-    if (!activeTool || !isProfile(toolCreation)) {
+    if (!activeTool || !placeDrawnCurve(curve)) {
         delete curve;
         redraw = 1;
         return;
     }
-    activeTool->setElement(curve);
 
     // The element is centred on its box; the transform keeps the drawn curve
     // where it was drawn. A non-finite drawing keeps the previous placement,
@@ -72,6 +73,32 @@ void GLView::updateDrawing() {
     const mat4 transform = drawingFrame * mat4::inverse(e.localMatrix());
     if (transform.isFinite()) activeTool->transform = transform;
     redraw = 1;
+}
+
+bool GLView::placeDrawnCurve(Curve* curve) {
+    Element* e = activeTool->element;
+    Tube* tube = dynamic_cast<Tube*>(e);
+    Revoluton* revoluton = dynamic_cast<Revoluton*>(e);
+    switch (toolCreation) {
+        case CreateRevoluton:
+            if (!revoluton) return false;
+            revoluton->setProfile(curve);
+            break;
+        case CreateTubeDrawnAxis:
+            if (!tube) return false;
+            tube->setProfile(curve);
+            break;
+        case CreateTube:
+            if (!tube) return false;
+            tube->setPath(curve);
+            break;
+        default:
+            if (!isProfile(toolCreation)) return false;
+            activeTool->setElement(curve);
+            return true;
+    }
+    curve->touch();
+    return true;
 }
 
 Mesh* GLView::drawnProfileMesh() {

@@ -7,6 +7,9 @@
 // the tools made by the picking steps belong to the scene's tool library and
 // are not undoable.
 
+#include "curves/curve.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -39,6 +42,10 @@ void GLView::releaseAssembly(TAssemblyAction action) {
             return releaseDraw();
         case ActionArrayPickItem:
             return releaseArrayPickItem();
+        case ActionDrawPickAxis:
+            return releaseDrawPickAxis();
+        case ActionDrawPickSection:
+            return releaseDrawPickSection();
         case ActionMirror:
             return releaseMirror();
         case ActionRotateMultiplicity:
@@ -179,6 +186,87 @@ void GLView::releaseArrayPickItem() {
     Tool* item = picked->cloneTool(false);
     scene->toolsRoot->addChild(item, false);
     auxiliaryTools.push_back(item);
+}
+
+namespace {
+
+// The element as a curve when it is one (types 2 and 3).
+Curve* asCurve(Element* e) {
+    if (!e || !(e->isType(Element::TType::Curve) || e->isType(Element::TType::UCurve))) return nullptr;
+    return dynamic_cast<Curve*>(e);
+}
+
+// The axis curve an element offers: a curve itself, or a tube's path.
+Curve* axisCurveOf(Element* e) {
+    if (Curve* c = asCurve(e)) return c;
+    if (auto* t = dynamic_cast<Tube*>(e)) return t->path;
+    return nullptr;
+}
+
+// The section curve an element offers: a curve itself, a revoluton's
+// section or a tube's profile.
+Curve* sectionCurveOf(Element* e) {
+    if (Curve* c = asCurve(e)) return c;
+    if (auto* r = dynamic_cast<Revoluton*>(e)) return r->section;
+    if (auto* t = dynamic_cast<Tube*>(e)) return t->profile;
+    return nullptr;
+}
+
+}  // namespace
+
+void GLView::releaseDrawPickAxis() {
+    if (!activeTool) return;
+    pickAgain();
+    Tool* target = targetBrush.pickedTool;
+    if (!targetBrush.hit() || !target) {
+        actionMode = ModeIdle;
+        return;
+    }
+    Curve* curve = axisCurveOf(target->element);
+    if (!curve) {
+        resetState(true);
+        actionMode = ModeIdle;
+        return;
+    }
+    Element* e = activeTool->element;
+    if (toolCreation == CreateArray || toolCreation == CreateChain || isProfile(toolCreation)) {
+        activeTool->setElement(curve);
+    } else if (toolCreation == CreateTube) {
+        if (auto* t = dynamic_cast<Tube*>(e)) t->setPath(curve);
+    } else if (toolCreation == CreateRevoluton) {
+        if (auto* r = dynamic_cast<Revoluton*>(e)) r->setProfile(curve);
+    }
+    curve->touch();
+    if (Element* now = activeTool->element) {
+        now->initialize(Element::ResizeKeep);
+        const mat4 L = now->localMatrix();
+        activeTool->transform = mat4::inverse(L);
+        activeTool->pivot = L;
+    }
+    target->addChild(activeTool->cloneObject(mat4::Identity(), false, false), false);
+    // The records name objects by list position, which the new object
+    // shifts: none of them may act after this change.
+    clearHistory();
+    scene->toList();
+    resetState(true);
+    actionMode = ModeIdle;
+}
+
+void GLView::releaseDrawPickSection() {
+    if (!activeTool) return;
+    pickAgain();
+    Tool* target = targetBrush.pickedTool;
+    Curve* curve = targetBrush.hit() && target ? sectionCurveOf(target->element) : nullptr;
+    if (curve) {
+        Element* e = activeTool->element;
+        if (toolCreation == CreateTube) {
+            if (auto* t = dynamic_cast<Tube*>(e)) t->setProfile(curve);
+        } else if (toolCreation == CreateRevoluton) {
+            if (auto* r = dynamic_cast<Revoluton*>(e)) r->setSection(curve);
+        }
+        if (toolCreation == CreateTube || toolCreation == CreateRevoluton) curve->touch();
+    }
+    actionMode = ModeIdle;
 }
 
 }  // namespace qel

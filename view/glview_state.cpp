@@ -6,6 +6,8 @@
 #include <cstdint>
 
 #include "core/mat.h"
+#include "curves/curve.h"
+#include "elements/revoluton.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/scene.h"
@@ -218,10 +220,34 @@ void GLView::returnKey() {
             return;
         }
         activeTool->setElement(mesh);
+    } else if (activeTool && toolCreation == CreateRevoluton && keys.held(Keyboard::KeyAlt)) {
+        // Alt closes the drawn profile onto the axis; with nothing drawn the
+        // drawing ends without adding anything.
+        if (!closeProfileOntoAxis()) {
+            resetState(true);
+            return;
+        }
     }
     Element* e = activeTool ? activeTool->element : nullptr;
     if (e) placeDrawing(*e);
     resetState(true);
+}
+
+bool GLView::closeProfileOntoAxis() {
+    auto* r = dynamic_cast<Revoluton*>(activeTool->element);
+    Curve* c = r ? r->profile : nullptr;
+    const int n = c ? c->vertexCount() : 0;
+    if (n == 0) return false;
+    // Each end gets an edge to its foot on the axis.
+    const float yLast = c->vertices[std::size_t(n - 1)].position.y;
+    const float yFirst = c->vertices[0].position.y;
+    c->vertexAdd(vec3(0, yLast, 0));
+    c->edgeAdd(n - 1, n);
+    c->vertexAdd(vec3(0, yFirst, 0));
+    c->edgeAdd(n + 1, 0);
+    c->touch();
+    r->initialize(Element::ResizeKeep);
+    return true;
 }
 
 void GLView::placeDrawing(Element& e) {

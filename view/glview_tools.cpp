@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -74,11 +76,31 @@ Mesh* newPrimitive(GLView::TToolCreation value) {
     }
 }
 
+// The tube of a drawn outline extruded along a straight path: the path from
+// (0, 0, 0) to (0, 0, -100), radii 0 and 1, both ends sharp; the profile is
+// empty until the user draws it.
+Tube* newStraightTube() {
+    Curve* path = new Curve({vec3(0, 0, 0), vec3(0, 0, -100)}, {0.0f, 1.0f}, {true, true}, false, Curve::Plain);
+    return new Tube(path, new Curve());
+}
+
 }  // namespace
 
 Tool* GLView::newPrimitiveTool(TToolCreation value) {
+    if (value == CreateTubeDrawnAxis) return new Tool(newStraightTube(), mat4::Identity(), pbr(), false);
     Mesh* mesh = newPrimitive(value);
     return mesh ? new Tool(mesh, mat4::Identity(), pbr(), false) : nullptr;
+}
+
+Tool* GLView::newSweptTool(TToolCreation value) const {
+    Element* e = nullptr;
+    if (value == CreateRevoluton)
+        // The profile is drawn by the user around the fixed axis.
+        e = new Revoluton(new Curve(Curve::Plain), CurveCreation(sectionCreation, false, true));
+    else if (value == CreateTube)
+        // A Free axis is empty until the user draws it.
+        e = new Tube(CurveCreation(axisCreation, true, true), CurveCreation(sectionCreation, false, true));
+    return e ? new Tool(e, mat4::Identity(), pbr(), false) : nullptr;
 }
 
 Curve* GLView::CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const {
@@ -138,6 +160,8 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
     else if (isProfile(value))
         // The outline is drawn by the user; the tool takes its own reference.
         activeTool = new Tool(new Curve(Curve::Plain), mat4::Identity(), pbr(), false);
+    else if (value == CreateRevoluton || value == CreateTube)
+        activeTool = newSweptTool(value);
     else
         activeTool = newPrimitiveTool(value);
 

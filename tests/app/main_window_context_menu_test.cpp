@@ -13,7 +13,10 @@
 #include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "curves/curve.h"
 #include "elements/clay.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/root.h"
@@ -185,3 +188,61 @@ TEST_F(ContextMenuTest, SubdivideRefinesThePickedMeshAndAsksForAFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+// An open chain of n points along x.
+qel::Curve* chain(int n) {
+    std::vector<qel::vec3> points;
+    for (int i = 0; i < n; ++i) points.emplace_back(float(i), 0, 0);
+    return new qel::Curve(points, false);
+}
+
+}  // namespace
+
+TEST_F(ContextMenuTest, TubesAndRevolutonsGetTheAxisSectionMenuAndTheirBoxes) {
+    auto* tube = new qel::Tube(chain(10), qel::Curve::Circle(24, false));
+    pickPlaced(tube);
+    EXPECT_EQ(openedMenu(), ui().menuObject_Axis_Section);
+    EXPECT_EQ(ui().actionTYPE->text(), "TUBE");
+    ui().actionTYPE->trigger();
+    ui().actionSECTION->trigger();
+    tube->path->curveType = qel::Curve::Uniform;
+    ui().actionAXIS->trigger();
+    pickPlaced(new qel::Revoluton(chain(3), qel::Curve::Circle(8, false)));
+    EXPECT_EQ(openedMenu(), ui().menuObject_Axis_Section);
+    EXPECT_EQ(ui().actionTYPE->text(), "REVOLUTON");
+    ui().actionTYPE->trigger();
+    EXPECT_EQ(script.boxes,
+              QStringList({"TUBE|240 Vertices ,  216 Faces", "SECTION|24 Vertices ,  24 Edges",
+                           "AXIS|Uniform ,  10 Vertices ,  9 Edges", "REVOLUTON|24 Vertices ,  16 Faces"}));
+}
+
+TEST_F(ContextMenuTest, SubdivideActsOnTheChosenCurveAndTouchesTheTube) {
+    auto* tube = new qel::Tube(chain(3), qel::Curve::Circle(4, false));
+    pickPlaced(tube);
+    view()->axisSection = 1;
+    view()->redraw = 0;
+    tube->updateStamp = 0;
+    ui().actionSubdivide->trigger();
+    EXPECT_EQ(tube->path->edges.size(), 2u);
+    EXPECT_EQ(tube->profile->edges.size(), 8u);
+    EXPECT_EQ(tube->updateStamp, Element::GlobalUpdate);
+    EXPECT_EQ(view()->redraw, 1);
+    view()->redraw = 0;
+    tube->updateStamp = 0;
+    ui().actionAxis_Subdivide->trigger();
+    EXPECT_EQ(tube->path->edges.size(), 4u);
+    EXPECT_EQ(tube->updateStamp, Element::GlobalUpdate);
+    EXPECT_EQ(view()->redraw, 1);
+    ui().actionSection_Subdivide->trigger();
+    EXPECT_EQ(tube->profile->edges.size(), 16u);
+}
+
+TEST_F(ContextMenuTest, SweptBoxesCountAMissingCurveAsEmpty) {
+    pickPlaced(new qel::Tube(chain(4), nullptr));
+    ui().actionTYPE->trigger();
+    ui().actionSECTION->trigger();
+    ui().actionSection_Subdivide->trigger();  // nothing to subdivide
+    EXPECT_EQ(script.boxes, QStringList({"TUBE|0 Vertices ,  0 Faces", "SECTION|0 Vertices ,  0 Edges"}));
+}

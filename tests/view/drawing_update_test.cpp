@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "elements/revoluton.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/gesture_fixture_util.h"
@@ -305,4 +307,111 @@ TEST_F(DrawingUpdate, ReturnOnAProfileAddsItsFlatMeshOnTheOutline) {
         EXPECT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
         tap({});
     }
+}
+
+// ---- Revoluton and tubes ----
+
+TEST_F(DrawingUpdate, SweptToolsAreBuiltAndAShapeChangeRebuildsThem) {
+    view.setActiveTool(GLView::CreateRevoluton, true);
+    auto* r = dynamic_cast<Revoluton*>(view.activeTool->element);
+    ASSERT_TRUE(r && r->profile && r->section);
+    EXPECT_TRUE(r->profile->vertices.empty());
+    EXPECT_EQ(r->section->vertices.size(), std::size_t(view.sectionSegments));  // the Circle shape
+
+    view.setAxisCreation(GLView::CurveSquare);
+    view.setActiveTool(GLView::CreateTube, true);
+    auto* t = dynamic_cast<Tube*>(view.activeTool->element);
+    ASSERT_TRUE(t && t->path && t->profile);
+    EXPECT_EQ(t->path->vertices.size(), 4u);
+    EXPECT_EQ(t->profile->vertices.size(), std::size_t(view.sectionSegments));
+
+    // A drawn section of the straight tube is lost when the shape changes.
+    view.setActiveTool(GLView::CreateTubeDrawnAxis, true);
+    assembly(GLView::ActionDraw);
+    stroke(square);
+    view.updateDrawing();
+    t = dynamic_cast<Tube*>(view.activeTool->element);
+    ASSERT_TRUE(t && t->profile);
+    EXPECT_FALSE(t->profile->vertices.empty());
+    view.setSectionCreation(GLView::CurveTriangle);
+    t = dynamic_cast<Tube*>(view.activeTool->element);
+    ASSERT_TRUE(t && t->profile);
+    EXPECT_TRUE(t->profile->vertices.empty());
+}
+
+TEST_F(DrawingUpdate, DrawnCurvesGoToTheirSlotsAndTheToolStaysTheirOnlyOwner) {
+    struct Row {
+        GLView::TToolCreation value;
+        Curve* (*slot)(Element*);
+    };
+    const Row rows[] = {
+        {GLView::CreateRevoluton, [](Element* e) { return static_cast<Revoluton*>(e)->profile; }},
+        {GLView::CreateTubeDrawnAxis, [](Element* e) { return static_cast<Tube*>(e)->profile; }},
+        {GLView::CreateTube, [](Element* e) { return static_cast<Tube*>(e)->path; }},
+    };
+    for (const Row& row : rows) {
+        view.setActiveTool(row.value, true);
+        assembly(GLView::ActionDraw);
+        stroke(square);
+        for (int i = 0; i < 5; ++i) view.updateDrawing();
+        Element* e = view.activeTool->element;
+        Curve* c = row.slot(e);
+        ASSERT_TRUE(c) << row.value;
+        EXPECT_TRUE(sameCurve(*c, strokesCurve(view.closedDrawing != 0))) << row.value;
+        EXPECT_EQ(e->refCount, 1);
+        EXPECT_EQ(c->refCount, 1);
+        std::vector<Element*> subs;
+        e->subElements(subs);
+        for (Element* s : subs) EXPECT_EQ(s->refCount, 1) << row.value;
+    }
+}
+
+TEST_F(DrawingUpdate, ATubePathDrawnOpenClosesAndReopensWithTheOption) {
+    view.closedDrawing = 0;
+    view.setActiveTool(GLView::CreateTube, true);
+    assembly(GLView::ActionDraw);
+    stroke(square);
+    view.updateDrawing();
+    const auto path = [this] { return static_cast<Tube*>(view.activeTool->element)->path; };
+    EXPECT_FALSE(closedCurve(*path()));
+    view.setClosedDrawing(true);
+    EXPECT_TRUE(closedCurve(*path()));
+    view.setClosedDrawing(false);
+    EXPECT_FALSE(closedCurve(*path()));
+}
+
+TEST_F(DrawingUpdate, AltReturnClosesADrawnRevolutonProfileOntoTheAxis) {
+    view.closedDrawing = 0;
+    view.setActiveTool(GLView::CreateRevoluton, true);
+    assembly(GLView::ActionDraw);
+    stroke({{1, 0, 0}, {2, 1, 0}, {1, 2, 0}});
+    view.updateDrawing();
+    view.placements = {mat4::Identity()};
+    const std::size_t objects = view.scene->objectsRoot->children.size();
+    const int n = static_cast<Revoluton*>(view.activeTool->element)->profile->vertexCount();
+    ASSERT_GE(n, 3);
+    tap({Keyboard::KeyReturn, Keyboard::KeyAlt});
+    EXPECT_TRUE(view.idle());
+    ASSERT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
+    const auto* r = dynamic_cast<const Revoluton*>(view.scene->objectsRoot->children.back()->element);
+    ASSERT_TRUE(r && r->profile);
+    const Curve& c = *r->profile;
+    ASSERT_EQ(c.vertexCount(), n + 2);
+    EXPECT_EQ(c.vertices[std::size_t(n)].position, vec3(0, c.vertices[std::size_t(n - 1)].position.y, 0));
+    EXPECT_EQ(c.vertices[std::size_t(n + 1)].position, vec3(0, c.vertices[0].position.y, 0));
+    EXPECT_GE(c.findEdge(n - 1, n), 0);
+    EXPECT_GE(c.findEdge(n + 1, 0), 0);
+    EXPECT_EQ(c.status, 0);
+    tap({});
+
+    // With no profile vertex drawn the drawing ends and adds nothing.
+    view.setActiveTool(GLView::CreateRevoluton, true);
+    assembly(GLView::ActionDraw);
+    stroke({{1, 0, 0}});
+    view.interactionState = 1;
+    static_cast<Revoluton*>(view.activeTool->element)->setProfile(new Curve(Curve::Plain));
+    tap({Keyboard::KeyReturn, Keyboard::KeyAlt});
+    EXPECT_TRUE(view.idle());
+    EXPECT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
+    tap({});
 }

@@ -9,6 +9,8 @@
 
 #include "app/asker.h"
 #include "core/mat.h"
+#include "curves/curve.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/root.h"
 #include "scene/scene.h"
@@ -305,4 +307,46 @@ TEST_F(Release, MirrorAlignAndPivotMatching) {
     EXPECT_EQ(view.undoHistory.size(), 4u);
     undoAll();
     EXPECT_EQ(snapshot(*view.scene), before);
+}
+
+TEST_F(Release, DrawPickAxisAndSectionHandThePickedCurveToTheToolUnderCreation) {
+    Tool line(new Curve({vec3(0, 0, 0), vec3(1, 0, 0), vec3(2, 1, 0)}, false), mat4::Identity(), pbr(), false);
+    Tool* e = place(line, mat4::Translation(0, -5, 0));
+    view.scene->toList();
+    Curve* curve = static_cast<Curve*>(e->element);
+
+    // Without a tool under creation nothing happens.
+    view.setActiveTool(GLView::CreateCube, true);
+    view.deleteActiveTools();
+    press(id(e));
+    release(GLView::ActionDrawPickAxis, id(e));
+    EXPECT_TRUE(e->children.empty());
+
+    view.setActiveTool(GLView::CreateTube, true);
+    view.pushAct(new ActObjectTransform(view.scene, int(id(a)), false));
+    press(id(e));
+    release(GLView::ActionDrawPickAxis, id(e));
+    ASSERT_EQ(e->children.size(), 1u);
+    auto* hung = dynamic_cast<Tube*>(e->children[0]->element);
+    ASSERT_TRUE(hung);
+    EXPECT_EQ(hung->path, curve);
+    EXPECT_TRUE(view.undoHistory.empty() && view.historyIndex == -1);
+    EXPECT_GT(view.scene->findID(e->children[0]), 0);
+    // The curve is held by its source tool, its object and each holder of
+    // the tube.
+    EXPECT_EQ(curve->refCount, 2 + hung->refCount);
+
+    // The section pick changes a tube's profile, and nothing of a cube.
+    press(id(e));
+    release(GLView::ActionDrawPickSection, id(e));
+    auto* tube = dynamic_cast<Tube*>(view.activeTool->element);
+    ASSERT_TRUE(tube);
+    EXPECT_EQ(tube->profile, curve);
+    view.setActiveTool(GLView::CreateCube, true);
+    Element* cubeElement = view.activeTool->element;
+    const int count = curve->refCount;
+    press(id(e));
+    release(GLView::ActionDrawPickSection, id(e));
+    EXPECT_EQ(view.activeTool->element, cubeElement);
+    EXPECT_EQ(curve->refCount, count);
 }

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "curves/curve.h"
+#include "elements/tube.h"
 #include "gl/shader.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
@@ -164,7 +166,8 @@ TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {
     source.addObject(&cube, mat4::Translation(2, 0, 0), Scene::HangTop, true);
     ASSERT_TRUE(source.save(path("two.tl")));
 
-    view.pickBrush.pickedTool = view.materialTool = view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
+    view.pickBrush.pickedTool = view.materialTool =
+        view.scene->addObject(&cube, mat4::Identity(), Scene::HangTop, true);
     view.materialPending = 1;
     for (const char* name : {"t.obj", "T.OBJ", "cube.tlo"}) {
         history();
@@ -383,4 +386,23 @@ TEST(Sky, LevelRunsFromLayersFourAndFiveToTheLastAndTheLensFollowsTheFieldOfView
     EXPECT_EQ(skyLevel(0, 64), vec3(4, 5, 0));
     EXPECT_EQ(skyLevel(100, 64), vec3(64, 64, 0));
     EXPECT_NEAR(skyLens(true, 60), std::sqrt(3.0f), 1e-5f);
+}
+
+TEST_F(ViewTest, TubeWithDrawnOutlineHasAStraightPathAndAnEmptyProfile) {
+    Tool* t = view.setActiveTool(GLView::CreateTubeDrawnAxis, true);
+    ASSERT_TRUE(t && t->element && t->element->isType(Element::TType::Tube));
+    const Tube* tube = static_cast<const Tube*>(t->element);
+    ASSERT_TRUE(tube->path && tube->profile);
+    ASSERT_EQ(tube->path->vertices.size(), 2u);
+    EXPECT_EQ(tube->path->vertices[0].position, vec3(0, 0, 0));
+    EXPECT_EQ(tube->path->vertices[1].position, vec3(0, 0, -100));
+    EXPECT_EQ(tube->path->vertices[0].radius, 0.0f);
+    EXPECT_EQ(tube->path->vertices[1].radius, 1.0f);
+    EXPECT_TRUE(tube->path->vertices[0].isSharp() && tube->path->vertices[1].isSharp());
+    EXPECT_TRUE(tube->profile->vertices.empty());
+    // The tool under creation is the only holder of the tube and its curves.
+    EXPECT_EQ(tube->refCount, 1);
+    EXPECT_EQ(tube->path->refCount, 1);
+    EXPECT_EQ(tube->profile->refCount, 1);
+    EXPECT_EQ(view.selectedAssemblyAction, GLView::ActionDraw);
 }

@@ -1,0 +1,133 @@
+// The revoluton element: construction, references to its curves and the
+// record.
+
+#include "elements/revoluton.h"
+
+#include "curves/curve.h"
+#include "scene/buffer.h"
+
+namespace qel {
+
+Revoluton::Revoluton() : Element(TType::Revoluton) {}
+
+Revoluton::Revoluton(Curve* profile_, Curve* section_)
+    : Element(TType::Revoluton), profile(profile_), section(section_) {
+    if (profile) profile->initialize(ResizeKeep);
+    if (section) section->initialize(ResizeKeep);
+    calculateSize(ResizeKeep);
+    vbo.rebuild = 1;
+}
+
+Revoluton::Revoluton(buffer& b, bool old) : Element(TType::Revoluton) {
+    if (!old) {
+        DataRead(b);
+        return;
+    }
+    id = 0;  // nothing to map
+    if (!readOld(b)) status = 1;
+}
+
+bool Revoluton::readOld(buffer& b) {
+    const std::uint32_t n = b.readU32();
+    if (b.failed() || n < MinOldSection || n > MaxOldSection) return false;
+    profile = readEmbeddedCurve(b);
+    if (!profile) return false;
+    section = Curve::Circle(int(n), false);
+    return true;
+}
+
+Revoluton::~Revoluton() { vbo.release(); }
+
+void Revoluton::init() {
+    Element::init();
+    working = nullptr;
+    if (profile) profile->init();
+    if (section) section->init();
+    type = TType::Revoluton;
+    // The buffer is released, not only forgotten.
+    vbo.release();
+    vbo.rebuild = 1;
+}
+
+void Revoluton::initialize(TResizeStyle style) {
+    if (profile) profile->initialize(style);
+    if (section) section->initialize(ResizeKeep);
+    calculateSize(style);
+    vbo.rebuild = 1;
+}
+
+void Revoluton::calculateSize(TResizeStyle style) {
+    if (!profile) return;
+    profile->calculateSize(style);
+    takeProfileExtent();
+}
+
+void Revoluton::takeProfileExtent() {
+    centre = vec3(0, profile->centre.y, 0);
+    setSize(profile->size());
+}
+
+Revoluton* Revoluton::clone() {
+    Revoluton* r = new Revoluton(profile ? profile->clone() : nullptr, section ? section->clone() : nullptr);
+    r->centre = centre;
+    r->setSize(size());
+    return r;
+}
+
+void Revoluton::subElements(std::vector<Element*>& list) {
+    if (profile) list.push_back(profile);
+    if (section) list.push_back(section);
+}
+
+void Revoluton::allElements(std::vector<Element*>& list) {
+    list.push_back(this);
+    if (profile) profile->allElements(list);
+    if (section) section->allElements(list);
+}
+
+void Revoluton::resolve(const std::vector<Element*>& table) {
+    refCount += 1;
+    if (idsPending_) {
+        idsPending_ = false;
+        id = 0;
+        profile = curveOfId(table, profileId_);
+        section = curveOfId(table, sectionId_);
+    }
+    if (profile) profile->resolve(table);
+    if (section) section->resolve(table);
+}
+
+void Revoluton::touch() {
+    vbo.rebuild = 1;
+    updateStamp = GlobalUpdate;
+}
+
+void Revoluton::deleteVBO() { vbo.release(); }
+
+void Revoluton::DataWrite(buffer& b) {
+    b.writeU32(RecordTag);
+    b.writeU32(8);
+    b.writeI32(curveId(profile));
+    b.writeI32(curveId(section));
+}
+
+void Revoluton::DataRead(buffer& b) {
+    replaceSharedCurve(this, profile, nullptr);
+    replaceSharedCurve(this, section, nullptr);
+    profileId_ = b.readI32();
+    sectionId_ = b.readI32();
+    idsPending_ = true;
+    id = -1;
+}
+
+void Revoluton::setProfile(Curve* c) {
+    replaceSharedCurve(this, profile, c);
+    touch();
+}
+
+void Revoluton::setSection(Curve* c) {
+    replaceSharedCurve(this, section, c);
+    touch();
+}
+
+}  // namespace qel

@@ -1,0 +1,65 @@
+// Shared code of the swept elements.
+
+#include "elements/swept.h"
+
+#include <QOpenGLContext>
+
+#include "curves/curve.h"
+#include "gl/gl.h"
+#include "gl/gpu_scope.h"
+#include "scene/buffer.h"
+#include "scene/element.h"
+
+namespace qel {
+
+void SweptBuffers::release() {
+    if (surface == 0 && lines == 0) return;
+    GpuScope scope;
+    if (gl && QOpenGLContext::currentContext()) {
+        if (enabled) {
+            for (GLuint a = 0; a <= 5; ++a) gl->glDisableVertexAttribArray(a);
+            gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        }
+        gl->glFlush();
+        const GLuint names[2] = {surface, lines};
+        gl->glDeleteBuffers(2, names);
+    }
+    // Without a context the names went with it.
+    enabled = 0;
+    surface = 0;
+    lines = 0;
+}
+
+void replaceSharedCurve(Element* owner, Curve*& slot, Curve* curve) {
+    if (slot == curve) return;
+    const int n = owner ? owner->refCount : 0;
+    Curve* old = slot;
+    if (curve) curve->copy(n);
+    slot = curve;
+    if (old) Element::drop(old, n);
+}
+
+Curve* curveOfId(const std::vector<Element*>& table, std::int32_t id) {
+    if (id < 0 || std::size_t(id) >= table.size()) return nullptr;
+    Element* e = table[std::size_t(id)];
+    if (!e || !(e->isType(Element::TType::Curve) || e->isType(Element::TType::UCurve))) return nullptr;
+    return dynamic_cast<Curve*>(e);
+}
+
+Curve* readEmbeddedCurve(buffer& b) {
+    const std::uint32_t tag = b.readU32();
+    b.readU32();  // the embedded length is not used: the curve's body says how long it is
+    if (b.failed() || (tag != Curve::RecordTag && tag != Curve::OldRecordTag)) return nullptr;
+    // The body is read inside the outer record's window: a body running past
+    // it fails the read instead of reading the next record.
+    Curve* c = new Curve(b, tag == Curve::OldRecordTag);
+    if (b.failed() || c->status != 0) {
+        delete c;
+        return nullptr;
+    }
+    return c;
+}
+
+std::int32_t curveId(const Curve* c) { return c ? c->id : -1; }
+
+}  // namespace qel
