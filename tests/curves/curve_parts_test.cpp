@@ -6,25 +6,17 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "curves/curve_build_util.h"
 #include "curves/curve_invariants_util.h"
 
+using curvetest::curveOf;
+using curvetest::line;
 using qel::Curve;
 using qel::CurveVertex;
 using qel::Sculptor;
 using qel::vec3;
 
 namespace {
-
-std::unique_ptr<Curve> curveOf(const std::vector<vec3>& p, bool closed, std::vector<bool> sharp = {}) {
-    sharp.resize(p.size(), false);
-    return std::make_unique<Curve>(p, std::vector<float>(p.size(), 1.0f), sharp, closed);
-}
-
-std::unique_ptr<Curve> line(int n, std::vector<bool> sharp = {}) {
-    std::vector<vec3> p;
-    for (int i = 0; i < n; ++i) p.emplace_back(float(i), 0.0f, 0.0f);
-    return curveOf(p, false, std::move(sharp));
-}
 
 std::unique_ptr<Curve> hexagon(std::vector<bool> sharp = {}) {
     std::vector<vec3> p;
