@@ -11,6 +11,7 @@
 #include "curves/curve_invariants_util.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
+#include "scene/element_factory.h"
 
 using qel::buffer;
 using qel::Curve;
@@ -128,4 +129,36 @@ TEST(UCurve, CloneHasAnIndependentBase) {
     EXPECT_EQ(h.u->base->vertices[1].position.x, 6.0f);
     EXPECT_EQ(h.u->vertexCount(), 7);
     EXPECT_EQ(c.u->vertexCount(), 4);
+}
+
+TEST(UCurve, FactoryReadsTheRecordOrRefusesAShortOne) {
+    UCurve u;
+    u.step = 0.5f;
+    buffer file;
+    u.DataWrite(file);
+    qel::ElementFactory factory;
+    for (std::int32_t cut : {12, 8}) {
+        file.seek(0);
+        file.clearFailure();
+        std::uint32_t tag = 0, length = 0;
+        ASSERT_TRUE(file.readRecordHeader(tag, length));
+        qel::Element* e = nullptr;
+        const std::int32_t end = file.cursor() + cut;
+        qel::ElementFactory::TResult r;
+        {
+            const buffer::ReadLimit window(file, end);
+            r = factory.read(tag, file, e);
+        }
+        if (cut == 12) {
+            ASSERT_EQ(r, qel::ElementFactory::Built);
+            auto* back = dynamic_cast<UCurve*>(e);
+            ASSERT_NE(back, nullptr);
+            EXPECT_FLOAT_EQ(back->step, 0.5f);
+            EXPECT_EQ(file.cursor(), end);
+            delete e;
+        } else {
+            EXPECT_EQ(r, qel::ElementFactory::Refused);
+            EXPECT_EQ(e, nullptr);
+        }
+    }
 }
