@@ -39,6 +39,7 @@ void UCurve::DataRead(buffer& b) {
     step = std::isfinite(s) ? s : 0.0f;
     curveType = TCurveType(b.readU32());
     baseId = b.readI32();
+    idPending_ = true;
 }
 
 void UCurve::init() {
@@ -74,7 +75,8 @@ void UCurve::allElements(std::vector<Element*>& list) {
 
 void UCurve::resolve(const std::vector<Element*>& elements) {
     refCount += 1;
-    if (id < 0) {
+    if (idPending_) {
+        idPending_ = false;
         id = 0;
         base = nullptr;
         if (baseId >= 0 && std::size_t(baseId) < elements.size()) {

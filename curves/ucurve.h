@@ -59,6 +59,8 @@ public:
 
 private:
     void resample();
+    // A record was read: resolve turns baseId into the base.
+    bool idPending_ = false;
 };
 
 }  // namespace qel

@@ -102,9 +102,13 @@ TEST(UCurve, ResolveAcceptsOnlyPlainCurves) {
     };
     for (const Case& k :
          {Case{0, false}, Case{1, true}, Case{2, false}, Case{3, false}, Case{99, false}, Case{-1, false}}) {
-        UCurve u;
+        buffer record;
+        record.writeF32(0.0f);
+        record.writeU32(2);
+        record.writeI32(k.baseId);
+        record.seek(0);
+        UCurve u(record);
         std::vector<Element*> table = {mesh.get(), plain.get(), other.get(), &u};
-        u.baseId = k.baseId;
         u.resolve(table);
         EXPECT_EQ(u.base != nullptr, k.gets) << k.baseId;
         EXPECT_EQ(u.baseId, -1);
@@ -116,6 +120,15 @@ TEST(UCurve, ResolveAcceptsOnlyPlainCurves) {
             EXPECT_EQ(u.vertexCount(), 0);
         }
     }
+}
+
+TEST(UCurve, ResolveKeepsABaseBuiltInMemory) {
+    Held h(new UCurve(straight(3.0f), Curve::UniformCurve));
+    Curve* base = h.u->base;
+    h.u->resolve({});
+    EXPECT_EQ(h.u->base, base);
+    h.u->refCount -= 1;
+    base->refCount -= 1;
 }
 
 TEST(UCurve, CloneHasAnIndependentBase) {
