@@ -371,4 +371,19 @@ TEST_F(Release, MakeUniformWrapsThePickedCurveWithoutAnExtraReference) {
     release(GLView::ActionMakeUniform, id(e));
     EXPECT_EQ(e->element, u);
     EXPECT_EQ(curve->refCount, count);
+
+    // A tube's path is replaced with the counts kept.
+    Curve* path = new Curve({vec3(0, 0, 0), vec3(4, 0, 0)}, false);
+    Tool tubeTool(new Tube(path, Curve::Circle(6, false)), mat4::Identity(), pbr(), false);
+    Tool* t = place(tubeTool, mat4::Translation(0, 5, 0));
+    view.scene->toList();
+    auto* tube = static_cast<Tube*>(t->element);
+    const int pathCount = path->refCount;
+    press(id(t));
+    release(GLView::ActionMakeUniform, id(t));
+    auto* wrapped = dynamic_cast<qel::UCurve*>(tube->path);
+    ASSERT_TRUE(wrapped);
+    EXPECT_EQ(wrapped->base, path);
+    EXPECT_EQ(path->refCount, pathCount);
+    EXPECT_EQ(wrapped->refCount, tube->refCount);
 }
