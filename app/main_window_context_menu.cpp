@@ -101,7 +101,7 @@ long long edgeCount(const qel::Curve* c) { return c ? (long long)c->edges.size()
 
 // The curve box: "Uniform ,  " for a uniform curve, then its counts.
 QString curveText(const qel::Curve* c) {
-    const QString prefix = c && c->curveType == qel::Curve::Uniform ? "Uniform ,  " : "";
+    const QString prefix = c && c->curveType == qel::Curve::UniformCurve ? "Uniform ,  " : "";
     return prefix + countsText(vertexCount(c), edgeCount(c), "Edges");
 }
 

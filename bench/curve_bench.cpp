@@ -37,6 +37,14 @@
 //   Curve/CutPlane            cutPlane through the helix's axis, which
 //                             crosses every turn twice (on a fresh copy).
 //
+// Resampling by radius of an open chain of 10,000 and 100,000 vertices one
+// unit apart, radius 1 (about one sample per vertex):
+//
+//   Curve/Uniform             Uniform() on the chain;
+//   Floor/Uniform             the same samples through reachTarget(points,
+//                             end, 10) and 20 chord-tangential averaging
+//                             passes on a flat std::vector<qel::vec3>.
+//
 // The curve under test is copied from a prepared one outside the timing.
 // Every case runs five repetitions and reports their median (and spread).
 
@@ -341,6 +349,51 @@ void CutPlane(benchmark::State& state) {
     }
 }
 
+std::unique_ptr<qel::Curve> makeUniformBase(int n) {
+    std::vector<qel::vec3> points(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) points[std::size_t(i)] = qel::vec3(float(i), 10.0f * std::sin(0.01f * float(i)), 0.0f);
+    return std::make_unique<qel::Curve>(points, false);
+}
+
+void CurveUniform(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> base = makeUniformBase(int(state.range(0)));
+    float step = 0.0f;
+    for (auto _ : state) {
+        std::unique_ptr<qel::Curve> r(base->Uniform(step));
+        benchmark::DoNotOptimize(r->vertices.data());
+        state.PauseTiming();
+        r.reset();
+        state.ResumeTiming();
+    }
+}
+
+void FloorUniform(benchmark::State& state) {
+    const std::unique_ptr<qel::Curve> base = makeUniformBase(int(state.range(0)));
+    float step = 0.0f;
+    const std::unique_ptr<qel::Curve> sampled(base->Uniform(step));
+    std::vector<qel::vec3> prepared;
+    for (const qel::CurveVertex& v : sampled->vertices) prepared.push_back(v.position);
+    const qel::vec3 target = base->vertices.back().position;
+    std::vector<qel::vec3> next(prepared.size());
+    for (auto _ : state) {
+        std::vector<qel::vec3> p = prepared;
+        qel::reachTarget(p, target, 10);
+        for (int pass = 0; pass < 20; ++pass) {
+            next.front() = p.front();
+            next.back() = p.back();
+            for (std::size_t i = 1; i + 1 < p.size(); ++i) {
+                const qel::vec3 m = (p[i - 1] + p[i + 1]) * 0.5f;
+                qel::vec3 t = p[i - 1] - p[i + 1];
+                const float l2 = float(qel::dot(t, t));
+                if (l2 > 0.0f) t = t * (1.0f / std::sqrt(l2));
+                next[i] = p[i] + t * (0.5f * float(qel::dot(m - p[i], t)));
+            }
+            p.swap(next);
+        }
+        benchmark::DoNotOptimize(p.data());
+    }
+}
+
 [[maybe_unused]] const int registered = [] {
     auto setup = [](benchmark::internal::Benchmark* b) {
         b->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -360,6 +413,8 @@ void CutPlane(benchmark::State& state) {
     setup(benchmark::RegisterBenchmark("Floor/CurveStamp", FloorCurveStamp));
     setup(benchmark::RegisterBenchmark("Curve/DeformGStamp", DeformStamp, true));
     setup(benchmark::RegisterBenchmark("Curve/CutPlane", CutPlane));
+    setup(benchmark::RegisterBenchmark("Curve/Uniform", CurveUniform)->Arg(10000)->Arg(100000));
+    setup(benchmark::RegisterBenchmark("Floor/Uniform", FloorUniform)->Arg(10000)->Arg(100000));
     return 0;
 }();
 

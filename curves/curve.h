@@ -38,7 +38,7 @@ class Curve : public Element {
 public:
     // The curve type, stored and written with the curve: plain curves are
     // made with 0, uniformly resampled ones with 2. No operation tests it.
-    enum TCurveType : std::uint32_t { Plain = 0, Uniform = 2 };
+    enum TCurveType : std::uint32_t { Plain = 0, UniformCurve = 2 };
 
     // Element record tags: the current record and the older one without the
     // reserved word and the curve type.
@@ -335,6 +335,31 @@ public:
     // diagonal of the bounding box ((0,0,0) without vertices). A size of 0
     // is stored as 1.0.
     virtual void calculateSize(TResizeStyle style);
+    // Joins the last vertex to vertex 0 by a new edge when both are distinct
+    // open ends; the former ends lose their end and sharp bits. Then
+    // initialize(ResizeKeep) and touch(). Nothing otherwise.
+    virtual void close();
+
+    // ---- Resampling and joining (curve_resample.cpp) ----
+    // A new curve (owned by the caller) resampling every chain of this one
+    // with samples spaced by the local radius; step is neither read nor
+    // written. The spacing is floored at a thousandth of the curve's size,
+    // and a resampling stops at MaxUniformSamples samples in all. Every
+    // result vertex keeps its sample's source edge in its selection slot and
+    // vertex 0's angle; centre and size are this curve's.
+    Curve* Uniform(float& step);
+    static constexpr std::size_t MaxUniformSamples = 1000000;
+    // Evens edge lengths in place: collapses edges below a tenth of 0.95
+    // times vertex 0's radius, then splits each edge longer than that once.
+    void QuasiUniform();
+    // Appends copies of other's vertices and edges, offsetting indices,
+    // links and selection slots; nothing for null. No initialize.
+    void append(const Curve* other);
+    // The positions (and radii) of edge e's two vertices; empty lists for
+    // an edge outside the array.
+    void segment(int e, std::vector<vec3>& points) const;
+    void segment(int e, std::vector<vec3>& points, std::vector<float>& radii) const;
+    void segment(int e, std::vector<float>& radii) const;
 
     // ---- Queries (curve_topology.cpp) ----
     // The neighbour of e that is not from; when neither is, neighbour 1

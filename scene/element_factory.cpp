@@ -3,6 +3,7 @@
 #include "scene/element_factory.h"
 
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
 #include "elements/clay.h"
 #include "elements/revoluton.h"
@@ -95,8 +96,18 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
         case Revoluton::RecordTag:
         case Revoluton::OldRecordTag:
             return readSwept<Revoluton>(body, tag == Revoluton::OldRecordTag, element);
-        // Bezier curves (0xE1100002), resampled curves
-        // (0xE0000007, 0xE0000008, 0xE1000007) and lightning
+        case UCurve::RecordTag: {
+            // The base stays an id until the reader's resolve pass.
+            UCurve* u = new UCurve(body);
+            if (body.failed() || u->status != 0) {
+                delete u;
+                return Refused;
+            }
+            element = u;
+            return Built;
+        }
+        // Bezier curves (0xE1100002), the old resampled curves
+        // (0xE0000007, 0xE0000008) and lightning
         // (0xE1100005) are added here with their element types.
         default:
             element = placeholder();

@@ -882,6 +882,11 @@ private:
     // under the picked object. Nothing without a tool under creation.
     void releaseDrawPickAxis();
     void releaseDrawPickSection();
+    // MakeUniform: the picked tube's path, revoluton's profile or plain
+    // curve is wrapped in a uniformly resampled curve (none already of
+    // curve type 2). The wrapper takes over the holders' references: no
+    // extra reference is taken on the wrapped curve.
+    void releaseMakeUniform();
     // ---- Release steps (glview_release_change.cpp) ----
     void releaseMaterial();
     void releaseColorIsLight();

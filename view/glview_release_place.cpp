@@ -8,6 +8,7 @@
 // are not undoable.
 
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "scene/element.h"
@@ -46,6 +47,8 @@ void GLView::releaseAssembly(TAssemblyAction action) {
             return releaseDrawPickAxis();
         case ActionDrawPickSection:
             return releaseDrawPickSection();
+        case ActionMakeUniform:
+            return releaseMakeUniform();
         case ActionMirror:
             return releaseMirror();
         case ActionRotateMultiplicity:
@@ -266,6 +269,22 @@ void GLView::releaseDrawPickSection() {
         }
         if (toolCreation == CreateTube || toolCreation == CreateRevoluton) curve->touch();
     }
+    actionMode = ModeIdle;
+}
+
+void GLView::releaseMakeUniform() {
+    pickAgain();
+    Tool* target = targetBrush.pickedTool;
+    Element* e = targetBrush.hit() && target ? target->element : nullptr;
+    auto plain = [](Curve* c) { return c && c->curveType != Curve::UniformCurve; };
+    if (auto* t = dynamic_cast<Tube*>(e)) {
+        if (plain(t->path)) t->setPath(new UCurve(t->path, Curve::UniformCurve));
+    } else if (auto* r = dynamic_cast<Revoluton*>(e)) {
+        if (plain(r->profile)) r->setProfile(new UCurve(r->profile, Curve::UniformCurve));
+    } else if (e && e->isType(Element::TType::Curve) && plain(static_cast<Curve*>(e))) {
+        target->setElement(new UCurve(static_cast<Curve*>(e), Curve::UniformCurve));
+    }
+    resetState(false);
     actionMode = ModeIdle;
 }
 

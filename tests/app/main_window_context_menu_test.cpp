@@ -207,7 +207,7 @@ TEST_F(ContextMenuTest, TubesAndRevolutonsGetTheAxisSectionMenuAndTheirBoxes) {
     EXPECT_EQ(ui().actionTYPE->text(), "TUBE");
     ui().actionTYPE->trigger();
     ui().actionSECTION->trigger();
-    tube->path->curveType = qel::Curve::Uniform;
+    tube->path->curveType = qel::Curve::UniformCurve;
     ui().actionAXIS->trigger();
     pickPlaced(new qel::Revoluton(chain(3), qel::Curve::Circle(8, false)));
     EXPECT_EQ(openedMenu(), ui().menuObject_Axis_Section);

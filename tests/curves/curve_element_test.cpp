@@ -156,7 +156,7 @@ TEST(CurveElement, DeselectAllClearsEverySlot) {
 }
 
 TEST(CurveElement, CloneEqualsItsSourceWithoutTheBuffer) {
-    Curve c(points(5), true, Curve::Uniform);
+    Curve c(points(5), true, Curve::UniformCurve);
     c.refCount = 3;
     c.id = 7;
     c.vbo = 12;  // a buffer name as the drawing would leave it
@@ -173,7 +173,7 @@ TEST(CurveElement, CloneEqualsItsSourceWithoutTheBuffer) {
     EXPECT_EQ(k->vbo, 0u);
     EXPECT_EQ(k->vboEnabled, 0);
     EXPECT_EQ(k->reallocate, 1);
-    EXPECT_EQ(k->curveType, Curve::Uniform);
+    EXPECT_EQ(k->curveType, Curve::UniformCurve);
     EXPECT_EQ(k->modified, 1);
     EXPECT_EQ(k->auxiliary, c.auxiliary);
     EXPECT_EQ(k->pendingRemoval, 1);

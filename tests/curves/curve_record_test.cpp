@@ -37,7 +37,7 @@ pbr material(std::uint16_t g, std::int16_t rough) { return pbr({g, 2, 3, 4}, {5,
 // An open chain of three vertices and a loop of three, with radii, angles,
 // materials and a sharp vertex.
 CurvePtr sample() {
-    auto c = std::make_unique<Curve>(Curve::Uniform);
+    auto c = std::make_unique<Curve>(Curve::UniformCurve);
     for (int i = 0; i < 6; ++i) {
         CurveVertex r(vec3(float(i), float(i % 2), 0.5f * float(i)));
         r.radius = 1.0f + 0.25f * float(i);
@@ -269,7 +269,7 @@ TEST_F(CurveRecord, WrittenAndReadBackKeepsRecordsLinksAndOrder) {
     Curve back(body, false);
     EXPECT_EQ(body.cursor(), body.size());
     EXPECT_EQ(back.status, 0);
-    EXPECT_EQ(back.curveType, Curve::Uniform);
+    EXPECT_EQ(back.curveType, Curve::UniformCurve);
     EXPECT_EQ(back.centre, c->centre);
     EXPECT_EQ(back.size(), c->size());
     expectSameRecords(*c, back);
@@ -280,7 +280,7 @@ TEST_F(CurveRecord, WrittenAndReadBackKeepsRecordsLinksAndOrder) {
 }
 
 TEST_F(CurveRecord, EmptyCurvePayloadIs32Bytes) {
-    Curve c(Curve::Uniform);
+    Curve c(Curve::UniformCurve);
     buffer body = bodyOf(c);
     ASSERT_EQ(body.size(), 32);
     EXPECT_EQ(body.readU32(), 0u);  // reserved
@@ -325,7 +325,7 @@ TEST_F(CurveRecord, EdgeLayoutFollowsTheFileVersion) {
             EXPECT_EQ(c.centre, vec3(1, 2, 3));
             EXPECT_EQ(c.size(), 4.0f);
             // The old tag has no type and gives element id 0.
-            EXPECT_EQ(c.curveType, old ? Curve::Plain : Curve::Uniform);
+            EXPECT_EQ(c.curveType, old ? Curve::Plain : Curve::UniformCurve);
             EXPECT_EQ(c.id, old ? 0 : -1);
         }
     }

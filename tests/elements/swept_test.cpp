@@ -178,7 +178,7 @@ TEST(SweptCurves, ReplacementTakesTheNewCurveBeforeReleasingTheOld) {
 
 TEST(SweptRecords, OldTubeReadsEachEmbeddedCurveInItsOwnLayout) {
     std::unique_ptr<Curve> a(line(4)), b(line(3));
-    b->curveType = Curve::Uniform;
+    b->curveType = Curve::UniformCurve;
     for (const bool oldFirst : {true, false}) {
         buffer body;
         body.writeBuffer(curveRecord(*a, oldFirst));
@@ -189,7 +189,7 @@ TEST(SweptRecords, OldTubeReadsEachEmbeddedCurveInItsOwnLayout) {
         ASSERT_TRUE(t);
         expectSameCurve(t->path, a.get());
         expectSameCurve(t->profile, b.get());
-        EXPECT_EQ(t->profile->curveType, oldFirst ? Curve::Uniform : Curve::Plain);
+        EXPECT_EQ(t->profile->curveType, oldFirst ? Curve::UniformCurve : Curve::Plain);
         EXPECT_EQ(t->path->refCount, 1);
     }
 }

@@ -10,6 +10,7 @@
 #include "app/asker.h"
 #include "core/mat.h"
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/root.h"
@@ -349,4 +350,40 @@ TEST_F(Release, DrawPickAxisAndSectionHandThePickedCurveToTheToolUnderCreation) 
     release(GLView::ActionDrawPickSection, id(e));
     EXPECT_EQ(view.activeTool->element, cubeElement);
     EXPECT_EQ(curve->refCount, count);
+}
+
+TEST_F(Release, MakeUniformWrapsThePickedCurveWithoutAnExtraReference) {
+    Tool line(new Curve({vec3(0, 0, 0), vec3(3, 0, 0), vec3(3, 3, 0)}, false), mat4::Identity(), pbr(), false);
+    Tool* e = place(line, mat4::Translation(0, -5, 0));
+    view.scene->toList();
+    Curve* curve = static_cast<Curve*>(e->element);
+    const int count = curve->refCount;
+    press(id(e));
+    release(GLView::ActionMakeUniform, id(e));
+    auto* u = dynamic_cast<qel::UCurve*>(e->element);
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->curveType, Curve::UniformCurve);
+    EXPECT_EQ(u->base, curve);
+    EXPECT_EQ(curve->refCount, count);
+    EXPECT_GT(u->vertexCount(), 3);
+    // A uniform curve is left alone.
+    press(id(e));
+    release(GLView::ActionMakeUniform, id(e));
+    EXPECT_EQ(e->element, u);
+    EXPECT_EQ(curve->refCount, count);
+
+    // A tube's path is replaced with the counts kept.
+    Curve* path = new Curve({vec3(0, 0, 0), vec3(4, 0, 0)}, false);
+    Tool tubeTool(new Tube(path, Curve::Circle(6, false)), mat4::Identity(), pbr(), false);
+    Tool* t = place(tubeTool, mat4::Translation(0, 5, 0));
+    view.scene->toList();
+    auto* tube = static_cast<Tube*>(t->element);
+    const int pathCount = path->refCount;
+    press(id(t));
+    release(GLView::ActionMakeUniform, id(t));
+    auto* wrapped = dynamic_cast<qel::UCurve*>(tube->path);
+    ASSERT_TRUE(wrapped);
+    EXPECT_EQ(wrapped->base, path);
+    EXPECT_EQ(path->refCount, pathCount);
+    EXPECT_EQ(wrapped->refCount, tube->refCount);
 }
