@@ -435,6 +435,11 @@ private:
                       bool closed);
     // The link at end k of e, -1 when it names no edge of the array.
     int link(const CurveEdge& E, int k) const { return validEdge(E.n[k]) ? E.n[k] : -1; }
+    // Both edge splits end here: M becomes the new vertex between the ends of
+    // edge e (whose record before the split is E); e keeps its first half
+    // and a new edge of end material `middle` takes the second. The new
+    // vertex's index.
+    int splitEdgeAt(int e, const CurveEdge& E, const CurveVertex& M, const pbr& middle, bool sharp);
     // Replaces in edge g the link(s) to `from` by `to`.
     void relink(int g, int from, int to);
     // e when it names an active edge, else findFirstEdge(p).

@@ -131,25 +131,7 @@ int Curve::edgeSplit(int e) {
     M.radius = (VA.radius + VB.radius) * 0.5f;
     M.angle = (VA.angle + VB.angle) * 0.5f;
     M.edge = e;
-    const pbr middle = middleMaterial(E.material[0], E.material[1]);
-    const int Q = link(E, 1);
-    const int m = vertexAdd(M);
-    CurveEdge F(m, B, e, Q, false, E.isSharp(1) || Q == -1);
-    F.material[0] = middle;
-    F.material[1] = E.material[1];
-    const int f = edgeAdd(F);
-    if (Q != -1 && Q != e) {
-        CurveEdge& G = edges[std::size_t(Q)];
-        const int j = G.end(B);
-        if (j >= 0 && G.n[j] == e) G.n[j] = f;
-    }
-    vertices[std::size_t(B)].edge = f;
-    CurveEdge& R = edges[std::size_t(e)];
-    R.v[1] = m;
-    R.n[1] = f;
-    R.material[1] = middle;
-    R.setSharp(1, false);
-    return m;
+    return splitEdgeAt(e, E, M, middleMaterial(E.material[0], E.material[1]), false);
 }
 
 int Curve::edgeSplit(int e, const vec3& point, bool sharp) {
@@ -170,7 +152,11 @@ int Curve::edgeSplit(int e, const vec3& point, bool sharp) {
     M.radius = float(double(VA.radius) + (double(VB.radius) - double(VA.radius)) * t);
     M.angle = 0.0f;
     M.edge = e;
-    const pbr middle = mixMaterial(E.material[0], E.material[1], t);
+    return splitEdgeAt(e, E, M, mixMaterial(E.material[0], E.material[1], t), sharp);
+}
+
+int Curve::splitEdgeAt(int e, const CurveEdge& E, const CurveVertex& M, const pbr& middle, bool sharp) {
+    const int B = E.v[1];
     const int Q = link(E, 1);
     const int m = vertexAdd(M);
     CurveEdge F(m, B, e, Q, sharp, E.isSharp(1) || Q == -1);
