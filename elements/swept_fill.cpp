@@ -143,6 +143,45 @@ Blocks blocksOf(const SweptRefill& refill, std::uint32_t n, std::uint8_t* span, 
     return b;
 }
 
+// The colour, light and material runs of one row of quads (carrier edge
+// E against every cross-section edge), as the three blocks hold them. Rows
+// whose carrier edge has the end materials of the row made last share its
+// runs: a uniformly painted surface costs one product per cross-section
+// edge and corner, and a copy per row.
+void writeRowPaint(const SweptShape& shape, const CurveEdge& E, SweptScratch& s, Blocks& b) {
+    const std::size_t vertices = 6 * s.section.size();
+    std::vector<std::uint8_t>& row = s.paintRow;
+    if (!s.paintRowValid || E.material[0] != s.paintKey[0] || E.material[1] != s.paintKey[1]) {
+        row.resize(12 * vertices);
+        std::uint8_t* colour = row.data();
+        std::uint8_t* light = colour + 4 * vertices;
+        std::uint8_t* material = light + 4 * vertices;
+        for (const Edge& f : s.section) {
+            const CurveEdge& F = shape.section->edges[std::size_t(f.index)];
+            const Paint p[4] = {paintOf(E.material[0] * F.material[0]), paintOf(E.material[0] * F.material[1]),
+                                paintOf(E.material[1] * F.material[0]), paintOf(E.material[1] * F.material[1])};
+            for (int k : QuadCorners) {
+                std::memcpy(colour, p[k].colour, 4);
+                std::memcpy(light, p[k].light, 4);
+                std::memcpy(material, p[k].material, 4);
+                colour += 4;
+                light += 4;
+                material += 4;
+            }
+        }
+        s.paintKey[0] = E.material[0];
+        s.paintKey[1] = E.material[1];
+        s.paintRowValid = true;
+    }
+    const std::size_t run = 4 * vertices;
+    std::memcpy(b.colour, row.data(), run);
+    std::memcpy(b.light, row.data() + run, run);
+    std::memcpy(b.material, row.data() + 2 * run, run);
+    b.colour += run;
+    b.light += run;
+    b.material += run;
+}
+
 void appendSegment(std::vector<vec3>& lines, const vec3& p, const vec3& q) {
     lines.push_back(p);
     lines.push_back(q);
@@ -157,6 +196,7 @@ void writeQuads(const SweptShape& shape, const SweptRefill& refill, SweptScratch
         const CurveEdge& E = shape.carrier->edges[std::size_t(e.index)];
         const vec3* row0 = refill.positions ? s.grid.data() + std::size_t(e.v[0]) * V : nullptr;
         const vec3* row1 = refill.positions ? s.grid.data() + std::size_t(e.v[1]) * V : nullptr;
+        if (b.colour) writeRowPaint(shape, E, s, b);
         std::int32_t rf = 0;
         for (const Edge& f : s.section) {
             if (b.position) {
@@ -178,19 +218,6 @@ void writeQuads(const SweptShape& shape, const SweptRefill& refill, SweptScratch
                 for (int k : QuadCorners) {
                     std::memcpy(b.normal, half[k], 6);
                     b.normal += 6;
-                }
-            }
-            if (b.colour) {
-                const CurveEdge& F = shape.section->edges[std::size_t(f.index)];
-                const Paint p[4] = {paintOf(E.material[0] * F.material[0]), paintOf(E.material[0] * F.material[1]),
-                                    paintOf(E.material[1] * F.material[0]), paintOf(E.material[1] * F.material[1])};
-                for (int k : QuadCorners) {
-                    std::memcpy(b.colour, p[k].colour, 4);
-                    std::memcpy(b.light, p[k].light, 4);
-                    std::memcpy(b.material, p[k].material, 4);
-                    b.colour += 4;
-                    b.light += 4;
-                    b.material += 4;
                 }
             }
             if (b.id) {
@@ -276,6 +303,8 @@ void fillSweptSurface(const SweptShape& shape, std::uint32_t n, const SweptRefil
         scratch.lines.reserve(std::size_t(std::min<std::uint64_t>(rings, 8 * (n / 6))));
     }
     if (n == 0 || !span) return;
+    // The cross-section's materials may differ from the last fill's.
+    scratch.paintRowValid = false;
     writeQuads(shape, refill, scratch, blocksOf(refill, n, span, spanStart));
 }
 

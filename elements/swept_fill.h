@@ -30,6 +30,7 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
+#include "scene/pbr.h"
 
 namespace qel {
 
@@ -102,12 +103,15 @@ struct SweptScratch {
         std::int32_t smooth[2] = {-1, -1};
         bool feature[2] = {false, false};
     };
-    std::vector<Edge> carrier;       // the active carrier edges in array order
-    std::vector<Edge> section;       // the active cross-section edges
-    std::vector<std::int32_t> rank;  // edge index -> active rank, while the tables are made
-    std::vector<vec3> grid;          // the grid of the last geometry fill
-    std::vector<vec3> faceNormals;   // per quad (carrier rank x section count + section rank)
-    std::vector<vec3> lines;         // feature points of the last position fill, in pairs
+    std::vector<Edge> carrier;           // the active carrier edges in array order
+    std::vector<Edge> section;           // the active cross-section edges
+    std::vector<std::int32_t> rank;      // edge index -> active rank, while the tables are made
+    std::vector<vec3> grid;              // the grid of the last geometry fill
+    std::vector<vec3> faceNormals;       // per quad (carrier rank x section count + section rank)
+    std::vector<vec3> lines;             // feature points of the last position fill, in pairs
+    std::vector<std::uint8_t> paintRow;  // colour, light and material runs of one row of quads
+    pbr paintKey[2];                     // the carrier end materials paintRow was made for
+    bool paintRowValid = false;
 };
 
 // Writes the blocks asked for of the surface of n vertices (n from
