@@ -8,9 +8,6 @@
 
 #include "curves/curve.h"
 #include "gl/gl.h"
-#include "gl/glerror.h"
-#include "gl/resources.h"
-#include "gl/shader.h"
 #include "gl/shaders.h"
 #include "support/scene_layer.h"
 
@@ -23,23 +20,7 @@ constexpr int H = 16;
 // The row a line at y = 0.03 falls in (clip y 0.06 under lookDownZ).
 constexpr int Row = 8;
 
-// +z towards the viewer; x and y from -0.5 to 0.5 fill the target.
-const mat4 lookDownZ = mat4::Scale(2.0f, 2.0f, -2.0f);
-
-class CurveDrawGL : public testing::Test {
-protected:
-    void SetUp() override {
-        initShaderResources();
-        Shader::ProjectionModelViewMatrix = lookDownZ;
-        Shader::ProjectionOffsetModelViewMatrix = lookDownZ;
-        glClearErrors();
-    }
-    void TearDown() override {
-        EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
-        Shader::ProjectionModelViewMatrix = mat4::Identity();
-        Shader::ProjectionOffsetModelViewMatrix = mat4::Identity();
-    }
-};
+using CurveDrawGL = tltest::DrawTest;
 
 // Pixels of the row holding the object id and the colour.
 int drawnPixels(tltest::SceneLayer& layer, std::uint32_t object, std::uint32_t item, bvec4 colour) {

@@ -1,9 +1,28 @@
 #include "support/scene_layer.h"
 
 #include "gl/gl.h"
+#include "gl/glerror.h"
+#include "gl/resources.h"
+#include "gl/shader.h"
 #include "gl/texture2d.h"
 
 namespace tltest {
+
+qel::mat4 lookDownZ() { return qel::mat4::Scale(2.0f, 2.0f, -2.0f); }
+
+void DrawTest::SetUp() {
+    qel::initShaderResources();
+    qel::Shader::ProjectionModelViewMatrix = lookDownZ();
+    qel::Shader::ProjectionOffsetModelViewMatrix = lookDownZ();
+    qel::Shader::ModelViewMatrix = qel::mat4::Identity();
+    qel::glClearErrors();
+}
+
+void DrawTest::TearDown() {
+    EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
+    qel::Shader::ProjectionModelViewMatrix = qel::mat4::Identity();
+    qel::Shader::ProjectionOffsetModelViewMatrix = qel::mat4::Identity();
+}
 
 namespace {
 

@@ -1,14 +1,30 @@
 #pragma once
-// One opaque scene layer of a small size for GL tests that draw elements:
-// the four targets of a layer bound for drawing, cleared as the view clears
-// them, with depth testing on, and read back per target.
+// GL tests that draw elements: a fixture with a fixed view, and one opaque
+// scene layer of a small size (the four targets of a layer bound for
+// drawing, cleared as the view clears them, depth testing on, read back per
+// target).
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "core/mat.h"
 #include "gl/fboscene.h"
 
 namespace tltest {
+
+// +z towards the viewer (z is flipped so that the larger z is nearer); x
+// and y from -0.5 to 0.5 fill the target.
+qel::mat4 lookDownZ();
+
+// Registers the shaders and sets both projections to lookDownZ and the eye
+// matrix to the identity; every test must leave no GL error.
+class DrawTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
 
 class SceneLayer {
 public:
