@@ -17,7 +17,7 @@ namespace {
 
 constexpr int W = 16;
 constexpr int H = 16;
-// The row a line at y = 0.03 falls in (clip y 0.06 under lookDownZ).
+// The row a line at y = 0.03 falls in (clip y 0.06 in the fixture's view).
 constexpr int Row = 8;
 
 using CurveDrawGL = tltest::DrawTest;

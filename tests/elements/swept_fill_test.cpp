@@ -1,6 +1,6 @@
 // The swept surface filled on the processor, without a GL context: vertex
 // and feature-line counts, the revoluton's grid, corner materials and pick
-// ids, single-block refills, and the refusal of oversized surfaces.
+// ids, and the refusal of oversized surfaces.
 
 #include "elements/swept_fill.h"
 
@@ -41,10 +41,10 @@ struct Filled {
     std::size_t segments() const { return scratch.lines.size() / 2; }
 };
 
-std::unique_ptr<Curve> smoothed(Curve* c) {
+Curve* smoothed(Curve* c) {
     c->makeSmooth();
     c->initialize(Element::ResizeKeep);
-    return std::unique_ptr<Curve>(c);
+    return c;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ TEST(SweptFill, FeatureLinesFollowSharpJointsAndOpenEndsOnce) {
     };
     const Case cases[] = {
         {"open path, sharp square", Curve::Segment(), Curve::Quad(1, 1), 24, 8, 4},
-        {"open path, smooth square", Curve::Segment(), smoothed(Curve::Quad(1, 1)).release(), 24, 8, 0},
+        {"open path, smooth square", Curve::Segment(), smoothed(Curve::Quad(1, 1)), 24, 8, 0},
         {"closed path, smooth circle", Curve::Circle(8, false), Curve::Circle(6, false), 6 * 48, 0, 0},
     };
     for (const Case& c : cases) {
@@ -88,9 +88,7 @@ TEST(SweptFill, RevolutonTurnsEachProfileVertexAboutTheYAxis) {
             const vec3 g = grid[std::size_t(j * 16 + i)];
             EXPECT_NEAR(std::hypot(g.x, g.z), std::hypot(p.x, p.z), 1e-5) << j << " " << i;
             EXPECT_NEAR(g.y, p.y, 1e-6);
-            if (j == 0) {
-                EXPECT_EQ(g, grid[0]);  // on the axis: one point
-            }
+            EXPECT_TRUE(j != 0 || g == grid[0]);  // on the axis: one point
         }
     }
     // The triangles at the axis have no area, yet every normal is finite.
@@ -125,27 +123,14 @@ TEST(SweptFill, CornersTakeTheProductsOfTheEdgeMaterialsAndTheQuadsId) {
         EXPECT_EQ(f.at<std::int16_t>(4, first + k, 0), m.roughness);
         EXPECT_EQ(f.at<std::int16_t>(4, first + k, 1), m.metalness);
     }
-
-    // A materials-only fill into a span holding just those blocks writes
-    // the same bytes and leaves the feature lines as they were.
-    SweptScratch scratch = f.scratch;
-    SweptRefill materials;
-    materials.positions = materials.normals = materials.ids = false;
-    const std::uint64_t lo = sweptBlockOffset(2, f.n), hi = sweptBlockOffset(5, f.n);
-    std::vector<std::uint8_t> span(hi - lo, 0);
-    fillSweptSurface({SweptKind::Tube, path.get(), profile.get()}, f.n, materials, scratch, span.data(), lo);
-    EXPECT_TRUE(std::equal(span.begin(), span.end(), f.bytes.begin() + std::ptrdiff_t(lo)));
-    EXPECT_EQ(scratch.lines, f.scratch.lines);
 }
 
 TEST(SweptFill, OversizedSurfacesAreRefusedBeforeAnyAllocation) {
     // 4,000 x 3,000 quads of 204 bytes pass 2 GiB.
     std::unique_ptr<Curve> path(Curve::Segment(4000, Element::ResizeMean));
     std::unique_ptr<Curve> profile(Curve::Circle(3000, false));
-    std::uint32_t n = 1;
-    EXPECT_FALSE(sweptSurfaceSize({SweptKind::Tube, path.get(), profile.get()}, n));
-    EXPECT_EQ(n, 0u);
     std::unique_ptr<Curve> small(Curve::Circle(2000, false));
-    EXPECT_TRUE(sweptSurfaceSize({SweptKind::Tube, path.get(), small.get()}, n));
-    EXPECT_EQ(n, 6u * 4000u * 2000u);
+    std::uint32_t n = 1;
+    EXPECT_FALSE(sweptSurfaceSize({SweptKind::Tube, path.get(), profile.get()}, n) || n != 0);
+    EXPECT_TRUE(sweptSurfaceSize({SweptKind::Tube, path.get(), small.get()}, n) && n == 6u * 4000u * 2000u);
 }

@@ -8,12 +8,11 @@
 
 namespace tltest {
 
-qel::mat4 lookDownZ() { return qel::mat4::Scale(2.0f, 2.0f, -2.0f); }
-
 void DrawTest::SetUp() {
+    const qel::mat4 lookDownZ = qel::mat4::Scale(2.0f, 2.0f, -2.0f);
     qel::initShaderResources();
-    qel::Shader::ProjectionModelViewMatrix = lookDownZ();
-    qel::Shader::ProjectionOffsetModelViewMatrix = lookDownZ();
+    qel::Shader::ProjectionModelViewMatrix = lookDownZ;
+    qel::Shader::ProjectionOffsetModelViewMatrix = lookDownZ;
     qel::Shader::ModelViewMatrix = qel::mat4::Identity();
     qel::glClearErrors();
 }

@@ -9,17 +9,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/mat.h"
 #include "gl/fboscene.h"
 
 namespace tltest {
 
-// +z towards the viewer (z is flipped so that the larger z is nearer); x
-// and y from -0.5 to 0.5 fill the target.
-qel::mat4 lookDownZ();
-
-// Registers the shaders and sets both projections to lookDownZ and the eye
-// matrix to the identity; every test must leave no GL error.
+// Registers the shaders and looks down -z: both projections are
+// Scale(2, 2, -2), so that x and y from -0.5 to 0.5 fill the target and the
+// larger z is nearer; the eye matrix is the identity. Every test must leave
+// no GL error.
 class DrawTest : public testing::Test {
 protected:
     void SetUp() override;
