@@ -119,6 +119,34 @@ public:
     // Slot 18: clears orientations valid, sets reallocate, stamps the curve.
     void touch() override;
 
+    // ---- Drawing (curve_draw.cpp) ----
+    // One GL array buffer of line vertices: for every active edge, in edge
+    // order, the positions of its vertex 0 and vertex 1 (3 floats each),
+    // attribute 0. Storage is specified again after touch() (reallocate),
+    // positions uploaded again when modified; otherwise a build does
+    // nothing. False for a curve without edges or on a GL error (the flags
+    // then stay set, so the next call tries again).
+    bool buildVBO() override;
+    // Disables, flushes and deletes the buffer when there is one (with the
+    // view's context made current when none is).
+    void deleteVBO() override;
+    // buildVBO, then binds the buffer as attribute 0 unless enabled.
+    bool enableVBO() override;
+    void disableVBO() override;
+    // The curve program, then enableVBO.
+    bool renderBegin() override;
+    void renderEnd() override;
+    // The scene pass: update(), then GL_LINES through m * localMatrix() in
+    // the material's colour ("Color"), writing objectId and itemId to the
+    // identifier target. Colour-is-light and time are not used.
+    void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
+                float time, bool end) override;
+    // The curve has an edge.
+    bool hasFeatures() const override;
+    // The lines in a flat colour through the offset projection, with the
+    // program the caller made current; end releases attribute 0.
+    void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
+
     // ---- Record (curve_record.cpp) ----
     // Appends the current record (tag, length, body). Only active records
     // are written, vertex indices renumbered to the written vertices; the
@@ -335,6 +363,8 @@ public:
     // diagonal of the bounding box ((0,0,0) without vertices). A size of 0
     // is stored as 1.0.
     virtual void calculateSize(TResizeStyle style);
+    // The positions must be uploaded again (the modified flag).
+    virtual bool vbo_modified() const;
     // Joins the last vertex to vertex 0 by a new edge when both are distinct
     // open ends; the former ends lose their end and sharp bits. Then
     // initialize(ResizeKeep) and touch(). Nothing otherwise.

@@ -5,9 +5,9 @@
 
 #include <QOpenGLContext>
 
+#include "gl/element_draw.h"
 #include "gl/gl.h"
 #include "gl/glerror.h"
-#include "gl/glquad.h"
 #include "gl/gpu_scope.h"
 #include "gl/shaders.h"
 #include "mesh/mesh.h"
@@ -20,15 +20,11 @@ bool Clay::glReady() { return gl && QOpenGLContext::currentContext(); }
 bool Clay::bindPositions(std::uint32_t name) {
     // Attribute state of the core profile lives in the engine's shared
     // vertex array object.
-    if (!GLQuad::buildVBO()) return false;
-    gl->glBindVertexArray(GLQuad::VAO);
+    if (!bindVertexArray()) return false;
     gl->glBindBuffer(GL_ARRAY_BUFFER, name);
     gl->glEnableVertexAttribArray(0);
     gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    // Attribute 0 reads another buffer now: the unit shapes set their
-    // pointer again before their next draw.
-    GLQuad::VBOEnabled = false;
-    GLCircle::VBOEnabled = false;
+    forgetUnitShapes();
     return true;
 }
 

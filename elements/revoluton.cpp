@@ -1,5 +1,5 @@
 // The revoluton element: construction, references to its curves and the
-// record.
+// record, and the drawing (through its swept buffers).
 
 #include "elements/revoluton.h"
 
@@ -103,6 +103,34 @@ void Revoluton::touch() {
 }
 
 void Revoluton::deleteVBO() { vbo.release(); }
+
+bool Revoluton::buildVBO() { return vbo.build(SweptKind::Revoluton, profile, section); }
+
+bool Revoluton::enableVBO() { return vbo.enable(SweptKind::Revoluton, profile, section); }
+
+void Revoluton::disableVBO() { vbo.disable(); }
+
+bool Revoluton::renderBegin() { return vbo.renderBegin(SweptKind::Revoluton, profile, section); }
+
+void Revoluton::renderEnd() { vbo.renderEnd(); }
+
+void Revoluton::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
+                       bool end) {
+    update();
+    vbo.render(SweptKind::Revoluton, profile, section, objectId, itemId, m * localMatrix(), material, end);
+}
+
+bool Revoluton::hasFeatures() const { return vbo.hasFeatures(); }
+
+void Revoluton::renderFeatures(const mat4& m, const bvec4& colour, bool end) {
+    vbo.renderFeatures(m * localMatrix(), colour, end);
+}
+
+bool Revoluton::hasAuxiliary() const { return working != nullptr; }
+
+void Revoluton::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
+    if (working) working->renderFeatures(m, colour, true);
+}
 
 void Revoluton::DataWrite(buffer& b) {
     b.writeU32(RecordTag);

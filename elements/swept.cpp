@@ -2,33 +2,11 @@
 
 #include "elements/swept.h"
 
-#include <QOpenGLContext>
-
 #include "curves/curve.h"
-#include "gl/gl.h"
-#include "gl/gpu_scope.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
 
 namespace qel {
-
-void SweptBuffers::release() {
-    if (surface == 0 && lines == 0) return;
-    GpuScope scope;
-    if (gl && QOpenGLContext::currentContext()) {
-        if (enabled) {
-            for (GLuint a = 0; a <= 5; ++a) gl->glDisableVertexAttribArray(a);
-            gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
-        }
-        gl->glFlush();
-        const GLuint names[2] = {surface, lines};
-        gl->glDeleteBuffers(2, names);
-    }
-    // Without a context the names went with it.
-    enabled = 0;
-    surface = 0;
-    lines = 0;
-}
 
 void replaceSharedCurve(Element* owner, Curve*& slot, Curve* curve) {
     if (slot == curve) return;

@@ -1,32 +1,18 @@
 #pragma once
-// Code shared by the swept elements (qel::Tube, qel::Revoluton): the state
-// of their surface buffers, the rule for replacing a shared curve, and the
-// readers of their records.
+// Code shared by the swept elements (qel::Tube, qel::Revoluton): their
+// surface buffers (elements/swept_buffers.h), the rule for replacing a
+// shared curve, and the readers of their records.
 
 #include <cstdint>
 #include <vector>
+
+#include "elements/swept_buffers.h"
 
 namespace qel {
 
 class Curve;
 class Element;
 class buffer;
-
-// GPU buffers of a swept surface and its feature lines, with the flags that
-// say what must be filled again at the next build.
-struct SweptBuffers {
-    std::uint32_t surface = 0;      // buffer of the surface (0: none)
-    std::uint32_t lines = 0;        // buffer of the feature lines
-    std::uint8_t enabled = 0;       // the surface buffer is bound as attributes 0..5
-    std::uint8_t rebuild = 1;       // every block must be filled again
-    std::uint32_t vertexCount = 0;  // vertices drawn of the surface
-    std::uint32_t lineCount = 0;    // vertices drawn of the feature lines
-
-    // Disables the attributes when bound, flushes and deletes both buffers
-    // (with the view's context made current when none is), and forgets the
-    // names. Nothing without a buffer.
-    void release();
-};
 
 // Puts `curve` into `slot` of `owner`, which holds its curves through its
 // own reference count: the new curve takes owner->refCount references

@@ -1,4 +1,5 @@
-// The tube element: construction, references to its curves and the record.
+// The tube element: construction, references to its curves, the record and
+// the drawing (through its swept buffers).
 
 #include "elements/tube.h"
 
@@ -106,6 +107,34 @@ void Tube::touch() {
 }
 
 void Tube::deleteVBO() { vbo.release(); }
+
+bool Tube::buildVBO() { return vbo.build(SweptKind::Tube, path, profile); }
+
+bool Tube::enableVBO() { return vbo.enable(SweptKind::Tube, path, profile); }
+
+void Tube::disableVBO() { vbo.disable(); }
+
+bool Tube::renderBegin() { return vbo.renderBegin(SweptKind::Tube, path, profile); }
+
+void Tube::renderEnd() { vbo.renderEnd(); }
+
+void Tube::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
+                  bool end) {
+    update();
+    vbo.render(SweptKind::Tube, path, profile, objectId, itemId, m * localMatrix(), material, end);
+}
+
+bool Tube::hasFeatures() const { return vbo.hasFeatures(); }
+
+void Tube::renderFeatures(const mat4& m, const bvec4& colour, bool end) {
+    vbo.renderFeatures(m * localMatrix(), colour, end);
+}
+
+bool Tube::hasAuxiliary() const { return working != nullptr; }
+
+void Tube::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
+    if (working) working->renderFeatures(m, colour, true);
+}
 
 void Tube::DataWrite(buffer& b) {
     b.writeU32(RecordTag);

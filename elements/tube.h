@@ -69,6 +69,32 @@ public:
     // Raises the rebuild flag and stamps the tube (not the curves).
     void touch() override;
     void deleteVBO() override;
+    // ---- Vertex buffers and drawing (elements/swept_buffers.h) ----
+    // The surface and feature-line buffers built from the path (carrier)
+    // and the profile (cross-section); false for a missing curve or one
+    // without edges.
+    bool buildVBO() override;
+    bool enableVBO() override;
+    void disableVBO() override;
+    // The mesh program, then enableVBO.
+    bool renderBegin() override;
+    void renderEnd() override;
+    // Any refill flag is raised.
+    bool vbo_modified() const { return vbo.modified(); }
+    // update(), then the surface through m * localMatrix(); item id
+    // 0xffffffff gives each quad's own id, (carrier edge << 16) + section
+    // edge. The colour-is-light flag and the time are not used.
+    void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
+                float time, bool end) override;
+    // A feature line exists (after a build that found sharp joints or
+    // open borders).
+    bool hasFeatures() const override;
+    // The feature lines with the program the caller made current.
+    void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
+    // A sculpt stroke's working curve is set.
+    bool hasAuxiliary() const override;
+    // The working curve's feature lines (always ending its drawing).
+    void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
     // The current record; a missing curve is written as id -1.
     void DataWrite(buffer& b) override;
     // Reads the two ids of a current payload, to be mapped by resolve.

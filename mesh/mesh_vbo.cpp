@@ -17,20 +17,18 @@
 // reallocated when topologyChanged is set or the active face count no
 // longer matches drawCount. All of it needs a current GL context.
 
-#include "mesh/mesh.h"
-
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "gl/element_draw.h"
 #include "gl/gl.h"
 #include "gl/glerror.h"
-#include "gl/glquad.h"
-#include "gl/normal_matrix.h"
 #include "gl/shaders.h"
 #include "mesh/half_float.h"
+#include "mesh/mesh.h"
 
 namespace qel {
 
@@ -74,7 +72,8 @@ long long activeFaceCount(const Mesh& mesh) {
 // returns the number of active faces in all: a result other than the
 // capacity tells that the face set changed since the buffer was sized,
 // while nothing is ever written past it.
-template <class Fn> long long forActiveFaces(const Mesh& mesh, long long capacity, Fn fn) {
+template <class Fn>
+long long forActiveFaces(const Mesh& mesh, long long capacity, Fn fn) {
     long long seen = 0;
     std::int32_t index = 0;
     mesh.faces.forRange(0, mesh.faces.size(), [&](const MeshFace& F) {
@@ -155,7 +154,8 @@ std::vector<vec3>& featureScratch() {
 // runs (with null, writing nothing) so that it can count the faces. False
 // when the range cannot be mapped or its contents were lost before
 // unmapping.
-template <class Fill> bool writeRange(std::uint64_t offset, std::uint64_t length, Fill fill) {
+template <class Fill>
+bool writeRange(std::uint64_t offset, std::uint64_t length, Fill fill) {
     if (length == 0) {
         fill(nullptr);
         return true;
@@ -182,8 +182,7 @@ void sizeArrays(Mesh& mesh, long long faceTotal) {
     }
     if (mesh.vbo == 0) gl->glGenBuffers(1, &mesh.vbo);
     gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
-    if (mesh.topologyChanged)
-        gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(VertexBytes * n), nullptr, GL_DYNAMIC_DRAW);
+    if (mesh.topologyChanged) gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(VertexBytes * n), nullptr, GL_DYNAMIC_DRAW);
 }
 
 // Refills the arrays whose flag is raised in the bound vertex buffer, one
@@ -238,21 +237,6 @@ bool buildFeatureLines(Mesh& mesh, const std::vector<vec3>& points) {
     mesh.featureCount = std::int32_t(2 * segments);
     gl->glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes), points.data());
     return true;
-}
-
-// Binds the engine's shared vertex array object (creating it when needed):
-// attribute state of the core profile lives there.
-bool bindVertexArray() {
-    if (!GLQuad::buildVBO()) return false;
-    gl->glBindVertexArray(GLQuad::VAO);
-    return true;
-}
-
-// Attribute 0 is about to read another buffer: the unit shapes must set
-// their pointer again before their next draw.
-void forgetUnitShapes() {
-    GLQuad::VBOEnabled = false;
-    GLCircle::VBOEnabled = false;
 }
 
 }  // namespace
@@ -335,14 +319,7 @@ bool Mesh::enableVBO() {
     if (vboEnabled) return true;
     if (!bindVertexArray()) return false;
     gl->glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    for (GLuint i = 0; i < 6; ++i) gl->glEnableVertexAttribArray(i);
-    auto at = [this](int i) { return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(vboOffsets[i])); };
-    gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, at(0));
-    gl->glVertexAttribPointer(1, 3, GL_HALF_FLOAT, GL_FALSE, 0, at(1));
-    gl->glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, at(2));
-    gl->glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, at(3));
-    gl->glVertexAttribIPointer(4, 2, GL_SHORT, 0, at(4));
-    gl->glVertexAttribIPointer(5, 1, GL_UNSIGNED_INT, 0, at(5));
+    pointSurfaceAttributes(vboOffsets);
     forgetUnitShapes();
     vboEnabled = 1;
     return true;
@@ -353,8 +330,7 @@ void Mesh::disableVBO() {
     if (!vboEnabled) return;
     vboEnabled = 0;
     if (!gl) return;
-    for (GLuint i = 0; i < 6; ++i) gl->glDisableVertexAttribArray(i);
-    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    releaseSurfaceAttributes();
 }
 
 // Slot 25: makes the mesh program current, then enableVBO.
@@ -370,17 +346,10 @@ void Mesh::renderEnd() { disableVBO(); }
 // (identifier, colour, light, normal). itemId 0xffffffff writes each
 // face's own index as the item id. colorLight and time are not used by
 // meshes. end releases the attributes after drawing.
-void Mesh::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float, bool end) {
+void Mesh::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
+                  bool end) {
     if (!renderBegin()) return;
-    const mat4 M = m * localMatrix();
-    Shader::setUniform("ProjectionModelViewMatrix", Shader::ProjectionModelViewMatrix * M);
-    Shader::setUniform("NormalMatrix", normalMatrix(M));
-    gl->glUniform1ui(Shader::uniformLocation("ObjectId"), objectId);
-    gl->glUniform1ui(Shader::uniformLocation("ItemId"), itemId);
-    Shader::setUniform("ObjectColor", material.colour.toFloat());
-    Shader::setUniform("ObjectLight", material.light.toFloat());
-    gl->glUniform2i(Shader::uniformLocation("ObjectMaterial"), 2 * int(material.roughness),
-                    2 * int(material.metalness));
+    setSurfaceUniforms(objectId, itemId, m * localMatrix(), material);
     if (drawCount > 0) gl->glDrawArrays(GL_TRIANGLES, 0, drawCount);
     if (end) renderEnd();
 }
@@ -396,8 +365,7 @@ void Mesh::renderFeatures(const mat4& m, const bvec4& colour, bool end) {
     // are released so that the next render binds them again.
     disableVBO();
     if (!bindVertexArray()) return;
-    Shader::setUniform("ProjectionModelViewMatrix", Shader::ProjectionOffsetModelViewMatrix * m * localMatrix());
-    Shader::setUniform("Color", colour);
+    setFeatureUniforms(m * localMatrix(), colour);
     gl->glBindBuffer(GL_ARRAY_BUFFER, featureVbo);
     gl->glEnableVertexAttribArray(0);
     gl->glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);

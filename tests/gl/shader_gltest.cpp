@@ -28,7 +28,7 @@ std::set<std::string> names(const char* list) {
 // (curves, clay, sprites, lightning). A name leaves this list when its source
 // is added.
 const std::set<std::string> ToCome = names(
-    "Curve/Curve Mesh/Lightning");
+    "Mesh/Lightning");
 // Globals nothing draws with: they never get a source.
 const std::set<std::string> Unused = names("Curve/Color Mesh/MeshColor");
 

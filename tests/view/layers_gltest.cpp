@@ -262,3 +262,36 @@ TEST_F(Layers, CompositingFailsWhenAPassCannotBeEnabled) {
         gl->glGetError();
     }
 }
+
+// A red cube in the middle of a 16 x 16 view: the feature pass draws its
+// sharp edges in the contour colour over its faces and leaves their object
+// ids.
+TEST_F(Layers, FeaturePassDrawsTheSharpEdgesOfAMesh) {
+    view->resize(16, 16);
+    ASSERT_TRUE(view->fboScene->enable());
+    gl->glViewport(0, 0, 16, 16);
+    view->buildMatrices();
+    const pbr red(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    Tool cube(Mesh::Cube(), mat4::Identity(), red, false);
+    view->scene->addObject(&cube, mat4::Scale(0.4f, 0.4f, 0.4f), Scene::HangTop, false);
+    // The first frame builds the line buffer; the next list takes the cube
+    // into the feature pass.
+    for (int frame = 0; frame < 2; ++frame) {
+        view->scene->toList();
+        view->renderScene(view->fboScene, Tool::RenderOpaque, false);
+    }
+    const auto colours = read(view->fboScene->color);
+    std::vector<GLuint> ids(16 * 16 * 4);
+    gl->glReadBuffer(GLenum(view->fboScene->idMaterial->colourAttachment()));
+    gl->glReadPixels(0, 0, 16, 16, GL_RGBA_INTEGER, GL_UNSIGNED_INT, ids.data());
+    const RGBA line = view->contourColor.highBytes();
+    int edges = 0, faces = 0;
+    for (int i = 0; i < 16 * 16; ++i) {
+        if (ids[4 * i] == 0) continue;
+        const RGBA c = colours[std::size_t(i)];
+        edges += c.r == line.r && c.g == line.g && c.b == line.b;
+        faces += c.r == 255 && c.g == 0;
+    }
+    EXPECT_GT(edges, 4);
+    EXPECT_GT(faces, 0);
+}
