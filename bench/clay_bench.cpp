@@ -19,14 +19,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QSurfaceFormat>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "bench/bench_gl_context.h"
 #include "bench/bench_meshes.h"
 #include "elements/clay.h"
 #include "gl/gl.h"
@@ -38,37 +35,10 @@
 
 namespace {
 
-// The process's one application and 4.0 core context, made current; false
-// when there is none.
-bool makeContext() {
-    if (gl) return true;
-    static int argc = 1;
-    static char name[] = "clay_bench";
-    static char* argv[] = {name, nullptr};
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    QSurfaceFormat::setDefaultFormat(format);
-    // The application, surface and context live as long as the process.
-    new QGuiApplication(argc, argv);
-    auto* surface = new QOffscreenSurface();
-    surface->setFormat(format);
-    surface->create();
-    auto* context = new QOpenGLContext();
-    context->setFormat(format);
-    if (!context->create() || context->format().majorVersion() < 4 || !context->makeCurrent(surface)) return false;
-    auto* functions = context->versionFunctions<QOpenGLFunctions_4_0_Core>();
-    if (!functions || !functions->initializeOpenGLFunctions()) return false;
-    gl = functions;
-    qel::initShaderResources();
-    return true;
-}
-
 // The clay of the torus with its buffers built; null without a context.
 qel::Clay* sharedClay() {
     static std::unique_ptr<qel::Clay> clay;
-    if (!clay && makeContext()) {
+    if (!clay && benchgl::makeContext()) {
         std::unique_ptr<qel::Mesh> torus(benchmeshes::torus());
         clay.reset(new qel::Clay(torus.get()));
         if (!clay->buildVBO()) clay.reset();

@@ -21,13 +21,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QSurfaceFormat>
 #include <cmath>
 #include <memory>
 
+#include "bench/bench_gl_context.h"
 #include "bench/bench_meshes.h"
 #include "gl/environment.h"
 #include "gl/fboscene.h"
@@ -42,36 +39,6 @@ namespace {
 
 constexpr int Width = 800;
 constexpr int Height = 600;
-
-// The process's one application and 4.0 core context, made current; false
-// when there is none.
-bool makeContext() {
-    if (gl) return true;
-    static int argc = 1;
-    static char name[] = "render_bench";
-    static char* argv[] = {name, nullptr};
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    format.setStencilBufferSize(8);
-    QSurfaceFormat::setDefaultFormat(format);
-    // The application, surface and context live as long as the process.
-    new QGuiApplication(argc, argv);
-    auto* surface = new QOffscreenSurface();
-    surface->setFormat(format);
-    surface->create();
-    auto* context = new QOpenGLContext();
-    context->setFormat(format);
-    if (!context->create() || context->format().majorVersion() < 4 || !context->makeCurrent(surface)) return false;
-    auto* functions = context->versionFunctions<QOpenGLFunctions_4_0_Core>();
-    if (!functions || !functions->initializeOpenGLFunctions()) return false;
-    gl = functions;
-    qel::initShaderResources();
-    qel::initIconResources();
-    return true;
-}
 
 enum SceneKind { Torus, Spheres };
 enum Effects { Off, Glow, GlowChroma };
@@ -117,7 +84,7 @@ qel::GLView* sharedView(SceneKind kind) {
 }
 
 void Frame(benchmark::State& state, SceneKind kind, Effects effects) {
-    qel::GLView* view = makeContext() ? sharedView(kind) : nullptr;
+    qel::GLView* view = benchgl::makeContext() ? sharedView(kind) : nullptr;
     if (!view) return state.SkipWithError("no OpenGL 4.0 core context or no environment");
     view->glow = effects != Off;
     view->lensChromatism = view->objectsChromatism = effects == GlowChroma;
@@ -131,7 +98,7 @@ void Frame(benchmark::State& state, SceneKind kind, Effects effects) {
 }
 
 void Floor(benchmark::State& state, SceneKind kind) {
-    qel::GLView* view = makeContext() ? sharedView(kind) : nullptr;
+    qel::GLView* view = benchgl::makeContext() ? sharedView(kind) : nullptr;
     if (!view) return state.SkipWithError("no OpenGL 4.0 core context or no environment");
     qel::FBOScene* fbo = view->fboScene;
     const GLenum buffers[4] = {GLenum(fbo->idMaterial->colourAttachment()), GLenum(fbo->color->colourAttachment()),

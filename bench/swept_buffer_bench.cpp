@@ -24,14 +24,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QSurfaceFormat>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "bench/bench_gl_context.h"
 #include "curves/curve.h"
 #include "elements/swept_fill.h"
 #include "elements/tube.h"
@@ -39,33 +36,6 @@
 #include "gl/resources.h"
 
 namespace {
-
-// The process's one application and 4.0 core context, made current; false
-// when there is none.
-bool makeContext() {
-    if (gl) return true;
-    static int argc = 1;
-    static char name[] = "swept_buffer_bench";
-    static char* argv[] = {name, nullptr};
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    QSurfaceFormat::setDefaultFormat(format);
-    // The application, surface and context live as long as the process.
-    new QGuiApplication(argc, argv);
-    auto* surface = new QOffscreenSurface();
-    surface->setFormat(format);
-    surface->create();
-    auto* context = new QOpenGLContext();
-    context->setFormat(format);
-    if (!context->create() || context->format().majorVersion() < 4 || !context->makeCurrent(surface)) return false;
-    auto* functions = context->versionFunctions<QOpenGLFunctions_4_0_Core>();
-    if (!functions || !functions->initializeOpenGLFunctions()) return false;
-    gl = functions;
-    qel::initShaderResources();
-    return true;
-}
 
 // The benchmark's tube, made once; it keeps its curves.
 qel::Tube& tube() {
@@ -124,7 +94,7 @@ void BM_SweptFillMaterials(benchmark::State& state) { fill(state, true); }
 void BM_FloorSweptCopyMaterials(benchmark::State& state) { copy(state, 12); }
 
 void upload(benchmark::State& state, bool materialsOnly) {
-    if (!makeContext()) {
+    if (!benchgl::makeContext()) {
         state.SkipWithError("no OpenGL 4.0 core context");
         return;
     }
@@ -150,7 +120,7 @@ qel::Curve& bigCurve() {
 }
 
 void BM_CurveUpload(benchmark::State& state) {
-    if (!makeContext()) {
+    if (!benchgl::makeContext()) {
         state.SkipWithError("no OpenGL 4.0 core context");
         return;
     }
