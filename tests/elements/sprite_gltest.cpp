@@ -18,6 +18,7 @@
 #include "gl/shader.h"
 #include "gl/texture.h"
 #include "gl/texture2d.h"
+#include "support/scene_layer.h"
 
 using namespace qel;
 
@@ -25,50 +26,6 @@ namespace {
 
 constexpr int W = 16;
 constexpr int H = 16;
-
-// One opaque scene layer, cleared as the view clears it.
-class SceneLayer {
-public:
-    SceneLayer() : fbo_(W, H, 1) {}
-
-    void begin() {
-        ASSERT_TRUE(fbo_.enable());
-        const GLenum targets[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2,
-                                   GL_COLOR_ATTACHMENT3};
-        gl->glDrawBuffers(4, targets);
-        const GLuint zeroIds[4] = {0, 0, 0, 0};
-        const GLfloat zero[4] = {0, 0, 0, 0};
-        gl->glClearBufferuiv(GL_COLOR, 0, zeroIds);
-        for (int i = 1; i < 4; ++i) gl->glClearBufferfv(GL_COLOR, i, zero);
-        gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
-        gl->glEnable(GL_DEPTH_TEST);
-        gl->glViewport(0, 0, W, H);
-    }
-    void end() {
-        gl->glDisable(GL_DEPTH_TEST);
-        fbo_.disable();
-    }
-    // (object id, item id, packed material) per pixel, rows bottom first.
-    std::vector<std::uint32_t> ids() {
-        return read<std::uint32_t>(fbo_.idMaterial, GL_RGB_INTEGER, GL_UNSIGNED_INT, 3);
-    }
-    std::vector<std::uint8_t> colours() { return read<std::uint8_t>(fbo_.color, GL_RGBA, GL_UNSIGNED_BYTE, 4); }
-    std::vector<std::uint8_t> lights() { return read<std::uint8_t>(fbo_.light, GL_RGBA, GL_UNSIGNED_BYTE, 4); }
-    std::vector<float> normals() { return read<float>(fbo_.normal, GL_RGB, GL_FLOAT, 3); }
-
-private:
-    template <class T>
-    static std::vector<T> read(const Texture2D* texture, GLenum format, GLenum type, int channels) {
-        std::vector<T> values(std::size_t(W * H * channels));
-        gl->glBindTexture(GL_TEXTURE_2D, texture->name());
-        gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        gl->glGetTexImage(GL_TEXTURE_2D, 0, format, type, values.data());
-        gl->glBindTexture(GL_TEXTURE_2D, 0);
-        return values;
-    }
-
-    FBOScene fbo_;
-};
 
 // +z towards the viewer; the sprite's quad (diagonal 1) scaled to fill the
 // target.
@@ -90,7 +47,7 @@ protected:
 
     // Draws the element with the matrix and material into a fresh layer.
     void draw(Element& e, const mat4& m, const pbr& material, float time = 0.0f) {
-        layer.begin();
+        ASSERT_TRUE(layer.begin());
         e.render(7, 0xffffffffu, m * mat4::Scale(1.4f), material, Element::ColorAsColor, time, true);
         layer.end();
     }
@@ -108,7 +65,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    SceneLayer layer;
+    tltest::SceneLayer layer{W, H};
 };
 
 }  // namespace

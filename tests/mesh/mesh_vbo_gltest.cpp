@@ -16,6 +16,7 @@
 #include "gl/texture2d.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_util.h"
+#include "support/scene_layer.h"
 
 using namespace qel;
 
@@ -43,51 +44,6 @@ GLint bufferSize(GLuint name) {
     return size;
 }
 
-// One opaque scene layer to draw into, cleared as the view clears it.
-class SceneLayer {
-public:
-    SceneLayer() : fbo_(W, H, 1) {}
-
-    void begin() {
-        ASSERT_TRUE(fbo_.enable());
-        const GLenum targets[4] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1, GL_COLOR_ATTACHMENT2,
-                                   GL_COLOR_ATTACHMENT3};
-        gl->glDrawBuffers(4, targets);
-        const GLuint zeroIds[4] = {0, 0, 0, 0};
-        const GLfloat zero[4] = {0, 0, 0, 0};
-        gl->glClearBufferuiv(GL_COLOR, 0, zeroIds);
-        for (int i = 1; i < 4; ++i) gl->glClearBufferfv(GL_COLOR, i, zero);
-        gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
-        gl->glEnable(GL_DEPTH_TEST);
-        gl->glDepthFunc(GL_LESS);
-        gl->glViewport(0, 0, W, H);
-    }
-    void end() {
-        gl->glDisable(GL_DEPTH_TEST);
-        fbo_.disable();
-    }
-
-    // (object id, item id, packed material) per pixel, rows bottom first.
-    std::vector<std::uint32_t> ids() {
-        return read<std::uint32_t>(fbo_.idMaterial, GL_RGB_INTEGER, GL_UNSIGNED_INT, 3);
-    }
-    std::vector<std::uint8_t> colours() { return read<std::uint8_t>(fbo_.color, GL_RGBA, GL_UNSIGNED_BYTE, 4); }
-    std::vector<float> normals() { return read<float>(fbo_.normal, GL_RGB, GL_FLOAT, 3); }
-
-private:
-    template <class T>
-    static std::vector<T> read(const Texture2D* texture, GLenum format, GLenum type, int channels) {
-        std::vector<T> values(std::size_t(W * H * channels));
-        gl->glBindTexture(GL_TEXTURE_2D, texture->name());
-        gl->glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        gl->glGetTexImage(GL_TEXTURE_2D, 0, format, type, values.data());
-        gl->glBindTexture(GL_TEXTURE_2D, 0);
-        return values;
-    }
-
-    FBOScene fbo_;
-};
-
 // The strip of three faces with distinct corner materials.
 std::unique_ptr<Mesh> paintedStrip() {
     std::unique_ptr<Mesh> m(meshtest::makeStrip());
@@ -99,25 +55,7 @@ std::unique_ptr<Mesh> paintedStrip() {
     return m;
 }
 
-// The view of the tests: +z towards the viewer (z is flipped so that the
-// larger z is nearer); x and y from -0.5 to 0.5 fill the target.
-const mat4 lookDownZ = mat4::Scale(2.0f, 2.0f, -2.0f);
-
-class MeshVbo : public testing::Test {
-protected:
-    void SetUp() override {
-        initShaderResources();
-        Shader::ProjectionModelViewMatrix = lookDownZ;
-        Shader::ProjectionOffsetModelViewMatrix = lookDownZ;
-        Shader::ModelViewMatrix = mat4::Identity();
-        glClearErrors();
-    }
-    void TearDown() override {
-        EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
-        Shader::ProjectionModelViewMatrix = mat4::Identity();
-        Shader::ProjectionOffsetModelViewMatrix = mat4::Identity();
-    }
-};
+class MeshVbo : public tltest::DrawTest {};
 
 }  // namespace
 
@@ -201,8 +139,8 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
     for (int f = 0; f < cube->faceCount(); ++f)
         if (cube->faces[f].normal.z > 0.5f) topFaces.insert(std::uint32_t(f));
     const pbr red(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 100, 0);
-    SceneLayer layer;
-    layer.begin();
+    tltest::SceneLayer layer(W, H);
+    ASSERT_TRUE(layer.begin());
     cube->render(7, 0xffffffffu, mat4::Identity(), red, Element::ColorAsColor, 0.0f, true);
     layer.end();
     const auto ids = layer.ids();
@@ -233,7 +171,7 @@ TEST_F(MeshVbo, CubeDrawsItsIdsMaterialColourAndNormals) {
     for (int f = 0; f < cube->faceCount(); ++f)
         for (pbr& corner : cube->faces[f].material) corner.colour = wvec4(0, 65535, 0, 65535);
     cube->refill[2] = 1;
-    layer.begin();
+    ASSERT_TRUE(layer.begin());
     cube->render(7, 1u, mat4::Identity(), pbr(), Element::ColorAsColor, 0.0f, false);
     gl->glClearBufferfi(GL_DEPTH_STENCIL, 0, 1.0f, 0);
     ASSERT_TRUE(lines->enable());
