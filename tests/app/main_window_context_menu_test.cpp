@@ -251,9 +251,7 @@ TEST_F(ContextMenuTest, SweptBoxesCountAMissingCurveAsEmpty) {
 TEST_F(ContextMenuTest, ArraysAndChainsGetTheObjectMenuWithoutConvertUntilTheNextObject) {
     auto* array = new qel::Array(new qel::Curve({qel::vec3(0, 0, 0), qel::vec3(1, 0, 0)}, false), {}, {32769},
                                  qel::Array::Simple, qel::mat4::Identity(), qel::mat4::Identity(), qel::pbr(), false);
-    array->flags |= Tool::FlagObject;
     view()->scene->objectsRoot->addChild(array, false);
-    view()->scene->toList();
     for (qel::Array::TArrayType type : {qel::Array::Simple, qel::Array::Chain, qel::Array::Zipper}) {
         array->type = type;
         view()->pickBrush.pickedTool = array;
