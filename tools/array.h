@@ -25,6 +25,9 @@
 //     an element that is not a curve leaves the array without curve.
 //   - A clone keeps an unmarked template's slot, empty, so that the item
 //     numbers of the pattern keep naming the same slots.
+//   - The Tool's deletion of whole trees takes the templates (appendTemplates)
+//     out of their rings in the same pass as the trees, so that deleting many
+//     arrays whose templates share one ring stays linear.
 
 #include <cstdint>
 #include <vector>
