@@ -19,6 +19,7 @@
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/glview.h"
 
 namespace {
@@ -126,6 +127,15 @@ void MainWindow::openMenu() {
     }
     // The entries the previous object hid come back.
     setMenuVisible(u.menuObject, true);
+    if (t->isArray()) {
+        const auto* array = dynamic_cast<const qel::Array*>(t);
+        u.actionType->setText(array && array->type == qel::Array::Chain ? "CHAIN" : "ARRAY");
+        // An array converts to nothing: its Convert entry goes until the next
+        // object's menu.
+        u.menuConvert->menuAction()->setVisible(false);
+        u.menuObject->popup(QCursor::pos());
+        return;
+    }
     if (t->isBiTool()) {
         u.actionType->setText("BINARY");
         u.menuObject->popup(QCursor::pos());

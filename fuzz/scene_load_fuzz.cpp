@@ -4,11 +4,11 @@
 //
 // Checked afterwards: the reader never reads outside the bytes (the
 // sanitizers); a refused file leaves the scene exactly as it was; in every
-// case each tree is acyclic with consistent parent links, every instance
-// ring is a proper ring whose members all belong to the scene, every
-// element's reference count equals the number of tools showing it (a
-// curve's, plus the counts of the tubes and revolutons holding it), and
-// every sound mesh shown keeps the mesh invariants and every sound curve
+// case each tree (an array's templates included) is acyclic with consistent
+// parent links, every instance ring is a proper ring whose members all
+// belong to the scene, every element's reference count equals the number
+// of tools showing it (a curve's, plus the counts of the tubes and
+// revolutons holding it), and every sound mesh shown keeps the mesh invariants and every sound curve
 // shown the curve invariants, with finite values.
 //
 // Images named by sprite records are not read: the image files are opened
@@ -32,6 +32,7 @@
 #include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
+#include "tools/array.h"
 
 namespace {
 
@@ -39,14 +40,18 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-// Every tool of both trees, checking parents and acyclicity on the way.
+// Every tool of both trees, the templates of arrays included, checking
+// parents and acyclicity on the way.
 std::vector<qel::Tool*> allTools(qel::Scene& scene) {
     std::vector<qel::Tool*> all;
     std::vector<qel::Tool*> stack = {scene.objectsRoot, scene.toolsRoot};
+    std::vector<qel::Tool*> below;
     while (!stack.empty()) {
         qel::Tool* t = stack.back();
         stack.pop_back();
-        for (qel::Tool* c : t->children) {
+        below = t->children;
+        qel::Array::appendTemplates(t, below);
+        for (qel::Tool* c : below) {
             check(c && c->parent == t && !c->isRoot());
             all.push_back(c);
             check(all.size() < 10000000);

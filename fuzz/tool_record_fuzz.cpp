@@ -1,13 +1,16 @@
-// Fuzz target of the tool record reader: qel::Tool(buffer&),
-// DataRead for every layout, and identify on whatever was read.
+// Fuzz target of the tool record readers: qel::Tool(buffer&) and
+// qel::Array(buffer&), DataRead for every layout, and identify on whatever
+// was read.
 //
 // Input: byte 0 chooses the file version (one per layout), byte 1 the number
-// of elements (0..7, some null) handed to identify; the rest is a tools chunk
-// payload read as the container does (tag 0xABCDEF02 constructs a Tool, any
-// other tag is skipped). Checked afterwards: the buffer never read outside
-// its bytes (the sanitizers), every instance ring is a proper ring, every
-// tree is acyclic, every child's parent is the tool holding it, and every
-// tool and element is freed exactly once.
+// of elements (0..7: meshes, curves, some null) handed to identify; the rest
+// is a tools chunk payload read as the container does (tag 0xABCDEF02
+// constructs a Tool, 0xABCDEF04 an Array, any other tag is skipped). Checked
+// afterwards: the buffer never read outside its bytes (the sanitizers),
+// every instance ring is a proper ring, every tree is acyclic, every child's
+// and template's parent is the tool holding it, an array's element is a
+// curve or nothing, every tool is listed once and written back as a record
+// of its size, and every tool and element is freed exactly once.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,9 +18,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "curves/curve.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 
 namespace {
 
@@ -30,7 +35,16 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-constexpr std::int32_t Versions[] = {0, 20060401, 20060410, 20060411, 20060412, 20161025, 20161026, 20200101};
+constexpr std::int32_t Versions[] = {0,        20060401, 20060410, 20060411, 20060412,
+                                     20161025, 20161026, 20200101, 20160914, 20160915};
+
+// The size of the record the tool writes.
+std::size_t recordSize(qel::Tool* t) {
+    std::size_t n = 8 + qel::Tool::RecordBodyBase + 4 * t->children.size();
+    if (const auto* a = dynamic_cast<const qel::Array*>(t))
+        n += 4 + 4 * a->items.size() + 4 + 4 * a->pattern.size() + 1 + 64;
+    return n;
+}
 
 }  // namespace
 
@@ -47,9 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t tag = 0, length = 0;
         if (!b.readRecordHeader(tag, length)) break;
         const std::int64_t end = std::int64_t(start) + 8 + length;
-        if (tag == qel::Tool::RecordTag) {
+        if (tag == qel::Tool::RecordTag || tag == qel::Array::RecordTag) {
             const std::int32_t before = b.cursor();
-            qel::Tool* t = new qel::Tool(b);
+            qel::Tool* t = tag == qel::Array::RecordTag ? new qel::Array(b) : new qel::Tool(b);
             check(b.cursor() >= before && b.cursor() <= b.size());
             if (b.failed()) {
                 check(!t->storedIds().pending);
@@ -62,7 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::vector<qel::Element*> elements;
-    for (int i = 0; i < elementCount; ++i) elements.push_back(i % 3 == 2 ? nullptr : new FuzzElement());
+    for (int i = 0; i < elementCount; ++i)
+        elements.push_back(i % 3 == 2   ? nullptr
+                           : i % 3 == 1 ? static_cast<qel::Element*>(new qel::Curve())
+                                        : new FuzzElement());
     for (qel::Tool* t : tools) t->identify(tools, elements);
 
     for (qel::Tool* t : tools) {
@@ -80,6 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         steps = 0;
         for (qel::Tool* p = t->parent; p; p = p->parent) check(++steps <= tools.size());
         for (qel::Tool* c : t->children) check(c && c->parent == t);
+        if (auto* a = dynamic_cast<qel::Array*>(t)) {
+            for (qel::Tool* x : a->items) check(!x || x->parent == a);
+            check(a->storedItems().empty());
+            check(!a->element || a->curve == a->element);
+        }
     }
 
     // The tools written back are well formed records of the right size.
@@ -92,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (qel::Tool* t : list) {
         qel::buffer out;
         t->DataWrite(out, true);
-        check(std::uint32_t(out.size()) == 8 + qel::Tool::RecordBodyBase + 4 * t->children.size());
+        check(std::size_t(out.size()) == recordSize(t));
     }
 
     // Free: unreferenced elements first, then the trees (which drop theirs).

@@ -8,6 +8,7 @@
 #include "scene/scene.h"
 #include "scene/scene_writer.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 
 namespace qel {
 
@@ -17,7 +18,6 @@ namespace {
 // here once their types exist; until then their records keep their
 // positions (the tool ids of the following records stay right) and build
 // nothing. 0xABCDEF03 is not a tool and takes no position.
-constexpr std::uint32_t ArrayRecordTag = 0xABCDEF04u;
 constexpr std::uint32_t BiToolRecordTag = 0xABCDEF05u;
 constexpr std::uint32_t CableRecordTag = 0xABCDEF06u;
 
@@ -85,9 +85,10 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         std::int32_t bodyEnd = 0;
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         switch (tag) {
-            case Tool::RecordTag: {
+            case Tool::RecordTag:
+            case Array::RecordTag: {
                 const buffer::ReadLimit window(file, bodyEnd);
-                Tool* t = new Tool(file);
+                Tool* t = tag == Array::RecordTag ? new Array(file) : new Tool(file);
                 if (file.failed()) {
                     delete t;
                     return false;
@@ -97,7 +98,6 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                 first = false;
                 break;
             }
-            case ArrayRecordTag:
             case BiToolRecordTag:
             case CableRecordTag:
                 tools_.push_back(nullptr);
@@ -131,9 +131,9 @@ bool SceneReader::readElementsChunk(buffer& file, std::int32_t end) {
 
 bool SceneReader::depthWithinLimit() const {
     // The adoptions are replayed with identify's rules (tools in order, each
-    // child in order; a child is taken once, never a chunk's first tool, never
-    // when it would close a cycle). A union-find of tree roots answers the
-    // cycle test in near constant time.
+    // child in order, then an array's slots in order; a tool is taken once,
+    // never a chunk's first tool, never when it would close a cycle). A
+    // union-find of tree roots answers the cycle test in near constant time.
     const std::size_t n = tools_.size();
     std::vector<std::int32_t> parent(n, -1);
     std::vector<std::int32_t> root(n);
@@ -149,16 +149,20 @@ bool SceneReader::depthWithinLimit() const {
         }
         return r;
     };
+    const auto adopt = [&](std::size_t p, std::int32_t c) {
+        if (c < 0 || std::size_t(c) >= n || !tools_[std::size_t(c)] || taken[std::size_t(c)]) return;
+        if (findRoot(std::int32_t(p)) == c) return;
+        taken[std::size_t(c)] = 1;
+        parent[std::size_t(c)] = std::int32_t(p);
+        root[std::size_t(c)] = findRoot(std::int32_t(p));
+    };
     for (std::size_t h : heads_) taken[h] = 1;
     for (std::size_t p = 0; p < n; ++p) {
         if (!tools_[p]) continue;
-        for (std::int32_t c : tools_[p]->storedIds().children) {
-            if (c < 0 || std::size_t(c) >= n || !tools_[std::size_t(c)] || taken[std::size_t(c)]) continue;
-            if (findRoot(std::int32_t(p)) == c) continue;
-            taken[std::size_t(c)] = 1;
-            parent[std::size_t(c)] = std::int32_t(p);
-            root[std::size_t(c)] = findRoot(std::int32_t(p));
-        }
+        for (std::int32_t c : tools_[p]->storedIds().children) adopt(p, c);
+        // An array adopts its templates by the same rules, after its children.
+        if (const auto* array = dynamic_cast<const Array*>(tools_[p]))
+            for (std::int32_t c : array->storedItems()) adopt(p, c);
     }
     // Depths by walking up to the nearest known depth.
     std::vector<std::int32_t> depth(n, 0);

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "scene/tool.h"
+#include "tools/array.h"
 
 namespace qel {
 
@@ -44,7 +45,14 @@ void deleteTrees(const std::vector<Tool*>& tops) {
         const std::vector<Tool*>& below = all[i]->children;
         all.insert(all.end(), below.begin(), below.end());
     }
-    leaveRings(all);
+    // The templates of arrays, with their trees, are deleted by their arrays
+    // but leave their rings in the same pass.
+    std::vector<Tool*> leaving(all);
+    for (std::size_t i = 0; i < leaving.size(); ++i) {
+        if (i >= all.size()) leaving.insert(leaving.end(), leaving[i]->children.begin(), leaving[i]->children.end());
+        Array::appendTemplates(leaving[i], leaving);
+    }
+    leaveRings(leaving);
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         Tool* t = *it;
         t->children.clear();

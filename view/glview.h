@@ -772,9 +772,14 @@ private:
     // shape) or the Tube (axis and section of their shapes); null for other
     // values.
     Tool* newSweptTool(TToolCreation value) const;
+    // A new Array (the auxiliary tools as items, the count words and the
+    // array type with its step) or Chain (one chain-link tube item) on a
+    // resampled curve of the axis shape; null for other values.
+    Tool* newArrayTool(TToolCreation value) const;
     // Puts the drawn curve into its slot of the tool under creation: the
-    // Revoluton's profile, the straight Tube's profile, the Tube's path, or a
-    // profile tool's element. False (the curve not taken) for other tools.
+    // Revoluton's profile, the straight Tube's profile, the Tube's path, a
+    // resampled curve of it as an Array's or Chain's path, or a profile
+    // tool's element. False (the curve not taken) for other tools.
     bool placeDrawnCurve(Curve* curve);
     // Return with Alt on a Revoluton: the drawn profile's last and first
     // vertices get edges to their feet on the axis, and the revoluton is
@@ -876,6 +881,10 @@ private:
     void releaseRemove();
     void releaseDraw();
     void releaseArrayPickItem();
+    // ArrayPick: the picked array's items (each a copy under the tools root,
+    // an empty slot staying null) and count words become those of new
+    // arrays, and the tool under creation is rebuilt.
+    void releaseArrayPick();
     // The curve of the object picked at the release becomes the axis (path,
     // revoluton profile, array path, profile element) or the section of the
     // tool under creation; the axis pick also hangs a copy of that tool

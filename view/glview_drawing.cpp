@@ -11,6 +11,7 @@
 #include "core/simple_polygon.h"
 #include "core/vec.h"
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
@@ -92,6 +93,12 @@ bool GLView::placeDrawnCurve(Curve* curve) {
             if (!tube) return false;
             tube->setPath(curve);
             break;
+        case CreateArray:
+        case CreateChain:
+            // The resampled curve holds the drawn one, which takes no
+            // reference of its own; the array keeps its items.
+            activeTool->setElement(new UCurve(curve, Curve::UniformCurve));
+            return true;
         default:
             if (!isProfile(toolCreation)) return false;
             activeTool->setElement(curve);

@@ -14,6 +14,7 @@
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/act.h"
 #include "view/act_remove.h"
 #include "view/act_structure.h"
@@ -41,6 +42,8 @@ void GLView::releaseAssembly(TAssemblyAction action) {
             return releaseRemove();
         case ActionDraw:
             return releaseDraw();
+        case ActionArrayPick:
+            return releaseArrayPick();
         case ActionArrayPickItem:
             return releaseArrayPickItem();
         case ActionDrawPickAxis:
@@ -189,6 +192,25 @@ void GLView::releaseArrayPickItem() {
     Tool* item = picked->cloneTool(false);
     scene->toolsRoot->addChild(item, false);
     auxiliaryTools.push_back(item);
+}
+
+void GLView::releaseArrayPick() {
+    pickAgain();
+    auto* array = targetBrush.hit() ? dynamic_cast<Array*>(targetBrush.pickedTool) : nullptr;
+    if (array) {
+        // Copies, not the array's own templates, which go with the array.
+        std::vector<Tool*> items;
+        items.reserve(array->items.size());
+        for (Tool* t : array->items) {
+            Tool* copy = t ? t->cloneTool(false) : nullptr;
+            if (copy) scene->toolsRoot->addChild(copy, false);
+            items.push_back(copy);
+        }
+        auxiliaryTools = std::move(items);
+        arrayCounts.assign(array->pattern.begin(), array->pattern.end());
+        resetState(true);
+    }
+    actionMode = ModeIdle;
 }
 
 namespace {

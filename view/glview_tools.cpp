@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -84,6 +86,14 @@ Tube* newStraightTube() {
     return new Tube(path, new Curve());
 }
 
+// The step of every other copy of an array: a quarter turn about z for a
+// Chain, the reflection y -> -y for a Zipper, none for a Simple array.
+mat4 arrayStep(int type) {
+    if (type == Array::Zipper) return mat4::Mirror(vec3(0, 1, 0));
+    if (type == Array::Chain) return mat4(0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    return mat4::Identity();
+}
+
 }  // namespace
 
 Tool* GLView::newPrimitiveTool(TToolCreation value) {
@@ -101,6 +111,21 @@ Tool* GLView::newSweptTool(TToolCreation value) const {
         // A Free axis is empty until the user draws it.
         e = new Tube(CurveCreation(axisCreation, true, true), CurveCreation(sectionCreation, false, true));
     return e ? new Tool(e, mat4::Identity(), pbr(), false) : nullptr;
+}
+
+Tool* GLView::newArrayTool(TToolCreation value) const {
+    if (!isArray(value)) return nullptr;
+    // The path is the axis shape resampled; a Free axis is drawn later.
+    Curve* path = new UCurve(CurveCreation(axisCreation, true, true), Curve::UniformCurve);
+    if (value == CreateArray)
+        return new Array(path, auxiliaryTools, arrayCounts, Array::TArrayType(arrayType), arrayStep(arrayType),
+                         mat4::Identity(), pbr(), false);
+    // The Chain's one item: a chain-link tube scaled by 0.6 and turned a
+    // quarter about x. The array keeps its own copy of it.
+    const mat4 linkMatrix(0.6f, 0, 0, 0, 0, 0, -0.6f, 0, 0, 0.6f, 0, 0, 0, 0, 0, 1);
+    Tool link(new Tube(Curve::Chainlink(axisSegments, false), Curve::Circle(sectionSegments, false)), linkMatrix,
+              activeToolProperties, false);
+    return new Array(path, {&link}, {32769}, Array::Chain, arrayStep(Array::Chain), mat4::Identity(), pbr(), false);
 }
 
 Curve* GLView::CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const {
@@ -162,6 +187,8 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
         activeTool = new Tool(new Curve(Curve::Plain), mat4::Identity(), pbr(), false);
     else if (value == CreateRevoluton || value == CreateTube)
         activeTool = newSweptTool(value);
+    else if (isArray(value))
+        activeTool = newArrayTool(value);
     else
         activeTool = newPrimitiveTool(value);
 

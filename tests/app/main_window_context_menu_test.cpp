@@ -22,6 +22,7 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/glview.h"
 
 namespace {
@@ -245,4 +246,20 @@ TEST_F(ContextMenuTest, SweptBoxesCountAMissingCurveAsEmpty) {
     ui().actionSECTION->trigger();
     ui().actionSection_Subdivide->trigger();  // nothing to subdivide
     EXPECT_EQ(script.boxes, QStringList({"TUBE|0 Vertices ,  0 Faces", "SECTION|0 Vertices ,  0 Edges"}));
+}
+
+TEST_F(ContextMenuTest, ArraysAndChainsGetTheObjectMenuWithoutConvertUntilTheNextObject) {
+    auto* array = new qel::Array(new qel::Curve({qel::vec3(0, 0, 0), qel::vec3(1, 0, 0)}, false), {}, {32769},
+                                 qel::Array::Simple, qel::mat4::Identity(), qel::mat4::Identity(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(array, false);
+    for (qel::Array::TArrayType type : {qel::Array::Simple, qel::Array::Chain, qel::Array::Zipper}) {
+        array->type = type;
+        view()->pickBrush.pickedTool = array;
+        EXPECT_EQ(openedMenu(), ui().menuObject);
+        EXPECT_EQ(ui().actionType->text(), type == qel::Array::Chain ? "CHAIN" : "ARRAY");
+        EXPECT_FALSE(ui().menuConvert->menuAction()->isVisible());
+    }
+    pickPlaced(qel::Mesh::Cube());
+    EXPECT_EQ(openedMenu(), ui().menuObject);
+    EXPECT_TRUE(ui().menuConvert->menuAction()->isVisible());
 }

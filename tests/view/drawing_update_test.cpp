@@ -1,7 +1,8 @@
 // The drawn curve of the view: the curve shapes of swept tools, the profile
 // tools, the rebuild of the drawn curve into the tool under creation (by
 // hand and from every key, button and setter that changes the strokes) and
-// the flat mesh that Return makes of a drawn profile.
+// the flat mesh that Return makes of a drawn profile; the Array and Chain
+// tools on their resampled paths.
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,12 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
+#include "tools/array.h"
 #include "view/gesture_fixture_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
@@ -414,4 +417,38 @@ TEST_F(DrawingUpdate, AltReturnClosesADrawnRevolutonProfileOntoTheAxis) {
     EXPECT_TRUE(view.idle());
     EXPECT_EQ(view.scene->objectsRoot->children.size(), objects + 1);
     tap({});
+}
+
+TEST_F(DrawingUpdate, ArraysRepeatTheAuxiliaryToolsWithTheStepOfTheirTypeAndRebuildOnAShapeChange) {
+    view.setActiveTool(GLView::CreateArray, true);
+    auto* array = dynamic_cast<Array*>(view.activeTool);
+    ASSERT_TRUE(array && array->items.size() == 1 && view.auxiliaryTools.size() == 1);
+    EXPECT_EQ(array->items[0]->element, view.auxiliaryTools[0]->element);  // the sphere
+    EXPECT_TRUE(array->pattern == std::vector<std::uint32_t>{32769} && array->type == Array::Simple);
+    EXPECT_EQ(array->step, mat4::Identity());
+    EXPECT_TRUE(dynamic_cast<UCurve*>(array->curve));
+    view.arrayType = Array::Zipper;
+    view.setAxisCreation(GLView::CurveSquare);
+    array = dynamic_cast<Array*>(view.activeTool);
+    ASSERT_TRUE(array && array->type == Array::Zipper);
+    EXPECT_EQ(array->step, mat4::Scale(1, -1, 1));
+    EXPECT_EQ(static_cast<UCurve*>(array->curve)->base->vertexCount(), 4);
+}
+
+TEST_F(DrawingUpdate, AHandDrawnChainKeepsItsLinkAndStaysTheOnlyOwnerOfItsCurves) {
+    view.setActiveTool(GLView::CreateChain, true);
+    auto* chain = dynamic_cast<Array*>(view.activeTool);
+    ASSERT_TRUE(chain && chain->items.size() == 1);
+    Tool* link = chain->items[0];
+    ASSERT_TRUE(dynamic_cast<Tube*>(link->element));
+    EXPECT_EQ(link->transform, mat4(0.6f, 0, 0, 0, 0, 0, -0.6f, 0, 0, 0.6f, 0, 0, 0, 0, 0, 1));
+    EXPECT_EQ(chain->step, mat4(0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+    assembly(GLView::ActionDraw);
+    stroke(square);
+    for (int i = 0; i < 20; ++i) view.updateDrawing();
+    EXPECT_TRUE(chain->items == std::vector<Tool*>{link} && chain->pattern == std::vector<std::uint32_t>{32769});
+    auto* path = dynamic_cast<UCurve*>(chain->curve);
+    ASSERT_TRUE(path && path->base);
+    EXPECT_TRUE(sameCurve(*path->base, strokesCurve(view.closedDrawing != 0)));
+    EXPECT_TRUE(path->refCount == 1 && path->base->refCount == 1);
 }

@@ -16,8 +16,10 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/act.h"
 #include "view/act_property.h"
+#include "view/act_remove.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 
@@ -386,4 +388,37 @@ TEST_F(Release, MakeUniformWrapsThePickedCurveWithoutAnExtraReference) {
     EXPECT_EQ(wrapped->base, path);
     EXPECT_EQ(path->refCount, pathCount);
     EXPECT_EQ(wrapped->refCount, tube->refCount);
+}
+
+TEST_F(Release, DrawPickAxisGivesAnArrayThePickedCurveAndArrayPickTakesCopiesOfItsItems) {
+    Tool line(new Curve({vec3(0, 0, 0), vec3(1, 0, 0), vec3(2, 1, 0)}, false), mat4::Identity(), pbr(), false);
+    Tool* e = place(line, mat4::Translation(0, -5, 0));
+    view.scene->toList();
+    view.setActiveTool(GLView::CreateArray, true);
+    press(id(e));
+    release(GLView::ActionDrawPickAxis, id(e));
+    auto* hung = dynamic_cast<Array*>(e->children.at(0));
+    ASSERT_TRUE(hung && hung->curve == e->element && hung->items.size() == 1);
+    EXPECT_EQ(hung->items[0]->element, view.auxiliaryTools[0]->element);
+
+    hung->addItem(nullptr);
+    hung->pattern = {0x8001, 0x10003};
+    view.scene->toList();
+    press(id(hung));
+    release(GLView::ActionArrayPick, id(hung));
+    ASSERT_EQ(view.auxiliaryTools.size(), 2u);
+    EXPECT_TRUE(view.auxiliaryTools[0] != hung->items[0] && view.auxiliaryTools[0]->parent == view.scene->toolsRoot);
+    EXPECT_EQ(view.auxiliaryTools[1], nullptr);
+    EXPECT_EQ(view.arrayCounts, (std::vector<std::int32_t>{0x8001, 0x10003}));
+    auto* rebuilt = dynamic_cast<Array*>(view.activeTool);
+    ASSERT_TRUE(rebuilt && rebuilt->items.size() == 2 && rebuilt->pattern == hung->pattern);
+
+    // The picked array removed (and put back), the copies still serve.
+    press(id(hung));
+    release(GLView::ActionRemove, id(hung));
+    view.UpdateActiveTool();
+    EXPECT_EQ(static_cast<Array*>(view.activeTool)->items[0]->element, view.auxiliaryTools[0]->element);
+    undoAll();
+    auto* back = dynamic_cast<Array*>(e->children.at(0));
+    ASSERT_TRUE(back && back->items.size() == 2 && back->items[0]->parent == back);
 }
