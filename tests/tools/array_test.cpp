@@ -89,6 +89,7 @@ TEST(ArrayDeletion, TemplatesSharingOneRingDeleteAsFastAsLoneOnes) {
         delete root;
         seconds[shared] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
-    // A walk along the ring per template made it hundreds of times as slow.
-    EXPECT_LT(seconds[1], 4 * seconds[0] + 0.01);
+    // A walk along the ring per template made it about twenty times as slow;
+    // the margin leaves room for a loaded machine.
+    EXPECT_LT(seconds[1], 8 * seconds[0] + 0.05);
 }
