@@ -4,6 +4,8 @@
 #include "elements/revoluton.h"
 
 #include "curves/curve.h"
+#include "elements/swept_mesh.h"
+#include "mesh/mesh.h"
 #include "scene/buffer.h"
 
 namespace qel {
@@ -131,6 +133,8 @@ bool Revoluton::hasAuxiliary() const { return working != nullptr; }
 void Revoluton::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
+
+Mesh* Revoluton::ToMesh() { return sweptToMesh(*this, SweptKind::Revoluton, profile, section); }
 
 void Revoluton::DataWrite(buffer& b) {
     b.writeU32(RecordTag);

@@ -21,6 +21,7 @@
 namespace qel {
 
 class Curve;
+class Mesh;
 class buffer;
 
 class Revoluton : public Element {
@@ -84,6 +85,10 @@ public:
     bool hasAuxiliary() const override;
     // The working curve's feature lines (always ending its drawing).
     void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
+    // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
+    // the caller; null for a missing curve or one without edges. Both
+    // curves are compacted and the revoluton is touched on the way.
+    Mesh* ToMesh() override;
     void DataWrite(buffer& b) override;
     void DataRead(buffer& b) override;
 

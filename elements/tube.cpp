@@ -4,6 +4,8 @@
 #include "elements/tube.h"
 
 #include "curves/curve.h"
+#include "elements/swept_mesh.h"
+#include "mesh/mesh.h"
 #include "scene/buffer.h"
 
 namespace qel {
@@ -135,6 +137,8 @@ bool Tube::hasAuxiliary() const { return working != nullptr; }
 void Tube::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
+
+Mesh* Tube::ToMesh() { return sweptToMesh(*this, SweptKind::Tube, path, profile); }
 
 void Tube::DataWrite(buffer& b) {
     b.writeU32(RecordTag);

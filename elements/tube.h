@@ -26,6 +26,7 @@
 namespace qel {
 
 class Curve;
+class Mesh;
 class buffer;
 
 class Tube : public Element {
@@ -95,6 +96,10 @@ public:
     bool hasAuxiliary() const override;
     // The working curve's feature lines (always ending its drawing).
     void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
+    // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
+    // the caller; null for a missing curve or one without edges. Both
+    // curves are compacted and the tube is touched on the way.
+    Mesh* ToMesh() override;
     // The current record; a missing curve is written as id -1.
     void DataWrite(buffer& b) override;
     // Reads the two ids of a current payload, to be mapped by resolve.

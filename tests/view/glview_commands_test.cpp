@@ -11,8 +11,11 @@
 
 #include "app/asker.h"
 #include "core/mat.h"
+#include "curves/curve.h"
 #include "elements/clay.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
 #include "scene/element.h"
 #include "scene/root.h"
 #include "scene/scene.h"
@@ -230,6 +233,25 @@ TEST_F(ViewCommands, ConversionsNeedAContextObjectAndResetTheGesture) {
     EXPECT_TRUE(view.makeUniqueElement());
     EXPECT_NE(object->element, copy->element);
     EXPECT_TRUE(view.idle());
+}
+
+TEST_F(ViewCommands, MakeTriMeshConvertsATubeForEveryObjectShowingIt) {
+    Tool* object = place(new Tube(Curve::Circle(12, false), Curve::Circle(6, false)));
+    Tool* copy = object->cloneObject(mat4(), true, false);
+    view.scene->objectsRoot->addChild(copy, false);
+    Tool* other = place(new Tube(Curve::Circle(12, false), Curve::Circle(6, false)));
+    view.scene->toList();
+    view.pickBrush.pickedTool = object;
+    view.redraw = 0;
+    ASSERT_TRUE(view.makeTriMesh());
+    EXPECT_EQ(view.redraw, 1);
+    ASSERT_TRUE(object->element->isType(Element::TType::Mesh));
+    EXPECT_EQ(copy->element, object->element);
+    EXPECT_EQ(object->element->refCount, 2);
+    const Mesh& mesh = *static_cast<Mesh*>(object->element);
+    EXPECT_EQ(mesh.faceCount(), 2 * 12 * 6);
+    EXPECT_EQ(meshtest::checkMeshInvariants(mesh), "");
+    EXPECT_TRUE(other->element->isType(Element::TType::Tube));
 }
 
 TEST_F(ViewCommands, MakeClayConvertsTheMeshForEveryObjectShowingIt) {
