@@ -358,7 +358,8 @@ public:
     // written. The spacing is floored at a thousandth of the curve's size,
     // and a resampling stops at MaxUniformSamples samples in all. Every
     // result vertex keeps its sample's source edge in its selection slot and
-    // vertex 0's angle; centre and size are this curve's.
+    // vertex 0's angle; centre and size are this curve's. A chain whose
+    // samples overflow the float range in the smoothing is left out.
     Curve* Uniform(float& step);
     static constexpr std::size_t MaxUniformSamples = 1000000;
     // Evens edge lengths in place: collapses edges below a tenth of 0.95
