@@ -24,7 +24,7 @@
 //               many spheres.
 // The curve, tube, revoluton, lightning and sprite records are read
 // here once their element types exist; until then their tags count as
-// unknown. Each is added as one case of ElementFactory::read.
+// unknown. Each is added as one case of ElementFactory::build.
 
 #include <cstdint>
 
