@@ -118,6 +118,13 @@ public:
     Curve* clone() override;
     // Slot 18: clears orientations valid, sets reallocate, stamps the curve.
     void touch() override;
+    // Slot 33 (curve_sculpt.cpp): one step of a sculpt stroke, one operation
+    // per Sculptor chosen by its action and scope, from its previous sample
+    // to its last. A gate that fails (too few samples, or the stroke not yet
+    // or already ended, by action) ends the call without marking the curve
+    // changed; an action without a curve operation, or a Sculptor without
+    // samples, is passed over. Ends with reallocate set and touch().
+    void sculpt(std::vector<Sculptor*>& sculptors) override;
 
     // ---- Drawing (curve_draw.cpp) ----
     // One GL array buffer of line vertices: for every active edge, in edge
@@ -164,6 +171,11 @@ public:
     // taken from the vertices (calculateSize(ResizeMean)); an active edge
     // makes its vertices active.
     void DataRead(buffer& b) override;
+    // Reads the base curve's body inside an old resampled-curve record: the
+    // old body with one byte between the size and the vertex count (counts
+    // signed: a negative one refuses the body). Checked as DataRead; a
+    // refused body leaves no records and status 1.
+    void readResampledBaseBody(buffer& b);
 
     // ---- Smoothing, sharpness and subdivision (curve_smooth.cpp) ----
     // Per-vertex rules; each returns the value and changes nothing. The
@@ -376,7 +388,8 @@ public:
     // written. The spacing is floored at a thousandth of the curve's size,
     // and a resampling stops at MaxUniformSamples samples in all. Every
     // result vertex keeps its sample's source edge in its selection slot and
-    // vertex 0's angle; centre and size are this curve's.
+    // vertex 0's angle; centre and size are this curve's. A chain whose
+    // samples overflow the float range in the smoothing is left out.
     Curve* Uniform(float& step);
     static constexpr std::size_t MaxUniformSamples = 1000000;
     // Evens edge lengths in place: collapses edges below a tenth of 0.95
@@ -452,9 +465,13 @@ private:
     int edgesAround(int v, int (&out)[2]) const;
     // The vertices across those edges; returns the count.
     int verticesAround(int v, int (&out)[2]) const;
-    // Reads a record body into the emptied arrays (withHead: the reserved
-    // word and the curve type first); false when it must be refused.
-    bool readBody(buffer& b, bool withHead);
+    // The record bodies the reader knows: the current one (reserved word and
+    // curve type first), the old tag's, and the old resampled curve's base
+    // (one byte between the size and the vertex count).
+    enum class BodyLayout { Current, Old, OldResampled };
+    // Reads a record body into the emptied arrays; false when it must be
+    // refused.
+    bool readBody(buffer& b, BodyLayout layout);
     // Leaves no records of a refused body, and status 1.
     void refuseBody();
     // The edge ends take the sharp bits of their vertices.

@@ -3,7 +3,9 @@
 //   [reserved u32, curve type u32,] centre (3 f32), size (f32),
 //   u32 nV, nV vertex records, u32 nE, nE edge records
 //
-// The bracketed words are missing from the old tag's body. Vertex record
+// The bracketed words are missing from the old tag's body. The base curve
+// inside an old resampled-curve record has the old body with one byte, not
+// read, between the size and the vertex count. Vertex record
 // (21 bytes): position (3 f32), radius, angle (f32), flags (u8). Edge record
 // (49 bytes): per end u32 vertex index and the 20-byte material, then the
 // flags byte. Files of version 20060411 or older carry 29-byte edges: per
@@ -148,11 +150,15 @@ Curve::Curve(buffer& b, bool old) : Curve(Plain) {
     }
     id = 0;
     curveType = Plain;
-    if (!readBody(b, false)) refuseBody();
+    if (!readBody(b, BodyLayout::Old)) refuseBody();
 }
 
 void Curve::DataRead(buffer& b) {
-    if (!readBody(b, true)) refuseBody();
+    if (!readBody(b, BodyLayout::Current)) refuseBody();
+}
+
+void Curve::readResampledBaseBody(buffer& b) {
+    if (!readBody(b, BodyLayout::OldResampled)) refuseBody();
 }
 
 void Curve::refuseBody() {
@@ -163,13 +169,15 @@ void Curve::refuseBody() {
     status = 1;
 }
 
-bool Curve::readBody(buffer& b, bool withHead) {
+bool Curve::readBody(buffer& b, BodyLayout layout) {
+    const bool withHead = layout == BodyLayout::Current;
+    const std::uint32_t gap = layout == BodyLayout::OldResampled ? 1 : 0;
     // The record replaces whatever the curve held; a selection of the old
     // records must not outlive them.
     deselectAll();
     vertices.clear();
     edges.clear();
-    if (!b.require(1, (withHead ? 8 : 0) + HeadSize + 4)) return false;
+    if (!b.require(1, (withHead ? 8 : 0) + HeadSize + gap + 4)) return false;
     if (withHead) {
         b.readU32();  // reserved
         curveType = TCurveType(b.readU32());
@@ -178,6 +186,9 @@ bool Curve::readBody(buffer& b, bool withHead) {
     const float size = b.readF32();
     setSize(size);
     const bool headSound = finite(centre) && std::isfinite(size);
+    b.skip(gap);
+    // The counts are unsigned here; a layout with signed counts reads a
+    // negative one as more than 2^31 records, which no buffer holds.
     const std::uint32_t nV = b.readU32();
     // The vertex records and the edge count must be there before anything is
     // allocated for them.

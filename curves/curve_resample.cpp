@@ -25,6 +25,12 @@ struct ChainSamples {
 
 double length2(const dvec3& a) { return dot(a, a); }
 
+bool finitePositions(const Curve& c) {
+    for (const CurveVertex& v : c.vertices)
+        if (!std::isfinite(v.position.x) || !std::isfinite(v.position.y) || !std::isfinite(v.position.z)) return false;
+    return true;
+}
+
 // The root in [0, 1] of t^2 |D|^2 + 2 t (F.D) + |F|^2 - r^2: the smaller
 // when it lies there, else the larger. Returns 1 for a root, 0 for roots
 // outside [0, 1], -1 for no real root. A zero-length D has no root.
@@ -141,6 +147,9 @@ Curve* Curve::Uniform(float& /*step*/) {
         if (!closed) reachTarget(pts, vec3(L), 10);
         Curve piece(pts, closed, Plain);
         for (int pass = 0; pass < 20; ++pass) piece.smoothAll();
+        // Points near the limits of the float range can overflow in the
+        // passes: such a chain is left out rather than shown as infinities.
+        if (!finitePositions(piece)) continue;
         const int base = result->vertexCount();
         result->append(&piece);
         for (std::size_t i = 0; i < pts.size(); ++i) {

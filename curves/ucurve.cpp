@@ -18,7 +18,22 @@ UCurve::UCurve(Curve* b, TCurveType t) : UCurve(t) {
     touch();
 }
 
-UCurve::UCurve(buffer& b) : UCurve(Plain) { DataRead(b); }
+UCurve::UCurve(buffer& b, bool old) : UCurve(Plain) {
+    if (!old) {
+        DataRead(b);
+        return;
+    }
+    auto read = std::make_unique<Curve>(Plain);
+    read->readResampledBaseBody(b);
+    if (b.failed() || read->status != 0) {
+        status = 1;
+        return;
+    }
+    base = read.release();
+    curveType = UniformCurve;
+    id = 0;
+    initialize(ResizeKeep);
+}
 
 void UCurve::DataWrite(buffer& b) {
     b.writeU32(RecordTag);

@@ -20,6 +20,12 @@ namespace qel {
 class UCurve : public Curve {
 public:
     static constexpr std::uint32_t RecordTag = 0xE1000007u;
+    // The old records, read only: the base embedded in the record, and the
+    // same after a nested element record and 8 bytes, followed by 64 bytes.
+    static constexpr std::uint32_t OldRecordTag = 0xE0000007u;
+    static constexpr std::uint32_t OldNestedRecordTag = 0xE0000008u;
+    static constexpr std::int32_t OldNestedGap = 8;
+    static constexpr std::int32_t OldNestedTail = 64;
     static constexpr std::uint32_t RecordLength = 12;
 
     float step = 0.0f;         // written to the record; the resampling does not use it
@@ -31,8 +37,13 @@ public:
     // With a base: the base's initialize(ResizeKeep), its centre and size,
     // then the first resampling.
     UCurve(Curve* base, TCurveType type);
-    // Reads a current record body (DataRead).
-    explicit UCurve(buffer& b);
+    // Reads a record body: the current one (DataRead), or with old the body
+    // of the old records: the base curve's centre, size, one skipped byte,
+    // i32 vertex count, vertex records, i32 edge count, edge records. An old
+    // body becomes the base (curve type 2, element id 0, so that resolve
+    // keeps it) and is resampled at once; a refused one leaves no base and
+    // status 1.
+    explicit UCurve(buffer& b, bool old = false);
     UCurve(const UCurve&) = delete;
     UCurve& operator=(const UCurve&) = delete;
     ~UCurve() override = default;

@@ -3,8 +3,10 @@
 // rebuild that the scene reader runs.
 //
 // Input: byte 0 chooses the record (bit 0: the old tag, without reserved
-// word and curve type) and the file version (bit 1: the 29-byte edges of
-// files up to 20060411, else the 49-byte ones); the rest is the body.
+// word and curve type; bit 2: the base curve inside an old resampled-curve
+// record, read by qel::UCurve(buffer&, true), bit 0 then not used) and the
+// file version (bit 1: the 29-byte edges of files up to 20060411, else the
+// 49-byte ones); the rest is the body.
 // Checked: the reader never reads outside the bytes (the sanitizers); a
 // refused body leaves no records and status 1; an accepted one consumed
 // exactly its counts' bytes, holds edge vertices in range and finite
@@ -13,8 +15,12 @@
 // finite floats and active records is written back byte for byte, but for
 // the bits the reader clears (selection, placed mark), the reserved word
 // (written 0), the clamped roughness and metalness and a size of 0 (read
-// as 1).
+// as 1). An old resampled curve that is accepted holds a base with the same
+// checks (its body is the old tag's with one more byte before the vertex
+// count), is of curve type 2 and id 0, and its resampled arrays pass the
+// invariant checker; a refused one holds no base.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +32,7 @@
 
 #include "curves/curve.h"
 #include "curves/curve_invariants_util.h"
+#include "curves/ucurve.h"
 #include "scene/buffer.h"
 
 namespace {
@@ -74,6 +81,69 @@ std::vector<std::uint8_t> expectedWriteBack(const std::uint8_t* body, std::size_
     return out;
 }
 
+void checkInvariants(const qel::Curve& c) {
+    const std::string broken = curvetest::checkCurveInvariants(c);
+    if (!broken.empty()) {
+        std::fprintf(stderr, "curve invariant broken: %s\n", broken.c_str());
+        std::abort();
+    }
+}
+
+// The body as read into a new curve: consumed exactly its counts' bytes
+// (head: the bytes before the vertex records), edges in range, finite
+// values, no selection.
+void checkAccepted(const qel::Curve& c, const qel::buffer& b, std::int64_t head, bool oldEdges) {
+    const std::int64_t nV = c.vertexCount(), nE = c.edgeCount();
+    check(b.cursor() == head + 21 * nV + 4 + (oldEdges ? 29 : 49) * nE);
+    for (const qel::CurveEdge& e : c.edges)
+        check(e.v[0] >= 0 && e.v[0] < nV && e.v[1] >= 0 && e.v[1] < nV && e.v[0] != e.v[1]);
+    check(finite(c.centre) && std::isfinite(c.size()) && c.size() != 0.0f);
+    for (const qel::CurveVertex& v : c.vertices)
+        check(finite(v.position) && std::isfinite(v.radius) && std::isfinite(v.angle) && !v.isSelected());
+}
+
+// At most about this many samples the resampling of a base can make: each
+// edge's length over its smallest spacing (the smaller end radius, at least
+// a thousandth of the size).
+double sampleBound(const qel::Curve& c) {
+    const double floor = std::max(double(std::fabs(c.size())) / 1000.0, 1e-12);
+    double count = 0.0;
+    for (const qel::CurveEdge& e : c.edges) {
+        const qel::CurveVertex &a = c.vertices[std::size_t(e.v[0])], &b = c.vertices[std::size_t(e.v[1])];
+        double r = std::min(double(a.radius), double(b.radius));
+        if (!std::isfinite(r) || !(r > floor)) r = floor;
+        count += qel::distance(a.position, b.position) / r + 1.0;
+    }
+    return count;
+}
+
+// The old resampled curve: its base read from the body, then resampled.
+// Bases that may resample into more than 20,000 points (up to the
+// resampling's cap of a million, seconds under the sanitizers) are only
+// read: they would slow the fuzzing to a crawl.
+void oldResampled(qel::buffer& b, bool oldEdges) {
+    qel::buffer probe = b;
+    qel::Curve read;
+    read.readResampledBaseBody(probe);
+    if (read.status == 0 && !(sampleBound(read) <= 20000.0)) {
+        checkAccepted(read, probe, 21, oldEdges);
+        return;
+    }
+    auto* u = new qel::UCurve(b, true);
+    check(b.cursor() >= 0 && b.cursor() <= b.size());
+    if (u->status != 0) {
+        check(u->base == nullptr && u->vertexCount() == 0);
+    } else {
+        check(u->base != nullptr && u->curveType == qel::Curve::UniformCurve && u->id == 0);
+        checkAccepted(*u->base, b, 21, oldEdges);
+        if (u->base->status == 0) checkInvariants(*u->base);
+        checkInvariants(*u);
+        for (const qel::CurveVertex& v : u->vertices)
+            check(finite(v.position) && std::isfinite(v.radius) && std::isfinite(v.angle));
+    }
+    qel::Element::drop(u, 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -84,18 +154,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qel::FILE_VERSION = oldEdges ? qel::Curve::LastOldEdgeVersion : qel::FILE_VERSION_WRITTEN;
 
     qel::buffer b(data + 1, size - 1);
+    if ((data[0] & 4) != 0) {
+        oldResampled(b, oldEdges);
+        qel::FILE_VERSION = saved;
+        return 0;
+    }
     qel::Curve c(b, oldTag);
     check(b.cursor() >= 0 && b.cursor() <= b.size());
     if (c.status != 0) {
         check(c.vertexCount() == 0 && c.edgeCount() == 0);
     } else {
         const std::int64_t nV = c.vertexCount(), nE = c.edgeCount();
-        check(b.cursor() == (oldTag ? 24 : 32) + 21 * nV + (oldEdges ? 29 : 49) * nE);
-        for (const qel::CurveEdge& e : c.edges)
-            check(e.v[0] >= 0 && e.v[0] < nV && e.v[1] >= 0 && e.v[1] < nV && e.v[0] != e.v[1]);
-        check(finite(c.centre) && std::isfinite(c.size()) && c.size() != 0.0f);
-        for (const qel::CurveVertex& v : c.vertices)
-            check(finite(v.position) && std::isfinite(v.radius) && std::isfinite(v.angle) && !v.isSelected());
+        checkAccepted(c, b, oldTag ? 20 : 28, oldEdges);
         if (!oldTag && !oldEdges) {
             const std::vector<std::uint8_t> expected =
                 expectedWriteBack(data + 1, std::size_t(b.cursor()), std::uint32_t(nV), std::uint32_t(nE));
@@ -108,13 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         // What the scene reader does next with every element it read.
         c.initialize(qel::Element::ResizeKeep);
-        if (c.status == 0) {
-            const std::string broken = curvetest::checkCurveInvariants(c);
-            if (!broken.empty()) {
-                std::fprintf(stderr, "curve invariant broken: %s\n", broken.c_str());
-                std::abort();
-            }
-        }
+        if (c.status == 0) checkInvariants(c);
     }
     qel::FILE_VERSION = saved;
     return 0;

@@ -41,8 +41,8 @@ ElementFactory::TResult readSprite(buffer& body, Element*& element) {
     return ElementFactory::Built;
 }
 
-// A swept element of either layout. A refused one has freed whatever
-// curves it had built.
+// A swept element or a resampled curve of either layout. A refused one has
+// freed whatever curves it had built.
 template <class S>
 ElementFactory::TResult readSwept(buffer& body, bool old, Element*& element) {
     S* s = new S(body, old);
@@ -57,16 +57,25 @@ ElementFactory::TResult readSwept(buffer& body, bool old, Element*& element) {
 }  // namespace
 
 ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, Element*& element) {
+    TResult result = Refused;
+    if (build(tag, body, element, result)) return result;
+    element = placeholder();
+    return Built;
+}
+
+bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, TResult& result) {
     element = nullptr;
     switch (tag) {
         case Mesh::RecordTag: {
             Mesh* m = new Mesh(body);
             if (body.failed() || m->status != 0) {
                 delete m;
-                return Refused;
+                result = Refused;
+                return true;
             }
             element = m;
-            return Built;
+            result = Built;
+            return true;
         }
         case Clay::RecordTag: {
             // The body is a mesh body; the clay keeps its own copy.
@@ -74,45 +83,78 @@ ElementFactory::TResult ElementFactory::read(std::uint32_t tag, buffer& body, El
             const bool sound = !body.failed() && m->status == 0;
             if (sound) element = new Clay(m);
             Element::drop(m, 0);
-            return sound ? Built : Refused;
+            result = sound ? Built : Refused;
+            return true;
         }
         case Sprite::RecordTag:
-            return readSprite<Sprite>(body, element);
+            result = readSprite<Sprite>(body, element);
+            return true;
         case AnimatedSprite::RecordTag:
-            return readSprite<AnimatedSprite>(body, element);
+            result = readSprite<AnimatedSprite>(body, element);
+            return true;
         case Curve::RecordTag:
         case Curve::OldRecordTag: {
             Curve* c = new Curve(body, tag == Curve::OldRecordTag);
             if (body.failed() || c->status != 0) {
                 delete c;
-                return Refused;
+                result = Refused;
+                return true;
             }
             element = c;
-            return Built;
+            result = Built;
+            return true;
         }
         case Tube::RecordTag:
         case Tube::OldRecordTag:
-            return readSwept<Tube>(body, tag == Tube::OldRecordTag, element);
+            result = readSwept<Tube>(body, tag == Tube::OldRecordTag, element);
+            return true;
         case Revoluton::RecordTag:
         case Revoluton::OldRecordTag:
-            return readSwept<Revoluton>(body, tag == Revoluton::OldRecordTag, element);
-        case UCurve::RecordTag: {
-            // The base stays an id until the reader's resolve pass.
-            UCurve* u = new UCurve(body);
-            if (body.failed() || u->status != 0) {
-                delete u;
-                return Refused;
-            }
-            element = u;
-            return Built;
-        }
-        // Bezier curves (0xE1100002), the old resampled curves
-        // (0xE0000007, 0xE0000008) and lightning
-        // (0xE1100005) are added here with their element types.
+            result = readSwept<Revoluton>(body, tag == Revoluton::OldRecordTag, element);
+            return true;
+        case UCurve::RecordTag:
+        case UCurve::OldRecordTag:
+            // The current record keeps its base as an id until the reader's
+            // resolve pass; the old one holds its base.
+            result = readSwept<UCurve>(body, tag == UCurve::OldRecordTag, element);
+            return true;
+        case UCurve::OldNestedRecordTag:
+            result = readOldNestedUCurve(body, element);
+            return true;
+        // Bezier curves (0xE1100002) and lightning (0xE1100005) are added
+        // here with their element types.
         default:
-            element = placeholder();
-            return Built;
+            return false;
     }
+}
+
+ElementFactory::TResult ElementFactory::readOldNestedUCurve(buffer& body, Element*& element) {
+    // The nested record is read inside its own window and thrown away with
+    // whatever it built; it may not be this record again (no unbounded
+    // nesting), and an unknown one builds nothing.
+    std::uint32_t tag = 0, length = 0;
+    if (!body.readRecordHeader(tag, length) || length > std::uint32_t(body.remaining()) ||
+        tag == UCurve::OldNestedRecordTag)
+        return Refused;
+    const std::int32_t end = body.cursor() + std::int32_t(length);
+    {
+        const buffer::ReadLimit window(body, end);
+        Element* nested = nullptr;
+        TResult result = Refused;
+        const bool known = build(tag, body, nested, result);
+        Element::drop(nested, 0);
+        if (known && result == Refused) return Refused;
+    }
+    body.seek(end);
+    body.skip(UCurve::OldNestedGap);
+    if (body.failed()) return Refused;
+    const TResult result = readSwept<UCurve>(body, true, element);
+    if (result != Built) return result;
+    body.skip(UCurve::OldNestedTail);
+    if (!body.failed()) return Built;
+    Element::drop(element, 0);
+    element = nullptr;
+    return Refused;
 }
 
 }  // namespace qel

@@ -12,6 +12,10 @@
 //   0xE1000005  qel::Tube (ids of its curves), 0xE0000005 with embedded curves
 //   0xE0000009  qel::Revoluton (ids of its curves), 0xE0000004 with a circle
 //               section and an embedded profile
+//   0xE1000007  qel::UCurve (the id of its base curve), 0xE0000007 with an
+//               embedded base, 0xE0000008 the same after a nested element
+//               record (read in its own window and thrown away; an unknown
+//               one builds nothing, a nested 0xE0000008 refuses the record)
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out
@@ -20,7 +24,7 @@
 //               many spheres.
 // The curve, tube, revoluton, lightning and sprite records are read
 // here once their element types exist; until then their tags count as
-// unknown. Each is added as one case of ElementFactory::read.
+// unknown. Each is added as one case of ElementFactory::build.
 
 #include <cstdint>
 
@@ -56,6 +60,11 @@ public:
 private:
     // The placeholder, built on first use.
     Element* placeholder();
+    // read for the known tags, without the placeholder: false for an unknown
+    // tag (element null, result not set).
+    bool build(std::uint32_t tag, buffer& body, Element*& element, TResult& result);
+    // The body of 0xE0000008.
+    TResult readOldNestedUCurve(buffer& body, Element*& element);
 
     Mesh* placeholder_ = nullptr;
 };

@@ -99,6 +99,21 @@ TEST(CurveResample, DegenerateSpacingsTerminate) {
     for (const CurveVertex& v : rz->vertices) EXPECT_TRUE(std::isfinite(v.radius));
 }
 
+TEST(CurveResample, ChainsOverflowingTheFloatRangeAreLeftOut) {
+    // Smoothing samples this far apart overflows: the chain is dropped, the
+    // other one kept.
+    auto c = curvetest::curveOf({vec3(-3e38f, 0, 0), vec3(0, 1, 0), vec3(3e38f, 0, 0)}, false);
+    for (CurveVertex& v : c->vertices) v.radius = 1e38f;
+    auto tail = curvetest::line(3);
+    c->append(tail.get());
+    c->initialize(Curve::ResizeKeep);
+    float step = 0.0f;
+    const std::unique_ptr<Curve> r(c->Uniform(step));
+    ASSERT_EQ(r->vertexCount(), 3);
+    EXPECT_EQ(curvetest::checkCurveInvariants(*r), "");
+    for (const CurveVertex& v : r->vertices) EXPECT_TRUE(std::isfinite(v.position.x));
+}
+
 TEST(CurveResample, TwoChainsKeepPlainSourceEdges) {
     auto c = curvetest::curveOf({vec3(0, 0, 0), vec3(4, 0, 0)}, false);
     auto d = curvetest::curveOf({vec3(0, 5, 0), vec3(4, 5, 0)}, false);

@@ -175,3 +175,118 @@ TEST(UCurve, FactoryReadsTheRecordOrRefusesAShortOne) {
         }
     }
 }
+
+TEST(UCurve, SculptingMovesTheBaseAndThePointsFollow) {
+    Held h(new UCurve(straight(6.0f), Curve::UniformCurve));
+    qel::Sculptor s;
+    s.action = qel::Sculptor::Move;
+    s.state = qel::Gesture::Moving;
+    s.samples.resize(2);
+    s.samples[1].point = vec3(0, 0, 2);
+    std::vector<qel::Sculptor*> list = {&s};
+    h.u->sculpt(list);
+    EXPECT_EQ(curvetest::checkAfterOperation(*h.u->base), "");
+    ASSERT_EQ(h.u->vertexCount(), 7);
+    for (const qel::CurveVertex& v : h.u->vertices) EXPECT_FLOAT_EQ(v.position.z, 2.0f);
+    UCurve none;  // nothing to sculpt
+    none.sculpt(list);
+    EXPECT_EQ(none.vertexCount(), 0);
+}
+
+namespace {
+
+// The base body of the old records: centre, size, a skipped byte, i32
+// vertex count, vertices 2 apart along x, i32 edge count, 49-byte edges.
+buffer oldBase(std::int32_t vertexCount = 3, int tail = 0) {
+    buffer b;
+    b.writeVec3(vec3(2, 0, 0));
+    b.writeF32(4.0f);
+    b.writeU8(0xAB);
+    b.writeI32(vertexCount);
+    for (int i = 0; i < 3; ++i) {
+        b.writeVec3(vec3(2.0f * float(i), 0, 0));
+        b.writeF32(1.0f);
+        b.writeF32(0.0f);
+        b.writeU8(qel::CurveVertex::ActiveBit);
+    }
+    b.writeI32(2);
+    for (int i = 0; i < 2; ++i) {
+        b.writeI32(i);
+        b.writePbr(qel::pbr());
+        b.writeI32(i + 1);
+        b.writePbr(qel::pbr());
+        b.writeU8(qel::CurveEdge::ActiveBit);
+    }
+    for (int i = 0; i < tail; ++i) b.writeU8(0xCD);
+    return b;
+}
+
+// The body of 0xE0000008: a nested record, 8 bytes, the base, `tail` bytes.
+buffer oldNested(std::uint32_t nestedTag, const buffer& nested, int tail = 64) {
+    buffer b;
+    b.writeRecord(nestedTag, nested);
+    b.writeBytes("12345678", 8);
+    b.writeBuffer(oldBase(3, tail));
+    return b;
+}
+
+// The old records come from files with 49-byte edge records.
+class OldRecords : public testing::Test {
+protected:
+    void SetUp() override { qel::FILE_VERSION = qel::FILE_VERSION_WRITTEN; }
+    void TearDown() override { qel::FILE_VERSION = saved_; }
+    qel::ElementFactory factory;
+
+private:
+    const std::int32_t saved_ = qel::FILE_VERSION;
+};
+
+}  // namespace
+
+TEST_F(OldRecords, HoldTheirBaseAndLeaveTheReaderAfterTheRecord) {
+    buffer curve;
+    Curve(std::vector<vec3>{vec3(0, 0, 0), vec3(1, 0, 0)}, false).DataWrite(curve);
+    const std::pair<std::uint32_t, buffer> records[] = {
+        {UCurve::OldRecordTag, oldBase()},
+        {UCurve::OldNestedRecordTag, oldNested(Curve::RecordTag, buffer(curve.data() + 8, curve.size() - 8))},
+        {UCurve::OldNestedRecordTag, oldNested(UCurve::OldRecordTag, oldBase())},
+        {UCurve::OldNestedRecordTag, oldNested(0x12345678u, buffer("abc", 3))},
+    };
+    for (auto [tag, body] : records) {
+        const std::int32_t end = body.size();
+        body.writeU32(0xFEEDFACEu);  // the next record
+        Element* e = nullptr;
+        ASSERT_EQ(factory.read(tag, body, e), qel::ElementFactory::Built);
+        EXPECT_EQ(body.cursor(), end);
+        auto* u = dynamic_cast<UCurve*>(e);
+        ASSERT_TRUE(u != nullptr && u->base != nullptr);
+        EXPECT_EQ(u->curveType, Curve::UniformCurve);
+        EXPECT_EQ(u->id, 0);
+        EXPECT_EQ(u->base->vertices[2].position, vec3(4, 0, 0));
+        EXPECT_EQ(u->vertexCount(), 5);  // resampled at radius 1
+        u->resolve({});                  // keeps the embedded base
+        EXPECT_EQ(u->base->refCount, 1);
+        Element::drop(u, 1);  // frees the base with it
+    }
+    // The unknown nested record did not take the factory's placeholder.
+    Element* placeholder = nullptr;
+    buffer none;
+    factory.read(0x12345678u, none, placeholder);
+    EXPECT_GT(static_cast<qel::Mesh*>(placeholder)->vertexCount(), 0);
+    delete placeholder;
+}
+
+TEST_F(OldRecords, DamagedOnesAreRefused) {
+    const std::pair<std::uint32_t, buffer> records[] = {
+        {UCurve::OldRecordTag, oldBase(-1)},
+        {UCurve::OldRecordTag, oldBase(4)},
+        {UCurve::OldNestedRecordTag, oldNested(UCurve::OldNestedRecordTag, oldNested(0x1u, buffer()))},
+        {UCurve::OldNestedRecordTag, oldNested(Curve::RecordTag, buffer("abc", 3))},
+        {UCurve::OldNestedRecordTag, oldNested(0x1u, buffer(), 60)},
+    };
+    for (auto [tag, body] : records) {
+        Element* e = nullptr;
+        EXPECT_EQ(factory.read(tag, body, e), qel::ElementFactory::Refused);
+        EXPECT_EQ(e, nullptr);
+    }
+}
