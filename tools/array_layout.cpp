@@ -124,25 +124,23 @@ class ChainWalker {
 public:
     explicit ChainWalker(Curve& c) : curve_(c) {}
 
-    // The chain of the unmarked active edge e, in walk order, each edge
-    // marked: from its first edge along the next-edge links until a link
-    // ends, returns to the first edge, or reaches an inactive or already
-    // marked edge (a curve whose linking failed cannot make it loop).
-    // Sets closed when the walk came back to its first edge.
-    void collect(int e, std::vector<int>& chain, bool& closed) {
-        chain.clear();
-        closed = false;
+    // Walks the chain of the unmarked active edge e, marking each edge and
+    // handing it to visit(index, record) in walk order: from its first edge
+    // along the next-edge links until a link ends, returns to the first
+    // edge, or reaches an inactive or already marked edge (a curve whose
+    // linking failed cannot make it loop). True when the walk came back to
+    // its first edge.
+    template <class Visit>
+    bool walk(int e, Visit visit) {
         const int first = firstEdge(e);
         int cur = first;
         while (true) {
-            edge(cur).flags |= CurveEdge::PlacedBit;
-            chain.push_back(cur);
+            CurveEdge& E = edge(cur);
+            E.flags |= CurveEdge::PlacedBit;
+            visit(cur, E);
             const int next = link(cur, 1);
-            if (next == first) {
-                closed = true;
-                return;
-            }
-            if (!open(next)) return;
+            if (next == first) return true;
+            if (!open(next)) return false;
             cur = next;
         }
     }
@@ -220,13 +218,15 @@ struct CopyPlacer {
         mat4 M = placements[std::size_t(i)];
         if (twist != 0.0) M = M * mat4::FromMat3(mat3::RotationAroundAxis(vec3(0, 0, 1), float(double(i) * twist)));
         if (stepOdd && (i & 1)) M = M * step;
-        const int base = int(tools.size());
-        for (std::size_t j = 0; j < count; ++j) {
-            tools.push_back(item.tools[j]);
-            matrices.push_back(M * item.matrices[j]);
-            parents.push_back(j == 0 ? arrayEntry : item.parents[j] + base);
-            subIndices.push_back(j == 0 ? keys[std::size_t(i)] : item.subIndices[j]);
-        }
+        const std::size_t base = tools.size();
+        tools.insert(tools.end(), item.tools.begin(), item.tools.end());
+        subIndices.insert(subIndices.end(), item.subIndices.begin(), item.subIndices.end());
+        subIndices[base] = keys[std::size_t(i)];
+        parents.push_back(arrayEntry);
+        for (std::size_t j = 1; j < count; ++j) parents.push_back(item.parents[j] + int(base));
+        matrices.resize(base + count);
+        mat4* placed = matrices.data() + base;
+        for (std::size_t j = 0; j < count; ++j) placed[j] = M * item.matrices[j];
         return true;
     }
 };
@@ -267,26 +267,23 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
     CopyPlacer placer(outTools, outMatrices, outParents, outSubIndices, flat, arrayEntry, type != Simple, step,
                       maxListEntries);
     ChainWalker walker(*curve);
-    std::vector<int> chain;
     const auto& V = curve->vertices;
+    // One chain's placements and keys, computed as the walk reaches its edges.
+    const auto visit = [&](int index, const CurveEdge& E) {
+        const bool ok = curve->validVertex(E.v[0]) && curve->validVertex(E.v[1]);
+        placer.placeable.push_back(ok);
+        placer.keys.push_back(ok && resampled ? V[std::size_t(E.v[0])].selection : index);
+        placer.placements.push_back(
+            ok ? W * edgeFrame(V[std::size_t(E.v[0])].position, V[std::size_t(E.v[1])].position, E.direction, E.normal)
+               : mat4());
+    };
     for (int e = 0; e < curve->edgeCount() && !placer.full; ++e) {
         if (!walker.open(e)) continue;
-        bool closed = false;
-        walker.collect(e, chain, closed);
-        const int k = int(chain.size());
-        placer.placements.resize(chain.size());
-        placer.keys.resize(chain.size());
-        placer.placeable.resize(chain.size());
-        for (std::size_t i = 0; i < chain.size(); ++i) {
-            const CurveEdge& E = curve->edges[std::size_t(chain[i])];
-            const bool ok = curve->validVertex(E.v[0]) && curve->validVertex(E.v[1]);
-            placer.placeable[i] = ok;
-            if (!ok) continue;
-            const CurveVertex& first = V[std::size_t(E.v[0])];
-            placer.keys[i] = resampled ? first.selection : chain[i];
-            placer.placements[i] =
-                W * edgeFrame(first.position, V[std::size_t(E.v[1])].position, E.direction, E.normal);
-        }
+        placer.placements.clear();
+        placer.keys.clear();
+        placer.placeable.clear();
+        const bool closed = walker.walk(e, visit);
+        const int k = int(placer.keys.size());
         placer.twist = closingTwist(type, closed, k);
         walkChain(pattern, k, [&placer](int n, int i) { return placer.place(n, i); });
     }
