@@ -12,6 +12,7 @@
 //   tools/array.cpp         construction, items, marks, removal, timer
 //   tools/array_clone.cpp   the three clone forms and findRamifications
 //   tools/array_record.cpp  the record (both layouts), identify, numbering
+//   tools/array_layout.cpp  the flattening that lays the copies on the curve
 //
 // Safety rules kept throughout:
 //   - Between reading and identify the slot ids wait in a list of their
@@ -29,6 +30,7 @@
 //     out of their rings in the same pass as the trees, so that deleting many
 //     arrays whose templates share one ring stays linear.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -46,6 +48,10 @@ public:
     enum TArrayType : int { Simple = 0, Chain = 1, Zipper = 2 };
 
     static constexpr std::uint32_t RecordTag = 0xABCDEF04u;
+    // The flattening places no copy that would make the list it writes hold
+    // more entries than this: nested arrays multiply their copies, and a
+    // small file must not be able to exhaust memory. Lowered only by tests.
+    static inline std::size_t maxListEntries = std::size_t(1) << 24;
 
     // ---- Fields, in this order ----
     TArrayType type = Simple;
@@ -86,6 +92,15 @@ public:
     // Numbering: the curve brought up to date, the array and its subtree,
     // then each template's tree.
     void toList(std::vector<Tool*>& list) override;
+    // The layout: nothing at all without curve edges or item slots; else the
+    // array and its children as any tool lists them, then, chain by chain,
+    // one copy of a template's flattened tree per edge the pattern gives an
+    // item. A copy's top entry has the array's entry as parent and the
+    // edge's key as sub-index: the edge index, or on a resampled curve the
+    // base-curve edge the edge was sampled from. The curve's placed mark is
+    // clear again on return.
+    void toList(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::vector<int>& parents,
+                std::vector<int>& subIndices, mat4 parentMatrix, int parentIndex, int subIndex) override;
     bool isEmpty() override;
     bool isArray() override;
     void Data(buffer& b, bool ringFromNext) override;
@@ -109,7 +124,8 @@ private:
     // Appends to the copy one slot per slot of this array: empty for an
     // empty slot, and for an unmarked template when onlyMarked; else the
     // template's copy of this pass, or a new one made by copyOf.
-    template <class CopyFn> void copySlots(Array* copy, bool onlyMarked, CopyFn copyOf);
+    template <class CopyFn>
+    void copySlots(Array* copy, bool onlyMarked, CopyFn copyOf);
     // Reads the slot ids, the pattern, the type and the step of the
     // current layout; false (buffer flag set) when they do not fit.
     bool readOwnFields(buffer& b);
