@@ -250,4 +250,23 @@ TEST(ArrayLayout, OnAResampledCurveACopyPicksTheArrayAndTheBaseEdgeUnderIt) {
     std::vector<Sculptor*> gestures{&gesture};
     array->sculpt(gestures);
     EXPECT_EQ(base->seen, (std::vector<int>{1, 1}));
+
+    // Over a real base the gesture moves that edge's two vertices only.
+    auto* plain = new Curve(std::vector<vec3>{vec3(0, 0, 0), vec3(4, 0, 0), vec3(4, 6, 0), vec3(1, 6, 0)}, false);
+    Leaf other;
+    std::unique_ptr<Array> real =
+        arrayOn(new UCurve(plain, Curve::UniformCurve), other.slots(1), {0x8001}, Array::Chain);
+    gesture.select = Sculptor::SelectElement;
+    gesture.viewDirection = vec3(0, 0, 1);
+    gesture.samples[0].point = vec3(4, 3, 0);
+    gesture.samples[1].point = vec3(5, 3, 0);
+    for (SBrush& b : gesture.samples) b.radius = 3.5f;
+    real->sculpt(gestures);
+    // Both ends of base edge 1 lie 3 from the brush: moved alike, by the
+    // falloff's share; the other two vertices stay.
+    const auto x = [&](int v) { return plain->vertices[std::size_t(v)].position.x; };
+    EXPECT_GT(x(1), 4.01f);
+    EXPECT_FLOAT_EQ(x(1), x(2));
+    EXPECT_EQ(x(0), 0.0f);
+    EXPECT_EQ(x(3), 1.0f);
 }
