@@ -31,9 +31,11 @@ Curve* targetOf(Curve* c) {
     return c;
 }
 
-// The base edge that the resampled curve records at vertex[0] of its edge
-// e; -1 when there is none.
+// The target's edge under the chosen curve's edge e: e itself, or for a
+// resampled curve the base edge it records at vertex[0] of its edge e; -1
+// when there is none.
 int baseEdgeOf(const Curve& chosen, const Curve& target, int e) {
+    if (&chosen == &target) return usableEdge(&target, e) ? e : -1;
     if (!usableEdge(&chosen, e)) return -1;
     const int b = chosen.vertices[std::size_t(chosen.edges[std::size_t(e)].v[0])].selection;
     return usableEdge(&target, b) ? b : -1;
@@ -95,7 +97,7 @@ private:
     // written back). -1 for an item that names no edge.
     int edgeOf(std::int32_t item, bool writtenBack) const {
         const int e = carrier_ ? carrierEdgeOf(item) : sectionEdgeOf(item);
-        if (&chosen_ == &target_ || writtenBack) return usableEdge(&target_, e) ? e : -1;
+        if (writtenBack) return usableEdge(&target_, e) ? e : -1;
         return baseEdgeOf(chosen_, target_, e);
     }
 
