@@ -5,6 +5,8 @@
 
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
+#include "elements/swept_sculpt.h"
+#include "elements/swept_symmetry.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -38,11 +40,14 @@ bool Revoluton::readOld(buffer& b) {
     return true;
 }
 
-Revoluton::~Revoluton() { vbo.release(); }
+Revoluton::~Revoluton() {
+    dropWorkingCurve(working, nullptr);
+    vbo.release();
+}
 
 void Revoluton::init() {
     Element::init();
-    working = nullptr;
+    dropWorkingCurve(working, nullptr);
     if (profile) profile->init();
     if (section) section->init();
     type = TType::Revoluton;
@@ -134,6 +139,24 @@ void Revoluton::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
 
+void Revoluton::symmetries(std::vector<symmetry::TSymmetry>& list, const vec3& point, const vec3& axis, bool mirrorX,
+                           bool mirrorY, bool mirrorZ, bool radialX, bool radialY, bool radialZ, int count,
+                           std::vector<vec3>& points, std::vector<mat3>& frames, std::vector<float>& scales, int itemId,
+                           bool section) {
+    revolutonSymmetries(*this, {list,
+                                point,
+                                axis,
+                                {mirrorX, mirrorY, mirrorZ, radialX, radialY, radialZ},
+                                count,
+                                points,
+                                frames,
+                                scales,
+                                itemId,
+                                section});
+}
+
+void Revoluton::sculpt(std::vector<Sculptor*>& gestures) { sculptRevoluton(*this, gestures); }
+
 Mesh* Revoluton::ToMesh() { return sweptToMesh(*this, SweptKind::Revoluton, profile, section); }
 
 void Revoluton::DataWrite(buffer& b) {
@@ -153,11 +176,15 @@ void Revoluton::DataRead(buffer& b) {
 }
 
 void Revoluton::setProfile(Curve* c) {
+    // A stroke under way loses its working curve with the curve it edits.
+    dropWorkingCurve(working, nullptr);
     replaceSharedCurve(this, profile, c);
     touch();
 }
 
 void Revoluton::setSection(Curve* c) {
+    // A stroke under way loses its working curve with the curve it edits.
+    dropWorkingCurve(working, nullptr);
     replaceSharedCurve(this, section, c);
     touch();
 }

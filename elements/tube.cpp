@@ -5,6 +5,8 @@
 
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
+#include "elements/swept_sculpt.h"
+#include "elements/swept_symmetry.h"
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 
@@ -42,11 +44,14 @@ bool Tube::readOld(buffer& b) {
     return false;
 }
 
-Tube::~Tube() { vbo.release(); }
+Tube::~Tube() {
+    dropWorkingCurve(working, path);
+    vbo.release();
+}
 
 void Tube::init() {
     Element::init();
-    working = nullptr;
+    dropWorkingCurve(working, path);
     if (path) path->init();
     if (profile) profile->init();
     type = TType::Tube;
@@ -138,6 +143,24 @@ void Tube::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
 
+void Tube::symmetries(std::vector<symmetry::TSymmetry>& list, const vec3& point, const vec3& axis, bool mirrorX,
+                      bool mirrorY, bool mirrorZ, bool radialX, bool radialY, bool radialZ, int count,
+                      std::vector<vec3>& points, std::vector<mat3>& frames, std::vector<float>& scales, int itemId,
+                      bool section) {
+    tubeSymmetries(*this, {list,
+                           point,
+                           axis,
+                           {mirrorX, mirrorY, mirrorZ, radialX, radialY, radialZ},
+                           count,
+                           points,
+                           frames,
+                           scales,
+                           itemId,
+                           section});
+}
+
+void Tube::sculpt(std::vector<Sculptor*>& gestures) { sculptTube(*this, gestures); }
+
 Mesh* Tube::ToMesh() { return sweptToMesh(*this, SweptKind::Tube, path, profile); }
 
 void Tube::DataWrite(buffer& b) {
@@ -157,11 +180,15 @@ void Tube::DataRead(buffer& b) {
 }
 
 void Tube::setPath(Curve* c) {
+    // A stroke under way loses its working curve with the curve it edits.
+    dropWorkingCurve(working, path);
     replaceSharedCurve(this, path, c);
     touch();
 }
 
 void Tube::setProfile(Curve* c) {
+    // A stroke under way loses its working curve with the curve it edits.
+    dropWorkingCurve(working, path);
     replaceSharedCurve(this, profile, c);
     touch();
 }

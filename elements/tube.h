@@ -96,6 +96,15 @@ public:
     bool hasAuxiliary() const override;
     // The working curve's feature lines (always ending its drawing).
     void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
+    // ---- Sculpting (elements/swept_symmetry.h, elements/swept_sculpt.h) ----
+    // The copies of a picked point, made by the curve the Axis/Section
+    // choice names; fixes the anchor while no stroke runs.
+    void symmetries(std::vector<symmetry::TSymmetry>& list, const vec3& point, const vec3& axis, bool mirrorX,
+                    bool mirrorY, bool mirrorZ, bool radialX, bool radialY, bool radialZ, int count,
+                    std::vector<vec3>& points, std::vector<mat3>& frames, std::vector<float>& scales, int itemId,
+                    bool section) override;
+    // One step of a stroke, handed to the sculpting of one of the curves.
+    void sculpt(std::vector<Sculptor*>& gestures) override;
     // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
     // the caller; null for a missing curve or one without edges. Both
     // curves are compacted and the tube is touched on the way.
