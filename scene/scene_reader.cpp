@@ -8,6 +8,7 @@
 #include "scene/scene.h"
 #include "scene/scene_writer.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -85,9 +86,10 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         std::int32_t bodyEnd = 0;
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         switch (tag) {
-            case Tool::RecordTag: {
+            case Tool::RecordTag:
+            case BiToolRecordTag: {
                 const buffer::ReadLimit window(file, bodyEnd);
-                Tool* t = new Tool(file);
+                Tool* t = tag == BiToolRecordTag ? new BiTool(file) : new Tool(file);
                 if (file.failed()) {
                     delete t;
                     return false;
@@ -98,7 +100,6 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                 break;
             }
             case ArrayRecordTag:
-            case BiToolRecordTag:
             case CableRecordTag:
                 tools_.push_back(nullptr);
                 first = false;
@@ -217,6 +218,9 @@ void SceneReader::mergeInto(Scene& scene) {
     std::vector<Tool*> orphans;
     for (Tool* t : tools_)
         if (t && !t->parent) orphans.push_back(t);
+    // An orphan end would take its adopted partner with it: the partner
+    // stays, alone.
+    for (Tool* t : orphans) BiTool::unlinkTree(t);
     for (Tool* t : orphans) delete t;
     tools_.clear();
     heads_.clear();
