@@ -5,9 +5,10 @@
 // Checked afterwards: the reader never reads outside the bytes (the
 // sanitizers); a refused file leaves the scene exactly as it was; in every
 // case each tree is acyclic with consistent parent links, every instance
-// ring is a proper ring whose members all belong to the scene, every
-// element's reference count equals the number of tools showing it (a
-// curve's, plus the counts of the tubes and revolutons holding it), and
+// ring is a proper ring whose members all belong to the scene, every partner
+// link is mutual between two tools of the scene, every element's reference
+// count equals the number of tools showing it (a curve's, plus the counts of
+// the tubes and revolutons holding it), and
 // every sound mesh shown keeps the mesh invariants and every sound curve
 // shown the curve invariants, with finite values.
 //
@@ -32,6 +33,7 @@
 #include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
+#include "tools/bi_tool.h"
 
 namespace {
 
@@ -88,6 +90,9 @@ void checkScene(qel::Scene& scene) {
             check(++steps <= all.size());
         } while (x != t);
         if (t->element) ++holders[t->element];
+        if (t->isBiTool())
+            if (qel::BiTool* p = static_cast<qel::BiTool*>(t)->partner)
+                check(p != t && p->partner == t && members.count(p) == 1);
     }
     // A composite element (tube, revoluton) holds each of its curves as
     // often as it is held itself.

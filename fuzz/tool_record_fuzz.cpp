@@ -3,11 +3,12 @@
 //
 // Input: byte 0 chooses the file version (one per layout), byte 1 the number
 // of elements (0..7, some null) handed to identify; the rest is a tools chunk
-// payload read as the container does (tag 0xABCDEF02 constructs a Tool, any
-// other tag is skipped). Checked afterwards: the buffer never read outside
-// its bytes (the sanitizers), every instance ring is a proper ring, every
-// tree is acyclic, every child's parent is the tool holding it, and every
-// tool and element is freed exactly once.
+// payload read as the container does (tag 0xABCDEF02 constructs a Tool,
+// 0xABCDEF05 a two-ended tool's end, any other tag is skipped). Checked
+// afterwards: the buffer never read outside its bytes (the sanitizers),
+// every instance ring is a proper ring, every tree is acyclic, every child's
+// parent is the tool holding it, every partner link is mutual between two
+// read tools, and every tool and element is freed exactly once.
 
 #include <algorithm>
 #include <cstddef>
@@ -17,7 +18,9 @@
 
 #include "scene/buffer.h"
 #include "scene/element.h"
+#include "scene/root.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 
 namespace {
 
@@ -47,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t tag = 0, length = 0;
         if (!b.readRecordHeader(tag, length)) break;
         const std::int64_t end = std::int64_t(start) + 8 + length;
-        if (tag == qel::Tool::RecordTag) {
+        if (tag == qel::Tool::RecordTag || tag == qel::BiTool::RecordTag) {
             const std::int32_t before = b.cursor();
-            qel::Tool* t = new qel::Tool(b);
+            qel::Tool* t = tag == qel::BiTool::RecordTag ? new qel::BiTool(b) : new qel::Tool(b);
             check(b.cursor() >= before && b.cursor() <= b.size());
             if (b.failed()) {
                 check(!t->storedIds().pending);
@@ -80,6 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         steps = 0;
         for (qel::Tool* p = t->parent; p; p = p->parent) check(++steps <= tools.size());
         for (qel::Tool* c : t->children) check(c && c->parent == t);
+        if (t->isBiTool())
+            if (qel::BiTool* p = static_cast<qel::BiTool*>(t)->partner)
+                check(p != t && p->partner == t && std::find(tools.begin(), tools.end(), p) != tools.end());
     }
 
     // The tools written back are well formed records of the right size.
@@ -92,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (qel::Tool* t : list) {
         qel::buffer out;
         t->DataWrite(out, true);
-        check(std::uint32_t(out.size()) == 8 + qel::Tool::RecordBodyBase + 4 * t->children.size());
+        const std::uint32_t ends = t->isBiTool() ? 9 : 0;
+        check(std::uint32_t(out.size()) == 8 + qel::Tool::RecordBodyBase + 4 * t->children.size() + ends);
     }
 
     // Free: unreferenced elements first, then the trees (which drop theirs).
@@ -101,7 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             delete e;
             e = nullptr;
         }
-    for (qel::Tool* t : tops) delete t;
+    // The trees go together: an end deleted on its own would take its
+    // partner, which may be another top.
+    {
+        qel::Root holder;
+        for (qel::Tool* t : tops) holder.addChild(t, false);
+    }
     qel::FILE_VERSION = saved;
     return 0;
 }
