@@ -55,71 +55,41 @@ TEST(BiToolStretch, ScalesByTypeAndLeavesDegenerateLengthsUnstretched) {
     }
 }
 
-TEST(BiToolClone, PairsCloneLinkedAndLoneEndsCloneAlone) {
-    auto* e = new TestElement;
-    std::unique_ptr<Tool> top(newTool(e, true));
-    BiTool* a = end(top->addChild(newEnd(e, BiTool::BiVolume), false));
-    BiTool* b = end(top->addChild(newEnd(e), false));
-    a->setPartner(b);
-    a->referenceLength = 3.0f;
-
-    std::unique_ptr<Tool> copy(top->cloneObjectRamifications(mat4::Identity(), false));
-    ASSERT_EQ(copy->children.size(), 2u);
-    BiTool* ca = end(copy->children[0]);
-    BiTool* cb = end(copy->children[1]);
-    ASSERT_TRUE(ca && cb);
-    EXPECT_TRUE(ca->partner == cb && cb->partner == ca && a->partner == b && b->partner == a);
-    EXPECT_TRUE(ca->type == BiTool::BiVolume && ca->referenceLength == 3.0f && ca->isObject());
-
-    std::unique_ptr<Tool> lone(a->cloneObject(mat4::Identity(), false, false));
-    EXPECT_TRUE(end(lone.get())->partner == nullptr && a->partner == b);
-}
-
-TEST(BiToolMarks, IsMarkedNeedsBothMarksAndRamificationsFollowThePartner) {
+TEST(BiToolCloneAndMarks, PairsCloneLinkedMarksNeedBothEndsRamificationsFollowThePartner) {
     auto* e = new TestElement;
     Root root;
     Tool* x = root.addChild(newTool(e, true), false);
-    BiTool* a = end(x->addChild(newEnd(e), false));
+    BiTool* a = end(x->addChild(newEnd(e, BiTool::BiVolume), false));
     BiTool* b = end(root.addChild(newEnd(e), false));
     Tool* below = b->addChild(newTool(e), false);
     a->setPartner(b);
+    a->referenceLength = 3.0f;
+
+    std::unique_ptr<Tool> copy(root.cloneObjectRamifications(mat4::Identity(), false));
+    BiTool* ca = end(copy->children.at(0)->children.at(0));
+    BiTool* cb = end(copy->children.at(1));
+    ASSERT_TRUE(ca && cb && ca->partner == cb && cb->partner == ca && a->partner == b);
+    EXPECT_TRUE(ca->type == BiTool::BiVolume && ca->referenceLength == 3.0f && ca->isObject());
+    std::unique_ptr<Tool> lone(a->cloneObject(mat4::Identity(), false, false));
+    EXPECT_TRUE(end(lone.get())->partner == nullptr && a->partner == b);
 
     a->setMark(1);
     EXPECT_FALSE(a->isMarked());
     b->setMark(1);
     EXPECT_TRUE(a->isMarked() && b->isMarked());  // returns: no mutual recursion
-    a->Mark(0);
-    b->Mark(0);
-
+    a->setMark(0);
+    b->setMark(0);
     a->markRamifications(1);
     EXPECT_TRUE(b->mark() == 1 && below->mark() == 1 && x->mark() == 0);
     a->markRamifications(0);
 
     std::vector<Tool*> tops, p1, p2, r1, r2;
     x->findRamifications(tops, p1, p2, r1, r2, true, true, true);
-    EXPECT_TRUE(p1 == std::vector<Tool*>{a} && p2 == std::vector<Tool*>{b});
-    EXPECT_TRUE((tops == std::vector<Tool*>{x, b}));
+    EXPECT_TRUE(p1 == std::vector<Tool*>{a} && p2 == std::vector<Tool*>{b} && (tops == std::vector<Tool*>{x, b}));
     EXPECT_TRUE(x->mark() == 0 && a->mark() == 0 && b->mark() == 0 && below->mark() == 0);
 }
 
-TEST(BiToolPairing, SetPartnerKeepsLinksMutual) {
-    auto* e = new TestElement;
-    Root root;
-    BiTool* a = end(root.addChild(newEnd(e), false));
-    BiTool* b = end(root.addChild(newEnd(e), false));
-    BiTool* c = end(root.addChild(newEnd(e), false));
-    Tool* plain = root.addChild(newTool(e), false);
-    a->setPartner(b);
-    a->setPartner(plain);
-    a->setPartner(a);
-    EXPECT_TRUE(a->partner == b && b->partner == a);
-    c->setPartner(b);  // b leaves a
-    EXPECT_TRUE(c->partner == b && b->partner == c && a->partner == nullptr);
-    delete c;  // takes b, leaves a alone
-    EXPECT_TRUE(root.children == (std::vector<Tool*>{a, plain}) && e->refCount == 2);
-}
-
-TEST(BiToolDelete, EveryRemovalFreesEachToolOnce) {
+TEST(BiToolDelete, PairsStayMutualAndEveryRemovalFreesEachToolOnce) {
     auto* e = new TestElement;
     e->refCount = 1;  // held here: its count is the number of living tools
     const auto pairUnder = [e](Tool* parent, bool nested) {
@@ -129,35 +99,40 @@ TEST(BiToolDelete, EveryRemovalFreesEachToolOnce) {
         return std::make_pair(a, b);
     };
     {
-        // Deleting one end deletes the other; a child end only unlinks the
-        // end above it.
+        // setPartner with a plain tool or the end itself changes nothing;
+        // relinking leaves the old partner alone; deleting one end deletes
+        // the other, but a child end only unlinks the end above it.
         Root root;
         auto [a, b] = pairUnder(&root, false);
-        delete b;
-        EXPECT_TRUE(root.children.empty() && e->refCount == 1);
-        auto [c, d] = pairUnder(&root, true);
-        delete d;
-        EXPECT_TRUE(root.children == std::vector<Tool*>{c} && c->partner == nullptr && e->refCount == 2);
-        (void)a;
+        Tool* plain = root.addChild(newTool(e), false);
+        a->setPartner(plain);
+        a->setPartner(a);
+        EXPECT_TRUE(a->partner == b && b->partner == a);
+        BiTool* c = end(root.addChild(newEnd(e), false));
+        c->setPartner(b);
+        EXPECT_TRUE(c->partner == b && b->partner == c && a->partner == nullptr);
+        delete c;
+        EXPECT_TRUE((root.children == std::vector<Tool*>{a, plain}) && e->refCount == 3);
+        auto [d, f] = pairUnder(a, true);
+        delete f;
+        EXPECT_TRUE(a->children == std::vector<Tool*>{d} && d->partner == nullptr && e->refCount == 4);
     }
     for (int which = 0; which < 3; ++which) {
         // Removing an object holding both ends, or either end of a pair whose
         // second end is the first's child.
         Scene scene;
         Tool* o = scene.objectsRoot->addChild(newTool(e, true), false);
-        auto [a, b] = pairUnder(o, which == 0 ? false : true);
+        auto [a, b] = pairUnder(o, which != 0);
         Tool* stays = scene.objectsRoot->addChild(newTool(e, true), false);
         scene.removeObject(which == 0 ? o : which == 1 ? static_cast<Tool*>(a) : b, false);
-        EXPECT_EQ(e->refCount, which == 0 ? 2 : 3) << which;
-        EXPECT_EQ(scene.objectsRoot->children.back(), stays);
+        EXPECT_TRUE(e->refCount == (which == 0 ? 2 : 3) && scene.objectsRoot->children.back() == stays) << which;
     }
     {
         // Closing a scene of pairs, one of them across both roots.
         Scene scene;
         pairUnder(scene.objectsRoot->addChild(newTool(e, true), false), false);
         pairUnder(scene.objectsRoot, true);
-        BiTool* t = end(scene.addTool(newEnd(e)));
-        t->setPartner(scene.objectsRoot->addChild(newEnd(e), false));
+        scene.addTool(newEnd(e))->setPartner(scene.objectsRoot->addChild(newEnd(e), false));
     }
     EXPECT_EQ(e->refCount, 1);
     delete e;
