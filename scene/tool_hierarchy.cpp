@@ -42,17 +42,16 @@ std::vector<Tool*>* removal = nullptr;
 // Every tool leaves its ring first, then each is deleted after its
 // descendants with its child list emptied and its partner link cleared, so
 // that no destructor walks a ring, searches a child list or follows a
-// partner.
+// partner. (The partners are looked for only while ends exist: the walk
+// below reads no more of each tool than its child list.)
 void Tool::deleteTrees(const std::vector<Tool*>& tops, Tool* guard) {
     if (tops.empty()) return;
     std::vector<Tool*> all(tops);  // each tool before its descendants
-    bool ends = false;
     for (std::size_t i = 0; i < all.size(); ++i) {
-        ends = ends || all[i]->kind == KindBiTool;
         const std::vector<Tool*>& below = all[i]->children;
         all.insert(all.end(), below.begin(), below.end());
     }
-    if (ends) BiTool::takePartners(all, tops.size(), guard);
+    if (BiTool::Alive != 0) BiTool::takePartners(all, tops.size(), guard);
     leaveRings(all);
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         Tool* t = *it;

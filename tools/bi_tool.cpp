@@ -19,15 +19,21 @@ bool isAncestorOf(const Tool* a, const Tool* t) {
 
 }  // namespace
 
+std::size_t BiTool::Alive = 0;
+
 BiTool::BiTool(TBiType t, Element* e, const mat4& m, const pbr& p, bool transparent)
-    : Tool(KindBiTool, e, m, p, transparent), type(t) {}
+    : Tool(KindBiTool, e, m, p, transparent), type(t) {
+    ++Alive;
+}
 
 BiTool::BiTool(buffer& b) : Tool(KindBiTool, ReadingTag{}) {
+    ++Alive;
     // A virtual call from the constructor: BiTool::DataRead.
     DataRead(b);
 }
 
 BiTool::~BiTool() {
+    --Alive;
     // The bulk deletions clear the links of the ends they delete: a linked
     // partner means this end is deleted on its own, and the pair goes with it.
     BiTool* p = partner;

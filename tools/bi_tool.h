@@ -20,6 +20,7 @@
 //   - transformRender never stretches by a length at or below MinLength, nor
 //     by a volume-keeping factor without a positive rest length.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -41,6 +42,8 @@ public:
     static constexpr std::int32_t VersionOldLayout = 20160914;
     // Lengths at or below this do not stretch (the two ends coincide).
     static constexpr float MinLength = 1e-6f;
+    // The number of ends in existence.
+    static std::size_t Alive;
 
     TBiType type = BiPlain;
     BiTool* partner = nullptr;      // the other end, or null
@@ -82,7 +85,8 @@ public:
 
     // ---- The partners' share of the bulk deletions of Tool ----
     // `all` lists the tools about to be deleted together, each before its
-    // descendants, its first `tops` entries out of every child list. Adds
+    // descendants, its first `tops` entries out of every child list. Nothing
+    // when no end in it has a partner. Otherwise adds
     // the partner of every end in the set that lies outside it, with that
     // partner's subtree (taken out of its parent's list), until no end has a
     // partner outside; a partner that is `guard`, an ancestor of guard or of

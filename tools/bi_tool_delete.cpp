@@ -39,6 +39,10 @@ void detach(const std::vector<Tool*>& tools, const std::unordered_set<const Tool
 }  // namespace
 
 void BiTool::takePartners(std::vector<Tool*>& all, std::size_t tops, Tool* guard) {
+    bool linked = false;
+    for (std::size_t i = 0; i < all.size() && !linked; ++i)
+        linked = all[i]->kind == KindBiTool && static_cast<BiTool*>(all[i])->partner;
+    if (!linked) return;
     std::unordered_set<const Tool*> inSet(all.begin(), all.end());
     // The tools that must outlive the deletion: guard with its ancestors and
     // the ancestors of the tops. Each chain stops where a walked one began.
