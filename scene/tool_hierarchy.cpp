@@ -150,7 +150,7 @@ void Tool::removeTools() {
     std::vector<Tool*> doomed;
     const bool outermost = removal == nullptr;
     if (outermost) {
-        BiTool::markPartnersForRemoval(this);
+        if (BiTool::Alive != 0) BiTool::markPartnersForRemoval(this);
         removal = &doomed;
     }
     std::size_t kept = 0;
