@@ -3,15 +3,17 @@
 
 #include "scene/list_walk.h"
 
+#include <atomic>
+
 namespace qel {
 
 namespace {
 
 // Constant-initialised, so that a walk opened during another file's dynamic
-// initialisation finds them ready.
+// initialisation finds them ready. Numbers are unique across threads.
 thread_local ListWalk* currentWalk = nullptr;
 thread_local std::uint32_t currentNumber = 0;
-thread_local std::uint32_t lastNumber = 0;
+std::atomic<std::uint32_t> lastNumber{0};
 
 }  // namespace
 
@@ -19,8 +21,9 @@ ListWalk::ListWalk(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::
                    std::vector<int>& subIndices)
     : lists_{tools, matrices, parents, subIndices}, outer_(currentWalk) {
     // 0 stands for "no walk": skip it when the counter wraps.
-    if (++lastNumber == 0) ++lastNumber;
-    number_ = lastNumber;
+    std::uint32_t n = ++lastNumber;
+    if (n == 0) n = ++lastNumber;
+    number_ = n;
     currentWalk = this;
     currentNumber = number_;
 }

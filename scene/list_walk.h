@@ -13,7 +13,7 @@
 // list the tool. Tools registered while releasing are released in the same
 // pass.
 //
-// The walk state is per thread: flattening is never shared between threads.
+// The walk under way is per thread; walk numbers are unique across threads.
 
 #include <cstdint>
 #include <vector>
