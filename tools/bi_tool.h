@@ -23,6 +23,16 @@
 //     destructor runs (takePartners), so that every tool is freed once.
 //   - transformRender never stretches by a length at or below MinLength, nor
 //     by a volume-keeping factor without a positive rest length.
+//   - A visit state counts only in the walk that made it (ListWalk): no walk
+//     lists an end with the matrices or indices of an earlier list. An end
+//     whose partner is missing or not reached in the same walk is listed as
+//     a plain tool (no turn, no stretch, no handles), never dropped.
+//   - An end whose frame has no finite inverse is listed unturned and keeps
+//     its length: no inf or NaN reaches drawing, picking or the record.
+//   - The turn toward a partner straight behind is a half turn about the
+//     end's x axis, never a point reflection.
+//   - Handles and the line are drawn from the matrix the list entry holds,
+//     so that every array copy or preview of an end draws them at its place.
 
 #include <cstddef>
 #include <cstdint>
