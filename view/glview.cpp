@@ -8,6 +8,7 @@
 #include "gl/glquad.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 #include "view/act.h"
 #include "view/camera.h"
 
@@ -39,6 +40,8 @@ GLView::~GLView() {
     deleteActiveTools();
     delete scene;
     scene = nullptr;
+    // The shared handle elements hold buffers of this view's context.
+    BiTool::freeShared();
     for (auto it = fboList.rbegin(); it != fboList.rend(); ++it) {
         delete *it;
         *it = nullptr;
