@@ -1,6 +1,7 @@
 #include "view/glview.h"
 
 #include "app/asker.h"
+#include "elements/lightning.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
 #include "gl/fboscene.h"
@@ -39,6 +40,9 @@ GLView::~GLView() {
     deleteActiveTools();
     delete scene;
     scene = nullptr;
+    // The shared bolt's buffers belong to this view's context, current here;
+    // a later view makes the bolt again.
+    Lightning::freeBolt();
     for (auto it = fboList.rbegin(); it != fboList.rend(); ++it) {
         delete *it;
         *it = nullptr;
