@@ -1,17 +1,18 @@
-#include <gtest/gtest.h>
-
-#include <QDirIterator>
-#include <cmath>
-#include <memory>
-#include <set>
-#include <sstream>
-
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
 #include "gl_util.h"
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+
+#include <cmath>
+#include <memory>
+#include <set>
+#include <sstream>
 
 namespace {
 
