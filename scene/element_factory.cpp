@@ -6,6 +6,7 @@
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
 #include "elements/clay.h"
+#include "elements/lightning.h"
 #include "elements/revoluton.h"
 #include "elements/sprite.h"
 #include "elements/tube.h"
@@ -121,8 +122,15 @@ bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, T
         case UCurve::OldNestedRecordTag:
             result = readOldNestedUCurve(body, element);
             return true;
-        // Bezier curves (0xE1100002) and lightning (0xE1100005) are added
-        // here with their element types.
+        case Lightning::RecordTag: {
+            Lightning* l = new Lightning(body);
+            const bool sound = !body.failed() && l->status == 0;
+            if (!sound) delete l;
+            element = sound ? l : nullptr;
+            result = sound ? Built : Refused;
+            return true;
+        }
+        // Bezier curves (0xE1100002) are added here with their element type.
         default:
             return false;
     }

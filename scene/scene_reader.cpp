@@ -218,9 +218,11 @@ void SceneReader::mergeInto(Scene& scene) {
 
     // Every element is held while the tools that nothing adopted are deleted
     // (they drop their element references); then the elements that no tool
-    // names are released and the others initialised.
+    // names are released and the others initialised. The hold is the base
+    // operation, matching the drop that gives it back: an element's own copy
+    // may hand out another element (a lightning in use does).
     const std::vector<Element*> elements = distinctElements();
-    for (Element* e : elements) e->copy(1);
+    for (Element* e : elements) e->Element::copy(1);
     std::vector<Tool*> orphans;
     for (Tool* t : tools_)
         if (t && !t->parent) orphans.push_back(t);
