@@ -2,6 +2,7 @@
 
 #include "scene/element_factory.h"
 
+#include "curves/bezier_curve.h"
 #include "curves/curve.h"
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
@@ -121,8 +122,13 @@ bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, T
         case UCurve::OldNestedRecordTag:
             result = readOldNestedUCurve(body, element);
             return true;
-        // Bezier curves (0xE1100002) and lightning (0xE1100005) are added
-        // here with their element types.
+        case BezierCurve::RecordTag:
+            // No payload: the shape comes from the cable at its first drawing.
+            // Bytes inside the record's window are left to the caller.
+            element = new BezierCurve(body);
+            result = Built;
+            return true;
+        // Lightning (0xE1100005) is added here with its element type.
         default:
             return false;
     }
