@@ -6,11 +6,11 @@
 // sanitizers); a refused file leaves the scene exactly as it was; in every
 // case each tree (an array's templates included) is acyclic with consistent
 // parent links, every instance ring is a proper ring whose members all
-// belong to the scene, every element's reference count equals the number
-// of tools showing it (a curve's, plus the counts of the tubes, revolutons
-// and resampled curves holding it), and every sound mesh shown keeps the
-// mesh invariants and every sound curve shown the curve invariants, with
-// finite values.
+// belong to the scene, every partner link is mutual between two tools of the
+// scene, every element's reference count equals the number of tools showing
+// it (a curve's, plus the counts of the tubes, revolutons and resampled
+// curves holding it), and every sound mesh shown keeps the mesh invariants
+// and every sound curve shown the curve invariants, with finite values.
 //
 // Images named by sprite records are not read: the image files are opened
 // through a hook that opens nothing, so the records are fuzzed, not the file
@@ -34,6 +34,7 @@
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 
 namespace {
 
@@ -94,6 +95,9 @@ void checkScene(qel::Scene& scene) {
             check(++steps <= all.size());
         } while (x != t);
         if (t->element) ++holders[t->element];
+        if (t->isBiTool())
+            if (qel::BiTool* p = static_cast<qel::BiTool*>(t)->partner)
+                check(p != t && p->partner == t && members.count(p) == 1);
     }
     // A composite element (tube, revoluton, resampled curve) holds each of
     // its sub-elements as often as it is held itself, down to the curves

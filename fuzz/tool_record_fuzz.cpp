@@ -5,12 +5,14 @@
 // Input: byte 0 chooses the file version (one per layout), byte 1 the number
 // of elements (0..7: meshes, curves, some null) handed to identify; the rest
 // is a tools chunk payload read as the container does (tag 0xABCDEF02
-// constructs a Tool, 0xABCDEF04 an Array, any other tag is skipped). Checked
-// afterwards: the buffer never read outside its bytes (the sanitizers),
-// every instance ring is a proper ring, every tree is acyclic, every child's
-// and template's parent is the tool holding it, an array's element is a
-// curve or nothing, every tool is listed once and written back as a record
-// of its size, and every tool and element is freed exactly once.
+// constructs a Tool, 0xABCDEF04 an Array, 0xABCDEF05 a two-ended tool's end,
+// any other tag is skipped). Checked afterwards: the buffer never read
+// outside its bytes (the sanitizers), every instance ring is a proper ring,
+// every tree is acyclic, every child's and template's parent is the tool
+// holding it, an array's element is a curve or nothing, every partner link
+// is mutual between two read tools, every tool is listed once and written
+// back as a record of its size, and every tool and element is freed exactly
+// once.
 
 #include <algorithm>
 #include <cstddef>
@@ -21,8 +23,10 @@
 #include "curves/curve.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
+#include "scene/root.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 
 namespace {
 
@@ -43,6 +47,7 @@ std::size_t recordSize(qel::Tool* t) {
     std::size_t n = 8 + qel::Tool::RecordBodyBase + 4 * t->children.size();
     if (const auto* a = dynamic_cast<const qel::Array*>(t))
         n += 4 + 4 * a->items.size() + 4 + 4 * a->pattern.size() + 1 + 64;
+    if (t->isBiTool()) n += 9;
     return n;
 }
 
@@ -61,9 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t tag = 0, length = 0;
         if (!b.readRecordHeader(tag, length)) break;
         const std::int64_t end = std::int64_t(start) + 8 + length;
-        if (tag == qel::Tool::RecordTag || tag == qel::Array::RecordTag) {
+        if (tag == qel::Tool::RecordTag || tag == qel::Array::RecordTag || tag == qel::BiTool::RecordTag) {
             const std::int32_t before = b.cursor();
-            qel::Tool* t = tag == qel::Array::RecordTag ? new qel::Array(b) : new qel::Tool(b);
+            qel::Tool* t = tag == qel::Array::RecordTag    ? static_cast<qel::Tool*>(new qel::Array(b))
+                           : tag == qel::BiTool::RecordTag ? static_cast<qel::Tool*>(new qel::BiTool(b))
+                                                           : new qel::Tool(b);
             check(b.cursor() >= before && b.cursor() <= b.size());
             if (b.failed()) {
                 check(!t->storedIds().pending);
@@ -102,6 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(a->storedItems().empty());
             check(!a->element || a->curve == a->element);
         }
+        if (t->isBiTool())
+            if (qel::BiTool* p = static_cast<qel::BiTool*>(t)->partner)
+                check(p != t && p->partner == t && std::find(tools.begin(), tools.end(), p) != tools.end());
     }
 
     // The tools written back are well formed records of the right size.
@@ -123,7 +133,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             delete e;
             e = nullptr;
         }
-    for (qel::Tool* t : tops) delete t;
+    // The trees go together: an end deleted on its own would take its
+    // partner, which may be another top.
+    {
+        qel::Root holder;
+        for (qel::Tool* t : tops) holder.addChild(t, false);
+    }
     qel::FILE_VERSION = saved;
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "scene/scene_writer.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -86,9 +87,12 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         switch (tag) {
             case Tool::RecordTag:
-            case Array::RecordTag: {
+            case Array::RecordTag:
+            case BiToolRecordTag: {
                 const buffer::ReadLimit window(file, bodyEnd);
-                Tool* t = tag == Array::RecordTag ? new Array(file) : new Tool(file);
+                Tool* t = tag == Array::RecordTag ? static_cast<Tool*>(new Array(file))
+                          : tag == BiToolRecordTag ? static_cast<Tool*>(new BiTool(file))
+                                                   : new Tool(file);
                 if (file.failed()) {
                     delete t;
                     return false;
@@ -98,7 +102,6 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                 first = false;
                 break;
             }
-            case BiToolRecordTag:
             case CableRecordTag:
                 tools_.push_back(nullptr);
                 first = false;
@@ -221,6 +224,9 @@ void SceneReader::mergeInto(Scene& scene) {
     std::vector<Tool*> orphans;
     for (Tool* t : tools_)
         if (t && !t->parent) orphans.push_back(t);
+    // An orphan end would take its adopted partner with it: the partner
+    // stays, alone.
+    for (Tool* t : orphans) BiTool::unlinkTree(t);
     for (Tool* t : orphans) delete t;
     tools_.clear();
     heads_.clear();

@@ -10,6 +10,7 @@
 #include "scene/element.h"
 #include "scene/scene_reader.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 
 namespace qel {
 namespace scenefile {
@@ -108,6 +109,41 @@ private:
     };
     const std::vector<Tool*>& tools_;
     std::vector<std::uint8_t> had_;
+    std::vector<Saved> outside_;
+};
+
+// While it lives, every partner of a listed two-ended tool that is not
+// listed has id -1 and no temporary mark, so that the end's record names no
+// partner rather than a tool outside the file. Made after RingMarks (which
+// marks the listed tools), undone before it.
+class PartnerMarks {
+public:
+    explicit PartnerMarks(const std::vector<Tool*>& tools) {
+        for (Tool* t : tools) {
+            if (!t->isBiTool()) continue;
+            Tool* p = static_cast<BiTool*>(t)->partner;
+            // Links are mutual: no other end names the same partner.
+            if (!p || listed(tools, p)) continue;
+            outside_.push_back({p, p->id, std::uint8_t(p->flags & Tool::FlagTemp)});
+            p->id = -1;
+            p->flags = std::uint8_t(p->flags & ~Tool::FlagTemp);
+        }
+    }
+    PartnerMarks(const PartnerMarks&) = delete;
+    PartnerMarks& operator=(const PartnerMarks&) = delete;
+    ~PartnerMarks() {
+        for (const Saved& s : outside_) {
+            s.tool->id = s.id;
+            s.tool->flags = std::uint8_t(s.tool->flags | s.temp);
+        }
+    }
+
+private:
+    struct Saved {
+        Tool* tool;
+        std::int32_t id;
+        std::uint8_t temp;
+    };
     std::vector<Saved> outside_;
 };
 
@@ -220,6 +256,7 @@ bool fillFile(buffer& file, const std::vector<Tool*>& tools, const std::vector<s
         return false;
     }
     const RingMarks marks(tools);
+    const PartnerMarks partners(tools);
     const ElementNumbering numbering(tools);
     file.writeU32(HeaderTag);
     file.writeI32(FILE_VERSION_WRITTEN);

@@ -273,6 +273,13 @@ protected:
     // defaults, nothing pending) a body that does not fit in the bytes left.
     bool readBody(buffer& b);
 
+    // Deletes the given tools, which no child list holds any more, with their
+    // subtrees, each once and after its descendants. The partners of the
+    // two-ended tools among them join the set first, except guard, its
+    // ancestors and the ancestors of the given tools, which are only
+    // unlinked (guard is the tool whose children are deleted, or null).
+    static void deleteTrees(const std::vector<Tool*>& tops, Tool* guard);
+
     // Applies fn to every ring member, starting at this tool, that has the
     // object bit (the "all" scope of the assembly operations).
     template <class Fn> void forRingObjects(Fn fn) {

@@ -6,6 +6,7 @@
 
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -34,17 +35,24 @@ void leaveRings(const std::vector<Tool*>& leaving) {
     }
 }
 
-// Deletes the given tools, which no child list holds any more, with their
-// subtrees: every tool leaves its ring first, then each is deleted after its
-// descendants with its child list emptied, so that no destructor walks a
-// ring or searches a child list.
-void deleteTrees(const std::vector<Tool*>& tops) {
+// The tools gathered by the removeTools pass under way (null outside one).
+std::vector<Tool*>* removal = nullptr;
+
+}  // namespace
+
+// Every tool leaves its ring first, then each is deleted after its
+// descendants with its child list emptied and its partner link cleared, so
+// that no destructor walks a ring, searches a child list or follows a
+// partner. (The partners are looked for only while ends exist: the walk
+// below reads no more of each tool than its child list.)
+void Tool::deleteTrees(const std::vector<Tool*>& tops, Tool* guard) {
     if (tops.empty()) return;
     std::vector<Tool*> all(tops);  // each tool before its descendants
     for (std::size_t i = 0; i < all.size(); ++i) {
         const std::vector<Tool*>& below = all[i]->children;
         all.insert(all.end(), below.begin(), below.end());
     }
+    if (BiTool::Alive != 0) BiTool::takePartners(all, tops.size(), guard);
     // The templates of arrays, with their trees, are deleted by their arrays
     // but leave their rings in the same pass.
     std::vector<Tool*> leaving(all);
@@ -61,15 +69,13 @@ void deleteTrees(const std::vector<Tool*>& tops) {
     }
 }
 
-}  // namespace
-
 // ---- Child list (slots 9, 18-24) ----
 
 Tool* Tool::clearChildren() {
     // Deleted together: last child first, each tool after its descendants.
     std::vector<Tool*> doomed;
     doomed.swap(children);
-    deleteTrees(doomed);
+    deleteTrees(doomed, this);
     return this;
 }
 
@@ -146,19 +152,28 @@ Tool* Tool::insertChild(int index, Tool* child) {
 }
 
 void Tool::removeTools() {
-    // The marked children leave the list in one pass and are deleted together.
+    // The marked children leave the list in one pass. The outermost call
+    // deletes every tool the pass took out together at its end: a deletion
+    // may take partners from any list, never while one is being walked.
     std::vector<Tool*> doomed;
+    const bool outermost = removal == nullptr;
+    if (outermost) {
+        if (BiTool::Alive != 0) BiTool::markPartnersForRemoval(this);
+        removal = &doomed;
+    }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < children.size(); ++i) {
         Tool* c = children[i];
         c->removeTools();
         if (c->flags & FlagTemp)
-            doomed.push_back(c);
+            removal->push_back(c);
         else
             children[kept++] = c;
     }
     children.resize(kept);
-    deleteTrees(doomed);
+    if (!outermost) return;
+    removal = nullptr;
+    deleteTrees(doomed, this);
 }
 
 // ---- Flattening (slots 25, 26) ----
