@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,9 @@ TEST(BezierCurve, StraightAtRestEndsAlongTheDirectionsAndKeepsItsCounts) {
     curve.setup(a, b, 1.0f, 1);
     EXPECT_EQ(curve.edges[0].flags, 7);
     curve.init();  // no edges: 50, not a division by 0
+    curve.setup(vec3(0, 1, 0), vec3(0, 0, -1), 3e38f, 0);
+    curve.setup(vec3(0, 1, 0), vec3(0, 0, -1), 1e-6f, 0);  // arms beyond the float range
+    for (const vec3& q : positions(curve)) EXPECT_TRUE(std::isfinite(q.y) && std::isfinite(q.z));
     curve.setup(vec3(0, 1, 0), vec3(0, 0, -1), 1.0f, 0);
     EXPECT_EQ(curve.vertexCount(), 51);
     EXPECT_EQ(curvetest::checkCurveInvariants(curve), "");
