@@ -92,7 +92,9 @@ void BezierCurve::layOut(const vec3& a, const vec3& b) {
     // Arms of a third of the chord at the rest length: longer when the
     // curve is compressed (it bulges), shorter when stretched.
     const bool measured = initialLength > 0.0f && currentLength > 0.0f;
-    const float k = (measured ? initialLength / currentLength : 1.0f) / 3.0f;
+    float k = (measured ? initialLength / currentLength : 1.0f) / 3.0f;
+    // A ratio beyond the float range would lay every vertex at infinity.
+    if (!std::isfinite(k)) k = 1.0f / 3.0f;
     const vec3 p1 = a * k;
     const vec3 p3(0, 0, 1);
     const vec3 p2 = p3 + b * k;

@@ -110,12 +110,4 @@ TEST(BezierCurve, TubesShareItAndClonesStayBezierCurves) {
     EXPECT_TRUE(dynamic_cast<BezierCurve*>(tubeClone->path) && tubeClone->path != path);
     Element::drop(tubeClone->copy(1));
     Element::drop(tube, 3);
-
-    std::vector<symmetry::TSymmetry> list(3);
-    std::vector<vec3> points;
-    std::vector<mat3> frames;
-    std::vector<float> scales;
-    clone->symmetries(list, vec3(1, 2, 3), vec3(0, 1, 0), true, true, true, true, true, true, 5, points, frames, scales,
-                      0, false);
-    EXPECT_TRUE(list.empty() && points == std::vector<vec3>{vec3(1, 2, 3)} && scales == std::vector<float>{1});
 }
