@@ -2,6 +2,7 @@
 
 #include "scene/element_factory.h"
 
+#include "curves/bezier_curve.h"
 #include "curves/curve.h"
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
@@ -122,6 +123,12 @@ bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, T
         case UCurve::OldNestedRecordTag:
             result = readOldNestedUCurve(body, element);
             return true;
+        case BezierCurve::RecordTag:
+            // No payload: the shape comes from the cable at its first drawing.
+            // Bytes inside the record's window are left to the caller.
+            element = new BezierCurve(body);
+            result = Built;
+            return true;
         case Lightning::RecordTag: {
             Lightning* l = new Lightning(body);
             const bool sound = !body.failed() && l->status == 0;
@@ -130,7 +137,6 @@ bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, T
             result = sound ? Built : Refused;
             return true;
         }
-        // Bezier curves (0xE1100002) are added here with their element type.
         default:
             return false;
     }

@@ -10,6 +10,7 @@
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/bi_tool.h"
+#include "tools/cable.h"
 
 namespace qel {
 
@@ -88,10 +89,12 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         switch (tag) {
             case Tool::RecordTag:
             case Array::RecordTag:
-            case BiToolRecordTag: {
+            case BiToolRecordTag:
+            case CableRecordTag: {
                 const buffer::ReadLimit window(file, bodyEnd);
                 Tool* t = tag == Array::RecordTag ? static_cast<Tool*>(new Array(file))
                           : tag == BiToolRecordTag ? static_cast<Tool*>(new BiTool(file))
+                          : tag == CableRecordTag  ? static_cast<Tool*>(new Cable(file))
                                                    : new Tool(file);
                 if (file.failed()) {
                     delete t;
@@ -102,10 +105,6 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                 first = false;
                 break;
             }
-            case CableRecordTag:
-                tools_.push_back(nullptr);
-                first = false;
-                break;
             default:
                 break;
         }

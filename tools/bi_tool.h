@@ -155,12 +155,17 @@ public:
     // Unlinks every end of t's tree from its partner (both links cleared).
     static void unlinkTree(Tool* t);
 
-private:
+protected:
+    // The bare new end of the three clone forms, before makeEnd copies the
+    // fields: a two-ended tool of this end's type sharing its element.
+    virtual BiTool* newEnd();
     // The new end of the three clone forms (Algorithms, cloning, step 2).
     BiTool* makeEnd(bool object);
     // The end after this one's clone: children cloned by `cloneChild`, the
     // partner relinked through its clone link.
-    template <class CloneChild> void finishClone(BiTool* c, CloneChild cloneChild);
+    void finishClone(BiTool* c, Tool* (*cloneChild)(Tool*));
+
+private:
     // The current layout's fields after the tool body.
     void readTail(buffer& b);
     // Lists this end turned toward its partner, then its children in the
