@@ -12,6 +12,7 @@
 #include "mesh/mesh.h"
 #include "scene/root.h"
 #include "scene/scene.h"
+#include "scene/tool_list.h"
 #include "tools/bi_tool.h"
 #include "view/act.h"
 #include "view/act_remove.h"
@@ -69,6 +70,18 @@ protected:
         drive.left(false);
         drive.frame();
         drive.picking = true;
+    }
+    // The lists as the flattening of pairs leaves them: an end's list matrix
+    // turned towards its partner, its parent's world kept as its own frame.
+    void flatten() {
+        view.scene->toList();
+        ToolList& l = view.scene->objects;
+        for (std::size_t i = 0; i < l.tools.size(); ++i)
+            if (BiTool* e = end(l.tools[i])) {
+                const std::size_t p = std::size_t(l.parents[i]);
+                e->parentMatrix = l.matrices[p] * l.tools[p]->matrix();
+                l.matrices[i] = e->parentMatrix * mat4::Rotation(vec3(0, 0, 1), vec3(1, 1, 0));
+            }
     }
     // The ends placed under a and b.
     BiTool* endA() { return a->children.empty() ? nullptr : end(a->children.back()); }
@@ -209,4 +222,47 @@ TEST_F(TwoEnded, PickMakesTheEndAndItsPartnerTheToolsUnderCreation) {
     EXPECT_EQ(view.activeToolAux, nullptr);
     placeStroke(XA, XB);
     EXPECT_EQ(view.undoHistory.size(), 2u);
+}
+
+TEST_F(TwoEnded, DragsHierarchyAndPivotMatchingUseTheEndsOwnFrame) {
+    view.setActiveTool(GLView::CreateGuide, true);
+    placeStroke(XA, XB);
+    ASSERT_TRUE(linkedPair());
+    BiTool* e = endA();
+    Tool* child = e->addChild(new Tool(nullptr, mat4::Translation(0, 1, 0), pbr(), false), false);
+    flatten();
+
+    // Move: the end follows the pointer's world delta.
+    const vec3 start = (a->matrix() * e->matrix()).translation();
+    show(e, 600);
+    view.setAssemblyAction(GLView::ActionMove);
+    at(600);
+    drive.left(true);
+    drive.frame();
+    drive.picking = false;
+    view.targetBrush.selection = ABrush::OnObject;
+    view.targetBrush.delta = vec3(1, 0.5f, 0);
+    at(620);
+    drive.left(false);
+    drive.frame();
+    drive.picking = true;
+    EXPECT_TRUE(near((a->matrix() * e->matrix()).translation(), start + vec3(1, 0.5f, 0)));
+
+    // The chain of the end's child starts with the end's own frame.
+    flatten();
+    std::vector<Tool*> tools;
+    std::vector<mat4> matrices;
+    ASSERT_TRUE(view.scene->findHiHierarchy(id(child), tools, matrices, -1));
+    ASSERT_EQ(tools, (std::vector<Tool*>{e, child}));
+    EXPECT_EQ(matrices[0], e->parentMatrix);
+    EXPECT_EQ(matrices[1], view.scene->objects.matrices[std::size_t(id(child) - 1)]);
+
+    // MatchObjectPivot carries b onto the end's pivot.
+    show(b, XB);
+    view.cursorPixel = {XB, Y};
+    view.pickBrush = view.selection(ABrush::OnObject, nullptr);
+    view.interactionState = 1;
+    view.cursorPixel = {600, Y};
+    view.releaseAssembly(GLView::ActionMatchObjectPivot);
+    EXPECT_TRUE(near(b->pivot.translation(), (a->matrix() * e->pivot).translation()));
 }
