@@ -132,9 +132,9 @@ Tool* GLView::newArrayTool(TToolCreation value) const {
 Tool* GLView::newTwoEndedTool(TToolCreation value) const {
     const mat4 I = mat4::Identity();
     if (value == CreateGuide) return new BiTool(BiTool::BiPlain, nullptr, I, pbr(), false);
-    // The element spans z 0 .. 1 of the end's frame, which the stretch
-    // carries to the partner: the cylinder's z -1 .. 1 and the sphere's
-    // lower half-size below its centre.
+    // The stretch carries z 0 .. 1 of the end's frame to the partner: the
+    // cylinder's z -1 .. 1 is fitted to it, the sphere shifted by half its
+    // size along z.
     Mesh* mesh = nullptr;
     BiTool::TBiType type = BiTool::BiPlain;
     if (value == CreateHydraulics) {
