@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "curves/curve.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 
 namespace benchmeshes {
@@ -28,6 +30,18 @@ inline qel::Mesh* torus() {
         }
     m->initialize(qel::Element::ResizeMean);
     return m;
+}
+
+// The swept benchmarks' tube of 1,048,576 triangles (path Circle(8192),
+// profile Circle(64)), made once with its sweep frames; it keeps its curves.
+inline qel::Tube& tube() {
+    static qel::Tube* t = [] {
+        auto* made = new qel::Tube(qel::Curve::Circle(8192, false), qel::Curve::Circle(64, false));
+        made->copy(1);
+        made->path->calculateOrientations(false);
+        return made;
+    }();
+    return *t;
 }
 
 }  // namespace benchmeshes

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/bench_gl_context.h"
+#include "bench/bench_meshes.h"
 #include "curves/curve.h"
 #include "elements/swept_fill.h"
 #include "elements/tube.h"
@@ -37,16 +38,7 @@
 
 namespace {
 
-// The benchmark's tube, made once; it keeps its curves.
-qel::Tube& tube() {
-    static qel::Tube* t = [] {
-        auto* made = new qel::Tube(qel::Curve::Circle(8192, false), qel::Curve::Circle(64, false));
-        made->copy(1);
-        made->path->calculateOrientations(false);
-        return made;
-    }();
-    return *t;
-}
+using benchmeshes::tube;
 
 qel::SweptShape shape() { return {qel::SweptKind::Tube, tube().path, tube().profile}; }
 

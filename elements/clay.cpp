@@ -249,13 +249,8 @@ void Clay::renderEnd() { disableVBO(); }
 void Clay::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
                   bool end) {
     if (!renderBegin()) return;
-    Shader::setUniform("ProjectionModelViewMatrix", Shader::ProjectionModelViewMatrix * (m * localMatrix()));
-    gl->glUniform1ui(Shader::uniformLocation("ObjectId"), objectId);
-    gl->glUniform1ui(Shader::uniformLocation("ItemId"), itemId);
-    Shader::setUniform("ObjectColor", material.colour.toFloat());
-    Shader::setUniform("ObjectLight", material.light.toFloat());
-    gl->glUniform2i(Shader::uniformLocation("ObjectMaterial"), 2 * int(material.roughness),
-                    2 * int(material.metalness));
+    // The clay program declares no normal matrix: that uniform is skipped.
+    setSurfaceUniforms(objectId, itemId, m * localMatrix(), material);
     gl->glDrawArrays(GL_TRIANGLES, 0, vertexCount);
     if (end) renderEnd();
 }

@@ -3,30 +3,35 @@
 // was read.
 //
 // Input: byte 0 chooses the file version (one per layout), byte 1 the number
-// of elements (0..7: meshes, curves, some null) handed to identify; the rest
-// is a tools chunk payload read as the container does (tag 0xABCDEF02
-// constructs a Tool, 0xABCDEF04 an Array, 0xABCDEF05 a two-ended tool's end,
-// any other tag is skipped). Checked afterwards: the buffer never read
+// of elements (0..7: meshes, curves, cable tubes, some null) handed to
+// identify; the rest is a tools chunk payload read as the container does
+// (tag 0xABCDEF02 constructs a Tool, 0xABCDEF04 an Array, 0xABCDEF05 a
+// two-ended tool's end, 0xABCDEF06 a cable, any other tag is skipped). Checked afterwards: the buffer never read
 // outside its bytes (the sanitizers), every instance ring is a proper ring,
 // every tree is acyclic, every child's and template's parent is the tool
 // holding it, an array's element is a curve or nothing, every partner link
-// is mutual between two read tools, every tool is listed once and written
+// is mutual between two read tools, every cable drawn twice keeps finite
+// path positions and holds its tube, every tool is listed once and written
 // back as a record of its size, and every tool and element is freed exactly
 // once.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "curves/bezier_curve.h"
 #include "curves/curve.h"
+#include "elements/tube.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/root.h"
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/bi_tool.h"
+#include "tools/cable.h"
 
 namespace {
 
@@ -51,6 +56,19 @@ std::size_t recordSize(qel::Tool* t) {
     return n;
 }
 
+// Draws a cable twice as the flattening would leave it (a length, a rest
+// length when none was read) and checks its tube.
+void drawCable(qel::Cable* c, float l) {
+    c->length = l;
+    if (!(c->referenceLength > 0.0f)) c->referenceLength = 1.0f;
+    for (int i = 0; i < 2; ++i) c->transformRender(qel::mat4::Identity());
+    qel::Tube* tube = c->cableTube();
+    if (!tube) return;
+    check(tube->refCount >= 1 && tube->path->refCount >= tube->refCount);
+    for (const qel::CurveVertex& v : tube->path->vertices)
+        check(std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -66,10 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t tag = 0, length = 0;
         if (!b.readRecordHeader(tag, length)) break;
         const std::int64_t end = std::int64_t(start) + 8 + length;
-        if (tag == qel::Tool::RecordTag || tag == qel::Array::RecordTag || tag == qel::BiTool::RecordTag) {
+        if (tag == qel::Tool::RecordTag || tag == qel::Array::RecordTag || tag == qel::BiTool::RecordTag ||
+            tag == qel::Cable::RecordTag) {
             const std::int32_t before = b.cursor();
             qel::Tool* t = tag == qel::Array::RecordTag    ? static_cast<qel::Tool*>(new qel::Array(b))
                            : tag == qel::BiTool::RecordTag ? static_cast<qel::Tool*>(new qel::BiTool(b))
+                           : tag == qel::Cable::RecordTag  ? static_cast<qel::Tool*>(new qel::Cable(b))
                                                            : new qel::Tool(b);
             check(b.cursor() >= before && b.cursor() <= b.size());
             if (b.failed()) {
@@ -83,10 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::vector<qel::Element*> elements;
-    for (int i = 0; i < elementCount; ++i)
-        elements.push_back(i % 3 == 2   ? nullptr
-                           : i % 3 == 1 ? static_cast<qel::Element*>(new qel::Curve())
-                                        : new FuzzElement());
+    for (int i = 0; i < elementCount; ++i) {
+        qel::Element* e = nullptr;
+        if (i % 3 == 1)
+            e = new qel::Curve();
+        else if (i % 3 == 0 && i > 0)
+            e = new qel::Tube(new qel::BezierCurve(qel::vec3(), qel::vec3(), 50), qel::Curve::Circle(4, false));
+        else if (i % 3 == 0)
+            e = new FuzzElement();
+        elements.push_back(e);
+    }
     for (qel::Tool* t : tools) t->identify(tools, elements);
 
     for (qel::Tool* t : tools) {
@@ -114,6 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check(p != t && p->partner == t && std::find(tools.begin(), tools.end(), p) != tools.end());
     }
 
+    for (std::size_t i = 0; i < tools.size(); ++i)
+        if (auto* c = dynamic_cast<qel::Cable*>(tools[i])) drawCable(c, 0.5f + float(i % 4));
+
     // The tools written back are well formed records of the right size.
     std::vector<qel::Tool*> tops;
     for (qel::Tool* t : tools)
@@ -127,10 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::size_t(out.size()) == recordSize(t));
     }
 
-    // Free: unreferenced elements first, then the trees (which drop theirs).
+    // Free: unreferenced elements first (a tube with its curves), then the
+    // trees (which drop theirs).
     for (qel::Element*& e : elements)
         if (e && e->refCount <= 0) {
-            delete e;
+            qel::Element::drop(e, 0);
             e = nullptr;
         }
     // The trees go together: an end deleted on its own would take its

@@ -38,6 +38,7 @@
 namespace qel {
 
 class SimplePolygon;  // the outline FromSimplePolygon meshes
+class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 
 class Mesh : public Element {
@@ -157,6 +158,9 @@ public:
     // vertices, so that calculateSelectedNormals refreshes every face that
     // touches a moved vertex.
     void selectMarginal();
+    // The same with the fans of the selected vertices gathered (read when
+    // they list exactly the selected vertices).
+    void selectMarginal(const VertexFans& selected);
     // Adds each displacement to the vertex with the same selection index.
     void applyDisplacement();
     // Displacement writers: each first sizes displacements to the selected
@@ -209,6 +213,9 @@ public:
     // Adds s w(t) (smoothed position - position) per influence (_smooth) or
     // per sector record (_smoothG), from the positions before the step.
     void _smooth(float s);
+    // The same reading the fans gathered for the influence list (when they
+    // list its vertices in order; else gathered here).
+    void _smooth(float s, const VertexFans& fans);
     void _smoothG(float s);
     // Blends the masked channels of every sharp-bounded sector of each
     // influenced vertex towards the material by s (1 - t)^2, each sector
@@ -464,12 +471,17 @@ public:
     // Face normals of the faces on selectedFaces and of those created since
     // faceMark; corner normals of the vertices on selectedVertices.
     void calculateSelectedNormals();
+    // The same with the fans of some first selected vertices gathered
+    // already (read when they list those vertices in order).
+    void calculateSelectedNormals(const VertexFans& gathered);
     // Face normals of the faces from recordedFaceCount on, then the corner
     // normals of their vertices (each once).
     void calculateNewNormals();
     // Corner normals round v: per sharp-bounded sector, the normalised sum
     // of its faces' unit normals.
     void vertexNormals(int v);
+    // vertexNormals of every gathered vertex, read from its gathered fan.
+    void vertexNormals(const VertexFans& fans);
     // Per sector, the corner normals at v replaced by their normalised sum.
     void vertexSmoothNormals(int v);
     // Per sector, the masked channels of the corner materials at v replaced
@@ -485,6 +497,8 @@ public:
     void smoothMaterials(unsigned char mask, int passes);
     // Feature-preserving neighbour average (a target; nothing moves).
     vec3 vertexSmoothPosition(int v) const;
+    // vertexSmoothPosition of gathered vertex i, read from its gathered fan.
+    vec3 vertexSmoothPosition(const VertexFans& fans, std::size_t i) const;
     // Half-way tangential move towards the ring centre (a target).
     vec3 vertexRelaxPosition(int v) const;
     // Direction across the feature lines at a sharp vertex (in f's sector),

@@ -8,10 +8,12 @@
 // selection.
 
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "core/mat.h"
-#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
 
@@ -40,6 +42,27 @@ void applyAndFinish(Mesh& m, bool margin) {
 vec3 smoothStep(const Mesh& m, int v, float t, float s) {
     const vec3 p = m.vertices[v].position;
     return (m.vertexSmoothPosition(v) - p) * float(double(s) * Mesh::falloff(t));
+}
+
+// The fans gather the influence list's vertices in order.
+bool gatherInfluences(const Mesh& m, const VertexFans& fans) {
+    if (fans.size() != m.influences.size()) return false;
+    for (std::size_t i = 0; i < fans.size(); ++i)
+        if (fans.vertex(i) != m.influences[i].vertex) return false;
+    return true;
+}
+
+// Half a step of smoothing over the selection, then applyAndFinish with the
+// margin: the fans of the selected vertices are gathered once for the
+// smoothing, the margin and the corner normals.
+void smoothAndFinish(Mesh& m) {
+    VertexFans fans;
+    fans.gather(m, m.selectedVertices.data(), m.selectedVertices.size());
+    m._smooth(0.5f, fans);
+    m.applyDisplacement();
+    m.selectMarginal(fans);
+    m.calculateSelectedNormals(fans);
+    m.deselectAll();
 }
 
 }  // namespace
@@ -101,15 +124,13 @@ vec3 Mesh::fieldVolume(const vec3& d, float t, const vec3& e0, const vec3& e1, c
 
 void Mesh::smooth(const vec3& centre, const vec3& /*other*/, float radius) {
     selectV(centre, radius, true);
-    _smooth(0.5f);
-    applyAndFinish(*this, true);
+    smoothAndFinish(*this);
 }
 
 void Mesh::smoothG(const vec3& centre, const vec3& /*other*/, float radius, int face) {
     deselectAll();
     selectVG(centre, radius, true, face);
-    _smooth(0.5f);
-    applyAndFinish(*this, true);
+    smoothAndFinish(*this);
 }
 
 void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int face) {
@@ -122,13 +143,26 @@ void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int
 }
 
 void Mesh::_smooth(float s) {
+    std::vector<std::int32_t> list(influences.size());
+    for (std::size_t i = 0; i < list.size(); ++i) list[i] = influences[i].vertex;
+    VertexFans fans;
+    fans.gather(*this, list.data(), list.size());
+    _smooth(s, fans);
+}
+
+void Mesh::_smooth(float s, const VertexFans& fans) {
+    if (!gatherInfluences(*this, fans)) {
+        _smooth(s);
+        return;
+    }
     sizeDisplacements(*this);
-    walkFansAhead(
-        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
-        [&](std::size_t i) {
-            const MeshInfluence& r = influences[i];
-            if (vec3* d = entry(*this, r.vertex)) *d += smoothStep(*this, r.vertex, r.t, s);
-        });
+    for (std::size_t i = 0; i < influences.size(); ++i) {
+        const MeshInfluence& r = influences[i];
+        vec3* d = entry(*this, r.vertex);
+        if (!d) continue;
+        const vec3 p = vertices[r.vertex].position;
+        *d += (vertexSmoothPosition(fans, i) - p) * float(double(s) * falloff(r.t));
+    }
 }
 
 void Mesh::_smoothG(float s) {

@@ -11,11 +11,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <numeric>
 #include <vector>
 
-#include "mesh/fan_prefetch.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "mesh/mesh.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
 
@@ -33,6 +39,49 @@ bool inBox(const vec3& d, float r, bool closed) {
 }
 
 double squared(const vec3& d) { return double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z; }
+
+// The open box test of selectV over a group of consecutive records: bit k
+// of the result is set when record k is active and each coordinate of its
+// offset from the centre is below r in magnitude. Formed without branches,
+// four coordinates at a time where SSE2 is there: nearly every vertex fails
+// the test, and a branch per comparison would be mispredicted often. The
+// offsets are the same single-precision differences that inBox tests.
+class BoxTest {
+public:
+    static constexpr std::size_t Group = 32;
+
+    BoxTest(const vec3& centre, float r) : c_(centre), r_(r) {}
+
+    std::uint32_t candidates(const MeshVertex* records, std::size_t n) const {
+        std::uint32_t bits = 0;
+#if defined(__SSE2__)
+        static_assert(offsetof(MeshVertex, position) == 0 && sizeof(MeshVertex) >= 4 * sizeof(float),
+                      "four floats from the record's start hold the position");
+        const __m128 c = _mm_setr_ps(c_.x, c_.y, c_.z, 0.0f);
+        const __m128 r = _mm_set1_ps(r_);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        for (std::size_t k = 0; k < n; ++k) {
+            const MeshVertex& v = records[k];
+            const __m128 p = _mm_loadu_ps(reinterpret_cast<const float*>(&v));
+            const __m128 d = _mm_and_ps(_mm_sub_ps(p, c), magnitude);
+            const bool in = (_mm_movemask_ps(_mm_cmplt_ps(d, r)) & 7) == 7;
+            bits |= std::uint32_t(in & v.isActive()) << k;
+        }
+#else
+        for (std::size_t k = 0; k < n; ++k) {
+            const MeshVertex& v = records[k];
+            const bool in = (std::fabs(v.position.x - c_.x) < r_) & (std::fabs(v.position.y - c_.y) < r_) &
+                            (std::fabs(v.position.z - c_.z) < r_) & v.isActive();
+            bits |= std::uint32_t(in) << k;
+        }
+#endif
+        return bits;
+    }
+
+private:
+    vec3 c_;
+    float r_;
+};
 
 // Breadth-first walk over the faces from `seed`, each face expanded once
 // (marked with MarkBit while the walk runs), crossing sharp edges only when
@@ -121,16 +170,25 @@ void Mesh::selectV(const vec3& centre, float radius, bool clear) {
     if (clear) deselectAll();
     influences.clear();
     const float r2 = radius * radius;
-    vertices.forRange(0, vertices.size(), [&, i = 0](MeshVertex& r) mutable {
-        const int v = i++;
-        if (!r.isActive()) return;
-        const vec3 d = r.position - centre;
-        if (!inBox(d, radius, false)) return;
-        const double q = squared(d);
-        if (!(q < double(r2))) return;
-        influences.push_back({v, relativeDistance(q, r2), d});
-        if (!listed(*this, v)) appendSelectedVertex(v);
-    });
+    const BoxTest box(centre, radius);
+    const std::size_t n = vertices.size();
+    for (std::size_t first = 0; first < n;) {
+        std::size_t count = 0;
+        const MeshVertex* block = vertices.contiguous(first, count);
+        for (std::size_t j = 0; j < count; j += BoxTest::Group) {
+            std::uint32_t candidates = box.candidates(block + j, std::min(BoxTest::Group, count - j));
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const std::size_t k = std::size_t(__builtin_ctz(candidates));
+                const vec3 d = block[j + k].position - centre;
+                const double q = squared(d);
+                if (!(q < double(r2))) continue;
+                const int v = int(first + j + k);
+                influences.push_back({v, relativeDistance(q, r2), d});
+                if (!listed(*this, v)) appendSelectedVertex(v);
+            }
+        }
+        first += count;
+    }
 }
 
 void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
@@ -199,27 +257,31 @@ void Mesh::selectAll() {
 }
 
 void Mesh::selectMarginal() {
-    // One fan walk per moved vertex; each face is listed with its other
-    // vertices as it is found, which lists them in the order of a second
-    // pass over the new faces.
+    VertexFans fans;
+    fans.gather(*this, selectedVertices.data(), selectedVertices.size());
+    selectMarginal(fans);
+}
+
+void Mesh::selectMarginal(const VertexFans& selected) {
+    if (!selected.lists(selectedVertices.data(), selectedVertices.size())) {
+        selectMarginal();
+        return;
+    }
+    // Each face round a moved vertex is listed with its other vertices as
+    // it is found, which lists them in the order of a second pass over the
+    // new faces.
     const std::size_t moved = selectedVertices.size();
-    walkFansAhead(
-        *this, moved, [&](std::size_t i) { return selectedVertices[i]; },
-        [&](std::size_t i) {
-            const int v = selectedVertices[i];
-            if (!activeVertex(v)) return;
-            circleFan(
-                v,
-                [&](int f, int) {
-                    MeshFace& F = faces[f];
-                    if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) return;
-                    F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
-                    selectedFaces.push_back(f);
-                    for (const int w : F.v)
-                        if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
-                },
-                [](int, int) {});
-        });
+    for (std::size_t i = 0; i < moved; ++i) {
+        if (!activeVertex(selected.vertex(i))) continue;
+        for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
+            MeshFace& F = faces[x->face];
+            if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
+            F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
+            selectedFaces.push_back(x->face);
+            for (const int w : F.v)
+                if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+        }
+    }
 }
 
 void Mesh::applyDisplacement() {

@@ -21,6 +21,7 @@
 
 #include "mesh/face_table.h"
 #include "mesh/mesh.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
 
@@ -135,9 +136,12 @@ struct RingSummary {
     vec3 cross0, cross1;  // the first two of those
 };
 
-RingSummary summariseRing(const Mesh& m, int v) {
+// The summary of the ring that visit(fn) reports, fn(w, crossing) per ring
+// vertex in order.
+template <class Visit>
+RingSummary summarise(const Mesh& m, int v, Visit&& visit) {
     RingSummary s;
-    visitRing(m, v, [&](int w, bool crossing) {
+    visit([&](int w, bool crossing) {
         const vec3 p = m.validVertex(w) ? m.vertices[w].position : m.vertices[v].position;
         s.sum += p;
         ++s.count;
@@ -148,6 +152,37 @@ RingSummary summariseRing(const Mesh& m, int v) {
     });
     return s;
 }
+
+RingSummary summariseRing(const Mesh& m, int v) {
+    return summarise(m, v, [&](auto&& fn) { visitRing(m, v, fn); });
+}
+
+// The same ring read from a gathered fan: visitRing reports the vertex
+// across each face's forward edge, and after a face whose forward edge is
+// open the vertex across its backward edge.
+RingSummary summariseFan(const Mesh& m, int v, const FanFace* begin, const FanFace* end) {
+    return summarise(m, v, [&](auto&& fn) {
+        for (const FanFace* x = begin; x != end; ++x) {
+            fn(x->next, x->backBounded());
+            if (x->openEnd()) fn(m.faces[x->face].v[prevK(x->k)], true);
+        }
+    });
+}
+
+// The smoothed position of v from its ring summary (vertexSmoothPosition).
+vec3 smoothPosition(const MeshVertex& r, const RingSummary& ring) {
+    const vec3 p = r.position;
+    if (r.isSharp()) {
+        // A crease vertex slides along its crease; a junction stays.
+        if (ring.crossings >= 3) return p;
+        if (ring.crossings == 2) return (ring.cross0 + ring.cross1) * 0.5f;
+    }
+    if (ring.count == 0) return p;
+    return ring.sum / float(ring.count);
+}
+
+// How many faces ahead the normal passes ask for the records they read.
+constexpr std::size_t Ahead = 16;
 
 // The ten material channels as integers: colour RGBA, light RGBA,
 // roughness, metalness; and the mask bit that selects each.
@@ -647,17 +682,38 @@ void Mesh::calculateNormals(unsigned char mode) {
 
 void Mesh::rebuildNormals(FaceTable& table) { CornerNormalPass(*this, true, &table).run(); }
 
-void Mesh::calculateSelectedNormals() {
+void Mesh::calculateSelectedNormals() { calculateSelectedNormals(VertexFans()); }
+
+void Mesh::calculateSelectedNormals(const VertexFans& gathered) {
     auto faceNormal = [this](int i) {
         if (!activeFace(i)) return;
         MeshFace& F = faces[i];
         if (!validVertex(F.v[0]) || !validVertex(F.v[1]) || !validVertex(F.v[2])) return;
         F.normal = triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position, vertices[F.v[2]].position);
     };
-    for (const int i : selectedFaces) faceNormal(i);
+    // The selected faces lie far apart: each face record is asked for Ahead
+    // faces before its normal, its corners' records half as far ahead.
+    const std::size_t n = selectedFaces.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Ahead < n && validFace(selectedFaces[i + Ahead])) __builtin_prefetch(&faces[selectedFaces[i + Ahead]]);
+        if (i + Ahead / 2 < n && validFace(selectedFaces[i + Ahead / 2]))
+            for (const int v : faces[selectedFaces[i + Ahead / 2]].v)
+                if (validVertex(v)) __builtin_prefetch(&vertices[v]);
+        faceNormal(selectedFaces[i]);
+    }
     for (int i = std::max(0, faceMark); i < faceCount(); ++i) faceNormal(i);
-    for (const int v : selectedVertices)
-        if (activeVertex(v)) vertexNormals(v);
+    // Corner normals: from the gathered fans where they are the first
+    // selected vertices, the others gathered here.
+    std::size_t done = 0;
+    if (gathered.size() <= selectedVertices.size() && gathered.lists(selectedVertices.data(), gathered.size())) {
+        vertexNormals(gathered);
+        done = gathered.size();
+    }
+    if (done < selectedVertices.size()) {
+        VertexFans rest;
+        rest.gather(*this, selectedVertices.data() + done, selectedVertices.size() - done);
+        vertexNormals(rest);
+    }
 }
 
 void Mesh::calculateNewNormals() {
@@ -695,6 +751,29 @@ void Mesh::vertexNormals(int v) {
             forSector(*this, v, first, count, [&n](MeshFace& F, int k) { F.normals[k] = n; });
             acc = vec3(0, 0, 0);
         });
+}
+
+void Mesh::vertexNormals(const VertexFans& fans) {
+    const std::size_t n = fans.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Ahead < n)
+            for (const FanFace* x = fans.begin(i + Ahead); x != fans.end(i + Ahead); ++x) {
+                __builtin_prefetch(&faces[x->face].normal);
+                __builtin_prefetch(&faces[x->face].normals[x->k]);
+            }
+        // The sectors of walkSectors: a sector ends after a face whose
+        // forward edge is sharp, and with the fan.
+        const FanFace* first = fans.begin(i);
+        const FanFace* const end = fans.end(i);
+        vec3 acc(0, 0, 0);
+        for (const FanFace* x = first; x != end; ++x) {
+            acc += faces[x->face].normal;
+            if (!x->forwardSharp() && x + 1 != end) continue;
+            const vec3 nrm = normalise(acc);
+            for (; first != x + 1; ++first) faces[first->face].normals[first->k] = nrm;
+            acc = vec3(0, 0, 0);
+        }
+    }
 }
 
 void Mesh::vertexSmoothNormals(int v) {
@@ -765,16 +844,16 @@ void Mesh::smoothMaterials(unsigned char mask, int passes) {
 vec3 Mesh::vertexSmoothPosition(int v) const {
     if (!validVertex(v)) return vec3(0, 0, 0);
     const MeshVertex& r = vertices[v];
-    const vec3 p = r.position;
-    if (r.isCorner()) return p;
-    const RingSummary ring = summariseRing(*this, v);
-    if (r.isSharp()) {
-        // A crease vertex slides along its crease; a junction stays.
-        if (ring.crossings >= 3) return p;
-        if (ring.crossings == 2) return (ring.cross0 + ring.cross1) * 0.5f;
-    }
-    if (ring.count == 0) return p;
-    return ring.sum / float(ring.count);
+    if (r.isCorner()) return r.position;
+    return smoothPosition(r, summariseRing(*this, v));
+}
+
+vec3 Mesh::vertexSmoothPosition(const VertexFans& fans, std::size_t i) const {
+    const int v = fans.vertex(i);
+    if (!validVertex(v)) return vec3(0, 0, 0);
+    const MeshVertex& r = vertices[v];
+    if (r.isCorner()) return r.position;
+    return smoothPosition(r, summariseFan(*this, v, fans.begin(i), fans.end(i)));
 }
 
 vec3 Mesh::vertexRelaxPosition(int v) const {

@@ -2,10 +2,12 @@
 
 #include "scene/element_factory.h"
 
+#include "curves/bezier_curve.h"
 #include "curves/curve.h"
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
 #include "elements/clay.h"
+#include "elements/lightning.h"
 #include "elements/revoluton.h"
 #include "elements/sprite.h"
 #include "elements/tube.h"
@@ -121,8 +123,20 @@ bool ElementFactory::build(std::uint32_t tag, buffer& body, Element*& element, T
         case UCurve::OldNestedRecordTag:
             result = readOldNestedUCurve(body, element);
             return true;
-        // Bezier curves (0xE1100002) and lightning (0xE1100005) are added
-        // here with their element types.
+        case BezierCurve::RecordTag:
+            // No payload: the shape comes from the cable at its first drawing.
+            // Bytes inside the record's window are left to the caller.
+            element = new BezierCurve(body);
+            result = Built;
+            return true;
+        case Lightning::RecordTag: {
+            Lightning* l = new Lightning(body);
+            const bool sound = !body.failed() && l->status == 0;
+            if (!sound) delete l;
+            element = sound ? l : nullptr;
+            result = sound ? Built : Refused;
+            return true;
+        }
         default:
             return false;
     }

@@ -16,6 +16,10 @@
 //               embedded base, 0xE0000008 the same after a nested element
 //               record (read in its own window and thrown away; an unknown
 //               one builds nothing, a nested 0xE0000008 refuses the record)
+//   0xE1100002  qel::BezierCurve (no payload; 50 edges at the origin, shaped
+//               by its cable at the first drawing)
+//   0xE1100005  qel::Lightning (amplitude, scale, octaves; a payload under
+//               20 bytes is refused)
 //   any other   the body is skipped and a placeholder sphere takes the
 //               record's place, so that the positions of the following
 //               records (the element ids) stay right. One factory hands out

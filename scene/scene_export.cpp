@@ -11,6 +11,7 @@
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/export_stream.h"
+#include "scene/list_walk.h"
 #include "scene/obj_mtl_tex_writer.h"
 #include "scene/texture_atlas.h"
 #include "scene/tool.h"
@@ -70,7 +71,10 @@ void SceneExport::collect() {
     objects_ = vertices_ = faces_ = 0;
     if (!root_) return;
     std::vector<int> parents, subIndices;
-    root_->toList(tools_, matrices_, parents, subIndices, mat4::Identity(), 0, -1);
+    {
+        ListWalk walk(tools_, matrices_, parents, subIndices);
+        root_->toList(tools_, matrices_, parents, subIndices, mat4::Identity(), 0, -1);
+    }
 
     meshes_.assign(tools_.size(), nullptr);
     std::vector<std::uint8_t> used;

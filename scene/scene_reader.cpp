@@ -10,6 +10,7 @@
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/bi_tool.h"
+#include "tools/cable.h"
 
 namespace qel {
 
@@ -88,10 +89,12 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
         switch (tag) {
             case Tool::RecordTag:
             case Array::RecordTag:
-            case BiToolRecordTag: {
+            case BiToolRecordTag:
+            case CableRecordTag: {
                 const buffer::ReadLimit window(file, bodyEnd);
                 Tool* t = tag == Array::RecordTag ? static_cast<Tool*>(new Array(file))
                           : tag == BiToolRecordTag ? static_cast<Tool*>(new BiTool(file))
+                          : tag == CableRecordTag  ? static_cast<Tool*>(new Cable(file))
                                                    : new Tool(file);
                 if (file.failed()) {
                     delete t;
@@ -102,10 +105,6 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                 first = false;
                 break;
             }
-            case CableRecordTag:
-                tools_.push_back(nullptr);
-                first = false;
-                break;
             default:
                 break;
         }
@@ -218,9 +217,11 @@ void SceneReader::mergeInto(Scene& scene) {
 
     // Every element is held while the tools that nothing adopted are deleted
     // (they drop their element references); then the elements that no tool
-    // names are released and the others initialised.
+    // names are released and the others initialised. The hold is the base
+    // operation, matching the drop that gives it back: an element's own copy
+    // may hand out another element (a lightning in use does).
     const std::vector<Element*> elements = distinctElements();
-    for (Element* e : elements) e->copy(1);
+    for (Element* e : elements) e->Element::copy(1);
     std::vector<Tool*> orphans;
     for (Tool* t : tools_)
         if (t && !t->parent) orphans.push_back(t);

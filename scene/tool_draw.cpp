@@ -44,19 +44,24 @@ void Tool::render(unsigned int objectId, const mat4& m, unsigned int itemId) {
         (flags & FlagColorIsLight) ? Element::ColorAsLight : Element::ColorAsColor;
     // The element runs at its own phase and pace: (delay + time) x speed.
     const double t = (double(delay) + time) * double(speed);
-    element->render(objectId, itemId, transformRender(m), material, emission, float(t), true);
+    // The matrix first: a tool may replace its element while it computes it
+    // (a cable taking a tube of its own), and the element drawn is the new one.
+    const mat4 w = transformRender(m);
+    if (element) element->render(objectId, itemId, w, material, emission, float(t), true);
 }
 
 void Tool::renderFeatures(const mat4& m, const bvec4& colour) {
     if (isEmpty() || !element) return;
-    element->renderFeatures(transformRender(m), colour, true);
+    const mat4 w = transformRender(m);
+    if (element) element->renderFeatures(w, colour, true);
 }
 
 bool Tool::hasFeatures() { return element != nullptr && element->hasFeatures(); }
 
 void Tool::renderAuxiliary(const mat4& m, const bvec4& colour) {
     if (isEmpty() || !element) return;
-    element->renderAuxiliary(transformRender(m), colour, true);
+    const mat4 w = transformRender(m);
+    if (element) element->renderAuxiliary(w, colour, true);
 }
 
 bool Tool::hasAuxiliary() { return element != nullptr && element->hasAuxiliary(); }

@@ -4,6 +4,7 @@
 #include "scene/tool_list.h"
 
 #include "scene/element.h"
+#include "scene/list_walk.h"
 
 namespace qel {
 
@@ -20,14 +21,19 @@ void ToolList::clear() {
 
 // ---- Flattening ----
 
-void ToolList::append(Tool* root) {
-    if (!root) return;
+void ToolList::flatten(Tool* top) {
     scratchTools_.clear();
     scratchMatrices_.clear();
     scratchParents_.clear();
     scratchSubIndices_.clear();
-    root->toList(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_, mat4::Identity(), 0,
-                 NoSubIndex);
+    ListWalk walk(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_);
+    top->toList(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_, mat4::Identity(), 0, NoSubIndex);
+    walk.finish();
+}
+
+void ToolList::append(Tool* root) {
+    if (!root) return;
+    flatten(root);
     const int base = size();
     tools.insert(tools.end(), scratchTools_.begin(), scratchTools_.end());
     matrices.insert(matrices.end(), scratchMatrices_.begin(), scratchMatrices_.end());
@@ -57,12 +63,7 @@ void ToolList::appendPlaced(const mat4& frame, const mat4& placement) {
 void ToolList::append(Tool* tool, const std::vector<mat4>& placements, const ToolList& objects, Tool* parent,
                       int parentIndex, bool allInstances) {
     if (!tool) return;
-    scratchTools_.clear();
-    scratchMatrices_.clear();
-    scratchParents_.clear();
-    scratchSubIndices_.clear();
-    tool->toList(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_, mat4::Identity(), 0,
-                 NoSubIndex);
+    flatten(tool);
 
     const mat4 frame = placements.empty() ? mat4::Identity() : parentFrame(objects, parent, parentIndex);
     for (const mat4& p : placements) appendPlaced(frame, p);

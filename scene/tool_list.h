@@ -82,6 +82,9 @@ public:
     void renderAuxiliary(Tool::TRenderType type, const bvec4& colour);
 
 private:
+    // Fills the scratch vectors with the flattened tree below top, in a walk
+    // of its own (see ListWalk).
+    void flatten(Tool* top);
     // The id of entry `entry` with the highlight bit of tool t.
     static std::uint32_t idWithHighlight(int idBase, int entry, const Tool* t);
     // Appends one copy of the scratch entries, each matrix F x P x entry

@@ -7,6 +7,7 @@
 #include "mesh/mesh.h"
 #include "scene/buffer.h"
 #include "scene/element.h"
+#include "scene/list_walk.h"
 #include "scene/scene_writer.h"
 #include "scene/tool.h"
 
@@ -60,7 +61,10 @@ bool saveMergedObj(Tool* tool, const std::string& path) {
     std::vector<Tool*> tools;
     std::vector<mat4> matrices;
     std::vector<int> parents, subIndices;
-    copy->toList(tools, matrices, parents, subIndices, mat4::Identity(), 0, -1);
+    {
+        ListWalk walk(tools, matrices, parents, subIndices);
+        copy->toList(tools, matrices, parents, subIndices, mat4::Identity(), 0, -1);
+    }
     for (Tool* t : tools) t->flags |= Tool::FlagTemp;
 
     bool ok = false;

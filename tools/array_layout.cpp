@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "scene/list_walk.h"
 #include "tools/array.h"
 
 namespace qel {
@@ -251,12 +252,16 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
     const int arrayEntry = int(outTools.size());
     Tool::toList(outTools, outMatrices, outParents, outSubIndices, parentMatrix, parentIndex, subIndex);
 
-    // Each template once, in its own frame.
+    // Each template once, in its own frame and in a walk of its own: the
+    // copies repeat what the template's walk listed, so nothing in a
+    // template may wait for a tool outside it.
     std::vector<FlatItem> flat(items.size());
     for (std::size_t s = 0; s < items.size(); ++s) {
         if (!items[s]) continue;
         FlatItem& f = flat[s];
+        ListWalk walk(f.tools, f.matrices, f.parents, f.subIndices);
         items[s]->toList(f.tools, f.matrices, f.parents, f.subIndices, mat4::Identity(), 0, -1);
+        walk.finish();
     }
 
     const SplitPattern pattern(this->pattern);

@@ -97,8 +97,10 @@ bool BiTool::hasAuxiliary() {
 
 // ---- Cloning ----
 
+BiTool* BiTool::newEnd() { return new BiTool(type, element, transform, material, (flags & FlagTransparent) != 0); }
+
 BiTool* BiTool::makeEnd(bool object) {
-    BiTool* c = new BiTool(type, element, transform, material, (flags & FlagTransparent) != 0);
+    BiTool* c = newEnd();
     c->referenceLength = referenceLength;
     c->flags = std::uint8_t(c->flags | (flags & 0xE0) | (object ? FlagObject : 0));
     c->rotationAxis = rotationAxis;
@@ -109,7 +111,7 @@ BiTool* BiTool::makeEnd(bool object) {
     return c;
 }
 
-template <class CloneChild> void BiTool::finishClone(BiTool* c, CloneChild cloneChild) {
+void BiTool::finishClone(BiTool* c, Tool* (*cloneChild)(Tool*)) {
     clone = c;
     for (std::size_t i = 0; i < children.size(); ++i) {
         Tool* child = children[i];

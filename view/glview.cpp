@@ -1,6 +1,7 @@
 #include "view/glview.h"
 
 #include "app/asker.h"
+#include "elements/lightning.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
 #include "gl/fboscene.h"
@@ -8,6 +9,7 @@
 #include "gl/glquad.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 #include "view/act.h"
 #include "view/camera.h"
 
@@ -39,6 +41,10 @@ GLView::~GLView() {
     deleteActiveTools();
     delete scene;
     scene = nullptr;
+    // The shared handle elements and the shared bolt hold buffers of this
+    // view's context, current here; a later view makes them again.
+    BiTool::freeShared();
+    Lightning::freeBolt();
     for (auto it = fboList.rbegin(); it != fboList.rend(); ++it) {
         delete *it;
         *it = nullptr;

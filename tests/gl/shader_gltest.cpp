@@ -24,11 +24,9 @@ std::set<std::string> names(const char* list) {
     return out;
 }
 
-// Programs whose sources arrive with the renderers that draw with them
-// (curves, clay, sprites, lightning). A name leaves this list when its source
-// is added.
-const std::set<std::string> ToCome = names(
-    "Mesh/Lightning");
+// Programs whose sources arrive with the renderers that draw with them. A
+// name leaves this list when its source is added; every one has arrived.
+const std::set<std::string> ToCome = names("");
 // Globals nothing draws with: they never get a source.
 const std::set<std::string> Unused = names("Curve/Color Mesh/MeshColor");
 
