@@ -22,7 +22,7 @@ using namespace qel;
 
 namespace {
 
-constexpr int Y = 300, XA = 300, XB = 500;
+constexpr int Y = 300, XA = 300, XB = 500, YB = 420;
 
 bool near(const vec3& a, const vec3& b, float eps = 1e-4f) { return length(a - b) <= eps; }
 vec3 column(const mat4& m, int c) { return vec3(m.at(0, c), m.at(1, c), m.at(2, c)); }
@@ -39,16 +39,19 @@ protected:
         view.scene->toList();
     }
     int id(Tool* t) { return view.scene->findID(t); }
-    // The ID buffer shows t at pixel (x, Y), facing the viewer.
+    // The ID buffer shows t at pixel x of its row, facing the viewer.
+    // b's pixel lies lower than a's: the line between the ends is not the
+    // pixel vector's direction, so an end's list frame is turned.
+    static int yOf(int x) { return x == XB ? YB : Y; }
     void show(Tool* t, int x) {
-        fakeid::Pixel& p = drive.reader->pixels[{x, Y}];
+        fakeid::Pixel& p = drive.reader->pixels[{x, yOf(x)}];
         p.stencil = 1;
         p.depth = 0.5f;
         p.ids[0] = {std::uint32_t(id(t)), 0, 0};
         p.normal[0] = vec3(0, 0, 1);
     }
     void at(int x) {
-        drive.move(vec2(float(x), float(Y)));
+        drive.move(vec2(float(x), float(yOf(x))));
         drive.frame();
     }
     // A Place stroke from pixel x0 to x1; the press and release stamps are
@@ -69,18 +72,6 @@ protected:
         drive.left(false);
         drive.frame();
         drive.picking = true;
-    }
-    // The lists as the flattening of pairs leaves them: an end's list matrix
-    // turned towards its partner, its parent's world kept as its own frame.
-    void flatten() {
-        view.scene->toList();
-        ToolList& l = view.scene->objects;
-        for (std::size_t i = 0; i < l.tools.size(); ++i)
-            if (BiTool* e = end(l.tools[i])) {
-                const std::size_t p = std::size_t(l.parents[i]);
-                e->parentMatrix = l.matrices[p] * l.tools[p]->matrix();
-                l.matrices[i] = e->parentMatrix * mat4::Rotation(vec3(0, 0, 1), vec3(1, 1, 0));
-            }
     }
     // The ends placed under a and b.
     BiTool* endA() { return a->children.empty() ? nullptr : end(a->children.back()); }
@@ -196,7 +187,7 @@ TEST_F(TwoEnded, DragsHierarchyAndPivotMatchingUseTheEndsOwnFrame) {
     BiTool* e = endA();
     ASSERT_TRUE(e);
     Tool* child = e->addChild(new Tool(nullptr, mat4::Translation(0, 1, 0), pbr(), false), false);
-    flatten();
+    view.scene->toList();
 
     // Move: the end follows the pointer's world delta.
     const vec3 start = (a->matrix() * e->matrix()).translation();
@@ -213,16 +204,19 @@ TEST_F(TwoEnded, DragsHierarchyAndPivotMatchingUseTheEndsOwnFrame) {
     drive.frame();
 
     // The chain of the end's child starts with the end's own frame.
-    flatten();
+    view.scene->toList();
     std::vector<Tool*> tools;
     std::vector<mat4> matrices;
     ASSERT_TRUE(view.scene->findHiHierarchy(id(child), tools, matrices, -1));
     ASSERT_EQ(tools, (std::vector<Tool*>{e, child}));
     EXPECT_TRUE(matrices[0] == e->parentMatrix && matrices[1] == view.scene->objects.matrices[id(child) - 1]);
 
-    // MatchObjectPivot carries b onto the end's pivot.
+    // MatchObjectPivot carries b onto the end's pivot, even for an end
+    // moved off it (whose turned list frame then misplaces the pivot).
+    e->transform = mat4::Translation(0, 0.5f, 0);
+    view.scene->toList();
     show(b, XB);
-    view.cursorPixel = {XB, Y};
+    view.cursorPixel = {XB, YB};
     view.pickBrush = view.selection(ABrush::OnObject, nullptr);
     view.interactionState = 1;
     view.cursorPixel = {600, Y};
