@@ -25,6 +25,8 @@ class TwoEndedGl : public testing::Test {
 protected:
     void SetUp() override {
         initShaderResources();
+        // A sculpting test before this one may have hidden the handles.
+        Tool::ShowHandles = 1;
         view.showText = 0;
         view.glow = 0;
         view.contourColor = wvec4(0, 0, 0, 0);
