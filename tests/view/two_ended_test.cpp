@@ -11,7 +11,6 @@
 #include "core/mat.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
-#include "scene/tool_list.h"
 #include "tools/bi_tool.h"
 #include "view/act.h"
 #include "view/act_remove.h"
