@@ -31,9 +31,6 @@
 //     is complete: a failed save leaves the file on disk untouched.
 //   - Conversion of an element that has no mesh form changes nothing.
 //   - The hierarchy walk leaves the tools' temporary marks as they were.
-//
-// The parts that need composite tools (the two-ended tool's own frame in the
-// hierarchy walk) are completed together with those types.
 
 #include <cstddef>
 #include <cstdint>
@@ -156,7 +153,8 @@ public:
 
     // ---- Hierarchy walk (scene_objects.cpp) ----
     // The chain of tools from the highest collected ancestor down to the
-    // entry of the id, with their list matrices; at most depth entries
+    // entry of the id, with their list matrices (a two-ended end's recorded
+    // parent matrix instead); at most depth entries
     // (negative: no limit), never the top-level ancestor.
     bool findHiHierarchy(int id, std::vector<Tool*>& tools, std::vector<mat4>& matrices, int depth);
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "scene/scene.h"
+#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -176,12 +177,13 @@ bool Scene::findHiHierarchy(int id, std::vector<Tool*>& tools, std::vector<mat4>
     if (depth == 0 || objects.parents[std::size_t(i)] == i) return true;
 
     // Collected from the entry upwards, then turned round. The tools' marks
-    // are not used: the walk leaves them as they were. A two-ended tool will
-    // report its own frame matrix here instead of the list matrix once that
-    // tool type exists.
+    // are not used: the walk leaves them as they were. A two-ended end
+    // reports the parent matrix it recorded in the flattening: its list
+    // matrix is turned towards its partner.
     for (int count = 0; count <= objects.size(); ++count) {
-        tools.push_back(objects.tools[std::size_t(i)]);
-        matrices.push_back(objects.matrices[std::size_t(i)]);
+        Tool* t = objects.tools[std::size_t(i)];
+        tools.push_back(t);
+        matrices.push_back(t->isBiTool() ? static_cast<BiTool*>(t)->parentMatrix : objects.matrices[std::size_t(i)]);
         if (depth > 0 && int(tools.size()) >= depth) break;
         const int p = objects.parents[std::size_t(i)];
         // The top-level ancestor is never collected.

@@ -11,7 +11,8 @@
 //
 // The records:
 //   view/act_property.h   one property of an object and its instances
-//   view/act_structure.h  adding, copying and multiplying objects
+//   view/act_structure.h  adding, copying and multiplying objects, and
+//                         adding the two ends of a two-ended tool
 //   view/act_link.h       joining and splitting instance rings
 //   view/act_remove.h     removing an object with its dependants
 
@@ -21,8 +22,7 @@ namespace qel {
 
 class Act {
 public:
-    // Record kind, fixed by the class. Kind 8 belongs to the record that adds
-    // a two-ended tool with its partner; kinds 1, 2 and 10 are unused.
+    // Record kind, fixed by the class; kinds 1, 2 and 10 are unused.
     enum TKind : std::int32_t {
         KindOther = -1,  // a record outside the list below
         KindMaterial = 0,

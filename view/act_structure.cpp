@@ -168,4 +168,47 @@ void ActObjectMultiply::create() {
     scene->deselect();
 }
 
+// ---- ActObjectAddBiTool ----
+
+ActObjectAddBiTool::ActObjectAddBiTool(Scene* scene_, int firstTargetId_, int secondTargetId_, Tool* tool,
+                                       Tool* partner, const std::vector<mat4>& placements_,
+                                       const std::vector<mat4>& partnerPlacements_, int hierarchy_,
+                                       bool onAllInstances_, bool keepRing_)
+    : ActObjectCreate(KindAddBiTool, scene_),
+      templ(tool ? tool->cloneTool(false) : nullptr),
+      partnerTempl(partner ? partner->cloneTool(false) : nullptr),
+      firstTargetId(firstTargetId_),
+      secondTargetId(secondTargetId_),
+      placements(placements_),
+      partnerPlacements(partnerPlacements_),
+      hierarchy(hierarchy_),
+      onAllInstances(onAllInstances_ ? 1 : 0),
+      keepRing(keepRing_ ? 1 : 0) {
+    apply();
+}
+
+ActObjectAddBiTool::~ActObjectAddBiTool() {
+    delete templ;
+    delete partnerTempl;
+}
+
+void ActObjectAddBiTool::create() {
+    std::vector<Tool*> created;
+    if (templ && partnerTempl) {
+        const auto h = Scene::THierarchyType(hierarchy);
+        scene->selectObject(firstTargetId);
+        Tool* end = scene->addObject(templ, placements, created, h, onAllInstances != 0, keepRing != 0);
+        // An end that could not be placed takes no partner: nothing would
+        // remove that partner again.
+        if (end) {
+            scene->selectObject(secondTargetId);
+            Tool* other = scene->addObject(partnerTempl, partnerPlacements, h, onAllInstances != 0, keepRing != 0);
+            if (other) end->setPartner(other);
+        }
+        scene->deselect();
+    }
+    record(created);
+    first = 0;
+}
+
 }  // namespace qel

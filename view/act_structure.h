@@ -1,7 +1,8 @@
 #pragma once
 // The records that create objects: placing a tool (ActObjectAdd), copying
-// the picked object for a copying drag (ActObjectCopyTransform) and
-// multiplying an object beside itself (ActObjectMultiply). Each applies
+// the picked object for a copying drag (ActObjectCopyTransform), multiplying
+// an object beside itself (ActObjectMultiply) and placing the two ends of a
+// two-ended tool (ActObjectAddBiTool). Each applies
 // itself once when it is made; undo deletes what it created, redo creates it
 // again.
 //
@@ -110,6 +111,32 @@ public:
     std::uint8_t keepRing;
 
 protected:
+    void create() override;
+};
+
+class ActObjectAddBiTool : public ActObjectCreate {
+public:
+    // Places a copy of `tool` at `placements` under the object `firstTargetId`
+    // and a copy of `partner` at `partnerPlacements` under `secondTargetId`
+    // (hung by `hierarchy`, a Scene::THierarchyType), and links the two ends.
+    // The record keeps its own templates; without both it creates nothing.
+    ActObjectAddBiTool(Scene* scene, int firstTargetId, int secondTargetId, Tool* tool, Tool* partner,
+                       const std::vector<mat4>& placements, const std::vector<mat4>& partnerPlacements, int hierarchy,
+                       bool onAllInstances, bool keepRing);
+    ~ActObjectAddBiTool() override;
+
+    std::uint8_t first = 1;
+    Tool* templ;         // owned
+    Tool* partnerTempl;  // owned
+    std::int32_t firstTargetId, secondTargetId;
+    std::vector<mat4> placements, partnerPlacements;
+    std::int32_t hierarchy;
+    std::uint8_t onAllInstances;
+    std::uint8_t keepRing;
+
+protected:
+    // Only the first end's objects are recorded: deleting an end takes its
+    // partner, so undo deletes the pair through them.
     void create() override;
 };
 

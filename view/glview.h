@@ -40,9 +40,9 @@
 // targets, the background image, the environment, the records of
 // undoHistory, and the tools under creation while toolCreation is not
 // CreateUseTool. For CreateUseTool, activeTool is the scene's current
-// template. The tools of pickBrush and targetBrush, and materialTool, point
-// into the scene. The stamps, the drawing gesture and its strokes are held
-// by value.
+// template and activeToolAux its partner when it is a two-ended end. The
+// tools of pickBrush and targetBrush, and materialTool, point into the
+// scene. The stamps, the drawing gesture and its strokes are held by value.
 //
 // The operations of the interaction layer (pointer and key handling, picking,
 // undo and redo, object commands) are declared here and defined with that
@@ -277,7 +277,7 @@ public:
     std::uint8_t linkedMode = 1;
     std::uint8_t groupsMode = 1;    // Groups (1) or Elements (0)
     Tool* activeTool = nullptr;     // the tool under creation
-    Tool* activeToolAux = nullptr;  // second end of a two-ended tool under creation
+    Tool* activeToolAux = nullptr;  // second end of a two-ended tool under creation, or null
     std::uint8_t tempSelectInstances = 0;
     // How a running assembly stroke places its stamps (the "Projection: "
     // option): OnObject up to TangentPlane.
@@ -657,7 +657,8 @@ public:
     // (scope 1) becomes the scene's current template and the tool under
     // creation. False for a null tool and for scopes 2..4, which pick
     // nothing; true without change for scope 1 of a tool with no element
-    // that is not an array.
+    // that is not an array. A two-ended end comes with a copy of its
+    // partner, linked to it, as a template and as activeToolAux.
     bool pick(Tool* tool, unsigned char scope);
     // Scope 0 or 1: eraseObject(tool). Scope 2 and above: the sculpt-stroke
     // picking, then eraseParts. False for a null tool or one without element.
@@ -776,6 +777,10 @@ private:
     // array type with its step) or Chain (one chain-link tube item) on a
     // resampled curve of the axis shape; null for other values.
     Tool* newArrayTool(TToolCreation value) const;
+    // The end that carries the element of a Guide (none), Hydraulics (a
+    // cylinder, thin stretch) or Muscle (a sphere, volume-keeping stretch);
+    // null for other values.
+    Tool* newTwoEndedTool(TToolCreation value) const;
     // Puts the drawn curve into its slot of the tool under creation: the
     // Revoluton's profile, the straight Tube's profile, the Tube's path, a
     // resampled curve of it as an Array's or Chain's path, or a profile
@@ -815,6 +820,10 @@ private:
     void drawDigit(int n);
     void sculptKeys();
     void sculptDigits();
+    // Pick's second end: a copy of the picked end's partner (scope 1: without
+    // its children) linked to the tool under creation, hung under the tools
+    // root and kept in activeToolAux. Nothing without a partner.
+    void pickPartner(Tool* partner, unsigned char scope);
     // The pick record holds a point on a tube or a revoluton.
     bool pickedSweptElement() const;
     // ---- The button press (glview_press.cpp) ----
@@ -846,6 +855,10 @@ private:
     // G, the pressed object's pivot frame in the world, and its inverse;
     // false when G is singular.
     bool dragFrame(mat4& G, mat4& Ginv) const;
+    // The world frame the stamp's picked tool hangs in: the picked world
+    // matrix, or for a two-ended end the parent matrix of its last
+    // flattening (its list matrix is turned towards its partner).
+    static mat4 hangingFrame(const ABrush& b);
     void dragMove();
     // Rotate, Scale or RotateScale by the pointer's turn and distance
     // about the pivot since the previous frame.
@@ -874,6 +887,12 @@ private:
     void releaseInsert();
     void releaseMultiply();
     void releasePlace();
+    // Place of a two-ended tool: one end at the press point and its partner
+    // at the release point, through one record; both stamps are reset.
+    void placeTwoEnded();
+    // Where an end placed at the stamp goes: at its point in the receiving
+    // frame, z along the stamp's pixel vector, scaled to the brush size.
+    mat4 endPlacement(const ABrush& b) const;
     void releasePick();
     // PickComponent, or with patch the patch pick.
     void releasePickPart(bool patch);

@@ -16,6 +16,7 @@
 #include "gl/gpu_scope.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 #include "view/act_remove.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
@@ -125,7 +126,18 @@ bool GLView::pick(Tool* tool, unsigned char scope) {
         scene->addTool(tool->cloneTool(false)->clearChildren());
     }
     setActiveTool(CreateUseTool, false);
+    if (tool->isBiTool()) pickPartner(static_cast<BiTool*>(tool)->partner, scope);
     return true;
+}
+
+void GLView::pickPartner(Tool* partner, unsigned char scope) {
+    if (!partner || !activeTool) return;
+    Tool* copy = partner->cloneTool(false);
+    if (scope == 1) copy->clearChildren();
+    activeTool->setPartner(copy);
+    // A template beside the picked end's copy, not the current one.
+    scene->toolsRoot->addChild(copy, false);
+    activeToolAux = copy;
 }
 
 bool GLView::eraseObject(Tool* tool) {

@@ -5,7 +5,7 @@
 // changes its animation speed or delay.
 //
 // G below is the pressed object's pivot frame in the world: its picked world
-// matrix times its pivot. The move, turn and scale steps change nothing while
+// matrix (a two-ended end's own parent matrix) times its pivot. The move, turn and scale steps change nothing while
 // G is singular (an object scaled to zero along an axis), so that no infinite
 // or NaN transform is applied and saved.
 
@@ -14,6 +14,7 @@
 
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/bi_tool.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
@@ -182,8 +183,14 @@ void GLView::dragIK() {
     dragMatrices.clear();
 }
 
+mat4 GLView::hangingFrame(const ABrush& b) {
+    Tool* t = b.pickedTool;
+    if (t && t->isBiTool()) return static_cast<BiTool*>(t)->parentMatrix;
+    return b.pickedWorld;
+}
+
 bool GLView::dragFrame(mat4& G, mat4& Ginv) const {
-    G = pickBrush.pickedWorld * pickBrush.pickedTool->pivot;
+    G = hangingFrame(pickBrush) * pickBrush.pickedTool->pivot;
     return G.tryInverse(Ginv);
 }
 

@@ -205,10 +205,16 @@ void GLView::releaseMatchPivot(bool withObject) {
         pressed->transformPivot(mat4::Translation(pressed->transform.translation()), false, false);
         return;
     }
-    const mat4 X = pivotFrame(pickBrush);
+    // Moving with the pivot, a two-ended end (pressed or target) counts from
+    // its own frame rather than its list frame, which is turned towards its
+    // partner.
+    const auto frameOf = [withObject](const ABrush& b) {
+        return withObject ? hangingFrame(b) * b.pickedTool->pivot : pivotFrame(b);
+    };
+    const mat4 X = frameOf(pickBrush);
     mat4 Xinv;
     if (!X.tryInverse(Xinv)) return;
-    const vec3 d = pivotFrame(targetBrush).translation() - X.translation();
+    const vec3 d = frameOf(targetBrush).translation() - X.translation();
     const mat4 m = Xinv * mat4::Translation(d) * X;
     pushAct(new ActObjectTransform(scene, pickBrush.objectId, linked()));
     if (withObject)

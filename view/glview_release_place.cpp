@@ -123,12 +123,31 @@ void GLView::releasePlace() {
         actionMode = ModeIdle;
         return;
     }
-    // A two-ended tool goes between the press and the release points; that
-    // placement comes with the two-ended tools.
-    if (activeTool->isBiTool()) return;
+    if (activeTool->isBiTool()) return placeTwoEnded();
     pushAct(new ActObjectAdd(scene, pickBrush.objectId, activeTool, placements, hierarchy(false), onAllInstances(),
                              linkedMode != 0));
     actionMode = ModeIdle;
+}
+
+mat4 GLView::endPlacement(const ABrush& b) const {
+    const mat4 F = b.elementFrame * b.objectFrame;
+    const vec3 q = F.transformProject(b.point);
+    const vec3 v = F.block() * b.pixelVector;
+    // The brush size in the receiving frame's units.
+    const float s = float(double(length(v)) * double(brushSize));
+    return mat4::Translation(q) * mat4::FromMat3(mat3::FrameYZ(vec3(0, 1, 0), v)) * mat4::Scale(s);
+}
+
+void GLView::placeTwoEnded() {
+    actionMode = ModeIdle;
+    // Without a second end (a template whose partner is gone) there is no
+    // pair to place.
+    if (!activeToolAux) return;
+    pushAct(new ActObjectAddBiTool(scene, pickBrush.objectId, targetBrush.objectId, activeTool, activeToolAux,
+                                   {endPlacement(pickBrush)}, {endPlacement(targetBrush)}, hierarchy(false), false,
+                                   linkedMode != 0));
+    pickBrush = ABrush();
+    targetBrush = ABrush();
 }
 
 void GLView::releasePick() {

@@ -16,6 +16,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -128,6 +129,33 @@ Tool* GLView::newArrayTool(TToolCreation value) const {
     return new Array(path, {&link}, {32769}, Array::Chain, arrayStep(Array::Chain), mat4::Identity(), pbr(), false);
 }
 
+Tool* GLView::newTwoEndedTool(TToolCreation value) const {
+    const mat4 I = mat4::Identity();
+    if (value == CreateGuide) return new BiTool(BiTool::BiPlain, nullptr, I, pbr(), false);
+    // The stretch carries z 0 .. 1 of the end's frame to the partner: the
+    // cylinder's z -1 .. 1 is fitted to it, the sphere shifted by half its
+    // size along z.
+    Mesh* mesh = nullptr;
+    BiTool::TBiType type = BiTool::BiPlain;
+    if (value == CreateHydraulics) {
+        mesh = Mesh::Cylinder(24, false);
+        type = BiTool::BiThin;
+    } else if (value == CreateMuscle) {
+        mesh = newSphere();
+        type = BiTool::BiVolume;
+    }
+    if (!mesh) return nullptr;
+    BiTool* end = new BiTool(type, mesh, I, activeToolProperties, false);
+    Element& e = *end->element;
+    if (value == CreateHydraulics) {
+        e.centre = vec3(0, 0, -1);
+        e.setSize(2.0f);
+    } else {
+        e.centre = vec3(0, 0, -e.size() * 0.5f);
+    }
+    return end;
+}
+
 Curve* GLView::CurveCreation(TCurveCreation shape, bool axis, bool sharpLinks) const {
     const int sides = axis ? axisSides : sectionSides;
     const int segments = axis ? axisSegments : sectionSegments;
@@ -180,17 +208,24 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
     activeTool = nullptr;
     activeToolAux = nullptr;
     toolCreation = value;
-    if (value == CreateUseTool)
+    if (value == CreateUseTool) {
         activeTool = scene->currentTool;
-    else if (isProfile(value))
+        // A two-ended template brings its partner, which the scene owns too.
+        if (activeTool && activeTool->isBiTool()) activeToolAux = static_cast<BiTool*>(activeTool)->partner;
+    } else if (isProfile(value)) {
         // The outline is drawn by the user; the tool takes its own reference.
         activeTool = new Tool(new Curve(Curve::Plain), mat4::Identity(), pbr(), false);
-    else if (value == CreateRevoluton || value == CreateTube)
+    } else if (value == CreateRevoluton || value == CreateTube) {
         activeTool = newSweptTool(value);
-    else if (isArray(value))
+    } else if (isArray(value)) {
         activeTool = newArrayTool(value);
-    else
+    } else if (value >= CreateGuide && value <= CreateMuscle) {
+        activeTool = newTwoEndedTool(value);
+        // The plain second end, not linked: each is deleted on its own.
+        activeToolAux = new BiTool(BiTool::BiPlain, nullptr, mat4::Identity(), pbr(), false);
+    } else {
         activeTool = newPrimitiveTool(value);
+    }
 
     if (applyMaterial && value != CreateUseTool && selectedActionMode == ModeAssembly && activeTool)
         activeTool->material = activeToolProperties;
