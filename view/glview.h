@@ -778,8 +778,9 @@ private:
     // resampled curve of the axis shape; null for other values.
     Tool* newArrayTool(TToolCreation value) const;
     // The end that carries the element of a Guide (none), Hydraulics (a
-    // cylinder, thin stretch) or Muscle (a sphere, volume-keeping stretch);
-    // null for other values.
+    // cylinder, thin stretch), Muscle (a sphere, volume-keeping stretch),
+    // Lightning (a bolt, uniform stretch) or Cable (a tube on the section
+    // shape); null for other values.
     Tool* newTwoEndedTool(TToolCreation value) const;
     // Puts the drawn curve into its slot of the tool under creation: the
     // Revoluton's profile, the straight Tube's profile, the Tube's path, a

@@ -10,6 +10,7 @@
 
 #include "curves/curve.h"
 #include "curves/ucurve.h"
+#include "elements/lightning.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
@@ -17,6 +18,7 @@
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/bi_tool.h"
+#include "tools/cable.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -132,6 +134,12 @@ Tool* GLView::newArrayTool(TToolCreation value) const {
 Tool* GLView::newTwoEndedTool(TToolCreation value) const {
     const mat4 I = mat4::Identity();
     if (value == CreateGuide) return new BiTool(BiTool::BiPlain, nullptr, I, pbr(), false);
+    // The bolt spans z 0 .. 1 of the end's frame, stretched to the partner.
+    if (value == CreateLightning)
+        return new BiTool(BiTool::BiUniform, new Lightning(vec2(0.15f, 0.007f), vec2(0.005f, 0.00001f), 6), I, pbr(),
+                          false);
+    // The cable's tube takes the section shape as its profile.
+    if (value == CreateCable) return new Cable(CurveCreation(sectionCreation, false, true), I, pbr(), false);
     // The stretch carries z 0 .. 1 of the end's frame to the partner: the
     // cylinder's z -1 .. 1 is fitted to it, the sphere shifted by half its
     // size along z.
@@ -219,7 +227,7 @@ Tool* GLView::setActiveTool(TToolCreation value, bool applyMaterial) {
         activeTool = newSweptTool(value);
     } else if (isArray(value)) {
         activeTool = newArrayTool(value);
-    } else if (value >= CreateGuide && value <= CreateMuscle) {
+    } else if (isBiTool(value)) {
         activeTool = newTwoEndedTool(value);
         // The plain second end, not linked: each is deleted on its own.
         activeToolAux = new BiTool(BiTool::BiPlain, nullptr, mat4::Identity(), pbr(), false);

@@ -1,6 +1,7 @@
 // Lightning bolts drawn on a real GL context: the bolt spans exactly the
 // two ends of its frame however the noise bends it, and a view made after
-// another view's end draws it again.
+// another view's end (which frees the shared bolt and two-ended elements)
+// draws it again.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "support/scene_layer.h"
+#include "tools/bi_tool.h"
 #include "view/glview.h"
 
 using namespace qel;
@@ -101,8 +103,10 @@ TEST_F(LightningGL, TheBoltSpansItsEndsAndNothingBeyondWhateverTheNoise) {
 TEST_F(LightningGL, AViewMadeAfterAnotherViewsEndDrawsTheBoltAgain) {
     auto* view = new GLView(W, H);
     const int first = idPixels(*view, new Lightning(vec2(0.3f, 0.04f), vec2(1, 1), 0));
+    BiTool::makeShared();  // the two-ended tools' shared elements go with the view too
     delete view;
     ASSERT_EQ(Lightning::Bolt, nullptr);
+    EXPECT_TRUE(BiTool::Segment == nullptr && BiTool::Handle == nullptr);
     GLView next(W, H);
     EXPECT_GT(first, 20);
     EXPECT_EQ(idPixels(next, new Lightning(vec2(0.3f, 0.04f), vec2(1, 1), 0)), first);

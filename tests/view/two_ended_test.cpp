@@ -1,6 +1,7 @@
 // Two-ended tools in the view, on a scene of two cubes driven frame by frame
-// through an in-memory ID buffer: the Guide, Hydraulics and Muscle under
-// creation, placing a pair from one object to the other and undoing it,
+// through an in-memory ID buffer: the Guide, Hydraulics, Muscle, Lightning
+// and Cable under creation, placing a pair from one object to the other
+// (a cable taking its shape when drawn) and undoing it,
 // removing and picking ends, and dragging an end in its own frame.
 
 #include <gtest/gtest.h>
@@ -9,9 +10,13 @@
 #include <vector>
 
 #include "core/mat.h"
+#include "curves/curve.h"
+#include "elements/lightning.h"
+#include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "tools/bi_tool.h"
+#include "tools/cable.h"
 #include "view/act.h"
 #include "view/act_remove.h"
 #include "view/frame_driver_util.h"
@@ -117,6 +122,67 @@ TEST_F(TwoEnded, CreationBuildsTheEndAndAPlainPartner) {
     }
     view.updateDrawing();
     EXPECT_TRUE(e.centre == vec3(0, 0, -1) && e.size() == 2.0f && view.activeTool->transform == transform);
+}
+
+TEST_F(TwoEnded, LightningAndCableEndsAndTheCablesSectionShape) {
+    const std::size_t alive = BiTool::Alive;
+    view.setActiveTool(GLView::CreateLightning, false);
+    BiTool *e = end(view.activeTool), *p = end(view.activeToolAux);
+    const auto* bolt = e ? dynamic_cast<const Lightning*>(e->element) : nullptr;
+    ASSERT_TRUE(bolt && p);
+    EXPECT_TRUE(e->type == BiTool::BiUniform && e->material == pbr() && !e->partner);
+    EXPECT_TRUE(p->type == BiTool::BiPlain && !p->element && !p->partner && BiTool::Alive == alive + 2);
+    EXPECT_TRUE(bolt->amplitude == vec2(0.15f, 0.007f) && bolt->scale == vec2(0.005f, 0.00001f) && bolt->octaves == 6);
+
+    // The cable's profile is the section shape; a new shape rebuilds it.
+    view.setActiveTool(GLView::CreateCable, false);
+    for (auto [shape, corners] : {std::pair{GLView::CurveSquare, 4}, {GLView::CurveTriangle, 3}}) {
+        const Tool* before = view.activeTool;
+        view.setSectionCreation(shape);
+        auto* cable = dynamic_cast<Cable*>(view.activeTool);
+        p = end(view.activeToolAux);
+        ASSERT_TRUE(cable && cable != before && cable->cableTube() && p) << shape;
+        EXPECT_TRUE(cable->type == BiTool::BiUniform && cable->material == pbr() && !cable->partner);
+        EXPECT_TRUE(p->type == BiTool::BiPlain && !p->element && !p->partner && BiTool::Alive == alive + 2);
+        EXPECT_EQ(cable->cableTube()->profile->vertexCount(), corners);
+    }
+    // A Draw stroke leaves the cable's tube as built.
+    const Element* tube = view.activeTool->element;
+    ABrush s;
+    view.assemblor = Assemblor(s, false);
+    for (int i = 1; i < 4; ++i) {
+        s.point = vec3(float(i), float(i * i), 0);
+        view.assemblor.strokes.back().stamps.push_back(s);
+    }
+    view.updateDrawing();
+    EXPECT_TRUE(view.activeTool->element == tube && view.activeTool->transform == mat4::Identity());
+}
+
+TEST_F(TwoEnded, PlacedLightningAndCableAreLinkedPairsAndTheCableIsShapedWhenDrawn) {
+    view.brushSize = 40.0f;
+    view.setActiveTool(GLView::CreateLightning, true);
+    placeStroke(XA, XB);
+    ASSERT_TRUE(linkedPair());
+    const Element* bolt = endA()->element;
+    EXPECT_TRUE(dynamic_cast<const Lightning*>(bolt) && bolt != view.activeTool->element);
+
+    view.setActiveTool(GLView::CreateCable, true);
+    placeStroke(XA, XB);
+    ASSERT_TRUE(linkedPair());
+    auto* cable = dynamic_cast<Cable*>(endA());
+    ASSERT_TRUE(cable && cable->cableTube() && cable->element != view.activeTool->element);
+    // One listing and one drawing: the path runs from the origin to the
+    // partner at (0, 0, 1) of the stretched frame, bent off the z axis by
+    // the ends' turned directions.
+    view.scene->toList();
+    const mat4 drawn = cable->transformRender(view.scene->objects.matrices[std::size_t(id(cable) - 1)]);
+    EXPECT_TRUE(drawn.isFinite() && cable->length > BiTool::MinLength);
+    const Curve& path = *cable->cableTube()->path;
+    ASSERT_EQ(path.vertexCount(), 51);
+    EXPECT_TRUE(near(path.vertices.front().position, vec3(0, 0, 0)) &&
+                near(path.vertices.back().position, vec3(0, 0, 1)));
+    const vec3 mid = path.vertices[25].position;
+    EXPECT_GT(mid.x * mid.x + mid.y * mid.y, 1e-6f);
 }
 
 TEST_F(TwoEnded, PlaceAddsALinkedPairThroughOneRecordAndRemovingAnEndTakesBoth) {
