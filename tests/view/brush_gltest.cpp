@@ -14,6 +14,7 @@
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/glview.h"
+#include "view/view_frame_util.h"
 
 using namespace qel;
 
@@ -30,14 +31,7 @@ protected:
     }
     // The frame's pixel left of a centred square of 0.4 view units, where a
     // selected square has its selection contour.
-    bvec4 besideSquare() {
-        view.redraw = 1;
-        Texture2D* image = view.render();
-        std::vector<bvec4> pixels(N * N);
-        gl->glBindTexture(GL_TEXTURE_2D, image ? image->id() : 0);
-        gl->glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels[32 * N + 18];
-    }
+    bvec4 besideSquare() { return viewtest::renderedFrame(view, N, N)[32 * N + 18]; }
     GLView view{N, N};
 };
 

@@ -17,6 +17,7 @@
 #include "scene/scene.h"
 #include "view/glview.h"
 #include "view/mouse.h"
+#include "view/view_frame_util.h"
 
 using namespace qel;
 
@@ -90,17 +91,7 @@ protected:
         view.assemblor.addStroke(points.front());
         for (std::size_t i = 1; i < points.size(); ++i) view.assemblor.strokes.back().stamps.push_back(points[i]);
     }
-    std::vector<bvec4> frame() {
-        view.redraw = 1;
-        Texture2D* image = view.render();
-        std::vector<bvec4> out(N * N);
-        EXPECT_TRUE(image);
-        if (!image) return out;
-        gl->glBindTexture(GL_TEXTURE_2D, image->id());
-        gl->glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-        gl->glBindTexture(GL_TEXTURE_2D, 0);
-        return out;
-    }
+    std::vector<bvec4> frame() { return viewtest::renderedFrame(view, N, N); }
     GLView view{N, N};
     Tool cube{Mesh::Cube(), mat4::Identity(), pbr(), false};
 };

@@ -15,6 +15,7 @@
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/glview.h"
+#include "view/view_frame_util.h"
 
 using namespace qel;
 
@@ -42,12 +43,7 @@ protected:
         const mat4 m = mat4::Translation(x, 0, z) * turn * k * mat4::Scale(w, h, 0.001f);
         return view.scene->addObject(&tool, m, Scene::HangTop, false);
     }
-    std::vector<bvec4> frame() {
-        view.redraw = 1;
-        Texture2D* image = view.render();
-        EXPECT_TRUE(image);
-        return image ? read(image) : std::vector<bvec4>();
-    }
+    std::vector<bvec4> frame() { return viewtest::renderedFrame(view, N, N); }
     static std::vector<bvec4> read(Texture2D* t) {
         std::vector<bvec4> out(N * N);
         gl->glBindTexture(GL_TEXTURE_2D, t->id());

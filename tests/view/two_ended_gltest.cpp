@@ -14,6 +14,7 @@
 #include "tools/bi_tool.h"
 #include "view/act_structure.h"
 #include "view/glview.h"
+#include "view/view_frame_util.h"
 
 using namespace qel;
 
@@ -35,17 +36,7 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR)); }
 
-    std::vector<bvec4> frame() {
-        view.redraw = 1;
-        Texture2D* image = view.render();
-        std::vector<bvec4> out(N * N);
-        EXPECT_TRUE(image);
-        if (!image) return out;
-        gl->glBindTexture(GL_TEXTURE_2D, image->id());
-        gl->glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-        gl->glBindTexture(GL_TEXTURE_2D, 0);
-        return out;
-    }
+    std::vector<bvec4> frame() { return viewtest::renderedFrame(view, N, N); }
     // An end at pixel (x, y) of the focus plane, eight pixels wide.
     mat4 endAt(int x, int y) const {
         const vec3 p = view.unproject(float(x), float(y), view.ScreenDepth());
