@@ -48,8 +48,8 @@ bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 // v is neither infinite nor a NaN: its exponent bits are not all set (a
-// test on the bits, which the common all-finite record passes without a
-// branch per value).
+// test on the bits; the vertex decoder sums the tests so that the common
+// all-finite record passes with one branch).
 bool finite(float v) {
     std::uint32_t u;
     std::memcpy(&u, &v, 4);
@@ -69,7 +69,7 @@ float loadF32(const std::uint8_t* p) {
 void decodeVertex(const std::uint8_t* p, std::vector<CurveVertex>& vertices) {
     float x = loadF32(p), y = loadF32(p + 4), z = loadF32(p + 8);
     float radius = loadF32(p + 12), angle = loadF32(p + 16);
-    if (!(finite(x) & finite(y) & finite(z) & finite(radius) & finite(angle))) {
+    if (finite(x) + finite(y) + finite(z) + finite(radius) + finite(angle) != 5) {
         x = finiteOr(x, 0.0f);
         y = finiteOr(y, 0.0f);
         z = finiteOr(z, 0.0f);
