@@ -47,17 +47,38 @@ bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && 
 
 float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
-// Appends the vertex of the record at p.
+// v is neither infinite nor a NaN: its exponent bits are not all set (a
+// test on the bits; the vertex decoder sums the tests so that the common
+// all-finite record passes with one branch).
+bool finite(float v) {
+    std::uint32_t u;
+    std::memcpy(&u, &v, 4);
+    return (u & 0x7f800000u) != 0x7f800000u;
+}
+
+// The float stored at p.
+float loadF32(const std::uint8_t* p) {
+    if (!LittleEndian) return buffer::loadF32(p);
+    float v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Appends the vertex of the record at p. The values are loaded one by one
+// (a block copy to a local array makes the loads wait on the copy).
 void decodeVertex(const std::uint8_t* p, std::vector<CurveVertex>& vertices) {
-    float f[5];
-    if (LittleEndian)
-        std::memcpy(f, p, 20);
-    else
-        for (int i = 0; i < 5; ++i) f[i] = buffer::loadF32(p + 4 * i);
-    CurveVertex& r = vertices.emplace_back(vec3(finiteOr(f[0], 0.0f), finiteOr(f[1], 0.0f), finiteOr(f[2], 0.0f)),
-                                           std::uint8_t(p[20] & ~CurveVertex::SelectedBit));
-    r.radius = finiteOr(f[3], 1.0f);
-    r.angle = finiteOr(f[4], 0.0f);
+    float x = loadF32(p), y = loadF32(p + 4), z = loadF32(p + 8);
+    float radius = loadF32(p + 12), angle = loadF32(p + 16);
+    if (finite(x) + finite(y) + finite(z) + finite(radius) + finite(angle) != 5) {
+        x = finiteOr(x, 0.0f);
+        y = finiteOr(y, 0.0f);
+        z = finiteOr(z, 0.0f);
+        radius = finiteOr(radius, 1.0f);
+        angle = finiteOr(angle, 0.0f);
+    }
+    CurveVertex& r = vertices.emplace_back(vec3(x, y, z), std::uint8_t(p[20] & ~CurveVertex::SelectedBit));
+    r.radius = radius;
+    r.angle = angle;
 }
 
 void encodeVertex(std::uint8_t* p, const CurveVertex& r, std::uint8_t flags) {
@@ -85,14 +106,21 @@ void decodeMaterial(const std::uint8_t* p, pbr& m) {
     m.metalness = std::int16_t(buffer::loadU16(p + 18));
 }
 
-// Roughness and metalness kept within their range, on the edge in place
-// (clamping the decoded copies first would make the record's copy wait on
-// the narrow stores).
+// Roughness and metalness kept within their range, on the edge.
 void clampMaterials(CurveEdge& E) {
     for (pbr& m : E.material) {
         m.roughness = pbr::clampSigned(m.roughness);
         m.metalness = pbr::clampSigned(m.metalness);
     }
+}
+
+// The roughness and metalness stored at p (four bytes) are within their
+// range; files written by the program always are, so clamping is rare.
+bool inRange(const std::uint8_t* p) {
+    const auto ok = [](std::uint16_t u) {
+        return std::uint16_t(u - std::uint16_t(pbr::SignedMin)) <= std::uint16_t(pbr::SignedMax - pbr::SignedMin);
+    };
+    return ok(buffer::loadU16(p)) && ok(buffer::loadU16(p + 2));
 }
 
 void encodeMaterial(std::uint8_t* p, const pbr& m) {
@@ -120,17 +148,20 @@ pbr decodeOldMaterial(const std::uint8_t* p) {
 }
 
 // Appends the edge of the record at p.
-void decodeEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+CurveEdge& decodeEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
     pbr m[2];
     decodeMaterial(p + 4, m[0]);
     decodeMaterial(p + 28, m[1]);
-    clampMaterials(edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 24)), m[0],
-                                      m[1], std::uint8_t(p[48] & ~EdgeSessionBits)));
+    CurveEdge& E = edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 24)), m[0],
+                                      m[1], std::uint8_t(p[48] & ~EdgeSessionBits));
+    if (!inRange(p + 20) || !inRange(p + 44)) clampMaterials(E);
+    return E;
 }
 
-void decodeOldEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
-    edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 12)),
-                       decodeOldMaterial(p + 4), decodeOldMaterial(p + 16), std::uint8_t(p[28] & ~EdgeSessionBits));
+CurveEdge& decodeOldEdge(const std::uint8_t* p, std::vector<CurveEdge>& edges) {
+    return edges.emplace_back(std::int32_t(buffer::loadU32(p)), std::int32_t(buffer::loadU32(p + 12)),
+                              decodeOldMaterial(p + 4), decodeOldMaterial(p + 16),
+                              std::uint8_t(p[28] & ~EdgeSessionBits));
 }
 
 void encodeEdge(std::uint8_t* p, const CurveEdge& r, std::int32_t a, std::int32_t b) {
@@ -194,30 +225,36 @@ bool Curve::readBody(buffer& b, BodyLayout layout) {
     // allocated for them.
     if (!b.require(std::uint64_t(nV) * VertexRecordSize + 4, 1)) return false;
     const std::uint8_t* span = b.readSpan(nV * VertexRecordSize);
+    // The and of the vertex flags: when every record is active, no edge
+    // has a vertex to revive.
+    std::uint8_t allFlags = 0xff;
     // Each record is made once, in place (no default fill first).
     vertices.reserve(nV);
-    for (std::uint32_t i = 0; i < nV; ++i) decodeVertex(span + VertexRecordSize * i, vertices);
+    for (std::uint32_t i = 0; i < nV; ++i) {
+        const std::uint8_t* p = span + std::size_t(VertexRecordSize) * i;
+        allFlags &= p[20];
+        decodeVertex(p, vertices);
+    }
     const std::uint32_t nE = b.readU32();
     const bool oldEdges = FILE_VERSION <= LastOldEdgeVersion;
     const std::uint32_t edgeSize = oldEdges ? OldEdgeRecordSize : EdgeRecordSize;
     if (!b.require(nE, edgeSize)) return false;
     span = b.readSpan(nE * edgeSize);
+    // No writer makes an edge outside the vertices or on one vertex.
+    bool unsound = false;
     // Each edge is made once, in place (no default fill first).
     edges.reserve(nE);
     for (std::uint32_t i = 0; i < nE; ++i) {
-        if (oldEdges)
-            decodeOldEdge(span + edgeSize * i, edges);
-        else
-            decodeEdge(span + edgeSize * i, edges);
-        const CurveEdge& E = edges.back();
-        // No writer makes an edge outside the vertices or on one vertex.
-        if (std::uint32_t(E.v[0]) >= nV || std::uint32_t(E.v[1]) >= nV || E.v[0] == E.v[1]) return false;
-        if (E.isActive())
-            for (const std::int32_t v : E.v) {
-                std::uint8_t& flags = vertices[std::size_t(v)].flags;
-                if (!(flags & CurveVertex::ActiveBit)) flags |= CurveVertex::ActiveBit;
-            }
+        const std::uint8_t* p = span + std::size_t(edgeSize) * i;
+        const CurveEdge& E = oldEdges ? decodeOldEdge(p, edges) : decodeEdge(p, edges);
+        unsound |= std::uint32_t(E.v[0]) >= nV || std::uint32_t(E.v[1]) >= nV || E.v[0] == E.v[1];
     }
+    if (unsound) return false;
+    // Active edges revive their vertices.
+    if (!(allFlags & CurveVertex::ActiveBit))
+        for (const CurveEdge& E : edges)
+            if (E.isActive())
+                for (const std::int32_t v : E.v) vertices[std::size_t(v)].flags |= CurveVertex::ActiveBit;
     if (!headSound) {
         if (vertices.empty()) {
             centre = vec3(0, 0, 0);

@@ -405,6 +405,31 @@ TEST_F(CurveRecord, FileMarksAndNonFiniteValuesAreRepaired) {
     EXPECT_TRUE(c.selectedVertices.empty());
 }
 
+TEST_F(CurveRecord, RoughnessAndMetalnessOutOfRangeAreClampedEachOnItsOwn) {
+    // Offsets of the four values in the edge record: roughness and
+    // metalness at end 0, then at end 1.
+    const int offsets[4] = {20, 22, 44, 46};
+    const struct {
+        std::int16_t stored, read;
+    } cases[] = {{-32768, -32766}, {-32767, -32766}, {-32766, -32766}, {32766, 32766}, {32767, 32766}, {0, 0}};
+    const std::size_t edgeAt = 8 + 16 + 4 + 2 * 21 + 4;
+    for (int slot = 0; slot < 4; ++slot)
+        for (const auto& t : cases) {
+            buffer written = twoPoints().bytes();
+            std::uint8_t* p = written.data() + edgeAt + std::size_t(offsets[slot]);
+            p[0] = std::uint8_t(std::uint16_t(t.stored) & 0xff);
+            p[1] = std::uint8_t(std::uint16_t(t.stored) >> 8);
+            buffer b(written.data(), std::size_t(written.size()));
+            Curve c(b, false);
+            ASSERT_EQ(c.status, 0);
+            const pbr* m = c.edges[0].material;
+            const std::int16_t got[4] = {m[0].roughness, m[0].metalness, m[1].roughness, m[1].metalness};
+            const std::int16_t untouched[4] = {9, -9, 9, -9};
+            for (int k = 0; k < 4; ++k)
+                EXPECT_EQ(got[k], k == slot ? t.read : untouched[k]) << "slot " << slot << " stored " << t.stored;
+        }
+}
+
 TEST_F(CurveRecord, DamagedBodiesAreRefusedWithoutRecords) {
     auto withEdge = [](std::int32_t a, std::int32_t b, std::uint8_t flags) {
         Body body = twoPoints();
