@@ -198,7 +198,10 @@ public:
     virtual void sculpt(std::vector<Sculptor*>& sculptors);
     // 52-56: record.
     virtual void Data(buffer& b, bool ringFromNext);
-    virtual void DataWrite(buffer& b, bool ringFromNext);
+    // The record: recordTag(), then the body Data writes.
+    void DataWrite(buffer& b, bool ringFromNext);
+    // The tag of the tool's record (each kind of tool has its own).
+    virtual std::uint32_t recordTag() const { return RecordTag; }
     virtual void DataRead(buffer& b);
     virtual void oldDataRead(buffer& b);
     virtual void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements);

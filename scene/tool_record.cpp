@@ -65,7 +65,7 @@ void Tool::Data(buffer& b, bool ringFromNext) {
 void Tool::DataWrite(buffer& b, bool ringFromNext) {
     buffer body;
     Data(body, ringFromNext);
-    b.writeRecord(RecordTag, body);
+    b.writeRecord(recordTag(), body);
 }
 
 // ---- Reading (slots 54, 55) ----

@@ -104,7 +104,7 @@ public:
     bool isEmpty() override;
     bool isArray() override;
     void Data(buffer& b, bool ringFromNext) override;
-    void DataWrite(buffer& b, bool ringFromNext) override;
+    std::uint32_t recordTag() const override { return RecordTag; }
     void DataRead(buffer& b) override;
     void oldDataRead(buffer& b) override;
     void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements) override;

@@ -42,7 +42,7 @@ void Array::toList(std::vector<Tool*>& list) {
         if (t) t->toList(list);
 }
 
-// ---- Writing (slots 52, 53) ----
+// ---- Writing (slot 52; Tool::DataWrite puts it under recordTag()) ----
 
 void Array::Data(buffer& b, bool ringFromNext) {
     Tool::Data(b, ringFromNext);
@@ -52,12 +52,6 @@ void Array::Data(buffer& b, bool ringFromNext) {
     for (std::uint32_t entry : pattern) b.writeU32(entry);
     b.writeU8(std::uint8_t(type));
     b.writeMat4(step);
-}
-
-void Array::DataWrite(buffer& b, bool ringFromNext) {
-    buffer body;
-    Data(body, ringFromNext);
-    b.writeRecord(RecordTag, body);
 }
 
 // ---- Reading (slots 54, 55) ----

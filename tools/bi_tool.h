@@ -124,7 +124,7 @@ public:
     void renderAuxiliary(const mat4& m, const bvec4& colour) override;
     bool hasAuxiliary() override;
     void Data(buffer& b, bool ringFromNext) override;
-    void DataWrite(buffer& b, bool ringFromNext) override;
+    std::uint32_t recordTag() const override { return RecordTag; }
     void DataRead(buffer& b) override;
     void oldDataRead(buffer& b) override;
     void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements) override;

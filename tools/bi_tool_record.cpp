@@ -52,12 +52,6 @@ void BiTool::Data(buffer& b, bool ringFromNext) {
     b.writeF32(referenceLength);
 }
 
-void BiTool::DataWrite(buffer& b, bool ringFromNext) {
-    buffer body;
-    Data(body, ringFromNext);
-    b.writeRecord(RecordTag, body);
-}
-
 // ---- Reading ----
 
 void BiTool::DataRead(buffer& b) {

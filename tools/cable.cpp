@@ -100,10 +100,4 @@ Tool* Cable::CloneObjectRamifications(const mat4& m, bool join, unsigned char ma
 
 // ---- Record ----
 
-void Cable::DataWrite(buffer& b, bool ringFromNext) {
-    buffer body;
-    Data(body, ringFromNext);
-    b.writeRecord(RecordTag, body);
-}
-
 }  // namespace qel

@@ -52,7 +52,7 @@ public:
     // The two-ended tool's matrix; the cable's tube reshaped to it first.
     mat4 transformRender(const mat4& m) override;
     // The two-ended record under the tag 0xABCDEF06.
-    void DataWrite(buffer& b, bool ringFromNext) override;
+    std::uint32_t recordTag() const override { return RecordTag; }
 
     // The element as a cable tube (a tube whose path is a Bezier curve), or
     // null.
