@@ -1,0 +1,142 @@
+// What the tube and the revoluton share: references to their curves, the
+// current record and the drawing through their swept buffers.
+
+#include "elements/swept_element.h"
+
+#include "curves/curve.h"
+#include "elements/swept_mesh.h"
+#include "elements/swept_sculpt.h"
+#include "mesh/mesh.h"
+#include "scene/buffer.h"
+
+namespace qel {
+
+SweptElement::SweptElement(TType type, SweptKind kind) : Element(type), ownType_(type), kind_(kind) {}
+
+SweptElement::SweptElement(TType type, SweptKind kind, Curve* carrier, Curve* crossSection)
+    : Element(type), carrier_(carrier), crossSection_(crossSection), ownType_(type), kind_(kind) {
+    if (carrier_) carrier_->initialize(ResizeKeep);
+    if (crossSection_) crossSection_->initialize(ResizeKeep);
+    calculateSize(ResizeKeep);
+    vbo.rebuild = 1;
+}
+
+SweptElement::~SweptElement() {
+    dropWorkingCurve(working, borrowedWorking());
+    vbo.release();
+}
+
+const Curve* SweptElement::borrowedWorking() const { return kind_ == SweptKind::Tube ? carrier_ : nullptr; }
+
+void SweptElement::init() {
+    Element::init();
+    dropWorkingCurve(working, borrowedWorking());
+    if (carrier_) carrier_->init();
+    if (crossSection_) crossSection_->init();
+    type = ownType_;
+    // The buffer is released, not only forgotten.
+    vbo.release();
+    vbo.rebuild = 1;
+}
+
+void SweptElement::initialize(TResizeStyle style) {
+    if (carrier_) carrier_->initialize(style);
+    if (crossSection_) crossSection_->initialize(ResizeKeep);
+    calculateSize(style);
+    vbo.rebuild = 1;
+}
+
+void SweptElement::calculateSize(TResizeStyle style) {
+    if (!carrier_) return;
+    carrier_->calculateSize(style);
+    takeExtent();
+}
+
+void SweptElement::takeExtent() {
+    centre = kind_ == SweptKind::Tube ? carrier_->centre : vec3(0, carrier_->centre.y, 0);
+    setSize(carrier_->size());
+}
+
+void SweptElement::subElements(std::vector<Element*>& list) {
+    if (carrier_) list.push_back(carrier_);
+    if (crossSection_) list.push_back(crossSection_);
+}
+
+void SweptElement::allElements(std::vector<Element*>& list) {
+    list.push_back(this);
+    if (carrier_) carrier_->allElements(list);
+    if (crossSection_) crossSection_->allElements(list);
+}
+
+void SweptElement::resolve(const std::vector<Element*>& table) {
+    refCount += 1;
+    if (idsPending_) {
+        idsPending_ = false;
+        id = 0;
+        carrier_ = curveOfId(table, carrierId_);
+        crossSection_ = curveOfId(table, crossSectionId_);
+    }
+    if (carrier_) carrier_->resolve(table);
+    if (crossSection_) crossSection_->resolve(table);
+}
+
+void SweptElement::touch() {
+    vbo.rebuild = 1;
+    updateStamp = GlobalUpdate;
+}
+
+void SweptElement::deleteVBO() { vbo.release(); }
+
+bool SweptElement::buildVBO() { return vbo.build(kind_, carrier_, crossSection_); }
+
+bool SweptElement::enableVBO() { return vbo.enable(kind_, carrier_, crossSection_); }
+
+void SweptElement::disableVBO() { vbo.disable(); }
+
+bool SweptElement::renderBegin() { return vbo.renderBegin(kind_, carrier_, crossSection_); }
+
+void SweptElement::renderEnd() { vbo.renderEnd(); }
+
+void SweptElement::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
+                          bool end) {
+    update();
+    vbo.render(kind_, carrier_, crossSection_, objectId, itemId, m * localMatrix(), material, end);
+}
+
+bool SweptElement::hasFeatures() const { return vbo.hasFeatures(); }
+
+void SweptElement::renderFeatures(const mat4& m, const bvec4& colour, bool end) {
+    vbo.renderFeatures(m * localMatrix(), colour, end);
+}
+
+bool SweptElement::hasAuxiliary() const { return working != nullptr; }
+
+void SweptElement::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
+    if (working) working->renderFeatures(m, colour, true);
+}
+
+Mesh* SweptElement::ToMesh() { return sweptToMesh(*this, kind_, carrier_, crossSection_); }
+
+void SweptElement::writeRecord(buffer& b, std::uint32_t tag) const {
+    b.writeU32(tag);
+    b.writeU32(8);
+    b.writeI32(curveId(carrier_));
+    b.writeI32(curveId(crossSection_));
+}
+
+void SweptElement::DataRead(buffer& b) {
+    replaceSharedCurve(this, carrier_, nullptr);
+    replaceSharedCurve(this, crossSection_, nullptr);
+    carrierId_ = b.readI32();
+    crossSectionId_ = b.readI32();
+    idsPending_ = true;
+    id = -1;
+}
+
+void SweptElement::replaceCurve(Curve*& slot, Curve* c) {
+    dropWorkingCurve(working, borrowedWorking());
+    replaceSharedCurve(this, slot, c);
+    touch();
+}
+
+}  // namespace qel

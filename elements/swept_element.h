@@ -1,0 +1,114 @@
+#pragma once
+// qel::SweptElement, what qel::Tube and qel::Revoluton share: a surface
+// swept from two curves, the carrier (the tube's path, the revoluton's
+// profile) and the cross-section (the tube's profile, the revoluton's
+// section). It owns no geometry: both curves are shared sub-elements (copy
+// and release reach them through subElements; the destructor never deletes
+// them). Their record (current layout) is 8 bytes, the two curves' element
+// ids (-1 for a missing curve); the ids wait in fields of their own until
+// resolve maps them through the element table, an id outside the table or
+// naming an element that is not a curve leaving that curve missing.
+//
+// A missing curve is tolerated everywhere: the element then draws, converts
+// and sculpts nothing of it, and nothing dereferences it.
+
+#include <cstdint>
+#include <vector>
+
+#include "elements/swept.h"
+#include "scene/element.h"
+
+namespace qel {
+
+class Curve;
+class Mesh;
+class buffer;
+
+class SweptElement : public Element {
+public:
+    SweptBuffers vbo;          // surface buffers and refill flags
+    Curve* working = nullptr;  // the curve a sculpt stroke works on, while it runs
+
+    SweptElement(const SweptElement&) = delete;
+    SweptElement& operator=(const SweptElement&) = delete;
+    // Releases the buffers and a stroke's working curve; never deletes the
+    // two curves.
+    ~SweptElement() override;
+
+    void init() override;
+    void initialize(TResizeStyle style) override;
+    void subElements(std::vector<Element*>& list) override;
+    void allElements(std::vector<Element*>& list) override;
+    // Count + 1; on the first call after reading a current record the stored
+    // ids become curves; then each curve's resolve.
+    void resolve(const std::vector<Element*>& table) override;
+    // Raises the rebuild flag and stamps the element (not the curves).
+    void touch() override;
+    void deleteVBO() override;
+    // ---- Vertex buffers and drawing (elements/swept_buffers.h) ----
+    // False for a missing curve or one without edges.
+    bool buildVBO() override;
+    bool enableVBO() override;
+    void disableVBO() override;
+    // The mesh program, then enableVBO.
+    bool renderBegin() override;
+    void renderEnd() override;
+    // Any refill flag is raised.
+    bool vbo_modified() const { return vbo.modified(); }
+    // update(), then the surface through m * localMatrix(); item id
+    // 0xffffffff gives each quad's own id, (carrier edge << 16) +
+    // cross-section edge. The colour-is-light flag and the time are not used.
+    void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
+                float time, bool end) override;
+    // A feature line exists (after a build that found sharp joints or
+    // open borders).
+    bool hasFeatures() const override;
+    // The feature lines with the program the caller made current.
+    void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
+    // A sculpt stroke's working curve is set.
+    bool hasAuxiliary() const override;
+    // The working curve's feature lines (always ending its drawing).
+    void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
+    // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
+    // the caller; null for a missing curve or one without edges. Both
+    // curves are compacted and the element is touched on the way.
+    Mesh* ToMesh() override;
+    // Reads the two ids of a current payload, to be mapped by resolve.
+    void DataRead(buffer& b) override;
+
+    // The carrier's size computation, then the element's centre and size
+    // (see takeExtent).
+    void calculateSize(TResizeStyle style);
+
+protected:
+    SweptElement(TType type, SweptKind kind);
+    // Stores both curves (their counts are not touched: the first copy or
+    // resolve raises them), initializes them and takes the carrier's
+    // extent.
+    SweptElement(TType type, SweptKind kind, Curve* carrier, Curve* crossSection);
+    // The current record under `tag`.
+    void writeRecord(buffer& b, std::uint32_t tag) const;
+    // Puts a curve in place of one of the two under the sharing rule of
+    // replaceSharedCurve and touches the element; a stroke under way loses
+    // its working curve with the curve it edits.
+    void replaceCurve(Curve*& slot, Curve* c);
+
+    Curve* carrier_ = nullptr;
+    Curve* crossSection_ = nullptr;
+
+private:
+    // The tube's centre and size are its path's; the revoluton's centre lies
+    // on the axis, (0, profile centre y, 0), its size the profile's.
+    void takeExtent();
+    // A tube's stroke on its path works on the path itself, which is
+    // borrowed, not owned.
+    const Curve* borrowedWorking() const;
+
+    const TType ownType_;
+    const SweptKind kind_;
+    std::int32_t carrierId_ = -1;  // ids of a current record, until resolve
+    std::int32_t crossSectionId_ = -1;
+    bool idsPending_ = false;
+};
+
+}  // namespace qel
