@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/compaction_plan.h"
 #include "curves/curve.h"
 
 namespace qel {
@@ -47,31 +48,6 @@ pbr mixMaterial(const pbr& a, const pbr& b, double t) {
     m.roughness = mixSigned(a.roughness, b.roughness);
     m.metalness = mixSigned(a.metalness, b.metalness);
     return m;
-}
-
-// Two-ended compaction plan: the highest live record fills the lowest hole
-// until the two meet. newIndex[old] receives the new index (-1: dropped);
-// moves receives (from, to) for each record that changes place. Returns the
-// live count.
-template <class Alive>
-int planCompaction(int count, Alive alive, std::vector<std::int32_t>& newIndex,
-                   std::vector<std::pair<int, int>>& moves) {
-    newIndex.assign(std::size_t(count), -1);
-    moves.clear();
-    int lo = 0, hi = count - 1;
-    for (;;) {
-        while (lo <= hi && alive(lo)) {
-            newIndex[std::size_t(lo)] = lo;
-            ++lo;
-        }
-        while (hi >= lo && !alive(hi)) --hi;
-        if (lo >= hi) break;  // lo is a hole, hi a live record
-        newIndex[std::size_t(hi)] = lo;
-        moves.emplace_back(hi, lo);
-        ++lo;
-        --hi;
-    }
-    return lo;
 }
 
 }  // namespace

@@ -6,38 +6,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/compaction_plan.h"
 #include "mesh/mesh.h"
 
 namespace qel {
 
 namespace {
-
-
-// Two-ended compaction plan: the last live record fills the first hole,
-// until the holes and the live records meet. newIndex[old] receives the
-// record's new index (-1 for a dropped one); moves receives (from, to) for
-// every record that changes place. Returns the live count.
-template <class Alive>
-int planCompaction(int count, Alive alive, std::vector<std::int32_t>& newIndex,
-                   std::vector<std::pair<int, int>>& moves) {
-    newIndex.assign(std::size_t(count), -1);
-    moves.clear();
-    int lo = 0, hi = count - 1;
-    // Records below lo are final; records above hi are dropped or moved.
-    for (;;) {
-        while (lo <= hi && alive(lo)) {
-            newIndex[std::size_t(lo)] = lo;
-            ++lo;
-        }
-        while (hi >= lo && !alive(hi)) --hi;
-        if (lo >= hi) break;  // lo is a hole, hi a live record
-        newIndex[std::size_t(hi)] = lo;
-        moves.emplace_back(hi, lo);
-        ++lo;
-        --hi;
-    }
-    return lo;
-}
 
 // Which records live on through a compaction. A face naming a vertex
 // outside the list leaves; a vertex that a live face still uses stays
