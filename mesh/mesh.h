@@ -837,6 +837,10 @@ private:
     void planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<int>* scope, std::vector<int>& cut);
     // Marks sharp every edge between a cut vertex and a vertex made by it.
     void planeCrease(const std::vector<int>& cut);
+    // The cut of the selected faces by the plane, creased, with the normals
+    // computed again and the selection cleared (the plane cuts of a
+    // component and of a patch).
+    void planeCutSelectedFaces(const vec3& point, const vec3& normal);
     // The whole-mesh cut and the erase of the positive side; onPlane gets
     // the vertices on the plane that were not on a border before.
     void planeClip(const vec3& point, const vec3& normal, std::vector<int>& cut, std::vector<int>& onPlane);

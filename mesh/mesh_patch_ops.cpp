@@ -138,14 +138,7 @@ void Mesh::cutPlaneF_(const vec3& point, const vec3& normal, int face) {
     deselectAll();
     selectF_(point, true, face);
     if (selectedFaces.empty()) return;
-    // The cut core of the plane operations on the patch's faces.
-    const dvec3 P(point), N(normal);
-    planeMarkSide(P, N, &selectedFaces, nullptr);
-    std::vector<int> cut;
-    planeCutFaces(P, N, &selectedFaces, cut);
-    planeCrease(cut);
-    calculateNormals(2);
-    deselectAll();
+    planeCutSelectedFaces(point, normal);
 }
 
 void Mesh::cleanup() {

@@ -255,6 +255,10 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
 void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
     deselectAll();
     if (!selectF(point, true, face) && selectedFaces.empty()) return;
+    planeCutSelectedFaces(point, normal);
+}
+
+void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     const dvec3 P(point), N(normal);
     planeMarkSide(P, N, &selectedFaces, nullptr);
     std::vector<int> cut;
