@@ -1,4 +1,4 @@
-#include "app/asker.h"
+#include "view/asker.h"
 
 #include <QDialog>
 #include <QFileDialog>

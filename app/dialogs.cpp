@@ -9,7 +9,16 @@
 
 namespace qel {
 
-Dialogs* DIALOGS = new Dialogs;
+namespace {
+
+Dialogs* installed(Dialogs* dialogs) {
+    MATERIAL_EDITING = dialogs;
+    return dialogs;
+}
+
+}  // namespace
+
+Dialogs* DIALOGS = installed(new Dialogs);
 
 namespace {
 
@@ -79,6 +88,22 @@ void Dialogs::materialDialog(pbr* target, unsigned* mask, const QString& title) 
 }
 
 void Dialogs::materialDialog(pbr* target, const QString& title) { materialDialog(target, nullptr, title); }
+
+void Dialogs::editMaterial(pbr* target, const QString& title) {
+    if (!target) return;
+    // A dialog still open edits another material: it goes without a word to
+    // this object, so the fresh one shows the target's material and every
+    // signal reaches the slots once.
+    if (MaterialDialog* open = materialEditor) {
+        QObject::disconnect(open, nullptr, this, nullptr);
+        open->close();
+        open->deleteLater();
+        materialEditor = nullptr;
+    }
+    materialDialog(target, title);
+}
+
+bool Dialogs::materialEditorShown() const { return materialEditor && materialEditor->isVisible(); }
 
 void Dialogs::openMaterialEditor(const QString& title, int startMask) {
     if (!materialEditor) materialEditor = new MaterialDialog(*materialTarget, QApplication::activeWindow(), startMask);

@@ -23,14 +23,15 @@
 
 #include "app/meta_types.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
+#include "view/material_editing.h"
 
 class MaterialDialog;
 class QColorDialog;
 
 namespace qel {
 
-class Dialogs : public QObject {
+class Dialogs : public QObject, public MaterialEditing {
     Q_OBJECT
 
 public:
@@ -51,18 +52,16 @@ public:
     static QColor ToQColor(const wvec4& c);
     static wvec4 FromQColor(const QColor& c);
 
-    // 1 while a dialog is open and after OK, 0 after Cancel.
-    std::uint8_t accepted = 0;
+    // The view's side of the material dialog: a fresh dialog on *target,
+    // closing one still open without a word first.
+    void editMaterial(pbr* target, const QString& title) override;
+    bool materialEditorShown() const override;
+
+    // accepted, materialTarget, maskTarget, savedMaterial and savedMask are
+    // the view's (MaterialEditing); accepted also follows the colour dialog.
     wvec4* colorTarget = nullptr;  // not owned
     wvec4 savedColor{0, 0, 0, 0};
-    QPointer<QColorDialog> colorPicker;  // owned
-    pbr* materialTarget = nullptr;       // not owned
-    unsigned* maskTarget = nullptr;      // not owned
-    // The target's value at opening; after closing, its final value.
-    pbr savedMaterial;
-    // The mask at opening; without a mask target, the channel bits of the
-    // last change.
-    unsigned savedMask = 0;
+    QPointer<QColorDialog> colorPicker;       // owned
     QPointer<MaterialDialog> materialEditor;  // owned
 
 public slots:
@@ -79,7 +78,7 @@ private:
     void closeDialogs();
 };
 
-// The single instance.
+// The single instance; it is also the view's MATERIAL_EDITING.
 extern Dialogs* DIALOGS;
 
 }  // namespace qel

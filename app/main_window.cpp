@@ -14,10 +14,10 @@
 #include <initializer_list>
 
 #include "app/action_button.h"
-#include "app/asker.h"
 #include "app/gl_widget.h"
 #include "app/main_window_form.h"
 #include "gl/progress.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 namespace {

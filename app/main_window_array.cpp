@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 #include "app/array_table.h"
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 

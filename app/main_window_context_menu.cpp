@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QString>
 
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "curves/curve.h"
@@ -20,6 +19,7 @@
 #include "scene/element.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 

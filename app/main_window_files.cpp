@@ -2,11 +2,11 @@
 
 #include <QFileInfo>
 
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/save_name.h"
 #include "scene/scene.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 void MainWindow::on_actionNew_triggered() {

@@ -15,13 +15,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/asker.h"
 #include "app/gl_widget.h"
 #include "app/main_window.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 

@@ -6,10 +6,10 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/asker.h"
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 

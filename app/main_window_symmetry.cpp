@@ -4,9 +4,9 @@
 #include <QAction>
 #include <array>
 
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 namespace {

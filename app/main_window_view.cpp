@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QOpenGLWidget>
 
-#include "app/asker.h"
 #include "app/dialogs.h"
 #include "app/gl_widget.h"
 #include "app/main_window.h"
@@ -14,6 +13,7 @@
 #include "gl/fbo.h"
 #include "gl/glatom.h"
 #include "gl/texture2d.h"
+#include "view/asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/keyboard.h"

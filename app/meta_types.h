@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

@@ -31,7 +31,7 @@
 #include "gl/resources.h"
 #include "gl/shaders.h"
 #include "mesh/mesh.h"
-#include "view/sculptor.h"
+#include "scene/sculptor.h"
 
 namespace {
 

@@ -58,7 +58,7 @@
 #include <vector>
 
 #include "curves/curve.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace {
 

@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "bench/bench_meshes.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 #include "scene/scene.h"
 
 namespace {

@@ -1,6 +1,6 @@
 # The engine: one static library holding namespace qel. Sources are picked up
 # per folder so that adding a file needs no edit here.
-set(TL_ENGINE_DIRS core gl scene mesh curves elements tools view app)
+set(TL_ENGINE_DIRS core gl scene mesh curves elements tools files view app)
 set(TL_ENGINE_SOURCES)
 foreach(dir ${TL_ENGINE_DIRS})
   file(GLOB dir_sources CONFIGURE_DEPENDS

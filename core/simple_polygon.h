@@ -45,6 +45,13 @@ public:
     static constexpr unsigned char FillSharp = 3;  // cell of an outline point flagged sharp
     static constexpr unsigned char FillPinch = 4;  // the region touches itself here: two points
 
+    // The raw height field of the inflation grid: over the w x h cell codes
+    // (cell (x, y) at w y + x), the field of the profile for stamps of side
+    // `resolution`, into `values` (w h floats); false when it cannot be
+    // computed.
+    using HeightField = bool (*)(int w, int h, float resolution, const std::vector<unsigned char>& fill,
+                                 unsigned char profile, std::vector<float>& values);
+
     // Results of triangulateU.
     static constexpr int InflateRefused = -1;   // outline or resolution unusable; nothing appended
     static constexpr int InflateDone = 0;       // grid mesh appended with the profile's heights
@@ -61,11 +68,13 @@ public:
     // untouched. Heights are computed on the GPU: needs the GL context current
     // and leaves framebuffer 0 bound, program 0 current, depth and stencil
     // tests off and the viewport at the grid's size. Uses the static grid.
+    // The heights come from `field` (the GPU one is InflationField::Compute,
+    // gl/inflation_field.h); without one the grid stays flat (InflateFlat).
     // Refuses outlines that span no area (fewer than three distinct points,
     // all collinear, non-finite coordinates) and resolutions outside
     // [1, MaxInflateResolution].
     int triangulateU(std::vector<vec3>& outPoints, std::vector<bool>& outSharp, std::vector<int>& outTriangles,
-                     unsigned char profile, float resolution) const;
+                     unsigned char profile, float resolution, HeightField field = nullptr) const;
     static constexpr float MaxInflateResolution = 4096.0f;
 
     // Scan-conversion grid: W columns by H rows, cell (x, y) at index W y + x.

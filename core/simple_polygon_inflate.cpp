@@ -3,11 +3,11 @@
 // exact outline crossing, inner cells at their integer position, cells where
 // the region touches itself twice), the grid squares become triangles, and
 // for a profile other than 0 the inner points are raised by a height field
-// computed on the GPU (InflationField), shaped and smoothed on the CPU.
+// computed by the caller's height field (on the GPU: InflationField), shaped
+// and smoothed on the CPU.
 
 #include "core/simple_polygon.h"
 
-#include "core/inflation_field.h"
 #include "core/strings.h"
 
 #include <algorithm>
@@ -295,12 +295,11 @@ void applyHeights(const std::vector<float>& heights, std::vector<vec3>& outPoint
 
 // Raises the new points by the profile's height field; false (points left
 // flat) when the field cannot be computed.
-bool raisePoints(unsigned char profile, float resolution, std::vector<vec3>& outPoints, std::size_t first) {
+bool raisePoints(SimplePolygon::HeightField compute, unsigned char profile, float resolution,
+                 std::vector<vec3>& outPoints, std::size_t first) {
     std::vector<float> field;
-    {
-        InflationField gpu(SimplePolygon::W, SimplePolygon::H, resolution);
-        if (!gpu.compute(SimplePolygon::Fill, profile, field)) return false;
-    }
+    if (!compute || !compute(SimplePolygon::W, SimplePolygon::H, resolution, SimplePolygon::Fill, profile, field))
+        return false;
     std::vector<float> heights;
     const float m = innerHeights(field, heights);
     shapeProfile(heights, profile, m);
@@ -312,7 +311,8 @@ bool raisePoints(unsigned char profile, float resolution, std::vector<vec3>& out
 }  // namespace
 
 int SimplePolygon::triangulateU(std::vector<vec3>& outPoints, std::vector<bool>& outSharp,
-                                std::vector<int>& outTriangles, unsigned char profile, float resolution) const {
+                                std::vector<int>& outTriangles, unsigned char profile, float resolution,
+                                HeightField field) const {
     if (!outlineSpansArea(points) || !(resolution >= 1.0f && resolution <= MaxInflateResolution))
         return InflateRefused;
     const GridFrame frame = setUpGrid(*this, int(resolution));
@@ -323,7 +323,7 @@ int SimplePolygon::triangulateU(std::vector<vec3>& outPoints, std::vector<bool>&
     emitTriangles(index, outTriangles);
 
     int result = InflateDone;
-    if (profile != 0 && !raisePoints(profile, resolution, outPoints, first)) {
+    if (profile != 0 && !raisePoints(field, profile, resolution, outPoints, first)) {
         logmsg("ERROR SimplePolygon::triangulateU height field");
         result = InflateFlat;
     }

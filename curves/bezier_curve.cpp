@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

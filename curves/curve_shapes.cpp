@@ -13,7 +13,7 @@
 
 #include "core/simple_polygon.h"
 #include "curves/curve.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

@@ -1,12 +1,12 @@
 #include "elements/animated_sprite.h"
 
 #include "elements/sprite_common.h"
+#include "gl/buffer.h"
 #include "gl/gl.h"
 #include "gl/glquad.h"
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texture3d.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -5,13 +5,13 @@
 
 #include <QOpenGLContext>
 
+#include "gl/buffer.h"
 #include "gl/element_draw.h"
 #include "gl/gl.h"
 #include "gl/glerror.h"
 #include "gl/gpu_scope.h"
 #include "gl/shaders.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -12,7 +12,7 @@
 #include "gl/gl.h"
 #include "gl/gpu_scope.h"
 #include "gl/shaders.h"
-#include "view/sculptor.h"
+#include "scene/sculptor.h"
 
 namespace qel {
 

@@ -6,12 +6,12 @@
 
 #include "curves/curve.h"
 #include "elements/tube.h"
+#include "gl/buffer.h"
 #include "gl/element_draw.h"
 #include "gl/gl.h"
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -7,8 +7,8 @@
 #include "elements/swept_mesh.h"
 #include "elements/swept_sculpt.h"
 #include "elements/swept_symmetry.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

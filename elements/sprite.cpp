@@ -1,11 +1,11 @@
 #include "elements/sprite.h"
 
 #include "elements/sprite_common.h"
+#include "gl/buffer.h"
 #include "gl/gl.h"
 #include "gl/glquad.h"
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
+#include "gl/buffer.h"
 #include "gl/gl.h"
 #include "gl/normal_matrix.h"
 #include "gl/shader.h"
-#include "scene/buffer.h"
 
 namespace qel {
 namespace sprite {

@@ -12,8 +12,8 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
+#include "gl/pbr.h"
 #include "scene/element.h"
-#include "scene/pbr.h"
 
 namespace qel {
 

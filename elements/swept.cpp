@@ -3,7 +3,7 @@
 #include "elements/swept.h"
 
 #include "curves/curve.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
 
 namespace qel {

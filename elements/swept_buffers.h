@@ -15,7 +15,7 @@
 #include "core/mat.h"
 #include "core/vec.h"
 #include "elements/swept_fill.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

@@ -6,8 +6,8 @@
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
 #include "elements/swept_sculpt.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "curves/curve.h"
+#include "gl/pbr.h"
 #include "mesh/half_float.h"
-#include "scene/pbr.h"
 
 namespace qel {
 

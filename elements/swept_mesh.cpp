@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "gl/pbr.h"
 #include "mesh/mesh.h"
-#include "scene/pbr.h"
 
 namespace qel {
 

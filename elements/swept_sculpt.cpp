@@ -14,7 +14,7 @@
 #include "elements/swept_anchor.h"
 #include "elements/swept_fill.h"
 #include "elements/tube.h"
-#include "view/sculptor.h"
+#include "scene/sculptor.h"
 
 namespace qel {
 

@@ -33,7 +33,7 @@
 #include "curves/curve.h"
 #include "curves/curve_invariants_util.h"
 #include "curves/ucurve.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace {
 

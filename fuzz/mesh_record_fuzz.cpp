@@ -18,9 +18,9 @@
 #include <cstring>
 #include <vector>
 
+#include "gl/buffer.h"
+#include "gl/pbr.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
-#include "scene/pbr.h"
 
 namespace {
 

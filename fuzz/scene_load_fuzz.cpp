@@ -29,10 +29,10 @@
 
 #include "curves/curve.h"
 #include "curves/curve_invariants_util.h"
+#include "gl/buffer.h"
 #include "gl/image_file.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
-#include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "tools/array.h"

@@ -3,9 +3,9 @@
 // a 2-D or 3-D texture by its tag without any GL context (the texture is
 // never enabled), then written again and read back.
 
+#include "gl/buffer.h"
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
-#include "scene/buffer.h"
 
 #include <cstddef>
 #include <cstdint>

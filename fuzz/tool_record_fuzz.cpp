@@ -25,7 +25,7 @@
 #include "curves/bezier_curve.h"
 #include "curves/curve.h"
 #include "elements/tube.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
 #include "scene/root.h"
 #include "scene/tool.h"

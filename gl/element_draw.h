@@ -10,7 +10,7 @@
 #include "core/mat.h"
 #include "core/vec.h"
 #include "gl/normal_matrix.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

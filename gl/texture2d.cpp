@@ -1,8 +1,8 @@
 #include "gl/texture2d.h"
 
+#include "gl/buffer.h"
 #include "gl/glerror.h"
 #include "gl/image_file.h"
-#include "scene/buffer.h"
 
 #include <QImage>
 #include <QImageReader>

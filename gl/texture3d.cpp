@@ -1,9 +1,9 @@
 #include "gl/texture3d.h"
 
+#include "gl/buffer.h"
 #include "gl/glerror.h"
 #include "gl/image_file.h"
 #include "gl/texture2d.h"
-#include "scene/buffer.h"
 
 #include <QImage>
 #include <QImageReader>

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "core/vec.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

@@ -30,10 +30,10 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
+#include "gl/pbr.h"
 #include "mesh/mesh_records.h"
 #include "mesh/record_vector.h"
 #include "scene/element.h"
-#include "scene/pbr.h"
 
 namespace qel {
 

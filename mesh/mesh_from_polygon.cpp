@@ -5,6 +5,7 @@
 #include "mesh/mesh.h"
 
 #include "core/simple_polygon.h"
+#include "gl/inflation_field.h"
 
 #include <cstddef>
 
@@ -25,12 +26,12 @@ bool addFlatSheet(Mesh& m, const SimplePolygon& polygon, bool boundary, std::vec
     return true;
 }
 
-// The raster grid raised to the cushion of the level; its sharp flags are
-// not used.
+// The raster grid raised to the cushion of the level by the GPU height
+// field; its sharp flags are not used.
 bool addRaisedSheet(Mesh& m, const SimplePolygon& polygon, unsigned char level, std::vector<int>& triangles) {
     std::vector<vec3> points;
     std::vector<bool> sharp;
-    if (polygon.triangulateU(points, sharp, triangles, level, 128.0f) == SimplePolygon::InflateRefused) return false;
+    if (polygon.triangulateU(points, sharp, triangles, level, 128.0f, InflationField::Compute) == SimplePolygon::InflateRefused) return false;
     for (const vec3& p : points) m.vertexAdd(p);
     return true;
 }

@@ -13,12 +13,12 @@
 
 #include "core/folders.h"
 #include "core/strings.h"
+#include "mesh/export_stream.h"
 #include "mesh/mesh.h"
+#include "mesh/obj_mtl_tex_writer.h"
 #include "mesh/obj_parser.h"
 #include "mesh/obj_writer.h"
-#include "scene/export_stream.h"
-#include "scene/obj_mtl_tex_writer.h"
-#include "scene/texture_atlas.h"
+#include "mesh/texture_atlas.h"
 
 namespace qel {
 

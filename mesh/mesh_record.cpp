@@ -17,8 +17,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

@@ -17,9 +17,9 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
+#include "scene/sculptor.h"
 #include "scene/symmetry.h"
-#include "view/sculptor.h"
 
 namespace qel {
 

@@ -1,15 +1,13 @@
 // qel::Scene: construction, the tool templates, lookups and selection by
-// object id, the render lists and their drawing, animation and the
-// conversion of an element to a mesh.
+// object id, the render lists and their drawing and animation (the
+// conversions to a mesh or a clay are in files/scene_convert.cpp).
 
 #include "scene/scene.h"
 
 #include <string>
 
 #include "core/folders.h"
-#include "elements/clay.h"
 #include "gl/shaders.h"
-#include "mesh/mesh.h"
 #include "scene/element.h"
 
 namespace qel {
@@ -186,59 +184,6 @@ void Scene::renderAuxiliary(Tool::TRenderType type, bool previewOnly, const bvec
     (previewOnly ? preview : objects).renderAuxiliary(type, colour);
 }
 
-// ---- Elements ----
-
-bool Scene::ToMesh(Element* e) {
-    if (!e) return false;
-    if (e->isType(Element::TType::Mesh) || e->isType(Element::TType::Sprite) ||
-        e->isType(Element::TType::AnimatedSprite))
-        return false;
-    Mesh* m = e->ToMesh();
-    // An element without a mesh form keeps its objects as they are.
-    if (!m) return false;
-    bool changed = false;
-    for (Tool* t : objects.tools) {
-        if (t->element != e) continue;
-        const int r = t->setElement(m);
-        if (r != 0) changed = true;
-        // e was freed with its last holder: no further tool can show it.
-        if (r == 2) break;
-    }
-    // A mesh that no object took is not kept.
-    if (m->refCount <= 0) delete m;
-    return changed;
-}
-
-bool Scene::ToClay(Element* e) {
-    if (!e) return false;
-    if (e->isType(Element::TType::Clay) || e->isType(Element::TType::Sprite) ||
-        e->isType(Element::TType::AnimatedSprite))
-        return false;
-    Mesh* m = nullptr;
-    if (e->isType(Element::TType::Mesh)) {
-        if (!dynamic_cast<Mesh*>(e)) return false;
-        m = static_cast<Mesh*>(e->unshare());
-    } else {
-        m = e->ToMesh();
-    }
-    // An element without a mesh form (a curve, a swept element without its
-    // curves) keeps its objects as they are.
-    if (!m) return false;
-    Clay* clay = new Clay(m);
-    // The clay holds its own copy: a conversion or an unshared copy is freed.
-    if (m != e) delete m;
-    bool changed = false;
-    for (Tool* t : objects.tools) {
-        if (t->element != e) continue;
-        const int r = t->setElement(clay);
-        if (r != 0) changed = true;
-        // e was freed with its last holder: no further tool can show it.
-        if (r == 2) break;
-    }
-    // A clay that no object took goes with its mesh.
-    if (clay->refCount <= 0) delete clay;
-    return changed;
-}
 
 // ---- Animation ----
 

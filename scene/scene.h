@@ -6,13 +6,16 @@
 //
 // Sources:
 //   scene/scene.cpp            construction, tools, lookups, selection, lists,
-//                              drawing, animation, element conversion
+//                              drawing, animation
 //   scene/scene_objects.cpp    placing, copying and removing objects, the
 //                              hierarchy walk
-//   scene/scene_file.cpp       save, load, CHECK
-//   scene/scene_reader.cpp     parsing a scene or object file (SceneReader)
-//   scene/scene_writer.cpp     numbering and the atomic file write shared
-//                              with Tool::save (scene/tool_save.cpp)
+// The members that must know every element and tool type are defined with
+// the file formats, in the folder above the tools:
+//   files/scene_convert.cpp    element conversion (ToMesh, ToClay)
+//   files/scene_file.cpp       save, load, CHECK
+//   files/scene_reader.cpp     parsing a scene or object file (SceneReader)
+//   files/scene_writer.cpp     numbering and the atomic file write shared
+//                              with Tool::save (files/tool_save.cpp)
 //
 // Object ids (picking, the id target, undo records):
 //   0             the objects root
@@ -137,7 +140,7 @@ public:
     void renderFeatures(Tool::TRenderType type, bool previewOnly, const bvec4& colour);
     void renderAuxiliary(Tool::TRenderType type, bool previewOnly, const bvec4& colour);
 
-    // ---- Elements ----
+    // ---- Elements (files/scene_convert.cpp) ----
     // Replaces e by its mesh form in every listed object showing it. False
     // (nothing changed) for meshes, sprites, null, an element without a mesh
     // form, or when no listed object shows e.
@@ -158,9 +161,9 @@ public:
     // (negative: no limit), never the top-level ancestor.
     bool findHiHierarchy(int id, std::vector<Tool*>& tools, std::vector<mat4>& matrices, int depth);
 
-    // ---- Files (scene_file.cpp) ----
+    // ---- Files (files/scene_file.cpp) ----
     // Writes the scene file, or for an ".obj" path (any case) the
-    // whole-scene Wavefront export (scene/scene_export.h). False, with the
+    // whole-scene Wavefront export (files/scene_export.h). False, with the
     // files on disk untouched, when anything cannot be written.
     bool save(const std::string& path);
     // Reads a scene or object file and adds it to this scene. False, with the

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "scene/scene.h"
-#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -183,7 +182,7 @@ bool Scene::findHiHierarchy(int id, std::vector<Tool*>& tools, std::vector<mat4>
     for (int count = 0; count <= objects.size(); ++count) {
         Tool* t = objects.tools[std::size_t(i)];
         tools.push_back(t);
-        matrices.push_back(t->isBiTool() ? static_cast<BiTool*>(t)->parentMatrix : objects.matrices[std::size_t(i)]);
+        matrices.push_back(t->listParentMatrix(objects.matrices[std::size_t(i)]));
         if (depth > 0 && int(tools.size()) >= depth) break;
         const int p = objects.parents[std::size_t(i)];
         // The top-level ancestor is never collected.

@@ -3,7 +3,7 @@
 
 #include "scene/tool.h"
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
 
 namespace qel {

@@ -10,6 +10,7 @@
 //   scene/tool_clone.cpp      cloning and ramifications
 //   scene/tool_transform.cpp  transforms, constraints, transformRender
 //   scene/tool_ik.cpp         InverseKinematics
+//   scene/tool_partners.cpp   the partners' share of the bulk deletions
 //   scene/tool_record.cpp     the tool record and identify
 //   scene/tool_draw.cpp       drawing, materials and animation
 //
@@ -42,7 +43,7 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 
@@ -208,6 +209,20 @@ public:
     // 57: animation tick.
     virtual void timer();
 
+    // ---- What the generic tree code asks of composite tools ----
+    // 58: the other end of a two-ended tool; null for every other tool.
+    virtual Tool* partnerTool() const { return nullptr; }
+    // 59: forgets the partner on this side only (the partner keeps its link).
+    virtual void dropPartner() {}
+    // 60: appends the tools this one owns outside its child list (an array's
+    // templates), which leave their rings with it when it is deleted.
+    virtual void appendOwned(std::vector<Tool*>& out) { (void)out; }
+    // 61: the parent matrix of this tool's entry in the flattened list, given
+    // the entry's list matrix: the list matrix itself, except for an end
+    // whose list matrix is turned towards its partner (it reports the parent
+    // matrix it recorded during the flattening).
+    virtual mat4 listParentMatrix(const mat4& listed) const { return listed; }
+
     // ---- Selection ----
     // Without all: this tool, only when it has the object bit. With all:
     // every ring member (from this tool) with the object bit and, when
@@ -241,7 +256,8 @@ public:
     static double UniformScale(const mat4& t);
 
     // ---- Saving and the material setters ----
-    // Writes the object file (or the merged OBJ for ".obj").
+    // Writes the object file (or the merged OBJ for ".obj"); defined with the
+    // file formats (files/tool_save.cpp).
     bool save(const std::string& path);
     // Setters: (value, all, sameParent) with the scope rule of
     // the setters (without all: this tool, object bit or not).
@@ -282,6 +298,17 @@ protected:
     // ancestors and the ancestors of the given tools, which are only
     // unlinked (guard is the tool whose children are deleted, or null).
     static void deleteTrees(const std::vector<Tool*>& tops, Tool* guard);
+    // Before a bulk deletion of `all` (each tool before its descendants, the
+    // first `tops` being the roots of the deleted trees): adds the partner of
+    // every end in the set that lies outside it, with that partner's subtree
+    // (taken out of its parent's list), until no end has a partner outside;
+    // a partner that is `guard`, an ancestor of guard or of a top is only
+    // unlinked. Every partner link of the set is cleared, so no destructor
+    // follows one. Nothing happens when no end in the set has a partner.
+    static void takePartners(std::vector<Tool*>& all, std::size_t tops, Tool* guard);
+    // Marks (FlagTemp) the partner of every end below `top` that is marked or
+    // lies below a marked tool, so that removeTools takes both ends.
+    static void markPartnersForRemoval(Tool* top);
 
     // Applies fn to every ring member, starting at this tool, that has the
     // object bit (the "all" scope of the assembly operations).

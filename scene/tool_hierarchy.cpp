@@ -5,8 +5,6 @@
 #include <unordered_set>
 
 #include "scene/tool.h"
-#include "tools/array.h"
-#include "tools/bi_tool.h"
 
 namespace qel {
 
@@ -52,13 +50,13 @@ void Tool::deleteTrees(const std::vector<Tool*>& tops, Tool* guard) {
         const std::vector<Tool*>& below = all[i]->children;
         all.insert(all.end(), below.begin(), below.end());
     }
-    if (BiTool::Alive != 0) BiTool::takePartners(all, tops.size(), guard);
+    takePartners(all, tops.size(), guard);
     // The templates of arrays, with their trees, are deleted by their arrays
     // but leave their rings in the same pass.
     std::vector<Tool*> leaving(all);
     for (std::size_t i = 0; i < leaving.size(); ++i) {
         if (i >= all.size()) leaving.insert(leaving.end(), leaving[i]->children.begin(), leaving[i]->children.end());
-        Array::appendTemplates(leaving[i], leaving);
+        leaving[i]->appendOwned(leaving);
     }
     leaveRings(leaving);
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
@@ -158,7 +156,7 @@ void Tool::removeTools() {
     std::vector<Tool*> doomed;
     const bool outermost = removal == nullptr;
     if (outermost) {
-        if (BiTool::Alive != 0) BiTool::markPartnersForRemoval(this);
+        markPartnersForRemoval(this);
         removal = &doomed;
     }
     std::size_t kept = 0;

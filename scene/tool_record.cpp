@@ -12,7 +12,7 @@
 //   <= 20060410  no trailing f32 fields (1.0, 1.0, 0 kept)
 //   <= 20161025  both matrices stored transposed
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
 #include "scene/tool.h"
 

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "core/mat.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 #include "scene/tool.h"
 
 namespace qel {
@@ -114,6 +114,7 @@ public:
     const std::vector<std::int32_t>& storedItems() const { return storedItems_; }
     // Appends the templates of t when it is an array (nothing otherwise).
     static void appendTemplates(Tool* t, std::vector<Tool*>& out);
+    void appendOwned(std::vector<Tool*>& out) override { appendTemplates(this, out); }
 
 private:
     // The copy of the clone forms: a new array on the same curve with this

@@ -13,7 +13,7 @@
 // version 20060410 the multiplicity, speed and delay f32.
 
 #include "curves/curve.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
 #include "tools/array.h"
 

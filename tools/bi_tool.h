@@ -139,19 +139,11 @@ public:
     // left by another walk or no walk is under way.
     std::uint8_t visitState() const;
 
-    // ---- The partners' share of the bulk deletions of Tool ----
-    // `all` lists the tools about to be deleted together, each before its
-    // descendants, its first `tops` entries out of every child list. Nothing
-    // when no end in it has a partner. Otherwise adds
-    // the partner of every end in the set that lies outside it, with that
-    // partner's subtree (taken out of its parent's list), until no end has a
-    // partner outside; a partner that is `guard`, an ancestor of guard or of
-    // a top is left in place. Then clears every link of the set's ends.
-    static void takePartners(std::vector<Tool*>& all, std::size_t tops, Tool* guard);
-    // Before removeTools deletes the temporarily marked tools of top's tree:
-    // marks the partner of every end that is marked or lies below a marked
-    // tool, so that a pair leaves together.
-    static void markPartnersForRemoval(Tool* top);
+    // ---- What the generic tree code asks of an end ----
+    Tool* partnerTool() const override { return partner; }
+    void dropPartner() override { partner = nullptr; }
+    mat4 listParentMatrix(const mat4&) const override { return parentMatrix; }
+
     // Unlinks every end of t's tree from its partner (both links cleared).
     static void unlinkTree(Tool* t);
 

@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "tools/bi_tool.h"
 
 namespace qel {

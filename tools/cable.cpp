@@ -7,7 +7,7 @@
 
 #include "curves/bezier_curve.h"
 #include "elements/tube.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

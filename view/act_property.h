@@ -17,7 +17,7 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 #include "view/act.h"
 
 namespace qel {

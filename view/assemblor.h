@@ -8,8 +8,8 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "view/abrush.h"
-#include "view/gesture.h"
+#include "scene/abrush.h"
+#include "scene/gesture.h"
 
 namespace qel {
 

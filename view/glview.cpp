@@ -1,6 +1,5 @@
 #include "view/glview.h"
 
-#include "app/asker.h"
 #include "elements/lightning.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
@@ -11,6 +10,7 @@
 #include "scene/tool.h"
 #include "tools/bi_tool.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/camera.h"
 
 namespace qel {

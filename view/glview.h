@@ -63,12 +63,12 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
+#include "scene/abrush.h"
+#include "scene/sculptor.h"
 #include "scene/tool.h"
-#include "view/abrush.h"
 #include "view/assemblor.h"
 #include "view/id_reader.h"
-#include "view/sculptor.h"
 
 namespace qel {
 
@@ -76,7 +76,7 @@ class Act;
 class Asker;
 class Camera;
 class Curve;
-class Dialogs;
+class MaterialEditing;
 class Element;
 class Environment;
 class FBO;
@@ -347,8 +347,6 @@ public:
     std::uint8_t cornerPending = 0;                  // while drawing: the drag's next sample starts a new point
     mat4 copyFrame;                                  // the world frame a copying drag moves its copy in
     Asker* asker;                                    // not owned; Qt's dialogs unless a test set another
-    std::uint64_t dragOrigin = 0;
-    std::uint8_t dragFlag = 0;
     std::uint8_t showText = 1;
 
     // ---- Construction (glview.cpp) ----
@@ -679,7 +677,7 @@ public:
     bool makeUniqueElement();
     // Opens a fresh material dialog on *target (every channel, no switches);
     // a dialog still open is closed first without touching its material.
-    void openMaterialDialog(Dialogs& dialogs, pbr* target, const QString& title);
+    void openMaterialDialog(MaterialEditing& dialogs, pbr* target, const QString& title);
 
     // ---- Scene layers (glview_layers.cpp) and their shading (glview_composite.cpp) ----
     // Fills one G-buffer layer, which the caller has enabled, with the

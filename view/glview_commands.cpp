@@ -9,17 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "app/asker.h"
-#include "app/dialogs.h"
-#include "app/material_dialog.h"
 #include "core/folders.h"
 #include "gl/gpu_scope.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/bi_tool.h"
 #include "view/act_remove.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/material_editing.h"
 #include "view/mouse.h"
 #include "view/object_file_name.h"
 
@@ -164,18 +163,8 @@ bool GLView::eraseParts(Tool* tool, unsigned char scope, unsigned char curve) {
     return true;
 }
 
-void GLView::openMaterialDialog(Dialogs& dialogs, pbr* target, const QString& title) {
-    if (!target) return;
-    // A dialog still open edits another material: it goes without a word to
-    // the dialogs object, so the fresh one shows the target's material and
-    // every signal reaches the slots once.
-    if (MaterialDialog* open = dialogs.materialEditor) {
-        QObject::disconnect(open, nullptr, &dialogs, nullptr);
-        open->close();
-        open->deleteLater();
-        dialogs.materialEditor = nullptr;
-    }
-    dialogs.materialDialog(target, title);
+void GLView::openMaterialDialog(MaterialEditing& dialogs, pbr* target, const QString& title) {
+    dialogs.editMaterial(target, title);
 }
 
 }  // namespace qel

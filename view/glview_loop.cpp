@@ -7,8 +7,6 @@
 
 #include <chrono>
 
-#include "app/dialogs.h"
-#include "app/material_dialog.h"
 #include "gl/environment.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -16,6 +14,7 @@
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/material_editing.h"
 #include "view/mouse.h"
 
 namespace qel {
@@ -133,11 +132,11 @@ bool GLView::inputChanged(unsigned keyChange, bool backspace) const {
 }
 
 void GLView::applyMaterialEdit() {
-    const Dialogs& dialogs = *DIALOGS;
+    const MaterialEditing& dialogs = *MATERIAL_EDITING;
     const pbr material = dialogs.materialTarget ? *dialogs.materialTarget : dialogs.savedMaterial;
     const unsigned mask = dialogs.maskTarget ? *dialogs.maskTarget : dialogs.savedMask;
     if (materialTool) materialTool->changeMaterial(material, static_cast<unsigned char>(mask & 0xFFu), linked(), false);
-    if (dialogs.materialEditor && dialogs.materialEditor->isVisible()) return;
+    if (dialogs.materialEditorShown()) return;
     materialPending = 0;
     materialTool = nullptr;
     settleMaterialRecord(dialogs.accepted != 0);

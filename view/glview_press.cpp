@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/asker.h"
 #include "core/folders.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act_property.h"
 #include "view/act_structure.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"

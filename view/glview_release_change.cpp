@@ -11,14 +11,14 @@
 #include <QApplication>
 #include <cmath>
 
-#include "app/asker.h"
-#include "app/dialogs.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
 #include "view/act_link.h"
 #include "view/act_property.h"
+#include "view/asker.h"
 #include "view/glview.h"
+#include "view/material_editing.h"
 #include "view/mouse.h"
 
 namespace qel {
@@ -48,7 +48,7 @@ void GLView::releaseMaterial() {
             // and keeps or drops it when the dialog closes.
             materialPending = 1;
             materialTool = pressed;
-            openMaterialDialog(*DIALOGS, &pressed->material, "Material");
+            openMaterialDialog(*MATERIAL_EDITING, &pressed->material, "Material");
             return;
         }
     }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/vec.h"
-#include "view/gesture.h"
+#include "scene/gesture.h"
 
 namespace qel {
 

@@ -12,11 +12,11 @@
 #include <SFML/Window/Keyboard.hpp>
 #include <array>
 
-#include "app/asker.h"
 #include "app/dialogs.h"
 #include "app/gl_widget.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "view/asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/keyboard.h"

@@ -19,7 +19,6 @@
 #include <set>
 
 #include "app/array_table.h"
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "app/save_name.h"
@@ -27,6 +26,7 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 

@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/asker.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "curves/curve.h"
@@ -23,6 +22,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 namespace {

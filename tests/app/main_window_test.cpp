@@ -28,11 +28,11 @@
 #include <set>
 
 #include "app/action_button.h"
-#include "app/asker.h"
 #include "app/main_window_form.h"
 #include "gl/progress.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "view/asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/keyboard.h"

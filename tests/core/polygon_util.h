@@ -70,9 +70,10 @@ struct Inflated {
     }
 };
 
-inline Inflated inflate(const qel::SimplePolygon& p, unsigned char profile, float resolution) {
+inline Inflated inflate(const qel::SimplePolygon& p, unsigned char profile, float resolution,
+                        qel::SimplePolygon::HeightField field = nullptr) {
     Inflated g;
-    g.result = p.triangulateU(g.points, g.sharp, g.triangles, profile, resolution);
+    g.result = p.triangulateU(g.points, g.sharp, g.triangles, profile, resolution, field);
     EXPECT_EQ(g.points.size(), g.sharp.size());
     return g;
 }

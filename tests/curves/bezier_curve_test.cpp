@@ -11,8 +11,8 @@
 
 #include "curves/curve_invariants_util.h"
 #include "elements/tube.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 
 using namespace qel;
 

@@ -17,8 +17,8 @@
 
 #include "curves/curve.h"
 #include "curves/curve_invariants_util.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 

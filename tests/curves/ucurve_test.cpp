@@ -9,9 +9,9 @@
 
 #include "curves/curve_build_util.h"
 #include "curves/curve_invariants_util.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 
 using qel::buffer;
 using qel::Curve;

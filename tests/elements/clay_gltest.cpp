@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "elements/clay.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/glerror.h"
@@ -19,12 +21,10 @@
 #include "gl/shaders.h"
 #include "gl/texture2d.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 #include "scene/scene.h"
+#include "scene/sculptor.h"
 #include "scene/tool.h"
 #include "support/gl_fixture.h"
-#include "view/sculptor.h"
 
 using namespace qel;
 

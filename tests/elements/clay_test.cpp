@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 

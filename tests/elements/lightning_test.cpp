@@ -12,9 +12,9 @@
 #include <memory>
 #include <utility>
 
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "gl/texture2d.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 

@@ -19,11 +19,11 @@
 #include "elements/butterfly.h"
 #include "elements/sprite_common.h"
 #include "elements/sprite_util.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "gl/resources.h"
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 

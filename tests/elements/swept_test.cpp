@@ -13,9 +13,9 @@
 #include "curves/curve.h"
 #include "elements/revoluton.h"
 #include "elements/tube.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 

@@ -12,7 +12,7 @@
 #include "gl/texture3d.h"
 #include "gl/texturecube.h"
 #include "gl_util.h"
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 // The record of an image path: tag, length, then the path's length and bytes.
 TEST(TextureRecord, PathsRoundTripThroughTheirRecords) {

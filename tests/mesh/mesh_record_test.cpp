@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 using qel::buffer;
 using qel::Mesh;

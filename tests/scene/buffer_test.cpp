@@ -1,14 +1,14 @@
 // The record buffer (byte layout, bounds-checked readers, record framing, the
 // room kept for appending, the read limit) and the material record, product
 // and masked assignment.
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 using qel::buffer;
 using qel::pbr;

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 #include "scene/root.h"
 #include "scene/tool.h"
 #include "tool_test_util.h"

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "files/scene_reader.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 #include "scene/root.h"
 #include "scene/scene.h"
-#include "scene/scene_reader.h"
 #include "tools/array.h"
 
 using namespace qel;

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
-#include "scene/buffer.h"
+#include "files/scene_writer.h"
+#include "gl/buffer.h"
 #include "scene/scene.h"
-#include "scene/scene_writer.h"
 #include "tools/bi_tool.h"
 
 using namespace qel;

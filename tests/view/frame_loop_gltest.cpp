@@ -5,7 +5,6 @@
 #include <SFML/Window/Keyboard.hpp>
 #include <chrono>
 
-#include "app/dialogs.h"
 #include "gl/environment.h"
 #include "gl/resources.h"
 #include "mesh/mesh.h"
@@ -16,6 +15,7 @@
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/material_editing.h"
 #include "view/mouse.h"
 
 using namespace qel;
@@ -137,19 +137,19 @@ TEST_F(FrameLoop, InputInsideTheViewRunsTheStateMachineAndDraws) {
 TEST_F(FrameLoop, AClosedMaterialEditKeepsDropsOrUndoesItsRecord) {
     Tool tool(Mesh::Cube(), mat4::Identity(), pbr(), false);
     tool.flags |= Tool::FlagObject;
-    DIALOGS->savedMaterial = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
-    DIALOGS->savedMask = pbr::MaskColour;
+    MATERIAL_EDITING->savedMaterial = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    MATERIAL_EDITING->savedMask = pbr::MaskColour;
     int applied = 0;
     view.undoHistory = {new CountedAct(applied, true), new CountedAct(applied, false)};
     view.historyIndex = 1;
     const auto close = [&](bool ok) {
         view.materialPending = 1;
         view.materialTool = &tool;
-        DIALOGS->accepted = ok;
+        MATERIAL_EDITING->accepted = ok;
         EXPECT_TRUE(view.MainLoop() && !view.materialPending && !view.materialTool);
     };
     close(true);
-    EXPECT_TRUE(tool.material.colour == DIALOGS->savedMaterial.colour && view.historyIndex == 0);
+    EXPECT_TRUE(tool.material.colour == MATERIAL_EDITING->savedMaterial.colour && view.historyIndex == 0);
     close(true);
     close(false);
     EXPECT_TRUE(applied == 1 && view.historyIndex == -1 && view.undoHistory.size() == 1);

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/asker.h"
 #include "core/mat.h"
 #include "curves/curve.h"
 #include "elements/clay.h"
@@ -20,6 +19,7 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "view/asker.h"
 #include "view/camera.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"

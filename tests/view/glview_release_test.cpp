@@ -7,7 +7,6 @@
 #include <cmath>
 #include <vector>
 
-#include "app/asker.h"
 #include "core/mat.h"
 #include "curves/curve.h"
 #include "curves/ucurve.h"
@@ -20,6 +19,7 @@
 #include "view/act.h"
 #include "view/act_property.h"
 #include "view/act_remove.h"
+#include "view/asker.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/asker.h"
 #include "scene/scene.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/gesture_fixture_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"

@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "app/asker.h"
 #include "app/gl_widget.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
@@ -20,6 +19,7 @@
 #include "gl/gl.h"
 #include "gl/glatom.h"
 #include "gl/resources.h"
+#include "view/asker.h"
 #include "view/glview.h"
 
 namespace {

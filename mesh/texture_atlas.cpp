@@ -1,6 +1,6 @@
 // The texture maps of the Wavefront scene export: see texture_atlas.h.
 
-#include "scene/texture_atlas.h"
+#include "mesh/texture_atlas.h"
 
 #include <QColor>
 #include <QIODevice>

@@ -1,14 +1,14 @@
 // The writer of scene and object files.
 
-#include "scene/scene_writer.h"
+#include "files/scene_writer.h"
 
 #include <QSaveFile>
 #include <QString>
 
 #include "core/strings.h"
-#include "scene/buffer.h"
+#include "files/scene_reader.h"
+#include "gl/buffer.h"
 #include "scene/element.h"
-#include "scene/scene_reader.h"
 #include "scene/tool.h"
 #include "tools/bi_tool.h"
 

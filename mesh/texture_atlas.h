@@ -23,7 +23,7 @@
 
 #include <QImage>
 
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 class QIODevice;
 

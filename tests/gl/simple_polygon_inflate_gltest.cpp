@@ -10,14 +10,14 @@
 #include <memory>
 #include <vector>
 
-#include "core/inflation_field.h"
+#include "core/polygon_util.h"
 #include "core/simple_polygon.h"
 #include "gl/gl.h"
+#include "gl/inflation_field.h"
 #include "gl/resources.h"
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texture.h"
-#include "polygon_util.h"
 
 namespace {
 
@@ -125,7 +125,7 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
                                   {5, 1.0, 0.707}, {6, 1.0, 0.707}, {7, 0.94, 0.293}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e[0]);
-        const Inflated r = inflate(regularPolygon(180, float(R)), (unsigned char)e[0], 128.0f);
+        const Inflated r = inflate(regularPolygon(180, float(R)), (unsigned char)e[0], 128.0f, InflationField::Compute);
         ASSERT_EQ(r.result, SimplePolygon::InflateDone);
         double halfSum = 0.0;
         int halfCount = 0;
@@ -143,12 +143,12 @@ TEST_F(InflationTest, DiscRisesWithEachProfilesShapeAndStaysFlatOnItsRim) {
 
 TEST_F(InflationTest, MissingProgramGivesAFlatGridReportedAsSuch) {
     const SimplePolygon p = regularPolygon(60, 1.0f);
-    const Inflated flat = inflate(p, 0, 32.0f);
+    const Inflated flat = inflate(p, 0, 32.0f, InflationField::Compute);
     for (qel::Shader** slot : {&qel::ShaderParabola, &qel::ShaderSphere}) {
         std::unique_ptr<qel::Shader> missing(new qel::Shader("Filters/NoSuchProgram"));
         qel::Shader* saved = *slot;
         *slot = missing.get();
-        const Inflated r = inflate(p, 1, 32.0f);
+        const Inflated r = inflate(p, 1, 32.0f, InflationField::Compute);
         *slot = saved;
         EXPECT_TRUE(r.result == SimplePolygon::InflateFlat && r.points == flat.points && r.triangles == flat.triangles);
         GLint binding = -1;
@@ -157,7 +157,7 @@ TEST_F(InflationTest, MissingProgramGivesAFlatGridReportedAsSuch) {
         EXPECT_EQ(gl->glGetError(), GLenum(GL_NO_ERROR));
     }
     // With the programs back, the same outline rises again.
-    const Inflated r = inflate(p, 1, 32.0f);
+    const Inflated r = inflate(p, 1, 32.0f, InflationField::Compute);
     EXPECT_TRUE(r.result == SimplePolygon::InflateDone && r.top() > 0.9f);
 }
 

@@ -3,7 +3,7 @@
 // button to its release, and qel::SBrush, one sample of a sculpt stroke in
 // the coordinates of the element being sculpted.
 //
-// The gestures are qel::Sculptor (view/sculptor.h), qel::AStroke and
+// The gestures are qel::Sculptor (scene/sculptor.h), qel::AStroke and
 // qel::Assemblor (view/assemblor.h). A gesture goes idle (0) -> begin ->
 // started (1) -> move -> moving (2) -> end -> ended (3); reset returns it to
 // idle and empties what the subclass says.
@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

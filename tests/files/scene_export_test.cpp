@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/texture_atlas.h"
 #include "scene/scene.h"
-#include "scene/texture_atlas.h"
 
 using namespace qel;
 

@@ -1,12 +1,12 @@
 // Parsing a scene or object file and joining it to a scene.
 
-#include "scene/scene_reader.h"
+#include "files/scene_reader.h"
 
 #include <numeric>
 
+#include "files/scene_writer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
-#include "scene/scene_writer.h"
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/bi_tool.h"

@@ -1,6 +1,6 @@
 // The whole-scene Wavefront export: see scene_export.h.
 
-#include "scene/scene_export.h"
+#include "files/scene_export.h"
 
 #include <array>
 
@@ -8,12 +8,12 @@
 #include <QSaveFile>
 #include <QString>
 
+#include "mesh/export_stream.h"
 #include "mesh/mesh.h"
+#include "mesh/obj_mtl_tex_writer.h"
+#include "mesh/texture_atlas.h"
 #include "scene/element.h"
-#include "scene/export_stream.h"
 #include "scene/list_walk.h"
-#include "scene/obj_mtl_tex_writer.h"
-#include "scene/texture_atlas.h"
 #include "scene/tool.h"
 
 namespace qel {

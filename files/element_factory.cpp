@@ -1,6 +1,6 @@
 // The element record factory.
 
-#include "scene/element_factory.h"
+#include "files/element_factory.h"
 
 #include "curves/bezier_curve.h"
 #include "curves/curve.h"
@@ -11,8 +11,8 @@
 #include "elements/revoluton.h"
 #include "elements/sprite.h"
 #include "elements/tube.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 
 namespace qel {
 

@@ -1,7 +1,7 @@
-#include "view/gesture.h"
+#include "scene/gesture.h"
 
 #include "core/mat.h"
-#include "view/abrush.h"
+#include "scene/abrush.h"
 
 namespace qel {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "files/scene_writer.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
-#include "scene/buffer.h"
 #include "scene/element.h"
 #include "scene/list_walk.h"
-#include "scene/scene_writer.h"
 #include "scene/tool.h"
 
 namespace qel {

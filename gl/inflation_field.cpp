@@ -1,4 +1,4 @@
-#include "core/inflation_field.h"
+#include "gl/inflation_field.h"
 
 #include "core/mat.h"
 #include "gl/gl.h"
@@ -194,6 +194,11 @@ bool InflationField::readBack(Texture2D* src, std::vector<float>& values) {
     gl->glReadPixels(0, 0, w_, h_, GL_RED, GL_FLOAT, values.data());
     gl->glPixelStorei(GL_PACK_ALIGNMENT, alignment);
     return gl->glGetError() == GL_NO_ERROR;
+}
+
+bool InflationField::Compute(int w, int h, float resolution, const std::vector<unsigned char>& fill,
+                             unsigned char profile, std::vector<float>& values) {
+    return InflationField(w, h, resolution).compute(fill, profile, values);
 }
 
 }  // namespace qel

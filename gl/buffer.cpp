@@ -1,5 +1,5 @@
 // The record buffer.
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include <sys/mman.h>
 #endif
 
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "scene/buffer.h"
+#include "files/scene_export.h"
+#include "files/scene_reader.h"
+#include "files/scene_writer.h"
+#include "gl/buffer.h"
 #include "scene/scene.h"
-#include "scene/scene_export.h"
-#include "scene/scene_reader.h"
-#include "scene/scene_writer.h"
 
 namespace qel {
 

@@ -1,7 +1,7 @@
 // The material record.
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
-#include "scene/buffer.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

@@ -1,13 +1,13 @@
 // One placed mesh of the Wavefront scene export: see obj_mtl_tex_writer.h.
 
-#include "scene/obj_mtl_tex_writer.h"
+#include "mesh/obj_mtl_tex_writer.h"
 
 #include <cstddef>
 #include <utility>
 
+#include "mesh/export_stream.h"
 #include "mesh/mesh.h"
-#include "scene/export_stream.h"
-#include "scene/texture_atlas.h"
+#include "mesh/texture_atlas.h"
 
 namespace qel {
 

@@ -12,7 +12,7 @@
 
 #include "core/mat.h"
 #include "core/vec.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

@@ -1,6 +1,6 @@
 // Buffered text output of the Wavefront export: see export_stream.h.
 
-#include "scene/export_stream.h"
+#include "mesh/export_stream.h"
 
 #include <charconv>
 #include <ostream>

@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "core/mat.h"
-#include "scene/pbr.h"
+#include "gl/pbr.h"
 
 namespace qel {
 

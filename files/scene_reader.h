@@ -21,8 +21,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/buffer.h"
-#include "scene/element_factory.h"
+#include "files/element_factory.h"
+#include "gl/buffer.h"
 
 namespace qel {
 

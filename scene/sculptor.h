@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/vec.h"
-#include "view/gesture.h"
+#include "scene/gesture.h"
 
 namespace qel {
 

@@ -1,9 +1,10 @@
 #pragma once
 // qel::Asker: the one way the main window and the view ask the user
-// something - a yes or no question, a number, a file name. The default
-// answers through Qt's
-// modal static dialogs; tests install an object of their own that answers
-// from a script, so no command ever waits on a real dialog there.
+// something - a yes or no question, a number, a file name. The view owns
+// this interface; the shell implements it (app/asker.cpp): the default
+// answers through Qt's modal static dialogs. Tests install an object of
+// their own that answers from a script, so no command ever waits on a real
+// dialog there.
 
 #include <QString>
 #include <QStringList>

@@ -46,6 +46,10 @@ public:
     // bound, program 0 current, depth and stencil tests off, the viewport at
     // (0, 0, w, h) and the blend state as it found it.
     bool compute(const std::vector<unsigned char>& fill, unsigned char profile, std::vector<float>& values);
+    // A field of w x h for one compute: the height field that
+    // SimplePolygon::triangulateU raises its grid by.
+    static bool Compute(int w, int h, float resolution, const std::vector<unsigned char>& fill, unsigned char profile,
+                        std::vector<float>& values);
 
 private:
     // compute without the GL state handling.
