@@ -252,11 +252,14 @@ bool GLView::closeProfileOntoAxis() {
 
 void GLView::placeDrawing(Element& e) {
     const float s = e.size();
-    // A quarter turn about x: the drawing's plane stands up on an object
-    // and lies down on the screen plane.
+    // A quarter turn about x: the object's frame stands up on an object and
+    // lies down on the screen plane. The element turns back by the opposite
+    // quarter turn, so that the placed object keeps the world positions the
+    // drawing had while it was drawn.
     const float a = pickBrush.selection == ABrush::OnObject ? -1.0f : 1.0f;
     const mat4 P(1, 0, 0, 0, 0, 0, a, 0, 0, -a, 0, 0, 0, 0, 0, 1);
-    const mat4 transform = P * mat4::Translation(e.centre / s);
+    const mat4 back(1, 0, 0, 0, 0, 0, -a, 0, 0, a, 0, 0, 0, 0, 0, 1);
+    const mat4 transform = back * mat4::Translation(e.centre / s);
     mat4 Q = P * mat4::Scale(s);
     if (!assemblor.stamps.empty()) Q = drawingFrame * Q;
     std::vector<mat4> moved;
