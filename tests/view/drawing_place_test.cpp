@@ -1,7 +1,9 @@
-// A finished drawing stays where it was shown while it was drawn: the points
-// of the drawn curve have the same world positions in the preview of the
-// tool under creation and in the object that Return adds, whether the
-// drawing lay on the screen plane or on an object's surface.
+// What Return makes of a finished drawing. The object stays where it was
+// shown while it was drawn: the points of the drawn curve have the same world
+// positions in the preview of the tool under creation and in the object
+// added, whether the drawing lay on the screen plane or on an object's
+// surface. Alt closes an open revoluton profile onto the axis, leaves a
+// closed one as drawn and never adds a profile that is no sound chain.
 
 #include <gtest/gtest.h>
 
@@ -74,14 +76,14 @@ protected:
     }
     // The world points of the preview now, those of the object Return adds,
     // compared.
-    void finishAndCompare() {
+    void finishAndCompare(std::initializer_list<int> held = {Keyboard::KeyReturn}) {
         view.scene->toList();
         drive.frame();
         ASSERT_FALSE(view.scene->preview.empty());
         const std::vector<vec3> shown = worldPoints(view.scene->preview, 0);
         ASSERT_GE(shown.size(), 3u);
         const int before = view.scene->objects.size();
-        drive.hold({Keyboard::KeyReturn});
+        drive.hold(held);
         drive.frame();
         drive.hold({});
         drive.frame();
@@ -96,6 +98,12 @@ protected:
             EXPECT_LE(length(placed[i] - shown[i]), 1e-4 * std::max(extent, length(shown[i])))
                 << i << ": " << placed[i].x << " " << placed[i].y << " " << placed[i].z << " shown " << shown[i].x
                 << " " << shown[i].y << " " << shown[i].z;
+    }
+
+    // The profile of the revoluton added last.
+    const Curve* addedProfile() {
+        const auto* r = dynamic_cast<const Revoluton*>(view.scene->objectsRoot->children.back()->element);
+        return r ? r->profile : nullptr;
     }
 
     GLView view{800, 600};
@@ -123,4 +131,43 @@ TEST_F(DrawingPlacement, ADrawingOnAnObjectStaysWhereItWasShown) {
         EXPECT_EQ(view.pickBrush.selection, ABrush::OnObject);
         finishAndCompare();
     }
+}
+
+TEST_F(DrawingPlacement, AltReturnLeavesAClosedProfileAsDrawnAndMakesWhatReturnMakes) {
+    view.closedDrawing = 1;
+    std::vector<std::vector<vec3>> profiles;
+    for (const auto& held : {std::initializer_list<int>{Keyboard::KeyReturn, Keyboard::KeyAlt},
+                             std::initializer_list<int>{Keyboard::KeyReturn}}) {
+        draw(GLView::CreateRevoluton, stroke);
+        const int drawn = static_cast<const Revoluton*>(view.activeTool->element)->profile->vertexCount();
+        finishAndCompare(held);
+        const Curve* c = addedProfile();
+        ASSERT_TRUE(c);
+        EXPECT_EQ(c->vertexCount(), drawn);  // no feet on the axis
+        EXPECT_EQ(c->edgeCount(), drawn);    // one loop
+        EXPECT_EQ(c->status, 0);
+        profiles.emplace_back();
+        for (const CurveVertex& v : c->vertices) profiles.back().push_back(v.position);
+    }
+    EXPECT_EQ(profiles[0], profiles[1]);
+    EXPECT_EQ(view.undoHistory.size(), 2u);
+}
+
+TEST_F(DrawingPlacement, AltReturnAddsNoProfileThatIsNoSoundChain) {
+    draw(GLView::CreateRevoluton, stroke);
+    // Three edges meet at vertex 0: no chain, before or after the axis edges.
+    auto* broken = new Curve(Curve::Plain);
+    for (const vec3& p : {vec3(1, 0, 0), vec3(2, 1, 0), vec3(1, 2, 0), vec3(3, 0, 0)}) broken->vertexAdd(p);
+    for (int v : {1, 2, 3}) broken->edgeAdd(0, v);
+    broken->initialize(Element::ResizeKeep);
+    ASSERT_NE(broken->status, 0);
+    static_cast<Revoluton*>(view.activeTool->element)->setProfile(broken);
+    const std::size_t objects = view.scene->objectsRoot->children.size();
+    drive.hold({Keyboard::KeyReturn, Keyboard::KeyAlt});
+    drive.frame();
+    drive.hold({});
+    drive.frame();
+    EXPECT_TRUE(view.idle());
+    EXPECT_EQ(view.scene->objectsRoot->children.size(), objects);
+    EXPECT_TRUE(view.undoHistory.empty());
 }
