@@ -121,7 +121,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     saveShortcuts(ui->menuAssembly, assemblyShortcuts);
     saveShortcuts(ui->menuSculpt, sculptShortcuts);
     Assembly(true);
-    v->setAssemblyAction(qel::GLView::TAssemblyAction(28));
+    v->setAssemblyAction(qel::GLView::ActionMaterial);
     ui->actionMaterial->setChecked(true);
     SetMode(true);
     createProgressBar();

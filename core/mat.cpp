@@ -70,15 +70,27 @@ dmat3 axisRotation(const dvec3& k, double s, double c) {
     return r;
 }
 
+// A unit vector across a non-zero v: the coordinate axis along which v has
+// its smallest component (the first of equals), made perpendicular to v. v is
+// first divided by its largest component, so that a short v loses nothing.
+dvec3 across(const dvec3& v) {
+    const double x = std::fabs(v.x), y = std::fabs(v.y), z = std::fabs(v.z);
+    const double m = std::fmax(x, std::fmax(y, z));
+    const dvec3 w = dnormalize({v.x / m, v.y / m, v.z / m});
+    const dvec3 e = x <= y && x <= z ? dvec3{1, 0, 0} : y <= z ? dvec3{0, 1, 0} : dvec3{0, 0, 1};
+    const double k = dot(e, w);
+    return dnormalize({e.x - k * w.x, e.y - k * w.y, e.z - k * w.z});
+}
+
 dmat3 dRotation(const dvec3& a, const dvec3& b) {
     const dvec3 n = cross(a, b);
     const double d = dot(a, b);
     const double n2 = dot(n, n);
     if (n2 < NormalizeEpsilon) {
-        const double k = d >= 0 ? 1.0 : -1.0;
-        dmat3 r;
-        r.m[0] = r.m[4] = r.m[8] = k;
-        return r;
+        // Same directions (or a zero input): no turn. Opposite directions:
+        // a half turn about an axis across both; -I would be a reflection.
+        if (d >= 0) return dmat3();
+        return axisRotation(across(a), 0.0, -1.0);
     }
     const double nl = std::sqrt(n2);
     const double h = std::sqrt(n2 + d * d);

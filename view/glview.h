@@ -785,9 +785,11 @@ private:
     // resampled curve of it as an Array's or Chain's path, or a profile
     // tool's element. False (the curve not taken) for other tools.
     bool placeDrawnCurve(Curve* curve);
-    // Return with Alt on a Revoluton: the drawn profile's last and first
-    // vertices get edges to their feet on the axis, and the revoluton is
-    // initialised again. False when no profile vertex was drawn.
+    // Return with Alt on a Revoluton: an open drawn profile's last and
+    // first vertices get edges to their feet on the axis, and the revoluton
+    // is initialised again; a profile drawn closed stays as drawn. False
+    // when no profile vertex was drawn or the profile is not one sound
+    // chain (its connectivity failed): nothing may then be added.
     bool closeProfileOntoAxis();
     // Deletes every undo record, the newest first.
     void clearHistory();

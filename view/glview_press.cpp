@@ -229,7 +229,9 @@ void GLView::assemblyPress() {
         case ActionLink:
         case ActionUnlink:
         case ActionConstrainRotation:
+        case ActionCounterConstrainRotation:
         case ActionConstrainTranslation:
+        case ActionCounterConstrainTranslation:
         case ActionRemoveRotationConstraint:
         case ActionRemoveTranslationConstraint:
         case ActionAlign:

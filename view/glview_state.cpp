@@ -221,8 +221,9 @@ void GLView::returnKey() {
         }
         activeTool->setElement(mesh);
     } else if (activeTool && toolCreation == CreateRevoluton && keys.held(Keyboard::KeyAlt)) {
-        // Alt closes the drawn profile onto the axis; with nothing drawn the
-        // drawing ends without adding anything.
+        // Alt closes an open drawn profile onto the axis; with nothing drawn,
+        // or a profile that is no sound chain, the drawing ends without
+        // adding anything.
         if (!closeProfileOntoAxis()) {
             resetState(true);
             return;
@@ -238,6 +239,10 @@ bool GLView::closeProfileOntoAxis() {
     Curve* c = r ? r->profile : nullptr;
     const int n = c ? c->vertexCount() : 0;
     if (n == 0) return false;
+    // A loop drawn closed has no ends to join to the axis.
+    bool open = c->status != 0;
+    for (const CurveVertex& v : c->vertices) open = open || (v.isActive() && v.isEnd());
+    if (!open) return true;
     // Each end gets an edge to its foot on the axis.
     const float yLast = c->vertices[std::size_t(n - 1)].position.y;
     const float yFirst = c->vertices[0].position.y;
@@ -247,16 +252,19 @@ bool GLView::closeProfileOntoAxis() {
     c->edgeAdd(n + 1, 0);
     c->touch();
     r->initialize(Element::ResizeKeep);
-    return true;
+    return c->status == 0;
 }
 
 void GLView::placeDrawing(Element& e) {
     const float s = e.size();
-    // A quarter turn about x: the drawing's plane stands up on an object
-    // and lies down on the screen plane.
+    // A quarter turn about x: the object's frame stands up on an object and
+    // lies down on the screen plane. The element turns back by the opposite
+    // quarter turn, so that the placed object keeps the world positions the
+    // drawing had while it was drawn.
     const float a = pickBrush.selection == ABrush::OnObject ? -1.0f : 1.0f;
     const mat4 P(1, 0, 0, 0, 0, 0, a, 0, 0, -a, 0, 0, 0, 0, 0, 1);
-    const mat4 transform = P * mat4::Translation(e.centre / s);
+    const mat4 back(1, 0, 0, 0, 0, 0, -a, 0, 0, a, 0, 0, 0, 0, 0, 1);
+    const mat4 transform = back * mat4::Translation(e.centre / s);
     mat4 Q = P * mat4::Scale(s);
     if (!assemblor.stamps.empty()) Q = drawingFrame * Q;
     std::vector<mat4> moved;

@@ -102,6 +102,8 @@ TEST_F(MainWindowTest, ConstructionLeavesTheDocumentedMenusActionsAndModes) {
     EXPECT_TRUE(view()->simple());
     EXPECT_EQ(view()->actionMode, qel::GLView::ModeAssembly);
     EXPECT_TRUE(ui().actionMaterial->isChecked());
+    EXPECT_EQ(view()->selectedAssemblyAction, qel::GLView::ActionMaterial);  // what the checked entry names
+    EXPECT_EQ(view()->assemblyAction, qel::GLView::ActionMaterial);
     EXPECT_EQ(ui().menuAssembly->title(), "[Assembly]");
     EXPECT_EQ(ui().menuSculpt->title(), "Sculpt");
     EXPECT_TRUE(!ui().actionEdge_Detection->isChecked() && view()->edgeDetection == 0);

@@ -64,7 +64,7 @@ TEST(Mat3Factories, RotationsAndFrames) {
     const mat3 Ry(std::cos(b), 0, std::sin(b), 0, 1, 0, -std::sin(b), 0, std::cos(b));
     expectNear(mat3::Rotation(a, b, c), (Rx * Ry * Rz(c)).transposed());
     EXPECT_EQ(mat3::Rotation(vec3(1, 0, 0), vec3(0, 2, 0)), mat3(0, -1, 0, 1, 0, 0, 0, 0, 1));
-    EXPECT_EQ(mat3::Rotation(vec3(1, 0, 0), vec3(-3, 0, 0)), mat3(-1, 0, 0, 0, -1, 0, 0, 0, -1));  // opposite
+    EXPECT_EQ(mat3::Rotation(vec3(1, 0, 0), vec3(-3, 0, 0)), mat3(-1, 0, 0, 0, 1, 0, 0, 0, -1));  // opposite
     EXPECT_EQ(mat3::Rotation(vec3(0, 0, 0), vec3(1, 2, 3)), mat3());
     expectNear(mat3::RotationScale(vec3(2, 0, 0), vec3(0, 1, 0)), mat3(0, -1, 0, 0.5f, 0, 0, 0, 0, 1));
     expectNear(mat3::RotationAroundAxis(vec3(0, 0, 2), 0.9f), Rz(0.9f));  // right-handed
@@ -88,6 +88,37 @@ TEST(Mat3Factories, RotationsAndFrames) {
             EXPECT_NEAR(mat3::FrameXZ(d * s, d).determinant(), 1.0, 1e-5);
             EXPECT_NEAR(mat3::FrameYZ(d * s, d).determinant(), 1.0, 1e-5);
         }
+}
+
+// Opposite directions turn by a half turn about an axis across both, never
+// by the point reflection -I; short inputs do not change that.
+TEST(Mat4, RotationBetweenOppositeDirectionsIsAHalfTurn) {
+    const vec3 directions[] = {{1, 0, 0}, {0, -2, 0}, {0, 0, 5}, {1, 2, 3}, {-0.3f, 0.7f, -0.2f},
+                               {1e-12f, -3e-12f, 2e-12f}, {1e30f, 1e30f, -1e30f}};
+    for (const vec3& a : directions) {
+        for (float k : {-1.0f, -4.0f}) {
+            const vec3 b = a * k;
+            SCOPED_TRACE(testing::Message() << a.x << " " << a.y << " " << a.z << " k " << k);
+            const mat4 R = mat4::Rotation(a, b);
+            const mat3 B = R.block();
+            EXPECT_TRUE(isOrthonormal(B));  // determinant +1 included
+            EXPECT_NEAR(B.determinant(), 1.0, 1e-6);
+            expectNear(R.translation(), vec3(0, 0, 0), 0.0f);
+            expectNear(B * qel::normalize(a), qel::normalize(b), 1e-6f);
+            // A half turn: it squares to I and its trace is -1.
+            expectNear(B * B, mat3(), 1e-6f);
+            EXPECT_NEAR(B.m[0] + B.m[4] + B.m[8], -1.0f, 1e-6f);
+        }
+    }
+    // The axis: the coordinate axis of the smallest component, made across.
+    EXPECT_EQ(mat4::Rotation(vec3(0, 0, 1), vec3(0, 0, -2)), mat4::Scale(1, -1, -1));
+    // Equal directions and a zero input still give no turn.
+    EXPECT_EQ(mat4::Rotation(vec3(1, 2, 3), vec3(2, 4, 6)), mat4());
+    EXPECT_EQ(mat4::Rotation(vec3(0, 0, 0), vec3(-1, 0, 0)), mat4());
+    // The stretch of RotationScale then takes a exactly onto b, turning.
+    const mat3 S = mat3::RotationScale(vec3(0, 2, 0), vec3(0, -6, 0));
+    expectNear(S * vec3(0, 2, 0), vec3(0, -6, 0), 1e-5f);
+    EXPECT_GT(S.determinant(), 0.0);
 }
 
 TEST(Mat3Constrained, AngleAndRotationAboutAnAxisWithoutNaN) {

@@ -229,6 +229,34 @@ TEST_F(Drag, TransformsOfAFlattenedObjectStayFinite) {
     EXPECT_FALSE(flat->matrix() == mat4::Scale(1, 0, 1));
 }
 
+// A turning drag turns the object the way the pointer goes round the pivot:
+// the point pressed on the object follows the pointer, scaled with it for
+// RotateScale.
+TEST_F(Drag, TurnsFollowThePointerRoundThePivot) {
+    view.transformerType = GLView::TransformObjectPivot;
+    const vec3 c = object->pivot.translation();  // the pivot origin in the world
+    const vec3 n = normalize(view.ScreenNormal());
+    const vec3 u = normalize(cross(n, std::fabs(n.x) < 0.9f ? vec3(1, 0, 0) : vec3(0, 1, 0)));
+    const mat3 turn = mat3::RotationAroundAxis(n, 0.7f);
+    for (GLView::TAssemblyAction a : {GLView::ActionRotate, GLView::ActionRotateScale}) {
+        SCOPED_TRACE(int(a));
+        object->pivot = mat4::Translation(c);
+        object->transform = mat4::Identity();
+        const float k = a == GLView::ActionRotateScale ? 1.5f : 1.0f;
+        const vec3 from = c + u * 0.8f;
+        const vec3 to = c + turn * (u * (0.8f * k));
+        assembly(a);
+        pick(object, from);
+        const mat4 before = view.pickBrush.pickedWorld * object->matrix();
+        const vec3 local = mat4::inverse(before).transformProject(from);
+        press();
+        dragBy(15, -10, to - from);
+        const vec3 after = (view.pickBrush.pickedWorld * object->matrix()).transformProject(local);
+        EXPECT_LT(length(after - to), 1e-4f) << after.x << " " << after.y << " " << after.z;
+        release();
+    }
+}
+
 TEST_F(Drag, ARightReleaseDuringALeftStrokeChangesNothing) {
     RecordingTool tool;
     view.setActionMode(GLView::ModeSculpt);

@@ -271,6 +271,37 @@ TEST_F(Release, LinksAndConstraintsPushRecordsThatUndo) {
     EXPECT_EQ(snapshot(*view.scene), before);
 }
 
+// The constraint actions from the user's press to the release: each stores
+// the normal under the release point, the Counter variants its opposite.
+TEST_F(Release, ConstraintsActThroughTheirOwnPressAndRelease) {
+    view.setActionMode(GLView::ModeAssembly);
+    const vec3 normal = normalize(vec3(0.2f, 0.3f, 1.0f));
+    const vec3 released = normalize(GLView::unproject_Normal(normal));  // in the world
+    for (int action = GLView::ActionConstrainRotation; action <= GLView::ActionCounterConstrainTranslation; ++action) {
+        SCOPED_TRACE(action);
+        view.setAssemblyAction(GLView::TAssemblyAction(action));
+        a->rotationAxis = a->translationAxis = vec3(0, 0, 0);
+        show(id(a));
+        drive.frame();
+        drive.left(true);
+        drive.frame();
+        ASSERT_EQ(view.pickBrush.pickedTool, a);
+        show(id(d), X, Y, 0, normal);
+        drive.left(false);
+        drive.frame();
+        EXPECT_TRUE(view.idle());
+        const bool rotation = action <= GLView::ActionCounterConstrainRotation;
+        const bool counter =
+            action == GLView::ActionCounterConstrainRotation || action == GLView::ActionCounterConstrainTranslation;
+        const vec3 axis = rotation ? a->rotationAxis : a->translationAxis;
+        EXPECT_EQ(rotation ? a->translationAxis : a->rotationAxis, vec3(0, 0, 0));
+        ASSERT_NEAR(length(axis), 1.0f, 1e-5f);
+        const vec3 n = normalize(a->pivot.block() * axis);  // back in the world
+        EXPECT_NEAR(dot(n, released), counter ? -1.0f : 1.0f, 1e-5f);
+    }
+    EXPECT_EQ(view.undoHistory.size(), 4u);
+}
+
 TEST_F(Release, MirrorAlignAndPivotMatching) {
     const std::vector<float> before = snapshot(*view.scene);
     // Mirror: the press pushed the transform record.

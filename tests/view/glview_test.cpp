@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -154,6 +155,40 @@ TEST_F(ViewTest, ValuesKeepTheirToolOnlyBuiltToolsTakeTheMaterialAndTemplatesSte
     EXPECT_EQ(view.setNextTool(false), first);
     view.setActiveToolProperties();
     EXPECT_TRUE(first->material == pbr() && last->material == pbr());
+}
+
+// Each primitive creation value builds its own solid: the mesh the factory
+// makes for it, corner by corner.
+TEST_F(ViewTest, PrimitiveCreationValuesBuildTheirOwnSolids) {
+    const auto sphere = [] {
+        const std::unique_ptr<Mesh> seed(Mesh::Icosahedron());
+        return Mesh::Sphere(seed.get(), 3, false, true);
+    };
+    const struct {
+        GLView::TToolCreation value;
+        Mesh* expected;
+    } rows[] = {
+        {GLView::CreateTetrahedron, Mesh::Tetrahedron()},   {GLView::CreateCube, Mesh::Cube()},
+        {GLView::CreateOctahedron, Mesh::Octahedron()},     {GLView::CreateDodecahedron, Mesh::Dodecahedron()},
+        {GLView::CreateIcosahedron, Mesh::Icosahedron()},   {GLView::CreateSphere, sphere()},
+        {GLView::CreateCylinder, Mesh::Cylinder(24, false)}, {GLView::CreateCapsule, Mesh::Capsule(5, false)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.value));
+        const std::unique_ptr<Mesh> expected(row.expected);
+        Tool* t = view.setActiveTool(row.value, true);
+        ASSERT_TRUE(t && t->element && t->element->isType(Element::TType::Mesh));
+        EXPECT_EQ(t->transform, mat4::Identity());
+        const Mesh& m = *static_cast<const Mesh*>(t->element);
+        ASSERT_EQ(m.vertexCount(), expected->vertexCount());
+        ASSERT_EQ(m.faceCount(), expected->faceCount());
+        for (int i = 0; i < m.vertexCount(); ++i)
+            ASSERT_EQ(m.vertices[i].position, expected->vertices[i].position) << "vertex " << i;
+        for (int i = 0; i < m.faceCount(); ++i) {
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(m.faces[i].v[k], expected->faces[i].v[k]) << "face " << i;
+            ASSERT_EQ(m.faces[i].flags & MeshFace::SharpMask, expected->faces[i].flags & MeshFace::SharpMask);
+        }
+    }
 }
 
 TEST_F(ViewTest, ObjImportsTlReplacesTloMergesAndEachEmptiesTheHistory) {

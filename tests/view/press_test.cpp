@@ -181,6 +181,8 @@ TEST_F(Press, AssemblyTable) {
         {A::ActionRotate, Object, 1, M::ModeAssembly, Anchored, Act::KindTransform},
         {A::ActionMove, NoTool, 1, M::ModeView, Kept, None},
         {A::ActionLink, Object, 1, M::ModeAssembly, Cleared, None},
+        {A::ActionCounterConstrainRotation, Object, 1, M::ModeAssembly, Cleared, None},
+        {A::ActionCounterConstrainTranslation, Object, 1, M::ModeAssembly, Cleared, None},
         {A::ActionMaterial, Object, 1, M::ModeAssembly, Kept, Act::KindMaterial},
         {A::ActionPickMaterial, Object, 1, M::ModeAssembly, Cleared, None},
         {A::ActionPaint, Object, 0, M::ModeAssembly, Kept, None},
