@@ -205,8 +205,9 @@ public:
     virtual void DataRead(buffer& b);
     virtual void oldDataRead(buffer& b);
     virtual void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements);
-    // 57: animation tick.
-    virtual void timer();
+    // 57: animation tick; true when the element of this tool or of a tool
+    // below it moves with time.
+    virtual bool timer();
 
     // ---- Selection ----
     // Without all: this tool, only when it has the object bit. With all:
