@@ -1,14 +1,17 @@
 // The program: the exact predicates, the application with its resources,
-// OpenGL 4.0 core surfaces and an unantialiased application font, and the
-// main window shown maximised until the user quits.
+// OpenGL 4.0 core surfaces and an unantialiased application font, the
+// user's cache folder for the prefiltered environments, and the main window
+// shown maximised until the user quits.
 
 #include <QApplication>
 #include <QFont>
+#include <QStandardPaths>
 #include <QSurfaceFormat>
 
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "core/geometry.h"
+#include "gl/environment.h"
 #include "gl/resources.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +28,9 @@ int main(int argc, char** argv) {
     format.setVersion(4, 0);
     format.setProfile(QSurfaceFormat::CoreProfile);
     QSurfaceFormat::setDefaultFormat(format);
+
+    qel::Environment::CacheFolder =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toUtf8().toStdString();
 
     QFont font = QApplication::font();
     font.setStyleStrategy(QFont::NoAntialias);

@@ -44,6 +44,8 @@
 class GLWidget;
 class QAction;
 class QCloseEvent;
+class QLabel;
+class QUrl;
 class QMenu;
 class QToolBar;
 class Ui_MainWindow;
@@ -120,6 +122,17 @@ public:
     QList<QKeySequence> assemblyShortcuts;
     QList<QKeySequence> sculptShortcuts;
     qel::Asker* asker;  // not owned; Qt's dialogs by default
+    // Hands a document to the desktop (Help's guide); false when the desktop
+    // cannot open it. Tests replace it.
+    static bool openWithDesktop(const QUrl& url);
+    bool (*openDocument)(const QUrl& url) = &MainWindow::openWithDesktop;
+
+    // A line at the right of the status bar, left of the progress bar, that
+    // stays while the pointer moves over widgets with status tips; it is
+    // cleared after NoticeMs. Made on first use.
+    void showNotice(const QString& text);
+    QLabel* noticeLabel = nullptr;
+    static constexpr int NoticeMs = 60000;
 
 protected:
     // Asks the Exit question unless Exit has asked it already.
@@ -365,6 +378,7 @@ public slots:
 
 private:
     bool exitConfirmed = false;  // Exit is closing the window after its question
+    int noticesShown = 0;        // the newest notice alone is cleared by its timer
 
     // The guard of a command that belongs to a mode: true at once in that
     // mode; otherwise false while a gesture runs, else the mode is entered

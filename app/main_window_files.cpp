@@ -1,9 +1,14 @@
 // MainWindow: New, Open, Save and Quick Save.
 
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
 
 #include "app/main_window.h"
+#include "app/main_window_form.h"
 #include "app/save_name.h"
+#include "scene/root.h"
 #include "scene/scene.h"
 #include "view/act.h"
 #include "view/asker.h"
@@ -14,15 +19,53 @@ void MainWindow::on_actionNew_triggered() {
     view()->replaceScene(nullptr);
 }
 
+namespace {
+
+// Meshes and images open as new tools of the tool library, not as objects.
+bool opensAsTool(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == "obj" || suffix == "png" || suffix == "jpg" || suffix == "gif";
+}
+
+}  // namespace
+
 void MainWindow::on_actionOpen_triggered() {
     const QStringList paths = asker->openFileNames(
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
         "(*.png *.jpg *.gif)");
     // A file that cannot be read is named in a warning and passed over.
-    for (const QString& path : paths)
-        if (!view()->load(path.toStdString())) asker->warn(this, "Open", path + " could not be opened.");
+    QStringList tools;
+    for (const QString& path : paths) {
+        if (!view()->load(path.toStdString())) {
+            asker->warn(this, "Open", path + " could not be opened.");
+            continue;
+        }
+        // A scene replaces the library with everything opened before it.
+        if (QFileInfo(path).suffix().toLower() == "tl") tools.clear();
+        if (opensAsTool(path)) tools << QFileInfo(path).fileName();
+    }
+    // Nothing new shows in the view: the status bar says where it went.
+    if (!tools.isEmpty()) {
+        const qel::Root* library = view()->scene->toolsRoot;
+        showNotice(tools.join(", ") + (tools.size() == 1 ? " was" : " were") + " added to the tool library (Tools " +
+                   QString::number(library ? library->children.size() : 0) + "). To place " +
+                   (tools.size() == 1 ? "it" : tools.last()) +
+                   ", choose Use Tool (Assembly > Create) and click in the view.");
+    }
     view()->redraw = 1;
+}
+
+void MainWindow::showNotice(const QString& text) {
+    if (!noticeLabel) {
+        noticeLabel = new QLabel(ui->statusBar);
+        ui->statusBar->insertPermanentWidget(0, noticeLabel, 0);
+    }
+    noticeLabel->setText(text);
+    const int shown = ++noticesShown;
+    QTimer::singleShot(NoticeMs, noticeLabel, [this, shown] {
+        if (shown == noticesShown) noticeLabel->clear();
+    });
 }
 
 void MainWindow::on_actionSave_triggered() {

@@ -102,9 +102,19 @@ QString MainWindow::guideFile() {
     return path;
 }
 
+bool MainWindow::openWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+// Without a browser the user is told where the guide is, to open it by hand.
 void MainWindow::on_actionOnline_help_triggered() {
     const QString path = guideFile();
-    if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (path.isEmpty()) {
+        asker->warn(this, "Help", "The user guide could not be written to the temporary folder.");
+        return;
+    }
+    if (!openDocument(QUrl::fromLocalFile(path)))
+        asker->warn(this, "Help",
+                    "No browser could be started to show the user guide.\nOpen this file in a browser to read it:\n" +
+                        QDir::toNativeSeparators(path));
 }
 
 // The licence as preformatted text; its angle brackets and ampersands are

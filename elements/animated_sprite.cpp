@@ -59,6 +59,8 @@ void AnimatedSprite::renderEnd() {
     if (texture_) texture_->disable();
 }
 
+bool AnimatedSprite::animate(bool, double) { return texture_ && texture_->depth() > 1; }
+
 int AnimatedSprite::frameAt(double time) const {
     if (!texture_) return 0;
     return sprite::animationLayer(time, texture_->frameDelay(), texture_->depth());

@@ -40,6 +40,8 @@ public:
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
     mat4 localMatrix() const override;
+    // True with more than one frame: the frame shown changes with time.
+    bool animate(bool first, double time) override;
     void DataWrite(buffer& b) override;
     void DataRead(buffer& b) override;
     bool load(const std::string& path) override;

@@ -166,6 +166,8 @@ void Lightning::render(unsigned objectId, unsigned itemId, const mat4& m, const 
     if (end) tube->renderEnd();
 }
 
+bool Lightning::animate(bool, double) { return octaves > 0 && amplitude.x != 0.0f && scale.y != 0.0f; }
+
 void Lightning::DataWrite(buffer& b) {
     buffer payload;
     payload.writeVec2(amplitude);

@@ -70,6 +70,8 @@ public:
     // flag is not used.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
+    // True when the bolt is displaced and its noise scrolls with time.
+    bool animate(bool first, double time) override;
     void DataWrite(buffer& b) override;
     // readRecord; a refused payload sets status 1.
     void DataRead(buffer& b) override;

@@ -1,7 +1,22 @@
 #include "gl/environment.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QOpenGLWidget>
+#include <QString>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "core/mat.h"
 #include "core/vec.h"
+#include "gl/environment_cache.h"
 #include "gl/gl.h"
 #include "gl/glatom.h"
 #include "gl/glerror.h"
@@ -11,19 +26,6 @@
 #include "gl/shader.h"
 #include "gl/shaders.h"
 #include "gl/texturecube.h"
-
-#include <QImage>
-#include <QOpenGLWidget>
-#include <QString>
-
-#include <array>
-#include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <memory>
-#include <utility>
-#include <vector>
 
 namespace qel {
 
@@ -90,6 +92,17 @@ bool readPanoramaFaces(const std::string& path, int n, std::vector<float>& texel
     }
     return true;
 }
+
+// The bytes of the panorama file (a resource path too); false when it cannot
+// be read.
+bool readFile(const std::string& path, QByteArray& bytes) {
+    QFile file(QString::fromUtf8(path.c_str()));
+    if (path.empty() || !file.open(QIODevice::ReadOnly)) return false;
+    bytes = file.readAll();
+    return true;
+}
+
+QString cacheFolder() { return QString::fromUtf8(Environment::CacheFolder.c_str()); }
 
 // The six faces of a float cube, three floats per texel.
 bool readFaces(TextureCube& cube, std::vector<float>& values) {
@@ -273,6 +286,8 @@ Environment::Environment(const std::string& path, int size, int levels, bool inE
 
 Environment::~Environment() = default;
 
+std::string Environment::CacheFolder;
+
 int Environment::passes(int level) { return int(level * std::log(level + 1.0) + 1.0); }
 
 // The build under way: the two float cubes of the ping-pong filter, the
@@ -298,6 +313,12 @@ struct Environment::Work {
     int level = 0;
     int passesLeft = -1;     // -1 while the level's layer is not stored yet
     bool filtering = false;  // the passes' GL state is set in this share
+    // For the cache folder: the panorama's key and every layer stored so
+    // far. A build in which some passes could not run is not kept.
+    bool caching = false;
+    bool filtered = true;
+    EnvironmentCache::Key key{};
+    std::vector<std::uint8_t> kept;
 };
 
 bool Environment::compile() {
@@ -339,20 +360,7 @@ Environment::Build Environment::build(double budgetMs) {
 }
 
 bool Environment::step() {
-    if (!work_) {
-        std::vector<float> faces;
-        if (!readPanoramaFaces(path_, size_, faces)) {
-            glReportError("ERROR Environment::compile " + path_ + " (panorama unreadable)");
-            return false;
-        }
-        work_ = std::make_unique<Work>(size_, levels_);
-        work_->a.setData(reinterpret_cast<const std::uint8_t*>(faces.data()), int(faces.size() * sizeof(float)));
-        if (work_->a.id() == 0 || work_->b.id() == 0) {
-            glReportError("ERROR Environment::compile " + path_ + " (work cubes)");
-            return false;
-        }
-        return true;
-    }
+    if (!work_) return begin();
     Work& w = *work_;
     if (w.passesLeft < 0) {
         // The level's layer: the source cube scaled to level 0's brightness.
@@ -364,12 +372,14 @@ bool Environment::step() {
             glReportError("ERROR Environment::compile " + path_ + " (layer upload)");
             return false;
         }
+        if (w.caching) w.kept.insert(w.kept.end(), w.layer.begin(), w.layer.end());
         // The passes after the last layer would never be stored.
         w.passesLeft = w.level + 1 < levels_ ? passes(w.level) : 0;
     } else if (w.passesLeft > 0) {
         // A level whose passes cannot run keeps its layer for the next one.
         if (!w.filtering) w.filtering = w.filter.begin(w.target);
         const bool drawn = w.filtering && w.filter.pass(w.source, w.target);
+        if (!drawn) w.filtered = false;
         w.passesLeft = drawn ? w.passesLeft - 1 : 0;
     }
     if (w.passesLeft == 0) {
@@ -378,8 +388,55 @@ bool Environment::step() {
         w.filtering = false;
         w.progress.set(w.level);
         w.passesLeft = -1;
-        if (++w.level == levels_) compiled_ = 1;
+        if (++w.level == levels_) {
+            compiled_ = 1;
+            if (w.caching && w.filtered) EnvironmentCache::store(cacheFolder(), w.key, size_, levels_, w.kept);
+        }
     }
+    return true;
+}
+
+bool Environment::begin() {
+    QByteArray panorama;
+    const bool caching = !CacheFolder.empty() && readFile(path_, panorama);
+    EnvironmentCache::Key key{};
+    if (caching) {
+        key = EnvironmentCache::key(panorama, size_, levels_);
+        if (loadCached(key)) return true;
+    }
+    std::vector<float> faces;
+    if (!readPanoramaFaces(path_, size_, faces)) {
+        glReportError("ERROR Environment::compile " + path_ + " (panorama unreadable)");
+        return false;
+    }
+    work_ = std::make_unique<Work>(size_, levels_);
+    work_->a.setData(reinterpret_cast<const std::uint8_t*>(faces.data()), int(faces.size() * sizeof(float)));
+    if (work_->a.id() == 0 || work_->b.id() == 0) {
+        glReportError("ERROR Environment::compile " + path_ + " (work cubes)");
+        return false;
+    }
+    if (caching) {
+        work_->caching = true;
+        work_->key = key;
+        work_->kept.reserve(EnvironmentCache::payloadBytes(size_, levels_));
+    }
+    return true;
+}
+
+bool Environment::loadCached(const EnvironmentCache::Key& key) {
+    std::vector<std::uint8_t> layers;
+    if (!EnvironmentCache::load(cacheFolder(), key, size_, levels_, layers)) return false;
+    const std::size_t bytes = layers.size() / std::size_t(levels_);
+    std::vector<std::uint8_t> layer;
+    // A layer the GPU refuses leaves the rest to a build, which stores every
+    // layer again.
+    for (int level = 0; level < levels_; ++level) {
+        const auto first = layers.begin() + std::ptrdiff_t(std::size_t(level) * bytes);
+        layer.assign(first, first + std::ptrdiff_t(bytes));
+        if (!array_->set(level, layer)) return false;
+    }
+    compiled_ = 1;
+    fromCache_ = true;
     return true;
 }
 

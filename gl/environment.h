@@ -5,7 +5,13 @@
 // total brightness of layer 0. Construction is cheap and makes no GL call;
 // compile builds the array on the GPU once, with the view's context current,
 // or build does the same work a share at a time between frames.
+//
+// With a cache folder set, a finished build is kept there (EnvironmentCache)
+// and a later environment of the same panorama bytes, edge and level count
+// loads it in its first step instead of filtering again.
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -55,13 +61,27 @@ public:
     // floor(L ln(L + 1) + 1).
     static int passes(int level);
 
+    // Where finished environments are kept (UTF-8); empty, the default, keeps
+    // none. The program sets the user's cache folder at start-up.
+    static std::string CacheFolder;
+
+    // The array came from the cache folder rather than from a build.
+    bool fromCache() const { return fromCache_; }
+
 private:
     struct Work;  // the build under way
     // One step of the build; false when it fails.
     bool step();
+    // The first step: the layers from the cache folder when it holds this
+    // environment, else the panorama read into the work cubes.
+    bool begin();
+    // Fills the array from the cache file of the panorama's key; false when
+    // there is no usable file.
+    bool loadCached(const std::array<std::uint8_t, 32>& key);
 
     std::string path_;
     unsigned char compiled_ = 0;
+    bool fromCache_ = false;
     int size_;
     int levels_;
     std::unique_ptr<TextureCubeArray> array_;

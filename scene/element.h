@@ -121,7 +121,9 @@ public:
     // 18: update stamp = GlobalUpdate.
     virtual void touch();
     // 19: animate(false, time) on every entry of allElements after the
-    // first; true when any of them returned true.
+    // first; true when any of them returned true. An element whose look
+    // changes with the drawing time answers true itself: the frame is then
+    // drawn again while the animation runs.
     virtual bool animate(bool first, double time);
     // 20: the newest stamp of this element and its sub-elements; touches
     // this element when a sub-element changed after it.

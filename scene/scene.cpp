@@ -187,10 +187,13 @@ void Scene::renderAuxiliary(Tool::TRenderType type, bool previewOnly, const bvec
 
 // ---- Animation ----
 
-void Scene::timer(double t) {
+bool Scene::timer(double t) {
     Tool::GlobalTime = t;
-    objectsRoot->timer();
+    const bool moves = objectsRoot->timer();
+    // The library's templates are not drawn in the scene: they keep the
+    // time, but moving ones ask for no frame.
     toolsRoot->timer();
+    return moves;
 }
 
 }  // namespace qel

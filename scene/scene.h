@@ -152,7 +152,9 @@ public:
     bool ToClay(Element* e);
 
     // ---- Animation ----
-    void timer(double t);
+    // Sets the animation time t (ms) and ticks both roots; true when an
+    // object of the scene moves with time, so the frame must be drawn again.
+    bool timer(double t);
 
     // ---- Hierarchy walk (scene_objects.cpp) ----
     // The chain of tools from the highest collected ancestor down to the

@@ -206,8 +206,9 @@ public:
     virtual void DataRead(buffer& b);
     virtual void oldDataRead(buffer& b);
     virtual void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements);
-    // 57: animation tick.
-    virtual void timer();
+    // 57: animation tick; true when the element of this tool or of a tool
+    // below it moves with time.
+    virtual bool timer();
 
     // ---- What the generic tree code asks of composite tools ----
     // 58: the other end of a two-ended tool; null for every other tool.

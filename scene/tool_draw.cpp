@@ -73,10 +73,12 @@ void Tool::sculpt(std::vector<Sculptor*>& sculptors) {
 // ---------------------------------------------------------------------------
 // Animation
 
-void Tool::timer() {
+bool Tool::timer() {
     time = GlobalTime;
-    if (element) element->animate(true, GlobalTime);
-    for (Tool* child : children) child->timer();
+    bool moves = element && element->animate(true, GlobalTime);
+    for (Tool* child : children)
+        if (child->timer()) moves = true;
+    return moves;
 }
 
 // ---------------------------------------------------------------------------

@@ -90,10 +90,11 @@ bool Array::isEmpty() { return true; }
 
 bool Array::isArray() { return true; }
 
-void Array::timer() {
-    Tool::timer();
+bool Array::timer() {
+    bool moves = Tool::timer();
     for (Tool* t : items)
-        if (t) t->timer();
+        if (t && t->timer()) moves = true;
+    return moves;
 }
 
 void Array::appendTemplates(Tool* t, std::vector<Tool*>& out) {

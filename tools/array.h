@@ -108,7 +108,7 @@ public:
     void DataRead(buffer& b) override;
     void oldDataRead(buffer& b) override;
     void identify(const std::vector<Tool*>& tools, const std::vector<Element*>& elements) override;
-    void timer() override;
+    bool timer() override;
 
     // The slot ids read and not yet identified (negative: empty slot).
     const std::vector<std::int32_t>& storedItems() const { return storedItems_; }

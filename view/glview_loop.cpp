@@ -58,10 +58,9 @@ Texture2D* GLView::MainLoop() {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
     }
-    if (animate) {
-        scene->timer(elapsed);
-        redraw = 1;
-    }
+    // The animation time goes on; a frame is drawn only for objects that
+    // move with it.
+    if (animate && scene->timer(elapsed)) redraw = 1;
     if (materialPending) {
         applyMaterialEdit();
         redraw = 1;

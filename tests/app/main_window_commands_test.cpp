@@ -9,8 +9,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <SFML/Window/Keyboard.hpp>
 #include <algorithm>
@@ -278,6 +281,50 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     // The scene's templates, then the mesh's; the refused file is named.
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
     EXPECT_EQ(script.warnings, QStringList{bad.fileName() + " could not be opened."});
+}
+
+// A mesh or an image opened becomes a tool of the library and shows nothing
+// in the view: the status bar names what was added and how to place it. A
+// scene opened after them takes them away again.
+TEST_F(CommandsTest, OpenedMeshesAndImagesAreToldToGoToTheToolLibrary) {
+    QTemporaryDir dir;
+    QFile mesh(dir.filePath("tri.obj"));
+    ASSERT_TRUE(mesh.open(QIODevice::WriteOnly));
+    mesh.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    mesh.close();
+    const QString image = dir.filePath("red.png");
+    QImage pixels(4, 4, QImage::Format_ARGB32);
+    pixels.fill(Qt::red);
+    ASSERT_TRUE(pixels.save(image));
+    const auto& library = view()->scene->toolsRoot->children;
+    const std::size_t before = library.size();
+    const auto notice = [this] { return window.noticeLabel ? window.noticeLabel->text() : QString(); };
+
+    script.answers = {QStringList{mesh.fileName()}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(library.size(), before + 1);
+    EXPECT_TRUE(view()->scene->objects.tools.empty()) << "nothing placed";
+    EXPECT_EQ(notice().toStdString(), QString("tri.obj was added to the tool library (Tools %1). To place it, "
+                                              "choose Use Tool (Assembly > Create) and click in the view.")
+                                          .arg(before + 1)
+                                          .toStdString());
+    ASSERT_TRUE(window.noticeLabel);
+    EXPECT_TRUE(window.noticeLabel->isVisibleTo(window.statusBar()));
+
+    script.answers = {QStringList{image, dir.filePath("missing.gif")}};
+    ui().actionOpen->trigger();
+    EXPECT_TRUE(notice().startsWith("red.png was added to the tool library (Tools " + QString::number(before + 2)));
+    EXPECT_EQ(script.warnings.size(), 1);
+
+    ASSERT_TRUE(view()->save(dir.filePath("scene.tl").toStdString()));
+    window.noticeLabel->clear();
+    script.answers = {QStringList{mesh.fileName(), image, dir.filePath("scene.tl")}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(notice(), QString()) << "the scene replaced the library";
+    script.answers = {QStringList{mesh.fileName(), image}};
+    ui().actionOpen->trigger();
+    EXPECT_TRUE(notice().startsWith("tri.obj, red.png were added")) << notice().toStdString();
+    EXPECT_TRUE(notice().contains("To place red.png, choose Use Tool"));
 }
 
 // New, Test, Use Tool with Shift and Open of a scene file each replace the

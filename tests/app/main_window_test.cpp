@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QUrl>
 #include <QVariant>
 #include <QWidgetAction>
 #include <SFML/Window/Keyboard.hpp>
@@ -44,6 +46,8 @@ struct Script : qel::Asker {
     QList<QVariant> answers;
     QVariant take() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
     bool yes(QWidget*, const QString&, const QString&) override { return take().toBool(); }
+    void warn(QWidget*, const QString& title, const QString& text) override { warnings << title + ": " + text; }
+    QStringList warnings;
     QString openFileName(QWidget*, const QString&, const QString&) override { return take().toString(); }
     bool getDouble(QWidget*, const QString&, const QString&, double* v, double, double, int) override {
         const QVariant a = take();
@@ -315,6 +319,36 @@ TEST(MainWindowHelp, TheGuideIsWrittenFromTheProgramsOwnPage) {
     QFile written(path);
     ASSERT_TRUE(!path.isEmpty() && written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), text);
+}
+
+// The guide tells where opened meshes and images go and how to place them.
+TEST(MainWindowHelp, TheGuideSaysOpenedMeshesAndImagesBecomeToolsOfTheLibrary) {
+    QFile page(":/Help/guide.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll()).simplified();
+    EXPECT_FALSE(text.contains("<code>.obj</code>) is added to the scene"));
+    EXPECT_TRUE(
+        text.contains("an animated GIF (<code>.gif</code>) does not appear in the view when it is opened: it "
+                      "becomes a new tool of the tool library"));
+    EXPECT_TRUE(text.contains("to place it, choose <b>Use Tool</b> (Assembly &gt; Create) and click in the view"));
+}
+
+// When the desktop cannot open the guide, a message names its file.
+TEST_F(MainWindowTest, HelpWithoutABrowserNamesTheGuidesFile) {
+    static QUrl opened;
+    window.openDocument = [](const QUrl& url) {
+        opened = url;
+        return false;
+    };
+    ui().actionOnline_help->trigger();
+    const QString path = MainWindow::guideFile();
+    EXPECT_EQ(opened, QUrl::fromLocalFile(path));
+    ASSERT_EQ(script.warnings.size(), 1);
+    EXPECT_TRUE(script.warnings[0].startsWith("Help: ") && script.warnings[0].endsWith(QDir::toNativeSeparators(path)))
+        << script.warnings[0].toStdString();
+    window.openDocument = [](const QUrl&) { return true; };
+    ui().actionOnline_help->trigger();
+    EXPECT_EQ(script.warnings.size(), 1) << "a browser showed it";
 }
 
 TEST_F(MainWindowTest, TheLicenceShowsItsTextAsWrittenAndGoesWhenClosed) {

@@ -8,6 +8,9 @@ program="$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# The program keeps prefiltered environments in the user's cache folder: here a
+# folder of the test's own.
+export XDG_CACHE_HOME="$work/cache"
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 "$program" 2>"$work/err" &

@@ -168,3 +168,25 @@ TEST(Lightning, ScenesHoldingLightningsLoadWithTheToolsCountsAndSaveAgain) {
     ASSERT_EQ(reloaded.objectsRoot->children.size(), 3u);
     EXPECT_EQ(reloaded.objectsRoot->children[2]->element->refCount, 1);
 }
+
+// A bolt moves with time only when it is displaced and its noise scrolls in
+// time; the scene's tick reports a moving bolt among its objects, not one
+// kept in the tool library.
+TEST(Lightning, TheSceneTickReportsABoltThatMovesWithTime) {
+    Scene s;
+    EXPECT_FALSE(s.timer(1.0)) << "empty scene";
+    const auto place = [&s](Element* e) {
+        auto* t = new Tool(e, mat4::Identity(), pbr(), false);
+        t->flags |= Tool::FlagObject;
+        s.objectsRoot->addChild(t, false);
+    };
+    place(new Lightning(vec2(0, 0.01f), vec2(1, 1), 4));
+    place(new Lightning(vec2(0.1f, 0.01f), vec2(1, 0), 4));
+    place(new Lightning(vec2(0.1f, 0.01f), vec2(1, 1), 0));
+    EXPECT_FALSE(s.timer(2.0)) << "still bolts";
+    s.addTool(new Tool(new Lightning(vec2(0.1f, 0.01f), vec2(1, 1), 4), mat4::Identity(), pbr(), false));
+    EXPECT_FALSE(s.timer(3.0)) << "a library template";
+    place(new Lightning(vec2(0.1f, 0.01f), vec2(1, 1), 4));
+    EXPECT_TRUE(s.timer(4.0));
+    EXPECT_EQ(s.objectsRoot->children.back()->time, 4.0);
+}

@@ -1,17 +1,9 @@
-#include "gl/environment.h"
-#include "gl/gl.h"
-#include "gl/glquad.h"
-#include "gl/shader.h"
-#include "gl/shaders.h"
-#include "gl/texture2d.h"
-#include "gl/texturecube.h"
-#include "gl_util.h"
-
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,6 +11,16 @@
 #include <memory>
 #include <numeric>
 #include <vector>
+
+#include "gl/environment.h"
+#include "gl/environment_cache.h"
+#include "gl/gl.h"
+#include "gl/glquad.h"
+#include "gl/shader.h"
+#include "gl/shaders.h"
+#include "gl/texture2d.h"
+#include "gl/texturecube.h"
+#include "gl_util.h"
 
 namespace {
 
@@ -69,6 +71,7 @@ TEST(EnvironmentSetup, KeepsPathAndLevelsAndCountsPassesAsLLogL) {
     const int expected[] = {1, 1, 3, 5, 7, 9, 12, 15, 18, 21, 24, 28};
     for (int level = 0; level < 12; ++level) EXPECT_EQ(qel::Environment::passes(level), expected[level]) << level;
     EXPECT_EQ(qel::Environment::passes(63), 263);
+    EXPECT_TRUE(qel::Environment::CacheFolder.empty()) << "no cache unless the program sets one";
 }
 
 TEST_F(EnvironmentBuild, LayerZeroIsThePanoramaCubeAndFilteringKeepsEveryFaceInPlace) {
@@ -204,4 +207,47 @@ TEST_F(EnvironmentBuild, UnreadablePanoramaIsReportedAndReplacingReleasesTheArra
     env.reset(new qel::Environment(path, 4, 2, false));
     EXPECT_FALSE(gl->glIsTexture(first));
     env.reset();  // never built: deleted all the same (checked by the leak sanitizer)
+}
+
+// A finished build is kept in the cache folder; the next environment of the
+// same panorama and settings loads it in its first share, with the same
+// layers. Other settings build anew; a damaged file is built again and
+// replaced.
+TEST_F(EnvironmentBuild, AFinishedBuildIsKeptInTheCacheFolderAndLoadedNextTime) {
+    QTemporaryDir cache;
+    // The folder goes back to none however the test ends.
+    struct CacheIn {
+        explicit CacheIn(const QString& folder) { qel::Environment::CacheFolder = folder.toStdString(); }
+        ~CacheIn() { qel::Environment::CacheFolder.clear(); }
+    } cacheIn(cache.path());
+    const std::string path =
+        save("spot.png",
+             panorama(64, 32, [](double x, double, double) { return x > 0.9 ? qRgb(255, 200, 100) : qRgb(0, 10, 0); }));
+    qel::Environment first(path, 8, 3, false);
+    ASSERT_TRUE(first.compile());
+    EXPECT_FALSE(first.fromCache());
+    const QStringList files = QDir(cache.path()).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+
+    qel::Environment second(path, 8, 3, false);
+    EXPECT_EQ(second.build(0.0), qel::Environment::Build::Done) << "loaded in one share";
+    EXPECT_TRUE(second.fromCache());
+    EXPECT_EQ(levels(second), levels(first));
+    qel::Environment fewer(path, 8, 2, false);
+    ASSERT_TRUE(fewer.compile());
+    EXPECT_FALSE(fewer.fromCache());
+
+    const QString file = cache.filePath(files[0]);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.resize(f.size() / 2);
+    }
+    qel::Environment damaged(path, 8, 3, false);
+    ASSERT_TRUE(damaged.compile());
+    EXPECT_FALSE(damaged.fromCache());
+    EXPECT_EQ(levels(damaged), levels(first));
+    qel::Environment again(path, 8, 3, false);
+    ASSERT_TRUE(again.compile());
+    EXPECT_TRUE(again.fromCache()) << "the damaged file was replaced";
 }

@@ -93,3 +93,15 @@ TEST(ArrayDeletion, TemplatesSharingOneRingDeleteAsFastAsLoneOnes) {
     // the margin leaves room for a loaded machine.
     EXPECT_LT(seconds[1], 8 * seconds[0] + 0.05);
 }
+
+// The tick of an array reaches its items: an item whose element moves with
+// time makes the array report a move.
+TEST_F(ArrayTest, AnItemThatMovesWithTimeMakesTheArrayTickAsMoving) {
+    EXPECT_FALSE(array->timer());
+    auto* shown = static_cast<TestElement*>(array->items[2]->element);
+    TestElement moving;
+    moving.animates = true;
+    shown->subs.push_back(&moving);
+    EXPECT_TRUE(array->timer());
+    shown->subs.clear();
+}
