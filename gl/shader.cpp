@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "core/folders.h"
+#include "core/strings.h"
 #include "gl/gl.h"
 #include "gl/glerror.h"
 #include "gl/shadersource.h"
@@ -44,11 +45,20 @@ Shader* Shader::FromText(const std::vector<std::string>& lines) {
     return shader;
 }
 
-void Shader::load(const std::string& name) {
-    QFile file(QString::fromStdString(ShadersPrefix + name + ".glsl"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
+std::optional<std::string> Shader::readResource(const std::string& path) {
+    QFile file(QString::fromStdString(ShadersPrefix + path));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
     const QByteArray bytes = file.readAll();
-    source_ += shaderSourceFromBytes(bytes.constData(), std::size_t(bytes.size()));
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
+void Shader::load(const std::string& name) {
+    const ExpandedShaderSource expanded = expandShaderSource(name + ".glsl", readResource);
+    if (!expanded.error.empty()) {
+        logmsg("ERROR Shader::load " + name + ": " + expanded.error);
+        return;
+    }
+    source_ += expanded.source;
 }
 
 bool Shader::enable() {

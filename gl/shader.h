@@ -1,15 +1,16 @@
 #pragma once
 // GLSL program objects. A Shader knows only a resource name until it is first
 // enabled; it then reads ":/shaders/" + name + ".glsl" from the compiled-in
-// resources, splits it into a vertex and a fragment stage, compiles and links
-// it. A program without a fragment stage captures its vertex outputs by
-// transform feedback. The program in use is tracked in Shader::id, against
-// which every uniform is looked up.
+// resources with the files it includes, splits it into a vertex and a
+// fragment stage, compiles and links it. A program without a fragment stage
+// captures its vertex outputs by transform feedback. The program in use is
+// tracked in Shader::id, against which every uniform is looked up.
 
 #include "core/mat.h"
 #include "core/vec.h"
 #include "gl/glatom.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,12 @@ public:
 
     // A new shader, owned by the caller, whose source is the given lines.
     static Shader* FromText(const std::vector<std::string>& lines);
-    // Appends the text of the resource ":/shaders/" + name + ".glsl" to the
-    // source; nothing when the resource is missing.
+    // Appends the text of the resource ":/shaders/" + name + ".glsl", its
+    // includes resolved, to the source; nothing (and a log line) when the
+    // resource or an include is missing or the includes run in a circle.
     void load(const std::string& name);
+    // The bytes of the resource ":/shaders/" + path; nothing when missing.
+    static std::optional<std::string> readResource(const std::string& path);
 
     const std::string& name() const { return name_; }
     const std::string& source() const { return source_; }

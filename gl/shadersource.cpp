@@ -1,5 +1,6 @@
 #include "gl/shadersource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qel {
@@ -33,7 +34,115 @@ std::string varyingName(const std::string& line) {
     return name;
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A path under the shader root: no empty, "." or ".." part, so that it cannot
+// leave the root and names each file one way.
+bool isPlainPath(const std::string& path) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == path.size()) return true;
+        start = slash + 1;
+    }
+}
+
+enum class IncludeLine { None, Include, Malformed };
+
+// Whether the line is an include directive; its path goes to `path`.
+IncludeLine parseInclude(const std::string& line, std::string& path) {
+    static const std::string directive = "#include";
+    std::size_t i = 0;
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (line.compare(i, directive.size(), directive) != 0) return IncludeLine::None;
+    i += directive.size();
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == line.size() || line[i] != '"') return IncludeLine::Malformed;
+    const std::size_t close = line.find('"', i + 1);
+    if (close == std::string::npos) return IncludeLine::Malformed;
+    path = line.substr(i + 1, close - i - 1);
+    for (i = close + 1; i < line.size(); ++i)
+        if (!isBlank(line[i])) return IncludeLine::Malformed;
+    return IncludeLine::Include;
+}
+
+std::string quoted(const std::string& text) { return '"' + text + '"'; }
+
+// Expands one file after another, depth first. `chain_` holds the files
+// being expanded, outermost first, to tell a circle from a repeated include.
+class IncludeExpander {
+public:
+    IncludeExpander(const ShaderFileReader& read, ExpandedShaderSource& out) : read_(read), out_(out) {}
+
+    // Appends the expanded text of `path`, included by `includer` (empty for
+    // the program itself); false with out_.error set on failure.
+    bool expand(const std::string& path, const std::string& includer) {
+        if (std::find(chain_.begin(), chain_.end(), path) != chain_.end()) return fail(circle(path));
+        if (std::find(out_.files.begin(), out_.files.end(), path) != out_.files.end()) return true;
+        const std::optional<std::string> bytes = read_(path);
+        if (!bytes) {
+            return fail(includer.empty() ? "no shader resource " + quoted(path)
+                                         : "missing include " + quoted(path) + " in " + quoted(includer));
+        }
+        out_.files.push_back(path);
+        chain_.push_back(path);
+        if (!expandLines(path, shaderSourceFromBytes(bytes->data(), bytes->size()))) return false;
+        chain_.pop_back();
+        return true;
+    }
+
+private:
+    // Appends each line of the text of `path`, an include by its expansion.
+    bool expandLines(const std::string& path, const std::string& text) {
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = text.find('\n', start);
+            const std::string line = text.substr(start, end - start);
+            start = end + 1;
+            std::string included;
+            switch (parseInclude(line, included)) {
+                case IncludeLine::None:
+                    out_.source.append(line).push_back('\n');
+                    break;
+                case IncludeLine::Malformed:
+                    return fail("malformed include in " + quoted(path) + ": " + line);
+                case IncludeLine::Include:
+                    if (!isPlainPath(included))
+                        return fail("include " + quoted(included) + " in " + quoted(path) +
+                                    " is not a path under the shader root");
+                    if (!expand(included, path)) return false;
+                    break;
+            }
+        }
+        return true;
+    }
+
+    bool fail(const std::string& error) {
+        out_.error = error;
+        return false;
+    }
+
+    std::string circle(const std::string& path) const {
+        std::string text = "circular include: ";
+        auto it = std::find(chain_.begin(), chain_.end(), path);
+        for (; it != chain_.end(); ++it) text += *it + " -> ";
+        return text + path;
+    }
+
+    const ShaderFileReader& read_;
+    ExpandedShaderSource& out_;
+    std::vector<std::string> chain_;
+};
+
 }  // namespace
+
+ExpandedShaderSource expandShaderSource(const std::string& path, const ShaderFileReader& read) {
+    ExpandedShaderSource out;
+    IncludeExpander expander(read, out);
+    if (!expander.expand(path, std::string())) out.source.clear();
+    return out;
+}
 
 ShaderStages splitShaderSource(const std::string& source) {
     ShaderStages stages;

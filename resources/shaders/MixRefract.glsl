@@ -1,33 +1,13 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // The transparent layer over the opaque image. The transparent normal bends
 // the view of what lies behind by f = |n.xy|^4 times the refraction strength
 // (the light's alpha), and a grazing surface turns opaque.
 uniform sampler2D OpaqueColor;
-uniform sampler2D TransparentColor;
-uniform sampler2D TransparentLight;
-uniform sampler2D TransparentNormal;
-uniform vec2 wh;
+#include "Common/TransparentLayer.glsl"
 in vec2 xy;
 out vec4 FragColor;
 void main() {
-    vec4 glass = texture(TransparentColor, xy);
-    vec2 n = texture(TransparentNormal, xy).xy;
-    float f = dot(n, n) * dot(n, n);
-    bool seen = glass.a != 0.0;
-    vec2 offset = seen ? texture(TransparentLight, xy).a * f * wh * n : vec2(0.0);
-    float opacity = seen ? mix(glass.a, 1.0, f * f) : 0.0;
+    #include "Common/Refraction.glsl"
     vec3 behind = texture(OpaqueColor, xy - offset).rgb;
     FragColor = vec4(mix(behind, glass.rgb, opacity), opacity);
 }

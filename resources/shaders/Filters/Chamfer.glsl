@@ -1,23 +1,9 @@
-##VERTEX
-#version 330 core
-// Stamp of one grid cell: the unit square brought by Transform onto a square
-// around the cell, in grid coordinates (x in [0, W], y in [0, H]).
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-uniform mat4 Transform;
-void main() {
-    vec4 p = vec4(Position, 1.0) * Transform;
-    gl_Position = p * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Filters/StampPass.glsl"
 // Chamfer stamp: inside the ball of squared radius R2 around the cell
 // centre, R2 on the inner 70 % of the radius and a quarter-circle falling to
 // 0.7 R2 at the rim; or the field's value when larger. Texels outside the
 // ball (and balls of radius 0) leave the field unchanged.
-uniform sampler2D OldDepth;
-uniform vec2 WH;
-uniform vec2 Center;
+#include "Filters/StampInputs.glsl"
 uniform float R2;
 out vec4 FragColor;
 void main() {

@@ -1,25 +1,8 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // Object contours: a visible pixel next to a visible pixel of another object
 // (left, below, right or above) takes the contour colour and full opacity.
 uniform usampler2D Id;
-uniform sampler2D Input;
-uniform float w;
-uniform float h;
-uniform vec4 Contour;
-in vec2 xy;
-out vec4 FragColor;
+#include "Filters/ContourInputs.glsl"
 void main() {
     vec4 colour = texture(Input, xy);
     uint id = texture(Id, xy).x;

@@ -1,26 +1,9 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // Object and part contours: a pixel next to another object, or next to a
 // greater item (face, part) of its own, takes the contour colour; its
 // opacity stays.
 uniform usampler2D Id;
-uniform sampler2D Input;
-uniform float w;
-uniform float h;
-uniform vec4 Contour;
-in vec2 xy;
-out vec4 FragColor;
+#include "Filters/ContourInputs.glsl"
 void main() {
     vec4 colour = texture(Input, xy);
     uvec2 id = texture(Id, xy).xy;

@@ -1,30 +1,10 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // Object and part contours with the selection shown: a selected pixel is
 // tinted by "SelectionColor"; an object contour becomes opaque and takes
 // "SelectionContour" where it touches a selected pixel; a part contour keeps
 // the opacity and the plain contour colour.
 uniform usampler2D Id;
-uniform sampler2D Input;
-uniform float w;
-uniform float h;
-uniform vec4 Contour;
-uniform vec4 SelectionColor;
-uniform vec4 SelectionContour;
-in vec2 xy;
-out vec4 FragColor;
-const uint Selected = 0x80000000u;
+#include "Filters/SelectionInputs.glsl"
 void main() {
     vec4 colour = texture(Input, xy);
     uvec2 id = texture(Id, xy).xy;

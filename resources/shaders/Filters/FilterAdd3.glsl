@@ -1,16 +1,4 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // The sum of three images.
 uniform sampler2D Image0;
 uniform sampler2D Image1;

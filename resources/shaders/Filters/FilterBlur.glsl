@@ -1,21 +1,6 @@
-##VERTEX
-#version 330 core
-// Full-screen stage: the unit square mapped by the projection; its position
-// is the texture coordinate.
-layout(location = 0) in vec3 Position;
-uniform mat4 ProjectionModelViewMatrix;
-out vec2 xy;
-void main() {
-    xy = Position.xy;
-    gl_Position = vec4(Position, 1.0) * ProjectionModelViewMatrix;
-}
-##FRAGMENT
-#version 330 core
+#include "Common/FullScreenPass.glsl"
 // Separable 9-tap blur along delta (four channels).
-uniform sampler2D Image;
-uniform vec2 delta;
-in vec2 xy;
-out vec4 FragColor;
+#include "Filters/BlurInputs.glsl"
 vec4 tap(vec2 p) { return texture(Image, p); }
 vec4 pair(float k) { return tap(xy - k * delta) + tap(xy + k * delta); }
 void main() {

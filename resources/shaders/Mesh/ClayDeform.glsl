@@ -2,15 +2,11 @@
 #version 330 core
 // Clay pass: every stamp moves the points within its radius by its
 // displacement, weighted by the smooth falloff.
-layout(location = 0) in vec3 position0;
-out vec3 position1;
-uniform int count;
-uniform vec3 center[20];
+#include "Mesh/ClayStamps.glsl"
 uniform vec3 displacement[20];
 uniform float radius;
 void main() {
-    vec3 p = position0;
-    vec3 deform = vec3(0.0);
+    #include "Mesh/ClayPoint.glsl"
     float radius2 = radius * radius;
     for (int i = 0; i < min(count, 20); ++i) {
         vec3 d = p - center[i];

@@ -2,16 +2,12 @@
 #version 330 core
 // Clay pass: a volume-keeping push along each stamp's step direction f[2],
 // with the swirl of its cross axes f[0] and f[1], scaled by the step length.
-layout(location = 0) in vec3 position0;
-out vec3 position1;
-uniform int count;
-uniform vec3 center[20];
+#include "Mesh/ClayStamps.glsl"
 uniform mat3 frame[20];
 uniform float weight;
 uniform float radius2;
 void main() {
-    vec3 p = position0;
-    vec3 deform = vec3(0.0);
+    #include "Mesh/ClayPoint.glsl"
     for (int i = 0; i < min(count, 20); ++i) {
         vec3 x = p - center[i];
         float t2 = dot(x, x) / radius2;

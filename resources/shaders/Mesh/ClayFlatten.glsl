@@ -2,16 +2,12 @@
 #version 330 core
 // Clay pass: points above each stamp's plane and within its radius move
 // towards the plane, fully inside 0.7 of the radius and fading out beyond.
-layout(location = 0) in vec3 position0;
-out vec3 position1;
-uniform int count;
-uniform vec3 center[20];
+#include "Mesh/ClayStamps.glsl"
 uniform vec3 normal[20];
 uniform float intensity;
 uniform float radius2;
 void main() {
-    vec3 p = position0;
-    vec3 deform = vec3(0.0);
+    #include "Mesh/ClayPoint.glsl"
     for (int i = 0; i < min(count, 20); ++i) {
         vec3 q = p - center[i];
         float r = length(q) / sqrt(radius2);

@@ -3,17 +3,13 @@
 // Clay pass: points within each stamp's radius turn about the line through
 // its centre along its axis; cosA holds cos(angle) - 1, so the sum is the
 // falloff times the move of the full turn.
-layout(location = 0) in vec3 position0;
-out vec3 position1;
-uniform int count;
-uniform vec3 center[20];
+#include "Mesh/ClayStamps.glsl"
 uniform vec3 axis[20];
 uniform float cosA;
 uniform float sinA;
 uniform float radius2;
 void main() {
-    vec3 p = position0;
-    vec3 deform = vec3(0.0);
+    #include "Mesh/ClayPoint.glsl"
     for (int i = 0; i < min(count, 20); ++i) {
         vec3 q = p - center[i];
         float r = dot(q, q) / radius2;

@@ -1,0 +1,3 @@
+#include "Filters/ContourUniforms.glsl"
+in vec2 xy;
+out vec4 FragColor;

@@ -1,0 +1,3 @@
+uniform sampler2D OldDepth;
+uniform vec2 WH;
+uniform vec2 Center;
