@@ -713,10 +713,12 @@ public:
     // when redraw is set. Returns the frame, or null when nothing was drawn
     // or a call is already running (that call then touches nothing).
     Texture2D* MainLoop();
-    // The input half of a frame: the keyboard read, the widget's mouse record
-    // taken over, a turned wheel (inside the view or not), and, when the
-    // input changed and the pointer is inside(), the input state machine
-    // (setState, mouseDown, mouseUp, mouseMove), which raises redraw.
+    // The input half of a frame: the key and button changes recorded since
+    // the last frame taken in order (view/input_latch.h), the keyboard read,
+    // the widget's mouse record taken over, a turned wheel (inside the view
+    // or not), and, when the input changed and the pointer is inside(), the
+    // input state machine (setState, mouseDown, mouseUp, mouseMove), which
+    // raises redraw.
     void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a
