@@ -50,6 +50,8 @@ void takeMouse(const InputLatch::Frame& latched) {
     mouse.wheel = mouseRead.wheel;
 }
 
+bool buttonReleased() { return (mouse.leftPrevious && !mouse.left) || (mouse.rightPrevious && !mouse.right); }
+
 }  // namespace
 
 double GLView::EnvironmentShareMs = 150.0;
@@ -97,6 +99,11 @@ void GLView::frameInput() {
         mouseDown();
         mouseUp();
         mouseMove();
+        redraw = 1;
+    } else if (buttonReleased()) {
+        // A release ends its gesture wherever the pointer is.
+        mouseUp();
+        if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
         redraw = 1;
     }
 }
