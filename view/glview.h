@@ -548,6 +548,10 @@ public:
     void clearTools();
 
     // ---- The interaction layer ----
+    // Ends every gesture: the pick records, the drawing and the sculpt
+    // gestures are reset (the sculpted element forgets a stroke cut short)
+    // and interactionState becomes 0; with reloadTool the tool under
+    // creation is built again.
     void resetState(bool reloadTool);
     // The stamp at the cursor pixel placed by `mode` (P held: OnObject onto
     // the picked pivot); previous is the stamp the new one continues, which

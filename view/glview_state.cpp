@@ -94,6 +94,10 @@ const DigitRow* findRow(const DigitRow (&table)[N], A selected) {
 }  // namespace
 
 void GLView::resetState(bool reloadTool) {
+    // A sculpt stroke cut short (Escape, a command) ends here: the element
+    // forgets what the stroke kept, as a finished stroke would.
+    if (!sculptors.empty() && pickBrush.pickedTool && pickBrush.pickedTool->element)
+        pickBrush.pickedTool->element->clearStroke();
     pickBrush = ABrush();
     targetBrush = ABrush();
     assemblor.reset();
