@@ -1,7 +1,9 @@
 #include "app/gl_widget.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QTabletEvent>
@@ -19,6 +21,8 @@
 #include "view/act.h"
 #include "view/camera.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
+#include "view/keyboard.h"
 #include "view/mouse.h"
 
 const QString GLWidget::GeneralTip = "mR (pan)  mR+L (rotate)  mW (zoom)  Ctrl+mR (menu)";
@@ -49,9 +53,11 @@ GLWidget::GLWidget(QWidget* parent) : QOpenGLWidget(parent), view(new qel::GLVie
     setFocusPolicy(Qt::StrongFocus);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
     tip(GeneralTip);
+    if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 
 GLWidget::~GLWidget() {
+    if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
     frame = nullptr;
     lastFrame = nullptr;
     // The view's framebuffers, buffers and textures are names of this
@@ -89,14 +95,20 @@ void GLWidget::setMousePos() { qel::mouseRead.position = qel::vec2(float(cursor(
 QPointF GLWidget::cursor() const { return QPointF(mapFromGlobal(QCursor::pos())) * double(scale); }
 
 void GLWidget::recordPointer(QPointF position, unsigned buttons) {
-    qel::MouseState& m = qel::mouseRead;
-    m.previous = m.position;
-    m.position = qel::vec2(float(position.x()), float(position.y()));
-    m.delta = m.position - m.previous;
-    m.leftPrevious = m.left;
-    m.left = std::uint8_t(buttons & 1u);
-    m.rightPrevious = m.right;
-    m.right = std::uint8_t((buttons >> 1) & 1u);
+    qel::recordButtons(qel::vec2(float(position.x()), float(position.y())), buttons);
+}
+
+// Every key going down or up in this widget's window, whichever widget has
+// the focus, in the order the keys moved; a key held down repeats nothing.
+bool GLWidget::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        const auto* target = qobject_cast<const QWidget*>(watched);
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (target && target->window() == window() && !key->isAutoRepeat())
+            qel::inputLatch.key(qel::Keyboard::code(key->key()), type == QEvent::KeyPress);
+    }
+    return QOpenGLWidget::eventFilter(watched, event);
 }
 
 void GLWidget::initializeGL() {

@@ -2,7 +2,8 @@
 // GLWidget, the OpenGL widget in the middle of the main window. It owns the
 // one view and gives it an OpenGL 4.0 core context; records Qt's mouse
 // button, wheel and tablet events in qel::mouseRead and in the view's tablet
-// fields; runs the view's frame loop on a coarse 16 ms timer, polling the
+// fields, and every button and every key of its window going down or up,
+// in order, in qel::inputLatch (view/input_latch.h); runs the view's frame loop on a coarse 16 ms timer, polling the
 // cursor on every tick (there is no mouse-move handler); shows each finished
 // frame, or the last one again when Qt asks for a repaint without a new one;
 // and keeps the main window's Undo and Redo actions and its gesture lock in
@@ -75,6 +76,8 @@ protected:
     void enterEvent(QEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void tabletEvent(QTabletEvent* event) override;
+    // Records the keys of the widget's window for the frames.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The cursor mapped into the widget, in device pixels.

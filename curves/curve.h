@@ -125,6 +125,9 @@ public:
     // changed; an action without a curve operation, or a Sculptor without
     // samples, is passed over. Ends with reallocate set and touch().
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+    // The vertices a Place Point stroke placed are forgotten. A stroke's
+    // first sample does the same.
+    void clearStroke() override;
 
     // ---- Drawing (curve_draw.cpp) ----
     // One GL array buffer of line vertices: for every active edge, in edge

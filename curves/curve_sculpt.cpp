@@ -284,7 +284,13 @@ bool runAction(Step& st) {
 
 }  // namespace
 
+void Curve::clearStroke() { auxiliary.clear(); }
+
 void Curve::sculpt(std::vector<Sculptor*>& sculptors) {
+    // A new stroke starts clean, whatever ended the last one.
+    if (!sculptors.empty() && sculptors.front() && sculptors.front()->isStarted() &&
+        sculptors.front()->samples.size() == 1)
+        clearStroke();
     for (std::size_t i = 0; i < sculptors.size(); ++i) {
         Sculptor* s = sculptors[i];
         if (s == nullptr || s->samples.empty()) continue;

@@ -127,6 +127,11 @@ void UCurve::sculpt(std::vector<Sculptor*>& sculptors) {
     touch();
 }
 
+void UCurve::clearStroke() {
+    Curve::clearStroke();
+    if (base) base->clearStroke();
+}
+
 void UCurve::close() {
     if (base == nullptr) return;
     base->close();

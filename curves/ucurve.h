@@ -66,6 +66,8 @@ public:
     void touch() override;
     // Forwarded to the base, then touch(); nothing without base.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+    // The base's stroke is forgotten.
+    void clearStroke() override;
     void close() override;
 
 private:

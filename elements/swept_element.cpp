@@ -109,6 +109,12 @@ void SweptElement::renderFeatures(const mat4& m, const bvec4& colour, bool end) 
     vbo.renderFeatures(m * localMatrix(), colour, end);
 }
 
+void SweptElement::clearStroke() {
+    dropWorkingCurve(working, borrowedWorking());
+    if (carrier_) carrier_->clearStroke();
+    if (crossSection_) crossSection_->clearStroke();
+}
+
 bool SweptElement::hasAuxiliary() const { return working != nullptr; }
 
 void SweptElement::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {

@@ -65,6 +65,9 @@ public:
     bool hasFeatures() const override;
     // The feature lines with the program the caller made current.
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
+    // A stroke's working curve goes, so that the next stroke fixes its
+    // anchor afresh; the curves forget their own strokes.
+    void clearStroke() override;
     // A sculpt stroke's working curve is set.
     bool hasAuxiliary() const override;
     // The working curve's feature lines (always ending its drawing).

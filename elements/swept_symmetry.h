@@ -5,7 +5,9 @@
 // space, the curve makes its copies there and they are carried back onto
 // the surface. On the way, while no stroke runs (no working curve), the
 // element fixes the anchor: where on its surface the edited curve is laid,
-// found as the nearest point of the picked surface cell.
+// found as the nearest point of the picked surface cell. A stroke left
+// unfinished keeps its working curve until clearStroke, which the view calls
+// before it picks the first samples of a new stroke.
 //
 // The view's point and normal arrive in the element's normalised frame
 // (localMatrix) and the copies go back in it.

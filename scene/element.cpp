@@ -148,8 +148,7 @@ void Element::renderAuxiliary(const mat4&, const bvec4&, bool) {}
 
 void Element::symmetries(std::vector<symmetry::TSymmetry>& list, const vec3& point, const vec3& axis, bool mirrorX,
                          bool mirrorY, bool mirrorZ, bool radialX, bool radialY, bool radialZ, int count,
-                         std::vector<vec3>& points, std::vector<mat3>& frames, std::vector<float>& scales, int,
-                         bool) {
+                         std::vector<vec3>& points, std::vector<mat3>& frames, std::vector<float>& scales, int, bool) {
     points.push_back(point);
     frames.push_back(symmetry::Frame(axis, mirrorX, mirrorY, mirrorZ, radialX, radialY, radialZ));
     list.clear();
@@ -158,6 +157,8 @@ void Element::symmetries(std::vector<symmetry::TSymmetry>& list, const vec3& poi
 }
 
 void Element::sculpt(std::vector<Sculptor*>&) {}
+
+void Element::clearStroke() {}
 
 vec3 Element::toWorld(const vec3& p) const { return p * size_ + centre; }
 float Element::toWorld(float d) const { return d * size_; }

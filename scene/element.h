@@ -58,17 +58,16 @@ public:
     static int Animate;
 
     // ---- Common fields, in the order ----
-    std::uint32_t updateStamp = 0;   // GlobalUpdate when last touched; 0 after init
-    std::int32_t id = -1;            // -1, or the position in the file while writing/reading
-    std::int32_t refCount = 0;       // number of holders
-    std::uint8_t status = 0;         // 0 sound; 1 building the mesh's connectivity failed
-    TType type = TType::Mesh;        // element type code (u32)
-    std::uint8_t transparent = 0;    // non-zero: drawn in the transparent pass
-    vec3 centre{0, 0, 0};            // centre of the normalised frame
+    std::uint32_t updateStamp = 0;  // GlobalUpdate when last touched; 0 after init
+    std::int32_t id = -1;           // -1, or the position in the file while writing/reading
+    std::int32_t refCount = 0;      // number of holders
+    std::uint8_t status = 0;        // 0 sound; 1 building the mesh's connectivity failed
+    TType type = TType::Mesh;       // element type code (u32)
+    std::uint8_t transparent = 0;   // non-zero: drawn in the transparent pass
+    vec3 centre{0, 0, 0};           // centre of the normalised frame
 private:
-    float size_ = 1.0f;              // scale of the normalised frame; never 0 (see setSize)
+    float size_ = 1.0f;  // scale of the normalised frame; never 0 (see setSize)
 public:
-
     // The size of the normalised frame (never 0).
     float size() const { return size_; }
     // Stores s as the size; an exact 0 (of either sign) is stored as 1.0 so
@@ -160,6 +159,11 @@ public:
                             int itemId, bool section);
     // 33: nothing.
     virtual void sculpt(std::vector<Sculptor*>& sculptors);
+    // Forgets what a sculpt stroke keeps in the element between its steps,
+    // for a stroke that never saw its ending: the view calls it before a new
+    // stroke's first sample is used (its symmetries included) and when it
+    // cuts a stroke short. Nothing by default.
+    virtual void clearStroke();
     // 34: p * size + centre.
     virtual vec3 toWorld(const vec3& p) const;
     // 35: d * size.

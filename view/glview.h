@@ -546,6 +546,10 @@ public:
     void clearTools();
 
     // ---- The interaction layer ----
+    // Ends every gesture: the pick records, the drawing and the sculpt
+    // gestures are reset (the sculpted element forgets a stroke cut short)
+    // and interactionState becomes 0; with reloadTool the tool under
+    // creation is built again.
     void resetState(bool reloadTool);
     // The stamp at the cursor pixel placed by `mode` (P held: OnObject onto
     // the picked pivot); previous is the stamp the new one continues, which
@@ -570,6 +574,8 @@ public:
     void projectSculptStamp(ABrush& s, ABrush::TSelection mode, ABrush& previous);
     void enterEvent();
     void leaveEvent();
+    // A gesture runs and a button is still down (as the last frame saw it).
+    bool dragUnderWay() const;
     void setState();
     // The button press of a frame (nothing without a newly pressed button or
     // with the pointer outside): the context menu (Control with the right
@@ -578,8 +584,9 @@ public:
     // will need made before anything moves. A press that lands on nothing
     // the action can use becomes a view drag.
     void mouseDown();
-    // The button release of a frame (nothing without a released button or
-    // with the pointer outside). A left release runs the sculpt stroke's
+    // The button release of a frame (nothing without a released button),
+    // wherever the pointer is: the steps work from the last frame's picks
+    // inside the view. A left release runs the sculpt stroke's
     // last step, the ending of a move, turn or scale drag (its unchanged
     // record dropped, a linked copy joined to its source's ring) or the
     // assembly action's release step; a right release during a left drag
@@ -589,7 +596,8 @@ public:
     // and setState looks at the keys; a drawing goes on instead.
     void mouseUp();
     // The drag of a frame in which the pointer moved inside the view: a
-    // drawing's points, one sample per sculpt gesture and the sculpt step,
+    // drawing's points, one sample per sculpt gesture and the sculpt step
+    // (only with the left button held),
     // the view's turn or pan, and with the left button alone the assembly
     // drags of the pressed object (speed, delay, inverse kinematics, move,
     // turn, scale, material). cursorPixel follows the pointer.
@@ -711,10 +719,14 @@ public:
     // when redraw is set. Returns the frame, or null when nothing was drawn
     // or a call is already running (that call then touches nothing).
     Texture2D* MainLoop();
-    // The input half of a frame: the keyboard read, the widget's mouse record
-    // taken over, a turned wheel (inside the view or not), and, when the
-    // input changed and the pointer is inside(), the input state machine
-    // (setState, mouseDown, mouseUp, mouseMove), which raises redraw.
+    // The input half of a frame: the key and button changes recorded since
+    // the last frame taken in order (view/input_latch.h), the keyboard read,
+    // the widget's mouse record taken over, a turned wheel (inside the view
+    // or not), and, when the input changed and the pointer is inside(), the
+    // input state machine (setState, mouseDown, mouseUp, mouseMove), which
+    // raises redraw. A button released anywhere else still runs mouseUp,
+    // which ends the gesture; the pointer being outside, the view then goes
+    // idle as on leaving it.
     void frameInput();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a

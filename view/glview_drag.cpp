@@ -49,7 +49,9 @@ void GLView::mouseMove() {
     dragDistance[1] = std::int32_t(float(dragDistance[1]) + mouse.delta.y);
     if (actionMode == ModeAssembly && iassemblyAction() == ActionDraw && interactionState != 0) dragDrawing();
     if (actionMode == ModeSculpt) {
-        dragSculpt();
+        // A stroke is drawn with the left button held; hovering sculpts
+        // nothing.
+        if (mouse.left) dragSculpt();
     } else if (actionMode == ModeView) {
         dragView();
     } else if (actionMode == ModeAssembly && mouse.left && !mouse.right) {

@@ -13,6 +13,7 @@
 #include "view/act.h"
 #include "view/camera.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/material_editing.h"
 #include "view/mouse.h"
@@ -29,17 +30,26 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The widget's record becomes the frame's; the frame before moves to the
-// previous position and button states.
-void takeMouse() {
+// previous position and button states. A button change recorded since the
+// last frame comes first, at the pointer position of its event; while one
+// waits for a later frame the buttons stay as they are.
+void takeMouse(const InputLatch::Frame& latched) {
     mouse.previous = mouse.position;
-    mouse.position = mouseRead.position;
+    mouse.position = latched.pointer ? latched.position : mouseRead.position;
     mouse.delta = mouse.position - mouse.previous;
     mouse.leftPrevious = mouse.left;
-    mouse.left = mouseRead.left;
     mouse.rightPrevious = mouse.right;
-    mouse.right = mouseRead.right;
+    if (latched.buttons) {
+        mouse.left = latched.left;
+        mouse.right = latched.right;
+    } else if (!latched.buttonsWait) {
+        mouse.left = mouseRead.left;
+        mouse.right = mouseRead.right;
+    }
     mouse.wheel = mouseRead.wheel;
 }
+
+bool buttonReleased() { return (mouse.leftPrevious && !mouse.left) || (mouse.rightPrevious && !mouse.right); }
 
 }  // namespace
 
@@ -73,9 +83,10 @@ Texture2D* GLView::MainLoop() {
 }
 
 void GLView::frameInput() {
-    const unsigned keyChange = keys.read();
+    const InputLatch::Frame latched = inputLatch.take(keys, mouse);
+    const unsigned keyChange = keys.read(latched.keys);
     const bool backspace = Keyboard::eventBackspace;
-    takeMouse();
+    takeMouse(latched);
     // The wheel works while the pointer is outside the view too.
     if (mouse.wheel != 0.0f) {
         mouseWheel();
@@ -86,6 +97,11 @@ void GLView::frameInput() {
         mouseDown();
         mouseUp();
         mouseMove();
+        redraw = 1;
+    } else if (buttonReleased()) {
+        // A release ends its gesture wherever the pointer is.
+        mouseUp();
+        if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
         redraw = 1;
     }
 }

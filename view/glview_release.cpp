@@ -16,7 +16,9 @@ namespace qel {
 void GLView::mouseUp() {
     const bool leftReleased = mouse.leftPrevious && !mouse.left;
     const bool rightReleased = mouse.rightPrevious && !mouse.right;
-    if ((!leftReleased && !rightReleased) || !inside()) return;
+    // A release ends its gesture wherever the pointer is: the steps below
+    // work from what the last frame inside the view picked.
+    if (!leftReleased && !rightReleased) return;
     const TAssemblyAction action = iassemblyAction();
     const bool filtered = actionMode == ModeSculpt || (actionMode == ModeAssembly && action >= 0 && action <= 50);
     if (filtered) {

@@ -215,6 +215,10 @@ void freshStamps(GLView& v) {
     const mat3 M3 = M.block();
     const vec3 p = M.transformProject(pick.point);
     Element& e = *pick.pickedTool->element;
+    // These stamps are the first samples of the next stroke: whatever ended
+    // the last one, the element forgets what it kept before anything of it
+    // is used, the anchor of its symmetries included.
+    e.clearStroke();
     Copies normals, axes;
     normals.make(v, e, p, M3 * pick.normal, pick.itemId);
     axes.make(v, e, p, M3 * pick.viewDirection, pick.itemId);

@@ -94,6 +94,10 @@ const DigitRow* findRow(const DigitRow (&table)[N], A selected) {
 }  // namespace
 
 void GLView::resetState(bool reloadTool) {
+    // A sculpt stroke cut short (Escape, a command) ends here: the element
+    // forgets what the stroke kept, as a finished stroke would.
+    if (!sculptors.empty() && pickBrush.pickedTool && pickBrush.pickedTool->element)
+        pickBrush.pickedTool->element->clearStroke();
     pickBrush = ABrush();
     targetBrush = ABrush();
     assemblor.reset();
@@ -107,21 +111,29 @@ void GLView::resetState(bool reloadTool) {
     if (reloadTool) UpdateActiveTool();
 }
 
+// A drag under way keeps its mode and actions across the border: its
+// release ends it wherever the pointer is, with the steps of its own action.
 void GLView::enterEvent() {
     keys.clear();
-    setActionMode(selectedActionMode);
-    restoreSelectedActions();
+    if (!dragUnderWay()) {
+        setActionMode(selectedActionMode);
+        restoreSelectedActions();
+    }
     outside = false;
     redraw = 1;
 }
 
 void GLView::leaveEvent() {
-    actionMode = ModeIdle;
     keys.clear();
-    restoreSelectedActions();
+    if (!dragUnderWay()) {
+        actionMode = ModeIdle;
+        restoreSelectedActions();
+    }
     outside = true;
     redraw = 1;
 }
+
+bool GLView::dragUnderWay() const { return interactionState != 0 && (mouse.left || mouse.right); }
 
 void GLView::restoreSelectedActions() {
     setAssemblyAction(selectedAssemblyAction);

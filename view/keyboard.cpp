@@ -14,7 +14,6 @@ Keyboard keys;
 
 namespace {
 
-constexpr std::size_t Codes = 256;
 constexpr std::uint8_t FirstLetter = 'a', FirstDigit = '0';
 
 class ViewKeys : public KeySource {
@@ -48,6 +47,12 @@ KeySource* Keyboard::Platform() {
 Keyboard::Keyboard(KeySource* keySource) : pairs(Codes, {0, 0}), raw(Codes, 0), source(keySource) {}
 
 unsigned Keyboard::read() {
+    Latched none;
+    none.fill(Polled);
+    return read(none);
+}
+
+unsigned Keyboard::read(const Latched& latched) {
     const bool on = source->active();
     const auto poll = [this, on](sf::Keyboard::Key key) -> std::uint8_t { return on && source->down(key) ? 1 : 0; };
     for (int i = 0; i < 26; ++i) raw[FirstLetter + i] = poll(sf::Keyboard::Key(sf::Keyboard::A + i));
@@ -63,12 +68,40 @@ unsigned Keyboard::read() {
 
     unsigned change = 0;
     for (std::size_t code = 0; code < Codes; ++code) {
-        const std::uint8_t was = pairs[code][1], now = raw[code] ? 1 : 0;
+        const std::uint8_t was = pairs[code][1];
+        std::uint8_t now = raw[code] ? 1 : 0;
+        if (latched[code] == LatchedUp) now = 0;
+        if (latched[code] == LatchedDown) now = 1;
+        if (latched[code] == LatchedKeep) now = was;
         pairs[code] = {was, now};
         if (now && !was) change |= 1u;
         if (was && !now) change |= 2u;
     }
     return change;
+}
+
+std::uint8_t Keyboard::code(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return std::uint8_t(FirstLetter + (qtKey - Qt::Key_A));
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return std::uint8_t(FirstDigit + (qtKey - Qt::Key_0));
+    switch (qtKey) {
+        case Qt::Key_Backspace:
+            return KeyBackspace;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return KeyReturn;
+        case Qt::Key_Escape:
+            return KeyEscape;
+        case Qt::Key_Space:
+            return KeySpace;
+        case Qt::Key_Shift:
+            return KeyShift;
+        case Qt::Key_Control:
+            return KeyControl;
+        case Qt::Key_Alt:
+            return KeyAlt;
+        default:
+            return 0;
+    }
 }
 
 void Keyboard::clear() {

@@ -48,15 +48,30 @@ public:
     // another application or into a dialog window are not the view's).
     static KeySource* Platform();
 
+    static constexpr std::size_t Codes = 256;
+
+    // What the key changes recorded between frames (view/input_latch.h) say
+    // of each key code for one read: nothing (the poll decides), up or down
+    // (a change taken this frame), or keep (a later change waits for its own
+    // frame: the key stays as it is).
+    enum TLatched : std::uint8_t { Polled = 0, LatchedUp = 1, LatchedDown = 2, LatchedKeep = 3 };
+    using Latched = std::array<std::uint8_t, Codes>;
+
     explicit Keyboard(KeySource* keySource = Platform());
 
-    // Polls every key once and moves the latest states to the previous ones.
+    // Polls every key once and moves the latest states to the previous ones;
+    // a key with a recorded change takes the change instead of the poll.
     // Bit 0 of the result is set when some key went down since the last read,
     // bit 1 when some key went up.
     unsigned read();
+    unsigned read(const Latched& latched);
     // Every key up at both polls: right after, nothing counts as held or as
     // newly pressed or released.
     void clear();
+
+    // The view's key code of a Qt key (Qt::Key), 0 for a key the view does
+    // not read. Both Return and the keypad's Enter are Return.
+    static std::uint8_t code(int qtKey);
 
     bool held(std::uint8_t code) const { return pairs[code][1] != 0; }
     bool pressed(std::uint8_t code) const { return pairs[code][0] == 0 && pairs[code][1] != 0; }

@@ -27,4 +27,11 @@ extern MouseState mouseRead;
 // The frame's copy, read by the interaction code.
 extern MouseState mouse;
 
+// A button event of the host: in qel::mouseRead the pointer moves to
+// `position` (the previous position and the delta follow) and the buttons
+// become those of the mask (bit 0 left, bit 1 right); the change is also
+// recorded in order for the frames (view/input_latch.h), so that a click
+// shorter than a frame is not lost.
+void recordButtons(vec2 position, unsigned buttons);
+
 }  // namespace qel

@@ -132,6 +132,25 @@ TEST(CurveSculpt, PlacePointInsertsDragsAndForgets) {
     EXPECT_TRUE(c->auxiliary.empty());
 }
 
+// A stroke whose end never came: the next stroke's first sample starts
+// afresh, and its drag moves its own vertex.
+TEST(CurveSculpt, APlacePointStrokeLeftOpenLeavesNothingToTheNext) {
+    auto c = curvetest::line(5);
+    Stroke open;
+    open.add(Sculptor::PlacePoint, {at(1.5f, 0, 1)}, Gesture::Started);
+    open.run(*c);
+    ASSERT_EQ(c->vertexCount(), 6);
+    Stroke next;
+    Sculptor& g = next.add(Sculptor::PlacePoint, {at(3.5f, 0, 3)}, Gesture::Started);
+    next.run(*c);
+    ASSERT_EQ(c->auxiliary, std::vector<std::int32_t>{6});
+    g.move();
+    g.samples.push_back(at(3.5f, 1));
+    next.run(*c);
+    EXPECT_EQ(c->vertices[5].position, vec3(1.5f, 0, 0));
+    EXPECT_NEAR(c->vertices[6].position.y, 1.0f, 1e-5f);
+}
+
 TEST(CurveSculpt, PlaneActions) {
     // The plane through the first sample, normal axis x (first - last): x = 2.5, towards -x.
     const std::vector<SBrush> across = {at(2.5f, 1), at(2.5f, -1)};

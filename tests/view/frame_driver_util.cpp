@@ -2,6 +2,7 @@
 
 #include <SFML/Window/Keyboard.hpp>
 
+#include "view/input_latch.h"
 #include "view/mouse.h"
 
 namespace qel::test {
@@ -40,6 +41,7 @@ FrameDriver::FrameDriver(GLView& v) : reader(new fakeid::FakeIdReader), view(v),
     view.idReader.reset(reader);
     keys.source = &source;
     keys.clear();
+    inputLatch.clear();
     mouseRead = MouseState();
     mouseRead.position = vec2(float(view.width) / 2, float(view.height) / 2);
     mouse = mouseRead;
@@ -50,6 +52,7 @@ FrameDriver::FrameDriver(GLView& v) : reader(new fakeid::FakeIdReader), view(v),
 FrameDriver::~FrameDriver() {
     keys.source = saved;
     keys.clear();
+    inputLatch.clear();
     mouseRead = mouse = MouseState();
 }
 
@@ -65,6 +68,12 @@ void FrameDriver::right(bool down) { mouseRead.right = down ? 1 : 0; }
 void FrameDriver::move(vec2 position) { mouseRead.position = position; }
 
 void FrameDriver::wheel(float amount) { mouseRead.wheel = amount; }
+
+void FrameDriver::keyEvent(int code, bool down) { inputLatch.key(std::uint8_t(code), down); }
+
+void FrameDriver::buttonEvent(vec2 position, bool leftDown, bool rightDown) {
+    recordButtons(position, (leftDown ? 1u : 0u) | (rightDown ? 2u : 0u));
+}
 
 void FrameDriver::frame() {
     view.frameInput();

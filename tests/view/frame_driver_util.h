@@ -41,6 +41,11 @@ public:
     void move(vec2 position);
     // Turns the wheel by `amount` for the next frame only.
     void wheel(float amount);
+    // Events between frames, recorded as the host widget records them: a
+    // key (view key code) going down or up, and a button event at a
+    // position with the buttons it leaves down.
+    void keyEvent(int code, bool down);
+    void buttonEvent(vec2 position, bool leftDown, bool rightDown);
     // One frame.
     void frame();
 

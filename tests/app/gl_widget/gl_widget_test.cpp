@@ -15,6 +15,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLFunctions>
 #include <QTemporaryDir>
@@ -33,6 +35,8 @@
 #include "view/act.h"
 #include "view/camera.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
+#include "view/keyboard.h"
 #include "view/mouse.h"
 
 using namespace qel;
@@ -120,6 +124,43 @@ TEST(GLWidget, EnterAndLeaveReachTheView) {
     QCoreApplication::sendEvent(widget(), &enter);
     EXPECT_FALSE(view->outside);
     EXPECT_EQ(view->actionMode, view->selectedActionMode);
+}
+
+// A key tap and a click that both begin and end between two frames reach
+// the frames in order, one change at a time; keys typed into another window
+// and a key's repeats are not the view's.
+TEST(GLWidget, KeysAndClicksBetweenTwoFramesAreKeptInOrder) {
+    struct NoKeys : KeySource {
+        bool active() override { return true; }
+        bool down(int) override { return false; }
+    } none;
+    Keyboard keys(&none);
+    MouseState last;
+    QWidget other;
+    const auto key = [](QWidget* to, QEvent::Type type, int k, bool repeat = false) {
+        QKeyEvent event(type, k, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(to, &event);
+    };
+    const auto button = [](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(10, 20), Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &event);
+    };
+    inputLatch.clear();
+    key(&other, QEvent::KeyPress, Qt::Key_Escape);
+    key(widget(), QEvent::KeyPress, Qt::Key_Return);
+    key(widget(), QEvent::KeyPress, Qt::Key_Return, true);
+    key(widget(), QEvent::KeyRelease, Qt::Key_Return);
+    button(QEvent::MouseButtonPress, Qt::LeftButton);
+    button(QEvent::MouseButtonRelease, Qt::NoButton);
+    InputLatch::Frame f = inputLatch.take(keys, last);
+    keys.read(f.keys);
+    EXPECT_TRUE(keys.pressed(Keyboard::KeyReturn) && !keys.held(Keyboard::KeyEscape) && f.buttonsWait);
+    f = inputLatch.take(keys, last);
+    keys.read(f.keys);
+    EXPECT_TRUE(!keys.held(Keyboard::KeyReturn) && f.buttons && f.left == 1 && f.position == vec2(10, 20));
+    last.left = 1;
+    f = inputLatch.take(keys, last);
+    EXPECT_TRUE(f.buttons && f.left == 0 && inputLatch.empty());
 }
 
 // Scenes replaced outside the frame loop (no context current) free their

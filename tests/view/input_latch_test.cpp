@@ -1,0 +1,149 @@
+// Key and button changes between frames: the order in which the frames take
+// them, and what a key tap, a click or a button chord shorter than one frame
+// does to a view driven frame by frame.
+
+#include "view/input_latch.h"
+
+#include <gtest/gtest.h>
+
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "view/camera.h"
+#include "view/frame_driver_util.h"
+#include "view/glview.h"
+#include "view/mouse.h"
+
+using namespace qel;
+
+namespace {
+
+struct NoKeys : KeySource {
+    bool active() override { return true; }
+    bool down(int) override { return false; }
+};
+
+// Takes one frame as the frame loop does: the keys read, the buttons of a
+// change taken become the frame's.
+InputLatch::Frame takeFrame(InputLatch& latch, Keyboard& keys, MouseState& last) {
+    const InputLatch::Frame f = latch.take(keys, last);
+    keys.read(f.keys);
+    if (f.buttons) {
+        last.left = f.left;
+        last.right = f.right;
+    }
+    return f;
+}
+
+}  // namespace
+
+TEST(InputLatch, FramesTakeTheChangesInOrderOneChangeAKeyAndOneButtonChange) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    latch.key('a', true);
+    latch.key('a', true);  // passed on from a widget to its parent: no change
+    latch.key('a', false);
+    latch.key('b', true);
+    latch.buttons(vec2(10, 20), true, false);
+    latch.key('c', true);
+    latch.buttons(vec2(11, 20), false, false);
+
+    InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a') && !keys.held('b') && !keys.held('c'));
+    EXPECT_TRUE(f.keys['b'] == Keyboard::LatchedKeep && f.keys['c'] == Keyboard::LatchedKeep);
+    // The buttons wait; the pointer stays where the waiting click was.
+    EXPECT_TRUE(!f.buttons && f.buttonsWait && f.pointer && f.position == vec2(10, 20));
+
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(!keys.held('a') && keys.pressed('b') && !keys.held('c'));
+    EXPECT_TRUE(f.buttons && f.left == 1 && f.position == vec2(10, 20));
+
+    // A change after a button change waits for the next frame.
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('c') && f.buttons && f.left == 0 && f.position == vec2(11, 20));
+
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && !f.pointer && f.keys['c'] == Keyboard::Polled);
+    EXPECT_FALSE(keys.held('c'));  // no longer recorded: the poll says up
+
+    // A change that leaves its key or the buttons as they are is dropped.
+    latch.buttons(vec2(1, 1), false, false);
+    latch.key('d', false);
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && f.keys['d'] == Keyboard::Polled);
+}
+
+namespace {
+
+class ShortInput : public ::testing::Test {
+protected:
+    ShortInput() {
+        view.buildMatrices();
+        view.setSymmetry(false, false, false, false, false, false, 6);
+        view.cursorPixel = {400, 300};
+    }
+    std::size_t objects() const { return view.scene->objectsRoot->children.size(); }
+
+    GLView view{800, 600};
+    test::FrameDriver drive{view};
+    const vec2 centre{400, 300};
+};
+
+}  // namespace
+
+TEST_F(ShortInput, AnEnterTapBetweenTwoFramesFinishesADrawingOnce) {
+    view.setActiveTool(GLView::CreateCube, true);
+    view.setActionMode(GLView::ModeAssembly);
+    view.setAssemblyAction(GLView::ActionDraw);
+    view.assemblor.stamps = {ABrush(), ABrush()};
+    view.interactionState = 2;
+    view.placements = {mat4::Translation(5, 0, 0)};
+    const std::size_t before = objects();
+    drive.keyEvent(Keyboard::KeyReturn, true);
+    drive.keyEvent(Keyboard::KeyReturn, false);
+    drive.frame();
+    EXPECT_TRUE(view.idle() && keys.held(Keyboard::KeyReturn));
+    EXPECT_TRUE(view.undoHistory.size() == 1 && objects() == before + 1);
+    drive.frame();
+    drive.frame();
+    EXPECT_FALSE(keys.held(Keyboard::KeyReturn));
+    EXPECT_TRUE(view.undoHistory.size() == 1 && objects() == before + 1);
+}
+
+TEST_F(ShortInput, AClickBetweenTwoFramesPlacesAnInsertOnce) {
+    view.setActionMode(GLView::ModeAssembly);
+    view.setAssemblyAction(GLView::ActionInsert);
+    view.setFrameType(GLView::FrameObject);
+    view.UpdateActiveTool();
+    drive.frame();  // the hover's pick on the screen plane
+    ASSERT_TRUE(view.pickBrush.placed());
+    const std::size_t before = objects();
+    drive.buttonEvent(centre, true, false);
+    drive.buttonEvent(centre, false, false);
+    drive.frame();
+    EXPECT_TRUE(view.interactionState == 1 && view.undoHistory.empty());
+    drive.frame();
+    EXPECT_TRUE(view.idle() && view.undoHistory.size() == 1 && objects() == before + 1);
+    drive.frame();
+    EXPECT_TRUE(view.undoHistory.size() == 1 && objects() == before + 1);
+}
+
+TEST_F(ShortInput, AChordPressedInsideOneFrameStartsTheOrbit) {
+    view.setActionMode(GLView::ModeAssembly);
+    view.setAssemblyAction(GLView::ActionMove);
+    const mat3 start = view.camera->orientation;
+    drive.buttonEvent(centre, false, true);
+    drive.buttonEvent(centre, true, true);
+    drive.frame();
+    drive.frame();
+    EXPECT_TRUE(mouse.left && mouse.right && view.actionMode == GLView::ModeView);
+    drive.move(centre + vec2(20, 0));
+    drive.frame();
+    const mat3 expected = mat3::Rotation(0.0f, -0.2f, 0.0f) * start;
+    for (int k = 0; k < 9; ++k) EXPECT_NEAR(view.camera->orientation[k], expected[k], 1e-6f) << k;
+    drive.buttonEvent(centre + vec2(20, 0), false, false);
+    drive.frame();
+    drive.frame();
+    EXPECT_TRUE(view.idle() && view.actionMode == GLView::ModeAssembly);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// qel::InputLatch, the key and button changes that arrive between two
+// frames, kept in the order they happened. The frame loop reads the keys and
+// buttons once a frame; reading only the states at that moment would lose a
+// key tap or a click shorter than a frame. Each frame therefore takes the
+// recorded changes oldest first and stops before a change to a key it has
+// already changed, and after a button change. A press and a release inside
+// one frame are seen as a press in that frame and a release in the next, and
+// the two presses of a button chord come a frame apart, as they would at a
+// high frame rate. A change that would leave its key or buttons as they
+// already are is dropped.
+//
+// The host widget records Qt's key and button events here (and keeps
+// polling: a key or button without a recorded change reads as the poll
+// says).
+
+#include <cstdint>
+#include <deque>
+
+#include "core/vec.h"
+#include "view/keyboard.h"
+
+namespace qel {
+
+struct MouseState;
+
+class InputLatch {
+public:
+    // What one frame takes.
+    struct Frame {
+        // Per key code, for Keyboard::read.
+        Keyboard::Latched keys{};
+        // The button states of a change taken this frame.
+        bool buttons = false;
+        std::uint8_t left = 0, right = 0;
+        // A button change waits for a later frame: the buttons stay as they
+        // were.
+        bool buttonsWait = false;
+        // Where the pointer was at the change taken, else at the first
+        // waiting one; valid while `pointer` is set.
+        bool pointer = false;
+        vec2 position{0, 0};
+    };
+
+    // Key code `code` (Keyboard's codes; 0 is no key) went down or up.
+    void key(std::uint8_t code, bool down);
+    // The buttons became these at a button event, with the pointer at
+    // `position` (device pixels).
+    void buttons(vec2 position, bool left, bool right);
+    // The changes of the next frame, given the key states and the button
+    // states of the last one; what is taken leaves the latch.
+    Frame take(const Keyboard& keys, const MouseState& last);
+    void clear() { events_.clear(); }
+    bool empty() const { return events_.empty(); }
+
+    // Older changes are dropped beyond this many (only when no frame runs).
+    static constexpr std::size_t Capacity = 4096;
+
+private:
+    struct Event {
+        vec2 position{0, 0};
+        bool isKey = false;
+        std::uint8_t code = 0;             // key
+        std::uint8_t down = 0;             // key
+        std::uint8_t left = 0, right = 0;  // buttons
+    };
+    void push(const Event& e);
+
+    std::deque<Event> events_;
+};
+
+// The one latch: the host widget records into it, the frame loop takes from
+// it.
+extern InputLatch inputLatch;
+
+}  // namespace qel
