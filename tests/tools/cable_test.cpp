@@ -156,6 +156,22 @@ TEST(Cable, TubesAndPathsHeldByOthersAreNotReshapedInPlace) {
     }
 }
 
+TEST(Cable, FeatureAndAuxiliaryPassesDrawTheTubeTheCableTakesNotTheOneItGaveUp) {
+    // The tube's path is held by a second tube: the first pass, whichever
+    // it is, gives the cable a tube of its own and frees the old one.
+    for (const bool features : {true, false}) {
+        Pair p;
+        Tube* old = p.tube();
+        Tool holder(new Tube(old->path, Curve::Circle(4, false)), I, pbr(), false);
+        if (features)
+            p.cable->renderFeatures(I, bvec4(255, 255, 255, 255));
+        else
+            p.cable->renderAuxiliary(I, bvec4(255, 255, 255, 255));
+        ASSERT_TRUE(p.tube()) << features;
+        EXPECT_NE(p.tube()->path, static_cast<Tube*>(holder.element)->path) << features;
+    }
+}
+
 TEST(Cable, RecordsRoundTripInBothLayoutsAndTakeTheirShapeWhenDrawn) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("cable.tl").toStdString();
