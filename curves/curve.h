@@ -162,7 +162,9 @@ public:
     // are written, vertex indices renumbered to the written vertices; the
     // curve in memory is not changed. An active edge that names a vertex
     // outside the array or one vertex twice is left out; a vertex an active
-    // edge uses is written even when it is marked inactive.
+    // edge uses is written even when it is marked inactive. The records go
+    // out as a load leaves them after initialize(0) (settledRecords), so
+    // that saving a loaded file again writes the same bytes.
     void DataWrite(buffer& b) override;
     // Reads a current body (after the tag and the length): reserved word,
     // curve type, centre, size, vertices, edges (29- or 49-byte by
@@ -477,6 +479,9 @@ private:
     bool readBody(buffer& b, BodyLayout layout);
     // Leaves no records of a refused body, and status 1.
     void refuseBody();
+    // The records DataWrite writes: the written vertices and edges with the
+    // flags the reader keeps, as initialize(0) leaves them after a load.
+    Curve settledRecords() const;
     // The edge ends take the sharp bits of their vertices.
     void edgeEndsFollowVertices();
     // Appends the vertices and edges of load (first vertex at base); the

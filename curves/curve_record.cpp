@@ -269,6 +269,32 @@ bool Curve::readBody(buffer& b, BodyLayout layout) {
 }
 
 void Curve::DataWrite(buffer& b) {
+    const Curve settled = settledRecords();
+    const std::uint32_t nV = std::uint32_t(settled.vertices.size());
+    const std::uint32_t nE = std::uint32_t(settled.edges.size());
+    const std::int32_t lengthAt = b.beginRecord(RecordTag);
+    b.reserve(std::size_t(b.size()) + 8 + HeadSize + 8 + std::size_t(VertexRecordSize) * nV +
+              std::size_t(EdgeRecordSize) * nE);
+    b.writeU32(0);  // reserved
+    b.writeU32(std::uint32_t(curveType));
+    b.writeVec3(centre);
+    b.writeF32(size());
+    b.writeU32(nV);
+    if (std::uint8_t* p = b.append(std::size_t(VertexRecordSize) * nV))
+        for (const CurveVertex& r : settled.vertices) {
+            encodeVertex(p, r, r.flags);
+            p += VertexRecordSize;
+        }
+    b.writeU32(nE);
+    if (std::uint8_t* p = b.append(std::size_t(EdgeRecordSize) * nE))
+        for (const CurveEdge& E : settled.edges) {
+            encodeEdge(p, E, E.v[0], E.v[1]);
+            p += EdgeRecordSize;
+        }
+    b.endRecord(lengthAt);
+}
+
+Curve Curve::settledRecords() const {
     // The written vertices: the active ones and any an active, sound edge
     // uses; renumbered in array order. A curve without inactive records (the
     // common case) is written as it stands.
@@ -276,51 +302,44 @@ void Curve::DataWrite(buffer& b) {
     auto soundEdge = [nV](const CurveEdge& E) {
         return E.isActive() && E.v[0] >= 0 && E.v[0] < nV && E.v[1] >= 0 && E.v[1] < nV && E.v[0] != E.v[1];
     };
-    std::uint32_t writtenE = 0;
+    std::size_t writtenE = 0;
     for (const CurveEdge& E : edges) writtenE += soundEdge(E) ? 1 : 0;
     bool whole = writtenE == edges.size();
     for (const CurveVertex& r : vertices) whole = whole && r.isActive();
     std::vector<std::int32_t> newIndex;
-    std::uint32_t writtenV = std::uint32_t(nV);
     if (!whole) {
         newIndex.assign(std::size_t(nV), -1);
         for (const CurveEdge& E : edges)
             if (soundEdge(E)) newIndex[std::size_t(E.v[0])] = newIndex[std::size_t(E.v[1])] = 0;
-        writtenV = 0;
+        std::int32_t next = 0;
         for (int v = 0; v < nV; ++v)
-            if (newIndex[std::size_t(v)] == 0 || vertices[std::size_t(v)].isActive())
-                newIndex[std::size_t(v)] = std::int32_t(writtenV++);
-            else
-                newIndex[std::size_t(v)] = -1;
+            newIndex[std::size_t(v)] =
+                newIndex[std::size_t(v)] == 0 || vertices[std::size_t(v)].isActive() ? next++ : -1;
     }
     auto renumbered = [&newIndex, whole](std::int32_t v) { return whole ? v : newIndex[std::size_t(v)]; };
 
-    const std::int32_t lengthAt = b.beginRecord(RecordTag);
-    b.reserve(std::size_t(b.size()) + 8 + HeadSize + 8 + std::size_t(VertexRecordSize) * writtenV +
-              std::size_t(EdgeRecordSize) * writtenE);
-    b.writeU32(0);  // reserved
-    b.writeU32(std::uint32_t(curveType));
-    b.writeVec3(centre);
-    b.writeF32(size());
-    b.writeU32(writtenV);
-    if (std::uint8_t* p = b.append(std::size_t(VertexRecordSize) * writtenV)) {
-        for (int v = 0; v < nV; ++v) {
-            const std::int32_t i = renumbered(v);
-            if (i < 0) continue;
-            const CurveVertex& r = vertices[std::size_t(v)];
-            encodeVertex(p + std::size_t(VertexRecordSize) * std::size_t(i), r,
-                         std::uint8_t(r.flags | CurveVertex::ActiveBit));
-        }
+    // The records with the flags a reader keeps.
+    Curve out(curveType);
+    out.vertices.reserve(whole ? vertices.size() : std::size_t(nV));
+    for (int v = 0; v < nV; ++v) {
+        if (renumbered(v) < 0) continue;
+        CurveVertex& r = out.vertices.emplace_back(vertices[std::size_t(v)]);
+        r.flags = std::uint8_t((r.flags | CurveVertex::ActiveBit) & ~CurveVertex::SelectedBit);
     }
-    b.writeU32(writtenE);
-    if (std::uint8_t* p = b.append(std::size_t(EdgeRecordSize) * writtenE)) {
-        for (const CurveEdge& E : edges) {
-            if (!soundEdge(E)) continue;
-            encodeEdge(p, E, renumbered(E.v[0]), renumbered(E.v[1]));
-            p += EdgeRecordSize;
-        }
+    out.edges.reserve(writtenE);
+    for (const CurveEdge& E : edges) {
+        if (!soundEdge(E)) continue;
+        CurveEdge& W = out.edges.emplace_back(E);
+        W.v[0] = renumbered(E.v[0]);
+        W.v[1] = renumbered(E.v[1]);
+        W.flags = std::uint8_t(E.flags & ~EdgeSessionBits);
     }
-    b.endRecord(lengthAt);
+    // Then what initialize(0) makes of them after a load: the sharp and
+    // end bits of the links, every chain running one way from its first
+    // edge. An edit that left its edges turned otherwise (or a joint's bits
+    // unsettled) would make the next save of the loaded file differ.
+    if (out.buildConnectivity()) out.setOrder();
+    return out;
 }
 
 }  // namespace qel

@@ -14,8 +14,10 @@
 // status 0, passes the curve invariant checker; a current-layout body of
 // finite floats and active records is written back byte for byte, but for
 // the bits the reader clears (selection, placed mark), the reserved word
-// (written 0), the clamped roughness and metalness and a size of 0 (read
-// as 1). An old resampled curve that is accepted holds a base with the same
+// (written 0), the clamped roughness and metalness, a size of 0 (read as 1)
+// and what initialize(0) settles (flag bits, edges turned along their
+// chains); every accepted current body writes the bytes its initialized
+// curve writes, which read back and initialized write the same again. An old resampled curve that is accepted holds a base with the same
 // checks (its body is the old tag's with one more byte before the vertex
 // count), is of curve type 2 and id 0, and its resampled arrays pass the
 // invariant checker; a refused one holds no base.
@@ -79,6 +81,42 @@ std::vector<std::uint8_t> expectedWriteBack(const std::uint8_t* body, std::size_
         r[48] = std::uint8_t(r[48] & ~(qel::CurveEdge::SelectedBit | qel::CurveEdge::PlacedBit));
     }
     return out;
+}
+
+// The bytes written back for an accepted body: the expected head and
+// vertex records but for the flags, which the writer settles as a load
+// does, and each expected edge as it was or turned (its vertices and
+// materials exchanged), again but for the flags.
+void checkWrittenBack(const std::uint8_t* out, const std::vector<std::uint8_t>& expected, std::uint32_t nV,
+                      std::uint32_t nE) {
+    check(std::memcmp(out, expected.data(), 28) == 0);
+    for (std::uint32_t v = 0; v < nV; ++v) {
+        const std::size_t at = 28 + 21 * std::size_t(v);
+        check(std::memcmp(out + at, expected.data() + at, 20) == 0);
+    }
+    const std::size_t edges = 32 + 21 * std::size_t(nV);
+    check(std::memcmp(out + edges - 4, expected.data() + edges - 4, 4) == 0);
+    for (std::uint32_t e = 0; e < nE; ++e) {
+        const std::uint8_t* w = out + edges + 49 * std::size_t(e);
+        const std::uint8_t* x = expected.data() + edges + 49 * std::size_t(e);
+        const bool same = std::memcmp(w, x, 48) == 0;
+        const bool turned = std::memcmp(w, x + 24, 24) == 0 && std::memcmp(w + 24, x, 24) == 0;
+        check(same || turned);
+    }
+}
+
+// A written record read back and initialized writes the same bytes again.
+void checkRereadWritesTheSame(const qel::buffer& written) {
+    const std::int32_t version = qel::FILE_VERSION;
+    qel::FILE_VERSION = qel::FILE_VERSION_WRITTEN;
+    qel::buffer in(written.data() + 8, std::size_t(written.size()) - 8);
+    qel::Curve again(in, false);
+    check(again.status == 0);
+    again.initialize(qel::Element::ResizeKeep);
+    qel::buffer out;
+    again.DataWrite(out);
+    check(out.bytes() == written.bytes());
+    qel::FILE_VERSION = version;
 }
 
 void checkInvariants(const qel::Curve& c) {
@@ -166,19 +204,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         const std::int64_t nV = c.vertexCount(), nE = c.edgeCount();
         checkAccepted(c, b, oldTag ? 20 : 28, oldEdges);
+        qel::buffer written;
+        c.DataWrite(written);
         if (!oldTag && !oldEdges) {
             const std::vector<std::uint8_t> expected =
                 expectedWriteBack(data + 1, std::size_t(b.cursor()), std::uint32_t(nV), std::uint32_t(nE));
             if (!expected.empty()) {
-                qel::buffer out;
-                c.DataWrite(out);
-                check(out.size() == 8 + b.cursor());
-                check(std::memcmp(out.data() + 8, expected.data(), expected.size()) == 0);
+                check(written.size() == 8 + b.cursor());
+                checkWrittenBack(written.data() + 8, expected, std::uint32_t(nV), std::uint32_t(nE));
             }
         }
         // What the scene reader does next with every element it read.
         c.initialize(qel::Element::ResizeKeep);
         if (c.status == 0) checkInvariants(c);
+        // The record goes out as a load leaves it: the initialized curve
+        // writes the same bytes, and so does that record read back.
+        qel::buffer settled;
+        c.DataWrite(settled);
+        check(settled.bytes() == written.bytes());
+        checkRereadWritesTheSame(written);
     }
     qel::FILE_VERSION = saved;
     return 0;

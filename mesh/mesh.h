@@ -687,8 +687,14 @@ public:
     explicit Mesh(buffer& b);
     // An empty mesh loaded from a file; status 0 usable, 1 failed.
     Mesh(const std::string& name, bool relative);
-    // Appends tag, body length and body.
+    // Appends tag, body length and body. The vertex flags go out as a load
+    // leaves them after initialize(0) (settledVertexFlags), so that saving
+    // a loaded file again writes the same bytes; the mesh is not changed.
     void DataWrite(buffer& b) override;
+    // Every vertex's flags as the vertex pass of initialize leaves them on
+    // the current links: an edit may leave a vertex that has become a
+    // corner without its corner bit.
+    std::vector<std::uint8_t> settledVertexFlags();
     // Reads one checked body at the cursor (tag and length consumed).
     void DataRead(buffer& b) override;
     // Loading and saving by extension (".OBJ", any case), reading and

@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
@@ -130,16 +131,51 @@ void MeshFace::readOld(buffer& b) {
 Mesh::Mesh(buffer& b) : Mesh() { DataRead(b); }
 
 void Mesh::DataWrite(buffer& b) {
+    const std::vector<std::uint8_t> flags = settledVertexFlags();
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
     b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * vertices.size() +
               FaceRecordSize * faces.size());
     b.writeVec3(centre);
     b.writeF32(size());
     b.writeU32(std::uint32_t(vertices.size()));
-    vertices.forRange(0, vertices.size(), [&b](const MeshVertex& r) { r.write(b); });
+    const std::uint8_t* flag = flags.data();
+    vertices.forRange(0, vertices.size(), [&b, &flag](const MeshVertex& r) {
+        b.writeVec3(r.position);
+        b.writeU8(*flag++);
+    });
     b.writeU32(std::uint32_t(faces.size()));
     faces.forRange(0, faces.size(), [&b](const MeshFace& r) { r.write(b); });
     b.endRecord(lengthAt);
+}
+
+std::vector<std::uint8_t> Mesh::settledVertexFlags() {
+    // The edits keep each vertex's sharp and border bits, but only
+    // initialize decides which vertices are corners. Its vertex pass runs
+    // here on the mesh's own links, and the stored faces and flags it
+    // rewrites are put back: the mesh in memory is not changed.
+    struct Kept {
+        std::int32_t face;
+        std::uint8_t flags;
+    };
+    std::vector<std::uint8_t> flags;
+    flags.reserve(vertices.size());
+    // A mesh whose connectivity failed keeps its flags through a load too.
+    if (status != 0) {
+        vertices.forRange(0, vertices.size(), [&flags](const MeshVertex& r) { flags.push_back(r.flags); });
+        return flags;
+    }
+    std::vector<Kept> kept;
+    kept.reserve(vertices.size());
+    vertices.forRange(0, vertices.size(), [&kept](const MeshVertex& r) { kept.push_back({r.face, r.flags}); });
+    initializeVertices();
+    const Kept* k = kept.data();
+    vertices.forRange(0, vertices.size(), [&flags, &k](MeshVertex& r) {
+        flags.push_back(r.flags);
+        r.face = k->face;
+        r.flags = k->flags;
+        ++k;
+    });
+    return flags;
 }
 
 // Reads one body at the cursor (tag and length already consumed). Counts

@@ -82,6 +82,17 @@ Tool* Scene::findObject(int id) const {
     return i < toolsList.size() ? toolsList.tools[std::size_t(i)] : nullptr;
 }
 
+Tool* Scene::findPlacedObject(int id) const {
+    Tool* t = findObject(id);
+    if (!t || t->isRoot()) return nullptr;
+    // A template lives in its array's copies only: what stands for it is
+    // the array, and above a nested array's template the outer array.
+    Tool* owner = t;
+    for (const Tool* x = t; x->parent; x = x->parent)
+        if (x->isArrayTemplate()) owner = x->parent;
+    return owner;
+}
+
 int Scene::findID(Tool* t) const {
     if (!t) return NotFound;
     if (t->isRoot()) return 0;

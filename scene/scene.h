@@ -105,6 +105,11 @@ public:
 
     // ---- Looking up and selecting ----
     Tool* findObject(int id) const;
+    // The object that stands for the entry of the id when it is removed or
+    // relinked: the entry's tool, or for an entry an array laid (a copy of
+    // one of its templates, or a tool inside one) that array, the outermost
+    // one when arrays lay each other. Null for no entry or a root.
+    Tool* findPlacedObject(int id) const;
     int findID(Tool* t) const;
     bool searchObject(int id);
     bool searchObject(int id, Tool*& ancestor, Tool*& entry, mat4& ancestorMatrix, mat4& entryMatrix,

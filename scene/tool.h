@@ -240,6 +240,11 @@ public:
     // Clears bit 4 of every listed tool and empties the list.
     static void tempDeselect(std::vector<Tool*>& list);
 
+    // An array's template: a tool whose parent is an array that does not
+    // hold it among its children. The array lays copies of it and owns it;
+    // no one else may delete it or take it out of its place.
+    bool isArrayTemplate() const;
+
     bool isSelected() const { return (flags & FlagSelected) != 0; }
     bool isObject() const { return (flags & FlagObject) != 0; }
     bool isTempMarked() const { return (flags & FlagTemp) != 0; }

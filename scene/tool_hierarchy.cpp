@@ -139,6 +139,11 @@ int Tool::findChildIndex(Tool* child) {
     return it == children.end() ? -1 : int(it - children.begin());
 }
 
+bool Tool::isArrayTemplate() const {
+    return parent && parent->kind == KindArray &&
+           std::find(parent->children.begin(), parent->children.end(), this) == parent->children.end();
+}
+
 Tool* Tool::insertChild(int index, Tool* child) {
     if (!child) return nullptr;
     // An index outside the list is clamped to it (callers are expected

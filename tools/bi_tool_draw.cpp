@@ -49,12 +49,19 @@ void BiTool::render(unsigned int objectId, const mat4& m, unsigned int itemId) {
     Handle->render(objectId, itemId, base * turn_.transposed(), blockMaterial, Element::ColorAsColor, 0.0f, true);
 }
 
+// The matrix before the element: computing it may replace the element (a
+// cable taking a tube of its own), and the element drawn is the new one.
 void BiTool::renderFeatures(const mat4& m, const bvec4& colour) {
-    if (element) element->renderFeatures(plain_ ? Tool::transformRender(m) : transformRender(m), colour, true);
+    if (!element) return;
+    const mat4 t = plain_ ? Tool::transformRender(m) : transformRender(m);
+    if (element) element->renderFeatures(t, colour, true);
 }
 
 void BiTool::renderAuxiliary(const mat4& m, const bvec4& colour) {
-    if (element) element->renderAuxiliary(plain_ ? Tool::transformRender(m) : transformRender(m), colour, true);
+    if (element) {
+        const mat4 t = plain_ ? Tool::transformRender(m) : transformRender(m);
+        if (element) element->renderAuxiliary(t, colour, true);
+    }
     if (ShowHandles == 0 || plain_ || !partner) return;
     makeShared();
     // The unit segment along x mapped onto the line from this end along its

@@ -59,17 +59,26 @@ void Cable::reshape(const mat4& t) {
     const float size = l * SectionScale / l0;
     if (!finite(a) || !finite(c) || !std::isfinite(size)) return;
     tube = ownTube(tube);
-    static_cast<BezierCurve*>(tube->path)->setup(a, c, l, 0);
+    auto* path = static_cast<BezierCurve*>(tube->path);
+    path->setup(a, c, l, 0);
     // The tube divides the section by the profile's size and the cable is
-    // scaled by L: the drawn section is the profile's at L0 / 50 whatever
-    // the length. Touched only on a change, so that a cable at rest (or one
-    // of two cables sharing the section, at its own length) rebuilds only
-    // when its thickness must change.
-    Curve* profile = tube->profile;
-    if (profile && profile->size() != size) {
-        profile->setSize(size);
-        profile->touch();
+    // scaled by L: the section drawn at L x 50 / L0 is the profile's at
+    // L0 / 50 whatever the length. That factor goes to the radii of the
+    // cable's own path, never to the profile, which other cables share at
+    // lengths of their own: each cable's tube then rebuilds only when its
+    // own thickness must change.
+    if (tube->profile) setRadius(*path, tube->profile->size() / size);
+}
+
+void Cable::setRadius(BezierCurve& path, float radius) {
+    if (!std::isfinite(radius)) return;
+    bool changed = false;
+    for (CurveVertex& v : path.vertices) {
+        changed |= v.radius != radius;
+        v.radius = radius;
     }
+    // Stamped, not touched: the radii leave the path's frames as they are.
+    if (changed) path.updateStamp = Element::GlobalUpdate;
 }
 
 Tube* Cable::ownTube(Tube* tube) {

@@ -3,9 +3,11 @@
 // between its two ends. Its element is a qel::Tube whose path is a
 // qel::BezierCurve of 50 edges and whose profile is the section curve. At
 // every drawing the path is reshaped to leave this end along its z axis and
-// arrive at the partner along the partner's z axis, and the profile's size
-// is set to L x 50 / L0 so that the drawn section keeps the size it has at
-// rest (the whole cable is scaled by L).
+// arrive at the partner along the partner's z axis, and the section is drawn
+// at L x 50 / L0 times the profile's size, so that it keeps the size it has
+// at rest (the whole cable is scaled by L). That scale is carried by the
+// radii of the path, which is the cable's own, never by the profile, which
+// clones and other tubes share.
 //
 // Safety rules kept by transformRender:
 //   - Only a tube whose path is a Bezier curve (checked by dynamic type) is
@@ -18,8 +20,9 @@
 //     a file, two tubes on one path) is not reshaped in place: the cable
 //     first takes a fresh tube of its own with a new path and the same
 //     profile, so that no cable reshapes another's.
-//   - The profile is touched only when its size changes, so that a cable at
-//     rest rebuilds nothing.
+//   - The profile is never changed, and the path's radii are stamped only
+//     when they change, so that a cable at rest rebuilds nothing whatever
+//     the cables sharing its section do.
 
 #include <cstdint>
 
@@ -73,6 +76,9 @@ private:
     // Replaces a tube or path that others hold by a fresh tube of this
     // cable's own; returns the tube to reshape.
     Tube* ownTube(Tube* tube);
+    // Gives every vertex of the path the radius; the path is stamped only
+    // when a radius changed.
+    static void setRadius(BezierCurve& path, float radius);
 };
 
 }  // namespace qel

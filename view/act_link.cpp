@@ -11,8 +11,12 @@ namespace qel {
 
 namespace {
 
-// The object of the id, or null for nothing or a root.
-Tool* objectOf(const Scene* scene, int id) {
+// The object of the id, or null for nothing or a root; an entry an array
+// laid stands for the array, whose template only the array may move.
+Tool* objectOf(const Scene* scene, int id) { return scene ? scene->findPlacedObject(id) : nullptr; }
+
+// A ring member that stays, found by its own entry: an object or a template.
+Tool* memberOf(const Scene* scene, int id) {
     Tool* t = scene ? scene->findObject(id) : nullptr;
     return t && !t->isRoot() ? t : nullptr;
 }
@@ -61,7 +65,7 @@ void ActObjectUnlink::apply() {
     if (applied) {
         // Back into the ring before the partner, provided the object is
         // still alone: splicing a ring member would cut its ring.
-        Tool* p = objectOf(scene, partnerId);
+        Tool* p = memberOf(scene, partnerId);
         if (t && p && p != t && !t->isInstanced()) {
             p->previousInstance()->nextInstance = t;
             t->nextInstance = p;

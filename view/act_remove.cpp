@@ -16,11 +16,10 @@ namespace {
 
 using Positions = std::unordered_map<const Tool*, int>;
 
-// The placed object of the id, or null for nothing, a root or a template.
-Tool* objectOf(const Scene* scene, int id) {
-    Tool* t = id > 0 ? scene->findObject(id) : nullptr;
-    return t && !t->isRoot() ? t : nullptr;
-}
+// The placed object of the id, or null for nothing or a root. An entry an
+// array laid stands for the array: removing a template alone would leave
+// the array listing a freed tool.
+Tool* objectOf(const Scene* scene, int id) { return id > 0 ? scene->findPlacedObject(id) : nullptr; }
 
 // A ring member that stayed: an object or a template, never a root.
 Tool* memberOf(const Scene* scene, int id) {

@@ -28,7 +28,9 @@ void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids) {
     std::unordered_set<Tool*> doomed;
     for (std::int32_t id : ids) {
         Tool* t = scene.findObject(id);
-        if (t && !t->isRoot() && doomed.insert(t).second) found.push_back(t);
+        // No record creates an array's template: an id naming one is not
+        // an object of the record, and the array would keep it freed.
+        if (t && !t->isRoot() && !t->isArrayTemplate() && doomed.insert(t).second) found.push_back(t);
     }
     // Only the topmost ones are deleted: deleting a tool takes its subtree.
     std::vector<Tool*> tops;

@@ -23,9 +23,10 @@ namespace qel {
 class Scene;
 class Tool;
 
-// Deletes the objects of the given ids (an id that names nothing, a root, or
-// an object inside another one deleted here is skipped), then clears the
-// scene's pick and selection and rebuilds its lists.
+// Deletes the objects of the given ids (an id that names nothing, a root, an
+// array's template, or an object inside another one deleted here is
+// skipped), then clears the scene's pick and selection and rebuilds its
+// lists.
 void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids);
 
 // The scene ids of the tools, after the scene's lists were rebuilt.

@@ -173,10 +173,20 @@ void GLView::releaseDetachComponent() {
     Tool* picked = pickBrush.pickedTool;
     Tool* target = targetBrush.pickedTool;
     if (!pickBrush.hit() || !picked || !picked->element || !targetBrush.hit() || !target) return;
+    // A copy an array laid hands the part to the array: under the template
+    // it would appear at every copy.
+    mat4 targetWorld = targetBrush.pickedWorld;
+    Tool* owner = scene->findPlacedObject(targetBrush.objectId);
+    if (owner != target) {
+        const int ownerId = scene->findID(owner);
+        if (!owner || ownerId <= 0 || ownerId == Scene::NotFound) return;
+        targetWorld = scene->objects.matrices[std::size_t(ownerId - 1)];
+        target = owner;
+    }
     // The part keeps its place in the world, expressed in the target's frame.
     const mat4 X = pickBrush.pickedWorld * picked->pivot;
     mat4 Yinv;
-    if (!(targetBrush.pickedWorld * target->matrix()).tryInverse(Yinv)) return;
+    if (!(targetWorld * target->matrix()).tryInverse(Yinv)) return;
     Element* part = picked->element->DetachComponent(pickBrush.itemId);
     if (!part) return;
     const bool transparent = (picked->flags & Tool::FlagTransparent) != 0;

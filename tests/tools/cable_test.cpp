@@ -67,7 +67,9 @@ TEST(Cable, StretchedKeepsItsThicknessAndTurnedEndsBendIt) {
     Pair p(1, 1), q(2, 1);
     EXPECT_NEAR(p.thickness(), 1.0f / 50, 1e-5f);
     EXPECT_NEAR(q.thickness(), 1.0f / 50, 1e-5f);
-    EXPECT_TRUE(p.tube()->profile->size() == 50.0f && q.tube()->profile->size() == 100.0f);
+    // The path's radii carry the scale; the profile keeps its own size.
+    EXPECT_TRUE(p.tube()->path->vertices[7].radius == 1.0f / 50 && q.tube()->path->vertices[7].radius == 1.0f / 100);
+    EXPECT_TRUE(p.tube()->profile->size() == 1.0f && q.tube()->profile->size() == 1.0f);
     EXPECT_TRUE(near((q.cable->transformRender(I) * vec4(q.path().back(), 1)).xyz(), vec3(0, 0, 2)));
     for (const vec3& v : q.path()) EXPECT_TRUE(v.x == 0 && v.y == 0);
 
@@ -99,18 +101,24 @@ TEST(Cable, ClonesHaveTheirOwnPathShareTheSectionAndCloneChildrenAsObjects) {
     EXPECT_TRUE(bare->children.size() == 1u && bare->children[0]->children.empty());  // grandchild not marked
 }
 
-TEST(Cable, SharedSectionsRebuildPerCableAndACableAtRestRebuildsNothing) {
+TEST(Cable, CablesAtRestRebuildNothingEvenWhenTheyShareASectionAtOtherLengths) {
     Curve* section = Curve::Circle(6, false);
     Pair a(1, 1, section), b(3, 1, section), still(1.5f, 1);
-    for (int frame = 0; frame < 3; ++frame) {
+    // Frame 3 stretches a: a alone rebuilds.
+    for (int frame = 0; frame < 5; ++frame) {
         ++Element::GlobalUpdate;
+        if (frame == 3) {
+            a.cable->length = 2;
+            a.other->endMatrix = facingBack(2);
+        }
         for (Pair* p : {&a, &b, &still}) {
             p->tube()->vbo.rebuild = 0;
             EXPECT_NEAR(p->thickness(), 1.0f / 50, 1e-5f);
             p->tube()->update();
-            EXPECT_EQ(p->tube()->vbo.rebuild != 0, p != &still || frame == 0) << frame;
+            EXPECT_EQ(p->tube()->vbo.rebuild != 0, frame == 0 || (frame == 3 && p == &a)) << frame;
         }
     }
+    EXPECT_EQ(section->size(), 1.0f);
 }
 
 TEST(Cable, OtherElementsAndUnmeasuredEndsAreNotReshaped) {
@@ -153,6 +161,22 @@ TEST(Cable, TubesAndPathsHeldByOthersAreNotReshapedInPlace) {
         b.cable->transformRender(I);
         EXPECT_NE(a.tube()->path, b.tube()->path) << k;
         EXPECT_TRUE(near(a.path()[25], vec3(0, 0, 0.5f)) && std::fabs(b.path()[5].y) > 1e-3f) << k;
+    }
+}
+
+TEST(Cable, FeatureAndAuxiliaryPassesDrawTheTubeTheCableTakesNotTheOneItGaveUp) {
+    // The tube's path is held by a second tube: the first pass, whichever
+    // it is, gives the cable a tube of its own and frees the old one.
+    for (const bool features : {true, false}) {
+        Pair p;
+        Tube* old = p.tube();
+        Tool holder(new Tube(old->path, Curve::Circle(4, false)), I, pbr(), false);
+        if (features)
+            p.cable->renderFeatures(I, bvec4(255, 255, 255, 255));
+        else
+            p.cable->renderAuxiliary(I, bvec4(255, 255, 255, 255));
+        ASSERT_TRUE(p.tube()) << features;
+        EXPECT_NE(p.tube()->path, static_cast<Tube*>(holder.element)->path) << features;
     }
 }
 
