@@ -15,7 +15,7 @@
 #include "curves/curve.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
-#include "tool_test_util.h"
+#include "scene/tool_test_util.h"
 
 using namespace qel;
 
