@@ -115,10 +115,13 @@ bool addEntry(const Sculptor& s, bool first, Step& step, bool& subdivideNow) {
             return false;
         case Sculptor::SubPlane:
             // The plane is known once the gesture ends: through the first
-            // sample, across the stroke seen along the view axis.
+            // sample, across the stroke seen along the view axis. The pass
+            // moves a point by its distance along the normal times the
+            // normal, so the normal must be of unit length whatever the
+            // stroke's length (a zero one moves nothing).
             if (s.isEnded()) {
                 const vec3 p0 = s.samples[0].point;
-                step.add(p0, cross(normalize(s.viewDirection), p0 - s.samples[L].point));
+                step.add(p0, normalize(cross(normalize(s.viewDirection), p0 - s.samples[L].point)));
             }
             break;
         default:

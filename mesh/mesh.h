@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <utility>
 #include <vector>
 
 #include "core/mat.h"
@@ -604,8 +605,10 @@ public:
     bool edgeCollapseVV(int a, int b);
 
     // Deactivates f and opens the mesh there; an inactive or invalid face
-    // is left alone. Sets needsCompaction.
-    void faceErase(int f);
+    // is left alone. Sets needsCompaction. Where the open fan of a corner
+    // falls apart, the faces before f get a copy of the corner; copies, when
+    // given, receives each such pair (copy, corner).
+    void faceErase(int f, std::vector<std::pair<int, int>>* copies = nullptr);
     // Splits f into three round a new vertex at its centroid or at p;
     // returns the new vertex, -1 for an invalid or inactive face.
     int faceSplit(int f);
@@ -832,31 +835,41 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    // Marks the vertices below vertexMark on the positive side as selected:
-    // all of them (scope null) or the corners of the listed faces. onPlane,
-    // when given, receives the active non-border vertices on the plane.
-    void planeMarkSide(const dvec3& point, const dvec3& normal, const std::vector<int>* scope,
-                       std::vector<int>* onPlane);
-    // The cut core on every face (scope null) or on the faces of scope,
-    // which receives the scope's faces made by the splits. The new vertices
-    // go to cut.
-    void planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<int>* scope, std::vector<int>& cut);
+    // Marks the vertices below vertexMark on the positive side (sides, one
+    // per vertex below the mark: 1 positive, -1 negative, 0 on the plane)
+    // as selected: all of them (scope null) or the corners of the listed
+    // faces. onPlane, when given, receives the active non-border vertices
+    // on the plane.
+    void planeMarkSide(const std::vector<signed char>& sides, const std::vector<int>* scope, std::vector<int>* onPlane);
+    // The cut core on the faces of walk, in order: every edge whose ends
+    // lie on opposite sides is split, then planeWeld. walk receives the
+    // faces the splits make (scoped: only those in the scope, selected, as
+    // walk is then selectedFaces); the new vertices go to cut.
+    void planeCutFaces(const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
+                       std::vector<int>& walk, bool scoped, std::vector<int>& cut);
+    // Two cut vertices that rounded onto one point (the crossing points of
+    // a thin face's two edges) and share an edge become one: the edge is
+    // collapsed where the collapse is allowed. The other leaves the mesh.
+    void planeWeld(const std::vector<int>& cut);
     // Marks sharp every edge between a cut vertex and a vertex made by it.
     void planeCrease(const std::vector<int>& cut);
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
     // component and of a patch).
     void planeCutSelectedFaces(const vec3& point, const vec3& normal);
-    // The whole-mesh cut and the erase of the positive side; onPlane gets
-    // the vertices on the plane that were not on a border before.
-    void planeClip(const vec3& point, const vec3& normal, std::vector<int>& cut, std::vector<int>& onPlane);
+    // The holes a clip opened, by vertex identity (mesh_plane_cut.cpp).
+    struct PlaneHoles;
+    // The whole-mesh cut and the erase of the positive side; holes, when
+    // given, receives what the caps of the holes need.
+    void planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes);
     // Caps the closed chain of open edges (each named 3 face + edge, each
     // ending where the next starts), split into simple loops where it comes
-    // back to a point; true when it merged a vertex copy into another.
-    bool planeCapChain(const std::vector<int>& chain, const vec3& point, const vec3& normal, const pbr& material);
+    // back to a vertex or a copy of it; true when it merged a vertex copy
+    // into another.
+    bool planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material);
     // Closes a simple loop of such edges with a flat cap; false (nothing
     // changed) when the loop leaves the plane or the cap cannot be joined.
-    bool planeCapLoop(const std::vector<int>& border, const vec3& point, const vec3& normal, const pbr& material);
+    bool planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal, const pbr& material);
 
 public:
     // ---- end of plane cut, clip and subtract ----

@@ -9,6 +9,7 @@
 // are kept per thread so that an edit allocates nothing once they have
 // grown.
 
+#include <utility>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -59,7 +60,7 @@ int Mesh::vertexCopy(int v, int face) {
 // ---------------------------------------------------------------------------
 // Face erase
 
-void Mesh::faceErase(int f) {
+void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
     if (!activeFace(f)) return;
     FaceEditScratch& w = scratch();
     const MeshFace F = faces[f];
@@ -94,6 +95,7 @@ void Mesh::faceErase(int f) {
             const int copy = vertexCopy(u, L[0]);
             replaceCorner(*this, L, std::size_t(j), u, copy);
             vertices[u].face = L[j + 1];
+            if (copies) copies->emplace_back(copy, u);
         }
     }
 }

@@ -12,12 +12,21 @@
 // computed on an edge to such a vertex would round onto it (or within a
 // float step of it) and leave a zero-area face, and a cap loop holding a
 // point twice cannot be triangulated. Every crossing point then lies at
-// least that far from both ends of its edge.
+// least that far from both ends of its edge. A vertex a little farther
+// from the plane can still leave pieces too small to carry a normal (two
+// crossing points of a thin face rounding to one point, a cluster of
+// crossing points round vertices a few float steps off a plane of symmetry
+// of the mesh, which the cap would fill with specks): such a vertex counts
+// as on the plane as well, when it is near it.
+//
+// The cap of a hole follows vertex identity: the border walk recognises a
+// return to a vertex by its index, or by the vertex it was copied from when
+// the erase split an open fan; two distinct vertices at one point are never
+// merged.
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -29,19 +38,24 @@ namespace qel {
 
 namespace {
 
-double side(const Mesh& m, int v, const dvec3& point, const dvec3& normal) {
-    return dot(dvec3(m.vertices[v].position) - point, normal);
-}
-
 double largestCoordinate(const dvec3& p) { return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}); }
 
+// The tolerances of a cut, each a power of two times the larger of the
+// plane point's coordinates and those of the points it is asked about (the
+// scale of their float rounding).
+//
 // Which side of the plane a vertex lies on: 1 positive, -1 negative, 0 on
-// the plane up to rounding. The band is a few float steps of the larger of
-// the vertex's and the plane point's coordinates: wider than the rounding
-// of a stored crossing point, far narrower than any edge worth keeping.
-class PlaneSides {
+// the plane up to rounding. The band is a few float steps: wider than the
+// rounding of a stored crossing point, far narrower than any edge worth
+// keeping. A vertex is near the plane within a thousand bands (a
+// thousandth of the coordinates): near enough to count as on it when a cut
+// there would leave pieces too small to keep, yet no visible shape is
+// flattened onto the plane. A cut segment is short below 2^-16 of the
+// coordinates: a cap over a run of such segments would be made of
+// triangles too small to carry a normal.
+class PlaneBand {
 public:
-    PlaneSides(const Mesh& m, const dvec3& point, const dvec3& normal)
+    PlaneBand(const Mesh& m, const dvec3& point, const dvec3& normal)
         : m_(m),
           point_(point),
           normal_(normal),
@@ -49,17 +63,155 @@ public:
           band_(std::ldexp(std::sqrt(dot(normal, normal)), -20)) {}
 
     int operator()(int v) const {
-        const dvec3 p(m_.vertices[v].position);
-        const double d = dot(p - point_, normal_);
-        const double band = band_ * std::max(pointScale_, largestCoordinate(p));
+        const double d = distance(v), band = bandAt(v);
         return d > band ? 1 : (d < -band ? -1 : 0);
+    }
+    // The signed distance times the normal's length.
+    double distance(int v) const { return dot(dvec3(m_.vertices[v].position) - point_, normal_); }
+    bool near(int v) const { return std::fabs(distance(v)) <= std::ldexp(bandAt(v), 10); }
+    bool shortSegment(const vec3& a, const vec3& b) const {
+        const double scale = std::max({pointScale_, largestCoordinate(dvec3(a)), largestCoordinate(dvec3(b))});
+        const double least = std::ldexp(scale, -16);
+        return double(dot(a - b, a - b)) <= least * least;
     }
 
 private:
     const Mesh& m_;
     const dvec3 point_, normal_;
     const double pointScale_, band_;
+
+    double bandAt(int v) const {
+        return band_ * std::max(pointScale_, largestCoordinate(dvec3(m_.vertices[v].position)));
+    }
 };
+
+constexpr signed char kUnknownSide = 2;
+
+// The side of every vertex below the mark that a cut looks at, computed
+// once on demand; vertices made by the cut lie on the plane.
+class CutSides {
+public:
+    CutSides(const Mesh& m, const dvec3& point, const dvec3& normal)
+        : m_(m),
+          band_(m, point, normal),
+          point_(point),
+          normal_(normal),
+          side_(std::size_t(m.vertexMark), kUnknownSide) {}
+
+    int operator()(int v) {
+        if (v < 0 || std::size_t(v) >= side_.size()) return 0;
+        signed char& s = side_[std::size_t(v)];
+        if (s == kUnknownSide) s = static_cast<signed char>(band_(v));
+        return s;
+    }
+    // The sides asked for so far (the others kUnknownSide); all: every side.
+    const std::vector<signed char>& values() const { return side_; }
+    const std::vector<signed char>& all() {
+        for (int v = 0; v < int(side_.size()); ++v) (*this)(v);
+        return side_;
+    }
+
+    // The crossing point of the edge a-b, whose ends lie on opposite
+    // sides; computed from the positive end so that both faces of the
+    // edge, and the check below, get the same point.
+    vec3 crossing(int a, int b) {
+        if ((*this)(a) < 0) std::swap(a, b);
+        return vec3(CalculateIntersectionPlaneSegment(point_, normal_, dvec3(m_.vertices[a].position),
+                                                      dvec3(m_.vertices[b].position)));
+    }
+
+    // Puts on the plane every near vertex whose crossing points would
+    // leave, in a face of the scope (all faces when null) that has a
+    // normal, a piece without one or a short cut segment: each time the
+    // face's corner nearest the plane, until no face needs it.
+    void settle(const std::vector<int>* scope);
+    // The faces of the scope that crossed the plane before settle, in
+    // order (all that can cross after it).
+    std::vector<int>& crossed() { return crossed_; }
+
+private:
+    const Mesh& m_;
+    const PlaneBand band_;
+    const dvec3 point_, normal_;
+    std::vector<signed char> side_;
+    std::vector<int> crossed_;
+
+    bool crosses(const MeshFace& F) {
+        bool positive = false, negative = false;
+        for (const int v : F.v) {
+            const int s = (*this)(v);
+            positive = positive || s > 0;
+            negative = negative || s < 0;
+        }
+        return positive && negative;
+    }
+    bool cutKeepsShape(const MeshFace& F);
+};
+
+vec3 at(const Mesh& m, int v) { return m.vertices[std::size_t(v)].position; }
+
+// The triangle's normal cannot be formed (as calculateNormals forms it).
+bool noNormal(const vec3& a, const vec3& b, const vec3& c) {
+    const dvec3 A(a), n = cross(dvec3(b) - A, dvec3(c) - A);
+    return dot(n, n) <= NormalizeEpsilon;
+}
+
+// The pieces the cut makes of the crossing face F all have normals and its
+// cut segment is not short (or F itself has no normal to keep).
+bool CutSides::cutKeepsShape(const MeshFace& F) {
+    const vec3 p0 = at(m_, F.v[0]), p1 = at(m_, F.v[1]), p2 = at(m_, F.v[2]);
+    if (noNormal(p0, p1, p2)) return true;
+    int lone = -1, zero = -1;
+    for (int c = 0; c < 3; ++c) {
+        const int s = (*this)(F.v[c]);
+        if (s == 0) zero = c;
+        if (s != 0 && s != (*this)(F.v[nextK(c)]) && s != (*this)(F.v[prevK(c)])) lone = c;
+    }
+    if (zero >= 0) {
+        // One crossing: two pieces through the corner on the plane.
+        const int a = F.v[nextK(zero)], b = F.v[prevK(zero)];
+        const vec3 u = at(m_, F.v[zero]), x = crossing(a, b);
+        return !noNormal(u, at(m_, a), x) && !noNormal(u, x, at(m_, b)) && !band_.shortSegment(u, x);
+    }
+    // The lone corner's triangle and the quad beyond, cut along either
+    // diagonal (the order of the splits picks one).
+    const int v = F.v[lone], b = F.v[nextK(lone)], c = F.v[prevK(lone)];
+    const vec3 x1 = crossing(v, b), x2 = crossing(v, c), pb = at(m_, b), pc = at(m_, c);
+    return !noNormal(at(m_, v), x1, x2) && !noNormal(x1, pb, pc) && !noNormal(x1, pc, x2) && !noNormal(x1, pb, x2) &&
+           !noNormal(pb, pc, x2) && !band_.shortSegment(x1, x2);
+}
+
+void CutSides::settle(const std::vector<int>* scope) {
+    std::vector<int>& crossed = crossed_;
+    crossed.clear();
+    auto consider = [&](int f) {
+        if (m_.activeFace(f) && crosses(m_.faces[std::size_t(f)])) crossed.push_back(f);
+    };
+    if (scope)
+        for (const int f : *scope) consider(f);
+    else
+        for (int f = 0; f < m_.faceCount(); ++f) consider(f);
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const int f : crossed) {
+            const MeshFace& F = m_.faces[std::size_t(f)];
+            if (!crosses(F) || cutKeepsShape(F)) continue;
+            int nearest = -1;
+            double least = 0;
+            for (const int v : F.v) {
+                if ((*this)(v) == 0) continue;
+                const double d = std::fabs(band_.distance(v));
+                if (nearest < 0 || d < least) {
+                    nearest = v;
+                    least = d;
+                }
+            }
+            if (!band_.near(nearest)) continue;
+            side_[std::size_t(nearest)] = 0;
+            changed = true;
+        }
+    }
+}
 
 void selectFace(Mesh& m, int f) {
     m.faces[f].flags = std::uint8_t(m.faces[f].flags | MeshFace::SelectedBit);
@@ -72,20 +224,6 @@ constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit
 struct CapJoin {
     int capFace, capEdge, meshFace, meshEdge;
 };
-
-// Every vertex of the loop lies on the plane, up to the rounding of the
-// cut points: a border loop that leaves the plane is not a hole of the clip.
-bool loopOnPlane(const Mesh& m, const std::vector<int>& loop, const vec3& point, const vec3& normal) {
-    const dvec3 P(point), N(normal);
-    const double n = std::sqrt(dot(N, N));
-    double scale = 1;
-    for (int i = 0; i < 3; ++i) scale = std::max(scale, std::fabs(P[i]));
-    for (const int v : loop)
-        for (int i = 0; i < 3; ++i) scale = std::max(scale, std::fabs(double(m.vertices[v].position[i])));
-    for (const int v : loop)
-        if (std::fabs(side(m, v, P, N)) > 1e-5 * scale * n) return false;
-    return true;
-}
 
 // An open edge is named 3 f + k (edge k of face f); it runs from corner
 // k + 1 to corner k + 2 of its face.
@@ -147,21 +285,32 @@ void mergeFan(Mesh& m, int h, int into) {
     m.needsCompaction = 1;
 }
 
-std::array<float, 3> pointOf(const Mesh& m, int v) {
-    const vec3& p = m.vertices[std::size_t(v)].position;
-    return {p.x, p.y, p.z};
-}
-
 }  // namespace
 
-void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vector<int>* scope,
+// The holes a clip opened, by vertex identity: root[v] is v, or for a copy
+// the erase made, the vertex it copies; placed[v] marks the vertices the cut
+// put on the plane (made by a split or lying on it) and their copies.
+// starts lists the vertices where the walks round the holes start: those
+// made by the splits and those on the plane that were not on a border
+// before. stackAt is the scratch of the chain splitting: -1 for every
+// vertex off the chain being split.
+struct Mesh::PlaneHoles {
+    std::vector<int> starts;
+    std::vector<int> root;
+    std::vector<char> placed;
+    std::vector<std::ptrdiff_t> stackAt;
+
+    int rootOf(int v) const { return std::size_t(v) < root.size() ? root[std::size_t(v)] : v; }
+    bool isPlaced(int v) const { return std::size_t(v) < placed.size() && placed[std::size_t(v)]; }
+};
+
+void Mesh::planeMarkSide(const std::vector<signed char>& sides, const std::vector<int>* scope,
                          std::vector<int>* onPlane) {
     const int mark = vertexMark;
-    const PlaneSides sideOf(*this, point, normal);
     auto test = [&](int v) {
         if (v < 0 || v >= mark || vertices[v].isSelected()) return;
-        const int s = sideOf(v);
-        if (s > 0)
+        const int s = sides[std::size_t(v)];
+        if (s == 1)
             appendSelectedVertex(v);
         else if (s == 0 && onPlane && vertices[v].isActive() && !vertices[v].isBorder())
             onPlane->push_back(v);
@@ -174,25 +323,18 @@ void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vec
         for (const int v : faces[f].v) test(v);
 }
 
-void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<int>* scope, std::vector<int>& cut) {
+void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
+                         std::vector<int>& walk, bool scoped, std::vector<int>& cut) {
     const int mark = vertexMark;
-    const PlaneSides sideOf(*this, point, normal);
-    // An edge crosses when one end is selected (positive) and the other
-    // negative: an end on the plane is never split off.
-    auto crossing = [&](int a, int b) {
-        if (a >= mark || b >= mark) return false;
-        const bool sa = vertices[a].isSelected();
-        if (sa == vertices[b].isSelected()) return false;
-        return sideOf(sa ? b : a) < 0;
+    // An edge crosses when its ends lie on opposite sides: an end on the
+    // plane is never split off.
+    auto sideOf = [&](int v) {
+        const int s = v < mark ? int(sides[std::size_t(v)]) : 0;
+        return s == kUnknownSide ? 0 : s;
     };
-    for (std::size_t i = 0;; ++i) {
-        int f = int(i);
-        if (scope) {
-            if (i >= scope->size()) break;
-            f = (*scope)[i];
-        } else if (i >= faces.size()) {
-            break;
-        }
+    auto crossing = [&](int a, int b) { return sideOf(a) * sideOf(b) < 0; };
+    for (std::size_t i = 0; i < walk.size(); ++i) {
+        const int f = walk[i];
         const MeshFace& G = faces[f];
         if (!G.isActive()) continue;
         // Only a face with both selected and unselected corners can cross.
@@ -201,7 +343,7 @@ void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<in
         if (selected == 0 || selected == 3) continue;
         for (int k = 0; k < 3;) {
             const MeshFace& F = faces[f];
-            const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+            int a = F.v[nextK(k)], b = F.v[prevK(k)];
             if (!crossing(a, b)) {
                 ++k;
                 continue;
@@ -209,6 +351,8 @@ void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<in
             const int g = link(F, k);
             const bool hard = F.isSharp(k) || g < 0;
             const bool gInScope = g >= 0 && (faces[g].flags & kFaceMarks) != 0;
+            // From the positive end, as the sides were settled.
+            if (sideOf(a) < 0) std::swap(a, b);
             const dvec3 x = CalculateIntersectionPlaneSegment(point, normal, dvec3(vertices[a].position),
                                                               dvec3(vertices[b].position));
             const int first = faceCount();
@@ -221,11 +365,28 @@ void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, std::vector<in
             r.flags = hard ? std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit)
                            : std::uint8_t(r.flags & ~MeshVertex::CornerBit);
             cut.push_back(nv);
-            if (scope) {
+            if (scoped) {
                 if (first < faceCount()) selectFace(*this, first);
                 if (gInScope && first + 1 < faceCount()) selectFace(*this, first + 1);
+            } else {
+                for (int h = first; h < faceCount(); ++h) walk.push_back(h);
             }
             k = 0;
+        }
+    }
+    planeWeld(cut);
+}
+
+void Mesh::planeWeld(const std::vector<int>& cut) {
+    const int mark = vertexMark;
+    std::vector<int> ring;
+    for (const int c : cut) {
+        if (!activeVertex(c)) continue;
+        findNeighbours(c, ring);
+        for (const int n : ring) {
+            if (n < mark || n == c || !activeVertex(n) || !(vertices[n].position == vertices[c].position)) continue;
+            int f = -1, k = -1;
+            if (findEdge(c, n, f, k) && edgeCollapseFK(f, k)) break;
         }
     }
 }
@@ -234,7 +395,7 @@ void Mesh::planeCrease(const std::vector<int>& cut) {
     const int mark = vertexMark;
     std::vector<int> ring;
     for (const int c : cut) {
-        if (vertices[c].face < 0) continue;
+        if (!activeVertex(c) || vertices[c].face < 0) continue;
         findNeighbours(c, ring);
         for (const int n : ring)
             if (n >= mark && n != c) edgeSharpVV(c, n, true);
@@ -244,9 +405,12 @@ void Mesh::planeCrease(const std::vector<int>& cut) {
 void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     deselectAll();
     const dvec3 P(point), N(normal);
-    planeMarkSide(P, N, nullptr, nullptr);
+    CutSides sides(*this, P, N);
+    sides.all();
+    sides.settle(nullptr);
+    planeMarkSide(sides.values(), nullptr, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, nullptr, cut);
+    planeCutFaces(P, N, sides.values(), sides.crossed(), false, cut);
     planeCrease(cut);
     calculateNormals(2);
     deselectAll();
@@ -260,9 +424,11 @@ void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
 
 void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     const dvec3 P(point), N(normal);
-    planeMarkSide(P, N, &selectedFaces, nullptr);
+    CutSides sides(*this, P, N);
+    sides.settle(&selectedFaces);
+    planeMarkSide(sides.values(), &selectedFaces, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, &selectedFaces, cut);
+    planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
     planeCrease(cut);
     calculateNormals(2);
     deselectAll();
@@ -273,35 +439,40 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     if (face < 0) face = findFirstFace(point);
     if (!activeFace(face)) return;
     const dvec3 P(point), N(normal);
-    const PlaneSides sideOf(*this, P, N);
+    CutSides sides(*this, P, N);
     // Breadth-first along the plane's line through the face: across an
     // edge that is neither sharp nor open and whose ends lie on different
-    // sides; selectedFaces is the queue.
+    // sides; selectedFaces is the queue. The positive corners of the band
+    // are marked once it is known and its sides settled.
     selectFace(*this, face);
     for (std::size_t i = 0; i < selectedFaces.size(); ++i) {
         const MeshFace& F = faces[selectedFaces[i]];
-        for (const int v : F.v)
-            if (v < vertexMark && !vertices[v].isSelected() && sideOf(v) > 0) appendSelectedVertex(v);
         for (int k = 0; k < 3; ++k) {
             const int g = link(F, k);
             if (g < 0 || F.isSharp(k) || (faces[g].flags & kFaceMarks)) continue;
             const int a = F.v[nextK(k)], b = F.v[prevK(k)];
-            const bool pa = sideOf(a) > 0, pb = sideOf(b) > 0;
-            if (pa != pb) selectFace(*this, g);
+            if ((sides(a) > 0) != (sides(b) > 0)) selectFace(*this, g);
         }
     }
+    sides.settle(&selectedFaces);
+    planeMarkSide(sides.values(), &selectedFaces, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, &selectedFaces, cut);
+    planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
     planeCrease(cut);
     calculateNormals(2);
     deselectAll();
 }
 
-void Mesh::planeClip(const vec3& point, const vec3& normal, std::vector<int>& cut, std::vector<int>& onPlane) {
+void Mesh::planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes) {
     deselectAll();
+    const int mark = vertexMark;
     const dvec3 P(point), N(normal);
-    planeMarkSide(P, N, nullptr, &onPlane);
-    planeCutFaces(P, N, nullptr, cut);
+    CutSides sides(*this, P, N);
+    sides.all();
+    sides.settle(nullptr);
+    std::vector<int> cut, onPlane;
+    planeMarkSide(sides.values(), nullptr, holes ? &onPlane : nullptr);
+    planeCutFaces(P, N, sides.values(), sides.crossed(), false, cut);
     planeCrease(cut);
     // Every face round a positive vertex lies on the positive side now. One
     // pass over the faces finds them all (cheaper than circling each
@@ -315,39 +486,57 @@ void Mesh::planeClip(const vec3& point, const vec3& normal, std::vector<int>& cu
                 break;
             }
     }
-    for (std::size_t i = 0; i < selectedFaces.size(); ++i) faceErase(selectedFaces[i]);
+    std::vector<std::pair<int, int>> copies;
+    for (std::size_t i = 0; i < selectedFaces.size(); ++i) faceErase(selectedFaces[i], holes ? &copies : nullptr);
     deselectAll();
+    if (!holes) return;
+    // Identity of the border vertices: every vertex is its own root but the
+    // erase's copies, made after the vertex they copy (perhaps a copy).
+    const std::size_t n = vertices.size();
+    holes->root.resize(n);
+    holes->placed.assign(n, 0);
+    holes->stackAt.assign(n, -1);
+    for (std::size_t v = 0; v < n; ++v) holes->root[v] = int(v);
+    for (int v = 0; v < mark; ++v) holes->placed[std::size_t(v)] = sides.values()[std::size_t(v)] == 0;
+    for (const int v : cut) holes->placed[std::size_t(v)] = 1;
+    for (const auto& c : copies) {
+        const int r = holes->root[std::size_t(c.second)];
+        holes->root[std::size_t(c.first)] = r;
+        holes->placed[std::size_t(c.first)] = holes->placed[std::size_t(r)];
+    }
+    holes->starts = std::move(cut);
+    holes->starts.insert(holes->starts.end(), onPlane.begin(), onPlane.end());
 }
 
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
-    std::vector<int> cut, onPlane;
-    planeClip(point, normal, cut, onPlane);
+    planeClip(point, normal, nullptr);
     removeInactive(false);
     calculateNormals(2);
 }
 
 void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
-    std::vector<int> cut, onPlane;
-    planeClip(point, normal, cut, onPlane);
+    PlaneHoles holes;
+    planeClip(point, normal, &holes);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border
     // vertex. A walk goes round the fans of the vertices it passes, so a
     // border that touches itself at a vertex (a plane tangent at a saddle)
-    // comes back to that vertex once per loop; it is split there into
-    // simple loops, each capped on its own.
+    // comes back to that vertex, or to the copy the erase made of it, once
+    // per loop; it is split there into simple loops, each capped on its own.
     const int nF = faceCount();
-    std::vector<char> starts(vertices.size(), 0), walked(3 * std::size_t(nF), 0);
-    for (const int v : cut) starts[std::size_t(v)] = 1;
-    for (const int v : onPlane) starts[std::size_t(v)] = 1;
+    std::vector<char> start(vertices.size(), 0), walked(3 * std::size_t(nF), 0);
+    for (const int v : holes.starts) start[std::size_t(v)] = 1;
     std::vector<int> chain;
     bool merged = false;
     for (int f = 0; f < nF; ++f) {
         if (!faces[f].isActive()) continue;
         for (int k = 0; k < 3; ++k) {
             const int h = 3 * f + k;
-            if (walked[std::size_t(h)] || link(faces[f], k) >= 0 || !starts[std::size_t(edgeStart(*this, h))]) continue;
-            if (borderChain(*this, h, walked, chain)) merged = planeCapChain(chain, point, normal, material) || merged;
+            if (walked[std::size_t(h)] || link(faces[f], k) >= 0) continue;
+            const int s = edgeStart(*this, h);
+            if (std::size_t(s) >= start.size() || !start[std::size_t(holes.rootOf(s))]) continue;
+            if (borderChain(*this, h, walked, chain)) merged = planeCapChain(chain, holes, normal, material) || merged;
         }
     }
     removeInactive(false);
@@ -356,43 +545,50 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     if (merged) splitCoincidentVertices();
 }
 
-bool Mesh::planeCapChain(const std::vector<int>& chain, const vec3& point, const vec3& normal, const pbr& material) {
-    // Each return to a point already on the stack closes the loop from
-    // there; the rest closes at the chain's end. The erase gave the second
-    // fan at such a point a copy of its vertex: the copy is merged back, so
-    // that the caps join the fans into one.
-    std::map<std::array<float, 3>, std::size_t> at;  // stack position of each point on the stack
+bool Mesh::planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material) {
+    // Each return to a vertex already on the stack (itself, or a copy of
+    // the same vertex) closes the loop from there; the rest closes at the
+    // chain's end. The erase gave the second fan at such a vertex a copy:
+    // the copy is merged back, so that the caps join the fans into one.
     std::vector<int> stack, loop;
     bool merged = false;
     for (const int e : chain) {
-        const std::array<float, 3> p = pointOf(*this, edgeStart(*this, e));
-        const auto seen = at.find(p);
-        if (seen != at.end()) {
-            const std::size_t from = seen->second;
+        const int v = edgeStart(*this, e), r = holes.rootOf(v);
+        const std::ptrdiff_t seen = std::size_t(r) < holes.stackAt.size() ? holes.stackAt[std::size_t(r)] : -1;
+        if (seen >= 0) {
+            const std::size_t from = std::size_t(seen);
             loop.assign(stack.begin() + std::ptrdiff_t(from), stack.end());
             stack.resize(from);
-            for (const int x : loop) at.erase(pointOf(*this, edgeStart(*this, x)));
+            for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(*this, x)))] = -1;
             const int s = edgeStart(*this, loop.front());
-            if (edgeStart(*this, e) != s) {
+            if (v != s) {
                 mergeFan(*this, loop.back(), s);
                 merged = true;
             }
-            planeCapLoop(loop, point, normal, material);
+            planeCapLoop(loop, holes, normal, material);
         }
-        at[p] = stack.size();
+        if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = std::ptrdiff_t(stack.size());
         stack.push_back(e);
     }
-    planeCapLoop(stack, point, normal, material);
+    for (const int x : stack) {
+        const int r = holes.rootOf(edgeStart(*this, x));
+        if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = -1;
+    }
+    planeCapLoop(stack, holes, normal, material);
     return merged;
 }
 
-bool Mesh::planeCapLoop(const std::vector<int>& border, const vec3& point, const vec3& normal, const pbr& material) {
+bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
+                        const pbr& material) {
     // Open edge i runs from loop vertex i to loop vertex i + 1.
     const int L = int(border.size());
     if (L < 3) return false;
     std::vector<int> loop(border.size());
     for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(*this, border[std::size_t(i)]);
-    if (!loopOnPlane(*this, loop, point, normal)) return false;
+    // A border loop through a vertex the cut did not put on the plane
+    // leaves the plane: it is not a hole of the clip.
+    for (const int u : loop)
+        if (!holes.isPlaced(holes.rootOf(u))) return false;
 
     // The frame maps the plane onto z = 0 with the loop's first vertex at
     // the origin.

@@ -191,16 +191,20 @@ TEST_F(ClayGL, FlattenSaturatesAtFourAndLeavesPointsBelowThePlane) {
 }
 
 TEST_F(ClayGL, SubPlaneMovesNothingUntilTheGestureEndsThenEverythingInFront) {
-    // Stroke along +x seen along z: the plane y = 0, the front y < 0.
+    // Stroke along +x seen along z: the plane y = 0, the front y < 0. Every
+    // point in front lands on the plane whatever the stroke's length.
     const std::vector<vec3> points = {{0, -2, 0}, {40, -1, 3}, {0, 1, 0}};
-    auto clay = pointsClay(points);
-    const std::vector<SBrush> samples = {sample({0, 0, 0}, 1), sample({1, 0, 0}, 1)};
-    for (const vec3& m : moves(*clay, points, {stroke(Sculptor::SubPlane, samples, false)}))
-        expectNear(m, vec3(), "before the end");
-    const auto d = moves(*clay, points, {stroke(Sculptor::SubPlane, samples, true)});
-    expectNear(d[0], vec3(0, 2, 0), "near");
-    expectNear(d[1], vec3(0, 1, 0), "far");
-    expectNear(d[2], vec3(), "behind");
+    for (const float reach : {0.5f, 1.0f, 2.0f}) {
+        auto clay = pointsClay(points);
+        const std::vector<SBrush> samples = {sample({0, 0, 0}, 1), sample({reach, 0, 0}, 1)};
+        for (const vec3& m : moves(*clay, points, {stroke(Sculptor::SubPlane, samples, false)}))
+            expectNear(m, vec3(), "before the end");
+        const auto d = moves(*clay, points, {stroke(Sculptor::SubPlane, samples, true)});
+        const std::string length = " (stroke " + std::to_string(reach) + ")";
+        expectNear(d[0], vec3(0, 2, 0), ("near" + length).c_str());
+        expectNear(d[1], vec3(0, 1, 0), ("far" + length).c_str());
+        expectNear(d[2], vec3(), ("behind" + length).c_str());
+    }
 }
 
 TEST_F(ClayGL, TwentyFiveStampsMoveAllTwentyFiveRegions) {

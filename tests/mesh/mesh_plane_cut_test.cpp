@@ -1,13 +1,19 @@
 // Plane cut, clip and subtract; the invariant check follows every operation.
+// "Flat" faces below are those whose normal cannot be formed (the cross
+// product of their edges is as short as calculateNormals treats as
+// degenerate); "collinear" ones have exactly no area.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_measure_util.h"
@@ -179,21 +185,41 @@ TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
     for (int f = 0; f < s->faceCount(); ++f) EXPECT_NE(s->faces[f].material[0].roughness, paint.roughness);
 }
 
-// Faces whose corners span no area (in double, from the stored floats).
-int zeroAreaFaces(const Mesh& m) {
+// Faces whose normal cannot be formed, computed in double from the stored
+// floats as calculateNormals does.
+int flatFaces(const Mesh& m) {
     int n = 0;
     for (int f = 0; f < m.faceCount(); ++f) {
         const MeshFace& F = m.faces[f];
         if (!F.isActive()) continue;
         const dvec3 a(m.vertices[F.v[0]].position), b(m.vertices[F.v[1]].position), c(m.vertices[F.v[2]].position);
         const dvec3 n2 = cross(b - a, c - a);
-        if (dot(n2, n2) == 0) ++n;
+        if (dot(n2, n2) <= NormalizeEpsilon) ++n;
+    }
+    return n;
+}
+
+// Faces whose corners lie on one line, decided exactly: the edges' cross
+// product vanishes when each of its components, the orientation of the
+// corners projected on a coordinate plane, does.
+int collinearFaces(const Mesh& m) {
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        const vec3 &a = m.vertices[F.v[0]].position, &b = m.vertices[F.v[1]].position, &c = m.vertices[F.v[2]].position;
+        bool line = true;
+        for (int i = 0; i < 3 && line; ++i) {
+            const int j = (i + 1) % 3;
+            line = Orient2D(dvec2(a[i], a[j]), dvec2(b[i], b[j]), dvec2(c[i], c[j])) == 0;
+        }
+        n += line;
     }
     return n;
 }
 
 // subPlane(normal) and subPlane(-normal) on copies of the closed mesh m:
-// "" when each half is sound, closed and free of zero-area faces and their
+// "" when each half is sound, closed and free of flat faces and their
 // volumes add up to m's; else what went wrong.
 std::string halvesAddUp(Mesh& m, const vec3& point, const vec3& normal) {
     double sum = 0;
@@ -203,7 +229,7 @@ std::string halvesAddUp(Mesh& m, const vec3& point, const vec3& normal) {
         const std::string broken = checkMeshInvariants(*half);
         if (!broken.empty()) return broken;
         if (const int open = meshtest::openEdgeCount(*half)) return std::to_string(open) + " open edges";
-        if (const int flat = zeroAreaFaces(*half)) return std::to_string(flat) + " zero-area faces";
+        if (const int flat = flatFaces(*half)) return std::to_string(flat) + " flat faces";
         sum += meshtest::enclosedVolume(*half);
     }
     const double whole = meshtest::enclosedVolume(m);
@@ -231,6 +257,19 @@ std::vector<std::pair<vec3, vec3>> planesAlongEdges(const Mesh& m, const std::ve
     return planes;
 }
 
+// Planes through every edge of m (each edge once) and its centre.
+std::vector<std::pair<vec3, vec3>> planesThroughEdgesAndCentre(const Mesh& m, const vec3& centre) {
+    std::vector<std::pair<vec3, vec3>> planes;
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            const MeshFace& F = m.faces[f];
+            if (F.f[k] < f) continue;
+            const vec3 a = m.vertices[F.v[(k + 1) % 3]].position, b = m.vertices[F.v[(k + 2) % 3]].position;
+            planes.emplace_back(a, normalize(cross(a - centre, b - centre)));
+        }
+    return planes;
+}
+
 TEST(MeshPlaneSubtract, PlanesThroughVerticesAndEdgesKeepTheMeshClosed) {
     // Crossings within rounding of a vertex take the vertex: a face plane
     // of the dodecahedron removes nothing on its outer side.
@@ -246,14 +285,21 @@ TEST(MeshPlaneSubtract, PlanesThroughVerticesAndEdgesKeepTheMeshClosed) {
     EXPECT_EQ(outer->faceCount(), 36);
     EXPECT_EQ(meshtest::openEdgeCount(*outer), 0);
 
+    // Planes through an edge and the centre hold further vertices up to
+    // the rounding of their coordinates: most of the great circles of the
+    // sphere pass a few float steps from vertices of the mesh.
     const std::vector<vec3> turns = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}, {1, -2, 3}};
+    MeshPtr coarseSphere(meshtest::smoothSphere(1));
     const struct {
         Mesh* mesh;
         std::vector<std::pair<vec3, vec3>> planes;
     } cases[] = {
         {dodecahedron.get(), facePlanes},
+        {dodecahedron.get(), planesThroughEdgesAndCentre(*dodecahedron, vec3(0, 0, 0))},
         {cube.get(), planesAlongEdges(*cube, turns, 1)},
+        {cube.get(), planesThroughEdgesAndCentre(*cube, vec3(0.5f, 0.5f, 0.5f))},
         {sphere.get(), planesAlongEdges(*sphere, turns, 5)},
+        {coarseSphere.get(), planesThroughEdgesAndCentre(*coarseSphere, vec3(0, 0, 0))},
     };
     for (const auto& c : cases) {
         int failed = 0;
@@ -279,6 +325,152 @@ TEST(MeshPlaneSubtract, BorderTouchingItselfAtASaddleIsCappedLoopByLoop) {
     MeshPtr clipped(m->clone());
     clipped->clipPlane(point, normal);
     EXPECT_EQ(checkMeshInvariants(*clipped), "");
+}
+
+TEST(MeshPlaneSubtract, RepeatedCutsOnTheDodecahedronStaySound) {
+    // Each cut as a stroke gives it: through F, across the stroke to L seen
+    // along the view. The last crosses a thin face left by the others where
+    // two crossing points round to one point; a cap walk by position took
+    // them for one vertex.
+    const vec3 strokes[5][3] = {
+        {{0x0p+0f, 0x1.34bd28p+0f, -0x1.becfa6p-1f},
+         {0x1.762fd4p-3f, 0x1.41ba72p+0f, -0x1.ac5474p-1f},
+         {-0x1.e2efdp-2f, 0x1.3154d6p-1f, 0x1.4c949ap-1f}},
+        {{-0x0p+0f, 0x1.34bd28p+0f, -0x1.becfa6p-1f},
+         {-0x1.762fd4p-3f, 0x1.41ba72p+0f, -0x1.ac5474p-1f},
+         {-0x1.90a498p-2f, -0x1.3bf1b2p-2f, 0x1.bbea2p-1f}},
+        {{-0x1.fe09b2p-1f, 0x1.fde588p-1f, -0x1.00a666p+0f},
+         {-0x1.17ceb2p+0f, 0x1.ea17cap-1f, -0x1.3adffcp+0f},
+         {0x1.49175cp-1f, -0x1.44f714p-2f, 0x1.64fd9ep-1f}},
+        {{-0x1.a8ccd6p-1f, 0x1.1af23ep+0f, -0x1.cff4bep-1f},
+         {-0x1.d54b44p-1f, 0x1.214f42p+0f, -0x1.e12df2p-1f},
+         {0x1.d19b46p-3f, 0x1.a5e978p-2f, 0x1.c3c404p-1f}},
+        {{-0x1.a765d6p-1f, 0x1.1aaf42p+0f, -0x1.cf9ddap-1f},
+         {-0x1.b9adccp-1f, 0x1.17616ep+0f, -0x1.930858p-1f},
+         {-0x1.895696p-4f, -0x1.639964p-1f, 0x1.6d11dp-1f}},
+    };
+    MeshPtr m(Mesh::Dodecahedron());
+    for (int i = 0; i < 5; ++i) {
+        const vec3 &F = strokes[i][0], &L = strokes[i][1], &view = strokes[i][2];
+        m->subPlane(F, normalize(cross(view, F - L)), paint);
+        ASSERT_EQ(checkMeshInvariants(*m), "") << "cut " << i + 1;
+        EXPECT_TRUE(meshtest::isClosed(*m)) << "cut " << i + 1;
+        EXPECT_EQ(collinearFaces(*m), 0) << "cut " << i + 1;
+    }
+}
+
+TEST(MeshPlaneSubtract, CrossingPointsOfAThinFaceThatRoundToOnePointBecomeOne) {
+    // A closed wedge whose face (0, 1, 2) is one float step wide at its
+    // base: the plane z = 0 crosses its two long edges at one float point,
+    // far from every vertex.
+    const float step = std::nextafter(1.0f, 2.0f);
+    MeshPtr m(meshtest::fromTriangles({{0, 1, 1}, {1, 1, -1}, {1, step, -1}, {-1, 0, -1}, {-1, 2, -1}},
+                                      {{0, 1, 2}, {0, 2, 4}, {0, 4, 3}, {0, 3, 1}, {1, 3, 2}, {2, 3, 4}}));
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    MeshPtr cut(m->clone());
+    cut->cutPlane(vec3(0, 0, 0), up);
+    EXPECT_EQ(checkMeshInvariants(*cut), "");
+    EXPECT_EQ(collinearFaces(*cut), 0);
+    m->subPlane(vec3(0, 0, 0), up, paint);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_TRUE(meshtest::isClosed(*m));
+    EXPECT_EQ(collinearFaces(*m), 0);
+}
+
+TEST(MeshPlaneSubtract, DistinctVerticesAtOnePointAreNeverMerged) {
+    // A double pyramid whose equator holds two vertices at one point,
+    // joined by an edge of no length: the plane through the equator keeps
+    // both (the hole through them cannot be capped and stays open).
+    std::vector<std::array<int, 3>> fans;
+    for (int i = 0; i < 5; ++i) {
+        const int a = 2 + i, b = 2 + (i + 1) % 5;
+        fans.push_back({0, a, b});
+        fans.push_back({1, b, a});
+    }
+    MeshPtr m(meshtest::fromTriangles({{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}, {0, -1, 0}},
+                                      fans));
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    m->subPlane(vec3(0, 0, 0), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(meshtest::activeVertexCount(*m), 6);
+    EXPECT_EQ(meshtest::activeFaceCount(*m), 5);
+}
+
+// Uniform in [0, 1) from the generator's raw output (the same on every
+// standard library).
+float unit(std::mt19937& rng) { return float(rng() >> 8) * 0x1p-24f; }
+
+vec3 randomDirection(std::mt19937& rng) {
+    for (;;) {
+        const vec3 d(2 * unit(rng) - 1, 2 * unit(rng) - 1, 2 * unit(rng) - 1);
+        const float l = length(d);
+        if (l > 0.1f && l <= 1) return d * (1 / l);
+    }
+}
+
+// A sphere pulled about by the brush, twisted, creased by a cut and opened
+// by a few erased faces.
+Mesh* sculptedWithHoles() {
+    Mesh* m = meshtest::smoothSphere(1);
+    std::mt19937 rng(7);
+    for (int i = 0; i < 12; ++i) {
+        m->selectV(m->vertices[int(rng() % unsigned(m->vertexCount()))].position, 1.2f, true);
+        m->_deform(randomDirection(rng) * 0.6f);
+        m->applyDisplacement();
+        m->deselectAll();
+    }
+    m->twist(vec3(0, 0, 0), vec3(0, 0, 1), 0.8f, 2.5f);
+    m->applyDisplacement();
+    m->deselectAll();
+    m->cutPlane(vec3(0, 0, 0.3f), vec3(0.2f, 0.1f, 1));
+    for (int i = 0; i < 6; ++i) m->faceErase(int(rng() % unsigned(m->faceCount())));
+    m->removeInactive(false);
+    m->calculateNormals(2);
+    return m;
+}
+
+// A point on the surface: a corner, an edge's middle or inside a face.
+vec3 surfacePoint(const Mesh& m, std::mt19937& rng) {
+    const MeshFace& F = m.faces[int(rng() % unsigned(m.faceCount()))];
+    const vec3 p0 = m.vertices[F.v[0]].position, p1 = m.vertices[F.v[1]].position, p2 = m.vertices[F.v[2]].position;
+    switch (rng() % 3) {
+        case 0:
+            return p0;
+        case 1:
+            return (p0 + p1) * 0.5f;
+        default: {
+            const float a = unit(rng), b = unit(rng) * (1 - a);
+            return p0 + (p1 - p0) * a + (p2 - p0) * b;
+        }
+    }
+}
+
+TEST(MeshPlaneSubtract, RandomSubtractionsOnASculptedMeshWithHolesStaySound) {
+    // Runs of five subtractions from the sculpted mesh, mostly through two
+    // surface points as a stroke places them (often through vertices and
+    // edges, and across the holes' borders and earlier caps).
+    const MeshPtr base(sculptedWithHoles());
+    ASSERT_EQ(checkMeshInvariants(*base), "");
+    ASSERT_EQ(flatFaces(*base), 0);
+    ASSERT_GT(meshtest::openEdgeCount(*base), 0);
+    std::mt19937 rng(1);
+    MeshPtr m;
+    int failed = 0;
+    for (int i = 0; i < 10000 && failed < 3; ++i) {
+        if (i % 5 == 0 || m->faceCount() < 8) m.reset(base->clone());
+        const vec3 F = surfacePoint(*m, rng), L = surfacePoint(*m, rng);
+        vec3 n = cross(randomDirection(rng), F - L);
+        if (rng() % 4 == 0) n = randomDirection(rng);
+        if (length(n) < 1e-6f) continue;
+        n = normalize(n);
+        m->subPlane(F, n, paint);
+        std::string problem = checkMeshInvariants(*m);
+        if (problem.empty() && collinearFaces(*m) > 0) problem = "a face without area";
+        if (problem.empty()) continue;
+        ++failed;
+        ADD_FAILURE() << "subtraction " << i << " through " << F.x << " " << F.y << " " << F.z << ": " << problem;
+        m.reset(base->clone());
+    }
 }
 
 }  // namespace

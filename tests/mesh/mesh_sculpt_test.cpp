@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -311,4 +312,100 @@ TEST(MeshSculpt, ExtrudeReleaseRecomputesNormalsWithoutExtruding) {
     before->calculateNormals(2);
     for (int f = 0; f < m->faceCount(); ++f) EXPECT_EQ(m->faces[f].normal, before->faces[f].normal) << f;
     EXPECT_EQ(m->refill[1], 1);
+}
+
+// Two subdivided unit cubes side by side (the second from x = 1.2), every
+// vertex shaken a little so that smoothing moves it; the brush sits on the
+// first cube's side x = 1, its radius reaching the second cube and the
+// first cube's other sides.
+struct TwoCubes {
+    MeshPtr mesh;
+    int face = -1;  // a face of the side x = 1 under the brush
+    vec3 brush{1.0f, 0.43f, 0.52f};
+
+    TwoCubes() {
+        MeshPtr a(Mesh::Cube());
+        a->subdivide(false);
+        a->subdivide(false);
+        MeshPtr b(a->clone());
+        for (int v = 0; v < b->vertexCount(); ++v) b->vertices[v].position += vec3(1.2f, 0, 0);
+        a->append(b.get());
+        std::mt19937 rng(3);
+        auto shake = [&rng] { return (float(rng() >> 8) * 0x1p-24f - 0.5f) * 0.02f; };
+        for (int v = 0; v < a->vertexCount(); ++v) a->vertices[v].position += vec3(shake(), shake(), shake());
+        a->calculateNormals(2);
+        mesh = std::move(a);
+        float best = 1e9f;
+        for (int f = 0; f < mesh->faceCount(); ++f) {
+            const MeshFace& F = mesh->faces[f];
+            vec3 c;
+            for (const int v : F.v) c += at(*mesh, v) * (1.0f / 3);
+            if (F.normal.x > 0.9f && c.x < 1.1f && length(c - brush) < best) {
+                best = float(length(c - brush));
+                face = f;
+            }
+        }
+    }
+};
+
+// Which parts of TwoCubes an edit reached: the picked side, the first
+// cube's other sides, the second cube (vertices moved, or made there).
+struct Reach {
+    bool side = false, otherSides = false, otherCube = false;
+    bool operator==(const Reach& o) const {
+        return side == o.side && otherSides == o.otherSides && otherCube == o.otherCube;
+    }
+};
+
+Reach reached(const Mesh& before, const Mesh& after) {
+    Reach r;
+    for (int v = 0; v < after.vertexCount(); ++v) {
+        const vec3 p = at(after, v);
+        if (v < before.vertexCount() && at(before, v) == p) continue;
+        if (p.x > 1.1f)
+            r.otherCube = true;
+        else if (p.x < 0.9f)
+            r.otherSides = true;
+        else
+            r.side = true;
+    }
+    return r;
+}
+
+// Deform, Smooth and CutPlane act on the whole mesh (Element, All
+// Patches), on the picked face's component or on its sharp-bounded patch.
+TEST(MeshSculpt, ScopesRouteDeformSmoothAndCutPlane) {
+    const TwoCubes cubes;
+    ASSERT_GE(cubes.face, 0);
+    const Reach whole{true, true, true}, component{true, true, false}, patch{true, false, false};
+    const struct {
+        Sculptor::TSelect select;
+        Reach reach;
+    } scopes[] = {{Sculptor::SelectElement, whole},
+                  {Sculptor::SelectAllPatches, whole},
+                  {Sculptor::SelectComponent, component},
+                  {Sculptor::SelectPatch, patch}};
+    const vec3 p = cubes.brush;
+    const struct {
+        int action;
+        vec3 last;
+        Gesture::TState state;
+    } actions[] = {
+        {Sculptor::Deform, p + vec3(0.05f, 0.03f, 0.02f), Gesture::Moving},
+        {Sculptor::Smooth, p, Gesture::Moving},
+        // Seen along x, a stroke along z: the plane y = 0.43.
+        {Sculptor::CutPlane, p + vec3(0, 0, 0.3f), Gesture::Ended},
+    };
+    for (const auto& a : actions)
+        for (const auto& scope : scopes) {
+            MeshPtr m(cubes.mesh->clone());
+            Stroke s;
+            Sculptor& c =
+                s.add(a.action, scope.select, {sample(p, cubes.face, 0.7f), sample(a.last, cubes.face, 0.7f)}, a.state);
+            c.viewDirection = vec3(1, 0, 0);
+            s.sculpt(*m);
+            const Reach r = reached(*cubes.mesh, *m);
+            EXPECT_TRUE(r == scope.reach) << "action " << a.action << ", scope " << scope.select << ": side " << r.side
+                                          << ", other sides " << r.otherSides << ", other cube " << r.otherCube;
+        }
 }
