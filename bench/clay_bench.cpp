@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench/bench_gl_context.h"
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "elements/clay.h"
 #include "gl/gl.h"
@@ -145,3 +146,6 @@ BENCHMARK(ReadBackClayToMesh)->Name("ReadBack/ClayToMesh")->Unit(benchmark::kMil
 BENCHMARK(FloorMapCopy)->Name("Floor/MapCopy")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+BENCH_GOAL(benchgoals::ratio("Sculpt/Deform", 1.2, "Floor/Feedback"));
+BENCH_GOAL(benchgoals::ratio("ReadBack/ClayToMesh", 4, "Floor/MapCopy"));

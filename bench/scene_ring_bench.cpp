@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 
@@ -79,3 +80,10 @@ BENCHMARK(RingDelete)->Name("Ring/Delete")->Arg(16384)->Arg(65536)->Unit(benchma
 BENCHMARK(NoRingDelete)->Name("NoRing/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Linear growth: four times the objects cost four times as much; the check
+// allows 5 (a quadratic cost would show 16).
+BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 5, "Ring/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 5, "NoRing/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 5, "Ring/Delete/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 5, "NoRing/Delete/16384"));
