@@ -924,6 +924,9 @@ public:
     void markFaceChanged(RefillArray array, int f);
     // The corners of every face round vertex v changed in the array.
     void markVertexChanged(RefillArray array, int v);
+    // The same for n vertices at once (so many that they ask for a whole
+    // refill at once).
+    void markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n);
     // The links or sharp marks of face f (of every face, without an
     // argument) changed: its feature edges are found again before the next
     // position refill, which is whole when they differ. Operations that

@@ -288,7 +288,7 @@ void Mesh::applyDisplacement() {
     const std::size_t n = std::min(selectedVertices.size(), displacements.size());
     for (std::size_t i = 0; i < n; ++i) vertices[selectedVertices[i]].position += displacements[i];
     // The position refill rewrites the faces round the moved vertices.
-    for (std::size_t i = 0; i < n; ++i) markVertexChanged(RefillPositions, selectedVertices[i]);
+    markVerticesChanged(RefillPositions, selectedVertices.data(), n);
 }
 
 }  // namespace qel

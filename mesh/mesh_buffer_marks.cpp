@@ -84,6 +84,14 @@ void Mesh::markVertexChanged(RefillArray array, int v) {
     if (marks.markVertex(std::uint32_t(v)) && marks.markedVertices() > markLimit(vertices.size())) marks.overflow();
 }
 
+void Mesh::markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n) {
+    if (array < 0 || array >= MeshBufferState::MarkedArrays) return;
+    if (refill[array] != 0 && refill[array] != RefillMarked) return;
+    ChangeMarks& marks = bufferState.marks[array];
+    if (n > markLimit(vertices.size())) marks.overflow();
+    for (std::size_t i = 0; i < n && !marks.overflowed(); ++i) markVertexChanged(array, list[i]);
+}
+
 void Mesh::markFeaturesChanged(int f) {
     FeatureEdges& features = bufferState.features;
     if (features.allStale || !validFace(f)) return;

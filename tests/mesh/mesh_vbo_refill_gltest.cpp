@@ -220,3 +220,41 @@ TEST_F(MeshVboRefill, SharpnessAndLinkChangesReachTheNextStampsRefill) {
     m->faceErase(90);
     stampAndCompare("face erased");
 }
+
+// Normals and paint marked face by face or vertex by vertex are refilled for
+// those faces; a vertex whose faces do not form one fan through the links
+// (two triangles touching at a corner) is refilled whole.
+TEST_F(MeshVboRefill, MarksByFaceAndByVertexAndFansThatCannotBeFollowed) {
+    MeshPtr m(meshtest::torus(24, 16, 2.0, 0.6, true));
+    ASSERT_TRUE(m->buildVBO());
+    for (const int f : {3, 4, 500}) {
+        m->faces[f].normals[1] = vec3(0.25f, -0.5f, 0.75f);
+        m->faces[f].material[2].roughness = 1234;
+        m->markFaceChanged(Mesh::RefillNormals, f);
+        m->markFaceChanged(Mesh::RefillPaint, f);
+    }
+    m->refillMarked(Mesh::RefillNormals);
+    m->refillMarked(Mesh::RefillPaint);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    // Every corner of vertex 40 turned: marked by the vertex.
+    for (int f = 0; f < m->faceCount(); ++f) {
+        const int k = m->faces[f].corner(40);
+        if (k >= 0) m->faces[f].normals[k] = vec3(1, 0, 0);
+    }
+    m->markVertexChanged(Mesh::RefillNormals, 40);
+    m->refillMarked(Mesh::RefillNormals);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    MeshPtr bowtie(meshtest::makeBowtie());
+    ASSERT_TRUE(bowtie->buildVBO());
+    bowtie->selectV(vec3(0, 0, 0), 0.5f, true);
+    bowtie->_move(vec3(0, 0, 1));
+    bowtie->applyDisplacement();
+    bowtie->deselectAll();
+    bowtie->refillMarked(Mesh::RefillPositions);
+    ASSERT_TRUE(bowtie->buildVBO());
+    expectRebuiltBytes(*bowtie, true);
+}
