@@ -1,10 +1,10 @@
 // The main of every benchmark binary: Google Benchmark's own, plus --check.
 //
 // With --check the binary runs only the benchmarks its goals name (unless a
-// filter is given), three repetitions each (unless given, or set by the
-// benchmark itself), then prints one line per goal and exits with 1 when a
-// goal is missed or could not be measured. A binary without goals runs
-// nothing under --check.
+// filter is given: then the goals of what it runs), three repetitions each
+// (unless given, or set by the benchmark itself), then prints one line per
+// goal and exits with 1 when a goal is missed or could not be measured. A
+// binary without goals runs nothing under --check.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
     }
     std::string filter = "--benchmark_filter=" + benchgoals::filterFor(goals);
     std::string repetitions = "--benchmark_repetitions=3";
-    if (check && !given(args, "--benchmark_filter")) args.push_back(&filter[0]);
+    const bool narrowed = given(args, "--benchmark_filter");
+    if (check && !narrowed) args.push_back(&filter[0]);
     if (check && !given(args, "--benchmark_repetitions")) args.push_back(&repetitions[0]);
     const benchmark::ConsoleReporter::OutputOptions options = consoleOptions(args);
     int count = int(args.size());
@@ -154,9 +155,17 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     if (!check) return 0;
 
+    // A filter of the caller's leaves out the goals of what it did not run.
+    const benchgoals::Results results = reporter.results();
+    std::vector<benchgoals::Goal> judged;
+    for (const benchgoals::Goal& g : goals) {
+        bool ran = !narrowed;
+        for (const auto& r : results) ran = ran || r.first == g.subject;
+        if (ran) judged.push_back(g);
+    }
     bool missed = false;
     std::printf("\nGoals:\n");
-    for (const benchgoals::Verdict& v : benchgoals::check(goals, reporter.results())) {
+    for (const benchgoals::Verdict& v : benchgoals::check(judged, results)) {
         std::printf("  %s %s\n", v.met ? "met   " : "MISSED", v.line.c_str());
         missed = missed || !v.met;
     }

@@ -82,8 +82,9 @@ BENCHMARK(NoRingDelete)->Name("NoRing/Delete")->Arg(16384)->Arg(65536)->Unit(ben
 }  // namespace
 
 // Linear growth: four times the objects cost four times as much; the check
-// allows 5 (a quadratic cost would show 16).
-BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 5, "Ring/Load/16384"));
-BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 5, "NoRing/Load/16384"));
-BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 5, "Ring/Delete/16384"));
-BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 5, "NoRing/Delete/16384"));
+// allows 6, for the caches the larger scene outgrows (a quadratic cost
+// shows 16).
+BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 6, "Ring/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 6, "NoRing/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 6, "Ring/Delete/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 6, "NoRing/Delete/16384"));

@@ -64,14 +64,16 @@ Scene make(qel::Mesh* mesh, const qel::vec3& p) {
     return r;
 }
 
+// The scenes live as long as the process, as the GL context does: their
+// buffers are not released at exit.
 Scene& scene(Order order) {
-    static Scene program = [] {
+    static Scene* program = [] {
         qel::Mesh* m = benchmeshes::stampSphere();
-        return make(m, m->vertices[0].position);
+        return new Scene(make(m, m->vertices[0].position));
     }();
-    if (order == Program) return program;
-    static Scene shuffled = make(benchmeshes::shuffledCopy(*program.mesh), program.centre);
-    return shuffled;
+    if (order == Program) return *program;
+    static Scene* shuffled = new Scene(make(benchmeshes::shuffledCopy(*program->mesh), program->centre));
+    return *shuffled;
 }
 
 // A running stroke of one Sculptor with three samples: each stamp steps from
