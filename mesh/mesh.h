@@ -920,13 +920,16 @@ public:
         if (refill[array] == 0) refill[array] = RefillMarked;
     }
     // The corners of face f changed in the array (nothing for an index out
-    // of range).
-    void markFaceChanged(RefillArray array, int f);
+    // of range). For the paint, `channels` (a pbr::Mask set) tells which
+    // channels changed: the colour, light and material arrays they do not
+    // reach are not uploaded again.
+    void markFaceChanged(RefillArray array, int f, unsigned char channels = pbr::MaskAll);
     // The corners of every face round vertex v changed in the array.
-    void markVertexChanged(RefillArray array, int v);
+    void markVertexChanged(RefillArray array, int v, unsigned char channels = pbr::MaskAll);
     // The same for n vertices at once (so many that they ask for a whole
     // refill at once).
-    void markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n);
+    void markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n,
+                             unsigned char channels = pbr::MaskAll);
     // The links or sharp marks of face f (of every face, without an
     // argument) changed: its feature edges are found again before the next
     // position refill, which is whole when they differ. Operations that
@@ -1083,6 +1086,9 @@ private:
     // face, both ways when open) and returns how many; -1 when the walk
     // fails or passes `most` faces.
     int markFan(int v, ChangeMarks& marks, std::uint32_t most) const;
+    // The marks a change of the array goes to (noting the paint channels
+    // changed); null when none are kept.
+    ChangeMarks* marksFor(RefillArray array, unsigned char channels);
 };
 
 }  // namespace qel

@@ -65,7 +65,7 @@ void blendSector(Mesh& m, int v, int g, const pbr& P, unsigned char mask, double
 void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
     for (const int f : m.selectedFaces) {
         m.faces[f].setMaterial(P, P, P, mask);
-        m.markFaceChanged(Mesh::RefillPaint, f);
+        m.markFaceChanged(Mesh::RefillPaint, f, mask);
     }
     m.deselectAll();
 }
@@ -83,7 +83,7 @@ void Mesh::_material(const pbr& material, unsigned char mask, float s) {
             findRegions(r.vertex, sectors);
             for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
         });
-    for (const MeshInfluence& r : influences) markVertexChanged(RefillPaint, r.vertex);
+    for (const MeshInfluence& r : influences) markVertexChanged(RefillPaint, r.vertex, mask);
 }
 
 void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {
@@ -109,7 +109,7 @@ void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& mat
     if (mask & pbr::MaskAll)
         for (const MeshSectorInfluence& r : sectorInfluences) {
             blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
-            markVertexChanged(RefillPaint, r.vertex);
+            markVertexChanged(RefillPaint, r.vertex, mask);
         }
     deselectAll();
 }

@@ -66,30 +66,47 @@ std::size_t markLimit(std::size_t records) { return records / 8 + 64; }
 
 }  // namespace
 
-void Mesh::markFaceChanged(RefillArray array, int f) {
-    if (array < 0 || array >= MeshBufferState::MarkedArrays || !validFace(f)) return;
-    // A whole refill already asked for covers every face.
-    if (refill[array] != 0 && refill[array] != RefillMarked) return;
-    ChangeMarks& marks = bufferState.marks[array];
-    if (marks.overflowed()) return;
-    marks.markFace(std::uint32_t(f));
-    if (marks.markedFaces() > markLimit(faces.size())) marks.overflow();
+namespace {
+
+// The paint arrays (bit 0 colour, 1 light, 2 material) that the channels of
+// a pbr::Mask set are drawn from.
+std::uint8_t paintPartsOf(unsigned char channels) {
+    return std::uint8_t(((channels & (pbr::MaskColour | pbr::MaskOpacity)) ? 1 : 0) |
+                        ((channels & (pbr::MaskLight | pbr::MaskThickness)) ? 2 : 0) |
+                        ((channels & (pbr::MaskRoughness | pbr::MaskMetalness)) ? 4 : 0));
 }
 
-void Mesh::markVertexChanged(RefillArray array, int v) {
-    if (array < 0 || array >= MeshBufferState::MarkedArrays || !validVertex(v)) return;
-    if (refill[array] != 0 && refill[array] != RefillMarked) return;
+}  // namespace
+
+// The marks of the array, null when none are kept: a whole refill already
+// asked for covers every face.
+ChangeMarks* Mesh::marksFor(RefillArray array, unsigned char channels) {
+    if (array < 0 || array >= MeshBufferState::MarkedArrays) return nullptr;
+    if (refill[array] != 0 && refill[array] != RefillMarked) return nullptr;
     ChangeMarks& marks = bufferState.marks[array];
-    if (marks.overflowed()) return;
-    if (marks.markVertex(std::uint32_t(v)) && marks.markedVertices() > markLimit(vertices.size())) marks.overflow();
+    if (marks.overflowed()) return nullptr;
+    if (array == RefillPaint) bufferState.paintParts = std::uint8_t(bufferState.paintParts | paintPartsOf(channels));
+    return &marks;
 }
 
-void Mesh::markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n) {
-    if (array < 0 || array >= MeshBufferState::MarkedArrays) return;
-    if (refill[array] != 0 && refill[array] != RefillMarked) return;
-    ChangeMarks& marks = bufferState.marks[array];
-    if (n > markLimit(vertices.size())) marks.overflow();
-    for (std::size_t i = 0; i < n && !marks.overflowed(); ++i) markVertexChanged(array, list[i]);
+void Mesh::markFaceChanged(RefillArray array, int f, unsigned char channels) {
+    ChangeMarks* marks = validFace(f) ? marksFor(array, channels) : nullptr;
+    if (!marks) return;
+    marks->markFace(std::uint32_t(f));
+    if (marks->markedFaces() > markLimit(faces.size())) marks->overflow();
+}
+
+void Mesh::markVertexChanged(RefillArray array, int v, unsigned char channels) {
+    ChangeMarks* marks = validVertex(v) ? marksFor(array, channels) : nullptr;
+    if (marks && marks->markVertex(std::uint32_t(v)) && marks->markedVertices() > markLimit(vertices.size()))
+        marks->overflow();
+}
+
+void Mesh::markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n, unsigned char channels) {
+    ChangeMarks* marks = marksFor(array, channels);
+    if (!marks) return;
+    if (n > markLimit(vertices.size())) marks->overflow();
+    for (std::size_t i = 0; i < n && !marks->overflowed(); ++i) markVertexChanged(array, list[i], channels);
 }
 
 void Mesh::markFeaturesChanged(int f) {

@@ -64,6 +64,9 @@ struct MeshBufferState {
     // flags: positions (with the feature lines), normals, paint.
     static constexpr int MarkedArrays = 3;
     ChangeMarks marks[MarkedArrays];
+    // The paint arrays the paint marks reach: bit 0 colour, 1 light, 2
+    // roughness and metalness.
+    std::uint8_t paintParts = 0;
     FeatureEdges features;
     // The layout of the last whole build: the face count it was made for,
     // whether every face was active (each face then sits at its own index),

@@ -260,6 +260,7 @@ void settleState(Mesh& mesh) {
     MeshBufferState& state = mesh.bufferState;
     for (int a = 0; a < MeshBufferState::MarkedArrays; ++a)
         if (mesh.refill[a] != 0) state.marks[a].clear();
+    if (mesh.refill[Mesh::RefillPaint] != 0) state.paintParts = 0;
     if (whole(mesh.refill[0])) {
         state.features.allStale = false;
         state.features.stale.clear();

@@ -122,7 +122,7 @@ void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
 }
 
 // The paint runs: colour, light and material of the runs' faces, each
-// uploaded into its own array.
+// uploaded into its own array when the marks reach it.
 void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
     const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks[Mesh::RefillPaint]);
     std::vector<std::uint8_t>& bytes = staging();
@@ -135,6 +135,7 @@ void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
         mesh, runs, [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); });
     if (!layoutHolds) return;
     for (int i = 0; i < 3; ++i) {
+        if (!(mesh.bufferState.paintParts & (1 << i))) continue;
         const std::uint8_t* src = bytes.data() + i * part;
         for (const Run& r : runs) {
             const std::uint64_t length = 12 * std::uint64_t(r.placed.end - r.placed.first);

@@ -90,7 +90,7 @@ void strokeAtRandom(Mesh& m, std::mt19937& random) {
     s.action = actions[pick(random) % 12];
     s.select = scopes[pick(random) % 3];
     s.viewDirection = vec3(0, 0, 1);
-    s.paintMask = 0x3f;
+    s.paintMask = std::uint8_t(1 + pick(random) % 63);
     int v = pick(random) % m.vertexCount();
     while (!m.vertices[v].isActive()) v = (v + 1) % m.vertexCount();
     const vec3 start = m.vertices[v].position;
@@ -234,6 +234,18 @@ TEST_F(MeshVboRefill, MarksByFaceAndByVertexAndFansThatCannotBeFollowed) {
         m->markFaceChanged(Mesh::RefillPaint, f);
     }
     m->refillMarked(Mesh::RefillNormals);
+    m->refillMarked(Mesh::RefillPaint);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    // Paint marked by channel: only the arrays they reach are uploaded, and
+    // each reaches its own.
+    m->faces[7].material[0].light[3] = 0x1200;
+    m->markFaceChanged(Mesh::RefillPaint, 7, pbr::MaskThickness);
+    m->faces[8].material[1].metalness = -999;
+    m->markFaceChanged(Mesh::RefillPaint, 8, pbr::MaskMetalness);
+    m->faces[9].material[2].colour[3] = 0x3400;
+    m->markFaceChanged(Mesh::RefillPaint, 9, pbr::MaskOpacity);
     m->refillMarked(Mesh::RefillPaint);
     ASSERT_TRUE(m->buildVBO());
     expectRebuiltBytes(*m, true);
