@@ -64,10 +64,6 @@ namespace {
 // refill.
 std::size_t markLimit(std::size_t records) { return records / 8 + 64; }
 
-}  // namespace
-
-namespace {
-
 // The paint arrays (bit 0 colour, 1 light, 2 material) that the channels of
 // a pbr::Mask set are drawn from.
 std::uint8_t paintPartsOf(unsigned char channels) {
