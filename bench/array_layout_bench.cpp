@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "curves/curve.h"
 #include "scene/tool.h"
 #include "tools/array.h"
@@ -129,3 +130,8 @@ void BM_ArrayLayoutFloor(benchmark::State& state) {
 
 BENCHMARK(BM_ArrayLayout)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ArrayLayoutFloor)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The layout within twice the floor at every size.
+BENCH_GOAL(benchgoals::ratio("BM_ArrayLayout/1000", 2, "BM_ArrayLayoutFloor/1000"));
+BENCH_GOAL(benchgoals::ratio("BM_ArrayLayout/10000", 2, "BM_ArrayLayoutFloor/10000"));
+BENCH_GOAL(benchgoals::ratio("BM_ArrayLayout/100000", 2, "BM_ArrayLayoutFloor/100000"));

@@ -1,7 +1,11 @@
 #pragma once
 // Meshes shared by the benchmarks.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 #include "curves/curve.h"
 #include "elements/tube.h"
@@ -42,6 +46,53 @@ inline qel::Tube& tube() {
         return made;
     }();
     return *t;
+}
+
+// The smooth sphere of the stamp benchmarks: the icosahedron refined 8
+// times, 1,310,720 faces, in the order the refinement makes them.
+inline qel::Mesh* stampSphere() {
+    qel::Mesh* base = qel::Mesh::Icosahedron();
+    qel::Mesh* sphere = qel::Mesh::Sphere(base, 8, false, true);
+    delete base;
+    return sphere;
+}
+
+// The same mesh with its vertices and faces in a random order (fixed seed),
+// as an OBJ import of another program's file may hold them: every record
+// copied with its indices and links renumbered, so that the surface, its
+// normals and its materials are the source's.
+inline qel::Mesh* shuffledCopy(const qel::Mesh& source) {
+    std::mt19937 random(20240611u);
+    const auto order = [&random](int n) {
+        std::vector<std::int32_t> o(std::size_t(n), 0);
+        for (int i = 0; i < n; ++i) o[std::size_t(i)] = i;
+        std::shuffle(o.begin(), o.end(), random);
+        return o;
+    };
+    const std::vector<std::int32_t> vertexAt = order(source.vertexCount()), faceAt = order(source.faceCount());
+    std::vector<std::int32_t> newVertex(vertexAt.size()), newFace(faceAt.size());
+    for (std::size_t i = 0; i < vertexAt.size(); ++i) newVertex[std::size_t(vertexAt[i])] = std::int32_t(i);
+    for (std::size_t i = 0; i < faceAt.size(); ++i) newFace[std::size_t(faceAt[i])] = std::int32_t(i);
+    const auto renumber = [](const std::vector<std::int32_t>& to, std::int32_t i) {
+        return i >= 0 && std::size_t(i) < to.size() ? to[std::size_t(i)] : i;
+    };
+    auto* m = new qel::Mesh();
+    m->centre = source.centre;
+    m->setSize(source.size());
+    for (const std::int32_t v : vertexAt) {
+        qel::MeshVertex r = source.vertices[std::size_t(v)];
+        r.face = renumber(newFace, r.face);
+        m->vertexAdd(r);
+    }
+    for (const std::int32_t f : faceAt) {
+        qel::MeshFace r = source.faces[std::size_t(f)];
+        for (int k = 0; k < 3; ++k) {
+            r.v[k] = renumber(newVertex, r.v[k]);
+            r.f[k] = renumber(newFace, r.f[k]);
+        }
+        m->faceAdd(r);
+    }
+    return m;
 }
 
 }  // namespace benchmeshes

@@ -25,6 +25,7 @@
 #include <memory>
 
 #include "bench/bench_gl_context.h"
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "gl/environment.h"
 #include "gl/fboscene.h"
@@ -155,3 +156,5 @@ BENCHMARK_CAPTURE(Frame, SpheresGlowChroma, Spheres, GlowChroma)
     ->UseRealTime();
 
 }  // namespace
+
+BENCH_GOAL(benchgoals::ratio("Frame/Torus/Off", 3, "Floor/Torus"));

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
@@ -180,3 +181,5 @@ BENCHMARK(FloorInitialize)->Name("Floor/Initialize")->Unit(benchmark::kMilliseco
 BENCHMARK(FloorReadAndInitialize)->Name("Floor/ReadAndInitialize")->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+BENCH_GOAL(benchgoals::ratio("Scene/Save", 2, "Floor/WriteSync"));

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 
@@ -79,3 +80,11 @@ BENCHMARK(RingDelete)->Name("Ring/Delete")->Arg(16384)->Arg(65536)->Unit(benchma
 BENCHMARK(NoRingDelete)->Name("NoRing/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Linear growth: four times the objects cost four times as much; the check
+// allows 6, for the caches the larger scene outgrows (a quadratic cost
+// shows 16).
+BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 6, "Ring/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 6, "NoRing/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 6, "Ring/Delete/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 6, "NoRing/Delete/16384"));

@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 
 namespace {
@@ -144,3 +145,17 @@ BENCHMARK(SelectVScan)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeformPatchStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeformComponentStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(RelaxStep)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Each whole-mesh stamp: at most 2 ms and at most 5 x DeformFloor.
+BENCH_GOAL(benchgoals::limitMs("DeformStamp", 2));
+BENCH_GOAL(benchgoals::ratio("DeformStamp", 5, "DeformFloor"));
+BENCH_GOAL(benchgoals::limitMs("SmoothStamp", 2));
+BENCH_GOAL(benchgoals::ratio("SmoothStamp", 5, "DeformFloor"));
+BENCH_GOAL(benchgoals::limitMs("PaintStamp", 2));
+BENCH_GOAL(benchgoals::ratio("PaintStamp", 5, "DeformFloor"));
+BENCH_GOAL(benchgoals::limitMs("PinchStamp", 2));
+BENCH_GOAL(benchgoals::ratio("PinchStamp", 5, "DeformFloor"));
+BENCH_GOAL(benchgoals::limitMs("TwistStamp", 2));
+BENCH_GOAL(benchgoals::ratio("TwistStamp", 5, "DeformFloor"));
+BENCH_GOAL(benchgoals::limitMs("DeformVolumeStamp", 2));
+BENCH_GOAL(benchgoals::ratio("DeformVolumeStamp", 5, "DeformFloor"));

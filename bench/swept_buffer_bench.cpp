@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/bench_gl_context.h"
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "curves/curve.h"
 #include "elements/swept_fill.h"
@@ -155,3 +156,6 @@ BENCHMARK(BM_SweptUpload)->Name("Swept/Upload")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SweptUploadMaterials)->Name("Swept/UploadMaterials")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CurveUpload)->Name("Curve/Upload")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FloorCurveCopy)->Name("Floor/CurveCopy")->Unit(benchmark::kMicrosecond);
+
+BENCH_GOAL(benchgoals::ratio("Swept/Fill", 8, "Floor/SweptCopy"));
+BENCH_GOAL(benchgoals::ratio("Swept/FillMaterials", 4, "Floor/SweptCopyMaterials"));

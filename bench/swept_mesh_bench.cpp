@@ -29,6 +29,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "curves/curve.h"
 #include "elements/swept_fill.h"
@@ -153,3 +154,5 @@ BENCHMARK(FloorGridAndTriangles)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+BENCH_GOAL(benchgoals::ratio("Swept/ToMesh", 1.2, "OpenMesh/BuildAndNormals"));

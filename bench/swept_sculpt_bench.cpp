@@ -27,6 +27,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "curves/curve.h"
 #include "elements/revoluton.h"
 #include "elements/swept_anchor.h"
@@ -184,3 +185,9 @@ void SectionDeformStep(benchmark::State& state) {
 
 BENCHMARK(SectionSymmetries)->Name("Ratios/SectionSymmetries")->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(SectionDeformStep)->Name("Ratios/SectionDeformStep")->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionSymmetries", "tube_ms", 2));
+BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionSymmetries", "rev_ms", 2));
+BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionSymmetries", "tube_ratio", 4));
+BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionSymmetries", "rev_ratio", 4));
+BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionDeformStep", "extra_ratio", 4));

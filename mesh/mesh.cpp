@@ -48,6 +48,8 @@ void Mesh::copyFields(const Mesh& o) {
     scratch0 = o.scratch0;
     scratch1 = o.scratch1;
     needsCompaction = o.needsCompaction;
+    // The copy builds its buffers from nothing.
+    bufferState = MeshBufferState();
 }
 
 Mesh::Mesh(const Mesh* source, const mat4& m) : Element(TType::Mesh) {

@@ -63,7 +63,10 @@ void blendSector(Mesh& m, int v, int g, const pbr& P, unsigned char mask, double
 // Sets the masked channels of every corner of the selected faces, then
 // ends the selection.
 void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
-    for (const int f : m.selectedFaces) m.faces[f].setMaterial(P, P, P, mask);
+    for (const int f : m.selectedFaces) {
+        m.faces[f].setMaterial(P, P, P, mask);
+        m.markFaceChanged(Mesh::RefillPaint, f, mask);
+    }
     m.deselectAll();
 }
 
@@ -80,6 +83,7 @@ void Mesh::_material(const pbr& material, unsigned char mask, float s) {
             findRegions(r.vertex, sectors);
             for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
         });
+    for (const MeshInfluence& r : influences) markVertexChanged(RefillPaint, r.vertex, mask);
 }
 
 void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {
@@ -103,8 +107,10 @@ void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& mat
     deselectAll();
     selectVG_(centre, radius, true, face);
     if (mask & pbr::MaskAll)
-        for (const MeshSectorInfluence& r : sectorInfluences)
+        for (const MeshSectorInfluence& r : sectorInfluences) {
             blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
+            markVertexChanged(RefillPaint, r.vertex, mask);
+        }
     deselectAll();
 }
 

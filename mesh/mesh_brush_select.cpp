@@ -287,6 +287,8 @@ void Mesh::selectMarginal(const VertexFans& selected) {
 void Mesh::applyDisplacement() {
     const std::size_t n = std::min(selectedVertices.size(), displacements.size());
     for (std::size_t i = 0; i < n; ++i) vertices[selectedVertices[i]].position += displacements[i];
+    // The position refill rewrites the faces round the moved vertices.
+    markVerticesChanged(RefillPositions, selectedVertices.data(), n);
 }
 
 }  // namespace qel

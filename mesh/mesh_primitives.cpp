@@ -38,6 +38,7 @@ void Mesh::makeSharp() {
     vertices.forRange(0, vertices.size(),
                       [](MeshVertex& v) { v.flags = std::uint8_t(v.flags | MeshVertex::SharpBit); });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags | MeshFace::SharpMask); });
+    markFeaturesChanged();
     initializeVertices();
     calculateNormals(2);
 }
@@ -49,6 +50,7 @@ void Mesh::makeSmooth() {
         v.flags = std::uint8_t(v.flags & ~MeshVertex::CornerBit);
     });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags & ~MeshFace::SharpMask); });
+    markFeaturesChanged();
     calculateNormals(2);
 }
 

@@ -69,7 +69,8 @@ bool passGate(Step& st) {
                 m.calculateNormals(2);
                 m.refill[1] = 1;
             }
-            m.refill[0] = 1;
+            // The stamps mark what they move: the positions refill in part.
+            m.refillMarked(Mesh::RefillPositions);
             return true;
         case Group::ReleaseTwoSamples:
             if (st.n < 2 || !st.ended()) return false;
@@ -95,7 +96,8 @@ bool passGate(Step& st) {
         case Group::Paint:
         case Group::Other:
             if (st.ended()) return false;
-            if (st.action == Sculptor::PaintMaterial || st.action == Sculptor::FillMaterial) m.refill[2] = 1;
+            if (st.action == Sculptor::PaintMaterial || st.action == Sculptor::FillMaterial)
+                m.refillMarked(Mesh::RefillPaint);
             return true;
     }
     return false;

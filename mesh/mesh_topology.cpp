@@ -141,6 +141,8 @@ void Mesh::edgeSharp(int f, int g, bool sharp) {
     markEdgeEnds(F, k, sharp);
     F.setSharp(k, sharp);
     G.setSharp(j, sharp);
+    markFeaturesChanged(f);
+    markFeaturesChanged(g);
 }
 
 void Mesh::markEdgeEnds(const MeshFace& F, int k, bool sharp) {

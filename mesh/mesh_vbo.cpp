@@ -2,21 +2,25 @@
 // of the mesh program, refilled per attribute, the feature-line buffer of
 // sharp and open edges, and the scene and feature draws.
 //
-// Each array is written straight into the mapped range of the GL buffer by
-// one flat pass over the face records, so a refill needs no staging copy,
-// and a brush stroke that only moves vertices uploads only the position
-// array (plus the feature lines, gathered in the same pass into a scratch
-// list that is kept from one refill to the next).
-//
 // One GL_ARRAY_BUFFER holds six arrays back to back for N = drawCount
 // vertices (three unshared corners per active face, in face order):
 // positions 3 f32 at 0, normals 3 half floats at 12N, colour bytes at 18N,
 // light bytes at 22N, material 2 i16 at 26N, face index u32 at 30N (34N
-// bytes). featureVbo holds the sharp and open edges as GL_LINES. Only the
-// arrays whose refill flag is raised are refilled; the buffer is
-// reallocated when topologyChanged is set or the active face count no
-// longer matches drawCount. All of it needs a current GL context.
+// bytes). featureVbo holds the sharp and open edges as GL_LINES, face by
+// face. Only the arrays whose refill flag is raised are written; the buffer
+// is reallocated when topologyChanged is set or the face list changed size.
+// All of it needs a current GL context.
+//
+// A whole refill writes each array straight into the mapped range of the
+// GL buffer by one flat pass over the face records (no staging copy). A
+// flag raised as RefillMarked rewrites only the corners of the faces marked
+// since (mesh_vbo_ranges.cpp): a brush stamp uploads what it moved or
+// painted. The feature segments come from a per-face mask of feature edges
+// (bufferState.features), found on a topology change and kept current by
+// the operations that change sharp marks or links, so that a position
+// refill does not read the neighbour faces again.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -27,85 +31,103 @@
 #include "gl/gl.h"
 #include "gl/glerror.h"
 #include "gl/shaders.h"
-#include "mesh/half_float.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_vbo_fill.h"
+#include "mesh/mesh_vbo_ranges.h"
 
 namespace qel {
 
 namespace {
 
-// Bytes per vertex of each array, in buffer order: position, normal, colour,
-// light, material, face id.
-constexpr std::uint64_t ArrayBytes[6] = {12, 6, 4, 4, 4, 4};
-constexpr std::uint64_t VertexBytes = 34;
-// Bytes per feature segment: two points of three floats.
-constexpr std::uint64_t SegmentBytes = 24;
+using vbofill::ArrayBytes;
+using vbofill::SegmentBytes;
+using vbofill::VertexBytes;
 
-// The position of vertex v, the origin for an index outside the list (a
-// face naming a missing vertex must not make the fill read out of bounds).
-inline const vec3& cornerPosition(const Mesh::VertexList& vertices, std::int32_t v) {
-    static const vec3 origin(0, 0, 0);
-    return std::uint32_t(v) < vertices.size() ? vertices[std::uint32_t(v)].position : origin;
-}
+// The flag asks for the whole array (any raised value but RefillMarked).
+bool whole(std::uint8_t flag) { return flag != 0 && flag != Mesh::RefillMarked; }
 
-// Edge k of face f (record F) is drawn as a feature line: it is sharp or
-// open, and an interior sharp edge is emitted once, from the face with the
-// larger index. A link outside the list or to an inactive face counts as
-// open.
-inline bool featureEdge(const Mesh& mesh, const MeshFace& F, int f, int k) {
-    const int g = F.f[k];
-    const bool open = !mesh.activeFace(g);
-    if (open) return true;
-    return F.isSharp(k) && f >= g;
-}
-
-// Number of active faces; -1 when the counts derived from it (3 vertices
-// per face, up to 3 segments of 2 points per face) would not fit an i32.
-long long activeFaceCount(const Mesh& mesh) {
+// The layout of a topology change, from one pass over the face flags: the
+// face count it is made for, the active faces as a bitmap and, unless every
+// face is active, each face's rank among them. Returns the number of active
+// faces; -1 when the counts derived from it (3 vertices per face, up to 3
+// segments of 2 points per face) would not fit an i32.
+long long layOut(Mesh& mesh) {
+    MeshBufferState& state = mesh.bufferState;
+    const std::size_t n = mesh.faces.size();
+    state.faceSlots = n;
+    state.activeWords.assign((n + 63) / 64, 0);
+    state.rank.resize(n);
     long long count = 0;
-    mesh.faces.forRange(0, mesh.faces.size(), [&count](const MeshFace& F) { count += F.isActive() ? 1 : 0; });
+    std::size_t f = 0;
+    mesh.faces.forRange(0, n, [&](const MeshFace& F) {
+        if (F.isActive()) {
+            state.activeWords[f >> 6] |= std::uint64_t(1) << (f & 63);
+            state.rank[f] = std::int32_t(count++);
+        } else {
+            state.rank[f] = -1;
+        }
+        ++f;
+    });
+    state.everyFaceActive = count == (long long)n;
+    if (state.everyFaceActive) std::vector<std::int32_t>().swap(state.rank);
     if (count > std::numeric_limits<std::int32_t>::max() / 6) return -1;
     return count;
 }
 
-// Calls fn(F, f) for the first `capacity` active faces in index order and
-// returns the number of active faces in all: a result other than the
+// Calls fn(F, f) for every face, active or not, in index order, and returns
+// the number of active faces; fn is told whether the face is drawn: active
+// and among the first `capacity` active faces (a count other than the
 // capacity tells that the face set changed since the buffer was sized,
-// while nothing is ever written past it.
+// while nothing is ever written past it).
 template <class Fn>
-long long forActiveFaces(const Mesh& mesh, long long capacity, Fn fn) {
+long long forFaces(const Mesh& mesh, long long capacity, Fn fn) {
     long long seen = 0;
     std::int32_t index = 0;
     mesh.faces.forRange(0, mesh.faces.size(), [&](const MeshFace& F) {
         const std::int32_t f = index++;
-        if (!F.isActive()) return;
-        if (seen++ < capacity) fn(F, f);
+        const bool drawn = F.isActive() && seen++ < capacity;
+        fn(F, f, drawn);
     });
     return seen;
 }
 
-// Array 0: the corner positions. The feature segments are gathered on the
-// way into lines (two points each), so that they need no second pass:
-// edge k runs from corner (k+2)%3 to corner (k+1)%3.
-long long fillPositions(const Mesh& mesh, long long capacity, std::uint8_t* dst, std::vector<vec3>& lines) {
-    static const int next[3] = {1, 2, 0};
-    static const int prev[3] = {2, 0, 1};
-    return forActiveFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t f) {
-        for (int c = 0; c < 3; ++c) {
-            std::memcpy(dst, &cornerPosition(mesh.vertices, F.v[c]), 12);
-            dst += 12;
-            if (featureEdge(mesh, F, f, c)) {
-                lines.push_back(cornerPosition(mesh.vertices, F.v[prev[c]]));
-                lines.push_back(cornerPosition(mesh.vertices, F.v[next[c]]));
-            }
-        }
+// What the whole position pass does beside the positions: the feature
+// points gathered into lines (two per segment) with each face's first
+// segment, the feature masks found again when asked, and on a topology
+// change the corners using each vertex.
+struct PositionPass {
+    std::vector<vec3>& lines;
+    bool findMasks;
+    bool countCorners;
+};
+
+// Array 0 and the feature points, in one pass.
+long long fillPositions(Mesh& mesh, long long capacity, std::uint8_t* dst, PositionPass& pass) {
+    MeshBufferState& state = mesh.bufferState;
+    FeatureEdges& features = state.features;
+    const std::size_t n = mesh.faces.size();
+    if (pass.findMasks) features.mask.assign(n, 0);
+    features.first.resize(n + 1);
+    if (pass.countCorners) state.cornerUses.assign(mesh.vertices.size(), 0);
+    const long long seen = forFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t f, bool drawn) {
+        features.first[std::size_t(f)] = std::uint32_t(pass.lines.size() / 2);
+        if (!drawn) return;
+        dst = vbofill::writePositions(mesh.vertices, F, dst);
+        std::uint8_t& mask = features.mask[std::size_t(f)];
+        if (pass.findMasks) mask = featureMask(F, f, state);
+        if (mask) vbofill::appendFeatures(mesh.vertices, F, mask, pass.lines);
+        if (pass.countCorners)
+            for (const std::int32_t v : F.v)
+                if (std::uint32_t(v) < state.cornerUses.size()) ++state.cornerUses[std::size_t(v)];
     });
+    features.first[n] = std::uint32_t(pass.lines.size() / 2);
+    return seen;
 }
 
 // Array 1: the corner normals as half floats.
 long long fillNormals(const Mesh& mesh, long long capacity, std::uint8_t* dst) {
-    return forActiveFaces(mesh, capacity, [&dst](const MeshFace& F, std::int32_t) {
-        for (int c = 0; c < 3; ++c) dst = writeHalf3(dst, F.normals[c]);
+    return forFaces(mesh, capacity, [&dst](const MeshFace& F, std::int32_t, bool drawn) {
+        if (drawn) dst = vbofill::writeNormals(F, dst);
     });
 }
 
@@ -117,25 +139,15 @@ long long fillPaint(const Mesh& mesh, long long capacity, std::uint8_t* dst) {
     std::uint8_t* colour = dst;
     std::uint8_t* light = dst + 4 * n;
     std::uint8_t* material = dst + 8 * n;
-    return forActiveFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t) {
-        for (int c = 0; c < 3; ++c) {
-            const pbr& p = F.material[c];
-            for (int i = 0; i < 4; ++i) {
-                colour[i] = std::uint8_t(p.colour[i] >> 8);
-                light[i] = std::uint8_t(p.light[i] >> 8);
-            }
-            const std::int16_t rm[2] = {p.roughness, p.metalness};
-            std::memcpy(material, rm, 4);
-            colour += 4;
-            light += 4;
-            material += 4;
-        }
+    return forFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t, bool drawn) {
+        if (drawn) vbofill::writePaint(F, colour, light, material);
     });
 }
 
 // Array 5: the index of the face, once per corner.
 long long fillIds(const Mesh& mesh, long long capacity, std::uint8_t* dst) {
-    return forActiveFaces(mesh, capacity, [&dst](const MeshFace&, std::int32_t f) {
+    return forFaces(mesh, capacity, [&dst](const MeshFace&, std::int32_t f, bool drawn) {
+        if (!drawn) return;
         const std::uint32_t ids[3] = {std::uint32_t(f), std::uint32_t(f), std::uint32_t(f)};
         std::memcpy(dst, ids, sizeof ids);
         dst += sizeof ids;
@@ -143,7 +155,7 @@ long long fillIds(const Mesh& mesh, long long capacity, std::uint8_t* dst) {
 }
 
 // The feature points of the last position fill. Kept between builds so
-// that refills during a stroke do not allocate (GUI thread only).
+// that refills do not allocate (GUI thread only).
 std::vector<vec3>& featureScratch() {
     static std::vector<vec3> points;
     return points;
@@ -167,7 +179,9 @@ bool writeRange(std::uint64_t offset, std::uint64_t length, Fill fill) {
     return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
-void raiseAllRefills(Mesh& mesh) { mesh.refill[0] = mesh.refill[1] = mesh.refill[2] = mesh.refill[3] = 1; }
+void raiseAllRefills(Mesh& mesh) {
+    for (std::uint8_t& flag : mesh.refill) flag = Mesh::RefillWhole;
+}
 
 // drawCount and the six array offsets for faceTotal faces; the vertex
 // buffer is created when missing, bound, and reallocated after a topology
@@ -185,21 +199,22 @@ void sizeArrays(Mesh& mesh, long long faceTotal) {
     if (mesh.topologyChanged) gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(VertexBytes * n), nullptr, GL_DYNAMIC_DRAW);
 }
 
-// Refills the arrays whose flag is raised in the bound vertex buffer, one
-// pass each; a position refill also gathers the feature points into lines.
+// Refills the arrays asked for whole in the bound vertex buffer, one pass
+// each; a position refill also gathers the feature points into lines.
 // written turns false when a range cannot be written. Returns the active
 // face count the passes found (faceTotal unless the face set changed).
-long long refillArrays(Mesh& mesh, long long faceTotal, std::vector<vec3>& lines, bool& written) {
+long long refillWholeArrays(Mesh& mesh, long long faceTotal, std::vector<vec3>& lines, bool& written) {
     const std::uint64_t n = 3 * std::uint64_t(faceTotal);
     long long seen = faceTotal;
     auto refillRange = [&](int flag, int array, std::uint64_t bytesPerVertex, auto fill) {
-        if (!written || !mesh.refill[flag]) return;
+        if (!written || !whole(mesh.refill[flag])) return;
         written = writeRange(mesh.vboOffsets[array], bytesPerVertex * n, [&](std::uint8_t* p) {
             const long long found = fill(p);
             if (found != faceTotal) seen = found;
         });
     };
-    refillRange(0, 0, 12, [&](std::uint8_t* p) { return fillPositions(mesh, faceTotal, p, lines); });
+    PositionPass pass{lines, mesh.topologyChanged || mesh.bufferState.features.allStale, mesh.topologyChanged != 0};
+    refillRange(0, 0, 12, [&](std::uint8_t* p) { return fillPositions(mesh, faceTotal, p, pass); });
     refillRange(1, 1, 6, [&](std::uint8_t* p) { return fillNormals(mesh, faceTotal, p); });
     refillRange(2, 2, 12, [&](std::uint8_t* p) { return fillPaint(mesh, faceTotal, p); });
     refillRange(3, 5, 4, [&](std::uint8_t* p) { return fillIds(mesh, faceTotal, p); });
@@ -207,10 +222,10 @@ long long refillArrays(Mesh& mesh, long long faceTotal, std::vector<vec3>& lines
     return seen;
 }
 
-// The line buffer after a position refill: reallocated when it is new, the
-// face set changed or the segment count no longer fits it (marking an edge
-// sharp changes the count without touching the face set), then filled with
-// the gathered points.
+// The line buffer after a whole position refill: reallocated when it is
+// new, the face set changed or the segment count no longer fits it (marking
+// an edge sharp changes the count without touching the face set), then
+// filled with the gathered points.
 bool buildFeatureLines(Mesh& mesh, const std::vector<vec3>& points) {
     const std::uint64_t segments = points.size() / 2;
     if (segments == 0) {
@@ -239,6 +254,20 @@ bool buildFeatureLines(Mesh& mesh, const std::vector<vec3>& points) {
     return true;
 }
 
+// After a successful build: the marks of every array written are spent, and
+// a whole position refill found the feature edges.
+void settleState(Mesh& mesh) {
+    MeshBufferState& state = mesh.bufferState;
+    for (int a = 0; a < MeshBufferState::MarkedArrays; ++a)
+        if (mesh.refill[a] != 0) state.marks[a].clear();
+    if (mesh.refill[Mesh::RefillPaint] != 0) state.paintParts = 0;
+    if (whole(mesh.refill[0])) {
+        state.features.allStale = false;
+        state.features.stale.clear();
+    }
+    state.laidOut = true;
+}
+
 }  // namespace
 
 // Any of the four refill flags is raised.
@@ -256,15 +285,21 @@ bool Mesh::buildVBO() {
         featureVbo = 0;
         featureCount = 0;
     }
-    if (topologyChanged) raiseAllRefills(*this);
+    // Faces added or dropped move the corners of every later face.
+    if (!bufferState.laidOut || faces.size() != bufferState.faceSlots) topologyChanged = 1;
+    if (topologyChanged)
+        raiseAllRefills(*this);
+    else
+        settleMarkedRefills();
     if (!vbo_modified()) return true;
 
     // Without a topology change the face set is the one the buffer was sized
-    // for; the fills check that on the way.
+    // for; the whole fills check that on the way.
     long long faceTotal = drawCount / 3;
     if (topologyChanged || drawCount < 0 || drawCount % 3 != 0) {
         topologyChanged = 1;
-        faceTotal = activeFaceCount(*this);
+        raiseAllRefills(*this);
+        faceTotal = layOut(*this);
         if (faceTotal < 0) return false;
     }
 
@@ -276,15 +311,17 @@ bool Mesh::buildVBO() {
     std::vector<vec3>& lines = featureScratch();
     lines.clear();
     bool written = true;
-    const long long seen = refillArrays(*this, faceTotal, lines, written);
-    if (written && seen != faceTotal) {
+    const long long seen = refillWholeArrays(*this, faceTotal, lines, written);
+    bool layoutHolds = seen == faceTotal;
+    if (written && layoutHolds && whole(refill[0])) written = buildFeatureLines(*this, lines);
+    if (written && layoutHolds) written = refillMarkedArrays(*this, layoutHolds);
+    if (written && !layoutHolds) {
         // The face set changed without topologyChanged: the arrays were
         // sized for the old count. Everything is rebuilt at the new size
         // (the counting pass of a topology change makes this happen once).
         topologyChanged = 1;
         return buildVBO();
     }
-    if (written && refill[0]) written = buildFeatureLines(*this, lines);
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 
     if (gl->glGetError() != GL_NO_ERROR || !written) {
@@ -293,6 +330,7 @@ bool Mesh::buildVBO() {
         topologyChanged = 1;
         return false;
     }
+    settleState(*this);
     refill[0] = refill[1] = refill[2] = refill[3] = 0;
     topologyChanged = 0;
     return true;
@@ -302,6 +340,9 @@ bool Mesh::buildVBO() {
 // the mesh has none.
 void Mesh::deleteVBO() {
     if (vbo == 0 && featureVbo == 0) return;
+    // The next build starts from nothing: what the buffers were built from
+    // is dropped with them.
+    bufferState = MeshBufferState();
     if (gl) {
         disableVBO();
         if (vbo != 0) gl->glDeleteBuffers(1, &vbo);

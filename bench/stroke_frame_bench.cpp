@@ -1,0 +1,266 @@
+// One frame of a brush stroke, what its end costs, and the position refill,
+// on the smooth sphere of 1,310,720 faces of sculpt_stamp_bench (brush
+// radius 0.2 x the sphere's radius), on a GL context, in two orders:
+// program (as the refinement makes the records) and shuffled (vertices and
+// faces in a random order, as an OBJ import may hold them).
+//
+//   Frame/<action>/<order>    one stamp (a sculpt call on a later step of a
+//                             running stroke, three samples) and the buildVBO
+//                             that brings the buffers up to date for the
+//                             next draw, glFinish
+//   Stamp/<action>/<order>    the stamp alone: the frame's peer, so that the
+//                             frame minus the stamp is the buffer update
+//   End/Deform/<order>        the stroke's ended step (the last sculpt call,
+//                             the gesture ended) and its buildVBO, glFinish;
+//                             four frames of the stroke run untimed before it
+//   Refill/Positions/<order>  the whole position array refilled (its flag
+//                             raised alone, buildVBO, glFinish)
+//   Floor/Positions/<order>   the same bytes gathered from flat arrays
+//                             (corner vertex indices, positions) and uploaded
+//                             by one glBufferSubData, glFinish
+//
+// Actions: Deform, Smooth and Paint, each scoped to the element. Goals: a
+// frame at most 16 ms, an end at most 30 ms, the whole position refill at
+// most 3 x its floor (it reads 136-byte face records where the floor reads
+// a flat list of corners). Times are real time: the software renderer's
+// copies count.
+//
+// Successive stamps step back and forth so that the surface stays put.
+// Needs an X display and an OpenGL 4.0 core context (scripts/bench runs it
+// on the software renderer).
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "bench/bench_gl_context.h"
+#include "bench/bench_goals.h"
+#include "bench/bench_meshes.h"
+#include "gl/gl.h"
+#include "mesh/mesh.h"
+
+namespace {
+
+enum Order { Program, Shuffled };
+
+struct Scene {
+    std::unique_ptr<qel::Mesh> mesh;
+    qel::vec3 centre;  // the brush centre, a point of the surface
+    qel::vec3 step;    // one stroke step, along the surface
+    float radius = 0;  // the brush radius
+    int face = -1;     // the face under the brush
+};
+
+// The brush on the program-order sphere's vertex 0, in both orders.
+Scene make(qel::Mesh* mesh, const qel::vec3& p) {
+    Scene r;
+    r.mesh.reset(mesh);
+    const float R = float(qel::length(p - mesh->centre));
+    r.centre = p;
+    r.radius = 0.2f * R;
+    r.step = qel::normalize(qel::cross(p - mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
+    r.face = mesh->findFirstFace(p);
+    return r;
+}
+
+// The scenes live as long as the process, as the GL context does: their
+// buffers are not released at exit.
+Scene& scene(Order order) {
+    static Scene* program = [] {
+        qel::Mesh* m = benchmeshes::stampSphere();
+        return new Scene(make(m, m->vertices[0].position));
+    }();
+    if (order == Program) return *program;
+    static Scene* shuffled = new Scene(make(benchmeshes::shuffledCopy(*program->mesh), program->centre));
+    return *shuffled;
+}
+
+// A running stroke of one Sculptor with three samples: each stamp steps from
+// sample 1 to sample 2, forward and back in turn.
+class Stroke {
+public:
+    Stroke(Scene& s, qel::Sculptor::TAction action) : s_(s) {
+        sculptor_.action = action;
+        sculptor_.select = qel::Sculptor::SelectElement;
+        sculptor_.viewDirection = qel::normalize(s.centre - s.mesh->centre);
+        qel::SBrush b;
+        b.point = s.centre;
+        b.radius = s.radius;
+        b.itemId = s.face;
+        b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
+        sculptor_.samples.assign(3, b);
+        sculptor_.state = qel::Gesture::Moving;
+        list_.push_back(&sculptor_);
+    }
+
+    void stamp() {
+        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
+        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
+        forward_ = !forward_;
+        s_.mesh->sculpt(list_);
+    }
+
+    // The ended step; the next stamp starts a stroke again.
+    void end() {
+        sculptor_.state = qel::Gesture::Ended;
+        stamp();
+        sculptor_.state = qel::Gesture::Moving;
+    }
+
+private:
+    Scene& s_;
+    qel::Sculptor sculptor_;
+    std::vector<qel::Sculptor*> list_;
+    bool forward_ = true;
+};
+
+// The scene with its buffers built; null (the state told why) without a
+// context or when the build fails.
+Scene* drawnScene(benchmark::State& state, Order order) {
+    if (!benchgl::makeContext()) {
+        state.SkipWithError("no OpenGL 4.0 core context");
+        return nullptr;
+    }
+    Scene& s = scene(order);
+    if (!s.mesh->buildVBO()) {
+        state.SkipWithError("the buffers cannot be built");
+        return nullptr;
+    }
+    gl->glFinish();
+    return &s;
+}
+
+// Brings the buffers up to date; false (the state told) when it fails.
+bool update(benchmark::State& state, Scene& s) {
+    if (s.mesh->buildVBO()) return true;
+    state.SkipWithError("buildVBO failed");
+    return false;
+}
+
+void frame(benchmark::State& state, Order order, qel::Sculptor::TAction action, bool build) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    Stroke stroke(*s, action);
+    for (auto _ : state) {
+        stroke.stamp();
+        if (build && !update(state, *s)) break;
+        gl->glFinish();
+    }
+    stroke.end();
+    update(state, *s);
+    gl->glFinish();
+    state.counters["faces"] = double(s->mesh->faceCount());
+}
+
+void end(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    Stroke stroke(*s, qel::Sculptor::Deform);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < 4; ++i) {
+            stroke.stamp();
+            update(state, *s);
+        }
+        gl->glFinish();
+        state.ResumeTiming();
+        stroke.end();
+        if (!update(state, *s)) break;
+        gl->glFinish();
+    }
+}
+
+void refillPositions(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    for (auto _ : state) {
+        s->mesh->refill[0] = 1;
+        if (!update(state, *s)) break;
+        gl->glFinish();
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * 12 * std::int64_t(s->mesh->drawCount));
+}
+
+// The corner positions gathered from a flat list of corner vertex indices
+// and a flat list of positions into one array, uploaded whole.
+void floorPositions(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    const qel::Mesh& m = *s->mesh;
+    std::vector<std::int32_t> corners;
+    corners.reserve(3 * std::size_t(m.faceCount()));
+    for (int f = 0; f < m.faceCount(); ++f)
+        if (m.faces[f].isActive())
+            for (const std::int32_t v : m.faces[f].v) corners.push_back(v);
+    std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
+    for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
+    std::vector<qel::vec3> gathered(corners.size());
+    GLuint buffer = 0;
+    gl->glGenBuffers(1, &buffer);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    const GLsizeiptr bytes = GLsizeiptr(gathered.size() * sizeof(qel::vec3));
+    gl->glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_DYNAMIC_DRAW);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < corners.size(); ++i) gathered[i] = points[std::size_t(corners[i])];
+        gl->glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, gathered.data());
+        gl->glFinish();
+    }
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl->glDeleteBuffers(1, &buffer);
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
+}
+
+using qel::Sculptor;
+
+void FrameDeformProgram(benchmark::State& st) { frame(st, Program, Sculptor::Deform, true); }
+void FrameDeformShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::Deform, true); }
+void StampDeformProgram(benchmark::State& st) { frame(st, Program, Sculptor::Deform, false); }
+void StampDeformShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::Deform, false); }
+void FrameSmoothProgram(benchmark::State& st) { frame(st, Program, Sculptor::Smooth, true); }
+void FrameSmoothShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::Smooth, true); }
+void StampSmoothProgram(benchmark::State& st) { frame(st, Program, Sculptor::Smooth, false); }
+void StampSmoothShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::Smooth, false); }
+void FramePaintProgram(benchmark::State& st) { frame(st, Program, Sculptor::PaintMaterial, true); }
+void FramePaintShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::PaintMaterial, true); }
+void StampPaintProgram(benchmark::State& st) { frame(st, Program, Sculptor::PaintMaterial, false); }
+void StampPaintShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::PaintMaterial, false); }
+void EndDeformProgram(benchmark::State& st) { end(st, Program); }
+void EndDeformShuffled(benchmark::State& st) { end(st, Shuffled); }
+void RefillPositionsProgram(benchmark::State& st) { refillPositions(st, Program); }
+void RefillPositionsShuffled(benchmark::State& st) { refillPositions(st, Shuffled); }
+void FloorPositionsProgram(benchmark::State& st) { floorPositions(st, Program); }
+void FloorPositionsShuffled(benchmark::State& st) { floorPositions(st, Shuffled); }
+
+}  // namespace
+
+#define STROKE_BENCH(fn, name) BENCHMARK(fn)->Name(name)->Unit(benchmark::kMillisecond)->UseRealTime()
+STROKE_BENCH(FrameDeformProgram, "Frame/Deform/program");
+STROKE_BENCH(StampDeformProgram, "Stamp/Deform/program");
+STROKE_BENCH(FrameSmoothProgram, "Frame/Smooth/program");
+STROKE_BENCH(StampSmoothProgram, "Stamp/Smooth/program");
+STROKE_BENCH(FramePaintProgram, "Frame/Paint/program");
+STROKE_BENCH(StampPaintProgram, "Stamp/Paint/program");
+STROKE_BENCH(EndDeformProgram, "End/Deform/program");
+STROKE_BENCH(RefillPositionsProgram, "Refill/Positions/program");
+STROKE_BENCH(FloorPositionsProgram, "Floor/Positions/program");
+STROKE_BENCH(FrameDeformShuffled, "Frame/Deform/shuffled");
+STROKE_BENCH(StampDeformShuffled, "Stamp/Deform/shuffled");
+STROKE_BENCH(FrameSmoothShuffled, "Frame/Smooth/shuffled");
+STROKE_BENCH(StampSmoothShuffled, "Stamp/Smooth/shuffled");
+STROKE_BENCH(FramePaintShuffled, "Frame/Paint/shuffled");
+STROKE_BENCH(StampPaintShuffled, "Stamp/Paint/shuffled");
+STROKE_BENCH(EndDeformShuffled, "End/Deform/shuffled");
+STROKE_BENCH(RefillPositionsShuffled, "Refill/Positions/shuffled");
+STROKE_BENCH(FloorPositionsShuffled, "Floor/Positions/shuffled");
+
+BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Deform/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Paint/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
+BENCH_GOAL(benchgoals::ratio("Refill/Positions/program", 3, "Floor/Positions/program"));
+BENCH_GOAL(benchgoals::ratio("Refill/Positions/shuffled", 3, "Floor/Positions/shuffled"));

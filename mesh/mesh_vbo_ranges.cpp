@@ -1,0 +1,190 @@
+// The refills of marked faces: each run of marked faces is written into a
+// staging array with the writers of the whole refills (the same bytes) and
+// uploaded at the slots its faces occupy, so that the cost follows what a
+// stamp changed, not the mesh.
+
+#include "mesh/mesh_vbo_ranges.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "gl/gl.h"
+#include "mesh/fan_prefetch.h"
+#include "mesh/mesh.h"
+#include "mesh/mesh_vbo_fill.h"
+
+namespace qel {
+
+namespace {
+
+// Runs closer than this many faces are joined, the faces between them
+// written again: a few hundred bytes more cost less than another upload.
+constexpr std::uint32_t JoinGap = 8;
+
+// The slots [first, end) that the drawn faces of a run occupy.
+struct SlotRun {
+    std::uint32_t first = 0, end = 0;
+};
+
+// The slots of the drawn faces among faces [first, end); false when none of
+// them is drawn.
+bool slotsOf(const MeshBufferState& state, std::uint32_t first, std::uint32_t end, SlotRun& placed) {
+    end = std::min<std::uint32_t>(end, std::uint32_t(state.faceSlots));
+    if (state.everyFaceActive) {
+        placed = {first, end};
+        return first < end;
+    }
+    while (first < end && state.rank[first] < 0) ++first;
+    while (end > first && state.rank[end - 1] < 0) --end;
+    if (first == end) return false;
+    placed = {std::uint32_t(state.rank[first]), std::uint32_t(state.rank[end - 1]) + 1};
+    return true;
+}
+
+// A run of marked faces [first, end) with the slots its drawn faces occupy.
+struct Run {
+    std::uint32_t first, end;
+    SlotRun placed;
+};
+
+// The runs of the marks that hold drawn faces, in face order.
+const std::vector<Run>& runsOf(const Mesh& mesh, const ChangeMarks& marks) {
+    static std::vector<Run> runs;
+    runs.clear();
+    marks.forRuns(JoinGap, [&](std::uint32_t first, std::uint32_t end) {
+        end = std::min<std::uint32_t>(end, std::uint32_t(mesh.bufferState.faceSlots));
+        SlotRun placed;
+        if (slotsOf(mesh.bufferState, first, end, placed)) runs.push_back({first, end, placed});
+    });
+    return runs;
+}
+
+// Calls fn(F, f) for the drawn faces of every run, in order. The runs lie
+// far apart in the face list when the mesh is not in a spatial order, so
+// that each would wait on memory: the first face of a run some runs ahead
+// is fetched, and the vertices of a nearer one. False when a face's active
+// bit disagrees with the layout (nothing more is visited).
+template <class Fn>
+bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Fn&& fn) {
+    constexpr std::size_t Far = 16, Near = 8;
+    const MeshBufferState& state = mesh.bufferState;
+    bool holds = true;
+    for (std::size_t i = 0; holds && i < runs.size(); ++i) {
+        if (i + Far < runs.size()) prefetchFace(mesh.faces[runs[i + Far].first]);
+        if (i + Near < runs.size())
+            for (const std::int32_t v : mesh.faces[runs[i + Near].first].v)
+                if (mesh.validVertex(v)) __builtin_prefetch(&mesh.vertices[std::size_t(v)].position);
+        std::uint32_t f = runs[i].first;
+        mesh.faces.forRange(runs[i].first, runs[i].end, [&](const MeshFace& F) {
+            const bool drawn = activeInLayout(state, f);
+            holds = holds && F.isActive() == drawn;
+            if (holds && drawn) fn(F, f);
+            ++f;
+        });
+    }
+    return holds;
+}
+
+std::vector<std::uint8_t>& staging() {
+    static std::vector<std::uint8_t> bytes;
+    return bytes;
+}
+
+void upload(std::uint64_t offset, const void* data, std::uint64_t bytes) {
+    gl->glBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(bytes), data);
+}
+
+// The slots the runs cover in all.
+std::uint64_t slotCount(const std::vector<Run>& runs) {
+    std::uint64_t n = 0;
+    for (const Run& r : runs) n += r.placed.end - r.placed.first;
+    return n;
+}
+
+// One array's runs: fill(F, dst) writes a face's bytes (perFace of them)
+// and returns the end. Every run is written into one staging array, then
+// uploaded at offset + perFace x its first slot.
+template <class Fill>
+void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds, Fill fill) {
+    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks[array]);
+    std::vector<std::uint8_t>& bytes = staging();
+    bytes.resize(perFace * slotCount(runs));
+    std::uint8_t* dst = bytes.data();
+    layoutHolds = forRunFaces(mesh, runs, [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); });
+    if (!layoutHolds) return;
+    const std::uint8_t* src = bytes.data();
+    for (const Run& r : runs) {
+        const std::uint64_t length = perFace * (r.placed.end - r.placed.first);
+        upload(mesh.vboOffsets[array] + perFace * r.placed.first, src, length);
+        src += length;
+    }
+}
+
+// The paint runs: colour, light and material of the runs' faces, each
+// uploaded into its own array when the marks reach it.
+void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
+    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks[Mesh::RefillPaint]);
+    std::vector<std::uint8_t>& bytes = staging();
+    const std::uint64_t part = 12 * slotCount(runs);
+    bytes.resize(3 * part);
+    std::uint8_t* colour = bytes.data();
+    std::uint8_t* light = colour + part;
+    std::uint8_t* material = light + part;
+    layoutHolds = forRunFaces(
+        mesh, runs, [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); });
+    if (!layoutHolds) return;
+    for (int i = 0; i < 3; ++i) {
+        if (!(mesh.bufferState.paintParts & (1 << i))) continue;
+        const std::uint8_t* src = bytes.data() + i * part;
+        for (const Run& r : runs) {
+            const std::uint64_t length = 12 * std::uint64_t(r.placed.end - r.placed.first);
+            upload(mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first), src, length);
+            src += length;
+        }
+    }
+}
+
+// The feature segments of the position runs' faces, at the segments the
+// faces hold in the line buffer.
+void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
+    const FeatureEdges& features = mesh.bufferState.features;
+    if (mesh.featureVbo == 0 || mesh.featureCount == 0) return;
+    static std::vector<Run> withLines;
+    withLines.clear();
+    for (const Run& r : runsOf(mesh, mesh.bufferState.marks[Mesh::RefillPositions]))
+        if (features.first[r.first] != features.first[r.end]) withLines.push_back(r);
+    static std::vector<vec3> lines;
+    lines.clear();
+    layoutHolds = forRunFaces(mesh, withLines, [&](const MeshFace& F, std::uint32_t f) {
+        if (features.mask[f]) vbofill::appendFeatures(mesh.vertices, F, features.mask[f], lines);
+    });
+    if (!layoutHolds) return;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.featureVbo);
+    const vec3* src = lines.data();
+    for (const Run& r : withLines) {
+        const std::uint32_t segments = features.first[r.end] - features.first[r.first];
+        upload(vbofill::SegmentBytes * features.first[r.first], src, vbofill::SegmentBytes * segments);
+        src += 2 * segments;
+    }
+}
+
+}  // namespace
+
+bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
+    const auto marked = [&mesh](int array) { return mesh.refill[array] == Mesh::RefillMarked; };
+    gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
+    if (marked(Mesh::RefillPositions))
+        refillRuns(mesh, Mesh::RefillPositions, 36, layoutHolds, [&mesh](const MeshFace& F, std::uint8_t* dst) {
+            return vbofill::writePositions(mesh.vertices, F, dst);
+        });
+    if (marked(Mesh::RefillNormals))
+        refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
+                   [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });
+    if (marked(Mesh::RefillPaint)) refillPaintRuns(mesh, layoutHolds);
+    if (marked(Mesh::RefillPositions)) refillFeatureRuns(mesh, layoutHolds);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return true;
+}
+
+}  // namespace qel

@@ -1,0 +1,19 @@
+#pragma once
+// The refills of marked faces (mesh_vbo_ranges.cpp): the part of
+// Mesh::buildVBO that rewrites only what a stroke changed.
+
+namespace qel {
+
+class Mesh;
+
+// For each array whose refill flag is RefillMarked, rewrites the corners of
+// its marked faces and uploads them with one glBufferSubData per run of
+// neighbouring faces; the position runs also rewrite the feature segments
+// of their faces. The vertex buffer is sized and the marks are followed
+// (Mesh::settleMarkedRefills). layoutHolds turns false, and nothing more is
+// written, when a face is no longer drawn as the buffer's layout says: the
+// caller then rebuilds everything. Returns true (GL errors are read by the
+// caller).
+bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds);
+
+}  // namespace qel

@@ -1,0 +1,272 @@
+// Refills of the mesh's buffers that follow what changed: after brush
+// strokes (which rewrite only the faces they moved or painted) and after
+// changes of sharp marks and links, the buffers read back hold the bytes a
+// whole rebuild of the same mesh writes.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "gl/gl.h"
+#include "mesh/mesh.h"
+#include "mesh/mesh_util.h"
+#include "support/scene_layer.h"
+
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+std::vector<std::uint8_t> bufferBytes(GLuint name) {
+    GLint size = 0;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, name);
+    gl->glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+    std::vector<std::uint8_t> bytes(std::size_t(size > 0 ? size : 0));
+    if (!bytes.empty()) gl->glGetBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(bytes.size()), bytes.data());
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return bytes;
+}
+
+// What the buffers of a mesh hold, read back.
+struct Drawn {
+    std::vector<std::uint8_t> vertices, lines;
+    std::int32_t drawCount = 0, featureCount = 0;
+};
+
+Drawn drawn(const Mesh& m) {
+    return {bufferBytes(m.vbo), m.featureCount ? bufferBytes(m.featureVbo) : std::vector<std::uint8_t>(), m.drawCount,
+            m.featureCount};
+}
+
+// What a whole rebuild of the same mesh draws: a copy starts without buffers.
+Drawn rebuilt(const Mesh& m) {
+    Mesh copy(m);
+    EXPECT_TRUE(copy.buildVBO());
+    return drawn(copy);
+}
+
+// The mesh's buffers hold what a whole rebuild writes; the normals only when
+// asked (a stroke refreshes them in the buffer at its end).
+void expectRebuiltBytes(const Mesh& m, bool normals) {
+    const Drawn now = drawn(m), whole = rebuilt(m);
+    ASSERT_EQ(now.drawCount, whole.drawCount);
+    ASSERT_EQ(now.vertices.size(), whole.vertices.size());
+    const std::size_t n = std::size_t(now.drawCount), normalsAt = 12 * n, paintAt = 18 * n;
+    const auto same = [&](std::size_t from, std::size_t to) {
+        return std::memcmp(now.vertices.data() + from, whole.vertices.data() + from, to - from) == 0;
+    };
+    EXPECT_TRUE(same(0, normalsAt)) << "positions";
+    if (normals) {
+        EXPECT_TRUE(same(normalsAt, paintAt)) << "normals";
+    }
+    EXPECT_TRUE(same(paintAt, now.vertices.size())) << "paint and ids";
+    EXPECT_EQ(now.featureCount, whole.featureCount);
+    EXPECT_TRUE(now.lines == whole.lines) << "feature lines";
+}
+
+SBrush sample(const vec3& p, float radius) {
+    SBrush b;
+    b.point = p;
+    b.radius = radius;
+    b.strength = 1.0f;
+    b.material = pbr(wvec4(65535, 9000, 0, 65535), wvec4(300, 0, 0, 50000), 700, -300);
+    return b;
+}
+
+// Strokes of random actions, scopes, places and lengths; the buffers are
+// built after every step and compared with a whole rebuild.
+void strokeAtRandom(Mesh& m, std::mt19937& random) {
+    static const Sculptor::TAction actions[] = {Sculptor::Deform,       Sculptor::Smooth,        Sculptor::Pinch,
+                                                Sculptor::Twist,        Sculptor::Move,          Sculptor::DeformVolume,
+                                                Sculptor::Rotate,       Sculptor::PaintMaterial, Sculptor::Scale,
+                                                Sculptor::FillMaterial, Sculptor::Relax,         Sculptor::Grow};
+    static const Sculptor::TSelect scopes[] = {Sculptor::SelectElement, Sculptor::SelectPatch,
+                                               Sculptor::SelectComponent};
+    std::uniform_int_distribution<int> pick(0, 1 << 20);
+    Sculptor s;
+    s.action = actions[pick(random) % 12];
+    s.select = scopes[pick(random) % 3];
+    s.viewDirection = vec3(0, 0, 1);
+    s.paintMask = std::uint8_t(1 + pick(random) % 63);
+    int v = pick(random) % m.vertexCount();
+    while (!m.vertices[v].isActive()) v = (v + 1) % m.vertexCount();
+    const vec3 start = m.vertices[v].position;
+    const float radius = 0.2f + 0.1f * float(pick(random) % 5);
+    s.samples.push_back(sample(start, radius));
+    s.samples.back().itemId = m.vertices[v].face;
+    std::vector<Sculptor*> list{&s};
+    const int steps = 2 + pick(random) % 4;
+    for (int i = 0; i <= steps; ++i) {
+        const vec3 d(float(pick(random) % 9 - 4), float(pick(random) % 9 - 4), float(pick(random) % 9 - 4));
+        s.samples.push_back(sample(s.samples.back().point + d * 0.02f, radius));
+        s.samples.back().itemId = s.samples.front().itemId;
+        if (i == steps) s.end();
+        m.sculpt(list);
+        ASSERT_TRUE(m.buildVBO());
+        SCOPED_TRACE(testing::Message() << "action " << int(s.action) << " scope " << int(s.select) << " step " << i);
+        expectRebuiltBytes(m, i == steps);
+    }
+}
+
+// A torus with a crease, its faces in a shuffled order; with holes (faces
+// erased and not compacted, so that the drawn faces are not the face
+// indices) when asked.
+MeshPtr creasedTorus(bool holes) {
+    MeshPtr m(meshtest::torus(24, 16, 2.0, 0.6, true, true));
+    if (holes)
+        for (const int f : {5, 77, 78, 300, 301, 302, 640}) m->faceErase(f);
+    for (int f = 0; f < m->faceCount(); ++f)
+        for (int k = 0; k < 3; ++k)
+            m->faces[f].material[k].colour = wvec4(std::uint16_t(97 * f), std::uint16_t(13 * k), 40000, 65535);
+    return m;
+}
+
+class MeshVboRefill : public tltest::DrawTest {};
+
+}  // namespace
+
+TEST_F(MeshVboRefill, BuffersAfterRandomStrokesHoldTheBytesOfAWholeRebuild) {
+    for (const bool holes : {false, true}) {
+        SCOPED_TRACE(holes ? "with holes" : "every face drawn");
+        MeshPtr m = creasedTorus(holes);
+        ASSERT_TRUE(m->buildVBO());
+        ASSERT_GT(m->featureCount, 0);
+        std::mt19937 random(holes ? 7 : 11);
+        for (int stroke = 0; stroke < 40; ++stroke) {
+            strokeAtRandom(*m, random);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// A stamp rewrites the faces round what it moved and nothing else; a whole
+// refill rewrites everything.
+TEST_F(MeshVboRefill, AStampRewritesOnlyTheFacesItMoved) {
+    MeshPtr m(meshtest::torus(48, 32, 2.0, 0.6));
+    ASSERT_TRUE(m->buildVBO());
+    // A face on the far side of the torus from the brush at (2.6, 0, 0).
+    int far = 0;
+    while (m->vertices[m->faces[far].v[0]].position.x > -2.0f) ++far;
+    const float garbage[9] = {9, 9, 9, 9, 9, 9, 9, 9, 9};
+    gl->glBindBuffer(GL_ARRAY_BUFFER, m->vbo);
+    gl->glBufferSubData(GL_ARRAY_BUFFER, GLintptr(36 * far), sizeof garbage, garbage);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+
+    Sculptor s;
+    s.action = Sculptor::Deform;
+    s.select = Sculptor::SelectElement;
+    s.samples = {sample(vec3(2.6f, 0, 0), 0.4f), sample(vec3(2.6f, 0, 0), 0.4f), sample(vec3(2.6f, 0.1f, 0), 0.4f)};
+    s.state = Gesture::Moving;
+    std::vector<Sculptor*> list{&s};
+    const Drawn before = drawn(*m);
+    m->sculpt(list);
+    EXPECT_EQ(m->refill[0], Mesh::RefillMarked);
+    ASSERT_TRUE(m->buildVBO());
+    const Drawn after = drawn(*m), whole = rebuilt(*m);
+    EXPECT_EQ(std::memcmp(after.vertices.data() + 36 * far, garbage, sizeof garbage), 0);
+    int rewritten = 0;
+    for (int f = 0; f < m->faceCount(); ++f) {
+        if (f == far) continue;
+        const std::size_t at = 36 * std::size_t(f);
+        EXPECT_EQ(std::memcmp(after.vertices.data() + at, whole.vertices.data() + at, 36), 0) << f;
+        rewritten += std::memcmp(after.vertices.data() + at, before.vertices.data() + at, 36) != 0;
+    }
+    EXPECT_GT(rewritten, 20);
+
+    m->refill[0] = Mesh::RefillWhole;
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+}
+
+// Sharp marks and links changed without a topology change reach the
+// feature lines (and, for an edit, the corners) at the next stamp's refill.
+TEST_F(MeshVboRefill, SharpnessAndLinkChangesReachTheNextStampsRefill) {
+    MeshPtr m(meshtest::torus(24, 16, 2.0, 0.6, false, true));
+    ASSERT_TRUE(m->buildVBO());
+    const int segments = m->featureCount / 2;
+    Sculptor s;
+    s.action = Sculptor::Deform;
+    s.select = Sculptor::SelectElement;
+    s.samples = {sample(vec3(0, 2.6f, 0), 0.3f), sample(vec3(0, 2.6f, 0), 0.3f), sample(vec3(0, 2.65f, 0), 0.3f)};
+    s.state = Gesture::Moving;
+    std::vector<Sculptor*> list{&s};
+    const auto stampAndCompare = [&](const char* what) {
+        SCOPED_TRACE(what);
+        m->sculpt(list);
+        ASSERT_TRUE(m->buildVBO());
+        expectRebuiltBytes(*m, false);
+    };
+
+    // Face 400's edge 0 and edge 1 become sharp: two more segments.
+    ASSERT_TRUE(m->edgeSharpFK(400, 0, true));
+    int a = m->faces[400].v[2], b = m->faces[400].v[0];
+    ASSERT_TRUE(m->edgeSharpVV(a, b, true));
+    stampAndCompare("edges made sharp");
+    EXPECT_EQ(m->featureCount / 2, segments + 2);
+    // The eraser takes the crease ring away.
+    ASSERT_TRUE(m->select_(m->vertices[0].position, true, m->vertices[0].face));
+    stampAndCompare("crease erased");
+    m->makeSharp();
+    stampAndCompare("every edge sharp");
+    m->makeSmooth();
+    stampAndCompare("every edge smooth");
+    EXPECT_EQ(m->featureCount, 0);
+    // A flip turns two faces' corners: they are refilled too.
+    ASSERT_TRUE(m->edgeFlipFK(200, 1));
+    stampAndCompare("edge flipped");
+    m->faceErase(90);
+    stampAndCompare("face erased");
+}
+
+// Normals and paint marked face by face or vertex by vertex are refilled for
+// those faces; a vertex whose faces do not form one fan through the links
+// (two triangles touching at a corner) is refilled whole.
+TEST_F(MeshVboRefill, MarksByFaceAndByVertexAndFansThatCannotBeFollowed) {
+    MeshPtr m(meshtest::torus(24, 16, 2.0, 0.6, true));
+    ASSERT_TRUE(m->buildVBO());
+    for (const int f : {3, 4, 500}) {
+        m->faces[f].normals[1] = vec3(0.25f, -0.5f, 0.75f);
+        m->faces[f].material[2].roughness = 1234;
+        m->markFaceChanged(Mesh::RefillNormals, f);
+        m->markFaceChanged(Mesh::RefillPaint, f);
+    }
+    m->refillMarked(Mesh::RefillNormals);
+    m->refillMarked(Mesh::RefillPaint);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    // Paint marked by channel: only the arrays they reach are uploaded, and
+    // each reaches its own.
+    m->faces[7].material[0].light[3] = 0x1200;
+    m->markFaceChanged(Mesh::RefillPaint, 7, pbr::MaskThickness);
+    m->faces[8].material[1].metalness = -999;
+    m->markFaceChanged(Mesh::RefillPaint, 8, pbr::MaskMetalness);
+    m->faces[9].material[2].colour[3] = 0x3400;
+    m->markFaceChanged(Mesh::RefillPaint, 9, pbr::MaskOpacity);
+    m->refillMarked(Mesh::RefillPaint);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    // Every corner of vertex 40 turned: marked by the vertex.
+    for (int f = 0; f < m->faceCount(); ++f) {
+        const int k = m->faces[f].corner(40);
+        if (k >= 0) m->faces[f].normals[k] = vec3(1, 0, 0);
+    }
+    m->markVertexChanged(Mesh::RefillNormals, 40);
+    m->refillMarked(Mesh::RefillNormals);
+    ASSERT_TRUE(m->buildVBO());
+    expectRebuiltBytes(*m, true);
+
+    MeshPtr bowtie(meshtest::makeBowtie());
+    ASSERT_TRUE(bowtie->buildVBO());
+    bowtie->selectV(vec3(0, 0, 0), 0.5f, true);
+    bowtie->_move(vec3(0, 0, 1));
+    bowtie->applyDisplacement();
+    bowtie->deselectAll();
+    bowtie->refillMarked(Mesh::RefillPositions);
+    ASSERT_TRUE(bowtie->buildVBO());
+    expectRebuiltBytes(*bowtie, true);
+}
