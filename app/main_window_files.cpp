@@ -19,9 +19,14 @@ void MainWindow::on_actionOpen_triggered() {
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
         "(*.png *.jpg *.gif)");
-    // A file that cannot be read is named in a warning and passed over.
-    for (const QString& path : paths)
-        if (!view()->load(path.toStdString())) asker->warn(this, "Open", path + " could not be opened.");
+    // A file that cannot be read is named in a warning and passed over; one
+    // opened with parts left out is named in a warning too.
+    for (const QString& path : paths) {
+        if (!view()->load(path.toStdString()))
+            asker->warn(this, "Open", path + " could not be opened.");
+        else if (!view()->loadWarning.empty())
+            asker->warn(this, "Open", QString::fromStdString(view()->loadWarning));
+    }
     view()->redraw = 1;
 }
 

@@ -233,10 +233,10 @@ TEST(SweptMesh, ClosedConversionsFaceOutwardsWhicheverWayTheirCurvesRun) {
         };
         const double Pi = 3.141592653589793;
         const Case cases[] = {
-            {"ring tube", new Tube(loop(24, 3, 0, 0, first), loop(8, 0.5f, 0, 0, second)), 2 * Pi * Pi * 3 * 0.25},
-            {"sphere revoluton", new Revoluton(first ? reversed(meridian(8, 0)) : meridian(8, 0), loop(16, 1, 0, 0, second)),
-             4 * Pi / 3},
-            {"torus revoluton", new Revoluton(loop(16, 1, 3, 0, first), loop(16, 1, 0, 0, second)), 2 * Pi * Pi * 3},
+            {"ring tube", new Tube(loop(24, 3, 0, 0, first), loop(8, 0.5f, 0, 0, second)), 2 * Pi* Pi * 3 * 0.25},
+            {"sphere revoluton",
+             new Revoluton(first ? reversed(meridian(8, 0)) : meridian(8, 0), loop(16, 1, 0, 0, second)), 4 * Pi / 3},
+            {"torus revoluton", new Revoluton(loop(16, 1, 3, 0, first), loop(16, 1, 0, 0, second)), 2 * Pi* Pi * 3},
         };
         for (const Case& k : cases) {
             std::shared_ptr<Element> held;
@@ -266,7 +266,8 @@ TEST(SweptMesh, OpenConversionsAreWoundAsTheSurfaceIsDrawn) {
         for (const CurveEdge& e : path->edges)
             for (const CurveEdge& f : profile->edges) {
                 const auto at = [&](int j, int i) { return m->vertices[std::size_t(j * V + i)].position; };
-                const vec3 a = at(e.v[0], f.v[0]), b = at(e.v[0], f.v[1]), c = at(e.v[1], f.v[0]), d = at(e.v[1], f.v[1]);
+                const vec3 a = at(e.v[0], f.v[0]), b = at(e.v[0], f.v[1]), c = at(e.v[1], f.v[0]),
+                           d = at(e.v[1], f.v[1]);
                 const vec3 drawn = cross(a - b + c - d, a + b - c - d);
                 for (int half = 0; half < 2; ++half)
                     EXPECT_GT(dot(faceNormal(*m, m->faces[std::size_t(2 * q + half)]), drawn), 0) << turn << " " << q;
