@@ -34,13 +34,15 @@ void MainWindow::on_actionOpen_triggered() {
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
         "(*.png *.jpg *.gif)");
-    // A file that cannot be read is named in a warning and passed over.
+    // A file that cannot be read is named in a warning and passed over; one
+    // opened with parts left out is named in a warning too.
     QStringList tools;
     for (const QString& path : paths) {
         if (!view()->load(path.toStdString())) {
             asker->warn(this, "Open", path + " could not be opened.");
             continue;
         }
+        if (!view()->loadWarning.empty()) asker->warn(this, "Open", QString::fromStdString(view()->loadWarning));
         // A scene replaces the library with everything opened before it.
         if (QFileInfo(path).suffix().toLower() == "tl") tools.clear();
         if (opensAsTool(path)) tools << QFileInfo(path).fileName();

@@ -390,13 +390,19 @@ public:
     // ---- Resampling and joining (curve_resample.cpp) ----
     // A new curve (owned by the caller) resampling every chain of this one
     // with samples spaced by the local radius; step is neither read nor
-    // written. The spacing is floored at a thousandth of the curve's size,
-    // and a resampling stops at MaxUniformSamples samples in all. Every
-    // result vertex keeps its sample's source edge in its selection slot and
-    // vertex 0's angle; centre and size are this curve's. A chain whose
-    // samples overflow the float range in the smoothing is left out.
+    // written. The spacing is floored at 1 / MaxChainSpacings of the
+    // chain's own length, and a resampling makes at most MaxUniformSamples
+    // samples in all. Every result vertex keeps its sample's source edge in
+    // its selection slot and vertex 0's angle; centre and size are this
+    // curve's. A chain whose samples overflow the float range in the
+    // smoothing is left out.
     Curve* Uniform(float& step);
-    static constexpr std::size_t MaxUniformSamples = 1000000;
+    // The same with at most maxSamples samples: once they are made, the
+    // chain being sampled ends at its last sample (open, without reaching
+    // for its end), the chains after it are left out, and cut is set.
+    Curve* Uniform(float& step, std::size_t maxSamples, bool& cut);
+    static constexpr double MaxChainSpacings = 1000.0;
+    static constexpr std::size_t MaxUniformSamples = std::size_t(1) << 16;
     // Evens edge lengths in place: collapses edges below a tenth of 0.95
     // times vertex 0's radius, then splits each edge longer than that once.
     void QuasiUniform();

@@ -54,17 +54,37 @@ int segmentRoot(const dvec3& D, const dvec3& F, double r, double& t) {
     return 0;
 }
 
+// The length of the chain walked from vertex first towards second, to its
+// end or, closed, back to first.
+double chainLength(const Curve& c, int first, int second, bool closed) {
+    double length = 0.0;
+    int a = first, b = second;
+    for (int k = 0; k <= c.edgeCount() && b >= 0; ++k) {
+        length +=
+            std::sqrt(length2(dvec3(c.vertices[std::size_t(b)].position) - dvec3(c.vertices[std::size_t(a)].position)));
+        if (closed && b == first) break;
+        const int next = c.nextVertex(b, a);
+        a = b;
+        b = next;
+    }
+    return length;
+}
+
 }  // namespace
 
-Curve* Curve::Uniform(float& /*step*/) {
+Curve* Curve::Uniform(float& step) {
+    bool cut = false;
+    return Uniform(step, MaxUniformSamples, cut);
+}
+
+Curve* Curve::Uniform(float& /*step*/, std::size_t maxSamples, bool& cut) {
+    cut = false;
     auto result = std::make_unique<Curve>(Plain);
     if (edges.empty()) return result.release();
-    const double floorSpacing = std::max(double(std::fabs(size())) / 1000.0, 1e-12);
-    auto spacing = [floorSpacing](double r) { return std::isfinite(r) && r > floorSpacing ? r : floorSpacing; };
     const int maxSteps = edgeCount() + 1;
     std::size_t total = 0;
     ChainSamples chain;
-    for (int u = 0; u < vertexCount(); ++u) {
+    for (int u = 0; u < vertexCount() && !cut; ++u) {
         if ((vertices[std::size_t(u)].flags & (CurveVertex::ActiveBit | VisitedBit)) != CurveVertex::ActiveBit)
             continue;
         vertices[std::size_t(u)].flags |= VisitedBit;
@@ -90,6 +110,17 @@ Curve* Curve::Uniform(float& /*step*/) {
             cur = nx;
         }
         if (first < 0 || second < 0) continue;
+        // However thin the chain, it is cut into at most about
+        // MaxChainSpacings spacings: the floor scales with the chain itself,
+        // never with a stored size that may disagree with it.
+        const double floorSpacing = std::max(chainLength(*this, first, second, closed) / MaxChainSpacings, 1e-12);
+        auto spacing = [floorSpacing](double r) { return std::isfinite(r) && r > floorSpacing ? r : floorSpacing; };
+        // The samples this chain may still make.
+        const std::size_t room = maxSamples - std::min(total, maxSamples);
+        if (room < 2) {
+            cut = true;
+            break;
+        }
 
         chain.points.clear();
         chain.sources.clear();
@@ -97,28 +128,30 @@ Curve* Curve::Uniform(float& /*step*/) {
         dvec3 S = chain.points.back();
         double r = spacing(vertices[std::size_t(first)].radius);
         int a = first, b = second;
-        bool full = false;
-        for (int k = 0; k < maxSteps && !full; ++k) {
+        for (int k = 0; k < maxSteps && !cut; ++k) {
             vertices[std::size_t(a)].flags |= VisitedBit;
             vertices[std::size_t(b)].flags |= VisitedBit;
             const int e = findEdge(a, b);
             const dvec3 B(vertices[std::size_t(b)].position);
             for (;;) {
-                if (total + chain.points.size() >= MaxUniformSamples) {
-                    full = true;
-                    break;
-                }
                 double t = 0.0;
                 const int found = segmentRoot(B - S, S - chain.points.back(), r, t);
-                if (found < 0) chain.push(S, e);
-                if (found <= 0) break;
+                if (found == 0) break;
+                if (chain.points.size() >= room) {
+                    cut = true;
+                    break;
+                }
+                if (found < 0) {
+                    chain.push(S, e);
+                    break;
+                }
                 S = S + (B - S) * t;
                 chain.push(S, e);
                 const CurveEdge& E = edges[std::size_t(e)];
                 const double r0 = vertices[std::size_t(E.v[0])].radius, r1 = vertices[std::size_t(E.v[1])].radius;
                 r = spacing(r0 + t * (r1 - r0));
             }
-            if (full) break;
+            if (cut) break;
             S = B;
             if (closed && b == first) break;
             const int next = nextVertex(b, a);
@@ -126,16 +159,24 @@ Curve* Curve::Uniform(float& /*step*/) {
             a = b;
             b = next;
         }
+        total += chain.points.size();
+        // A chain cut short ends at its last sample: it neither reaches for
+        // its end nor closes.
         const dvec3 L(vertices[std::size_t(b)].position);
-        if (closed) {
+        if (cut) {
+            closed = false;
+        } else if (closed) {
             if (chain.points.size() > 1 && length2(chain.points.back() - chain.points.front()) < 0.25 * r * r) {
                 chain.points.pop_back();
                 chain.sources.pop_back();
             }
-        } else if (length2(chain.points.back() - L) >= 0.25 * r * r) {
+        } else if (length2(chain.points.back() - L) < 0.25 * r * r) {
+            if (chain.points.size() > 1) chain.points.back() = L;
+        } else if (chain.points.size() < room) {
             chain.push(L, chain.sources.back());
-        } else if (chain.points.size() > 1) {
-            chain.points.back() = L;
+            ++total;
+        } else {
+            cut = true;
         }
         // A loop needs three samples to stay a simple loop.
         if (chain.points.size() < (closed ? 3u : 2u)) continue;
@@ -143,8 +184,9 @@ Curve* Curve::Uniform(float& /*step*/) {
         std::vector<vec3> pts(chain.points.size());
         for (std::size_t i = 0; i < pts.size(); ++i) pts[i] = vec3(chain.points[i]);
         // A loop's end is its first point: pulling onto it would fold the
-        // closing edge to nothing, so only open chains reach for their end.
-        if (!closed) reachTarget(pts, vec3(L), 10);
+        // closing edge to nothing, so only open chains that got to their end
+        // reach for it.
+        if (!closed && !cut) reachTarget(pts, vec3(L), 10);
         Curve piece(pts, closed, Plain);
         for (int pass = 0; pass < 20; ++pass) piece.smoothAll();
         // Points near the limits of the float range can overflow in the
@@ -165,7 +207,6 @@ Curve* Curve::Uniform(float& /*step*/) {
             t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0);
             V.radius = float(A.radius + (Bv.radius - A.radius) * t);
         }
-        total += pts.size();
     }
     for (CurveVertex& V : vertices) {
         if (!V.isActive()) continue;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "gl/buffer.h"
+#include "scene/load_budget.h"
 
 namespace qel {
 
@@ -112,7 +113,10 @@ void UCurve::resample() {
         edges.clear();
         return;
     }
-    std::unique_ptr<Curve> r(base->Uniform(step));
+    // While a file loads, its budget bounds the samples of every resampling.
+    bool cut = false;
+    std::unique_ptr<Curve> r(base->Uniform(step, LoadBudget::samplesAllowed(MaxUniformSamples), cut));
+    LoadBudget::spendSamples(std::size_t(r->vertexCount()), cut);
     copyGeometry(r.get(), false);
 }
 

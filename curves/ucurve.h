@@ -62,7 +62,8 @@ public:
     void subElements(std::vector<Element*>& list) override;
     void allElements(std::vector<Element*>& list) override;
     void resolve(const std::vector<Element*>& elements) override;
-    // Resamples the base, then marks the curve changed.
+    // Resamples the base (within the budget of a load in progress,
+    // scene/load_budget.h), then marks the curve changed.
     void touch() override;
     // Forwarded to the base, then touch(); nothing without base.
     void sculpt(std::vector<Sculptor*>& sculptors) override;

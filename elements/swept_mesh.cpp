@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -135,17 +136,21 @@ void setFace(MeshFace& F, std::int32_t v0, std::int32_t v1, std::int32_t v2, con
     F.flags = flags;
 }
 
-// Faces 2q = (a, c, b) and 2q + 1 = (d, b, c) of every quad q = e x E + f.
-// In a welded ring every corner is the ring's first vertex; the face whose
-// two corners meet there is left inactive, and the other face's diagonal,
-// which then runs along the profile, takes the cross-section's break there.
+// Faces 2q = (b, c, a) and 2q + 1 = (c, b, d) of every quad q = e x E + f,
+// split along b-c and wound as the surface is drawn: the normal
+// (b - a) x (c - a) is the drawn normal (a - b + c - d) x (a + b - c - d).
+// Edge 1 of each face lies on a ring (b-a at e.v0, d-c at e.v1), edge 0 along
+// the carrier (a-c at f.v0, b-d at f.v1), edge 2 is the diagonal. In a
+// welded ring every corner is the ring's first vertex; the face whose two
+// corners meet there is left inactive, and the other face's diagonal, which
+// then runs along the profile, takes the cross-section's break there.
 // Returns whether a face was left inactive.
 bool writeFaces(Mesh& m, const Curve& carrier, const Curve& section, const std::vector<EdgeEnds>& carrierEdges,
                 const std::vector<EdgeEnds>& sectionEdges, const std::vector<std::uint8_t>& welded) {
     const std::int32_t V = std::int32_t(section.vertexCount());
     m.faces.resize(2 * carrierEdges.size() * sectionEdges.size());
     constexpr std::uint8_t Active = MeshFace::ActiveBit;
-    const std::uint8_t* S = MeshFace::SHARP;
+    constexpr std::uint8_t Ring = MeshFace::SHARP[1], Seam = MeshFace::SHARP[0], Diagonal = MeshFace::SHARP[2];
     RowPaint paint;
     bool dropped = false;
     std::size_t face = 0;
@@ -154,26 +159,94 @@ bool writeFaces(Mesh& m, const Curve& carrier, const Curve& section, const std::
         const bool weld0 = welded[std::size_t(e.v[0])] != 0, weld1 = welded[std::size_t(e.v[1])] != 0;
         dropped = dropped || weld0 || weld1;
         const std::int32_t ring0 = e.v[0] * V, ring1 = e.v[1] * V;
-        const std::uint8_t across0 = e.open[0] ? S[1] : 0, across1 = e.open[1] ? S[1] : 0;
+        const std::uint8_t across0 = e.open[0] ? Ring : 0, across1 = e.open[1] ? Ring : 0;
         for (const EdgeEnds& f : sectionEdges) {
             const std::int32_t a = weld0 ? ring0 : ring0 + f.v[0], b = weld0 ? ring0 : ring0 + f.v[1];
             const std::int32_t c = weld1 ? ring1 : ring1 + f.v[0], d = weld1 ? ring1 : ring1 + f.v[1];
-            std::uint8_t first = std::uint8_t(Active | across0 | (f.open[0] ? S[2] : 0));
-            std::uint8_t second = std::uint8_t(Active | across1 | (f.open[1] ? S[2] : 0));
+            std::uint8_t first = std::uint8_t(Active | across0 | (f.open[0] ? Seam : 0));
+            std::uint8_t second = std::uint8_t(Active | across1 | (f.open[1] ? Seam : 0));
             if (weld0)
                 first = 0;
             else if (weld1 && f.open[1])
-                first = std::uint8_t(first | S[0]);
+                first = std::uint8_t(first | Diagonal);
             if (weld1)
                 second = 0;
             else if (weld0 && f.open[0])
-                second = std::uint8_t(second | S[0]);
-            setFace(m.faces[face++], a, c, b, p[0], p[2], p[1], first);
-            setFace(m.faces[face++], d, b, c, p[3], p[1], p[2], second);
+                second = std::uint8_t(second | Diagonal);
+            setFace(m.faces[face++], b, c, a, p[1], p[2], p[0], first);
+            setFace(m.faces[face++], c, b, d, p[2], p[1], p[3], second);
             p += 4;
         }
     }
     return dropped;
+}
+
+// The faces of every connected component of m (through the links), and
+// per component whether it is closed (no open edge) and the volume its
+// faces enclose, positive when they face outwards.
+struct Components {
+    std::vector<std::int32_t> of;  // per face, its component; -1 for an inactive face
+    std::vector<double> volume;
+    std::vector<std::uint8_t> closed;
+};
+
+Components componentsOf(const Mesh& m) {
+    Components out;
+    out.of.assign(m.faces.size(), -1);
+    std::vector<std::int32_t> stack;
+    for (std::size_t seed = 0; seed < m.faces.size(); ++seed) {
+        if (!m.faces[seed].isActive() || out.of[seed] >= 0) continue;
+        const std::int32_t id = std::int32_t(out.volume.size());
+        // Volumes relative to a point of the component keep large
+        // coordinates from swamping the sum.
+        const dvec3 o(m.vertices[std::size_t(m.faces[seed].v[0])].position);
+        double volume = 0.0;
+        bool closed = true;
+        out.of[seed] = id;
+        stack.assign(1, std::int32_t(seed));
+        while (!stack.empty()) {
+            const MeshFace& F = m.faces[std::size_t(stack.back())];
+            stack.pop_back();
+            const dvec3 a = dvec3(m.vertices[std::size_t(F.v[0])].position) - o;
+            const dvec3 b = dvec3(m.vertices[std::size_t(F.v[1])].position) - o;
+            const dvec3 c = dvec3(m.vertices[std::size_t(F.v[2])].position) - o;
+            volume += dot(a, cross(b, c)) / 6.0;
+            for (const std::int32_t g : F.f) {
+                if (g < 0) {
+                    closed = false;
+                    continue;
+                }
+                if (out.of[std::size_t(g)] >= 0) continue;
+                out.of[std::size_t(g)] = id;
+                stack.push_back(g);
+            }
+        }
+        out.volume.push_back(volume);
+        out.closed.push_back(closed ? 1 : 0);
+    }
+    return out;
+}
+
+// A closed surface is seen from outside only, and is drawn lit from there
+// whichever way its curves run: every closed component of m that encloses
+// a negative volume is turned round. Returns whether one was; its links and
+// normals are then stale.
+bool faceClosedComponentsOutwards(Mesh& m) {
+    const Components parts = componentsOf(m);
+    bool turned = false;
+    for (std::size_t f = 0; f < m.faces.size(); ++f) {
+        const std::int32_t id = parts.of[f];
+        if (id < 0 || !parts.closed[std::size_t(id)] || !(parts.volume[std::size_t(id)] < 0.0)) continue;
+        MeshFace& F = m.faces[f];
+        std::swap(F.v[1], F.v[2]);
+        std::swap(F.material[1], F.material[2]);
+        // Edge 0 keeps its ends; edges 1 and 2 trade places.
+        const std::uint8_t s1 = F.flags & MeshFace::SHARP[1], s2 = F.flags & MeshFace::SHARP[2];
+        F.flags = std::uint8_t((F.flags & ~(MeshFace::SHARP[1] | MeshFace::SHARP[2])) | (s1 ? MeshFace::SHARP[2] : 0) |
+                               (s2 ? MeshFace::SHARP[1] : 0));
+        turned = true;
+    }
+    return turned;
 }
 
 }  // namespace
@@ -205,6 +278,10 @@ Mesh* sweptToMesh(Element& owner, SweptKind kind, Curve* carrier, Curve* section
     mesh->initialize(Element::ResizeKeep);
     // Faces the mesh cannot link make no mesh.
     if (mesh->status != 0) return nullptr;
+    if (faceClosedComponentsOutwards(*mesh)) {
+        mesh->initialize(Element::ResizeKeep);
+        if (mesh->status != 0) return nullptr;
+    }
     mesh->centre = owner.centre;
     mesh->setSize(owner.size());
     return mesh.release();

@@ -9,19 +9,25 @@
 // or cross-section vertex i is sharp, a corner when both are. Carrier edge
 // e and cross-section edge f (array order) make quad q = e x E + f with the
 // corners a = (e.v0, f.v0), b = (e.v0, f.v1), c = (e.v1, f.v0),
-// d = (e.v1, f.v1), split along b-c into face 2q = (a, c, b) and face
-// 2q + 1 = (d, b, c). The corner materials are the products carrier
-// material x cross-section material of the ends meeting there. Edge b-a of
-// face 2q (c-d of face 2q + 1) is sharp where the carrier edge is sharp at
-// that end or the chain ends there; edge a-c (d-b) likewise for the
-// cross-section edge. The diagonal is smooth.
+// d = (e.v1, f.v1), split along b-c into face 2q = (b, c, a) and face
+// 2q + 1 = (c, b, d), wound so that their normals agree with the normal
+// the surface is drawn with. The corner materials are the products carrier
+// material x cross-section material of the ends meeting there. Edge 1 of
+// each face (b-a on face 2q, d-c on face 2q + 1) is sharp where the carrier
+// edge is sharp at that end or the chain ends there; edge 0 (a-c, b-d)
+// likewise for the cross-section edge. The diagonal, edge 2, is smooth.
+//
+// A closed surface is seen from outside only and drawn lit from there
+// whichever way its curves run: each closed component of the mesh that
+// would enclose a negative volume is turned round, so that its faces point
+// outwards. An open surface keeps the drawn orientation.
 //
 // A revoluton welds the rings of profile vertices on the Y axis (|x| and
 // |z| below 0.0001): such a ring keeps only its first vertex, every corner
 // of the ring goes to it, the faces that would collapse are dropped and the
-// remaining face of a quad takes the profile's sharp mark on its edge
-// along the profile. A tube never welds: a ring of radius 0 keeps its
-// coincident vertices.
+// remaining face of a quad takes the profile's sharp mark on its diagonal,
+// which then runs along the profile. A tube never welds: a ring of radius 0
+// keeps its coincident vertices.
 
 #include "elements/swept_fill.h"
 

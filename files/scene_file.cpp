@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QString>
 
+#include <optional>
 #include <string>
 
 #include "files/scene_export.h"
 #include "files/scene_reader.h"
 #include "files/scene_writer.h"
 #include "gl/buffer.h"
+#include "scene/load_budget.h"
 #include "scene/scene.h"
 
 namespace qel {
@@ -36,8 +38,12 @@ bool Scene::save(const std::string& path) {
 namespace {
 
 // Parses a whole file and merges it into the scene; a refused file leaves
-// the scene as it was and raises the error flags.
+// the scene as it was and raises the error flags. The work the file causes
+// (resampling, array copies) stays within a load's budget: the caller's
+// when one is armed.
 bool loadInto(Scene& scene, buffer& file) {
+    std::optional<LoadBudget> budget;
+    if (!LoadBudget::armed()) budget.emplace(LoadBudget::samplesForFile(std::size_t(file.size())));
     SceneReader reader;
     if (!reader.parse(file)) {
         Scene::Error = 1;

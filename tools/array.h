@@ -49,9 +49,12 @@ public:
 
     static constexpr std::uint32_t RecordTag = 0xABCDEF04u;
     // The flattening places no copy that would make the list it writes hold
-    // more entries than this: nested arrays multiply their copies, and a
-    // small file must not be able to exhaust memory. Lowered only by tests.
-    static inline std::size_t maxListEntries = std::size_t(1) << 24;
+    // more entries than this: nested arrays multiply their copies, a small
+    // file must not be able to exhaust memory, and the lists are rebuilt
+    // while frames are drawn (about 5 MB and a few milliseconds here).
+    // Copies left out are reported to the budget of a load in progress.
+    // Lowered only by tests.
+    static inline std::size_t maxListEntries = std::size_t(1) << 16;
 
     // ---- Fields, in this order ----
     TArrayType type = Simple;

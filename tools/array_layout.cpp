@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "scene/load_budget.h"
 #include "scene/list_walk.h"
 #include "tools/array.h"
 
@@ -214,6 +215,7 @@ struct CopyPlacer {
         if (count == 0 || !placeable[std::size_t(i)]) return true;
         if (tools.size() + count > cap) {
             full = true;
+            LoadBudget::noteLeftOut();
             return false;
         }
         mat4 M = placements[std::size_t(i)];

@@ -529,8 +529,13 @@ public:
     // template, ".TLO" merges an object file, ".TL" replaces the scene. False,
     // with the scene and the undo history untouched, for any other extension
     // and for a file that cannot be read or is refused. A load that succeeds
-    // empties the history and makes Use Tool the creation tool.
+    // empties the history and makes Use Tool the creation tool. The work a
+    // file causes is bounded by a load budget (scene/load_budget.h) of its
+    // own, and an object file's also by what the scene already holds; a
+    // file over its budget loads with the excess left out, and loadWarning
+    // then names it (empty after any other load).
     bool load(const std::string& path);
+    std::string loadWarning;
     // The scene file, or the whole-scene OBJ export for ".obj". False, with
     // the history kept, when the file cannot be written. The tool under
     // creation is built again either way.

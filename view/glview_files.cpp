@@ -6,14 +6,23 @@
 // ".PNG" and ".JPG" become sprite tools, ".GIF" animated sprite tools, each
 // taken by the path as chosen (no textures folder in front).
 
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+#include <unordered_set>
+#include <vector>
+
 #include "core/strings.h"
+#include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
 #include "elements/sprite.h"
 #include "gl/gpu_scope.h"
 #include "mesh/mesh.h"
+#include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -82,17 +91,62 @@ Scene* readScene(const std::string& path) {
     return nullptr;
 }
 
+// The samples the resampled curves of the scene hold, each curve once
+// however many tools show it.
+std::size_t resampledSamples(Scene& scene) {
+    std::vector<Tool*> stack = {scene.objectsRoot, scene.toolsRoot};
+    std::vector<Tool*> below;
+    std::vector<Element*> parts;
+    std::unordered_set<Element*> seen;
+    std::size_t samples = 0;
+    while (!stack.empty()) {
+        Tool* t = stack.back();
+        stack.pop_back();
+        below = t->children;
+        Array::appendTemplates(t, below);
+        stack.insert(stack.end(), below.begin(), below.end());
+        if (!t->element) continue;
+        parts.clear();
+        t->element->allElements(parts);
+        for (Element* e : parts)
+            if (seen.insert(e).second)
+                if (const auto* u = dynamic_cast<const UCurve*>(e)) samples += u->vertices.size();
+    }
+    return samples;
+}
+
+// The budget of a file's load: a scene file gets a scene of its own, an
+// object file shares the scene's with what it already holds.
+std::size_t budgetOf(FileKind kind, const std::string& path, Scene& scene) {
+    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
+    const std::size_t file = LoadBudget::samplesForFile(bytes > 0 ? std::size_t(bytes) : 0);
+    const std::size_t held = kind == FileKind::Object ? resampledSamples(scene) : 0;
+    return std::min(file, LoadBudget::SamplesPerScene - std::min(held, LoadBudget::SamplesPerScene));
+}
+
 }  // namespace
 
 bool GLView::load(const std::string& path) {
     const FileKind kind = kindOf(path);
     if (kind == FileKind::Unknown) return false;
     ready = 0;
-    Element* imported = readImport(kind, path);
-    Scene* loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
-    const bool ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
+    loadWarning.clear();
+    Element* imported = nullptr;
+    Scene* loaded = nullptr;
+    bool ok = false, leftOut = false;
+    {
+        LoadBudget budget(budgetOf(kind, path, *scene));
+        imported = readImport(kind, path);
+        loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
+        ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
+        leftOut = budget.leftOut();
+    }
     Tool::Error = 0;
     Scene::Error = 0;
+    if (ok && leftOut)
+        loadWarning = path +
+                      " asks for more curve samples or array copies than can be shown: it was opened "
+                      "with the excess left out.";
     if (ok) {
         clearHistory();
         if (imported) scene->addTool(new Tool(imported, mat4::Identity(), pbr(), false));

@@ -327,6 +327,16 @@ TEST_F(CommandsTest, OpenedMeshesAndImagesAreToldToGoToTheToolLibrary) {
     EXPECT_TRUE(notice().contains("To place red.png, choose Use Tool"));
 }
 
+TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {
+    const QString over = TL_FUZZ_CORPUS "/scene_load/resampled_nested_arrays_long_thin_bases.tl";
+    const QString whole = TL_FUZZ_CORPUS "/scene_load/resampled_long_thin_base.tl";
+    script.answers = {QStringList{whole, over}};
+    ui().actionOpen->trigger();
+    ASSERT_EQ(script.warnings.size(), 1);
+    EXPECT_TRUE(script.warnings[0].startsWith(over + " asks for more")) << script.warnings[0].toStdString();
+    EXPECT_EQ(view()->scene->objectsRoot->children.size(), 1u);
+}
+
 // New, Test, Use Tool with Shift and Open of a scene file each replace the
 // scene (or its library) and leave the same state behind: no record, pick,
 // gesture or tool under creation that names the old scene.

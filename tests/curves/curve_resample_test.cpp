@@ -38,6 +38,20 @@ CurvePtr circle(int n, float radius) {
     return c;
 }
 
+// `chains` chains of two vertices `length` apart along x, one above the
+// other, of radius 0 (the spacing falls to its floor) and stored size 1.
+CurvePtr thinChains(int chains, float length) {
+    auto c = curvetest::curveOf({vec3(0, 0, 0), vec3(length, 0, 0)}, false);
+    for (int i = 1; i < chains; ++i) {
+        auto d = curvetest::curveOf({vec3(0, float(i), 0), vec3(length, float(i), 0)}, false);
+        c->append(d.get());
+    }
+    c->initialize(Curve::ResizeKeep);
+    for (CurveVertex& v : c->vertices) v.radius = 0.0f;
+    c->setSize(1.0f);
+    return c;
+}
+
 }  // namespace
 
 TEST(CurveResample, StraightChainSamplesByRadius) {
@@ -86,7 +100,7 @@ TEST(CurveResample, ClosedCircleStaysClosed) {
 }
 
 TEST(CurveResample, DegenerateSpacingsTerminate) {
-    // Radius 0 is floored at a thousandth of the size.
+    // Radius 0 is floored at a thousandth of the chain's length.
     auto c = curvetest::curveOf({vec3(0, 0, 0), vec3(1, 0, 0), vec3(2, 0, 0)}, false);
     for (CurveVertex& v : c->vertices) v.radius = 0.0f;
     c->setSize(2.0f);
@@ -176,4 +190,65 @@ TEST(CurveResample, QuasiUniformSplitsLongAndCollapsesShortEdges) {
     EXPECT_EQ(curvetest::checkAfterOperation(*c), "");
     // The 0.05 edge collapses, the 2.0 one (now 2.05 or 2.025) splits once.
     EXPECT_EQ(curvetest::activeEdgeCount(*c), 3);
+}
+
+TEST(CurveResample, ThinChainsTakeAtMostAThousandSpacingsOfTheirOwnLength) {
+    // The stored size says nothing about the chain: a small one must not
+    // ask for a million samples, a large one must not leave the chain out.
+    for (const float size : {1.0f, 1e6f})
+        for (const float length : {1000.0f, 0.001f}) {
+            auto c = thinChains(1, length);
+            c->setSize(size);
+            CurvePtr r = resample(*c);
+            ASSERT_NEAR(r->vertexCount(), 1001, 1) << size << " " << length;
+            EXPECT_NEAR(r->vertices[1].position.x, length / 1000, length * 1e-5f);
+            EXPECT_FLOAT_EQ(r->vertices.back().position.x, length);
+        }
+}
+
+TEST(CurveResample, TheSampleCapEndsTheChainBeingSampledAndLeavesTheRestOut) {
+    // Three chains of 1001 samples each.
+    auto c = thinChains(3, 10.0f);
+    float step = 0.0f;
+    bool cut = true;
+    CurvePtr whole(c->Uniform(step, 5000, cut));
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(whole->vertexCount(), 3003);
+    CurvePtr r(c->Uniform(step, 1500, cut));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(curvetest::checkCurveInvariants(*r), "");
+    ASSERT_EQ(r->vertexCount(), 1500);
+    // The first chain whole, the second open at its last sample, short of
+    // its end; nothing of the third.
+    EXPECT_EQ(r->edgeCount(), 1500 - 2);
+    const vec3 last = r->vertices.back().position;
+    EXPECT_TRUE(last.y == 1.0f && last.x > 4.9f && last.x < 5.0f) << last.x << ", " << last.y;
+    // Without a cap asked for, a resampling stops at MaxUniformSamples.
+    auto many = thinChains(70, 10.0f);
+    CurvePtr capped(many->Uniform(step));
+    EXPECT_LE(capped->vertexCount(), int(Curve::MaxUniformSamples));
+    EXPECT_GT(capped->vertexCount(), int(Curve::MaxUniformSamples) - 1001);
+}
+
+TEST(CurveResample, OnlyOpenChainsReachForTheirEnd) {
+    // An open spiral ends on its last vertex; a loop keeps its closing edge
+    // near the spacing (pulled onto its first point it would fold away).
+    std::vector<vec3> p;
+    for (int i = 0; i <= 12; ++i) {
+        const float a = 0.4f * float(i), r = 3.0f + 0.3f * float(i);
+        p.emplace_back(r * std::cos(a), r * std::sin(a), 0.1f * float(i));
+    }
+    auto open = curvetest::curveOf(p, false);
+    for (CurveVertex& v : open->vertices) v.radius = 0.7f;
+    CurvePtr r = resample(*open);
+    ASSERT_GT(r->vertexCount(), 20);
+    EXPECT_EQ(r->vertices.front().position, p.front());
+    EXPECT_EQ(r->vertices.back().position, p.back());
+    auto loop = circle(40, 1.0f);
+    CurvePtr l = resample(*loop);
+    for (const qel::CurveEdge& e : l->edges) {
+        const float d =
+            qel::length(l->vertices[std::size_t(e.v[1])].position - l->vertices[std::size_t(e.v[0])].position);
+        EXPECT_GT(d, 0.9f);
+    }
 }

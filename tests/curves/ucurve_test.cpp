@@ -12,6 +12,7 @@
 #include "files/element_factory.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
+#include "scene/load_budget.h"
 
 using qel::buffer;
 using qel::Curve;
@@ -49,6 +50,32 @@ TEST(UCurve, ResamplesItsBase) {
     h.u->base->vertices[1].position.x = 5.5f;
     h.u->touch();
     EXPECT_EQ(h.u->vertexCount(), 7);
+    EXPECT_EQ(curvetest::checkCurveInvariants(*h.u), "");
+}
+
+TEST(UCurve, EveryResamplingStaysWithinItsChainAndTheBudgetOfALoad) {
+    // A base 1000 units long of radius 0 and stored size 1: a thousand
+    // spacings when built, and again on every edit (each ends with touch).
+    Curve* base = straight(1000.0f);
+    for (qel::CurveVertex& v : base->vertices) v.radius = 0.0f;
+    base->setSize(1.0f);
+    Held h(new UCurve(base, Curve::UniformCurve));
+    EXPECT_EQ(h.u->vertexCount(), 1001);
+    h.u->base->vertices[1].position.x = 2000.0f;
+    h.u->touch();
+    EXPECT_EQ(h.u->vertexCount(), 1001);
+    {
+        // While a file loads, its budget bounds the resampling.
+        qel::LoadBudget budget(600);
+        h.u->touch();
+        EXPECT_EQ(h.u->vertexCount(), 600);
+        EXPECT_TRUE(budget.leftOut());
+        EXPECT_EQ(budget.samplesLeft(), 0u);
+        h.u->touch();
+        EXPECT_EQ(h.u->vertexCount(), 0);
+    }
+    h.u->touch();
+    EXPECT_EQ(h.u->vertexCount(), 1001);
     EXPECT_EQ(curvetest::checkCurveInvariants(*h.u), "");
 }
 

@@ -41,6 +41,17 @@ struct Filled {
     std::size_t segments() const { return scratch.lines.size() / 2; }
 };
 
+float fromHalf(std::uint16_t h) {
+    const int e = (h >> 10) & 31, m = h & 1023;
+    const float magnitude = e == 0 ? std::ldexp(float(m), -24) : std::ldexp(1.0f + float(m) / 1024.0f, e - 15);
+    return (h & 0x8000) ? -magnitude : magnitude;
+}
+
+vec3 normalOf(const Filled& f, std::uint32_t v) {
+    return vec3(fromHalf(f.at<std::uint16_t>(1, v, 0)), fromHalf(f.at<std::uint16_t>(1, v, 1)),
+                fromHalf(f.at<std::uint16_t>(1, v, 2)));
+}
+
 Curve* smoothed(Curve* c) {
     c->makeSmooth();
     c->initialize(Element::ResizeKeep);
@@ -133,4 +144,26 @@ TEST(SweptFill, OversizedSurfacesAreRefusedBeforeAnyAllocation) {
     std::uint32_t n = 1;
     EXPECT_FALSE(sweptSurfaceSize({SweptKind::Tube, path.get(), profile.get()}, n) || n != 0);
     EXPECT_TRUE(sweptSurfaceSize({SweptKind::Tube, path.get(), small.get()}, n) && n == 6u * 4000u * 2000u);
+}
+
+TEST(SweptFill, CornerNormalsAreSmoothAcrossJointsAndSplitAtSharpOnes) {
+    // Round a straight path along x, a smooth circle's corners all take the
+    // direction away from the axis; a square with sharp corners keeps one
+    // normal on each side, whichever quad of it a corner belongs to.
+    for (const bool sharp : {false, true}) {
+        std::unique_ptr<Curve> path(Curve::Segment(3, Element::ResizeMean));
+        std::unique_ptr<Curve> profile(sharp ? Curve::Quad(1, 1) : Curve::Circle(8, false));
+        const Filled f(SweptKind::Tube, path.get(), profile.get());
+        ASSERT_EQ(f.n, 6u * 3u * (sharp ? 4u : 8u));
+        for (std::uint32_t v = 0; v < f.n; ++v) {
+            const vec3 n = normalOf(f, v);
+            EXPECT_NEAR(length(n), 1.0f, 2e-3f) << v;
+            if (!sharp) {
+                const vec3 p(f.at<float>(0, v, 0), f.at<float>(0, v, 1), f.at<float>(0, v, 2));
+                EXPECT_GT(dot(n, normalize(vec3(0, p.y, p.z))), 0.999f) << "vertex " << v;
+            } else {
+                EXPECT_GT(dot(n, normalOf(f, v - v % 6)), 0.999f) << "vertex " << v;
+            }
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "curves/ucurve.h"
+#include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/tool_list.h"
 #include "scene/tool_test_util.h"
@@ -200,8 +201,16 @@ TEST(ArrayLayout, NestedArraysAreRebasedAndStopAtTheEntryCap) {
     } guard;
     Array::maxListEntries = 100;
     auto big = arrayOn(curveOf(20), {arrayOn(curveOf(10), leaf.slots(1), {0x8001}).get()}, {0x8001});
-    EXPECT_EQ(Lists(big.get()).tools.size(), 1u + 4 * (1 + 10 * 2));
+    {
+        // A load in progress learns that copies were left out.
+        LoadBudget budget(0);
+        EXPECT_EQ(Lists(big.get()).tools.size(), 1u + 4 * (1 + 10 * 2));
+        EXPECT_TRUE(budget.leftOut());
+    }
     EXPECT_TRUE(marksClear(big->curve));
+    LoadBudget budget(0);
+    Lists(arrayOn(curveOf(3), leaf.slots(1), {0x8001}).get());
+    EXPECT_FALSE(budget.leftOut());
 }
 
 namespace {

@@ -335,6 +335,22 @@ TEST_F(ViewTest, RefusedNamesAndFilesChangeNothing) {
     EXPECT_TRUE(outcomes[0] > 10 && outcomes[1] > 10);
 }
 
+// A file asking for more than its budget opens with the excess left out and
+// is named in the view's warning, as a scene and as an object file; any
+// other load leaves no warning.
+TEST_F(ViewTest, AFileOverItsBudgetOpensInPartAndIsNamed) {
+    const std::string corpus = TL_FUZZ_CORPUS "/scene_load/";
+    const std::string over = path("arrays.tlo");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(corpus + "resampled_nested_arrays_long_thin_bases.tl"),
+                            QString::fromStdString(over)));
+    for (const std::string& name : {corpus + "resampled_nested_arrays_long_thin_bases.tl", over}) {
+        ASSERT_TRUE(view.load(name));
+        EXPECT_NE(view.loadWarning.find(name), std::string::npos) << view.loadWarning;
+        ASSERT_TRUE(view.load(corpus + "resampled_long_thin_base.tl"));
+        EXPECT_EQ(view.loadWarning, "");
+    }
+}
+
 TEST_P(ViewCamera, ProjectionSpansTheViewSizeFromTheCentreWithYDownAndRoundTrips) {
     const mat4& p = Shader::ProjectionMatrix;
     const float actual[] = {p[0], p[5], p[10], p[11], p[14], p[15], Shader::ProjectionOffsetMatrix[11]};

@@ -1,0 +1,43 @@
+#include "scene/load_budget.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace qel {
+
+namespace {
+
+LoadBudget* innermost = nullptr;
+
+}  // namespace
+
+std::size_t LoadBudget::samplesForFile(std::size_t bytes) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max();
+    const std::size_t perBytes = bytes > most / SamplesPerFileByte ? most : bytes * SamplesPerFileByte;
+    return perBytes > most - SamplesPerLoad ? most : perBytes + SamplesPerLoad;
+}
+
+LoadBudget::LoadBudget(std::size_t samples) : left_(samples), outer_(innermost) { innermost = this; }
+
+LoadBudget::~LoadBudget() { innermost = outer_; }
+
+LoadBudget* LoadBudget::armed() { return innermost; }
+
+// Every armed budget answers: an inner one spends from the outer ones too.
+std::size_t LoadBudget::samplesAllowed(std::size_t wanted) {
+    for (const LoadBudget* b = innermost; b; b = b->outer_) wanted = std::min(wanted, b->left_);
+    return wanted;
+}
+
+void LoadBudget::spendSamples(std::size_t made, bool cut) {
+    for (LoadBudget* b = innermost; b; b = b->outer_) {
+        b->left_ -= std::min(made, b->left_);
+        b->leftOut_ = b->leftOut_ || cut;
+    }
+}
+
+void LoadBudget::noteLeftOut() {
+    for (LoadBudget* b = innermost; b; b = b->outer_) b->leftOut_ = true;
+}
+
+}  // namespace qel

@@ -1,0 +1,47 @@
+#pragma once
+// Small scene files that cost far more to open than their size suggests:
+// resampled curves whose two-vertex base is long against its stored size
+// and thin, so that the resampling asks for a sample every thousandth of a
+// unit. Each is built from the engine's own records and returned as the
+// bytes of a .tl file.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace slowscenes {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Case {
+    std::string name;  // also the name of its copy in the reader's corpus
+    Bytes bytes;
+};
+
+// An object showing a resampled curve over a base from (0, 0, 0) to
+// (length, 0, 0) of radius 0 and stored size 1.
+Bytes longResampledCurve(float length = 1000.0f);
+// An object showing a tube whose path and profile are both such resampled
+// curves.
+Bytes tubeOnResampledCurves(float length = 1000.0f);
+// An object that is an array on such a resampled curve whose one template
+// is an array on another, the inner template a tool without element.
+Bytes nestedArraysOnResampledCurves(float length = 1000.0f);
+// `count` objects, each with its own resampled curve as above: the cost of
+// a file grows with its records.
+Bytes manyResampledCurves(int count, float length = 1000.0f);
+// One object showing a resampled curve over a base of `chains` such
+// chains.
+Bytes manyChainsResampled(int chains, float length = 1000.0f);
+// `count` objects, each a tube on the same two resampled curves: every
+// tube resamples them again when the file is joined.
+Bytes tubesOnSharedResampledCurves(int count, float length = 1000.0f);
+// Arrays nested `depth` deep, each on its own resampled curve.
+Bytes deepNestedArrays(int depth, float length = 1000.0f);
+
+// The cases kept in the scene reader's corpus, by name.
+std::vector<Case> keptCases();
+// Files just under 10 KB that ask for as much work as such a file can.
+std::vector<Case> largestCases();
+
+}  // namespace slowscenes
