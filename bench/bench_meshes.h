@@ -1,7 +1,13 @@
 #pragma once
 // Meshes shared by the benchmarks.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <vector>
 
 #include "curves/curve.h"
 #include "elements/tube.h"
@@ -42,6 +48,45 @@ inline qel::Tube& tube() {
         return made;
     }();
     return *t;
+}
+
+// The sculpting benchmarks' smooth sphere of 1,310,720 faces (the
+// icosahedron refined 8 times), in the order the program makes it.
+inline qel::Mesh* sculptSphere() {
+    std::unique_ptr<qel::Mesh> base(qel::Mesh::Icosahedron());
+    return qel::Mesh::Sphere(base.get(), 8, false, true);
+}
+
+// A copy of m with its vertices and faces in a random order (fixed seed),
+// as a file written by another program may hold them: each record's
+// neighbours lie anywhere in the lists. Rebuilt (initialize) with m's
+// centre and size.
+inline qel::Mesh* shuffledCopy(const qel::Mesh& m) {
+    std::mt19937 rng(12345);
+    const int nV = m.vertexCount(), nF = m.faceCount();
+    std::vector<int> vertexOrder(std::size_t(nV), 0), faceOrder(std::size_t(nF), 0), newIndex(std::size_t(nV), 0);
+    std::iota(vertexOrder.begin(), vertexOrder.end(), 0);
+    std::iota(faceOrder.begin(), faceOrder.end(), 0);
+    std::shuffle(vertexOrder.begin(), vertexOrder.end(), rng);
+    std::shuffle(faceOrder.begin(), faceOrder.end(), rng);
+    auto* out = new qel::Mesh();
+    for (int i = 0; i < nV; ++i) {
+        newIndex[std::size_t(vertexOrder[std::size_t(i)])] = i;
+        out->vertexAdd(m.vertices[vertexOrder[std::size_t(i)]].position);
+    }
+    for (const int f : faceOrder) {
+        const qel::MeshFace& F = m.faces[f];
+        qel::MeshFace G = F;
+        for (int k = 0; k < 3; ++k) {
+            G.v[k] = newIndex[std::size_t(F.v[k])];
+            G.f[k] = -1;
+        }
+        out->faceAdd(G);
+    }
+    out->initialize(qel::Element::ResizeKeep);
+    out->centre = m.centre;
+    out->setSize(m.size());
+    return out;
 }
 
 }  // namespace benchmeshes
