@@ -3,6 +3,8 @@
 
 #include "mesh/mesh.h"
 
+#include "mesh/mesh_stroke.h"
+
 #include <algorithm>
 
 namespace qel {
@@ -48,6 +50,8 @@ void Mesh::copyFields(const Mesh& o) {
     scratch0 = o.scratch0;
     scratch1 = o.scratch1;
     needsCompaction = o.needsCompaction;
+    // A stroke's kept state belongs to the mesh it ran on.
+    stroke_.reset();
 }
 
 Mesh::Mesh(const Mesh* source, const mat4& m) : Element(TType::Mesh) {
@@ -88,6 +92,7 @@ void Mesh::init() {
     // rather than forgetting their names.
     deleteVBO();
     needsCompaction = 0;
+    stroke_.reset();
 }
 
 Mesh* Mesh::clone() { return new Mesh(*this); }

@@ -96,7 +96,7 @@ void Mesh::deformG(const vec3& a, const vec3& b, float radius, int face) {
     // A face that cannot be picked leaves the selection as it was: start
     // from none so that nothing stale moves.
     deselectAll();
-    selectVG(a, radius, true, face);
+    selectInScope(a, radius, face, false);
     _deform(b - a);
     applyAndFinish(*this, true);
 }
@@ -129,13 +129,13 @@ void Mesh::smooth(const vec3& centre, const vec3& /*other*/, float radius) {
 
 void Mesh::smoothG(const vec3& centre, const vec3& /*other*/, float radius, int face) {
     deselectAll();
-    selectVG(centre, radius, true, face);
+    selectInScope(centre, radius, face, false);
     smoothAndFinish(*this);
 }
 
 void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int face) {
     deselectAll();
-    selectVG_(centre, radius, true, face);
+    selectInScope(centre, radius, face, true);
     _smoothG(0.5f);
     // Faces outside the patch keep their normals until the stroke's end
     // recomputes them all.

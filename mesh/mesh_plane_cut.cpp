@@ -152,6 +152,16 @@ std::array<float, 3> pointOf(const Mesh& m, int v) {
     return {p.x, p.y, p.z};
 }
 
+// The normals after a cut: every face it made or changed, and every crease
+// it marked, holds a vertex it made, and the normals round those are
+// refreshed; a cut that made nothing refreshes them all, as it always did.
+void cutNormals(Mesh& m, const std::vector<int>& made) {
+    if (made.empty())
+        m.calculateNormals(2);
+    else
+        m.calculateNormalsRound(made);
+}
+
 }  // namespace
 
 void Mesh::planeMarkSide(const dvec3& point, const dvec3& normal, const std::vector<int>* scope,
@@ -248,7 +258,7 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     std::vector<int> cut;
     planeCutFaces(P, N, nullptr, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 
@@ -264,7 +274,7 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     std::vector<int> cut;
     planeCutFaces(P, N, &selectedFaces, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 
@@ -293,7 +303,7 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     std::vector<int> cut;
     planeCutFaces(P, N, &selectedFaces, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 
