@@ -164,6 +164,13 @@ public:
     // The same with the fans of the selected vertices gathered (read when
     // they list exactly the selected vertices).
     void selectMarginal(const VertexFans& selected);
+    // selectMarginal, calculateSelectedNormals and deselectAll, with the
+    // faces of the margin kept in a scratch set instead of selected: the
+    // same normals without writing selection bits into faces. The fans are
+    // those of the selected vertices, gathered since faces were last
+    // selected (else they are gathered here).
+    void refreshMarginAndDeselect();
+    void refreshMarginAndDeselect(const VertexFans& selected);
     // Adds each displacement to the vertex with the same selection index.
     void applyDisplacement();
     // Displacement writers: each first sizes displacements to the selected

@@ -33,7 +33,10 @@ vec3* entry(Mesh& m, int v) {
 // (with the one-ring margin when asked) and ends the selection.
 void applyAndFinish(Mesh& m, bool margin) {
     m.applyDisplacement();
-    if (margin) m.selectMarginal();
+    if (margin) {
+        m.refreshMarginAndDeselect();
+        return;
+    }
     m.calculateSelectedNormals();
     m.deselectAll();
 }
@@ -60,9 +63,7 @@ void smoothAndFinish(Mesh& m) {
     fans.gather(m, m.selectedVertices.data(), m.selectedVertices.size());
     m._smooth(0.5f, fans);
     m.applyDisplacement();
-    m.selectMarginal(fans);
-    m.calculateSelectedNormals(fans);
-    m.deselectAll();
+    m.refreshMarginAndDeselect(fans);
 }
 
 }  // namespace

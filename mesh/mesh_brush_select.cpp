@@ -20,6 +20,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
 #include "mesh/vertex_fans.h"
@@ -390,9 +391,22 @@ void Mesh::selectMarginal(const VertexFans& selected) {
     // it is found, which lists them in the order of a second pass over the
     // new faces.
     const std::size_t moved = selectedVertices.size();
+    if (moved == 0) return;
+    // The fans lie one after the other: the face records some entries
+    // ahead are asked for while the current ones are read.
+    const FanFace* ahead = selected.begin(0);
+    const FanFace* const last = selected.end(moved - 1);
+    auto fetch = [&]() {
+        if (ahead != last) prefetchFace(faces[(ahead++)->face]);
+    };
+    for (int i = 0; i < 16; ++i) fetch();
     for (std::size_t i = 0; i < moved; ++i) {
-        if (!activeVertex(selected.vertex(i))) continue;
+        if (!activeVertex(selected.vertex(i))) {
+            for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) fetch();
+            continue;
+        }
         for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
+            fetch();
             MeshFace& F = faces[x->face];
             if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
             F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
@@ -401,6 +415,56 @@ void Mesh::selectMarginal(const VertexFans& selected) {
                 if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
         }
     }
+}
+
+void Mesh::refreshMarginAndDeselect() {
+    VertexFans fans;
+    fans.gather(*this, selectedVertices.data(), selectedVertices.size());
+    refreshMarginAndDeselect(fans);
+}
+
+void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
+    if (!selected.lists(selectedVertices.data(), selectedVertices.size())) {
+        refreshMarginAndDeselect();
+        return;
+    }
+    // A bit per face listed in the margin, clear between calls.
+    static thread_local std::vector<std::uint64_t> seen;
+    if (seen.size() * 64 < faces.size()) seen.resize((faces.size() + 63) / 64, 0);
+    // The margin as selectMarginal lists it: each face round a moved vertex
+    // that was not selected (or visited) as it is found, with its other
+    // vertices.
+    std::vector<int> margin;
+    const std::size_t moved = selectedVertices.size();
+    if (moved == 0) {
+        deselectAll();
+        return;
+    }
+    // The fans lie one after the other: the corners of the faces some
+    // entries ahead are asked for while the current ones are read.
+    const FanFace* ahead = selected.begin(0);
+    const FanFace* const last = selected.end(moved - 1);
+    for (int i = 0; i < 16 && ahead != last; ++i) __builtin_prefetch(faces[(ahead++)->face].v);
+    for (std::size_t i = 0; i < moved; ++i) {
+        const bool active = activeVertex(selected.vertex(i));
+        for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
+            if (ahead != last) __builtin_prefetch(faces[(ahead++)->face].v);
+            if (!active || x->marked()) continue;
+            std::uint64_t& word = seen[std::size_t(x->face) >> 6];
+            const std::uint64_t bit = std::uint64_t(1) << (x->face & 63);
+            if (word & bit) continue;
+            word |= bit;
+            margin.push_back(x->face);
+            for (const int w : faces[x->face].v)
+                if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+        }
+    }
+    for (const int f : margin) seen[std::size_t(f) >> 6] = 0;
+    const std::size_t listedFaces = selectedFaces.size();
+    selectedFaces.insert(selectedFaces.end(), margin.begin(), margin.end());
+    calculateSelectedNormals(selected);
+    selectedFaces.resize(listedFaces);
+    deselectAll();
 }
 
 void Mesh::applyDisplacement() {

@@ -153,9 +153,7 @@ void Mesh::deformG_(const vec3& from, const vec3& to, float radius, int face) {
     selectInScope(from, radius, face, true);
     _deformG(to - from);
     applyDisplacement();
-    selectMarginal();
-    calculateSelectedNormals();
-    deselectAll();
+    refreshMarginAndDeselect();
 }
 
 void Mesh::inflateF_(const vec3& from, const vec3& to, int /*face*/) {

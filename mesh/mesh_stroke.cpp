@@ -45,7 +45,7 @@ bool MeshStrokeScope::holds(const Mesh& m, int f) const {
 // The vertex grid
 
 int MeshStrokeGrid::index(int a, double x) const {
-    const double i = std::floor((x - origin_[a]) / cell_);
+    const double i = std::floor((x - origin_[a]) * perCell_);
     return int(std::clamp(i, -1073741824.0, 1073741824.0));
 }
 
@@ -75,6 +75,7 @@ void MeshStrokeGrid::build(const Mesh& m, float radius) {
         if (cells <= limit) break;
         cell_ *= std::max(1.01, std::cbrt(cells / limit));
     }
+    perCell_ = 1.0 / cell_;
     const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
     cellOf_.assign(std::size_t(vertexCount_), -1);
     start_.assign(cells + 1, 0);

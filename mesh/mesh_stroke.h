@@ -64,13 +64,14 @@ public:
     void drop() { built_ = false; }
 
 private:
-    // The cell index along axis a of coordinate x, clamped far outside.
+    // The cell index along axis a of coordinate x, clamped far outside;
+    // never lower for a greater x.
     int index(int a, double x) const;
 
     bool built_ = false;
     int vertexCount_ = 0;
     double origin_[3] = {0, 0, 0};
-    double cell_ = 1;
+    double cell_ = 1, perCell_ = 1;   // the cell size and its inverse
     int n_[3] = {0, 0, 0};
     int reach_ = 0;                     // cells the farthest moved vertex left its own by
     std::vector<std::int32_t> cellOf_;  // per vertex; -1 none

@@ -41,7 +41,8 @@ void VertexFans::walk(const Mesh& m, int v) {
         y.k = std::uint8_t(k);
         y.back = F.f[back];
         y.marks = std::uint8_t((F.isSharp(forward) ? FanFace::ForwardSharp : 0) |
-                               (F.isSharp(back) ? FanFace::BackBounded : 0) | (open ? FanFace::OpenEnd : 0));
+                               (F.isSharp(back) ? FanFace::BackBounded : 0) | (open ? FanFace::OpenEnd : 0) |
+                               ((F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) ? FanFace::Marked : 0));
         if (open || g == start) break;
         f = g;
     }

@@ -29,6 +29,7 @@ struct FanFace {
         ForwardSharp = 1,  // edge (k+1)%3 is sharp
         BackBounded = 2,   // edge (k+2)%3 is sharp or open
         OpenEnd = 4,       // the walk ended here at an open edge (k+1)%3
+        Marked = 8,        // the face carried its selected or visited bit when gathered
     };
 
     std::int32_t face;
@@ -40,6 +41,7 @@ struct FanFace {
     bool forwardSharp() const { return (marks & ForwardSharp) != 0; }
     bool backBounded() const { return (marks & BackBounded) != 0; }
     bool openEnd() const { return (marks & OpenEnd) != 0; }
+    bool marked() const { return (marks & Marked) != 0; }
 };
 
 class VertexFans {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -282,6 +283,55 @@ TEST(StrokeScopes, VertexOfTwoFansFallsBackToTheWalk) {
             s.step(*kept, L, false, false);  // the bowtie is not a sound mesh
             walked->deformG(P.point, L.point, P.radius, face);
             EXPECT_TRUE(sameBits(*kept, *walked)) << face << " " << z;
+        }
+    }
+}
+
+// Whole-mesh stamps through sculpt read the stroke's vertex grid; called
+// alone they scan every vertex. Steps long enough to carry vertices cells
+// away (the grid is built again) and a brush that grows: the meshes agree
+// bit for bit after every step.
+TEST(StrokeGrid, StampsSelectWhatTheScanSelects) {
+    const int actions[] = {Sculptor::Deform, Sculptor::Smooth, Sculptor::PaintMaterial, Sculptor::DeformVolume,
+                           Sculptor::Pinch};
+    auto alone = [](Mesh& m, int action, const SBrush& P, const SBrush& L) {
+        switch (action) {
+            case Sculptor::Smooth:
+                m.smooth(P.point, vec3(), P.radius);
+                return;
+            case Sculptor::PaintMaterial:
+                m.material(P.point, P.radius, P.material, 13, 0.5f);
+                return;
+            case Sculptor::DeformVolume:
+                m.deformVolume(P.point, L.point, P.radius);
+                break;
+            case Sculptor::Pinch:
+                m.pinch(P.point, P.radius,
+                        float(std::min(1.0, distance(L.point, P.point) * 0.2 / double(P.radius))));
+                break;
+            default:
+                m.selectV(P.point, P.radius, true);
+                m._deform(L.point - P.point);
+                break;
+        }
+        m.applyDisplacement();
+        m.deselectAll();
+    };
+    for (const int action : actions) {
+        SCOPED_TRACE(action);
+        MeshPtr kept = creasedSphere();
+        MeshPtr scanned(kept->clone());
+        Stroke s(action, Sculptor::SelectElement);
+        vec3 p = kept->vertices[5].position;
+        s.press(*kept, sample(*kept, p, 0.4f));
+        if (action == Sculptor::PaintMaterial) alone(*scanned, action, s.samples()[0], s.samples()[0]);
+        for (int i = 0; i < 10; ++i) {
+            const float stride = i == 4 ? 1.2f : 0.1f;  // one step far beyond the cells
+            p = normalize(p + vec3(stride, 0.05f, -stride / 2)) * 2.0f;
+            s.step(*kept, sample(*kept, p, 0.4f + 0.1f * float(i)));
+            const std::vector<SBrush>& samples = s.samples();
+            alone(*scanned, action, samples[samples.size() - 2], samples.back());
+            ASSERT_TRUE(sameBits(*kept, *scanned)) << "step " << i;
         }
     }
 }
