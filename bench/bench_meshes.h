@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <memory>
-#include <numeric>
 #include <random>
 #include <vector>
 
@@ -50,43 +48,51 @@ inline qel::Tube& tube() {
     return *t;
 }
 
-// The sculpting benchmarks' smooth sphere of 1,310,720 faces (the
-// icosahedron refined 8 times), in the order the program makes it.
-inline qel::Mesh* sculptSphere() {
-    std::unique_ptr<qel::Mesh> base(qel::Mesh::Icosahedron());
-    return qel::Mesh::Sphere(base.get(), 8, false, true);
+// The smooth sphere of the stamp benchmarks: the icosahedron refined 8
+// times, 1,310,720 faces, in the order the refinement makes them.
+inline qel::Mesh* stampSphere() {
+    qel::Mesh* base = qel::Mesh::Icosahedron();
+    qel::Mesh* sphere = qel::Mesh::Sphere(base, 8, false, true);
+    delete base;
+    return sphere;
 }
 
-// A copy of m with its vertices and faces in a random order (fixed seed),
-// as a file written by another program may hold them: each record's
-// neighbours lie anywhere in the lists. Rebuilt (initialize) with m's
-// centre and size.
-inline qel::Mesh* shuffledCopy(const qel::Mesh& m) {
-    std::mt19937 rng(12345);
-    const int nV = m.vertexCount(), nF = m.faceCount();
-    std::vector<int> vertexOrder(std::size_t(nV), 0), faceOrder(std::size_t(nF), 0), newIndex(std::size_t(nV), 0);
-    std::iota(vertexOrder.begin(), vertexOrder.end(), 0);
-    std::iota(faceOrder.begin(), faceOrder.end(), 0);
-    std::shuffle(vertexOrder.begin(), vertexOrder.end(), rng);
-    std::shuffle(faceOrder.begin(), faceOrder.end(), rng);
-    auto* out = new qel::Mesh();
-    for (int i = 0; i < nV; ++i) {
-        newIndex[std::size_t(vertexOrder[std::size_t(i)])] = i;
-        out->vertexAdd(m.vertices[vertexOrder[std::size_t(i)]].position);
+// The same mesh with its vertices and faces in a random order (fixed seed),
+// as an OBJ import of another program's file may hold them: every record
+// copied with its indices and links renumbered, so that the surface, its
+// normals and its materials are the source's.
+inline qel::Mesh* shuffledCopy(const qel::Mesh& source) {
+    std::mt19937 random(20240611u);
+    const auto order = [&random](int n) {
+        std::vector<std::int32_t> o(std::size_t(n), 0);
+        for (int i = 0; i < n; ++i) o[std::size_t(i)] = i;
+        std::shuffle(o.begin(), o.end(), random);
+        return o;
+    };
+    const std::vector<std::int32_t> vertexAt = order(source.vertexCount()), faceAt = order(source.faceCount());
+    std::vector<std::int32_t> newVertex(vertexAt.size()), newFace(faceAt.size());
+    for (std::size_t i = 0; i < vertexAt.size(); ++i) newVertex[std::size_t(vertexAt[i])] = std::int32_t(i);
+    for (std::size_t i = 0; i < faceAt.size(); ++i) newFace[std::size_t(faceAt[i])] = std::int32_t(i);
+    const auto renumber = [](const std::vector<std::int32_t>& to, std::int32_t i) {
+        return i >= 0 && std::size_t(i) < to.size() ? to[std::size_t(i)] : i;
+    };
+    auto* m = new qel::Mesh();
+    m->centre = source.centre;
+    m->setSize(source.size());
+    for (const std::int32_t v : vertexAt) {
+        qel::MeshVertex r = source.vertices[std::size_t(v)];
+        r.face = renumber(newFace, r.face);
+        m->vertexAdd(r);
     }
-    for (const int f : faceOrder) {
-        const qel::MeshFace& F = m.faces[f];
-        qel::MeshFace G = F;
+    for (const std::int32_t f : faceAt) {
+        qel::MeshFace r = source.faces[std::size_t(f)];
         for (int k = 0; k < 3; ++k) {
-            G.v[k] = newIndex[std::size_t(F.v[k])];
-            G.f[k] = -1;
+            r.v[k] = renumber(newVertex, r.v[k]);
+            r.f[k] = renumber(newFace, r.f[k]);
         }
-        out->faceAdd(G);
+        m->faceAdd(r);
     }
-    out->initialize(qel::Element::ResizeKeep);
-    out->centre = m.centre;
-    out->setSize(m.size());
-    return out;
+    return m;
 }
 
 }  // namespace benchmeshes

@@ -1,28 +1,29 @@
 // Brush stamps and the end of a stroke on the sculpting sphere of 1,310,720
-// faces, in the order the program makes it (/program) and with its vertices
-// and faces shuffled (/shuffled), as a file written by another program may
+// faces, in the order the program makes it (program) and with its vertices
+// and faces shuffled (shuffled), as a file written by another program may
 // hold them. Every stamp is a later step of a running stroke (three
 // samples) after the stroke's first step, brush radius 0.2 x the sphere's
 // radius; successive stamps step back and forth so that the surface stays
 // put.
 //
-//   DeformStamp          the whole-mesh deform: the peer of the others
-//   SmoothStamp          goal: at most 2 ms in program order, 4 ms shuffled
-//   PaintStamp           the same goal
-//   DeformPatchStamp, DeformComponentStamp, SmoothComponentStamp,
-//   PaintPatchStamp      the scoped stamps (the sphere is one patch and one
-//                        component): goal at most 2 x DeformStamp
-//   StrokeEnd            the ended step of a stroke of eight stamps (the
-//                        normals of what the stroke moved): goal at most
-//                        30 ms and at most 3 x StampNormals
-//   StampNormals         the normal refresh of one stamp (selectV, the
-//                        one-ring margin, the selected normals): the peer of
-//                        StrokeEnd
-//   WholeNormals         calculateNormals(2), what the ended step ran before
+//   Stamp/Deform/<order>      the whole-mesh deform: the peer of the others
+//   Stamp/Smooth/<order>      goal: at most 2 ms in program order, 4 ms shuffled
+//   Stamp/Paint/<order>       the same goal
+//   Scoped/DeformPatch/<order>, Scoped/DeformComponent/<order>,
+//   Scoped/SmoothComponent/<order>, Scoped/PaintPatch/<order>
+//                             the scoped stamps (the sphere is one patch and
+//                             one component): goal at most 2 x
+//                             Stamp/Smooth (both refresh the normals round
+//                             what they move) and 16 ms
+//   End/Deform/<order>        the ended step of a Deform stroke of eight
+//                             stamps (the normals of what the stroke moved):
+//                             goal at most 30 ms and 3 x Normals/Stamp
+//   Normals/Stamp/<order>     the normal refresh of one stamp (selectV, the
+//                             one-ring margin, the selected normals)
+//   Normals/Whole/<order>     calculateNormals(2), what the ended step ran before
 //
-// Each goal is a counter: goal_ms (absolute, per iteration) and goal_ratio
-// against the peer the counter `peer` names (by its position in this list:
-// 1 DeformStamp, 2 StampNormals).
+// Goals are declared for scripts/bench --check where the goal registry is
+// built in.
 
 #include <benchmark/benchmark.h>
 
@@ -35,7 +36,6 @@
 namespace {
 
 enum Order { Program = 0, Shuffled = 1 };
-enum Peer { DeformPeer = 1, StampNormalsPeer = 2 };
 
 struct Scene {
     std::unique_ptr<qel::Mesh> mesh;
@@ -58,7 +58,7 @@ Scene make(std::unique_ptr<qel::Mesh> mesh, const qel::vec3& p) {
 
 Scene& scene(Order order) {
     static Scene program = [] {
-        std::unique_ptr<qel::Mesh> m(benchmeshes::sculptSphere());
+        std::unique_ptr<qel::Mesh> m(benchmeshes::stampSphere());
         const qel::vec3 p = m->vertices[0].position;
         return make(std::move(m), p);
     }();
@@ -118,55 +118,20 @@ private:
     bool forward_ = true;
 };
 
-void counters(benchmark::State& state, Order order, double goalMs, double goalRatio = 0, Peer peer = Peer(0)) {
+void faces(benchmark::State& state, Order order) {
     state.counters["faces"] = double(scene(order).mesh->faceCount());
-    if (goalMs > 0) state.counters["goal_ms"] = goalMs;
-    if (goalRatio > 0) {
-        state.counters["goal_ratio"] = goalRatio;
-        state.counters["peer"] = double(peer);
-    }
 }
 
-void stamps(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) {
-    const Order order = Order(state.range(0));
+void stamps(benchmark::State& state, Order order, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) {
     Stroke stroke(scene(order), action, select);
     stroke.press();
     for (auto _ : state) stroke.step();
     benchmark::DoNotOptimize(scene(order).mesh->vertices[0].position);
-}
-
-void DeformStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::Deform, qel::Sculptor::SelectElement);
-    counters(st, Order(st.range(0)), 0);
-}
-void SmoothStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::Smooth, qel::Sculptor::SelectElement);
-    counters(st, Order(st.range(0)), st.range(0) == Program ? 2 : 4);
-}
-void PaintStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::PaintMaterial, qel::Sculptor::SelectElement);
-    counters(st, Order(st.range(0)), st.range(0) == Program ? 2 : 4);
-}
-void DeformPatchStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::Deform, qel::Sculptor::SelectPatch);
-    counters(st, Order(st.range(0)), 0, 2, DeformPeer);
-}
-void DeformComponentStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::Deform, qel::Sculptor::SelectComponent);
-    counters(st, Order(st.range(0)), 0, 2, DeformPeer);
-}
-void SmoothComponentStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::Smooth, qel::Sculptor::SelectComponent);
-    counters(st, Order(st.range(0)), 0, 2, DeformPeer);
-}
-void PaintPatchStamp(benchmark::State& st) {
-    stamps(st, qel::Sculptor::PaintMaterial, qel::Sculptor::SelectPatch);
-    counters(st, Order(st.range(0)), 0, 2, DeformPeer);
+    faces(state, order);
 }
 
 // The ended step of a Deform stroke of eight stamps, alone timed.
-void StrokeEnd(benchmark::State& state) {
-    const Order order = Order(state.range(0));
+void end(benchmark::State& state, Order order) {
     Scene& s = scene(order);
     for (auto _ : state) {
         state.PauseTiming();
@@ -177,13 +142,12 @@ void StrokeEnd(benchmark::State& state) {
         stroke.end();
     }
     benchmark::DoNotOptimize(s.mesh->faces[0].normals[0]);
-    counters(state, order, 30, 3, StampNormalsPeer);
+    faces(state, order);
 }
 
 // One stamp's normal refresh: the stamp's vertices, the faces round them
 // with their other vertices, the normals of those.
-void StampNormals(benchmark::State& state) {
-    const Order order = Order(state.range(0));
+void stampNormals(benchmark::State& state, Order order) {
     Scene& s = scene(order);
     for (auto _ : state) {
         s.mesh->selectV(s.centre, s.radius, true);
@@ -191,28 +155,54 @@ void StampNormals(benchmark::State& state) {
         s.mesh->calculateSelectedNormals();
         s.mesh->deselectAll();
     }
-    counters(state, order, 0);
+    faces(state, order);
 }
 
-void WholeNormals(benchmark::State& state) {
-    const Order order = Order(state.range(0));
+void wholeNormals(benchmark::State& state, Order order) {
     for (auto _ : state) scene(order).mesh->calculateNormals(2);
-    counters(state, order, 0);
+    faces(state, order);
 }
 
-void orders(benchmark::internal::Benchmark* b) {
-    b->ArgName("shuffled")->Arg(Program)->Arg(Shuffled)->Unit(benchmark::kMillisecond);
-}
+using A = qel::Sculptor;
 
 }  // namespace
 
-BENCHMARK(DeformStamp)->Apply(orders);
-BENCHMARK(SmoothStamp)->Apply(orders);
-BENCHMARK(PaintStamp)->Apply(orders);
-BENCHMARK(DeformPatchStamp)->Apply(orders);
-BENCHMARK(DeformComponentStamp)->Apply(orders);
-BENCHMARK(SmoothComponentStamp)->Apply(orders);
-BENCHMARK(PaintPatchStamp)->Apply(orders);
-BENCHMARK(StampNormals)->Apply(orders);
-BENCHMARK(StrokeEnd)->Apply(orders);
-BENCHMARK(WholeNormals)->Apply(orders);
+#define ORDERS(name, call)                                                                           \
+    BENCHMARK_CAPTURE(call, program, Program)->Name(name "/program")->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled)->Name(name "/shuffled")->Unit(benchmark::kMillisecond)
+#define STAMPS(name, action, select)                                                                             \
+    BENCHMARK_CAPTURE(stamps, program, Program, action, select)->Name(name "/program")->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(stamps, shuffled, Shuffled, action, select)->Name(name "/shuffled")->Unit(benchmark::kMillisecond)
+
+STAMPS("Stamp/Deform", A::Deform, A::SelectElement);
+STAMPS("Stamp/Smooth", A::Smooth, A::SelectElement);
+STAMPS("Stamp/Paint", A::PaintMaterial, A::SelectElement);
+STAMPS("Scoped/DeformPatch", A::Deform, A::SelectPatch);
+STAMPS("Scoped/DeformComponent", A::Deform, A::SelectComponent);
+STAMPS("Scoped/SmoothComponent", A::Smooth, A::SelectComponent);
+STAMPS("Scoped/PaintPatch", A::PaintMaterial, A::SelectPatch);
+ORDERS("Normals/Stamp", stampNormals);
+ORDERS("End/Deform", end);
+ORDERS("Normals/Whole", wholeNormals);
+
+#if __has_include("bench/bench_goals.h")
+#include "bench/bench_goals.h"
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/shuffled", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/program", 2));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/shuffled", 4));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformComponent/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformComponent/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/SmoothComponent/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/SmoothComponent/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/PaintPatch/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/PaintPatch/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::limitMs("Scoped/DeformPatch/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("Scoped/DeformComponent/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
+BENCH_GOAL(benchgoals::ratio("End/Deform/program", 3, "Normals/Stamp/program"));
+BENCH_GOAL(benchgoals::ratio("End/Deform/shuffled", 3, "Normals/Stamp/shuffled"));
+#endif
