@@ -771,6 +771,15 @@ public:
     bool load(const std::string& path) override;
     bool save(const std::string& path) override;
     bool loadOBJ(const std::string& path);
+    // Records listed in an order far from the surface's: the faces jump
+    // between far-apart vertices (only for meshes too large to sit in the
+    // caches). Read before the rebuild of an import.
+    bool importScattered() const;
+    // Renumbers the vertices along a Z-order curve of their positions and
+    // sorts the faces by their lowest new corner (mesh_import_order.cpp).
+    // For an import before its rebuild: links and stored faces are
+    // dropped, as the rebuild makes them.
+    void orderSpatially();
     bool parseOBJ(const char* text, std::size_t size);
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a
