@@ -1,7 +1,8 @@
 // Brush stamps and the end of a stroke on the sculpting sphere of 1,310,720
-// faces, in the order the program makes it (program) and with its vertices
+// faces, in the order the program makes it (program), with its vertices
 // and faces shuffled (shuffled), as a file written by another program may
-// hold them. Every stamp is a later step of a running stroke (three
+// hold them, and that shuffled mesh written to an OBJ file and imported
+// (imported: the import puts a scattered file's records in space order). Every stamp is a later step of a running stroke (three
 // samples) after the stroke's first step, brush radius 0.2 x the sphere's
 // radius; successive stamps step back and forth so that the surface stays
 // put.
@@ -21,13 +22,19 @@
 //   Normals/Stamp/<order>     the normal refresh of one stamp (selectV, the
 //                             one-ring margin, the selected normals)
 //   Normals/Whole/<order>     calculateNormals(2), what the ended step ran before
+//   Import/Shuffled           the import of the shuffled mesh's OBJ file
+//                             (Mesh::load: read, parse, space order, rebuild)
+//   Import/InFileOrder        its peer: the same without the space order
+//                             (read, parse, rebuild)
 //
 // Goals are declared for scripts/bench --check where the goal registry is
 // built in.
 
 #include <benchmark/benchmark.h>
 
+#include <QTemporaryDir>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench/bench_meshes.h"
@@ -35,7 +42,7 @@
 
 namespace {
 
-enum Order { Program = 0, Shuffled = 1 };
+enum Order { Program = 0, Shuffled = 1, Imported = 2 };
 
 struct Scene {
     std::unique_ptr<qel::Mesh> mesh;
@@ -56,6 +63,19 @@ Scene make(std::unique_ptr<qel::Mesh> mesh, const qel::vec3& p) {
     return r;
 }
 
+Scene& scene(Order order);
+
+// The shuffled sphere written as an OBJ file, once.
+const std::string& shuffledFile() {
+    static QTemporaryDir dir;
+    static const std::string path = [] {
+        const std::string p = dir.filePath("shuffled.obj").toStdString();
+        scene(Shuffled).mesh->saveOBJ(p);
+        return p;
+    }();
+    return path;
+}
+
 Scene& scene(Order order) {
     static Scene program = [] {
         std::unique_ptr<qel::Mesh> m(benchmeshes::stampSphere());
@@ -64,7 +84,13 @@ Scene& scene(Order order) {
     }();
     if (order == Program) return program;
     static Scene shuffled = make(std::unique_ptr<qel::Mesh>(benchmeshes::shuffledCopy(*program.mesh)), program.centre);
-    return shuffled;
+    if (order == Shuffled) return shuffled;
+    static Scene imported = [] {
+        std::unique_ptr<qel::Mesh> m(new qel::Mesh());
+        m->load(shuffledFile());
+        return make(std::move(m), scene(Program).centre);
+    }();
+    return imported;
 }
 
 // A stroke on the scene: one Sculptor whose steps go back and forth.
@@ -163,16 +189,39 @@ void wholeNormals(benchmark::State& state, Order order) {
     faces(state, order);
 }
 
+void importShuffled(benchmark::State& state, bool spaceOrder) {
+    const std::string& path = shuffledFile();
+    for (auto _ : state) {
+        qel::Mesh m;
+        if (spaceOrder) {
+            m.load(path);
+        } else {
+            m.loadOBJ(path);
+            m.initializeReconstructSharp(qel::Element::ResizeMean);
+        }
+        benchmark::DoNotOptimize(m.faceCount());
+        state.PauseTiming();
+        m.init();
+        state.ResumeTiming();
+    }
+}
+
 using A = qel::Sculptor;
 
 }  // namespace
 
-#define ORDERS(name, call)                                                                           \
-    BENCHMARK_CAPTURE(call, program, Program)->Name(name "/program")->Unit(benchmark::kMillisecond); \
-    BENCHMARK_CAPTURE(call, shuffled, Shuffled)->Name(name "/shuffled")->Unit(benchmark::kMillisecond)
-#define STAMPS(name, action, select)                                                                             \
-    BENCHMARK_CAPTURE(stamps, program, Program, action, select)->Name(name "/program")->Unit(benchmark::kMillisecond); \
-    BENCHMARK_CAPTURE(stamps, shuffled, Shuffled, action, select)->Name(name "/shuffled")->Unit(benchmark::kMillisecond)
+#define ORDERS(name, call)                                                                              \
+    BENCHMARK_CAPTURE(call, program, Program)->Name(name "/program")->Unit(benchmark::kMillisecond);    \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled)->Name(name "/shuffled")->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(call, imported, Imported)->Name(name "/imported")->Unit(benchmark::kMillisecond)
+#define STAMPS(name, action, select)                                                                           \
+    BENCHMARK_CAPTURE(stamps, program, Program, action, select)                                               \
+        ->Name(name "/program")                                                                               \
+        ->Unit(benchmark::kMillisecond);                                                                      \
+    BENCHMARK_CAPTURE(stamps, shuffled, Shuffled, action, select)                                             \
+        ->Name(name "/shuffled")                                                                              \
+        ->Unit(benchmark::kMillisecond);                                                                      \
+    BENCHMARK_CAPTURE(stamps, imported, Imported, action, select)->Name(name "/imported")->Unit(benchmark::kMillisecond)
 
 STAMPS("Stamp/Deform", A::Deform, A::SelectElement);
 STAMPS("Stamp/Smooth", A::Smooth, A::SelectElement);
@@ -184,6 +233,8 @@ STAMPS("Scoped/PaintPatch", A::PaintMaterial, A::SelectPatch);
 ORDERS("Normals/Stamp", stampNormals);
 ORDERS("End/Deform", end);
 ORDERS("Normals/Whole", wholeNormals);
+BENCHMARK_CAPTURE(importShuffled, spaceOrder, true)->Name("Import/Shuffled")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(importShuffled, fileOrder, false)->Name("Import/InFileOrder")->Unit(benchmark::kMillisecond);
 
 #if __has_include("bench/bench_goals.h")
 #include "bench/bench_goals.h"
@@ -191,6 +242,8 @@ BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/shuffled", 4));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/program", 2));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/shuffled", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/imported", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/imported", 4));
 BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/program", 2, "Stamp/Smooth/program"));
 BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/shuffled", 2, "Stamp/Smooth/shuffled"));
 BENCH_GOAL(benchgoals::ratio("Scoped/DeformComponent/program", 2, "Stamp/Smooth/program"));
