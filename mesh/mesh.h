@@ -166,11 +166,14 @@ public:
     void selectMarginal(const VertexFans& selected);
     // selectMarginal, calculateSelectedNormals and deselectAll, with the
     // faces of the margin kept in a scratch set instead of selected: the
-    // same normals without writing selection bits into faces. The fans are
-    // those of the selected vertices, gathered since faces were last
-    // selected (else they are gathered here).
+    // same normals without writing selection bits into faces (a face is
+    // selected when it is on selectedFaces). The fans are those of the
+    // selected vertices (else they are gathered here).
     void refreshMarginAndDeselect();
     void refreshMarginAndDeselect(const VertexFans& selected);
+    // fans.gather(*this, list, n); during the steps of a brush stroke the
+    // fans its earlier steps gathered are copied instead of walked again.
+    void gatherFans(VertexFans& fans, const std::int32_t* list, std::size_t n);
     // Adds each displacement to the vertex with the same selection index.
     void applyDisplacement();
     // Displacement writers: each first sizes displacements to the selected

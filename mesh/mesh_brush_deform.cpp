@@ -60,7 +60,7 @@ bool gatherInfluences(const Mesh& m, const VertexFans& fans) {
 // smoothing, the margin and the corner normals.
 void smoothAndFinish(Mesh& m) {
     VertexFans fans;
-    fans.gather(m, m.selectedVertices.data(), m.selectedVertices.size());
+    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
     m._smooth(0.5f, fans);
     m.applyDisplacement();
     m.refreshMarginAndDeselect(fans);
@@ -147,7 +147,7 @@ void Mesh::_smooth(float s) {
     std::vector<std::int32_t> list(influences.size());
     for (std::size_t i = 0; i < list.size(); ++i) list[i] = influences[i].vertex;
     VertexFans fans;
-    fans.gather(*this, list.data(), list.size());
+    gatherFans(fans, list.data(), list.size());
     _smooth(s, fans);
 }
 

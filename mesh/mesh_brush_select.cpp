@@ -339,7 +339,7 @@ bool Mesh::selectKept(const MeshStrokeScope& scope, const vec3& centre, float ra
     // holding its vertex (else the fan misses some: the walk decides).
     if (patch) sectorHeads.assign(selectedVertices.size(), -1);
     VertexFans fans;
-    fans.gather(*this, selectedVertices.data(), selectedVertices.size());
+    gatherFans(fans, selectedVertices.data(), selectedVertices.size());
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int held = 0;
@@ -417,9 +417,19 @@ void Mesh::selectMarginal(const VertexFans& selected) {
     }
 }
 
+void Mesh::gatherFans(VertexFans& fans, const std::int32_t* list, std::size_t n) {
+    if (!stroke_ || !stroke_->stamping) {
+        fans.gather(*this, list, n);
+        return;
+    }
+    FanCache& kept = stroke_->fans;
+    if (!kept.fits(vertexCount(), faceCount())) kept.reset(vertexCount(), faceCount());
+    kept.gather(*this, list, n, fans);
+}
+
 void Mesh::refreshMarginAndDeselect() {
     VertexFans fans;
-    fans.gather(*this, selectedVertices.data(), selectedVertices.size());
+    gatherFans(fans, selectedVertices.data(), selectedVertices.size());
     refreshMarginAndDeselect(fans);
 }
 
@@ -428,28 +438,25 @@ void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
         refreshMarginAndDeselect();
         return;
     }
-    // A bit per face listed in the margin, clear between calls.
+    // A bit per face selected or listed in the margin, clear between calls.
     static thread_local std::vector<std::uint64_t> seen;
     if (seen.size() * 64 < faces.size()) seen.resize((faces.size() + 63) / 64, 0);
+    for (const int f : selectedFaces)
+        if (validFace(f)) seen[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63);
     // The margin as selectMarginal lists it: each face round a moved vertex
-    // that was not selected (or visited) as it is found, with its other
-    // vertices.
+    // that was not selected as it is found, with its other vertices.
     std::vector<int> margin;
     const std::size_t moved = selectedVertices.size();
-    if (moved == 0) {
-        deselectAll();
-        return;
-    }
     // The fans lie one after the other: the corners of the faces some
     // entries ahead are asked for while the current ones are read.
-    const FanFace* ahead = selected.begin(0);
-    const FanFace* const last = selected.end(moved - 1);
+    const FanFace* ahead = moved ? selected.begin(0) : nullptr;
+    const FanFace* const last = moved ? selected.end(moved - 1) : nullptr;
     for (int i = 0; i < 16 && ahead != last; ++i) __builtin_prefetch(faces[(ahead++)->face].v);
     for (std::size_t i = 0; i < moved; ++i) {
         const bool active = activeVertex(selected.vertex(i));
         for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
             if (ahead != last) __builtin_prefetch(faces[(ahead++)->face].v);
-            if (!active || x->marked()) continue;
+            if (!active) continue;
             std::uint64_t& word = seen[std::size_t(x->face) >> 6];
             const std::uint64_t bit = std::uint64_t(1) << (x->face & 63);
             if (word & bit) continue;
@@ -460,6 +467,8 @@ void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
         }
     }
     for (const int f : margin) seen[std::size_t(f) >> 6] = 0;
+    for (const int f : selectedFaces)
+        if (validFace(f)) seen[std::size_t(f) >> 6] = 0;
     const std::size_t listedFaces = selectedFaces.size();
     selectedFaces.insert(selectedFaces.end(), margin.begin(), margin.end());
     calculateSelectedNormals(selected);

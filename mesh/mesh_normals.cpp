@@ -693,7 +693,7 @@ void Mesh::calculateSelectedNormals(const VertexFans& gathered) {
     }
     if (done < selectedVertices.size()) {
         VertexFans rest;
-        rest.gather(*this, selectedVertices.data() + done, selectedVertices.size() - done);
+        gatherFans(rest, selectedVertices.data() + done, selectedVertices.size() - done);
         vertexNormals(rest);
     }
 }

@@ -46,7 +46,7 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
         if (activeVertex(v)) moved.push_back(v);
     sortUnique(moved);
     VertexFans fans;
-    fans.gather(*this, moved.data(), moved.size());
+    gatherFans(fans, moved.data(), moved.size());
 
     // The faces round the moved vertices, in face order.
     std::vector<int> round;
@@ -66,7 +66,7 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
     }
     sortUnique(corners);
     VertexFans ring;
-    ring.gather(*this, corners.data(), corners.size());
+    gatherFans(ring, corners.data(), corners.size());
     if (!cornerNormalsRound(ring)) calculateNormals(faceNormals ? 2 : 1);
 }
 

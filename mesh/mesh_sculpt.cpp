@@ -593,11 +593,12 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     if (first && first->samples.size() <= 2) strokeBegin();
     strokeRun(true, group == Group::Stroke, stamping);
     const bool ended = runSteps(*this, sculptors);
-    strokeRun(false, false, false);
+    // The end reads the fans the stroke kept.
     if (ended)
         strokeEnd(true);
     else if (first && first->isEnded())
         strokeEnd(false);
+    strokeRun(false, false, false);
 }
 
 }  // namespace qel

@@ -167,6 +167,7 @@ void Mesh::strokeBegin() {
     s.patch.kept = false;
     s.component.kept = false;
     s.grid.drop();
+    s.fans.reset(-1, -1);
 }
 
 void Mesh::strokeRun(bool running, bool recording, bool stamping) {

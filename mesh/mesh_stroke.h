@@ -10,6 +10,8 @@
 //   first stamp that needs one and kept while the mesh keeps its record
 //   counts (every topology edit of a stroke appends records): a face bit
 //   per face, and per vertex the number of the scope's faces holding it.
+// - The fans its stamps gathered: the next stamp, which reaches mostly the
+//   same vertices, copies them instead of walking them again.
 // - A grid of the vertices, so that a stamp looks at the vertices near its
 //   ball instead of all of them. Vertices keep the cell they were binned
 //   in when they move; the grid remembers how many cells the farthest one
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "core/vec.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
 
@@ -92,6 +95,7 @@ struct MeshStroke {
     std::vector<std::int32_t> moved;     // the moved vertices, in the order first moved
     MeshStrokeScope patch, component;
     MeshStrokeGrid grid;
+    FanCache fans;
 
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch : component; }
 };
