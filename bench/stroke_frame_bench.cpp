@@ -76,8 +76,8 @@ Scene& scene(Order order) {
     return *shuffled;
 }
 
-// A running stroke of one Sculptor with three samples: each stamp steps from
-// sample 1 to sample 2, forward and back in turn.
+// A running stroke of one Sculptor, past its first step, with three samples:
+// each stamp steps from sample 1 to sample 2, forward and back in turn.
 class Stroke {
 public:
     Stroke(Scene& s, qel::Sculptor::TAction action) : s_(s) {
@@ -89,9 +89,9 @@ public:
         b.radius = s.radius;
         b.itemId = s.face;
         b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
-        sculptor_.samples.assign(3, b);
-        sculptor_.state = qel::Gesture::Moving;
+        sample_ = b;
         list_.push_back(&sculptor_);
+        begin();
     }
 
     void stamp() {
@@ -101,17 +101,28 @@ public:
         s_.mesh->sculpt(list_);
     }
 
-    // The ended step; the next stamp starts a stroke again.
+    // The ended step, then the next stroke's first step.
     void end() {
         sculptor_.state = qel::Gesture::Ended;
         stamp();
-        sculptor_.state = qel::Gesture::Moving;
+        begin();
     }
 
 private:
+    // The stroke's first step (two samples), as the view always sends it:
+    // what a stroke keeps for its later stamps and its end starts there.
+    void begin() {
+        sculptor_.samples.assign(2, sample_);
+        sculptor_.samples[0].point = s_.centre - s_.step;
+        sculptor_.state = qel::Gesture::Moving;
+        s_.mesh->sculpt(list_);
+        sculptor_.samples.push_back(sample_);
+    }
+
     Scene& s_;
     qel::Sculptor sculptor_;
     std::vector<qel::Sculptor*> list_;
+    qel::SBrush sample_;
     bool forward_ = true;
 };
 

@@ -2,7 +2,6 @@
 
 #include "mesh/export_stream.h"
 
-#include <charconv>
 #include <ostream>
 
 #include <QIODevice>
@@ -11,36 +10,15 @@
 
 namespace qel {
 
-ExportStream::ExportStream(QIODevice& device) : device_(&device) { buffer_.reserve(Capacity); }
+ExportStream::ExportStream(QIODevice& device) : device_(&device), buffer_(new char[Capacity]) {}
 
-ExportStream::ExportStream(std::ostream& stream) : stream_(&stream) { buffer_.reserve(Capacity); }
+ExportStream::ExportStream(std::ostream& stream) : stream_(&stream), buffer_(new char[Capacity]) {}
 
-void ExportStream::reserve(std::size_t n) {
-    if (buffer_.size() + n > Capacity) flush();
-}
-
-ExportStream& ExportStream::text(std::string_view s) {
-    reserve(s.size());
-    buffer_.append(s.data(), s.size());
+ExportStream& ExportStream::longText(std::string_view s) {
+    flush();
+    if (s.size() <= Capacity) return text(s);
+    if (ok_) ok_ = put(s.data(), s.size());
     return *this;
-}
-
-ExportStream& ExportStream::text(char c) {
-    reserve(1);
-    buffer_ += c;
-    return *this;
-}
-
-ExportStream& ExportStream::number(float value) {
-    char digits[32];
-    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
-    return text(std::string_view(digits, std::size_t(r.ptr - digits)));
-}
-
-ExportStream& ExportStream::integer(std::int64_t value) {
-    char digits[24];
-    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
-    return text(std::string_view(digits, std::size_t(r.ptr - digits)));
 }
 
 ExportStream& ExportStream::vector(std::string_view prefix, const vec3& v) {
@@ -61,8 +39,8 @@ bool ExportStream::put(const char* p, std::size_t n) {
 }
 
 bool ExportStream::flush() {
-    if (ok_ && !buffer_.empty()) ok_ = put(buffer_.data(), buffer_.size());
-    buffer_.clear();
+    if (ok_ && used_ > 0) ok_ = put(buffer_.get(), used_);
+    used_ = 0;
     return ok_;
 }
 

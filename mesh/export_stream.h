@@ -9,9 +9,12 @@
 // A failed write is remembered: the stream stops writing and ok() turns
 // false, so the caller decides once, at the end, whether to keep the file.
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,11 +34,30 @@ public:
     ExportStream(const ExportStream&) = delete;
     ExportStream& operator=(const ExportStream&) = delete;
 
-    ExportStream& text(std::string_view s);
-    ExportStream& text(char c);
+    // The text goes straight into the buffer; a text longer than the
+    // buffer is written through.
+    ExportStream& text(std::string_view s) {
+        if (s.size() > Capacity - used_) return longText(s);
+        std::memcpy(buffer_.get() + used_, s.data(), s.size());
+        used_ += s.size();
+        return *this;
+    }
+    ExportStream& text(char c) {
+        reserve(1);
+        buffer_[used_++] = c;
+        return *this;
+    }
     // The shortest text that reads back to exactly this float.
-    ExportStream& number(float value);
-    ExportStream& integer(std::int64_t value);
+    ExportStream& number(float value) {
+        reserve(MaxNumber);
+        used_ = std::size_t(std::to_chars(at(), at() + MaxNumber, value).ptr - buffer_.get());
+        return *this;
+    }
+    ExportStream& integer(std::int64_t value) {
+        reserve(MaxNumber);
+        used_ = std::size_t(std::to_chars(at(), at() + MaxNumber, value).ptr - buffer_.get());
+        return *this;
+    }
     // prefix, then the three components separated by spaces, then '\n'.
     ExportStream& vector(std::string_view prefix, const vec3& v);
 
@@ -44,15 +66,25 @@ public:
     bool ok() const { return ok_; }
 
 private:
-    // Makes room for n more bytes, writing the buffer out when needed.
-    void reserve(std::size_t n);
+    // Room for any float or 64-bit integer.
+    static constexpr std::size_t MaxNumber = 32;
+
+    char* at() { return buffer_.get() + used_; }
+    // Makes room for n more bytes (n at most Capacity), writing the buffer
+    // out when needed.
+    void reserve(std::size_t n) {
+        if (n > Capacity - used_) flush();
+    }
+    // A text that does not fit: the buffer, then the text, written out.
+    ExportStream& longText(std::string_view s);
 
     // Writes n bytes to the device or stream; false when that failed.
     bool put(const char* p, std::size_t n);
 
     QIODevice* device_ = nullptr;
     std::ostream* stream_ = nullptr;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
     bool ok_ = true;
 };
 

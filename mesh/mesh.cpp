@@ -3,6 +3,8 @@
 
 #include "mesh/mesh.h"
 
+#include "mesh/mesh_stroke.h"
+
 #include <algorithm>
 
 namespace qel {
@@ -50,6 +52,8 @@ void Mesh::copyFields(const Mesh& o) {
     needsCompaction = o.needsCompaction;
     // The copy builds its buffers from nothing.
     bufferState = MeshBufferState();
+    // A stroke's kept state belongs to the mesh it ran on.
+    stroke_.reset();
 }
 
 Mesh::Mesh(const Mesh* source, const mat4& m) : Element(TType::Mesh) {
@@ -90,6 +94,7 @@ void Mesh::init() {
     // rather than forgetting their names.
     deleteVBO();
     needsCompaction = 0;
+    stroke_.reset();
 }
 
 Mesh* Mesh::clone() { return new Mesh(*this); }
@@ -162,13 +167,22 @@ int Mesh::facesAdd(const std::vector<int>& c) {
 // Selection
 
 void Mesh::deselectAll() {
-    for (const int i : selectedVertices) {
+    // The records lie far apart: each is asked for some entries ahead.
+    constexpr std::size_t Ahead = 16;
+    const std::size_t nV = selectedVertices.size(), nF = selectedFaces.size();
+    for (std::size_t j = 0; j < nV; ++j) {
+        if (j + Ahead < nV && validVertex(selectedVertices[j + Ahead]))
+            __builtin_prefetch(&vertices[selectedVertices[j + Ahead]], 1);
+        const int i = selectedVertices[j];
         if (!validVertex(i)) continue;
         MeshVertex& r = vertices[i];
         r.flags = std::uint8_t(r.flags & ~MeshVertex::SelectedBit);
         r.selection = -1;
     }
-    for (const int i : selectedFaces) {
+    for (std::size_t j = 0; j < nF; ++j) {
+        if (j + Ahead < nF && validFace(selectedFaces[j + Ahead]))
+            __builtin_prefetch(&faces[selectedFaces[j + Ahead]].flags, 1);
+        const int i = selectedFaces[j];
         if (!validFace(i)) continue;
         MeshFace& r = faces[i];
         r.flags = std::uint8_t(r.flags & ~(MeshFace::SelectedBit | MeshFace::VisitedBit));

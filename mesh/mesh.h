@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -42,6 +43,8 @@ namespace qel {
 class SimplePolygon;  // the outline FromSimplePolygon meshes
 class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
+struct MeshStroke;    // what a sculpt stroke keeps between its steps
+struct MeshStrokeScope;  // a patch or component kept by a stroke
 
 class Mesh : public Element {
 public:
@@ -167,6 +170,16 @@ public:
     // The same with the fans of the selected vertices gathered (read when
     // they list exactly the selected vertices).
     void selectMarginal(const VertexFans& selected);
+    // selectMarginal, calculateSelectedNormals and deselectAll, with the
+    // faces of the margin kept in a scratch set instead of selected: the
+    // same normals without writing selection bits into faces (a face is
+    // selected when it is on selectedFaces). The fans are those of the
+    // selected vertices (else they are gathered here).
+    void refreshMarginAndDeselect();
+    void refreshMarginAndDeselect(const VertexFans& selected);
+    // fans.gather(*this, list, n); during the steps of a brush stroke the
+    // fans its earlier steps gathered are copied instead of walked again.
+    void gatherFans(VertexFans& fans, const std::int32_t* list, std::size_t n);
     // Adds each displacement to the vertex with the same selection index.
     void applyDisplacement();
     // Displacement writers: each first sizes displacements to the selected
@@ -242,7 +255,56 @@ public:
     void eraseF_(const vec3& point, int face);
 
     // Slot 33: one stroke step of every Sculptor, in order (mesh_sculpt.cpp).
+    // A moving stroke keeps what its steps moved, and its scoped stamps the
+    // patch or component they work in, until its end (mesh_stroke.cpp): the
+    // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+
+private:
+    // The stroke's kept state (null before the first stroke).
+    std::unique_ptr<MeshStroke> stroke_;
+    MeshStroke& stroke();
+    // A moving stroke's first step: nothing moved yet, no scope kept.
+    void strokeBegin();
+    // Marks the steps of one sculpt call running (scopes may be kept) and,
+    // during an open stroke, recording (applyDisplacement notes what it
+    // moves) and stamping (brush selections read the vertex grid); all off
+    // after the call.
+    void strokeRun(bool running, bool recording, bool stamping);
+    // The first n selected vertices moved: noted when recording; the grid
+    // follows them.
+    void strokeMoved(std::size_t n);
+    // The vertices selectV reaches, read from the stroke's grid; false when
+    // there is no grid to read (the caller scans every vertex).
+    bool selectVNear(const vec3& centre, float radius) {
+        std::vector<std::int32_t> near;
+        return selectVNear(centre, radius, near);
+    }
+    bool selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near);
+    // The vertices of the closed ball that hold scope faces, in index order
+    // (from the grid while stamping).
+    void scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre, float radius,
+                             std::vector<std::int32_t>& out);
+    // The end of a stroke: with normals, those of what it moved as the
+    // whole-mesh pass gives them (that pass itself when the stroke did not
+    // begin here, changed the record counts or moved too much); the kept
+    // state is dropped.
+    void strokeEnd(bool normals);
+    // selectVG (patch false) or selectVG_ from the face (negative: picked
+    // from the centre) after deselectAll. During a stroke the scope is kept
+    // from the first walk and later stamps whose face lies in it select from
+    // it alone: the same vertices, influences and sector records, and of the
+    // scope's faces those round the selected vertices.
+    void selectInScope(const vec3& centre, float radius, int face, bool patch);
+    // The walks of selectVG and selectVG_, listing every face walked.
+    void selectVGWalk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
+    void selectVG_Walk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
+    // The selection of selectInScope from a kept scope; false, with
+    // nothing selected, when a selected vertex's fan does not hold all of
+    // its faces in the scope.
+    bool selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
+
+public:
     // ---- end of brush selections and operators ----
 
     // ---- Scoped transforms, the feature eraser and pattern replacement
@@ -483,6 +545,15 @@ public:
     // Face normals of the faces from recordedFaceCount on, then the corner
     // normals of their vertices (each once).
     void calculateNewNormals();
+    // The normals calculateNormals(2) (faceNormals set) or calculateNormals(1)
+    // gives the faces round the listed vertices and the corners of every
+    // vertex of those faces, when the rest of the mesh holds what that pass
+    // gives it already: after the listed vertices moved, or after an edit
+    // whose changed faces, links and sharp marks all touch them. Each
+    // vertex's faces are read from its fan (a vertex where two fans meet
+    // counts the stored face's); where a fan cannot be read completely the
+    // whole-mesh pass runs instead.
+    void calculateNormalsRound(const std::vector<int>& vertices, bool faceNormals = true);
     // Corner normals round v: per sharp-bounded sector, the normalised sum
     // of its faces' unit normals.
     void vertexNormals(int v);
@@ -513,6 +584,13 @@ public:
 
 private:
     friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
+    // An active face whose three corners are vertices of the mesh: the faces
+    // the normal passes compute.
+    bool faceWithCorners(int f) const;
+    // The corner normals of every gathered vertex as the whole-mesh pass
+    // writes them, from the face normals in place; false, with some written,
+    // when a fan cannot be read completely.
+    bool cornerNormalsRound(const VertexFans& ring);
     // buildConnectivity, also telling whether every shared edge is run in
     // opposite directions by its two faces (no orientation repair needed)
     // and, when asked, whether every used vertex has one fan (faces joined
@@ -710,6 +788,15 @@ public:
     bool load(const std::string& path) override;
     bool save(const std::string& path) override;
     bool loadOBJ(const std::string& path);
+    // Records listed in an order far from the surface's: the faces jump
+    // between far-apart vertices (only for meshes too large to sit in the
+    // caches). Read before the rebuild of an import.
+    bool importScattered() const;
+    // Renumbers the vertices along a Z-order curve of their positions and
+    // sorts the faces by their lowest new corner (mesh_import_order.cpp).
+    // For an import before its rebuild: links and stored faces are
+    // dropped, as the rebuild makes them.
+    void orderSpatially();
     bool parseOBJ(const char* text, std::size_t size);
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a

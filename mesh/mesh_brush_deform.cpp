@@ -33,7 +33,10 @@ vec3* entry(Mesh& m, int v) {
 // (with the one-ring margin when asked) and ends the selection.
 void applyAndFinish(Mesh& m, bool margin) {
     m.applyDisplacement();
-    if (margin) m.selectMarginal();
+    if (margin) {
+        m.refreshMarginAndDeselect();
+        return;
+    }
     m.calculateSelectedNormals();
     m.deselectAll();
 }
@@ -57,12 +60,10 @@ bool gatherInfluences(const Mesh& m, const VertexFans& fans) {
 // smoothing, the margin and the corner normals.
 void smoothAndFinish(Mesh& m) {
     VertexFans fans;
-    fans.gather(m, m.selectedVertices.data(), m.selectedVertices.size());
+    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
     m._smooth(0.5f, fans);
     m.applyDisplacement();
-    m.selectMarginal(fans);
-    m.calculateSelectedNormals(fans);
-    m.deselectAll();
+    m.refreshMarginAndDeselect(fans);
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ void Mesh::deformG(const vec3& a, const vec3& b, float radius, int face) {
     // A face that cannot be picked leaves the selection as it was: start
     // from none so that nothing stale moves.
     deselectAll();
-    selectVG(a, radius, true, face);
+    selectInScope(a, radius, face, false);
     _deform(b - a);
     applyAndFinish(*this, true);
 }
@@ -129,13 +130,13 @@ void Mesh::smooth(const vec3& centre, const vec3& /*other*/, float radius) {
 
 void Mesh::smoothG(const vec3& centre, const vec3& /*other*/, float radius, int face) {
     deselectAll();
-    selectVG(centre, radius, true, face);
+    selectInScope(centre, radius, face, false);
     smoothAndFinish(*this);
 }
 
 void Mesh::smoothG_(const vec3& centre, const vec3& /*other*/, float radius, int face) {
     deselectAll();
-    selectVG_(centre, radius, true, face);
+    selectInScope(centre, radius, face, true);
     _smoothG(0.5f);
     // Faces outside the patch keep their normals until the stroke's end
     // recomputes them all.
@@ -146,7 +147,7 @@ void Mesh::_smooth(float s) {
     std::vector<std::int32_t> list(influences.size());
     for (std::size_t i = 0; i < list.size(); ++i) list[i] = influences[i].vertex;
     VertexFans fans;
-    fans.gather(*this, list.data(), list.size());
+    gatherFans(fans, list.data(), list.size());
     _smooth(s, fans);
 }
 

@@ -96,7 +96,7 @@ void Mesh::materialG(const vec3& centre, float radius, int face, const pbr& P, u
     // A face that cannot be picked leaves the selection as it was: start
     // from none so that nothing stale is painted.
     deselectAll();
-    selectVG(centre, radius, true, face);
+    selectInScope(centre, radius, face, false);
     _material(P, mask, s);
     deselectAll();
 }
@@ -105,7 +105,7 @@ void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& mat
     // A face that cannot be picked leaves the selection as it was: start
     // from none so that nothing stale is painted.
     deselectAll();
-    selectVG_(centre, radius, true, face);
+    selectInScope(centre, radius, face, true);
     if (mask & pbr::MaskAll)
         for (const MeshSectorInfluence& r : sectorInfluences) {
             blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));

@@ -20,7 +20,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_stroke.h"
 #include "mesh/vertex_fans.h"
 
 namespace qel {
@@ -40,9 +42,10 @@ bool inBox(const vec3& d, float r, bool closed) {
 
 double squared(const vec3& d) { return double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z; }
 
-// The open box test of selectV over a group of consecutive records: bit k
-// of the result is set when record k is active and each coordinate of its
-// offset from the centre is below r in magnitude. Formed without branches,
+// The box test of the selections over a group of consecutive records: bit
+// k of the result is set when record k is active and each coordinate of its
+// offset from the centre is below r in magnitude (open) or at most r
+// (closed). Formed without branches,
 // four coordinates at a time where SSE2 is there: nearly every vertex fails
 // the test, and a branch per comparison would be mispredicted often. The
 // offsets are the same single-precision differences that inBox tests.
@@ -50,7 +53,7 @@ class BoxTest {
 public:
     static constexpr std::size_t Group = 32;
 
-    BoxTest(const vec3& centre, float r) : c_(centre), r_(r) {}
+    BoxTest(const vec3& centre, float r, bool closed = false) : c_(centre), r_(r), closed_(closed) {}
 
     std::uint32_t candidates(const MeshVertex* records, std::size_t n) const {
         std::uint32_t bits = 0;
@@ -64,14 +67,14 @@ public:
             const MeshVertex& v = records[k];
             const __m128 p = _mm_loadu_ps(reinterpret_cast<const float*>(&v));
             const __m128 d = _mm_and_ps(_mm_sub_ps(p, c), magnitude);
-            const bool in = (_mm_movemask_ps(_mm_cmplt_ps(d, r)) & 7) == 7;
+            const __m128 inside = closed_ ? _mm_cmple_ps(d, r) : _mm_cmplt_ps(d, r);
+            const bool in = (_mm_movemask_ps(inside) & 7) == 7;
             bits |= std::uint32_t(in & v.isActive()) << k;
         }
 #else
         for (std::size_t k = 0; k < n; ++k) {
             const MeshVertex& v = records[k];
-            const bool in = (std::fabs(v.position.x - c_.x) < r_) & (std::fabs(v.position.y - c_.y) < r_) &
-                            (std::fabs(v.position.z - c_.z) < r_) & v.isActive();
+            const bool in = inBox(v.position - c_, r_, closed_) & v.isActive();
             bits |= std::uint32_t(in) << k;
         }
 #endif
@@ -81,6 +84,7 @@ public:
 private:
     vec3 c_;
     float r_;
+    bool closed_;
 };
 
 // Breadth-first walk over the faces from `seed`, each face expanded once
@@ -169,6 +173,7 @@ void cornersInBall(Mesh& m, int f, const vec3& centre, float radius, Visit visit
 void Mesh::selectV(const vec3& centre, float radius, bool clear) {
     if (clear) deselectAll();
     influences.clear();
+    if (stroke_ && stroke_->stamping && selectVNear(centre, radius)) return;
     const float r2 = radius * radius;
     const BoxTest box(centre, radius);
     const std::size_t n = vertices.size();
@@ -191,7 +196,76 @@ void Mesh::selectV(const vec3& centre, float radius, bool clear) {
     }
 }
 
+bool Mesh::selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near) {
+    MeshStrokeGrid& grid = stroke_->grid;
+    if (!grid.built(vertexCount())) grid.build(*this, radius);
+    if (!grid.near(centre, radius, false, near)) return false;
+    // The scan's tests on the vertices near the ball, then in index order.
+    const float r2 = radius * radius;
+    std::size_t in = 0;
+    for (const std::int32_t v : near) {
+        const MeshVertex& r = vertices[v];
+        if (!r.isActive()) continue;
+        const vec3 d = r.position - centre;
+        if (inBox(d, radius, false) && squared(d) < double(r2)) near[in++] = v;
+    }
+    near.resize(in);
+    std::sort(near.begin(), near.end());
+    for (const std::int32_t v : near) {
+        const vec3 d = vertices[v].position - centre;
+        influences.push_back({v, relativeDistance(squared(d), r2), d});
+        if (!listed(*this, v)) appendSelectedVertex(v);
+    }
+    return true;
+}
+
+void Mesh::scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre, float radius,
+                               std::vector<std::int32_t>& out) {
+    const double r2 = double(radius * radius);
+    auto inside = [&](int v) {
+        const MeshVertex& r = vertices[v];
+        if (!r.isActive() || scope.holding[std::size_t(v)] == 0) return false;
+        const vec3 d = r.position - centre;
+        return inBox(d, radius, true) && squared(d) <= r2;
+    };
+    if (stroke_->stamping) {
+        MeshStrokeGrid& grid = stroke_->grid;
+        if (!grid.built(vertexCount())) grid.build(*this, radius);
+        if (grid.near(centre, radius, true, out)) {
+            std::size_t in = 0;
+            for (const std::int32_t v : out)
+                if (inside(v)) out[in++] = v;
+            out.resize(in);
+            std::sort(out.begin(), out.end());
+            return;
+        }
+    }
+    out.clear();
+    const BoxTest box(centre, radius, true);
+    const std::size_t n = vertices.size();
+    for (std::size_t first = 0; first < n;) {
+        std::size_t count = 0;
+        const MeshVertex* block = vertices.contiguous(first, count);
+        for (std::size_t j = 0; j < count; j += BoxTest::Group) {
+            std::uint32_t candidates = box.candidates(block + j, std::min(BoxTest::Group, count - j));
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const int v = int(first + j + std::size_t(__builtin_ctz(candidates)));
+                if (inside(v)) out.push_back(v);
+            }
+        }
+        first += count;
+    }
+}
+
 void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
+    selectVGWalk(centre, radius, clear, face, nullptr);
+}
+
+void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
+    selectVG_Walk(centre, radius, clear, face, nullptr);
+}
+
+void Mesh::selectVGWalk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked) {
     const int seed = seedFace(*this, centre, face);
     if (seed < 0) return;
     if (clear) deselectAll();
@@ -201,6 +275,7 @@ void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
     std::vector<int> record(selectedVertices.size(), -1);
     const float r2 = radius * radius;
     walkFaces(*this, seed, true, [&](int f) {
+        if (walked) walked->push_back(f);
         listFace(*this, f);
         cornersInBall(*this, f, centre, radius, [&](int v, const vec3& d, double q) {
             const float t = relativeDistance(q, r2);
@@ -219,7 +294,7 @@ void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
     });
 }
 
-void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
+void Mesh::selectVG_Walk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked) {
     const int seed = seedFace(*this, centre, face);
     if (seed < 0) return;
     if (clear) deselectAll();
@@ -227,6 +302,7 @@ void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
     sectorHeads.assign(selectedVertices.size(), -1);
     const float r2 = radius * radius;
     walkFaces(*this, seed, false, [&](int f) {
+        if (walked) walked->push_back(f);
         listFace(*this, f);
         cornersInBall(*this, f, centre, radius, [&](int v, const vec3&, double q) {
             if (!listed(*this, v)) {
@@ -236,6 +312,50 @@ void Mesh::selectVG_(const vec3& centre, float radius, bool clear, int face) {
             addSectorRecord(*this, v, findStartRegion(v, f), relativeDistance(q, r2));
         });
     });
+}
+
+bool Mesh::selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch) {
+    deselectAll();
+    influences.clear();
+    sectorInfluences.clear();
+    // The scope's vertices within the closed ball, in index order: those a
+    // walk of the scope reaches through one of their faces. A vertex is in
+    // the ball whatever face reaches it, so each has one influence (or, in
+    // a patch, one sector record per sector of it the patch holds) with
+    // the walk's t.
+    const float r2 = radius * radius;
+    std::vector<std::int32_t> inBall;
+    scopeVerticesInBall(scope, centre, radius, inBall);
+    std::vector<float> ts;
+    ts.reserve(inBall.size());
+    for (const std::int32_t v : inBall) {
+        const vec3 d = vertices[v].position - centre;
+        const float t = relativeDistance(squared(d), r2);
+        appendSelectedVertex(v);
+        ts.push_back(t);
+        if (!patch) influences.push_back({v, t, d});
+    }
+    // The scope's faces round them, each with every face of the scope
+    // holding its vertex (else the fan misses some: the walk decides).
+    if (patch) sectorHeads.assign(selectedVertices.size(), -1);
+    VertexFans fans;
+    gatherFans(fans, selectedVertices.data(), selectedVertices.size());
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int held = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            if (!scope.hasFace(x->face)) continue;
+            ++held;
+            listFace(*this, x->face);
+            if (patch) addSectorRecord(*this, v, findStartRegion(v, x->face), ts[i]);
+        }
+        const int holding = scope.holding[std::size_t(v)];
+        if (held != holding && !(holding == 255 && held >= 255)) {
+            deselectAll();
+            return false;
+        }
+    }
+    return true;
 }
 
 void Mesh::selectAllV() {
@@ -271,9 +391,22 @@ void Mesh::selectMarginal(const VertexFans& selected) {
     // it is found, which lists them in the order of a second pass over the
     // new faces.
     const std::size_t moved = selectedVertices.size();
+    if (moved == 0) return;
+    // The fans lie one after the other: the face records some entries
+    // ahead are asked for while the current ones are read.
+    const FanFace* ahead = selected.begin(0);
+    const FanFace* const last = selected.end(moved - 1);
+    auto fetch = [&]() {
+        if (ahead != last) prefetchFace(faces[(ahead++)->face]);
+    };
+    for (int i = 0; i < 16; ++i) fetch();
     for (std::size_t i = 0; i < moved; ++i) {
-        if (!activeVertex(selected.vertex(i))) continue;
+        if (!activeVertex(selected.vertex(i))) {
+            for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) fetch();
+            continue;
+        }
         for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
+            fetch();
             MeshFace& F = faces[x->face];
             if (F.flags & (MeshFace::SelectedBit | MeshFace::VisitedBit)) continue;
             F.flags = std::uint8_t(F.flags | MeshFace::SelectedBit);
@@ -284,11 +417,71 @@ void Mesh::selectMarginal(const VertexFans& selected) {
     }
 }
 
+void Mesh::gatherFans(VertexFans& fans, const std::int32_t* list, std::size_t n) {
+    if (!stroke_ || !stroke_->stamping) {
+        fans.gather(*this, list, n);
+        return;
+    }
+    FanCache& kept = stroke_->fans;
+    if (!kept.fits(vertexCount(), faceCount())) kept.reset(vertexCount(), faceCount());
+    kept.gather(*this, list, n, fans);
+}
+
+void Mesh::refreshMarginAndDeselect() {
+    VertexFans fans;
+    gatherFans(fans, selectedVertices.data(), selectedVertices.size());
+    refreshMarginAndDeselect(fans);
+}
+
+void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
+    if (!selected.lists(selectedVertices.data(), selectedVertices.size())) {
+        refreshMarginAndDeselect();
+        return;
+    }
+    // A bit per face selected or listed in the margin, clear between calls.
+    static thread_local std::vector<std::uint64_t> seen;
+    if (seen.size() * 64 < faces.size()) seen.resize((faces.size() + 63) / 64, 0);
+    for (const int f : selectedFaces)
+        if (validFace(f)) seen[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63);
+    // The margin as selectMarginal lists it: each face round a moved vertex
+    // that was not selected as it is found, with its other vertices.
+    std::vector<int> margin;
+    const std::size_t moved = selectedVertices.size();
+    // The fans lie one after the other: the corners of the faces some
+    // entries ahead are asked for while the current ones are read.
+    const FanFace* ahead = moved ? selected.begin(0) : nullptr;
+    const FanFace* const last = moved ? selected.end(moved - 1) : nullptr;
+    for (int i = 0; i < 16 && ahead != last; ++i) __builtin_prefetch(faces[(ahead++)->face].v);
+    for (std::size_t i = 0; i < moved; ++i) {
+        const bool active = activeVertex(selected.vertex(i));
+        for (const FanFace* x = selected.begin(i); x != selected.end(i); ++x) {
+            if (ahead != last) __builtin_prefetch(faces[(ahead++)->face].v);
+            if (!active) continue;
+            std::uint64_t& word = seen[std::size_t(x->face) >> 6];
+            const std::uint64_t bit = std::uint64_t(1) << (x->face & 63);
+            if (word & bit) continue;
+            word |= bit;
+            margin.push_back(x->face);
+            for (const int w : faces[x->face].v)
+                if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+        }
+    }
+    for (const int f : margin) seen[std::size_t(f) >> 6] = 0;
+    for (const int f : selectedFaces)
+        if (validFace(f)) seen[std::size_t(f) >> 6] = 0;
+    const std::size_t listedFaces = selectedFaces.size();
+    selectedFaces.insert(selectedFaces.end(), margin.begin(), margin.end());
+    calculateSelectedNormals(selected);
+    selectedFaces.resize(listedFaces);
+    deselectAll();
+}
+
 void Mesh::applyDisplacement() {
     const std::size_t n = std::min(selectedVertices.size(), displacements.size());
     for (std::size_t i = 0; i < n; ++i) vertices[selectedVertices[i]].position += displacements[i];
     // The position refill rewrites the faces round the moved vertices.
     markVerticesChanged(RefillPositions, selectedVertices.data(), n);
+    if (stroke_) strokeMoved(n);
 }
 
 }  // namespace qel

@@ -63,9 +63,10 @@ Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
     load(inFolder ? std::string(ObjectsFolder) + name : name);
 }
 
-// ".OBJ" (any case): reads the file (read-only), parses it and rebuilds
-// the topology with sharp edges from the normal numbers (resize style
-// mean). False with status 1, and the mesh left as it was, when the file
+// ".OBJ" (any case): reads the file (read-only), parses it, orders the
+// records spatially when the file's order is far from the surface's, and
+// rebuilds the topology with sharp edges from the normal numbers (resize
+// style mean). False with status 1, and the mesh left as it was, when the file
 // cannot be read whole, has another extension, yields no face, has
 // faces that do not form a valid surface or a size beyond the float
 // range.
@@ -79,6 +80,9 @@ bool Mesh::load(const std::string& path) {
         status = 1;
         return false;
     }
+    // Once, before any record is named anywhere: an order far from the
+    // surface's makes every later walk wait on memory.
+    if (loaded.importScattered()) loaded.orderSpatially();
     loaded.initializeReconstructSharp(ResizeMean);
     if (loaded.status != 0 || !hasActiveFace(loaded) || !std::isfinite(loaded.size()) ||
         !std::isfinite(1.0f / loaded.size())) {

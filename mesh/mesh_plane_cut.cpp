@@ -285,6 +285,16 @@ void mergeFan(Mesh& m, int h, int into) {
     m.needsCompaction = 1;
 }
 
+// The normals after a cut: every face it made or changed, and every crease
+// it marked, holds a vertex it made, and the normals round those are
+// refreshed; a cut that made nothing refreshes them all, as it always did.
+void cutNormals(Mesh& m, const std::vector<int>& made) {
+    if (made.empty())
+        m.calculateNormals(2);
+    else
+        m.calculateNormalsRound(made);
+}
+
 }  // namespace
 
 // The holes a clip opened, by vertex identity: root[v] is v, or for a copy
@@ -412,7 +422,7 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     std::vector<int> cut;
     planeCutFaces(P, N, sides.values(), sides.crossed(), false, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 
@@ -430,7 +440,7 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     std::vector<int> cut;
     planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 
@@ -459,7 +469,7 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     std::vector<int> cut;
     planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
     planeCrease(cut);
-    calculateNormals(2);
+    cutNormals(*this, cut);
     deselectAll();
 }
 

@@ -150,12 +150,10 @@ void Mesh::scaleA_(const vec3& from, const vec3& to, int face) {
 
 void Mesh::deformG_(const vec3& from, const vec3& to, float radius, int face) {
     deselectAll();
-    selectVG_(from, radius, true, face);
+    selectInScope(from, radius, face, true);
     _deformG(to - from);
     applyDisplacement();
-    selectMarginal();
-    calculateSelectedNormals();
-    deselectAll();
+    refreshMarginAndDeselect();
 }
 
 void Mesh::inflateF_(const vec3& from, const vec3& to, int /*face*/) {

@@ -8,6 +8,10 @@
 // A gate per group of actions decides whether the step runs at all; a gate
 // that fails ends the whole call. Actions that work on the whole mesh act
 // for the first Sculptor only: a mirrored copy would apply them again.
+//
+// A moving stroke keeps what it moved from its first step to its end, which
+// refreshes the normals round that alone; its scoped stamps keep the patch
+// or component they work in (mesh_stroke.cpp).
 
 #include <algorithm>
 #include <cmath>
@@ -65,10 +69,9 @@ bool passGate(Step& st) {
     switch (groupOf(st.action)) {
         case Group::Stroke:
             if (st.n < 2) return false;
-            if (st.ended()) {
-                m.calculateNormals(2);
-                m.refill[1] = 1;
-            }
+            // The ended step's normals follow its stamp (strokeEnd), which
+            // marks the faces whose normals it refreshed.
+            if (st.ended()) m.refillMarked(Mesh::RefillNormals);
             // The stamps mark what they move: the positions refill in part.
             m.refillMarked(Mesh::RefillPositions);
             return true;
@@ -118,14 +121,10 @@ void copyPart(Step& st) {
     st.m.topologyChanged = 1;
 }
 
-// Adds the displacements; on the ended step refreshes the normals round the
-// moved vertices; ends the selection.
+// Adds the displacements and ends the selection; the stroke's end refreshes
+// the normals round what moved.
 void applyAndFinish(Step& st) {
     st.m.applyDisplacement();
-    if (st.ended()) {
-        st.m.selectMarginal();
-        st.m.calculateSelectedNormals();
-    }
     st.m.deselectAll();
 }
 
@@ -498,10 +497,7 @@ void paintAction(Step& st) {
                 m.materialG_(P.point, P.radius, P.itemId, P.material, mask, strength);
                 break;
             case Sculptor::SelectComponent:
-                m.deselectAll();
-                m.selectVG(P.point, P.radius, true, P.itemId);
-                m._material(P.material, mask, strength);
-                m.deselectAll();
+                m.materialG(P.point, P.radius, P.itemId, P.material, mask, strength);
                 break;
             default:
                 break;
@@ -574,17 +570,38 @@ bool firstSculptorOnly(const Step& st) {
     }
 }
 
+// Every Sculptor's step in order; true when a moving stroke's ended step ran.
+bool runSteps(Mesh& m, std::vector<Sculptor*>& sculptors) {
+    bool ended = false;
+    for (Sculptor* s : sculptors) {
+        if (s == nullptr || s->samples.empty()) break;
+        Step st(m, *s);
+        if (!passGate(st)) break;
+        ended = ended || (groupOf(st.action) == Group::Stroke && st.ended());
+        copyPart(st);
+        runAction(st);
+        if (firstSculptorOnly(st)) break;
+    }
+    return ended;
+}
+
 }  // namespace
 
 void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
-    for (Sculptor* s : sculptors) {
-        if (s == nullptr || s->samples.empty()) return;
-        Step st(*this, *s);
-        if (!passGate(st)) return;
-        copyPart(st);
-        runAction(st);
-        if (firstSculptorOnly(st)) return;
-    }
+    // The press and the first step start a stroke; a moving stroke notes
+    // what its steps move.
+    const Sculptor* first = sculptors.empty() ? nullptr : sculptors.front();
+    const Group group = first ? groupOf(int(first->action)) : Group::Other;
+    const bool stamping = group == Group::Stroke || group == Group::Paint || group == Group::TopologyStroke;
+    if (first && first->samples.size() <= 2) strokeBegin();
+    strokeRun(true, group == Group::Stroke, stamping);
+    const bool ended = runSteps(*this, sculptors);
+    // The end reads the fans the stroke kept.
+    if (ended)
+        strokeEnd(true);
+    else if (first && first->isEnded())
+        strokeEnd(false);
+    strokeRun(false, false, false);
 }
 
 }  // namespace qel

@@ -546,6 +546,23 @@ void sphereCut(Mesh& m, const vec3& centre, double r2, const vec3& surfacePoint,
     cut.run();
 }
 
+// The vertices made since the count was `first`: every face a cut made or
+// changed, and every crease it marked, holds one of them.
+std::vector<int> madeSince(const Mesh& m, int first) {
+    std::vector<int> made;
+    for (int v = first; v < m.vertexCount(); ++v) made.push_back(v);
+    return made;
+}
+
+// The corner normals after a cut: those round what it made, or all of them
+// when it made nothing, as they always were.
+void cornerNormalsAfterCut(Mesh& m, int first) {
+    if (m.vertexCount() == first)
+        m.calculateNormals(1);
+    else
+        m.calculateNormalsRound(madeSince(m, first), false);
+}
+
 // Erases the faces round the inside vertices (listedOnly: the faces of the
 // selected-face list touching one), then deselects, compacts and recomputes
 // the corner normals.
@@ -588,16 +605,18 @@ void sphereErase(Mesh& m, bool listedOnly) {
 }  // namespace
 
 void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
+    const int first = vertexCount();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
     deselectAll();
-    calculateNormals(1);
+    cornerNormalsAfterCut(*this, first);
 }
 
 void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    const int first = vertexCount();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
     deselectAll();
-    calculateNormals(1);
+    cornerNormalsAfterCut(*this, first);
 }
 
 void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {
@@ -618,7 +637,9 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     const vec3 o = point - normal * h;
     const double r2 = squaredDistance(o, rimPoint);
     const float radius = float(std::sqrt(r2));
+    const int first = vertexCount();
     sphereCut(*this, o, r2, rimPoint, -1, 0);
+    std::vector<int> touched = madeSince(*this, first);
 
     std::vector<int> ring, ringFaces;
     for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
@@ -633,9 +654,15 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
         // The inside of the dent or bump is smooth; a border keeps its edges.
         if (vertices[v].isSharp() && !vertices[v].isBorder())
             for (const int w : ring) edgeSharpVV(v, w, false);
+        touched.push_back(v);
     }
     deselectAll();
-    calculateNormals(2);
+    // What the cut made and every pressed vertex: the faces they changed,
+    // the edges they cleared and the faces painted all hold one of them.
+    if (touched.empty())
+        calculateNormals(2);
+    else
+        calculateNormalsRound(touched);
 }
 
 }  // namespace qel

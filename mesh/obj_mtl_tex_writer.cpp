@@ -41,13 +41,14 @@ void ObjMtlTexWriter::numberVertices(const Mesh& mesh) {
     const int nV = mesh.vertexCount();
     const int nF = mesh.faceCount();
     useFace_.assign(std::size_t(nV), -1);
-    faceTotal_ = 0;
+    writtenFaces_.clear();
     for (int f = 0; f < nF; ++f) {
         if (!written(mesh, f)) continue;
-        ++faceTotal_;
+        writtenFaces_.push_back(f);
         const MeshFace& F = mesh.faces[std::size_t(f)];
         for (int k = 0; k < 3; ++k) useFace_[std::size_t(F.v[k])] = f;
     }
+    faceTotal_ = int(writtenFaces_.size());
     number_.assign(std::size_t(nV), 0);
     vertexTotal_ = 0;
     for (int v = 0; v < nV; ++v)
@@ -106,11 +107,9 @@ void ObjMtlTexWriter::writeVertices(const Mesh& mesh, const mat4& M) {
 }
 
 void ObjMtlTexWriter::writeTexCoords(const Mesh& mesh, const pbr& material) {
-    const int nF = mesh.faceCount();
     std::int64_t cell = counters_.cellOffset;
     TextureAtlas::TexCoord uv[3];
-    for (int f = 0; f < nF; ++f) {
-        if (!written(mesh, f)) continue;
+    for (const int f : writtenFaces_) {
         const MeshFace& F = mesh.faces[std::size_t(f)];
         atlas_.paintCell(cell, material * F.material[0], material * F.material[1], material * F.material[2]);
         atlas_.cellCoordinates(cell, uv);
@@ -147,10 +146,8 @@ void ObjMtlTexWriter::writeFaces(const Mesh& mesh, bool mirrored) {
     static constexpr int Forward[3] = {0, 1, 2};
     static constexpr int Reversed[3] = {0, 2, 1};
     const int* order = mirrored ? Reversed : Forward;
-    const int nF = mesh.faceCount();
     std::int64_t tex = counters_.texOffset + 1;
-    for (int f = 0; f < nF; ++f) {
-        if (!written(mesh, f)) continue;
+    for (const int f : writtenFaces_) {
         const MeshFace& F = mesh.faces[std::size_t(f)];
         obj_.text('f');
         for (int n = 0; n < 3; ++n) {

@@ -74,7 +74,8 @@ private:
     // An active face whose three corners are vertices of the mesh.
     static bool written(const Mesh& mesh, int f);
     // number_[v]: 1-based number of each vertex a written face uses, else 0;
-    // useFace_[v]: one written face using it. Sets vertexTotal_, faceTotal_.
+    // useFace_[v]: one written face using it; writtenFaces_. Sets
+    // vertexTotal_, faceTotal_.
     void numberVertices(const Mesh& mesh);
     // The sectors of every written vertex, flattened in vertex order; a
     // vertex whose fan yields none gets the one of a face using it.
@@ -98,6 +99,7 @@ private:
     Counters counters_;
     bool declared_ = false;  // the MTL file holds the material
 
+    std::vector<int> writtenFaces_;  // the faces written, in order
     std::vector<int> number_;
     std::vector<int> useFace_;
     std::vector<int> regionStart_;  // per vertex and one past: offsets into regionFaces_

@@ -71,31 +71,34 @@ bool TextureAtlas::create(std::int64_t cells) {
     return true;
 }
 
-void TextureAtlas::paintPixel(int x, int y, const pbr& m) {
+void TextureAtlas::paintPixels(int x, int y, int count, const pbr& m) {
+    // One row of each map; the pixel rows count from the bottom.
     const int row = height() - 1 - y;
     uchar* c = images_[BaseColour].scanLine(row) + 4 * x;
-    c[0] = uchar(m.colour.r >> 8);
-    c[1] = uchar(m.colour.g >> 8);
-    c[2] = uchar(m.colour.b >> 8);
-    c[3] = uchar(m.colour.a >> 8);
     uchar* e = images_[Emission].scanLine(row) + 3 * x;
-    e[0] = uchar(m.light.r >> 8);
-    e[1] = uchar(m.light.g >> 8);
-    e[2] = uchar(m.light.b >> 8);
     uchar* g = images_[Metalness].scanLine(row) + 3 * x;
-    g[0] = g[1] = g[2] = Grey(m.metalness);
-    g = images_[Roughness].scanLine(row) + 3 * x;
-    g[0] = g[1] = g[2] = Grey(m.roughness);
+    uchar* r = images_[Roughness].scanLine(row) + 3 * x;
+    const uchar metal = Grey(m.metalness), rough = Grey(m.roughness);
+    for (int i = 0; i < count; ++i, c += 4, e += 3, g += 3, r += 3) {
+        c[0] = uchar(m.colour.r >> 8);
+        c[1] = uchar(m.colour.g >> 8);
+        c[2] = uchar(m.colour.b >> 8);
+        c[3] = uchar(m.colour.a >> 8);
+        e[0] = uchar(m.light.r >> 8);
+        e[1] = uchar(m.light.g >> 8);
+        e[2] = uchar(m.light.b >> 8);
+        g[0] = g[1] = g[2] = metal;
+        r[0] = r[1] = r[2] = rough;
+    }
 }
 
 void TextureAtlas::paintCell(std::int64_t cell, const pbr& m0, const pbr& m1, const pbr& m2) {
     if (cell < 0 || cell >= capacity()) return;
     const int x = int(2 * (cell % columns_));
     const int y = int(2 * (cell / columns_));
-    paintPixel(x, y, m0);
-    paintPixel(x + 1, y, m1);
-    paintPixel(x, y + 1, m2);
-    paintPixel(x + 1, y + 1, m2);
+    paintPixels(x, y, 1, m0);
+    paintPixels(x + 1, y, 1, m1);
+    paintPixels(x, y + 1, 2, m2);
 }
 
 void TextureAtlas::cellCoordinates(std::int64_t cell, TexCoord uv[3]) const {

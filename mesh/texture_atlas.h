@@ -70,8 +70,9 @@ public:
     bool save(TMap map, QIODevice& device) const;
 
 private:
-    // Pixel (x, y) of every map, y counted from the bottom.
-    void paintPixel(int x, int y, const pbr& m);
+    // Pixels (x, y) to (x + count - 1, y) of every map, y counted from the
+    // bottom.
+    void paintPixels(int x, int y, int count, const pbr& m);
 
     QImage images_[MapCount];
     int rows_ = 0;

@@ -57,4 +57,50 @@ void VertexFans::walk(const Mesh& m, int v) {
     }
 }
 
+void FanCache::reset(int vertexCount, int faceCount) {
+    vertexCount_ = vertexCount;
+    faceCount_ = faceCount;
+    start_.assign(std::size_t(std::max(vertexCount, 0)), 0);
+    count_.assign(std::size_t(std::max(vertexCount, 0)), 0);
+    store_.clear();
+}
+
+void FanCache::gather(const Mesh& m, const std::int32_t* vertices, std::size_t n, VertexFans& fans) {
+    // The vertices not kept, each once (marked pending meanwhile).
+    constexpr std::uint32_t Pending = ~std::uint32_t(0);
+    auto kept = [&](int v) { return v >= 0 && v < vertexCount_; };
+    std::vector<std::int32_t> missing;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int v = vertices[i];
+        if (!kept(v) || start_[std::size_t(v)] != 0) continue;
+        start_[std::size_t(v)] = Pending;
+        missing.push_back(v);
+    }
+    VertexFans walked;
+    walked.gather(m, missing.data(), missing.size());
+    for (std::size_t j = 0; j < missing.size(); ++j) start_[std::size_t(missing[j])] = 0;
+    if (store_.size() + walked.faces_.size() > MaxFaces) {
+        fans.gather(m, vertices, n);
+        return;
+    }
+    for (std::size_t j = 0; j < missing.size(); ++j) {
+        const std::size_t v = std::size_t(missing[j]);
+        start_[v] = std::uint32_t(store_.size() + 1);
+        count_[v] = std::uint32_t(walked.end(j) - walked.begin(j));
+        store_.insert(store_.end(), walked.begin(j), walked.end(j));
+    }
+    fans.vertices_.assign(vertices, vertices + n);
+    fans.first_.resize(n + 1);
+    fans.faces_.clear();
+    fans.faces_.reserve(n * 7);
+    for (std::size_t i = 0; i < n; ++i) {
+        fans.first_[i] = std::uint32_t(fans.faces_.size());
+        const int v = vertices[i];
+        if (!kept(v)) continue;  // not a vertex: no fan, as the walk finds
+        const FanFace* from = store_.data() + (start_[std::size_t(v)] - 1);
+        fans.faces_.insert(fans.faces_.end(), from, from + count_[std::size_t(v)]);
+    }
+    fans.first_[n] = std::uint32_t(fans.faces_.size());
+}
+
 }  // namespace qel

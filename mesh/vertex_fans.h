@@ -59,11 +59,37 @@ public:
     const FanFace* end(std::size_t i) const { return faces_.data() + first_[i + 1]; }
 
 private:
+    friend class FanCache;
     void walk(const Mesh& m, int v);
 
     std::vector<std::int32_t> vertices_;
     std::vector<std::uint32_t> first_;  // entry i's faces: [first_[i], first_[i + 1])
     std::vector<FanFace> faces_;
+};
+
+// Fans gathered once and kept while the mesh's topology stays as it was (the
+// steps of a brush stroke): a later gather copies a kept fan instead of
+// walking it again. Kept for the record counts it was made for; past a few
+// million fan faces it keeps no more.
+class FanCache {
+public:
+    // Made for a mesh of these counts.
+    bool fits(int vertexCount, int faceCount) const {
+        return vertexCount == vertexCount_ && faceCount == faceCount_;
+    }
+    // Empty, for a mesh of these counts (negative: for none).
+    void reset(int vertexCount, int faceCount);
+    // fans: what VertexFans::gather gives for vertices[0 .. n - 1], the
+    // fans not kept yet walked (and kept).
+    void gather(const Mesh& m, const std::int32_t* vertices, std::size_t n, VertexFans& fans);
+
+private:
+    static constexpr std::size_t MaxFaces = std::size_t(1) << 21;
+
+    int vertexCount_ = -1, faceCount_ = -1;
+    std::vector<std::uint32_t> start_;  // per vertex: 1 + the first of its faces in store_, 0 when not kept
+    std::vector<std::uint32_t> count_;  // per vertex: its fan's faces
+    std::vector<FanFace> store_;
 };
 
 }  // namespace qel

@@ -238,3 +238,47 @@ TEST_F(SceneExportTest, AFileThatCannotBeWrittenLeavesNoIncompleteSet) {
 }
 
 }  // namespace
+
+// FNV-1a over the bytes.
+std::uint64_t digest(const void* data, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+// The bytes of the OBJ and MTL files and the pixels of the four maps of a
+// fixed scene: creases, corners painted in every channel (signed ones
+// below zero too), mirrored placements, an element converted to a mesh.
+TEST_F(SceneExportTest, FilesKeepTheirBytes) {
+    const std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+    Mesh* sphere = Mesh::Sphere(base.get(), 2, true, true);
+    for (int f = 0; f < sphere->faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            pbr& m = sphere->faces[f].material[k];
+            m.colour = wvec4(std::uint16_t(977 * f + 131 * k), std::uint16_t(40000 - 113 * f), 65535, 32768);
+            m.light = wvec4(std::uint16_t(257 * k), 0, std::uint16_t(61 * f), 65535);
+            m.roughness = std::int16_t(100 * f - 20000);
+            m.metalness = std::int16_t(-30 * f + 7 * k);
+        }
+    // Scales by powers of two: every normal's transform is exact, whatever
+    // precision the compiler keeps between steps.
+    sphere->centre = vec3(0, 0, 0);
+    sphere->setSize(4.0f);
+    place(sphere, mat4::Translation(0.5f, -1, 2) * mat4::Scale(2.0f, 2.0f, -2.0f),
+          pbr(wvec4(60000, 30000, 20000, 65535), wvec4(0, 0, 0, 65535), 1000, -1000));
+    place(Mesh::Cube(), mat4::Translation(-3, 0.25f, 0));
+    place(new CubeForm(true), mat4::Translation(3, 0, 0) * mat4::Scale(1, -1, 1));
+    ASSERT_TRUE(scene.save(path("kept.obj")));
+    const std::string obj = readText(path("kept.obj")), mtl = readText(path("kept.mtl"));
+    EXPECT_EQ(digest(obj.data(), obj.size()), 6768827539365234138ull);
+    EXPECT_EQ(digest(mtl.data(), mtl.size()), 4018655324889222785ull);
+    const std::uint64_t maps[TextureAtlas::MapCount] = {6959304113972011569ull, 4232885934849705915ull,
+                                                        14930957390009143728ull, 3102669206270279811ull};
+    for (int m = 0; m < TextureAtlas::MapCount; ++m) {
+        const QImage image = map(TextureAtlas::TMap(m));
+        const std::size_t row = std::size_t(image.width()) * std::size_t(image.depth() / 8);
+        std::uint64_t h = digest(nullptr, 0);
+        for (int y = 0; y < image.height(); ++y) h = digest(image.constScanLine(y), row, h);
+        EXPECT_EQ(h, maps[m]) << m;
+    }
+}

@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -284,3 +287,111 @@ TEST_F(ObjFiles, AppendedObjectsArePlacedAndNumberedOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A torus of U x V quads as OBJ text, creased along one ring (its two sides
+// carry different normal numbers), every record in file order or shuffled.
+std::string torusText(int U, int V, bool shuffled) {
+    std::vector<std::string> vs, fs;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const double a = 6.283185307179586 * i / U, b = 6.283185307179586 * j / V;
+            std::ostringstream l;
+            l.precision(9);
+            l << "v " << (2 + 0.6 * std::cos(b)) * std::cos(a) << ' ' << (2 + 0.6 * std::cos(b)) * std::sin(a) << ' '
+              << 0.6 * std::sin(b) << '\n';
+            vs.push_back(l.str());
+        }
+    std::vector<int> at(vs.size());
+    for (std::size_t i = 0; i < at.size(); ++i) at[i] = int(i);
+    std::mt19937 rng(5);
+    if (shuffled) std::shuffle(at.begin(), at.end(), rng);
+    std::vector<int> number(at.size());
+    for (std::size_t i = 0; i < at.size(); ++i) number[std::size_t(at[i])] = int(i) + 1;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const int a = number[std::size_t(i * V + j)], b = number[std::size_t((i + 1) % U * V + j)];
+            const int c = number[std::size_t((i + 1) % U * V + (j + 1) % V)], d = number[std::size_t(i * V + (j + 1) % V)];
+            const int n = i < U / 2 ? 1 : 2;
+            for (const auto& t : {std::array<int, 3>{a, b, c}, std::array<int, 3>{a, c, d}}) {
+                std::ostringstream l;
+                l << "f " << t[0] << "//" << n << ' ' << t[1] << "//" << n << ' ' << t[2] << "//" << n << '\n';
+                fs.push_back(l.str());
+            }
+        }
+    if (shuffled) std::shuffle(fs.begin(), fs.end(), rng);
+    std::string text = "vn 0 0 1\nvn 0 0 1\n";
+    for (const int i : at) text += vs[std::size_t(i)];
+    for (const std::string& f : fs) text += f;
+    return text;
+}
+
+// Every active face by its corner positions (from the smallest), its sharp
+// edges and its corner normals, sorted: the surface whatever the order.
+struct FaceByPlace {
+    std::array<float, 9> at;
+    int sharp;
+    std::array<vec3, 3> normals;
+    bool operator<(const FaceByPlace& o) const { return at < o.at || (at == o.at && sharp < o.sharp); }
+};
+std::vector<FaceByPlace> byPlace(const Mesh& m) {
+    std::vector<FaceByPlace> out;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        int r = 0;
+        auto pos = [&](int k) { return m.vertices[F.v[k]].position; };
+        auto less = [](const vec3& a, const vec3& b) {
+            return std::array<float, 3>{a.x, a.y, a.z} < std::array<float, 3>{b.x, b.y, b.z};
+        };
+        for (int k = 1; k < 3; ++k)
+            if (less(pos(k), pos(r))) r = k;
+        FaceByPlace x{};
+        for (int i = 0; i < 3; ++i) {
+            const int k = (r + i) % 3;
+            x.at[std::size_t(3 * i)] = pos(k).x;
+            x.at[std::size_t(3 * i + 1)] = pos(k).y;
+            x.at[std::size_t(3 * i + 2)] = pos(k).z;
+            x.sharp |= F.isSharp(k) ? 1 << i : 0;
+            x.normals[std::size_t(i)] = F.normals[k];
+        }
+        out.push_back(x);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+// A large file in a scattered order is imported with its records in space
+// order: the same surface, creases and normals as its own order gives. A
+// large file in surface order keeps its order.
+TEST_F(ObjFiles, ScatteredLargeFilesAreOrderedInSpace) {
+    const std::string scattered = torusText(320, 220, true);
+    Mesh inFileOrder = parsed(scattered);
+    ASSERT_TRUE(inFileOrder.importScattered());
+    inFileOrder.initializeReconstructSharp(Mesh::ResizeMean);
+    Mesh imported(write("scattered.obj", scattered), false);
+    ASSERT_EQ(imported.status, 0);
+    Mesh reparsed = parsed(scattered);
+    reparsed.orderSpatially();
+    EXPECT_FALSE(reparsed.importScattered());
+    const std::vector<FaceByPlace> a = byPlace(inFileOrder), b = byPlace(imported);
+    ASSERT_EQ(a.size(), b.size());
+    int sharp = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_TRUE(a[i].at == b[i].at && a[i].sharp == b[i].sharp) << i;
+        sharp += a[i].sharp != 0;
+        for (int k = 0; k < 3; ++k) EXPECT_LT(qel::length(a[i].normals[k] - b[i].normals[k]), 1e-6) << i;
+    }
+    EXPECT_EQ(sharp, 4 * 220);  // both creased rings, on both sides
+    // The centre is the vertices' mean, summed in another order.
+    EXPECT_LT(qel::length(imported.centre - inFileOrder.centre), 1e-6);
+
+    const std::string ordered = torusText(320, 220, false);
+    Mesh kept(write("ordered.obj", ordered), false);
+    const Mesh plain = parsed(ordered);
+    ASSERT_EQ(kept.vertexCount(), plain.vertexCount());
+    for (int v = 0; v < kept.vertexCount(); ++v) ASSERT_EQ(kept.vertices[v].position, plain.vertices[v].position);
+}

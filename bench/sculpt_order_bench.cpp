@@ -1,0 +1,261 @@
+// Brush stamps and the end of a stroke on the sculpting sphere of 1,310,720
+// faces, in the order the program makes it (program), with its vertices
+// and faces shuffled (shuffled), as a file written by another program may
+// hold them, and that shuffled mesh written to an OBJ file and imported
+// (imported: the import puts a scattered file's records in space order). Every stamp is a later step of a running stroke (three
+// samples) after the stroke's first step, brush radius 0.2 x the sphere's
+// radius; successive stamps step back and forth so that the surface stays
+// put.
+//
+//   Stamp/Deform/<order>      the whole-mesh deform: the peer of the others
+//   Stamp/Smooth/<order>      goal: at most 2 ms in program order, 4 ms shuffled
+//   Stamp/Paint/<order>       the same goal
+//   Scoped/DeformPatch/<order>, Scoped/DeformComponent/<order>,
+//   Scoped/SmoothComponent/<order>, Scoped/PaintPatch/<order>
+//                             the scoped stamps (the sphere is one patch and
+//                             one component): goal at most 2 x
+//                             Stamp/Smooth (both refresh the normals round
+//                             what they move) and 16 ms
+//   End/Deform/<order>        the ended step of a Deform stroke of eight
+//                             stamps (the normals of what the stroke moved):
+//                             goal at most 30 ms and 3 x Normals/Stamp
+//   Normals/Stamp/<order>     the normal refresh of one stamp (selectV, the
+//                             one-ring margin, the selected normals)
+//   Normals/Whole/<order>     calculateNormals(2), what the ended step ran before
+//   Import/Shuffled           the import of the shuffled mesh's OBJ file
+//                             (Mesh::load: read, parse, space order, rebuild)
+//   Import/InFileOrder        its peer: the same without the space order
+//                             (read, parse, rebuild)
+//
+// Goals are declared for scripts/bench --check where the goal registry is
+// built in.
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_meshes.h"
+#include "mesh/mesh.h"
+
+namespace {
+
+enum Order { Program = 0, Shuffled = 1, Imported = 2 };
+
+struct Scene {
+    std::unique_ptr<qel::Mesh> mesh;
+    qel::vec3 centre;  // the brush centre, a point of the surface
+    qel::vec3 step;    // one stroke step, along the surface
+    float radius = 0;  // the brush radius
+    int face = -1;     // the face under the brush
+};
+
+Scene make(std::unique_ptr<qel::Mesh> mesh, const qel::vec3& p) {
+    Scene r;
+    r.mesh = std::move(mesh);
+    const float R = float(qel::length(p - r.mesh->centre));
+    r.centre = p;
+    r.radius = 0.2f * R;
+    r.step = qel::normalize(qel::cross(p - r.mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
+    r.face = r.mesh->findFirstFace(p);
+    return r;
+}
+
+Scene& scene(Order order);
+
+// The shuffled sphere written as an OBJ file, once.
+const std::string& shuffledFile() {
+    static QTemporaryDir dir;
+    static const std::string path = [] {
+        const std::string p = dir.filePath("shuffled.obj").toStdString();
+        scene(Shuffled).mesh->saveOBJ(p);
+        return p;
+    }();
+    return path;
+}
+
+Scene& scene(Order order) {
+    static Scene program = [] {
+        std::unique_ptr<qel::Mesh> m(benchmeshes::stampSphere());
+        const qel::vec3 p = m->vertices[0].position;
+        return make(std::move(m), p);
+    }();
+    if (order == Program) return program;
+    static Scene shuffled = make(std::unique_ptr<qel::Mesh>(benchmeshes::shuffledCopy(*program.mesh)), program.centre);
+    if (order == Shuffled) return shuffled;
+    static Scene imported = [] {
+        std::unique_ptr<qel::Mesh> m(new qel::Mesh());
+        m->load(shuffledFile());
+        return make(std::move(m), scene(Program).centre);
+    }();
+    return imported;
+}
+
+// A stroke on the scene: one Sculptor whose steps go back and forth.
+class Stroke {
+public:
+    Stroke(Scene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) : s_(s) {
+        sculptor_.action = action;
+        sculptor_.select = select;
+        sculptor_.viewDirection = qel::normalize(s.centre - s.mesh->centre);
+        qel::SBrush b;
+        b.point = s.centre;
+        b.radius = s.radius;
+        b.itemId = s.face;
+        b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
+        brush_ = b;
+    }
+    // The press and the first step (two samples).
+    void press() {
+        sculptor_.begin();
+        sculptor_.samples.assign(1, brush_);
+        run();
+        sculptor_.move();
+        sculptor_.samples.push_back(brush_);
+        sculptor_.samples.back().point = s_.centre + s_.step;
+        forward_ = false;
+        run();
+    }
+    // One later step (three samples kept).
+    void step() {
+        sculptor_.samples.resize(3, brush_);
+        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
+        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
+        forward_ = !forward_;
+        run();
+    }
+    // The release: the last step with the gesture ended.
+    void end() {
+        sculptor_.end();
+        step();
+    }
+
+private:
+    void run() {
+        std::vector<qel::Sculptor*> list{&sculptor_};
+        s_.mesh->sculpt(list);
+    }
+
+    Scene& s_;
+    qel::Sculptor sculptor_;
+    qel::SBrush brush_;
+    bool forward_ = true;
+};
+
+void faces(benchmark::State& state, Order order) {
+    state.counters["faces"] = double(scene(order).mesh->faceCount());
+}
+
+void stamps(benchmark::State& state, Order order, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) {
+    Stroke stroke(scene(order), action, select);
+    stroke.press();
+    for (auto _ : state) stroke.step();
+    benchmark::DoNotOptimize(scene(order).mesh->vertices[0].position);
+    faces(state, order);
+}
+
+// The ended step of a Deform stroke of eight stamps, alone timed.
+void end(benchmark::State& state, Order order) {
+    Scene& s = scene(order);
+    for (auto _ : state) {
+        state.PauseTiming();
+        Stroke stroke(s, qel::Sculptor::Deform, qel::Sculptor::SelectElement);
+        stroke.press();
+        for (int i = 0; i < 8; ++i) stroke.step();
+        state.ResumeTiming();
+        stroke.end();
+    }
+    benchmark::DoNotOptimize(s.mesh->faces[0].normals[0]);
+    faces(state, order);
+}
+
+// One stamp's normal refresh: the stamp's vertices, the faces round them
+// with their other vertices, the normals of those.
+void stampNormals(benchmark::State& state, Order order) {
+    Scene& s = scene(order);
+    for (auto _ : state) {
+        s.mesh->selectV(s.centre, s.radius, true);
+        s.mesh->selectMarginal();
+        s.mesh->calculateSelectedNormals();
+        s.mesh->deselectAll();
+    }
+    faces(state, order);
+}
+
+void wholeNormals(benchmark::State& state, Order order) {
+    for (auto _ : state) scene(order).mesh->calculateNormals(2);
+    faces(state, order);
+}
+
+void importShuffled(benchmark::State& state, bool spaceOrder) {
+    const std::string& path = shuffledFile();
+    for (auto _ : state) {
+        qel::Mesh m;
+        if (spaceOrder) {
+            m.load(path);
+        } else {
+            m.loadOBJ(path);
+            m.initializeReconstructSharp(qel::Element::ResizeMean);
+        }
+        benchmark::DoNotOptimize(m.faceCount());
+        state.PauseTiming();
+        m.init();
+        state.ResumeTiming();
+    }
+}
+
+using A = qel::Sculptor;
+
+}  // namespace
+
+#define ORDERS(name, call)                                                                              \
+    BENCHMARK_CAPTURE(call, program, Program)->Name(name "/program")->Unit(benchmark::kMillisecond);    \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled)->Name(name "/shuffled")->Unit(benchmark::kMillisecond); \
+    BENCHMARK_CAPTURE(call, imported, Imported)->Name(name "/imported")->Unit(benchmark::kMillisecond)
+#define STAMPS(name, action, select)                                                                           \
+    BENCHMARK_CAPTURE(stamps, program, Program, action, select)                                               \
+        ->Name(name "/program")                                                                               \
+        ->Unit(benchmark::kMillisecond);                                                                      \
+    BENCHMARK_CAPTURE(stamps, shuffled, Shuffled, action, select)                                             \
+        ->Name(name "/shuffled")                                                                              \
+        ->Unit(benchmark::kMillisecond);                                                                      \
+    BENCHMARK_CAPTURE(stamps, imported, Imported, action, select)->Name(name "/imported")->Unit(benchmark::kMillisecond)
+
+STAMPS("Stamp/Deform", A::Deform, A::SelectElement);
+STAMPS("Stamp/Smooth", A::Smooth, A::SelectElement);
+STAMPS("Stamp/Paint", A::PaintMaterial, A::SelectElement);
+STAMPS("Scoped/DeformPatch", A::Deform, A::SelectPatch);
+STAMPS("Scoped/DeformComponent", A::Deform, A::SelectComponent);
+STAMPS("Scoped/SmoothComponent", A::Smooth, A::SelectComponent);
+STAMPS("Scoped/PaintPatch", A::PaintMaterial, A::SelectPatch);
+ORDERS("Normals/Stamp", stampNormals);
+ORDERS("End/Deform", end);
+ORDERS("Normals/Whole", wholeNormals);
+BENCHMARK_CAPTURE(importShuffled, spaceOrder, true)->Name("Import/Shuffled")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(importShuffled, fileOrder, false)->Name("Import/InFileOrder")->Unit(benchmark::kMillisecond);
+
+#if __has_include("bench/bench_goals.h")
+#include "bench/bench_goals.h"
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/shuffled", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/program", 2));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/shuffled", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/imported", 4));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/imported", 4));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformPatch/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformComponent/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/DeformComponent/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/SmoothComponent/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/SmoothComponent/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::ratio("Scoped/PaintPatch/program", 2, "Stamp/Smooth/program"));
+BENCH_GOAL(benchgoals::ratio("Scoped/PaintPatch/shuffled", 2, "Stamp/Smooth/shuffled"));
+BENCH_GOAL(benchgoals::limitMs("Scoped/DeformPatch/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("Scoped/DeformComponent/shuffled", 16));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
+BENCH_GOAL(benchgoals::ratio("End/Deform/program", 3, "Normals/Stamp/program"));
+BENCH_GOAL(benchgoals::ratio("End/Deform/shuffled", 3, "Normals/Stamp/shuffled"));
+#endif

@@ -1,0 +1,246 @@
+// What a sculpt stroke keeps on a mesh between its steps: the vertices it
+// moved, for the normals at its end, and the patch or component of its
+// scoped stamps (see mesh_stroke.h).
+
+#include "mesh/mesh_stroke.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+// Past this share of the vertices the end takes the whole-mesh pass.
+constexpr int OverflowShare = 8;
+
+std::size_t words(int bits) { return (std::size_t(bits) + 63) / 64; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Kept scopes
+
+void MeshStrokeScope::keep(const Mesh& m, const std::vector<int>& walked) {
+    vertexCount = m.vertexCount();
+    faceCount = m.faceCount();
+    faces.assign(words(faceCount), 0);
+    holding.assign(std::size_t(vertexCount), 0);
+    for (const int f : walked) {
+        faces[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63);
+        for (const int v : m.faces[f].v)
+            if (m.validVertex(v) && holding[std::size_t(v)] < 255) ++holding[std::size_t(v)];
+    }
+    kept = true;
+}
+
+bool MeshStrokeScope::holds(const Mesh& m, int f) const {
+    return kept && vertexCount == m.vertexCount() && faceCount == m.faceCount() && m.validFace(f) && hasFace(f);
+}
+
+// ---------------------------------------------------------------------------
+// The vertex grid
+
+int MeshStrokeGrid::index(int a, double x) const {
+    const double i = std::floor((x - origin_[a]) * perCell_);
+    return int(std::clamp(i, -1073741824.0, 1073741824.0));
+}
+
+void MeshStrokeGrid::build(const Mesh& m, float radius) {
+    vertexCount_ = m.vertexCount();
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
+        const double p[3] = {r.position.x, r.position.y, r.position.z};
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], p[a]);
+            hi[a] = std::max(hi[a], p[a]);
+        }
+    });
+    if (!(lo[0] <= hi[0])) lo[0] = lo[1] = lo[2] = hi[0] = hi[1] = hi[2] = 0;
+    const double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+    cell_ = std::max(0.5 * double(radius), extent * 1e-6);
+    if (!(cell_ > 0) || !std::isfinite(cell_)) cell_ = 1;
+    const double limit = std::max(65536.0, 2.0 * vertexCount_);
+    for (;;) {
+        double cells = 1;
+        for (int a = 0; a < 3; ++a) {
+            origin_[a] = lo[a];
+            n_[a] = int(std::min((hi[a] - lo[a]) / cell_, 1e9)) + 1;
+            cells *= n_[a];
+        }
+        if (cells <= limit) break;
+        cell_ *= std::max(1.01, std::cbrt(cells / limit));
+    }
+    perCell_ = 1.0 / cell_;
+    const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
+    cellOf_.assign(std::size_t(vertexCount_), -1);
+    start_.assign(cells + 1, 0);
+    int v = 0;
+    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
+        const int i = v++;
+        const double p[3] = {r.position.x, r.position.y, r.position.z};
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
+        const std::size_t c =
+            (std::size_t(index(2, p[2])) * std::size_t(n_[1]) + std::size_t(index(1, p[1]))) * std::size_t(n_[0]) +
+            std::size_t(index(0, p[0]));
+        cellOf_[std::size_t(i)] = std::int32_t(c);
+        ++start_[c + 1];
+    });
+    for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
+    order_.resize(start_[cells]);
+    at_.resize(start_[cells]);
+    slotOf_.assign(std::size_t(vertexCount_), 0);
+    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
+    for (int i = 0; i < vertexCount_; ++i) {
+        const std::int32_t c = cellOf_[std::size_t(i)];
+        if (c < 0) continue;
+        const std::uint32_t slot = fill[std::size_t(c)]++;
+        order_[slot] = i;
+        at_[slot] = m.vertices[i].position;
+        slotOf_[std::size_t(i)] = slot;
+    }
+    reach_ = 0;
+    built_ = true;
+}
+
+bool MeshStrokeGrid::near(const vec3& centre, float radius, bool closed, std::vector<std::int32_t>& out) const {
+    out.clear();
+    const double c[3] = {centre.x, centre.y, centre.z};
+    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]) || !std::isfinite(radius)) return false;
+    int from[3], to[3];
+    for (int a = 0; a < 3; ++a) {
+        // A box coordinate maps to a cell no lower (higher) than the
+        // vertex's own at most reach_ cells away.
+        from[a] = std::max(index(a, c[a] - std::fabs(double(radius))) - reach_, 0);
+        to[a] = std::min(index(a, c[a] + std::fabs(double(radius))) + reach_, n_[a] - 1);
+        if (from[a] > to[a]) return true;
+    }
+    // The box test of the selections (single-precision offsets).
+    auto inBox = [&](const vec3& p) {
+        const float x = std::fabs(p.x - centre.x), y = std::fabs(p.y - centre.y), z = std::fabs(p.z - centre.z);
+        return closed ? (x <= radius) & (y <= radius) & (z <= radius) : (x < radius) & (y < radius) & (z < radius);
+    };
+    for (int z = from[2]; z <= to[2]; ++z)
+        for (int y = from[1]; y <= to[1]; ++y) {
+            const std::size_t row = (std::size_t(z) * std::size_t(n_[1]) + std::size_t(y)) * std::size_t(n_[0]);
+            const std::uint32_t end = start_[row + std::size_t(to[0]) + 1];
+            for (std::uint32_t i = start_[row + std::size_t(from[0])]; i < end; ++i)
+                if (inBox(at_[i])) out.push_back(order_[i]);
+        }
+    return true;
+}
+
+void MeshStrokeGrid::moved(int v, const vec3& p) {
+    if (!built_) return;
+    const std::int32_t c = v >= 0 && v < vertexCount_ ? cellOf_[std::size_t(v)] : -1;
+    if (c < 0 || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+        built_ = false;
+        return;
+    }
+    at_[slotOf_[std::size_t(v)]] = p;
+    const int own[3] = {int(c % n_[0]), int((c / n_[0]) % n_[1]), int(c / (std::int64_t(n_[0]) * n_[1]))};
+    const double q[3] = {p.x, p.y, p.z};
+    for (int a = 0; a < 3; ++a) reach_ = std::max(reach_, std::abs(index(a, q[a]) - own[a]));
+    if (reach_ > 2) built_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// The stroke
+
+MeshStroke& Mesh::stroke() {
+    if (!stroke_) stroke_ = std::make_unique<MeshStroke>();
+    return *stroke_;
+}
+
+void Mesh::strokeBegin() {
+    MeshStroke& s = stroke();
+    s.open = true;
+    s.overflow = false;
+    s.vertexCount = vertexCount();
+    s.faceCount = faceCount();
+    s.noted.assign(words(s.vertexCount), 0);
+    s.moved.clear();
+    s.patch.kept = false;
+    s.component.kept = false;
+    s.grid.drop();
+    s.fans.reset(-1, -1);
+}
+
+void Mesh::strokeRun(bool running, bool recording, bool stamping) {
+    if (!running && !stroke_) return;
+    MeshStroke& s = stroke();
+    s.running = running;
+    s.recording = recording && s.open;
+    s.stamping = stamping && s.open;
+}
+
+void Mesh::strokeMoved(std::size_t n) {
+    MeshStroke& s = *stroke_;
+    if (s.grid.built())
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = selectedVertices[i];
+            if (validVertex(v)) s.grid.moved(v, vertices[v].position);
+        }
+    if (!s.recording || s.overflow) return;
+    if (vertexCount() != s.vertexCount) {
+        s.overflow = true;
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const int v = selectedVertices[i];
+        if (!validVertex(v)) continue;
+        std::uint64_t& word = s.noted[std::size_t(v) >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (v & 63);
+        if (word & bit) continue;
+        word |= bit;
+        s.moved.push_back(v);
+    }
+    if (s.moved.size() > std::size_t(s.vertexCount / OverflowShare)) {
+        s.overflow = true;
+        s.moved = {};
+        s.noted = {};
+    }
+}
+
+void Mesh::strokeEnd(bool normals) {
+    if (normals) {
+        const bool kept = stroke_ && stroke_->open && !stroke_->overflow && vertexCount() == stroke_->vertexCount &&
+                          faceCount() == stroke_->faceCount;
+        if (kept) {
+            calculateNormalsRound(stroke_->moved);
+        } else {
+            calculateNormals(2);
+            refill[RefillNormals] = RefillWhole;
+        }
+    }
+    if (stroke_) stroke_.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Scoped selections
+
+void Mesh::selectInScope(const vec3& centre, float radius, int face, bool patch) {
+    const int seed = face < 0 ? findFirstFace(centre) : face;
+    if (!activeFace(seed)) return;
+    auto walk = [&](std::vector<int>* walked) {
+        if (patch)
+            selectVG_Walk(centre, radius, true, seed, walked);
+        else
+            selectVGWalk(centre, radius, true, seed, walked);
+    };
+    if (!stroke_ || !stroke_->running || !stroke_->open) {
+        walk(nullptr);
+        return;
+    }
+    MeshStrokeScope& scope = stroke_->scope(patch);
+    if (scope.holds(*this, seed) && selectKept(scope, centre, radius, patch)) return;
+    std::vector<int> walked;
+    walk(&walked);
+    scope.keep(*this, walked);
+}
+
+}  // namespace qel

@@ -1,0 +1,356 @@
+// What a sculpt stroke keeps between its steps: the normals at its end and
+// after the cuts cover what moved or was made, bit for bit as the
+// whole-mesh pass writes them; scoped stamps select from the scope kept
+// since the stroke's first stamp exactly what a walk of it selects.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_util.h"
+
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+// Faces whose face or corner normals differ in any bit from what the
+// whole-mesh pass of the mode gives.
+int offWholePass(const Mesh& m, unsigned char mode = 2) {
+    Mesh whole(m);
+    whole.calculateNormals(mode);
+    int differ = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
+    return differ;
+}
+
+// Positions, links, flags, normals and materials agree bit for bit.
+bool sameBits(const Mesh& a, const Mesh& b) {
+    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount()) return false;
+    for (int v = 0; v < a.vertexCount(); ++v) {
+        const MeshVertex &x = a.vertices[v], &y = b.vertices[v];
+        if (std::memcmp(&x.position, &y.position, sizeof(vec3)) != 0 || x.face != y.face ||
+            x.selection != y.selection || x.flags != y.flags)
+            return false;
+    }
+    for (int f = 0; f < a.faceCount(); ++f) {
+        const MeshFace &x = a.faces[f], &y = b.faces[f];
+        if (std::memcmp(x.v, y.v, sizeof x.v) != 0 || std::memcmp(x.f, y.f, sizeof x.f) != 0 ||
+            std::memcmp(&x.normal, &y.normal, 4 * sizeof(vec3)) != 0 || x.flags != y.flags)
+            return false;
+        for (int k = 0; k < 3; ++k)
+            if (!(x.material[k] == y.material[k])) return false;
+    }
+    return true;
+}
+
+// The icosahedron's sphere refined three times with its twenty patches kept:
+// corners where only creases meet, crease vertices, smooth interiors.
+MeshPtr creasedSphere(const vec3& offset = vec3(0, 0, 0)) {
+    const MeshPtr base(Mesh::Icosahedron());
+    MeshPtr m(Mesh::Sphere(base.get(), 3, true, true));
+    if (!(offset == vec3(0, 0, 0))) m->transform(mat4::Translation(offset));
+    return m;
+}
+
+// A torus in shuffled face order, creased along one ring, with one ring of
+// quads erased: an open tube with two borders.
+MeshPtr openTube() {
+    MeshPtr m(meshtest::torus(40, 30, 2, 0.6, false, true));
+    for (int f = 0; f < 2 * 30; ++f) m->faceErase(f);
+    m->removeInactive(false);
+    m->initialize(Mesh::ResizeKeep);
+    return m;
+}
+
+SBrush sample(const Mesh& m, const vec3& p, float radius, bool pick = true) {
+    SBrush b;
+    b.point = p;
+    b.radius = radius;
+    b.itemId = pick ? m.findFirstFace(p) : -1;
+    b.material = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    return b;
+}
+
+// A stroke of one Sculptor: the press, then one sculpt call per sample.
+class Stroke {
+public:
+    Stroke(int action, Sculptor::TSelect select) {
+        s_.action = Sculptor::TAction(action);
+        s_.select = select;
+        s_.viewDirection = vec3(0, 0, 1);
+        list_.push_back(&s_);
+    }
+    void press(Mesh& m, const SBrush& b) {
+        s_.begin();
+        s_.samples.push_back(b);
+        m.sculpt(list_);
+    }
+    void step(Mesh& m, const SBrush& b, bool end = false, bool check = true) {
+        s_.move();
+        if (end) s_.end();
+        s_.samples.push_back(b);
+        m.sculpt(list_);
+        if (check) {
+            EXPECT_EQ(meshtest::checkMeshInvariants(m), "");
+        }
+    }
+    const std::vector<SBrush>& samples() const { return s_.samples; }
+
+private:
+    Sculptor s_;
+    std::vector<Sculptor*> list_;
+};
+
+}  // namespace
+
+// Strokes of every moving action and scope at random places; after each
+// stroke's end every normal is the whole-mesh pass's.
+TEST(StrokeNormals, EndOfRandomStrokesMatchesTheWholeMeshPass) {
+    const int actions[] = {Sculptor::Deform, Sculptor::Smooth, Sculptor::Pinch, Sculptor::Grow,
+                           Sculptor::Twist,  Sculptor::DeformVolume, Sculptor::Move};
+    const Sculptor::TSelect scopes[] = {Sculptor::SelectElement, Sculptor::SelectPatch, Sculptor::SelectAllPatches,
+                                        Sculptor::SelectComponent};
+    MeshPtr meshes[] = {creasedSphere(), MeshPtr(meshtest::torus(50, 40, 2, 0.6, true, true)), openTube()};
+    std::mt19937 rng(7);
+    for (MeshPtr& m : meshes) {
+        ASSERT_EQ(offWholePass(*m), 0);
+        for (int round = 0; round < 14; ++round) {
+            const int action = actions[rng() % 7];
+            const Sculptor::TSelect scope = scopes[rng() % 4];
+            SCOPED_TRACE(testing::Message() << "round " << round << " action " << action << " scope " << scope);
+            const float radius = m->size() * (0.05f + 0.05f * float(rng() % 4));
+            vec3 p = m->vertices[int(rng() % unsigned(m->vertexCount()))].position;
+            Stroke s(action, scope);
+            s.press(*m, sample(*m, p, radius));
+            const int steps = 1 + int(rng() % 5);
+            for (int i = 0; i <= steps; ++i) {
+                p += vec3(0.03f, -0.02f, 0.025f) * m->size() * float(int(rng() % 3) - 1);
+                s.step(*m, sample(*m, p, radius, rng() % 4 != 0), i == steps);
+            }
+            EXPECT_EQ(offWholePass(*m), 0);
+        }
+    }
+}
+
+// A small stroke's end leaves the faces far from it alone: a mark in a
+// face on the far side survives, and all else is the whole pass's.
+TEST(StrokeNormals, EndRefreshesOnlyWhatTheStrokeMoved) {
+    MeshPtr m = creasedSphere();
+    const vec3 p = m->vertices[0].position;
+    int far = 0;
+    for (int f = 0; f < m->faceCount(); ++f)
+        if (dot(m->vertices[m->faces[f].v[0]].position, p) < dot(m->vertices[m->faces[far].v[0]].position, p)) far = f;
+    const vec3 mark(7, 7, 7);
+    m->faces[far].normals[1] = mark;
+    Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+    s.press(*m, sample(*m, p, 0.3f));
+    s.step(*m, sample(*m, p * 1.05f, 0.3f));
+    s.step(*m, sample(*m, p * 1.1f, 0.3f), true);
+    EXPECT_EQ(m->faces[far].normals[1], mark);
+    Mesh whole(*m);
+    whole.calculateNormals(2);
+    m->faces[far].normals[1] = whole.faces[far].normals[1];
+    EXPECT_EQ(offWholePass(*m), 0);
+}
+
+// The cuts leave the normals the whole pass gives (the sphere cuts: their
+// corner normals).
+TEST(StrokeNormals, CutsMatchTheWholeMeshPass) {
+    using Cut = void (*)(Mesh&, const vec3& p, const vec3& q, const vec3& n, int face);
+    const Cut cuts[] = {
+        [](Mesh& m, const vec3& p, const vec3&, const vec3& n, int) { m.cutPlane(p * 0.9f, n); },
+        [](Mesh& m, const vec3& p, const vec3&, const vec3& n, int f) { m.cutPlaneF(p * 0.9f, n, f); },
+        [](Mesh& m, const vec3& p, const vec3&, const vec3& n, int f) { m.cutPlaneG_(p * 0.99f, n, f); },
+        [](Mesh& m, const vec3& p, const vec3& q, const vec3& n, int) { m.subSphere(p, n, q, true, pbr()); },
+        [](Mesh& m, const vec3& p, const vec3& q, const vec3& n, int) { m.subSphere(p, n, q, false, pbr()); },
+        [](Mesh& m, const vec3& p, const vec3& q, const vec3&, int) { m.cutSphere(p, q); },
+        [](Mesh& m, const vec3& p, const vec3& q, const vec3&, int f) { m.cutSphereF(p, q, f, true); },
+        [](Mesh& m, const vec3& p, const vec3& q, const vec3&, int f) { m.cutSphereF(p, q, f, false); },
+    };
+    const vec3 n = normalize(vec3(0.3f, -0.2f, 1.0f));
+    for (int i = 0; i < 16; ++i) {
+        SCOPED_TRACE(i);
+        MeshPtr m = i < 8 ? creasedSphere() : MeshPtr(meshtest::torus(50, 40, 2, 0.6, true, true));
+        const vec3 p = m->vertices[7].position;
+        const vec3 q = p + cross(n, p) * 0.15f;
+        cuts[i % 8](*m, p, q, n, m->findFirstFace(p));
+        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+        // The sphere cuts compute the corner normals alone.
+        EXPECT_EQ(offWholePass(*m, i % 8 >= 5 ? 1 : 2), 0);
+    }
+}
+
+// Plain cuts through the vertices and edges a mesh already has (planes
+// through an edge and the centre): creases may fall on old edges and old
+// vertices count as on the plane, and the normals still match the whole pass.
+TEST(StrokeNormals, CutsThroughExistingEdgesMatchTheWholeMeshPass) {
+    const MeshPtr solids[] = {MeshPtr(Mesh::Cube()), MeshPtr(Mesh::Dodecahedron()), creasedSphere()};
+    for (const MeshPtr& solid : solids) {
+        for (int f = 0; f < solid->faceCount(); f += 3) {
+            const vec3 a = solid->vertices[solid->faces[f].v[0]].position;
+            const vec3 b = solid->vertices[solid->faces[f].v[1]].position;
+            const vec3 n = cross(a, b);
+            if (length(n) < 1e-6f) continue;
+            MeshPtr m(new Mesh(*solid));
+            m->cutPlane(vec3(0, 0, 0), normalize(n));
+            ASSERT_EQ(meshtest::checkMeshInvariants(*m), "") << f;
+            EXPECT_EQ(offWholePass(*m), 0) << f;
+        }
+    }
+}
+
+// The region pass alone after random moves: creases, corners, borders,
+// shuffled faces; with links to erased faces it takes the whole pass.
+TEST(StrokeNormals, RegionPassAfterRandomMoves) {
+    MeshPtr erased(meshtest::torus(30, 20, 2, 0.6));
+    for (int f = 100; f < 140; ++f) erased->faceErase(f);
+    erased->calculateNormals(2);
+    MeshPtr meshes[] = {creasedSphere(), openTube(), MeshPtr(meshtest::torus(50, 40, 2, 0.6, true, true)),
+                        std::move(erased)};
+    std::mt19937 rng(11);
+    for (MeshPtr& m : meshes) {
+        for (int round = 0; round < 10; ++round) {
+            std::vector<int> moved;
+            for (int i = 0; i < 1 + int(rng() % 40); ++i) {
+                const int v = int(rng() % unsigned(m->vertexCount()));
+                m->vertices[v].position += vec3(float(rng() % 7) - 3, float(rng() % 5) - 2, 1) * 0.01f;
+                moved.push_back(v);
+            }
+            m->calculateNormalsRound(moved);
+            EXPECT_EQ(offWholePass(*m), 0) << round;
+        }
+    }
+}
+
+// Patch and component stamps through sculpt (the scope kept from the first
+// stamp, found again when the brush reaches another part or a step changes
+// the topology) against the same stamps called alone, each walking its
+// scope: the meshes agree bit for bit after every step.
+TEST(StrokeScopes, KeptScopesSelectWhatTheWalkSelects) {
+    struct Row {
+        int action;
+        Sculptor::TSelect select;
+    };
+    const Row rows[] = {{Sculptor::Deform, Sculptor::SelectPatch},        {Sculptor::Deform, Sculptor::SelectComponent},
+                        {Sculptor::Smooth, Sculptor::SelectPatch},        {Sculptor::Smooth, Sculptor::SelectComponent},
+                        {Sculptor::PaintMaterial, Sculptor::SelectPatch}, {Sculptor::PaintMaterial, Sculptor::SelectComponent},
+                        {Sculptor::TearDeform, Sculptor::SelectPatch},    {Sculptor::ExtrudeDeform, Sculptor::SelectPatch}};
+    // The stamp the dispatcher runs for the step from P to L.
+    auto alone = [](Mesh& m, int action, Sculptor::TSelect select, const SBrush& P, const SBrush& L) {
+        const bool patch = select == Sculptor::SelectPatch;
+        if (action == Sculptor::Smooth)
+            patch ? m.smoothG_(P.point, vec3(), P.radius, P.itemId) : m.smoothG(P.point, vec3(), P.radius, P.itemId);
+        else if (action == Sculptor::PaintMaterial)
+            patch ? m.materialG_(P.point, P.radius, P.itemId, P.material, 13, 0.5f)
+                  : m.materialG(P.point, P.radius, P.itemId, P.material, 13, 0.5f);
+        else if (patch)
+            m.deformG_(P.point, L.point, P.radius, P.itemId);
+        else
+            m.deformG(P.point, L.point, P.radius, P.itemId);
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "action " << r.action << " scope " << r.select);
+        // Two spheres side by side (two components of twenty patches each).
+        const MeshPtr a = creasedSphere(), b = creasedSphere(vec3(5, 0, 0));
+        MeshPtr kept(new Mesh(a.get(), b.get()));
+        kept->initialize(Mesh::ResizeKeep);
+        MeshPtr walked(kept->clone());
+        ASSERT_TRUE(sameBits(*kept, *walked));
+        Stroke s(r.action, r.select);
+        const vec3 start = kept->vertices[3].position;
+        s.press(*kept, sample(*kept, start, 0.8f));
+        // Painting stamps at the press too.
+        if (r.action == Sculptor::PaintMaterial) alone(*walked, r.action, r.select, s.samples()[0], s.samples()[0]);
+        vec3 p = start;
+        for (int i = 0; i < 12; ++i) {
+            // Across the first sphere's patches, then over to the second.
+            p = i < 8 ? normalize(p + vec3(0.25f, 0.1f, -0.05f)) * 2.0f : vec3(5, 0, 0) + normalize(p) * 2.0f;
+            s.step(*kept, sample(*kept, p, 0.8f, i % 3 != 1));
+            const std::vector<SBrush>& samples = s.samples();
+            const SBrush &F = samples.front(), &P = samples[samples.size() - 2], &L = samples.back();
+            if (samples.size() == 2 && r.action == Sculptor::TearDeform) walked->divideG_(F.point, F.radius, F.itemId);
+            if (samples.size() == 2 && r.action == Sculptor::ExtrudeDeform)
+                walked->splitG_(F.point, F.radius, F.itemId, F.material, true);
+            alone(*walked, r.action, r.select, P, L);
+            ASSERT_TRUE(sameBits(*kept, *walked)) << "step " << i;
+        }
+    }
+}
+
+// Where a scope's vertex has faces outside its fan (two triangles meeting
+// at one vertex), the kept scope cannot list them: the stamp walks.
+TEST(StrokeScopes, VertexOfTwoFansFallsBackToTheWalk) {
+    for (const int face : {0, 1}) {
+        MeshPtr kept(meshtest::makeBowtie());
+        MeshPtr walked(kept->clone());
+        SBrush b = sample(*kept, vec3(0, 0, 0), 1.5f);
+        b.itemId = face;
+        Stroke s(Sculptor::Deform, Sculptor::SelectComponent);
+        s.press(*kept, b);
+        for (const float z : {0.1f, 0.25f}) {
+            const SBrush P = s.samples().back();
+            SBrush L = P;
+            L.point = vec3(0, 0, z);
+            s.step(*kept, L, false, false);  // the bowtie is not a sound mesh
+            walked->deformG(P.point, L.point, P.radius, face);
+            EXPECT_TRUE(sameBits(*kept, *walked)) << face << " " << z;
+        }
+    }
+}
+
+// Whole-mesh stamps through sculpt read the stroke's vertex grid; called
+// alone they scan every vertex. Steps long enough to carry vertices cells
+// away (the grid is built again) and a brush that grows: the meshes agree
+// bit for bit after every step.
+TEST(StrokeGrid, StampsSelectWhatTheScanSelects) {
+    const int actions[] = {Sculptor::Deform, Sculptor::Smooth, Sculptor::PaintMaterial, Sculptor::DeformVolume,
+                           Sculptor::Pinch};
+    auto alone = [](Mesh& m, int action, const SBrush& P, const SBrush& L) {
+        switch (action) {
+            case Sculptor::Smooth:
+                m.smooth(P.point, vec3(), P.radius);
+                return;
+            case Sculptor::PaintMaterial:
+                m.material(P.point, P.radius, P.material, 13, 0.5f);
+                return;
+            case Sculptor::DeformVolume:
+                m.deformVolume(P.point, L.point, P.radius);
+                break;
+            case Sculptor::Pinch:
+                m.pinch(P.point, P.radius,
+                        float(std::min(1.0, distance(L.point, P.point) * 0.2 / double(P.radius))));
+                break;
+            default:
+                m.selectV(P.point, P.radius, true);
+                m._deform(L.point - P.point);
+                break;
+        }
+        m.applyDisplacement();
+        m.deselectAll();
+    };
+    for (const int action : actions) {
+        SCOPED_TRACE(action);
+        MeshPtr kept = creasedSphere();
+        MeshPtr scanned(kept->clone());
+        Stroke s(action, Sculptor::SelectElement);
+        vec3 p = kept->vertices[5].position;
+        s.press(*kept, sample(*kept, p, 0.4f));
+        if (action == Sculptor::PaintMaterial) alone(*scanned, action, s.samples()[0], s.samples()[0]);
+        for (int i = 0; i < 10; ++i) {
+            const float stride = i == 4 ? 1.2f : 0.1f;  // one step far beyond the cells
+            p = normalize(p + vec3(stride, 0.05f, -stride / 2)) * 2.0f;
+            s.step(*kept, sample(*kept, p, 0.4f + 0.1f * float(i)));
+            const std::vector<SBrush>& samples = s.samples();
+            alone(*scanned, action, samples[samples.size() - 2], samples.back());
+            ASSERT_TRUE(sameBits(*kept, *scanned)) << "step " << i;
+        }
+    }
+}
