@@ -27,12 +27,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
+#include "mesh/export_stream.h"
 #include "mesh/mesh.h"
-#include "scene/export_stream.h"
-#include "scene/obj_mtl_tex_writer.h"
+#include "mesh/obj_mtl_tex_writer.h"
+#include "mesh/texture_atlas.h"
 #include "scene/scene.h"
-#include "scene/texture_atlas.h"
 
 namespace {
 
@@ -245,7 +246,4 @@ BENCHMARK(ExportGeometry)->Name("Export/Geometry")->Unit(benchmark::kMillisecond
 BENCHMARK(ExportMaps)->Name("Export/Maps")->Unit(benchmark::kMillisecond);
 BENCHMARK(FloorPlainWriter)->Name("Floor/PlainWriter")->Unit(benchmark::kMillisecond);
 
-#if __has_include("bench/bench_goals.h")
-#include "bench/bench_goals.h"
 BENCH_GOAL(benchgoals::ratio("Export/Geometry", 2, "Floor/PlainWriter"));
-#endif

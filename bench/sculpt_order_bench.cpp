@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "mesh/mesh.h"
 
@@ -236,8 +237,6 @@ ORDERS("Normals/Whole", wholeNormals);
 BENCHMARK_CAPTURE(importShuffled, spaceOrder, true)->Name("Import/Shuffled")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(importShuffled, fileOrder, false)->Name("Import/InFileOrder")->Unit(benchmark::kMillisecond);
 
-#if __has_include("bench/bench_goals.h")
-#include "bench/bench_goals.h"
 BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/shuffled", 4));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Paint/program", 2));
@@ -258,4 +257,3 @@ BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
 BENCH_GOAL(benchgoals::ratio("End/Deform/program", 3, "Normals/Stamp/program"));
 BENCH_GOAL(benchgoals::ratio("End/Deform/shuffled", 3, "Normals/Stamp/shuffled"));
-#endif
