@@ -101,14 +101,12 @@ public:
         s_.mesh->sculpt(list_);
     }
 
-    // The ended step, then the next stroke's first step.
+    // The ended step; begin() starts the next stroke.
     void end() {
         sculptor_.state = qel::Gesture::Ended;
         stamp();
-        begin();
     }
 
-private:
     // The stroke's first step (two samples), as the view always sends it:
     // what a stroke keeps for its later stamps and its end starts there.
     void begin() {
@@ -119,6 +117,7 @@ private:
         sculptor_.samples.push_back(sample_);
     }
 
+private:
     Scene& s_;
     qel::Sculptor sculptor_;
     std::vector<qel::Sculptor*> list_;
@@ -179,6 +178,10 @@ void end(benchmark::State& state, Order order) {
         stroke.end();
         if (!update(state, *s)) break;
         gl->glFinish();
+        state.PauseTiming();
+        stroke.begin();
+        update(state, *s);
+        state.ResumeTiming();
     }
 }
 
