@@ -165,6 +165,25 @@ void cornersInBall(Mesh& m, int f, const vec3& centre, float radius, Visit visit
     }
 }
 
+// Calls f(v, record) for every vertex the box test lets through, in index
+// order, reading the records block by block.
+template <class F>
+void forBoxCandidates(Mesh::VertexList& vertices, const BoxTest& box, F&& f) {
+    const std::size_t n = vertices.size();
+    for (std::size_t first = 0; first < n;) {
+        std::size_t count = 0;
+        const MeshVertex* block = vertices.contiguous(first, count);
+        for (std::size_t j = 0; j < count; j += BoxTest::Group) {
+            std::uint32_t candidates = box.candidates(block + j, std::min(BoxTest::Group, count - j));
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const std::size_t k = j + std::size_t(__builtin_ctz(candidates));
+                f(int(first + k), block[k]);
+            }
+        }
+        first += count;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -175,25 +194,13 @@ void Mesh::selectV(const vec3& centre, float radius, bool clear) {
     influences.clear();
     if (stroke_ && stroke_->stamping && selectVNear(centre, radius)) return;
     const float r2 = radius * radius;
-    const BoxTest box(centre, radius);
-    const std::size_t n = vertices.size();
-    for (std::size_t first = 0; first < n;) {
-        std::size_t count = 0;
-        const MeshVertex* block = vertices.contiguous(first, count);
-        for (std::size_t j = 0; j < count; j += BoxTest::Group) {
-            std::uint32_t candidates = box.candidates(block + j, std::min(BoxTest::Group, count - j));
-            for (; candidates != 0; candidates &= candidates - 1) {
-                const std::size_t k = std::size_t(__builtin_ctz(candidates));
-                const vec3 d = block[j + k].position - centre;
-                const double q = squared(d);
-                if (!(q < double(r2))) continue;
-                const int v = int(first + j + k);
-                influences.push_back({v, relativeDistance(q, r2), d});
-                if (!listed(*this, v)) appendSelectedVertex(v);
-            }
-        }
-        first += count;
-    }
+    forBoxCandidates(vertices, BoxTest(centre, radius), [&](int v, const MeshVertex& r) {
+        const vec3 d = r.position - centre;
+        const double q = squared(d);
+        if (!(q < double(r2))) return;
+        influences.push_back({v, relativeDistance(q, r2), d});
+        if (!listed(*this, v)) appendSelectedVertex(v);
+    });
 }
 
 bool Mesh::selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near) {
@@ -241,20 +248,9 @@ void Mesh::scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre,
         }
     }
     out.clear();
-    const BoxTest box(centre, radius, true);
-    const std::size_t n = vertices.size();
-    for (std::size_t first = 0; first < n;) {
-        std::size_t count = 0;
-        const MeshVertex* block = vertices.contiguous(first, count);
-        for (std::size_t j = 0; j < count; j += BoxTest::Group) {
-            std::uint32_t candidates = box.candidates(block + j, std::min(BoxTest::Group, count - j));
-            for (; candidates != 0; candidates &= candidates - 1) {
-                const int v = int(first + j + std::size_t(__builtin_ctz(candidates)));
-                if (inside(v)) out.push_back(v);
-            }
-        }
-        first += count;
-    }
+    forBoxCandidates(vertices, BoxTest(centre, radius, true), [&](int v, const MeshVertex&) {
+        if (inside(v)) out.push_back(v);
+    });
 }
 
 void Mesh::selectVG(const vec3& centre, float radius, bool clear, int face) {
