@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "curves/curve.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
+#include "scene/sculptor.h"
 
 namespace benchmeshes {
 
@@ -93,6 +95,42 @@ inline qel::Mesh* shuffledCopy(const qel::Mesh& source) {
         m->faceAdd(r);
     }
     return m;
+}
+
+// A mesh with a brush placed on it for the stroke benchmarks.
+struct BrushScene {
+    std::unique_ptr<qel::Mesh> mesh;
+    qel::vec3 centre;  // the brush centre, a point of the surface
+    qel::vec3 step;    // one stroke step, along the surface
+    float radius = 0;  // the brush radius
+    int face = -1;     // the face under the brush
+};
+
+// The brush at p on the mesh: radius 0.2 and steps 0.01 of p's distance
+// from the mesh's centre.
+inline BrushScene brushScene(std::unique_ptr<qel::Mesh> mesh, const qel::vec3& p) {
+    BrushScene r;
+    r.mesh = std::move(mesh);
+    const float R = float(qel::length(p - r.mesh->centre));
+    r.centre = p;
+    r.radius = 0.2f * R;
+    r.step = qel::normalize(qel::cross(p - r.mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
+    r.face = r.mesh->findFirstFace(p);
+    return r;
+}
+
+// A sculptor of the action and scope looking at the brush from outside,
+// and its sample at the brush centre (a red material for the paint).
+inline void brushSculptor(const BrushScene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select,
+                          qel::Sculptor& sculptor, qel::SBrush& sample) {
+    sculptor.action = action;
+    sculptor.select = select;
+    sculptor.viewDirection = qel::normalize(s.centre - s.mesh->centre);
+    sample = qel::SBrush();
+    sample.point = s.centre;
+    sample.radius = s.radius;
+    sample.itemId = s.face;
+    sample.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
 }
 
 }  // namespace benchmeshes

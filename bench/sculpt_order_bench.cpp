@@ -45,24 +45,8 @@ namespace {
 
 enum Order { Program = 0, Shuffled = 1, Imported = 2 };
 
-struct Scene {
-    std::unique_ptr<qel::Mesh> mesh;
-    qel::vec3 centre;  // the brush centre, a point of the surface
-    qel::vec3 step;    // one stroke step, along the surface
-    float radius = 0;  // the brush radius
-    int face = -1;     // the face under the brush
-};
-
-Scene make(std::unique_ptr<qel::Mesh> mesh, const qel::vec3& p) {
-    Scene r;
-    r.mesh = std::move(mesh);
-    const float R = float(qel::length(p - r.mesh->centre));
-    r.centre = p;
-    r.radius = 0.2f * R;
-    r.step = qel::normalize(qel::cross(p - r.mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
-    r.face = r.mesh->findFirstFace(p);
-    return r;
-}
+using Scene = benchmeshes::BrushScene;
+using benchmeshes::brushScene;
 
 Scene& scene(Order order);
 
@@ -81,15 +65,16 @@ Scene& scene(Order order) {
     static Scene program = [] {
         std::unique_ptr<qel::Mesh> m(benchmeshes::stampSphere());
         const qel::vec3 p = m->vertices[0].position;
-        return make(std::move(m), p);
+        return brushScene(std::move(m), p);
     }();
     if (order == Program) return program;
-    static Scene shuffled = make(std::unique_ptr<qel::Mesh>(benchmeshes::shuffledCopy(*program.mesh)), program.centre);
+    static Scene shuffled =
+        brushScene(std::unique_ptr<qel::Mesh>(benchmeshes::shuffledCopy(*program.mesh)), program.centre);
     if (order == Shuffled) return shuffled;
     static Scene imported = [] {
         std::unique_ptr<qel::Mesh> m(new qel::Mesh());
         m->load(shuffledFile());
-        return make(std::move(m), scene(Program).centre);
+        return brushScene(std::move(m), scene(Program).centre);
     }();
     return imported;
 }
@@ -98,15 +83,7 @@ Scene& scene(Order order) {
 class Stroke {
 public:
     Stroke(Scene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) : s_(s) {
-        sculptor_.action = action;
-        sculptor_.select = select;
-        sculptor_.viewDirection = qel::normalize(s.centre - s.mesh->centre);
-        qel::SBrush b;
-        b.point = s.centre;
-        b.radius = s.radius;
-        b.itemId = s.face;
-        b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
-        brush_ = b;
+        benchmeshes::brushSculptor(s, action, select, sculptor_, brush_);
     }
     // The press and the first step (two samples).
     void press() {

@@ -22,30 +22,18 @@
 #include <vector>
 
 #include "bench/bench_goals.h"
+#include "bench/bench_meshes.h"
 #include "mesh/mesh.h"
 
 namespace {
 
-struct Scene {
-    std::unique_ptr<qel::Mesh> mesh;
-    qel::vec3 centre;  // the brush centre, a point of the surface
-    qel::vec3 step;    // one stroke step, along the surface
-    float radius = 0;  // the brush radius
-    int face = -1;     // the face under the brush
-};
+using Scene = benchmeshes::BrushScene;
 
 Scene& scene() {
     static Scene s = [] {
-        Scene r;
-        std::unique_ptr<qel::Mesh> base(qel::Mesh::Icosahedron());
-        r.mesh.reset(qel::Mesh::Sphere(base.get(), 8, false, true));
-        const qel::vec3 p = r.mesh->vertices[0].position;
-        const float R = float(qel::length(p - r.mesh->centre));
-        r.centre = p;
-        r.radius = 0.2f * R;
-        r.step = qel::normalize(qel::cross(p - r.mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
-        r.face = r.mesh->findFirstFace(p);
-        return r;
+        std::unique_ptr<qel::Mesh> m(benchmeshes::stampSphere());
+        const qel::vec3 p = m->vertices[0].position;
+        return benchmeshes::brushScene(std::move(m), p);
     }();
     return s;
 }
@@ -57,14 +45,8 @@ void stamp(benchmark::State& state, qel::Sculptor::TAction action, qel::Sculptor
            const qel::vec3& firstOffset = qel::vec3(0, 0, 0)) {
     Scene& s = scene();
     qel::Sculptor sculptor;
-    sculptor.action = action;
-    sculptor.select = select;
-    sculptor.viewDirection = qel::normalize(s.centre - s.mesh->centre);
     qel::SBrush b;
-    b.point = s.centre;
-    b.radius = s.radius;
-    b.itemId = s.face;
-    b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
+    benchmeshes::brushSculptor(s, action, select, sculptor, b);
     // The stroke's first step (two samples), untimed: what a stroke keeps
     // for its later steps is made there.
     sculptor.samples.assign(2, b);

@@ -44,25 +44,10 @@ namespace {
 
 enum Order { Program, Shuffled };
 
-struct Scene {
-    std::unique_ptr<qel::Mesh> mesh;
-    qel::vec3 centre;  // the brush centre, a point of the surface
-    qel::vec3 step;    // one stroke step, along the surface
-    float radius = 0;  // the brush radius
-    int face = -1;     // the face under the brush
-};
+using Scene = benchmeshes::BrushScene;
 
 // The brush on the program-order sphere's vertex 0, in both orders.
-Scene make(qel::Mesh* mesh, const qel::vec3& p) {
-    Scene r;
-    r.mesh.reset(mesh);
-    const float R = float(qel::length(p - mesh->centre));
-    r.centre = p;
-    r.radius = 0.2f * R;
-    r.step = qel::normalize(qel::cross(p - mesh->centre, qel::vec3(0.3f, 1, 0.1f))) * (0.01f * R);
-    r.face = mesh->findFirstFace(p);
-    return r;
-}
+Scene make(qel::Mesh* mesh, const qel::vec3& p) { return benchmeshes::brushScene(std::unique_ptr<qel::Mesh>(mesh), p); }
 
 // The scenes live as long as the process, as the GL context does: their
 // buffers are not released at exit.
@@ -81,15 +66,7 @@ Scene& scene(Order order) {
 class Stroke {
 public:
     Stroke(Scene& s, qel::Sculptor::TAction action) : s_(s) {
-        sculptor_.action = action;
-        sculptor_.select = qel::Sculptor::SelectElement;
-        sculptor_.viewDirection = qel::normalize(s.centre - s.mesh->centre);
-        qel::SBrush b;
-        b.point = s.centre;
-        b.radius = s.radius;
-        b.itemId = s.face;
-        b.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
-        sample_ = b;
+        benchmeshes::brushSculptor(s, action, qel::Sculptor::SelectElement, sculptor_, sample_);
         list_.push_back(&sculptor_);
         begin();
     }
