@@ -191,62 +191,81 @@ struct Components {
 };
 
 Components componentsOf(const Mesh& m) {
-    Components out;
-    out.of.assign(m.faces.size(), -1);
-    std::vector<std::int32_t> stack;
-    for (std::size_t seed = 0; seed < m.faces.size(); ++seed) {
-        if (!m.faces[seed].isActive() || out.of[seed] >= 0) continue;
-        const std::int32_t id = std::int32_t(out.volume.size());
-        // Volumes relative to a point of the component keep large
-        // coordinates from swamping the sum.
-        const dvec3 o(m.vertices[std::size_t(m.faces[seed].v[0])].position);
-        double volume = 0.0;
-        bool closed = true;
-        out.of[seed] = id;
-        stack.assign(1, std::int32_t(seed));
-        while (!stack.empty()) {
-            const MeshFace& F = m.faces[std::size_t(stack.back())];
-            stack.pop_back();
-            const dvec3 a = dvec3(m.vertices[std::size_t(F.v[0])].position) - o;
-            const dvec3 b = dvec3(m.vertices[std::size_t(F.v[1])].position) - o;
-            const dvec3 c = dvec3(m.vertices[std::size_t(F.v[2])].position) - o;
-            volume += dot(a, cross(b, c)) / 6.0;
-            for (const std::int32_t g : F.f) {
-                if (g < 0) {
-                    closed = false;
-                    continue;
-                }
-                if (out.of[std::size_t(g)] >= 0) continue;
-                out.of[std::size_t(g)] = id;
-                stack.push_back(g);
-            }
+    // The components by union-find over the links, then the volumes in one
+    // pass in face order: a walk through the links would read the records
+    // out of order, a cache miss a face on a large mesh.
+    const std::size_t n = m.faces.size();
+    std::vector<std::int32_t> root(n);
+    for (std::size_t f = 0; f < n; ++f) root[f] = std::int32_t(f);
+    const auto find = [&root](std::int32_t f) {
+        while (root[std::size_t(f)] != f) {
+            root[std::size_t(f)] = root[std::size_t(root[std::size_t(f)])];
+            f = root[std::size_t(f)];
         }
-        out.volume.push_back(volume);
-        out.closed.push_back(closed ? 1 : 0);
+        return f;
+    };
+    for (std::size_t f = 0; f < n; ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        for (const std::int32_t g : F.f) {
+            if (g < 0 || std::size_t(g) >= n) continue;
+            const std::int32_t a = find(std::int32_t(f)), b = find(g);
+            if (a != b) root[std::size_t(std::max(a, b))] = std::min(a, b);
+        }
+    }
+    Components out;
+    out.of.assign(n, -1);
+    std::vector<std::int32_t> idOfRoot(n, -1);
+    // Volumes relative to a point of the component keep large coordinates
+    // from swamping the sum.
+    std::vector<dvec3> origin;
+    for (std::size_t f = 0; f < n; ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        std::int32_t& id = idOfRoot[std::size_t(find(std::int32_t(f)))];
+        const dvec3 p0(m.vertices[std::size_t(F.v[0])].position);
+        if (id < 0) {
+            id = std::int32_t(out.volume.size());
+            out.volume.push_back(0.0);
+            out.closed.push_back(1);
+            origin.push_back(p0);
+        }
+        out.of[f] = id;
+        const dvec3& o = origin[std::size_t(id)];
+        const dvec3 a = p0 - o;
+        const dvec3 b = dvec3(m.vertices[std::size_t(F.v[1])].position) - o;
+        const dvec3 c = dvec3(m.vertices[std::size_t(F.v[2])].position) - o;
+        out.volume[std::size_t(id)] += dot(a, cross(b, c)) / 6.0;
+        for (const std::int32_t g : F.f)
+            if (g < 0) out.closed[std::size_t(id)] = 0;
     }
     return out;
 }
 
 // A closed surface is seen from outside only, and is drawn lit from there
 // whichever way its curves run: every closed component of m that encloses
-// a negative volume is turned round. Returns whether one was; its links and
-// normals are then stale.
-bool faceClosedComponentsOutwards(Mesh& m) {
+// a negative volume is turned round, links and normals included; the
+// vertices keep their flags and stored faces (a closed part has no border).
+void faceClosedComponentsOutwards(Mesh& m) {
     const Components parts = componentsOf(m);
-    bool turned = false;
     for (std::size_t f = 0; f < m.faces.size(); ++f) {
         const std::int32_t id = parts.of[f];
         if (id < 0 || !parts.closed[std::size_t(id)] || !(parts.volume[std::size_t(id)] < 0.0)) continue;
         MeshFace& F = m.faces[f];
         std::swap(F.v[1], F.v[2]);
         std::swap(F.material[1], F.material[2]);
-        // Edge 0 keeps its ends; edges 1 and 2 trade places.
+        // Edge 0 keeps its ends; edges 1 and 2 trade places, with their
+        // neighbours: the whole component turns, so the links stay true.
+        std::swap(F.f[1], F.f[2]);
+        // Every face of the component turns, so every normal of it is the
+        // opposite one (corners 1 and 2 trade places with their vertices).
+        std::swap(F.normals[1], F.normals[2]);
+        F.normal = -F.normal;
+        for (vec3& n : F.normals) n = -n;
         const std::uint8_t s1 = F.flags & MeshFace::SHARP[1], s2 = F.flags & MeshFace::SHARP[2];
         F.flags = std::uint8_t((F.flags & ~(MeshFace::SHARP[1] | MeshFace::SHARP[2])) | (s1 ? MeshFace::SHARP[2] : 0) |
                                (s2 ? MeshFace::SHARP[1] : 0));
-        turned = true;
     }
-    return turned;
 }
 
 }  // namespace
@@ -278,10 +297,7 @@ Mesh* sweptToMesh(Element& owner, SweptKind kind, Curve* carrier, Curve* section
     mesh->initialize(Element::ResizeKeep);
     // Faces the mesh cannot link make no mesh.
     if (mesh->status != 0) return nullptr;
-    if (faceClosedComponentsOutwards(*mesh)) {
-        mesh->initialize(Element::ResizeKeep);
-        if (mesh->status != 0) return nullptr;
-    }
+    faceClosedComponentsOutwards(*mesh);
     mesh->centre = owner.centre;
     mesh->setSize(owner.size());
     return mesh.release();
