@@ -8,6 +8,23 @@
 
 namespace qel {
 
+namespace {
+
+// Every listed tool showing e shows `by` instead; whether any changed.
+bool replaceShown(const std::vector<Tool*>& tools, Element* e, Element* by) {
+    bool changed = false;
+    for (Tool* t : tools) {
+        if (t->element != e) continue;
+        const int r = t->setElement(by);
+        if (r != 0) changed = true;
+        // e was freed with its last holder: no further tool can show it.
+        if (r == 2) break;
+    }
+    return changed;
+}
+
+}  // namespace
+
 bool Scene::ToMesh(Element* e) {
     if (!e) return false;
     if (e->isType(Element::TType::Mesh) || e->isType(Element::TType::Sprite) ||
@@ -16,14 +33,7 @@ bool Scene::ToMesh(Element* e) {
     Mesh* m = e->ToMesh();
     // An element without a mesh form keeps its objects as they are.
     if (!m) return false;
-    bool changed = false;
-    for (Tool* t : objects.tools) {
-        if (t->element != e) continue;
-        const int r = t->setElement(m);
-        if (r != 0) changed = true;
-        // e was freed with its last holder: no further tool can show it.
-        if (r == 2) break;
-    }
+    const bool changed = replaceShown(objects.tools, e, m);
     // A mesh that no object took is not kept.
     if (m->refCount <= 0) delete m;
     return changed;
@@ -47,14 +57,7 @@ bool Scene::ToClay(Element* e) {
     Clay* clay = new Clay(m);
     // The clay holds its own copy: a conversion or an unshared copy is freed.
     if (m != e) delete m;
-    bool changed = false;
-    for (Tool* t : objects.tools) {
-        if (t->element != e) continue;
-        const int r = t->setElement(clay);
-        if (r != 0) changed = true;
-        // e was freed with its last holder: no further tool can show it.
-        if (r == 2) break;
-    }
+    const bool changed = replaceShown(objects.tools, e, clay);
     // A clay that no object took goes with its mesh.
     if (clay->refCount <= 0) delete clay;
     return changed;
