@@ -1,6 +1,7 @@
 #include "gl/environment_cache.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -121,8 +122,14 @@ bool EnvironmentCache::load(const QString& folder, const Key& key, int size, int
     if (expected == HeaderBytes || !file.open(QIODevice::ReadOnly) || std::uint64_t(file.size()) != expected)
         return false;
     const QByteArray bytes = file.readAll();
-    return decode(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), key, size,
-                  levels, layers);
+    if (!decode(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), key, size, levels,
+                layers))
+        return false;
+    // A file in use counts as new, so that pruning keeps it.
+    file.close();
+    if (file.open(QIODevice::ReadWrite))
+        file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
+    return true;
 }
 
 bool EnvironmentCache::store(const QString& folder, const Key& key, int size, int levels,
@@ -135,7 +142,16 @@ bool EnvironmentCache::store(const QString& folder, const Key& key, int size, in
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) return false;
+    prune(folder);
+    return true;
+}
+
+void EnvironmentCache::prune(const QString& folder) {
+    // Newest first: the file just written, then those loaded most lately.
+    const QFileInfoList files =
+        QDir(folder).entryInfoList(QStringList("environment-*.envmap"), QDir::Files, QDir::Time);
+    for (int i = Kept; i < files.size(); ++i) QFile::remove(files[i].filePath());
 }
 
 }  // namespace qel

@@ -49,6 +49,12 @@ public:
     // partial file. False when it cannot be written.
     static bool store(const QString& folder, const Key& key, int size, int levels,
                       const std::vector<std::uint8_t>& layers);
+
+    // How many environments a folder keeps: a store removes the files beyond
+    // the newest Kept (a load makes its file the newest), so that changing
+    // panoramas or settings does not fill the disk.
+    static constexpr int Kept = 4;
+    static void prune(const QString& folder);
 };
 
 }  // namespace qel

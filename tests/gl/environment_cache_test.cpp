@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -101,4 +102,24 @@ TEST_F(EnvironmentCacheTest, AFileCutShortDamagedOrOfOtherSettingsIsRefused) {
     damage([](QByteArray& b) { b.clear(); });
     EXPECT_FALSE(loads(key, Size, Levels));
     EXPECT_TRUE(out.empty());
+}
+
+TEST_F(EnvironmentCacheTest, AFolderKeepsTheNewestAndTheLastLoadedEnvironments) {
+    std::vector<EnvironmentCache::Key> keys;
+    for (int i = 0; i < EnvironmentCache::Kept + 2; ++i) {
+        keys.push_back(EnvironmentCache::key(QByteArray::number(i), Size, Levels));
+        ASSERT_TRUE(EnvironmentCache::store(dir.path(), keys.back(), Size, Levels, layers));
+        // File times must tell the stores apart.
+        QFile f(EnvironmentCache::fileName(dir.path(), keys.back()));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime);
+        if (i == 0) continue;
+        // The first one is loaded after every store: it stays.
+        ASSERT_TRUE(EnvironmentCache::load(dir.path(), keys[0], Size, Levels, out));
+    }
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_EQ(left.size(), EnvironmentCache::Kept);
+    EXPECT_TRUE(QFile::exists(EnvironmentCache::fileName(dir.path(), keys[0])));
+    EXPECT_TRUE(QFile::exists(EnvironmentCache::fileName(dir.path(), keys.back())));
+    EXPECT_FALSE(QFile::exists(EnvironmentCache::fileName(dir.path(), keys[1])));
 }
