@@ -35,7 +35,6 @@
 #include "mesh/mesh_invariants_util.h"
 #include "scene/element.h"
 #include "scene/scene.h"
-#include "tools/array.h"
 #include "tools/bi_tool.h"
 #include "tools/cable.h"
 
@@ -55,7 +54,7 @@ std::vector<qel::Tool*> allTools(qel::Scene& scene) {
         qel::Tool* t = stack.back();
         stack.pop_back();
         below = t->children;
-        qel::Array::appendTemplates(t, below);
+        t->appendOwned(below);
         for (qel::Tool* c : below) {
             check(c && c->parent == t && !c->isRoot());
             all.push_back(c);

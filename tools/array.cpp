@@ -97,11 +97,8 @@ bool Array::timer() {
     return moves;
 }
 
-void Array::appendTemplates(Tool* t, std::vector<Tool*>& out) {
-    if (t->kind != KindArray) return;
-    auto* array = dynamic_cast<Array*>(t);
-    if (!array) return;
-    for (Tool* item : array->items)
+void Array::appendOwned(std::vector<Tool*>& out) {
+    for (Tool* item : items)
         if (item) out.push_back(item);
 }
 

@@ -26,7 +26,7 @@
 //     an element that is not a curve leaves the array without curve.
 //   - A clone keeps an unmarked template's slot, empty, so that the item
 //     numbers of the pattern keep naming the same slots.
-//   - The Tool's deletion of whole trees takes the templates (appendTemplates)
+//   - The Tool's deletion of whole trees takes the templates (appendOwned)
 //     out of their rings in the same pass as the trees, so that deleting many
 //     arrays whose templates share one ring stays linear.
 
@@ -115,9 +115,8 @@ public:
 
     // The slot ids read and not yet identified (negative: empty slot).
     const std::vector<std::int32_t>& storedItems() const { return storedItems_; }
-    // Appends the templates of t when it is an array (nothing otherwise).
-    static void appendTemplates(Tool* t, std::vector<Tool*>& out);
-    void appendOwned(std::vector<Tool*>& out) override { appendTemplates(this, out); }
+    // The templates: an array owns them outside its child list.
+    void appendOwned(std::vector<Tool*>& out) override;
 
 private:
     // The copy of the clone forms: a new array on the same curve with this

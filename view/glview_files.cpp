@@ -22,7 +22,6 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
-#include "tools/array.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -103,7 +102,7 @@ std::size_t resampledSamples(Scene& scene) {
         Tool* t = stack.back();
         stack.pop_back();
         below = t->children;
-        Array::appendTemplates(t, below);
+        t->appendOwned(below);
         stack.insert(stack.end(), below.begin(), below.end());
         if (!t->element) continue;
         parts.clear();
