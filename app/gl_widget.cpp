@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/dialog_asker.h"
 #include "core/strings.h"
 #include "gl/filters.h"
 #include "gl/gl.h"
@@ -49,6 +50,8 @@ GLWidget::GLWidget(QWidget* parent) : QOpenGLWidget(parent), view(new qel::GLVie
     qel::logmsg("_________________");
     qel::logmsg("");
     qel::logmsg("");
+    // The view asks the user through the shell's dialogs.
+    view->asker = qel::DialogAsker::Standard();
     setAttribute(Qt::WA_MouseTracking);
     setFocusPolicy(Qt::StrongFocus);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);

@@ -17,7 +17,7 @@
 #include "app/gl_widget.h"
 #include "app/main_window_form.h"
 #include "gl/progress.h"
-#include "view/asker.h"
+#include "app/dialog_asker.h"
 #include "view/glview.h"
 
 namespace {
@@ -81,7 +81,7 @@ void replaceEntry(QMenu* menu, QAction* action, QWidgetAction* widgetAction) {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWindow), asker(qel::Asker::Standard()) {
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWindow), asker(qel::DialogAsker::Standard()) {
     ui->setupUi(this);
     glWidget = new GLWidget(nullptr);
     ui->horizontalLayout->addWidget(glWidget);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/folders.h"
 #include "files/scene_export.h"
 #include "files/scene_reader.h"
 #include "files/scene_writer.h"
@@ -15,6 +16,14 @@
 #include "scene/scene.h"
 
 namespace qel {
+
+Scene::Scene(const std::string& path, bool inDataFolder) {
+    init();
+    std::string p = path;
+    if (inDataFolder && (p.empty() || p[0] != ':')) p = ScenesFolder + p;
+    // A refused file raises Error and leaves the scene empty.
+    load(p);
+}
 
 bool Scene::save(const std::string& path) {
     // The whole-scene Wavefront export, with its material file and texture

@@ -18,14 +18,6 @@ std::uint8_t Scene::Error = 0;
 
 Scene::Scene() { init(); }
 
-Scene::Scene(const std::string& path, bool inDataFolder) {
-    init();
-    std::string p = path;
-    if (inDataFolder && (p.empty() || p[0] != ':')) p = ScenesFolder + p;
-    // A refused file raises Error and leaves the scene empty.
-    load(p);
-}
-
 Scene::~Scene() {
     delete objectsRoot;
     delete toolsRoot;

@@ -86,7 +86,8 @@ public:
     Scene();
     // An empty scene, then load(path). With inDataFolder a path that does not
     // start with ':' is looked up in the scene folder. A refused file leaves
-    // the scene empty and raises Error.
+    // the scene empty and raises Error. Defined with load in
+    // files/scene_file.cpp: only files/ and the floors above may call it.
     Scene(const std::string& path, bool inDataFolder);
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
@@ -146,6 +147,9 @@ public:
     void renderAuxiliary(Tool::TRenderType type, bool previewOnly, const bvec4& colour);
 
     // ---- Elements (files/scene_convert.cpp) ----
+    // Declared with the scene, defined where every element type is known:
+    // only files/ and the floors above may call them (a call from a lower
+    // floor fails to link).
     // Replaces e by its mesh form in every listed object showing it. False
     // (nothing changed) for meshes, sprites, null, an element without a mesh
     // form, or when no listed object shows e.
@@ -169,6 +173,9 @@ public:
     bool findHiHierarchy(int id, std::vector<Tool*>& tools, std::vector<mat4>& matrices, int depth);
 
     // ---- Files (files/scene_file.cpp) ----
+    // Declared with the scene, defined with the file formats: only files/
+    // and the floors above may call them (a call from a lower floor fails to
+    // link).
     // Writes the scene file, or for an ".obj" path (any case) the
     // whole-scene Wavefront export (files/scene_export.h). False, with the
     // files on disk untouched, when anything cannot be written.

@@ -26,7 +26,7 @@ GLView::GLView(int width_, int height_)
       fboList{fboScene, fboSceneTransparent},
       showHandles(Tool::ShowHandles),
       startClock(std::chrono::steady_clock::now()),
-      asker(Asker::Standard()) {
+      asker(DecliningAsker::Instance()) {
     loadAuxiliary();
     setActiveTool(CreateUseTool, true);
     renderMode = std::uint32_t(wireframe + 2 * selectionDisplay);

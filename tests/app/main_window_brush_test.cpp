@@ -28,7 +28,7 @@ using Flags = std::array<std::uint8_t, 6>;
 
 // Answers in order (an invalid QVariant cancels) and records each dialog as
 // "title label start".
-struct Script : qel::Asker {
+struct Script : qel::DecliningAsker {
     QList<QVariant> answers;
     QStringList asked;
     template <class T>

@@ -35,7 +35,7 @@
 
 namespace {
 
-struct Script : qel::Asker {
+struct Script : qel::DecliningAsker {
     QList<QVariant> answers;  // an invalid QVariant cancels
     std::function<int(QDialog*)> dialog = [](QDialog*) { return int(QDialog::Rejected); };
     QStringList warnings, titles;

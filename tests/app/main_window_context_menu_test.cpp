@@ -31,7 +31,7 @@ using qel::Element;
 using qel::Tool;
 
 // Records the information boxes as "title|text".
-struct Script : qel::Asker {
+struct Script : qel::DecliningAsker {
     QStringList boxes;
     void inform(QWidget*, const QString& title, const QString& text) override { boxes << title + "|" + text; }
 };

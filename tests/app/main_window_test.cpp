@@ -34,7 +34,7 @@
 #include "gl/progress.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
-#include "view/asker.h"
+#include "app/dialog_asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
@@ -42,7 +42,7 @@
 namespace {
 
 // Answers in order; an invalid QVariant cancels.
-struct Script : qel::Asker {
+struct Script : qel::DecliningAsker {
     QList<QVariant> answers;
     QVariant take() { return answers.isEmpty() ? QVariant() : answers.takeFirst(); }
     bool yes(QWidget*, const QString&, const QString&) override { return take().toBool(); }
@@ -290,7 +290,7 @@ TEST_F(MainWindowTest, TheCloseButtonAsksTheExitQuestion) {
 
 // Enter answers No in the questions asked before work is discarded.
 TEST(Asker, QuestionsDefaultToNo) {
-    std::unique_ptr<QMessageBox> box = qel::Asker::question(nullptr, "New", "Proceed?");
+    std::unique_ptr<QMessageBox> box = qel::DialogAsker::question(nullptr, "New", "Proceed?");
     ASSERT_TRUE(box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
     box->show();
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));

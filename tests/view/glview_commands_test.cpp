@@ -43,7 +43,7 @@ public:
 };
 
 // Answers the file dialog from a script and records the questions.
-struct ScriptedAsker : Asker {
+struct ScriptedAsker : DecliningAsker {
     QStringList names;  // one answer per dialog; none cancels
     bool replace = false;
     QStringList asked;

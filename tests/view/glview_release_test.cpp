@@ -30,7 +30,7 @@ namespace {
 
 constexpr int X = 400, Y = 300;
 
-struct NumberAsker : Asker {
+struct NumberAsker : DecliningAsker {
     bool accept = true;
     double answer = 0.0;
     QString asked;

@@ -35,7 +35,7 @@ struct RecordingTool : Tool {
     std::vector<Sculptor*> received;
 };
 
-struct ScriptedAsker : Asker {
+struct ScriptedAsker : DecliningAsker {
     QString saveFileNameIn(QWidget*, const QString& title, const QString& folder, const QString& filter) override {
         asked.push_back(title + "|" + folder + "|" + filter);
         return answer;

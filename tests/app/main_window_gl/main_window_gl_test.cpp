@@ -24,7 +24,7 @@
 
 namespace {
 
-struct Files : qel::Asker {
+struct Files : qel::DecliningAsker {
     QString next;
     QString openFileName(QWidget*, const QString&, const QString&) override { return next; }
 };

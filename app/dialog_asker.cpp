@@ -1,4 +1,4 @@
-#include "view/asker.h"
+#include "app/dialog_asker.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -7,18 +7,18 @@
 
 namespace qel {
 
-std::unique_ptr<QMessageBox> Asker::question(QWidget* parent, const QString& title, const QString& text) {
+std::unique_ptr<QMessageBox> DialogAsker::question(QWidget* parent, const QString& title, const QString& text) {
     auto box =
         std::make_unique<QMessageBox>(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box->setDefaultButton(QMessageBox::No);
     return box;
 }
 
-bool Asker::yes(QWidget* parent, const QString& title, const QString& text) {
+bool DialogAsker::yes(QWidget* parent, const QString& title, const QString& text) {
     return question(parent, title, text)->exec() == QMessageBox::Yes;
 }
 
-bool Asker::getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,
+bool DialogAsker::getInt(QWidget* parent, const QString& title, const QString& label, int* value, int min, int max,
                    int step) {
     bool ok = false;
     const int answer = QInputDialog::getInt(parent, title, label, *value, min, max, step, &ok);
@@ -26,7 +26,7 @@ bool Asker::getInt(QWidget* parent, const QString& title, const QString& label, 
     return ok;
 }
 
-bool Asker::getDouble(QWidget* parent, const QString& title, const QString& label, double* value, double min,
+bool DialogAsker::getDouble(QWidget* parent, const QString& title, const QString& label, double* value, double min,
                       double max, int decimals) {
     bool ok = false;
     const double answer = QInputDialog::getDouble(parent, title, label, *value, min, max, decimals, &ok);
@@ -34,34 +34,34 @@ bool Asker::getDouble(QWidget* parent, const QString& title, const QString& labe
     return ok;
 }
 
-QString Asker::openFileName(QWidget* parent, const QString& title, const QString& filter) {
+QString DialogAsker::openFileName(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter);
 }
 
-QStringList Asker::openFileNames(QWidget* parent, const QString& title, const QString& filter) {
+QStringList DialogAsker::openFileNames(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
 }
 
-QString Asker::saveFileName(QWidget* parent, const QString& title, const QString& filter) {
+QString DialogAsker::saveFileName(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, QString(), filter);
 }
 
-QString Asker::saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+QString DialogAsker::saveFileNameIn(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, folder, filter);
 }
 
-void Asker::warn(QWidget* parent, const QString& title, const QString& text) {
+void DialogAsker::warn(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text);
 }
 
-void Asker::inform(QWidget* parent, const QString& title, const QString& text) {
+void DialogAsker::inform(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::information(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
-int Asker::run(QDialog* dialog) { return dialog->exec(); }
+int DialogAsker::run(QDialog* dialog) { return dialog->exec(); }
 
-Asker* Asker::Standard() {
-    static Asker standard;
+Asker* DialogAsker::Standard() {
+    static DialogAsker standard;
     return &standard;
 }
 
