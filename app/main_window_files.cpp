@@ -53,7 +53,7 @@ void MainWindow::on_actionOpen_triggered() {
         showNotice(tools.join(", ") + (tools.size() == 1 ? " was" : " were") + " added to the tool library (Tools " +
                    QString::number(library ? library->children.size() : 0) + "). To place " +
                    (tools.size() == 1 ? "it" : tools.last()) +
-                   ", choose Use Tool (Assembly > Create) and click in the view.");
+                   ", choose Use Tool (Assembly > Create) and drag in the view.");
     }
     view()->redraw = 1;
 }
