@@ -47,6 +47,8 @@ void MainWindow::on_actionOpen_triggered() {
         if (QFileInfo(path).suffix().toLower() == "tl") tools.clear();
         if (opensAsTool(path)) tools << QFileInfo(path).fileName();
     }
+    // A file opened switches the view to Use Tool: the Create menu shows it.
+    checkToolCreation();
     // Nothing new shows in the view: the status bar says where it went.
     if (!tools.isEmpty()) {
         const qel::Root* library = view()->scene->toolsRoot;

@@ -33,6 +33,7 @@
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/status_text.h"
 
 namespace {
 
@@ -362,6 +363,30 @@ TEST_F(CommandsTest, TheOpenNoticesWayToPlaceAMeshPlacesIt) {
     drive.frame();
     drive.frame();
     EXPECT_GT(objects(), before);  // one object per mirrored placement
+}
+
+// Opening an image switches the view to Use Tool and Place: the status text
+// and the Create menu both show it.
+TEST_F(CommandsTest, AfterOpenTheCreateMenuAndTheStatusTextAgree) {
+    QTemporaryDir dir;
+    const QString image = dir.filePath("blue.png");
+    QImage pixels(4, 4, QImage::Format_ARGB32);
+    pixels.fill(Qt::blue);
+    ASSERT_TRUE(pixels.save(image));
+    const auto action = [this] {
+        for (const qel::StatusPiece& p : qel::statusText(*view()))
+            if (p.text == "Draw" || p.text == "Place") return p.text;
+        return std::string();
+    };
+    ui().actionTube->trigger();
+    ASSERT_TRUE(ui().actionTube->isChecked() && view()->toolCreation == qel::GLView::CreateTube);
+    EXPECT_EQ(action(), "Draw");
+    script.answers = {QStringList{image}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(action(), "Place");
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateUseTool);
+    EXPECT_TRUE(ui().actionUse_Tool->isChecked());
+    EXPECT_FALSE(ui().actionTube->isChecked());
 }
 
 TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {
