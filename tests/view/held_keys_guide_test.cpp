@@ -135,8 +135,7 @@ TEST_F(HeldKeys, TheGuideListsEverySculptVariantOfAHeldKey) {
         for (const auto& [key, label] : keys) {
             const int effect = whileHeld(key, [this] { return int(view.sculptAction); });
             if (effect != action)
-                expectListed(rows, toSpaceMaj(sculptActionName(action)), label,
-                             toSpaceMaj(sculptActionName(effect)));
+                expectListed(rows, toSpaceMaj(sculptActionName(action)), label, toSpaceMaj(sculptActionName(effect)));
         }
     }
 }
