@@ -161,7 +161,11 @@ void GLWidget::paintGL() {
         gl->glUseProgram(0);
         lastFrame = shown;
     }
-    tip(view->iassemblyAction() == qel::GLView::ActionDraw ? DrawTip : GeneralTip);
+    // The drawing keys are told only while Assembly draws: Sculpt keeps the
+    // assembly action chosen before it, Draw among them.
+    const bool drawing =
+        view->selectedActionMode == qel::GLView::ModeAssembly && view->iassemblyAction() == qel::GLView::ActionDraw;
+    tip(drawing ? DrawTip : GeneralTip);
     timerId = startTimer(FrameInterval, Qt::CoarseTimer);
 }
 

@@ -394,6 +394,9 @@ private:
     void assemblyAction(int action, QMenu* menu = nullptr);
     // The assembly guard, setCreateAction and the creation value.
     void createTool(int creation, QMenu* menu = nullptr);
+    // Checks the Create menu's entry of the view's creation value, which
+    // the view also changes by itself (Use Tool after an Open or a Pick).
+    void checkToolCreation();
     // Previous or Next Tool: the assembly guard, then the step once the
     // view is idle.
     void stepTool(bool previous);

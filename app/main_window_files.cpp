@@ -47,13 +47,15 @@ void MainWindow::on_actionOpen_triggered() {
         if (QFileInfo(path).suffix().toLower() == "tl") tools.clear();
         if (opensAsTool(path)) tools << QFileInfo(path).fileName();
     }
+    // A file opened switches the view to Use Tool: the Create menu shows it.
+    checkToolCreation();
     // Nothing new shows in the view: the status bar says where it went.
     if (!tools.isEmpty()) {
         const qel::Root* library = view()->scene->toolsRoot;
         showNotice(tools.join(", ") + (tools.size() == 1 ? " was" : " were") + " added to the tool library (Tools " +
                    QString::number(library ? library->children.size() : 0) + "). To place " +
                    (tools.size() == 1 ? "it" : tools.last()) +
-                   ", choose Use Tool (Assembly > Create) and click in the view.");
+                   ", choose Use Tool (Assembly > Create) and drag in the view.");
     }
     view()->redraw = 1;
 }

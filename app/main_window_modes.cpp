@@ -128,4 +128,6 @@ void MainWindow::setInAction(bool inAction) {
     setMenuEnabled(u.menuHierarchy, true);
     // Free shapes are not offered as sections: the entry stays disabled.
     u.actionSectionFree->setEnabled(false);
+    // A gesture that ended may have changed the tool under creation (Pick).
+    if (e) checkToolCreation();
 }

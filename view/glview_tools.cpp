@@ -294,24 +294,35 @@ void GLView::setActiveToolProperties() {
 
 void GLView::loadAuxiliary() {
     auxiliaryTools.clear();
-    if (Mesh* sphere = newSphere()) auxiliaryTools.push_back(new Tool(sphere, mat4::Scale(2.0f), pbr(), false));
-    // A scene file saved with its library holds the built-in tools already:
-    // those copies give way to the new ones, so that saving and loading
-    // again never grows the library or the file.
+    Mesh* sphere = newSphere();
+    if (!sphere) return;
+    auto* builtIn = new Tool(sphere, mat4::Scale(2.0f), pbr(), false);
+    // A scene file saved with its library holds the built-in tool already.
+    // Its first copy stays where it stands, with the objects placed from it
+    // in its ring, and serves as the built-in tool; further copies go, so
+    // that saving and loading again never grows or reorders the library.
+    Tool* kept = nullptr;
     std::vector<Tool*> copies;
-    for (Tool* t : scene->toolsRoot->children)
-        for (const Tool* builtIn : auxiliaryTools)
-            if (sameAsBuiltIn(t, *builtIn)) {
-                copies.push_back(t);
-                break;
-            }
+    for (Tool* t : scene->toolsRoot->children) {
+        if (!sameAsBuiltIn(t, *builtIn)) continue;
+        if (kept)
+            copies.push_back(t);
+        else
+            kept = t;
+    }
     for (Tool* t : copies) {
         if (scene->currentTool == t) scene->currentTool = nullptr;
         delete t;  // leaves the tools root
     }
     if (!copies.empty()) scene->toList();
-    for (Tool* t : auxiliaryTools)
-        if (t) scene->addTool(t);
+    if (kept) {
+        delete builtIn;
+        scene->currentTool = kept;
+        scene->toolsModified = 1;
+        auxiliaryTools.push_back(kept);
+    } else {
+        auxiliaryTools.push_back(scene->addTool(builtIn));
+    }
 }
 
 }  // namespace qel

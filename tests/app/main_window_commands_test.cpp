@@ -30,8 +30,10 @@
 #include "scene/scene.h"
 #include "view/act.h"
 #include "view/asker.h"
+#include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
+#include "view/status_text.h"
 
 namespace {
 
@@ -305,7 +307,7 @@ TEST_F(CommandsTest, OpenedMeshesAndImagesAreToldToGoToTheToolLibrary) {
     EXPECT_EQ(library.size(), before + 1);
     EXPECT_TRUE(view()->scene->objects.tools.empty()) << "nothing placed";
     EXPECT_EQ(notice().toStdString(), QString("tri.obj was added to the tool library (Tools %1). To place it, "
-                                              "choose Use Tool (Assembly > Create) and click in the view.")
+                                              "choose Use Tool (Assembly > Create) and drag in the view.")
                                           .arg(before + 1)
                                           .toStdString());
     ASSERT_TRUE(window.noticeLabel);
@@ -325,6 +327,66 @@ TEST_F(CommandsTest, OpenedMeshesAndImagesAreToldToGoToTheToolLibrary) {
     ui().actionOpen->trigger();
     EXPECT_TRUE(notice().startsWith("tri.obj, red.png were added")) << notice().toStdString();
     EXPECT_TRUE(notice().contains("To place red.png, choose Use Tool"));
+}
+
+// The status bar's way to place an opened mesh, done as it says, through
+// the view's frames: Use Tool, then a drag in the view places it.
+TEST_F(CommandsTest, TheOpenNoticesWayToPlaceAMeshPlacesIt) {
+    QTemporaryDir dir;
+    QFile mesh(dir.filePath("tri.obj"));
+    ASSERT_TRUE(mesh.open(QIODevice::WriteOnly));
+    mesh.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    mesh.close();
+    script.answers = {QStringList{mesh.fileName()}};
+    ui().actionOpen->trigger();
+    ASSERT_TRUE(window.noticeLabel);
+    EXPECT_TRUE(window.noticeLabel->text().endsWith("choose Use Tool (Assembly > Create) and drag in the view."))
+        << window.noticeLabel->text().toStdString();
+
+    ui().actionUse_Tool->trigger();
+    qel::test::FrameDriver drive(*view());
+    const auto objects = [this] {
+        view()->scene->toList();
+        return view()->scene->objects.tools.size();
+    };
+    const std::size_t before = objects();
+    const qel::vec2 start(float(view()->width) / 2, float(view()->height) / 2);
+    drive.move(start);
+    drive.frame();
+    drive.left(true);
+    drive.frame();
+    for (int step = 1; step <= 4; ++step) {
+        drive.move(start + qel::vec2(8.0f * float(step), 4.0f * float(step)));
+        drive.frame();
+    }
+    drive.left(false);
+    drive.frame();
+    drive.frame();
+    EXPECT_GT(objects(), before);  // one object per mirrored placement
+}
+
+// Opening an image switches the view to Use Tool and Place: the status text
+// and the Create menu both show it.
+TEST_F(CommandsTest, AfterOpenTheCreateMenuAndTheStatusTextAgree) {
+    QTemporaryDir dir;
+    const QString image = dir.filePath("blue.png");
+    QImage pixels(4, 4, QImage::Format_ARGB32);
+    pixels.fill(Qt::blue);
+    ASSERT_TRUE(pixels.save(image));
+    const auto action = [this] {
+        for (const qel::StatusPiece& p : qel::statusText(*view()))
+            if (p.text == "Draw" || p.text == "Place") return p.text;
+        return std::string();
+    };
+    ui().actionTube->trigger();
+    ASSERT_TRUE(ui().actionTube->isChecked() && view()->toolCreation == qel::GLView::CreateTube);
+    EXPECT_EQ(action(), "Draw");
+    script.answers = {QStringList{image}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(action(), "Place");
+    EXPECT_EQ(view()->toolCreation, qel::GLView::CreateUseTool);
+    EXPECT_TRUE(ui().actionUse_Tool->isChecked());
+    EXPECT_FALSE(ui().actionTube->isChecked());
 }
 
 TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {

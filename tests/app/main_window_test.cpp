@@ -330,7 +330,7 @@ TEST(MainWindowHelp, TheGuideSaysOpenedMeshesAndImagesBecomeToolsOfTheLibrary) {
     EXPECT_TRUE(
         text.contains("an animated GIF (<code>.gif</code>) does not appear in the view when it is opened: it "
                       "becomes a new tool of the tool library"));
-    EXPECT_TRUE(text.contains("to place it, choose <b>Use Tool</b> (Assembly &gt; Create) and click in the view"));
+    EXPECT_TRUE(text.contains("to place it, choose <b>Use Tool</b> (Assembly &gt; Create) and drag in the view"));
 }
 
 // When the desktop cannot open the guide, a message names its file.

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -20,7 +21,9 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "elements/sprite.h"
 #include "elements/tube.h"
+#include "files/every_record_util.h"
 #include "gl/shader.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
@@ -45,6 +48,12 @@ struct CountingElement : Element {
     CountingElement() : Element(TType::Mesh) { ++alive; }
     ~CountingElement() override { --alive; }
 };
+
+// The face count of a tool's mesh, -1 without one.
+int faces(const Tool* t) {
+    const auto* m = dynamic_cast<const Mesh*>(t->element);
+    return m ? m->faceCount() : -1;
+}
 
 Tool* countedTool() { return new Tool(new CountingElement, mat4::Identity(), pbr(), false); }
 
@@ -261,33 +270,64 @@ TEST_F(ViewTest, ImagesBecomeSpriteToolsAndUnreadableOnesChangeNothing) {
     }
 }
 
-// Every load of a scene adds the built-in sphere to its library: the copy the
-// file brought along gives way to it, in files saved so and in files that
-// hold several copies.
-TEST_F(ViewTest, SaveAndLoadKeepOneBuiltInSphereAndTheFileSize) {
-    Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
-    view.scene->addTool(cube.cloneTool(false));
-    std::vector<qint64> sizes;
+// The built-in sphere of a loaded scene is the file's first copy of it, kept
+// where it stands with the objects placed from it in its ring; further copies
+// go, and a file without one gets a new one at the end of the library. Saving
+// and loading again gives the same bytes.
+TEST_F(ViewTest, SaveAndLoadKeepTheLibraryTheBuiltInSphereAndItsRing) {
+    QImage blue(4, 4, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(blue.save(QString::fromStdString(path("blue.png"))));
+    Tool* sphere = view.auxiliaryTools.at(0);
+    view.scene->addObject(sphere, {mat4::Translation(4, 0, 0), mat4::Translation(6, 0, 0)}, Scene::HangTop, false,
+                          true);
+    everyrecord::build(*view.scene, path("blue.png"));  // a template after the sphere
+    view.scene->addTool(new Tool(new Sprite(path("blue.png"), false), mat4::Identity(), pbr(), false));
+    const auto ring = [](Tool* t) {
+        int n = 1;
+        for (Tool* x = t->nextInstance; x != t; x = x->nextInstance) ++n;
+        return n;
+    };
+    const auto bytes = [this](const std::string& name) {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::size_t templates = view.scene->toolsRoot->children.size();
     for (int trip = 0; trip < 3; ++trip) {
-        ASSERT_TRUE(view.save(path("trip.tl")));
-        sizes.push_back(QFileInfo(QString::fromStdString(path("trip.tl"))).size());
-        ASSERT_TRUE(view.load(path("trip.tl")));
-        ASSERT_EQ(view.scene->toolsRoot->children.size(), 2u) << trip;
-        EXPECT_EQ(view.scene->toolsRoot->children.back(), view.auxiliaryTools.at(0));
+        const std::string name = "trip" + std::to_string(trip) + ".tl";
+        ASSERT_TRUE(view.save(path(name)));
+        ASSERT_TRUE(view.load(path(name)));
+        const std::vector<Tool*>& library = view.scene->toolsRoot->children;
+        ASSERT_EQ(library.size(), templates) << trip;
+        sphere = library[0];
+        EXPECT_TRUE(view.auxiliaryTools == std::vector<Tool*>{sphere}) << trip;
+        EXPECT_TRUE(view.scene->currentTool == sphere && view.activeTool == sphere) << trip;
+        EXPECT_EQ(ring(sphere), 3) << trip;
+        EXPECT_EQ(faces(library[1]), 12) << trip;
     }
-    EXPECT_TRUE(sizes[0] == sizes[1] && sizes[1] == sizes[2]);
+    EXPECT_EQ(bytes("trip1.tl"), bytes("trip0.tl"));
+    EXPECT_EQ(bytes("trip2.tl"), bytes("trip0.tl"));
 
+    Tool cube(Mesh::Cube(), mat4::Identity(), pbr(), false);
     Scene copies;
-    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
     copies.addTool(cube.cloneTool(false));
-    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
-    copies.addTool(view.auxiliaryTools[0]->cloneTool(false));
+    copies.addTool(sphere->cloneTool(false));
+    copies.addTool(cube.cloneTool(false));
+    copies.addTool(sphere->cloneTool(false));
     ASSERT_TRUE(copies.save(path("copies.tl")));
     ASSERT_TRUE(view.load(path("copies.tl")));
-    const std::vector<Tool*>& library = view.scene->toolsRoot->children;
-    ASSERT_EQ(library.size(), 2u);
-    EXPECT_EQ(static_cast<Mesh*>(library[0]->element)->faceCount(), 12);
-    EXPECT_TRUE(library[1] == view.auxiliaryTools.at(0) && view.scene->currentTool == library[1]);
+    const auto library = [this] { return view.scene->toolsRoot->children; };
+    ASSERT_EQ(library().size(), 3u);
+    EXPECT_TRUE(library()[1] == view.auxiliaryTools.at(0) && view.scene->currentTool == library()[1]);
+    EXPECT_TRUE(faces(library()[0]) == 12 && faces(library()[2]) == 12);
+
+    Scene without;
+    without.addTool(cube.cloneTool(false));
+    ASSERT_TRUE(without.save(path("without.tl")));
+    ASSERT_TRUE(view.load(path("without.tl")));
+    ASSERT_EQ(library().size(), 2u);
+    EXPECT_TRUE(library()[1] == view.auxiliaryTools.at(0) && view.scene->currentTool == library()[1]);
+    EXPECT_EQ(faces(library()[1]), 1280);
 }
 
 TEST_F(ViewTest, FailedSavesKeepTheHistoryAndEverySaveRebuildsTheTool) {

@@ -163,6 +163,23 @@ TEST(GLWidget, KeysAndClicksBetweenTwoFramesAreKeptInOrder) {
     EXPECT_TRUE(f.buttons && f.left == 0 && inputLatch.empty());
 }
 
+// The status bar tells the drawing keys while Assembly draws and drops them
+// when Sculpt is chosen, though Draw stays the assembly action.
+TEST(GLWidget, TheDrawingKeysAreToldOnlyWhileAssemblyDraws) {
+    GLView* view = widget()->view;
+    const auto told = [] { return widget()->statusTip().contains("Esc (cancel)"); };
+    view->setActionMode(GLView::ModeAssembly);
+    view->setAssemblyAction(GLView::ActionDraw);
+    EXPECT_TRUE(waitFor(told));
+    view->setActionMode(GLView::ModeSculpt);
+    EXPECT_TRUE(waitFor([&] { return !told(); }));
+    EXPECT_EQ(view->iassemblyAction(), GLView::ActionDraw);
+    view->setActionMode(GLView::ModeAssembly);
+    EXPECT_TRUE(waitFor(told));
+    view->setAssemblyAction(GLView::ActionPlace);
+    EXPECT_TRUE(waitFor([&] { return !told(); }));
+}
+
 // Scenes replaced outside the frame loop (no context current) free their
 // GPU objects in the view's context: five loads of a drawn scene leave no
 // more live buffer and texture names than one.
