@@ -196,10 +196,10 @@ TEST(ArrayLayout, NestedArraysAreRebasedAndStopAtTheEntryCap) {
     }
 
     struct CapGuard {
-        std::size_t old = Array::maxListEntries;
-        ~CapGuard() { Array::maxListEntries = old; }
+        std::size_t old = Array::maxCopyEntries;
+        ~CapGuard() { Array::maxCopyEntries = old; }
     } guard;
-    Array::maxListEntries = 100;
+    Array::maxCopyEntries = 100;
     auto big = arrayOn(curveOf(20), {arrayOn(curveOf(10), leaf.slots(1), {0x8001}).get()}, {0x8001});
     {
         // A load in progress learns that copies were left out.
