@@ -201,7 +201,12 @@ TEST(Cable, APathEditedOutOfItsChainIsRebuiltWhenDrawnAndExported) {
         Curve& path = *p.tube()->path;
         k.edit(path);
         ++Element::GlobalUpdate;
-        // Drawn at the same length and directions: only the records changed.
+        // Drawn at the same length and directions (only the records
+        // changed), then stretched.
+        EXPECT_NEAR(p.thickness(), 1.0f / 50, 1e-5f) << k.name;
+        EXPECT_TRUE(near(path.vertices.back().position, vec3(0, 0, 1))) << k.name;
+        p.cable->length = 3;
+        p.other->endMatrix = facingBack(3);
         EXPECT_NEAR(p.thickness(), 1.0f / 50, 1e-5f) << k.name;
         ASSERT_EQ(p.tube()->path, &path) << k.name;
         if (k.edges > 0) {
