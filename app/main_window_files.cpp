@@ -80,7 +80,10 @@ void MainWindow::on_actionSave_triggered() {
     if (path != chosen && QFileInfo::exists(path) &&
         !asker->yes(this, "Save", QFileInfo(path).fileName() + " already exists. Replace it?"))
         return;
-    if (!view()->save(path.toStdString())) asker->warn(this, "Save", "The scene could not be saved to " + path + ".");
+    if (!view()->save(path.toStdString()))
+        asker->warn(this, "Save", "The scene could not be saved to " + path + ".");
+    else if (!view()->saveWarning.empty())
+        asker->warn(this, "Save", QString::fromStdString(view()->saveWarning));
     view()->redraw = 1;
 }
 

@@ -34,16 +34,25 @@ BezierCurve::BezierCurve(const BezierCurve& o)
       initialLength(o.initialLength),
       currentLength(o.currentLength),
       startDirection(o.startDirection),
-      endDirection(o.endDirection) {}
+      endDirection(o.endDirection),
+      laidEdges_(o.laidEdges_) {}
 
 void BezierCurve::setup(const vec3& a, const vec3& b, float length, int n) {
     // A curve without edges has no count to keep: it gets the default one
     // rather than a division by zero below.
     if (n <= 0 && edges.empty()) n = DefaultEdges;
+    // Edits made through the curve's own operations (closing, clipping,
+    // collapsing, subdividing) leave records that are no longer the chain
+    // laid out by index: they are rebuilt with the count of edges kept.
+    const bool repaired = n <= 0 && !isLaidChain();
+    if (repaired) n = std::max(activeEdgeCount(), 1);
     if (n > 0) rebuildRecords(n);
     const vec3 ua = normalize(a);
     const vec3 ub = normalize(b);
-    if (unchanged(ua, ub, length)) return;
+    // Repaired records hold no shape yet, and an edit that kept the chain
+    // but not its count (a clip that cut its end off) left it short.
+    const bool stale = repaired || (n <= 0 && edgeCount() != laidEdges_);
+    if (!stale && unchanged(ua, ub, length)) return;
     currentLength = length;
     // Only a positive length can be the rest length the arms are scaled by.
     if (initialLength < 0.0f && length > 0.0f) initialLength = length;
@@ -82,6 +91,25 @@ void BezierCurve::rebuildRecords(int n) {
     reallocate = 1;
 }
 
+bool BezierCurve::isLaidChain() const {
+    const int n = int(edges.size());
+    if (n == 0 || vertices.size() != std::size_t(n) + 1 || pendingRemoval) return false;
+    for (int i = 0; i < n; ++i) {
+        const CurveEdge& e = edges[std::size_t(i)];
+        if (!e.isActive() || e.v[0] != i || e.v[1] != i + 1 || e.n[0] != i - 1 || e.n[1] != (i + 1 < n ? i + 1 : -1))
+            return false;
+    }
+    for (const CurveVertex& v : vertices)
+        if (!v.isActive()) return false;
+    return true;
+}
+
+int BezierCurve::activeEdgeCount() const {
+    int count = 0;
+    for (const CurveEdge& e : edges) count += e.isActive() ? 1 : 0;
+    return count;
+}
+
 bool BezierCurve::unchanged(const vec3& a, const vec3& b, float length) const {
     const float c = currentLength;
     const float rel = (length - c) / std::max({length, c, 1e-5f});
@@ -98,8 +126,11 @@ void BezierCurve::layOut(const vec3& a, const vec3& b) {
     const vec3 p1 = a * k;
     const vec3 p3(0, 0, 1);
     const vec3 p2 = p3 + b * k;
+    // Vertex i stands at t = i / m: only vertices the records hold are laid.
     const int m = edgeCount();
-    for (int i = 0; i <= m; ++i) {
+    const int last = std::min(m, vertexCount() - 1);
+    laidEdges_ = m;
+    for (int i = 0; i <= last; ++i) {
         const float t = float(i) / float(m);
         const float s = 1.0f - t;
         vertices[std::size_t(i)].position = (3.0f * s * s * t) * p1 + (3.0f * s * t * t) * p2 + (t * t * t) * p3;

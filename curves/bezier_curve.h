@@ -44,10 +44,14 @@ public:
     BezierCurve& operator=(const BezierCurve&) = delete;
     ~BezierCurve() override = default;
 
-    // Rebuilds the records as one open chain of n edges when n is not 0
-    // (n = 0 keeps the count, except on a curve without edges, which gets
-    // DefaultEdges); then, unless the length and both normalised directions
-    // are within 1 % of the last rebuild, lays the vertices on the cubic
+    // Rebuilds the records as one open chain of n edges when n is not 0, or
+    // when n is 0 and the records are not that chain (edits through the
+    // curve's operations); n = 0 keeps the count of active edges, except on
+    // a curve without edges, which gets DefaultEdges. Then, unless the
+    // length and both normalised directions are within 1 % of the last
+    // rebuild (with n = 0, records rebuilt or of another edge count than
+    // the last layout are laid whatever the directions), lays
+    // the vertices on the cubic
     // from (0,0,0) to (0,0,1) with control arms k a and k b (k = initial
     // length / length / 3), computes the sweep frames, forces edge 0 along
     // a and the last edge along -b, and stamps the curve without touch() (a
@@ -83,12 +87,19 @@ private:
     // Step 1 of setup: n + 1 vertices and n edges as one open chain, sharp
     // at both ends, directions and normals zero.
     void rebuildRecords(int n);
+    // Whether the records are the open chain setup lays out by index:
+    // n + 1 active vertices and n active edges, edge i from vertex i to
+    // i + 1, linked to edges i - 1 and i + 1.
+    bool isLaidChain() const;
+    int activeEdgeCount() const;
     // Within 1 % of the last rebuild.
     bool unchanged(const vec3& a, const vec3& b, float length) const;
     // Steps 5 and 6: the positions on the cubic.
     void layOut(const vec3& a, const vec3& b);
     // Step 8: the end edges along the end directions.
     void forceEndFrames(const vec3& a, const vec3& b);
+
+    int laidEdges_ = -1;  // the edge count of the last layout; -1 before the first
 };
 
 }  // namespace qel

@@ -2,6 +2,7 @@
 // appending one curve's records to another.
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <memory>
 
@@ -205,7 +206,11 @@ Curve* Curve::Uniform(float& /*step*/, std::size_t maxSamples, bool& cut) {
             const double ab = length2(dvec3(Bv.position) - dvec3(A.position));
             double t = ab > 0.0 ? std::sqrt(length2(dvec3(V.position) - dvec3(A.position)) / ab) : 0.0;
             t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0);
-            V.radius = float(A.radius + (Bv.radius - A.radius) * t);
+            // In double: ends of opposite sign near the float limits would
+            // overflow a float difference; the blend of two finite ends lies
+            // between them and so fits a float again.
+            const double ra = A.radius, rb = Bv.radius;
+            V.radius = float(std::clamp(ra + (rb - ra) * t, -double(FLT_MAX), double(FLT_MAX)));
         }
     }
     for (CurveVertex& V : vertices) {

@@ -69,11 +69,14 @@ void SceneExport::collect() {
     matrices_.clear();
     meshes_.clear();
     objects_ = vertices_ = faces_ = 0;
+    copiesLeftOut_ = 0;
     if (!root_) return;
     std::vector<int> parents, subIndices;
     {
         ListWalk walk(tools_, matrices_, parents, subIndices);
         root_->toList(tools_, matrices_, parents, subIndices, mat4::Identity(), 0, -1);
+        walk.finish();
+        copiesLeftOut_ = walk.copiesLeftOut();
     }
 
     meshes_.assign(tools_.size(), nullptr);
@@ -97,6 +100,8 @@ void SceneExport::writeHeaders(ExportStream& obj, ExportStream& mtl, const std::
     obj.text("# Tessilor OBJ export\n\nmtllib ").text(mtlName).text('\n');
     obj.text("# Global: ").integer(objects_).text(" objects, ").integer(vertices_).text(" vertices, ");
     obj.integer(faces_).text(" faces\n");
+    if (copiesLeftOut_ > 0)
+        obj.text("# Left out: ").integer(std::int64_t(copiesLeftOut_)).text(" array copies over the layout's caps\n");
     mtl.text("# Tessilor MTL export\n");
 }
 

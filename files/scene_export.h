@@ -23,6 +23,7 @@
 // The scene is not changed: no flags, element ids or lists are touched;
 // elements converted to meshes for the export are freed afterwards.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +49,10 @@ public:
     ~SceneExport();
 
     bool write(const std::string& path);
+    // The copies of arrays the last write left out (caps on the copies an
+    // array lists, nested copies included); the OBJ file says so in a
+    // comment after its statistics line.
+    std::size_t copiesLeftOut() const { return copiesLeftOut_; }
 
 private:
     // Flattens the tree and finds the mesh of every listed tool (each
@@ -70,6 +75,7 @@ private:
     std::int64_t objects_ = 0;
     std::int64_t vertices_ = 0;
     std::int64_t faces_ = 0;
+    std::size_t copiesLeftOut_ = 0;
 };
 
 }  // namespace qel

@@ -28,7 +28,13 @@ Scene::Scene(const std::string& path, bool inDataFolder) {
 bool Scene::save(const std::string& path) {
     // The whole-scene Wavefront export, with its material file and texture
     // atlases.
-    if (scenefile::isObjPath(path)) return SceneExport(objectsRoot).write(path);
+    exportCopiesLeftOut = 0;
+    if (scenefile::isObjPath(path)) {
+        SceneExport exporter(objectsRoot);
+        const bool ok = exporter.write(path);
+        exportCopiesLeftOut = exporter.copiesLeftOut();
+        return ok;
+    }
 
     // The templates' hierarchies first, then the placed objects', numbered
     // in one pre-order walk; each top-level hierarchy is one tools chunk.
@@ -52,7 +58,9 @@ namespace {
 // when one is armed.
 bool loadInto(Scene& scene, buffer& file) {
     std::optional<LoadBudget> budget;
-    if (!LoadBudget::armed()) budget.emplace(LoadBudget::samplesForFile(std::size_t(file.size())));
+    if (!LoadBudget::armed())
+        budget.emplace(LoadBudget::samplesForFile(std::size_t(file.size())),
+                       LoadBudget::copiesForFile(std::size_t(file.size())));
     SceneReader reader;
     if (!reader.parse(file)) {
         Scene::Error = 1;

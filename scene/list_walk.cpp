@@ -53,4 +53,10 @@ bool ListWalk::wait(Tool* tool, Release release) {
     return true;
 }
 
+void ListWalk::noteCopies(std::size_t listed, std::size_t leftOut) {
+    if (!currentWalk) return;
+    currentWalk->copiesListed_ += listed;
+    currentWalk->copiesLeftOut_ += leftOut;
+}
+
 }  // namespace qel

@@ -13,8 +13,13 @@
 // list the tool. Tools registered while releasing are released in the same
 // pass.
 //
+// A composite tool that repeats its items (an array) tells the walk under
+// way how many copies it listed and how many a cap left out, nested copies
+// included, so that whoever made the lists can say what is missing.
+//
 // The walk under way is per thread; walk numbers are unique across threads.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +58,13 @@ public:
     // Registers a tool of the walk under way; false (nothing registered)
     // outside any walk.
     static bool wait(Tool* tool, Release release);
+    // Adds to the copy counts of the walk under way; nothing outside a walk.
+    static void noteCopies(std::size_t listed, std::size_t leftOut);
+
+    // The copies listed and left out in this walk (not in walks it suspended
+    // or that suspended it).
+    std::size_t copiesListed() const { return copiesListed_; }
+    std::size_t copiesLeftOut() const { return copiesLeftOut_; }
 
 private:
     struct Waiting {
@@ -64,6 +76,8 @@ private:
     ListWalk* outer_;
     bool finished_ = false;
     std::vector<Waiting> waiting_;
+    std::size_t copiesListed_ = 0;
+    std::size_t copiesLeftOut_ = 0;
 };
 
 }  // namespace qel

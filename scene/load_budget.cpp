@@ -17,7 +17,18 @@ std::size_t LoadBudget::samplesForFile(std::size_t bytes) {
     return perBytes > most - SamplesPerLoad ? most : perBytes + SamplesPerLoad;
 }
 
-LoadBudget::LoadBudget(std::size_t samples) : left_(samples), outer_(innermost) { innermost = this; }
+std::size_t LoadBudget::copiesForFile(std::size_t bytes) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max();
+    const std::size_t perBytes = bytes > most / CopiesPerFileByte ? most : bytes * CopiesPerFileByte;
+    return perBytes > most - CopiesPerLoad ? most : perBytes + CopiesPerLoad;
+}
+
+LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad) {}
+
+LoadBudget::LoadBudget(std::size_t samples, std::size_t copies)
+    : left_(samples), copiesLeft_(copies), outer_(innermost) {
+    innermost = this;
+}
 
 LoadBudget::~LoadBudget() { innermost = outer_; }
 
@@ -32,6 +43,18 @@ std::size_t LoadBudget::samplesAllowed(std::size_t wanted) {
 void LoadBudget::spendSamples(std::size_t made, bool cut) {
     for (LoadBudget* b = innermost; b; b = b->outer_) {
         b->left_ -= std::min(made, b->left_);
+        b->leftOut_ = b->leftOut_ || cut;
+    }
+}
+
+std::size_t LoadBudget::copiesAllowed(std::size_t wanted) {
+    for (const LoadBudget* b = innermost; b; b = b->outer_) wanted = std::min(wanted, b->copiesLeft_);
+    return wanted;
+}
+
+void LoadBudget::spendCopies(std::size_t made, bool cut) {
+    for (LoadBudget* b = innermost; b; b = b->outer_) {
+        b->copiesLeft_ -= std::min(made, b->copiesLeft_);
         b->leftOut_ = b->leftOut_ || cut;
     }
 }

@@ -180,6 +180,9 @@ public:
     // whole-scene Wavefront export (files/scene_export.h). False, with the
     // files on disk untouched, when anything cannot be written.
     bool save(const std::string& path);
+    // The copies of arrays the last OBJ export left out of its file, nested
+    // copies included; 0 after any other save.
+    std::size_t exportCopiesLeftOut = 0;
     // Reads a scene or object file and adds it to this scene. False, with the
     // scene unchanged, when the file cannot be read or is not sound.
     bool load(const std::string& path);

@@ -17,6 +17,7 @@ void ToolList::clear() {
     subIndices.clear();
     features.clear();
     auxiliary.clear();
+    copiesLeftOut = 0;
 }
 
 // ---- Flattening ----
@@ -29,6 +30,7 @@ void ToolList::flatten(Tool* top) {
     ListWalk walk(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_);
     top->toList(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_, mat4::Identity(), 0, NoSubIndex);
     walk.finish();
+    copiesLeftOut += walk.copiesLeftOut();
 }
 
 void ToolList::append(Tool* root) {

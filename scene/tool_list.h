@@ -9,6 +9,7 @@
 // keeps the capacity of the vectors, so rebuilding a list of the same size
 // allocates nothing.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     // ---- Index vectors rebuilt by sort() ----
     std::vector<int> features;      // entries whose tool hasFeatures()
     std::vector<int> auxiliary;     // entries whose tool hasAuxiliary()
+    // Copies the arrays of the flattened trees left out (caps, a load's
+    // budget), nested copies included.
+    std::size_t copiesLeftOut = 0;
 
     ToolList() = default;
     // An empty list, then append(root).

@@ -48,13 +48,15 @@ public:
     enum TArrayType : int { Simple = 0, Chain = 1, Zipper = 2 };
 
     static constexpr std::uint32_t RecordTag = 0xABCDEF04u;
-    // The flattening places no copy that would make the list it writes hold
-    // more entries than this: nested arrays multiply their copies, a small
-    // file must not be able to exhaust memory, and the lists are rebuilt
-    // while frames are drawn (about 5 MB and a few milliseconds here).
-    // Copies left out are reported to the budget of a load in progress.
-    // Lowered only by tests.
-    static inline std::size_t maxListEntries = std::size_t(1) << 16;
+    // The list entries one array's copies may add, nested copies counted
+    // (a copy of an array repeats all of that array's copies): a million
+    // copies of an item with a child or two are laid whole, at about 80
+    // bytes an entry. The arrays a file brings are further held to the
+    // load's budget when the scene is first listed, and keep that bound
+    // afterwards, so that a small file cannot multiply copies by nesting.
+    // Copies left out are counted in the walk (ListWalk::noteCopies) and
+    // reported to the budget of a load in progress. Lowered only by tests.
+    static inline std::size_t maxCopyEntries = std::size_t(1) << 22;
 
     // ---- Fields, in this order ----
     TArrayType type = Simple;
@@ -137,6 +139,11 @@ private:
 
     std::vector<std::int32_t> storedItems_;
     bool itemsPending_ = false;
+    // Joined from a file and not yet listed: the next listing takes its
+    // entries from the armed load budget.
+    bool copiesFromLoad_ = false;
+    // The entries the budget of the load that brought the array left it.
+    std::size_t loadEntries_ = SIZE_MAX;
 };
 
 }  // namespace qel

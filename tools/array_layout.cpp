@@ -53,8 +53,7 @@ struct SplitPattern {
 };
 
 // The pattern walk of one chain of k edges: calls place(item, position) for
-// every position the pattern gives a non-zero item, in walk order, until
-// place answers false.
+// every position the pattern gives a non-zero item, in walk order.
 template <class Place>
 void walkChain(const SplitPattern& p, int k, Place place) {
     struct Counter {
@@ -73,7 +72,7 @@ void walkChain(const SplitPattern& p, int k, Place place) {
         const Run r = list[a.index];
         const int position =
             anchor == Start ? a.used : (anchor == End ? k - 1 - a.used : c[Start].used + c[Middle].used);
-        if (r.item != 0 && !place(r.item, position)) return;
+        if (r.item != 0) place(r.item, position);
         ++a.run;
         ++a.used;
         if (a.run == r.multiplicity) {
@@ -119,6 +118,8 @@ struct FlatItem {
     std::vector<mat4> matrices;
     std::vector<int> parents;
     std::vector<int> subIndices;
+    std::size_t copies = 0;   // copies its nested arrays listed
+    std::size_t leftOut = 0;  // and left out
 };
 
 // The chain walks over the curve's edges with the placed mark.
@@ -181,7 +182,7 @@ private:
 // The output lists and everything one copy needs.
 struct CopyPlacer {
     CopyPlacer(std::vector<Tool*>& t, std::vector<mat4>& m, std::vector<int>& p, std::vector<int>& s,
-               const std::vector<FlatItem>& flat, int entry, bool odd, const mat4& st, std::size_t limit)
+               const std::vector<FlatItem>& flat, int entry, bool odd, const mat4& st, std::size_t most)
         : tools(t),
           matrices(m),
           parents(p),
@@ -190,7 +191,7 @@ struct CopyPlacer {
           arrayEntry(entry),
           stepOdd(odd),
           step(st),
-          cap(limit) {}
+          limit(most) {}
 
     std::vector<Tool*>& tools;
     std::vector<mat4>& matrices;
@@ -200,23 +201,28 @@ struct CopyPlacer {
     const int arrayEntry;
     const bool stepOdd;
     const mat4& step;
-    const std::size_t cap;
+    const std::size_t limit;  // the entries the copies may add
     // The chain being laid.
     std::vector<mat4> placements;
     std::vector<int> keys;
     std::vector<unsigned char> placeable;  // the edge has both vertices
     double twist = 0.0;
+    // Once a copy did not fit, every later one is counted, not listed, so
+    // that the list holds a prefix of the layout.
     bool full = false;
+    std::size_t added = 0;    // entries appended
+    std::size_t listed = 0;   // copies listed, nested ones included
+    std::size_t leftOut = 0;  // copies left out, nested ones included
 
-    // Appends a copy of item n at position i; false once the list is full.
-    bool place(int n, int i) {
+    // Appends a copy of item n at position i, or counts it left out.
+    void place(int n, int i) {
         const FlatItem& item = items[std::size_t(n - 1) % items.size()];
         const std::size_t count = item.tools.size();
-        if (count == 0 || !placeable[std::size_t(i)]) return true;
-        if (tools.size() + count > cap) {
+        if (count == 0 || !placeable[std::size_t(i)]) return;
+        if (full || count > limit - added) {
             full = true;
-            LoadBudget::noteLeftOut();
-            return false;
+            leftOut += 1 + item.copies + item.leftOut;
+            return;
         }
         mat4 M = placements[std::size_t(i)];
         if (twist != 0.0) M = M * mat4::FromMat3(mat3::RotationAroundAxis(vec3(0, 0, 1), float(double(i) * twist)));
@@ -230,7 +236,9 @@ struct CopyPlacer {
         matrices.resize(base + count);
         mat4* placed = matrices.data() + base;
         for (std::size_t j = 0; j < count; ++j) placed[j] = M * item.matrices[j];
-        return true;
+        added += count;
+        listed += 1 + item.copies;
+        leftOut += item.leftOut;
     }
 };
 
@@ -264,6 +272,8 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
         ListWalk walk(f.tools, f.matrices, f.parents, f.subIndices);
         items[s]->toList(f.tools, f.matrices, f.parents, f.subIndices, mat4::Identity(), 0, -1);
         walk.finish();
+        f.copies = walk.copiesListed();
+        f.leftOut = walk.copiesLeftOut();
     }
 
     const SplitPattern pattern(this->pattern);
@@ -271,8 +281,14 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
     const mat4 W = parentMatrix * matrix() * curve->localMatrix();
     const bool resampled = curve->isType(Element::TType::UCurve);
 
-    CopyPlacer placer(outTools, outMatrices, outParents, outSubIndices, flat, arrayEntry, type != Simple, step,
-                      maxListEntries);
+    // The entries the copies may add: this array's cap, the bound a load
+    // left it, and, at the first listing after its load, what the load's
+    // budget has left.
+    const std::size_t own = std::min(maxCopyEntries, loadEntries_);
+    const bool fromLoad = copiesFromLoad_ && LoadBudget::armed();
+    copiesFromLoad_ = false;
+    const std::size_t limit = fromLoad ? LoadBudget::copiesAllowed(own) : own;
+    CopyPlacer placer(outTools, outMatrices, outParents, outSubIndices, flat, arrayEntry, type != Simple, step, limit);
     ChainWalker walker(*curve);
     const auto& V = curve->vertices;
     // One chain's placements and keys, computed as the walk reaches its edges.
@@ -284,7 +300,7 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
             ok ? W * edgeFrame(V[std::size_t(E.v[0])].position, V[std::size_t(E.v[1])].position, E.direction, E.normal)
                : mat4());
     };
-    for (int e = 0; e < curve->edgeCount() && !placer.full; ++e) {
+    for (int e = 0; e < curve->edgeCount(); ++e) {
         if (!walker.open(e)) continue;
         placer.placements.clear();
         placer.keys.clear();
@@ -292,9 +308,18 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
         const bool closed = walker.walk(e, visit);
         const int k = int(placer.keys.size());
         placer.twist = closingTwist(type, closed, k);
-        walkChain(pattern, k, [&placer](int n, int i) { return placer.place(n, i); });
+        walkChain(pattern, k, [&placer](int n, int i) { placer.place(n, i); });
     }
     walker.clearMarks();
+
+    if (fromLoad) {
+        LoadBudget::spendCopies(placer.added, placer.full);
+        // Cut by the budget rather than by its own cap: later listings keep
+        // to what the load allowed.
+        if (placer.full && limit < own) loadEntries_ = limit;
+    }
+    if (placer.full) LoadBudget::noteLeftOut();
+    ListWalk::noteCopies(placer.listed, placer.leftOut);
 }
 
 }  // namespace qel

@@ -167,6 +167,8 @@ void Array::identify(const std::vector<Tool*>& tools, const std::vector<Element*
     curve = dynamic_cast<Curve*>(element);
     if (!itemsPending_) return;
     itemsPending_ = false;
+    // Joined from a file: the first listing pays the load's budget.
+    copiesFromLoad_ = true;
 
     // A tool without parent is an ancestor of this array only as the top of
     // its tree; the top is found once.

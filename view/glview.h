@@ -538,8 +538,10 @@ public:
     std::string loadWarning;
     // The scene file, or the whole-scene OBJ export for ".obj". False, with
     // the history kept, when the file cannot be written. The tool under
-    // creation is built again either way.
+    // creation is built again either way. An export written without some
+    // array copies says how many in saveWarning (empty after any other save).
     bool save(const std::string& path);
+    std::string saveWarning;
     // Replaces the scene by `next` (owned from here on), or empties it when
     // next is null; clearTools empties only the tool library. First every
     // pointer into the old scene goes: the tools under creation, the undo

@@ -123,6 +123,12 @@ std::size_t budgetOf(FileKind kind, const std::string& path, Scene& scene) {
     return std::min(file, LoadBudget::SamplesPerScene - std::min(held, LoadBudget::SamplesPerScene));
 }
 
+// The array copies a file's load may add.
+std::size_t copiesOf(const std::string& path) {
+    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
+    return LoadBudget::copiesForFile(bytes > 0 ? std::size_t(bytes) : 0);
+}
+
 }  // namespace
 
 bool GLView::load(const std::string& path) {
@@ -134,7 +140,7 @@ bool GLView::load(const std::string& path) {
     Scene* loaded = nullptr;
     bool ok = false, leftOut = false;
     {
-        LoadBudget budget(budgetOf(kind, path, *scene));
+        LoadBudget budget(budgetOf(kind, path, *scene), copiesOf(path));
         imported = readImport(kind, path);
         loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
         ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
@@ -198,6 +204,10 @@ bool GLView::save(const std::string& path) {
     const TToolCreation remembered = toolCreation;
     setActiveTool(CreateUseTool, false);
     const bool ok = scene->save(path);
+    saveWarning.clear();
+    if (ok && scene->exportCopiesLeftOut > 0)
+        saveWarning = path + " was written without " + std::to_string(scene->exportCopiesLeftOut) +
+                      " array copies: more than an array may list.";
     setActiveTool(remembered, true);
     // A failed save keeps every record: nothing of the session is lost.
     if (ok) clearHistory();

@@ -133,8 +133,11 @@ const char* assemblyActionName(int action) { return entry(AssemblyActions, actio
 std::vector<StatusPiece> statusText(const GLView& view) {
     Pieces p;
     const Scene& scene = *view.scene;
+    // Copies the arrays could not list are counted where the objects are.
+    const std::size_t leftOut = scene.objects.copiesLeftOut;
     p.line("Objects " + std::to_string(scene.objects.tools.size()) + "   Tools " +
-           std::to_string(scene.toolsRoot ? scene.toolsRoot->children.size() : 0));
+           std::to_string(scene.toolsRoot ? scene.toolsRoot->children.size() : 0) +
+           (leftOut ? "   " + std::to_string(leftOut) + " copies left out" : std::string()));
     p.empty(1);
 
     p.colour = Green;

@@ -111,6 +111,15 @@ TEST(CurveResample, DegenerateSpacingsTerminate) {
     auto z = curvetest::curveOf({vec3(0, 0, 0), vec3(0, 0, 0), vec3(3, 0, 0)}, false);
     CurvePtr rz = resample(*z);
     for (const CurveVertex& v : rz->vertices) EXPECT_TRUE(std::isfinite(v.radius));
+    // Finite ends of opposite sign near the float limits blend into finite
+    // radii between them.
+    auto w = curvetest::curveOf({vec3(0, 0, 0), vec3(4, 0, 0)}, false);
+    w->vertices[0].radius = -3e38f;
+    w->vertices[1].radius = 3e38f;
+    w->setSize(4.0f);
+    CurvePtr rw = resample(*w);
+    ASSERT_GT(rw->vertexCount(), 2);
+    for (const CurveVertex& v : rw->vertices) EXPECT_TRUE(std::isfinite(v.radius) && std::fabs(v.radius) <= 3e38f);
 }
 
 TEST(CurveResample, ChainsOverflowingTheFloatRangeAreLeftOut) {

@@ -90,7 +90,10 @@ TEST(LoadBudget, SmallFilesOpenWithinASecondAndTwoHundredMegabytes) {
             Scene scene;
             ASSERT_TRUE(scene.loadFromMemory(c.bytes)) << c.name;
             EXPECT_LE(heldSamples(scene), LoadBudget::samplesForFile(c.bytes.size())) << c.name;
-            EXPECT_LE(scene.objects.size(), int(Array::maxListEntries)) << c.name;
+            // The copies within the file's allowance, every other entry a
+            // tool of the file (a few bytes each at least).
+            EXPECT_LE(std::size_t(scene.objects.size()), LoadBudget::copiesForFile(c.bytes.size()) + c.bytes.size())
+                << c.name;
         }
 #ifdef NDEBUG
         // Optimised builds only: the sanitizers' own cost is not the file's.
@@ -115,6 +118,18 @@ TEST(LoadBudget, FilesOverTheirBudgetLoadWithTheExcessLeftOut) {
         LoadBudget budget(LoadBudget::samplesForFile(c.bytes.size()));
         ASSERT_TRUE(scene.loadFromMemory(c.bytes)) << c.name;
         EXPECT_EQ(budget.leftOut(), c.leftOut) << c.name;
+    }
+    // The copies a load's budget left out stay out when the lists are built
+    // again, and the lists count them.
+    {
+        Scene scene;
+        ASSERT_TRUE(scene.loadFromMemory(slowscenes::nestedArraysOnResampledCurves()));
+        const int listed = scene.objects.size();
+        const std::size_t leftOut = scene.objects.copiesLeftOut;
+        EXPECT_LE(std::size_t(listed), LoadBudget::CopiesPerLoad + LoadBudget::CopiesPerFileByte * 10240);
+        EXPECT_GT(leftOut, 0u);
+        scene.toList();
+        EXPECT_TRUE(scene.objects.size() == listed && scene.objects.copiesLeftOut == leftOut);
     }
     // Three curves of 1001 samples against a budget of 1500: the first
     // whole, the second cut short, the third empty.
@@ -145,8 +160,14 @@ TEST(LoadBudget, NestedBudgetsEachLimitAndPay) {
         }
         EXPECT_EQ(LoadBudget::armed(), &outer);
         EXPECT_EQ(LoadBudget::samplesAllowed(5000), 920u);
+        // Copies likewise, from the fixed allowance of a budget given none.
+        LoadBudget copies(0, 50);
+        EXPECT_EQ(LoadBudget::copiesAllowed(80), 50u);
+        LoadBudget::spendCopies(20, false);
+        EXPECT_TRUE(copies.copiesLeft() == 30 && outer.copiesLeft() == LoadBudget::CopiesPerLoad - 20);
     }
     EXPECT_EQ(LoadBudget::armed(), nullptr);
     EXPECT_GT(LoadBudget::samplesForFile(10240), LoadBudget::samplesForFile(0));
     EXPECT_EQ(LoadBudget::samplesForFile(~std::size_t(0)), ~std::size_t(0));
+    EXPECT_EQ(LoadBudget::copiesForFile(~std::size_t(0)), ~std::size_t(0));
 }

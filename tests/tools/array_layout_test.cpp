@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "curves/ucurve.h"
+#include "scene/list_walk.h"
 #include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/tool_list.h"
@@ -196,10 +197,10 @@ TEST(ArrayLayout, NestedArraysAreRebasedAndStopAtTheEntryCap) {
     }
 
     struct CapGuard {
-        std::size_t old = Array::maxListEntries;
-        ~CapGuard() { Array::maxListEntries = old; }
+        std::size_t old = Array::maxCopyEntries;
+        ~CapGuard() { Array::maxCopyEntries = old; }
     } guard;
-    Array::maxListEntries = 100;
+    Array::maxCopyEntries = 100;
     auto big = arrayOn(curveOf(20), {arrayOn(curveOf(10), leaf.slots(1), {0x8001}).get()}, {0x8001});
     {
         // A load in progress learns that copies were left out.
@@ -211,6 +212,22 @@ TEST(ArrayLayout, NestedArraysAreRebasedAndStopAtTheEntryCap) {
     LoadBudget budget(0);
     Lists(arrayOn(curveOf(3), leaf.slots(1), {0x8001}).get());
     EXPECT_FALSE(budget.leftOut());
+}
+
+TEST(ArrayLayout, AMillionNestedCopiesAreLaidWholeAndCountedInTheirWalk) {
+    // 1000 copies of an array of 1000 plain tools: 1,001,000 copies.
+    Tool plain(nullptr, mat4::Identity(), pbr(), false);
+    auto inner = arrayOn(curveOf(1000), {&plain}, {0x8001});
+    auto outer = arrayOn(curveOf(1000), {inner.get()}, {0x8001});
+    std::vector<Tool*> tools;
+    std::vector<mat4> matrices;
+    std::vector<int> parents, subIndices;
+    ListWalk walk(tools, matrices, parents, subIndices);
+    outer->toList(tools, matrices, parents, subIndices, mat4::Identity(), 0, -1);
+    walk.finish();
+    EXPECT_TRUE(walk.copiesListed() == 1001000u && walk.copiesLeftOut() == 0u);
+    ASSERT_EQ(tools.size(), 1u + 1000u * 1001u);
+    EXPECT_EQ(tools.back(), static_cast<Array*>(outer->items[0])->items[0]);
 }
 
 namespace {

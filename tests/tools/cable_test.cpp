@@ -14,6 +14,7 @@
 #include "curves/bezier_curve.h"
 #include "elements/swept_fill.h"
 #include "elements/tube.h"
+#include "files/scene_export.h"
 #include "mesh/mesh.h"
 #include "scene/root.h"
 #include "scene/scene.h"
@@ -177,6 +178,51 @@ TEST(Cable, FeatureAndAuxiliaryPassesDrawTheTubeTheCableTakesNotTheOneItGaveUp) 
             p.cable->renderAuxiliary(I, bvec4(255, 255, 255, 255));
         ASSERT_TRUE(p.tube()) << features;
         EXPECT_NE(p.tube()->path, static_cast<Tube*>(holder.element)->path) << features;
+    }
+}
+
+TEST(Cable, APathEditedOutOfItsChainIsRebuiltWhenDrawnAndExported) {
+    // Closed, clipped, collapsed and subdivided through the curve's own
+    // operations, the path is no longer the chain laid out by index.
+    const struct {
+        const char* name;
+        void (*edit)(Curve&);
+        int edges;
+    } cases[] = {
+        {"closed", [](Curve& c) { c.close(); }, 51},
+        {"clipped", [](Curve& c) { c.clipPlane(vec3(0, 0, 0.5f), vec3(0, 0, 1)); }, -1},
+        {"collapsed", [](Curve& c) { c.edgeCollapse(20); }, 49},
+        {"subdivided", [](Curve& c) { c.subdivide(false); }, 100},
+    };
+    QTemporaryDir dir;
+    for (const auto& k : cases) {
+        Pair p(2, 1);
+        p.cable->transformRender(I);
+        Curve& path = *p.tube()->path;
+        k.edit(path);
+        ++Element::GlobalUpdate;
+        // Drawn at the same length and directions (only the records
+        // changed), then stretched.
+        EXPECT_NEAR(p.thickness(), 1.0f / 50, 1e-5f) << k.name;
+        EXPECT_TRUE(near(path.vertices.back().position, vec3(0, 0, 1))) << k.name;
+        p.cable->length = 3;
+        p.other->endMatrix = facingBack(3);
+        EXPECT_NEAR(p.thickness(), 1.0f / 50, 1e-5f) << k.name;
+        ASSERT_EQ(p.tube()->path, &path) << k.name;
+        if (k.edges > 0) {
+            EXPECT_EQ(path.edgeCount(), k.edges) << k.name;
+        }
+        ASSERT_GT(path.edgeCount(), 0) << k.name;
+        EXPECT_EQ(path.vertexCount(), path.edgeCount() + 1) << k.name;
+        EXPECT_TRUE(near(path.vertices.front().position, vec3()) && near(path.vertices.back().position, vec3(0, 0, 1)))
+            << k.name;
+        for (int e = 0; e < path.edgeCount(); ++e)
+            EXPECT_TRUE(path.edges[std::size_t(e)].v[0] == e && path.edges[std::size_t(e)].v[1] == e + 1) << k.name;
+        std::unique_ptr<Mesh> mesh(p.tube()->ToMesh());
+        ASSERT_TRUE(mesh) << k.name;
+        EXPECT_GT(mesh->faceCount(), 0) << k.name;
+        p.cable->flags |= Tool::FlagObject;
+        EXPECT_TRUE(SceneExport(&p.root).write(dir.filePath(QString(k.name) + ".obj").toStdString())) << k.name;
     }
 }
 

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "curves/curve.h"
+#include "scene/root.h"
+#include "scene/scene.h"
+#include "tools/array.h"
 #include "view/glview.h"
 
 using namespace qel;
@@ -36,6 +41,29 @@ TEST(StatusText, AtStartUp) {
     EXPECT_EQ(pieces.front().colour, bvec4(204, 204, 204, 0));
     EXPECT_EQ(pieces[2].colour, bvec4(0, 255, 0, 255));
     EXPECT_EQ(pieces.back().colour, bvec4(255, 255, 255, 255));
+}
+
+TEST(StatusText, CopiesAnArrayLeftOutAreCountedOnTheFirstLine) {
+    struct CapGuard {
+        std::size_t old = Array::maxCopyEntries;
+        ~CapGuard() { Array::maxCopyEntries = old; }
+    } guard;
+    Array::maxCopyEntries = 30;
+    GLView view(64, 64);
+    std::vector<vec3> points;
+    for (int i = 0; i <= 50; ++i) points.push_back(vec3(float(i), 0, 0));
+    Tool item(nullptr, mat4::Identity(), pbr(), false);
+    auto* a = new Array(new Curve(points, false), {&item}, {(1 << 15) | 1}, Array::Simple, mat4::Identity(),
+                        mat4::Identity(), pbr(), false);
+    view.scene->objectsRoot->addChild(a, false);
+    view.scene->toList();
+    EXPECT_EQ(lines(view).front(), "Objects 31   Tools 1   20 copies left out");
+    // An export of the same scene says so too.
+    QTemporaryDir dir;
+    ASSERT_TRUE(view.save(dir.filePath("cut.obj").toStdString()));
+    EXPECT_NE(view.saveWarning.find("without 20 array copies"), std::string::npos) << view.saveWarning;
+    ASSERT_TRUE(view.save(dir.filePath("whole.tl").toStdString()));
+    EXPECT_EQ(view.saveWarning, "");
 }
 
 // The lines between the mode line and the projection line, by mode and
