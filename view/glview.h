@@ -731,8 +731,13 @@ public:
     // input state machine (setState, mouseDown, mouseUp, mouseMove), which
     // raises redraw. A button released anywhere else still runs mouseUp,
     // which ends the gesture; the pointer being outside, the view then goes
-    // idle as on leaving it.
+    // idle as on leaving it. A pointer motion latched behind the frame's own
+    // change waits for nextMotion.
     void frameInput();
+    // One pointer motion latched behind the frame's change, as a step of its
+    // own: the pointer moves there with the buttons it had, no key changes,
+    // and the input state machine runs as in a frame. False when none waits.
+    bool nextMotion();
     // Whether the frame's input changed: never while the pointer is outside
     // the view; otherwise a moved pointer (a NaN position counts as moved), a
     // button that changed, a turned wheel, a key change reported by the
@@ -757,6 +762,11 @@ public:
     // targetBrush follows the cursor. True when the preview list is to be
     // drawn.
     bool framePicks();
+    // The frame's pickings, then each motion latched behind the frame's
+    // change with its own pickings, so that a gesture gets every sample of
+    // the pointer however slow the frames are. True when the last pickings
+    // ask for the preview.
+    bool framePicksAndMotions();
     // Draws the interaction overlays into the transparent layer's output,
     // which the caller has bound with no program in use: the curve being
     // drawn, then, with the pointer inside and outside the view mode, the

@@ -64,6 +64,8 @@ Texture2D* GLView::MainLoop() {
         return nullptr;
     }
     frameInput();
+    // The motions still latched are followed within the frame's rendering.
+    if (inputLatch.motionWaits()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
@@ -104,6 +106,31 @@ void GLView::frameInput() {
         if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
         redraw = 1;
     }
+}
+
+bool GLView::nextMotion() {
+    vec2 position;
+    if (!inputLatch.takeMotion(position)) return false;
+    mouse.previous = mouse.position;
+    mouse.position = position;
+    mouse.delta = mouse.position - mouse.previous;
+    mouse.leftPrevious = mouse.left;
+    mouse.rightPrevious = mouse.right;
+    mouse.wheel = 0.0f;
+    // The frame's key changes and its Backspace command were the frame's
+    // own step.
+    Keyboard::Latched unchanged;
+    unchanged.fill(Keyboard::LatchedKeep);
+    keys.read(unchanged);
+    Keyboard::eventBackspace = false;
+    if (inputChanged(0, false) && inside()) {
+        setState();
+        mouseDown();
+        mouseUp();
+        mouseMove();
+        redraw = 1;
+    }
+    return true;
 }
 
 bool GLView::startUp() {

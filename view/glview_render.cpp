@@ -251,6 +251,16 @@ bool GLView::framePicks() {
     }
 }
 
+bool GLView::framePicksAndMotions() {
+    bool picked = framePicks();
+    while (nextMotion()) {
+        // Only the last pickings' preview is drawn.
+        scene->preview.clear();
+        picked = framePicks();
+    }
+    return picked;
+}
+
 Texture2D* GLView::render() {
     if (!redraw) return nullptr;
     gl->glEnable(GL_DEPTH_TEST);
@@ -274,7 +284,7 @@ Texture2D* GLView::render() {
     marks.clear();
     // Picking reads the layers here and may ask for the placement preview;
     // a drawing at rest (no assembly gesture) has its own.
-    const bool picked = framePicks();
+    const bool picked = framePicksAndMotions();
     const bool preview = previewDrawing(*this) || picked;
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);

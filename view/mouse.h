@@ -33,5 +33,9 @@ extern MouseState mouse;
 // recorded in order for the frames (view/input_latch.h), so that a click
 // shorter than a frame is not lost.
 void recordButtons(vec2 position, unsigned buttons);
+// A motion event of the host: in qel::mouseRead the pointer moves to
+// `position`, and the motion is recorded in order for the frames, so that
+// every point of a stroke between two frames reaches its gesture.
+void recordMotion(vec2 position);
 
 }  // namespace qel
