@@ -219,7 +219,12 @@ public:
     mat3 environmentMatrix;
     std::uint8_t environmentRotated = 0;  // the environment turns with the camera
     std::uint8_t simpleMode = 0;
-    bool outside = true;      // the pointer is outside the view
+    bool outside = true;  // the pointer is outside the view
+    // The object menu is shown: the pick it was opened on stays as it is
+    // for its commands; frames pick nothing and run no gesture step, and
+    // the buttons that go up meanwhile (the menu takes the release) end
+    // nothing.
+    bool pickHeld = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;
@@ -739,7 +744,7 @@ public:
     // and the input state machine runs as in a frame. False when none waits.
     bool nextMotion();
     // Whether the frame's input changed: never while the pointer is outside
-    // the view; otherwise a moved pointer (a NaN position counts as moved), a
+    // the view or a pick is held for the object menu; otherwise a moved pointer (a NaN position counts as moved), a
     // button that changed, a turned wheel, a key change reported by the
     // keyboard read (keyChange) or a Backspace command.
     bool inputChanged(unsigned keyChange, bool backspace) const;
@@ -755,7 +760,8 @@ public:
     // framebuffer bound.
     Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
-    // handlers, while the pointer is inside: in assembly mode select() while
+    // handlers, while the pointer is inside and no pick is held for the
+    // object menu: in assembly mode select() while
     // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
     // an assembly gesture select() for Insert and Multiply, select2() for
     // Place and Draw, and for the actions without a picking of their own

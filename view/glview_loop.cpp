@@ -100,7 +100,7 @@ void GLView::frameInput() {
         mouseUp();
         mouseMove();
         redraw = 1;
-    } else if (buttonReleased()) {
+    } else if (buttonReleased() && !pickHeld) {
         // A release ends its gesture wherever the pointer is.
         mouseUp();
         if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
@@ -166,7 +166,7 @@ bool GLView::startUp() {
 }
 
 bool GLView::inputChanged(unsigned keyChange, bool backspace) const {
-    if (outside) return false;
+    if (outside || pickHeld) return false;
     // != is true for a NaN coordinate.
     const bool moved = mouse.position.x != mouse.previous.x || mouse.position.y != mouse.previous.y;
     const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;

@@ -228,7 +228,7 @@ Texture2D* finishFrame(GLView& view) {
 // the gesture points at follows the cursor, at its depth for the turns and
 // scalings, else by the projection option.
 bool GLView::framePicks() {
-    if (!inside()) return false;
+    if (!inside() || pickHeld) return false;
     const TAssemblyAction action = iassemblyAction();
     if (idle() && actionMode == ModeAssembly && !(action == ActionDraw && !assemblor.strokes.empty())) select();
     if (actionMode == ModeSculpt) selectSculpt(idle());
