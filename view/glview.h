@@ -793,6 +793,8 @@ public:
 signals:
     // Asks the main window for the object context menu.
     void openMenu();
+    // A short text for the status bar: why a command did nothing.
+    void notice(const QString& text);
 
 private:
     // Whether the action a (0..9) is in the bit mask.
@@ -843,8 +845,17 @@ private:
     void segmentKind();
     void returnKey();
     // The finished drawing's frame onto the tool under creation and the
-    // placements, and the objects added through an undo record.
+    // placements, and the objects added through an undo record; a drawing
+    // without a finite frame, or an array without items, adds nothing and
+    // says so.
     void placeDrawing(Element& e);
+    // Why the finished drawing cannot give a sound element of the kind under
+    // creation, for the status bar; empty when it can. A drawn curve needs
+    // two distinct points (a profile's outline three, and an area); tools
+    // whose element is no drawn curve are not asked.
+    QString drawingRefusal() const;
+    // The number of distinct points of the curve the strokes give.
+    std::size_t distinctDrawnPoints() const;
     // The flat mesh of the drawn outline of a profile tool, in the drawing's
     // space; null when the outline has fewer than three points or meshes to
     // nothing.

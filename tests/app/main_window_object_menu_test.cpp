@@ -223,4 +223,7 @@ TEST_F(ObjectMenu, ACommandWithoutAnObjectSaysWhyInTheStatusBar) {
     ui().actionSimple_Delete->trigger();
     EXPECT_TRUE(notice().startsWith("Delete: the picked object has no element")) << notice().toStdString();
     view()->pickBrush.pickedTool = nullptr;
+    // The view's own refusals reach the status bar too.
+    emit view()->notice("Nothing was added: the drawing has no size.");
+    EXPECT_EQ(notice(), "Nothing was added: the drawing has no size.");
 }
