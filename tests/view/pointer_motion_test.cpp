@@ -9,7 +9,6 @@
 
 #include "curves/curve.h"
 #include "elements/tube.h"
-#include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
@@ -120,33 +119,6 @@ Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame) {
     return s;
 }
 
-// The pivot a Move drag pressed on a cube under (X, Y) leaves (the object
-// and its pivot move together).
-mat4 moveDrag(const std::vector<vec2>& path, bool oneFrame) {
-    GLView view(800, 600);
-    view.buildMatrices();
-    view.setSymmetry(false, false, false, false, false, false, 6);
-    test::FrameDriver drive(view);
-    view.setActionMode(GLView::ModeAssembly);
-    view.setAssemblyAction(GLView::ActionMove);
-    Tool source(Mesh::Cube(), mat4::Translation(0, 0, -3), pbr(), false);
-    Tool* t = view.scene->addObject(&source, mat4::Translation(0, 0, -3), Scene::HangTop, false);
-    view.scene->toList();
-    fakeid::Pixel& pixel = drive.reader->pixels[{X, Y}];
-    pixel.stencil = 1;
-    pixel.depth = 0.5f;
-    pixel.ids[0] = {std::uint32_t(view.scene->findID(t)), 0, 0};
-    pixel.normal[0] = vec3(0, 0, 1);
-    for (const vec2 at : {vec2(X - 5, Y), vec2(X, Y)}) {
-        drive.move(at);
-        drive.frame();
-    }
-    EXPECT_EQ(view.pickBrush.pickedTool, t);
-    deliver(drive, path, oneFrame);
-    release(drive, path);
-    return t->pivot;
-}
-
 void expectSame(const std::vector<vec3>& a, const std::vector<vec3>& b) {
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) EXPECT_LE(length(a[i] - b[i]), 1e-5f) << i;
@@ -162,17 +134,6 @@ TEST(PointerMotion, AStrokeInsideOneFrameDrawsTheCurveOfTheSameStrokeOverManyFra
     EXPECT_EQ(packed.stamps, spread.stamps);
     ASSERT_GE(spread.curve.size(), 3u);
     expectSame(packed.curve, spread.curve);
-}
-
-TEST(PointerMotion, AMoveDragInsideOneFrameFollowsTheWholePath) {
-    // Out along the stroke and back part of the way: only the whole path
-    // ends where the spread one does.
-    std::vector<vec2> path = strokePath(20);
-    for (int k = 1; k <= 10; ++k) path.emplace_back(float(X + 60 - 2 * k), float(Y + 20 + 3 * k));
-    const mat4 spread = moveDrag(path, false);
-    const mat4 packed = moveDrag(path, true);
-    EXPECT_GT(length(spread.translation()), 0.01f);
-    for (int k = 0; k < 16; ++k) EXPECT_NEAR(packed[k], spread[k], 1e-5f) << k;
 }
 
 TEST(PointerMotion, ASculptStrokeInsideOneFrameTakesTheSamplesOfTheSameStrokeOverManyFrames) {

@@ -164,41 +164,6 @@ TEST(GLWidget, KeysAndClicksBetweenTwoFramesAreKeptInOrder) {
     EXPECT_TRUE(f.buttons && f.left == 0 && inputLatch.empty());
 }
 
-// Every pointer motion reaches the frames in order behind the button change
-// it followed, with a button held or none.
-TEST(GLWidget, PointerMotionsBetweenTwoFramesAreKeptInOrder) {
-    struct NoKeys : KeySource {
-        bool active() override { return true; }
-        bool down(int) override { return false; }
-    } none;
-    Keyboard keys(&none);
-    MouseState last;
-    const auto send = [](QEvent::Type type, QPointF at, Qt::MouseButtons held) {
-        QMouseEvent event(type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-        QCoreApplication::sendEvent(widget(), &event);
-    };
-    inputLatch.clear();
-    send(QEvent::MouseMove, QPointF(5, 20), Qt::NoButton);
-    send(QEvent::MouseButtonPress, QPointF(10, 20), Qt::LeftButton);
-    send(QEvent::MouseMove, QPointF(12, 20), Qt::LeftButton);
-    send(QEvent::MouseMove, QPointF(14, 21), Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, QPointF(14, 21), Qt::NoButton);
-    InputLatch::Frame f = inputLatch.take(keys, last);
-    EXPECT_TRUE(f.pointer && f.position == vec2(5, 20) && !f.buttons && f.buttonsWait);
-    vec2 at;
-    EXPECT_FALSE(inputLatch.takeMotion(at));
-    f = inputLatch.take(keys, last);
-    EXPECT_TRUE(f.buttons && f.left == 1 && f.position == vec2(10, 20));
-    last.left = 1;
-    ASSERT_TRUE(inputLatch.takeMotion(at));
-    EXPECT_EQ(at, vec2(12, 20));
-    ASSERT_TRUE(inputLatch.takeMotion(at));
-    EXPECT_EQ(at, vec2(14, 21));
-    EXPECT_FALSE(inputLatch.takeMotion(at));
-    f = inputLatch.take(keys, last);
-    EXPECT_TRUE(f.buttons && f.left == 0 && inputLatch.empty());
-}
-
 // A drawn stroke whose press, motions and release all arrive before the next
 // frame, as on a slow scene, keeps every point: the frame follows each
 // motion with its own pickings on the frame's own layers.
