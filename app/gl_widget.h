@@ -5,10 +5,10 @@
 // fields, and every button and every key of its window going down or up and
 // every pointer motion, in order, in qel::inputLatch (view/input_latch.h);
 // runs the view's frame loop on a coarse 16 ms timer, also polling the
-// cursor on every tick (for the pointer outside the widget); shows each finished
-// frame, or the last one again when Qt asks for a repaint without a new one;
-// and keeps the main window's Undo and Redo actions and its gesture lock in
-// step with the view.
+// cursor on every tick (for the pointer outside the widget); shows each
+// finished frame, or the last one again when Qt asks for a repaint without a
+// new one; and keeps the main window's Undo and Redo actions and its gesture
+// lock in step with the view.
 //
 // Positions go to the view in device pixels: widget pixels times `scale`,
 // 2 while the "Hi-res" action is on. A context older than 4.0, or one

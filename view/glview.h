@@ -744,9 +744,10 @@ public:
     // and the input state machine runs as in a frame. False when none waits.
     bool nextMotion();
     // Whether the frame's input changed: never while the pointer is outside
-    // the view or a pick is held for the object menu; otherwise a moved pointer (a NaN position counts as moved), a
-    // button that changed, a turned wheel, a key change reported by the
-    // keyboard read (keyChange) or a Backspace command.
+    // the view or a pick is held for the object menu; otherwise a moved
+    // pointer (a NaN position counts as moved), a button that changed, a
+    // turned wheel, a key change reported by the keyboard read (keyChange)
+    // or a Backspace command.
     bool inputChanged(unsigned keyChange, bool backspace) const;
 
     // ---- The frame (glview_render.cpp) and its status text (glview_text.cpp) ----
@@ -761,12 +762,11 @@ public:
     Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
     // handlers, while the pointer is inside and no pick is held for the
-    // object menu: in assembly mode select() while
-    // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
-    // an assembly gesture select() for Insert and Multiply, select2() for
-    // Place and Draw, and for the actions without a picking of their own
-    // targetBrush follows the cursor. True when the preview list is to be
-    // drawn.
+    // object menu: in assembly mode select() while idle (not while Draw has
+    // strokes); in sculpt mode selectSculpt; during an assembly gesture
+    // select() for Insert and Multiply, select2() for Place and Draw, and for
+    // the actions without a picking of their own targetBrush follows the
+    // cursor. True when the preview list is to be drawn.
     bool framePicks();
     // The frame's pickings, then each motion latched behind the frame's
     // change with its own pickings, so that a gesture gets every sample of
