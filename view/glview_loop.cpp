@@ -30,9 +30,10 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The widget's record becomes the frame's; the frame before moves to the
-// previous position and button states. A button change recorded since the
-// last frame comes first, at the pointer position of its event; while one
-// waits for a later frame the buttons stay as they are.
+// previous position and button states. A button change or a motion recorded
+// since the last frame comes first, at the pointer position of its event;
+// while a button change waits for a later frame the buttons stay as they
+// are.
 void takeMouse(const InputLatch::Frame& latched) {
     mouse.previous = mouse.position;
     mouse.position = latched.pointer ? latched.position : mouseRead.position;

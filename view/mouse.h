@@ -1,7 +1,8 @@
 #pragma once
 // The mouse records of the view. The host widget writes qel::mouseRead from
 // Qt's events and the cursor poll; the frame loop copies it once a frame into
-// qel::mouse, which the interaction code reads. Positions are device pixels
+// qel::mouse, which the interaction code reads, and then steps qel::mouse
+// through the motions latched since (view/input_latch.h). Positions are device pixels
 // from the view's top-left corner; a button byte is 1 while the button is
 // down.
 
