@@ -195,6 +195,12 @@ void GLWidget::mouseReleaseEvent(QMouseEvent* event) {
     recordPointer(QPointF(event->pos()) * double(scale), unsigned(event->buttons()));
 }
 
+// Every motion, with mouse tracking on also those without a button held.
+void GLWidget::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF position = QPointF(event->pos()) * double(scale);
+    qel::recordMotion(qel::vec2(float(position.x()), float(position.y())));
+}
+
 void GLWidget::wheelEvent(QWheelEvent* event) {
     // The vertical turn, or the horizontal one when that is the larger, in
     // eighths of a degree; a pressed pen zooms the other way.

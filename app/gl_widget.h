@@ -2,12 +2,13 @@
 // GLWidget, the OpenGL widget in the middle of the main window. It owns the
 // one view and gives it an OpenGL 4.0 core context; records Qt's mouse
 // button, wheel and tablet events in qel::mouseRead and in the view's tablet
-// fields, and every button and every key of its window going down or up,
-// in order, in qel::inputLatch (view/input_latch.h); runs the view's frame loop on a coarse 16 ms timer, polling the
-// cursor on every tick (there is no mouse-move handler); shows each finished
-// frame, or the last one again when Qt asks for a repaint without a new one;
-// and keeps the main window's Undo and Redo actions and its gesture lock in
-// step with the view.
+// fields, and every button and every key of its window going down or up and
+// every pointer motion, in order, in qel::inputLatch (view/input_latch.h);
+// runs the view's frame loop on a coarse 16 ms timer, also polling the
+// cursor on every tick (for the pointer outside the widget); shows each
+// finished frame, or the last one again when Qt asks for a repaint without a
+// new one; and keeps the main window's Undo and Redo actions and its gesture
+// lock in step with the view.
 //
 // Positions go to the view in device pixels: widget pixels times `scale`,
 // 2 while the "Hi-res" action is on. A context older than 4.0, or one
@@ -72,6 +73,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void enterEvent(QEvent* event) override;
     void leaveEvent(QEvent* event) override;

@@ -107,6 +107,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(glWidget, SIGNAL(setInAction(bool)), this, SLOT(setInAction(bool)));
     connect(ui->actionExit, SIGNAL(triggered(bool)), this, SLOT(onExit()));
     connect(v, SIGNAL(openMenu()), this, SLOT(openMenu()));
+    connect(v, &qel::GLView::notice, this, &MainWindow::showNotice);
+    connectObjectMenus();
 
     createActionGroups();
     createToolBars();

@@ -452,10 +452,17 @@ private:
     bool beginGpuWork();
     // Releases the context and starts the frames again.
     void endGpuWork();
-    // The context menu: the picked object, null when none; the pick of
-    // that object at the given scope; the element conversions of the view
-    // when the object has an element.
+    // The context menu: the picked object, null when none; the same (with
+    // its element when the command needs one) for the command named, else
+    // null after the status bar said why the command does nothing; the pick
+    // of that object at the given scope; the element conversions of the
+    // view when the object has an element.
     qel::Tool* pickedTool() const;
+    qel::Tool* commandTarget(const QString& command, bool needsElement = true);
+    // The object menus keep the view's pick while they are shown: popped
+    // up holding it, and letting it go once the command chosen has run.
+    void connectObjectMenus();
+    void popupObjectMenu(QMenu* menu);
     void pickObject(unsigned char scope);
     void deleteObject();
     void makeUnique();

@@ -1,13 +1,16 @@
 // MainWindow: the object context menu that a Control right click on the view
 // asks for, and its commands. The menu, its title and the entries it offers
-// follow the object that the view last picked under the cursor; each command
-// reads that pick again when it runs, so it acts on whatever the view holds
-// by then and does nothing when the pick is gone.
+// follow the object that the view last picked under the cursor. While an
+// object menu is shown the view holds that pick (no frame picks again or
+// ends a gesture on the release the menu takes), so each command acts on the
+// object the menu was opened on; a command that cannot act says why in the
+// status bar.
 
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
 #include <QString>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "app/main_window_form.h"
@@ -118,6 +121,33 @@ void subdivideCurve(qel::Element* owner, qel::Curve* c) {
 
 qel::Tool* MainWindow::pickedTool() const { return view()->pickBrush.pickedTool; }
 
+qel::Tool* MainWindow::commandTarget(const QString& command, bool needsElement) {
+    qel::Tool* t = pickedTool();
+    if (!t) {
+        showNotice(command + ": no object is picked. Hold Ctrl and right-click an object for its menu.");
+        return nullptr;
+    }
+    if (needsElement && !t->element) {
+        showNotice(command + ": the picked object has no element to act on.");
+        return nullptr;
+    }
+    return t;
+}
+
+void MainWindow::connectObjectMenus() {
+    for (QMenu* menu : {ui->menuObject, ui->menuObject_Axis_Section}) {
+        // The chosen entry's command runs right after the menu hides: the
+        // pick goes back to the frames once it has run.
+        connect(menu, &QMenu::aboutToHide, this,
+                [this] { QTimer::singleShot(0, this, [this] { view()->pickHeld = false; }); });
+    }
+}
+
+void MainWindow::popupObjectMenu(QMenu* menu) {
+    view()->pickHeld = true;
+    menu->popup(QCursor::pos());
+}
+
 void MainWindow::openMenu() {
     Ui_MainWindow& u = *ui;
     qel::Tool* t = pickedTool();
@@ -133,12 +163,12 @@ void MainWindow::openMenu() {
         // An array converts to nothing: its Convert entry goes until the next
         // object's menu.
         u.menuConvert->menuAction()->setVisible(false);
-        u.menuObject->popup(QCursor::pos());
+        popupObjectMenu(u.menuObject);
         return;
     }
     if (t->isBiTool()) {
         u.actionType->setText("BINARY");
-        u.menuObject->popup(QCursor::pos());
+        popupObjectMenu(u.menuObject);
         return;
     }
     if (!t->element) return;
@@ -149,14 +179,14 @@ void MainWindow::openMenu() {
     title->setIcon((u.*(row->icon))->icon());
     for (ActionField hidden : row->hidden)
         if (hidden) (u.*hidden)->setVisible(false);
-    (u.*(row->menu))->popup(QCursor::pos());
+    popupObjectMenu(u.*(row->menu));
 }
 
 // ---- Entry commands ----
 
 void MainWindow::on_actionType_triggered() {
-    qel::Tool* t = pickedTool();
-    if (!t || !t->element) return;
+    qel::Tool* t = commandTarget("Information");
+    if (!t) return;
     QString title, text;
     if (t->element->isType(Type::Mesh)) {
         if (const auto* mesh = dynamic_cast<const qel::Mesh*>(t->element)) {
@@ -174,7 +204,7 @@ void MainWindow::on_actionType_triggered() {
 }
 
 void MainWindow::pickObject(unsigned char scope) {
-    if (qel::Tool* t = pickedTool()) view()->pick(t, scope);
+    if (qel::Tool* t = commandTarget("Pick", false)) view()->pick(t, scope);
 }
 
 void MainWindow::on_actionPick_Object_triggered() { pickObject(0); }
@@ -186,32 +216,35 @@ void MainWindow::on_actionPick_Patch_triggered() { pickObject(3); }
 void MainWindow::on_actionPick_Feature_triggered() { pickObject(4); }
 
 void MainWindow::deleteObject() {
-    qel::Tool* t = pickedTool();
-    if (t && t->element) view()->erase(t, 0, 0);
+    if (qel::Tool* t = commandTarget("Delete")) view()->erase(t, 0, 0);
 }
 
 void MainWindow::on_actionSimple_Delete_triggered() { deleteObject(); }
 void MainWindow::on_actionSimple_Delete_2_triggered() { deleteObject(); }
 
 void MainWindow::makeUnique() {
-    qel::Tool* t = pickedTool();
-    if (t && t->element) view()->makeUniqueElement();
+    if (commandTarget("Unique")) view()->makeUniqueElement();
 }
 
 void MainWindow::on_actionSculpt_Unique_triggered() { makeUnique(); }
 void MainWindow::on_actionUnique_triggered() { makeUnique(); }
 
 void MainWindow::makeTriMesh() {
-    qel::Tool* t = pickedTool();
-    if (t && t->element) view()->makeTriMesh();
+    qel::Tool* t = commandTarget("Convert to Tri-Mesh");
+    if (!t) return;
+    view()->makeTriMesh();
+    if (!t->element || !t->element->isType(Type::Mesh))
+        showNotice("Convert to Tri-Mesh: this object cannot be made a triangle mesh.");
 }
 
 void MainWindow::on_actionAs_Tri_Mesh_triggered() { makeTriMesh(); }
 void MainWindow::on_actionConvert_To_Tri_Mesh_triggered() { makeTriMesh(); }
 
 void MainWindow::makeClay() {
-    qel::Tool* t = pickedTool();
-    if (t && t->element) view()->makeClay();
+    qel::Tool* t = commandTarget("Convert to Clay");
+    if (!t) return;
+    view()->makeClay();
+    if (!t->element || !t->element->isType(Type::Clay)) showNotice("Convert to Clay: this object cannot be made clay.");
 }
 
 void MainWindow::on_actionAs_Clay_triggered() { makeClay(); }
@@ -219,8 +252,8 @@ void MainWindow::on_actionConvert_To_Clay_triggered() { makeClay(); }
 
 // Subdivides the element's surface; the next frame shows it.
 void MainWindow::on_actionSubdivide_triggered() {
-    qel::Tool* t = pickedTool();
-    if (!t || !t->element) return;
+    qel::Tool* t = commandTarget("Subdivide");
+    if (!t) return;
     qel::Element* e = t->element;
     qel::Curve *axis, *section;
     if (sweptCurves(e, axis, section)) {
@@ -234,8 +267,8 @@ void MainWindow::on_actionSubdivide_triggered() {
 }
 
 void MainWindow::on_actionTYPE_triggered() {
-    qel::Tool* t = pickedTool();
-    if (!t || !t->element) return;
+    qel::Tool* t = commandTarget("Information");
+    if (!t) return;
     QString title, text;
     qel::Curve *axis, *section;
     if (sweptCurves(t->element, axis, section)) {
@@ -247,8 +280,8 @@ void MainWindow::on_actionTYPE_triggered() {
 }
 
 void MainWindow::sweptCurveBox(bool axisCurve) {
-    qel::Tool* t = pickedTool();
-    if (!t || !t->element) return;
+    qel::Tool* t = commandTarget(axisCurve ? "Axis" : "Section");
+    if (!t) return;
     qel::Curve *axis, *section;
     if (!sweptCurves(t->element, axis, section)) return;
     asker->inform(this, axisCurve ? "AXIS" : "SECTION", curveText(axisCurve ? axis : section));
@@ -258,8 +291,8 @@ void MainWindow::on_actionAXIS_triggered() { sweptCurveBox(true); }
 void MainWindow::on_actionSECTION_triggered() { sweptCurveBox(false); }
 
 void MainWindow::subdivideSweptCurve(bool axisCurve) {
-    qel::Tool* t = pickedTool();
-    if (!t || !t->element) return;
+    qel::Tool* t = commandTarget("Subdivide");
+    if (!t) return;
     qel::Curve *axis, *section;
     if (!sweptCurves(t->element, axis, section)) return;
     subdivideCurve(t->element, axisCurve ? axis : section);

@@ -90,5 +90,10 @@ void MainWindow::on_actionSave_triggered() {
 // Writes the object under the pointer to a file of its own; not while a
 // gesture runs.
 void MainWindow::on_actionQuick_Save_triggered() {
-    if (view()->idle()) view()->quickSave();
+    if (!view()->idle()) return;
+    if (!pickedTool()) {
+        showNotice("Quick Save: no object is picked. Hold Ctrl and right-click an object for its menu.");
+        return;
+    }
+    view()->quickSave();
 }

@@ -219,7 +219,12 @@ public:
     mat3 environmentMatrix;
     std::uint8_t environmentRotated = 0;  // the environment turns with the camera
     std::uint8_t simpleMode = 0;
-    bool outside = true;      // the pointer is outside the view
+    bool outside = true;  // the pointer is outside the view
+    // The object menu is shown: the pick it was opened on stays as it is
+    // for its commands; frames pick nothing and run no gesture step, and
+    // the buttons that go up meanwhile (the menu takes the release) end
+    // nothing.
+    bool pickHeld = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;
@@ -733,12 +738,18 @@ public:
     // input state machine (setState, mouseDown, mouseUp, mouseMove), which
     // raises redraw. A button released anywhere else still runs mouseUp,
     // which ends the gesture; the pointer being outside, the view then goes
-    // idle as on leaving it.
+    // idle as on leaving it. A pointer motion latched behind the frame's own
+    // change waits for nextMotion.
     void frameInput();
+    // One pointer motion latched behind the frame's change, as a step of its
+    // own: the pointer moves there with the buttons it had, no key changes,
+    // and the input state machine runs as in a frame. False when none waits.
+    bool nextMotion();
     // Whether the frame's input changed: never while the pointer is outside
-    // the view; otherwise a moved pointer (a NaN position counts as moved), a
-    // button that changed, a turned wheel, a key change reported by the
-    // keyboard read (keyChange) or a Backspace command.
+    // the view or a pick is held for the object menu; otherwise a moved
+    // pointer (a NaN position counts as moved), a button that changed, a
+    // turned wheel, a key change reported by the keyboard read (keyChange)
+    // or a Backspace command.
     bool inputChanged(unsigned keyChange, bool backspace) const;
 
     // ---- The frame (glview_render.cpp) and its status text (glview_text.cpp) ----
@@ -752,13 +763,18 @@ public:
     // framebuffer bound.
     Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
-    // handlers, while the pointer is inside: in assembly mode select() while
-    // idle (not while Draw has strokes); in sculpt mode selectSculpt; during
-    // an assembly gesture select() for Insert and Multiply, select2() for
-    // Place and Draw, and for the actions without a picking of their own
-    // targetBrush follows the cursor. True when the preview list is to be
-    // drawn.
+    // handlers, while the pointer is inside and no pick is held for the
+    // object menu: in assembly mode select() while idle (not while Draw has
+    // strokes); in sculpt mode selectSculpt; during an assembly gesture
+    // select() for Insert and Multiply, select2() for Place and Draw, and for
+    // the actions without a picking of their own targetBrush follows the
+    // cursor. True when the preview list is to be drawn.
     bool framePicks();
+    // The frame's pickings, then each motion latched behind the frame's
+    // change with its own pickings, so that a gesture gets every sample of
+    // the pointer however slow the frames are. True when the last pickings
+    // ask for the preview.
+    bool framePicksAndMotions();
     // Draws the interaction overlays into the transparent layer's output,
     // which the caller has bound with no program in use: the curve being
     // drawn, then, with the pointer inside and outside the view mode, the
@@ -779,6 +795,8 @@ public:
 signals:
     // Asks the main window for the object context menu.
     void openMenu();
+    // A short text for the status bar: why a command did nothing.
+    void notice(const QString& text);
 
 private:
     // Whether the action a (0..9) is in the bit mask.
@@ -829,8 +847,17 @@ private:
     void segmentKind();
     void returnKey();
     // The finished drawing's frame onto the tool under creation and the
-    // placements, and the objects added through an undo record.
+    // placements, and the objects added through an undo record; a drawing
+    // without a finite frame, or an array without items, adds nothing and
+    // says so.
     void placeDrawing(Element& e);
+    // Why the finished drawing cannot give a sound element of the kind under
+    // creation, for the status bar; empty when it can. A drawn curve needs
+    // two distinct points (a profile's outline three, and an area); tools
+    // whose element is no drawn curve are not asked.
+    QString drawingRefusal() const;
+    // The number of distinct points of the curve the strokes give.
+    std::size_t distinctDrawnPoints() const;
     // The flat mesh of the drawn outline of a profile tool, in the drawing's
     // space; null when the outline has fewer than three points or meshes to
     // nothing.

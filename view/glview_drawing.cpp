@@ -4,6 +4,8 @@
 // object grows on screen while it is drawn. When a profile is finished its
 // outline becomes a flat mesh.
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -74,6 +76,28 @@ void GLView::updateDrawing() {
     const mat4 transform = drawingFrame * mat4::inverse(e.localMatrix());
     if (transform.isFinite()) activeTool->transform = transform;
     redraw = 1;
+}
+
+std::size_t GLView::distinctDrawnPoints() const {
+    DrawnCurve c;
+    const bool closed = closedDrawing != 0 || isProfile(toolCreation);
+    assemblor.ToCurve(c.points, c.normals, c.radii, c.sharp, closed, drawingPlane);
+    std::vector<std::array<float, 3>> points;
+    points.reserve(c.points.size());
+    for (const vec3& p : c.points) points.push_back({p.x, p.y, p.z});
+    std::sort(points.begin(), points.end());
+    return std::size_t(std::unique(points.begin(), points.end()) - points.begin());
+}
+
+QString GLView::drawingRefusal() const {
+    const bool curveKind = toolCreation >= CreateRevoluton && toolCreation <= CreateChain;
+    if (!curveKind && !isProfile(toolCreation)) return QString();
+    const std::size_t needed = isProfile(toolCreation) ? 3 : 2;
+    if (distinctDrawnPoints() >= needed) return QString();
+    return QString(
+               "Nothing was added: the drawing needs %1 distinct points or more. Click or drag in the view to add "
+               "points, then press Enter.")
+        .arg(needed == 3 ? "three" : "two");
 }
 
 bool GLView::placeDrawnCurve(Curve* curve) {

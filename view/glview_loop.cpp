@@ -30,9 +30,10 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The widget's record becomes the frame's; the frame before moves to the
-// previous position and button states. A button change recorded since the
-// last frame comes first, at the pointer position of its event; while one
-// waits for a later frame the buttons stay as they are.
+// previous position and button states. A button change or a motion recorded
+// since the last frame comes first, at the pointer position of its event;
+// while a button change waits for a later frame the buttons stay as they
+// are.
 void takeMouse(const InputLatch::Frame& latched) {
     mouse.previous = mouse.position;
     mouse.position = latched.pointer ? latched.position : mouseRead.position;
@@ -64,6 +65,8 @@ Texture2D* GLView::MainLoop() {
         return nullptr;
     }
     frameInput();
+    // The motions still latched are followed within the frame's rendering.
+    if (inputLatch.motionWaits()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
@@ -98,12 +101,37 @@ void GLView::frameInput() {
         mouseUp();
         mouseMove();
         redraw = 1;
-    } else if (buttonReleased()) {
+    } else if (buttonReleased() && !pickHeld) {
         // A release ends its gesture wherever the pointer is.
         mouseUp();
         if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
         redraw = 1;
     }
+}
+
+bool GLView::nextMotion() {
+    vec2 position;
+    if (!inputLatch.takeMotion(position)) return false;
+    mouse.previous = mouse.position;
+    mouse.position = position;
+    mouse.delta = mouse.position - mouse.previous;
+    mouse.leftPrevious = mouse.left;
+    mouse.rightPrevious = mouse.right;
+    mouse.wheel = 0.0f;
+    // The frame's key changes and its Backspace command were the frame's
+    // own step.
+    Keyboard::Latched unchanged;
+    unchanged.fill(Keyboard::LatchedKeep);
+    keys.read(unchanged);
+    Keyboard::eventBackspace = false;
+    if (inputChanged(0, false) && inside()) {
+        setState();
+        mouseDown();
+        mouseUp();
+        mouseMove();
+        redraw = 1;
+    }
+    return true;
 }
 
 bool GLView::startUp() {
@@ -139,7 +167,7 @@ bool GLView::startUp() {
 }
 
 bool GLView::inputChanged(unsigned keyChange, bool backspace) const {
-    if (outside) return false;
+    if (outside || pickHeld) return false;
     // != is true for a NaN coordinate.
     const bool moved = mouse.position.x != mouse.previous.x || mouse.position.y != mouse.previous.y;
     const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;

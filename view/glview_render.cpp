@@ -228,7 +228,7 @@ Texture2D* finishFrame(GLView& view) {
 // the gesture points at follows the cursor, at its depth for the turns and
 // scalings, else by the projection option.
 bool GLView::framePicks() {
-    if (!inside()) return false;
+    if (!inside() || pickHeld) return false;
     const TAssemblyAction action = iassemblyAction();
     if (idle() && actionMode == ModeAssembly && !(action == ActionDraw && !assemblor.strokes.empty())) select();
     if (actionMode == ModeSculpt) selectSculpt(idle());
@@ -249,6 +249,16 @@ bool GLView::framePicks() {
             targetBrush = selection(brushProjection, &targetBrush);
             return false;
     }
+}
+
+bool GLView::framePicksAndMotions() {
+    bool picked = framePicks();
+    while (nextMotion()) {
+        // Only the last pickings' preview is drawn.
+        scene->preview.clear();
+        picked = framePicks();
+    }
+    return picked;
 }
 
 Texture2D* GLView::render() {
@@ -274,7 +284,7 @@ Texture2D* GLView::render() {
     marks.clear();
     // Picking reads the layers here and may ask for the placement preview;
     // a drawing at rest (no assembly gesture) has its own.
-    const bool picked = framePicks();
+    const bool picked = framePicksAndMotions();
     const bool preview = previewDrawing(*this) || picked;
     if (!fboSceneTransparent->enable()) return nullptr;
     if (preview) renderScene(fboSceneTransparent, Tool::RenderAll, true);

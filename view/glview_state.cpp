@@ -223,20 +223,28 @@ void GLView::segmentKind() {
 
 void GLView::returnKey() {
     if (!keys.held(Keyboard::KeyReturn) || !drawingKeysApply(false)) return;
+    // A drawing that gives no sound element ends without adding anything,
+    // and the status bar says why.
+    const QString refusal = activeTool ? drawingRefusal() : QString();
+    if (!refusal.isEmpty()) {
+        emit notice(refusal);
+        resetState(true);
+        return;
+    }
     if (activeTool && isProfile(toolCreation)) {
-        // The outline becomes a flat mesh; one that meshes to nothing ends
-        // the drawing without adding anything.
+        // The outline becomes a flat mesh.
         Mesh* mesh = drawnProfileMesh();
         if (!mesh) {
+            emit notice("Nothing was added: the outline encloses no area.");
             resetState(true);
             return;
         }
         activeTool->setElement(mesh);
     } else if (activeTool && toolCreation == CreateRevoluton && keys.held(Keyboard::KeyAlt)) {
-        // Alt closes an open drawn profile onto the axis; with nothing drawn,
-        // or a profile that is no sound chain, the drawing ends without
-        // adding anything.
+        // Alt closes an open drawn profile onto the axis.
         if (!closeProfileOntoAxis()) {
+            emit notice(
+                "Nothing was added: the profile is not one connected line, so it cannot be closed onto the axis.");
             resetState(true);
             return;
         }
@@ -284,12 +292,18 @@ void GLView::placeDrawing(Element& e) {
     for (const mat4& M : placements) moved.push_back(M * Q);
     // A degenerate drawing gives no object: nothing non-finite may reach
     // the scene or its file.
-    if (!transform.isFinite()) return;
-    for (const mat4& M : moved)
-        if (!M.isFinite()) return;
+    bool finite = transform.isFinite();
+    for (const mat4& M : moved) finite = finite && M.isFinite();
+    if (!finite) {
+        emit notice("Nothing was added: the drawing has no size.");
+        return;
+    }
     activeTool->transform = transform;
     placements = std::move(moved);
-    if (toolCreation == CreateArray && auxiliaryTools.empty()) return;
+    if (toolCreation == CreateArray && auxiliaryTools.empty()) {
+        emit notice("Nothing was added: the array has no items to repeat.");
+        return;
+    }
     pushAct(new ActObjectAdd(scene, pickBrush.objectId, activeTool, placements, hierarchy(false), onAllInstances(),
                              linkedMode != 0));
 }

@@ -18,12 +18,12 @@ void InputLatch::key(std::uint8_t code, bool down) {
     // The same event passed on from a widget to its parent, or a repeat:
     // only a change counts.
     for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
-        if (!it->isKey || it->code != code) continue;
+        if (it->kind != Key || it->code != code) continue;
         if (it->down == (down ? 1 : 0)) return;
         break;
     }
     Event e;
-    e.isKey = true;
+    e.kind = Key;
     e.code = code;
     e.down = down ? 1 : 0;
     push(e);
@@ -31,7 +31,7 @@ void InputLatch::key(std::uint8_t code, bool down) {
 
 void InputLatch::buttons(vec2 position, bool left, bool right) {
     for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
-        if (it->isKey) continue;
+        if (it->kind != Buttons) continue;
         if (it->left == (left ? 1 : 0) && it->right == (right ? 1 : 0)) return;
         break;
     }
@@ -42,6 +42,27 @@ void InputLatch::buttons(vec2 position, bool left, bool right) {
     push(e);
 }
 
+void InputLatch::motion(vec2 position) {
+    // A motion to where the last pointer event already put the pointer
+    // moves nothing.
+    for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
+        if (it->kind == Key) continue;
+        if (it->position.x == position.x && it->position.y == position.y) return;
+        break;
+    }
+    Event e;
+    e.kind = Motion;
+    e.position = position;
+    push(e);
+}
+
+bool InputLatch::takeMotion(vec2& position) {
+    if (!motionWaits()) return false;
+    position = events_.front().position;
+    events_.pop_front();
+    return true;
+}
+
 InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last) {
     Frame f;
     f.keys.fill(Keyboard::Polled);
@@ -50,7 +71,7 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     std::uint8_t left = last.left, right = last.right;
     while (!events_.empty()) {
         const Event& e = events_.front();
-        if (e.isKey) {
+        if (e.kind == Key) {
             if (state[e.code] == e.down) {
                 events_.pop_front();
                 continue;
@@ -61,6 +82,13 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
             f.keys[e.code] = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
             events_.pop_front();
             continue;
+        }
+        if (e.kind == Motion) {
+            // The motions after this one follow within the frame.
+            f.pointer = true;
+            f.position = e.position;
+            events_.pop_front();
+            break;
         }
         if (e.left == left && e.right == right) {
             events_.pop_front();
@@ -74,15 +102,19 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
         events_.pop_front();
         break;
     }
-    // What still waits keeps its key or the buttons as they are now.
+    // What still waits keeps its key or the buttons as they are now; the
+    // pointer stays where the first waiting pointer event puts it, so that
+    // it never runs ahead of the motions still to come.
     for (const Event& e : events_) {
-        if (e.isKey) {
+        if (e.kind == Key) {
             if (f.keys[e.code] == Keyboard::Polled) f.keys[e.code] = Keyboard::LatchedKeep;
-        } else if (!f.buttons && !f.buttonsWait) {
-            f.buttonsWait = true;
+            continue;
+        }
+        if (!f.pointer) {
             f.pointer = true;
             f.position = e.position;
         }
+        if (e.kind == Buttons && !f.buttons) f.buttonsWait = true;
     }
     return f;
 }

@@ -1,18 +1,22 @@
 #pragma once
-// qel::InputLatch, the key and button changes that arrive between two
-// frames, kept in the order they happened. The frame loop reads the keys and
-// buttons once a frame; reading only the states at that moment would lose a
-// key tap or a click shorter than a frame. Each frame therefore takes the
-// recorded changes oldest first and stops before a change to a key it has
-// already changed, and after a button change. A press and a release inside
-// one frame are seen as a press in that frame and a release in the next, and
-// the two presses of a button chord come a frame apart, as they would at a
-// high frame rate. A change that would leave its key or buttons as they
-// already are is dropped.
+// qel::InputLatch, the key and button changes and the pointer motions that
+// arrive between two frames, kept in the order they happened. The frame loop
+// reads the keys and buttons once a frame; reading only the states at that
+// moment would lose a key tap or a click shorter than a frame, and reading
+// the pointer once would lose every point of a stroke between two slow
+// frames. Each frame therefore takes the recorded changes oldest first and
+// stops before a change to a key it has already changed, after a button
+// change and after a motion. A press and a release inside one frame are seen
+// as a press in that frame and a release in the next, and the two presses of
+// a button chord come a frame apart, as they would at a high frame rate. The
+// motions that follow at the front are taken one by one within the same
+// frame (takeMotion), each as its own step of the gesture with the buttons
+// it had. A change that would leave its key or buttons as they already are
+// is dropped, and so is a motion to where the pointer already was.
 //
-// The host widget records Qt's key and button events here (and keeps
-// polling: a key or button without a recorded change reads as the poll
-// says).
+// The host widget records Qt's key, button and motion events here (and
+// keeps polling: a key or button without a recorded change reads as the
+// poll says, and so does the pointer while nothing waits).
 
 #include <cstdint>
 #include <deque>
@@ -47,9 +51,17 @@ public:
     // The buttons became these at a button event, with the pointer at
     // `position` (device pixels).
     void buttons(vec2 position, bool left, bool right);
+    // The pointer moved to `position` (device pixels).
+    void motion(vec2 position);
     // The changes of the next frame, given the key states and the button
     // states of the last one; what is taken leaves the latch.
     Frame take(const Keyboard& keys, const MouseState& last);
+    // The motion at the front, taken after a frame's own change: false when
+    // the front holds none (nothing waits, or a key or button change that
+    // belongs to the next frame).
+    bool takeMotion(vec2& position);
+    // Whether a motion is at the front.
+    bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
     void clear() { events_.clear(); }
     bool empty() const { return events_.empty(); }
 
@@ -57,9 +69,10 @@ public:
     static constexpr std::size_t Capacity = 4096;
 
 private:
+    enum Kind : std::uint8_t { Key, Buttons, Motion };
     struct Event {
         vec2 position{0, 0};
-        bool isKey = false;
+        Kind kind = Buttons;
         std::uint8_t code = 0;             // key
         std::uint8_t down = 0;             // key
         std::uint8_t left = 0, right = 0;  // buttons

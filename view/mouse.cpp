@@ -19,4 +19,12 @@ void recordButtons(vec2 position, unsigned buttons) {
     inputLatch.buttons(position, m.left != 0, m.right != 0);
 }
 
+void recordMotion(vec2 position) {
+    MouseState& m = mouseRead;
+    m.previous = m.position;
+    m.position = position;
+    m.delta = m.position - m.previous;
+    inputLatch.motion(position);
+}
+
 }  // namespace qel

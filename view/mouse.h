@@ -1,7 +1,8 @@
 #pragma once
 // The mouse records of the view. The host widget writes qel::mouseRead from
 // Qt's events and the cursor poll; the frame loop copies it once a frame into
-// qel::mouse, which the interaction code reads. Positions are device pixels
+// qel::mouse, which the interaction code reads, and then steps qel::mouse
+// through the motions latched since (view/input_latch.h). Positions are device pixels
 // from the view's top-left corner; a button byte is 1 while the button is
 // down.
 
@@ -33,5 +34,9 @@ extern MouseState mouse;
 // recorded in order for the frames (view/input_latch.h), so that a click
 // shorter than a frame is not lost.
 void recordButtons(vec2 position, unsigned buttons);
+// A motion event of the host: in qel::mouseRead the pointer moves to
+// `position`, and the motion is recorded in order for the frames, so that
+// every point of a stroke between two frames reaches its gesture.
+void recordMotion(vec2 position);
 
 }  // namespace qel

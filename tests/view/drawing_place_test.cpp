@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <algorithm>
 #include <vector>
 
@@ -55,7 +56,8 @@ protected:
         const auto id = std::uint32_t(view.scene->findID(t));
         float depth = 0.4f;
         for (const vec2& p : pixels) {
-            drive.reader->pixels[{int(p.x), int(p.y)}] = {1, depth, {{{id, 7, 0}, {}}}, {normalize(vec3(0.3f, 0.2f, 1)), vec3()}};
+            drive.reader->pixels[{int(p.x), int(p.y)}] = {
+                1, depth, {{{id, 7, 0}, {}}}, {normalize(vec3(0.3f, 0.2f, 1)), vec3()}};
             depth += 0.01f;
         }
     }
@@ -170,4 +172,48 @@ TEST_F(DrawingPlacement, AltReturnAddsNoProfileThatIsNoSoundChain) {
     EXPECT_TRUE(view.idle());
     EXPECT_EQ(view.scene->objectsRoot->children.size(), objects);
     EXPECT_TRUE(view.undoHistory.empty());
+}
+
+// A click then Return, clicks on one pixel, or a profile of two points give
+// no sound element: nothing is added, nothing goes into the history, and the
+// status bar is told why.
+TEST_F(DrawingPlacement, ADrawingWithTooFewDistinctPointsAddsNothingAndSaysWhy) {
+    QSignalSpy told(&view, &GLView::notice);
+    const vec2 p{300, 400}, q{380, 330};
+    const struct {
+        GLView::TToolCreation tool;
+        std::vector<vec2> clicks;
+        const char* needed;
+    } drawings[] = {
+        {GLView::CreateTube, {p}, "two"},
+        {GLView::CreateTube, {p, p, p}, "two"},
+        {GLView::CreateRevoluton, {p}, "two"},
+        {GLView::CreateChain, {q, q}, "two"},
+        {GLView::CreateProfile, {p, q, p}, "three"},
+    };
+    for (const auto& d : drawings) {
+        SCOPED_TRACE(int(d.tool));
+        const int noticesBefore = told.count();
+        draw(d.tool, d.clicks);
+        ASSERT_NE(view.interactionState, 0);
+        const std::size_t objects = view.scene->objectsRoot->children.size();
+        drive.hold({Keyboard::KeyReturn});
+        drive.frame();
+        drive.hold({});
+        drive.frame();
+        EXPECT_EQ(view.scene->objectsRoot->children.size(), objects);
+        EXPECT_TRUE(view.undoHistory.empty());
+        EXPECT_TRUE(view.idle());
+        ASSERT_EQ(told.count(), noticesBefore + 1);
+        const QString text = told.back().at(0).toString();
+        EXPECT_TRUE(text.startsWith("Nothing was added") && text.contains(d.needed)) << text.toStdString();
+        // The preview list is rebuilt, as every rendered frame does.
+        view.scene->toList();
+    }
+    // Two distinct points make a tube path.
+    draw(GLView::CreateTube, {p, q});
+    drive.hold({Keyboard::KeyReturn});
+    drive.frame();
+    drive.hold({});
+    EXPECT_EQ(view.scene->objectsRoot->children.size(), 1u);
 }

@@ -75,9 +75,15 @@ void FrameDriver::buttonEvent(vec2 position, bool leftDown, bool rightDown) {
     recordButtons(position, (leftDown ? 1u : 0u) | (rightDown ? 2u : 0u));
 }
 
+void FrameDriver::motionEvent(vec2 position) { recordMotion(position); }
+
 void FrameDriver::frame() {
     view.frameInput();
-    if (picking) view.framePicks();
+    if (picking)
+        view.framePicksAndMotions();
+    else
+        while (view.nextMotion()) {
+        }
     mouseRead.wheel = 0.0f;
     Keyboard::eventBackspace = false;
 }

@@ -46,6 +46,8 @@ public:
     // position with the buttons it leaves down.
     void keyEvent(int code, bool down);
     void buttonEvent(vec2 position, bool leftDown, bool rightDown);
+    // A pointer motion event, recorded as the host widget records it.
+    void motionEvent(vec2 position);
     // One frame.
     void frame();
 

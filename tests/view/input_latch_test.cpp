@@ -1,6 +1,6 @@
-// Key and button changes between frames: the order in which the frames take
-// them, and what a key tap, a click or a button chord shorter than one frame
-// does to a view driven frame by frame.
+// Key and button changes and pointer motions between frames: the order in
+// which the frames take them, and what a key tap, a click or a button chord
+// shorter than one frame does to a view driven frame by frame.
 
 #include "view/input_latch.h"
 
@@ -72,6 +72,35 @@ TEST(InputLatch, FramesTakeTheChangesInOrderOneChangeAKeyAndOneButtonChange) {
     latch.key('d', false);
     f = takeFrame(latch, keys, last);
     EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && f.keys['d'] == Keyboard::Polled);
+}
+
+// A frame takes one motion and stops; the motions right behind it follow
+// within the frame, and a key or a button change behind them waits.
+TEST(InputLatch, AFrameTakesOneMotionAndTheMotionsBehindItFollowInOrder) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    latch.key('a', true);
+    latch.motion(vec2(1, 1));
+    latch.motion(vec2(2, 1));
+    latch.motion(vec2(2, 1));  // no move: dropped
+    latch.motion(vec2(3, 1));
+    latch.key('b', true);
+    latch.motion(vec2(4, 1));
+
+    InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a') && !keys.held('b') && f.keys['b'] == Keyboard::LatchedKeep);
+    EXPECT_TRUE(f.pointer && f.position == vec2(1, 1) && !f.buttons && !f.buttonsWait);
+    vec2 at;
+    ASSERT_TRUE(latch.takeMotion(at));
+    EXPECT_EQ(at, vec2(2, 1));
+    ASSERT_TRUE(latch.takeMotion(at));
+    EXPECT_EQ(at, vec2(3, 1));
+    EXPECT_FALSE(latch.takeMotion(at));
+
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('b') && f.pointer && f.position == vec2(4, 1) && latch.empty());
 }
 
 namespace {

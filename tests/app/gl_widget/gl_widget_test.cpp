@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -178,6 +179,42 @@ TEST(GLWidget, TheDrawingKeysAreToldOnlyWhileAssemblyDraws) {
     EXPECT_TRUE(waitFor(told));
     view->setAssemblyAction(GLView::ActionPlace);
     EXPECT_TRUE(waitFor([&] { return !told(); }));
+}
+
+// A drawn stroke whose press, motions and release all arrive before the next
+// frame, as on a slow scene, keeps every point: the frame follows each
+// motion with its own pickings on the frame's own layers.
+TEST(GLWidget, AStrokeBetweenTwoFramesKeepsEveryPoint) {
+    GLView* view = widget()->view;
+    view->setActiveTool(GLView::CreateTube, true);
+    view->setActionMode(GLView::ModeAssembly);
+    view->setAssemblyAction(GLView::ActionDraw);
+    QCursor::setPos(widget()->mapToGlobal(QPoint(100, 150)));
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(widget(), &enter);
+    const auto hover = [](QPointF at) {
+        QMouseEvent event(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &event);
+    };
+    hover(QPointF(100, 150));
+    ASSERT_TRUE(waitFor([&] { return inputLatch.empty() && view->pickBrush.placed(); }));
+    constexpr int Motions = 40;
+    QCursor::setPos(widget()->mapToGlobal(QPoint(100 + 4 * Motions, 150)));
+    tltest::sendMouse(widget(), QEvent::MouseButtonPress, QPointF(100, 150));
+    for (int k = 1; k <= Motions; ++k) tltest::sendMouse(widget(), QEvent::MouseMove, QPointF(100 + 4 * k, 150));
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(100 + 4 * Motions, 150), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(widget(), &release);
+    ASSERT_TRUE(waitFor([&] { return inputLatch.empty() && !mouse.left; }));
+    // One point a motion, each at its own pixel along the stroke.
+    std::vector<int> xs;
+    for (const AStroke& stroke : view->assemblor.strokes)
+        for (const ABrush& b : stroke.stamps) xs.push_back(b.x);
+    EXPECT_GE(xs.size(), std::size_t(Motions));
+    for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_EQ(xs[i], xs[i - 1] + 4) << i;
+    // Escape ends the drawing.
+    view->resetState(true);
+    view->setActionMode(GLView::ModeIdle);
 }
 
 // Scenes replaced outside the frame loop (no context current) free their

@@ -1,0 +1,208 @@
+// The object menu opened by a Control right click and driven through the
+// view's frames as a person produces them: the popup takes the pointer (the
+// view sees it leave with the buttons up) or the pointer rests on the empty
+// background under the menu for a while, and only then is an entry chosen.
+// Every command acts on the object the menu was opened on; a command that
+// cannot act says why in the status bar.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+
+#include "app/gl_widget.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "curves/curve.h"
+#include "elements/clay.h"
+#include "elements/tube.h"
+#include "mesh/mesh.h"
+#include "scene/element.h"
+#include "scene/root.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/asker.h"
+#include "view/fake_id_reader_util.h"
+#include "view/frame_driver_util.h"
+#include "view/glview.h"
+#include "view/keyboard.h"
+
+namespace {
+
+using qel::Element;
+using qel::Tool;
+using qel::vec2;
+
+struct Script : qel::Asker {
+    void inform(QWidget*, const QString&, const QString&) override {}
+    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override { return QString(); }
+};
+
+// How the pointer spends the frames between the menu's press and the
+// chosen entry.
+enum class Away { Leaves, RestsOnBackground };
+
+class ObjectMenu : public ::testing::Test {
+public:
+    ObjectMenu() {
+        window.asker = &script;
+        view()->asker = &script;
+        view()->buildMatrices();
+        view()->setActionMode(qel::GLView::ModeAssembly);
+        view()->setAssemblyAction(qel::GLView::ActionMove);
+    }
+    ~ObjectMenu() override {
+        for (QMenu* m : {ui().menuRender, ui().menuObject, ui().menuObject_Axis_Section}) m->close();
+        QCoreApplication::processEvents();
+    }
+    qel::GLView* view() { return window.view(); }
+    Ui_MainWindow& ui() { return *window.ui; }
+    vec2 centre() { return vec2(float(view()->width / 2), float(view()->height / 2)); }
+
+    // A placed object on the element, shown under the centre pixel and
+    // picked there by the hovering pointer.
+    Tool* showAndHover(Element* e) {
+        Tool source(e, qel::mat4::Identity(), qel::pbr(), false);
+        Tool* object = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+        view()->scene->toList();
+        drive.reader->pixels.clear();
+        fakeid::Pixel& p = drive.reader->pixels[{int(centre().x), int(centre().y)}];
+        p.stencil = 1;
+        p.depth = 0.5f;
+        p.ids[0] = {std::uint32_t(view()->scene->findID(object)), 0, 0};
+        p.normal[0] = qel::vec3(0, 0, 1);
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(window.glWidget, &enter);
+        for (const vec2 at : {centre() - vec2(4, 0), centre()}) {
+            drive.move(at);
+            drive.frame();
+        }
+        return object;
+    }
+    // Control and the right button pressed on the object, a frame, then the
+    // pointer away from the view for two frames; the menu shown.
+    QMenu* openAndWait(Away away) {
+        drive.hold({qel::Keyboard::KeyControl});
+        drive.buttonEvent(centre(), false, true);
+        drive.frame();
+        drive.hold({});
+        if (away == Away::Leaves) {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(window.glWidget, &leave);
+            drive.buttonEvent(centre(), false, false);
+            drive.frame();
+            drive.frame();
+        } else {
+            for (int k = 0; k < 2; ++k) {
+                drive.move(centre() + vec2(float(10 + k), 5));
+                drive.frame();
+            }
+        }
+        for (QMenu* m : {ui().menuObject, ui().menuObject_Axis_Section})
+            if (m->isVisible()) return m;
+        return nullptr;
+    }
+    // The entry chosen: the menu hides, the command runs, the menu's
+    // deferred work follows.
+    void choose(QMenu* menu, QAction* entry) {
+        menu->hide();
+        entry->trigger();
+        QCoreApplication::processEvents();
+    }
+    QString notice() {
+        const QLabel* label = ui().statusBar->findChild<QLabel*>();
+        return label ? label->text() : QString();
+    }
+    std::size_t objects() { return view()->scene->objectsRoot->children.size(); }
+    std::size_t templates() { return view()->scene->toolsRoot->children.size(); }
+
+    Script script;
+    MainWindow window;
+    qel::test::FrameDriver drive{*window.view()};
+};
+
+// An open chain of n points along x.
+qel::Curve* chain(int n) {
+    std::vector<qel::vec3> points;
+    for (int i = 0; i < n; ++i) points.emplace_back(float(i), 0, 0);
+    return new qel::Curve(points, false);
+}
+
+}  // namespace
+
+// Each command finds the pick the menu opened on (no refusal in the status
+// bar); the conversions show it took effect.
+TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
+    using U = Ui_MainWindow;
+    const struct {
+        QAction* U::*action;
+        bool swept;  // on the tube's menu, else on the mesh's
+    } commands[] = {
+        {&U::actionType, false},
+        {&U::actionPick_Object, false},
+        {&U::actionPick_Element, false},
+        {&U::actionPick_Component, false},
+        {&U::actionPick_Patch, false},
+        {&U::actionPick_Feature, false},
+        {&U::actionSimple_Delete, false},
+        {&U::actionSculpt_Unique, false},
+        {&U::actionSubdivide, false},
+        {&U::actionAs_Clay, false},
+        {&U::actionQuick_Save, false},
+        {&U::actionTYPE, true},
+        {&U::actionPick_Object_2, true},
+        {&U::actionPick_Element_2, true},
+        {&U::actionSimple_Delete_2, true},
+        {&U::actionUnique, true},
+        {&U::actionConvert_To_Tri_Mesh, true},
+        {&U::actionConvert_To_Clay, true},
+        {&U::actionAXIS, true},
+        {&U::actionSECTION, true},
+        {&U::actionAxis_Subdivide, true},
+        {&U::actionSection_Subdivide, true},
+    };
+    for (const Away away : {Away::Leaves, Away::RestsOnBackground}) {
+        for (const auto& c : commands) {
+            QAction* action = ui().*(c.action);
+            SCOPED_TRACE(action->objectName().toStdString() +
+                         (away == Away::Leaves ? " after leaving" : " over the background"));
+            view()->scene->objectsRoot->children.clear();
+            view()->scene->toolsRoot->children.clear();
+            view()->undoHistory.clear();
+            view()->historyIndex = -1;
+            Tool* object =
+                showAndHover(c.swept ? static_cast<Element*>(new qel::Tube(chain(3), qel::Curve::Circle(4, false)))
+                                     : qel::Mesh::Cube());
+            ASSERT_EQ(view()->pickBrush.pickedTool, object);
+            QMenu* menu = openAndWait(away);
+            ASSERT_EQ(menu, c.swept ? ui().menuObject_Axis_Section : ui().menuObject);
+            EXPECT_EQ(view()->pickBrush.pickedTool, object);
+            choose(menu, action);
+            EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+            const bool toClay = action == ui().actionAs_Clay || action == ui().actionConvert_To_Clay;
+            const bool toMesh = action == ui().actionConvert_To_Tri_Mesh;
+            EXPECT_TRUE(!toClay || object->element->isType(Element::TType::Clay));
+            EXPECT_TRUE(!toMesh || object->element->isType(Element::TType::Mesh));
+            // The frames pick again once the menu has gone.
+            EXPECT_FALSE(view()->pickHeld);
+        }
+    }
+}
+
+TEST_F(ObjectMenu, ACommandWithoutAnObjectSaysWhyInTheStatusBar) {
+    view()->pickBrush.pickedTool = nullptr;
+    ui().actionConvert_To_Clay->trigger();
+    EXPECT_TRUE(notice().startsWith("Convert to Clay: no object is picked")) << notice().toStdString();
+    Tool bare(nullptr, qel::mat4::Identity(), qel::pbr(), false);
+    view()->pickBrush.pickedTool = &bare;
+    ui().actionSimple_Delete->trigger();
+    EXPECT_TRUE(notice().startsWith("Delete: the picked object has no element")) << notice().toStdString();
+    view()->pickBrush.pickedTool = nullptr;
+    // The view's own refusals reach the status bar too.
+    emit view()->notice("Nothing was added: the drawing has no size.");
+    EXPECT_EQ(notice(), "Nothing was added: the drawing has no size.");
+}

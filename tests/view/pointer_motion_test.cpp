@@ -1,0 +1,146 @@
+// Pointer motions between frames: every motion event of a stroke reaches its
+// gesture in order, so that a stroke whose events all arrive inside one slow
+// frame draws the same curve, and sculpts with the same samples, as the same
+// events spread over one frame each.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "curves/curve.h"
+#include "elements/tube.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "view/fake_id_reader_util.h"
+#include "view/frame_driver_util.h"
+#include "view/glview.h"
+#include "view/input_latch.h"
+#include "view/mouse.h"
+
+using namespace qel;
+
+namespace {
+
+constexpr int X = 400, Y = 300;
+
+// A stroke of motion events from (X, Y) to the right and down, one pixel
+// step apart as a quick hand gives them.
+std::vector<vec2> strokePath(int n) {
+    std::vector<vec2> path;
+    for (int k = 1; k <= n; ++k) path.emplace_back(float(X + 3 * k), float(Y + k));
+    return path;
+}
+
+// Delivers the motions of a pressed stroke and releases it: all inside one
+// frame, or a frame after each.
+void deliver(test::FrameDriver& drive, const std::vector<vec2>& path, bool oneFrame) {
+    drive.buttonEvent(vec2(X, Y), true, false);
+    drive.frame();
+    for (const vec2& p : path) {
+        drive.motionEvent(p);
+        if (!oneFrame) drive.frame();
+    }
+    if (oneFrame) drive.frame();
+}
+
+void release(test::FrameDriver& drive, const std::vector<vec2>& path) {
+    drive.buttonEvent(path.back(), false, false);
+    drive.frame();
+    drive.frame();
+}
+
+// What a drawn stroke left: its stamps' pixels and the points of the curve
+// of the tool under creation.
+struct Drawing {
+    std::vector<std::pair<int, int>> stamps;
+    std::vector<vec3> curve;
+};
+
+Drawing draw(const std::vector<vec2>& path, bool oneFrame) {
+    GLView view(800, 600);
+    view.buildMatrices();
+    view.setSymmetry(false, false, false, false, false, false, 6);
+    test::FrameDriver drive(view);
+    view.setActiveTool(GLView::CreateTube, true);
+    view.setActionMode(GLView::ModeAssembly);
+    view.setAssemblyAction(GLView::ActionDraw);
+    drive.move(vec2(X, Y));
+    drive.frame();
+    deliver(drive, path, oneFrame);
+    release(drive, path);
+    Drawing d;
+    for (const AStroke& s : view.assemblor.strokes)
+        for (const ABrush& b : s.stamps) d.stamps.emplace_back(b.x, b.y);
+    const auto* tube = view.activeTool ? dynamic_cast<const Tube*>(view.activeTool->element) : nullptr;
+    if (tube && tube->path)
+        for (const CurveVertex& v : tube->path->vertices) d.curve.push_back(v.position);
+    return d;
+}
+
+// The samples of a Move stroke pressed on a curve under (X, Y), read before
+// its release, and the curve it left.
+struct Sculpted {
+    std::vector<vec3> samples;
+    std::vector<vec3> curve;
+};
+
+Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame) {
+    GLView view(800, 600);
+    view.buildMatrices();
+    view.setSymmetry(false, false, false, false, false, false, 6);
+    test::FrameDriver drive(view);
+    view.setActionMode(GLView::ModeSculpt);
+    view.setSculptAction(Sculptor::Move);
+    const vec3 p = view.unproject(float(X), float(Y), 0.5f);
+    Curve* c = new Curve({p - vec3(1, 0, 0), p, p + vec3(1, 0, 0)}, false);
+    c->initialize(Element::ResizeKeep);
+    c->centre = vec3(0, 0, 0);
+    c->setSize(1.0f);
+    for (CurveVertex& v : c->vertices) v.radius = 0.25f;
+    Tool source(c, mat4::Identity(), pbr(), false);
+    Tool* t = view.scene->addObject(&source, mat4::Identity(), Scene::HangTop, false);
+    view.scene->toList();
+    fakeid::Pixel& pixel = drive.reader->pixels[{X, Y}];
+    pixel.stencil = 1;
+    pixel.depth = 0.5f;
+    pixel.ids[0] = {std::uint32_t(view.scene->findID(t)), 0xffffffffu, 0};
+    pixel.normal[0] = vec3(0, 0, 1);
+    for (const vec2 at : {vec2(X - 5, Y), vec2(X, Y)}) {
+        drive.move(at);
+        drive.frame();
+    }
+    deliver(drive, path, oneFrame);
+    Sculpted s;
+    EXPECT_EQ(view.sculptors.size(), 1u);
+    if (!view.sculptors.empty())
+        for (const SBrush& b : view.sculptors[0]->samples) s.samples.push_back(b.point);
+    release(drive, path);
+    for (const CurveVertex& v : static_cast<const Curve*>(t->element)->vertices) s.curve.push_back(v.position);
+    return s;
+}
+
+void expectSame(const std::vector<vec3>& a, const std::vector<vec3>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_LE(length(a[i] - b[i]), 1e-5f) << i;
+}
+
+}  // namespace
+
+TEST(PointerMotion, AStrokeInsideOneFrameDrawsTheCurveOfTheSameStrokeOverManyFrames) {
+    const std::vector<vec2> path = strokePath(30);
+    const Drawing spread = draw(path, false);
+    const Drawing packed = draw(path, true);
+    ASSERT_GE(spread.stamps.size(), path.size());
+    EXPECT_EQ(packed.stamps, spread.stamps);
+    ASSERT_GE(spread.curve.size(), 3u);
+    expectSame(packed.curve, spread.curve);
+}
+
+TEST(PointerMotion, ASculptStrokeInsideOneFrameTakesTheSamplesOfTheSameStrokeOverManyFrames) {
+    const std::vector<vec2> path = strokePath(20);
+    const Sculpted spread = sculpt(path, false);
+    const Sculpted packed = sculpt(path, true);
+    ASSERT_GE(spread.samples.size(), path.size());
+    expectSame(packed.samples, spread.samples);
+    expectSame(packed.curve, spread.curve);
+}
