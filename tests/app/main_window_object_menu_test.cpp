@@ -37,7 +37,7 @@ using qel::Element;
 using qel::Tool;
 using qel::vec2;
 
-struct Script : qel::Asker {
+struct Script : qel::DecliningAsker {
     void inform(QWidget*, const QString&, const QString&) override {}
     QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override { return QString(); }
 };
