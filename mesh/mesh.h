@@ -911,7 +911,8 @@ public:
     // starts and ends with deselectAll and leaves the normals recomputed.
     //
     // Splits every edge running from the positive to the negative side at
-    // the plane and creases the cut line (chains of sharp edges).
+    // the plane and creases the cut line (chains of sharp edges). The three
+    // cuts compact the mesh when they welded coincident points away.
     void cutPlane(const vec3& point, const vec3& normal);
     // The same on the connected component of the face (negative: picked
     // from the point).

@@ -424,6 +424,9 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
@@ -442,6 +445,9 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
@@ -471,6 +477,9 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes) {
