@@ -259,12 +259,16 @@ public:
     // patch or component they work in, until its end (mesh_stroke.cpp): the
     // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+    // A stroke cut short (its release never came): the normals round what
+    // it moved are refreshed as its end would, and what it kept is dropped.
+    void clearStroke() override;
 
 private:
     // The stroke's kept state (null before the first stroke).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step: nothing moved yet, no scope kept.
+    // A moving stroke's first step: nothing moved yet, no scope kept. A
+    // stroke still open is ended first (clearStroke).
     void strokeBegin();
     // Marks the steps of one sculpt call running (scopes may be kept) and,
     // during an open stroke, recording (applyDisplacement notes what it
