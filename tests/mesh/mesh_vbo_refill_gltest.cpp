@@ -270,3 +270,24 @@ TEST_F(MeshVboRefill, MarksByFaceAndByVertexAndFansThatCannotBeFollowed) {
     ASSERT_TRUE(bowtie->buildVBO());
     expectRebuiltBytes(*bowtie, true);
 }
+
+// A face dropped from the drawn set without a topology change or a link
+// change, found by one array's refill of marked faces: the arrays refilled
+// after it (whose own faces still hold) do not hide it, and the buffers are
+// rebuilt at the new face count.
+TEST_F(MeshVboRefill, ALayoutFoundStaleStaysStaleForTheArraysAfterIt) {
+    const Mesh::RefillArray arrays[] = {Mesh::RefillPositions, Mesh::RefillNormals, Mesh::RefillPaint};
+    for (int stale = 0; stale < 2; ++stale)
+        for (int later = stale + 1; later < 3; ++later) {
+            SCOPED_TRACE(testing::Message() << "stale in array " << stale << ", then array " << later);
+            MeshPtr m = creasedTorus(false);
+            ASSERT_TRUE(m->buildVBO());
+            m->faces[10].flags = std::uint8_t(m->faces[10].flags & ~MeshFace::ActiveBit);
+            m->markFaceChanged(arrays[stale], 10);
+            m->refillMarked(arrays[stale]);
+            m->markFaceChanged(arrays[later], 400);
+            m->refillMarked(arrays[later]);
+            ASSERT_TRUE(m->buildVBO());
+            expectRebuiltBytes(*m, true);
+        }
+}
