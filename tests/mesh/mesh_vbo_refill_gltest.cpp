@@ -291,3 +291,31 @@ TEST_F(MeshVboRefill, ALayoutFoundStaleStaysStaleForTheArraysAfterIt) {
             expectRebuiltBytes(*m, true);
         }
 }
+
+// Paint steps of every scope on a fresh buffer: the paint array read back
+// holds what a whole rebuild writes after each step.
+TEST_F(MeshVboRefill, PaintStepsOfEveryScopeReachThePaintArray) {
+    for (const Sculptor::TSelect scope : {Sculptor::SelectElement, Sculptor::SelectPatch, Sculptor::SelectAllPatches,
+                                          Sculptor::SelectComponent}) {
+        SCOPED_TRACE(testing::Message() << "scope " << int(scope));
+        MeshPtr m = creasedTorus(false);
+        ASSERT_TRUE(m->buildVBO());
+        Sculptor s;
+        s.action = Sculptor::PaintMaterial;
+        s.select = scope;
+        s.viewDirection = vec3(0, 0, 1);
+        const vec3 start = m->vertices[0].position;
+        s.samples.push_back(sample(start, 0.5f));
+        s.samples.back().itemId = m->vertices[0].face;
+        s.state = Gesture::Moving;
+        std::vector<Sculptor*> list{&s};
+        for (int i = 0; i < 3; ++i) {
+            s.samples.push_back(sample(start + vec3(0, 0.05f, 0) * float(i + 1), 0.5f));
+            s.samples.back().itemId = s.samples.front().itemId;
+            m->sculpt(list);
+            EXPECT_EQ(m->refill[Mesh::RefillPaint], Mesh::RefillMarked);
+            ASSERT_TRUE(m->buildVBO());
+            expectRebuiltBytes(*m, true);
+        }
+    }
+}
