@@ -928,7 +928,8 @@ public:
     void clipPlane(const vec3& point, const vec3& normal);
     // clipPlane, then closes every border loop the erase opened with a flat
     // cap painted with the material, joined by sharp edges. A loop that does
-    // not close or cannot be triangulated stays open.
+    // not close or cannot be triangulated stays open. A cap face too small
+    // to carry a normal is turned or collapsed away.
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
