@@ -82,7 +82,8 @@ TEST(SceneLoadBudget, ALoadWithoutACallersBudgetKeepsWithinTheFilesOwn) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = dir.filePath("curves.tl").toStdString();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     Scene fromFile;
     ASSERT_TRUE(fromFile.load(path));
     EXPECT_EQ(heldSamples(fromFile), heldSamples(fromMemory));

@@ -20,7 +20,6 @@ using MeshPtr = std::unique_ptr<Mesh>;
 
 namespace {
 
-
 float unit(std::mt19937& rng) { return float(rng() >> 8) * 0x1p-24f; }
 
 vec3 randomDirection(std::mt19937& rng) {
@@ -50,14 +49,22 @@ vec3 surfacePoint(const Mesh& m, std::mt19937& rng) {
 
 Mesh* primitive(int which) {
     switch (which % 9) {
-        case 0: return Mesh::Cube();
-        case 1: return Mesh::Tetrahedron();
-        case 2: return Mesh::Octahedron();
-        case 3: return Mesh::Icosahedron();
-        case 4: return Mesh::Dodecahedron();
-        case 5: return Mesh::Cylinder(16, false);
-        case 6: return Mesh::Cylinder(24, true);
-        case 7: return Mesh::Capsule(2, false);
+        case 0:
+            return Mesh::Cube();
+        case 1:
+            return Mesh::Tetrahedron();
+        case 2:
+            return Mesh::Octahedron();
+        case 3:
+            return Mesh::Icosahedron();
+        case 4:
+            return Mesh::Dodecahedron();
+        case 5:
+            return Mesh::Cylinder(16, false);
+        case 6:
+            return Mesh::Cylinder(24, true);
+        case 7:
+            return Mesh::Capsule(2, false);
         default: {
             MeshPtr base(Mesh::Icosahedron());
             return Mesh::Sphere(base.get(), 2, false, true);
@@ -106,9 +113,9 @@ SBrush brushAt(const Mesh& m, std::mt19937& rng, float radius) {
     return b;
 }
 
-const int kActions[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  12, 13, 14, 15, 20, 21, 22, 23, 24, 25, 26, 27,
-                        29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 47, 48, 49, 50,
-                        51, 52, 53, 54, 55, 56, 57, 58, 59, 67, 68, 69, 70, 71};
+const int kActions[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  12, 13, 14, 15, 20, 21, 22, 23, 24, 25,
+                        26, 27, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45,
+                        47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 67, 68, 69, 70, 71};
 
 // One stroke of the action: a press, a few steps near the first sample, a
 // release.
