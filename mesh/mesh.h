@@ -259,12 +259,16 @@ public:
     // patch or component they work in, until its end (mesh_stroke.cpp): the
     // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+    // A stroke cut short (its release never came): the normals round what
+    // it moved are refreshed as its end would, and what it kept is dropped.
+    void clearStroke() override;
 
 private:
     // The stroke's kept state (null before the first stroke).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step: nothing moved yet, no scope kept.
+    // A moving stroke's first step: nothing moved yet, no scope kept. A
+    // stroke still open is ended first (clearStroke).
     void strokeBegin();
     // Marks the steps of one sculpt call running (scopes may be kept) and,
     // during an open stroke, recording (applyDisplacement notes what it
@@ -911,7 +915,8 @@ public:
     // starts and ends with deselectAll and leaves the normals recomputed.
     //
     // Splits every edge running from the positive to the negative side at
-    // the plane and creases the cut line (chains of sharp edges).
+    // the plane and creases the cut line (chains of sharp edges). The three
+    // cuts compact the mesh when they welded coincident points away.
     void cutPlane(const vec3& point, const vec3& normal);
     // The same on the connected component of the face (negative: picked
     // from the point).
@@ -923,7 +928,8 @@ public:
     void clipPlane(const vec3& point, const vec3& normal);
     // clipPlane, then closes every border loop the erase opened with a flat
     // cap painted with the material, joined by sharp edges. A loop that does
-    // not close or cannot be triangulated stays open.
+    // not close or cannot be triangulated stays open. A cap face too small
+    // to carry a normal is turned or collapsed away.
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:

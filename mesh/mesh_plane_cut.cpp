@@ -295,6 +295,196 @@ void cutNormals(Mesh& m, const std::vector<int>& made) {
         m.calculateNormalsRound(made);
 }
 
+// Twice the signed area of the cap triangle (a, b, c) in the cap's plane.
+double capArea2(const Mesh& cap, int a, int b, int c) {
+    const vec3 &p = cap.vertices[std::size_t(a)].position, &q = cap.vertices[std::size_t(b)].position,
+               &r = cap.vertices[std::size_t(c)].position;
+    return (double(q.x) - p.x) * (double(r.y) - p.y) - (double(q.y) - p.y) * (double(r.x) - p.x);
+}
+
+// A triangulation of a loop whose points crowd together (cut points a few
+// float steps apart round a vertex the plane grazed) may hold a triangle
+// too small to carry a normal once in place (`at`: the cap vertices'
+// positions in the mesh). Such a triangle's inner edge is turned towards
+// the vertex across it when both triangles this makes carry a normal and
+// keep the cap's winding; the cap covers the same region with the same
+// outline.
+bool turnCapSlivers(Mesh& cap, const std::vector<vec3>& at) {
+    double winding = 0;
+    for (const MeshFace& F : cap.faces)
+        if (F.isActive()) winding += capArea2(cap, F.v[0], F.v[1], F.v[2]);
+    auto sound = [&](int a, int b, int c) {
+        return !noNormal(at[std::size_t(a)], at[std::size_t(b)], at[std::size_t(c)]) &&
+               capArea2(cap, a, b, c) * winding > 0;
+    };
+    bool any = false;
+    for (int pass = 0; pass < 4; ++pass) {
+        bool turned = false;
+        for (int f = 0; f < cap.faceCount(); ++f) {
+            const MeshFace& F = cap.faces[f];
+            if (!F.isActive() || !noNormal(at[std::size_t(F.v[0])], at[std::size_t(F.v[1])], at[std::size_t(F.v[2])]))
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                const int g = F.f[k];
+                if (!cap.activeFace(g)) continue;
+                const MeshFace& G = cap.faces[std::size_t(g)];
+                const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+                // The corner of G across the edge.
+                int c = -1;
+                for (const int v : G.v)
+                    if (v != b1 && v != b2) c = v;
+                if (c < 0 || c == a || !sound(a, b1, c) || !sound(a, c, b2)) continue;
+                if (cap.edgeFlipFK(f, k)) {
+                    turned = any = true;
+                    break;
+                }
+            }
+        }
+        if (!turned) break;
+    }
+    return any;
+}
+
+// The joins of a cap whose vertex i < L is loop vertex i (L the length of
+// `border`): every open cap edge meets one open edge of the loop, all run
+// the other way (direction 1) or all the same way (-1: the cap is turned
+// over), and each loop edge once. False when the cap does not keep to the
+// loop.
+bool capJoins(const Mesh& cap, const std::vector<int>& border, std::vector<CapJoin>& joins, int& direction) {
+    const int L = int(border.size());
+    joins.clear();
+    direction = 0;
+    if (cap.status != 0 || cap.faceCount() == 0 || cap.vertexCount() < L) return false;
+    std::vector<char> joined(border.size(), 0);
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const MeshFace& C = cap.faces[cf];
+        if (!C.isActive()) continue;
+        for (int e = 0; e < 3; ++e) {
+            if (cap.activeFace(C.f[e])) continue;
+            const int a = C.v[nextK(e)], b = C.v[prevK(e)];
+            if (a >= L || b >= L) return false;
+            int i = -1, d = 0;
+            if (b == (a + 1) % L) {
+                i = a;
+                d = -1;
+            } else if (a == (b + 1) % L) {
+                i = b;
+                d = 1;
+            }
+            if (i < 0 || joined[std::size_t(i)] || (direction != 0 && d != direction)) return false;
+            direction = d;
+            joined[std::size_t(i)] = 1;
+            joins.push_back({cf, e, border[std::size_t(i)] / 3, border[std::size_t(i)] % 3});
+        }
+    }
+    return int(joins.size()) == L;
+}
+
+// The outline triangulated by clipping ears, each triangle in the
+// outline's winding, in a flat mesh whose vertex i is outline point i.
+// Status 1 (nothing built) for an outline of no area, of two points at one
+// place (a loop that touches itself is not capped) or too long for the
+// clipping's cost, or without an ear to clip.
+Mesh clippedEars(const std::vector<vec2>& points) {
+    Mesh cap;
+    cap.status = 1;
+    const int n = int(points.size());
+    if (n < 3 || n > 1024) return cap;
+    std::vector<vec2> sorted(points);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const vec2& a, const vec2& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    for (int i = 1; i < n; ++i)
+        if (sorted[std::size_t(i)] == sorted[std::size_t(i - 1)]) return cap;
+    auto cross2 = [&](int a, int b, int c) {
+        const vec2 &p = points[std::size_t(a)], &q = points[std::size_t(b)], &r = points[std::size_t(c)];
+        return (double(q.x) - p.x) * (double(r.y) - p.y) - (double(q.y) - p.y) * (double(r.x) - p.x);
+    };
+    double area = 0;
+    for (int i = 1; i + 1 < n; ++i) area += cross2(0, i, i + 1);
+    if (area == 0) return cap;
+    const double sign = area > 0 ? 1.0 : -1.0;
+    std::vector<int> next(static_cast<std::size_t>(n)), prev(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        next[std::size_t(i)] = (i + 1) % n;
+        prev[std::size_t(i)] = (i + n - 1) % n;
+    }
+    // An ear: a corner turning the outline's way whose triangle holds no
+    // other point; where rounding leaves none (the last few points of a
+    // loop that crosses itself by a rounding error), any corner turning the
+    // outline's way, and then any corner: the cap stays closed, a speck of
+    // it turned over.
+    int level = 0;
+    auto isEar = [&](int b) {
+        const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
+        if (level == 2) return true;
+        if (sign * cross2(a, b, c) <= 0) return false;
+        if (level == 1) return true;
+        for (int v = next[std::size_t(c)]; v != a; v = next[std::size_t(v)])
+            if (sign * cross2(a, b, v) >= 0 && sign * cross2(b, c, v) >= 0 && sign * cross2(c, a, v) >= 0) return false;
+        return true;
+    };
+    std::vector<int> triangles;
+    int b = 0;
+    for (int left = n; left > 3;) {
+        int tried = 0;
+        for (level = 0; tried < 3 * left && !isEar(b); ++tried) {
+            b = next[std::size_t(b)];
+            level = (tried + 1) / left;
+        }
+        if (tried == 3 * left) return cap;
+        const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
+        triangles.insert(triangles.end(), {a, b, c});
+        next[std::size_t(a)] = c;
+        prev[std::size_t(c)] = a;
+        b = c;
+        --left;
+    }
+    triangles.insert(triangles.end(), {prev[std::size_t(b)], b, next[std::size_t(b)]});
+    for (const vec2& p : points) cap.vertexAdd(vec3(p.x, p.y, 0.0f));
+    for (std::size_t i = 0; i < triangles.size(); i += 3)
+        cap.faceAdd(triangles[i], triangles[i + 1], triangles[i + 2], false, false, false);
+    cap.status = 0;
+    cap.initialize(Mesh::ResizeKeep);
+    return cap;
+}
+
+// The unit normal of a triangle, zero when it has none.
+dvec3 unitNormal(const vec3& a, const vec3& b, const vec3& c) {
+    const dvec3 A(a), n = cross(dvec3(b) - A, dvec3(c) - A);
+    const double l2 = dot(n, n);
+    return l2 > NormalizeEpsilon ? n * (1.0 / std::sqrt(l2)) : dvec3(0, 0, 0);
+}
+
+// Removes a cap face too small to carry a normal: turns one of its smooth
+// edges towards the vertex across it when both faces this makes carry
+// normals on the cap's side (`side`, the cap's unit normal), else collapses
+// its shortest edge that may go. False when neither is possible.
+bool removeSliver(Mesh& m, int f, const vec3& side) {
+    const MeshFace& F = m.faces[std::size_t(f)];
+    const dvec3 up(side);
+    for (int k = 0; k < 3; ++k) {
+        const int g = F.f[k];
+        if (!m.activeFace(g) || F.isSharp(k)) continue;
+        const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+        int c = -1;
+        for (const int v : m.faces[std::size_t(g)].v)
+            if (v != b1 && v != b2) c = v;
+        if (c < 0 || c == a) continue;
+        if (dot(unitNormal(at(m, a), at(m, b1), at(m, c)), up) > 0.5 &&
+            dot(unitNormal(at(m, a), at(m, c), at(m, b2)), up) > 0.5 && m.edgeFlipFK(f, k))
+            return true;
+    }
+    int order[3] = {0, 1, 2};
+    auto length2 = [&](int k) {
+        const vec3 d = at(m, F.v[nextK(k)]) - at(m, F.v[prevK(k)]);
+        return double(dot(d, d));
+    };
+    std::sort(order, order + 3, [&](int x, int y) { return length2(x) < length2(y); });
+    for (const int k : order)
+        if (m.edgeCollapseFK(f, k)) return true;
+    return false;
+}
+
 }  // namespace
 
 // The holes a clip opened, by vertex identity: root[v] is v, or for a copy
@@ -424,6 +614,9 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
@@ -442,6 +635,9 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
@@ -471,6 +667,9 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     planeCrease(cut);
     cutNormals(*this, cut);
     deselectAll();
+    // A weld of coincident cut points leaves inactive records: they go
+    // now, so that what is saved is what a load keeps.
+    removeInactive(false);
 }
 
 void Mesh::planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes) {
@@ -549,10 +748,24 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
             if (borderChain(*this, h, walked, chain)) merged = planeCapChain(chain, holes, normal, material) || merged;
         }
     }
+    // A cap over a loop whose points crowd together may keep a face too
+    // small to carry a normal (the cap's normal is its side): it is turned
+    // or collapsed away.
+    bool slivers = false;
+    for (int pass = 0, removed = 1; removed && pass < 4; ++pass) {
+        removed = 0;
+        for (int f = nF; f < faceCount(); ++f) {
+            const MeshFace& F = faces[f];
+            if (F.isActive() && noNormal(at(*this, F.v[0]), at(*this, F.v[1]), at(*this, F.v[2])))
+                removed += removeSliver(*this, f, F.normal);
+        }
+        slivers = slivers || removed;
+    }
     removeInactive(false);
     // A merged vertex whose loops were not both capped has two fans: each
     // gets its own copy again.
     if (merged) splitCoincidentVertices();
+    if (slivers) calculateNormals(2);
 }
 
 bool Mesh::planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material) {
@@ -609,42 +822,28 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
         const vec3 q = frame.transformProject(vertices[u].position);
         outline.points.push_back(vec2(q.x, q.y));
     }
-    const Mesh cap = FromSimplePolygon(outline, false, 0, 0);
-    if (cap.status != 0 || cap.faceCount() == 0 || cap.vertexCount() < L) return false;
-
-    // Cap vertex i < L is loop vertex i. Every open cap edge must meet one
-    // open edge of the loop, all run the other way (or all the same way:
-    // the cap is then turned over), and each loop edge once.
+    // The mesher's triangulation of the outline; where it does not keep
+    // to the outline's own edges (points crowding within rounding of one
+    // another make it add or drop points), the outline clipped ear by ear.
     std::vector<CapJoin> joins;
-    std::vector<char> joined(border.size(), 0);
     int direction = 0;
-    for (int cf = 0; cf < cap.faceCount(); ++cf) {
-        const MeshFace& C = cap.faces[cf];
-        if (!C.isActive()) continue;
-        for (int e = 0; e < 3; ++e) {
-            if (cap.activeFace(C.f[e])) continue;
-            const int a = C.v[nextK(e)], b = C.v[prevK(e)];
-            if (a >= L || b >= L) return false;
-            int i = -1, d = 0;
-            if (b == (a + 1) % L) {
-                i = a;
-                d = -1;
-            } else if (a == (b + 1) % L) {
-                i = b;
-                d = 1;
-            }
-            if (i < 0 || joined[std::size_t(i)] || (direction != 0 && d != direction)) return false;
-            direction = d;
-            joined[std::size_t(i)] = 1;
-            joins.push_back({cf, e, border[std::size_t(i)] / 3, border[std::size_t(i)] % 3});
-        }
+    Mesh cap = FromSimplePolygon(outline, false, 0, 0);
+    if (!capJoins(cap, border, joins, direction)) {
+        cap = clippedEars(outline.points);
+        if (!capJoins(cap, border, joins, direction)) return false;
     }
-    if (int(joins.size()) != L) return false;
+    const mat4 back = frame.inverse();
+    std::vector<vec3> at(std::size_t(cap.vertexCount()));
+    for (int i = 0; i < cap.vertexCount(); ++i)
+        at[std::size_t(i)] =
+            i < L ? vertices[loop[std::size_t(i)]].position : back.transformProject(cap.vertices[i].position);
+    // Turning edges inside the cap renumbers none of its open edges' faces
+    // but may move them: the joins are found again.
+    if (turnCapSlivers(cap, at) && !capJoins(cap, border, joins, direction)) return false;
 
     const bool flip = direction < 0;
     const double len = std::sqrt(double(dot(normal, normal)));
     const vec3 n = normal * float((flip ? -1.0 : 1.0) / len);
-    const mat4 back = frame.inverse();
     std::vector<int> capFace(cap.faceCount(), -1);
     int next = faceCount();
     for (int cf = 0; cf < cap.faceCount(); ++cf)
@@ -657,7 +856,7 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
         int cv[3], cl[3];
         for (int j = 0; j < 3; ++j) {
             int& m = capVertex[C.v[j]];
-            if (m < 0) m = vertexAdd(MeshVertex(back.transformProject(cap.vertices[C.v[j]].position), capFace[cf]));
+            if (m < 0) m = vertexAdd(MeshVertex(at[std::size_t(C.v[j])], capFace[cf]));
             cv[j] = m;
             cl[j] = cap.activeFace(C.f[j]) ? capFace[C.f[j]] : -1;
         }

@@ -157,6 +157,9 @@ MeshStroke& Mesh::stroke() {
 }
 
 void Mesh::strokeBegin() {
+    // A press while the last stroke is open: that stroke's release never
+    // came, and what it moved still has its old normals.
+    if (stroke_ && stroke_->open) clearStroke();
     MeshStroke& s = stroke();
     s.open = true;
     s.overflow = false;
@@ -218,6 +221,14 @@ void Mesh::strokeEnd(bool normals) {
         }
     }
     if (stroke_) stroke_.reset();
+}
+
+void Mesh::clearStroke() {
+    if (stroke_ && stroke_->open && (stroke_->overflow || !stroke_->moved.empty())) {
+        strokeEnd(true);
+        refillMarked(RefillNormals);
+    }
+    stroke_.reset();
 }
 
 // ---------------------------------------------------------------------------

@@ -111,7 +111,7 @@ void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     std::vector<std::uint8_t>& bytes = staging();
     bytes.resize(perFace * slotCount(runs));
     std::uint8_t* dst = bytes.data();
-    layoutHolds = forRunFaces(mesh, runs, [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); });
+    layoutHolds = forRunFaces(mesh, runs, [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); }) && layoutHolds;
     if (!layoutHolds) return;
     const std::uint8_t* src = bytes.data();
     for (const Run& r : runs) {
@@ -131,8 +131,10 @@ void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
     std::uint8_t* colour = bytes.data();
     std::uint8_t* light = colour + part;
     std::uint8_t* material = light + part;
-    layoutHolds = forRunFaces(
-        mesh, runs, [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); });
+    layoutHolds =
+        forRunFaces(mesh, runs,
+                    [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); }) &&
+        layoutHolds;
     if (!layoutHolds) return;
     for (int i = 0; i < 3; ++i) {
         if (!(mesh.bufferState.paintParts & (1 << i))) continue;
@@ -156,9 +158,12 @@ void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
         if (features.first[r.first] != features.first[r.end]) withLines.push_back(r);
     static std::vector<vec3> lines;
     lines.clear();
-    layoutHolds = forRunFaces(mesh, withLines, [&](const MeshFace& F, std::uint32_t f) {
-        if (features.mask[f]) vbofill::appendFeatures(mesh.vertices, F, features.mask[f], lines);
-    });
+    layoutHolds = forRunFaces(mesh, withLines,
+                              [&](const MeshFace& F, std::uint32_t f) {
+                                  if (features.mask[f])
+                                      vbofill::appendFeatures(mesh.vertices, F, features.mask[f], lines);
+                              }) &&
+                  layoutHolds;
     if (!layoutHolds) return;
     gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.featureVbo);
     const vec3* src = lines.data();
@@ -172,7 +177,9 @@ void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
 }  // namespace
 
 bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
-    const auto marked = [&mesh](int array) { return mesh.refill[array] == Mesh::RefillMarked; };
+    // A layout found not to hold stays so: an array refilled after the one
+    // that found it must not clear it, and nothing more is written.
+    const auto marked = [&](int array) { return layoutHolds && mesh.refill[array] == Mesh::RefillMarked; };
     gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
     if (marked(Mesh::RefillPositions))
         refillRuns(mesh, Mesh::RefillPositions, 36, layoutHolds, [&mesh](const MeshFace& F, std::uint8_t* dst) {

@@ -161,6 +161,35 @@ TEST(StrokeNormals, EndRefreshesOnlyWhatTheStrokeMoved) {
     EXPECT_EQ(offWholePass(*m), 0);
 }
 
+// A stroke whose release never comes: the next press, on the same mesh and
+// far from it, or clearStroke refreshes what it moved, also when it moved
+// too much to list.
+TEST(StrokeNormals, AStrokeCutShortIsRefreshedByWhatReplacesIt) {
+    for (const float radius : {0.3f, 3.0f}) {
+        for (const bool nextPress : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "radius " << radius << (nextPress ? " next press" : " clearStroke"));
+            MeshPtr m = creasedSphere();
+            const vec3 p = m->vertices[0].position, q = -p;
+            Stroke cut(Sculptor::Deform, Sculptor::SelectElement);
+            cut.press(*m, sample(*m, p, radius));
+            cut.step(*m, sample(*m, p * 1.05f, radius));
+            cut.step(*m, sample(*m, p * 1.1f, radius));
+            ASSERT_GT(offWholePass(*m), 0);
+            for (auto& r : m->refill) r = 0;
+            if (nextPress) {
+                Stroke next(Sculptor::Deform, Sculptor::SelectElement);
+                next.press(*m, sample(*m, q, 0.3f));
+                next.step(*m, sample(*m, q * 1.05f, 0.3f));
+                next.step(*m, sample(*m, q * 1.1f, 0.3f), true);
+            } else {
+                m->clearStroke();
+            }
+            EXPECT_EQ(offWholePass(*m), 0);
+            EXPECT_NE(m->refill[Mesh::RefillNormals], 0);
+        }
+    }
+}
+
 // The cuts leave the normals the whole pass gives (the sphere cuts: their
 // corner normals).
 TEST(StrokeNormals, CutsMatchTheWholeMeshPass) {

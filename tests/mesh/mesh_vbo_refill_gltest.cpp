@@ -270,3 +270,52 @@ TEST_F(MeshVboRefill, MarksByFaceAndByVertexAndFansThatCannotBeFollowed) {
     ASSERT_TRUE(bowtie->buildVBO());
     expectRebuiltBytes(*bowtie, true);
 }
+
+// A face dropped from the drawn set without a topology change or a link
+// change, found by one array's refill of marked faces: the arrays refilled
+// after it (whose own faces still hold) do not hide it, and the buffers are
+// rebuilt at the new face count.
+TEST_F(MeshVboRefill, ALayoutFoundStaleStaysStaleForTheArraysAfterIt) {
+    const Mesh::RefillArray arrays[] = {Mesh::RefillPositions, Mesh::RefillNormals, Mesh::RefillPaint};
+    for (int stale = 0; stale < 2; ++stale)
+        for (int later = stale + 1; later < 3; ++later) {
+            SCOPED_TRACE(testing::Message() << "stale in array " << stale << ", then array " << later);
+            MeshPtr m = creasedTorus(false);
+            ASSERT_TRUE(m->buildVBO());
+            m->faces[10].flags = std::uint8_t(m->faces[10].flags & ~MeshFace::ActiveBit);
+            m->markFaceChanged(arrays[stale], 10);
+            m->refillMarked(arrays[stale]);
+            m->markFaceChanged(arrays[later], 400);
+            m->refillMarked(arrays[later]);
+            ASSERT_TRUE(m->buildVBO());
+            expectRebuiltBytes(*m, true);
+        }
+}
+
+// Paint steps of every scope on a fresh buffer: the paint array read back
+// holds what a whole rebuild writes after each step.
+TEST_F(MeshVboRefill, PaintStepsOfEveryScopeReachThePaintArray) {
+    for (const Sculptor::TSelect scope : {Sculptor::SelectElement, Sculptor::SelectPatch, Sculptor::SelectAllPatches,
+                                          Sculptor::SelectComponent}) {
+        SCOPED_TRACE(testing::Message() << "scope " << int(scope));
+        MeshPtr m = creasedTorus(false);
+        ASSERT_TRUE(m->buildVBO());
+        Sculptor s;
+        s.action = Sculptor::PaintMaterial;
+        s.select = scope;
+        s.viewDirection = vec3(0, 0, 1);
+        const vec3 start = m->vertices[0].position;
+        s.samples.push_back(sample(start, 0.5f));
+        s.samples.back().itemId = m->vertices[0].face;
+        s.state = Gesture::Moving;
+        std::vector<Sculptor*> list{&s};
+        for (int i = 0; i < 3; ++i) {
+            s.samples.push_back(sample(start + vec3(0, 0.05f, 0) * float(i + 1), 0.5f));
+            s.samples.back().itemId = s.samples.front().itemId;
+            m->sculpt(list);
+            EXPECT_EQ(m->refill[Mesh::RefillPaint], Mesh::RefillMarked);
+            ASSERT_TRUE(m->buildVBO());
+            expectRebuiltBytes(*m, true);
+        }
+    }
+}

@@ -135,3 +135,39 @@ TEST_F(ActArrayTest, EraseAndUndoOfCreatedObjectsLeaveTheTemplatesInPlace) {
     EXPECT_EQ(scene.objects.size(), 6);
     EXPECT_EQ(scene.objects.tools[2], array->items[0]);
 }
+
+TEST(ActNestedArrayTest, EveryEntryOfNestedArraysStandsForTheOutermostAndRemovesIt) {
+    // objects root: lone, then an array of two copies of an inner array,
+    // itself laying two copies of a cube.
+    GLView view{64, 48};
+    Scene& scene = *view.scene;
+    auto place = [&](Tool* t) {
+        t->flags |= Tool::FlagObject;
+        return scene.objectsRoot->addChild(t, false);
+    };
+    Tool* lone = place(new Tool(nullptr, mat4::Translation(5, 0, 0), pbr(), false));
+    Tool cube(Mesh::Cube(), mat4::Scale(0.5f), pbr(), false);
+    Array inner(new Curve({vec3(0, 0, 0), vec3(0, 1, 0), vec3(0, 2, 0)}, false), {&cube}, {0x8001}, Array::Simple,
+                mat4::Identity(), mat4::Identity(), pbr(), false);
+    Tool* outer = place(new Array(new Curve({vec3(0, 0, 0), vec3(1, 0, 0), vec3(2, 0, 0)}, false), {&inner}, {0x8001},
+                                  Array::Simple, mat4::Identity(), mat4::Identity(), pbr(), false));
+    scene.toList();
+    const int count = scene.objects.size();
+    ASSERT_GT(count, 4);
+    for (int entry = 1; entry < count; ++entry) {
+        SCOPED_TRACE(testing::Message() << "entry " << entry);
+        std::uint32_t objectId = 0, itemId = 0;
+        scene.objects.drawIds(entry, false, 0, objectId, itemId);
+        const int id = int(objectId & ~ToolList::HighlightBit);
+        ASSERT_GT(id, 1);
+        EXPECT_EQ(scene.findPlacedObject(id), outer);
+        view.pushAct(new ActObjectRemove(&scene, id));
+        scene.toList();
+        ASSERT_EQ(scene.objects.size(), 1);
+        EXPECT_EQ(scene.objects.tools[0], lone);
+        view.UNDO();
+        scene.toList();
+        ASSERT_EQ(scene.objects.size(), count);
+        outer = scene.objectsRoot->children.at(1);
+    }
+}

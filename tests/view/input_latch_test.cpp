@@ -176,3 +176,28 @@ TEST_F(ShortInput, AChordPressedInsideOneFrameStartsTheOrbit) {
     drive.frame();
     EXPECT_TRUE(view.idle() && view.actionMode == GLView::ModeAssembly);
 }
+
+TEST_F(ShortInput, AClickIsTakenWhereItHappenedNotWhereThePointerIsAtTheFrame) {
+    // A quick flick through a click: the pointer is far away at the frames
+    // before and after it. The frame that takes the press sees the pointer
+    // where the click was, and the click inserts once.
+    view.setActionMode(GLView::ModeAssembly);
+    view.setAssemblyAction(GLView::ActionInsert);
+    view.setFrameType(GLView::FrameObject);
+    view.UpdateActiveTool();
+    const vec2 click = centre + vec2(-60, 40), away = centre + vec2(250, -200);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "pointer at the click" : "pointer away");
+        drive.move(run == 0 ? click : away);
+        drive.frame();
+        const std::size_t before = objects();
+        drive.move(click);
+        drive.buttonEvent(click, true, false);
+        drive.buttonEvent(click, false, false);
+        if (run == 1) drive.move(away);
+        drive.frame();
+        EXPECT_EQ(mouse.position, click);
+        drive.frame();
+        EXPECT_EQ(objects(), before + 1);
+    }
+}

@@ -217,6 +217,43 @@ TEST(GLWidget, AStrokeBetweenTwoFramesKeepsEveryPoint) {
     view->setActionMode(GLView::ModeIdle);
 }
 
+// A key held down repeats as release and press pairs marked as repeats: the
+// frames see one press, the key held throughout, and the real release.
+TEST(GLWidget, AHeldKeysRepeatsAreNeitherReleasesNorPresses) {
+    // The poll sees the key (and every other) down until its real release.
+    struct HeldKeys : KeySource {
+        bool isDown = true;
+        bool active() override { return true; }
+        bool down(int) override { return isDown; }
+    } source;
+    Keyboard keys(&source);
+    MouseState last;
+    const auto key = [](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::sendEvent(widget(), &event);
+    };
+    inputLatch.clear();
+    key(QEvent::KeyPress, false);
+    for (int i = 0; i < 3; ++i) {
+        key(QEvent::KeyRelease, true);
+        key(QEvent::KeyPress, true);
+    }
+    InputLatch::Frame f = inputLatch.take(keys, last);
+    keys.read(f.keys);
+    EXPECT_TRUE(keys.pressed(Keyboard::KeyReturn));
+    for (int frame = 0; frame < 4; ++frame) {
+        f = inputLatch.take(keys, last);
+        keys.read(f.keys);
+        EXPECT_TRUE(keys.held(Keyboard::KeyReturn) && !keys.pressed(Keyboard::KeyReturn)) << "frame " << frame;
+    }
+    EXPECT_TRUE(inputLatch.empty());
+    key(QEvent::KeyRelease, false);
+    source.isDown = false;
+    f = inputLatch.take(keys, last);
+    keys.read(f.keys);
+    EXPECT_FALSE(keys.held(Keyboard::KeyReturn));
+}
+
 // Scenes replaced outside the frame loop (no context current) free their
 // GPU objects in the view's context: five loads of a drawn scene leave no
 // more live buffer and texture names than one.
