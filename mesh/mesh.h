@@ -308,12 +308,14 @@ private:
     // its faces in the scope.
     bool selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
     // The same selection from a walk of the seed's scope that goes only as
-    // far as the box of the ball, when that walk decides it; false, with
-    // nothing selected, when only the whole walk can (read from the
-    // stroke's grid: while stamping).
+    // far as the ball, when that walk decides it; false, with nothing
+    // selected, when only the whole walk can (read from the stroke's grid:
+    // while stamping).
     bool selectNearSeed(const vec3& centre, float radius, int seed, bool patch);
-    // Its selection from the walked faces (marked with MeshFace::MarkBit).
-    bool selectWalked(const std::vector<int>& walked, bool open, const vec3& centre, float radius, bool patch);
+    // Its selection of the ball's vertices (in index order) from the walked
+    // faces (marked with MeshFace::MarkBit).
+    bool selectWalked(const std::vector<int>& walked, bool open, const std::vector<std::int32_t>& inBall,
+                      const vec3& centre, float radius, bool patch);
 
 public:
     // ---- end of brush selections and operators ----

@@ -354,40 +354,7 @@ bool Mesh::selectNearSeed(const vec3& centre, float radius, int seed, bool patch
     deselectAll();
     influences.clear();
     sectorInfluences.clear();
-    // The walk of the scope from the seed through the faces with a corner in
-    // the closed box of the ball. It is open when it stopped at a face of
-    // the scope beyond them; closed, it walked the whole scope.
-    auto reaches = [&](int f) {
-        for (const int v : faces[f].v)
-            if (validVertex(v) && inBox(vertices[v].position - centre, radius, true)) return true;
-        return false;
-    };
-    std::vector<int> walked{seed};
-    bool open = false;
-    faces[seed].flags = std::uint8_t(faces[seed].flags | MeshFace::MarkBit);
-    for (std::size_t head = 0; head < walked.size(); ++head) {
-        const MeshFace& F = faces[walked[head]];
-        for (int e = 0; e < 3; ++e) {
-            if (patch && F.isSharp(e)) continue;
-            const int g = F.f[e];
-            if (!activeFace(g) || (faces[g].flags & MeshFace::MarkBit)) continue;
-            if (!reaches(g)) {
-                open = true;
-                continue;
-            }
-            faces[g].flags = std::uint8_t(faces[g].flags | MeshFace::MarkBit);
-            walked.push_back(g);
-        }
-    }
-    const bool found = selectWalked(walked, open, centre, radius, patch);
-    for (const int f : walked) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
-    if (!found) deselectAll();
-    return found;
-}
-
-bool Mesh::selectWalked(const std::vector<int>& walked, bool open, const vec3& centre, float radius, bool patch) {
-    // The vertices of the closed ball, in index order, and how many walked
-    // faces hold each.
+    // The vertices of the closed ball, in index order, each with a bit.
     std::vector<std::int32_t> inBall;
     if (!strokeGrid(radius).near(centre, radius, true, inBall)) return false;
     const float r2 = radius * radius;
@@ -399,29 +366,72 @@ bool Mesh::selectWalked(const std::vector<int>& walked, bool open, const vec3& c
     }
     inBall.resize(n);
     std::sort(inBall.begin(), inBall.end());
-    std::vector<int> held(n, 0);
-    for (const int f : walked)
-        for (const int v : faces[f].v) {
-            const auto at = std::lower_bound(inBall.begin(), inBall.end(), v);
-            if (at != inBall.end() && *at == v) ++held[std::size_t(at - inBall.begin())];
+    static thread_local std::vector<std::uint64_t> bits;
+    if (bits.size() * 64 < vertices.size()) bits.resize((vertices.size() + 63) / 64, 0);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);
+    auto inside = [&](int v) { return validVertex(v) && ((bits[std::size_t(v) >> 6] >> (v & 63)) & 1u); };
+    // The walk of the scope from the seed through the faces with a corner in
+    // the ball. It is open when it stopped at a face of the scope beyond
+    // them; closed, it walked the whole scope. Faces it stopped at are
+    // marked too (and listed apart) so that each is looked at once.
+    std::vector<int> walked{seed}, beyond;
+    bool open = false;
+    faces[seed].flags = std::uint8_t(faces[seed].flags | MeshFace::MarkBit);
+    for (std::size_t head = 0; head < walked.size(); ++head) {
+        const MeshFace& F = faces[walked[head]];
+        for (int e = 0; e < 3; ++e) {
+            if (patch && F.isSharp(e)) continue;
+            const int g = F.f[e];
+            if (!activeFace(g) || (faces[g].flags & MeshFace::MarkBit)) continue;
+            faces[g].flags = std::uint8_t(faces[g].flags | MeshFace::MarkBit);
+            const int* c = faces[g].v;
+            if (inside(c[0]) || inside(c[1]) || inside(c[2])) {
+                walked.push_back(g);
+            } else {
+                beyond.push_back(g);
+                open = true;
+            }
         }
+    }
+    for (const int f : beyond) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
+    const bool found = selectWalked(walked, open, inBall, centre, radius, patch);
+    for (const int f : walked) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
+    if (!found) deselectAll();
+    return found;
+}
+
+bool Mesh::selectWalked(const std::vector<int>& walked, bool open, const std::vector<std::int32_t>& inBall,
+                        const vec3& centre, float radius, bool patch) {
+    // How many walked faces hold each vertex of the ball (all selected
+    // first, for their selection index).
+    for (const std::int32_t v : inBall) appendSelectedVertex(v);
+    std::vector<int> held(inBall.size(), 0);
+    for (const int f : walked)
+        for (const int v : faces[f].v)
+            if (validVertex(v) && listed(*this, v)) ++held[std::size_t(vertices[v].selection)];
     // Every vertex of the ball on a walked face is in the scope. One on
     // none is outside it when the walk was closed; after an open walk the
     // scope may still reach it round the ball, and only the whole walk can
     // tell.
+    if (std::find(held.begin(), held.end(), 0) != held.end()) {
+        if (open) return false;
+        deselectAll();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < inBall.size(); ++i)
+            if (held[i] != 0) {
+                appendSelectedVertex(inBall[i]);
+                held[kept++] = held[i];
+            }
+        held.resize(kept);
+    }
+    const float r2 = radius * radius;
     std::vector<float> ts;
-    std::vector<int> heldSelected;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (held[i] == 0) {
-            if (open) return false;
-            continue;
-        }
-        const int v = inBall[i];
+    ts.reserve(selectedVertices.size());
+    for (const std::int32_t v : selectedVertices) {
         const vec3 d = vertices[v].position - centre;
         const float t = relativeDistance(squared(d), r2);
-        appendSelectedVertex(v);
         ts.push_back(t);
-        heldSelected.push_back(held[i]);
         if (!patch) influences.push_back({v, t, d});
     }
     // The walked faces round them, as selectKept lists them. A fan face
@@ -442,7 +452,7 @@ bool Mesh::selectWalked(const std::vector<int>& walked, bool open, const vec3& c
             listFace(*this, x->face);
             if (patch) addSectorRecord(*this, v, findStartRegion(v, x->face), ts[i]);
         }
-        if (count != heldSelected[i]) return false;
+        if (count != held[i]) return false;
     }
     return true;
 }
