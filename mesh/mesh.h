@@ -312,10 +312,10 @@ private:
     // selected, when only the whole walk can (read from the stroke's grid:
     // while stamping).
     bool selectNearSeed(const vec3& centre, float radius, int seed, bool patch);
-    // Its selection of the ball's vertices (in index order) from the walked
-    // faces (marked with MeshFace::MarkBit).
-    bool selectWalked(const std::vector<int>& walked, bool open, const std::vector<std::int32_t>& inBall,
-                      const vec3& centre, float radius, bool patch);
+    // Its selection from the ball's vertices (selected, in index order) and
+    // how many walked faces (marked with MeshFace::MarkBit) hold each.
+    bool selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
+                      float radius, bool patch);
 
 public:
     // ---- end of brush selections and operators ----

@@ -394,22 +394,22 @@ bool Mesh::selectNearSeed(const vec3& centre, float radius, int seed, bool patch
         }
     }
     for (const int f : beyond) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
-    const bool found = selectWalked(walked, open, inBall, centre, radius, patch);
-    for (const int f : walked) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
-    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
-    if (!found) deselectAll();
-    return found;
-}
-
-bool Mesh::selectWalked(const std::vector<int>& walked, bool open, const std::vector<std::int32_t>& inBall,
-                        const vec3& centre, float radius, bool patch) {
     // How many walked faces hold each vertex of the ball (all selected
     // first, for their selection index).
     for (const std::int32_t v : inBall) appendSelectedVertex(v);
     std::vector<int> held(inBall.size(), 0);
     for (const int f : walked)
         for (const int v : faces[f].v)
-            if (validVertex(v) && listed(*this, v)) ++held[std::size_t(vertices[v].selection)];
+            if (inside(v)) ++held[std::size_t(vertices[v].selection)];
+    const bool found = selectWalked(open, inBall, held, centre, radius, patch);
+    for (const int f : walked) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
+    if (!found) deselectAll();
+    return found;
+}
+
+bool Mesh::selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
+                        float radius, bool patch) {
     // Every vertex of the ball on a walked face is in the scope. One on
     // none is outside it when the walk was closed; after an open walk the
     // scope may still reach it round the ball, and only the whole walk can
