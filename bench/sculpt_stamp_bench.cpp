@@ -3,14 +3,14 @@
 // running stroke (three samples), brush radius 0.2 x the sphere's radius.
 //
 // The whole-mesh stamps (Deform, Smooth, PaintMaterial, Pinch, Twist,
-// DeformVolume) each have the goal: at most 2 ms on one core and at most
-// 5 times DeformFloor, the vertices in the brush ball (listed once
-// outside the clock) moved in a flat array by the falloff-weighted step and
-// the normals of the faces round them made again. SelectVScan is selectV alone with the same ball (and the
-// deselectAll that ends it): its share of each stamp is the scan's. Deform
-// within the patch and within the component (both walk every face of the
-// sphere, which is one patch and one component) and one Relax step have no
-// goal.
+// DeformVolume) each have the goal: at most 2 ms on one core and at most 5
+// times DeformFloor, the vertices in the brush ball (listed once outside
+// the clock) moved in a flat array by the falloff-weighted step and the
+// normals of the faces round them made again. SelectVScan is selectV alone
+// with the same ball (and the deselectAll that ends it): its share of each
+// stamp is the scan's. Deform within the patch and within the component
+// (the sphere is one patch and one component; their goals are in
+// sculpt_order_bench) and one Relax step have no goal.
 //
 // Successive stamps step back and forth so that the surface stays put; the
 // twist turns about the axis through a first sample a little to the side.
