@@ -5,15 +5,17 @@
 //   BM_ArrayLayout       one full Array::toList per iteration into vectors
 //                        emptied and reused (as the scene rebuilds its lists
 //                        every frame);
-//   BM_ArrayLayoutFloor  the same entries written by a flat loop over flat
-//                        arrays of positions, directions and normals: one
-//                        placement product per edge, one product per entry,
-//                        every vector sized beforehand.
+//   BM_ArrayLayoutFloor  as many entries as the layout makes (it caps the
+//                        copies of a long chain) written by a flat loop over
+//                        flat arrays of positions, directions and normals:
+//                        one placement product per edge, one product per
+//                        entry, every vector sized beforehand.
 //
 // Goal: the layout within twice the floor at every size.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -92,8 +94,13 @@ void BM_ArrayLayoutFloor(benchmark::State& state) {
     array->items[0]->toList(local.tools, local.matrices, local.parents, local.subIndices, mat4::Identity(), 0, -1);
     const std::size_t per = local.tools.size();
     const mat4 W = array->matrix() * c.localMatrix();
+    // As many entries as the layout makes (it caps the copies of a long
+    // chain): the floor places that many edges.
+    Lists made;
+    array->toList(made.tools, made.matrices, made.parents, made.subIndices, mat4::Identity(), 0, -1);
+    const int placed = int(std::min(std::size_t(k), (made.tools.size() - 1) / std::max<std::size_t>(per, 1)));
     Lists l;
-    const std::size_t total = 1 + per * std::size_t(k);
+    const std::size_t total = 1 + per * std::size_t(placed);
     l.tools.resize(total);
     l.matrices.resize(total);
     l.parents.resize(total);
@@ -104,7 +111,7 @@ void BM_ArrayLayoutFloor(benchmark::State& state) {
         l.parents[0] = 0;
         l.subIndices[0] = -1;
         std::size_t at = 1;
-        for (int e = 0; e < k; ++e) {
+        for (int e = 0; e < placed; ++e) {
             const std::size_t i = std::size_t(e);
             const vec3 mid = (p0[i] + p1[i]) / 2.0f;
             const float h = float(qel::length(p0[i] - p1[i]) / 2.0);

@@ -1,9 +1,17 @@
 // mat4 products (double accumulation, one rounding) and the affine inverse.
+//
+// Floor: BM_Mat4ProductFloor, the same products of the same matrices as flat
+// arrays of sixteen floats, accumulated in float (what any 4 x 4 product
+// does at the least). Goal: BM_Mat4Product within 6 x the floor (the double
+// accumulation, one rounding per entry).
 
 #include "core/mat.h"
 
+#include "bench/bench_goals.h"
+
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -31,6 +39,29 @@ void BM_Mat4Product(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Mat4Product);
+
+void BM_Mat4ProductFloor(benchmark::State& state) {
+    const auto ms = sampleMatrices(256);
+    std::vector<std::array<float, 16>> flat(ms.size());
+    for (std::size_t k = 0; k < ms.size(); ++k)
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) flat[k][std::size_t(4 * r + c)] = ms[k].at(r, c);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::array<float, 16>&a = flat[i & 255], &b = flat[(i + 1) & 255];
+        std::array<float, 16> r;
+        for (int row = 0; row < 4; ++row)
+            for (int col = 0; col < 4; ++col) {
+                float sum = 0;
+                for (int k = 0; k < 4; ++k) sum += a[std::size_t(4 * row + k)] * b[std::size_t(4 * k + col)];
+                r[std::size_t(4 * row + col)] = sum;
+            }
+        benchmark::DoNotOptimize(r);
+        ++i;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Mat4ProductFloor);
 
 void BM_Mat4ProductChain(benchmark::State& state) {
     const auto ms = sampleMatrices(static_cast<std::size_t>(state.range(0)));
@@ -68,3 +99,5 @@ void BM_Mat4InverseFull(benchmark::State& state) {
 BENCHMARK(BM_Mat4InverseFull);
 
 }  // namespace
+
+BENCH_GOAL(benchgoals::ratio("BM_Mat4Product", 6, "BM_Mat4ProductFloor"));

@@ -6,8 +6,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 
 namespace {
@@ -56,6 +59,31 @@ void RemoveInactive(benchmark::State& s) {
     run(s, [](qel::Mesh& m) { m.removeInactive(true); });
 }
 
+// The floor of a plane cut: every face's corners read from flat arrays
+// (corner indices, positions) and the faces across the plane counted: a
+// cut must look at every face at least that much.
+void FloorPlaneSides(benchmark::State& state) {
+    const qel::Mesh& m = input();
+    std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
+    for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
+    std::vector<std::int32_t> corners;
+    corners.reserve(3 * std::size_t(m.faceCount()));
+    for (int f = 0; f < m.faceCount(); ++f) corners.insert(corners.end(), m.faces[f].v, m.faces[f].v + 3);
+    for (auto _ : state) {
+        std::size_t crossing = 0;
+        for (std::size_t i = 0; i < corners.size(); i += 3) {
+            int inside = 0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                const qel::vec3& p = points[std::size_t(corners[i + k])];
+                inside += qel::dot(p - point, normal) > 0.0f ? 1 : 0;
+            }
+            crossing += inside == 1 || inside == 2;
+        }
+        benchmark::DoNotOptimize(crossing);
+    }
+    state.counters["faces"] = double(m.faceCount());
+}
+
 }  // namespace
 
 BENCHMARK(CutPlane)->Unit(benchmark::kMillisecond);
@@ -63,3 +91,7 @@ BENCHMARK(ClipPlane)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubPlane)->Unit(benchmark::kMillisecond);
 BENCHMARK(CalculateNormals)->Unit(benchmark::kMillisecond);
 BENCHMARK(RemoveInactive)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorPlaneSides)->Name("Floor/PlaneSides")->Unit(benchmark::kMillisecond);
+
+// The cut within 6 x its floor.
+BENCH_GOAL(benchgoals::ratio("CutPlane", 6, "Floor/PlaneSides"));

@@ -4,6 +4,8 @@
 
 #include "core/predicates.h"
 
+#include "bench/bench_goals.h"
+
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 #include <benchmark/benchmark.h>
 
@@ -135,3 +137,11 @@ BENCHMARK_CAPTURE(runIncircle, near_circle, nearCircleCases);
 BENCHMARK_CAPTURE(runKernelIncircle, near_circle, nearCircleCases);
 
 }  // namespace
+
+// Against the kernel on the same points: the orientation test at most as
+// slow as the kernel's; the in-circle test, which has no static filter in
+// front of its exact stage, within 4 x.
+BENCH_GOAL(benchgoals::ratio("runOrient2d/random", 1, "runKernelOrientation/random"));
+BENCH_GOAL(benchgoals::ratio("runOrient2d/near_line", 1, "runKernelOrientation/near_line"));
+BENCH_GOAL(benchgoals::ratio("runIncircle/random", 4, "runKernelIncircle/random"));
+BENCH_GOAL(benchgoals::ratio("runIncircle/near_circle", 4, "runKernelIncircle/near_circle"));

@@ -4,13 +4,13 @@
 //
 // The whole-mesh stamps (Deform, Smooth, PaintMaterial, Pinch, Twist,
 // DeformVolume) each have the goal: at most 2 ms on one core and at most 5
-// times DeformFloor, the same positions in a flat array, one pass testing
-// each against the brush ball and adding the falloff-weighted step to those
-// inside. SelectVScan is selectV alone with the same ball (and the
-// deselectAll that ends it): its share of each stamp is the scan's. Deform
-// within the patch and within the component (both walk every face of the
-// sphere, which is one patch and one component) and one Relax step have no
-// goal.
+// times DeformFloor, the vertices in the brush ball (listed once outside
+// the clock) moved in a flat array by the falloff-weighted step and the
+// normals of the faces round them made again. SelectVScan is selectV alone
+// with the same ball (and the deselectAll that ends it): its share of each
+// stamp is the scan's. Deform within the patch and within the component
+// (the sphere is one patch and one component; their goals are in
+// sculpt_order_bench) and one Relax step have no goal.
 //
 // Successive stamps step back and forth so that the surface stays put; the
 // twist turns about the axis through a first sample a little to the side.
@@ -18,6 +18,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -82,29 +83,52 @@ void DeformPatchStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, q
 void DeformComponentStamp(benchmark::State& st) { stamp(st, qel::Sculptor::Deform, qel::Sculptor::SelectComponent); }
 void RelaxStep(benchmark::State& st) { stamp(st, qel::Sculptor::Relax, qel::Sculptor::SelectElement); }
 
-// The floor of DeformStamp: every position tested against the ball, the
-// falloff-weighted step added to those inside.
+// The floor of the stamps: the vertices a stamp moves, found once outside
+// the clock, moved in a flat array of positions by the falloff-weighted step
+// (their offsets and weights computed again each time, as a stamp must),
+// and the normals of the faces round them made again from flat corners.
 void DeformFloor(benchmark::State& state) {
     Scene& s = scene();
     std::vector<qel::vec3> points;
     points.reserve(std::size_t(s.mesh->vertexCount()));
     for (int v = 0; v < s.mesh->vertexCount(); ++v) points.push_back(s.mesh->vertices[v].position);
     const float r = s.radius, r2 = r * r;
+    std::vector<std::int32_t> inside;
+    for (std::size_t v = 0; v < points.size(); ++v) {
+        const qel::vec3 o = points[v] - s.centre;
+        if (double(o.x) * o.x + double(o.y) * o.y + double(o.z) * o.z < double(r2)) inside.push_back(std::int32_t(v));
+    }
+    // The corners of the faces round them, three by three, and their normals.
+    std::vector<char> moves(points.size(), 0);
+    for (const std::int32_t v : inside) moves[std::size_t(v)] = 1;
+    std::vector<std::int32_t> corners;
+    for (int f = 0; f < s.mesh->faceCount(); ++f) {
+        const qel::MeshFace& F = s.mesh->faces[f];
+        if (moves[std::size_t(F.v[0])] || moves[std::size_t(F.v[1])] || moves[std::size_t(F.v[2])])
+            corners.insert(corners.end(), F.v, F.v + 3);
+    }
+    std::vector<qel::vec3> normals(corners.size() / 3);
     bool forward = true;
     for (auto _ : state) {
         const qel::vec3 c = forward ? s.centre : s.centre + s.step;
         const qel::vec3 d = forward ? s.step : -s.step;
         forward = !forward;
-        for (qel::vec3& p : points) {
+        for (const std::int32_t v : inside) {
+            qel::vec3& p = points[std::size_t(v)];
             const qel::vec3 o = p - c;
-            if (std::fabs(o.x) >= r || std::fabs(o.y) >= r || std::fabs(o.z) >= r) continue;
             const double q = double(o.x) * o.x + double(o.y) * o.y + double(o.z) * o.z;
             if (q >= double(r2)) continue;
             p += d * float(qel::Mesh::falloff(std::sqrt(q / double(r2))));
         }
+        for (std::size_t i = 0; i < normals.size(); ++i) {
+            const qel::vec3& a = points[std::size_t(corners[3 * i])];
+            normals[i] = qel::normalize(qel::cross(points[std::size_t(corners[3 * i + 1])] - a,
+                                                   points[std::size_t(corners[3 * i + 2])] - a));
+        }
         benchmark::DoNotOptimize(points.data());
+        benchmark::DoNotOptimize(normals.data());
     }
-    state.counters["vertices"] = double(points.size());
+    state.counters["vertices"] = double(inside.size());
 }
 
 // The scan of selectV alone, with the deselectAll that ends it.

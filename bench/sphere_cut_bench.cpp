@@ -9,8 +9,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 
 namespace {
@@ -89,6 +92,33 @@ void AllNormals(benchmark::State& s) {
     run(s, [](qel::Mesh& m) { m.calculateNormals(2); });
 }
 
+// The floor of a sphere cut that looks at every face: every face's corners
+// read from flat arrays (corner indices, positions) and the faces across
+// the sphere counted.
+void FloorSphereSides(benchmark::State& state) {
+    const qel::Mesh& m = input();
+    std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
+    for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
+    std::vector<std::int32_t> corners;
+    corners.reserve(3 * std::size_t(m.faceCount()));
+    for (int f = 0; f < m.faceCount(); ++f) corners.insert(corners.end(), m.faces[f].v, m.faces[f].v + 3);
+    const qel::vec3 centre = site().point;
+    const float r2 = 0.2f * site().radius * 0.2f * site().radius;
+    for (auto _ : state) {
+        std::size_t crossing = 0;
+        for (std::size_t i = 0; i < corners.size(); i += 3) {
+            int inside = 0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                const qel::vec3& p = points[std::size_t(corners[i + k])];
+                inside += qel::length2(p - centre) < r2 ? 1 : 0;
+            }
+            crossing += inside == 1 || inside == 2;
+        }
+        benchmark::DoNotOptimize(crossing);
+    }
+    state.counters["faces"] = double(m.faceCount());
+}
+
 }  // namespace
 
 BENCHMARK(CutSphere)->Unit(benchmark::kMillisecond);
@@ -98,3 +128,8 @@ BENCHMARK(SubSphere)->Unit(benchmark::kMillisecond);
 BENCHMARK(SelectV)->Unit(benchmark::kMillisecond);
 BENCHMARK(CornerNormals)->Unit(benchmark::kMillisecond);
 BENCHMARK(AllNormals)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorSphereSides)->Name("Floor/SphereSides")->Unit(benchmark::kMillisecond);
+
+// The cut and the subtraction within 6 x that floor.
+BENCH_GOAL(benchgoals::ratio("CutSphere", 6, "Floor/SphereSides"));
+BENCH_GOAL(benchgoals::ratio("SubSphere", 6, "Floor/SphereSides"));

@@ -10,6 +10,17 @@
 //                             next draw, glFinish
 //   Stamp/<action>/<order>    the stamp alone: the frame's peer, so that the
 //                             frame minus the stamp is the buffer update
+//   Stroke/<scope>/<order>    whole Deform strokes as a user makes them: the
+//                             first step, eight later steps and the ended
+//                             step, each followed by its buildVBO and
+//                             glFinish (Element, Patch and Component scope;
+//                             the sphere is one patch and one component).
+//                             Counters: first_frame_ms, the first step's
+//                             frame, worst_frame_ms, the slowest frame of a
+//                             stroke before its end, and end_frame_ms, the
+//                             ended step's (medians over the strokes timed,
+//                             after one untimed stroke: the first stroke
+//                             on a mesh bins its vertices)
 //   End/Deform/<order>        the stroke's ended step (the last sculpt call,
 //                             the gesture ended) and its buildVBO, glFinish;
 //                             four frames of the stroke run untimed before it
@@ -20,7 +31,8 @@
 //                             by one glBufferSubData, glFinish
 //
 // Actions: Deform, Smooth and Paint, each scoped to the element. Goals: a
-// frame at most 16 ms, an end at most 30 ms, the whole position refill at
+// frame at most 16 ms (every frame of a whole stroke too, its first
+// included), an end at most 30 ms (a whole stroke's too), the whole position refill at
 // most 3 x its floor (it reads 136-byte face records where the floor reads
 // a flat list of corners). Times are real time: the software renderer's
 // copies count.
@@ -31,6 +43,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -65,8 +79,9 @@ Scene& scene(Order order) {
 // each stamp steps from sample 1 to sample 2, forward and back in turn.
 class Stroke {
 public:
-    Stroke(Scene& s, qel::Sculptor::TAction action) : s_(s) {
-        benchmeshes::brushSculptor(s, action, qel::Sculptor::SelectElement, sculptor_, sample_);
+    Stroke(Scene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select = qel::Sculptor::SelectElement)
+        : s_(s) {
+        benchmeshes::brushSculptor(s, action, select, sculptor_, sample_);
         list_.push_back(&sculptor_);
         begin();
     }
@@ -138,6 +153,48 @@ void frame(benchmark::State& state, Order order, qel::Sculptor::TAction action, 
     update(state, *s);
     gl->glFinish();
     state.counters["faces"] = double(s->mesh->faceCount());
+}
+
+// Whole strokes, every frame timed on its own as well.
+void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect select) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    // One stroke untimed: the first stroke on a mesh bins its vertices.
+    {
+        Stroke warm(*s, qel::Sculptor::Deform, select);
+        warm.end();
+        if (!update(state, *s)) return;
+    }
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> firsts, worsts, ends;
+    bool failed = false;
+    for (auto _ : state) {
+        double worst = 0;
+        // One frame: the step and the buffer update of the next draw.
+        auto frame = [&](auto&& step) {
+            const Clock::time_point t0 = Clock::now();
+            step();
+            failed = failed || !update(state, *s);
+            gl->glFinish();
+            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+            worst = std::max(worst, ms);
+            return ms;
+        };
+        std::unique_ptr<Stroke> stroke;
+        firsts.push_back(frame([&] { stroke = std::make_unique<Stroke>(*s, qel::Sculptor::Deform, select); }));
+        for (int i = 0; i < 8 && !failed; ++i) frame([&] { stroke->stamp(); });
+        worsts.push_back(worst);
+        if (!failed) ends.push_back(frame([&] { stroke->end(); }));
+        if (failed) break;
+    }
+    auto median = [](std::vector<double> v) {
+        if (v.empty()) return 0.0;
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["first_frame_ms"] = median(firsts);
+    state.counters["worst_frame_ms"] = median(worsts);
+    state.counters["end_frame_ms"] = median(ends);
 }
 
 void end(benchmark::State& state, Order order) {
@@ -216,6 +273,12 @@ void FramePaintProgram(benchmark::State& st) { frame(st, Program, Sculptor::Pain
 void FramePaintShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::PaintMaterial, true); }
 void StampPaintProgram(benchmark::State& st) { frame(st, Program, Sculptor::PaintMaterial, false); }
 void StampPaintShuffled(benchmark::State& st) { frame(st, Shuffled, Sculptor::PaintMaterial, false); }
+void StrokeElementProgram(benchmark::State& st) { wholeStroke(st, Program, Sculptor::SelectElement); }
+void StrokeElementShuffled(benchmark::State& st) { wholeStroke(st, Shuffled, Sculptor::SelectElement); }
+void StrokePatchProgram(benchmark::State& st) { wholeStroke(st, Program, Sculptor::SelectPatch); }
+void StrokePatchShuffled(benchmark::State& st) { wholeStroke(st, Shuffled, Sculptor::SelectPatch); }
+void StrokeComponentProgram(benchmark::State& st) { wholeStroke(st, Program, Sculptor::SelectComponent); }
+void StrokeComponentShuffled(benchmark::State& st) { wholeStroke(st, Shuffled, Sculptor::SelectComponent); }
 void EndDeformProgram(benchmark::State& st) { end(st, Program); }
 void EndDeformShuffled(benchmark::State& st) { end(st, Shuffled); }
 void RefillPositionsProgram(benchmark::State& st) { refillPositions(st, Program); }
@@ -232,6 +295,9 @@ STROKE_BENCH(FrameSmoothProgram, "Frame/Smooth/program");
 STROKE_BENCH(StampSmoothProgram, "Stamp/Smooth/program");
 STROKE_BENCH(FramePaintProgram, "Frame/Paint/program");
 STROKE_BENCH(StampPaintProgram, "Stamp/Paint/program");
+STROKE_BENCH(StrokeElementProgram, "Stroke/Element/program");
+STROKE_BENCH(StrokePatchProgram, "Stroke/Patch/program");
+STROKE_BENCH(StrokeComponentProgram, "Stroke/Component/program");
 STROKE_BENCH(EndDeformProgram, "End/Deform/program");
 STROKE_BENCH(RefillPositionsProgram, "Refill/Positions/program");
 STROKE_BENCH(FloorPositionsProgram, "Floor/Positions/program");
@@ -241,6 +307,9 @@ STROKE_BENCH(FrameSmoothShuffled, "Frame/Smooth/shuffled");
 STROKE_BENCH(StampSmoothShuffled, "Stamp/Smooth/shuffled");
 STROKE_BENCH(FramePaintShuffled, "Frame/Paint/shuffled");
 STROKE_BENCH(StampPaintShuffled, "Stamp/Paint/shuffled");
+STROKE_BENCH(StrokeElementShuffled, "Stroke/Element/shuffled");
+STROKE_BENCH(StrokePatchShuffled, "Stroke/Patch/shuffled");
+STROKE_BENCH(StrokeComponentShuffled, "Stroke/Component/shuffled");
 STROKE_BENCH(EndDeformShuffled, "End/Deform/shuffled");
 STROKE_BENCH(RefillPositionsShuffled, "Refill/Positions/shuffled");
 STROKE_BENCH(FloorPositionsShuffled, "Floor/Positions/shuffled");
@@ -251,6 +320,24 @@ BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/shuffled", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Paint/shuffled", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/program", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/shuffled", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/program", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/shuffled", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/program", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/shuffled", "first_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/program", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/program", "end_frame_ms", 30));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/shuffled", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Element/shuffled", "end_frame_ms", 30));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/program", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/program", "end_frame_ms", 30));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/shuffled", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Patch/shuffled", "end_frame_ms", 30));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/program", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/program", "end_frame_ms", 30));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/shuffled", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Stroke/Component/shuffled", "end_frame_ms", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/program", 3, "Floor/Positions/program"));

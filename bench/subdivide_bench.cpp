@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "mesh/mesh.h"
 
 namespace {
@@ -143,3 +144,7 @@ BENCHMARK(TessilorRefine)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+// A sqrt(3) step no slower than the reference subdivider on the same mesh.
+BENCH_GOAL(benchgoals::ratio("Tessilor/Sqrt3/0", 1, "OpenMesh/Sqrt3/0"));
+BENCH_GOAL(benchgoals::ratio("Tessilor/Sqrt3/1", 1, "OpenMesh/Sqrt3/1"));

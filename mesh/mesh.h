@@ -45,6 +45,7 @@ class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 struct MeshStroke;    // what a sculpt stroke keeps between its steps
 struct MeshStrokeScope;  // a patch or component kept by a stroke
+class MeshStrokeGrid;    // the vertex grid of the stroke's stamps
 
 class Mesh : public Element {
 public:
@@ -278,6 +279,9 @@ private:
     // The first n selected vertices moved: noted when recording; the grid
     // follows them.
     void strokeMoved(std::size_t n);
+    // The stroke's vertex grid, made to hold the mesh as it is (followed
+    // once a stroke, built when missing or unfit for the radius).
+    MeshStrokeGrid& strokeGrid(float radius);
     // The vertices selectV reaches, read from the stroke's grid; false when
     // there is no grid to read (the caller scans every vertex).
     bool selectVNear(const vec3& centre, float radius) {
@@ -307,6 +311,15 @@ private:
     // nothing selected, when a selected vertex's fan does not hold all of
     // its faces in the scope.
     bool selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
+    // The same selection from a walk of the seed's scope that goes only as
+    // far as the ball, when that walk decides it; false, with nothing
+    // selected, when only the whole walk can (read from the stroke's grid:
+    // while stamping).
+    bool selectNearSeed(const vec3& centre, float radius, int seed, bool patch);
+    // Its selection from the ball's vertices (selected, in index order) and
+    // how many walked faces (marked with MeshFace::MarkBit) hold each.
+    bool selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
+                      float radius, bool patch);
 
 public:
     // ---- end of brush selections and operators ----

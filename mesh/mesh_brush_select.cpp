@@ -204,9 +204,7 @@ void Mesh::selectV(const vec3& centre, float radius, bool clear) {
 }
 
 bool Mesh::selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near) {
-    MeshStrokeGrid& grid = stroke_->grid;
-    if (!grid.built(vertexCount())) grid.build(*this, radius);
-    if (!grid.near(centre, radius, false, near)) return false;
+    if (!strokeGrid(radius).near(centre, radius, false, near)) return false;
     // The scan's tests on the vertices near the ball, then in index order.
     const float r2 = radius * radius;
     std::size_t in = 0;
@@ -236,9 +234,7 @@ void Mesh::scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre,
         return inBox(d, radius, true) && squared(d) <= r2;
     };
     if (stroke_->stamping) {
-        MeshStrokeGrid& grid = stroke_->grid;
-        if (!grid.built(vertexCount())) grid.build(*this, radius);
-        if (grid.near(centre, radius, true, out)) {
+        if (strokeGrid(radius).near(centre, radius, true, out)) {
             std::size_t in = 0;
             for (const std::int32_t v : out)
                 if (inside(v)) out[in++] = v;
@@ -350,6 +346,113 @@ bool Mesh::selectKept(const MeshStrokeScope& scope, const vec3& centre, float ra
             deselectAll();
             return false;
         }
+    }
+    return true;
+}
+
+bool Mesh::selectNearSeed(const vec3& centre, float radius, int seed, bool patch) {
+    deselectAll();
+    influences.clear();
+    sectorInfluences.clear();
+    // The vertices of the closed ball, in index order, each with a bit.
+    std::vector<std::int32_t> inBall;
+    if (!strokeGrid(radius).near(centre, radius, true, inBall)) return false;
+    const float r2 = radius * radius;
+    std::size_t n = 0;
+    for (const std::int32_t v : inBall) {
+        const MeshVertex& r = vertices[v];
+        const vec3 d = r.position - centre;
+        if (r.isActive() && inBox(d, radius, true) && squared(d) <= double(r2)) inBall[n++] = v;
+    }
+    inBall.resize(n);
+    std::sort(inBall.begin(), inBall.end());
+    static thread_local std::vector<std::uint64_t> bits;
+    if (bits.size() * 64 < vertices.size()) bits.resize((vertices.size() + 63) / 64, 0);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);
+    auto inside = [&](int v) { return validVertex(v) && ((bits[std::size_t(v) >> 6] >> (v & 63)) & 1u); };
+    // The walk of the scope from the seed through the faces with a corner in
+    // the ball. It is open when it stopped at a face of the scope beyond
+    // them; closed, it walked the whole scope. Faces it stopped at are
+    // marked too (and listed apart) so that each is looked at once.
+    std::vector<int> walked{seed}, beyond;
+    bool open = false;
+    faces[seed].flags = std::uint8_t(faces[seed].flags | MeshFace::MarkBit);
+    for (std::size_t head = 0; head < walked.size(); ++head) {
+        const MeshFace& F = faces[walked[head]];
+        for (int e = 0; e < 3; ++e) {
+            if (patch && F.isSharp(e)) continue;
+            const int g = F.f[e];
+            if (!activeFace(g) || (faces[g].flags & MeshFace::MarkBit)) continue;
+            faces[g].flags = std::uint8_t(faces[g].flags | MeshFace::MarkBit);
+            const int* c = faces[g].v;
+            if (inside(c[0]) || inside(c[1]) || inside(c[2])) {
+                walked.push_back(g);
+            } else {
+                beyond.push_back(g);
+                open = true;
+            }
+        }
+    }
+    for (const int f : beyond) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
+    // How many walked faces hold each vertex of the ball (all selected
+    // first, for their selection index).
+    for (const std::int32_t v : inBall) appendSelectedVertex(v);
+    std::vector<int> held(inBall.size(), 0);
+    for (const int f : walked)
+        for (const int v : faces[f].v)
+            if (inside(v)) ++held[std::size_t(vertices[v].selection)];
+    const bool found = selectWalked(open, inBall, held, centre, radius, patch);
+    for (const int f : walked) faces[f].flags = std::uint8_t(faces[f].flags & ~MeshFace::MarkBit);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
+    if (!found) deselectAll();
+    return found;
+}
+
+bool Mesh::selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
+                        float radius, bool patch) {
+    // Every vertex of the ball on a walked face is in the scope. One on
+    // none is outside it when the walk was closed; after an open walk the
+    // scope may still reach it round the ball, and only the whole walk can
+    // tell.
+    if (std::find(held.begin(), held.end(), 0) != held.end()) {
+        if (open) return false;
+        deselectAll();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < inBall.size(); ++i)
+            if (held[i] != 0) {
+                appendSelectedVertex(inBall[i]);
+                held[kept++] = held[i];
+            }
+        held.resize(kept);
+    }
+    const float r2 = radius * radius;
+    std::vector<float> ts;
+    ts.reserve(selectedVertices.size());
+    for (const std::int32_t v : selectedVertices) {
+        const vec3 d = vertices[v].position - centre;
+        const float t = relativeDistance(squared(d), r2);
+        ts.push_back(t);
+        if (!patch) influences.push_back({v, t, d});
+    }
+    // The walked faces round them, as selectKept lists them. A fan face
+    // the open walk missed may be in the scope, and a walked face missing
+    // from a fan leaves the sectors unknown: the whole walk decides.
+    if (patch) sectorHeads.assign(selectedVertices.size(), -1);
+    VertexFans fans;
+    gatherFans(fans, selectedVertices.data(), selectedVertices.size());
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int count = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            if (!(faces[x->face].flags & MeshFace::MarkBit)) {
+                if (open) return false;
+                continue;
+            }
+            ++count;
+            listFace(*this, x->face);
+            if (patch) addSectorRecord(*this, v, findStartRegion(v, x->face), ts[i]);
+        }
+        if (count != held[i]) return false;
     }
     return true;
 }

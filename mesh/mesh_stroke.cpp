@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "mesh/mesh.h"
 
@@ -51,6 +52,7 @@ int MeshStrokeGrid::index(int a, double x) const {
 
 void MeshStrokeGrid::build(const Mesh& m, float radius) {
     vertexCount_ = m.vertexCount();
+    radius_ = radius;
     double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
         const double p[3] = {r.position.x, r.position.y, r.position.z};
@@ -78,10 +80,12 @@ void MeshStrokeGrid::build(const Mesh& m, float radius) {
     perCell_ = 1.0 / cell_;
     const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
     cellOf_.assign(std::size_t(vertexCount_), -1);
+    position_.resize(std::size_t(vertexCount_));
     start_.assign(cells + 1, 0);
     int v = 0;
     m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
         const int i = v++;
+        position_[std::size_t(i)] = r.position;
         const double p[3] = {r.position.x, r.position.y, r.position.z};
         if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
         const std::size_t c =
@@ -100,7 +104,7 @@ void MeshStrokeGrid::build(const Mesh& m, float radius) {
         if (c < 0) continue;
         const std::uint32_t slot = fill[std::size_t(c)]++;
         order_[slot] = i;
-        at_[slot] = m.vertices[i].position;
+        at_[slot] = position_[std::size_t(i)];
         slotOf_[std::size_t(i)] = slot;
     }
     reach_ = 0;
@@ -142,10 +146,25 @@ void MeshStrokeGrid::moved(int v, const vec3& p) {
         return;
     }
     at_[slotOf_[std::size_t(v)]] = p;
+    position_[std::size_t(v)] = p;
     const int own[3] = {int(c % n_[0]), int((c / n_[0]) % n_[1]), int(c / (std::int64_t(n_[0]) * n_[1]))};
     const double q[3] = {p.x, p.y, p.z};
     for (int a = 0; a < 3; ++a) reach_ = std::max(reach_, std::abs(index(a, q[a]) - own[a]));
     if (reach_ > 2) built_ = false;
+}
+
+void MeshStrokeGrid::follow(const Mesh& m) {
+    if (!built_) return;
+    if (m.vertexCount() != vertexCount_) {
+        built_ = false;
+        return;
+    }
+    // Compared bit for bit: a position that is not a number equals itself.
+    int v = 0;
+    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
+        const int i = v++;
+        if (built_ && std::memcmp(&r.position, &position_[std::size_t(i)], sizeof(vec3)) != 0) moved(i, r.position);
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -169,8 +188,18 @@ void Mesh::strokeBegin() {
     s.moved.clear();
     s.patch.kept = false;
     s.component.kept = false;
-    s.grid.drop();
+    s.followed = false;
     s.fans.reset(-1, -1);
+}
+
+MeshStrokeGrid& Mesh::strokeGrid(float radius) {
+    MeshStroke& s = *stroke_;
+    if (!s.followed) {
+        s.grid.follow(*this);
+        s.followed = true;
+    }
+    if (!s.grid.built(vertexCount(), radius)) s.grid.build(*this, radius);
+    return s.grid;
 }
 
 void Mesh::strokeRun(bool running, bool recording, bool stamping) {
@@ -220,7 +249,15 @@ void Mesh::strokeEnd(bool normals) {
             refill[RefillNormals] = RefillWhole;
         }
     }
-    if (stroke_) stroke_.reset();
+    // The grid stays for the next stroke; the rest is let go.
+    if (!stroke_) return;
+    MeshStroke& s = *stroke_;
+    s.open = s.recording = s.stamping = s.overflow = false;
+    s.noted = {};
+    s.moved = {};
+    s.patch = {};
+    s.component = {};
+    s.fans.reset(-1, -1);
 }
 
 void Mesh::clearStroke() {
@@ -249,6 +286,7 @@ void Mesh::selectInScope(const vec3& centre, float radius, int face, bool patch)
     }
     MeshStrokeScope& scope = stroke_->scope(patch);
     if (scope.holds(*this, seed) && selectKept(scope, centre, radius, patch)) return;
+    if (stroke_->stamping && selectNearSeed(centre, radius, seed, patch)) return;
     std::vector<int> walked;
     walk(&walked);
     scope.keep(*this, walked);

@@ -17,9 +17,13 @@
 //   in when they move; the grid remembers how many cells the farthest one
 //   has left its own, and every query reaches that much further.
 //
-// All of it lives from a stroke's first step to its end: between them only
-// the stroke's steps change the mesh, and every move goes through
-// applyDisplacement.
+// The grid outlives the stroke: binning every vertex costs several frames
+// on a large mesh. It keeps a copy of every position it holds, and the
+// first stroke step that reads it compares that copy with the mesh and
+// follows whatever moved since (an edit, an undo, a load in place), or is
+// built again when the vertex count changed. The rest lives from a
+// stroke's first step to its end: between them only the stroke's steps
+// change the mesh, and every move goes through applyDisplacement.
 
 #include <cstddef>
 #include <cstdint>
@@ -50,8 +54,12 @@ struct MeshStrokeScope {
 // vertex in one cell (the vertices of no finite position in none).
 class MeshStrokeGrid {
 public:
-    // Built for a mesh of this many vertices.
-    bool built(int vertexCount) const { return built_ && vertexCount_ == vertexCount; }
+    // Built for a mesh of this many vertices, with cells fit for a ball of
+    // this radius (not four times smaller or larger than the one it was
+    // built for).
+    bool built(int vertexCount, float radius) const {
+        return built_ && vertexCount_ == vertexCount && radius * 4 >= radius_ && radius <= radius_ * 4;
+    }
     bool built() const { return built_; }
     // Bins every vertex; the cells about half the radius wide, fewer when
     // that would make more cells than twice the vertices.
@@ -64,6 +72,9 @@ public:
     // its cell; past two cells (or for a vertex in none) the grid is
     // dropped, to be built again.
     void moved(int v, const vec3& p);
+    // Follows every vertex whose position differs from the one the grid
+    // holds for it (as moved does); dropped when the vertex count differs.
+    void follow(const Mesh& m);
     void drop() { built_ = false; }
 
 private:
@@ -73,6 +84,7 @@ private:
 
     bool built_ = false;
     int vertexCount_ = 0;
+    float radius_ = 0;                  // the radius it was built for
     double origin_[3] = {0, 0, 0};
     double cell_ = 1, perCell_ = 1;   // the cell size and its inverse
     int n_[3] = {0, 0, 0};
@@ -82,6 +94,7 @@ private:
     std::vector<std::uint32_t> start_;  // per cell and one past: its run in order_
     std::vector<std::int32_t> order_;   // the vertices by cell, each run in index order
     std::vector<vec3> at_;              // their positions, entry by entry
+    std::vector<vec3> position_;        // per vertex: its position as the grid holds it
 };
 
 struct MeshStroke {
@@ -89,6 +102,7 @@ struct MeshStroke {
     bool recording = false;  // moving steps: applyDisplacement notes what it moves
     bool stamping = false;   // brush steps: selections read the grid
     bool open = false;       // a stroke's first step ran, its end has not
+    bool followed = false;   // the grid followed what moved since the last stroke
     bool overflow = false;   // too much moved: the end takes the whole-mesh pass
     int vertexCount = 0, faceCount = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted;    // bit v: vertex v is on `moved`
