@@ -797,6 +797,11 @@ public:
     // For an import before its rebuild: links and stored faces are
     // dropped, as the rebuild makes them.
     void orderSpatially();
+    // A mesh that comes in other than by an import (a loaded record, a
+    // conversion, a subdivision) and that importScattered finds scattered:
+    // orderSpatially and the rebuild (initialize, centre and size kept),
+    // with the selection and what a stroke keeps dropped. Whether it was.
+    bool orderIfScattered();
     bool parseOBJ(const char* text, std::size_t size);
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a
