@@ -1190,13 +1190,9 @@ private:
     // GL state starts empty.
     void copyFields(const Mesh& o);
     // Before a build: turns marked refills whole where the marks cannot be
-    // followed or the feature edges changed, and marks the fans of the
+    // followed or the feature edges changed, and marks the faces using the
     // marked vertices (mesh_buffer_marks.cpp).
     void settleMarkedRefills();
-    // Marks every face of v's fan (walked through the links from its stored
-    // face, both ways when open) and returns how many; -1 when the walk
-    // fails or passes `most` faces.
-    int markFan(int v, ChangeMarks& marks, std::uint32_t most) const;
     // The marks a change of the array goes to (noting the paint channels
     // changed); null when none are kept.
     ChangeMarks* marksFor(RefillArray array, unsigned char channels);
