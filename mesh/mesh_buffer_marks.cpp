@@ -13,20 +13,6 @@ namespace qel {
 // ---------------------------------------------------------------------------
 // ChangeMarks
 
-void ChangeMarks::markFace(std::uint32_t f) {
-    if (overflowed_) return;
-    const std::size_t w = f >> 6;
-    if (w >= faceWords_.size()) faceWords_.resize(w + 1, 0);
-    faceWords_[w] |= std::uint64_t(1) << (f & 63);
-    if (lowWord_ > highWord_) {
-        lowWord_ = highWord_ = w;
-    } else {
-        lowWord_ = std::min(lowWord_, w);
-        highWord_ = std::max(highWord_, w);
-    }
-    ++faceMarks_;
-}
-
 bool ChangeMarks::markVertex(std::uint32_t v) {
     if (overflowed_) return false;
     const std::size_t w = v >> 6;

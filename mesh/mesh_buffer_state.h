@@ -103,6 +103,21 @@ inline std::uint8_t featureMask(const MeshFace& F, std::int32_t f, const MeshBuf
     return mask;
 }
 
+// Inline: a stamp's build marks some tens of thousands of faces.
+inline void ChangeMarks::markFace(std::uint32_t f) {
+    if (overflowed_) return;
+    const std::size_t w = f >> 6;
+    if (w >= faceWords_.size()) faceWords_.resize(w + 1, 0);
+    faceWords_[w] |= std::uint64_t(1) << (f & 63);
+    if (lowWord_ > highWord_) {
+        lowWord_ = highWord_ = w;
+    } else {
+        lowWord_ = w < lowWord_ ? w : lowWord_;
+        highWord_ = w > highWord_ ? w : highWord_;
+    }
+    ++faceMarks_;
+}
+
 template <class Fn>
 void ChangeMarks::forRuns(std::uint32_t gap, Fn&& fn) const {
     if (overflowed_ || lowWord_ > highWord_) return;
