@@ -255,16 +255,19 @@ void floorPartial(benchmark::State& state, Order order) {
 
 }  // namespace
 
-#define ORDER_BENCH(name, call, ...)                                                                   \
-    BENCHMARK_CAPTURE(call, program, Program, ##__VA_ARGS__)                                           \
-        ->Name(name "/program")                                                                        \
-        ->Unit(benchmark::kMillisecond)                                                                \
-        ->UseRealTime();                                                                               \
-    BENCHMARK_CAPTURE(call, shuffled, Shuffled, ##__VA_ARGS__)                                         \
-        ->Name(name "/shuffled")                                                                       \
-        ->Unit(benchmark::kMillisecond)                                                                \
-        ->UseRealTime();                                                                               \
-    BENCHMARK_CAPTURE(call, loaded, Loaded, ##__VA_ARGS__)->Name(name "/loaded")->Unit(benchmark::kMillisecond)->UseRealTime()
+#define ORDER_BENCH(name, call, ...)                           \
+    BENCHMARK_CAPTURE(call, program, Program, ##__VA_ARGS__)   \
+        ->Name(name "/program")                                \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime();                                       \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled, ##__VA_ARGS__) \
+        ->Name(name "/shuffled")                               \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime();                                       \
+    BENCHMARK_CAPTURE(call, loaded, Loaded, ##__VA_ARGS__)     \
+        ->Name(name "/loaded")                                 \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime()
 
 ORDER_BENCH("Frame/Deform", frame, Sculptor::Deform);
 ORDER_BENCH("Frame/Smooth", frame, Sculptor::Smooth);
