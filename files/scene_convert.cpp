@@ -33,6 +33,9 @@ bool Scene::ToMesh(Element* e) {
     Mesh* m = e->ToMesh();
     // An element without a mesh form keeps its objects as they are.
     if (!m) return false;
+    // A conversion lists its records in the order it made them: a brush
+    // on the new mesh wants them in space order.
+    m->orderIfScattered();
     const bool changed = replaceShown(objects.tools, e, m);
     // A mesh that no object took is not kept.
     if (m->refCount <= 0) delete m;

@@ -814,6 +814,11 @@ public:
     // For an import before its rebuild: links and stored faces are
     // dropped, as the rebuild makes them.
     void orderSpatially();
+    // A mesh that comes in other than by an import (a loaded record, a
+    // conversion, a subdivision) and that importScattered finds scattered:
+    // orderSpatially and the rebuild (initialize, centre and size kept),
+    // with the selection and what a stroke keeps dropped. Whether it was.
+    bool orderIfScattered();
     bool parseOBJ(const char* text, std::size_t size);
     bool saveOBJ(const std::string& path);
     // The faces that open the sharp-bounded sectors around v (one face for a
@@ -1204,13 +1209,9 @@ private:
     // GL state starts empty.
     void copyFields(const Mesh& o);
     // Before a build: turns marked refills whole where the marks cannot be
-    // followed or the feature edges changed, and marks the fans of the
+    // followed or the feature edges changed, and marks the faces using the
     // marked vertices (mesh_buffer_marks.cpp).
     void settleMarkedRefills();
-    // Marks every face of v's fan (walked through the links from its stored
-    // face, both ways when open) and returns how many; -1 when the walk
-    // fails or passes `most` faces.
-    int markFan(int v, ChangeMarks& marks, std::uint32_t most) const;
     // The marks a change of the array goes to (noting the paint channels
     // changed); null when none are kept.
     ChangeMarks* marksFor(RefillArray array, unsigned char channels);

@@ -6,27 +6,12 @@
 
 #include <algorithm>
 
-#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 
 namespace qel {
 
 // ---------------------------------------------------------------------------
 // ChangeMarks
-
-void ChangeMarks::markFace(std::uint32_t f) {
-    if (overflowed_) return;
-    const std::size_t w = f >> 6;
-    if (w >= faceWords_.size()) faceWords_.resize(w + 1, 0);
-    faceWords_[w] |= std::uint64_t(1) << (f & 63);
-    if (lowWord_ > highWord_) {
-        lowWord_ = highWord_ = w;
-    } else {
-        lowWord_ = std::min(lowWord_, w);
-        highWord_ = std::max(highWord_, w);
-    }
-    ++faceMarks_;
-}
 
 bool ChangeMarks::markVertex(std::uint32_t v) {
     if (overflowed_) return false;
@@ -121,42 +106,6 @@ void Mesh::markFeaturesChanged() {
 // ---------------------------------------------------------------------------
 // Following the marks
 
-int Mesh::markFan(int v, ChangeMarks& marks, std::uint32_t most) const {
-    const int start = startFace(v);
-    if (start < 0) return 0;
-    // Neighbours are told active by the layout's bitmap, which the face
-    // records agree with while no edit happened (an edit makes every
-    // marked refill whole); the records' own flags would cost a cache miss
-    // per step.
-    const auto across = [this](const MeshFace& F, int e) {
-        const int g = F.f[e];
-        return g >= 0 && activeInLayout(bufferState, std::size_t(g)) ? g : -1;
-    };
-    std::uint32_t count = 0;
-    // Forward until an open edge or back at the start.
-    int f = start;
-    while (true) {
-        const MeshFace& F = faces[f];
-        const int k = F.corner(v);
-        if (k < 0 || ++count > most) return -1;
-        marks.markFace(std::uint32_t(f));
-        const int g = across(F, nextK(k));
-        if (g == start) return int(count);
-        if (g < 0) break;
-        f = g;
-    }
-    // Open: backward from the start to the other open edge.
-    f = start;
-    while (true) {
-        const MeshFace& F = faces[f];
-        const int g = across(F, prevK(F.corner(v)));
-        if (g < 0 || g == start) return int(count);
-        if (faces[g].corner(v) < 0 || ++count > most) return -1;
-        marks.markFace(std::uint32_t(g));
-        f = g;
-    }
-}
-
 namespace {
 
 bool marked(std::uint8_t flag) { return flag == Mesh::RefillMarked; }
@@ -184,22 +133,21 @@ void Mesh::settleMarkedRefills() {
         features.stale.clear();
     }
     if (marked(refill[RefillIds])) refill[RefillIds] = RefillWhole;
+    // A marked vertex stands for the drawn faces using it, listed by the
+    // layout: the corners of the faces have not changed since (an edit that
+    // changes them changes the links, and every refill is whole).
+    const std::vector<std::uint32_t>& first = state.fanFirst;
     for (int a = 0; a < MeshBufferState::MarkedArrays; ++a) {
         if (!marked(refill[a])) continue;
         ChangeMarks& marks = state.marks[a];
-        // A fan that does not hold every corner using its vertex (a vertex
-        // whose faces meet only at it, a stale stored face) cannot be
-        // followed through the links.
-        bool followed = !marks.overflowed();
-        const std::vector<std::uint32_t>& list = marks.vertices();
-        walkFansAhead(
-            *this, followed ? list.size() : 0, [&list](std::size_t i) { return int(list[i]); },
-            [&](std::size_t i) {
-                const std::uint32_t v = list[i];
-                const std::uint32_t uses = v < state.cornerUses.size() ? state.cornerUses[v] : 0;
-                followed = followed && markFan(int(v), marks, uses) == int(uses);
-            });
-        if (!followed) refill[a] = RefillWhole;
+        if (marks.overflowed()) {
+            refill[a] = RefillWhole;
+            continue;
+        }
+        for (const std::uint32_t v : marks.vertices()) {
+            if (std::size_t(v) + 1 >= first.size()) continue;
+            for (std::uint32_t i = first[v]; i < first[std::size_t(v) + 1]; ++i) marks.markFace(state.fanFaces[i]);
+        }
     }
 }
 

@@ -71,13 +71,16 @@ struct MeshBufferState {
     // The layout of the last whole build: the face count it was made for,
     // whether every face was active (each face then sits at its own index),
     // else each face's rank among the active ones (-1: not drawn), the
-    // active faces as a bitmap, and the corners of active faces using each
-    // vertex.
+    // active faces as a bitmap, and the drawn faces using each vertex:
+    // vertex v's are fanFaces[fanFirst[v] .. fanFirst[v + 1]), in index order
+    // (a flat list, so that the faces round the vertices a stamp marked are
+    // found without walking their fans).
     std::size_t faceSlots = 0;
     bool everyFaceActive = true;
     std::vector<std::int32_t> rank;
     std::vector<std::uint64_t> activeWords;
-    std::vector<std::uint32_t> cornerUses;
+    std::vector<std::uint32_t> fanFirst;
+    std::vector<std::uint32_t> fanFaces;
     bool laidOut = false;  // the layout above and the feature starts match the buffers
 };
 
@@ -98,6 +101,21 @@ inline std::uint8_t featureMask(const MeshFace& F, std::int32_t f, const MeshBuf
         if (open || (F.isSharp(k) && f >= g)) mask = std::uint8_t(mask | (1 << k));
     }
     return mask;
+}
+
+// Inline: a stamp's build marks some tens of thousands of faces.
+inline void ChangeMarks::markFace(std::uint32_t f) {
+    if (overflowed_) return;
+    const std::size_t w = f >> 6;
+    if (w >= faceWords_.size()) faceWords_.resize(w + 1, 0);
+    faceWords_[w] |= std::uint64_t(1) << (f & 63);
+    if (lowWord_ > highWord_) {
+        lowWord_ = highWord_ = w;
+    } else {
+        lowWord_ = w < lowWord_ ? w : lowWord_;
+        highWord_ = w > highWord_ ? w : highWord_;
+    }
+    ++faceMarks_;
 }
 
 template <class Fn>

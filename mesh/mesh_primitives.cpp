@@ -106,8 +106,11 @@ bool Mesh::subdivide(bool smooth) {
                 vertices[v].position = (vertices[v].position + target[v]) * 0.5f;
     }
 
-    calculateNormals(2);
     topologyChanged = 1;
+    // The new vertices and faces were appended: on a large mesh the faces
+    // round a vertex may then lie far apart in the lists. The rebuild of
+    // the new order computes the normals.
+    if (!orderIfScattered()) calculateNormals(2);
     return true;
 }
 

@@ -195,7 +195,12 @@ void Mesh::DataRead(buffer& b) {
         vertices.clear();
         faces.clear();
         status = 1;
+        return;
     }
+    // A record written before meshes were kept in space order (or of a mesh
+    // made in another order) is renumbered now, before the rebuild: its
+    // next write holds the new order, and a load of that keeps it.
+    if (importScattered()) orderSpatially();
 }
 
 }  // namespace qel

@@ -302,8 +302,9 @@ void Mesh::subdivideSqrt3() {
     // The new counts must stay within the index type.
     if (oldF > (INT_MAX - oldV) || oldF > INT_MAX / 3) return;
     if (!subdivideDirect(*this, oldV, oldF)) subdivideByEdits(*this, oldV, oldF);
-    calculateNormals(2);
     deleteVBO();
+    // The new records were appended: see subdivide.
+    if (!orderIfScattered()) calculateNormals(2);
 }
 
 }  // namespace qel

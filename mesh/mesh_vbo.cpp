@@ -94,12 +94,27 @@ long long forFaces(const Mesh& mesh, long long capacity, Fn fn) {
 // What the whole position pass does beside the positions: the feature
 // points gathered into lines (two per segment) with each face's first
 // segment, the feature masks found again when asked, and on a topology
-// change the corners using each vertex.
+// change the faces using each vertex.
 struct PositionPass {
     std::vector<vec3>& lines;
     bool findMasks;
     bool countCorners;
 };
+
+// The drawn faces using each vertex, from the counts in fanFirst: the
+// counts summed into starts, then a second pass over the faces' corners.
+void listFans(Mesh& mesh, long long capacity) {
+    MeshBufferState& state = mesh.bufferState;
+    std::vector<std::uint32_t>& first = state.fanFirst;
+    for (std::size_t v = 1; v < first.size(); ++v) first[v] += first[v - 1];
+    state.fanFaces.resize(first.back());
+    std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
+    forFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t f, bool drawn) {
+        if (!drawn) return;
+        for (const std::int32_t v : F.v)
+            if (std::uint32_t(v) < next.size()) state.fanFaces[next[std::size_t(v)]++] = std::uint32_t(f);
+    });
+}
 
 // Array 0 and the feature points, in one pass.
 long long fillPositions(Mesh& mesh, long long capacity, std::uint8_t* dst, PositionPass& pass) {
@@ -108,7 +123,8 @@ long long fillPositions(Mesh& mesh, long long capacity, std::uint8_t* dst, Posit
     const std::size_t n = mesh.faces.size();
     if (pass.findMasks) features.mask.assign(n, 0);
     features.first.resize(n + 1);
-    if (pass.countCorners) state.cornerUses.assign(mesh.vertices.size(), 0);
+    // Counted one place on (fanFirst[v + 1]), then summed into the starts.
+    if (pass.countCorners) state.fanFirst.assign(mesh.vertices.size() + 1, 0);
     const long long seen = forFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t f, bool drawn) {
         features.first[std::size_t(f)] = std::uint32_t(pass.lines.size() / 2);
         if (!drawn) return;
@@ -118,9 +134,10 @@ long long fillPositions(Mesh& mesh, long long capacity, std::uint8_t* dst, Posit
         if (mask) vbofill::appendFeatures(mesh.vertices, F, mask, pass.lines);
         if (pass.countCorners)
             for (const std::int32_t v : F.v)
-                if (std::uint32_t(v) < state.cornerUses.size()) ++state.cornerUses[std::size_t(v)];
+                if (std::uint32_t(v) < mesh.vertices.size()) ++state.fanFirst[std::size_t(v) + 1];
     });
     features.first[n] = std::uint32_t(pass.lines.size() / 2);
+    if (pass.countCorners) listFans(mesh, capacity);
     return seen;
 }
 

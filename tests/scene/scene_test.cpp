@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -37,6 +40,30 @@ private:
     bool convertible_;
 };
 int ConvertibleElement::alive = 0;
+
+// An element whose mesh form lists a 300 x 300 grid's faces in a random
+// order, as a conversion may make them.
+class ScatteredElement : public Element {
+public:
+    ScatteredElement() : Element(TType::Curve) {}
+    Mesh* ToMesh() override {
+        constexpr int N = 300;
+        auto* m = new Mesh();
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) m->vertexAdd(vec3(float(i), float(j), 0.0f));
+        std::vector<std::array<int, 3>> tris;
+        for (int i = 0; i + 1 < N; ++i)
+            for (int j = 0; j + 1 < N; ++j) {
+                const int a = i * N + j, b = a + N;
+                tris.push_back({a, b, b + 1});
+                tris.push_back({a, b + 1, a + 1});
+            }
+        std::shuffle(tris.begin(), tris.end(), std::mt19937(7));
+        for (const auto& t : tris) m->faceAdd(t[0], t[1], t[2]);
+        m->initialize(ResizeKeep);
+        return m;
+    }
+};
 
 class SceneTest : public ::testing::Test {
 protected:
@@ -223,6 +250,21 @@ TEST_F(SceneTest, ToMeshReplacesAConvertibleElementInEveryObjectShowingIt) {
     EXPECT_TRUE(a->element->isType(Element::TType::Mesh) && a->element == b->element && a->element->refCount == 2);
     EXPECT_EQ(ConvertibleElement::alive, before);  // the curve was freed with its last holder
     EXPECT_FALSE(scene.ToMesh(a->element));        // a mesh stays
+}
+
+// A large converted mesh in a scattered order is shown in space order.
+TEST_F(SceneTest, ToMeshPutsAScatteredConversionInSpaceOrder) {
+    auto* e = new ScatteredElement();
+    const std::unique_ptr<Mesh> made(e->ToMesh());
+    ASSERT_TRUE(made->importScattered());
+    Tool* a = place(nullptr, mat4::Identity(), e);
+    scene.toList();
+    ASSERT_TRUE(scene.ToMesh(e));
+    auto* m = dynamic_cast<Mesh*>(a->element);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->status, 0);
+    EXPECT_EQ(m->faceCount(), made->faceCount());
+    EXPECT_FALSE(m->importScattered());
 }
 
 TEST_F(ToolListTest, EntriesCarryTheFrameTheyHangInAndTheirParentChain) {

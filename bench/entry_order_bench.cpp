@@ -1,0 +1,291 @@
+// Brush frames on a mesh that came in scattered, on the smooth sphere of
+// 1,310,720 faces (brush radius 0.2 x the sphere's radius), on a GL
+// context, in three orders: program (as the refinement makes the records),
+// shuffled (vertices and faces in a random order, reached by no way in)
+// and loaded (that shuffled mesh written as a mesh record and read back as
+// a scene file reads it: renumbered in space order on the way in).
+//
+//   Frame/<action>/<order>    one stamp of a running stroke (three samples)
+//                             and the buildVBO that brings the buffers up to
+//                             date for the next draw, glFinish
+//   Stamp/Smooth/<order>      the stamp of Frame/Smooth alone (no buffer
+//                             update): goal at most 2 ms in program order,
+//                             4 ms in loaded order
+//   End/Deform/<order>        the stroke's ended step and its buildVBO,
+//                             glFinish; four frames run untimed before it
+//   Refill/Partial/<order>    the buildVBO after one Deform stamp (the stamp
+//                             untimed): the positions of the faces round the
+//                             moved vertices and the normals of the faces
+//                             round those, glFinish
+//   Floor/Partial/<order>     the same bytes made from flat arrays (the
+//                             corner positions and the corner normals,
+//                             three floats each turned into half floats, of
+//                             the faces such a stamp marks) into one array
+//                             each and uploaded by one glBufferSubData
+//                             each, glFinish
+//
+// Goals, in program and loaded order: a frame at most 16 ms, an end at
+// most 30 ms, the partial refill at most 1.5 x its floor.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "bench/bench_gl_context.h"
+#include "bench/bench_goals.h"
+#include "bench/bench_meshes.h"
+#include "gl/buffer.h"
+#include "gl/gl.h"
+#include "mesh/half_float.h"
+#include "mesh/mesh.h"
+
+namespace {
+
+enum Order { Program, Shuffled, Loaded };
+
+using Scene = benchmeshes::BrushScene;
+using qel::Sculptor;
+
+Scene make(qel::Mesh* mesh, const qel::vec3& p) { return benchmeshes::brushScene(std::unique_ptr<qel::Mesh>(mesh), p); }
+
+// The shuffled mesh through its record: written, read, rebuilt.
+qel::Mesh* throughRecord(qel::Mesh& m) {
+    qel::buffer b;
+    m.DataWrite(b);
+    std::uint32_t tag = 0, length = 0;
+    b.readRecordHeader(tag, length);
+    qel::FILE_VERSION = qel::FILE_VERSION_WRITTEN;
+    auto* loaded = new qel::Mesh(b);
+    loaded->initialize(qel::Element::ResizeKeep);
+    return loaded;
+}
+
+// The scenes live as long as the process, as the GL context does.
+Scene& scene(Order order) {
+    static Scene* program = [] {
+        qel::Mesh* m = benchmeshes::stampSphere();
+        return new Scene(make(m, m->vertices[0].position));
+    }();
+    if (order == Program) return *program;
+    static Scene* shuffled = new Scene(make(benchmeshes::shuffledCopy(*program->mesh), program->centre));
+    if (order == Shuffled) return *shuffled;
+    static Scene* loaded = new Scene(make(throughRecord(*shuffled->mesh), program->centre));
+    return *loaded;
+}
+
+// A running stroke of one Sculptor past its first step, three samples: each
+// stamp steps from sample 1 to sample 2, forward and back in turn.
+class Stroke {
+public:
+    Stroke(Scene& s, Sculptor::TAction action) : s_(s) {
+        benchmeshes::brushSculptor(s, action, Sculptor::SelectElement, sculptor_, sample_);
+        list_.push_back(&sculptor_);
+        begin();
+    }
+    void stamp() {
+        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
+        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
+        forward_ = !forward_;
+        s_.mesh->sculpt(list_);
+    }
+    void end() {
+        sculptor_.state = qel::Gesture::Ended;
+        stamp();
+    }
+    void begin() {
+        sculptor_.samples.assign(2, sample_);
+        sculptor_.samples[0].point = s_.centre - s_.step;
+        sculptor_.state = qel::Gesture::Moving;
+        s_.mesh->sculpt(list_);
+        sculptor_.samples.push_back(sample_);
+    }
+
+private:
+    Scene& s_;
+    Sculptor sculptor_;
+    std::vector<Sculptor*> list_;
+    qel::SBrush sample_;
+    bool forward_ = true;
+};
+
+Scene* drawnScene(benchmark::State& state, Order order) {
+    if (!benchgl::makeContext()) {
+        state.SkipWithError("no OpenGL 4.0 core context");
+        return nullptr;
+    }
+    Scene& s = scene(order);
+    if (!s.mesh->buildVBO()) {
+        state.SkipWithError("the buffers cannot be built");
+        return nullptr;
+    }
+    gl->glFinish();
+    return &s;
+}
+
+bool update(benchmark::State& state, Scene& s) {
+    if (s.mesh->buildVBO()) return true;
+    state.SkipWithError("buildVBO failed");
+    return false;
+}
+
+void frame(benchmark::State& state, Order order, Sculptor::TAction action, bool build = true) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    Stroke stroke(*s, action);
+    for (auto _ : state) {
+        stroke.stamp();
+        if (build && !update(state, *s)) break;
+        gl->glFinish();
+    }
+    stroke.end();
+    update(state, *s);
+    gl->glFinish();
+}
+
+void end(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    Stroke stroke(*s, Sculptor::Deform);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < 4; ++i) {
+            stroke.stamp();
+            update(state, *s);
+        }
+        gl->glFinish();
+        state.ResumeTiming();
+        stroke.end();
+        if (!update(state, *s)) break;
+        gl->glFinish();
+        state.PauseTiming();
+        stroke.begin();
+        update(state, *s);
+        state.ResumeTiming();
+    }
+}
+
+void partial(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    Stroke stroke(*s, Sculptor::Deform);
+    update(state, *s);
+    for (auto _ : state) {
+        state.PauseTiming();
+        stroke.stamp();
+        state.ResumeTiming();
+        if (!update(state, *s)) break;
+        gl->glFinish();
+    }
+    stroke.end();
+    update(state, *s);
+    gl->glFinish();
+}
+
+// The faces round the listed vertices, each once, in index order.
+std::vector<int> facesRound(qel::Mesh& m, const std::vector<int>& vertices) {
+    std::vector<int> out, fan;
+    for (const int v : vertices) {
+        m.findFNeighbours(v, fan);
+        out.insert(out.end(), fan.begin(), fan.end());
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+// The faces one array's marks name: the marked faces and the faces round
+// the marked vertices.
+std::vector<int> markedFaces(qel::Mesh& m, const qel::ChangeMarks& marks) {
+    std::vector<int> vertices(marks.vertices().begin(), marks.vertices().end());
+    std::vector<int> out = facesRound(m, vertices);
+    marks.forRuns(0, [&](std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t f = first; f < end; ++f) out.push_back(int(f));
+    });
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+void floorPartial(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    qel::Mesh& m = *s->mesh;
+    // The faces whose positions and normals the buildVBO after one Deform
+    // stamp rewrites, as the stamp marked them.
+    Stroke stroke(*s, Sculptor::Deform);
+    update(state, *s);
+    stroke.stamp();
+    const std::vector<int> positionFaces = markedFaces(m, m.bufferState.marks[qel::Mesh::RefillPositions]);
+    const std::vector<int> normalFaces = markedFaces(m, m.bufferState.marks[qel::Mesh::RefillNormals]);
+    stroke.end();
+    update(state, *s);
+    gl->glFinish();
+    // Flat arrays: corners of the position faces, positions, corner normals.
+    std::vector<std::int32_t> corners;
+    for (const int f : positionFaces) corners.insert(corners.end(), m.faces[f].v, m.faces[f].v + 3);
+    std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
+    for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
+    std::vector<qel::vec3> normals(3 * std::size_t(m.faceCount()));
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) normals[3 * std::size_t(f) + std::size_t(k)] = m.faces[f].normals[k];
+    std::vector<qel::vec3> gathered(corners.size());
+    std::vector<std::uint8_t> gatheredNormals(18 * normalFaces.size());
+    GLuint buffer = 0;
+    gl->glGenBuffers(1, &buffer);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    const GLsizeiptr positionBytes = GLsizeiptr(gathered.size() * sizeof(qel::vec3));
+    const GLsizeiptr normalBytes = GLsizeiptr(gatheredNormals.size());
+    gl->glBufferData(GL_ARRAY_BUFFER, 54 * GLsizeiptr(m.faceCount()), nullptr, GL_DYNAMIC_DRAW);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < corners.size(); ++i) gathered[i] = points[std::size_t(corners[i])];
+        std::uint8_t* dst = gatheredNormals.data();
+        for (const int f : normalFaces)
+            for (int k = 0; k < 3; ++k) dst = qel::writeHalf3(dst, normals[3 * std::size_t(f) + std::size_t(k)]);
+        gl->glBufferSubData(GL_ARRAY_BUFFER, 0, positionBytes, gathered.data());
+        gl->glBufferSubData(GL_ARRAY_BUFFER, 36 * GLsizeiptr(m.faceCount()), normalBytes, gatheredNormals.data());
+        gl->glFinish();
+    }
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl->glDeleteBuffers(1, &buffer);
+    state.counters["faces"] = double(positionFaces.size());
+    state.counters["normal_faces"] = double(normalFaces.size());
+}
+
+}  // namespace
+
+#define ORDER_BENCH(name, call, ...)                           \
+    BENCHMARK_CAPTURE(call, program, Program, ##__VA_ARGS__)   \
+        ->Name(name "/program")                                \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime();                                       \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled, ##__VA_ARGS__) \
+        ->Name(name "/shuffled")                               \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime();                                       \
+    BENCHMARK_CAPTURE(call, loaded, Loaded, ##__VA_ARGS__)     \
+        ->Name(name "/loaded")                                 \
+        ->Unit(benchmark::kMillisecond)                        \
+        ->UseRealTime()
+
+ORDER_BENCH("Frame/Deform", frame, Sculptor::Deform);
+ORDER_BENCH("Frame/Smooth", frame, Sculptor::Smooth);
+ORDER_BENCH("Frame/Paint", frame, Sculptor::PaintMaterial);
+ORDER_BENCH("Stamp/Smooth", frame, Sculptor::Smooth, false);
+ORDER_BENCH("End/Deform", end);
+ORDER_BENCH("Refill/Partial", partial);
+ORDER_BENCH("Floor/Partial", floorPartial);
+
+BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Deform/loaded", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/loaded", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
+BENCH_GOAL(benchgoals::limitMs("Frame/Paint/loaded", 16));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
+BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/loaded", 4));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
+BENCH_GOAL(benchgoals::limitMs("End/Deform/loaded", 30));
+BENCH_GOAL(benchgoals::ratio("Refill/Partial/program", 1.5, "Floor/Partial/program"));
+BENCH_GOAL(benchgoals::ratio("Refill/Partial/loaded", 1.5, "Floor/Partial/loaded"));

@@ -1,0 +1,26 @@
+// The order of a mesh that comes in other than by an OBJ import: a record
+// written before records were kept in space order, the mesh of a
+// conversion, a subdivision that appended its new records at the end. Such
+// a mesh is put into the order an import gives a scattered file
+// (orderSpatially) and linked again, so that a brush stamp and the buffer
+// refills it causes read and write near records.
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_stroke.h"
+
+namespace qel {
+
+bool Mesh::orderIfScattered() {
+    if (!importScattered()) return false;
+    // Every index kept outside the records is dropped: the selection, what
+    // a stroke keeps, the GL buffers' layout.
+    deselectAll();
+    stroke_.reset();
+    orderSpatially();
+    // The rebuild an import runs after its order: links, stored faces,
+    // vertex bits and normals from the new numbers; centre and size kept.
+    initialize(ResizeKeep);
+    return true;
+}
+
+}  // namespace qel
