@@ -8,15 +8,21 @@
 // budget for the time of a load (a caller may arm a smaller one around it,
 // as the view does for the samples its scene already holds); the
 // resampling draws its samples from the armed budget, and the array layout
-// reports the copies its cap left out. What does not fit is left out, and
-// the budget remembers that it was, so that the file can be named in a
-// warning.
+// reports the copies its cap left out. Beside the samples a budget holds
+// bytes: what the file makes the program build and hold for drawing, the
+// surfaces of its swept elements (paid when the file is joined, before the
+// first frame builds them) and the pixels of the images it names (paid
+// from their headers, before they are decoded). What does not fit is left
+// out, and the budget remembers that it was, so that the file can be named
+// in a warning, with the images it cut.
 //
 // Budgets nest: every armed budget limits and pays for what is made while
 // it is armed. GUI thread only. Outside a load nothing is armed and every
 // question is answered in full.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace qel {
 
@@ -31,11 +37,24 @@ public:
     // The samples the resampled curves of one scene may hold together.
     static constexpr std::size_t SamplesPerScene = std::size_t(1) << 22;
 
+    // The bytes one file may make the program build for drawing: a fixed
+    // allowance (about a tenth of a second of filling and 130
+    // megabytes) and more for every byte of the file.
+    static constexpr std::size_t BytesPerLoad = std::size_t(128) << 20;
+    static constexpr std::size_t BytesPerFileByte = 1024;
+    // The names of what was left out that a budget keeps for its warning.
+    static constexpr std::size_t MaxNames = 4;
+
     // The samples a file of that many bytes may make while it loads.
     static std::size_t samplesForFile(std::size_t bytes);
+    // The bytes a file of that many bytes may make the program build.
+    static std::size_t bytesForFile(std::size_t bytes);
 
-    // Arms a budget of `samples` until it is destroyed.
+    // Arms a budget of `samples` until it is destroyed; it does not limit
+    // the bytes built.
     explicit LoadBudget(std::size_t samples);
+    // Arms a budget of `samples` and `bytes`.
+    LoadBudget(std::size_t samples, std::size_t bytes);
     ~LoadBudget();
     LoadBudget(const LoadBudget&) = delete;
     LoadBudget& operator=(const LoadBudget&) = delete;
@@ -50,14 +69,27 @@ public:
     static void spendSamples(std::size_t made, bool cut);
     // Something else of the file was left out (copies beyond a cap).
     static void noteLeftOut();
+    // Something named was left out or cut (an image): remembered, by name,
+    // by every armed budget (the first MaxNames names).
+    static void noteLeftOut(const std::string& name);
+    // The bytes a build may make now: `wanted`, or less while a budget is
+    // armed and has less left.
+    static std::size_t bytesAllowed(std::size_t wanted);
+    // A build of `made` bytes was made (taken from every armed budget).
+    static void spendBytes(std::size_t made);
 
     std::size_t samplesLeft() const { return left_; }
+    std::size_t bytesLeft() const { return bytesLeft_; }
     // Whether anything was left out while this budget was armed.
     bool leftOut() const { return leftOut_; }
+    // The named things left out, in the order they were.
+    const std::vector<std::string>& leftOutNames() const { return names_; }
 
 private:
     std::size_t left_;
+    std::size_t bytesLeft_;
     bool leftOut_ = false;
+    std::vector<std::string> names_;
     LoadBudget* outer_;
 };
 
