@@ -39,7 +39,9 @@ void MainWindow::on_actionOpen_triggered() {
     QStringList tools;
     for (const QString& path : paths) {
         if (!view()->load(path.toStdString())) {
-            asker->warn(this, "Open", path + " could not be opened.");
+            // An image refused for its size says so.
+            const std::string& why = view()->loadWarning;
+            asker->warn(this, "Open", why.empty() ? path + " could not be opened." : QString::fromStdString(why));
             continue;
         }
         if (!view()->loadWarning.empty()) asker->warn(this, "Open", QString::fromStdString(view()->loadWarning));

@@ -13,7 +13,7 @@ namespace qel {
 AnimatedSprite::AnimatedSprite() : Element(TType::AnimatedSprite) {}
 
 AnimatedSprite::AnimatedSprite(const std::string& path, bool relative) : Element(TType::AnimatedSprite) {
-    setTexture(new Texture3D(path, relative));
+    setTexture(sprite::budgetedTexture<Texture3D>(path, relative));
 }
 
 AnimatedSprite::AnimatedSprite(buffer& b) : Element(TType::AnimatedSprite) { readRecord(b); }
@@ -96,7 +96,7 @@ bool AnimatedSprite::readRecord(buffer& b) {
         case sprite::TBody::Empty:
             return true;
         case sprite::TBody::Texture:
-            setTexture(new Texture3D(b));
+            setTexture(sprite::budgetedTexture<Texture3D>(b));
             return true;
         case sprite::TBody::Damaged:
             break;
@@ -105,7 +105,7 @@ bool AnimatedSprite::readRecord(buffer& b) {
 }
 
 bool AnimatedSprite::load(const std::string& path) {
-    setTexture(new Texture3D(path, false));
+    setTexture(sprite::budgetedTexture<Texture3D>(path, false));
     return hasImage();
 }
 

@@ -12,7 +12,7 @@ namespace qel {
 Sprite::Sprite() : Element(TType::Sprite) {}
 
 Sprite::Sprite(const std::string& path, bool relative) : Element(TType::Sprite) {
-    setTexture(new Texture2D(path, relative));
+    setTexture(sprite::budgetedTexture<Texture2D>(path, relative));
 }
 
 Sprite::Sprite(buffer& b) : Element(TType::Sprite) { readRecord(b); }
@@ -85,7 +85,7 @@ bool Sprite::readRecord(buffer& b) {
         case sprite::TBody::Empty:
             return true;
         case sprite::TBody::Texture:
-            setTexture(new Texture2D(b));
+            setTexture(sprite::budgetedTexture<Texture2D>(b));
             return true;
         case sprite::TBody::Damaged:
             break;
@@ -94,7 +94,7 @@ bool Sprite::readRecord(buffer& b) {
 }
 
 bool Sprite::load(const std::string& path) {
-    setTexture(new Texture2D(path, false));
+    setTexture(sprite::budgetedTexture<Texture2D>(path, false));
     return hasImage();
 }
 

@@ -17,6 +17,11 @@ constexpr int DefaultDelay = 100;
 
 }  // namespace
 
+void payForImage(const Texture& texture) {
+    LoadBudget::spendBytes(texture.pixels().size());
+    if (texture.cutByLimit()) LoadBudget::noteLeftOut(texture.path());
+}
+
 TBody openBody(buffer& b, std::uint32_t textureTag) {
     const std::int32_t start = b.cursor();
     const std::int32_t length = b.remaining();

@@ -9,11 +9,14 @@
 // A sprite without texture writes an empty body.
 
 #include <cstdint>
+#include <utility>
 
 #include "core/mat.h"
 #include "core/vec.h"
 #include "gl/pbr.h"
+#include "gl/texture.h"
 #include "scene/element.h"
+#include "scene/load_budget.h"
 
 namespace qel {
 
@@ -34,6 +37,20 @@ enum class TBody {
 // lengths must agree with the body's length. On Texture the cursor is moved
 // past the texture record's tag and length, onto the path's length.
 TBody openBody(buffer& b, std::uint32_t textureTag);
+
+// Pays the armed load budget for a texture just read: its pixels, and the
+// image's name when the decode limit cut or refused it.
+void payForImage(const Texture& texture);
+
+// A new texture T made from `args` (a path and flag, or a record), decoding
+// no more than the armed load budget has left (its header sizes it before
+// anything is decoded), and paid for.
+template <class T, class... Args>
+T* budgetedTexture(Args&&... args) {
+    T* texture = new T(std::forward<Args>(args)..., LoadBudget::bytesAllowed(Texture::MaxDecodeBytes));
+    payForImage(*texture);
+    return texture;
+}
 
 // The image's width and height divided by the length of its diagonal (the
 // quad's diagonal becomes 1); unchanged when the image is empty.

@@ -60,6 +60,16 @@ bool SweptBuffers::build(SweptKind kind, Curve* carrier, Curve* section) {
         return false;
     }
     const SweptShape shape{kind, carrier, section};
+    std::uint64_t wanted = 0, cost = 0;
+    sweptSurfaceCost(shape, wanted, cost);
+    leftOut = wanted > mostVertices;
+    if (leftOut) {
+        // Nothing of an earlier build is drawn either; the flags stay
+        // raised, so that an edit that brings the surface within is built.
+        release();
+        vertexCount = 0;
+        return false;
+    }
     std::uint32_t n = 0;
     if (!sweptSurfaceSize(shape, n)) {
         glReportError("ERROR SweptBuffers::build: the surface does not fit one buffer");

@@ -33,6 +33,12 @@ struct SweptBuffers {
     std::uint32_t vertexCount = 0;                  // vertices of the surface, 6 per quad
     std::uint32_t lines = 0;                        // buffer of the feature lines (0: none)
     std::uint32_t lineCount = 0;                    // vertices of the feature lines, 2 per segment
+    // The most vertices the surface may be built with: SweptMaxVertices, or
+    // less where a load's budget could not pay for more. Every build keeps
+    // to it: a larger surface is left out (nothing built or drawn) until an
+    // edit brings it within.
+    std::uint64_t mostVertices = SweptMaxVertices;
+    bool leftOut = false;  // the last build left the surface out
 
     // Any refill flag is raised.
     bool modified() const { return refill[0] || refill[1] || refill[2] || refill[3]; }
@@ -41,6 +47,7 @@ struct SweptBuffers {
     // curves. True when nothing was to do or the upload raised no GL error.
     // False, with every flag left raised so that the next call tries again,
     // for a missing curve or one without edge records (counts 0), a surface
+    // over mostVertices (left out: the buffers are released, counts 0) or
     // too large for one buffer (nothing allocated), or a GL error.
     bool build(SweptKind kind, Curve* carrier, Curve* section);
     // build, then binds the surface as attributes 0..5 (kept bound) unless

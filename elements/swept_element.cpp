@@ -8,6 +8,10 @@
 #include "elements/swept_sculpt.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
+#include "scene/load_budget.h"
+
+#include <algorithm>
+#include <limits>
 
 namespace qel {
 
@@ -44,6 +48,23 @@ void SweptElement::initialize(TResizeStyle style) {
     if (crossSection_) crossSection_->initialize(ResizeKeep);
     calculateSize(style);
     vbo.rebuild = 1;
+}
+
+void SweptElement::payForSurface(std::uint64_t copies) {
+    std::uint64_t vertices = 0, bytes = 0;
+    sweptSurfaceCost(SweptShape{kind_, carrier_, crossSection_}, vertices, bytes);
+    if (vertices == 0) return;
+    copies = std::max<std::uint64_t>(copies, 1);
+    const std::uint64_t most = std::numeric_limits<std::size_t>::max();
+    const std::uint64_t total = bytes > most / copies ? most : bytes * copies;
+    const std::size_t allowed = LoadBudget::bytesAllowed(std::size_t(total));
+    if (vertices <= vbo.mostVertices && allowed >= total) {
+        LoadBudget::spendBytes(std::size_t(total));
+        return;
+    }
+    // Left out; an edit may bring it back within what the budget holds.
+    vbo.mostVertices = std::min<std::uint64_t>(vbo.mostVertices, allowed / copies / SweptBuildBytesPerVertex);
+    LoadBudget::noteLeftOut();
 }
 
 void SweptElement::calculateSize(TResizeStyle style) {

@@ -82,6 +82,12 @@ public:
     // The carrier's size computation, then the element's centre and size
     // (see takeExtent).
     void calculateSize(TResizeStyle style);
+    // Pays the armed load budget (scene/load_budget.h) for the surface the
+    // first frame builds, `copies` times (cables sharing a tube each build
+    // one of their own). A surface the budget cannot pay for, or over
+    // SweptMaxVertices, is left out: vbo.mostVertices falls to what the
+    // budget still holds, and the budget notes it.
+    void payForSurface(std::uint64_t copies);
 
 protected:
     SweptElement(TType type, SweptKind kind);

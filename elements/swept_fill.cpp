@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "curves/curve.h"
 #include "gl/pbr.h"
@@ -263,6 +264,22 @@ bool sweptSurfaceSize(const SweptShape& shape, std::uint32_t& n) {
     if (quads > SweptMaxBytes / (6 * SweptVertexBytes) || gridPoints > SweptMaxBytes / sizeof(vec3)) return false;
     n = std::uint32_t(6 * quads);
     return true;
+}
+
+void sweptSurfaceCost(const SweptShape& shape, std::uint64_t& vertices, std::uint64_t& bytes) {
+    vertices = bytes = 0;
+    if (!shape.carrier || !shape.section) return;
+    // Counts below 2^31 make quads and grid points below 2^62; the byte
+    // figure saturates rather than wrap.
+    const std::uint64_t quads = drawnEdgeCount(*shape.carrier) * drawnEdgeCount(*shape.section);
+    const std::uint64_t gridPoints =
+        std::uint64_t(shape.carrier->vertexCount()) * std::uint64_t(shape.section->vertexCount());
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t perQuad = 6 * SweptBuildBytesPerVertex;
+    vertices = quads > most / 6 ? most : 6 * quads;
+    const std::uint64_t surface = quads > most / perQuad ? most : perQuad * quads;
+    const std::uint64_t grid = gridPoints > most / sizeof(vec3) ? most : sizeof(vec3) * gridPoints;
+    bytes = surface > most - grid ? most : surface + grid;
 }
 
 void sweptGrid(const SweptShape& shape, std::vector<vec3>& grid) {

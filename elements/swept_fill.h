@@ -45,6 +45,15 @@ constexpr std::uint64_t SweptVertexBytes = 34;
 // buffer 2 GiB; its grid (12 bytes a point) also stays within 2 GiB.
 constexpr std::uint64_t SweptMaxBytes = std::uint64_t(1) << 31;
 
+// The most vertices one element's surface is built with (about 140 MB of
+// buffer): a larger surface is left out of the drawing, whatever asked for
+// it, a file's first frame or an edit.
+constexpr std::uint64_t SweptMaxVertices = std::uint64_t(1) << 22;
+// What a build costs for each vertex of the surface beyond its buffer: the
+// grid point and face normal it shares with its quad (12 bytes each per six
+// vertices), with room for the feature lines.
+constexpr std::uint64_t SweptBuildBytesPerVertex = SweptVertexBytes + 6;
+
 // Byte offset of block k (0..5) in the surface of n vertices.
 std::uint64_t sweptBlockOffset(int k, std::uint64_t n);
 
@@ -89,6 +98,12 @@ void sweptGrid(const SweptShape& shape, std::vector<vec3>& grid);
 // would pass SweptMaxBytes or the grid's 12-byte points would; nothing is
 // allocated by the question.
 bool sweptSurfaceSize(const SweptShape& shape, std::uint32_t& n);
+
+// The vertices of the surface (6 x active carrier edges x active
+// cross-section edges, capped at what 64 bits hold) and the bytes a build
+// of it makes: the buffer, the grid of carrier x cross-section vertex
+// records and the working arrays. Nothing is allocated by the question.
+void sweptSurfaceCost(const SweptShape& shape, std::uint64_t& vertices, std::uint64_t& bytes);
 
 // Working arrays of a fill, kept by the caller between fills so that a
 // refill allocates nothing once they have grown.

@@ -54,13 +54,13 @@ namespace {
 
 // Parses a whole file and merges it into the scene; a refused file leaves
 // the scene as it was and raises the error flags. The work the file causes
-// (resampling, array copies) stays within a load's budget: the caller's
-// when one is armed.
+// (resampling, array copies, the surfaces and images its first frame
+// builds) stays within a load's budget: the caller's when one is armed.
 bool loadInto(Scene& scene, buffer& file) {
     std::optional<LoadBudget> budget;
     if (!LoadBudget::armed())
         budget.emplace(LoadBudget::samplesForFile(std::size_t(file.size())),
-                       LoadBudget::copiesForFile(std::size_t(file.size())));
+                       LoadBudget::copiesForFile(std::size_t(file.size())), LoadBudget::bytesForFile(file.size()));
     SceneReader reader;
     if (!reader.parse(file)) {
         Scene::Error = 1;

@@ -3,7 +3,9 @@
 #include "files/scene_reader.h"
 
 #include <numeric>
+#include <unordered_map>
 
+#include "elements/swept_element.h"
 #include "files/scene_writer.h"
 #include "scene/element.h"
 #include "scene/scene.h"
@@ -214,6 +216,11 @@ void SceneReader::mergeInto(Scene& scene) {
     }
     for (Tool* t : tools_)
         if (t) t->identify(tools_, elements_);
+    // The cables showing each element: each cable on a shared tube takes one
+    // of its own when it is first drawn.
+    std::unordered_map<const Element*, std::uint64_t> cables;
+    for (Tool* t : tools_)
+        if (t && t->element && dynamic_cast<Cable*>(t)) ++cables[t->element];
 
     // Every element is held while the tools that nothing adopted are deleted
     // (they drop their element references); then the elements that no tool
@@ -233,8 +240,19 @@ void SceneReader::mergeInto(Scene& scene) {
     heads_.clear();
     elements_.clear();
     factory_.reset();  // the scene owns the placeholder now
+    std::vector<Element*> kept;
     for (Element* e : elements)
-        if (!Element::drop(e, 1)) e->initialize(Element::ResizeKeep);
+        if (!Element::drop(e, 1)) {
+            e->initialize(Element::ResizeKeep);
+            kept.push_back(e);
+        }
+    // The swept surfaces the first frame builds are paid for now, while the
+    // load's budget is armed, from the curves as they were finally made.
+    for (Element* e : kept)
+        if (auto* swept = dynamic_cast<SweptElement*>(e)) {
+            const auto c = cables.find(e);
+            swept->payForSurface(c == cables.end() ? 1 : c->second);
+        }
     scene.modified = 1;
 }
 

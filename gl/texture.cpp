@@ -2,6 +2,8 @@
 
 #include "gl/glerror.h"
 
+#include <algorithm>
+
 namespace qel {
 
 int Texture::GLActiveTexture = 0;
@@ -96,6 +98,8 @@ void Texture::setFormat(GLenum internal, GLenum format, GLenum type) {
     type_ = type;
     compiled_ = false;
 }
+
+void Texture::setDecodeLimit(std::size_t bytes) { decodeLimit_ = std::min(bytes, MaxDecodeBytes); }
 
 void Texture::setSize(const std::vector<int>& size) {
     if (size == size_) return;

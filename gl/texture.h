@@ -59,6 +59,18 @@ public:
     int byteCount() const { return byteCount_; }
     const std::vector<int>& size() const { return size_; }
 
+    // The most bytes a load may decode an image into, unless a caller gives
+    // less: what the texture's byte count can hold.
+    static constexpr std::size_t MaxDecodeBytes = 0x7FFFFFFF;
+    // Limits the bytes the next loads may hold while they decode (at most
+    // MaxDecodeBytes): the frames kept and the decoder's working copies. The
+    // image's size is taken from its header before anything is decoded: an
+    // animated image is cut to the frames that fit, an image of which not
+    // one frame fits is refused.
+    void setDecodeLimit(std::size_t bytes);
+    // The last load cut the image, or refused it, for the decode limit.
+    bool cutByLimit() const { return cutByLimit_; }
+
     // GL_COLOR_ATTACHMENTi of the framebuffer that attached the texture, -1
     // when none did.
     int colourAttachment() const { return colourAttachment_; }
@@ -110,6 +122,8 @@ protected:
     std::vector<std::uint8_t> pixels_;
     int byteCount_ = 0;
     std::vector<int> size_;
+    std::size_t decodeLimit_ = MaxDecodeBytes;
+    bool cutByLimit_ = false;
 };
 
 // Bytes of one texel of a pixel format and type (e.g. 3 for GL_RGB with

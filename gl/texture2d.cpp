@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace qel {
 
@@ -41,12 +42,15 @@ Texture2D::Texture2D(int w, int h, GLenum internal, GLenum format, GLenum type, 
     size_ = {w, h};
 }
 
-Texture2D::Texture2D(const std::string& path, bool inTexturesFolder)
+Texture2D::Texture2D(const std::string& path, bool inTexturesFolder, std::size_t mostBytes)
     : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+    setDecodeLimit(mostBytes);
     load(prefixedPath(path, inTexturesFolder, TexturesFolder));
 }
 
-Texture2D::Texture2D(buffer& in) : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+Texture2D::Texture2D(buffer& in, std::size_t mostBytes)
+    : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+    setDecodeLimit(mostBytes);
     Texture2D::DataRead(in);
 }
 
@@ -58,14 +62,46 @@ bool Texture2D::compile() {
 bool Texture2D::load(const std::string& path) {
     release();
     path_ = path;
-    QImage image;
-    if (std::unique_ptr<QIODevice> file = ImageFile::open(path)) QImageReader(file.get()).read(&image);
-    if (image.isNull()) {
+    cutByLimit_ = false;
+    bool read = false;
+    try {
+        read = readImage();
+    } catch (const std::bad_alloc&) {
+        // Decoding ran out of memory: the texture fails, the program goes on.
+        dropPixels();
+    }
+    if (!read) {
         loadError_ = 1;
-        glReportError("ERROR Texture2D::load " + path);
+        glReportError("ERROR Texture2D::load " + path + (cutByLimit_ ? " (too large)" : ""));
         return false;
     }
-    setSize({image.width(), image.height()});
+    wrap_ = GL_CLAMP_TO_EDGE;
+    filter_ = GL_LINEAR;
+    compiled_ = false;
+    return true;
+}
+
+bool Texture2D::readImage() {
+    const std::unique_ptr<QIODevice> file = ImageFile::open(path_);
+    if (!file) return false;
+    QImageReader reader(file.get());
+    // The size from the header, before anything is decoded, at four bytes a
+    // pixel (the most a conversion below makes), three times: the decoded
+    // image, its converted copy and the pixels kept are held at once.
+    const auto over = [this](QSize size) {
+        return double(size.width()) * double(size.height()) * 4.0 * 3.0 > double(decodeLimit_);
+    };
+    const QSize header = reader.size();
+    if (header.isValid() && over(header)) {
+        cutByLimit_ = true;
+        return false;
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return false;
+    if (over(image.size())) {
+        cutByLimit_ = true;
+        return false;
+    }
     if (image.hasAlphaChannel()) {
         image = image.convertToFormat(QImage::Format_RGBA8888);
         internal_ = GL_RGBA8;
@@ -75,14 +111,13 @@ bool Texture2D::load(const std::string& path) {
         internal_ = GL_RGB8;
         format_ = GL_RGB;
     }
+    if (image.isNull()) return false;
     type_ = GL_UNSIGNED_BYTE;
+    setSize({image.width(), image.height()});
     // Rows as the image stores them: top row first, each aligned to 4 bytes.
     const auto* bits = image.constBits();
     pixels_.assign(bits, bits + image.sizeInBytes());
     byteCount_ = int(pixels_.size());
-    wrap_ = GL_CLAMP_TO_EDGE;
-    filter_ = GL_LINEAR;
-    compiled_ = false;
     return true;
 }
 

@@ -18,12 +18,16 @@ public:
     Texture2D(int w, int h, GLenum internal, GLenum format, GLenum type, GLenum wrap, GLenum filter);
     // Reads the image at path (put under the textures folder when the flag is
     // set and the path is not a resource). A missing image sets the load-error
-    // flag and leaves the texture empty.
-    Texture2D(const std::string& path, bool inTexturesFolder);
+    // flag and leaves the texture empty. At most mostBytes are decoded (see
+    // setDecodeLimit).
+    Texture2D(const std::string& path, bool inTexturesFolder, std::size_t mostBytes = MaxDecodeBytes);
     // Reads a texture record body (after its tag and length) and its image.
-    explicit Texture2D(buffer& in);
+    explicit Texture2D(buffer& in, std::size_t mostBytes = MaxDecodeBytes);
 
     bool compile() override;
+    // Reads the image; refused (load-error flag set) when it cannot be read,
+    // when its header gives a size over the decode limit, or when decoding
+    // runs out of memory.
     bool load(const std::string& path) override;
     // Appends the texture record: tag, length, path length, path.
     void DataWrite(buffer& out) override;
@@ -46,6 +50,11 @@ public:
 
 protected:
     virtual std::uint32_t recordTag() const { return RecordTag; }
+
+private:
+    // Reads path_ into the pixels within the decode limit; false when it
+    // cannot (cutByLimit_ tells the limit's refusals).
+    bool readImage();
 };
 
 // Writes the texture record of a 2-D or 3-D texture.

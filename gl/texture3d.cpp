@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace qel {
 
@@ -19,12 +20,15 @@ Texture3D::Texture3D(int w, int h, int d, GLenum internal, GLenum format, GLenum
     size_ = {w, h, d};
 }
 
-Texture3D::Texture3D(const std::string& path, bool inTexturesFolder)
+Texture3D::Texture3D(const std::string& path, bool inTexturesFolder, std::size_t mostBytes)
     : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+    setDecodeLimit(mostBytes);
     load(prefixedPath(path, inTexturesFolder, TexturesFolder));
 }
 
-Texture3D::Texture3D(buffer& in) : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+Texture3D::Texture3D(buffer& in, std::size_t mostBytes)
+    : Texture(GL_RGB8, GL_RGB, GL_UNSIGNED_BYTE, GL_CLAMP_TO_EDGE, GL_LINEAR) {
+    setDecodeLimit(mostBytes);
     Texture3D::DataRead(in);
 }
 
@@ -33,8 +37,34 @@ bool Texture3D::compile() {
     return compileImage("Texture3D");
 }
 
+namespace {
+
+// Frames a decoding holds beside those it keeps: the decoder's own and the
+// converted copy.
+constexpr std::size_t DecodeCopies = 2;
+
+// Bytes of one RGBA8 frame of w x h.
+std::size_t rgbaBytes(int w, int h) { return w > 0 && h > 0 ? std::size_t(w) * std::size_t(h) * 4 : 0; }
+
+// The size every frame of the image decodes to, read from its header
+// without decoding: the reader's answer, widened to a GIF's logical screen
+// (each GIF frame is decoded onto the whole screen). (0, 0) when unknown.
+QSize headerFrameSize(QIODevice& file, const QImageReader& reader) {
+    QSize size = reader.size();
+    if (!size.isValid()) size = QSize(0, 0);
+    const QByteArray head = file.peek(10);
+    if (head.size() == 10 && (head.startsWith("GIF87a") || head.startsWith("GIF89a"))) {
+        const auto u16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
+        size = size.expandedTo(QSize(u16(6), u16(8)));
+    }
+    return size;
+}
+
+}  // namespace
+
 bool Texture3D::load(const std::string& path) {
     path_ = path;
+    cutByLimit_ = false;
     const std::unique_ptr<QIODevice> file = ImageFile::open(path);
     if (!file) {
         loadError_ = 1;
@@ -43,21 +73,64 @@ bool Texture3D::load(const std::string& path) {
     }
     dropPixels();
     frameDelay_ = 1;
-    QImageReader reader(file.get());
+    bool read = false;
+    try {
+        read = readFrames(*file);
+    } catch (const std::bad_alloc&) {
+        // Decoding ran out of memory: the texture fails, the program goes on.
+        read = false;
+    }
+    internal_ = GL_RGBA8;
+    format_ = GL_RGBA;
+    type_ = GL_UNSIGNED_BYTE;
+    wrap_ = GL_CLAMP_TO_EDGE;
+    filter_ = GL_LINEAR;
+    compiled_ = false;
+    if (!read) {
+        dropPixels();
+        loadError_ = 1;
+        glReportError("ERROR Texture3D::load " + path + (cutByLimit_ ? " (too large)" : " (no frame)"));
+        return false;
+    }
+    byteCount_ = int(pixels_.size());
+    return true;
+}
+
+bool Texture3D::readFrames(QIODevice& file) {
+    QImageReader reader(&file);
     const int count = reader.imageCount();
-    int frames = 0;
+    // The frames that fit the limit, counted from the header before any is
+    // decoded; an image whose header tells nothing is counted from its
+    // first decoded frame.
     std::size_t frameBytes = 0;
+    int fitting = count;
+    // While a frame is decoded, the decoder's own frame and the converted
+    // copy are held beside the frames kept: two frames more.
+    const auto limitFrames = [&](std::size_t bytes) {
+        const std::size_t held = bytes > 0 ? decodeLimit_ / bytes : 0;
+        const std::size_t fit = held > DecodeCopies ? held - DecodeCopies : 0;
+        if (fit < std::size_t(fitting)) {
+            fitting = int(fit);
+            cutByLimit_ = true;
+        }
+    };
+    const QSize header = headerFrameSize(file, reader);
+    if (rgbaBytes(header.width(), header.height()) > 0) limitFrames(rgbaBytes(header.width(), header.height()));
+    int frames = 0;
     int w = 0, h = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < fitting; ++i) {
         QImage frame;
         if (!reader.read(&frame) || frame.isNull()) break;
         frame = frame.convertToFormat(QImage::Format_RGBA8888);
+        if (frame.isNull()) break;
         if (frames == 0) {
             frameDelay_ = reader.nextImageDelay();
             w = frame.width();
             h = frame.height();
             frameBytes = std::size_t(frame.sizeInBytes());
-            pixels_.reserve(std::size_t(count) * frameBytes);
+            limitFrames(frameBytes);
+            if (fitting == 0) break;
+            pixels_.reserve(std::size_t(fitting) * frameBytes);
         }
         // Every layer holds exactly one first-frame's worth of bytes, so a
         // frame of another size can neither shift the later layers nor run
@@ -68,20 +141,8 @@ bool Texture3D::load(const std::string& path) {
                     std::min(frameBytes, std::size_t(frame.sizeInBytes())));
         ++frames;
     }
-    internal_ = GL_RGBA8;
-    format_ = GL_RGBA;
-    type_ = GL_UNSIGNED_BYTE;
-    wrap_ = GL_CLAMP_TO_EDGE;
-    filter_ = GL_LINEAR;
-    compiled_ = false;
-    if (frames == 0) {
-        dropPixels();
-        loadError_ = 1;
-        glReportError("ERROR Texture3D::load " + path + " (no frame)");
-        return false;
-    }
+    if (frames == 0) return false;
     setSize({w, h, frames});
-    byteCount_ = int(pixels_.size());
     return true;
 }
 

@@ -23,10 +23,16 @@ std::size_t LoadBudget::copiesForFile(std::size_t bytes) {
     return perBytes > most - CopiesPerLoad ? most : perBytes + CopiesPerLoad;
 }
 
+std::size_t LoadBudget::bytesForFile(std::size_t bytes) {
+    const std::size_t most = std::numeric_limits<std::size_t>::max();
+    const std::size_t perBytes = bytes > most / BytesPerFileByte ? most : bytes * BytesPerFileByte;
+    return perBytes > most - BytesPerLoad ? most : perBytes + BytesPerLoad;
+}
+
 LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad) {}
 
-LoadBudget::LoadBudget(std::size_t samples, std::size_t copies)
-    : left_(samples), copiesLeft_(copies), outer_(innermost) {
+LoadBudget::LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes)
+    : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost) {
     innermost = this;
 }
 
@@ -61,6 +67,22 @@ void LoadBudget::spendCopies(std::size_t made, bool cut) {
 
 void LoadBudget::noteLeftOut() {
     for (LoadBudget* b = innermost; b; b = b->outer_) b->leftOut_ = true;
+}
+
+void LoadBudget::noteLeftOut(const std::string& name) {
+    for (LoadBudget* b = innermost; b; b = b->outer_) {
+        b->leftOut_ = true;
+        if (b->names_.size() < MaxNames) b->names_.push_back(name);
+    }
+}
+
+std::size_t LoadBudget::bytesAllowed(std::size_t wanted) {
+    for (const LoadBudget* b = innermost; b; b = b->outer_) wanted = std::min(wanted, b->bytesLeft_);
+    return wanted;
+}
+
+void LoadBudget::spendBytes(std::size_t made) {
+    for (LoadBudget* b = innermost; b; b = b->outer_) b->bytesLeft_ -= std::min(made, b->bytesLeft_);
 }
 
 }  // namespace qel

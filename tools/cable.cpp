@@ -85,6 +85,8 @@ Tube* Cable::ownTube(Tube* tube) {
     // The path's holders beyond this tube's own references are others.
     if (tube->refCount <= 1 && tube->path->refCount <= tube->refCount) return tube;
     Tube* fresh = newCableTube(tube->profile);
+    // The surface stays within what its load could pay for.
+    fresh->vbo.mostVertices = tube->vbo.mostVertices;
     setElement(fresh);
     return fresh;
 }

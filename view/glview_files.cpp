@@ -114,19 +114,33 @@ std::size_t resampledSamples(Scene& scene) {
     return samples;
 }
 
-// The budget of a file's load: a scene file gets a scene of its own, an
+std::size_t fileBytes(const std::string& path) {
+    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
+    return bytes > 0 ? std::size_t(bytes) : 0;
+}
+
+// The samples of a file's load: a scene file gets a scene of its own, an
 // object file shares the scene's with what it already holds.
 std::size_t budgetOf(FileKind kind, const std::string& path, Scene& scene) {
-    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
-    const std::size_t file = LoadBudget::samplesForFile(bytes > 0 ? std::size_t(bytes) : 0);
+    const std::size_t file = LoadBudget::samplesForFile(fileBytes(path));
     const std::size_t held = kind == FileKind::Object ? resampledSamples(scene) : 0;
     return std::min(file, LoadBudget::SamplesPerScene - std::min(held, LoadBudget::SamplesPerScene));
 }
 
 // The array copies a file's load may add.
-std::size_t copiesOf(const std::string& path) {
-    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
-    return LoadBudget::copiesForFile(bytes > 0 ? std::size_t(bytes) : 0);
+std::size_t copiesOf(const std::string& path) { return LoadBudget::copiesForFile(fileBytes(path)); }
+
+// The warning of a load that its budget cut: the file, and the images it
+// cut or refused by name. A refused file (an image over the budget) is
+// named as refused.
+std::string budgetWarning(const std::string& path, bool opened, const std::vector<std::string>& cut) {
+    std::string text = opened ? path +
+                                    " asks for more curve samples, array copies, surface or image than can be "
+                                    "shown: it was opened with the excess left out."
+                              : path + " asks for more image than can be shown: it was not opened.";
+    for (const std::string& name : cut)
+        if (name != path) text += " Image cut or left out: " + name + ".";
+    return text;
 }
 
 }  // namespace
@@ -139,19 +153,18 @@ bool GLView::load(const std::string& path) {
     Element* imported = nullptr;
     Scene* loaded = nullptr;
     bool ok = false, leftOut = false;
+    std::vector<std::string> cut;
     {
-        LoadBudget budget(budgetOf(kind, path, *scene), copiesOf(path));
+        LoadBudget budget(budgetOf(kind, path, *scene), copiesOf(path), LoadBudget::bytesForFile(fileBytes(path)));
         imported = readImport(kind, path);
         loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
         ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
         leftOut = budget.leftOut();
+        cut = budget.leftOutNames();
     }
     Tool::Error = 0;
     Scene::Error = 0;
-    if (ok && leftOut)
-        loadWarning = path +
-                      " asks for more curve samples or array copies than can be shown: it was opened "
-                      "with the excess left out.";
+    if (leftOut) loadWarning = budgetWarning(path, ok, cut);
     if (ok) {
         clearHistory();
         if (imported) scene->addTool(new Tool(imported, mat4::Identity(), pbr(), false));

@@ -7,10 +7,15 @@
 
 #include "curves/curve.h"
 #include "curves/ucurve.h"
+#include "elements/animated_sprite.h"
+#include "elements/revoluton.h"
+#include "elements/swept_element.h"
 #include "elements/tube.h"
 #include "files/scene_writer.h"
+#include "scene/root.h"
 #include "scene/tool.h"
 #include "tools/array.h"
+#include "tools/cable.h"
 
 namespace slowscenes {
 
@@ -34,9 +39,8 @@ UCurve* resampledOver(float length) {
     return u;
 }
 
-// The bytes of a file holding the trees of the given top tools (objects),
-// which are deleted afterwards with their elements.
-Bytes fileOf(const std::vector<Tool*>& tops) {
+// The bytes of a file holding the trees of the given top tools (objects).
+Bytes bytesOf(const std::vector<Tool*>& tops) {
     std::vector<Tool*> tools;
     std::vector<std::size_t> starts;
     for (Tool* t : tops) {
@@ -53,6 +57,12 @@ Bytes fileOf(const std::vector<Tool*>& tops) {
         std::ifstream in(path, std::ios::binary);
         out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    return out;
+}
+
+// The same, the tools deleted afterwards with their elements.
+Bytes fileOf(const std::vector<Tool*>& tops) {
+    Bytes out = bytesOf(tops);
     for (Tool* t : tops) delete t;
     return out;
 }
@@ -111,6 +121,112 @@ Bytes tubesOnSharedResampledCurves(int count, float length) {
         tops.push_back(objectOf(tube));
     }
     return fileOf(tops);
+}
+
+Bytes revolutonOnResampledCurves(float length) { return revolutonsOnResampledCurves(1, length); }
+
+Bytes revolutonsOnResampledCurves(int count, float length) {
+    UCurve* profile = resampledOver(length);
+    UCurve* section = resampledOver(length);
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) {
+        Revoluton* r = new Revoluton();
+        r->profile = profile;
+        r->section = section;
+        tops.push_back(objectOf(r));
+    }
+    return fileOf(tops);
+}
+
+Bytes arraysOfTubesOnSharedCurves(int count, float length) {
+    const std::vector<std::int32_t> everyEdge = {(1 << 15) | 1};
+    UCurve* path = resampledOver(length);
+    UCurve* profile = resampledOver(length);
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) {
+        Tube* tube = new Tube();
+        tube->path = path;
+        tube->profile = profile;
+        Array* a = new Array(resampledOver(length), {}, everyEdge, Array::Simple, mat4::Identity(),
+                             mat4::Identity(), pbr(), false);
+        a->addItem(objectOf(tube));
+        tops.push_back(a);
+    }
+    return fileOf(tops);
+}
+
+Bytes cablesOnResampledSection(int count, bool shareTube, float length) {
+    UCurve* section = resampledOver(length);
+    // The pairs live under a root, whose deletion takes both ends of each.
+    Root root;
+    Element* first = nullptr;
+    for (int i = 0; i < count; ++i) {
+        auto* cable = new Cable(section, mat4::Identity(), pbr(), false);
+        auto* end = new BiTool(BiTool::BiPlain, nullptr, mat4::Translation(1, 0, 2), pbr(), false);
+        root.addChild(cable, false)->setPartner(root.addChild(end, false));
+        if (!first) first = cable->element;
+        if (shareTube) cable->setElement(first);
+    }
+    for (Tool* t : root.children) t->flags |= Tool::FlagObject;
+    return bytesOf(root.children);
+}
+
+Bytes sweptOnResampledAndCircle(int count, bool revoluton, int circle, float length) {
+    UCurve* carrier = resampledOver(length);
+    Curve* section = Curve::Circle(circle, false);
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) {
+        SweptElement* e = revoluton ? static_cast<SweptElement*>(new Revoluton(carrier, section))
+                                    : static_cast<SweptElement*>(new Tube(carrier, section));
+        tops.push_back(objectOf(e));
+    }
+    return fileOf(tops);
+}
+
+Bytes tubesOnPlainCurves(int count, int pathVertices, int sectionVertices) {
+    Curve* path = Curve::Segment(pathVertices - 1, Element::ResizeKeep);
+    Curve* section = Curve::Circle(sectionVertices, false);
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) tops.push_back(objectOf(new Tube(path, section)));
+    return fileOf(tops);
+}
+
+Bytes animatedSpriteOf(const std::string& imagePath) { return fileOf({objectOf(new AnimatedSprite(imagePath, false))}); }
+
+Bytes gifOfTinyFrames(int w, int h, int frames) {
+    Bytes gif = {'G', 'I', 'F', '8', '9', 'a'};
+    const auto u16 = [&gif](int v) {
+        gif.push_back(std::uint8_t(v & 0xFF));
+        gif.push_back(std::uint8_t((v >> 8) & 0xFF));
+    };
+    u16(w);
+    u16(h);
+    // A global table of two colours, black and white.
+    gif.insert(gif.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});
+    for (int k = 0; k < frames; ++k) {
+        // Graphic control (a delay of 10 hundredths), then one pixel at the
+        // screen's corner: LZW of minimum code size 2, clear, index 0, end.
+        gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0});
+        gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0});
+        gif.insert(gif.end(), {2, 2, 0x44, 0x01, 0});
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
+std::vector<Case> surfaceCases() {
+    return {{"a revoluton on two resampled curves", revolutonOnResampledCurves()},
+            {"3 tubes on two resampled curves", tubesOnSharedResampledCurves(3)},
+            {"4 arrays of tubes on two resampled curves", arraysOfTubesOnSharedCurves(4)},
+            {"16 tubes on plain curves of 60 and 24 vertices", tubesOnPlainCurves(16, 60, 24)},
+            {"a tube on two resampled curves of 2 units", tubeOnResampledCurves(2.0f)},
+            {"16 tubes on a resampled path and a 64-vertex circle", sweptOnResampledAndCircle(16, false, 64)},
+            {"16 revolutons on a resampled profile and a 64-vertex circle", sweptOnResampledAndCircle(16, true, 64)},
+            {"36 tubes on a resampled path and a 16-vertex circle", sweptOnResampledAndCircle(36, false, 16)},
+            {"16 revolutons on two resampled curves", revolutonsOnResampledCurves(16)},
+            {"8 arrays of tubes on two resampled curves", arraysOfTubesOnSharedCurves(8)},
+            {"20 cables on one resampled section", cablesOnResampledSection(20, false)},
+            {"20 cables sharing one tube", cablesOnResampledSection(20, true)}};
 }
 
 std::vector<Case> keptCases() {

@@ -39,9 +39,37 @@ Bytes tubesOnSharedResampledCurves(int count, float length = 1000.0f);
 // Arrays nested `depth` deep, each on its own resampled curve.
 Bytes deepNestedArrays(int depth, float length = 1000.0f);
 
+// An object showing a revoluton whose profile and section are both such
+// resampled curves.
+Bytes revolutonOnResampledCurves(float length = 1000.0f);
+// `count` objects, each a revoluton on the same two such curves.
+Bytes revolutonsOnResampledCurves(int count, float length = 1000.0f);
+// `count` arrays on such a resampled curve, each laying copies of a tube on
+// the same two resampled curves.
+Bytes arraysOfTubesOnSharedCurves(int count, float length = 1000.0f);
+// `count` cables (each with its plain other end) whose section is one
+// resampled curve; with `shareTube` every cable names the first one's tube,
+// so that each takes a tube of its own when it is first drawn.
+Bytes cablesOnResampledSection(int count, bool shareTube, float length = 1000.0f);
+// `count` tubes (or revolutons) on one resampled curve as above and a
+// plain circle of `circle` vertices.
+Bytes sweptOnResampledAndCircle(int count, bool revoluton, int circle, float length = 1000.0f);
+// `count` tubes on two plain curves of `pathVertices` and `sectionVertices`
+// vertices (an open polyline and a closed polygon): a surface of
+// (pathVertices - 1) x sectionVertices quads each, from plain records.
+Bytes tubesOnPlainCurves(int count, int pathVertices, int sectionVertices);
+// An object showing an animated sprite of the image at `imagePath`, which
+// must exist while the file is made (it is read then).
+Bytes animatedSpriteOf(const std::string& imagePath);
+// The bytes of a GIF of `frames` frames of one pixel on a logical screen of
+// w x h.
+Bytes gifOfTinyFrames(int w, int h, int frames);
+
 // The cases kept in the scene reader's corpus, by name.
 std::vector<Case> keptCases();
 // Files just under 10 KB that ask for as much work as such a file can.
 std::vector<Case> largestCases();
+// Small files whose first frame would build large swept surfaces.
+std::vector<Case> surfaceCases();
 
 }  // namespace slowscenes

@@ -391,6 +391,25 @@ TEST_F(ViewTest, AFileOverItsBudgetOpensInPartAndIsNamed) {
     }
 }
 
+// An animation over the budget (9.2 KB: 400 one-pixel frames, each decoded
+// on an 8000 x 8000 screen) is refused by name instead of being decoded;
+// one of 100 frames on a 1000 x 1000 screen opens cut, and says so.
+TEST_F(ViewTest, AnImageOverItsBudgetIsRefusedOrCutByName) {
+    const std::string corpus = TL_FUZZ_CORPUS "/image/";
+    const std::string huge = path("huge.gif"), large = path("large.gif");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(corpus + "tiny_frames_on_8000_screen.gif"),
+                            QString::fromStdString(huge)));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(corpus + "tiny_frames_on_1000_screen.gif"),
+                            QString::fromStdString(large)));
+    const std::size_t tools = view.scene->toolsRoot->children.size();
+    EXPECT_FALSE(view.load(huge));
+    EXPECT_NE(view.loadWarning.find(huge), std::string::npos) << view.loadWarning;
+    EXPECT_EQ(view.scene->toolsRoot->children.size(), tools);
+    ASSERT_TRUE(view.load(large));
+    EXPECT_NE(view.loadWarning.find(large), std::string::npos) << view.loadWarning;
+    EXPECT_EQ(view.scene->toolsRoot->children.size(), tools + 1);
+}
+
 TEST_P(ViewCamera, ProjectionSpansTheViewSizeFromTheCentreWithYDownAndRoundTrips) {
     const mat4& p = Shader::ProjectionMatrix;
     const float actual[] = {p[0], p[5], p[10], p[11], p[14], p[15], Shader::ProjectionOffsetMatrix[11]};

@@ -1,0 +1,167 @@
+// What a small file makes the program build at its first frame: swept
+// surfaces and images are paid from the load's budget, a surface it cannot
+// pay for is left out (and stays within it after an edit), an image over
+// it is cut or refused by name, and every generated small file opens and
+// draws its first frame within a second and 200 MB.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "curves/curve.h"
+#include "elements/animated_sprite.h"
+#include "elements/swept_element.h"
+#include "elements/tube.h"
+#include "files/slow_scenes_util.h"
+#include "gl/texture3d.h"
+#include "scene/load_budget.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+
+using namespace qel;
+using slowscenes::Bytes;
+
+namespace {
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+}
+
+// Builds the first frame of the scene as the view does; the bytes its swept
+// surfaces hold.
+std::uint64_t drawFirstFrame(Scene& scene) {
+    std::uint64_t bytes = 0;
+    std::vector<const Element*> seen;
+    for (int i = 0; i < scene.objects.size(); ++i) {
+        Tool* t = scene.objects.tools[std::size_t(i)];
+        t->transformRender(scene.objects.matrices[std::size_t(i)]);
+        if (!t->element) continue;
+        t->element->update();
+        t->element->buildVBO();
+        if (auto* s = dynamic_cast<SweptElement*>(t->element))
+            if (std::find(seen.begin(), seen.end(), s) == seen.end()) {
+                seen.push_back(s);
+                bytes += SweptVertexBytes * s->vbo.vertexCount;
+            }
+    }
+    return bytes;
+}
+
+// The GIF scene of the probe: a 9.2 KB animation of 400 one-pixel frames on
+// an 8000 x 8000 screen, named by a scene of a few hundred bytes.
+slowscenes::Case gifScene(const QTemporaryDir& dir) {
+    const std::string gif = dir.filePath("screen.gif").toStdString();
+    writeFile(gif, slowscenes::gifOfTinyFrames(2, 2, 1));  // read while the scene is made
+    const Bytes scene = slowscenes::animatedSpriteOf(gif);
+    writeFile(gif, slowscenes::gifOfTinyFrames(8000, 8000, 400));
+    return {"an animation of 400 frames on an 8000 x 8000 screen", scene};
+}
+
+}  // namespace
+
+TEST(FirstFrame, SmallFilesPayForTheSurfacesAndImagesTheirFirstFrameBuilds) {
+    QTemporaryDir dir;
+    std::vector<slowscenes::Case> cases = slowscenes::keptCases();
+    for (auto* more : {&slowscenes::largestCases, &slowscenes::surfaceCases})
+        for (const slowscenes::Case& c : more()) cases.push_back(c);
+    cases.push_back(gifScene(dir));
+    for (const slowscenes::Case& c : cases) {
+        ASSERT_LT(c.bytes.size(), 10240u) << c.name;
+        Scene scene;
+        ASSERT_TRUE(scene.loadFromMemory(c.bytes)) << c.name;
+        EXPECT_LE(drawFirstFrame(scene), LoadBudget::bytesForFile(c.bytes.size())) << c.name;
+    }
+#ifdef NDEBUG
+    // Optimised builds only, in a process of their own: the sanitizers' cost
+    // is not the file's.
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const QString path = dir.filePath(QString("case%1.tl").arg(i));
+        writeFile(path.toStdString(), cases[i].bytes);
+        QProcess probe;
+        probe.start(TL_FIRST_FRAME_PROBE, {path});
+        ASSERT_TRUE(probe.waitForFinished(120000)) << cases[i].name;
+        EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit) << cases[i].name;
+        EXPECT_EQ(probe.exitCode(), 0) << cases[i].name;
+        double seconds = 1e9;
+        long long bytes = 1LL << 62;
+        const QStringList figures = QString(probe.readAllStandardOutput()).split(' ');
+        if (figures.size() == 2) {
+            seconds = figures[0].toDouble();
+            bytes = figures[1].toLongLong();
+        }
+        EXPECT_LE(seconds, 1.0) << cases[i].name;
+        EXPECT_LE(bytes, 200LL << 20) << cases[i].name;
+    }
+#endif
+}
+
+TEST(FirstFrame, ASurfaceOverTheBudgetIsLeftOutAndStaysBoundedAfterEdits) {
+    Scene scene;
+    const Bytes bytes = slowscenes::tubeOnResampledCurves();
+    {
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        ASSERT_TRUE(scene.loadFromMemory(bytes));
+        EXPECT_TRUE(budget.leftOut());
+    }
+    auto* tube = dynamic_cast<Tube*>(scene.objectsRoot->children.at(0)->element);
+    ASSERT_NE(tube, nullptr);
+    EXPECT_EQ(drawFirstFrame(scene), 0u);
+    EXPECT_TRUE(tube->vbo.leftOut);
+    EXPECT_FALSE(tube->hasFeatures());
+    // An edit of a curve rebuilds within the same bound: still left out.
+    tube->path->touch();
+    EXPECT_FALSE(tube->buildVBO());
+    EXPECT_EQ(tube->vbo.vertexCount, 0u);
+    // A section small enough brings it back.
+    tube->setProfile(Curve::Circle(8, false));
+    EXPECT_TRUE(tube->buildVBO());
+    EXPECT_FALSE(tube->vbo.leftOut);
+    EXPECT_EQ(tube->vbo.vertexCount, 6u * 8u * std::uint32_t(tube->path->edgeCount()));
+
+    // What a file may rightly hold loads whole: sixteen tubes on plain curves.
+    Scene plain;
+    ASSERT_TRUE(plain.loadFromMemory(slowscenes::tubesOnPlainCurves(16, 60, 24)));
+    EXPECT_EQ(drawFirstFrame(plain), 16u * SweptVertexBytes * 6u * 59u * 24u);
+}
+
+TEST(FirstFrame, AnImageOverTheBudgetIsCutOrRefusedByName) {
+    QTemporaryDir dir;
+    const std::string gif = dir.filePath("screen.gif").toStdString();
+    writeFile(gif, slowscenes::gifOfTinyFrames(2, 2, 1));
+    const Bytes bytes = slowscenes::animatedSpriteOf(gif);
+    // 100 frames on a 1000 x 1000 screen (4 MB each): cut to the frames the
+    // budget holds beside the two a decoding works in.
+    writeFile(gif, slowscenes::gifOfTinyFrames(1000, 1000, 100));
+    {
+        Scene scene;
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        ASSERT_TRUE(scene.loadFromMemory(bytes));
+        EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
+        ASSERT_EQ(scene.objectsRoot->children.size(), 1u);
+        auto* sprite = dynamic_cast<AnimatedSprite*>(scene.objectsRoot->children[0]->element);
+        ASSERT_NE(sprite, nullptr);
+        EXPECT_EQ(sprite->texture()->depth(), int(LoadBudget::bytesForFile(bytes.size()) / 4000000) - 2);
+        EXPECT_EQ(sprite->texture()->width(), 1000);
+    }
+    // 400 frames on an 8000 x 8000 screen: not one frame fits; the sprite
+    // keeps its path and shows nothing, and the image is named.
+    writeFile(gif, slowscenes::gifOfTinyFrames(8000, 8000, 400));
+    {
+        Scene scene;
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        ASSERT_TRUE(scene.loadFromMemory(bytes));
+        EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
+        ASSERT_EQ(scene.objectsRoot->children.size(), 1u);
+        auto* sprite = dynamic_cast<AnimatedSprite*>(scene.objectsRoot->children[0]->element);
+        ASSERT_NE(sprite, nullptr);
+        EXPECT_FALSE(sprite->hasImage());
+        EXPECT_EQ(sprite->texture()->path(), gif);
+    }
+}

@@ -1,0 +1,124 @@
+// Images are sized from their headers before they are decoded: a texture's
+// decode limit cuts an animation to the frames that fit or refuses it, and
+// running out of memory while decoding fails the load instead of ending the
+// program.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "gl/texture2d.h"
+#include "gl/texture3d.h"
+
+using namespace qel;
+
+namespace {
+
+// The address sanitizer's allocator ends the process when memory runs out
+// instead of throwing, so running out cannot be watched under it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool UnderAddressSanitizer = true;
+#else
+constexpr bool UnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool UnderAddressSanitizer = false;
+#endif
+
+// A GIF of `frames` frames of one black pixel at the corner of a logical
+// screen of w x h, written at path.
+std::string writeGif(const QTemporaryDir& dir, int w, int h, int frames) {
+    std::vector<std::uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a'};
+    const auto u16 = [&gif](int v) {
+        gif.push_back(std::uint8_t(v & 0xFF));
+        gif.push_back(std::uint8_t((v >> 8) & 0xFF));
+    };
+    u16(w);
+    u16(h);
+    gif.insert(gif.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});
+    for (int k = 0; k < frames; ++k) {
+        gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0});
+        gif.insert(gif.end(), {2, 2, 0x44, 0x01, 0});
+    }
+    gif.push_back(0x3B);
+    const QString path = dir.filePath(QString("%1x%2x%3.gif").arg(w).arg(h).arg(frames));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(reinterpret_cast<const char*>(gif.data()), qint64(gif.size()));
+    return path.toStdString();
+}
+
+}  // namespace
+
+TEST(TextureBudget, AnAnimationIsCutToTheFramesThatFitOrRefused) {
+    QTemporaryDir dir;
+    // 2.3 KB: 100 frames of one pixel, each decoded at 4000 x 4000 (64 MB);
+    // two frames more are held while one is decoded.
+    const std::string large = writeGif(dir, 4000, 4000, 100);
+    Texture3D cut(large, false, std::size_t(320) << 20);
+    EXPECT_FALSE(cut.loadError());
+    EXPECT_TRUE(cut.cutByLimit());
+    EXPECT_EQ(cut.size(), (std::vector<int>{4000, 4000, 3}));
+    EXPECT_EQ(cut.pixels().size(), std::size_t(3) * 64000000);
+
+    Texture3D refused(large, false, std::size_t(150) << 20);
+    EXPECT_TRUE(refused.loadError() && refused.cutByLimit());
+    EXPECT_TRUE(refused.pixels().empty());
+
+    // Within the limit every frame is read and nothing is cut.
+    const std::string small = writeGif(dir, 16, 8, 5);
+    Texture3D whole(small, false, 16 * 8 * 4 * 7);
+    EXPECT_FALSE(whole.loadError() || whole.cutByLimit());
+    EXPECT_EQ(whole.size(), (std::vector<int>{16, 8, 5}));
+
+    // A still image over the limit (three copies of four bytes a pixel) is
+    // refused from its header.
+    const QString png = dir.filePath("wide.png");
+    QImage(300, 200, QImage::Format_RGB888).save(png);
+    Texture2D over(png.toStdString(), false, 300 * 200 * 4 * 3 - 1);
+    EXPECT_TRUE(over.loadError() && over.cutByLimit());
+    Texture2D fits(png.toStdString(), false, 300 * 200 * 4 * 3);
+    EXPECT_FALSE(fits.loadError() || fits.cutByLimit());
+}
+
+// 9.2 KB: 400 frames of one pixel on an 8000 x 8000 screen (256 MB each),
+// read with no limit but the texture's own in a process whose address space
+// may grow by 1 GB: the decoding runs out of memory, and the load fails
+// without ending the program. The process is this test binary started
+// afresh (a fork would inherit Qt's worker threads' locks without the
+// threads), which runs this test as the child when told the image's path.
+TEST(TextureBudget, RunningOutOfMemoryWhileDecodingFailsTheLoad) {
+    if (UnderAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator does not throw when memory runs out";
+    if (const char* image = std::getenv("TL_DECODE_IN_LIMITED_SPACE")) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 30);
+        const rlimit space{limit, limit};
+        setrlimit(RLIMIT_AS, &space);
+        Texture3D texture(image, false);
+        _exit(texture.loadError() ? 0 : texture.depth() > 0 ? 1 : 2);
+    }
+    QTemporaryDir dir;
+    const std::string huge = writeGif(dir, 8000, 8000, 400);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TL_DECODE_IN_LIMITED_SPACE", QString::fromStdString(huge));
+    child.setProcessEnvironment(env);
+    child.start(QFile::symLinkTarget("/proc/self/exe"),
+                {"--gtest_filter=TextureBudget.RunningOutOfMemoryWhileDecodingFailsTheLoad"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << "the decoding ended the program";
+    EXPECT_EQ(child.exitCode(), 0);
+}
