@@ -29,7 +29,8 @@ std::size_t LoadBudget::bytesForFile(std::size_t bytes) {
     return perBytes > most - BytesPerLoad ? most : perBytes + BytesPerLoad;
 }
 
-LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad) {}
+LoadBudget::LoadBudget(std::size_t samples)
+    : LoadBudget(samples, CopiesPerLoad, std::numeric_limits<std::size_t>::max()) {}
 
 LoadBudget::LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes)
     : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost) {

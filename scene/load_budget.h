@@ -22,7 +22,6 @@
 // question is answered in full.
 
 #include <cstddef>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -65,8 +64,7 @@ public:
     explicit LoadBudget(std::size_t samples);
     // Arms a budget of `samples`, `copies` and `bytes` until it is
     // destroyed.
-    LoadBudget(std::size_t samples, std::size_t copies,
-               std::size_t bytes = std::numeric_limits<std::size_t>::max());
+    LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes);
     ~LoadBudget();
     LoadBudget(const LoadBudget&) = delete;
     LoadBudget& operator=(const LoadBudget&) = delete;

@@ -106,7 +106,8 @@ TEST(FirstFrame, ASurfaceOverTheBudgetIsLeftOutAndStaysBoundedAfterEdits) {
     Scene scene;
     const Bytes bytes = slowscenes::tubeOnResampledCurves();
     {
-        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::copiesForFile(bytes.size()),
+                          LoadBudget::bytesForFile(bytes.size()));
         ASSERT_TRUE(scene.loadFromMemory(bytes));
         EXPECT_TRUE(budget.leftOut());
     }
@@ -141,7 +142,8 @@ TEST(FirstFrame, AnImageOverTheBudgetIsCutOrRefusedByName) {
     writeFile(gif, slowscenes::gifOfTinyFrames(1000, 1000, 100));
     {
         Scene scene;
-        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::copiesForFile(bytes.size()),
+                          LoadBudget::bytesForFile(bytes.size()));
         ASSERT_TRUE(scene.loadFromMemory(bytes));
         EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
         ASSERT_EQ(scene.objectsRoot->children.size(), 1u);
@@ -155,7 +157,8 @@ TEST(FirstFrame, AnImageOverTheBudgetIsCutOrRefusedByName) {
     writeFile(gif, slowscenes::gifOfTinyFrames(8000, 8000, 400));
     {
         Scene scene;
-        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::bytesForFile(bytes.size()));
+        LoadBudget budget(LoadBudget::samplesForFile(bytes.size()), LoadBudget::copiesForFile(bytes.size()),
+                          LoadBudget::bytesForFile(bytes.size()));
         ASSERT_TRUE(scene.loadFromMemory(bytes));
         EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
         ASSERT_EQ(scene.objectsRoot->children.size(), 1u);

@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -162,7 +163,7 @@ TEST(LoadBudget, NestedBudgetsEachLimitAndPay) {
         EXPECT_EQ(LoadBudget::armed(), &outer);
         EXPECT_EQ(LoadBudget::samplesAllowed(5000), 920u);
         // Copies likewise, from the fixed allowance of a budget given none.
-        LoadBudget copies(0, 50);
+        LoadBudget copies(0, 50, std::numeric_limits<std::size_t>::max());
         EXPECT_EQ(LoadBudget::copiesAllowed(80), 50u);
         LoadBudget::spendCopies(20, false);
         EXPECT_TRUE(copies.copiesLeft() == 30 && outer.copiesLeft() == LoadBudget::CopiesPerLoad - 20);
