@@ -331,3 +331,50 @@ TEST(SweptMesh, WeldedPolesCarryTheSeamsOfTheSection) {
             for (int k3 = 0; k3 < 3; ++k3) EXPECT_TRUE(f.f[k3] >= 0 || f.isSharp(k3)) << "a border is sharp";
     }
 }
+
+TEST(SweptMesh, OpenRevolutonsKeepTheirCornerNormalsOnTheirFacesSide) {
+    // Open bands round a 12-vertex circle (either way round) whose surface
+    // folds: a profile that crosses the axis (every quad of its second edge
+    // twisted), one that turns back on itself and one out of its plane; in
+    // memory and in the OBJ export.
+    const std::vector<vec3> profiles[] = {
+        {vec3(1, -1, 0), vec3(0.2f, 0, 0), vec3(-1, 1, 0)},
+        {vec3(1, -1, 0), vec3(2, 0, 0), vec3(1, -0.5f, 0)},
+        {vec3(1, -1, 0.5f), vec3(1.5f, 0, 1), vec3(1, 1, -1)},
+    };
+    for (int turn = 0; turn < 6; ++turn) {
+        Curve* profile = new Curve(profiles[turn / 2], false);
+        Curve* section = loop(12, 1, 0, 0, (turn & 1) != 0);
+        std::shared_ptr<Element> r;
+        const std::unique_ptr<Mesh> m = convert(new Revoluton(profile, section), r);
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->faceCount(), 48) << turn;
+        EXPECT_EQ(borderVertices(*m), 24) << turn;
+        EXPECT_EQ(cornersAgainstTheirFaces(*m), 0) << turn;
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("band.obj");
+        ASSERT_TRUE(m->saveOBJ(path.toStdString())) << turn;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<vec3> points, normals;
+        int against = 0;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> w = line.simplified().split(' ');
+            if (w.size() == 4 && (w[0] == "v" || w[0] == "vn"))
+                (w[0] == "v" ? points : normals).emplace_back(w[1].toFloat(), w[2].toFloat(), w[3].toFloat());
+            if (w.size() != 4 || w[0] != "f") continue;
+            int pv[3], nv[3];
+            for (int k = 0; k < 3; ++k) {
+                const QList<QByteArray> ids = w[k + 1].split('/');
+                ASSERT_EQ(ids.size(), 3);
+                pv[k] = ids[0].toInt() - 1;
+                nv[k] = ids[2].toInt() - 1;
+            }
+            const vec3 n = cross(points[std::size_t(pv[1])] - points[std::size_t(pv[0])],
+                                 points[std::size_t(pv[2])] - points[std::size_t(pv[0])]);
+            for (int k = 0; k < 3; ++k) against += dot(normals[std::size_t(nv[k])], n) > 0 ? 0 : 1;
+        }
+        EXPECT_EQ(against, 0) << "exported, turn " << turn;
+    }
+}
