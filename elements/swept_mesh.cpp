@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <utility>
 #include <memory>
 #include <vector>
 
