@@ -125,8 +125,8 @@ private:
 // Appends one face of the split quad: corners, their materials and flags;
 // links stay -1 and normals zero for initialize. The record is made whole
 // before it is stored: the face list is written once.
-void addFace(Mesh& m, std::int32_t v0, std::int32_t v1, std::int32_t v2, const pbr& m0, const pbr& m1,
-             const pbr& m2, std::uint8_t flags) {
+void addFace(Mesh& m, std::int32_t v0, std::int32_t v1, std::int32_t v2, const pbr& m0, const pbr& m1, const pbr& m2,
+             std::uint8_t flags) {
     MeshFace F(v0, v1, v2);
     F.material[0] = m0;
     F.material[1] = m1;
@@ -389,8 +389,8 @@ Mesh* sweptToMesh(Element& owner, SweptKind kind, Curve* carrier, Curve* section
     const bool droppedVertices = writeVertices(*mesh, grid, *carrier, *section, welded);
     const Parts carrierParts = partsOf(*carrier, carrierEdges, &welded);
     const Parts sectionParts = partsOf(*section, sectionEdges, nullptr);
-    const std::vector<std::uint8_t> turned = turnedComponents(grid, carrierEdges, sectionEdges, carrierParts,
-                                                              sectionParts, std::int32_t(section->vertexCount()), welded);
+    const std::vector<std::uint8_t> turned = turnedComponents(
+        grid, carrierEdges, sectionEdges, carrierParts, sectionParts, std::int32_t(section->vertexCount()), welded);
     const bool droppedFaces =
         writeFaces(*mesh, *carrier, *section, carrierEdges, sectionEdges, welded, carrierParts, sectionParts, turned);
     // The records the welding left inactive go with the rebuild's compaction.

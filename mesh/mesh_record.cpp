@@ -16,8 +16,8 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "gl/buffer.h"
