@@ -75,7 +75,7 @@ bool writeVertices(Mesh& m, const std::vector<vec3>& grid, const Curve& carrier,
     const std::size_t Vc = std::size_t(carrier.vertexCount()), V = std::size_t(section.vertexCount());
     std::vector<std::uint8_t> sectionSharp(V);
     for (std::size_t i = 0; i < V; ++i) sectionSharp[i] = section.vertices[i].isSharp() ? 1 : 0;
-    m.vertices.resize(Vc * V);
+    m.vertices.reserve(Vc * V);
     bool dropped = false;
     std::size_t k = 0;
     for (std::size_t j = 0; j < Vc; ++j) {
@@ -88,7 +88,7 @@ bool writeVertices(Mesh& m, const std::vector<vec3>& grid, const Curve& carrier,
             const std::uint8_t flags =
                 std::uint8_t((active ? MeshVertex::ActiveBit : 0) | (sharp ? MeshVertex::SharpBit : 0) |
                              (corner ? MeshVertex::CornerBit : 0));
-            m.vertices[k] = MeshVertex(grid[k], -1, flags);
+            m.vertices.push_back(MeshVertex(grid[k], -1, flags));
         }
     }
     return dropped;
