@@ -15,7 +15,8 @@
 //   Curve/Read                DataRead of the curve's record body;
 //   Curve/Write               DataWrite of the curve (into a buffer that
 //                             keeps its memory);
-//   Floor/CurveRecordCopy     std::memcpy of the same body bytes;
+//   Floor/CurveRecordCopy     std::memcpy of the same body bytes (goal:
+//                             Curve/Write <= 8 x it);
 //   Curve/Frames              calculateOrientations(true) and vertexFrame at
 //                             every vertex;
 //   Floor/CurveFrames         the same transport and mitre arithmetic on flat
@@ -57,6 +58,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "curves/curve.h"
 #include "gl/buffer.h"
 
@@ -419,3 +421,5 @@ void FloorUniform(benchmark::State& state) {
 }();
 
 }  // namespace
+
+BENCH_GOAL(benchgoals::ratio("Curve/Write", 8, "Floor/CurveRecordCopy"));

@@ -488,6 +488,18 @@ private:
     // The records DataWrite writes: the written vertices and edges with the
     // flags the reader keeps, as initialize(0) leaves them after a load.
     Curve settledRecords() const;
+    // What initialize(0) settles of a curve whose records are all written
+    // (every vertex active, every edge active between two distinct
+    // vertices of the curve), worked out aside of the records: the flags
+    // each record goes out with and the edges written turned. False (out
+    // unset) for another curve.
+    struct Settling;
+    static bool settleWhole(const std::vector<CurveVertex>& vs, const std::vector<CurveEdge>& es, Settling& out);
+    // Appends the record of these vertices and edges with the curve's head:
+    // the curve's own records as `settling` settles them, or (null)
+    // settled copies as they stand.
+    void writeRecords(buffer& b, const std::vector<CurveVertex>& vs, const std::vector<CurveEdge>& es,
+                      const Settling* settling) const;
     // The edge ends take the sharp bits of their vertices.
     void edgeEndsFollowVertices();
     // Appends the vertices and edges of load (first vertex at base); the

@@ -268,10 +268,126 @@ bool Curve::readBody(buffer& b, BodyLayout layout) {
     return finite(centre) && std::isfinite(this->size());
 }
 
+struct Curve::Settling {
+    std::vector<std::uint8_t> vertexFlags, edgeFlags, turned;
+};
+
+// Follows buildConnectivity (links, sharp and end bits) and setOrder (every
+// chain run one way, open chains from their lowest-indexed end edge, loops
+// the way of their lowest-indexed edge) step by step, on compact arrays.
+bool Curve::settleWhole(const std::vector<CurveVertex>& vertices, const std::vector<CurveEdge>& edges, Settling& out) {
+    const int nV = int(vertices.size()), nE = int(edges.size());
+    enum : std::uint8_t { Sharp = 1, Open = 2, Used = 4 };
+    out.vertexFlags.resize(std::size_t(nV));
+    out.edgeFlags.resize(std::size_t(nE));
+    out.turned.assign(std::size_t(nE), 0);
+    // Per vertex: its marks, then its first and second edge.
+    std::vector<std::uint8_t> mark(static_cast<std::size_t>(nV));
+    for (int v = 0; v < nV; ++v) {
+        const CurveVertex& r = vertices[std::size_t(v)];
+        if (!r.isActive()) return false;
+        out.vertexFlags[std::size_t(v)] = std::uint8_t(r.flags & ~CurveVertex::SelectedBit);
+        mark[std::size_t(v)] = r.isSharp() ? Sharp : 0;
+    }
+    // One pass over the edges checks them, takes their flags and vertices
+    // and gathers the connectivity, which fails (nothing more is settled)
+    // without an edge or with a third edge at a vertex.
+    std::vector<std::int32_t> first(std::size_t(nV), -1), second(std::size_t(nV), -1);
+    std::vector<std::int32_t> topo(std::size_t(nE) * 4);
+    bool connected = nE > 0;
+    for (int e = 0; e < nE; ++e) {
+        const CurveEdge& E = edges[std::size_t(e)];
+        if (!E.isActive() || E.v[0] < 0 || E.v[0] >= nV || E.v[1] < 0 || E.v[1] >= nV || E.v[0] == E.v[1]) return false;
+        out.edgeFlags[std::size_t(e)] = std::uint8_t(E.flags & ~EdgeSessionBits);
+        if (!connected) continue;
+        topo[std::size_t(e) * 4] = E.v[0];
+        topo[std::size_t(e) * 4 + 1] = E.v[1];
+        for (int k = 0; k < 2; ++k) {
+            const std::size_t a = std::size_t(E.v[k]);
+            mark[a] = std::uint8_t(mark[a] | Used | (E.isSharp(k) ? Sharp : 0));
+            if (first[a] < 0)
+                first[a] = e;
+            else if (second[a] < 0)
+                second[a] = e;
+            else
+                connected = false;
+        }
+    }
+    if (!connected) return true;
+    // Links, with the sharp bits of open ends and of ends at sharp vertices.
+    for (int e = 0; e < nE; ++e) {
+        std::int32_t* t = &topo[std::size_t(e) * 4];
+        std::uint8_t& flags = out.edgeFlags[std::size_t(e)];
+        for (int k = 0; k < 2; ++k) {
+            const std::size_t a = std::size_t(t[k]);
+            const int other = first[a] == e ? second[a] : first[a];
+            t[2 + k] = other;
+            if (other == -1) {
+                mark[a] = std::uint8_t(mark[a] | Sharp | Open);
+                flags = std::uint8_t(flags | CurveEdge::SHARP[k]);
+            } else if (mark[a] & Sharp) {
+                flags = std::uint8_t(flags | CurveEdge::SHARP[k]);
+            }
+        }
+    }
+    for (int v = 0; v < nV; ++v) {
+        const std::uint8_t m = mark[std::size_t(v)];
+        if (!(m & Used)) continue;
+        std::uint8_t& flags = out.vertexFlags[std::size_t(v)];
+        flags = std::uint8_t(flags | CurveVertex::ActiveBit | ((m & Sharp) ? CurveVertex::SharpBit : 0));
+        flags = std::uint8_t((m & Open) ? (flags | CurveVertex::EndBit) : (flags & ~CurveVertex::EndBit));
+    }
+    // Order: each edge entered at end 1 of its chain's walk is turned.
+    std::vector<std::uint8_t> visited(static_cast<std::size_t>(nE), 0);
+    auto walk = [&](int e, int in) {
+        for (int step = 0; step < nE; ++step) {
+            const std::int32_t* t = &topo[std::size_t(e) * 4];
+            visited[std::size_t(e)] = 1;
+            out.turned[std::size_t(e)] = std::uint8_t(in);
+            const int exit = 1 - in;
+            const int next = t[2 + exit], shared = t[exit];
+            if (next < 0 || next >= nE || visited[std::size_t(next)]) return;
+            const std::int32_t* u = &topo[std::size_t(next) * 4];
+            in = u[0] == shared ? 0 : (u[1] == shared ? 1 : -1);
+            if (in < 0) return;
+            e = next;
+        }
+    };
+    for (int e = 0; e < nE; ++e) {
+        const std::int32_t* t = &topo[std::size_t(e) * 4];
+        if (visited[std::size_t(e)] || (t[2] != -1 && t[3] != -1)) continue;
+        walk(e, t[2] == -1 ? 0 : 1);
+    }
+    for (int e = 0; e < nE; ++e)
+        if (!visited[std::size_t(e)]) walk(e, 0);
+    for (int e = 0; e < nE; ++e) {
+        std::uint8_t& flags = out.edgeFlags[std::size_t(e)];
+        if (out.turned[std::size_t(e)]) {
+            const std::uint8_t s = flags & CurveEdge::SharpMask;
+            flags = std::uint8_t((flags & ~CurveEdge::SharpMask) | ((s & 1) << 1) | ((s & 2) >> 1));
+        }
+        flags = std::uint8_t(flags & ~CurveEdge::VisitedBit);
+    }
+    return true;
+}
+
 void Curve::DataWrite(buffer& b) {
+    // A curve with every record written (the common case) is settled
+    // aside of its records and written from them; otherwise the written
+    // records are copied, renumbered and settled first.
+    Settling whole;
+    if (settleWhole(vertices, edges, whole)) {
+        writeRecords(b, vertices, edges, &whole);
+        return;
+    }
     const Curve settled = settledRecords();
-    const std::uint32_t nV = std::uint32_t(settled.vertices.size());
-    const std::uint32_t nE = std::uint32_t(settled.edges.size());
+    writeRecords(b, settled.vertices, settled.edges, nullptr);
+}
+
+void Curve::writeRecords(buffer& b, const std::vector<CurveVertex>& vs, const std::vector<CurveEdge>& es,
+                         const Settling* settled) const {
+    const std::uint32_t nV = std::uint32_t(vs.size());
+    const std::uint32_t nE = std::uint32_t(es.size());
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
     b.reserve(std::size_t(b.size()) + 8 + HeadSize + 8 + std::size_t(VertexRecordSize) * nV +
               std::size_t(EdgeRecordSize) * nE);
@@ -281,15 +397,22 @@ void Curve::DataWrite(buffer& b) {
     b.writeF32(size());
     b.writeU32(nV);
     if (std::uint8_t* p = b.append(std::size_t(VertexRecordSize) * nV))
-        for (const CurveVertex& r : settled.vertices) {
-            encodeVertex(p, r, r.flags);
-            p += VertexRecordSize;
-        }
+        for (std::size_t v = 0; v < vs.size(); ++v, p += VertexRecordSize)
+            encodeVertex(p, vs[v], settled ? settled->vertexFlags[v] : vs[v].flags);
     b.writeU32(nE);
     if (std::uint8_t* p = b.append(std::size_t(EdgeRecordSize) * nE))
-        for (const CurveEdge& E : settled.edges) {
-            encodeEdge(p, E, E.v[0], E.v[1]);
-            p += EdgeRecordSize;
+        for (std::size_t e = 0; e < es.size(); ++e, p += EdgeRecordSize) {
+            const CurveEdge& E = es[e];
+            if (!settled) {
+                encodeEdge(p, E, E.v[0], E.v[1]);
+                continue;
+            }
+            const int k = settled->turned[e] ? 1 : 0;
+            buffer::storeU32(p, std::uint32_t(E.v[k]));
+            encodeMaterial(p + 4, E.material[k]);
+            buffer::storeU32(p + 24, std::uint32_t(E.v[1 - k]));
+            encodeMaterial(p + 28, E.material[1 - k]);
+            p[48] = settled->edgeFlags[e];
         }
     b.endRecord(lengthAt);
 }

@@ -18,9 +18,14 @@
 // likewise for the cross-section edge. The diagonal, edge 2, is smooth.
 //
 // A closed surface is seen from outside only and drawn lit from there
-// whichever way its curves run: each closed component of the mesh that
-// would enclose a negative volume is turned round, so that its faces point
-// outwards. An open surface keeps the drawn orientation.
+// whichever way its curves run: each closed component of the mesh (a
+// closed part of the carrier swept along a closed part of the
+// cross-section) that would enclose a negative volume, summed over its
+// quads in the grid, is written turned round, so that its faces point
+// outwards. An open surface keeps the drawn orientation. Where the surface
+// folds over so far that a smooth corner normal would point away from its
+// face, the corner's sector is cut along sharp edges: every corner normal
+// lies on its face's side.
 //
 // A revoluton welds the rings of profile vertices on the Y axis (|x| and
 // |z| below 0.0001): such a ring keeps only its first vertex, every corner

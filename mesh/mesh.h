@@ -626,6 +626,20 @@ private:
     void initializeVertices(FaceTable* table);
     // calculateNormals(2) of a rebuild, reading the faces from the table.
     void rebuildNormals(FaceTable& table);
+    // What the record writer gathers of each vertex while it writes the
+    // faces: what the vertex pass of initialize gathers (CornerState bits,
+    // faces counted up to 3, the stored face).
+    struct VertexSettling {
+        std::int32_t face;
+        std::uint8_t state;
+        std::uint8_t corners;
+    };
+    // Face i's share of the state of its vertices.
+    static void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount);
+    // Vertex v's flags as the vertex pass of initialize leaves them on the
+    // current links (an edit may leave a vertex that has become a corner
+    // without its corner bit); the vertex is left as it was.
+    std::uint8_t settledFlags(int v, const VertexSettling& s);
     // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.
@@ -791,13 +805,9 @@ public:
     // An empty mesh loaded from a file; status 0 usable, 1 failed.
     Mesh(const std::string& name, bool relative);
     // Appends tag, body length and body. The vertex flags go out as a load
-    // leaves them after initialize(0) (settledVertexFlags), so that saving
-    // a loaded file again writes the same bytes; the mesh is not changed.
+    // leaves them after initialize(0) (settledFlags), so that saving a
+    // loaded file again writes the same bytes; the mesh is not changed.
     void DataWrite(buffer& b) override;
-    // Every vertex's flags as the vertex pass of initialize leaves them on
-    // the current links: an edit may leave a vertex that has become a
-    // corner without its corner bit.
-    std::vector<std::uint8_t> settledVertexFlags();
     // Reads one checked body at the cursor (tag and length consumed).
     void DataRead(buffer& b) override;
     // Loading and saving by extension (".OBJ", any case), reading and

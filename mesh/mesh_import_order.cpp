@@ -33,6 +33,51 @@ std::uint64_t spread(std::uint64_t x) {
 // Below this many vertices the lists fit the caches whatever their order.
 constexpr int FewVertices = 65536;
 
+// Puts list's records in the order `from` gives (record i takes the record
+// that stood at from[i]; from is a permutation), passing each through
+// `settle` as it lands, in place: the list is never held twice, so a large
+// import peaks no higher for its new order. The records move cycle by
+// cycle of the permutation; each move reads a record from far away (asked
+// for some places ahead) and writes where the previous move just read.
+template <class List, class Settle>
+void permuteInPlace(List& list, const std::vector<std::int32_t>& from, Settle settle) {
+    using Record = typename List::value_type;
+    const std::size_t n = list.size();
+    // The cycles one after the other: within a cycle, each position's
+    // record comes from the next position listed.
+    std::vector<std::int32_t> order;
+    std::vector<std::size_t> cycleEnds;
+    {
+        std::vector<std::uint8_t> seen(n, 0);
+        order.reserve(n);
+        for (std::size_t start = 0; start < n; ++start) {
+            if (seen[start]) continue;
+            std::size_t i = start;
+            do {
+                seen[i] = 1;
+                order.push_back(std::int32_t(i));
+                i = std::size_t(from[i]);
+            } while (i != start);
+            cycleEnds.push_back(order.size());
+        }
+    }
+    constexpr std::size_t Ahead = 16;
+    std::size_t t = 0;
+    for (const std::size_t end : cycleEnds) {
+        const Record first = list[std::size_t(order[t])];
+        for (; t < end; ++t) {
+            if (t + Ahead < order.size()) {
+                const char* r = reinterpret_cast<const char*>(&list[std::size_t(order[t + Ahead])]);
+                for (std::size_t line = 0; line < sizeof(Record); line += 64) __builtin_prefetch(r + line, 1);
+                __builtin_prefetch(r + sizeof(Record) - 1, 1);
+            }
+            Record& at = list[std::size_t(order[t])];
+            at = t + 1 < end ? list[std::size_t(order[t + 1])] : first;
+            settle(at);
+        }
+    }
+}
+
 }  // namespace
 
 bool Mesh::importScattered() const {
@@ -78,19 +123,15 @@ void Mesh::orderSpatially() {
         ++v;
     });
     std::sort(keyed.begin(), keyed.end());
-    // The records are gathered in the new order, each asked for some places
-    // ahead: in a scattered list every one is a miss.
-    constexpr int Ahead = 16;
     std::vector<std::int32_t> renumber(std::size_t(nV), 0);
-    VertexList sortedVertices;
-    sortedVertices.reserve(std::size_t(nV));
-    for (int i = 0; i < nV; ++i) {
-        if (i + Ahead < nV) __builtin_prefetch(&vertices[keyed[std::size_t(i + Ahead)].second]);
-        const int old = keyed[std::size_t(i)].second;
-        renumber[std::size_t(old)] = i;
-        MeshVertex r = vertices[old];
-        r.face = -1;
-        sortedVertices.push_back(r);
+    {
+        std::vector<std::int32_t> from(static_cast<std::size_t>(nV));
+        for (int i = 0; i < nV; ++i) {
+            from[std::size_t(i)] = keyed[std::size_t(i)].second;
+            renumber[std::size_t(keyed[std::size_t(i)].second)] = i;
+        }
+        keyed = {};
+        permuteInPlace(vertices, from, [](MeshVertex& r) { r.face = -1; });
     }
     // Faces by their lowest new corner (a counting sort, stable); a corner
     // outside the list keeps its number.
@@ -99,29 +140,21 @@ void Mesh::orderSpatially() {
         const int m = std::min({corner(F.v[0]), corner(F.v[1]), corner(F.v[2])});
         return std::clamp(m, 0, nV - 1);
     };
-    std::vector<std::int32_t> start(std::size_t(nV) + 1, 0);
-    faces.forRange(0, faces.size(), [&](const MeshFace& F) { ++start[std::size_t(lowest(F)) + 1]; });
-    for (int i = 0; i < nV; ++i) start[std::size_t(i) + 1] += start[std::size_t(i)];
     std::vector<std::int32_t> faceAt(std::size_t(nF), 0);
-    int f = 0;
-    faces.forRange(0, faces.size(), [&](const MeshFace& F) { faceAt[std::size_t(start[std::size_t(lowest(F))]++)] = f++; });
-    FaceList sortedFaces;
-    sortedFaces.reserve(std::size_t(nF));
-    for (int i = 0; i < nF; ++i) {
-        if (i + Ahead < nF) {
-            const char* r = reinterpret_cast<const char*>(&faces[faceAt[std::size_t(i + Ahead)]]);
-            for (std::size_t line = 0; line < sizeof(MeshFace); line += 64) __builtin_prefetch(r + line);
-            __builtin_prefetch(r + sizeof(MeshFace) - 1);
-        }
-        MeshFace F = faces[faceAt[std::size_t(i)]];
+    {
+        std::vector<std::int32_t> start(std::size_t(nV) + 1, 0);
+        faces.forRange(0, faces.size(), [&](const MeshFace& F) { ++start[std::size_t(lowest(F)) + 1]; });
+        for (int i = 0; i < nV; ++i) start[std::size_t(i) + 1] += start[std::size_t(i)];
+        int f = 0;
+        faces.forRange(0, faces.size(),
+                       [&](const MeshFace& F) { faceAt[std::size_t(start[std::size_t(lowest(F))]++)] = f++; });
+    }
+    permuteInPlace(faces, faceAt, [&corner](MeshFace& F) {
         for (int k = 0; k < 3; ++k) {
             F.v[k] = corner(F.v[k]);
             F.f[k] = -1;
         }
-        sortedFaces.push_back(F);
-    }
-    vertices = std::move(sortedVertices);
-    faces = std::move(sortedFaces);
+    });
 }
 
 }  // namespace qel

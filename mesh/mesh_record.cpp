@@ -15,7 +15,9 @@
 // so a damaged file never gives the mesh a matrix of NaNs.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "gl/buffer.h"
@@ -130,51 +132,115 @@ void MeshFace::readOld(buffer& b) {
 
 Mesh::Mesh(buffer& b) : Mesh() { DataRead(b); }
 
+namespace {
+
+void encodeVertex(std::uint8_t* p, const MeshVertex& r, std::uint8_t flags) {
+    for (int i = 0; i < 3; ++i) buffer::storeF32(p + 4 * i, r.position[i]);
+    p[12] = flags;
+}
+
+// The 20-byte material record, as pbr::DataWrite appends it. On a
+// little-endian machine the record is the material as held in memory.
+void encodeMaterial(std::uint8_t* p, const pbr& m) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    static_assert(sizeof(pbr) == pbr::RecordSize && offsetof(pbr, light) == 8 && offsetof(pbr, roughness) == 16 &&
+                      offsetof(pbr, metalness) == 18,
+                  "the material record is the material's own bytes");
+    std::memcpy(p, &m, pbr::RecordSize);
+#else
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 2 * i, m.colour[i]);
+    for (int i = 0; i < 4; ++i) buffer::storeU16(p + 8 + 2 * i, m.light[i]);
+    buffer::storeU16(p + 16, std::uint16_t(m.roughness));
+    buffer::storeU16(p + 18, std::uint16_t(m.metalness));
+#endif
+}
+
+// The 73-byte face record, as MeshFace::write appends it.
+void encodeFace(std::uint8_t* p, const MeshFace& F) {
+    for (int k = 0; k < 3; ++k, p += 24) {
+        buffer::storeU32(p, std::uint32_t(F.v[k]));
+        encodeMaterial(p + 4, F.material[k]);
+    }
+    *p = F.flags;
+}
+
+}  // namespace
+
 void Mesh::DataWrite(buffer& b) {
-    const std::vector<std::uint8_t> flags = settledVertexFlags();
+    const std::size_t nV = vertices.size(), nF = faces.size();
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
-    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * vertices.size() +
-              FaceRecordSize * faces.size());
+    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * nV + FaceRecordSize * nF);
     b.writeVec3(centre);
     b.writeF32(size());
-    b.writeU32(std::uint32_t(vertices.size()));
-    const std::uint8_t* flag = flags.data();
-    vertices.forRange(0, vertices.size(), [&b, &flag](const MeshVertex& r) {
-        b.writeVec3(r.position);
-        b.writeU8(*flag++);
+    b.writeU32(std::uint32_t(nV));
+    const std::int32_t vertexAt = b.size();
+    if (!b.append(VertexRecordSize * nV)) {
+        b.endRecord(lengthAt);
+        return;
+    }
+    b.writeU32(std::uint32_t(nF));
+    std::uint8_t* face = b.append(FaceRecordSize * nF);
+    // The faces go out as they are; on the way, what the vertex pass of
+    // initialize needs of them is gathered (see settleVertexFlags).
+    std::vector<VertexSettling> scan;
+    const bool settle = status == 0 && face;
+    if (settle) {
+        scan.resize(nV);
+        VertexSettling* out = scan.data();
+        vertices.forRange(0, nV, [&out](const MeshVertex& r) { *out++ = VertexSettling{r.face, 0, 0}; });
+    }
+    if (face) {
+        const int faceCount = int(nF);
+        std::int32_t i = 0;
+        faces.forRange(0, nF, [&](const MeshFace& F) {
+            encodeFace(face, F);
+            face += FaceRecordSize;
+            if (settle && F.isActive()) gatherSettling(scan, F, i, faceCount);
+            ++i;
+        });
+    }
+    // Reserved room: the vertex records have not moved.
+    std::uint8_t* vertex = b.data() + vertexAt;
+    std::size_t v = 0;
+    vertices.forRange(0, nV, [&](MeshVertex& r) {
+        encodeVertex(vertex, r, settle ? settledFlags(int(v), scan[v]) : r.flags);
+        vertex += VertexRecordSize;
+        ++v;
     });
-    b.writeU32(std::uint32_t(faces.size()));
-    faces.forRange(0, faces.size(), [&b](const MeshFace& r) { r.write(b); });
     b.endRecord(lengthAt);
 }
 
-std::vector<std::uint8_t> Mesh::settledVertexFlags() {
-    // The edits keep each vertex's sharp and border bits, but only
-    // initialize decides which vertices are corners. Its vertex pass runs
-    // here on the mesh's own links, and the stored faces and flags it
-    // rewrites are put back: the mesh in memory is not changed.
-    struct Kept {
-        std::int32_t face;
-        std::uint8_t flags;
-    };
-    std::vector<std::uint8_t> flags;
-    flags.reserve(vertices.size());
-    // A mesh whose connectivity failed keeps its flags through a load too.
-    if (status != 0) {
-        vertices.forRange(0, vertices.size(), [&flags](const MeshVertex& r) { flags.push_back(r.flags); });
-        return flags;
+void Mesh::gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount) {
+    const bool plain = plainFace(F.f, F.flags, faceCount);
+    for (int k = 0; k < 3; ++k) {
+        if (std::uint32_t(F.v[k]) >= scan.size()) continue;
+        VertexSettling& s = scan[std::size_t(F.v[k])];
+        s.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(F.f, F.flags, k, faceCount);
+        if (s.face == i) s.state |= CornerStartSeen;
+        if (s.corners < 3) ++s.corners;
     }
-    std::vector<Kept> kept;
-    kept.reserve(vertices.size());
-    vertices.forRange(0, vertices.size(), [&kept](const MeshVertex& r) { kept.push_back({r.face, r.flags}); });
-    initializeVertices();
-    const Kept* k = kept.data();
-    vertices.forRange(0, vertices.size(), [&flags, &k](MeshVertex& r) {
-        flags.push_back(r.flags);
-        r.face = k->face;
-        r.flags = k->flags;
-        ++k;
-    });
+}
+
+std::uint8_t Mesh::settledFlags(int v, const VertexSettling& s) {
+    // The vertex pass of initializeVertices for one vertex, on its gathered
+    // state: most vertices are told apart by it; the others are walked as
+    // that pass walks them, and their stored face and flags put back, so
+    // that the mesh in memory is not changed.
+    MeshVertex& r = vertices[v];
+    if (!r.isActive() || r.face < 0) return r.flags;
+    constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
+    if (s.state == (CornerStartSeen | CornerOnSmoothEdge) || s.state == CornerStartSeen)
+        return std::uint8_t(r.flags & ~Bits);
+    if (s.state == (CornerStartSeen | CornerOnSharpEdge)) {
+        const std::uint8_t flags = std::uint8_t((r.flags & ~MeshVertex::BorderBit) | MeshVertex::SharpBit);
+        return s.corners >= 3 ? std::uint8_t(flags | MeshVertex::CornerBit) : flags;
+    }
+    const MeshVertex kept = r;
+    if (s.state & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+    vertexUpdate(v);
+    if (corner(v)) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
+    const std::uint8_t flags = r.flags;
+    r = kept;
     return flags;
 }
 

@@ -280,6 +280,84 @@ TEST(SweptMesh, ClosedConversionsFaceOutwardsWhicheverWayTheirCurvesRun) {
     }
 }
 
+// Loops of n points round (cx, cy) in one curve, each run either way.
+Curve* loops(int n, const std::vector<vec3>& centres, const std::vector<bool>& turned) {
+    Curve* c = new Curve();
+    for (std::size_t l = 0; l < centres.size(); ++l) {
+        const int first = c->vertexCount();
+        for (int i = 0; i < n; ++i) {
+            const double t = 2 * 3.141592653589793 * (turned[l] ? -i : i) / n;
+            c->vertexAdd(centres[l] + vec3(float(std::cos(t)), float(std::sin(t)), 0.0f));
+        }
+        for (int i = 0; i < n; ++i) c->edgeAdd(CurveEdge(first + i, first + (i + 1) % n));
+    }
+    c->initialize(Element::ResizeMean);
+    return c;
+}
+
+// The volume each connected part of a closed mesh encloses (parts joined
+// through shared vertices), positive when it faces outwards.
+std::vector<double> partVolumes(const Mesh& m) {
+    std::vector<int> root(m.vertices.size());
+    for (std::size_t v = 0; v < root.size(); ++v) root[v] = int(v);
+    const auto find = [&root](int v) {
+        while (root[std::size_t(v)] != v) v = root[std::size_t(v)] = root[std::size_t(root[std::size_t(v)])];
+        return v;
+    };
+    for (const MeshFace& f : m.faces)
+        for (int k = 1; k < 3; ++k) root[std::size_t(find(f.v[k]))] = find(f.v[0]);
+    std::vector<int> id(root.size(), -1);
+    std::vector<double> volumes;
+    for (const MeshFace& f : m.faces) {
+        int& part = id[std::size_t(find(f.v[0]))];
+        if (part < 0) {
+            part = int(volumes.size());
+            volumes.push_back(0);
+        }
+        const dvec3 a(m.vertices[std::size_t(f.v[0])].position), b(m.vertices[std::size_t(f.v[1])].position),
+            c(m.vertices[std::size_t(f.v[2])].position);
+        volumes[std::size_t(part)] += dot(a, cross(b, c)) / 6;
+    }
+    return volumes;
+}
+
+TEST(SweptMesh, EveryClosedPartFacesOutwardsOnItsOwn) {
+    for (int turn = 0; turn < 8; ++turn) {
+        const bool a = (turn & 1) != 0, b = (turn & 2) != 0, c = (turn & 4) != 0;
+        // Two ring tubes from one path of two loops run either way, swept
+        // round a section of two loops: four tori.
+        {
+            Curve* path = loops(32, {vec3(0, 0, 0), vec3(10, 0, 0)}, {a, b});
+            path->setSize(1.0f);
+            for (CurveVertex& v : path->vertices) v.position = v.position * 3.0f;
+            Curve* section = loops(8, {vec3(0, 0, 0), vec3(0, 0, 0)}, {c, !c});
+            for (std::size_t i = 8; i < 16; ++i) section->vertices[i].position = section->vertices[i].position * 0.5f;
+            std::shared_ptr<Element> held;
+            const std::unique_ptr<Mesh> m = convert(new Tube(path, section), held);
+            ASSERT_TRUE(m) << turn;
+            const std::vector<double> parts = partVolumes(*m);
+            ASSERT_EQ(parts.size(), 4u) << turn;
+            for (const double v : parts) EXPECT_GT(v, 0.0) << turn;
+            EXPECT_EQ(cornersAgainstTheirFaces(*m), 0) << turn;
+        }
+        // A profile from pole to pole through a third point on the axis:
+        // two closed parts meeting at one point.
+        {
+            std::vector<vec3> points = {vec3(0, -2, 0), vec3(1, -1, 0), vec3(0, 0, 0), vec3(1, 1, 0), vec3(0, 2, 0)};
+            if (a) points = {points.rbegin(), points.rend()};
+            std::shared_ptr<Element> held;
+            const std::unique_ptr<Mesh> m =
+                convert(new Revoluton(new Curve(points, false), loop(16, 1, 0, 0, c)), held);
+            ASSERT_TRUE(m) << turn;
+            const double Pi = 3.141592653589793;
+            const std::vector<double> parts = partVolumes(*m);
+            ASSERT_EQ(parts.size(), 2u) << turn;
+            for (const double v : parts) EXPECT_GT(v, 0.9 * 2 * Pi / 3) << turn;  // a double cone
+            EXPECT_EQ(borderVertices(*m), 0) << turn;
+        }
+    }
+}
+
 TEST(SweptMesh, OpenConversionsAreWoundAsTheSurfaceIsDrawn) {
     for (int turn = 0; turn < 4; ++turn) {
         Curve* path = new Curve({vec3(0, 0, 0), vec3(1, 0.5f, 0), vec3(2, 0, 0.5f)}, false);
@@ -329,5 +407,52 @@ TEST(SweptMesh, WeldedPolesCarryTheSeamsOfTheSection) {
         EXPECT_EQ(poles, 2);
         for (const MeshFace& f : m->faces)
             for (int k3 = 0; k3 < 3; ++k3) EXPECT_TRUE(f.f[k3] >= 0 || f.isSharp(k3)) << "a border is sharp";
+    }
+}
+
+TEST(SweptMesh, OpenRevolutonsKeepTheirCornerNormalsOnTheirFacesSide) {
+    // Open bands round a 12-vertex circle (either way round) whose surface
+    // folds: a profile that crosses the axis (every quad of its second edge
+    // twisted), one that turns back on itself and one out of its plane; in
+    // memory and in the OBJ export.
+    const std::vector<vec3> profiles[] = {
+        {vec3(1, -1, 0), vec3(0.2f, 0, 0), vec3(-1, 1, 0)},
+        {vec3(1, -1, 0), vec3(2, 0, 0), vec3(1, -0.5f, 0)},
+        {vec3(1, -1, 0.5f), vec3(1.5f, 0, 1), vec3(1, 1, -1)},
+    };
+    for (int turn = 0; turn < 6; ++turn) {
+        Curve* profile = new Curve(profiles[turn / 2], false);
+        Curve* section = loop(12, 1, 0, 0, (turn & 1) != 0);
+        std::shared_ptr<Element> r;
+        const std::unique_ptr<Mesh> m = convert(new Revoluton(profile, section), r);
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->faceCount(), 48) << turn;
+        EXPECT_EQ(borderVertices(*m), 24) << turn;
+        EXPECT_EQ(cornersAgainstTheirFaces(*m), 0) << turn;
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("band.obj");
+        ASSERT_TRUE(m->saveOBJ(path.toStdString())) << turn;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<vec3> points, normals;
+        int against = 0;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> w = line.simplified().split(' ');
+            if (w.size() == 4 && (w[0] == "v" || w[0] == "vn"))
+                (w[0] == "v" ? points : normals).emplace_back(w[1].toFloat(), w[2].toFloat(), w[3].toFloat());
+            if (w.size() != 4 || w[0] != "f") continue;
+            int pv[3], nv[3];
+            for (int k = 0; k < 3; ++k) {
+                const QList<QByteArray> ids = w[k + 1].split('/');
+                ASSERT_EQ(ids.size(), 3);
+                pv[k] = ids[0].toInt() - 1;
+                nv[k] = ids[2].toInt() - 1;
+            }
+            const vec3 n = cross(points[std::size_t(pv[1])] - points[std::size_t(pv[0])],
+                                 points[std::size_t(pv[2])] - points[std::size_t(pv[0])]);
+            for (int k = 0; k < 3; ++k) against += dot(normals[std::size_t(nv[k])], n) > 0 ? 0 : 1;
+        }
+        EXPECT_EQ(against, 0) << "exported, turn " << turn;
     }
 }
