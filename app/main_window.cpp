@@ -49,7 +49,7 @@ void dispose(T*& object) {
     object = nullptr;
 }
 
-void group(QObject* parent, std::initializer_list<QAction*> actions) {
+void group(QObject* parent, const std::vector<QAction*>& actions) {
     auto* g = new QActionGroup(parent);
     g->setExclusive(true);
     for (QAction* a : actions) g->addAction(a);
@@ -170,33 +170,7 @@ void MainWindow::createActionGroups() {
                  u.actionConstrain_Movement, u.actionAlign, u.actionInverse_Kinematics, u.actionAsmMove,
                  u.actionAsmRotate, u.actionAsmScale, u.actionAsmMirror, u.actionAsmRotateScale});
     group(this, {u.actionObject_Pivot, u.actionObject, u.actionPivot});
-    group(this, {u.actionUse_Tool,
-                 u.actionTetrahedron,
-                 u.actionCube,
-                 u.actionOctahedron,
-                 u.actionDodecahedron,
-                 u.actionIcosahedron,
-                 u.actionSphere,
-                 u.actionCylinder,
-                 u.actionCapsule,
-                 u.actionProfile,
-                 u.actionUniform_Profile,
-                 u.actionPillow_Profile,
-                 u.actionBlob_Profile,
-                 u.actionChamfer_Profile,
-                 u.actionChisel_Profile,
-                 u.actionConvex_Profile,
-                 u.actionConvex_Sharp_Profile,
-                 u.actionScoop_Profile,
-                 u.actionRevoluton,
-                 u.actionTube,
-                 u.actionArray,
-                 u.actionChain,
-                 u.actionGuide,
-                 u.actionHydraulics,
-                 u.actionMuscle,
-                 u.actionLightning,
-                 u.actionCable});
+    group(this, creationEntries());
     group(this, {u.actionThin, u.actionThick, u.actionHalf});
     group(this, {u.actionAxisFree, u.actionAxisSegment, u.actionAxisTriangle, u.actionAxisSquare, u.actionAxisPentagon,
                  u.actionAxisHexagon, u.actionAxisNGon, u.actionAxisCircle, u.actionAxisChainlink,

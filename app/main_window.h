@@ -38,6 +38,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/mat.h"
 
@@ -397,6 +398,8 @@ private:
     // Checks the Create menu's entry of the view's creation value, which
     // the view also changes by itself (Use Tool after an Open or a Pick).
     void checkToolCreation();
+    // The Create menu's entries by creation value.
+    std::vector<QAction*> creationEntries() const;
     // Previous or Next Tool: the assembly guard, then the step once the
     // view is idle.
     void stepTool(bool previous);

@@ -55,39 +55,43 @@ void MainWindow::on_actionMuscle_triggered() { createTool(qel::GLView::CreateMus
 void MainWindow::on_actionLightning_triggered() { createTool(qel::GLView::CreateLightning, ui->menuBinary); }
 void MainWindow::on_actionCable_triggered() { createTool(qel::GLView::CreateCable, ui->menuBinary); }
 
+std::vector<QAction*> MainWindow::creationEntries() const {
+    const Ui_MainWindow& u = *ui;
+    // The Tube entry makes both tube values.
+    return {u.actionUse_Tool,
+            u.actionTetrahedron,
+            u.actionCube,
+            u.actionOctahedron,
+            u.actionDodecahedron,
+            u.actionIcosahedron,
+            u.actionSphere,
+            u.actionCylinder,
+            u.actionCapsule,
+            u.actionProfile,
+            u.actionUniform_Profile,
+            u.actionPillow_Profile,
+            u.actionBlob_Profile,
+            u.actionChamfer_Profile,
+            u.actionChisel_Profile,
+            u.actionConvex_Profile,
+            u.actionConvex_Sharp_Profile,
+            u.actionScoop_Profile,
+            u.actionRevoluton,
+            u.actionTube,
+            u.actionTube,
+            u.actionArray,
+            u.actionChain,
+            u.actionGuide,
+            u.actionHydraulics,
+            u.actionMuscle,
+            u.actionLightning,
+            u.actionCable};
+}
+
 void MainWindow::checkToolCreation() {
-    Ui_MainWindow& u = *ui;
-    // The entries by creation value; the Tube entry makes both tube values.
-    QAction* const entries[] = {u.actionUse_Tool,
-                                u.actionTetrahedron,
-                                u.actionCube,
-                                u.actionOctahedron,
-                                u.actionDodecahedron,
-                                u.actionIcosahedron,
-                                u.actionSphere,
-                                u.actionCylinder,
-                                u.actionCapsule,
-                                u.actionProfile,
-                                u.actionUniform_Profile,
-                                u.actionPillow_Profile,
-                                u.actionBlob_Profile,
-                                u.actionChamfer_Profile,
-                                u.actionChisel_Profile,
-                                u.actionConvex_Profile,
-                                u.actionConvex_Sharp_Profile,
-                                u.actionScoop_Profile,
-                                u.actionRevoluton,
-                                u.actionTube,
-                                u.actionTube,
-                                u.actionArray,
-                                u.actionChain,
-                                u.actionGuide,
-                                u.actionHydraulics,
-                                u.actionMuscle,
-                                u.actionLightning,
-                                u.actionCable};
+    const std::vector<QAction*> entries = creationEntries();
     const int value = view()->toolCreation;
-    if (value >= 0 && value < int(std::size(entries))) entries[value]->setChecked(true);
+    if (value >= 0 && value < int(entries.size())) entries[std::size_t(value)]->setChecked(true);
 }
 
 // ---- Thickness of the next drawn profile ----

@@ -133,4 +133,47 @@ inline void brushSculptor(const BrushScene& s, qel::Sculptor::TAction action, qe
     sample.material = qel::pbr(qel::wvec4(65535, 0, 0, 65535), qel::wvec4(0, 0, 0, 65535), 0, 0);
 }
 
+// A stroke of the brush scene's sculptor, stepping back and forth across
+// the brush centre as a steady hand does.
+class BrushStroke {
+public:
+    BrushStroke(const BrushScene& s, qel::Sculptor::TAction action,
+                qel::Sculptor::TSelect select = qel::Sculptor::SelectElement)
+        : s_(s) {
+        brushSculptor(s, action, select, sculptor_, sample_);
+        list_.push_back(&sculptor_);
+        begin();
+    }
+
+    void stamp() {
+        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
+        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
+        forward_ = !forward_;
+        s_.mesh->sculpt(list_);
+    }
+
+    // The ended step; begin() starts the next stroke.
+    void end() {
+        sculptor_.state = qel::Gesture::Ended;
+        stamp();
+    }
+
+    // The stroke's first step (two samples), as the view always sends it:
+    // what a stroke keeps for its later stamps and its end starts there.
+    void begin() {
+        sculptor_.samples.assign(2, sample_);
+        sculptor_.samples[0].point = s_.centre - s_.step;
+        sculptor_.state = qel::Gesture::Moving;
+        s_.mesh->sculpt(list_);
+        sculptor_.samples.push_back(sample_);
+    }
+
+private:
+    const BrushScene& s_;
+    qel::Sculptor sculptor_;
+    std::vector<qel::Sculptor*> list_;
+    qel::SBrush sample_;
+    bool forward_ = true;
+};
+
 }  // namespace benchmeshes

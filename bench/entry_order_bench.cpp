@@ -75,40 +75,7 @@ Scene& scene(Order order) {
     return *loaded;
 }
 
-// A running stroke of one Sculptor past its first step, three samples: each
-// stamp steps from sample 1 to sample 2, forward and back in turn.
-class Stroke {
-public:
-    Stroke(Scene& s, Sculptor::TAction action) : s_(s) {
-        benchmeshes::brushSculptor(s, action, Sculptor::SelectElement, sculptor_, sample_);
-        list_.push_back(&sculptor_);
-        begin();
-    }
-    void stamp() {
-        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
-        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
-        forward_ = !forward_;
-        s_.mesh->sculpt(list_);
-    }
-    void end() {
-        sculptor_.state = qel::Gesture::Ended;
-        stamp();
-    }
-    void begin() {
-        sculptor_.samples.assign(2, sample_);
-        sculptor_.samples[0].point = s_.centre - s_.step;
-        sculptor_.state = qel::Gesture::Moving;
-        s_.mesh->sculpt(list_);
-        sculptor_.samples.push_back(sample_);
-    }
-
-private:
-    Scene& s_;
-    Sculptor sculptor_;
-    std::vector<Sculptor*> list_;
-    qel::SBrush sample_;
-    bool forward_ = true;
-};
+using Stroke = benchmeshes::BrushStroke;
 
 Scene* drawnScene(benchmark::State& state, Order order) {
     if (!benchgl::makeContext()) {

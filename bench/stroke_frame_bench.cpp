@@ -75,47 +75,7 @@ Scene& scene(Order order) {
     return *shuffled;
 }
 
-// A running stroke of one Sculptor, past its first step, with three samples:
-// each stamp steps from sample 1 to sample 2, forward and back in turn.
-class Stroke {
-public:
-    Stroke(Scene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select = qel::Sculptor::SelectElement)
-        : s_(s) {
-        benchmeshes::brushSculptor(s, action, select, sculptor_, sample_);
-        list_.push_back(&sculptor_);
-        begin();
-    }
-
-    void stamp() {
-        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
-        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
-        forward_ = !forward_;
-        s_.mesh->sculpt(list_);
-    }
-
-    // The ended step; begin() starts the next stroke.
-    void end() {
-        sculptor_.state = qel::Gesture::Ended;
-        stamp();
-    }
-
-    // The stroke's first step (two samples), as the view always sends it:
-    // what a stroke keeps for its later stamps and its end starts there.
-    void begin() {
-        sculptor_.samples.assign(2, sample_);
-        sculptor_.samples[0].point = s_.centre - s_.step;
-        sculptor_.state = qel::Gesture::Moving;
-        s_.mesh->sculpt(list_);
-        sculptor_.samples.push_back(sample_);
-    }
-
-private:
-    Scene& s_;
-    qel::Sculptor sculptor_;
-    std::vector<qel::Sculptor*> list_;
-    qel::SBrush sample_;
-    bool forward_ = true;
-};
+using Stroke = benchmeshes::BrushStroke;
 
 // The scene with its buffers built; null (the state told why) without a
 // context or when the build fails.
