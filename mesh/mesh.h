@@ -78,9 +78,9 @@ public:
     std::vector<std::int32_t> scratch0;                 // two further i32 lists (not emptied
     std::vector<std::int32_t> scratch1;                 //   by deselectAll)
     std::uint8_t needsCompaction = 0;   // a record lost its active bit since the last compaction
-    // What the buffers were built from and what changed since (buffer
-    // builds only; a copy starts without it).
-    MeshBufferState bufferState;
+    // What the buffers were built from and what changed since, and the
+    // writes of a stroke that mark it (a copy starts without it).
+    MeshBufferState bufferState{*this, refill};
 
     // ---- Construction and copying ----
     // An empty mesh through init().
@@ -1032,41 +1032,24 @@ public:
     bool hasFeatures() const override;
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
 
-    // ---- Buffer change marks (mesh_buffer_marks.cpp) ----
-    // A refill flag raised as RefillWhole asks for the whole array; raised
-    // as RefillMarked, only for the corners of the faces marked for that
-    // array since it was last written, which buildVBO rewrites and uploads
-    // run by run. A stroke's stamps mark what they moved (applyDisplacement)
-    // or painted and raise the flag with refillMarked. Marks beyond an
-    // eighth of the mesh give way to a whole refill, and so does a mark
-    // that cannot be followed (a vertex whose faces are not one fan joined
-    // by links). Face ids are only refilled whole.
-    enum RefillArray : int { RefillPositions = 0, RefillNormals = 1, RefillPaint = 2, RefillIds = 3 };
-    static constexpr std::uint8_t RefillWhole = 1;
-    static constexpr std::uint8_t RefillMarked = 2;
-    // Raises the array's flag for its marked faces; a whole refill already
-    // asked for stays whole.
-    void refillMarked(RefillArray array) {
-        if (refill[array] == 0) refill[array] = RefillMarked;
+    // ---- Buffer change marks (MeshBufferState, mesh_buffer_state.h) ----
+    enum RefillArray : int {
+        RefillPositions = MeshBufferState::Positions,
+        RefillNormals = MeshBufferState::Normals,
+        RefillPaint = MeshBufferState::Paint,
+        RefillIds = MeshBufferState::Ids
+    };
+    static constexpr std::uint8_t RefillWhole = MeshBufferState::RefillWhole;
+    static constexpr std::uint8_t RefillMarked = MeshBufferState::RefillMarked;
+    void refillMarked(RefillArray array) { bufferState.refillMarked(array); }
+    void markFaceChanged(RefillArray array, int f, unsigned char channels = pbr::MaskAll) {
+        bufferState.markFace(array, f, channels);
     }
-    // The corners of face f changed in the array (nothing for an index out
-    // of range). For the paint, `channels` (a pbr::Mask set) tells which
-    // channels changed: the colour, light and material arrays they do not
-    // reach are not uploaded again.
-    void markFaceChanged(RefillArray array, int f, unsigned char channels = pbr::MaskAll);
-    // The corners of every face round vertex v changed in the array.
-    void markVertexChanged(RefillArray array, int v, unsigned char channels = pbr::MaskAll);
-    // The same for n vertices at once (so many that they ask for a whole
-    // refill at once).
-    void markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n,
-                             unsigned char channels = pbr::MaskAll);
-    // The links or sharp marks of face f (of every face, without an
-    // argument) changed: its feature edges are found again before the next
-    // position refill, which is whole when they differ. Operations that
-    // change sharp marks or links without a topology change call these; a
-    // whole-mesh change also makes the next marked refills whole.
-    void markFeaturesChanged(int f);
-    void markFeaturesChanged();
+    void markVertexChanged(RefillArray array, int v, unsigned char channels = pbr::MaskAll) {
+        bufferState.markVertex(array, v, channels);
+    }
+    void markFeaturesChanged(int f) { bufferState.markFeatures(f); }
+    void markFeaturesChanged() { bufferState.markFeatures(); }
     // ---- end of vertex buffers and drawing ----
 
     // ---- Sharp edges by angle, relaxation, refinement and sqrt(3)
@@ -1208,13 +1191,6 @@ private:
     // Copies every field of o except the element's id and reference count;
     // GL state starts empty.
     void copyFields(const Mesh& o);
-    // Before a build: turns marked refills whole where the marks cannot be
-    // followed or the feature edges changed, and marks the faces using the
-    // marked vertices (mesh_buffer_marks.cpp).
-    void settleMarkedRefills();
-    // The marks a change of the array goes to (noting the paint channels
-    // changed); null when none are kept.
-    ChangeMarks* marksFor(RefillArray array, unsigned char channels);
 };
 
 }  // namespace qel

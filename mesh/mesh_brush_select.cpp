@@ -577,9 +577,8 @@ void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
 
 void Mesh::applyDisplacement() {
     const std::size_t n = std::min(selectedVertices.size(), displacements.size());
-    for (std::size_t i = 0; i < n; ++i) vertices[selectedVertices[i]].position += displacements[i];
-    // The position refill rewrites the faces round the moved vertices.
-    markVerticesChanged(RefillPositions, selectedVertices.data(), n);
+    // Marks the faces round the moved vertices for the position refill.
+    bufferState.displace(selectedVertices.data(), displacements.data(), n);
     if (stroke_) strokeMoved(n);
 }
 

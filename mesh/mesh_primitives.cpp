@@ -106,7 +106,7 @@ bool Mesh::subdivide(bool smooth) {
                 vertices[v].position = (vertices[v].position + target[v]) * 0.5f;
     }
 
-    topologyChanged = 1;
+    bufferState.faceSetChanged();
     // The new vertices and faces were appended: on a large mesh the faces
     // round a vertex may then lie far apart in the lists. The rebuild of
     // the new order computes the normals.

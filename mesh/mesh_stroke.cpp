@@ -246,7 +246,7 @@ void Mesh::strokeEnd(bool normals) {
             calculateNormalsRound(stroke_->moved);
         } else {
             calculateNormals(2);
-            refill[RefillNormals] = RefillWhole;
+            bufferState.refillWhole(RefillNormals);
         }
     }
     // The grid stays for the next stroke; the rest is let go.
