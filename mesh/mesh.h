@@ -43,9 +43,7 @@ namespace qel {
 class SimplePolygon;  // the outline FromSimplePolygon meshes
 class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
-struct MeshStroke;    // what a sculpt stroke keeps between its steps
-struct MeshStrokeScope;  // a patch or component kept by a stroke
-class MeshStrokeGrid;    // the vertex grid of the stroke's stamps
+class MeshStroke;    // what a sculpt stroke keeps between its steps
 
 class Mesh : public Element {
 public:
@@ -265,61 +263,23 @@ public:
     void clearStroke() override;
 
 private:
-    // The stroke's kept state (null before the first stroke).
+    friend class MeshStroke;  // its stamps select through the walks below
+    // The stroke's kept state (null before the first stroke; mesh_stroke.h).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step: nothing moved yet, no scope kept. A
-    // stroke still open is ended first (clearStroke).
+    // A moving stroke's first step; a stroke still open is ended first
+    // (clearStroke).
     void strokeBegin();
-    // Marks the steps of one sculpt call running (scopes may be kept) and,
-    // during an open stroke, recording (applyDisplacement notes what it
-    // moves) and stamping (brush selections read the vertex grid); all off
-    // after the call.
-    void strokeRun(bool running, bool recording, bool stamping);
-    // The first n selected vertices moved: noted when recording; the grid
-    // follows them.
-    void strokeMoved(std::size_t n);
-    // The stroke's vertex grid, made to hold the mesh as it is (followed
-    // once a stroke, built when missing or unfit for the radius).
-    MeshStrokeGrid& strokeGrid(float radius);
-    // The vertices selectV reaches, read from the stroke's grid; false when
-    // there is no grid to read (the caller scans every vertex).
-    bool selectVNear(const vec3& centre, float radius) {
-        std::vector<std::int32_t> near;
-        return selectVNear(centre, radius, near);
-    }
-    bool selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near);
-    // The vertices of the closed ball that hold scope faces, in index order
-    // (from the grid while stamping).
-    void scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre, float radius,
-                             std::vector<std::int32_t>& out);
-    // The end of a stroke: with normals, those of what it moved as the
-    // whole-mesh pass gives them (that pass itself when the stroke did not
-    // begin here, changed the record counts or moved too much); the kept
-    // state is dropped.
+    // The stroke's end (MeshStroke::end): with normals, those round what it
+    // moved refreshed.
     void strokeEnd(bool normals);
     // selectVG (patch false) or selectVG_ from the face (negative: picked
-    // from the centre) after deselectAll. During a stroke the scope is kept
-    // from the first walk and later stamps whose face lies in it select from
-    // it alone: the same vertices, influences and sector records, and of the
-    // scope's faces those round the selected vertices.
+    // from the centre) after deselectAll; during a stroke from the scope it
+    // keeps (MeshStroke::selectInScope).
     void selectInScope(const vec3& centre, float radius, int face, bool patch);
     // The walks of selectVG and selectVG_, listing every face walked.
     void selectVGWalk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
     void selectVG_Walk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
-    // The selection of selectInScope from a kept scope; false, with
-    // nothing selected, when a selected vertex's fan does not hold all of
-    // its faces in the scope.
-    bool selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
-    // The same selection from a walk of the seed's scope that goes only as
-    // far as the ball, when that walk decides it; false, with nothing
-    // selected, when only the whole walk can (read from the stroke's grid:
-    // while stamping).
-    bool selectNearSeed(const vec3& centre, float radius, int seed, bool patch);
-    // Its selection from the ball's vertices (selected, in index order) and
-    // how many walked faces (marked with MeshFace::MarkBit) hold each.
-    bool selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
-                      float radius, bool patch);
 
 public:
     // ---- end of brush selections and operators ----

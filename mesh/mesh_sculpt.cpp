@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_stroke.h"
 
 namespace qel {
 
@@ -594,14 +595,14 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     const Group group = first ? groupOf(int(first->action)) : Group::Other;
     const bool stamping = group == Group::Stroke || group == Group::Paint || group == Group::TopologyStroke;
     if (first && first->samples.size() <= 2) strokeBegin();
-    strokeRun(true, group == Group::Stroke, stamping);
+    stroke().run(true, group == Group::Stroke, stamping);
     const bool ended = runSteps(*this, sculptors);
     // The end reads the fans the stroke kept.
     if (ended)
         strokeEnd(true);
     else if (first && first->isEnded())
         strokeEnd(false);
-    strokeRun(false, false, false);
+    if (stroke_) stroke_->run(false, false, false);
 }
 
 }  // namespace qel
