@@ -911,41 +911,11 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    // Marks the vertices below vertexMark on the positive side (sides, one
-    // per vertex below the mark: 1 positive, -1 negative, 0 on the plane)
-    // as selected: all of them (scope null) or the corners of the listed
-    // faces. onPlane, when given, receives the active non-border vertices
-    // on the plane.
-    void planeMarkSide(const std::vector<signed char>& sides, const std::vector<int>* scope, std::vector<int>* onPlane);
-    // The cut core on the faces of walk, in order: every edge whose ends
-    // lie on opposite sides is split, then planeWeld. walk receives the
-    // faces the splits make (scoped: only those in the scope, selected, as
-    // walk is then selectedFaces); the new vertices go to cut.
-    void planeCutFaces(const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
-                       std::vector<int>& walk, bool scoped, std::vector<int>& cut);
-    // Two cut vertices that rounded onto one point (the crossing points of
-    // a thin face's two edges) and share an edge become one: the edge is
-    // collapsed where the collapse is allowed. The other leaves the mesh.
-    void planeWeld(const std::vector<int>& cut);
-    // Marks sharp every edge between a cut vertex and a vertex made by it.
-    void planeCrease(const std::vector<int>& cut);
+    friend class PlaneCut;  // the steps of the cuts and caps (mesh_plane_cut.cpp)
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
     // component and of a patch).
     void planeCutSelectedFaces(const vec3& point, const vec3& normal);
-    // The holes a clip opened, by vertex identity (mesh_plane_cut.cpp).
-    struct PlaneHoles;
-    // The whole-mesh cut and the erase of the positive side; holes, when
-    // given, receives what the caps of the holes need.
-    void planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes);
-    // Caps the closed chain of open edges (each named 3 face + edge, each
-    // ending where the next starts), split into simple loops where it comes
-    // back to a vertex or a copy of it; true when it merged a vertex copy
-    // into another.
-    bool planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material);
-    // Closes a simple loop of such edges with a flat cap; false (nothing
-    // changed) when the loop leaves the plane or the cap cannot be joined.
-    bool planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal, const pbr& material);
 
 public:
     // ---- end of plane cut, clip and subtract ----
@@ -1102,45 +1072,13 @@ private:
     // fan closes back at f. Returns the last face visited (f when the fan
     // closed), -1 when a face does not hold v. Bounded by the face count.
     template <class Visit>
-    int walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const {
-        int cur = f;
-        for (std::size_t step = 0; step <= faces.size(); ++step) {
-            const MeshFace& F = faces[cur];
-            const int k = F.corner(v);
-            if (k < 0) return -1;
-            visit(cur);
-            const int e = forward ? nextK(k) : prevK(k);
-            if (stopAtSharp && F.isSharp(e)) return cur;
-            const int g = link(F, e);
-            if (g < 0) return cur;
-            if (g == f) return f;
-            cur = g;
-        }
-        return -1;
-    }
+    int walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const;
     // Circles v forward from its stored face: visit(f, k) for every face of
     // the fan (k the corner of v in f) and, when the walk stops at an open
     // edge, openEnd(f, k) with the last face. Bounded by the face count, so
     // a corrupt link cycle cannot hang it.
     template <class Visit, class OpenEnd>
-    void circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const {
-        const int start = startFace(v);
-        if (start < 0) return;
-        int f = start;
-        for (std::size_t step = 0; step <= faces.size(); ++step) {
-            const MeshFace& F = faces[f];
-            const int k = F.corner(v);
-            if (k < 0) return;
-            visit(f, k);
-            const int g = link(F, nextK(k));
-            if (g < 0) {
-                openEnd(f, k);
-                return;
-            }
-            if (g == start) return;
-            f = g;
-        }
-    }
+    void circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const;
     // The face across edge e of F when it is an active face; else -1.
     int link(const MeshFace& F, int e) const {
         const int g = F.f[e];

@@ -16,6 +16,47 @@
 
 namespace qel {
 
+// ---------------------------------------------------------------------------
+// Fan walks (declared with their contracts in mesh.h)
+
+template <class Visit>
+int Mesh::walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const {
+    int cur = f;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[cur];
+        const int k = F.corner(v);
+        if (k < 0) return -1;
+        visit(cur);
+        const int e = forward ? nextK(k) : prevK(k);
+        if (stopAtSharp && F.isSharp(e)) return cur;
+        const int g = link(F, e);
+        if (g < 0) return cur;
+        if (g == f) return f;
+        cur = g;
+    }
+    return -1;
+}
+
+template <class Visit, class OpenEnd>
+void Mesh::circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const {
+    const int start = startFace(v);
+    if (start < 0) return;
+    int f = start;
+    for (std::size_t step = 0; step <= faces.size(); ++step) {
+        const MeshFace& F = faces[f];
+        const int k = F.corner(v);
+        if (k < 0) return;
+        visit(f, k);
+        const int g = link(F, nextK(k));
+        if (g < 0) {
+            openEnd(f, k);
+            return;
+        }
+        if (g == start) return;
+        f = g;
+    }
+}
+
 namespace {
 }  // namespace
 
