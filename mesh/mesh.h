@@ -688,54 +688,12 @@ public:
     int vertexSplit(int v, int f, const pbr& m, bool cornerSeam);
 
 private:
-    // The two sides of an edge (f, k) as the edits name them.
-    struct EdgeSides {
-        int f, k, k1, k2;  // the face, the edge and the next two corners
-        int a, b1, b2;     // F.v[k], F.v[k1], F.v[k2]
-        int g, j, j1, j2;  // the neighbour (-1: open) and its edge back to f
-        int c;             // g.v[j], -1 for an open edge
-    };
-    // Fills s for an active f and k in 0..2; false when the arguments are
-    // invalid or the neighbour does not link back running the edge b2 -> b1.
-    // A link to an inactive face counts as open.
-    bool edgeSides(int f, int k, EdgeSides& s) const;
-    // What a split reports beyond the new vertex.
-    struct EdgeSplitOut {
-        int a = -1;        // the vertex opposite the edge in f
-        int c = -1;        // the vertex opposite it in g, -1 for an open edge
-        int g = -1;        // the neighbour, -1 for an open edge
-        int n2 = -1;       // the new face on g's side
-        int gCorner = -1;  // nv's corner in g
-    };
-    int edgeSplitAt(int f, int k, const vec3* p, bool cut, EdgeSplitOut& out);
-    int edgeSplitOpen(const EdgeSides& s, const vec3* p, bool cut);
-    int edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out);
-    // Position of the new vertex and its interpolation parameter (t < 0:
-    // the midpoint forms).
-    vec3 splitPoint(const EdgeSides& s, const vec3* p, float& t) const;
-    // Tests the refusals of edgeCollapseFK; s1 and s2 receive the sharp
-    // counts of b1 and b2.
-    bool collapseAllowed(const EdgeSides& s, int& s1, int& s2) const;
-    void collapseMergeWings(int f, int fa, int fb, int b2, int a, bool sharp);
+    friend class EdgeEdit;  // the steps of the edge edits (mesh_edge_edits.cpp)
+    friend class FaceEdit;  // the steps of the face and vertex edits (mesh_face_edits.cpp)
     // In face x (when valid), the link on the edge joining u and w that
     // equals from becomes to (the first link equal to from when no such
     // edge); returns that edge, -1 when none.
     int relinkEdge(int x, int from, int to, int u, int w);
-    // Appends a copy of v's record with stored face `face`.
-    int vertexCopy(int v, int face);
-    int faceSplitAt(int f, const vec3* p, bool cut, int q);
-    // A sector of v for divide and split: f0 its first face (v at corner
-    // i0), e0 the face across f0's backward edge v-w0; fl its last face (v
-    // at il), e1 the face across fl's forward edge v-w1.
-    struct VertexSector {
-        int f0, i0, e0, w0;
-        int fl, il, e1, w1;
-    };
-    // False when the arguments are invalid or the sector covers the whole
-    // fan (a bounding face lies inside it).
-    bool vertexSector(int v, int f, std::vector<int>& sector, VertexSector& s) const;
-    // The faces findBorderedRegion(v, start) lists get a new copy of v.
-    void vertexDetachFan(int v, int start);
 
 public:
     // ---- end of local edits ----
