@@ -590,41 +590,6 @@ private:
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.
     void copyTopology(std::vector<std::int32_t>& topo) const;
-    // What the two edges of F at corner k (edges (k+1)%3 and (k+2)%3) are,
-    // as CornerState bits: sharp, open (no neighbour), smooth (a neighbour
-    // across an unmarked edge).
-    static std::uint8_t cornerEdges(const MeshFace& F, int k, int faceCount) {
-        return cornerEdges(F.f, F.flags, k, faceCount);
-    }
-    // The same from a face's links and flags.
-    static std::uint8_t cornerEdges(const std::int32_t* links, std::uint8_t flags, int k, int faceCount) {
-        std::uint8_t bits = 0;
-        for (const int e : {k == 2 ? 0 : k + 1, k == 0 ? 2 : k - 1}) {
-            const bool open = links[e] < 0 || links[e] >= faceCount;
-            const bool sharp = (flags & MeshFace::SHARP[e]) != 0;
-            if (sharp) bits |= CornerOnSharpEdge;
-            if (open)
-                bits |= CornerOnOpenEdge;
-            else if (!sharp)
-                bits |= CornerOnSmoothEdge;
-        }
-        return bits;
-    }
-    // A face with these links and flags has three neighbours and no sharp
-    // edge: it meets each of its vertices with smooth edges only.
-    static bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCount) {
-        return unsigned(links[0]) < unsigned(faceCount) && unsigned(links[1]) < unsigned(faceCount) &&
-               unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
-    }
-    // Per-vertex state gathered face by face over the vertex's corners.
-    enum CornerState : std::uint8_t {
-        CornerOnSharpEdge = 1,   // a sharp edge meets the vertex
-        CornerOnOpenEdge = 2,    // an open edge meets it
-        CornerOnSmoothEdge = 4,  // an unmarked edge with a neighbour meets it
-        CornerStartSeen = 8,     // the stored face is an active face holding it
-        CornerDirect = 16,       // corner normals written face by face: the vertex's
-        CornerFaceSectors = 32,  // corner normals written face by face: the face's
-    };
 
 public:
     // ---- end of rebuild, normals and smoothing ----
@@ -837,11 +802,6 @@ public:
     static Mesh FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsigned char profile,
                                   unsigned char solid);
 
-private:
-    // The solid steps of FromSimplePolygon: the bottom copy and the walls.
-    void closeSolid(unsigned char profile, unsigned char solid);
-
-public:
     // ---- end of mesh from a closed outline ----
 
     // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp) ----
@@ -869,7 +829,8 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    friend class PlaneCut;  // the steps of the cuts and caps (mesh_plane_cut.cpp)
+    friend class PlaneCut;      // the steps of the cuts and caps (mesh_plane_cut.cpp)
+    friend class SphereCutter;  // the working state of one sphere cut (mesh_sphere_cut.cpp)
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
     // component and of a patch).
@@ -899,10 +860,6 @@ public:
     // cleared (border vertices keep theirs); normals recomputed.
     void subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material);
 
-private:
-    friend class SphereCutter;  // the working state of one sphere cut
-
-public:
     // ---- end of sphere cut, clip, subtract and add ----
 
     // ---- Vertex buffers and drawing (mesh_vbo.cpp, where the buffer
@@ -921,23 +878,16 @@ public:
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
 
     // ---- Buffer change marks (MeshBufferState, mesh_buffer_state.h) ----
-    enum RefillArray : int {
-        RefillPositions = MeshBufferState::Positions,
-        RefillNormals = MeshBufferState::Normals,
-        RefillPaint = MeshBufferState::Paint,
-        RefillIds = MeshBufferState::Ids
-    };
+    enum RefillArray : int { RefillPositions, RefillNormals, RefillPaint, RefillIds };  // as MeshBufferState::Array
     static constexpr std::uint8_t RefillWhole = MeshBufferState::RefillWhole;
     static constexpr std::uint8_t RefillMarked = MeshBufferState::RefillMarked;
     void refillMarked(RefillArray array) { bufferState.refillMarked(array); }
-    void markFaceChanged(RefillArray array, int f, unsigned char channels = pbr::MaskAll) {
-        bufferState.markFace(array, f, channels);
+    void markFaceChanged(RefillArray a, int f, unsigned char channels = pbr::MaskAll) {
+        bufferState.markFace(a, f, channels);
     }
-    void markVertexChanged(RefillArray array, int v, unsigned char channels = pbr::MaskAll) {
-        bufferState.markVertex(array, v, channels);
+    void markVertexChanged(RefillArray a, int v, unsigned char channels = pbr::MaskAll) {
+        bufferState.markVertex(a, v, channels);
     }
-    void markFeaturesChanged(int f) { bufferState.markFeatures(f); }
-    void markFeaturesChanged() { bufferState.markFeatures(); }
     // ---- end of vertex buffers and drawing ----
 
     // ---- Sharp edges by angle, relaxation, refinement and sqrt(3)
@@ -1024,19 +974,7 @@ private:
     // bit set when sharpening; when clearing, a vertex that is not sharp
     // loses its corner bit.
     void markEdgeEnds(const MeshFace& F, int k, bool sharp);
-    // Walks round v from f across edge (k+1)%3 (forward) or (k+2)%3
-    // (backward), k being v's corner, calling visit(face) for every face
-    // reached, until that edge is open, or sharp when stopAtSharp, or the
-    // fan closes back at f. Returns the last face visited (f when the fan
-    // closed), -1 when a face does not hold v. Bounded by the face count.
-    template <class Visit>
-    int walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const;
-    // Circles v forward from its stored face: visit(f, k) for every face of
-    // the fan (k the corner of v in f) and, when the walk stops at an open
-    // edge, openEnd(f, k) with the last face. Bounded by the face count, so
-    // a corrupt link cycle cannot hang it.
-    template <class Visit, class OpenEnd>
-    void circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const;
+    friend class FanWalk;  // the walks round a vertex (mesh_topology.cpp)
     // The face across edge e of F when it is an active face; else -1.
     int link(const MeshFace& F, int e) const {
         const int g = F.f[e];

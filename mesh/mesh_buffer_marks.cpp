@@ -11,6 +11,11 @@
 
 namespace qel {
 
+static_assert(int(Mesh::RefillPositions) == MeshBufferState::Positions &&
+                  int(Mesh::RefillNormals) == MeshBufferState::Normals &&
+                  int(Mesh::RefillPaint) == MeshBufferState::Paint && int(Mesh::RefillIds) == MeshBufferState::Ids,
+              "the mesh's refill flags are indexed as the buffer state's arrays");
+
 // ---------------------------------------------------------------------------
 // ChangeMarks
 

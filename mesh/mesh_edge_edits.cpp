@@ -158,7 +158,7 @@ bool EdgeEdit::edgeSides(const Mesh& mesh, int f, int k, EdgeSides& s) {
 int Mesh::relinkEdge(int x, int from, int to, int u, int w) {
     if (!validFace(x)) return -1;
     // An edit: corners, links and sharp marks may change round it.
-    markFeaturesChanged();
+    bufferState.markFeatures();
     MeshFace& X = faces[x];
     for (int e = 0; e < 3; ++e) {
         if (X.f[e] != from) continue;
@@ -183,7 +183,7 @@ bool Mesh::edgeFlipFK(int f, int k) {
     // The new diagonal a-c must not exist yet.
     int ef = -1, ek = -1;
     if (s.a == s.c || findEdge(s.a, s.c, ef, ek)) return false;
-    markFeaturesChanged();
+    bufferState.markFeatures();
 
     const int fk1 = link(F, s.k1), fk2 = link(F, s.k2);
     const int gj1 = link(G, s.j1), gj2 = link(G, s.j2);
@@ -420,7 +420,7 @@ bool Mesh::edgeCollapseFK(int f, int k) {
     if (!EdgeEdit::edgeSides(*this, f, k, s) || s.g < 0) return false;
     int s1 = -1, s2 = -1;
     if (!EdgeEdit::collapseAllowed(*this, s, s1, s2)) return false;
-    markFeaturesChanged();
+    bufferState.markFeatures();
 
     MeshFace& F = faces[f];
     MeshFace& G = faces[s.g];

@@ -83,7 +83,7 @@ int FaceEdit::vertexCopy(Mesh& mesh, int v, int face) {
 
 void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
     if (!activeFace(f)) return;
-    markFeaturesChanged();
+    bufferState.markFeatures();
     FaceEditScratch& w = scratch();
     const MeshFace F = faces[f];
     // The fans are read while f is still active: the walks read links to

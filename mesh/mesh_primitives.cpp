@@ -38,7 +38,7 @@ void Mesh::makeSharp() {
     vertices.forRange(0, vertices.size(),
                       [](MeshVertex& v) { v.flags = std::uint8_t(v.flags | MeshVertex::SharpBit); });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags | MeshFace::SharpMask); });
-    markFeaturesChanged();
+    bufferState.markFeatures();
     initializeVertices();
     calculateNormals(2);
 }
@@ -50,7 +50,7 @@ void Mesh::makeSmooth() {
         v.flags = std::uint8_t(v.flags & ~MeshVertex::CornerBit);
     });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags & ~MeshFace::SharpMask); });
-    markFeaturesChanged();
+    bufferState.markFeatures();
     calculateNormals(2);
 }
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "mesh/corner_edges.h"
 #include "mesh/mesh.h"
 #include "mesh/normal_math.h"
 #include "mesh/vertex_fans.h"
