@@ -59,7 +59,7 @@ public:
     std::uint8_t vboEnabled = 0;        // the six attributes are bound
     std::uint64_t vboOffsets[6] = {0, 0, 0, 0, 0, 0};
     std::uint8_t refill[4] = {0, 0, 0, 0};  // [0] positions, [1] normals, [2] paint, [3] face ids:
-                                            //   RefillWhole or RefillMarked (see markFaceChanged)
+                                            //   RefillWhole or RefillMarked (see MeshBufferState)
     std::int32_t drawCount = 0;         // vertices drawn (3 per active face)
     std::uint32_t featureVbo = 0;       // GL line buffer of sharp and open edges
     std::int32_t featureCount = 0;      // its vertex count
