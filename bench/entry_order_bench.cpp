@@ -184,8 +184,8 @@ void floorPartial(benchmark::State& state, Order order) {
     Stroke stroke(*s, Sculptor::Deform);
     update(state, *s);
     stroke.stamp();
-    const std::vector<int> positionFaces = markedFaces(m, m.bufferState.marks[qel::Mesh::RefillPositions]);
-    const std::vector<int> normalFaces = markedFaces(m, m.bufferState.marks[qel::Mesh::RefillNormals]);
+    const std::vector<int> positionFaces = markedFaces(m, m.bufferState.marks(qel::Mesh::RefillPositions));
+    const std::vector<int> normalFaces = markedFaces(m, m.bufferState.marks(qel::Mesh::RefillNormals));
     stroke.end();
     update(state, *s);
     gl->glFinish();

@@ -51,7 +51,7 @@ void Mesh::copyFields(const Mesh& o) {
     scratch1 = o.scratch1;
     needsCompaction = o.needsCompaction;
     // The copy builds its buffers from nothing.
-    bufferState = MeshBufferState();
+    bufferState.reset();
     // A stroke's kept state belongs to the mesh it ran on.
     stroke_.reset();
 }

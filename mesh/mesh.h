@@ -43,9 +43,7 @@ namespace qel {
 class SimplePolygon;  // the outline FromSimplePolygon meshes
 class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
-struct MeshStroke;    // what a sculpt stroke keeps between its steps
-struct MeshStrokeScope;  // a patch or component kept by a stroke
-class MeshStrokeGrid;    // the vertex grid of the stroke's stamps
+class MeshStroke;    // what a sculpt stroke keeps between its steps
 
 class Mesh : public Element {
 public:
@@ -61,7 +59,7 @@ public:
     std::uint8_t vboEnabled = 0;        // the six attributes are bound
     std::uint64_t vboOffsets[6] = {0, 0, 0, 0, 0, 0};
     std::uint8_t refill[4] = {0, 0, 0, 0};  // [0] positions, [1] normals, [2] paint, [3] face ids:
-                                            //   RefillWhole or RefillMarked (see markFaceChanged)
+                                            //   RefillWhole or RefillMarked (see MeshBufferState)
     std::int32_t drawCount = 0;         // vertices drawn (3 per active face)
     std::uint32_t featureVbo = 0;       // GL line buffer of sharp and open edges
     std::int32_t featureCount = 0;      // its vertex count
@@ -78,9 +76,9 @@ public:
     std::vector<std::int32_t> scratch0;                 // two further i32 lists (not emptied
     std::vector<std::int32_t> scratch1;                 //   by deselectAll)
     std::uint8_t needsCompaction = 0;   // a record lost its active bit since the last compaction
-    // What the buffers were built from and what changed since (buffer
-    // builds only; a copy starts without it).
-    MeshBufferState bufferState;
+    // What the buffers were built from and what changed since, and the
+    // writes of a stroke that mark it (a copy starts without it).
+    MeshBufferState bufferState{*this, refill};
 
     // ---- Construction and copying ----
     // An empty mesh through init().
@@ -265,61 +263,23 @@ public:
     void clearStroke() override;
 
 private:
-    // The stroke's kept state (null before the first stroke).
+    friend class MeshStroke;  // its stamps select through the walks below
+    // The stroke's kept state (null before the first stroke; mesh_stroke.h).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step: nothing moved yet, no scope kept. A
-    // stroke still open is ended first (clearStroke).
+    // A moving stroke's first step; a stroke still open is ended first
+    // (clearStroke).
     void strokeBegin();
-    // Marks the steps of one sculpt call running (scopes may be kept) and,
-    // during an open stroke, recording (applyDisplacement notes what it
-    // moves) and stamping (brush selections read the vertex grid); all off
-    // after the call.
-    void strokeRun(bool running, bool recording, bool stamping);
-    // The first n selected vertices moved: noted when recording; the grid
-    // follows them.
-    void strokeMoved(std::size_t n);
-    // The stroke's vertex grid, made to hold the mesh as it is (followed
-    // once a stroke, built when missing or unfit for the radius).
-    MeshStrokeGrid& strokeGrid(float radius);
-    // The vertices selectV reaches, read from the stroke's grid; false when
-    // there is no grid to read (the caller scans every vertex).
-    bool selectVNear(const vec3& centre, float radius) {
-        std::vector<std::int32_t> near;
-        return selectVNear(centre, radius, near);
-    }
-    bool selectVNear(const vec3& centre, float radius, std::vector<std::int32_t>& near);
-    // The vertices of the closed ball that hold scope faces, in index order
-    // (from the grid while stamping).
-    void scopeVerticesInBall(const MeshStrokeScope& scope, const vec3& centre, float radius,
-                             std::vector<std::int32_t>& out);
-    // The end of a stroke: with normals, those of what it moved as the
-    // whole-mesh pass gives them (that pass itself when the stroke did not
-    // begin here, changed the record counts or moved too much); the kept
-    // state is dropped.
+    // The stroke's end (MeshStroke::end): with normals, those round what it
+    // moved refreshed.
     void strokeEnd(bool normals);
     // selectVG (patch false) or selectVG_ from the face (negative: picked
-    // from the centre) after deselectAll. During a stroke the scope is kept
-    // from the first walk and later stamps whose face lies in it select from
-    // it alone: the same vertices, influences and sector records, and of the
-    // scope's faces those round the selected vertices.
+    // from the centre) after deselectAll; during a stroke from the scope it
+    // keeps (MeshStroke::selectInScope).
     void selectInScope(const vec3& centre, float radius, int face, bool patch);
     // The walks of selectVG and selectVG_, listing every face walked.
     void selectVGWalk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
     void selectVG_Walk(const vec3& centre, float radius, bool clear, int face, std::vector<int>* walked);
-    // The selection of selectInScope from a kept scope; false, with
-    // nothing selected, when a selected vertex's fan does not hold all of
-    // its faces in the scope.
-    bool selectKept(const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
-    // The same selection from a walk of the seed's scope that goes only as
-    // far as the ball, when that walk decides it; false, with nothing
-    // selected, when only the whole walk can (read from the stroke's grid:
-    // while stamping).
-    bool selectNearSeed(const vec3& centre, float radius, int seed, bool patch);
-    // Its selection from the ball's vertices (selected, in index order) and
-    // how many walked faces (marked with MeshFace::MarkBit) hold each.
-    bool selectWalked(bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held, const vec3& centre,
-                      float radius, bool patch);
 
 public:
     // ---- end of brush selections and operators ----
@@ -644,41 +604,6 @@ private:
     // an inactive face. Whole-mesh passes that jump between neighbours read
     // it instead of the much larger face records.
     void copyTopology(std::vector<std::int32_t>& topo) const;
-    // What the two edges of F at corner k (edges (k+1)%3 and (k+2)%3) are,
-    // as CornerState bits: sharp, open (no neighbour), smooth (a neighbour
-    // across an unmarked edge).
-    static std::uint8_t cornerEdges(const MeshFace& F, int k, int faceCount) {
-        return cornerEdges(F.f, F.flags, k, faceCount);
-    }
-    // The same from a face's links and flags.
-    static std::uint8_t cornerEdges(const std::int32_t* links, std::uint8_t flags, int k, int faceCount) {
-        std::uint8_t bits = 0;
-        for (const int e : {k == 2 ? 0 : k + 1, k == 0 ? 2 : k - 1}) {
-            const bool open = links[e] < 0 || links[e] >= faceCount;
-            const bool sharp = (flags & MeshFace::SHARP[e]) != 0;
-            if (sharp) bits |= CornerOnSharpEdge;
-            if (open)
-                bits |= CornerOnOpenEdge;
-            else if (!sharp)
-                bits |= CornerOnSmoothEdge;
-        }
-        return bits;
-    }
-    // A face with these links and flags has three neighbours and no sharp
-    // edge: it meets each of its vertices with smooth edges only.
-    static bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCount) {
-        return unsigned(links[0]) < unsigned(faceCount) && unsigned(links[1]) < unsigned(faceCount) &&
-               unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
-    }
-    // Per-vertex state gathered face by face over the vertex's corners.
-    enum CornerState : std::uint8_t {
-        CornerOnSharpEdge = 1,   // a sharp edge meets the vertex
-        CornerOnOpenEdge = 2,    // an open edge meets it
-        CornerOnSmoothEdge = 4,  // an unmarked edge with a neighbour meets it
-        CornerStartSeen = 8,     // the stored face is an active face holding it
-        CornerDirect = 16,       // corner normals written face by face: the vertex's
-        CornerFaceSectors = 32,  // corner normals written face by face: the face's
-    };
 
 public:
     // ---- end of rebuild, normals and smoothing ----
@@ -742,54 +667,12 @@ public:
     int vertexSplit(int v, int f, const pbr& m, bool cornerSeam);
 
 private:
-    // The two sides of an edge (f, k) as the edits name them.
-    struct EdgeSides {
-        int f, k, k1, k2;  // the face, the edge and the next two corners
-        int a, b1, b2;     // F.v[k], F.v[k1], F.v[k2]
-        int g, j, j1, j2;  // the neighbour (-1: open) and its edge back to f
-        int c;             // g.v[j], -1 for an open edge
-    };
-    // Fills s for an active f and k in 0..2; false when the arguments are
-    // invalid or the neighbour does not link back running the edge b2 -> b1.
-    // A link to an inactive face counts as open.
-    bool edgeSides(int f, int k, EdgeSides& s) const;
-    // What a split reports beyond the new vertex.
-    struct EdgeSplitOut {
-        int a = -1;        // the vertex opposite the edge in f
-        int c = -1;        // the vertex opposite it in g, -1 for an open edge
-        int g = -1;        // the neighbour, -1 for an open edge
-        int n2 = -1;       // the new face on g's side
-        int gCorner = -1;  // nv's corner in g
-    };
-    int edgeSplitAt(int f, int k, const vec3* p, bool cut, EdgeSplitOut& out);
-    int edgeSplitOpen(const EdgeSides& s, const vec3* p, bool cut);
-    int edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out);
-    // Position of the new vertex and its interpolation parameter (t < 0:
-    // the midpoint forms).
-    vec3 splitPoint(const EdgeSides& s, const vec3* p, float& t) const;
-    // Tests the refusals of edgeCollapseFK; s1 and s2 receive the sharp
-    // counts of b1 and b2.
-    bool collapseAllowed(const EdgeSides& s, int& s1, int& s2) const;
-    void collapseMergeWings(int f, int fa, int fb, int b2, int a, bool sharp);
+    friend class EdgeEdit;  // the steps of the edge edits (mesh_edge_edits.cpp)
+    friend class FaceEdit;  // the steps of the face and vertex edits (mesh_face_edits.cpp)
     // In face x (when valid), the link on the edge joining u and w that
     // equals from becomes to (the first link equal to from when no such
     // edge); returns that edge, -1 when none.
     int relinkEdge(int x, int from, int to, int u, int w);
-    // Appends a copy of v's record with stored face `face`.
-    int vertexCopy(int v, int face);
-    int faceSplitAt(int f, const vec3* p, bool cut, int q);
-    // A sector of v for divide and split: f0 its first face (v at corner
-    // i0), e0 the face across f0's backward edge v-w0; fl its last face (v
-    // at il), e1 the face across fl's forward edge v-w1.
-    struct VertexSector {
-        int f0, i0, e0, w0;
-        int fl, il, e1, w1;
-    };
-    // False when the arguments are invalid or the sector covers the whole
-    // fan (a bounding face lies inside it).
-    bool vertexSector(int v, int f, std::vector<int>& sector, VertexSector& s) const;
-    // The faces findBorderedRegion(v, start) lists get a new copy of v.
-    void vertexDetachFan(int v, int start);
 
 public:
     // ---- end of local edits ----
@@ -929,11 +812,6 @@ public:
     static Mesh FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsigned char profile,
                                   unsigned char solid);
 
-private:
-    // The solid steps of FromSimplePolygon: the bottom copy and the walls.
-    void closeSolid(unsigned char profile, unsigned char solid);
-
-public:
     // ---- end of mesh from a closed outline ----
 
     // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp) ----
@@ -961,41 +839,12 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    // Marks the vertices below vertexMark on the positive side (sides, one
-    // per vertex below the mark: 1 positive, -1 negative, 0 on the plane)
-    // as selected: all of them (scope null) or the corners of the listed
-    // faces. onPlane, when given, receives the active non-border vertices
-    // on the plane.
-    void planeMarkSide(const std::vector<signed char>& sides, const std::vector<int>* scope, std::vector<int>* onPlane);
-    // The cut core on the faces of walk, in order: every edge whose ends
-    // lie on opposite sides is split, then planeWeld. walk receives the
-    // faces the splits make (scoped: only those in the scope, selected, as
-    // walk is then selectedFaces); the new vertices go to cut.
-    void planeCutFaces(const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
-                       std::vector<int>& walk, bool scoped, std::vector<int>& cut);
-    // Two cut vertices that rounded onto one point (the crossing points of
-    // a thin face's two edges) and share an edge become one: the edge is
-    // collapsed where the collapse is allowed. The other leaves the mesh.
-    void planeWeld(const std::vector<int>& cut);
-    // Marks sharp every edge between a cut vertex and a vertex made by it.
-    void planeCrease(const std::vector<int>& cut);
+    friend class PlaneCut;      // the steps of the cuts and caps (mesh_plane_cut.cpp)
+    friend class SphereCutter;  // the working state of one sphere cut (mesh_sphere_cut.cpp)
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
     // component and of a patch).
     void planeCutSelectedFaces(const vec3& point, const vec3& normal);
-    // The holes a clip opened, by vertex identity (mesh_plane_cut.cpp).
-    struct PlaneHoles;
-    // The whole-mesh cut and the erase of the positive side; holes, when
-    // given, receives what the caps of the holes need.
-    void planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes);
-    // Caps the closed chain of open edges (each named 3 face + edge, each
-    // ending where the next starts), split into simple loops where it comes
-    // back to a vertex or a copy of it; true when it merged a vertex copy
-    // into another.
-    bool planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material);
-    // Closes a simple loop of such edges with a flat cap; false (nothing
-    // changed) when the loop leaves the plane or the cap cannot be joined.
-    bool planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal, const pbr& material);
 
 public:
     // ---- end of plane cut, clip and subtract ----
@@ -1021,10 +870,6 @@ public:
     // cleared (border vertices keep theirs); normals recomputed.
     void subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material);
 
-private:
-    friend class SphereCutter;  // the working state of one sphere cut
-
-public:
     // ---- end of sphere cut, clip, subtract and add ----
 
     // ---- Vertex buffers and drawing (mesh_vbo.cpp, where the buffer
@@ -1042,41 +887,17 @@ public:
     bool hasFeatures() const override;
     void renderFeatures(const mat4& m, const bvec4& colour, bool end) override;
 
-    // ---- Buffer change marks (mesh_buffer_marks.cpp) ----
-    // A refill flag raised as RefillWhole asks for the whole array; raised
-    // as RefillMarked, only for the corners of the faces marked for that
-    // array since it was last written, which buildVBO rewrites and uploads
-    // run by run. A stroke's stamps mark what they moved (applyDisplacement)
-    // or painted and raise the flag with refillMarked. Marks beyond an
-    // eighth of the mesh give way to a whole refill, and so does a mark
-    // that cannot be followed (a vertex whose faces are not one fan joined
-    // by links). Face ids are only refilled whole.
-    enum RefillArray : int { RefillPositions = 0, RefillNormals = 1, RefillPaint = 2, RefillIds = 3 };
-    static constexpr std::uint8_t RefillWhole = 1;
-    static constexpr std::uint8_t RefillMarked = 2;
-    // Raises the array's flag for its marked faces; a whole refill already
-    // asked for stays whole.
-    void refillMarked(RefillArray array) {
-        if (refill[array] == 0) refill[array] = RefillMarked;
+    // ---- Buffer change marks (MeshBufferState, mesh_buffer_state.h) ----
+    enum RefillArray : int { RefillPositions, RefillNormals, RefillPaint, RefillIds };  // as MeshBufferState::Array
+    static constexpr std::uint8_t RefillWhole = MeshBufferState::RefillWhole;
+    static constexpr std::uint8_t RefillMarked = MeshBufferState::RefillMarked;
+    void refillMarked(RefillArray array) { bufferState.refillMarked(array); }
+    void markFaceChanged(RefillArray a, int f, unsigned char channels = pbr::MaskAll) {
+        bufferState.markFace(a, f, channels);
     }
-    // The corners of face f changed in the array (nothing for an index out
-    // of range). For the paint, `channels` (a pbr::Mask set) tells which
-    // channels changed: the colour, light and material arrays they do not
-    // reach are not uploaded again.
-    void markFaceChanged(RefillArray array, int f, unsigned char channels = pbr::MaskAll);
-    // The corners of every face round vertex v changed in the array.
-    void markVertexChanged(RefillArray array, int v, unsigned char channels = pbr::MaskAll);
-    // The same for n vertices at once (so many that they ask for a whole
-    // refill at once).
-    void markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n,
-                             unsigned char channels = pbr::MaskAll);
-    // The links or sharp marks of face f (of every face, without an
-    // argument) changed: its feature edges are found again before the next
-    // position refill, which is whole when they differ. Operations that
-    // change sharp marks or links without a topology change call these; a
-    // whole-mesh change also makes the next marked refills whole.
-    void markFeaturesChanged(int f);
-    void markFeaturesChanged();
+    void markVertexChanged(RefillArray a, int v, unsigned char channels = pbr::MaskAll) {
+        bufferState.markVertex(a, v, channels);
+    }
     // ---- end of vertex buffers and drawing ----
 
     // ---- Sharp edges by angle, relaxation, refinement and sqrt(3)
@@ -1163,51 +984,7 @@ private:
     // bit set when sharpening; when clearing, a vertex that is not sharp
     // loses its corner bit.
     void markEdgeEnds(const MeshFace& F, int k, bool sharp);
-    // Walks round v from f across edge (k+1)%3 (forward) or (k+2)%3
-    // (backward), k being v's corner, calling visit(face) for every face
-    // reached, until that edge is open, or sharp when stopAtSharp, or the
-    // fan closes back at f. Returns the last face visited (f when the fan
-    // closed), -1 when a face does not hold v. Bounded by the face count.
-    template <class Visit>
-    int walkFan(int v, int f, bool forward, bool stopAtSharp, Visit&& visit) const {
-        int cur = f;
-        for (std::size_t step = 0; step <= faces.size(); ++step) {
-            const MeshFace& F = faces[cur];
-            const int k = F.corner(v);
-            if (k < 0) return -1;
-            visit(cur);
-            const int e = forward ? nextK(k) : prevK(k);
-            if (stopAtSharp && F.isSharp(e)) return cur;
-            const int g = link(F, e);
-            if (g < 0) return cur;
-            if (g == f) return f;
-            cur = g;
-        }
-        return -1;
-    }
-    // Circles v forward from its stored face: visit(f, k) for every face of
-    // the fan (k the corner of v in f) and, when the walk stops at an open
-    // edge, openEnd(f, k) with the last face. Bounded by the face count, so
-    // a corrupt link cycle cannot hang it.
-    template <class Visit, class OpenEnd>
-    void circleFan(int v, Visit&& visit, OpenEnd&& openEnd) const {
-        const int start = startFace(v);
-        if (start < 0) return;
-        int f = start;
-        for (std::size_t step = 0; step <= faces.size(); ++step) {
-            const MeshFace& F = faces[f];
-            const int k = F.corner(v);
-            if (k < 0) return;
-            visit(f, k);
-            const int g = link(F, nextK(k));
-            if (g < 0) {
-                openEnd(f, k);
-                return;
-            }
-            if (g == start) return;
-            f = g;
-        }
-    }
+    friend class FanWalk;  // the walks round a vertex (mesh_topology.cpp)
     // The face across edge e of F when it is an active face; else -1.
     int link(const MeshFace& F, int e) const {
         const int g = F.f[e];
@@ -1218,13 +995,6 @@ private:
     // Copies every field of o except the element's id and reference count;
     // GL state starts empty.
     void copyFields(const Mesh& o);
-    // Before a build: turns marked refills whole where the marks cannot be
-    // followed or the feature edges changed, and marks the faces using the
-    // marked vertices (mesh_buffer_marks.cpp).
-    void settleMarkedRefills();
-    // The marks a change of the array goes to (noting the paint channels
-    // changed); null when none are kept.
-    ChangeMarks* marksFor(RefillArray array, unsigned char channels);
 };
 
 }  // namespace qel

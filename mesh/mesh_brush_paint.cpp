@@ -51,22 +51,19 @@ pbr blend(const pbr& old, const pbr& P, unsigned char mask, float a) {
 }
 
 // Blends the sector of v that starts at face g by weight w, from the
-// material of v's corner in g.
+// material of v's corner in g; marks v's faces for the paint refill.
 void blendSector(Mesh& m, int v, int g, const pbr& P, unsigned char mask, double w) {
     if (!m.activeFace(g)) return;
     const int k = m.faces[g].corner(v);
     if (k < 0) return;
     const pbr mixed = blend(m.faces[g].material[k], P, mask, float(1.0 - w));
-    m.materialRegion(v, g, mixed, mask);
+    m.bufferState.paintSector(v, g, mixed, mask);
 }
 
 // Sets the masked channels of every corner of the selected faces, then
 // ends the selection.
 void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
-    for (const int f : m.selectedFaces) {
-        m.faces[f].setMaterial(P, P, P, mask);
-        m.markFaceChanged(Mesh::RefillPaint, f, mask);
-    }
+    for (const int f : m.selectedFaces) m.bufferState.paintFace(f, P, mask);
     m.deselectAll();
 }
 
@@ -83,7 +80,6 @@ void Mesh::_material(const pbr& material, unsigned char mask, float s) {
             findRegions(r.vertex, sectors);
             for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
         });
-    for (const MeshInfluence& r : influences) markVertexChanged(RefillPaint, r.vertex, mask);
 }
 
 void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {
@@ -107,10 +103,8 @@ void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& mat
     deselectAll();
     selectInScope(centre, radius, face, true);
     if (mask & pbr::MaskAll)
-        for (const MeshSectorInfluence& r : sectorInfluences) {
+        for (const MeshSectorInfluence& r : sectorInfluences)
             blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
-            markVertexChanged(RefillPaint, r.vertex, mask);
-        }
     deselectAll();
 }
 

@@ -1,14 +1,20 @@
 // The change marks of the mesh's vertex buffers: which faces' corners each
 // refillable array must rewrite at the next build, which faces' feature
-// edges must be found again, and the step before a build that follows the
-// marks (a marked vertex stands for its fan) or gives way to a whole refill
-// where they cannot be followed.
+// edges must be found again, the writes of a stroke that make them, and the
+// step before a build that follows the marks (a marked vertex stands for
+// its fan) or gives way to a whole refill where they cannot be followed.
 
 #include <algorithm>
 
 #include "mesh/mesh.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
+
+static_assert(int(Mesh::RefillPositions) == MeshBufferState::Positions &&
+                  int(Mesh::RefillNormals) == MeshBufferState::Normals &&
+                  int(Mesh::RefillPaint) == MeshBufferState::Paint && int(Mesh::RefillIds) == MeshBufferState::Ids,
+              "the mesh's refill flags are indexed as the buffer state's arrays");
 
 // ---------------------------------------------------------------------------
 // ChangeMarks
@@ -61,46 +67,86 @@ std::uint8_t paintPartsOf(unsigned char channels) {
 
 // The marks of the array, null when none are kept: a whole refill already
 // asked for covers every face.
-ChangeMarks* Mesh::marksFor(RefillArray array, unsigned char channels) {
-    if (array < 0 || array >= MeshBufferState::MarkedArrays) return nullptr;
-    if (refill[array] != 0 && refill[array] != RefillMarked) return nullptr;
-    ChangeMarks& marks = bufferState.marks[array];
+ChangeMarks* MeshBufferState::marksFor(int array, unsigned char channels) {
+    if (array < 0 || array >= MarkedArrays) return nullptr;
+    if (refill_[array] != 0 && refill_[array] != RefillMarked) return nullptr;
+    ChangeMarks& marks = marks_[array];
     if (marks.overflowed()) return nullptr;
-    if (array == RefillPaint) bufferState.paintParts = std::uint8_t(bufferState.paintParts | paintPartsOf(channels));
+    if (array == Paint) paintParts_ = std::uint8_t(paintParts_ | paintPartsOf(channels));
     return &marks;
 }
 
-void Mesh::markFaceChanged(RefillArray array, int f, unsigned char channels) {
-    ChangeMarks* marks = validFace(f) ? marksFor(array, channels) : nullptr;
+void MeshBufferState::markFace(int array, int f, unsigned char channels) {
+    ChangeMarks* marks = mesh_.validFace(f) ? marksFor(array, channels) : nullptr;
     if (!marks) return;
     marks->markFace(std::uint32_t(f));
-    if (marks->markedFaces() > markLimit(faces.size())) marks->overflow();
+    if (marks->markedFaces() > markLimit(mesh_.faces.size())) marks->overflow();
 }
 
-void Mesh::markVertexChanged(RefillArray array, int v, unsigned char channels) {
-    ChangeMarks* marks = validVertex(v) ? marksFor(array, channels) : nullptr;
-    if (marks && marks->markVertex(std::uint32_t(v)) && marks->markedVertices() > markLimit(vertices.size()))
+void MeshBufferState::markVertex(int array, int v, unsigned char channels) {
+    ChangeMarks* marks = mesh_.validVertex(v) ? marksFor(array, channels) : nullptr;
+    if (marks && marks->markVertex(std::uint32_t(v)) && marks->markedVertices() > markLimit(mesh_.vertices.size()))
         marks->overflow();
 }
 
-void Mesh::markVerticesChanged(RefillArray array, const std::int32_t* list, std::size_t n, unsigned char channels) {
+void MeshBufferState::markVertices(int array, const std::int32_t* list, std::size_t n, unsigned char channels) {
     ChangeMarks* marks = marksFor(array, channels);
     if (!marks) return;
-    if (n > markLimit(vertices.size())) marks->overflow();
-    for (std::size_t i = 0; i < n && !marks->overflowed(); ++i) markVertexChanged(array, list[i], channels);
+    if (n > markLimit(mesh_.vertices.size())) marks->overflow();
+    for (std::size_t i = 0; i < n && !marks->overflowed(); ++i) markVertex(array, list[i], channels);
 }
 
-void Mesh::markFeaturesChanged(int f) {
-    FeatureEdges& features = bufferState.features;
-    if (features.allStale || !validFace(f)) return;
+void MeshBufferState::markFans(int array, const VertexFans& fans) {
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        if (fans.begin(i) == fans.end(i)) markVertex(array, fans.vertex(i));
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) markFace(array, x->face);
+    }
+}
+
+void MeshBufferState::markFeatures(int f) {
+    if (features.allStale || !mesh_.validFace(f)) return;
     features.stale.push_back(std::uint32_t(f));
-    if (features.stale.size() > markLimit(faces.size())) markFeaturesChanged();
+    if (features.stale.size() > markLimit(mesh_.faces.size())) markFeatures();
 }
 
-void Mesh::markFeaturesChanged() {
-    FeatureEdges& features = bufferState.features;
+void MeshBufferState::markFeatures() {
     features.allStale = true;
     features.stale.clear();
+}
+
+void MeshBufferState::reset() {
+    for (ChangeMarks& marks : marks_) marks = ChangeMarks();
+    paintParts_ = 0;
+    features = FeatureEdges();
+    faceSlots = 0;
+    everyFaceActive = true;
+    rank = {};
+    activeWords = {};
+    fanFirst = {};
+    fanFaces = {};
+    laidOut = false;
+}
+
+// ---------------------------------------------------------------------------
+// Writes
+
+void MeshBufferState::faceSetChanged() { mesh_.topologyChanged = 1; }
+
+void MeshBufferState::displace(const std::int32_t* list, const vec3* d, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) mesh_.vertices[list[i]].position += d[i];
+    // The position refill rewrites the faces round the moved vertices.
+    markVertices(Positions, list, n);
+}
+
+void MeshBufferState::paintSector(int v, int f, const pbr& m, unsigned char mask) {
+    mesh_.materialRegion(v, f, m, mask);
+    markVertex(Paint, v, mask);
+}
+
+void MeshBufferState::paintFace(int f, const pbr& m, unsigned char mask) {
+    if (!mesh_.validFace(f)) return;
+    mesh_.faces[f].setMaterial(m, m, m, mask);
+    markFace(Paint, f, mask);
 }
 
 // ---------------------------------------------------------------------------
@@ -108,47 +154,58 @@ void Mesh::markFeaturesChanged() {
 
 namespace {
 
-bool marked(std::uint8_t flag) { return flag == Mesh::RefillMarked; }
+bool marked(std::uint8_t flag) { return flag == MeshBufferState::RefillMarked; }
 
 }  // namespace
 
-void Mesh::settleMarkedRefills() {
-    MeshBufferState& state = bufferState;
-    FeatureEdges& features = state.features;
+void MeshBufferState::settle() {
+    std::uint8_t* refill = refill_;
+    const Mesh::FaceList& faces = mesh_.faces;
     if (features.allStale) {
         // Links changed anywhere (an edit): corners and active faces may
         // have changed with them, so nothing marked is trusted.
-        for (std::uint8_t& flag : refill)
-            if (marked(flag)) flag = RefillWhole;
-    } else if (!features.stale.empty() && refill[RefillPositions] != 0) {
+        for (int a = 0; a < 4; ++a)
+            if (marked(refill[a])) refill[a] = RefillWhole;
+    } else if (!features.stale.empty() && refill[Positions] != 0) {
         // A face whose feature edges changed moves the segments of every
         // later face in the line buffer: the positions are refilled whole.
         for (const std::uint32_t f : features.stale) {
             if (f >= features.mask.size() || f >= faces.size()) continue;
-            const std::uint8_t mask = featureMask(faces[f], std::int32_t(f), state);
+            const std::uint8_t mask = featureMask(faces[f], std::int32_t(f), *this);
             if (mask == features.mask[f]) continue;
             features.mask[f] = mask;
-            refill[RefillPositions] = RefillWhole;
+            refill[Positions] = RefillWhole;
         }
         features.stale.clear();
     }
-    if (marked(refill[RefillIds])) refill[RefillIds] = RefillWhole;
+    if (marked(refill[Ids])) refill[Ids] = RefillWhole;
     // A marked vertex stands for the drawn faces using it, listed by the
     // layout: the corners of the faces have not changed since (an edit that
     // changes them changes the links, and every refill is whole).
-    const std::vector<std::uint32_t>& first = state.fanFirst;
-    for (int a = 0; a < MeshBufferState::MarkedArrays; ++a) {
+    const std::vector<std::uint32_t>& first = fanFirst;
+    for (int a = 0; a < MarkedArrays; ++a) {
         if (!marked(refill[a])) continue;
-        ChangeMarks& marks = state.marks[a];
+        ChangeMarks& marks = marks_[a];
         if (marks.overflowed()) {
             refill[a] = RefillWhole;
             continue;
         }
         for (const std::uint32_t v : marks.vertices()) {
             if (std::size_t(v) + 1 >= first.size()) continue;
-            for (std::uint32_t i = first[v]; i < first[std::size_t(v) + 1]; ++i) marks.markFace(state.fanFaces[i]);
+            for (std::uint32_t i = first[v]; i < first[std::size_t(v) + 1]; ++i) marks.markFace(fanFaces[i]);
         }
     }
+}
+
+void MeshBufferState::built() {
+    for (int a = 0; a < MarkedArrays; ++a)
+        if (refill_[a] != 0) marks_[a].clear();
+    if (refill_[Paint] != 0) paintParts_ = 0;
+    if (refill_[Positions] != 0 && refill_[Positions] != RefillMarked) {
+        features.allStale = false;
+        features.stale.clear();
+    }
+    laidOut = true;
 }
 
 }  // namespace qel

@@ -3,13 +3,16 @@
 // build rewrites only what changed: the faces whose corners changed per
 // refillable array, the feature edges of every face, and the layout the
 // buffers were built for (where each face's corners sit, how many corners
-// use each vertex). Plain data: mesh_vbo.cpp and mesh_buffer_marks.cpp keep
-// it current.
+// use each vertex). The mesh's writes that reach the buffers during a
+// stroke go through MeshBufferState, which marks what each changes;
+// mesh_vbo.cpp reads the marks and keeps the layout current.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "core/vec.h"
+#include "gl/pbr.h"
 #include "mesh/mesh_records.h"
 
 namespace qel {
@@ -59,14 +62,101 @@ struct FeatureEdges {
     bool allStale = true;              // every face's links may have changed
 };
 
-struct MeshBufferState {
-    // The arrays that can be refilled in part, in the order of the refill
-    // flags: positions (with the feature lines), normals, paint.
+class Mesh;
+class VertexFans;
+
+// The buffer state of one mesh, bound to it for its lifetime. The refill
+// flags it raises and reads are the mesh's own (Mesh::refill).
+//
+// A refill flag raised as RefillWhole asks for the whole array; raised as
+// RefillMarked, only for the corners of the faces marked for that array
+// since it was last written, which the build rewrites and uploads run by
+// run. A stroke's writes mark what they change and the stroke raises the
+// flags with refillMarked. Marks beyond an eighth of the mesh give way to a
+// whole refill, and so does a mark that cannot be followed (a vertex whose
+// faces are not one fan joined by links). Face ids are only refilled whole.
+class MeshBufferState {
+public:
+    // The arrays of the refill flags: positions (with the feature lines),
+    // normals, paint, face ids; the first three can be refilled in part.
+    enum Array : int { Positions = 0, Normals = 1, Paint = 2, Ids = 3 };
     static constexpr int MarkedArrays = 3;
-    ChangeMarks marks[MarkedArrays];
+    static constexpr std::uint8_t RefillWhole = 1;
+    static constexpr std::uint8_t RefillMarked = 2;
+
+    // Bound to the mesh and its four refill flags.
+    MeshBufferState(Mesh& mesh, std::uint8_t* refill) : mesh_(mesh), refill_(refill) {}
+    MeshBufferState(const MeshBufferState&) = delete;
+    MeshBufferState& operator=(const MeshBufferState&) = delete;
+    // Forgets the marks, the feature edges and the layout: the next build
+    // starts from nothing.
+    void reset();
+
+    // ---- Writes that reach the buffers (mesh_buffer_marks.cpp) ----
+    // Each writes the mesh's records and marks what it changed.
+    //
+    // Adds d[i] to the position of vertex list[i], i < n.
+    void displace(const std::int32_t* list, const vec3* d, std::size_t n);
+    // The masked channels of the corners of v's sharp-bounded sector that
+    // starts at face f become m (Mesh::materialRegion).
+    void paintSector(int v, int f, const pbr& m, unsigned char mask);
+    // The masked channels of every corner of face f become m.
+    void paintFace(int f, const pbr& m, unsigned char mask);
+    // The corner normals round the gathered vertices, written by write()
+    // (false when it could not write them all); the faces of their fans are
+    // marked. Whether write() wrote them.
+    template <class Write>
+    bool writeNormalsRound(const VertexFans& ring, Write&& write) {
+        if (!write()) return false;
+        markFans(Normals, ring);
+        return true;
+    }
+    // A whole-mesh change of the array: the whole array is refilled.
+    void refillWhole(int array) { refillFlag(array) = RefillWhole; }
+    // Faces were added, removed or reordered: the next build reallocates
+    // the buffers and refills them whole (Mesh::topologyChanged).
+    void faceSetChanged();
+
+    // ---- Marks ----
+    // Raises the array's flag for its marked faces; a whole refill already
+    // asked for stays whole.
+    void refillMarked(int array) {
+        std::uint8_t& flag = refillFlag(array);
+        if (flag == 0) flag = RefillMarked;
+    }
+    // The corners of face f changed in the array (nothing for an index out
+    // of range). For the paint, `channels` (a pbr::Mask set) tells which
+    // channels changed: the colour, light and material arrays they do not
+    // reach are not uploaded again.
+    void markFace(int array, int f, unsigned char channels = pbr::MaskAll);
+    // The corners of every face round vertex v changed in the array.
+    void markVertex(int array, int v, unsigned char channels = pbr::MaskAll);
+    // The same for n vertices at once (so many that they ask for a whole
+    // refill at once).
+    void markVertices(int array, const std::int32_t* list, std::size_t n, unsigned char channels = pbr::MaskAll);
+    // The corners of the faces of the gathered fans (a vertex without
+    // faces standing for its own) changed in the array.
+    void markFans(int array, const VertexFans& fans);
+    // The links or sharp marks of face f (of every face, without an
+    // argument) changed: its feature edges are found again before the next
+    // position refill, which is whole when they differ. A whole-mesh change
+    // also makes the next marked refills whole.
+    void markFeatures(int f);
+    void markFeatures();
+
+    // ---- The build (mesh_vbo.cpp, mesh_vbo_ranges.cpp) ----
+    // Before a build: turns marked refills whole where the marks cannot be
+    // followed or the feature edges changed, and marks the faces using the
+    // marked vertices.
+    void settle();
+    // After a successful build: the marks of every array written are spent,
+    // and a whole position refill found the feature edges.
+    void built();
+    const ChangeMarks& marks(int array) const { return marks_[array]; }
     // The paint arrays the paint marks reach: bit 0 colour, 1 light, 2
     // roughness and metalness.
-    std::uint8_t paintParts = 0;
+    std::uint8_t paintParts() const { return paintParts_; }
+
     FeatureEdges features;
     // The layout of the last whole build: the face count it was made for,
     // whether every face was active (each face then sits at its own index),
@@ -82,6 +172,17 @@ struct MeshBufferState {
     std::vector<std::uint32_t> fanFirst;
     std::vector<std::uint32_t> fanFaces;
     bool laidOut = false;  // the layout above and the feature starts match the buffers
+
+private:
+    std::uint8_t& refillFlag(int array) { return refill_[array]; }
+    // The marks a change of the array goes to (noting the paint channels
+    // changed); null when none are kept.
+    ChangeMarks* marksFor(int array, unsigned char channels);
+
+    Mesh& mesh_;
+    std::uint8_t* refill_;
+    ChangeMarks marks_[MarkedArrays];
+    std::uint8_t paintParts_ = 0;
 };
 
 // Face f of the layout is active.

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "mesh/corner_edges.h"
 #include "mesh/face_table.h"
 #include "mesh/mesh.h"
 
@@ -280,7 +281,7 @@ bool Mesh::buildConnectivity() {
 }
 
 bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
-    markFeaturesChanged();
+    bufferState.markFeatures();
     consistent = true;
     needsCompaction = 0;
     const int nV = vertexCount();
@@ -410,7 +411,7 @@ void openSeams(std::vector<std::int32_t>& topo, const std::vector<std::uint8_t>&
 }  // namespace
 
 void Mesh::correctOrientation() {
-    markFeaturesChanged();
+    bufferState.markFeatures();
     // The breadth-first walks read a compact copy of the corners and links
     // (random access into it stays in cache) and keep their marks in a side
     // array; the faces are turned over in one pass at the end.
@@ -679,7 +680,7 @@ void Mesh::buildSharpness() {
         }
     }
     if (marked) {
-        markFeaturesChanged();
+        bufferState.markFeatures();
         initializeVertices();
     }
 }
@@ -696,14 +697,14 @@ bool Mesh::edgeSharpFK(int f, int k, bool sharp) {
     const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};
     markEdgeEnds(F, k, sharp);
     F.setSharp(k, sharp);
-    markFeaturesChanged(f);
+    bufferState.markFeatures(f);
     const int g = F.f[k];
     if (g != f && activeFace(g)) {
         // The neighbour's edge joining the same two vertices.
         MeshFace& G = faces[g];
         const int ga = G.corner(ends[0]), gb = G.corner(ends[1]);
         if (ga >= 0 && gb >= 0 && ga != gb) G.setSharp(3 - ga - gb, sharp);
-        markFeaturesChanged(g);
+        bufferState.markFeatures(g);
     }
     vertexUpdate(ends[0]);
     vertexUpdate(ends[1]);

@@ -88,9 +88,44 @@ constexpr std::uint8_t kCorner = MeshVertex::CornerBit;
 // ---------------------------------------------------------------------------
 // Shared helpers
 
-bool Mesh::edgeSides(int f, int k, EdgeSides& s) const {
-    if (!activeFace(f) || k < 0 || k > 2) return false;
-    const MeshFace& F = faces[f];
+// The steps of the edge edits of a mesh: the two sides of an edge, and the
+// splits and the collapse built on them.
+class EdgeEdit {
+public:
+    // The two sides of an edge (f, k) as the edits name them.
+    struct EdgeSides {
+        int f, k, k1, k2;  // the face, the edge and the next two corners
+        int a, b1, b2;     // F.v[k], F.v[k1], F.v[k2]
+        int g, j, j1, j2;  // the neighbour (-1: open) and its edge back to f
+        int c;             // g.v[j], -1 for an open edge
+    };
+    // Fills s for an active f and k in 0..2; false when the arguments are
+    // invalid or the neighbour does not link back running the edge b2 -> b1.
+    // A link to an inactive face counts as open.
+    static bool edgeSides(const Mesh& mesh, int f, int k, EdgeSides& s);
+    // What a split reports beyond the new vertex.
+    struct EdgeSplitOut {
+        int a = -1;        // the vertex opposite the edge in f
+        int c = -1;        // the vertex opposite it in g, -1 for an open edge
+        int g = -1;        // the neighbour, -1 for an open edge
+        int n2 = -1;       // the new face on g's side
+        int gCorner = -1;  // nv's corner in g
+    };
+    static int edgeSplitAt(Mesh& mesh, int f, int k, const vec3* p, bool cut, EdgeSplitOut& out);
+    static int edgeSplitOpen(Mesh& mesh, const EdgeSides& s, const vec3* p, bool cut);
+    static int edgeSplitInterior(Mesh& mesh, const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out);
+    // Position of the new vertex and its interpolation parameter (t < 0:
+    // the midpoint forms).
+    static vec3 splitPoint(const Mesh& mesh, const EdgeSides& s, const vec3* p, float& t);
+    // Tests the refusals of edgeCollapseFK; s1 and s2 receive the sharp
+    // counts of b1 and b2.
+    static bool collapseAllowed(const Mesh& mesh, const EdgeSides& s, int& s1, int& s2);
+    static void collapseMergeWings(Mesh& mesh, int f, int fa, int fb, int b2, int a, bool sharp);
+};
+
+bool EdgeEdit::edgeSides(const Mesh& mesh, int f, int k, EdgeSides& s) {
+    if (!mesh.activeFace(f) || k < 0 || k > 2) return false;
+    const MeshFace& F = mesh.faces[f];
     s.f = f;
     s.k = k;
     s.k1 = nextK(k);
@@ -98,15 +133,15 @@ bool Mesh::edgeSides(int f, int k, EdgeSides& s) const {
     s.a = F.v[k];
     s.b1 = F.v[s.k1];
     s.b2 = F.v[s.k2];
-    s.g = link(F, k);
+    s.g = mesh.link(F, k);
     s.j = s.j1 = s.j2 = s.c = -1;
-    if (!activeVertex(s.a) || !activeVertex(s.b1) || !activeVertex(s.b2)) return false;
+    if (!mesh.activeVertex(s.a) || !mesh.activeVertex(s.b1) || !mesh.activeVertex(s.b2)) return false;
     if (s.a == s.b1 || s.a == s.b2 || s.b1 == s.b2) return false;
     if (s.g < 0) return true;
     // A neighbour across a second edge of f as well (two faces glued along
     // more than one edge) cannot be edited edge by edge.
     if (s.g == f || F.f[s.k1] == s.g || F.f[s.k2] == s.g) return false;
-    const MeshFace& G = faces[s.g];
+    const MeshFace& G = mesh.faces[s.g];
     for (int j = 0; j < 3; ++j) {
         if (G.f[j] != f) continue;
         const int j1 = nextK(j), j2 = prevK(j);
@@ -115,7 +150,7 @@ bool Mesh::edgeSides(int f, int k, EdgeSides& s) const {
         s.j1 = j1;
         s.j2 = j2;
         s.c = G.v[j];
-        return activeVertex(s.c);
+        return mesh.activeVertex(s.c);
     }
     return false;
 }
@@ -123,7 +158,7 @@ bool Mesh::edgeSides(int f, int k, EdgeSides& s) const {
 int Mesh::relinkEdge(int x, int from, int to, int u, int w) {
     if (!validFace(x)) return -1;
     // An edit: corners, links and sharp marks may change round it.
-    markFeaturesChanged();
+    bufferState.markFeatures();
     MeshFace& X = faces[x];
     for (int e = 0; e < 3; ++e) {
         if (X.f[e] != from) continue;
@@ -140,15 +175,15 @@ int Mesh::relinkEdge(int x, int from, int to, int u, int w) {
 // Flip
 
 bool Mesh::edgeFlipFK(int f, int k) {
-    EdgeSides s;
-    if (!edgeSides(f, k, s) || s.g < 0) return false;
+    EdgeEdit::EdgeSides s;
+    if (!EdgeEdit::edgeSides(*this, f, k, s) || s.g < 0) return false;
     MeshFace& F = faces[f];
     MeshFace& G = faces[s.g];
     if (F.isSharp(k) || G.isSharp(s.j)) return false;
     // The new diagonal a-c must not exist yet.
     int ef = -1, ek = -1;
     if (s.a == s.c || findEdge(s.a, s.c, ef, ek)) return false;
-    markFeaturesChanged();
+    bufferState.markFeatures();
 
     const int fk1 = link(F, s.k1), fk2 = link(F, s.k2);
     const int gj1 = link(G, s.j1), gj2 = link(G, s.j2);
@@ -187,9 +222,9 @@ bool Mesh::edgeFlipVV(int a, int b) {
 // ---------------------------------------------------------------------------
 // Split
 
-vec3 Mesh::splitPoint(const EdgeSides& s, const vec3* p, float& t) const {
-    const vec3 p1 = vertices[s.b1].position;
-    const vec3 p2 = vertices[s.b2].position;
+vec3 EdgeEdit::splitPoint(const Mesh& mesh, const EdgeSides& s, const vec3* p, float& t) {
+    const vec3 p1 = mesh.vertices[s.b1].position;
+    const vec3 p2 = mesh.vertices[s.b2].position;
     t = 0.5f;
     if (!p) return (p1 + p2) * 0.5f;
     // A zero-length edge has no direction: the new corners take b1's
@@ -199,52 +234,52 @@ vec3 Mesh::splitPoint(const EdgeSides& s, const vec3* p, float& t) const {
     return *p;
 }
 
-int Mesh::edgeSplitOpen(const EdgeSides& s, const vec3* p, bool cut) {
+int EdgeEdit::edgeSplitOpen(Mesh& mesh, const EdgeSides& s, const vec3* p, bool cut) {
     float t = 0.0f;
-    const vec3 pos = splitPoint(s, p, t);
-    MeshFace& F = faces[s.f];
-    const int fk2 = link(F, s.k2);
-    const bool fk2Bounded = bounded(F, s.k2);
+    const vec3 pos = splitPoint(mesh, s, p, t);
+    MeshFace& F = mesh.faces[s.f];
+    const int fk2 = mesh.link(F, s.k2);
+    const bool fk2Bounded = mesh.bounded(F, s.k2);
     const pbr m = mixSide(F.material[s.k1], F.material[s.k2], p == nullptr, t);
 
     const std::uint8_t flags = std::uint8_t(kActive | kSharp | (cut ? kCorner : 0));
-    const int nv = vertexAdd(MeshVertex(pos, s.f, flags));
+    const int nv = mesh.vertexAdd(MeshVertex(pos, s.f, flags));
     MeshFace N(s.a, s.b1, nv, -1, s.f, fk2, true, cut, fk2Bounded);
     N.material[0] = pbr::Clamped(F.material[s.k]);
     N.material[1] = pbr::Clamped(F.material[s.k1]);
     N.material[2] = m;
     N.normal = F.normal;
-    const int n = faceAdd(N);
+    const int n = mesh.faceAdd(N);
 
     F.v[s.k1] = nv;
     F.material[s.k1] = m;
     F.f[s.k2] = n;
     F.setSharp(s.k2, cut);
-    vertices[s.b1].face = n;
-    relinkEdge(fk2, s.f, n, s.a, s.b1);
+    mesh.vertices[s.b1].face = n;
+    mesh.relinkEdge(fk2, s.f, n, s.a, s.b1);
     // The cut's sharp edge a-nv makes a a sharp vertex.
-    if (cut) vertices[s.a].flags = std::uint8_t(vertices[s.a].flags | kSharp);
-    vertexUpdate(s.a);
-    vertexUpdate(s.b1);
-    vertexUpdate(nv);
+    if (cut) mesh.vertices[s.a].flags = std::uint8_t(mesh.vertices[s.a].flags | kSharp);
+    mesh.vertexUpdate(s.a);
+    mesh.vertexUpdate(s.b1);
+    mesh.vertexUpdate(nv);
     return nv;
 }
 
-int Mesh::edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out) {
+int EdgeEdit::edgeSplitInterior(Mesh& mesh, const EdgeSides& s, const vec3* p, bool cut, EdgeSplitOut& out) {
     float t = 0.0f;
-    const vec3 pos = splitPoint(s, p, t);
-    MeshFace& F = faces[s.f];
-    MeshFace& G = faces[s.g];
+    const vec3 pos = splitPoint(mesh, s, p, t);
+    MeshFace& F = mesh.faces[s.f];
+    MeshFace& G = mesh.faces[s.g];
     const bool edgeSharp = F.isSharp(s.k);
-    const int fk2 = link(F, s.k2), gj1 = link(G, s.j1);
-    const bool fk2Bounded = bounded(F, s.k2), gj1Bounded = bounded(G, s.j1);
+    const int fk2 = mesh.link(F, s.k2), gj1 = mesh.link(G, s.j1);
+    const bool fk2Bounded = mesh.bounded(F, s.k2), gj1Bounded = mesh.bounded(G, s.j1);
     const pbr mF = mixSide(F.material[s.k1], F.material[s.k2], p == nullptr, t);
     const pbr mG = mixSide(G.material[s.j2], G.material[s.j1], p == nullptr, t);
 
     std::uint8_t flags = std::uint8_t(kActive | (edgeSharp ? kSharp : 0));
     if (cut) flags = std::uint8_t(kActive | kSharp | (edgeSharp ? kCorner : 0));
-    const int nv = vertexAdd(MeshVertex(pos, s.f, flags));
-    const int n1 = faceCount(), n2 = n1 + 1;
+    const int nv = mesh.vertexAdd(MeshVertex(pos, s.f, flags));
+    const int n1 = mesh.faceCount(), n2 = n1 + 1;
     MeshFace N1(s.a, s.b1, nv, n2, s.f, fk2, edgeSharp, cut, fk2Bounded);
     N1.material[0] = pbr::Clamped(F.material[s.k]);
     N1.material[1] = pbr::Clamped(F.material[s.k1]);
@@ -255,8 +290,8 @@ int Mesh::edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSpl
     N2.material[1] = mG;
     N2.material[2] = pbr::Clamped(G.material[s.j2]);
     N2.normal = G.normal;
-    faceAdd(N1);
-    faceAdd(N2);
+    mesh.faceAdd(N1);
+    mesh.faceAdd(N2);
 
     F.v[s.k1] = nv;
     F.material[s.k1] = mF;
@@ -266,14 +301,14 @@ int Mesh::edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSpl
     G.material[s.j2] = mG;
     G.f[s.j1] = n2;
     G.setSharp(s.j1, false);
-    vertices[s.b1].face = n1;
-    relinkEdge(fk2, s.f, n1, s.a, s.b1);
-    relinkEdge(gj1, s.g, n2, s.b1, s.c);
-    if (cut) vertices[s.a].flags = std::uint8_t(vertices[s.a].flags | kSharp);
-    vertexUpdate(s.a);
-    vertexUpdate(s.b1);
-    vertexUpdate(nv);
-    vertexUpdate(s.c);
+    mesh.vertices[s.b1].face = n1;
+    mesh.relinkEdge(fk2, s.f, n1, s.a, s.b1);
+    mesh.relinkEdge(gj1, s.g, n2, s.b1, s.c);
+    if (cut) mesh.vertices[s.a].flags = std::uint8_t(mesh.vertices[s.a].flags | kSharp);
+    mesh.vertexUpdate(s.a);
+    mesh.vertexUpdate(s.b1);
+    mesh.vertexUpdate(nv);
+    mesh.vertexUpdate(s.c);
 
     out.g = s.g;
     out.n2 = n2;
@@ -281,28 +316,28 @@ int Mesh::edgeSplitInterior(const EdgeSides& s, const vec3* p, bool cut, EdgeSpl
     return nv;
 }
 
-int Mesh::edgeSplitAt(int f, int k, const vec3* p, bool cut, EdgeSplitOut& out) {
-    EdgeSides s;
-    if (!edgeSides(f, k, s)) return -1;
+int EdgeEdit::edgeSplitAt(Mesh& mesh, int f, int k, const vec3* p, bool cut, EdgeSplitOut& out) {
+    EdgeEdit::EdgeSides s;
+    if (!edgeSides(mesh, f, k, s)) return -1;
     out.a = s.a;
     out.c = s.c;
-    if (s.g < 0) return edgeSplitOpen(s, p, cut);
-    return edgeSplitInterior(s, p, cut, out);
+    if (s.g < 0) return edgeSplitOpen(mesh, s, p, cut);
+    return edgeSplitInterior(mesh, s, p, cut, out);
 }
 
 int Mesh::edgeSplitFK(int f, int k) {
-    EdgeSplitOut out;
-    return edgeSplitAt(f, k, nullptr, false, out);
+    EdgeEdit::EdgeSplitOut out;
+    return EdgeEdit::edgeSplitAt(*this, f, k, nullptr, false, out);
 }
 
 int Mesh::edgeSplitFK(int f, int k, const vec3& p) {
-    EdgeSplitOut out;
-    return edgeSplitAt(f, k, &p, false, out);
+    EdgeEdit::EdgeSplitOut out;
+    return EdgeEdit::edgeSplitAt(*this, f, k, &p, false, out);
 }
 
 int Mesh::edgeSplitFK(int f, int k, int& a, int& c) {
-    EdgeSplitOut out;
-    const int nv = edgeSplitAt(f, k, nullptr, false, out);
+    EdgeEdit::EdgeSplitOut out;
+    const int nv = EdgeEdit::edgeSplitAt(*this, f, k, nullptr, false, out);
     a = nv >= 0 ? out.a : -1;
     c = nv >= 0 ? out.c : -1;
     return nv;
@@ -313,8 +348,8 @@ int Mesh::edgeSplitFK(int f, int k, const vec3& p, std::vector<int>& faceList, s
     faceList.clear();
     corners.clear();
     verts.clear();
-    EdgeSplitOut out;
-    const int nv = edgeSplitAt(f, k, &p, true, out);
+    EdgeEdit::EdgeSplitOut out;
+    const int nv = EdgeEdit::edgeSplitAt(*this, f, k, &p, true, out);
     if (nv >= 0 && out.g >= 0) {
         faceList.push_back(out.g);
         faceList.push_back(out.n2);
@@ -338,22 +373,22 @@ int Mesh::edgeSplitVV(int a, int b, const vec3& p) {
 // ---------------------------------------------------------------------------
 // Collapse
 
-bool Mesh::collapseAllowed(const EdgeSides& s, int& s1, int& s2) const {
-    const MeshFace& F = faces[s.f];
-    const MeshFace& G = faces[s.g];
-    const MeshVertex& r1 = vertices[s.b1];
-    const MeshVertex& r2 = vertices[s.b2];
+bool EdgeEdit::collapseAllowed(const Mesh& mesh, const EdgeSides& s, int& s1, int& s2) {
+    const MeshFace& F = mesh.faces[s.f];
+    const MeshFace& G = mesh.faces[s.g];
+    const MeshVertex& r1 = mesh.vertices[s.b1];
+    const MeshVertex& r2 = mesh.vertices[s.b2];
     if (s.a == s.c) return false;
     // A pocket: each pair of wings is one face (e.g. a tetrahedron).
-    if (link(F, s.k1) == link(G, s.j2) && link(F, s.k2) == link(G, s.j1)) return false;
+    if (mesh.link(F, s.k1) == mesh.link(G, s.j2) && mesh.link(F, s.k2) == mesh.link(G, s.j1)) return false;
     if (r1.isCorner() && r2.isCorner()) return false;
     const bool edgeSharp = F.isSharp(s.k);
     if (r1.isSharp() != edgeSharp && r2.isSharp() != edgeSharp) return false;
     if (r1.isBorder() && r2.isBorder()) return false;
 
     CollapseScratch& w = collapseScratch();
-    findNeighbours(s.b1, w.ring1, w.faces1, w.cross1);
-    findNeighbours(s.b2, w.ring2, w.faces2, w.cross2);
+    mesh.findNeighbours(s.b1, w.ring1, w.faces1, w.cross1);
+    mesh.findNeighbours(s.b2, w.ring2, w.faces2, w.cross2);
     // Sharp count: the sharp or open edges of a crease vertex, -1 otherwise.
     s1 = r1.isSharp() && !r1.isCorner() ? int(w.cross1.size()) : -1;
     s2 = r2.isSharp() && !r2.isCorner() ? int(w.cross2.size()) : -1;
@@ -369,23 +404,23 @@ bool Mesh::collapseAllowed(const EdgeSides& s, int& s1, int& s2) const {
     return true;
 }
 
-void Mesh::collapseMergeWings(int f, int fa, int fb, int b2, int a, bool sharp) {
+void EdgeEdit::collapseMergeWings(Mesh& mesh, int f, int fa, int fb, int b2, int a, bool sharp) {
     if (fa >= 0) {
-        const int e = relinkEdge(fa, f, fb, b2, a);
-        if (e >= 0) faces[fa].setSharp(e, sharp);
+        const int e = mesh.relinkEdge(fa, f, fb, b2, a);
+        if (e >= 0) mesh.faces[fa].setSharp(e, sharp);
     }
     if (fb >= 0) {
-        const int e = relinkEdge(fb, f, fa, b2, a);
-        if (e >= 0) faces[fb].setSharp(e, sharp);
+        const int e = mesh.relinkEdge(fb, f, fa, b2, a);
+        if (e >= 0) mesh.faces[fb].setSharp(e, sharp);
     }
 }
 
 bool Mesh::edgeCollapseFK(int f, int k) {
-    EdgeSides s;
-    if (!edgeSides(f, k, s) || s.g < 0) return false;
+    EdgeEdit::EdgeSides s;
+    if (!EdgeEdit::edgeSides(*this, f, k, s) || s.g < 0) return false;
     int s1 = -1, s2 = -1;
-    if (!collapseAllowed(s, s1, s2)) return false;
-    markFeaturesChanged();
+    if (!EdgeEdit::collapseAllowed(*this, s, s1, s2)) return false;
+    bufferState.markFeatures();
 
     MeshFace& F = faces[f];
     MeshFace& G = faces[s.g];
@@ -424,8 +459,8 @@ bool Mesh::edgeCollapseFK(int f, int k) {
     if (sharp || corner) r2.flags = std::uint8_t(r2.flags | kSharp);
     if (corner) r2.flags = std::uint8_t(r2.flags | kCorner);
 
-    collapseMergeWings(f, fa, fb, s.b2, s.a, fSharp);
-    collapseMergeWings(s.g, ga, gb, s.b2, s.c, gSharp);
+    EdgeEdit::collapseMergeWings(*this, f, fa, fb, s.b2, s.a, fSharp);
+    EdgeEdit::collapseMergeWings(*this, s.g, ga, gb, s.b2, s.c, gSharp);
 
     r2.face = fa >= 0 ? fa : fb;
     vertices[s.a].face = fa >= 0 ? fa : fb;

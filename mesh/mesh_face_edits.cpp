@@ -51,10 +51,31 @@ constexpr std::uint8_t kActive = MeshVertex::ActiveBit;
 
 }  // namespace
 
-int Mesh::vertexCopy(int v, int face) {
-    MeshVertex r = vertices[v];
+// The steps of the face and vertex edits of a mesh: vertex copies, the
+// face split, and the sectors that vertex divides and splits tear off.
+class FaceEdit {
+public:
+    // Appends a copy of v's record with stored face `face`.
+    static int vertexCopy(Mesh& mesh, int v, int face);
+    static int faceSplitAt(Mesh& mesh, int f, const vec3* p, bool cut, int q);
+    // A sector of v for divide and split: f0 its first face (v at corner
+    // i0), e0 the face across f0's backward edge v-w0; fl its last face (v
+    // at il), e1 the face across fl's forward edge v-w1.
+    struct VertexSector {
+        int f0, i0, e0, w0;
+        int fl, il, e1, w1;
+    };
+    // False when the arguments are invalid or the sector covers the whole
+    // fan (a bounding face lies inside it).
+    static bool vertexSector(const Mesh& mesh, int v, int f, std::vector<int>& sector, VertexSector& s);
+    // The faces findBorderedRegion(v, start) lists get a new copy of v.
+    static void vertexDetachFan(Mesh& mesh, int v, int start);
+};
+
+int FaceEdit::vertexCopy(Mesh& mesh, int v, int face) {
+    MeshVertex r = mesh.vertices[v];
     r.face = face;
-    return vertexAdd(r);
+    return mesh.vertexAdd(r);
 }
 
 // ---------------------------------------------------------------------------
@@ -62,7 +83,7 @@ int Mesh::vertexCopy(int v, int face) {
 
 void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
     if (!activeFace(f)) return;
-    markFeaturesChanged();
+    bufferState.markFeatures();
     FaceEditScratch& w = scratch();
     const MeshFace F = faces[f];
     // The fans are read while f is still active: the walks read links to
@@ -93,7 +114,7 @@ void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
             r.face = L[1];
         } else if (j < n - 1) {
             // The open fan falls apart: the faces before f get a copy of u.
-            const int copy = vertexCopy(u, L[0]);
+            const int copy = FaceEdit::vertexCopy(*this, u, L[0]);
             replaceCorner(*this, L, std::size_t(j), u, copy);
             vertices[u].face = L[j + 1];
             if (copies) copies->emplace_back(copy, u);
@@ -104,51 +125,52 @@ void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
 // ---------------------------------------------------------------------------
 // Face split
 
-int Mesh::faceSplitAt(int f, const vec3* p, bool cut, int q) {
-    if (!activeFace(f)) return -1;
-    const MeshFace F = faces[f];
+int FaceEdit::faceSplitAt(Mesh& mesh, int f, const vec3* p, bool cut, int q) {
+    if (!mesh.activeFace(f)) return -1;
+    const MeshFace F = mesh.faces[f];
     for (int k = 0; k < 3; ++k)
-        if (!activeVertex(F.v[k])) return -1;
+        if (!mesh.activeVertex(F.v[k])) return -1;
     const int c0 = F.v[0], c1 = F.v[1], c2 = F.v[2];
-    const vec3 pos = p ? *p
-                       : vec3((vertices[c0].position.x + vertices[c1].position.x + vertices[c2].position.x) / 3.0f,
-                              (vertices[c0].position.y + vertices[c1].position.y + vertices[c2].position.y) / 3.0f,
-                              (vertices[c0].position.z + vertices[c1].position.z + vertices[c2].position.z) / 3.0f);
+    const vec3 pos =
+        p ? *p
+          : vec3((mesh.vertices[c0].position.x + mesh.vertices[c1].position.x + mesh.vertices[c2].position.x) / 3.0f,
+                 (mesh.vertices[c0].position.y + mesh.vertices[c1].position.y + mesh.vertices[c2].position.y) / 3.0f,
+                 (mesh.vertices[c0].position.z + mesh.vertices[c1].position.z + mesh.vertices[c2].position.z) / 3.0f);
     const pbr m0 = pbr::Clamped(F.material[0]), m1 = pbr::Clamped(F.material[1]), m2 = pbr::Clamped(F.material[2]);
     const pbr mc = pbr::Centroid(F.material[0], F.material[1], F.material[2]);
-    const int f0 = link(F, 0), f1 = link(F, 1), f2 = link(F, 2);
+    const int f0 = mesh.link(F, 0), f1 = mesh.link(F, 1), f2 = mesh.link(F, 2);
 
-    const int nv = vertexAdd(MeshVertex(pos, f, std::uint8_t(kActive | (cut ? kSharp : 0))));
-    const int A = faceCount(), B = A + 1;
+    const int nv = mesh.vertexAdd(MeshVertex(pos, f, std::uint8_t(kActive | (cut ? kSharp : 0))));
+    const int A = mesh.faceCount(), B = A + 1;
     // Inner edges to q are sharp in the cut form (edge 0 of each new face
     // joins its second corner and nv, edge 1 joins nv and its first corner).
     const bool q0 = cut && q == c0, q1 = cut && q == c1, q2 = cut && q == c2;
-    MeshFace nf(c0, c1, nv, A, B, f2, q1, q0, bounded(F, 2));
-    MeshFace na(c1, c2, nv, B, f, f0, q2, q1, bounded(F, 0));
-    MeshFace nb(c2, c0, nv, f, A, f1, q0, q2, bounded(F, 1));
+    MeshFace nf(c0, c1, nv, A, B, f2, q1, q0, mesh.bounded(F, 2));
+    MeshFace na(c1, c2, nv, B, f, f0, q2, q1, mesh.bounded(F, 0));
+    MeshFace nb(c2, c0, nv, f, A, f1, q0, q2, mesh.bounded(F, 1));
     nf.setMaterial(m0, m1, mc, pbr::MaskAll);
     na.setMaterial(m1, m2, mc, pbr::MaskAll);
     nb.setMaterial(m2, m0, mc, pbr::MaskAll);
     nf.normal = na.normal = nb.normal = F.normal;
-    faces[f] = nf;
-    faceAdd(na);
-    faceAdd(nb);
+    mesh.faces[f] = nf;
+    mesh.faceAdd(na);
+    mesh.faceAdd(nb);
 
-    vertices[c2].face = A;
-    relinkEdge(f0, f, A, c1, c2);
-    relinkEdge(f1, f, B, c2, c0);
+    mesh.vertices[c2].face = A;
+    mesh.relinkEdge(f0, f, A, c1, c2);
+    mesh.relinkEdge(f1, f, B, c2, c0);
     // The cut's sharp inner edge makes q a sharp vertex.
-    if (q0 || q1 || q2) vertices[q].flags = std::uint8_t(vertices[q].flags | kSharp);
-    vertexUpdate(c0);
-    vertexUpdate(c1);
-    vertexUpdate(c2);
-    vertexUpdate(nv);
+    if (q0 || q1 || q2) mesh.vertices[q].flags = std::uint8_t(mesh.vertices[q].flags | kSharp);
+    mesh.vertexUpdate(c0);
+    mesh.vertexUpdate(c1);
+    mesh.vertexUpdate(c2);
+    mesh.vertexUpdate(nv);
     return nv;
 }
 
-int Mesh::faceSplit(int f) { return faceSplitAt(f, nullptr, false, -1); }
+int Mesh::faceSplit(int f) { return FaceEdit::faceSplitAt(*this, f, nullptr, false, -1); }
 
-int Mesh::faceSplit(int f, const vec3& p) { return faceSplitAt(f, &p, false, -1); }
+int Mesh::faceSplit(int f, const vec3& p) { return FaceEdit::faceSplitAt(*this, f, &p, false, -1); }
 
 int Mesh::faceSplit(int f, const vec3& p, int q, std::vector<int>& faceList, std::vector<int>& corners,
                     std::vector<int>& verts) {
@@ -158,7 +180,7 @@ int Mesh::faceSplit(int f, const vec3& p, int q, std::vector<int>& faceList, std
     int old[3] = {-1, -1, -1};
     if (activeFace(f))
         for (int k = 0; k < 3; ++k) old[k] = faces[f].v[k];
-    const int nv = faceSplitAt(f, &p, true, q);
+    const int nv = FaceEdit::faceSplitAt(*this, f, &p, true, q);
     if (nv < 0) return -1;
     const int A = faceCount() - 2;
     faceList = {f, A, A + 1};
@@ -171,45 +193,45 @@ int Mesh::faceSplit(int f, const vec3& p, int q, std::vector<int>& faceList, std
 // ---------------------------------------------------------------------------
 // Vertex divide and split
 
-bool Mesh::vertexSector(int v, int f, std::vector<int>& sector, VertexSector& s) const {
+bool FaceEdit::vertexSector(const Mesh& mesh, int v, int f, std::vector<int>& sector, VertexSector& s) {
     sector.clear();
-    if (!activeVertex(v) || !activeFace(f) || faces[f].corner(v) < 0) return false;
-    if (findRegion(v, f, sector) == 0) return false;
-    const MeshFace& F0 = faces[sector.front()];
-    const MeshFace& FL = faces[sector.back()];
+    if (!mesh.activeVertex(v) || !mesh.activeFace(f) || mesh.faces[f].corner(v) < 0) return false;
+    if (mesh.findRegion(v, f, sector) == 0) return false;
+    const MeshFace& F0 = mesh.faces[sector.front()];
+    const MeshFace& FL = mesh.faces[sector.back()];
     s.f0 = sector.front();
     s.i0 = F0.corner(v);
-    s.e0 = link(F0, prevK(s.i0));
+    s.e0 = mesh.link(F0, prevK(s.i0));
     s.w0 = F0.v[nextK(s.i0)];
     s.fl = sector.back();
     s.il = FL.corner(v);
-    s.e1 = link(FL, nextK(s.il));
+    s.e1 = mesh.link(FL, nextK(s.il));
     s.w1 = FL.v[prevK(s.il)];
     // A bounding face inside the sector: the sector is the whole closed
     // fan and there is nothing to tear it from.
     if (indexOf(sector, s.e0) >= 0 || indexOf(sector, s.e1) >= 0) return false;
-    return activeVertex(s.w0) && activeVertex(s.w1) && s.w0 != s.w1;
+    return mesh.activeVertex(s.w0) && mesh.activeVertex(s.w1) && s.w0 != s.w1;
 }
 
-void Mesh::vertexDetachFan(int v, int start) {
+void FaceEdit::vertexDetachFan(Mesh& mesh, int v, int start) {
     std::vector<int>& run = scratch().run;
-    findBorderedRegion(v, start, run);
+    mesh.findBorderedRegion(v, start, run);
     if (run.empty()) return;
-    const int copy = vertexCopy(v, run.front());
-    replaceCorner(*this, run, run.size(), v, copy);
+    const int copy = vertexCopy(mesh, v, run.front());
+    replaceCorner(mesh, run, run.size(), v, copy);
 }
 
 int Mesh::vertexDivide(int v, int f) {
     std::vector<int>& sector = scratch().sector;
-    VertexSector s;
-    if (!vertexSector(v, f, sector, s)) return -1;
+    FaceEdit::VertexSector s;
+    if (!FaceEdit::vertexSector(*this, v, f, sector, s)) return -1;
     if (s.e0 < 0 && s.e1 < 0) return -1;
     const bool wasBorder = vertices[v].isBorder();
     const bool w0Border = vertices[s.w0].isBorder();
     const bool w1Border = vertices[s.w1].isBorder();
     if (!wasBorder) vertices[v].flags = std::uint8_t(vertices[v].flags | kSharp | kBorder);
 
-    const int nv = vertexCopy(v, s.f0);
+    const int nv = FaceEdit::vertexCopy(*this, v, s.f0);
     replaceCorner(*this, sector, sector.size(), v, nv);
     if (s.e0 >= 0) {
         relinkEdge(s.e0, s.f0, -1, v, s.w0);
@@ -221,7 +243,7 @@ int Mesh::vertexDivide(int v, int f) {
         vertices[v].face = s.e1;
         // The rest of an open fan falls apart in two: the run of faces from the old
         // open edge to e0 gets its own vertex.
-        if (s.e0 >= 0 && wasBorder) vertexDetachFan(v, s.e0);
+        if (s.e0 >= 0 && wasBorder) FaceEdit::vertexDetachFan(*this, v, s.e0);
     }
 
     // The far ends of the opened edges (an edge that was open already
@@ -232,22 +254,22 @@ int Mesh::vertexDivide(int v, int f) {
         if (!w0Border)
             vertices[s.w0].flags = std::uint8_t(vertices[s.w0].flags | kSharp | kBorder);
         else
-            vertexDetachFan(s.w0, s.f0);
+            FaceEdit::vertexDetachFan(*this, s.w0, s.f0);
     }
     if (s.e1 >= 0) {
         vertices[s.w1].face = s.fl;
         if (!w1Border)
             vertices[s.w1].flags = std::uint8_t(vertices[s.w1].flags | kSharp | kBorder);
         else
-            vertexDetachFan(s.w1, s.e1);
+            FaceEdit::vertexDetachFan(*this, s.w1, s.e1);
     }
     return nv;
 }
 
 int Mesh::vertexSplit(int v, int f, const pbr& m, bool cornerSeam) {
     std::vector<int>& sector = scratch().sector;
-    VertexSector s;
-    if (!vertexSector(v, f, sector, s)) return -1;
+    FaceEdit::VertexSector s;
+    if (!FaceEdit::vertexSector(*this, v, f, sector, s)) return -1;
 
     MeshVertex copy = vertices[v];
     copy.flags = std::uint8_t(copy.flags & ~kBorder);

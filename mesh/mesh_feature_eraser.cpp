@@ -99,8 +99,8 @@ bool Mesh::select_(const vec3& point, bool clearFirst, int face) {
         F.setSharp(s.k, false);
         const int e = edgeJoining(faces[g], u, w);
         if (e >= 0) faces[g].setSharp(e, false);
-        markFeaturesChanged(s.f);
-        markFeaturesChanged(g);
+        bufferState.markFeatures(s.f);
+        bufferState.markFeatures(g);
     }
     // The vertices keep their sharp bit only where a sharp or open edge is
     // left (corners at the ends, borders); their sectors merge.

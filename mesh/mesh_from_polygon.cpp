@@ -36,10 +36,61 @@ bool addRaisedSheet(Mesh& m, const SimplePolygon& polygon, unsigned char level, 
     return true;
 }
 
+// The solid steps of FromSimplePolygon: the bottom copy and the walls.
+void closeSolid(Mesh& m, unsigned char profile, unsigned char solid) {
+    // The sheet's sharp edges are exactly its open edges.
+    for (int f = 0; f < m.faceCount(); ++f) {
+        MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        for (int k = 0; k < 3; ++k) F.setSharp(k, F.f[k] < 0);
+    }
+    m.initialize(Element::ResizeKeep);
+    if (m.status != 0) return;
+
+    const bool slabProfile = profile <= 1;  // flat sheets are lifted and keep sharp walls
+    const int nV = m.vertexCount();
+    const int nF = m.faceCount();
+    const float top = m.size() / 20.0f;
+    const std::uint8_t sharpCorner = MeshVertex::SharpBit | MeshVertex::CornerBit;
+    for (int i = 0; i < nV; ++i) {
+        MeshVertex& r = m.vertices[i];
+        r.flags = std::uint8_t(r.flags & ~MeshVertex::BorderBit);
+        if (slabProfile) r.position.z = top;
+        if (profile == 3) r.flags = std::uint8_t(r.flags & ~(sharpCorner | MeshVertex::BorderBit));
+        const vec3 p = r.position;
+        MeshVertex copy(vec3(p.x, p.y, solid == 2 ? -p.z : 0.0f));
+        if (slabProfile) copy.flags = std::uint8_t(copy.flags | (r.flags & sharpCorner));
+        m.vertexAdd(copy);
+    }
+
+    for (int f = 0; f < nF; ++f) {
+        const MeshFace F = m.faces[f];
+        if (!F.isActive()) continue;
+        // The bottom lists the top's corners in reverse: it faces down.
+        const int bottom = m.faceAdd(F.v[2] + nV, F.v[1] + nV, F.v[0] + nV);
+        for (int k = 0; k < 3; ++k) {
+            if (F.f[k] >= 0) continue;
+            const int a = F.v[(k + 1) % 3];
+            const int b = F.v[(k + 2) % 3];
+            if (slabProfile) {
+                m.faces[bottom].setSharp(2 - k, true);
+                m.facesAdd({b, a, a + nV, b + nV}, {true, m.vertices[a].isCorner(), true, m.vertices[b].isCorner()});
+            } else if (profile == 3) {
+                m.faces[f].setSharp(k, false);
+                m.faceAdd(b, a, a + nV);
+                m.faceAdd(b, a + nV, b + nV);
+            } else {
+                m.facesAdd({b, a, a + nV, b + nV}, {true, false, false, false});
+            }
+        }
+    }
+    m.initialize(Element::ResizeBox);
+    m.smoothAll(true, true);
+}
+
 }  // namespace
 
-Mesh Mesh::FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsigned char profile,
-                             unsigned char solid) {
+Mesh Mesh::FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsigned char profile, unsigned char solid) {
     Mesh m;
     std::vector<int> triangles;
     const bool built = profile == 0 ? addFlatSheet(m, polygon, boundary, triangles)
@@ -52,59 +103,8 @@ Mesh Mesh::FromSimplePolygon(const SimplePolygon& polygon, bool boundary, unsign
         m.faceAdd(triangles[i], triangles[i + 1], triangles[i + 2], false, false, false);
     m.initialize(ResizeBox);
     // A sheet whose connectivity could not be built is not closed further.
-    if (m.status == 0 && (solid == 1 || solid == 2)) m.closeSolid(profile, solid);
+    if (m.status == 0 && (solid == 1 || solid == 2)) closeSolid(m, profile, solid);
     return m;
-}
-
-void Mesh::closeSolid(unsigned char profile, unsigned char solid) {
-    // The sheet's sharp edges are exactly its open edges.
-    for (int f = 0; f < faceCount(); ++f) {
-        MeshFace& F = faces[f];
-        if (!F.isActive()) continue;
-        for (int k = 0; k < 3; ++k) F.setSharp(k, F.f[k] < 0);
-    }
-    initialize(ResizeKeep);
-    if (status != 0) return;
-
-    const bool slabProfile = profile <= 1;  // flat sheets are lifted and keep sharp walls
-    const int nV = vertexCount();
-    const int nF = faceCount();
-    const float top = size() / 20.0f;
-    const std::uint8_t sharpCorner = MeshVertex::SharpBit | MeshVertex::CornerBit;
-    for (int i = 0; i < nV; ++i) {
-        MeshVertex& r = vertices[i];
-        r.flags = std::uint8_t(r.flags & ~MeshVertex::BorderBit);
-        if (slabProfile) r.position.z = top;
-        if (profile == 3) r.flags = std::uint8_t(r.flags & ~(sharpCorner | MeshVertex::BorderBit));
-        const vec3 p = r.position;
-        MeshVertex copy(vec3(p.x, p.y, solid == 2 ? -p.z : 0.0f));
-        if (slabProfile) copy.flags = std::uint8_t(copy.flags | (r.flags & sharpCorner));
-        vertexAdd(copy);
-    }
-
-    for (int f = 0; f < nF; ++f) {
-        const MeshFace F = faces[f];
-        if (!F.isActive()) continue;
-        // The bottom lists the top's corners in reverse: it faces down.
-        const int bottom = faceAdd(F.v[2] + nV, F.v[1] + nV, F.v[0] + nV);
-        for (int k = 0; k < 3; ++k) {
-            if (F.f[k] >= 0) continue;
-            const int a = F.v[(k + 1) % 3];
-            const int b = F.v[(k + 2) % 3];
-            if (slabProfile) {
-                faces[bottom].setSharp(2 - k, true);
-                facesAdd({b, a, a + nV, b + nV}, {true, vertices[a].isCorner(), true, vertices[b].isCorner()});
-            } else if (profile == 3) {
-                faces[f].setSharp(k, false);
-                faceAdd(b, a, a + nV);
-                faceAdd(b, a + nV, b + nV);
-            } else {
-                facesAdd({b, a, a + nV, b + nV}, {true, false, false, false});
-            }
-        }
-    }
-    initialize(ResizeBox);
-    smoothAll(true, true);
 }
 
 }  // namespace qel

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "mesh/corner_edges.h"
 #include "mesh/face_table.h"
 #include "mesh/mesh.h"
 #include "mesh/normal_math.h"
@@ -306,11 +307,11 @@ private:
         vec3 sum;             // sum of the normals of its faces; then its normal
         std::uint32_t state;  // CornerState bits, the sweep's own, and its count of faces
     };
-    static constexpr std::uint32_t Bounded = Mesh::CornerOnSharpEdge | Mesh::CornerOnOpenEdge;
+    static constexpr std::uint32_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
     // The sweep's vertex state: settled (its corners are being written),
     // walked sector by sector, gathered again after it was settled.
     static constexpr std::uint32_t Settled = 1u << 8, Walked = 1u << 9, Premature = 1u << 10;
-    static constexpr std::uint32_t Settling = Mesh::CornerDirect | Mesh::CornerFaceSectors | Settled | Walked;
+    static constexpr std::uint32_t Settling = CornerDirect | CornerFaceSectors | Settled | Walked;
     static constexpr int CountShift = 12;  // the faces gathered, above the state bits
     static constexpr std::uint32_t OneFace = 1u << CountShift;
     static constexpr int Lag = 8;            // blocks between the block read and the block written
@@ -420,12 +421,12 @@ private:
     // Face i's share of the state of its vertices v (in range).
     static void gather(VertexPass* pass, const std::int32_t* v, const std::int32_t* f, std::uint8_t flags,
                        const vec3& normal, int i, int nF) {
-        const bool plain = Mesh::plainFace(f, flags, nF);
+        const bool plain = plainFace(f, flags, nF);
         for (int k = 0; k < 3; ++k) {
             VertexPass& p = pass[v[k]];
             p.sum += normal;
-            std::uint32_t bits = plain ? std::uint32_t(Mesh::CornerOnSmoothEdge) : Mesh::cornerEdges(f, flags, k, nF);
-            if (p.face == i) bits |= Mesh::CornerStartSeen;
+            std::uint32_t bits = plain ? std::uint32_t(CornerOnSmoothEdge) : cornerEdges(f, flags, k, nF);
+            if (p.face == i) bits |= CornerStartSeen;
             p.state |= bits;
         }
     }
@@ -439,13 +440,13 @@ private:
             const int i = v++;
             if (!r.isActive() || r.face < 0) return;
             VertexPass& p = pass_[i];
-            if (!(p.state & Mesh::CornerStartSeen)) {
+            if (!(p.state & CornerStartSeen)) {
                 walked_.push_back(i);  // finds no usable stored face: does nothing
             } else if (!(p.state & Bounded)) {
                 p.sum = normalise(p.sum);
-                p.state |= Mesh::CornerDirect;
-            } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
-                p.state |= Mesh::CornerFaceSectors;
+                p.state |= CornerDirect;
+            } else if (!(p.state & CornerOnSmoothEdge)) {
+                p.state |= CornerFaceSectors;
             } else {
                 walked_.push_back(i);
             }
@@ -470,9 +471,9 @@ private:
                 const unsigned v = unsigned(F.v[k]);
                 if (v >= nV) continue;
                 const VertexPass& p = pass[v];
-                if (p.state & Mesh::CornerDirect)
+                if (p.state & CornerDirect)
                     F.normals[k] = p.sum;
-                else if (p.state & Mesh::CornerFaceSectors)
+                else if (p.state & CornerFaceSectors)
                     F.normals[k] = normalise(F.normal);
             }
         }
@@ -540,16 +541,16 @@ private:
         if (p.face >= read_) {
             p.state |= Premature;
             premature_.push_back(v);
-        } else if (!(p.state & Mesh::CornerStartSeen)) {
+        } else if (!(p.state & CornerStartSeen)) {
             p.state |= Walked;
             walked_.push_back(v);
             return;
         }
         if (!(p.state & Bounded)) {
             p.sum = normalise(p.sum);
-            p.state |= Mesh::CornerDirect;
-        } else if (!(p.state & Mesh::CornerOnSmoothEdge)) {
-            p.state |= Mesh::CornerFaceSectors;
+            p.state |= CornerDirect;
+        } else if (!(p.state & CornerOnSmoothEdge)) {
+            p.state |= CornerFaceSectors;
         } else {
             p.state |= Walked;
             walked_.push_back(v);
@@ -568,9 +569,9 @@ private:
                 if (v >= nV) continue;
                 VertexPass& p = pass[v];
                 if (!(p.state & Settled)) settle(p, int(v));
-                if (p.state & Mesh::CornerDirect)
+                if (p.state & CornerDirect)
                     F.normals[k] = p.sum;
-                else if (p.state & Mesh::CornerFaceSectors)
+                else if (p.state & CornerFaceSectors)
                     F.normals[k] = normalise(F.normal);
             }
         }
@@ -587,11 +588,10 @@ private:
         for (const int v : premature_) {
             VertexPass& p = pass_[v];
             const std::uint32_t was = p.state & Settling;
-            if (!(p.state & Mesh::CornerStartSeen)) {
+            if (!(p.state & CornerStartSeen)) {
                 if (was != (Settled | Walked)) return failSweep();
             } else if (p.state & Bounded) {
-                const std::uint32_t now =
-                    (p.state & Mesh::CornerOnSmoothEdge) ? Walked : std::uint32_t(Mesh::CornerFaceSectors);
+                const std::uint32_t now = (p.state & CornerOnSmoothEdge) ? Walked : std::uint32_t(CornerFaceSectors);
                 if (was != (Settled | now)) return failSweep();
             } else if (!rewriteFan(v, p, fan)) {
                 return failSweep();

@@ -164,7 +164,7 @@ Mesh* Mesh::DetachComponent(int face) {
     selectF(vec3(), true, picked);
     copySelection(*this, *part, face);
     eraseF(vec3(), face);
-    topologyChanged = 1;
+    bufferState.faceSetChanged();
     part->initialize(ResizeKeep);
     // Same frame as this mesh, so the component stays in place under the same
     // object transform.

@@ -487,32 +487,72 @@ bool removeSliver(Mesh& m, int f, const vec3& side) {
 
 }  // namespace
 
-// The holes a clip opened, by vertex identity: root[v] is v, or for a copy
-// the erase made, the vertex it copies; placed[v] marks the vertices the cut
-// put on the plane (made by a split or lying on it) and their copies.
-// starts lists the vertices where the walks round the holes start: those
-// made by the splits and those on the plane that were not on a border
-// before. stackAt is the scratch of the chain splitting: -1 for every
-// vertex off the chain being split.
-struct Mesh::PlaneHoles {
-    std::vector<int> starts;
-    std::vector<int> root;
-    std::vector<char> placed;
-    std::vector<std::ptrdiff_t> stackAt;
+// The steps of the plane cuts, clips and subtracts of a mesh: marking the
+// sides, splitting the crossing edges, welding and creasing the cut, and
+// the caps of the holes a subtract opened.
+class PlaneCut {
+public:
+    // The holes a clip opened, by vertex identity: root[v] is v, or for a copy
+    // the erase made, the vertex it copies; placed[v] marks the vertices the cut
+    // put on the plane (made by a split or lying on it) and their copies.
+    // starts lists the vertices where the walks round the holes start: those
+    // made by the splits and those on the plane that were not on a border
+    // before. stackAt is the scratch of the chain splitting: -1 for every
+    // vertex off the chain being split.
+    struct PlaneHoles {
+        std::vector<int> starts;
+        std::vector<int> root;
+        std::vector<char> placed;
+        std::vector<std::ptrdiff_t> stackAt;
 
-    int rootOf(int v) const { return std::size_t(v) < root.size() ? root[std::size_t(v)] : v; }
-    bool isPlaced(int v) const { return std::size_t(v) < placed.size() && placed[std::size_t(v)]; }
+        int rootOf(int v) const { return std::size_t(v) < root.size() ? root[std::size_t(v)] : v; }
+        bool isPlaced(int v) const { return std::size_t(v) < placed.size() && placed[std::size_t(v)]; }
+    };
+
+    // Marks the vertices below vertexMark on the positive side (sides, one
+    // per vertex below the mark: 1 positive, -1 negative, 0 on the plane)
+    // as selected: all of them (scope null) or the corners of the listed
+    // faces. onPlane, when given, receives the active non-border vertices
+    // on the plane.
+    static void planeMarkSide(Mesh& mesh, const std::vector<signed char>& sides, const std::vector<int>* scope,
+                              std::vector<int>* onPlane);
+    // The cut core on the faces of walk, in order: every edge whose ends
+    // lie on opposite sides is split, then planeWeld. walk receives the
+    // faces the splits make (scoped: only those in the scope, selected, as
+    // walk is then selectedFaces); the new vertices go to cut.
+    static void planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal,
+                              const std::vector<signed char>& sides, std::vector<int>& walk, bool scoped,
+                              std::vector<int>& cut);
+    // Two cut vertices that rounded onto one point (the crossing points of
+    // a thin face's two edges) and share an edge become one: the edge is
+    // collapsed where the collapse is allowed. The other leaves the mesh.
+    static void planeWeld(Mesh& mesh, const std::vector<int>& cut);
+    // Marks sharp every edge between a cut vertex and a vertex made by it.
+    static void planeCrease(Mesh& mesh, const std::vector<int>& cut);
+    // The whole-mesh cut and the erase of the positive side; holes, when
+    // given, receives what the caps of the holes need.
+    static void planeClip(Mesh& mesh, const vec3& point, const vec3& normal, PlaneHoles* holes);
+    // Caps the closed chain of open edges (each named 3 face + edge, each
+    // ending where the next starts), split into simple loops where it comes
+    // back to a vertex or a copy of it; true when it merged a vertex copy
+    // into another.
+    static bool planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,
+                              const pbr& material);
+    // Closes a simple loop of such edges with a flat cap; false (nothing
+    // changed) when the loop leaves the plane or the cap cannot be joined.
+    static bool planeCapLoop(Mesh& mesh, const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
+                             const pbr& material);
 };
 
-void Mesh::planeMarkSide(const std::vector<signed char>& sides, const std::vector<int>* scope,
-                         std::vector<int>* onPlane) {
-    const int mark = vertexMark;
+void PlaneCut::planeMarkSide(Mesh& mesh, const std::vector<signed char>& sides, const std::vector<int>* scope,
+                             std::vector<int>* onPlane) {
+    const int mark = mesh.vertexMark;
     auto test = [&](int v) {
-        if (v < 0 || v >= mark || vertices[v].isSelected()) return;
+        if (v < 0 || v >= mark || mesh.vertices[v].isSelected()) return;
         const int s = sides[std::size_t(v)];
         if (s == 1)
-            appendSelectedVertex(v);
-        else if (s == 0 && onPlane && vertices[v].isActive() && !vertices[v].isBorder())
+            mesh.appendSelectedVertex(v);
+        else if (s == 0 && onPlane && mesh.vertices[v].isActive() && !mesh.vertices[v].isBorder())
             onPlane->push_back(v);
     };
     if (!scope) {
@@ -520,12 +560,12 @@ void Mesh::planeMarkSide(const std::vector<signed char>& sides, const std::vecto
         return;
     }
     for (const int f : *scope)
-        for (const int v : faces[f].v) test(v);
+        for (const int v : mesh.faces[f].v) test(v);
 }
 
-void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
-                         std::vector<int>& walk, bool scoped, std::vector<int>& cut) {
-    const int mark = vertexMark;
+void PlaneCut::planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal, const std::vector<signed char>& sides,
+                             std::vector<int>& walk, bool scoped, std::vector<int>& cut) {
+    const int mark = mesh.vertexMark;
     // An edge crosses when its ends lie on opposite sides: an end on the
     // plane is never split off.
     auto sideOf = [&](int v) {
@@ -535,70 +575,72 @@ void Mesh::planeCutFaces(const dvec3& point, const dvec3& normal, const std::vec
     auto crossing = [&](int a, int b) { return sideOf(a) * sideOf(b) < 0; };
     for (std::size_t i = 0; i < walk.size(); ++i) {
         const int f = walk[i];
-        const MeshFace& G = faces[f];
+        const MeshFace& G = mesh.faces[f];
         if (!G.isActive()) continue;
         // Only a face with both selected and unselected corners can cross.
-        const int selected = int(vertices[G.v[0]].isSelected()) + int(vertices[G.v[1]].isSelected()) +
-                             int(vertices[G.v[2]].isSelected());
+        const int selected = int(mesh.vertices[G.v[0]].isSelected()) + int(mesh.vertices[G.v[1]].isSelected()) +
+                             int(mesh.vertices[G.v[2]].isSelected());
         if (selected == 0 || selected == 3) continue;
         for (int k = 0; k < 3;) {
-            const MeshFace& F = faces[f];
+            const MeshFace& F = mesh.faces[f];
             int a = F.v[nextK(k)], b = F.v[prevK(k)];
             if (!crossing(a, b)) {
                 ++k;
                 continue;
             }
-            const int g = link(F, k);
+            const int g = mesh.link(F, k);
             const bool hard = F.isSharp(k) || g < 0;
-            const bool gInScope = g >= 0 && (faces[g].flags & kFaceMarks) != 0;
+            const bool gInScope = g >= 0 && (mesh.faces[g].flags & kFaceMarks) != 0;
             // From the positive end, as the sides were settled.
             if (sideOf(a) < 0) std::swap(a, b);
-            const dvec3 x = CalculateIntersectionPlaneSegment(point, normal, dvec3(vertices[a].position),
-                                                              dvec3(vertices[b].position));
-            const int first = faceCount();
-            const int nv = edgeSplitFK(f, k, vec3(x));
+            const dvec3 x = CalculateIntersectionPlaneSegment(point, normal, dvec3(mesh.vertices[a].position),
+                                                              dvec3(mesh.vertices[b].position));
+            const int first = mesh.faceCount();
+            const int nv = mesh.edgeSplitFK(f, k, vec3(x));
             if (nv < 0) {
                 ++k;
                 continue;
             }
-            MeshVertex& r = vertices[nv];
+            MeshVertex& r = mesh.vertices[nv];
             r.flags = hard ? std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit)
                            : std::uint8_t(r.flags & ~MeshVertex::CornerBit);
             cut.push_back(nv);
             if (scoped) {
-                if (first < faceCount()) selectFace(*this, first);
-                if (gInScope && first + 1 < faceCount()) selectFace(*this, first + 1);
+                if (first < mesh.faceCount()) selectFace(mesh, first);
+                if (gInScope && first + 1 < mesh.faceCount()) selectFace(mesh, first + 1);
             } else {
-                for (int h = first; h < faceCount(); ++h) walk.push_back(h);
+                for (int h = first; h < mesh.faceCount(); ++h) walk.push_back(h);
             }
             k = 0;
         }
     }
-    planeWeld(cut);
+    planeWeld(mesh, cut);
 }
 
-void Mesh::planeWeld(const std::vector<int>& cut) {
-    const int mark = vertexMark;
+void PlaneCut::planeWeld(Mesh& mesh, const std::vector<int>& cut) {
+    const int mark = mesh.vertexMark;
     std::vector<int> ring;
     for (const int c : cut) {
-        if (!activeVertex(c)) continue;
-        findNeighbours(c, ring);
+        if (!mesh.activeVertex(c)) continue;
+        mesh.findNeighbours(c, ring);
         for (const int n : ring) {
-            if (n < mark || n == c || !activeVertex(n) || !(vertices[n].position == vertices[c].position)) continue;
+            if (n < mark || n == c || !mesh.activeVertex(n) ||
+                !(mesh.vertices[n].position == mesh.vertices[c].position))
+                continue;
             int f = -1, k = -1;
-            if (findEdge(c, n, f, k) && edgeCollapseFK(f, k)) break;
+            if (mesh.findEdge(c, n, f, k) && mesh.edgeCollapseFK(f, k)) break;
         }
     }
 }
 
-void Mesh::planeCrease(const std::vector<int>& cut) {
-    const int mark = vertexMark;
+void PlaneCut::planeCrease(Mesh& mesh, const std::vector<int>& cut) {
+    const int mark = mesh.vertexMark;
     std::vector<int> ring;
     for (const int c : cut) {
-        if (!activeVertex(c) || vertices[c].face < 0) continue;
-        findNeighbours(c, ring);
+        if (!mesh.activeVertex(c) || mesh.vertices[c].face < 0) continue;
+        mesh.findNeighbours(c, ring);
         for (const int n : ring)
-            if (n >= mark && n != c) edgeSharpVV(c, n, true);
+            if (n >= mark && n != c) mesh.edgeSharpVV(c, n, true);
     }
 }
 
@@ -608,10 +650,10 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     CutSides sides(*this, P, N);
     sides.all();
     sides.settle(nullptr);
-    planeMarkSide(sides.values(), nullptr, nullptr);
+    PlaneCut::planeMarkSide(*this, sides.values(), nullptr, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, sides.values(), sides.crossed(), false, cut);
-    planeCrease(cut);
+    PlaneCut::planeCutFaces(*this, P, N, sides.values(), sides.crossed(), false, cut);
+    PlaneCut::planeCrease(*this, cut);
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
@@ -629,10 +671,10 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     const dvec3 P(point), N(normal);
     CutSides sides(*this, P, N);
     sides.settle(&selectedFaces);
-    planeMarkSide(sides.values(), &selectedFaces, nullptr);
+    PlaneCut::planeMarkSide(*this, sides.values(), &selectedFaces, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
-    planeCrease(cut);
+    PlaneCut::planeCutFaces(*this, P, N, sides.values(), selectedFaces, true, cut);
+    PlaneCut::planeCrease(*this, cut);
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
@@ -661,10 +703,10 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
         }
     }
     sides.settle(&selectedFaces);
-    planeMarkSide(sides.values(), &selectedFaces, nullptr);
+    PlaneCut::planeMarkSide(*this, sides.values(), &selectedFaces, nullptr);
     std::vector<int> cut;
-    planeCutFaces(P, N, sides.values(), selectedFaces, true, cut);
-    planeCrease(cut);
+    PlaneCut::planeCutFaces(*this, P, N, sides.values(), selectedFaces, true, cut);
+    PlaneCut::planeCrease(*this, cut);
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
@@ -672,36 +714,37 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     removeInactive(false);
 }
 
-void Mesh::planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes) {
-    deselectAll();
-    const int mark = vertexMark;
+void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, PlaneHoles* holes) {
+    mesh.deselectAll();
+    const int mark = mesh.vertexMark;
     const dvec3 P(point), N(normal);
-    CutSides sides(*this, P, N);
+    CutSides sides(mesh, P, N);
     sides.all();
     sides.settle(nullptr);
     std::vector<int> cut, onPlane;
-    planeMarkSide(sides.values(), nullptr, holes ? &onPlane : nullptr);
-    planeCutFaces(P, N, sides.values(), sides.crossed(), false, cut);
-    planeCrease(cut);
+    planeMarkSide(mesh, sides.values(), nullptr, holes ? &onPlane : nullptr);
+    planeCutFaces(mesh, P, N, sides.values(), sides.crossed(), false, cut);
+    planeCrease(mesh, cut);
     // Every face round a positive vertex lies on the positive side now. One
     // pass over the faces finds them all (cheaper than circling each
     // vertex); they are listed first, as an erase may re-point corners.
-    for (int f = 0; f < faceCount(); ++f) {
-        const MeshFace& F = faces[f];
+    for (int f = 0; f < mesh.faceCount(); ++f) {
+        const MeshFace& F = mesh.faces[f];
         if (!F.isActive()) continue;
         for (const int v : F.v)
-            if (vertices[v].isSelected()) {
-                selectFace(*this, f);
+            if (mesh.vertices[v].isSelected()) {
+                selectFace(mesh, f);
                 break;
             }
     }
     std::vector<std::pair<int, int>> copies;
-    for (std::size_t i = 0; i < selectedFaces.size(); ++i) faceErase(selectedFaces[i], holes ? &copies : nullptr);
-    deselectAll();
+    for (std::size_t i = 0; i < mesh.selectedFaces.size(); ++i)
+        mesh.faceErase(mesh.selectedFaces[i], holes ? &copies : nullptr);
+    mesh.deselectAll();
     if (!holes) return;
     // Identity of the border vertices: every vertex is its own root but the
     // erase's copies, made after the vertex they copy (perhaps a copy).
-    const std::size_t n = vertices.size();
+    const std::size_t n = mesh.vertices.size();
     holes->root.resize(n);
     holes->placed.assign(n, 0);
     holes->stackAt.assign(n, -1);
@@ -718,14 +761,14 @@ void Mesh::planeClip(const vec3& point, const vec3& normal, PlaneHoles* holes) {
 }
 
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
-    planeClip(point, normal, nullptr);
+    PlaneCut::planeClip(*this, point, normal, nullptr);
     removeInactive(false);
     calculateNormals(2);
 }
 
 void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
-    PlaneHoles holes;
-    planeClip(point, normal, &holes);
+    PlaneCut::PlaneHoles holes;
+    PlaneCut::planeClip(*this, point, normal, &holes);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border
@@ -745,7 +788,8 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
             if (walked[std::size_t(h)] || link(faces[f], k) >= 0) continue;
             const int s = edgeStart(*this, h);
             if (std::size_t(s) >= start.size() || !start[std::size_t(holes.rootOf(s))]) continue;
-            if (borderChain(*this, h, walked, chain)) merged = planeCapChain(chain, holes, normal, material) || merged;
+            if (borderChain(*this, h, walked, chain))
+                merged = PlaneCut::planeCapChain(*this, chain, holes, normal, material) || merged;
         }
     }
     // A cap over a loop whose points crowd together may keep a face too
@@ -768,7 +812,8 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     if (slivers) calculateNormals(2);
 }
 
-bool Mesh::planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal, const pbr& material) {
+bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,
+                             const pbr& material) {
     // Each return to a vertex already on the stack (itself, or a copy of
     // the same vertex) closes the loop from there; the rest closes at the
     // chain's end. The erase gave the second fan at such a vertex a copy:
@@ -776,38 +821,38 @@ bool Mesh::planeCapChain(const std::vector<int>& chain, PlaneHoles& holes, const
     std::vector<int> stack, loop;
     bool merged = false;
     for (const int e : chain) {
-        const int v = edgeStart(*this, e), r = holes.rootOf(v);
+        const int v = edgeStart(mesh, e), r = holes.rootOf(v);
         const std::ptrdiff_t seen = std::size_t(r) < holes.stackAt.size() ? holes.stackAt[std::size_t(r)] : -1;
         if (seen >= 0) {
             const std::size_t from = std::size_t(seen);
             loop.assign(stack.begin() + std::ptrdiff_t(from), stack.end());
             stack.resize(from);
-            for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(*this, x)))] = -1;
-            const int s = edgeStart(*this, loop.front());
+            for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(mesh, x)))] = -1;
+            const int s = edgeStart(mesh, loop.front());
             if (v != s) {
-                mergeFan(*this, loop.back(), s);
+                mergeFan(mesh, loop.back(), s);
                 merged = true;
             }
-            planeCapLoop(loop, holes, normal, material);
+            planeCapLoop(mesh, loop, holes, normal, material);
         }
         if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = std::ptrdiff_t(stack.size());
         stack.push_back(e);
     }
     for (const int x : stack) {
-        const int r = holes.rootOf(edgeStart(*this, x));
+        const int r = holes.rootOf(edgeStart(mesh, x));
         if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = -1;
     }
-    planeCapLoop(stack, holes, normal, material);
+    planeCapLoop(mesh, stack, holes, normal, material);
     return merged;
 }
 
-bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
-                        const pbr& material) {
+bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
+                            const pbr& material) {
     // Open edge i runs from loop vertex i to loop vertex i + 1.
     const int L = int(border.size());
     if (L < 3) return false;
     std::vector<int> loop(border.size());
-    for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(*this, border[std::size_t(i)]);
+    for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(mesh, border[std::size_t(i)]);
     // A border loop through a vertex the cut did not put on the plane
     // leaves the plane: it is not a hole of the clip.
     for (const int u : loop)
@@ -815,11 +860,11 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
 
     // The frame maps the plane onto z = 0 with the loop's first vertex at
     // the origin.
-    const mat4 frame = mat4::Rotation(normal, vec3(0, 0, 1)) * mat4::Translation(-vertices[loop[0]].position);
+    const mat4 frame = mat4::Rotation(normal, vec3(0, 0, 1)) * mat4::Translation(-mesh.vertices[loop[0]].position);
     SimplePolygon outline;
     outline.points.reserve(loop.size());
     for (const int u : loop) {
-        const vec3 q = frame.transformProject(vertices[u].position);
+        const vec3 q = frame.transformProject(mesh.vertices[u].position);
         outline.points.push_back(vec2(q.x, q.y));
     }
     // The mesher's triangulation of the outline; where it does not keep
@@ -827,7 +872,7 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
     // another make it add or drop points), the outline clipped ear by ear.
     std::vector<CapJoin> joins;
     int direction = 0;
-    Mesh cap = FromSimplePolygon(outline, false, 0, 0);
+    Mesh cap = Mesh::FromSimplePolygon(outline, false, 0, 0);
     if (!capJoins(cap, border, joins, direction)) {
         cap = clippedEars(outline.points);
         if (!capJoins(cap, border, joins, direction)) return false;
@@ -836,7 +881,7 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
     std::vector<vec3> at(std::size_t(cap.vertexCount()));
     for (int i = 0; i < cap.vertexCount(); ++i)
         at[std::size_t(i)] =
-            i < L ? vertices[loop[std::size_t(i)]].position : back.transformProject(cap.vertices[i].position);
+            i < L ? mesh.vertices[loop[std::size_t(i)]].position : back.transformProject(cap.vertices[i].position);
     // Turning edges inside the cap renumbers none of its open edges' faces
     // but may move them: the joins are found again.
     if (turnCapSlivers(cap, at) && !capJoins(cap, border, joins, direction)) return false;
@@ -845,7 +890,7 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
     const double len = std::sqrt(double(dot(normal, normal)));
     const vec3 n = normal * float((flip ? -1.0 : 1.0) / len);
     std::vector<int> capFace(cap.faceCount(), -1);
-    int next = faceCount();
+    int next = mesh.faceCount();
     for (int cf = 0; cf < cap.faceCount(); ++cf)
         if (cap.faces[cf].isActive()) capFace[cf] = next++;
     std::vector<int> capVertex(cap.vertexCount(), -1);
@@ -856,7 +901,7 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
         int cv[3], cl[3];
         for (int j = 0; j < 3; ++j) {
             int& m = capVertex[C.v[j]];
-            if (m < 0) m = vertexAdd(MeshVertex(at[std::size_t(C.v[j])], capFace[cf]));
+            if (m < 0) m = mesh.vertexAdd(MeshVertex(at[std::size_t(C.v[j])], capFace[cf]));
             cv[j] = m;
             cl[j] = cap.activeFace(C.f[j]) ? capFace[C.f[j]] : -1;
         }
@@ -868,20 +913,20 @@ bool Mesh::planeCapLoop(const std::vector<int>& border, const PlaneHoles& holes,
         N.normal = n;
         for (vec3& c : N.normals) c = n;
         N.setMaterial(material, material, material, 0xFF);
-        faceAdd(N);
+        mesh.faceAdd(N);
     }
     // Link the joined edges both ways, sharp on both sides.
     for (const CapJoin& j : joins) {
         const int g = capFace[j.capFace];
         const int e = flip ? 2 - j.capEdge : j.capEdge;
-        faces[g].f[e] = j.meshFace;
-        faces[g].setSharp(e, true);
-        faces[j.meshFace].f[j.meshEdge] = g;
-        faces[j.meshFace].setSharp(j.meshEdge, true);
+        mesh.faces[g].f[e] = j.meshFace;
+        mesh.faces[g].setSharp(e, true);
+        mesh.faces[j.meshFace].f[j.meshEdge] = g;
+        mesh.faces[j.meshFace].setSharp(j.meshEdge, true);
     }
     for (const int u : loop) {
-        vertices[u].flags = std::uint8_t(vertices[u].flags | MeshVertex::SharpBit);
-        vertexUpdate(u);
+        mesh.vertices[u].flags = std::uint8_t(mesh.vertices[u].flags | MeshVertex::SharpBit);
+        mesh.vertexUpdate(u);
     }
     return true;
 }

@@ -38,7 +38,7 @@ void Mesh::makeSharp() {
     vertices.forRange(0, vertices.size(),
                       [](MeshVertex& v) { v.flags = std::uint8_t(v.flags | MeshVertex::SharpBit); });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags | MeshFace::SharpMask); });
-    markFeaturesChanged();
+    bufferState.markFeatures();
     initializeVertices();
     calculateNormals(2);
 }
@@ -50,7 +50,7 @@ void Mesh::makeSmooth() {
         v.flags = std::uint8_t(v.flags & ~MeshVertex::CornerBit);
     });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags & ~MeshFace::SharpMask); });
-    markFeaturesChanged();
+    bufferState.markFeatures();
     calculateNormals(2);
 }
 
@@ -106,7 +106,7 @@ bool Mesh::subdivide(bool smooth) {
                 vertices[v].position = (vertices[v].position + target[v]) * 0.5f;
     }
 
-    topologyChanged = 1;
+    bufferState.faceSetChanged();
     // The new vertices and faces were appended: on a large mesh the faces
     // round a vertex may then lie far apart in the lists. The rebuild of
     // the new order computes the normals.

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "mesh/corner_edges.h"
 #include "mesh/mesh.h"
 #include "mesh/normal_math.h"
 #include "mesh/vertex_fans.h"
@@ -67,16 +68,11 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
     sortUnique(corners);
     VertexFans ring;
     gatherFans(ring, corners.data(), corners.size());
-    if (!cornerNormalsRound(ring)) {
-        calculateNormals(faceNormals ? 2 : 1);
-        refill[RefillNormals] = RefillWhole;
-        return;
-    }
     // The normals of every face round the corners may have changed: the
     // next normals refill rewrites those faces (the fans already list them).
-    for (std::size_t i = 0; i < ring.size(); ++i) {
-        if (ring.begin(i) == ring.end(i)) markVertexChanged(RefillNormals, ring.vertex(i));
-        for (const FanFace* x = ring.begin(i); x != ring.end(i); ++x) markFaceChanged(RefillNormals, x->face);
+    if (!bufferState.writeNormalsRound(ring, [&] { return cornerNormalsRound(ring); })) {
+        calculateNormals(faceNormals ? 2 : 1);
+        bufferState.refillWhole(RefillNormals);
     }
 }
 

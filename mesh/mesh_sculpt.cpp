@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_stroke.h"
 
 namespace qel {
 
@@ -77,24 +78,24 @@ bool passGate(Step& st) {
             return true;
         case Group::ReleaseTwoSamples:
             if (st.n < 2 || !st.ended()) return false;
-            m.topologyChanged = 1;
+            m.bufferState.faceSetChanged();
             return true;
         case Group::Release:
             if (!st.ended()) return false;
-            m.topologyChanged = 1;
+            m.bufferState.faceSetChanged();
             return true;
         case Group::TopologyStroke:
             if (st.n < 2) return false;
             if (st.ended()) {
                 m.calculateNormals(2);
                 m.deselectAll();
-                m.refill[1] = 1;
+                m.bufferState.refillWhole(Mesh::RefillNormals);
                 return false;
             }
             if (st.firstStep())
-                m.topologyChanged = 1;
+                m.bufferState.faceSetChanged();
             else
-                m.refill[0] = 1;
+                m.bufferState.refillWhole(Mesh::RefillPositions);
             return true;
         case Group::Paint:
         case Group::Other:
@@ -118,7 +119,7 @@ void copyPart(Step& st) {
         st.select == Sculptor::SelectPatch ? Sculptor::SelectPatch : Sculptor::SelectComponent;
     const std::unique_ptr<Mesh> part(st.m.Part(st.F.point, face, scope));
     st.m.append(part.get());
-    st.m.topologyChanged = 1;
+    st.m.bufferState.faceSetChanged();
 }
 
 // Adds the displacements and ends the selection; the stroke's end refreshes
@@ -278,7 +279,7 @@ void planeCutAction(Step& st) {
                 m.cutPlaneG_(st.F.point, N, st.F.itemId);
             else if (st.select == Sculptor::SelectComponent)
                 m.cutPlaneF(st.F.point, N, st.F.itemId);
-            m.topologyChanged = 1;
+            m.bufferState.faceSetChanged();
             break;
         case Sculptor::ClipPlane:
             m.clipPlane(st.F.point, N);
@@ -514,8 +515,8 @@ void paintAction(Step& st) {
 void otherAction(Step& st) {
     if (st.action != Sculptor::Relax) return;
     st.m.relaxAll(true);
-    st.m.refill[0] = 1;
-    st.m.refill[1] = 1;
+    st.m.bufferState.refillWhole(Mesh::RefillPositions);
+    st.m.bufferState.refillWhole(Mesh::RefillNormals);
 }
 
 void runAction(Step& st) {
@@ -594,14 +595,14 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     const Group group = first ? groupOf(int(first->action)) : Group::Other;
     const bool stamping = group == Group::Stroke || group == Group::Paint || group == Group::TopologyStroke;
     if (first && first->samples.size() <= 2) strokeBegin();
-    strokeRun(true, group == Group::Stroke, stamping);
+    stroke().run(true, group == Group::Stroke, stamping);
     const bool ended = runSteps(*this, sculptors);
     // The end reads the fans the stroke kept.
     if (ended)
         strokeEnd(true);
     else if (first && first->isEnded())
         strokeEnd(false);
-    strokeRun(false, false, false);
+    if (stroke_) stroke_->run(false, false, false);
 }
 
 }  // namespace qel

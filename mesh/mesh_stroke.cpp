@@ -170,6 +170,83 @@ void MeshStrokeGrid::follow(const Mesh& m) {
 // ---------------------------------------------------------------------------
 // The stroke
 
+void MeshStroke::begin(const Mesh& m) {
+    open_ = true;
+    overflow_ = false;
+    vertexCount_ = m.vertexCount();
+    faceCount_ = m.faceCount();
+    noted_.assign(words(vertexCount_), 0);
+    moved_.clear();
+    patch_.kept = false;
+    component_.kept = false;
+    followed_ = false;
+    fans_.reset(-1, -1);
+}
+
+MeshStrokeGrid& MeshStroke::grid(const Mesh& m, float radius) {
+    if (!followed_) {
+        grid_.follow(m);
+        followed_ = true;
+    }
+    if (!grid_.built(m.vertexCount(), radius)) grid_.build(m, radius);
+    return grid_;
+}
+
+void MeshStroke::run(bool running, bool recording, bool stamping) {
+    running_ = running;
+    recording_ = recording && open_;
+    stamping_ = stamping && open_;
+}
+
+void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {
+    if (grid_.built())
+        for (std::size_t i = 0; i < n; ++i) {
+            const int v = list[i];
+            if (m.validVertex(v)) grid_.moved(v, m.vertices[v].position);
+        }
+    if (!recording_ || overflow_) return;
+    if (m.vertexCount() != vertexCount_) {
+        overflow_ = true;
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const int v = list[i];
+        if (!m.validVertex(v)) continue;
+        std::uint64_t& word = noted_[std::size_t(v) >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (v & 63);
+        if (word & bit) continue;
+        word |= bit;
+        moved_.push_back(v);
+    }
+    if (moved_.size() > std::size_t(vertexCount_ / OverflowShare)) {
+        overflow_ = true;
+        moved_ = {};
+        noted_ = {};
+    }
+}
+
+void MeshStroke::end(Mesh& m, bool normals) {
+    if (normals) {
+        const bool kept = open_ && !overflow_ && m.vertexCount() == vertexCount_ && m.faceCount() == faceCount_;
+        if (kept) {
+            m.calculateNormalsRound(moved_);
+        } else {
+            m.calculateNormals(2);
+            m.bufferState.refillWhole(Mesh::RefillNormals);
+        }
+    }
+    // The grid stays for the next stroke; the rest is let go.
+    open_ = recording_ = stamping_ = overflow_ = false;
+    noted_ = {};
+    moved_ = {};
+    patch_ = {};
+    component_ = {};
+    fans_.reset(-1, -1);
+}
+
+// ---------------------------------------------------------------------------
+// The mesh's stroke
+
 MeshStroke& Mesh::stroke() {
     if (!stroke_) stroke_ = std::make_unique<MeshStroke>();
     return *stroke_;
@@ -178,118 +255,34 @@ MeshStroke& Mesh::stroke() {
 void Mesh::strokeBegin() {
     // A press while the last stroke is open: that stroke's release never
     // came, and what it moved still has its old normals.
-    if (stroke_ && stroke_->open) clearStroke();
-    MeshStroke& s = stroke();
-    s.open = true;
-    s.overflow = false;
-    s.vertexCount = vertexCount();
-    s.faceCount = faceCount();
-    s.noted.assign(words(s.vertexCount), 0);
-    s.moved.clear();
-    s.patch.kept = false;
-    s.component.kept = false;
-    s.followed = false;
-    s.fans.reset(-1, -1);
-}
-
-MeshStrokeGrid& Mesh::strokeGrid(float radius) {
-    MeshStroke& s = *stroke_;
-    if (!s.followed) {
-        s.grid.follow(*this);
-        s.followed = true;
-    }
-    if (!s.grid.built(vertexCount(), radius)) s.grid.build(*this, radius);
-    return s.grid;
-}
-
-void Mesh::strokeRun(bool running, bool recording, bool stamping) {
-    if (!running && !stroke_) return;
-    MeshStroke& s = stroke();
-    s.running = running;
-    s.recording = recording && s.open;
-    s.stamping = stamping && s.open;
-}
-
-void Mesh::strokeMoved(std::size_t n) {
-    MeshStroke& s = *stroke_;
-    if (s.grid.built())
-        for (std::size_t i = 0; i < n; ++i) {
-            const int v = selectedVertices[i];
-            if (validVertex(v)) s.grid.moved(v, vertices[v].position);
-        }
-    if (!s.recording || s.overflow) return;
-    if (vertexCount() != s.vertexCount) {
-        s.overflow = true;
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const int v = selectedVertices[i];
-        if (!validVertex(v)) continue;
-        std::uint64_t& word = s.noted[std::size_t(v) >> 6];
-        const std::uint64_t bit = std::uint64_t(1) << (v & 63);
-        if (word & bit) continue;
-        word |= bit;
-        s.moved.push_back(v);
-    }
-    if (s.moved.size() > std::size_t(s.vertexCount / OverflowShare)) {
-        s.overflow = true;
-        s.moved = {};
-        s.noted = {};
-    }
+    if (stroke_ && stroke_->open()) clearStroke();
+    stroke().begin(*this);
 }
 
 void Mesh::strokeEnd(bool normals) {
-    if (normals) {
-        const bool kept = stroke_ && stroke_->open && !stroke_->overflow && vertexCount() == stroke_->vertexCount &&
-                          faceCount() == stroke_->faceCount;
-        if (kept) {
-            calculateNormalsRound(stroke_->moved);
-        } else {
-            calculateNormals(2);
-            refill[RefillNormals] = RefillWhole;
-        }
-    }
-    // The grid stays for the next stroke; the rest is let go.
-    if (!stroke_) return;
-    MeshStroke& s = *stroke_;
-    s.open = s.recording = s.stamping = s.overflow = false;
-    s.noted = {};
-    s.moved = {};
-    s.patch = {};
-    s.component = {};
-    s.fans.reset(-1, -1);
+    if (stroke_)
+        stroke_->end(*this, normals);
+    else if (normals)
+        MeshStroke().end(*this, true);
 }
-
-void Mesh::clearStroke() {
-    if (stroke_ && stroke_->open && (stroke_->overflow || !stroke_->moved.empty())) {
-        strokeEnd(true);
-        refillMarked(RefillNormals);
-    }
-    stroke_.reset();
-}
-
-// ---------------------------------------------------------------------------
-// Scoped selections
 
 void Mesh::selectInScope(const vec3& centre, float radius, int face, bool patch) {
     const int seed = face < 0 ? findFirstFace(centre) : face;
     if (!activeFace(seed)) return;
-    auto walk = [&](std::vector<int>* walked) {
-        if (patch)
-            selectVG_Walk(centre, radius, true, seed, walked);
-        else
-            selectVGWalk(centre, radius, true, seed, walked);
-    };
-    if (!stroke_ || !stroke_->running || !stroke_->open) {
-        walk(nullptr);
-        return;
+    if (stroke_)
+        stroke_->selectInScope(*this, centre, radius, seed, patch);
+    else if (patch)
+        selectVG_Walk(centre, radius, true, seed, nullptr);
+    else
+        selectVGWalk(centre, radius, true, seed, nullptr);
+}
+
+void Mesh::clearStroke() {
+    if (stroke_ && stroke_->movedAny()) {
+        stroke_->end(*this, true);
+        refillMarked(RefillNormals);
     }
-    MeshStrokeScope& scope = stroke_->scope(patch);
-    if (scope.holds(*this, seed) && selectKept(scope, centre, radius, patch)) return;
-    if (stroke_->stamping && selectNearSeed(centre, radius, seed, patch)) return;
-    std::vector<int> walked;
-    walk(&walked);
-    scope.keep(*this, walked);
+    stroke_.reset();
 }
 
 }  // namespace qel

@@ -24,6 +24,9 @@
 // built again when the vertex count changed. The rest lives from a
 // stroke's first step to its end: between them only the stroke's steps
 // change the mesh, and every move goes through applyDisplacement.
+//
+// What the stroke keeps reaches the mesh's selection lists through the
+// selections of its stamps (mesh_stroke_select.cpp).
 
 #include <cstddef>
 #include <cstdint>
@@ -97,21 +100,80 @@ private:
     std::vector<vec3> position_;        // per vertex: its position as the grid holds it
 };
 
-struct MeshStroke {
-    bool running = false;    // inside Mesh::sculpt: the kept scopes may be used
-    bool recording = false;  // moving steps: applyDisplacement notes what it moves
-    bool stamping = false;   // brush steps: selections read the grid
-    bool open = false;       // a stroke's first step ran, its end has not
-    bool followed = false;   // the grid followed what moved since the last stroke
-    bool overflow = false;   // too much moved: the end takes the whole-mesh pass
-    int vertexCount = 0, faceCount = 0;  // the mesh's counts at the first step
-    std::vector<std::uint64_t> noted;    // bit v: vertex v is on `moved`
-    std::vector<std::int32_t> moved;     // the moved vertices, in the order first moved
-    MeshStrokeScope patch, component;
-    MeshStrokeGrid grid;
-    FanCache fans;
+// The stroke's state and what its steps do with it. The mesh owns one
+// from its first stroke on; a copy of the mesh starts without it.
+class MeshStroke {
+public:
+    // ---- From a stroke's first step to its end (mesh_stroke.cpp) ----
+    // A moving stroke's first step on the mesh as it is: nothing moved yet,
+    // no scope kept.
+    void begin(const Mesh& m);
+    // Marks the steps of one sculpt call running (scopes may be kept) and,
+    // during an open stroke, recording (moves are noted) and stamping
+    // (brush selections read the vertex grid); all off after the call.
+    void run(bool running, bool recording, bool stamping);
+    bool open() const { return open_; }
+    bool stamping() const { return stamping_; }
+    // The first n listed vertices moved: noted when recording; the grid
+    // follows them.
+    void moved(const Mesh& m, const std::int32_t* list, std::size_t n);
+    // Something moved that the end has not refreshed yet.
+    bool movedAny() const { return open_ && (overflow_ || !moved_.empty()); }
+    // The end of a stroke: with normals, those of what it moved as the
+    // whole-mesh pass gives them (that pass itself when the stroke did not
+    // begin here, changed the record counts or moved too much); the kept
+    // state is dropped, the grid stays for the next stroke.
+    void end(Mesh& m, bool normals);
 
-    MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch : component; }
+    // ---- The stamps' selections (mesh_stroke_select.cpp) ----
+    // The vertices selectV reaches, read from the grid; false when there is
+    // no grid to read (the caller scans every vertex).
+    bool selectV(Mesh& m, const vec3& centre, float radius);
+    // selectVG (patch false) or selectVG_ from the seed face after
+    // deselectAll. While the steps run, the scope is kept from the first
+    // walk and later stamps whose face lies in it select from it alone: the
+    // same vertices, influences and sector records, and of the scope's faces
+    // those round the selected vertices.
+    void selectInScope(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
+    // fans.gather(m, list, n); while stamping, the fans earlier steps
+    // gathered are copied instead of walked again.
+    void gatherFans(const Mesh& m, VertexFans& fans, const std::int32_t* list, std::size_t n);
+
+private:
+    MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
+    // The vertex grid, made to hold the mesh as it is (followed once a
+    // stroke, built when missing or unfit for the radius).
+    MeshStrokeGrid& grid(const Mesh& m, float radius);
+    // The vertices of the closed ball that hold scope faces, in index order
+    // (from the grid while stamping).
+    void scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+                             std::vector<std::int32_t>& out);
+    // The selection of selectInScope from a kept scope; false, with
+    // nothing selected, when a selected vertex's fan does not hold all of
+    // its faces in the scope.
+    bool selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch);
+    // The same selection from a walk of the seed's scope that goes only as
+    // far as the ball, when that walk decides it; false, with nothing
+    // selected, when only the whole walk can (read from the grid: while
+    // stamping).
+    bool selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
+    // Its selection from the ball's vertices (selected, in index order) and
+    // how many walked faces (marked with MeshFace::MarkBit) hold each.
+    bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
+                      const vec3& centre, float radius, bool patch);
+
+    bool running_ = false;    // inside Mesh::sculpt: the kept scopes may be used
+    bool recording_ = false;  // moving steps: moves are noted
+    bool stamping_ = false;   // brush steps: selections read the grid
+    bool open_ = false;       // a stroke's first step ran, its end has not
+    bool followed_ = false;   // the grid followed what moved since the last stroke
+    bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
+    int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
+    std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_
+    std::vector<std::int32_t> moved_;      // the moved vertices, in the order first moved
+    MeshStrokeScope patch_, component_;
+    MeshStrokeGrid grid_;
+    FanCache fans_;
 };
 
 }  // namespace qel

@@ -16,6 +16,59 @@
 
 namespace qel {
 
+// ---------------------------------------------------------------------------
+// Fan walks
+
+// The walks round a vertex that the topology queries share.
+class FanWalk {
+public:
+    // Walks round v from f across edge (k+1)%3 (forward) or (k+2)%3
+    // (backward), k being v's corner, calling visit(face) for every face
+    // reached, until that edge is open, or sharp when stopAtSharp, or the
+    // fan closes back at f. Returns the last face visited (f when the fan
+    // closed), -1 when a face does not hold v. Bounded by the face count.
+    template <class Visit>
+    static int walkFan(const Mesh& m, int v, int f, bool forward, bool stopAtSharp, Visit&& visit) {
+        int cur = f;
+        for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+            const MeshFace& F = m.faces[cur];
+            const int k = F.corner(v);
+            if (k < 0) return -1;
+            visit(cur);
+            const int e = forward ? nextK(k) : prevK(k);
+            if (stopAtSharp && F.isSharp(e)) return cur;
+            const int g = m.link(F, e);
+            if (g < 0) return cur;
+            if (g == f) return f;
+            cur = g;
+        }
+        return -1;
+    }
+    // Circles v forward from its stored face: visit(f, k) for every face of
+    // the fan (k the corner of v in f) and, when the walk stops at an open
+    // edge, openEnd(f, k) with the last face. Bounded by the face count, so
+    // a corrupt link cycle cannot hang it.
+    template <class Visit, class OpenEnd>
+    static void circleFan(const Mesh& m, int v, Visit&& visit, OpenEnd&& openEnd) {
+        const int start = m.startFace(v);
+        if (start < 0) return;
+        int f = start;
+        for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+            const MeshFace& F = m.faces[f];
+            const int k = F.corner(v);
+            if (k < 0) return;
+            visit(f, k);
+            const int g = m.link(F, nextK(k));
+            if (g < 0) {
+                openEnd(f, k);
+                return;
+            }
+            if (g == start) return;
+            f = g;
+        }
+    }
+};
+
 namespace {
 }  // namespace
 
@@ -141,8 +194,8 @@ void Mesh::edgeSharp(int f, int g, bool sharp) {
     markEdgeEnds(F, k, sharp);
     F.setSharp(k, sharp);
     G.setSharp(j, sharp);
-    markFeaturesChanged(f);
-    markFeaturesChanged(g);
+    bufferState.markFeatures(f);
+    bufferState.markFeatures(g);
 }
 
 void Mesh::markEdgeEnds(const MeshFace& F, int k, bool sharp) {
@@ -161,15 +214,16 @@ void Mesh::markEdgeEnds(const MeshFace& F, int k, bool sharp) {
 
 int Mesh::findFNeighbours(int v, std::vector<int>& faceList) const {
     faceList.clear();
-    circleFan(v, [&](int f, int) { faceList.push_back(f); }, [](int, int) {});
+    FanWalk::circleFan(
+        *this, v, [&](int f, int) { faceList.push_back(f); }, [](int, int) {});
     return int(faceList.size());
 }
 
 int Mesh::findFKNeighbours(int v, std::vector<int>& faceList, std::vector<int>& ks) const {
     faceList.clear();
     ks.clear();
-    circleFan(
-        v,
+    FanWalk::circleFan(
+        *this, v,
         [&](int f, int k) {
             faceList.push_back(f);
             ks.push_back(k);
@@ -180,8 +234,8 @@ int Mesh::findFKNeighbours(int v, std::vector<int>& faceList, std::vector<int>& 
 
 int Mesh::findNeighbours(int v, std::vector<int>& ring) const {
     ring.clear();
-    circleFan(
-        v, [&](int f, int k) { ring.push_back(faces[f].v[nextK(k)]); },
+    FanWalk::circleFan(
+        *this, v, [&](int f, int k) { ring.push_back(faces[f].v[nextK(k)]); },
         [&](int f, int k) { ring.push_back(faces[f].v[prevK(k)]); });
     return int(ring.size());
 }
@@ -189,8 +243,8 @@ int Mesh::findNeighbours(int v, std::vector<int>& ring) const {
 int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceList) const {
     ring.clear();
     faceList.clear();
-    circleFan(
-        v,
+    FanWalk::circleFan(
+        *this, v,
         [&](int f, int k) {
             ring.push_back(faces[f].v[nextK(k)]);
             faceList.push_back(f);
@@ -207,8 +261,8 @@ int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceLi
     ring.clear();
     faceList.clear();
     crossings.clear();
-    circleFan(
-        v,
+    FanWalk::circleFan(
+        *this, v,
         [&](int f, int k) {
             // The edge from v to ring[i] = v[(k+1)%3] is the backward edge.
             if (bounded(faces[f], prevK(k))) crossings.push_back(int(ring.size()));
@@ -225,7 +279,8 @@ int Mesh::findNeighbours(int v, std::vector<int>& ring, std::vector<int>& faceLi
 
 int Mesh::vertexNeighbours(int v) const {
     int n = 0;
-    circleFan(v, [&](int, int) { ++n; }, [&](int, int) { ++n; });
+    FanWalk::circleFan(
+        *this, v, [&](int, int) { ++n; }, [&](int, int) { ++n; });
     return n;
 }
 
@@ -236,14 +291,14 @@ int Mesh::findStartRegion(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isSharp()) return startFace(v);
     if (!activeFace(f)) return -1;
-    return walkFan(v, f, false, true, [](int) {});
+    return FanWalk::walkFan(*this, v, f, false, true, [](int) {});
 }
 
 int Mesh::findEndRegion(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isSharp()) return startFace(v);
     if (!activeFace(f)) return -1;
-    return walkFan(v, f, true, true, [](int) {});
+    return FanWalk::walkFan(*this, v, f, true, true, [](int) {});
 }
 
 int Mesh::findVStartRegion(int v, int f) const {
@@ -268,7 +323,7 @@ int Mesh::findBorder(int v, int f) const {
     if (!activeVertex(v)) return -1;
     if (!vertices[v].isBorder()) return startFace(v);
     if (!activeFace(f)) return -1;
-    return walkFan(v, f, false, false, [](int) {});
+    return FanWalk::walkFan(*this, v, f, false, false, [](int) {});
 }
 
 int Mesh::findRegion(int v, int f, std::vector<int>& faceList) const {
@@ -276,7 +331,7 @@ int Mesh::findRegion(int v, int f, std::vector<int>& faceList) const {
     if (!activeVertex(v)) return 0;
     if (!vertices[v].isSharp()) return findFNeighbours(v, faceList);
     if (!activeFace(f)) return 0;
-    walkFan(v, f, true, true, [&](int g) { faceList.push_back(g); });
+    FanWalk::walkFan(*this, v, f, true, true, [&](int g) { faceList.push_back(g); });
     return int(faceList.size());
 }
 
@@ -286,7 +341,7 @@ int Mesh::findBorderedRegion(int v, int f, std::vector<int>& faceList) const {
     if (!vertices[v].isBorder()) return findFNeighbours(v, faceList);
     if (!activeFace(f)) return 0;
     // Backward from f to the open edge, then listed in forward order.
-    walkFan(v, f, false, false, [&](int g) { faceList.push_back(g); });
+    FanWalk::walkFan(*this, v, f, false, false, [&](int g) { faceList.push_back(g); });
     std::reverse(faceList.begin(), faceList.end());
     return int(faceList.size());
 }
@@ -296,15 +351,15 @@ int Mesh::FindBorderedRegion(int v, int f, std::vector<int>& faceList) const {
     if (!activeVertex(v) || !activeFace(f) || faces[f].corner(v) < 0) return 0;
     // Backward, ignoring sharp edges, to the face next to an open edge (or
     // back to f for a closed fan), then forward from there over every face.
-    const int first = walkFan(v, f, false, false, [](int) {});
+    const int first = FanWalk::walkFan(*this, v, f, false, false, [](int) {});
     if (first < 0) return 0;
-    walkFan(v, first, true, false, [&](int g) { faceList.push_back(g); });
+    FanWalk::walkFan(*this, v, first, true, false, [&](int g) { faceList.push_back(g); });
     return int(faceList.size());
 }
 
 void Mesh::materialRegion(int v, int f, const pbr& m, unsigned char mask) {
     if (!activeVertex(v) || !activeFace(f)) return;
-    walkFan(v, f, true, true, [&](int g) { faces[g].material[faces[g].corner(v)].assign(m, mask); });
+    FanWalk::walkFan(*this, v, f, true, true, [&](int g) { faces[g].material[faces[g].corner(v)].assign(m, mask); });
 }
 
 // ---------------------------------------------------------------------------

@@ -271,20 +271,6 @@ bool buildFeatureLines(Mesh& mesh, const std::vector<vec3>& points) {
     return true;
 }
 
-// After a successful build: the marks of every array written are spent, and
-// a whole position refill found the feature edges.
-void settleState(Mesh& mesh) {
-    MeshBufferState& state = mesh.bufferState;
-    for (int a = 0; a < MeshBufferState::MarkedArrays; ++a)
-        if (mesh.refill[a] != 0) state.marks[a].clear();
-    if (mesh.refill[Mesh::RefillPaint] != 0) state.paintParts = 0;
-    if (whole(mesh.refill[0])) {
-        state.features.allStale = false;
-        state.features.stale.clear();
-    }
-    state.laidOut = true;
-}
-
 }  // namespace
 
 // Any of the four refill flags is raised.
@@ -307,7 +293,7 @@ bool Mesh::buildVBO() {
     if (topologyChanged)
         raiseAllRefills(*this);
     else
-        settleMarkedRefills();
+        bufferState.settle();
     if (!vbo_modified()) return true;
 
     // Without a topology change the face set is the one the buffer was sized
@@ -347,7 +333,7 @@ bool Mesh::buildVBO() {
         topologyChanged = 1;
         return false;
     }
-    settleState(*this);
+    bufferState.built();
     refill[0] = refill[1] = refill[2] = refill[3] = 0;
     topologyChanged = 0;
     return true;
@@ -359,7 +345,7 @@ void Mesh::deleteVBO() {
     if (vbo == 0 && featureVbo == 0) return;
     // The next build starts from nothing: what the buffers were built from
     // is dropped with them.
-    bufferState = MeshBufferState();
+    bufferState.reset();
     if (gl) {
         disableVBO();
         if (vbo != 0) gl->glDeleteBuffers(1, &vbo);

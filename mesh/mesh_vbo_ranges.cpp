@@ -107,7 +107,7 @@ std::uint64_t slotCount(const std::vector<Run>& runs) {
 // uploaded at offset + perFace x its first slot.
 template <class Fill>
 void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds, Fill fill) {
-    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks[array]);
+    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(array));
     std::vector<std::uint8_t>& bytes = staging();
     bytes.resize(perFace * slotCount(runs));
     std::uint8_t* dst = bytes.data();
@@ -124,7 +124,7 @@ void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
 // The paint runs: colour, light and material of the runs' faces, each
 // uploaded into its own array when the marks reach it.
 void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
-    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks[Mesh::RefillPaint]);
+    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPaint));
     std::vector<std::uint8_t>& bytes = staging();
     const std::uint64_t part = 12 * slotCount(runs);
     bytes.resize(3 * part);
@@ -137,7 +137,7 @@ void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
         layoutHolds;
     if (!layoutHolds) return;
     for (int i = 0; i < 3; ++i) {
-        if (!(mesh.bufferState.paintParts & (1 << i))) continue;
+        if (!(mesh.bufferState.paintParts() & (1 << i))) continue;
         const std::uint8_t* src = bytes.data() + i * part;
         for (const Run& r : runs) {
             const std::uint64_t length = 12 * std::uint64_t(r.placed.end - r.placed.first);
@@ -154,7 +154,7 @@ void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
     if (mesh.featureVbo == 0 || mesh.featureCount == 0) return;
     static std::vector<Run> withLines;
     withLines.clear();
-    for (const Run& r : runsOf(mesh, mesh.bufferState.marks[Mesh::RefillPositions]))
+    for (const Run& r : runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPositions)))
         if (features.first[r.first] != features.first[r.end]) withLines.push_back(r);
     static std::vector<vec3> lines;
     lines.clear();

@@ -10,7 +10,7 @@ class Mesh;
 // its marked faces and uploads them with one glBufferSubData per run of
 // neighbouring faces; the position runs also rewrite the feature segments
 // of their faces. The vertex buffer is sized and the marks are followed
-// (Mesh::settleMarkedRefills). layoutHolds turns false, and nothing more is
+// (MeshBufferState::settle). layoutHolds turns false, and nothing more is
 // written, when a face is no longer drawn as the buffer's layout says: the
 // caller then rebuilds everything. Returns true (GL errors are read by the
 // caller).

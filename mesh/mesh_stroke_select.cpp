@@ -1,0 +1,246 @@
+// The selections of a stroke's stamps: what they read from the stroke's
+// vertex grid instead of scanning every vertex, and the patch or component
+// a scoped stamp kept from the first walk of its stroke, from which the
+// later stamps select alone. Each gives the selection the scan or the walk
+// would: the same vertices, influences, sector records and faces.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_stroke.h"
+#include "mesh/selection_walks.h"
+#include "mesh/vertex_fans.h"
+
+namespace qel {
+
+using namespace selection;
+
+bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
+    std::vector<std::int32_t> near;
+    if (!grid(m, radius).near(centre, radius, false, near)) return false;
+    // The scan's tests on the vertices near the ball, then in index order.
+    const float r2 = radius * radius;
+    std::size_t in = 0;
+    for (const std::int32_t v : near) {
+        const MeshVertex& r = m.vertices[v];
+        if (!r.isActive()) continue;
+        const vec3 d = r.position - centre;
+        if (inBox(d, radius, false) && squared(d) < double(r2)) near[in++] = v;
+    }
+    near.resize(in);
+    std::sort(near.begin(), near.end());
+    for (const std::int32_t v : near) {
+        const vec3 d = m.vertices[v].position - centre;
+        m.influences.push_back({v, relativeDistance(squared(d), r2), d});
+        if (!listed(m, v)) m.appendSelectedVertex(v);
+    }
+    return true;
+}
+
+void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+                                     std::vector<std::int32_t>& out) {
+    const double r2 = double(radius * radius);
+    auto inside = [&](int v) {
+        const MeshVertex& r = m.vertices[v];
+        if (!r.isActive() || scope.holding[std::size_t(v)] == 0) return false;
+        const vec3 d = r.position - centre;
+        return inBox(d, radius, true) && squared(d) <= r2;
+    };
+    if (stamping_) {
+        if (grid(m, radius).near(centre, radius, true, out)) {
+            std::size_t in = 0;
+            for (const std::int32_t v : out)
+                if (inside(v)) out[in++] = v;
+            out.resize(in);
+            std::sort(out.begin(), out.end());
+            return;
+        }
+    }
+    out.clear();
+    forBoxCandidates(m.vertices, BoxTest(centre, radius, true), [&](int v, const MeshVertex&) {
+        if (inside(v)) out.push_back(v);
+    });
+}
+
+void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
+    auto walk = [&](std::vector<int>* walked) {
+        if (patch)
+            m.selectVG_Walk(centre, radius, true, seed, walked);
+        else
+            m.selectVGWalk(centre, radius, true, seed, walked);
+    };
+    if (!running_ || !open_) {
+        walk(nullptr);
+        return;
+    }
+    MeshStrokeScope& kept = scope(patch);
+    if (kept.holds(m, seed) && selectKept(m, kept, centre, radius, patch)) return;
+    if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) return;
+    std::vector<int> walked;
+    walk(&walked);
+    kept.keep(m, walked);
+}
+
+void MeshStroke::gatherFans(const Mesh& m, VertexFans& fans, const std::int32_t* list, std::size_t n) {
+    if (!stamping_) {
+        fans.gather(m, list, n);
+        return;
+    }
+    if (!fans_.fits(m.vertexCount(), m.faceCount())) fans_.reset(m.vertexCount(), m.faceCount());
+    fans_.gather(m, list, n, fans);
+}
+
+bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch) {
+    m.deselectAll();
+    m.influences.clear();
+    m.sectorInfluences.clear();
+    // The scope's vertices within the closed ball, in index order: those a
+    // walk of the scope reaches through one of their faces. A vertex is in
+    // the ball whatever face reaches it, so each has one influence (or, in
+    // a patch, one sector record per sector of it the patch holds) with
+    // the walk's t.
+    const float r2 = radius * radius;
+    std::vector<std::int32_t> inBall;
+    scopeVerticesInBall(m, scope, centre, radius, inBall);
+    std::vector<float> ts;
+    ts.reserve(inBall.size());
+    for (const std::int32_t v : inBall) {
+        const vec3 d = m.vertices[v].position - centre;
+        const float t = relativeDistance(squared(d), r2);
+        m.appendSelectedVertex(v);
+        ts.push_back(t);
+        if (!patch) m.influences.push_back({v, t, d});
+    }
+    // The scope's faces round them, each with every face of the scope
+    // holding its vertex (else the fan misses some: the walk decides).
+    if (patch) m.sectorHeads.assign(m.selectedVertices.size(), -1);
+    VertexFans fans;
+    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int held = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            if (!scope.hasFace(x->face)) continue;
+            ++held;
+            listFace(m, x->face);
+            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
+        }
+        const int holding = scope.holding[std::size_t(v)];
+        if (held != holding && !(holding == 255 && held >= 255)) {
+            m.deselectAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
+    m.deselectAll();
+    m.influences.clear();
+    m.sectorInfluences.clear();
+    // The vertices of the closed ball, in index order, each with a bit.
+    std::vector<std::int32_t> inBall;
+    if (!grid(m, radius).near(centre, radius, true, inBall)) return false;
+    const float r2 = radius * radius;
+    std::size_t n = 0;
+    for (const std::int32_t v : inBall) {
+        const MeshVertex& r = m.vertices[v];
+        const vec3 d = r.position - centre;
+        if (r.isActive() && inBox(d, radius, true) && squared(d) <= double(r2)) inBall[n++] = v;
+    }
+    inBall.resize(n);
+    std::sort(inBall.begin(), inBall.end());
+    static thread_local std::vector<std::uint64_t> bits;
+    if (bits.size() * 64 < m.vertices.size()) bits.resize((m.vertices.size() + 63) / 64, 0);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);
+    auto inside = [&](int v) { return m.validVertex(v) && ((bits[std::size_t(v) >> 6] >> (v & 63)) & 1u); };
+    // The walk of the scope from the seed through the faces with a corner in
+    // the ball. It is open when it stopped at a face of the scope beyond
+    // them; closed, it walked the whole scope. Faces it stopped at are
+    // marked too (and listed apart) so that each is looked at once.
+    std::vector<int> walked{seed}, beyond;
+    bool open = false;
+    m.faces[seed].flags = std::uint8_t(m.faces[seed].flags | MeshFace::MarkBit);
+    for (std::size_t head = 0; head < walked.size(); ++head) {
+        const MeshFace& F = m.faces[walked[head]];
+        for (int e = 0; e < 3; ++e) {
+            if (patch && F.isSharp(e)) continue;
+            const int g = F.f[e];
+            if (!m.activeFace(g) || (m.faces[g].flags & MeshFace::MarkBit)) continue;
+            m.faces[g].flags = std::uint8_t(m.faces[g].flags | MeshFace::MarkBit);
+            const int* c = m.faces[g].v;
+            if (inside(c[0]) || inside(c[1]) || inside(c[2])) {
+                walked.push_back(g);
+            } else {
+                beyond.push_back(g);
+                open = true;
+            }
+        }
+    }
+    for (const int f : beyond) m.faces[f].flags = std::uint8_t(m.faces[f].flags & ~MeshFace::MarkBit);
+    // How many walked faces hold each vertex of the ball (all selected
+    // first, for their selection index).
+    for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
+    std::vector<int> held(inBall.size(), 0);
+    for (const int f : walked)
+        for (const int v : m.faces[f].v)
+            if (inside(v)) ++held[std::size_t(m.vertices[v].selection)];
+    const bool found = selectWalked(m, open, inBall, held, centre, radius, patch);
+    for (const int f : walked) m.faces[f].flags = std::uint8_t(m.faces[f].flags & ~MeshFace::MarkBit);
+    for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
+    if (!found) m.deselectAll();
+    return found;
+}
+
+bool MeshStroke::selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
+                              const vec3& centre, float radius, bool patch) {
+    // Every vertex of the ball on a walked face is in the scope. One on
+    // none is outside it when the walk was closed; after an open walk the
+    // scope may still reach it round the ball, and only the whole walk can
+    // tell.
+    if (std::find(held.begin(), held.end(), 0) != held.end()) {
+        if (open) return false;
+        m.deselectAll();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < inBall.size(); ++i)
+            if (held[i] != 0) {
+                m.appendSelectedVertex(inBall[i]);
+                held[kept++] = held[i];
+            }
+        held.resize(kept);
+    }
+    const float r2 = radius * radius;
+    std::vector<float> ts;
+    ts.reserve(m.selectedVertices.size());
+    for (const std::int32_t v : m.selectedVertices) {
+        const vec3 d = m.vertices[v].position - centre;
+        const float t = relativeDistance(squared(d), r2);
+        ts.push_back(t);
+        if (!patch) m.influences.push_back({v, t, d});
+    }
+    // The walked faces round them, as selectKept lists them. A fan face
+    // the open walk missed may be in the scope, and a walked face missing
+    // from a fan leaves the sectors unknown: the whole walk decides.
+    if (patch) m.sectorHeads.assign(m.selectedVertices.size(), -1);
+    VertexFans fans;
+    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int count = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            if (!(m.faces[x->face].flags & MeshFace::MarkBit)) {
+                if (open) return false;
+                continue;
+            }
+            ++count;
+            listFace(m, x->face);
+            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
+        }
+        if (count != held[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace qel
