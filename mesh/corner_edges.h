@@ -47,4 +47,13 @@ inline bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCou
            unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
 }
 
+// What the record writer gathers of each vertex while it writes the faces:
+// what the vertex pass of initialize gathers (CornerState bits, faces
+// counted up to 3, the stored face).
+struct VertexSettling {
+    std::int32_t face;
+    std::uint8_t state;
+    std::uint8_t corners;
+};
+
 }  // namespace qel

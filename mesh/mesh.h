@@ -44,6 +44,7 @@ class SimplePolygon;  // the outline FromSimplePolygon meshes
 class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 class MeshStroke;    // what a sculpt stroke keeps between its steps
+struct VertexSettling;  // what the record writer gathers of a vertex
 
 class Mesh : public Element {
 public:
@@ -586,19 +587,10 @@ private:
     void initializeVertices(FaceTable* table);
     // calculateNormals(2) of a rebuild, reading the faces from the table.
     void rebuildNormals(FaceTable& table);
-    // What the record writer gathers of each vertex while it writes the
-    // faces: what the vertex pass of initialize gathers (CornerState bits,
-    // faces counted up to 3, the stored face).
-    struct VertexSettling {
-        std::int32_t face;
-        std::uint8_t state;
-        std::uint8_t corners;
-    };
-    // Face i's share of the state of its vertices.
-    static void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount);
     // Vertex v's flags as the vertex pass of initialize leaves them on the
     // current links (an edit may leave a vertex that has become a corner
-    // without its corner bit); the vertex is left as it was.
+    // without its corner bit), from what the record writer gathered of it
+    // (mesh/corner_edges.h); the vertex is left as it was.
     std::uint8_t settledFlags(int v, const VertexSettling& s);
     // Compact copy of the topology: per face v[0..2], f[0..2]; all -1 for
     // an inactive face. Whole-mesh passes that jump between neighbours read

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "gl/buffer.h"
+#include "mesh/corner_edges.h"
 #include "mesh/mesh.h"
 
 namespace qel {
@@ -164,6 +165,18 @@ void encodeFace(std::uint8_t* p, const MeshFace& F) {
     *p = F.flags;
 }
 
+// Face i's share of the state of its vertices.
+void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount) {
+    const bool plain = plainFace(F.f, F.flags, faceCount);
+    for (int k = 0; k < 3; ++k) {
+        if (std::uint32_t(F.v[k]) >= scan.size()) continue;
+        VertexSettling& s = scan[std::size_t(F.v[k])];
+        s.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(F.f, F.flags, k, faceCount);
+        if (s.face == i) s.state |= CornerStartSeen;
+        if (s.corners < 3) ++s.corners;
+    }
+}
+
 }  // namespace
 
 void Mesh::DataWrite(buffer& b) {
@@ -208,17 +221,6 @@ void Mesh::DataWrite(buffer& b) {
         ++v;
     });
     b.endRecord(lengthAt);
-}
-
-void Mesh::gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount) {
-    const bool plain = plainFace(F.f, F.flags, faceCount);
-    for (int k = 0; k < 3; ++k) {
-        if (std::uint32_t(F.v[k]) >= scan.size()) continue;
-        VertexSettling& s = scan[std::size_t(F.v[k])];
-        s.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(F.f, F.flags, k, faceCount);
-        if (s.face == i) s.state |= CornerStartSeen;
-        if (s.corners < 3) ++s.corners;
-    }
 }
 
 std::uint8_t Mesh::settledFlags(int v, const VertexSettling& s) {
