@@ -25,6 +25,7 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "view/act.h"
 #include "view/asker.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
@@ -60,6 +61,16 @@ public:
         QCoreApplication::processEvents();
     }
     qel::GLView* view() { return window.view(); }
+    // Drops the undo records and the placed objects, the records first: a
+    // record may own an object it removed.
+    void clearObjects() {
+        for (qel::Act* a : view()->undoHistory) delete a;
+        view()->undoHistory.clear();
+        view()->historyIndex = -1;
+        std::vector<Tool*>& placed = view()->scene->objectsRoot->children;
+        while (!placed.empty()) delete placed.back();
+        view()->scene->toList();
+    }
     Ui_MainWindow& ui() { return *window.ui; }
     vec2 centre() { return vec2(float(view()->width / 2), float(view()->height / 2)); }
 
@@ -170,10 +181,7 @@ TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
             QAction* action = ui().*(c.action);
             SCOPED_TRACE(action->objectName().toStdString() +
                          (away == Away::Leaves ? " after leaving" : " over the background"));
-            view()->scene->objectsRoot->children.clear();
-            view()->scene->toolsRoot->children.clear();
-            view()->undoHistory.clear();
-            view()->historyIndex = -1;
+            clearObjects();
             Tool* object =
                 showAndHover(c.swept ? static_cast<Element*>(new qel::Tube(chain(3), qel::Curve::Circle(4, false)))
                                      : qel::Mesh::Cube());
