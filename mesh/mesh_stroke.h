@@ -161,6 +161,10 @@ private:
     // how many walked faces (marked with MeshFace::MarkBit) hold each.
     bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
                       const vec3& centre, float radius, bool patch);
+    // The brush falloff t of every selected vertex (and outside a patch its
+    // influence), in selection order, and the fans round them; in a patch
+    // the sector heads start unknown.
+    std::vector<float> selectedFalloffs(Mesh& m, const vec3& centre, float radius, bool patch, VertexFans& fans);
 
     bool running_ = false;    // inside Mesh::sculpt: the kept scopes may be used
     bool recording_ = false;  // moving steps: moves are noted

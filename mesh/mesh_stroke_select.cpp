@@ -92,6 +92,22 @@ void MeshStroke::gatherFans(const Mesh& m, VertexFans& fans, const std::int32_t*
     fans_.gather(m, list, n, fans);
 }
 
+std::vector<float> MeshStroke::selectedFalloffs(Mesh& m, const vec3& centre, float radius, bool patch,
+                                                VertexFans& fans) {
+    const float r2 = radius * radius;
+    std::vector<float> ts;
+    ts.reserve(m.selectedVertices.size());
+    for (const std::int32_t v : m.selectedVertices) {
+        const vec3 d = m.vertices[v].position - centre;
+        const float t = relativeDistance(squared(d), r2);
+        ts.push_back(t);
+        if (!patch) m.influences.push_back({v, t, d});
+    }
+    if (patch) m.sectorHeads.assign(m.selectedVertices.size(), -1);
+    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
+    return ts;
+}
+
 bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius, bool patch) {
     m.deselectAll();
     m.influences.clear();
@@ -101,23 +117,13 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // the ball whatever face reaches it, so each has one influence (or, in
     // a patch, one sector record per sector of it the patch holds) with
     // the walk's t.
-    const float r2 = radius * radius;
     std::vector<std::int32_t> inBall;
     scopeVerticesInBall(m, scope, centre, radius, inBall);
-    std::vector<float> ts;
-    ts.reserve(inBall.size());
-    for (const std::int32_t v : inBall) {
-        const vec3 d = m.vertices[v].position - centre;
-        const float t = relativeDistance(squared(d), r2);
-        m.appendSelectedVertex(v);
-        ts.push_back(t);
-        if (!patch) m.influences.push_back({v, t, d});
-    }
+    for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
     // The scope's faces round them, each with every face of the scope
     // holding its vertex (else the fan misses some: the walk decides).
-    if (patch) m.sectorHeads.assign(m.selectedVertices.size(), -1);
     VertexFans fans;
-    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
+    const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int held = 0;
@@ -211,21 +217,11 @@ bool MeshStroke::selectWalked(Mesh& m, bool open, const std::vector<std::int32_t
             }
         held.resize(kept);
     }
-    const float r2 = radius * radius;
-    std::vector<float> ts;
-    ts.reserve(m.selectedVertices.size());
-    for (const std::int32_t v : m.selectedVertices) {
-        const vec3 d = m.vertices[v].position - centre;
-        const float t = relativeDistance(squared(d), r2);
-        ts.push_back(t);
-        if (!patch) m.influences.push_back({v, t, d});
-    }
     // The walked faces round them, as selectKept lists them. A fan face
     // the open walk missed may be in the scope, and a walked face missing
     // from a fan leaves the sectors unknown: the whole walk decides.
-    if (patch) m.sectorHeads.assign(m.selectedVertices.size(), -1);
     VertexFans fans;
-    m.gatherFans(fans, m.selectedVertices.data(), m.selectedVertices.size());
+    const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int count = 0;
