@@ -158,9 +158,12 @@ public:
         stamp();
     }
 
-    // The stroke's first step (two samples), as the view always sends it:
-    // what a stroke keeps for its later stamps and its end starts there.
+    // The stroke's first step (two samples), as the view always sends it
+    // after clearing the element: what a stroke keeps for its later stamps
+    // and its end starts there.
     void begin() {
+        // The view clears what the last stroke kept before every stroke.
+        s_.mesh->clearStroke();
         sculptor_.samples.assign(2, sample_);
         sculptor_.samples[0].point = s_.centre - s_.step;
         sculptor_.state = qel::Gesture::Moving;

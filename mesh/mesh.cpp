@@ -53,6 +53,7 @@ void Mesh::copyFields(const Mesh& o) {
     // The copy builds its buffers from nothing.
     bufferState.reset();
     // A stroke's kept state belongs to the mesh it ran on.
+    forgetOpenStroke();
     stroke_.reset();
 }
 
@@ -77,6 +78,7 @@ Mesh::Mesh(const Mesh* a, const Mesh* b) : Mesh(a, mat4::Identity()) {
 }
 
 Mesh::~Mesh() {
+    forgetOpenStroke();
     // Releases both GL names through the mesh's deleteVBO.
     if (vbo != 0) deleteVBO();
 }
@@ -94,6 +96,7 @@ void Mesh::init() {
     // rather than forgetting their names.
     deleteVBO();
     needsCompaction = 0;
+    forgetOpenStroke();
     stroke_.reset();
 }
 

@@ -260,17 +260,23 @@ public:
     // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
     // A stroke cut short (its release never came): the normals round what
-    // it moved are refreshed as its end would, and what it kept is dropped.
+    // it moved are refreshed as its end would, and what it kept for its
+    // stamps is dropped. The view calls it before every stroke: the vertex
+    // grid stays for the next one (it follows what moved since).
     void clearStroke() override;
+    // Whether a vertex grid is kept for the next stroke.
+    bool strokeGridKept() const;
 
 private:
     friend class MeshStroke;  // its stamps select through the walks below
     // The stroke's kept state (null before the first stroke; mesh_stroke.h).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step; a stroke still open is ended first
-    // (clearStroke).
+    // A moving stroke's first step; a stroke still open, on this mesh or
+    // another, is ended first (clearStroke).
     void strokeBegin();
+    // This mesh no longer holds the open stroke (its stroke state went).
+    void forgetOpenStroke();
     // The stroke's end (MeshStroke::end): with normals, those round what it
     // moved refreshed.
     void strokeEnd(bool normals);

@@ -15,6 +15,7 @@ bool Mesh::orderIfScattered() {
     // Every index kept outside the records is dropped: the selection, what
     // a stroke keeps, the GL buffers' layout.
     deselectAll();
+    forgetOpenStroke();
     stroke_.reset();
     orderSpatially();
     // The rebuild an import runs after its order: links, stored faces,

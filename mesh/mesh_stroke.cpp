@@ -252,18 +252,35 @@ MeshStroke& Mesh::stroke() {
     return *stroke_;
 }
 
+namespace {
+
+// The mesh whose stroke is open, if any: one hand strokes one mesh at a
+// time, so a stroke beginning elsewhere ends it (its release never came).
+// GUI thread only.
+Mesh* openStrokeMesh = nullptr;
+
+}  // namespace
+
 void Mesh::strokeBegin() {
-    // A press while the last stroke is open: that stroke's release never
-    // came, and what it moved still has its old normals.
+    // A press while a stroke is open, here or on another mesh: that
+    // stroke's release never came, and what it moved still has its old
+    // normals.
+    if (openStrokeMesh && openStrokeMesh != this) openStrokeMesh->clearStroke();
     if (stroke_ && stroke_->open()) clearStroke();
     stroke().begin(*this);
+    openStrokeMesh = this;
 }
 
 void Mesh::strokeEnd(bool normals) {
+    if (openStrokeMesh == this) openStrokeMesh = nullptr;
     if (stroke_)
         stroke_->end(*this, normals);
     else if (normals)
         MeshStroke().end(*this, true);
+}
+
+void Mesh::forgetOpenStroke() {
+    if (openStrokeMesh == this) openStrokeMesh = nullptr;
 }
 
 void Mesh::selectInScope(const vec3& centre, float radius, int face, bool patch) {
@@ -278,11 +295,13 @@ void Mesh::selectInScope(const vec3& centre, float radius, int face, bool patch)
 }
 
 void Mesh::clearStroke() {
-    if (stroke_ && stroke_->movedAny()) {
-        stroke_->end(*this, true);
-        refillMarked(RefillNormals);
-    }
-    stroke_.reset();
+    forgetOpenStroke();
+    if (!stroke_) return;
+    const bool moved = stroke_->movedAny();
+    stroke_->end(*this, moved);
+    if (moved) refillMarked(RefillNormals);
 }
+
+bool Mesh::strokeGridKept() const { return stroke_ && stroke_->gridKept(); }
 
 }  // namespace qel

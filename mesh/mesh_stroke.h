@@ -113,6 +113,7 @@ public:
     // (brush selections read the vertex grid); all off after the call.
     void run(bool running, bool recording, bool stamping);
     bool open() const { return open_; }
+    bool gridKept() const { return grid_.built(); }
     bool stamping() const { return stamping_; }
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.

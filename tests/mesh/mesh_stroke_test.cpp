@@ -202,8 +202,29 @@ TEST(StrokeNormals, AStrokeCutShortIsRefreshedByWhatReplacesIt) {
             }
             EXPECT_EQ(offWholePass(*m), 0);
             EXPECT_NE(m->refill[Mesh::RefillNormals], 0);
+            // The view clears before every stroke: the grid stays for it.
+            EXPECT_TRUE(m->strokeGridKept());
         }
     }
+}
+
+// A stroke cut short on one mesh is ended by a stroke beginning on another:
+// the first mesh's normals are refreshed round what it moved.
+TEST(StrokeNormals, AStrokeCutShortIsRefreshedByAStrokeOnAnotherMesh) {
+    MeshPtr first = creasedSphere();
+    MeshPtr second = creasedSphere();
+    const vec3 p = first->vertices[0].position;
+    Stroke cut(Sculptor::Deform, Sculptor::SelectElement);
+    cut.press(*first, sample(*first, p, 0.3f));
+    cut.step(*first, sample(*first, p * 1.05f, 0.3f));
+    cut.step(*first, sample(*first, p * 1.1f, 0.3f));
+    ASSERT_GT(offWholePass(*first), 0);
+    Stroke next(Sculptor::Deform, Sculptor::SelectElement);
+    next.press(*second, sample(*second, p, 0.3f));
+    next.step(*second, sample(*second, p * 1.05f, 0.3f), true);
+    EXPECT_EQ(offWholePass(*first), 0);
+    EXPECT_NE(first->refill[Mesh::RefillNormals], 0);
+    EXPECT_EQ(offWholePass(*second), 0);
 }
 
 // The cuts leave the normals the whole pass gives (the sphere cuts: their
