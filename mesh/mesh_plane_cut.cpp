@@ -574,6 +574,11 @@ public:
     // The whole-mesh cut and the erase of the positive side; holes, when
     // given, receives what the caps of the holes need.
     static void planeClip(Mesh& mesh, const vec3& point, const vec3& normal, PlaneHoles* holes);
+    // Erases every connected part the clip opened (an open edge of it
+    // leaves a vertex where the caps' walks start) whose vertices all lie
+    // on the plane: it has no volume left, and a cap over its hole would
+    // cover it face to face.
+    static void planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes);
     // Caps the closed chain of open edges (each named 3 face + edge, each
     // ending where the next starts), split into simple loops where it comes
     // back to a vertex or a copy of it; true when it merged a vertex copy
@@ -802,6 +807,34 @@ void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, Plan
     holes->starts.insert(holes->starts.end(), onPlane.begin(), onPlane.end());
 }
 
+void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
+    std::vector<char> start(mesh.vertices.size(), 0), seen(mesh.faces.size(), 0);
+    for (const int v : holes.starts) start[std::size_t(v)] = 1;
+    std::vector<int> part;
+    for (int f = 0; f < mesh.faceCount(); ++f) {
+        if (seen[std::size_t(f)] || !mesh.faces[f].isActive()) continue;
+        part.assign(1, f);
+        seen[std::size_t(f)] = 1;
+        bool flat = true, opened = false;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const MeshFace& F = mesh.faces[part[i]];
+            for (int k = 0; k < 3; ++k) {
+                flat = flat && holes.isPlaced(holes.rootOf(F.v[k]));
+                const int g = activeLink(mesh, F, k);
+                if (g < 0) {
+                    const int s = holes.rootOf(F.v[nextK(k)]);
+                    opened = opened || (std::size_t(s) < start.size() && start[std::size_t(s)]);
+                } else if (!seen[std::size_t(g)]) {
+                    seen[std::size_t(g)] = 1;
+                    part.push_back(g);
+                }
+            }
+        }
+        if (flat && opened)
+            for (const int g : part) mesh.faceErase(g);
+    }
+}
+
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
     PlaneCut::planeClip(*this, point, normal, nullptr);
     removeInactive(false);
@@ -812,6 +845,7 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     const int firstMade = vertexCount();
     PlaneCut::PlaneHoles holes;
     PlaneCut::planeClip(*this, point, normal, &holes);
+    PlaneCut::planeEraseFlatParts(*this, holes);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border

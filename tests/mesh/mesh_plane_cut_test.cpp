@@ -508,10 +508,26 @@ TEST(MeshPlaneSubtract, ChainsOfSubtractionsOnThePrimitivesKeepUnitNormalsAndSta
     RecordProperty("subtractions", calls);
 }
 
+TEST(MeshPlaneSubtract, APlaneThroughAFaceLeavesNothingOfThePartAboveIt) {
+    // What remains under the plane is the bottom face alone, with no
+    // volume: it goes too, rather than a cap laid onto it face to face.
+    MeshPtr m(Mesh::Cube());
+    m->subPlane(vec3(0.5f, 0.5f, 0), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(meshtest::activeFaceCount(*m), 0);
+    // A plane a little above the face keeps a closed slab.
+    m.reset(Mesh::Cube());
+    m->subPlane(vec3(0.5f, 0.5f, 0.01f), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_TRUE(meshtest::isClosed(*m));
+    EXPECT_GT(meshtest::activeFaceCount(*m), 4);
+}
+
 TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAndStayClosed) {
-    // Runs of subtractions from a primitive that each once left, at their
-    // last step, a face too small to carry a normal or a cap loop that
-    // could not be closed; every step keeps the mesh whole now.
+    // Runs of subtractions from a primitive that each once left a face too
+    // small to carry a normal or a cap loop that could not be closed (the
+    // last run a flat remnant whose next cut could not be capped); every
+    // step keeps the mesh whole now.
     struct Run {
         int primitive;
         std::vector<std::pair<vec3, vec3>> planes;  // point, normal
@@ -555,6 +571,14 @@ TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAn
           {vec3(0x1.98ae18p-6f, 0x1.3fe4a8p-5f, 0x1.36f08cp+0f), vec3(0x1.44ba6p-1f, 0x1.c4bb06p-4f, 0x1.87c83p-1f)},
           {vec3(-0x1.b7f078p-3f, -0x1.fc3026p-2f, 0x1.7d9bb4p+0f), vec3(-0x1.dcfca4p-1f, 0x1.467c26p-10f, -0x1.742ad2p-2f)},
           {vec3(-0x1.72ff1cp-7f, 0x1.388c4ap-3f, 0x1.3a6f78p+0f), vec3(-0x1.965d24p-4f, 0x1.f0b038p-1f, -0x1.c5afe8p-3f)}}},
+        // a remnant left in the plane, which its cap covered face to face
+        {2,
+         {{vec3(-0x1.c612a8p-5f, 0x1.0e2e6cp-4f, 0x1.c1d908p-1f), vec3(-0x1.818edap-1f, -0x1.3c94f2p-1f, -0x1.ccb1dep-3f)},
+          {vec3(0x0p+0f, 0x1p-1f, -0x1p-1f), vec3(-0x1.09f8f8p-1f, -0x1.9bdf8cp-1f, -0x1.270bd6p-2f)},
+          {vec3(0x0p+0f, -0x1.c18666p-6f, 0x1.f1f3cep-1f), vec3(0x1.c05c6ap-1f, -0x1.7158e2p-2f, -0x1.48b504p-2f)},
+          {vec3(-0x1.d972bcp-7f, -0x1.c18666p-7f, 0x1.f1941cp-1f), vec3(0x1.3f701ap-4f, 0x1.b35f36p-1f, -0x1.0a75c2p-1f)},
+          {vec3(-0x1.372d72p-9f, 0x1.384378p-11f, 0x1.fe7ac2p-1f), vec3(0x1.32b1c8p-1f, -0x1.977b34p-2f, -0x1.63c51cp-1f)},
+          {vec3(-0x1.1542d2p-12f, 0x1.4ea2ecp-10f, 0x1.ff3606p-1f), vec3(0x1.253852p-3f, -0x1.e3c86ap-1f, 0x1.2d7e3cp-2f)}}},
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
         MeshPtr m(primitive(runs[r].primitive));
