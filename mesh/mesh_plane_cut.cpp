@@ -213,11 +213,11 @@ void CutSides::settle(const std::vector<int>* scope) {
     }
 }
 
-// Two points a few float steps apart at most, in every coordinate: cut
-// points that differ by rounding alone (a projection onto the plane cannot
-// tell them apart).
-bool withinRounding(const vec3& a, const vec3& b) {
-    const double scale = std::max(largestCoordinate(dvec3(a)), largestCoordinate(dvec3(b)));
+// Two points a few float steps apart at most, in every coordinate, at the
+// scale of the cut (the largest coordinate of its points): cut points that
+// differ by rounding alone (the cap's projection of its loop, taken from
+// one of them, cannot tell them apart).
+bool withinRounding(const vec3& a, const vec3& b, double scale) {
     return largestCoordinate(dvec3(a) - dvec3(b)) <= std::ldexp(scale, -20);
 }
 
@@ -666,13 +666,15 @@ void PlaneCut::planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal
 
 void PlaneCut::planeWeld(Mesh& mesh, const std::vector<int>& cut) {
     const int mark = mesh.vertexMark;
+    double scale = 0;
+    for (const int c : cut) scale = std::max(scale, largestCoordinate(dvec3(mesh.vertices[c].position)));
     std::vector<int> ring;
     for (const int c : cut) {
         if (!mesh.activeVertex(c)) continue;
         mesh.findNeighbours(c, ring);
         for (const int n : ring) {
             if (n < mark || n == c || !mesh.activeVertex(n) ||
-                !withinRounding(mesh.vertices[n].position, mesh.vertices[c].position))
+                !withinRounding(mesh.vertices[n].position, mesh.vertices[c].position, scale))
                 continue;
             int f = -1, k = -1;
             if (mesh.findEdge(c, n, f, k) && mesh.edgeCollapseFK(f, k)) break;

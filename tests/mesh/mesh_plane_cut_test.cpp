@@ -571,6 +571,13 @@ TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAn
           {vec3(0x1.98ae18p-6f, 0x1.3fe4a8p-5f, 0x1.36f08cp+0f), vec3(0x1.44ba6p-1f, 0x1.c4bb06p-4f, 0x1.87c83p-1f)},
           {vec3(-0x1.b7f078p-3f, -0x1.fc3026p-2f, 0x1.7d9bb4p+0f), vec3(-0x1.dcfca4p-1f, 0x1.467c26p-10f, -0x1.742ad2p-2f)},
           {vec3(-0x1.72ff1cp-7f, 0x1.388c4ap-3f, 0x1.3a6f78p+0f), vec3(-0x1.965d24p-4f, 0x1.f0b038p-1f, -0x1.c5afe8p-3f)}}},
+        // cut points one float step apart near the origin, far apart at
+        // the scale of their loop
+        {0,
+         {{vec3(0x1p-1f, 0x0p+0f, 0x1p+0f), vec3(0x1.fda044p-1f, 0x1.89fa66p-4f, -0x0p+0f)},
+          {vec3(0x1.c93b12p-2f, 0x1.1b6276p-1f, 0x0p+0f), vec3(-0x1.39bcdep-1f, 0x1.fb7d5ep-2f, 0x1.3b291ap-1f)},
+          {vec3(0x1p-2f, 0x0p+0f, 0x1.fed822p-3f), vec3(0x1.4ea2f6p-1f, 0x1.042124p-1f, 0x1.1f383p-1f)},
+          {vec3(0x1.5e8c4cp-11f, 0x1.646d1cp-13f, 0x1.b2778cp-10f), vec3(-0x1.2a2386p-2f, 0x1.08e754p-1f, -0x1.9c015cp-1f)}}},
         // a remnant left in the plane, which its cap covered face to face
         {2,
          {{vec3(-0x1.c612a8p-5f, 0x1.0e2e6cp-4f, 0x1.c1d908p-1f), vec3(-0x1.818edap-1f, -0x1.3c94f2p-1f, -0x1.ccb1dep-3f)},
