@@ -213,6 +213,14 @@ void CutSides::settle(const std::vector<int>* scope) {
     }
 }
 
+// Two points a few float steps apart at most, in every coordinate, at the
+// scale of the cut (the largest coordinate of its points): cut points that
+// differ by rounding alone (the cap's projection of its loop, taken from
+// one of them, cannot tell them apart).
+bool withinRounding(const vec3& a, const vec3& b, double scale) {
+    return largestCoordinate(dvec3(a) - dvec3(b)) <= std::ldexp(scale, -20);
+}
+
 void selectFace(Mesh& m, int f) {
     m.faces[f].flags = std::uint8_t(m.faces[f].flags | MeshFace::SelectedBit);
     m.selectedFaces.push_back(f);
@@ -455,16 +463,47 @@ dvec3 unitNormal(const vec3& a, const vec3& b, const vec3& c) {
     return l2 > NormalizeEpsilon ? n * (1.0 / std::sqrt(l2)) : dvec3(0, 0, 0);
 }
 
-// Removes a cap face too small to carry a normal: turns one of its smooth
-// edges towards the vertex across it when both faces this makes carry
-// normals on the cap's side (`side`, the cap's unit normal), else collapses
-// its shortest edge that may go. False when neither is possible.
-bool removeSliver(Mesh& m, int f, const vec3& side) {
+// The stored normal is of unit length (a cap face's, or a face's whose
+// normal could be formed).
+bool unitLength(const vec3& n) { return std::fabs(double(dot(n, n)) - 1) < 1e-3; }
+
+// Collapses edge k of the face f, too small to carry a normal, whose ends
+// both hold features (corners, crease junctions) that forbid a collapse:
+// its first end goes into its second, which stays in place and takes the
+// marks of both; a vertex where two such ends met is a corner. The ends lie
+// within rounding of each other, so no feature moves visibly. False (the
+// marks as they were) when the collapse would still break the surface.
+bool collapsePinned(Mesh& m, int f, int k) {
+    constexpr std::uint8_t kMarks = MeshVertex::SharpBit | MeshVertex::CornerBit;
     const MeshFace& F = m.faces[std::size_t(f)];
-    const dvec3 up(side);
+    const int b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+    const std::uint8_t m1 = m.vertices[std::size_t(b1)].flags & kMarks,
+                       m2 = m.vertices[std::size_t(b2)].flags & kMarks;
+    MeshVertex& r1 = m.vertices[std::size_t(b1)];
+    r1.flags = std::uint8_t(r1.flags & ~kMarks);
+    if (!m.edgeCollapseFK(f, k)) {
+        r1.flags = std::uint8_t(r1.flags | m1);
+        return false;
+    }
+    MeshVertex& r2 = m.vertices[std::size_t(b2)];
+    r2.flags = std::uint8_t(r2.flags | m1 | m2);
+    if (m1 && m2) r2.flags = std::uint8_t(r2.flags | MeshVertex::CornerBit);
+    return true;
+}
+
+// Removes a face too small to carry a normal (a cap face, or a piece the
+// cut made): turns one of its smooth edges towards the vertex across it
+// when both faces this makes carry normals on the surface's side there (a
+// cap face's own unit normal, else the neighbour's across the edge), else
+// collapses its shortest edge that may go, else its shortest edge whose
+// ends are pinned by features. False when none is possible.
+bool removeSliver(Mesh& m, int f) {
+    const MeshFace& F = m.faces[std::size_t(f)];
     for (int k = 0; k < 3; ++k) {
         const int g = F.f[k];
         if (!m.activeFace(g) || F.isSharp(k)) continue;
+        const dvec3 up(unitLength(F.normal) ? F.normal : m.faces[std::size_t(g)].normal);
+        if (!unitLength(vec3(up))) continue;
         const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
         int c = -1;
         for (const int v : m.faces[std::size_t(g)].v)
@@ -482,6 +521,8 @@ bool removeSliver(Mesh& m, int f, const vec3& side) {
     std::sort(order, order + 3, [&](int x, int y) { return length2(x) < length2(y); });
     for (const int k : order)
         if (m.edgeCollapseFK(f, k)) return true;
+    for (const int k : order)
+        if (collapsePinned(m, f, k)) return true;
     return false;
 }
 
@@ -523,15 +564,21 @@ public:
     static void planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal,
                               const std::vector<signed char>& sides, std::vector<int>& walk, bool scoped,
                               std::vector<int>& cut);
-    // Two cut vertices that rounded onto one point (the crossing points of
-    // a thin face's two edges) and share an edge become one: the edge is
-    // collapsed where the collapse is allowed. The other leaves the mesh.
+    // Two cut vertices that rounded onto one point, or within a few float
+    // steps of one (the crossing points of a thin face's two edges), and
+    // share an edge become one: the edge is collapsed where the collapse is
+    // allowed. The other leaves the mesh. A cap could not tell them apart.
     static void planeWeld(Mesh& mesh, const std::vector<int>& cut);
     // Marks sharp every edge between a cut vertex and a vertex made by it.
     static void planeCrease(Mesh& mesh, const std::vector<int>& cut);
     // The whole-mesh cut and the erase of the positive side; holes, when
     // given, receives what the caps of the holes need.
     static void planeClip(Mesh& mesh, const vec3& point, const vec3& normal, PlaneHoles* holes);
+    // Erases every connected part the clip opened (an open edge of it
+    // leaves a vertex where the caps' walks start) whose vertices all lie
+    // on the plane: it has no volume left, and a cap over its hole would
+    // cover it face to face.
+    static void planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes);
     // Caps the closed chain of open edges (each named 3 face + edge, each
     // ending where the next starts), split into simple loops where it comes
     // back to a vertex or a copy of it; true when it merged a vertex copy
@@ -619,13 +666,15 @@ void PlaneCut::planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal
 
 void PlaneCut::planeWeld(Mesh& mesh, const std::vector<int>& cut) {
     const int mark = mesh.vertexMark;
+    double scale = 0;
+    for (const int c : cut) scale = std::max(scale, largestCoordinate(dvec3(mesh.vertices[c].position)));
     std::vector<int> ring;
     for (const int c : cut) {
         if (!mesh.activeVertex(c)) continue;
         mesh.findNeighbours(c, ring);
         for (const int n : ring) {
             if (n < mark || n == c || !mesh.activeVertex(n) ||
-                !(mesh.vertices[n].position == mesh.vertices[c].position))
+                !withinRounding(mesh.vertices[n].position, mesh.vertices[c].position, scale))
                 continue;
             int f = -1, k = -1;
             if (mesh.findEdge(c, n, f, k) && mesh.edgeCollapseFK(f, k)) break;
@@ -760,6 +809,34 @@ void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, Plan
     holes->starts.insert(holes->starts.end(), onPlane.begin(), onPlane.end());
 }
 
+void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
+    std::vector<char> start(mesh.vertices.size(), 0), seen(mesh.faces.size(), 0);
+    for (const int v : holes.starts) start[std::size_t(v)] = 1;
+    std::vector<int> part;
+    for (int f = 0; f < mesh.faceCount(); ++f) {
+        if (seen[std::size_t(f)] || !mesh.faces[f].isActive()) continue;
+        part.assign(1, f);
+        seen[std::size_t(f)] = 1;
+        bool flat = true, opened = false;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const MeshFace& F = mesh.faces[part[i]];
+            for (int k = 0; k < 3; ++k) {
+                flat = flat && holes.isPlaced(holes.rootOf(F.v[k]));
+                const int g = activeLink(mesh, F, k);
+                if (g < 0) {
+                    const int s = holes.rootOf(F.v[nextK(k)]);
+                    opened = opened || (std::size_t(s) < start.size() && start[std::size_t(s)]);
+                } else if (!seen[std::size_t(g)]) {
+                    seen[std::size_t(g)] = 1;
+                    part.push_back(g);
+                }
+            }
+        }
+        if (flat && opened)
+            for (const int g : part) mesh.faceErase(g);
+    }
+}
+
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
     PlaneCut::planeClip(*this, point, normal, nullptr);
     removeInactive(false);
@@ -767,8 +844,10 @@ void Mesh::clipPlane(const vec3& point, const vec3& normal) {
 }
 
 void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
+    const int firstMade = vertexCount();
     PlaneCut::PlaneHoles holes;
     PlaneCut::planeClip(*this, point, normal, &holes);
+    PlaneCut::planeEraseFlatParts(*this, holes);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border
@@ -792,16 +871,18 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
                 merged = PlaneCut::planeCapChain(*this, chain, holes, normal, material) || merged;
         }
     }
-    // A cap over a loop whose points crowd together may keep a face too
-    // small to carry a normal (the cap's normal is its side): it is turned
-    // or collapsed away.
+    // A cap over a loop whose points crowd together, or a cut through a
+    // piece a few float steps wide, may leave a face too small to carry a
+    // normal (the next whole-mesh normal pass would give it none): every
+    // such face the subtraction made is turned or collapsed away.
     bool slivers = false;
     for (int pass = 0, removed = 1; removed && pass < 4; ++pass) {
         removed = 0;
-        for (int f = nF; f < faceCount(); ++f) {
+        for (int f = 0; f < faceCount(); ++f) {
             const MeshFace& F = faces[f];
-            if (F.isActive() && noNormal(at(*this, F.v[0]), at(*this, F.v[1]), at(*this, F.v[2])))
-                removed += removeSliver(*this, f, F.normal);
+            const bool made = f >= nF || F.v[0] >= firstMade || F.v[1] >= firstMade || F.v[2] >= firstMade;
+            if (made && F.isActive() && noNormal(at(*this, F.v[0]), at(*this, F.v[1]), at(*this, F.v[2])))
+                removed += removeSliver(*this, f);
         }
         slivers = slivers || removed;
     }

@@ -508,6 +508,97 @@ TEST(MeshPlaneSubtract, ChainsOfSubtractionsOnThePrimitivesKeepUnitNormalsAndSta
     RecordProperty("subtractions", calls);
 }
 
+TEST(MeshPlaneSubtract, APlaneThroughAFaceLeavesNothingOfThePartAboveIt) {
+    // What remains under the plane is the bottom face alone, with no
+    // volume: it goes too, rather than a cap laid onto it face to face.
+    MeshPtr m(Mesh::Cube());
+    m->subPlane(vec3(0.5f, 0.5f, 0), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_EQ(meshtest::activeFaceCount(*m), 0);
+    // A plane a little above the face keeps a closed slab.
+    m.reset(Mesh::Cube());
+    m->subPlane(vec3(0.5f, 0.5f, 0.01f), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_TRUE(meshtest::isClosed(*m));
+    EXPECT_GT(meshtest::activeFaceCount(*m), 4);
+}
+
+TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAndStayClosed) {
+    // Runs of subtractions from a primitive that each once left a face too
+    // small to carry a normal or a cap loop that could not be closed (the
+    // last run a flat remnant whose next cut could not be capped); every
+    // step keeps the mesh whole now.
+    struct Run {
+        int primitive;
+        std::vector<std::pair<vec3, vec3>> planes;  // point, normal
+    };
+    const std::vector<Run> runs = {
+        // one cap a single triangle a few float steps wide
+        {2,
+         {{vec3(0x0p+0f, 0x1p+0f, 0x0p+0f), vec3(0x1.e51408p-2f, 0x1.6ee51p-1f, 0x1.061ec4p-1f)},
+          {vec3(-0x1p-1f, 0x0p+0f, -0x1p-1f), vec3(-0x1.adc324p-4f, -0x1.b3fe86p-1f, -0x1.06ff1cp-1f)},
+          {vec3(0x0p+0f, 0x1.32955p-3f, -0x1.b35aacp-1f), vec3(0x1.3f178cp-1f, -0x1.dc0246p-3f, 0x1.7e4ffap-1f)},
+          {vec3(-0x1.fb0d6cp-2f, -0x1.212424p-7f, -0x1.f20806p-2f), vec3(-0x1.21f54ep-4f, 0x1.e46a7ap-1f, 0x1.438d64p-2f)},
+          {vec3(-0x1.ea30bcp-2f, -0x1.d19602p-9f, -0x1.fe6cbcp-2f), vec3(-0x1.4b0406p-2f, -0x1.5e286ap-1f, 0x1.4edfcp-1f)},
+          {vec3(-0x1.ea3204p-2f, -0x1.d12df4p-9f, -0x1.fe6db2p-2f), vec3(-0x1.35e02ap-7f, 0x1.df2a66p-1f, 0x1.68abbcp-2f)}}},
+        // a cut piece without a normal beside the cap
+        {1,
+         {{vec3(0x1p-2f, 0x1.bb67aep-2f, 0x0p+0f), vec3(0x0p+0f, 0x1.aaeb32p-7f, 0x1.fff4ep-1f)},
+          {vec3(0x1.ee55a6p-2f, 0x1.ad52eap-14f, 0x1.06e7f8p-12f), vec3(-0x1.99d8a2p-13f, 0x1.fa1c9p-1f, 0x1.35b618p-3f)},
+          {vec3(0x0p+0f, 0x0p+0f, 0x0p+0f), vec3(-0x1.2fd85ap-9f, -0x1.aa8488p-1f, 0x1.1b3d98p-1f)},
+          {vec3(0x1.f1133cp-9f, 0x1.2bf42ap-15f, 0x1.1980dcp-14f), vec3(-0x1.cbe80ep-7f, -0x1.e979ep-2f, 0x1.c1a966p-1f)}}},
+        // cap slivers between corners
+        {4,
+         {{vec3(-0x1.3c6ef4p-1f, 0x0p+0f, 0x1.9e377ap+0f), vec3(-0x1.5179d2p-2f, 0x1.9e8522p-1f, -0x1.f15f28p-2f)},
+          {vec3(0x1.f51d8ap-1f, -0x1.e4c0a4p-1f, -0x1.086b8p+0f), vec3(0x1.09e302p-1f, -0x1.adfe2cp-2f, 0x1.7d156cp-1f)},
+          {vec3(-0x1.d8e19p-4f, -0x1.8bf36p+0f, -0x1.373f88p-1f), vec3(-0x1.15439ap-1f, 0x1.0a2b4ap-1f, -0x1.5243a2p-1f)},
+          {vec3(0x1.e8f702p-1f, -0x1.ebc5fp-1f, -0x1.06295ep+0f), vec3(0x1.e7ecd4p-4f, -0x1.6d4a62p-1f, -0x1.6188f2p-1f)},
+          {vec3(0x1.e44b44p-1f, -0x1.ee5158p-1f, -0x1.053ffap+0f), vec3(0x1.16670ep-1f, -0x1.922b66p-1f, 0x1.2ea062p-2f)},
+          {vec3(0x1.e7686p-1f, -0x1.ec9d04p-1f, -0x1.05daf8p+0f), vec3(-0x1.3ec4fap-1f, -0x1.7dc188p-3f, 0x1.85210ap-1f)}}},
+        // cut points one float step apart on the cap loop
+        {4,
+         {{vec3(-0x1.872218p-3f, 0x1p-1f, -0x1.4f1bbcp+0f), vec3(-0x1.e522bcp-1f, -0x1.ac5ce6p-3f, 0x1.ef144p-3f)},
+          {vec3(0x1.7a8fa6p-1f, -0x1.293c22p+0f, 0x1.cd07e8p-1f), vec3(0x1.ed8cd4p-1f, -0x1.c27da6p-3f, -0x1.326c32p-3f)},
+          {vec3(0x1.3a4478p-1f, 0x1.377dd2p-10f, -0x1.9e0758p+0f), vec3(0x1.39cca2p-1f, 0x1.5e639cp-1f, -0x1.947b68p-2f)},
+          {vec3(0x1.145becp-1f, -0x1.15addp+0f, -0x1.fddc98p-2f), vec3(-0x1.e530c4p-1f, -0x1.214d54p-2f, 0x1.30e692p-3f)},
+          {vec3(0x1.ae589p-5f, 0x1.b6bf7ap-2f, -0x1.749f4ap-1f), vec3(-0x1.2da2cp-1f, 0x1.757686p-1f, -0x1.6401dap-2f)},
+          {vec3(0x1.39d4f4p-1f, 0x1.36fe6cp-9f, -0x1.9dd76p+0f), vec3(-0x1.b4b95cp-1f, 0x1.eb93b8p-2f, 0x1.a399fep-3f)}}},
+        // cut points one float step apart, twice
+        {7,
+         {{vec3(-0x1.3c484cp-2f, -0x1.34bf64p-3f, 0x1.ed3638p+0f), vec3(-0x1.fbfb12p-1f, 0x1.c8140ap-14f, -0x1.001c6p-3f)},
+          {vec3(0x1.34bf64p-2f, -0x1.34bf64p-2f, 0x1.e78f8ap+0f), vec3(-0x1.5eab52p-3f, -0x1.8ff594p-1f, 0x1.3364d6p-1f)},
+          {vec3(0x1.c9f25cp-2f, -0x1.c9f25cp-1f, 0x1p+0f), vec3(-0x1.448dd4p-1f, -0x1.c5b99ep-4f, -0x1.87e88p-1f)},
+          {vec3(0x1.98ae18p-6f, 0x1.3fe4a8p-5f, 0x1.36f08cp+0f), vec3(0x1.44ba6p-1f, 0x1.c4bb06p-4f, 0x1.87c83p-1f)},
+          {vec3(-0x1.b7f078p-3f, -0x1.fc3026p-2f, 0x1.7d9bb4p+0f), vec3(-0x1.dcfca4p-1f, 0x1.467c26p-10f, -0x1.742ad2p-2f)},
+          {vec3(-0x1.72ff1cp-7f, 0x1.388c4ap-3f, 0x1.3a6f78p+0f), vec3(-0x1.965d24p-4f, 0x1.f0b038p-1f, -0x1.c5afe8p-3f)}}},
+        // cut points one float step apart near the origin, far apart at
+        // the scale of their loop
+        {0,
+         {{vec3(0x1p-1f, 0x0p+0f, 0x1p+0f), vec3(0x1.fda044p-1f, 0x1.89fa66p-4f, -0x0p+0f)},
+          {vec3(0x1.c93b12p-2f, 0x1.1b6276p-1f, 0x0p+0f), vec3(-0x1.39bcdep-1f, 0x1.fb7d5ep-2f, 0x1.3b291ap-1f)},
+          {vec3(0x1p-2f, 0x0p+0f, 0x1.fed822p-3f), vec3(0x1.4ea2f6p-1f, 0x1.042124p-1f, 0x1.1f383p-1f)},
+          {vec3(0x1.5e8c4cp-11f, 0x1.646d1cp-13f, 0x1.b2778cp-10f), vec3(-0x1.2a2386p-2f, 0x1.08e754p-1f, -0x1.9c015cp-1f)}}},
+        // a remnant left in the plane, which its cap covered face to face
+        {2,
+         {{vec3(-0x1.c612a8p-5f, 0x1.0e2e6cp-4f, 0x1.c1d908p-1f), vec3(-0x1.818edap-1f, -0x1.3c94f2p-1f, -0x1.ccb1dep-3f)},
+          {vec3(0x0p+0f, 0x1p-1f, -0x1p-1f), vec3(-0x1.09f8f8p-1f, -0x1.9bdf8cp-1f, -0x1.270bd6p-2f)},
+          {vec3(0x0p+0f, -0x1.c18666p-6f, 0x1.f1f3cep-1f), vec3(0x1.c05c6ap-1f, -0x1.7158e2p-2f, -0x1.48b504p-2f)},
+          {vec3(-0x1.d972bcp-7f, -0x1.c18666p-7f, 0x1.f1941cp-1f), vec3(0x1.3f701ap-4f, 0x1.b35f36p-1f, -0x1.0a75c2p-1f)},
+          {vec3(-0x1.372d72p-9f, 0x1.384378p-11f, 0x1.fe7ac2p-1f), vec3(0x1.32b1c8p-1f, -0x1.977b34p-2f, -0x1.63c51cp-1f)},
+          {vec3(-0x1.1542d2p-12f, 0x1.4ea2ecp-10f, 0x1.ff3606p-1f), vec3(0x1.253852p-3f, -0x1.e3c86ap-1f, 0x1.2d7e3cp-2f)}}},
+    };
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        MeshPtr m(primitive(runs[r].primitive));
+        for (std::size_t i = 0; i < runs[r].planes.size(); ++i) {
+            m->subPlane(runs[r].planes[i].first, runs[r].planes[i].second, paint);
+            SCOPED_TRACE("run " + std::to_string(r) + ", subtraction " + std::to_string(i + 1));
+            ASSERT_EQ(checkMeshInvariants(*m), "");
+            EXPECT_TRUE(meshtest::isClosed(*m));
+            EXPECT_EQ(nonUnitNormal(*m), "");
+        }
+    }
+}
+
 TEST(MeshPlaneSubtract, RandomSubtractionsOnASculptedMeshWithHolesStaySound) {
     // Runs of five subtractions from the sculpted mesh, mostly through two
     // surface points as a stroke places them (often through vertices and
