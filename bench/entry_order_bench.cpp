@@ -33,7 +33,7 @@
 #include <memory>
 #include <vector>
 
-#include "bench/bench_gl_context.h"
+#include "bench/bench_drawn_mesh.h"
 #include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "gl/buffer.h"
@@ -77,25 +77,14 @@ Scene& scene(Order order) {
 
 using Stroke = benchmeshes::BrushStroke;
 
+// The scene with its buffers built; null (the state told why) without a
+// context or when the build fails.
 Scene* drawnScene(benchmark::State& state, Order order) {
-    if (!benchgl::makeContext()) {
-        state.SkipWithError("no OpenGL 4.0 core context");
-        return nullptr;
-    }
     Scene& s = scene(order);
-    if (!s.mesh->buildVBO()) {
-        state.SkipWithError("the buffers cannot be built");
-        return nullptr;
-    }
-    gl->glFinish();
-    return &s;
+    return benchgl::drawMesh(state, *s.mesh) ? &s : nullptr;
 }
 
-bool update(benchmark::State& state, Scene& s) {
-    if (s.mesh->buildVBO()) return true;
-    state.SkipWithError("buildVBO failed");
-    return false;
-}
+bool update(benchmark::State& state, Scene& s) { return benchgl::updateMesh(state, *s.mesh); }
 
 void frame(benchmark::State& state, Order order, Sculptor::TAction action, bool build = true) {
     Scene* s = drawnScene(state, order);

@@ -48,7 +48,7 @@
 #include <memory>
 #include <vector>
 
-#include "bench/bench_gl_context.h"
+#include "bench/bench_drawn_mesh.h"
 #include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "gl/gl.h"
@@ -80,25 +80,11 @@ using Stroke = benchmeshes::BrushStroke;
 // The scene with its buffers built; null (the state told why) without a
 // context or when the build fails.
 Scene* drawnScene(benchmark::State& state, Order order) {
-    if (!benchgl::makeContext()) {
-        state.SkipWithError("no OpenGL 4.0 core context");
-        return nullptr;
-    }
     Scene& s = scene(order);
-    if (!s.mesh->buildVBO()) {
-        state.SkipWithError("the buffers cannot be built");
-        return nullptr;
-    }
-    gl->glFinish();
-    return &s;
+    return benchgl::drawMesh(state, *s.mesh) ? &s : nullptr;
 }
 
-// Brings the buffers up to date; false (the state told) when it fails.
-bool update(benchmark::State& state, Scene& s) {
-    if (s.mesh->buildVBO()) return true;
-    state.SkipWithError("buildVBO failed");
-    return false;
-}
+bool update(benchmark::State& state, Scene& s) { return benchgl::updateMesh(state, *s.mesh); }
 
 void frame(benchmark::State& state, Order order, qel::Sculptor::TAction action, bool build) {
     Scene* s = drawnScene(state, order);

@@ -24,23 +24,13 @@
 using namespace qel;
 using slowscenes::Bytes;
 
+using slowscenes::heldSamples;
+
 namespace {
 
 Bytes readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The samples the scene's objects' resampled curves hold.
-std::size_t heldSamples(Scene& scene) {
-    std::size_t n = 0;
-    for (Tool* t : scene.objectsRoot->children) {
-        std::vector<Element*> parts;
-        if (t->element) t->element->allElements(parts);
-        for (Element* e : parts)
-            if (auto* u = dynamic_cast<UCurve*>(e)) n += u->vertices.size();
-    }
-    return n;
 }
 
 #ifdef NDEBUG

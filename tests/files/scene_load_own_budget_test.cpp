@@ -13,25 +13,16 @@
 #include "curves/curve.h"
 #include "curves/ucurve.h"
 #include "files/scene_writer.h"
+#include "files/slow_scenes_util.h"
 #include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 
 using namespace qel;
 
-namespace {
+using slowscenes::heldSamples;
 
-// The samples the resampled curves of the scene's objects hold.
-std::size_t heldSamples(const Scene& scene) {
-    std::size_t n = 0;
-    for (Tool* t : scene.objectsRoot->children) {
-        std::vector<Element*> parts;
-        if (t->element) t->element->allElements(parts);
-        for (Element* e : parts)
-            if (auto* u = dynamic_cast<UCurve*>(e)) n += u->vertices.size();
-    }
-    return n;
-}
+namespace {
 
 // A file of `objects` resampled curves, each over a base of `chains`
 // chains (0, 0, 0) to (1000, 0, 0), radius 0, stored size 1: a sample every

@@ -13,6 +13,7 @@
 #include "elements/tube.h"
 #include "files/scene_writer.h"
 #include "scene/root.h"
+#include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "tools/cable.h"
@@ -240,6 +241,17 @@ std::vector<Case> largestCases() {
             {"one base of 100 chains", manyChainsResampled(100)},
             {"40 tubes on two resampled curves", tubesOnSharedResampledCurves(40)},
             {"arrays nested 8 deep", deepNestedArrays(8)}};
+}
+
+std::size_t heldSamples(const qel::Scene& scene) {
+    std::size_t n = 0;
+    for (qel::Tool* t : scene.objectsRoot->children) {
+        std::vector<qel::Element*> parts;
+        if (t->element) t->element->allElements(parts);
+        for (qel::Element* e : parts)
+            if (auto* u = dynamic_cast<qel::UCurve*>(e)) n += u->vertices.size();
+    }
+    return n;
 }
 
 }  // namespace slowscenes

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace qel {
+class Scene;
+}
+
 namespace slowscenes {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -71,5 +75,8 @@ std::vector<Case> keptCases();
 std::vector<Case> largestCases();
 // Small files whose first frame would build large swept surfaces.
 std::vector<Case> surfaceCases();
+
+// The samples the resampled curves of the scene's objects hold.
+std::size_t heldSamples(const qel::Scene& scene);
 
 }  // namespace slowscenes

@@ -13,10 +13,13 @@
 
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_util.h"
 #include "scene/sculptor.h"
 
 using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
+using meshtest::primitive;
+using meshtest::surfacePoint;
 
 namespace {
 
@@ -27,48 +30,6 @@ vec3 randomDirection(std::mt19937& rng) {
         const vec3 d(2 * unit(rng) - 1, 2 * unit(rng) - 1, 2 * unit(rng) - 1);
         const float l = length(d);
         if (l > 0.1f && l <= 1) return d * (1 / l);
-    }
-}
-
-vec3 surfacePoint(const Mesh& m, std::mt19937& rng) {
-    int f = int(rng() % unsigned(m.faceCount()));
-    while (!m.faces[f].isActive()) f = (f + 1) % m.faceCount();
-    const MeshFace& F = m.faces[f];
-    const vec3 p0 = m.vertices[F.v[0]].position, p1 = m.vertices[F.v[1]].position, p2 = m.vertices[F.v[2]].position;
-    switch (rng() % 3) {
-        case 0:
-            return p0;
-        case 1:
-            return (p0 + p1) * 0.5f;
-        default: {
-            const float a = unit(rng), b = unit(rng) * (1 - a);
-            return p0 + (p1 - p0) * a + (p2 - p0) * b;
-        }
-    }
-}
-
-Mesh* primitive(int which) {
-    switch (which % 9) {
-        case 0:
-            return Mesh::Cube();
-        case 1:
-            return Mesh::Tetrahedron();
-        case 2:
-            return Mesh::Octahedron();
-        case 3:
-            return Mesh::Icosahedron();
-        case 4:
-            return Mesh::Dodecahedron();
-        case 5:
-            return Mesh::Cylinder(16, false);
-        case 6:
-            return Mesh::Cylinder(24, true);
-        case 7:
-            return Mesh::Capsule(2, false);
-        default: {
-            MeshPtr base(Mesh::Icosahedron());
-            return Mesh::Sphere(base.get(), 2, false, true);
-        }
     }
 }
 

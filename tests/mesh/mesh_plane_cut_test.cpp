@@ -22,6 +22,8 @@
 using meshtest::checkMeshInvariants;
 using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
+using meshtest::primitive;
+using meshtest::surfacePoint;
 
 namespace {
 
@@ -427,47 +429,6 @@ Mesh* sculptedWithHoles() {
     m->removeInactive(false);
     m->calculateNormals(2);
     return m;
-}
-
-// A point on the surface: a corner, an edge's middle or inside a face.
-vec3 surfacePoint(const Mesh& m, std::mt19937& rng) {
-    const MeshFace& F = m.faces[int(rng() % unsigned(m.faceCount()))];
-    const vec3 p0 = m.vertices[F.v[0]].position, p1 = m.vertices[F.v[1]].position, p2 = m.vertices[F.v[2]].position;
-    switch (rng() % 3) {
-        case 0:
-            return p0;
-        case 1:
-            return (p0 + p1) * 0.5f;
-        default: {
-            const float a = unit(rng), b = unit(rng) * (1 - a);
-            return p0 + (p1 - p0) * a + (p2 - p0) * b;
-        }
-    }
-}
-
-Mesh* primitive(int which) {
-    switch (which % 9) {
-        case 0:
-            return Mesh::Cube();
-        case 1:
-            return Mesh::Tetrahedron();
-        case 2:
-            return Mesh::Octahedron();
-        case 3:
-            return Mesh::Icosahedron();
-        case 4:
-            return Mesh::Dodecahedron();
-        case 5:
-            return Mesh::Cylinder(16, false);
-        case 6:
-            return Mesh::Cylinder(24, true);
-        case 7:
-            return Mesh::Capsule(2, false);
-        default: {
-            const MeshPtr base(Mesh::Icosahedron());
-            return Mesh::Sphere(base.get(), 2, false, true);
-        }
-    }
 }
 
 // The first active face whose stored normal is not of unit length, or "".

@@ -102,4 +102,49 @@ Mesh* torus(int U, int V, double R, double r, bool shuffled, bool creased) {
     return fromTriangles(points, tris, sharp);
 }
 
+qel::Mesh* primitive(int which) {
+    using qel::Mesh;
+    switch (which % 9) {
+        case 0:
+            return Mesh::Cube();
+        case 1:
+            return Mesh::Tetrahedron();
+        case 2:
+            return Mesh::Octahedron();
+        case 3:
+            return Mesh::Icosahedron();
+        case 4:
+            return Mesh::Dodecahedron();
+        case 5:
+            return Mesh::Cylinder(16, false);
+        case 6:
+            return Mesh::Cylinder(24, true);
+        case 7:
+            return Mesh::Capsule(2, false);
+        default: {
+            const std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+            return Mesh::Sphere(base.get(), 2, false, true);
+        }
+    }
+}
+
+qel::vec3 surfacePoint(const qel::Mesh& m, std::mt19937& rng) {
+    const auto unit = [&rng] { return float(rng() >> 8) * 0x1p-24f; };
+    int f = int(rng() % unsigned(m.faceCount()));
+    while (!m.faces[f].isActive()) f = (f + 1) % m.faceCount();
+    const qel::MeshFace& F = m.faces[f];
+    const qel::vec3 p0 = m.vertices[F.v[0]].position, p1 = m.vertices[F.v[1]].position,
+                    p2 = m.vertices[F.v[2]].position;
+    switch (rng() % 3) {
+        case 0:
+            return p0;
+        case 1:
+            return (p0 + p1) * 0.5f;
+        default: {
+            const float a = unit(), b = unit() * (1 - a);
+            return p0 + (p1 - p0) * a + (p2 - p0) * b;
+        }
+    }
+}
+
 }  // namespace meshtest

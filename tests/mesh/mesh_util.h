@@ -3,6 +3,7 @@
 // resizing) unless noted. Face k's edge k lies opposite its corner k.
 
 #include <array>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -48,5 +49,13 @@ qel::Mesh* smoothSphere(int levels);
 // tube. Faces in row order, or in a fixed shuffled order; creased marks the
 // ring of edges between vertices 0 .. V - 1 sharp.
 qel::Mesh* torus(int U, int V, double R, double r, bool shuffled = false, bool creased = false);
+
+// One of nine primitives (which modulo 9): the five solids, two cylinders,
+// a capsule and a sphere.
+qel::Mesh* primitive(int which);
+
+// A random point on the surface: a corner, an edge's middle or inside an
+// active face.
+qel::vec3 surfacePoint(const qel::Mesh& m, std::mt19937& rng);
 
 }  // namespace meshtest
