@@ -254,13 +254,24 @@ vec3 revolutonGridPoint(const vec3& p, const vec3& L) {
     return vec3(float(u * x - v * z), float(y + w * r), float(u * z + v * x));
 }
 
+namespace {
+
+// The surface's quads and the points of its grid; false without both
+// curves. Counts below 2^31 make both products below 2^62.
+bool sweptCounts(const SweptShape& shape, std::uint64_t& quads, std::uint64_t& gridPoints) {
+    quads = gridPoints = 0;
+    if (!shape.carrier || !shape.section) return false;
+    quads = drawnEdgeCount(*shape.carrier) * drawnEdgeCount(*shape.section);
+    gridPoints = std::uint64_t(shape.carrier->vertexCount()) * std::uint64_t(shape.section->vertexCount());
+    return true;
+}
+
+}  // namespace
+
 bool sweptSurfaceSize(const SweptShape& shape, std::uint32_t& n) {
     n = 0;
-    if (!shape.carrier || !shape.section) return false;
-    const std::uint64_t quads = drawnEdgeCount(*shape.carrier) * drawnEdgeCount(*shape.section);
-    const std::uint64_t gridPoints =
-        std::uint64_t(shape.carrier->vertexCount()) * std::uint64_t(shape.section->vertexCount());
-    // Both factors are below 2^31, so neither product can wrap.
+    std::uint64_t quads = 0, gridPoints = 0;
+    if (!sweptCounts(shape, quads, gridPoints)) return false;
     if (quads > SweptMaxBytes / (6 * SweptVertexBytes) || gridPoints > SweptMaxBytes / sizeof(vec3)) return false;
     n = std::uint32_t(6 * quads);
     return true;
@@ -268,12 +279,9 @@ bool sweptSurfaceSize(const SweptShape& shape, std::uint32_t& n) {
 
 void sweptSurfaceCost(const SweptShape& shape, std::uint64_t& vertices, std::uint64_t& bytes) {
     vertices = bytes = 0;
-    if (!shape.carrier || !shape.section) return;
-    // Counts below 2^31 make quads and grid points below 2^62; the byte
-    // figure saturates rather than wrap.
-    const std::uint64_t quads = drawnEdgeCount(*shape.carrier) * drawnEdgeCount(*shape.section);
-    const std::uint64_t gridPoints =
-        std::uint64_t(shape.carrier->vertexCount()) * std::uint64_t(shape.section->vertexCount());
+    std::uint64_t quads = 0, gridPoints = 0;
+    if (!sweptCounts(shape, quads, gridPoints)) return;
+    // The byte figure saturates rather than wrap.
     const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
     const std::uint64_t perQuad = 6 * SweptBuildBytesPerVertex;
     vertices = quads > most / 6 ? most : 6 * quads;
