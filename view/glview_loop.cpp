@@ -34,12 +34,18 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 // since the last frame comes first, at the pointer position of its event;
 // while a button change waits for a later frame the buttons stay as they
 // are.
-void takeMouse(const InputLatch::Frame& latched) {
+// The pointer moves to `to`; the buttons as they were become the previous
+// ones.
+void movePointer(const vec2& to) {
     mouse.previous = mouse.position;
-    mouse.position = latched.pointer ? latched.position : mouseRead.position;
+    mouse.position = to;
     mouse.delta = mouse.position - mouse.previous;
     mouse.leftPrevious = mouse.left;
     mouse.rightPrevious = mouse.right;
+}
+
+void takeMouse(const InputLatch::Frame& latched) {
+    movePointer(latched.pointer ? latched.position : mouseRead.position);
     if (latched.buttons) {
         mouse.left = latched.left;
         mouse.right = latched.right;
@@ -112,11 +118,7 @@ void GLView::frameInput() {
 bool GLView::nextMotion() {
     vec2 position;
     if (!inputLatch.takeMotion(position)) return false;
-    mouse.previous = mouse.position;
-    mouse.position = position;
-    mouse.delta = mouse.position - mouse.previous;
-    mouse.leftPrevious = mouse.left;
-    mouse.rightPrevious = mouse.right;
+    movePointer(position);
     mouse.wheel = 0.0f;
     // The frame's key changes and its Backspace command were the frame's
     // own step.
