@@ -212,14 +212,20 @@ using A = qel::Sculptor;
     BENCHMARK_CAPTURE(call, program, Program)->Name(name "/program")->Unit(benchmark::kMillisecond);    \
     BENCHMARK_CAPTURE(call, shuffled, Shuffled)->Name(name "/shuffled")->Unit(benchmark::kMillisecond); \
     BENCHMARK_CAPTURE(call, imported, Imported)->Name(name "/imported")->Unit(benchmark::kMillisecond)
-#define STAMPS(name, action, select)                                                                           \
-    BENCHMARK_CAPTURE(stamps, program, Program, action, select)                                               \
-        ->Name(name "/program")                                                                               \
-        ->Unit(benchmark::kMillisecond);                                                                      \
-    BENCHMARK_CAPTURE(stamps, shuffled, Shuffled, action, select)                                             \
-        ->Name(name "/shuffled")                                                                              \
-        ->Unit(benchmark::kMillisecond);                                                                      \
-    BENCHMARK_CAPTURE(stamps, imported, Imported, action, select)->Name(name "/imported")->Unit(benchmark::kMillisecond)
+
+// A benchmark of an action and scope in every order.
+#define ACTION_ORDERS(call, name, action, select)                                                \
+    BENCHMARK_CAPTURE(call, program, Program, action, select)                                   \
+        ->Name(name "/program")                                                                 \
+        ->Unit(benchmark::kMillisecond);                                                        \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled, action, select)                                 \
+        ->Name(name "/shuffled")                                                                \
+        ->Unit(benchmark::kMillisecond);                                                        \
+    BENCHMARK_CAPTURE(call, imported, Imported, action, select)                                 \
+        ->Name(name "/imported")                                                                \
+        ->Unit(benchmark::kMillisecond)
+#define STAMPS(name, action, select) ACTION_ORDERS(stamps, name, action, select)
+#define FIRSTS(name, action, select) ACTION_ORDERS(firstSteps, name, action, select)
 
 STAMPS("Stamp/Deform", A::Deform, A::SelectElement);
 STAMPS("Stamp/Smooth", A::Smooth, A::SelectElement);
@@ -228,16 +234,6 @@ STAMPS("Scoped/DeformPatch", A::Deform, A::SelectPatch);
 STAMPS("Scoped/DeformComponent", A::Deform, A::SelectComponent);
 STAMPS("Scoped/SmoothComponent", A::Smooth, A::SelectComponent);
 STAMPS("Scoped/PaintPatch", A::PaintMaterial, A::SelectPatch);
-#define FIRSTS(name, action, select)                                                                         \
-    BENCHMARK_CAPTURE(firstSteps, program, Program, action, select)                                         \
-        ->Name(name "/program")                                                                             \
-        ->Unit(benchmark::kMillisecond);                                                                    \
-    BENCHMARK_CAPTURE(firstSteps, shuffled, Shuffled, action, select)                                       \
-        ->Name(name "/shuffled")                                                                            \
-        ->Unit(benchmark::kMillisecond);                                                                    \
-    BENCHMARK_CAPTURE(firstSteps, imported, Imported, action, select)                                       \
-        ->Name(name "/imported")                                                                            \
-        ->Unit(benchmark::kMillisecond)
 FIRSTS("First/DeformPatch", A::Deform, A::SelectPatch);
 FIRSTS("First/DeformComponent", A::Deform, A::SelectComponent);
 FIRSTS("First/SmoothComponent", A::Smooth, A::SelectComponent);
