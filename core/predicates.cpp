@@ -1,5 +1,6 @@
-// Orientation in 2-D and 3-D: a fast double evaluation with an error bound,
-// then adaptive refinement with exact expansions when the bound is not met.
+// The adaptive stages of the orientation tests in 2-D and 3-D: refinement
+// with exact expansions when the fast value (inline in the header) lies
+// within its error bound.
 
 #include "core/predicates.h"
 
@@ -39,25 +40,6 @@ double orient2dadapt(const double* pa, const double* pb, const double* pc, doubl
     productDiff(acxtail, bcytail, acytail, bcxtail, u);
     const int dlen = fast_expansion_sum_zeroelim(c2len, C2, 4, u, D);
     return D[dlen - 1];
-}
-
-double orient2d(const double* pa, const double* pb, const double* pc) {
-    const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
-    const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
-    const double det = detleft - detright;
-    double detsum;
-    if (detleft > 0.0) {
-        if (detright <= 0.0) return det;
-        detsum = detleft + detright;
-    } else if (detleft < 0.0) {
-        if (detright >= 0.0) return det;
-        detsum = -detleft - detright;
-    } else {
-        return det;
-    }
-    const double errbound = bounds.ccwerrboundA * detsum;
-    if (det >= errbound || -det >= errbound) return det;
-    return orient2dadapt(pa, pb, pc, detsum);
 }
 
 namespace {
@@ -185,24 +167,6 @@ double orient3dadapt(const double* pa, const double* pb, const double* pc, const
     if (cdztail != 0.0) fin.add(scale_expansion_zeroelim(abtlen, abt, cdztail, w), w);
 
     return fin.top();
-}
-
-double orient3d(const double* pa, const double* pb, const double* pc, const double* pd) {
-    const double adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
-    const double ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
-    const double adz = pa[2] - pd[2], bdz = pb[2] - pd[2], cdz = pc[2] - pd[2];
-
-    const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
-    const double cdxady = cdx * ady, adxcdy = adx * cdy;
-    const double adxbdy = adx * bdy, bdxady = bdx * ady;
-
-    const double det = adz * (bdxcdy - cdxbdy) + bdz * (cdxady - adxcdy) + cdz * (adxbdy - bdxady);
-    const double permanent = (absolute(bdxcdy) + absolute(cdxbdy)) * absolute(adz) +
-                             (absolute(cdxady) + absolute(adxcdy)) * absolute(bdz) +
-                             (absolute(adxbdy) + absolute(bdxady)) * absolute(cdz);
-    const double errbound = bounds.o3derrboundA * permanent;
-    if (det > errbound || -det > errbound) return det;
-    return orient3dadapt(pa, pb, pc, pd, permanent);
 }
 
 }  // namespace qel::exact

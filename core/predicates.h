@@ -16,8 +16,32 @@
 // preset for IEEE doubles, so the predicates are sound even before it runs.
 //
 // Points are pointers to two (2-D) or three (3-D) doubles.
+//
+// The fast stages of orient2d, orient3d and incircle are defined inline
+// below, so that every caller evaluates the determinant and its error bound
+// in place; the adaptive stages are out of line and marked cold, since the
+// bound settles the sign for all but nearly degenerate inputs.
+
+#include <cmath>
 
 namespace qel::exact {
+
+namespace detail {
+
+// Machine constants and error bounds of the predicates.
+struct Bounds {
+    double epsilon;
+    double splitter;
+    double resulterrbound;
+    double ccwerrboundA, ccwerrboundB, ccwerrboundC;
+    double o3derrboundA, o3derrboundB, o3derrboundC;
+    double iccerrboundA, iccerrboundB, iccerrboundC;
+    double isperrboundA, isperrboundB, isperrboundC;
+};
+// Written by exactinit, read by the predicates; preset for IEEE doubles.
+extern Bounds bounds;
+
+}  // namespace detail
 
 // Computes epsilon, the splitter and the error bounds of the predicates by
 // halving until 1 + epsilon rounds to 1. Returns 0.
@@ -25,13 +49,13 @@ int exactinit();
 
 // Positive when a, b, c run counter-clockwise, negative when clockwise, zero
 // when collinear; approximates twice the signed area of the triangle.
-double orient2d(const double* pa, const double* pb, const double* pc);
+inline double orient2d(const double* pa, const double* pb, const double* pc);
 // Positive when d lies below the plane through a, b, c (a, b, c seen
 // counter-clockwise from above), negative above, zero when coplanar.
-double orient3d(const double* pa, const double* pb, const double* pc, const double* pd);
+inline double orient3d(const double* pa, const double* pb, const double* pc, const double* pd);
 // Positive when d lies inside the circle through a, b, c given
 // counter-clockwise (the sign flips for clockwise), zero when cocircular.
-double incircle(const double* pa, const double* pb, const double* pc, const double* pd);
+inline double incircle(const double* pa, const double* pb, const double* pc, const double* pd);
 // Positive when e lies inside the sphere through a, b, c, d when
 // orient3d(a, b, c, d) is positive (the sign flips otherwise), zero when
 // cospherical.
@@ -40,11 +64,13 @@ double insphere(const double* pa, const double* pb, const double* pc, const doub
 // Adaptive stages, entered when the fast value lies within its error bound.
 // detsum / permanent is the sum of the magnitudes of the determinant's terms
 // as computed by the fast stage.
-double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum);
-double orient3dadapt(const double* pa, const double* pb, const double* pc, const double* pd, double permanent);
-double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd, double permanent);
-double insphereadapt(const double* pa, const double* pb, const double* pc, const double* pd, const double* pe,
-                     double permanent);
+[[gnu::cold]] double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum);
+[[gnu::cold]] double orient3dadapt(const double* pa, const double* pb, const double* pc, const double* pd,
+                                   double permanent);
+[[gnu::cold]] double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,
+                                   double permanent);
+[[gnu::cold]] double insphereadapt(const double* pa, const double* pb, const double* pc, const double* pd,
+                                   const double* pe, double permanent);
 // The in-sphere determinant evaluated exactly from the raw coordinates.
 double insphereexact(const double* pa, const double* pb, const double* pc, const double* pd, const double* pe);
 
@@ -80,5 +106,58 @@ double uniformdoublerand();
 float floatrand();
 float narrowfloatrand();
 float uniformfloatrand();
+
+// The fast stages. Each is one straight-line evaluation and one branch:
+// the value is returned unless its magnitude lies below the error bound
+// (a NaN value is returned as it is). The bounds hold whether or not the
+// compiler fuses a product into the sum that follows it, which only drops
+// roundings from the evaluation.
+
+inline double orient2d(const double* pa, const double* pb, const double* pc) {
+    const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
+    const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
+    const double det = detleft - detright;
+    // When the two products differ in sign (or one is zero) the difference
+    // adds magnitudes, |det| equals detsum and the bound always holds.
+    const double detsum = std::fabs(detleft) + std::fabs(detright);
+    if (std::fabs(det) < detail::bounds.ccwerrboundA * detsum) return orient2dadapt(pa, pb, pc, detsum);
+    return det;
+}
+
+inline double orient3d(const double* pa, const double* pb, const double* pc, const double* pd) {
+    const double adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    const double ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+    const double adz = pa[2] - pd[2], bdz = pb[2] - pd[2], cdz = pc[2] - pd[2];
+
+    const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+    const double cdxady = cdx * ady, adxcdy = adx * cdy;
+    const double adxbdy = adx * bdy, bdxady = bdx * ady;
+
+    const double det = adz * (bdxcdy - cdxbdy) + bdz * (cdxady - adxcdy) + cdz * (adxbdy - bdxady);
+    const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * std::fabs(adz) +
+                             (std::fabs(cdxady) + std::fabs(adxcdy)) * std::fabs(bdz) +
+                             (std::fabs(adxbdy) + std::fabs(bdxady)) * std::fabs(cdz);
+    if (std::fabs(det) <= detail::bounds.o3derrboundA * permanent) return orient3dadapt(pa, pb, pc, pd, permanent);
+    return det;
+}
+
+inline double incircle(const double* pa, const double* pb, const double* pc, const double* pd) {
+    const double adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
+    const double ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
+
+    const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
+    const double alift = adx * adx + ady * ady;
+    const double cdxady = cdx * ady, adxcdy = adx * cdy;
+    const double blift = bdx * bdx + bdy * bdy;
+    const double adxbdy = adx * bdy, bdxady = bdx * ady;
+    const double clift = cdx * cdx + cdy * cdy;
+
+    const double det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+    const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
+                             (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
+                             (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
+    if (std::fabs(det) <= detail::bounds.iccerrboundA * permanent) return incircleadapt(pa, pb, pc, pd, permanent);
+    return det;
+}
 
 }  // namespace qel::exact

@@ -19,19 +19,6 @@
 
 namespace qel::exact::detail {
 
-// Machine constants and error bounds of the predicates.
-struct Bounds {
-    double epsilon;
-    double splitter;
-    double resulterrbound;
-    double ccwerrboundA, ccwerrboundB, ccwerrboundC;
-    double o3derrboundA, o3derrboundB, o3derrboundC;
-    double iccerrboundA, iccerrboundB, iccerrboundC;
-    double isperrboundA, isperrboundB, isperrboundC;
-};
-// Written by exactinit, read by the predicates; preset for IEEE doubles.
-extern Bounds bounds;
-
 inline double absolute(double a) { return a >= 0.0 ? a : -a; }
 
 // x = a + b rounded, y its error; requires |a| >= |b| (or a = 0).

@@ -1,5 +1,6 @@
-// The in-circle test: the lifted 3x3 determinant of a, b, c relative to d,
-// evaluated fast with an error bound and refined adaptively.
+// The adaptive stage of the in-circle test: the lifted 3x3 determinant of
+// a, b, c relative to d, refined with exact expansions when the fast value
+// (inline in the header) lies within its error bound.
 
 #include "core/predicates.h"
 
@@ -179,26 +180,6 @@ double incircleadapt(const double* pa, const double* pb, const double* pc, const
     addHigherOrder(sum, b, c, a, tb);
     addHigherOrder(sum, c, a, b, tc);
     return sum.top();
-}
-
-double incircle(const double* pa, const double* pb, const double* pc, const double* pd) {
-    const double adx = pa[0] - pd[0], bdx = pb[0] - pd[0], cdx = pc[0] - pd[0];
-    const double ady = pa[1] - pd[1], bdy = pb[1] - pd[1], cdy = pc[1] - pd[1];
-
-    const double bdxcdy = bdx * cdy, cdxbdy = cdx * bdy;
-    const double alift = adx * adx + ady * ady;
-    const double cdxady = cdx * ady, adxcdy = adx * cdy;
-    const double blift = bdx * bdx + bdy * bdy;
-    const double adxbdy = adx * bdy, bdxady = bdx * ady;
-    const double clift = cdx * cdx + cdy * cdy;
-
-    const double det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
-    const double permanent = (absolute(bdxcdy) + absolute(cdxbdy)) * alift +
-                             (absolute(cdxady) + absolute(adxcdy)) * blift +
-                             (absolute(adxbdy) + absolute(bdxady)) * clift;
-    const double errbound = bounds.iccerrboundA * permanent;
-    if (det > errbound || -det > errbound) return det;
-    return incircleadapt(pa, pb, pc, pd, permanent);
 }
 
 }  // namespace qel::exact

@@ -166,6 +166,30 @@ TEST_F(PredicateTest, Orient2dNeedsItsLastTwoStages) {
     }
 }
 
+TEST_F(PredicateTest, Orient2dReturnsTheRoundedDeterminantWhenItsProductsDoNotCancel) {
+    // Points on a coarse grid share coordinates, so one product of the 2x2
+    // determinant is often exactly zero, and the two products often differ
+    // in sign: the rounded determinant then settles the sign by itself and is
+    // the value returned. Products of one sign that nearly cancel (collinear
+    // grid points, inexact differences far from the origin) go on to the
+    // exact stages; every sign follows the oracle.
+    double p[3][2];
+    int settled = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const double off = (i % 2) ? 1e8 : 0.0;
+        for (auto& q : p)
+            for (double& v : q) v = off + std::round(uniform(-3, 3)) * 0.1;
+        const double l = (p[0][0] - p[2][0]) * (p[1][1] - p[2][1]), r = (p[0][1] - p[2][1]) * (p[1][0] - p[2][0]);
+        const double value = orient2d(p[0], p[1], p[2]);
+        ASSERT_EQ(sign(value), o2(p[0], p[1], p[2])) << i;
+        if ((l >= 0 && r <= 0) || (l <= 0 && r >= 0)) {
+            ++settled;
+            ASSERT_EQ(value, l - r) << i;
+        }
+    }
+    EXPECT_GT(settled, 1000);
+}
+
 TEST_F(PredicateTest, ExactlyDegenerateInputsGiveZero) {
     // Coordinates of very different magnitudes give non-zero tail terms that
     // must cancel: (A, A), (B, B), (C, C) are collinear; permutations of
