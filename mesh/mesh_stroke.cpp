@@ -170,8 +170,10 @@ void MeshStrokeGrid::follow(const Mesh& m) {
 // ---------------------------------------------------------------------------
 // The stroke
 
-void MeshStroke::begin(const Mesh& m) {
+void MeshStroke::begin(const Mesh& m, bool press) {
     open_ = true;
+    press_ = press;
+    steps_ = 0;
     overflow_ = false;
     vertexCount_ = m.vertexCount();
     faceCount_ = m.faceCount();
@@ -179,20 +181,18 @@ void MeshStroke::begin(const Mesh& m) {
     moved_.clear();
     patch_.kept = false;
     component_.kept = false;
-    followed_ = false;
     fans_.reset(-1, -1);
 }
 
 MeshStrokeGrid& MeshStroke::grid(const Mesh& m, float radius) {
-    if (!followed_) {
-        grid_.follow(m);
-        followed_ = true;
-    }
+    if (stale_) grid_.follow(m);
     if (!grid_.built(m.vertexCount(), radius)) grid_.build(m, radius);
+    stale_ = false;
     return grid_;
 }
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
+    if (running && open_ && steps_ < 2) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;
@@ -261,13 +261,17 @@ Mesh* openStrokeMesh = nullptr;
 
 }  // namespace
 
-void Mesh::strokeBegin() {
+void Mesh::strokeBegin(bool firstStep) {
+    if (firstStep && openStrokeMesh == this && stroke_ && stroke_->pressOnly() && !stroke_->movedAny()) {
+        stroke_->goOn();
+        return;
+    }
     // A press while a stroke is open, here or on another mesh: that
     // stroke's release never came, and what it moved still has its old
     // normals.
     if (openStrokeMesh && openStrokeMesh != this) openStrokeMesh->clearStroke();
     if (stroke_ && stroke_->open()) clearStroke();
-    stroke().begin(*this);
+    stroke().begin(*this, !firstStep);
     openStrokeMesh = this;
 }
 
@@ -303,5 +307,9 @@ void Mesh::clearStroke() {
 }
 
 bool Mesh::strokeGridKept() const { return stroke_ && stroke_->gridKept(); }
+
+void Mesh::positionsEdited() {
+    if (stroke_) stroke_->gridStale();
+}
 
 }  // namespace qel

@@ -18,12 +18,14 @@
 //   has left its own, and every query reaches that much further.
 //
 // The grid outlives the stroke: binning every vertex costs several frames
-// on a large mesh. It keeps a copy of every position it holds, and the
-// first stroke step that reads it compares that copy with the mesh and
-// follows whatever moved since (an edit, an undo, a load in place), or is
-// built again when the vertex count changed. The rest lives from a
+// on a large mesh. The stamps' moves reach it through applyDisplacement;
+// every other write of positions (an edit, an undo, a renumbering) marks
+// it stale (Mesh::positionsEdited), and the next read compares the copy of
+// every position it keeps with the mesh and follows whatever moved, or
+// builds it again when the vertex count changed. A stroke that follows
+// strokes alone thus reads the grid as it stands. The rest lives from a
 // stroke's first step to its end: between them only the stroke's steps
-// change the mesh, and every move goes through applyDisplacement.
+// change the mesh.
 //
 // What the stroke keeps reaches the mesh's selection lists through the
 // selections of its stamps (mesh_stroke_select.cpp).
@@ -105,15 +107,23 @@ private:
 class MeshStroke {
 public:
     // ---- From a stroke's first step to its end (mesh_stroke.cpp) ----
-    // A moving stroke's first step on the mesh as it is: nothing moved yet,
-    // no scope kept.
-    void begin(const Mesh& m);
+    // A moving stroke's press (press) or first step on the mesh as it is:
+    // nothing moved yet, no scope kept.
+    void begin(const Mesh& m, bool press);
+    // Open from a press, and that press the only sculpt call run since.
+    bool pressOnly() const { return open_ && press_ && steps_ == 1; }
+    // The first step after the press goes on with the stroke the press
+    // began: the grid it followed, the scopes and fans it kept.
+    void goOn() { press_ = false; }
     // Marks the steps of one sculpt call running (scopes may be kept) and,
     // during an open stroke, recording (moves are noted) and stamping
     // (brush selections read the vertex grid); all off after the call.
     void run(bool running, bool recording, bool stamping);
     bool open() const { return open_; }
     bool gridKept() const { return grid_.built(); }
+    // Positions were written outside the stamps: the grid follows them
+    // before it is next read.
+    void gridStale() { stale_ = true; }
     bool stamping() const { return stamping_; }
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.
@@ -142,8 +152,8 @@ public:
 
 private:
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
-    // The vertex grid, made to hold the mesh as it is (followed once a
-    // stroke, built when missing or unfit for the radius).
+    // The vertex grid, made to hold the mesh as it is (followed when
+    // marked stale, built when missing or unfit for the radius).
     MeshStrokeGrid& grid(const Mesh& m, float radius);
     // The vertices of the closed ball that hold scope faces, in index order
     // (from the grid while stamping).
@@ -171,7 +181,9 @@ private:
     bool recording_ = false;  // moving steps: moves are noted
     bool stamping_ = false;   // brush steps: selections read the grid
     bool open_ = false;       // a stroke's first step ran, its end has not
-    bool followed_ = false;   // the grid followed what moved since the last stroke
+    bool press_ = false;      // begun by a press (a step of one sample)
+    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
+    bool stale_ = false;      // positions may have been written since the grid last read them
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
 #include "mesh/selection_walks.h"
@@ -169,7 +170,15 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
     std::vector<int> walked{seed}, beyond;
     bool open = false;
     m.faces[seed].flags = std::uint8_t(m.faces[seed].flags | MeshFace::MarkBit);
+    // In a scattered mesh every face waits on memory: the faces across the
+    // edges of the face some entries ahead in the queue are asked for while
+    // the current one is read (its links were read when it was queued).
+    constexpr std::size_t Ahead = 8;
+    std::size_t fetched = 0;
     for (std::size_t head = 0; head < walked.size(); ++head) {
+        for (; fetched < walked.size() && fetched <= head + Ahead; ++fetched)
+            for (const int g : m.faces[walked[fetched]].f)
+                if (m.validFace(g)) prefetchFace(m.faces[g]);
         const MeshFace& F = m.faces[walked[head]];
         for (int e = 0; e < 3; ++e) {
             if (patch && F.isSharp(e)) continue;
