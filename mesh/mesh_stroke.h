@@ -77,6 +77,10 @@ public:
     // its cell; past two cells (or for a vertex in none) the grid is
     // dropped, to be built again.
     void moved(int v, const vec3& p);
+    // Asks for what moved(v, ..) reads and writes, ahead of the call.
+    void prefetch(int v) const {
+        if (built_ && v >= 0 && v < vertexCount_) __builtin_prefetch(&held_[std::size_t(v)], 1);
+    }
     // Follows every vertex whose position differs from the one the grid
     // holds for it (as moved does); dropped when the vertex count differs.
     void follow(const Mesh& m);
@@ -94,12 +98,17 @@ private:
     double cell_ = 1, perCell_ = 1;   // the cell size and its inverse
     int n_[3] = {0, 0, 0};
     int reach_ = 0;                     // cells the farthest moved vertex left its own by
-    std::vector<std::int32_t> cellOf_;  // per vertex; -1 none
-    std::vector<std::uint32_t> slotOf_; // per vertex: its entry in order_
+    // What the grid holds of one vertex, together: a moved vertex costs
+    // one record, not one per array, when the vertices lie scattered.
+    struct Held {
+        std::int32_t cell = -1;   // -1 none
+        std::uint32_t slot = 0;   // its entry in order_
+        vec3 position{0, 0, 0};   // its position as the grid holds it
+    };
     std::vector<std::uint32_t> start_;  // per cell and one past: its run in order_
     std::vector<std::int32_t> order_;   // the vertices by cell, each run in index order
     std::vector<vec3> at_;              // their positions, entry by entry
-    std::vector<vec3> position_;        // per vertex: its position as the grid holds it
+    std::vector<Held> held_;            // per vertex
 };
 
 // The stroke's state and what its steps do with it. The mesh owns one

@@ -18,6 +18,31 @@ namespace qel {
 
 using namespace selection;
 
+namespace {
+
+// The fans of a selection lie one after the other: a pass that reads and
+// marks the flags of every fan face in order asks for those of the face
+// some entries ahead, since in a scattered mesh each waits on memory.
+class FlagsAhead {
+public:
+    FlagsAhead(const Mesh& m, const VertexFans& fans)
+        : m_(m), at_(fans.size() ? fans.begin(0) : nullptr), end_(fans.size() ? fans.end(fans.size() - 1) : nullptr) {
+        for (int i = 0; i < Distance; ++i) next();
+    }
+    // Asks for one more face's flags, if any are left.
+    void next() {
+        if (at_ != end_) __builtin_prefetch(&m_.faces[(at_++)->face].flags, 1);
+    }
+
+private:
+    static constexpr int Distance = 16;
+    const Mesh& m_;
+    const FanFace* at_;
+    const FanFace* end_;
+};
+
+}  // namespace
+
 bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     std::vector<std::int32_t> near;
     if (!grid(m, radius).near(centre, radius, false, near)) return false;
@@ -125,10 +150,12 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // holding its vertex (else the fan misses some: the walk decides).
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    FlagsAhead ahead(m, fans);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int held = 0;
         for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
             if (!scope.hasFace(x->face)) continue;
             ++held;
             listFace(m, x->face);
@@ -231,10 +258,12 @@ bool MeshStroke::selectWalked(Mesh& m, bool open, const std::vector<std::int32_t
     // from a fan leaves the sectors unknown: the whole walk decides.
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    FlagsAhead ahead(m, fans);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int count = 0;
         for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
             if (!(m.faces[x->face].flags & MeshFace::MarkBit)) {
                 if (open) return false;
                 continue;
