@@ -163,7 +163,8 @@ void MeshStrokeGrid::follow(const Mesh& m) {
     int v = 0;
     m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
         const int i = v++;
-        if (built_ && std::memcmp(&r.position, &held_[std::size_t(i)].position, sizeof(vec3)) != 0) moved(i, r.position);
+        if (built_ && std::memcmp(&r.position, &held_[std::size_t(i)].position, sizeof(vec3)) != 0)
+            moved(i, r.position);
     });
 }
 

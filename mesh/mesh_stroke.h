@@ -178,7 +178,7 @@ private:
     // stamping).
     bool selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
     // Its selection from the ball's vertices (selected, in index order) and
-    // how many walked faces (marked with MeshFace::MarkBit) hold each.
+    // how many walked faces (marked in the walk's face bits) hold each.
     bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
                       const vec3& centre, float radius, bool patch);
     // The brush falloff t of every selected vertex (and outside a patch its
