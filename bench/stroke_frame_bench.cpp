@@ -20,7 +20,10 @@
 //                             stroke before its end, and end_frame_ms, the
 //                             ended step's (medians over the strokes timed,
 //                             after one untimed stroke: the first stroke
-//                             on a mesh bins its vertices)
+//                             on a mesh bins its vertices); first_upload_ms
+//                             and worst_upload_ms, the share of the buffer
+//                             update and glFinish in the first and the
+//                             slowest frame
 //   End/Deform/<order>        the stroke's ended step (the last sculpt call,
 //                             the gesture ended) and its buildVBO, glFinish;
 //                             four frames of the stroke run untimed before it
@@ -112,24 +115,33 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
         if (!update(state, *s)) return;
     }
     using Clock = std::chrono::steady_clock;
-    std::vector<double> firsts, worsts, ends;
+    std::vector<double> firsts, worsts, ends, firstUploads, worstUploads;
     bool failed = false;
     for (auto _ : state) {
-        double worst = 0;
-        // One frame: the step and the buffer update of the next draw.
+        double worst = 0, upload = 0, worstUpload = 0;
+        // One frame: the step and the buffer update of the next draw (the
+        // update's share noted apart).
         auto frame = [&](auto&& step) {
             const Clock::time_point t0 = Clock::now();
             step();
+            const Clock::time_point t1 = Clock::now();
             failed = failed || !update(state, *s);
             gl->glFinish();
-            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-            worst = std::max(worst, ms);
+            const Clock::time_point t2 = Clock::now();
+            const double ms = std::chrono::duration<double, std::milli>(t2 - t0).count();
+            upload = std::chrono::duration<double, std::milli>(t2 - t1).count();
+            if (ms > worst) {
+                worst = ms;
+                worstUpload = upload;
+            }
             return ms;
         };
         std::unique_ptr<Stroke> stroke;
         firsts.push_back(frame([&] { stroke = std::make_unique<Stroke>(*s, qel::Sculptor::Deform, select); }));
+        firstUploads.push_back(upload);
         for (int i = 0; i < 8 && !failed; ++i) frame([&] { stroke->stamp(); });
         worsts.push_back(worst);
+        worstUploads.push_back(worstUpload);
         if (!failed) ends.push_back(frame([&] { stroke->end(); }));
         if (failed) break;
     }
@@ -141,6 +153,8 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
     state.counters["first_frame_ms"] = median(firsts);
     state.counters["worst_frame_ms"] = median(worsts);
     state.counters["end_frame_ms"] = median(ends);
+    state.counters["first_upload_ms"] = median(firstUploads);
+    state.counters["worst_upload_ms"] = median(worstUploads);
 }
 
 void end(benchmark::State& state, Order order) {

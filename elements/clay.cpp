@@ -144,6 +144,7 @@ bool Clay::ClayToMesh() {
         if (firstPoint_[v] >= 0) r.position = positions[v];
         ++v;
     });
+    mesh->positionsEdited();
     return true;
 }
 

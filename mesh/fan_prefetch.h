@@ -16,6 +16,36 @@ inline void prefetchFace(const MeshFace& F) {
     __builtin_prefetch(&F.flags);
 }
 
+// Asks for every line of F: the passes that write the corner materials
+// touch the whole record.
+inline void prefetchWholeFace(const MeshFace& F) {
+    const char* p = reinterpret_cast<const char*>(&F);
+    for (std::size_t at = 0; at < sizeof(MeshFace); at += 64) __builtin_prefetch(p + at, 1);
+    __builtin_prefetch(p + sizeof(MeshFace) - 1, 1);
+}
+
+// Calls write(i) for i = 0 .. n - 1, where faceAt(i) is the face from
+// which write(i) walks a fan writing the faces' records: Far records ahead
+// that face is fetched whole, Near records ahead the faces across its
+// edges (its links were fetched with it).
+template <class FaceAt, class Write>
+void writeFacesAhead(const Mesh& m, std::size_t n, FaceAt&& faceAt, Write&& write) {
+    constexpr std::size_t Far = 16, Near = 8;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Far < n) {
+            const int f = faceAt(i + Far);
+            if (m.validFace(f)) prefetchWholeFace(m.faces[f]);
+        }
+        if (i + Near < n) {
+            const int f = faceAt(i + Near);
+            if (m.validFace(f))
+                for (const int g : m.faces[f].f)
+                    if (m.validFace(g)) prefetchWholeFace(m.faces[g]);
+        }
+        write(i);
+    }
+}
+
 // Calls walk(i) for i = 0 .. n - 1, where vertexAt(i) is the vertex whose
 // fan walk(i) visits. Far records ahead the vertex's stored face is
 // fetched, Near records ahead the faces across that face's edges (two of

@@ -266,15 +266,23 @@ public:
     void clearStroke() override;
     // Whether a vertex grid is kept for the next stroke.
     bool strokeGridKept() const;
+    // Vertex positions were written other than by a stroke's stamps (an
+    // edit, an undo, a renumbering): the kept vertex grid compares them
+    // again before a stroke next reads it. The mesh's own edits call it;
+    // code that writes positions into the vertex list directly calls it
+    // too. Between such calls the grid trusts the positions it holds.
+    void positionsEdited();
 
 private:
     friend class MeshStroke;  // its stamps select through the walks below
     // The stroke's kept state (null before the first stroke; mesh_stroke.h).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
-    // A moving stroke's first step; a stroke still open, on this mesh or
-    // another, is ended first (clearStroke).
-    void strokeBegin();
+    // A moving stroke's press or first step; a stroke still open, on this
+    // mesh or another, is ended first (clearStroke), except that the first
+    // step (firstStep) goes on with the stroke of this mesh whose press
+    // alone ran and moved nothing: what the press kept still holds.
+    void strokeBegin(bool firstStep);
     // This mesh no longer holds the open stroke (its stroke state went).
     void forgetOpenStroke();
     // The stroke's end (MeshStroke::end): with normals, those round what it

@@ -103,8 +103,12 @@ void Mesh::materialG_(const vec3& centre, float radius, int face, const pbr& mat
     deselectAll();
     selectInScope(centre, radius, face, true);
     if (mask & pbr::MaskAll)
-        for (const MeshSectorInfluence& r : sectorInfluences)
-            blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
+        writeFacesAhead(
+            *this, sectorInfluences.size(), [&](std::size_t i) { return sectorInfluences[i].sector; },
+            [&](std::size_t i) {
+                const MeshSectorInfluence& r = sectorInfluences[i];
+                blendSector(*this, r.vertex, r.sector, material, mask, paintWeight(r.t, s));
+            });
     deselectAll();
 }
 

@@ -252,6 +252,7 @@ void Mesh::removeInactive(bool force) {
     const int keptV = planCompaction(
         nV, [this](int i) { return vertices[i].isActive(); }, vNew, moves);
     for (const auto& m : moves) vertices[m.second] = vertices[m.first];
+    if (!moves.empty()) positionsEdited();
     const int keptF = planCompaction(
         nF, [this](int i) { return faces[i].isActive(); }, fNew, moves);
     for (const auto& m : moves) faces[m.second] = faces[m.first];

@@ -440,6 +440,7 @@ bool Mesh::edgeCollapseFK(int f, int k) {
     }
 
     // A corner, or the end with more sharp edges, stays where it is.
+    positionsEdited();
     if (r1.isCorner())
         r2.position = r1.position;
     else if (!r2.isCorner()) {

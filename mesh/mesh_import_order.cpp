@@ -132,6 +132,7 @@ void Mesh::orderSpatially() {
         }
         keyed = {};
         permuteInPlace(vertices, from, [](MeshVertex& r) { r.face = -1; });
+        positionsEdited();
     }
     // Faces by their lowest new corner (a counting sort, stable); a corner
     // outside the list keeps its number.

@@ -651,6 +651,8 @@ private:
 
 void Mesh::calculateNormals(unsigned char mode) {
     if (mode > 2) return;
+    // The whole pass follows edits that may have moved any vertex.
+    positionsEdited();
     if (mode == 0) {
         faces.forRange(0, faces.size(), [this](MeshFace& F) {
             if (!F.isActive()) return;

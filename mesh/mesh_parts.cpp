@@ -208,6 +208,7 @@ void Mesh::smoothAll(bool moveSharp, bool normals) {
         if (moves(v)) target[v] = vertexSmoothPosition(v);
     for (int v = 0; v < n; ++v)
         if (moves(v)) vertices[v].position = (vertices[v].position + target[v]) * 0.5f;
+    positionsEdited();
 
     for (int f = 0; f < faceCount(); ++f)
         if (faces[f].isActive()) faceSmoothMaterials(f, 255);

@@ -71,6 +71,7 @@ void moveRecords(Mesh& m, float sharpScale) {
         MeshVertex& q = m.vertices[r.vertex];
         q.position += q.isSharp() ? r.offset * sharpScale : r.offset;
     }
+    m.positionsEdited();
     m.selectMarginal();
     m.calculateSelectedNormals();
 }

@@ -104,6 +104,7 @@ bool Mesh::subdivide(bool smooth) {
         for (int v = 0; v < oldCount; ++v)
             if (activeVertex(v) && activeFace(vertices[v].face))
                 vertices[v].position = (vertices[v].position + target[v]) * 0.5f;
+        positionsEdited();
     }
 
     bufferState.faceSetChanged();

@@ -258,6 +258,7 @@ void Mesh::DataRead(buffer& b) {
     deselectAll();
     vertices.clear();
     faces.clear();
+    positionsEdited();
     if (!readBody(*this, b)) {
         // A damaged record yields no geometry: nothing of it is trusted.
         vertices.clear();

@@ -49,6 +49,7 @@ void moveCollected(Mesh& m, const vec3& p, float f, const vec3& d) {
         q.selection = -1;
     }
     m.influences.clear();
+    m.positionsEdited();
 }
 
 // The centre of the collected patch: the middle b of the box moved along

@@ -594,7 +594,7 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     const Sculptor* first = sculptors.empty() ? nullptr : sculptors.front();
     const Group group = first ? groupOf(int(first->action)) : Group::Other;
     const bool stamping = group == Group::Stroke || group == Group::Paint || group == Group::TopologyStroke;
-    if (first && first->samples.size() <= 2) strokeBegin();
+    if (first && first->samples.size() <= 2) strokeBegin(first->samples.size() == 2);
     stroke().run(true, group == Group::Stroke, stamping);
     const bool ended = runSteps(*this, sculptors);
     // The end reads the fans the stroke kept.

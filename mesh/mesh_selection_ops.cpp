@@ -106,6 +106,7 @@ void Mesh::transform(const mat4& m) {
     // A point sent to infinity keeps its position rather than becoming inf
     // or NaN, as _transform gives it no movement.
     vertices.forRange(0, vertices.size(), [&](MeshVertex& r) { projectPoint(m, r.position, r.position); });
+    positionsEdited();
     calculateNormals(2);
 }
 

@@ -79,33 +79,32 @@ void MeshStrokeGrid::build(const Mesh& m, float radius) {
     }
     perCell_ = 1.0 / cell_;
     const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
-    cellOf_.assign(std::size_t(vertexCount_), -1);
-    position_.resize(std::size_t(vertexCount_));
+    held_.assign(std::size_t(vertexCount_), Held());
     start_.assign(cells + 1, 0);
     int v = 0;
     m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
         const int i = v++;
-        position_[std::size_t(i)] = r.position;
+        held_[std::size_t(i)].position = r.position;
         const double p[3] = {r.position.x, r.position.y, r.position.z};
         if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
         const std::size_t c =
             (std::size_t(index(2, p[2])) * std::size_t(n_[1]) + std::size_t(index(1, p[1]))) * std::size_t(n_[0]) +
             std::size_t(index(0, p[0]));
-        cellOf_[std::size_t(i)] = std::int32_t(c);
+        held_[std::size_t(i)].cell = std::int32_t(c);
         ++start_[c + 1];
     });
     for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
     order_.resize(start_[cells]);
     at_.resize(start_[cells]);
-    slotOf_.assign(std::size_t(vertexCount_), 0);
     std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
     for (int i = 0; i < vertexCount_; ++i) {
-        const std::int32_t c = cellOf_[std::size_t(i)];
+        Held& h = held_[std::size_t(i)];
+        const std::int32_t c = h.cell;
         if (c < 0) continue;
         const std::uint32_t slot = fill[std::size_t(c)]++;
         order_[slot] = i;
-        at_[slot] = position_[std::size_t(i)];
-        slotOf_[std::size_t(i)] = slot;
+        at_[slot] = h.position;
+        h.slot = slot;
     }
     reach_ = 0;
     built_ = true;
@@ -140,13 +139,14 @@ bool MeshStrokeGrid::near(const vec3& centre, float radius, bool closed, std::ve
 
 void MeshStrokeGrid::moved(int v, const vec3& p) {
     if (!built_) return;
-    const std::int32_t c = v >= 0 && v < vertexCount_ ? cellOf_[std::size_t(v)] : -1;
+    Held* h = v >= 0 && v < vertexCount_ ? &held_[std::size_t(v)] : nullptr;
+    const std::int32_t c = h ? h->cell : -1;
     if (c < 0 || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
         built_ = false;
         return;
     }
-    at_[slotOf_[std::size_t(v)]] = p;
-    position_[std::size_t(v)] = p;
+    at_[h->slot] = p;
+    h->position = p;
     const int own[3] = {int(c % n_[0]), int((c / n_[0]) % n_[1]), int(c / (std::int64_t(n_[0]) * n_[1]))};
     const double q[3] = {p.x, p.y, p.z};
     for (int a = 0; a < 3; ++a) reach_ = std::max(reach_, std::abs(index(a, q[a]) - own[a]));
@@ -163,15 +163,18 @@ void MeshStrokeGrid::follow(const Mesh& m) {
     int v = 0;
     m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
         const int i = v++;
-        if (built_ && std::memcmp(&r.position, &position_[std::size_t(i)], sizeof(vec3)) != 0) moved(i, r.position);
+        if (built_ && std::memcmp(&r.position, &held_[std::size_t(i)].position, sizeof(vec3)) != 0)
+            moved(i, r.position);
     });
 }
 
 // ---------------------------------------------------------------------------
 // The stroke
 
-void MeshStroke::begin(const Mesh& m) {
+void MeshStroke::begin(const Mesh& m, bool press) {
     open_ = true;
+    press_ = press;
+    steps_ = 0;
     overflow_ = false;
     vertexCount_ = m.vertexCount();
     faceCount_ = m.faceCount();
@@ -179,20 +182,18 @@ void MeshStroke::begin(const Mesh& m) {
     moved_.clear();
     patch_.kept = false;
     component_.kept = false;
-    followed_ = false;
     fans_.reset(-1, -1);
 }
 
 MeshStrokeGrid& MeshStroke::grid(const Mesh& m, float radius) {
-    if (!followed_) {
-        grid_.follow(m);
-        followed_ = true;
-    }
+    if (stale_) grid_.follow(m);
     if (!grid_.built(m.vertexCount(), radius)) grid_.build(m, radius);
+    stale_ = false;
     return grid_;
 }
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
+    if (running && open_ && steps_ < 2) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;
@@ -201,6 +202,7 @@ void MeshStroke::run(bool running, bool recording, bool stamping) {
 void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {
     if (grid_.built())
         for (std::size_t i = 0; i < n; ++i) {
+            if (i + 8 < n) grid_.prefetch(list[i + 8]);
             const int v = list[i];
             if (m.validVertex(v)) grid_.moved(v, m.vertices[v].position);
         }
@@ -261,13 +263,17 @@ Mesh* openStrokeMesh = nullptr;
 
 }  // namespace
 
-void Mesh::strokeBegin() {
+void Mesh::strokeBegin(bool firstStep) {
+    if (firstStep && openStrokeMesh == this && stroke_ && stroke_->pressOnly() && !stroke_->movedAny()) {
+        stroke_->goOn();
+        return;
+    }
     // A press while a stroke is open, here or on another mesh: that
     // stroke's release never came, and what it moved still has its old
     // normals.
     if (openStrokeMesh && openStrokeMesh != this) openStrokeMesh->clearStroke();
     if (stroke_ && stroke_->open()) clearStroke();
-    stroke().begin(*this);
+    stroke().begin(*this, !firstStep);
     openStrokeMesh = this;
 }
 
@@ -303,5 +309,9 @@ void Mesh::clearStroke() {
 }
 
 bool Mesh::strokeGridKept() const { return stroke_ && stroke_->gridKept(); }
+
+void Mesh::positionsEdited() {
+    if (stroke_) stroke_->gridStale();
+}
 
 }  // namespace qel

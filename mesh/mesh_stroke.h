@@ -18,12 +18,14 @@
 //   has left its own, and every query reaches that much further.
 //
 // The grid outlives the stroke: binning every vertex costs several frames
-// on a large mesh. It keeps a copy of every position it holds, and the
-// first stroke step that reads it compares that copy with the mesh and
-// follows whatever moved since (an edit, an undo, a load in place), or is
-// built again when the vertex count changed. The rest lives from a
+// on a large mesh. The stamps' moves reach it through applyDisplacement;
+// every other write of positions (an edit, an undo, a renumbering) marks
+// it stale (Mesh::positionsEdited), and the next read compares the copy of
+// every position it keeps with the mesh and follows whatever moved, or
+// builds it again when the vertex count changed. A stroke that follows
+// strokes alone thus reads the grid as it stands. The rest lives from a
 // stroke's first step to its end: between them only the stroke's steps
-// change the mesh, and every move goes through applyDisplacement.
+// change the mesh.
 //
 // What the stroke keeps reaches the mesh's selection lists through the
 // selections of its stamps (mesh_stroke_select.cpp).
@@ -75,6 +77,10 @@ public:
     // its cell; past two cells (or for a vertex in none) the grid is
     // dropped, to be built again.
     void moved(int v, const vec3& p);
+    // Asks for what moved(v, ..) reads and writes, ahead of the call.
+    void prefetch(int v) const {
+        if (built_ && v >= 0 && v < vertexCount_) __builtin_prefetch(&held_[std::size_t(v)], 1);
+    }
     // Follows every vertex whose position differs from the one the grid
     // holds for it (as moved does); dropped when the vertex count differs.
     void follow(const Mesh& m);
@@ -92,12 +98,17 @@ private:
     double cell_ = 1, perCell_ = 1;   // the cell size and its inverse
     int n_[3] = {0, 0, 0};
     int reach_ = 0;                     // cells the farthest moved vertex left its own by
-    std::vector<std::int32_t> cellOf_;  // per vertex; -1 none
-    std::vector<std::uint32_t> slotOf_; // per vertex: its entry in order_
+    // What the grid holds of one vertex, together: a moved vertex costs
+    // one record, not one per array, when the vertices lie scattered.
+    struct Held {
+        std::int32_t cell = -1;   // -1 none
+        std::uint32_t slot = 0;   // its entry in order_
+        vec3 position{0, 0, 0};   // its position as the grid holds it
+    };
     std::vector<std::uint32_t> start_;  // per cell and one past: its run in order_
     std::vector<std::int32_t> order_;   // the vertices by cell, each run in index order
     std::vector<vec3> at_;              // their positions, entry by entry
-    std::vector<vec3> position_;        // per vertex: its position as the grid holds it
+    std::vector<Held> held_;            // per vertex
 };
 
 // The stroke's state and what its steps do with it. The mesh owns one
@@ -105,15 +116,23 @@ private:
 class MeshStroke {
 public:
     // ---- From a stroke's first step to its end (mesh_stroke.cpp) ----
-    // A moving stroke's first step on the mesh as it is: nothing moved yet,
-    // no scope kept.
-    void begin(const Mesh& m);
+    // A moving stroke's press (press) or first step on the mesh as it is:
+    // nothing moved yet, no scope kept.
+    void begin(const Mesh& m, bool press);
+    // Open from a press, and that press the only sculpt call run since.
+    bool pressOnly() const { return open_ && press_ && steps_ == 1; }
+    // The first step after the press goes on with the stroke the press
+    // began: the grid it followed, the scopes and fans it kept.
+    void goOn() { press_ = false; }
     // Marks the steps of one sculpt call running (scopes may be kept) and,
     // during an open stroke, recording (moves are noted) and stamping
     // (brush selections read the vertex grid); all off after the call.
     void run(bool running, bool recording, bool stamping);
     bool open() const { return open_; }
     bool gridKept() const { return grid_.built(); }
+    // Positions were written outside the stamps: the grid follows them
+    // before it is next read.
+    void gridStale() { stale_ = true; }
     bool stamping() const { return stamping_; }
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.
@@ -142,8 +161,8 @@ public:
 
 private:
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
-    // The vertex grid, made to hold the mesh as it is (followed once a
-    // stroke, built when missing or unfit for the radius).
+    // The vertex grid, made to hold the mesh as it is (followed when
+    // marked stale, built when missing or unfit for the radius).
     MeshStrokeGrid& grid(const Mesh& m, float radius);
     // The vertices of the closed ball that hold scope faces, in index order
     // (from the grid while stamping).
@@ -159,7 +178,7 @@ private:
     // stamping).
     bool selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
     // Its selection from the ball's vertices (selected, in index order) and
-    // how many walked faces (marked with MeshFace::MarkBit) hold each.
+    // how many walked faces (marked in the walk's face bits) hold each.
     bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
                       const vec3& centre, float radius, bool patch);
     // The brush falloff t of every selected vertex (and outside a patch its
@@ -171,7 +190,9 @@ private:
     bool recording_ = false;  // moving steps: moves are noted
     bool stamping_ = false;   // brush steps: selections read the grid
     bool open_ = false;       // a stroke's first step ran, its end has not
-    bool followed_ = false;   // the grid followed what moved since the last stroke
+    bool press_ = false;      // begun by a press (a step of one sample)
+    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
+    bool stale_ = false;      // positions may have been written since the grid last read them
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
 #include "mesh/selection_walks.h"
@@ -16,6 +17,44 @@
 namespace qel {
 
 using namespace selection;
+
+namespace {
+
+// The fans of a selection lie one after the other: a pass that reads and
+// marks the flags of every fan face in order asks for those of the face
+// some entries ahead, since in a scattered mesh each waits on memory.
+class FlagsAhead {
+public:
+    FlagsAhead(const Mesh& m, const VertexFans& fans)
+        : m_(m), at_(fans.size() ? fans.begin(0) : nullptr), end_(fans.size() ? fans.end(fans.size() - 1) : nullptr) {
+        for (int i = 0; i < Distance; ++i) next();
+    }
+    // Asks for one more face's flags, if any are left.
+    void next() {
+        if (at_ != end_) __builtin_prefetch(&m_.faces[(at_++)->face].flags, 1);
+    }
+
+private:
+    static constexpr int Distance = 16;
+    const Mesh& m_;
+    const FanFace* at_;
+    const FanFace* end_;
+};
+
+// A bit per face: the faces a walk near the seed reached, clear between
+// walks. Apart from the face records, so that marking and clearing them
+// touch no record the walk no longer needs.
+std::vector<std::uint64_t>& walkMarks(const Mesh& m) {
+    static thread_local std::vector<std::uint64_t> marks;
+    if (marks.size() * 64 < m.faces.size()) marks.resize((m.faces.size() + 63) / 64, 0);
+    return marks;
+}
+
+bool marked(const std::vector<std::uint64_t>& marks, int f) { return (marks[std::size_t(f) >> 6] >> (f & 63)) & 1u; }
+void mark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63); }
+void unmark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] &= ~(std::uint64_t(1) << (f & 63)); }
+
+}  // namespace
 
 bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     std::vector<std::int32_t> near;
@@ -124,10 +163,12 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // holding its vertex (else the fan misses some: the walk decides).
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    FlagsAhead ahead(m, fans);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int held = 0;
         for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
             if (!scope.hasFace(x->face)) continue;
             ++held;
             listFace(m, x->face);
@@ -151,7 +192,10 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
     if (!grid(m, radius).near(centre, radius, true, inBall)) return false;
     const float r2 = radius * radius;
     std::size_t n = 0;
-    for (const std::int32_t v : inBall) {
+    for (std::size_t i = 0; i < inBall.size(); ++i) {
+        // The grid lists the vertices by cell: their records lie scattered.
+        if (i + 16 < inBall.size()) __builtin_prefetch(&m.vertices[inBall[i + 16]]);
+        const std::int32_t v = inBall[i];
         const MeshVertex& r = m.vertices[v];
         const vec3 d = r.position - centre;
         if (r.isActive() && inBox(d, radius, true) && squared(d) <= double(r2)) inBall[n++] = v;
@@ -168,14 +212,23 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
     // marked too (and listed apart) so that each is looked at once.
     std::vector<int> walked{seed}, beyond;
     bool open = false;
-    m.faces[seed].flags = std::uint8_t(m.faces[seed].flags | MeshFace::MarkBit);
+    std::vector<std::uint64_t>& marks = walkMarks(m);
+    mark(marks, seed);
+    // In a scattered mesh every face waits on memory: the faces across the
+    // edges of the face some entries ahead in the queue are asked for while
+    // the current one is read (its links were read when it was queued).
+    constexpr std::size_t Ahead = 8;
+    std::size_t fetched = 0;
     for (std::size_t head = 0; head < walked.size(); ++head) {
+        for (; fetched < walked.size() && fetched <= head + Ahead; ++fetched)
+            for (const int g : m.faces[walked[fetched]].f)
+                if (m.validFace(g)) prefetchFace(m.faces[g]);
         const MeshFace& F = m.faces[walked[head]];
         for (int e = 0; e < 3; ++e) {
             if (patch && F.isSharp(e)) continue;
             const int g = F.f[e];
-            if (!m.activeFace(g) || (m.faces[g].flags & MeshFace::MarkBit)) continue;
-            m.faces[g].flags = std::uint8_t(m.faces[g].flags | MeshFace::MarkBit);
+            if (!m.activeFace(g) || marked(marks, g)) continue;
+            mark(marks, g);
             const int* c = m.faces[g].v;
             if (inside(c[0]) || inside(c[1]) || inside(c[2])) {
                 walked.push_back(g);
@@ -185,7 +238,7 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
             }
         }
     }
-    for (const int f : beyond) m.faces[f].flags = std::uint8_t(m.faces[f].flags & ~MeshFace::MarkBit);
+    for (const int f : beyond) unmark(marks, f);
     // How many walked faces hold each vertex of the ball (all selected
     // first, for their selection index).
     for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
@@ -194,7 +247,7 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
         for (const int v : m.faces[f].v)
             if (inside(v)) ++held[std::size_t(m.vertices[v].selection)];
     const bool found = selectWalked(m, open, inBall, held, centre, radius, patch);
-    for (const int f : walked) m.faces[f].flags = std::uint8_t(m.faces[f].flags & ~MeshFace::MarkBit);
+    for (const int f : walked) marks[std::size_t(f) >> 6] = 0;
     for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] = 0;
     if (!found) m.deselectAll();
     return found;
@@ -222,11 +275,14 @@ bool MeshStroke::selectWalked(Mesh& m, bool open, const std::vector<std::int32_t
     // from a fan leaves the sectors unknown: the whole walk decides.
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    FlagsAhead ahead(m, fans);
+    const std::vector<std::uint64_t>& marks = walkMarks(m);
     for (std::size_t i = 0; i < fans.size(); ++i) {
         const int v = fans.vertex(i);
         int count = 0;
         for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
-            if (!(m.faces[x->face].flags & MeshFace::MarkBit)) {
+            ahead.next();
+            if (!marked(marks, x->face)) {
                 if (open) return false;
                 continue;
             }

@@ -60,8 +60,16 @@ void VertexFans::walk(const Mesh& m, int v) {
 void FanCache::reset(int vertexCount, int faceCount) {
     vertexCount_ = vertexCount;
     faceCount_ = faceCount;
-    start_.assign(std::size_t(std::max(vertexCount, 0)), 0);
-    count_.assign(std::size_t(std::max(vertexCount, 0)), 0);
+    // Only the entries kept since the last reset are cleared: the arrays
+    // stay sized for the next stroke on the same mesh, whose first stamp
+    // then costs what it reaches, not a pass over every vertex.
+    for (const std::int32_t v : keptList_) start_[std::size_t(v)] = 0;
+    keptList_.clear();
+    const std::size_t n = std::size_t(std::max(vertexCount, 0));
+    if (vertexCount >= 0 && start_.size() != n) {
+        start_.assign(n, 0);
+        count_.assign(n, 0);
+    }
     store_.clear();
 }
 
@@ -86,6 +94,7 @@ void FanCache::gather(const Mesh& m, const std::int32_t* vertices, std::size_t n
     for (std::size_t j = 0; j < missing.size(); ++j) {
         const std::size_t v = std::size_t(missing[j]);
         start_[v] = std::uint32_t(store_.size() + 1);
+        keptList_.push_back(std::int32_t(v));
         count_[v] = std::uint32_t(walked.end(j) - walked.begin(j));
         store_.insert(store_.end(), walked.begin(j), walked.end(j));
     }

@@ -90,6 +90,7 @@ private:
     std::vector<std::uint32_t> start_;  // per vertex: 1 + the first of its faces in store_, 0 when not kept
     std::vector<std::uint32_t> count_;  // per vertex: its fan's faces
     std::vector<FanFace> store_;
+    std::vector<std::int32_t> keptList_;  // the vertices whose start_ is set
 };
 
 }  // namespace qel

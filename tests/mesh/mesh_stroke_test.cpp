@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_util.h"
@@ -490,10 +492,12 @@ TEST(StrokeGrid, KeptGridFollowsEditsBetweenStrokes) {
             std::mt19937 r(seed);
             for (int v = 0; v < m.vertexCount(); ++v)
                 m.vertices[v].position += vec3(float(r() % 9) - 4, float(r() % 9) - 4, float(r() % 9) - 4) * 0.02f;
+            m.positionsEdited();
         },
         [](Mesh& m, const Mesh&, std::mt19937::result_type) { m.transform(mat4::Translation(0.3f, -0.2f, 0.1f)); },
         [](Mesh& m, const Mesh& before, std::mt19937::result_type) {
             for (int v = 0; v < m.vertexCount(); ++v) m.vertices[v].position = before.vertices[v].position;
+            m.positionsEdited();
         },
         [](Mesh& m, const Mesh&, std::mt19937::result_type) { m.cutPlane(vec3(0, 0.5f, 0), vec3(0, 1, 0)); },
     };
@@ -507,5 +511,77 @@ TEST(StrokeGrid, KeptGridFollowsEditsBetweenStrokes) {
         edit(*scanned, before, seed);
         ASSERT_TRUE(sameBits(*kept, *scanned));
         stroke(at);
+    }
+}
+
+// The grid kept across strokes trusts the positions it holds until the
+// mesh's own edits mark them stale. After each edit made outside a stroke
+// (an undo that reads back an earlier record, a transform, whole-mesh
+// operators that move vertices, a bump pressed in) strokes of the element
+// and of the patch select exactly what the same strokes select on a copy
+// of the edited mesh, whose grid is built fresh.
+TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
+    MeshPtr kept = creasedSphere();
+    const vec3 at = kept->vertices[9].position;
+    // Strokes of both scopes on the kept mesh, then (one hand strokes one
+    // mesh at a time) the same strokes on the copy, step by step equal.
+    auto stroke = [&](Mesh& m, Sculptor::TSelect scope, std::vector<MeshPtr>* steps) {
+        Stroke s(Sculptor::Deform, scope);
+        s.press(m, sample(m, at, 0.5f));
+        vec3 p = at;
+        for (int i = 0; i < 3; ++i) {
+            p += vec3(0.3f, 0.1f, -0.05f);
+            s.step(m, sample(m, p, 0.5f), i == 2);
+            if (steps) steps->emplace_back(m.clone());
+        }
+    };
+    auto strokes = [&](Mesh* copy) {
+        for (const Sculptor::TSelect scope : {Sculptor::SelectElement, Sculptor::SelectPatch}) {
+            std::vector<MeshPtr> steps, copySteps;
+            stroke(*kept, scope, &steps);
+            if (!copy) continue;
+            stroke(*copy, scope, &copySteps);
+            for (std::size_t i = 0; i < steps.size(); ++i)
+                ASSERT_TRUE(sameBits(*steps[i], *copySteps[i])) << "scope " << scope << " step " << i;
+        }
+    };
+    // The record of the mesh as it stands, read back into it as an undo does.
+    auto record = [](Mesh& m) {
+        auto b = std::make_shared<buffer>();
+        m.DataWrite(*b);
+        return b;
+    };
+    std::shared_ptr<buffer> before;
+    using Edit = std::function<void(Mesh&)>;
+    const Edit edits[] = {
+        [&](Mesh& m) {
+            std::uint32_t tag = 0, length = 0;
+            before->readRecordHeader(tag, length);
+            const std::int32_t version = FILE_VERSION;
+            FILE_VERSION = FILE_VERSION_WRITTEN;
+            m.DataRead(*before);
+            FILE_VERSION = version;
+            m.initialize(Element::ResizeKeep);
+        },
+        [](Mesh& m) { m.transform(mat4::Translation(0.3f, -0.2f, 0.1f)); },
+        [](Mesh& m) { m.relaxAll(true); },
+        [](Mesh& m) { m.smoothAll(true, true); },
+        [](Mesh& m) { m.spherize(); },
+        [&](Mesh& m) {
+            const vec3 n = normalize(at);
+            m.subSphere(at, n, at + vec3(0.25f, 0, 0), true, pbr());
+        },
+    };
+    strokes(nullptr);
+    ASSERT_TRUE(kept->strokeGridKept());
+    int round = 0;
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(testing::Message() << "edit " << round++);
+        before = record(*kept);
+        strokes(nullptr);
+        edit(*kept);
+        ASSERT_TRUE(kept->strokeGridKept());
+        MeshPtr copy(kept->clone());
+        strokes(copy.get());
     }
 }
