@@ -8,10 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
-#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
+#include "mesh/vertex_fans.h"
 
 namespace qel {
 
@@ -71,15 +72,49 @@ void fillSelected(Mesh& m, const pbr& P, unsigned char mask) {
 
 void Mesh::_material(const pbr& material, unsigned char mask, float s) {
     if ((mask & pbr::MaskAll) == 0) return;
-    std::vector<int> sectors;  // reused for every vertex
-    walkFansAhead(
-        *this, influences.size(), [&](std::size_t i) { return influences[i].vertex; },
-        [&](std::size_t i) {
-            const MeshInfluence& r = influences[i];
-            const double w = paintWeight(r.t, s);
+    // The fans of the influenced vertices, gathered once (while a stroke
+    // runs, copied from those its earlier steps gathered): a vertex on no
+    // sharp edge is one sector, the fan from its stored face, and is painted
+    // from the flat list instead of walked twice.
+    const std::size_t n = influences.size();
+    std::vector<std::int32_t> listed;
+    const std::int32_t* list = selectedVertices.data();
+    bool same = selectedVertices.size() == n;
+    for (std::size_t i = 0; same && i < n; ++i) same = selectedVertices[i] == influences[i].vertex;
+    if (!same) {
+        listed.resize(n);
+        for (std::size_t i = 0; i < n; ++i) listed[i] = influences[i].vertex;
+        list = listed.data();
+    }
+    VertexFans fans;
+    gatherFans(fans, list, n);
+    std::vector<int> sectors;  // reused for every vertex on a sharp edge
+    // The fan faces some vertices ahead are asked for while the current
+    // ones are painted.
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Ahead < n)
+            for (const FanFace* x = fans.begin(i + Ahead); x != fans.end(i + Ahead); ++x)
+                __builtin_prefetch(&faces[x->face].material[x->k], 1);
+        const MeshInfluence& r = influences[i];
+        const double w = paintWeight(r.t, s);
+        const FanFace* first = fans.begin(i);
+        const FanFace* const end = fans.end(i);
+        if (first == end) continue;  // no active vertex with a fan: nothing to paint
+        if (vertices[r.vertex].isSharp()) {
             findRegions(r.vertex, sectors);
             for (const int g : sectors) blendSector(*this, r.vertex, g, material, mask, w);
-        });
+            continue;
+        }
+        // The sector of materialRegion from the stored face: forward until
+        // a sharp forward edge (the face before it included), an open one
+        // or the fan's close.
+        const FanFace* last = first;
+        while (last != end && !(last++)->forwardSharp()) {
+        }
+        const pbr mixed = blend(faces[first->face].material[first->k], material, mask, float(1.0 - w));
+        bufferState.paintFan(fans, i, std::size_t(last - first), mixed, mask);
+    }
 }
 
 void Mesh::material(const vec3& centre, float radius, const pbr& P, unsigned char mask, float s) {

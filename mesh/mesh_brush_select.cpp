@@ -19,6 +19,7 @@
 #include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
+#include "mesh/normal_math.h"
 #include "mesh/selection_walks.h"
 #include "mesh/vertex_fans.h"
 
@@ -201,17 +202,28 @@ void Mesh::refreshMarginAndDeselect(const VertexFans& selected) {
             if (word & bit) continue;
             word |= bit;
             margin.push_back(x->face);
-            for (const int w : faces[x->face].v)
-                if (validVertex(w) && !listed(*this, w)) appendSelectedVertex(w);
+            // The positions have moved: the margin face's normal is made
+            // now, while its record is at hand.
+            MeshFace& F = faces[x->face];
+            bool corners = true;
+            for (const int w : F.v) {
+                if (!validVertex(w)) {
+                    corners = false;
+                    continue;
+                }
+                if (!listed(*this, w)) appendSelectedVertex(w);
+            }
+            if (corners)
+                F.normal = triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position,
+                                          vertices[F.v[2]].position);
         }
     }
     for (const int f : margin) seen[std::size_t(f) >> 6] = 0;
     for (const int f : selectedFaces)
         if (validFace(f)) seen[std::size_t(f) >> 6] = 0;
-    const std::size_t listedFaces = selectedFaces.size();
-    selectedFaces.insert(selectedFaces.end(), margin.begin(), margin.end());
+    // The selected faces' normals and the corner normals round every listed
+    // vertex.
     calculateSelectedNormals(selected);
-    selectedFaces.resize(listedFaces);
     deselectAll();
 }
 

@@ -143,6 +143,13 @@ void MeshBufferState::paintSector(int v, int f, const pbr& m, unsigned char mask
     markVertex(Paint, v, mask);
 }
 
+void MeshBufferState::paintFan(const VertexFans& fans, std::size_t i, std::size_t count, const pbr& m,
+                               unsigned char mask) {
+    const FanFace* const last = fans.begin(i) + count;
+    for (const FanFace* x = fans.begin(i); x != last; ++x) mesh_.faces[x->face].material[x->k].assign(m, mask);
+    markVertex(Paint, fans.vertex(i), mask);
+}
+
 void MeshBufferState::paintFace(int f, const pbr& m, unsigned char mask) {
     if (!mesh_.validFace(f)) return;
     mesh_.faces[f].setMaterial(m, m, m, mask);

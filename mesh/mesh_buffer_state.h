@@ -100,6 +100,9 @@ public:
     // The masked channels of the corners of v's sharp-bounded sector that
     // starts at face f become m (Mesh::materialRegion).
     void paintSector(int v, int f, const pbr& m, unsigned char mask);
+    // The masked channels of the corners of gathered vertex i in the first
+    // `count` faces of its fan become m.
+    void paintFan(const VertexFans& fans, std::size_t i, std::size_t count, const pbr& m, unsigned char mask);
     // The masked channels of every corner of face f become m.
     void paintFace(int f, const pbr& m, unsigned char mask);
     // The corner normals round the gathered vertices, written by write()

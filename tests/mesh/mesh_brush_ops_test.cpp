@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -263,4 +265,92 @@ TEST(MeshBrushPaint, MaterialMatchesThePaintStampAndMaterialGKeepsToItsComponent
     two->materialG(vec3(1.2f, 0, 0), 3.0f, 4, Green, 0, 1.0f);
     two->material(vec3(1.2f, 0, 0), 3.0f, Green, 0, 1.0f);
     for (int f = 4; f < 8; ++f) EXPECT_EQ(two->faces[f].material[0], twoBefore.faces[f].material[0]) << f;
+}
+
+namespace {
+
+// The blend of one paint sector as the paint brush defines it: every
+// channel (old - P) a + P with a = 1 - w, truncated toward zero and
+// clamped.
+pbr blendTowards(const pbr& old, const pbr& P, float a) {
+    auto channel = [a](long o, long p, long lo, long hi) {
+        return long(std::clamp(double(float(o - p) * a + float(p)), double(lo), double(hi)));
+    };
+    pbr r;
+    for (int i = 0; i < 4; ++i) {
+        r.colour[i] = std::uint16_t(channel(old.colour[i], P.colour[i], 0, 65535));
+        r.light[i] = std::uint16_t(channel(old.light[i], P.light[i], 0, 65535));
+    }
+    r.roughness = std::int16_t(channel(old.roughness, P.roughness, pbr::SignedMin, pbr::SignedMax));
+    r.metalness = std::int16_t(channel(old.metalness, P.metalness, pbr::SignedMin, pbr::SignedMax));
+    return r;
+}
+
+// The paint stamp of every channel, sector by sector: each sector that
+// findRegions lists for a vertex in the ball is blended from its first
+// face's corner and written by materialRegion.
+void paintBySectors(Mesh& m, const vec3& centre, float radius, const pbr& P, float s) {
+    m.selectV(centre, radius, true);
+    const std::vector<MeshInfluence> reached = m.influences;
+    m.deselectAll();
+    std::vector<int> sectors;
+    for (const MeshInfluence& r : reached) {
+        const double t = r.t, w = double(s) * ((t - 2.0) * t + 1.0);
+        m.findRegions(r.vertex, sectors);
+        for (const int g : sectors) {
+            const pbr& old = m.faces[g].material[m.faces[g].corner(r.vertex)];
+            m.materialRegion(r.vertex, g, blendTowards(old, P, float(1.0 - w)), pbr::MaskAll);
+        }
+    }
+}
+
+}  // namespace
+
+// Paint stamps of a stroke across a crease, over an open border and over
+// smooth parts, on corners of every colour: each sector of each vertex is
+// blended from its own corner, as painting sector by sector gives, after
+// every step.
+TEST(MeshBrushPaint, StrokeStampsPaintEverySectorFromItsOwnCorner) {
+    // A torus creased along ring 0 with the quads of ring 20 erased.
+    MeshPtr m(meshtest::torus(40, 30, 2, 0.6, false, true));
+    for (int f = 2 * 30 * 20; f < 2 * 30 * 21; ++f) m->faceErase(f);
+    m->removeInactive(false);
+    m->initialize(Mesh::ResizeKeep);
+    for (int f = 0; f < m->faceCount(); ++f)
+        for (int k = 0; k < 3; ++k) {
+            const auto c = std::uint16_t((f * 7919 + k * 104729) % 65536);
+            m->faces[f].material[k] = pbr(wvec4(c, std::uint16_t(65535 - c), std::uint16_t(c / 3), c),
+                                          wvec4(std::uint16_t(c / 2), c, 0, c), std::int16_t(c / 2 - 16000),
+                                          std::int16_t(12000 - c / 3));
+        }
+    MeshPtr sectors(m->clone());
+    const pbr P(wvec4(1000, 64000, 30000, 20000), wvec4(500, 0, 65535, 40000), -30000, 31000);
+    Sculptor s;
+    s.action = Sculptor::PaintMaterial;
+    s.select = Sculptor::SelectElement;
+    s.paintMask = pbr::MaskAll;
+    s.begin();
+    std::vector<Sculptor*> list{&s};
+    // From the crease (ring 0) across to the border (ring 20) and back.
+    const int path[] = {0, 3 * 30 + 4, 10 * 30 + 7, 19 * 30 + 2, 20 * 30 + 5, 21 * 30 + 9, 14 * 30, 1};
+    for (const int v : path) {
+        SBrush b;
+        b.point = m->vertices[v].position;
+        b.radius = 0.5f;
+        b.strength = 0.9f;
+        b.material = P;
+        b.itemId = m->findFirstFace(b.point);
+        s.move();
+        s.samples.push_back(b);
+        if (s.samples.size() < 2) s.samples.push_back(b);
+        const SBrush& prev = s.samples[s.samples.size() - 2];
+        m->sculpt(list);
+        paintBySectors(*sectors, prev.point, prev.radius, P, 0.5f * prev.strength);
+        for (int f = 0; f < m->faceCount(); ++f)
+            for (int k = 0; k < 3; ++k)
+                ASSERT_EQ(m->faces[f].material[k], sectors->faces[f].material[k]) << v << " " << f << " " << k;
+    }
+    s.end();
+    m->sculpt(list);
+    EXPECT_EQ(checkMeshInvariants(*m), "");
 }

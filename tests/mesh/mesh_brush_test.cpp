@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -92,6 +93,39 @@ TEST(MeshBrushSelect, MarginRefreshesEveryNormalAMovedVertexTouches) {
     for (int f = 0; f < m->faceCount(); ++f) {
         EXPECT_LT(length(m->faces[f].normal - full.faces[f].normal), 1e-5) << f;
         for (int k = 0; k < 3; ++k) EXPECT_LT(length(m->faces[f].normals[k] - full.faces[f].normals[k]), 1e-5) << f;
+    }
+}
+
+// The smoothing stamp refreshes the normals round what it moved: every
+// face normal is then the whole-mesh pass's, bit for bit, and every corner
+// normal is too but for the order of the sums (the stroke's end makes those
+// bit for bit): on a smooth sphere and on a torus creased along one ring
+// and opened along another.
+TEST(MeshBrushSelect, MarginRefreshLeavesTheWholeMeshPassNormals) {
+    MeshPtr tube(meshtest::torus(40, 30, 2, 0.6, false, true));
+    for (int f = 2 * 30 * 20; f < 2 * 30 * 21; ++f) tube->faceErase(f);
+    tube->removeInactive(false);
+    tube->initialize(Mesh::ResizeKeep);
+    MeshPtr meshes[] = {MeshPtr(meshtest::smoothSphere(3)), std::move(tube)};
+    for (MeshPtr& m : meshes) {
+        m->calculateNormals(2);
+        for (int i = 0; i < 12; ++i) {
+            const int v = (i * 7919) % m->vertexCount();
+            const vec3 c = at(*m, v);
+            m->smooth(c, vec3(), 0.3f + 0.1f * float(i % 4));
+            EXPECT_TRUE(m->selectedVertices.empty() && m->selectedFaces.empty());
+            Mesh whole(*m);
+            whole.calculateNormals(2);
+            int differ = 0;
+            float off = 0;
+            for (int f = 0; f < m->faceCount(); ++f) {
+                differ += std::memcmp(&m->faces[f].normal, &whole.faces[f].normal, sizeof(vec3)) != 0;
+                for (int k = 0; k < 3; ++k)
+                    off = std::max(off, float(length(m->faces[f].normals[k] - whole.faces[f].normals[k])));
+            }
+            ASSERT_EQ(differ, 0) << "stamp " << i << " at vertex " << v;
+            ASSERT_LT(off, 1e-6f) << "stamp " << i << " at vertex " << v;
+        }
     }
 }
 
