@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/fan_prefetch.h"
 #include "mesh/mesh.h"
 #include "mesh/vertex_fans.h"
 
