@@ -4,7 +4,8 @@
 //
 //   Scene/Save             Scene::save: the whole file, written atomically
 //   Mesh/RecordWrite       DataWrite of the loaded mesh into a buffer that
-//                          keeps its memory (the save's own work on it)
+//                          keeps its memory (the encoding the save does,
+//                          which hands it to the file a block at a time)
 //   Floor/WriteSync        fwrite of the same bytes + fdatasync + rename
 //   Scene/Load             Scene::load of that file into a fresh scene
 //   Floor/Read             fread of the same bytes

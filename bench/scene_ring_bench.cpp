@@ -7,18 +7,32 @@
 //   NoRing/Load/n     the same for the scene without rings
 //   Ring/Delete/n     deleting the loaded ring scene
 //   NoRing/Delete/n   deleting the loaded scene without rings
+//   Floor/Load/n      the least work of a load of either file: fread of its
+//                     bytes and one pass over its tool records, decoding
+//                     every field into one flat array (no object made)
+//   Floor/Delete/n    the least work of deleting n tools: one free per
+//                     tool of a block of a tool's size, allocated in order
+//
+// Goals: Load and Delete within a stated factor of their floors, and
+// linear growth with n.
 
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_goals.h"
+#include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
+#include "scene/tool.h"
 
 namespace {
 
@@ -69,6 +83,92 @@ void Delete(benchmark::State& state, bool ring) {
     }
 }
 
+// A tool record's fields, decoded.
+struct FlatTool {
+    float transform[16], pivot[16], axes[6];
+    std::uint8_t material[20];
+    std::uint8_t flags;
+    std::uint32_t firstChild, children;
+    std::int32_t ring, element;
+    float rotationMultiplicity, speed, delay;
+};
+
+float f32At(const std::uint8_t* p) { return qel::buffer::loadF32(p); }
+
+// Decodes one tool record body at p (its length n) into out and its child
+// ids onto ids; false when it is short.
+bool decodeTool(const std::uint8_t* p, std::uint32_t n, FlatTool& out, std::vector<std::int32_t>& ids) {
+    constexpr std::uint32_t Head = 64 + 64 + 24 + 20 + 1 + 4;
+    if (n < Head + 20) return false;
+    for (int i = 0; i < 16; ++i) out.transform[i] = f32At(p + 4 * i);
+    for (int i = 0; i < 16; ++i) out.pivot[i] = f32At(p + 64 + 4 * i);
+    for (int i = 0; i < 6; ++i) out.axes[i] = f32At(p + 128 + 4 * i);
+    std::memcpy(out.material, p + 152, 20);
+    out.flags = p[172];
+    out.children = qel::buffer::loadU32(p + 173);
+    if (out.children > (n - Head - 20) / 4) return false;
+    out.firstChild = std::uint32_t(ids.size());
+    const std::uint8_t* q = p + Head;
+    for (std::uint32_t i = 0; i < out.children; ++i, q += 4) ids.push_back(std::int32_t(qel::buffer::loadU32(q)));
+    out.ring = std::int32_t(qel::buffer::loadU32(q));
+    out.element = std::int32_t(qel::buffer::loadU32(q + 4));
+    out.rotationMultiplicity = f32At(q + 8);
+    out.speed = f32At(q + 12);
+    out.delay = f32At(q + 16);
+    return true;
+}
+
+// The file read whole, its tool records decoded into flat arrays.
+std::size_t floorLoad(const std::string& path, std::vector<FlatTool>& tools, std::vector<std::int32_t>& ids) {
+    std::vector<std::uint8_t> bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fseek(f, 0, SEEK_END);
+        bytes.resize(std::size_t(std::ftell(f)));
+        std::fseek(f, 0, SEEK_SET);
+        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+        std::fclose(f);
+    }
+    const auto u32 = [&bytes](std::size_t at) { return qel::buffer::loadU32(bytes.data() + at); };
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        const std::size_t end = std::min(bytes.size(), at + 8 + u32(at + 4));
+        if (u32(at) == 0xABCDEF01u)
+            for (std::size_t r = at + 8; r + 8 <= end; r += 8 + u32(r + 4)) {
+                if (u32(r) != qel::Tool::RecordTag) continue;
+                tools.emplace_back();
+                if (!decodeTool(bytes.data() + r + 8, u32(r + 4), tools.back(), ids)) tools.pop_back();
+            }
+        at = end;
+    }
+    return tools.size();
+}
+
+void FloorLoad(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const std::string& path = sceneFile(n, true);
+    for (auto _ : state) {
+        std::vector<FlatTool> tools;
+        std::vector<std::int32_t> ids;
+        if (floorLoad(path, tools, ids) < std::size_t(n)) state.SkipWithError("tools missing");
+        benchmark::DoNotOptimize(tools.data());
+        state.PauseTiming();
+        tools = {};
+        ids = {};
+        state.ResumeTiming();
+    }
+}
+
+void FloorDelete(benchmark::State& state) {
+    const std::size_t n = std::size_t(state.range(0));
+    std::vector<void*> blocks(n);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (void*& p : blocks) p = ::operator new(sizeof(qel::Tool));
+        state.ResumeTiming();
+        for (void* p : blocks) ::operator delete(p);
+        benchmark::ClobberMemory();
+    }
+}
+
 void RingLoad(benchmark::State& state) { Load(state, true); }
 void NoRingLoad(benchmark::State& state) { Load(state, false); }
 void RingDelete(benchmark::State& state) { Delete(state, true); }
@@ -78,9 +178,18 @@ BENCHMARK(RingLoad)->Name("Ring/Load")->Arg(16384)->Arg(65536)->Unit(benchmark::
 BENCHMARK(NoRingLoad)->Name("NoRing/Load")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(RingDelete)->Name("Ring/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(NoRingDelete)->Name("NoRing/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorLoad)->Name("Floor/Load")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
+BENCHMARK(FloorDelete)->Name("Floor/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
+// Against the floors: a load makes, links and numbers an object per record
+// (and checks the file), a delete unlinks each object from its ring and
+// parent before freeing it and its lists.
+BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 8, "Floor/Load/65536"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 8, "Floor/Load/65536"));
+BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 16, "Floor/Delete/65536"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 16, "Floor/Delete/65536"));
 // Linear growth: four times the objects cost four times as much; the check
 // allows 6, for the caches the larger scene outgrows (a quadratic cost
 // shows 16).

@@ -4,6 +4,7 @@
 
 #include <QSaveFile>
 #include <QString>
+#include <algorithm>
 
 #include "core/strings.h"
 #include "files/scene_reader.h"
@@ -160,13 +161,89 @@ int depthOf(const std::vector<Tool*>& tools, const std::vector<std::size_t>& sta
     return deepest;
 }
 
+// The file as it is written: the bytes a buffer spills go straight to the
+// file, a place written before is reached by a seek. A copy of the header of
+// one watched record is kept as it goes by, so that a record handed on before
+// it was checked can still be checked.
+class FileSink final : public BufferSink {
+public:
+    explicit FileSink(QSaveFile& file) : file_(file) {}
+
+    void put(const std::uint8_t* p, std::size_t n) override {
+        keepWatched(end_, p, n);
+        ok_ = ok_ && writeAll(p, n);
+        end_ += std::int64_t(n);
+    }
+    void putAt(std::int64_t at, const std::uint8_t* p, std::size_t n) override {
+        keepWatched(at, p, n);
+        ok_ = ok_ && file_.seek(at) && writeAll(p, n) && file_.seek(end_);
+    }
+    void skip(std::size_t n) override {
+        end_ += std::int64_t(n);
+        ok_ = ok_ && file_.seek(end_);
+    }
+    // False once a write failed.
+    bool ok() const { return ok_; }
+    // Keeps the 8 header bytes at `at` as they are handed on.
+    void watch(std::int64_t at) {
+        watchAt_ = at;
+        seen_ = 0;
+    }
+    // The u32 at `at` within the watched header; false when it was not
+    // handed on whole.
+    bool watchedU32(std::int64_t at, std::uint32_t& v) const {
+        const std::int64_t k = at - watchAt_;
+        if (k != 0 && k != 4) return false;
+        if (((seen_ >> k) & 15u) != 15u) return false;
+        v = buffer::loadU32(header_ + k);
+        return true;
+    }
+
+private:
+    void keepWatched(std::int64_t at, const std::uint8_t* p, std::size_t n) {
+        const std::int64_t from = std::max(at, watchAt_), to = std::min(at + std::int64_t(n), watchAt_ + 8);
+        for (std::int64_t i = from; i < to; ++i) {
+            header_[i - watchAt_] = p[i - at];
+            seen_ |= 1u << (i - watchAt_);
+        }
+    }
+    bool writeAll(const std::uint8_t* p, std::size_t n) {
+        while (n > 0) {
+            const qint64 w = file_.write(reinterpret_cast<const char*>(p), qint64(n));
+            if (w <= 0) return false;
+            p += w;
+            n -= std::size_t(w);
+        }
+        return true;
+    }
+
+    QSaveFile& file_;
+    std::int64_t end_ = 0;
+    bool ok_ = true;
+    std::int64_t watchAt_ = -8;
+    std::uint8_t header_[8] = {};
+    unsigned seen_ = 0;
+};
+
+// The u32 at a place of the file: in the buffer, or, handed on already, in
+// the sink's watched header; false when neither holds it.
+bool u32At(const buffer& b, const FileSink* sink, std::int64_t at, std::uint32_t& v) {
+    if (at >= b.spilled()) {
+        v = buffer::loadU32(b.data() + (at - b.spilled()));
+        return true;
+    }
+    return sink && sink->watchedU32(at, v);
+}
+
 // The number of whole records in bytes [from, size), or -1 when they do not
 // end exactly there.
-int recordsSince(const buffer& b, std::int32_t from) {
+int recordsSince(const buffer& b, const FileSink* sink, std::int32_t from) {
     int n = 0;
     std::int64_t at = from;
     while (at + 8 <= b.size()) {
-        at += 8 + std::int64_t(buffer::loadU32(b.data() + at + 4));
+        std::uint32_t length = 0;
+        if (!u32At(b, sink, at + 4, length)) return -1;
+        at += 8 + std::int64_t(length);
         ++n;
     }
     return at == b.size() ? n : -1;
@@ -174,8 +251,8 @@ int recordsSince(const buffer& b, std::int32_t from) {
 
 // Empty when one writer appended exactly one record since `from`; else what
 // it wrote instead, for the reason that names the writer (built only then).
-std::string recordFault(const buffer& b, std::int32_t from) {
-    const int n = recordsSince(b, from);
+std::string recordFault(const buffer& b, const FileSink* sink, std::int32_t from) {
+    const int n = recordsSince(b, sink, from);
     if (n == 1) return {};
     return (n < 0 ? " wrote a malformed record" : " wrote " + std::to_string(n) + " records") + " instead of one";
 }
@@ -216,7 +293,7 @@ bool writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t fro
     for (std::size_t i = from; i < to; ++i) {
         const std::int32_t start = b.size();
         tools[i]->DataWrite(b, false);
-        if (std::string fault = recordFault(b, start); !fault.empty()) {
+        if (std::string fault = recordFault(b, nullptr, start); !fault.empty()) {
             error = "a " + toolName(*tools[i]) + fault;
             return false;
         }
@@ -225,69 +302,77 @@ bool writeToolsChunk(buffer& b, const std::vector<Tool*>& tools, std::size_t fro
     return true;
 }
 
-// Writes the bytes to a temporary file that replaces the path only once it
-// is complete; false (the file on disk untouched) when anything fails.
-bool writeFile(const std::string& path, const buffer& b) {
-    if (path.empty()) return false;
-    QSaveFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    const char* p = reinterpret_cast<const char*>(b.data());
-    qint64 left = b.size();
-    while (left > 0) {
-        const qint64 n = f.write(p, left);
-        if (n <= 0) {
-            f.cancelWriting();
+// Spills go out in blocks of about this many bytes: large enough for few
+// writes, small enough to stay in the cache between encoding and writing.
+constexpr std::int32_t SpillBlock = 1 << 20;
+
+// Appends the elements chunk; with a sink, the bytes are spilled to it as
+// they pass a block (a large record spills itself as it is written).
+bool writeElements(buffer& b, const std::vector<Element*>& elements, FileSink* sink, std::string& error) {
+    const std::int32_t at = b.beginRecord(ElementsChunkTag);
+    for (Element* e : elements) {
+        const std::int32_t start = b.size();
+        if (sink) sink->watch(start);
+        e->DataWrite(b);
+        if (std::string fault = recordFault(b, sink, start); !fault.empty()) {
+            error = "a " + elementName(*e) + " element" + fault;
             return false;
         }
-        p += n;
-        left -= n;
+        if (b.size() - b.spilled() >= SpillBlock) b.spill();
     }
-    return f.commit();
+    b.endRecord(at);
+    return true;
 }
 
-// The whole file in the buffer; false with the reason when it must not be
-// written.
-bool fillFile(buffer& file, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
-              std::string& error) {
+// Writes the whole file through a temporary file that replaces the path only
+// once it is complete; false with the reason (the file on disk untouched)
+// when it must not or cannot be written.
+bool writeFile(const std::string& path, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
+               std::string& error) {
     error.clear();
     // The reader refuses deeper hierarchies: such a file could not be opened.
     if (depthOf(tools, starts) > SceneReader::MaxDepth) {
         error = "a hierarchy is deeper than " + std::to_string(SceneReader::MaxDepth) + " levels";
         return false;
     }
-    const RingMarks marks(tools);
-    const PartnerMarks partners(tools);
-    const ElementNumbering numbering(tools);
-    file.writeU32(HeaderTag);
-    file.writeI32(FILE_VERSION_WRITTEN);
-    for (std::size_t k = 0; k + 1 < starts.size(); ++k)
-        if (!writeToolsChunk(file, tools, starts[k], starts[k + 1], error)) return false;
-    if (!writeElementsChunk(file, numbering.elements(), error)) return false;
+    if (path.empty()) return false;
+    QSaveFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    FileSink sink(f);
+    buffer file;
+    file.spillTo(&sink);
+    {
+        const RingMarks marks(tools);
+        const PartnerMarks partners(tools);
+        const ElementNumbering numbering(tools);
+        file.writeU32(HeaderTag);
+        file.writeI32(FILE_VERSION_WRITTEN);
+        for (std::size_t k = 0; k + 1 < starts.size(); ++k)
+            if (!writeToolsChunk(file, tools, starts[k], starts[k + 1], error)) return false;
+        if (!writeElements(file, numbering.elements(), &sink, error)) return false;
+    }
     // A buffer that dropped bytes past its largest size is not a file.
-    if (file.overflowed()) error = "the file would exceed 2 GiB";
-    return !file.overflowed();
+    if (file.overflowed()) {
+        error = "the file would exceed 2 GiB";
+        return false;
+    }
+    file.spill();
+    if (!sink.ok() || file.failed()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
 }
 
 }  // namespace
 
 bool writeElementsChunk(buffer& b, const std::vector<Element*>& elements, std::string& error) {
-    const std::int32_t at = b.beginRecord(ElementsChunkTag);
-    for (Element* e : elements) {
-        const std::int32_t start = b.size();
-        e->DataWrite(b);
-        if (std::string fault = recordFault(b, start); !fault.empty()) {
-            error = "a " + elementName(*e) + " element" + fault;
-            return false;
-        }
-    }
-    b.endRecord(at);
-    return true;
+    return writeElements(b, elements, nullptr, error);
 }
 
 bool writeToolsFile(const std::string& path, const std::vector<Tool*>& tools, const std::vector<std::size_t>& starts,
                     std::string& error) {
-    buffer file;
-    if (fillFile(file, tools, starts, error) && writeFile(path, file)) return true;
+    if (writeFile(path, tools, starts, error)) return true;
     if (error.empty()) error = "the file cannot be written";
     logmsg("Not saved: " + path + ": " + error);
     return false;

@@ -43,7 +43,7 @@ buffer::buffer(std::vector<std::uint8_t> bytes) : room_(std::move(bytes)) {
 buffer::buffer(const void* data, std::size_t n) { writeBytes(data, n); }
 
 std::uint8_t* buffer::appendSlow(std::size_t n) {
-    if (overflowed_ || n > std::size_t(MaxSize - size_)) {
+    if (overflowed_ || n > std::size_t(MaxSize - spilled_ - size_)) {
         // Past the largest size a buffer may hold: the value is dropped and
         // the buffer remembers it, so a writer can refuse to save it.
         overflowed_ = true;
@@ -61,7 +61,11 @@ std::uint8_t* buffer::appendSlow(std::size_t n) {
     return p;
 }
 
-void buffer::reserve(std::size_t n) { reserveBytes(room_, std::min(n, std::size_t(MaxSize))); }
+void buffer::reserve(std::size_t n) {
+    // n counts the spilled bytes too; only the rest needs memory.
+    n = std::min(n, std::size_t(MaxSize));
+    if (n > std::size_t(spilled_)) reserveBytes(room_, n - std::size_t(spilled_));
+}
 
 void buffer::writeVec2(const vec2& v) {
     if (std::uint8_t* p = append(8)) {
@@ -99,19 +103,46 @@ void buffer::writeRecord(std::uint32_t tag, const buffer& body) {
 
 std::int32_t buffer::beginRecord(std::uint32_t tag) {
     writeU32(tag);
-    const std::int32_t at = size_;
+    const std::int32_t at = spilled_ + size_;
     writeU32(0);
     return at;
 }
 
-void buffer::endRecord(std::int32_t lengthOffset) { patchU32(lengthOffset, std::uint32_t(size_ - lengthOffset - 4)); }
+void buffer::endRecord(std::int32_t lengthOffset) {
+    patchU32(lengthOffset, std::uint32_t(spilled_ + size_ - lengthOffset - 4));
+}
 
 void buffer::patchU32(std::int32_t offset, std::uint32_t v) {
-    if (offset < 0 || offset > size_ - 4) {
+    if (offset >= spilled_ && offset <= spilled_ + size_ - 4) {
+        storeU32(room_.data() + (offset - spilled_), v);
+        return;
+    }
+    std::uint8_t bytes[4];
+    storeU32(bytes, v);
+    overwrite(offset, bytes, 4);
+}
+
+void buffer::overwrite(std::int32_t offset, const std::uint8_t* p, std::size_t n) {
+    if (offset < 0 || n > std::size_t(spilled_ + size_) || std::size_t(offset) > std::size_t(spilled_ + size_) - n) {
         failed_ = true;
         return;
     }
-    storeU32(room_.data() + offset, v);
+    if (offset < spilled_) {
+        const std::size_t out = std::min(n, std::size_t(spilled_ - offset));
+        sink_->putAt(offset, p, out);
+        p += out;
+        n -= out;
+        offset += std::int32_t(out);
+    }
+    if (n) std::memcpy(room_.data() + (offset - spilled_), p, n);
+}
+
+void buffer::spill() {
+    if (!sink_ || size_ == 0) return;
+    sink_->put(room_.data(), std::size_t(size_));
+    spilled_ += size_;
+    size_ = 0;
+    cursor_ = 0;
 }
 
 const std::uint8_t* buffer::takeFailed() {
@@ -177,8 +208,22 @@ bool buffer::require(std::uint64_t count, std::uint32_t elementSize) {
     return false;
 }
 
+std::int32_t buffer::gap(std::size_t n) {
+    const std::int32_t at = size();
+    if (!sink_) return (append(n) || n == 0) ? at : -1;
+    if (overflowed_ || n > std::size_t(MaxSize - spilled_ - size_)) {
+        overflowed_ = true;
+        return -1;
+    }
+    spill();
+    sink_->skip(n);
+    spilled_ += std::int32_t(n);
+    return at;
+}
+
 void buffer::clear() {
     size_ = 0;
+    spilled_ = 0;
     limit_ = -1;
     cursor_ = 0;
     failed_ = false;

@@ -31,6 +31,20 @@ namespace qel {
 
 struct pbr;
 
+// Where a buffer hands the bytes its writers spill (buffer::spillTo): the
+// file being written. Offsets count from the first byte ever handed on.
+class BufferSink {
+public:
+    virtual ~BufferSink() = default;
+    // Takes n bytes that follow those taken before.
+    virtual void put(const std::uint8_t* p, std::size_t n) = 0;
+    // Overwrites n bytes taken before, from offset `at` on.
+    virtual void putAt(std::int64_t at, const std::uint8_t* p, std::size_t n) = 0;
+    // Leaves n bytes to be overwritten later (putAt) and takes what follows
+    // them.
+    virtual void skip(std::size_t n) = 0;
+};
+
 // Version of the file being read: 0 until a file is read; the scene reader
 // sets it to 0 when it opens a file, then to the version word of the header.
 extern std::int32_t FILE_VERSION;
@@ -79,6 +93,26 @@ public:
     // Overwrites an already written u32 at an offset (no-op, flag set, when
     // outside the bytes).
     void patchU32(std::int32_t offset, std::uint32_t v);
+    // Overwrites n already written bytes from an offset on, spilled ones
+    // included (no-op, flag set, when outside the bytes).
+    void overwrite(std::int32_t offset, const std::uint8_t* p, std::size_t n);
+
+    // ---- Spilling (writing a file larger than the memory it should take) ----
+    // With a sink set, spill() hands every byte appended so far to it and
+    // empties the memory (keeping its room). Offsets, size() and the largest
+    // size count the spilled bytes too; patchU32 and overwrite reach them
+    // through the sink; data() starts at offset spilled(). A spilling buffer
+    // is for writing only. Without a sink spill() does nothing.
+    void spillTo(BufferSink* sink) { sink_ = sink; }
+    bool spills() const { return sink_ != nullptr; }
+    void spill();
+    // n bytes left for overwrite to fill, at the offset returned (-1, and the
+    // buffer overflowed, past the largest size): with a sink, the bytes
+    // before them are spilled and they take no memory; else they are
+    // appended (their content not defined until then).
+    std::int32_t gap(std::size_t n);
+    // The number of bytes handed to the sink.
+    std::int32_t spilled() const { return spilled_; }
     // n new bytes at the end for the caller to fill (their content is not
     // defined until then); null, and the buffer overflowed, when it would
     // grow past MaxSize. The pointer is valid until the next append.
@@ -190,7 +224,7 @@ public:
 
     // ---- State ----
     // The number of bytes, or the read limit while one is set.
-    std::int32_t size() const { return limit_ >= 0 ? limit_ : size_; }
+    std::int32_t size() const { return limit_ >= 0 ? limit_ : spilled_ + size_; }
     bool empty() const { return size() == 0; }
     std::int32_t cursor() const { return cursor_; }
     std::int32_t remaining() const { return cursor_ < size() ? size() - cursor_ : 0; }
@@ -209,7 +243,8 @@ public:
 
     // Drops all bytes, cursor 0, flag cleared (the memory is kept).
     void clear();
-    // Makes room for appending up to n bytes in all without reallocating.
+    // Makes room for appending up to n bytes in all (size() included)
+    // without reallocating.
     void reserve(std::size_t n);
     // Grows (zero-filled) or shrinks the bytes; the cursor is kept within.
     void resize(std::size_t n);
@@ -237,10 +272,13 @@ private:
     // append when the room is too small.
     std::uint8_t* appendSlow(std::size_t n);
 
-    // The bytes are room_[0, size_); the rest of room_ is room for appending.
-    // Mutable: bytes() gives the room up.
+    // The bytes are room_[0, size_), after the spilled_ bytes handed to the
+    // sink; the rest of room_ is room for appending. Mutable: bytes() gives
+    // the room up.
     mutable std::vector<std::uint8_t> room_;
     std::int32_t size_ = 0;
+    std::int32_t spilled_ = 0;
+    BufferSink* sink_ = nullptr;
     std::int32_t limit_ = -1;  // read limit, -1 for none
     std::int32_t cursor_ = 0;
     bool failed_ = false;

@@ -14,6 +14,7 @@
 // size or position that is not finite is repaired on reading (see readBody),
 // so a damaged file never gives the mesh a matrix of NaNs.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -179,47 +180,68 @@ void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i,
 
 }  // namespace
 
+// Faces encoded between spills of a spilling buffer: about a megabyte, so
+// that the bytes are still in the cache when they are handed on.
+constexpr std::size_t FacesPerBlock = 1u << 14;
+
 void Mesh::DataWrite(buffer& b) {
     const std::size_t nV = vertices.size(), nF = faces.size();
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
-    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * nV + FaceRecordSize * nF);
+    const std::size_t facesHeld = b.spills() ? std::min(nF, FacesPerBlock) : nF;
+    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * nV + FaceRecordSize * facesHeld);
     b.writeVec3(centre);
     b.writeF32(size());
     b.writeU32(std::uint32_t(nV));
-    const std::int32_t vertexAt = b.size();
-    if (!b.append(VertexRecordSize * nV)) {
+    // The vertex records are filled in once the faces are out: their flags
+    // follow from what the faces tell of them.
+    const std::int32_t vertexAt = b.gap(VertexRecordSize * nV);
+    if (vertexAt < 0) {
         b.endRecord(lengthAt);
         return;
     }
     b.writeU32(std::uint32_t(nF));
-    std::uint8_t* face = b.append(FaceRecordSize * nF);
-    // The faces go out as they are; on the way, what the vertex pass of
-    // initialize needs of them is gathered (see settleVertexFlags).
+    // The faces go out as they are, a block at a time; on the way, what the
+    // vertex pass of initialize needs of them is gathered (see
+    // settleVertexFlags).
     std::vector<VertexSettling> scan;
-    const bool settle = status == 0 && face;
+    bool settle = status == 0;
     if (settle) {
         scan.resize(nV);
         VertexSettling* out = scan.data();
         vertices.forRange(0, nV, [&out](const MeshVertex& r) { *out++ = VertexSettling{r.face, 0, 0}; });
     }
-    if (face) {
-        const int faceCount = int(nF);
-        std::int32_t i = 0;
-        faces.forRange(0, nF, [&](const MeshFace& F) {
+    const int faceCount = int(nF);
+    std::int32_t i = 0;
+    for (std::size_t from = 0; from < nF; from += FacesPerBlock) {
+        const std::size_t to = std::min(nF, from + FacesPerBlock);
+        std::uint8_t* face = b.append(FaceRecordSize * (to - from));
+        if (!face) {
+            settle = false;
+            break;
+        }
+        faces.forRange(from, to, [&](const MeshFace& F) {
             encodeFace(face, F);
             face += FaceRecordSize;
             if (settle && F.isActive()) gatherSettling(scan, F, i, faceCount);
             ++i;
         });
+        b.spill();
     }
-    // Reserved room: the vertex records have not moved.
-    std::uint8_t* vertex = b.data() + vertexAt;
+    // Reserved room: the vertex records have not moved, unless the buffer
+    // spills (then they are encoded apart and fill their gap).
+    std::vector<std::uint8_t> apart;
+    std::uint8_t* vertex = vertexAt >= b.spilled() ? b.data() + (vertexAt - b.spilled()) : nullptr;
+    if (!vertex) {
+        apart.resize(VertexRecordSize * nV);
+        vertex = apart.data();
+    }
     std::size_t v = 0;
     vertices.forRange(0, nV, [&](MeshVertex& r) {
         encodeVertex(vertex, r, settle ? settledFlags(int(v), scan[v]) : r.flags);
         vertex += VertexRecordSize;
         ++v;
     });
+    if (!apart.empty()) b.overwrite(vertexAt, apart.data(), apart.size());
     b.endRecord(lengthAt);
 }
 

@@ -289,6 +289,10 @@ void Array::toList(std::vector<Tool*>& outTools, std::vector<mat4>& outMatrices,
     copiesFromLoad_ = false;
     const std::size_t limit = fromLoad ? LoadBudget::copiesAllowed(own) : own;
     CopyPlacer placer(outTools, outMatrices, outParents, outSubIndices, flat, arrayEntry, type != Simple, step, limit);
+    // A chain holds at most every edge: its lists never grow on the way.
+    placer.placements.reserve(std::size_t(curve->edgeCount()));
+    placer.keys.reserve(std::size_t(curve->edgeCount()));
+    placer.placeable.reserve(std::size_t(curve->edgeCount()));
     ChainWalker walker(*curve);
     const auto& V = curve->vertices;
     // One chain's placements and keys, computed as the walk reaches its edges.

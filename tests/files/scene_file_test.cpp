@@ -554,3 +554,59 @@ TEST_F(SceneFileTest, OldElementAndToolLayoutsLoadIntoTheCurrentTypes) {
         EXPECT_EQ(readFile(path("again.tl")), readFile(path("current.tl"))) << row.file;
     }
 }
+
+namespace {
+
+// A wavy open grid of 2 x w x h faces, each corner of its own material, a
+// row of sharp edges across it, initialized.
+Mesh* largeGrid(int w, int h) {
+    auto* m = new Mesh();
+    for (int y = 0; y <= h; ++y)
+        for (int x = 0; x <= w; ++x) m->vertexAdd(vec3(float(x), float(y), 0.1f * float((x * 7 + y * 3) % 5)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int v = y * (w + 1) + x;
+            m->faceAdd(v, v + 1, v + w + 2, y == h / 2, false, false);
+            m->faceAdd(v, v + w + 2, v + w + 1);
+        }
+    for (std::size_t i = 0; i < m->faces.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            m->faces[i].material[k] = pbr(wvec4(std::int16_t(i), std::int16_t(k), 3, 4), wvec4(5, 6, 7, 8), 100, -100);
+    m->initialize(Element::ResizeKeep);
+    return m;
+}
+
+}  // namespace
+
+// The writer hands a large mesh's record to the file a block of faces at a
+// time, its vertex records afterwards: the file holds each element's record
+// exactly as it is written into memory, and a load and save writes it again.
+TEST_F(SceneFileTest, AMeshLargerThanTheWritersBlocksSavesItsOwnRecord) {
+    Scene s;
+    Mesh* large = largeGrid(230, 120);  // 55,200 faces: several blocks
+    Mesh* small = Mesh::Tetrahedron();
+    small->initialize(Element::ResizeKeep);
+    // A vertex flag an edit left behind: the writer settles it, in memory
+    // and in the file alike.
+    large->vertices[5].flags = std::uint8_t(large->vertices[5].flags | MeshVertex::CornerBit);
+    s.objectsRoot->addChild(object(large), false);
+    s.objectsRoot->addChild(object(small, mat4::Translation(3, 0, 0)), false);
+    ASSERT_TRUE(s.save(path("large.tl")));
+    const Bytes file = readFile(path("large.tl"));
+
+    buffer expected;
+    expected.beginRecord(ElementsChunk);
+    large->DataWrite(expected);
+    small->DataWrite(expected);
+    expected.endRecord(4);
+    const std::vector<Chunk> chunks = chunksOf(file);
+    ASSERT_EQ(chunks.size(), 3u);  // one tools chunk per object, the elements
+    EXPECT_TRUE(chunks[2].tag == ElementsChunk && chunks[2].records == 2u);
+    ASSERT_EQ(file.size() - chunks[2].start, std::size_t(expected.size()));
+    EXPECT_TRUE(std::equal(file.begin() + std::ptrdiff_t(chunks[2].start), file.end(), expected.bytes().begin()));
+
+    Scene loaded;
+    ASSERT_TRUE(loaded.load(path("large.tl")));
+    ASSERT_TRUE(loaded.save(path("again.tl")));
+    EXPECT_EQ(readFile(path("again.tl")), file);
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -100,6 +101,59 @@ TEST(Buffer, AppendsKeepEveryByteAndAReadLimitEndsTheBytes) {
     EXPECT_EQ(b.size(), 400000);
     b.seek(12);
     EXPECT_EQ(b.readU32(), 3u);
+}
+
+namespace {
+
+// A sink that keeps what it is handed, the bytes of a gap zero until filled.
+class KeptBytes : public qel::BufferSink {
+public:
+    void put(const std::uint8_t* p, std::size_t n) override { bytes.insert(bytes.end(), p, p + n); }
+    void putAt(std::int64_t at, const std::uint8_t* p, std::size_t n) override {
+        ASSERT_LE(std::size_t(at) + n, bytes.size());
+        std::copy(p, p + n, bytes.begin() + at);
+    }
+    void skip(std::size_t n) override { bytes.resize(bytes.size() + n, 0); }
+    Bytes bytes;
+};
+
+// The same writes into a buffer, spilling to `sink` when one is given.
+Bytes framedWrites(buffer& b, KeptBytes* sink) {
+    b.spillTo(sink);
+    const std::int32_t outer = b.beginRecord(0x0A0B0C0Du);
+    b.writeU32(7);
+    const std::int32_t gapAt = b.gap(6);
+    b.spill();
+    const std::int32_t inner = b.beginRecord(0x01020304u);
+    for (std::uint16_t i = 0; i < 300; ++i) b.writeU16(i);
+    b.spill();
+    b.writeU8(9);
+    b.endRecord(inner);
+    const std::uint8_t filled[6] = {1, 2, 3, 4, 5, 6};
+    b.overwrite(gapAt, filled, 6);
+    // Straddles the spilled bytes and those still in memory.
+    const std::uint8_t tail[4] = {0xF0, 0xF1, 0xF2, 0xF3};
+    b.overwrite(b.size() - 2 - 1, tail, 3);
+    b.endRecord(outer);
+    EXPECT_EQ(b.size(), 8 + 4 + 6 + 8 + 600 + 1);
+    b.spill();
+    return sink ? sink->bytes : b.bytes();
+}
+
+}  // namespace
+
+TEST(Buffer, SpilledBytesAreTheBytesWrittenWithPatchesAndGapsFilled) {
+    buffer plain, spilling;
+    KeptBytes sink;
+    const Bytes expected = framedWrites(plain, nullptr);
+    EXPECT_EQ(framedWrites(spilling, &sink), expected);
+    EXPECT_EQ(spilling.spilled(), spilling.size());
+    EXPECT_FALSE(plain.failed() || spilling.failed());
+    // Offsets past the bytes are refused in both.
+    const std::uint8_t one = 1;
+    spilling.overwrite(spilling.size(), &one, 1);
+    EXPECT_TRUE(spilling.failed());
+    EXPECT_EQ(sink.bytes, expected);
 }
 
 TEST(Pbr, RecordIsLittleEndianAndReadsBackClamped) {
