@@ -1,9 +1,8 @@
 // The refills of marked faces: each run of marked faces is written with the
 // writers of the whole refills (the same bytes) at the slots its faces
-// occupy, so that the cost follows what a stamp changed, not the mesh. The
-// positions and normals go straight into the mapped range of their array;
-// the paint, which spans three arrays, through a staging array uploaded run
-// by run.
+// occupy, so that the cost follows what a stamp changed, not the mesh,
+// straight into one mapped range per array (no staging copy, no upload per
+// run).
 
 #include "mesh/mesh_vbo_ranges.h"
 
@@ -90,20 +89,8 @@ bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Start&& start, 
     return holds;
 }
 
-std::vector<std::uint8_t>& staging() {
-    static std::vector<std::uint8_t> bytes;
-    return bytes;
-}
-
 void upload(std::uint64_t offset, const void* data, std::uint64_t bytes) {
     gl->glBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(bytes), data);
-}
-
-// The slots the runs cover in all.
-std::uint64_t slotCount(const std::vector<Run>& runs) {
-    std::uint64_t n = 0;
-    for (const Run& r : runs) n += r.placed.end - r.placed.first;
-    return n;
 }
 
 // One array's runs: fill(F, dst) writes a face's bytes (perFace of them)
@@ -132,30 +119,39 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
-// The paint runs: colour, light and material of the runs' faces, each
-// uploaded into its own array when the marks reach it.
-void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
+// The paint runs: colour, light and material of the runs' faces, written
+// into the arrays the marks reach, straight into one mapped range from the
+// first reached array's first slot to the last reached array's last (the
+// array between two reached ones, when not reached, is not touched). False
+// when the range cannot be mapped or its contents were lost.
+bool refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
     const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPaint));
-    std::vector<std::uint8_t>& bytes = staging();
-    const std::uint64_t part = 12 * slotCount(runs);
-    bytes.resize(3 * part);
-    std::uint8_t* colour = bytes.data();
-    std::uint8_t* light = colour + part;
-    std::uint8_t* material = light + part;
-    layoutHolds =
-        forRunFaces(mesh, runs, [](const Run&) {},
-                    [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); }) &&
-        layoutHolds;
-    if (!layoutHolds) return;
-    for (int i = 0; i < 3; ++i) {
-        if (!(mesh.bufferState.paintParts() & (1 << i))) continue;
-        const std::uint8_t* src = bytes.data() + i * part;
-        for (const Run& r : runs) {
-            const std::uint64_t length = 12 * std::uint64_t(r.placed.end - r.placed.first);
-            upload(mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first), src, length);
-            src += length;
-        }
-    }
+    const unsigned parts = mesh.bufferState.paintParts() & 7u;
+    if (runs.empty() || parts == 0) return true;
+    const int low = __builtin_ctz(parts), high = 31 - __builtin_clz(parts);
+    const std::uint64_t from = mesh.vboOffsets[2 + low] + 12 * std::uint64_t(runs.front().placed.first);
+    const std::uint64_t to = mesh.vboOffsets[2 + high] + 12 * std::uint64_t(runs.back().placed.end);
+    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(from), GLsizeiptr(to - from), GL_MAP_WRITE_BIT);
+    if (!mapped) return false;
+    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
+    // Where the next face's corners go in each array; null for an array
+    // not reached, whose bytes go to a scratch place.
+    std::uint8_t* at[3] = {nullptr, nullptr, nullptr};
+    std::uint8_t scratch[3][12];
+    const auto start = [&](const Run& r) {
+        for (int i = 0; i < 3; ++i)
+            at[i] = (parts & (1u << i)) ? base + (mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first) - from)
+                                        : nullptr;
+    };
+    const auto write = [&](const MeshFace& F, std::uint32_t) {
+        std::uint8_t* p[3];
+        for (int i = 0; i < 3; ++i) p[i] = at[i] ? at[i] : scratch[i];
+        vbofill::writePaint(F, p[0], p[1], p[2]);
+        for (int i = 0; i < 3; ++i)
+            if (at[i]) at[i] = p[i];
+    };
+    layoutHolds = forRunFaces(mesh, runs, start, write) && layoutHolds;
+    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
 // The feature segments of the position runs' faces, at the segments the
@@ -200,7 +196,7 @@ bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
     if (written && marked(Mesh::RefillNormals))
         written = refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
                              [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });
-    if (written && marked(Mesh::RefillPaint)) refillPaintRuns(mesh, layoutHolds);
+    if (written && marked(Mesh::RefillPaint)) written = refillPaintRuns(mesh, layoutHolds);
     if (written && marked(Mesh::RefillPositions)) refillFeatureRuns(mesh, layoutHolds);
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
     return written;
