@@ -197,9 +197,21 @@ void MeshBufferState::settle() {
             refill[a] = RefillWhole;
             continue;
         }
-        for (const std::uint32_t v : marks.vertices()) {
+        // The vertices come in the order the stroke reached them, far apart
+        // in the lists when the mesh is not in a spatial order: a vertex's
+        // start is fetched some vertices ahead, its faces nearer. fanFaces
+        // names faces below faceSlots only.
+        constexpr std::size_t Far = 16, Near = 8;
+        const std::vector<std::uint32_t>& list = marks.vertices();
+        const std::size_t n = list.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i + Far < n && std::size_t(list[i + Far]) + 1 < first.size()) __builtin_prefetch(&first[list[i + Far]]);
+            if (i + Near < n && std::size_t(list[i + Near]) + 1 < first.size())
+                __builtin_prefetch(fanFaces.data() + first[list[i + Near]]);
+            const std::uint32_t v = list[i];
             if (std::size_t(v) + 1 >= first.size()) continue;
-            for (std::uint32_t i = first[v]; i < first[std::size_t(v) + 1]; ++i) marks.markFace(fanFaces[i]);
+            const std::uint32_t from = first[v];
+            marks.markFaces(fanFaces.data() + from, first[std::size_t(v) + 1] - from, faceSlots);
         }
     }
 }

@@ -26,6 +26,9 @@ namespace qel {
 class ChangeMarks {
 public:
     void markFace(std::uint32_t f);
+    // Marks the faces of the list; faceLimit is one past the largest face
+    // the list may name (the bitmap is sized for it once, not face by face).
+    void markFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit);
     // False when the vertex was marked already.
     bool markVertex(std::uint32_t v);
     // Drops every mark and keeps none until the next clear.
@@ -220,6 +223,27 @@ inline void ChangeMarks::markFace(std::uint32_t f) {
         highWord_ = w > highWord_ ? w : highWord_;
     }
     ++faceMarks_;
+}
+
+inline void ChangeMarks::markFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit) {
+    if (overflowed_ || n == 0) return;
+    const std::size_t words = (faceLimit + 63) / 64;
+    if (faceWords_.size() < words) faceWords_.resize(words, 0);
+    // Kept in locals: stores through the bitmap could otherwise alias the
+    // bounds and make the loop reload them face by face.
+    std::uint64_t* bits = faceWords_.data();
+    std::size_t low = lowWord_ > highWord_ ? words : lowWord_;
+    std::size_t high = lowWord_ > highWord_ ? 0 : highWord_;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t f = list[i];
+        const std::size_t w = f >> 6;
+        bits[w] |= std::uint64_t(1) << (f & 63);
+        low = w < low ? w : low;
+        high = w > high ? w : high;
+    }
+    lowWord_ = low;
+    highWord_ = high;
+    faceMarks_ += n;
 }
 
 template <class Fn>

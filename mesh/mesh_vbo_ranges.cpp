@@ -1,7 +1,8 @@
-// The refills of marked faces: each run of marked faces is written into a
-// staging array with the writers of the whole refills (the same bytes) and
-// uploaded at the slots its faces occupy, so that the cost follows what a
-// stamp changed, not the mesh.
+// The refills of marked faces: each run of marked faces is written with the
+// writers of the whole refills (the same bytes) at the slots its faces
+// occupy, so that the cost follows what a stamp changed, not the mesh,
+// straight into one mapped range per array (no staging copy, no upload per
+// run).
 
 #include "mesh/mesh_vbo_ranges.h"
 
@@ -60,13 +61,14 @@ const std::vector<Run>& runsOf(const Mesh& mesh, const ChangeMarks& marks) {
     return runs;
 }
 
-// Calls fn(F, f) for the drawn faces of every run, in order. The runs lie
-// far apart in the face list when the mesh is not in a spatial order, so
-// that each would wait on memory: the first face of a run some runs ahead
-// is fetched, and the vertices of a nearer one. False when a face's active
-// bit disagrees with the layout (nothing more is visited).
-template <class Fn>
-bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Fn&& fn) {
+// Calls start(run) before each run, then fn(F, f) for the drawn faces of
+// the run, in order. The runs lie far apart in the face list when the mesh
+// is not in a spatial order, so that each would wait on memory: the first
+// face of a run some runs ahead is fetched, and the vertices of a nearer
+// one. False when a face's active bit disagrees with the layout (nothing
+// more is visited).
+template <class Start, class Fn>
+bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Start&& start, Fn&& fn) {
     constexpr std::size_t Far = 16, Near = 8;
     const MeshBufferState& state = mesh.bufferState;
     bool holds = true;
@@ -75,6 +77,7 @@ bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Fn&& fn) {
         if (i + Near < runs.size())
             for (const std::int32_t v : mesh.faces[runs[i + Near].first].v)
                 if (mesh.validVertex(v)) __builtin_prefetch(&mesh.vertices[std::size_t(v)].position);
+        start(runs[i]);
         std::uint32_t f = runs[i].first;
         mesh.faces.forRange(runs[i].first, runs[i].end, [&](const MeshFace& F) {
             const bool drawn = activeInLayout(state, f);
@@ -86,65 +89,69 @@ bool forRunFaces(const Mesh& mesh, const std::vector<Run>& runs, Fn&& fn) {
     return holds;
 }
 
-std::vector<std::uint8_t>& staging() {
-    static std::vector<std::uint8_t> bytes;
-    return bytes;
-}
-
 void upload(std::uint64_t offset, const void* data, std::uint64_t bytes) {
     gl->glBufferSubData(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(bytes), data);
 }
 
-// The slots the runs cover in all.
-std::uint64_t slotCount(const std::vector<Run>& runs) {
-    std::uint64_t n = 0;
-    for (const Run& r : runs) n += r.placed.end - r.placed.first;
-    return n;
-}
-
 // One array's runs: fill(F, dst) writes a face's bytes (perFace of them)
-// and returns the end. Every run is written into one staging array, then
-// uploaded at offset + perFace x its first slot.
+// and returns the end. The range of the array from the first run's slots to
+// the last run's is mapped once, without discarding it, and each run's
+// faces are written straight at their slots: no staging copy, and one map
+// however many runs a scattered mesh makes (a glBufferSubData per run costs
+// more than the bytes it carries when the faces lie apart). The bytes
+// between the runs are not touched and keep what they hold. False when the
+// range cannot be mapped or its contents were lost before unmapping.
 template <class Fill>
-void refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds, Fill fill) {
+bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds, Fill fill) {
     const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(array));
-    std::vector<std::uint8_t>& bytes = staging();
-    bytes.resize(perFace * slotCount(runs));
-    std::uint8_t* dst = bytes.data();
-    layoutHolds = forRunFaces(mesh, runs, [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); }) && layoutHolds;
-    if (!layoutHolds) return;
-    const std::uint8_t* src = bytes.data();
-    for (const Run& r : runs) {
-        const std::uint64_t length = perFace * (r.placed.end - r.placed.first);
-        upload(mesh.vboOffsets[array] + perFace * r.placed.first, src, length);
-        src += length;
-    }
+    if (runs.empty()) return true;
+    const std::uint64_t firstSlot = runs.front().placed.first;
+    const std::uint64_t span = perFace * (runs.back().placed.end - firstSlot);
+    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(mesh.vboOffsets[array] + perFace * firstSlot),
+                                        GLsizeiptr(span), GL_MAP_WRITE_BIT);
+    if (!mapped) return false;
+    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
+    std::uint8_t* dst = base;
+    layoutHolds = forRunFaces(
+                      mesh, runs, [&](const Run& r) { dst = base + perFace * (r.placed.first - firstSlot); },
+                      [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); }) &&
+                  layoutHolds;
+    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
-// The paint runs: colour, light and material of the runs' faces, each
-// uploaded into its own array when the marks reach it.
-void refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
+// The paint runs: colour, light and material of the runs' faces, written
+// into the arrays the marks reach, straight into one mapped range from the
+// first reached array's first slot to the last reached array's last (the
+// array between two reached ones, when not reached, is not touched). False
+// when the range cannot be mapped or its contents were lost.
+bool refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
     const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPaint));
-    std::vector<std::uint8_t>& bytes = staging();
-    const std::uint64_t part = 12 * slotCount(runs);
-    bytes.resize(3 * part);
-    std::uint8_t* colour = bytes.data();
-    std::uint8_t* light = colour + part;
-    std::uint8_t* material = light + part;
-    layoutHolds =
-        forRunFaces(mesh, runs,
-                    [&](const MeshFace& F, std::uint32_t) { vbofill::writePaint(F, colour, light, material); }) &&
-        layoutHolds;
-    if (!layoutHolds) return;
-    for (int i = 0; i < 3; ++i) {
-        if (!(mesh.bufferState.paintParts() & (1 << i))) continue;
-        const std::uint8_t* src = bytes.data() + i * part;
-        for (const Run& r : runs) {
-            const std::uint64_t length = 12 * std::uint64_t(r.placed.end - r.placed.first);
-            upload(mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first), src, length);
-            src += length;
-        }
-    }
+    const unsigned parts = mesh.bufferState.paintParts() & 7u;
+    if (runs.empty() || parts == 0) return true;
+    const int low = __builtin_ctz(parts), high = 31 - __builtin_clz(parts);
+    const std::uint64_t from = mesh.vboOffsets[2 + low] + 12 * std::uint64_t(runs.front().placed.first);
+    const std::uint64_t to = mesh.vboOffsets[2 + high] + 12 * std::uint64_t(runs.back().placed.end);
+    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(from), GLsizeiptr(to - from), GL_MAP_WRITE_BIT);
+    if (!mapped) return false;
+    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
+    // Where the next face's corners go in each array; null for an array
+    // not reached, whose bytes go to a scratch place.
+    std::uint8_t* at[3] = {nullptr, nullptr, nullptr};
+    std::uint8_t scratch[3][12];
+    const auto start = [&](const Run& r) {
+        for (int i = 0; i < 3; ++i)
+            at[i] = (parts & (1u << i)) ? base + (mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first) - from)
+                                        : nullptr;
+    };
+    const auto write = [&](const MeshFace& F, std::uint32_t) {
+        std::uint8_t* p[3];
+        for (int i = 0; i < 3; ++i) p[i] = at[i] ? at[i] : scratch[i];
+        vbofill::writePaint(F, p[0], p[1], p[2]);
+        for (int i = 0; i < 3; ++i)
+            if (at[i]) at[i] = p[i];
+    };
+    layoutHolds = forRunFaces(mesh, runs, start, write) && layoutHolds;
+    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
 // The feature segments of the position runs' faces, at the segments the
@@ -158,7 +165,7 @@ void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
         if (features.first[r.first] != features.first[r.end]) withLines.push_back(r);
     static std::vector<vec3> lines;
     lines.clear();
-    layoutHolds = forRunFaces(mesh, withLines,
+    layoutHolds = forRunFaces(mesh, withLines, [](const Run&) {},
                               [&](const MeshFace& F, std::uint32_t f) {
                                   if (features.mask[f])
                                       vbofill::appendFeatures(mesh.vertices, F, features.mask[f], lines);
@@ -181,17 +188,18 @@ bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
     // that found it must not clear it, and nothing more is written.
     const auto marked = [&](int array) { return layoutHolds && mesh.refill[array] == Mesh::RefillMarked; };
     gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
+    bool written = true;
     if (marked(Mesh::RefillPositions))
-        refillRuns(mesh, Mesh::RefillPositions, 36, layoutHolds, [&mesh](const MeshFace& F, std::uint8_t* dst) {
+        written = refillRuns(mesh, Mesh::RefillPositions, 36, layoutHolds, [&mesh](const MeshFace& F, std::uint8_t* dst) {
             return vbofill::writePositions(mesh.vertices, F, dst);
         });
-    if (marked(Mesh::RefillNormals))
-        refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
-                   [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });
-    if (marked(Mesh::RefillPaint)) refillPaintRuns(mesh, layoutHolds);
-    if (marked(Mesh::RefillPositions)) refillFeatureRuns(mesh, layoutHolds);
+    if (written && marked(Mesh::RefillNormals))
+        written = refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
+                             [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });
+    if (written && marked(Mesh::RefillPaint)) written = refillPaintRuns(mesh, layoutHolds);
+    if (written && marked(Mesh::RefillPositions)) refillFeatureRuns(mesh, layoutHolds);
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
-    return true;
+    return written;
 }
 
 }  // namespace qel

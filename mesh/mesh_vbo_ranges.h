@@ -7,13 +7,14 @@ namespace qel {
 class Mesh;
 
 // For each array whose refill flag is RefillMarked, rewrites the corners of
-// its marked faces and uploads them with one glBufferSubData per run of
-// neighbouring faces; the position runs also rewrite the feature segments
-// of their faces. The vertex buffer is sized and the marks are followed
+// its marked faces run by run of neighbouring faces, straight into the
+// mapped range the runs span; the position runs also rewrite the feature
+// segments of their faces (one glBufferSubData per run of the line
+// buffer). The vertex buffer is sized and the marks are followed
 // (MeshBufferState::settle). layoutHolds turns false, and nothing more is
 // written, when a face is no longer drawn as the buffer's layout says: the
-// caller then rebuilds everything. Returns true (GL errors are read by the
-// caller).
+// caller then rebuilds everything. False when a range cannot be mapped or
+// its contents were lost (other GL errors are read by the caller).
 bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds);
 
 }  // namespace qel
