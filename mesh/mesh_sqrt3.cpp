@@ -83,6 +83,7 @@ bool planFaces(Sqrt3Plan& w) {
     const int oldF = w.oldF;
     auto sharp = [&w](int face, int e) { return (w.flags[std::size_t(face)] & MeshFace::SHARP[e]) != 0; };
     auto mark = [&w](int p, int q, std::uint8_t bits) {
+        w.anyFeature = true;
         w.feature[std::size_t(p)] = std::uint8_t(w.feature[std::size_t(p)] | bits);
         w.feature[std::size_t(q)] = std::uint8_t(w.feature[std::size_t(q)] | bits);
     };
@@ -296,12 +297,19 @@ void Mesh::subdivideSqrt3() {
         forgetOpenStroke();
         stroke_.reset();
         FaceTable table;
-        buildSqrt3InSpaceOrder(*this, w, table);
+        const bool settled = buildSqrt3InSpaceOrder(*this, w, table);
         deselectAll();
         deleteVBO();
         bufferState.markFeatures();
         needsCompaction = 0;
-        rebuildAfterLinks(ResizeKeep, true, true, false, &table);
+        // Settled: what the rebuild's vertex and normal passes would write
+        // is there already (smooth vertices with bits 0-2 clear, every
+        // corner with its vertex's normal); its last steps (size kept,
+        // nothing to compact, buffers dropped) change nothing.
+        if (settled)
+            status = 0;
+        else
+            rebuildAfterLinks(ResizeKeep, true, true, false, &table);
         return;
     }
     buildInSlotOrder(*this, w);

@@ -15,6 +15,7 @@
 
 #include "mesh/face_table.h"
 #include "mesh/mesh.h"
+#include "mesh/normal_math.h"
 #include "mesh/space_order.h"
 #include "mesh/sqrt3_plan.h"
 
@@ -35,6 +36,8 @@ struct OrderWork {
     std::vector<std::int32_t> faceAt;     // per final face number the slot it takes
     std::vector<std::int32_t> finalOf;    // per slot its final face number
     std::vector<std::int32_t> lastFace;   // per final vertex number the last face using it
+    std::vector<vec3> faceNormal;         // on a mesh without features: per final face its normal
+    std::vector<vec3> vertexNormal;       // and per final vertex its normal
 };
 
 // The old records copied (the final ones overwrite them) and the final
@@ -98,18 +101,44 @@ void orderFaces(const Sqrt3Plan& w, OrderWork& o) {
     }
 }
 
+// On a mesh without sharp or open edges, the normals as the rebuild's
+// normal pass forms them: each face's from its final corners, and each
+// vertex's the normalised sum of its faces' normals in final face order
+// (every vertex is smooth: its corners all take it).
+void smoothNormals(const Sqrt3Plan& w, OrderWork& o) {
+    const int oldF = w.oldF, nF = 3 * oldF;
+    const std::int32_t* const renumber = o.renumber.data();
+    const vec3* const position = o.position.data();
+    o.faceNormal.reserve(std::size_t(nF));
+    o.vertexNormal.assign(std::size_t(w.oldV) + std::size_t(oldF), vec3(0, 0, 0));
+    vec3* const sum = o.vertexNormal.data();
+    for (int t = 0; t < nF; ++t) {
+        const int s = o.faceAt[std::size_t(t)];
+        const int i = s < oldF ? s : (s - oldF) >> 1;
+        const Sqrt3Child c = w.child(i, s < oldF ? 2 : (s - oldF) & 1);
+        const vec3 n = triangleNormal(position[c.v[0]], position[c.v[1]], position[c.v[2]]);
+        o.faceNormal.push_back(n);
+        for (int k = 0; k < 3; ++k) sum[renumber[c.v[k]]] += n;
+    }
+    for (vec3& n : o.vertexNormal) n = normaliseCorner(n);
+}
+
 // Every face record in final order, over the old ones and then appended,
-// and the table of corners, links and flags; the last face of each vertex.
+// and (unless the normals are known) the table of corners, links and flags;
+// the last face of each vertex.
 void writeFaces(Mesh& m, const Sqrt3Plan& w, OrderWork& o, FaceTable& table) {
+    const bool withNormals = !o.faceNormal.empty();
     const int oldF = w.oldF, nF = 3 * oldF;
     const std::int32_t* const renumber = o.renumber.data();
     const std::int32_t* const finalOf = o.finalOf.data();
     const std::int32_t* const faceAt = o.faceAt.data();
-    table.corners.allocate(std::size_t(nF) * 3);
-    table.links.allocate(std::size_t(nF) * 3);
-    table.flags.allocate(std::size_t(nF));
-    table.linksWritten = false;
-    table.clearMarks = true;
+    if (!withNormals) {
+        table.corners.allocate(std::size_t(nF) * 3);
+        table.links.allocate(std::size_t(nF) * 3);
+        table.flags.allocate(std::size_t(nF));
+        table.linksWritten = false;
+        table.clearMarks = true;
+    }
     o.lastFace.assign(std::size_t(w.oldV) + std::size_t(oldF), -1);
     m.faces.reserve(std::size_t(nF));
     auto parentOf = [oldF](int s) { return s < oldF ? s : (s - oldF) >> 1; };
@@ -130,12 +159,19 @@ void writeFaces(Mesh& m, const Sqrt3Plan& w, OrderWork& o, FaceTable& table) {
         for (int k = 0; k < 3; ++k) {
             N.v[k] = renumber[c.v[k]];
             N.f[k] = c.f[k] < 0 ? -1 : finalOf[c.f[k]];
-            table.corners[3 * std::size_t(t) + std::size_t(k)] = N.v[k];
-            table.links[3 * std::size_t(t) + std::size_t(k)] = N.f[k];
             o.lastFace[std::size_t(N.v[k])] = t;
         }
         N.flags = std::uint8_t(MeshFace::ActiveBit | (c.sharp ? MeshFace::SHARP[2] : 0));
-        table.flags[std::size_t(t)] = N.flags;
+        if (withNormals) {
+            N.normal = o.faceNormal[std::size_t(t)];
+            for (int k = 0; k < 3; ++k) N.normals[k] = o.vertexNormal[std::size_t(N.v[k])];
+        } else {
+            for (int k = 0; k < 3; ++k) {
+                table.corners[3 * std::size_t(t) + std::size_t(k)] = N.v[k];
+                table.links[3 * std::size_t(t) + std::size_t(k)] = N.f[k];
+            }
+            table.flags[std::size_t(t)] = N.flags;
+        }
         const pbr* corner = &o.corner[std::size_t(i) * 3];
         N.material[0] = corner[nextK(e)];
         N.material[1] = c.across >= 0 ? w.centre[std::size_t(c.across)] : corner[prevK(e)];
@@ -187,7 +223,7 @@ void writeVertices(Mesh& m, const Sqrt3Plan& w, const OrderWork& o) {
 
 }  // namespace
 
-void buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table) {
+bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table) {
     OrderWork o;
     readOld(m, w, o);
     const int nV = w.oldV + w.oldF;
@@ -198,8 +234,10 @@ void buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table) {
         },
         o.from, o.renumber);
     orderFaces(w, o);
+    if (!w.anyFeature) smoothNormals(w, o);
     writeFaces(m, w, o, table);
     writeVertices(m, w, o);
+    return !w.anyFeature;
 }
 
 }  // namespace qel

@@ -58,6 +58,7 @@ struct Sqrt3Plan {
     std::vector<vec3> centroidSum;      // per old vertex: the centroids round it
     bool oneSided = false;              // some edge is marked sharp on one side only
     bool looseVertex = false;           // some vertex is used by no face
+    bool anyFeature = false;            // some edge is sharp or open
 
     // The slot of the child for edge e of old face i.
     int childSlot(int i, int e) const { return e == 2 ? i : oldF + 2 * i + e; }
@@ -98,9 +99,11 @@ bool planSqrt3(const Mesh& m, Sqrt3Plan& w);
 
 // The step in space order, as the slot-order step followed by its
 // renumbering and rebuild links leaves it (mesh_sqrt3_order.cpp): the
-// records written once, in their final places; the table holds the
-// corners, links and flags the rebuild's vertex and normal passes read.
-// For a plan without one-sided marks or loose vertices.
-void buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table);
+// records written once, in their final places. On a mesh without sharp or
+// open edges they get their normals and vertex flags as the rebuild leaves
+// them, and true is returned; otherwise the table holds the corners, links
+// and flags the rebuild's vertex and normal passes read. For a plan without
+// one-sided marks or loose vertices.
+bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table);
 
 }  // namespace qel
