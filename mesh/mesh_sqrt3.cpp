@@ -33,6 +33,7 @@
 #include "mesh/face_table.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
+#include "mesh/normal_math.h"
 #include "mesh/space_order.h"
 #include "mesh/sqrt3_plan.h"
 
@@ -166,9 +167,51 @@ bool checkFans(const Mesh& m, Sqrt3Plan& w) {
     return true;
 }
 
+// The normals calculateNormals forms after the slot-order build, formed
+// before it on a mesh without sharp or open edges and without loose
+// vertices: every vertex is smooth and every corner takes its vertex's
+// normalised sum of face normals, summed in slot order.
+struct SlotNormals {
+    std::vector<vec3> face;    // per slot
+    std::vector<vec3> vertex;  // per vertex (old, then centroids)
+};
+
+void formSlotNormals(const Mesh& m, const Sqrt3Plan& w, SlotNormals& n) {
+    const int oldV = w.oldV, oldF = w.oldF;
+    // The final positions, as buildFaces and smoothOldVertices reach them.
+    std::vector<vec3> position;
+    position.reserve(std::size_t(oldV) + std::size_t(oldF));
+    m.vertices.forRange(0, std::size_t(oldV), [&position](const MeshVertex& r) { position.push_back(r.position); });
+    std::vector<vec3> target(std::size_t(oldV), vec3(0, 0, 0));
+    for (int i = 0; i < oldF; ++i) {
+        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
+        const vec3 c =
+            sqrt3Centroid(position[std::size_t(v[0])], position[std::size_t(v[1])], position[std::size_t(v[2])]);
+        for (int k = 0; k < 3; ++k) target[std::size_t(v[k])] += c;
+        position.push_back(c);
+    }
+    for (int v = 0; v < oldV; ++v) {
+        target[std::size_t(v)] = target[std::size_t(v)] / float(w.degree[std::size_t(v)]);
+        position[std::size_t(v)] = (position[std::size_t(v)] + target[std::size_t(v)]) * 0.5f;
+    }
+    const int nF = 3 * oldF;
+    n.face.reserve(std::size_t(nF));
+    n.vertex.assign(position.size(), vec3(0, 0, 0));
+    for (int s = 0; s < nF; ++s) {
+        const int i = s < oldF ? s : (s - oldF) >> 1;
+        const Sqrt3Child c = w.child(i, s < oldF ? 2 : (s - oldF) & 1);
+        const vec3 f =
+            triangleNormal(position[std::size_t(c.v[0])], position[std::size_t(c.v[1])], position[std::size_t(c.v[2])]);
+        n.face.push_back(f);
+        for (int k = 0; k < 3; ++k) n.vertex[std::size_t(c.v[k])] += f;
+    }
+    for (vec3& v : n.vertex) v = normaliseCorner(v);
+}
+
 // Writes the three child faces of old face i (indexed by edge) from the old
-// record F (a copy: child 2 overwrites it in place).
-void buildChildren(const MeshFace& F, int i, const Sqrt3Plan& w, MeshFace* const child[3]) {
+// record F (a copy: child 2 overwrites it in place), with their normals
+// when they are known.
+void buildChildren(const MeshFace& F, int i, const Sqrt3Plan& w, const SlotNormals* normals, MeshFace* const child[3]) {
     const pbr& own = w.centre[std::size_t(i)];
     const pbr corner[3] = {pbr::Clamped(F.material[0]), pbr::Clamped(F.material[1]), pbr::Clamped(F.material[2])};
     for (int e = 0; e < 3; ++e) {
@@ -178,12 +221,16 @@ void buildChildren(const MeshFace& F, int i, const Sqrt3Plan& w, MeshFace* const
         N.material[0] = corner[nextK(e)];
         N.material[1] = c.across >= 0 ? w.centre[std::size_t(c.across)] : corner[prevK(e)];
         N.material[2] = own;
+        if (normals) {
+            N.normal = normals->face[std::size_t(w.childSlot(i, e))];
+            for (int k = 0; k < 3; ++k) N.normals[k] = normals->vertex[std::size_t(c.v[k])];
+        }
     }
 }
 
 // Writes the three child faces of every old face in their slots and its
 // centroid vertex, and sums the centroids round each old vertex.
-void buildFaces(Mesh& m, Sqrt3Plan& w) {
+void buildFaces(Mesh& m, Sqrt3Plan& w, const SlotNormals* normals) {
     const int oldV = w.oldV, oldF = w.oldF;
     m.vertices.reserve(std::size_t(oldV) + std::size_t(oldF));
     m.faces.reserve(std::size_t(oldF) * 3);
@@ -196,7 +243,7 @@ void buildFaces(Mesh& m, Sqrt3Plan& w) {
         for (const int v : F.v) w.centroidSum[std::size_t(v)] += c;
         m.vertices.push_back(MeshVertex(c, i, MeshVertex::ActiveBit));
         MeshFace* const child[3] = {&m.faces.push_back(blank), &m.faces.push_back(blank), &m.faces[i]};
-        buildChildren(F, i, w, child);
+        buildChildren(F, i, w, normals, child);
     }
 }
 
@@ -237,8 +284,12 @@ void smoothOldVertices(Mesh& m, Sqrt3Plan& w) {
 }
 
 // The direct step in slot order on a planned mesh.
-void buildInSlotOrder(Mesh& m, Sqrt3Plan& w) {
-    buildFaces(m, w);
+// With settled, the normals are written with the records (for a plan
+// without sharp or open edges and without loose vertices).
+void buildInSlotOrder(Mesh& m, Sqrt3Plan& w, bool settled) {
+    SlotNormals normals;
+    if (settled) formSlotNormals(m, w, normals);
+    buildFaces(m, w, settled ? &normals : nullptr);
     updateOldVertices(m, w);
     smoothOldVertices(m, w);
 }
@@ -312,8 +363,12 @@ void Mesh::subdivideSqrt3() {
             rebuildAfterLinks(ResizeKeep, true, true, false, &table);
         return;
     }
-    buildInSlotOrder(*this, w);
+    // In slot order, a mesh without features or loose vertices gets its
+    // normals with its records.
+    const bool settled = !scattered && !w.anyFeature && !w.looseVertex;
+    buildInSlotOrder(*this, w, settled);
     deleteVBO();
+    if (settled) return;
     // The new records were appended: see subdivide.
     if (!scattered || !orderIfScattered()) calculateNormals(2);
 }

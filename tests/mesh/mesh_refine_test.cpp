@@ -346,3 +346,16 @@ TEST(MeshSqrt3, ALargeScatteredMeshEndsAsTheStepPutInSpaceOrder) {
     EXPECT_EQ(sameRecords(*smooth, again), "");
     EXPECT_EQ(checkMeshInvariants(*smooth), "");
 }
+
+TEST(MeshSqrt3, EndsWithTheNormalsARecalculationForms) {
+    // Smooth (normals formed with the records), creased and open meshes.
+    const std::vector<Mesh*> meshes = {painted(smoothSphere(3).release()), creasedSphere(), meshtest::makeHexagon(),
+                                       Mesh::Cube()};
+    for (Mesh* m : meshes) {
+        for (int step = 0; step < 2; ++step) m->subdivideSqrt3();
+        Mesh recalculated(*m);
+        recalculated.calculateNormals(2);
+        EXPECT_EQ(sameRecords(*m, recalculated), "");
+        delete m;
+    }
+}
