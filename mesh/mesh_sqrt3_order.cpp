@@ -6,8 +6,10 @@
 // face order from those positions and the children's corners, and the links
 // of a sound mesh from the children's shapes. So every record is written
 // once, in its final place, with what the renumbering and the rebuild's
-// link pass would have left there; the rebuild's vertex and normal passes
-// then run on the table written alongside.
+// link pass would have left there. On a mesh with sharp or open edges the
+// rebuild's vertex and normal passes then run on the table written
+// alongside; on one without, every vertex is smooth, and the normals are
+// formed before the records and written with them.
 
 #include <algorithm>
 #include <cstdint>
