@@ -14,24 +14,11 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/space_order.h"
 
 namespace qel {
 
 namespace {
-
-// The bits of x (21 of them) spread to every third bit.
-std::uint64_t spread(std::uint64_t x) {
-    x &= 0x1fffff;
-    x = (x | x << 32) & 0x1f00000000ffffull;
-    x = (x | x << 16) & 0x1f0000ff0000ffull;
-    x = (x | x << 8) & 0x100f00f00f00f00full;
-    x = (x | x << 4) & 0x10c30c30c30c30c3ull;
-    x = (x | x << 2) & 0x1249249249249249ull;
-    return x;
-}
-
-// Below this many vertices the lists fit the caches whatever their order.
-constexpr int FewVertices = 65536;
 
 // Puts list's records in the order `from` gives (record i takes the record
 // that stood at from[i]; from is a permutation), passing each through
@@ -81,56 +68,21 @@ void permuteInPlace(List& list, const std::vector<std::int32_t>& from, Settle se
 }  // namespace
 
 bool Mesh::importScattered() const {
-    const int nF = faceCount();
-    if (vertexCount() < FewVertices || nF < 2) return false;
-    // The first corners of successive faces: far apart in most of them
-    // when the file's order is not the surface's.
-    int jumps = 0;
-    int last = faces[0].v[0];
-    for (int f = 1; f < nF; ++f) {
-        const int v = faces[f].v[0];
-        jumps += std::abs(std::int64_t(v) - last) > 4096;
-        last = v;
-    }
-    return 4 * std::int64_t(jumps) > nF;
+    return spaceorder::scattered(vertexCount(), faceCount(), [this](int f) { return faces[f].v[0]; });
 }
 
 void Mesh::orderSpatially() {
     const int nV = vertexCount(), nF = faceCount();
     if (nV == 0) return;
-    // The Z-order key of each vertex in the box of the finite positions.
-    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    vertices.forRange(0, vertices.size(), [&](const MeshVertex& r) {
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
-        for (int a = 0; a < 3; ++a)
-            if (std::isfinite(p[a])) {
-                lo[a] = std::min(lo[a], p[a]);
-                hi[a] = std::max(hi[a], p[a]);
-            }
-    });
-    // (key, old number) pairs sorted: the new order, ties by the old number.
-    std::vector<std::pair<std::uint64_t, std::int32_t>> keyed(static_cast<std::size_t>(nV));
-    int v = 0;
-    vertices.forRange(0, vertices.size(), [&](const MeshVertex& r) {
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
-        std::uint64_t key = 0;
-        for (int a = 0; a < 3; ++a) {
-            const double extent = hi[a] - lo[a];
-            const double t = extent > 0 && std::isfinite(p[a]) ? (p[a] - lo[a]) / extent : 0.0;
-            key |= spread(std::uint64_t(std::clamp(t, 0.0, 1.0) * 2097151.0)) << a;
-        }
-        keyed[std::size_t(v)] = {key, v};
-        ++v;
-    });
-    std::sort(keyed.begin(), keyed.end());
-    std::vector<std::int32_t> renumber(std::size_t(nV), 0);
+    std::vector<std::int32_t> renumber;
     {
-        std::vector<std::int32_t> from(static_cast<std::size_t>(nV));
-        for (int i = 0; i < nV; ++i) {
-            from[std::size_t(i)] = keyed[std::size_t(i)].second;
-            renumber[std::size_t(keyed[std::size_t(i)].second)] = i;
-        }
-        keyed = {};
+        std::vector<std::int32_t> from;
+        spaceorder::zOrder(
+            nV,
+            [this](auto&& fn) {
+                vertices.forRange(0, vertices.size(), [&fn](const MeshVertex& r) { fn(r.position); });
+            },
+            from, renumber);
         permuteInPlace(vertices, from, [](MeshVertex& r) { r.face = -1; });
         positionsEdited();
     }

@@ -118,6 +118,47 @@ int turnedOver(const Mesh& m, const vec3& inside) {
     return n;
 }
 
+// "" when every record field and the counts that follow the records match
+// exactly.
+std::string sameRecords(const Mesh& a, const Mesh& b) {
+    if (a.vertexCount() != b.vertexCount() || a.faceCount() != b.faceCount()) return "counts differ";
+    for (int f = 0; f < a.faceCount(); ++f) {
+        const MeshFace &A = a.faces[f], &B = b.faces[f];
+        bool same = A.flags == B.flags && A.normal == B.normal;
+        for (int k = 0; k < 3; ++k)
+            same = same && A.v[k] == B.v[k] && A.f[k] == B.f[k] && A.material[k] == B.material[k] &&
+                   A.normals[k] == B.normals[k];
+        if (!same) return "face " + std::to_string(f) + " differs";
+    }
+    for (int v = 0; v < a.vertexCount(); ++v) {
+        const qel::MeshVertex &A = a.vertices[v], &B = b.vertices[v];
+        if (!(A.position == B.position) || A.face != B.face || A.selection != B.selection || A.flags != B.flags)
+            return "vertex " + std::to_string(v) + " differs";
+    }
+    if (a.vertexMark != b.vertexMark || a.faceMark != b.faceMark || a.needsCompaction != b.needsCompaction ||
+        a.status != b.status || !a.selectedVertices.empty() || !b.selectedVertices.empty())
+        return "mesh fields differ";
+    return "";
+}
+
+// A torus of 24,000 vertices, its faces shuffled (a subdivision's slot
+// order would be scattered), painted; with ridges, every vertex on a sharp
+// ring round the tube, some corner bits set and some vertices selected.
+MeshPtr scatteredTorus(bool ridges) {
+    MeshPtr m(painted(meshtest::torus(200, 120, 3.0, 1.0, true, false)));
+    m->initialize(Mesh::ResizeKeep);
+    if (!ridges) return m;
+    for (int i = 0; i < 200; ++i)
+        for (int j = 0; j < 120; ++j) m->edgeSharpVV(i * 120 + j, i * 120 + (j + 1) % 120, true);
+    m->initializeVertices();
+    for (int v = 0; v < m->vertexCount(); v += 97) m->vertices[v].flags |= qel::MeshVertex::CornerBit;
+    for (int v = 0; v < m->vertexCount(); v += 31) {
+        m->vertices[v].flags |= qel::MeshVertex::SelectedBit;
+        m->vertices[v].selection = int(m->selectedVertices.size());
+        m->selectedVertices.push_back(v);
+    }
+    return m;
+}
 }  // namespace
 
 TEST(MeshSharpen, MakeSharpReplacesMarksSharpenOnlyAdds) {
@@ -278,4 +319,43 @@ TEST(MeshSqrt3, CountsGrowNoFaceTurnsOverAndTheSmoothLimitIsRound) {
         rMax = std::max(rMax, qel::length(m.vertices[v].position));
     }
     EXPECT_LT(rMax - rMin, 0.05 * rMax);
+}
+
+TEST(MeshSqrt3, ALargeScatteredMeshEndsAsTheStepPutInSpaceOrder) {
+    // Every old vertex lies on a ridge and keeps its place: the step made
+    // edit by edit and then put in space order reaches the same positions
+    // bit for bit, so every record must match, order included.
+    const MeshPtr ridged = scatteredTorus(true);
+    Mesh direct(*ridged), edits(*ridged);
+    direct.subdivideSqrt3();
+    sqrt3ByEdits(edits);
+    ASSERT_TRUE(edits.orderIfScattered());
+    EXPECT_EQ(sameRecords(direct, edits), "");
+    EXPECT_FALSE(direct.importScattered());
+    EXPECT_EQ(checkMeshInvariants(direct), "");
+
+    // Smooth: what the space order and the rebuild make of the result
+    // leaves every record as it is.
+    const MeshPtr smooth = scatteredTorus(false);
+    smooth->subdivideSqrt3();
+    ASSERT_EQ(smooth->vertexCount(), 72000);
+    EXPECT_FALSE(smooth->importScattered());
+    Mesh again(*smooth);
+    again.orderSpatially();
+    again.initialize(Mesh::ResizeKeep);
+    EXPECT_EQ(sameRecords(*smooth, again), "");
+    EXPECT_EQ(checkMeshInvariants(*smooth), "");
+}
+
+TEST(MeshSqrt3, EndsWithTheNormalsARecalculationForms) {
+    // Smooth (normals formed with the records), creased and open meshes.
+    const std::vector<Mesh*> meshes = {painted(smoothSphere(3).release()), creasedSphere(), meshtest::makeHexagon(),
+                                       Mesh::Cube()};
+    for (Mesh* m : meshes) {
+        for (int step = 0; step < 2; ++step) m->subdivideSqrt3();
+        Mesh recalculated(*m);
+        recalculated.calculateNormals(2);
+        EXPECT_EQ(sameRecords(*m, recalculated), "");
+        delete m;
+    }
 }

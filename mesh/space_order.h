@@ -1,0 +1,126 @@
+#pragma once
+// The two rules behind the space order of a mesh's records, shared by the
+// order of an import (mesh_import_order.cpp) and by the subdivision that
+// writes its records in that order directly (mesh_sqrt3_order.cpp):
+// - whether a face list is scattered: its faces jump between far-apart
+//   vertices (only for meshes too large to sit in the caches);
+// - the vertex numbers along a Z-order curve through the positions (near
+//   vertices get near numbers), ties by the old number.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "core/vec.h"
+
+namespace qel {
+namespace spaceorder {
+
+// Below this many vertices the lists fit the caches whatever their order.
+constexpr int FewVertices = 65536;
+
+// Whether nF faces over nV vertices, face f's first corner firstCorner(f),
+// are scattered: the first corners of successive faces far apart in more
+// than a quarter of them.
+template <class FirstCorner>
+bool scattered(int nV, int nF, FirstCorner firstCorner) {
+    if (nV < FewVertices || nF < 2) return false;
+    std::int64_t jumps = 0;
+    int last = firstCorner(0);
+    for (int f = 1; f < nF; ++f) {
+        const int v = firstCorner(f);
+        jumps += std::abs(std::int64_t(v) - last) > 4096;
+        last = v;
+    }
+    return 4 * jumps > nF;
+}
+
+// The bits of x (21 of them) spread to every third bit.
+inline std::uint64_t spread(std::uint64_t x) {
+    x &= 0x1fffff;
+    x = (x | x << 32) & 0x1f00000000ffffull;
+    x = (x | x << 16) & 0x1f0000ff0000ffull;
+    x = (x | x << 8) & 0x100f00f00f00f00full;
+    x = (x | x << 4) & 0x10c30c30c30c30c3ull;
+    x = (x | x << 2) & 0x1249249249249249ull;
+    return x;
+}
+
+// Sorts (key, number) pairs listed in number order by key, equal keys in
+// number order: the order std::sort gives the pairs. A radix sort on 16
+// bits at a time (digits all pairs share are skipped); few pairs are
+// sorted directly.
+inline void sortKeyed(std::vector<std::pair<std::uint64_t, std::int32_t>>& keyed) {
+    using Keyed = std::pair<std::uint64_t, std::int32_t>;
+    const std::size_t n = keyed.size();
+    if (n < 4096) {
+        std::sort(keyed.begin(), keyed.end());
+        return;
+    }
+    constexpr int Digits = 4, Radix = 1 << 16;
+    std::vector<std::uint32_t> count(std::size_t(Digits) * Radix, 0);
+    for (const Keyed& x : keyed)
+        for (int d = 0; d < Digits; ++d) ++count[std::size_t(d) * Radix + ((x.first >> (16 * d)) & 0xffff)];
+    std::vector<Keyed> spare(n);
+    std::vector<Keyed>* from = &keyed;
+    std::vector<Keyed>* to = &spare;
+    for (int d = 0; d < Digits; ++d) {
+        std::uint32_t* const c = &count[std::size_t(d) * Radix];
+        if (c[(keyed[0].first >> (16 * d)) & 0xffff] == n) continue;  // one digit for all
+        std::uint32_t sum = 0;
+        for (int b = 0; b < Radix; ++b) {
+            const std::uint32_t k = c[b];
+            c[b] = sum;
+            sum += k;
+        }
+        Keyed* const out = to->data();
+        for (const Keyed& x : *from) out[c[(x.first >> (16 * d)) & 0xffff]++] = x;
+        std::swap(from, to);
+    }
+    if (from != &keyed) keyed.swap(spare);
+}
+
+// The Z-order numbers of nV vertices whose positions forEach(fn) hands to fn
+// in index order (it is called twice): from[i] is the old number of the
+// vertex that gets number i, renumber its inverse. The curve runs through
+// the box of the finite coordinates; a coordinate that is not finite, or an
+// axis without extent, counts as the box's low side.
+template <class ForEach>
+void zOrder(int nV, ForEach forEach, std::vector<std::int32_t>& from, std::vector<std::int32_t>& renumber) {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    forEach([&](const vec3& q) {
+        const double p[3] = {q.x, q.y, q.z};
+        for (int a = 0; a < 3; ++a)
+            if (std::isfinite(p[a])) {
+                lo[a] = std::min(lo[a], p[a]);
+                hi[a] = std::max(hi[a], p[a]);
+            }
+    });
+    // (key, old number) pairs sorted: the new order, ties by the old number.
+    std::vector<std::pair<std::uint64_t, std::int32_t>> keyed(static_cast<std::size_t>(nV));
+    int v = 0;
+    forEach([&](const vec3& q) {
+        const double p[3] = {q.x, q.y, q.z};
+        std::uint64_t key = 0;
+        for (int a = 0; a < 3; ++a) {
+            const double extent = hi[a] - lo[a];
+            const double t = extent > 0 && std::isfinite(p[a]) ? (p[a] - lo[a]) / extent : 0.0;
+            key |= spread(std::uint64_t(std::clamp(t, 0.0, 1.0) * 2097151.0)) << a;
+        }
+        keyed[std::size_t(v)] = {key, v};
+        ++v;
+    });
+    sortKeyed(keyed);
+    from.resize(std::size_t(nV));
+    renumber.resize(std::size_t(nV));
+    for (int i = 0; i < nV; ++i) {
+        from[std::size_t(i)] = keyed[std::size_t(i)].second;
+        renumber[std::size_t(keyed[std::size_t(i)].second)] = i;
+    }
+}
+
+}  // namespace spaceorder
+}  // namespace qel
