@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
 #include "gl/buffer.h"
@@ -38,17 +39,7 @@
 
 namespace {
 
-std::vector<std::uint8_t> readAll(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fseek(f, 0, SEEK_END);
-        bytes.resize(std::size_t(std::ftell(f)));
-        std::fseek(f, 0, SEEK_SET);
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-        std::fclose(f);
-    }
-    return bytes;
-}
+using benchfiles::readAll;
 
 struct Fixture {
     QTemporaryDir dir;

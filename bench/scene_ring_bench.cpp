@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "bench/bench_goals.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
@@ -120,14 +121,7 @@ bool decodeTool(const std::uint8_t* p, std::uint32_t n, FlatTool& out, std::vect
 
 // The file read whole, its tool records decoded into flat arrays.
 std::size_t floorLoad(const std::string& path, std::vector<FlatTool>& tools, std::vector<std::int32_t>& ids) {
-    std::vector<std::uint8_t> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fseek(f, 0, SEEK_END);
-        bytes.resize(std::size_t(std::ftell(f)));
-        std::fseek(f, 0, SEEK_SET);
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-        std::fclose(f);
-    }
+    const std::vector<std::uint8_t> bytes = benchfiles::readAll(path);
     const auto u32 = [&bytes](std::size_t at) { return qel::buffer::loadU32(bytes.data() + at); };
     for (std::size_t at = 8; at + 8 <= bytes.size();) {
         const std::size_t end = std::min(bytes.size(), at + 8 + u32(at + 4));

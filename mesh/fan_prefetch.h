@@ -24,54 +24,45 @@ inline void prefetchWholeFace(const MeshFace& F) {
     __builtin_prefetch(p + sizeof(MeshFace) - 1, 1);
 }
 
-// Calls write(i) for i = 0 .. n - 1, where faceAt(i) is the face from
-// which write(i) walks a fan writing the faces' records: Far records ahead
-// that face is fetched whole, Near records ahead the faces across its
-// edges (its links were fetched with it).
-template <class FaceAt, class Write>
-void writeFacesAhead(const Mesh& m, std::size_t n, FaceAt&& faceAt, Write&& write) {
-    constexpr std::size_t Far = 16, Near = 8;
+// Calls body(i) for i = 0 .. n - 1, where faceAt(i) is the face from which
+// body(i) walks a fan: Far records ahead that face is asked for, Near
+// records ahead the faces across its edges (its links were fetched with
+// it), each by prefetch(face record).
+template <std::size_t Far, std::size_t Near, class Prefetch, class FaceAt, class Body>
+void fansAhead(const Mesh& m, std::size_t n, Prefetch&& prefetch, FaceAt&& faceAt, Body&& body) {
     for (std::size_t i = 0; i < n; ++i) {
         if (i + Far < n) {
             const int f = faceAt(i + Far);
-            if (m.validFace(f)) prefetchWholeFace(m.faces[f]);
+            if (m.validFace(f)) prefetch(m.faces[f]);
         }
         if (i + Near < n) {
             const int f = faceAt(i + Near);
             if (m.validFace(f))
                 for (const int g : m.faces[f].f)
-                    if (m.validFace(g)) prefetchWholeFace(m.faces[g]);
+                    if (m.validFace(g)) prefetch(m.faces[g]);
         }
-        write(i);
+        body(i);
     }
 }
 
+// Calls write(i) for i = 0 .. n - 1, where faceAt(i) is the face from
+// which write(i) walks a fan writing the faces' records (fetched whole).
+template <class FaceAt, class Write>
+void writeFacesAhead(const Mesh& m, std::size_t n, FaceAt&& faceAt, Write&& write) {
+    fansAhead<16, 8>(m, n, prefetchWholeFace, faceAt, write);
+}
+
 // Calls walk(i) for i = 0 .. n - 1, where vertexAt(i) is the vertex whose
-// fan walk(i) visits. Far records ahead the vertex's stored face is
-// fetched, Near records ahead the faces across that face's edges (two of
-// them belong to the fan): the line of each that holds its corners and
-// links, and the one that holds its flags. The distances were measured on
-// a sphere of a million faces.
+// fan walk(i) visits, from the vertex's stored face: of each face ahead the
+// line that holds its corners and links and the one that holds its flags.
+// The distances were measured on a sphere of a million faces.
 template <class VertexAt, class Walk>
 void walkFansAhead(const Mesh& m, std::size_t n, VertexAt&& vertexAt, Walk&& walk) {
-    constexpr std::size_t Far = 32, Near = 16;
     const auto storedFace = [&](std::size_t i) {
         const int v = vertexAt(i);
         return m.validVertex(v) ? m.vertices[v].face : -1;
     };
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i + Far < n) {
-            const int f = storedFace(i + Far);
-            if (m.validFace(f)) prefetchFace(m.faces[f]);
-        }
-        if (i + Near < n) {
-            const int f = storedFace(i + Near);
-            if (m.validFace(f))
-                for (const int g : m.faces[f].f)
-                    if (m.validFace(g)) prefetchFace(m.faces[g]);
-        }
-        walk(i);
-    }
+    fansAhead<32, 16>(m, n, prefetchFace, storedFace, walk);
 }
 
 }  // namespace qel
