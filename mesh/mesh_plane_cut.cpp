@@ -195,7 +195,7 @@ bool CutSides::cutKeepsShape(const MeshFace& F) {
 // one pass over the face records reading their corners (and their flags
 // only where the corners cross), the records streamed in ahead.
 void CutSides::crossedAll() {
-    constexpr std::uintptr_t Ahead = 8 * sizeof(MeshFace);
+    constexpr std::uintptr_t Ahead = 24 * sizeof(MeshFace);
     const signed char* side = side_.data();
     const std::size_t n = side_.size();
     int f = 0;
