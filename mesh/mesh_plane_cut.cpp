@@ -111,8 +111,10 @@ public:
     // The sides asked for so far (the others kUnknownSide); all: every side.
     const std::vector<signed char>& values() const { return side_; }
     const std::vector<signed char>& all() {
+        constexpr std::uintptr_t Ahead = 32 * sizeof(MeshVertex);
         signed char* s = side_.data();
         m_.vertices.forRange(0, side_.size(), [&](const MeshVertex& r) {
+            __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&r) + Ahead));
             if (*s == kUnknownSide) *s = static_cast<signed char>(band_.side(r.position));
             ++s;
         });
