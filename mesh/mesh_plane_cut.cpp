@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -62,8 +63,11 @@ public:
           pointScale_(largestCoordinate(point)),
           band_(std::ldexp(std::sqrt(dot(normal, normal)), -20)) {}
 
-    int operator()(int v) const {
-        const double d = distance(v), band = bandAt(v);
+    int operator()(int v) const { return side(m_.vertices[v].position); }
+    // The side of a point, as of a vertex there.
+    int side(const vec3& p) const {
+        const dvec3 q(p);
+        const double d = dot(q - point_, normal_), band = band_ * std::max(pointScale_, largestCoordinate(q));
         return d > band ? 1 : (d < -band ? -1 : 0);
     }
     // The signed distance times the normal's length.
@@ -107,7 +111,13 @@ public:
     // The sides asked for so far (the others kUnknownSide); all: every side.
     const std::vector<signed char>& values() const { return side_; }
     const std::vector<signed char>& all() {
-        for (int v = 0; v < int(side_.size()); ++v) (*this)(v);
+        constexpr std::uintptr_t Ahead = 32 * sizeof(MeshVertex);
+        signed char* s = side_.data();
+        m_.vertices.forRange(0, side_.size(), [&](const MeshVertex& r) {
+            __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&r) + Ahead));
+            if (*s == kUnknownSide) *s = static_cast<signed char>(band_.side(r.position));
+            ++s;
+        });
         return side_;
     }
 
@@ -123,7 +133,8 @@ public:
     // Puts on the plane every near vertex whose crossing points would
     // leave, in a face of the scope (all faces when null) that has a
     // normal, a piece without one or a short cut segment: each time the
-    // face's corner nearest the plane, until no face needs it.
+    // face's corner nearest the plane, until no face needs it. A null
+    // scope needs every side known (all).
     void settle(const std::vector<int>* scope);
     // The faces of the scope that crossed the plane before settle, in
     // order (all that can cross after it).
@@ -146,6 +157,7 @@ private:
         return positive && negative;
     }
     bool cutKeepsShape(const MeshFace& F);
+    void crossedAll();
 };
 
 vec3 at(const Mesh& m, int v) { return m.vertices[std::size_t(v)].position; }
@@ -181,6 +193,26 @@ bool CutSides::cutKeepsShape(const MeshFace& F) {
            !noNormal(pb, pc, x2) && !band_.shortSegment(x1, x2);
 }
 
+// Lists every active face with corners on both sides, every side known:
+// one pass over the face records reading their corners (and their flags
+// only where the corners cross), the records streamed in ahead.
+void CutSides::crossedAll() {
+    constexpr std::uintptr_t Ahead = 24 * sizeof(MeshFace);
+    const signed char* side = side_.data();
+    const std::size_t n = side_.size();
+    int f = 0;
+    m_.faces.forRange(0, m_.faces.size(), [&](const MeshFace& F) {
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&F) + Ahead));
+        int sides = 0;
+        for (const int v : F.v) {
+            const int s = std::size_t(v) < n ? side[std::size_t(v)] : 0;
+            sides |= s > 0 ? 1 : (s < 0 ? 2 : 0);
+        }
+        if (sides == 3 && F.isActive()) crossed_.push_back(f);
+        ++f;
+    });
+}
+
 void CutSides::settle(const std::vector<int>* scope) {
     std::vector<int>& crossed = crossed_;
     crossed.clear();
@@ -190,7 +222,7 @@ void CutSides::settle(const std::vector<int>* scope) {
     if (scope)
         for (const int f : *scope) consider(f);
     else
-        for (int f = 0; f < m_.faceCount(); ++f) consider(f);
+        crossedAll();
     for (bool changed = true; changed;) {
         changed = false;
         for (const int f : crossed) {
@@ -560,7 +592,8 @@ public:
     // The cut core on the faces of walk, in order: every edge whose ends
     // lie on opposite sides is split, then planeWeld. walk receives the
     // faces the splits make (scoped: only those in the scope, selected, as
-    // walk is then selectedFaces); the new vertices go to cut.
+    // walk is then selectedFaces, and the positive corners of the scope are
+    // marked by planeMarkSide); the new vertices go to cut.
     static void planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal,
                               const std::vector<signed char>& sides, std::vector<int>& walk, bool scoped,
                               std::vector<int>& cut);
@@ -624,10 +657,13 @@ void PlaneCut::planeCutFaces(Mesh& mesh, const dvec3& point, const dvec3& normal
         const int f = walk[i];
         const MeshFace& G = mesh.faces[f];
         if (!G.isActive()) continue;
-        // Only a face with both selected and unselected corners can cross.
-        const int selected = int(mesh.vertices[G.v[0]].isSelected()) + int(mesh.vertices[G.v[1]].isSelected()) +
-                             int(mesh.vertices[G.v[2]].isSelected());
-        if (selected == 0 || selected == 3) continue;
+        // Only a face with both positive and other corners can cross: the
+        // whole-mesh cut reads the sides, a scoped one the marked corners.
+        const int positive = scoped ? int(mesh.vertices[G.v[0]].isSelected()) +
+                                          int(mesh.vertices[G.v[1]].isSelected()) +
+                                          int(mesh.vertices[G.v[2]].isSelected())
+                                    : int(sideOf(G.v[0]) > 0) + int(sideOf(G.v[1]) > 0) + int(sideOf(G.v[2]) > 0);
+        if (positive == 0 || positive == 3) continue;
         for (int k = 0; k < 3;) {
             const MeshFace& F = mesh.faces[f];
             int a = F.v[nextK(k)], b = F.v[prevK(k)];
@@ -699,7 +735,6 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     CutSides sides(*this, P, N);
     sides.all();
     sides.settle(nullptr);
-    PlaneCut::planeMarkSide(*this, sides.values(), nullptr, nullptr);
     std::vector<int> cut;
     PlaneCut::planeCutFaces(*this, P, N, sides.values(), sides.crossed(), false, cut);
     PlaneCut::planeCrease(*this, cut);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -79,6 +80,40 @@ TEST(MeshPlaneCut, CubeMiddleSplitsCrossingEdgesAndCreasesTheLine) {
     ASSERT_GT(d->vertexCount(), 8);
     for (int v = 8; v < d->vertexCount(); ++v)
         for (int o = 0; o < 8; ++o) EXPECT_GT(length(d->vertices[v].position - d->vertices[o].position), 0.1f);
+}
+
+TEST(MeshPlaneCut, WholeCutSplitsEveryCrossingEdgeOfEveryComponent) {
+    // Four spheres in a row, thousands of faces: no edge is left running
+    // from one side of a tilted plane to the other, and each sphere gets a
+    // closed creased line on the plane. Ends within 0.05 of the plane are
+    // left out of the count (a cut may put a vertex that near on it).
+    MeshPtr m(pair(pair(meshtest::smoothSphere(3), vec3(5, 0, 0)), vec3(10, 0, 0)));
+    ASSERT_GT(m->faceCount(), 4096);
+    const int n = m->vertexCount();
+    const vec3 point(0, 0, 0.0123f), normal(0.01f, 0.02f, 1.0f);
+    auto distance = [&](int v) { return dot(dvec3(m->vertices[v].position) - dvec3(point), dvec3(normal)); };
+    auto across = [&] {
+        int count = 0;
+        for (int f = 0; f < m->faceCount(); ++f)
+            for (int k = 0; k < 3; ++k) {
+                const MeshFace& F = m->faces[f];
+                const double a = distance(F.v[(k + 1) % 3]), b = distance(F.v[(k + 2) % 3]);
+                count += F.isActive() && ((a > 0.05 && b < -0.05) || (a < -0.05 && b > 0.05));
+            }
+        return count;
+    };
+    ASSERT_GT(across(), 4 * 20);
+    m->cutPlane(point, normal);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_TRUE(closed(*m));
+    EXPECT_EQ(across(), 0);
+    int onEach[4] = {0, 0, 0, 0};
+    for (int v = n; v < m->vertexCount(); ++v) {
+        EXPECT_NEAR(distance(v), 0.0, 1e-5) << v;
+        ++onEach[std::min(3, std::max(0, int(std::lround(m->vertices[v].position.x / 5))))];
+    }
+    for (const int c : onEach) EXPECT_GT(c, 20);
+    EXPECT_EQ(sharpEdgesFrom(*m, n), m->vertexCount() - n);  // closed lines
 }
 
 TEST(MeshPlaneCut, ScopedCutsStayInTheirScope) {
