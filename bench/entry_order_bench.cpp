@@ -274,7 +274,7 @@ void floorPartial(benchmark::State& state, Order order) {
             }
             std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
             for (std::size_t i = 0; i < moved.size(); ++i) {
-                const qel::vec3& p = points[std::size_t(moved[i])];
+                const qel::vec3 p = points[std::size_t(moved[i])];
                 for (std::uint32_t c = slotFirst[i]; c != slotFirst[i + 1]; ++c)
                     std::memcpy(base + 12 * std::size_t(cornerSlots[c] - low), &p, 12);
             }

@@ -165,7 +165,7 @@ bool refillPositionCorners(Mesh& mesh) {
     for (std::size_t i = 0; i < n; ++i) {
         if (!listed(i)) continue;
         const std::uint32_t v = list[i];
-        const vec3& p = mesh.vertices[v].position;
+        const vec3 p = mesh.vertices[v].position;
         const std::uint32_t to = first[v + 1];
         if (state.everyFaceActive)
             for (std::uint32_t c = first[v]; c != to; ++c) std::memcpy(base + 12 * std::uint64_t(corners[c] - shift), &p, 12);
