@@ -14,17 +14,25 @@
 //   End/Deform/<order>        the stroke's ended step and its buildVBO,
 //                             glFinish; four frames run untimed before it
 //   Refill/Partial/<order>    the buildVBO after one Deform stamp (the stamp
-//                             untimed): the positions of the faces round the
-//                             moved vertices (a running stroke refreshes the
-//                             normals at its end), glFinish
-//   Floor/Partial/<order>     the same bytes made from flat arrays (the
-//                             corner positions, and the corner normals as
-//                             half floats when the stamp marked any, of the
-//                             faces such a stamp marks) gathered into one
-//                             array each and uploaded into a buffer of the
-//                             mesh buffer's layout by one glBufferSubData
-//                             per run of consecutive faces (the ranges the
-//                             layout keeps apart), glFinish
+//                             untimed): following the stamp's marks, each
+//                             moved vertex's position written into the
+//                             corners that draw it (a running stroke
+//                             refreshes the normals at its end), through
+//                             one mapped range of the position array,
+//                             glFinish
+//   Floor/Partial/<order>     the same bytes from flat arrays, handed the
+//                             moved vertices, the corner slots of each (a
+//                             flat list) and the range they span, all made
+//                             outside the clock: each moved vertex's
+//                             position read from a flat position array and
+//                             written into its slots through one mapped
+//                             range of a buffer of the mesh buffer's size
+//                             and layout (the refill's upload, so that the
+//                             two differ in CPU work alone), and the corner
+//                             normals as half floats of the faces the stamp
+//                             marked for normals, when it marked any, one
+//                             glBufferSubData per run of consecutive faces,
+//                             glFinish
 //
 // Goals, in program and loaded order: a frame at most 16 ms, an end at
 // most 30 ms, the partial refill at most 1.5 x its floor.
@@ -33,6 +41,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -196,17 +205,20 @@ void floorPartial(benchmark::State& state, Order order) {
     Scene* s = drawnScene(state, order);
     if (!s) return;
     qel::Mesh& m = *s->mesh;
-    // The faces whose positions and normals the buildVBO after one Deform
-    // stamp rewrites, as the stamp marked them (a running stroke refreshes
-    // no normals: they follow at its end). Every face of these meshes is
-    // drawn, so that face f's corners sit at slot f of each array.
+    // The vertices whose positions, and the faces whose normals, the
+    // buildVBO after one Deform stamp rewrites, as the stamp marked them (a
+    // running stroke refreshes no normals: they follow at its end). Every
+    // face of these meshes is drawn, so that corner k of face f sits at
+    // slot 3 f + k of each array.
     Stroke stroke(*s, Sculptor::Deform);
     update(state, *s);
     stroke.stamp();
     const bool positionsMarked = m.refill[qel::Mesh::RefillPositions] != 0;
     const bool normalsMarked = m.refill[qel::Mesh::RefillNormals] != 0;
-    const std::vector<int> positionFaces =
-        positionsMarked ? markedFaces(m, m.bufferState.marks(qel::Mesh::RefillPositions)) : std::vector<int>();
+    const qel::ChangeMarks& positionMarks = m.bufferState.marks(qel::Mesh::RefillPositions);
+    std::vector<std::int32_t> moved;
+    if (positionsMarked) moved.assign(positionMarks.vertices().begin(), positionMarks.vertices().end());
+    const bool facesMarked = positionsMarked && positionMarks.markedFaces() != 0;
     const std::vector<int> normalFaces =
         normalsMarked ? markedFaces(m, m.bufferState.marks(qel::Mesh::RefillNormals)) : std::vector<int>();
     stroke.end();
@@ -216,17 +228,34 @@ void floorPartial(benchmark::State& state, Order order) {
         state.SkipWithError("a face is not drawn: the slots are not the face indices");
         return;
     }
-    const auto positionRuns = contiguousRuns(positionFaces);
-    const auto normalRuns = contiguousRuns(normalFaces);
-    // Flat arrays: corners of the position faces, positions, corner normals.
-    std::vector<std::int32_t> corners;
-    for (const int f : positionFaces) corners.insert(corners.end(), m.faces[f].v, m.faces[f].v + 3);
+    if (facesMarked || m.featureCount != 0) {
+        state.SkipWithError("faces marked or feature lines drawn: the floor writes vertices alone");
+        return;
+    }
+    // Flat arrays: the corner slots of each moved vertex (slotFirst[i] ..
+    // slotFirst[i + 1]), the range they span, the positions, the corner
+    // normals.
+    std::vector<std::uint32_t> slotFirst{0}, cornerSlots;
+    std::vector<int> fan;
+    std::uint32_t low = ~std::uint32_t(0), high = 0;
+    for (const std::int32_t v : moved) {
+        m.findFNeighbours(v, fan);
+        for (const int f : fan)
+            for (int k = 0; k < 3; ++k)
+                if (m.faces[f].v[k] == v) {
+                    const std::uint32_t slot = 3 * std::uint32_t(f) + std::uint32_t(k);
+                    cornerSlots.push_back(slot);
+                    low = std::min(low, slot);
+                    high = std::max(high, slot);
+                }
+        slotFirst.push_back(std::uint32_t(cornerSlots.size()));
+    }
     std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
     for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
     std::vector<qel::vec3> normals(3 * std::size_t(m.faceCount()));
     for (int f = 0; f < m.faceCount(); ++f)
         for (int k = 0; k < 3; ++k) normals[3 * std::size_t(f) + std::size_t(k)] = m.faces[f].normals[k];
-    std::vector<qel::vec3> gathered(corners.size());
+    const auto normalRuns = contiguousRuns(normalFaces);
     std::vector<std::uint8_t> gatheredNormals(18 * normalFaces.size());
     // A buffer of the mesh buffer's size and layout: positions at 0,
     // normals after the 36 bytes of every face's positions.
@@ -236,18 +265,31 @@ void floorPartial(benchmark::State& state, Order order) {
     const GLsizeiptr faceCount = GLsizeiptr(m.faceCount());
     gl->glBufferData(GL_ARRAY_BUFFER, 102 * faceCount, nullptr, GL_DYNAMIC_DRAW);
     for (auto _ : state) {
-        for (std::size_t i = 0; i < corners.size(); ++i) gathered[i] = points[std::size_t(corners[i])];
+        if (low <= high) {
+            void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(12) * low,
+                                                GLsizeiptr(12) * (high + 1 - low), GL_MAP_WRITE_BIT);
+            if (!mapped) {
+                state.SkipWithError("the range could not be mapped");
+                break;
+            }
+            std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
+            for (std::size_t i = 0; i < moved.size(); ++i) {
+                const qel::vec3 p = points[std::size_t(moved[i])];
+                for (std::uint32_t c = slotFirst[i]; c != slotFirst[i + 1]; ++c)
+                    std::memcpy(base + 12 * std::size_t(cornerSlots[c] - low), &p, 12);
+            }
+            gl->glUnmapBuffer(GL_ARRAY_BUFFER);
+        }
         std::uint8_t* dst = gatheredNormals.data();
         for (const int f : normalFaces)
             for (int k = 0; k < 3; ++k) dst = qel::writeHalf3(dst, normals[3 * std::size_t(f) + std::size_t(k)]);
-        uploadRuns(positionRuns, 0, 36, reinterpret_cast<const std::uint8_t*>(gathered.data()));
         uploadRuns(normalRuns, 36 * faceCount, 18, gatheredNormals.data());
         gl->glFinish();
     }
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
     gl->glDeleteBuffers(1, &buffer);
-    state.counters["faces"] = double(positionFaces.size());
-    state.counters["runs"] = double(positionRuns.size());
+    state.counters["vertices"] = double(moved.size());
+    state.counters["corners"] = double(cornerSlots.size());
     state.counters["normal_faces"] = double(normalFaces.size());
     state.counters["feature_points"] = double(m.featureCount);
 }

@@ -26,9 +26,10 @@ namespace qel {
 class ChangeMarks {
 public:
     void markFace(std::uint32_t f);
-    // Marks the faces of the list; faceLimit is one past the largest face
-    // the list may name (the bitmap is sized for it once, not face by face).
-    void markFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit);
+    // Marks the faces of the listed corners (3 f + k for corner k of face
+    // f); faceLimit is one past the largest face the list may name (the
+    // bitmap is sized for it once, not face by face).
+    void markCornerFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit);
     // False when the vertex was marked already.
     bool markVertex(std::uint32_t v);
     // Drops every mark and keeps none until the next clear.
@@ -153,8 +154,15 @@ public:
     // ---- The build (mesh_vbo.cpp, mesh_vbo_ranges.cpp) ----
     // Before a build: turns marked refills whole where the marks cannot be
     // followed or the feature edges changed, and marks the faces using the
-    // marked vertices.
+    // marked vertices (for the positions only when they are not written
+    // corner by corner).
     void settle();
+    // A marked position refill writes each marked vertex's position straight
+    // into the corners using it (MeshBufferState::fanCorners), reading no
+    // face record: so when the mesh draws no feature lines, whose segments
+    // are rewritten face by face. Faces marked themselves are still
+    // rewritten whole.
+    bool positionsByCorner() const;
     // After a successful build: the marks of every array written are spent,
     // and a whole position refill found the feature edges.
     void built();
@@ -167,16 +175,18 @@ public:
     // The layout of the last whole build: the face count it was made for,
     // whether every face was active (each face then sits at its own index),
     // else each face's rank among the active ones (-1: not drawn), the
-    // active faces as a bitmap, and the drawn faces using each vertex:
-    // vertex v's are fanFaces[fanFirst[v] .. fanFirst[v + 1]), in index order
-    // (a flat list, so that the faces round the vertices a stamp marked are
-    // found without walking their fans).
+    // active faces as a bitmap, and the corners of the drawn faces using
+    // each vertex, as 3 f + k for corner k of face f: vertex v's are
+    // fanCorners[fanFirst[v] .. fanFirst[v + 1]), in index order (a flat
+    // list, so that the faces round the vertices a stamp marked, and the
+    // corners a moved vertex is drawn at, are found without walking their
+    // fans).
     std::size_t faceSlots = 0;
     bool everyFaceActive = true;
     std::vector<std::int32_t> rank;
     std::vector<std::uint64_t> activeWords;
     std::vector<std::uint32_t> fanFirst;
-    std::vector<std::uint32_t> fanFaces;
+    std::vector<std::uint32_t> fanCorners;
     bool laidOut = false;  // the layout above and the feature starts match the buffers
 
 private:
@@ -195,6 +205,13 @@ private:
 inline bool activeInLayout(const MeshBufferState& state, std::size_t f) {
     if (f >= state.faceSlots) return false;
     return state.everyFaceActive || (state.activeWords[f >> 6] >> (f & 63) & 1) != 0;
+}
+
+// The slot of corner c (3 f + k) of a drawn face in the arrays of the layout.
+inline std::uint32_t cornerSlot(const MeshBufferState& state, std::uint32_t c) {
+    if (state.everyFaceActive) return c;
+    const std::uint32_t f = c / 3;
+    return 3 * std::uint32_t(state.rank[f]) + (c - 3 * f);
 }
 
 // The feature mask of face F, index f: edge k is drawn when it is open (no
@@ -225,7 +242,7 @@ inline void ChangeMarks::markFace(std::uint32_t f) {
     ++faceMarks_;
 }
 
-inline void ChangeMarks::markFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit) {
+inline void ChangeMarks::markCornerFaces(const std::uint32_t* list, std::size_t n, std::size_t faceLimit) {
     if (overflowed_ || n == 0) return;
     const std::size_t words = (faceLimit + 63) / 64;
     if (faceWords_.size() < words) faceWords_.resize(words, 0);
@@ -235,7 +252,7 @@ inline void ChangeMarks::markFaces(const std::uint32_t* list, std::size_t n, std
     std::size_t low = lowWord_ > highWord_ ? words : lowWord_;
     std::size_t high = lowWord_ > highWord_ ? 0 : highWord_;
     for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t f = list[i];
+        const std::uint32_t f = list[i] / 3;
         const std::size_t w = f >> 6;
         bits[w] |= std::uint64_t(1) << (f & 63);
         low = w < low ? w : low;

@@ -70,7 +70,9 @@ long long layOut(Mesh& mesh) {
     });
     state.everyFaceActive = count == (long long)n;
     if (state.everyFaceActive) std::vector<std::int32_t>().swap(state.rank);
-    if (count > std::numeric_limits<std::int32_t>::max() / 6) return -1;
+    // The corners are listed as 3 f + k in 32 bits.
+    if (count > std::numeric_limits<std::int32_t>::max() / 6 || n > std::numeric_limits<std::uint32_t>::max() / 3)
+        return -1;
     return count;
 }
 
@@ -101,18 +103,22 @@ struct PositionPass {
     bool countCorners;
 };
 
-// The drawn faces using each vertex, from the counts in fanFirst: the
-// counts summed into starts, then a second pass over the faces' corners.
+// The corners of the drawn faces using each vertex (3 f + k), from the
+// counts in fanFirst: the counts summed into starts, then a second pass
+// over the faces' corners.
 void listFans(Mesh& mesh, long long capacity) {
     MeshBufferState& state = mesh.bufferState;
     std::vector<std::uint32_t>& first = state.fanFirst;
     for (std::size_t v = 1; v < first.size(); ++v) first[v] += first[v - 1];
-    state.fanFaces.resize(first.back());
+    state.fanCorners.resize(first.back());
     std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
     forFaces(mesh, capacity, [&](const MeshFace& F, std::int32_t f, bool drawn) {
         if (!drawn) return;
-        for (const std::int32_t v : F.v)
-            if (std::uint32_t(v) < next.size()) state.fanFaces[next[std::size_t(v)]++] = std::uint32_t(f);
+        for (std::uint32_t k = 0; k < 3; ++k) {
+            const std::int32_t v = F.v[k];
+            if (std::uint32_t(v) < next.size())
+                state.fanCorners[next[std::size_t(v)]++] = 3 * std::uint32_t(f) + k;
+        }
     });
 }
 

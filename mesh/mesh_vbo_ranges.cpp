@@ -2,12 +2,14 @@
 // writers of the whole refills (the same bytes) at the slots its faces
 // occupy, so that the cost follows what a stamp changed, not the mesh,
 // straight into one mapped range per array (no staging copy, no upload per
-// run).
+// run). Moved vertices are written corner by corner where no feature line
+// needs their faces.
 
 #include "mesh/mesh_vbo_ranges.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "gl/gl.h"
@@ -119,6 +121,61 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
 }
 
+// The positions of the marked vertices, each written straight into the
+// corners the layout draws it at (MeshBufferState::fanCorners), in one
+// mapped range from the lowest of those corners to the highest: no face
+// record is read, and a corner is written once however many marked faces
+// share the vertex. A vertex's corners are listed in index order, so that
+// its first and last give the range. The layout's corners are still the
+// faces' (a change of the drawn faces or their corners changes the links
+// or the face set, and the refill is whole). False when the range cannot
+// be mapped or its contents were lost.
+bool refillPositionCorners(Mesh& mesh) {
+    const MeshBufferState& state = mesh.bufferState;
+    const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPositions).vertices();
+    const std::uint32_t* const first = state.fanFirst.data();
+    const std::uint32_t* const corners = state.fanCorners.data();
+    const std::size_t n = list.size(), starts = state.fanFirst.size();
+    // The vertices come in the order the stroke reached them, far apart in
+    // the lists when the mesh is not in a spatial order: a vertex's start
+    // is fetched some vertices ahead, its corners and position nearer.
+    constexpr std::size_t Far = 16, Near = 8;
+    const auto listed = [&](std::size_t i) { return std::size_t(list[i]) + 1 < starts; };
+    std::uint32_t low = ~std::uint32_t(0), high = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Far < n && listed(i + Far)) __builtin_prefetch(first + list[i + Far]);
+        if (i + Near < n && listed(i + Near)) {
+            __builtin_prefetch(corners + first[list[i + Near]]);
+            __builtin_prefetch(&mesh.vertices[list[i + Near]].position);
+        }
+        if (!listed(i)) continue;
+        const std::uint32_t from = first[list[i]], to = first[list[i] + 1];
+        if (from == to) continue;
+        low = std::min(low, corners[from]);
+        high = std::max(high, corners[to - 1]);
+    }
+    if (low > high) return true;
+    const std::uint64_t firstSlot = cornerSlot(state, low);
+    const std::uint64_t span = 12 * (std::uint64_t(cornerSlot(state, high)) + 1 - firstSlot);
+    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(mesh.vboOffsets[Mesh::RefillPositions] + 12 * firstSlot),
+                                        GLsizeiptr(span), GL_MAP_WRITE_BIT);
+    if (!mapped) return false;
+    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
+    const std::uint32_t shift = std::uint32_t(firstSlot);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!listed(i)) continue;
+        const std::uint32_t v = list[i];
+        const vec3 p = mesh.vertices[v].position;
+        const std::uint32_t to = first[v + 1];
+        if (state.everyFaceActive)
+            for (std::uint32_t c = first[v]; c != to; ++c) std::memcpy(base + 12 * std::uint64_t(corners[c] - shift), &p, 12);
+        else
+            for (std::uint32_t c = first[v]; c != to; ++c)
+                std::memcpy(base + 12 * std::uint64_t(cornerSlot(state, corners[c]) - shift), &p, 12);
+    }
+    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+}
+
 // The paint runs: colour, light and material of the runs' faces, written
 // into the arrays the marks reach, straight into one mapped range from the
 // first reached array's first slot to the last reached array's last (the
@@ -189,10 +246,14 @@ bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
     const auto marked = [&](int array) { return layoutHolds && mesh.refill[array] == Mesh::RefillMarked; };
     gl->glBindBuffer(GL_ARRAY_BUFFER, mesh.vbo);
     bool written = true;
-    if (marked(Mesh::RefillPositions))
+    if (marked(Mesh::RefillPositions)) {
+        // Corner by corner, the faces marked themselves are still written
+        // whole (their runs hold only them).
         written = refillRuns(mesh, Mesh::RefillPositions, 36, layoutHolds, [&mesh](const MeshFace& F, std::uint8_t* dst) {
             return vbofill::writePositions(mesh.vertices, F, dst);
         });
+        if (written && layoutHolds && mesh.bufferState.positionsByCorner()) written = refillPositionCorners(mesh);
+    }
     if (written && marked(Mesh::RefillNormals))
         written = refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
                              [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });

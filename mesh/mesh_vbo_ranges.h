@@ -10,7 +10,8 @@ class Mesh;
 // its marked faces run by run of neighbouring faces, straight into the
 // mapped range the runs span; the position runs also rewrite the feature
 // segments of their faces (one glBufferSubData per run of the line
-// buffer). The vertex buffer is sized and the marks are followed
+// buffer). Without feature lines, the positions of marked vertices are
+// written into their corners alone (MeshBufferState::positionsByCorner). The vertex buffer is sized and the marks are followed
 // (MeshBufferState::settle). layoutHolds turns false, and nothing more is
 // written, when a face is no longer drawn as the buffer's layout says: the
 // caller then rebuilds everything. False when a range cannot be mapped or

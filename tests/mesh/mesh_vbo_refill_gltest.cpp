@@ -142,6 +142,37 @@ TEST_F(MeshVboRefill, BuffersAfterRandomStrokesHoldTheBytesOfAWholeRebuild) {
     }
 }
 
+// Without feature lines a stamp writes each moved vertex into the corners
+// that draw it: random strokes on a smooth closed torus, every face drawn
+// and then with faces dropped by edge collapses (not compacted, so that the
+// drawn faces are not the face indices, and no edge opens), and a stroke
+// after each further collapse.
+TEST_F(MeshVboRefill, StrokesWithoutFeatureLinesWriteTheMovedCornersAsAWholeRebuild) {
+    MeshPtr m(meshtest::torus(24, 16, 2.0, 0.6, true));
+    ASSERT_TRUE(m->buildVBO());
+    ASSERT_EQ(m->featureCount, 0);
+    std::mt19937 random(5);
+    for (int stroke = 0; stroke < 12; ++stroke) {
+        strokeAtRandom(*m, random);
+        if (HasFatalFailure()) return;
+    }
+    for (const int f : {30, 250, 500, 170}) {
+        SCOPED_TRACE(testing::Message() << "edge of face " << f << " collapsed");
+        int k = 0;
+        while (k < 3 && !m->edgeCollapseFK(f, k)) ++k;
+        ASSERT_LT(k, 3);
+        m->topologyChanged = 1;
+        ASSERT_TRUE(m->buildVBO());
+        ASSERT_FALSE(m->bufferState.everyFaceActive);
+        ASSERT_EQ(m->featureCount, 0);
+        expectRebuiltBytes(*m, true);
+        for (int stroke = 0; stroke < 4; ++stroke) {
+            strokeAtRandom(*m, random);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 // A stamp rewrites the faces round what it moved and nothing else; a whole
 // refill rewrites everything.
 TEST_F(MeshVboRefill, AStampRewritesOnlyTheFacesItMoved) {
