@@ -648,7 +648,6 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
         const double l2 = length2(d);
         if (l2 > 1e-20) d = d / float(std::sqrt(l2));
         vertices[v].position = o + radius * d;
-        positionsEdited();
         findNeighbours(v, ring, ringFaces);
         for (const int f : ringFaces)
             if (f >= 0) faces[f].setMaterial(material, material, material, 0xFF);
@@ -657,6 +656,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
             for (const int w : ring) edgeSharpVV(v, w, false);
         touched.push_back(v);
     }
+    if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,
     // the edges they cleared and the faces painted all hold one of them.
