@@ -176,24 +176,34 @@ struct SlotNormals {
     std::vector<vec3> vertex;  // per vertex (old, then centroids)
 };
 
+}  // namespace
+
+void sqrt3FinalPositions(const Sqrt3Plan& w, std::vector<vec3>& position) {
+    const int oldV = w.oldV, oldF = w.oldF;
+    std::vector<vec3> sum(std::size_t(oldV), vec3(0, 0, 0));
+    for (int i = 0; i < oldF; ++i) {
+        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
+        const vec3* const p = position.data();
+        const vec3 c = sqrt3Centroid(p[v[0]], p[v[1]], p[v[2]]);
+        for (int k = 0; k < 3; ++k) sum[std::size_t(v[k])] += c;
+        position.push_back(c);
+    }
+    for (int v = 0; v < oldV; ++v) {
+        if (w.feature[std::size_t(v)]) continue;
+        const vec3 target = sum[std::size_t(v)] / float(w.degree[std::size_t(v)]);
+        position[std::size_t(v)] = (position[std::size_t(v)] + target) * 0.5f;
+    }
+}
+
+namespace {
+
 void formSlotNormals(const Mesh& m, const Sqrt3Plan& w, SlotNormals& n) {
     const int oldV = w.oldV, oldF = w.oldF;
     // The final positions, as buildFaces and smoothOldVertices reach them.
     std::vector<vec3> position;
     position.reserve(std::size_t(oldV) + std::size_t(oldF));
     m.vertices.forRange(0, std::size_t(oldV), [&position](const MeshVertex& r) { position.push_back(r.position); });
-    std::vector<vec3> target(std::size_t(oldV), vec3(0, 0, 0));
-    for (int i = 0; i < oldF; ++i) {
-        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
-        const vec3 c =
-            sqrt3Centroid(position[std::size_t(v[0])], position[std::size_t(v[1])], position[std::size_t(v[2])]);
-        for (int k = 0; k < 3; ++k) target[std::size_t(v[k])] += c;
-        position.push_back(c);
-    }
-    for (int v = 0; v < oldV; ++v) {
-        target[std::size_t(v)] = target[std::size_t(v)] / float(w.degree[std::size_t(v)]);
-        position[std::size_t(v)] = (position[std::size_t(v)] + target[std::size_t(v)]) * 0.5f;
-    }
+    sqrt3FinalPositions(w, position);
     const int nF = 3 * oldF;
     n.face.reserve(std::size_t(nF));
     n.vertex.assign(position.size(), vec3(0, 0, 0));

@@ -46,7 +46,7 @@ struct OrderWork {
 // positions: the centroids from the old positions, and the old vertices off
 // sharp and open edges halfway to the mean of their centroids, summed in
 // face order as the slot-order build sums them.
-void readOld(const Mesh& m, Sqrt3Plan& w, OrderWork& o) {
+void readOld(const Mesh& m, const Sqrt3Plan& w, OrderWork& o) {
     const int oldV = w.oldV, oldF = w.oldF;
     o.oldVertices.reserve(std::size_t(oldV));
     o.position.reserve(std::size_t(oldV) + std::size_t(oldF));
@@ -58,20 +58,7 @@ void readOld(const Mesh& m, Sqrt3Plan& w, OrderWork& o) {
     m.faces.forRange(0, std::size_t(oldF), [&o](const MeshFace& F) {
         for (int k = 0; k < 3; ++k) o.corner.push_back(pbr::Clamped(F.material[k]));
     });
-    w.centroidSum.assign(std::size_t(oldV), vec3(0, 0, 0));
-    for (int i = 0; i < oldF; ++i) {
-        const std::int32_t* v = &w.topo[std::size_t(i) * 6];
-        const vec3* const p = o.position.data();
-        const vec3 c = sqrt3Centroid(p[v[0]], p[v[1]], p[v[2]]);
-        for (int k = 0; k < 3; ++k) w.centroidSum[std::size_t(v[k])] += c;
-        o.position.push_back(c);
-    }
-    vec3* const p = o.position.data();
-    for (int v = 0; v < oldV; ++v) {
-        if (w.feature[std::size_t(v)]) continue;
-        const vec3 target = w.centroidSum[std::size_t(v)] / float(w.degree[std::size_t(v)]);
-        p[v] = (p[v] + target) * 0.5f;
-    }
+    sqrt3FinalPositions(w, o.position);
 }
 
 // The faces by their lowest final corner, stable in slot order (a counting

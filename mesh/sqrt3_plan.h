@@ -92,6 +92,13 @@ struct Sqrt3Plan {
     }
 };
 
+// The step's final positions: position holds the old vertices' positions;
+// the centroids of the old faces are appended in face order, and the old
+// vertices off sharp and open edges move halfway to the mean of the
+// centroids round them (summed in face order). For a plan without loose
+// vertices.
+void sqrt3FinalPositions(const Sqrt3Plan& w, std::vector<vec3>& position);
+
 // Reads the mesh and plans the step; false when the mesh is outside the
 // sound case (inactive faces, links that do not match, two faces sharing
 // two edges, a vertex with several fans or without a usable stored face).
