@@ -190,7 +190,6 @@ void MeshBufferState::settle() {
     // layout: the corners of the faces have not changed since (an edit that
     // changes them changes the links, and every refill is whole). The
     // positions written corner by corner need no faces.
-    const std::vector<std::uint32_t>& first = fanFirst;
     const bool byCorner = marked(refill[Positions]) && positionsByCorner();
     for (int a = 0; a < MarkedArrays; ++a) {
         if (!marked(refill[a])) continue;
@@ -200,22 +199,12 @@ void MeshBufferState::settle() {
             continue;
         }
         if (a == Positions && byCorner) continue;
-        // The vertices come in the order the stroke reached them, far apart
-        // in the lists when the mesh is not in a spatial order: a vertex's
-        // start is fetched some vertices ahead, its corners nearer.
         // fanCorners names faces below faceSlots only.
-        constexpr std::size_t Far = 16, Near = 8;
-        const std::vector<std::uint32_t>& list = marks.vertices();
-        const std::size_t n = list.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (i + Far < n && std::size_t(list[i + Far]) + 1 < first.size()) __builtin_prefetch(&first[list[i + Far]]);
-            if (i + Near < n && std::size_t(list[i + Near]) + 1 < first.size())
-                __builtin_prefetch(fanCorners.data() + first[list[i + Near]]);
-            const std::uint32_t v = list[i];
-            if (std::size_t(v) + 1 >= first.size()) continue;
-            const std::uint32_t from = first[v];
-            marks.markCornerFaces(fanCorners.data() + from, first[std::size_t(v) + 1] - from, faceSlots);
-        }
+        forListedCorners(
+            *this, marks.vertices(), [](std::uint32_t) {},
+            [&](std::uint32_t, std::uint32_t from, std::uint32_t to) {
+                marks.markCornerFaces(fanCorners.data() + from, to - from, faceSlots);
+            });
     }
 }
 

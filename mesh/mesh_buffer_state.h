@@ -214,6 +214,27 @@ inline std::uint32_t cornerSlot(const MeshBufferState& state, std::uint32_t c) {
     return 3 * std::uint32_t(state.rank[f]) + (c - 3 * f);
 }
 
+// Calls fn(v, from, to) for each vertex of list that the layout lists, in
+// list order, its drawn corners being fanCorners[from, to). The vertices
+// come in the order a stroke reached them, far apart in the lists when the
+// mesh is not in a spatial order: a vertex's start is asked for some
+// vertices ahead, its corners (and ahead(v), what fn reads of it) nearer.
+template <class Ahead, class Fn>
+void forListedCorners(const MeshBufferState& state, const std::vector<std::uint32_t>& list, Ahead&& ahead, Fn&& fn) {
+    constexpr std::size_t Far = 16, Near = 8;
+    const std::uint32_t* const first = state.fanFirst.data();
+    const std::size_t n = list.size(), starts = state.fanFirst.size();
+    const auto listed = [&](std::size_t i) { return std::size_t(list[i]) + 1 < starts; };
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i + Far < n && listed(i + Far)) __builtin_prefetch(first + list[i + Far]);
+        if (i + Near < n && listed(i + Near)) {
+            __builtin_prefetch(state.fanCorners.data() + first[list[i + Near]]);
+            ahead(list[i + Near]);
+        }
+        if (listed(i)) fn(list[i], first[list[i]], first[list[i] + 1]);
+    }
+}
+
 // The feature mask of face F, index f: edge k is drawn when it is open (no
 // active neighbour in the layout) or sharp with a neighbour of index at most
 // f, so that an interior sharp edge is drawn once.

@@ -135,25 +135,16 @@ bool refillPositionCorners(Mesh& mesh) {
     const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPositions).vertices();
     const std::uint32_t* const first = state.fanFirst.data();
     const std::uint32_t* const corners = state.fanCorners.data();
-    const std::size_t n = list.size(), starts = state.fanFirst.size();
-    // The vertices come in the order the stroke reached them, far apart in
-    // the lists when the mesh is not in a spatial order: a vertex's start
-    // is fetched some vertices ahead, its corners and position nearer.
-    constexpr std::size_t Far = 16, Near = 8;
-    const auto listed = [&](std::size_t i) { return std::size_t(list[i]) + 1 < starts; };
+    // The range, in a first pass that also brings each vertex's lists and
+    // position near for the writes.
     std::uint32_t low = ~std::uint32_t(0), high = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i + Far < n && listed(i + Far)) __builtin_prefetch(first + list[i + Far]);
-        if (i + Near < n && listed(i + Near)) {
-            __builtin_prefetch(corners + first[list[i + Near]]);
-            __builtin_prefetch(&mesh.vertices[list[i + Near]].position);
-        }
-        if (!listed(i)) continue;
-        const std::uint32_t from = first[list[i]], to = first[list[i] + 1];
-        if (from == to) continue;
-        low = std::min(low, corners[from]);
-        high = std::max(high, corners[to - 1]);
-    }
+    forListedCorners(
+        state, list, [&mesh](std::uint32_t v) { __builtin_prefetch(&mesh.vertices[v].position); },
+        [&](std::uint32_t, std::uint32_t from, std::uint32_t to) {
+            if (from == to) return;
+            low = std::min(low, corners[from]);
+            high = std::max(high, corners[to - 1]);
+        });
     if (low > high) return true;
     const std::uint64_t firstSlot = cornerSlot(state, low);
     const std::uint64_t span = 12 * (std::uint64_t(cornerSlot(state, high)) + 1 - firstSlot);
@@ -162,9 +153,9 @@ bool refillPositionCorners(Mesh& mesh) {
     if (!mapped) return false;
     std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
     const std::uint32_t shift = std::uint32_t(firstSlot);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!listed(i)) continue;
-        const std::uint32_t v = list[i];
+    const std::size_t starts = state.fanFirst.size();
+    for (const std::uint32_t v : list) {
+        if (std::size_t(v) + 1 >= starts) continue;
         const vec3 p = mesh.vertices[v].position;
         const std::uint32_t to = first[v + 1];
         if (state.everyFaceActive)
