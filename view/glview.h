@@ -657,10 +657,12 @@ public:
     // The history (glview_history.cpp): pushAct takes over an applied
     // record, dropping the undone records and, at the limit, the oldest.
     // UNDO and REDO do nothing during a gesture; otherwise they step the
-    // history (when it allows) and reset the pick for a redraw.
+    // history (when it allows), reset the pick and put the chosen mode in
+    // effect again, for a redraw that picks anew.
     void pushAct(Act* record);
     void UNDO();
     void REDO();
+    void afterHistoryStep();
     // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
     // The context object is pickBrush.pickedTool.
     // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control
