@@ -225,6 +225,9 @@ public:
     // the buttons that go up meanwhile (the menu takes the release) end
     // nothing.
     bool pickHeld = false;
+    // A Control right press came while the pick named nothing: the object
+    // menu is asked for once the frame has picked under the pointer.
+    bool menuAwaitsPick = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;

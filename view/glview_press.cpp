@@ -51,7 +51,13 @@ void GLView::mouseDown() {
     const bool right = rightPressed();
     if ((!left && !right) || !inside()) return;
     if (interactionState == 0 && right && held(Keyboard::KeyControl)) {
-        emit openMenu();
+        // A pick cleared in this very frame (the keys that came with the
+        // press ended a drawing) names no object yet: the menu waits for
+        // this frame's pick of what lies under the pointer.
+        if (pickBrush.placed())
+            emit openMenu();
+        else
+            menuAwaitsPick = true;
         return;
     }
     copySource = nullptr;

@@ -111,3 +111,49 @@ TEST_F(MenuPick, AfterUndoAndRedoTheRestingPointersObjectGetsItsMenu) {
     EXPECT_EQ(view()->pickBrush.pickedTool, placed().front());
     EXPECT_EQ(controlRightClick(), ui().menuObject);
 }
+
+// On slow frames the keys that end a drawing and a Control right press at
+// once reach one frame: the drawing's end clears the pick before the press
+// is seen. The menu then waits for that frame's pick of the object under the
+// pointer, a refused drawing's end as much as a placed one's.
+TEST_F(MenuPick, AControlRightPressInTheFrameThatEndsADrawingGetsTheMenuOfTheObjectUnderThePointer) {
+    using K = qel::Keyboard;
+    Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
+    Tool* cube = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+    ui().actionTube->trigger();
+    ASSERT_EQ(view()->iassemblyAction(), View::ActionDraw);
+    for (const bool placedDrawing : {true, false}) {
+        SCOPED_TRACE(placedDrawing ? "a placed drawing" : "a refused drawing");
+        show(cube, centre());
+        if (placedDrawing) {
+            drag(centre() - vec2(80, 0), centre());
+        } else {
+            // One click: a drawing of one point, which Return refuses.
+            drive.move(centre() - vec2(80, 0));
+            drive.frame();
+            drive.buttonEvent(centre() - vec2(80, 0), true, false);
+            drive.buttonEvent(centre() - vec2(80, 0), false, false);
+            drive.frame();
+            drive.frame();
+            drive.move(centre());
+            drive.frame();
+        }
+        ASSERT_FALSE(view()->idle());
+        const std::size_t before = placed().size();
+        drive.keyEvent(K::KeyReturn, true);
+        drive.keyEvent(K::KeyControl, true);
+        drive.buttonEvent(centre(), false, true);
+        drive.keyEvent(K::KeyReturn, false);
+        drive.buttonEvent(centre(), false, false);
+        drive.keyEvent(K::KeyControl, false);
+        drive.frame();
+        EXPECT_TRUE(view()->idle());
+        EXPECT_EQ(placed().size() > before, placedDrawing);
+        EXPECT_TRUE(ui().menuObject->isVisible());
+        EXPECT_FALSE(ui().menuRender->isVisible());
+        EXPECT_EQ(view()->pickBrush.pickedTool, cube);
+        ui().menuObject->close();
+        QCoreApplication::processEvents();
+        drive.frame();
+    }
+}
