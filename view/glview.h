@@ -228,6 +228,8 @@ public:
     // A Control right press came while the pick named nothing: the object
     // menu is asked for once the frame has picked under the pointer.
     bool menuAwaitsPick = false;
+    // The status bar has said once that a sculpt stroke empties the history.
+    bool historyEmptiedTold = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;

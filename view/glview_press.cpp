@@ -148,7 +148,12 @@ void GLView::laterDrawingPoint(bool single) {
 void GLView::sculptPress() {
     if (!pressNeedsPoint()) return;
     // Sculpt strokes are not undoable: what the history holds could no
-    // longer be applied to the sculpted element.
+    // longer be applied to the sculpted element. The first time that takes
+    // something away, the user is told, so Undo going grey is no surprise.
+    if (!undoHistory.empty() && !historyEmptiedTold) {
+        historyEmptiedTold = true;
+        emit notice("Sculpt strokes cannot be undone: this stroke emptied the undo history.");
+    }
     clearHistory();
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = pickBrush.pickedMaterial;
