@@ -16,6 +16,7 @@
 
 #include "curves/curve.h"
 #include "elements/animated_sprite.h"
+#include "elements/revoluton.h"
 #include "elements/sprite.h"
 #include "elements/swept_element.h"
 #include "elements/tube.h"
@@ -143,6 +144,27 @@ TEST(FirstFrame, ASurfaceOverTheBudgetIsLeftOutAndStaysBoundedAfterEdits) {
     EXPECT_TRUE(tube->buildVBO());
     EXPECT_FALSE(tube->vbo.leftOut);
     EXPECT_EQ(tube->vbo.vertexCount, 6u * 8u * std::uint32_t(tube->path->edgeCount()));
+
+    // A copy (Make Unique, a stroke on a shared element) keeps the limit:
+    // copying a surface the load left out builds nothing.
+    for (Element* shape : {static_cast<Element*>(new Tube(Curve::Segment(60, Element::ResizeKeep),
+                                                           Curve::Circle(24, false))),
+                           static_cast<Element*>(new Revoluton(Curve::Segment(60, Element::ResizeKeep),
+                                                                Curve::Circle(24, false)))}) {
+        auto* swept = static_cast<SweptElement*>(shape->copy(1));
+        {
+            LoadBudget small(LoadBudget::SamplesPerLoad, LoadBudget::CopiesPerLoad, 1000);
+            swept->payForSurface(1);
+        }
+        ASSERT_LT(swept->vbo.mostVertices, 100u);
+        auto* copy = static_cast<SweptElement*>(swept->clone()->copy(1));
+        EXPECT_EQ(copy->vbo.mostVertices, swept->vbo.mostVertices);
+        EXPECT_FALSE(copy->buildVBO());
+        EXPECT_TRUE(copy->vbo.leftOut);
+        EXPECT_EQ(copy->vbo.vertexCount, 0u);
+        Element::drop(copy);
+        Element::drop(shape);
+    }
 
     // What a file may rightly hold loads whole: sixteen tubes on plain curves.
     Scene plain;
