@@ -39,6 +39,9 @@ Revoluton* Revoluton::clone() {
     Revoluton* r = new Revoluton(profile ? profile->clone() : nullptr, section ? section->clone() : nullptr);
     r->centre = centre;
     r->setSize(size());
+    // A copy keeps to what its original's load could pay for: a surface
+    // the load left out is not built by copying it.
+    r->vbo.mostVertices = vbo.mostVertices;
     return r;
 }
 

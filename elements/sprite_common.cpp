@@ -19,7 +19,11 @@ constexpr int DefaultDelay = 100;
 
 void payForImage(const Texture& texture) {
     LoadBudget::spendBytes(texture.pixels().size());
-    if (texture.cutByLimit()) LoadBudget::noteLeftOut(texture.path());
+    if (texture.cutByLimit()) LoadBudget::noteImage(texture.path(), texture.loadError());
+}
+
+std::size_t decodeAllowance(const std::string& path) {
+    return LoadBudget::refusedBefore(path) ? 0 : LoadBudget::bytesAllowed(Texture::MaxDecodeBytes);
 }
 
 TBody openBody(buffer& b, std::uint32_t textureTag) {

@@ -9,12 +9,13 @@
 // A sprite without texture writes an empty body.
 
 #include <cstdint>
-#include <utility>
+#include <string>
 
 #include "core/mat.h"
 #include "core/vec.h"
 #include "gl/pbr.h"
 #include "gl/texture.h"
+#include "gl/texture2d.h"
 #include "scene/element.h"
 #include "scene/load_budget.h"
 
@@ -42,14 +43,30 @@ TBody openBody(buffer& b, std::uint32_t textureTag);
 // image's name when the decode limit cut or refused it.
 void payForImage(const Texture& texture);
 
-// A new texture T made from `args` (a path and flag, or a record), decoding
-// no more than the armed load budget has left (its header sizes it before
-// anything is decoded), and paid for.
-template <class T, class... Args>
-T* budgetedTexture(Args&&... args) {
-    T* texture = new T(std::forward<Args>(args)..., LoadBudget::bytesAllowed(Texture::MaxDecodeBytes));
+// The bytes the image at `path` may decode into now: what the armed load
+// budget has left, or nothing when it refused that image before (a texture
+// under a limit of nothing is refused without reading its file).
+std::size_t decodeAllowance(const std::string& path);
+
+// A new texture T of the image at `path` (put under the textures folder
+// when `relative`), decoding no more than the armed load budget has left
+// (its header sizes it before anything is decoded), and paid for.
+template <class T>
+T* budgetedTexture(const std::string& path, bool relative) {
+    const std::string full = prefixedPath(path, relative, TexturesFolder);
+    T* texture = new T(full, false, decodeAllowance(full));
     payForImage(*texture);
     return texture;
+}
+
+// The same for the texture record whose path the cursor stands on (its
+// length was checked by openBody).
+template <class T>
+T* budgetedTexture(buffer& b) {
+    std::string path;
+    // A path that cannot be read names no image: the texture fails.
+    if (!readTextureRecordPath(b, path)) path.clear();
+    return budgetedTexture<T>(path, false);
 }
 
 // The image's width and height divided by the length of its diagonal (the

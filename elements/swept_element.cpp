@@ -64,7 +64,8 @@ void SweptElement::payForSurface(std::uint64_t copies) {
     }
     // Left out; an edit may bring it back within what the budget holds.
     vbo.mostVertices = std::min<std::uint64_t>(vbo.mostVertices, allowed / copies / SweptBuildBytesPerVertex);
-    LoadBudget::noteLeftOut();
+    LoadBudget::noteSurfaceLeftOut(
+        kind_ == SweptKind::Tube ? LoadBudget::TSurface::Tube : LoadBudget::TSurface::Revoluton, copies, total);
 }
 
 void SweptElement::calculateSize(TResizeStyle style) {

@@ -40,6 +40,9 @@ Tube* Tube::clone() {
     Tube* t = new Tube(path ? path->clone() : nullptr, profile ? profile->clone() : nullptr);
     t->centre = centre;
     t->setSize(size());
+    // A copy keeps to what its original's load could pay for: a surface
+    // the load left out is not built by copying it.
+    t->vbo.mostVertices = vbo.mostVertices;
     return t;
 }
 

@@ -58,9 +58,7 @@ namespace {
 // builds) stays within a load's budget: the caller's when one is armed.
 bool loadInto(Scene& scene, buffer& file) {
     std::optional<LoadBudget> budget;
-    if (!LoadBudget::armed())
-        budget.emplace(LoadBudget::samplesForFile(std::size_t(file.size())),
-                       LoadBudget::copiesForFile(std::size_t(file.size())), LoadBudget::bytesForFile(file.size()));
+    if (!LoadBudget::armed()) budget.emplace();
     SceneReader reader;
     if (!reader.parse(file)) {
         Scene::Error = 1;

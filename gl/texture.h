@@ -66,7 +66,8 @@ public:
     // MaxDecodeBytes): the frames kept and the decoder's working copies. The
     // image's size is taken from its header before anything is decoded: an
     // animated image is cut to the frames that fit, an image of which not
-    // one frame fits is refused.
+    // one frame fits is refused. Under a limit of 0 every image is refused
+    // without its file being read.
     void setDecodeLimit(std::size_t bytes);
     // The last load cut the image, or refused it, for the decode limit.
     bool cutByLimit() const { return cutByLimit_; }

@@ -3,6 +3,7 @@
 #include "gl/buffer.h"
 #include "gl/glerror.h"
 #include "gl/image_file.h"
+#include "gl/image_header.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -62,10 +63,11 @@ bool Texture2D::compile() {
 bool Texture2D::load(const std::string& path) {
     release();
     path_ = path;
-    cutByLimit_ = false;
+    // Under a limit of nothing no image fits: the file is not even read.
+    cutByLimit_ = decodeLimit_ == 0;
     bool read = false;
     try {
-        read = readImage();
+        read = !cutByLimit_ && readImage();
     } catch (const std::bad_alloc&) {
         // Decoding ran out of memory: the texture fails, the program goes on.
         dropPixels();
@@ -85,14 +87,15 @@ bool Texture2D::readImage() {
     const std::unique_ptr<QIODevice> file = ImageFile::open(path_);
     if (!file) return false;
     QImageReader reader(file.get());
-    // The size from the header, before anything is decoded, at four bytes a
-    // pixel (the most a conversion below makes), three times: the decoded
-    // image, its converted copy and the pixels kept are held at once.
+    // The size from the header (a GIF's logical screen included), before
+    // anything is decoded, at four bytes a pixel (the most a conversion below
+    // makes), three times: the decoded image, its converted copy and the
+    // pixels kept are held at once.
     const auto over = [this](QSize size) {
         return double(size.width()) * double(size.height()) * 4.0 * 3.0 > double(decodeLimit_);
     };
-    const QSize header = reader.size();
-    if (header.isValid() && over(header)) {
+    const QSize header = imageHeaderSize(*file, reader);
+    if (over(header)) {
         cutByLimit_ = true;
         return false;
     }

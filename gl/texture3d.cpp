@@ -3,6 +3,7 @@
 #include "gl/buffer.h"
 #include "gl/glerror.h"
 #include "gl/image_file.h"
+#include "gl/image_header.h"
 #include "gl/texture2d.h"
 
 #include <QImage>
@@ -46,29 +47,17 @@ constexpr std::size_t DecodeCopies = 2;
 // Bytes of one RGBA8 frame of w x h.
 std::size_t rgbaBytes(int w, int h) { return w > 0 && h > 0 ? std::size_t(w) * std::size_t(h) * 4 : 0; }
 
-// The size every frame of the image decodes to, read from its header
-// without decoding: the reader's answer, widened to a GIF's logical screen
-// (each GIF frame is decoded onto the whole screen). (0, 0) when unknown.
-QSize headerFrameSize(QIODevice& file, const QImageReader& reader) {
-    QSize size = reader.size();
-    if (!size.isValid()) size = QSize(0, 0);
-    const QByteArray head = file.peek(10);
-    if (head.size() == 10 && (head.startsWith("GIF87a") || head.startsWith("GIF89a"))) {
-        const auto u16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
-        size = size.expandedTo(QSize(u16(6), u16(8)));
-    }
-    return size;
-}
-
 }  // namespace
 
 bool Texture3D::load(const std::string& path) {
     path_ = path;
-    cutByLimit_ = false;
-    const std::unique_ptr<QIODevice> file = ImageFile::open(path);
+    // Under a limit of nothing no image fits: the file is not even read.
+    cutByLimit_ = decodeLimit_ == 0;
+    const std::unique_ptr<QIODevice> file = cutByLimit_ ? nullptr : ImageFile::open(path);
     if (!file) {
+        dropPixels();
         loadError_ = 1;
-        glReportError("ERROR Texture3D::load " + path);
+        glReportError("ERROR Texture3D::load " + path + (cutByLimit_ ? " (too large)" : ""));
         return false;
     }
     dropPixels();
@@ -109,12 +98,14 @@ bool Texture3D::readFrames(QIODevice& file) {
     const auto limitFrames = [&](std::size_t bytes) {
         const std::size_t held = bytes > 0 ? decodeLimit_ / bytes : 0;
         const std::size_t fit = held > DecodeCopies ? held - DecodeCopies : 0;
+        // Not one frame fits: refused for its size, whatever the count.
+        if (fit == 0) cutByLimit_ = true;
         if (fit < std::size_t(fitting)) {
             fitting = int(fit);
             cutByLimit_ = true;
         }
     };
-    const QSize header = headerFrameSize(file, reader);
+    const QSize header = imageHeaderSize(file, reader);
     if (rgbaBytes(header.width(), header.height()) > 0) limitFrames(rgbaBytes(header.width(), header.height()));
     int frames = 0;
     int w = 0, h = 0;

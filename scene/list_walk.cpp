@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "core/saturating.h"
+
 namespace qel {
 
 namespace {
@@ -55,8 +57,8 @@ bool ListWalk::wait(Tool* tool, Release release) {
 
 void ListWalk::noteCopies(std::size_t listed, std::size_t leftOut) {
     if (!currentWalk) return;
-    currentWalk->copiesListed_ += listed;
-    currentWalk->copiesLeftOut_ += leftOut;
+    currentWalk->copiesListed_ = saturatingSum(currentWalk->copiesListed_, listed);
+    currentWalk->copiesLeftOut_ = saturatingSum(currentWalk->copiesLeftOut_, leftOut);
 }
 
 }  // namespace qel

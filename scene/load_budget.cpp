@@ -1,7 +1,11 @@
 #include "scene/load_budget.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <limits>
+
+#include "core/saturating.h"
 
 namespace qel {
 
@@ -9,28 +13,31 @@ namespace {
 
 LoadBudget* innermost = nullptr;
 
+constexpr std::size_t Most = std::numeric_limits<std::size_t>::max();
+
+std::size_t physicalMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    const std::size_t p = std::size_t(pages), s = std::size_t(pageSize);
+    return p > Most / s ? Most : p * s;
+}
+
 }  // namespace
 
-std::size_t LoadBudget::samplesForFile(std::size_t bytes) {
-    const std::size_t most = std::numeric_limits<std::size_t>::max();
-    const std::size_t perBytes = bytes > most / SamplesPerFileByte ? most : bytes * SamplesPerFileByte;
-    return perBytes > most - SamplesPerLoad ? most : perBytes + SamplesPerLoad;
+std::size_t LoadBudget::bytesPerLoad() {
+    // Read once: the machine does not change under a running program.
+    static const std::size_t share = [] {
+        const std::size_t physical = physicalMemory();
+        // A machine that does not tell its memory gets the full share.
+        return physical == 0 ? MostBytesPerLoad : std::min(MostBytesPerLoad, physical / 8);
+    }();
+    return share;
 }
 
-std::size_t LoadBudget::copiesForFile(std::size_t bytes) {
-    const std::size_t most = std::numeric_limits<std::size_t>::max();
-    const std::size_t perBytes = bytes > most / CopiesPerFileByte ? most : bytes * CopiesPerFileByte;
-    return perBytes > most - CopiesPerLoad ? most : perBytes + CopiesPerLoad;
-}
+LoadBudget::LoadBudget() : LoadBudget(SamplesPerLoad, CopiesPerLoad, bytesPerLoad()) {}
 
-std::size_t LoadBudget::bytesForFile(std::size_t bytes) {
-    const std::size_t most = std::numeric_limits<std::size_t>::max();
-    const std::size_t perBytes = bytes > most / BytesPerFileByte ? most : bytes * BytesPerFileByte;
-    return perBytes > most - BytesPerLoad ? most : perBytes + BytesPerLoad;
-}
-
-LoadBudget::LoadBudget(std::size_t samples)
-    : LoadBudget(samples, CopiesPerLoad, std::numeric_limits<std::size_t>::max()) {}
+LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad, Most) {}
 
 LoadBudget::LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes)
     : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost) {
@@ -42,27 +49,55 @@ LoadBudget::~LoadBudget() { innermost = outer_; }
 LoadBudget* LoadBudget::armed() { return innermost; }
 
 // Every armed budget answers: an inner one spends from the outer ones too.
+// Samples and copies cost their bytes as well.
 std::size_t LoadBudget::samplesAllowed(std::size_t wanted) {
-    for (const LoadBudget* b = innermost; b; b = b->outer_) wanted = std::min(wanted, b->left_);
+    for (const LoadBudget* b = innermost; b; b = b->outer_)
+        wanted = std::min({wanted, b->left_, b->bytesLeft_ / BytesPerSample});
     return wanted;
 }
 
 void LoadBudget::spendSamples(std::size_t made, bool cut) {
+    const std::size_t bytes = made > Most / BytesPerSample ? Most : made * BytesPerSample;
     for (LoadBudget* b = innermost; b; b = b->outer_) {
         b->left_ -= std::min(made, b->left_);
-        b->leftOut_ = b->leftOut_ || cut;
+        b->bytesLeft_ -= std::min(bytes, b->bytesLeft_);
+        if (!cut) continue;
+        b->leftOut_ = true;
+        b->what_.cutCurves = saturatingSum<std::uint64_t>(b->what_.cutCurves, 1);
     }
 }
 
 std::size_t LoadBudget::copiesAllowed(std::size_t wanted) {
-    for (const LoadBudget* b = innermost; b; b = b->outer_) wanted = std::min(wanted, b->copiesLeft_);
+    for (const LoadBudget* b = innermost; b; b = b->outer_)
+        wanted = std::min({wanted, b->copiesLeft_, b->bytesLeft_ / BytesPerCopy});
     return wanted;
 }
 
 void LoadBudget::spendCopies(std::size_t made, bool cut) {
+    const std::size_t bytes = made > Most / BytesPerCopy ? Most : made * BytesPerCopy;
     for (LoadBudget* b = innermost; b; b = b->outer_) {
         b->copiesLeft_ -= std::min(made, b->copiesLeft_);
+        b->bytesLeft_ -= std::min(bytes, b->bytesLeft_);
         b->leftOut_ = b->leftOut_ || cut;
+    }
+}
+
+void LoadBudget::noteCopiesLeftOut(std::uint64_t count) {
+    if (count == 0) return;
+    for (LoadBudget* b = innermost; b; b = b->outer_) {
+        b->leftOut_ = true;
+        b->what_.copies = saturatingSum(b->what_.copies, count);
+    }
+}
+
+void LoadBudget::noteSurfaceLeftOut(TSurface kind, std::uint64_t count, std::uint64_t bytes) {
+    for (LoadBudget* b = innermost; b; b = b->outer_) {
+        b->leftOut_ = true;
+        const bool tube = kind == TSurface::Tube;
+        std::uint64_t& n = tube ? b->what_.tubes : b->what_.revolutons;
+        std::uint64_t& size = tube ? b->what_.tubeBytes : b->what_.revolutonBytes;
+        n = saturatingSum(n, count);
+        size = saturatingSum(size, bytes);
     }
 }
 
@@ -70,11 +105,22 @@ void LoadBudget::noteLeftOut() {
     for (LoadBudget* b = innermost; b; b = b->outer_) b->leftOut_ = true;
 }
 
-void LoadBudget::noteLeftOut(const std::string& name) {
+void LoadBudget::noteImage(const std::string& name, bool refused) {
     for (LoadBudget* b = innermost; b; b = b->outer_) {
         b->leftOut_ = true;
-        if (b->names_.size() < MaxNames) b->names_.push_back(name);
+        if (refused) b->refused_.insert(name);
+        if (!b->noted_.insert(name).second) continue;
+        if (b->what_.images.size() < MaxNames)
+            b->what_.images.push_back(name);
+        else
+            b->what_.moreImages = saturatingSum<std::uint64_t>(b->what_.moreImages, 1);
     }
+}
+
+bool LoadBudget::refusedBefore(const std::string& name) {
+    for (const LoadBudget* b = innermost; b; b = b->outer_)
+        if (b->refused_.count(name)) return true;
+    return false;
 }
 
 std::size_t LoadBudget::bytesAllowed(std::size_t wanted) {

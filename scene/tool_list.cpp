@@ -3,8 +3,11 @@
 
 #include "scene/tool_list.h"
 
+#include "core/saturating.h"
+
 #include "scene/element.h"
 #include "scene/list_walk.h"
+#include "scene/load_budget.h"
 
 namespace qel {
 
@@ -30,7 +33,9 @@ void ToolList::flatten(Tool* top) {
     ListWalk walk(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_);
     top->toList(scratchTools_, scratchMatrices_, scratchParents_, scratchSubIndices_, mat4::Identity(), 0, NoSubIndex);
     walk.finish();
-    copiesLeftOut += walk.copiesLeftOut();
+    copiesLeftOut = saturatingSum(copiesLeftOut, walk.copiesLeftOut());
+    // A load's first listing tells its budget what the arrays left out.
+    LoadBudget::noteCopiesLeftOut(walk.copiesLeftOut());
 }
 
 void ToolList::append(Tool* root) {

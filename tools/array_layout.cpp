@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/saturating.h"
 #include "curves/curve.h"
 #include "scene/load_budget.h"
 #include "scene/list_walk.h"
@@ -221,7 +222,7 @@ struct CopyPlacer {
         if (count == 0 || !placeable[std::size_t(i)]) return;
         if (full || count > limit - added) {
             full = true;
-            leftOut += 1 + item.copies + item.leftOut;
+            leftOut = saturatingSum(leftOut, saturatingSum(saturatingSum<std::size_t>(1, item.copies), item.leftOut));
             return;
         }
         mat4 M = placements[std::size_t(i)];
@@ -238,7 +239,7 @@ struct CopyPlacer {
         for (std::size_t j = 0; j < count; ++j) placed[j] = M * item.matrices[j];
         added += count;
         listed += 1 + item.copies;
-        leftOut += item.leftOut;
+        leftOut = saturatingSum(leftOut, item.leftOut);
     }
 };
 

@@ -6,12 +6,13 @@
 // ".PNG" and ".JPG" become sprite tools, ".GIF" animated sprite tools, each
 // taken by the path as chosen (no textures folder in front).
 
-#include <QFileInfo>
-#include <QString>
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <unordered_set>
 #include <vector>
 
+#include "core/number_text.h"
 #include "core/strings.h"
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
@@ -114,33 +115,49 @@ std::size_t resampledSamples(Scene& scene) {
     return samples;
 }
 
-std::size_t fileBytes(const std::string& path) {
-    const qint64 bytes = QFileInfo(QString::fromStdString(path)).size();
-    return bytes > 0 ? std::size_t(bytes) : 0;
-}
-
 // The samples of a file's load: a scene file gets a scene of its own, an
 // object file shares the scene's with what it already holds.
-std::size_t budgetOf(FileKind kind, const std::string& path, Scene& scene) {
-    const std::size_t file = LoadBudget::samplesForFile(fileBytes(path));
+std::size_t samplesOf(FileKind kind, Scene& scene) {
     const std::size_t held = kind == FileKind::Object ? resampledSamples(scene) : 0;
-    return std::min(file, LoadBudget::SamplesPerScene - std::min(held, LoadBudget::SamplesPerScene));
+    return std::min(LoadBudget::SamplesPerLoad, LoadBudget::SamplesPerScene - std::min(held, LoadBudget::SamplesPerScene));
 }
 
-// The array copies a file's load may add.
-std::size_t copiesOf(const std::string& path) { return LoadBudget::copiesForFile(fileBytes(path)); }
-
-// The warning of a load that its budget cut: the file, and the images it
-// cut or refused by name. A refused file (an image over the budget) is
-// named as refused.
-std::string budgetWarning(const std::string& path, bool opened, const std::vector<std::string>& cut) {
-    std::string text = opened ? path +
-                                    " asks for more curve samples, array copies, surface or image than can be "
-                                    "shown: it was opened with the excess left out."
-                              : path + " asks for more image than can be shown: it was not opened.";
-    for (const std::string& name : cut)
-        if (name != path) text += " Image cut or left out: " + name + ".";
-    return text;
+// The warning of a load that its budget cut: what was left out and how
+// much, each image once by name. A refused file (an image over the budget)
+// is named as refused.
+std::string budgetWarning(const std::string& path, bool opened, const LoadBudget::LeftOut& what) {
+    if (!opened) return path + " asks for more image than can be shown: it was not opened.";
+    struct Part {
+        std::string text;
+        bool many;
+    };
+    std::vector<Part> parts;
+    const auto count = [](std::uint64_t n, const char* one, const char* many) {
+        return groupedNumber(n) + " " + (n == 1 ? one : many);
+    };
+    if (what.tubes > 0)
+        parts.push_back({count(what.tubes, "tube surface", "tube surfaces") + " (" + byteSize(what.tubeBytes) + ")",
+                         what.tubes > 1});
+    if (what.revolutons > 0)
+        parts.push_back({count(what.revolutons, "revoluton surface", "revoluton surfaces") + " (" +
+                             byteSize(what.revolutonBytes) + ")",
+                         what.revolutons > 1});
+    // A count that reached the largest number stands for at least that many.
+    if (what.copies == std::numeric_limits<std::uint64_t>::max())
+        parts.push_back({"more than " + count(what.copies - 1, "array copy", "array copies"), true});
+    else if (what.copies > 0)
+        parts.push_back({count(what.copies, "array copy", "array copies"), what.copies > 1});
+    if (what.cutCurves > 0)
+        parts.push_back({"samples of " + count(what.cutCurves, "resampled curve", "resampled curves"), true});
+    for (const std::string& name : what.images) parts.push_back({"all or part of the image " + name, false});
+    if (what.moreImages > 0)
+        parts.push_back({"all or part of " + count(what.moreImages, "more image", "more images"), false});
+    if (parts.empty()) parts.push_back({"parts of it", true});
+    std::string list;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i].text;
+    const bool many = parts.size() > 1 || parts[0].many;
+    return path + " asks for more than can be shown: " + list + (many ? " were" : " was") + " left out.";
 }
 
 }  // namespace
@@ -153,18 +170,18 @@ bool GLView::load(const std::string& path) {
     Element* imported = nullptr;
     Scene* loaded = nullptr;
     bool ok = false, leftOut = false;
-    std::vector<std::string> cut;
+    LoadBudget::LeftOut what;
     {
-        LoadBudget budget(budgetOf(kind, path, *scene), copiesOf(path), LoadBudget::bytesForFile(fileBytes(path)));
+        LoadBudget budget(samplesOf(kind, *scene), LoadBudget::CopiesPerLoad, LoadBudget::bytesPerLoad());
         imported = readImport(kind, path);
         loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
         ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
         leftOut = budget.leftOut();
-        cut = budget.leftOutNames();
+        what = budget.whatLeftOut();
     }
     Tool::Error = 0;
     Scene::Error = 0;
-    if (leftOut) loadWarning = budgetWarning(path, ok, cut);
+    if (leftOut) loadWarning = budgetWarning(path, ok, what);
     if (ok) {
         clearHistory();
         if (imported) scene->addTool(new Tool(imported, mat4::Identity(), pbr(), false));

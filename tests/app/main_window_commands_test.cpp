@@ -26,6 +26,7 @@
 #include "app/main_window_form.h"
 #include "app/save_name.h"
 #include "mesh/mesh.h"
+#include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "view/act.h"
@@ -393,6 +394,8 @@ TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {
     const QString over = TL_FUZZ_CORPUS "/scene_load/resampled_nested_arrays_long_thin_bases.tl";
     const QString whole = TL_FUZZ_CORPUS "/scene_load/resampled_long_thin_base.tl";
     script.answers = {QStringList{whole, over}};
+    // Within a budget that lists a thousand of its million copies.
+    qel::LoadBudget budget(qel::LoadBudget::SamplesPerLoad, 1000, qel::LoadBudget::bytesPerLoad());
     ui().actionOpen->trigger();
     ASSERT_EQ(script.warnings.size(), 1);
     EXPECT_TRUE(script.warnings[0].startsWith(over + " asks for more")) << script.warnings[0].toStdString();

@@ -3,12 +3,17 @@
 // refuses to write, the merged OBJ export, atomic saves, refused files, and
 // every element and tool record through a save and a load.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -609,4 +614,69 @@ TEST_F(SceneFileTest, AMeshLargerThanTheWritersBlocksSavesItsOwnRecord) {
     ASSERT_TRUE(loaded.load(path("large.tl")));
     ASSERT_TRUE(loaded.save(path("again.tl")));
     EXPECT_EQ(readFile(path("again.tl")), file);
+}
+
+namespace {
+
+// Seeks of this process fail while this is set: the file being written
+// cannot be positioned. Every seek passes through here (the standard
+// library's own seek is taken in its place), so that a failure can be made
+// without a broken disk.
+bool failSeeks = false;
+
+template <class Seek>
+Seek realSeek(const char* name) {
+    return reinterpret_cast<Seek>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" off64_t lseek64(int fd, off64_t offset, int whence) {
+    static const auto real = realSeek<off64_t (*)(int, off64_t, int)>("lseek64");
+    if (failSeeks) {
+        errno = EIO;
+        return -1;
+    }
+    return real(fd, offset, whence);
+}
+
+extern "C" off_t lseek(int fd, off_t offset, int whence) {
+    static const auto real = realSeek<off_t (*)(int, off_t, int)>("lseek");
+    if (failSeeks) {
+        errno = EIO;
+        return -1;
+    }
+    return real(fd, offset, whence);
+}
+
+// A save whose writes or seeks fail on the way is refused and leaves the
+// file as it was: a block that could not be written (the file may not grow
+// past 64 KB here) and a seek that failed (the writer goes back to fill in a
+// chunk's length) both fail the save, and nothing is committed.
+TEST_F(SceneFileTest, ASaveWhoseWritesOrSeeksFailKeepsTheOldFile) {
+    Scene s;
+    s.objectsRoot->addChild(object(largeGrid(230, 120)), false);  // over a megabyte: blocks spill
+    const Bytes old = {1, 2, 3};
+    writeBytes(path("kept.tl"), old);
+    {
+        const sighandler_t before = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit small{rlim_t(64) << 10, limit.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = s.save(path("kept.tl"));
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, before);
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(readFile(path("kept.tl")), old);
+    }
+    failSeeks = true;
+    const bool saved = s.save(path("kept.tl"));
+    failSeeks = false;
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(path("kept.tl")), old);
+    // With writes and seeks back, the same save succeeds.
+    ASSERT_TRUE(s.save(path("kept.tl")));
+    Scene loaded;
+    EXPECT_TRUE(loaded.load(path("kept.tl")));
 }

@@ -1,5 +1,5 @@
 // A scene's load arms its own budget when its caller armed none: a file
-// whose resampled curves ask for more samples than its size allows loads
+// whose resampled curves ask for more samples than a load allows loads
 // with the excess left out, from memory and from a path alike.
 
 #include <gtest/gtest.h>
@@ -61,9 +61,9 @@ std::vector<std::uint8_t> chainedCurvesFile(int objects, int chains) {
 
 TEST(SceneLoadBudget, ALoadWithoutACallersBudgetKeepsWithinTheFilesOwn) {
     ASSERT_EQ(LoadBudget::armed(), nullptr);
-    const std::vector<std::uint8_t> bytes = chainedCurvesFile(10, 60);
-    const std::size_t allowed = LoadBudget::samplesForFile(bytes.size());
-    ASSERT_GT(std::size_t(10 * 60) * 1001, allowed);
+    const std::vector<std::uint8_t> bytes = chainedCurvesFile(5, 60);
+    const std::size_t allowed = LoadBudget::SamplesPerLoad;
+    ASSERT_GT(std::size_t(5 * 60) * 1001, allowed);
 
     Scene fromMemory;
     ASSERT_TRUE(fromMemory.loadFromMemory(bytes));

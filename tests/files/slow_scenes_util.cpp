@@ -9,6 +9,7 @@
 #include "curves/ucurve.h"
 #include "elements/animated_sprite.h"
 #include "elements/revoluton.h"
+#include "elements/sprite.h"
 #include "elements/swept_element.h"
 #include "elements/tube.h"
 #include "files/scene_writer.h"
@@ -213,6 +214,18 @@ Bytes gifOfTinyFrames(int w, int h, int frames) {
     }
     gif.push_back(0x3B);
     return gif;
+}
+
+Bytes gifScreenOnly(int w, int h) {
+    Bytes gif = gifOfTinyFrames(w, h, 0);
+    gif.resize(13);
+    return gif;
+}
+
+Bytes spritesOf(const std::string& imagePath, int count) {
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) tops.push_back(objectOf(new Sprite(imagePath, false)));
+    return fileOf(tops);
 }
 
 std::vector<Case> surfaceCases() {

@@ -68,6 +68,13 @@ Bytes animatedSpriteOf(const std::string& imagePath);
 // The bytes of a GIF of `frames` frames of one pixel on a logical screen of
 // w x h.
 Bytes gifOfTinyFrames(int w, int h, int frames);
+// The first 13 bytes of a GIF whose header claims a logical screen of w x h:
+// the file ends before any frame.
+Bytes gifScreenOnly(int w, int h);
+// `count` objects, each a still sprite of its own naming the image at
+// `imagePath`, which should not exist while the file is made (nothing is
+// decoded then).
+Bytes spritesOf(const std::string& imagePath, int count);
 
 // The cases kept in the scene reader's corpus, by name.
 std::vector<Case> keptCases();

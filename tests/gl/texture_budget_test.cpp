@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -91,6 +92,87 @@ TEST(TextureBudget, AnAnimationIsCutToTheFramesThatFitOrRefused) {
     EXPECT_TRUE(over.loadError() && over.cutByLimit());
     Texture2D fits(png.toStdString(), false, 300 * 200 * 4 * 3);
     EXPECT_FALSE(fits.loadError() || fits.cutByLimit());
+}
+
+namespace {
+
+// The bytes of an icon file holding one PNG of w x h whose icon directory
+// claims 16 x 16: its header tells less than its first image decodes to.
+QByteArray iconWithLargePng(int w, int h) {
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(0xff20a040u);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    image.save(&pngBuffer, "png");
+    QByteArray ico;
+    const auto u16 = [&ico](unsigned v) {
+        ico.append(char(v & 0xFF));
+        ico.append(char((v >> 8) & 0xFF));
+    };
+    u16(0);
+    u16(1);
+    u16(1);
+    ico.append(char(16));
+    ico.append(char(16));
+    ico.append(char(0));
+    ico.append(char(0));
+    u16(1);
+    u16(32);
+    u16(unsigned(png.size()) & 0xFFFF);
+    u16(unsigned(png.size()) >> 16);
+    u16(22);
+    u16(0);
+    return ico + png;
+}
+
+QByteArray readAll(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+// Each size check refuses on its own: files whose size claim is over the
+// limit and whose body ends before any frame are refused as too large (not
+// as undecodable) by the header checks, still (a GIF's logical screen) and
+// animated (the frame limit), and an icon whose directory tells less than
+// its image decodes to by the animated path's first-frame limit. The files
+// are kept in the image readers' fuzz corpus.
+TEST(TextureBudget, EverySizeCheckRefusesOnItsOwn) {
+    QTemporaryDir dir;
+    const QString corpus = TL_FUZZ_CORPUS "/image/";
+    const std::string screen = (corpus + "screen_16000_no_frame.gif").toStdString();
+    EXPECT_EQ(readAll(screen), QByteArray::fromStdString(std::string("GIF89a\x80\x3e\x80\x3e\x80\x00\x00", 13)));
+    const std::size_t limit = std::size_t(64) << 20;
+    Texture2D still(screen, false, limit);
+    EXPECT_TRUE(still.loadError() && still.cutByLimit());
+    Texture3D animated(screen, false, limit);
+    EXPECT_TRUE(animated.loadError() && animated.cutByLimit());
+    // The same file with a screen that fits is undecodable, not too large.
+    const std::string small = dir.filePath("small.gif").toStdString();
+    {
+        QByteArray bytes = readAll(screen);
+        bytes[6] = bytes[8] = 100;
+        bytes[7] = bytes[9] = 0;
+        QFile f(QString::fromStdString(small));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    Texture2D undecodable(small, false, limit);
+    EXPECT_TRUE(undecodable.loadError() && !undecodable.cutByLimit());
+    Texture3D noFrame(small, false, limit);
+    EXPECT_TRUE(noFrame.loadError() && !noFrame.cutByLimit());
+
+    const std::string icon = (corpus + "icon_16_holds_500.ico").toStdString();
+    ASSERT_EQ(readAll(icon).left(8), iconWithLargePng(500, 500).left(8));
+    // 1 MB decoded against 2 MB with two working copies: not one frame fits.
+    Texture3D frame(icon, false, std::size_t(2) << 20);
+    EXPECT_TRUE(frame.loadError() && frame.cutByLimit());
+    EXPECT_TRUE(frame.pixels().empty());
+    Texture3D fits(icon, false, std::size_t(3) * 1000000);
+    EXPECT_FALSE(fits.loadError() || fits.cutByLimit());
+    EXPECT_EQ(fits.size(), (std::vector<int>{500, 500, 1}));
 }
 
 // 9.2 KB: 400 frames of one pixel on an 8000 x 8000 screen (256 MB each),

@@ -20,12 +20,16 @@
 #include <utility>
 #include <vector>
 
+#include "core/number_text.h"
 #include "curves/curve.h"
 #include "elements/sprite.h"
+#include "elements/swept_fill.h"
 #include "elements/tube.h"
 #include "files/every_record_util.h"
+#include "files/slow_scenes_util.h"
 #include "gl/shader.h"
 #include "mesh/mesh.h"
+#include "scene/load_budget.h"
 #include "scene/scene.h"
 #include "view/act.h"
 #include "view/camera.h"
@@ -383,18 +387,41 @@ TEST_F(ViewTest, AFileOverItsBudgetOpensInPartAndIsNamed) {
     const std::string over = path("arrays.tlo");
     ASSERT_TRUE(QFile::copy(QString::fromStdString(corpus + "resampled_nested_arrays_long_thin_bases.tl"),
                             QString::fromStdString(over)));
+    // The view's load keeps within a budget armed around it: here one that
+    // lists a thousand of the file's million copies.
+    LoadBudget outer(LoadBudget::SamplesPerLoad, 1000, LoadBudget::bytesPerLoad());
     for (const std::string& name : {corpus + "resampled_nested_arrays_long_thin_bases.tl", over}) {
         ASSERT_TRUE(view.load(name));
-        EXPECT_NE(view.loadWarning.find(name), std::string::npos) << view.loadWarning;
+        // It says what was left out and how much: the copies, nothing else.
+        const std::size_t copies = view.scene->objects.copiesLeftOut;
+        ASSERT_GT(copies, 1000u);
+        EXPECT_EQ(view.loadWarning, name + " asks for more than can be shown: " + groupedNumber(copies) +
+                                        " array copies were left out.");
         ASSERT_TRUE(view.load(corpus + "resampled_long_thin_base.tl"));
         EXPECT_EQ(view.loadWarning, "");
     }
 }
 
+// Tube surfaces over the share are counted with their size.
+TEST_F(ViewTest, ABudgetWarningSaysWhatWasLeftOutAndHowMuch) {
+    const std::string file = path("tubes.tl");
+    const std::vector<std::uint8_t> bytes = slowscenes::tubesOnSharedResampledCurves(3);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    ASSERT_TRUE(view.load(file));
+    ASSERT_EQ(view.scene->objectsRoot->children.size(), 3u);
+    const auto* tube = static_cast<const Tube*>(view.scene->objectsRoot->children[0]->element);
+    std::uint64_t vertices = 0, surface = 0;
+    sweptSurfaceCost(SweptShape{SweptKind::Tube, tube->path, tube->profile}, vertices, surface);
+    EXPECT_EQ(view.loadWarning,
+              file + " asks for more than can be shown: 3 tube surfaces (" + byteSize(3 * surface) + ") were left out.");
+}
+
 // An animation over the budget (9.2 KB: 400 one-pixel frames, each decoded
 // on an 8000 x 8000 screen) is refused by name instead of being decoded;
-// one of 100 frames on a 1000 x 1000 screen opens cut, and says so.
+// one of 100 frames on a 1000 x 1000 screen opens cut, and says so. The
+// view's load keeps within the budget armed around it, here 64 MiB.
 TEST_F(ViewTest, AnImageOverItsBudgetIsRefusedOrCutByName) {
+    LoadBudget outer(LoadBudget::SamplesPerLoad, LoadBudget::CopiesPerLoad, std::size_t(64) << 20);
     const std::string corpus = TL_FUZZ_CORPUS "/image/";
     const std::string huge = path("huge.gif"), large = path("large.gif");
     ASSERT_TRUE(QFile::copy(QString::fromStdString(corpus + "tiny_frames_on_8000_screen.gif"),
