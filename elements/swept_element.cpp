@@ -121,7 +121,11 @@ void SweptElement::renderEnd() { vbo.renderEnd(); }
 void SweptElement::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
                           bool end) {
     update();
-    vbo.render(kind_, carrier_, crossSection_, objectId, itemId, m * localMatrix(), material, end);
+    const mat4 M = m * localMatrix();
+    vbo.render(kind_, carrier_, crossSection_, objectId, itemId, M, material, end);
+    // A surface left out is still seen, and picked, as its carrier's line
+    // (in the surface's own space: a tube's path, a revoluton's profile).
+    if (vbo.leftOut && carrier_) carrier_->renderLines(objectId, itemId, M, material, true);
 }
 
 bool SweptElement::hasFeatures() const { return vbo.hasFeatures(); }

@@ -57,7 +57,10 @@ public:
     bool vbo_modified() const { return vbo.modified(); }
     // update(), then the surface through m * localMatrix(); item id
     // 0xffffffff gives each quad's own id, (carrier edge << 16) +
-    // cross-section edge. The colour-is-light flag and the time are not used.
+    // cross-section edge. A surface left out (vbo.leftOut) draws its
+    // carrier's edges as lines in its place, with the ids given, so that it
+    // stays seen and picked. The colour-is-light flag and the time are not
+    // used.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
     // A feature line exists (after a build that found sharp joints or
