@@ -467,6 +467,8 @@ private:
     void connectObjectMenus();
     void popupObjectMenu(QMenu* menu);
     void pickObject(unsigned char scope);
+    // Says in the status bar why the menu's Pick of a part does nothing.
+    void pickPart(const QString& command, const QString& how);
     void deleteObject();
     void makeUnique();
     void makeTriMesh();
@@ -475,4 +477,8 @@ private:
     // subdivision of that curve.
     void sweptCurveBox(bool axisCurve);
     void subdivideSweptCurve(bool axisCurve);
+    // Subdivides the axis or section curve of the object's tube or
+    // revoluton; a surface that would pass its vertex limit is refused and
+    // the status bar says why. A done subdivision ends the undo history.
+    void subdivideSwept(qel::Tool* t, bool sectionCurve);
 };

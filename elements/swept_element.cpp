@@ -3,15 +3,15 @@
 
 #include "elements/swept_element.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
 #include "elements/swept_sculpt.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "scene/load_budget.h"
-
-#include <algorithm>
-#include <limits>
 
 namespace qel {
 
@@ -65,6 +65,21 @@ void SweptElement::payForSurface(std::uint64_t copies) {
     // Left out; an edit may bring it back within what the budget holds.
     vbo.mostVertices = std::min<std::uint64_t>(vbo.mostVertices, allowed / copies / SweptBuildBytesPerVertex);
     LoadBudget::noteLeftOut();
+}
+
+SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices) {
+    Curve* c = crossSection ? crossSection_ : carrier_;
+    vertices = 0;
+    if (!c) return CurveSubdivision::NoCurve;
+    std::uint64_t now = 0, bytes = 0;
+    sweptSurfaceCost(SweptShape{kind_, carrier_, crossSection_}, now, bytes);
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    vertices = now > most / 2 ? most : 2 * now;
+    if (vertices > vbo.mostVertices) return CurveSubdivision::OverLimit;
+    c->subdivide(true);
+    // One whose stamp is current never reads its curves again.
+    touch();
+    return CurveSubdivision::Done;
 }
 
 void SweptElement::calculateSize(TResizeStyle style) {

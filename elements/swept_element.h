@@ -92,6 +92,17 @@ public:
     // budget still holds, and the budget notes it.
     void payForSurface(std::uint64_t copies);
 
+    // What subdivideCurve did.
+    enum class CurveSubdivision { Done, NoCurve, OverLimit };
+    // Subdivides the carrier, or with crossSection the cross-section curve
+    // (every drawn edge splits in two, so the surface's vertices double),
+    // and touches the element. `vertices` receives the vertices the surface
+    // has after it, or would have. Refused (OverLimit), with nothing
+    // changed, when that passes vbo.mostVertices, the most the surface may
+    // be built with: it would be left out of the drawing. NoCurve: that
+    // curve is missing.
+    CurveSubdivision subdivideCurve(bool crossSection, std::uint64_t& vertices);
+
 protected:
     SweptElement(TType type, SweptKind kind);
     // Stores both curves (their counts are not touched: the first copy or

@@ -188,8 +188,8 @@ TEST_F(SweptGL, ASurfaceLeftOutIsDrawnAsItsCarrierWithItsIds) {
         e->copy(1);
         ASSERT_TRUE(layer.begin());
         // Lifted off the pixel boundary that the line runs along.
-        e->render(9, 0xffffffffu, mat4::Translation(0, 0.03f, 0) * mat4::Scale(0.4f), material,
-                  Element::ColorAsColor, 0.0f, true);
+        e->render(9, 0xffffffffu, mat4::Translation(0, 0.03f, 0) * mat4::Scale(0.4f), material, Element::ColorAsColor,
+                  0.0f, true);
         layer.end();
         EXPECT_TRUE(e->vbo.leftOut);
         EXPECT_FALSE(attributeEnabled(0) || arrayBufferBinding());
