@@ -363,6 +363,8 @@ public slots:
     void on_actionConvert_To_Tri_Mesh_triggered();
     void on_actionAs_Clay_triggered();
     void on_actionConvert_To_Clay_triggered();
+    void on_actionUniform_triggered();
+    void on_actionQuick_Save_2_triggered();
     void on_actionSubdivide_triggered();
     void on_actionTYPE_triggered();
     void on_actionAXIS_triggered();
@@ -467,7 +469,8 @@ private:
     void connectObjectMenus();
     void popupObjectMenu(QMenu* menu);
     void pickObject(unsigned char scope);
-    // Says in the status bar why the menu's Pick of a part does nothing.
+    // Says in the status bar why an entry that acts in the view under a
+    // click (the Pick of a part, Uniform) does nothing from the menu.
     void pickPart(const QString& command, const QString& how);
     void deleteObject();
     void makeUnique();

@@ -167,7 +167,7 @@ void MainWindow::pickObject(unsigned char scope) {
 }
 
 // The menu picks whole objects and elements only: the parts are picked in
-// the view, under a click.
+// the view, under a click. The status bar says so, and how.
 void MainWindow::pickPart(const QString& command, const QString& how) {
     if (commandTarget(command, false)) showNotice(command + ": " + how);
 }
@@ -232,6 +232,16 @@ void MainWindow::makeClay() {
 
 void MainWindow::on_actionAs_Clay_triggered() { makeClay(); }
 void MainWindow::on_actionConvert_To_Clay_triggered() { makeClay(); }
+
+// Curves are made uniform in the view, under a click.
+void MainWindow::on_actionUniform_triggered() {
+    pickPart("Convert to Uniform",
+             "the menu makes nothing uniform. In Draw, hold 6 and click a curve, tube or revoluton to make its axis "
+             "uniform.");
+}
+
+// The tube and revoluton menu's Quick Save is the object menu's.
+void MainWindow::on_actionQuick_Save_2_triggered() { on_actionQuick_Save_triggered(); }
 
 // Subdivides the element's surface (a tube's or revoluton's curve by the
 // view's axis-section choice); the next frame shows it.

@@ -178,10 +178,10 @@ TEST_F(ContextMenuTest, TheTitleBoxTellsEveryKindOfObject) {
     end->kind = Tool::KindBiTool;
     ui().actionType->trigger();
     end->kind = Tool::KindTool;
-    EXPECT_EQ(script.boxes, QStringList({"SPRITE|" + png + "\n4 x 2 Pixels", "SPRITE|No image",
-                                         "CHAIN|3 Copies ,  1 Items",
-                                         "BINARY|TUBE\n240 Vertices ,  216 Faces\nAxis: 10 Vertices ,  9 "
-                                         "Edges\nSection: 24 Vertices ,  24 Edges"}));
+    EXPECT_EQ(script.boxes,
+              QStringList({"SPRITE|" + png + "\n4 x 2 Pixels", "SPRITE|No image", "CHAIN|3 Copies ,  1 Items",
+                           "BINARY|TUBE\n240 Vertices ,  216 Faces\nAxis: 10 Vertices ,  9 "
+                           "Edges\nSection: 24 Vertices ,  24 Edges"}));
 }
 
 TEST_F(ContextMenuTest, CommandsDoNothingWithoutAPickedObjectOrItsElement) {
@@ -310,8 +310,9 @@ TEST_F(ContextMenuTest, TheTitleEntryTakesTheIconOfEachObjectItIsOpenedOn) {
 }
 
 // The entries that leave the object as it is say why in the status bar:
-// the picks of parts (made in the view under a click), and Subdivide and
-// Unique on an array, which has no surface and here shares no element.
+// the picks of parts and Uniform (made in the view under a click), and
+// Subdivide and Unique on an array, which has no surface and here shares no
+// element; a shared element made unique is told too.
 TEST_F(ContextMenuTest, EntriesThatChangeNothingSayWhyInTheStatusBar) {
     pickPlaced(qel::Mesh::Cube());
     const std::size_t templates = view()->scene->toolsRoot->children.size();
@@ -325,6 +326,11 @@ TEST_F(ContextMenuTest, EntriesThatChangeNothingSayWhyInTheStatusBar) {
               "make a tool of it.");
     ui().actionPick_Feature->trigger();
     EXPECT_EQ(notice(), "Pick Feature: a feature cannot be made a tool. Pick the object or its element instead.");
+    ui().actionUniform->trigger();
+    EXPECT_EQ(
+        notice(),
+        "Convert to Uniform: the menu makes nothing uniform. In Draw, hold 6 and click a curve, tube or revoluton "
+        "to make its axis uniform.");
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
 
     auto* array = new qel::Array(chain(3), {}, {32769}, qel::Array::Simple, qel::mat4::Identity(),
@@ -336,15 +342,13 @@ TEST_F(ContextMenuTest, EntriesThatChangeNothingSayWhyInTheStatusBar) {
               "Subdivide: an array has no surface of its own to subdivide; its copies show its items as they are.");
     EXPECT_EQ(array->curve->edges.size(), 2u);
     ui().actionSculpt_Unique->trigger();
-    EXPECT_EQ(notice(),
-              "Unique: nothing to do. The object's element is its own already, shared with no other object.");
+    EXPECT_EQ(notice(), "Unique: nothing to do. The object's element is its own already, shared with no other object.");
     // Shared, the element is copied: nothing is seen, the status bar says so.
     Element* shared = array->element;
     shared->copy(1);
     view()->pickBrush.pickedTool = array;
     ui().actionSculpt_Unique->trigger();
-    EXPECT_EQ(notice(),
-              "Unique: the object now has its own copy of its element; edits to it change no other object.");
+    EXPECT_EQ(notice(), "Unique: the object now has its own copy of its element; edits to it change no other object.");
     EXPECT_NE(array->element, shared);
     Element::drop(shared, 1);
 }

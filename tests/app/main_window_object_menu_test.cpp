@@ -40,8 +40,12 @@ using qel::Tool;
 using qel::vec2;
 
 struct Script : qel::DecliningAsker {
+    int saves = 0;  // the object file names asked for
     void inform(QWidget*, const QString&, const QString&) override {}
-    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override { return QString(); }
+    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override {
+        ++saves;
+        return QString();
+    }
 };
 
 // How the pointer spends the frames between the menu's press and the
@@ -192,6 +196,7 @@ TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
         {&U::actionSECTION, true},
         {&U::actionAxis_Subdivide, true},
         {&U::actionSection_Subdivide, true},
+        {&U::actionQuick_Save_2, true},
     };
     for (const Away away : {Away::Leaves, Away::RestsOnBackground}) {
         for (const auto& c : commands) {
@@ -206,7 +211,10 @@ TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
             QMenu* menu = openAndWait(away);
             ASSERT_EQ(menu, c.swept ? ui().menuObject_Axis_Section : ui().menuObject);
             EXPECT_EQ(view()->pickBrush.pickedTool, object);
+            const int saves = script.saves;
             choose(menu, action);
+            const bool quickSave = action == ui().actionQuick_Save || action == ui().actionQuick_Save_2;
+            EXPECT_EQ(script.saves, saves + (quickSave ? 1 : 0));
             // The entries that cannot act on it say why, naming themselves.
             const QString said = action == ui().actionPick_Component ? "Pick Component: the menu cannot pick"
                                  : action == ui().actionPick_Patch   ? "Pick Patch: the menu cannot pick"
@@ -261,9 +269,9 @@ TEST_F(ObjectMenu, SubdivideAndConvertEndTheHistorySoUndoNeverTakesAnOlderStep) 
         SCOPED_TRACE(action->objectName().toStdString());
         clearObjects();
         clearNotice();
-        showAndHover(c.swept ? static_cast<Element*>(new qel::Tube(chain(3), qel::Curve::Circle(4, false)))
-                             : qel::Mesh::Cube(),
-                     true);
+        showAndHover(
+            c.swept ? static_cast<Element*>(new qel::Tube(chain(3), qel::Curve::Circle(4, false))) : qel::Mesh::Cube(),
+            true);
         ASSERT_EQ(view()->undoHistory.size(), 1u);
         choose(openAndWait(Away::Leaves), action);
         EXPECT_EQ(notice(), c.said);
