@@ -83,6 +83,24 @@ QString grouped(unsigned long long n) {
     return digits;
 }
 
+// The refusal of an edit that would take a tube's or revoluton's surface
+// past the vertices it may be built with.
+QString overLimitText(const QString& command, const qel::SweptElement& e, std::uint64_t vertices, bool would) {
+    const QString name = e.isType(Type::Tube) ? "tube" : "revoluton";
+    return command + " refused: the " + name + (would ? " would have " : " has ") + grouped(vertices) +
+           " surface vertices, more than the " + grouped(e.vbo.mostVertices) + " one surface may have; the " + name +
+           " is unchanged.";
+}
+
+// The refusal of a conversion, with the reason when the program knows it.
+QString refusedConversion(const QString& command, const qel::Element* e, const QString& otherwise) {
+    if (const auto* swept = dynamic_cast<const qel::SweptElement*>(e)) {
+        const std::uint64_t vertices = swept->surfaceVertices();
+        if (vertices > swept->vbo.mostVertices) return overLimitText(command, *swept, vertices, false);
+    }
+    return command + ": " + otherwise;
+}
+
 }  // namespace
 
 qel::Tool* MainWindow::pickedTool() const { return view()->pickBrush.pickedTool; }
@@ -217,7 +235,7 @@ void MainWindow::makeTriMesh() {
     if (!t) return;
     view()->makeTriMesh();
     if (!t->element || !t->element->isType(Type::Mesh))
-        showNotice("Convert to Tri-Mesh: this object cannot be made a triangle mesh.");
+        showNotice(refusedConversion("Convert to Tri-Mesh", t->element, "this object cannot be made a triangle mesh."));
 }
 
 void MainWindow::on_actionAs_Tri_Mesh_triggered() { makeTriMesh(); }
@@ -227,7 +245,8 @@ void MainWindow::makeClay() {
     qel::Tool* t = commandTarget("Convert to Clay");
     if (!t) return;
     view()->makeClay();
-    if (!t->element || !t->element->isType(Type::Clay)) showNotice("Convert to Clay: this object cannot be made clay.");
+    if (!t->element || !t->element->isType(Type::Clay))
+        showNotice(refusedConversion("Convert to Clay", t->element, "this object cannot be made clay."));
 }
 
 void MainWindow::on_actionAs_Clay_triggered() { makeClay(); }
@@ -298,7 +317,6 @@ void MainWindow::on_actionSECTION_triggered() { sweptCurveBox(false); }
 void MainWindow::subdivideSwept(qel::Tool* t, bool sectionCurve) {
     auto* swept = dynamic_cast<qel::SweptElement*>(t->element);
     if (!swept) return;
-    const QString name = swept->isType(Type::Tube) ? "tube" : "revoluton";
     std::uint64_t vertices = 0;
     switch (swept->subdivideCurve(sectionCurve, vertices)) {
         case qel::SweptElement::CurveSubdivision::Done:
@@ -306,13 +324,11 @@ void MainWindow::subdivideSwept(qel::Tool* t, bool sectionCurve) {
             view()->endHistory("Subdivide");
             return;
         case qel::SweptElement::CurveSubdivision::NoCurve:
-            showNotice("Subdivide: the " + name + " has no " + (sectionCurve ? "section" : "axis") +
-                       " curve to subdivide.");
+            showNotice(QString("Subdivide: the ") + (swept->isType(Type::Tube) ? "tube" : "revoluton") + " has no " +
+                       (sectionCurve ? "section" : "axis") + " curve to subdivide.");
             return;
         case qel::SweptElement::CurveSubdivision::OverLimit:
-            showNotice("Subdivide refused: the " + name + " would have " + grouped(vertices) +
-                       " surface vertices, more than the " + grouped(swept->vbo.mostVertices) +
-                       " one surface may have; the " + name + " is unchanged.");
+            showNotice(overLimitText("Subdivide", *swept, vertices, true));
             return;
     }
 }

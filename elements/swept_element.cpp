@@ -67,12 +67,17 @@ void SweptElement::payForSurface(std::uint64_t copies) {
     LoadBudget::noteLeftOut();
 }
 
+std::uint64_t SweptElement::surfaceVertices() const {
+    std::uint64_t vertices = 0, bytes = 0;
+    sweptSurfaceCost(SweptShape{kind_, carrier_, crossSection_}, vertices, bytes);
+    return vertices;
+}
+
 SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices) {
     Curve* c = crossSection ? crossSection_ : carrier_;
     vertices = 0;
     if (!c) return CurveSubdivision::NoCurve;
-    std::uint64_t now = 0, bytes = 0;
-    sweptSurfaceCost(SweptShape{kind_, carrier_, crossSection_}, now, bytes);
+    const std::uint64_t now = surfaceVertices();
     const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
     vertices = now > most / 2 ? most : 2 * now;
     if (vertices > vbo.mostVertices) return CurveSubdivision::OverLimit;
@@ -161,7 +166,10 @@ void SweptElement::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
 
-Mesh* SweptElement::ToMesh() { return sweptToMesh(*this, kind_, carrier_, crossSection_); }
+Mesh* SweptElement::ToMesh() {
+    if (surfaceVertices() > vbo.mostVertices) return nullptr;
+    return sweptToMesh(*this, kind_, carrier_, crossSection_);
+}
 
 void SweptElement::writeRecord(buffer& b, std::uint32_t tag) const {
     b.writeU32(tag);

@@ -77,7 +77,9 @@ public:
     void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
     // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
     // the caller; null for a missing curve or one without edges. Both
-    // curves are compacted and the element is touched on the way.
+    // curves are compacted and the element is touched on the way. Null,
+    // with nothing changed, for a surface past vbo.mostVertices: its mesh
+    // would pass what one surface may be built with.
     Mesh* ToMesh() override;
     // Reads the two ids of a current payload, to be mapped by resolve.
     void DataRead(buffer& b) override;
@@ -92,6 +94,9 @@ public:
     // budget still holds, and the budget notes it.
     void payForSurface(std::uint64_t copies);
 
+    // The vertices of the surface the curves give now, 6 per quad of drawn
+    // edges (capped at what 64 bits hold); 0 without both curves.
+    std::uint64_t surfaceVertices() const;
     // What subdivideCurve did.
     enum class CurveSubdivision { Done, NoCurve, OverLimit };
     // Subdivides the carrier, or with crossSection the cross-section curve

@@ -303,3 +303,23 @@ TEST_F(ObjectMenu, ASubdivisionPastTheSurfaceLimitIsRefusedAndTheTubeStaysAsItWa
         hover();
     }
 }
+
+// A tube past the surface limit (699 x 1,024 quads: 4,294,656 vertices; a
+// load's budget leaves such tubes out and draws their path) is not made a
+// mesh of that size: both conversions are refused with the reason.
+TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
+    auto* tube = new qel::Tube(chain(700), qel::Curve::Circle(1024, false));
+    Tool* object = showAndHover(tube, true);
+    for (QAction* action : {ui().actionConvert_To_Tri_Mesh, ui().actionConvert_To_Clay}) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        choose(openAndWait(Away::Leaves), action);
+        EXPECT_EQ(notice(),
+                  (action == ui().actionConvert_To_Clay ? QString("Convert to Clay") : "Convert to Tri-Mesh") +
+                      " refused: the tube has 4,294,656 surface vertices, more than the 4,194,304 one "
+                      "surface may have; the tube is unchanged.");
+        EXPECT_EQ(object->element, tube);
+        EXPECT_EQ(tube->path->edges.size(), 699u);
+        EXPECT_EQ(view()->undoHistory.size(), 1u);
+        hover();
+    }
+}
