@@ -31,7 +31,7 @@ void GLView::pushAct(Act* record) {
 void GLView::endHistory(const QString& step) {
     if (undoHistory.empty()) return;
     clearHistory();
-    emit notice(step + " cannot be undone, so the undo history was cleared.");
+    emit notice(step + " cannot be undone: it emptied the undo history.");
 }
 
 void GLView::UNDO() {

@@ -258,11 +258,11 @@ TEST_F(ObjectMenu, SubdivideAndConvertEndTheHistorySoUndoNeverTakesAnOlderStep) 
         bool swept;
         const char* said;
     } commands[] = {
-        {&U::actionSubdivide, false, "Subdivide cannot be undone, so the undo history was cleared."},
-        {&U::actionAs_Clay, false, "Convert to Clay cannot be undone, so the undo history was cleared."},
-        {&U::actionAxis_Subdivide, true, "Subdivide cannot be undone, so the undo history was cleared."},
-        {&U::actionSection_Subdivide, true, "Subdivide cannot be undone, so the undo history was cleared."},
-        {&U::actionConvert_To_Tri_Mesh, true, "Convert to Tri-Mesh cannot be undone, so the undo history was cleared."},
+        {&U::actionSubdivide, false, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionAs_Clay, false, "Convert to Clay cannot be undone: it emptied the undo history."},
+        {&U::actionAxis_Subdivide, true, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionSection_Subdivide, true, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionConvert_To_Tri_Mesh, true, "Convert to Tri-Mesh cannot be undone: it emptied the undo history."},
     };
     for (const auto& c : commands) {
         QAction* action = ui().*(c.action);
