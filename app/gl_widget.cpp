@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QStatusTipEvent>
 #include <QTabletEvent>
 #include <QWheelEvent>
 #include <cstdint>
@@ -80,7 +81,15 @@ GLWidget::~GLWidget() {
 void GLWidget::tip(QString text) {
     text.replace("|", "\t \t \t \t | \t \t \t \t");
     text.replace("  ", " \t \t ");
+    if (text == statusTip()) return;
     setStatusTip(text);
+    // The status bar takes a widget's tip when the pointer enters it: a tip
+    // that changes while the pointer rests on the view (a mode or an action
+    // chosen by key) is shown at once.
+    if (underMouse()) {
+        QStatusTipEvent shown(text);
+        QCoreApplication::sendEvent(this, &shown);
+    }
 }
 
 void GLWidget::setScale(float s) {

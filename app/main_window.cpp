@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -122,6 +123,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
 
     saveShortcuts(ui->menuAssembly, assemblyShortcuts);
     saveShortcuts(ui->menuSculpt, sculptShortcuts);
+    insertKey = new QShortcut(this);
+    connect(insertKey, &QShortcut::activated, ui->actionInsert, &QAction::trigger);
     Assembly(true);
     v->setAssemblyAction(qel::GLView::ActionMaterial);
     ui->actionMaterial->setChecked(true);

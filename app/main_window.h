@@ -48,6 +48,7 @@ class QCloseEvent;
 class QLabel;
 class QUrl;
 class QMenu;
+class QShortcut;
 class QToolBar;
 class Ui_MainWindow;
 
@@ -122,6 +123,9 @@ public:
     qel::mat3 generalOrientation;
     QList<QKeySequence> assemblyShortcuts;
     QList<QKeySequence> sculptShortcuts;
+    // Insert's key while simple mode hides Insert (a hidden entry answers no
+    // key): it chooses Insert all the same. Keyless outside assembly mode.
+    QShortcut* insertKey = nullptr;
     qel::Asker* asker;  // not owned; Qt's dialogs by default
     // Hands a document to the desktop (Help's guide); false when the desktop
     // cannot open it. Tests replace it.

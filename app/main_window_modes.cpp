@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QShortcut>
 #include <QToolBar>
 #include <initializer_list>
 
@@ -78,13 +79,16 @@ void MainWindow::Assembly(bool enter) {
     if (enter) {
         Sculpt(false);
         restoreShortcuts(u.menuAssembly, assemblyShortcuts);
-        // In simple mode Place is hidden and Use Tool answers its key.
+        // In simple mode Place is hidden and Use Tool answers its key;
+        // Insert, hidden too, still answers its own.
         u.actionUse_Tool->setShortcut(simple ? u.actionPlace->shortcut() : QKeySequence());
+        insertKey->setKey(simple ? u.actionInsert->shortcut() : QKeySequence());
         u.menuAssembly->setTitle("[Assembly]");
         view()->setActionMode(qel::GLView::ModeAssembly);
         glWidget->update();
     } else {
         clearShortcuts(u.menuAssembly);
+        insertKey->setKey(QKeySequence());
         u.menuAssembly->setTitle("Assembly");
     }
 }

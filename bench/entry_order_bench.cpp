@@ -8,6 +8,11 @@
 //   Frame/<action>/<order>    one stamp of a running stroke (three samples)
 //                             and the buildVBO that brings the buffers up to
 //                             date for the next draw, glFinish
+//                             counters: the bytes each buffer update
+//                             mapped and its marks needed written, per
+//                             stamp, and the worst stamp's mapped bytes
+//                             over their bound (mapped_over_bound: at most
+//                             4 x the bytes needed, or 64 KB above them)
 //   Stamp/Smooth/<order>      the stamp of Frame/Smooth alone (no buffer
 //                             update): goal at most 2 ms in program order,
 //                             4 ms in loaded order
@@ -20,19 +25,15 @@
 //                             refreshes the normals at its end), through
 //                             one mapped range of the position array,
 //                             glFinish
-//   Floor/Partial/<order>     the same bytes from flat arrays, handed what
-//                             the refill is handed: the list of moved
-//                             vertices (the corner slots of every vertex,
-//                             a flat list, and the flat positions made
-//                             once outside the clock, as a layout is): in
-//                             one pass each moved vertex's slots looked up
-//                             and its position written into them through
-//                             one mapping of the whole position array of a
-//                             buffer of the mesh buffer's size and layout
-//                             (the cheapest upload on the software
-//                             renderer; the refill maps only the range its
-//                             corners span, found in a first pass, as a
-//                             driver that copies mapped ranges needs), and
+//   Floor/Partial/<order>     the same bytes from flat arrays: the moved
+//                             vertices' corner slots in slot order with
+//                             their vertices, joined into the spans the
+//                             refill maps (made once outside the clock, as
+//                             a layout is), and in one pass each span
+//                             mapped and the positions written into its
+//                             slots, in a buffer of the mesh buffer's size
+//                             and layout (the refill finds its corners and
+//                             spans inside the clock), and
 //                             the corner normals as half floats of the
 //                             faces the stamp marked for normals, when it
 //                             marked any, one glBufferSubData per run of
@@ -44,7 +45,8 @@
 //                             the caches a stamp leaves
 //
 // Goals, in program and loaded order: a frame at most 16 ms, an end at
-// most 30 ms, the partial refill at most 1.5 x its floor.
+// most 30 ms, the partial refill at most 1.5 x its floor; in every order,
+// what a frame's or a partial refill's update maps within its bound.
 
 #include <benchmark/benchmark.h>
 
@@ -62,6 +64,7 @@
 #include "gl/gl.h"
 #include "mesh/half_float.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_vbo_ranges.h"
 
 namespace {
 
@@ -108,18 +111,51 @@ Scene* drawnScene(benchmark::State& state, Order order) {
 
 bool update(benchmark::State& state, Scene& s) { return benchgl::updateMesh(state, *s.mesh); }
 
+// What the buffer updates of a benchmark's stamps mapped against what their
+// marks needed written: each update is watched on its own, and the worst
+// one's mapped bytes are set against their bound (at most 4 x the bytes
+// needed, or 64 KB above them, whichever is larger).
+class TrafficWatch {
+public:
+    void start() { qel::bufferTraffic() = {}; }
+    void stop() {
+        const qel::BufferTraffic t = qel::bufferTraffic();
+        mapped_ += double(t.mapped);
+        written_ += double(t.written);
+        maps_ += double(t.maps);
+        ++updates_;
+        const double bound = std::max(4.0 * double(t.written), double(t.written) + 65536.0);
+        worst_ = std::max(worst_, double(t.mapped) / bound);
+    }
+    void report(benchmark::State& state) const {
+        const double n = updates_ ? double(updates_) : 1.0;
+        state.counters["mapped_KB"] = mapped_ / n / 1024;
+        state.counters["written_KB"] = written_ / n / 1024;
+        state.counters["maps"] = maps_ / n;
+        state.counters["mapped_over_bound"] = worst_;
+    }
+
+private:
+    double mapped_ = 0, written_ = 0, maps_ = 0, worst_ = 0;
+    int updates_ = 0;
+};
+
 void frame(benchmark::State& state, Order order, Sculptor::TAction action, bool build = true) {
     Scene* s = drawnScene(state, order);
     if (!s) return;
     Stroke stroke(*s, action);
+    TrafficWatch traffic;
     for (auto _ : state) {
         stroke.stamp();
+        traffic.start();
         if (build && !update(state, *s)) break;
+        traffic.stop();
         gl->glFinish();
     }
     stroke.end();
     update(state, *s);
     gl->glFinish();
+    if (build) traffic.report(state);
 }
 
 void end(benchmark::State& state, Order order) {
@@ -149,16 +185,20 @@ void partial(benchmark::State& state, Order order) {
     if (!s) return;
     Stroke stroke(*s, Sculptor::Deform);
     update(state, *s);
+    TrafficWatch traffic;
     for (auto _ : state) {
         state.PauseTiming();
         stroke.stamp();
+        traffic.start();
         state.ResumeTiming();
         if (!update(state, *s)) break;
         gl->glFinish();
+        traffic.stop();
     }
     stroke.end();
     update(state, *s);
     gl->glFinish();
+    traffic.report(state);
 }
 
 // The faces round the listed vertices, each once, in index order.
@@ -261,8 +301,24 @@ void floorPartial(benchmark::State& state, Order order) {
             for (std::uint32_t k = 0; k < 3; ++k)
                 cornerSlots[fill[std::size_t(m.faces[f].v[k])]++] = 3 * std::uint32_t(f) + k;
     }
-    std::size_t movedCorners = 0;
-    for (const std::int32_t v : moved) movedCorners += slotFirst[std::size_t(v) + 1] - slotFirst[std::size_t(v)];
+    // The moved corners in slot order with their vertices, and the spans
+    // they are written in: a corner joins the span before it while the
+    // span holds at most 4 slots for each corner it writes, as the
+    // refill's spans do.
+    std::vector<std::pair<std::uint32_t, std::int32_t>> movedSlots;
+    for (const std::int32_t v : moved)
+        for (std::uint32_t c = slotFirst[std::size_t(v)]; c != slotFirst[std::size_t(v) + 1]; ++c)
+            movedSlots.push_back({cornerSlots[c], v});
+    std::sort(movedSlots.begin(), movedSlots.end());
+    const std::size_t movedCorners = movedSlots.size();
+    std::vector<std::size_t> spanEnds;
+    for (std::size_t i = 0, first = 0; i < movedCorners; ++i) {
+        if (i > first && movedSlots[i].first + 1 - movedSlots[first].first > 4 * (i + 1 - first)) {
+            spanEnds.push_back(i);
+            first = i;
+        }
+        if (i + 1 == movedCorners) spanEnds.push_back(movedCorners);
+    }
     std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
     for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
     std::vector<qel::vec3> normals(3 * std::size_t(m.faceCount()));
@@ -287,21 +343,23 @@ void floorPartial(benchmark::State& state, Order order) {
         gl->glFinish();
         gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
         state.ResumeTiming();
-        // One pass: the moved vertices' corner slots looked up and written
-        // through one mapping of the whole position array.
-        if (!moved.empty()) {
-            void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, 0, 36 * faceCount, GL_MAP_WRITE_BIT);
-            if (!mapped) {
-                state.SkipWithError("the range could not be mapped");
-                break;
-            }
+        // One pass: span by span, the span mapped and the positions of its
+        // corners written.
+        bool mappedAll = true;
+        for (std::size_t i = 0, k = 0; mappedAll && k < spanEnds.size(); ++k) {
+            const std::uint32_t lo = movedSlots[i].first, hi = movedSlots[spanEnds[k] - 1].first;
+            void* mapped =
+                gl->glMapBufferRange(GL_ARRAY_BUFFER, 12 * GLintptr(lo), 12 * GLsizeiptr(hi + 1 - lo), GL_MAP_WRITE_BIT);
+            mappedAll = mapped != nullptr;
+            if (!mappedAll) break;
             std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
-            for (const std::int32_t v : moved) {
-                const qel::vec3 p = points[std::size_t(v)];
-                for (std::uint32_t c = slotFirst[std::size_t(v)]; c != slotFirst[std::size_t(v) + 1]; ++c)
-                    std::memcpy(base + 12 * std::size_t(cornerSlots[c]), &p, 12);
-            }
+            for (; i < spanEnds[k]; ++i)
+                std::memcpy(base + 12 * std::size_t(movedSlots[i].first - lo), &points[std::size_t(movedSlots[i].second)], 12);
             gl->glUnmapBuffer(GL_ARRAY_BUFFER);
+        }
+        if (!mappedAll) {
+            state.SkipWithError("the range could not be mapped");
+            break;
         }
         std::uint8_t* dst = gatheredNormals.data();
         for (const int f : normalFaces)
@@ -314,6 +372,7 @@ void floorPartial(benchmark::State& state, Order order) {
     endStroke();
     state.counters["vertices"] = double(moved.size());
     state.counters["corners"] = double(movedCorners);
+    state.counters["maps"] = double(spanEnds.size());
     state.counters["normal_faces"] = double(normalFaces.size());
     state.counters["feature_points"] = double(m.featureCount);
 }
@@ -354,3 +413,12 @@ BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/loaded", 30));
 BENCH_GOAL(benchgoals::ratio("Refill/Partial/program", 1.5, "Floor/Partial/program"));
 BENCH_GOAL(benchgoals::ratio("Refill/Partial/loaded", 1.5, "Floor/Partial/loaded"));
+// What a stamp's buffer update maps stays within its bound, in every order.
+#define TRAFFIC_GOAL(name)                                                                \
+    BENCH_GOAL(benchgoals::counterAtMost(name "/program", "mapped_over_bound", 1));       \
+    BENCH_GOAL(benchgoals::counterAtMost(name "/shuffled", "mapped_over_bound", 1));      \
+    BENCH_GOAL(benchgoals::counterAtMost(name "/loaded", "mapped_over_bound", 1))
+TRAFFIC_GOAL("Frame/Deform");
+TRAFFIC_GOAL("Frame/Smooth");
+TRAFFIC_GOAL("Frame/Paint");
+TRAFFIC_GOAL("Refill/Partial");

@@ -268,8 +268,14 @@ bool Curve::readBody(buffer& b, BodyLayout layout) {
     return finite(centre) && std::isfinite(this->size());
 }
 
+// What settleWhole makes of a curve's records (the flags a reader keeps and
+// the edges turned), with the scratch of its walk. A writer keeps one
+// between records so that a save neither allocates nor touches fresh pages
+// curve by curve.
 struct Curve::Settling {
     std::vector<std::uint8_t> vertexFlags, edgeFlags, turned;
+    std::vector<std::uint8_t> mark, visited;
+    std::vector<std::int32_t> first, second, topo;
 };
 
 // Follows buildConnectivity (links, sharp and end bits) and setOrder (every
@@ -282,7 +288,8 @@ bool Curve::settleWhole(const std::vector<CurveVertex>& vertices, const std::vec
     out.edgeFlags.resize(std::size_t(nE));
     out.turned.assign(std::size_t(nE), 0);
     // Per vertex: its marks, then its first and second edge.
-    std::vector<std::uint8_t> mark(static_cast<std::size_t>(nV));
+    std::vector<std::uint8_t>& mark = out.mark;
+    mark.resize(std::size_t(nV));
     for (int v = 0; v < nV; ++v) {
         const CurveVertex& r = vertices[std::size_t(v)];
         if (!r.isActive()) return false;
@@ -292,8 +299,10 @@ bool Curve::settleWhole(const std::vector<CurveVertex>& vertices, const std::vec
     // One pass over the edges checks them, takes their flags and vertices
     // and gathers the connectivity, which fails (nothing more is settled)
     // without an edge or with a third edge at a vertex.
-    std::vector<std::int32_t> first(std::size_t(nV), -1), second(std::size_t(nV), -1);
-    std::vector<std::int32_t> topo(std::size_t(nE) * 4);
+    std::vector<std::int32_t>&first = out.first, &second = out.second, &topo = out.topo;
+    first.assign(std::size_t(nV), -1);
+    second.assign(std::size_t(nV), -1);
+    topo.resize(std::size_t(nE) * 4);
     bool connected = nE > 0;
     for (int e = 0; e < nE; ++e) {
         const CurveEdge& E = edges[std::size_t(e)];
@@ -338,7 +347,8 @@ bool Curve::settleWhole(const std::vector<CurveVertex>& vertices, const std::vec
         flags = std::uint8_t((m & Open) ? (flags | CurveVertex::EndBit) : (flags & ~CurveVertex::EndBit));
     }
     // Order: each edge entered at end 1 of its chain's walk is turned.
-    std::vector<std::uint8_t> visited(static_cast<std::size_t>(nE), 0);
+    std::vector<std::uint8_t>& visited = out.visited;
+    visited.assign(std::size_t(nE), 0);
     auto walk = [&](int e, int in) {
         for (int step = 0; step < nE; ++step) {
             const std::int32_t* t = &topo[std::size_t(e) * 4];
@@ -375,7 +385,7 @@ void Curve::DataWrite(buffer& b) {
     // A curve with every record written (the common case) is settled
     // aside of its records and written from them; otherwise the written
     // records are copied, renumbered and settled first.
-    Settling whole;
+    thread_local Settling whole;
     if (settleWhole(vertices, edges, whole)) {
         writeRecords(b, vertices, edges, &whole);
         return;

@@ -1,9 +1,13 @@
 // The refills of marked faces: each run of marked faces is written with the
 // writers of the whole refills (the same bytes) at the slots its faces
 // occupy, so that the cost follows what a stamp changed, not the mesh,
-// straight into one mapped range per array (no staging copy, no upload per
-// run). Moved vertices are written corner by corner where no feature line
-// needs their faces.
+// straight into mapped ranges (no staging copy). What is mapped stays
+// bounded by what the marks ask for: runs close together share a span, the
+// slots between them written again, and every span is written whole, so
+// that it is mapped with its old contents invalidated (a driver that keeps
+// the buffer in video memory then neither waits for the last frame's draw
+// nor keeps the bytes the span held). Moved vertices are written corner by
+// corner where no feature line needs their faces.
 
 #include "mesh/mesh_vbo_ranges.h"
 
@@ -51,6 +55,82 @@ struct Run {
     SlotRun placed;
 };
 
+// A span may map at most this many times the slots its runs need.
+constexpr std::uint64_t SpanSlack = 4;
+
+// True when a span from slot `first` to `end` stays within its slack for
+// the `needed` slots its marks ask for.
+bool withinSlack(std::uint64_t first, std::uint64_t end, std::uint64_t needed) {
+    return end - first <= SpanSlack * needed;
+}
+
+// The runs joined into spans that are mapped and written whole: a run joins
+// the span before it (the drawn faces between them written again) while
+// the span stays within its slack, so that what is mapped is at most
+// SpanSlack times what the marks need however the runs lie. needed receives
+// the held the runs themselves hold.
+const std::vector<Run>& spansOf(const std::vector<Run>& runs, std::uint64_t& needed) {
+    static std::vector<Run> spans;
+    spans.clear();
+    needed = 0;
+    std::uint64_t spanNeeds = 0;
+    for (const Run& r : runs) {
+        const std::uint64_t held = r.placed.end - r.placed.first;
+        needed += held;
+        if (!spans.empty() && withinSlack(spans.back().placed.first, r.placed.end, spanNeeds + held)) {
+            spans.back().end = r.end;
+            spans.back().placed.end = r.placed.end;
+            spanNeeds += held;
+            continue;
+        }
+        spans.push_back(r);
+        spanNeeds = held;
+    }
+    return spans;
+}
+
+// One span of the bound array buffer at a time, mapped for writing. A span
+// the caller writes whole is invalidated, so that the driver neither waits
+// for the draws that read it nor keeps its old bytes; one written in part
+// keeps them. Counts what it maps. ok() turns false when a range cannot be mapped or
+// its contents were lost before unmapping; the span still open is unmapped
+// on destruction.
+class SpanMapping {
+public:
+    SpanMapping() = default;
+    SpanMapping(const SpanMapping&) = delete;
+    SpanMapping& operator=(const SpanMapping&) = delete;
+    ~SpanMapping() { unmap(); }
+
+    // Maps [offset, offset + length) after unmapping the last span, its
+    // old bytes invalidated when whole; null when it cannot be mapped (or
+    // an earlier span failed).
+    std::uint8_t* map(std::uint64_t offset, std::uint64_t length, bool whole = true) {
+        unmap();
+        if (!ok_ || length == 0) return nullptr;
+        void* p = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(length),
+                                       whole ? GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT : GL_MAP_WRITE_BIT);
+        BufferTraffic& traffic = bufferTraffic();
+        traffic.mapped += length;
+        ++traffic.maps;
+        ok_ = p != nullptr;
+        open_ = ok_;
+        return static_cast<std::uint8_t*>(p);
+    }
+    // Unmaps the last span; false when any span failed.
+    bool finish() {
+        unmap();
+        return ok_;
+    }
+
+private:
+    void unmap() {
+        if (open_ && gl->glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) ok_ = false;
+        open_ = false;
+    }
+    bool ok_ = true, open_ = false;
+};
+
 // The runs of the marks that hold drawn faces, in face order.
 const std::vector<Run>& runsOf(const Mesh& mesh, const ChangeMarks& marks) {
     static std::vector<Run> runs;
@@ -96,110 +176,140 @@ void upload(std::uint64_t offset, const void* data, std::uint64_t bytes) {
 }
 
 // One array's runs: fill(F, dst) writes a face's bytes (perFace of them)
-// and returns the end. The range of the array from the first run's slots to
-// the last run's is mapped once, without discarding it, and each run's
-// faces are written straight at their slots: no staging copy, and one map
-// however many runs a scattered mesh makes (a glBufferSubData per run costs
-// more than the bytes it carries when the faces lie apart). The bytes
-// between the runs are not touched and keep what they hold. False when the
-// range cannot be mapped or its contents were lost before unmapping.
+// and returns the end. The runs are joined into spans (spansOf), each
+// mapped on its own and written whole, the faces between its runs
+// included. False when a span cannot be mapped or its contents were lost
+// before unmapping.
 template <class Fill>
 bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds, Fill fill) {
-    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(array));
-    if (runs.empty()) return true;
-    const std::uint64_t firstSlot = runs.front().placed.first;
-    const std::uint64_t span = perFace * (runs.back().placed.end - firstSlot);
-    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(mesh.vboOffsets[array] + perFace * firstSlot),
-                                        GLsizeiptr(span), GL_MAP_WRITE_BIT);
-    if (!mapped) return false;
-    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
-    std::uint8_t* dst = base;
+    std::uint64_t needed = 0;
+    const std::vector<Run>& spans = spansOf(runsOf(mesh, mesh.bufferState.marks(array)), needed);
+    if (spans.empty()) return true;
+    bufferTraffic().written += perFace * needed;
+    const std::uint64_t offset = mesh.vboOffsets[array];
+    SpanMapping mapping;
+    std::uint8_t* dst = nullptr;
     layoutHolds = forRunFaces(
-                      mesh, runs, [&](const Run& r) { dst = base + perFace * (r.placed.first - firstSlot); },
-                      [&](const MeshFace& F, std::uint32_t) { dst = fill(F, dst); }) &&
+                      mesh, spans,
+                      [&](const Run& r) {
+                          dst = mapping.map(offset + perFace * r.placed.first,
+                                            perFace * (r.placed.end - r.placed.first));
+                      },
+                      [&](const MeshFace& F, std::uint32_t) {
+                          if (dst) dst = fill(F, dst);
+                      }) &&
                   layoutHolds;
-    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    return mapping.finish();
 }
 
-// The positions of the marked vertices, each written straight into the
-// corners the layout draws it at (MeshBufferState::fanCorners), in one
-// mapped range from the lowest of those corners to the highest: no face
-// record is read, and a corner is written once however many marked faces
-// share the vertex. A vertex's corners are listed in index order, so that
-// its first and last give the range. The layout's corners are still the
-// faces' (a change of the drawn faces or their corners changes the links
-// or the face set, and the refill is whole). False when the range cannot
-// be mapped or its contents were lost.
-bool refillPositionCorners(Mesh& mesh) {
-    const MeshBufferState& state = mesh.bufferState;
-    const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPositions).vertices();
-    const std::uint32_t* const first = state.fanFirst.data();
-    const std::uint32_t* const corners = state.fanCorners.data();
-    // The range, in a first pass that also brings each vertex's lists and
-    // position near for the writes.
-    std::uint32_t low = ~std::uint32_t(0), high = 0;
-    forListedCorners(
-        state, list, [&mesh](std::uint32_t v) { __builtin_prefetch(&mesh.vertices[v].position); },
-        [&](std::uint32_t, std::uint32_t from, std::uint32_t to) {
-            if (from == to) return;
-            low = std::min(low, corners[from]);
-            high = std::max(high, corners[to - 1]);
-        });
-    if (low > high) return true;
-    const std::uint64_t firstSlot = cornerSlot(state, low);
-    const std::uint64_t span = 12 * (std::uint64_t(cornerSlot(state, high)) + 1 - firstSlot);
-    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(mesh.vboOffsets[Mesh::RefillPositions] + 12 * firstSlot),
-                                        GLsizeiptr(span), GL_MAP_WRITE_BIT);
-    if (!mapped) return false;
-    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
-    const std::uint32_t shift = std::uint32_t(firstSlot);
-    const std::size_t starts = state.fanFirst.size();
-    for (const std::uint32_t v : list) {
-        if (std::size_t(v) + 1 >= starts) continue;
-        const vec3 p = mesh.vertices[v].position;
-        const std::uint32_t to = first[v + 1];
-        if (state.everyFaceActive)
-            for (std::uint32_t c = first[v]; c != to; ++c) std::memcpy(base + 12 * std::uint64_t(corners[c] - shift), &p, 12);
-        else
-            for (std::uint32_t c = first[v]; c != to; ++c)
-                std::memcpy(base + 12 * std::uint64_t(cornerSlot(state, corners[c]) - shift), &p, 12);
+// The corners of the marked vertices in index order, each with the vertex
+// it draws. The corners are set in a bitmap of the mesh's corners (kept
+// zero between refills, its words cleared as they are read), which gives
+// them in index order without sorting, and each corner's vertex is noted in
+// a flat list indexed by corner (only the entries just noted are read).
+// Kept between refills so that a stamp does not allocate (GUI thread
+// only).
+class MarkedCorners {
+public:
+    const std::vector<std::uint32_t>& gather(const Mesh& mesh) {
+        sorted_.clear();
+        const MeshBufferState& state = mesh.bufferState;
+        const std::size_t count = 3 * std::size_t(state.faceSlots), words = (count + 63) / 64;
+        if (bits_.size() < words) bits_.resize(words, 0);
+        if (vertexOf_.size() < count) vertexOf_.resize(count);
+        std::size_t low = words, high = 0;
+        const std::uint32_t* const fan = state.fanCorners.data();
+        forListedCorners(
+            state, state.marks(Mesh::RefillPositions).vertices(), [](std::uint32_t) {},
+            [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
+                for (std::uint32_t i = from; i != to; ++i) {
+                    const std::uint32_t c = fan[i];
+                    if (c >= count) continue;
+                    bits_[c >> 6] |= std::uint64_t(1) << (c & 63);
+                    vertexOf_[c] = v;
+                    low = std::min<std::size_t>(low, c >> 6);
+                    high = std::max<std::size_t>(high, c >> 6);
+                }
+            });
+        for (std::size_t w = low; w <= high && w < words; ++w) {
+            std::uint64_t word = bits_[w];
+            bits_[w] = 0;
+            while (word != 0) {
+                sorted_.push_back(std::uint32_t(64 * w) + std::uint32_t(__builtin_ctzll(word)));
+                word &= word - 1;
+            }
+        }
+        return sorted_;
     }
-    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    // The vertex corner c draws (c among the corners just gathered).
+    std::uint32_t vertexOf(std::uint32_t c) const { return vertexOf_[c]; }
+
+private:
+    std::vector<std::uint64_t> bits_;
+    std::vector<std::uint32_t> vertexOf_, sorted_;
+};
+
+// The positions of the marked vertices, written into the corners the layout
+// draws them at (MeshBufferState::fanCorners), each corner once however many
+// marked faces share its vertex. The corners in index order are joined into
+// spans within their slack, as the runs are, and each span is mapped on its
+// own; only the marked corners are written, so that the span keeps the
+// bytes between them (it is not invalidated), and no face record is read.
+// The layout's corners are still the faces' (a change of the drawn faces or
+// their corners changes the links or the face set, and the refill is
+// whole). False when a span cannot be mapped or its contents were lost.
+bool refillPositionCorners(Mesh& mesh) {
+    static MarkedCorners marked;
+    const MeshBufferState& state = mesh.bufferState;
+    const std::vector<std::uint32_t>& corners = marked.gather(mesh);
+    bufferTraffic().written += 12 * std::uint64_t(corners.size());
+    const std::uint64_t offset = mesh.vboOffsets[Mesh::RefillPositions];
+    SpanMapping mapping;
+    std::size_t i = 0;
+    while (i < corners.size()) {
+        // The span from corners[i]: the next corner joins while the span's
+        // slots stay within the slack for the corners it holds.
+        const std::uint64_t loSlot = cornerSlot(state, corners[i]);
+        std::size_t j = i + 1;
+        while (j < corners.size() && withinSlack(loSlot, std::uint64_t(cornerSlot(state, corners[j])) + 1, j + 1 - i))
+            ++j;
+        const std::uint64_t hiSlot = cornerSlot(state, corners[j - 1]);
+        std::uint8_t* const base = mapping.map(offset + 12 * loSlot, 12 * (hiSlot + 1 - loSlot), false);
+        if (!base) break;
+        for (; i < j; ++i)
+            std::memcpy(base + 12 * (cornerSlot(state, corners[i]) - loSlot),
+                        &mesh.vertices[marked.vertexOf(corners[i])].position, 12);
+    }
+    return mapping.finish();
 }
 
-// The paint runs: colour, light and material of the runs' faces, written
-// into the arrays the marks reach, straight into one mapped range from the
-// first reached array's first slot to the last reached array's last (the
-// array between two reached ones, when not reached, is not touched). False
-// when the range cannot be mapped or its contents were lost.
+// The paint runs: colour, light and material of the runs' faces, each
+// array the marks reach written on its own, span by span (spansOf); an
+// array the marks do not reach is not mapped. False when a span cannot be
+// mapped or its contents were lost.
 bool refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
-    const std::vector<Run>& runs = runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPaint));
     const unsigned parts = mesh.bufferState.paintParts() & 7u;
-    if (runs.empty() || parts == 0) return true;
-    const int low = __builtin_ctz(parts), high = 31 - __builtin_clz(parts);
-    const std::uint64_t from = mesh.vboOffsets[2 + low] + 12 * std::uint64_t(runs.front().placed.first);
-    const std::uint64_t to = mesh.vboOffsets[2 + high] + 12 * std::uint64_t(runs.back().placed.end);
-    void* mapped = gl->glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(from), GLsizeiptr(to - from), GL_MAP_WRITE_BIT);
-    if (!mapped) return false;
-    std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
-    // Where the next face's corners go in each array; null for an array
-    // not reached, whose bytes go to a scratch place.
-    std::uint8_t* at[3] = {nullptr, nullptr, nullptr};
-    std::uint8_t scratch[3][12];
-    const auto start = [&](const Run& r) {
-        for (int i = 0; i < 3; ++i)
-            at[i] = (parts & (1u << i)) ? base + (mesh.vboOffsets[2 + i] + 12 * std::uint64_t(r.placed.first) - from)
-                                        : nullptr;
-    };
-    const auto write = [&](const MeshFace& F, std::uint32_t) {
-        std::uint8_t* p[3];
-        for (int i = 0; i < 3; ++i) p[i] = at[i] ? at[i] : scratch[i];
-        vbofill::writePaint(F, p[0], p[1], p[2]);
-        for (int i = 0; i < 3; ++i)
-            if (at[i]) at[i] = p[i];
-    };
-    layoutHolds = forRunFaces(mesh, runs, start, write) && layoutHolds;
-    return gl->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    std::uint64_t needed = 0;
+    const std::vector<Run>& spans = spansOf(runsOf(mesh, mesh.bufferState.marks(Mesh::RefillPaint)), needed);
+    if (spans.empty() || parts == 0) return true;
+    SpanMapping mapping;
+    for (int part = 0; part < 3 && layoutHolds; ++part) {
+        if (!(parts & (1u << part))) continue;
+        bufferTraffic().written += 12 * needed;
+        const std::uint64_t offset = mesh.vboOffsets[2 + part];
+        std::uint8_t* dst = nullptr;
+        layoutHolds = forRunFaces(
+                          mesh, spans,
+                          [&](const Run& r) {
+                              dst = mapping.map(offset + 12 * std::uint64_t(r.placed.first),
+                                                12 * std::uint64_t(r.placed.end - r.placed.first));
+                          },
+                          [&](const MeshFace& F, std::uint32_t) {
+                              if (dst) dst = vbofill::writePaintPart(F, part, dst);
+                          }) &&
+                      layoutHolds;
+    }
+    return mapping.finish();
 }
 
 // The feature segments of the position runs' faces, at the segments the
@@ -230,6 +340,11 @@ void refillFeatureRuns(Mesh& mesh, bool& layoutHolds) {
 }
 
 }  // namespace
+
+BufferTraffic& bufferTraffic() {
+    static BufferTraffic traffic;
+    return traffic;
+}
 
 bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
     // A layout found not to hold stays so: an array refilled after the one

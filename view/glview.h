@@ -225,6 +225,11 @@ public:
     // the buttons that go up meanwhile (the menu takes the release) end
     // nothing.
     bool pickHeld = false;
+    // A Control right press came while the pick named nothing: the object
+    // menu is asked for once the frame has picked under the pointer.
+    bool menuAwaitsPick = false;
+    // The status bar has said once that a sculpt stroke empties the history.
+    bool historyEmptiedTold = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;
@@ -657,10 +662,12 @@ public:
     // The history (glview_history.cpp): pushAct takes over an applied
     // record, dropping the undone records and, at the limit, the oldest.
     // UNDO and REDO do nothing during a gesture; otherwise they step the
-    // history (when it allows) and reset the pick for a redraw.
+    // history (when it allows), reset the pick and put the chosen mode in
+    // effect again, for a redraw that picks anew.
     void pushAct(Act* record);
     void UNDO();
     void REDO();
+    void afterHistoryStep();
     // A change that no record undoes (a subdivision, a conversion) ends the
     // history: every record goes, so that Undo never steps back past the
     // change in its place, and when any went the status bar says so,

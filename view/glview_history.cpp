@@ -40,9 +40,7 @@ void GLView::UNDO() {
         if (Act* record = undoHistory[std::size_t(historyIndex)]) record->apply();
         --historyIndex;
     }
-    pickBrush = ABrush();
-    actionMode = ModeIdle;
-    redraw = 1;
+    afterHistoryStep();
 }
 
 void GLView::REDO() {
@@ -52,8 +50,16 @@ void GLView::REDO() {
         ++historyIndex;
         if (Act* record = undoHistory[std::size_t(historyIndex)]) record->apply();
     }
+    afterHistoryStep();
+}
+
+// The pick may name an object the step took away, so it goes; the mode the
+// user chose is in effect again at once (idle only while the pointer is
+// outside the view), so that the next frame picks what lies under the
+// pointer and a Control right click there opens that object's menu.
+void GLView::afterHistoryStep() {
     pickBrush = ABrush();
-    actionMode = ModeIdle;
+    actionMode = outside ? ModeIdle : selectedActionMode;
     redraw = 1;
 }
 

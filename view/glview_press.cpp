@@ -51,7 +51,13 @@ void GLView::mouseDown() {
     const bool right = rightPressed();
     if ((!left && !right) || !inside()) return;
     if (interactionState == 0 && right && held(Keyboard::KeyControl)) {
-        emit openMenu();
+        // A pick cleared in this very frame (the keys that came with the
+        // press ended a drawing) names no object yet: the menu waits for
+        // this frame's pick of what lies under the pointer.
+        if (pickBrush.placed())
+            emit openMenu();
+        else
+            menuAwaitsPick = true;
         return;
     }
     copySource = nullptr;
@@ -142,7 +148,12 @@ void GLView::laterDrawingPoint(bool single) {
 void GLView::sculptPress() {
     if (!pressNeedsPoint()) return;
     // Sculpt strokes are not undoable: what the history holds could no
-    // longer be applied to the sculpted element.
+    // longer be applied to the sculpted element. The first time that takes
+    // something away, the user is told, so Undo going grey is no surprise.
+    if (!undoHistory.empty() && !historyEmptiedTold) {
+        historyEmptiedTold = true;
+        emit notice("Sculpt strokes cannot be undone: this stroke emptied the undo history.");
+    }
     clearHistory();
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = pickBrush.pickedMaterial;

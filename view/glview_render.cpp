@@ -253,6 +253,10 @@ bool GLView::framePicks() {
 
 bool GLView::framePicksAndMotions() {
     bool picked = framePicks();
+    if (menuAwaitsPick) {
+        menuAwaitsPick = false;
+        emit openMenu();
+    }
     while (nextMotion()) {
         // Only the last pickings' preview is drawn.
         scene->preview.clear();

@@ -82,7 +82,7 @@ TEST_F(MainWindowForm, TranscriptionChecksums) {
         fonts += a->font().bold() || a->font().italic();
         tips += !a->statusTip().isEmpty();
     }
-    EXPECT_EQ(checkable, 153);
+    EXPECT_EQ(checkable, 152);
     EXPECT_EQ(on, 23);
     EXPECT_EQ(disabled, QStringList{"actionSectionFree"});
     EXPECT_EQ(keys, 78);

@@ -1,7 +1,8 @@
 // Refills of the mesh's buffers that follow what changed: after brush
 // strokes (which rewrite only the faces they moved or painted) and after
 // changes of sharp marks and links, the buffers read back hold the bytes a
-// whole rebuild of the same mesh writes.
+// whole rebuild of the same mesh writes, and a stamp's refill maps at most
+// four times the bytes its marks need.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "gl/gl.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_util.h"
+#include "mesh/mesh_vbo_ranges.h"
 #include "support/scene_layer.h"
 
 using namespace qel;
@@ -105,8 +107,11 @@ void strokeAtRandom(Mesh& m, std::mt19937& random) {
         s.samples.back().itemId = s.samples.front().itemId;
         if (i == steps) s.end();
         m.sculpt(list);
+        bufferTraffic() = {};
         ASSERT_TRUE(m.buildVBO());
         SCOPED_TRACE(testing::Message() << "action " << int(s.action) << " scope " << int(s.select) << " step " << i);
+        const BufferTraffic traffic = bufferTraffic();
+        EXPECT_LE(traffic.mapped, 4 * traffic.written) << traffic.maps << " ranges mapped";
         expectRebuiltBytes(m, i == steps);
     }
 }
@@ -167,6 +172,21 @@ TEST_F(MeshVboRefill, StrokesWithoutFeatureLinesWriteTheMovedCornersAsAWholeRebu
         ASSERT_EQ(m->featureCount, 0);
         expectRebuiltBytes(*m, true);
         for (int stroke = 0; stroke < 4; ++stroke) {
+            strokeAtRandom(*m, random);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// On a fine mesh, in its own order and shuffled, a stamp's refill maps a
+// few times what it writes, not the range from its first write to its last.
+TEST_F(MeshVboRefill, AStampMapsAFewTimesWhatItWrites) {
+    for (const bool shuffled : {false, true}) {
+        SCOPED_TRACE(shuffled ? "shuffled" : "in its own order");
+        MeshPtr m(meshtest::torus(192, 96, 2.0, 0.6, shuffled));
+        ASSERT_TRUE(m->buildVBO());
+        std::mt19937 random(shuffled ? 3 : 4);
+        for (int stroke = 0; stroke < 6; ++stroke) {
             strokeAtRandom(*m, random);
             if (HasFatalFailure()) return;
         }

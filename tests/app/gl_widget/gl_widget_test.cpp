@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLFunctions>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>
@@ -165,20 +166,34 @@ TEST(GLWidget, KeysAndClicksBetweenTwoFramesAreKeptInOrder) {
 }
 
 // The status bar tells the drawing keys while Assembly draws and drops them
-// when Sculpt is chosen, though Draw stays the assembly action.
+// when Sculpt or Place is chosen, though Draw stays the assembly action; the
+// pointer rests on the view all the while, so the bar shows each tip as it
+// changes, not only when the pointer enters.
 TEST(GLWidget, TheDrawingKeysAreToldOnlyWhileAssemblyDraws) {
     GLView* view = widget()->view;
-    const auto told = [] { return widget()->statusTip().contains("Esc (cancel)"); };
+    struct Shown : QObject {
+        QString tip;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::StatusTip) tip = static_cast<QStatusTipEvent*>(e)->tip();
+            return false;
+        }
+    } shown;
+    widget()->installEventFilter(&shown);
+    QCursor::setPos(widget()->mapToGlobal(widget()->rect().center()));
+    EXPECT_TRUE(waitFor([] { return widget()->underMouse(); }));
+    const auto told = [&] { return shown.tip.contains("Esc (cancel)"); };
     view->setActionMode(GLView::ModeAssembly);
     view->setAssemblyAction(GLView::ActionDraw);
     EXPECT_TRUE(waitFor(told));
     view->setActionMode(GLView::ModeSculpt);
-    EXPECT_TRUE(waitFor([&] { return !told(); }));
+    EXPECT_TRUE(waitFor([&] { return !told() && !shown.tip.isEmpty(); }));
     EXPECT_EQ(view->iassemblyAction(), GLView::ActionDraw);
     view->setActionMode(GLView::ModeAssembly);
     EXPECT_TRUE(waitFor(told));
     view->setAssemblyAction(GLView::ActionPlace);
-    EXPECT_TRUE(waitFor([&] { return !told(); }));
+    EXPECT_TRUE(waitFor([&] { return !told() && !shown.tip.isEmpty(); }));
+    EXPECT_EQ(shown.tip, widget()->statusTip());
+    widget()->removeEventFilter(&shown);
 }
 
 // A drawn stroke whose press, motions and release all arrive before the next
