@@ -367,6 +367,8 @@ public slots:
     void on_actionConvert_To_Tri_Mesh_triggered();
     void on_actionAs_Clay_triggered();
     void on_actionConvert_To_Clay_triggered();
+    void on_actionUniform_triggered();
+    void on_actionQuick_Save_2_triggered();
     void on_actionSubdivide_triggered();
     void on_actionTYPE_triggered();
     void on_actionAXIS_triggered();
@@ -471,6 +473,9 @@ private:
     void connectObjectMenus();
     void popupObjectMenu(QMenu* menu);
     void pickObject(unsigned char scope);
+    // Says in the status bar why an entry that acts in the view under a
+    // click (the Pick of a part, Uniform) does nothing from the menu.
+    void pickPart(const QString& command, const QString& how);
     void deleteObject();
     void makeUnique();
     void makeTriMesh();
@@ -479,4 +484,8 @@ private:
     // subdivision of that curve.
     void sweptCurveBox(bool axisCurve);
     void subdivideSweptCurve(bool axisCurve);
+    // Subdivides the axis or section curve of the object's tube or
+    // revoluton; a surface that would pass its vertex limit is refused and
+    // the status bar says why. A done subdivision ends the undo history.
+    void subdivideSwept(qel::Tool* t, bool sectionCurve);
 };

@@ -14,12 +14,11 @@
 
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "app/object_info.h"
 #include "curves/curve.h"
-#include "elements/clay.h"
-#include "elements/revoluton.h"
-#include "elements/tube.h"
-#include "mesh/mesh.h"
+#include "elements/swept_element.h"
 #include "scene/element.h"
+#include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/array.h"
 #include "view/asker.h"
@@ -77,44 +76,29 @@ const ObjectMenuRow* objectMenuRow(const qel::Element& e) {
     return nullptr;
 }
 
-// The text of the information boxes: the two counts with exactly these
-// spaces, "12 Vertices ,  20 Faces".
-QString countsText(long long vertices, long long second, const char* secondName) {
-    return QString::number(vertices) + " Vertices ,  " + QString::number(second) + " " + secondName;
+// "4194304" as "4,194,304".
+QString grouped(unsigned long long n) {
+    QString digits = QString::number(n);
+    for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, ',');
+    return digits;
 }
 
-// The axis and section curves of a tube (path, profile) or a revoluton
-// (profile, section); false for any other element. A curve may be missing.
-bool sweptCurves(qel::Element* e, qel::Curve*& axis, qel::Curve*& section) {
-    axis = section = nullptr;
-    if (auto* tube = dynamic_cast<qel::Tube*>(e)) {
-        axis = tube->path;
-        section = tube->profile;
-        return true;
+// The refusal of an edit that would take a tube's or revoluton's surface
+// past the vertices it may be built with.
+QString overLimitText(const QString& command, const qel::SweptElement& e, std::uint64_t vertices, bool would) {
+    const QString name = e.isType(Type::Tube) ? "tube" : "revoluton";
+    return command + " refused: the " + name + (would ? " would have " : " has ") + grouped(vertices) +
+           " surface vertices, more than the " + grouped(e.vbo.mostVertices) + " one surface may have; the " + name +
+           " is unchanged.";
+}
+
+// The refusal of a conversion, with the reason when the program knows it.
+QString refusedConversion(const QString& command, const qel::Element* e, const QString& otherwise) {
+    if (const auto* swept = dynamic_cast<const qel::SweptElement*>(e)) {
+        const std::uint64_t vertices = swept->surfaceVertices();
+        if (vertices > swept->vbo.mostVertices) return overLimitText(command, *swept, vertices, false);
     }
-    if (auto* rev = dynamic_cast<qel::Revoluton*>(e)) {
-        axis = rev->profile;
-        section = rev->section;
-        return true;
-    }
-    return false;
-}
-
-long long vertexCount(const qel::Curve* c) { return c ? (long long)c->vertices.size() : 0; }
-long long edgeCount(const qel::Curve* c) { return c ? (long long)c->edges.size() : 0; }
-
-// The curve box: "Uniform ,  " for a uniform curve, then its counts.
-QString curveText(const qel::Curve* c) {
-    const QString prefix = c && c->curveType == qel::Curve::UniformCurve ? "Uniform ,  " : "";
-    return prefix + countsText(vertexCount(c), edgeCount(c), "Edges");
-}
-
-// Subdivides a curve of a swept element; the element is touched too, since
-// one whose stamp is current never reads its curves again.
-void subdivideCurve(qel::Element* owner, qel::Curve* c) {
-    if (!c) return;
-    c->subdivide(true);
-    owner->touch();
+    return command + ": " + otherwise;
 }
 
 }  // namespace
@@ -159,7 +143,9 @@ void MainWindow::openMenu() {
     setMenuVisible(u.menuObject, true);
     if (t->isArray()) {
         const auto* array = dynamic_cast<const qel::Array*>(t);
-        u.actionType->setText(array && array->type == qel::Array::Chain ? "CHAIN" : "ARRAY");
+        const bool chain = array && array->type == qel::Array::Chain;
+        u.actionType->setText(chain ? "CHAIN" : "ARRAY");
+        u.actionType->setIcon((chain ? u.actionChain : u.actionArray)->icon());
         // An array converts to nothing: its Convert entry goes until the next
         // object's menu.
         u.menuConvert->menuAction()->setVisible(false);
@@ -168,6 +154,7 @@ void MainWindow::openMenu() {
     }
     if (t->isBiTool()) {
         u.actionType->setText("BINARY");
+        u.actionType->setIcon(u.menuBinary->icon());
         popupObjectMenu(u.menuObject);
         return;
     }
@@ -185,35 +172,41 @@ void MainWindow::openMenu() {
 // ---- Entry commands ----
 
 void MainWindow::on_actionType_triggered() {
-    qel::Tool* t = commandTarget("Information");
+    // A two-ended end without an element tells its partner's.
+    qel::Tool* picked = pickedTool();
+    qel::Tool* t = commandTarget("Information", !(picked && picked->isBiTool()));
     if (!t) return;
-    QString title, text;
-    if (t->element->isType(Type::Mesh)) {
-        if (const auto* mesh = dynamic_cast<const qel::Mesh*>(t->element)) {
-            title = "TRI-MESH";
-            text = countsText(mesh->vertices.size(), mesh->faces.size(), "Faces");
-        }
-    } else if (t->element->isType(Type::Clay)) {
-        if (const auto* clay = dynamic_cast<const qel::Clay*>(t->element)) {
-            title = "CLAY";
-            const qel::Mesh* mesh = clay->mesh;
-            text = countsText(mesh ? mesh->vertices.size() : 0, mesh ? mesh->faces.size() : 0, "Faces");
-        }
-    }
-    asker->inform(this, title, text);
+    const ObjectInfo info = objectInfo(view()->scene->objects, t);
+    asker->inform(this, info.title, info.text);
 }
 
 void MainWindow::pickObject(unsigned char scope) {
     if (qel::Tool* t = commandTarget("Pick", false)) view()->pick(t, scope);
 }
 
+// The menu picks whole objects and elements only: the parts are picked in
+// the view, under a click. The status bar says so, and how.
+void MainWindow::pickPart(const QString& command, const QString& how) {
+    if (commandTarget(command, false)) showNotice(command + ": " + how);
+}
+
 void MainWindow::on_actionPick_Object_triggered() { pickObject(0); }
 void MainWindow::on_actionPick_Object_2_triggered() { pickObject(0); }
 void MainWindow::on_actionPick_Element_triggered() { pickObject(1); }
 void MainWindow::on_actionPick_Element_2_triggered() { pickObject(1); }
-void MainWindow::on_actionPick_Component_triggered() { pickObject(2); }
-void MainWindow::on_actionPick_Patch_triggered() { pickObject(3); }
-void MainWindow::on_actionPick_Feature_triggered() { pickObject(4); }
+void MainWindow::on_actionPick_Component_triggered() {
+    pickPart("Pick Component",
+             "the menu cannot pick a part of an object. In Insert or Place, hold 5 and click the component to make "
+             "a tool of it.");
+}
+void MainWindow::on_actionPick_Patch_triggered() {
+    pickPart("Pick Patch",
+             "the menu cannot pick a part of an object. In Insert or Place, hold 6 and click the patch to make a tool "
+             "of it.");
+}
+void MainWindow::on_actionPick_Feature_triggered() {
+    pickPart("Pick Feature", "a feature cannot be made a tool. Pick the object or its element instead.");
+}
 
 void MainWindow::deleteObject() {
     if (qel::Tool* t = commandTarget("Delete")) view()->erase(t, 0, 0);
@@ -222,8 +215,16 @@ void MainWindow::deleteObject() {
 void MainWindow::on_actionSimple_Delete_triggered() { deleteObject(); }
 void MainWindow::on_actionSimple_Delete_2_triggered() { deleteObject(); }
 
+// The change is not seen: the status bar tells what happened.
 void MainWindow::makeUnique() {
-    if (commandTarget("Unique")) view()->makeUniqueElement();
+    qel::Tool* t = commandTarget("Unique");
+    if (!t) return;
+    const qel::Element* before = t->element;
+    view()->makeUniqueElement();
+    if (t->element == before)
+        showNotice("Unique: nothing to do. The object's element is its own already, shared with no other object.");
+    else
+        showNotice("Unique: the object now has its own copy of its element; edits to it change no other object.");
 }
 
 void MainWindow::on_actionSculpt_Unique_triggered() { makeUnique(); }
@@ -234,7 +235,7 @@ void MainWindow::makeTriMesh() {
     if (!t) return;
     view()->makeTriMesh();
     if (!t->element || !t->element->isType(Type::Mesh))
-        showNotice("Convert to Tri-Mesh: this object cannot be made a triangle mesh.");
+        showNotice(refusedConversion("Convert to Tri-Mesh", t->element, "this object cannot be made a triangle mesh."));
 }
 
 void MainWindow::on_actionAs_Tri_Mesh_triggered() { makeTriMesh(); }
@@ -244,39 +245,62 @@ void MainWindow::makeClay() {
     qel::Tool* t = commandTarget("Convert to Clay");
     if (!t) return;
     view()->makeClay();
-    if (!t->element || !t->element->isType(Type::Clay)) showNotice("Convert to Clay: this object cannot be made clay.");
+    if (!t->element || !t->element->isType(Type::Clay))
+        showNotice(refusedConversion("Convert to Clay", t->element, "this object cannot be made clay."));
 }
 
 void MainWindow::on_actionAs_Clay_triggered() { makeClay(); }
 void MainWindow::on_actionConvert_To_Clay_triggered() { makeClay(); }
 
-// Subdivides the element's surface; the next frame shows it.
+// Curves are made uniform in the view, under a click.
+void MainWindow::on_actionUniform_triggered() {
+    pickPart("Convert to Uniform",
+             "the menu makes nothing uniform. In Draw, hold 6 and click a curve, tube or revoluton to make its axis "
+             "uniform.");
+}
+
+// The tube and revoluton menu's Quick Save is the object menu's.
+void MainWindow::on_actionQuick_Save_2_triggered() { on_actionQuick_Save_triggered(); }
+
+// Subdivides the element's surface (a tube's or revoluton's curve by the
+// view's axis-section choice); the next frame shows it.
 void MainWindow::on_actionSubdivide_triggered() {
     qel::Tool* t = commandTarget("Subdivide");
     if (!t) return;
+    if (t->isArray()) {
+        showNotice(
+            "Subdivide: an array has no surface of its own to subdivide; its copies show its items as they "
+            "are.");
+        return;
+    }
     qel::Element* e = t->element;
     qel::Curve *axis, *section;
     if (sweptCurves(e, axis, section)) {
-        // The curve the view's axis-section choice names.
-        subdivideCurve(e, view()->axisSection == 1 ? section : axis);
-    } else {
-        e->subdivide(true);
-        e->touch();
+        subdivideSwept(t, view()->axisSection == 1);
+        return;
     }
+    if (!e->subdivide(true)) {
+        showNotice("Subdivide: this element cannot be subdivided.");
+        return;
+    }
+    e->touch();
     view()->redraw = 1;
+    view()->endHistory("Subdivide");
 }
 
 void MainWindow::on_actionTYPE_triggered() {
     qel::Tool* t = commandTarget("Information");
     if (!t) return;
-    QString title, text;
     qel::Curve *axis, *section;
+    ObjectInfo info;
     if (sweptCurves(t->element, axis, section)) {
-        title = t->element->isType(Type::Tube) ? "TUBE" : "REVOLUTON";
+        info.title = t->element->isType(Type::Tube) ? "TUBE" : "REVOLUTON";
         // 64-bit products: large curves would overflow 32 bits.
-        text = countsText(vertexCount(axis) * vertexCount(section), edgeCount(axis) * edgeCount(section), "Faces");
+        info.text = surfaceText(axis, section);
+    } else {
+        info = objectInfo(view()->scene->objects, t);
     }
-    asker->inform(this, title, text);
+    asker->inform(this, info.title, info.text);
 }
 
 void MainWindow::sweptCurveBox(bool axisCurve) {
@@ -290,13 +314,31 @@ void MainWindow::sweptCurveBox(bool axisCurve) {
 void MainWindow::on_actionAXIS_triggered() { sweptCurveBox(true); }
 void MainWindow::on_actionSECTION_triggered() { sweptCurveBox(false); }
 
+void MainWindow::subdivideSwept(qel::Tool* t, bool sectionCurve) {
+    auto* swept = dynamic_cast<qel::SweptElement*>(t->element);
+    if (!swept) return;
+    std::uint64_t vertices = 0;
+    switch (swept->subdivideCurve(sectionCurve, vertices)) {
+        case qel::SweptElement::CurveSubdivision::Done:
+            view()->redraw = 1;
+            view()->endHistory("Subdivide");
+            return;
+        case qel::SweptElement::CurveSubdivision::NoCurve:
+            showNotice(QString("Subdivide: the ") + (swept->isType(Type::Tube) ? "tube" : "revoluton") + " has no " +
+                       (sectionCurve ? "section" : "axis") + " curve to subdivide.");
+            return;
+        case qel::SweptElement::CurveSubdivision::OverLimit:
+            showNotice(overLimitText("Subdivide", *swept, vertices, true));
+            return;
+    }
+}
+
 void MainWindow::subdivideSweptCurve(bool axisCurve) {
     qel::Tool* t = commandTarget("Subdivide");
     if (!t) return;
     qel::Curve *axis, *section;
     if (!sweptCurves(t->element, axis, section)) return;
-    subdivideCurve(t->element, axisCurve ? axis : section);
-    view()->redraw = 1;
+    subdivideSwept(t, !axisCurve);
 }
 
 void MainWindow::on_actionAxis_Subdivide_triggered() { subdivideSweptCurve(true); }

@@ -151,6 +151,9 @@ public:
     // identifier target. Colour-is-light and time are not used.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
+    // The same lines through M as it stands (no local matrix of the curve's
+    // own): a swept element whose surface is left out draws its carrier so.
+    void renderLines(unsigned objectId, unsigned itemId, const mat4& M, const pbr& material, bool end);
     // The curve has an edge.
     bool hasFeatures() const override;
     // The lines in a flat colour through the offset projection, with the

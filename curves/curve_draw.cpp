@@ -130,10 +130,14 @@ void Curve::renderEnd() { disableVBO(); }
 void Curve::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
                    bool end) {
     update();
+    renderLines(objectId, itemId, m * localMatrix(), material, end);
+}
+
+void Curve::renderLines(unsigned objectId, unsigned itemId, const mat4& M, const pbr& material, bool end) {
     if (!renderBegin()) return;
     // The mesh program's object uniforms as well: a program that declares
     // them (or not) takes what it knows.
-    setSurfaceUniforms(objectId, itemId, m * localMatrix(), material);
+    setSurfaceUniforms(objectId, itemId, M, material);
     Shader::setUniform("Color", material.colour.toFloat());
     if (lineVertexCount > 0) gl->glDrawArrays(GL_LINES, 0, GLsizei(lineVertexCount));
     if (end) renderEnd();

@@ -3,15 +3,15 @@
 
 #include "elements/swept_element.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
 #include "elements/swept_sculpt.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "scene/load_budget.h"
-
-#include <algorithm>
-#include <limits>
 
 namespace qel {
 
@@ -68,6 +68,26 @@ void SweptElement::payForSurface(std::uint64_t copies) {
         kind_ == SweptKind::Tube ? LoadBudget::TSurface::Tube : LoadBudget::TSurface::Revoluton, copies, total);
 }
 
+std::uint64_t SweptElement::surfaceVertices() const {
+    std::uint64_t vertices = 0, bytes = 0;
+    sweptSurfaceCost(SweptShape{kind_, carrier_, crossSection_}, vertices, bytes);
+    return vertices;
+}
+
+SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices) {
+    Curve* c = crossSection ? crossSection_ : carrier_;
+    vertices = 0;
+    if (!c) return CurveSubdivision::NoCurve;
+    const std::uint64_t now = surfaceVertices();
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+    vertices = now > most / 2 ? most : 2 * now;
+    if (vertices > vbo.mostVertices) return CurveSubdivision::OverLimit;
+    c->subdivide(true);
+    // One whose stamp is current never reads its curves again.
+    touch();
+    return CurveSubdivision::Done;
+}
+
 void SweptElement::calculateSize(TResizeStyle style) {
     if (!carrier_) return;
     carrier_->calculateSize(style);
@@ -122,7 +142,11 @@ void SweptElement::renderEnd() { vbo.renderEnd(); }
 void SweptElement::render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight, float,
                           bool end) {
     update();
-    vbo.render(kind_, carrier_, crossSection_, objectId, itemId, m * localMatrix(), material, end);
+    const mat4 M = m * localMatrix();
+    vbo.render(kind_, carrier_, crossSection_, objectId, itemId, M, material, end);
+    // A surface left out is still seen, and picked, as its carrier's line
+    // (in the surface's own space: a tube's path, a revoluton's profile).
+    if (vbo.leftOut && carrier_) carrier_->renderLines(objectId, itemId, M, material, true);
 }
 
 bool SweptElement::hasFeatures() const { return vbo.hasFeatures(); }
@@ -143,7 +167,10 @@ void SweptElement::renderAuxiliary(const mat4& m, const bvec4& colour, bool) {
     if (working) working->renderFeatures(m, colour, true);
 }
 
-Mesh* SweptElement::ToMesh() { return sweptToMesh(*this, kind_, carrier_, crossSection_); }
+Mesh* SweptElement::ToMesh() {
+    if (surfaceVertices() > vbo.mostVertices) return nullptr;
+    return sweptToMesh(*this, kind_, carrier_, crossSection_);
+}
 
 void SweptElement::writeRecord(buffer& b, std::uint32_t tag) const {
     b.writeU32(tag);

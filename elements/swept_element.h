@@ -57,7 +57,10 @@ public:
     bool vbo_modified() const { return vbo.modified(); }
     // update(), then the surface through m * localMatrix(); item id
     // 0xffffffff gives each quad's own id, (carrier edge << 16) +
-    // cross-section edge. The colour-is-light flag and the time are not used.
+    // cross-section edge. A surface left out (vbo.leftOut) draws its
+    // carrier's edges as lines in its place, with the ids given, so that it
+    // stays seen and picked. The colour-is-light flag and the time are not
+    // used.
     void render(unsigned objectId, unsigned itemId, const mat4& m, const pbr& material, TColorLight colorLight,
                 float time, bool end) override;
     // A feature line exists (after a build that found sharp joints or
@@ -74,7 +77,9 @@ public:
     void renderAuxiliary(const mat4& m, const bvec4& colour, bool end) override;
     // A new triangle mesh of the surface (elements/swept_mesh.h), owned by
     // the caller; null for a missing curve or one without edges. Both
-    // curves are compacted and the element is touched on the way.
+    // curves are compacted and the element is touched on the way. Null,
+    // with nothing changed, for a surface past vbo.mostVertices: its mesh
+    // would pass what one surface may be built with.
     Mesh* ToMesh() override;
     // Reads the two ids of a current payload, to be mapped by resolve.
     void DataRead(buffer& b) override;
@@ -88,6 +93,20 @@ public:
     // SweptMaxVertices, is left out: vbo.mostVertices falls to what the
     // budget still holds, and the budget notes it.
     void payForSurface(std::uint64_t copies);
+
+    // The vertices of the surface the curves give now, 6 per quad of drawn
+    // edges (capped at what 64 bits hold); 0 without both curves.
+    std::uint64_t surfaceVertices() const;
+    // What subdivideCurve did.
+    enum class CurveSubdivision { Done, NoCurve, OverLimit };
+    // Subdivides the carrier, or with crossSection the cross-section curve
+    // (every drawn edge splits in two, so the surface's vertices double),
+    // and touches the element. `vertices` receives the vertices the surface
+    // has after it, or would have. Refused (OverLimit), with nothing
+    // changed, when that passes vbo.mostVertices, the most the surface may
+    // be built with: it would be left out of the drawing. NoCurve: that
+    // curve is missing.
+    CurveSubdivision subdivideCurve(bool crossSection, std::uint64_t& vertices);
 
 protected:
     SweptElement(TType type, SweptKind kind);

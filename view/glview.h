@@ -668,6 +668,11 @@ public:
     void UNDO();
     void REDO();
     void afterHistoryStep();
+    // A change that no record undoes (a subdivision, a conversion) ends the
+    // history: every record goes, so that Undo never steps back past the
+    // change in its place, and when any went the status bar says so,
+    // naming the step.
+    void endHistory(const QString& step);
     // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
     // The context object is pickBrush.pickedTool.
     // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control
@@ -698,7 +703,8 @@ public:
     bool eraseParts(Tool* tool, unsigned char scope, unsigned char curve);
     // The context object's element converted to a triangle mesh, or to clay,
     // or made its own, raising redraw when anything changed; the gesture is
-    // reset. False without a context object.
+    // reset. A conversion ends the history (endHistory). False without a
+    // context object.
     bool makeTriMesh();
     bool makeClay();
     bool makeUniqueElement();

@@ -98,7 +98,10 @@ bool GLView::makeUniqueElement() {
 bool GLView::makeTriMesh() {
     Tool* object = pickBrush.pickedTool;
     if (!object) return false;
-    if (scene->ToMesh(object->element)) redraw = 1;
+    if (scene->ToMesh(object->element)) {
+        redraw = 1;
+        endHistory("Convert to Tri-Mesh");
+    }
     resetState(false);
     return true;
 }
@@ -109,7 +112,10 @@ bool GLView::makeClay() {
     // The replaced element may free GL buffers: a menu command runs outside
     // the frame.
     GpuScope context;
-    if (scene->ToClay(object->element)) redraw = 1;
+    if (scene->ToClay(object->element)) {
+        redraw = 1;
+        endHistory("Convert to Clay");
+    }
     resetState(false);
     return true;
 }

@@ -1,6 +1,7 @@
 // The undo history: at most historyLimit applied or undone records, oldest
 // first; historyIndex is the last applied one (-1: nothing to undo).
 
+#include <QString>
 #include <algorithm>
 
 #include "view/act.h"
@@ -25,6 +26,12 @@ void GLView::pushAct(Act* record) {
     }
     undoHistory.push_back(record);
     historyIndex = std::int32_t(undoHistory.size()) - 1;
+}
+
+void GLView::endHistory(const QString& step) {
+    if (undoHistory.empty()) return;
+    clearHistory();
+    emit notice(step + " cannot be undone: it emptied the undo history.");
 }
 
 void GLView::UNDO() {

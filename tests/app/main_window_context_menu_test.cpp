@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QImage>
+#include <QLabel>
 #include <QMenu>
+#include <QStatusBar>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "app/main_window.h"
@@ -15,6 +19,7 @@
 #include "curves/curve.h"
 #include "elements/clay.h"
 #include "elements/revoluton.h"
+#include "elements/sprite.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
@@ -35,6 +40,13 @@ struct Script : qel::DecliningAsker {
     QStringList boxes;
     void inform(QWidget*, const QString& title, const QString& text) override { boxes << title + "|" + text; }
 };
+
+// An open chain of n points along x.
+qel::Curve* chain(int n) {
+    std::vector<qel::vec3> points;
+    for (int i = 0; i < n; ++i) points.emplace_back(float(i), 0, 0);
+    return new qel::Curve(points, false);
+}
 
 // An element that only carries a type code.
 struct TypedElement : Element {
@@ -69,6 +81,10 @@ protected:
         return shown;
     }
     std::size_t objectCount() { return view()->scene->objects.tools.size(); }
+    QString notice() {
+        const QLabel* label = ui().statusBar->findChild<QLabel*>();
+        return label ? label->text() : QString();
+    }
 
     Script script;
     MainWindow window;
@@ -135,9 +151,37 @@ TEST_F(ContextMenuTest, TheTypeBoxCountsTheMeshsListsWithItsExactSpaces) {
     ui().actionType->trigger();  // nothing picked: no box
     pickPlaced(qel::Mesh::Icosahedron());
     ui().actionType->trigger();
-    pickPlaced(new TypedElement(Element::TType::Sprite));
+    EXPECT_EQ(script.boxes, QStringList({"TRI-MESH|12 Vertices ,  20 Faces"}));
+}
+
+// Every kind of object has a box with a title and its make-up: the copies
+// and items of an array, the element of a two-ended tool (a tube: its
+// surface, axis and section), the image of a sprite.
+TEST_F(ContextMenuTest, TheTitleBoxTellsEveryKindOfObject) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath("leaf.png");
+    ASSERT_TRUE(QImage(4, 2, QImage::Format_ARGB32).save(png));
+    pickPlaced(new qel::Sprite(png.toStdString(), false));
     ui().actionType->trigger();
-    EXPECT_EQ(script.boxes, QStringList({"TRI-MESH|12 Vertices ,  20 Faces", "|"}));
+    pickPlaced(new qel::Sprite());
+    ui().actionType->trigger();
+
+    Tool item(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
+    auto* array = new qel::Array(chain(4), {&item, nullptr}, {32769}, qel::Array::Chain, qel::mat4::Identity(),
+                                 qel::mat4::Identity(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(array, false);
+    view()->scene->toList();
+    view()->pickBrush.pickedTool = array;
+    ui().actionType->trigger();
+
+    Tool* end = pickPlaced(new qel::Tube(chain(10), qel::Curve::Circle(24, false)));
+    end->kind = Tool::KindBiTool;
+    ui().actionType->trigger();
+    end->kind = Tool::KindTool;
+    EXPECT_EQ(script.boxes,
+              QStringList({"SPRITE|" + png + "\n4 x 2 Pixels", "SPRITE|No image", "CHAIN|3 Copies ,  1 Items",
+                           "BINARY|TUBE\n240 Vertices ,  216 Faces\nAxis: 10 Vertices ,  9 "
+                           "Edges\nSection: 24 Vertices ,  24 Edges"}));
 }
 
 TEST_F(ContextMenuTest, CommandsDoNothingWithoutAPickedObjectOrItsElement) {
@@ -190,17 +234,6 @@ TEST_F(ContextMenuTest, SubdivideRefinesThePickedMeshAndAsksForAFrame) {
 
 }  // namespace
 
-namespace {
-
-// An open chain of n points along x.
-qel::Curve* chain(int n) {
-    std::vector<qel::vec3> points;
-    for (int i = 0; i < n; ++i) points.emplace_back(float(i), 0, 0);
-    return new qel::Curve(points, false);
-}
-
-}  // namespace
-
 TEST_F(ContextMenuTest, TubesAndRevolutonsGetTheAxisSectionMenuAndTheirBoxes) {
     auto* tube = new qel::Tube(chain(10), qel::Curve::Circle(24, false));
     pickPlaced(tube);
@@ -246,6 +279,78 @@ TEST_F(ContextMenuTest, SweptBoxesCountAMissingCurveAsEmpty) {
     ui().actionSECTION->trigger();
     ui().actionSection_Subdivide->trigger();  // nothing to subdivide
     EXPECT_EQ(script.boxes, QStringList({"TUBE|0 Vertices ,  0 Faces", "SECTION|0 Vertices ,  0 Edges"}));
+}
+
+// The title entry shows the icon of the object it is opened on, never the
+// one the previous menu left.
+TEST_F(ContextMenuTest, TheTitleEntryTakesTheIconOfEachObjectItIsOpenedOn) {
+    auto* array = new qel::Array(chain(2), {}, {32769}, qel::Array::Simple, qel::mat4::Identity(),
+                                 qel::mat4::Identity(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(array, false);
+    Tool* mesh = pickPlaced(qel::Mesh::Cube());
+    Tool end(nullptr, qel::mat4::Identity(), qel::pbr(), false);
+    end.kind = Tool::KindBiTool;
+    const struct {
+        Tool* object;
+        qel::Array::TArrayType type;
+        QIcon icon;
+    } shown[] = {
+        {mesh, qel::Array::Simple, ui().actionConvert_To_Tri_Mesh->icon()},
+        {array, qel::Array::Simple, ui().actionArray->icon()},
+        {array, qel::Array::Chain, ui().actionChain->icon()},
+        {&end, qel::Array::Simple, ui().menuBinary->icon()},
+        {mesh, qel::Array::Simple, ui().actionConvert_To_Tri_Mesh->icon()},
+    };
+    for (const auto& s : shown) {
+        array->type = s.type;
+        view()->pickBrush.pickedTool = s.object;
+        EXPECT_EQ(openedMenu(), ui().menuObject);
+        EXPECT_EQ(ui().actionType->icon().cacheKey(), s.icon.cacheKey()) << ui().actionType->text().toStdString();
+    }
+}
+
+// The entries that leave the object as it is say why in the status bar:
+// the picks of parts and Uniform (made in the view under a click), and
+// Subdivide and Unique on an array, which has no surface and here shares no
+// element; a shared element made unique is told too.
+TEST_F(ContextMenuTest, EntriesThatChangeNothingSayWhyInTheStatusBar) {
+    pickPlaced(qel::Mesh::Cube());
+    const std::size_t templates = view()->scene->toolsRoot->children.size();
+    ui().actionPick_Component->trigger();
+    EXPECT_EQ(notice(),
+              "Pick Component: the menu cannot pick a part of an object. In Insert or Place, hold 5 and click the "
+              "component to make a tool of it.");
+    ui().actionPick_Patch->trigger();
+    EXPECT_EQ(notice(),
+              "Pick Patch: the menu cannot pick a part of an object. In Insert or Place, hold 6 and click the patch to "
+              "make a tool of it.");
+    ui().actionPick_Feature->trigger();
+    EXPECT_EQ(notice(), "Pick Feature: a feature cannot be made a tool. Pick the object or its element instead.");
+    ui().actionUniform->trigger();
+    EXPECT_EQ(
+        notice(),
+        "Convert to Uniform: the menu makes nothing uniform. In Draw, hold 6 and click a curve, tube or revoluton "
+        "to make its axis uniform.");
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
+
+    auto* array = new qel::Array(chain(3), {}, {32769}, qel::Array::Simple, qel::mat4::Identity(),
+                                 qel::mat4::Identity(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(array, false);
+    view()->pickBrush.pickedTool = array;
+    ui().actionSubdivide->trigger();
+    EXPECT_EQ(notice(),
+              "Subdivide: an array has no surface of its own to subdivide; its copies show its items as they are.");
+    EXPECT_EQ(array->curve->edges.size(), 2u);
+    ui().actionSculpt_Unique->trigger();
+    EXPECT_EQ(notice(), "Unique: nothing to do. The object's element is its own already, shared with no other object.");
+    // Shared, the element is copied: nothing is seen, the status bar says so.
+    Element* shared = array->element;
+    shared->copy(1);
+    view()->pickBrush.pickedTool = array;
+    ui().actionSculpt_Unique->trigger();
+    EXPECT_EQ(notice(), "Unique: the object now has its own copy of its element; edits to it change no other object.");
+    EXPECT_NE(array->element, shared);
+    Element::drop(shared, 1);
 }
 
 TEST_F(ContextMenuTest, ArraysAndChainsGetTheObjectMenuWithoutConvertUntilTheNextObject) {

@@ -26,6 +26,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/act_structure.h"
 #include "view/asker.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
@@ -39,8 +40,12 @@ using qel::Tool;
 using qel::vec2;
 
 struct Script : qel::DecliningAsker {
+    int saves = 0;  // the object file names asked for
     void inform(QWidget*, const QString&, const QString&) override {}
-    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override { return QString(); }
+    QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override {
+        ++saves;
+        return QString();
+    }
 };
 
 // How the pointer spends the frames between the menu's press and the
@@ -76,9 +81,18 @@ public:
 
     // A placed object on the element, shown under the centre pixel and
     // picked there by the hovering pointer.
-    Tool* showAndHover(Element* e) {
+    // With `recorded`, it is placed through an add record on the history,
+    // as a click places it.
+    Tool* showAndHover(Element* e, bool recorded = false) {
         Tool source(e, qel::mat4::Identity(), qel::pbr(), false);
-        Tool* object = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+        Tool* object = nullptr;
+        if (recorded) {
+            view()->pushAct(new qel::ActObjectAdd(view()->scene, 0, &source, {qel::mat4::Identity()},
+                                                  qel::Scene::HangTop, false, false));
+            object = view()->scene->objectsRoot->children.back();
+        } else {
+            object = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+        }
         view()->scene->toList();
         drive.reader->pixels.clear();
         fakeid::Pixel& p = drive.reader->pixels[{int(centre().x), int(centre().y)}];
@@ -86,13 +100,17 @@ public:
         p.depth = 0.5f;
         p.ids[0] = {std::uint32_t(view()->scene->findID(object)), 0, 0};
         p.normal[0] = qel::vec3(0, 0, 1);
+        hover();
+        return object;
+    }
+    // The pointer comes into the view and onto the centre pixel.
+    void hover() {
         QEvent enter(QEvent::Enter);
         QCoreApplication::sendEvent(window.glWidget, &enter);
         for (const vec2 at : {centre() - vec2(4, 0), centre()}) {
             drive.move(at);
             drive.frame();
         }
-        return object;
     }
     // Control and the right button pressed on the object, a frame, then the
     // pointer away from the view for two frames; the menu shown.
@@ -127,6 +145,9 @@ public:
     QString notice() {
         const QLabel* label = ui().statusBar->findChild<QLabel*>();
         return label ? label->text() : QString();
+    }
+    void clearNotice() {
+        if (QLabel* label = ui().statusBar->findChild<QLabel*>()) label->clear();
     }
     std::size_t objects() { return view()->scene->objectsRoot->children.size(); }
     std::size_t templates() { return view()->scene->toolsRoot->children.size(); }
@@ -175,6 +196,7 @@ TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
         {&U::actionSECTION, true},
         {&U::actionAxis_Subdivide, true},
         {&U::actionSection_Subdivide, true},
+        {&U::actionQuick_Save_2, true},
     };
     for (const Away away : {Away::Leaves, Away::RestsOnBackground}) {
         for (const auto& c : commands) {
@@ -189,8 +211,19 @@ TEST_F(ObjectMenu, EveryCommandActsOnTheObjectTheMenuWasOpenedOn) {
             QMenu* menu = openAndWait(away);
             ASSERT_EQ(menu, c.swept ? ui().menuObject_Axis_Section : ui().menuObject);
             EXPECT_EQ(view()->pickBrush.pickedTool, object);
+            const int saves = script.saves;
             choose(menu, action);
-            EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+            const bool quickSave = action == ui().actionQuick_Save || action == ui().actionQuick_Save_2;
+            EXPECT_EQ(script.saves, saves + (quickSave ? 1 : 0));
+            // The entries that cannot act on it say why, naming themselves.
+            const QString said = action == ui().actionPick_Component ? "Pick Component: the menu cannot pick"
+                                 : action == ui().actionPick_Patch   ? "Pick Patch: the menu cannot pick"
+                                 : action == ui().actionPick_Feature ? "Pick Feature: a feature cannot"
+                                 : action == ui().actionSculpt_Unique || action == ui().actionUnique
+                                     ? "Unique: nothing to do."
+                                     : "";
+            EXPECT_TRUE(said.isEmpty() ? notice().isEmpty() : notice().startsWith(said)) << notice().toStdString();
+            clearNotice();
             const bool toClay = action == ui().actionAs_Clay || action == ui().actionConvert_To_Clay;
             const bool toMesh = action == ui().actionConvert_To_Tri_Mesh;
             EXPECT_TRUE(!toClay || object->element->isType(Element::TType::Clay));
@@ -213,4 +246,80 @@ TEST_F(ObjectMenu, ACommandWithoutAnObjectSaysWhyInTheStatusBar) {
     // The view's own refusals reach the status bar too.
     emit view()->notice("Nothing was added: the drawing has no size.");
     EXPECT_EQ(notice(), "Nothing was added: the drawing has no size.");
+}
+
+// Subdivide and the conversions have no undo record: each ends the history
+// and says so, so that the Undo right after it never takes back the older
+// step (here the object's own placement) in its place.
+TEST_F(ObjectMenu, SubdivideAndConvertEndTheHistorySoUndoNeverTakesAnOlderStep) {
+    using U = Ui_MainWindow;
+    const struct {
+        QAction* U::*action;
+        bool swept;
+        const char* said;
+    } commands[] = {
+        {&U::actionSubdivide, false, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionAs_Clay, false, "Convert to Clay cannot be undone: it emptied the undo history."},
+        {&U::actionAxis_Subdivide, true, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionSection_Subdivide, true, "Subdivide cannot be undone: it emptied the undo history."},
+        {&U::actionConvert_To_Tri_Mesh, true, "Convert to Tri-Mesh cannot be undone: it emptied the undo history."},
+    };
+    for (const auto& c : commands) {
+        QAction* action = ui().*(c.action);
+        SCOPED_TRACE(action->objectName().toStdString());
+        clearObjects();
+        clearNotice();
+        showAndHover(
+            c.swept ? static_cast<Element*>(new qel::Tube(chain(3), qel::Curve::Circle(4, false))) : qel::Mesh::Cube(),
+            true);
+        ASSERT_EQ(view()->undoHistory.size(), 1u);
+        choose(openAndWait(Away::Leaves), action);
+        EXPECT_EQ(notice(), c.said);
+        EXPECT_TRUE(view()->undoHistory.empty());
+        ui().actionUndo->trigger();
+        EXPECT_EQ(objects(), 1u);
+    }
+}
+
+// 512 x 1,024 quads are 3,145,728 surface vertices; splitting either curve
+// would double them past the 4,194,304 one surface may have. Each Subdivide
+// is refused with the reason and leaves the tube and the history as they
+// were.
+TEST_F(ObjectMenu, ASubdivisionPastTheSurfaceLimitIsRefusedAndTheTubeStaysAsItWas) {
+    auto* tube = new qel::Tube(chain(513), qel::Curve::Circle(1024, false));
+    showAndHover(tube, true);
+    for (QAction* action : {ui().actionAxis_Subdivide, ui().actionSection_Subdivide, ui().actionSubdivide}) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        clearNotice();
+        QMenu* menu = openAndWait(Away::Leaves);
+        ASSERT_EQ(menu, ui().menuObject_Axis_Section);
+        choose(menu, action);
+        EXPECT_EQ(notice(),
+                  "Subdivide refused: the tube would have 6,291,456 surface vertices, more than the 4,194,304 one "
+                  "surface may have; the tube is unchanged.");
+        EXPECT_EQ(tube->path->edges.size(), 512u);
+        EXPECT_EQ(tube->profile->edges.size(), 1024u);
+        EXPECT_EQ(view()->undoHistory.size(), 1u);
+        hover();
+    }
+}
+
+// A tube past the surface limit (699 x 1,024 quads: 4,294,656 vertices; a
+// load's budget leaves such tubes out and draws their path) is not made a
+// mesh of that size: both conversions are refused with the reason.
+TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
+    auto* tube = new qel::Tube(chain(700), qel::Curve::Circle(1024, false));
+    Tool* object = showAndHover(tube, true);
+    for (QAction* action : {ui().actionConvert_To_Tri_Mesh, ui().actionConvert_To_Clay}) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        choose(openAndWait(Away::Leaves), action);
+        EXPECT_EQ(notice(),
+                  (action == ui().actionConvert_To_Clay ? QString("Convert to Clay") : "Convert to Tri-Mesh") +
+                      " refused: the tube has 4,294,656 surface vertices, more than the 4,194,304 one "
+                      "surface may have; the tube is unchanged.");
+        EXPECT_EQ(object->element, tube);
+        EXPECT_EQ(tube->path->edges.size(), 699u);
+        EXPECT_EQ(view()->undoHistory.size(), 1u);
+        hover();
+    }
 }

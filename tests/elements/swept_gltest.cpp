@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "curves/curve.h"
+#include "elements/revoluton.h"
 #include "elements/tube.h"
 #include "gl/gl.h"
 #include "gl/shaders.h"
@@ -172,4 +173,43 @@ TEST_F(SweptGL, RenderWithoutLastKeepsTheAttributesAndAuxiliaryAlwaysEnds) {
     int green = 0;
     for (int i = 0; i < W * H; ++i) green += colours[4 * i + 1] == 255 && colours[4 * i] == 0;
     EXPECT_GT(green, 0);
+}
+
+// A surface over the vertex cap (1,000 x 1,000 quads) is left out: the
+// tube's path and the revoluton's profile are drawn in its place, a line
+// along x carrying the object's id and colour, so that it can be seen and
+// picked. A section small enough brings the surface back.
+TEST_F(SweptGL, ASurfaceLeftOutIsDrawnAsItsCarrierWithItsIds) {
+    const pbr material(wvec4(0, 65535, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+    Tube* tube = new Tube(Curve::Segment(1000, Element::ResizeMean), Curve::Circle(1000, false));
+    Revoluton* rev = new Revoluton(Curve::Segment(1000, Element::ResizeMean), Curve::Circle(1000, false));
+    tltest::SceneLayer layer(W, H);
+    for (SweptElement* e : {static_cast<SweptElement*>(tube), static_cast<SweptElement*>(rev)}) {
+        e->copy(1);
+        ASSERT_TRUE(layer.begin());
+        // Lifted off the pixel boundary that the line runs along.
+        e->render(9, 0xffffffffu, mat4::Translation(0, 0.03f, 0) * mat4::Scale(0.4f), material, Element::ColorAsColor,
+                  0.0f, true);
+        layer.end();
+        EXPECT_TRUE(e->vbo.leftOut);
+        EXPECT_FALSE(attributeEnabled(0) || arrayBufferBinding());
+        const auto ids = layer.ids();
+        const auto colours = layer.colours();
+        std::set<int> rows, columns;
+        for (int i = 0; i < W * H; ++i) {
+            if (ids[3 * i] == 0) continue;
+            EXPECT_EQ(ids[3 * i], 9u);
+            EXPECT_EQ(ids[3 * i + 1], 0xffffffffu);
+            EXPECT_TRUE(colours[4 * i] == 0 && colours[4 * i + 1] == 255) << i;
+            rows.insert(i / W);
+            columns.insert(i % W);
+        }
+        EXPECT_EQ(rows, std::set<int>{H / 2});
+        EXPECT_GE(columns.size(), std::size_t(W / 4));
+    }
+    tube->setProfile(Curve::Circle(8, false));
+    EXPECT_TRUE(tube->buildVBO());
+    EXPECT_FALSE(tube->vbo.leftOut);
+    Element::drop(tube, 1);
+    Element::drop(rev, 1);
 }
