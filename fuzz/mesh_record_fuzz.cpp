@@ -8,8 +8,10 @@
 // 24 + 13 nV + faceSize nF bytes with every corner inside the vertex list
 // and a finite centre, size and positions, and a current-layout body whose
 // floats were finite is written back as the reader repaired it: byte for
-// byte but for a stored size of 0 (read as 1) and roughness and metalness
-// outside the editors' range (clamped into it).
+// byte but for a stored size of 0 (read as 1), roughness and metalness
+// outside the editors' range (clamped into it) and the transient marks of
+// the flags (neither read nor written: only a vertex's feature bits, a
+// face's sharp edges and the active bit of both are kept).
 
 #include <cmath>
 #include <cstddef>
@@ -41,8 +43,9 @@ bool finiteFloats(const std::uint8_t* p, int n) {
 }
 
 // The body as the reader repairs it: a stored size of 0 reads as 1 (an
-// element's size is never 0), and every corner's roughness and metalness
-// are clamped into the range the editors keep.
+// element's size is never 0), every corner's roughness and metalness are
+// clamped into the range the editors keep, and the flags lose their
+// transient marks (bits 4 and up).
 std::vector<std::uint8_t> repaired(const std::uint8_t* body, std::size_t length, std::int64_t nV, std::int64_t nF) {
     std::vector<std::uint8_t> r(body, body + length);
     float size0;
@@ -51,8 +54,10 @@ std::vector<std::uint8_t> repaired(const std::uint8_t* body, std::size_t length,
         const float one = 1.0f;
         std::memcpy(r.data() + 12, &one, 4);
     }
+    for (std::int64_t v = 0; v < nV; ++v) r[20 + 13 * std::size_t(v) + 12] &= 0x0F;
     const std::size_t faces = 24 + 13 * std::size_t(nV);
-    for (std::int64_t f = 0; f < nF; ++f)
+    for (std::int64_t f = 0; f < nF; ++f) {
+        r[faces + 73 * std::size_t(f) + 72] &= 0x0F;
         for (int k = 0; k < 3; ++k) {
             // Per corner: the u32 index, then colour and light (16 bytes),
             // then roughness and metalness (signed 16-bit, little-endian).
@@ -64,6 +69,7 @@ std::vector<std::uint8_t> repaired(const std::uint8_t* body, std::size_t length,
                 channel[1] = std::uint8_t(kept >> 8);
             }
         }
+    }
     return r;
 }
 

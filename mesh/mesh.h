@@ -713,8 +713,8 @@ public:
     // For an import before its rebuild: links and stored faces are
     // dropped, as the rebuild makes them.
     void orderSpatially();
-    // A mesh that comes in other than by an import (a loaded record, a
-    // conversion, a subdivision) and that importScattered finds scattered:
+    // A mesh made other than by an import (a conversion, a subdivision, a
+    // pattern) that importScattered finds scattered:
     // orderSpatially and the rebuild (initialize, centre and size kept),
     // with the selection and what a stroke keeps dropped. Whether it was.
     bool orderIfScattered();

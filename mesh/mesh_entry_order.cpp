@@ -1,7 +1,6 @@
-// The order of a mesh that comes in other than by an OBJ import: a record
-// written before records were kept in space order, the mesh of a
-// conversion, a subdivision that appended its new records at the end. Such
-// a mesh is put into the order an import gives a scattered file
+// The order of a mesh made other than by an OBJ import: the mesh of a
+// conversion, a subdivision or a pattern that appended its new records at
+// the end. Such a mesh is put into the order an import gives a scattered file
 // (orderSpatially) and linked again, so that a brush stamp and the buffer
 // refills it causes read and write near records.
 

@@ -523,12 +523,31 @@ bool collapsePinned(Mesh& m, int f, int k) {
     return true;
 }
 
+// Erases the face and its three neighbours when they form a closed
+// tetrahedron of their own (each linked only to the other three): one face
+// too small to carry a normal leaves it no volume, and none of its edges
+// can collapse.
+bool eraseTetrahedron(Mesh& m, int f) {
+    const MeshFace F = m.faces[std::size_t(f)];
+    const int g[3] = {F.f[0], F.f[1], F.f[2]};
+    if (g[0] == g[1] || g[1] == g[2] || g[2] == g[0]) return false;
+    for (const int x : g) {
+        if (!m.activeFace(x)) return false;
+        for (const int y : m.faces[std::size_t(x)].f)
+            if (y == x || (y != f && y != g[0] && y != g[1] && y != g[2])) return false;
+    }
+    m.faceErase(f);
+    for (const int x : g) m.faceErase(x);
+    return true;
+}
+
 // Removes a face too small to carry a normal (a cap face, or a piece the
 // cut made): turns one of its smooth edges towards the vertex across it
 // when both faces this makes carry normals on the surface's side there (a
 // cap face's own unit normal, else the neighbour's across the edge), else
 // collapses its shortest edge that may go, else its shortest edge whose
-// ends are pinned by features. False when none is possible.
+// ends are pinned by features, else erases the closed tetrahedron it
+// belongs to. False when none is possible.
 bool removeSliver(Mesh& m, int f) {
     const MeshFace& F = m.faces[std::size_t(f)];
     for (int k = 0; k < 3; ++k) {
@@ -555,7 +574,7 @@ bool removeSliver(Mesh& m, int f) {
         if (m.edgeCollapseFK(f, k)) return true;
     for (const int k : order)
         if (collapsePinned(m, f, k)) return true;
-    return false;
+    return eraseTetrahedron(m, f);
 }
 
 }  // namespace

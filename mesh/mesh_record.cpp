@@ -10,7 +10,12 @@
 // ignored bytes and the flags byte.
 //
 // Neighbour links, stored faces, selection indices and normals are not
-// stored; initialize(0) rebuilds them after the scene is read. A centre,
+// stored; initialize(0) rebuilds them after the scene is read. Nor are the
+// transient marks of the flags (selection, the orientation walk's visited
+// mark, the sculpting mark): a record read back never carries them, so that
+// a mesh saved with a selection open (a stroke cut short) loads as it was
+// saved, and an older file that holds them loads without marks nothing
+// lists. A centre,
 // size or position that is not finite is repaired on reading (see readBody),
 // so a damaged file never gives the mesh a matrix of NaNs.
 
@@ -34,13 +39,19 @@ constexpr std::uint32_t VertexRecordSize = 13;
 constexpr std::uint32_t FaceRecordSize = 73;
 constexpr std::uint32_t OldFaceRecordSize = 41;
 
+// The flag bits a record keeps: a vertex's feature bits and a face's sharp
+// edges, and the active bit of both.
+constexpr std::uint8_t KeptVertexFlags =
+    MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit | MeshVertex::ActiveBit;
+constexpr std::uint8_t KeptFaceFlags = MeshFace::SharpMask | MeshFace::ActiveBit;
+
 bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 // Reads one vertex record; a coordinate that is not finite reads as 0, and
 // the result is then false.
 bool readVertex(buffer& b, MeshVertex& r) {
     r.position = b.readVec3();
-    r.flags = b.readU8();
+    r.flags = std::uint8_t(b.readU8() & KeptVertexFlags);
     if (finite(r.position)) return true;
     for (int i = 0; i < 3; ++i)
         if (!std::isfinite(r.position[i])) r.position[i] = 0.0f;
@@ -89,7 +100,7 @@ bool readBody(Mesh& m, buffer& b) {
 
 void MeshVertex::write(buffer& b) const {
     b.writeVec3(position);
-    b.writeU8(flags);
+    b.writeU8(std::uint8_t(flags & KeptVertexFlags));
 }
 
 void MeshFace::write(buffer& b) const {
@@ -97,7 +108,7 @@ void MeshFace::write(buffer& b) const {
         b.writeU32(std::uint32_t(v[k]));
         material[k].DataWrite(b);
     }
-    b.writeU8(flags);
+    b.writeU8(std::uint8_t(flags & KeptFaceFlags));
 }
 
 void MeshFace::read(buffer& b) {
@@ -109,7 +120,7 @@ void MeshFace::read(buffer& b) {
         v[k] = std::int32_t(b.readU32());
         material[k].read(b);
     }
-    flags = b.readU8();
+    flags = std::uint8_t(b.readU8() & KeptFaceFlags);
 }
 
 // The 41-byte layout: 8-bit channels land in the high byte of the 16-bit
@@ -129,7 +140,7 @@ void MeshFace::readOld(buffer& b) {
         m.roughness = 0;
         m.metalness = 0;
     }
-    flags = raw[40];
+    flags = std::uint8_t(raw[40] & KeptFaceFlags);
 }
 
 Mesh::Mesh(buffer& b) : Mesh() { DataRead(b); }
@@ -138,7 +149,7 @@ namespace {
 
 void encodeVertex(std::uint8_t* p, const MeshVertex& r, std::uint8_t flags) {
     for (int i = 0; i < 3; ++i) buffer::storeF32(p + 4 * i, r.position[i]);
-    p[12] = flags;
+    p[12] = std::uint8_t(flags & KeptVertexFlags);
 }
 
 // The 20-byte material record, as pbr::DataWrite appends it. On a
@@ -163,7 +174,7 @@ void encodeFace(std::uint8_t* p, const MeshFace& F) {
         buffer::storeU32(p, std::uint32_t(F.v[k]));
         encodeMaterial(p + 4, F.material[k]);
     }
-    *p = F.flags;
+    *p = std::uint8_t(F.flags & KeptFaceFlags);
 }
 
 // Face i's share of the state of its vertices.
@@ -288,10 +299,10 @@ void Mesh::DataRead(buffer& b) {
         status = 1;
         return;
     }
-    // A record written before meshes were kept in space order (or of a mesh
-    // made in another order) is renumbered now, before the rebuild: its
-    // next write holds the new order, and a load of that keeps it.
-    if (importScattered()) orderSpatially();
+    // The records keep the order they were written in, scattered or not: a
+    // file comes back as it was saved, and its next save writes the same
+    // bytes. The ways a large mesh is made keep it in space order (import,
+    // conversion, subdivision, pattern).
 }
 
 }  // namespace qel

@@ -49,7 +49,7 @@ struct MeshVertex {
     bool isSelected() const { return (flags & SelectedBit) != 0; }
 
     // Appends the 13-byte vertex record of the mesh record: x, y, z (f32),
-    // the flags byte as held.
+    // the flags byte without the selected bit.
     void write(buffer& b) const;
 };
 
@@ -129,8 +129,9 @@ struct MeshFace {
     // Face records of the mesh record (no bounds checks of their own; a short
     // buffer reads zeros and sets its failure flag). write appends the
     // 73-byte record: per corner the u32 vertex index and the 20-byte
-    // material, then the flags byte as held. read takes corners, materials
-    // and flags from the layout of FILE_VERSION (readOld up to
+    // material, then the flags byte without its transient marks (sharp
+    // edges and active bit only, as read also keeps them). read takes
+    // corners, materials and flags from the layout of FILE_VERSION (readOld up to
     // Mesh::LastOldFaceVersion); links and normals are left as they are.
     // readOld takes the 41-byte record of old files: per corner the index
     // and four 8-bit colour and light channels (each the high byte of the

@@ -153,7 +153,10 @@ void Mesh::replaceFaces(const Mesh* panel) {
     faces.reserve(faces.size() + std::size_t(count) * std::size_t(panel->faceCount()));
     for (int i = 0; i < count; ++i) replaceFace(i, panel);
     removeInactive(false);
-    initialize(ResizeKeep);
+    // Each panel's records were appended beside corners far back in the
+    // lists: a large mesh comes out scattered, and is put in space order
+    // with its rebuild, so that a save holds the order its load keeps.
+    if (!orderIfScattered()) initialize(ResizeKeep);
     sharpen(5.0f);
 }
 

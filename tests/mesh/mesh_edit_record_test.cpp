@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
@@ -79,8 +80,9 @@ const int kActions[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  12, 13, 14, 15, 20, 
                         47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 67, 68, 69, 70, 71};
 
 // One stroke of the action: a press, a few steps near the first sample, a
-// release.
-void randomStroke(Mesh& m, std::mt19937& rng, int action) {
+// release; cut short, the release never comes (what the stroke left open is
+// what is saved).
+void randomStroke(Mesh& m, std::mt19937& rng, int action, bool cutShort = false) {
     Sculptor s;
     s.action = Sculptor::TAction(action);
     s.select = Sculptor::TSelect(rng() % 4);
@@ -96,41 +98,87 @@ void randomStroke(Mesh& m, std::mt19937& rng, int action) {
         SBrush next = i == steps - 1 && rng() % 2 ? brushAt(m, rng, radius) : s.samples.back();
         if (next.point == s.samples.back().point) next.point += randomDirection(rng) * (0.3f * radius);
         s.samples.push_back(next);
-        if (i == steps - 1) s.end();
+        if (i == steps - 1 && !cutShort) s.end();
         m.sculpt(list);
     }
 }
 
+// Vertices from which a mesh's lists count as scattered when their order
+// is far from the surface's (and are then put in space order).
+constexpr int LargeMesh = 65536;
+
+// A primitive subdivided until a pattern adding `extra` vertices a face
+// makes it large, by a little: each step triples (sqrt(3)) or quadruples the
+// faces, whichever is enough.
+Mesh* finePrimitive(int which, int extra) {
+    Mesh* m = primitive(which);
+    auto patterned = [&](int times) { return m->vertexCount() + times * extra * m->faceCount(); };
+    while (patterned(1) <= LargeMesh) {
+        if (patterned(3) > LargeMesh)
+            m->subdivideSqrt3();
+        else
+            m->subdivide(false);
+    }
+    return m;
+}
+
+// One random edit: a stroke of the action (cut short: no release, and then
+// half the time clearStroke as the view calls it before the next stroke)
+// or, for a pick past the actions, one of the plane cuts called directly.
+// Tells what it did.
+std::string randomEdit(Mesh& m, std::mt19937& rng, int pick, bool cutShort) {
+    if (pick < int(std::size(kActions))) {
+        randomStroke(m, rng, kActions[pick], cutShort);
+        if (cutShort && rng() % 2) m.clearStroke();
+        return "action " + std::to_string(kActions[pick]) + (cutShort ? ", cut short" : "");
+    }
+    SBrush F = brushAt(m, rng, 1);
+    if (rng() % 2) F.point = surfacePoint(m, rng);
+    const vec3 n = normalize(cross(randomDirection(rng), F.point - surfacePoint(m, rng)));
+    if (pick % 4 == 0) m.cutPlane(F.point, n);
+    if (pick % 4 == 1) m.cutPlaneF(F.point, n, F.itemId);
+    if (pick % 4 == 2) m.cutPlaneG_(F.point, n, F.itemId);
+    if (pick % 4 == 3) m.cutPlaneF(F.point, n, -1);
+    return "plane cut " + std::to_string(pick % 4);
+}
+
 TEST(MeshEditRecords, EveryEditSavesAsItLoads) {
-    // Random strokes of every sculpt action and scope, and the plane cuts
-    // called directly, on a sphere; after each, the saved record loads back
-    // into the same record.
+    // Random strokes of every sculpt action and scope, a third of them cut
+    // short (a stroke then leaves its selection open), and the plane cuts
+    // called directly, on the primitives; after each, the saved record
+    // loads back into the same record. Then patterns that make a fine
+    // primitive large (its lists may then count as scattered), each followed
+    // by one more edit.
     std::mt19937 rng(5);
     int trips = 0, failed = 0;
+    auto savedAsLoaded = [&](MeshPtr& m, int i, const std::string& what) {
+        ++trips;
+        std::string why;
+        if (savesAsItLoads(*m, why)) return;
+        ++failed;
+        ADD_FAILURE() << "edit " << i << " (" << what << "): " << why;
+        m.reset();
+    };
     MeshPtr m;
     for (int i = 0; i < 3000 && failed < 3; ++i) {
         if (i % 12 == 0 || !m || m->faceCount() < 8 || m->faceCount() > 6000) m.reset(primitive(int(rng() % 9)));
         const int pick = int(rng() % (std::size(kActions) + 4));
-        int action = 0;
-        if (pick < int(std::size(kActions))) {
-            action = kActions[pick];
-            randomStroke(*m, rng, action);
-        } else {
-            SBrush F = brushAt(*m, rng, 1);
-            if (rng() % 2) F.point = surfacePoint(*m, rng);
-            const vec3 n = normalize(cross(randomDirection(rng), F.point - surfacePoint(*m, rng)));
-            action = -pick;
-            if (pick % 4 == 0) m->cutPlane(F.point, n);
-            if (pick % 4 == 1) m->cutPlaneF(F.point, n, F.itemId);
-            if (pick % 4 == 2) m->cutPlaneG_(F.point, n, F.itemId);
-            if (pick % 4 == 3) m->cutPlaneF(F.point, n, -1);
-        }
-        ++trips;
-        std::string why;
-        if (savesAsItLoads(*m, why)) continue;
-        ++failed;
-        ADD_FAILURE() << "edit " << i << " (action " << action << "): " << why;
-        m.reset();
+        const std::string what = randomEdit(*m, rng, pick, rng() % 3 == 0);
+        savedAsLoaded(m, i, what);
+    }
+    // One pattern of each panel builder, the last with holes.
+    const int builders[][2] = {{67, 3}, {69, 3}, {71, 6}};  // action, vertices its panel adds
+    for (int i = 0; i < 3 && failed < 3; ++i) {
+        m.reset(finePrimitive(i, builders[i][1]));
+        const int pattern = int(std::find(std::begin(kActions), std::end(kActions), builders[i][0]) - kActions);
+        const std::string what = "large mesh, " + randomEdit(*m, rng, pattern, false);
+        ASSERT_GT(m->vertexCount(), LargeMesh) << what;
+        savedAsLoaded(m, i, what);
+        // One more edit, of those that do not multiply the faces again.
+        int pick = 0;
+        do pick = int(rng() % (std::size(kActions) + 4));
+        while (pick < int(std::size(kActions)) && (kActions[pick] == Sculptor::Subdivide || kActions[pick] >= 67));
+        if (m) savedAsLoaded(m, i, what + " then " + randomEdit(*m, rng, pick, rng() % 3 == 0));
     }
     RecordProperty("roundTrips", trips);
 }
