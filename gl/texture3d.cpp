@@ -65,8 +65,10 @@ QSize headerFrameSize(QIODevice& file, const QImageReader& reader) {
 bool Texture3D::load(const std::string& path) {
     path_ = path;
     cutByLimit_ = false;
+    imageFailure_.clear();
     const std::unique_ptr<QIODevice> file = ImageFile::open(path);
     if (!file) {
+        failedToOpen();
         loadError_ = 1;
         glReportError("ERROR Texture3D::load " + path);
         return false;
@@ -79,6 +81,7 @@ bool Texture3D::load(const std::string& path) {
     } catch (const std::bad_alloc&) {
         // Decoding ran out of memory: the texture fails, the program goes on.
         read = false;
+        imageFailure_ = "there is not enough memory to decode it";
     }
     internal_ = GL_RGBA8;
     format_ = GL_RGBA;
@@ -120,7 +123,10 @@ bool Texture3D::readFrames(QIODevice& file) {
     int w = 0, h = 0;
     for (int i = 0; i < fitting; ++i) {
         QImage frame;
-        if (!reader.read(&frame) || frame.isNull()) break;
+        if (!reader.read(&frame) || frame.isNull()) {
+            if (frames == 0) failedToDecode(reader.errorString());
+            break;
+        }
         frame = frame.convertToFormat(QImage::Format_RGBA8888);
         if (frame.isNull()) break;
         if (frames == 0) {
