@@ -66,12 +66,22 @@ std::vector<std::string_view> parts(std::string_view rest) {
     return out;
 }
 
-// The vertex number of a corner ("12", "12/3", "12//4"): false when its
-// first piece is not one whole integer.
+inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
+
+// The vertex number of a corner ("12", "12/3", "12//4") as the import reads
+// it: its first piece, white space around it dropped and one leading '+'
+// taken, must be one whole 32-bit integer.
 bool vertexNumber(std::string_view corner, std::int64_t& n) {
     std::string_view piece = corner.substr(0, corner.find('/'));
-    if (!piece.empty() && piece[0] == '+') piece.remove_prefix(1);
-    const std::from_chars_result r = std::from_chars(piece.data(), piece.data() + piece.size(), n);
+    while (!piece.empty() && isSpace(piece.front())) piece.remove_prefix(1);
+    while (!piece.empty() && isSpace(piece.back())) piece.remove_suffix(1);
+    if (!piece.empty() && piece[0] == '+') {
+        piece.remove_prefix(1);
+        if (!piece.empty() && (piece[0] == '+' || piece[0] == '-')) return false;
+    }
+    std::int32_t v = 0;
+    const std::from_chars_result r = std::from_chars(piece.data(), piece.data() + piece.size(), v);
+    n = v;
     return !piece.empty() && r.ec == std::errc() && r.ptr == piece.data() + piece.size();
 }
 
