@@ -39,9 +39,12 @@ void MainWindow::on_actionOpen_triggered() {
     QStringList tools;
     for (const QString& path : paths) {
         if (!view()->load(path.toStdString())) {
-            // An image refused for its size says so.
+            // An image refused for its size says so; any other refusal
+            // gives the reader's or the system's reason.
             const std::string& why = view()->loadWarning;
-            asker->warn(this, "Open", why.empty() ? path + " could not be opened." : QString::fromStdString(why));
+            asker->warn(this, "Open",
+                        why.empty() ? path + " could not be opened: " + QString::fromStdString(view()->loadError) + "."
+                                    : QString::fromStdString(why));
             continue;
         }
         if (!view()->loadWarning.empty()) asker->warn(this, "Open", QString::fromStdString(view()->loadWarning));
@@ -83,7 +86,8 @@ void MainWindow::on_actionSave_triggered() {
         !asker->yes(this, "Save", QFileInfo(path).fileName() + " already exists. Replace it?"))
         return;
     if (!view()->save(path.toStdString()))
-        asker->warn(this, "Save", "The scene could not be saved to " + path + ".");
+        asker->warn(this, "Save",
+                    "The scene could not be saved to " + path + ": " + QString::fromStdString(view()->saveError) + ".");
     else if (!view()->saveWarning.empty())
         asker->warn(this, "Save", QString::fromStdString(view()->saveWarning));
     view()->redraw = 1;

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QString>
 
+#include "core/file_failure.h"
 #include "mesh/export_stream.h"
 #include "mesh/mesh.h"
 #include "mesh/obj_mtl_tex_writer.h"
@@ -32,17 +33,26 @@ public:
         for (int m = 0; m < TextureAtlas::MapCount; ++m)
             files_[FirstMap + m].setFileName(folder + "/" + TextureAtlas::FileName(TextureAtlas::TMap(m)));
     }
-    bool open() {
+    // False at the first file that cannot be opened, with the reason.
+    bool open(std::string& error) {
         for (QSaveFile& f : files_)
-            if (!f.open(QIODevice::WriteOnly)) return false;
+            if (!f.open(QIODevice::WriteOnly)) return failed(f, error);
         return true;
     }
     QSaveFile& operator[](int i) { return files_[std::size_t(i)]; }
     // Replaces the targets one after the other; stops at the first failure.
-    bool commit() {
+    bool commit(std::string& error) {
         for (QSaveFile& f : files_)
-            if (!f.commit()) return false;
+            if (!f.commit()) return failed(f, error);
         return true;
+    }
+    // False, with the reason the file failed (named when it is not the OBJ
+    // file itself).
+    bool failed(const QSaveFile& f, std::string& error) const {
+        const std::string path = f.fileName().toStdString();
+        error = writeFailure(path, &f);
+        if (&f != &files_[Obj]) error = QFileInfo(f.fileName()).fileName().toStdString() + ": " + error;
+        return false;
     }
 
 private:
@@ -116,26 +126,32 @@ void SceneExport::writeObjects(ExportStream& obj, ExportStream& mtl, TextureAtla
     }
 }
 
-bool SceneExport::write(const std::string& path) {
+bool SceneExport::write(const std::string& path, std::string& error) {
     collect();
     TextureAtlas atlas;
     // Too many triangles for the largest atlas: nothing is written.
-    if (!atlas.create(faces_)) return false;
+    if (!atlas.create(faces_)) {
+        error = "its " + std::to_string(faces_) + " triangles are more than the texture maps can hold (" +
+                std::to_string(std::int64_t(TextureAtlas::MaxCellsPerSide) * TextureAtlas::MaxCellsPerSide) + ")";
+        return false;
+    }
 
     const QFileInfo info(QString::fromStdString(path));
     const QString base = info.completeBaseName();
     const QString mtlName = QString(base).replace(QLatin1Char(' '), QLatin1Char('_')) + ".mtl";
     ExportFiles files(info.path(), base, mtlName);
-    if (!files.open()) return false;
+    if (!files.open(error)) return false;
 
     ExportStream obj(files[ExportFiles::Obj]);
     ExportStream mtl(files[ExportFiles::Mtl]);
     writeHeaders(obj, mtl, mtlName.toStdString());
     writeObjects(obj, mtl, atlas);
-    if (!obj.flush() || !mtl.flush()) return false;
+    if (!obj.flush()) return files.failed(files[ExportFiles::Obj], error);
+    if (!mtl.flush()) return files.failed(files[ExportFiles::Mtl], error);
     for (int m = 0; m < TextureAtlas::MapCount; ++m)
-        if (!atlas.save(TextureAtlas::TMap(m), files[ExportFiles::FirstMap + m])) return false;
-    return files.commit();
+        if (!atlas.save(TextureAtlas::TMap(m), files[ExportFiles::FirstMap + m]))
+            return files.failed(files[ExportFiles::FirstMap + m], error);
+    return files.commit(error);
 }
 
 }  // namespace qel

@@ -48,7 +48,12 @@ public:
     SceneExport& operator=(const SceneExport&) = delete;
     ~SceneExport();
 
-    bool write(const std::string& path);
+    // False, with the reason in error, when nothing was written.
+    bool write(const std::string& path, std::string& error);
+    bool write(const std::string& path) {
+        std::string error;
+        return write(path, error);
+    }
     // The copies of arrays the last write left out (caps on the copies an
     // array lists, nested copies included); the OBJ file says so in a
     // comment after its statistics line.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/file_failure.h"
 #include "core/folders.h"
 #include "files/scene_export.h"
 #include "files/scene_reader.h"
@@ -29,9 +30,10 @@ bool Scene::save(const std::string& path) {
     // The whole-scene Wavefront export, with its material file and texture
     // atlases.
     exportCopiesLeftOut = 0;
+    fileError.clear();
     if (scenefile::isObjPath(path)) {
         SceneExport exporter(objectsRoot);
-        const bool ok = exporter.write(path);
+        const bool ok = exporter.write(path, fileError);
         exportCopiesLeftOut = exporter.copiesLeftOut();
         return ok;
     }
@@ -46,8 +48,7 @@ bool Scene::save(const std::string& path) {
             top->toList(tools);
         }
     starts.push_back(tools.size());
-    std::string error;
-    return scenefile::writeToolsFile(path, tools, starts, error);
+    return scenefile::writeToolsFile(path, tools, starts, fileError);
 }
 
 namespace {
@@ -56,11 +57,12 @@ namespace {
 // the scene as it was and raises the error flags. The work the file causes
 // (resampling, array copies, the surfaces and images its first frame
 // builds) stays within a load's budget: the caller's when one is armed.
-bool loadInto(Scene& scene, buffer& file) {
+bool loadInto(Scene& scene, buffer& file, std::string& error) {
     std::optional<LoadBudget> budget;
     if (!LoadBudget::armed()) budget.emplace();
     SceneReader reader;
     if (!reader.parse(file)) {
+        error = reader.error();
         Scene::Error = 1;
         Tool::Error = 1;
         return false;
@@ -77,26 +79,33 @@ bool Scene::load(const std::string& path) {
     // The file is read straight into the buffer the reader parses.
     QFile f(QString::fromStdString(path));
     buffer file;
+    fileError.clear();
     bool ok = f.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     if (ok) {
         const qint64 n = f.size();
         ok = n >= 0 && n <= qint64(buffer::MaxSize);
-        if (ok) {
+        if (!ok) {
+            fileError = "it is larger than a scene file may be";
+        } else {
             file.resize(std::size_t(n));
             ok = !file.overflowed() && f.read(reinterpret_cast<char*>(file.data()), n) == n;
         }
     }
     if (!ok) {
+        if (fileError.empty()) fileError = readFailure(path);
+        if (fileError.empty()) fileError = deviceFailure(f);
+        if (fileError.empty()) fileError = "it could not be read whole";
         Error = 1;
         Tool::Error = 1;
         return false;
     }
-    return loadInto(*this, file);
+    return loadInto(*this, file, fileError);
 }
 
 bool Scene::loadFromMemory(std::vector<std::uint8_t> bytes) {
     buffer file(std::move(bytes));
-    return loadInto(*this, file);
+    fileError.clear();
+    return loadInto(*this, file, fileError);
 }
 
 bool Scene::CHECK() {

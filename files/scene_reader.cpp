@@ -31,53 +31,66 @@ SceneReader::~SceneReader() { discard(); }
 
 // ---- Parsing ----
 
+namespace {
+
+std::string at(std::int64_t byte) { return "byte " + std::to_string(byte); }
+
+}  // namespace
+
+bool SceneReader::refuse(std::string reason) {
+    discard();
+    error_ = std::move(reason);
+    return false;
+}
+
 bool SceneReader::parse(buffer& file) {
     discard();
+    error_.clear();
     FILE_VERSION = 0;
     std::uint32_t tag = 0, length = 0;
     // A scene or object file starts with its header.
-    if (!file.readRecordHeader(tag, length) || tag != scenefile::HeaderTag) return false;
+    const std::int32_t size = file.size();
+    if (!file.readRecordHeader(tag, length) || tag != scenefile::HeaderTag) {
+        if (size == 0) return refuse("it is empty");
+        if (size < 8 && size >= 4 && buffer::loadU32(file.data()) == scenefile::HeaderTag)
+            return refuse("it is cut short at " + at(size));
+        return refuse("it is not a scene or object file");
+    }
     FILE_VERSION = std::int32_t(length);
 
     while (!file.atEnd()) {
-        if (!file.readRecordHeader(tag, length)) {
-            discard();
-            return false;
-        }
+        const std::int32_t chunk = file.cursor();
+        if (!file.readRecordHeader(tag, length))
+            return refuse("it is cut short at " + at(size) + ", inside the chunk header at " + at(chunk));
         if (tag == scenefile::HeaderTag) {
             // A header inside the sequence changes the version of what follows.
             FILE_VERSION = std::int32_t(length);
             continue;
         }
-        if (length > std::uint32_t(file.remaining())) {
-            discard();
-            return false;
-        }
+        if (length > std::uint32_t(file.remaining()))
+            return refuse("it is cut short at " + at(size) + ", inside the chunk at " + at(chunk) +
+                          ", which runs to " + at(std::int64_t(file.cursor()) + length));
         const std::int32_t end = file.cursor() + std::int32_t(length);
         bool ok = true;
         if (tag == scenefile::ToolsChunkTag)
             ok = readToolsChunk(file, end);
         else if (tag == scenefile::ElementsChunkTag)
             ok = readElementsChunk(file, end);
-        if (!ok) {
-            discard();
-            return false;
-        }
+        if (!ok) return refuse(error_);
         file.seek(end);
     }
-    if (!depthWithinLimit()) {
-        discard();
-        return false;
-    }
+    if (!depthWithinLimit())
+        return refuse("its objects are nested deeper than " + std::to_string(MaxDepth) + " levels");
     return true;
 }
 
 bool SceneReader::recordWindow(buffer& file, std::int32_t end, std::uint32_t& tag, std::int32_t& bodyEnd) {
     const std::int32_t start = file.cursor();
-    if (end - start < 8) return false;
     std::uint32_t length = 0;
-    if (!file.readRecordHeader(tag, length)) return false;
-    if (length > std::uint32_t(end - start - 8)) return false;
+    if (end - start < 8 || !file.readRecordHeader(tag, length) || length > std::uint32_t(end - start - 8)) {
+        error_ = "the record at " + at(start) + " runs past the end of its chunk";
+        return false;
+    }
     bodyEnd = start + 8 + std::int32_t(length);
     return true;
 }
@@ -87,6 +100,7 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
     while (file.cursor() < end) {
         std::uint32_t tag = 0;
         std::int32_t bodyEnd = 0;
+        const std::int32_t start = file.cursor();
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         switch (tag) {
             case Tool::RecordTag:
@@ -100,6 +114,7 @@ bool SceneReader::readToolsChunk(buffer& file, std::int32_t end) {
                                                    : new Tool(file);
                 if (file.failed()) {
                     delete t;
+                    error_ = "the object record at " + at(start) + " is damaged";
                     return false;
                 }
                 if (first) heads_.push_back(tools_.size());
@@ -122,8 +137,12 @@ bool SceneReader::readElementsChunk(buffer& file, std::int32_t end) {
         if (!recordWindow(file, end, tag, bodyEnd)) return false;
         Element* e = nullptr;
         {
+            const std::int32_t start = file.cursor() - 8;
             const buffer::ReadLimit window(file, bodyEnd);
-            if (factory_.read(tag, file, e) == ElementFactory::Refused) return false;
+            if (factory_.read(tag, file, e) == ElementFactory::Refused) {
+                error_ = "the element record at " + at(start) + " is damaged";
+                return false;
+            }
         }
         elements_.push_back(e);
         file.seek(bodyEnd);

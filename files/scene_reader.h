@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "files/element_factory.h"
@@ -49,6 +50,10 @@ public:
     // The scene owns everything afterwards.
     void mergeInto(Scene& scene);
 
+    // Why the last parse refused the file, as a clause ("it is cut short at
+    // byte 120, ..."); empty after one that succeeded.
+    const std::string& error() const { return error_; }
+
     // What parse produced (for inspection).
     const std::vector<Tool*>& tools() const { return tools_; }
     const std::vector<Element*>& elements() const { return elements_; }
@@ -57,8 +62,9 @@ private:
     bool readToolsChunk(buffer& file, std::int32_t end);
     bool readElementsChunk(buffer& file, std::int32_t end);
     // Reads the header of the record at the cursor, which must fit before
-    // end; bodyEnd receives the end of its window.
-    static bool recordWindow(buffer& file, std::int32_t end, std::uint32_t& tag, std::int32_t& bodyEnd);
+    // end; bodyEnd receives the end of its window. False, with the reason
+    // kept, when it does not fit.
+    bool recordWindow(buffer& file, std::int32_t end, std::uint32_t& tag, std::int32_t& bodyEnd);
     // Reads one tool record; false when its body is refused.
     bool readTool(std::uint32_t tag, buffer& b, bool& first);
     // Whether the hierarchy that identify will build stays within MaxDepth.
@@ -68,11 +74,14 @@ private:
     std::vector<Element*> distinctElements() const;
     void deleteTools(std::vector<Tool*>& list);
     void discard();
+    // Frees what was parsed and keeps the reason; false.
+    bool refuse(std::string reason);
 
     std::vector<Tool*> tools_;        // by position; null for a record not built
     std::vector<std::size_t> heads_;  // positions of the tools chunks' first tools
     std::vector<Element*> elements_;  // by position; null for none
     ElementFactory factory_;
+    std::string error_;
 };
 
 }  // namespace qel

@@ -6,6 +6,7 @@
 #include <QString>
 #include <algorithm>
 
+#include "core/file_failure.h"
 #include "core/strings.h"
 #include "files/scene_reader.h"
 #include "gl/buffer.h"
@@ -335,9 +336,11 @@ bool writeFile(const std::string& path, const std::vector<Tool*>& tools, const s
         error = "a hierarchy is deeper than " + std::to_string(SceneReader::MaxDepth) + " levels";
         return false;
     }
-    if (path.empty()) return false;
     QSaveFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
+    if (path.empty() || !f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        error = writeFailure(path, &f);
+        return false;
+    }
     FileSink sink(f);
     buffer file;
     file.spillTo(&sink);
@@ -358,10 +361,13 @@ bool writeFile(const std::string& path, const std::vector<Tool*>& tools, const s
     }
     file.spill();
     if (!sink.ok() || file.failed()) {
+        error = writeFailure(path, &f);
         f.cancelWriting();
         return false;
     }
-    return f.commit();
+    if (f.commit()) return true;
+    error = writeFailure(path, &f);
+    return false;
 }
 
 }  // namespace

@@ -15,10 +15,9 @@ namespace qel {
 
 namespace {
 
-bool saveObjectFile(Tool* tool, const std::string& path) {
+bool saveObjectFile(Tool* tool, const std::string& path, std::string& error) {
     std::vector<Tool*> tools;
     tool->toList(tools);
-    std::string error;
     return scenefile::writeToolsFile(path, tools, {0, tools.size()}, error);
 }
 
@@ -53,7 +52,7 @@ private:
     std::vector<Mesh*> converted_;
 };
 
-bool saveMergedObj(Tool* tool, const std::string& path) {
+bool saveMergedObj(Tool* tool, const std::string& path, std::string& error) {
     // A working copy expressed in the object's own frame.
     Tool* copy = tool->cloneObject(mat4::Identity(), true, false);
     copy->transform = mat4::Identity();
@@ -80,7 +79,7 @@ bool saveMergedObj(Tool* tool, const std::string& path) {
             merged.append(&placed);
         }
         merged.initialize(Element::ResizeKeep);
-        ok = merged.save(path);
+        ok = merged.saveOBJ(path, &error);
     }
     delete copy;
     return ok;
@@ -89,8 +88,14 @@ bool saveMergedObj(Tool* tool, const std::string& path) {
 }  // namespace
 
 bool Tool::save(const std::string& path) {
-    if (scenefile::isObjPath(path)) return saveMergedObj(this, path);
-    return saveObjectFile(this, path);
+    std::string error;
+    return save(path, error);
+}
+
+bool Tool::save(const std::string& path, std::string& error) {
+    error.clear();
+    if (scenefile::isObjPath(path)) return saveMergedObj(this, path, error);
+    return saveObjectFile(this, path, error);
 }
 
 }  // namespace qel

@@ -18,6 +18,7 @@
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/obj_diagnosis.h"
 #include "mesh/obj_writer.h"
 
 namespace {
@@ -40,6 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.parseOBJ(reinterpret_cast<const char*>(data), size);
     for (int f = 0; f < m.faceCount(); ++f)
         for (int k = 0; k < 3; ++k) check(m.validVertex(m.faces[f].v[k]));
+    // Text that gives no face always has a reason, told by its line.
+    const std::string why = qel::ObjDiagnosis::Why(reinterpret_cast<const char*>(data), size);
+    if (m.faceCount() == 0 && why.empty()) {
+        std::fprintf(stderr, "no face and no reason\n");
+        std::abort();
+    }
 
     // Half the inputs take the space order of a scattered import first
     // (the import orders only large meshes).

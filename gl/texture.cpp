@@ -1,6 +1,10 @@
 #include "gl/texture.h"
 
+#include "core/file_failure.h"
+
 #include "gl/glerror.h"
+
+#include <QString>
 
 #include <algorithm>
 
@@ -100,6 +104,17 @@ void Texture::setFormat(GLenum internal, GLenum format, GLenum type) {
 }
 
 void Texture::setDecodeLimit(std::size_t bytes) { decodeLimit_ = std::min(bytes, MaxDecodeBytes); }
+
+void Texture::failedToOpen() {
+    imageFailure_ = readFailure(path_);
+    // What the file system shows no fault in is a device, a pipe or the like.
+    if (imageFailure_.empty()) imageFailure_ = "it is not a regular file";
+}
+
+void Texture::failedToDecode(const QString& decoderMessage) {
+    imageFailure_ = "the image decoder refused it";
+    if (!decoderMessage.isEmpty()) imageFailure_ += " (" + decoderMessage.toStdString() + ")";
+}
 
 void Texture::setSize(const std::vector<int>& size) {
     if (size == size_) return;

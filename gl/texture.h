@@ -12,6 +12,8 @@
 #include "gl/gl.h"
 #include "gl/glatom.h"
 
+class QString;
+
 namespace qel {
 
 class buffer;
@@ -71,6 +73,10 @@ public:
     void setDecodeLimit(std::size_t bytes);
     // The last load cut the image, or refused it, for the decode limit.
     bool cutByLimit() const { return cutByLimit_; }
+    // Why the last load read no image, as a clause: the file's state or the
+    // image decoder's refusal with its message; empty after a load that read
+    // one, or that the decode limit refused.
+    const std::string& imageFailure() const { return imageFailure_; }
 
     // GL_COLOR_ATTACHMENTi of the framebuffer that attached the texture, -1
     // when none did.
@@ -102,6 +108,10 @@ protected:
     // too when wrapR), unbinds it, and records success when GL reported no
     // error; a failure passes `failure` to the log.
     bool finishCompile(const std::string& failure, bool wrapR);
+    // Keeps why the image at path_ gives no image: its file cannot be opened
+    // (null device), or the decoder refused it.
+    void failedToOpen();
+    void failedToDecode(const QString& decoderMessage);
     // Bytes that an upload of w x h x d texels of the texture's format reads,
     // with rows aligned to four bytes; 0 when the format is unknown.
     std::size_t uploadBytes(int w, int h, int d) const;
@@ -125,6 +135,7 @@ protected:
     std::vector<int> size_;
     std::size_t decodeLimit_ = MaxDecodeBytes;
     bool cutByLimit_ = false;
+    std::string imageFailure_;
 };
 
 // Bytes of one texel of a pixel format and type (e.g. 3 for GL_RGB with

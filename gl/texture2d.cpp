@@ -65,12 +65,14 @@ bool Texture2D::load(const std::string& path) {
     path_ = path;
     // Under a limit of nothing no image fits: the file is not even read.
     cutByLimit_ = decodeLimit_ == 0;
+    imageFailure_.clear();
     bool read = false;
     try {
         read = !cutByLimit_ && readImage();
     } catch (const std::bad_alloc&) {
         // Decoding ran out of memory: the texture fails, the program goes on.
         dropPixels();
+        imageFailure_ = "there is not enough memory to decode it";
     }
     if (!read) {
         loadError_ = 1;
@@ -85,7 +87,10 @@ bool Texture2D::load(const std::string& path) {
 
 bool Texture2D::readImage() {
     const std::unique_ptr<QIODevice> file = ImageFile::open(path_);
-    if (!file) return false;
+    if (!file) {
+        failedToOpen();
+        return false;
+    }
     QImageReader reader(file.get());
     // The size from the header (a GIF's logical screen included), before
     // anything is decoded, at four bytes a pixel (the most a conversion below
@@ -100,7 +105,10 @@ bool Texture2D::readImage() {
         return false;
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull()) return false;
+    if (!reader.read(&image) || image.isNull()) {
+        failedToDecode(reader.errorString());
+        return false;
+    }
     if (over(image.size())) {
         cutByLimit_ = true;
         return false;

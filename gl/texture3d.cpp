@@ -53,9 +53,11 @@ bool Texture3D::load(const std::string& path) {
     path_ = path;
     // Under a limit of nothing no image fits: the file is not even read.
     cutByLimit_ = decodeLimit_ == 0;
+    imageFailure_.clear();
     const std::unique_ptr<QIODevice> file = cutByLimit_ ? nullptr : ImageFile::open(path);
     if (!file) {
         dropPixels();
+        if (!cutByLimit_) failedToOpen();
         loadError_ = 1;
         glReportError("ERROR Texture3D::load " + path + (cutByLimit_ ? " (too large)" : ""));
         return false;
@@ -68,6 +70,7 @@ bool Texture3D::load(const std::string& path) {
     } catch (const std::bad_alloc&) {
         // Decoding ran out of memory: the texture fails, the program goes on.
         read = false;
+        imageFailure_ = "there is not enough memory to decode it";
     }
     internal_ = GL_RGBA8;
     format_ = GL_RGBA;
@@ -111,7 +114,10 @@ bool Texture3D::readFrames(QIODevice& file) {
     int w = 0, h = 0;
     for (int i = 0; i < fitting; ++i) {
         QImage frame;
-        if (!reader.read(&frame) || frame.isNull()) break;
+        if (!reader.read(&frame) || frame.isNull()) {
+            if (frames == 0) failedToDecode(reader.errorString());
+            break;
+        }
         frame = frame.convertToFormat(QImage::Format_RGBA8888);
         if (frame.isNull()) break;
         if (frames == 0) {

@@ -702,6 +702,9 @@ public:
     // Loading and saving by extension (".OBJ", any case), reading and
     // parsing OBJ text and writing it (mesh_obj.cpp).
     bool load(const std::string& path) override;
+    // The same; a refused file's reason goes to error as a clause ("line 4,
+    // "f 1 2 9", names vertex 9, but the file has 3 vertices").
+    bool load(const std::string& path, std::string& error);
     bool save(const std::string& path) override;
     bool loadOBJ(const std::string& path);
     // Records listed in an order far from the surface's: the faces jump
@@ -719,7 +722,9 @@ public:
     // with the selection and what a stroke keeps dropped. Whether it was.
     bool orderIfScattered();
     bool parseOBJ(const char* text, std::size_t size);
-    bool saveOBJ(const std::string& path);
+    // False when the file cannot be written; the reason then goes to error
+    // when one is given.
+    bool saveOBJ(const std::string& path, std::string* error = nullptr);
     // The faces that open the sharp-bounded sectors around v (one face for a
     // smooth vertex, walked from the stored face); returns their count, 0
     // for an invalid vertex or stored face.

@@ -11,10 +11,12 @@
 #include <ostream>
 #include <string>
 
+#include "core/file_failure.h"
 #include "core/folders.h"
 #include "core/strings.h"
 #include "mesh/export_stream.h"
 #include "mesh/mesh.h"
+#include "mesh/obj_diagnosis.h"
 #include "mesh/obj_mtl_tex_writer.h"
 #include "mesh/obj_parser.h"
 #include "mesh/obj_writer.h"
@@ -47,6 +49,24 @@ bool readToEnd(QFile& file, std::string& text) {
     }
 }
 
+// Hands the whole text of the file to use(text, size) and returns its
+// result; false when the file cannot be read whole. Read access is all an
+// import needs: read-only files load too. A file is handed over where it
+// lies, mapped whole: no copy, no limit on its size. A file that cannot be
+// mapped (one of unknown size, a special file) is read to its end instead.
+template <class Use>
+bool withText(const std::string& path, Use use) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    if (size > 0 && std::uint64_t(size) <= std::uint64_t(SIZE_MAX)) {
+        if (const uchar* map = file.map(0, size)) return use(reinterpret_cast<const char*>(map), std::size_t(size));
+    }
+    std::string text;
+    if (!readToEnd(file, text)) return false;
+    return use(text.data(), text.size());
+}
+
 bool hasActiveFace(const Mesh& m) {
     for (int f = 0; f < m.faceCount(); ++f)
         if (m.faces[f].isActive()) return true;
@@ -71,22 +91,40 @@ Mesh::Mesh(const std::string& name, bool relative) : Mesh() {
 // faces that do not form a valid surface or a size beyond the float
 // range.
 bool Mesh::load(const std::string& path) {
+    std::string error;
+    return load(path, error);
+}
+
+bool Mesh::load(const std::string& path, std::string& error) {
     // The file is read into a mesh aside: a refused file leaves this one as
     // it was. Callers look at the status: a mesh without a face, or one too
     // large or too small to measure in floats (its placement scales by the
     // reciprocal of the size), must not pass for a loaded one.
+    error.clear();
     Mesh loaded;
     if (!isObjPath(path) || !loaded.loadOBJ(path)) {
         status = 1;
+        error = isObjPath(path) ? readFailure(path) : "it is not an OBJ file";
+        if (error.empty()) error = "it could not be read whole";
         return false;
     }
     // Once, before any record is named anywhere: an order far from the
     // surface's makes every later walk wait on memory.
     if (loaded.importScattered()) loaded.orderSpatially();
     loaded.initializeReconstructSharp(ResizeMean);
-    if (loaded.status != 0 || !hasActiveFace(loaded) || !std::isfinite(loaded.size()) ||
-        !std::isfinite(1.0f / loaded.size())) {
+    if (loaded.status != 0 || !hasActiveFace(loaded)) {
         status = 1;
+        // The line that caused it, from the text read once more.
+        withText(path, [&error](const char* text, std::size_t size) {
+            error = ObjDiagnosis::Why(text, size);
+            return true;
+        });
+        if (error.empty()) error = "its faces do not form a surface";
+        return false;
+    }
+    if (!std::isfinite(loaded.size()) || !std::isfinite(1.0f / loaded.size())) {
+        status = 1;
+        error = "its vertices lie too far apart, or too close together, to measure";
         return false;
     }
     init();
@@ -104,20 +142,7 @@ bool Mesh::load(const std::string& path) {
 // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
 // cannot be read whole. No rebuild.
 bool Mesh::loadOBJ(const std::string& path) {
-    // Read access is all an import needs: read-only files load too.
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    // A file is parsed where it lies, mapped whole: no copy, no limit on its
-    // size. A file that cannot be mapped (one of unknown size, a special
-    // file) is read to its end instead.
-    const qint64 size = file.size();
-    if (size > 0 && std::uint64_t(size) <= std::uint64_t(SIZE_MAX)) {
-        if (const uchar* map = file.map(0, size))
-            return parseOBJ(reinterpret_cast<const char*>(map), std::size_t(size));
-    }
-    std::string text;
-    if (!readToEnd(file, text)) return false;
-    return parseOBJ(text.data(), text.size());
+    return withText(path, [this](const char* text, std::size_t size) { return parseOBJ(text, size); });
 }
 
 // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
@@ -136,19 +161,19 @@ bool Mesh::save(const std::string& path) { return isObjPath(path) && saveOBJ(pat
 // Writes active faces and the vertices they use, one normal per
 // sharp-bounded sector ("f v//n"), to a temporary file renamed over the
 // path; false when it cannot be written (an existing file is untouched).
-bool Mesh::saveOBJ(const std::string& path) {
+bool Mesh::saveOBJ(const std::string& path, std::string* error) {
     std::string text;
     ObjWriter(*this).write(text);
     // Written to a temporary file that replaces the target only when
     // complete, so a failed save leaves an existing file as it was.
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
     const qint64 n = qint64(text.size());
-    if (file.write(text.data(), n) != n) {
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(text.data(), n) == n && file.commit();
+    if (!ok) {
+        if (error) *error = writeFailure(path, &file);
         file.cancelWriting();
-        return false;
     }
-    return file.commit();
+    return ok;
 }
 
 void Mesh::ToPoints(std::vector<vec3>& points) const {

@@ -186,6 +186,9 @@ public:
     // Reads a scene or object file and adds it to this scene. False, with the
     // scene unchanged, when the file cannot be read or is not sound.
     bool load(const std::string& path);
+    // Why the last save or load failed, as a clause ("it is cut short at
+    // byte 120"); empty after one that succeeded.
+    std::string fileError;
     // The same from the bytes of a file.
     bool loadFromMemory(std::vector<std::uint8_t> bytes);
     // Instance-ring repair: ring members outside both trees are taken out of

@@ -265,6 +265,9 @@ public:
     // Writes the object file (or the merged OBJ for ".obj"); defined with the
     // file formats (files/tool_save.cpp).
     bool save(const std::string& path);
+    // The same; when nothing was written, the reason goes to error as a
+    // clause ("the folder /x is read-only").
+    bool save(const std::string& path, std::string& error);
     // Setters: (value, all, sameParent) with the scope rule of
     // the setters (without all: this tool, object bit or not).
     void changeMaterial(const pbr& p, unsigned char mask, bool all, bool sameParent);

@@ -546,12 +546,18 @@ public:
     // then names it (empty after any other load).
     bool load(const std::string& path);
     std::string loadWarning;
+    // Why the last load failed, as a clause ("it is not a scene or object
+    // file"); empty after one that succeeded.
+    std::string loadError;
     // The scene file, or the whole-scene OBJ export for ".obj". False, with
     // the history kept, when the file cannot be written. The tool under
     // creation is built again either way. An export written without some
     // array copies says how many in saveWarning (empty after any other save).
     bool save(const std::string& path);
     std::string saveWarning;
+    // Why the last save failed, as a clause ("there is no folder /x");
+    // empty after one that succeeded.
+    std::string saveError;
     // Replaces the scene by `next` (owned from here on), or empties it when
     // next is null; clearTools empties only the tool library. First every
     // pointer into the old scene goes: the tools under creation, the undo

@@ -80,7 +80,11 @@ void GLView::quickSave() {
             asker->yes(QApplication::activeWindow(), "Save Object",
                        QFileInfo(shown).fileName() + " already exists. Replace it?")) {
             Tool* copy = object->cloneTool(false);
-            copy->save(path);
+            std::string why;
+            // A file not written is said, with the reason, as Save says it.
+            if (!copy->save(path, why))
+                asker->warn(QApplication::activeWindow(), "Save Object",
+                            "The object could not be saved to " + shown + ": " + QString::fromStdString(why) + ".");
             delete copy;
         }
     }

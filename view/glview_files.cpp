@@ -18,6 +18,8 @@
 #include "elements/animated_sprite.h"
 #include "elements/sprite.h"
 #include "gl/gpu_scope.h"
+#include "gl/texture2d.h"
+#include "gl/texture3d.h"
 #include "mesh/mesh.h"
 #include "scene/load_budget.h"
 #include "scene/root.h"
@@ -51,42 +53,47 @@ FileKind kindOf(const std::string& path) {
     return FileKind::Unknown;
 }
 
-// The imported mesh, or null (nothing kept) when the file is refused.
-Mesh* readMesh(const std::string& path) {
-    Mesh* mesh = new Mesh(path, false);
-    if (mesh->status == 0) return mesh;
+// The imported mesh, or null (nothing kept, the reason in why) when the
+// file is refused.
+Mesh* readMesh(const std::string& path, std::string& why) {
+    Mesh* mesh = new Mesh();
+    if (mesh->load(path, why)) return mesh;
     delete mesh;
     return nullptr;
 }
 
-// The sprite of an image file, or null (nothing kept) when the image cannot
-// be read: a sprite never reports a failed build through its status.
+// The sprite of an image file, or null (nothing kept, the reason in why)
+// when the image cannot be read: a sprite never reports a failed build
+// through its status.
 template <class S>
-Element* readSprite(const std::string& path) {
+Element* readSprite(const std::string& path, std::string& why) {
     S* sprite = new S(path, false);
     if (sprite->hasImage()) return sprite;
+    if (sprite->texture()) why = sprite->texture()->imageFailure();
     delete sprite;
     return nullptr;
 }
 
 // The element of an imported file (mesh or sprite), or null.
-Element* readImport(FileKind kind, const std::string& path) {
+Element* readImport(FileKind kind, const std::string& path, std::string& why) {
     switch (kind) {
         case FileKind::Mesh:
-            return readMesh(path);
+            return readMesh(path, why);
         case FileKind::Image:
-            return readSprite<Sprite>(path);
+            return readSprite<Sprite>(path, why);
         case FileKind::Animation:
-            return readSprite<AnimatedSprite>(path);
+            return readSprite<AnimatedSprite>(path, why);
         default:
             return nullptr;
     }
 }
 
-// The scene of the file, or null (nothing kept) when the file is refused.
-Scene* readScene(const std::string& path) {
+// The scene of the file, or null (nothing kept, the reason in why) when the
+// file is refused.
+Scene* readScene(const std::string& path, std::string& why) {
     Scene* loaded = new Scene(path, false);
     if (!Scene::Error) return loaded;
+    why = loaded->fileError;
     delete loaded;
     return nullptr;
 }
@@ -164,21 +171,28 @@ std::string budgetWarning(const std::string& path, bool opened, const LoadBudget
 
 bool GLView::load(const std::string& path) {
     const FileKind kind = kindOf(path);
-    if (kind == FileKind::Unknown) return false;
+    if (kind == FileKind::Unknown) {
+        loadError = "the program reads no file of its kind (.tl, .tlo, .obj, .png, .jpg, .gif)";
+        return false;
+    }
     ready = 0;
     loadWarning.clear();
+    loadError.clear();
     Element* imported = nullptr;
     Scene* loaded = nullptr;
     bool ok = false, leftOut = false;
     LoadBudget::LeftOut what;
     {
         LoadBudget budget(samplesOf(kind, *scene), LoadBudget::CopiesPerLoad, LoadBudget::bytesPerLoad());
-        imported = readImport(kind, path);
-        loaded = kind == FileKind::Scene ? readScene(path) : nullptr;
+        imported = readImport(kind, path, loadError);
+        loaded = kind == FileKind::Scene ? readScene(path, loadError) : nullptr;
         ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
+        if (kind == FileKind::Object && !ok) loadError = scene->fileError;
         leftOut = budget.leftOut();
         what = budget.whatLeftOut();
     }
+    if (ok) loadError.clear();
+    else if (loadError.empty()) loadError = "it could not be read";
     Tool::Error = 0;
     Scene::Error = 0;
     if (leftOut) loadWarning = budgetWarning(path, ok, what);
@@ -234,6 +248,8 @@ bool GLView::save(const std::string& path) {
     const TToolCreation remembered = toolCreation;
     setActiveTool(CreateUseTool, false);
     const bool ok = scene->save(path);
+    saveError = ok ? std::string() : scene->fileError;
+    if (!ok && saveError.empty()) saveError = "the file cannot be written";
     saveWarning.clear();
     if (ok && scene->exportCopiesLeftOut > 0)
         saveWarning = path + " was written without " + std::to_string(scene->exportCopiesLeftOut) +

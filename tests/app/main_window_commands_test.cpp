@@ -10,11 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <SFML/Window/Keyboard.hpp>
 #include <algorithm>
 #include <functional>
@@ -24,6 +26,7 @@
 #include "app/array_table.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "app/read_only_folder_util.h"
 #include "app/save_name.h"
 #include "mesh/mesh.h"
 #include "scene/load_budget.h"
@@ -31,6 +34,7 @@
 #include "scene/scene.h"
 #include "view/act.h"
 #include "view/asker.h"
+#include "view/camera.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
@@ -283,7 +287,7 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     ui().actionOpen->trigger();
     // The scene's templates, then the mesh's; the refused file is named.
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates + 1);
-    EXPECT_EQ(script.warnings, QStringList{bad.fileName() + " could not be opened."});
+    EXPECT_EQ(script.warnings, QStringList{bad.fileName() + " could not be opened: it is not a scene or object file."});
 }
 
 // A mesh or an image opened becomes a tool of the library and shows nothing
@@ -400,6 +404,106 @@ TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {
     ASSERT_EQ(script.warnings.size(), 1);
     EXPECT_TRUE(script.warnings[0].startsWith(over + " asks for more")) << script.warnings[0].toStdString();
     EXPECT_EQ(view()->scene->objectsRoot->children.size(), 1u);
+}
+
+// Each refused file is named with the cause its reader found: no scene
+// file, the byte a scene ends at, the image decoder's refusal, the OBJ line.
+TEST_F(CommandsTest, OpenSaysWhyEachRefusedFileCouldNotBeOpened) {
+    QTemporaryDir dir;
+    const auto write = [&dir](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return f.fileName();
+    };
+    QByteArray noise(64, 0);
+    for (int i = 0; i < noise.size(); ++i) noise[i] = char((i * 97 + 13) % 251);
+    const QString random = write("random.tl", noise);
+
+    // A scene (its library holds a sphere) cut 10 bytes short: the cut lies
+    // in its last chunk, the elements.
+    ASSERT_TRUE(view()->save(dir.filePath("whole.tl").toStdString()));
+    QFile whole(dir.filePath("whole.tl"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray scene = whole.readAll();
+    int last = 8;
+    for (int at = 8; at + 8 <= scene.size(); at += 8 + int(qFromLittleEndian<quint32>(scene.constData() + at + 4)))
+        last = at;
+    const QString cutScene = write("cut.tl", scene.left(scene.size() - 10));
+
+    QImage pixels(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) pixels.setPixel(x, y, qRgb(x * 4, y * 4, (x * y) % 256));
+    ASSERT_TRUE(pixels.save(dir.filePath("whole.png")));
+    QFile png(dir.filePath("whole.png"));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    const QString cutImage = write("cut.png", png.read(200));
+    QImageReader decoder(cutImage);
+    EXPECT_TRUE(decoder.read().isNull());
+
+    const QString obj = write("bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
+    const std::size_t library = view()->scene->toolsRoot->children.size();
+    script.answers = {QStringList{random, cutScene, cutImage, obj}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(script.warnings,
+              (QStringList{random + " could not be opened: it is not a scene or object file.",
+                           cutScene + QString(" could not be opened: it is cut short at byte %1, inside the chunk at "
+                                              "byte %2, which runs to byte %3.")
+                                          .arg(scene.size() - 10)
+                                          .arg(last)
+                                          .arg(scene.size()),
+                           cutImage + " could not be opened: the image decoder refused it (" + decoder.errorString() +
+                               ").",
+                           obj + " could not be opened: line 4, \"f 1 2 4\", names vertex 4, but the file has 3 "
+                                 "vertices."}));
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), library);
+}
+
+// Save and Quick Save that write nothing say so, with the system's reason.
+TEST_F(CommandsTest, SaveAndQuickSaveThatWriteNothingSayWhy) {
+    QTemporaryDir dir;
+    view()->asker = &script;
+    auto* object = new qel::Tool(qel::Mesh::Cube(), qel::mat4(), qel::pbr(), false);
+    view()->scene->objectsRoot->addChild(object, false);
+    const auto saveBoth = [&](const QString& folder) {
+        script.answers = {folder + "/scene.obj", folder + "/scene"};
+        ui().actionSave->trigger();
+        ui().actionSave->trigger();
+        view()->pickBrush.pickedTool = object;
+        script.answers = {folder + "/part"};
+        ui().actionQuick_Save->trigger();
+    };
+    const auto said = [](const QString& folder, const QString& why) {
+        return QStringList{"The scene could not be saved to " + folder + "/scene.obj: " + why + ".",
+                           "The scene could not be saved to " + folder + "/scene.tl: " + why + ".",
+                           "The object could not be saved to " + folder + "/part.tlo: " + why + "."};
+    };
+    const QString none = dir.filePath("none");
+    saveBoth(none);
+    EXPECT_EQ(script.warnings, said(none, "there is no folder " + none));
+
+    const qel::test::ReadOnlyFolder locked(dir.filePath("locked"));
+    if (!locked.refusesWrites()) GTEST_SKIP() << "no folder can be made read-only here";
+    script.warnings.clear();
+    saveBoth(locked.path());
+    EXPECT_EQ(script.warnings, said(locked.path(), "the folder " + locked.path() + " is read-only"));
+    EXPECT_TRUE(QDir(locked.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+// New and Test keep the camera as the user turned it (a scene file holds no
+// camera); View > Viewer > Front turns it back to the start view.
+TEST_F(CommandsTest, NewAndTestKeepTheCameraAndFrontTurnsBackToTheStartView) {
+    ui().actionTop->trigger();
+    view()->camera->scale = 2.0f;
+    const qel::mat3 turned = view()->camera->orientation;
+    ASSERT_FALSE(turned == qel::mat3::Identity());
+    for (QAction* command : {ui().actionNew, ui().actionTest}) {
+        script.answers = {true};
+        command->trigger();
+        EXPECT_TRUE(view()->camera->orientation == turned) << command->text().toStdString();
+        EXPECT_EQ(view()->camera->scale, 2.0f);
+    }
+    ui().actionFront->trigger();
+    EXPECT_TRUE(view()->camera->orientation == qel::mat3::Identity());
 }
 
 // New, Test, Use Tool with Shift and Open of a scene file each replace the

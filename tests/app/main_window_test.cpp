@@ -333,6 +333,16 @@ TEST(MainWindowHelp, TheGuideSaysOpenedMeshesAndImagesBecomeToolsOfTheLibrary) {
     EXPECT_TRUE(text.contains("to place it, choose <b>Use Tool</b> (Assembly &gt; Create) and drag in the view"));
 }
 
+// The guide says that the camera stays over New, Test and Open, and how the
+// start view comes back.
+TEST(MainWindowHelp, TheGuideSaysTheCameraStaysOverNewTestAndOpen) {
+    QFile page(":/Help/guide.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll()).simplified();
+    EXPECT_TRUE(text.contains("New, Test and Open keep the camera"));
+    EXPECT_TRUE(text.contains("<b>View &gt; Viewer &gt; Front</b> turns the camera back to the start view"));
+}
+
 // When the desktop cannot open the guide, a message names its file.
 TEST_F(MainWindowTest, HelpWithoutABrowserNamesTheGuidesFile) {
     static QUrl opened;

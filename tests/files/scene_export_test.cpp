@@ -224,6 +224,8 @@ TEST_F(SceneExportTest, SceneTooBigForTheAtlasWritesNothing) {
     for (std::int64_t i = 0; i < copies; ++i) place(sphere);
     std::ofstream(path("big.obj")) << "previous export\n";
     EXPECT_FALSE(scene.save(path("big.obj")));
+    EXPECT_EQ(scene.fileError, "its " + std::to_string(copies * sphere->faceCount()) +
+                                   " triangles are more than the texture maps can hold (16777216)");
     EXPECT_EQ(readText(path("big.obj")), "previous export\n");
     EXPECT_EQ(entries(), QStringList{"big.obj"});
     EXPECT_EQ(sphere->id, -1);
@@ -234,6 +236,7 @@ TEST_F(SceneExportTest, AFileThatCannotBeWrittenLeavesNoIncompleteSet) {
     // A folder where one map should go: that map cannot be written.
     ASSERT_TRUE(QDir(dir.path()).mkdir(TextureAtlas::FileName(TextureAtlas::Roughness)));
     EXPECT_FALSE(scene.save(path("fail.obj")));
+    EXPECT_EQ(scene.fileError, std::string(TextureAtlas::FileName(TextureAtlas::Roughness)) + ": it names a folder");
     EXPECT_EQ(entries(), QStringList{TextureAtlas::FileName(TextureAtlas::Roughness)});
 }
 

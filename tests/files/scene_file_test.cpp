@@ -396,6 +396,7 @@ TEST_F(SceneFileTest, HierarchiesDeeperThanTheReaderAcceptsAreNeitherWrittenNorR
     for (Tool* x : chain) x->DataWrite(records, true);
     writeBytes(path("deeper.tl"), fileOf({{ToolsChunk, records}, {ElementsChunk, buffer()}}));
     EXPECT_FALSE(loaded.load(path("deeper.tl")));
+    EXPECT_EQ(loaded.fileError, "its objects are nested deeper than 4096 levels");
     EXPECT_EQ(loaded.objects.size(), SceneReader::MaxDepth);
 }
 
@@ -460,6 +461,57 @@ TEST_F(SceneFileTest, FailedLoadsAndSavesChangeNothing) {
     // The scene is as before the attempts: element ids reset, no marks left.
     EXPECT_EQ(a->element->id, -1);
     EXPECT_FALSE(a->isTempMarked());
+}
+
+// A refused file and a file not written each leave the reason: what the
+// reader found, by the byte, or what the file system refused.
+TEST_F(SceneFileTest, RefusedLoadsAndFailedSavesSayWhy) {
+    Scene big;
+    buildScene(big);
+    ASSERT_TRUE(big.save(path("whole.tl")));
+    const Bytes whole = readFile(path("whole.tl"));
+    const std::vector<Chunk> chunks = chunksOf(whole);
+    const Chunk& last = chunks.back();
+    const std::size_t lastEnd = whole.size();
+    const auto cut = [&](std::size_t n) { return Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(n)); };
+    buffer longRecord, lightning;
+    longRecord.writeU32(Tool::RecordTag);
+    longRecord.writeU32(100);
+    lightning.writeRecord(0xE1100005u, buffer());  // a lightning record without its 20 bytes
+    const std::string at = std::to_string(last.start);
+    const std::pair<Bytes, std::string> refused[] = {
+        {{}, "it is empty"},
+        {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13}, "it is not a scene or object file"},
+        {{0xAA, 0xAA, 0xFF, 0xFF, 0x1a}, "it is cut short at byte 5"},
+        {cut(lastEnd - 7), "it is cut short at byte " + std::to_string(lastEnd - 7) + ", inside the chunk at byte " +
+                               at + ", which runs to byte " + std::to_string(lastEnd)},
+        {cut(last.start + 5), "it is cut short at byte " + std::to_string(last.start + 5) +
+                                  ", inside the chunk header at byte " + at},
+        {fileOf({{ToolsChunk, longRecord}}), "the record at byte 16 runs past the end of its chunk"},
+        {fileOf({{ElementsChunk, lightning}}), "the element record at byte 16 is damaged"}};
+    for (const auto& [bytes, reason] : refused) {
+        writeBytes(path("refused.tl"), bytes);
+        Scene s;
+        EXPECT_FALSE(s.load(path("refused.tl"))) << reason;
+        EXPECT_EQ(s.fileError, reason);
+    }
+    Scene s;
+    EXPECT_FALSE(s.load(path("missing.tl")));
+    EXPECT_EQ(s.fileError, "there is no such file");
+    EXPECT_TRUE(s.load(path("whole.tl")));
+    EXPECT_EQ(s.fileError, "");
+
+    // Saves into a folder that does not exist: scene, object, both exports.
+    const std::string none = path("none");
+    for (const std::string name : {"/a.tl", "/a.obj"}) {
+        EXPECT_FALSE(big.save(none + name)) << name;
+        EXPECT_EQ(big.fileError, "there is no folder " + none) << name;
+    }
+    for (const std::string name : {"/a.tlo", "/a.obj"}) {
+        std::string why;
+        EXPECT_FALSE(a->save(none + name, why)) << name;
+        EXPECT_EQ(why, "there is no folder " + none) << name;
+    }
 }
 
 TEST_F(SceneFileTest, ObjectObjExportMergesTheHierarchyInItsOwnFrame) {

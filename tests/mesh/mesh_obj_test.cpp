@@ -185,24 +185,41 @@ TEST_F(ObjFiles, LoadsSharpEdgesWhereCornerNormalsDisagree) {
     }
 }
 
-TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneAndTheMeshAsItWas) {
+TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneTheMeshAsItWasAndSayWhy) {
     Mesh cube(write("cube.obj", kCube), false);
     ASSERT_EQ(cube.status, 0);
     // A file that cannot be read whole: reading it fails after it opened.
     ASSERT_TRUE(QFile::link("/proc/self/mem", QString::fromStdString(path("unreadable.obj"))));
-    const std::string refused[] = {
-        path("missing.obj"), path("unreadable.obj"), write("cube.txt", kCube), write("noext", kCube),
+    const std::string noMesh = "it is not an OBJ mesh: it has no \"v\" or \"f\" line";
+    const std::string far = "its vertices lie too far apart, or too close together, to measure";
+    const std::pair<std::string, std::string> refused[] = {
+        {path("missing.obj"), "there is no such file"},
+        {path("unreadable.obj"), "it could not be read whole"},
+        {write("cube.txt", kCube), "it is not an OBJ file"},
+        {write("noext", kCube), "it is not an OBJ file"},
         // Nothing that makes a face: empty, binary, UTF-16, points and lines.
-        write("empty.obj", ""), write("nul.obj", std::string("\0v 0 0 0\n", 9) + kCube),
-        write("binary.obj", "\177ELF\002\001\001\377\376"), write("utf16.obj", std::string{'v', 0, ' ', 0, '1', 0}),
-        write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n"),
+        {write("empty.obj", ""), noMesh},
+        {write("nul.obj", std::string("\0v 0 0 0\n", 9) + kCube), noMesh},
+        {write("binary.obj", "\177ELF\002\001\001\377\376"), noMesh},
+        {write("utf16.obj", std::string{'v', 0, ' ', 0, '1', 0}), noMesh},
+        {write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n"), "it has no face (\"f\" line)"},
+        // Face lines that make no face: the first is named.
+        {write("beyond.obj", "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nf 1 2 3/1 x\r\n\tf  1 2 4\r\nf 0 1 2\r\n"),
+         "line 4, \"f 1 2 3/1 x\", \"x\" is not a vertex number"},
+        {write("back.obj", "v 0 0 0\nv 1 0 0\nf -3 1 2\nf 1 2\nv 0 1 0\n"),
+         "line 3, \"f -3 1 2\", counts back past the first vertex (-3)"},
+        {write("far.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n\n# faces\nf 1 2 4\n"),
+         "line 6, \"f 1 2 4\", names vertex 4, but the file has 3 vertices"},
         // An edge of three faces; a size beyond the float range, one whose
         // reciprocal is beyond it.
-        write("fin.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -1 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"),
-        write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n"),
-        write("tiny.obj", "v 0 0 0\nv 1e-40 0 0\nv 0 1e-40 0\nf 1 2 3\n")};
-    for (const std::string& p : refused) {
-        EXPECT_FALSE(cube.load(p)) << p;
+        {write("fin.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -1 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"),
+         "line 8, \"f 1 2 5\", gives the edge between vertices 1 and 2 a third face"},
+        {write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n"), far},
+        {write("tiny.obj", "v 0 0 0\nv 1e-40 0 0\nv 0 1e-40 0\nf 1 2 3\n"), far}};
+    for (const auto& [p, reason] : refused) {
+        std::string why;
+        EXPECT_FALSE(cube.load(p, why)) << p;
+        EXPECT_EQ(why, reason) << p;
         EXPECT_EQ(cube.status, 1) << p;
         EXPECT_EQ(cube.faceCount(), 12) << p;
     }
