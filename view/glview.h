@@ -359,9 +359,9 @@ public:
     bool layersStale = false;
     // The pointer's path since the sculpt stroke's last sample, in pixels.
     float strokeTravel = 0.0f;
-    std::uint8_t cornerPending = 0;                  // while drawing: the drag's next sample starts a new point
-    mat4 copyFrame;                                  // the world frame a copying drag moves its copy in
-    Asker* asker;                                    // not owned; Qt's dialogs unless a test set another
+    std::uint8_t cornerPending = 0;  // while drawing: the drag's next sample starts a new point
+    mat4 copyFrame;                  // the world frame a copying drag moves its copy in
+    Asker* asker;                    // not owned; Qt's dialogs unless a test set another
     std::uint8_t showText = 1;
 
     // ---- Construction (glview.cpp) ----

@@ -138,9 +138,7 @@ void GLView::runStateMachine() {
     mouseMove();
 }
 
-void GLView::followCursor() {
-    cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)};
-}
+void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
 
 bool GLView::nextMotion() {
     vec2 position;
