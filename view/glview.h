@@ -359,6 +359,10 @@ public:
     bool layersStale = false;
     // The pointer's path since the sculpt stroke's last sample, in pixels.
     float strokeTravel = 0.0f;
+    // The time the frame's gesture steps took so far: a stroke's samples of
+    // one frame stay within StrokeBudgetMs.
+    double stepsMs = 0.0;
+    static double StrokeBudgetMs;
     std::uint8_t cornerPending = 0;  // while drawing: the drag's next sample starts a new point
     mat4 copyFrame;                  // the world frame a copying drag moves its copy in
     Asker* asker;                    // not owned; Qt's dialogs unless a test set another
@@ -757,8 +761,10 @@ public:
     // One pointer motion latched behind the frame's change, as a step of its
     // own (pointerStep). False when none waits.
     bool nextMotion();
-    // setState, mouseDown, mouseUp and mouseMove, in this order.
-    void runStateMachine();
+    // setState, mouseDown, mouseUp and mouseMove, in this order, after the
+    // pickings a gesture's step needs (pickForStep); the time it takes
+    // counts in stepsMs.
+    void runStep();
     // cursorPixel follows the pointer, which takes no gesture step.
     void followCursor();
     // A step of the pointer alone: it moves to `to` with the buttons it had,
@@ -775,8 +781,10 @@ public:
     // pickings' preview is drawn.
     void stepPicks();
     // A motion of a sculpt stroke that is to take no sample: the pointer
-    // has travelled less than strokeSpacing() since the stroke's last one.
-    bool shortOfSpacing();
+    // has travelled less than strokeSpacing() since the stroke's last one,
+    // or the frame's steps have used up StrokeBudgetMs and another motion
+    // follows (`motionFollows`: the last one waiting takes the sample).
+    bool shortOfSpacing(bool motionFollows);
     // The pointer's travel between two samples of a sculpt stroke: an
     // eighth of the brush radius, at least one pixel. A stroke samples the
     // same path at every frame rate, and a slow frame follows a quick

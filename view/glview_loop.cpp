@@ -93,6 +93,7 @@ Texture2D* GLView::MainLoop() {
 }
 
 void GLView::frameInput() {
+    stepsMs = 0.0;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
     // A button change away from where the pointer was while a gesture runs:
     // the pointer first gets there with the buttons it had, so that the
@@ -114,13 +115,12 @@ void GLView::frameInput() {
     if (inputChanged(keyChange, backspace) && inside()) {
         const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;
         const bool motionOnly = keyChange == 0 && !backspace && !buttons && mouse.wheel == 0.0f;
-        if (motionOnly && shortOfSpacing()) {
+        if (motionOnly && shortOfSpacing(inputLatch.motionWaits())) {
             followCursor();
         } else {
             // A sample of a stroke starts the next spacing.
             strokeTravel = 0.0f;
-            pickForStep();
-            runStateMachine();
+            runStep();
         }
         redraw = 1;
     } else if (buttonReleased() && !pickHeld) {
@@ -131,11 +131,14 @@ void GLView::frameInput() {
     }
 }
 
-void GLView::runStateMachine() {
+void GLView::runStep() {
+    const auto start = std::chrono::steady_clock::now();
+    pickForStep();
     setState();
     mouseDown();
     mouseUp();
     mouseMove();
+    stepsMs += millisecondsSince(start);
 }
 
 void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
@@ -164,16 +167,15 @@ void GLView::pointerStep(const vec2& to, bool motionFollows) {
             followCursor();
             return;
         }
-        runStateMachine();
+        runStep();
         stepPicks();
         return;
     }
-    if (shortOfSpacing()) {
+    if (shortOfSpacing(motionFollows)) {
         followCursor();
         return;
     }
-    pickForStep();
-    runStateMachine();
+    runStep();
 }
 
 void GLView::pickForStep() {
@@ -183,7 +185,9 @@ void GLView::pickForStep() {
     stepPicks();
 }
 
-bool GLView::shortOfSpacing() {
+double GLView::StrokeBudgetMs = 100.0;
+
+bool GLView::shortOfSpacing(bool motionFollows) {
     const bool stroke =
         actionMode == ModeSculpt && interactionState != 0 && mouse.left && mouse.leftPrevious && !sculptors.empty();
     if (!stroke) {
@@ -192,6 +196,9 @@ bool GLView::shortOfSpacing() {
     }
     strokeTravel += float(length(mouse.delta));
     if (strokeTravel < strokeSpacing()) return true;
+    // Past the frame's budget only where the waiting motions end is
+    // sampled: the frame does not fall behind a hand quicker than it.
+    if (motionFollows && stepsMs > StrokeBudgetMs) return true;
     strokeTravel = 0.0f;
     return false;
 }
