@@ -762,7 +762,7 @@ public:
     // own (pointerStep). False when none waits.
     bool nextMotion();
     // setState, mouseDown, mouseUp and mouseMove, in this order, after the
-    // pickings a gesture's step needs (pickForStep); the time it takes
+    // pickings a gesture's step needs (pickForStep); the handlers' time
     // counts in stepsMs.
     void runStep();
     // cursorPixel follows the pointer, which takes no gesture step.

@@ -132,8 +132,10 @@ void GLView::frameInput() {
 }
 
 void GLView::runStep() {
-    const auto start = std::chrono::steady_clock::now();
+    // The first pickings of a frame wait for its drawing to finish: only
+    // the handlers' work counts.
     pickForStep();
+    const auto start = std::chrono::steady_clock::now();
     setState();
     mouseDown();
     mouseUp();
