@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     qel::holdStartupMessages();
     QApplication app(argc, argv);
     qel::releaseStartupMessages();
+    qel::deliverEveryMotion();
     qel::initIconResources();
     qel::initShaderResources();
 

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 #include <cstdio>
@@ -60,5 +61,7 @@ void releaseStartupMessages() {
     for (const HeldMessage& m : messages)
         qt_message_output(m.type, QMessageLogContext(m.file, m.line, m.function, m.category), m.text);
 }
+
+void deliverEveryMotion() { QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false); }
 
 }  // namespace qel

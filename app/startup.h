@@ -20,4 +20,11 @@ void holdStartupMessages();
 // Passes the held messages to Qt's default handler and restores it.
 void releaseStartupMessages();
 
+// Every pointer motion the window system delivers reaches the widgets, also
+// while a slow frame keeps the GUI thread busy: Qt's X11 platform otherwise
+// merges the motions that queue up meanwhile into one, and a quick stroke
+// loses its path. The application object turns the merging on while it is
+// made, so this is called after it exists.
+void deliverEveryMotion();
+
 }  // namespace qel

@@ -79,6 +79,7 @@ void GLView::resize(int w, int h) {
 void GLView::resizeFBO() {
     ready = 0;
     for (FBO* fbo : fboList) fbo->resize(width, height);
+    layersStale = true;
     ready = 1;
     redraw = 1;
 }

@@ -57,6 +57,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -354,9 +355,22 @@ public:
     // truncated; the pixel the pickings read.
     std::array<std::int32_t, 2> cursorPixel{0, 0};
     std::array<std::int32_t, 2> dragDistance{0, 0};  // pointer movement summed since the press
-    std::uint8_t cornerPending = 0;                  // while drawing: the drag's next sample starts a new point
-    mat4 copyFrame;                                  // the world frame a copying drag moves its copy in
-    Asker* asker;                                    // not owned; Qt's dialogs unless a test set another
+    // Where the pointer was when the frame's pickings last ran (NaN before
+    // the first), and whether those pickings asked for the preview.
+    vec2 pickedAt{std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN()};
+    bool pickPreview = false;
+    // The layers hold no frame to pick from (resized since they were last
+    // drawn): the pickings wait for the next frame to draw them.
+    bool layersStale = false;
+    // The pointer's path since the sculpt stroke's last sample, in pixels.
+    float strokeTravel = 0.0f;
+    // The time the frame's gesture steps took so far: a stroke's samples of
+    // one frame stay within StrokeBudgetMs.
+    double stepsMs = 0.0;
+    static double StrokeBudgetMs;
+    std::uint8_t cornerPending = 0;  // while drawing: the drag's next sample starts a new point
+    mat4 copyFrame;                  // the world frame a copying drag moves its copy in
+    Asker* asker;                    // not owned; Qt's dialogs unless a test set another
     std::uint8_t showText = 1;
 
     // ---- Construction (glview.cpp) ----
@@ -757,13 +771,44 @@ public:
     // input state machine (setState, mouseDown, mouseUp, mouseMove), which
     // raises redraw. A button released anywhere else still runs mouseUp,
     // which ends the gesture; the pointer being outside, the view then goes
-    // idle as on leaving it. A pointer motion latched behind the frame's own
-    // change waits for nextMotion.
+    // idle as on leaving it. While a gesture runs, the handlers work from
+    // pickings where the pointer is now (pickForStep); a button change away
+    // from where the pointer was first moves it there as a step of its own.
+    // A sculpt stroke's motion short of its spacing takes no step. A pointer
+    // motion latched behind the frame's own change waits for nextMotion.
     void frameInput();
     // One pointer motion latched behind the frame's change, as a step of its
-    // own: the pointer moves there with the buttons it had, no key changes,
-    // and the input state machine runs as in a frame. False when none waits.
+    // own (pointerStep). False when none waits.
     bool nextMotion();
+    // setState, mouseDown, mouseUp and mouseMove, in this order, after the
+    // pickings a gesture's step needs (pickForStep); the handlers' time
+    // counts in stepsMs.
+    void runStep();
+    // cursorPixel follows the pointer, which takes no gesture step.
+    void followCursor();
+    // A step of the pointer alone: it moves to `to` with the buttons it had,
+    // no key changes, and the input state machine runs as in a frame, after
+    // the pickings at `to` while a gesture is under way. A hovering motion
+    // with another motion right behind it (`motionFollows`) only moves the
+    // pointer, as does a sculpt stroke's motion short of its spacing.
+    void pointerStep(const vec2& to, bool motionFollows);
+    // The frame's pickings where the pointer is now, when a gesture is under
+    // way and they last ran elsewhere: a step's handlers work from where its
+    // pointer is, not from where the step before left it.
+    void pickForStep();
+    // The frame's pickings where the pointer is now; only the last
+    // pickings' preview is drawn.
+    void stepPicks();
+    // A motion of a sculpt stroke that is to take no sample: the pointer
+    // has travelled less than strokeSpacing() since the stroke's last one,
+    // or the frame's steps have used up StrokeBudgetMs and another motion
+    // follows (`motionFollows`: the last one waiting takes the sample).
+    bool shortOfSpacing(bool motionFollows);
+    // The pointer's travel between two samples of a sculpt stroke: an
+    // eighth of the brush radius, at least one pixel. A stroke samples the
+    // same path at every frame rate, and a slow frame follows a quick
+    // stroke with a few samples instead of a pick and a step per motion.
+    float strokeSpacing() const;
     // Whether the frame's input changed: never while the pointer is outside
     // the view or a pick is held for the object menu; otherwise a moved
     // pointer (a NaN position counts as moved), a button that changed, a

@@ -5,6 +5,7 @@
 // frame from the fourth call on, while the frames go on with simple
 // rendering, so the window answers input during the build.
 
+#include <algorithm>
 #include <chrono>
 
 #include "gl/environment.h"
@@ -92,7 +93,17 @@ Texture2D* GLView::MainLoop() {
 }
 
 void GLView::frameInput() {
+    stepsMs = 0.0;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
+    // A button change away from where the pointer was while a gesture runs:
+    // the pointer first gets there with the buttons it had, so that the
+    // gesture follows it to its release or to a drawing's next click.
+    if (latched.buttons && !idle() && !(latched.position == mouse.position)) {
+        const bool backspace = Keyboard::eventBackspace;
+        Keyboard::eventBackspace = false;
+        pointerStep(latched.position, false);
+        Keyboard::eventBackspace = backspace;
+    }
     const unsigned keyChange = keys.read(latched.keys);
     const bool backspace = Keyboard::eventBackspace;
     takeMouse(latched);
@@ -102,10 +113,15 @@ void GLView::frameInput() {
         redraw = 1;
     }
     if (inputChanged(keyChange, backspace) && inside()) {
-        setState();
-        mouseDown();
-        mouseUp();
-        mouseMove();
+        const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;
+        const bool motionOnly = keyChange == 0 && !backspace && !buttons && mouse.wheel == 0.0f;
+        if (motionOnly && shortOfSpacing(inputLatch.motionWaits())) {
+            followCursor();
+        } else {
+            // A sample of a stroke starts the next spacing.
+            strokeTravel = 0.0f;
+            runStep();
+        }
         redraw = 1;
     } else if (buttonReleased() && !pickHeld) {
         // A release ends its gesture wherever the pointer is.
@@ -115,26 +131,81 @@ void GLView::frameInput() {
     }
 }
 
+void GLView::runStep() {
+    // The first pickings of a frame wait for its drawing to finish: only
+    // the handlers' work counts.
+    pickForStep();
+    const auto start = std::chrono::steady_clock::now();
+    setState();
+    mouseDown();
+    mouseUp();
+    mouseMove();
+    stepsMs += millisecondsSince(start);
+}
+
+void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
+
 bool GLView::nextMotion() {
     vec2 position;
     if (!inputLatch.takeMotion(position)) return false;
-    movePointer(position);
-    mouse.wheel = 0.0f;
     // The frame's key changes and its Backspace command were the frame's
     // own step.
+    Keyboard::eventBackspace = false;
+    pointerStep(position, inputLatch.motionWaits());
+    return true;
+}
+
+void GLView::pointerStep(const vec2& to, bool motionFollows) {
+    movePointer(to);
+    mouse.wheel = 0.0f;
     Keyboard::Latched unchanged;
     unchanged.fill(Keyboard::LatchedKeep);
     keys.read(unchanged);
-    Keyboard::eventBackspace = false;
-    if (inputChanged(0, false) && inside()) {
-        setState();
-        mouseDown();
-        mouseUp();
-        mouseMove();
-        redraw = 1;
+    if (!inputChanged(0, false) || !inside()) return;
+    redraw = 1;
+    if (idle()) {
+        // Hovering: only where a run of motions ends is picked.
+        if (motionFollows) {
+            followCursor();
+            return;
+        }
+        runStep();
+        stepPicks();
+        return;
     }
-    return true;
+    if (shortOfSpacing(motionFollows)) {
+        followCursor();
+        return;
+    }
+    runStep();
 }
+
+void GLView::pickForStep() {
+    if (idle() || mouse.position == pickedAt) return;
+    // The pickings read the pixel under the pointer.
+    followCursor();
+    stepPicks();
+}
+
+double GLView::StrokeBudgetMs = 100.0;
+
+bool GLView::shortOfSpacing(bool motionFollows) {
+    const bool stroke =
+        actionMode == ModeSculpt && interactionState != 0 && mouse.left && mouse.leftPrevious && !sculptors.empty();
+    if (!stroke) {
+        strokeTravel = 0.0f;
+        return false;
+    }
+    strokeTravel += float(length(mouse.delta));
+    if (strokeTravel < strokeSpacing()) return true;
+    // Past the frame's budget only where the waiting motions end is
+    // sampled: the frame does not fall behind a hand quicker than it.
+    if (motionFollows && stepsMs > StrokeBudgetMs) return true;
+    strokeTravel = 0.0f;
+    return false;
+}
+
+float GLView::strokeSpacing() const { return std::max(1.0f, brushSize / 8.0f); }
 
 bool GLView::startUp() {
     switch (startupStep) {

@@ -18,6 +18,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "view/mouse.h"
 #include "view/view_passes.h"
 
 namespace qel {
@@ -251,18 +252,24 @@ bool GLView::framePicks() {
     }
 }
 
+void GLView::stepPicks() {
+    if (layersStale) return;
+    scene->preview.clear();
+    pickPreview = framePicks();
+    pickedAt = mouse.position;
+}
+
 bool GLView::framePicksAndMotions() {
-    bool picked = framePicks();
+    layersStale = false;
+    pickPreview = framePicks();
+    pickedAt = mouse.position;
     if (menuAwaitsPick) {
         menuAwaitsPick = false;
         emit openMenu();
     }
     while (nextMotion()) {
-        // Only the last pickings' preview is drawn.
-        scene->preview.clear();
-        picked = framePicks();
     }
-    return picked;
+    return pickPreview;
 }
 
 Texture2D* GLView::render() {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include "app/startup.h"
 #include "core/geometry.h"
 #include "gl/resources.h"
 
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     qel::InitExactPredicates();
     qel::initIconResources();
     QApplication app(argc, argv);
+    qel::deliverEveryMotion();
     return RUN_ALL_TESTS();
 }

@@ -260,6 +260,8 @@ TEST_F(Drag, TurnsFollowThePointerRoundThePivot) {
 TEST_F(Drag, ARightReleaseDuringALeftStrokeChangesNothing) {
     RecordingTool tool;
     view.setActionMode(GLView::ModeSculpt);
+    // A brush whose stroke samples every pixel the pointer travels.
+    view.setBrushSize(8.0f);
     view.stamps.resize(2);
     view.pickBrush.layers = 1;
     view.pickBrush.pickedTool = &tool;

@@ -78,6 +78,8 @@ void FrameDriver::buttonEvent(vec2 position, bool leftDown, bool rightDown) {
 void FrameDriver::motionEvent(vec2 position) { recordMotion(position); }
 
 void FrameDriver::frame() {
+    // Pick records filled by hand stay as they are: no layers to pick from.
+    view.layersStale = !picking;
     view.frameInput();
     if (picking)
         view.framePicksAndMotions();

@@ -132,15 +132,15 @@ TEST_F(GestureGL, AMoveDragFollowsThePointerAndUndoPutsTheObjectBack) {
     frame(start, true);
     ASSERT_TRUE(view.pickBrush.hit() && view.pickBrush.pickedTool == object);
     const vec3 grabbed = view.pickBrush.point;
-    // Each drag frame moves by the target the frame before picked: the
-    // object trails the pointer by one frame.
-    const vec2 p1 = start + vec2(12, 0), p2 = p1 + vec2(5, -9), p3 = p2 + vec2(1, 1);
+    // Each drag frame picks where the pointer is before it moves the
+    // object: the object follows the pointer to its last position.
+    const vec2 p1 = start + vec2(12, 0), p2 = p1 + vec2(5, -9), p3 = p2 + vec2(6, 4);
     frame(p1, true);
     frame(p2, true);
     frame(p3, true);
     frame(p3, false);
     EXPECT_TRUE(view.idle() && view.actionMode == GLView::ModeAssembly);
-    const vec3 expected = atDepthOf(grabbed, p2) - grabbed;
+    const vec3 expected = atDepthOf(grabbed, p3) - grabbed;
     const vec3 got = world(object).translation() - original.translation();
     EXPECT_LT(length(got - expected), 1.5 / N) << got.x << " " << got.y << " " << got.z;
     EXPECT_GT(length(expected), 10.0 / N);

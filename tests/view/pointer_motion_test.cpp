@@ -49,6 +49,8 @@ void release(test::FrameDriver& drive, const std::vector<vec2>& path) {
     drive.frame();
 }
 
+using Release = void (*)(test::FrameDriver&, const std::vector<vec2>&);
+
 // What a drawn stroke left: its stamps' pixels and the points of the curve
 // of the tool under creation.
 struct Drawing {
@@ -56,7 +58,8 @@ struct Drawing {
     std::vector<vec3> curve;
 };
 
-Drawing draw(const std::vector<vec2>& path, bool oneFrame) {
+template <typename R = Release>
+Drawing draw(const std::vector<vec2>& path, bool oneFrame, R finish = release) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
@@ -67,7 +70,7 @@ Drawing draw(const std::vector<vec2>& path, bool oneFrame) {
     drive.move(vec2(X, Y));
     drive.frame();
     deliver(drive, path, oneFrame);
-    release(drive, path);
+    finish(drive, path);
     Drawing d;
     for (const AStroke& s : view.assemblor.strokes)
         for (const ABrush& b : s.stamps) d.stamps.emplace_back(b.x, b.y);
@@ -84,13 +87,15 @@ struct Sculpted {
     std::vector<vec3> curve;
 };
 
-Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame) {
+template <typename R = Release>
+Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame, float brush, R finish = release) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
     test::FrameDriver drive(view);
     view.setActionMode(GLView::ModeSculpt);
     view.setSculptAction(Sculptor::Move);
+    view.setBrushSize(brush);
     const vec3 p = view.unproject(float(X), float(Y), 0.5f);
     Curve* c = new Curve({p - vec3(1, 0, 0), p, p + vec3(1, 0, 0)}, false);
     c->initialize(Element::ResizeKeep);
@@ -114,7 +119,7 @@ Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame) {
     EXPECT_EQ(view.sculptors.size(), 1u);
     if (!view.sculptors.empty())
         for (const SBrush& b : view.sculptors[0]->samples) s.samples.push_back(b.point);
-    release(drive, path);
+    finish(drive, path);
     for (const CurveVertex& v : static_cast<const Curve*>(t->element)->vertices) s.curve.push_back(v.position);
     return s;
 }
@@ -138,9 +143,48 @@ TEST(PointerMotion, AStrokeInsideOneFrameDrawsTheCurveOfTheSameStrokeOverManyFra
 
 TEST(PointerMotion, ASculptStrokeInsideOneFrameTakesTheSamplesOfTheSameStrokeOverManyFrames) {
     const std::vector<vec2> path = strokePath(20);
-    const Sculpted spread = sculpt(path, false);
-    const Sculpted packed = sculpt(path, true);
+    // A brush small enough to take a sample at every motion.
+    const Sculpted spread = sculpt(path, false, 8.0f);
+    const Sculpted packed = sculpt(path, true, 8.0f);
     ASSERT_GE(spread.samples.size(), path.size());
     expectSame(packed.samples, spread.samples);
+    expectSame(packed.curve, spread.curve);
+}
+
+// Quick motions come faster than any frame: a stroke samples its path once
+// per spacing (an eighth of the brush radius) whatever the frames are, so a
+// slow frame sculpts as a fast one does, with a handful of samples.
+TEST(PointerMotion, ASculptStrokeSamplesItsPathByTheBrushSpacingAtAnyFrameRate) {
+    const std::vector<vec2> path = strokePath(60);  // 3.16 pixels a motion
+    const float brush = 80.0f;                      // 10 pixels apart
+    const Sculpted spread = sculpt(path, false, brush);
+    const Sculpted packed = sculpt(path, true, brush);
+    // The press's sample, then one each 4 motions.
+    EXPECT_EQ(spread.samples.size(), 1u + path.size() / 4);
+    expectSame(packed.samples, spread.samples);
+    expectSame(packed.curve, spread.curve);
+}
+
+// The window system merged a stroke's motions into one, and the release
+// came further on: the gesture still follows the pointer to the merged
+// motion and to the release, as it does when the same points come a frame
+// apart.
+TEST(PointerMotion, AStrokeKeepsItsMergedMotionAndItsReleasePosition) {
+    const vec2 merged(X + 90, Y + 30), end(X + 150, Y + 50);
+    const auto stroke = [&](bool oneFrame) {
+        return oneFrame ? std::vector<vec2>{merged} : std::vector<vec2>{merged, end};
+    };
+    const auto releaseAt = [&](test::FrameDriver& drive, const std::vector<vec2>&) {
+        drive.buttonEvent(end, false, false);
+        drive.frame();
+        drive.frame();
+    };
+    const Drawing drawn = draw(stroke(true), true, releaseAt);
+    std::vector<int> xs;
+    for (const auto& stamp : drawn.stamps) xs.push_back(stamp.first);
+    EXPECT_EQ(xs, (std::vector<int>{X, X + 90, X + 150}));
+    const Sculpted packed = sculpt(stroke(true), true, 8.0f, releaseAt);
+    const Sculpted spread = sculpt(stroke(false), false, 8.0f, releaseAt);
+    ASSERT_GE(packed.samples.size(), 2u);
     expectSame(packed.curve, spread.curve);
 }

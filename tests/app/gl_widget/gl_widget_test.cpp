@@ -22,9 +22,16 @@
 #include <QOpenGLFunctions>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "app/startup.h"
+#include "curves/curve.h"
+#include "elements/tube.h"
 #include "gl/fboscene.h"
 #include "gl/gl.h"
 #include "gl/glatom.h"
@@ -33,6 +40,7 @@
 #include "scene/element.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tests/app/gl_widget/x_pointer.h"
 #include "tests/app/mouse_util.h"
 #include "view/act.h"
 #include "view/camera.h"
@@ -52,12 +60,27 @@ bool waitFor(const std::function<bool()>& condition) {
     return condition();
 }
 
+// The time each frame sleeps, as a heavy scene would take to draw: the
+// window system queues the input meanwhile.
+int frameSleepMs = 0;
+
+class SlowWidget : public GLWidget {
+public:
+    using GLWidget::GLWidget;
+
+protected:
+    void timerEvent(QTimerEvent* event) override {
+        if (frameSleepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(frameSleepMs));
+        GLWidget::timerEvent(event);
+    }
+};
+
 GLWidget* theWidget = nullptr;
 
 // 400 x 300, past the view's start-up, no animation, its first frame shown.
 GLWidget* widget() {
     if (theWidget) return theWidget;
-    theWidget = new GLWidget(nullptr);
+    theWidget = new SlowWidget(nullptr);
     theWidget->view->startupStep = 4;
     theWidget->view->animate = 0;
     theWidget->resize(400, 300);
@@ -70,6 +93,7 @@ GLWidget* widget() {
 
 TEST(GLWidget, HiResDoublesTheViewAndItsMeasuresAndOffHalvesThem) {
     GLView* view = widget()->view;
+    const vec3 eye = view->camera->position;
     view->camera->position = vec3(10, 20, 30);
     const float brush = view->brushSize, nearPlane = view->nearPlane, farPlane = view->farPlane;
     widget()->setScale(2.0f);
@@ -80,6 +104,7 @@ TEST(GLWidget, HiResDoublesTheViewAndItsMeasuresAndOffHalvesThem) {
     widget()->setScale(1.0f);
     EXPECT_TRUE(view->width == 400 && !view->hiDpi && view->brushSize == brush && view->nearPlane == nearPlane);
     EXPECT_EQ(view->camera->position, vec3(10, 20, 30));
+    view->camera->position = eye;
 }
 
 // The clear colour turns red behind the shown frame: a repaint without a
@@ -232,6 +257,120 @@ TEST(GLWidget, AStrokeBetweenTwoFramesKeepsEveryPoint) {
     view->setActionMode(GLView::ModeIdle);
 }
 
+namespace {
+
+// Counts the widget's button releases.
+struct Releases : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) ++count;
+        return false;
+    }
+};
+
+// A stroke of the left button through the X server along `path` (widget
+// pixels), one point each `intervalMs`, with frames that sleep `sleepMs`;
+// returns once the release has reached the view and every input is taken.
+void strokeThroughX(const std::vector<QPoint>& path, int intervalMs, int sleepMs) {
+    tltest::XPointer pointer;
+    ASSERT_TRUE(pointer.ok()) << "no X display with the test extension";
+    // The pointer rests at the start until the view has picked there.
+    pointer.moveTo(widget()->mapToGlobal(path.front()));
+    const vec2 start(float(path.front().x()), float(path.front().y()));
+    ASSERT_TRUE(waitFor([&] { return inputLatch.empty() && mouse.position == start; }));
+    ASSERT_TRUE(waitFor([&] { return widget()->frame == nullptr && widget()->view->redraw == 0; }));
+    std::vector<QPoint> screen;
+    for (const QPoint& p : path) screen.push_back(widget()->mapToGlobal(p));
+    Releases releases;
+    widget()->installEventFilter(&releases);
+    frameSleepMs = sleepMs;
+    std::future<void> sent = pointer.stroke(screen, intervalMs);
+    EXPECT_TRUE(waitFor([&] { return sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_TRUE(waitFor([&] { return releases.count == 1 && inputLatch.empty() && !mouse.left; }));
+    frameSleepMs = 0;
+    widget()->removeEventFilter(&releases);
+}
+
+// A quick arc: `n` motions after the press, from the left of the view over
+// its top to the right.
+std::vector<QPoint> arc(int n) {
+    std::vector<QPoint> path;
+    for (int k = 0; k <= n; ++k) {
+        const double a = M_PI * k / n;
+        path.emplace_back(int(std::lround(200 - 150 * std::cos(a))), int(std::lround(200 - 150 * std::sin(a))));
+    }
+    return path;
+}
+
+}  // namespace
+
+// A one-second drawing of 60 motions while every frame takes 0.7 s: the
+// window system delivers every motion, and the curve keeps a point for
+// each, not one a frame.
+TEST(GLWidget, AQuickDrawingOnSlowFramesKeepsThePathThePointerTook) {
+    GLView* view = widget()->view;
+    view->setActiveTool(GLView::CreateTube, true);
+    view->setActionMode(GLView::ModeAssembly);
+    view->setAssemblyAction(GLView::ActionDraw);
+    strokeThroughX(arc(60), 1000 / 60, 700);
+    const auto* tube = view->activeTool ? dynamic_cast<const Tube*>(view->activeTool->element) : nullptr;
+    ASSERT_TRUE(tube && tube->path);
+    EXPECT_GE(tube->path->vertices.size(), 50u);
+    view->resetState(true);
+    view->setActionMode(GLView::ModeIdle);
+}
+
+// A one-second zigzag Deform stroke of 60 motions sculpts a ball on frames
+// of 0.7 s as the same stroke sculpts its twin on fast frames: the stroke
+// takes its samples along the path the pointer took, not one a frame.
+TEST(GLWidget, ADeformStrokeOnSlowFramesSculptsAsOnFastOnes) {
+    GLView* view = widget()->view;
+    // Two balls of their own, side by side in the orthogonal view.
+    Tool* balls[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        Mesh* seed = Mesh::Icosahedron();
+        Tool ball(Mesh::Sphere(seed, 4, false, true), mat4(), pbr(), false);
+        delete seed;
+        const mat4 at = mat4::Translation(i == 0 ? -0.25f : 0.25f, 0, 0) * mat4::Scale(0.4f, 0.4f, 0.4f);
+        balls[i] = view->scene->addObject(&ball, at, Scene::HangTop, false);
+    }
+    view->camera->position = vec3(0, 0, 0);
+    view->setActionMode(GLView::ModeSculpt);
+    view->setSculptAction(Sculptor::Deform);
+    const float brush = view->brushSize;
+    view->setBrushSize(20.0f);
+    view->setSymmetry(false, false, false, false, false, false, 6);
+    // The light scene samples all of its path on a loaded machine too.
+    const double budget = GLView::StrokeBudgetMs;
+    GLView::StrokeBudgetMs = 1e9;
+    view->redraw = 1;
+    ASSERT_TRUE(waitFor([&] { return view->redraw == 0; }));
+    std::vector<vec3> original;
+    for (const auto& v : static_cast<const Mesh*>(balls[0]->element)->vertices) original.push_back(v.position);
+    for (int i = 0; i < 2; ++i) {
+        // Across the ball's centre (the screen's y counts from the bottom).
+        const vec3 c = view->project_World_To_Screen(vec3(i == 0 ? -0.25f : 0.25f, 0, 0));
+        const QPoint centre(int(c.x), view->height - int(c.y));
+        std::vector<QPoint> zigzag;
+        for (int k = 0; k <= 60; ++k) zigzag.push_back(centre + QPoint(k - 30, (k / 6) % 2 ? 15 : -15));
+        strokeThroughX(zigzag, 1000 / 60, i == 0 ? 700 : 0);
+    }
+    const Mesh& slow = *static_cast<const Mesh*>(balls[0]->element);
+    const Mesh& fast = *static_cast<const Mesh*>(balls[1]->element);
+    double moved = 0, apart = 0;
+    ASSERT_TRUE(&slow != &fast && fast.vertices.size() == original.size());
+    for (std::size_t v = 0; v < original.size(); ++v) {
+        moved = std::max(moved, length(fast.vertices[v].position - original[v]));
+        apart = std::max(apart, length(slow.vertices[v].position - fast.vertices[v].position));
+    }
+    EXPECT_GT(moved, 0.01);
+    EXPECT_LT(apart, 0.1 * moved);
+    for (Tool* t : balls) view->scene->removeObject(t, false);
+    view->setBrushSize(brush);
+    GLView::StrokeBudgetMs = budget;
+    view->setActionMode(GLView::ModeIdle);
+}
+
 // A key held down repeats as release and press pairs marked as repeats: the
 // frames see one press, the key held throughout, and the real release.
 TEST(GLWidget, AHeldKeysRepeatsAreNeitherReleasesNorPresses) {
@@ -338,6 +477,7 @@ int main(int argc, char** argv) {
     // The application stays until the process ends, as in the GL fixture:
     // closing its display would unload the GL driver before the leak check.
     auto* app = new QApplication(argc, argv);
+    deliverEveryMotion();
     if (showOnly) {
         GLWidget shown(nullptr);
         shown.show();

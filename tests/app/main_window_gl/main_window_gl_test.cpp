@@ -13,6 +13,7 @@
 #include "app/gl_widget.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "app/startup.h"
 #include "gl/environment.h"
 #include "gl/fbo.h"
 #include "gl/fonts.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
     // Kept until the process ends: closing the display would unload the GL
     // driver before the leak check.
     new QApplication(argc, argv);
+    qel::deliverEveryMotion();
     qel::initShaderResources();
     qel::initIconResources();
     return RUN_ALL_TESTS();

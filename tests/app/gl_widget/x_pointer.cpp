@@ -1,0 +1,55 @@
+#include "tests/app/gl_widget/x_pointer.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace tltest {
+
+namespace {
+
+Display* as(void* d) { return static_cast<Display*>(d); }
+
+}  // namespace
+
+XPointer::XPointer() {
+    Display* d = XOpenDisplay(nullptr);
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (d && !XTestQueryExtension(d, &event, &error, &major, &minor)) {
+        XCloseDisplay(d);
+        d = nullptr;
+    }
+    display_ = d;
+}
+
+XPointer::~XPointer() {
+    if (display_) XCloseDisplay(as(display_));
+}
+
+void XPointer::moveTo(QPoint at) {
+    XTestFakeMotionEvent(as(display_), -1, at.x(), at.y(), CurrentTime);
+    XFlush(as(display_));
+}
+
+void XPointer::left(bool down) {
+    XTestFakeButtonEvent(as(display_), 1, down ? True : False, CurrentTime);
+    XFlush(as(display_));
+}
+
+std::future<void> XPointer::stroke(std::vector<QPoint> path, int intervalMs) {
+    return std::async(std::launch::async, [this, path = std::move(path), intervalMs] {
+        const auto start = std::chrono::steady_clock::now();
+        moveTo(path.front());
+        left(true);
+        for (std::size_t k = 1; k < path.size(); ++k) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(intervalMs * int(k)));
+            moveTo(path[k]);
+        }
+        left(false);
+        XSync(as(display_), False);
+    });
+}
+
+}  // namespace tltest

@@ -1,0 +1,36 @@
+#pragma once
+// Pointer input through the X test extension, on a display connection of
+// its own: the X server takes it as it takes a real device's, and the
+// program receives it as it would a hand's, through Qt's X11 platform.
+
+#include <QPoint>
+#include <future>
+#include <vector>
+
+namespace tltest {
+
+class XPointer {
+public:
+    // Opens the display named by DISPLAY; ok() says whether it worked and the
+    // server has the test extension.
+    XPointer();
+    ~XPointer();
+    XPointer(const XPointer&) = delete;
+    XPointer& operator=(const XPointer&) = delete;
+
+    bool ok() const { return display_ != nullptr; }
+    // The pointer to a screen position.
+    void moveTo(QPoint at);
+    // The left button down or up where the pointer is.
+    void left(bool down);
+    // A stroke on a thread of its own: the left button goes down at the
+    // first point, the pointer moves through the others `intervalMs` apart
+    // and the button goes up at the last. The caller waits for the stroke while
+    // it keeps the program's event loop running, until the future is ready.
+    std::future<void> stroke(std::vector<QPoint> path, int intervalMs);
+
+private:
+    void* display_ = nullptr;
+};
+
+}  // namespace tltest
