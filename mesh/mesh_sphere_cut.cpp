@@ -42,6 +42,7 @@ constexpr double kTiny = 1e-20;                  // squared lengths at or below 
 constexpr double kArcStep = 0.2617993877991494;  // 15 degrees
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kCoincident = 1e-18;                // squared chord / squared radius of no arc
+constexpr double kArcSlack = 1e-3;                   // how far outside its face (in radii) an arc may stray
 constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
 constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
 constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
@@ -54,6 +55,22 @@ dvec3 unitOrSame(const dvec3& d) {
 }
 
 dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
+
+// A normal the normal pass could form (of unit length, not a tiny cross
+// product).
+bool isUnit(const dvec3& n) { return dot(n, n) > 0.5; }
+
+// Every point lies within the triangle p (counter-clockwise about the unit
+// normal n), or outside an edge by no more than the slack.
+bool withinTriangle(const dvec3* q, int count, const dvec3* p, const dvec3& n, double slack) {
+    for (int k = 0; k < 3; ++k) {
+        const dvec3 P = p[nextK(k)], e = p[prevK(k)] - P;
+        const double limit = -slack * std::sqrt(dot(e, e));
+        for (int i = 0; i < count; ++i)
+            if (!(dot(cross(e, q[i] - P), n) >= limit)) return false;
+    }
+    return true;
+}
 
 // A channel value in float, truncated toward zero into [lo, hi]; a NaN
 // gives 0 (both ranges hold it).
@@ -133,7 +150,8 @@ private:
         return false;
     }
     dvec3 position(int v) const { return dvec3(m_.vertices[v].position); }
-    // The unit normal of F from its corners, as the normal pass forms it.
+    // The unit normal of F from its corners, as the normal pass forms it
+    // (a face too small to carry one keeps its tiny cross product).
     dvec3 cornerNormal(const MeshFace& F) const {
         return dvec3(triangleNormal(m_.vertices[F.v[0]].position, m_.vertices[F.v[1]].position,
                                     m_.vertices[F.v[2]].position));
@@ -314,6 +332,7 @@ void SphereCutter::pierceFaces() {
         const MeshFace& F = m_.faces[f];
         if (!F.isActive() || inside(F.v[0]) || inside(F.v[1]) || inside(F.v[2])) continue;
         const dvec3 n = cornerNormal(F);
+        if (!isUnit(n)) continue;  // no plane to find the foot in
         const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
         const double delta = dot(centre_ - p[0], n);
         if (!(std::fabs(delta) <= r)) continue;
@@ -348,6 +367,9 @@ int SphereCutter::arcPoints(const MeshFace& F, const dvec3& n, int m, std::size_
     const dvec3 pab = firstIsAB ? x.p : second_[j].p;
     const dvec3 pac = firstIsAB ? second_[j].p : x.p;
 
+    // A face too small to carry a normal has no plane for a circle: it is
+    // cut along the chord.
+    if (!isUnit(n)) return 0;
     // The circle in the face's plane: centre Q, radius rho, from pab round
     // the odd corner to pac.
     const dvec3 Q = centre_ - n * dot(centre_ - position(a), n);
@@ -369,6 +391,14 @@ int SphereCutter::arcPoints(const MeshFace& F, const dvec3& n, int m, std::size_
         const double angle = i * phi / s;
         q[i - 1] = Q + (uh * std::cos(angle) + eh * std::sin(angle)) * rho;
     }
+    // The circle meets the face's rim at the two crossing points alone
+    // (every edge through the sphere was split), so the arc between them
+    // inside the face is one of the circle's two parts and the other lies
+    // outside it. Where the points nearly coincide rounding can choose the
+    // outer part, a turn of almost a full circle; the face is then cut along
+    // the chord, as the inner part turns by less than a step.
+    const dvec3 corners[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    if (!withinTriangle(q, s - 1, corners, n, kArcSlack * rho)) return 0;
     return s - 1;
 }
 
