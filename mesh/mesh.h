@@ -260,8 +260,9 @@ public:
     // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
     // A stroke cut short (its release never came): the normals round what
-    // it moved are refreshed as its end would, and what it kept for its
-    // stamps is dropped. The view calls it before every stroke: the vertex
+    // it moved (all of them, and the selection cleared, after a split,
+    // tear, extrusion or bevel) are refreshed as its end would, and what it
+    // kept for its stamps is dropped. The view calls it before every stroke: the vertex
     // grid stays for the next one (it follows what moved since).
     void clearStroke() override;
     // Whether a vertex grid is kept for the next stroke.

@@ -165,8 +165,13 @@ void Mesh::eraseF_(const vec3& point, int face) {
     selectF_(point, true, face);
     const std::vector<int> patch = selectedFaces;
     deselectAll();
+    if (patch.empty()) return;
     for (const int f : patch) faceErase(f);
     removeInactive(false);
+    // The fans round the hole lost faces, and the compaction moved faces
+    // into the holes of the lists (the whole-mesh pass sums a vertex's
+    // faces in list order): the corner normals are formed again.
+    calculateNormals(1);
 }
 
 }  // namespace qel

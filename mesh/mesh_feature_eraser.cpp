@@ -104,8 +104,14 @@ bool Mesh::select_(const vec3& point, bool clearFirst, int face) {
     }
     // The vertices keep their sharp bit only where a sharp or open edge is
     // left (corners at the ends, borders); their sectors merge.
-    for (const LineStep& s : line) vertexUpdate(s.v);
-    for (const LineStep& s : line) vertexNormals(s.v);
+    std::vector<int> merged;
+    merged.reserve(line.size());
+    for (const LineStep& s : line) {
+        vertexUpdate(s.v);
+        merged.push_back(s.v);
+    }
+    // Their corner normals as the whole-mesh pass forms them.
+    calculateNormalsRound(merged, false);
     deselectAll();
     return true;
 }

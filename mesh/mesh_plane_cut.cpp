@@ -929,7 +929,6 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     // piece a few float steps wide, may leave a face too small to carry a
     // normal (the next whole-mesh normal pass would give it none): every
     // such face the subtraction made is turned or collapsed away.
-    bool slivers = false;
     for (int pass = 0, removed = 1; removed && pass < 4; ++pass) {
         removed = 0;
         for (int f = 0; f < faceCount(); ++f) {
@@ -938,13 +937,14 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
             if (made && F.isActive() && noNormal(at(*this, F.v[0]), at(*this, F.v[1]), at(*this, F.v[2])))
                 removed += removeSliver(*this, f);
         }
-        slivers = slivers || removed;
     }
     removeInactive(false);
     // A merged vertex whose loops were not both capped has two fans: each
     // gets its own copy again.
     if (merged) splitCoincidentVertices();
-    if (slivers) calculateNormals(2);
+    // The caps carry the plane's normal and their joins are creased: the
+    // face and corner normals are formed again from the corners.
+    calculateNormals(2);
 }
 
 bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,

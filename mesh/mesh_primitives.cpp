@@ -224,11 +224,13 @@ Mesh* Mesh::Capsule(int levels, bool keepSharp) {
     addCapsuleBand(*m, L1, L2, keepSharp);
     m->initialize(ResizeKeep);
 
-    // The seams between the band and the caps are always creases.
+    // The seams between the band and the caps are always creases; the
+    // corner normals then part along them.
     for (const std::vector<int>* L : {&L1, &L2}) {
         const std::size_t n = L->size();
         for (std::size_t i = 0; i < n; ++i) m->edgeSharpVV((*L)[i], (*L)[(i + 1) % n], true);
     }
+    m->calculateNormals(1);
     return m;
 }
 

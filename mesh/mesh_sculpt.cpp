@@ -597,6 +597,10 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     if (first && first->samples.size() <= 2) strokeBegin(first->samples.size() == 2);
     stroke().run(true, group == Group::Stroke, stamping);
     const bool ended = runSteps(*this, sculptors);
+    // A topology step changes what the stroke's end cannot follow vertex by
+    // vertex: an end that comes before the release (another stroke, or
+    // clearStroke) takes the whole-mesh pass, as the release does.
+    if (group == Group::TopologyStroke && !first->isEnded() && first->samples.size() >= 2) stroke().reshaped();
     // The end reads the fans the stroke kept.
     if (ended)
         strokeEnd(true);

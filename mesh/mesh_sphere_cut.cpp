@@ -22,12 +22,17 @@
 // Geometry is formed in double precision from the float positions; new
 // positions are stored as float. An edge is tested and its points computed
 // from its lower-numbered end, so the two faces that share it always agree.
+// A face's plane and turn are taken from its corners (its normal as the
+// normal pass forms it), never from its stored normal: a stored normal
+// against the turn of the corners would send an arc round the wrong way,
+// outside its face, and each later cut over such fans would make more.
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/normal_math.h"
 
 namespace qel {
 
@@ -37,6 +42,7 @@ constexpr double kTiny = 1e-20;                  // squared lengths at or below 
 constexpr double kArcStep = 0.2617993877991494;  // 15 degrees
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kCoincident = 1e-18;                // squared chord / squared radius of no arc
+constexpr double kArcSlack = 1e-3;                   // how far outside its face (in radii) an arc may stray
 constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
 constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
 constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
@@ -49,6 +55,22 @@ dvec3 unitOrSame(const dvec3& d) {
 }
 
 dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
+
+// A normal the normal pass could form (of unit length, not a tiny cross
+// product).
+bool isUnit(const dvec3& n) { return dot(n, n) > 0.5; }
+
+// Every point lies within the triangle p (counter-clockwise about the unit
+// normal n), or outside an edge by no more than the slack.
+bool withinTriangle(const dvec3* q, int count, const dvec3* p, const dvec3& n, double slack) {
+    for (int k = 0; k < 3; ++k) {
+        const dvec3 P = p[nextK(k)], e = p[prevK(k)] - P;
+        const double limit = -slack * std::sqrt(dot(e, e));
+        for (int i = 0; i < count; ++i)
+            if (!(dot(cross(e, q[i] - P), n) >= limit)) return false;
+    }
+    return true;
+}
 
 // A channel value in float, truncated toward zero into [lo, hi]; a NaN
 // gives 0 (both ranges hold it).
@@ -128,6 +150,12 @@ private:
         return false;
     }
     dvec3 position(int v) const { return dvec3(m_.vertices[v].position); }
+    // The unit normal of F from its corners, as the normal pass forms it
+    // (a face too small to carry one keeps its tiny cross product).
+    dvec3 cornerNormal(const MeshFace& F) const {
+        return dvec3(triangleNormal(m_.vertices[F.v[0]].position, m_.vertices[F.v[1]].position,
+                                    m_.vertices[F.v[2]].position));
+    }
     int faceAt(std::size_t i) const { return scoped_ ? m_.selectedFaces[i] : int(i); }
     std::size_t faceTotal() const { return scoped_ ? m_.selectedFaces.size() : m_.faces.size(); }
     void joinScope(int f);
@@ -148,8 +176,9 @@ private:
     void pierceFaces();
     void cutArcs();
     void cutArc(std::size_t j);
-    // Inner arc points of the crossed face's circle part, q[0] next to a-b.
-    int arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) const;
+    // Inner arc points of the crossed face's circle part, q[0] next to a-b
+    // (n the face's normal).
+    int arcPoints(const MeshFace& F, const dvec3& n, int m, std::size_t j, dvec3* q) const;
     pbr arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, const dvec3& c, const MeshFace& F, int m) const;
     // Writes the fans over the face's slot and after the last face, links
     // them and updates the vertices (the arc points are qv .. qv + arcs - 1).
@@ -209,14 +238,20 @@ bool SphereCutter::pierced(int u, int w, dvec3& foot) const {
 dvec3 SphereCutter::crossingPoint(int u, int w) const {
     if (w < u) std::swap(u, w);
     const dvec3 A = position(u);
-    const dvec3 d = unitOrSame(position(w) - A);
+    const dvec3 AB = position(w) - A;
+    const double l2 = dot(AB, AB);
+    const dvec3 d = unitOrSame(AB);
     const dvec3 CA = centre_ - A;
     const double t = dot(CA, d);
     // The inside mark uses a float radius: a vertex marked inside can lie a
     // rounding error beyond the sphere, so the radicand is kept at 0 or more.
     double h = std::sqrt(std::max(0.0, r2_ - (dot(CA, CA) - t * t)));
     if (!inside(u)) h = -h;
-    return A + d * (t + h);
+    // Such a vertex, or a split vertex rounded onto the sphere, can put the
+    // point beyond an end of a short edge; it is kept on the edge, which
+    // the sphere crosses between its inside and its outside end.
+    const double x = std::clamp(t + h, 0.0, l2 > kTiny ? std::sqrt(l2) : 1.0);
+    return A + d * x;
 }
 
 int SphereCutter::splitEdge(int f, int k, const vec3& p) {
@@ -296,7 +331,8 @@ void SphereCutter::pierceFaces() {
         const int f = faceAt(i);
         const MeshFace& F = m_.faces[f];
         if (!F.isActive() || inside(F.v[0]) || inside(F.v[1]) || inside(F.v[2])) continue;
-        const dvec3 n(F.normal);
+        const dvec3 n = cornerNormal(F);
+        if (!isUnit(n)) continue;  // no plane to find the foot in
         const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
         const double delta = dot(centre_ - p[0], n);
         if (!(std::fabs(delta) <= r)) continue;
@@ -324,16 +360,18 @@ void SphereCutter::cutArcs() {
     for (int f = nf_; f < m_.faceCount(); ++f) joinScope(f);
 }
 
-int SphereCutter::arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) const {
+int SphereCutter::arcPoints(const MeshFace& F, const dvec3& n, int m, std::size_t j, dvec3* q) const {
     const int a = F.v[m], b = F.v[nextK(m)];
     const Crossing& x = first_[j];
     const bool firstIsAB = (x.a == a && x.b == b) || (x.a == b && x.b == a);
     const dvec3 pab = firstIsAB ? x.p : second_[j].p;
     const dvec3 pac = firstIsAB ? second_[j].p : x.p;
 
+    // A face too small to carry a normal has no plane for a circle: it is
+    // cut along the chord.
+    if (!isUnit(n)) return 0;
     // The circle in the face's plane: centre Q, radius rho, from pab round
     // the odd corner to pac.
-    const dvec3 n(F.normal);
     const dvec3 Q = centre_ - n * dot(centre_ - position(a), n);
     const dvec3 u = pab - Q;
     const double rho = std::sqrt(dot(u, u));
@@ -353,6 +391,14 @@ int SphereCutter::arcPoints(const MeshFace& F, int m, std::size_t j, dvec3* q) c
         const double angle = i * phi / s;
         q[i - 1] = Q + (uh * std::cos(angle) + eh * std::sin(angle)) * rho;
     }
+    // The circle meets the face's rim at the two crossing points alone
+    // (every edge through the sphere was split), so the arc between them
+    // inside the face is one of the circle's two parts and the other lies
+    // outside it. Where the points nearly coincide rounding can choose the
+    // outer part, a turn of almost a full circle; the face is then cut along
+    // the chord, as the inner part turns by less than a step.
+    const dvec3 corners[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    if (!withinTriangle(q, s - 1, corners, n, kArcSlack * rho)) return 0;
     return s - 1;
 }
 
@@ -386,7 +432,8 @@ void SphereCutter::cutArc(std::size_t j) {
     if (in0 == in1 && in1 == in2) return;
     const int m = in0 == in1 ? 2 : in0 == in2 ? 1 : 0;  // the odd corner
     dvec3 q[kMaxArcPoints];
-    const int count = arcPoints(F, m, j, q);
+    const dvec3 normal = cornerNormal(F);
+    const int count = arcPoints(F, normal, m, j, q);
     if (count == 0) return;
 
     const int a = F.v[m], b = F.v[nextK(m)], c = F.v[prevK(m)];
@@ -406,7 +453,6 @@ void SphereCutter::cutArc(std::size_t j) {
     FanFace fan[kMaxFanFaces];
     int n = 0;
     fan[n++] = {{a, b, qv[0]}, {ma, mb, qm[0]}};
-    const dvec3 normal(F.normal);
     bool apexB = true;
     for (int i = 0; i + 1 < count; ++i) {
         if (apexB && dot(cross(roundedDiff(q[i + 1], pb), roundedDiff(q[i], pb)), normal) < 0) {
@@ -554,18 +600,20 @@ std::vector<int> madeSince(const Mesh& m, int first) {
     return made;
 }
 
-// The corner normals after a cut: those round what it made, or all of them
-// when it made nothing, as they always were.
-void cornerNormalsAfterCut(Mesh& m, int first) {
+// The normals after a cut: the face and corner normals round what it made
+// (the splits and fans copy the normal of the face they replace, which
+// rounding, or a fan's arc, can leave against their own corners), or the
+// corner normals alone when it made nothing, as they always were.
+void normalsAfterCut(Mesh& m, int first) {
     if (m.vertexCount() == first)
         m.calculateNormals(1);
     else
-        m.calculateNormalsRound(madeSince(m, first), false);
+        m.calculateNormalsRound(madeSince(m, first), true);
 }
 
 // Erases the faces round the inside vertices (listedOnly: the faces of the
 // selected-face list touching one), then deselects, compacts and recomputes
-// the corner normals.
+// the face and corner normals (the faces the cut made hold copied ones).
 void sphereErase(Mesh& m, bool listedOnly) {
     std::vector<int> fan;
     if (!listedOnly) {
@@ -599,7 +647,7 @@ void sphereErase(Mesh& m, bool listedOnly) {
     }
     m.deselectAll();
     m.removeInactive(false);
-    m.calculateNormals(1);
+    m.calculateNormals(2);
 }
 
 }  // namespace
@@ -608,7 +656,7 @@ void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
     const int first = vertexCount();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
     deselectAll();
-    cornerNormalsAfterCut(*this, first);
+    normalsAfterCut(*this, first);
 }
 
 void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
@@ -616,7 +664,7 @@ void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bo
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
     deselectAll();
-    cornerNormalsAfterCut(*this, first);
+    normalsAfterCut(*this, first);
 }
 
 void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {

@@ -175,7 +175,7 @@ void MeshStroke::begin(const Mesh& m, bool press) {
     open_ = true;
     press_ = press;
     steps_ = 0;
-    overflow_ = false;
+    overflow_ = reshaped_ = false;
     vertexCount_ = m.vertexCount();
     faceCount_ = m.faceCount();
     noted_.assign(words(vertexCount_), 0);
@@ -237,8 +237,9 @@ void MeshStroke::end(Mesh& m, bool normals) {
             m.bufferState.refillWhole(Mesh::RefillNormals);
         }
     }
+    if (reshaped_) m.deselectAll();
     // The grid stays for the next stroke; the rest is let go.
-    open_ = recording_ = stamping_ = overflow_ = false;
+    open_ = recording_ = stamping_ = overflow_ = reshaped_ = false;
     noted_ = {};
     moved_ = {};
     patch_ = {};

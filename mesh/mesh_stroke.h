@@ -137,6 +137,11 @@ public:
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.
     void moved(const Mesh& m, const std::int32_t* list, std::size_t n);
+    // A step split, tore, extruded or bevelled: the end takes the
+    // whole-mesh pass and clears the selection the steps keep.
+    void reshaped() {
+        if (open_) overflow_ = reshaped_ = true;
+    }
     // Something moved that the end has not refreshed yet.
     bool movedAny() const { return open_ && (overflow_ || !moved_.empty()); }
     // The end of a stroke: with normals, those of what it moved as the
@@ -194,6 +199,7 @@ private:
     int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
     bool stale_ = false;      // positions may have been written since the grid last read them
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
+    bool reshaped_ = false;   // a topology step ran: the end also clears the selection
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_
     std::vector<std::int32_t> moved_;      // the moved vertices, in the order first moved

@@ -5,7 +5,13 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <fstream>
 #include <memory>
+#include <random>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -322,6 +328,184 @@ TEST(MeshSphereCut, NearDegenerateInputStaysFinite) {
     for (int f = 0; f < z->faceCount(); ++f)
         for (const pbr& c : z->faces[f].material)
             for (int i = 0; i < 4; ++i) EXPECT_NEAR(c.colour[i], pbr().colour[i], 1) << f;
+}
+
+// ---------------------------------------------------------------------------
+// Stored normals: what the operations leave, and what they read
+
+// Faces whose face or corner normals differ in any bit from what the
+// whole-mesh pass gives.
+int offWholePass(const Mesh& m) {
+    Mesh whole(m);
+    whole.calculateNormals(2);
+    int differ = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
+    return differ;
+}
+
+// The area of the active faces.
+double area(const Mesh& m) {
+    double sum = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        if (!m.faces[f].isActive()) continue;
+        const dvec3 p(m.vertices[m.faces[f].v[0]].position), q(m.vertices[m.faces[f].v[1]].position),
+            r(m.vertices[m.faces[f].v[2]].position);
+        const dvec3 n = cross(q - p, r - p);
+        sum += 0.5 * std::sqrt(dot(n, n));
+    }
+    return sum;
+}
+
+// The sphere operations by number (0..7) with centre c through rim; the
+// scoped ones from the face.
+void sphereOp(Mesh& m, int op, const vec3& c, const vec3& rim, const vec3& normal, int face) {
+    switch (op) {
+        case 0: m.cutSphere(c, rim); break;
+        case 1: m.cutSphereF(c, rim, face, true); break;
+        case 2: m.cutSphereF(c, rim, face, false); break;
+        case 3: m.clipSphere(c, rim); break;
+        case 4: m.clipSphereF(c, rim, face, true); break;
+        case 5: m.clipSphereF(c, rim, face, false); break;
+        case 6: m.subSphere(c, normal, rim, true, paint); break;
+        default: m.subSphere(c, normal, rim, false, pbr()); break;
+    }
+}
+
+// Chains of random cuts, clips and presses over the primitives: after each
+// every face normal is the one its corners give, as the whole pass forms it.
+TEST(MeshSphereNormals, RandomChainsKeepEveryNormalAsTheCornersGiveIt) {
+    std::mt19937 rng(78);
+    for (int which = 0; which < 18; ++which) {
+        MeshPtr m(meshtest::primitive(which));
+        ASSERT_EQ(offWholePass(*m), 0) << which;
+        for (int step = 0; step < 12 && meshtest::activeFaceCount(*m) > 8; ++step) {
+            const int op = int(rng() % 8);
+            SCOPED_TRACE(testing::Message() << "primitive " << which << " step " << step << " op " << op);
+            const vec3 c = meshtest::surfacePoint(*m, rng);
+            const vec3 d(float(rng() % 201) - 100, float(rng() % 201) - 100, float(rng() % 201) - 100);
+            const vec3 rim = c + normalize(d) * (m->size() * (0.08f + 0.04f * float(rng() % 6)));
+            const int face = m->findFirstFace(c);
+            sphereOp(*m, op, c, rim, m->faces[face].normal, face);
+            ASSERT_EQ(checkMeshInvariants(*m), "");
+            EXPECT_EQ(offWholePass(*m), 0);
+        }
+    }
+}
+
+// The cut takes each face's plane and turn from its corners: on a mesh whose
+// stored face normals all point the wrong way every operation gives what it
+// gives with the right ones.
+TEST(MeshSphereNormals, StoredNormalsAgainstTheCornersChangeNothing) {
+    const std::function<Mesh*()> makers[] = {
+        [] { return meshtest::smoothSphere(2); },
+        [] { return Mesh::Cylinder(24, true); },
+        [] { return bigTriangle(); },
+    };
+    const std::pair<vec3, vec3> spheres[] = {{vec3(0.3f, 0.2f, 1.9f), vec3(0.9f, 0.4f, 1.7f)},
+                                             {vec3(0.1f, 0.5f, 0.3f), vec3(0.6f, 0.6f, 0.2f)},
+                                             {dip, dipRim}};
+    for (int i = 0; i < 3; ++i)
+        for (int op = 0; op < 8; ++op) {
+            SCOPED_TRACE(testing::Message() << "mesh " << i << " op " << op);
+            MeshPtr right(makers[i]()), flipped(makers[i]());
+            for (int f = 0; f < flipped->faceCount(); ++f) flipped->faces[f].normal = -flipped->faces[f].normal;
+            // The pick reads the stored normals; the cut is handed its face.
+            const vec3 up(0, 0, 1);
+            const int face = right->findFirstFace(spheres[i].first);
+            sphereOp(*right, op, spheres[i].first, spheres[i].second, up, face);
+            sphereOp(*flipped, op, spheres[i].first, spheres[i].second, up, face);
+            ASSERT_EQ(checkMeshInvariants(*flipped), "");
+            ASSERT_EQ(flipped->vertexCount(), right->vertexCount());
+            ASSERT_EQ(flipped->faceCount(), right->faceCount());
+            for (int v = 0; v < right->vertexCount(); ++v)
+                ASSERT_EQ(flipped->vertices[v].position, right->vertices[v].position) << v;
+            for (int f = 0; f < right->faceCount(); ++f)
+                ASSERT_EQ(std::memcmp(flipped->faces[f].v, right->faces[f].v, sizeof right->faces[f].v), 0) << f;
+        }
+}
+
+// A mesh kept as the records the sphere cut reads (tests/mesh/data/
+// trim_mesh_raw.py); null when the file is short.
+MeshPtr loadTrimmedMesh(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    auto get = [&](void* p, std::size_t n) { in.read(static_cast<char*>(p), std::streamsize(n)); };
+    MeshPtr m(new Mesh());
+    std::uint32_t nv = 0, nf = 0;
+    get(&nv, 4);
+    for (std::uint32_t i = 0; i < nv && in; ++i) {
+        MeshVertex r;
+        get(&r.position, 12);
+        get(&r.face, 4);
+        get(&r.flags, 1);
+        m->vertexAdd(r);
+    }
+    get(&nf, 4);
+    for (std::uint32_t i = 0; i < nf && in; ++i) {
+        MeshFace r;
+        get(r.v, 12);
+        get(r.f, 12);
+        get(&r.normal, 12);
+        get(&r.flags, 1);
+        m->faceAdd(r);
+    }
+    if (!in) return nullptr;
+    m->deselectAll();
+    return m;
+}
+
+// A mesh as thousands of random edits left it in memory (record order,
+// links and stored normals kept; 3,365 of its faces held a normal against
+// their corners) and the release of a ClipSphere stroke in the Component
+// scope with two symmetric copies. Turned round those normals, each clip's
+// arcs ran outside their faces and the next clip cut the fans of the last:
+// the stroke never ended. Now it ends with the mesh no larger than twice
+// what it was, and every normal as the whole pass gives it.
+TEST(MeshSphereNormals, ClipStrokeOverNormalsAgainstTheCornersEnds) {
+    const MeshPtr kept = loadTrimmedMesh(TL_TEST_DATA "/sphere_cut_runaway.mesh");
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->faceCount(), 9738);
+    // The stroke's first and last samples per copy: (centre, rim, face).
+    const vec3 c0(-0x1.c6c306p-30f, -0x1.8c90f8p-1f, 0), c1(0x1.c6c306p-30f, -0x1.8c90f8p-1f, 0);
+    const vec3 r0(-0x1.09e4cp-2f, -0x1.70cfbcp-1f, 0x1.8bd714p-4f), r1(0x1.09e4cp-2f, -0x1.70cfbcp-1f, 0x1.8bd714p-4f);
+    const std::array<std::tuple<vec3, vec3, int>, 3> copies{
+        {{c0, r0, 9054}, {c1, r1, -1}, {c0, r0, -1}}};
+    std::vector<std::unique_ptr<Sculptor>> owned;
+    std::vector<Sculptor*> list;
+    for (const auto& [c, r, face] : copies) {
+        owned.push_back(std::make_unique<Sculptor>());
+        Sculptor& s = *owned.back();
+        s.action = Sculptor::ClipSphere;
+        s.select = Sculptor::SelectComponent;
+        SBrush F, L;
+        F.point = c;
+        F.itemId = 9054;
+        L.point = r;
+        L.itemId = face;
+        s.begin();
+        s.samples = {F, L};
+        s.end();
+        list.push_back(&s);
+    }
+    // The first copy alone, the first two, then the whole stroke.
+    for (const std::size_t n : {std::size_t(1), std::size_t(2), list.size()}) {
+        SCOPED_TRACE(n);
+        Mesh m(*kept);
+        std::vector<Sculptor*> part(list.begin(), list.begin() + std::ptrdiff_t(n));
+        m.sculpt(part);
+        ASSERT_LT(m.faceCount(), 2 * kept->faceCount());
+        ASSERT_LT(m.vertexCount(), 2 * kept->vertexCount());
+        EXPECT_EQ(checkMeshInvariants(m), "");
+        EXPECT_EQ(offWholePass(m), 0);
+        if (n != 2) continue;
+        // The third copy's cut alone: it divides faces and covers no more
+        // than they did. On slivers of this mesh rounding put crossing
+        // points beyond the ends of short edges, and the arcs through them
+        // ran round the circle outside their faces.
+        const double before = area(m);
+        m.cutSphereF(std::get<0>(copies[2]), std::get<1>(copies[2]), -1, false);
+        EXPECT_NEAR(area(m), before, 1e-6 * before);
+    }
 }
 
 }  // namespace
