@@ -272,6 +272,11 @@ public:
     // code that writes positions into the vertex list directly calls it
     // too. Between such calls the grid trusts the positions it holds.
     void positionsEdited();
+    // Links, sharp marks, active bits or face corners were written: the
+    // component and patch labels the scoped stamps read are found again.
+    // The same rule: the mesh's own edits call it, as must code that writes
+    // those fields directly.
+    void topologyEdited();
 
 private:
     friend class MeshStroke;  // its stamps select through the walks below

@@ -104,6 +104,7 @@ bool Mesh::load(const std::string& path) {
 // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
 // cannot be read whole. No rebuild.
 bool Mesh::loadOBJ(const std::string& path) {
+    topologyEdited();
     // Read access is all an import needs: read-only files load too.
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) return false;
@@ -126,6 +127,7 @@ bool Mesh::loadOBJ(const std::string& path) {
 // the normal numbers. Faces with a zero or out-of-range vertex number are
 // skipped; negative numbers count back from the records read so far.
 bool Mesh::parseOBJ(const char* text, std::size_t size) {
+    topologyEdited();
     ObjParser(*this).parse(text, size);
     return true;
 }

@@ -314,4 +314,8 @@ void Mesh::positionsEdited() {
     if (stroke_) stroke_->gridStale();
 }
 
+void Mesh::topologyEdited() {
+    if (stroke_) stroke_->labelsStale();
+}
+
 }  // namespace qel

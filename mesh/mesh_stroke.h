@@ -16,6 +16,12 @@
 //   ball instead of all of them. Vertices keep the cell they were binned
 //   in when they move; the grid remembers how many cells the farthest one
 //   has left its own, and every query reaches that much further.
+// - The component and patch labels of the faces (mesh_scope_labels.h), so
+//   that a scoped stamp whose ball reaches parts of the scope its walk
+//   near the seed does not (the far side of a thin wall) decides from the
+//   faces of each vertex instead of walking the whole scope. Found when a
+//   stamp would otherwise walk it; kept across strokes until an edit of the
+//   topology drops them (Mesh::topologyEdited).
 //
 // The grid outlives the stroke: binning every vertex costs several frames
 // on a large mesh. The stamps' moves reach it through applyDisplacement;
@@ -35,6 +41,7 @@
 #include <vector>
 
 #include "core/vec.h"
+#include "mesh/mesh_scope_labels.h"
 #include "mesh/vertex_fans.h"
 
 namespace qel {
@@ -133,6 +140,10 @@ public:
     // Positions were written outside the stamps: the grid follows them
     // before it is next read.
     void gridStale() { stale_ = true; }
+    // Links, sharp marks, active bits or face corners were written: the
+    // scope labels are found again when next needed.
+    void labelsStale() { labels_.drop(); }
+    bool labelsKept(const Mesh& m) const { return labels_.current(m); }
     bool stamping() const { return stamping_; }
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.
@@ -164,9 +175,9 @@ private:
     // The vertex grid, made to hold the mesh as it is (followed when
     // marked stale, built when missing or unfit for the radius).
     MeshStrokeGrid& grid(const Mesh& m, float radius);
-    // The vertices of the closed ball that hold scope faces, in index order
-    // (from the grid while stamping).
-    void scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+    // The active vertices of the closed ball (with a scope, those that hold
+    // its faces), in index order (from the grid while stamping).
+    void scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, const vec3& centre, float radius,
                              std::vector<std::int32_t>& out);
     // The selection of selectInScope from a kept scope; false, with
     // nothing selected, when a selected vertex's fan does not hold all of
@@ -177,6 +188,10 @@ private:
     // selected, when only the whole walk can (read from the grid: while
     // stamping).
     bool selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
+    // The same selection from the scope labels: a vertex of the ball is in
+    // scope when one of its faces carries the seed's label. False, with
+    // nothing selected, when a vertex's fan does not hold all its faces.
+    bool selectByLabels(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
     // Its selection from the ball's vertices (selected, in index order) and
     // how many walked faces (marked in the walk's face bits) hold each.
     bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
@@ -199,6 +214,7 @@ private:
     std::vector<std::int32_t> moved_;      // the moved vertices, in the order first moved
     MeshStrokeScope patch_, component_;
     MeshStrokeGrid grid_;
+    MeshScopeLabels labels_;
     FanCache fans_;
 };
 

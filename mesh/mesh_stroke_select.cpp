@@ -78,12 +78,12 @@ bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     return true;
 }
 
-void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, const vec3& centre, float radius,
                                      std::vector<std::int32_t>& out) {
     const double r2 = double(radius * radius);
     auto inside = [&](int v) {
         const MeshVertex& r = m.vertices[v];
-        if (!r.isActive() || scope.holding[std::size_t(v)] == 0) return false;
+        if (!r.isActive() || (scope && scope->holding[std::size_t(v)] == 0)) return false;
         const vec3 d = r.position - centre;
         return inBox(d, radius, true) && squared(d) <= r2;
     };
@@ -116,7 +116,15 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
     }
     MeshStrokeScope& kept = scope(patch);
     if (kept.holds(m, seed) && selectKept(m, kept, centre, radius, patch)) return;
+    if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
     if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) return;
+    // Only the whole walk of the scope could decide: the labels of every
+    // face cost about as much, and decide this stamp and every later one
+    // until the topology changes.
+    if (!labels_.found(m)) {
+        labels_.find(m);
+        if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
+    }
     std::vector<int> walked;
     walk(&walked);
     kept.keep(m, walked);
@@ -157,7 +165,7 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // a patch, one sector record per sector of it the patch holds) with
     // the walk's t.
     std::vector<std::int32_t> inBall;
-    scopeVerticesInBall(m, scope, centre, radius, inBall);
+    scopeVerticesInBall(m, &scope, centre, radius, inBall);
     for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
     // The scope's faces round them, each with every face of the scope
     // holding its vertex (else the fan misses some: the walk decides).
@@ -178,6 +186,50 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
         if (held != holding && !(holding == 255 && held >= 255)) {
             m.deselectAll();
             return false;
+        }
+    }
+    return true;
+}
+
+bool MeshStroke::selectByLabels(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
+    m.deselectAll();
+    m.influences.clear();
+    m.sectorInfluences.clear();
+    const std::int32_t scope = labels_.label(seed, patch);
+    // The vertices of the closed ball, in index order, and of them those
+    // with a face of the scope: a fan that does not hold every face of its
+    // vertex cannot tell (the walk decides).
+    std::vector<std::int32_t> inBall;
+    scopeVerticesInBall(m, nullptr, centre, radius, inBall);
+    {
+        VertexFans all;
+        m.gatherFans(all, inBall.data(), inBall.size());
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            int faces = 0;
+            bool in = false;
+            for (const FanFace* x = all.begin(i); x != all.end(i); ++x) {
+                ++faces;
+                in = in || labels_.label(x->face, patch) == scope;
+            }
+            const int v = all.vertex(i);
+            if (faces != labels_.holding(v) || faces >= 255) return false;
+            if (in) inBall[n++] = v;
+        }
+        inBall.resize(n);
+    }
+    for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
+    // The scope's faces round them, as selectKept lists them.
+    VertexFans fans;
+    const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    FlagsAhead ahead(m, fans);
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
+            if (labels_.label(x->face, patch) != scope) continue;
+            listFace(m, x->face);
+            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
         }
     }
     return true;

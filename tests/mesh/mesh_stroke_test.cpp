@@ -63,6 +63,15 @@ MeshPtr creasedSphere(const vec3& offset = vec3(0, 0, 0)) {
     return m;
 }
 
+// The creased sphere squashed to a shell thinner than the brushes: a ball
+// on one side holds vertices of the other, which the faces in the ball do
+// not reach.
+MeshPtr thinShell() {
+    MeshPtr m = creasedSphere();
+    m->transform(mat4::Scale(1.0f, 1.0f, 0.06f));
+    return m;
+}
+
 // A torus in shuffled face order, creased along one ring, with one ring of
 // quads erased: an open tube with two borders.
 MeshPtr openTube() {
@@ -425,7 +434,8 @@ TEST(StrokeScopes, FirstStampsSelectWhatTheWalkSelects) {
     small->transform(mat4::Translation(2.35f, 0, 0) * mat4::Scale(0.1f));
     MeshPtr pair(new Mesh(big.get(), small.get()));
     pair->initialize(Mesh::ResizeKeep);
-    MeshPtr meshes[] = {std::move(pair), MeshPtr(meshtest::torus(40, 30, 2, 0.6, true, true)), openTube()};
+    MeshPtr meshes[] = {std::move(pair), MeshPtr(meshtest::torus(40, 30, 2, 0.6, true, true)), openTube(),
+                        thinShell()};
     const int actions[] = {Sculptor::Deform, Sculptor::Smooth, Sculptor::PaintMaterial};
     const Sculptor::TSelect scopes[] = {Sculptor::SelectPatch, Sculptor::SelectComponent};
     std::mt19937 rng(5);
@@ -581,6 +591,95 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
         strokes(nullptr);
         edit(*kept);
         ASSERT_TRUE(kept->strokeGridKept());
+        MeshPtr copy(kept->clone());
+        strokes(copy.get());
+    }
+}
+
+// Scoped strokes on a thin shell decide from the component and patch labels
+// kept across strokes. After each edit of the topology made outside a
+// stroke (sharp edges by angle and none, a band of faces erased round the
+// rim, edges flipped, a cut and a clip, an undo that reads back an earlier
+// record, the records put in space order) strokes of both scopes select
+// exactly what the same strokes select on a copy of the edited mesh, which
+// finds its labels afresh.
+TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
+    MeshPtr kept = thinShell();
+    int top = 0;
+    for (int v = 0; v < kept->vertexCount(); ++v)
+        if (kept->vertices[v].position.z > kept->vertices[top].position.z) top = v;
+    const vec3 at = kept->vertices[top].position + vec3(0.3f, 0.2f, 0);
+    auto stroke = [&](Mesh& m, int action, Sculptor::TSelect scope, std::vector<MeshPtr>* steps) {
+        Stroke s(action, scope);
+        s.press(m, sample(m, at, 0.5f));
+        vec3 p = at;
+        for (int i = 0; i < 3; ++i) {
+            p += vec3(0.05f, 0.02f, 0);
+            s.step(m, sample(m, p, 0.5f), i == 2, false);
+            if (steps) steps->emplace_back(m.clone());
+        }
+    };
+    auto strokes = [&](Mesh* copy) {
+        for (const int action : {int(Sculptor::Deform), int(Sculptor::PaintMaterial)})
+            for (const Sculptor::TSelect scope : {Sculptor::SelectPatch, Sculptor::SelectComponent}) {
+                std::vector<MeshPtr> steps, copySteps;
+                stroke(*kept, action, scope, &steps);
+                if (!copy) continue;
+                stroke(*copy, action, scope, &copySteps);
+                for (std::size_t i = 0; i < steps.size(); ++i)
+                    ASSERT_TRUE(sameBits(*steps[i], *copySteps[i]))
+                        << "action " << action << " scope " << scope << " step " << i;
+            }
+    };
+    auto record = [](Mesh& m) {
+        auto b = std::make_shared<buffer>();
+        m.DataWrite(*b);
+        return b;
+    };
+    std::shared_ptr<buffer> before;
+    using Edit = std::function<void(Mesh&)>;
+    const Edit edits[] = {
+        [](Mesh& m) { m.makeSharp(30.0f); },
+        [](Mesh& m) { m.makeSmooth(); },
+        [](Mesh& m) {
+            // The faces that cross the rim: top and bottom fall apart
+            // (the records stay until a compaction).
+            for (int f = 0; f < m.faceCount(); ++f) {
+                const MeshFace& F = m.faces[f];
+                float lo = 1, hi = -1;
+                for (const int v : F.v) {
+                    lo = std::min(lo, m.vertices[v].position.z);
+                    hi = std::max(hi, m.vertices[v].position.z);
+                }
+                if (lo < 0 && hi > 0) m.faceErase(f);
+            }
+        },
+        [](Mesh& m) {
+            for (int f = 0; f < m.faceCount(); f += 7) m.edgeFlipFK(f, f % 3);
+        },
+        [&](Mesh& m) {
+            std::uint32_t tag = 0, length = 0;
+            before->readRecordHeader(tag, length);
+            const std::int32_t version = FILE_VERSION;
+            FILE_VERSION = FILE_VERSION_WRITTEN;
+            m.DataRead(*before);
+            FILE_VERSION = version;
+            m.initialize(Element::ResizeKeep);
+        },
+        [&](Mesh& m) { m.cutPlane(at + vec3(0.12f, 0, 0), vec3(1, 0, 0)); },
+        [&](Mesh& m) { m.clipPlane(at + vec3(1.0f, 0, 0), vec3(1, 0.2f, 0)); },
+        [](Mesh& m) {
+            m.orderSpatially();
+            m.initialize(Element::ResizeKeep);
+        },
+    };
+    strokes(nullptr);
+    int round = 0;
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(testing::Message() << "edit " << round++);
+        before = record(*kept);
+        strokes(nullptr);
+        edit(*kept);
         MeshPtr copy(kept->clone());
         strokes(copy.get());
     }

@@ -1,0 +1,53 @@
+#pragma once
+// qel::MeshScopeLabels: the connected component and the sharp-bounded
+// patch of every face, as labels, and the number of faces holding every
+// vertex. A scoped brush stamp tells from them whether a vertex of its ball
+// lies in the picked face's component or patch (one of its faces carries
+// the picked face's label) without walking the component: the far side of
+// a thin wall, a plate or a finger is in scope or not by its own faces.
+//
+// The labels hold for the topology they were found on. Every edit that
+// changes links, sharp marks, active bits or face corners drops them
+// (Mesh::topologyEdited); they are also refused when the record counts
+// differ from those they were found for, and they are never used for a mesh
+// whose links the walks would cross one way only (a link that does not come
+// back, or is sharp on one side alone): there the walk's reach is not a
+// component, and only the walk can tell.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qel {
+
+class Mesh;
+
+class MeshScopeLabels {
+public:
+    // Found for the mesh as it is and usable by the stamps.
+    bool current(const Mesh& m) const;
+    // Found for the mesh as it is (usable or not): finding them again would
+    // give the same answer.
+    bool found(const Mesh& m) const;
+    // Finds the labels of every face of the mesh (one pass over the faces
+    // and two over their links).
+    void find(const Mesh& m);
+    void drop() { found_ = false; }
+
+    // The label of active face f's component (scope: patch false) or patch;
+    // equal labels, one scope.
+    std::int32_t label(int f, bool patch) const {
+        return patch ? patch_[std::size_t(f)] : component_[std::size_t(f)];
+    }
+    // The active faces holding vertex v, corner by corner (255: 255 or more).
+    int holding(int v) const { return holding_[std::size_t(v)]; }
+
+private:
+    bool found_ = false;
+    bool usable_ = false;
+    int vertexCount_ = 0, faceCount_ = 0;
+    std::vector<std::int32_t> component_, patch_;  // per face; -1 for an inactive face
+    std::vector<std::uint8_t> holding_;            // per vertex
+};
+
+}  // namespace qel
