@@ -224,12 +224,13 @@ inline void brushSculptor(const BrushScene& s, qel::Sculptor::TAction action, qe
 // the brush centre as a steady hand does.
 class BrushStroke {
 public:
+    // With start, the stroke's first step runs at once.
     BrushStroke(const BrushScene& s, qel::Sculptor::TAction action,
-                qel::Sculptor::TSelect select = qel::Sculptor::SelectElement)
+                qel::Sculptor::TSelect select = qel::Sculptor::SelectElement, bool start = true)
         : s_(s) {
         brushSculptor(s, action, select, sculptor_, sample_);
         list_.push_back(&sculptor_);
-        begin();
+        if (start) begin();
     }
 
     void stamp() {
@@ -245,14 +246,28 @@ public:
         stamp();
     }
 
+    // A later step from one point to the next (a drag), and a drag's end
+    // at its last point.
+    void stampAlong(const qel::vec3& from, const qel::vec3& to) {
+        sculptor_.samples[1].point = from;
+        sculptor_.samples[2].point = to;
+        s_.mesh->sculpt(list_);
+    }
+    void endAt(const qel::vec3& at) {
+        sculptor_.state = qel::Gesture::Ended;
+        stampAlong(at, at);
+    }
+
     // The stroke's first step (two samples), as the view always sends it
     // after clearing the element: what a stroke keeps for its later stamps
-    // and its end starts there.
-    void begin() {
+    // and its end starts there. A drag begins at its first point.
+    void begin() { begin(s_.centre - s_.step, s_.centre); }
+    void begin(const qel::vec3& first, const qel::vec3& second) {
         // The view clears what the last stroke kept before every stroke.
         s_.mesh->clearStroke();
         sculptor_.samples.assign(2, sample_);
-        sculptor_.samples[0].point = s_.centre - s_.step;
+        sculptor_.samples[0].point = first;
+        sculptor_.samples[1].point = second;
         sculptor_.state = qel::Gesture::Moving;
         s_.mesh->sculpt(list_);
         sculptor_.samples.push_back(sample_);

@@ -5,6 +5,7 @@
 // would: the same vertices, influences, sector records and faces.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -58,7 +59,8 @@ void unmark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 
 
 bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     std::vector<std::int32_t> near;
-    if (!grid(m, radius).near(centre, radius, false, near)) return false;
+    const MeshStrokeGrid* g = grid(m, radius);
+    if (!g || !g->near(centre, radius, false, near)) return false;
     // The scan's tests on the vertices near the ball, then in index order.
     const float r2 = radius * radius;
     std::size_t in = 0;
@@ -87,11 +89,15 @@ void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, cons
         const vec3 d = r.position - centre;
         return inBox(d, radius, true) && squared(d) <= r2;
     };
-    if (stamping_) {
-        if (grid(m, radius).near(centre, radius, true, out)) {
+    const MeshStrokeGrid* g = stamping_ ? grid(m, radius) : nullptr;
+    if (g) {
+        if (g->near(centre, radius, true, out)) {
             std::size_t in = 0;
-            for (const std::int32_t v : out)
-                if (inside(v)) out[in++] = v;
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                // The grid lists the vertices by cell: their records lie scattered.
+                if (i + 16 < out.size()) __builtin_prefetch(&m.vertices[out[i + 16]]);
+                if (inside(out[i])) out[in++] = out[i];
+            }
             out.resize(in);
             std::sort(out.begin(), out.end());
             return;
@@ -240,20 +246,10 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
     m.influences.clear();
     m.sectorInfluences.clear();
     // The vertices of the closed ball, in index order, each with a bit.
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y) || !std::isfinite(centre.z) || !std::isfinite(radius))
+        return false;
     std::vector<std::int32_t> inBall;
-    if (!grid(m, radius).near(centre, radius, true, inBall)) return false;
-    const float r2 = radius * radius;
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < inBall.size(); ++i) {
-        // The grid lists the vertices by cell: their records lie scattered.
-        if (i + 16 < inBall.size()) __builtin_prefetch(&m.vertices[inBall[i + 16]]);
-        const std::int32_t v = inBall[i];
-        const MeshVertex& r = m.vertices[v];
-        const vec3 d = r.position - centre;
-        if (r.isActive() && inBox(d, radius, true) && squared(d) <= double(r2)) inBall[n++] = v;
-    }
-    inBall.resize(n);
-    std::sort(inBall.begin(), inBall.end());
+    scopeVerticesInBall(m, nullptr, centre, radius, inBall);
     static thread_local std::vector<std::uint64_t> bits;
     if (bits.size() * 64 < m.vertices.size()) bits.resize((m.vertices.size() + 63) / 64, 0);
     for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);

@@ -422,6 +422,36 @@ TEST(StrokeGrid, StampsSelectWhatTheScanSelects) {
     }
 }
 
+// A Deform drag of forty stamps over ten brush radii on a mesh whose grid is
+// kept: every vertex the brush carries crosses many cells, and every step
+// moves what the same step moves scanning every vertex.
+TEST(StrokeGrid, DragAcrossManyCellsSelectsWhatTheScanSelects) {
+    MeshPtr kept = creasedSphere();
+    const vec3 at = kept->vertices[9].position;
+    {
+        Stroke warm(Sculptor::Deform, Sculptor::SelectElement);
+        warm.press(*kept, sample(*kept, -at, 0.3f));
+        warm.step(*kept, sample(*kept, -at * 1.01f, 0.3f), true);
+    }
+    ASSERT_TRUE(kept->strokeGridKept());
+    MeshPtr scanned(kept->clone());
+    Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+    s.press(*kept, sample(*kept, at, 0.3f));
+    const vec3 dir = normalize(cross(at, vec3(0, 0, 1))) * 0.075f;
+    for (int i = 1; i <= 40; ++i) {
+        s.step(*kept, sample(*kept, at + dir * float(i), 0.3f), i == 40);
+        const std::vector<SBrush>& samples = s.samples();
+        const vec3 P = samples[samples.size() - 2].point, L = samples.back().point;
+        scanned->selectV(P, 0.3f, true);
+        scanned->_deform(L - P);
+        scanned->applyDisplacement();
+        scanned->deselectAll();
+        if (i == 40) scanned->calculateNormals(2);
+        ASSERT_TRUE(sameBits(*kept, *scanned, i == 40)) << "step " << i;
+    }
+    EXPECT_TRUE(kept->strokeGridKept());
+}
+
 // Many short scoped strokes, each first stamp deciding from a walk as far as
 // the ball when it can: parts that meet in the ball (a small sphere beside
 // a large one, the far side of a torus's hole), creased patches the brush
@@ -580,6 +610,13 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
         [&](Mesh& m) {
             const vec3 n = normalize(at);
             m.subSphere(at, n, at + vec3(0.25f, 0, 0), true, pbr());
+        },
+        // A drag of forty stamps over ten brush radii: the vertices it
+        // carries cross many cells.
+        [&](Mesh& m) {
+            Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+            s.press(m, sample(m, at, 0.3f));
+            for (int i = 1; i <= 40; ++i) s.step(m, sample(m, at + vec3(0.075f, 0, 0) * float(i), 0.3f), i == 40);
         },
     };
     strokes(nullptr);
