@@ -39,6 +39,7 @@ void MeshStrokeGrid::drop() {
     movedDuringBuild_ = {};
     moverHead_ = {};
     movers_ = {};
+    freeMover_ = -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -66,6 +67,7 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
         movedDuringBuild_.clear();
         moverHead_ = {};
         movers_ = {};
+        freeMover_ = -1;
     }
     for (;;) {
         if (nextVertex_ >= n) {
@@ -196,7 +198,7 @@ bool MeshStrokeGrid::near(const vec3& centre, float radius, bool closed, std::ve
             for (int x = from[0]; x <= to[0]; ++x)
                 for (std::int32_t i = moverHead_[row + std::size_t(x)]; i >= 0; i = movers_[std::size_t(i)].next) {
                     const Mover& e = movers_[std::size_t(i)];
-                    if (e.vertex >= 0 && inBox(e.position)) out.push_back(e.vertex);
+                    if (inBox(e.position)) out.push_back(e.vertex);
                 }
         }
     return true;
@@ -204,10 +206,30 @@ bool MeshStrokeGrid::near(const vec3& centre, float radius, bool closed, std::ve
 
 void MeshStrokeGrid::enter(int v, std::int32_t c, const vec3& p) {
     if (moverHead_.empty()) moverHead_.assign(start_.size() - 1, -1);
-    const std::int32_t i = std::int32_t(movers_.size());
-    movers_.push_back({v, moverHead_[std::size_t(c)], p});
+    std::int32_t i = freeMover_;
+    if (i >= 0) {
+        freeMover_ = movers_[std::size_t(i)].next;
+    } else {
+        i = std::int32_t(movers_.size());
+        movers_.emplace_back();
+    }
+    const std::int32_t head = moverHead_[std::size_t(c)];
+    movers_[std::size_t(i)] = {v, head, -1, p};
+    if (head >= 0) movers_[std::size_t(head)].prev = i;
     moverHead_[std::size_t(c)] = i;
     held_[std::size_t(v)].slot = MoverBit | std::uint32_t(i);
+}
+
+void MeshStrokeGrid::leave(std::int32_t i, std::int32_t c) {
+    Mover& e = movers_[std::size_t(i)];
+    if (e.prev >= 0)
+        movers_[std::size_t(e.prev)].next = e.next;
+    else
+        moverHead_[std::size_t(c)] = e.next;
+    if (e.next >= 0) movers_[std::size_t(e.next)].prev = e.prev;
+    e.vertex = -1;
+    e.next = freeMover_;
+    freeMover_ = i;
 }
 
 void MeshStrokeGrid::moved(int v, const vec3& p) {
@@ -231,20 +253,16 @@ void MeshStrokeGrid::moved(int v, const vec3& p) {
             at_[h.slot] = p;
         return;
     }
-    // Out of its cell: its entry there no longer matches any box.
+    // Out of its cell: its entry there goes (a binned one is left matching
+    // no box).
     if (h.cell >= 0) {
         if (mover)
-            movers_[h.slot & ~MoverBit].vertex = -1;
+            leave(std::int32_t(h.slot & ~MoverBit), h.cell);
         else
             at_[h.slot] = vec3(NAN, NAN, NAN);
     }
     h.cell = c;
-    if (c < 0) return;
-    if (movers_.size() >= std::size_t(std::max(vertexCount_, 4096))) {
-        drop();
-        return;
-    }
-    enter(v, c, p);
+    if (c >= 0) enter(v, c, p);
 }
 
 void MeshStrokeGrid::follow(const Mesh& m) {

@@ -8,8 +8,6 @@
 // entered (a vertex of no finite position is in none), so that a drag
 // carrying vertices across many cells never asks for the grid again. A
 // vertex outside the box is binned in the nearest cell along each axis.
-// Past as many moves between cells as there are vertices the lists are
-// dropped with the grid, to be built again compact.
 //
 // A grid is built in steps of bounded time (buildStep), so that the frames
 // of a stroke share its cost: it is not read until the last step. Moves
@@ -71,6 +69,8 @@ private:
     void layCells(float radius);
     // Puts vertex v on the list of cell c.
     void enter(int v, std::int32_t c, const vec3& p);
+    // Takes entry i off the list of cell c.
+    void leave(std::int32_t i, std::int32_t c);
     // The steps of a build over vertices [from, to).
     void boxRun(const Mesh& m, int from, int to);
     void binRun(const Mesh& m, int from, int to);
@@ -97,14 +97,17 @@ private:
     std::vector<vec3> at_;              // their positions, entry by entry (not a number: moved out)
     std::vector<Held> held_;            // per vertex
     // The vertices that entered a cell since the build, per cell a list
-    // (newest first) through next; an entry whose vertex moved on is dead.
+    // linked both ways; the entry of a vertex that moves on is unlinked and
+    // kept for the next vertex to enter a cell (free entries chained
+    // through next).
     struct Mover {
         std::int32_t vertex;
-        std::int32_t next;
+        std::int32_t next, prev;
         vec3 position;
     };
     std::vector<std::int32_t> moverHead_;  // per cell, -1 none (empty until the first mover)
     std::vector<Mover> movers_;
+    std::int32_t freeMover_ = -1;
 
     // A build under way: its phase, the next vertex of the phase, the box
     // so far, the radius asked for and the moves made during it.
