@@ -69,9 +69,12 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
         movers_ = {};
         freeMover_ = -1;
     }
-    for (;;) {
+    auto elapsed = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); };
+    for (bool ran = false;; ran = true) {
         if (nextVertex_ >= n) {
-            // The phase is done: on to the next.
+            // The phase is done: on to the next. The passes between phases
+            // begin a step of their own unless this one has hardly begun.
+            if (ran && elapsed() >= budgetMs / 4) return false;
             if (phase_ == Box) {
                 layCells(buildRadius_);
                 phase_ = Bin;
@@ -96,7 +99,7 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
                 placeRun(nextVertex_, to);
             nextVertex_ = to;
         }
-        if (std::chrono::duration<double, std::milli>(Clock::now() - t0).count() >= budgetMs) return false;
+        if (elapsed() >= budgetMs) return false;
     }
 }
 
@@ -130,17 +133,17 @@ void MeshStrokeGrid::layCells(float radius) {
     }
     perCell_ = 1.0 / cell_;
     const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
-    held_.assign(std::size_t(vertexCount_), Held());
+    // Filled vertex by vertex as they are binned.
+    held_.clear();
+    held_.reserve(std::size_t(vertexCount_));
     start_.assign(cells + 1, 0);
 }
 
 void MeshStrokeGrid::binRun(const Mesh& m, int from, int to) {
-    int v = from;
     m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) {
-        Held& h = held_[std::size_t(v++)];
-        h.position = r.position;
-        h.cell = cellOf(r.position);
-        if (h.cell >= 0) ++start_[std::size_t(h.cell) + 1];
+        const std::int32_t c = cellOf(r.position);
+        held_.push_back(Held{c, 0, r.position});
+        if (c >= 0) ++start_[std::size_t(c) + 1];
     });
 }
 
