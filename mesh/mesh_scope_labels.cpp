@@ -2,6 +2,9 @@
 
 #include "mesh/mesh_scope_labels.h"
 
+#include <algorithm>
+#include <chrono>
+#include <limits>
 #include <utility>
 
 #include "mesh/mesh.h"
@@ -9,6 +12,9 @@
 namespace qel {
 
 namespace {
+
+// Faces per run of a step, between looks at the clock.
+constexpr int RunLength = 32768;
 
 // The root of x's set, halving the path on the way.
 std::int32_t root(std::vector<std::int32_t>& parent, std::int32_t x) {
@@ -37,57 +43,118 @@ bool MeshScopeLabels::found(const Mesh& m) const {
 
 bool MeshScopeLabels::current(const Mesh& m) const { return found(m) && usable_; }
 
+void MeshScopeLabels::drop() {
+    found_ = false;
+    phase_ = Idle;
+    links_ = {};
+    flags_ = {};
+}
+
 void MeshScopeLabels::find(const Mesh& m) {
-    const int nF = m.faceCount(), nV = m.vertexCount();
-    vertexCount_ = nV;
-    faceCount_ = nF;
-    found_ = true;
-    usable_ = true;
-    // What the walks read of the faces, flat: the links that lead to an
-    // active face (else -1) and the sharp marks; and the faces per vertex.
-    std::vector<std::int32_t> links(3 * std::size_t(nF), -1);
-    std::vector<std::uint8_t> flags(std::size_t(nF), 0);
-    holding_.assign(std::size_t(nV), 0);
-    std::int32_t f = 0;
-    m.faces.forRange(0, m.faces.size(), [&](const MeshFace& F) {
-        const std::size_t i = std::size_t(f++);
-        flags[i] = F.flags;
+    while (!step(m, std::numeric_limits<double>::infinity())) {
+    }
+}
+
+bool MeshScopeLabels::active(std::int32_t g) const {
+    return g >= 0 && g < faceCount_ && (flags_[std::size_t(g)] & MeshFace::ActiveBit);
+}
+
+bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point t0 = Clock::now();
+    if (found(m)) return true;
+    const int nF = m.faceCount();
+    if (phase_ == Idle || faceCount_ != nF || vertexCount_ != m.vertexCount()) {
+        found_ = false;
+        vertexCount_ = m.vertexCount();
+        faceCount_ = nF;
+        usable_ = true;
+        phase_ = Copy;
+        next_ = 0;
+        links_.assign(3 * std::size_t(nF), -1);
+        flags_.assign(std::size_t(nF), 0);
+        holding_.assign(std::size_t(vertexCount_), 0);
+        component_.resize(std::size_t(nF));
+        patch_.resize(std::size_t(nF));
+    }
+    for (;;) {
+        if (next_ >= nF) {
+            next_ = 0;
+            if (phase_ == Copy) {
+                phase_ = Join;
+            } else if (phase_ == Join) {
+                phase_ = Flatten;
+            } else {
+                phase_ = Idle;
+                found_ = true;
+                links_ = {};
+                flags_ = {};
+                return true;
+            }
+        } else {
+            const int to = std::min(nF, next_ + RunLength);
+            if (phase_ == Copy) {
+                copyRun(m, next_, to);
+            } else if (phase_ == Join) {
+                if (!joinRun(next_, to)) {
+                    // Links the walks cross one way only: no labels.
+                    usable_ = false;
+                    component_ = {};
+                    patch_ = {};
+                    phase_ = Idle;
+                    found_ = true;
+                    links_ = {};
+                    flags_ = {};
+                    return true;
+                }
+            } else {
+                flattenRun(next_, to);
+            }
+            next_ = to;
+        }
+        if (std::chrono::duration<double, std::milli>(Clock::now() - t0).count() >= budgetMs) return false;
+    }
+}
+
+void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
+    std::int32_t f = from;
+    m.faces.forRange(std::size_t(from), std::size_t(to), [&](const MeshFace& F) {
+        const std::size_t i = std::size_t(f);
+        component_[i] = patch_[i] = f++;
+        flags_[i] = F.flags;
         if (!F.isActive()) return;
         for (int k = 0; k < 3; ++k) {
-            links[3 * i + std::size_t(k)] = F.f[k];
+            links_[3 * i + std::size_t(k)] = F.f[k];
             const int v = F.v[k];
             if (m.validVertex(v) && holding_[std::size_t(v)] < 255) ++holding_[std::size_t(v)];
         }
     });
-    auto active = [&](std::int32_t g) { return g >= 0 && g < nF && (flags[std::size_t(g)] & MeshFace::ActiveBit); };
-    component_.resize(std::size_t(nF));
-    patch_.resize(std::size_t(nF));
-    for (std::int32_t i = 0; i < nF; ++i) component_[std::size_t(i)] = patch_[std::size_t(i)] = i;
-    for (std::int32_t i = 0; i < nF && usable_; ++i) {
+}
+
+bool MeshScopeLabels::joinRun(int from, int to) {
+    for (std::int32_t i = from; i < to; ++i) {
         if (!active(i)) continue;
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t g = links[3 * std::size_t(i) + std::size_t(k)];
+            const std::int32_t g = links_[3 * std::size_t(i) + std::size_t(k)];
             if (!active(g)) continue;
             // A walk crosses the edge both ways, or the labels cannot stand
             // for what it reaches.
-            const std::int32_t* back = &links[3 * std::size_t(g)];
+            const std::int32_t* back = &links_[3 * std::size_t(g)];
             const int e = back[0] == i ? 0 : back[1] == i ? 1 : back[2] == i ? 2 : -1;
-            const bool sharp = flags[std::size_t(i)] & MeshFace::SHARP[k];
-            if (e < 0 || sharp != bool(flags[std::size_t(g)] & MeshFace::SHARP[e])) {
-                usable_ = false;
-                break;
-            }
+            const bool sharp = flags_[std::size_t(i)] & MeshFace::SHARP[k];
+            if (e < 0 || sharp != bool(flags_[std::size_t(g)] & MeshFace::SHARP[e])) return false;
             if (g > i) continue;  // joined from g's side
             join(component_, i, g);
             if (!sharp) join(patch_, i, g);
         }
     }
-    if (!usable_) {
-        component_ = {};
-        patch_ = {};
-        return;
-    }
-    for (std::int32_t i = 0; i < nF; ++i) {
+    return true;
+}
+
+void MeshScopeLabels::flattenRun(int from, int to) {
+    // Roots are the lowest face of their set: a face's root is found (and
+    // written) before any face above it asks for it.
+    for (std::int32_t i = from; i < to; ++i) {
         const bool on = active(i);
         component_[std::size_t(i)] = on ? root(component_, i) : -1;
         patch_[std::size_t(i)] = on ? root(patch_, i) : -1;

@@ -8,11 +8,14 @@
 //
 // The labels hold for the topology they were found on. Every edit that
 // changes links, sharp marks, active bits or face corners drops them
-// (Mesh::topologyEdited); they are also refused when the record counts
-// differ from those they were found for, and they are never used for a mesh
-// whose links the walks would cross one way only (a link that does not come
-// back, or is sharp on one side alone): there the walk's reach is not a
-// component, and only the walk can tell.
+// (Mesh::topologyEdited), a search under way too; they are also refused
+// when the record counts differ from those they were found for, and they
+// are never used for a mesh whose links the walks would cross one way only
+// (a link that does not come back, or is sharp on one side alone): there
+// the walk's reach is not a component, and only the walk can tell.
+//
+// They are found in steps of bounded time (step), so that the frames of
+// strokes share the cost, or at once (find).
 
 #include <cstddef>
 #include <cstdint>
@@ -29,10 +32,13 @@ public:
     // Found for the mesh as it is (usable or not): finding them again would
     // give the same answer.
     bool found(const Mesh& m) const;
-    // Finds the labels of every face of the mesh (one pass over the faces
-    // and two over their links).
+    // Goes on finding the labels of the mesh's faces for about budgetMs (at
+    // least one run of faces); a search for other record counts starts
+    // anew. True when they are found.
+    bool step(const Mesh& m, double budgetMs);
+    // Finds them at once (a search under way is finished).
     void find(const Mesh& m);
-    void drop() { found_ = false; }
+    void drop();
 
     // The label of active face f's component (scope: patch false) or patch;
     // equal labels, one scope.
@@ -43,11 +49,25 @@ public:
     int holding(int v) const { return holding_[std::size_t(v)]; }
 
 private:
+    enum Phase { Idle, Copy, Join, Flatten };
+    // The steps over faces [from, to): what the walks read of them copied
+    // flat (links to active faces, sharp marks) with the faces per vertex;
+    // the sets of faces joined across their edges; each face's root.
+    void copyRun(const Mesh& m, int from, int to);
+    bool joinRun(int from, int to);
+    void flattenRun(int from, int to);
+    bool active(std::int32_t g) const;
+
     bool found_ = false;
     bool usable_ = false;
     int vertexCount_ = 0, faceCount_ = 0;
     std::vector<std::int32_t> component_, patch_;  // per face; -1 for an inactive face
     std::vector<std::uint8_t> holding_;            // per vertex
+    // A search under way.
+    Phase phase_ = Idle;
+    int next_ = 0;
+    std::vector<std::int32_t> links_;  // 3 per face
+    std::vector<std::uint8_t> flags_;  // per face
 };
 
 }  // namespace qel

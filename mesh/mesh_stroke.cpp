@@ -84,7 +84,7 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
 }
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
-    if (running) stepped_ = false;
+    if (running) stepped_ = labelsStepped_ = false;
     if (running && open_ && steps_ < 2) ++steps_;
     running_ = running;
     recording_ = recording && open_;

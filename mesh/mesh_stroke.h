@@ -18,9 +18,10 @@
 // - The component and patch labels of the faces (mesh_scope_labels.h), so
 //   that a scoped stamp whose ball reaches parts of the scope its walk
 //   near the seed does not (the far side of a thin wall) decides from the
-//   faces of each vertex instead of walking the whole scope. Found when a
-//   stamp would otherwise walk it; kept across strokes until an edit of the
-//   topology drops them (Mesh::topologyEdited).
+//   faces of each vertex instead of walking the whole scope. Found in
+//   steps while scoped stamps decide from the walk near the seed, at once
+//   when a stamp would otherwise walk the whole scope; kept across strokes
+//   until an edit of the topology drops them (Mesh::topologyEdited).
 //
 // The grid outlives the stroke. Binning every vertex costs more than a
 // frame on a large mesh, so it is built in steps of bounded time, one per
@@ -158,6 +159,7 @@ private:
     int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
     bool stale_ = false;      // positions may have been written since the grid last read them
     bool stepped_ = false;    // this sculpt call took the grid's build a step further
+    bool labelsStepped_ = false;  // and the search for the scope labels
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_

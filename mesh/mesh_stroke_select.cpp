@@ -21,6 +21,10 @@ using namespace selection;
 
 namespace {
 
+// The time one sculpt call gives the search for the scope labels, in
+// milliseconds.
+constexpr double LabelStepMs = 2.0;
+
 // The fans of a selection lie one after the other: a pass that reads and
 // marks the flags of every fan face in order asks for those of the face
 // some entries ahead, since in a scattered mesh each waits on memory.
@@ -123,10 +127,16 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
     MeshStrokeScope& kept = scope(patch);
     if (kept.holds(m, seed) && selectKept(m, kept, centre, radius, patch)) return;
     if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
-    if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) return;
+    if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) {
+        // The labels are found meanwhile, a step per sculpt call, for the
+        // stamps that reach where the walk near the seed cannot decide.
+        if (!labelsStepped_) labels_.step(m, LabelStepMs);
+        labelsStepped_ = true;
+        return;
+    }
     // Only the whole walk of the scope could decide: the labels of every
-    // face cost about as much, and decide this stamp and every later one
-    // until the topology changes.
+    // face cost less, and decide this stamp and every later one until the
+    // topology changes.
     if (!labels_.found(m)) {
         labels_.find(m);
         if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;

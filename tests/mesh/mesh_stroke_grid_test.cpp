@@ -1,7 +1,9 @@
 // The vertex grid of the stroke selections: built in steps while vertices
 // move, and kept in step with moves that carry vertices many cells away,
 // out of the box it was built over, to no finite position and back, it
-// lists exactly the vertices a scan finds in every box asked for.
+// lists exactly the vertices a scan finds in every box asked for. The
+// scope labels, found in steps or at once, group the faces as the patch
+// and component walks do.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_scope_labels.h"
 #include "mesh/mesh_stroke_grid.h"
 #include "mesh/mesh_util.h"
 
@@ -110,4 +113,42 @@ TEST(StrokeGridCells, FollowBinsAppendedVerticesAndDropsForFewer) {
     std::unique_ptr<Mesh> fewer(meshtest::smoothSphere(3));
     g.follow(*fewer);
     EXPECT_FALSE(g.built());
+}
+
+TEST(StrokeScopeLabels, FoundInStepsGroupTheFacesAsTheWalksDo) {
+    // Two creased spheres (two components of twenty patches), one with an
+    // open hole, in shuffled face order.
+    std::unique_ptr<Mesh> a(meshtest::torus(30, 20, 2, 0.6, true, true));
+    std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+    std::unique_ptr<Mesh> b(Mesh::Sphere(base.get(), 2, true, true));
+    for (int f = 0; f < 6; ++f) b->faceErase(f);
+    std::unique_ptr<Mesh> m(new Mesh(a.get(), b.get()));
+    m->initialize(Element::ResizeKeep);
+    MeshScopeLabels stepped, atOnce;
+    int steps = 0;
+    while (!stepped.step(*m, 0.0)) ASSERT_LT(++steps, 1000);
+    EXPECT_GT(steps, 0);
+    atOnce.find(*m);
+    ASSERT_TRUE(stepped.current(*m));
+    for (const bool patch : {false, true})
+        for (int f = 0; f < m->faceCount(); f += 37) {
+            if (!m->activeFace(f)) continue;
+            int face = f;
+            patch ? m->selectF_(vec3(), true, face) : m->selectF(vec3(), true, face);
+            std::vector<int> walked = m->selectedFaces, labelled;
+            m->deselectAll();
+            for (int g = 0; g < m->faceCount(); ++g)
+                if (m->activeFace(g) && stepped.label(g, patch) == stepped.label(f, patch)) {
+                    labelled.push_back(g);
+                    ASSERT_EQ(atOnce.label(g, patch), atOnce.label(f, patch));
+                }
+            std::sort(walked.begin(), walked.end());
+            ASSERT_EQ(labelled, walked) << "face " << f << (patch ? " patch" : " component");
+        }
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        int holding = 0;
+        for (int f = 0; f < m->faceCount(); ++f)
+            if (m->activeFace(f)) holding += m->faces[f].corner(v) >= 0;
+        ASSERT_EQ(stepped.holding(v), std::min(holding, 255)) << v;
+    }
 }
