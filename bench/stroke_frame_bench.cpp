@@ -198,12 +198,29 @@ double timedFrame(benchmark::State& state, Scene& s, Step&& step) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// The frames of a stroke before its end: the median, the worst and how many
-// exceed 16 ms.
-struct Frames {
-    std::vector<double> ms;
-    double worst() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
-    int over16() const { return int(std::count_if(ms.begin(), ms.end(), [](double t) { return t > 16; })); }
+// The frames of whole strokes: of each its first, worst and median frame
+// before its end, how many of those exceed 16 ms, and its end; reported as
+// medians over the strokes.
+struct StrokeFrames {
+    std::vector<double> firsts, worsts, medians, overs, ends;
+    // One stroke's frames before its end and its end; false (nothing kept)
+    // when one of them failed.
+    bool add(const std::vector<double>& ms, double end) {
+        if (ms.empty() || end < 0 || *std::min_element(ms.begin(), ms.end()) < 0) return false;
+        firsts.push_back(ms.front());
+        worsts.push_back(*std::max_element(ms.begin(), ms.end()));
+        medians.push_back(benchgoals::median(ms));
+        overs.push_back(double(std::count_if(ms.begin(), ms.end(), [](double t) { return t > 16; })));
+        ends.push_back(end);
+        return true;
+    }
+    void report(benchmark::State& state, bool first) const {
+        if (first) state.counters["first_frame_ms"] = benchgoals::median(firsts);
+        state.counters["worst_frame_ms"] = benchgoals::median(worsts);
+        state.counters["median_frame_ms"] = benchgoals::median(medians);
+        state.counters["frames_over_16"] = benchgoals::median(overs);
+        state.counters["end_frame_ms"] = benchgoals::median(ends);
+    }
 };
 
 // The first stroke on a mesh as it comes from a load: a fresh copy of the
@@ -213,7 +230,7 @@ struct Frames {
 void firstStroke(benchmark::State& state, Order order) {
     Scene& source = scene(order);
     if (!drawnScene(state, order)) return;
-    std::vector<double> firsts, worsts, medians, ends, overs;
+    StrokeFrames frames;
     for (auto _ : state) {
         state.PauseTiming();
         Scene fresh;
@@ -225,27 +242,17 @@ void firstStroke(benchmark::State& state, Order order) {
         const bool drawn = benchgl::drawMesh(state, *fresh.mesh);
         state.ResumeTiming();
         if (!drawn) break;
-        Frames f;
+        std::vector<double> ms;
         std::unique_ptr<Stroke> stroke;
-        f.ms.push_back(timedFrame(state, fresh, [&] { stroke = std::make_unique<Stroke>(fresh, qel::Sculptor::Deform); }));
-        for (int i = 0; i < 16; ++i) f.ms.push_back(timedFrame(state, fresh, [&] { stroke->stamp(); }));
-        const double end = timedFrame(state, fresh, [&] { stroke->end(); });
-        if (end < 0 || f.worst() < 0 || *std::min_element(f.ms.begin(), f.ms.end()) < 0) break;
-        firsts.push_back(f.ms.front());
-        worsts.push_back(f.worst());
-        medians.push_back(benchgoals::median(f.ms));
-        overs.push_back(f.over16());
-        ends.push_back(end);
+        ms.push_back(timedFrame(state, fresh, [&] { stroke = std::make_unique<Stroke>(fresh, qel::Sculptor::Deform); }));
+        for (int i = 0; i < 16; ++i) ms.push_back(timedFrame(state, fresh, [&] { stroke->stamp(); }));
+        if (!frames.add(ms, timedFrame(state, fresh, [&] { stroke->end(); }))) break;
         state.PauseTiming();
         stroke.reset();
         fresh.mesh.reset();
         state.ResumeTiming();
     }
-    state.counters["first_frame_ms"] = benchgoals::median(firsts);
-    state.counters["worst_frame_ms"] = benchgoals::median(worsts);
-    state.counters["median_frame_ms"] = benchgoals::median(medians);
-    state.counters["frames_over_16"] = benchgoals::median(overs);
-    state.counters["end_frame_ms"] = benchgoals::median(ends);
+    frames.report(state, true);
 }
 
 // Deform drags as a user makes them on the scene's mesh, its grid kept: 40
@@ -269,29 +276,21 @@ void drag(benchmark::State& state, Order order) {
         const double a = arc * (back ? 40 - i : i) / 40.0;
         return c + (u * float(std::cos(a)) + t * float(std::sin(a))) * R;
     };
-    std::vector<double> worsts, medians, ends, overs;
+    StrokeFrames frames;
     bool back = false;
     for (auto _ : state) {
-        Frames f;
+        std::vector<double> ms;
         std::unique_ptr<Stroke> stroke;
-        f.ms.push_back(timedFrame(state, *s, [&] {
+        ms.push_back(timedFrame(state, *s, [&] {
             stroke = std::make_unique<Stroke>(*s, qel::Sculptor::Deform, qel::Sculptor::SelectElement, false);
             stroke->begin(at(0, back), at(1, back));
         }));
         for (int i = 1; i < 40; ++i)
-            f.ms.push_back(timedFrame(state, *s, [&] { stroke->stampAlong(at(i, back), at(i + 1, back)); }));
-        const double end = timedFrame(state, *s, [&] { stroke->endAt(at(40, back)); });
-        if (end < 0 || *std::min_element(f.ms.begin(), f.ms.end()) < 0) break;
-        worsts.push_back(f.worst());
-        medians.push_back(benchgoals::median(f.ms));
-        overs.push_back(f.over16());
-        ends.push_back(end);
+            ms.push_back(timedFrame(state, *s, [&] { stroke->stampAlong(at(i, back), at(i + 1, back)); }));
+        if (!frames.add(ms, timedFrame(state, *s, [&] { stroke->endAt(at(40, back)); }))) break;
         back = !back;
     }
-    state.counters["worst_frame_ms"] = benchgoals::median(worsts);
-    state.counters["median_frame_ms"] = benchgoals::median(medians);
-    state.counters["frames_over_16"] = benchgoals::median(overs);
-    state.counters["end_frame_ms"] = benchgoals::median(ends);
+    frames.report(state, false);
 }
 
 void end(benchmark::State& state, Order order) {

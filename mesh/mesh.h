@@ -272,10 +272,8 @@ public:
     // code that writes positions into the vertex list directly calls it
     // too. Between such calls the grid trusts the positions it holds.
     void positionsEdited();
-    // Links, sharp marks, active bits or face corners were written: the
-    // component and patch labels the scoped stamps read are found again.
-    // The same rule: the mesh's own edits call it, as must code that writes
-    // those fields directly.
+    // The same for links, sharp marks, active bits or face corners: the
+    // component and patch labels of the scoped stamps are found again.
     void topologyEdited();
 
 private:

@@ -59,6 +59,19 @@ bool MeshScopeLabels::active(std::int32_t g) const {
     return g >= 0 && g < faceCount_ && (flags_[std::size_t(g)] & MeshFace::ActiveBit);
 }
 
+bool MeshScopeLabels::finish(bool usable) {
+    usable_ = usable;
+    if (!usable) {
+        component_ = {};
+        patch_ = {};
+    }
+    phase_ = Idle;
+    found_ = true;
+    links_ = {};
+    flags_ = {};
+    return true;
+}
+
 bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point t0 = Clock::now();
@@ -85,28 +98,15 @@ bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
             } else if (phase_ == Join) {
                 phase_ = Flatten;
             } else {
-                phase_ = Idle;
-                found_ = true;
-                links_ = {};
-                flags_ = {};
-                return true;
+                return finish(true);
             }
         } else {
             const int to = std::min(nF, next_ + RunLength);
             if (phase_ == Copy) {
                 copyRun(m, next_, to);
             } else if (phase_ == Join) {
-                if (!joinRun(next_, to)) {
-                    // Links the walks cross one way only: no labels.
-                    usable_ = false;
-                    component_ = {};
-                    patch_ = {};
-                    phase_ = Idle;
-                    found_ = true;
-                    links_ = {};
-                    flags_ = {};
-                    return true;
-                }
+                // Links the walks cross one way only: no labels.
+                if (!joinRun(next_, to)) return finish(false);
             } else {
                 flattenRun(next_, to);
             }

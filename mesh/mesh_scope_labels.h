@@ -57,6 +57,8 @@ private:
     bool joinRun(int from, int to);
     void flattenRun(int from, int to);
     bool active(std::int32_t g) const;
+    // The end of a search: the labels found, usable or not. True.
+    bool finish(bool usable);
 
     bool found_ = false;
     bool usable_ = false;

@@ -59,6 +59,29 @@ bool marked(const std::vector<std::uint64_t>& marks, int f) { return (marks[std:
 void mark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63); }
 void unmark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] &= ~(std::uint64_t(1) << (f & 63)); }
 
+// Lists the faces of the gathered fans that inScope(face) admits and, in a
+// patch, the sector records of their vertices (t from ts, fan by fan);
+// after each fan, check(vertex, faces listed) says whether to go on. False
+// when a check stopped it.
+template <class InScope, class Check>
+bool listScopeFaces(Mesh& m, const VertexFans& fans, const std::vector<float>& ts, bool patch, InScope&& inScope,
+                    Check&& check) {
+    FlagsAhead ahead(m, fans);
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int held = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
+            if (!inScope(x->face)) continue;
+            ++held;
+            listFace(m, x->face);
+            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
+        }
+        if (!check(v, held)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
@@ -187,24 +210,14 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // holding its vertex (else the fan misses some: the walk decides).
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
-    FlagsAhead ahead(m, fans);
-    for (std::size_t i = 0; i < fans.size(); ++i) {
-        const int v = fans.vertex(i);
-        int held = 0;
-        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
-            ahead.next();
-            if (!scope.hasFace(x->face)) continue;
-            ++held;
-            listFace(m, x->face);
-            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
-        }
-        const int holding = scope.holding[std::size_t(v)];
-        if (held != holding && !(holding == 255 && held >= 255)) {
-            m.deselectAll();
-            return false;
-        }
-    }
-    return true;
+    const bool listed = listScopeFaces(
+        m, fans, ts, patch, [&](int f) { return scope.hasFace(f); },
+        [&](int v, int held) {
+            const int holding = scope.holding[std::size_t(v)];
+            return held == holding || (holding == 255 && held >= 255);
+        });
+    if (!listed) m.deselectAll();
+    return listed;
 }
 
 bool MeshStroke::selectByLabels(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
@@ -238,17 +251,8 @@ bool MeshStroke::selectByLabels(Mesh& m, const vec3& centre, float radius, int s
     // The scope's faces round them, as selectKept lists them.
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
-    FlagsAhead ahead(m, fans);
-    for (std::size_t i = 0; i < fans.size(); ++i) {
-        const int v = fans.vertex(i);
-        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
-            ahead.next();
-            if (labels_.label(x->face, patch) != scope) continue;
-            listFace(m, x->face);
-            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
-        }
-    }
-    return true;
+    return listScopeFaces(
+        m, fans, ts, patch, [&](int f) { return labels_.label(f, patch) == scope; }, [](int, int) { return true; });
 }
 
 bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {

@@ -136,6 +136,45 @@ void scopedStamp(Mesh& m, int action, Sculptor::TSelect select, const SBrush& P,
         m.deformG(P.point, L.point, P.radius, P.itemId);
 }
 
+// The record of the mesh as it stands, and that record read back into a
+// mesh as an undo does.
+std::shared_ptr<buffer> record(Mesh& m) {
+    auto b = std::make_shared<buffer>();
+    m.DataWrite(*b);
+    return b;
+}
+
+void readBack(Mesh& m, buffer& b) {
+    std::uint32_t tag = 0, length = 0;
+    b.readRecordHeader(tag, length);
+    const std::int32_t version = FILE_VERSION;
+    FILE_VERSION = FILE_VERSION_WRITTEN;
+    m.DataRead(b);
+    FILE_VERSION = version;
+    m.initialize(Element::ResizeKeep);
+}
+
+// For each edit: the mesh's record kept in before (for an edit that reads
+// it back), strokes on the mesh, the edit, then strokes on the edited mesh
+// and on a fresh copy of it (strokes(copy) compares them; with gridKept
+// the edit left the mesh's vertex grid kept).
+template <class Edits, class Strokes>
+void afterEachEdit(Mesh& kept, const Edits& edits, std::shared_ptr<buffer>& before, Strokes&& strokes,
+                   bool gridKept) {
+    int round = 0;
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(testing::Message() << "edit " << round++);
+        before = record(kept);
+        strokes(nullptr);
+        edit(kept);
+        if (gridKept) {
+            ASSERT_TRUE(kept.strokeGridKept());
+        }
+        MeshPtr copy(kept.clone());
+        strokes(copy.get());
+    }
+}
+
 }  // namespace
 
 // Strokes of every moving action and scope at random places; after each
@@ -585,24 +624,10 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
                 ASSERT_TRUE(sameBits(*steps[i], *copySteps[i])) << "scope " << scope << " step " << i;
         }
     };
-    // The record of the mesh as it stands, read back into it as an undo does.
-    auto record = [](Mesh& m) {
-        auto b = std::make_shared<buffer>();
-        m.DataWrite(*b);
-        return b;
-    };
     std::shared_ptr<buffer> before;
     using Edit = std::function<void(Mesh&)>;
     const Edit edits[] = {
-        [&](Mesh& m) {
-            std::uint32_t tag = 0, length = 0;
-            before->readRecordHeader(tag, length);
-            const std::int32_t version = FILE_VERSION;
-            FILE_VERSION = FILE_VERSION_WRITTEN;
-            m.DataRead(*before);
-            FILE_VERSION = version;
-            m.initialize(Element::ResizeKeep);
-        },
+        [&](Mesh& m) { readBack(m, *before); },
         [](Mesh& m) { m.transform(mat4::Translation(0.3f, -0.2f, 0.1f)); },
         [](Mesh& m) { m.relaxAll(true); },
         [](Mesh& m) { m.smoothAll(true, true); },
@@ -621,16 +646,7 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
     };
     strokes(nullptr);
     ASSERT_TRUE(kept->strokeGridKept());
-    int round = 0;
-    for (const Edit& edit : edits) {
-        SCOPED_TRACE(testing::Message() << "edit " << round++);
-        before = record(*kept);
-        strokes(nullptr);
-        edit(*kept);
-        ASSERT_TRUE(kept->strokeGridKept());
-        MeshPtr copy(kept->clone());
-        strokes(copy.get());
-    }
+    afterEachEdit(*kept, edits, before, strokes, true);
 }
 
 // Scoped strokes on a thin shell decide from the component and patch labels
@@ -668,11 +684,6 @@ TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
                         << "action " << action << " scope " << scope << " step " << i;
             }
     };
-    auto record = [](Mesh& m) {
-        auto b = std::make_shared<buffer>();
-        m.DataWrite(*b);
-        return b;
-    };
     std::shared_ptr<buffer> before;
     using Edit = std::function<void(Mesh&)>;
     const Edit edits[] = {
@@ -694,15 +705,7 @@ TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
         [](Mesh& m) {
             for (int f = 0; f < m.faceCount(); f += 7) m.edgeFlipFK(f, f % 3);
         },
-        [&](Mesh& m) {
-            std::uint32_t tag = 0, length = 0;
-            before->readRecordHeader(tag, length);
-            const std::int32_t version = FILE_VERSION;
-            FILE_VERSION = FILE_VERSION_WRITTEN;
-            m.DataRead(*before);
-            FILE_VERSION = version;
-            m.initialize(Element::ResizeKeep);
-        },
+        [&](Mesh& m) { readBack(m, *before); },
         [&](Mesh& m) { m.cutPlane(at + vec3(0.12f, 0, 0), vec3(1, 0, 0)); },
         [&](Mesh& m) { m.clipPlane(at + vec3(1.0f, 0, 0), vec3(1, 0.2f, 0)); },
         [](Mesh& m) {
@@ -711,13 +714,5 @@ TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
         },
     };
     strokes(nullptr);
-    int round = 0;
-    for (const Edit& edit : edits) {
-        SCOPED_TRACE(testing::Message() << "edit " << round++);
-        before = record(*kept);
-        strokes(nullptr);
-        edit(*kept);
-        MeshPtr copy(kept->clone());
-        strokes(copy.get());
-    }
+    afterEachEdit(*kept, edits, before, strokes, false);
 }
