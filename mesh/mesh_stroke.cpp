@@ -85,7 +85,7 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
     if (running) stepped_ = labelsStepped_ = false;
-    if (running && open_ && steps_ < 2) ++steps_;
+    if (running && open_ && steps_ < 3) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;

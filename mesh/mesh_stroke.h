@@ -156,7 +156,7 @@ private:
     bool stamping_ = false;   // brush steps: selections read the grid
     bool open_ = false;       // a stroke's first step ran, its end has not
     bool press_ = false;      // begun by a press (a step of one sample)
-    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
+    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 3)
     bool stale_ = false;      // positions may have been written since the grid last read them
     bool stepped_ = false;    // this sculpt call took the grid's build a step further
     bool labelsStepped_ = false;  // and the search for the scope labels

@@ -151,9 +151,10 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
     if (kept.holds(m, seed) && selectKept(m, kept, centre, radius, patch)) return;
     if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
     if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) {
-        // The labels are found meanwhile, a step per sculpt call, for the
-        // stamps that reach where the walk near the seed cannot decide.
-        if (!labelsStepped_) labels_.step(m, LabelStepMs);
+        // The labels are found meanwhile, a step per sculpt call after the
+        // stroke's first frame (its press and first step), for the stamps
+        // that reach where the walk near the seed cannot decide.
+        if (!labelsStepped_ && steps_ >= 3) labels_.step(m, LabelStepMs);
         labelsStepped_ = true;
         return;
     }
