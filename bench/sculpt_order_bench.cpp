@@ -82,48 +82,7 @@ Scene& scene(Order order) {
     return imported;
 }
 
-// A stroke on the scene: one Sculptor whose steps go back and forth.
-class Stroke {
-public:
-    Stroke(Scene& s, qel::Sculptor::TAction action, qel::Sculptor::TSelect select) : s_(s) {
-        benchmeshes::brushSculptor(s, action, select, sculptor_, brush_);
-    }
-    // The press and the first step (two samples).
-    void press() {
-        sculptor_.begin();
-        sculptor_.samples.assign(1, brush_);
-        run();
-        sculptor_.move();
-        sculptor_.samples.push_back(brush_);
-        sculptor_.samples.back().point = s_.centre + s_.step;
-        forward_ = false;
-        run();
-    }
-    // One later step (three samples kept).
-    void step() {
-        sculptor_.samples.resize(3, brush_);
-        sculptor_.samples[1].point = forward_ ? s_.centre : s_.centre + s_.step;
-        sculptor_.samples[2].point = forward_ ? s_.centre + s_.step : s_.centre;
-        forward_ = !forward_;
-        run();
-    }
-    // The release: the last step with the gesture ended.
-    void end() {
-        sculptor_.end();
-        step();
-    }
-
-private:
-    void run() {
-        std::vector<qel::Sculptor*> list{&sculptor_};
-        s_.mesh->sculpt(list);
-    }
-
-    Scene& s_;
-    qel::Sculptor sculptor_;
-    qel::SBrush brush_;
-    bool forward_ = true;
-};
+using Stroke = benchmeshes::PressStroke;
 
 void faces(benchmark::State& state, Order order) {
     state.counters["faces"] = double(scene(order).mesh->faceCount());

@@ -2,7 +2,9 @@
 // on the smooth sphere of 1,310,720 faces of sculpt_stamp_bench (brush
 // radius 0.2 x the sphere's radius), on a GL context, in two orders:
 // program (as the refinement makes the records) and shuffled (vertices and
-// faces in a random order, as an OBJ import may hold them).
+// faces in a random order, as an OBJ import may hold them); the first
+// stroke and the drag also in a third, loaded (the shuffled mesh written to
+// an OBJ file and loaded).
 //
 //   Frame/<action>/<order>    one stamp (a sculpt call on a later step of a
 //                             running stroke, three samples) and the buildVBO
@@ -24,6 +26,18 @@
 //                             and worst_upload_ms, the share of the buffer
 //                             update and glFinish in the first and the
 //                             slowest frame
+//   FirstStroke/Deform/<order>
+//                             the first stroke on a mesh as a load leaves it
+//                             (a fresh copy, drawn once): its first step,
+//                             sixteen stamps and its end, every frame timed,
+//                             the vertex grid built inside them. Counters:
+//                             first_frame_ms, worst_frame_ms (before the
+//                             end), median_frame_ms, frames_over_16,
+//                             end_frame_ms (medians over the strokes)
+//   Drag/Deform/<order>       Deform drags of 40 stamps over 10 brush radii
+//                             along a great circle, there and back in turn,
+//                             on the mesh whose grid strokes before built;
+//                             the same counters but the first
 //   End/Deform/<order>        the stroke's ended step (the last sculpt call,
 //                             the gesture ended) and its buildVBO, glFinish;
 //                             four frames of the stroke run untimed before it
@@ -35,7 +49,8 @@
 //
 // Actions: Deform, Smooth and Paint, each scoped to the element. Goals: a
 // frame at most 16 ms (every frame of a whole stroke too, its first
-// included), an end at most 30 ms (a whole stroke's too), the whole position refill at
+// included; every frame of the first stroke and of a drag before its end),
+// an end at most 30 ms (a whole stroke's too), the whole position refill at
 // most 3 x its floor (it reads 136-byte face records where the floor reads
 // a flat list of corners). Times are real time: the software renderer's
 // copies count.
@@ -46,9 +61,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench/bench_drawn_mesh.h"
@@ -59,7 +77,7 @@
 
 namespace {
 
-enum Order { Program, Shuffled };
+enum Order { Program, Shuffled, Loaded };
 
 using Scene = benchmeshes::BrushScene;
 
@@ -75,7 +93,17 @@ Scene& scene(Order order) {
     }();
     if (order == Program) return *program;
     static Scene* shuffled = new Scene(make(benchmeshes::shuffledCopy(*program->mesh), program->centre));
-    return *shuffled;
+    if (order == Shuffled) return *shuffled;
+    // The shuffled mesh written to an OBJ file and loaded, as a user opens it.
+    static Scene* loaded = [] {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("shuffled.obj").toStdString();
+        shuffled->mesh->saveOBJ(path);
+        auto* m = new qel::Mesh();
+        m->load(path);
+        return new Scene(make(m, program->centre));
+    }();
+    return *loaded;
 }
 
 using Stroke = benchmeshes::BrushStroke;
@@ -155,6 +183,114 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
     state.counters["end_frame_ms"] = median(ends);
     state.counters["first_upload_ms"] = median(firstUploads);
     state.counters["worst_upload_ms"] = median(worstUploads);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// One frame: the step and the buffer update of the next draw, glFinish; its
+// milliseconds, negative when the update failed (the state told).
+template <class Step>
+double timedFrame(benchmark::State& state, Scene& s, Step&& step) {
+    const Clock::time_point t0 = Clock::now();
+    step();
+    if (!update(state, s)) return -1;
+    gl->glFinish();
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// The frames of whole strokes: of each its first, worst and median frame
+// before its end, how many of those exceed 16 ms, and its end; reported as
+// medians over the strokes.
+struct StrokeFrames {
+    std::vector<double> firsts, worsts, medians, overs, ends;
+    // One stroke's frames before its end and its end; false (nothing kept)
+    // when one of them failed.
+    bool add(const std::vector<double>& ms, double end) {
+        if (ms.empty() || end < 0 || *std::min_element(ms.begin(), ms.end()) < 0) return false;
+        firsts.push_back(ms.front());
+        worsts.push_back(*std::max_element(ms.begin(), ms.end()));
+        medians.push_back(benchgoals::median(ms));
+        overs.push_back(double(std::count_if(ms.begin(), ms.end(), [](double t) { return t > 16; })));
+        ends.push_back(end);
+        return true;
+    }
+    void report(benchmark::State& state, bool first) const {
+        if (first) state.counters["first_frame_ms"] = benchgoals::median(firsts);
+        state.counters["worst_frame_ms"] = benchgoals::median(worsts);
+        state.counters["median_frame_ms"] = benchgoals::median(medians);
+        state.counters["frames_over_16"] = benchgoals::median(overs);
+        state.counters["end_frame_ms"] = benchgoals::median(ends);
+    }
+};
+
+// The first stroke on a mesh as it comes from a load: a fresh copy of the
+// scene's mesh (no stroke has run on it: its vertex grid is built inside
+// the stroke's frames), drawn once, then a whole Deform stroke (first
+// step, sixteen stamps, the end) with every frame timed.
+void firstStroke(benchmark::State& state, Order order) {
+    Scene& source = scene(order);
+    if (!drawnScene(state, order)) return;
+    StrokeFrames frames;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Scene fresh;
+        fresh.mesh.reset(source.mesh->clone());
+        fresh.centre = source.centre;
+        fresh.step = source.step;
+        fresh.radius = source.radius;
+        fresh.face = source.face;
+        const bool drawn = benchgl::drawMesh(state, *fresh.mesh);
+        state.ResumeTiming();
+        if (!drawn) break;
+        std::vector<double> ms;
+        std::unique_ptr<Stroke> stroke;
+        ms.push_back(timedFrame(state, fresh, [&] { stroke = std::make_unique<Stroke>(fresh, qel::Sculptor::Deform); }));
+        for (int i = 0; i < 16; ++i) ms.push_back(timedFrame(state, fresh, [&] { stroke->stamp(); }));
+        if (!frames.add(ms, timedFrame(state, fresh, [&] { stroke->end(); }))) break;
+        state.PauseTiming();
+        stroke.reset();
+        fresh.mesh.reset();
+        state.ResumeTiming();
+    }
+    frames.report(state, true);
+}
+
+// Deform drags as a user makes them on the scene's mesh, its grid kept: 40
+// stamps over 10 brush radii along a great circle of the sphere through the
+// brush, there and back in turn, every frame timed.
+void drag(benchmark::State& state, Order order) {
+    Scene* s = drawnScene(state, order);
+    if (!s) return;
+    // Strokes untimed until the grid is built (its build takes a step per
+    // frame).
+    for (int k = 0; k < 4; ++k) {
+        Stroke warm(*s, qel::Sculptor::Deform);
+        for (int i = 0; i < 12; ++i) warm.stamp();
+        warm.end();
+        if (!update(state, *s)) return;
+    }
+    const qel::vec3 c = s->mesh->centre, u = normalize(s->centre - c), t = normalize(s->step);
+    const float R = length(s->centre - c);
+    const double arc = 10.0 * double(s->radius) / double(R);
+    auto at = [&](int i, bool back) {
+        const double a = arc * (back ? 40 - i : i) / 40.0;
+        return c + (u * float(std::cos(a)) + t * float(std::sin(a))) * R;
+    };
+    StrokeFrames frames;
+    bool back = false;
+    for (auto _ : state) {
+        std::vector<double> ms;
+        std::unique_ptr<Stroke> stroke;
+        ms.push_back(timedFrame(state, *s, [&] {
+            stroke = std::make_unique<Stroke>(*s, qel::Sculptor::Deform, qel::Sculptor::SelectElement, false);
+            stroke->begin(at(0, back), at(1, back));
+        }));
+        for (int i = 1; i < 40; ++i)
+            ms.push_back(timedFrame(state, *s, [&] { stroke->stampAlong(at(i, back), at(i + 1, back)); }));
+        if (!frames.add(ms, timedFrame(state, *s, [&] { stroke->endAt(at(40, back)); }))) break;
+        back = !back;
+    }
+    frames.report(state, false);
 }
 
 void end(benchmark::State& state, Order order) {
@@ -241,6 +377,12 @@ void StrokeComponentProgram(benchmark::State& st) { wholeStroke(st, Program, Scu
 void StrokeComponentShuffled(benchmark::State& st) { wholeStroke(st, Shuffled, Sculptor::SelectComponent); }
 void EndDeformProgram(benchmark::State& st) { end(st, Program); }
 void EndDeformShuffled(benchmark::State& st) { end(st, Shuffled); }
+void FirstStrokeProgram(benchmark::State& st) { firstStroke(st, Program); }
+void FirstStrokeShuffled(benchmark::State& st) { firstStroke(st, Shuffled); }
+void FirstStrokeLoaded(benchmark::State& st) { firstStroke(st, Loaded); }
+void DragProgram(benchmark::State& st) { drag(st, Program); }
+void DragShuffled(benchmark::State& st) { drag(st, Shuffled); }
+void DragLoaded(benchmark::State& st) { drag(st, Loaded); }
 void RefillPositionsProgram(benchmark::State& st) { refillPositions(st, Program); }
 void RefillPositionsShuffled(benchmark::State& st) { refillPositions(st, Shuffled); }
 void FloorPositionsProgram(benchmark::State& st) { floorPositions(st, Program); }
@@ -273,6 +415,14 @@ STROKE_BENCH(StrokeComponentShuffled, "Stroke/Component/shuffled");
 STROKE_BENCH(EndDeformShuffled, "End/Deform/shuffled");
 STROKE_BENCH(RefillPositionsShuffled, "Refill/Positions/shuffled");
 STROKE_BENCH(FloorPositionsShuffled, "Floor/Positions/shuffled");
+// Whole strokes with a fresh copy made per stroke: a few iterations.
+#define FRESH_BENCH(fn, name) STROKE_BENCH(fn, name)->Iterations(4)
+FRESH_BENCH(FirstStrokeProgram, "FirstStroke/Deform/program");
+FRESH_BENCH(FirstStrokeShuffled, "FirstStroke/Deform/shuffled");
+FRESH_BENCH(FirstStrokeLoaded, "FirstStroke/Deform/loaded");
+FRESH_BENCH(DragProgram, "Drag/Deform/program");
+FRESH_BENCH(DragShuffled, "Drag/Deform/shuffled");
+FRESH_BENCH(DragLoaded, "Drag/Deform/loaded");
 
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/shuffled", 16));
@@ -302,3 +452,9 @@ BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/program", 3, "Floor/Positions/program"));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/shuffled", 3, "Floor/Positions/shuffled"));
+BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/program", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/shuffled", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/loaded", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/program", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/shuffled", "worst_frame_ms", 16));
+BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/loaded", "worst_frame_ms", 16));

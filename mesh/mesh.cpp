@@ -204,6 +204,7 @@ void Mesh::deselectAll() {
 // Append
 
 void Mesh::append(const Mesh* other) {
+    topologyEdited();
     if (other == nullptr) return;
     // Counts are taken first, so that appending a mesh to itself copies the
     // records it had before the call.

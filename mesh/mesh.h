@@ -273,6 +273,9 @@ public:
     // code that writes positions into the vertex list directly calls it
     // too. Between such calls the grid trusts the positions it holds.
     void positionsEdited();
+    // The same for links, sharp marks, active bits or face corners: the
+    // component and patch labels of the scoped stamps are found again.
+    void topologyEdited();
 
 private:
     friend class MeshStroke;  // its stamps select through the walks below

@@ -122,6 +122,7 @@ void linkBridges(Mesh& m, int first, const std::vector<int>& torn) {
 }  // namespace
 
 void Mesh::bevelA_(const pbr& material, bool /*flag*/) {
+    topologyEdited();
     const std::vector<SharpEdge> edges = sharpEdges(*this);
     std::vector<int> corners;
     std::vector<std::size_t> cornerEnds;

@@ -104,12 +104,15 @@ void MeshBufferState::markFans(int array, const VertexFans& fans) {
 }
 
 void MeshBufferState::markFeatures(int f) {
+    // Links or sharp marks changed: so may the components and patches.
+    mesh_.topologyEdited();
     if (features.allStale || !mesh_.validFace(f)) return;
     features.stale.push_back(std::uint32_t(f));
     if (features.stale.size() > markLimit(mesh_.faces.size())) markFeatures();
 }
 
 void MeshBufferState::markFeatures() {
+    mesh_.topologyEdited();
     features.allStale = true;
     features.stale.clear();
 }
@@ -130,7 +133,10 @@ void MeshBufferState::reset() {
 // ---------------------------------------------------------------------------
 // Writes
 
-void MeshBufferState::faceSetChanged() { mesh_.topologyChanged = 1; }
+void MeshBufferState::faceSetChanged() {
+    mesh_.topologyChanged = 1;
+    mesh_.topologyEdited();
+}
 
 void MeshBufferState::displace(const std::int32_t* list, const vec3* d, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) mesh_.vertices[list[i]].position += d[i];

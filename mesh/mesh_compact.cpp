@@ -241,6 +241,7 @@ void findDetachments(Mesh& m, const std::vector<std::int32_t>& topo, const Verte
 // Compaction
 
 void Mesh::removeInactive(bool force) {
+    topologyEdited();
     if (!needsCompaction && !force) return;
     const int nV = vertexCount();
     const int nF = faceCount();
@@ -269,6 +270,7 @@ void Mesh::removeInactive(bool force) {
 // Fans that meet only at a vertex
 
 void Mesh::splitCoincidentVertices() {
+    topologyEdited();
     if (faceCount() == 0) return;
     std::vector<std::int32_t> topo;
     copyTopology(topo);

@@ -281,6 +281,7 @@ bool Mesh::buildConnectivity() {
 }
 
 bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
+    topologyEdited();
     bufferState.markFeatures();
     consistent = true;
     needsCompaction = 0;
@@ -354,6 +355,7 @@ bool Mesh::buildLinks(bool& consistent, bool* oneFanEach, FaceTable* table) {
 }
 
 void Mesh::writeLinks(FaceTable& table) {
+    topologyEdited();
     if (table.linksWritten) return;
     table.linksWritten = true;
     int f = 0;
@@ -411,6 +413,7 @@ void openSeams(std::vector<std::int32_t>& topo, const std::vector<std::uint8_t>&
 }  // namespace
 
 void Mesh::correctOrientation() {
+    topologyEdited();
     bufferState.markFeatures();
     // The breadth-first walks read a compact copy of the corners and links
     // (random access into it stays in cache) and keep their marks in a side
@@ -644,6 +647,7 @@ void Mesh::rebuildAfterLinks(TResizeStyle style, bool consistent, bool oneFanEac
 // Sharp edges
 
 void Mesh::buildSharpness() {
+    topologyEdited();
     // The sharp marks are set on both faces and the end vertices' sharp
     // bits raised here; the single initializeVertices at the end then
     // settles every vertex's stored face and flags at once.
@@ -692,6 +696,7 @@ bool Mesh::edgeSharpVV(int a, int b, bool sharp) {
 }
 
 bool Mesh::edgeSharpFK(int f, int k, bool sharp) {
+    topologyEdited();
     if (!activeFace(f) || k < 0 || k > 2) return false;
     MeshFace& F = faces[f];
     const int ends[2] = {F.v[nextK(k)], F.v[prevK(k)]};

@@ -156,6 +156,7 @@ bool EdgeEdit::edgeSides(const Mesh& mesh, int f, int k, EdgeSides& s) {
 }
 
 int Mesh::relinkEdge(int x, int from, int to, int u, int w) {
+    topologyEdited();
     if (!validFace(x)) return -1;
     // An edit: corners, links and sharp marks may change round it.
     bufferState.markFeatures();
@@ -175,6 +176,7 @@ int Mesh::relinkEdge(int x, int from, int to, int u, int w) {
 // Flip
 
 bool Mesh::edgeFlipFK(int f, int k) {
+    topologyEdited();
     EdgeEdit::EdgeSides s;
     if (!EdgeEdit::edgeSides(*this, f, k, s) || s.g < 0) return false;
     MeshFace& F = faces[f];
@@ -317,6 +319,7 @@ int EdgeEdit::edgeSplitInterior(Mesh& mesh, const EdgeSides& s, const vec3* p, b
 }
 
 int EdgeEdit::edgeSplitAt(Mesh& mesh, int f, int k, const vec3* p, bool cut, EdgeSplitOut& out) {
+    mesh.topologyEdited();
     EdgeEdit::EdgeSides s;
     if (!edgeSides(mesh, f, k, s)) return -1;
     out.a = s.a;
@@ -416,6 +419,7 @@ void EdgeEdit::collapseMergeWings(Mesh& mesh, int f, int fa, int fb, int b2, int
 }
 
 bool Mesh::edgeCollapseFK(int f, int k) {
+    topologyEdited();
     EdgeEdit::EdgeSides s;
     if (!EdgeEdit::edgeSides(*this, f, k, s) || s.g < 0) return false;
     int s1 = -1, s2 = -1;

@@ -82,6 +82,7 @@ int FaceEdit::vertexCopy(Mesh& mesh, int v, int face) {
 // Face erase
 
 void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
+    topologyEdited();
     if (!activeFace(f)) return;
     bufferState.markFeatures();
     FaceEditScratch& w = scratch();
@@ -126,6 +127,7 @@ void Mesh::faceErase(int f, std::vector<std::pair<int, int>>* copies) {
 // Face split
 
 int FaceEdit::faceSplitAt(Mesh& mesh, int f, const vec3* p, bool cut, int q) {
+    mesh.topologyEdited();
     if (!mesh.activeFace(f)) return -1;
     const MeshFace F = mesh.faces[f];
     for (int k = 0; k < 3; ++k)
@@ -222,6 +224,7 @@ void FaceEdit::vertexDetachFan(Mesh& mesh, int v, int start) {
 }
 
 int Mesh::vertexDivide(int v, int f) {
+    topologyEdited();
     std::vector<int>& sector = scratch().sector;
     FaceEdit::VertexSector s;
     if (!FaceEdit::vertexSector(*this, v, f, sector, s)) return -1;
@@ -267,6 +270,7 @@ int Mesh::vertexDivide(int v, int f) {
 }
 
 int Mesh::vertexSplit(int v, int f, const pbr& m, bool cornerSeam) {
+    topologyEdited();
     std::vector<int>& sector = scratch().sector;
     FaceEdit::VertexSector s;
     if (!FaceEdit::vertexSector(*this, v, f, sector, s)) return -1;

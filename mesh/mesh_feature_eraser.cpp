@@ -58,6 +58,7 @@ bool walkLine(const Mesh& m, int start, int from, int f, int k, std::vector<Line
 }  // namespace
 
 bool Mesh::select_(const vec3& point, bool clearFirst, int face) {
+    topologyEdited();
     if (clearFirst) deselectAll();
     int picked = face;
     selectF_(point, clearFirst, picked);

@@ -72,6 +72,7 @@ bool Mesh::importScattered() const {
 }
 
 void Mesh::orderSpatially() {
+    topologyEdited();
     const int nV = vertexCount(), nF = faceCount();
     if (nV == 0) return;
     std::vector<std::int32_t> renumber;

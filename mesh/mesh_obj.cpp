@@ -142,6 +142,7 @@ bool Mesh::load(const std::string& path, std::string& error) {
 // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
 // cannot be read whole. No rebuild.
 bool Mesh::loadOBJ(const std::string& path) {
+    topologyEdited();
     return withText(path, [this](const char* text, std::size_t size) { return parseOBJ(text, size); });
 }
 
@@ -151,6 +152,7 @@ bool Mesh::loadOBJ(const std::string& path) {
 // the normal numbers. Faces with a zero or out-of-range vertex number are
 // skipped; negative numbers count back from the records read so far.
 bool Mesh::parseOBJ(const char* text, std::size_t size) {
+    topologyEdited();
     ObjParser(*this).parse(text, size);
     return true;
 }

@@ -174,6 +174,7 @@ Mesh* Mesh::DetachComponent(int face) {
 }
 
 bool Mesh::eraseF(const vec3& p, int face) {
+    topologyEdited();
     if (face >= 0 && !activeFace(face)) return false;
     deselectAll();  // a refused pick must not erase an older selection
     int picked = face;

@@ -136,6 +136,7 @@ void Mesh::tangentA_(const vec3& a, const vec3& b, int face) {
 }
 
 void Mesh::cutPlaneF_(const vec3& point, const vec3& normal, int face) {
+    topologyEdited();
     deselectAll();
     selectF_(point, true, face);
     if (selectedFaces.empty()) return;

@@ -749,6 +749,7 @@ void PlaneCut::planeCrease(Mesh& mesh, const std::vector<int>& cut) {
 }
 
 void Mesh::cutPlane(const vec3& point, const vec3& normal) {
+    topologyEdited();
     deselectAll();
     const dvec3 P(point), N(normal);
     CutSides sides(*this, P, N);
@@ -765,12 +766,14 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
 }
 
 void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
+    topologyEdited();
     deselectAll();
     if (!selectF(point, true, face) && selectedFaces.empty()) return;
     planeCutSelectedFaces(point, normal);
 }
 
 void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
+    topologyEdited();
     const dvec3 P(point), N(normal);
     CutSides sides(*this, P, N);
     sides.settle(&selectedFaces);
@@ -786,6 +789,7 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
 }
 
 void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
+    topologyEdited();
     deselectAll();
     if (face < 0) face = findFirstFace(point);
     if (!activeFace(face)) return;
@@ -892,12 +896,14 @@ void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
 }
 
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
+    topologyEdited();
     PlaneCut::planeClip(*this, point, normal, nullptr);
     removeInactive(false);
     calculateNormals(2);
 }
 
 void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
+    topologyEdited();
     const int firstMade = vertexCount();
     PlaneCut::PlaneHoles holes;
     PlaneCut::planeClip(*this, point, normal, &holes);

@@ -35,6 +35,7 @@ void Mesh::spherize() {
 }
 
 void Mesh::makeSharp() {
+    topologyEdited();
     vertices.forRange(0, vertices.size(),
                       [](MeshVertex& v) { v.flags = std::uint8_t(v.flags | MeshVertex::SharpBit); });
     faces.forRange(0, faces.size(), [](MeshFace& f) { f.flags = std::uint8_t(f.flags | MeshFace::SharpMask); });
@@ -44,6 +45,7 @@ void Mesh::makeSharp() {
 }
 
 void Mesh::makeSmooth() {
+    topologyEdited();
     vertices.forRange(0, vertices.size(), [](MeshVertex& v) {
         // A border vertex stays sharp: its open edges bound it.
         if (!v.isBorder()) v.flags = std::uint8_t(v.flags & ~MeshVertex::SharpBit);
@@ -58,6 +60,7 @@ void Mesh::makeSmooth() {
 // Subdivision
 
 bool Mesh::subdivide(bool smooth) {
+    topologyEdited();
     const int oldCount = vertexCount();
     auto old = [oldCount](int v) { return v >= 0 && v < oldCount; };
     // The edge of each new vertex towards an old opposite vertex; flipping it

@@ -286,6 +286,7 @@ std::uint8_t Mesh::settledFlags(int v, const VertexSettling& s) {
 // sets the buffer's failure flag); a sound one is consumed exactly.
 // Links, normals and vertex fans are left to initialize(0).
 void Mesh::DataRead(buffer& b) {
+    topologyEdited();
     // The record replaces whatever the mesh held (nothing, when called from
     // the constructor); a selection of the old records must not outlive them.
     deselectAll();

@@ -189,6 +189,7 @@ void Mesh::divideG_(const vec3& point, float radius, int face) {
 }
 
 void Mesh::splitF_(const vec3& point, int& face, const pbr& material, bool seam) {
+    topologyEdited();
     recordedFaceCount = faceCount();
     const int firstNew = vertexCount();
     deselectAll();

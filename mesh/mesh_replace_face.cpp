@@ -59,6 +59,7 @@ int panelCornerFace(const Mesh& panel, int j) {
 }  // namespace
 
 void Mesh::replaceFace(int f, const Mesh* panel) {
+    topologyEdited();
     if (panel == nullptr || panel == this || !activeFace(f) || !usablePanel(*panel)) return;
     const MeshFace old = faces[f];
     for (const int v : old.v)

@@ -653,6 +653,7 @@ void sphereErase(Mesh& m, bool listedOnly) {
 }  // namespace
 
 void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
+    topologyEdited();
     const int first = vertexCount();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, SphereUnitEdges);
     deselectAll();
@@ -660,6 +661,7 @@ void Mesh::cutSphere(const vec3& centre, const vec3& surfacePoint) {
 }
 
 void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    topologyEdited();
     const int first = vertexCount();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
@@ -668,17 +670,20 @@ void Mesh::cutSphereF(const vec3& centre, const vec3& surfacePoint, int face, bo
 }
 
 void Mesh::clipSphere(const vec3& centre, const vec3& surfacePoint) {
+    topologyEdited();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, -1, 0);
     sphereErase(*this, false);
 }
 
 void Mesh::clipSphereF(const vec3& centre, const vec3& surfacePoint, int face, bool patch) {
+    topologyEdited();
     sphereCut(*this, centre, squaredDistance(centre, surfacePoint), surfacePoint, face,
               SphereScoped | (patch ? SpherePatch : 0));
     sphereErase(*this, true);
 }
 
 void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint, bool add, const pbr& material) {
+    topologyEdited();
     // The centre lies a third of the stroke below the surface for a bump,
     // above it for a dent; the sphere passes through the rim point.
     const float h = float((add ? 1.0 : -1.0) * std::sqrt(squaredDistance(point, rimPoint)) / 3.0);

@@ -335,6 +335,7 @@ bool planSqrt3(const Mesh& m, Sqrt3Plan& w) {
 }
 
 void Mesh::subdivideSqrt3() {
+    topologyEdited();
     const int oldV = vertexCount();
     const int oldF = faceCount();
     // The new counts must stay within the index type.

@@ -18,6 +18,11 @@ namespace {
 // Past this share of the vertices the end takes the whole-mesh pass.
 constexpr int OverflowShare = 8;
 
+// The time one sculpt call gives the grid's build, in milliseconds (the
+// passes between its phases take a call each): a 1.31M-face mesh's takes
+// some fifteen calls.
+constexpr double GridStepMs = 2.0;
+
 std::size_t words(int bits) { return (std::size_t(bits) + 63) / 64; }
 
 }  // namespace
@@ -43,132 +48,6 @@ bool MeshStrokeScope::holds(const Mesh& m, int f) const {
 }
 
 // ---------------------------------------------------------------------------
-// The vertex grid
-
-int MeshStrokeGrid::index(int a, double x) const {
-    const double i = std::floor((x - origin_[a]) * perCell_);
-    return int(std::clamp(i, -1073741824.0, 1073741824.0));
-}
-
-void MeshStrokeGrid::build(const Mesh& m, float radius) {
-    vertexCount_ = m.vertexCount();
-    radius_ = radius;
-    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = std::min(lo[a], p[a]);
-            hi[a] = std::max(hi[a], p[a]);
-        }
-    });
-    if (!(lo[0] <= hi[0])) lo[0] = lo[1] = lo[2] = hi[0] = hi[1] = hi[2] = 0;
-    const double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
-    cell_ = std::max(0.5 * double(radius), extent * 1e-6);
-    if (!(cell_ > 0) || !std::isfinite(cell_)) cell_ = 1;
-    const double limit = std::max(65536.0, 2.0 * vertexCount_);
-    for (;;) {
-        double cells = 1;
-        for (int a = 0; a < 3; ++a) {
-            origin_[a] = lo[a];
-            n_[a] = int(std::min((hi[a] - lo[a]) / cell_, 1e9)) + 1;
-            cells *= n_[a];
-        }
-        if (cells <= limit) break;
-        cell_ *= std::max(1.01, std::cbrt(cells / limit));
-    }
-    perCell_ = 1.0 / cell_;
-    const std::size_t cells = std::size_t(n_[0]) * std::size_t(n_[1]) * std::size_t(n_[2]);
-    held_.assign(std::size_t(vertexCount_), Held());
-    start_.assign(cells + 1, 0);
-    int v = 0;
-    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
-        const int i = v++;
-        held_[std::size_t(i)].position = r.position;
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
-        const std::size_t c =
-            (std::size_t(index(2, p[2])) * std::size_t(n_[1]) + std::size_t(index(1, p[1]))) * std::size_t(n_[0]) +
-            std::size_t(index(0, p[0]));
-        held_[std::size_t(i)].cell = std::int32_t(c);
-        ++start_[c + 1];
-    });
-    for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
-    order_.resize(start_[cells]);
-    at_.resize(start_[cells]);
-    std::vector<std::uint32_t> fill(start_.begin(), start_.end() - 1);
-    for (int i = 0; i < vertexCount_; ++i) {
-        Held& h = held_[std::size_t(i)];
-        const std::int32_t c = h.cell;
-        if (c < 0) continue;
-        const std::uint32_t slot = fill[std::size_t(c)]++;
-        order_[slot] = i;
-        at_[slot] = h.position;
-        h.slot = slot;
-    }
-    reach_ = 0;
-    built_ = true;
-}
-
-bool MeshStrokeGrid::near(const vec3& centre, float radius, bool closed, std::vector<std::int32_t>& out) const {
-    out.clear();
-    const double c[3] = {centre.x, centre.y, centre.z};
-    if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]) || !std::isfinite(radius)) return false;
-    int from[3], to[3];
-    for (int a = 0; a < 3; ++a) {
-        // A box coordinate maps to a cell no lower (higher) than the
-        // vertex's own at most reach_ cells away.
-        from[a] = std::max(index(a, c[a] - std::fabs(double(radius))) - reach_, 0);
-        to[a] = std::min(index(a, c[a] + std::fabs(double(radius))) + reach_, n_[a] - 1);
-        if (from[a] > to[a]) return true;
-    }
-    // The box test of the selections (single-precision offsets).
-    auto inBox = [&](const vec3& p) {
-        const float x = std::fabs(p.x - centre.x), y = std::fabs(p.y - centre.y), z = std::fabs(p.z - centre.z);
-        return closed ? (x <= radius) & (y <= radius) & (z <= radius) : (x < radius) & (y < radius) & (z < radius);
-    };
-    for (int z = from[2]; z <= to[2]; ++z)
-        for (int y = from[1]; y <= to[1]; ++y) {
-            const std::size_t row = (std::size_t(z) * std::size_t(n_[1]) + std::size_t(y)) * std::size_t(n_[0]);
-            const std::uint32_t end = start_[row + std::size_t(to[0]) + 1];
-            for (std::uint32_t i = start_[row + std::size_t(from[0])]; i < end; ++i)
-                if (inBox(at_[i])) out.push_back(order_[i]);
-        }
-    return true;
-}
-
-void MeshStrokeGrid::moved(int v, const vec3& p) {
-    if (!built_) return;
-    Held* h = v >= 0 && v < vertexCount_ ? &held_[std::size_t(v)] : nullptr;
-    const std::int32_t c = h ? h->cell : -1;
-    if (c < 0 || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-        built_ = false;
-        return;
-    }
-    at_[h->slot] = p;
-    h->position = p;
-    const int own[3] = {int(c % n_[0]), int((c / n_[0]) % n_[1]), int(c / (std::int64_t(n_[0]) * n_[1]))};
-    const double q[3] = {p.x, p.y, p.z};
-    for (int a = 0; a < 3; ++a) reach_ = std::max(reach_, std::abs(index(a, q[a]) - own[a]));
-    if (reach_ > 2) built_ = false;
-}
-
-void MeshStrokeGrid::follow(const Mesh& m) {
-    if (!built_) return;
-    if (m.vertexCount() != vertexCount_) {
-        built_ = false;
-        return;
-    }
-    // Compared bit for bit: a position that is not a number equals itself.
-    int v = 0;
-    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) {
-        const int i = v++;
-        if (built_ && std::memcmp(&r.position, &held_[std::size_t(i)].position, sizeof(vec3)) != 0)
-            moved(i, r.position);
-    });
-}
-
-// ---------------------------------------------------------------------------
 // The stroke
 
 void MeshStroke::begin(const Mesh& m, bool press) {
@@ -185,15 +64,28 @@ void MeshStroke::begin(const Mesh& m, bool press) {
     fans_.reset(-1, -1);
 }
 
-MeshStrokeGrid& MeshStroke::grid(const Mesh& m, float radius) {
-    if (stale_) grid_.follow(m);
-    if (!grid_.built(m.vertexCount(), radius)) grid_.build(m, radius);
-    stale_ = false;
-    return grid_;
+const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
+    if (stale_) {
+        grid_.follow(m);
+        next_.drop();
+        stale_ = false;
+    }
+    const int n = m.vertexCount();
+    if (grid_.built(n, radius)) return &grid_;
+    if (!stepped_) {
+        stepped_ = true;
+        if (next_.buildStep(m, radius, GridStepMs)) {
+            std::swap(grid_, next_);
+            next_.drop();
+            if (grid_.built(n, radius)) return &grid_;
+        }
+    }
+    return grid_.built(n) ? &grid_ : nullptr;
 }
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
-    if (running && open_ && steps_ < 2) ++steps_;
+    if (running) stepped_ = labelsStepped_ = false;
+    if (running && open_ && steps_ < 3) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;
@@ -206,6 +98,9 @@ void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {
             const int v = list[i];
             if (m.validVertex(v)) grid_.moved(v, m.vertices[v].position);
         }
+    // A grid being built notes them for its last step.
+    if (next_.building())
+        for (std::size_t i = 0; i < n; ++i) next_.moved(list[i], vec3());
     if (!recording_ || overflow_) return;
     if (m.vertexCount() != vertexCount_) {
         overflow_ = true;
@@ -313,6 +208,10 @@ bool Mesh::strokeGridKept() const { return stroke_ && stroke_->gridKept(); }
 
 void Mesh::positionsEdited() {
     if (stroke_) stroke_->gridStale();
+}
+
+void Mesh::topologyEdited() {
+    if (stroke_) stroke_->labelsStale();
 }
 
 }  // namespace qel

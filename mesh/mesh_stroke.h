@@ -12,17 +12,26 @@
 //   per face, and per vertex the number of the scope's faces holding it.
 // - The fans its stamps gathered: the next stamp, which reaches mostly the
 //   same vertices, copies them instead of walking them again.
-// - A grid of the vertices, so that a stamp looks at the vertices near its
-//   ball instead of all of them. Vertices keep the cell they were binned
-//   in when they move; the grid remembers how many cells the farthest one
-//   has left its own, and every query reaches that much further.
+// - A grid of the vertices (mesh_stroke_grid.h), so that a stamp looks at
+//   the vertices near its ball instead of all of them, kept in step with
+//   the vertices the stamps move.
+// - The component and patch labels of the faces (mesh_scope_labels.h), so
+//   that a scoped stamp whose ball reaches parts of the scope its walk
+//   near the seed does not (the far side of a thin wall) decides from the
+//   faces of each vertex instead of walking the whole scope. Found in
+//   steps while scoped stamps decide from the walk near the seed, at once
+//   when a stamp would otherwise walk the whole scope; kept across strokes
+//   until an edit of the topology drops them (Mesh::topologyEdited).
 //
-// The grid outlives the stroke: binning every vertex costs several frames
-// on a large mesh. The stamps' moves reach it through applyDisplacement;
-// every other write of positions (an edit, an undo, a renumbering) marks
-// it stale (Mesh::positionsEdited), and the next read compares the copy of
-// every position it keeps with the mesh and follows whatever moved, or
-// builds it again when the vertex count changed. A stroke that follows
+// The grid outlives the stroke. Binning every vertex costs more than a
+// frame on a large mesh, so it is built in steps of bounded time, one per
+// sculpt call, while the stamps scan every vertex (a grid built for another
+// radius still serves meanwhile). The stamps' moves reach it through
+// applyDisplacement; every other write of positions (an edit, an undo, a
+// renumbering) marks it stale (Mesh::positionsEdited), and the next read
+// compares the copy of every position it keeps with the mesh and follows
+// whatever moved and every vertex appended (a build under way starts
+// anew); it is built again when the vertex count fell. A stroke that follows
 // strokes alone thus reads the grid as it stands. The rest lives from a
 // stroke's first step to its end: between them only the stroke's steps
 // change the mesh.
@@ -35,6 +44,8 @@
 #include <vector>
 
 #include "core/vec.h"
+#include "mesh/mesh_scope_labels.h"
+#include "mesh/mesh_stroke_grid.h"
 #include "mesh/vertex_fans.h"
 
 namespace qel {
@@ -53,62 +64,6 @@ struct MeshStrokeScope {
     // The scope is kept for the mesh as it is, and holds face f.
     bool holds(const Mesh& m, int f) const;
     bool hasFace(int f) const { return (faces[std::size_t(f) >> 6] >> (f & 63)) & 1u; }
-};
-
-// The vertex grid: cells of equal size over the box of the vertices, each
-// vertex in one cell (the vertices of no finite position in none).
-class MeshStrokeGrid {
-public:
-    // Built for a mesh of this many vertices, with cells fit for a ball of
-    // this radius (not four times smaller or larger than the one it was
-    // built for).
-    bool built(int vertexCount, float radius) const {
-        return built_ && vertexCount_ == vertexCount && radius * 4 >= radius_ && radius <= radius_ * 4;
-    }
-    bool built() const { return built_; }
-    // Bins every vertex; the cells about half the radius wide, fewer when
-    // that would make more cells than twice the vertices.
-    void build(const Mesh& m, float radius);
-    // The vertices whose position as last binned or moved lies in the box of
-    // the ball (closed: |d| <= r on every axis, else < r), by cell; false
-    // (nothing listed) when the ball is not finite.
-    bool near(const vec3& centre, float radius, bool closed, std::vector<std::int32_t>& out) const;
-    // Vertex v now lies at p: the reach of the queries grows when it left
-    // its cell; past two cells (or for a vertex in none) the grid is
-    // dropped, to be built again.
-    void moved(int v, const vec3& p);
-    // Asks for what moved(v, ..) reads and writes, ahead of the call.
-    void prefetch(int v) const {
-        if (built_ && v >= 0 && v < vertexCount_) __builtin_prefetch(&held_[std::size_t(v)], 1);
-    }
-    // Follows every vertex whose position differs from the one the grid
-    // holds for it (as moved does); dropped when the vertex count differs.
-    void follow(const Mesh& m);
-    void drop() { built_ = false; }
-
-private:
-    // The cell index along axis a of coordinate x, clamped far outside;
-    // never lower for a greater x.
-    int index(int a, double x) const;
-
-    bool built_ = false;
-    int vertexCount_ = 0;
-    float radius_ = 0;                  // the radius it was built for
-    double origin_[3] = {0, 0, 0};
-    double cell_ = 1, perCell_ = 1;   // the cell size and its inverse
-    int n_[3] = {0, 0, 0};
-    int reach_ = 0;                     // cells the farthest moved vertex left its own by
-    // What the grid holds of one vertex, together: a moved vertex costs
-    // one record, not one per array, when the vertices lie scattered.
-    struct Held {
-        std::int32_t cell = -1;   // -1 none
-        std::uint32_t slot = 0;   // its entry in order_
-        vec3 position{0, 0, 0};   // its position as the grid holds it
-    };
-    std::vector<std::uint32_t> start_;  // per cell and one past: its run in order_
-    std::vector<std::int32_t> order_;   // the vertices by cell, each run in index order
-    std::vector<vec3> at_;              // their positions, entry by entry
-    std::vector<Held> held_;            // per vertex
 };
 
 // The stroke's state and what its steps do with it. The mesh owns one
@@ -133,6 +88,10 @@ public:
     // Positions were written outside the stamps: the grid follows them
     // before it is next read.
     void gridStale() { stale_ = true; }
+    // Links, sharp marks, active bits or face corners were written: the
+    // scope labels are found again when next needed.
+    void labelsStale() { labels_.drop(); }
+    bool labelsKept(const Mesh& m) const { return labels_.current(m); }
     bool stamping() const { return stamping_; }
     // The first n listed vertices moved: noted when recording; the grid
     // follows them.
@@ -166,12 +125,14 @@ public:
 
 private:
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
-    // The vertex grid, made to hold the mesh as it is (followed when
-    // marked stale, built when missing or unfit for the radius).
-    MeshStrokeGrid& grid(const Mesh& m, float radius);
-    // The vertices of the closed ball that hold scope faces, in index order
-    // (from the grid while stamping).
-    void scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+    // The vertex grid, holding the mesh as it is (followed when marked
+    // stale); a build for the radius is taken one step further once per
+    // sculpt call while none fits it. Null while there is no grid for the
+    // vertex count (the stamps scan).
+    const MeshStrokeGrid* grid(const Mesh& m, float radius);
+    // The active vertices of the closed ball (with a scope, those that hold
+    // its faces), in index order (from the grid while stamping).
+    void scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, const vec3& centre, float radius,
                              std::vector<std::int32_t>& out);
     // The selection of selectInScope from a kept scope; false, with
     // nothing selected, when a selected vertex's fan does not hold all of
@@ -182,6 +143,10 @@ private:
     // selected, when only the whole walk can (read from the grid: while
     // stamping).
     bool selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
+    // The same selection from the scope labels: a vertex of the ball is in
+    // scope when one of its faces carries the seed's label. False, with
+    // nothing selected, when a vertex's fan does not hold all its faces.
+    bool selectByLabels(Mesh& m, const vec3& centre, float radius, int seed, bool patch);
     // Its selection from the ball's vertices (selected, in index order) and
     // how many walked faces (marked in the walk's face bits) hold each.
     bool selectWalked(Mesh& m, bool open, const std::vector<std::int32_t>& inBall, std::vector<int>& held,
@@ -196,15 +161,19 @@ private:
     bool stamping_ = false;   // brush steps: selections read the grid
     bool open_ = false;       // a stroke's first step ran, its end has not
     bool press_ = false;      // begun by a press (a step of one sample)
-    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 2)
+    int steps_ = 0;           // sculpt calls run since the stroke began (counted up to 3)
     bool stale_ = false;      // positions may have been written since the grid last read them
+    bool stepped_ = false;    // this sculpt call took the grid's build a step further
+    bool labelsStepped_ = false;  // and the search for the scope labels
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     bool reshaped_ = false;   // a topology step ran: the end also clears the selection
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
     std::vector<std::uint64_t> noted_;     // bit v: vertex v is on moved_
     std::vector<std::int32_t> moved_;      // the moved vertices, in the order first moved
     MeshStrokeScope patch_, component_;
-    MeshStrokeGrid grid_;
+    MeshStrokeGrid grid_;     // the grid the stamps read
+    MeshStrokeGrid next_;     // one being built to replace it
+    MeshScopeLabels labels_;
     FanCache fans_;
 };
 

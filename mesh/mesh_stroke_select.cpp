@@ -5,6 +5,7 @@
 // would: the same vertices, influences, sector records and faces.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,10 @@ namespace qel {
 using namespace selection;
 
 namespace {
+
+// The time one sculpt call gives the search for the scope labels, in
+// milliseconds.
+constexpr double LabelStepMs = 2.0;
 
 // The fans of a selection lie one after the other: a pass that reads and
 // marks the flags of every fan face in order asks for those of the face
@@ -54,11 +59,35 @@ bool marked(const std::vector<std::uint64_t>& marks, int f) { return (marks[std:
 void mark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] |= std::uint64_t(1) << (f & 63); }
 void unmark(std::vector<std::uint64_t>& marks, int f) { marks[std::size_t(f) >> 6] &= ~(std::uint64_t(1) << (f & 63)); }
 
+// Lists the faces of the gathered fans that inScope(face) admits and, in a
+// patch, the sector records of their vertices (t from ts, fan by fan);
+// after each fan, check(vertex, faces listed) says whether to go on. False
+// when a check stopped it.
+template <class InScope, class Check>
+bool listScopeFaces(Mesh& m, const VertexFans& fans, const std::vector<float>& ts, bool patch, InScope&& inScope,
+                    Check&& check) {
+    FlagsAhead ahead(m, fans);
+    for (std::size_t i = 0; i < fans.size(); ++i) {
+        const int v = fans.vertex(i);
+        int held = 0;
+        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
+            ahead.next();
+            if (!inScope(x->face)) continue;
+            ++held;
+            listFace(m, x->face);
+            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
+        }
+        if (!check(v, held)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     std::vector<std::int32_t> near;
-    if (!grid(m, radius).near(centre, radius, false, near)) return false;
+    const MeshStrokeGrid* g = grid(m, radius);
+    if (!g || !g->near(centre, radius, false, near)) return false;
     // The scan's tests on the vertices near the ball, then in index order.
     const float r2 = radius * radius;
     std::size_t in = 0;
@@ -78,20 +107,24 @@ bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
     return true;
 }
 
-void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope& scope, const vec3& centre, float radius,
+void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, const vec3& centre, float radius,
                                      std::vector<std::int32_t>& out) {
     const double r2 = double(radius * radius);
     auto inside = [&](int v) {
         const MeshVertex& r = m.vertices[v];
-        if (!r.isActive() || scope.holding[std::size_t(v)] == 0) return false;
+        if (!r.isActive() || (scope && scope->holding[std::size_t(v)] == 0)) return false;
         const vec3 d = r.position - centre;
         return inBox(d, radius, true) && squared(d) <= r2;
     };
-    if (stamping_) {
-        if (grid(m, radius).near(centre, radius, true, out)) {
+    const MeshStrokeGrid* g = stamping_ ? grid(m, radius) : nullptr;
+    if (g) {
+        if (g->near(centre, radius, true, out)) {
             std::size_t in = 0;
-            for (const std::int32_t v : out)
-                if (inside(v)) out[in++] = v;
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                // The grid lists the vertices by cell: their records lie scattered.
+                if (i + 16 < out.size()) __builtin_prefetch(&m.vertices[out[i + 16]]);
+                if (inside(out[i])) out[in++] = out[i];
+            }
             out.resize(in);
             std::sort(out.begin(), out.end());
             return;
@@ -116,7 +149,22 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
     }
     MeshStrokeScope& kept = scope(patch);
     if (kept.holds(m, seed) && selectKept(m, kept, centre, radius, patch)) return;
-    if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) return;
+    if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
+    if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) {
+        // The labels are found meanwhile, a step per sculpt call after the
+        // stroke's first frame (its press and first step), for the stamps
+        // that reach where the walk near the seed cannot decide.
+        if (!labelsStepped_ && steps_ >= 3) labels_.step(m, LabelStepMs);
+        labelsStepped_ = true;
+        return;
+    }
+    // Only the whole walk of the scope could decide: the labels of every
+    // face cost less, and decide this stamp and every later one until the
+    // topology changes.
+    if (!labels_.found(m)) {
+        labels_.find(m);
+        if (labels_.current(m) && selectByLabels(m, centre, radius, seed, patch)) return;
+    }
     std::vector<int> walked;
     walk(&walked);
     kept.keep(m, walked);
@@ -157,30 +205,55 @@ bool MeshStroke::selectKept(Mesh& m, const MeshStrokeScope& scope, const vec3& c
     // a patch, one sector record per sector of it the patch holds) with
     // the walk's t.
     std::vector<std::int32_t> inBall;
-    scopeVerticesInBall(m, scope, centre, radius, inBall);
+    scopeVerticesInBall(m, &scope, centre, radius, inBall);
     for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
     // The scope's faces round them, each with every face of the scope
     // holding its vertex (else the fan misses some: the walk decides).
     VertexFans fans;
     const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
-    FlagsAhead ahead(m, fans);
-    for (std::size_t i = 0; i < fans.size(); ++i) {
-        const int v = fans.vertex(i);
-        int held = 0;
-        for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) {
-            ahead.next();
-            if (!scope.hasFace(x->face)) continue;
-            ++held;
-            listFace(m, x->face);
-            if (patch) addSectorRecord(m, v, m.findStartRegion(v, x->face), ts[i]);
+    const bool listed = listScopeFaces(
+        m, fans, ts, patch, [&](int f) { return scope.hasFace(f); },
+        [&](int v, int held) {
+            const int holding = scope.holding[std::size_t(v)];
+            return held == holding || (holding == 255 && held >= 255);
+        });
+    if (!listed) m.deselectAll();
+    return listed;
+}
+
+bool MeshStroke::selectByLabels(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
+    m.deselectAll();
+    m.influences.clear();
+    m.sectorInfluences.clear();
+    const std::int32_t scope = labels_.label(seed, patch);
+    // The vertices of the closed ball, in index order, and of them those
+    // with a face of the scope: a fan that does not hold every face of its
+    // vertex cannot tell (the walk decides).
+    std::vector<std::int32_t> inBall;
+    scopeVerticesInBall(m, nullptr, centre, radius, inBall);
+    {
+        VertexFans all;
+        m.gatherFans(all, inBall.data(), inBall.size());
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            int faces = 0;
+            bool in = false;
+            for (const FanFace* x = all.begin(i); x != all.end(i); ++x) {
+                ++faces;
+                in = in || labels_.label(x->face, patch) == scope;
+            }
+            const int v = all.vertex(i);
+            if (faces != labels_.holding(v) || faces >= 255) return false;
+            if (in) inBall[n++] = v;
         }
-        const int holding = scope.holding[std::size_t(v)];
-        if (held != holding && !(holding == 255 && held >= 255)) {
-            m.deselectAll();
-            return false;
-        }
+        inBall.resize(n);
     }
-    return true;
+    for (const std::int32_t v : inBall) m.appendSelectedVertex(v);
+    // The scope's faces round them, as selectKept lists them.
+    VertexFans fans;
+    const std::vector<float> ts = selectedFalloffs(m, centre, radius, patch, fans);
+    return listScopeFaces(
+        m, fans, ts, patch, [&](int f) { return labels_.label(f, patch) == scope; }, [](int, int) { return true; });
 }
 
 bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int seed, bool patch) {
@@ -188,20 +261,10 @@ bool MeshStroke::selectNearSeed(Mesh& m, const vec3& centre, float radius, int s
     m.influences.clear();
     m.sectorInfluences.clear();
     // The vertices of the closed ball, in index order, each with a bit.
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y) || !std::isfinite(centre.z) || !std::isfinite(radius))
+        return false;
     std::vector<std::int32_t> inBall;
-    if (!grid(m, radius).near(centre, radius, true, inBall)) return false;
-    const float r2 = radius * radius;
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < inBall.size(); ++i) {
-        // The grid lists the vertices by cell: their records lie scattered.
-        if (i + 16 < inBall.size()) __builtin_prefetch(&m.vertices[inBall[i + 16]]);
-        const std::int32_t v = inBall[i];
-        const MeshVertex& r = m.vertices[v];
-        const vec3 d = r.position - centre;
-        if (r.isActive() && inBox(d, radius, true) && squared(d) <= double(r2)) inBall[n++] = v;
-    }
-    inBall.resize(n);
-    std::sort(inBall.begin(), inBall.end());
+    scopeVerticesInBall(m, nullptr, centre, radius, inBall);
     static thread_local std::vector<std::uint64_t> bits;
     if (bits.size() * 64 < m.vertices.size()) bits.resize((m.vertices.size() + 63) / 64, 0);
     for (const std::int32_t v : inBall) bits[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);

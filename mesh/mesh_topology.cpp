@@ -185,6 +185,7 @@ bool Mesh::findEdge(int a, int b, int& fOut, int& kOut) const {
 }
 
 void Mesh::edgeSharp(int f, int g, bool sharp) {
+    topologyEdited();
     if (f == g || !activeFace(f) || !activeFace(g)) return;
     MeshFace& F = faces[f];
     MeshFace& G = faces[g];

@@ -63,6 +63,15 @@ MeshPtr creasedSphere(const vec3& offset = vec3(0, 0, 0)) {
     return m;
 }
 
+// The creased sphere squashed to a shell thinner than the brushes: a ball
+// on one side holds vertices of the other, which the faces in the ball do
+// not reach.
+MeshPtr thinShell() {
+    MeshPtr m = creasedSphere();
+    m->transform(mat4::Scale(1.0f, 1.0f, 0.06f));
+    return m;
+}
+
 // A torus in shuffled face order, creased along one ring, with one ring of
 // quads erased: an open tube with two borders.
 MeshPtr openTube() {
@@ -125,6 +134,45 @@ void scopedStamp(Mesh& m, int action, Sculptor::TSelect select, const SBrush& P,
         m.deformG_(P.point, L.point, P.radius, P.itemId);
     else
         m.deformG(P.point, L.point, P.radius, P.itemId);
+}
+
+// The record of the mesh as it stands, and that record read back into a
+// mesh as an undo does.
+std::shared_ptr<buffer> record(Mesh& m) {
+    auto b = std::make_shared<buffer>();
+    m.DataWrite(*b);
+    return b;
+}
+
+void readBack(Mesh& m, buffer& b) {
+    std::uint32_t tag = 0, length = 0;
+    b.readRecordHeader(tag, length);
+    const std::int32_t version = FILE_VERSION;
+    FILE_VERSION = FILE_VERSION_WRITTEN;
+    m.DataRead(b);
+    FILE_VERSION = version;
+    m.initialize(Element::ResizeKeep);
+}
+
+// For each edit: the mesh's record kept in before (for an edit that reads
+// it back), strokes on the mesh, the edit, then strokes on the edited mesh
+// and on a fresh copy of it (strokes(copy) compares them; with gridKept
+// the edit left the mesh's vertex grid kept).
+template <class Edits, class Strokes>
+void afterEachEdit(Mesh& kept, const Edits& edits, std::shared_ptr<buffer>& before, Strokes&& strokes,
+                   bool gridKept) {
+    int round = 0;
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(testing::Message() << "edit " << round++);
+        before = record(kept);
+        strokes(nullptr);
+        edit(kept);
+        if (gridKept) {
+            ASSERT_TRUE(kept.strokeGridKept());
+        }
+        MeshPtr copy(kept.clone());
+        strokes(copy.get());
+    }
 }
 
 }  // namespace
@@ -440,6 +488,36 @@ TEST(StrokeGrid, StampsSelectWhatTheScanSelects) {
     }
 }
 
+// A Deform drag of forty stamps over ten brush radii on a mesh whose grid is
+// kept: every vertex the brush carries crosses many cells, and every step
+// moves what the same step moves scanning every vertex.
+TEST(StrokeGrid, DragAcrossManyCellsSelectsWhatTheScanSelects) {
+    MeshPtr kept = creasedSphere();
+    const vec3 at = kept->vertices[9].position;
+    {
+        Stroke warm(Sculptor::Deform, Sculptor::SelectElement);
+        warm.press(*kept, sample(*kept, -at, 0.3f));
+        warm.step(*kept, sample(*kept, -at * 1.01f, 0.3f), true);
+    }
+    ASSERT_TRUE(kept->strokeGridKept());
+    MeshPtr scanned(kept->clone());
+    Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+    s.press(*kept, sample(*kept, at, 0.3f));
+    const vec3 dir = normalize(cross(at, vec3(0, 0, 1))) * 0.075f;
+    for (int i = 1; i <= 40; ++i) {
+        s.step(*kept, sample(*kept, at + dir * float(i), 0.3f), i == 40);
+        const std::vector<SBrush>& samples = s.samples();
+        const vec3 P = samples[samples.size() - 2].point, L = samples.back().point;
+        scanned->selectV(P, 0.3f, true);
+        scanned->_deform(L - P);
+        scanned->applyDisplacement();
+        scanned->deselectAll();
+        if (i == 40) scanned->calculateNormals(2);
+        ASSERT_TRUE(sameBits(*kept, *scanned, i == 40)) << "step " << i;
+    }
+    EXPECT_TRUE(kept->strokeGridKept());
+}
+
 // Many short scoped strokes, each first stamp deciding from a walk as far as
 // the ball when it can: parts that meet in the ball (a small sphere beside
 // a large one, the far side of a torus's hole), creased patches the brush
@@ -452,7 +530,8 @@ TEST(StrokeScopes, FirstStampsSelectWhatTheWalkSelects) {
     small->transform(mat4::Translation(2.35f, 0, 0) * mat4::Scale(0.1f));
     MeshPtr pair(new Mesh(big.get(), small.get()));
     pair->initialize(Mesh::ResizeKeep);
-    MeshPtr meshes[] = {std::move(pair), MeshPtr(meshtest::torus(40, 30, 2, 0.6, true, true)), openTube()};
+    MeshPtr meshes[] = {std::move(pair), MeshPtr(meshtest::torus(40, 30, 2, 0.6, true, true)), openTube(),
+                        thinShell()};
     const int actions[] = {Sculptor::Deform, Sculptor::Smooth, Sculptor::PaintMaterial};
     const Sculptor::TSelect scopes[] = {Sculptor::SelectPatch, Sculptor::SelectComponent};
     std::mt19937 rng(5);
@@ -572,24 +651,10 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
                 ASSERT_TRUE(sameBits(*steps[i], *copySteps[i])) << "scope " << scope << " step " << i;
         }
     };
-    // The record of the mesh as it stands, read back into it as an undo does.
-    auto record = [](Mesh& m) {
-        auto b = std::make_shared<buffer>();
-        m.DataWrite(*b);
-        return b;
-    };
     std::shared_ptr<buffer> before;
     using Edit = std::function<void(Mesh&)>;
     const Edit edits[] = {
-        [&](Mesh& m) {
-            std::uint32_t tag = 0, length = 0;
-            before->readRecordHeader(tag, length);
-            const std::int32_t version = FILE_VERSION;
-            FILE_VERSION = FILE_VERSION_WRITTEN;
-            m.DataRead(*before);
-            FILE_VERSION = version;
-            m.initialize(Element::ResizeKeep);
-        },
+        [&](Mesh& m) { readBack(m, *before); },
         [](Mesh& m) { m.transform(mat4::Translation(0.3f, -0.2f, 0.1f)); },
         [](Mesh& m) { m.relaxAll(true); },
         [](Mesh& m) { m.smoothAll(true, true); },
@@ -598,17 +663,83 @@ TEST(StrokeGrid, EditsOutsideStrokesSelectWhatAFreshGridSelects) {
             const vec3 n = normalize(at);
             m.subSphere(at, n, at + vec3(0.25f, 0, 0), true, pbr());
         },
+        // A drag of forty stamps over ten brush radii: the vertices it
+        // carries cross many cells.
+        [&](Mesh& m) {
+            Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+            s.press(m, sample(m, at, 0.3f));
+            for (int i = 1; i <= 40; ++i) s.step(m, sample(m, at + vec3(0.075f, 0, 0) * float(i), 0.3f), i == 40);
+        },
     };
     strokes(nullptr);
     ASSERT_TRUE(kept->strokeGridKept());
-    int round = 0;
-    for (const Edit& edit : edits) {
-        SCOPED_TRACE(testing::Message() << "edit " << round++);
-        before = record(*kept);
-        strokes(nullptr);
-        edit(*kept);
-        ASSERT_TRUE(kept->strokeGridKept());
-        MeshPtr copy(kept->clone());
-        strokes(copy.get());
-    }
+    afterEachEdit(*kept, edits, before, strokes, true);
+}
+
+// Scoped strokes on a thin shell decide from the component and patch labels
+// kept across strokes. After each edit of the topology made outside a
+// stroke (sharp edges by angle and none, a band of faces erased round the
+// rim, edges flipped, a cut and a clip, an undo that reads back an earlier
+// record, the records put in space order) strokes of both scopes select
+// exactly what the same strokes select on a copy of the edited mesh, which
+// finds its labels afresh.
+TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
+    MeshPtr kept = thinShell();
+    int top = 0;
+    for (int v = 0; v < kept->vertexCount(); ++v)
+        if (kept->vertices[v].position.z > kept->vertices[top].position.z) top = v;
+    const vec3 at = kept->vertices[top].position + vec3(0.3f, 0.2f, 0);
+    auto stroke = [&](Mesh& m, int action, Sculptor::TSelect scope, std::vector<MeshPtr>* steps) {
+        Stroke s(action, scope);
+        s.press(m, sample(m, at, 0.5f));
+        vec3 p = at;
+        for (int i = 0; i < 3; ++i) {
+            p += vec3(0.05f, 0.02f, 0);
+            s.step(m, sample(m, p, 0.5f), i == 2, false);
+            if (steps) steps->emplace_back(m.clone());
+        }
+    };
+    auto strokes = [&](Mesh* copy) {
+        for (const int action : {int(Sculptor::Deform), int(Sculptor::PaintMaterial)})
+            for (const Sculptor::TSelect scope : {Sculptor::SelectPatch, Sculptor::SelectComponent}) {
+                std::vector<MeshPtr> steps, copySteps;
+                stroke(*kept, action, scope, &steps);
+                if (!copy) continue;
+                stroke(*copy, action, scope, &copySteps);
+                for (std::size_t i = 0; i < steps.size(); ++i)
+                    ASSERT_TRUE(sameBits(*steps[i], *copySteps[i]))
+                        << "action " << action << " scope " << scope << " step " << i;
+            }
+    };
+    std::shared_ptr<buffer> before;
+    using Edit = std::function<void(Mesh&)>;
+    const Edit edits[] = {
+        [](Mesh& m) { m.makeSharp(30.0f); },
+        [](Mesh& m) { m.makeSmooth(); },
+        [](Mesh& m) {
+            // The faces that cross the rim: top and bottom fall apart
+            // (the records stay until a compaction).
+            for (int f = 0; f < m.faceCount(); ++f) {
+                const MeshFace& F = m.faces[f];
+                float lo = 1, hi = -1;
+                for (const int v : F.v) {
+                    lo = std::min(lo, m.vertices[v].position.z);
+                    hi = std::max(hi, m.vertices[v].position.z);
+                }
+                if (lo < 0 && hi > 0) m.faceErase(f);
+            }
+        },
+        [](Mesh& m) {
+            for (int f = 0; f < m.faceCount(); f += 7) m.edgeFlipFK(f, f % 3);
+        },
+        [&](Mesh& m) { readBack(m, *before); },
+        [&](Mesh& m) { m.cutPlane(at + vec3(0.12f, 0, 0), vec3(1, 0, 0)); },
+        [&](Mesh& m) { m.clipPlane(at + vec3(1.0f, 0, 0), vec3(1, 0.2f, 0)); },
+        [](Mesh& m) {
+            m.orderSpatially();
+            m.initialize(Element::ResizeKeep);
+        },
+    };
+    strokes(nullptr);
+    afterEachEdit(*kept, edits, before, strokes, false);
 }

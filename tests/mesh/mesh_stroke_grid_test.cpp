@@ -1,0 +1,154 @@
+// The vertex grid of the stroke selections: built in steps while vertices
+// move, and kept in step with moves that carry vertices many cells away,
+// out of the box it was built over, to no finite position and back, it
+// lists exactly the vertices a scan finds in every box asked for. The
+// scope labels, found in steps or at once, group the faces as the patch
+// and component walks do.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_scope_labels.h"
+#include "mesh/mesh_stroke_grid.h"
+#include "mesh/mesh_util.h"
+
+using namespace qel;
+
+namespace {
+
+// The active or inactive vertices whose positions lie in the box, sorted.
+std::vector<std::int32_t> scan(const Mesh& m, const vec3& c, float r, bool closed) {
+    std::vector<std::int32_t> out;
+    for (int v = 0; v < m.vertexCount(); ++v) {
+        const vec3 d = m.vertices[v].position - c;
+        const float x = std::fabs(d.x), y = std::fabs(d.y), z = std::fabs(d.z);
+        if (closed ? (x <= r && y <= r && z <= r) : (x < r && y < r && z < r)) out.push_back(v);
+    }
+    return out;
+}
+
+std::vector<std::int32_t> listed(const MeshStrokeGrid& g, const vec3& c, float r, bool closed) {
+    std::vector<std::int32_t> out;
+    EXPECT_TRUE(g.near(c, r, closed, out));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Balls round random vertices and far outside, both closures: the grid
+// lists what the scan finds.
+void expectScan(const Mesh& m, const MeshStrokeGrid& g, std::mt19937& rng) {
+    for (int i = 0; i < 12; ++i) {
+        const vec3 c = i == 0 ? vec3(40, -40, 3) : m.vertices[int(rng() % unsigned(m.vertexCount()))].position;
+        const float r = 0.05f + 0.1f * float(rng() % 4);
+        for (const bool closed : {false, true}) ASSERT_EQ(listed(g, c, r, closed), scan(m, c, r, closed)) << i;
+    }
+}
+
+// Moves n random vertices by up to `reach` on each axis, telling the grid.
+void moveSome(Mesh& m, MeshStrokeGrid& g, std::mt19937& rng, int n, float reach) {
+    for (int i = 0; i < n; ++i) {
+        const int v = int(rng() % unsigned(m.vertexCount()));
+        auto step = [&] { return reach * (float(rng() % 2001) / 1000.0f - 1.0f); };
+        m.vertices[v].position += vec3(step(), step(), step());
+        g.moved(v, m.vertices[v].position);
+    }
+}
+
+}  // namespace
+
+TEST(StrokeGridCells, BuiltInStepsWhileVerticesMoveListsWhatTheScanFinds) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(6));  // some 41,000 vertices: a few runs per phase
+    std::mt19937 rng(17);
+    MeshStrokeGrid g;
+    int steps = 0;
+    while (!g.buildStep(*m, 0.2f, 0.0)) {
+        ASSERT_TRUE(g.building());
+        moveSome(*m, g, rng, 200, 0.3f);
+        ASSERT_LT(++steps, 100);
+    }
+    EXPECT_GT(steps, 3);
+    EXPECT_FALSE(g.building());
+    expectScan(*m, g, rng);
+}
+
+TEST(StrokeGridCells, MovesFarAcrossCellsKeepTheGridInStep) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(4));
+    std::mt19937 rng(23);
+    MeshStrokeGrid g;
+    g.build(*m, 0.1f);
+    for (int round = 0; round < 30; ++round) {
+        // Short moves, moves many cells away and out of the box.
+        moveSome(*m, g, rng, 40, round % 3 == 0 ? 3.0f : 0.08f);
+        ASSERT_TRUE(g.built(m->vertexCount(), 0.1f));
+        expectScan(*m, g, rng);
+    }
+    // To no finite position and back.
+    const int v = 5;
+    const vec3 was = m->vertices[v].position;
+    m->vertices[v].position = vec3(NAN, 0, 0);
+    g.moved(v, m->vertices[v].position);
+    expectScan(*m, g, rng);
+    m->vertices[v].position = was;
+    g.moved(v, was);
+    EXPECT_EQ(listed(g, was, 0.01f, true), scan(*m, was, 0.01f, true));
+}
+
+TEST(StrokeGridCells, FollowBinsAppendedVerticesAndDropsForFewer) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(4));
+    std::mt19937 rng(29);
+    MeshStrokeGrid g;
+    g.build(*m, 0.1f);
+    m->vertices[3].position += vec3(0.5f, 0, 0);
+    for (int i = 0; i < 50; ++i) m->vertexAdd(vec3(float(i) * 0.1f - 2.5f, 0.2f, 1.5f));
+    g.follow(*m);
+    ASSERT_TRUE(g.built(m->vertexCount()));
+    expectScan(*m, g, rng);
+    EXPECT_EQ(listed(g, vec3(0, 0.2f, 1.5f), 0.3f, true), scan(*m, vec3(0, 0.2f, 1.5f), 0.3f, true));
+    std::unique_ptr<Mesh> fewer(meshtest::smoothSphere(3));
+    g.follow(*fewer);
+    EXPECT_FALSE(g.built());
+}
+
+TEST(StrokeScopeLabels, FoundInStepsGroupTheFacesAsTheWalksDo) {
+    // Two creased spheres (two components of twenty patches), one with an
+    // open hole, in shuffled face order.
+    std::unique_ptr<Mesh> a(meshtest::torus(30, 20, 2, 0.6, true, true));
+    std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+    std::unique_ptr<Mesh> b(Mesh::Sphere(base.get(), 2, true, true));
+    for (int f = 0; f < 6; ++f) b->faceErase(f);
+    std::unique_ptr<Mesh> m(new Mesh(a.get(), b.get()));
+    m->initialize(Element::ResizeKeep);
+    MeshScopeLabels stepped, atOnce;
+    int steps = 0;
+    while (!stepped.step(*m, 0.0)) ASSERT_LT(++steps, 1000);
+    EXPECT_GT(steps, 0);
+    atOnce.find(*m);
+    ASSERT_TRUE(stepped.current(*m));
+    for (const bool patch : {false, true})
+        for (int f = 0; f < m->faceCount(); f += 37) {
+            if (!m->activeFace(f)) continue;
+            int face = f;
+            patch ? m->selectF_(vec3(), true, face) : m->selectF(vec3(), true, face);
+            std::vector<int> walked = m->selectedFaces, labelled;
+            m->deselectAll();
+            for (int g = 0; g < m->faceCount(); ++g)
+                if (m->activeFace(g) && stepped.label(g, patch) == stepped.label(f, patch)) {
+                    labelled.push_back(g);
+                    ASSERT_EQ(atOnce.label(g, patch), atOnce.label(f, patch));
+                }
+            std::sort(walked.begin(), walked.end());
+            ASSERT_EQ(labelled, walked) << "face " << f << (patch ? " patch" : " component");
+        }
+    for (int v = 0; v < m->vertexCount(); ++v) {
+        int holding = 0;
+        for (int f = 0; f < m->faceCount(); ++f)
+            if (m->activeFace(f)) holding += m->faces[f].corner(v) >= 0;
+        ASSERT_EQ(stepped.holding(v), std::min(holding, 255)) << v;
+    }
+}
