@@ -21,7 +21,9 @@
 //
 // The cap of a hole follows vertex identity: the border walk recognises a
 // return to a vertex by its index, or by the vertex it was copied from when
-// the erase split an open fan; two distinct vertices at one point are never
+// the erase split an open fan, or, for vertices the cut made, by its point
+// (crossing points of edges that share no vertex may round onto one). Two
+// distinct vertices at one point that the cut did not make are never
 // merged.
 
 #include <algorithm>
@@ -34,6 +36,7 @@
 #include "core/geometry.h"
 #include "core/simple_polygon.h"
 #include "mesh/mesh.h"
+#include "mesh/plane_hole_loops.h"
 
 namespace qel {
 
@@ -863,6 +866,11 @@ void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, Plan
         holes->root[std::size_t(c.first)] = r;
         holes->placed[std::size_t(c.first)] = holes->placed[std::size_t(r)];
     }
+    // Cut vertices (or their copies) that rounded onto one point are one.
+    std::vector<int> made(cut);
+    for (const auto& c : copies)
+        if (holes->root[std::size_t(c.first)] >= mark) made.push_back(c.first);
+    rootCoincidentCutVertices(mesh, made, holes->root);
     holes->starts = std::move(cut);
     holes->starts.insert(holes->starts.end(), onPlane.begin(), onPlane.end());
 }
@@ -991,13 +999,16 @@ bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const Pl
                             const pbr& material) {
     // Open edge i runs from loop vertex i to loop vertex i + 1.
     const int L = int(border.size());
-    if (L < 3) return false;
+    if (L < 2) return false;
     std::vector<int> loop(border.size());
     for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(mesh, border[std::size_t(i)]);
     // A border loop through a vertex the cut did not put on the plane
     // leaves the plane: it is not a hole of the clip.
     for (const int u : loop)
         if (!holes.isPlaced(holes.rootOf(u))) return false;
+    // Two edges to and fro between two points enclose nothing: they are
+    // joined to each other.
+    if (L == 2) return joinOpenEdgePair(mesh, border[0], border[1]);
 
     // The frame maps the plane onto z = 0 with the loop's first vertex at
     // the origin.

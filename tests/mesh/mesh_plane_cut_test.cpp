@@ -522,9 +522,9 @@ TEST(MeshPlaneSubtract, APlaneThroughAFaceLeavesNothingOfThePartAboveIt) {
 
 TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAndStayClosed) {
     // Runs of subtractions from a primitive that each once left a face too
-    // small to carry a normal or a cap loop that could not be closed (the
-    // last run a flat remnant whose next cut could not be capped); every
-    // step keeps the mesh whole now.
+    // small to carry a normal or a cap loop that could not be closed (a
+    // flat remnant whose next cut could not be capped, a loop through two
+    // vertices at one point); every step keeps the mesh whole now.
     struct Run {
         int primitive;
         std::vector<std::pair<vec3, vec3>> planes;  // point, normal
@@ -591,6 +591,27 @@ TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAn
           {vec3(0x1.708894p-6f, 0x1.d7be0ap-7f, 0x1.ec394p+0f), vec3(0x1.c77dd2p-1f, -0x1.76510cp-2f, 0x1.184f16p-2f)},
           {vec3(-0x1.ec62p-2f, 0x1.a59ce8p-3f, 0x1.b8bc92p+0f), vec3(0x1.fa68cep-1f, 0x1.b0314ep-7f, -0x1.2c9c6ap-3f)},
           {vec3(-0x1.ec855cp-2f, 0x1.a5776ep-3f, 0x1.b8b302p+0f), vec3(0x1.6c2b5ap-2f, -0x1.ec5ce2p-2f, 0x1.9a5898p-1f)}}},
+        // crossing points of two edges rounding onto one point, the cap
+        // loop running from there to a third point and back
+        {2,
+         {{vec3(0x1.d7cp-8f, -0x1.750614p-1f, 0x1.0e94d8p-2f), vec3(-0x1.93b28ep-1f, 0x1.0a483p-1f, 0x1.50405ep-2f)},
+          {vec3(0x1.400586p-1f, 0x1.7ff4f6p-2f, 0x0p+0f), vec3(0x1.1acffcp-3f, -0x1.20bafcp-1f, 0x1.a0de7ap-1f)},
+          {vec3(-0x1.3f026p-4f, -0x1.4d269ep-2f, -0x1.284952p-1f), vec3(-0x1.1f6346p-3f, -0x1.6ac9fap-1f, -0x1.621224p-1f)},
+          {vec3(0x1.711f8ep-2f, 0x1.764864p-6f, -0x1.3bbdf8p-1f), vec3(-0x1.7c6934p-2f, -0x1.b789f4p-1f, 0x1.6a0ec8p-2f)},
+          {vec3(0x1.711f8ep-2f, 0x1.794cp-6f, -0x1.3ba5dap-1f), vec3(-0x1.c35f7cp-1f, 0x1.ce578ep-2f, 0x1.19e3fp-3f)}}},
+        {1,
+         {{vec3(0x0p+0f, 0x0p+0f, 0x0p+0f), vec3(0x1.22caa8p-1f, -0x1.6d8caap-2f, 0x1.7bb512p-1f)},
+          {vec3(0x1p-2f, 0x1.b13752p-2f, 0x1.8f527cp-7f), vec3(-0x1.74ecb8p-1f, 0x1.c81a0ap-2f, -0x1.0a940ap-1f)},
+          {vec3(0x1.06944ep-1f, 0x1.ad2f94p-1f, 0x1.ba9ec4p-8f), vec3(-0x1.3a4bcp-1f, 0x1.8c274cp-2f, -0x1.60514cp-1f)},
+          {vec3(0x1.075baap-2f, 0x1.aea958p-2f, 0x0p+0f), vec3(-0x1.7f64d2p-7f, 0x1.e33f7ep-8f, 0x1.fff376p-1f)},
+          {vec3(0x1.e24fbp-3f, 0x1.82332p-2f, 0x1.514b78p-15f), vec3(-0x1.73a13cp-5f, 0x1.ce071cp-6f, 0x1.ff44ep-1f)}}},
+        // the same, one of the two a copy the erase made of a cut vertex
+        {6,
+         {{vec3(-0x1.ee8dd4p-1f, -0x1.0907dep-2f, -0x1p+0f), vec3(-0x1.5f1f8p-2f, 0x1.d206a4p-1f, 0x1.dbae0ep-3f)},
+          {vec3(0x1.bc28d4p-4f, -0x1.729406p-2f, 0x1.fae28p-1f), vec3(0x1.5daa86p-2f, -0x1.d0f2dep-1f, -0x1.f0637ep-3f)},
+          {vec3(0x1.9435e6p-5f, -0x1.8c104p-2f, 0x1p+0f), vec3(0x1.3275fap-8f, -0x1.977fbcp-7f, -0x1.fff46ep-1f)},
+          {vec3(0x1.899ce2p-3f, -0x1.54e0f8p-2f, 0x1p+0f), vec3(-0x1.1b5376p-7f, 0x1.780aecp-6f, 0x1.ffd892p-1f)},
+          {vec3(0x1.b3dbd8p-2f, -0x1.f65626p-3f, 0x1p+0f), vec3(-0x1.f505eep-5f, 0x1.4d8a7p-3f, 0x1.f8315ap-1f)}}},
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
         MeshPtr m(primitive(runs[r].primitive));
