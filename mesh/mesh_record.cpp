@@ -166,29 +166,35 @@ void encodeFace(std::uint8_t* p, const MeshFace& F) {
     *p = F.flags;
 }
 
-// The records of n faces from F on, one after the other from p on.
-void encodeFaces(std::uint8_t* p, const MeshFace* F, std::size_t n) {
-    for (std::size_t j = 0; j < n; ++j, p += FaceRecordSize) encodeFace(p, F[j]);
+// Face i's share of the state of its vertices. A vertex's stored face is
+// read from its record: the vertices of neighbouring faces are near one
+// another, so their records are at hand.
+inline void gatherSettling(VertexSettling* seen, const Mesh::VertexList& vertices, const MeshFace& f, int i,
+                           int faceCount) {
+    const bool plain = plainFace(f.f, f.flags, faceCount);
+    for (int k = 0; k < 3; ++k) {
+        const std::size_t v = std::uint32_t(f.v[k]);
+        if (v >= vertices.size()) continue;
+        std::uint8_t corner = plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(f.f, f.flags, k, faceCount);
+        corner = std::uint8_t(corner | (vertices[v].face == i) * CornerStartSeen);
+        seen[v].add(corner);
+    }
 }
 
-// The share of faces F[0, n) (face `first` on) of the state of their
-// vertices. A vertex's stored face is read from its record: the vertices of
-// neighbouring faces are near one another, so the records are at hand.
-void gatherSettling(VertexSettling* seen, const Mesh::VertexList& vertices, const MeshFace* F, std::size_t n,
-                    int first, int faceCount) {
-    const std::size_t nV = vertices.size();
-    for (std::size_t j = 0; j < n; ++j) {
+// The records of the n faces F[0, n) (face `first` on), one after the other
+// from p on; with `seen`, each active face's share of the state of its
+// vertices is gathered while the face is in the cache. The faces are asked
+// for ahead: the hardware's own look-ahead stops at every page.
+void encodeFaces(std::uint8_t* p, const MeshFace* F, std::size_t n, int first, VertexSettling* seen,
+                 const Mesh::VertexList& vertices, int faceCount) {
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t j = 0; j < n; ++j, p += FaceRecordSize) {
+        if (j + Ahead < n)
+            for (std::size_t line = 0; line < sizeof(MeshFace); line += 64)
+                __builtin_prefetch(reinterpret_cast<const char*>(&F[j + Ahead]) + line);
         const MeshFace& f = F[j];
-        if (!f.isActive()) continue;
-        const int i = first + int(j);
-        const bool plain = plainFace(f.f, f.flags, faceCount);
-        for (int k = 0; k < 3; ++k) {
-            const std::size_t v = std::uint32_t(f.v[k]);
-            if (v >= nV) continue;
-            std::uint8_t corner = plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(f.f, f.flags, k, faceCount);
-            corner = std::uint8_t(corner | (vertices[v].face == i) * CornerStartSeen);
-            seen[v].add(corner);
-        }
+        encodeFace(p, f);
+        if (seen && f.isActive()) gatherSettling(seen, vertices, f, first + int(j), faceCount);
     }
 }
 
@@ -230,7 +236,7 @@ void Mesh::DataWrite(buffer& b) {
     b.writeU32(std::uint32_t(nF));
     // The faces go out as they are, a block at a time; on the way, what the
     // vertex pass of initialize needs of them is gathered (see
-    // settledFlags), a run of records at a time while they are in the cache.
+    // settledFlags).
     bool settle = status == 0;
     std::vector<VertexSettling> seen(settle ? nV : 0);
     const int faceCount = int(nF);
@@ -244,8 +250,7 @@ void Mesh::DataWrite(buffer& b) {
         for (std::size_t i = from, n = 0; i < to; i += n, out += FaceRecordSize * n) {
             const MeshFace* F = faces.contiguous(i, n);
             n = std::min(n, to - i);
-            encodeFaces(out, F, n);
-            if (settle) gatherSettling(seen.data(), vertices, F, n, int(i), faceCount);
+            encodeFaces(out, F, n, int(i), settle ? seen.data() : nullptr, vertices, faceCount);
         }
         b.spill();
     }
