@@ -47,13 +47,22 @@ inline bool plainFace(const std::int32_t* links, std::uint8_t flags, int faceCou
            unsigned(links[2]) < unsigned(faceCount) && (flags & MeshFace::SharpMask) == 0;
 }
 
-// What the record writer gathers of each vertex while it writes the faces:
-// what the vertex pass of initialize gathers (CornerState bits, faces
-// counted up to 3, the stored face).
+// What the record writer gathers of each vertex while it writes the faces,
+// in one byte: what the vertex pass of initialize gathers (CornerState bits
+// 0-3, faces counted up to 3 in bits 4-5). One byte a vertex keeps the
+// gathering of a large mesh in the cache.
 struct VertexSettling {
-    std::int32_t face;
-    std::uint8_t state;
-    std::uint8_t corners;
+    std::uint8_t bits = 0;
+
+    std::uint8_t state() const { return std::uint8_t(bits & 15u); }
+    int corners() const { return bits >> 4; }
+    // One more face at the vertex, meeting it with these CornerState bits.
+    void add(std::uint8_t corner) {
+        bits = std::uint8_t((bits | corner) + (bits < 3 * CountStep ? CountStep : 0));
+    }
+
+private:
+    static constexpr std::uint8_t CountStep = 16;
 };
 
 }  // namespace qel

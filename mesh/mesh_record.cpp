@@ -177,16 +177,47 @@ void encodeFace(std::uint8_t* p, const MeshFace& F) {
     *p = std::uint8_t(F.flags & KeptFaceFlags);
 }
 
-// Face i's share of the state of its vertices.
-void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i, int faceCount) {
-    const bool plain = plainFace(F.f, F.flags, faceCount);
+// Face i's share of the state of its vertices. A vertex's stored face is
+// read from its record: the vertices of neighbouring faces are near one
+// another, so their records are at hand.
+inline void gatherSettling(VertexSettling* seen, const Mesh::VertexList& vertices, const MeshFace& f, int i,
+                           int faceCount) {
+    const bool plain = plainFace(f.f, f.flags, faceCount);
     for (int k = 0; k < 3; ++k) {
-        if (std::uint32_t(F.v[k]) >= scan.size()) continue;
-        VertexSettling& s = scan[std::size_t(F.v[k])];
-        s.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(F.f, F.flags, k, faceCount);
-        if (s.face == i) s.state |= CornerStartSeen;
-        if (s.corners < 3) ++s.corners;
+        const std::size_t v = std::uint32_t(f.v[k]);
+        if (v >= vertices.size()) continue;
+        std::uint8_t corner = plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(f.f, f.flags, k, faceCount);
+        corner = std::uint8_t(corner | (vertices[v].face == i) * CornerStartSeen);
+        seen[v].add(corner);
     }
+}
+
+// The records of the n faces F[0, n) (face `first` on), one after the other
+// from p on; with `seen`, each active face's share of the state of its
+// vertices is gathered while the face is in the cache. The faces are asked
+// for ahead: the hardware's own look-ahead stops at every page.
+void encodeFaces(std::uint8_t* p, const MeshFace* F, std::size_t n, int first, VertexSettling* seen,
+                 const Mesh::VertexList& vertices, int faceCount) {
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t j = 0; j < n; ++j, p += FaceRecordSize) {
+        if (j + Ahead < n)
+            for (std::size_t line = 0; line < sizeof(MeshFace); line += 64)
+                __builtin_prefetch(reinterpret_cast<const char*>(&F[j + Ahead]) + line);
+        const MeshFace& f = F[j];
+        encodeFace(p, f);
+        if (seen && f.isActive()) gatherSettling(seen, vertices, f, first + int(j), faceCount);
+    }
+}
+
+// The flags of a vertex that meets only smooth edges, its stored face being
+// one of its faces, as the vertex pass of initialize leaves them (see
+// settledFlags); false for any other vertex.
+inline bool plainSettled(const MeshVertex& r, VertexSettling s, std::uint8_t& flags) {
+    constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
+    if (!r.isActive() || r.face < 0) return false;
+    if (s.state() != (CornerStartSeen | CornerOnSmoothEdge)) return false;
+    flags = std::uint8_t(r.flags & ~Bits);
+    return true;
 }
 
 }  // namespace
@@ -194,12 +225,15 @@ void gatherSettling(std::vector<VertexSettling>& scan, const MeshFace& F, int i,
 // Faces encoded between spills of a spilling buffer: about a megabyte, so
 // that the bytes are still in the cache when they are handed on.
 constexpr std::size_t FacesPerBlock = 1u << 14;
+// Vertex records encoded apart at a time when the buffer spills.
+constexpr std::size_t VerticesApart = 1u << 14;
 
 void Mesh::DataWrite(buffer& b) {
     const std::size_t nV = vertices.size(), nF = faces.size();
     const std::int32_t lengthAt = b.beginRecord(RecordTag);
     const std::size_t facesHeld = b.spills() ? std::min(nF, FacesPerBlock) : nF;
-    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * nV + FaceRecordSize * facesHeld);
+    const std::size_t verticesHeld = b.spills() ? 0 : nV;
+    b.reserve(std::size_t(b.size()) + HeadSize + 8 + VertexRecordSize * verticesHeld + FaceRecordSize * facesHeld);
     b.writeVec3(centre);
     b.writeF32(size());
     b.writeU32(std::uint32_t(nV));
@@ -213,46 +247,44 @@ void Mesh::DataWrite(buffer& b) {
     b.writeU32(std::uint32_t(nF));
     // The faces go out as they are, a block at a time; on the way, what the
     // vertex pass of initialize needs of them is gathered (see
-    // settleVertexFlags).
-    std::vector<VertexSettling> scan;
+    // settledFlags).
     bool settle = status == 0;
-    if (settle) {
-        scan.resize(nV);
-        VertexSettling* out = scan.data();
-        vertices.forRange(0, nV, [&out](const MeshVertex& r) { *out++ = VertexSettling{r.face, 0, 0}; });
-    }
+    std::vector<VertexSettling> seen(settle ? nV : 0);
     const int faceCount = int(nF);
-    std::int32_t i = 0;
     for (std::size_t from = 0; from < nF; from += FacesPerBlock) {
         const std::size_t to = std::min(nF, from + FacesPerBlock);
-        std::uint8_t* face = b.append(FaceRecordSize * (to - from));
-        if (!face) {
+        std::uint8_t* out = b.append(FaceRecordSize * (to - from));
+        if (!out) {
             settle = false;
             break;
         }
-        faces.forRange(from, to, [&](const MeshFace& F) {
-            encodeFace(face, F);
-            face += FaceRecordSize;
-            if (settle && F.isActive()) gatherSettling(scan, F, i, faceCount);
-            ++i;
-        });
+        for (std::size_t i = from, n = 0; i < to; i += n, out += FaceRecordSize * n) {
+            const MeshFace* F = faces.contiguous(i, n);
+            n = std::min(n, to - i);
+            encodeFaces(out, F, n, int(i), settle ? seen.data() : nullptr, vertices, faceCount);
+        }
         b.spill();
     }
     // Reserved room: the vertex records have not moved, unless the buffer
-    // spills (then they are encoded apart and fill their gap).
-    std::vector<std::uint8_t> apart;
-    std::uint8_t* vertex = vertexAt >= b.spilled() ? b.data() + (vertexAt - b.spilled()) : nullptr;
-    if (!vertex) {
-        apart.resize(VertexRecordSize * nV);
-        vertex = apart.data();
+    // spills (then they are encoded apart, a run at a time, and fill their
+    // gap).
+    const bool apart = vertexAt < b.spilled();
+    std::vector<std::uint8_t> run(apart ? VertexRecordSize * std::min(nV, VerticesApart) : 0);
+    for (std::size_t from = 0; from < nV; from += VerticesApart) {
+        const std::size_t to = std::min(nV, from + VerticesApart);
+        std::uint8_t* vertex = apart ? run.data() : b.data() + (vertexAt - b.spilled()) + VertexRecordSize * from;
+        std::uint8_t* p = vertex;
+        for (std::size_t v = from, n = 0; v < to; v += n) {
+            MeshVertex* r = vertices.contiguous(v, n);
+            n = std::min(n, to - v);
+            for (std::size_t j = 0; j < n; ++j, p += VertexRecordSize) {
+                std::uint8_t flags = r[j].flags;
+                if (settle && !plainSettled(r[j], seen[v + j], flags)) flags = settledFlags(int(v + j), seen[v + j]);
+                encodeVertex(p, r[j], flags);
+            }
+        }
+        if (apart) b.overwrite(vertexAt + std::int32_t(VertexRecordSize * from), vertex, std::size_t(p - vertex));
     }
-    std::size_t v = 0;
-    vertices.forRange(0, nV, [&](MeshVertex& r) {
-        encodeVertex(vertex, r, settle ? settledFlags(int(v), scan[v]) : r.flags);
-        vertex += VertexRecordSize;
-        ++v;
-    });
-    if (!apart.empty()) b.overwrite(vertexAt, apart.data(), apart.size());
     b.endRecord(lengthAt);
 }
 
@@ -264,14 +296,14 @@ std::uint8_t Mesh::settledFlags(int v, const VertexSettling& s) {
     MeshVertex& r = vertices[v];
     if (!r.isActive() || r.face < 0) return r.flags;
     constexpr std::uint8_t Bits = MeshVertex::SharpBit | MeshVertex::CornerBit | MeshVertex::BorderBit;
-    if (s.state == (CornerStartSeen | CornerOnSmoothEdge) || s.state == CornerStartSeen)
+    if (s.state() == (CornerStartSeen | CornerOnSmoothEdge) || s.state() == CornerStartSeen)
         return std::uint8_t(r.flags & ~Bits);
-    if (s.state == (CornerStartSeen | CornerOnSharpEdge)) {
+    if (s.state() == (CornerStartSeen | CornerOnSharpEdge)) {
         const std::uint8_t flags = std::uint8_t((r.flags & ~MeshVertex::BorderBit) | MeshVertex::SharpBit);
-        return s.corners >= 3 ? std::uint8_t(flags | MeshVertex::CornerBit) : flags;
+        return s.corners() >= 3 ? std::uint8_t(flags | MeshVertex::CornerBit) : flags;
     }
     const MeshVertex kept = r;
-    if (s.state & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
+    if (s.state() & CornerOnSharpEdge) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit);
     vertexUpdate(v);
     if (corner(v)) r.flags = std::uint8_t(r.flags | MeshVertex::SharpBit | MeshVertex::CornerBit);
     const std::uint8_t flags = r.flags;

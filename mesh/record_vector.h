@@ -200,6 +200,11 @@ public:
         n = std::min(BlockSize - (i & BlockMask), size_ - i);
         return blocks_[i >> Shift] + (i & BlockMask);
     }
+    const T* contiguous(size_type i, size_type& n) const {
+        assert(i < size_);
+        n = std::min(BlockSize - (i & BlockMask), size_ - i);
+        return blocks_[i >> Shift] + (i & BlockMask);
+    }
 
     // Calls fn(record) for records [from, to) block by block (no per-record
     // index arithmetic); for whole-mesh passes.

@@ -2,7 +2,8 @@
 // selection of qel::Tool.
 
 #include <algorithm>
-#include <unordered_set>
+#include <cstdint>
+#include <vector>
 
 #include "scene/tool.h"
 
@@ -10,18 +11,53 @@ namespace qel {
 
 namespace {
 
+// A set of tools known at its making, in one open-addressed table: a test
+// costs a hash and a probe or two in one block of memory (a node-based set
+// costs an allocation per tool and scatters them, which a ring of tens of
+// thousands of members feels as much as the walk itself).
+class ToolSet {
+public:
+    explicit ToolSet(const std::vector<Tool*>& tools) {
+        std::size_t n = 16;
+        while (n < 2 * tools.size()) n *= 2;
+        slots_.assign(n, nullptr);
+        for (const Tool* t : tools) {
+            std::size_t i = slot(t);
+            while (slots_[i] && slots_[i] != t) i = (i + 1) & (n - 1);
+            slots_[i] = t;
+        }
+    }
+    bool contains(const Tool* t) const {
+        for (std::size_t i = slot(t);; i = (i + 1) & (slots_.size() - 1)) {
+            if (slots_[i] == t) return true;
+            if (!slots_[i]) return false;
+        }
+    }
+
+private:
+    std::size_t slot(const Tool* t) const {
+        const std::uint64_t h = std::uint64_t(reinterpret_cast<std::uintptr_t>(t)) * 0x9E3779B97F4A7C15ull;
+        return std::size_t(h >> 32) & (slots_.size() - 1);
+    }
+    std::vector<const Tool*> slots_;  // at most half full, so every probe ends
+};
+
 // Takes every listed tool out of its instance ring: each ring is walked once
 // and closed over the tools that stay; the listed ones are left alone.
 // (Leaving one by one walks a ring once per member, quadratic in its size.)
 void leaveRings(const std::vector<Tool*>& leaving) {
-    const std::unordered_set<const Tool*> isLeaving(leaving.begin(), leaving.end());
-    for (Tool* t : leaving) {
+    std::size_t from = 0;
+    while (from < leaving.size() && leaving[from]->nextInstance == leaving[from]) ++from;
+    if (from == leaving.size()) return;  // every one alone in its ring
+    const ToolSet isLeaving(leaving);
+    for (std::size_t i = from; i < leaving.size(); ++i) {
+        Tool* t = leaving[i];
         if (t->nextInstance == t) continue;
         Tool *first = nullptr, *last = nullptr;
         Tool* x = t;
         do {
             Tool* next = x->nextInstance;
-            if (isLeaving.count(x)) {
+            if (isLeaving.contains(x)) {
                 x->nextInstance = x;
             } else {
                 (last ? last->nextInstance : first) = x;
