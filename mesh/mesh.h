@@ -829,7 +829,7 @@ public:
 
     // ---- end of mesh from a closed outline ----
 
-    // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp) ----
+    // ---- Plane cut, clip and subtract (mesh_plane_cut.cpp, mesh_plane_cap.cpp) ----
     // The positive side of the plane holds the points p with
     // (p - point) . normal > 0 (in double); points on the plane, or within
     // a few float steps of it, are not on it. The normal need not be unit; a zero normal cuts nothing. Each
@@ -854,7 +854,7 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    friend class PlaneCut;      // the steps of the cuts and caps (mesh_plane_cut.cpp)
+    friend class PlaneCut;      // the steps of the cuts and caps (plane_cut.h)
     friend class SphereCutter;  // the working state of one sphere cut (mesh_sphere_cut.cpp)
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
