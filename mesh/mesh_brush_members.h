@@ -4,6 +4,8 @@
 // mesh_brush_paint.cpp). The body of class Mesh in mesh/mesh.h includes it
 // once, in a public part; it is not a header to include anywhere else.
 
+// The declarations keep the indentation of the class body they are part of.
+// clang-format off
     // ---- Brush selections and the operators on the current selection
     //      (mesh_brush_select.cpp, mesh_selection_ops.cpp) ----
     // A brush step selects the vertices one stamp reaches, each with its
@@ -119,3 +121,4 @@
     void materialF_(const vec3& point, int face, const pbr& material, unsigned char mask);
     // Erases the patch of the face and compacts the mesh.
     void eraseF_(const vec3& point, int face);
+// clang-format on

@@ -158,7 +158,6 @@ private:
     void crossedAll();
 };
 
-
 // The pieces the cut makes of the crossing face F all have normals and its
 // cut segment is not short (or F itself has no normal to keep).
 bool CutSides::cutKeepsShape(const MeshFace& F) {
@@ -262,7 +261,6 @@ void cutNormals(Mesh& m, const std::vector<int>& made) {
 }
 
 }  // namespace
-
 
 void PlaneCut::planeMarkSide(Mesh& mesh, const std::vector<signed char>& sides, const std::vector<int>* scope,
                              std::vector<int>* onPlane) {

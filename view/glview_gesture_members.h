@@ -8,6 +8,8 @@
 // includes it once, in a private part; it is not a header to include
 // anywhere else.
 
+// The declarations keep the indentation of the class body they are part of.
+// clang-format off
     // ---- The key half of the input state machine (glview_state.cpp) ----
     // The selected assembly and sculpt actions, scope and property become the
     // effective ones again.
@@ -147,3 +149,4 @@
     void releaseAlign();
     // MatchPivot, or with withObject MatchObjectPivot.
     void releaseMatchPivot(bool withObject);
+// clang-format on
