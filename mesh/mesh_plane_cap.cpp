@@ -1,0 +1,538 @@
+// The plane subtraction of qel::Mesh: the clip, then a flat cap over every
+// hole it opened, and the mend of the faces too small to carry a normal
+// that the caps or the cut may leave. The cut and the clip it runs are in
+// mesh/mesh_plane_cut.cpp.
+//
+// The cap of a hole follows vertex identity: the border walk recognises a
+// return to a vertex by its index, or by the vertex it was copied from when
+// the erase split an open fan, or, for vertices the cut made, by its point
+// (crossing points of edges that share no vertex may round onto one). Two
+// distinct vertices at one point that the cut did not make are never
+// merged.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "core/simple_polygon.h"
+#include "mesh/mesh.h"
+#include "mesh/plane_cut.h"
+#include "mesh/plane_hole_loops.h"
+
+namespace qel {
+
+namespace {
+
+// One edge of the cap that meets the mesh's open border.
+struct CapJoin {
+    int capFace, capEdge, meshFace, meshEdge;
+};
+
+// An open edge is named 3 f + k (edge k of face f); it runs from corner
+// k + 1 to corner k + 2 of its face.
+int edgeStart(const Mesh& m, int h) { return m.faces[std::size_t(h / 3)].v[nextK(h % 3)]; }
+int edgeEnd(const Mesh& m, int h) { return m.faces[std::size_t(h / 3)].v[prevK(h % 3)]; }
+
+int activeLink(const Mesh& m, const MeshFace& F, int e) { return m.activeFace(F.f[e]) ? F.f[e] : -1; }
+
+// The open edge after h along the border: round h's end vertex, face by
+// face across the edges leaving it, to the next open edge of the same fan.
+// -1 when the fan is broken.
+int nextOpenEdge(const Mesh& m, int h) {
+    const int b = edgeEnd(m, h);
+    int f = h / 3, c = prevK(h % 3);
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        const int e = prevK(c);
+        const int g = activeLink(m, m.faces[std::size_t(f)], e);
+        if (g < 0) return 3 * f + e;
+        f = g;
+        c = m.faces[std::size_t(f)].corner(b);
+        if (c < 0) return -1;
+    }
+    return -1;
+}
+
+// The closed chain of open edges from h back to h, each marked walked.
+// False when it does not come back (or meets an edge walked before).
+bool borderChain(const Mesh& m, int h, std::vector<char>& walked, std::vector<int>& chain) {
+    chain.clear();
+    int e = h;
+    do {
+        if (e < 0 || std::size_t(e) >= walked.size() || walked[std::size_t(e)]) return false;
+        walked[std::size_t(e)] = 1;
+        chain.push_back(e);
+        e = nextOpenEdge(m, e);
+    } while (e != h);
+    return true;
+}
+
+// Gives the faces round the end vertex u of open edge h, from h's face
+// forward to the next open edge, the vertex `into` instead. u, a copy the
+// erase made for that one fan, is then used by no face and dropped.
+void mergeFan(Mesh& m, int h, int into) {
+    const int u = edgeEnd(m, h);
+    int f = h / 3;
+    for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+        MeshFace& F = m.faces[std::size_t(f)];
+        const int c = F.corner(u);
+        if (c < 0) break;
+        F.v[c] = into;
+        const int g = activeLink(m, F, prevK(c));
+        if (g < 0) break;
+        f = g;
+    }
+    MeshVertex& r = m.vertices[std::size_t(u)];
+    if (m.activeFace(r.face) && m.faces[std::size_t(r.face)].corner(u) >= 0) return;
+    r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
+    r.face = -1;
+    m.needsCompaction = 1;
+}
+
+// Twice the signed area of the cap triangle (a, b, c) in the cap's plane.
+double capArea2(const Mesh& cap, int a, int b, int c) {
+    const vec3 &p = cap.vertices[std::size_t(a)].position, &q = cap.vertices[std::size_t(b)].position,
+               &r = cap.vertices[std::size_t(c)].position;
+    return (double(q.x) - p.x) * (double(r.y) - p.y) - (double(q.y) - p.y) * (double(r.x) - p.x);
+}
+
+// A triangulation of a loop whose points crowd together (cut points a few
+// float steps apart round a vertex the plane grazed) may hold a triangle
+// too small to carry a normal once in place (`at`: the cap vertices'
+// positions in the mesh). Such a triangle's inner edge is turned towards
+// the vertex across it when both triangles this makes carry a normal and
+// keep the cap's winding; the cap covers the same region with the same
+// outline.
+bool turnCapSlivers(Mesh& cap, const std::vector<vec3>& at) {
+    double winding = 0;
+    for (const MeshFace& F : cap.faces)
+        if (F.isActive()) winding += capArea2(cap, F.v[0], F.v[1], F.v[2]);
+    auto sound = [&](int a, int b, int c) {
+        return !noNormal(at[std::size_t(a)], at[std::size_t(b)], at[std::size_t(c)]) &&
+               capArea2(cap, a, b, c) * winding > 0;
+    };
+    bool any = false;
+    for (int pass = 0; pass < 4; ++pass) {
+        bool turned = false;
+        for (int f = 0; f < cap.faceCount(); ++f) {
+            const MeshFace& F = cap.faces[f];
+            if (!F.isActive() || !noNormal(at[std::size_t(F.v[0])], at[std::size_t(F.v[1])], at[std::size_t(F.v[2])]))
+                continue;
+            for (int k = 0; k < 3; ++k) {
+                const int g = F.f[k];
+                if (!cap.activeFace(g)) continue;
+                const MeshFace& G = cap.faces[std::size_t(g)];
+                const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+                // The corner of G across the edge.
+                int c = -1;
+                for (const int v : G.v)
+                    if (v != b1 && v != b2) c = v;
+                if (c < 0 || c == a || !sound(a, b1, c) || !sound(a, c, b2)) continue;
+                if (cap.edgeFlipFK(f, k)) {
+                    turned = any = true;
+                    break;
+                }
+            }
+        }
+        if (!turned) break;
+    }
+    return any;
+}
+
+// The joins of a cap whose vertex i < L is loop vertex i (L the length of
+// `border`): every open cap edge meets one open edge of the loop, all run
+// the other way (direction 1) or all the same way (-1: the cap is turned
+// over), and each loop edge once. False when the cap does not keep to the
+// loop.
+bool capJoins(const Mesh& cap, const std::vector<int>& border, std::vector<CapJoin>& joins, int& direction) {
+    const int L = int(border.size());
+    joins.clear();
+    direction = 0;
+    if (cap.status != 0 || cap.faceCount() == 0 || cap.vertexCount() < L) return false;
+    std::vector<char> joined(border.size(), 0);
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const MeshFace& C = cap.faces[cf];
+        if (!C.isActive()) continue;
+        for (int e = 0; e < 3; ++e) {
+            if (cap.activeFace(C.f[e])) continue;
+            const int a = C.v[nextK(e)], b = C.v[prevK(e)];
+            if (a >= L || b >= L) return false;
+            int i = -1, d = 0;
+            if (b == (a + 1) % L) {
+                i = a;
+                d = -1;
+            } else if (a == (b + 1) % L) {
+                i = b;
+                d = 1;
+            }
+            if (i < 0 || joined[std::size_t(i)] || (direction != 0 && d != direction)) return false;
+            direction = d;
+            joined[std::size_t(i)] = 1;
+            joins.push_back({cf, e, border[std::size_t(i)] / 3, border[std::size_t(i)] % 3});
+        }
+    }
+    return int(joins.size()) == L;
+}
+
+// The outline triangulated by clipping ears, each triangle in the
+// outline's winding, in a flat mesh whose vertex i is outline point i.
+// Status 1 (nothing built) for an outline of no area, of two points at one
+// place (a loop that touches itself is not capped) or too long for the
+// clipping's cost, or without an ear to clip.
+Mesh clippedEars(const std::vector<vec2>& points) {
+    Mesh cap;
+    cap.status = 1;
+    const int n = int(points.size());
+    if (n < 3 || n > 1024) return cap;
+    std::vector<vec2> sorted(points);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const vec2& a, const vec2& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    for (int i = 1; i < n; ++i)
+        if (sorted[std::size_t(i)] == sorted[std::size_t(i - 1)]) return cap;
+    auto cross2 = [&](int a, int b, int c) {
+        const vec2 &p = points[std::size_t(a)], &q = points[std::size_t(b)], &r = points[std::size_t(c)];
+        return (double(q.x) - p.x) * (double(r.y) - p.y) - (double(q.y) - p.y) * (double(r.x) - p.x);
+    };
+    double area = 0;
+    for (int i = 1; i + 1 < n; ++i) area += cross2(0, i, i + 1);
+    if (area == 0) return cap;
+    const double sign = area > 0 ? 1.0 : -1.0;
+    std::vector<int> next(static_cast<std::size_t>(n)), prev(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        next[std::size_t(i)] = (i + 1) % n;
+        prev[std::size_t(i)] = (i + n - 1) % n;
+    }
+    // An ear: a corner turning the outline's way whose triangle holds no
+    // other point; where rounding leaves none (the last few points of a
+    // loop that crosses itself by a rounding error), any corner turning the
+    // outline's way, and then any corner: the cap stays closed, a speck of
+    // it turned over.
+    int level = 0;
+    auto isEar = [&](int b) {
+        const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
+        if (level == 2) return true;
+        if (sign * cross2(a, b, c) <= 0) return false;
+        if (level == 1) return true;
+        for (int v = next[std::size_t(c)]; v != a; v = next[std::size_t(v)])
+            if (sign * cross2(a, b, v) >= 0 && sign * cross2(b, c, v) >= 0 && sign * cross2(c, a, v) >= 0) return false;
+        return true;
+    };
+    std::vector<int> triangles;
+    int b = 0;
+    for (int left = n; left > 3;) {
+        int tried = 0;
+        for (level = 0; tried < 3 * left && !isEar(b); ++tried) {
+            b = next[std::size_t(b)];
+            level = (tried + 1) / left;
+        }
+        if (tried == 3 * left) return cap;
+        const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
+        triangles.insert(triangles.end(), {a, b, c});
+        next[std::size_t(a)] = c;
+        prev[std::size_t(c)] = a;
+        b = c;
+        --left;
+    }
+    triangles.insert(triangles.end(), {prev[std::size_t(b)], b, next[std::size_t(b)]});
+    for (const vec2& p : points) cap.vertexAdd(vec3(p.x, p.y, 0.0f));
+    for (std::size_t i = 0; i < triangles.size(); i += 3)
+        cap.faceAdd(triangles[i], triangles[i + 1], triangles[i + 2], false, false, false);
+    cap.status = 0;
+    cap.initialize(Mesh::ResizeKeep);
+    return cap;
+}
+
+// The unit normal of a triangle, zero when it has none.
+dvec3 unitNormal(const vec3& a, const vec3& b, const vec3& c) {
+    const dvec3 A(a), n = cross(dvec3(b) - A, dvec3(c) - A);
+    const double l2 = dot(n, n);
+    return l2 > NormalizeEpsilon ? n * (1.0 / std::sqrt(l2)) : dvec3(0, 0, 0);
+}
+
+// The stored normal is of unit length (a cap face's, or a face's whose
+// normal could be formed).
+bool unitLength(const vec3& n) { return std::fabs(double(dot(n, n)) - 1) < 1e-3; }
+
+// Collapses edge k of the face f, too small to carry a normal, whose ends
+// both hold features (corners, crease junctions) that forbid a collapse:
+// its first end goes into its second, which stays in place and takes the
+// marks of both; a vertex where two such ends met is a corner. The ends lie
+// within rounding of each other, so no feature moves visibly. False (the
+// marks as they were) when the collapse would still break the surface.
+bool collapsePinned(Mesh& m, int f, int k) {
+    constexpr std::uint8_t kMarks = MeshVertex::SharpBit | MeshVertex::CornerBit;
+    const MeshFace& F = m.faces[std::size_t(f)];
+    const int b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+    const std::uint8_t m1 = m.vertices[std::size_t(b1)].flags & kMarks,
+                       m2 = m.vertices[std::size_t(b2)].flags & kMarks;
+    MeshVertex& r1 = m.vertices[std::size_t(b1)];
+    r1.flags = std::uint8_t(r1.flags & ~kMarks);
+    if (!m.edgeCollapseFK(f, k)) {
+        r1.flags = std::uint8_t(r1.flags | m1);
+        return false;
+    }
+    MeshVertex& r2 = m.vertices[std::size_t(b2)];
+    r2.flags = std::uint8_t(r2.flags | m1 | m2);
+    if (m1 && m2) r2.flags = std::uint8_t(r2.flags | MeshVertex::CornerBit);
+    return true;
+}
+
+// Erases the face and its three neighbours when they form a closed
+// tetrahedron of their own (each linked only to the other three): one face
+// too small to carry a normal leaves it no volume, and none of its edges
+// can collapse.
+bool eraseTetrahedron(Mesh& m, int f) {
+    const MeshFace F = m.faces[std::size_t(f)];
+    const int g[3] = {F.f[0], F.f[1], F.f[2]};
+    if (g[0] == g[1] || g[1] == g[2] || g[2] == g[0]) return false;
+    for (const int x : g) {
+        if (!m.activeFace(x)) return false;
+        for (const int y : m.faces[std::size_t(x)].f)
+            if (y == x || (y != f && y != g[0] && y != g[1] && y != g[2])) return false;
+    }
+    m.faceErase(f);
+    for (const int x : g) m.faceErase(x);
+    return true;
+}
+
+// Removes a face too small to carry a normal (a cap face, or a piece the
+// cut made): turns one of its smooth edges towards the vertex across it
+// when both faces this makes carry normals on the surface's side there (a
+// cap face's own unit normal, else the neighbour's across the edge), else
+// collapses its shortest edge that may go, else its shortest edge whose
+// ends are pinned by features, else erases the closed tetrahedron it
+// belongs to. False when none is possible.
+bool removeSliver(Mesh& m, int f) {
+    const MeshFace& F = m.faces[std::size_t(f)];
+    for (int k = 0; k < 3; ++k) {
+        const int g = F.f[k];
+        if (!m.activeFace(g) || F.isSharp(k)) continue;
+        const dvec3 up(unitLength(F.normal) ? F.normal : m.faces[std::size_t(g)].normal);
+        if (!unitLength(vec3(up))) continue;
+        const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+        int c = -1;
+        for (const int v : m.faces[std::size_t(g)].v)
+            if (v != b1 && v != b2) c = v;
+        if (c < 0 || c == a) continue;
+        if (dot(unitNormal(at(m, a), at(m, b1), at(m, c)), up) > 0.5 &&
+            dot(unitNormal(at(m, a), at(m, c), at(m, b2)), up) > 0.5 && m.edgeFlipFK(f, k))
+            return true;
+    }
+    int order[3] = {0, 1, 2};
+    auto length2 = [&](int k) {
+        const vec3 d = at(m, F.v[nextK(k)]) - at(m, F.v[prevK(k)]);
+        return double(dot(d, d));
+    };
+    std::sort(order, order + 3, [&](int x, int y) { return length2(x) < length2(y); });
+    for (const int k : order)
+        if (m.edgeCollapseFK(f, k)) return true;
+    for (const int k : order)
+        if (collapsePinned(m, f, k)) return true;
+    return eraseTetrahedron(m, f);
+}
+
+}  // namespace
+
+void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
+    std::vector<char> start(mesh.vertices.size(), 0), seen(mesh.faces.size(), 0);
+    for (const int v : holes.starts) start[std::size_t(v)] = 1;
+    std::vector<int> part;
+    for (int f = 0; f < mesh.faceCount(); ++f) {
+        if (seen[std::size_t(f)] || !mesh.faces[f].isActive()) continue;
+        part.assign(1, f);
+        seen[std::size_t(f)] = 1;
+        bool flat = true, opened = false;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const MeshFace& F = mesh.faces[part[i]];
+            for (int k = 0; k < 3; ++k) {
+                flat = flat && holes.isPlaced(holes.rootOf(F.v[k]));
+                const int g = activeLink(mesh, F, k);
+                if (g < 0) {
+                    const int s = holes.rootOf(F.v[nextK(k)]);
+                    opened = opened || (std::size_t(s) < start.size() && start[std::size_t(s)]);
+                } else if (!seen[std::size_t(g)]) {
+                    seen[std::size_t(g)] = 1;
+                    part.push_back(g);
+                }
+            }
+        }
+        if (flat && opened)
+            for (const int g : part) mesh.faceErase(g);
+    }
+}
+
+void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
+    topologyEdited();
+    const int firstMade = vertexCount();
+    PlaneCut::PlaneHoles holes;
+    PlaneCut::planeClip(*this, point, normal, &holes);
+    PlaneCut::planeEraseFlatParts(*this, holes);
+    calculateNormals(2);
+    // Every border the erase opened: walks start at the open edges that
+    // leave a cut vertex or a vertex on the plane that became a border
+    // vertex. A walk goes round the fans of the vertices it passes, so a
+    // border that touches itself at a vertex (a plane tangent at a saddle)
+    // comes back to that vertex, or to the copy the erase made of it, once
+    // per loop; it is split there into simple loops, each capped on its own.
+    const int nF = faceCount();
+    std::vector<char> start(vertices.size(), 0), walked(3 * std::size_t(nF), 0);
+    for (const int v : holes.starts) start[std::size_t(v)] = 1;
+    std::vector<int> chain;
+    bool merged = false;
+    for (int f = 0; f < nF; ++f) {
+        if (!faces[f].isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            const int h = 3 * f + k;
+            if (walked[std::size_t(h)] || link(faces[f], k) >= 0) continue;
+            const int s = edgeStart(*this, h);
+            if (std::size_t(s) >= start.size() || !start[std::size_t(holes.rootOf(s))]) continue;
+            if (borderChain(*this, h, walked, chain))
+                merged = PlaneCut::planeCapChain(*this, chain, holes, normal, material) || merged;
+        }
+    }
+    // A cap over a loop whose points crowd together, or a cut through a
+    // piece a few float steps wide, may leave a face too small to carry a
+    // normal (the next whole-mesh normal pass would give it none): every
+    // such face the subtraction made is turned or collapsed away.
+    for (int pass = 0, removed = 1; removed && pass < 4; ++pass) {
+        removed = 0;
+        for (int f = 0; f < faceCount(); ++f) {
+            const MeshFace& F = faces[f];
+            const bool made = f >= nF || F.v[0] >= firstMade || F.v[1] >= firstMade || F.v[2] >= firstMade;
+            if (made && F.isActive() && noNormal(at(*this, F.v[0]), at(*this, F.v[1]), at(*this, F.v[2])))
+                removed += removeSliver(*this, f);
+        }
+    }
+    removeInactive(false);
+    // A merged vertex whose loops were not both capped has two fans: each
+    // gets its own copy again.
+    if (merged) splitCoincidentVertices();
+    // The caps carry the plane's normal and their joins are creased: the
+    // face and corner normals are formed again from the corners.
+    calculateNormals(2);
+}
+
+bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,
+                             const pbr& material) {
+    // Each return to a vertex already on the stack (itself, or a copy of
+    // the same vertex) closes the loop from there; the rest closes at the
+    // chain's end. The erase gave the second fan at such a vertex a copy:
+    // the copy is merged back, so that the caps join the fans into one.
+    std::vector<int> stack, loop;
+    bool merged = false;
+    for (const int e : chain) {
+        const int v = edgeStart(mesh, e), r = holes.rootOf(v);
+        const std::ptrdiff_t seen = std::size_t(r) < holes.stackAt.size() ? holes.stackAt[std::size_t(r)] : -1;
+        if (seen >= 0) {
+            const std::size_t from = std::size_t(seen);
+            loop.assign(stack.begin() + std::ptrdiff_t(from), stack.end());
+            stack.resize(from);
+            for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(mesh, x)))] = -1;
+            const int s = edgeStart(mesh, loop.front());
+            if (v != s) {
+                mergeFan(mesh, loop.back(), s);
+                merged = true;
+            }
+            planeCapLoop(mesh, loop, holes, normal, material);
+        }
+        if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = std::ptrdiff_t(stack.size());
+        stack.push_back(e);
+    }
+    for (const int x : stack) {
+        const int r = holes.rootOf(edgeStart(mesh, x));
+        if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = -1;
+    }
+    planeCapLoop(mesh, stack, holes, normal, material);
+    return merged;
+}
+
+bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
+                            const pbr& material) {
+    // Open edge i runs from loop vertex i to loop vertex i + 1.
+    const int L = int(border.size());
+    if (L < 2) return false;
+    std::vector<int> loop(border.size());
+    for (int i = 0; i < L; ++i) loop[std::size_t(i)] = edgeStart(mesh, border[std::size_t(i)]);
+    // A border loop through a vertex the cut did not put on the plane
+    // leaves the plane: it is not a hole of the clip.
+    for (const int u : loop)
+        if (!holes.isPlaced(holes.rootOf(u))) return false;
+    // Two edges to and fro between two points enclose nothing: they are
+    // joined to each other.
+    if (L == 2) return joinOpenEdgePair(mesh, border[0], border[1]);
+
+    // The frame maps the plane onto z = 0 with the loop's first vertex at
+    // the origin.
+    const mat4 frame = mat4::Rotation(normal, vec3(0, 0, 1)) * mat4::Translation(-mesh.vertices[loop[0]].position);
+    SimplePolygon outline;
+    outline.points.reserve(loop.size());
+    for (const int u : loop) {
+        const vec3 q = frame.transformProject(mesh.vertices[u].position);
+        outline.points.push_back(vec2(q.x, q.y));
+    }
+    // The mesher's triangulation of the outline; where it does not keep
+    // to the outline's own edges (points crowding within rounding of one
+    // another make it add or drop points), the outline clipped ear by ear.
+    std::vector<CapJoin> joins;
+    int direction = 0;
+    Mesh cap = Mesh::FromSimplePolygon(outline, false, 0, 0);
+    if (!capJoins(cap, border, joins, direction)) {
+        cap = clippedEars(outline.points);
+        if (!capJoins(cap, border, joins, direction)) return false;
+    }
+    const mat4 back = frame.inverse();
+    std::vector<vec3> at(std::size_t(cap.vertexCount()));
+    for (int i = 0; i < cap.vertexCount(); ++i)
+        at[std::size_t(i)] =
+            i < L ? mesh.vertices[loop[std::size_t(i)]].position : back.transformProject(cap.vertices[i].position);
+    // Turning edges inside the cap renumbers none of its open edges' faces
+    // but may move them: the joins are found again.
+    if (turnCapSlivers(cap, at) && !capJoins(cap, border, joins, direction)) return false;
+
+    const bool flip = direction < 0;
+    const double len = std::sqrt(double(dot(normal, normal)));
+    const vec3 n = normal * float((flip ? -1.0 : 1.0) / len);
+    std::vector<int> capFace(cap.faceCount(), -1);
+    int next = mesh.faceCount();
+    for (int cf = 0; cf < cap.faceCount(); ++cf)
+        if (cap.faces[cf].isActive()) capFace[cf] = next++;
+    std::vector<int> capVertex(cap.vertexCount(), -1);
+    std::copy(loop.begin(), loop.end(), capVertex.begin());
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const MeshFace& C = cap.faces[cf];
+        if (!C.isActive()) continue;
+        int cv[3], cl[3];
+        for (int j = 0; j < 3; ++j) {
+            int& m = capVertex[C.v[j]];
+            if (m < 0) m = mesh.vertexAdd(MeshVertex(at[std::size_t(C.v[j])], capFace[cf]));
+            cv[j] = m;
+            cl[j] = cap.activeFace(C.f[j]) ? capFace[C.f[j]] : -1;
+        }
+        if (flip) {
+            std::swap(cv[0], cv[2]);
+            std::swap(cl[0], cl[2]);
+        }
+        MeshFace N(cv[0], cv[1], cv[2], cl[0], cl[1], cl[2], false, false, false);
+        N.normal = n;
+        for (vec3& c : N.normals) c = n;
+        N.setMaterial(material, material, material, 0xFF);
+        mesh.faceAdd(N);
+    }
+    // Link the joined edges both ways, sharp on both sides.
+    for (const CapJoin& j : joins) {
+        const int g = capFace[j.capFace];
+        const int e = flip ? 2 - j.capEdge : j.capEdge;
+        mesh.faces[g].f[e] = j.meshFace;
+        mesh.faces[g].setSharp(e, true);
+        mesh.faces[j.meshFace].f[j.meshEdge] = g;
+        mesh.faces[j.meshFace].setSharp(j.meshEdge, true);
+    }
+    for (const int u : loop) {
+        mesh.vertices[u].flags = std::uint8_t(mesh.vertices[u].flags | MeshVertex::SharpBit);
+        mesh.vertexUpdate(u);
+    }
+    return true;
+}
+
+}  // namespace qel
