@@ -102,7 +102,14 @@ void GLWidget::setScale(float s) {
     resizeGL(width(), height());
 }
 
-void GLWidget::setMousePos() { qel::mouseRead.position = qel::vec2(float(cursor().x()), float(cursor().y())); }
+void GLWidget::setMousePos() {
+    // While a button is held every motion reaches this widget, in order, even
+    // outside it; the cursor polled now may be past motions the window
+    // system has not delivered yet, and the gesture would jump ahead of them
+    // and back.
+    if (qel::mouseRead.left || qel::mouseRead.right) return;
+    qel::mouseRead.position = qel::vec2(float(cursor().x()), float(cursor().y()));
+}
 
 QPointF GLWidget::cursor() const { return QPointF(mapFromGlobal(QCursor::pos())) * double(scale); }
 

@@ -5,7 +5,8 @@
 // fields, and every button and every key of its window going down or up and
 // every pointer motion, in order, in qel::inputLatch (view/input_latch.h);
 // runs the view's frame loop on a coarse 16 ms timer, also polling the
-// cursor on every tick (for the pointer outside the widget); shows each
+// cursor on every tick while no button is held (for the pointer outside the
+// widget); shows each
 // finished frame, or the last one again when Qt asks for a repaint without a
 // new one; and keeps the main window's Undo and Redo actions and its gesture
 // lock in step with the view.
@@ -43,7 +44,8 @@ public:
     // position and both clip planes follow the change, and the view takes
     // the new device size.
     void setScale(float s);
-    // The cursor in device pixels as the position of qel::mouseRead.
+    // The cursor in device pixels as the position of qel::mouseRead, while
+    // no button is held (a held button's motions all come as events).
     void setMousePos();
 
     // Status tips: the general one, and the one of the Draw action.

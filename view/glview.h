@@ -775,7 +775,8 @@ public:
     // which ends the gesture; the pointer being outside, the view then goes
     // idle as on leaving it. While a gesture runs, the handlers work from
     // pickings where the pointer is now (pickForStep); a button change away
-    // from where the pointer was first moves it there as a step of its own.
+    // from where the pointer was first moves it there as a step of its own,
+    // with the pickings there.
     // A sculpt stroke's motion short of its spacing takes no step. A pointer
     // motion latched behind the frame's own change waits for nextMotion.
     void frameInput();

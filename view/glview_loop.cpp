@@ -95,10 +95,12 @@ Texture2D* GLView::MainLoop() {
 void GLView::frameInput() {
     stepsMs = 0.0;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
-    // A button change away from where the pointer was while a gesture runs:
-    // the pointer first gets there with the buttons it had, so that the
-    // gesture follows it to its release or to a drawing's next click.
-    if (latched.buttons && !idle() && !(latched.position == mouse.position)) {
+    // A button change away from where the pointer was: the pointer first
+    // gets there with the buttons it had, so that a gesture follows it to
+    // its release or to a drawing's next click, and a press starts from the
+    // pickings where it happened (the cursor's poll may have found the
+    // pointer elsewhere before the press arrived).
+    if (latched.buttons && !(latched.position == mouse.position)) {
         const bool backspace = Keyboard::eventBackspace;
         Keyboard::eventBackspace = false;
         pointerStep(latched.position, false);

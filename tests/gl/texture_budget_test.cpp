@@ -20,24 +20,11 @@
 
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
+#include "support/sanitizer.h"
 
 using namespace qel;
 
 namespace {
-
-// The address sanitizer's allocator ends the process when memory runs out
-// instead of throwing, so running out cannot be watched under it.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool UnderAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool UnderAddressSanitizer = true;
-#else
-constexpr bool UnderAddressSanitizer = false;
-#endif
-#else
-constexpr bool UnderAddressSanitizer = false;
-#endif
 
 // A GIF of `frames` frames of one black pixel at the corner of a logical
 // screen of w x h, written at path.
@@ -182,7 +169,9 @@ TEST(TextureBudget, EverySizeCheckRefusesOnItsOwn) {
 // afresh (a fork would inherit Qt's worker threads' locks without the
 // threads), which runs this test as the child when told the image's path.
 TEST(TextureBudget, RunningOutOfMemoryWhileDecodingFailsTheLoad) {
-    if (UnderAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator does not throw when memory runs out";
+    // The address sanitizer's allocator ends the process when memory runs
+    // out instead of throwing, so running out cannot be watched under it.
+    if (tltest::UnderSanitizers) GTEST_SKIP() << "the sanitizer's allocator does not throw when memory runs out";
     if (const char* image = std::getenv("TL_DECODE_IN_LIMITED_SPACE")) {
         long pages = 0;
         std::ifstream("/proc/self/statm") >> pages;

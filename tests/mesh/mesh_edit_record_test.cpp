@@ -16,6 +16,7 @@
 #include "mesh/mesh.h"
 #include "mesh/mesh_util.h"
 #include "scene/sculptor.h"
+#include "support/sanitizer.h"
 
 using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
@@ -160,7 +161,8 @@ TEST(MeshEditRecords, EveryEditSavesAsItLoads) {
         m.reset();
     };
     MeshPtr m;
-    for (int i = 0; i < 3000 && failed < 3; ++i) {
+    const int edits = tltest::sanitizedRounds(3000);
+    for (int i = 0; i < edits && failed < 3; ++i) {
         if (i % 12 == 0 || !m || m->faceCount() < 8 || m->faceCount() > 6000) m.reset(primitive(int(rng() % 9)));
         const int pick = int(rng() % (std::size(kActions) + 4));
         const std::string what = randomEdit(*m, rng, pick, rng() % 3 == 0);

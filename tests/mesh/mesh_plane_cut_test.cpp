@@ -19,6 +19,7 @@
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
+#include "support/sanitizer.h"
 
 using meshtest::checkMeshInvariants;
 using namespace qel;
@@ -483,7 +484,8 @@ TEST(MeshPlaneSubtract, ChainsOfSubtractionsOnThePrimitivesKeepUnitNormalsAndSta
     // caps, whose loops crowd with points a rounding error apart.
     std::mt19937 rng(11);
     int calls = 0, failed = 0;
-    for (int chain = 0; chain < 2000 && failed < 3; ++chain) {
+    const int chains = tltest::sanitizedRounds(2000);
+    for (int chain = 0; chain < chains && failed < 3; ++chain) {
         MeshPtr m(primitive(chain));
         for (int i = 0; i < 6 && m->faceCount() >= 4; ++i) {
             const vec3 F = surfacePoint(*m, rng), L = surfacePoint(*m, rng);
@@ -637,7 +639,8 @@ TEST(MeshPlaneSubtract, RandomSubtractionsOnASculptedMeshWithHolesStaySound) {
     std::mt19937 rng(1);
     MeshPtr m;
     int failed = 0;
-    for (int i = 0; i < 10000 && failed < 3; ++i) {
+    const int subtractions = tltest::sanitizedRounds(10000);
+    for (int i = 0; i < subtractions && failed < 3; ++i) {
         if (i % 5 == 0 || m->faceCount() < 8) m.reset(base->clone());
         const vec3 F = surfacePoint(*m, rng), L = surfacePoint(*m, rng);
         vec3 n = cross(randomDirection(rng), F - L);

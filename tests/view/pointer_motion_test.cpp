@@ -87,8 +87,11 @@ struct Sculpted {
     std::vector<vec3> curve;
 };
 
+// The pointer rests at (X, Y) before the press, or where `polled` says the
+// cursor's last poll found it.
 template <typename R = Release>
-Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame, float brush, R finish = release) {
+Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame, float brush, R finish = release,
+                vec2 polled = vec2(X, Y)) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
@@ -110,7 +113,7 @@ Sculpted sculpt(const std::vector<vec2>& path, bool oneFrame, float brush, R fin
     pixel.depth = 0.5f;
     pixel.ids[0] = {std::uint32_t(view.scene->findID(t)), 0xffffffffu, 0};
     pixel.normal[0] = vec3(0, 0, 1);
-    for (const vec2 at : {vec2(X - 5, Y), vec2(X, Y)}) {
+    for (const vec2 at : {vec2(X - 5, Y), polled}) {
         drive.move(at);
         drive.frame();
     }
@@ -187,4 +190,16 @@ TEST(PointerMotion, AStrokeKeepsItsMergedMotionAndItsReleasePosition) {
     const Sculpted spread = sculpt(stroke(false), false, 8.0f, releaseAt);
     ASSERT_GE(packed.samples.size(), 2u);
     expectSame(packed.curve, spread.curve);
+}
+
+// A slow frame polled the cursor further along the stroke before the press
+// reached the view, and picked there: the stroke still starts with the
+// pickings where it was pressed, as when the pointer rested there.
+TEST(PointerMotion, APressBehindThePolledPointerStartsItsStrokeWhereItWasPressed) {
+    const std::vector<vec2> path = strokePath(20);
+    const Sculpted rested = sculpt(path, true, 8.0f);
+    const Sculpted polledAhead = sculpt(path, true, 8.0f, release, path[12]);
+    ASSERT_GE(rested.samples.size(), path.size());
+    expectSame(polledAhead.samples, rested.samples);
+    expectSame(polledAhead.curve, rested.curve);
 }

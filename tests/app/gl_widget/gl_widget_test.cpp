@@ -371,6 +371,31 @@ TEST(GLWidget, ADeformStrokeOnSlowFramesSculptsAsOnFastOnes) {
     view->setActionMode(GLView::ModeIdle);
 }
 
+// A press the window system has delivered while the cursor rests
+// elsewhere, as when motions after it are still on their way: while the
+// button is held, the frames keep the pointer where the delivered events
+// put it instead of jumping ahead to the cursor's poll.
+TEST(GLWidget, WhileAButtonIsHeldTheFramesFollowTheEventsNotTheCursorsPoll) {
+    GLView* view = widget()->view;
+    view->setActionMode(GLView::ModeIdle);
+    QCursor::setPos(widget()->mapToGlobal(QPoint(300, 150)));
+    // The pointer has entered (an entry records the buttons up).
+    ASSERT_TRUE(
+        waitFor([] { return widget()->underMouse() && inputLatch.empty() && mouse.position == vec2(300, 150); }));
+    tltest::sendMouse(widget(), QEvent::MouseButtonPress, QPointF(100, 150));
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty() && mouse.left; }));
+    // A few frames with nothing latched.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 200) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(mouse.position, vec2(100, 150));
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(100, 150), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget(), &release);
+    EXPECT_TRUE(waitFor([] { return inputLatch.empty() && !mouse.left; }));
+    // Without a button the poll follows the cursor again.
+    EXPECT_TRUE(waitFor([] { return mouse.position == vec2(300, 150); }));
+}
+
 // A key held down repeats as release and press pairs marked as repeats: the
 // frames see one press, the key held throughout, and the real release.
 TEST(GLWidget, AHeldKeysRepeatsAreNeitherReleasesNorPresses) {
