@@ -56,6 +56,11 @@ void InputLatch::motion(vec2 position) {
     push(e);
 }
 
+void InputLatch::forgetKeys() {
+    for (std::uint8_t& r : recorded_)
+        if (r == Keyboard::LatchedDown) r = Keyboard::Polled;
+}
+
 bool InputLatch::takeMotion(vec2& position) {
     if (!motionWaits()) return false;
     position = events_.front().position;

@@ -21,8 +21,8 @@
 // Control released after a right click read as released at the click), and
 // an inactive window's poll reads every key up though its key events come.
 // Only a key without a recorded change reads as the poll says: one held
-// since before the window had the keyboard, or any key once the recorded
-// states were dropped because the window may miss its release.
+// since before the window had the keyboard, or one recorded as down once
+// the window may have missed its release.
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
@@ -72,15 +72,14 @@ public:
     bool takeMotion(vec2& position);
     // Whether a motion is at the front.
     bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
-    // The keys' recorded states are dropped: each key reads as the poll says
-    // until its next change is recorded. For when a key's release may go to
-    // another window (the pointer left the view, the window lost the
-    // keyboard).
-    void forgetKeys() { recorded_.fill(Keyboard::Polled); }
+    // The keys recorded as down read as the poll says until their next
+    // change: for when their release may go to another window (the pointer
+    // left the view, the window lost the keyboard).
+    void forgetKeys();
     // Nothing waits and no key state is recorded.
     void clear() {
         events_.clear();
-        forgetKeys();
+        recorded_.fill(Keyboard::Polled);
     }
     bool empty() const { return events_.empty(); }
 
