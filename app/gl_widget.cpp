@@ -114,8 +114,8 @@ void GLWidget::recordPointer(QPointF position, unsigned buttons) {
 // focus, and every key going up in any window of the program (a popup menu
 // or a dialog takes the release of a key pressed over the view), in the
 // order the keys moved; a key held down repeats nothing. A window that
-// loses the keyboard may miss a release: the keys read as polled until
-// their next change.
+// loses the keyboard may miss a release: the keys recorded as down read as
+// polled until their next change.
 bool GLWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
