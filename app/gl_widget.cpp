@@ -117,15 +117,22 @@ void GLWidget::recordPointer(QPointF position, unsigned buttons) {
     qel::recordButtons(qel::vec2(float(position.x()), float(position.y())), buttons);
 }
 
-// Every key going down or up in this widget's window, whichever widget has
-// the focus, in the order the keys moved; a key held down repeats nothing.
+// Every key going down in this widget's window, whichever widget has the
+// focus, and every key going up in any window of the program (a popup menu
+// or a dialog takes the release of a key pressed over the view), in the
+// order the keys moved; a key held down repeats nothing. A window that
+// loses the keyboard may miss a release: the keys recorded as down read as
+// polled until their next change.
 bool GLWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
         const auto* target = qobject_cast<const QWidget*>(watched);
         const auto* key = static_cast<const QKeyEvent*>(event);
-        if (target && target->window() == window() && !key->isAutoRepeat())
+        const bool ours = type == QEvent::KeyRelease || (target && target->window() == window());
+        if (target && ours && !key->isAutoRepeat())
             qel::inputLatch.key(qel::Keyboard::code(key->key()), type == QEvent::KeyPress);
+    } else if (type == QEvent::WindowDeactivate && watched == window()) {
+        qel::inputLatch.forgetKeys();
     }
     return QOpenGLWidget::eventFilter(watched, event);
 }

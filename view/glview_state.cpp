@@ -14,6 +14,7 @@
 #include "scene/tool.h"
 #include "view/act_structure.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
 
@@ -125,6 +126,8 @@ void GLView::enterEvent() {
 
 void GLView::leaveEvent() {
     keys.clear();
+    // Outside the view a key's release may go to another window.
+    inputLatch.forgetKeys();
     if (!dragUnderWay()) {
         actionMode = ModeIdle;
         restoreSelectedActions();

@@ -56,6 +56,11 @@ void InputLatch::motion(vec2 position) {
     push(e);
 }
 
+void InputLatch::forgetKeys() {
+    for (std::uint8_t& r : recorded_)
+        if (r == Keyboard::LatchedDown) r = Keyboard::Polled;
+}
+
 bool InputLatch::takeMotion(vec2& position) {
     if (!motionWaits()) return false;
     position = events_.front().position;
@@ -72,14 +77,16 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     while (!events_.empty()) {
         const Event& e = events_.front();
         if (e.kind == Key) {
+            const std::uint8_t change = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
             if (state[e.code] == e.down) {
+                recorded_[e.code] = change;
                 events_.pop_front();
                 continue;
             }
             // A second change of this key belongs to the next frame.
             if (f.keys[e.code] != Keyboard::Polled) break;
             state[e.code] = e.down;
-            f.keys[e.code] = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
+            f.keys[e.code] = recorded_[e.code] = change;
             events_.pop_front();
             continue;
         }
@@ -116,6 +123,9 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
         }
         if (e.kind == Buttons && !f.buttons) f.buttonsWait = true;
     }
+    // A key with no change this frame stays as its last change left it.
+    for (std::size_t c = 0; c < f.keys.size(); ++c)
+        if (f.keys[c] == Keyboard::Polled) f.keys[c] = recorded_[c];
     return f;
 }
 

@@ -14,9 +14,19 @@
 // it had. A change that would leave its key or buttons as they already are
 // is dropped, and so is a motion to where the pointer already was.
 //
+// A key reads in each frame as its last change taken says, until its next
+// change: the keys stay in step with the buttons and motions of the same
+// stream. Polling the keys instead would read them as they are now, while
+// the frame is still taking changes that happened before (on a slow frame a
+// Control released after a right click read as released at the click), and
+// an inactive window's poll reads every key up though its key events come.
+// Only a key without a recorded change reads as the poll says: one held
+// since before the window had the keyboard, or one recorded as down once
+// the window may have missed its release.
+//
 // The host widget records Qt's key, button and motion events here (and
-// keeps polling: a key or button without a recorded change reads as the
-// poll says, and so does the pointer while nothing waits).
+// keeps polling: a button without a recorded change reads as the poll says,
+// and so does the pointer while nothing waits).
 
 #include <cstdint>
 #include <deque>
@@ -62,7 +72,15 @@ public:
     bool takeMotion(vec2& position);
     // Whether a motion is at the front.
     bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
-    void clear() { events_.clear(); }
+    // The keys recorded as down read as the poll says until their next
+    // change: for when their release may go to another window (the pointer
+    // left the view, the window lost the keyboard).
+    void forgetKeys();
+    // Nothing waits and no key state is recorded.
+    void clear() {
+        events_.clear();
+        recorded_.fill(Keyboard::Polled);
+    }
     bool empty() const { return events_.empty(); }
 
     // Older changes are dropped beyond this many (only when no frame runs).
@@ -80,6 +98,9 @@ private:
     void push(const Event& e);
 
     std::deque<Event> events_;
+    // Per key code, its last change taken (LatchedUp or LatchedDown), or
+    // Polled (0) when none is recorded.
+    Keyboard::Latched recorded_{};
 };
 
 // The one latch: the host widget records into it, the frame loop takes from

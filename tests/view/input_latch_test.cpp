@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SFML/Window/Keyboard.hpp>
+
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "view/camera.h"
@@ -63,15 +65,53 @@ TEST(InputLatch, FramesTakeTheChangesInOrderOneChangeAKeyAndOneButtonChange) {
     f = takeFrame(latch, keys, last);
     EXPECT_TRUE(keys.pressed('c') && f.buttons && f.left == 0 && f.position == vec2(11, 20));
 
+    // A key stays as its last change left it, whatever the poll says now
+    // (every key up here), until its next change.
     f = takeFrame(latch, keys, last);
-    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && !f.pointer && f.keys['c'] == Keyboard::Polled);
-    EXPECT_FALSE(keys.held('c'));  // no longer recorded: the poll says up
+    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && !f.pointer && f.keys['c'] == Keyboard::LatchedDown);
+    EXPECT_TRUE(keys.held('c') && !keys.pressed('c') && !keys.held('a') && f.keys['e'] == Keyboard::Polled);
+    latch.key('c', false);
+    takeFrame(latch, keys, last);
+    EXPECT_FALSE(keys.held('c'));
 
     // A change that leaves its key or the buttons as they are is dropped.
     latch.buttons(vec2(1, 1), false, false);
     latch.key('d', false);
     f = takeFrame(latch, keys, last);
-    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && f.keys['d'] == Keyboard::Polled);
+    EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && !keys.held('d'));
+}
+
+// Once a key's release may have gone to another window, a key recorded as
+// down reads as the poll says until its next change; one recorded as up
+// stays up.
+TEST(InputLatch, ForgottenKeysReadAsPolledUntilTheirNextChange) {
+    struct Poll : KeySource {
+        bool ctrl = true, shift = true;
+        bool active() override { return true; }
+        bool down(int key) override {
+            return (ctrl && key == sf::Keyboard::LControl) || (shift && key == sf::Keyboard::LShift);
+        }
+    } poll;
+    Keyboard keys(&poll);
+    MouseState last;
+    InputLatch latch;
+    latch.key(Keyboard::KeyShift, true);
+    latch.key(Keyboard::KeyControl, true);
+    takeFrame(latch, keys, last);
+    latch.key(Keyboard::KeyShift, false);
+    takeFrame(latch, keys, last);
+    poll.ctrl = false;
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.held(Keyboard::KeyControl) && !keys.held(Keyboard::KeyShift));
+    latch.forgetKeys();
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(!keys.held(Keyboard::KeyControl) && !keys.held(Keyboard::KeyShift));
+    poll.ctrl = true;
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.held(Keyboard::KeyControl));
+    latch.key(Keyboard::KeyControl, false);
+    takeFrame(latch, keys, last);
+    EXPECT_FALSE(keys.held(Keyboard::KeyControl));
 }
 
 // A frame takes one motion and stops; the motions right behind it follow

@@ -33,8 +33,13 @@ void XPointer::moveTo(QPoint at) {
     XFlush(as(display_));
 }
 
-void XPointer::left(bool down) {
-    XTestFakeButtonEvent(as(display_), 1, down ? True : False, CurrentTime);
+void XPointer::button(unsigned number, bool down) {
+    XTestFakeButtonEvent(as(display_), number, down ? True : False, CurrentTime);
+    XFlush(as(display_));
+}
+
+void XPointer::key(unsigned long keysym, bool down) {
+    XTestFakeKeyEvent(as(display_), XKeysymToKeycode(as(display_), keysym), down ? True : False, CurrentTime);
     XFlush(as(display_));
 }
 

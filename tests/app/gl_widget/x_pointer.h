@@ -1,7 +1,8 @@
 #pragma once
-// Pointer input through the X test extension, on a display connection of
-// its own: the X server takes it as it takes a real device's, and the
-// program receives it as it would a hand's, through Qt's X11 platform.
+// Pointer and key input through the X test extension, on a display
+// connection of its own: the X server takes it as it takes a real device's,
+// and the program receives it as it would a hand's, through Qt's X11
+// platform (and polls the keys as the server holds them).
 
 #include <QPoint>
 #include <future>
@@ -21,8 +22,11 @@ public:
     bool ok() const { return display_ != nullptr; }
     // The pointer to a screen position.
     void moveTo(QPoint at);
-    // The left button down or up where the pointer is.
-    void left(bool down);
+    // The left or the right button down or up where the pointer is.
+    void left(bool down) { button(1, down); }
+    void right(bool down) { button(3, down); }
+    // The key of an X key symbol (XK_Control_L, XK_Return, ...) down or up.
+    void key(unsigned long keysym, bool down);
     // A stroke on a thread of its own: the left button goes down at the
     // first point, the pointer moves through the others `intervalMs` apart
     // and the button goes up at the last. The caller waits for the stroke while
@@ -30,6 +34,8 @@ public:
     std::future<void> stroke(std::vector<QPoint> path, int intervalMs);
 
 private:
+    void button(unsigned number, bool down);
+
     void* display_ = nullptr;
 };
 
