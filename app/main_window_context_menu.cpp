@@ -11,10 +11,12 @@
 #include <QMenu>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "app/object_info.h"
+#include "core/number_text.h"
 #include "curves/curve.h"
 #include "elements/swept_element.h"
 #include "scene/element.h"
@@ -76,12 +78,8 @@ const ObjectMenuRow* objectMenuRow(const qel::Element& e) {
     return nullptr;
 }
 
-// "4194304" as "4,194,304".
-QString grouped(unsigned long long n) {
-    QString digits = QString::number(n);
-    for (int i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, ',');
-    return digits;
-}
+// "4194304" as "4,194,304", as the program's messages write numbers.
+QString grouped(std::uint64_t n) { return QString::fromStdString(qel::groupedNumber(n)); }
 
 // The refusal of an edit that would take a tube's or revoluton's surface
 // past the vertices it may be built with.

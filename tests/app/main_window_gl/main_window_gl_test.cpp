@@ -88,20 +88,3 @@ TEST(MainWindowGL, LoadersAndTheFontSwitchWorkOnTheWidgetsContext) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    QSurfaceFormat format;
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    // Kept until the process ends: closing the display would unload the GL
-    // driver before the leak check.
-    new QApplication(argc, argv);
-    qel::deliverEveryMotion();
-    qel::initShaderResources();
-    qel::initIconResources();
-    return RUN_ALL_TESTS();
-}

@@ -181,20 +181,3 @@ TEST(MainWindowX, ControlRightClickRightAfterADrawingOpensTheObjectMenuOnSlowFra
     EXPECT_TRUE(view->idle());
     window.ui->menuObject->close();
 }
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    QSurfaceFormat format;
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    // Kept until the process ends: closing the display would unload the GL
-    // driver before the leak check.
-    new QApplication(argc, argv);
-    qel::deliverEveryMotion();
-    qel::initShaderResources();
-    qel::initIconResources();
-    return RUN_ALL_TESTS();
-}

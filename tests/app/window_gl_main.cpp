@@ -1,0 +1,30 @@
+// Entry point of the tests that show the main window on a real display with
+// an OpenGL 4.0 core context: the default surface format set, a
+// QApplication on the display (pointer motions delivered unmerged, as the
+// program has them) and the resource bundles registered before any test
+// runs.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSurfaceFormat>
+
+#include "app/startup.h"
+#include "gl/resources.h"
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+    QSurfaceFormat format;
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setDepthBufferSize(24);
+    QSurfaceFormat::setDefaultFormat(format);
+    // Kept until the process ends: closing the display would unload the GL
+    // driver before the leak check.
+    new QApplication(argc, argv);
+    qel::deliverEveryMotion();
+    qel::initShaderResources();
+    qel::initIconResources();
+    return RUN_ALL_TESTS();
+}
