@@ -27,15 +27,25 @@
 //                             mapped spans of the position array, each at
 //                             most 4 x the bytes its corners need,
 //                             glFinish
-//   Floor/Partial/<order>     the same bytes from flat arrays: the moved
-//                             vertices' corner slots in slot order with
-//                             their vertices, joined into the spans the
-//                             refill maps (made once outside the clock, as
-//                             a layout is), and in one pass each span
-//                             mapped and the positions written into its
-//                             slots, in a buffer of the mesh buffer's size
-//                             and layout (the refill finds its corners and
-//                             spans inside the clock), and
+//   Floor/Partial/<order>     the same bytes from flat arrays, handed what
+//                             the refill is handed: the list of moved
+//                             vertices (the corner slots of every vertex,
+//                             a flat list, and the flat positions made
+//                             once outside the clock, as a layout is); in
+//                             the clock, the moved vertices' slots put in
+//                             slot order (each set in a flat bitmap of the
+//                             slots with its vertex noted beside it, the
+//                             bitmap read from its lowest to its highest
+//                             word set), joined into spans as the refill
+//                             joins them (a slot joins the span before it
+//                             while the span holds at most 4 slots for
+//                             each slot it writes), each span mapped and
+//                             the positions written into its slots, in a
+//                             buffer of the mesh buffer's size and layout;
+//                             the bounded spans need the slots in order
+//                             whoever writes them, so that the floor
+//                             orders them too, the cheapest way flat
+//                             arrays allow; and
 //                             the corner normals as half floats of the
 //                             faces the stamp marked for normals, when it
 //                             marked any, one glBufferSubData per run of
@@ -297,24 +307,15 @@ void floorPartial(benchmark::State& state, Order order) {
             for (std::uint32_t k = 0; k < 3; ++k)
                 cornerSlots[fill[std::size_t(m.faces[f].v[k])]++] = 3 * std::uint32_t(f) + k;
     }
-    // The moved corners in slot order with their vertices, and the spans
-    // they are written in: a corner joins the span before it while the
-    // span holds at most 4 slots for each corner it writes, as the
-    // refill's spans do.
-    std::vector<std::pair<std::uint32_t, std::int32_t>> movedSlots;
-    for (const std::int32_t v : moved)
-        for (std::uint32_t c = slotFirst[std::size_t(v)]; c != slotFirst[std::size_t(v) + 1]; ++c)
-            movedSlots.push_back({cornerSlots[c], v});
-    std::sort(movedSlots.begin(), movedSlots.end());
-    const std::size_t movedCorners = movedSlots.size();
-    std::vector<std::size_t> spanEnds;
-    for (std::size_t i = 0, first = 0; i < movedCorners; ++i) {
-        if (i > first && movedSlots[i].first + 1 - movedSlots[first].first > 4 * (i + 1 - first)) {
-            spanEnds.push_back(i);
-            first = i;
-        }
-        if (i + 1 == movedCorners) spanEnds.push_back(movedCorners);
-    }
+    std::size_t movedCorners = 0;
+    for (const std::int32_t v : moved) movedCorners += slotFirst[std::size_t(v) + 1] - slotFirst[std::size_t(v)];
+    // The flat bitmap of the slots (zero between passes), the vertex noted
+    // per slot, the slots in order.
+    std::vector<std::uint64_t> slotBits((cornerSlots.size() + 63) / 64, 0);
+    std::vector<std::int32_t> vertexAt(cornerSlots.size());
+    std::vector<std::uint32_t> ordered;
+    ordered.reserve(movedCorners);
+    std::size_t maps = 0;
     std::vector<qel::vec3> points(std::size_t(m.vertexCount()));
     for (int v = 0; v < m.vertexCount(); ++v) points[std::size_t(v)] = m.vertices[v].position;
     std::vector<qel::vec3> normals(3 * std::size_t(m.faceCount()));
@@ -339,18 +340,43 @@ void floorPartial(benchmark::State& state, Order order) {
         gl->glFinish();
         gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
         state.ResumeTiming();
-        // One pass: span by span, the span mapped and the positions of its
-        // corners written.
+        // The moved slots in slot order, each with its vertex.
+        std::size_t low = slotBits.size(), high = 0;
+        for (const std::int32_t v : moved)
+            for (std::uint32_t c = slotFirst[std::size_t(v)]; c != slotFirst[std::size_t(v) + 1]; ++c) {
+                const std::uint32_t slot = cornerSlots[c];
+                slotBits[slot >> 6] |= std::uint64_t(1) << (slot & 63);
+                vertexAt[slot] = v;
+                low = std::min<std::size_t>(low, slot >> 6);
+                high = std::max<std::size_t>(high, slot >> 6);
+            }
+        ordered.clear();
+        for (std::size_t w = low; w <= high && w < slotBits.size(); ++w) {
+            std::uint64_t bits = slotBits[w];
+            slotBits[w] = 0;
+            while (bits != 0) {
+                ordered.push_back(std::uint32_t(64 * w) + std::uint32_t(__builtin_ctzll(bits)));
+                bits &= bits - 1;
+            }
+        }
+        // Span by span: the slots joined while the span holds at most 4
+        // slots for each slot written, the span mapped and the positions
+        // written into its slots.
         bool mappedAll = true;
-        for (std::size_t i = 0, k = 0; mappedAll && k < spanEnds.size(); ++k) {
-            const std::uint32_t lo = movedSlots[i].first, hi = movedSlots[spanEnds[k] - 1].first;
+        maps = 0;
+        for (std::size_t i = 0; mappedAll && i < ordered.size();) {
+            const std::uint32_t lo = ordered[i];
+            std::size_t j = i + 1;
+            while (j < ordered.size() && ordered[j] + 1 - lo <= 4 * (j + 1 - i)) ++j;
+            const std::uint32_t hi = ordered[j - 1];
             void* mapped =
                 gl->glMapBufferRange(GL_ARRAY_BUFFER, 12 * GLintptr(lo), 12 * GLsizeiptr(hi + 1 - lo), GL_MAP_WRITE_BIT);
             mappedAll = mapped != nullptr;
             if (!mappedAll) break;
+            ++maps;
             std::uint8_t* const base = static_cast<std::uint8_t*>(mapped);
-            for (; i < spanEnds[k]; ++i)
-                std::memcpy(base + 12 * std::size_t(movedSlots[i].first - lo), &points[std::size_t(movedSlots[i].second)], 12);
+            for (; i < j; ++i)
+                std::memcpy(base + 12 * std::size_t(ordered[i] - lo), &points[std::size_t(vertexAt[ordered[i]])], 12);
             gl->glUnmapBuffer(GL_ARRAY_BUFFER);
         }
         if (!mappedAll) {
@@ -368,7 +394,7 @@ void floorPartial(benchmark::State& state, Order order) {
     endStroke();
     state.counters["vertices"] = double(moved.size());
     state.counters["corners"] = double(movedCorners);
-    state.counters["maps"] = double(spanEnds.size());
+    state.counters["maps"] = double(maps);
     state.counters["normal_faces"] = double(normalFaces.size());
     state.counters["feature_points"] = double(m.featureCount);
 }
