@@ -597,10 +597,15 @@ public:
     // parsing OBJ text and writing it (mesh_obj.cpp).
     bool load(const std::string& path) override;
     // The same; a refused file's reason goes to error as a clause ("line 4,
-    // "f 1 2 9", names vertex 9, but the file has 3 vertices").
-    bool load(const std::string& path, std::string& error);
+    // "f 1 2 9", names vertex 9, but the file has 3 vertices"). A file
+    // loaded with face lines that gave no face names them in leftOut, when
+    // given, as a clause ("2 face lines gave no face and were left out (the
+    // first: line 7, ...)"); empty when none was.
+    bool load(const std::string& path, std::string& error, std::string* leftOut = nullptr);
     bool save(const std::string& path) override;
-    bool loadOBJ(const std::string& path);
+    // facesLeftOut, when given, receives the face statements that added no
+    // face.
+    bool loadOBJ(const std::string& path, std::size_t* facesLeftOut = nullptr);
     // Records listed in an order far from the surface's: the faces jump
     // between far-apart vertices (only for meshes too large to sit in the
     // caches). Read before the rebuild of an import.
@@ -615,7 +620,7 @@ public:
     // orderSpatially and the rebuild (initialize, centre and size kept),
     // with the selection and what a stroke keeps dropped. Whether it was.
     bool orderIfScattered();
-    bool parseOBJ(const char* text, std::size_t size);
+    bool parseOBJ(const char* text, std::size_t size, std::size_t* facesLeftOut = nullptr);
     // False when the file cannot be written; the reason then goes to error
     // when one is given.
     bool saveOBJ(const std::string& path, std::string* error = nullptr);

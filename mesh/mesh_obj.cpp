@@ -95,14 +95,16 @@ bool Mesh::load(const std::string& path) {
     return load(path, error);
 }
 
-bool Mesh::load(const std::string& path, std::string& error) {
+bool Mesh::load(const std::string& path, std::string& error, std::string* leftOut) {
     // The file is read into a mesh aside: a refused file leaves this one as
     // it was. Callers look at the status: a mesh without a face, or one too
     // large or too small to measure in floats (its placement scales by the
     // reciprocal of the size), must not pass for a loaded one.
     error.clear();
+    if (leftOut) leftOut->clear();
     Mesh loaded;
-    if (!isObjPath(path) || !loaded.loadOBJ(path)) {
+    std::size_t facesLeftOut = 0;
+    if (!isObjPath(path) || !loaded.loadOBJ(path, &facesLeftOut)) {
         status = 1;
         error = isObjPath(path) ? readFailure(path) : "it is not an OBJ file";
         if (error.empty()) error = "it could not be read whole";
@@ -127,6 +129,13 @@ bool Mesh::load(const std::string& path, std::string& error) {
         error = "its vertices lie too far apart, or too close together, to measure";
         return false;
     }
+    // Face lines that gave no face are named from the text read once more:
+    // a sound file costs nothing for it.
+    if (facesLeftOut != 0 && leftOut)
+        withText(path, [&](const char* text, std::size_t size) {
+            *leftOut = ObjDiagnosis::LeftOut(text, size, facesLeftOut);
+            return true;
+        });
     init();
     vertices.swap(loaded.vertices);
     faces.swap(loaded.faces);
@@ -141,9 +150,9 @@ bool Mesh::load(const std::string& path, std::string& error) {
 // Reads the file whole (mapped, or read to its end when it cannot be
 // mapped) and parses it (parseOBJ) into the mesh's lists; false when it
 // cannot be read whole. No rebuild.
-bool Mesh::loadOBJ(const std::string& path) {
+bool Mesh::loadOBJ(const std::string& path, std::size_t* facesLeftOut) {
     topologyEdited();
-    return withText(path, [this](const char* text, std::size_t size) { return parseOBJ(text, size); });
+    return withText(path, [&](const char* text, std::size_t size) { return parseOBJ(text, size, facesLeftOut); });
 }
 
 // Appends the "v" and "f" statements of OBJ text (up to the first NUL)
@@ -151,9 +160,11 @@ bool Mesh::loadOBJ(const std::string& path) {
 // triangulated inside its outline; obj_parser.h); corner normals hold
 // the normal numbers. Faces with a zero or out-of-range vertex number are
 // skipped; negative numbers count back from the records read so far.
-bool Mesh::parseOBJ(const char* text, std::size_t size) {
+bool Mesh::parseOBJ(const char* text, std::size_t size, std::size_t* facesLeftOut) {
     topologyEdited();
-    ObjParser(*this).parse(text, size);
+    ObjParser parser(*this);
+    parser.parse(text, size);
+    if (facesLeftOut) *facesLeftOut = parser.facesLeftOut();
     return true;
 }
 

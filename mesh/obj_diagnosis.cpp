@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/number_text.h"
+
 namespace qel {
 
 namespace {
@@ -98,6 +100,40 @@ std::string lineName(int number, std::string_view line) {
     return "line " + std::to_string(number) + ", " + quoted(line) + ",";
 }
 
+// Why the face statement after its letter gives no face, as the import
+// reads it: its first corner that is not a vertex number or names no
+// vertex (read vertices read so far, total in the file), or fewer than
+// three corners; empty when it gives one. corners receives its vertices
+// (0-based).
+std::string faceFault(std::string_view rest, std::int64_t read, std::int64_t total,
+                      std::vector<std::int64_t>& corners) {
+    corners.clear();
+    for (std::string_view corner : parts(rest)) {
+        std::int64_t n = 0;
+        if (!vertexNumber(corner, n)) return "\"" + std::string(corner.substr(0, 20)) + "\" is not a vertex number";
+        if (n == 0) return "names vertex 0 (vertices count from 1)";
+        if (n < 0 && read + n < 0) return "counts back past the first vertex (" + std::to_string(n) + ")";
+        if (n > total)
+            return "names vertex " + std::to_string(n) + ", but the file has " + std::to_string(total) +
+                   (total == 1 ? " vertex" : " vertices");
+        corners.push_back(n > 0 ? n - 1 : read + n);
+    }
+    return corners.size() < 3 ? "has fewer than three corners" : std::string();
+}
+
+// The "v" statements of the text.
+std::int64_t vertexStatements(const char* text, std::size_t size, bool* anyFace = nullptr) {
+    std::string_view line, rest;
+    int number = 0;
+    std::int64_t total = 0;
+    for (Lines lines(text, size); lines.next(line, number);) {
+        const char c = statement(line, rest);
+        total += c == 'v';
+        if (anyFace && c == 'f') *anyFace = true;
+    }
+    return total;
+}
+
 }  // namespace
 
 std::string ObjDiagnosis::Why(const char* text, std::size_t size) {
@@ -105,13 +141,8 @@ std::string ObjDiagnosis::Why(const char* text, std::size_t size) {
     std::string_view line, rest;
     int number = 0;
 
-    std::int64_t total = 0;
     bool anyFace = false;
-    for (Lines lines(text, size); lines.next(line, number);) {
-        const char c = statement(line, rest);
-        total += c == 'v';
-        anyFace = anyFace || c == 'f';
-    }
+    const std::int64_t total = vertexStatements(text, size, &anyFace);
     if (!anyFace) return total == 0 ? "it is not an OBJ mesh: it has no \"v\" or \"f\" line" : "it has no face (\"f\" line)";
 
     // Edges by their two vertices (0-based, smaller first), with the number
@@ -124,23 +155,7 @@ std::string ObjDiagnosis::Why(const char* text, std::size_t size) {
         if (c == 'v') ++read;
         if (c != 'f') continue;
         std::vector<std::int64_t> corners;
-        std::string bad;
-        for (std::string_view corner : parts(rest)) {
-            std::int64_t n = 0;
-            if (!vertexNumber(corner, n)) {
-                bad = "\"" + std::string(corner.substr(0, 20)) + "\" is not a vertex number";
-            } else if (n == 0) {
-                bad = "names vertex 0 (vertices count from 1)";
-            } else if (n < 0 && read + n < 0) {
-                bad = "counts back past the first vertex (" + std::to_string(n) + ")";
-            } else if (n > total) {
-                bad = "names vertex " + std::to_string(n) + ", but the file has " + std::to_string(total) +
-                      (total == 1 ? " vertex" : " vertices");
-            }
-            if (!bad.empty()) break;
-            corners.push_back(n > 0 ? n - 1 : read + n);
-        }
-        if (bad.empty() && corners.size() < 3) bad = "has fewer than three corners";
+        const std::string bad = faceFault(rest, read, total, corners);
         if (!bad.empty()) {
             if (firstBad.empty()) firstBad = lineName(number, line) + " " + bad;
             continue;
@@ -159,6 +174,27 @@ std::string ObjDiagnosis::Why(const char* text, std::size_t size) {
         }
     }
     return firstBad;
+}
+
+std::string ObjDiagnosis::LeftOut(const char* text, std::size_t size, std::size_t count) {
+    if (text == nullptr) size = 0;
+    const std::int64_t total = vertexStatements(text, size);
+    std::string_view line, rest;
+    int number = 0;
+    std::int64_t read = 0;
+    std::vector<std::int64_t> corners;
+    std::string first;
+    for (Lines lines(text, size); first.empty() && lines.next(line, number);) {
+        const char c = statement(line, rest);
+        if (c == 'v') ++read;
+        if (c != 'f') continue;
+        const std::string bad = faceFault(rest, read, total, corners);
+        if (!bad.empty()) first = lineName(number, line) + " " + bad;
+    }
+    std::string said = count == 1 ? "1 face line gave no face and was left out"
+                                  : groupedNumber(count) + " face lines gave no face and were left out";
+    if (!first.empty()) said += std::string(count == 1 ? " (" : " (the first: ") + first + ")";
+    return said;
 }
 
 }  // namespace qel

@@ -25,6 +25,11 @@ public:
     // The reason as a clause to follow "could not be opened: "; empty when
     // none of the above applies.
     static std::string Why(const char* text, std::size_t size);
+    // What a load that left out count face lines (lines that gave no face)
+    // says of them: their number and the first with its reason, as a
+    // clause ("2 face lines gave no face and were left out (the first:
+    // line 7, "f 1 2 9", names vertex 9, but the file has 8 vertices)").
+    static std::string LeftOut(const char* text, std::size_t size, std::size_t count);
 };
 
 }  // namespace qel

@@ -140,6 +140,7 @@ void ObjParser::parse(const char* text, std::size_t size) {
     vertexCount_ = 0;
     normalCount_ = 0;
     forward_.clear();
+    facesLeftOut_ = 0;
     if (text == nullptr || size == 0) return;
 
     const char* end = static_cast<const char*>(std::memchr(text, 0, size));
@@ -200,6 +201,7 @@ const char* ObjParser::parseFace(const char* p, const char* end) {
         Slot& slot = slots[corner < 2 ? corner : 2];
         if (!readCorner(p, e, slot, maxVertex)) {
             mesh_.faces.resize(first);
+            ++facesLeftOut_;
             return restOfLine(e, end);
         }
         if (corner >= 2) {
@@ -209,7 +211,10 @@ const char* ObjParser::parseFace(const char* p, const char* end) {
         ++corner;
         p = e;
     }
-    if (mesh_.faces.size() == first) return p;
+    if (mesh_.faces.size() == first) {
+        ++facesLeftOut_;
+        return p;
+    }
     if (maxVertex >= vertexBase_ + vertexCount_)
         forward_.push_back(Forward{first, mesh_.faces.size(), maxVertex});
     else if (corner > 3)
@@ -340,6 +345,7 @@ void ObjParser::dropUnresolved() {
     const std::size_t n = mesh_.faces.size();
     for (const Forward& range : forward_) {
         if (range.maxVertex < total) continue;
+        ++facesLeftOut_;
         // Keep the faces between the previous dropped range and this one,
         // shifted down over the holes.
         if (!moving) {

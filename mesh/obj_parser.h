@@ -44,6 +44,10 @@ public:
 
     // Appends the records of the text (read up to its first NUL byte).
     void parse(const char* text, std::size_t size);
+    // The face statements of the last parse that added no face (a bad
+    // vertex number, fewer than three corners, a number beyond the file's
+    // vertices).
+    std::size_t facesLeftOut() const { return facesLeftOut_; }
 
     // The corner normal that carries normal number n. The rebuild compares
     // corner normals exactly, and a float holds every integer only up to
@@ -91,6 +95,7 @@ private:
     std::int64_t vertexBase_ = 0;   // vertices the mesh held before the parse
     std::int32_t normalCount_ = 0;  // "vn" statements read so far
     std::vector<Forward> forward_;
+    std::size_t facesLeftOut_ = 0;
     // Scratch of untangle: the polygon's corners (vertex, normal key).
     std::vector<std::int32_t> cornerVertices_;
     std::vector<vec3> cornerNormals_;

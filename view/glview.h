@@ -559,7 +559,8 @@ public:
     // file causes is bounded by a load budget (scene/load_budget.h) of its
     // own, and an object file's also by what the scene already holds; a
     // file over its budget loads with the excess left out, and loadWarning
-    // then names it (empty after any other load).
+    // then names it; an OBJ file loaded with face lines that gave no face
+    // names those (empty after any other load).
     bool load(const std::string& path);
     std::string loadWarning;
     // Why the last load failed, as a clause ("it is not a scene or object

@@ -54,10 +54,10 @@ FileKind kindOf(const std::string& path) {
 }
 
 // The imported mesh, or null (nothing kept, the reason in why) when the
-// file is refused.
-Mesh* readMesh(const std::string& path, std::string& why) {
+// file is refused; face lines it left out are named in leftOut.
+Mesh* readMesh(const std::string& path, std::string& why, std::string& leftOut) {
     Mesh* mesh = new Mesh();
-    if (mesh->load(path, why)) return mesh;
+    if (mesh->load(path, why, &leftOut)) return mesh;
     delete mesh;
     return nullptr;
 }
@@ -74,11 +74,12 @@ Element* readSprite(const std::string& path, std::string& why) {
     return nullptr;
 }
 
-// The element of an imported file (mesh or sprite), or null.
-Element* readImport(FileKind kind, const std::string& path, std::string& why) {
+// The element of an imported file (mesh or sprite), or null; what an
+// opened file left out goes to leftOut.
+Element* readImport(FileKind kind, const std::string& path, std::string& why, std::string& leftOut) {
     switch (kind) {
         case FileKind::Mesh:
-            return readMesh(path, why);
+            return readMesh(path, why, leftOut);
         case FileKind::Image:
             return readSprite<Sprite>(path, why);
         case FileKind::Animation:
@@ -182,9 +183,10 @@ bool GLView::load(const std::string& path) {
     Scene* loaded = nullptr;
     bool ok = false, leftOut = false;
     LoadBudget::LeftOut what;
+    std::string linesLeftOut;
     {
         LoadBudget budget(samplesOf(kind, *scene), LoadBudget::CopiesPerLoad, LoadBudget::bytesPerLoad());
-        imported = readImport(kind, path, loadError);
+        imported = readImport(kind, path, loadError, linesLeftOut);
         loaded = kind == FileKind::Scene ? readScene(path, loadError) : nullptr;
         ok = kind == FileKind::Object ? scene->load(path) : imported || loaded;
         if (kind == FileKind::Object && !ok) loadError = scene->fileError;
@@ -196,6 +198,8 @@ bool GLView::load(const std::string& path) {
     Tool::Error = 0;
     Scene::Error = 0;
     if (leftOut) loadWarning = budgetWarning(path, ok, what);
+    if (ok && !linesLeftOut.empty())
+        loadWarning += (loadWarning.empty() ? "" : " ") + path + " was opened, but " + linesLeftOut + ".";
     if (ok) {
         clearHistory();
         if (imported) scene->addTool(new Tool(imported, mat4::Identity(), pbr(), false));

@@ -5,13 +5,35 @@
 // actions back and lets the key half of the state machine look again.
 
 #include <cstdint>
+#include <string>
 
+#include "core/number_text.h"
+#include "elements/swept_element.h"
 #include "scene/tool.h"
 #include "view/act.h"
 #include "view/glview.h"
 #include "view/mouse.h"
 
 namespace qel {
+
+namespace {
+
+// What a stroke that left a tube's or revoluton's curves with more surface
+// than one surface may be built with says: the surface is left out and the
+// element drawn as its path. Empty for any other element, and for one
+// within the limit.
+std::string surfaceLeftOutText(const Element* e) {
+    const auto* swept = dynamic_cast<const SweptElement*>(e);
+    if (!swept) return std::string();
+    const std::uint64_t vertices = swept->surfaceVertices();
+    if (vertices <= swept->vbo.mostVertices) return std::string();
+    const std::string name = swept->isType(Element::TType::Tube) ? "tube" : "revoluton";
+    return "The " + name + "'s curves now give " + groupedNumber(vertices) + " surface vertices, more than the " +
+           groupedNumber(swept->vbo.mostVertices) + " one surface may have: the " + name +
+           " is drawn as its path until its curves give fewer.";
+}
+
+}  // namespace
 
 void GLView::mouseUp() {
     const bool leftReleased = mouse.leftPrevious && !mouse.left;
@@ -49,6 +71,10 @@ void GLView::releaseSculpt() {
     pickBrush.pickedTool->sculpt(sculptors);
     for (Sculptor* s : sculptors) delete s;
     sculptors.clear();
+    // A surface the stroke took past the limit vanishes into its path line:
+    // the user is told why.
+    const std::string leftOut = surfaceLeftOutText(pickBrush.pickedTool->element);
+    if (!leftOut.empty()) emit notice(QString::fromStdString(leftOut));
 }
 
 void GLView::releaseTransform() {

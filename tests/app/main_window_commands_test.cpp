@@ -458,6 +458,24 @@ TEST_F(CommandsTest, OpenSaysWhyEachRefusedFileCouldNotBeOpened) {
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), library);
 }
 
+// An OBJ file that opens with face lines left out opens, and the warning
+// says how many and names the first.
+TEST_F(CommandsTest, OpenOfAnObjWithFaceLinesLeftOutSaysSo) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("holes.obj");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 2 3 4\nf 1 4 3\nf 1 2 9\nf 2 3\n");
+    f.close();
+    const std::size_t library = view()->scene->toolsRoot->children.size();
+    script.answers = {QStringList{path}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), library + 1);
+    EXPECT_EQ(script.warnings, QStringList{path + " was opened, but 2 face lines gave no face and were left out (the "
+                                                  "first: line 9, \"f 1 2 9\", names vertex 9, but the file has 4 "
+                                                  "vertices)."});
+}
+
 // Save and Quick Save that write nothing say so, with the system's reason.
 TEST_F(CommandsTest, SaveAndQuickSaveThatWriteNothingSayWhy) {
     QTemporaryDir dir;

@@ -229,6 +229,30 @@ TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneTheMeshAsItWasAndSayWhy) {
     EXPECT_EQ(repeated.faceCount(), 1);
 }
 
+// A file that loads with face lines that gave no face says how many and
+// names the first: each way a line gives none is counted once (a bad
+// corner, too few corners, a number beyond the file's vertices, resolved
+// only at its end), and a sound file says nothing.
+TEST_F(ObjFiles, LoadsThatLeaveOutFaceLinesSayHowManyAndNameTheFirst) {
+    Mesh m;
+    std::string why, leftOut = "stale";
+    ASSERT_TRUE(m.load(write("cube.obj", kCube), why, &leftOut));
+    EXPECT_EQ(leftOut, "");
+    const std::string text = std::string(kCube) +
+                             "f 1 2 x\n"     // a corner that is no number
+                             "f 1 2\n"       // fewer than three corners
+                             "f 1 2 12\n"    // beyond the vertices, known only at the end
+                             "f 0 1 2\n";    // vertex 0
+    ASSERT_TRUE(m.load(write("holes.obj", text), why, &leftOut)) << why;
+    EXPECT_EQ(m.faceCount(), 12);
+    EXPECT_EQ(leftOut,
+              "4 face lines gave no face and were left out (the first: line 22, \"f 1 2 x\", \"x\" is not a vertex "
+              "number)");
+    ASSERT_TRUE(m.load(write("one.obj", std::string(kCube) + "f 1 2 9\n"), why, &leftOut));
+    EXPECT_EQ(leftOut, "1 face line gave no face and was left out (line 22, \"f 1 2 9\", names vertex 9, but the "
+                       "file has 8 vertices)");
+}
+
 TEST_F(ObjFiles, ExportHasOneNormalPerSectorRoundTripsAndGoesByExtension) {
     const std::string locked = write("locked.OBJ", kCube);  // read access is all a load needs
     QFile::setPermissions(QString::fromStdString(locked), QFileDevice::ReadOwner);

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <vector>
 
 #include "curves/curve.h"
 #include "curves/ucurve.h"
+#include "elements/tube.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/frame_driver_util.h"
@@ -124,4 +126,26 @@ TEST_F(CurveStroke, AMoveStrokeCarriesThePickedChainOfAResampledCurveAndItsPoint
         const bool nearMoved = near(u.vertices[i].position, before[i] + moved, 1e-3f);
         EXPECT_TRUE(before[i].y - base[0].y < 2.0f ? nearMoved : near0) << "point " << i;
     }
+}
+
+// A stroke after which a tube's curves give more surface than one surface
+// may be built with says so (the tube is then drawn as its path); one
+// within the limit says nothing.
+TEST_F(CurveStroke, AStrokeThatLeavesATubeOverTheSurfaceLimitSaysSo) {
+    Tube* tube = new Tube(twoChains(), Curve::Circle(6, false));
+    tube->centre = vec3(0, 0, 0);
+    tube->setSize(1.0f);
+    Tool* t = place(tube);
+    auto* placed = static_cast<Tube*>(t->element);
+    QSignalSpy told(&view, &GLView::notice);
+    stroke(t);
+    EXPECT_EQ(told.count(), 0);
+    // The limit one below what the curves give: the next stroke leaves the
+    // surface out.
+    placed->vbo.mostVertices = placed->surfaceVertices() - 1;
+    stroke(t);
+    ASSERT_EQ(told.count(), 1);
+    const QString said = told.at(0).at(0).toString();
+    EXPECT_TRUE(said.startsWith("The tube's curves now give ")) << said.toStdString();
+    EXPECT_TRUE(said.endsWith("the tube is drawn as its path until its curves give fewer.")) << said.toStdString();
 }
