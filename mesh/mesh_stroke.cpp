@@ -71,7 +71,19 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
         stale_ = false;
     }
     const int n = m.vertexCount();
-    if (grid_.built(n, radius)) return &grid_;
+    if (grid_.built(n, radius)) {
+        // A grid crowded with moved vertices is built again aside, a slice
+        // per sculpt call, and takes over when done: a long session keeps
+        // the reads of a fresh grid.
+        if (grid_.crowded() && !stepped_) {
+            stepped_ = true;
+            if (next_.buildStep(m, radius, GridStepMs)) {
+                std::swap(grid_, next_);
+                next_.drop();
+            }
+        }
+        return &grid_;
+    }
     if (!stepped_) {
         stepped_ = true;
         if (next_.buildStep(m, radius, GridStepMs)) {

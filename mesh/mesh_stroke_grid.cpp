@@ -40,6 +40,7 @@ void MeshStrokeGrid::drop() {
     moverHead_ = {};
     movers_ = {};
     freeMover_ = -1;
+    moverCount_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -68,6 +69,7 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
         moverHead_ = {};
         movers_ = {};
         freeMover_ = -1;
+        moverCount_ = 0;
     }
     auto elapsed = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); };
     for (bool ran = false;; ran = true) {
@@ -221,6 +223,7 @@ void MeshStrokeGrid::enter(int v, std::int32_t c, const vec3& p) {
     if (head >= 0) movers_[std::size_t(head)].prev = i;
     moverHead_[std::size_t(c)] = i;
     held_[std::size_t(v)].slot = MoverBit | std::uint32_t(i);
+    ++moverCount_;
 }
 
 void MeshStrokeGrid::leave(std::int32_t i, std::int32_t c) {
@@ -233,6 +236,7 @@ void MeshStrokeGrid::leave(std::int32_t i, std::int32_t c) {
     e.vertex = -1;
     e.next = freeMover_;
     freeMover_ = i;
+    --moverCount_;
 }
 
 void MeshStrokeGrid::moved(int v, const vec3& p) {

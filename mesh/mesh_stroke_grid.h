@@ -13,6 +13,7 @@
 // of a stroke share its cost: it is not read until the last step. Moves
 // made while it is built are noted and followed at its last step.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -42,6 +43,13 @@ public:
     bool buildStep(const Mesh& m, float radius, double budgetMs);
     // A build is under way.
     bool building() const { return phase_ != Idle; }
+    // So many vertices left the cells they were binned in (each then on a
+    // list of its new cell, read entry by entry, its old entry a hole in
+    // the binned run) that a grid built again would be read faster: more
+    // than a sixteenth of the vertices, and at least 256.
+    bool crowded() const {
+        return built_ && moverCount_ > std::max<std::size_t>(256, std::size_t(vertexCount_) / 16);
+    }
     // The vertices whose position as last binned or moved lies in the box of
     // the ball (closed: |d| <= r on every axis, else < r); false (nothing
     // listed) when the ball is not finite.
@@ -108,6 +116,7 @@ private:
     std::vector<std::int32_t> moverHead_;  // per cell, -1 none (empty until the first mover)
     std::vector<Mover> movers_;
     std::int32_t freeMover_ = -1;
+    std::size_t moverCount_ = 0;  // movers on a cell's list
 
     // A build under way: its phase, the next vertex of the phase, the box
     // so far, the radius asked for and the moves made during it.

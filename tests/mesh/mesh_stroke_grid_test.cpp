@@ -99,6 +99,36 @@ TEST(StrokeGridCells, MovesFarAcrossCellsKeepTheGridInStep) {
     EXPECT_EQ(listed(g, was, 0.01f, true), scan(*m, was, 0.01f, true));
 }
 
+// Vertices that leave their cells crowd the grid's lists until it is built
+// again: crowded past a sixteenth of the vertices, not when they move
+// within their cells or come back onto lists already counted.
+TEST(StrokeGridCells, VerticesThatLeaveTheirCellsCrowdTheGridUntilItIsBuiltAgain) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(4));  // 2,562 vertices: crowded past 256 movers
+    std::mt19937 rng(31);
+    MeshStrokeGrid g;
+    g.build(*m, 0.1f);
+    for (int v = 0; v < m->vertexCount(); v += 4) g.moved(v, m->vertices[v].position + vec3(1e-6f, 0, 0));
+    EXPECT_FALSE(g.crowded());
+    int v = 0;
+    for (; v < 300 && !g.crowded(); ++v) {
+        // Across the box along x: always into another cell.
+        vec3& p = m->vertices[v].position;
+        p += vec3(p.x > 0 ? -3.0f : 3.0f, 0, 0);
+        g.moved(v, p);
+    }
+    EXPECT_EQ(v, 257);
+    // Moved on from list to list, the same vertices count once.
+    for (int u = 0; u < v; ++u) {
+        m->vertices[u].position += vec3(0, 3.0f, 0);
+        g.moved(u, m->vertices[u].position);
+    }
+    EXPECT_TRUE(g.crowded());
+    expectScan(*m, g, rng);
+    g.build(*m, 0.1f);
+    EXPECT_FALSE(g.crowded());
+    expectScan(*m, g, rng);
+}
+
 TEST(StrokeGridCells, FollowBinsAppendedVerticesAndDropsForFewer) {
     std::unique_ptr<Mesh> m(meshtest::smoothSphere(4));
     std::mt19937 rng(29);
