@@ -84,11 +84,16 @@ bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
         usable_ = true;
         phase_ = Copy;
         next_ = 0;
-        links_.assign(3 * std::size_t(nF), -1);
-        flags_.assign(std::size_t(nF), 0);
+        // The per-face lists grow run by run as the copy fills them: their
+        // memory is first touched a run at a time, not all in the first
+        // step (tens of megabytes on a million faces).
+        for (auto* list : {&links_, &component_, &patch_}) list->clear();
+        flags_.clear();
+        links_.reserve(3 * std::size_t(nF));
+        flags_.reserve(std::size_t(nF));
+        component_.reserve(std::size_t(nF));
+        patch_.reserve(std::size_t(nF));
         holding_.assign(std::size_t(vertexCount_), 0);
-        component_.resize(std::size_t(nF));
-        patch_.resize(std::size_t(nF));
     }
     for (;;) {
         if (next_ >= nF) {
@@ -117,6 +122,10 @@ bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
 }
 
 void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
+    links_.resize(3 * std::size_t(to), -1);
+    flags_.resize(std::size_t(to));
+    component_.resize(std::size_t(to));
+    patch_.resize(std::size_t(to));
     std::int32_t f = from;
     m.faces.forRange(std::size_t(from), std::size_t(to), [&](const MeshFace& F) {
         const std::size_t i = std::size_t(f);
