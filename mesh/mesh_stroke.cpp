@@ -71,25 +71,15 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
         stale_ = false;
     }
     const int n = m.vertexCount();
-    if (grid_.built(n, radius)) {
-        // A grid crowded with moved vertices is built again aside, a slice
-        // per sculpt call, and takes over when done: a long session keeps
-        // the reads of a fresh grid.
-        if (grid_.crowded() && !stepped_) {
-            stepped_ = true;
-            if (next_.buildStep(m, radius, GridStepMs)) {
-                std::swap(grid_, next_);
-                next_.drop();
-            }
-        }
-        return &grid_;
-    }
-    if (!stepped_) {
+    // A grid that does not fit the radius, or is crowded with moved
+    // vertices, is built again aside, a slice per sculpt call, and takes
+    // over when done; the one held serves meanwhile (a crowded one whole, one
+    // for another radius while the vertex count holds).
+    if ((!grid_.built(n, radius) || grid_.crowded()) && !stepped_) {
         stepped_ = true;
         if (next_.buildStep(m, radius, GridStepMs)) {
             std::swap(grid_, next_);
             next_.drop();
-            if (grid_.built(n, radius)) return &grid_;
         }
     }
     return grid_.built(n) ? &grid_ : nullptr;

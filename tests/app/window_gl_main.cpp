@@ -6,24 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QSurfaceFormat>
-
-#include "app/startup.h"
+#include "tests/app/window_app.h"
 #include "gl/resources.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    QSurfaceFormat format;
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    // Kept until the process ends: closing the display would unload the GL
-    // driver before the leak check.
-    new QApplication(argc, argv);
-    qel::deliverEveryMotion();
+    tltest::makeWindowApplication(argc, argv);
     qel::initShaderResources();
     qel::initIconResources();
     return RUN_ALL_TESTS();

@@ -29,7 +29,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/startup.h"
+#include "tests/app/window_app.h"
 #include "curves/curve.h"
 #include "elements/tube.h"
 #include "gl/fboscene.h"
@@ -494,15 +494,7 @@ int main(int argc, char** argv) {
     const bool showOnly = argc == 2 && QByteArray(argv[1]) == "--show";
     testing::InitGoogleTest(&argc, argv);
     if (testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    QSurfaceFormat format;
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
-    // The application stays until the process ends, as in the GL fixture:
-    // closing its display would unload the GL driver before the leak check.
-    auto* app = new QApplication(argc, argv);
-    deliverEveryMotion();
+    QApplication* app = tltest::makeWindowApplication(argc, argv);
     if (showOnly) {
         GLWidget shown(nullptr);
         shown.show();
