@@ -19,20 +19,12 @@
 #include <vector>
 
 #include "mesh/corner_edges.h"
+#include "mesh/index_sort.h"
 #include "mesh/mesh.h"
 #include "mesh/normal_math.h"
 #include "mesh/vertex_fans.h"
 
 namespace qel {
-
-namespace {
-
-void sortUnique(std::vector<int>& list) {
-    std::sort(list.begin(), list.end());
-    list.erase(std::unique(list.begin(), list.end()), list.end());
-}
-
-}  // namespace
 
 bool Mesh::faceWithCorners(int f) const {
     if (!activeFace(f)) return false;
@@ -45,7 +37,7 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
     moved.reserve(touched.size());
     for (const int v : touched)
         if (activeVertex(v)) moved.push_back(v);
-    sortUnique(moved);
+    sortUniqueIndices(moved);
     VertexFans fans;
     gatherFans(fans, moved.data(), moved.size());
 
@@ -54,7 +46,7 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
     round.reserve(fans.size() * 7);
     for (std::size_t i = 0; i < fans.size(); ++i)
         for (const FanFace* x = fans.begin(i); x != fans.end(i); ++x) round.push_back(x->face);
-    sortUnique(round);
+    sortUniqueIndices(round);
     std::vector<int> corners;
     corners.reserve(round.size() * 3);
     for (const int f : round) {
@@ -65,7 +57,7 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
                 triangleNormal(vertices[F.v[0]].position, vertices[F.v[1]].position, vertices[F.v[2]].position);
         corners.insert(corners.end(), F.v, F.v + 3);
     }
-    sortUnique(corners);
+    sortUniqueIndices(corners);
     VertexFans ring;
     gatherFans(ring, corners.data(), corners.size());
     // The normals of every face round the corners may have changed: the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mesh/fan_prefetch.h"
+#include "mesh/index_sort.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
 #include "mesh/selection_walks.h"
@@ -24,37 +25,6 @@ namespace {
 // The time one sculpt call gives the search for the scope labels, in
 // milliseconds.
 constexpr double LabelStepMs = 2.0;
-
-// Puts vertex indices in increasing order. The grid lists a stamp's
-// thousands of vertices by cell: two passes of a radix sort by 11-bit
-// digits order those (indices below 2^22) in a few passes over the list;
-// short lists and larger indices go to std::sort. GUI thread only (the
-// scratch list is kept).
-void sortVertices(std::vector<std::int32_t>& list) {
-    constexpr int Bits = 11, Radix = 1 << Bits;
-    const std::size_t n = list.size();
-    std::uint32_t all = 0;
-    for (const std::int32_t v : list) all |= std::uint32_t(v);
-    if (n < 256 || all >> (2 * Bits) != 0) {
-        std::sort(list.begin(), list.end());
-        return;
-    }
-    static std::vector<std::int32_t> scratch;
-    scratch.resize(n);
-    std::uint32_t count[2][Radix] = {};
-    for (const std::int32_t v : list) {
-        ++count[0][std::uint32_t(v) & (Radix - 1)];
-        ++count[1][std::uint32_t(v) >> Bits];
-    }
-    for (auto& digit : count)
-        for (std::uint32_t b = 0, sum = 0; b < Radix; ++b) {
-            const std::uint32_t c = digit[b];
-            digit[b] = sum;
-            sum += c;
-        }
-    for (const std::int32_t v : list) scratch[count[0][std::uint32_t(v) & (Radix - 1)]++] = v;
-    for (const std::int32_t v : scratch) list[count[1][std::uint32_t(v) >> Bits]++] = v;
-}
 
 // The fans of a selection lie one after the other: a pass that reads and
 // marks the flags of every fan face in order asks for those of the face
@@ -129,7 +99,7 @@ bool MeshStroke::selectV(Mesh& m, const vec3& centre, float radius) {
         if (inBox(d, radius, false) && squared(d) < double(r2)) near[in++] = v;
     }
     near.resize(in);
-    sortVertices(near);
+    sortIndices(near);
     for (const std::int32_t v : near) {
         const vec3 d = m.vertices[v].position - centre;
         m.influences.push_back({v, relativeDistance(squared(d), r2), d});
@@ -157,7 +127,7 @@ void MeshStroke::scopeVerticesInBall(Mesh& m, const MeshStrokeScope* scope, cons
                 if (inside(out[i])) out[in++] = out[i];
             }
             out.resize(in);
-            sortVertices(out);
+            sortIndices(out);
             return;
         }
     }
