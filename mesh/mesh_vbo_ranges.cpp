@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "gl/gl.h"
@@ -202,16 +203,45 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return mapping.finish();
 }
 
-// The corners of the marked vertices in index order, each with the vertex
-// it draws. The corners are set in a bitmap of the mesh's corners (kept
-// zero between refills, its words cleared as they are read), which gives
-// them in index order without sorting, and each corner's vertex is noted in
-// a flat list indexed by corner (only the entries just noted are read).
-// Kept between refills so that a stamp does not allocate (GUI thread
-// only).
+// The corners of the marked vertices in index order, each once with the
+// vertex it draws. When the marked vertices lie close together (a mesh in
+// space or program order), their corners are set in a bitmap of the mesh's
+// corners (kept zero between refills, its words cleared as they are read)
+// with a note of each corner's vertex in a flat list indexed by corner,
+// which gives them in order without sorting. When they lie scattered over
+// the mesh, those notes would be written and read at scattered places of an
+// array as large as the corners: the pairs of corner and vertex are listed
+// instead and put in corner order by a radix sort of the corner, a few
+// passes over a list that stays in cache. Kept between refills so that a
+// stamp does not allocate (GUI thread only).
 class MarkedCorners {
 public:
-    const std::vector<std::uint32_t>& gather(const Mesh& mesh) {
+    // Gathers the corners; size() of them.
+    std::size_t gather(const Mesh& mesh) {
+        const std::vector<std::uint32_t>& marked = mesh.bufferState.marks(Mesh::RefillPositions).vertices();
+        std::uint32_t low = ~0u, high = 0;
+        for (const std::uint32_t v : marked) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+        sparse_ = !marked.empty() && std::uint64_t(high - low) > DenseSpread * marked.size();
+        if (sparse_)
+            gatherSparse(mesh);
+        else
+            gatherDense(mesh);
+        return sparse_ ? pairs_.size() : sorted_.size();
+    }
+    // Corner i of those gathered, in increasing order, and its vertex.
+    std::uint32_t corner(std::size_t i) const { return sparse_ ? std::uint32_t(pairs_[i] >> 32) : sorted_[i]; }
+    std::uint32_t vertex(std::size_t i) const { return sparse_ ? std::uint32_t(pairs_[i]) : vertexOf_[sorted_[i]]; }
+    // The marked vertices lie scattered over the mesh.
+    bool scattered() const { return sparse_; }
+
+private:
+    // Vertices spread over at most this many times their number are close.
+    static constexpr std::uint64_t DenseSpread = 64;
+
+    void gatherDense(const Mesh& mesh) {
         sorted_.clear();
         const MeshBufferState& state = mesh.bufferState;
         const std::size_t count = 3 * std::size_t(state.faceSlots), words = (count + 63) / 64;
@@ -239,14 +269,47 @@ public:
                 word &= word - 1;
             }
         }
-        return sorted_;
     }
-    // The vertex corner c draws (c among the corners just gathered).
-    std::uint32_t vertexOf(std::uint32_t c) const { return vertexOf_[c]; }
 
-private:
+    void gatherSparse(const Mesh& mesh) {
+        pairs_.clear();
+        const MeshBufferState& state = mesh.bufferState;
+        const std::uint64_t count = 3 * std::uint64_t(state.faceSlots);
+        const std::uint32_t* const fan = state.fanCorners.data();
+        forListedCorners(
+            state, state.marks(Mesh::RefillPositions).vertices(), [](std::uint32_t) {},
+            [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
+                for (std::uint32_t i = from; i != to; ++i)
+                    if (fan[i] < count) pairs_.push_back(std::uint64_t(fan[i]) << 32 | v);
+            });
+        // By corner, 11 bits a pass, each pair once.
+        constexpr int Bits = 11, Radix = 1 << Bits;
+        int passes = 0;
+        while (passes < 3 && (count - 1) >> (Bits * passes) != 0) ++passes;
+        scratch_.resize(pairs_.size());
+        std::vector<std::uint64_t>* from = &pairs_;
+        std::vector<std::uint64_t>* to = &scratch_;
+        for (int d = 0; d < passes; ++d) {
+            const int shift = 32 + Bits * d;
+            std::uint32_t slot[Radix] = {};
+            for (const std::uint64_t p : *from) ++slot[(p >> shift) & (Radix - 1)];
+            for (std::uint32_t b = 0, sum = 0; b < Radix; ++b) {
+                const std::uint32_t c = slot[b];
+                slot[b] = sum;
+                sum += c;
+            }
+            std::uint64_t* const out = to->data();
+            for (const std::uint64_t p : *from) out[slot[(p >> shift) & (Radix - 1)]++] = p;
+            std::swap(from, to);
+        }
+        if (from != &pairs_) pairs_.swap(scratch_);
+        pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
+    }
+
+    bool sparse_ = false;
     std::vector<std::uint64_t> bits_;
     std::vector<std::uint32_t> vertexOf_, sorted_;
+    std::vector<std::uint64_t> pairs_, scratch_;
 };
 
 // The positions of the marked vertices, written into the corners the layout
@@ -259,26 +322,30 @@ private:
 // their corners changes the links or the face set, and the refill is
 // whole). False when a span cannot be mapped or its contents were lost.
 bool refillPositionCorners(Mesh& mesh) {
+    constexpr std::size_t Ahead = 8;
     static MarkedCorners marked;
     const MeshBufferState& state = mesh.bufferState;
-    const std::vector<std::uint32_t>& corners = marked.gather(mesh);
-    bufferTraffic().written += 12 * std::uint64_t(corners.size());
+    const std::size_t n = marked.gather(mesh);
+    const std::size_t ahead = marked.scattered() ? Ahead : n;
+    bufferTraffic().written += 12 * std::uint64_t(n);
     const std::uint64_t offset = mesh.vboOffsets[Mesh::RefillPositions];
+    const auto slot = [&](std::size_t i) { return std::uint64_t(cornerSlot(state, marked.corner(i))); };
     SpanMapping mapping;
     std::size_t i = 0;
-    while (i < corners.size()) {
-        // The span from corners[i]: the next corner joins while the span's
+    while (i < n) {
+        // The span from corner i: the next corner joins while the span's
         // slots stay within the slack for the corners it holds.
-        const std::uint64_t loSlot = cornerSlot(state, corners[i]);
+        const std::uint64_t loSlot = slot(i);
         std::size_t j = i + 1;
-        while (j < corners.size() && withinSlack(loSlot, std::uint64_t(cornerSlot(state, corners[j])) + 1, j + 1 - i))
-            ++j;
-        const std::uint64_t hiSlot = cornerSlot(state, corners[j - 1]);
-        std::uint8_t* const base = mapping.map(offset + 12 * loSlot, 12 * (hiSlot + 1 - loSlot), false);
+        while (j < n && withinSlack(loSlot, slot(j) + 1, j + 1 - i)) ++j;
+        std::uint8_t* const base = mapping.map(offset + 12 * loSlot, 12 * (slot(j - 1) + 1 - loSlot), false);
         if (!base) break;
-        for (; i < j; ++i)
-            std::memcpy(base + 12 * (cornerSlot(state, corners[i]) - loSlot),
-                        &mesh.vertices[marked.vertexOf(corners[i])].position, 12);
+        // In corner order the vertices of a scattered mesh lie scattered:
+        // asked for ahead.
+        for (; i < j; ++i) {
+            if (i + ahead < n) __builtin_prefetch(&mesh.vertices[marked.vertex(i + ahead)].position);
+            std::memcpy(base + 12 * (slot(i) - loSlot), &mesh.vertices[marked.vertex(i)].position, 12);
+        }
     }
     return mapping.finish();
 }

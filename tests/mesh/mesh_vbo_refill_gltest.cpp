@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -79,8 +82,9 @@ SBrush sample(const vec3& p, float radius) {
 }
 
 // Strokes of random actions, scopes, places and lengths; the buffers are
-// built after every step and compared with a whole rebuild.
-void strokeAtRandom(Mesh& m, std::mt19937& random) {
+// built after every step and compared with a whole rebuild. A radius
+// given holds for every stroke.
+void strokeAtRandom(Mesh& m, std::mt19937& random, float fixedRadius = 0) {
     static const Sculptor::TAction actions[] = {Sculptor::Deform,       Sculptor::Smooth,        Sculptor::Pinch,
                                                 Sculptor::Twist,        Sculptor::Move,          Sculptor::DeformVolume,
                                                 Sculptor::Rotate,       Sculptor::PaintMaterial, Sculptor::Scale,
@@ -96,7 +100,7 @@ void strokeAtRandom(Mesh& m, std::mt19937& random) {
     int v = pick(random) % m.vertexCount();
     while (!m.vertices[v].isActive()) v = (v + 1) % m.vertexCount();
     const vec3 start = m.vertices[v].position;
-    const float radius = 0.2f + 0.1f * float(pick(random) % 5);
+    const float radius = fixedRadius > 0 ? fixedRadius : 0.2f + 0.1f * float(pick(random) % 5);
     s.samples.push_back(sample(start, radius));
     s.samples.back().itemId = m.vertices[v].face;
     std::vector<Sculptor*> list{&s};
@@ -175,6 +179,32 @@ TEST_F(MeshVboRefill, StrokesWithoutFeatureLinesWriteTheMovedCornersAsAWholeRebu
             strokeAtRandom(*m, random);
             if (HasFatalFailure()) return;
         }
+    }
+}
+
+// Small strokes on a fine smooth mesh in a shuffled order: the few vertices
+// a stamp moves lie scattered over the vertex list, and their corners are
+// ordered by sorting instead of through a bitmap of every corner.
+TEST_F(MeshVboRefill, SmallStampsOnAShuffledMeshWriteTheMovedCornersAsAWholeRebuild) {
+    // The torus's faces are shuffled; its vertices are shuffled here.
+    MeshPtr source(meshtest::torus(192, 96, 2.0, 0.6, true));
+    std::vector<int> to(std::size_t(source->vertexCount()));
+    std::iota(to.begin(), to.end(), 0);
+    std::shuffle(to.begin(), to.end(), std::mt19937(21));
+    std::vector<vec3> points(to.size());
+    for (std::size_t v = 0; v < to.size(); ++v) points[std::size_t(to[v])] = source->vertices[v].position;
+    std::vector<std::array<int, 3>> tris;
+    for (int f = 0; f < source->faceCount(); ++f) {
+        const int* c = source->faces[f].v;
+        tris.push_back({to[std::size_t(c[0])], to[std::size_t(c[1])], to[std::size_t(c[2])]});
+    }
+    MeshPtr m(meshtest::fromTriangles(points, tris));
+    ASSERT_TRUE(m->buildVBO());
+    ASSERT_EQ(m->featureCount, 0);
+    std::mt19937 random(9);
+    for (int stroke = 0; stroke < 6; ++stroke) {
+        strokeAtRandom(*m, random, 0.08f);
+        if (HasFatalFailure()) return;
     }
 }
 
