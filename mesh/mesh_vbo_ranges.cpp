@@ -239,7 +239,7 @@ public:
 
 private:
     // Vertices spread over at most this many times their number are close.
-    static constexpr std::uint64_t DenseSpread = 64;
+    static constexpr std::uint64_t DenseSpread = 16;
 
     void gatherDense(const Mesh& mesh) {
         sorted_.clear();
