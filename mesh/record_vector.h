@@ -22,6 +22,14 @@
 
 namespace qel {
 
+// Memory for the blocks of a large container: regions of HugeChunkBytes,
+// aligned to their size and offered to the kernel for huge pages, so that
+// the records of a large mesh, read at scattered places, are reached
+// through a few translation entries instead of one per 4 KB page.
+constexpr std::size_t HugeChunkBytes = std::size_t(1) << 21;
+void* allocateHugeChunk();
+void freeHugeChunk(void* chunk);
+
 template <class T, unsigned Shift = 10>
 class RecordVector {
     static_assert(std::is_trivially_copyable<T>::value, "RecordVector holds plain records");
@@ -110,7 +118,10 @@ public:
         const size_type need = (n + BlockMask) >> Shift;
         if (need > blocks_.size()) {
             blocks_.reserve(need);
-            while (blocks_.size() < need) blocks_.push_back(allocateBlock());
+            while (blocks_.size() < need) {
+                T* const b = allocateBlock();
+                blocks_.push_back(b);
+            }
         }
     }
     // Shrinks to n records (the first n stay untouched; whole blocks past the
@@ -218,11 +229,34 @@ public:
     }
 
 private:
-    static T* allocateBlock() {
-        return static_cast<T*>(::operator new(BlockSize * sizeof(T), std::align_val_t(alignof(T) < 16 ? 16 : alignof(T))));
+    // The first blocks are allocated one by one; past them (a large
+    // container) the blocks are laid side by side in huge-page chunks, a
+    // chunk allocated with the first block it holds and freed with it.
+    // Blocks are added and freed at the end only, so that a block's place
+    // in its chunk follows from its index.
+    static constexpr size_type SmallBlocks = 16;
+    static constexpr size_type BlockBytes = BlockSize * sizeof(T);
+    static constexpr size_type PerChunk = BlockBytes <= HugeChunkBytes ? HugeChunkBytes / BlockBytes : 0;
+    static constexpr size_type Align = alignof(T) < 16 ? 16 : alignof(T);
+
+    // The place in its chunk of block b; PerChunk when it has none.
+    static size_type inChunk(size_type b) { return b < SmallBlocks || PerChunk == 0 ? PerChunk : (b - SmallBlocks) % PerChunk; }
+
+    // A block for index blocks_.size().
+    T* allocateBlock() {
+        const size_type b = blocks_.size(), k = inChunk(b);
+        if (k == PerChunk) return static_cast<T*>(::operator new(BlockBytes, std::align_val_t(Align)));
+        if (k > 0) return blocks_[b - k] + k * BlockSize;
+        return static_cast<T*>(allocateHugeChunk());
     }
-    static void freeBlock(T* b) {
-        ::operator delete(static_cast<void*>(b), std::align_val_t(alignof(T) < 16 ? 16 : alignof(T)));
+    // Frees the last block.
+    void freeLastBlock() {
+        const size_type k = inChunk(blocks_.size() - 1);
+        if (k == PerChunk)
+            ::operator delete(static_cast<void*>(blocks_.back()), std::align_val_t(Align));
+        else if (k == 0)
+            freeHugeChunk(blocks_.back());
+        blocks_.pop_back();
     }
     T& slot(size_type i) { return blocks_[i >> Shift][i & BlockMask]; }
 
@@ -233,16 +267,12 @@ private:
         return s;
     }
     void release() {
-        for (T* b : blocks_) freeBlock(b);
-        blocks_.clear();
+        while (!blocks_.empty()) freeLastBlock();
         size_ = 0;
     }
     void trimBlocks() {
         const size_type need = (size_ + BlockMask) >> Shift;
-        while (blocks_.size() > need) {
-            freeBlock(blocks_.back());
-            blocks_.pop_back();
-        }
+        while (blocks_.size() > need) freeLastBlock();
     }
     void copyFrom(const RecordVector& o) {
         reserve(o.size_);

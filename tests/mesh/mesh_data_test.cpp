@@ -105,6 +105,54 @@ TEST(RecordVector, GrowsInBlocksWithoutMovingRecords) {
     EXPECT_EQ(v.capacity(), 12u);
 }
 
+// Records of 768 bytes in blocks of 1,024: two blocks to a huge-page chunk
+// past the first sixteen blocks. Grown, shrunk to the middle of a chunk and
+// to a chunk's edge, grown again, copied and moved, every record keeps its
+// own bytes (blocks that overlapped in a chunk would overwrite each other).
+TEST(RecordVector, BlocksInHugePageChunksHoldTheirRecordsThroughGrowingAndShrinking) {
+    struct Wide {
+        std::uint64_t v[96];
+    };
+    using Large = RecordVector<Wide, 10>;
+    const auto record = [](std::size_t i) {
+        Wide w{};
+        w.v[0] = i;
+        w.v[95] = ~i;
+        return w;
+    };
+    const auto holds = [](const Large& l, std::size_t n) {
+        if (l.size() != n) return false;
+        for (std::size_t i = 0; i < n; ++i)
+            if (l[i].v[0] != i || l[i].v[95] != ~i) return false;
+        return true;
+    };
+    const std::size_t block = Large::BlockSize;
+    Large l;
+    for (std::size_t i = 0; i < 25 * block; ++i) l.push_back(record(i));
+    EXPECT_TRUE(holds(l, 25 * block));
+    for (const std::size_t n : {19 * block + 5, 18 * block, 23 * block + 1}) {
+        SCOPED_TRACE(n);
+        if (n < l.size()) {
+            l.resize(n);
+        } else {
+            for (std::size_t i = l.size(); i < n; ++i) l.push_back(record(i));
+        }
+        EXPECT_TRUE(holds(l, n));
+    }
+    Large copy(l);
+    EXPECT_TRUE(holds(copy, l.size()));
+    Large shorter;
+    for (std::size_t i = 0; i < 30 * block; ++i) shorter.push_back(record(i));
+    shorter = l;
+    EXPECT_TRUE(holds(shorter, l.size()));
+    Large moved(std::move(copy));
+    EXPECT_TRUE(holds(moved, l.size()));
+    moved.clear();
+    for (std::size_t i = 0; i < 20 * block; ++i) moved.push_back(record(i));
+    EXPECT_TRUE(holds(moved, 20 * block));
+    EXPECT_TRUE(holds(l, 23 * block + 1));
+}
+
 TEST(HalfFloat, RoundsToNearestEvenKeepsNaNAndWritesSixBytes) {
     const struct {
         float in;
