@@ -470,6 +470,9 @@ public:
 
 private:
     friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
+    // calculateNormals(2) without marking the positions edited: for a
+    // stroke's end, whose stamps' moves the stroke's grid followed already.
+    void strokeNormalPass();
     // An active face whose three corners are vertices of the mesh: the faces
     // the normal passes compute.
     bool faceWithCorners(int f) const;

@@ -664,6 +664,8 @@ void Mesh::calculateNormals(unsigned char mode) {
     CornerNormalPass(*this, mode != 1, nullptr).run();
 }
 
+void Mesh::strokeNormalPass() { CornerNormalPass(*this, true, nullptr).run(); }
+
 void Mesh::rebuildNormals(FaceTable& table) { CornerNormalPass(*this, true, &table).run(); }
 
 void Mesh::calculateSelectedNormals() { calculateSelectedNormals(VertexFans()); }

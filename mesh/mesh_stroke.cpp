@@ -130,14 +130,14 @@ void MeshStroke::end(Mesh& m, bool normals) {
         if (kept) {
             m.calculateNormalsRound(moved_);
         } else {
-            // The whole pass marks the grid stale, for edits that may have
-            // moved any vertex. A stroke whose counts held moved vertices
-            // through its stamps alone, which the grid followed: the next
-            // stroke need not compare every position, nor a build under way
-            // start anew.
-            const bool stale = stale_;
-            m.calculateNormals(2);
-            if (open_ && m.vertexCount() == vertexCount_ && m.faceCount() == faceCount_) stale_ = stale;
+            // A stroke whose counts held moved vertices through its stamps
+            // alone, which the grid followed: the whole pass leaves the grid
+            // as it is, so that the next stroke need not compare every
+            // position, nor a build under way start anew.
+            if (open_ && m.vertexCount() == vertexCount_ && m.faceCount() == faceCount_)
+                m.strokeNormalPass();
+            else
+                m.calculateNormals(2);
             m.bufferState.refillWhole(Mesh::RefillNormals);
         }
     }

@@ -14,11 +14,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "gl/gl.h"
 #include "mesh/fan_prefetch.h"
+#include "mesh/index_sort.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_vbo_fill.h"
 
@@ -282,34 +282,15 @@ private:
                 for (std::uint32_t i = from; i != to; ++i)
                     if (fan[i] < count) pairs_.push_back(std::uint64_t(fan[i]) << 32 | v);
             });
-        // By corner, 11 bits a pass, each pair once.
-        constexpr int Bits = 11, Radix = 1 << Bits;
-        int passes = 0;
-        while (passes < 3 && (count - 1) >> (Bits * passes) != 0) ++passes;
-        scratch_.resize(pairs_.size());
-        std::vector<std::uint64_t>* from = &pairs_;
-        std::vector<std::uint64_t>* to = &scratch_;
-        for (int d = 0; d < passes; ++d) {
-            const int shift = 32 + Bits * d;
-            std::uint32_t slot[Radix] = {};
-            for (const std::uint64_t p : *from) ++slot[(p >> shift) & (Radix - 1)];
-            for (std::uint32_t b = 0, sum = 0; b < Radix; ++b) {
-                const std::uint32_t c = slot[b];
-                slot[b] = sum;
-                sum += c;
-            }
-            std::uint64_t* const out = to->data();
-            for (const std::uint64_t p : *from) out[slot[(p >> shift) & (Radix - 1)]++] = p;
-            std::swap(from, to);
-        }
-        if (from != &pairs_) pairs_.swap(scratch_);
+        // By corner, each pair once.
+        sortByHighWord(pairs_, count);
         pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
     }
 
     bool sparse_ = false;
     std::vector<std::uint64_t> bits_;
     std::vector<std::uint32_t> vertexOf_, sorted_;
-    std::vector<std::uint64_t> pairs_, scratch_;
+    std::vector<std::uint64_t> pairs_;
 };
 
 // The positions of the marked vertices, written into the corners the layout

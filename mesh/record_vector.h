@@ -118,10 +118,7 @@ public:
         const size_type need = (n + BlockMask) >> Shift;
         if (need > blocks_.size()) {
             blocks_.reserve(need);
-            while (blocks_.size() < need) {
-                T* const b = allocateBlock();
-                blocks_.push_back(b);
-            }
+            while (blocks_.size() < need) blocks_.push_back(allocateBlock());
         }
     }
     // Shrinks to n records (the first n stay untouched; whole blocks past the

@@ -32,3 +32,20 @@ TEST(IndexSort, OrdersAsAComparisonSortDoes) {
                 EXPECT_EQ(list, expected);
             }
 }
+
+// Entries ordered by their high word keep, within one high word, the order
+// they came in, as std::stable_sort leaves them.
+TEST(IndexSort, OrdersPairsByTheirHighWordAsAStableSortDoes) {
+    std::mt19937 rng(11);
+    for (const std::uint64_t below : {1ull, 300ull, (1ull << 22) + 9, 1ull << 32})
+        for (const std::size_t n : {0u, 5u, 70000u}) {
+            SCOPED_TRACE(testing::Message() << n << " below " << below);
+            std::vector<std::uint64_t> list(n);
+            for (auto& p : list) p = (rng() % below) << 32 | rng();
+            std::vector<std::uint64_t> expected = list;
+            std::stable_sort(expected.begin(), expected.end(),
+                             [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+            sortByHighWord(list, below);
+            EXPECT_EQ(list, expected);
+        }
+}
