@@ -120,9 +120,11 @@ void GLWidget::recordPointer(QPointF position, unsigned buttons) {
 // Every key going down in this widget's window, whichever widget has the
 // focus, and every key going up in any window of the program (a popup menu
 // or a dialog takes the release of a key pressed over the view), in the
-// order the keys moved; a key held down repeats nothing. A window that
-// loses the keyboard may miss a release: the keys recorded as down read as
-// polled until their next change.
+// order the keys moved, each with its physical key (a release under Shift
+// has another symbol than its press); a key held down repeats nothing. A
+// window that loses the keyboard may miss a release, and one that regains it
+// has missed the presses meanwhile: every key reads as polled until its
+// next change.
 bool GLWidget::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
@@ -130,8 +132,8 @@ bool GLWidget::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<const QKeyEvent*>(event);
         const bool ours = type == QEvent::KeyRelease || (target && target->window() == window());
         if (target && ours && !key->isAutoRepeat())
-            qel::inputLatch.key(qel::Keyboard::code(key->key()), type == QEvent::KeyPress);
-    } else if (type == QEvent::WindowDeactivate && watched == window()) {
+            qel::inputLatch.key(qel::Keyboard::code(key->key()), type == QEvent::KeyPress, key->nativeScanCode());
+    } else if ((type == QEvent::WindowDeactivate || type == QEvent::WindowActivate) && watched == window()) {
         qel::inputLatch.forgetKeys();
     }
     return QOpenGLWidget::eventFilter(watched, event);

@@ -116,6 +116,8 @@ void GLView::resetState(bool reloadTool) {
 // release ends it wherever the pointer is, with the steps of its own action.
 void GLView::enterEvent() {
     keys.clear();
+    // Keys may have changed in another window meanwhile.
+    inputLatch.forgetKeys();
     if (!dragUnderWay()) {
         setActionMode(selectedActionMode);
         restoreSelectedActions();

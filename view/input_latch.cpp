@@ -1,6 +1,10 @@
 #include "view/input_latch.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
+#include <queue>
 
 #include "view/mouse.h"
 
@@ -9,11 +13,89 @@ namespace qel {
 InputLatch inputLatch;
 
 void InputLatch::push(const Event& e) {
-    if (events_.size() >= Capacity) events_.pop_front();
     events_.push_back(e);
+    if (e.kind != Motion) return;
+    ++motions_;
+    if (motions_ > thinAt_) {
+        thinMotions(Capacity / 2);
+        // Runs too short to thin leave more: the next thinning waits for
+        // as many new motions as a full one would.
+        thinAt_ = std::max(Capacity, motions_ + Capacity / 2);
+    }
 }
 
-void InputLatch::key(std::uint8_t code, bool down) {
+void InputLatch::popFront() {
+    if (events_.front().kind == Motion) --motions_;
+    events_.pop_front();
+    if (events_.empty()) thinAt_ = Capacity;
+}
+
+void InputLatch::thinMotions(std::size_t target) {
+    constexpr std::size_t None = ~std::size_t(0);
+    const std::size_t n = events_.size();
+    const auto motion = [this](std::size_t i) { return events_[i].kind == Motion; };
+    // Each motion's neighbours within its run.
+    std::vector<std::size_t> before(n, None), after(n, None);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!motion(i)) continue;
+        if (i > 0 && motion(i - 1)) before[i] = i - 1;
+        if (i + 1 < n && motion(i + 1)) after[i] = i + 1;
+    }
+    // Twice the area of the triangle a point makes with its neighbours: how
+    // much the path bends there. A run's ends are never taken.
+    std::vector<double> weight(n, -1.0);
+    const auto weigh = [&](std::size_t i) {
+        if (before[i] == None || after[i] == None) return -1.0;
+        const vec2 &a = events_[before[i]].position, &p = events_[i].position, &b = events_[after[i]].position;
+        return std::abs((double(p.x) - a.x) * (double(b.y) - a.y) - (double(p.y) - a.y) * (double(b.x) - a.x));
+    };
+    using Entry = std::pair<double, std::size_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> lightest;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!motion(i)) continue;
+        weight[i] = weigh(i);
+        if (weight[i] >= 0.0) lightest.push({weight[i], i});
+    }
+    std::vector<std::uint8_t> gone(n, 0);
+    while (motions_ > target && !lightest.empty()) {
+        const Entry e = lightest.top();
+        lightest.pop();
+        const std::size_t i = e.second;
+        // An entry outdated by a neighbour's removal.
+        if (gone[i] || e.first != weight[i]) continue;
+        gone[i] = 1;
+        --motions_;
+        after[before[i]] = after[i];
+        before[after[i]] = before[i];
+        for (const std::size_t k : {before[i], after[i]}) {
+            weight[k] = weigh(k);
+            if (weight[k] >= 0.0) lightest.push({weight[k], k});
+        }
+    }
+    std::deque<Event> kept;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!gone[i]) kept.push_back(events_[i]);
+    events_.swap(kept);
+}
+
+std::uint8_t InputLatch::codeOf(std::uint8_t code, bool down, std::uint32_t native) {
+    if (native == 0) return code;
+    const auto seen =
+        std::find_if(natives_.begin(), natives_.end(), [native](const auto& n) { return n.first == native; });
+    // A press names its key by its symbol when the symbol names one; a
+    // release, or a press whose symbol a modifier changed, by the code its
+    // physical key was last pressed under.
+    if (seen != natives_.end() && (!down || code == 0)) return seen->second;
+    if (code == 0) return 0;
+    if (seen != natives_.end())
+        seen->second = code;
+    else
+        natives_.emplace_back(native, code);
+    return code;
+}
+
+void InputLatch::key(std::uint8_t symbolCode, bool down, std::uint32_t native) {
+    const std::uint8_t code = codeOf(symbolCode, down, native);
     if (code == 0) return;
     // The same event passed on from a widget to its parent, or a repeat:
     // only a change counts.
@@ -57,14 +139,16 @@ void InputLatch::motion(vec2 position) {
 }
 
 void InputLatch::forgetKeys() {
-    for (std::uint8_t& r : recorded_)
-        if (r == Keyboard::LatchedDown) r = Keyboard::Polled;
+    recorded_.fill(Keyboard::Polled);
+    events_.erase(std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Key; }),
+                  events_.end());
+    if (events_.empty()) thinAt_ = Capacity;
 }
 
 bool InputLatch::takeMotion(vec2& position) {
     if (!motionWaits()) return false;
     position = events_.front().position;
-    events_.pop_front();
+    popFront();
     return true;
 }
 
@@ -80,25 +164,25 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
             const std::uint8_t change = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
             if (state[e.code] == e.down) {
                 recorded_[e.code] = change;
-                events_.pop_front();
+                popFront();
                 continue;
             }
             // A second change of this key belongs to the next frame.
             if (f.keys[e.code] != Keyboard::Polled) break;
             state[e.code] = e.down;
             f.keys[e.code] = recorded_[e.code] = change;
-            events_.pop_front();
+            popFront();
             continue;
         }
         if (e.kind == Motion) {
             // The motions after this one follow within the frame.
             f.pointer = true;
             f.position = e.position;
-            events_.pop_front();
+            popFront();
             break;
         }
         if (e.left == left && e.right == right) {
-            events_.pop_front();
+            popFront();
             continue;
         }
         f.buttons = true;
@@ -106,7 +190,7 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
         f.right = right = e.right;
         f.pointer = true;
         f.position = e.position;
-        events_.pop_front();
+        popFront();
         break;
     }
     // What still waits keeps its key or the buttons as they are now; the

@@ -20,9 +20,27 @@
 // the frame is still taking changes that happened before (on a slow frame a
 // Control released after a right click read as released at the click), and
 // an inactive window's poll reads every key up though its key events come.
-// Only a key without a recorded change reads as the poll says: one held
-// since before the window had the keyboard, or one recorded as down once
-// the window may have missed its release.
+// Only a key without a recorded change reads as the poll says. Whenever the
+// window may have missed a key's change (it lost or regained the keyboard,
+// the pointer left or came back) every record is forgotten, together with
+// the key changes still waiting: each key reads as the poll says until its
+// next change, so a key held since before the window had the keyboard reads
+// held and one whose release went to another window reads up.
+//
+// A key is named by the window system's number of the physical key as well
+// as by its symbol: Shift held at a digit's release turns the release of 5
+// into %, which no key code names, and the release is matched to the press
+// of the same physical key instead.
+//
+// Key and button changes are never dropped. While no frame runs (a save or
+// a long stroke step) the motions pile up: past `Capacity` waiting motions
+// each run of motions between two key or button changes is thinned, the
+// points that bend the path least going first (each point's weight is the
+// area of the triangle it makes with its neighbours). A run keeps its first
+// and its last point, and no motion moves across a key or button change, so
+// the thinned path keeps its corners, its ends and its order with the
+// changes; only points on nearly straight stretches go, which a stroke
+// spaced along the path barely feels.
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
@@ -30,6 +48,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
+#include <vector>
 
 #include "core/vec.h"
 #include "view/keyboard.h"
@@ -57,7 +77,10 @@ public:
     };
 
     // Key code `code` (Keyboard's codes; 0 is no key) went down or up.
-    void key(std::uint8_t code, bool down);
+    // `native` is the window system's number of the physical key (its scan
+    // code), 0 when unknown: a key once seen under a code keeps it, whatever
+    // symbol a modifier gives it later.
+    void key(std::uint8_t code, bool down, std::uint32_t native = 0);
     // The buttons became these at a button event, with the pointer at
     // `position` (device pixels).
     void buttons(vec2 position, bool left, bool right);
@@ -72,18 +95,24 @@ public:
     bool takeMotion(vec2& position);
     // Whether a motion is at the front.
     bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
-    // The keys recorded as down read as the poll says until their next
-    // change: for when their release may go to another window (the pointer
-    // left the view, the window lost the keyboard).
+    // Every key reads as the poll says until its next change, and the key
+    // changes still waiting are dropped: for when the window may have missed
+    // a key's change (it lost or regained the keyboard, the pointer left or
+    // came back).
     void forgetKeys();
     // Nothing waits and no key state is recorded.
     void clear() {
         events_.clear();
+        motions_ = 0;
         recorded_.fill(Keyboard::Polled);
     }
     bool empty() const { return events_.empty(); }
+    // The motions waiting.
+    std::size_t motions() const { return motions_; }
 
-    // Older changes are dropped beyond this many (only when no frame runs).
+    // Past this many waiting motions the motions are thinned to half as
+    // many (as far as their runs allow); key and button changes are all
+    // kept.
     static constexpr std::size_t Capacity = 4096;
 
 private:
@@ -96,8 +125,19 @@ private:
         std::uint8_t left = 0, right = 0;  // buttons
     };
     void push(const Event& e);
+    void popFront();
+    // The motions thinned to at most `target`, keeping the ends of each run.
+    void thinMotions(std::size_t target);
+    // The key code of a key event (see key()).
+    std::uint8_t codeOf(std::uint8_t code, bool down, std::uint32_t native);
 
     std::deque<Event> events_;
+    std::size_t motions_ = 0;
+    // Thinning starts again at this many motions: above Capacity when the
+    // last thinning could not go below it (runs too short to thin).
+    std::size_t thinAt_ = Capacity;
+    // The key code each physical key was last seen under.
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> natives_;
     // Per key code, its last change taken (LatchedUp or LatchedDown), or
     // Polled (0) when none is recorded.
     Keyboard::Latched recorded_{};

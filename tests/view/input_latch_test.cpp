@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <SFML/Window/Keyboard.hpp>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "mesh/mesh.h"
 #include "scene/scene.h"
@@ -81,9 +84,9 @@ TEST(InputLatch, FramesTakeTheChangesInOrderOneChangeAKeyAndOneButtonChange) {
     EXPECT_TRUE(latch.empty() && !f.buttons && !f.buttonsWait && !keys.held('d'));
 }
 
-// Once a key's release may have gone to another window, a key recorded as
-// down reads as the poll says until its next change; one recorded as up
-// stays up.
+// Once a key's change may have gone to another window, every key reads as
+// the poll says until its next change: one recorded as down whose release
+// went elsewhere, and one recorded as up that went down elsewhere.
 TEST(InputLatch, ForgottenKeysReadAsPolledUntilTheirNextChange) {
     struct Poll : KeySource {
         bool ctrl = true, shift = true;
@@ -105,13 +108,151 @@ TEST(InputLatch, ForgottenKeysReadAsPolledUntilTheirNextChange) {
     EXPECT_TRUE(keys.held(Keyboard::KeyControl) && !keys.held(Keyboard::KeyShift));
     latch.forgetKeys();
     takeFrame(latch, keys, last);
-    EXPECT_TRUE(!keys.held(Keyboard::KeyControl) && !keys.held(Keyboard::KeyShift));
+    EXPECT_TRUE(!keys.held(Keyboard::KeyControl) && keys.held(Keyboard::KeyShift));
     poll.ctrl = true;
     takeFrame(latch, keys, last);
     EXPECT_TRUE(keys.held(Keyboard::KeyControl));
     latch.key(Keyboard::KeyControl, false);
     takeFrame(latch, keys, last);
     EXPECT_FALSE(keys.held(Keyboard::KeyControl));
+}
+
+// A press still waiting when the keys are forgotten is forgotten too: its
+// release may go to another window, and the key reads as polled (up here)
+// in every frame after.
+TEST(InputLatch, AWaitingPressIsForgottenWithTheKeys) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    latch.key(Keyboard::KeyAlt, true);
+    latch.forgetKeys();
+    int held = 0;
+    for (int frame = 0; frame < 100; ++frame) {
+        takeFrame(latch, keys, last);
+        held += keys.held(Keyboard::KeyAlt) ? 1 : 0;
+    }
+    EXPECT_EQ(held, 0) << "frames of 100 with Alt held";
+}
+
+// A key is matched to its press by its physical key: 5 released while
+// Shift is held comes as %, which names no key, and 5 reads up. Shift held
+// at a press of the same key names 5 too.
+TEST(InputLatch, AKeysReleaseUnderAnotherSymbolIsMatchedToItsPress) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    constexpr std::uint32_t five = 14, shift = 50;
+    latch.key('5', true, five);
+    latch.key(Keyboard::KeyShift, true, shift);
+    latch.key(0, false, five);
+    latch.key(Keyboard::KeyShift, false, shift);
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.held('5') && keys.held(Keyboard::KeyShift));
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(!keys.held('5') && !keys.held(Keyboard::KeyShift));
+    latch.key(0, true, five);
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.held('5'));
+    latch.key(0, false, five);
+    takeFrame(latch, keys, last);
+    EXPECT_FALSE(keys.held('5'));
+}
+
+namespace {
+
+// Frames taken, with their motions, until nothing waits; the positions in
+// the order the frames took them.
+std::vector<vec2> drain(InputLatch& latch, Keyboard& keys, MouseState& last) {
+    std::vector<vec2> path;
+    for (int frame = 0; !latch.empty() && frame < 100000; ++frame) {
+        const InputLatch::Frame f = takeFrame(latch, keys, last);
+        if (f.pointer && !f.buttonsWait) path.push_back(f.position);
+        vec2 at;
+        while (latch.takeMotion(at)) path.push_back(at);
+    }
+    return path;
+}
+
+}  // namespace
+
+// Between two frames far apart the motions pile up: no key or button change
+// is ever dropped for them. Control released behind 5,000 motions reads up
+// once the frames have taken them.
+TEST(InputLatch, AKeyReleaseBehindThousandsOfMotionsIsKept) {
+    for (const int count : {4000, 5000, 20000}) {
+        SCOPED_TRACE(count);
+        NoKeys none;
+        Keyboard keys(&none);
+        MouseState last;
+        InputLatch latch;
+        latch.key(Keyboard::KeyControl, true);
+        latch.buttons(vec2(0, 0), false, true);
+        takeFrame(latch, keys, last);
+        takeFrame(latch, keys, last);
+        ASSERT_TRUE(keys.held(Keyboard::KeyControl) && last.right);
+        latch.key(Keyboard::KeyControl, false);
+        latch.buttons(vec2(0, 0), false, false);
+        for (int k = 1; k <= count; ++k) latch.motion(vec2(float(k % 700), float(k / 700)));
+        EXPECT_LE(latch.motions(), InputLatch::Capacity);
+        drain(latch, keys, last);
+        EXPECT_TRUE(!keys.held(Keyboard::KeyControl) && !last.right);
+    }
+}
+
+// The motions thinned keep the path: its corners, the ends of each run
+// between two changes and its order with them, and every point left lies on
+// the path the pointer took, within a pixel of every point dropped.
+TEST(InputLatch, ThinnedMotionsKeepThePathsShapeAndItsChanges) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    // A zigzag of 1-pixel steps, 100 to a leg, with a press at the 3,000th
+    // point and a release at the 9,000th.
+    std::vector<vec2> path;
+    for (int k = 0; k < 12000; ++k) {
+        const int leg = k / 100, along = k % 100;
+        path.push_back(vec2(float(k), float(leg % 2 ? 100 - along : along)));
+    }
+    for (std::size_t k = 0; k < path.size(); ++k) {
+        if (k == 3000) latch.buttons(path[k], true, false);
+        if (k == 9000) latch.buttons(path[k], false, false);
+        latch.motion(path[k]);
+    }
+    EXPECT_LE(latch.motions(), InputLatch::Capacity);
+    std::vector<vec2> taken;
+    std::vector<std::size_t> pressAt, releaseAt;
+    for (int frame = 0; !latch.empty() && frame < 100000; ++frame) {
+        const InputLatch::Frame f = takeFrame(latch, keys, last);
+        if (f.buttons) (f.left ? pressAt : releaseAt).push_back(taken.size());
+        if (f.pointer && !f.buttonsWait) taken.push_back(f.position);
+        vec2 at;
+        while (latch.takeMotion(at)) taken.push_back(at);
+    }
+    ASSERT_TRUE(pressAt.size() == 1 && releaseAt.size() == 1);
+    EXPECT_EQ(taken[pressAt[0]], path[3000]);
+    EXPECT_EQ(taken[releaseAt[0]], path[9000]);
+    EXPECT_EQ(taken.back(), path.back());
+    // Each point taken is one of the path's, in the path's order, and each
+    // point dropped lies within a pixel of the segment between the points
+    // kept around it; every corner is kept.
+    std::size_t k = 0;
+    for (std::size_t t = 0; t < taken.size(); ++t) {
+        const std::size_t from = k;
+        while (k < path.size() && !(path[k] == taken[t])) ++k;
+        ASSERT_LT(k, path.size()) << "a point off the path, or out of order";
+        if (t == 0) continue;
+        const vec2 a = path[from], d = path[k] - a;
+        for (std::size_t m = from + 1; m < k; ++m) {
+            const vec2 q = path[m] - a;
+            const float off = std::abs(q.x * d.y - q.y * d.x) / length(d);
+            ASSERT_LE(off, 1.0f) << m;
+        }
+    }
+    for (int leg = 1; leg < 120; ++leg)
+        EXPECT_NE(std::find(taken.begin(), taken.end(), path[std::size_t(leg * 100)]), taken.end()) << leg;
 }
 
 // A frame takes one motion and stops; the motions right behind it follow

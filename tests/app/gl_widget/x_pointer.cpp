@@ -43,6 +43,13 @@ void XPointer::key(unsigned long keysym, bool down) {
     XFlush(as(display_));
 }
 
+unsigned long XPointer::focus() {
+    Window window = None;
+    int revert = 0;
+    XGetInputFocus(as(display_), &window, &revert);
+    return window;
+}
+
 std::future<void> XPointer::stroke(std::vector<QPoint> path, int intervalMs) {
     return std::async(std::launch::async, [this, path = std::move(path), intervalMs] {
         const auto start = std::chrono::steady_clock::now();

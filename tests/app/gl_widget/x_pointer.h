@@ -27,6 +27,9 @@ public:
     void right(bool down) { button(3, down); }
     // The key of an X key symbol (XK_Control_L, XK_Return, ...) down or up.
     void key(unsigned long keysym, bool down);
+    // The window that has the keyboard, once the server has taken every
+    // request sent so far (from this connection).
+    unsigned long focus();
     // A stroke on a thread of its own: the left button goes down at the
     // first point, the pointer moves through the others `intervalMs` apart
     // and the button goes up at the last. The caller waits for the stroke while
