@@ -42,7 +42,7 @@ void InputLatch::thinMotions(std::size_t target) {
         if (i + 1 < n && motion(i + 1)) after[i] = i + 1;
     }
     // Twice the area of the triangle a point makes with its neighbours: how
-    // much the path bends there. A run's ends are never taken.
+    // much the path bends there. A run's ends are never dropped.
     std::vector<double> weight(n, -1.0);
     const auto weigh = [&](std::size_t i) {
         if (before[i] == None || after[i] == None) return -1.0;
@@ -84,7 +84,7 @@ std::uint8_t InputLatch::codeOf(std::uint8_t code, bool down, std::uint32_t nati
         std::find_if(natives_.begin(), natives_.end(), [native](const auto& n) { return n.first == native; });
     // A press names its key by its symbol when the symbol names one; a
     // release, or a press whose symbol a modifier changed, by the code its
-    // physical key was last pressed under.
+    // physical key was last seen under.
     if (seen != natives_.end() && (!down || code == 0)) return seen->second;
     if (code == 0) return 0;
     if (seen != natives_.end())

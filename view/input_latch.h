@@ -32,15 +32,16 @@
 // into %, which no key code names, and the release is matched to the press
 // of the same physical key instead.
 //
-// Key and button changes are never dropped. While no frame runs (a save or
-// a long stroke step) the motions pile up: past `Capacity` waiting motions
-// each run of motions between two key or button changes is thinned, the
-// points that bend the path least going first (each point's weight is the
-// area of the triangle it makes with its neighbours). A run keeps its first
-// and its last point, and no motion moves across a key or button change, so
-// the thinned path keeps its corners, its ends and its order with the
-// changes; only points on nearly straight stretches go, which a stroke
-// spaced along the path barely feels.
+// No key or button change is ever dropped for room. While no frame runs (a
+// save, a load, a long stroke step) the motions pile up: past `Capacity`
+// waiting motions each run of motions between two key or button changes is
+// thinned, the points that bend the path least going first (a point weighs
+// the area of the triangle it makes with its neighbours left in the run).
+// A run keeps its first and its last point and no motion moves across a key
+// or button change, so the thinned path keeps its ends and its order with
+// the changes, and its sharpest bends go last: points on straight or nearly
+// straight stretches go first, which a stroke spaced along the path barely
+// feels (its samples fall on the kept points of the same path).
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
