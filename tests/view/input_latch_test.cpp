@@ -209,13 +209,16 @@ TEST(InputLatch, ThinnedMotionsKeepThePathsShapeAndItsChanges) {
     Keyboard keys(&none);
     MouseState last;
     InputLatch latch;
-    // A zigzag of 1-pixel steps, 100 to a leg, with a press at the 3,000th
-    // point and a release at the 9,000th.
+    // A zigzag of 1-pixel steps, 100 to a leg, then circles of radius 20
+    // in steps of a pixel; a press at the 3,000th point and a release at
+    // the 9,000th.
     std::vector<vec2> path;
-    for (int k = 0; k < 12000; ++k) {
+    for (int k = 0; k < 6000; ++k) {
         const int leg = k / 100, along = k % 100;
         path.push_back(vec2(float(k), float(leg % 2 ? 100 - along : along)));
     }
+    for (int k = 0; k < 6000; ++k)
+        path.push_back(vec2(6100.0f + 20.0f * std::cos(0.05f * float(k)), 50.0f + 20.0f * std::sin(0.05f * float(k))));
     for (std::size_t k = 0; k < path.size(); ++k) {
         if (k == 3000) latch.buttons(path[k], true, false);
         if (k == 9000) latch.buttons(path[k], false, false);
@@ -251,7 +254,7 @@ TEST(InputLatch, ThinnedMotionsKeepThePathsShapeAndItsChanges) {
             ASSERT_LE(off, 1.0f) << m;
         }
     }
-    for (int leg = 1; leg < 120; ++leg)
+    for (int leg = 1; leg < 60; ++leg)
         EXPECT_NE(std::find(taken.begin(), taken.end(), path[std::size_t(leg * 100)]), taken.end()) << leg;
 }
 
