@@ -102,8 +102,8 @@ void Mesh::cornerNormalsOf(const std::vector<int>& list) {
     faces.forRange(0, faces.size(), [&](const MeshFace& F) {
         const int i = f++;
         if (!F.isActive()) return;
-        const bool usable = unsigned(F.v[0]) < unsigned(nV) && unsigned(F.v[1]) < unsigned(nV) &&
-                            unsigned(F.v[2]) < unsigned(nV);
+        const bool usable =
+            unsigned(F.v[0]) < unsigned(nV) && unsigned(F.v[1]) < unsigned(nV) && unsigned(F.v[2]) < unsigned(nV);
         const bool plain = plainFace(F.f, F.flags, nF);
         for (int k = 0; k < 3; ++k) {
             const int s = slotOf(unsigned(F.v[k]));

@@ -113,9 +113,9 @@ void replayStrokes(Mesh& m, const std::string& path, After&& after) {
             b.radius = hexFloat(f[6]);
             b.itemId = item;
             b.strength = hexFloat(strength);
-            b.material = pbr(wvec4(std::uint16_t(rgba[0]), std::uint16_t(rgba[1]), std::uint16_t(rgba[2]),
-                                   std::uint16_t(rgba[3])),
-                             wvec4(0, 0, 0, 65535), std::int16_t(roughness), std::int16_t(metalness));
+            b.material = pbr(
+                wvec4(std::uint16_t(rgba[0]), std::uint16_t(rgba[1]), std::uint16_t(rgba[2]), std::uint16_t(rgba[3])),
+                wvec4(0, 0, 0, 65535), std::int16_t(roughness), std::int16_t(metalness));
             list[n]->state = state;
             list[n]->samples.push_back(b);
         } else if (word == "sculpt") {
@@ -128,15 +128,14 @@ void replayStrokes(Mesh& m, const std::string& path, After&& after) {
 // Actions of every group: moving strokes, paint, the erases, topology
 // strokes, plane and sphere cuts (EraseComponent and CutPlane, the ones
 // whose compaction reordered faces, more often).
-const int kActions[] = {Sculptor::Move,           Sculptor::CopyMove,     Sculptor::Rotate,
-                        Sculptor::CopyScale,      Sculptor::Deform,       Sculptor::DeformVolume,
-                        Sculptor::Smooth,         Sculptor::Twist,        Sculptor::Pinch,
-                        Sculptor::Relax,          Sculptor::PaintMaterial, Sculptor::EraseComponent,
-                        Sculptor::EraseComponent, Sculptor::ErasePatch,   Sculptor::EraseFeature,
-                        Sculptor::Extrude,        Sculptor::ExtrudeDeform, Sculptor::TearNormal,
-                        Sculptor::Bevel,          Sculptor::CutPlane,     Sculptor::CutPlane,
-                        Sculptor::ClipPlane,      Sculptor::SubPlane,     Sculptor::CutSphere,
-                        Sculptor::ClipSphere,     Sculptor::SubSphere,    Sculptor::AddSphereReverse};
+const int kActions[] = {
+    Sculptor::Move,           Sculptor::CopyMove,     Sculptor::Rotate,          Sculptor::CopyScale,
+    Sculptor::Deform,         Sculptor::DeformVolume, Sculptor::Smooth,          Sculptor::Twist,
+    Sculptor::Pinch,          Sculptor::Relax,        Sculptor::PaintMaterial,   Sculptor::EraseComponent,
+    Sculptor::EraseComponent, Sculptor::ErasePatch,   Sculptor::EraseFeature,    Sculptor::Extrude,
+    Sculptor::ExtrudeDeform,  Sculptor::TearNormal,   Sculptor::Bevel,           Sculptor::CutPlane,
+    Sculptor::CutPlane,       Sculptor::ClipPlane,    Sculptor::SubPlane,        Sculptor::CutSphere,
+    Sculptor::ClipSphere,     Sculptor::SubSphere,    Sculptor::AddSphereReverse};
 
 // One stroke as the view makes it: the press, a few moves, the release,
 // with up to two symmetric copies (mirrored in x, in y).
