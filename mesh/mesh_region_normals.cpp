@@ -20,6 +20,8 @@
 // (it walks every face itself).
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "mesh/corner_edges.h"
