@@ -415,6 +415,12 @@ public:
     // points outside the lists; links to dropped faces become -1. Does
     // nothing unless needsCompaction is set or force is true.
     void removeInactive(bool force);
+    // removeInactive, after which the corner normals are the whole-mesh
+    // pass's wherever they were before: the compaction moves the last faces
+    // into the holes, which changes the order in which that pass sums a
+    // vertex's faces, and drops faces that kept vertices held. The normals
+    // of the vertices of moved and dropped faces are formed again.
+    void removeInactiveKeepingNormals(bool force);
     // Gives every extra fan of a vertex (fans that meet only at the vertex)
     // its own copy of the vertex; both copies become sharp corners.
     void splitCoincidentVertices();
@@ -440,6 +446,11 @@ public:
     // counts the stored face's); where a fan cannot be read completely the
     // whole-mesh pass runs instead.
     void calculateNormalsRound(const std::vector<int>& vertices, bool faceNormals = true);
+    // The corner normals of the listed vertices exactly as calculateNormals(1)
+    // writes them, from the face normals in place: each vertex's faces are
+    // found by one walk over the face list, in its order, also where fans
+    // meet at the vertex.
+    void cornerNormalsOf(const std::vector<int>& vertices);
     // Corner normals round v: per sharp-bounded sector, the normalised sum
     // of its faces' unit normals.
     void vertexNormals(int v);
@@ -476,6 +487,10 @@ private:
     // An active face whose three corners are vertices of the mesh: the faces
     // the normal passes compute.
     bool faceWithCorners(int f) const;
+    // removeInactive; with touched, the vertices whose corner normals it may
+    // change are listed there (new indices, -1 for a dropped one): revived
+    // ones, those of moved and dropped faces, those whose stored face changed.
+    void compact(bool force, std::vector<int>* touched);
     // The corner normals of every gathered vertex as the whole-mesh pass
     // writes them, from the face normals in place; false, with some written,
     // when a fan cannot be read completely.

@@ -17,8 +17,9 @@ namespace {
 // outside the list leaves; a vertex that a live face still uses stays
 // (revived when needed), so that no face is left pointing at a dropped
 // vertex. usedBy[v] receives the last live face using v (-1: none), which
-// stands in for a stored face that leaves.
-void settleLiveRecords(Mesh& m, std::vector<std::int32_t>& usedBy) {
+// stands in for a stored face that leaves. Revived vertices are added to
+// touched when given.
+void settleLiveRecords(Mesh& m, std::vector<std::int32_t>& usedBy, std::vector<int>* touched) {
     usedBy.assign(std::size_t(m.vertexCount()), -1);
     for (int f = 0; f < m.faceCount(); ++f) {
         MeshFace& F = m.faces[std::size_t(f)];
@@ -29,16 +30,31 @@ void settleLiveRecords(Mesh& m, std::vector<std::int32_t>& usedBy) {
         }
         for (int k = 0; k < 3; ++k) usedBy[std::size_t(F.v[k])] = f;
     }
-    for (int v = 0; v < m.vertexCount(); ++v)
-        if (usedBy[std::size_t(v)] >= 0)
-            m.vertices[v].flags = std::uint8_t(m.vertices[v].flags | MeshVertex::ActiveBit);
+    for (int v = 0; v < m.vertexCount(); ++v) {
+        if (usedBy[std::size_t(v)] < 0) continue;
+        MeshVertex& r = m.vertices[v];
+        if (touched && !r.isActive()) touched->push_back(v);
+        r.flags = std::uint8_t(r.flags | MeshVertex::ActiveBit);
+    }
+}
+
+// The vertices whose corner normals a compaction may change (old indices):
+// those of the faces it drops (the kept ones among them lose faces) and of
+// the faces it moves into holes (their place in the face order changes).
+void compactedCorners(const Mesh& m, const std::vector<std::int32_t>& fNew, std::vector<int>& touched) {
+    for (std::size_t f = 0; f < fNew.size(); ++f) {
+        if (fNew[f] == std::int32_t(f)) continue;
+        for (const int v : m.faces[f].v)
+            if (m.validVertex(v)) touched.push_back(v);
+    }
 }
 
 // After the records moved (vNew, fNew: old index -> new index, -1 dropped),
 // every index is remapped by table: corners, links (a link to a dropped
-// face becomes an open edge) and stored faces.
+// face becomes an open edge) and stored faces. Vertices whose stored face
+// changes are added to touched (new indices) when given.
 void remapIndices(Mesh& m, const std::vector<std::int32_t>& vNew, const std::vector<std::int32_t>& fNew,
-                  const std::vector<std::int32_t>& usedBy) {
+                  const std::vector<std::int32_t>& usedBy, std::vector<int>* touched) {
     const int nF = int(fNew.size());
     auto mapFace = [&fNew, nF](int g) { return g >= 0 && g < nF ? fNew[std::size_t(g)] : -1; };
     m.faces.forRange(0, m.faces.size(), [&](MeshFace& F) {
@@ -52,7 +68,10 @@ void remapIndices(Mesh& m, const std::vector<std::int32_t>& vNew, const std::vec
         if (to < 0) continue;
         MeshVertex& r = m.vertices[std::size_t(to)];  // the record that came from v
         int face = mapFace(r.face);
-        if (face < 0 || m.faces[std::size_t(face)].corner(to) < 0) face = mapFace(usedBy[v]);
+        if (face < 0 || m.faces[std::size_t(face)].corner(to) < 0) {
+            face = mapFace(usedBy[v]);
+            if (touched) touched->push_back(to);
+        }
         r.face = face;
     }
 }
@@ -240,13 +259,22 @@ void findDetachments(Mesh& m, const std::vector<std::int32_t>& topo, const Verte
 // ---------------------------------------------------------------------------
 // Compaction
 
-void Mesh::removeInactive(bool force) {
+void Mesh::removeInactive(bool force) { compact(force, nullptr); }
+
+void Mesh::removeInactiveKeepingNormals(bool force) {
+    std::vector<int> touched;
+    compact(force, &touched);
+    cornerNormalsOf(touched);
+}
+
+void Mesh::compact(bool force, std::vector<int>* touched) {
     topologyEdited();
     if (!needsCompaction && !force) return;
     const int nV = vertexCount();
     const int nF = faceCount();
     std::vector<std::int32_t> usedBy;
-    settleLiveRecords(*this, usedBy);
+    std::vector<int> revived;
+    settleLiveRecords(*this, usedBy, touched ? &revived : nullptr);
 
     std::vector<std::int32_t> vNew, fNew;
     std::vector<std::pair<int, int>> moves;
@@ -256,10 +284,18 @@ void Mesh::removeInactive(bool force) {
     if (!moves.empty()) positionsEdited();
     const int keptF = planCompaction(
         nF, [this](int i) { return faces[i].isActive(); }, fNew, moves);
+    // The corners of the faces that move or leave, read before they do.
+    std::vector<int> faceCorners;
+    if (touched) compactedCorners(*this, fNew, faceCorners);
     for (const auto& m : moves) faces[m.second] = faces[m.first];
     vertices.resize(std::size_t(keptV));
     faces.resize(std::size_t(keptF));
-    if (keptV != nV || keptF != nF) remapIndices(*this, vNew, fNew, usedBy);
+    if (keptV != nV || keptF != nF) remapIndices(*this, vNew, fNew, usedBy, touched);
+    if (touched) {
+        // Those found in old indices (a dropped one maps to -1).
+        for (const int v : revived) touched->push_back(vNew[std::size_t(v)]);
+        for (const int v : faceCorners) touched->push_back(vNew[std::size_t(v)]);
+    }
 
     vertexMark = keptV;
     faceMark = keptF;

@@ -190,7 +190,9 @@ bool Mesh::eraseF(const vec3& p, int face) {
     }
     const bool erased = !selectedFaces.empty();
     deselectAll();
-    removeInactive(true);
+    // A vertex the component shared with the rest keeps fewer faces, and
+    // the compaction reorders faces: the normals there are formed again.
+    removeInactiveKeepingNormals(true);
     return erased;
 }
 

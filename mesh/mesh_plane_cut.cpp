@@ -380,8 +380,9 @@ void Mesh::cutPlane(const vec3& point, const vec3& normal) {
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
-    // now, so that what is saved is what a load keeps.
-    removeInactive(false);
+    // now, so that what is saved is what a load keeps; the normals stay the
+    // whole-mesh pass's.
+    removeInactiveKeepingNormals(false);
 }
 
 void Mesh::cutPlaneF(const vec3& point, const vec3& normal, int face) {
@@ -403,8 +404,9 @@ void Mesh::planeCutSelectedFaces(const vec3& point, const vec3& normal) {
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
-    // now, so that what is saved is what a load keeps.
-    removeInactive(false);
+    // now, so that what is saved is what a load keeps; the normals stay the
+    // whole-mesh pass's.
+    removeInactiveKeepingNormals(false);
 }
 
 void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
@@ -436,8 +438,9 @@ void Mesh::cutPlaneG_(const vec3& point, const vec3& normal, int face) {
     cutNormals(*this, cut);
     deselectAll();
     // A weld of coincident cut points leaves inactive records: they go
-    // now, so that what is saved is what a load keeps.
-    removeInactive(false);
+    // now, so that what is saved is what a load keeps; the normals stay the
+    // whole-mesh pass's.
+    removeInactiveKeepingNormals(false);
 }
 
 void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, PlaneHoles* holes) {

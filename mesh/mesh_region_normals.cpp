@@ -14,8 +14,14 @@
 // pass would. A vertex whose fan is cut short by a link to a deleted face,
 // or starts in the middle of an open run, cannot be read that way: then the
 // whole-mesh pass runs instead.
+//
+// cornerNormalsOf reads the faces of its vertices from the face list
+// instead: one walk over every face, for the vertices a compaction touched
+// (it walks every face itself).
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "mesh/corner_edges.h"
@@ -65,6 +71,78 @@ void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNorma
     if (!bufferState.writeNormalsRound(ring, [&] { return cornerNormalsRound(ring); })) {
         calculateNormals(faceNormals ? 2 : 1);
         bufferState.refillWhole(RefillNormals);
+    }
+}
+
+void Mesh::cornerNormalsOf(const std::vector<int>& list) {
+    // The listed vertices the whole pass writes: active, with a stored face.
+    std::vector<int> listed;
+    listed.reserve(list.size());
+    for (const int v : list)
+        if (activeVertex(v) && vertices[v].face >= 0) listed.push_back(v);
+    sortUniqueIndices(listed);
+    if (listed.empty()) return;
+    const int nV = vertexCount();
+    const int nF = faceCount();
+    std::vector<std::uint64_t> marked((std::size_t(nV) + 63) / 64, 0);
+    for (const int v : listed) marked[std::size_t(v) >> 6] |= std::uint64_t(1) << (v & 63);
+    auto slotOf = [&](unsigned v) -> int {
+        if (v >= unsigned(nV) || !((marked[v >> 6] >> (v & 63)) & 1u)) return -1;
+        return int(std::lower_bound(listed.begin(), listed.end(), int(v)) - listed.begin());
+    };
+
+    // What the whole pass gathers per vertex, face by face in list order:
+    // the sum of the normals of the faces with three corners in range and
+    // what edges meet it; and the corners it writes (of every active face).
+    struct Gathered {
+        vec3 sum{0, 0, 0};
+        std::uint8_t state = 0;
+    };
+    std::vector<Gathered> gathered(listed.size());
+    std::vector<std::pair<int, int>> corners;  // (face, k) of a listed vertex
+    int f = 0;
+    faces.forRange(0, faces.size(), [&](const MeshFace& F) {
+        const int i = f++;
+        if (!F.isActive()) return;
+        const bool usable =
+            unsigned(F.v[0]) < unsigned(nV) && unsigned(F.v[1]) < unsigned(nV) && unsigned(F.v[2]) < unsigned(nV);
+        const bool plain = plainFace(F.f, F.flags, nF);
+        for (int k = 0; k < 3; ++k) {
+            const int s = slotOf(unsigned(F.v[k]));
+            if (s < 0) continue;
+            corners.emplace_back(i, k);
+            if (!usable) continue;
+            Gathered& g = gathered[std::size_t(s)];
+            g.sum += F.normal;
+            g.state |= plain ? std::uint8_t(CornerOnSmoothEdge) : cornerEdges(F, k, nF);
+            if (vertices[F.v[k]].face == i) g.state |= CornerStartSeen;
+        }
+    });
+
+    // Settled as the whole pass settles them: one normal for a vertex
+    // without sharp or open edges, the face's for one with only such edges;
+    // the others (and those without a usable stored face) are walked.
+    constexpr std::uint8_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
+    for (std::size_t s = 0; s < listed.size(); ++s) {
+        Gathered& g = gathered[s];
+        if (!(g.state & CornerStartSeen)) {
+            vertexNormals(listed[s]);
+        } else if (!(g.state & Bounded)) {
+            g.sum = normaliseCorner(g.sum);
+            g.state |= CornerDirect;
+        } else if (!(g.state & CornerOnSmoothEdge)) {
+            g.state |= CornerFaceSectors;
+        } else {
+            vertexNormals(listed[s]);
+        }
+    }
+    for (const auto& [i, k] : corners) {
+        MeshFace& F = faces[i];
+        const Gathered& g = gathered[std::size_t(slotOf(unsigned(F.v[k])))];
+        if (g.state & CornerDirect)
+            F.normals[k] = g.sum;
+        else if (g.state & CornerFaceSectors)
+            F.normals[k] = normaliseCorner(F.normal);
     }
 }
 

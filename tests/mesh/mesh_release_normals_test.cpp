@@ -1,0 +1,256 @@
+// The normals at the end of every stroke on a sculpted mesh are the
+// whole-mesh pass's, bit for bit: also where the stroke erased a component
+// or cut by a plane and the record lists were compacted (the last faces
+// fill the holes, which changes the order in which that pass sums a
+// vertex's faces).
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_util.h"
+
+using namespace qel;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+// Faces whose face or corner normals differ in any bit from what the
+// whole-mesh pass gives.
+int offWholePass(const Mesh& m) {
+    Mesh whole(m);
+    whole.calculateNormals(2);
+    int differ = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
+    return differ;
+}
+
+// A mesh kept as the records a mesh is built from (tests/mesh/data/
+// trim_mesh_record.py), initialized as a load does; null when short.
+MeshPtr loadMeshRecords(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    auto get = [&](void* p, std::size_t n) { in.read(static_cast<char*>(p), std::streamsize(n)); };
+    MeshPtr m(new Mesh());
+    float head[4] = {};
+    std::uint32_t nv = 0, nf = 0;
+    get(head, sizeof head);
+    get(&nv, 4);
+    for (std::uint32_t i = 0; i < nv && in; ++i) {
+        MeshVertex r;
+        get(&r.position, 12);
+        get(&r.flags, 1);
+        m->vertexAdd(r);
+    }
+    get(&nf, 4);
+    for (std::uint32_t i = 0; i < nf && in; ++i) {
+        MeshFace r;
+        get(r.v, 12);
+        get(&r.flags, 1);
+        m->faceAdd(r);
+    }
+    if (!in) return nullptr;
+    m->centre = vec3(head[0], head[1], head[2]);
+    m->setSize(head[3]);
+    m->initialize(Element::ResizeKeep);
+    return m;
+}
+
+float hexFloat(const std::string& s) { return std::strtof(s.c_str(), nullptr); }
+
+// Replays a stroke file (lines "sculptor …", "sample …", "sculpt"; see
+// the repro README kept with the inputs) on m, calling after(call) after
+// each sculpt call.
+template <class After>
+void replayStrokes(Mesh& m, const std::string& path, After&& after) {
+    std::ifstream in(path);
+    ASSERT_TRUE(in.good()) << path;
+    std::vector<std::unique_ptr<Sculptor>> owned;
+    std::vector<Sculptor*> list;
+    std::string line;
+    int call = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "sculptor") {
+            auto s = std::make_unique<Sculptor>();
+            int action = 0, select = 0, onSection = 0, handedness = 0, mask = 0;
+            std::string x, y, z;
+            words >> action >> select >> x >> y >> z >> onSection >> handedness >> mask;
+            s->action = Sculptor::TAction(action);
+            s->select = Sculptor::TSelect(select);
+            s->viewDirection = vec3(hexFloat(x), hexFloat(y), hexFloat(z));
+            s->onSection = std::uint8_t(onSection);
+            s->handedness = std::int8_t(handedness);
+            s->paintMask = std::uint8_t(mask);
+            s->begin();
+            list.push_back(s.get());
+            owned.push_back(std::move(s));
+        } else if (word == "sample") {
+            std::size_t n = 0;
+            int state = 0, item = 0, rgba[4] = {}, roughness = 0, metalness = 0;
+            unsigned kind = 0;
+            std::string f[8];
+            words >> n >> state >> kind;
+            for (std::string& x : f) words >> x;  // point, normal, radius, then the item
+            item = std::atoi(f[7].c_str());
+            std::string strength;
+            words >> strength >> rgba[0] >> rgba[1] >> rgba[2] >> rgba[3] >> roughness >> metalness;
+            ASSERT_LT(n, list.size()) << line;
+            SBrush b;
+            b.kind = kind;
+            b.point = vec3(hexFloat(f[0]), hexFloat(f[1]), hexFloat(f[2]));
+            b.normal = vec3(hexFloat(f[3]), hexFloat(f[4]), hexFloat(f[5]));
+            b.radius = hexFloat(f[6]);
+            b.itemId = item;
+            b.strength = hexFloat(strength);
+            b.material = pbr(
+                wvec4(std::uint16_t(rgba[0]), std::uint16_t(rgba[1]), std::uint16_t(rgba[2]), std::uint16_t(rgba[3])),
+                wvec4(0, 0, 0, 65535), std::int16_t(roughness), std::int16_t(metalness));
+            list[n]->state = state;
+            list[n]->samples.push_back(b);
+        } else if (word == "sculpt") {
+            m.sculpt(list);
+            after(++call);
+        }
+    }
+}
+
+// Actions of every group: moving strokes, paint, the erases, topology
+// strokes, plane and sphere cuts (EraseComponent and CutPlane, the ones
+// whose compaction reordered faces, more often).
+const int kActions[] = {
+    Sculptor::Move,           Sculptor::CopyMove,     Sculptor::Rotate,          Sculptor::CopyScale,
+    Sculptor::Deform,         Sculptor::DeformVolume, Sculptor::Smooth,          Sculptor::Twist,
+    Sculptor::Pinch,          Sculptor::Relax,        Sculptor::PaintMaterial,   Sculptor::EraseComponent,
+    Sculptor::EraseComponent, Sculptor::ErasePatch,   Sculptor::EraseFeature,    Sculptor::Extrude,
+    Sculptor::ExtrudeDeform,  Sculptor::TearNormal,   Sculptor::Bevel,           Sculptor::CutPlane,
+    Sculptor::CutPlane,       Sculptor::ClipPlane,    Sculptor::SubPlane,        Sculptor::CutSphere,
+    Sculptor::ClipSphere,     Sculptor::SubSphere,    Sculptor::AddSphereReverse};
+
+// One stroke as the view makes it: the press, a few moves, the release,
+// with up to two symmetric copies (mirrored in x, in y).
+void randomStroke(Mesh& m, std::mt19937& rng, int action, Sculptor::TSelect scope, int copies) {
+    std::vector<Sculptor> sculptors{std::size_t(copies)};
+    std::vector<Sculptor*> list;
+    auto coordinate = [&rng] { return float(int(rng() % 201) - 100); };
+    const vec3 view = normalize(vec3(coordinate(), coordinate(), coordinate()) + vec3(0.5f, 0.25f, 0.125f));
+    for (int c = 0; c < copies; ++c) {
+        Sculptor& s = sculptors[std::size_t(c)];
+        s.action = Sculptor::TAction(action);
+        s.select = scope;
+        s.viewDirection = c == 1 ? vec3(-view.x, view.y, view.z) : c == 2 ? vec3(view.x, -view.y, view.z) : view;
+        s.handedness = std::int8_t(c == 0 ? 1 : -1);
+        s.begin();
+        list.push_back(&s);
+    }
+    const float radius = m.size() * (0.03f + 0.04f * float(rng() % 5));
+    auto sample = [&](int c, const vec3& p, bool pick) {
+        SBrush b;
+        b.point = c == 1 ? vec3(-p.x, p.y, p.z) : c == 2 ? vec3(p.x, -p.y, p.z) : p;
+        b.normal = vec3(0, 0, 1);
+        b.radius = radius;
+        b.itemId = pick && c == 0 ? m.findFirstFace(b.point) : -1;
+        b.material = pbr(wvec4(65535, 0, 0, 65535), wvec4(0, 0, 0, 65535), 0, 0);
+        return b;
+    };
+    vec3 p = meshtest::surfacePoint(m, rng);
+    for (int c = 0; c < copies; ++c) sculptors[std::size_t(c)].samples.push_back(sample(c, p, true));
+    m.sculpt(list);
+    const vec3 step = vec3(coordinate(), coordinate(), coordinate()) * (m.size() * 0.001f);
+    const int moves = 1 + int(rng() % 4);
+    for (int i = 0; i < moves; ++i) {
+        p += step;
+        const bool pick = rng() % 3 != 0;
+        for (int c = 0; c < copies; ++c) {
+            Sculptor& s = sculptors[std::size_t(c)];
+            s.move();
+            if (i + 1 == moves) s.end();
+            s.samples.push_back(sample(c, p, pick));
+        }
+        m.sculpt(list);
+    }
+}
+
+}  // namespace
+
+// A sculpted mesh and a released EraseComponent stroke with three copies:
+// the component erased, the compaction moved faces of what remains into
+// the holes, and 424 faces kept normals summed in the old order.
+TEST(ReleaseNormals, ErasedComponentKeepsTheWholePassNormals) {
+    const MeshPtr m = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    ASSERT_TRUE(m);
+    ASSERT_EQ(m->faceCount(), 18004);
+    ASSERT_EQ(offWholePass(*m), 0);
+    int calls = 0;
+    replayStrokes(*m, TL_TEST_DATA "/erase_component_normals.stroke", [&](int call) {
+        calls = call;
+        EXPECT_EQ(offWholePass(*m), 0) << "call " << call;
+    });
+    EXPECT_EQ(calls, 8);
+    EXPECT_EQ(m->vertexCount(), 970);
+    EXPECT_EQ(m->faceCount(), 1748);
+}
+
+// Random strokes of every group and scope on sculpted meshes (the kept one
+// and a sphere, each sculpted further by the strokes before): after each
+// stroke's end every normal is the whole pass's. A mesh that grows large
+// or is nearly erased is taken again from its start.
+TEST(ReleaseNormals, RandomStrokesOnSculptedMeshesEndOnTheWholePass) {
+    const MeshPtr kept = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    ASSERT_TRUE(kept);
+    MeshPtr sphere(meshtest::primitive(8));
+    sphere->initialize(Element::ResizeMean);
+    const Mesh* starts[] = {kept.get(), sphere.get()};
+    const Sculptor::TSelect scopes[] = {Sculptor::SelectElement, Sculptor::SelectPatch, Sculptor::SelectAllPatches,
+                                        Sculptor::SelectComponent};
+    for (unsigned seed = 0; seed < 4; ++seed) {
+        const Mesh& start = *starts[seed % 2];
+        MeshPtr m(new Mesh(start));
+        std::mt19937 rng(seed * 7919u + 3u);
+        for (int round = 0; round < 36; ++round) {
+            if (m->faceCount() < 64 || m->faceCount() > 40000) m.reset(new Mesh(start));
+            const int action = kActions[rng() % (sizeof kActions / sizeof kActions[0])];
+            const Sculptor::TSelect scope = scopes[rng() % 4];
+            const int copies = 1 + int(rng() % 3);
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round << " action " << action
+                                            << " scope " << scope << " copies " << copies);
+            randomStroke(*m, rng, action, scope, copies);
+            ASSERT_EQ(offWholePass(*m), 0);
+        }
+    }
+}
+
+// Plane cuts of the whole mesh, of a component and along a band through
+// the picked face, on copies of the sculpted mesh: where coincident cut
+// points were welded the compaction moved faces, and the normals there
+// still are the whole pass's.
+TEST(ReleaseNormals, PlaneCutsOnASculptedMeshEndOnTheWholePass) {
+    const MeshPtr kept = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    ASSERT_TRUE(kept);
+    std::mt19937 rng(11);
+    auto coordinate = [&rng] { return float(int(rng() % 201) - 100); };
+    for (int i = 0; i < 90; ++i) {
+        Mesh m(*kept);
+        const vec3 point = meshtest::surfacePoint(m, rng);
+        const vec3 normal = normalize(vec3(coordinate(), coordinate(), coordinate()) + vec3(0.5f, 0.25f, 0.125f));
+        const int face = m.findFirstFace(point);
+        SCOPED_TRACE(testing::Message() << "cut " << i << " form " << i % 3);
+        if (i % 3 == 0)
+            m.cutPlane(point, normal);
+        else if (i % 3 == 1)
+            m.cutPlaneF(point, normal, face);
+        else
+            m.cutPlaneG_(point, normal, face);
+        EXPECT_EQ(offWholePass(m), 0);
+    }
+}
