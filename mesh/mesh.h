@@ -280,7 +280,10 @@ public:
     void topologyEdited();
 
 private:
-    friend class MeshStroke;  // its stamps select through the walks below
+    // The stroke's state is the mesh's own: its stamps select through the
+    // walks below and its end runs strokeNormalPass, steps no other caller
+    // may take.
+    friend class MeshStroke;
     // The stroke's kept state (null before the first stroke; mesh_stroke.h).
     std::unique_ptr<MeshStroke> stroke_;
     MeshStroke& stroke();
@@ -422,6 +425,16 @@ public:
     bool validFace(int f) const { return f >= 0 && std::size_t(f) < faces.size(); }
     bool activeVertex(int v) const { return validVertex(v) && vertices[v].isActive(); }
     bool activeFace(int f) const { return validFace(f) && faces[f].isActive(); }
+    // The face across edge e of F when it is an active face; else -1.
+    int link(const MeshFace& F, int e) const {
+        const int g = F.f[e];
+        return activeFace(g) ? g : -1;
+    }
+    // Edge e of F is sharp or open.
+    bool bounded(const MeshFace& F, int e) const { return F.isSharp(e) || link(F, e) < 0; }
+    // The stored face of v when v is active and its stored face is an active
+    // face holding v; else -1.
+    int startFace(int v) const;
     // Appends v to the vertex selection: the selected bit, and the next
     // selection index with its entry in selectedVertices.
     void appendSelectedVertex(int v) {
@@ -581,7 +594,6 @@ public:
     vec3 vertexTangent(int v, int f) const;
 
 private:
-    friend class CornerNormalPass;  // the whole-mesh pass of calculateNormals
     // calculateNormals(2) without marking the positions edited: for a
     // stroke's end, whose stamps' moves the stroke's grid followed already.
     void strokeNormalPass();
@@ -681,15 +693,11 @@ public:
     // arguments are invalid.
     int vertexSplit(int v, int f, const pbr& m, bool cornerSeam);
 
-private:
-    friend class EdgeEdit;  // the steps of the edge edits (mesh_edge_edits.cpp)
-    friend class FaceEdit;  // the steps of the face and vertex edits (mesh_face_edits.cpp)
-    // In face x (when valid), the link on the edge joining u and w that
-    // equals from becomes to (the first link equal to from when no such
-    // edge); returns that edge, -1 when none.
+    // One step of the edits above, for the mesh's own edits and cuts: in
+    // face x (when valid), the link on the edge joining u and w that equals
+    // from becomes to (the first link equal to from when no such edge);
+    // returns that edge, -1 when none.
     int relinkEdge(int x, int from, int to, int u, int w);
-
-public:
     // ---- end of local edits ----
 
     // ---- Mesh record and OBJ files (mesh_record.cpp, mesh_obj.cpp) ----
@@ -864,8 +872,6 @@ public:
     void subPlane(const vec3& point, const vec3& normal, const pbr& material);
 
 private:
-    friend class PlaneCut;      // the steps of the cuts and caps (plane_cut.h)
-    friend class SphereCutter;  // the working state of one sphere cut (mesh_sphere_cut.cpp)
     // The cut of the selected faces by the plane, creased, with the normals
     // computed again and the selection cleared (the plane cuts of a
     // component and of a patch).
@@ -1002,21 +1008,10 @@ public:
     // ---- end of triangle pattern panels ----
 
 private:
-    // The stored face of v when v is active and its stored face is an active
-    // face holding v; else -1.
-    int startFace(int v) const;
     // The end vertices of edge k of F as its sharp mark changes: the sharp
     // bit set when sharpening; when clearing, a vertex that is not sharp
     // loses its corner bit.
     void markEdgeEnds(const MeshFace& F, int k, bool sharp);
-    friend class FanWalk;  // the walks round a vertex (mesh_topology.cpp)
-    // The face across edge e of F when it is an active face; else -1.
-    int link(const MeshFace& F, int e) const {
-        const int g = F.f[e];
-        return activeFace(g) ? g : -1;
-    }
-    // Edge e of F is sharp or open.
-    bool bounded(const MeshFace& F, int e) const { return F.isSharp(e) || link(F, e) < 0; }
     // Copies every field of o except the element's id and reference count;
     // GL state starts empty.
     void copyFields(const Mesh& o);
