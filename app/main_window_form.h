@@ -1,9 +1,10 @@
 #pragma once
 // Ui_MainWindow: the main window's form. One public pointer per object of the
-// form, named by its object name: every action, then the central widget, its
-// layout and the menu bar, then every menu, then the status bar. The actions
-// and menus come from the table app/form/main_window.tsv, turned into the
-// member lists and the build table at build time by app/form/make_form.cpp.
+// form, named by its object name: every action (MainWindowActions), every
+// menu (MainWindowMenus), then the central widget, its layout, the menu bar
+// and the status bar. The actions and menus come from the table
+// app/form/main_window.tsv, turned into the two member structs and the build
+// table at build time by app/form/make_form.cpp.
 //
 // setupUi builds the form on a QMainWindow: the window's size, policies, icon
 // and dark style sheet; the actions (children of the window) with their check
@@ -21,13 +22,16 @@ class QMenuBar;
 class QStatusBar;
 class QWidget;
 
-class Ui_MainWindow {
-public:
+// The generated member lists: struct MainWindowActions and struct
+// MainWindowMenus.
 #include "app/main_window_actions.inc"
+#include "app/main_window_menus.inc"
+
+class Ui_MainWindow : public MainWindowActions, public MainWindowMenus {
+public:
     QWidget* centralWidget = nullptr;
     QHBoxLayout* horizontalLayout = nullptr;
     QMenuBar* menuBar = nullptr;
-#include "app/main_window_menus.inc"
     QStatusBar* statusBar = nullptr;
 
     void setupUi(QMainWindow* window);

@@ -1,6 +1,6 @@
 #pragma once
-// PlaneCut, the steps of the plane cuts, clips and subtracts of a mesh (a
-// friend of the mesh), and two small helpers both halves of those steps use:
+// PlaneCut, the steps of the plane cuts, clips and subtracts of a mesh (on
+// its public interface), and two small helpers both halves of those steps use:
 // the cut and the clip are in mesh/mesh_plane_cut.cpp, the subtraction's
 // caps over the holes its clip opened in mesh/mesh_plane_cap.cpp.
 

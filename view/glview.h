@@ -24,6 +24,8 @@
 //   view/glview_sculpt_pick.cpp the sculpt stroke picking
 //   view/glview_assembly_pick.cpp the assembly picking
 //   view/glview_history.cpp   the undo history
+//   view/gesture_steps.cpp    the entry points of the input state machine, forwarded
+//                             to its steps (GestureSteps, view/gesture_steps.h)
 //   view/glview_state.cpp     the key half of the input state machine, gesture reset
 //   view/glview_press.cpp     the button press: what a gesture starts and its undo records
 //   view/glview_drag.cpp      the drag: drawing points, sculpt samples, view and object drags
@@ -46,13 +48,13 @@
 //
 // The operations of the interaction layer (pointer and key handling, picking,
 // undo and redo, object commands) are declared here and defined with that
-// layer; the private steps of its input state machine (keys, press, drag,
-// release) are declared in view/glview_gesture_members.h, which the class
-// body includes.
+// layer; the steps of its input state machine (keys, press, drag, release)
+// are those of the member object `gestures` (qel::GestureSteps,
+// view/gesture_steps.h), to which setState, mouseDown, mouseMove, mouseUp and
+// releaseAssembly forward.
 //
-// Enumerators carry a prefix per enumeration: the plain names would hide the
-// element and tool classes (Tube, Array, Cable, ...) inside the class and
-// clash between enumerations (Object, Scale).
+// The enumerations of modes, actions and creation tools are those of the
+// base qel::ViewModes (view/view_modes.h).
 
 #include <QObject>
 #include <QString>
@@ -71,7 +73,9 @@
 #include "scene/sculptor.h"
 #include "scene/tool.h"
 #include "view/assemblor.h"
+#include "view/gesture_steps.h"
 #include "view/id_reader.h"
+#include "view/view_modes.h"
 
 namespace qel {
 
@@ -91,122 +95,14 @@ class Texture2D;
 class Tool;
 struct hudWriter;
 
-class GLView : public QObject {
+class GLView : public QObject, public ViewModes {
     Q_OBJECT
 
 public:
-    enum TActionMode : int {
-        ModeIdle = 0,
-        ModeView = 2,
-        ModeAssembly = 3,
-        ModeSculpt = 4,
-        ModeDynamics = 5,
-    };
-    enum TViewType : int { ViewOrthogonal = 0, ViewPerspective = 1 };
-    enum TFrameType : int { FrameScreen = 0, FrameWorld = 1, FrameObject = 2 };
-    enum TTransformerType : int { TransformObjectPivot = 0, TransformObject = 1, TransformPivot = 2 };
-    // Shapes of the axis and section curves of swept tools.
-    enum TCurveCreation : int {
-        CurveFree = 0,  // drawn by the user
-        CurveSegment = 1,
-        CurveTriangle = 2,
-        CurveSquare = 3,
-        CurvePentagon = 4,
-        CurveHexagon = 5,
-        CurveNGon = 6,
-        CurveCircle = 7,
-        CurveTrefoilKnot = 8,
-        CurveKnot = 9,
-        CurveChainlink = 10,
-    };
-    // What a creation command makes the tool under creation.
-    enum TToolCreation : int {
-        CreateUseTool = 0,  // the scene's current template
-        CreateTetrahedron = 1,
-        CreateCube = 2,
-        CreateOctahedron = 3,
-        CreateDodecahedron = 4,
-        CreateIcosahedron = 5,
-        CreateSphere = 6,
-        CreateCylinder = 7,
-        CreateCapsule = 8,
-        CreateProfile = 9,
-        CreateUniformProfile = 10,
-        CreatePillowProfile = 11,
-        CreateBlobProfile = 12,
-        CreateChamferProfile = 13,
-        CreateChiselProfile = 14,
-        CreateConvexProfile = 15,
-        CreateConvexSharpProfile = 16,
-        CreateScoopProfile = 17,
-        CreateRevoluton = 18,
-        CreateTubeDrawnAxis = 19,  // Tube chosen with Control held
-        CreateTube = 20,
-        CreateArray = 21,
-        CreateChain = 22,
-        CreateGuide = 23,
-        CreateHydraulics = 24,
-        CreateMuscle = 25,
-        CreateLightning = 26,
-        CreateCable = 27,
-    };
-    // Assembly actions; 7, 22, 24-27, 33, 34, 45 and 48 have no name.
-    enum TAssemblyAction : int {
-        ActionInsert = 0,
-        ActionMultiply = 1,
-        ActionPlace = 2,
-        ActionPaint = 3,
-        ActionPick = 4,
-        ActionPickComponent = 5,
-        ActionDetachComponent = 6,
-        ActionRemove = 8,
-        ActionDraw = 9,
-        ActionArrayPick = 10,
-        ActionArrayPickItem = 11,
-        ActionArrayClearItems = 12,
-        ActionDrawPickAxis = 13,
-        ActionDrawPickSection = 14,
-        ActionMakeUniform = 15,
-        ActionIK = 16,
-        ActionMove = 17,
-        ActionRotate = 18,
-        ActionScale = 19,
-        ActionMirror = 20,
-        ActionRotateScale = 21,
-        ActionRotateMultiplicity = 23,
-        ActionMaterial = 28,
-        ActionColorIsLight = 29,
-        ActionMakeSprite = 30,
-        ActionMatchMaterial = 31,
-        ActionPickMaterial = 32,
-        ActionLink = 35,
-        ActionUnlink = 36,
-        ActionConstrainRotation = 37,
-        ActionCounterConstrainRotation = 38,
-        ActionConstrainTranslation = 39,
-        ActionCounterConstrainTranslation = 40,
-        ActionRemoveRotationConstraint = 41,
-        ActionRemoveTranslationConstraint = 42,
-        ActionAlign = 43,
-        ActionCounterAlign = 44,
-        ActionMatchPivot = 46,
-        ActionMatchObjectPivot = 47,
-        ActionReplaceTool = 49,
-        ActionOrientation = 50,
-        ActionQuickSave = 51,
-        ActionSpeed = 52,
-        ActionDelay = 53,
-    };
-
-    // Bit masks over the assembly actions 0..9.
-    static constexpr int CreatingActions = 527;    // Insert, Multiply, Place, Paint, Draw
-    static constexpr int LastCreateActions = 525;  // Insert, Place, Paint, Draw
-    static constexpr int LastInsertActions = 13;   // Insert, Place, Paint
     // The milliseconds of a start-up frame that the environment's build may
     // take (no limit when negative): input waits no longer than this and one
     // frame's drawing.
     static double EnvironmentShareMs;
-    static constexpr int SwitchedActions = 517;  // Insert, Place, Draw
 
     // ---- Fields, in this order ----
     std::int32_t width;
@@ -231,8 +127,6 @@ public:
     // A Control right press came while the pick named nothing: the object
     // menu is asked for once the frame has picked under the pointer.
     bool menuAwaitsPick = false;
-    // The status bar has said once that a sculpt stroke empties the history.
-    bool historyEmptiedTold = false;
     std::uint8_t ready = 1;   // a frame may run
     std::uint8_t redraw = 1;  // render on the next frame
     std::uint8_t renderSimple = 0;
@@ -431,16 +325,6 @@ public:
     // creation and places the tool in the drawing's frame; nothing (not even
     // a redraw) while there is no stamp and no stroke.
     void updateDrawing();
-
-    static bool isProfile(TToolCreation v) { return v >= CreateProfile && v <= CreateScoopProfile; }
-    static bool hasAxis(TToolCreation v) { return v == CreateRevoluton || v == CreateTubeDrawnAxis; }
-    // The profile kind 0..8 of a profile value, else 0.
-    static std::uint8_t typeProfile(TToolCreation v) {
-        return isProfile(v) ? std::uint8_t(v - CreateProfile) : std::uint8_t(0);
-    }
-    static bool isBiTool(TToolCreation v) { return v >= CreateGuide && v <= CreateCable; }
-    static bool isArray(TToolCreation v) { return v == CreateArray || v == CreateChain; }
-    static bool isCreateAction(TAssemblyAction a) { return inMask(a, CreatingActions); }
 
     // ---- Camera motion (glview_camera.cpp) ----
     // These change the camera record only: no redraw, no new matrices; the
@@ -696,6 +580,14 @@ public:
     // change in its place, and when any went the status bar says so,
     // naming the step.
     void endHistory(const QString& step);
+    // Deletes every undo record, the newest first.
+    void clearHistory();
+    // Return with Alt on a Revoluton: an open drawn profile's last and
+    // first vertices get edges to their feet on the axis, and the revoluton
+    // is initialised again; a profile drawn closed stays as drawn. False
+    // when no profile vertex was drawn or the profile is not one sound
+    // chain (its connectivity failed): nothing may then be added.
+    bool closeProfileOntoAxis();
     // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
     // The context object is pickBrush.pickedTool.
     // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control
@@ -867,8 +759,6 @@ signals:
     void notice(const QString& text);
 
 private:
-    // Whether the action a (0..9) is in the bit mask.
-    static bool inMask(int a, int mask) { return a >= 0 && a <= 9 && ((mask >> a) & 1); }
     // A new tool on one of the primitive meshes or on the tube of a straight
     // path (its profile drawn later), or null for other values.
     static Tool* newPrimitiveTool(TToolCreation value);
@@ -890,14 +780,6 @@ private:
     // resampled curve of it as an Array's or Chain's path, or a profile
     // tool's element. False (the curve not taken) for other tools.
     bool placeDrawnCurve(Curve* curve);
-    // Return with Alt on a Revoluton: an open drawn profile's last and
-    // first vertices get edges to their feet on the axis, and the revoluton
-    // is initialised again; a profile drawn closed stays as drawn. False
-    // when no profile vertex was drawn or the profile is not one sound
-    // chain (its connectivity failed): nothing may then be added.
-    bool closeProfileOntoAxis();
-    // Deletes every undo record, the newest first.
-    void clearHistory();
     // What replaceScene and clearTools drop before they replace anything.
     void forgetScene();
     // ---- Steps of the frame loop (glview_loop.cpp) ----
@@ -908,8 +790,16 @@ private:
     // (Cancel).
     void applyMaterialEdit();
     void settleMaterialRecord(bool accepted);
-    // ---- The steps of the input state machine: keys, press, drag, release ----
-#include "view/glview_gesture_members.h"
+    // The selected assembly and sculpt actions, scope and property become the
+    // effective ones again.
+    void restoreSelectedActions();
+    // Pick's second end: a copy of the picked end's partner (scope 1: without
+    // its children) linked to the tool under creation, hung under the tools
+    // root and kept in activeToolAux. Nothing without a partner.
+    void pickPartner(Tool* partner, unsigned char scope);
+    // The steps of the input state machine: keys, press, drag, release. Last:
+    // it binds the fields above.
+    GestureSteps gestures{*this};
 };
 
 }  // namespace qel

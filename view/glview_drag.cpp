@@ -15,6 +15,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tools/bi_tool.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
@@ -42,7 +43,7 @@ int cornerKind(int own) {
 
 }  // namespace
 
-void GLView::mouseMove() {
+void GestureSteps::mouseMove() {
     if (mouse.position.x == mouse.previous.x && mouse.position.y == mouse.previous.y) return;
     if (!inside()) return;
     dragDistance[0] = std::int32_t(float(dragDistance[0]) + mouse.delta.x);
@@ -61,7 +62,7 @@ void GLView::mouseMove() {
     cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)};
 }
 
-void GLView::dragDrawing() {
+void GestureSteps::dragDrawing() {
     const bool axisPhase = interactionState <= 2 && !assemblor.stamps.empty();
     cornerPending = (cornerPending || axisPhase) ? 1 : 0;
     if (!mouse.left || !targetBrush.placed()) return;
@@ -96,7 +97,7 @@ void GLView::dragDrawing() {
     stroke.stamps.back().kind = 0;
 }
 
-void GLView::dragSculpt() {
+void GestureSteps::dragSculpt() {
     if (interactionState == 0 || !pickBrush.hit() || !pickBrush.pickedTool) return;
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = targetBrush.pickedMaterial;
@@ -106,7 +107,7 @@ void GLView::dragSculpt() {
     pickBrush.pickedTool->sculpt(sculptors);
 }
 
-void GLView::addSculptSamples(bool ending) {
+void GestureSteps::addSculptSamples(bool ending) {
     for (std::size_t i = 0; i < sculptors.size(); ++i) {
         Sculptor* s = sculptors[i];
         if (ending)
@@ -122,7 +123,7 @@ void GLView::addSculptSamples(bool ending) {
     }
 }
 
-void GLView::dragView() {
+void GestureSteps::dragView() {
     const float dx = mouse.delta.x;
     const float dy = mouse.delta.y;
     if (mouse.left) {
@@ -133,7 +134,7 @@ void GLView::dragView() {
     }
 }
 
-void GLView::dragAssembly() {
+void GestureSteps::dragAssembly() {
     Tool* picked = pickBrush.hit() ? pickBrush.pickedTool : nullptr;
     switch (int(iassemblyAction())) {
         case ActionSpeed:
@@ -175,7 +176,7 @@ void GLView::dragAssembly() {
     }
 }
 
-void GLView::dragIK() {
+void GestureSteps::dragIK() {
     const int depth = ikLevel >= 0 ? ikLevel + 1 : -1;
     if (!scene->findHiHierarchy(pickBrush.objectId, dragTools, dragMatrices, depth)) return;
     Tool::InverseKinematics(dragTools, dragMatrices, pickBrush.point, targetBrush.point);
@@ -185,18 +186,18 @@ void GLView::dragIK() {
     dragMatrices.clear();
 }
 
-mat4 GLView::hangingFrame(const ABrush& b) {
+mat4 GestureSteps::hangingFrame(const ABrush& b) {
     Tool* t = b.pickedTool;
     if (t && t->isBiTool()) return static_cast<BiTool*>(t)->parentMatrix;
     return b.pickedWorld;
 }
 
-bool GLView::dragFrame(mat4& G, mat4& Ginv) const {
+bool GestureSteps::dragFrame(mat4& G, mat4& Ginv) const {
     G = hangingFrame(pickBrush) * pickBrush.pickedTool->pivot;
     return G.tryInverse(Ginv);
 }
 
-void GLView::dragMove() {
+void GestureSteps::dragMove() {
     mat4 G, Ginv;
     if (!dragFrame(G, Ginv)) return;
     const mat4 M = Ginv * mat4::Translation(targetBrush.delta) * G;
@@ -210,7 +211,7 @@ void GLView::dragMove() {
         picked->transformPivot(M, all, false);
 }
 
-void GLView::dragTurnOrScale(TAssemblyAction action) {
+void GestureSteps::dragTurnOrScale(TAssemblyAction action) {
     mat4 G, Ginv;
     const bool invertible = dragFrame(G, Ginv);
     const vec3 c = G.translation();

@@ -19,6 +19,7 @@
 #include "mesh/mesh.h"
 #include "scene/element.h"
 #include "scene/tool.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 
 namespace qel {
@@ -78,7 +79,7 @@ void GLView::updateDrawing() {
     redraw = 1;
 }
 
-std::size_t GLView::distinctDrawnPoints() const {
+std::size_t GestureSteps::distinctDrawnPoints() const {
     DrawnCurve c;
     const bool closed = closedDrawing != 0 || isProfile(toolCreation);
     assemblor.ToCurve(c.points, c.normals, c.radii, c.sharp, closed, drawingPlane);
@@ -89,7 +90,7 @@ std::size_t GLView::distinctDrawnPoints() const {
     return std::size_t(std::unique(points.begin(), points.end()) - points.begin());
 }
 
-QString GLView::drawingRefusal() const {
+QString GestureSteps::drawingRefusal() const {
     const bool curveKind = toolCreation >= CreateRevoluton && toolCreation <= CreateChain;
     if (!curveKind && !isProfile(toolCreation)) return QString();
     const std::size_t needed = isProfile(toolCreation) ? 3 : 2;
@@ -132,7 +133,7 @@ bool GLView::placeDrawnCurve(Curve* curve) {
     return true;
 }
 
-Mesh* GLView::drawnProfileMesh() {
+Mesh* GestureSteps::drawnProfileMesh() {
     DrawnCurve c;
     drawingFrame = assemblor.ToCurve(c.points, c.normals, c.radii, c.sharp, true, drawingPlane);
     if (c.points.size() < 3) return nullptr;

@@ -15,6 +15,7 @@
 #include "view/act_property.h"
 #include "view/act_structure.h"
 #include "view/asker.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
@@ -46,7 +47,7 @@ bool modifierHeld() { return held(Keyboard::KeyControl) || held(Keyboard::KeyShi
 
 }  // namespace
 
-void GLView::mouseDown() {
+void GestureSteps::mouseDown() {
     const bool left = leftPressed();
     const bool right = rightPressed();
     if ((!left && !right) || !inside()) return;
@@ -79,12 +80,12 @@ void GLView::mouseDown() {
     if (actionMode == ModeView && interactionState == 0) interactionState = 1;
 }
 
-void GLView::viewDragPress() {
+void GestureSteps::viewDragPress() {
     actionMode = ModeView;
     if (interactionState == 0) interactionState = 1;
 }
 
-bool GLView::pressNeedsPoint() {
+bool GestureSteps::pressNeedsPoint() {
     // A hit whose id names no listed object has no tool to act on.
     if (pickBrush.hit() && pickBrush.pickedTool) return true;
     viewDragPress();
@@ -93,7 +94,7 @@ bool GLView::pressNeedsPoint() {
 
 // ---- Drawing ----
 
-bool GLView::drawingPress(bool left) {
+bool GestureSteps::drawingPress(bool left) {
     const TAssemblyAction a = iassemblyAction();
     if (!activeTool && (a == ActionInsert || a == ActionPlace || a == ActionDraw)) {
         actionMode = ModeView;
@@ -111,7 +112,7 @@ bool GLView::drawingPress(bool left) {
     return true;
 }
 
-void GLView::firstDrawingPoint(bool single) {
+void GestureSteps::firstDrawingPoint(bool single) {
     if (!select()) return;
     assemblor = Assemblor(pickBrush, single);
     if (single) {
@@ -123,7 +124,7 @@ void GLView::firstDrawingPoint(bool single) {
     interactionState = 1;
 }
 
-void GLView::laterDrawingPoint(bool single) {
+void GestureSteps::laterDrawingPoint(bool single) {
     if (single) {
         assemblor.stamps.push_back(targetBrush);
         cornerPending = 1;
@@ -145,7 +146,7 @@ void GLView::laterDrawingPoint(bool single) {
 
 // ---- Sculpting ----
 
-void GLView::sculptPress() {
+void GestureSteps::sculptPress() {
     if (!pressNeedsPoint()) return;
     // Sculpt strokes are not undoable: what the history holds could no
     // longer be applied to the sculpted element. The first time that takes
@@ -183,7 +184,7 @@ void GLView::sculptPress() {
 
 // ---- Assembly ----
 
-void GLView::assemblyPress() {
+void GestureSteps::assemblyPress() {
     const auto anchor = [this] {
         targetBrush = pickBrush;
         interactionState = 1;
@@ -272,7 +273,7 @@ void GLView::assemblyPress() {
     }
 }
 
-void GLView::transformPress() {
+void GestureSteps::transformPress() {
     if (!held(Keyboard::KeyControl)) {
         pushAct(new ActObjectTransform(scene, pickBrush.objectId, linked()));
         return;

@@ -11,6 +11,7 @@
 #include "elements/swept_element.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 #include "view/mouse.h"
 
@@ -35,7 +36,7 @@ std::string surfaceLeftOutText(const Element* e) {
 
 }  // namespace
 
-void GLView::mouseUp() {
+void GestureSteps::mouseUp() {
     const bool leftReleased = mouse.leftPrevious && !mouse.left;
     const bool rightReleased = mouse.rightPrevious && !mouse.right;
     // A release ends its gesture wherever the pointer is: the steps below
@@ -59,7 +60,7 @@ void GLView::mouseUp() {
     endGesture();
 }
 
-void GLView::releaseSculpt() {
+void GestureSteps::releaseSculpt() {
     if (interactionState == 0 || !pickBrush.hit() || !pickBrush.pickedTool) return;
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = targetBrush.pickedMaterial;
@@ -77,7 +78,7 @@ void GLView::releaseSculpt() {
     if (!leftOut.empty()) emit notice(QString::fromStdString(leftOut));
 }
 
-void GLView::releaseTransform() {
+void GestureSteps::releaseTransform() {
     if (interactionState != 1 || !pickBrush.hit()) return;
     // The press pushed the drag's record: a drag that moved nothing leaves
     // no step for Undo.
@@ -91,7 +92,7 @@ void GLView::releaseTransform() {
     actionMode = ModeIdle;
 }
 
-void GLView::endGesture() {
+void GestureSteps::endGesture() {
     if (mouse.left || mouse.right) return;
     // A drawing stays under way between its clicks.
     if (actionMode == ModeAssembly && iassemblyAction() == ActionDraw) return;

@@ -17,6 +17,7 @@
 #include "view/act_link.h"
 #include "view/act_property.h"
 #include "view/asker.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 #include "view/material_editing.h"
 #include "view/mouse.h"
@@ -39,7 +40,7 @@ vec3 unitOrSame(const vec3& v) {
 
 }  // namespace
 
-void GLView::releaseMaterial() {
+void GestureSteps::releaseMaterial() {
     Tool* pressed = pickBrush.pickedTool;
     if (!mouse.right && interactionState == 1) {
         actionMode = ModeIdle;
@@ -55,14 +56,14 @@ void GLView::releaseMaterial() {
     dropUnchangedRecord(Act::KindMaterial);
 }
 
-void GLView::releaseColorIsLight() {
+void GestureSteps::releaseColorIsLight() {
     if (mouse.right || interactionState != 1) return;
     actionMode = ModeIdle;
     if (Tool* pressed = pickBrush.pickedTool)
         pressed->changeColorIsLight((pressed->flags & Tool::FlagColorIsLight) == 0, linked(), false);
 }
 
-void GLView::releaseOrientation() {
+void GestureSteps::releaseOrientation() {
     if (mouse.right || interactionState != 1) return;
     actionMode = ModeIdle;
     if (Tool* pressed = pickBrush.pickedTool)
@@ -70,7 +71,7 @@ void GLView::releaseOrientation() {
             pressed->orientation() == Tool::OrientViewer ? Tool::OrientPlain : Tool::OrientViewer, linked(), false);
 }
 
-void GLView::releaseRotateMultiplicity() {
+void GestureSteps::releaseRotateMultiplicity() {
     if (mouse.right || interactionState != 1) return;
     actionMode = ModeIdle;
     Tool* pressed = pickBrush.pickedTool;
@@ -80,7 +81,7 @@ void GLView::releaseRotateMultiplicity() {
         pressed->rotationMultiplicity = float(value);
 }
 
-void GLView::releaseMatchMaterial() {
+void GestureSteps::releaseMatchMaterial() {
     if (interactionState == 0) return;
     actionMode = ModeIdle;
     pickAgain();
@@ -89,7 +90,7 @@ void GLView::releaseMatchMaterial() {
     if (targetBrush.hit() && pressed && target) pressed->changeMaterial(target->material, 255, linked(), false);
 }
 
-void GLView::releaseLink() {
+void GestureSteps::releaseLink() {
     if (interactionState != 1) return;
     actionMode = ModeIdle;
     pickAgain();
@@ -101,7 +102,7 @@ void GLView::releaseLink() {
     pushAct(record);
 }
 
-void GLView::releaseUnlink() {
+void GestureSteps::releaseUnlink() {
     actionMode = ModeIdle;
     if (!pickBrush.hit() || !pickBrush.pickedTool) return;
     auto* record = new ActObjectUnlink(scene, pickBrush.objectId);
@@ -109,7 +110,7 @@ void GLView::releaseUnlink() {
     pushAct(record);
 }
 
-void GLView::releaseConstrain(bool rotation, bool counter) {
+void GestureSteps::releaseConstrain(bool rotation, bool counter) {
     if (interactionState != 1) return;
     actionMode = ModeIdle;
     pickAgain();
@@ -124,7 +125,7 @@ void GLView::releaseConstrain(bool rotation, bool counter) {
     (rotation ? pressed->rotationAxis : pressed->translationAxis) = axis;
 }
 
-void GLView::releaseRemoveConstraint(bool rotation) {
+void GestureSteps::releaseRemoveConstraint(bool rotation) {
     if (interactionState != 1) return;
     actionMode = ModeIdle;
     Tool* pressed = pickBrush.pickedTool;
@@ -138,7 +139,7 @@ void GLView::releaseRemoveConstraint(bool rotation) {
     }
 }
 
-void GLView::releaseMirror() {
+void GestureSteps::releaseMirror() {
     if (interactionState == 1) {
         actionMode = ModeIdle;
         targetBrush = selection(brushProjection, &pickBrush);
@@ -169,7 +170,7 @@ void GLView::releaseMirror() {
     dropUnchangedRecord(Act::KindTransform);
 }
 
-void GLView::releaseAlign() {
+void GestureSteps::releaseAlign() {
     if (interactionState != 1) return;
     actionMode = ModeIdle;
     pickAgain();
@@ -194,7 +195,7 @@ void GLView::releaseAlign() {
     pressed->pivot = R * pressed->pivot;
 }
 
-void GLView::releaseMatchPivot(bool withObject) {
+void GestureSteps::releaseMatchPivot(bool withObject) {
     if (interactionState != 1) return;
     actionMode = ModeIdle;
     pickAgain();

@@ -18,11 +18,12 @@
 #include "view/act.h"
 #include "view/act_remove.h"
 #include "view/act_structure.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 
 namespace qel {
 
-void GLView::releaseAssembly(TAssemblyAction action) {
+void GestureSteps::releaseAssembly(TAssemblyAction action) {
     switch (int(action)) {
         case ActionInsert:
             return releaseInsert();
@@ -89,7 +90,7 @@ void GLView::releaseAssembly(TAssemblyAction action) {
     }
 }
 
-void GLView::dropUnchangedRecord(int kind) {
+void GestureSteps::dropUnchangedRecord(int kind) {
     if (undoHistory.empty() || historyIndex != std::int32_t(undoHistory.size()) - 1) return;
     Act* newest = undoHistory.back();
     if (!newest || newest->kind != kind || newest->changed()) return;
@@ -98,16 +99,16 @@ void GLView::dropUnchangedRecord(int kind) {
     historyIndex = std::int32_t(undoHistory.size()) - 1;
 }
 
-void GLView::pickAgain() { targetBrush = selection(ABrush::OnObject, nullptr); }
+void GestureSteps::pickAgain() { targetBrush = selection(ABrush::OnObject, nullptr); }
 
-void GLView::releaseInsert() {
+void GestureSteps::releaseInsert() {
     if (interactionState == 0 || !pickBrush.placed() || !activeTool) return;
     pushAct(new ActObjectAdd(scene, pickBrush.objectId, activeTool, placements, hierarchy(false), onAllInstances(),
                              linkedMode != 0));
     actionMode = ModeIdle;
 }
 
-void GLView::releaseMultiply() {
+void GestureSteps::releaseMultiply() {
     Tool* picked = pickBrush.pickedTool;
     if (interactionState == 0 || !pickBrush.hit() || !picked) return;
     // The copies sit where the preview showed them: in the picked object's
@@ -117,7 +118,7 @@ void GLView::releaseMultiply() {
     actionMode = ModeIdle;
 }
 
-void GLView::releasePlace() {
+void GestureSteps::releasePlace() {
     if (interactionState == 0) return;
     if (!activeTool || !pickBrush.placed() || !targetBrush.placed()) {
         actionMode = ModeIdle;
@@ -129,7 +130,7 @@ void GLView::releasePlace() {
     actionMode = ModeIdle;
 }
 
-mat4 GLView::endPlacement(const ABrush& b) const {
+mat4 GestureSteps::endPlacement(const ABrush& b) const {
     const mat4 F = b.elementFrame * b.objectFrame;
     const vec3 q = F.transformProject(b.point);
     const vec3 v = F.block() * b.pixelVector;
@@ -138,7 +139,7 @@ mat4 GLView::endPlacement(const ABrush& b) const {
     return mat4::Translation(q) * mat4::FromMat3(mat3::FrameYZ(vec3(0, 1, 0), v)) * mat4::Scale(s);
 }
 
-void GLView::placeTwoEnded() {
+void GestureSteps::placeTwoEnded() {
     actionMode = ModeIdle;
     // Without a second end (a template whose partner is gone) there is no
     // pair to place.
@@ -150,13 +151,13 @@ void GLView::placeTwoEnded() {
     targetBrush = ABrush();
 }
 
-void GLView::releasePick() {
+void GestureSteps::releasePick() {
     if (!pickBrush.hit() || !pickBrush.pickedTool) return;
     pick(pickBrush.pickedTool, 0);
     actionMode = ModeIdle;
 }
 
-void GLView::releasePickPart(bool patch) {
+void GestureSteps::releasePickPart(bool patch) {
     Tool* picked = pickBrush.pickedTool;
     if (!pickBrush.hit() || !picked || !picked->element) return;
     int face = pickBrush.itemId;
@@ -168,7 +169,7 @@ void GLView::releasePickPart(bool patch) {
     setActiveTool(CreateUseTool, false);
 }
 
-void GLView::releaseDetachComponent() {
+void GestureSteps::releaseDetachComponent() {
     pickAgain();
     Tool* picked = pickBrush.pickedTool;
     Tool* target = targetBrush.pickedTool;
@@ -199,14 +200,14 @@ void GLView::releaseDetachComponent() {
     scene->toList();
 }
 
-void GLView::releaseRemove() {
+void GestureSteps::releaseRemove() {
     if (!pickBrush.hit() || interactionState == 0 || !pickBrush.pickedTool) return;
     pushAct(new ActObjectRemove(scene, pickBrush.objectId));
     pickBrush = ABrush();
     actionMode = ModeIdle;
 }
 
-void GLView::releaseDraw() {
+void GestureSteps::releaseDraw() {
     // The second single stamp of an axis drawing was set; any other release
     // ends a stroke, whose curve is rebuilt.
     if (interactionState == 2)
@@ -215,7 +216,7 @@ void GLView::releaseDraw() {
         updateDrawing();
 }
 
-void GLView::releaseArrayPickItem() {
+void GestureSteps::releaseArrayPickItem() {
     Tool* picked = pickBrush.pickedTool;
     if (!pickBrush.hit() || !picked) return;
     Tool* item = picked->cloneTool(false);
@@ -223,7 +224,7 @@ void GLView::releaseArrayPickItem() {
     auxiliaryTools.push_back(item);
 }
 
-void GLView::releaseArrayPick() {
+void GestureSteps::releaseArrayPick() {
     pickAgain();
     auto* array = targetBrush.hit() ? dynamic_cast<Array*>(targetBrush.pickedTool) : nullptr;
     if (array) {
@@ -268,7 +269,7 @@ Curve* sectionCurveOf(Element* e) {
 
 }  // namespace
 
-void GLView::releaseDrawPickAxis() {
+void GestureSteps::releaseDrawPickAxis() {
     if (!activeTool) return;
     pickAgain();
     Tool* target = targetBrush.pickedTool;
@@ -306,7 +307,7 @@ void GLView::releaseDrawPickAxis() {
     actionMode = ModeIdle;
 }
 
-void GLView::releaseDrawPickSection() {
+void GestureSteps::releaseDrawPickSection() {
     if (!activeTool) return;
     pickAgain();
     Tool* target = targetBrush.pickedTool;
@@ -323,7 +324,7 @@ void GLView::releaseDrawPickSection() {
     actionMode = ModeIdle;
 }
 
-void GLView::releaseMakeUniform() {
+void GestureSteps::releaseMakeUniform() {
     pickAgain();
     Tool* target = targetBrush.pickedTool;
     Element* e = targetBrush.hit() && target ? target->element : nullptr;

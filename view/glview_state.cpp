@@ -13,6 +13,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act_structure.h"
+#include "view/gesture_steps.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
@@ -147,7 +148,7 @@ void GLView::restoreSelectedActions() {
     setSculptProperty(selectedSculptProperty);
 }
 
-void GLView::setState() {
+void GestureSteps::setState() {
     escapeKey();
     backspaceKey();
     segmentKind();
@@ -158,12 +159,12 @@ void GLView::setState() {
         sculptKeys();
 }
 
-bool GLView::drawingKeysApply(bool leftHeld) const {
+bool GestureSteps::drawingKeysApply(bool leftHeld) const {
     return interactionState != 0 && (mouse.left != 0) == leftHeld && actionMode == ModeAssembly &&
            iassemblyAction() == ActionDraw;
 }
 
-void GLView::escapeKey() {
+void GestureSteps::escapeKey() {
     if (!keys.pressed(Keyboard::KeyEscape) || interactionState == 0) return;
     if (actionMode == ModeSculpt) {
         if (!escapable(sculptAction)) return;
@@ -184,7 +185,7 @@ void GLView::escapeKey() {
     if (mouse.left) actionMode = ModeIdle;
 }
 
-void GLView::dropCopyRecord() {
+void GestureSteps::dropCopyRecord() {
     if (historyIndex >= 0 && std::size_t(historyIndex) < undoHistory.size()) {
         undoHistory[std::size_t(historyIndex)]->apply();
         --historyIndex;
@@ -194,7 +195,7 @@ void GLView::dropCopyRecord() {
     if (historyIndex >= std::int32_t(undoHistory.size())) historyIndex = std::int32_t(undoHistory.size()) - 1;
 }
 
-void GLView::backspaceKey() {
+void GestureSteps::backspaceKey() {
     if (!Keyboard::eventBackspace || !drawingKeysApply(false)) return;
     const std::size_t points = assemblor.stamps.size() + assemblor.strokeStamps();
     if (points < 2) {
@@ -213,7 +214,7 @@ void GLView::backspaceKey() {
     interactionState = std::uint8_t(assemblor.stamps.size());
 }
 
-void GLView::segmentKind() {
+void GestureSteps::segmentKind() {
     if (!modifierChanged() || !drawingKeysApply(true) || assemblor.strokes.empty()) return;
     std::vector<ABrush>& last = assemblor.strokes.back().stamps;
     if (last.empty() || last.back().kind == 0) return;
@@ -226,7 +227,7 @@ void GLView::segmentKind() {
     updateDrawing();
 }
 
-void GLView::returnKey() {
+void GestureSteps::returnKey() {
     if (!keys.held(Keyboard::KeyReturn) || !drawingKeysApply(false)) return;
     // A drawing that gives no sound element ends without adding anything,
     // and the status bar says why.
@@ -280,7 +281,7 @@ bool GLView::closeProfileOntoAxis() {
     return c->status == 0;
 }
 
-void GLView::placeDrawing(Element& e) {
+void GestureSteps::placeDrawing(Element& e) {
     const float s = e.size();
     // A quarter turn about x: the object's frame stands up on an object and
     // lies down on the screen plane. The element turns back by the opposite
@@ -313,7 +314,7 @@ void GLView::placeDrawing(Element& e) {
                              linkedMode != 0));
 }
 
-void GLView::assemblyKeys() {
+void GestureSteps::assemblyKeys() {
     Tool::ShowHandles = showHandles;
     if (!keys.held(digit(1)) && actionMode == ModeSculpt) setActionMode(ModeAssembly);
     if (const DigitRow* row = findRow(AnyTimeSwaps, selectedAssemblyAction)) {
@@ -325,7 +326,7 @@ void GLView::assemblyKeys() {
     if (assemblyAction == ActionInsert && activeTool && activeTool->isBiTool()) assemblyAction = ActionPlace;
 }
 
-void GLView::idleAssemblyKeys() {
+void GestureSteps::idleAssemblyKeys() {
     const int n = firstHeldDigit(6);
     if (selectedAssemblyAction == ActionDraw) {
         drawDigit(n);
@@ -337,7 +338,7 @@ void GLView::idleAssemblyKeys() {
     if (swap != Unchanged) assemblyAction = swap;
 }
 
-void GLView::drawDigit(int n) {
+void GestureSteps::drawDigit(int n) {
     switch (n) {
         case 0:
             assemblyAction = ActionDraw;
@@ -369,7 +370,7 @@ void GLView::drawDigit(int n) {
     }
 }
 
-void GLView::sculptKeys() {
+void GestureSteps::sculptKeys() {
     Tool::ShowHandles = 0;
     const bool control = keys.held(Keyboard::KeyControl);
     const Sculptor::TAction selected = selectedSculptAction;
@@ -397,13 +398,13 @@ void GLView::sculptKeys() {
     }
 }
 
-bool GLView::pickedSweptElement() const {
+bool GestureSteps::pickedSweptElement() const {
     if (pickBrush.layers == 0 || !pickBrush.pickedTool || !pickBrush.pickedTool->element) return false;
     const Element& e = *pickBrush.pickedTool->element;
     return e.isType(Element::TType::Revoluton) || e.isType(Element::TType::Tube);
 }
 
-void GLView::sculptDigits() {
+void GestureSteps::sculptDigits() {
     using S = Sculptor;
     const S::TAction selected = selectedSculptAction;
     if (keys.held(digit(1))) {

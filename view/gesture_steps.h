@@ -1,19 +1,144 @@
-// Member declarations of qel::GLView: the private steps of the input state
-// machine behind setState, mouseDown, mouseMove and mouseUp: the keys and
-// what they finish (glview_state.cpp, glview_drawing.cpp,
-// glview_commands.cpp), the button press (glview_press.cpp), the drag
-// (glview_drag.cpp), the release (glview_release.cpp) and the release steps
-// of the assembly actions (glview_release_place.cpp,
-// glview_release_change.cpp). The body of class GLView in view/glview.h
-// includes it once, in a private part; it is not a header to include
-// anywhere else.
+#pragma once
+// qel::GestureSteps, the steps of the view's input state machine behind
+// GLView::setState, mouseDown, mouseMove, mouseUp and releaseAssembly, which
+// forward to the view's one GestureSteps: the keys and what they finish
+// (glview_state.cpp, glview_drawing.cpp), the button press
+// (glview_press.cpp), the drag (glview_drag.cpp), the release
+// (glview_release.cpp) and the release steps of the assembly actions
+// (glview_release_place.cpp, glview_release_change.cpp).
+//
+// The steps reach the view only through what is declared here: the view's
+// interaction fields they read and write, bound by reference when the view
+// is built, and the view's operations they call, each forwarded to the view
+// (gesture_steps.cpp).
 
-// The declarations keep the indentation of the class body they are part of.
-// clang-format off
+#include <QString>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/mat.h"
+#include "core/vec.h"
+#include "gl/pbr.h"
+#include "scene/abrush.h"
+#include "scene/sculptor.h"
+#include "view/view_modes.h"
+
+namespace qel {
+
+class Act;
+class Asker;
+class Assemblor;
+class Element;
+class GLView;
+class MaterialEditing;
+class Mesh;
+class Scene;
+class Tool;
+
+class GestureSteps : public ViewModes {
+public:
+    explicit GestureSteps(GLView& view);
+    GestureSteps(const GestureSteps&) = delete;
+    GestureSteps& operator=(const GestureSteps&) = delete;
+
+    // The entry points of the view (GLView::setState, mouseDown, mouseMove,
+    // mouseUp, releaseAssembly), described there.
+    void setState();
+    void mouseDown();
+    void mouseMove();
+    void mouseUp();
+    void releaseAssembly(TAssemblyAction action);
+
+private:
+    GLView& view_;  // reached by the forwarding operations alone
+    // The status bar has said once that a sculpt stroke empties the history.
+    bool historyEmptiedTold = false;
+
+    // ---- The view's fields the steps read and write (GLView) ----
+    Scene*& scene;
+    std::vector<Act*>& undoHistory;
+    std::int32_t& historyIndex;
+    Asker*& asker;
+    std::int32_t& viewPreset;
+    std::uint8_t& showHandles;
+    bool& menuAwaitsPick;
+    std::uint8_t& interactionState;
+    TActionMode& selectedActionMode;
+    TActionMode& actionMode;
+    TAssemblyAction& selectedAssemblyAction;
+    TAssemblyAction& assemblyAction;
+    Sculptor::TAction& selectedSculptAction;
+    Sculptor::TAction& sculptAction;
+    Sculptor::TSelect& selectedSculptSelect;
+    Sculptor::TSelect& sculptSelect;
+    Sculptor::TProperty& selectedSculptProperty;
+    Sculptor::TProperty& sculptProperty;
+    TToolCreation& toolCreation;
+    TTransformerType& transformerType;
+    std::uint8_t& linkedMode;
+    std::vector<std::int32_t>& arrayCounts;
+    std::vector<Tool*>& auxiliaryTools;
+    std::int32_t& solidShape;
+    Tool*& activeTool;
+    Tool*& activeToolAux;
+    pbr& activeToolProperties;
+    ABrush::TSelection& brushProjection;
+    ABrush& pickBrush;
+    ABrush& targetBrush;
+    std::uint8_t& materialPending;
+    Tool*& materialTool;
+    Assemblor& assemblor;
+    std::int32_t& ikLevel;
+    std::vector<Tool*>& dragTools;
+    std::vector<mat4>& dragMatrices;
+    std::uint32_t& brushMaterialMask;
+    std::vector<ABrush>& stamps;
+    std::vector<Sculptor*>& sculptors;
+    Tool*& copySource;
+    std::uint8_t& closedDrawing;
+    std::uint8_t& axisSection;
+    std::vector<mat4>& placements;
+    mat4& drawingPlane;
+    mat4& drawingFrame;
+    float& brushSize;
+    pbr& brushMaterial;
+    std::array<std::int32_t, 2>& cursorPixel;
+    std::array<std::int32_t, 2>& dragDistance;
+    std::uint8_t& cornerPending;
+    mat4& copyFrame;
+
+    // ---- The view's operations the steps call (forwarded to GLView) ----
+    void resetState(bool reloadTool);
+    void setActionMode(TActionMode m);
+    void setSculptAction(Sculptor::TAction a);
+    void setSculptSelect(Sculptor::TSelect s);
+    void setSculptProperty(Sculptor::TProperty p);
+    Tool* setActiveTool(TToolCreation value, bool applyMaterial);
+    TAssemblyAction iassemblyAction() const;
+    bool linked() const;
+    bool onAllInstances() const;
+    std::int32_t hierarchy(bool toParent) const;
+    bool inside() const;
+    vec3 ScreenNormal() const;
+    void rotate(float x, float y, float z);
+    void translate(float x, float y, float z);
+    ABrush selection(ABrush::TSelection mode, ABrush* previous);
+    bool select();
+    bool pick(Tool* tool, unsigned char scope);
+    void quickSave();
+    void openMaterialDialog(MaterialEditing& dialogs, pbr* target, const QString& title);
+    void updateDrawing();
+    bool closeProfileOntoAxis();
+    void pushAct(Act* record);
+    void clearHistory();
+    // The view's signals.
+    void notice(const QString& text);
+    void openMenu();
+
+    // ---- The steps ----
     // ---- The key half of the input state machine (glview_state.cpp) ----
-    // The selected assembly and sculpt actions, scope and property become the
-    // effective ones again.
-    void restoreSelectedActions();
     // A drawing is under way in assembly mode with the left button held
     // (leftHeld) or up.
     bool drawingKeysApply(bool leftHeld) const;
@@ -45,10 +170,6 @@
     void drawDigit(int n);
     void sculptKeys();
     void sculptDigits();
-    // Pick's second end: a copy of the picked end's partner (scope 1: without
-    // its children) linked to the tool under creation, hung under the tools
-    // root and kept in activeToolAux. Nothing without a partner.
-    void pickPartner(Tool* partner, unsigned char scope);
     // The pick record holds a point on a tube or a revoluton.
     bool pickedSweptElement() const;
     // ---- The button press (glview_press.cpp) ----
@@ -149,4 +270,6 @@
     void releaseAlign();
     // MatchPivot, or with withObject MatchObjectPivot.
     void releaseMatchPivot(bool withObject);
-// clang-format on
+};
+
+}  // namespace qel
