@@ -119,7 +119,7 @@ TEST(MeshPlaneSculpted, RandomCutsNearTheCentreOfSculptedMeshesStaySound) {
         vec3 centre(0, 0, 0);
         for (int v = 0; v < base->vertexCount(); ++v) centre += base->vertices[v].position;
         centre = centre * (1.0f / float(base->vertexCount()));
-        const int rounds = tltest::sanitizedRounds(name == names[0] ? 300 : 60);
+        const int rounds = tltest::sanitizedRounds(name == names[0] ? 150 : 40);
         for (int i = 0; i < rounds && broken < 3; ++i) {
             const vec3 point = centre + vec3(unit(rng) - 0.5f, unit(rng) - 0.5f, unit(rng) - 0.5f) * 0.2f;
             const vec3 normal = normalize(vec3(unit(rng) - 0.5f, unit(rng) - 0.5f, unit(rng) - 0.5f));
