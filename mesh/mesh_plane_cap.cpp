@@ -478,6 +478,45 @@ void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
     }
 }
 
+void PlaneCut::planeEraseFlaps(Mesh& mesh, PlaneHoles& holes, const vec3& normal) {
+    const dvec3 up(normal);
+    auto placed = [&](int v) { return holes.isPlaced(holes.rootOf(v)); };
+    auto isFlap = [&](int f) {
+        if (!mesh.activeFace(f)) return false;
+        const MeshFace& F = mesh.faces[std::size_t(f)];
+        bool open = false;
+        for (int k = 0; k < 3; ++k) {
+            if (!placed(F.v[k])) return false;
+            open = open || !mesh.activeFace(F.f[k]);
+        }
+        return open && dot(unitNormal(at(mesh, F.v[0]), at(mesh, F.v[1]), at(mesh, F.v[2])), up) < 0;
+    };
+    std::vector<int> queue;
+    for (int f = 0; f < mesh.faceCount(); ++f)
+        if (isFlap(f)) queue.push_back(f);
+    std::vector<std::pair<int, int>> copies;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        const int f = queue[i];
+        if (!isFlap(f)) continue;
+        const MeshFace F = mesh.faces[std::size_t(f)];
+        copies.clear();
+        mesh.faceErase(f, &copies);
+        for (const auto& c : copies) {
+            const std::size_t n = std::size_t(c.first) + 1;
+            if (holes.root.size() < n) {
+                for (std::size_t v = holes.root.size(); v < n; ++v) holes.root.push_back(int(v));
+                holes.placed.resize(n, 0);
+                holes.stackAt.resize(n, -1);
+            }
+            const int r = holes.rootOf(c.second);
+            holes.root[std::size_t(c.first)] = r;
+            holes.placed[std::size_t(c.first)] = holes.placed[std::size_t(r)];
+        }
+        for (const int g : F.f)
+            if (isFlap(g)) queue.push_back(g);
+    }
+}
+
 void PlaneCut::planeDropUnusedVertices(Mesh& mesh) {
     std::vector<char> used(mesh.vertices.size(), 0);
     for (int f = 0; f < mesh.faceCount(); ++f)
@@ -498,6 +537,7 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
     PlaneCut::PlaneHoles holes;
     PlaneCut::planeClip(*this, point, normal, &holes);
     PlaneCut::planeEraseFlatParts(*this, holes);
+    PlaneCut::planeEraseFlaps(*this, holes, normal);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border

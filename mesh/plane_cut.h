@@ -74,6 +74,12 @@ public:
     // on the plane: it has no volume left, and a cap over its hole would
     // cover it face to face.
     static void planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes);
+    // Erases every face on the plane (all its corners placed) that faces
+    // against the normal and borders a hole the clip opened (an open edge
+    // between two placed vertices), and those that then border it: the kept
+    // surface folded flat onto the plane there, which a cap over the hole
+    // would cover face to face. The cap covers their place instead.
+    static void planeEraseFlaps(Mesh& mesh, PlaneHoles& holes, const vec3& normal);
     // Drops every active vertex that no active face uses (a load would drop
     // it, and a save, load and save would differ).
     static void planeDropUnusedVertices(Mesh& mesh);
