@@ -228,10 +228,10 @@ bool capTwins(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, cons
 }
 
 // Every edge inside the cap whose ends are both loop vertices joins two
-// vertices that no edge of the mesh joins, or an edge of a cap face with a
-// twin (which goes with its twin, the edge then run by the faces beyond
-// them, or by none); loop vertex 0 also stands for `merged` (-1: none), merged into it
-// with the cap.
+// vertices that no edge of the mesh joins, or is an edge of a cap face with
+// a twin (which goes with its twin, the edge then run by the faces beyond
+// them, or by none). Loop vertex 0 also stands for `merged` (-1: none),
+// merged into it with the cap.
 bool capDiagonalsFree(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, const std::vector<int>& twin,
                       int merged) {
     const int L = int(loop.size());
