@@ -175,6 +175,122 @@ bool capJoins(const Mesh& cap, const std::vector<int>& border, std::vector<CapJo
     return int(joins.size()) == L;
 }
 
+// The vertices a and b are joined by an edge (found in the ring of either).
+bool edgeJoins(const Mesh& m, int a, int b) {
+    int f = -1, k = -1;
+    return m.findEdge(a, b, f, k) || m.findEdge(b, a, f, k);
+}
+
+// The active mesh face whose corners are a, b and c, found at the edge
+// a-b; -1 when there is none.
+int faceWith(const Mesh& m, int a, int b, int c) {
+    int f = -1, k = -1;
+    if (!m.findEdge(a, b, f, k) && !m.findEdge(b, a, f, k)) return -1;
+    for (const int g : {f, m.faces[std::size_t(f)].f[k]}) {
+        if (!m.activeFace(g)) continue;
+        const MeshFace& G = m.faces[std::size_t(g)];
+        if (G.corner(a) >= 0 && G.corner(b) >= 0 && G.corner(c) >= 0) return g;
+    }
+    return -1;
+}
+
+// Cap faces that lie on a face of the mesh: all three corners are loop
+// vertices (cap vertex i < L is loop vertex i) and a mesh face holds the
+// same three, turned the other way (it lies in the plane, facing the kept
+// side). Such a pair encloses nothing: both go, and the faces beyond them
+// are joined. twin[cf] is the mesh face of cap face cf, -1 for none. False
+// when a pair cannot go so: the faces turned the same way, or a loop edge
+// of the cap face joined to another face.
+bool capTwins(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, const std::vector<CapJoin>& joins,
+              bool flip, std::vector<int>& twin) {
+    const int L = int(loop.size());
+    twin.assign(std::size_t(cap.faceCount()), -1);
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const MeshFace& C = cap.faces[cf];
+        if (!C.isActive() || C.v[0] >= L || C.v[1] >= L || C.v[2] >= L) continue;
+        const int x = loop[std::size_t(C.v[0])], y = loop[std::size_t(C.v[1])], z = loop[std::size_t(C.v[2])];
+        const int g = faceWith(m, x, y, z);
+        if (g < 0) continue;
+        // Written as (x, y, z), or turned over as (z, y, x); the mesh face
+        // runs the edge x-y the other way.
+        const MeshFace& G = m.faces[std::size_t(g)];
+        const int from = flip ? x : y, to = flip ? y : x;
+        if (G.v[nextK(G.corner(from))] != to) return false;
+        twin[std::size_t(cf)] = g;
+    }
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const int g = twin[std::size_t(cf)];
+        if (g < 0) continue;
+        for (const CapJoin& j : joins)
+            if (j.capFace == cf && j.meshFace != g) return false;
+    }
+    return true;
+}
+
+// Every edge inside the cap whose ends are both loop vertices joins two
+// vertices that no edge of the mesh joins, or is an edge of a cap face with
+// a twin (which goes with its twin, the edge then run by the faces beyond
+// them, or by none). Loop vertex 0 also stands for `merged` (-1: none),
+// merged into it with the cap.
+bool capDiagonalsFree(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, const std::vector<int>& twin,
+                      int merged) {
+    const int L = int(loop.size());
+    for (int cf = 0; cf < cap.faceCount(); ++cf) {
+        const MeshFace& C = cap.faces[cf];
+        if (!C.isActive()) continue;
+        for (int e = 0; e < 3; ++e) {
+            const int a = C.v[nextK(e)], b = C.v[prevK(e)];
+            if (!cap.activeFace(C.f[e]) || a >= L || b >= L || a > b) continue;
+            const int x = loop[std::size_t(a)], y = loop[std::size_t(b)];
+            const bool joined = edgeJoins(m, x, y);
+            if ((joined || (a == 0 && merged >= 0 && edgeJoins(m, merged, y))) &&
+                (merged >= 0 || !joined || (twin[std::size_t(cf)] < 0 && twin[std::size_t(C.f[e])] < 0)))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The face f's edge between the vertices a and b is linked to `to` and
+// marked sharp.
+void linkAcross(Mesh& m, int f, int a, int b, int to) {
+    MeshFace& F = m.faces[std::size_t(f)];
+    const int k = 3 - F.corner(a) - F.corner(b);
+    F.f[k] = to;
+    F.setSharp(k, true);
+}
+
+// Removes each cap face with its twin (the same three vertices, turned the
+// other way; pairs[i] = (cap face, mesh face)), one pair after another:
+// across each edge the faces beyond the two, as linked at the time, are
+// linked to each other, so that a run of pairs goes as a whole. A vertex
+// left without a face leaves the mesh.
+void removeTwins(Mesh& m, const std::vector<std::pair<int, int>>& pairs) {
+    std::vector<int> touched, corners;
+    for (const auto& [c, g] : pairs) {
+        const MeshFace C = m.faces[std::size_t(c)], G = m.faces[std::size_t(g)];
+        for (int e = 0; e < 3; ++e) {
+            const int a = C.v[nextK(e)], b = C.v[prevK(e)], A = C.f[e];
+            corners.push_back(C.v[e]);
+            if (A == g) continue;
+            const int B = G.f[3 - G.corner(a) - G.corner(b)];
+            if (A >= 0) linkAcross(m, A, a, b, B);
+            if (B >= 0) linkAcross(m, B, a, b, A);
+            touched.push_back(A);
+            touched.push_back(B);
+        }
+        for (const int f : {c, g}) m.faces[std::size_t(f)].flags &= std::uint8_t(~MeshFace::ActiveBit);
+        m.needsCompaction = 1;
+    }
+    for (const int u : corners) {
+        MeshVertex& r = m.vertices[std::size_t(u)];
+        r.face = -1;
+        for (const int f : touched)
+            if (m.activeFace(f) && m.faces[std::size_t(f)].corner(u) >= 0) r.face = f;
+        if (r.face < 0) r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
+    }
+}
+
 // The outline triangulated by clipping ears, each triangle in the
 // outline's winding, in a flat mesh whose vertex i is outline point i.
 // Status 1 (nothing built) for an outline of no area, of two points at one
@@ -362,12 +478,66 @@ void PlaneCut::planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes) {
     }
 }
 
+void PlaneCut::planeEraseFlaps(Mesh& mesh, PlaneHoles& holes, const vec3& normal) {
+    const dvec3 up(normal);
+    auto placed = [&](int v) { return holes.isPlaced(holes.rootOf(v)); };
+    auto isFlap = [&](int f) {
+        if (!mesh.activeFace(f)) return false;
+        const MeshFace& F = mesh.faces[std::size_t(f)];
+        bool open = false;
+        for (int k = 0; k < 3; ++k) {
+            if (!placed(F.v[k])) return false;
+            open = open || !mesh.activeFace(F.f[k]);
+        }
+        return open && dot(unitNormal(at(mesh, F.v[0]), at(mesh, F.v[1]), at(mesh, F.v[2])), up) < 0;
+    };
+    std::vector<int> queue;
+    for (int f = 0; f < mesh.faceCount(); ++f)
+        if (isFlap(f)) queue.push_back(f);
+    std::vector<std::pair<int, int>> copies;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        const int f = queue[i];
+        if (!isFlap(f)) continue;
+        const MeshFace F = mesh.faces[std::size_t(f)];
+        copies.clear();
+        mesh.faceErase(f, &copies);
+        for (const auto& c : copies) {
+            const std::size_t n = std::size_t(c.first) + 1;
+            if (holes.root.size() < n) {
+                for (std::size_t v = holes.root.size(); v < n; ++v) holes.root.push_back(int(v));
+                holes.placed.resize(n, 0);
+                holes.stackAt.resize(n, -1);
+            }
+            const int r = holes.rootOf(c.second);
+            holes.root[std::size_t(c.first)] = r;
+            holes.placed[std::size_t(c.first)] = holes.placed[std::size_t(r)];
+        }
+        for (const int g : F.f)
+            if (isFlap(g)) queue.push_back(g);
+    }
+}
+
+void PlaneCut::planeDropUnusedVertices(Mesh& mesh) {
+    std::vector<char> used(mesh.vertices.size(), 0);
+    for (int f = 0; f < mesh.faceCount(); ++f)
+        if (mesh.faces[f].isActive())
+            for (const int v : mesh.faces[f].v) used[std::size_t(v)] = 1;
+    for (int v = 0; v < mesh.vertexCount(); ++v) {
+        MeshVertex& r = mesh.vertices[v];
+        if (used[std::size_t(v)] || !r.isActive()) continue;
+        r.flags = std::uint8_t(r.flags & ~MeshVertex::ActiveBit);
+        r.face = -1;
+        mesh.needsCompaction = 1;
+    }
+}
+
 void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) {
     topologyEdited();
     const int firstMade = vertexCount();
     PlaneCut::PlaneHoles holes;
     PlaneCut::planeClip(*this, point, normal, &holes);
     PlaneCut::planeEraseFlatParts(*this, holes);
+    PlaneCut::planeEraseFlaps(*this, holes, normal);
     calculateNormals(2);
     // Every border the erase opened: walks start at the open edges that
     // leave a cut vertex or a vertex on the plane that became a border
@@ -404,6 +574,7 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
                 removed += removeSliver(*this, f);
         }
     }
+    PlaneCut::planeDropUnusedVertices(*this);
     removeInactive(false);
     // A merged vertex whose loops were not both capped has two fans: each
     // gets its own copy again.
@@ -415,10 +586,12 @@ void Mesh::subPlane(const vec3& point, const vec3& normal, const pbr& material) 
 
 bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,
                              const pbr& material) {
-    // Each return to a vertex already on the stack (itself, or a copy of
-    // the same vertex) closes the loop from there; the rest closes at the
-    // chain's end. The erase gave the second fan at such a vertex a copy:
-    // the copy is merged back, so that the caps join the fans into one.
+    // Each return to a vertex already on the stack closes the loop from
+    // there, capped or not. A return to another vertex of the same identity
+    // (a copy the erase made, or a cut vertex at the same point) closes it
+    // only when its cap merges that vertex into the loop's first, so that
+    // the caps join the fans into one; else the walk goes on past it, and
+    // the vertices stay apart.
     std::vector<int> stack, loop;
     bool merged = false;
     for (const int e : chain) {
@@ -427,14 +600,13 @@ bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHol
         if (seen >= 0) {
             const std::size_t from = std::size_t(seen);
             loop.assign(stack.begin() + std::ptrdiff_t(from), stack.end());
-            stack.resize(from);
-            for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(mesh, x)))] = -1;
             const int s = edgeStart(mesh, loop.front());
-            if (v != s) {
-                mergeFan(mesh, loop.back(), s);
-                merged = true;
+            const bool capped = planeCapLoop(mesh, loop, holes, normal, material, v);
+            if (capped || v == s) {
+                stack.resize(from);
+                for (const int x : loop) holes.stackAt[std::size_t(holes.rootOf(edgeStart(mesh, x)))] = -1;
+                merged = merged || v != s;
             }
-            planeCapLoop(mesh, loop, holes, normal, material);
         }
         if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = std::ptrdiff_t(stack.size());
         stack.push_back(e);
@@ -443,13 +615,14 @@ bool PlaneCut::planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHol
         const int r = holes.rootOf(edgeStart(mesh, x));
         if (std::size_t(r) < holes.stackAt.size()) holes.stackAt[std::size_t(r)] = -1;
     }
-    planeCapLoop(mesh, stack, holes, normal, material);
+    if (!stack.empty()) planeCapLoop(mesh, stack, holes, normal, material, edgeEnd(mesh, stack.back()));
     return merged;
 }
 
 bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
-                            const pbr& material) {
-    // Open edge i runs from loop vertex i to loop vertex i + 1.
+                            const pbr& material, int closing) {
+    // Open edge i runs from loop vertex i to loop vertex i + 1; the last
+    // one ends at closing, which stands for loop vertex 0.
     const int L = int(border.size());
     if (L < 2) return false;
     std::vector<int> loop(border.size());
@@ -458,9 +631,20 @@ bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const Pl
     // leaves the plane: it is not a hole of the clip.
     for (const int u : loop)
         if (!holes.isPlaced(holes.rootOf(u))) return false;
+    // The fans of the two vertices become one fan of the first: they must
+    // share no face and no neighbour but the one a loop of two edges runs
+    // to, whose two edges are then joined.
+    const bool merge = closing != loop[0];
+    if (merge &&
+        (holes.rootOf(closing) != holes.rootOf(loop[0]) ||
+         !mergeKeepsFans(mesh, loop[0], border.front() / 3, closing, border.back() / 3, L == 2 ? loop[1] : -1)))
+        return false;
     // Two edges to and fro between two points enclose nothing: they are
     // joined to each other.
-    if (L == 2) return joinOpenEdgePair(mesh, border[0], border[1]);
+    if (L == 2) {
+        if (merge) mergeFan(mesh, border.back(), loop[0]);
+        return joinOpenEdgePair(mesh, border[0], border[1]);
+    }
 
     // The frame maps the plane onto z = 0 with the loop's first vertex at
     // the origin.
@@ -489,8 +673,15 @@ bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const Pl
     // Turning edges inside the cap renumbers none of its open edges' faces
     // but may move them: the joins are found again.
     if (turnCapSlivers(cap, at) && !capJoins(cap, border, joins, direction)) return false;
-
+    // An edge inside the cap between two loop vertices that an edge of the
+    // mesh joins already would be run by four faces, unless the cap face
+    // on it lies on a mesh face and goes with it.
     const bool flip = direction < 0;
+    std::vector<int> twin;
+    if (!capTwins(mesh, cap, loop, joins, flip, twin) || !capDiagonalsFree(mesh, cap, loop, twin, merge ? closing : -1))
+        return false;
+    if (merge) mergeFan(mesh, border.back(), loop[0]);
+
     const double len = std::sqrt(double(dot(normal, normal)));
     const vec3 n = normal * float((flip ? -1.0 : 1.0) / len);
     std::vector<int> capFace(cap.faceCount(), -1);
@@ -528,7 +719,12 @@ bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const Pl
         mesh.faces[j.meshFace].f[j.meshEdge] = g;
         mesh.faces[j.meshFace].setSharp(j.meshEdge, true);
     }
+    std::vector<std::pair<int, int>> pairs;
+    for (int cf = 0; cf < cap.faceCount(); ++cf)
+        if (twin[std::size_t(cf)] >= 0) pairs.emplace_back(capFace[cf], twin[std::size_t(cf)]);
+    removeTwins(mesh, pairs);
     for (const int u : loop) {
+        if (!mesh.vertices[u].isActive()) continue;
         mesh.vertices[u].flags = std::uint8_t(mesh.vertices[u].flags | MeshVertex::SharpBit);
         mesh.vertexUpdate(u);
     }

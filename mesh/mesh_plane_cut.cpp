@@ -497,6 +497,7 @@ void PlaneCut::planeClip(Mesh& mesh, const vec3& point, const vec3& normal, Plan
 void Mesh::clipPlane(const vec3& point, const vec3& normal) {
     topologyEdited();
     PlaneCut::planeClip(*this, point, normal, nullptr);
+    PlaneCut::planeDropUnusedVertices(*this);
     removeInactive(false);
     calculateNormals(2);
 }

@@ -74,16 +74,29 @@ public:
     // on the plane: it has no volume left, and a cap over its hole would
     // cover it face to face.
     static void planeEraseFlatParts(Mesh& mesh, const PlaneHoles& holes);
+    // Erases every face on the plane (all its corners placed) that faces
+    // against the normal and borders a hole the clip opened (an open edge
+    // between two placed vertices), and those that then border it: the kept
+    // surface folded flat onto the plane there, which a cap over the hole
+    // would cover face to face. The cap covers their place instead.
+    static void planeEraseFlaps(Mesh& mesh, PlaneHoles& holes, const vec3& normal);
+    // Drops every active vertex that no active face uses (a load would drop
+    // it, and a save, load and save would differ).
+    static void planeDropUnusedVertices(Mesh& mesh);
     // Caps the closed chain of open edges (each named 3 face + edge, each
     // ending where the next starts), split into simple loops where it comes
-    // back to a vertex or a copy of it; true when it merged a vertex copy
-    // into another.
+    // back to a vertex, or to a vertex of the same identity whose merge the
+    // loop's cap allows; true when it merged a vertex into another.
     static bool planeCapChain(Mesh& mesh, const std::vector<int>& chain, PlaneHoles& holes, const vec3& normal,
                               const pbr& material);
     // Closes a simple loop of such edges with a flat cap; false (nothing
     // changed) when the loop leaves the plane or the cap cannot be joined.
+    // closing is the vertex the last edge ends at: the loop's first vertex,
+    // or a vertex of the same identity at its point, which is merged into
+    // the first with the cap, and only where the merge and the cap keep
+    // every edge between two faces running it both ways.
     static bool planeCapLoop(Mesh& mesh, const std::vector<int>& border, const PlaneHoles& holes, const vec3& normal,
-                             const pbr& material);
+                             const pbr& material, int closing);
 };
 
 }  // namespace qel

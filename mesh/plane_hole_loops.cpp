@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "mesh/mesh.h"
 
@@ -38,6 +39,51 @@ void rootCoincidentCutVertices(const Mesh& mesh, const std::vector<int>& made, s
             if (!joined) root[std::size_t(border[j])] = rootOf(border[i]);
         }
     }
+}
+
+namespace {
+
+// The faces of u's fan that holds face f, walked both ways round u across
+// active links, and the vertices they join u to; both sorted, no repeats.
+void fanAround(const Mesh& m, int u, int f, std::vector<int>& fan, std::vector<int>& ring) {
+    fan.clear();
+    ring.clear();
+    for (int way = 0; way < 2; ++way) {
+        int g = f;
+        for (std::size_t step = 0; step <= m.faces.size(); ++step) {
+            const MeshFace& G = m.faces[std::size_t(g)];
+            const int c = G.corner(u);
+            if (c < 0) break;
+            fan.push_back(g);
+            ring.push_back(G.v[nextK(c)]);
+            ring.push_back(G.v[prevK(c)]);
+            const int h = G.f[way == 0 ? prevK(c) : nextK(c)];
+            if (!m.activeFace(h) || h == f) break;
+            g = h;
+        }
+    }
+    for (std::vector<int>* list : {&fan, &ring}) {
+        std::sort(list->begin(), list->end());
+        list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
+}
+
+}  // namespace
+
+bool mergeKeepsFans(const Mesh& mesh, int into, int intoFace, int from, int fromFace, int shared) {
+    if (into == from || !mesh.activeFace(intoFace) || !mesh.activeFace(fromFace)) return false;
+    std::vector<int> fanInto, ringInto, fanFrom, ringFrom, common;
+    fanAround(mesh, into, intoFace, fanInto, ringInto);
+    fanAround(mesh, from, fromFace, fanFrom, ringFrom);
+    if (fanInto.empty() || fanFrom.empty()) return false;
+    std::set_intersection(fanInto.begin(), fanInto.end(), fanFrom.begin(), fanFrom.end(), std::back_inserter(common));
+    if (!common.empty()) return false;
+    if (std::binary_search(ringInto.begin(), ringInto.end(), from) ||
+        std::binary_search(ringFrom.begin(), ringFrom.end(), into))
+        return false;
+    std::set_intersection(ringInto.begin(), ringInto.end(), ringFrom.begin(), ringFrom.end(),
+                          std::back_inserter(common));
+    return common.empty() || (common.size() == 1 && common[0] == shared);
 }
 
 bool joinOpenEdgePair(Mesh& mesh, int h0, int h1) {

@@ -22,6 +22,13 @@ class Mesh;
 // each vertex's identity, indexed by vertex).
 void rootCoincidentCutVertices(const Mesh& mesh, const std::vector<int>& cut, std::vector<int>& root);
 
+// Whether the vertex `from` may be merged into `into` (two vertices at one
+// point): their fans round the given faces (each the fan holding that face)
+// share no face, and no vertex neighbours both but `shared` (-1: none).
+// Merged otherwise, a face would name one vertex twice or an edge would be
+// run by more than two faces.
+bool mergeKeepsFans(const Mesh& mesh, int into, int intoFace, int from, int fromFace, int shared);
+
 // Joins the open edges h0 and h1 (each named 3 face + edge) when they run
 // between the same two vertices in opposite directions: each face is
 // linked to the other across them, the edge marked sharp on both, and its

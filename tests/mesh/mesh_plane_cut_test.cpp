@@ -17,6 +17,7 @@
 #include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_kept_util.h"
 #include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 #include "support/sanitizer.h"
@@ -621,6 +622,7 @@ TEST(MeshPlaneSubtract, SubtractionsThatLeftSliversOrAnOpenLoopKeepUnitNormalsAn
             m->subPlane(runs[r].planes[i].first, runs[r].planes[i].second, paint);
             SCOPED_TRACE("run " + std::to_string(r) + ", subtraction " + std::to_string(i + 1));
             ASSERT_EQ(checkMeshInvariants(*m), "");
+            EXPECT_EQ(meshtest::reloadProblem(*m), "");
             EXPECT_TRUE(meshtest::isClosed(*m));
             EXPECT_EQ(nonUnitNormal(*m), "");
             EXPECT_EQ(flatFaces(*m), 0);

@@ -357,6 +357,25 @@ double area(const Mesh& m) {
     return sum;
 }
 
+TEST(MeshSphereCut, AnArcThatWouldLeaveItsFaceIsCutAlongTheChord) {
+    // A sphere of no radius on a point of an edge of a flat grid: the edge
+    // is split there, and the crossing points round the new vertex lie a
+    // rounding error from it (one computed from the far end of its edge).
+    // The circle through them turns by 353 degrees round the point outside
+    // the face: cut along it, the face's fans fold over and cover more than
+    // the grid. The face is cut along the chord instead.
+    const vec3 c(0x1.c8p-2f, -0x1.cp-5f, 0);
+    MeshPtr m(grid(4));
+    m->cutSphere(c, c);
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    EXPECT_NEAR(area(*m), 4.0, 1e-12);
+    for (int f = 0; f < m->faceCount(); ++f) {
+        const MeshFace& F = m->faces[f];
+        const dvec3 a(m->vertices[F.v[0]].position), b(m->vertices[F.v[1]].position), d(m->vertices[F.v[2]].position);
+        EXPECT_GE(cross(b - a, d - a).z, 0) << "face " << f << " is turned over";
+    }
+}
+
 // The sphere operations by number (0..7) with centre c through rim; the
 // scoped ones from the face.
 void sphereOp(Mesh& m, int op, const vec3& c, const vec3& rim, const vec3& normal, int face) {
