@@ -238,6 +238,12 @@ Bytes gifScreenOnly(int w, int h) {
     return gif;
 }
 
+Bytes animatedSpritesOf(const std::string& imagePath, int count) {
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) tops.push_back(objectOf(new AnimatedSprite(imagePath, false)));
+    return fileOf(tops);
+}
+
 Bytes spritesOf(const std::string& imagePath, int count) {
     std::vector<Tool*> tops;
     for (int i = 0; i < count; ++i) tops.push_back(objectOf(new Sprite(imagePath, false)));

@@ -77,6 +77,8 @@ Bytes gifScreenOnly(int w, int h);
 // `imagePath`, which should not exist while the file is made (nothing is
 // decoded then).
 Bytes spritesOf(const std::string& imagePath, int count);
+// The same with animated sprites.
+Bytes animatedSpritesOf(const std::string& imagePath, int count);
 
 // The cases kept in the scene reader's corpus, by name.
 std::vector<Case> keptCases();
