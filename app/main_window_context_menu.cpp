@@ -86,8 +86,7 @@ QString grouped(std::uint64_t n) { return QString::fromStdString(qel::groupedNum
 QString overLimitText(const QString& command, const qel::SweptElement& e, std::uint64_t vertices, bool would) {
     const QString name = e.isType(Type::Tube) ? "tube" : "revoluton";
     return command + " refused: the " + name + (would ? " would have " : " has ") + grouped(vertices) +
-           " surface vertices, more than the " + grouped(e.vbo.mostVertices) + " one surface may have; the " + name +
-           " is unchanged.";
+           " surface vertices, " + QString::fromStdString(e.overLimitReason()) + "; the " + name + " is unchanged.";
 }
 
 // The refusal of a conversion, with the reason when the program knows it.

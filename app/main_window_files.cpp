@@ -5,6 +5,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "app/save_name.h"
@@ -27,6 +29,10 @@ bool opensAsTool(const QString& path) {
     return suffix == "obj" || suffix == "png" || suffix == "jpg" || suffix == "gif";
 }
 
+bool isScene(const QString& path) { return QFileInfo(path).suffix().toLower() == "tl"; }
+
+std::size_t childCount(const qel::Root* root) { return root ? root->children.size() : 0; }
+
 }  // namespace
 
 void MainWindow::on_actionOpen_triggered() {
@@ -34,10 +40,19 @@ void MainWindow::on_actionOpen_triggered() {
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
         "(*.png *.jpg *.gif)");
+    // A scene file among them replaces the scene as New clears it: the same
+    // question first. Files that only add to the scene ask nothing.
+    if (std::any_of(paths.begin(), paths.end(), isScene) &&
+        !asker->yes(this, "Open", "This action clears the current scene! Proceed?"))
+        return;
     // A file that cannot be read is named in a warning and passed over; one
     // opened with parts left out is named in a warning too.
-    QStringList tools;
+    QStringList tools, objects;
     for (const QString& path : paths) {
+        // An object file adds an object to the scene, or (a file of a tool
+        // of the library, as Quick Save writes one) a tool to the library.
+        const std::size_t toolsBefore = childCount(view()->scene->toolsRoot);
+        const std::size_t objectsBefore = childCount(view()->scene->objectsRoot);
         if (!view()->load(path.toStdString())) {
             // An image refused for its size says so; any other refusal
             // gives the reader's or the system's reason.
@@ -48,20 +63,30 @@ void MainWindow::on_actionOpen_triggered() {
             continue;
         }
         if (!view()->loadWarning.empty()) asker->warn(this, "Open", QString::fromStdString(view()->loadWarning));
-        // A scene replaces the library with everything opened before it.
-        if (QFileInfo(path).suffix().toLower() == "tl") tools.clear();
-        if (opensAsTool(path)) tools << QFileInfo(path).fileName();
+        // A scene replaces the library and the objects with everything
+        // opened before it.
+        if (isScene(path)) {
+            tools.clear();
+            objects.clear();
+        } else if (opensAsTool(path) || childCount(view()->scene->toolsRoot) > toolsBefore) {
+            tools << QFileInfo(path).fileName();
+        } else if (childCount(view()->scene->objectsRoot) > objectsBefore) {
+            objects << QFileInfo(path).fileName();
+        }
     }
     // A file opened switches the view to Use Tool: the Create menu shows it.
     checkToolCreation();
-    // Nothing new shows in the view: the status bar says where it went.
-    if (!tools.isEmpty()) {
-        const qel::Root* library = view()->scene->toolsRoot;
-        showNotice(tools.join(", ") + (tools.size() == 1 ? " was" : " were") + " added to the tool library (Tools " +
-                   QString::number(library ? library->children.size() : 0) + "). To place " +
-                   (tools.size() == 1 ? "it" : tools.last()) +
-                   ", choose Use Tool (Assembly > Create) and drag in the view.");
-    }
+    // The status bar says where what was opened went: a tool of the library
+    // shows nothing in the view.
+    QStringList notices;
+    if (!objects.isEmpty())
+        notices << objects.join(", ") + (objects.size() == 1 ? " was" : " were") + " added to the scene.";
+    if (!tools.isEmpty())
+        notices << tools.join(", ") + (tools.size() == 1 ? " was" : " were") + " added to the tool library (Tools " +
+                       QString::number(childCount(view()->scene->toolsRoot)) + "). To place " +
+                       (tools.size() == 1 ? "it" : tools.last()) +
+                       ", choose Use Tool (Assembly > Create) and drag in the view.";
+    if (!notices.isEmpty()) showNotice(notices.join(" "));
     view()->redraw = 1;
 }
 

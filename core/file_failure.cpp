@@ -2,7 +2,12 @@
 
 #include "core/file_failure.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <QDir>
+#include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QString>
@@ -12,6 +17,11 @@ namespace qel {
 namespace {
 
 std::string shown(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
+
+// The errno of a check that the user may write at path, 0 when it passes.
+int writeAccessError(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0 ? 0 : errno;
+}
 
 }  // namespace
 
@@ -24,6 +34,18 @@ std::string deviceFailure(const QFileDevice& device) {
     return text.toStdString();
 }
 
+std::string writeRefusal(const std::string& what, int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return what + " may not be written (permission denied)";
+        case EROFS:
+            return what + " is on a read-only file system";
+        default:
+            return std::string();
+    }
+}
+
 std::string writeFailure(const std::string& path, const QFileDevice* device) {
     if (path.empty()) return "no file name was given";
     const QFileInfo file(QString::fromStdString(path));
@@ -31,8 +53,13 @@ std::string writeFailure(const std::string& path, const QFileDevice* device) {
     if (!folder.exists()) return "there is no folder " + shown(folder.absoluteFilePath());
     if (!folder.isDir()) return shown(folder.absoluteFilePath()) + " is not a folder";
     if (file.isDir()) return "it names a folder";
-    if (!folder.isWritable()) return "the folder " + shown(folder.absoluteFilePath()) + " is read-only";
-    if (file.exists() && !file.isWritable()) return "the file is read-only";
+    const std::string folderRefused = writeRefusal("the folder " + shown(folder.absoluteFilePath()),
+                                                   writeAccessError(folder.absoluteFilePath()));
+    if (!folderRefused.empty()) return folderRefused;
+    if (file.exists()) {
+        const std::string fileRefused = writeRefusal("the file", writeAccessError(file.absoluteFilePath()));
+        if (!fileRefused.empty()) return fileRefused;
+    }
     const std::string system = device ? deviceFailure(*device) : std::string();
     return system.empty() ? "the system refused to write it" : system;
 }

@@ -1,6 +1,7 @@
 #include "core/number_text.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace qel {
 
@@ -12,6 +13,11 @@ std::string groupedNumber(std::uint64_t n) {
         text += digits[i];
     }
     return text;
+}
+
+std::string countOrMore(std::uint64_t n) {
+    if (n == std::numeric_limits<std::uint64_t>::max()) return "more than " + groupedNumber(n - 1);
+    return groupedNumber(n);
 }
 
 std::string byteSize(std::uint64_t bytes) {

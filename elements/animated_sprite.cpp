@@ -29,10 +29,7 @@ void AnimatedSprite::init() {
     setTexture(nullptr);
 }
 
-void AnimatedSprite::setTexture(Texture3D* t) {
-    delete texture_;
-    texture_ = t;
-}
+void AnimatedSprite::setTexture(std::shared_ptr<Texture3D> t) { texture_ = std::move(t); }
 
 bool AnimatedSprite::hasImage() const {
     return texture_ && !texture_->loadError() && texture_->width() > 0 && texture_->depth() > 0;

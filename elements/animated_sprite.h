@@ -6,6 +6,7 @@
 // nothing is uploaded while it plays.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/vec.h"
@@ -54,13 +55,15 @@ public:
     // loops; negative times count back from the last frame.
     int frameAt(double time) const;
 
-    const Texture3D* texture() const { return texture_; }
+    const Texture3D* texture() const { return texture_.get(); }
     bool hasImage() const;
 
 private:
-    void setTexture(Texture3D* t);
+    void setTexture(std::shared_ptr<Texture3D> t);
 
-    Texture3D* texture_ = nullptr;
+    // Shared with the other sprites of the load that read it (see
+    // sprite::budgetedTexture).
+    std::shared_ptr<Texture3D> texture_;
 };
 
 }  // namespace qel

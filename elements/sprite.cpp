@@ -28,10 +28,7 @@ void Sprite::init() {
     setTexture(nullptr);
 }
 
-void Sprite::setTexture(Texture2D* t) {
-    delete texture_;
-    texture_ = t;
-}
+void Sprite::setTexture(std::shared_ptr<Texture2D> t) { texture_ = std::move(t); }
 
 bool Sprite::hasImage() const { return texture_ && !texture_->loadError() && texture_->width() > 0; }
 

@@ -7,10 +7,12 @@
 // below one half are cut out.
 //
 // The record stores the image's path, not its pixels: the image is read again
-// when a scene is loaded. A sprite whose image cannot be read keeps its path
+// when a scene is loaded, once for all the sprites of that load that name it
+// (they share one texture, its pixels and its GL texture). A sprite whose image cannot be read keeps its path
 // (a later save writes it again) and draws nothing until the image is back.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/vec.h"
@@ -69,14 +71,16 @@ public:
     // an image that cannot be read is no failure here (see above).
     bool readRecord(buffer& b);
 
-    const Texture2D* texture() const { return texture_; }
+    const Texture2D* texture() const { return texture_.get(); }
     // The image could be read: the sprite draws.
     bool hasImage() const;
 
 private:
-    void setTexture(Texture2D* t);
+    void setTexture(std::shared_ptr<Texture2D> t);
 
-    Texture2D* texture_ = nullptr;
+    // Shared with the other sprites of the load that read it (see
+    // sprite::budgetedTexture).
+    std::shared_ptr<Texture2D> texture_;
 };
 
 }  // namespace qel

@@ -9,6 +9,7 @@
 // A sprite without texture writes an empty body.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/mat.h"
@@ -48,21 +49,32 @@ void payForImage(const Texture& texture);
 // under a limit of nothing is refused without reading its file).
 std::size_t decodeAllowance(const std::string& path);
 
-// A new texture T of the image at `path` (put under the textures folder
-// when `relative`), decoding no more than the armed load budget has left
-// (its header sizes it before anything is decoded), and paid for.
+// The textures of one load by image file: the sprites a load makes that
+// name one file share the texture made from it, its pixels decoded and paid
+// for once. `kind` tells the textures of still and animated sprites apart
+// (their record tags). Outside a load nothing is shared: every sprite reads
+// its image anew, and a later load reads the file again.
+std::shared_ptr<Texture> sharedImage(const std::string& path, std::uint32_t kind);
+void shareImage(const std::string& path, std::uint32_t kind, const std::shared_ptr<Texture>& texture);
+
+// The texture T of the image at `path` (put under the textures folder when
+// `relative`): the one this load made of that file already, or a new one
+// decoding no more than the armed load budget has left (its header sizes
+// it before anything is decoded), and paid for.
 template <class T>
-T* budgetedTexture(const std::string& path, bool relative) {
+std::shared_ptr<T> budgetedTexture(const std::string& path, bool relative) {
     const std::string full = prefixedPath(path, relative, TexturesFolder);
-    T* texture = new T(full, false, decodeAllowance(full));
+    if (std::shared_ptr<Texture> shared = sharedImage(full, T::RecordTag)) return std::static_pointer_cast<T>(shared);
+    auto texture = std::make_shared<T>(full, false, decodeAllowance(full));
     payForImage(*texture);
+    shareImage(full, T::RecordTag, texture);
     return texture;
 }
 
 // The same for the texture record whose path the cursor stands on (its
 // length was checked by openBody).
 template <class T>
-T* budgetedTexture(buffer& b) {
+std::shared_ptr<T> budgetedTexture(buffer& b) {
     std::string path;
     // A path that cannot be read names no image: the texture fails.
     if (!readTextureRecordPath(b, path)) path.clear();

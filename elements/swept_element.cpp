@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/number_text.h"
 #include "curves/curve.h"
 #include "elements/swept_mesh.h"
 #include "elements/swept_sculpt.h"
@@ -74,13 +75,28 @@ std::uint64_t SweptElement::surfaceVertices() const {
     return vertices;
 }
 
+std::string SweptElement::overLimitReason() const {
+    if (vbo.mostVertices >= SweptMaxVertices)
+        return "more than the " + groupedNumber(SweptMaxVertices) + " one surface may have";
+    return "more than the " + groupedNumber(vbo.mostVertices) +
+           " its file's load could build: the load left the surface out, as the file asked for more than can be "
+           "shown";
+}
+
 SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices) {
     Curve* c = crossSection ? crossSection_ : carrier_;
     vertices = 0;
     if (!c) return CurveSubdivision::NoCurve;
-    const std::uint64_t now = surfaceVertices();
-    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-    vertices = now > most / 2 ? most : 2 * now;
+    // What the split would build, counted on a copy of the curve: not every
+    // curve doubles its edges (a resampled curve takes its samples from its
+    // base again), and a curve both sides share changes both.
+    Element* trial = c->clone()->copy(1);
+    Curve* split = static_cast<Curve*>(trial);
+    split->subdivide(true);
+    std::uint64_t bytes = 0;
+    sweptSurfaceCost(SweptShape{kind_, carrier_ == c ? split : carrier_, crossSection_ == c ? split : crossSection_},
+                     vertices, bytes);
+    Element::drop(trial);
     if (vertices > vbo.mostVertices) return CurveSubdivision::OverLimit;
     c->subdivide(true);
     // One whose stamp is current never reads its curves again.

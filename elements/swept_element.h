@@ -13,6 +13,7 @@
 // and sculpts nothing of it, and nothing dereferences it.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "elements/swept.h"
@@ -97,12 +98,17 @@ public:
     // The vertices of the surface the curves give now, 6 per quad of drawn
     // edges (capped at what 64 bits hold); 0 without both curves.
     std::uint64_t surfaceVertices() const;
+    // Why a surface of more vertices than vbo.mostVertices is not built, as
+    // a clause to follow "N surface vertices, ": the most one surface may
+    // have, or, where a load's budget lowered it, that the load left the
+    // surface out.
+    std::string overLimitReason() const;
     // What subdivideCurve did.
     enum class CurveSubdivision { Done, NoCurve, OverLimit };
     // Subdivides the carrier, or with crossSection the cross-section curve
-    // (every drawn edge splits in two, so the surface's vertices double),
-    // and touches the element. `vertices` receives the vertices the surface
-    // has after it, or would have. Refused (OverLimit), with nothing
+    // (every drawn edge splits in two; a resampled curve samples its base
+    // again), and touches the element. `vertices` receives the vertices the
+    // surface has after it, or would have, counted on a split copy. Refused (OverLimit), with nothing
     // changed, when that passes vbo.mostVertices, the most the surface may
     // be built with: it would be left out of the drawing. NoCurve: that
     // curve is missing.

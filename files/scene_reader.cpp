@@ -67,9 +67,11 @@ bool SceneReader::parse(buffer& file) {
             FILE_VERSION = std::int32_t(length);
             continue;
         }
+        // A file cut short and a damaged length read alike: say what is
+        // known, the length read against the file's end.
         if (length > std::uint32_t(file.remaining()))
-            return refuse("it is cut short at " + at(size) + ", inside the chunk at " + at(chunk) +
-                          ", which runs to " + at(std::int64_t(file.cursor()) + length));
+            return refuse("the chunk at " + at(chunk) + " claims to run to " +
+                          at(std::int64_t(file.cursor()) + length) + ", past the end of the file at " + at(size));
         const std::int32_t end = file.cursor() + std::int32_t(length);
         bool ok = true;
         if (tag == scenefile::ToolsChunkTag)

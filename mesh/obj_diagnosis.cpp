@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/number_text.h"
+#include "mesh/mesh.h"
+#include "mesh/obj_parser.h"
 
 namespace qel {
 
@@ -145,24 +147,37 @@ std::string ObjDiagnosis::Why(const char* text, std::size_t size) {
     const std::int64_t total = vertexStatements(text, size, &anyFace);
     if (!anyFace) return total == 0 ? "it is not an OBJ mesh: it has no \"v\" or \"f\" line" : "it has no face (\"f\" line)";
 
+    // The vertices where the import puts them: a polygon whose fan folds is
+    // triangulated by where its corners lie.
+    Mesh read;
+    ObjParser(read).parse(text, size);
+
     // Edges by their two vertices (0-based, smaller first), with the number
-    // of fan triangles holding them; the first bad face line is kept.
+    // of the import's triangles holding them; the first bad face line is
+    // kept.
     std::unordered_map<std::uint64_t, int> edges;
     std::string firstBad;
-    std::int64_t read = 0;
+    std::int64_t vertices = 0;
+    std::vector<std::int64_t> corners;
+    std::vector<vec3> points;
+    std::vector<int> triangles;
     for (Lines lines(text, size); lines.next(line, number);) {
         const char c = statement(line, rest);
-        if (c == 'v') ++read;
+        if (c == 'v') ++vertices;
         if (c != 'f') continue;
-        std::vector<std::int64_t> corners;
-        const std::string bad = faceFault(rest, read, total, corners);
+        const std::string bad = faceFault(rest, vertices, total, corners);
         if (!bad.empty()) {
             if (firstBad.empty()) firstBad = lineName(number, line) + " " + bad;
             continue;
         }
-        // The fan triangles (c0, c[i-1], c[i]).
-        for (std::size_t i = 2; i < corners.size(); ++i) {
-            const std::int64_t t[3] = {corners[0], corners[i - 1], corners[i]};
+        // The polygon's triangles as the import makes them.
+        points.clear();
+        for (const std::int64_t v : corners)
+            points.push_back(std::size_t(v) < read.vertices.size() ? read.vertices[std::size_t(v)].position : vec3());
+        ObjParser::PolygonTriangles(points, triangles);
+        for (std::size_t i = 0; i + 2 < triangles.size(); i += 3) {
+            const std::int64_t t[3] = {corners[std::size_t(triangles[i])], corners[std::size_t(triangles[i + 1])],
+                                       corners[std::size_t(triangles[i + 2])]};
             for (int k = 0; k < 3; ++k) {
                 std::int64_t a = t[k], b = t[(k + 1) % 3];
                 if (a == b) continue;

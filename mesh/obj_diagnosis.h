@@ -6,7 +6,9 @@
 //
 // In this order, the first that applies:
 //   - a face line that gives an edge a third face ("line 12, "f 1 2 5",
-//     gives the edge between vertices 1 and 2 a third face");
+//     gives the edge between vertices 1 and 2 a third face"), each polygon
+//     triangulated as the import triangulates it (its fan, or where the fan
+//     folds the triangles inside its outline);
 //   - the first face line that gives no face: a corner that is not a
 //     vertex number, vertex 0, a negative number counting back past the
 //     first vertex, a number beyond the file's vertices, or fewer than three

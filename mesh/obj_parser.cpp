@@ -262,46 +262,34 @@ void ObjParser::addTriangle(const Slot& a, const Slot& b, const Slot& c) {
     mesh_.faces.push_back(face);
 }
 
-bool ObjParser::fanFolds(std::size_t first, std::size_t n, dvec3& normal) const {
-    // Fan triangle j is (c0, c[j+1], c[j+2]); the sum of their doubled area
-    // vectors, taken about c0, is the polygon's Newell normal.
-    const dvec3 origin(mesh_.vertices[std::size_t(mesh_.faces[first].v[0])].position);
-    const auto areaVector = [&](std::size_t f) {
-        const MeshFace& F = mesh_.faces[f];
-        const dvec3 a = dvec3(mesh_.vertices[std::size_t(F.v[1])].position) - origin;
-        const dvec3 b = dvec3(mesh_.vertices[std::size_t(F.v[2])].position) - origin;
-        return cross(a, b);
-    };
-    const std::size_t end = first + n - 2;
+namespace {
+
+// Whether a fan triangle (p0, p[j-1], p[j]) faces against the sum of them
+// all, the polygon's Newell normal (returned in normal).
+bool fanFolds(const std::vector<vec3>& p, dvec3& normal) {
+    const dvec3 origin(p[0]);
+    const auto areaVector = [&](std::size_t j) { return cross(dvec3(p[j - 1]) - origin, dvec3(p[j]) - origin); };
     normal = dvec3();
-    for (std::size_t f = first; f < end; ++f) normal = normal + areaVector(f);
-    for (std::size_t f = first; f < end; ++f)
-        if (dot(areaVector(f), normal) < 0.0) return true;
+    for (std::size_t j = 2; j < p.size(); ++j) normal = normal + areaVector(j);
+    for (std::size_t j = 2; j < p.size(); ++j)
+        if (dot(areaVector(j), normal) < 0.0) return true;
     return false;
 }
 
-void ObjParser::untangle(std::size_t first, std::size_t n) {
+}  // namespace
+
+bool ObjParser::PolygonTriangles(const std::vector<vec3>& corners, std::vector<int>& triangles) {
+    const std::size_t n = corners.size();
+    triangles.clear();
+    for (std::size_t j = 2; j < n; ++j) triangles.insert(triangles.end(), {0, int(j - 1), int(j)});
     dvec3 normal;
-    if (!fanFolds(first, n, normal)) return;
-    // The corners in polygon order, each with the normal key it carries in
-    // the fan (a corner keeps one key in every fan triangle holding it).
-    cornerVertices_.clear();
-    cornerNormals_.clear();
-    const MeshFace& F0 = mesh_.faces[first];
-    for (int k = 0; k < 2; ++k) {
-        cornerVertices_.push_back(F0.v[k]);
-        cornerNormals_.push_back(F0.normals[k]);
-    }
-    for (std::size_t f = first; f < first + n - 2; ++f) {
-        cornerVertices_.push_back(mesh_.faces[f].v[2]);
-        cornerNormals_.push_back(mesh_.faces[f].normals[2]);
-    }
+    if (n <= 3 || !fanFolds(corners, normal)) return false;
 
     // The outline in the plane through c0 across the Newell normal, in a
     // frame (u, v) with u x v along the normal, so that the counter-clockwise
     // triangles of the plane face the way the polygon does.
     // (A fan that folds has a non-zero normal.)
-    const dvec3 origin(mesh_.vertices[std::size_t(cornerVertices_[0])].position);
+    const dvec3 origin(corners[0]);
     normal = normal * (1.0 / std::sqrt(dot(normal, normal)));
     int axis = 0;  // the axis least aligned with the normal
     for (int i = 1; i < 3; ++i)
@@ -313,17 +301,39 @@ void ObjParser::untangle(std::size_t first, std::size_t n) {
     const dvec3 v = cross(normal, u);
     SimplePolygon outline;
     outline.points.reserve(n);
-    for (const std::int32_t c : cornerVertices_) {
-        const dvec3 q = dvec3(mesh_.vertices[std::size_t(c)].position) - origin;
+    for (const vec3& c : corners) {
+        const dvec3 q = dvec3(c) - origin;
         outline.points.emplace_back(float(dot(q, u)), float(dot(q, v)));
     }
-    std::vector<int> triangles;
-    if (!outline.triangulateCorners(triangles) || triangles.size() != 3 * (n - 2)) return;
+    // A polygon without added points has n - 2 triangles; otherwise the fan
+    // stays.
+    std::vector<int> inside;
+    if (!outline.triangulateCorners(inside) || inside.size() != 3 * (n - 2)) return false;
+    triangles.swap(inside);
+    return true;
+}
 
-    // A polygon without added points has n - 2 triangles: they replace the
-    // fan's faces in place.
+void ObjParser::untangle(std::size_t first, std::size_t n) {
+    // The corners in polygon order, each with the normal key it carries in
+    // the fan (a corner keeps one key in every fan triangle holding it).
+    cornerVertices_.clear();
+    cornerNormals_.clear();
+    cornerPositions_.clear();
+    const MeshFace& F0 = mesh_.faces[first];
+    for (int k = 0; k < 2; ++k) {
+        cornerVertices_.push_back(F0.v[k]);
+        cornerNormals_.push_back(F0.normals[k]);
+    }
+    for (std::size_t f = first; f < first + n - 2; ++f) {
+        cornerVertices_.push_back(mesh_.faces[f].v[2]);
+        cornerNormals_.push_back(mesh_.faces[f].normals[2]);
+    }
+    for (const std::int32_t c : cornerVertices_) cornerPositions_.push_back(mesh_.vertices[std::size_t(c)].position);
+    if (!PolygonTriangles(cornerPositions_, triangles_)) return;
+
+    // The triangles inside the outline replace the fan's faces in place.
     for (std::size_t t = 0; t < n - 2; ++t) {
-        const int* c = &triangles[3 * t];
+        const int* c = &triangles_[3 * t];
         MeshFace face(cornerVertices_[std::size_t(c[0])], cornerVertices_[std::size_t(c[1])],
                       cornerVertices_[std::size_t(c[2])]);
         for (int k = 0; k < 3; ++k) face.normals[k] = cornerNormals_[std::size_t(c[k])];

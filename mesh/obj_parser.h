@@ -49,6 +49,14 @@ public:
     // vertices).
     std::size_t facesLeftOut() const { return facesLeftOut_; }
 
+    // The triangles the import makes of a polygon whose corners lie at the
+    // given points, as corner indices, three a triangle: its fan from the
+    // first corner, (0, j - 1, j), or where that fan folds (a fan triangle
+    // facing against the polygon's Newell normal) the triangulation inside
+    // its outline projected onto its plane, from its own corners. True when
+    // the fan was replaced.
+    static bool PolygonTriangles(const std::vector<vec3>& corners, std::vector<int>& triangles);
+
     // The corner normal that carries normal number n. The rebuild compares
     // corner normals exactly, and a float holds every integer only up to
     // 2^24: below that the key is (n, n, n); above it, (n rounded to float,
@@ -81,9 +89,6 @@ private:
     // The fan of the polygon whose n - 2 faces start at face `first`,
     // replaced by a triangulation inside its outline when it folds.
     void untangle(std::size_t first, std::size_t n);
-    // Whether a fan triangle of that polygon faces against the sum of them
-    // all, the polygon's Newell normal (returned in normal).
-    bool fanFolds(std::size_t first, std::size_t n, dvec3& normal) const;
     // Polygons with unresolved forward references, once the whole file is
     // read: the folding check of those that resolved.
     void untangleForward();
@@ -99,6 +104,8 @@ private:
     // Scratch of untangle: the polygon's corners (vertex, normal key).
     std::vector<std::int32_t> cornerVertices_;
     std::vector<vec3> cornerNormals_;
+    std::vector<vec3> cornerPositions_;
+    std::vector<int> triangles_;
 };
 
 }  // namespace qel

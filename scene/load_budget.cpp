@@ -12,6 +12,7 @@ namespace qel {
 namespace {
 
 LoadBudget* innermost = nullptr;
+std::uint64_t lastNumber = 0;
 
 constexpr std::size_t Most = std::numeric_limits<std::size_t>::max();
 
@@ -40,7 +41,7 @@ LoadBudget::LoadBudget() : LoadBudget(SamplesPerLoad, CopiesPerLoad, bytesPerLoa
 LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad, Most) {}
 
 LoadBudget::LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes)
-    : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost) {
+    : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost), number_(++lastNumber) {
     innermost = this;
 }
 

@@ -115,6 +115,9 @@ public:
     // A build of `made` bytes was made (taken from every armed budget).
     static void spendBytes(std::size_t made);
 
+    // A number no other budget of the program's run has: what is kept for
+    // the time of one load is told from what an earlier load kept.
+    std::uint64_t number() const { return number_; }
     std::size_t samplesLeft() const { return left_; }
     std::size_t copiesLeft() const { return copiesLeft_; }
     std::size_t bytesLeft() const { return bytesLeft_; }
@@ -134,6 +137,7 @@ private:
     std::unordered_set<std::string> noted_;    // every image noted
     std::unordered_set<std::string> refused_;  // the images refused
     LoadBudget* outer_;
+    std::uint64_t number_;
 };
 
 }  // namespace qel

@@ -256,7 +256,7 @@ bool GLView::save(const std::string& path) {
     if (!ok && saveError.empty()) saveError = "the file cannot be written";
     saveWarning.clear();
     if (ok && scene->exportCopiesLeftOut > 0)
-        saveWarning = path + " was written without " + std::to_string(scene->exportCopiesLeftOut) +
+        saveWarning = path + " was written without " + countOrMore(scene->exportCopiesLeftOut) +
                       " array copies: more than an array may list.";
     setActiveTool(remembered, true);
     // A failed save keeps every record: nothing of the session is lost.

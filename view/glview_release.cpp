@@ -29,9 +29,8 @@ std::string surfaceLeftOutText(const Element* e) {
     const std::uint64_t vertices = swept->surfaceVertices();
     if (vertices <= swept->vbo.mostVertices) return std::string();
     const std::string name = swept->isType(Element::TType::Tube) ? "tube" : "revoluton";
-    return "The " + name + "'s curves now give " + groupedNumber(vertices) + " surface vertices, more than the " +
-           groupedNumber(swept->vbo.mostVertices) + " one surface may have: the " + name +
-           " is drawn as its path until its curves give fewer.";
+    return "The " + name + "'s curves now give " + groupedNumber(vertices) + " surface vertices, " +
+           swept->overLimitReason() + "; the " + name + " is drawn as its path until its curves give fewer.";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "view/status_text.h"
 
+#include "core/number_text.h"
 #include "core/strings.h"
 #include "scene/root.h"
 #include "scene/scene.h"
@@ -137,7 +138,7 @@ std::vector<StatusPiece> statusText(const GLView& view) {
     const std::size_t leftOut = scene.objects.copiesLeftOut;
     p.line("Objects " + std::to_string(scene.objects.tools.size()) + "   Tools " +
            std::to_string(scene.toolsRoot ? scene.toolsRoot->children.size() : 0) +
-           (leftOut ? "   " + std::to_string(leftOut) + " copies left out" : std::string()));
+           (leftOut ? "   " + countOrMore(leftOut) + " copies left out" : std::string()));
     p.empty(1);
 
     p.colour = Green;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <set>
 
 #include "app/array_table.h"
@@ -281,7 +282,7 @@ TEST_F(CommandsTest, OpenPassesOverAnUnreadableFile) {
     mesh.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     bad.close();
     mesh.close();
-    script.answers = {QStringList{dir.filePath("two.tl"), bad.fileName(), mesh.fileName()}};
+    script.answers = {QStringList{dir.filePath("two.tl"), bad.fileName(), mesh.fileName()}, true};
     ASSERT_TRUE(view()->load(dir.filePath("two.tl").toStdString()));
     const std::size_t templates = view()->scene->toolsRoot->children.size();
     ui().actionOpen->trigger();
@@ -325,13 +326,81 @@ TEST_F(CommandsTest, OpenedMeshesAndImagesAreToldToGoToTheToolLibrary) {
 
     ASSERT_TRUE(view()->save(dir.filePath("scene.tl").toStdString()));
     window.noticeLabel->clear();
-    script.answers = {QStringList{mesh.fileName(), image, dir.filePath("scene.tl")}};
+    script.answers = {QStringList{mesh.fileName(), image, dir.filePath("scene.tl")}, true};
     ui().actionOpen->trigger();
     EXPECT_EQ(notice(), QString()) << "the scene replaced the library";
     script.answers = {QStringList{mesh.fileName(), image}};
     ui().actionOpen->trigger();
     EXPECT_TRUE(notice().startsWith("tri.obj, red.png were added")) << notice().toStdString();
     EXPECT_TRUE(notice().contains("To place red.png, choose Use Tool"));
+}
+
+// Open of a scene file replaces the scene as New clears it, and asks New's
+// question first: No keeps the scene and opens nothing. Files that only add
+// to the scene (a mesh, an image, an object) open without a question.
+TEST_F(CommandsTest, OpenAsksBeforeASceneFileReplacesTheScene) {
+    QTemporaryDir dir;
+    const QString empty = dir.filePath("empty.tl");
+    ASSERT_TRUE(view()->save(empty.toStdString()));
+    QFile mesh(dir.filePath("tri.obj"));
+    ASSERT_TRUE(mesh.open(QIODevice::WriteOnly));
+    mesh.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    mesh.close();
+    qel::Tool* placed = view()->scene->addObject(view()->scene->toolsRoot->children.back(), qel::mat4(),
+                                                 qel::Scene::HangTop, false);
+    ASSERT_NE(placed, nullptr);
+    const auto objects = [this] { return view()->scene->objectsRoot->children.size(); };
+    const std::size_t library = view()->scene->toolsRoot->children.size();
+
+    script.answers = {QStringList{mesh.fileName(), empty}, false};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(script.titles, QStringList{"This action clears the current scene! Proceed?"});
+    EXPECT_EQ(objects(), 1u) << "No keeps the scene";
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), library) << "and opens nothing";
+
+    script.titles.clear();
+    script.answers = {QStringList{mesh.fileName()}};
+    ui().actionOpen->trigger();
+    EXPECT_TRUE(script.titles.isEmpty()) << "a mesh only adds";
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), library + 1);
+
+    script.answers = {QStringList{empty}, true};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(script.titles, QStringList{"This action clears the current scene! Proceed?"});
+    EXPECT_EQ(objects(), 0u) << "Yes opens the scene";
+}
+
+// An object file holds a placed object (it joins the scene) or, as Quick
+// Save writes one, a tool (it joins the tool library as the current tool):
+// the status bar says which, and no question is asked.
+TEST_F(CommandsTest, OpenSaysWhereAnOpenedObjectWent) {
+    QTemporaryDir dir;
+    qel::Tool* placed = view()->scene->addObject(view()->scene->toolsRoot->children.back(), qel::mat4(),
+                                                 qel::Scene::HangTop, false);
+    ASSERT_NE(placed, nullptr);
+    const QString asObject = dir.filePath("object.tlo"), asTool = dir.filePath("quick.tlo");
+    std::unique_ptr<qel::Tool> object(placed->cloneObject(qel::mat4(), false, false));
+    std::unique_ptr<qel::Tool> tool(placed->cloneTool(false));
+    std::string why;
+    ASSERT_TRUE(object->save(asObject.toStdString(), why)) << why;
+    ASSERT_TRUE(tool->save(asTool.toStdString(), why)) << why;
+    const auto notice = [this] { return window.noticeLabel ? window.noticeLabel->text() : QString(); };
+    const std::size_t objects = view()->scene->objectsRoot->children.size();
+    const std::size_t library = view()->scene->toolsRoot->children.size();
+
+    script.answers = {QStringList{asObject}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(view()->scene->objectsRoot->children.size(), objects + 1);
+    EXPECT_EQ(notice(), "object.tlo was added to the scene.");
+
+    script.answers = {QStringList{asTool}};
+    ui().actionOpen->trigger();
+    EXPECT_EQ(view()->scene->toolsRoot->children.size(), library + 1);
+    EXPECT_EQ(view()->scene->currentTool, view()->scene->toolsRoot->children.back());
+    EXPECT_EQ(notice(), QString("quick.tlo was added to the tool library (Tools %1). To place it, choose Use Tool "
+                                "(Assembly > Create) and drag in the view.")
+                            .arg(library + 1));
+    EXPECT_TRUE(script.titles.isEmpty());
 }
 
 // The status bar's way to place an opened mesh, done as it says, through
@@ -397,7 +466,7 @@ TEST_F(CommandsTest, AfterOpenTheCreateMenuAndTheStatusTextAgree) {
 TEST_F(CommandsTest, OpenNamesAFileOpenedWithPartsLeftOut) {
     const QString over = TL_FUZZ_CORPUS "/scene_load/resampled_nested_arrays_long_thin_bases.tl";
     const QString whole = TL_FUZZ_CORPUS "/scene_load/resampled_long_thin_base.tl";
-    script.answers = {QStringList{whole, over}};
+    script.answers = {QStringList{whole, over}, true};
     // Within a budget that lists a thousand of its million copies.
     qel::LoadBudget budget(qel::LoadBudget::SamplesPerLoad, 1000, qel::LoadBudget::bytesPerLoad());
     ui().actionOpen->trigger();
@@ -442,15 +511,15 @@ TEST_F(CommandsTest, OpenSaysWhyEachRefusedFileCouldNotBeOpened) {
 
     const QString obj = write("bad.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
     const std::size_t library = view()->scene->toolsRoot->children.size();
-    script.answers = {QStringList{random, cutScene, cutImage, obj}};
+    script.answers = {QStringList{random, cutScene, cutImage, obj}, true};
     ui().actionOpen->trigger();
     EXPECT_EQ(script.warnings,
               (QStringList{random + " could not be opened: it is not a scene or object file.",
-                           cutScene + QString(" could not be opened: it is cut short at byte %1, inside the chunk at "
-                                              "byte %2, which runs to byte %3.")
-                                          .arg(scene.size() - 10)
+                           cutScene + QString(" could not be opened: the chunk at byte %1 claims to run to byte %2, "
+                                              "past the end of the file at byte %3.")
                                           .arg(last)
-                                          .arg(scene.size()),
+                                          .arg(scene.size())
+                                          .arg(scene.size() - 10),
                            cutImage + " could not be opened: the image decoder refused it (" + decoder.errorString() +
                                ").",
                            obj + " could not be opened: line 4, \"f 1 2 4\", names vertex 4, but the file has 3 "
@@ -503,7 +572,7 @@ TEST_F(CommandsTest, SaveAndQuickSaveThatWriteNothingSayWhy) {
     if (!locked.refusesWrites()) GTEST_SKIP() << "no folder can be made read-only here";
     script.warnings.clear();
     saveBoth(locked.path());
-    EXPECT_EQ(script.warnings, said(locked.path(), "the folder " + locked.path() + " is read-only"));
+    EXPECT_EQ(script.warnings, said(locked.path(), "the folder " + locked.path() + " may not be written (permission denied)"));
     EXPECT_TRUE(QDir(locked.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
@@ -542,7 +611,7 @@ TEST_F(CommandsTest, EveryReplacementOfTheSceneLeavesNothingPointingIntoTheOldOn
             ui().actionUse_Tool->trigger();
             keys.hold({});
         },
-        [&] { script.answers = {QStringList{file}}, ui().actionOpen->trigger(); },
+        [&] { script.answers = {QStringList{file}, true}, ui().actionOpen->trigger(); },
     };
     for (std::size_t i = 0; i < std::size(commands); ++i) {
         qel::GLView* v = view();

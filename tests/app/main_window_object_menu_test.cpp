@@ -18,10 +18,13 @@
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "curves/curve.h"
+#include "curves/ucurve.h"
 #include "elements/clay.h"
+#include "elements/swept_fill.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
 #include "scene/element.h"
+#include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -322,4 +325,48 @@ TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
         EXPECT_EQ(view()->undoHistory.size(), 1u);
         hover();
     }
+}
+
+// A tube whose surface a load's budget left out is refused for that, not
+// for the most one surface may have: the refusal says the load left it out
+// and why.
+TEST_F(ObjectMenu, ATubeALoadLeftOutIsRefusedForTheLoadNotForTheSurfaceLimit) {
+    auto* tube = new qel::Tube(chain(30), qel::Curve::Circle(24, false));
+    ASSERT_EQ(tube->surfaceVertices(), 4176u);
+    {
+        qel::LoadBudget tight(qel::LoadBudget::SamplesPerLoad, qel::LoadBudget::CopiesPerLoad,
+                              1000 * qel::SweptBuildBytesPerVertex);
+        tube->payForSurface(1);
+    }
+    ASSERT_EQ(tube->vbo.mostVertices, 1000u);
+    showAndHover(tube, true);
+    choose(openAndWait(Away::Leaves), ui().actionConvert_To_Tri_Mesh);
+    EXPECT_EQ(notice(),
+              "Convert to Tri-Mesh refused: the tube has 4,176 surface vertices, more than the 1,000 its file's load "
+              "could build: the load left the surface out, as the file asked for more than can be shown; the tube "
+              "is unchanged.");
+    hover();
+    choose(openAndWait(Away::Leaves), ui().actionSection_Subdivide);
+    EXPECT_EQ(notice(),
+              "Subdivide refused: the tube would have 8,352 surface vertices, more than the 1,000 its file's load "
+              "could build: the load left the surface out, as the file asked for more than can be shown; the tube "
+              "is unchanged.");
+}
+
+// Subdivide counts what it would build: a path resampled from its base
+// keeps its samples when it is split, so a surface within the limit stays
+// within it and the split is not refused for twice its vertices.
+TEST_F(ObjectMenu, SubdivideCountsTheSurfaceItWouldBuild) {
+    auto* path = new qel::UCurve(chain(100), qel::Curve::Plain);
+    const std::uint64_t samples = path->edges.size();
+    ASSERT_GT(samples, 2u);
+    const int around = int(qel::SweptMaxVertices / (6 * samples));
+    auto* tube = new qel::Tube(path, qel::Curve::Circle(around, false));
+    const std::uint64_t now = tube->surfaceVertices();
+    ASSERT_LE(now, qel::SweptMaxVertices);
+    ASSERT_GT(2 * now, qel::SweptMaxVertices);
+    showAndHover(tube, true);
+    choose(openAndWait(Away::Leaves), ui().actionAxis_Subdivide);
+    EXPECT_EQ(notice(), "Subdivide cannot be undone: it emptied the undo history.");
+    EXPECT_EQ(tube->surfaceVertices(), now);
 }

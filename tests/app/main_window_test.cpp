@@ -333,6 +333,23 @@ TEST(MainWindowHelp, TheGuideSaysOpenedMeshesAndImagesBecomeToolsOfTheLibrary) {
     EXPECT_TRUE(text.contains("to place it, choose <b>Use Tool</b> (Assembly &gt; Create) and drag in the view"));
 }
 
+// The guide says what Open does: every Open empties the undo history, a
+// scene file asks first, and an object file saved by Quick Save opens as
+// the current tool of the library, not in the scene.
+TEST(MainWindowHelp, TheGuideSaysWhatOpenDoes) {
+    QFile page(":/Help/guide.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll()).simplified();
+    EXPECT_FALSE(text.contains("Loading or saving a scene empties the undo history"));
+    EXPECT_TRUE(text.contains("Every Open that opens a file, whatever its kind (a scene, an object, a mesh or an "
+                              "image), and every Save empty the undo history."));
+    EXPECT_FALSE(text.contains("an object (<code>.tlo</code>) is added to the scene."));
+    EXPECT_TRUE(text.contains("one that holds a tool, as <b>Quick Save</b> writes it, becomes a new tool of the tool "
+                              "library and the current tool"));
+    EXPECT_TRUE(text.contains("Open first asks the question New asks, and No opens nothing."));
+    EXPECT_TRUE(text.contains("The status bar says where each opened file went."));
+}
+
 // The guide says that the camera stays over New, Test and Open, and how the
 // start view comes back.
 TEST(MainWindowHelp, TheGuideSaysTheCameraStaysOverNewTestAndOpen) {

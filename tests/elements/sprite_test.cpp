@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "elements/animated_sprite.h"
 #include "elements/butterfly.h"
@@ -24,6 +26,8 @@
 #include "gl/resources.h"
 #include "gl/texture2d.h"
 #include "gl/texture3d.h"
+#include "scene/load_budget.h"
+#include "scene/root.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 
@@ -245,4 +249,56 @@ TEST_F(SpriteTest, AButterflyHasTwoWingsInOneRingTheSecondMirrored) {
     EXPECT_LT(right->matrix().block().determinant(), 0.0f);
     Butterfly same(a, nullptr, 1.0f);
     EXPECT_EQ(same.children[1]->element, a);
+}
+
+// The sprites of one load that name one image share its texture: the image
+// is decoded and paid for once, so that twenty sprites of it cost the
+// load's share what one costs, and a share that holds the image three times
+// holds them all. A later load reads the file again.
+TEST_F(SpriteTest, TheSpritesOfOneLoadNamingOneImageShareItsTexture) {
+    const std::string picture = png("picture.png", 300, 200);
+    const std::string gif = spritetest::saveGif(dir, "anim.gif", 30, 20, 3, 10);
+    const auto fileOf = [&](int count) {
+        const std::string path = dir.filePath(QString("sprites%1.tl").arg(count)).toStdString();
+        Scene s;
+        for (int i = 0; i < 2 * count; ++i) {
+            Element* e = i % 2 ? static_cast<Element*>(new AnimatedSprite(gif, false))
+                               : static_cast<Element*>(new Sprite(picture, false));
+            Tool* t = new Tool(e, mat4::Translation(float(i), 0, 0), pbr(), false);
+            t->flags |= Tool::FlagObject;
+            s.objectsRoot->addChild(t, false);
+        }
+        EXPECT_TRUE(s.save(path));
+        return path;
+    };
+    const std::string one = fileOf(1), twenty = fileOf(20);
+    const auto textures = [](const Scene& s) {
+        std::set<const Texture*> still, animated;
+        for (Tool* t : s.objectsRoot->children) {
+            if (auto* sp = dynamic_cast<Sprite*>(t->element)) still.insert(sp->hasImage() ? sp->texture() : nullptr);
+            if (auto* an = dynamic_cast<AnimatedSprite*>(t->element))
+                animated.insert(an->hasImage() ? an->texture() : nullptr);
+        }
+        return std::make_pair(still, animated);
+    };
+    const auto spent = [](const std::string& path, Scene& s, std::size_t share) {
+        LoadBudget budget(LoadBudget::SamplesPerLoad, LoadBudget::CopiesPerLoad, share);
+        EXPECT_TRUE(s.load(path));
+        EXPECT_FALSE(budget.leftOut()) << path;
+        return share - budget.bytesLeft();
+    };
+    Scene single, many;
+    const std::size_t cost = spent(one, single, LoadBudget::bytesPerLoad());
+    ASSERT_GT(cost, std::size_t(300 * 200 * 3));
+    EXPECT_EQ(spent(twenty, many, LoadBudget::bytesPerLoad()), cost);
+    const auto shared = textures(many);
+    ASSERT_EQ(many.objectsRoot->children.size(), 40u);
+    EXPECT_EQ(shared.first.size(), 1u);
+    EXPECT_EQ(shared.second.size(), 1u);
+    EXPECT_EQ(shared.first.count(nullptr) + shared.second.count(nullptr), 0u);
+    EXPECT_EQ(shared.first.count(*textures(single).first.begin()), 0u) << "each load reads the image anew";
+
+    Scene tight;
+    EXPECT_EQ(spent(twenty, tight, 3 * cost), cost);
+    EXPECT_EQ(textures(tight).first.count(nullptr) + textures(tight).second.count(nullptr), 0u);
 }

@@ -269,3 +269,14 @@ TEST(LoadBudget, CopiesLeftOutAreCountedWithoutWrapping) {
     EXPECT_EQ(scene.objects.copiesLeftOut, std::numeric_limits<std::size_t>::max());
     EXPECT_EQ(budget.whatLeftOut().copies, std::numeric_limits<std::uint64_t>::max());
 }
+
+// The counts of several arrays add up without wrapping either: two objects,
+// each of seven nested arrays whose copies left out reach the largest count,
+// leave out no fewer copies than one of them.
+TEST(LoadBudget, CopiesLeftOutBySeveralArraysAddUpWithoutWrapping) {
+    Scene scene;
+    LoadBudget budget(LoadBudget::SamplesPerLoad, 1000, LoadBudget::bytesPerLoad());
+    ASSERT_TRUE(scene.loadFromMemory(slowscenes::sideBySideDeepNestedArrays(2, 7)));
+    EXPECT_EQ(scene.objects.copiesLeftOut, std::numeric_limits<std::size_t>::max());
+    EXPECT_EQ(budget.whatLeftOut().copies, std::numeric_limits<std::uint64_t>::max());
+}

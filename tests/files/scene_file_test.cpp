@@ -479,12 +479,18 @@ TEST_F(SceneFileTest, RefusedLoadsAndFailedSavesSayWhy) {
     longRecord.writeU32(100);
     lightning.writeRecord(0xE1100005u, buffer());  // a lightning record without its 20 bytes
     const std::string at = std::to_string(last.start);
+    Bytes longerLast = whole;
+    const std::uint32_t lastLength = std::uint32_t(lastEnd - last.start - 8) + 1000;
+    for (int i = 0; i < 4; ++i) longerLast[last.start + 4 + std::size_t(i)] = std::uint8_t(lastLength >> (8 * i));
     const std::pair<Bytes, std::string> refused[] = {
         {{}, "it is empty"},
         {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13}, "it is not a scene or object file"},
         {{0xAA, 0xAA, 0xFF, 0xFF, 0x1a}, "it is cut short at byte 5"},
-        {cut(lastEnd - 7), "it is cut short at byte " + std::to_string(lastEnd - 7) + ", inside the chunk at byte " +
-                               at + ", which runs to byte " + std::to_string(lastEnd)},
+        {cut(lastEnd - 7), "the chunk at byte " + at + " claims to run to byte " + std::to_string(lastEnd) +
+                               ", past the end of the file at byte " + std::to_string(lastEnd - 7)},
+        // A damaged length reads as a cut does: the reader says what it read.
+        {longerLast, "the chunk at byte " + at + " claims to run to byte " + std::to_string(lastEnd + 1000) +
+                         ", past the end of the file at byte " + std::to_string(lastEnd)},
         {cut(last.start + 5), "it is cut short at byte " + std::to_string(last.start + 5) +
                                   ", inside the chunk header at byte " + at},
         {fileOf({{ToolsChunk, longRecord}}), "the record at byte 16 runs past the end of its chunk"},

@@ -94,6 +94,22 @@ Bytes deepNestedArrays(int depth, float length) {
     return fileOf({t});
 }
 
+Bytes sideBySideDeepNestedArrays(int count, int depth, float length) {
+    const std::vector<std::int32_t> everyEdge = {(1 << 15) | 1};
+    std::vector<Tool*> tops;
+    for (int c = 0; c < count; ++c) {
+        Tool* t = new Tool(nullptr, mat4::Identity(), pbr(), false);
+        for (int i = 0; i < depth; ++i) {
+            Array* a = new Array(resampledOver(length), {}, everyEdge, Array::Simple, mat4::Identity(),
+                                 mat4::Identity(), pbr(), false);
+            a->addItem(t);
+            t = a;
+        }
+        tops.push_back(t);
+    }
+    return fileOf(tops);
+}
+
 Bytes nestedArraysOnResampledCurves(float length) { return deepNestedArrays(2, length); }
 
 Bytes manyResampledCurves(int count, float length) {
@@ -220,6 +236,12 @@ Bytes gifScreenOnly(int w, int h) {
     Bytes gif = gifOfTinyFrames(w, h, 0);
     gif.resize(13);
     return gif;
+}
+
+Bytes animatedSpritesOf(const std::string& imagePath, int count) {
+    std::vector<Tool*> tops;
+    for (int i = 0; i < count; ++i) tops.push_back(objectOf(new AnimatedSprite(imagePath, false)));
+    return fileOf(tops);
 }
 
 Bytes spritesOf(const std::string& imagePath, int count) {

@@ -42,6 +42,8 @@ Bytes manyChainsResampled(int chains, float length = 1000.0f);
 Bytes tubesOnSharedResampledCurves(int count, float length = 1000.0f);
 // Arrays nested `depth` deep, each on its own resampled curve.
 Bytes deepNestedArrays(int depth, float length = 1000.0f);
+// `count` objects side by side, each arrays nested `depth` deep as above.
+Bytes sideBySideDeepNestedArrays(int count, int depth, float length = 1000.0f);
 
 // An object showing a revoluton whose profile and section are both such
 // resampled curves.
@@ -75,6 +77,8 @@ Bytes gifScreenOnly(int w, int h);
 // `imagePath`, which should not exist while the file is made (nothing is
 // decoded then).
 Bytes spritesOf(const std::string& imagePath, int count);
+// The same with animated sprites.
+Bytes animatedSpritesOf(const std::string& imagePath, int count);
 
 // The cases kept in the scene reader's corpus, by name.
 std::vector<Case> keptCases();

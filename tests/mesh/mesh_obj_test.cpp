@@ -214,6 +214,13 @@ TEST_F(ObjFiles, RefusedLoadsLeaveStatusOneTheMeshAsItWasAndSayWhy) {
         // reciprocal is beyond it.
         {write("fin.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 -1 0\nv 0 0 1\nf 1 2 3\nf 2 1 4\nf 1 2 5\n"),
          "line 8, \"f 1 2 5\", gives the edge between vertices 1 and 2 a third face"},
+        // The quad's fan from vertex 1 folds, so the import splits it along
+        // 2-4, not 1-3: line 10 gives the edge 1-3 its first face, and the
+        // third face on an edge is line 13's.
+        {write("folded.obj",
+               "v 1 -1 0\nv 0 2 0\nv -1 -1 0\nv 0 0 0\nv 0 -2 0\nv 3 0 0\nv 3 1 0\nv 4 0 0\n"
+               "f 1 2 3 4\nf 3 1 5\nf 6 7 8\nf 7 6 1\nf 6 7 2\n"),
+         "line 13, \"f 6 7 2\", gives the edge between vertices 6 and 7 a third face"},
         {write("huge.obj", "v 3e38 0 0\nv -3e38 0 0\nv 0 1 0\nf 1 2 3\n"), far},
         {write("tiny.obj", "v 0 0 0\nv 1e-40 0 0\nv 0 1e-40 0\nf 1 2 3\n"), far}};
     for (const auto& [p, reason] : refused) {

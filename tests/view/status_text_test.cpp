@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "curves/curve.h"
+#include "files/slow_scenes_util.h"
+#include "scene/load_budget.h"
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "tools/array.h"
@@ -64,6 +68,18 @@ TEST(StatusText, CopiesAnArrayLeftOutAreCountedOnTheFirstLine) {
     EXPECT_NE(view.saveWarning.find("without 20 array copies"), std::string::npos) << view.saveWarning;
     ASSERT_TRUE(view.save(dir.filePath("whole.tl").toStdString()));
     EXPECT_EQ(view.saveWarning, "");
+}
+
+// A count of copies left out that reached the largest number it holds
+// stands for at least that many, as the load's warning says it.
+TEST(StatusText, ASaturatedCountOfCopiesLeftOutSaysMoreThan) {
+    GLView view(64, 64);
+    LoadBudget budget(LoadBudget::SamplesPerLoad, 1000, LoadBudget::bytesPerLoad());
+    ASSERT_TRUE(view.scene->loadFromMemory(slowscenes::deepNestedArrays(7)));
+    ASSERT_EQ(view.scene->objects.copiesLeftOut, std::numeric_limits<std::size_t>::max());
+    const std::string first = lines(view).front();
+    const std::string said = "   more than 18,446,744,073,709,551,614 copies left out";
+    EXPECT_EQ(first.substr(first.size() - std::min(first.size(), said.size())), said) << first;
 }
 
 // The lines between the mode line and the projection line, by mode and
