@@ -8,8 +8,9 @@
 // Benchmarks are named as reported without the suffixes the library adds
 // (iterations, repeats, real_time): "DeformStamp", "Frame/Torus/Off",
 // "BM_ArrayLayout/1000". A time is the benchmark's own measure (real time
-// for those timed with UseRealTime, CPU time otherwise), in milliseconds,
-// the median over the repetitions run.
+// for those timed with UseRealTime, the time it reports for those timed
+// with UseManualTime, CPU time otherwise), in milliseconds, the median over
+// the repetitions run.
 //
 // Goals are declared at namespace scope of the benchmark's source:
 //   BENCH_GOAL(benchgoals::ratio("SmoothStamp", 5, "DeformFloor"));

@@ -67,9 +67,11 @@ private:
         return t;
     }
 
-    // The benchmark's own time: real time when it is timed with UseRealTime.
+    // The benchmark's own time: real time when it is timed with UseRealTime,
+    // the time it reports itself when timed with UseManualTime.
     static double ownMs(const Run& r) {
-        const bool real = r.run_name.time_type.find("real_time") != std::string::npos;
+        const std::string& type = r.run_name.time_type;
+        const bool real = type.find("real_time") != std::string::npos || type.find("manual_time") != std::string::npos;
         return toMs(real ? r.GetAdjustedRealTime() : r.GetAdjustedCPUTime(), r.time_unit);
     }
 

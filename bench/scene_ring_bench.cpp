@@ -12,9 +12,13 @@
 //                     every field into one flat array (no object made)
 //   Floor/Delete/n    the least work of deleting n tools: one free per
 //                     tool of a block of a tool's size, allocated in order
+//   Templates/SharedRing/Delete/n  deleting n placed copies of one array,
+//                     their templates in one ring
+//   Templates/LoneRings/Delete/n   the same, each template alone in its ring
 //
 // Goals: Load and Delete within a stated factor of their floors at both
-// sizes, and linear growth of a delete with n.
+// sizes, linear growth of a delete with n, and the templates of a shared
+// ring deleted within 8 x the lone ones.
 
 #include <benchmark/benchmark.h>
 
@@ -33,7 +37,9 @@
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
+#include "scene/root.h"
 #include "scene/tool.h"
+#include "tools/array.h"
 
 namespace {
 
@@ -163,6 +169,26 @@ void FloorDelete(benchmark::State& state) {
     }
 }
 
+// Deleting n placed copies of one array of one template, the copies'
+// templates in one ring or each alone in its own.
+void TemplatesDelete(benchmark::State& state, bool shared) {
+    const int n = int(state.range(0));
+    qel::Tool item(nullptr, qel::mat4::Identity(), qel::pbr(), false);
+    qel::Array source(nullptr, {&item}, {0x8001}, qel::Array::Simple, qel::mat4::Identity(), qel::mat4::Identity(),
+                      qel::pbr(), false);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* root = new qel::Root();
+        for (int i = 0; i < n; ++i) {
+            auto* copy = static_cast<qel::Array*>(source.cloneObject(qel::mat4::Identity(), false, false));
+            if (!shared) copy->items[0]->removeInstance();
+            root->addChild(copy, false);
+        }
+        state.ResumeTiming();
+        delete root;
+    }
+}
+
 void RingLoad(benchmark::State& state) { Load(state, true); }
 void NoRingLoad(benchmark::State& state) { Load(state, false); }
 void RingDelete(benchmark::State& state) { Delete(state, true); }
@@ -174,6 +200,14 @@ BENCHMARK(RingDelete)->Name("Ring/Delete")->Arg(16384)->Arg(65536)->Unit(benchma
 BENCHMARK(NoRingDelete)->Name("NoRing/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(FloorLoad)->Name("Floor/Load")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(FloorDelete)->Name("Floor/Delete")->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TemplatesDelete, SharedRing, true)
+    ->Name("Templates/SharedRing/Delete")
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TemplatesDelete, LoneRings, false)
+    ->Name("Templates/LoneRings/Delete")
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -197,3 +231,7 @@ BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 16, "Floor/Delete/65536"));
 // the least work does.
 BENCH_GOAL(benchgoals::ratio("Ring/Delete/65536", 6, "Ring/Delete/16384"));
 BENCH_GOAL(benchgoals::ratio("NoRing/Delete/65536", 6, "NoRing/Delete/16384"));
+// The templates of many arrays sharing one ring leave it together: a
+// deletion costs about what it costs with each template alone (a walk along
+// the ring per template made it about twenty times as much).
+BENCH_GOAL(benchgoals::ratio("Templates/SharedRing/Delete/20000", 8, "Templates/LoneRings/Delete/20000"));

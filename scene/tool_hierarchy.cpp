@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/ring_walks.h"
 #include "scene/tool.h"
 
 namespace qel {
@@ -238,7 +239,9 @@ void Tool::toList(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::v
 
 Tool* Tool::previousInstance() {
     Tool* x = this;
-    while (x->nextInstance != this) x = x->nextInstance;
+    std::uint64_t steps = 1;
+    for (; x->nextInstance != this; ++steps) x = x->nextInstance;
+    ringWalkSteps += steps;
     return x;
 }
 

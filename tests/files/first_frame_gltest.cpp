@@ -3,7 +3,8 @@
 // pay for is left out (and stays within it after an edit), an image over
 // it is cut or refused by name (each image read and named once however
 // many sprites show it), and every generated small file opens and draws
-// its first frame within two seconds and the load's share of memory.
+// its first frame within the load's share of memory (the processor time it
+// takes is held to its goal by bench/first_frame_bench).
 
 #include <gtest/gtest.h>
 
@@ -59,26 +60,6 @@ std::uint64_t drawFirstFrame(Scene& scene) {
     return bytes;
 }
 
-// The GIF scenes of the probe, named by scenes of a few hundred bytes to a
-// few kilobytes: a 9.2 KB animation of 400 one-pixel frames on an 8000 x
-// 8000 screen, a 66-byte one of two frames on a 16000 x 16000 screen shown
-// as a still sprite, and a 43-byte one of one such frame shown by twenty
-// still sprites.
-std::vector<slowscenes::Case> gifScenes(const QTemporaryDir& dir) {
-    const std::string gif = dir.filePath("screen.gif").toStdString();
-    writeFile(gif, slowscenes::gifOfTinyFrames(2, 2, 1));  // read while the scene is made
-    const Bytes animation = slowscenes::animatedSpriteOf(gif);
-    writeFile(gif, slowscenes::gifOfTinyFrames(8000, 8000, 400));
-    const std::string two = dir.filePath("two.gif").toStdString(), one = dir.filePath("one.gif").toStdString();
-    std::vector<slowscenes::Case> cases = {
-        {"an animation of 400 frames on an 8000 x 8000 screen", animation},
-        {"a still sprite of two frames on a 16000 x 16000 screen", slowscenes::spritesOf(two, 1)},
-        {"twenty still sprites of one frame on a 16000 x 16000 screen", slowscenes::spritesOf(one, 20)}};
-    writeFile(two, slowscenes::gifOfTinyFrames(16000, 16000, 2));
-    writeFile(one, slowscenes::gifOfTinyFrames(16000, 16000, 1));
-    return cases;
-}
-
 // What the in-process loads below may build: far less than a load's share,
 // so that the sanitizers' runs stay quick; the probe runs the share itself.
 constexpr std::size_t InProcessBytes = std::size_t(128) << 20;
@@ -87,10 +68,7 @@ constexpr std::size_t InProcessBytes = std::size_t(128) << 20;
 
 TEST(FirstFrame, SmallFilesPayForTheSurfacesAndImagesTheirFirstFrameBuilds) {
     QTemporaryDir dir;
-    std::vector<slowscenes::Case> cases = slowscenes::keptCases();
-    for (auto* more : {&slowscenes::largestCases, &slowscenes::surfaceCases})
-        for (const slowscenes::Case& c : more()) cases.push_back(c);
-    for (const slowscenes::Case& c : gifScenes(dir)) cases.push_back(c);
+    const std::vector<slowscenes::Case> cases = slowscenes::firstFrameCases(dir.path().toStdString());
     for (const slowscenes::Case& c : cases) {
         ASSERT_LT(c.bytes.size(), 10240u) << c.name;
         Scene scene;
@@ -100,7 +78,8 @@ TEST(FirstFrame, SmallFilesPayForTheSurfacesAndImagesTheirFirstFrameBuilds) {
     }
 #ifdef NDEBUG
     // Optimised builds only, in a process of their own: the sanitizers' cost
-    // is not the file's.
+    // is not the file's. The processor time the probe reports is the first
+    // frame benchmark's goal, not this test's: it depends on the machine.
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const QString path = dir.filePath(QString("case%1.tl").arg(i));
         writeFile(path.toStdString(), cases[i].bytes);
@@ -109,14 +88,9 @@ TEST(FirstFrame, SmallFilesPayForTheSurfacesAndImagesTheirFirstFrameBuilds) {
         ASSERT_TRUE(probe.waitForFinished(120000)) << cases[i].name;
         EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit) << cases[i].name;
         EXPECT_EQ(probe.exitCode(), 0) << cases[i].name;
-        double seconds = 1e9;
         long long bytes = 1LL << 62;
         const QStringList figures = QString(probe.readAllStandardOutput()).split(' ');
-        if (figures.size() == 2) {
-            seconds = figures[0].toDouble();
-            bytes = figures[1].toLongLong();
-        }
-        EXPECT_LE(seconds, 2.0) << cases[i].name;
+        if (figures.size() == 2) bytes = figures[1].toLongLong();
         EXPECT_LE(bytes, (long long)(LoadBudget::bytesPerLoad())) << cases[i].name;
     }
 #endif

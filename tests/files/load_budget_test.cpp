@@ -1,6 +1,7 @@
 // What a file may cost to open: small files that ask for millions of curve
-// samples or array copies open within two seconds and the load's fixed
-// share of memory, over-budget files load with the excess left out and say
+// samples or array copies open within the load's fixed share of memory (the
+// processor time they take is held to its goal by bench/first_frame_bench),
+// over-budget files load with the excess left out and say
 // so, and the budgets nest.
 
 #include "scene/load_budget.h"
@@ -43,8 +44,8 @@ Bytes readFile(const std::string& path) {
 #ifdef NDEBUG
 // Opens the file in a child process whose address space may grow by the
 // load's share and 64 MB for the program's own working room at most; true
-// when it opened within two seconds of processor time.
-::testing::AssertionResult opensCheaply(const Bytes& bytes) {
+// when it opened there.
+::testing::AssertionResult opensWithinItsShare(const Bytes& bytes) {
     const pid_t child = fork();
     if (child == 0) {
         long pages = 0;
@@ -57,12 +58,7 @@ Bytes readFile(const std::string& path) {
         // memory ends it here, not in the test runner's handlers.
         try {
             Scene scene;
-            const bool ok = scene.loadFromMemory(bytes);
-            rusage used{};
-            getrusage(RUSAGE_SELF, &used);
-            const double seconds = double(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-                                   1e-6 * double(used.ru_utime.tv_usec + used.ru_stime.tv_usec);
-            _exit(!ok ? 3 : seconds > 2.0 ? 2 : 0);
+            _exit(scene.loadFromMemory(bytes) ? 0 : 3);
         } catch (...) {
             _exit(4);
         }
@@ -72,13 +68,13 @@ Bytes readFile(const std::string& path) {
     if (WIFSIGNALED(status)) return ::testing::AssertionFailure() << "ended by signal " << WTERMSIG(status);
     const int code = WEXITSTATUS(status);
     if (code == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << (code == 2 ? "over two seconds" : code == 4 ? "over its share" : "refused");
+    return ::testing::AssertionFailure() << (code == 4 ? "over its share" : "refused");
 }
 #endif
 
 }  // namespace
 
-TEST(LoadBudget, SmallFilesOpenWithinTwoSecondsAndTheLoadsShare) {
+TEST(LoadBudget, SmallFilesOpenWithinTheLoadsShare) {
     std::vector<slowscenes::Case> cases = slowscenes::keptCases();
     // The kept inputs are what the generator makes.
     for (const slowscenes::Case& c : cases)
@@ -96,7 +92,7 @@ TEST(LoadBudget, SmallFilesOpenWithinTwoSecondsAndTheLoadsShare) {
         }
 #ifdef NDEBUG
         // Optimised builds only: the sanitizers' own cost is not the file's.
-        EXPECT_TRUE(opensCheaply(c.bytes)) << c.name;
+        EXPECT_TRUE(opensWithinItsShare(c.bytes)) << c.name;
 #endif
     }
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "curves/curve.h"
 #include "curves/ucurve.h"
@@ -70,6 +71,11 @@ Bytes fileOf(const std::vector<Tool*>& tops) {
 }
 
 Tool* objectOf(Element* e) { return new Tool(e, mat4::Identity(), pbr(), false); }
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
 
 }  // namespace
 
@@ -276,6 +282,28 @@ std::vector<Case> largestCases() {
             {"one base of 100 chains", manyChainsResampled(100)},
             {"40 tubes on two resampled curves", tubesOnSharedResampledCurves(40)},
             {"arrays nested 8 deep", deepNestedArrays(8)}};
+}
+
+std::vector<Case> gifCases(const std::string& folder) {
+    const std::string gif = folder + "/screen.gif", two = folder + "/two.gif", one = folder + "/one.gif";
+    writeFile(gif, gifOfTinyFrames(2, 2, 1));  // read while the scene is made
+    const Bytes animation = animatedSpriteOf(gif);
+    writeFile(gif, gifOfTinyFrames(8000, 8000, 400));
+    // The still sprites' files are made before their images exist.
+    std::vector<Case> cases = {{"an animation of 400 frames on an 8000 x 8000 screen", animation},
+                               {"a still sprite of two frames on a 16000 x 16000 screen", spritesOf(two, 1)},
+                               {"twenty still sprites of one frame on a 16000 x 16000 screen", spritesOf(one, 20)}};
+    writeFile(two, gifOfTinyFrames(16000, 16000, 2));
+    writeFile(one, gifOfTinyFrames(16000, 16000, 1));
+    return cases;
+}
+
+std::vector<Case> firstFrameCases(const std::string& folder) {
+    std::vector<Case> cases = keptCases();
+    for (auto* more : {&largestCases, &surfaceCases})
+        for (Case& c : more()) cases.push_back(std::move(c));
+    for (Case& c : gifCases(folder)) cases.push_back(std::move(c));
+    return cases;
 }
 
 std::size_t heldSamples(const qel::Scene& scene) {

@@ -86,6 +86,16 @@ std::vector<Case> keptCases();
 std::vector<Case> largestCases();
 // Small files whose first frame would build large swept surfaces.
 std::vector<Case> surfaceCases();
+// Scenes of a few hundred bytes to a few kilobytes naming GIFs whose
+// screens are far over the load's share: a 9.2 KB animation of 400
+// one-pixel frames on an 8000 x 8000 screen, a 66-byte one of two frames on
+// a 16000 x 16000 screen shown as a still sprite, and a 43-byte one of one
+// such frame shown by twenty still sprites. The GIFs are written into
+// `folder`, which must stay while the scenes are opened.
+std::vector<Case> gifCases(const std::string& folder);
+// Every generated small file whose first frame is held to the load's
+// budget: the kept, largest, surface and GIF cases, in that order.
+std::vector<Case> firstFrameCases(const std::string& folder);
 
 // The samples the resampled curves of the scene's objects hold.
 std::size_t heldSamples(const qel::Scene& scene);

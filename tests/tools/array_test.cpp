@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 
 #include "curves/curve.h"
@@ -72,26 +71,46 @@ TEST_F(ArrayTest, DeletionTakesTheTemplatesButNotACurveShownElsewhere) {
     EXPECT_EQ(line->refCount, 1);
 }
 
-TEST(ArrayDeletion, TemplatesSharingOneRingDeleteAsFastAsLoneOnes) {
-    // The templates of n placed copies of one array share one ring.
-    const int n = 20000;
-    double seconds[2] = {0, 0};
-    for (int shared = 0; shared < 2; ++shared) {
-        Tool item(new TestElement(), mat4::Identity(), pbr(), false);
-        Array source(nullptr, {&item}, {0x8001}, Array::Simple, mat4::Identity(), mat4::Identity(), pbr(), false);
-        auto* root = new Root();
-        for (int i = 0; i < n; ++i) {
-            auto* copy = static_cast<Array*>(source.cloneObject(mat4::Identity(), false, false));
-            if (!shared) copy->items[0]->removeInstance();
-            root->addChild(copy, false);
-        }
-        const auto t0 = std::chrono::steady_clock::now();
-        delete root;
-        seconds[shared] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+namespace {
+
+// A template that counts, when it is deleted, the members of the ring it is
+// still in: the steps its own leaving of the ring walks.
+class RingCountingTool : public Tool {
+public:
+    static std::size_t walked;
+    RingCountingTool() : Tool(nullptr, mat4::Identity(), pbr(), false) {}
+    ~RingCountingTool() override {
+        const Tool* x = this;
+        do {
+            ++walked;
+            x = x->nextInstance;
+        } while (x != this);
     }
-    // A walk along the ring per template made it about twenty times as slow;
-    // the margin leaves room for a loaded machine.
-    EXPECT_LT(seconds[1], 8 * seconds[0] + 0.05);
+};
+std::size_t RingCountingTool::walked = 0;
+
+}  // namespace
+
+TEST(ArrayDeletion, TemplatesSharingOneRingLeaveItTogetherBeforeEachIsDeleted) {
+    // The templates of n arrays share one ring with a tool that stays. Were
+    // each template to leave the ring on its own as it is deleted, each
+    // would walk the ring left: n (n + 1) / 2 steps, quadratic in n.
+    const std::size_t n = 1000;
+    Tool stays(new TestElement(), mat4::Identity(), pbr(), false);
+    auto* root = new Root();
+    for (std::size_t i = 0; i < n; ++i) {
+        auto* array =
+            new Array(nullptr, {nullptr}, {0x8001}, Array::Simple, mat4::Identity(), mat4::Identity(), pbr(), false);
+        Tool* item = array->setItem(0, new RingCountingTool());
+        stays.joinInstances(item);
+        root->addChild(array, false);
+    }
+    ASSERT_EQ(ringOf(&stays, 2 * n).size(), n + 1);
+    RingCountingTool::walked = 0;
+    delete root;
+    // Each template was alone in its ring when deleted: one step each.
+    EXPECT_EQ(RingCountingTool::walked, n);
+    EXPECT_EQ(ringOf(&stays).size(), 1u);
 }
 
 // The tick of an array reaches its items: an item whose element moves with
