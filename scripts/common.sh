@@ -1,6 +1,7 @@
 # Shared settings of the build scripts (sourced, not run).
 TL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-TL_JOBS="$(nproc 2>/dev/null || echo 2)"
+# Jobs of the builds and test runs: TL_JOBS when set, else one per core.
+TL_JOBS="${TL_JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 # Configures and builds one build directory: tl_build DIR BUILD_TYPE [cmake args...]
 tl_build() {
