@@ -5,11 +5,17 @@
 // block's stack by the module it lies in; its suppressions match those names.
 // A library unloaded before the check (the GL driver goes when its display is
 // closed) leaves frames without a module and without a name, which no
-// suppression can match, and the fast unwinder gives up at such a frame.
-// Whether such a library leaks at all depends on the host (the software
-// renderer takes other paths on other processors), so the verdict would too.
-// Kept loaded, its frames keep their names and its globals keep pointing at
-// what it still holds. The library's own finalizers still run at exit.
+// suppression can match, and the fast unwinder can stop at such a frame
+// before it reaches a library that still has its name. Whether such a
+// library leaks at all depends on the host (the software renderer takes
+// other paths on other processors), so the verdict would too. Kept loaded,
+// its frames keep their names and its globals keep pointing at what it still
+// holds. The library's own finalizers still run at exit.
+//
+// Unwinding every allocation the slow way (fast_unwind_on_malloc=0) is no
+// way out: besides its cost, it hangs in the software renderer's compiler,
+// whose unwind-table registration allocates while the unwinder holds its
+// lock, and a library unloaded early would still have no name.
 //
 // The definition in the executable comes first in every library's symbol
 // lookup, so every dlclose of the process comes here.
