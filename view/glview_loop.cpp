@@ -76,7 +76,9 @@ Texture2D* GLView::MainLoop() {
         return nullptr;
     }
     frameInput();
-    // The motions still latched are followed within the frame's rendering.
+    // The motions still latched are followed within the frame's rendering,
+    // as far as the frame's step budget goes; the rest keep the frames
+    // coming until they are taken.
     if (inputLatch.motionWaits()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
