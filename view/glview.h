@@ -367,9 +367,12 @@ public:
     // The pointer's path since the sculpt stroke's last sample, in pixels.
     float strokeTravel = 0.0f;
     // The time the frame's gesture steps took so far: once it passes
-    // StrokeBudgetMs the motions still latched wait for the next frames.
+    // StrokeBudgetMs, or drawMs when that is longer, the motions still
+    // latched wait for the next frames.
     double stepsMs = 0.0;
     static double StrokeBudgetMs;
+    // The time the last frame's drawing took, its steps left out.
+    double drawMs = 0.0;
     // The clock the steps are timed by, in milliseconds (the steady clock;
     // a test may count a step's cost instead).
     static double (*StepClock)();
@@ -786,10 +789,10 @@ public:
     void frameInput();
     // One pointer motion latched behind the frame's change, as a step of its
     // own (pointerStep). False when none waits, or when the frame's steps
-    // have used up StrokeBudgetMs: the motions then wait, in order, for the
-    // next frames, so a slow stroke lags behind the hand but takes every
-    // sample of its path, and a release latched behind them ends it after
-    // them.
+    // have used up StrokeBudgetMs (or drawMs, when the drawing takes
+    // longer): the motions then wait, in order, for the next frames, so a
+    // slow stroke lags behind the hand but takes every sample of its path,
+    // and a release latched behind them ends it after them.
     bool nextMotion();
     // setState, mouseDown, mouseUp and mouseMove, in this order, after the
     // pickings a gesture's step needs (pickForStep); the handlers' time

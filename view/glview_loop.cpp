@@ -91,7 +91,12 @@ Texture2D* GLView::MainLoop() {
         applyMaterialEdit();
         redraw = 1;
     }
-    Texture2D* frame = redraw ? render() : nullptr;
+    Texture2D* frame = nullptr;
+    if (redraw) {
+        const double start = StepClock(), steps = stepsMs;
+        frame = render();
+        drawMs = std::max(0.0, StepClock() - start - (stepsMs - steps));
+    }
     mouseRead.wheel = 0.0f;
     Keyboard::eventBackspace = false;
     ready = 1;
@@ -155,8 +160,10 @@ void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std
 
 bool GLView::nextMotion() {
     // Past the frame's budget the motions wait in order for the next
-    // frames: every one of them still takes its step, later.
-    if (stepsMs > StrokeBudgetMs) return false;
+    // frames: every one of them still takes its step, later. The steps may
+    // take as long as the drawing does, so that a backlog behind a heavy
+    // scene drains in at least half of each frame.
+    if (stepsMs > std::max(StrokeBudgetMs, drawMs)) return false;
     vec2 position;
     if (!inputLatch.takeMotion(position)) return false;
     // The frame's key changes and its Backspace command were the frame's

@@ -226,8 +226,9 @@ struct Deformed {
 
 // A Deform stroke pressed on the ball under (X, Y) along `path`: its
 // motions a frame apart, or all of them and the release latched before one
-// frame, after which frames run until the stroke has ended.
-Deformed deformBall(const std::vector<vec2>& path, bool oneFrame) {
+// frame, after which frames run until the stroke has ended. The frames'
+// drawing takes `drawMs`.
+Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs = 0.0) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
@@ -256,6 +257,7 @@ Deformed deformBall(const std::vector<vec2>& path, bool oneFrame) {
     const auto saved = GLView::StepClock;
     GLView::StepClock = countedClock;
     Deformed d;
+    view.drawMs = drawMs;
     drive.buttonEvent(vec2(X, Y), true, false);
     drive.frame();
     for (const vec2& q : path) {
@@ -291,9 +293,10 @@ std::vector<vec2> zigzag(int n) {
 
 // A quick Deform stroke whose motions all wait behind one frame, on a mesh
 // whose every step costs 40 ms: the frames take the steps within their
-// 100 ms budget and leave the rest waiting for the next ones, and the
-// release ends the stroke after them, so the ball takes the shape the same
-// stroke gives on fast frames.
+// 100 ms budget, or as long as their drawing takes when that is longer,
+// and leave the rest waiting for the next ones; the release ends the
+// stroke after them, so the ball takes the shape the same stroke gives on
+// fast frames.
 TEST(PointerMotion, ASlowStrokeSpreadsItsSamplesOverLaterFramesAndDropsNone) {
     const std::vector<vec2> path = zigzag(60);
     ASSERT_EQ(GLView::StrokeBudgetMs, 100.0);
@@ -301,19 +304,24 @@ TEST(PointerMotion, ASlowStrokeSpreadsItsSamplesOverLaterFramesAndDropsNone) {
     const Deformed fast = deformBall(path, false);
     stepCostMs = 40.0;
     const Deformed slow = deformBall(path, true);
+    const Deformed heavy = deformBall(path, true, 200.0);
     stepCostMs = 0.0;
     // Three steps a frame: the one that passes the budget ends the frame's.
     EXPECT_GE(slow.frames, 4);
     EXPECT_EQ(slow.frameStepsMs, 3 * 40.0);
     EXPECT_FALSE(slow.endedBeforeItsMotions);
+    // Six steps a frame while the drawing takes 200 ms.
+    EXPECT_EQ(heavy.frameStepsMs, 6 * 40.0);
+    EXPECT_FALSE(heavy.endedBeforeItsMotions);
     ASSERT_EQ(slow.ball.size(), fast.ball.size());
+    ASSERT_EQ(heavy.ball.size(), fast.ball.size());
     Mesh* seed = Mesh::Icosahedron();
     std::unique_ptr<Mesh> ball(Mesh::Sphere(seed, 3, false, true));
     delete seed;
     double moved = 0.0, apart = 0.0;
     for (std::size_t v = 0; v < fast.ball.size(); ++v) {
         moved = std::max(moved, length(fast.ball[v] - ball->vertices[v].position));
-        apart = std::max(apart, length(slow.ball[v] - fast.ball[v]));
+        apart = std::max({apart, length(slow.ball[v] - fast.ball[v]), length(heavy.ball[v] - fast.ball[v])});
     }
     EXPECT_GT(moved, 0.05);
     EXPECT_LE(apart, 1e-5);
