@@ -260,10 +260,16 @@ public:
     bool layersStale = false;
     // The pointer's path since the sculpt stroke's last sample, in pixels.
     float strokeTravel = 0.0f;
-    // The time the frame's gesture steps took so far: a stroke's samples of
-    // one frame stay within StrokeBudgetMs.
+    // The time the frame's gesture steps took so far: once it passes
+    // StrokeBudgetMs, or drawMs when that is longer, the motions still
+    // latched wait for the next frames.
     double stepsMs = 0.0;
     static double StrokeBudgetMs;
+    // The time the last frame's drawing took, its steps left out.
+    double drawMs = 0.0;
+    // The clock the steps are timed by, in milliseconds (the steady clock;
+    // a test may count a step's cost instead).
+    static double (*StepClock)();
     std::uint8_t cornerPending = 0;  // while drawing: the drag's next sample starts a new point
     mat4 copyFrame;                  // the world frame a copying drag moves its copy in
     Asker* asker;                    // not owned; Qt's dialogs unless a test set another
@@ -674,7 +680,11 @@ public:
     // motion latched behind the frame's own change waits for nextMotion.
     void frameInput();
     // One pointer motion latched behind the frame's change, as a step of its
-    // own (pointerStep). False when none waits.
+    // own (pointerStep). False when none waits, or when the frame's steps
+    // have used up StrokeBudgetMs (or drawMs, when the drawing takes
+    // longer): the motions then wait, in order, for the next frames, so a
+    // slow stroke lags behind the hand but takes every sample of its path,
+    // and a release latched behind them ends it after them.
     bool nextMotion();
     // setState, mouseDown, mouseUp and mouseMove, in this order, after the
     // pickings a gesture's step needs (pickForStep); the handlers' time
@@ -696,10 +706,8 @@ public:
     // pickings' preview is drawn.
     void stepPicks();
     // A motion of a sculpt stroke that is to take no sample: the pointer
-    // has travelled less than strokeSpacing() since the stroke's last one,
-    // or the frame's steps have used up StrokeBudgetMs and another motion
-    // follows (`motionFollows`: the last one waiting takes the sample).
-    bool shortOfSpacing(bool motionFollows);
+    // has travelled less than strokeSpacing() since the stroke's last one.
+    bool shortOfSpacing();
     // The pointer's travel between two samples of a sculpt stroke: an
     // eighth of the brush radius, at least one pixel. A stroke samples the
     // same path at every frame rate, and a slow frame follows a quick

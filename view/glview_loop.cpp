@@ -30,6 +30,10 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+double steadyMilliseconds() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 // The widget's record becomes the frame's; the frame before moves to the
 // previous position and button states. A button change or a motion recorded
 // since the last frame comes first, at the pointer position of its event;
@@ -72,7 +76,9 @@ Texture2D* GLView::MainLoop() {
         return nullptr;
     }
     frameInput();
-    // The motions still latched are followed within the frame's rendering.
+    // The motions still latched are followed within the frame's rendering,
+    // as far as the frame's step budget goes; the rest keep the frames
+    // coming until they are taken.
     if (inputLatch.motionWaits()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
@@ -85,7 +91,12 @@ Texture2D* GLView::MainLoop() {
         applyMaterialEdit();
         redraw = 1;
     }
-    Texture2D* frame = redraw ? render() : nullptr;
+    Texture2D* frame = nullptr;
+    if (redraw) {
+        const double start = StepClock(), steps = stepsMs;
+        frame = render();
+        drawMs = std::max(0.0, StepClock() - start - (stepsMs - steps));
+    }
     mouseRead.wheel = 0.0f;
     Keyboard::eventBackspace = false;
     ready = 1;
@@ -117,7 +128,7 @@ void GLView::frameInput() {
     if (inputChanged(keyChange, backspace) && inside()) {
         const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;
         const bool motionOnly = keyChange == 0 && !backspace && !buttons && mouse.wheel == 0.0f;
-        if (motionOnly && shortOfSpacing(inputLatch.motionWaits())) {
+        if (motionOnly && shortOfSpacing()) {
             followCursor();
         } else {
             // A sample of a stroke starts the next spacing.
@@ -137,17 +148,22 @@ void GLView::runStep() {
     // The first pickings of a frame wait for its drawing to finish: only
     // the handlers' work counts.
     pickForStep();
-    const auto start = std::chrono::steady_clock::now();
+    const double start = StepClock();
     setState();
     mouseDown();
     mouseUp();
     mouseMove();
-    stepsMs += millisecondsSince(start);
+    stepsMs += StepClock() - start;
 }
 
 void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
 
 bool GLView::nextMotion() {
+    // Past the frame's budget the motions wait in order for the next
+    // frames: every one of them still takes its step, later. The steps may
+    // take as long as the drawing does, so that a backlog behind a heavy
+    // scene drains in at least half of each frame.
+    if (stepsMs > std::max(StrokeBudgetMs, drawMs)) return false;
     vec2 position;
     if (!inputLatch.takeMotion(position)) return false;
     // The frame's key changes and its Backspace command were the frame's
@@ -175,7 +191,7 @@ void GLView::pointerStep(const vec2& to, bool motionFollows) {
         stepPicks();
         return;
     }
-    if (shortOfSpacing(motionFollows)) {
+    if (shortOfSpacing()) {
         followCursor();
         return;
     }
@@ -190,8 +206,9 @@ void GLView::pickForStep() {
 }
 
 double GLView::StrokeBudgetMs = 100.0;
+double (*GLView::StepClock)() = steadyMilliseconds;
 
-bool GLView::shortOfSpacing(bool motionFollows) {
+bool GLView::shortOfSpacing() {
     const bool stroke =
         actionMode == ModeSculpt && interactionState != 0 && mouse.left && mouse.leftPrevious && !sculptors.empty();
     if (!stroke) {
@@ -200,9 +217,6 @@ bool GLView::shortOfSpacing(bool motionFollows) {
     }
     strokeTravel += float(length(mouse.delta));
     if (strokeTravel < strokeSpacing()) return true;
-    // Past the frame's budget only where the waiting motions end is
-    // sampled: the frame does not fall behind a hand quicker than it.
-    if (motionFollows && stepsMs > StrokeBudgetMs) return true;
     strokeTravel = 0.0f;
     return false;
 }
