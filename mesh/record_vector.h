@@ -22,13 +22,30 @@
 
 namespace qel {
 
-// Memory for the blocks of a large container: regions of HugeChunkBytes,
-// aligned to their size and offered to the kernel for huge pages, so that
-// the records of a large mesh, read at scattered places, are reached
-// through a few translation entries instead of one per 4 KB page.
-constexpr std::size_t HugeChunkBytes = std::size_t(1) << 21;
-void* allocateHugeChunk();
-void freeHugeChunk(void* chunk);
+// Memory for the blocks of a large container: regions of ChunkBytes mapped
+// on their own, so that a chunk freed goes back to the system at once and
+// the heap is not cut into pieces it can seldom reuse. No huge pages are
+// asked for: a page of a chunk is resident only once a record on it is
+// written, so a list of any size holds about what its records take.
+constexpr std::size_t ChunkBytes = std::size_t(1) << 21;
+void* allocateChunk();
+void freeChunk(void* chunk);
+
+// Whether the blocks are laid side by side in chunks. Under the address
+// sanitizer each block is allocated on its own, so that a read or write
+// that runs past a block meets the sanitizer's guard instead of the next
+// block.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool RecordChunks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool RecordChunks = false;
+#else
+constexpr bool RecordChunks = true;
+#endif
+#else
+constexpr bool RecordChunks = true;
+#endif
 
 template <class T, unsigned Shift = 10>
 class RecordVector {
@@ -227,13 +244,13 @@ public:
 
 private:
     // The first blocks are allocated one by one; past them (a large
-    // container) the blocks are laid side by side in huge-page chunks, a
-    // chunk allocated with the first block it holds and freed with it.
+    // container) the blocks are laid side by side in chunks, a chunk
+    // allocated with the first block it holds and freed with it.
     // Blocks are added and freed at the end only, so that a block's place
     // in its chunk follows from its index.
     static constexpr size_type SmallBlocks = 16;
     static constexpr size_type BlockBytes = BlockSize * sizeof(T);
-    static constexpr size_type PerChunk = BlockBytes <= HugeChunkBytes ? HugeChunkBytes / BlockBytes : 0;
+    static constexpr size_type PerChunk = RecordChunks && BlockBytes <= ChunkBytes ? ChunkBytes / BlockBytes : 0;
     static constexpr size_type Align = alignof(T) < 16 ? 16 : alignof(T);
 
     // The place in its chunk of block b; PerChunk when it has none.
@@ -244,7 +261,7 @@ private:
         const size_type b = blocks_.size(), k = inChunk(b);
         if (k == PerChunk) return static_cast<T*>(::operator new(BlockBytes, std::align_val_t(Align)));
         if (k > 0) return blocks_[b - k] + k * BlockSize;
-        return static_cast<T*>(allocateHugeChunk());
+        return static_cast<T*>(allocateChunk());
     }
     // Frees the last block.
     void freeLastBlock() {
@@ -252,7 +269,7 @@ private:
         if (k == PerChunk)
             ::operator delete(static_cast<void*>(blocks_.back()), std::align_val_t(Align));
         else if (k == 0)
-            freeHugeChunk(blocks_.back());
+            freeChunk(blocks_.back());
         blocks_.pop_back();
     }
     T& slot(size_type i) { return blocks_[i >> Shift][i & BlockMask]; }
