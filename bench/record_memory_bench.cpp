@@ -16,9 +16,10 @@
 //                      memory (the copy freed untimed)
 //   Floor/Clone        the same bytes as its vertex and face records copied
 //                      into fresh memory of their size, page by page as the
-//                      system hands it over. Goal: Clone/Large at most 2 x
-//                      the floor (a copy that waits on the system for its
-//                      pages costs several times more)
+//                      system hands it over. Goal: Clone/Large at most
+//                      1.5 x the floor (a copy that waits on the system
+//                      page by page, or for pages it must first gather,
+//                      costs more)
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -152,4 +153,4 @@ BENCH_GOAL(benchgoals::counterAtMost("Resident/12288", "resident_ratio", 1.05));
 BENCH_GOAL(benchgoals::counterAtMost("Resident/20480", "resident_ratio", 1.05));
 BENCH_GOAL(benchgoals::counterAtMost("Resident/49152", "resident_ratio", 1.05));
 BENCH_GOAL(benchgoals::counterAtMost("Resident/100096", "resident_ratio", 1.05));
-BENCH_GOAL(benchgoals::ratio("Clone/Large", 2, "Floor/Clone"));
+BENCH_GOAL(benchgoals::ratio("Clone/Large", 1.5, "Floor/Clone"));

@@ -11,9 +11,11 @@ namespace qel {
 #if defined(__linux__)
 
 // An anonymous mapping of its own, given no advice: the kernel backs it
-// page by page as it is written, like any large allocation.
-void* allocateChunk() {
-    void* const chunk = mmap(nullptr, ChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+// page by page as it is written, like any large allocation, or all at once
+// when it is to be written whole.
+void* allocateChunk(bool backed) {
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (backed ? MAP_POPULATE : 0);
+    void* const chunk = mmap(nullptr, ChunkBytes, PROT_READ | PROT_WRITE, flags, -1, 0);
     if (chunk == MAP_FAILED) throw std::bad_alloc();
     return chunk;
 }
@@ -22,7 +24,7 @@ void freeChunk(void* chunk) { munmap(chunk, ChunkBytes); }
 
 #else
 
-void* allocateChunk() { return ::operator new(ChunkBytes); }
+void* allocateChunk(bool) { return ::operator new(ChunkBytes); }
 void freeChunk(void* chunk) { ::operator delete(chunk); }
 
 #endif

@@ -28,7 +28,10 @@ namespace qel {
 // asked for: a page of a chunk is resident only once a record on it is
 // written, so a list of any size holds about what its records take.
 constexpr std::size_t ChunkBytes = std::size_t(1) << 21;
-void* allocateChunk();
+// A chunk whose every page is to be written at once (a copy, a list
+// reserved to its size) is backed whole when mapped: one call instead of a
+// fault per page.
+void* allocateChunk(bool backed);
 void freeChunk(void* chunk);
 
 // Whether the blocks are laid side by side in chunks. Under the address
@@ -135,7 +138,7 @@ public:
         const size_type need = (n + BlockMask) >> Shift;
         if (need > blocks_.size()) {
             blocks_.reserve(need);
-            while (blocks_.size() < need) blocks_.push_back(allocateBlock());
+            while (blocks_.size() < need) blocks_.push_back(allocateBlock(n));
         }
     }
     // Shrinks to n records (the first n stay untouched; whole blocks past the
@@ -256,12 +259,19 @@ private:
     // The place in its chunk of block b; PerChunk when it has none.
     static size_type inChunk(size_type b) { return b < SmallBlocks || PerChunk == 0 ? PerChunk : (b - SmallBlocks) % PerChunk; }
 
-    // A block for index blocks_.size().
-    T* allocateBlock() {
+    // Chunks past this many are backed whole as they are mapped, also when
+    // the container grows record by record: its last chunk, the only one
+    // not written whole, is then a small part of what it holds.
+    static constexpr size_type BackedAfter = 32;
+
+    // A block for index blocks_.size(), in a container about to hold
+    // `filling` records (0 when it grows record by record).
+    T* allocateBlock(size_type filling = 0) {
         const size_type b = blocks_.size(), k = inChunk(b);
         if (k == PerChunk) return static_cast<T*>(::operator new(BlockBytes, std::align_val_t(Align)));
         if (k > 0) return blocks_[b - k] + k * BlockSize;
-        return static_cast<T*>(allocateChunk());
+        const bool written = ((b + PerChunk) << Shift) <= filling || b >= SmallBlocks + BackedAfter * PerChunk;
+        return static_cast<T*>(allocateChunk(written));
     }
     // Frees the last block.
     void freeLastBlock() {
