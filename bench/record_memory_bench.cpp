@@ -7,13 +7,16 @@
 //                      resident memory they added (the freed heap handed
 //                      back first), over the bytes their vertex and face
 //                      records take (counters resident_mb, records_mb and
-//                      their ratio resident_ratio). Goal: resident_ratio at
-//                      most 1.05 at every size (memory held in pieces
-//                      larger than what is written to them, such as huge
-//                      pages backed whole from their first write, takes up
-//                      to twice the records at some of these sizes)
+//                      their ratio resident_ratio; the chunks freed
+//                      meshes leave kept for reuse are given back
+//                      before). Goal: resident_ratio at most 1.05 at
+//                      every size (memory held in pieces larger than what
+//                      is written to them, such as huge pages backed whole
+//                      from their first write, takes up to twice the
+//                      records at some of these sizes)
 //   Clone/Large        a copy of a torus of 2,000,000 faces into fresh
-//                      memory (the copy freed untimed)
+//                      memory (the copy freed untimed, and the chunks it
+//                      leaves kept given back)
 //   Floor/Clone        the same bytes as its vertex and face records copied
 //                      into fresh memory of their size, page by page as the
 //                      system hands it over. Goal: Clone/Large at most
@@ -35,6 +38,7 @@
 
 #include "bench/bench_goals.h"
 #include "mesh/mesh.h"
+#include "mesh/record_vector.h"
 
 namespace {
 
@@ -79,6 +83,7 @@ void Resident(benchmark::State& state) {
     double resident = 0, records = 0;
     for (auto _ : state) {
         malloc_trim(0);
+        qel::releaseKeptChunks();
         const double before = residentMb();
         std::vector<std::unique_ptr<qel::Mesh>> meshes;
         records = 0;
@@ -111,12 +116,14 @@ const qel::Mesh& large() {
 
 void CloneLarge(benchmark::State& state) {
     const qel::Mesh& source = large();
+    qel::releaseKeptChunks();
     for (auto _ : state) {
         std::unique_ptr<qel::Mesh> copy(new qel::Mesh(source));
         benchmark::DoNotOptimize(copy->faceCount());
         state.PauseTiming();
         copy.reset();
         malloc_trim(0);
+        qel::releaseKeptChunks();
         state.ResumeTiming();
     }
 }

@@ -32,7 +32,12 @@ constexpr std::size_t ChunkBytes = std::size_t(1) << 21;
 // reserved to its size) is backed whole when mapped: one call instead of a
 // fault per page.
 void* allocateChunk(bool backed);
+// A chunk freed goes back to the system, or is kept for the next
+// allocations while a few are (a mesh freed and another made at once reuse
+// pages already backed).
 void freeChunk(void* chunk);
+// Gives the chunks kept back to the system.
+void releaseKeptChunks();
 
 // Whether the blocks are laid side by side in chunks. Under the address
 // sanitizer each block is allocated on its own, so that a read or write

@@ -203,6 +203,33 @@ TEST(RecordVector, BlocksOfALargeListAskForNoHugePagesAndStandAloneUnderTheSanit
     EXPECT_EQ(flags.find(" hg"), std::string::npos) << flags;
 }
 
+// The chunks of a list freed stay mapped for the next list (their pages
+// stay backed) until given back, when they are no longer mapped.
+TEST(RecordVector, FreedChunksServeTheNextListUntilGivenBack) {
+    if (tltest::UnderSanitizers) GTEST_SKIP() << "blocks stand alone under the sanitizer";
+    int onStack = 0;
+    if (mappingFlags(&onStack).empty()) GTEST_SKIP() << "no /proc/self/smaps to read the mappings from";
+    struct Wide {
+        std::uint64_t v[96];
+    };
+    using Large = RecordVector<Wide, 10>;
+    const std::size_t block = Large::BlockSize;
+    releaseKeptChunks();
+    const Wide* first = nullptr;
+    {
+        Large l;
+        l.resize(24 * block);
+        first = &l[16 * block];
+    }
+    EXPECT_FALSE(mappingFlags(first).empty());
+    Large next;
+    next.resize(24 * block);
+    EXPECT_EQ(&next[16 * block], first);
+    next.clear();
+    releaseKeptChunks();
+    EXPECT_TRUE(mappingFlags(first).empty());
+}
+
 TEST(HalfFloat, RoundsToNearestEvenKeepsNaNAndWritesSixBytes) {
     const struct {
         float in;
