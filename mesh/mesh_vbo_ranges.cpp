@@ -65,19 +65,58 @@ bool withinSlack(std::uint64_t first, std::uint64_t end, std::uint64_t needed) {
     return end - first <= SpanSlack * needed;
 }
 
-// The runs joined into spans that are mapped and written whole: a run joins
-// the span before it (the drawn faces between them written again) while
-// the span stays within its slack, so that what is mapped is at most
-// SpanSlack times what the marks need however the runs lie. needed receives
-// the held the runs themselves hold.
+// Pieces past this many are joined left to right (joinGaps would sort
+// their gaps).
+constexpr std::size_t ManyPieces = 1024;
+
+// Which gaps between pieces to close so that as few spans as possible are
+// mapped: gaps[k] is the gap before piece k (gaps[0] unused), closed
+// (joined[k] set) smallest first while the gaps closed add up to at most
+// room.
+void joinGaps(const std::vector<std::uint64_t>& gaps, std::uint64_t room, std::vector<std::uint8_t>& joined) {
+    static std::vector<std::uint64_t> bySize;
+    bySize.clear();
+    for (std::size_t k = 1; k < gaps.size(); ++k) bySize.push_back(gaps[k] << 32 | k);
+    std::sort(bySize.begin(), bySize.end());
+    joined.assign(gaps.size(), 0);
+    for (const std::uint64_t gap : bySize) {
+        if ((gap >> 32) > room) break;
+        room -= gap >> 32;
+        joined[std::uint32_t(gap)] = 1;
+    }
+}
+
+// The runs joined into spans that are mapped and written whole (the drawn
+// faces between joined runs written again), so that what is mapped is at
+// most SpanSlack times what the marks need however the runs lie: the gaps
+// between runs are closed smallest first while that holds (joinGaps), or,
+// past ManyPieces runs, a run joins the span before it while the span
+// stays within its own slack. needed receives the slots the runs
+// themselves hold.
 const std::vector<Run>& spansOf(const std::vector<Run>& runs, std::uint64_t& needed) {
     static std::vector<Run> spans;
+    static std::vector<std::uint64_t> gaps;
+    static std::vector<std::uint8_t> joined;
     spans.clear();
     needed = 0;
+    for (const Run& r : runs) needed += r.placed.end - r.placed.first;
+    if (runs.size() <= ManyPieces) {
+        gaps.assign(runs.size(), 0);
+        for (std::size_t k = 1; k < runs.size(); ++k) gaps[k] = runs[k].placed.first - runs[k - 1].placed.end;
+        joinGaps(gaps, (SpanSlack - 1) * needed, joined);
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (k > 0 && joined[k]) {
+                spans.back().end = runs[k].end;
+                spans.back().placed.end = runs[k].placed.end;
+            } else {
+                spans.push_back(runs[k]);
+            }
+        }
+        return spans;
+    }
     std::uint64_t spanNeeds = 0;
     for (const Run& r : runs) {
         const std::uint64_t held = r.placed.end - r.placed.first;
-        needed += held;
         if (!spans.empty() && withinSlack(spans.back().placed.first, r.placed.end, spanNeeds + held)) {
             spans.back().end = r.end;
             spans.back().placed.end = r.placed.end;
@@ -203,75 +242,182 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return mapping.finish();
 }
 
+// The slots of the marked vertices' corners grouped into the spans they are
+// written through, without putting the corners in order. A vertex's corners
+// are listed in index order, so that its first and last give the slots it
+// reaches: the slots are counted by page of the array (1,024 slots) with
+// the lowest and the highest slot of each page, vertex by vertex (corner by
+// corner only for a vertex whose corners lie on more than one page). The
+// pages reached, a few hundred at most on a mesh in space or program
+// order, are taken in order and the gaps between them closed, the smallest
+// first, while what the spans map stays within SpanSlack times the slots
+// written, so that as few spans as the bound allows are mapped; each span
+// is then mapped once and written from the marked vertices that reach it.
+// False from gather when the pages reached would map more than the bound
+// by themselves (the corners lie scattered over the array). Kept between
+// refills so that a stamp does not allocate (GUI thread only).
+class CornerPages {
+public:
+    bool gather(const Mesh& mesh) {
+        const MeshBufferState& state = mesh.bufferState;
+        const Slots slotOf(state);
+        const std::uint32_t count = std::uint32_t(std::min<std::uint64_t>(3 * std::uint64_t(state.faceSlots), ~0u));
+        const std::size_t pages = std::size_t(count >> PageShift) + 1;
+        if (slots_.size() < pages) {
+            slots_.resize(pages, 0);
+            low_.resize(pages, ~0u);
+            high_.resize(pages, 0);
+        }
+        touched_.clear();
+        listed_.clear();
+        written_ = 0;
+        std::uint32_t lowPage = ~0u, highPage = 0;
+        const std::uint32_t* const fan = state.fanCorners.data();
+        // A page's count and its lowest and highest slot, without asking
+        // whether the page was reached before (the pages reached are read
+        // from the counts afterwards).
+        const auto enter = [&](std::uint32_t page, std::uint32_t low, std::uint32_t high, std::uint32_t n) {
+            slots_[page] += n;
+            low_[page] = std::min(low_[page], low);
+            high_[page] = std::max(high_[page], high);
+        };
+        // The marked vertices' first and last slots, read from their lists
+        // (far apart in memory) with nothing written that waits on them, so
+        // that the reads overlap; the pages counted after, from the list
+        // made.
+        forListedCorners(
+            state, state.marks(Mesh::RefillPositions).vertices(),
+            [&mesh](std::uint32_t v) { __builtin_prefetch(&mesh.vertices[v].position); },
+            [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
+                // Corners past the drawn ones come last.
+                while (to != from && fan[to - 1] >= count) --to;
+                if (from != to)
+                    listed_.push_back(
+                        Listed{v, from, to, slotOf(fan[from]) >> PageShift, slotOf(fan[to - 1]) >> PageShift});
+            });
+        for (const Listed& l : listed_) {
+            written_ += l.to - l.from;
+            lowPage = std::min(lowPage, l.lowPage);
+            highPage = std::max(highPage, l.highPage);
+            if (l.lowPage == l.highPage) {
+                enter(l.lowPage, slotOf(fan[l.from]), slotOf(fan[l.to - 1]), l.to - l.from);
+                continue;
+            }
+            for (std::uint32_t i = l.from; i != l.to; ++i) {
+                const std::uint32_t slot = slotOf(fan[i]);
+                enter(slot >> PageShift, slot, slot, 1);
+            }
+        }
+        // The pages reached, in order; their counts and extremes set back.
+        for (std::uint32_t page = lowPage; page <= highPage && page < pages; ++page)
+            if (slots_[page] != 0) touched_.push_back(page);
+        const bool bounded = joinPages();
+        for (const std::uint32_t page : touched_) {
+            slots_[page] = 0;
+            low_[page] = ~0u;
+            high_[page] = 0;
+        }
+        return bounded;
+    }
+
+    // The slots gathered.
+    std::size_t written() const { return written_; }
+
+    // Writes the positions of the marked vertices gathered into their
+    // slots, span by span. False when a span cannot be mapped or its
+    // contents were lost.
+    bool write(const Mesh& mesh, std::uint64_t offset) {
+        constexpr std::size_t Ahead = 8;
+        const Slots slotOf(mesh.bufferState);
+        const std::uint32_t* const fan = mesh.bufferState.fanCorners.data();
+        const std::size_t n = listed_.size();
+        SpanMapping mapping;
+        // Span by span, the marked vertices that reach it, in the order they
+        // were marked (a vertex on the pages of more than one span is
+        // visited with each, and writes there the corners it holds).
+        for (std::size_t k = 0; k < spans_.size(); ++k) {
+            const std::uint32_t low = spans_[k].low, high = spans_[k].high;
+            const std::uint32_t lowPage = low >> PageShift, highPage = high >> PageShift;
+            std::uint8_t* const base =
+                mapping.map(offset + 12 * std::uint64_t(low), 12 * std::uint64_t(high + 1 - low), false);
+            if (!base) break;
+            for (std::size_t j = 0; j < n; ++j) {
+                const Listed& l = listed_[j];
+                if (l.highPage < lowPage || l.lowPage > highPage) continue;
+                if (j + Ahead < n) __builtin_prefetch(&mesh.vertices[listed_[j + Ahead].vertex].position);
+                const vec3 p = mesh.vertices[l.vertex].position;
+                for (std::uint32_t i = l.from; i != l.to; ++i) {
+                    const std::uint32_t slot = slotOf(fan[i]);
+                    if (slot - low <= high - low) std::memcpy(base + 12 * std::uint64_t(slot - low), &p, 12);
+                }
+            }
+        }
+        return mapping.finish();
+    }
+
+private:
+    static constexpr std::uint32_t PageShift = 10;
+
+    // cornerSlot with the layout's fields read once.
+    struct Slots {
+        explicit Slots(const MeshBufferState& state) : every(state.everyFaceActive), rank(state.rank.data()) {}
+        std::uint32_t operator()(std::uint32_t c) const {
+            if (every) return c;
+            const std::uint32_t f = c / 3;
+            return 3 * std::uint32_t(rank[f]) + (c - 3 * f);
+        }
+        bool every;
+        const std::int32_t* rank;
+    };
+
+    // A marked vertex with drawn corners: its corners fanCorners[from, to)
+    // and the pages of its lowest and highest slots.
+    struct Listed {
+        std::uint32_t vertex, from, to, lowPage, highPage;
+    };
+    // The slots [low, high] a span maps.
+    struct Span {
+        std::uint32_t low, high;
+    };
+
+    // The touched pages (in order) joined into spans within the bound;
+    // false when the pages alone exceed it.
+    bool joinPages() {
+        spans_.clear();
+        std::uint64_t mapped = 0;
+        for (const std::uint32_t page : touched_) mapped += high_[page] + 1 - low_[page];
+        const std::uint64_t bound = SpanSlack * written_;
+        if (mapped > bound) return false;
+        gaps_.assign(touched_.size(), 0);
+        for (std::size_t k = 1; k < touched_.size(); ++k) gaps_[k] = low_[touched_[k]] - high_[touched_[k - 1]] - 1;
+        joinGaps(gaps_, bound - mapped, joined_);
+        for (std::size_t k = 0; k < touched_.size(); ++k) {
+            const std::uint32_t page = touched_[k];
+            if (k == 0 || !joined_[k])
+                spans_.push_back(Span{low_[page], high_[page]});
+            else
+                spans_.back().high = high_[page];
+        }
+        return true;
+    }
+
+    std::vector<std::uint32_t> slots_, low_, high_, touched_;
+    std::vector<std::uint64_t> gaps_;
+    std::vector<std::uint8_t> joined_;
+    std::vector<Listed> listed_;
+    std::vector<Span> spans_;
+    std::size_t written_ = 0;
+};
+
 // The corners of the marked vertices in index order, each once with the
-// vertex it draws. When the marked vertices lie close together (a mesh in
-// space or program order), their corners are set in a bitmap of the mesh's
-// corners (kept zero between refills, its words cleared as they are read)
-// with a note of each corner's vertex in a flat list indexed by corner,
-// which gives them in order without sorting. When they lie scattered over
-// the mesh, those notes would be written and read at scattered places of an
-// array as large as the corners: the pairs of corner and vertex are listed
-// instead and put in corner order by a radix sort of the corner, a few
-// passes over a list that stays in cache. Kept between refills so that a
-// stamp does not allocate (GUI thread only).
+// vertex it draws, for corners that lie scattered over the mesh: the pairs
+// of corner and vertex are listed and put in corner order by a radix sort
+// of the corner, a few passes over a list that stays in cache. Kept between
+// refills so that a stamp does not allocate (GUI thread only).
 class MarkedCorners {
 public:
     // Gathers the corners; size() of them.
     std::size_t gather(const Mesh& mesh) {
-        const std::vector<std::uint32_t>& marked = mesh.bufferState.marks(Mesh::RefillPositions).vertices();
-        std::uint32_t low = ~0u, high = 0;
-        for (const std::uint32_t v : marked) {
-            low = std::min(low, v);
-            high = std::max(high, v);
-        }
-        sparse_ = !marked.empty() && std::uint64_t(high - low) > DenseSpread * marked.size();
-        if (sparse_)
-            gatherSparse(mesh);
-        else
-            gatherDense(mesh);
-        return sparse_ ? pairs_.size() : sorted_.size();
-    }
-    // Corner i of those gathered, in increasing order, and its vertex.
-    std::uint32_t corner(std::size_t i) const { return sparse_ ? std::uint32_t(pairs_[i] >> 32) : sorted_[i]; }
-    std::uint32_t vertex(std::size_t i) const { return sparse_ ? std::uint32_t(pairs_[i]) : vertexOf_[sorted_[i]]; }
-    // The marked vertices lie scattered over the mesh.
-    bool scattered() const { return sparse_; }
-
-private:
-    // Vertices spread over at most this many times their number are close.
-    static constexpr std::uint64_t DenseSpread = 16;
-
-    void gatherDense(const Mesh& mesh) {
-        sorted_.clear();
-        const MeshBufferState& state = mesh.bufferState;
-        const std::size_t count = 3 * std::size_t(state.faceSlots), words = (count + 63) / 64;
-        if (bits_.size() < words) bits_.resize(words, 0);
-        if (vertexOf_.size() < count) vertexOf_.resize(count);
-        std::size_t low = words, high = 0;
-        const std::uint32_t* const fan = state.fanCorners.data();
-        forListedCorners(
-            state, state.marks(Mesh::RefillPositions).vertices(), [](std::uint32_t) {},
-            [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
-                for (std::uint32_t i = from; i != to; ++i) {
-                    const std::uint32_t c = fan[i];
-                    if (c >= count) continue;
-                    bits_[c >> 6] |= std::uint64_t(1) << (c & 63);
-                    vertexOf_[c] = v;
-                    low = std::min<std::size_t>(low, c >> 6);
-                    high = std::max<std::size_t>(high, c >> 6);
-                }
-            });
-        for (std::size_t w = low; w <= high && w < words; ++w) {
-            std::uint64_t word = bits_[w];
-            bits_[w] = 0;
-            while (word != 0) {
-                sorted_.push_back(std::uint32_t(64 * w) + std::uint32_t(__builtin_ctzll(word)));
-                word &= word - 1;
-            }
-        }
-    }
-
-    void gatherSparse(const Mesh& mesh) {
         pairs_.clear();
         const MeshBufferState& state = mesh.bufferState;
         const std::uint64_t count = 3 * std::uint64_t(state.faceSlots);
@@ -285,46 +431,82 @@ private:
         // By corner, each pair once.
         sortByHighWord(pairs_, count);
         pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
+        return pairs_.size();
     }
+    // Corner i of those gathered, in increasing order, and its vertex.
+    std::uint32_t corner(std::size_t i) const { return std::uint32_t(pairs_[i] >> 32); }
+    std::uint32_t vertex(std::size_t i) const { return std::uint32_t(pairs_[i]); }
 
-    bool sparse_ = false;
-    std::vector<std::uint64_t> bits_;
-    std::vector<std::uint32_t> vertexOf_, sorted_;
+private:
     std::vector<std::uint64_t> pairs_;
 };
 
 // The positions of the marked vertices, written into the corners the layout
 // draws them at (MeshBufferState::fanCorners), each corner once however many
-// marked faces share its vertex. The corners in index order are joined into
-// spans within their slack, as the runs are, and each span is mapped on its
-// own; only the marked corners are written, so that the span keeps the
-// bytes between them (it is not invalidated), and no face record is read.
-// The layout's corners are still the faces' (a change of the drawn faces or
-// their corners changes the links or the face set, and the refill is
-// whole). False when a span cannot be mapped or its contents were lost.
+// marked faces share its vertex. Only the marked corners are written, so
+// that a span keeps the bytes between them (it is not invalidated), and no
+// face record is read. Corners that lie near one another (a mesh in space
+// or program order) are written through the few spans their pages allow
+// (CornerPages); corners scattered over the array are put in order and
+// joined into spans within their slack, as the runs are, each span mapped
+// on its own. The layout's corners are still the faces' (a change of the
+// drawn faces or their corners changes the links or the face set, and the
+// refill is whole). False when a span cannot be mapped or its contents were
+// lost.
 bool refillPositionCorners(Mesh& mesh) {
     constexpr std::size_t Ahead = 8;
+    const std::uint64_t offset = mesh.vboOffsets[Mesh::RefillPositions];
+    static CornerPages pages;
+    if (pages.gather(mesh)) {
+        bufferTraffic().written += 12 * std::uint64_t(pages.written());
+        return pages.written() == 0 || pages.write(mesh, offset);
+    }
     static MarkedCorners marked;
     const MeshBufferState& state = mesh.bufferState;
     const std::size_t n = marked.gather(mesh);
-    const std::size_t ahead = marked.scattered() ? Ahead : n;
     bufferTraffic().written += 12 * std::uint64_t(n);
-    const std::uint64_t offset = mesh.vboOffsets[Mesh::RefillPositions];
     const auto slot = [&](std::size_t i) { return std::uint64_t(cornerSlot(state, marked.corner(i))); };
+    // The spans, as ends in the corners gathered: the runs of consecutive
+    // slots joined by closing the smallest gaps first within the slack
+    // (joinGaps), or, past ManyPieces runs, a corner joining the span
+    // before it while the span stays within its own slack.
+    static std::vector<std::size_t> ends;
+    ends.clear();
+    static std::vector<std::size_t> pieceEnds;
+    static std::vector<std::uint64_t> gaps;
+    static std::vector<std::uint8_t> joined;
+    pieceEnds.clear();
+    gaps.assign(1, 0);
+    for (std::size_t i = 1; i <= n; ++i)
+        if (i == n || slot(i) != slot(i - 1) + 1) {
+            pieceEnds.push_back(i);
+            if (i < n) gaps.push_back(slot(i) - slot(i - 1) - 1);
+        }
+    if (pieceEnds.size() <= ManyPieces) {
+        joinGaps(gaps, (SpanSlack - 1) * n, joined);
+        for (std::size_t k = 0; k < pieceEnds.size(); ++k) {
+            if (k + 1 < pieceEnds.size() && joined[k + 1]) continue;
+            ends.push_back(pieceEnds[k]);
+        }
+    } else {
+        for (std::size_t i = 0; i < n;) {
+            const std::uint64_t loSlot = slot(i);
+            std::size_t j = i + 1;
+            while (j < n && withinSlack(loSlot, slot(j) + 1, j + 1 - i)) ++j;
+            ends.push_back(j);
+            i = j;
+        }
+    }
     SpanMapping mapping;
     std::size_t i = 0;
-    while (i < n) {
-        // The span from corner i: the next corner joins while the span's
-        // slots stay within the slack for the corners it holds.
+    for (const std::size_t j : ends) {
         const std::uint64_t loSlot = slot(i);
-        std::size_t j = i + 1;
-        while (j < n && withinSlack(loSlot, slot(j) + 1, j + 1 - i)) ++j;
         std::uint8_t* const base = mapping.map(offset + 12 * loSlot, 12 * (slot(j - 1) + 1 - loSlot), false);
         if (!base) break;
         // In corner order the vertices of a scattered mesh lie scattered:
         // asked for ahead.
         for (; i < j; ++i) {
-            if (i + ahead < n) __builtin_prefetch(&mesh.vertices[marked.vertex(i + ahead)].position);
+            if (i + Ahead < n) __builtin_prefetch(&mesh.vertices[marked.vertex(i + Ahead)].position);
             std::memcpy(base + 12 * (slot(i) - loSlot), &mesh.vertices[marked.vertex(i)].position, 12);
         }
     }

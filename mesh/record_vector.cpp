@@ -1,6 +1,6 @@
 #include "mesh/record_vector.h"
 
-#include <cstdint>
+#include <mutex>
 #include <new>
 
 #if defined(__linux__)
@@ -11,31 +11,57 @@ namespace qel {
 
 #if defined(__linux__)
 
-// Mapped on their own rather than taken from the heap: a chunk freed is
-// given back at once, and the heap is not cut into aligned pieces it can
-// seldom reuse. Twice the size is mapped and the parts outside the aligned
-// chunk are unmapped again.
-void* allocateHugeChunk() {
-    void* const mapped = mmap(nullptr, 2 * HugeChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t chunk = (first + HugeChunkBytes - 1) & ~std::uintptr_t(HugeChunkBytes - 1);
-    const std::uintptr_t end = first + 2 * HugeChunkBytes;
-    if (chunk > first) munmap(mapped, chunk - first);
-    if (end > chunk + HugeChunkBytes)
-        munmap(reinterpret_cast<void*>(chunk + HugeChunkBytes), end - chunk - HugeChunkBytes);
-    // Only advice: where the kernel keeps to small pages the chunk serves
-    // as it is.
-    madvise(reinterpret_cast<void*>(chunk), HugeChunkBytes, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(chunk);
+namespace {
+
+// The chunks freed last, up to KeptChunks of them, kept for the next
+// allocations: a mesh freed and another made at once (a step that replaces
+// a mesh, a file opened again) reuses pages already backed instead of
+// having the system clear new ones; what is freed beyond them goes back to
+// the system at once.
+constexpr std::size_t KeptChunks = 32;
+std::mutex keptLock;
+void* kept[KeptChunks];
+std::size_t keptCount = 0;
+
+void* keptChunk() {
+    const std::lock_guard<std::mutex> lock(keptLock);
+    return keptCount > 0 ? kept[--keptCount] : nullptr;
 }
 
-void freeHugeChunk(void* chunk) { munmap(chunk, HugeChunkBytes); }
+bool keep(void* chunk) {
+    const std::lock_guard<std::mutex> lock(keptLock);
+    if (keptCount == KeptChunks) return false;
+    kept[keptCount++] = chunk;
+    return true;
+}
+
+}  // namespace
+
+// An anonymous mapping of its own, given no advice: the kernel backs it
+// page by page as it is written, like any large allocation, or all at once
+// when it is to be written whole.
+void* allocateChunk(bool backed) {
+    if (void* chunk = keptChunk()) return chunk;
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (backed ? MAP_POPULATE : 0);
+    void* const chunk = mmap(nullptr, ChunkBytes, PROT_READ | PROT_WRITE, flags, -1, 0);
+    if (chunk == MAP_FAILED) throw std::bad_alloc();
+    return chunk;
+}
+
+void freeChunk(void* chunk) {
+    if (!keep(chunk)) munmap(chunk, ChunkBytes);
+}
+
+void releaseKeptChunks() {
+    const std::lock_guard<std::mutex> lock(keptLock);
+    while (keptCount > 0) munmap(kept[--keptCount], ChunkBytes);
+}
 
 #else
 
-void* allocateHugeChunk() { return ::operator new(HugeChunkBytes, std::align_val_t(HugeChunkBytes)); }
-void freeHugeChunk(void* chunk) { ::operator delete(chunk, std::align_val_t(HugeChunkBytes)); }
+void* allocateChunk(bool) { return ::operator new(ChunkBytes); }
+void freeChunk(void* chunk) { ::operator delete(chunk); }
+void releaseKeptChunks() {}
 
 #endif
 

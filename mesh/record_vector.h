@@ -22,13 +22,38 @@
 
 namespace qel {
 
-// Memory for the blocks of a large container: regions of HugeChunkBytes,
-// aligned to their size and offered to the kernel for huge pages, so that
-// the records of a large mesh, read at scattered places, are reached
-// through a few translation entries instead of one per 4 KB page.
-constexpr std::size_t HugeChunkBytes = std::size_t(1) << 21;
-void* allocateHugeChunk();
-void freeHugeChunk(void* chunk);
+// Memory for the blocks of a large container: regions of ChunkBytes mapped
+// on their own, so that a chunk freed goes back to the system at once and
+// the heap is not cut into pieces it can seldom reuse. No huge pages are
+// asked for: a page of a chunk is resident only once a record on it is
+// written, so a list of any size holds about what its records take.
+constexpr std::size_t ChunkBytes = std::size_t(1) << 21;
+// A chunk whose every page is to be written at once (a copy, a list
+// reserved to its size) is backed whole when mapped: one call instead of a
+// fault per page.
+void* allocateChunk(bool backed);
+// A chunk freed goes back to the system, or is kept for the next
+// allocations while a few are (a mesh freed and another made at once reuse
+// pages already backed).
+void freeChunk(void* chunk);
+// Gives the chunks kept back to the system.
+void releaseKeptChunks();
+
+// Whether the blocks are laid side by side in chunks. Under the address
+// sanitizer each block is allocated on its own, so that a read or write
+// that runs past a block meets the sanitizer's guard instead of the next
+// block.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool RecordChunks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool RecordChunks = false;
+#else
+constexpr bool RecordChunks = true;
+#endif
+#else
+constexpr bool RecordChunks = true;
+#endif
 
 template <class T, unsigned Shift = 10>
 class RecordVector {
@@ -118,7 +143,7 @@ public:
         const size_type need = (n + BlockMask) >> Shift;
         if (need > blocks_.size()) {
             blocks_.reserve(need);
-            while (blocks_.size() < need) blocks_.push_back(allocateBlock());
+            while (blocks_.size() < need) blocks_.push_back(allocateBlock(n));
         }
     }
     // Shrinks to n records (the first n stay untouched; whole blocks past the
@@ -227,24 +252,31 @@ public:
 
 private:
     // The first blocks are allocated one by one; past them (a large
-    // container) the blocks are laid side by side in huge-page chunks, a
-    // chunk allocated with the first block it holds and freed with it.
+    // container) the blocks are laid side by side in chunks, a chunk
+    // allocated with the first block it holds and freed with it.
     // Blocks are added and freed at the end only, so that a block's place
     // in its chunk follows from its index.
     static constexpr size_type SmallBlocks = 16;
     static constexpr size_type BlockBytes = BlockSize * sizeof(T);
-    static constexpr size_type PerChunk = BlockBytes <= HugeChunkBytes ? HugeChunkBytes / BlockBytes : 0;
+    static constexpr size_type PerChunk = RecordChunks && BlockBytes <= ChunkBytes ? ChunkBytes / BlockBytes : 0;
     static constexpr size_type Align = alignof(T) < 16 ? 16 : alignof(T);
 
     // The place in its chunk of block b; PerChunk when it has none.
     static size_type inChunk(size_type b) { return b < SmallBlocks || PerChunk == 0 ? PerChunk : (b - SmallBlocks) % PerChunk; }
 
-    // A block for index blocks_.size().
-    T* allocateBlock() {
+    // Chunks past this many are backed whole as they are mapped, also when
+    // the container grows record by record: its last chunk, the only one
+    // not written whole, is then a small part of what it holds.
+    static constexpr size_type BackedAfter = 32;
+
+    // A block for index blocks_.size(), in a container about to hold
+    // `filling` records (0 when it grows record by record).
+    T* allocateBlock(size_type filling = 0) {
         const size_type b = blocks_.size(), k = inChunk(b);
         if (k == PerChunk) return static_cast<T*>(::operator new(BlockBytes, std::align_val_t(Align)));
         if (k > 0) return blocks_[b - k] + k * BlockSize;
-        return static_cast<T*>(allocateHugeChunk());
+        const bool written = ((b + PerChunk) << Shift) <= filling || b >= SmallBlocks + BackedAfter * PerChunk;
+        return static_cast<T*>(allocateChunk(written));
     }
     // Frees the last block.
     void freeLastBlock() {
@@ -252,7 +284,7 @@ private:
         if (k == PerChunk)
             ::operator delete(static_cast<void*>(blocks_.back()), std::align_val_t(Align));
         else if (k == 0)
-            freeHugeChunk(blocks_.back());
+            freeChunk(blocks_.back());
         blocks_.pop_back();
     }
     T& slot(size_type i) { return blocks_[i >> Shift][i & BlockMask]; }

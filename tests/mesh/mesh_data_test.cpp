@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "mesh/half_float.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_util.h"
 #include "mesh/record_vector.h"
+#include "support/sanitizer.h"
 
 using namespace qel;
 using MeshPtr = std::unique_ptr<Mesh>;
@@ -151,6 +156,78 @@ TEST(RecordVector, BlocksInHugePageChunksHoldTheirRecordsThroughGrowingAndShrink
     for (std::size_t i = 0; i < 20 * block; ++i) moved.push_back(record(i));
     EXPECT_TRUE(holds(moved, 20 * block));
     EXPECT_TRUE(holds(l, 23 * block + 1));
+}
+
+// The VmFlags line of the mapping that holds address p in /proc/self/smaps;
+// empty where there is none (or no such file).
+std::string mappingFlags(const void* p) {
+    const auto at = reinterpret_cast<std::uintptr_t>(p);
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        unsigned long long from = 0, to = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> from >> dash >> to && dash == '-') {
+            inside = at >= from && at < to;
+        } else if (inside && line.compare(0, 8, "VmFlags:") == 0) {
+            return line;
+        }
+    }
+    return std::string();
+}
+
+// A list past its first blocks lays them in chunks: pages that no record
+// was written to stay unbacked, so the chunks ask for no huge pages (a huge
+// page is backed whole from its first write). Under the address sanitizer
+// each block is an allocation of its own, so that a run past a block's end
+// meets a guard rather than the next block.
+TEST(RecordVector, BlocksOfALargeListAskForNoHugePagesAndStandAloneUnderTheSanitizer) {
+    struct Wide {
+        std::uint64_t v[96];
+    };
+    using Large = RecordVector<Wide, 10>;
+    const std::size_t block = Large::BlockSize;
+    Large l;
+    l.resize(24 * block);
+    const Wide* last = &l[17 * block - 1];
+    const Wide* next = &l[17 * block];
+    if (tltest::UnderSanitizers) {
+        EXPECT_NE(last + 1, next);
+        return;
+    }
+    EXPECT_EQ(last + 1, next);
+    const std::string flags = mappingFlags(next);
+    if (flags.empty()) GTEST_SKIP() << "no /proc/self/smaps to read the mapping's flags from";
+    EXPECT_EQ(flags.find(" hg"), std::string::npos) << flags;
+}
+
+// The chunks of a list freed stay mapped for the next list (their pages
+// stay backed) until given back, when they are no longer mapped.
+TEST(RecordVector, FreedChunksServeTheNextListUntilGivenBack) {
+    if (tltest::UnderSanitizers) GTEST_SKIP() << "blocks stand alone under the sanitizer";
+    int onStack = 0;
+    if (mappingFlags(&onStack).empty()) GTEST_SKIP() << "no /proc/self/smaps to read the mappings from";
+    struct Wide {
+        std::uint64_t v[96];
+    };
+    using Large = RecordVector<Wide, 10>;
+    const std::size_t block = Large::BlockSize;
+    releaseKeptChunks();
+    const Wide* first = nullptr;
+    {
+        Large l;
+        l.resize(24 * block);
+        first = &l[16 * block];
+    }
+    EXPECT_FALSE(mappingFlags(first).empty());
+    Large next;
+    next.resize(24 * block);
+    EXPECT_EQ(&next[16 * block], first);
+    next.clear();
+    releaseKeptChunks();
+    EXPECT_TRUE(mappingFlags(first).empty());
 }
 
 TEST(HalfFloat, RoundsToNearestEvenKeepsNaNAndWritesSixBytes) {
