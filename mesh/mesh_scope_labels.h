@@ -14,12 +14,20 @@
 // (a link that does not come back, or is sharp on one side alone): there
 // the walk's reach is not a component, and only the walk can tell.
 //
-// They are found in steps of bounded time (step), so that the frames of
-// strokes share the cost, or at once (find).
+// They are found behind the strokes (step): the sculpt calls copy what the
+// search reads of the faces (links, sharp marks, active bits) a slice of
+// bounded time each, since the stamps write the face records meanwhile;
+// then a worker thread joins the faces into components and patches from
+// the copy alone, which no frame waits on, and a later step takes its
+// labels. Or they are found at once (find).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "core/background_job.h"
 
 namespace qel {
 
@@ -32,12 +40,17 @@ public:
     // Found for the mesh as it is (usable or not): finding them again would
     // give the same answer.
     bool found(const Mesh& m) const;
-    // Goes on finding the labels of the mesh's faces for about budgetMs (at
-    // least one run of faces); a search for other record counts starts
-    // anew. True when they are found.
+    // Takes the search for the labels of the mesh's faces a step further:
+    // a slice of the copy of about budgetMs (at least one run of faces),
+    // the worker started once it is whole, or a look whether the worker is
+    // done. A search for other record counts starts anew. True when they
+    // are found.
     bool step(const Mesh& m, double budgetMs);
-    // Finds them at once (a search under way is finished).
+    // Finds them at once (a search whose worker is done gives its labels;
+    // one still under way is cancelled and the search made here).
     void find(const Mesh& m);
+    // The copy is whole and the worker joins the faces.
+    bool joining() const { return phase_ == Joining; }
     void drop();
 
     // The label of active face f's component (scope: patch false) or patch;
@@ -49,27 +62,42 @@ public:
     int holding(int v) const { return holding_[std::size_t(v)]; }
 
 private:
-    enum Phase { Idle, Copy, Join, Flatten };
-    // The steps over faces [from, to): what the walks read of them copied
-    // flat (links to active faces, sharp marks) with the faces per vertex;
-    // the sets of faces joined across their edges; each face's root.
+    enum Phase { Idle, Copying, Joining };
+    // What the search reads of the faces, copied flat (links to active
+    // faces, flags), and the sets it joins them into: the worker's alone
+    // while it joins.
+    struct Search {
+        int faceCount = 0;
+        std::unique_ptr<std::int32_t[]> links;  // 3 per face (-1 for an inactive face)
+        std::unique_ptr<std::uint8_t[]> flags;  // per face
+        std::unique_ptr<std::int32_t[]> component, patch;
+        bool usable = true;
+        // Joins the sets of faces across their edges, then gives each face
+        // its root: the labels; lets the copy go. False when cancelled
+        // (looked at between runs of faces); usable false when a link is
+        // crossed one way only.
+        bool run(const std::atomic<bool>& cancelled);
+        bool joinRun(int from, int to);
+        void flattenRun(int from, int to);
+        bool active(std::int32_t g) const;
+    };
+    // A search begun anew for the mesh's record counts.
+    void begin(const Mesh& m);
+    // The copy of faces [from, to), with the faces per vertex.
     void copyRun(const Mesh& m, int from, int to);
-    bool joinRun(int from, int to);
-    void flattenRun(int from, int to);
-    bool active(std::int32_t g) const;
-    // The end of a search: the labels found, usable or not. True.
-    bool finish(bool usable);
+    // The end of a search: its labels taken, usable or not. True.
+    bool finish();
 
     bool found_ = false;
     bool usable_ = false;
     int vertexCount_ = 0, faceCount_ = 0;
-    std::vector<std::int32_t> component_, patch_;  // per face; -1 for an inactive face
+    std::unique_ptr<std::int32_t[]> component_, patch_;  // per face; -1 for an inactive face
     std::vector<std::uint8_t> holding_;            // per vertex
     // A search under way.
     Phase phase_ = Idle;
-    int next_ = 0;
-    std::vector<std::int32_t> links_;  // 3 per face
-    std::vector<std::uint8_t> flags_;  // per face
+    int next_ = 0;  // the next face to copy
+    std::unique_ptr<Search> search_;
+    BackgroundJob job_;  // last: joined before the search goes
 };
 
 }  // namespace qel

@@ -51,26 +51,51 @@ void MeshStrokeGrid::build(const Mesh& m, float radius) {
     }
 }
 
+namespace {
+
+// The positions of the mesh's vertex records [from, to), in order.
+struct RecordPositions {
+    const Mesh& m;
+    template <class Fn>
+    void operator()(int from, int to, Fn&& fn) const {
+        m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) { fn(r.position); });
+    }
+};
+
+// The same from a copy of them.
+struct CopiedPositions {
+    const std::vector<vec3>& at;
+    template <class Fn>
+    void operator()(int from, int to, Fn&& fn) const {
+        for (int v = from; v < to; ++v) fn(at[std::size_t(v)]);
+    }
+};
+
+}  // namespace
+
+void MeshStrokeGrid::startBuild(int vertexCount, float radius) {
+    built_ = false;
+    vertexCount_ = vertexCount;
+    buildRadius_ = radius;
+    phase_ = Box;
+    nextVertex_ = 0;
+    for (int a = 0; a < 3; ++a) {
+        lo_[a] = HUGE_VAL;
+        hi_[a] = -HUGE_VAL;
+    }
+    movedDuringBuild_.clear();
+    moverHead_ = {};
+    movers_ = {};
+    freeMover_ = -1;
+    moverCount_ = 0;
+}
+
 bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point t0 = Clock::now();
     const int n = m.vertexCount();
-    if (phase_ == Idle || vertexCount_ != n) {
-        built_ = false;
-        vertexCount_ = n;
-        buildRadius_ = radius;
-        phase_ = Box;
-        nextVertex_ = 0;
-        for (int a = 0; a < 3; ++a) {
-            lo_[a] = HUGE_VAL;
-            hi_[a] = -HUGE_VAL;
-        }
-        movedDuringBuild_.clear();
-        moverHead_ = {};
-        movers_ = {};
-        freeMover_ = -1;
-        moverCount_ = 0;
-    }
+    if (phase_ == Idle || vertexCount_ != n) startBuild(n, radius);
+    const RecordPositions source{m};
     auto elapsed = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); };
     for (bool ran = false;; ran = true) {
         if (nextVertex_ >= n) {
@@ -81,10 +106,7 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
                 layCells(buildRadius_);
                 phase_ = Bin;
             } else if (phase_ == Bin) {
-                const std::size_t cells = start_.size() - 1;
-                for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
-                order_.resize(start_[cells]);
-                at_.resize(start_[cells]);
+                countRuns();
                 phase_ = Place;
             } else {
                 finish(m);
@@ -94,9 +116,9 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
         } else {
             const int to = std::min(n, nextVertex_ + RunLength);
             if (phase_ == Box)
-                boxRun(m, nextVertex_, to);
+                boxRun(source, nextVertex_, to);
             else if (phase_ == Bin)
-                binRun(m, nextVertex_, to);
+                binRun(source, nextVertex_, to);
             else
                 placeRun(nextVertex_, to);
             nextVertex_ = to;
@@ -105,10 +127,36 @@ bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
     }
 }
 
-void MeshStrokeGrid::boxRun(const Mesh& m, int from, int to) {
-    m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) {
-        if (!finite(r.position)) return;
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
+bool MeshStrokeGrid::buildFrom(const std::vector<vec3>& positions, float radius, const std::atomic<bool>& cancelled) {
+    const int n = int(positions.size());
+    startBuild(n, radius);
+    const CopiedPositions source{positions};
+    // Each phase in runs, the flag looked at between them.
+    auto phase = [&](auto&& run) {
+        for (int from = 0; from < n; from += RunLength) {
+            if (cancelled.load(std::memory_order_relaxed)) return false;
+            run(from, std::min(n, from + RunLength));
+        }
+        return !cancelled.load(std::memory_order_relaxed);
+    };
+    const bool done = phase([&](int from, int to) { boxRun(source, from, to); }) && (layCells(radius), true) &&
+                      phase([&](int from, int to) { binRun(source, from, to); }) && (countRuns(), true) &&
+                      phase([&](int from, int to) { placeRun(from, to); });
+    if (!done) {
+        drop();
+        return false;
+    }
+    shiftStarts();
+    phase_ = Idle;
+    built_ = true;
+    return true;
+}
+
+template <class Source>
+void MeshStrokeGrid::boxRun(const Source& source, int from, int to) {
+    source(from, to, [&](const vec3& at) {
+        if (!finite(at)) return;
+        const double p[3] = {at.x, at.y, at.z};
         for (int a = 0; a < 3; ++a) {
             lo_[a] = std::min(lo_[a], p[a]);
             hi_[a] = std::max(hi_[a], p[a]);
@@ -141,12 +189,20 @@ void MeshStrokeGrid::layCells(float radius) {
     start_.assign(cells + 1, 0);
 }
 
-void MeshStrokeGrid::binRun(const Mesh& m, int from, int to) {
-    m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) {
-        const std::int32_t c = cellOf(r.position);
-        held_.push_back(Held{c, 0, r.position});
+template <class Source>
+void MeshStrokeGrid::binRun(const Source& source, int from, int to) {
+    source(from, to, [&](const vec3& at) {
+        const std::int32_t c = cellOf(at);
+        held_.push_back(Held{c, 0, at});
         if (c >= 0) ++start_[std::size_t(c) + 1];
     });
+}
+
+void MeshStrokeGrid::countRuns() {
+    const std::size_t cells = start_.size() - 1;
+    for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
+    order_.resize(start_[cells]);
+    at_.resize(start_[cells]);
 }
 
 void MeshStrokeGrid::placeRun(int from, int to) {
@@ -162,10 +218,14 @@ void MeshStrokeGrid::placeRun(int from, int to) {
     }
 }
 
-void MeshStrokeGrid::finish(const Mesh& m) {
+void MeshStrokeGrid::shiftStarts() {
     // Each cell's start moved to the next's: shift them back.
     for (std::size_t c = start_.size() - 1; c > 0; --c) start_[c] = start_[c - 1];
     start_[0] = 0;
+}
+
+void MeshStrokeGrid::finish(const Mesh& m) {
+    shiftStarts();
     phase_ = Idle;
     built_ = true;
     std::vector<std::int32_t> noted;

@@ -11,9 +11,12 @@
 //
 // A grid is built in steps of bounded time (buildStep), so that the frames
 // of a stroke share its cost: it is not read until the last step. Moves
-// made while it is built are noted and followed at its last step.
+// made while it is built are noted and followed at its last step. Or it is
+// built at once from a copy of the positions (buildFrom), which reads
+// nothing else and so may run on a thread of its own.
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,6 +44,10 @@ public:
     // for about budgetMs (at least one run of vertices); a build for another
     // count starts anew. True when the grid is built.
     bool buildStep(const Mesh& m, float radius, double budgetMs);
+    // Bins the vertices at these positions (vertex i at positions[i]) at
+    // once, as build does; false, with no grid, when cancelled first (it
+    // looks between runs of vertices).
+    bool buildFrom(const std::vector<vec3>& positions, float radius, const std::atomic<bool>& cancelled);
     // A build is under way.
     bool building() const { return phase_ != Idle; }
     // So many vertices left the cells they were binned in (each then on a
@@ -79,10 +86,19 @@ private:
     void enter(int v, std::int32_t c, const vec3& p);
     // Takes entry i off the list of cell c.
     void leave(std::int32_t i, std::int32_t c);
-    // The steps of a build over vertices [from, to).
-    void boxRun(const Mesh& m, int from, int to);
-    void binRun(const Mesh& m, int from, int to);
+    // A build begun for so many vertices: no grid, an empty box.
+    void startBuild(int vertexCount, float radius);
+    // The steps of a build over vertices [from, to), their positions read
+    // from the mesh's records or a copy.
+    template <class Source>
+    void boxRun(const Source& source, int from, int to);
+    template <class Source>
+    void binRun(const Source& source, int from, int to);
     void placeRun(int from, int to);
+    // The pass between the bins and the places: the runs of the cells laid
+    // out; and after the places, each cell's start put back.
+    void countRuns();
+    void shiftStarts();
     // The last step of a build: the moves noted during it followed.
     void finish(const Mesh& m);
 
