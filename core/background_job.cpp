@@ -3,6 +3,7 @@
 #include "core/background_job.h"
 
 #include <mutex>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -42,7 +43,12 @@ void BackgroundJob::start(Work work) {
             return;
         }
     }
-    thread_ = std::thread([state = state_] { state->run(); });
+    try {
+        thread_ = std::thread([state = state_] { state->run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the work is done here, late but whole.
+        state_->run();
+    }
 }
 
 bool BackgroundJob::done() {

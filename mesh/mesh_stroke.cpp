@@ -18,10 +18,13 @@ namespace {
 // Past this share of the vertices the end takes the whole-mesh pass.
 constexpr int OverflowShare = 8;
 
-// The time one sculpt call gives the copies that the work behind the
-// strokes reads (the positions for the grid, then the faces for the scope
-// labels), in milliseconds: a 4M-face mesh's take some thirty calls.
-constexpr double SliceMs = 3.0;
+// The copies that the work behind the strokes reads (the positions for the
+// grid, then the faces for the scope labels) take the time a sculpt call
+// leaves of this share of its frame, in milliseconds, the grid's at most
+// GridSliceMs: the stamps scan every vertex until the grid is in. A 4M-face
+// mesh's take some twenty calls.
+constexpr double CallShareMs = 6.0;
+constexpr double GridSliceMs = 3.0;
 
 std::size_t words(int bits) { return (std::size_t(bits) + 63) / 64; }
 
@@ -76,8 +79,7 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
     // for another radius while the vertex count holds).
     if ((!grid_.built(n, radius) || grid_.crowded()) && !stepped_) {
         stepped_ = true;
-        const Slice slice(sliceLeftMs_);
-        next_.step(m, radius, sliceLeftMs_, grid_);
+        next_.step(m, radius, std::min(GridSliceMs, sliceLeftMs()), grid_);
     }
     return grid_.built(n) ? &grid_ : nullptr;
 }
@@ -85,12 +87,16 @@ const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
 void MeshStroke::run(bool running, bool recording, bool stamping) {
     if (running) {
         stepped_ = labelsStepped_ = false;
-        sliceLeftMs_ = SliceMs;
+        callStart_ = std::chrono::steady_clock::now();
     }
     if (running && open_ && steps_ < 3) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;
+}
+
+double MeshStroke::sliceLeftMs() const {
+    return CallShareMs - std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - callStart_).count();
 }
 
 void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {

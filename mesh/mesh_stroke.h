@@ -18,8 +18,9 @@
 // - The component and patch labels of the faces (mesh_scope_labels.h), so
 //   that a scoped stamp whose ball reaches parts of the scope its walk
 //   near the seed does not (the far side of a thin wall) decides from the
-//   faces of each vertex instead of walking the whole scope. Found in
-//   steps while scoped stamps decide from the walk near the seed, at once
+//   faces of each vertex instead of walking the whole scope. Found behind
+//   the strokes while scoped stamps decide from the walk near the seed (a
+//   copy of the faces made in slices, joined by a worker thread), at once
 //   when a stamp would otherwise walk the whole scope; kept across strokes
 //   until an edit of the topology drops them (Mesh::topologyEdited).
 //
@@ -133,6 +134,9 @@ public:
 
 private:
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
+    // The time left for the copies behind the strokes in this sculpt call,
+    // in milliseconds (0 or less: a copy takes one run).
+    double sliceLeftMs() const;
     // The vertex grid, holding the mesh as it is (followed when marked
     // stale); a build for the radius is taken one step further once per
     // sculpt call while none fits it. Null while there is no grid for the
@@ -173,21 +177,9 @@ private:
     bool stale_ = false;      // positions may have been written since the grid last read them
     bool stepped_ = false;    // this sculpt call took the grid's build a step further
     bool labelsStepped_ = false;  // and the search for the scope labels
-    double sliceLeftMs_ = 0;      // what is left of this call's time for the copies of both
-    // Takes the time from its making to its end off the time left.
-    class Slice {
-    public:
-        explicit Slice(double& left) : left_(left), t0_(std::chrono::steady_clock::now()) {}
-        ~Slice() {
-            left_ -= std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0_).count();
-        }
-        Slice(const Slice&) = delete;
-        Slice& operator=(const Slice&) = delete;
-
-    private:
-        double& left_;
-        std::chrono::steady_clock::time_point t0_;
-    };
+    // When this sculpt call began: the copies behind the strokes take what
+    // is left of its share of the frame (sliceLeftMs).
+    std::chrono::steady_clock::time_point callStart_;
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     bool reshaped_ = false;   // a topology step ran: the end also clears the selection
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step

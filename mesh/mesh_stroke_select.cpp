@@ -151,11 +151,8 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
         // The labels are found meanwhile, a step per sculpt call after the
         // stroke's first frame (its press and first step), for the stamps
         // that reach where the walk near the seed cannot decide: their copy
-        // takes what the grid's left of the call's slice (at least a run).
-        if (!labelsStepped_ && steps_ >= 3) {
-            const Slice slice(sliceLeftMs_);
-            labels_.step(m, sliceLeftMs_);
-        }
+        // takes what is left of the call's share (at least a run).
+        if (!labelsStepped_ && steps_ >= 3) labels_.step(m, sliceLeftMs());
         labelsStepped_ = true;
         return;
     }
