@@ -53,15 +53,19 @@ void MeshScopeLabels::drop() {
 
 void MeshScopeLabels::find(const Mesh& m) {
     if (found(m)) return;
-    if (phase_ == Joining && job_.done() && faceCount_ == m.faceCount() && vertexCount_ == m.vertexCount()) {
-        finish();
-        return;
+    if (phase_ == Idle || faceCount_ != m.faceCount() || vertexCount_ != m.vertexCount()) begin(m);
+    // The rest of the copy, or the search taken back from the worker (joined
+    // within one of its runs), then made here unless the worker finished it.
+    if (phase_ == Copying) {
+        copyRun(m, next_, faceCount_);
+        next_ = faceCount_;
+    } else {
+        job_.cancel();
     }
-    // Copied whole and joined here.
-    begin(m);
-    copyRun(m, 0, faceCount_);
-    const std::atomic<bool> never(false);
-    search_->run(never);
+    if (search_->links) {
+        const std::atomic<bool> never(false);
+        search_->run(never);
+    }
     finish();
 }
 

@@ -46,8 +46,8 @@ public:
     // done. A search for other record counts starts anew. True when they
     // are found.
     bool step(const Mesh& m, double budgetMs);
-    // Finds them at once (a search whose worker is done gives its labels;
-    // one still under way is cancelled and the search made here).
+    // Finds them at once, going on with a search under way: the rest of
+    // its copy made here, or its worker stopped and its search made here.
     void find(const Mesh& m);
     // The copy is whole and the worker joins the faces.
     bool joining() const { return phase_ == Joining; }
