@@ -17,23 +17,25 @@ namespace {
 // join waits on memory for every link.
 constexpr int RunLength = 4096;
 
-// The root of x's set, halving the path on the way.
-std::int32_t root(std::int32_t* parent, std::int32_t x) {
-    while (parent[std::size_t(x)] != x) {
-        const std::int32_t up = parent[std::size_t(parent[std::size_t(x)])];
-        parent[std::size_t(x)] = up;
+// The root of x's set in forest w of the pairs, halving the path on the way.
+template <class Sets>
+std::int32_t root(Sets* s, int w, std::int32_t x) {
+    while (s[x].of[w] != x) {
+        const std::int32_t up = s[s[x].of[w]].of[w];
+        s[x].of[w] = up;
         x = up;
     }
     return x;
 }
 
-// Joins the sets of a and b under the lower root.
-void join(std::int32_t* parent, std::int32_t a, std::int32_t b) {
-    a = root(parent, a);
-    b = root(parent, b);
+// Joins the sets of a and b in forest w under the lower root.
+template <class Sets>
+void join(Sets* s, int w, std::int32_t a, std::int32_t b) {
+    a = root(s, w, a);
+    b = root(s, w, b);
     if (a == b) return;
     if (a < b) std::swap(a, b);
-    parent[std::size_t(a)] = b;
+    s[a].of[w] = b;
 }
 
 }  // namespace
@@ -62,7 +64,7 @@ void MeshScopeLabels::find(const Mesh& m) {
     } else {
         job_.cancel();
     }
-    if (search_->links) {
+    if (search_->faces) {
         const std::atomic<bool> never(false);
         search_->run(never);
     }
@@ -81,21 +83,18 @@ void MeshScopeLabels::begin(const Mesh& m) {
     // time, not all in the first step (tens of megabytes on a million
     // faces), and the sets are set up by the worker.
     const std::size_t nF = std::size_t(faceCount_);
-    search_->links.reset(new std::int32_t[3 * nF]);
-    search_->flags.reset(new std::uint8_t[nF]);
-    search_->component.reset(new std::int32_t[nF]);
-    search_->patch.reset(new std::int32_t[nF]);
+    search_->faces.reset(new FaceCopy[nF]);
+    search_->sets.reset(new Sets[nF]);
     holding_.assign(std::size_t(vertexCount_), 0);
 }
 
 bool MeshScopeLabels::Search::active(std::int32_t g) const {
-    return g >= 0 && g < faceCount && (flags[std::size_t(g)] & MeshFace::ActiveBit);
+    return g >= 0 && g < faceCount && (faces[std::size_t(g)].flags & MeshFace::ActiveBit);
 }
 
 bool MeshScopeLabels::finish() {
     usable_ = search_->usable;
-    component_ = std::move(search_->component);
-    patch_ = std::move(search_->patch);
+    sets_ = std::move(search_->sets);
     search_.reset();
     phase_ = Idle;
     found_ = true;
@@ -129,8 +128,9 @@ void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
     std::size_t i = std::size_t(from);
     m.faces.forRange(std::size_t(from), std::size_t(to), [&](const MeshFace& F) {
         const std::size_t f = i++;
-        s.flags[f] = F.flags;
-        for (int k = 0; k < 3; ++k) s.links[3 * f + std::size_t(k)] = F.isActive() ? F.f[k] : -1;
+        FaceCopy& c = s.faces[f];
+        c.flags = F.flags;
+        for (int k = 0; k < 3; ++k) c.f[k] = F.isActive() ? F.f[k] : -1;
         if (!F.isActive()) return;
         for (int k = 0; k < 3; ++k) {
             const int v = F.v[k];
@@ -141,7 +141,7 @@ void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
 
 bool MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
     // Every face a set of its own.
-    for (std::int32_t f = 0; f < faceCount; ++f) component[std::size_t(f)] = patch[std::size_t(f)] = f;
+    for (std::int32_t f = 0; f < faceCount; ++f) sets[std::size_t(f)] = Sets{{f, f}};
     for (int pass = 0; pass < 2 && usable; ++pass)
         for (int from = 0; from < faceCount; from += RunLength) {
             if (cancelled.load(std::memory_order_relaxed)) return false;
@@ -155,12 +155,8 @@ bool MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
             }
         }
     // The copy goes here, not in a frame.
-    links.reset();
-    flags.reset();
-    if (!usable) {
-        component.reset();
-        patch.reset();
-    }
+    faces.reset();
+    if (!usable) sets.reset();
     return true;
 }
 
@@ -172,26 +168,25 @@ bool MeshScopeLabels::Search::joinRun(int from, int to) {
     for (std::int32_t i = from; i < to; ++i) {
         if (i + Ahead < n)
             for (int k = 0; k < 3; ++k) {
-                const std::int32_t g = links[3 * std::size_t(i + Ahead) + std::size_t(k)];
+                const std::int32_t g = faces[std::size_t(i + Ahead)].f[k];
                 if (g < 0 || g >= n) continue;
-                __builtin_prefetch(&links[3 * std::size_t(g)]);
-                __builtin_prefetch(&flags[std::size_t(g)]);
-                __builtin_prefetch(&component[std::size_t(g)]);
-                __builtin_prefetch(&patch[std::size_t(g)]);
+                __builtin_prefetch(&faces[std::size_t(g)]);
+                __builtin_prefetch(&sets[std::size_t(g)]);
             }
         if (!active(i)) continue;
+        const FaceCopy& F = faces[std::size_t(i)];
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t g = links[3 * std::size_t(i) + std::size_t(k)];
+            const std::int32_t g = F.f[k];
             if (!active(g)) continue;
             // A walk crosses the edge both ways, or the labels cannot stand
             // for what it reaches.
-            const std::int32_t* back = &links[3 * std::size_t(g)];
-            const int e = back[0] == i ? 0 : back[1] == i ? 1 : back[2] == i ? 2 : -1;
-            const bool sharp = flags[std::size_t(i)] & MeshFace::SHARP[k];
-            if (e < 0 || sharp != bool(flags[std::size_t(g)] & MeshFace::SHARP[e])) return false;
+            const FaceCopy& G = faces[std::size_t(g)];
+            const int e = G.f[0] == i ? 0 : G.f[1] == i ? 1 : G.f[2] == i ? 2 : -1;
+            const bool sharp = F.flags & MeshFace::SHARP[k];
+            if (e < 0 || sharp != bool(G.flags & MeshFace::SHARP[e])) return false;
             if (g > i) continue;  // joined from g's side
-            join(component.get(), i, g);
-            if (!sharp) join(patch.get(), i, g);
+            join(sets.get(), 0, i, g);
+            if (!sharp) join(sets.get(), 1, i, g);
         }
     }
     return true;
@@ -202,8 +197,9 @@ void MeshScopeLabels::Search::flattenRun(int from, int to) {
     // written) before any face above it asks for it.
     for (std::int32_t i = from; i < to; ++i) {
         const bool on = active(i);
-        component[std::size_t(i)] = on ? root(component.get(), i) : -1;
-        patch[std::size_t(i)] = on ? root(patch.get(), i) : -1;
+        Sets& own = sets[std::size_t(i)];
+        own.of[0] = on ? root(sets.get(), 0, i) : -1;
+        own.of[1] = on ? root(sets.get(), 1, i) : -1;
     }
 }
 

@@ -55,22 +55,29 @@ public:
 
     // The label of active face f's component (scope: patch false) or patch;
     // equal labels, one scope.
-    std::int32_t label(int f, bool patch) const {
-        return patch ? patch_[std::size_t(f)] : component_[std::size_t(f)];
-    }
+    std::int32_t label(int f, bool patch) const { return sets_[std::size_t(f)].of[patch ? 1 : 0]; }
     // The active faces holding vertex v, corner by corner (255: 255 or more).
     int holding(int v) const { return holding_[std::size_t(v)]; }
 
 private:
     enum Phase { Idle, Copying, Joining };
-    // What the search reads of the faces, copied flat (links to active
-    // faces, flags), and the sets it joins them into: the worker's alone
-    // while it joins.
+    // A face's component ([0]) and patch ([1]) together: one read of a face
+    // across an edge gives both.
+    struct Sets {
+        std::int32_t of[2];
+    };
+    // What the search reads of a face, together for the same reason: its
+    // links (-1 from an inactive face) and flags.
+    struct FaceCopy {
+        std::int32_t f[3];
+        std::uint8_t flags;
+    };
+    // What the search reads of the faces, copied flat, and the sets it joins
+    // them into: the worker's alone while it joins.
     struct Search {
         int faceCount = 0;
-        std::unique_ptr<std::int32_t[]> links;  // 3 per face (-1 for an inactive face)
-        std::unique_ptr<std::uint8_t[]> flags;  // per face
-        std::unique_ptr<std::int32_t[]> component, patch;
+        std::unique_ptr<FaceCopy[]> faces;
+        std::unique_ptr<Sets[]> sets;
         bool usable = true;
         // Joins the sets of faces across their edges, then gives each face
         // its root: the labels; lets the copy go. False when cancelled
@@ -91,7 +98,7 @@ private:
     bool found_ = false;
     bool usable_ = false;
     int vertexCount_ = 0, faceCount_ = 0;
-    std::unique_ptr<std::int32_t[]> component_, patch_;  // per face; -1 for an inactive face
+    std::unique_ptr<Sets[]> sets_;  // per face, its labels; -1 for an inactive face
     std::vector<std::uint8_t> holding_;            // per vertex
     // A search under way.
     Phase phase_ = Idle;
