@@ -2,10 +2,11 @@
 // of the stamps and the component and patch labels of the scoped stamps.
 // On the torus of 4,001,620 faces (1,415 x 1,414 quads), in program order
 // (as built) and shuffled (vertices and faces in a random order, as a file
-// of another program may hold them), a fresh copy each time, Deform strokes scoped to the patch as a user makes them (a press,
-// twenty steps back and forth over two brush radii, the release), one
-// sculpt call per frame of the view's 16 ms timer, strokes after strokes
-// until both are kept or 20 s have passed.
+// of another program may hold them), a fresh copy each time: Deform strokes
+// scoped to the patch as a user makes them (a press, twenty steps back and
+// forth over two brush radii, the last one the release), one sculpt call
+// per frame of the view's 16 ms timer, strokes after strokes until both
+// are kept or 20 s have passed.
 //
 //   Behind/Deform/<order>   Counters: ready_ms, the wall time from the
 //                           first press until the grid and the labels are

@@ -98,8 +98,8 @@ private:
     bool found_ = false;
     bool usable_ = false;
     int vertexCount_ = 0, faceCount_ = 0;
-    std::unique_ptr<Sets[]> sets_;  // per face, its labels; -1 for an inactive face
-    std::vector<std::uint8_t> holding_;            // per vertex
+    std::unique_ptr<Sets[]> sets_;       // per face, its labels; -1 for an inactive face
+    std::vector<std::uint8_t> holding_;  // per vertex
     // A search under way.
     Phase phase_ = Idle;
     int next_ = 0;  // the next face to copy

@@ -96,7 +96,8 @@ void MeshStroke::run(bool running, bool recording, bool stamping) {
 }
 
 double MeshStroke::sliceLeftMs() const {
-    return CallShareMs - std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - callStart_).count();
+    return CallShareMs -
+           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - callStart_).count();
 }
 
 void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {

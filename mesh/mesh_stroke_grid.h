@@ -116,7 +116,8 @@ private:
     std::vector<Mover> movers_;
     std::int32_t freeMover_ = -1;
     std::size_t moverCount_ = 0;  // movers on a cell's list
-    double lo_[3] = {0, 0, 0}, hi_[3] = {0, 0, 0};  // the box of the vertices binned
+    // The box of the vertices binned.
+    double lo_[3] = {0, 0, 0}, hi_[3] = {0, 0, 0};
 };
 
 }  // namespace qel
