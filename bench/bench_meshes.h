@@ -15,10 +15,9 @@
 
 namespace benchmeshes {
 
-// A torus of U x V quads, two triangles each: 1,001,112 triangles, in grid
-// order (the order exporters write).
-inline qel::Mesh* torus() {
-    const int U = 708, V = 707;
+// A torus of U x V quads, two triangles each (radii 2 and 1), in grid order
+// (the order exporters write); by default 1,001,112 triangles.
+inline qel::Mesh* torus(int U = 708, int V = 707) {
     auto* m = new qel::Mesh();
     const double pi2 = 6.283185307179586;
     for (int i = 0; i < U; ++i)

@@ -71,6 +71,10 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/core/simple_polygon_cgal.cpp
 get_target_property(TL_CGAL_LIBRARIES CGAL::CGAL INTERFACE_LINK_LIBRARIES)
 target_link_libraries(tl_core PRIVATE ${TL_CGAL_LIBRARIES})
 
+# Work behind the frames runs on threads of its own (core/background_job.h).
+find_package(Threads REQUIRED)
+target_link_libraries(tl_core PUBLIC Threads::Threads)
+
 # The proof of the floors: every object of a floor's library is linked into
 # a small program together with the floors below it and nothing above, so a
 # call from a floor to code on a higher floor is an undefined reference and

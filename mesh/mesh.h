@@ -269,6 +269,9 @@ public:
     void clearStroke() override;
     // Whether a vertex grid is kept for the next stroke.
     bool strokeGridKept() const;
+    // Whether the component and patch labels of the scoped stamps are
+    // found for the mesh as it is.
+    bool strokeLabelsKept() const;
     // Vertex positions were written other than by a stroke's stamps (an
     // edit, an undo, a renumbering): the kept vertex grid compares them
     // again before a stroke next reads it. The mesh's own edits call it;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 #include <utility>
 
 #include "mesh/mesh.h"
@@ -13,28 +12,30 @@ namespace qel {
 
 namespace {
 
-// Faces per run of a step, between looks at the clock: on a mesh whose
-// faces lie scattered a run of the join waits on memory for every link, so
-// that runs much longer than this overrun the step's budget several times.
+// Faces per run of a step, between looks at the clock (or, on the worker,
+// at the cancel flag): on a mesh whose faces lie scattered a run of the
+// join waits on memory for every link.
 constexpr int RunLength = 4096;
 
-// The root of x's set, halving the path on the way.
-std::int32_t root(std::vector<std::int32_t>& parent, std::int32_t x) {
-    while (parent[std::size_t(x)] != x) {
-        const std::int32_t up = parent[std::size_t(parent[std::size_t(x)])];
-        parent[std::size_t(x)] = up;
+// The root of x's set in forest w of the pairs, halving the path on the way.
+template <class Sets>
+std::int32_t root(Sets* s, int w, std::int32_t x) {
+    while (s[x].of[w] != x) {
+        const std::int32_t up = s[s[x].of[w]].of[w];
+        s[x].of[w] = up;
         x = up;
     }
     return x;
 }
 
-// Joins the sets of a and b under the lower root.
-void join(std::vector<std::int32_t>& parent, std::int32_t a, std::int32_t b) {
-    a = root(parent, a);
-    b = root(parent, b);
+// Joins the sets of a and b in forest w under the lower root.
+template <class Sets>
+void join(Sets* s, int w, std::int32_t a, std::int32_t b) {
+    a = root(s, w, a);
+    b = root(s, w, b);
     if (a == b) return;
     if (a < b) std::swap(a, b);
-    parent[std::size_t(a)] = b;
+    s[a].of[w] = b;
 }
 
 }  // namespace
@@ -46,31 +47,57 @@ bool MeshScopeLabels::found(const Mesh& m) const {
 bool MeshScopeLabels::current(const Mesh& m) const { return found(m) && usable_; }
 
 void MeshScopeLabels::drop() {
+    job_.cancel();
     found_ = false;
     phase_ = Idle;
-    links_ = {};
-    flags_ = {};
+    search_.reset();
 }
 
 void MeshScopeLabels::find(const Mesh& m) {
-    while (!step(m, std::numeric_limits<double>::infinity())) {
+    if (found(m)) return;
+    if (phase_ == Idle || faceCount_ != m.faceCount() || vertexCount_ != m.vertexCount()) begin(m);
+    // The rest of the copy, or the search taken back from the worker (joined
+    // within one of its runs), then made here unless the worker finished it.
+    if (phase_ == Copying) {
+        copyRun(m, next_, faceCount_);
+        next_ = faceCount_;
+    } else {
+        job_.cancel();
     }
+    if (search_->faces) {
+        const std::atomic<bool> never(false);
+        search_->run(never);
+    }
+    finish();
 }
 
-bool MeshScopeLabels::active(std::int32_t g) const {
-    return g >= 0 && g < faceCount_ && (flags_[std::size_t(g)] & MeshFace::ActiveBit);
+void MeshScopeLabels::begin(const Mesh& m) {
+    drop();
+    vertexCount_ = m.vertexCount();
+    faceCount_ = m.faceCount();
+    phase_ = Copying;
+    next_ = 0;
+    search_ = std::make_unique<Search>();
+    search_->faceCount = faceCount_;
+    // Left unset: their memory is first touched by the copy, a run at a
+    // time, not all in the first step (tens of megabytes on a million
+    // faces), and the sets are set up by the worker.
+    const std::size_t nF = std::size_t(faceCount_);
+    search_->faces.reset(new FaceCopy[nF]);
+    search_->sets.reset(new Sets[nF]);
+    holding_.assign(std::size_t(vertexCount_), 0);
 }
 
-bool MeshScopeLabels::finish(bool usable) {
-    usable_ = usable;
-    if (!usable) {
-        component_ = {};
-        patch_ = {};
-    }
+bool MeshScopeLabels::Search::active(std::int32_t g) const {
+    return g >= 0 && g < faceCount && (faces[std::size_t(g)].flags & MeshFace::ActiveBit);
+}
+
+bool MeshScopeLabels::finish() {
+    usable_ = search_->usable;
+    sets_ = std::move(search_->sets);
+    search_.reset();
     phase_ = Idle;
     found_ = true;
-    links_ = {};
-    flags_ = {};
     return true;
 }
 
@@ -79,109 +106,100 @@ bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
     const Clock::time_point t0 = Clock::now();
     if (found(m)) return true;
     const int nF = m.faceCount();
-    if (phase_ == Idle || faceCount_ != nF || vertexCount_ != m.vertexCount()) {
-        found_ = false;
-        vertexCount_ = m.vertexCount();
-        faceCount_ = nF;
-        usable_ = true;
-        phase_ = Copy;
-        next_ = 0;
-        // The per-face lists grow run by run as the copy fills them: their
-        // memory is first touched a run at a time, not all in the first
-        // step (tens of megabytes on a million faces).
-        for (auto* list : {&links_, &component_, &patch_}) list->clear();
-        flags_.clear();
-        links_.reserve(3 * std::size_t(nF));
-        flags_.reserve(std::size_t(nF));
-        component_.reserve(std::size_t(nF));
-        patch_.reserve(std::size_t(nF));
-        holding_.assign(std::size_t(vertexCount_), 0);
-    }
-    for (;;) {
-        if (next_ >= nF) {
-            next_ = 0;
-            if (phase_ == Copy) {
-                phase_ = Join;
-            } else if (phase_ == Join) {
-                phase_ = Flatten;
-            } else {
-                return finish(true);
-            }
-        } else {
+    if (phase_ == Idle || faceCount_ != nF || vertexCount_ != m.vertexCount()) begin(m);
+    if (phase_ == Copying) {
+        while (next_ < nF) {
             const int to = std::min(nF, next_ + RunLength);
-            if (phase_ == Copy) {
-                copyRun(m, next_, to);
-            } else if (phase_ == Join) {
-                // Links the walks cross one way only: no labels.
-                if (!joinRun(next_, to)) return finish(false);
-            } else {
-                flattenRun(next_, to);
-            }
+            copyRun(m, next_, to);
             next_ = to;
+            if (std::chrono::duration<double, std::milli>(Clock::now() - t0).count() >= budgetMs) break;
         }
-        if (std::chrono::duration<double, std::milli>(Clock::now() - t0).count() >= budgetMs) return false;
+        if (next_ < nF) return false;
+        phase_ = Joining;
+        Search* search = search_.get();
+        job_.start([search](const std::atomic<bool>& cancelled) { search->run(cancelled); });
+        return false;
     }
+    return job_.done() && finish();
 }
 
 void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
-    links_.resize(3 * std::size_t(to), -1);
-    flags_.resize(std::size_t(to));
-    component_.resize(std::size_t(to));
-    patch_.resize(std::size_t(to));
-    std::int32_t f = from;
+    Search& s = *search_;
+    std::size_t i = std::size_t(from);
     m.faces.forRange(std::size_t(from), std::size_t(to), [&](const MeshFace& F) {
-        const std::size_t i = std::size_t(f);
-        component_[i] = patch_[i] = f++;
-        flags_[i] = F.flags;
+        const std::size_t f = i++;
+        FaceCopy& c = s.faces[f];
+        c.flags = F.flags;
+        for (int k = 0; k < 3; ++k) c.f[k] = F.isActive() ? F.f[k] : -1;
         if (!F.isActive()) return;
         for (int k = 0; k < 3; ++k) {
-            links_[3 * i + std::size_t(k)] = F.f[k];
             const int v = F.v[k];
             if (m.validVertex(v) && holding_[std::size_t(v)] < 255) ++holding_[std::size_t(v)];
         }
     });
 }
 
-bool MeshScopeLabels::joinRun(int from, int to) {
+bool MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
+    // Every face a set of its own.
+    for (std::int32_t f = 0; f < faceCount; ++f) sets[std::size_t(f)] = Sets{{f, f}};
+    for (int pass = 0; pass < 2 && usable; ++pass)
+        for (int from = 0; from < faceCount; from += RunLength) {
+            if (cancelled.load(std::memory_order_relaxed)) return false;
+            const int to = std::min(faceCount, from + RunLength);
+            if (pass == 1) {
+                flattenRun(from, to);
+            } else if (!joinRun(from, to)) {
+                // Links the walks cross one way only: no labels.
+                usable = false;
+                break;
+            }
+        }
+    // The copy goes here, not in a frame.
+    faces.reset();
+    if (!usable) sets.reset();
+    return true;
+}
+
+bool MeshScopeLabels::Search::joinRun(int from, int to) {
     // The faces across the edges lie anywhere in a scattered mesh: their
     // links and sets are asked for some faces ahead.
     constexpr std::int32_t Ahead = 8;
-    const std::int32_t n = std::int32_t(flags_.size());
+    const std::int32_t n = faceCount;
     for (std::int32_t i = from; i < to; ++i) {
         if (i + Ahead < n)
             for (int k = 0; k < 3; ++k) {
-                const std::int32_t g = links_[3 * std::size_t(i + Ahead) + std::size_t(k)];
+                const std::int32_t g = faces[std::size_t(i + Ahead)].f[k];
                 if (g < 0 || g >= n) continue;
-                __builtin_prefetch(&links_[3 * std::size_t(g)]);
-                __builtin_prefetch(&flags_[std::size_t(g)]);
-                __builtin_prefetch(&component_[std::size_t(g)]);
-                __builtin_prefetch(&patch_[std::size_t(g)]);
+                __builtin_prefetch(&faces[std::size_t(g)]);
+                __builtin_prefetch(&sets[std::size_t(g)]);
             }
         if (!active(i)) continue;
+        const FaceCopy& F = faces[std::size_t(i)];
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t g = links_[3 * std::size_t(i) + std::size_t(k)];
+            const std::int32_t g = F.f[k];
             if (!active(g)) continue;
             // A walk crosses the edge both ways, or the labels cannot stand
             // for what it reaches.
-            const std::int32_t* back = &links_[3 * std::size_t(g)];
-            const int e = back[0] == i ? 0 : back[1] == i ? 1 : back[2] == i ? 2 : -1;
-            const bool sharp = flags_[std::size_t(i)] & MeshFace::SHARP[k];
-            if (e < 0 || sharp != bool(flags_[std::size_t(g)] & MeshFace::SHARP[e])) return false;
+            const FaceCopy& G = faces[std::size_t(g)];
+            const int e = G.f[0] == i ? 0 : G.f[1] == i ? 1 : G.f[2] == i ? 2 : -1;
+            const bool sharp = F.flags & MeshFace::SHARP[k];
+            if (e < 0 || sharp != bool(G.flags & MeshFace::SHARP[e])) return false;
             if (g > i) continue;  // joined from g's side
-            join(component_, i, g);
-            if (!sharp) join(patch_, i, g);
+            join(sets.get(), 0, i, g);
+            if (!sharp) join(sets.get(), 1, i, g);
         }
     }
     return true;
 }
 
-void MeshScopeLabels::flattenRun(int from, int to) {
+void MeshScopeLabels::Search::flattenRun(int from, int to) {
     // Roots are the lowest face of their set: a face's root is found (and
     // written) before any face above it asks for it.
     for (std::int32_t i = from; i < to; ++i) {
         const bool on = active(i);
-        component_[std::size_t(i)] = on ? root(component_, i) : -1;
-        patch_[std::size_t(i)] = on ? root(patch_, i) : -1;
+        Sets& own = sets[std::size_t(i)];
+        own.of[0] = on ? root(sets.get(), 0, i) : -1;
+        own.of[1] = on ? root(sets.get(), 1, i) : -1;
     }
 }
 

@@ -18,10 +18,13 @@ namespace {
 // Past this share of the vertices the end takes the whole-mesh pass.
 constexpr int OverflowShare = 8;
 
-// The time one sculpt call gives the grid's build, in milliseconds (the
-// passes between its phases take a call each): a 1.31M-face mesh's takes
-// some fifteen calls.
-constexpr double GridStepMs = 2.0;
+// The copies that the work behind the strokes reads (the positions for the
+// grid, then the faces for the scope labels) take the time a sculpt call
+// leaves of this share of its frame, in milliseconds, the grid's at most
+// GridSliceMs: the stamps scan every vertex until the grid is in. A 4M-face
+// mesh's take some twenty calls.
+constexpr double CallShareMs = 6.0;
+constexpr double GridSliceMs = 3.0;
 
 std::size_t words(int bits) { return (std::size_t(bits) + 63) / 64; }
 
@@ -67,30 +70,34 @@ void MeshStroke::begin(const Mesh& m, bool press) {
 const MeshStrokeGrid* MeshStroke::grid(const Mesh& m, float radius) {
     if (stale_) {
         grid_.follow(m);
-        next_.drop();
         stale_ = false;
     }
     const int n = m.vertexCount();
     // A grid that does not fit the radius, or is crowded with moved
-    // vertices, is built again aside, a slice per sculpt call, and takes
+    // vertices, is built again aside, a step per sculpt call, and takes
     // over when done; the one held serves meanwhile (a crowded one whole, one
     // for another radius while the vertex count holds).
     if ((!grid_.built(n, radius) || grid_.crowded()) && !stepped_) {
         stepped_ = true;
-        if (next_.buildStep(m, radius, GridStepMs)) {
-            std::swap(grid_, next_);
-            next_.drop();
-        }
+        next_.step(m, radius, std::min(GridSliceMs, sliceLeftMs()), grid_);
     }
     return grid_.built(n) ? &grid_ : nullptr;
 }
 
 void MeshStroke::run(bool running, bool recording, bool stamping) {
-    if (running) stepped_ = labelsStepped_ = false;
+    if (running) {
+        stepped_ = labelsStepped_ = false;
+        callStart_ = std::chrono::steady_clock::now();
+    }
     if (running && open_ && steps_ < 3) ++steps_;
     running_ = running;
     recording_ = recording && open_;
     stamping_ = stamping && open_;
+}
+
+double MeshStroke::sliceLeftMs() const {
+    return CallShareMs -
+           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - callStart_).count();
 }
 
 void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {
@@ -100,9 +107,9 @@ void MeshStroke::moved(const Mesh& m, const std::int32_t* list, std::size_t n) {
             const int v = list[i];
             if (m.validVertex(v)) grid_.moved(v, m.vertices[v].position);
         }
-    // A grid being built notes them for its last step.
+    // A grid being built notes them for when it takes over.
     if (next_.building())
-        for (std::size_t i = 0; i < n; ++i) next_.moved(list[i], vec3());
+        for (std::size_t i = 0; i < n; ++i) next_.moved(list[i]);
     if (!recording_ || overflow_) return;
     if (m.vertexCount() != vertexCount_) {
         overflow_ = true;
@@ -214,6 +221,8 @@ void Mesh::clearStroke() {
 }
 
 bool Mesh::strokeGridKept() const { return stroke_ && stroke_->gridKept(); }
+
+bool Mesh::strokeLabelsKept() const { return stroke_ && stroke_->labelsKept(*this); }
 
 void Mesh::positionsEdited() {
     if (stroke_) stroke_->gridStale();

@@ -18,15 +18,18 @@
 // - The component and patch labels of the faces (mesh_scope_labels.h), so
 //   that a scoped stamp whose ball reaches parts of the scope its walk
 //   near the seed does not (the far side of a thin wall) decides from the
-//   faces of each vertex instead of walking the whole scope. Found in
-//   steps while scoped stamps decide from the walk near the seed, at once
+//   faces of each vertex instead of walking the whole scope. Found behind
+//   the strokes while scoped stamps decide from the walk near the seed (a
+//   copy of the faces made in slices, joined by a worker thread), at once
 //   when a stamp would otherwise walk the whole scope; kept across strokes
 //   until an edit of the topology drops them (Mesh::topologyEdited).
 //
 // The grid outlives the stroke. Binning every vertex costs more than a
-// frame on a large mesh, so it is built in steps of bounded time, one per
-// sculpt call, while the stamps scan every vertex (a grid built for another
-// radius still serves meanwhile). The stamps' moves reach it through
+// frame on a large mesh, so it is built behind the strokes
+// (mesh_grid_build.h): the sculpt calls copy the positions a slice of
+// bounded time each and a worker thread bins the copy, while the stamps
+// scan every vertex (a grid built for another radius still serves
+// meanwhile). The stamps' moves reach it through
 // applyDisplacement; every other write of positions (an edit, an undo, a
 // renumbering) marks it stale (Mesh::positionsEdited), and the next read
 // compares the copy of every position it keeps with the mesh and follows
@@ -39,11 +42,13 @@
 // What the stroke keeps reaches the mesh's selection lists through the
 // selections of its stamps (mesh_stroke_select.cpp).
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "core/vec.h"
+#include "mesh/mesh_grid_build.h"
 #include "mesh/mesh_scope_labels.h"
 #include "mesh/mesh_stroke_grid.h"
 #include "mesh/vertex_fans.h"
@@ -86,8 +91,12 @@ public:
     bool open() const { return open_; }
     bool gridKept() const { return grid_.built(); }
     // Positions were written outside the stamps: the grid follows them
-    // before it is next read.
-    void gridStale() { stale_ = true; }
+    // before it is next read, and one being built (from positions copied
+    // before) is dropped.
+    void gridStale() {
+        stale_ = true;
+        next_.drop();
+    }
     // Links, sharp marks, active bits or face corners were written: the
     // scope labels are found again when next needed.
     void labelsStale() { labels_.drop(); }
@@ -125,6 +134,9 @@ public:
 
 private:
     MeshStrokeScope& scope(bool isPatch) { return isPatch ? patch_ : component_; }
+    // The time left for the copies behind the strokes in this sculpt call,
+    // in milliseconds (0 or less: a copy takes one run).
+    double sliceLeftMs() const;
     // The vertex grid, holding the mesh as it is (followed when marked
     // stale); a build for the radius is taken one step further once per
     // sculpt call while none fits it. Null while there is no grid for the
@@ -165,6 +177,9 @@ private:
     bool stale_ = false;      // positions may have been written since the grid last read them
     bool stepped_ = false;    // this sculpt call took the grid's build a step further
     bool labelsStepped_ = false;  // and the search for the scope labels
+    // When this sculpt call began: the copies behind the strokes take what
+    // is left of its share of the frame (sliceLeftMs).
+    std::chrono::steady_clock::time_point callStart_;
     bool overflow_ = false;   // too much moved: the end takes the whole-mesh pass
     bool reshaped_ = false;   // a topology step ran: the end also clears the selection
     int vertexCount_ = 0, faceCount_ = 0;  // the mesh's counts at the first step
@@ -172,7 +187,7 @@ private:
     std::vector<std::int32_t> moved_;      // the moved vertices, in the order first moved
     MeshStrokeScope patch_, component_;
     MeshStrokeGrid grid_;     // the grid the stamps read
-    MeshStrokeGrid next_;     // one being built to replace it
+    MeshGridBuild next_;      // one being built to replace it
     MeshScopeLabels labels_;
     FanCache fans_;
 };

@@ -3,10 +3,8 @@
 #include "mesh/mesh_stroke_grid.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "mesh/mesh.h"
 
@@ -14,7 +12,7 @@ namespace qel {
 
 namespace {
 
-// Vertices per run of a build step, between looks at the clock.
+// Vertices per run of a build, between looks at the cancel flag.
 constexpr int RunLength = 16384;
 
 bool finite(const vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
@@ -35,8 +33,6 @@ std::int32_t MeshStrokeGrid::cellOf(const vec3& p) const {
 
 void MeshStrokeGrid::drop() {
     built_ = false;
-    phase_ = Idle;
-    movedDuringBuild_ = {};
     moverHead_ = {};
     movers_ = {};
     freeMover_ = -1;
@@ -46,74 +42,97 @@ void MeshStrokeGrid::drop() {
 // ---------------------------------------------------------------------------
 // Building
 
+namespace {
+
+// The positions of the mesh's vertex records [from, to), in order.
+struct RecordPositions {
+    const Mesh& m;
+    template <class Fn>
+    void operator()(int from, int to, Fn&& fn) const {
+        m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) { fn(r.position); });
+    }
+};
+
+// The same from a copy of them.
+struct CopiedPositions {
+    const std::vector<vec3>& at;
+    template <class Fn>
+    void operator()(int from, int to, Fn&& fn) const {
+        for (int v = from; v < to; ++v) fn(at[std::size_t(v)]);
+    }
+};
+
+}  // namespace
+
 void MeshStrokeGrid::build(const Mesh& m, float radius) {
-    while (!buildStep(m, radius, std::numeric_limits<double>::infinity())) {
-    }
+    const std::atomic<bool> never(false);
+    buildAll(RecordPositions{m}, m.vertexCount(), radius, never);
 }
 
-bool MeshStrokeGrid::buildStep(const Mesh& m, float radius, double budgetMs) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point t0 = Clock::now();
-    const int n = m.vertexCount();
-    if (phase_ == Idle || vertexCount_ != n) {
-        built_ = false;
-        vertexCount_ = n;
-        buildRadius_ = radius;
-        phase_ = Box;
-        nextVertex_ = 0;
-        for (int a = 0; a < 3; ++a) {
-            lo_[a] = HUGE_VAL;
-            hi_[a] = -HUGE_VAL;
+bool MeshStrokeGrid::buildFrom(const std::vector<vec3>& positions, float radius, const std::atomic<bool>& cancelled) {
+    return buildAll(CopiedPositions{positions}, int(positions.size()), radius, cancelled);
+}
+
+template <class Source>
+bool MeshStrokeGrid::buildAll(const Source& source, int n, float radius, const std::atomic<bool>& cancelled) {
+    drop();
+    vertexCount_ = n;
+    // Each pass over the vertices in runs, the flag looked at between them.
+    auto pass = [&](auto&& run) {
+        for (int from = 0; from < n; from += RunLength) {
+            if (cancelled.load(std::memory_order_relaxed)) return false;
+            run(from, std::min(n, from + RunLength));
         }
-        movedDuringBuild_.clear();
-        moverHead_ = {};
-        movers_ = {};
-        freeMover_ = -1;
-        moverCount_ = 0;
+        return !cancelled.load(std::memory_order_relaxed);
+    };
+    // The box of the finite positions.
+    for (int a = 0; a < 3; ++a) {
+        lo_[a] = HUGE_VAL;
+        hi_[a] = -HUGE_VAL;
     }
-    auto elapsed = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); };
-    for (bool ran = false;; ran = true) {
-        if (nextVertex_ >= n) {
-            // The phase is done: on to the next. The passes between phases
-            // begin a step of their own unless this one has hardly begun.
-            if (ran && elapsed() >= budgetMs / 4) return false;
-            if (phase_ == Box) {
-                layCells(buildRadius_);
-                phase_ = Bin;
-            } else if (phase_ == Bin) {
-                const std::size_t cells = start_.size() - 1;
-                for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
-                order_.resize(start_[cells]);
-                at_.resize(start_[cells]);
-                phase_ = Place;
-            } else {
-                finish(m);
-                return true;
+    const bool boxed = pass([&](int from, int to) {
+        source(from, to, [&](const vec3& at) {
+            if (!finite(at)) return;
+            const double p[3] = {at.x, at.y, at.z};
+            for (int a = 0; a < 3; ++a) {
+                lo_[a] = std::min(lo_[a], p[a]);
+                hi_[a] = std::max(hi_[a], p[a]);
             }
-            nextVertex_ = 0;
-        } else {
-            const int to = std::min(n, nextVertex_ + RunLength);
-            if (phase_ == Box)
-                boxRun(m, nextVertex_, to);
-            else if (phase_ == Bin)
-                binRun(m, nextVertex_, to);
-            else
-                placeRun(nextVertex_, to);
-            nextVertex_ = to;
-        }
-        if (elapsed() >= budgetMs) return false;
-    }
-}
-
-void MeshStrokeGrid::boxRun(const Mesh& m, int from, int to) {
-    m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) {
-        if (!finite(r.position)) return;
-        const double p[3] = {r.position.x, r.position.y, r.position.z};
-        for (int a = 0; a < 3; ++a) {
-            lo_[a] = std::min(lo_[a], p[a]);
-            hi_[a] = std::max(hi_[a], p[a]);
+        });
+    });
+    if (!boxed) return false;
+    layCells(radius);
+    // Each vertex's cell, counted per cell.
+    const bool binned = pass([&](int from, int to) {
+        source(from, to, [&](const vec3& at) {
+            const std::int32_t c = cellOf(at);
+            held_.push_back(Held{c, 0, at});
+            if (c >= 0) ++start_[std::size_t(c) + 1];
+        });
+    });
+    if (!binned) return false;
+    const std::size_t cells = start_.size() - 1;
+    for (std::size_t c = 0; c < cells; ++c) start_[c + 1] += start_[c];
+    order_.resize(start_[cells]);
+    at_.resize(start_[cells]);
+    // The runs of the cells fill in index order: start_[c] is the next free
+    // entry of cell c until the last vertex, which leaves it one cell on.
+    const bool placed = pass([&](int from, int to) {
+        for (int v = from; v < to; ++v) {
+            Held& h = held_[std::size_t(v)];
+            if (h.cell < 0) continue;
+            const std::uint32_t slot = start_[std::size_t(h.cell)]++;
+            order_[slot] = v;
+            at_[slot] = h.position;
+            h.slot = slot;
         }
     });
+    if (!placed) return false;
+    // Each cell's start moved to the next's: shift them back.
+    for (std::size_t c = cells; c > 0; --c) start_[c] = start_[c - 1];
+    start_[0] = 0;
+    built_ = true;
+    return true;
 }
 
 void MeshStrokeGrid::layCells(float radius) {
@@ -139,39 +158,6 @@ void MeshStrokeGrid::layCells(float radius) {
     held_.clear();
     held_.reserve(std::size_t(vertexCount_));
     start_.assign(cells + 1, 0);
-}
-
-void MeshStrokeGrid::binRun(const Mesh& m, int from, int to) {
-    m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) {
-        const std::int32_t c = cellOf(r.position);
-        held_.push_back(Held{c, 0, r.position});
-        if (c >= 0) ++start_[std::size_t(c) + 1];
-    });
-}
-
-void MeshStrokeGrid::placeRun(int from, int to) {
-    // The runs of the cells fill in index order: start_[c] is the next free
-    // entry of cell c until the last run, which leaves it one cell on.
-    for (int v = from; v < to; ++v) {
-        Held& h = held_[std::size_t(v)];
-        if (h.cell < 0) continue;
-        const std::uint32_t slot = start_[std::size_t(h.cell)]++;
-        order_[slot] = v;
-        at_[slot] = h.position;
-        h.slot = slot;
-    }
-}
-
-void MeshStrokeGrid::finish(const Mesh& m) {
-    // Each cell's start moved to the next's: shift them back.
-    for (std::size_t c = start_.size() - 1; c > 0; --c) start_[c] = start_[c - 1];
-    start_[0] = 0;
-    phase_ = Idle;
-    built_ = true;
-    std::vector<std::int32_t> noted;
-    noted.swap(movedDuringBuild_);
-    for (const std::int32_t v : noted)
-        if (m.validVertex(v)) moved(v, m.vertices[v].position);
 }
 
 // ---------------------------------------------------------------------------
@@ -240,10 +226,6 @@ void MeshStrokeGrid::leave(std::int32_t i, std::int32_t c) {
 }
 
 void MeshStrokeGrid::moved(int v, const vec3& p) {
-    if (phase_ != Idle) {
-        movedDuringBuild_.push_back(v);
-        return;
-    }
     if (!built_) return;
     if (v < 0 || v >= vertexCount_) {
         drop();

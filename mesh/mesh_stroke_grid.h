@@ -9,11 +9,14 @@
 // carrying vertices across many cells never asks for the grid again. A
 // vertex outside the box is binned in the nearest cell along each axis.
 //
-// A grid is built in steps of bounded time (buildStep), so that the frames
-// of a stroke share its cost: it is not read until the last step. Moves
-// made while it is built are noted and followed at its last step.
+// A grid is built at once from the mesh (build) or from a copy of its
+// positions (buildFrom), which reads nothing else and so may run on a
+// thread of its own while the stamps move the vertices: the strokes build
+// it so (mesh_grid_build.h), and follow the moves made meanwhile once it is
+// built.
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -37,12 +40,10 @@ public:
     // Bins every vertex at once; the cells about half the radius wide, fewer
     // when that would make more cells than twice the vertices.
     void build(const Mesh& m, float radius);
-    // Goes on building the grid for the mesh's vertex count and the radius
-    // for about budgetMs (at least one run of vertices); a build for another
-    // count starts anew. True when the grid is built.
-    bool buildStep(const Mesh& m, float radius, double budgetMs);
-    // A build is under way.
-    bool building() const { return phase_ != Idle; }
+    // Bins the vertices at these positions (vertex i at positions[i]) at
+    // once, as build does; false, with no grid, when cancelled first (it
+    // looks between runs of vertices).
+    bool buildFrom(const std::vector<vec3>& positions, float radius, const std::atomic<bool>& cancelled);
     // So many vertices left the cells they were binned in (each then on a
     // list of its new cell, read entry by entry, its old entry a hole in
     // the binned run) that a grid built again would be read faster: more
@@ -54,7 +55,7 @@ public:
     // the ball (closed: |d| <= r on every axis, else < r); false (nothing
     // listed) when the ball is not finite.
     bool near(const vec3& centre, float radius, bool closed, std::vector<std::int32_t>& out) const;
-    // Vertex v now lies at p (during a build: noted for its last step).
+    // Vertex v now lies at p.
     void moved(int v, const vec3& p);
     // Asks for what moved(v, ..) reads and writes, ahead of the call.
     void prefetch(int v) const {
@@ -67,24 +68,22 @@ public:
     void drop();
 
 private:
-    enum Phase { Idle, Box, Bin, Place };
     // The cell index along axis a of coordinate x, clamped into the grid;
     // never lower for a greater x.
     int index(int a, double x) const;
     // The cell of a position; -1 when it is not finite.
     std::int32_t cellOf(const vec3& p) const;
-    // The cells and their count from the box of the vertices.
-    void layCells(float radius);
     // Puts vertex v on the list of cell c.
     void enter(int v, std::int32_t c, const vec3& p);
     // Takes entry i off the list of cell c.
     void leave(std::int32_t i, std::int32_t c);
-    // The steps of a build over vertices [from, to).
-    void boxRun(const Mesh& m, int from, int to);
-    void binRun(const Mesh& m, int from, int to);
-    void placeRun(int from, int to);
-    // The last step of a build: the moves noted during it followed.
-    void finish(const Mesh& m);
+    // Bins the positions the source gives (source(from, to, fn) calls fn
+    // with those of vertices [from, to) in order), looking at the flag
+    // between runs of vertices; false, with no grid, when cancelled.
+    template <class Source>
+    bool buildAll(const Source& source, int vertexCount, float radius, const std::atomic<bool>& cancelled);
+    // The cells and their count from the box of the vertices.
+    void layCells(float radius);
 
     bool built_ = false;
     int vertexCount_ = 0;
@@ -117,14 +116,8 @@ private:
     std::vector<Mover> movers_;
     std::int32_t freeMover_ = -1;
     std::size_t moverCount_ = 0;  // movers on a cell's list
-
-    // A build under way: its phase, the next vertex of the phase, the box
-    // so far, the radius asked for and the moves made during it.
-    Phase phase_ = Idle;
-    int nextVertex_ = 0;
-    float buildRadius_ = 0;
+    // The box of the vertices binned.
     double lo_[3] = {0, 0, 0}, hi_[3] = {0, 0, 0};
-    std::vector<std::int32_t> movedDuringBuild_;
 };
 
 }  // namespace qel

@@ -22,10 +22,6 @@ using namespace selection;
 
 namespace {
 
-// The time one sculpt call gives the search for the scope labels, in
-// milliseconds.
-constexpr double LabelStepMs = 2.0;
-
 // The fans of a selection lie one after the other: a pass that reads and
 // marks the flags of every fan face in order asks for those of the face
 // some entries ahead, since in a scattered mesh each waits on memory.
@@ -154,8 +150,9 @@ void MeshStroke::selectInScope(Mesh& m, const vec3& centre, float radius, int se
     if (stamping_ && selectNearSeed(m, centre, radius, seed, patch)) {
         // The labels are found meanwhile, a step per sculpt call after the
         // stroke's first frame (its press and first step), for the stamps
-        // that reach where the walk near the seed cannot decide.
-        if (!labelsStepped_ && steps_ >= 3) labels_.step(m, LabelStepMs);
+        // that reach where the walk near the seed cannot decide: their copy
+        // takes what is left of the call's share (at least a run).
+        if (!labelsStepped_ && steps_ >= 3) labels_.step(m, sliceLeftMs());
         labelsStepped_ = true;
         return;
     }

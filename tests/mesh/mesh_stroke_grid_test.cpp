@@ -1,9 +1,11 @@
 // The vertex grid of the stroke selections: built in steps while vertices
-// move, and kept in step with moves that carry vertices many cells away,
-// out of the box it was built over, to no finite position and back, it
-// lists exactly the vertices a scan finds in every box asked for. The
-// scope labels, found in steps or at once, group the faces as the patch
-// and component walks do.
+// move, or behind the strokes while they move, and kept in step with moves
+// that carry vertices many cells away, out of the box it was built over, to
+// no finite position and back, it lists exactly the vertices a scan finds
+// in every box asked for. The scope labels, found in steps, behind the
+// strokes or at once, group the faces as the patch and component walks do,
+// and are refused where a walk crosses an edge one way only. The work
+// behind the strokes runs when the tests say (deferred jobs).
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,9 @@
 #include <random>
 #include <vector>
 
+#include "core/background_job.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_grid_build.h"
 #include "mesh/mesh_scope_labels.h"
 #include "mesh/mesh_stroke_grid.h"
 #include "mesh/mesh_util.h"
@@ -51,7 +55,8 @@ void expectScan(const Mesh& m, const MeshStrokeGrid& g, std::mt19937& rng) {
 }
 
 // Moves n random vertices by up to `reach` on each axis, telling the grid.
-void moveSome(Mesh& m, MeshStrokeGrid& g, std::mt19937& rng, int n, float reach) {
+template <class Grid>
+void moveSome(Mesh& m, Grid& g, std::mt19937& rng, int n, float reach) {
     for (int i = 0; i < n; ++i) {
         const int v = int(rng() % unsigned(m.vertexCount()));
         auto step = [&] { return reach * (float(rng() % 2001) / 1000.0f - 1.0f); };
@@ -60,20 +65,48 @@ void moveSome(Mesh& m, MeshStrokeGrid& g, std::mt19937& rng, int n, float reach)
     }
 }
 
+// A build behind the strokes is told of moves by vertex alone.
+struct BuildMoves {
+    MeshGridBuild& build;
+    void moved(int v, const vec3&) { build.moved(v); }
+};
+
+// Jobs run when the test says so, on its own thread.
+struct Deferred {
+    Deferred() { BackgroundJob::setDeferred(true); }
+    ~Deferred() { BackgroundJob::setDeferred(false); }
+};
+
+// Two creased tori (two components of patches), one with an open hole, in
+// shuffled face order.
+std::unique_ptr<Mesh> twoParts() {
+    std::unique_ptr<Mesh> a(meshtest::torus(30, 20, 2, 0.6, true, true));
+    std::unique_ptr<Mesh> base(Mesh::Icosahedron());
+    std::unique_ptr<Mesh> b(Mesh::Sphere(base.get(), 2, true, true));
+    for (int f = 0; f < 6; ++f) b->faceErase(f);
+    std::unique_ptr<Mesh> m(new Mesh(a.get(), b.get()));
+    m->initialize(Element::ResizeKeep);
+    return m;
+}
+
 }  // namespace
 
 TEST(StrokeGridCells, BuiltInStepsWhileVerticesMoveListsWhatTheScanFinds) {
-    std::unique_ptr<Mesh> m(meshtest::smoothSphere(6));  // some 41,000 vertices: a few runs per phase
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(6));  // some 41,000 vertices: a few runs of the copy
     std::mt19937 rng(17);
+    // Copied in steps, binned by a worker thread while the vertices go on
+    // moving, taken over when it is done.
+    MeshGridBuild build;
+    BuildMoves moves{build};
     MeshStrokeGrid g;
     int steps = 0;
-    while (!g.buildStep(*m, 0.2f, 0.0)) {
-        ASSERT_TRUE(g.building());
-        moveSome(*m, g, rng, 200, 0.3f);
-        ASSERT_LT(++steps, 100);
+    while (!build.step(*m, 0.2f, 0.0, g)) {
+        ASSERT_TRUE(build.building());
+        moveSome(*m, moves, rng, 200, 0.3f);
+        ++steps;
     }
-    EXPECT_GT(steps, 3);
-    EXPECT_FALSE(g.building());
+    EXPECT_GE(steps, 3);  // a run of the copy per step
+    EXPECT_FALSE(build.building());
     expectScan(*m, g, rng);
 }
 
@@ -146,17 +179,16 @@ TEST(StrokeGridCells, FollowBinsAppendedVerticesAndDropsForFewer) {
 }
 
 TEST(StrokeScopeLabels, FoundInStepsGroupTheFacesAsTheWalksDo) {
-    // Two creased spheres (two components of twenty patches), one with an
-    // open hole, in shuffled face order.
-    std::unique_ptr<Mesh> a(meshtest::torus(30, 20, 2, 0.6, true, true));
-    std::unique_ptr<Mesh> base(Mesh::Icosahedron());
-    std::unique_ptr<Mesh> b(Mesh::Sphere(base.get(), 2, true, true));
-    for (int f = 0; f < 6; ++f) b->faceErase(f);
-    std::unique_ptr<Mesh> m(new Mesh(a.get(), b.get()));
-    m->initialize(Element::ResizeKeep);
+    std::unique_ptr<Mesh> m = twoParts();
+    Deferred deferred;
     MeshScopeLabels stepped, atOnce;
     int steps = 0;
-    while (!stepped.step(*m, 0.0)) ASSERT_LT(++steps, 1000);
+    while (!stepped.step(*m, 0.0)) {
+        ASSERT_LT(++steps, 1000);
+        if (stepped.joining()) {
+            ASSERT_EQ(BackgroundJob::runDeferred(), 1);
+        }
+    }
     EXPECT_GT(steps, 0);
     atOnce.find(*m);
     ASSERT_TRUE(stepped.current(*m));
@@ -181,4 +213,122 @@ TEST(StrokeScopeLabels, FoundInStepsGroupTheFacesAsTheWalksDo) {
             if (m->activeFace(f)) holding += m->faces[f].corner(v) >= 0;
         ASSERT_EQ(stepped.holding(v), std::min(holding, 255)) << v;
     }
+}
+
+// The copy of the positions is made in runs, vertices move between them, in
+// the runs already copied and not yet, and while the worker bins the copy
+// and after it is done: the grid taken over follows every move.
+TEST(StrokeGridBuild, MovesMadeWhileItIsBuiltAreFollowedWhenItTakesOver) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(6));  // some 41,000 vertices: three runs of the copy
+    std::mt19937 rng(41);
+    Deferred deferred;
+    MeshGridBuild build;
+    BuildMoves moves{build};
+    MeshStrokeGrid grid;
+    int steps = 0;
+    while (!build.binning()) {
+        ASSERT_FALSE(build.step(*m, 0.2f, 0.0, grid));
+        moveSome(*m, moves, rng, 200, 0.3f);
+        ASSERT_LT(++steps, 100);
+    }
+    EXPECT_GT(steps, 1);
+    // Far, out of the box it is built over, while the worker has not run.
+    moveSome(*m, moves, rng, 300, 3.0f);
+    EXPECT_FALSE(build.step(*m, 0.2f, 0.0, grid));
+    EXPECT_FALSE(grid.built());
+    EXPECT_EQ(BackgroundJob::runDeferred(), 1);
+    moveSome(*m, moves, rng, 100, 0.3f);
+    ASSERT_TRUE(build.step(*m, 0.2f, 0.0, grid));
+    EXPECT_FALSE(build.building());
+    ASSERT_TRUE(grid.built(m->vertexCount(), 0.2f));
+    expectScan(*m, grid, rng);
+}
+
+// A build dropped, or gone with its owner, never runs its worker; one for
+// another vertex count starts anew.
+TEST(StrokeGridBuild, DroppedGoneOrRecountedTheWorkerDoesNotRun) {
+    std::unique_ptr<Mesh> m(meshtest::smoothSphere(4));  // one run of the copy
+    std::unique_ptr<Mesh> more(meshtest::smoothSphere(5));
+    std::mt19937 rng(43);
+    Deferred deferred;
+    MeshStrokeGrid grid;
+    {
+        MeshGridBuild gone;
+        EXPECT_FALSE(gone.step(*m, 0.1f, 0.0, grid));
+        ASSERT_TRUE(gone.binning());
+    }
+    MeshGridBuild build;
+    EXPECT_FALSE(build.step(*m, 0.1f, 0.0, grid));
+    ASSERT_TRUE(build.binning());
+    build.drop();
+    EXPECT_FALSE(build.building());
+    EXPECT_EQ(BackgroundJob::runDeferred(), 0);
+    EXPECT_FALSE(build.step(*m, 0.1f, 0.0, grid));
+    EXPECT_FALSE(build.step(*more, 0.1f, 1e9, grid));
+    ASSERT_TRUE(build.binning());
+    EXPECT_EQ(BackgroundJob::runDeferred(), 1);
+    ASSERT_TRUE(build.step(*more, 0.1f, 0.0, grid));
+    ASSERT_TRUE(grid.built(more->vertexCount()));
+    expectScan(*more, grid, rng);
+}
+
+// A sharp mark on one side of an edge only: a patch walk crosses the edge
+// from the unmarked side and not back, so its reach is no patch and the
+// labels are refused, found behind the strokes or at once; marked on both
+// sides, the edge parts the patches.
+TEST(StrokeScopeLabels, ASharpMarkOnOneSideOnlyIsRefused) {
+    std::unique_ptr<Mesh> m(meshtest::torus(30, 20, 2, 0.6, false, false));  // one smooth patch
+    Deferred deferred;
+    const int f = 0, k = 0, g = m->faces[f].f[k];
+    const int e = m->faces[g].f[0] == f ? 0 : m->faces[g].f[1] == f ? 1 : 2;
+    ASSERT_EQ(m->faces[g].f[e], f);
+    auto behind = [&](MeshScopeLabels& labels) {
+        int steps = 0;
+        while (!labels.step(*m, 0.0)) {
+            ASSERT_LT(++steps, 1000);
+            if (labels.joining()) {
+                ASSERT_EQ(BackgroundJob::runDeferred(), 1);
+            }
+        }
+    };
+    for (const int side : {f, g}) {
+        m->faces[side].flags |= MeshFace::SHARP[side == f ? k : e];
+        MeshScopeLabels stepped, atOnce;
+        behind(stepped);
+        atOnce.find(*m);
+        for (MeshScopeLabels* labels : {&stepped, &atOnce}) {
+            EXPECT_TRUE(labels->found(*m));
+            EXPECT_FALSE(labels->current(*m)) << "marked on face " << side;
+        }
+        m->faces[side].flags &= std::uint8_t(~MeshFace::SHARP[side == f ? k : e]);
+    }
+    m->faces[f].flags |= MeshFace::SHARP[k];
+    m->faces[g].flags |= MeshFace::SHARP[e];
+    MeshScopeLabels both;
+    behind(both);
+    ASSERT_TRUE(both.current(*m));
+    EXPECT_EQ(both.label(f, false), both.label(g, false));
+    // One edge alone does not part a torus's patch.
+    EXPECT_EQ(both.label(f, true), both.label(g, true));
+}
+
+// An edit of the topology, or the mesh gone, while the worker joins the
+// faces: it never runs, and the next search starts anew.
+TEST(StrokeScopeLabels, DroppedOrGoneTheWorkerDoesNotRun) {
+    std::unique_ptr<Mesh> m = twoParts();
+    Deferred deferred;
+    {
+        MeshScopeLabels gone;
+        while (!gone.joining()) ASSERT_FALSE(gone.step(*m, 1e9));
+    }
+    MeshScopeLabels labels;
+    while (!labels.joining()) ASSERT_FALSE(labels.step(*m, 1e9));
+    labels.drop();
+    EXPECT_EQ(BackgroundJob::runDeferred(), 0);
+    EXPECT_FALSE(labels.found(*m));
+    // Found at once meanwhile: the worker's search is cancelled.
+    while (!labels.joining()) ASSERT_FALSE(labels.step(*m, 1e9));
+    labels.find(*m);
+    EXPECT_TRUE(labels.current(*m));
+    EXPECT_EQ(BackgroundJob::runDeferred(), 0);
 }

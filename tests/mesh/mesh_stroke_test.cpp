@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "core/background_job.h"
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
@@ -184,6 +185,21 @@ void keepGrid(Mesh& m, const vec3& at, float radius) {
         warm.press(m, sample(m, -at, radius));
         warm.step(m, sample(m, -at, radius), true);
     }
+}
+
+// Jobs run when the test says so, on its own thread.
+struct Deferred {
+    Deferred() { BackgroundJob::setDeferred(true); }
+    ~Deferred() { BackgroundJob::setDeferred(false); }
+};
+
+// The Deform stamp of the step from P to L, as the scan selects it, and
+// the whole-mesh pass on both meshes: the positions and normals compared.
+void scannedDeform(Mesh& scanned, const SBrush& P, const SBrush& L) {
+    scanned.selectV(P.point, P.radius, true);
+    scanned._deform(L.point - P.point);
+    scanned.applyDisplacement();
+    scanned.deselectAll();
 }
 
 }  // namespace
@@ -752,4 +768,88 @@ TEST(StrokeScopes, TopologyEditsBetweenStrokesSelectWhatAFreshCopySelects) {
     };
     strokes(nullptr);
     afterEachEdit(*kept, edits, before, strokes, false);
+}
+
+// The grid is built behind the strokes: its positions copied in the first
+// stamp of a stroke, its bins made by a worker that runs here only when the
+// test says. The stamps made meanwhile move vertices far across cells; the
+// stamps after the grid takes over select what the scan selects.
+TEST(StrokeBehind, MovesMadeWhileTheGridIsBuiltAreFollowed) {
+    Deferred deferred;
+    MeshPtr kept = creasedSphere();
+    MeshPtr scanned(kept->clone());
+    Stroke s(Sculptor::Deform, Sculptor::SelectElement);
+    vec3 p = kept->vertices[9].position;
+    s.press(*kept, sample(*kept, p, 0.5f));
+    auto step = [&](bool end) {
+        p += vec3(0.3f, 0.1f, -0.05f);  // far enough to carry vertices out of the ball
+        s.step(*kept, sample(*kept, p, 0.5f), end);
+        const std::vector<SBrush>& samples = s.samples();
+        scannedDeform(*scanned, samples[samples.size() - 2], samples.back());
+        Mesh a(*kept), b(*scanned);
+        a.calculateNormals(2);
+        b.calculateNormals(2);
+        return sameBits(a, b);
+    };
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(step(false)) << "step " << i;
+    EXPECT_FALSE(kept->strokeGridKept());
+    ASSERT_EQ(BackgroundJob::runDeferred(), 1);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(step(i == 2)) << "step " << i << " after";
+        EXPECT_TRUE(kept->strokeGridKept());
+    }
+}
+
+// A large brush moves more than the stroke's end refreshes vertex by
+// vertex: the end takes the whole-mesh pass, which moves nothing and so
+// leaves a grid being built behind the strokes to go on; the next stroke
+// takes it over at its first stamp.
+TEST(StrokeBehind, ABuildUnderWayOutlivesALargeBrushsWholePassEnd) {
+    Deferred deferred;
+    MeshPtr m = creasedSphere();
+    const vec3 at = m->vertices[9].position;
+    Stroke large(Sculptor::Deform, Sculptor::SelectElement);
+    large.press(*m, sample(*m, at, 1.5f));
+    large.step(*m, sample(*m, at + vec3(0.02f, 0, 0), 1.5f));
+    large.step(*m, sample(*m, at, 1.5f), true);
+    EXPECT_EQ(offWholePass(*m), 0);
+    EXPECT_FALSE(m->strokeGridKept());
+    ASSERT_EQ(BackgroundJob::runDeferred(), 1);
+    Stroke next(Sculptor::Deform, Sculptor::SelectElement);
+    next.press(*m, sample(*m, at, 1.5f));
+    next.step(*m, sample(*m, at + vec3(0.02f, 0, 0), 1.5f));
+    EXPECT_TRUE(m->strokeGridKept());
+    next.step(*m, sample(*m, at, 1.5f), true);
+}
+
+// Scoped stamps find the labels behind the strokes, as the grid is; an
+// edit of the topology (and the positions) while the workers run cancels
+// them, and both are found afresh for the edited mesh; a mesh gone while
+// its workers are pending takes them with it.
+TEST(StrokeBehind, LabelsFoundBehindTheStrokesFollowTheTopology) {
+    Deferred deferred;
+    MeshPtr m(meshtest::torus(40, 30, 2, 0.6, false, false));
+    const vec3 at = m->vertices[9].position;
+    auto stroke = [&](Mesh& mesh) {
+        Stroke s(Sculptor::Deform, Sculptor::SelectPatch);
+        s.press(mesh, sample(mesh, at, 0.1f));
+        for (int i = 1; i <= 4; ++i) s.step(mesh, sample(mesh, at, 0.1f), i == 4, false);
+    };
+    stroke(*m);
+    EXPECT_FALSE(m->strokeLabelsKept());
+    m->makeSharp(30.0f);
+    EXPECT_EQ(BackgroundJob::runDeferred(), 0);
+    stroke(*m);
+    EXPECT_FALSE(m->strokeGridKept());
+    EXPECT_FALSE(m->strokeLabelsKept());
+    ASSERT_EQ(BackgroundJob::runDeferred(), 2);
+    stroke(*m);
+    EXPECT_TRUE(m->strokeGridKept());
+    EXPECT_TRUE(m->strokeLabelsKept());
+    MeshPtr copy(m->clone());
+    copy->makeSmooth();
+    stroke(*copy);
+    EXPECT_FALSE(copy->strokeLabelsKept());
+    copy.reset();
+    EXPECT_EQ(BackgroundJob::runDeferred(), 0);
 }
