@@ -114,10 +114,9 @@ void copyPart(Step& st) {
     if ((a != Sculptor::CopyMove && a != Sculptor::CopyRotate && a != Sculptor::CopyScale) || !st.firstStep() ||
         !st.s.isMoving())
         return;
-    int face = st.F.itemId;
     const Sculptor::TSelect scope =
         st.select == Sculptor::SelectPatch ? Sculptor::SelectPatch : Sculptor::SelectComponent;
-    const std::unique_ptr<Mesh> part(st.m.Part(st.F.point, face, scope));
+    const std::unique_ptr<Mesh> part(st.m.CopyOfPart(st.F.point, st.F.itemId, scope));
     st.m.append(part.get());
     st.m.bufferState.faceSetChanged();
 }
@@ -606,6 +605,14 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
         strokeEnd(true);
     else if (first && first->isEnded())
         strokeEnd(false);
+    // The edits that add records beside far older ones (a tear, extrusion
+    // or bevel of many patches, a plane or sphere operation) leave a large
+    // mesh scattered: once such a stroke has ended, and nothing of it is
+    // needed any more, the mesh is put in space order, so that the strokes
+    // after it, and a save and load, find it in an order they are fast on.
+    if (first && first->isEnded() && group != Group::Stroke && group != Group::Paint && group != Group::Other &&
+        orderIfScattered())
+        return;
     if (stroke_) stroke_->run(false, false, false);
 }
 
