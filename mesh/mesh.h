@@ -764,6 +764,8 @@ public:
     // orderSpatially and the rebuild (initialize, centre and size kept),
     // with the selection and what a stroke keeps dropped. Whether it was.
     bool orderIfScattered();
+    // The same order and rebuild, whatever the order was.
+    void orderInSpace();
     bool parseOBJ(const char* text, std::size_t size, std::size_t* facesLeftOut = nullptr);
     // False when the file cannot be written; the reason then goes to error
     // when one is given.

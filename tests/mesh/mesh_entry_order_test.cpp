@@ -185,6 +185,36 @@ TEST(MeshEntryOrder, StrokesThatScatterALargeMeshEndInSpaceOrder) {
     }
 }
 
+TEST(MeshEntryOrder, APlaneSubtractionOfALargeMeshEndsInSpaceOrder) {
+    // Half of a sphere of 163,842 vertices subtracted: its cut and cap lie
+    // beside far older records. The result is its own space order, record
+    // for record.
+    const std::unique_ptr<Mesh> m(meshtest::smoothSphere(7));
+    m->initialize(Element::ResizeKeep);
+    Sculptor s;
+    s.action = Sculptor::SubPlane;
+    s.viewDirection = vec3(0, 0, 1);
+    SBrush b;
+    b.point = vec3(0, 0.3f, 0);
+    b.radius = 0.3f;
+    std::vector<Sculptor*> list{&s};
+    s.state = Gesture::Started;
+    s.samples.push_back(b);
+    m->sculpt(list);
+    s.state = Gesture::Moving;
+    b.point = vec3(1, 0.3f, 0);
+    s.samples.push_back(b);
+    m->sculpt(list);
+    s.end();
+    m->sculpt(list);
+    ASSERT_EQ(m->status, 0);
+    ASSERT_GT(m->vertexCount(), 65536);
+    ASSERT_LT(m->vertexCount(), 100000);
+    std::unique_ptr<Mesh> again(m->clone());
+    again->orderInSpace();
+    EXPECT_EQ(recordOf(*again), recordOf(*m));
+}
+
 TEST(MeshEntryOrder, ACopyStrokeCopiesThePartInTheOrderOfTheMesh) {
     // The copy left in place holds the component's records in the order
     // they have in the mesh, not in the order the selection walk met them.
