@@ -751,6 +751,12 @@ public:
     // between far-apart vertices (only for meshes too large to sit in the
     // caches). Read before the rebuild of an import.
     bool importScattered() const;
+    // A large mesh whose records were listed in random order (a file
+    // written by a build that kept a scattered mesh as it was): each run
+    // of faces draws its corners from all over the vertex list. An edit's
+    // result, scattered or not, never is. Read by the record reader before
+    // the rebuild; every corner must lie in the vertex list.
+    bool randomlyListed() const;
     // Renumbers the vertices along a Z-order curve of their positions and
     // sorts the faces by their lowest new corner (mesh_import_order.cpp).
     // For an import before its rebuild: links and stored faces are
@@ -761,6 +767,8 @@ public:
     // orderSpatially and the rebuild (initialize, centre and size kept),
     // with the selection and what a stroke keeps dropped. Whether it was.
     bool orderIfScattered();
+    // The same order and rebuild, whatever the order was.
+    void orderInSpace();
     bool parseOBJ(const char* text, std::size_t size, std::size_t* facesLeftOut = nullptr);
     // False when the file cannot be written; the reason then goes to error
     // when one is given.
@@ -841,6 +849,10 @@ public:
     // order; face becomes the index the picked face gets when the part is
     // appended to this mesh. Never null: empty when nothing is picked.
     Mesh* Part(const vec3& p, int& face, Sculptor::TSelect select) override;
+    // The copy a copy stroke leaves in place: the same records as Part, in
+    // the order they have in this mesh (a large copy of a mesh in space
+    // order is in space order). Never null.
+    Mesh* CopyOfPart(const vec3& p, int face, Sculptor::TSelect select);
     // Slot 10: moves the face's component into a new mesh with this mesh's
     // centre and size; this mesh is compacted. Never null: empty, with this
     // mesh unchanged, when face is not an active face.

@@ -11,6 +11,11 @@ namespace qel {
 
 bool Mesh::orderIfScattered() {
     if (!importScattered()) return false;
+    orderInSpace();
+    return true;
+}
+
+void Mesh::orderInSpace() {
     // Every index kept outside the records is dropped: the selection, what
     // a stroke keeps, the GL buffers' layout.
     deselectAll();
@@ -20,7 +25,6 @@ bool Mesh::orderIfScattered() {
     // The rebuild an import runs after its order: links, stored faces,
     // vertex bits and normals from the new numbers; centre and size kept.
     initialize(ResizeKeep);
-    return true;
 }
 
 }  // namespace qel

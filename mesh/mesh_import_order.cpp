@@ -71,6 +71,13 @@ bool Mesh::importScattered() const {
     return spaceorder::scattered(vertexCount(), faceCount(), [this](int f) { return faces[f].v[0]; });
 }
 
+bool Mesh::randomlyListed() const {
+    return spaceorder::randomlyListed(vertexCount(), faceCount(), [this](int f, int* v) {
+        const MeshFace& F = faces[f];
+        for (int k = 0; k < 3; ++k) v[k] = F.v[k];
+    });
+}
+
 void Mesh::orderSpatially() {
     topologyEdited();
     const int nV = vertexCount(), nF = faceCount();

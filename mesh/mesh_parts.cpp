@@ -7,6 +7,7 @@
 // a face index past the end or of an erased face is refused and nothing
 // changes.
 
+#include <algorithm>
 #include <vector>
 
 #include "mesh/mesh.h"
@@ -80,14 +81,20 @@ bool selectFaces(Mesh& m, const vec3& p, bool deselect, int& face, bool crossSha
     return openSheet(m, walkFaces(m, picked, crossSharp));
 }
 
-// Copies the selected faces of src and the vertices they use into dst, the
-// vertices numbered in the order in which the faces first use them. The
-// vertices' selection fields serve as the old-to-new index map and are
-// reset afterwards; src ends deselected. Links and stored faces of the
-// copies are cleared for the connectivity rebuild of dst. Returns the list
-// position of `picked`, -1 when it is not selected.
-int copySelection(Mesh& src, Mesh& dst, int picked) {
-    const std::vector<int>& list = src.selectedFaces;
+// Copies the selected faces of src and the vertices they use into dst: in
+// selection order, the vertices numbered in the order in which the faces
+// first use them; or, with listOrder, both in the order they have in src.
+// (A selection walk lists its faces ring by ring round the picked face, so
+// a brush stamp on a large copy in selection order touches a run of
+// records in every ring it crosses; a copy in list order of a mesh in
+// program or space order keeps that order.) The vertices' selection fields
+// serve as the old-to-new index map and are reset afterwards; src ends
+// deselected. Links and stored faces of the copies are cleared for the
+// connectivity rebuild of dst. Returns the position of `picked` in dst, -1
+// when it is not selected.
+int copySelection(Mesh& src, Mesh& dst, int picked, bool listOrder = false) {
+    std::vector<int> list = src.selectedFaces;
+    if (listOrder) std::sort(list.begin(), list.end());
     for (const int f : list)
         for (const int v : src.faces[f].v) src.vertices[v].selection = -1;
 
@@ -100,6 +107,10 @@ int copySelection(Mesh& src, Mesh& dst, int picked) {
             r.selection = int(used.size());
             used.push_back(v);
         }
+    }
+    if (listOrder) {
+        std::sort(used.begin(), used.end());
+        for (std::size_t i = 0; i < used.size(); ++i) src.vertices[used[i]].selection = int(i);
     }
 
     dst.vertices.reserve(used.size());
@@ -153,6 +164,18 @@ Mesh* Mesh::Part(const vec3& p, int& face, Sculptor::TSelect select) {
     const int position = copySelection(*this, *part, picked);
     // The index the picked face gets once the part is appended to this mesh.
     if (position >= 0) face = count + position;
+    part->initialize(ResizeMean);
+    return part;
+}
+
+Mesh* Mesh::CopyOfPart(const vec3& p, int face, Sculptor::TSelect select) {
+    Mesh* part = new Mesh();
+    deselectAll();
+    if (select == Sculptor::SelectPatch)
+        selectF_(p, true, face);
+    else
+        selectF(p, true, face);
+    copySelection(*this, *part, face, true);
     part->initialize(ResizeMean);
     return part;
 }

@@ -332,10 +332,14 @@ void Mesh::DataRead(buffer& b) {
         status = 1;
         return;
     }
-    // The records keep the order they were written in, scattered or not: a
-    // file comes back as it was saved, and its next save writes the same
-    // bytes. The ways a large mesh is made keep it in space order (import,
-    // conversion, subdivision, pattern).
+    // A large mesh listed in random order (a file written by a build that
+    // kept a scattered mesh as it was) is put in space order before its
+    // rebuild, so that strokes on it read and write near records. Every
+    // other record keeps the order it was written in: the orders this
+    // program makes and edits meshes in, an edit's appended records
+    // included, are never taken for random, so a file it wrote comes back
+    // as it was saved, and its next save writes the same bytes.
+    if (randomlyListed()) orderSpatially();
 }
 
 }  // namespace qel

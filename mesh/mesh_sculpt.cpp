@@ -20,6 +20,7 @@
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
+#include "mesh/space_order.h"
 
 namespace qel {
 
@@ -114,10 +115,9 @@ void copyPart(Step& st) {
     if ((a != Sculptor::CopyMove && a != Sculptor::CopyRotate && a != Sculptor::CopyScale) || !st.firstStep() ||
         !st.s.isMoving())
         return;
-    int face = st.F.itemId;
     const Sculptor::TSelect scope =
         st.select == Sculptor::SelectPatch ? Sculptor::SelectPatch : Sculptor::SelectComponent;
-    const std::unique_ptr<Mesh> part(st.m.Part(st.F.point, face, scope));
+    const std::unique_ptr<Mesh> part(st.m.CopyOfPart(st.F.point, st.F.itemId, scope));
     st.m.append(part.get());
     st.m.bufferState.faceSetChanged();
 }
@@ -606,6 +606,23 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
         strokeEnd(true);
     else if (first && first->isEnded())
         strokeEnd(false);
+    // The edits that add records beside far older ones (a tear, extrusion
+    // or bevel of many patches, a plane or sphere operation) may leave a
+    // large mesh scattered: once such a stroke has ended, and nothing of it
+    // is needed any more, the mesh is put in space order when it is, so
+    // that the strokes after it, and a save and load, find it in an order
+    // they are fast on. A plane subtraction always leaves a large mesh in
+    // space order: its cut and cap lie beside records far older, and
+    // where it keeps a small part of the mesh these are a good share of
+    // what a stamp reaches, though too few for the test of a scattered
+    // mesh.
+    if (first && first->isEnded() && group != Group::Stroke && group != Group::Paint && group != Group::Other) {
+        if (first->action == Sculptor::SubPlane && vertexCount() >= spaceorder::FewVertices) {
+            orderInSpace();
+            return;
+        }
+        if (orderIfScattered()) return;
+    }
     if (stroke_) stroke_->run(false, false, false);
 }
 

@@ -1,7 +1,8 @@
-// Large meshes made in a scattered order (a subdivision or a pattern that
-// appends its records) are put into space order: the same surface, its
+// Large meshes made in a scattered order (a subdivision, a pattern, a
+// stroke that appends records beside far older ones, a file written from a
+// mesh listed at random) are put into space order: the same surface, its
 // creases and normals, with the records in an order whose next write a load
-// keeps byte for byte. A record keeps the order it was written in.
+// keeps byte for byte. Any other record keeps the order it was written in.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "mesh_util.h"
+#include "scene/sculptor.h"
 
 using namespace qel;
 
@@ -89,21 +91,142 @@ std::unique_ptr<Mesh> scatteredTorus(int U = 320, int V = 220) {
     return m;
 }
 
+// The torus of 35,200 faces with each face replaced by a panel: over
+// 100,000 vertices, every panel a patch of its own.
+std::unique_ptr<Mesh> patternedTorus() {
+    std::unique_ptr<Mesh> m(meshtest::torus(160, 110, 3.0, 1.0, false, true));
+    m->initialize(Element::ResizeKeep);
+    const std::unique_ptr<Mesh> panel(Mesh::TrianglePattern1(0.7f, false));
+    m->replaceFaces(panel.get());
+    return m;
+}
+
+// A stroke of the action on the torus's face 1000: the press and `steps`
+// moving steps, each a small move on; the caller ends it (or cuts it
+// short) and gets the Sculptor.
+Sculptor stroke(Mesh& m, Sculptor::TAction action, Sculptor::TSelect select, int steps) {
+    Sculptor s;
+    s.action = action;
+    s.select = select;
+    s.viewDirection = vec3(0, 0, 1);
+    SBrush b;
+    const MeshFace& F = m.faces[1000];
+    b.point = (m.vertices[F.v[0]].position + m.vertices[F.v[1]].position + m.vertices[F.v[2]].position) * (1.0f / 3);
+    b.normal = F.normal;
+    b.itemId = 1000;
+    b.radius = 0.5f;
+    std::vector<Sculptor*> list{&s};
+    s.state = Gesture::Started;
+    s.samples.push_back(b);
+    m.sculpt(list);
+    s.state = Gesture::Moving;
+    for (int i = 0; i < steps; ++i) {
+        b.point += vec3(0.02f, 0.01f, 0.004f);
+        s.samples.push_back(b);
+        m.sculpt(list);
+    }
+    return s;
+}
+
 }  // namespace
 
-TEST(MeshEntryOrder, AScatteredRecordLoadsInTheOrderItWasWrittenIn) {
-    // Whatever wrote it: a file comes back as it was saved, and its next
-    // save writes the same bytes.
+TEST(MeshEntryOrder, ARecordListedAtRandomLoadsInSpaceOrderAndItsNextWriteRoundTrips) {
+    // As a build that kept a scattered mesh as it was wrote it.
     const std::unique_ptr<Mesh> source = scatteredTorus();
     ASSERT_EQ(source->status, 0);
     ASSERT_TRUE(source->importScattered());
+    ASSERT_TRUE(source->randomlyListed());
     const std::vector<std::uint8_t> old = recordOf(*source);
 
     const std::unique_ptr<Mesh> first = loaded(old);
     ASSERT_EQ(first->status, 0);
+    EXPECT_FALSE(first->importScattered());
     EXPECT_EQ(first->vertexCount(), source->vertexCount());
     expectSameSurface(*source, *first);
-    EXPECT_EQ(recordOf(*first), old);
+
+    // The renumbered mesh is what is written next, and a load keeps it.
+    const std::vector<std::uint8_t> kept = recordOf(*first);
+    EXPECT_NE(kept, old);
+    const std::unique_ptr<Mesh> second = loaded(kept);
+    EXPECT_EQ(recordOf(*second), kept);
+}
+
+TEST(MeshEntryOrder, ARecordAnEditLeftScatteredLoadsInTheOrderItWasWrittenIn) {
+    // A tear of every patch of a patterned torus, cut short before its
+    // release: the torn patches' new vertices sit far behind their faces.
+    const std::unique_ptr<Mesh> m = patternedTorus();
+    stroke(*m, Sculptor::TearNormal, Sculptor::SelectAllPatches, 2);
+    ASSERT_GT(m->vertexCount(), 200000);
+    ASSERT_TRUE(m->importScattered());
+    EXPECT_FALSE(m->randomlyListed());
+    const std::vector<std::uint8_t> record = recordOf(*m);
+    EXPECT_EQ(recordOf(*loaded(record)), record);
+}
+
+TEST(MeshEntryOrder, StrokesThatScatterALargeMeshEndInSpaceOrder) {
+    // The tear and the scaling tear of every patch, and a plane subtraction
+    // after a tear cut short: each leaves the mesh in space order once its
+    // stroke has ended, the same surface as before the order.
+    for (const Sculptor::TAction action : {Sculptor::TearNormal, Sculptor::TearScale, Sculptor::SubPlane}) {
+        const std::unique_ptr<Mesh> m = patternedTorus();
+        if (action == Sculptor::SubPlane) {
+            stroke(*m, Sculptor::TearNormal, Sculptor::SelectAllPatches, 2);
+            ASSERT_TRUE(m->importScattered());
+        }
+        Sculptor s = stroke(*m, action, Sculptor::SelectAllPatches, 3);
+        s.end();
+        std::vector<Sculptor*> list{&s};
+        m->sculpt(list);
+        ASSERT_EQ(m->status, 0) << int(action);
+        EXPECT_FALSE(m->importScattered()) << int(action);
+        std::unique_ptr<Mesh> kept(m->clone());
+        kept->initialize(Element::ResizeKeep);
+        expectSameSurface(*kept, *m);
+    }
+}
+
+TEST(MeshEntryOrder, APlaneSubtractionOfALargeMeshEndsInSpaceOrder) {
+    // Half of a sphere of 163,842 vertices subtracted: its cut and cap lie
+    // beside far older records. The result is its own space order, record
+    // for record.
+    const std::unique_ptr<Mesh> m(meshtest::smoothSphere(7));
+    m->initialize(Element::ResizeKeep);
+    Sculptor s;
+    s.action = Sculptor::SubPlane;
+    s.viewDirection = vec3(0, 0, 1);
+    SBrush b;
+    b.point = vec3(0, 0.3f, 0);
+    b.radius = 0.3f;
+    std::vector<Sculptor*> list{&s};
+    s.state = Gesture::Started;
+    s.samples.push_back(b);
+    m->sculpt(list);
+    s.state = Gesture::Moving;
+    b.point = vec3(1, 0.3f, 0);
+    s.samples.push_back(b);
+    m->sculpt(list);
+    s.end();
+    m->sculpt(list);
+    ASSERT_EQ(m->status, 0);
+    ASSERT_GT(m->vertexCount(), 65536);
+    ASSERT_LT(m->vertexCount(), 100000);
+    std::unique_ptr<Mesh> again(m->clone());
+    again->orderInSpace();
+    EXPECT_EQ(recordOf(*again), recordOf(*m));
+}
+
+TEST(MeshEntryOrder, ACopyStrokeCopiesThePartInTheOrderOfTheMesh) {
+    // The copy left in place holds the component's records in the order
+    // they have in the mesh, not in the order the selection walk met them.
+    const std::unique_ptr<Mesh> m(meshtest::torus(60, 40, 3.0, 1.0, false, false));
+    m->initialize(Element::ResizeKeep);
+    const std::unique_ptr<Mesh> before(m->clone());
+    const int nV = m->vertexCount(), nF = m->faceCount();
+    stroke(*m, Sculptor::CopyRotate, Sculptor::SelectComponent, 3);
+    ASSERT_EQ(m->faceCount(), 2 * nF);
+    for (int f = 0; f < nF; ++f)
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(m->faces[nF + f].v[k], before->faces[f].v[k] + nV) << f;
+    for (int v = 0; v < nV; ++v) ASSERT_EQ(m->vertices[nV + v].position, before->vertices[v].position) << v;
 }
 
 TEST(MeshEntryOrder, APatternOnALargeMeshEndsInSpaceOrder) {
