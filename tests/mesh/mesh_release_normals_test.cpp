@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_kept_util.h"
+#include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 
 using namespace qel;
@@ -20,16 +20,7 @@ using MeshPtr = std::unique_ptr<Mesh>;
 
 namespace {
 
-// Faces whose face or corner normals differ in any bit from what the
-// whole-mesh pass gives.
-int offWholePass(const Mesh& m) {
-    Mesh whole(m);
-    whole.calculateNormals(2);
-    int differ = 0;
-    for (int f = 0; f < m.faceCount(); ++f)
-        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
-    return differ;
-}
+using meshtest::offWholePass;
 
 // Actions of every group: moving strokes, paint, the erases, topology
 // strokes, plane and sphere cuts (EraseComponent and CutPlane, the ones
