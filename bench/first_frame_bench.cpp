@@ -12,7 +12,6 @@
 // file once in a fresh scene: a first frame is measured, never a warm one.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QTemporaryDir>
 #include <cstddef>
@@ -22,21 +21,13 @@
 
 #include "bench/bench_gl_context.h"
 #include "bench/bench_goals.h"
+#include "files/first_frame_util.h"
 #include "files/slow_scenes_util.h"
-#include "scene/element.h"
 #include "scene/scene.h"
-#include "scene/tool.h"
 
 namespace {
 
 BENCH_GOAL(benchgoals::limitMs("FirstFrame/SlowestSmallFile", 2000));
-
-double processorSeconds() {
-    rusage used{};
-    getrusage(RUSAGE_SELF, &used);
-    return double(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-           1e-6 * double(used.ru_utime.tv_usec + used.ru_stime.tv_usec);
-}
 
 // The small files, written once into a folder that lives as long as the
 // process (the GIF scenes name images beside them).
@@ -60,24 +51,16 @@ SmallFiles& smallFiles() {
     return *files;
 }
 
-// Opens the file and builds its first frame: every tool of the objects list
-// places itself, then update() and buildVBO() of its element; the GL work
-// finished. The processor seconds that took (the scene's freeing not
+// Opens the file and builds its first frame (first_frame_util.h), the GL
+// work finished. The processor seconds that took (the scene's freeing not
 // counted); negative when the file was refused.
 double firstFrame(const std::string& path) {
     qel::Scene scene;
-    const double start = processorSeconds();
+    const double start = firstframe::processorSeconds();
     if (!scene.load(path)) return -1;
-    qel::ToolList& list = scene.objects;
-    for (int i = 0; i < list.size(); ++i) {
-        qel::Tool* t = list.tools[std::size_t(i)];
-        t->transformRender(list.matrices[std::size_t(i)]);
-        if (!t->element) continue;
-        t->element->update();
-        t->element->buildVBO();
-    }
+    firstframe::buildFirstFrame(scene);
     gl->glFinish();
-    return processorSeconds() - start;
+    return firstframe::processorSeconds() - start;
 }
 
 void BM_FirstFrameSlowestSmallFile(benchmark::State& state) {

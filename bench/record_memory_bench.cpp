@@ -27,7 +27,6 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -37,31 +36,14 @@
 #include <vector>
 
 #include "bench/bench_goals.h"
+#include "bench/bench_meshes.h"
 #include "mesh/mesh.h"
 #include "mesh/record_vector.h"
 
 namespace {
 
 // A torus of U x V quads, two triangles each, in grid order, rebuilt.
-std::unique_ptr<qel::Mesh> torus(int U, int V) {
-    auto m = std::make_unique<qel::Mesh>();
-    const double pi2 = 6.283185307179586;
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const double a = pi2 * i / U, b = pi2 * j / V;
-            m->vertexAdd(qel::vec3(float((2 + std::cos(b)) * std::cos(a)), float((2 + std::cos(b)) * std::sin(a)),
-                                   float(std::sin(b))));
-        }
-    for (int i = 0; i < U; ++i)
-        for (int j = 0; j < V; ++j) {
-            const int a = i * V + j, b = ((i + 1) % U) * V + j;
-            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
-            m->faceAdd(a, b, c);
-            m->faceAdd(a, c, d);
-        }
-    m->initialize(qel::Element::ResizeMean);
-    return m;
-}
+std::unique_ptr<qel::Mesh> torus(int U, int V) { return std::unique_ptr<qel::Mesh>(benchmeshes::torus(U, V)); }
 
 // The resident set of the process in MB.
 double residentMb() {

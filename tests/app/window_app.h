@@ -3,6 +3,9 @@
 // display with an OpenGL 4.0 core context.
 
 #include <QApplication>
+#include <functional>
+
+class GLWidget;
 
 namespace tltest {
 
@@ -11,5 +14,13 @@ namespace tltest {
 // delivered unmerged as the program has them. Kept until the process ends:
 // closing the display would unload the GL driver before the leak check.
 QApplication* makeWindowApplication(int& argc, char** argv);
+
+// Runs the event loop until the condition holds, for at most 20 s; whether
+// it holds.
+bool waitFor(const std::function<bool()>& condition);
+
+// Shows the view widget as a top-level window, 400 x 300, past the view's
+// start-up and without animation; whether its first frame was shown.
+bool showPastStartup(GLWidget& widget);
 
 }  // namespace tltest

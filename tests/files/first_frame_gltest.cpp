@@ -21,6 +21,7 @@
 #include "elements/sprite.h"
 #include "elements/swept_element.h"
 #include "elements/tube.h"
+#include "files/first_frame_util.h"
 #include "files/slow_scenes_util.h"
 #include "gl/image_file.h"
 #include "gl/texture2d.h"
@@ -45,18 +46,13 @@ void writeFile(const std::string& path, const Bytes& bytes) {
 std::uint64_t drawFirstFrame(Scene& scene) {
     std::uint64_t bytes = 0;
     std::vector<const Element*> seen;
-    for (int i = 0; i < scene.objects.size(); ++i) {
-        Tool* t = scene.objects.tools[std::size_t(i)];
-        t->transformRender(scene.objects.matrices[std::size_t(i)]);
-        if (!t->element) continue;
-        t->element->update();
-        t->element->buildVBO();
-        if (auto* s = dynamic_cast<SweptElement*>(t->element))
+    firstframe::buildFirstFrame(scene, [&](Element& e) {
+        if (auto* s = dynamic_cast<SweptElement*>(&e))
             if (std::find(seen.begin(), seen.end(), s) == seen.end()) {
                 seen.push_back(s);
                 bytes += SweptVertexBytes * s->vbo.vertexCount;
             }
-    }
+    });
     return bytes;
 }
 

@@ -6,26 +6,16 @@
 // "<seconds> <bytes>". Exit 0 after a load, 3 when the file was refused, 1
 // without a GL context, 2 without a path.
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "files/first_frame_util.h"
 #include "gl/gl.h"
-#include "scene/element.h"
 #include "scene/scene.h"
-#include "scene/tool.h"
 #include "support/gl_fixture.h"
 
 namespace {
-
-double processorSeconds() {
-    rusage used{};
-    getrusage(RUSAGE_SELF, &used);
-    return double(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-           1e-6 * double(used.ru_utime.tv_usec + used.ru_stime.tv_usec);
-}
 
 // A field of /proc/self/status in bytes (given there in kB).
 long statusBytes(const std::string& field) {
@@ -49,21 +39,14 @@ int main(int argc, char** argv) {
     // The peak is measured from here: the empty program.
     std::ofstream("/proc/self/clear_refs") << "5";
     const long empty = statusBytes("VmRSS");
-    const double start = processorSeconds();
+    const double start = firstframe::processorSeconds();
     bool loaded = false;
     {
         qel::Scene scene;
         loaded = scene.load(path);
-        qel::ToolList& list = scene.objects;
-        for (int i = 0; i < list.size(); ++i) {
-            qel::Tool* t = list.tools[std::size_t(i)];
-            t->transformRender(list.matrices[std::size_t(i)]);
-            if (!t->element) continue;
-            t->element->update();
-            t->element->buildVBO();
-        }
+        firstframe::buildFirstFrame(scene);
         if (gl) gl->glFinish();
-        std::printf("%.3f %ld\n", processorSeconds() - start, statusBytes("VmHWM") - empty);
+        std::printf("%.3f %ld\n", firstframe::processorSeconds() - start, statusBytes("VmHWM") - empty);
     }
     tltest::shutdownGLContext();
     return loaded ? 0 : 3;

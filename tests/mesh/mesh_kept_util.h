@@ -7,7 +7,8 @@
 // then per vertex its position (3 f32) and flags (u8); u32 face count, then
 // per face its corners (3 i32) and flags (u8). It is finished as a load
 // finishes a record (initialize, keeping centre and size), so the mesh is
-// the one the saved scene gives.
+// the one the saved scene gives. data/trim_mesh_record.py makes one from a
+// saved scene.
 //
 // A stroke file (.stroke), one command a line:
 //   sculptor ACTION SELECT VX VY VZ ONSECTION HANDEDNESS PAINTMASK
@@ -19,6 +20,8 @@
 //     normal, radius, picked face, strength, colour, roughness, metalness);
 //   sculpt
 //     calls Mesh::sculpt with the sculptors so far.
+// A sculptor line after a sculpt call starts the next stroke: its
+// sculptors replace the last stroke's, and its samples count them from 0.
 // Floats are written as hexadecimal floats.
 
 #include <functional>

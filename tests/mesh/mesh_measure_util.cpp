@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace meshtest {
 
@@ -67,6 +68,15 @@ void zRange(const qel::Mesh& m, float& lo, float& hi) {
         hi = any ? std::max(hi, z) : z;
         any = true;
     }
+}
+
+int offWholePass(const qel::Mesh& m) {
+    qel::Mesh whole(m);
+    whole.calculateNormals(2);
+    int differ = 0;
+    for (int f = 0; f < m.faceCount(); ++f)
+        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(qel::vec3)) != 0;
+    return differ;
 }
 
 }  // namespace meshtest

@@ -17,5 +17,8 @@ int sharpEdgeCount(const qel::Mesh& m);
 int edgeMark(const qel::Mesh& m, int a, int b);
 // Lowest and highest z of the active vertices (0, 0 for none).
 void zRange(const qel::Mesh& m, float& lo, float& hi);
+// Faces whose face or corner normals differ in any bit from what the
+// whole-mesh pass (calculateNormals(2)) gives.
+int offWholePass(const qel::Mesh& m);
 
 }  // namespace meshtest

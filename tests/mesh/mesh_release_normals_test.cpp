@@ -6,16 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "mesh/mesh_kept_util.h"
+#include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 
 using namespace qel;
@@ -23,107 +20,7 @@ using MeshPtr = std::unique_ptr<Mesh>;
 
 namespace {
 
-// Faces whose face or corner normals differ in any bit from what the
-// whole-mesh pass gives.
-int offWholePass(const Mesh& m) {
-    Mesh whole(m);
-    whole.calculateNormals(2);
-    int differ = 0;
-    for (int f = 0; f < m.faceCount(); ++f)
-        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
-    return differ;
-}
-
-// A mesh kept as the records a mesh is built from (tests/mesh/data/
-// trim_mesh_record.py), initialized as a load does; null when short.
-MeshPtr loadMeshRecords(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    auto get = [&](void* p, std::size_t n) { in.read(static_cast<char*>(p), std::streamsize(n)); };
-    MeshPtr m(new Mesh());
-    float head[4] = {};
-    std::uint32_t nv = 0, nf = 0;
-    get(head, sizeof head);
-    get(&nv, 4);
-    for (std::uint32_t i = 0; i < nv && in; ++i) {
-        MeshVertex r;
-        get(&r.position, 12);
-        get(&r.flags, 1);
-        m->vertexAdd(r);
-    }
-    get(&nf, 4);
-    for (std::uint32_t i = 0; i < nf && in; ++i) {
-        MeshFace r;
-        get(r.v, 12);
-        get(&r.flags, 1);
-        m->faceAdd(r);
-    }
-    if (!in) return nullptr;
-    m->centre = vec3(head[0], head[1], head[2]);
-    m->setSize(head[3]);
-    m->initialize(Element::ResizeKeep);
-    return m;
-}
-
-float hexFloat(const std::string& s) { return std::strtof(s.c_str(), nullptr); }
-
-// Replays a stroke file (lines "sculptor …", "sample …", "sculpt"; see
-// the repro README kept with the inputs) on m, calling after(call) after
-// each sculpt call.
-template <class After>
-void replayStrokes(Mesh& m, const std::string& path, After&& after) {
-    std::ifstream in(path);
-    ASSERT_TRUE(in.good()) << path;
-    std::vector<std::unique_ptr<Sculptor>> owned;
-    std::vector<Sculptor*> list;
-    std::string line;
-    int call = 0;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string word;
-        words >> word;
-        if (word == "sculptor") {
-            auto s = std::make_unique<Sculptor>();
-            int action = 0, select = 0, onSection = 0, handedness = 0, mask = 0;
-            std::string x, y, z;
-            words >> action >> select >> x >> y >> z >> onSection >> handedness >> mask;
-            s->action = Sculptor::TAction(action);
-            s->select = Sculptor::TSelect(select);
-            s->viewDirection = vec3(hexFloat(x), hexFloat(y), hexFloat(z));
-            s->onSection = std::uint8_t(onSection);
-            s->handedness = std::int8_t(handedness);
-            s->paintMask = std::uint8_t(mask);
-            s->begin();
-            list.push_back(s.get());
-            owned.push_back(std::move(s));
-        } else if (word == "sample") {
-            std::size_t n = 0;
-            int state = 0, item = 0, rgba[4] = {}, roughness = 0, metalness = 0;
-            unsigned kind = 0;
-            std::string f[8];
-            words >> n >> state >> kind;
-            for (std::string& x : f) words >> x;  // point, normal, radius, then the item
-            item = std::atoi(f[7].c_str());
-            std::string strength;
-            words >> strength >> rgba[0] >> rgba[1] >> rgba[2] >> rgba[3] >> roughness >> metalness;
-            ASSERT_LT(n, list.size()) << line;
-            SBrush b;
-            b.kind = kind;
-            b.point = vec3(hexFloat(f[0]), hexFloat(f[1]), hexFloat(f[2]));
-            b.normal = vec3(hexFloat(f[3]), hexFloat(f[4]), hexFloat(f[5]));
-            b.radius = hexFloat(f[6]);
-            b.itemId = item;
-            b.strength = hexFloat(strength);
-            b.material = pbr(
-                wvec4(std::uint16_t(rgba[0]), std::uint16_t(rgba[1]), std::uint16_t(rgba[2]), std::uint16_t(rgba[3])),
-                wvec4(0, 0, 0, 65535), std::int16_t(roughness), std::int16_t(metalness));
-            list[n]->state = state;
-            list[n]->samples.push_back(b);
-        } else if (word == "sculpt") {
-            m.sculpt(list);
-            after(++call);
-        }
-    }
-}
+using meshtest::offWholePass;
 
 // Actions of every group: moving strokes, paint, the erases, topology
 // strokes, plane and sphere cuts (EraseComponent and CutPlane, the ones
@@ -187,15 +84,16 @@ void randomStroke(Mesh& m, std::mt19937& rng, int action, Sculptor::TSelect scop
 // the component erased, the compaction moved faces of what remains into
 // the holes, and 424 faces kept normals summed in the old order.
 TEST(ReleaseNormals, ErasedComponentKeepsTheWholePassNormals) {
-    const MeshPtr m = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    const MeshPtr m = meshtest::loadKeptMesh(TL_TEST_DATA "/erase_component_normals.kept");
     ASSERT_TRUE(m);
     ASSERT_EQ(m->faceCount(), 18004);
     ASSERT_EQ(offWholePass(*m), 0);
     int calls = 0;
-    replayStrokes(*m, TL_TEST_DATA "/erase_component_normals.stroke", [&](int call) {
+    ASSERT_TRUE(meshtest::replayStrokes(*m, TL_TEST_DATA "/erase_component_normals.stroke", [&](int call) {
         calls = call;
         EXPECT_EQ(offWholePass(*m), 0) << "call " << call;
-    });
+        return true;
+    }));
     EXPECT_EQ(calls, 8);
     EXPECT_EQ(m->vertexCount(), 970);
     EXPECT_EQ(m->faceCount(), 1748);
@@ -206,7 +104,7 @@ TEST(ReleaseNormals, ErasedComponentKeepsTheWholePassNormals) {
 // stroke's end every normal is the whole pass's. A mesh that grows large
 // or is nearly erased is taken again from its start.
 TEST(ReleaseNormals, RandomStrokesOnSculptedMeshesEndOnTheWholePass) {
-    const MeshPtr kept = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    const MeshPtr kept = meshtest::loadKeptMesh(TL_TEST_DATA "/erase_component_normals.kept");
     ASSERT_TRUE(kept);
     MeshPtr sphere(meshtest::primitive(8));
     sphere->initialize(Element::ResizeMean);
@@ -235,7 +133,7 @@ TEST(ReleaseNormals, RandomStrokesOnSculptedMeshesEndOnTheWholePass) {
 // points were welded the compaction moved faces, and the normals there
 // still are the whole pass's.
 TEST(ReleaseNormals, PlaneCutsOnASculptedMeshEndOnTheWholePass) {
-    const MeshPtr kept = loadMeshRecords(TL_TEST_DATA "/erase_component_normals.mesh");
+    const MeshPtr kept = meshtest::loadKeptMesh(TL_TEST_DATA "/erase_component_normals.kept");
     ASSERT_TRUE(kept);
     std::mt19937 rng(11);
     auto coordinate = [&rng] { return float(int(rng() % 201) - 100); };

@@ -17,6 +17,7 @@
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 
 using meshtest::checkMeshInvariants;
@@ -333,16 +334,7 @@ TEST(MeshSphereCut, NearDegenerateInputStaysFinite) {
 // ---------------------------------------------------------------------------
 // Stored normals: what the operations leave, and what they read
 
-// Faces whose face or corner normals differ in any bit from what the
-// whole-mesh pass gives.
-int offWholePass(const Mesh& m) {
-    Mesh whole(m);
-    whole.calculateNormals(2);
-    int differ = 0;
-    for (int f = 0; f < m.faceCount(); ++f)
-        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
-    return differ;
-}
+using meshtest::offWholePass;
 
 // The area of the active faces.
 double area(const Mesh& m) {

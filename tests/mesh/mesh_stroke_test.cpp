@@ -16,6 +16,7 @@
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_measure_util.h"
 #include "mesh/mesh_util.h"
 
 using namespace qel;
@@ -23,16 +24,7 @@ using MeshPtr = std::unique_ptr<Mesh>;
 
 namespace {
 
-// Faces whose face or corner normals differ in any bit from what the
-// whole-mesh pass of the mode gives.
-int offWholePass(const Mesh& m, unsigned char mode = 2) {
-    Mesh whole(m);
-    whole.calculateNormals(mode);
-    int differ = 0;
-    for (int f = 0; f < m.faceCount(); ++f)
-        differ += std::memcmp(&m.faces[f].normal, &whole.faces[f].normal, 4 * sizeof(vec3)) != 0;
-    return differ;
-}
+using meshtest::offWholePass;
 
 // Positions, links, flags, normals (unless told not to) and materials agree
 // bit for bit.

@@ -15,7 +15,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
@@ -24,7 +23,6 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -53,12 +51,7 @@ using namespace qel;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
+using tltest::waitFor;
 
 // While valid, a frame lasts until the stroke being sent has been sent
 // whole, as a frame of a heavy scene outlasts a quick stroke: the window
@@ -85,11 +78,7 @@ GLWidget* theWidget = nullptr;
 GLWidget* widget() {
     if (theWidget) return theWidget;
     theWidget = new SlowWidget(nullptr);
-    theWidget->view->startupStep = 4;
-    theWidget->view->animate = 0;
-    theWidget->resize(400, 300);
-    theWidget->show();
-    EXPECT_TRUE(waitFor([] { return theWidget->lastFrame != nullptr; }));
+    EXPECT_TRUE(tltest::showPastStartup(*theWidget));
     return theWidget;
 }
 

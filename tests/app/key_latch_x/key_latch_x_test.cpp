@@ -10,10 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <SFML/Window/Keyboard.hpp>
-#include <functional>
 
 #include "app/gl_widget.h"
 #include "gl/resources.h"
@@ -28,12 +26,7 @@ using namespace qel;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
+using tltest::waitFor;
 
 GLWidget* theWidget = nullptr;
 
@@ -42,11 +35,7 @@ GLWidget* theWidget = nullptr;
 GLWidget* widget() {
     if (theWidget) return theWidget;
     theWidget = new GLWidget(nullptr);
-    theWidget->view->startupStep = 4;
-    theWidget->view->animate = 0;
-    theWidget->resize(400, 300);
-    theWidget->show();
-    EXPECT_TRUE(waitFor([] { return theWidget->lastFrame != nullptr; }));
+    EXPECT_TRUE(tltest::showPastStartup(*theWidget));
     return theWidget;
 }
 

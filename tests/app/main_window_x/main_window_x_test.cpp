@@ -9,12 +9,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QTimerEvent>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <future>
 #include <thread>
 
@@ -28,6 +26,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tests/app/gl_widget/x_pointer.h"
+#include "tests/app/window_app.h"
 #include "view/asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
@@ -40,12 +39,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-bool waitFor(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
+using tltest::waitFor;
 
 // Makes each frame of the view widget sleep before it runs, as a heavy scene
 // takes its time: the window system queues the input meanwhile. Each sleep's

@@ -7,8 +7,9 @@ mesh is built from, leaving out the corner materials, little-endian:
   u32 face count, then per face: corners (3 i32), flags (u8)
 
 Built with vertexAdd and faceAdd and initialized with the centre and size
-kept, it is the mesh the scene's load gives but for the materials.
-Usage: trim_mesh_record.py IN.tl OUT
+kept, it is the mesh the scene's load gives but for the materials: the
+kept meshes (.kept) that meshtest::loadKeptMesh reads.
+Usage: trim_mesh_record.py IN.tl OUT.kept
 """
 import struct
 import sys
