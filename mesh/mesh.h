@@ -571,7 +571,8 @@ public:
     // gives it already: after the listed vertices moved, or after an edit
     // whose changed faces, links and sharp marks all touch them. Each
     // vertex's faces are read from its fan (a vertex where two fans meet
-    // counts the stored face's); where a fan cannot be read completely the
+    // counts the stored face's); where a fan cannot be read completely, and
+    // on a mesh whose connectivity could not be built (status 1), the
     // whole-mesh pass runs instead.
     void calculateNormalsRound(const std::vector<int>& vertices, bool faceNormals = true);
     // The corner normals of the listed vertices exactly as calculateNormals(1)

@@ -13,7 +13,10 @@
 // takes each such vertex's faces from its fan and treats it as the whole
 // pass would. A vertex whose fan is cut short by a link to a deleted face,
 // or starts in the middle of an open run, cannot be read that way: then the
-// whole-mesh pass runs instead.
+// whole-mesh pass runs instead. A sound mesh has one fan per vertex (the
+// rebuild gives touching fans vertices of their own, and the edits keep
+// them apart); a mesh whose rebuild failed has none, and the whole-mesh
+// pass runs for it too.
 //
 // cornerNormalsOf reads the faces of its vertices from the face list
 // instead: one walk over every face, for the vertices a compaction touched
@@ -39,6 +42,13 @@ bool Mesh::faceWithCorners(int f) const {
 }
 
 void Mesh::calculateNormalsRound(const std::vector<int>& touched, bool faceNormals) {
+    // A mesh whose links could not be built (an edge of three faces) has no
+    // fans to read: a vertex's faces need not be linked to its stored face.
+    if (status != 0) {
+        calculateNormals(faceNormals ? 2 : 1);
+        bufferState.refillWhole(RefillNormals);
+        return;
+    }
     std::vector<int> moved;
     moved.reserve(touched.size());
     for (const int v : touched)

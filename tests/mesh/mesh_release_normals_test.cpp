@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <random>
 #include <vector>
@@ -151,4 +152,44 @@ TEST(ReleaseNormals, PlaneCutsOnASculptedMeshEndOnTheWholePass) {
             m.cutPlaneG_(point, normal, face);
         EXPECT_EQ(offWholePass(m), 0);
     }
+}
+
+// A mesh whose rebuild failed (an edge of three faces, as a damaged file
+// can hold) has no links: the apex's six faces are six fans. A Deform
+// stroke that moves the apex alone ends with every face round it, not
+// just its stored face's, on the whole pass.
+TEST(ReleaseNormals, UnlinkedMeshEndsOnTheWholePass) {
+    Mesh m;
+    m.vertexAdd(vec3(0, 0, 1));
+    for (int i = 0; i < 6; ++i)
+        m.vertexAdd(vec3(4.0f * std::cos(1.0471976f * float(i)), 4.0f * std::sin(1.0471976f * float(i)), 0));
+    for (int i = 0; i < 6; ++i) m.faceAdd(0, 1 + i, 1 + (i + 1) % 6);
+    const int a = m.vertexAdd(vec3(10, 0, 0)), b = m.vertexAdd(vec3(11, 0, 0));
+    for (int i = 0; i < 3; ++i) m.faceAdd(a, b, m.vertexAdd(vec3(10.5f, float(i), 1)));
+    m.initialize(Element::ResizeMean);
+    ASSERT_EQ(m.status, 1);
+    m.calculateNormals(2);
+
+    Sculptor s;
+    s.action = Sculptor::Deform;
+    s.select = Sculptor::SelectElement;
+    s.viewDirection = vec3(0, 0, 1);
+    s.handedness = 1;
+    s.begin();
+    std::vector<Sculptor*> list{&s};
+    SBrush brush;
+    brush.point = vec3(0, 0, 1);
+    brush.normal = vec3(0, 0, 1);
+    brush.radius = 1.0f;
+    brush.itemId = 0;
+    s.samples.push_back(brush);
+    m.sculpt(list);
+    s.move();
+    s.end();
+    brush.point = vec3(0, 0, 1.5f);
+    s.samples.push_back(brush);
+    m.sculpt(list);
+    ASSERT_EQ(m.vertices[0].position, vec3(0, 0, 1.5f));
+    ASSERT_EQ(m.vertices[1].position, vec3(4, 0, 0));
+    EXPECT_EQ(offWholePass(m), 0);
 }
