@@ -54,8 +54,8 @@
 // an end at most 30 ms (a whole stroke's too), the whole position refill at
 // most 2 x its floor, which reads and writes the same bytes in the same
 // order (a floor of flat arrays fitted the caches where the records do not,
-// and so held on one machine and not another). Times are real time: the software renderer's
-// copies count.
+// and so held on one machine and not another). Times are real time: the
+// software renderer's copies count.
 //
 // Successive stamps step back and forth so that the surface stays put.
 // Needs an X display and an OpenGL 4.0 core context (scripts/bench runs it
