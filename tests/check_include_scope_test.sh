@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/mesh" "$tmp/view" "$tmp/build/x" "$tmp/.hidden"
-# File scope: inside namespaces and a linkage specification, after
+# File scope: inside namespaces and an extern "C" block, after
 # conditional branches that each open a brace, and after braces that only a
 # directive, a comment or a literal holds.
 cat >"$tmp/mesh/sound.h" <<'SOURCE'
