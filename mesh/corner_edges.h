@@ -20,6 +20,17 @@ enum CornerState : std::uint8_t {
     CornerFaceSectors = 32,  // corner normals written face by face: the face's
 };
 
+// How a normal pass settles a vertex from the edge bits its faces gathered:
+// CornerDirect when no sharp or open edge meets it (one sector, the
+// normalised sum of its face normals), CornerFaceSectors when only sharp or
+// open edges meet it (each corner the face's normal), 0 when it must be
+// walked sector by sector.
+inline std::uint8_t cornerSettling(std::uint32_t state) {
+    if (!(state & (CornerOnSharpEdge | CornerOnOpenEdge))) return CornerDirect;
+    if (!(state & CornerOnSmoothEdge)) return CornerFaceSectors;
+    return 0;
+}
+
 // What the two edges at corner k (edges (k+1)%3 and (k+2)%3) of a face
 // with these links and flags are, as CornerState bits: sharp, open (no
 // neighbour), smooth (a neighbour across an unmarked edge).

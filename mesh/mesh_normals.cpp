@@ -440,16 +440,13 @@ private:
             const int i = v++;
             if (!r.isActive() || r.face < 0) return;
             VertexPass& p = pass_[i];
-            if (!(p.state & CornerStartSeen)) {
-                walked_.push_back(i);  // finds no usable stored face: does nothing
-            } else if (!(p.state & Bounded)) {
-                p.sum = normalise(p.sum);
-                p.state |= CornerDirect;
-            } else if (!(p.state & CornerOnSmoothEdge)) {
-                p.state |= CornerFaceSectors;
-            } else {
-                walked_.push_back(i);
+            const std::uint8_t settling = cornerSettling(p.state);
+            if (!(p.state & CornerStartSeen) || !settling) {
+                walked_.push_back(i);  // without a usable stored face the walk does nothing
+                return;
             }
+            if (settling == CornerDirect) p.sum = normalise(p.sum);
+            p.state |= settling;
         });
     }
 
@@ -546,15 +543,14 @@ private:
             walked_.push_back(v);
             return;
         }
-        if (!(p.state & Bounded)) {
-            p.sum = normalise(p.sum);
-            p.state |= CornerDirect;
-        } else if (!(p.state & CornerOnSmoothEdge)) {
-            p.state |= CornerFaceSectors;
-        } else {
+        const std::uint8_t settling = cornerSettling(p.state);
+        if (!settling) {
             p.state |= Walked;
             walked_.push_back(v);
+            return;
         }
+        if (settling == CornerDirect) p.sum = normalise(p.sum);
+        p.state |= settling;
     }
 
     // write() for the sweep: settles each vertex at its first corner.

@@ -132,19 +132,15 @@ void Mesh::cornerNormalsOf(const std::vector<int>& list) {
     // Settled as the whole pass settles them: one normal for a vertex
     // without sharp or open edges, the face's for one with only such edges;
     // the others (and those without a usable stored face) are walked.
-    constexpr std::uint8_t Bounded = CornerOnSharpEdge | CornerOnOpenEdge;
     for (std::size_t s = 0; s < listed.size(); ++s) {
         Gathered& g = gathered[s];
-        if (!(g.state & CornerStartSeen)) {
+        const std::uint8_t settling = cornerSettling(g.state);
+        if (!(g.state & CornerStartSeen) || !settling) {
             vertexNormals(listed[s]);
-        } else if (!(g.state & Bounded)) {
-            g.sum = normaliseCorner(g.sum);
-            g.state |= CornerDirect;
-        } else if (!(g.state & CornerOnSmoothEdge)) {
-            g.state |= CornerFaceSectors;
-        } else {
-            vertexNormals(listed[s]);
+            continue;
         }
+        if (settling == CornerDirect) g.sum = normaliseCorner(g.sum);
+        g.state |= settling;
     }
     for (const auto& [i, k] : corners) {
         MeshFace& F = faces[i];
