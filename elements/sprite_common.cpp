@@ -1,8 +1,6 @@
 #include "elements/sprite_common.h"
 
 #include <cmath>
-#include <map>
-#include <utility>
 
 #include "gl/buffer.h"
 #include "gl/gl.h"
@@ -26,41 +24,6 @@ void payForImage(const Texture& texture) {
 
 std::size_t decodeAllowance(const std::string& path) {
     return LoadBudget::refusedBefore(path) ? 0 : LoadBudget::bytesAllowed(Texture::MaxDecodeBytes);
-}
-
-namespace {
-
-// The textures the load under way made, by kind and path; forgotten when
-// another load starts.
-struct SharedImages {
-    std::uint64_t load = 0;
-    std::map<std::pair<std::uint32_t, std::string>, std::weak_ptr<Texture>> textures;
-};
-
-SharedImages& sharedImages() {
-    static SharedImages images;
-    return images;
-}
-
-}  // namespace
-
-std::shared_ptr<Texture> sharedImage(const std::string& path, std::uint32_t kind) {
-    const LoadBudget* load = LoadBudget::armed();
-    SharedImages& images = sharedImages();
-    if (!load || load->number() != images.load) return nullptr;
-    const auto found = images.textures.find({kind, path});
-    return found == images.textures.end() ? nullptr : found->second.lock();
-}
-
-void shareImage(const std::string& path, std::uint32_t kind, const std::shared_ptr<Texture>& texture) {
-    const LoadBudget* load = LoadBudget::armed();
-    SharedImages& images = sharedImages();
-    if (!load) return;
-    if (load->number() != images.load) {
-        images.textures.clear();
-        images.load = load->number();
-    }
-    images.textures[{kind, path}] = texture;
 }
 
 TBody openBody(buffer& b, std::uint32_t textureTag) {

@@ -49,14 +49,6 @@ void payForImage(const Texture& texture);
 // under a limit of nothing is refused without reading its file).
 std::size_t decodeAllowance(const std::string& path);
 
-// The textures of one load by image file: the sprites a load makes that
-// name one file share the texture made from it, its pixels decoded and paid
-// for once. `kind` tells the textures of still and animated sprites apart
-// (their record tags). Outside a load nothing is shared: every sprite reads
-// its image anew, and a later load reads the file again.
-std::shared_ptr<Texture> sharedImage(const std::string& path, std::uint32_t kind);
-void shareImage(const std::string& path, std::uint32_t kind, const std::shared_ptr<Texture>& texture);
-
 // The texture T of the image at `path` (put under the textures folder when
 // `relative`): the one this load made of that file already, or a new one
 // decoding no more than the armed load budget has left (its header sizes
@@ -64,10 +56,11 @@ void shareImage(const std::string& path, std::uint32_t kind, const std::shared_p
 template <class T>
 std::shared_ptr<T> budgetedTexture(const std::string& path, bool relative) {
     const std::string full = prefixedPath(path, relative, TexturesFolder);
-    if (std::shared_ptr<Texture> shared = sharedImage(full, T::RecordTag)) return std::static_pointer_cast<T>(shared);
+    if (std::shared_ptr<Texture> shared = LoadBudget::sharedImage(T::RecordTag, full))
+        return std::static_pointer_cast<T>(shared);
     auto texture = std::make_shared<T>(full, false, decodeAllowance(full));
     payForImage(*texture);
-    shareImage(full, T::RecordTag, texture);
+    LoadBudget::shareImage(T::RecordTag, full, texture);
     return texture;
 }
 

@@ -12,7 +12,6 @@ namespace qel {
 namespace {
 
 LoadBudget* innermost = nullptr;
-std::uint64_t lastNumber = 0;
 
 constexpr std::size_t Most = std::numeric_limits<std::size_t>::max();
 
@@ -41,13 +40,23 @@ LoadBudget::LoadBudget() : LoadBudget(SamplesPerLoad, CopiesPerLoad, bytesPerLoa
 LoadBudget::LoadBudget(std::size_t samples) : LoadBudget(samples, CopiesPerLoad, Most) {}
 
 LoadBudget::LoadBudget(std::size_t samples, std::size_t copies, std::size_t bytes)
-    : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost), number_(++lastNumber) {
+    : left_(samples), copiesLeft_(copies), bytesLeft_(bytes), outer_(innermost) {
     innermost = this;
 }
 
 LoadBudget::~LoadBudget() { innermost = outer_; }
 
 LoadBudget* LoadBudget::armed() { return innermost; }
+
+std::shared_ptr<Texture> LoadBudget::sharedImage(std::uint32_t kind, const std::string& path) {
+    if (!innermost) return nullptr;
+    const auto found = innermost->images_.find({kind, path});
+    return found == innermost->images_.end() ? nullptr : found->second.lock();
+}
+
+void LoadBudget::shareImage(std::uint32_t kind, const std::string& path, const std::shared_ptr<Texture>& texture) {
+    if (innermost) innermost->images_[{kind, path}] = texture;
+}
 
 // Every armed budget answers: an inner one spends from the outer ones too.
 // Samples and copies cost their bytes as well.

@@ -27,11 +27,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace qel {
+
+class Texture;
 
 class LoadBudget {
 public:
@@ -115,9 +120,14 @@ public:
     // A build of `made` bytes was made (taken from every armed budget).
     static void spendBytes(std::size_t made);
 
-    // A number no other budget of the program's run has: what is kept for
-    // the time of one load is told from what an earlier load kept.
-    std::uint64_t number() const { return number_; }
+    // The texture the armed load made of the image file at `path` for
+    // sprites of `kind` (their record tag), null when none: the sprites of
+    // one load that name one file share it, its pixels decoded and paid for
+    // once. Outside a load nothing is shared.
+    static std::shared_ptr<Texture> sharedImage(std::uint32_t kind, const std::string& path);
+    // Keeps `texture` as the armed load's texture of that file.
+    static void shareImage(std::uint32_t kind, const std::string& path, const std::shared_ptr<Texture>& texture);
+
     std::size_t samplesLeft() const { return left_; }
     std::size_t copiesLeft() const { return copiesLeft_; }
     std::size_t bytesLeft() const { return bytesLeft_; }
@@ -137,7 +147,8 @@ private:
     std::unordered_set<std::string> noted_;    // every image noted
     std::unordered_set<std::string> refused_;  // the images refused
     LoadBudget* outer_;
-    std::uint64_t number_;
+    // The textures this load made, by sprite kind and image path.
+    std::map<std::pair<std::uint32_t, std::string>, std::weak_ptr<Texture>> images_;
 };
 
 }  // namespace qel
