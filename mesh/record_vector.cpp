@@ -1,10 +1,12 @@
 #include "mesh/record_vector.h"
 
+#include <cstdint>
 #include <mutex>
 #include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace qel {
@@ -40,12 +42,31 @@ bool keep(void* chunk) {
 // An anonymous mapping of its own, given no advice: the kernel backs it
 // page by page as it is written, like any large allocation, or all at once
 // when it is to be written whole.
-void* allocateChunk(bool backed) {
-    if (void* chunk = keptChunk()) return chunk;
-    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (backed ? MAP_POPULATE : 0);
+void* allocateChunk(bool written, bool& backed) {
+    if (void* chunk = keptChunk()) {
+        backed = true;
+        return chunk;
+    }
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (written ? MAP_POPULATE : 0);
     void* const chunk = mmap(nullptr, ChunkBytes, PROT_READ | PROT_WRITE, flags, -1, 0);
     if (chunk == MAP_FAILED) throw std::bad_alloc();
+    backed = written;
     return chunk;
+}
+
+void backPages(void* first, std::size_t bytes) {
+    static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto at = reinterpret_cast<std::uintptr_t>(first);
+    const std::uintptr_t from = at & ~(page - 1), to = (at + bytes + page - 1) & ~(page - 1);
+#if defined(MADV_POPULATE_WRITE)
+    if (madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0) return;
+#endif
+    // A kernel without the call: each page written once (with what it
+    // holds), which backs it as the records would.
+    for (std::uintptr_t p = at; p < at + bytes; p = (p & ~(page - 1)) + page) {
+        volatile char* const c = reinterpret_cast<char*>(p);
+        *c = *c;
+    }
 }
 
 void freeChunk(void* chunk) {
@@ -59,7 +80,11 @@ void releaseKeptChunks() {
 
 #else
 
-void* allocateChunk(bool) { return ::operator new(ChunkBytes); }
+void* allocateChunk(bool, bool& backed) {
+    backed = false;
+    return ::operator new(ChunkBytes);
+}
+void backPages(void*, std::size_t) {}
 void freeChunk(void* chunk) { ::operator delete(chunk); }
 void releaseKeptChunks() {}
 

@@ -30,8 +30,12 @@ namespace qel {
 constexpr std::size_t ChunkBytes = std::size_t(1) << 21;
 // A chunk whose every page is to be written at once (a copy, a list
 // reserved to its size) is backed whole when mapped: one call instead of a
-// fault per page.
-void* allocateChunk(bool backed);
+// fault per page. backed tells whether the chunk's pages are backed
+// already: mapped so, or kept from a freed list.
+void* allocateChunk(bool written, bool& backed);
+// Backs the pages under [first, first + bytes), about to be written, in
+// one call instead of a fault per page.
+void backPages(void* first, std::size_t bytes);
 // A chunk freed goes back to the system, or is kept for the next
 // allocations while a few are (a mesh freed and another made at once reuse
 // pages already backed).
@@ -75,7 +79,7 @@ public:
     RecordVector() = default;
     RecordVector(const RecordVector& o) { copyFrom(o); }
     RecordVector(RecordVector&& o) noexcept
-        : blocks_(std::move(o.blocks_)), size_(o.size_) {
+        : blocks_(std::move(o.blocks_)), size_(o.size_), chunkBacked_(o.chunkBacked_) {
         o.blocks_.clear();
         o.size_ = 0;
     }
@@ -95,6 +99,7 @@ public:
             release();
             blocks_ = std::move(o.blocks_);
             size_ = o.size_;
+            chunkBacked_ = o.chunkBacked_;
             o.blocks_.clear();
             o.size_ = 0;
         }
@@ -167,6 +172,7 @@ public:
     void swap(RecordVector& o) noexcept {
         blocks_.swap(o.blocks_);
         std::swap(size_, o.size_);
+        std::swap(chunkBacked_, o.chunkBacked_);
     }
 
     // Random-access iterators (records are not contiguous across blocks).
@@ -276,21 +282,35 @@ private:
         if (k == PerChunk) return static_cast<T*>(::operator new(BlockBytes, std::align_val_t(Align)));
         if (k > 0) return blocks_[b - k] + k * BlockSize;
         const bool written = ((b + PerChunk) << Shift) <= filling || b >= SmallBlocks + BackedAfter * PerChunk;
-        return static_cast<T*>(allocateChunk(written));
+        return static_cast<T*>(allocateChunk(written, chunkBacked_));
+    }
+    // A block for a container that grows record by record into it from its
+    // first record on. Past the first chunk its pages are backed in one
+    // call as it is taken, not a fault per page as records reach them: the
+    // unwritten rest of the last block, all that this backs beyond the
+    // records, is then one block of the more than SmallBlocks + PerChunk
+    // the container holds.
+    T* allocateGrowingBlock() {
+        const size_type b = blocks_.size();
+        T* const block = allocateBlock();
+        if (PerChunk != 0 && b >= SmallBlocks + PerChunk && !chunkBacked_) backPages(block, BlockBytes);
+        return block;
     }
     // Frees the last block.
     void freeLastBlock() {
         const size_type k = inChunk(blocks_.size() - 1);
         if (k == PerChunk)
             ::operator delete(static_cast<void*>(blocks_.back()), std::align_val_t(Align));
-        else if (k == 0)
+        else if (k == 0) {
             freeChunk(blocks_.back());
+            chunkBacked_ = false;  // unknown for the chunk before
+        }
         blocks_.pop_back();
     }
     T& slot(size_type i) { return blocks_[i >> Shift][i & BlockMask]; }
 
     T* grow() {
-        if ((size_ & BlockMask) == 0 && (size_ >> Shift) == blocks_.size()) blocks_.push_back(allocateBlock());
+        if ((size_ & BlockMask) == 0 && (size_ >> Shift) == blocks_.size()) blocks_.push_back(allocateGrowingBlock());
         T* s = &slot(size_);
         ++size_;
         return s;
@@ -330,6 +350,8 @@ private:
 
     std::vector<T*> blocks_;
     size_type size_ = 0;
+    // Whether the pages of the last chunk taken are all backed already.
+    bool chunkBacked_ = false;
 };
 
 }  // namespace qel

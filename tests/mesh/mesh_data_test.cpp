@@ -2,6 +2,8 @@
 // half-float encoding of vertex normals.
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "mesh/half_float.h"
 #include "mesh/mesh.h"
@@ -228,6 +231,39 @@ TEST(RecordVector, FreedChunksServeTheNextListUntilGivenBack) {
     next.clear();
     releaseKeptChunks();
     EXPECT_TRUE(mappingFlags(first).empty());
+}
+
+// How many pages of [p, p + bytes) are resident (p on a page boundary).
+std::size_t residentPages(const void* p, std::size_t bytes) {
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> in((bytes + page - 1) / page);
+    if (mincore(const_cast<void*>(p), bytes, in.data()) != 0) return 0;
+    std::size_t n = 0;
+    for (const unsigned char c : in) n += c & 1;
+    return n;
+}
+
+// A list grown record by record holds in its first chunk only the pages it
+// wrote (a mid-size list takes about what its records take); past that
+// chunk each block is backed whole as its first record is written, in one
+// call rather than a fault per page as records reach them.
+TEST(RecordVector, BlocksPastTheFirstChunkAreBackedWholeFromTheirFirstRecord) {
+    if (tltest::UnderSanitizers) GTEST_SKIP() << "blocks stand alone under the sanitizer";
+    struct Wide {
+        std::uint64_t v[96];
+    };
+    using Large = RecordVector<Wide, 10>;  // 16 blocks alone, then two to a chunk
+    const std::size_t block = Large::BlockSize;
+    const std::size_t bytes = block * sizeof(Wide);
+    const std::size_t pages = bytes / std::size_t(sysconf(_SC_PAGESIZE));
+    releaseKeptChunks();  // no chunk backed by an earlier list
+    Large l;
+    while (l.size() < 16 * block + 1) l.push_back(Wide{});
+    const std::size_t firstChunk = residentPages(&l[16 * block], bytes);
+    EXPECT_GE(firstChunk, 1u);
+    EXPECT_LT(firstChunk, pages);
+    while (l.size() < 18 * block + 1) l.push_back(Wide{});
+    EXPECT_EQ(residentPages(&l[18 * block], bytes), pages);
 }
 
 TEST(HalfFloat, RoundsToNearestEvenKeepsNaNAndWritesSixBytes) {
