@@ -200,11 +200,13 @@ std::vector<double> childStroke(FileKind kind, const Drag& drag) {
             sculptor.samples.push_back(sampleAt(i));
             object->sculpt(list);
         });
-    ok = ok && frame([&] {
-        sculptor.end();
-        sculptor.samples.push_back(sampleAt(LaterSamples));
-        object->sculpt(list);
-    });
+    // The release: the last sample, the gesture ended.
+    if (ok)
+        ok = frame([&] {
+            sculptor.end();
+            sculptor.samples.push_back(sampleAt(LaterSamples));
+            object->sculpt(list);
+        });
     return ok ? ms : std::vector<double>();
 }
 
