@@ -2,9 +2,10 @@
 // on the smooth sphere of 1,310,720 faces of sculpt_stamp_bench (brush
 // radius 0.2 x the sphere's radius), on a GL context, in two orders:
 // program (as the refinement makes the records) and shuffled (vertices and
-// faces in a random order, as an OBJ import may hold them); the first
-// stroke and the drag also in a third, loaded (the shuffled mesh written to
-// an OBJ file and loaded).
+// faces in a random order, as an OBJ import may hold them); the drag
+// also in a third, loaded (the shuffled mesh written to an OBJ file and
+// loaded). The first stroke on a mesh opened from a file, each in a process
+// of its own, is first_stroke_bench's.
 //
 //   Frame/<action>/<order>    one stamp (a sculpt call on a later step of a
 //                             running stroke, three samples) and the buildVBO
@@ -26,18 +27,12 @@
 //                             and worst_upload_ms, the share of the buffer
 //                             update and glFinish in the first and the
 //                             slowest frame
-//   FirstStroke/Deform/<order>
-//                             the first stroke on a mesh as a load leaves it
-//                             (a fresh copy, drawn once): its first step,
-//                             sixteen stamps and its end, every frame timed,
-//                             the vertex grid built inside them. Counters:
-//                             first_frame_ms, worst_frame_ms (before the
-//                             end), median_frame_ms, frames_over_16,
-//                             end_frame_ms (medians over the strokes)
 //   Drag/Deform/<order>       Deform drags of 40 stamps over 10 brush radii
 //                             along a great circle, there and back in turn,
-//                             on the mesh whose grid strokes before built;
-//                             the same counters but the first
+//                             on the mesh whose grid strokes before built.
+//                             Counters: worst_frame_ms (before the end),
+//                             median_frame_ms, frames_over_16, end_frame_ms
+//                             (medians over the strokes)
 //   End/Deform/<order>        the stroke's ended step (the last sculpt call,
 //                             the gesture ended) and its buildVBO, glFinish;
 //                             four frames of the stroke run untimed before it
@@ -50,7 +45,7 @@
 //
 // Actions: Deform, Smooth and Paint, each scoped to the element. Goals: a
 // frame at most 16 ms (every frame of a whole stroke too, its first
-// included; every frame of the first stroke and of a drag before its end),
+// included; every frame of a drag before its end),
 // an end at most 30 ms (a whole stroke's too), the whole position refill at
 // most 2 x its floor, which reads and writes the same bytes in the same
 // order (a floor of flat arrays fitted the caches where the records do not,
@@ -200,62 +195,28 @@ double timedFrame(benchmark::State& state, Scene& s, Step&& step) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// The frames of whole strokes: of each its first, worst and median frame
+// The frames of whole strokes: of each its worst and median frame
 // before its end, how many of those exceed 16 ms, and its end; reported as
 // medians over the strokes.
 struct StrokeFrames {
-    std::vector<double> firsts, worsts, medians, overs, ends;
+    std::vector<double> worsts, medians, overs, ends;
     // One stroke's frames before its end and its end; false (nothing kept)
     // when one of them failed.
     bool add(const std::vector<double>& ms, double end) {
         if (ms.empty() || end < 0 || *std::min_element(ms.begin(), ms.end()) < 0) return false;
-        firsts.push_back(ms.front());
         worsts.push_back(*std::max_element(ms.begin(), ms.end()));
         medians.push_back(benchgoals::median(ms));
         overs.push_back(double(std::count_if(ms.begin(), ms.end(), [](double t) { return t > 16; })));
         ends.push_back(end);
         return true;
     }
-    void report(benchmark::State& state, bool first) const {
-        if (first) state.counters["first_frame_ms"] = benchgoals::median(firsts);
+    void report(benchmark::State& state) const {
         state.counters["worst_frame_ms"] = benchgoals::median(worsts);
         state.counters["median_frame_ms"] = benchgoals::median(medians);
         state.counters["frames_over_16"] = benchgoals::median(overs);
         state.counters["end_frame_ms"] = benchgoals::median(ends);
     }
 };
-
-// The first stroke on a mesh as it comes from a load: a fresh copy of the
-// scene's mesh (no stroke has run on it: its vertex grid is built inside
-// the stroke's frames), drawn once, then a whole Deform stroke (first
-// step, sixteen stamps, the end) with every frame timed.
-void firstStroke(benchmark::State& state, Order order) {
-    Scene& source = scene(order);
-    if (!drawnScene(state, order)) return;
-    StrokeFrames frames;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Scene fresh;
-        fresh.mesh.reset(source.mesh->clone());
-        fresh.centre = source.centre;
-        fresh.step = source.step;
-        fresh.radius = source.radius;
-        fresh.face = source.face;
-        const bool drawn = benchgl::drawMesh(state, *fresh.mesh);
-        state.ResumeTiming();
-        if (!drawn) break;
-        std::vector<double> ms;
-        std::unique_ptr<Stroke> stroke;
-        ms.push_back(timedFrame(state, fresh, [&] { stroke = std::make_unique<Stroke>(fresh, qel::Sculptor::Deform); }));
-        for (int i = 0; i < 16; ++i) ms.push_back(timedFrame(state, fresh, [&] { stroke->stamp(); }));
-        if (!frames.add(ms, timedFrame(state, fresh, [&] { stroke->end(); }))) break;
-        state.PauseTiming();
-        stroke.reset();
-        fresh.mesh.reset();
-        state.ResumeTiming();
-    }
-    frames.report(state, true);
-}
 
 // Deform drags as a user makes them on the scene's mesh, its grid kept: 40
 // stamps over 10 brush radii along a great circle of the sphere through the
@@ -292,7 +253,7 @@ void drag(benchmark::State& state, Order order) {
         if (!frames.add(ms, timedFrame(state, *s, [&] { stroke->endAt(at(40, back)); }))) break;
         back = !back;
     }
-    frames.report(state, false);
+    frames.report(state);
 }
 
 void end(benchmark::State& state, Order order) {
@@ -386,9 +347,6 @@ void StrokeComponentProgram(benchmark::State& st) { wholeStroke(st, Program, Scu
 void StrokeComponentShuffled(benchmark::State& st) { wholeStroke(st, Shuffled, Sculptor::SelectComponent); }
 void EndDeformProgram(benchmark::State& st) { end(st, Program); }
 void EndDeformShuffled(benchmark::State& st) { end(st, Shuffled); }
-void FirstStrokeProgram(benchmark::State& st) { firstStroke(st, Program); }
-void FirstStrokeShuffled(benchmark::State& st) { firstStroke(st, Shuffled); }
-void FirstStrokeLoaded(benchmark::State& st) { firstStroke(st, Loaded); }
 void DragProgram(benchmark::State& st) { drag(st, Program); }
 void DragShuffled(benchmark::State& st) { drag(st, Shuffled); }
 void DragLoaded(benchmark::State& st) { drag(st, Loaded); }
@@ -424,14 +382,11 @@ STROKE_BENCH(StrokeComponentShuffled, "Stroke/Component/shuffled");
 STROKE_BENCH(EndDeformShuffled, "End/Deform/shuffled");
 STROKE_BENCH(RefillPositionsShuffled, "Refill/Positions/shuffled");
 STROKE_BENCH(FloorPositionsShuffled, "Floor/Positions/shuffled");
-// Whole strokes with a fresh copy made per stroke: a few iterations.
-#define FRESH_BENCH(fn, name) STROKE_BENCH(fn, name)->Iterations(4)
-FRESH_BENCH(FirstStrokeProgram, "FirstStroke/Deform/program");
-FRESH_BENCH(FirstStrokeShuffled, "FirstStroke/Deform/shuffled");
-FRESH_BENCH(FirstStrokeLoaded, "FirstStroke/Deform/loaded");
-FRESH_BENCH(DragProgram, "Drag/Deform/program");
-FRESH_BENCH(DragShuffled, "Drag/Deform/shuffled");
-FRESH_BENCH(DragLoaded, "Drag/Deform/loaded");
+// Whole drags: a few iterations.
+#define DRAG_BENCH(fn, name) STROKE_BENCH(fn, name)->Iterations(4)
+DRAG_BENCH(DragProgram, "Drag/Deform/program");
+DRAG_BENCH(DragShuffled, "Drag/Deform/shuffled");
+DRAG_BENCH(DragLoaded, "Drag/Deform/loaded");
 
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/shuffled", 16));
@@ -461,9 +416,6 @@ BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/shuffled", 30));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/program", 2, "Floor/Positions/program"));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/shuffled", 2, "Floor/Positions/shuffled"));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/program", "worst_frame_ms", 16));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/shuffled", "worst_frame_ms", 16));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/loaded", "worst_frame_ms", 16));
 BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/program", "worst_frame_ms", 16));
 BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/shuffled", "worst_frame_ms", 16));
 BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/loaded", "worst_frame_ms", 16));

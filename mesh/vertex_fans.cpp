@@ -60,17 +60,31 @@ void VertexFans::walk(const Mesh& m, int v) {
 void FanCache::reset(int vertexCount, int faceCount) {
     vertexCount_ = vertexCount;
     faceCount_ = faceCount;
-    // Only the entries kept since the last reset are cleared: the arrays
-    // stay sized for the next stroke on the same mesh, whose first stamp
-    // then costs what it reaches, not a pass over every vertex.
-    for (const std::int32_t v : keptList_) start_[std::size_t(v)] = 0;
+    // Only the entries kept since the last reset are cleared, and the pages
+    // stay made for the next stroke: its first stamp then costs what it
+    // reaches, not a pass over every vertex. A mesh of other counts only
+    // changes the number of pages the table names.
+    for (const std::int32_t v : keptList_) at(v).start = 0;
     keptList_.clear();
-    const std::size_t n = std::size_t(std::max(vertexCount, 0));
-    if (vertexCount >= 0 && start_.size() != n) {
-        start_.assign(n, 0);
-        count_.assign(n, 0);
-    }
     store_.clear();
+    if (vertexCount < 0) return;
+    const std::size_t pages = (std::size_t(vertexCount) + PageSize - 1) >> PageBits;
+    for (std::size_t p = pages; p < pages_.size(); ++p) pagesMade_ -= pages_[p] ? 1 : 0;
+    pages_.resize(pages);
+}
+
+FanCache::Entry& FanCache::at(int v) {
+    std::unique_ptr<Entry[]>& page = pages_[std::size_t(v) >> PageBits];
+    if (!page) {
+        page.reset(new Entry[PageSize]());
+        ++pagesMade_;
+    }
+    return page[std::size_t(v) & (PageSize - 1)];
+}
+
+std::size_t FanCache::bytes() const {
+    return pagesMade_ * PageSize * sizeof(Entry) + pages_.capacity() * sizeof(pages_[0]) +
+           store_.capacity() * sizeof(FanFace) + keptList_.capacity() * sizeof(std::int32_t);
 }
 
 void FanCache::gather(const Mesh& m, const std::int32_t* vertices, std::size_t n, VertexFans& fans) {
@@ -80,22 +94,24 @@ void FanCache::gather(const Mesh& m, const std::int32_t* vertices, std::size_t n
     std::vector<std::int32_t> missing;
     for (std::size_t i = 0; i < n; ++i) {
         const int v = vertices[i];
-        if (!kept(v) || start_[std::size_t(v)] != 0) continue;
-        start_[std::size_t(v)] = Pending;
+        if (!kept(v)) continue;
+        const Entry* e = find(v);
+        if (e && e->start != 0) continue;
+        at(v).start = Pending;
         missing.push_back(v);
     }
     VertexFans walked;
     walked.gather(m, missing.data(), missing.size());
-    for (std::size_t j = 0; j < missing.size(); ++j) start_[std::size_t(missing[j])] = 0;
+    for (std::size_t j = 0; j < missing.size(); ++j) at(missing[j]).start = 0;
     if (store_.size() + walked.faces_.size() > MaxFaces) {
         fans.gather(m, vertices, n);
         return;
     }
     for (std::size_t j = 0; j < missing.size(); ++j) {
-        const std::size_t v = std::size_t(missing[j]);
-        start_[v] = std::uint32_t(store_.size() + 1);
-        keptList_.push_back(std::int32_t(v));
-        count_[v] = std::uint32_t(walked.end(j) - walked.begin(j));
+        Entry& e = at(missing[j]);
+        e.start = std::uint32_t(store_.size() + 1);
+        e.count = std::uint32_t(walked.end(j) - walked.begin(j));
+        keptList_.push_back(missing[j]);
         store_.insert(store_.end(), walked.begin(j), walked.end(j));
     }
     fans.vertices_.assign(vertices, vertices + n);
@@ -106,8 +122,9 @@ void FanCache::gather(const Mesh& m, const std::int32_t* vertices, std::size_t n
         fans.first_[i] = std::uint32_t(fans.faces_.size());
         const int v = vertices[i];
         if (!kept(v)) continue;  // not a vertex: no fan, as the walk finds
-        const FanFace* from = store_.data() + (start_[std::size_t(v)] - 1);
-        fans.faces_.insert(fans.faces_.end(), from, from + count_[std::size_t(v)]);
+        const Entry& e = *find(v);
+        const FanFace* from = store_.data() + (e.start - 1);
+        fans.faces_.insert(fans.faces_.end(), from, from + e.count);
     }
     fans.first_[n] = std::uint32_t(fans.faces_.size());
 }

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace qel {
@@ -70,7 +71,9 @@ private:
 // Fans gathered once and kept while the mesh's topology stays as it was (the
 // steps of a brush stroke): a later gather copies a kept fan instead of
 // walking it again. Kept for the record counts it was made for; past a few
-// million fan faces it keeps no more.
+// million fan faces it keeps no more. What it holds per vertex lies in
+// pages made when a vertex of theirs is first kept, so that a stroke costs
+// what it reaches, not a pass over every vertex of the mesh.
 class FanCache {
 public:
     // Made for a mesh of these counts.
@@ -82,15 +85,33 @@ public:
     // fans: what VertexFans::gather gives for vertices[0 .. n - 1], the
     // fans not kept yet walked (and kept).
     void gather(const Mesh& m, const std::int32_t* vertices, std::size_t n, VertexFans& fans);
+    // The bytes it holds: its pages, their table and the kept fans.
+    std::size_t bytes() const;
 
 private:
     static constexpr std::size_t MaxFaces = std::size_t(1) << 21;
+    static constexpr int PageBits = 10;  // vertices per page: 1 << PageBits
+    static constexpr std::size_t PageSize = std::size_t(1) << PageBits;
+
+    // A kept vertex's fan: 1 + the first of its faces in store_ (0 when
+    // not kept), and the number of its faces.
+    struct Entry {
+        std::uint32_t start;
+        std::uint32_t count;
+    };
+    // Vertex v's entry; null when its page was never made (not kept).
+    const Entry* find(int v) const {
+        const Entry* page = pages_[std::size_t(v) >> PageBits].get();
+        return page ? page + (std::size_t(v) & (PageSize - 1)) : nullptr;
+    }
+    // Vertex v's entry, its page made (zeroed) when missing.
+    Entry& at(int v);
 
     int vertexCount_ = -1, faceCount_ = -1;
-    std::vector<std::uint32_t> start_;  // per vertex: 1 + the first of its faces in store_, 0 when not kept
-    std::vector<std::uint32_t> count_;  // per vertex: its fan's faces
+    std::vector<std::unique_ptr<Entry[]>> pages_;  // per PageSize vertices, null until one is kept
+    std::size_t pagesMade_ = 0;
     std::vector<FanFace> store_;
-    std::vector<std::int32_t> keptList_;  // the vertices whose start_ is set
+    std::vector<std::int32_t> keptList_;  // the vertices whose start is set
 };
 
 }  // namespace qel

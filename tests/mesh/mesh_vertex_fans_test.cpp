@@ -209,3 +209,69 @@ TEST(VertexFans, BrushScanListsTheVerticesOfTheOpenBall) {
         }
     }
 }
+
+namespace {
+
+// The fans a fresh gather walks, entry by entry.
+void expectSameFans(const VertexFans& a, const VertexFans& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a.vertex(i), b.vertex(i));
+        ASSERT_EQ(a.end(i) - a.begin(i), b.end(i) - b.begin(i)) << a.vertex(i);
+        for (const FanFace *x = a.begin(i), *y = b.begin(i); x != a.end(i); ++x, ++y)
+            EXPECT_TRUE(x->face == y->face && x->next == y->next && x->back == y->back && x->k == y->k &&
+                        x->marks == y->marks)
+                << a.vertex(i);
+    }
+}
+
+}  // namespace
+
+TEST(FanCache, ReusedOnMeshesOfOtherSizesGivesTheWalkedFans) {
+    // Larger and smaller meshes in turn, each gathered twice (walked, then
+    // copied), with vertices past a page, repeated, and out of range.
+    std::vector<MeshPtr> meshes;
+    meshes.emplace_back(meshtest::torus(40, 30, 3.0, 1.0, true, true));
+    meshes.emplace_back(featureSphere());
+    meshes.emplace_back(meshtest::torus(60, 50, 3.0, 1.0, false, true));
+    meshes.emplace_back(meshtest::makeHexagon({1, 4}));
+    FanCache cache;
+    for (int round = 0; round < 2; ++round)
+        for (const MeshPtr& m : meshes) {
+            const int n = m->vertexCount();
+            std::vector<std::int32_t> list;
+            for (int v = n - 1; v >= 0; v -= 3) list.push_back(v);
+            list.push_back(0);
+            list.push_back(0);
+            list.push_back(n);
+            list.push_back(-1);
+            cache.reset(m->vertexCount(), m->faceCount());
+            for (std::size_t part : {list.size() / 2, list.size()}) {
+                VertexFans cached, walked;
+                cache.gather(*m, list.data(), part, cached);
+                walked.gather(*m, list.data(), part);
+                expectSameFans(cached, walked);
+            }
+            cache.reset(-1, -1);
+        }
+}
+
+TEST(FanCache, HoldsWhatTheGatheredVerticesNeedNotTheMesh) {
+    // 250,000 vertices, of which a brush's worth is gathered.
+    const MeshPtr m(meshtest::torus(500, 500, 3.0, 1.0));
+    std::vector<std::int32_t> list;
+    for (int v = 1000; v < 1400; ++v) list.push_back(v);
+    FanCache cache;
+    cache.reset(m->vertexCount(), m->faceCount());
+    VertexFans fans;
+    cache.gather(*m, list.data(), list.size(), fans);
+    const std::size_t gathered = cache.bytes();
+    // Its fans and a page or two: far less than a word per vertex.
+    EXPECT_LT(gathered, std::size_t(m->vertexCount()));
+    // A stroke on a mesh of other counts adds no more than its own reach.
+    const MeshPtr other(meshtest::torus(400, 600, 3.0, 1.0));
+    cache.reset(-1, -1);
+    cache.reset(other->vertexCount(), other->faceCount());
+    cache.gather(*other, list.data(), list.size(), fans);
+    EXPECT_LT(cache.bytes(), gathered + std::size_t(other->vertexCount()) / 4);
+}
