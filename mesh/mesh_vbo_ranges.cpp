@@ -242,82 +242,41 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return mapping.finish();
 }
 
-// The slots of the marked vertices' corners grouped into the spans they are
-// written through, without putting the corners in order. A vertex's corners
-// are listed in index order, so that its first and last give the slots it
-// reaches: the slots are counted by page of the array (1,024 slots) with
-// the lowest and the highest slot of each page, vertex by vertex (corner by
-// corner only for a vertex whose corners lie on more than one page). The
-// pages reached, a few hundred at most on a mesh in space or program
-// order, are taken in order and the gaps between them closed, the smallest
-// first, while what the spans map stays within SpanSlack times the slots
-// written, so that as few spans as the bound allows are mapped; each span
-// is then mapped once and written from the marked vertices that reach it.
-// False from gather when the pages reached would map more than the bound
-// by themselves (the corners lie scattered over the array). Kept between
-// refills so that a stamp does not allocate (GUI thread only).
+// The marked vertices' corners written through the fewest spans their
+// bound allows, from one pass over the vertices before anything is mapped
+// and one pass that writes. A vertex's corners are listed in index order,
+// so that its first and last give its lowest and highest slot: the first
+// pass counts the slots and notes the pages of the array that the lowest
+// and the highest reach (by stores that nothing waits on), and those of the
+// corners between only when the two lie on different pages. A page holds
+// about a 64th of the slots a stamp of that many vertices writes (16 to
+// 4,096 slots), so that a mesh in space or program order reaches a few
+// hundred pages at most. The pages reached are taken in order, and the gaps
+// between their runs closed, the smallest first, while what the spans map
+// (whole pages, cut at the lowest and the highest slot) stays within
+// SpanSlack times the slots written. The spans are then mapped in slot
+// order, each written from the vertices whose lowest slot it holds, in the
+// order they were marked; the vertices past it are kept for the next. A
+// vertex whose corners go on past its span is written there in part and
+// again with each later span. False from gather when the pages reached map
+// more than the bound by themselves (the corners lie scattered over the
+// array). Kept between refills so that a stamp does not allocate (GUI
+// thread only).
 class CornerPages {
 public:
     bool gather(const Mesh& mesh) {
         const MeshBufferState& state = mesh.bufferState;
-        const Slots slotOf(state);
+        const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPositions).vertices();
         const std::uint32_t count = std::uint32_t(std::min<std::uint64_t>(3 * std::uint64_t(state.faceSlots), ~0u));
-        const std::size_t pages = std::size_t(count >> PageShift) + 1;
-        if (slots_.size() < pages) {
-            slots_.resize(pages, 0);
-            low_.resize(pages, ~0u);
-            high_.resize(pages, 0);
-        }
-        touched_.clear();
-        listed_.clear();
-        written_ = 0;
-        std::uint32_t lowPage = ~0u, highPage = 0;
-        const std::uint32_t* const fan = state.fanCorners.data();
-        // A page's count and its lowest and highest slot, without asking
-        // whether the page was reached before (the pages reached are read
-        // from the counts afterwards).
-        const auto enter = [&](std::uint32_t page, std::uint32_t low, std::uint32_t high, std::uint32_t n) {
-            slots_[page] += n;
-            low_[page] = std::min(low_[page], low);
-            high_[page] = std::max(high_[page], high);
-        };
-        // The marked vertices' first and last slots, read from their lists
-        // (far apart in memory) with nothing written that waits on them, so
-        // that the reads overlap; the pages counted after, from the list
-        // made.
-        forListedCorners(
-            state, state.marks(Mesh::RefillPositions).vertices(),
-            [&mesh](std::uint32_t v) { __builtin_prefetch(&mesh.vertices[v].position); },
-            [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
-                // Corners past the drawn ones come last.
-                while (to != from && fan[to - 1] >= count) --to;
-                if (from != to)
-                    listed_.push_back(
-                        Listed{v, from, to, slotOf(fan[from]) >> PageShift, slotOf(fan[to - 1]) >> PageShift});
-            });
-        for (const Listed& l : listed_) {
-            written_ += l.to - l.from;
-            lowPage = std::min(lowPage, l.lowPage);
-            highPage = std::max(highPage, l.highPage);
-            if (l.lowPage == l.highPage) {
-                enter(l.lowPage, slotOf(fan[l.from]), slotOf(fan[l.to - 1]), l.to - l.from);
-                continue;
-            }
-            for (std::uint32_t i = l.from; i != l.to; ++i) {
-                const std::uint32_t slot = slotOf(fan[i]);
-                enter(slot >> PageShift, slot, slot, 1);
-            }
-        }
-        // The pages reached, in order; their counts and extremes set back.
-        for (std::uint32_t page = lowPage; page <= highPage && page < pages; ++page)
-            if (slots_[page] != 0) touched_.push_back(page);
-        const bool bounded = joinPages();
-        for (const std::uint32_t page : touched_) {
-            slots_[page] = 0;
-            low_[page] = ~0u;
-            high_[page] = 0;
-        }
-        return bounded;
+        shift_ = pageShift(list.size());
+        const std::size_t pages = std::size_t(count >> shift_) + 1;
+        if (note_.size() < pages) note_.resize(pages, 0);
+        spans_.clear();
+        if (state.everyFaceActive)
+            notePages<true>(mesh, list);
+        else
+            notePages<false>(mesh, list);
+        return joinPages();
     }
 
     // The slots gathered.
@@ -327,86 +286,215 @@ public:
     // slots, span by span. False when a span cannot be mapped or its
     // contents were lost.
     bool write(const Mesh& mesh, std::uint64_t offset) {
-        constexpr std::size_t Ahead = 8;
-        const Slots slotOf(mesh.bufferState);
-        const std::uint32_t* const fan = mesh.bufferState.fanCorners.data();
-        const std::size_t n = listed_.size();
-        SpanMapping mapping;
-        // Span by span, the marked vertices that reach it, in the order they
-        // were marked (a vertex on the pages of more than one span is
-        // visited with each, and writes there the corners it holds).
-        for (std::size_t k = 0; k < spans_.size(); ++k) {
-            const std::uint32_t low = spans_[k].low, high = spans_[k].high;
-            const std::uint32_t lowPage = low >> PageShift, highPage = high >> PageShift;
-            std::uint8_t* const base =
-                mapping.map(offset + 12 * std::uint64_t(low), 12 * std::uint64_t(high + 1 - low), false);
-            if (!base) break;
-            for (std::size_t j = 0; j < n; ++j) {
-                const Listed& l = listed_[j];
-                if (l.highPage < lowPage || l.lowPage > highPage) continue;
-                if (j + Ahead < n) __builtin_prefetch(&mesh.vertices[listed_[j + Ahead].vertex].position);
-                const vec3 p = mesh.vertices[l.vertex].position;
-                for (std::uint32_t i = l.from; i != l.to; ++i) {
-                    const std::uint32_t slot = slotOf(fan[i]);
-                    if (slot - low <= high - low) std::memcpy(base + 12 * std::uint64_t(slot - low), &p, 12);
-                }
-            }
-        }
-        return mapping.finish();
+        return mesh.bufferState.everyFaceActive ? writeSpans<true>(mesh, offset) : writeSpans<false>(mesh, offset);
     }
 
 private:
-    static constexpr std::uint32_t PageShift = 10;
-
-    // cornerSlot with the layout's fields read once.
-    struct Slots {
-        explicit Slots(const MeshBufferState& state) : every(state.everyFaceActive), rank(state.rank.data()) {}
-        std::uint32_t operator()(std::uint32_t c) const {
-            if (every) return c;
-            const std::uint32_t f = c / 3;
-            return 3 * std::uint32_t(rank[f]) + (c - 3 * f);
-        }
-        bool every;
-        const std::int32_t* rank;
-    };
-
-    // A marked vertex with drawn corners: its corners fanCorners[from, to)
-    // and the pages of its lowest and highest slots.
-    struct Listed {
-        std::uint32_t vertex, from, to, lowPage, highPage;
-    };
     // The slots [low, high] a span maps.
     struct Span {
         std::uint32_t low, high;
     };
 
-    // The touched pages (in order) joined into spans within the bound;
-    // false when the pages alone exceed it.
+    // log2 of the slots of a page for a stamp of n marked vertices (about
+    // six corners each).
+    static std::uint32_t pageShift(std::size_t n) {
+        std::uint32_t shift = 4;
+        while (shift < 12 && (std::uint64_t(6) * n) >> (shift + 7) != 0) ++shift;
+        return shift;
+    }
+
+    // The slot of corner c of the layout, its rank read only when some face
+    // is not drawn.
+    template <bool EveryFace>
+    static std::uint32_t slotOf(std::uint32_t c, const std::int32_t* rank) {
+        if (EveryFace) return c;
+        const std::uint32_t f = c / 3;
+        return 3 * std::uint32_t(rank[f]) + (c - 3 * f);
+    }
+
+    // The pages of the marked vertices' lowest and highest slots noted, the
+    // slots counted, with the lowest and the highest of all. Nothing is
+    // asked for ahead: the lists and positions of a stamp's vertices are
+    // near (the stamp has just moved them), and the pass costs what it
+    // executes.
+    template <bool EveryFace>
+    void notePages(const Mesh& mesh, const std::vector<std::uint32_t>& list) {
+        const MeshBufferState& state = mesh.bufferState;
+        const std::uint32_t* const fan = state.fanCorners.data();
+        const std::int32_t* const rank = state.rank.data();
+        const std::uint32_t shift = shift_;
+        std::uint8_t* const note = note_.data();
+        std::size_t written = 0;
+        std::uint32_t low = ~0u, high = 0;
+        const std::uint32_t* const firsts = state.fanFirst.data();
+        const std::size_t starts = state.fanFirst.size();
+        // fanCorners lists the corners of drawn faces only.
+        for (const std::uint32_t v : list) {
+            if (std::size_t(v) + 1 >= starts) continue;
+            const std::uint32_t from = firsts[v], to = firsts[v + 1];
+            if (from == to) continue;
+            const std::uint32_t first = slotOf<EveryFace>(fan[from], rank);
+            const std::uint32_t last = slotOf<EveryFace>(fan[to - 1], rank);
+            note[first >> shift] = 1;
+            note[last >> shift] = 1;
+            // The corners between reach the pages between.
+            if ((first >> shift) != (last >> shift))
+                for (std::uint32_t i = from + 1; i + 1 < to; ++i) note[slotOf<EveryFace>(fan[i], rank) >> shift] = 1;
+            written += to - from;
+            low = std::min(low, first);
+            high = std::max(high, last);
+        }
+        written_ = written;
+        low_ = low;
+        high_ = high;
+    }
+
+    // The pages noted, in order (their notes cleared), in runs of whole
+    // pages cut at the lowest and the highest slot, joined into spans
+    // within the bound. False when the runs alone exceed it.
     bool joinPages() {
-        spans_.clear();
-        std::uint64_t mapped = 0;
-        for (const std::uint32_t page : touched_) mapped += high_[page] + 1 - low_[page];
-        const std::uint64_t bound = SpanSlack * written_;
-        if (mapped > bound) return false;
-        gaps_.assign(touched_.size(), 0);
-        for (std::size_t k = 1; k < touched_.size(); ++k) gaps_[k] = low_[touched_[k]] - high_[touched_[k - 1]] - 1;
-        joinGaps(gaps_, bound - mapped, joined_);
-        for (std::size_t k = 0; k < touched_.size(); ++k) {
-            const std::uint32_t page = touched_[k];
-            if (k == 0 || !joined_[k])
-                spans_.push_back(Span{low_[page], high_[page]});
+        if (written_ == 0) return true;
+        pieces_.clear();
+        const std::uint32_t lowPage = low_ >> shift_, highPage = high_ >> shift_;
+        for (std::uint32_t page = lowPage; page <= highPage; ++page) {
+            if (!note_[page]) continue;
+            note_[page] = 0;
+            const std::uint32_t high = std::min(std::uint32_t(((std::uint64_t(page) + 1) << shift_) - 1), high_);
+            if (!pieces_.empty() && (pieces_.back().high >> shift_) + 1 == page)
+                pieces_.back().high = high;
             else
-                spans_.back().high = high_[page];
+                pieces_.push_back(Span{std::max(page << shift_, low_), high});
+        }
+        const std::uint64_t bound = SpanSlack * std::uint64_t(written_);
+        std::uint64_t mapped = 0;
+        for (const Span& p : pieces_) mapped += p.high + 1 - p.low;
+        if (mapped > bound) return false;
+        gaps_.assign(pieces_.size(), 0);
+        for (std::size_t k = 1; k < pieces_.size(); ++k) gaps_[k] = pieces_[k].low - pieces_[k - 1].high - 1;
+        joinGaps(gaps_, bound - mapped, joined_);
+        for (std::size_t k = 0; k < pieces_.size(); ++k) {
+            if (k == 0 || !joined_[k])
+                spans_.push_back(pieces_[k]);
+            else
+                spans_.back().high = pieces_[k].high;
         }
         return true;
     }
 
-    std::vector<std::uint32_t> slots_, low_, high_, touched_;
+    // Span by span in slot order, mapped and written from the vertices whose
+    // lowest slot it holds and from those of earlier spans whose corners go
+    // on into it; then the corners that no span holds.
+    template <bool EveryFace>
+    bool writeSpans(const Mesh& mesh, std::uint64_t offset) {
+        const std::vector<std::uint32_t>& list = mesh.bufferState.marks(Mesh::RefillPositions).vertices();
+        SpanMapping mapping;
+        onward_.clear();
+        const std::uint32_t* next = list.data();
+        std::size_t n = list.size();
+        for (std::size_t k = 0; k < spans_.size(); ++k) {
+            const Span span = spans_[k];
+            std::uint8_t* const base =
+                mapping.map(offset + 12 * std::uint64_t(span.low), 12 * std::uint64_t(span.high + 1 - span.low), false);
+            if (!base) return mapping.finish();
+            writeOnward<EveryFace>(mesh, base, span);
+            std::vector<std::uint32_t>& later = later_[k & 1];
+            later.resize(n);
+            if (spans_.size() == 1)
+                n = writeVertices<EveryFace, true>(mesh, next, n, base, span, later.data());
+            else
+                n = writeVertices<EveryFace, false>(mesh, next, n, base, span, later.data());
+            next = later.data();
+        }
+        return mapping.finish();
+    }
+
+    // Writes the vertices of vs[0, n) whose lowest slot lies in the span
+    // mapped at base (OneSpan: all of them) and returns how many were put
+    // in later (their lowest slot past the span), in order. A vertex whose
+    // corners go on past the span is kept in onward_.
+    template <bool EveryFace, bool OneSpan>
+    std::size_t writeVertices(const Mesh& mesh, const std::uint32_t* vs, std::size_t n, std::uint8_t* base, Span span,
+                              std::uint32_t* later) {
+        const MeshBufferState& state = mesh.bufferState;
+        const std::uint32_t* const first = state.fanFirst.data();
+        const std::uint32_t* const fan = state.fanCorners.data();
+        const std::int32_t* const rank = state.rank.data();
+        const std::size_t starts = state.fanFirst.size();
+        // Where slot 0 would be mapped, kept as a number: it lies outside
+        // the span.
+        const std::uintptr_t origin = reinterpret_cast<std::uintptr_t>(base) - 12 * std::uintptr_t(span.low);
+        std::size_t kept = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const std::uint32_t v = vs[j];
+            if (std::size_t(v) + 1 >= starts) continue;
+            const std::uint32_t from = first[v], to = first[v + 1];
+            if (from == to) continue;
+            if (!OneSpan && slotOf<EveryFace>(fan[from], rank) > span.high) {
+                later[kept++] = v;
+                continue;
+            }
+            const vec3& p = mesh.vertices[v].position;
+            if (OneSpan || slotOf<EveryFace>(fan[to - 1], rank) <= span.high) {
+                writeCorners<EveryFace>(p, fan + from, fan + to, rank, origin);
+                continue;
+            }
+            for (std::uint32_t i = from; i != to; ++i) {
+                const std::uint32_t slot = slotOf<EveryFace>(fan[i], rank);
+                if (slot <= span.high) writeCorner(p, reinterpret_cast<std::uint8_t*>(origin + 12 * std::uintptr_t(slot)));
+            }
+            onward_.push_back(v);
+        }
+        return kept;
+    }
+
+    // The vertices of earlier spans whose corners go on into this one:
+    // written at the slots the span holds, the vertices going on past it
+    // kept.
+    template <bool EveryFace>
+    void writeOnward(const Mesh& mesh, std::uint8_t* base, Span span) {
+        const MeshBufferState& state = mesh.bufferState;
+        const std::uint32_t* const first = state.fanFirst.data();
+        const std::uint32_t* const fan = state.fanCorners.data();
+        const std::int32_t* const rank = state.rank.data();
+        std::size_t kept = 0;
+        for (const std::uint32_t v : onward_) {
+            const vec3& p = mesh.vertices[v].position;
+            std::uint32_t slot = 0;
+            for (std::uint32_t i = first[v]; i != first[v + 1]; ++i) {
+                slot = slotOf<EveryFace>(fan[i], rank);
+                if (slot >= span.low && slot <= span.high) writeCorner(p, base + 12 * std::uint64_t(slot - span.low));
+            }
+            if (slot > span.high) onward_[kept++] = v;
+        }
+        onward_.resize(kept);
+    }
+
+    static void writeCorner(const vec3& p, std::uint8_t* dst) { std::memcpy(dst, &p, 12); }
+
+    // Writes p at the slots of the corners [c, end), origin being where
+    // slot 0 would be mapped.
+    template <bool EveryFace>
+    static void writeCorners(const vec3& p, const std::uint32_t* c, const std::uint32_t* end, const std::int32_t* rank,
+                             std::uintptr_t origin) {
+        // Held in registers: a store through origin may alias anything.
+        std::uint64_t xy;
+        std::uint32_t z;
+        std::memcpy(&xy, &p.x, 8);
+        std::memcpy(&z, &p.z, 4);
+        for (; c != end; ++c) {
+            std::uint8_t* const dst = reinterpret_cast<std::uint8_t*>(origin + 12 * std::uintptr_t(slotOf<EveryFace>(*c, rank)));
+            std::memcpy(dst, &xy, 8);
+            std::memcpy(dst + 8, &z, 4);
+        }
+    }
+
+    std::uint32_t shift_ = 6, low_ = 0, high_ = 0;
+    std::size_t written_ = 0;
+    std::vector<std::uint8_t> note_;
+    std::vector<std::uint32_t> later_[2], onward_;
     std::vector<std::uint64_t> gaps_;
     std::vector<std::uint8_t> joined_;
-    std::vector<Listed> listed_;
-    std::vector<Span> spans_;
-    std::size_t written_ = 0;
+    std::vector<Span> pieces_, spans_;
 };
 
 // The corners of the marked vertices in index order, each once with the

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -244,6 +245,68 @@ TEST_F(MeshVboRefill, StepsOnMeshesInTheProgramsOrdersMapAFewRanges) {
         for (int stroke = 0; stroke < 8; ++stroke) {
             strokeAtRandom(*m, random, 0, 8);
             if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// The corners of the moved vertices far apart in the position array: a
+// smooth torus whose faces are laid out so that each vertex of one ring has
+// its first corners at the start of the array and its last at the end (every
+// one of them reaches two spans), and one of them a corner alone in the
+// middle, on a page that no first or last corner reaches. Moving the ring,
+// every face drawn and with a face dropped far from it, writes what a whole
+// rebuild writes, through a few spans within the bound.
+TEST_F(MeshVboRefill, MovedCornersAtBothEndsOfTheArrayAndAloneBetween) {
+    constexpr int U = 40, V = 16, ring = 20;
+    std::vector<vec3> points;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const double a = 6.283185307179586 * i / U, b = 6.283185307179586 * j / V;
+            points.emplace_back(float((2 + 0.6 * std::cos(b)) * std::cos(a)), float((2 + 0.6 * std::cos(b)) * std::sin(a)),
+                                float(0.6 * std::sin(b)));
+        }
+    // The cells after the ring first, the cells away from it next, the cells
+    // before it last, but for one face moved into the middle.
+    std::vector<std::array<int, 3>> after, away, before;
+    for (int i = 0; i < U; ++i)
+        for (int j = 0; j < V; ++j) {
+            const int a = i * V + j, b = ((i + 1) % U) * V + j;
+            const int c = ((i + 1) % U) * V + (j + 1) % V, d = i * V + (j + 1) % V;
+            auto& cells = i == ring ? after : i == ring - 1 ? before : away;
+            cells.push_back({a, b, c});
+            cells.push_back({a, c, d});
+        }
+    away.insert(away.begin() + long(away.size() / 2), before[V]);
+    before.erase(before.begin() + V);
+    std::vector<std::array<int, 3>> tris = after;
+    tris.insert(tris.end(), away.begin(), away.end());
+    tris.insert(tris.end(), before.begin(), before.end());
+    for (const bool dropped : {false, true}) {
+        SCOPED_TRACE(dropped ? "a face far away dropped" : "every face drawn");
+        MeshPtr m(meshtest::fromTriangles(points, tris));
+        if (dropped) {
+            const int f = int(after.size() + away.size() / 4);
+            int k = 0;
+            while (k < 3 && !m->edgeCollapseFK(f, k)) ++k;
+            ASSERT_LT(k, 3);
+        }
+        ASSERT_TRUE(m->buildVBO());
+        ASSERT_EQ(m->featureCount, 0);
+        ASSERT_EQ(m->bufferState.everyFaceActive, !dropped);
+        std::vector<std::int32_t> moved;
+        for (int j = 0; j < V; ++j) moved.push_back(ring * V + j);
+        for (int step = 1; step <= 3; ++step) {
+            const std::vector<vec3> d(moved.size(), vec3(0.01f * float(step), -0.02f, 0.005f));
+            m->bufferState.displace(moved.data(), d.data(), moved.size());
+            m->bufferState.refillMarked(Mesh::RefillPositions);
+            bufferTraffic() = {};
+            ASSERT_TRUE(m->buildVBO());
+            const BufferTraffic traffic = bufferTraffic();
+            EXPECT_EQ(traffic.written, 12u * 6u * moved.size());
+            EXPECT_LE(traffic.mapped, 4 * traffic.written);
+            EXPECT_GE(traffic.maps, 2u);
+            EXPECT_LE(traffic.maps, 4u);
+            expectRebuiltBytes(*m, false);
         }
     }
 }
