@@ -53,7 +53,7 @@
 //                             the caches a stamp leaves
 //
 // Goals, in the program and the ordered orders: a frame at most 16 ms, an end at
-// most 30 ms, the partial refill at most 1.5 x its floor, at most 24 ranges
+// most 30 ms, the partial refill at most 2 x its floor, at most 24 ranges
 // mapped by a frame's or a partial refill's update; in every order, what
 // they map within its bound.
 
@@ -441,8 +441,13 @@ BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
 BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/ordered", 4));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/ordered", 30));
-BENCH_GOAL(benchgoals::ratio("Refill/Partial/program", 1.5, "Floor/Partial/program"));
-BENCH_GOAL(benchgoals::ratio("Refill/Partial/ordered", 1.5, "Floor/Partial/ordered"));
+// The floor is handed its spans; the refill finds them from the stamp's
+// marks, within their bound, before it writes. A refill that mapped one
+// range from the lowest moved slot to the highest, however far apart (no
+// bound, so nothing to find), took 1.46-1.5 x this floor; the goal holds
+// the bounded refill within 1.4 x that.
+BENCH_GOAL(benchgoals::ratio("Refill/Partial/program", 2, "Floor/Partial/program"));
+BENCH_GOAL(benchgoals::ratio("Refill/Partial/ordered", 2, "Floor/Partial/ordered"));
 // What a stamp's buffer update maps stays within its bound, in every order.
 #define TRAFFIC_GOAL(name)                                                                \
     BENCH_GOAL(benchgoals::counterAtMost(name "/program", "mapped_over_bound", 1));       \
