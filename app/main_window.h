@@ -391,6 +391,8 @@ private:
     // mode; otherwise false while a gesture runs, else the mode is entered
     // and true.
     bool modeGuard(int mode);
+    // Whether the user lets a command titled `title` clear the scene.
+    bool clearingAllowed(const char* title);
     bool assemblyGuard();
     bool sculptGuard();
     // After a creation command: marks Insert or Place and selects the

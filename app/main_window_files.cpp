@@ -16,8 +16,12 @@
 #include "view/asker.h"
 #include "view/glview.h"
 
+bool MainWindow::clearingAllowed(const char* title) {
+    return asker->yes(this, title, "This action clears the current scene! Proceed?");
+}
+
 void MainWindow::on_actionNew_triggered() {
-    if (!asker->yes(this, "New", "This action clears the current scene! Proceed?")) return;
+    if (!clearingAllowed("New")) return;
     view()->replaceScene(nullptr);
 }
 
@@ -42,9 +46,7 @@ void MainWindow::on_actionOpen_triggered() {
         "(*.png *.jpg *.gif)");
     // A scene file among them replaces the scene as New clears it: the same
     // question first. Files that only add to the scene ask nothing.
-    if (std::any_of(paths.begin(), paths.end(), isScene) &&
-        !asker->yes(this, "Open", "This action clears the current scene! Proceed?"))
-        return;
+    if (std::any_of(paths.begin(), paths.end(), isScene) && !clearingAllowed("Open")) return;
     // A file that cannot be read is named in a warning and passed over; one
     // opened with parts left out is named in a warning too.
     QStringList tools, objects;

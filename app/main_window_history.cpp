@@ -49,7 +49,7 @@ void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace 
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
 // roughness rises along x and metalness along z.
 void MainWindow::on_actionTest_triggered() {
-    if (!asker->yes(this, "Test", "This action clears the current scene! Proceed?")) return;
+    if (!clearingAllowed("Test")) return;
     qel::GLView* v = view();
     v->replaceScene(nullptr);
 

@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "curves/curve.h"
 #include "elements/tube.h"
 #include "mesh/mesh.h"
+#include "scene/scene.h"
 #include "scene/sculptor.h"
+#include "scene/tool.h"
 
 namespace benchmeshes {
 
@@ -170,6 +173,15 @@ inline qel::Mesh* shuffledCopy(const qel::Mesh& source) {
         m->faceAdd(r);
     }
     return m;
+}
+
+// Saves at path a scene of one object of mesh (taken), placed at `at`;
+// false when the save fails.
+inline bool saveOneMeshScene(qel::Mesh* mesh, const std::string& path, const qel::mat4& at = qel::mat4::Identity()) {
+    qel::Scene scene;
+    qel::Tool* tmpl = scene.addTool(new qel::Tool(mesh, qel::mat4::Identity(), qel::pbr(), false));
+    scene.addObject(tmpl, at, qel::Scene::HangTop, true);
+    return scene.save(path);
 }
 
 // A mesh with a brush placed on it for the stroke benchmarks.

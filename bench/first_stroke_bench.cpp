@@ -90,14 +90,6 @@ struct File {
     bool written = false;
 };
 
-// A scene of the one mesh (taken) saved at path.
-bool saveScene(qel::Mesh* mesh, const std::string& path) {
-    qel::Scene scene;
-    qel::Tool* tmpl = scene.addTool(new qel::Tool(mesh, qel::mat4::Identity(), qel::pbr(), false));
-    scene.addObject(tmpl, qel::mat4::Identity(), qel::Scene::HangTop, true);
-    return scene.save(path);
-}
-
 // The file of the kind, written at first use in a directory that lives as
 // long as the process.
 const File& file(FileKind kind) {
@@ -115,7 +107,7 @@ const File& file(FileKind kind) {
         f.drag.along = qel::vec3(0, 1, 0);
         f.drag.R = 3;
         f.drag.radius = 0.2f;
-        f.written = saveScene(benchmeshes::torus(1415, 1414), f.path);
+        f.written = benchmeshes::saveOneMeshScene(benchmeshes::torus(1415, 1414), f.path);
         return f;
     }
     // The sphere's drag starts at its vertex 0 (in program order).
@@ -126,11 +118,11 @@ const File& file(FileKind kind) {
     f.drag.radius = 0.2f * f.drag.R;
     f.drag.along = qel::normalize(qel::cross(f.drag.at - f.drag.centre, qel::vec3(0.3f, 1, 0.1f)));
     if (kind == ProgramScene) {
-        f.written = saveScene(sphere.release(), f.path);
+        f.written = benchmeshes::saveOneMeshScene(sphere.release(), f.path);
         return f;
     }
     std::unique_ptr<qel::Mesh> scattered(benchmeshes::shuffledCopy(*sphere));
-    f.written = kind == ScatteredObj ? scattered->saveOBJ(f.path) : saveScene(scattered.release(), f.path);
+    f.written = kind == ScatteredObj ? scattered->saveOBJ(f.path) : benchmeshes::saveOneMeshScene(scattered.release(), f.path);
     return f;
 }
 
@@ -290,28 +282,15 @@ void firstStroke(benchmark::State& state, FileKind kind) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(firstStroke, program, ProgramScene)
-    ->Name("FirstStroke/Deform/program")
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(firstStroke, scattered, ScatteredScene)
-    ->Name("FirstStroke/Deform/scattered")
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(firstStroke, obj, ScatteredObj)
-    ->Name("FirstStroke/Deform/obj")
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-BENCHMARK_CAPTURE(firstStroke, torus, TorusScene)
-    ->Name("FirstStroke/Deform/torus")
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(5);
-
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/program", "worst_frame_ms", 16));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/scattered", "worst_frame_ms", 16));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/obj", "worst_frame_ms", 16));
-BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/torus", "worst_frame_ms", 16));
+// Every frame of a first stroke before its release at most 16 ms.
+#define FIRST_STROKE(kind, file)                                                                  \
+    BENCHMARK_CAPTURE(firstStroke, file, kind)                                                    \
+        ->Name("FirstStroke/Deform/" #file)                                                       \
+        ->Unit(benchmark::kMillisecond)                                                           \
+        ->UseManualTime()                                                                         \
+        ->Iterations(5);                                                                          \
+    BENCH_GOAL(benchgoals::counterAtMost("FirstStroke/Deform/" #file, "worst_frame_ms", 16))
+FIRST_STROKE(ProgramScene, program);
+FIRST_STROKE(ScatteredScene, scattered);
+FIRST_STROKE(ScatteredObj, obj);
+FIRST_STROKE(TorusScene, torus);

@@ -53,11 +53,7 @@ struct ScatteredFile {
     std::string path;
     ScatteredFile() : path(dir.filePath("scattered.tl").toStdString()) {
         const std::unique_ptr<qel::Mesh> sphere(benchmeshes::stampSphere());
-        qel::Scene scene;
-        qel::Tool* tmpl =
-            scene.addTool(new qel::Tool(benchmeshes::shuffledCopy(*sphere), qel::mat4::Identity(), qel::pbr(), false));
-        scene.addObject(tmpl, qel::mat4::Identity(), qel::Scene::HangTop, true);
-        scene.save(path);
+        benchmeshes::saveOneMeshScene(benchmeshes::shuffledCopy(*sphere), path);
     }
 };
 

@@ -45,11 +45,7 @@ struct Fixture {
     QTemporaryDir dir;
     std::string path;
     Fixture() : path(dir.filePath("torus.tl").toStdString()) {
-        qel::Scene scene;
-        qel::Mesh* mesh = benchmeshes::torus();
-        qel::Tool* tmpl = scene.addTool(new qel::Tool(mesh, qel::mat4::Identity(), qel::pbr(), false));
-        scene.addObject(tmpl, qel::mat4::Translation(1, 0, 0), qel::Scene::HangTop, true);
-        scene.save(path);
+        benchmeshes::saveOneMeshScene(benchmeshes::torus(), path, qel::mat4::Translation(1, 0, 0));
     }
     std::string out(const char* name) const { return dir.filePath(name).toStdString(); }
 };

@@ -140,6 +140,20 @@ int copySelection(Mesh& src, Mesh& dst, int picked, bool listOrder = false) {
     return position;
 }
 
+// The element or patch under p (picked at face) copied into part and
+// rebuilt (copySelection; listOrder as there). Returns the picked face's
+// position in part, -1 when it is not copied.
+int copyPart(Mesh& src, Mesh& part, const vec3& p, int face, Sculptor::TSelect select, bool listOrder) {
+    src.deselectAll();  // a refused pick must not copy an older selection
+    if (select == Sculptor::SelectPatch)
+        src.selectF_(p, true, face);
+    else
+        src.selectF(p, true, face);
+    const int position = copySelection(src, part, face, listOrder);
+    part.initialize(Mesh::ResizeMean);
+    return position;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -154,29 +168,16 @@ bool Mesh::selectF(const vec3& p, bool deselect, int& face) { return selectFaces
 
 Mesh* Mesh::Part(const vec3& p, int& face, Sculptor::TSelect select) {
     Mesh* part = new Mesh();
-    deselectAll();  // a refused pick must not copy an older selection
-    int picked = face;
-    if (select == Sculptor::SelectPatch)
-        selectF_(p, true, picked);
-    else
-        selectF(p, true, picked);
     const int count = faceCount();
-    const int position = copySelection(*this, *part, picked);
+    const int position = copyPart(*this, *part, p, face, select, false);
     // The index the picked face gets once the part is appended to this mesh.
     if (position >= 0) face = count + position;
-    part->initialize(ResizeMean);
     return part;
 }
 
 Mesh* Mesh::CopyOfPart(const vec3& p, int face, Sculptor::TSelect select) {
     Mesh* part = new Mesh();
-    deselectAll();
-    if (select == Sculptor::SelectPatch)
-        selectF_(p, true, face);
-    else
-        selectF(p, true, face);
-    copySelection(*this, *part, face, true);
-    part->initialize(ResizeMean);
+    copyPart(*this, *part, p, face, select, true);
     return part;
 }
 

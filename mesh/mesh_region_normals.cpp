@@ -109,7 +109,10 @@ void Mesh::cornerNormalsOf(const std::vector<int>& list) {
         std::uint8_t state = 0;
     };
     std::vector<Gathered> gathered(listed.size());
-    std::vector<std::pair<int, int>> corners;  // (face, k) of a listed vertex
+    struct Corner {
+        int face, k, slot;  // corner k of face, of the listed vertex at slot
+    };
+    std::vector<Corner> corners;
     int f = 0;
     faces.forRange(0, faces.size(), [&](const MeshFace& F) {
         const int i = f++;
@@ -120,7 +123,7 @@ void Mesh::cornerNormalsOf(const std::vector<int>& list) {
         for (int k = 0; k < 3; ++k) {
             const int s = slotOf(unsigned(F.v[k]));
             if (s < 0) continue;
-            corners.emplace_back(i, k);
+            corners.push_back(Corner{i, k, s});
             if (!usable) continue;
             Gathered& g = gathered[std::size_t(s)];
             g.sum += F.normal;
@@ -142,9 +145,9 @@ void Mesh::cornerNormalsOf(const std::vector<int>& list) {
         if (settling == CornerDirect) g.sum = normaliseCorner(g.sum);
         g.state |= settling;
     }
-    for (const auto& [i, k] : corners) {
+    for (const auto& [i, k, s] : corners) {
         MeshFace& F = faces[i];
-        const Gathered& g = gathered[std::size_t(slotOf(unsigned(F.v[k])))];
+        const Gathered& g = gathered[std::size_t(s)];
         if (g.state & CornerDirect)
             F.normals[k] = g.sum;
         else if (g.state & CornerFaceSectors)

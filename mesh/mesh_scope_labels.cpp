@@ -44,7 +44,8 @@ bool MeshScopeLabels::found(const Mesh& m) const {
     return found_ && vertexCount_ == m.vertexCount() && faceCount_ == m.faceCount();
 }
 
-bool MeshScopeLabels::current(const Mesh& m) const { return found(m) && usable_; }
+// Labels found unusable leave no sets.
+bool MeshScopeLabels::current(const Mesh& m) const { return found(m) && sets_ != nullptr; }
 
 void MeshScopeLabels::drop() {
     job_.cancel();
@@ -55,7 +56,7 @@ void MeshScopeLabels::drop() {
 
 void MeshScopeLabels::find(const Mesh& m) {
     if (found(m)) return;
-    if (phase_ == Idle || faceCount_ != m.faceCount() || vertexCount_ != m.vertexCount()) begin(m);
+    beginUnlessUnderWay(m);
     // The rest of the copy, or the search taken back from the worker (joined
     // within one of its runs), then made here unless the worker finished it.
     if (phase_ == Copying) {
@@ -88,12 +89,15 @@ void MeshScopeLabels::begin(const Mesh& m) {
     holding_.assign(std::size_t(vertexCount_), 0);
 }
 
+void MeshScopeLabels::beginUnlessUnderWay(const Mesh& m) {
+    if (phase_ == Idle || faceCount_ != m.faceCount() || vertexCount_ != m.vertexCount()) begin(m);
+}
+
 bool MeshScopeLabels::Search::active(std::int32_t g) const {
     return g >= 0 && g < faceCount && (faces[std::size_t(g)].flags & MeshFace::ActiveBit);
 }
 
 bool MeshScopeLabels::finish() {
-    usable_ = search_->usable;
     sets_ = std::move(search_->sets);
     search_.reset();
     phase_ = Idle;
@@ -106,7 +110,7 @@ bool MeshScopeLabels::step(const Mesh& m, double budgetMs) {
     const Clock::time_point t0 = Clock::now();
     if (found(m)) return true;
     const int nF = m.faceCount();
-    if (phase_ == Idle || faceCount_ != nF || vertexCount_ != m.vertexCount()) begin(m);
+    beginUnlessUnderWay(m);
     if (phase_ == Copying) {
         while (next_ < nF) {
             const int to = std::min(nF, next_ + RunLength);
@@ -139,12 +143,12 @@ void MeshScopeLabels::copyRun(const Mesh& m, int from, int to) {
     });
 }
 
-bool MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
+void MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
     // Every face a set of its own.
     for (std::int32_t f = 0; f < faceCount; ++f) sets[std::size_t(f)] = Sets{{f, f}};
     for (int pass = 0; pass < 2 && usable; ++pass)
         for (int from = 0; from < faceCount; from += RunLength) {
-            if (cancelled.load(std::memory_order_relaxed)) return false;
+            if (cancelled.load(std::memory_order_relaxed)) return;
             const int to = std::min(faceCount, from + RunLength);
             if (pass == 1) {
                 flattenRun(from, to);
@@ -157,7 +161,6 @@ bool MeshScopeLabels::Search::run(const std::atomic<bool>& cancelled) {
     // The copy goes here, not in a frame.
     faces.reset();
     if (!usable) sets.reset();
-    return true;
 }
 
 bool MeshScopeLabels::Search::joinRun(int from, int to) {

@@ -80,23 +80,24 @@ private:
         std::unique_ptr<Sets[]> sets;
         bool usable = true;
         // Joins the sets of faces across their edges, then gives each face
-        // its root: the labels; lets the copy go. False when cancelled
-        // (looked at between runs of faces); usable false when a link is
-        // crossed one way only.
-        bool run(const std::atomic<bool>& cancelled);
+        // its root: the labels; lets the copy go. Stops when cancelled
+        // (looked at between runs of faces); usable false, and no sets,
+        // when a link is crossed one way only.
+        void run(const std::atomic<bool>& cancelled);
         bool joinRun(int from, int to);
         void flattenRun(int from, int to);
         bool active(std::int32_t g) const;
     };
     // A search begun anew for the mesh's record counts.
     void begin(const Mesh& m);
+    // begin, unless a search for the mesh's record counts is under way.
+    void beginUnlessUnderWay(const Mesh& m);
     // The copy of faces [from, to), with the faces per vertex.
     void copyRun(const Mesh& m, int from, int to);
     // The end of a search: its labels taken, usable or not. True.
     bool finish();
 
     bool found_ = false;
-    bool usable_ = false;
     int vertexCount_ = 0, faceCount_ = 0;
     std::unique_ptr<Sets[]> sets_;       // per face, its labels; -1 for an inactive face
     std::vector<std::uint8_t> holding_;  // per vertex

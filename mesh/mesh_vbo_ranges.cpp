@@ -383,7 +383,7 @@ private:
 
     // Span by span in slot order, mapped and written from the vertices whose
     // lowest slot it holds and from those of earlier spans whose corners go
-    // on into it; then the corners that no span holds.
+    // on into it (every corner's page lies in a span).
     template <bool EveryFace>
     bool writeSpans(const Mesh& mesh, std::uint64_t offset) {
         const std::vector<std::uint32_t>& list = mesh.bufferState.marks(Mesh::RefillPositions).vertices();

@@ -314,22 +314,21 @@ bool ObjParser::PolygonTriangles(const std::vector<vec3>& corners, std::vector<i
 }
 
 void ObjParser::untangle(std::size_t first, std::size_t n) {
-    // The corners in polygon order, each with the normal key it carries in
-    // the fan (a corner keeps one key in every fan triangle holding it).
+    // The corners in polygon order. Most polygons do not fold: their fan
+    // stays, and nothing more is gathered for them.
     cornerVertices_.clear();
-    cornerNormals_.clear();
     cornerPositions_.clear();
     const MeshFace& F0 = mesh_.faces[first];
-    for (int k = 0; k < 2; ++k) {
-        cornerVertices_.push_back(F0.v[k]);
-        cornerNormals_.push_back(F0.normals[k]);
-    }
-    for (std::size_t f = first; f < first + n - 2; ++f) {
-        cornerVertices_.push_back(mesh_.faces[f].v[2]);
-        cornerNormals_.push_back(mesh_.faces[f].normals[2]);
-    }
+    for (int k = 0; k < 2; ++k) cornerVertices_.push_back(F0.v[k]);
+    for (std::size_t f = first; f < first + n - 2; ++f) cornerVertices_.push_back(mesh_.faces[f].v[2]);
     for (const std::int32_t c : cornerVertices_) cornerPositions_.push_back(mesh_.vertices[std::size_t(c)].position);
-    if (!PolygonTriangles(cornerPositions_, triangles_)) return;
+    dvec3 normal;
+    if (!fanFolds(cornerPositions_, normal) || !PolygonTriangles(cornerPositions_, triangles_)) return;
+    // Each corner's normal key as the fan carries it (a corner keeps one
+    // key in every fan triangle holding it).
+    cornerNormals_.clear();
+    for (int k = 0; k < 2; ++k) cornerNormals_.push_back(F0.normals[k]);
+    for (std::size_t f = first; f < first + n - 2; ++f) cornerNormals_.push_back(mesh_.faces[f].normals[2]);
 
     // The triangles inside the outline replace the fan's faces in place.
     for (std::size_t t = 0; t < n - 2; ++t) {

@@ -69,21 +69,19 @@ void FanCache::reset(int vertexCount, int faceCount) {
     store_.clear();
     if (vertexCount < 0) return;
     const std::size_t pages = (std::size_t(vertexCount) + PageSize - 1) >> PageBits;
-    for (std::size_t p = pages; p < pages_.size(); ++p) pagesMade_ -= pages_[p] ? 1 : 0;
     pages_.resize(pages);
 }
 
 FanCache::Entry& FanCache::at(int v) {
     std::unique_ptr<Entry[]>& page = pages_[std::size_t(v) >> PageBits];
-    if (!page) {
-        page.reset(new Entry[PageSize]());
-        ++pagesMade_;
-    }
+    if (!page) page.reset(new Entry[PageSize]());
     return page[std::size_t(v) & (PageSize - 1)];
 }
 
 std::size_t FanCache::bytes() const {
-    return pagesMade_ * PageSize * sizeof(Entry) + pages_.capacity() * sizeof(pages_[0]) +
+    std::size_t made = 0;
+    for (const auto& page : pages_) made += page ? 1 : 0;
+    return made * PageSize * sizeof(Entry) + pages_.capacity() * sizeof(pages_[0]) +
            store_.capacity() * sizeof(FanFace) + keptList_.capacity() * sizeof(std::int32_t);
 }
 

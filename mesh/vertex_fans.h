@@ -109,7 +109,6 @@ private:
 
     int vertexCount_ = -1, faceCount_ = -1;
     std::vector<std::unique_ptr<Entry[]>> pages_;  // per PageSize vertices, null until one is kept
-    std::size_t pagesMade_ = 0;
     std::vector<FanFace> store_;
     std::vector<std::int32_t> keptList_;  // the vertices whose start is set
 };

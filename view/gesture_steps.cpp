@@ -94,7 +94,6 @@ void GestureSteps::openMaterialDialog(MaterialEditing& dialogs, pbr* target, con
     view_.openMaterialDialog(dialogs, target, title);
 }
 void GestureSteps::updateDrawing() { view_.updateDrawing(); }
-bool GestureSteps::closeProfileOntoAxis() { return view_.closeProfileOntoAxis(); }
 void GestureSteps::pushAct(Act* record) { view_.pushAct(record); }
 void GestureSteps::clearHistory() { view_.clearHistory(); }
 void GestureSteps::notice(const QString& text) { emit view_.notice(text); }

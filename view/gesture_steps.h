@@ -130,7 +130,6 @@ private:
     void quickSave();
     void openMaterialDialog(MaterialEditing& dialogs, pbr* target, const QString& title);
     void updateDrawing();
-    bool closeProfileOntoAxis();
     void pushAct(Act* record);
     void clearHistory();
     // The view's signals.
@@ -149,6 +148,12 @@ private:
     // Shift, Alt or Control give the newest drawn point its segment kind.
     void segmentKind();
     void returnKey();
+    // Return with Alt on a Revoluton: an open drawn profile's last and
+    // first vertices get edges to their feet on the axis, and the revoluton
+    // is initialised again; a profile drawn closed stays as drawn. False
+    // when no profile vertex was drawn or the profile is not one sound
+    // chain (its connectivity failed): nothing may then be added.
+    bool closeProfileOntoAxis();
     // The finished drawing's frame onto the tool under creation and the
     // placements, and the objects added through an undo record; a drawing
     // without a finite frame, or an array without items, adds nothing and

@@ -588,12 +588,6 @@ public:
     void endHistory(const QString& step);
     // Deletes every undo record, the newest first.
     void clearHistory();
-    // Return with Alt on a Revoluton: an open drawn profile's last and
-    // first vertices get edges to their feet on the axis, and the revoluton
-    // is initialised again; a profile drawn closed stays as drawn. False
-    // when no profile vertex was drawn or the profile is not one sound
-    // chain (its connectivity failed): nothing may then be added.
-    bool closeProfileOntoAxis();
     // ---- Object commands (glview_commands.cpp, glview_erase.cpp) ----
     // The context object is pickBrush.pickedTool.
     // The wheel of qel::mouse: Shift and Control reset pan and zoom; Control

@@ -260,7 +260,7 @@ void GestureSteps::returnKey() {
     resetState(true);
 }
 
-bool GLView::closeProfileOntoAxis() {
+bool GestureSteps::closeProfileOntoAxis() {
     auto* r = dynamic_cast<Revoluton*>(activeTool->element);
     Curve* c = r ? r->profile : nullptr;
     const int n = c ? c->vertexCount() : 0;

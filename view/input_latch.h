@@ -105,6 +105,7 @@ public:
     void clear() {
         events_.clear();
         motions_ = 0;
+        thinAt_ = Capacity;
         recorded_.fill(Keyboard::Polled);
     }
     bool empty() const { return events_.empty(); }
