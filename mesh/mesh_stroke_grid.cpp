@@ -42,40 +42,17 @@ void MeshStrokeGrid::drop() {
 // ---------------------------------------------------------------------------
 // Building
 
-namespace {
-
-// The positions of the mesh's vertex records [from, to), in order.
-struct RecordPositions {
-    const Mesh& m;
-    template <class Fn>
-    void operator()(int from, int to, Fn&& fn) const {
-        m.vertices.forRange(std::size_t(from), std::size_t(to), [&](const MeshVertex& r) { fn(r.position); });
-    }
-};
-
-// The same from a copy of them.
-struct CopiedPositions {
-    const std::vector<vec3>& at;
-    template <class Fn>
-    void operator()(int from, int to, Fn&& fn) const {
-        for (int v = from; v < to; ++v) fn(at[std::size_t(v)]);
-    }
-};
-
-}  // namespace
-
 void MeshStrokeGrid::build(const Mesh& m, float radius) {
+    std::vector<vec3> positions;
+    positions.reserve(m.vertices.size());
+    m.vertices.forRange(0, m.vertices.size(), [&](const MeshVertex& r) { positions.push_back(r.position); });
     const std::atomic<bool> never(false);
-    buildAll(RecordPositions{m}, m.vertexCount(), radius, never);
+    buildFrom(positions, radius, never);
 }
 
 bool MeshStrokeGrid::buildFrom(const std::vector<vec3>& positions, float radius, const std::atomic<bool>& cancelled) {
-    return buildAll(CopiedPositions{positions}, int(positions.size()), radius, cancelled);
-}
-
-template <class Source>
-bool MeshStrokeGrid::buildAll(const Source& source, int n, float radius, const std::atomic<bool>& cancelled) {
     drop();
+    const int n = int(positions.size());
     vertexCount_ = n;
     // Each pass over the vertices in runs, the flag looked at between them.
     auto pass = [&](auto&& run) {
@@ -91,24 +68,26 @@ bool MeshStrokeGrid::buildAll(const Source& source, int n, float radius, const s
         hi_[a] = -HUGE_VAL;
     }
     const bool boxed = pass([&](int from, int to) {
-        source(from, to, [&](const vec3& at) {
-            if (!finite(at)) return;
+        for (int v = from; v < to; ++v) {
+            const vec3& at = positions[std::size_t(v)];
+            if (!finite(at)) continue;
             const double p[3] = {at.x, at.y, at.z};
             for (int a = 0; a < 3; ++a) {
                 lo_[a] = std::min(lo_[a], p[a]);
                 hi_[a] = std::max(hi_[a], p[a]);
             }
-        });
+        }
     });
     if (!boxed) return false;
     layCells(radius);
     // Each vertex's cell, counted per cell.
     const bool binned = pass([&](int from, int to) {
-        source(from, to, [&](const vec3& at) {
+        for (int v = from; v < to; ++v) {
+            const vec3& at = positions[std::size_t(v)];
             const std::int32_t c = cellOf(at);
             held_.push_back(Held{c, 0, at});
             if (c >= 0) ++start_[std::size_t(c) + 1];
-        });
+        }
     });
     if (!binned) return false;
     const std::size_t cells = start_.size() - 1;

@@ -37,8 +37,9 @@ public:
     }
     bool built(int vertexCount) const { return built_ && vertexCount_ == vertexCount; }
     bool built() const { return built_; }
-    // Bins every vertex at once; the cells about half the radius wide, fewer
-    // when that would make more cells than twice the vertices.
+    // Bins every vertex at once (from a copy of the positions); the cells
+    // about half the radius wide, fewer when that would make more cells than
+    // twice the vertices.
     void build(const Mesh& m, float radius);
     // Bins the vertices at these positions (vertex i at positions[i]) at
     // once, as build does; false, with no grid, when cancelled first (it
@@ -77,11 +78,6 @@ private:
     void enter(int v, std::int32_t c, const vec3& p);
     // Takes entry i off the list of cell c.
     void leave(std::int32_t i, std::int32_t c);
-    // Bins the positions the source gives (source(from, to, fn) calls fn
-    // with those of vertices [from, to) in order), looking at the flag
-    // between runs of vertices; false, with no grid, when cancelled.
-    template <class Source>
-    bool buildAll(const Source& source, int vertexCount, float radius, const std::atomic<bool>& cancelled);
     // The cells and their count from the box of the vertices.
     void layCells(float radius);
 
