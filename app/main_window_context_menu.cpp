@@ -16,7 +16,6 @@
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "app/object_info.h"
-#include "core/number_text.h"
 #include "curves/curve.h"
 #include "elements/swept_element.h"
 #include "scene/element.h"
@@ -78,22 +77,22 @@ const ObjectMenuRow* objectMenuRow(const qel::Element& e) {
     return nullptr;
 }
 
-// "4194304" as "4,194,304", as the program's messages write numbers.
-QString grouped(std::uint64_t n) { return QString::fromStdString(qel::groupedNumber(n)); }
-
 // The refusal of an edit that would take a tube's or revoluton's surface
-// past the vertices it may be built with.
-QString overLimitText(const QString& command, const qel::SweptElement& e, std::uint64_t vertices, bool would) {
+// past the corners it may draw, with the vertices its box would show.
+QString overLimitText(const QString& command, const qel::SweptElement& e, std::uint64_t corners,
+                      std::uint64_t boxVertices, bool would) {
     const QString name = e.isType(Type::Tube) ? "tube" : "revoluton";
-    return command + " refused: the " + name + (would ? " would have " : " has ") + grouped(vertices) +
-           " surface vertices, " + QString::fromStdString(e.overLimitReason()) + "; the " + name + " is unchanged.";
+    return command + " refused: the " + name + (would ? " would draw " : " needs ") +
+           QString::fromStdString(qel::SweptElement::cornersText(corners, boxVertices)) + ", " +
+           QString::fromStdString(e.overLimitReason()) + "; the " + name + " is unchanged.";
 }
 
 // The refusal of a conversion, with the reason when the program knows it.
 QString refusedConversion(const QString& command, const qel::Element* e, const QString& otherwise) {
     if (const auto* swept = dynamic_cast<const qel::SweptElement*>(e)) {
         const std::uint64_t vertices = swept->surfaceVertices();
-        if (vertices > swept->vbo.mostVertices) return overLimitText(command, *swept, vertices, false);
+        if (vertices > swept->vbo.mostVertices)
+            return overLimitText(command, *swept, vertices, swept->boxVertices(), false);
     }
     return command + ": " + otherwise;
 }
@@ -314,8 +313,8 @@ void MainWindow::on_actionSECTION_triggered() { sweptCurveBox(false); }
 void MainWindow::subdivideSwept(qel::Tool* t, bool sectionCurve) {
     auto* swept = dynamic_cast<qel::SweptElement*>(t->element);
     if (!swept) return;
-    std::uint64_t vertices = 0;
-    switch (swept->subdivideCurve(sectionCurve, vertices)) {
+    std::uint64_t vertices = 0, boxVertices = 0;
+    switch (swept->subdivideCurve(sectionCurve, vertices, boxVertices)) {
         case qel::SweptElement::CurveSubdivision::Done:
             view()->redraw = 1;
             view()->endHistory("Subdivide");
@@ -325,7 +324,7 @@ void MainWindow::subdivideSwept(qel::Tool* t, bool sectionCurve) {
                        (sectionCurve ? "section" : "axis") + " curve to subdivide.");
             return;
         case qel::SweptElement::CurveSubdivision::OverLimit:
-            showNotice(overLimitText("Subdivide", *swept, vertices, true));
+            showNotice(overLimitText("Subdivide", *swept, vertices, boxVertices, true));
             return;
     }
 }

@@ -16,6 +16,17 @@
 
 namespace qel {
 
+namespace {
+
+// The vertex records of the carrier times those of the cross-section, as
+// the object's box multiplies them; 0 without both.
+std::uint64_t gridVertexCount(const Curve* carrier, const Curve* section) {
+    if (!carrier || !section) return 0;
+    return std::uint64_t(carrier->vertices.size()) * std::uint64_t(section->vertices.size());
+}
+
+}  // namespace
+
 SweptElement::SweptElement(TType type, SweptKind kind) : Element(type), ownType_(type), kind_(kind) {}
 
 SweptElement::SweptElement(TType type, SweptKind kind, Curve* carrier, Curve* crossSection)
@@ -75,17 +86,25 @@ std::uint64_t SweptElement::surfaceVertices() const {
     return vertices;
 }
 
+std::uint64_t SweptElement::boxVertices() const { return gridVertexCount(carrier_, crossSection_); }
+
+std::string SweptElement::cornersText(std::uint64_t corners, std::uint64_t boxVertices) {
+    return groupedNumber(corners) + " surface corners (" + groupedNumber(boxVertices) +
+           " vertices as its box counts them)";
+}
+
 std::string SweptElement::overLimitReason() const {
     if (vbo.mostVertices >= SweptMaxVertices)
-        return "more than the " + groupedNumber(SweptMaxVertices) + " one surface may have";
+        return "more than the " + groupedNumber(SweptMaxVertices) + " one surface may draw";
     return "more than the " + groupedNumber(vbo.mostVertices) +
            " its file's load could build: the load left the surface out, as the file asked for more than can be "
            "shown";
 }
 
-SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices) {
+SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, std::uint64_t& vertices,
+                                                            std::uint64_t& boxVertices) {
     Curve* c = crossSection ? crossSection_ : carrier_;
-    vertices = 0;
+    vertices = boxVertices = 0;
     if (!c) return CurveSubdivision::NoCurve;
     // What the split would build, counted on a copy of the curve: not every
     // curve doubles its edges (a resampled curve takes its samples from its
@@ -94,8 +113,9 @@ SweptElement::CurveSubdivision SweptElement::subdivideCurve(bool crossSection, s
     Curve* split = static_cast<Curve*>(trial);
     split->subdivide(true);
     std::uint64_t bytes = 0;
-    sweptSurfaceCost(SweptShape{kind_, carrier_ == c ? split : carrier_, crossSection_ == c ? split : crossSection_},
-                     vertices, bytes);
+    const SweptShape shape{kind_, carrier_ == c ? split : carrier_, crossSection_ == c ? split : crossSection_};
+    sweptSurfaceCost(shape, vertices, bytes);
+    boxVertices = gridVertexCount(shape.carrier, shape.section);
     Element::drop(trial);
     if (vertices > vbo.mostVertices) return CurveSubdivision::OverLimit;
     c->subdivide(true);

@@ -95,24 +95,34 @@ public:
     // budget still holds, and the budget notes it.
     void payForSurface(std::uint64_t copies);
 
-    // The vertices of the surface the curves give now, 6 per quad of drawn
-    // edges (capped at what 64 bits hold); 0 without both curves.
+    // The vertices of the surface the curves give now, as its buffer holds
+    // them: 6 per quad of drawn edges, the corners the surface draws (capped
+    // at what 64 bits hold); 0 without both curves. vbo.mostVertices limits
+    // this count.
     std::uint64_t surfaceVertices() const;
-    // Why a surface of more vertices than vbo.mostVertices is not built, as
-    // a clause to follow "N surface vertices, ": the most one surface may
-    // have, or, where a load's budget lowered it, that the load left the
+    // The vertices as the object's box counts them: the carrier's vertex
+    // records times the cross-section's; 0 without both curves.
+    std::uint64_t boxVertices() const;
+    // "N surface corners (M vertices as its box counts them)": the corners
+    // the surface draws, the count vbo.mostVertices limits, with the box's
+    // own figure beside it.
+    static std::string cornersText(std::uint64_t corners, std::uint64_t boxVertices);
+    // Why a surface of more corners than vbo.mostVertices is not built, as a
+    // clause to follow cornersText and a comma: the most one surface may
+    // draw, or, where a load's budget lowered it, that the load left the
     // surface out.
     std::string overLimitReason() const;
     // What subdivideCurve did.
     enum class CurveSubdivision { Done, NoCurve, OverLimit };
     // Subdivides the carrier, or with crossSection the cross-section curve
     // (every drawn edge splits in two; a resampled curve samples its base
-    // again), and touches the element. `vertices` receives the vertices the
-    // surface has after it, or would have, counted on a split copy. Refused (OverLimit), with nothing
-    // changed, when that passes vbo.mostVertices, the most the surface may
-    // be built with: it would be left out of the drawing. NoCurve: that
-    // curve is missing.
-    CurveSubdivision subdivideCurve(bool crossSection, std::uint64_t& vertices);
+    // again), and touches the element. `vertices` receives the surface
+    // vertices (drawn corners) after it, or that it would have, counted on a
+    // split copy, and `boxVertices` the same as the box counts them.
+    // Refused (OverLimit), with nothing changed, when the corners pass
+    // vbo.mostVertices, the most the surface may be built with: it would be
+    // left out of the drawing. NoCurve: that curve is missing.
+    CurveSubdivision subdivideCurve(bool crossSection, std::uint64_t& vertices, std::uint64_t& boxVertices);
 
 protected:
     SweptElement(TType type, SweptKind kind);

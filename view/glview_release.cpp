@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "core/number_text.h"
 #include "elements/swept_element.h"
 #include "scene/tool.h"
 #include "view/act.h"
@@ -29,7 +28,7 @@ std::string surfaceLeftOutText(const Element* e) {
     const std::uint64_t vertices = swept->surfaceVertices();
     if (vertices <= swept->vbo.mostVertices) return std::string();
     const std::string name = swept->isType(Element::TType::Tube) ? "tube" : "revoluton";
-    return "The " + name + "'s curves now give " + groupedNumber(vertices) + " surface vertices, " +
+    return "The " + name + "'s curves now give " + SweptElement::cornersText(vertices, swept->boxVertices()) + ", " +
            swept->overLimitReason() + "; the " + name + " is drawn as its path until its curves give fewer.";
 }
 

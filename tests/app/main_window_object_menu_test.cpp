@@ -43,8 +43,9 @@ using qel::Tool;
 using qel::vec2;
 
 struct Script : qel::DecliningAsker {
-    int saves = 0;  // the object file names asked for
-    void inform(QWidget*, const QString&, const QString&) override {}
+    int saves = 0;     // the object file names asked for
+    QString informed;  // the text of the last information box
+    void inform(QWidget*, const QString&, const QString& text) override { informed = text; }
     QString saveFileNameIn(QWidget*, const QString&, const QString&, const QString&) override {
         ++saves;
         return QString();
@@ -284,22 +285,33 @@ TEST_F(ObjectMenu, SubdivideAndConvertEndTheHistorySoUndoNeverTakesAnOlderStep) 
     }
 }
 
-// 512 x 1,024 quads are 3,145,728 surface vertices; splitting either curve
-// would double them past the 4,194,304 one surface may have. Each Subdivide
+// 512 x 1,024 quads draw 3,145,728 surface corners; splitting either curve
+// would double them past the 4,194,304 one surface may draw. Each Subdivide
 // is refused with the reason and leaves the tube and the history as they
 // were.
 TEST_F(ObjectMenu, ASubdivisionPastTheSurfaceLimitIsRefusedAndTheTubeStaysAsItWas) {
     auto* tube = new qel::Tube(chain(513), qel::Curve::Circle(1024, false));
     showAndHover(tube, true);
-    for (QAction* action : {ui().actionAxis_Subdivide, ui().actionSection_Subdivide, ui().actionSubdivide}) {
+    // The box would read 1,025 x 1,024 vertices after an axis split (the
+    // object menu's Subdivide splits the axis), 513 x 2,048 after a section
+    // split.
+    const struct {
+        QAction* action;
+        const char* boxVertices;
+    } splits[] = {{ui().actionAxis_Subdivide, "1,049,600"},
+                  {ui().actionSection_Subdivide, "1,050,624"},
+                  {ui().actionSubdivide, "1,049,600"}};
+    for (const auto& split : splits) {
+        QAction* action = split.action;
         SCOPED_TRACE(action->objectName().toStdString());
         clearNotice();
         QMenu* menu = openAndWait(Away::Leaves);
         ASSERT_EQ(menu, ui().menuObject_Axis_Section);
         choose(menu, action);
-        EXPECT_EQ(notice(),
-                  "Subdivide refused: the tube would have 6,291,456 surface vertices, more than the 4,194,304 one "
-                  "surface may have; the tube is unchanged.");
+        EXPECT_EQ(notice(), QString("Subdivide refused: the tube would draw 6,291,456 surface corners (") +
+                                split.boxVertices +
+                                " vertices as its box counts them), more than the 4,194,304 one surface may draw; "
+                                "the tube is unchanged.");
         EXPECT_EQ(tube->path->edges.size(), 512u);
         EXPECT_EQ(tube->profile->edges.size(), 1024u);
         EXPECT_EQ(view()->undoHistory.size(), 1u);
@@ -307,7 +319,44 @@ TEST_F(ObjectMenu, ASubdivisionPastTheSurfaceLimitIsRefusedAndTheTubeStaysAsItWa
     }
 }
 
-// A tube past the surface limit (699 x 1,024 quads: 4,294,656 vertices; a
+// A tube drawn with 41 x 24 vertices, its axis and section subdivided in
+// turn nine times, reads 1,281 x 384 vertices in its box; the next split of
+// either curve is refused, and the refusal speaks of the corners the surface
+// would draw (six per quad, what the limit counts) with the vertices the box
+// would then read beside them.
+TEST_F(ObjectMenu, ASubdivisionRefusalNamesTheCornersItLimitsAndTheVerticesTheBoxShows) {
+    auto* tube = new qel::Tube(chain(41), qel::Curve::Circle(24, false));
+    showAndHover(tube, true);
+    for (int round = 0; round < 9; ++round) {
+        SCOPED_TRACE(round);
+        choose(openAndWait(Away::Leaves), round % 2 == 0 ? ui().actionAxis_Subdivide : ui().actionSection_Subdivide);
+        ASSERT_NE(notice().left(18), "Subdivide refused:");
+        hover();
+    }
+    choose(openAndWait(Away::Leaves), ui().actionTYPE);
+    EXPECT_EQ(script.informed.toStdString(), "491904 Vertices ,  491520 Faces");
+    hover();
+    const struct {
+        QAction* action;
+        const char* said;
+    } splits[] = {
+        {ui().actionSection_Subdivide,
+         "Subdivide refused: the tube would draw 5,898,240 surface corners (983,808 vertices as its box counts "
+         "them), more than the 4,194,304 one surface may draw; the tube is unchanged."},
+        {ui().actionAxis_Subdivide,
+         "Subdivide refused: the tube would draw 5,898,240 surface corners (983,424 vertices as its box counts "
+         "them), more than the 4,194,304 one surface may draw; the tube is unchanged."},
+    };
+    for (const auto& split : splits) {
+        SCOPED_TRACE(split.action->objectName().toStdString());
+        choose(openAndWait(Away::Leaves), split.action);
+        EXPECT_EQ(notice().toStdString(), split.said);
+        EXPECT_EQ(tube->path->vertices.size() * tube->profile->vertices.size(), 491904u);
+        hover();
+    }
+}
+
+// A tube past the surface limit (699 x 1,024 quads: 4,294,656 corners; a
 // load's budget leaves such tubes out and draws their path) is not made a
 // mesh of that size: both conversions are refused with the reason.
 TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
@@ -318,8 +367,8 @@ TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
         choose(openAndWait(Away::Leaves), action);
         EXPECT_EQ(notice(),
                   (action == ui().actionConvert_To_Clay ? QString("Convert to Clay") : "Convert to Tri-Mesh") +
-                      " refused: the tube has 4,294,656 surface vertices, more than the 4,194,304 one "
-                      "surface may have; the tube is unchanged.");
+                      " refused: the tube needs 4,294,656 surface corners (716,800 vertices as its box counts "
+                      "them), more than the 4,194,304 one surface may draw; the tube is unchanged.");
         EXPECT_EQ(object->element, tube);
         EXPECT_EQ(tube->path->edges.size(), 699u);
         EXPECT_EQ(view()->undoHistory.size(), 1u);
@@ -328,7 +377,7 @@ TEST_F(ObjectMenu, AConversionOfASurfacePastTheLimitIsRefusedWithTheReason) {
 }
 
 // A tube whose surface a load's budget left out is refused for that, not
-// for the most one surface may have: the refusal says the load left it out
+// for the most one surface may draw: the refusal says the load left it out
 // and why.
 TEST_F(ObjectMenu, ATubeALoadLeftOutIsRefusedForTheLoadNotForTheSurfaceLimit) {
     auto* tube = new qel::Tube(chain(30), qel::Curve::Circle(24, false));
@@ -342,15 +391,15 @@ TEST_F(ObjectMenu, ATubeALoadLeftOutIsRefusedForTheLoadNotForTheSurfaceLimit) {
     showAndHover(tube, true);
     choose(openAndWait(Away::Leaves), ui().actionConvert_To_Tri_Mesh);
     EXPECT_EQ(notice(),
-              "Convert to Tri-Mesh refused: the tube has 4,176 surface vertices, more than the 1,000 its file's load "
-              "could build: the load left the surface out, as the file asked for more than can be shown; the tube "
-              "is unchanged.");
+              "Convert to Tri-Mesh refused: the tube needs 4,176 surface corners (720 vertices as its box counts "
+              "them), more than the 1,000 its file's load could build: the load left the surface out, as the file "
+              "asked for more than can be shown; the tube is unchanged.");
     hover();
     choose(openAndWait(Away::Leaves), ui().actionSection_Subdivide);
     EXPECT_EQ(notice(),
-              "Subdivide refused: the tube would have 8,352 surface vertices, more than the 1,000 its file's load "
-              "could build: the load left the surface out, as the file asked for more than can be shown; the tube "
-              "is unchanged.");
+              "Subdivide refused: the tube would draw 8,352 surface corners (1,440 vertices as its box counts "
+              "them), more than the 1,000 its file's load could build: the load left the surface out, as the file "
+              "asked for more than can be shown; the tube is unchanged.");
 }
 
 // Subdivide counts what it would build: a path resampled from its base

@@ -147,5 +147,9 @@ TEST_F(CurveStroke, AStrokeThatLeavesATubeOverTheSurfaceLimitSaysSo) {
     ASSERT_EQ(told.count(), 1);
     const QString said = told.at(0).at(0).toString();
     EXPECT_TRUE(said.startsWith("The tube's curves now give ")) << said.toStdString();
+    // The corners the limit counts, with the vertices the tube's box shows.
+    EXPECT_TRUE(said.contains(" surface corners (" + QString::number(placed->boxVertices()) +
+                              " vertices as its box counts them), more than the "))
+        << said.toStdString();
     EXPECT_TRUE(said.endsWith("the tube is drawn as its path until its curves give fewer.")) << said.toStdString();
 }
