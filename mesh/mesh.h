@@ -261,6 +261,10 @@ public:
     // patch or component they work in, until its end (mesh_stroke.cpp): the
     // end refreshes the normals round what moved alone.
     void sculpt(std::vector<Sculptor*>& sculptors) override;
+    // Whether sculpt has an operation for the action (a Sculptor::TAction
+    // value): false for those that leave a triangle mesh as it is (Inflate,
+    // Deflate, Flatten, Mirror, TearInflate, ClipSphereReverse among them).
+    static bool sculptActs(int action);
     // A stroke cut short (its release never came): the normals round what
     // it moved (all of them, and the selection cleared, after a split,
     // tear, extrusion or bevel) are refreshed as its end would, and what it

@@ -588,6 +588,22 @@ bool runSteps(Mesh& m, std::vector<Sculptor*>& sculptors) {
 
 }  // namespace
 
+bool Mesh::sculptActs(int action) {
+    switch (groupOf(action)) {
+        case Group::Stroke:
+        case Group::Release:
+        case Group::Paint:
+            return true;
+        case Group::ReleaseTwoSamples:
+            return action != Sculptor::ClipSphereReverse;
+        case Group::TopologyStroke:
+            return action != Sculptor::TearInflate;
+        case Group::Other:
+            return action == Sculptor::Relax;
+    }
+    return false;
+}
+
 void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     // The press and the first step start a stroke; a moving stroke notes
     // what its steps move.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/folders.h"
+#include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act_property.h"
@@ -20,6 +21,7 @@
 #include "view/keyboard.h"
 #include "view/mouse.h"
 #include "view/object_file_name.h"
+#include "view/status_text.h"
 
 namespace qel {
 
@@ -28,6 +30,24 @@ namespace {
 bool leftPressed() { return mouse.leftPrevious == 0 && mouse.left != 0; }
 bool rightPressed() { return mouse.rightPrevious == 0 && mouse.right != 0; }
 bool held(std::uint8_t code) { return keys.held(code); }
+
+// What the status bar says of a stroke that leaves the triangle mesh it
+// touches as it is (the mesh has no operation for its action), with the
+// kinds of element the action does shape; empty for any other stroke.
+QString inertStrokeText(const Element* e, Sculptor::TAction action) {
+    if (!dynamic_cast<const Mesh*>(e) || action == Sculptor::PickMaterial || Mesh::sculptActs(action)) return QString();
+    const char* name = sculptActionName(action);
+    const QString label = name ? QString(name) : QString("This sculpt action");
+    switch (action) {
+        case Sculptor::Inflate:
+            return label + " shapes clay, tubes and curves; a triangle mesh is left as it is.";
+        case Sculptor::Deflate:
+        case Sculptor::Flatten:
+            return label + " shapes clay; a triangle mesh is left as it is.";
+        default:
+            return label + " has no operation on a triangle mesh; it is left as it is.";
+    }
+}
 
 // The segment kind of the first point of a stroke: a sharp corner unless
 // Control (curved) or Alt (arc) is held.
@@ -151,10 +171,17 @@ void GestureSteps::sculptPress() {
     // Sculpt strokes are not undoable: what the history holds could no
     // longer be applied to the sculpted element. The first time that takes
     // something away, the user is told, so Undo going grey is no surprise.
+    // A stroke that leaves the mesh as it is says so, once, at its press;
+    // said with the emptied history, the two are one notice, so that
+    // neither hides the other.
+    QString said;
     if (!undoHistory.empty() && !historyEmptiedTold) {
         historyEmptiedTold = true;
-        emit notice("Sculpt strokes cannot be undone: this stroke emptied the undo history.");
+        said = "Sculpt strokes cannot be undone: this stroke emptied the undo history.";
     }
+    const QString inert = inertStrokeText(pickBrush.pickedTool->element, sculptAction);
+    if (!inert.isEmpty()) said += (said.isEmpty() ? "" : " ") + inert;
+    if (!said.isEmpty()) emit notice(said);
     clearHistory();
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = pickBrush.pickedMaterial;

@@ -2,7 +2,9 @@
 // and on a resampled curve, dragged and released frame by frame, with the
 // pickings read from an ID buffer held in memory. The chain under the brush
 // follows the pointer; the other chain of the curve stays; a resampled
-// curve's own points follow its base in the same frame.
+// curve's own points follow its base in the same frame. A stroke whose action
+// leaves the triangle mesh it touches as it is says so once; the same action
+// on a curve says nothing.
 
 #include <gtest/gtest.h>
 
@@ -12,8 +14,10 @@
 #include "curves/curve.h"
 #include "curves/ucurve.h"
 #include "elements/tube.h"
+#include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "view/act_structure.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 
@@ -152,4 +156,60 @@ TEST_F(CurveStroke, AStrokeThatLeavesATubeOverTheSurfaceLimitSaysSo) {
                               " vertices as its box counts them), more than the "))
         << said.toStdString();
     EXPECT_TRUE(said.endsWith("the tube is drawn as its path until its curves give fewer.")) << said.toStdString();
+}
+
+// Inflate, Deflate, TearInflate and ClipSphereReverse have no operation on a
+// triangle mesh: each stroke on one says so once (with the emptied history
+// in the same notice on the first) and the mesh stays as it is, where a
+// Deform stroke on the same spot right after changes it without a word, and
+// an Inflate stroke on a curve, which it shapes, says nothing.
+TEST_F(CurveStroke, AStrokeThatLeavesATriangleMeshAsItIsSaysSoOnce) {
+    view.setBrushSize(160.0f);
+    // A ball 80 pixels across its radius, its centre under (X, Y), placed
+    // through a record.
+    const vec3 p = view.unproject(float(X), float(Y), Depth);
+    const float r = length(view.unproject(float(X + 80), float(Y), Depth) - p);
+    Mesh* seed = Mesh::Icosahedron();
+    Tool source(Mesh::Sphere(seed, 2, false, true), mat4::Identity(), pbr(), false);
+    delete seed;
+    view.pushAct(new ActObjectAdd(view.scene, 0, &source, {mat4::Translation(p.x, p.y, p.z) * mat4::Scale(r, r, r)},
+                                  Scene::HangTop, false, false));
+    Tool* ball = view.scene->objectsRoot->children.back();
+    const auto shape = [ball] {
+        std::vector<vec3> out;
+        for (const MeshVertex& v : static_cast<const Mesh*>(ball->element)->vertices) out.push_back(v.position);
+        return out;
+    };
+    const std::vector<vec3> before = shape();
+    QSignalSpy told(&view, &GLView::notice);
+    const struct {
+        Sculptor::TAction action;
+        const char* said;
+    } inert[] = {
+        {Sculptor::Inflate,
+         "Sculpt strokes cannot be undone: this stroke emptied the undo history. Inflate shapes clay, tubes and "
+         "curves; a triangle mesh is left as it is."},
+        {Sculptor::Inflate, "Inflate shapes clay, tubes and curves; a triangle mesh is left as it is."},
+        {Sculptor::Deflate, "Deflate shapes clay; a triangle mesh is left as it is."},
+        {Sculptor::TearInflate, "TearInflate has no operation on a triangle mesh; it is left as it is."},
+        {Sculptor::ClipSphereReverse, "ClipSphereReverse has no operation on a triangle mesh; it is left as it is."},
+    };
+    for (const auto& stroked : inert) {
+        SCOPED_TRACE(stroked.said);
+        told.clear();
+        view.setSculptAction(stroked.action);
+        stroke(ball);
+        ASSERT_EQ(told.count(), 1);
+        EXPECT_EQ(told.at(0).at(0).toString().toStdString(), stroked.said);
+        EXPECT_EQ(shape(), before);
+    }
+    told.clear();
+    view.setSculptAction(Sculptor::Deform);
+    stroke(ball);
+    EXPECT_EQ(told.count(), 0);
+    EXPECT_NE(shape(), before);
+
+    view.setSculptAction(Sculptor::Inflate);
+    stroke(place(twoChains()));
+    EXPECT_EQ(told.count(), 0);
 }
