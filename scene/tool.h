@@ -161,6 +161,14 @@ public:
     virtual int findChildIndex(Tool* child);
     virtual Tool* insertChild(int index, Tool* child);
     virtual void removeTools();
+    // Deletes the tools with their subtrees, each tool once however often
+    // or in whatever nesting they are given: a tool inside the subtree of
+    // another one goes with that one, and the partner of a two-ended end
+    // deleted here goes with it (with its subtree) unless it holds that end
+    // (it is then only unlinked). Each is taken out of its parent's child
+    // list; an array's template (which its parent does not list) is left to
+    // its array.
+    static void deleteObjects(const std::vector<Tool*>& tools);
     // 25, 26: flattening.
     virtual void toList(std::vector<Tool*>& list);
     virtual void toList(std::vector<Tool*>& tools, std::vector<mat4>& matrices, std::vector<int>& parents,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "scene/ring_walks.h"
@@ -102,6 +103,52 @@ void Tool::deleteTrees(const std::vector<Tool*>& tops, Tool* guard) {
         t->parent = nullptr;
         delete t;
     }
+}
+
+void Tool::deleteObjects(const std::vector<Tool*>& tools) {
+    // The given tools, each once, and the partner of every end among them
+    // or in their subtrees, unless it holds that end: an end takes its pair.
+    // An array's template is its array's to delete.
+    std::vector<Tool*> doomed;
+    std::unordered_set<const Tool*> given;
+    const auto add = [&](Tool* t) {
+        if (t && !t->isArrayTemplate() && given.insert(t).second) doomed.push_back(t);
+    };
+    for (Tool* t : tools) add(t);
+    std::vector<Tool*> walk;
+    for (std::size_t i = 0; i < doomed.size(); ++i) {
+        walk.assign(1, doomed[i]);
+        while (!walk.empty()) {
+            const Tool* n = walk.back();
+            walk.pop_back();
+            walk.insert(walk.end(), n->children.begin(), n->children.end());
+            Tool* p = n->partnerTool();
+            if (!p || given.count(p)) continue;
+            bool holds = false;
+            for (const Tool* x = n->parent; x && !holds; x = x->parent) holds = x == p;
+            if (!holds) add(p);
+        }
+    }
+    // The topmost of them, out of their parents' lists, one pass per parent;
+    // the parent links stay, so that the deletion keeps every ancestor.
+    std::vector<Tool*> tops;
+    std::unordered_set<const Tool*> topSet;
+    std::unordered_set<Tool*> parents;
+    for (Tool* t : doomed) {
+        bool inside = false;
+        for (const Tool* x = t->parent; x && !inside; x = x->parent) inside = given.count(x) != 0;
+        if (inside) continue;
+        tops.push_back(t);
+        topSet.insert(t);
+        if (t->parent) parents.insert(t->parent);
+    }
+    for (Tool* q : parents) {
+        std::size_t kept = 0;
+        for (Tool* c : q->children)
+            if (!topSet.count(c)) q->children[kept++] = c;
+        q->children.resize(kept);
+    }
+    deleteTrees(tops, nullptr);
 }
 
 // ---- Child list (slots 9, 18-24) ----

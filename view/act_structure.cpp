@@ -3,7 +3,6 @@
 #include "view/act_structure.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -25,21 +24,15 @@ int listedIndex(const ToolList& list, const Tool* t) {
 void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids) {
     // Looked up before anything is deleted, while the list still names them.
     std::vector<Tool*> found;
-    std::unordered_set<Tool*> doomed;
     for (std::int32_t id : ids) {
         Tool* t = scene.findObject(id);
         // No record creates an array's template: an id naming one is not
         // an object of the record, and the array would keep it freed.
-        if (t && !t->isRoot() && !t->isArrayTemplate() && doomed.insert(t).second) found.push_back(t);
+        if (t && !t->isRoot() && !t->isArrayTemplate()) found.push_back(t);
     }
-    // Only the topmost ones are deleted: deleting a tool takes its subtree.
-    std::vector<Tool*> tops;
-    for (Tool* t : found) {
-        bool inside = false;
-        for (Tool* p = t->parent; p && !inside; p = p->parent) inside = doomed.count(p) != 0;
-        if (!inside) tops.push_back(t);
-    }
-    for (Tool* t : tops) delete t;
+    // Each once, whatever the ids name: a tool inside another one, or both
+    // ends of a pair, where deleting one end would take the other.
+    Tool::deleteObjects(found);
     scene.deselect();
     scene.toList();
 }

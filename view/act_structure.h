@@ -23,10 +23,11 @@ namespace qel {
 class Scene;
 class Tool;
 
-// Deletes the objects of the given ids (an id that names nothing, a root, an
-// array's template, or an object inside another one deleted here is
-// skipped), then clears the scene's pick and selection and rebuilds its
-// lists.
+// Deletes the objects of the given ids, each once however the ids name
+// them (an id that names nothing, a root, an array's template, or an object
+// inside another one deleted here is skipped; both ends of a two-ended pair
+// may be named, or one twice), then clears the scene's pick and selection
+// and rebuilds its lists.
 void deleteSceneObjects(Scene& scene, const std::vector<std::int32_t>& ids);
 
 // The scene ids of the tools, after the scene's lists were rebuilt.

@@ -14,6 +14,7 @@
 #include "scene/root.h"
 #include "scene/scene.h"
 #include "tools/array.h"
+#include "tools/bi_tool.h"
 #include "view/act_link.h"
 #include "view/act_remove.h"
 #include "view/act_structure.h"
@@ -170,4 +171,55 @@ TEST(ActNestedArrayTest, EveryEntryOfNestedArraysStandsForTheOutermostAndRemoves
         ASSERT_EQ(scene.objects.size(), count);
         outer = scene.objectsRoot->children.at(1);
     }
+}
+
+// Ids may name both ends of a two-ended pair, an end and a tool inside the
+// other end, or an end twice (a record replayed on a list whose positions
+// moved since it was made): each tool is deleted once, with its partner and
+// its subtree, and the rest of the scene stays.
+TEST(ActDeleteObjectsTest, IdsNamingBothEndsOfAPairDeleteEachToolOnce) {
+    const int namings[][3] = {{0, 1, -1}, {1, 0, -1}, {0, 1, 0}, {0, 2, -1}, {2, 0, 1}};
+    for (const auto& named : namings) {
+        SCOPED_TRACE(testing::Message() << named[0] << ' ' << named[1] << ' ' << named[2]);
+        GLView view{64, 48};
+        Scene& scene = *view.scene;
+        auto place = [&](Tool* t) {
+            t->flags |= Tool::FlagObject;
+            return scene.objectsRoot->addChild(t, false);
+        };
+        Tool* lone = place(new Tool(nullptr, mat4::Translation(5, 0, 0), pbr(), false));
+        auto* a = new BiTool(BiTool::BiPlain, nullptr, mat4::Identity(), pbr(), false);
+        auto* b = new BiTool(BiTool::BiPlain, nullptr, mat4::Translation(1, 0, 0), pbr(), false);
+        place(a);
+        place(b);
+        a->setPartner(b);
+        Tool* inB = b->addChild(new Tool(Mesh::Cube(), mat4::Identity(), pbr(), false), false);
+        scene.toList();
+        ASSERT_EQ(scene.objects.size(), 4);
+        const std::size_t ends = BiTool::Alive;
+        Tool* const tools[] = {a, b, inB};
+        std::vector<std::int32_t> ids;
+        for (const int k : named)
+            if (k >= 0) ids.push_back(scene.findID(tools[k]));
+        deleteSceneObjects(scene, ids);
+        ASSERT_EQ(scene.objects.size(), 1);
+        EXPECT_EQ(scene.objects.tools[0], lone);
+        EXPECT_EQ(scene.objectsRoot->children, std::vector<Tool*>{lone});
+        EXPECT_EQ(BiTool::Alive, ends - 2);
+    }
+    // An end hung under its partner goes alone: the partner holding it stays,
+    // unlinked.
+    GLView view{64, 48};
+    Scene& scene = *view.scene;
+    auto* b = new BiTool(BiTool::BiPlain, nullptr, mat4::Identity(), pbr(), false);
+    b->flags |= Tool::FlagObject;
+    scene.objectsRoot->addChild(b, false);
+    auto* a =
+        static_cast<BiTool*>(b->addChild(new BiTool(BiTool::BiPlain, nullptr, mat4::Identity(), pbr(), false), false));
+    a->setPartner(b);
+    scene.toList();
+    deleteSceneObjects(scene, {scene.findID(a), scene.findID(a)});
+    ASSERT_EQ(scene.objects.size(), 1);
+    EXPECT_EQ(scene.objects.tools[0], b);
+    EXPECT_TRUE(b->children.empty() && b->partner == nullptr);
 }
