@@ -287,6 +287,43 @@ TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
     EXPECT_EQ(meshtest::openEdgeCount(*h), 6);
 }
 
+TEST(MeshPlaneSubtract, AGrooveWhoseBottomEdgeLiesInThePlaneIsCappedAroundIt) {
+    // Subtracting z < 0 keeps two ridges joined along the groove's bottom
+    // edge. The outline of the cap (the corners, the crossings of the side
+    // diagonals and the groove's ends) spans that edge, which no edge of
+    // the cap may run: the cap takes another diagonal. Twelve grooves: at
+    // x = 0, -0.3, 0.3 and 0.6, with both ends flat, the front end drawn in
+    // to y = -0.8, or both ends drawn in.
+    for (const float g : {0.0f, -0.3f, 0.3f, 0.6f})
+        for (int drawn = 0; drawn < 3; ++drawn) {
+            SCOPED_TRACE("groove at " + std::to_string(g) + ", ends drawn in " + std::to_string(drawn));
+            MeshPtr m(grooveBox(g, drawn > 0 ? -0.8f : -1, drawn > 1 ? 0.8f : 1));
+            m->subPlane(vec3(0, 0, 0), vec3(0, 0, -1), paint);
+            EXPECT_EQ(checkMeshInvariants(*m), "");
+            EXPECT_EQ(meshtest::reloadProblem(*m), "");
+            EXPECT_GE(meshtest::activeFaceCount(*m), 28);
+            EXPECT_EQ(meshtest::openEdgeCount(*m), 0);
+        }
+    // Both ends drawn in to y = -0.1 and 0.1, a narrow waist round the
+    // groove's edge. In this box the mesher's two triangles on the edge
+    // make a convex quadrilateral, and the edge is turned to its other
+    // diagonal; in a deep box (bottom at z = -3), whose side diagonals
+    // cross the plane off the middle, they do not, and ears clipped round
+    // the edge cap it.
+    const struct {
+        float g, bottom;
+    } narrow[] = {{0.3f, -1}, {-0.3f, -3}, {0.3f, -3}};
+    for (const auto& n : narrow) {
+        SCOPED_TRACE("groove at " + std::to_string(n.g) + ", bottom at " + std::to_string(n.bottom));
+        MeshPtr m(grooveBox(n.g, -0.1f, 0.1f, n.bottom));
+        m->subPlane(vec3(0, 0, 0), vec3(0, 0, -1), paint);
+        EXPECT_EQ(checkMeshInvariants(*m), "");
+        EXPECT_EQ(meshtest::reloadProblem(*m), "");
+        EXPECT_EQ(meshtest::activeFaceCount(*m), 28);
+        EXPECT_EQ(meshtest::openEdgeCount(*m), 0);
+    }
+}
+
 // Faces whose normal cannot be formed, computed in double from the stored
 // floats as calculateNormals does.
 int flatFaces(const Mesh& m) {
