@@ -97,21 +97,43 @@ double capArea2(const Mesh& cap, int a, int b, int c) {
     return (double(q.x) - p.x) * (double(r.y) - p.y) - (double(q.y) - p.y) * (double(r.x) - p.x);
 }
 
-// A triangulation of a loop whose points crowd together (cut points a few
-// float steps apart round a vertex the plane grazed) may hold a triangle
-// too small to carry a normal once in place (`at`: the cap vertices'
-// positions in the mesh). Such a triangle's inner edge is turned towards
-// the vertex across it when both triangles this makes carry a normal and
-// keep the cap's winding; the cap covers the same region with the same
-// outline.
-bool turnCapSlivers(Mesh& cap, const std::vector<vec3>& at) {
+// The sign of the cap's winding in its plane: the sum of its triangles'
+// doubled areas.
+double capWinding(const Mesh& cap) {
     double winding = 0;
     for (const MeshFace& F : cap.faces)
         if (F.isActive()) winding += capArea2(cap, F.v[0], F.v[1], F.v[2]);
-    auto sound = [&](int a, int b, int c) {
-        return !noNormal(at[std::size_t(a)], at[std::size_t(b)], at[std::size_t(c)]) &&
-               capArea2(cap, a, b, c) * winding > 0;
+    return winding;
+}
+
+// Turns the edge k of cap face f towards the corner c across it when both
+// triangles this makes carry a normal once in place (`at`: the cap
+// vertices' positions in the mesh) and keep the cap's winding, so that the
+// cap covers the same region with the same outline; the new edge joins c
+// to a, the corner of f across the edge, and must not be `refused`.
+template <typename Refused>
+bool turnCapEdge(Mesh& cap, const std::vector<vec3>& at, double winding, int f, int k, const Refused& refused) {
+    const MeshFace& F = cap.faces[std::size_t(f)];
+    const int g = F.f[k];
+    if (!cap.activeFace(g)) return false;
+    const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
+    int c = -1;
+    for (const int v : cap.faces[std::size_t(g)].v)
+        if (v != b1 && v != b2) c = v;
+    auto sound = [&](int p, int q, int r) {
+        return !noNormal(at[std::size_t(p)], at[std::size_t(q)], at[std::size_t(r)]) &&
+               capArea2(cap, p, q, r) * winding > 0;
     };
+    return c >= 0 && c != a && sound(a, b1, c) && sound(a, c, b2) && !refused(a, c) && cap.edgeFlipFK(f, k);
+}
+
+// A triangulation of a loop whose points crowd together (cut points a few
+// float steps apart round a vertex the plane grazed) may hold a triangle
+// too small to carry a normal once in place. Such a triangle's inner edge
+// is turned towards the vertex across it where turnCapEdge allows.
+bool turnCapSlivers(Mesh& cap, const std::vector<vec3>& at) {
+    const double winding = capWinding(cap);
+    auto anyEdge = [](int, int) { return false; };
     bool any = false;
     for (int pass = 0; pass < 4; ++pass) {
         bool turned = false;
@@ -119,21 +141,11 @@ bool turnCapSlivers(Mesh& cap, const std::vector<vec3>& at) {
             const MeshFace& F = cap.faces[f];
             if (!F.isActive() || !noNormal(at[std::size_t(F.v[0])], at[std::size_t(F.v[1])], at[std::size_t(F.v[2])]))
                 continue;
-            for (int k = 0; k < 3; ++k) {
-                const int g = F.f[k];
-                if (!cap.activeFace(g)) continue;
-                const MeshFace& G = cap.faces[std::size_t(g)];
-                const int a = F.v[k], b1 = F.v[nextK(k)], b2 = F.v[prevK(k)];
-                // The corner of G across the edge.
-                int c = -1;
-                for (const int v : G.v)
-                    if (v != b1 && v != b2) c = v;
-                if (c < 0 || c == a || !sound(a, b1, c) || !sound(a, c, b2)) continue;
-                if (cap.edgeFlipFK(f, k)) {
+            for (int k = 0; k < 3; ++k)
+                if (turnCapEdge(cap, at, winding, f, k, anyEdge)) {
                     turned = any = true;
                     break;
                 }
-            }
         }
         if (!turned) break;
     }
@@ -180,6 +192,24 @@ bool edgeJoins(const Mesh& m, int a, int b) {
     int f = -1, k = -1;
     return m.findEdge(a, b, f, k) || m.findEdge(b, a, f, k);
 }
+
+// The cap vertices a and b are loop vertices that an edge of the mesh
+// joins already (cap vertex i < L is loop vertex i; loop vertex 0 also
+// stands for `merged`, -1 for none, merged into it with the cap): a cap edge
+// between them would be the edge's third and fourth face.
+struct MeshJoins {
+    const Mesh& mesh;
+    const std::vector<int>& loop;
+    int merged;
+
+    bool operator()(int a, int b) const {
+        const int L = int(loop.size());
+        if (a >= L || b >= L) return false;
+        const int x = loop[std::size_t(a)], y = loop[std::size_t(b)];
+        return edgeJoins(mesh, x, y) ||
+               (merged >= 0 && ((a == 0 && edgeJoins(mesh, merged, y)) || (b == 0 && edgeJoins(mesh, merged, x))));
+    }
+};
 
 // The active mesh face whose corners are a, b and c, found at the edge
 // a-b; -1 when there is none.
@@ -228,27 +258,82 @@ bool capTwins(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, cons
 }
 
 // Every edge inside the cap whose ends are both loop vertices joins two
-// vertices that no edge of the mesh joins, or is an edge of a cap face with
-// a twin (which goes with its twin, the edge then run by the faces beyond
-// them, or by none). Loop vertex 0 also stands for `merged` (-1: none),
-// merged into it with the cap.
-bool capDiagonalsFree(const Mesh& m, const Mesh& cap, const std::vector<int>& loop, const std::vector<int>& twin,
-                      int merged) {
-    const int L = int(loop.size());
+// vertices that no edge of the mesh joins (`joined`), or is an edge of a
+// cap face with a twin (which goes with its twin, the edge then run by the
+// faces beyond them, or by none) on a loop that merges no vertex.
+bool capDiagonalsFree(const Mesh& cap, const std::vector<int>& twin, const MeshJoins& joined) {
     for (int cf = 0; cf < cap.faceCount(); ++cf) {
         const MeshFace& C = cap.faces[cf];
         if (!C.isActive()) continue;
         for (int e = 0; e < 3; ++e) {
             const int a = C.v[nextK(e)], b = C.v[prevK(e)];
-            if (!cap.activeFace(C.f[e]) || a >= L || b >= L || a > b) continue;
-            const int x = loop[std::size_t(a)], y = loop[std::size_t(b)];
-            const bool joined = edgeJoins(m, x, y);
-            if ((joined || (a == 0 && merged >= 0 && edgeJoins(m, merged, y))) &&
-                (merged >= 0 || !joined || (twin[std::size_t(cf)] < 0 && twin[std::size_t(C.f[e])] < 0)))
-                return false;
+            if (!cap.activeFace(C.f[e]) || a > b || !joined(a, b)) continue;
+            if (joined.merged >= 0 || (twin[std::size_t(cf)] < 0 && twin[std::size_t(C.f[e])] < 0)) return false;
         }
     }
     return true;
+}
+
+// Turns every edge inside the cap that an edge of the mesh runs already
+// (`joined`) where turnCapEdge allows and the new edge is free: a local
+// change of the triangulation, its cost the number of such edges. True
+// when it turned one.
+bool turnCapOffMeshEdges(Mesh& cap, const std::vector<vec3>& at, const MeshJoins& joined) {
+    const double winding = capWinding(cap);
+    bool any = false;
+    for (int f = 0; f < cap.faceCount(); ++f) {
+        if (!cap.faces[f].isActive()) continue;
+        for (int k = 0; k < 3; ++k) {
+            const MeshFace& F = cap.faces[f];
+            if (joined(F.v[nextK(k)], F.v[prevK(k)]) && turnCapEdge(cap, at, winding, f, k, joined)) any = true;
+        }
+    }
+    return any;
+}
+
+// How a triangulation of a loop fits it: Off when it does not keep to the
+// loop's edges, OnMeshEdges when a face of it would lie on a mesh face
+// turned the same way or an edge inside it on an edge of the mesh.
+enum class CapFit { Off, OnMeshEdges, Fits };
+
+// Ears are clipped around the mesh's edges from this many starts.
+constexpr int kEarStarts = 4;
+
+// A triangulation of a loop (cap vertex i < L is loop vertex i) with what
+// joining it needs: its vertices' positions in the mesh, its joins, the
+// mesh face each of its faces goes with (-1: none) and whether it is turned
+// over.
+struct LoopCap {
+    Mesh cap;
+    std::vector<vec3> at;
+    std::vector<CapJoin> joins;
+    std::vector<int> twin;
+    bool flip = false;
+};
+
+// Places the cap's vertices (loop vertices where they are, the others
+// mapped back from the plane by `back`), turns its slivers and finds its
+// joins and twins.
+CapFit fitCap(LoopCap& c, const std::vector<int>& border, const MeshJoins& joined, const mat4& back) {
+    const Mesh& mesh = joined.mesh;
+    const std::vector<int>& loop = joined.loop;
+    const int L = int(loop.size());
+    int direction = 0;
+    if (!capJoins(c.cap, border, c.joins, direction)) return CapFit::Off;
+    c.at.resize(std::size_t(c.cap.vertexCount()));
+    for (int i = 0; i < c.cap.vertexCount(); ++i)
+        c.at[std::size_t(i)] =
+            i < L ? mesh.vertices[loop[std::size_t(i)]].position : back.transformProject(c.cap.vertices[i].position);
+    // Turning edges inside the cap renumbers none of its open edges' faces
+    // but may move them: the joins are found again.
+    if (turnCapSlivers(c.cap, c.at) && !capJoins(c.cap, border, c.joins, direction)) return CapFit::Off;
+    // An edge inside the cap between two loop vertices that an edge of the
+    // mesh joins already would be run by four faces, unless the cap face
+    // on it lies on a mesh face and goes with it.
+    c.flip = direction < 0;
+    return capTwins(mesh, c.cap, loop, c.joins, c.flip, c.twin) && capDiagonalsFree(c.cap, c.twin, joined)
+               ? CapFit::Fits
+               : CapFit::OnMeshEdges;
 }
 
 // The face f's edge between the vertices a and b is linked to `to` and
@@ -292,11 +377,14 @@ void removeTwins(Mesh& m, const std::vector<std::pair<int, int>>& pairs) {
 }
 
 // The outline triangulated by clipping ears, each triangle in the
-// outline's winding, in a flat mesh whose vertex i is outline point i.
-// Status 1 (nothing built) for an outline of no area, of two points at one
-// place (a loop that touches itself is not capped) or too long for the
-// clipping's cost, or without an ear to clip.
-Mesh clippedEars(const std::vector<vec2>& points) {
+// outline's winding, in a flat mesh whose vertex i is outline point i; the
+// search for each ear starts where the last one was clipped, the first at
+// point `start`. No ear is clipped whose new edge joins two points an edge
+// of the mesh joins (`joined`, when given). Status 1 (nothing built) for an
+// outline of no area, of two points at one place (a loop that touches
+// itself is not capped) or too long for the clipping's cost, or without an
+// ear to clip.
+Mesh clippedEars(const std::vector<vec2>& points, const MeshJoins* joined = nullptr, int start = 0) {
     Mesh cap;
     cap.status = 1;
     const int n = int(points.size());
@@ -323,10 +411,13 @@ Mesh clippedEars(const std::vector<vec2>& points) {
     // other point; where rounding leaves none (the last few points of a
     // loop that crosses itself by a rounding error), any corner turning the
     // outline's way, and then any corner: the cap stays closed, a speck of
-    // it turned over.
+    // it turned over. Clipping around the mesh's edges takes true ears
+    // only.
+    const int levels = joined ? 1 : 3;
     int level = 0;
     auto isEar = [&](int b) {
         const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
+        if (joined && (*joined)(a, c)) return false;
         if (level == 2) return true;
         if (sign * cross2(a, b, c) <= 0) return false;
         if (level == 1) return true;
@@ -335,14 +426,14 @@ Mesh clippedEars(const std::vector<vec2>& points) {
         return true;
     };
     std::vector<int> triangles;
-    int b = 0;
+    int b = start % n;
     for (int left = n; left > 3;) {
         int tried = 0;
-        for (level = 0; tried < 3 * left && !isEar(b); ++tried) {
+        for (level = 0; tried < levels * left && !isEar(b); ++tried) {
             b = next[std::size_t(b)];
             level = (tried + 1) / left;
         }
-        if (tried == 3 * left) return cap;
+        if (tried == levels * left) return cap;
         const int a = prev[std::size_t(b)], c = next[std::size_t(b)];
         triangles.insert(triangles.end(), {a, b, c});
         next[std::size_t(a)] = c;
@@ -658,28 +749,33 @@ bool PlaneCut::planeCapLoop(Mesh& mesh, const std::vector<int>& border, const Pl
     // The mesher's triangulation of the outline; where it does not keep
     // to the outline's own edges (points crowding within rounding of one
     // another make it add or drop points), the outline clipped ear by ear.
-    std::vector<CapJoin> joins;
-    int direction = 0;
-    Mesh cap = Mesh::FromSimplePolygon(outline, false, 0, 0);
-    if (!capJoins(cap, border, joins, direction)) {
-        cap = clippedEars(outline.points);
-        if (!capJoins(cap, border, joins, direction)) return false;
-    }
     const mat4 back = frame.inverse();
-    std::vector<vec3> at(std::size_t(cap.vertexCount()));
-    for (int i = 0; i < cap.vertexCount(); ++i)
-        at[std::size_t(i)] =
-            i < L ? mesh.vertices[loop[std::size_t(i)]].position : back.transformProject(cap.vertices[i].position);
-    // Turning edges inside the cap renumbers none of its open edges' faces
-    // but may move them: the joins are found again.
-    if (turnCapSlivers(cap, at) && !capJoins(cap, border, joins, direction)) return false;
-    // An edge inside the cap between two loop vertices that an edge of the
-    // mesh joins already would be run by four faces, unless the cap face
-    // on it lies on a mesh face and goes with it.
-    const bool flip = direction < 0;
-    std::vector<int> twin;
-    if (!capTwins(mesh, cap, loop, joins, flip, twin) || !capDiagonalsFree(mesh, cap, loop, twin, merge ? closing : -1))
-        return false;
+    const MeshJoins joined{mesh, loop, merge ? closing : -1};
+    LoopCap c;
+    c.cap = Mesh::FromSimplePolygon(outline, false, 0, 0);
+    CapFit fit = fitCap(c, border, joined, back);
+    if (fit == CapFit::Off) {
+        c.cap = clippedEars(outline.points);
+        fit = fitCap(c, border, joined, back);
+    }
+    // A cap that would lay a face or an edge onto the mesh's gives way to
+    // another triangulation of the loop: its edges over the mesh's turned
+    // where the quadrilateral round them allows, else ears clipped around
+    // those edges from a few starts round the loop (the clipping refuses
+    // long loops, so the cost stays bounded).
+    if (fit == CapFit::OnMeshEdges) {
+        if (turnCapOffMeshEdges(c.cap, c.at, joined)) fit = fitCap(c, border, joined, back);
+        for (int s = 0; fit != CapFit::Fits && s < kEarStarts; ++s) {
+            c.cap = clippedEars(outline.points, &joined, s * L / kEarStarts);
+            fit = fitCap(c, border, joined, back);
+        }
+    }
+    if (fit != CapFit::Fits) return false;
+    const Mesh& cap = c.cap;
+    const std::vector<vec3>& at = c.at;
+    const std::vector<CapJoin>& joins = c.joins;
+    const std::vector<int>& twin = c.twin;
+    const bool flip = c.flip;
     if (merge) mergeFan(mesh, border.back(), loop[0]);
 
     const double len = std::sqrt(double(dot(normal, normal)));

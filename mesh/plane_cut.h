@@ -91,6 +91,9 @@ public:
                               const pbr& material);
     // Closes a simple loop of such edges with a flat cap; false (nothing
     // changed) when the loop leaves the plane or the cap cannot be joined.
+    // A triangulation of the loop that would lay a cap face on a face of
+    // the mesh or a cap edge on an edge of it gives way to another: its
+    // edges turned, or ears clipped round the mesh's edges.
     // closing is the vertex the last edge ends at: the loop's first vertex,
     // or a vertex of the same identity at its point, which is merged into
     // the first with the cap, and only where the merge and the cap keep

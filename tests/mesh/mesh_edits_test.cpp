@@ -106,6 +106,25 @@ TEST(MeshInvariants, CorruptionIsNamed) {
     }
 }
 
+TEST(MeshInvariants, AnEdgeOfMoreThanTwoFacesIsNamed) {
+    // Two tetrahedra on the edge 0-1, each face there linked to the other
+    // tetrahedron's: every link runs back, every vertex has one fan, and
+    // the edge is run by four faces, which a load, building the links from
+    // the corners, refuses.
+    Mesh m;
+    for (const vec3& p : {vec3(0, 0, 0), vec3(1, 0, 0), vec3(0, 1, 0), vec3(0, 0, 1), vec3(0, -1, 0), vec3(0, 0, -1)})
+        m.vertexAdd(p);
+    const int faces[8][6] = {{0, 1, 2, 3, 2, 5}, {1, 0, 3, 2, 3, 4}, {0, 2, 3, 3, 1, 0}, {1, 3, 2, 2, 0, 1},
+                             {0, 1, 4, 7, 6, 1}, {1, 0, 5, 6, 7, 0}, {0, 4, 5, 7, 5, 4}, {1, 5, 4, 6, 4, 5}};
+    for (const auto& f : faces) m.faceAdd(f[0], f[1], f[2], f[3], f[4], f[5], false, false, false);
+    for (const int f : {0, 1, 4, 5})
+        for (const int v : m.faces[f].v) m.vertices[v].face = f;
+    m.initializeVertices();
+    m.calculateNormals(2);
+    EXPECT_EQ(checkMeshInvariants(m), "edge 0-1 is run by 4 faces: 0 1 4 5");
+    EXPECT_FALSE(Mesh(m).buildConnectivity());
+}
+
 // Every refused edit returns its failure value and leaves the records as
 // they were.
 TEST(MeshEdits, RefusalsChangeNothing) {

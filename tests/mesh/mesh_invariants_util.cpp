@@ -1,6 +1,8 @@
 #include "mesh/mesh_invariants_util.h"
 
+#include <algorithm>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 using qel::Mesh;
@@ -19,8 +21,8 @@ public:
     Checker(const Mesh& m, unsigned checks) : m_(m), checks_(checks) {}
 
     std::string run() {
-        const bool sound =
-            faceRecords() && faceLinks() && vertexRecords() && (!(checks_ & CheckSharpEnds) || sharpEnds());
+        const bool sound = faceRecords() && edgeUses() && faceLinks() && vertexRecords() &&
+                           (!(checks_ & CheckSharpEnds) || sharpEnds());
         return sound ? std::string() : out_.str();
     }
 
@@ -58,6 +60,46 @@ private:
             for (int k = 0; k < 3; ++k) {
                 ++uses_[std::size_t(F.v[k])];
                 if (F.f[k] < 0) onOpen_[std::size_t(F.v[nextK(k)])] = onOpen_[std::size_t(F.v[prevK(k)])] = 1;
+            }
+        }
+        return true;
+    }
+
+    // No two vertices are joined by more than two faces: a load, which
+    // rebuilds the links from the corners alone, refuses such a mesh. The
+    // edges are bucketed by their lower vertex and each bucket sorted.
+    bool edgeUses() {
+        const int n = m_.vertexCount();
+        std::vector<int> first(std::size_t(n) + 1, 0);
+        auto ends = [&](int f, int k) {
+            const MeshFace& F = m_.faces[f];
+            const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+            return std::make_pair(std::min(a, b), std::max(a, b));
+        };
+        for (int i = 0; i < m_.faceCount(); ++i)
+            if (m_.faces[i].isActive())
+                for (int k = 0; k < 3; ++k) ++first[std::size_t(ends(i, k).first) + 1];
+        for (int v = 0; v < n; ++v) first[std::size_t(v) + 1] += first[std::size_t(v)];
+        std::vector<int> fill(first.begin(), first.end() - 1);
+        std::vector<std::pair<int, int>> edges(std::size_t(first.back()));  // (higher vertex, face)
+        for (int i = 0; i < m_.faceCount(); ++i)
+            if (m_.faces[i].isActive())
+                for (int k = 0; k < 3; ++k) {
+                    const auto e = ends(i, k);
+                    edges[std::size_t(fill[std::size_t(e.first)]++)] = {e.second, i};
+                }
+        for (int v = 0; v < n; ++v) {
+            const auto from = edges.begin() + first[std::size_t(v)], to = edges.begin() + first[std::size_t(v) + 1];
+            std::sort(from, to);
+            for (auto e = from; e != to;) {
+                auto run = e;
+                while (run != to && run->first == e->first) ++run;
+                if (run - e > 2) {
+                    out_ << "edge " << v << "-" << e->first << " is run by " << (run - e) << " faces:";
+                    for (; e != run; ++e) out_ << " " << e->second;
+                    return false;
+                }
+                e = run;
             }
         }
         return true;

@@ -10,6 +10,8 @@
 //
 // Always checked:
 // - the corners of an active face are distinct active vertices in range;
+// - no two vertices are joined by more than two active faces (a load, which
+//   builds the links from the corners, refuses such a mesh);
 // - a link of an active face is -1 or another active face, which links back
 //   across an edge joining the same two vertices, with the same sharp mark;
 // - an active vertex stores an active face holding it (-1 when none uses it);

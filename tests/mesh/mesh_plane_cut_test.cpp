@@ -203,6 +203,48 @@ TEST(MeshPlaneSubtract, ClosesEveryLoopTheClipOpens) {
     EXPECT_EQ(cube->vertexCount(), 12);
 }
 
+// A box over [-1, 1] x [-1, 1] x [bottom, 1] with a V groove along y in
+// its top: rim at x = g - 0.3 and g + 0.3 in z = 1, bottom edge at x = g in
+// z = 0, from y = front to y = back. Ends at -1 and 1 run the groove out
+// through flat end faces; ends inside are drawn in, the end faces folded in
+// to meet them. Each end face is a fan round the groove's bottom vertex,
+// each side a quadrilateral split by the diagonal from its front lower end.
+Mesh* grooveBox(float g, float front, float back, float bottom = -1) {
+    const float x[7] = {-1, 1, 1, g + 0.3f, g, g - 0.3f, -1}, z[7] = {bottom, bottom, 1, 1, 0, 1, 1};
+    std::vector<vec3> points;
+    for (const float end : {-1.0f, 1.0f})
+        for (int i = 0; i < 7; ++i) points.emplace_back(x[i], i == 4 ? (end < 0 ? front : back) : end, z[i]);
+    std::vector<std::array<int, 3>> faces;
+    for (const int i : {5, 6, 0, 1, 2}) {
+        faces.push_back({4, i, (i + 1) % 7});
+        faces.push_back({11, 7 + (i + 1) % 7, 7 + i});
+    }
+    for (int i = 0; i < 7; ++i) {
+        const int j = (i + 1) % 7;
+        faces.push_back({i, 7 + j, j});
+        faces.push_back({i, 7 + i, 7 + j});
+    }
+    return meshtest::fromTriangles(points, faces);
+}
+
+// A closed surface of genus one whose part under z = 0 is bounded by the
+// hexagon x u z v y w in z = 0 and holds the face (x, y, z) in z = 0,
+// turned as a cap of the hexagon would be: the three pieces beyond its
+// edges reach the hexagon's sides crosswise (the piece beyond x-y runs to
+// x-u and v-y), so that the hexagon passes x, z and y against the face's
+// turn. Every other edge between hexagon points is an edge of the mesh
+// too.
+Mesh* crossedHexagon() {
+    enum { x, y, z, u, v, w, a, b, c, t, top };
+    const std::vector<vec3> points = {{0, 1, 0},           {0.87f, -0.5f, 0}, {-0.87f, -0.5f, 0}, {-1, 0.6f, 0},
+                                      {0, -1.2f, 0},       {1, 0.6f, 0},      {0, -0.3f, -1},     {-0.3f, 0.2f, -1.2f},
+                                      {0.3f, 0.2f, -1.4f}, {0, 0, -2},        {0, 0, 1}};
+    return meshtest::fromTriangles(
+        points, {{x, y, z},   {y, x, a},   {x, u, a},   {u, v, a},   {v, y, a},   {z, y, b},  {y, w, b}, {w, u, b},
+                 {u, z, b},   {x, z, c},   {z, v, c},   {v, w, c},   {w, x, c},   {v, u, t},  {u, w, t}, {w, v, t},
+                 {u, x, top}, {z, u, top}, {v, z, top}, {y, v, top}, {w, y, top}, {x, w, top}});
+}
+
 TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
     // An open bowl cut across its rim: the loop leaves the plane.
     MeshPtr m(meshtest::smoothSphere(2));
@@ -222,6 +264,64 @@ TEST(MeshPlaneSubtract, LoopsThatCannotBeCappedStayOpen) {
     ASSERT_EQ(checkMeshInvariants(*s), "");
     EXPECT_GT(s->faceCount(), 0);
     for (int f = 0; f < s->faceCount(); ++f) EXPECT_NE(s->faces[f].material[0].roughness, paint.roughness);
+
+    // A groove near a side of a deep box, its ends drawn in to a waist no
+    // other edge between outline points can pass: every cap would run the
+    // groove's bottom edge, then an edge of four faces.
+    MeshPtr g(grooveBox(0.6f, -0.1f, 0.1f, -3));
+    g->subPlane(vec3(0, 0, 0), vec3(0, 0, -1), paint);
+    EXPECT_EQ(checkMeshInvariants(*g), "");
+    EXPECT_EQ(meshtest::reloadProblem(*g), "");
+    EXPECT_EQ(meshtest::activeFaceCount(*g), 22);
+    EXPECT_EQ(meshtest::openEdgeCount(*g), 8);
+
+    // A cap face would lie on a face of the mesh turned the same way (no
+    // pair that encloses nothing), and every other cap runs an edge of the
+    // mesh.
+    MeshPtr h(crossedHexagon());
+    ASSERT_EQ(checkMeshInvariants(*h), "");
+    h->subPlane(vec3(0, 0, 0), up, paint);
+    EXPECT_EQ(checkMeshInvariants(*h), "");
+    EXPECT_EQ(meshtest::reloadProblem(*h), "");
+    EXPECT_EQ(meshtest::activeFaceCount(*h), 16);
+    EXPECT_EQ(meshtest::openEdgeCount(*h), 6);
+}
+
+TEST(MeshPlaneSubtract, AGrooveWhoseBottomEdgeLiesInThePlaneIsCappedAroundIt) {
+    // Subtracting z < 0 keeps two ridges joined along the groove's bottom
+    // edge. The outline of the cap (the corners, the crossings of the side
+    // diagonals and the groove's ends) spans that edge, which no edge of
+    // the cap may run: the cap takes another diagonal. Twelve grooves: at
+    // x = 0, -0.3, 0.3 and 0.6, with both ends flat, the front end drawn in
+    // to y = -0.8, or both ends drawn in.
+    for (const float g : {0.0f, -0.3f, 0.3f, 0.6f})
+        for (int drawn = 0; drawn < 3; ++drawn) {
+            SCOPED_TRACE("groove at " + std::to_string(g) + ", ends drawn in " + std::to_string(drawn));
+            MeshPtr m(grooveBox(g, drawn > 0 ? -0.8f : -1, drawn > 1 ? 0.8f : 1));
+            m->subPlane(vec3(0, 0, 0), vec3(0, 0, -1), paint);
+            EXPECT_EQ(checkMeshInvariants(*m), "");
+            EXPECT_EQ(meshtest::reloadProblem(*m), "");
+            EXPECT_GE(meshtest::activeFaceCount(*m), 28);
+            EXPECT_EQ(meshtest::openEdgeCount(*m), 0);
+        }
+    // Both ends drawn in to y = -0.1 and 0.1, a narrow waist round the
+    // groove's edge. In this box the mesher's two triangles on the edge
+    // make a convex quadrilateral, and the edge is turned to its other
+    // diagonal; in a deep box (bottom at z = -3), whose side diagonals
+    // cross the plane off the middle, they do not, and ears clipped round
+    // the edge cap it.
+    const struct {
+        float g, bottom;
+    } narrow[] = {{0.3f, -1}, {-0.3f, -3}, {0.3f, -3}};
+    for (const auto& n : narrow) {
+        SCOPED_TRACE("groove at " + std::to_string(n.g) + ", bottom at " + std::to_string(n.bottom));
+        MeshPtr m(grooveBox(n.g, -0.1f, 0.1f, n.bottom));
+        m->subPlane(vec3(0, 0, 0), vec3(0, 0, -1), paint);
+        EXPECT_EQ(checkMeshInvariants(*m), "");
+        EXPECT_EQ(meshtest::reloadProblem(*m), "");
+        EXPECT_EQ(meshtest::activeFaceCount(*m), 28);
+        EXPECT_EQ(meshtest::openEdgeCount(*m), 0);
+    }
 }
 
 // Faces whose normal cannot be formed, computed in double from the stored
