@@ -202,6 +202,8 @@ TEST(KeyLatchX, AWindowTakingTheKeyboardUnderThePointerLeavesAWaitingStrokeWhole
         placed->setElement(ball());
         view->redraw = 1;
         EXPECT_TRUE(activate(widget(), x));
+        // The pointer comes in from outside the view, whatever left it where.
+        x.moveTo(widget()->mapToGlobal(QPoint(-20, -20)));
         x.moveTo(widget()->mapToGlobal(onBall));
         x.key(XK_Control_L, true);
         EXPECT_TRUE(waitFor([&] {
