@@ -20,6 +20,8 @@
 // 1 when one did not, 2 when the run itself failed. Not part of the test
 // suite: its figures follow the host's speed and load.
 
+#include <X11/keysym.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,7 +29,6 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QTimerEvent>
-#include <X11/keysym.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -132,7 +133,8 @@ private:
 bool waitFor(const std::function<bool()>& condition, int seconds) {
     QElapsedTimer clock;
     clock.start();
-    while (!condition() && clock.elapsed() < seconds * 1000LL) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!condition() && clock.elapsed() < seconds * 1000LL)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return condition();
 }
 
@@ -179,14 +181,14 @@ std::vector<QPoint> circlePath(QPoint from, int motions) {
 }
 
 struct Result {
-    bool started = false;      // the view held the stroke's Sculptors
-    bool ended = false;        // and let them go after the release
-    double releaseToEnd = 0;   // seconds from the release to the end of the frame that ended the stroke
-    int framesAfter = 0;       // frames started after the release, that one included
-    double underWayMs = 0;     // the frame under way at the release (0: none)
-    std::size_t waiting = 0;   // the most motions latched at the start of a frame after the release
+    bool started = false;     // the view held the stroke's Sculptors
+    bool ended = false;       // and let them go after the release
+    double releaseToEnd = 0;  // seconds from the release to the end of the frame that ended the stroke
+    int framesAfter = 0;      // frames started after the release, that one included
+    double underWayMs = 0;    // the frame under way at the release (0: none)
+    std::size_t waiting = 0;  // the most motions latched at the start of a frame after the release
     double afterMeanMs = 0, afterMostMs = 0;
-    int framesDuring = 0;      // frames from the press to the release
+    int framesDuring = 0;  // frames from the press to the release
     double duringMeanMs = 0;
 };
 
@@ -298,7 +300,8 @@ public:
         const auto releasedAt = [&] { return Clock::time_point(Clock::duration(released.load())); };
         waitFor(
             [&] {
-                return sent && !log.ticks.empty() && log.ticks.back().start > releasedAt() && !log.ticks.back().stroking;
+                return sent && !log.ticks.empty() && log.ticks.back().start > releasedAt() &&
+                       !log.ticks.back().stroking;
             },
             1800);
         hand.join();
@@ -381,12 +384,13 @@ int main(int argc, char** argv) {
                     status = 2;
                     break;
                 }
-                std::printf("%-9s %5d motions over %4.1f s: %s %.2f s and %d frames after the release "
-                            "(%zu motions waiting at most; frames %.0f ms mean, %.0f ms at most; the frame under way "
-                            "at the release %.0f ms); %d frames during the drag, %.0f ms mean\n",
-                            s.copy ? "Copy Move" : "Move", s.motions, s.seconds, r.ended ? "ended" : "NOT ENDED after",
-                            r.ended ? r.releaseToEnd : 1800.0, r.framesAfter, r.waiting, r.afterMeanMs, r.afterMostMs,
-                            r.underWayMs, r.framesDuring, r.duringMeanMs);
+                std::printf(
+                    "%-9s %5d motions over %4.1f s: %s %.2f s and %d frames after the release "
+                    "(%zu motions waiting at most; frames %.0f ms mean, %.0f ms at most; the frame under way "
+                    "at the release %.0f ms); %d frames during the drag, %.0f ms mean\n",
+                    s.copy ? "Copy Move" : "Move", s.motions, s.seconds, r.ended ? "ended" : "NOT ENDED after",
+                    r.ended ? r.releaseToEnd : 1800.0, r.framesAfter, r.waiting, r.afterMeanMs, r.afterMostMs,
+                    r.underWayMs, r.framesDuring, r.duringMeanMs);
                 std::fflush(stdout);
                 if (!r.ended || r.framesAfter > 2) status = std::max(status, 1);
             }
