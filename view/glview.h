@@ -502,6 +502,7 @@ public:
     // Plane) moving the prepared stamp s, which continues previous: the grid
     // is anchored at pickBrush and no drawing is started.
     void projectSculptStamp(ABrush& s, ABrush::TSelection mode, ABrush& previous);
+    // The pointer entered or left the view (the host widget's events).
     void enterEvent();
     void leaveEvent();
     // A gesture runs and a button is still down (as the last frame saw it).
@@ -795,6 +796,14 @@ private:
     // The selected assembly and sculpt actions, scope and property become the
     // effective ones again.
     void restoreSelectedActions();
+    // The pointer crossed the view's border (into it when `inside`): at once
+    // when no input recorded before waits, else in the frame that takes the
+    // crossing.
+    void crossBorder(bool inside);
+    // The view on the side of its border the pointer crossed to: no key
+    // held, the pointer flag, and (unless a drag goes on) the mode and the
+    // selected actions of that side.
+    void crossed(bool inside);
     // Pick's second end: a copy of the picked end's partner (scope 1: without
     // its children) linked to the tool under creation, hung under the tools
     // root and kept in activeToolAux. Nothing without a partner.

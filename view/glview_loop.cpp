@@ -106,6 +106,8 @@ Texture2D* GLView::MainLoop() {
 void GLView::frameInput() {
     stepsMs = 0.0;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
+    // The pointer crossed the view's border after the input taken before.
+    if (latched.crossing != InputLatch::Frame::NoCrossing) crossed(latched.crossing == InputLatch::Frame::Entered);
     // A button change away from where the pointer was: the pointer first
     // gets there with the buttons it had, so that a gesture follows it to
     // its release or to a drawing's next click, and a press starts from the

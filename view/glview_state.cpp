@@ -113,29 +113,38 @@ void GLView::resetState(bool reloadTool) {
     if (reloadTool) UpdateActiveTool();
 }
 
-// A drag under way keeps its mode and actions across the border: its
-// release ends it wherever the pointer is, with the steps of its own action.
-void GLView::enterEvent() {
-    keys.clear();
-    // Keys may have changed in another window meanwhile.
-    inputLatch.forgetKeys();
-    if (!dragUnderWay()) {
-        setActionMode(selectedActionMode);
-        restoreSelectedActions();
+// The pointer crossed the view's border. Input recorded before the crossing
+// that still waits (the rest of a slow stroke and its release) is taken
+// first, on the side where it happened: the crossing waits in the latch for
+// its frame. Otherwise the view turns to the other side at once.
+void GLView::enterEvent() { crossBorder(true); }
+
+void GLView::leaveEvent() { crossBorder(false); }
+
+void GLView::crossBorder(bool inside) {
+    if (!inputLatch.empty()) {
+        inputLatch.cross(inside);
+        return;
     }
-    outside = false;
-    redraw = 1;
+    // Keys may have changed in another window meanwhile: outside the view a
+    // key's release may go elsewhere.
+    inputLatch.forgetKeys();
+    crossed(inside);
 }
 
-void GLView::leaveEvent() {
+// A drag under way keeps its mode and actions across the border: its
+// release ends it wherever the pointer is, with the steps of its own action.
+void GLView::crossed(bool inside) {
     keys.clear();
-    // Outside the view a key's release may go to another window.
-    inputLatch.forgetKeys();
     if (!dragUnderWay()) {
-        actionMode = ModeIdle;
+        if (inside) {
+            setActionMode(selectedActionMode);
+        } else {
+            actionMode = ModeIdle;
+        }
         restoreSelectedActions();
     }
-    outside = true;
+    outside = !inside;
     redraw = 1;
 }
 

@@ -100,6 +100,8 @@ void InputLatch::key(std::uint8_t symbolCode, bool down, std::uint32_t native) {
     // The same event passed on from a widget to its parent, or a repeat:
     // only a change counts.
     for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
+        // Past a forgetting the key's recorded state is unknown.
+        if (it->kind == Mark) break;
         if (it->kind != Key || it->code != code) continue;
         if (it->down == (down ? 1 : 0)) return;
         break;
@@ -128,7 +130,7 @@ void InputLatch::motion(vec2 position) {
     // A motion to where the last pointer event already put the pointer
     // moves nothing.
     for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
-        if (it->kind == Key) continue;
+        if (it->kind == Key || it->kind == Mark) continue;
         if (it->position.x == position.x && it->position.y == position.y) return;
         break;
     }
@@ -139,10 +141,19 @@ void InputLatch::motion(vec2 position) {
 }
 
 void InputLatch::forgetKeys() {
-    recorded_.fill(Keyboard::Polled);
-    events_.erase(std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Key; }),
-                  events_.end());
-    if (events_.empty()) thinAt_ = Capacity;
+    if (events_.empty())
+        recorded_.fill(Keyboard::Polled);
+    else
+        mark(0);
+}
+
+void InputLatch::cross(bool inside) { mark(inside ? Frame::Entered : Frame::Left); }
+
+void InputLatch::mark(std::uint8_t code) {
+    Event e;
+    e.kind = Mark;
+    e.code = code;
+    push(e);
 }
 
 bool InputLatch::takeMotion(vec2& position) {
@@ -158,9 +169,20 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     std::array<std::uint8_t, Keyboard::Codes> state{};
     for (std::size_t c = 0; c < state.size(); ++c) state[c] = keys.held(std::uint8_t(c)) ? 1 : 0;
     std::uint8_t left = last.left, right = last.right;
+    bool tookKeys = false;
     while (!events_.empty()) {
         const Event& e = events_.front();
+        if (e.kind == Mark) {
+            // A crossing starts a frame: the keys taken before it were
+            // read on the other side.
+            if (e.code != 0 && tookKeys) break;
+            if (e.code != 0) f.crossing = Frame::TCrossing(e.code);
+            recorded_.fill(Keyboard::Polled);
+            popFront();
+            continue;
+        }
         if (e.kind == Key) {
+            tookKeys = true;
             const std::uint8_t change = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
             if (state[e.code] == e.down) {
                 recorded_[e.code] = change;
@@ -197,6 +219,7 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     // pointer stays where the first waiting pointer event puts it, so that
     // it never runs ahead of the motions still to come.
     for (const Event& e : events_) {
+        if (e.kind == Mark) continue;
         if (e.kind == Key) {
             if (f.keys[e.code] == Keyboard::Polled) f.keys[e.code] = Keyboard::LatchedKeep;
             continue;

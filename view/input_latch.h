@@ -22,10 +22,15 @@
 // an inactive window's poll reads every key up though its key events come.
 // Only a key without a recorded change reads as the poll says. Whenever the
 // window may have missed a key's change (it lost or regained the keyboard,
-// the pointer left or came back) every record is forgotten, together with
-// the key changes still waiting: each key reads as the poll says until its
-// next change, so a key held since before the window had the keyboard reads
-// held and one whose release went to another window reads up.
+// the pointer left or came back) every record is forgotten: each key reads
+// as the poll says until its next change, so a key held since before the
+// window had the keyboard reads held and one whose release went to another
+// window reads up. The forgetting takes its place in the stream: what was
+// recorded before it (the rest of a stroke, its release, a key's release)
+// is taken first as it was recorded, and the records are forgotten after
+// it. So is the pointer's crossing of the view's border: a frame that takes
+// it starts with it, and the view turns to the other side of its border
+// there, not while input from before the crossing still waits.
 //
 // A key is named by the window system's number of the physical key as well
 // as by its symbol: Shift held at a digit's release turns the release of 5
@@ -75,6 +80,10 @@ public:
         // waiting one; valid while `pointer` is set.
         bool pointer = false;
         vec2 position{0, 0};
+        // The pointer's crossing of the view's border that the frame starts
+        // with: none, left or entered.
+        enum TCrossing : std::uint8_t { NoCrossing, Left, Entered };
+        TCrossing crossing = NoCrossing;
     };
 
     // Key code `code` (Keyboard's codes; 0 is no key) went down or up.
@@ -96,11 +105,15 @@ public:
     bool takeMotion(vec2& position);
     // Whether a motion is at the front.
     bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
-    // Every key reads as the poll says until its next change, and the key
-    // changes still waiting are dropped: for when the window may have missed
-    // a key's change (it lost or regained the keyboard, the pointer left or
-    // came back).
+    // Every key reads as the poll says until its next change, from here on
+    // in the stream: for when the window may have missed a key's change (it
+    // lost or regained the keyboard, the pointer left or came back). At once
+    // when nothing waits.
     void forgetKeys();
+    // The pointer left the view or entered it (`inside`) while input
+    // recorded before waits: the frame that takes it reports the crossing
+    // and forgets the keys there.
+    void cross(bool inside);
     // Nothing waits and no key state is recorded.
     void clear() {
         events_.clear();
@@ -118,15 +131,18 @@ public:
     static constexpr std::size_t Capacity = 4096;
 
 private:
-    enum Kind : std::uint8_t { Key, Buttons, Motion };
+    // Mark: the keys are forgotten there (code 0), and the pointer left
+    // (Frame::Left) or entered (Frame::Entered) the view.
+    enum Kind : std::uint8_t { Key, Buttons, Motion, Mark };
     struct Event {
         vec2 position{0, 0};
         Kind kind = Buttons;
-        std::uint8_t code = 0;             // key
+        std::uint8_t code = 0;             // key; mark
         std::uint8_t down = 0;             // key
         std::uint8_t left = 0, right = 0;  // buttons
     };
     void push(const Event& e);
+    void mark(std::uint8_t code);
     void popFront();
     // The motions thinned to at most `target`, keeping the ends of each run.
     void thinMotions(std::size_t target);

@@ -16,7 +16,9 @@ void recordButtons(vec2 position, unsigned buttons) {
     m.left = std::uint8_t(buttons & 1u);
     m.rightPrevious = m.right;
     m.right = std::uint8_t((buttons >> 1) & 1u);
-    inputLatch.buttons(position, m.left != 0, m.right != 0);
+    // An event that leaves the buttons as the last one did (the pointer
+    // crossing the view's border with none held) is no change for the frames.
+    if (m.left != m.leftPrevious || m.right != m.rightPrevious) inputLatch.buttons(position, m.left != 0, m.right != 0);
 }
 
 void recordMotion(vec2 position) {

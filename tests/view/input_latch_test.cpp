@@ -117,22 +117,46 @@ TEST(InputLatch, ForgottenKeysReadAsPolledUntilTheirNextChange) {
     EXPECT_FALSE(keys.held(Keyboard::KeyControl));
 }
 
-// A press still waiting when the keys are forgotten is forgotten too: its
-// release may go to another window, and the key reads as polled (up here)
-// in every frame after.
-TEST(InputLatch, AWaitingPressIsForgottenWithTheKeys) {
+// The keys are forgotten in their place in the stream: a press still
+// waiting then is taken first, in its own frame, as a fast frame would have
+// taken it; its release may go to another window, and the key reads as
+// polled (up here) in every frame after. A button change and a key change
+// recorded before the forgetting come in order before it.
+TEST(InputLatch, AWaitingPressIsTakenBeforeTheKeysAreForgotten) {
     NoKeys none;
     Keyboard keys(&none);
     MouseState last;
     InputLatch latch;
     latch.key(Keyboard::KeyAlt, true);
     latch.forgetKeys();
-    int held = 0;
+    std::vector<int> held;
     for (int frame = 0; frame < 100; ++frame) {
         takeFrame(latch, keys, last);
-        held += keys.held(Keyboard::KeyAlt) ? 1 : 0;
+        if (keys.held(Keyboard::KeyAlt)) held.push_back(frame);
     }
-    EXPECT_EQ(held, 0) << "frames of 100 with Alt held";
+    EXPECT_EQ(held, std::vector<int>{0}) << "frames with Alt held";
+
+    latch.key(Keyboard::KeyAlt, true);
+    takeFrame(latch, keys, last);
+    latch.buttons(vec2(5, 5), true, false);
+    latch.key(Keyboard::KeyAlt, false);
+    latch.forgetKeys();
+    latch.key(Keyboard::KeyAlt, true);
+    const InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(f.buttons && keys.held(Keyboard::KeyAlt));
+    takeFrame(latch, keys, last);
+    EXPECT_FALSE(keys.held(Keyboard::KeyAlt));
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed(Keyboard::KeyAlt) && latch.empty());
+
+    // The pointer's crossing starts the frame after a key change before it,
+    // and the keys are forgotten there.
+    latch.key(Keyboard::KeyShift, true);
+    latch.cross(false);
+    EXPECT_EQ(takeFrame(latch, keys, last).crossing, InputLatch::Frame::NoCrossing);
+    EXPECT_TRUE(keys.held(Keyboard::KeyShift) && keys.held(Keyboard::KeyAlt));
+    EXPECT_EQ(takeFrame(latch, keys, last).crossing, InputLatch::Frame::Left);
+    EXPECT_TRUE(!keys.held(Keyboard::KeyShift) && !keys.held(Keyboard::KeyAlt) && latch.empty());
 }
 
 // A key is matched to its press by its physical key: 5 released while

@@ -224,17 +224,34 @@ struct Deformed {
     bool endedBeforeItsMotions = false;
 };
 
-// A Deform stroke pressed on the ball under (X, Y) along `path`: its
-// motions a frame apart, or all of them and the release latched before one
-// frame, after which frames run until the stroke has ended. The frames'
-// drawing takes `drawMs`.
-Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs = 0.0) {
+// How a stroke on the ball is given.
+struct BallStroke {
+    Sculptor::TAction action = Sculptor::Deform;
+    // Its motions and its release all latched before one frame, else a
+    // frame after each.
+    bool oneFrame = false;
+    // What the frames' drawing takes.
+    double drawMs = 0.0;
+    // Control held from before the press, released after the release.
+    bool control = false;
+    // Once the press is taken and the rest latched, a window that takes
+    // the keyboard appears under the pointer: the pointer leaves the view,
+    // the keys are forgotten and the poll reads every key up.
+    bool windowChange = false;
+    // What the view was left with.
+    bool outside = false;
+};
+
+// A stroke pressed on the ball under (X, Y) along `path`: its motions a
+// frame apart, or all of them and the release latched before one frame,
+// after which frames run until the stroke has ended.
+Deformed deformBall(const std::vector<vec2>& path, BallStroke& how) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
     test::FrameDriver drive(view);
     view.setActionMode(GLView::ModeSculpt);
-    view.setSculptAction(Sculptor::Deform);
+    view.setSculptAction(how.action);
     view.setBrushSize(160.0f);
     // A ball 80 pixels across its radius, its centre under (X, Y).
     const vec3 p = view.unproject(float(X), float(Y), 0.5f);
@@ -250,6 +267,10 @@ Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs 
     pixel.depth = 0.5f;
     pixel.ids[0] = {std::uint32_t(view.scene->findID(t)), 0u, 0};
     pixel.normal[0] = vec3(0, 0, 1);
+    if (how.control) {
+        drive.keyEvent(Keyboard::KeyControl, true);
+        drive.hold({Keyboard::KeyControl});
+    }
     for (const vec2 at : {vec2(X - 5, Y), vec2(X, Y)}) {
         drive.move(at);
         drive.frame();
@@ -257,23 +278,43 @@ Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs 
     const auto saved = GLView::StepClock;
     GLView::StepClock = countedClock;
     Deformed d;
-    view.drawMs = drawMs;
+    view.drawMs = how.drawMs;
     drive.buttonEvent(vec2(X, Y), true, false);
     drive.frame();
     for (const vec2& q : path) {
         drive.motionEvent(q);
-        if (!oneFrame) drive.frame();
+        if (!how.oneFrame) drive.frame();
     }
     drive.buttonEvent(path.back(), false, false);
+    if (how.control) drive.keyEvent(Keyboard::KeyControl, false);
+    drive.hold({});
+    if (how.windowChange) {
+        view.leaveEvent();
+        inputLatch.forgetKeys();
+    }
     for (; d.frames < 1000 && !(inputLatch.empty() && view.sculptors.empty()); ++d.frames) {
         const double before = countedMs;
         drive.frame();
         // The steps' clock is read twice a step.
         d.frameStepsMs = std::max(d.frameStepsMs, (countedMs - before) / 2);
-        if (view.sculptors.empty() && !inputLatch.empty()) d.endedBeforeItsMotions = true;
+        if (view.sculptors.empty() && inputLatch.motions() != 0) d.endedBeforeItsMotions = true;
     }
     GLView::StepClock = saved;
     for (const MeshVertex& v : static_cast<const Mesh*>(t->element)->vertices) d.ball.push_back(v.position);
+    how.outside = view.outside;
+    return d;
+}
+
+Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs = 0.0) {
+    BallStroke how;
+    how.oneFrame = oneFrame;
+    how.drawMs = drawMs;
+    return deformBall(path, how);
+}
+
+double largestDifference(const std::vector<vec3>& a, const std::vector<vec3>& b) {
+    double d = 0.0;
+    for (std::size_t v = 0; v < std::min(a.size(), b.size()); ++v) d = std::max(d, double(length(a[v] - b[v])));
     return d;
 }
 
@@ -325,4 +366,36 @@ TEST(PointerMotion, ASlowStrokeSpreadsItsSamplesOverLaterFramesAndDropsNone) {
     }
     EXPECT_GT(moved, 0.05);
     EXPECT_LE(apart, 1e-5);
+}
+
+// A Copy Move whose motions and release still wait, its steps 40 ms each,
+// when a window that takes the keyboard appears under the pointer: the
+// stroke takes the motions and the release recorded before the pointer left
+// as they were recorded, and ends where the same stroke ends on fast frames;
+// the view counts the pointer outside once they are taken. (Taken as outside
+// the view, the waiting motions took no step and the copy stayed in the
+// middle of the path.)
+TEST(PointerMotion, AWindowChangeLeavesTheMotionsWaitingBeforeItToTheirStroke) {
+    const std::vector<vec2> path = zigzag(60);
+    BallStroke fast, changed;
+    fast.action = changed.action = Sculptor::CopyMove;
+    fast.control = changed.control = true;
+    changed.oneFrame = changed.windowChange = true;
+    stepCostMs = 0.0;
+    const Deformed spread = deformBall(path, fast);
+    stepCostMs = 40.0;
+    const Deformed left = deformBall(path, changed);
+    stepCostMs = 0.0;
+    EXPECT_GE(left.frames, 4);
+    EXPECT_FALSE(left.endedBeforeItsMotions);
+    EXPECT_TRUE(changed.outside);
+    Mesh* seed = Mesh::Icosahedron();
+    std::unique_ptr<Mesh> ball(Mesh::Sphere(seed, 3, false, true));
+    delete seed;
+    // The copy stays, appended to the ball's own vertices, which moved.
+    const std::size_t n = ball->vertices.size();
+    ASSERT_EQ(spread.ball.size(), 2 * n);
+    ASSERT_EQ(left.ball.size(), spread.ball.size());
+    EXPECT_GT(length(spread.ball[0] - ball->vertices[0].position), 0.05f);
+    EXPECT_LE(largestDifference(left.ball, spread.ball), 1e-5);
 }

@@ -10,13 +10,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
+#include <QTimerEvent>
 #include <SFML/Window/Keyboard.hpp>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "app/gl_widget.h"
 #include "gl/resources.h"
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
 #include "tests/app/gl_widget/x_pointer.h"
 #include "tests/app/window_app.h"
+#include "view/camera.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
@@ -54,6 +63,28 @@ struct Presses : QObject {
         return false;
     }
     int count = 0;
+};
+
+// Counts the times the pointer leaves a widget.
+struct Leaves : QObject {
+    explicit Leaves(QObject* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Leave) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+// While `held`, the widget's frames do not run: the window system's input
+// waits in the latch, as behind a long frame.
+struct HeldFrames : QObject {
+    explicit HeldFrames(GLWidget* w) : widget(w) { w->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        return held && watched == widget && event->type() == QEvent::Timer &&
+               static_cast<QTimerEvent*>(event)->timerId() == widget->timerId;
+    }
+    GLWidget* widget;
+    bool held = false;
 };
 
 // The frames have taken every key change the window system delivered.
@@ -140,6 +171,77 @@ TEST(KeyLatchX, AKeyHeldSinceBeforeTheWindowHadTheKeyboardReadsAsTheServerHoldsI
     EXPECT_TRUE(reads(Keyboard::KeyControl, true));
     x.key(XK_Control_L, false);
     EXPECT_TRUE(reads(Keyboard::KeyControl, false));
+}
+
+// A Copy Move on a ball (Control held at the press): once its press is
+// taken, its motions, its release and Control's release wait behind held
+// frames while a window that takes the keyboard appears under the pointer.
+// The window system tells the view of the pointer leaving before the window
+// losing the keyboard; the stroke still takes its motions and its release
+// as they were recorded, and the ball ends as the same stroke leaves it on
+// frames that keep up. (The leave, taken at once, put the waiting motions
+// outside the view: they took no step and the moved part stayed behind.)
+TEST(KeyLatchX, AWindowTakingTheKeyboardUnderThePointerLeavesAWaitingStrokeWhole) {
+    tltest::XPointer x;
+    ASSERT_TRUE(x.ok()) << "no X display with the test extension";
+    GLView* view = widget()->view;
+    view->setSymmetry(false, false, false, false, false, false, 6);
+    view->camera->position = vec3(0, 0, 0);
+    std::unique_ptr<Mesh> seed(Mesh::Icosahedron());
+    const auto ball = [&seed] { return Mesh::Sphere(seed.get(), 3, false, true); };
+    Tool source(ball(), mat4(), pbr(), false);
+    Tool* placed = view->scene->addObject(&source, mat4::Scale(0.3f, 0.3f, 0.3f), Scene::HangTop, false);
+    view->setActionMode(GLView::ModeSculpt);
+    view->setSculptAction(Sculptor::Move);
+    view->redraw = 1;
+    ASSERT_TRUE(waitFor([&] { return view->redraw == 0; }));
+    const vec3 c = view->project_World_To_Screen(vec3(0, 0, 0));
+    const QPoint onBall(int(c.x), view->height - int(c.y));
+    HeldFrames frames(widget());
+    const auto stroke = [&](bool windowChange) {
+        placed->setElement(ball());
+        view->redraw = 1;
+        EXPECT_TRUE(activate(widget(), x));
+        // The pointer comes in from outside the view, whatever left it where.
+        x.moveTo(widget()->mapToGlobal(QPoint(-20, -20)));
+        x.moveTo(widget()->mapToGlobal(onBall));
+        x.key(XK_Control_L, true);
+        EXPECT_TRUE(waitFor([&] {
+            return inputLatch.empty() && view->redraw == 0 && view->sculptAction == Sculptor::CopyMove &&
+                   mouse.position == vec2(float(onBall.x()), float(onBall.y())) && view->pickBrush.pickedTool == placed;
+        }));
+        x.left(true);
+        EXPECT_TRUE(waitFor([&] { return !view->sculptors.empty(); }));
+        frames.held = windowChange;
+        for (int k = 1; k <= 40; ++k) x.moveTo(widget()->mapToGlobal(onBall + QPoint(2 * k, k)));
+        x.left(false);
+        x.key(XK_Control_L, false);
+        QWidget other;
+        Leaves left(widget());
+        if (windowChange) {
+            EXPECT_TRUE(waitFor([&] { return mouseRead.left == 0 && inputLatch.motions() == 40; }));
+            other.setGeometry(QRect(QCursor::pos() - QPoint(50, 50), QSize(100, 100)));
+            other.show();
+            EXPECT_TRUE(activate(&other, x));
+            EXPECT_TRUE(waitFor([&] { return left.count == 1; }));
+            frames.held = false;
+        }
+        EXPECT_TRUE(waitFor([&] { return view->sculptors.empty() && inputLatch.empty(); }));
+        std::vector<vec3> result;
+        for (const MeshVertex& v : static_cast<const Mesh*>(placed->element)->vertices) result.push_back(v.position);
+        return result;
+    };
+    const std::vector<vec3> kept = stroke(false), changed = stroke(true);
+    EXPECT_TRUE(view->outside);
+    view->setActionMode(GLView::ModeAssembly);
+    view->scene->removeObject(placed, false);
+    const std::unique_ptr<Mesh> first(ball());
+    ASSERT_EQ(kept.size(), 2 * first->vertices.size()) << "the copy";
+    EXPECT_GT(length(kept[0] - first->vertices[0].position), 0.05f) << "the moved part";
+    ASSERT_EQ(changed.size(), kept.size());
+    double apart = 0.0;
+    for (std::size_t v = 0; v < kept.size(); ++v) apart = std::max(apart, double(length(changed[v] - kept[v])));
+    EXPECT_LE(apart, 1e-5);
 }
 
 // A key recorded as down whose release may go elsewhere: once the window

@@ -1,0 +1,399 @@
+// How long a sculpt stroke goes on after its release, by real input: the
+// main window on an X display (software OpenGL under Xvfb, as scripts/
+// stroke-end runs it), its scene a torus of 1,001,112 triangles placed twice
+// with the X mirror (one element, two instances, as Insert places it with X
+// Mirror on, and the sculpt's own X mirror on), and strokes sent through the
+// X test extension at a hand's pace: Sculpt > Transform > Move, with Control
+// held at the press for a Copy Move. The scene file is made with the
+// project's own code on the first run and kept.
+//
+// For each stroke it reports the frames and the seconds from the release
+// (the moment the release went to the X server) until the stroke has ended
+// (the frame after which the view holds no Sculptor), with the frames'
+// times. Each stroke starts from the scene as loaded.
+//
+//   stroke_end_x [--scene PATH] [--repeat N] [STROKE ...]
+//   STROKE   move:MOTIONS:SECONDS or copy:MOTIONS:SECONDS; by default
+//            move:375:3 and copy:3000:6.3
+//
+// Exit status 0 when every stroke ended within two frames of its release,
+// 1 when one did not, 2 when the run itself failed. Not part of the test
+// suite: its figures follow the host's speed and load.
+
+#include <X11/keysym.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QScreen>
+#include <QSurfaceFormat>
+#include <QTimerEvent>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/gl_widget.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "app/startup.h"
+#include "bench/bench_meshes.h"
+#include "core/geometry.h"
+#include "gl/environment.h"
+#include "gl/resources.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "tests/app/gl_widget/x_pointer.h"
+#include "view/asker.h"
+#include "view/camera.h"
+#include "view/glview.h"
+#include "view/id_reader.h"
+#include "view/input_latch.h"
+#include "view/keyboard.h"
+#include "view/mouse.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsBetween(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+struct Stroke {
+    bool copy = false;
+    int motions = 0;
+    double seconds = 0;
+};
+
+bool parseStroke(const std::string& text, Stroke& s) {
+    char kind[8] = {};
+    if (std::sscanf(text.c_str(), "%7[a-z]:%d:%lf", kind, &s.motions, &s.seconds) != 3) return false;
+    s.copy = std::string(kind) == "copy";
+    return (s.copy || std::string(kind) == "move") && s.motions > 0 && s.seconds > 0;
+}
+
+// The torus placed twice, mirrored through the plane x = 0, one element
+// for both: the scene Insert makes with X Mirror on.
+bool makeScene(const std::string& path) {
+    qel::Scene scene;
+    qel::Tool* tmpl = scene.addTool(new qel::Tool(benchmeshes::torus(), qel::mat4::Identity(), qel::pbr(), false));
+    const qel::mat4 at = qel::mat4::Translation(0.27f, 0, 0) * qel::mat4::Scale(0.5f, 0.5f, 0.5f);
+    const qel::mat4 mirror = qel::mat4::Scale(-1, 1, 1);
+    scene.addObject(tmpl, std::vector<qel::mat4>{at, mirror * at}, qel::Scene::HangTop, false, false);
+    return scene.save(path);
+}
+
+// Times every tick of the view widget's frame loop: it runs the tick
+// itself, between two readings of the clock, and notes what it left.
+class FrameLog : public QObject {
+public:
+    struct Tick {
+        Clock::time_point start, end;
+        bool drawn = false;       // the frame loop returned a frame
+        bool stroking = false;    // the view held Sculptors after it
+        std::size_t waiting = 0;  // motions latched when it started
+    };
+
+    FrameLog(GLWidget* w, qel::GLView* v) : widget_(w), view_(v) { widget_->installEventFilter(this); }
+    ~FrameLog() override { widget_->removeEventFilter(this); }
+    FrameLog(const FrameLog&) = delete;
+    FrameLog& operator=(const FrameLog&) = delete;
+
+    std::vector<Tick> ticks;
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (inside_ || watched != widget_ || event->type() != QEvent::Timer ||
+            static_cast<QTimerEvent*>(event)->timerId() != widget_->timerId)
+            return false;
+        Tick t;
+        t.start = Clock::now();
+        t.waiting = qel::inputLatch.motions();
+        inside_ = true;
+        QCoreApplication::sendEvent(widget_, event);
+        inside_ = false;
+        t.end = Clock::now();
+        t.drawn = widget_->frame != nullptr;
+        t.stroking = !view_->sculptors.empty();
+        ticks.push_back(t);
+        return true;
+    }
+
+    GLWidget* widget_;
+    qel::GLView* view_;
+    bool inside_ = false;
+};
+
+bool waitFor(const std::function<bool()>& condition, int seconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < seconds * 1000LL)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return condition();
+}
+
+// Where to press: the middle of the outermost run of the torus pair's
+// pixels on the view's middle row, read from the last frame's ID buffer
+// (widget pixels; the view draws at the widget's size).
+bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at) {
+    widget.makeCurrent();
+    qel::IdReader& reader = *view.idReader;
+    bool ok = reader.enable(qel::IdReader::Opaque);
+    const int y = view.height / 2;
+    int runEnd = -1, runStart = -1;
+    for (int x = view.width - 2; ok && x > 0; --x) {
+        const bool hit = (reader.stencil(x, y) & reader.layer(qel::IdReader::Opaque)) != 0 && reader.ids(x, y)[0] != 0;
+        if (hit && runEnd < 0) runEnd = x;
+        if (!hit && runEnd >= 0) {
+            runStart = x + 1;
+            break;
+        }
+    }
+    if (ok) reader.disable(qel::IdReader::Opaque);
+    widget.doneCurrent();
+    if (runStart < 0) return false;
+    // The ID buffer's rows run from the bottom.
+    at = QPoint((runStart + runEnd) / 2, view.height - 1 - y);
+    return true;
+}
+
+// A circle through the press point, to its left, walked in steps of about
+// two pixels with no two motions in a row on one pixel.
+std::vector<QPoint> circlePath(QPoint from, int motions) {
+    const double r = 90.0, cx = from.x() - r, cy = from.y();
+    std::vector<QPoint> path;
+    double a = 0.0;
+    QPoint last = from;
+    while (int(path.size()) < motions) {
+        a += 2.0 / r;
+        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
+        if (p == last) continue;
+        path.push_back(p);
+        last = p;
+    }
+    return path;
+}
+
+struct Result {
+    bool started = false;     // the view held the stroke's Sculptors
+    bool ended = false;       // and let them go after the release
+    double releaseToEnd = 0;  // seconds from the release to the end of the frame that ended the stroke
+    int framesAfter = 0;      // frames started after the release, that one included
+    double underWayMs = 0;    // the frame under way at the release (0: none)
+    std::size_t waiting = 0;  // the most motions latched at the start of a frame after the release
+    double afterMeanMs = 0, afterMostMs = 0;
+    int framesDuring = 0;  // frames from the press to the release
+    double duringMeanMs = 0;
+};
+
+// What the frames of one stroke say.
+Result summarise(const std::vector<FrameLog::Tick>& ticks, Clock::time_point pressed, Clock::time_point released) {
+    Result r;
+    double during = 0, after = 0;
+    for (const FrameLog::Tick& t : ticks) {
+        const double ms = secondsBetween(t.start, t.end) * 1000.0;
+        r.started = r.started || t.stroking;
+        if (t.start <= released) {
+            if (t.end > released && t.drawn) r.underWayMs = ms;
+            if (t.start >= pressed && t.drawn) {
+                ++r.framesDuring;
+                during += ms;
+            }
+            continue;
+        }
+        r.waiting = std::max(r.waiting, t.waiting);
+        if (t.drawn) {
+            ++r.framesAfter;
+            after += ms;
+            r.afterMostMs = std::max(r.afterMostMs, ms);
+        }
+        if (r.started && !t.stroking) {
+            r.ended = true;
+            r.releaseToEnd = secondsBetween(released, t.end);
+            break;
+        }
+    }
+    r.duringMeanMs = r.framesDuring ? during / r.framesDuring : 0;
+    r.afterMeanMs = r.framesAfter ? after / r.framesAfter : 0;
+    return r;
+}
+
+class Harness {
+public:
+    Harness(MainWindow& w, const std::string& scene) : window_(w), view_(*w.view()), scenePath_(scene) {}
+
+    bool prepare() {
+        if (!view_.load(scenePath_)) {
+            std::fprintf(stderr, "stroke_end_x: %s could not be opened: %s\n", scenePath_.c_str(),
+                         view_.loadError.c_str());
+            return false;
+        }
+        // The world's origin in the middle of the view.
+        view_.camera->position = qel::vec3(0, 0, 0);
+        window_.ui->actionSculpt->trigger();
+        window_.ui->actionMove->trigger();
+        view_.setSymmetry(true, false, false, false, false, false, 6);
+        view_.redraw = 1;
+        if (!waitFor([&] { return view_.startupStep == 4 && view_.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
+            std::fprintf(stderr, "stroke_end_x: the view did not settle after loading\n");
+            return false;
+        }
+        if (!pressPoint(*window_.glWidget, view_, press_)) {
+            std::fprintf(stderr, "stroke_end_x: the torus is not on the view's middle row\n");
+            return false;
+        }
+        return true;
+    }
+
+    bool run(const Stroke& s, Result& r) {
+        tltest::XPointer x;
+        if (!x.ok()) {
+            std::fprintf(stderr, "stroke_end_x: no X display with the test extension\n");
+            return false;
+        }
+        GLWidget& widget = *window_.glWidget;
+        const QPoint start = widget.mapToGlobal(press_);
+        x.moveTo(start);
+        const qel::vec2 at(float(press_.x()), float(press_.y()));
+        // The pointer rests on the torus, picked there.
+        if (!waitFor([&] { return qel::inputLatch.empty() && qel::mouse.position == at && view_.pickBrush.hit(); },
+                     600)) {
+            std::fprintf(stderr, "stroke_end_x: the pointer found no torus at (%d, %d)\n", press_.x(), press_.y());
+            return false;
+        }
+        if (s.copy) {
+            x.key(XK_Control_L, true);
+            if (!waitFor([&] { return view_.sculptAction == qel::Sculptor::CopyMove; }, 600)) return false;
+        }
+        std::vector<QPoint> path = circlePath(start, s.motions);
+        FrameLog log(&widget, &view_);
+        std::atomic<Clock::rep> released{Clock::time_point::max().time_since_epoch().count()};
+        std::atomic<bool> sent{false};
+        const Clock::time_point pressed = Clock::now();
+        std::thread hand([&, t0 = pressed] {
+            tltest::XPointer h;
+            h.left(true);
+            const double interval = s.seconds / double(s.motions);
+            for (std::size_t k = 0; k < path.size(); ++k) {
+                std::this_thread::sleep_until(t0 + std::chrono::duration_cast<Clock::duration>(
+                                                       std::chrono::duration<double>(interval * double(k + 1))));
+                h.moveTo(path[k]);
+            }
+            h.left(false);
+            h.focus();  // every request taken by the server
+            released = Clock::now().time_since_epoch().count();
+            if (s.copy) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                h.key(XK_Control_L, false);
+                h.focus();
+            }
+            sent = true;
+        });
+        // Until a frame started after the release has ended the stroke, or
+        // 30 minutes.
+        const auto releasedAt = [&] { return Clock::time_point(Clock::duration(released.load())); };
+        waitFor(
+            [&] {
+                return sent && !log.ticks.empty() && log.ticks.back().start > releasedAt() &&
+                       !log.ticks.back().stroking;
+            },
+            1800);
+        hand.join();
+        r = summarise(log.ticks, pressed, releasedAt());
+        return waitFor([&] { return view_.idle() && qel::inputLatch.empty(); }, 600);
+    }
+
+private:
+    MainWindow& window_;
+    qel::GLView& view_;
+    std::string scenePath_;
+    QPoint press_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string scene = "stroke_end_torus_pair.tl";
+    int repeat = 1;
+    std::vector<Stroke> strokes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        Stroke s;
+        if (a == "--scene" && i + 1 < argc) {
+            scene = argv[++i];
+        } else if (a == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (parseStroke(a, s)) {
+            strokes.push_back(s);
+        } else {
+            std::fprintf(stderr, "usage: stroke_end_x [--scene PATH] [--repeat N] [move|copy:MOTIONS:SECONDS ...]\n");
+            return 2;
+        }
+    }
+    if (strokes.empty()) strokes = {{false, 375, 3.0}, {true, 3000, 6.3}};
+
+    qel::InitExactPredicates();
+    if (!QFileInfo::exists(QString::fromStdString(scene))) {
+        std::printf("making %s ...\n", scene.c_str());
+        std::fflush(stdout);
+        if (!makeScene(scene)) {
+            std::fprintf(stderr, "stroke_end_x: %s could not be written\n", scene.c_str());
+            return 2;
+        }
+    }
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    qel::deliverEveryMotion();
+    qel::initIconResources();
+    qel::initShaderResources();
+    qel::Environment::CacheFolder = QFileInfo(QString::fromStdString(scene)).absolutePath().toStdString();
+
+    int status = 0;
+    {
+        qel::DecliningAsker asker;
+        MainWindow window(nullptr);
+        window.asker = &asker;
+        window.view()->asker = &asker;
+        // The whole screen, as the program shows itself maximised.
+        window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        window.show();
+        window.activateWindow();
+        if (!waitFor([&] { return window.glWidget->lastFrame != nullptr; }, 600)) return 2;
+        Harness harness(window, scene);
+        std::printf("view %d x %d, scene %s\n", window.view()->width, window.view()->height, scene.c_str());
+        for (int k = 0; k < repeat && status != 2; ++k)
+            for (const Stroke& s : strokes) {
+                Result r;
+                if (!harness.prepare() || !harness.run(s, r)) {
+                    status = 2;
+                    break;
+                }
+                if (!r.started) {
+                    std::fprintf(stderr, "stroke_end_x: the press started no stroke\n");
+                    status = 2;
+                    break;
+                }
+                std::printf(
+                    "%-9s %5d motions over %4.1f s: %s %.2f s and %d frames after the release "
+                    "(%zu motions waiting at most; frames %.0f ms mean, %.0f ms at most; the frame under way "
+                    "at the release %.0f ms); %d frames during the drag, %.0f ms mean\n",
+                    s.copy ? "Copy Move" : "Move", s.motions, s.seconds, r.ended ? "ended" : "NOT ENDED after",
+                    r.ended ? r.releaseToEnd : 1800.0, r.framesAfter, r.waiting, r.afterMeanMs, r.afterMostMs,
+                    r.underWayMs, r.framesDuring, r.duringMeanMs);
+                std::fflush(stdout);
+                if (!r.ended || r.framesAfter > 2) status = std::max(status, 1);
+            }
+    }
+    return status;
+}
