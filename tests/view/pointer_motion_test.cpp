@@ -1,12 +1,12 @@
 // Pointer motions between frames: every motion event of a stroke reaches its
 // gesture in order, so that a stroke whose events all arrive inside one slow
 // frame draws the same curve, and sculpts with the same samples, as the same
-// events spread over one frame each.
+// events spread over one frame each, while its steps keep up (when they do
+// not: stroke_pace_test.cpp).
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "curves/curve.h"
@@ -205,124 +205,4 @@ TEST(PointerMotion, APressBehindThePolledPointerStartsItsStrokeWhereItWasPressed
     ASSERT_GE(rested.samples.size(), path.size());
     expectSame(polledAhead.samples, rested.samples);
     expectSame(polledAhead.curve, rested.curve);
-}
-
-namespace {
-
-// Each gesture step costs this many milliseconds of the steps' clock, as a
-// stamp on a heavy mesh does: counted, not timed.
-double stepCostMs = 0.0;
-double countedMs = 0.0;
-double countedClock() { return countedMs += stepCostMs; }
-
-// What a Deform stroke on a ball left, and the frames that took it.
-struct Deformed {
-    std::vector<vec3> ball;
-    int frames = 0;
-    // The most step time one frame took.
-    double frameStepsMs = 0.0;
-    bool endedBeforeItsMotions = false;
-};
-
-// A Deform stroke pressed on the ball under (X, Y) along `path`: its
-// motions a frame apart, or all of them and the release latched before one
-// frame, after which frames run until the stroke has ended. The frames'
-// drawing takes `drawMs`.
-Deformed deformBall(const std::vector<vec2>& path, bool oneFrame, double drawMs = 0.0) {
-    GLView view(800, 600);
-    view.buildMatrices();
-    view.setSymmetry(false, false, false, false, false, false, 6);
-    test::FrameDriver drive(view);
-    view.setActionMode(GLView::ModeSculpt);
-    view.setSculptAction(Sculptor::Deform);
-    view.setBrushSize(160.0f);
-    // A ball 80 pixels across its radius, its centre under (X, Y).
-    const vec3 p = view.unproject(float(X), float(Y), 0.5f);
-    const float r = length(view.unproject(float(X + 80), float(Y), 0.5f) - p);
-    Mesh* seed = Mesh::Icosahedron();
-    Tool source(Mesh::Sphere(seed, 3, false, true), mat4::Identity(), pbr(), false);
-    delete seed;
-    Tool* t = view.scene->addObject(&source, mat4::Translation(p.x, p.y, p.z) * mat4::Scale(r, r, r),
-                                    Scene::HangTop, false);
-    view.scene->toList();
-    fakeid::Pixel& pixel = drive.reader->pixels[{X, Y}];
-    pixel.stencil = 1;
-    pixel.depth = 0.5f;
-    pixel.ids[0] = {std::uint32_t(view.scene->findID(t)), 0u, 0};
-    pixel.normal[0] = vec3(0, 0, 1);
-    for (const vec2 at : {vec2(X - 5, Y), vec2(X, Y)}) {
-        drive.move(at);
-        drive.frame();
-    }
-    const auto saved = GLView::StepClock;
-    GLView::StepClock = countedClock;
-    Deformed d;
-    view.drawMs = drawMs;
-    drive.buttonEvent(vec2(X, Y), true, false);
-    drive.frame();
-    for (const vec2& q : path) {
-        drive.motionEvent(q);
-        if (!oneFrame) drive.frame();
-    }
-    drive.buttonEvent(path.back(), false, false);
-    for (; d.frames < 1000 && !(inputLatch.empty() && view.sculptors.empty()); ++d.frames) {
-        const double before = countedMs;
-        drive.frame();
-        // The steps' clock is read twice a step.
-        d.frameStepsMs = std::max(d.frameStepsMs, (countedMs - before) / 2);
-        if (view.sculptors.empty() && !inputLatch.empty()) d.endedBeforeItsMotions = true;
-    }
-    GLView::StepClock = saved;
-    for (const MeshVertex& v : static_cast<const Mesh*>(t->element)->vertices) d.ball.push_back(v.position);
-    return d;
-}
-
-// A zigzag of `n` quick motions three pixels apart to the right, turning
-// up or down every six.
-std::vector<vec2> zigzag(int n) {
-    std::vector<vec2> path;
-    float y = float(Y);
-    for (int k = 1; k <= n; ++k) {
-        y += (k / 6) % 2 ? 3.0f : -3.0f;
-        path.emplace_back(float(X + 3 * k), y);
-    }
-    return path;
-}
-
-}  // namespace
-
-// A quick Deform stroke whose motions all wait behind one frame, on a mesh
-// whose every step costs 40 ms: the frames take the steps within their
-// 100 ms budget, or as long as their drawing takes when that is longer,
-// and leave the rest waiting for the next ones; the release ends the
-// stroke after them, so the ball takes the shape the same stroke gives on
-// fast frames.
-TEST(PointerMotion, ASlowStrokeSpreadsItsSamplesOverLaterFramesAndDropsNone) {
-    const std::vector<vec2> path = zigzag(60);
-    ASSERT_EQ(GLView::StrokeBudgetMs, 100.0);
-    stepCostMs = 0.0;
-    const Deformed fast = deformBall(path, false);
-    stepCostMs = 40.0;
-    const Deformed slow = deformBall(path, true);
-    const Deformed heavy = deformBall(path, true, 200.0);
-    stepCostMs = 0.0;
-    // Three steps a frame: the one that passes the budget ends the frame's.
-    EXPECT_GE(slow.frames, 4);
-    EXPECT_EQ(slow.frameStepsMs, 3 * 40.0);
-    EXPECT_FALSE(slow.endedBeforeItsMotions);
-    // Six steps a frame while the drawing takes 200 ms.
-    EXPECT_EQ(heavy.frameStepsMs, 6 * 40.0);
-    EXPECT_FALSE(heavy.endedBeforeItsMotions);
-    ASSERT_EQ(slow.ball.size(), fast.ball.size());
-    ASSERT_EQ(heavy.ball.size(), fast.ball.size());
-    Mesh* seed = Mesh::Icosahedron();
-    std::unique_ptr<Mesh> ball(Mesh::Sphere(seed, 3, false, true));
-    delete seed;
-    double moved = 0.0, apart = 0.0;
-    for (std::size_t v = 0; v < fast.ball.size(); ++v) {
-        moved = std::max(moved, length(fast.ball[v] - ball->vertices[v].position));
-        apart = std::max({apart, length(slow.ball[v] - fast.ball[v]), length(heavy.ball[v] - fast.ball[v])});
-    }
-    EXPECT_GT(moved, 0.05);
-    EXPECT_LE(apart, 1e-5);
 }
