@@ -261,12 +261,26 @@ public:
     // The pointer's path since the sculpt stroke's last sample, in pixels.
     float strokeTravel = 0.0f;
     // The time the frame's gesture steps took so far: once it passes
-    // StrokeBudgetMs, or drawMs when that is longer, the motions still
-    // latched wait for the next frames.
+    // stepBudget(), the motions still latched wait for the next frames.
     double stepsMs = 0.0;
     static double StrokeBudgetMs;
     // The time the last frame's drawing took, its steps left out.
     double drawMs = 0.0;
+    // The time the last step of a gesture under way took: what a frame
+    // expects each of its steps to cost.
+    double stepMs = 0.0;
+    // How the frame paces a gesture's steps, chosen at the first motion of
+    // the gesture it takes (planSteps): the travel between two samples of a
+    // sculpt stroke, and whether a transform's waiting motions are one step.
+    struct StepPace {
+        bool planned = false;
+        float spacing = 0.0f;
+        bool fold = false;
+        // The last frame left motions of the gesture waiting: a stroke
+        // catching up keeps its widest spacing to the end of the backlog.
+        bool behind = false;
+    };
+    StepPace pace;
     // The clock the steps are timed by, in milliseconds (the steady clock;
     // a test may count a step's cost instead).
     static double (*StepClock)();
@@ -428,6 +442,8 @@ public:
     bool simple() const { return simpleMode != 0; }
     // The pointer is in the view, off its outermost pixel rows and columns.
     bool inside() const;
+    // The same for the pointer at `p`.
+    bool inside(const vec2& p) const;
     // The placement options; the simple interface always places single,
     // unlinked objects.
     bool onAllInstances() const { return !simple() && addOnAllInstances != 0; }
@@ -671,19 +687,25 @@ public:
     // pickings where the pointer is now (pickForStep); a button change away
     // from where the pointer was first moves it there as a step of its own,
     // with the pickings there.
-    // A sculpt stroke's motion short of its spacing takes no step. A pointer
-    // motion latched behind the frame's own change waits for nextMotion.
+    // A motion that skipsStep() only moves the pointer. A pointer motion
+    // latched behind the frame's own change waits for nextMotion.
     void frameInput();
-    // One pointer motion latched behind the frame's change, as a step of its
-    // own (pointerStep). False when none waits, or when the frame's steps
-    // have used up StrokeBudgetMs (or drawMs, when the drawing takes
-    // longer): the motions then wait, in order, for the next frames, so a
-    // slow stroke lags behind the hand but takes every sample of its path,
-    // and a release latched behind them ends it after them.
+    // One pointer motion latched behind the frame's change (pointerStep).
+    // False when none waits, or when the frame's steps have used up
+    // stepBudget(): the motions then wait, in order, for the next frames,
+    // and a release latched behind them ends the gesture after them. The
+    // frame's pace (planSteps) keeps that wait short: a transform takes its
+    // waiting motions as one step, a sculpt stroke spaces its samples
+    // further apart, so that a gesture ends within a frame or two of its
+    // release however many motions its steps could not keep up with.
     bool nextMotion();
+    // The time the frame's steps may take: StrokeBudgetMs, or drawMs when
+    // the drawing takes longer, so that a backlog behind a heavy scene
+    // drains in at least half of each frame.
+    double stepBudget() const;
     // setState, mouseDown, mouseUp and mouseMove, in this order, after the
     // pickings a gesture's step needs (pickForStep); the handlers' time
-    // counts in stepsMs.
+    // counts in stepsMs, and a step of a gesture under way sets stepMs.
     void runStep();
     // cursorPixel follows the pointer, which takes no gesture step.
     void followCursor();
@@ -691,7 +713,7 @@ public:
     // no key changes, and the input state machine runs as in a frame, after
     // the pickings at `to` while a gesture is under way. A hovering motion
     // with another motion right behind it (`motionFollows`) only moves the
-    // pointer, as does a sculpt stroke's motion short of its spacing.
+    // pointer, as does a motion that skipsStep().
     void pointerStep(const vec2& to, bool motionFollows);
     // The frame's pickings where the pointer is now, when a gesture is under
     // way and they last ran elsewhere: a step's handlers work from where its
@@ -700,14 +722,49 @@ public:
     // The frame's pickings where the pointer is now; only the last
     // pickings' preview is drawn.
     void stepPicks();
-    // A motion of a sculpt stroke that is to take no sample: the pointer
-    // has travelled less than strokeSpacing() since the stroke's last one.
-    bool shortOfSpacing();
-    // The pointer's travel between two samples of a sculpt stroke: an
-    // eighth of the brush radius, at least one pixel. A stroke samples the
-    // same path at every frame rate, and a slow frame follows a quick
-    // stroke with a few samples instead of a pick and a step per motion.
+    // A motion of a gesture under way that is to take no step, at the
+    // frame's pace (planned at the first such motion of the frame): a sculpt
+    // stroke's motion that leaves the pointer less than pace.spacing along
+    // its path from the stroke's last sample (a widened spacing looks at the
+    // motion right behind, `motionFollows`, and samples the last point
+    // within it). While the frame folds a transform's motions, the pointer
+    // first goes on to the latest motion of the run (short of one outside
+    // the view), which then takes the step.
+    bool skipsStep(bool motionFollows);
+    // The frame's pace for the gesture under way, from the motions waiting
+    // in the run behind the pointer (InputLatch::run), the budget the frame
+    // has left and stepMs. When the steps at the usual pace fit, nothing
+    // changes: a stroke samples its path every strokeSpacing() and a
+    // transform takes each motion. Otherwise a transform whose result
+    // depends only on where the pointer ends (foldsMotions) takes the run as
+    // one step to its latest motion, and a sculpt stroke widens its spacing
+    // so that the run's samples fit, up to widestSpacing(); its samples
+    // still fall on the path's points, so a frame that cannot take them all
+    // leaves the rest for the next.
+    void planSteps();
+    // Whether the gesture's steps end where the pointer ends, whatever path
+    // it took: a sculpt Move or Copy Move of a mesh or a curve (a translation
+    // of the part the press picked) and an assembly Move, both with the
+    // stamp kept at its depth (Same Depth; the assembly drag without grid
+    // snapping, which rounds each step). Turns and scalings work about
+    // centres that move with the part, or refuse steps that jump, and so
+    // follow the path.
+    bool foldsMotions() const;
+    // The pointer's travel between two samples of a sculpt stroke whose
+    // steps keep up: an eighth of the brush radius, at least one pixel. A
+    // stroke samples the same path at every frame rate, and a slow frame
+    // follows a quick stroke with a few samples instead of a pick and a step
+    // per motion.
     float strokeSpacing() const;
+    // The widest travel between two samples of a stroke whose steps cannot
+    // keep up: half the brush radius R. A Deform stamp moves each point by
+    // w(t) d, d the step and w(t) = 1 - 3t^2 + 2t^3 the falloff at t, the
+    // point's distance from the stamp over R; w falls at most 1.5 / R (at
+    // t = 1/2), so the map stays one to one, and folds nothing over, while
+    // |d| < 2R/3. A step of R/2 keeps its volume factor at 1/4 or more,
+    // leaving room for pixels at the stroke's depth that span more than
+    // those of the radius.
+    float widestSpacing() const;
     // Whether the frame's input changed: never while the pointer is outside
     // the view or a pick is held for the object menu; otherwise a moved
     // pointer (a NaN position counts as moved), a button that changed, a
@@ -723,8 +780,10 @@ public:
     // layers valid until the next call, and clears redraw; null when redraw
     // is clear or a stage fails (redraw then stays set for the next try).
     // Needs the GL context current; leaves no program in use and the default
-    // framebuffer bound.
-    Texture2D* render();
+    // framebuffer bound. Virtual so that a stand-in without a GL context can
+    // draw within the frame loop as it stands (its pickings and the motions
+    // that follow them, its time on StepClock).
+    virtual Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
     // handlers, while the pointer is inside and no pick is held for the
     // object menu: in assembly mode select() while idle (not while Draw has
@@ -733,10 +792,10 @@ public:
     // the actions without a picking of their own targetBrush follows the
     // cursor. True when the preview list is to be drawn.
     bool framePicks();
-    // The frame's pickings, then each motion latched behind the frame's
-    // change with its own pickings, so that a gesture gets every sample of
-    // the pointer however slow the frames are. True when the last pickings
-    // ask for the preview.
+    // The frame's pickings, then the motions latched behind the frame's
+    // change (nextMotion), each step with its own pickings, so that a
+    // gesture follows the pointer's path however slow the frames are. True
+    // when the last pickings ask for the preview.
     bool framePicksAndMotions();
     // Draws the interaction overlays into the transparent layer's output,
     // which the caller has bound with no program in use: the curve being

@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "gl/environment.h"
+#include "scene/element.h"
 #include "scene/scene.h"
+#include "scene/sculptor.h"
 #include "scene/tool.h"
 #include "view/act.h"
 #include "view/camera.h"
@@ -105,6 +108,7 @@ Texture2D* GLView::MainLoop() {
 
 void GLView::frameInput() {
     stepsMs = 0.0;
+    pace.planned = false;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
     // The pointer crossed the view's border after the input taken before.
     if (latched.crossing != InputLatch::Frame::NoCrossing) crossed(latched.crossing == InputLatch::Frame::Entered);
@@ -130,7 +134,7 @@ void GLView::frameInput() {
     if (inputChanged(keyChange, backspace) && inside()) {
         const bool buttons = mouse.left != mouse.leftPrevious || mouse.right != mouse.rightPrevious;
         const bool motionOnly = keyChange == 0 && !backspace && !buttons && mouse.wheel == 0.0f;
-        if (motionOnly && shortOfSpacing()) {
+        if (motionOnly && skipsStep(inputLatch.motionWaits())) {
             followCursor();
         } else {
             // A sample of a stroke starts the next spacing.
@@ -150,30 +154,41 @@ void GLView::runStep() {
     // The first pickings of a frame wait for its drawing to finish: only
     // the handlers' work counts.
     pickForStep();
+    const bool underWay = !idle();
     const double start = StepClock();
     setState();
     mouseDown();
     mouseUp();
     mouseMove();
-    stepsMs += StepClock() - start;
+    const double ms = StepClock() - start;
+    stepsMs += ms;
+    // The steps of gestures, the press's and the release's included; a
+    // hovering pointer's steps say nothing of them.
+    if (underWay || !idle()) stepMs = ms;
 }
 
 void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
 
 bool GLView::nextMotion() {
     // Past the frame's budget the motions wait in order for the next
-    // frames: every one of them still takes its step, later. The steps may
-    // take as long as the drawing does, so that a backlog behind a heavy
-    // scene drains in at least half of each frame.
-    if (stepsMs > std::max(StrokeBudgetMs, drawMs)) return false;
+    // frames.
+    if (stepsMs > stepBudget()) {
+        pace.behind = inputLatch.motionWaits();
+        return false;
+    }
     vec2 position;
-    if (!inputLatch.takeMotion(position)) return false;
+    if (!inputLatch.takeMotion(position)) {
+        pace.behind = false;
+        return false;
+    }
     // The frame's key changes and its Backspace command were the frame's
     // own step.
     Keyboard::eventBackspace = false;
     pointerStep(position, inputLatch.motionWaits());
     return true;
 }
+
+double GLView::stepBudget() const { return std::max(StrokeBudgetMs, drawMs); }
 
 void GLView::pointerStep(const vec2& to, bool motionFollows) {
     movePointer(to);
@@ -193,7 +208,7 @@ void GLView::pointerStep(const vec2& to, bool motionFollows) {
         stepPicks();
         return;
     }
-    if (shortOfSpacing()) {
+    if (skipsStep(motionFollows)) {
         followCursor();
         return;
     }
@@ -210,20 +225,79 @@ void GLView::pickForStep() {
 double GLView::StrokeBudgetMs = 100.0;
 double (*GLView::StepClock)() = steadyMilliseconds;
 
-bool GLView::shortOfSpacing() {
-    const bool stroke =
-        actionMode == ModeSculpt && interactionState != 0 && mouse.left && mouse.leftPrevious && !sculptors.empty();
-    if (!stroke) {
+bool GLView::skipsStep(bool motionFollows) {
+    const bool held = !idle() && mouse.left && mouse.leftPrevious;
+    const bool stroke = held && actionMode == ModeSculpt && !sculptors.empty();
+    if (!stroke && !(held && foldsMotions())) {
+        strokeTravel = 0.0f;
+        return false;
+    }
+    if (!pace.planned) planSteps();
+    if (pace.fold) {
+        // The pointer goes on to the latest motion of the run, or the last
+        // before it leaves the view, and the step is taken there: the
+        // pickings the frame runs in between see it where the step left it.
+        vec2 next;
+        while (motionFollows && inputLatch.peekMotion(next) && inside(next)) inputLatch.takeMotion(mouse.position);
+        mouse.delta = mouse.position - mouse.previous;
         strokeTravel = 0.0f;
         return false;
     }
     strokeTravel += float(length(mouse.delta));
-    if (strokeTravel < strokeSpacing()) return true;
-    strokeTravel = 0.0f;
-    return false;
+    bool skips = strokeTravel < pace.spacing;
+    // A widened spacing is never overshot while the path's points allow:
+    // the sample falls on the last point within it.
+    vec2 next;
+    if (pace.spacing > strokeSpacing() && motionFollows && inputLatch.peekMotion(next))
+        skips = double(strokeTravel) + length(next - mouse.position) <= double(pace.spacing);
+    if (!skips) strokeTravel = 0.0f;
+    return skips;
+}
+
+void GLView::planSteps() {
+    const bool behind = pace.behind;
+    pace = StepPace();
+    pace.behind = behind;
+    const bool stroke = actionMode == ModeSculpt;
+    if (stroke) pace.spacing = strokeSpacing();
+    // Steps that cost nothing keep up with anything; a cost not yet seen
+    // is looked at again after the next step.
+    pace.planned = stepMs > 0.0;
+    if (!pace.planned) return;
+    // The steps the frame may still take: one more starts while the steps
+    // so far are within the budget.
+    const double left = stepBudget() - stepsMs;
+    const double affordable = left < 0.0 ? 1.0 : std::floor(left / stepMs) + 1.0;
+    // The path still to follow: from the stroke's last sample through the
+    // pointer to the latest motion waiting behind it.
+    const InputLatch::Run run = inputLatch.run(mouse.position);
+    const double path = double(strokeTravel) + length(mouse.delta) + run.length;
+    const double steps = stroke ? std::floor(path / double(pace.spacing)) : double(run.motions) + 1.0;
+    if (steps <= affordable && !behind) return;
+    if (foldsMotions()) {
+        pace.fold = true;
+        return;
+    }
+    if (!stroke) return;
+    const double widest = widestSpacing();
+    pace.spacing = float(behind ? widest : std::min(widest, path / affordable));
+}
+
+bool GLView::foldsMotions() const {
+    if (actionMode == ModeAssembly)
+        return iassemblyAction() == ActionMove && brushProjection == ABrush::SameDepth &&
+               !(snapGrid && snapGridValue > 0.0f);
+    if (actionMode != ModeSculpt || sculptors.empty() || brushProjection != ABrush::SameDepth) return false;
+    const Sculptor::TAction action = sculptors.front()->action;
+    if (action != Sculptor::Move && action != Sculptor::CopyMove) return false;
+    const Element* e = pickBrush.pickedTool ? pickBrush.pickedTool->element : nullptr;
+    return e &&
+           (e->isType(Element::TType::Mesh) || e->isType(Element::TType::Curve) || e->isType(Element::TType::UCurve));
 }
 
 float GLView::strokeSpacing() const { return std::max(1.0f, brushSize / 8.0f); }
+
+float GLView::widestSpacing() const { return std::max(strokeSpacing(), brushSize / 2.0f); }
 
 bool GLView::startUp() {
     switch (startupStep) {

@@ -155,8 +155,9 @@ void GLView::setBrushElevation(float elevation) {
     redraw = 1;
 }
 
-bool GLView::inside() const {
-    const vec2 p = mouse.position;
+bool GLView::inside() const { return inside(mouse.position); }
+
+bool GLView::inside(const vec2& p) const {
     return !outside && 0.0f < p.x && p.x + 1.0f < float(width) && 0.0f < p.y && p.y + 1.0f < float(height);
 }
 

@@ -163,6 +163,17 @@ bool InputLatch::takeMotion(vec2& position) {
     return true;
 }
 
+InputLatch::Run InputLatch::run(vec2 from) const {
+    Run r;
+    for (const Event& e : events_) {
+        if (e.kind != Motion) break;
+        ++r.motions;
+        r.length += length(e.position - from);
+        from = e.position;
+    }
+    return r;
+}
+
 InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last) {
     Frame f;
     f.keys.fill(Keyboard::Polled);

@@ -10,9 +10,13 @@
 // as a press in that frame and a release in the next, and the two presses of
 // a button chord come a frame apart, as they would at a high frame rate. The
 // motions that follow at the front are taken one by one within the same
-// frame (takeMotion), each as its own step of the gesture with the buttons
-// it had. A change that would leave its key or buttons as they already are
-// is dropped, and so is a motion to where the pointer already was.
+// frame (takeMotion), each moving the pointer with the buttons it had; the
+// frame paces the gesture's steps by the run still waiting (run): a step at
+// every motion, or at every spacing of a sculpt stroke, while the steps keep
+// up, and otherwise wider spacings or, for a transform, one step to the
+// latest motion (GLView::planSteps). A change that would leave its key or
+// buttons as they already are is dropped, and so is a motion to where the
+// pointer already was.
 //
 // A key reads in each frame as its last change taken says, until its next
 // change: the keys stay in step with the buttons and motions of the same
@@ -46,7 +50,8 @@
 // or button change, so the thinned path keeps its ends and its order with
 // the changes, and its sharpest bends go last: points on straight or nearly
 // straight stretches go first, which a stroke spaced along the path barely
-// feels (its samples fall on the kept points of the same path).
+// feels (its samples fall on the kept points of the same path, those a
+// widened spacing leaves further apart).
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
@@ -105,6 +110,21 @@ public:
     bool takeMotion(vec2& position);
     // Whether a motion is at the front.
     bool motionWaits() const { return !events_.empty() && events_.front().kind == Motion; }
+    // Where the motion at the front goes, left in place: false when the
+    // front holds none.
+    bool peekMotion(vec2& position) const {
+        if (!motionWaits()) return false;
+        position = events_.front().position;
+        return true;
+    }
+    // The run of motions at the front, up to the first key or button
+    // change: how many, and the length of the path from `from` through them
+    // (device pixels).
+    struct Run {
+        std::size_t motions = 0;
+        double length = 0.0;
+    };
+    Run run(vec2 from) const;
     // Every key reads as the poll says until its next change, from here on
     // in the stream: for when the window may have missed a key's change (it
     // lost or regained the keyboard, the pointer left or came back). At once

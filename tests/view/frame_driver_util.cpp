@@ -37,7 +37,29 @@ int libraryKey(int code) {
 
 bool ScriptedKeys::down(int key) { return held.count(key) != 0; }
 
-FrameDriver::FrameDriver(GLView& v) : reader(new fakeid::FakeIdReader), view(v), saved(keys.source) {
+double CountedClock::nowMs = 0.0;
+
+DrivenView::DrivenView(int width, int height) : GLView(width, height) {
+    startupStep = 4;
+    animate = 0;
+    showText = 0;
+}
+
+Texture2D* DrivenView::render() {
+    if (!redraw) return nullptr;
+    CountedClock::nowMs += drawCostMs;
+    framePicksAndMotions();
+    redraw = 0;
+    return nullptr;
+}
+
+FrameDriver::FrameDriver(DrivenView& v) : FrameDriver(static_cast<GLView&>(v), true) {}
+
+FrameDriver::FrameDriver(GLView& v) : FrameDriver(v, false) {}
+
+FrameDriver::FrameDriver(GLView& v, bool loop)
+    : reader(new fakeid::FakeIdReader), view(v), saved(keys.source), mainLoop(loop), savedClock(GLView::StepClock) {
+    if (mainLoop) GLView::StepClock = CountedClock::read;
     view.idReader.reset(reader);
     keys.source = &source;
     keys.clear();
@@ -50,6 +72,7 @@ FrameDriver::FrameDriver(GLView& v) : reader(new fakeid::FakeIdReader), view(v),
 }
 
 FrameDriver::~FrameDriver() {
+    GLView::StepClock = savedClock;
     keys.source = saved;
     keys.clear();
     inputLatch.clear();
@@ -78,6 +101,10 @@ void FrameDriver::buttonEvent(vec2 position, bool leftDown, bool rightDown) {
 void FrameDriver::motionEvent(vec2 position) { recordMotion(position); }
 
 void FrameDriver::frame() {
+    if (mainLoop) {
+        view.MainLoop();
+        return;
+    }
     // Pick records filled by hand stay as they are: no layers to pick from.
     view.layersStale = !picking;
     view.frameInput();

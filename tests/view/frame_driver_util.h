@@ -2,7 +2,8 @@
 // A stand-in for one frame of the view's loop in interaction tests: scripted
 // keys and buttons go in, the view's input half of a frame runs, then the
 // pickings of the frame read an ID buffer held in memory, and the frame's
-// one-shot Backspace command is cleared. No GL is involved.
+// one-shot Backspace command is cleared; the frames of a DrivenView run the
+// frame loop itself around a stand-in for the drawing. No GL is involved.
 
 #include <initializer_list>
 #include <set>
@@ -24,12 +25,34 @@ public:
     std::set<int> held;  // keyboard library key values
 };
 
+// A step clock for the frame loop that only a test moves on: what a frame's
+// drawing and each gesture step cost, counted, not timed.
+struct CountedClock {
+    static double nowMs;
+    static double read() { return nowMs; }
+};
+
+// A view past its start-up whose drawing is a stand-in needing no GL: it
+// takes drawCostMs of the counted clock, then runs the frame's pickings and
+// the motions that follow them, as render() does once the layers are drawn.
+// Its frames run the whole frame loop (MainLoop), which times the drawing.
+class DrivenView : public GLView {
+public:
+    DrivenView(int width, int height);
+    Texture2D* render() override;
+
+    double drawCostMs = 0.0;
+};
+
 class FrameDriver {
 public:
     // Makes the view's pointer inside and every key and button up, gives the
     // view the in-memory ID buffer, then runs one frame so that nothing
     // counts as newly pressed.
     explicit FrameDriver(GLView& view);
+    // The same for a driven view, whose frames then run MainLoop with the
+    // steps timed on the counted clock.
+    explicit FrameDriver(DrivenView& view);
     ~FrameDriver();
     FrameDriver(const FrameDriver&) = delete;
     FrameDriver& operator=(const FrameDriver&) = delete;
@@ -60,6 +83,10 @@ private:
     GLView& view;
     ScriptedKeys source;
     KeySource* saved;
+    FrameDriver(GLView& view, bool mainLoop);
+    // The frames run MainLoop, and the step clock to restore.
+    bool mainLoop = false;
+    double (*savedClock)() = nullptr;
 };
 
 }  // namespace qel::test
