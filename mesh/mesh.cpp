@@ -50,6 +50,8 @@ void Mesh::copyFields(const Mesh& o) {
     scratch0 = o.scratch0;
     scratch1 = o.scratch1;
     needsCompaction = o.needsCompaction;
+    spaceOrderJumps_ = o.spaceOrderJumps_;
+    spaceOrderFaces_ = o.spaceOrderFaces_;
     // The copy builds its buffers from nothing.
     bufferState.reset();
     // A stroke's kept state belongs to the mesh it ran on.
@@ -91,6 +93,7 @@ void Mesh::init() {
     type = TType::Mesh;
     vertices.clear();
     faces.clear();
+    spaceOrderFaces_ = 0;
     deselectAll();
     // Re-initialising a drawn mesh (a load into it) releases its buffers
     // rather than forgetting their names.

@@ -46,6 +46,9 @@ class VertexFans;     // the fans of a list of vertices, gathered once
 struct FaceTable;     // flat corners, links and flags of the faces during a rebuild
 class MeshStroke;    // what a sculpt stroke keeps between its steps
 struct VertexSettling;  // what the record writer gathers of a vertex
+namespace spaceorder {
+struct Plan;  // a space order planned before any record moves
+}
 
 class Mesh : public Element {
 public:
@@ -622,7 +625,10 @@ private:
     // removeInactive; with touched, the vertices whose corner normals it may
     // change are listed there (new indices, -1 for a dropped one): revived
     // ones, those of moved and dropped faces, those whose stored face changed.
-    void compact(bool force, std::vector<int>* touched);
+    // vertexTo and faceTo, when given, receive the new index of every old
+    // record (-1 for a dropped one; empty when nothing was compacted).
+    void compact(bool force, std::vector<int>* touched, std::vector<std::int32_t>* vertexTo = nullptr,
+                 std::vector<std::int32_t>* faceTo = nullptr);
     // The corner normals of every gathered vertex as the whole-mesh pass
     // writes them, from the face normals in place; false, with some written,
     // when a fan cannot be read completely.
@@ -768,12 +774,35 @@ public:
     // dropped, as the rebuild makes them.
     void orderSpatially();
     // A mesh made other than by an import (a conversion, a subdivision, a
-    // pattern) that importScattered finds scattered:
-    // orderSpatially and the rebuild (initialize, centre and size kept),
-    // with the selection and what a stroke keeps dropped. Whether it was.
-    bool orderIfScattered();
-    // The same order and rebuild, whatever the order was.
-    void orderInSpace();
+    // pattern, a stroke) that importScattered finds scattered, when the
+    // space order has measurably fewer jumps than its order (a space order
+    // that is itself scattered is not made again): orderInSpace. Whether
+    // it was.
+    bool orderIfScattered(bool linked = false);
+    // orderSpatially, a pending compaction first, whatever the order was;
+    // then the rebuild (initialize, centre and size kept), or, linked (a
+    // mesh linked as its edits left it: a stroke's end), the links, stored
+    // faces, normals and flags carried to the new numbers. The selection
+    // names the same records after it; what a stroke keeps and a stamp's
+    // scratch lists are dropped (mesh_entry_order.cpp).
+    void orderInSpace(bool linked = false);
+
+private:
+    // The halves of orderSpatially: the order planned from the records, and
+    // the records put in it, the plan noted as this mesh's space order;
+    // with faceTo (per old face its new number) the links and stored faces
+    // are carried, without it they are dropped.
+    void planSpaceOrder(spaceorder::Plan& plan) const;
+    void applySpaceOrder(const spaceorder::Plan& plan, const std::vector<std::int32_t>* faceTo);
+    // orderInSpace in a plan of the records as they are (no compaction
+    // pending).
+    void orderInSpace(const spaceorder::Plan& plan, bool linked);
+    // The jumps of this mesh's space order when it was last planned, and
+    // its face count then (0: never): what orderIfScattered can get.
+    std::int64_t spaceOrderJumps_ = 0;
+    std::int32_t spaceOrderFaces_ = 0;
+
+public:
     bool parseOBJ(const char* text, std::size_t size, std::size_t* facesLeftOut = nullptr);
     // False when the file cannot be written; the reason then goes to error
     // when one is given.

@@ -267,8 +267,11 @@ void Mesh::removeInactiveKeepingNormals(bool force) {
     cornerNormalsOf(touched);
 }
 
-void Mesh::compact(bool force, std::vector<int>* touched) {
+void Mesh::compact(bool force, std::vector<int>* touched, std::vector<std::int32_t>* vertexTo,
+                   std::vector<std::int32_t>* faceTo) {
     topologyEdited();
+    if (vertexTo) vertexTo->clear();
+    if (faceTo) faceTo->clear();
     if (!needsCompaction && !force) return;
     const int nV = vertexCount();
     const int nF = faceCount();
@@ -300,6 +303,8 @@ void Mesh::compact(bool force, std::vector<int>* touched) {
     vertexMark = keptV;
     faceMark = keptF;
     needsCompaction = 0;
+    if (vertexTo) vertexTo->swap(vNew);
+    if (faceTo) faceTo->swap(fNew);
 }
 
 // ---------------------------------------------------------------------------

@@ -324,6 +324,7 @@ void Mesh::DataRead(buffer& b) {
     deselectAll();
     vertices.clear();
     faces.clear();
+    spaceOrderFaces_ = 0;
     positionsEdited();
     if (!readBody(*this, b)) {
         // A damaged record yields no geometry: nothing of it is trusted.

@@ -156,7 +156,8 @@ void Mesh::replaceFaces(const Mesh* panel) {
     removeInactive(false);
     // Each panel's records were appended beside corners far back in the
     // lists: a large mesh comes out scattered, and is put in space order
-    // with its rebuild, so that a save holds the order its load keeps.
+    // with its rebuild when that order is measurably better (a save holds
+    // the order its load keeps either way).
     if (!orderIfScattered()) initialize(ResizeKeep);
     sharpen(5.0f);
 }

@@ -625,19 +625,23 @@ void Mesh::sculpt(std::vector<Sculptor*>& sculptors) {
     // The edits that add records beside far older ones (a tear, extrusion
     // or bevel of many patches, a plane or sphere operation) may leave a
     // large mesh scattered: once such a stroke has ended, and nothing of it
-    // is needed any more, the mesh is put in space order when it is, so
-    // that the strokes after it, and a save and load, find it in an order
-    // they are fast on. A plane subtraction always leaves a large mesh in
-    // space order: its cut and cap lie beside records far older, and
-    // where it keeps a small part of the mesh these are a good share of
-    // what a stamp reaches, though too few for the test of a scattered
-    // mesh.
+    // is needed any more, the mesh is put in space order when it is and
+    // that order is measurably better, so that the strokes after it, and a
+    // save and load, find it in an order they are fast on (a mesh already
+    // in the best order it can get costs nothing more, and its selection
+    // stays either way). The mesh is linked as the stroke left it: its
+    // links, stored faces and normals go with its records to their new
+    // numbers, without a rebuild. A plane subtraction always leaves a
+    // large mesh in space order: its cut and cap lie beside records far
+    // older, and where it keeps a small part of the mesh these are a good
+    // share of what a stamp reaches, though too few for the test of a
+    // scattered mesh.
     if (first && first->isEnded() && group != Group::Stroke && group != Group::Paint && group != Group::Other) {
         if (first->action == Sculptor::SubPlane && vertexCount() >= spaceorder::FewVertices) {
-            orderInSpace();
+            orderInSpace(true);
             return;
         }
-        if (orderIfScattered()) return;
+        if (orderIfScattered(true)) return;
     }
     if (stroke_) stroke_->run(false, false, false);
 }

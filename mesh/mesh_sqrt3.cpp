@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "mesh/face_table.h"
+#include "mesh/kept_selection.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_stroke.h"
 #include "mesh/normal_math.h"
@@ -352,15 +353,21 @@ void Mesh::subdivideSqrt3() {
     // orderIfScattered, read from the plan).
     const bool scattered = spaceorder::scattered(oldV + oldF, 3 * oldF, [&w](int s) { return w.firstCorner(s); });
     if (scattered && !w.oneSided && !w.looseVertex) {
-        // Written in space order at once: what orderIfScattered drops, then
+        // Written in space order at once: what orderInSpace drops, then
         // the records, then the rebuild's steps after its links (every
-        // shared edge runs both ways, every vertex has one fan).
-        deselectAll();
+        // shared edge runs both ways, every vertex has one fan). The
+        // selection then names what it names after the step in slot order
+        // and orderInSpace: the old vertices, and the child in each old
+        // face's slot (written afresh, as the step writes it).
         forgetOpenStroke();
         stroke_.reset();
+        keptselection::dropStampLists(*this);
         FaceTable table;
-        const bool settled = buildSqrt3InSpaceOrder(*this, w, table);
-        deselectAll();
+        std::vector<std::int32_t> vertexTo, faceTo;
+        const bool settled = buildSqrt3InSpaceOrder(*this, w, table, vertexTo, faceTo);
+        keptselection::renumber(*this, vertexTo, faceTo);
+        vertexMark = vertexCount();
+        faceMark = faceCount();
         deleteVBO();
         bufferState.markFeatures();
         needsCompaction = 0;

@@ -212,7 +212,8 @@ void writeVertices(Mesh& m, const Sqrt3Plan& w, const OrderWork& o) {
 
 }  // namespace
 
-bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table) {
+bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table, std::vector<std::int32_t>& vertexTo,
+                            std::vector<std::int32_t>& faceTo) {
     OrderWork o;
     readOld(m, w, o);
     const int nV = w.oldV + w.oldF;
@@ -226,6 +227,8 @@ bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table) {
     if (!w.anyFeature) smoothNormals(w, o);
     writeFaces(m, w, o, table);
     writeVertices(m, w, o);
+    vertexTo.assign(o.renumber.begin(), o.renumber.begin() + w.oldV);
+    faceTo.assign(o.finalOf.begin(), o.finalOf.begin() + w.oldF);
     return !w.anyFeature;
 }
 

@@ -110,7 +110,9 @@ bool planSqrt3(const Mesh& m, Sqrt3Plan& w);
 // open edges they get their normals and vertex flags as the rebuild leaves
 // them, and true is returned; otherwise the table holds the corners, links
 // and flags the rebuild's vertex and normal passes read. For a plan without
-// one-sided marks or loose vertices.
-bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table);
+// one-sided marks or loose vertices. vertexTo and faceTo receive the final
+// number of every old vertex and of the child in each old face's slot.
+bool buildSqrt3InSpaceOrder(Mesh& m, Sqrt3Plan& w, FaceTable& table, std::vector<std::int32_t>& vertexTo,
+                            std::vector<std::int32_t>& faceTo);
 
 }  // namespace qel

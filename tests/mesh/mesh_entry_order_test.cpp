@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "gl/buffer.h"
 #include "mesh/mesh.h"
+#include "mesh_invariants_util.h"
 #include "mesh_util.h"
 #include "scene/sculptor.h"
 
@@ -64,6 +66,21 @@ void expectSameSurface(const Mesh& a, const Mesh& b) {
     }
 }
 
+// The places of the listed faces that are active and carry the selected
+// bit, sorted.
+std::vector<std::array<float, 9>> selectedPlaces(const Mesh& m) {
+    Mesh only(m);
+    std::vector<char> listed(std::size_t(m.faceCount()), 0);
+    for (const int f : m.selectedFaces)
+        if (m.activeFace(f)) listed[std::size_t(f)] = 1;
+    for (int f = 0; f < only.faceCount(); ++f)
+        if (!listed[std::size_t(f)] || !only.faces[f].isSelected())
+            only.faces[f].flags = std::uint8_t(only.faces[f].flags & ~MeshFace::ActiveBit);
+    std::vector<std::array<float, 9>> out;
+    for (const Placed& x : byPlace(only)) out.push_back(x.at);
+    return out;
+}
+
 std::vector<std::uint8_t> recordOf(Mesh& m) {
     buffer b;
     m.DataWrite(b);
@@ -95,6 +112,48 @@ std::unique_ptr<Mesh> scatteredTorus(int U = 320, int V = 220) {
 // 100,000 vertices, every panel a patch of its own.
 std::unique_ptr<Mesh> patternedTorus() {
     std::unique_ptr<Mesh> m(meshtest::torus(160, 110, 3.0, 1.0, false, true));
+    m->initialize(Element::ResizeKeep);
+    const std::unique_ptr<Mesh> panel(Mesh::TrianglePattern1(0.7f, false));
+    m->replaceFaces(panel.get());
+    return m;
+}
+
+// A band of two rings of 40,000 vertices each, 10 apart and 2 across, each
+// face joining the rings: its faces are long against the spacing of their
+// vertices, and their first corners lie on either ring in turn. Its space
+// order (each ring in a half of the curve) is as scattered as the order it
+// is made in.
+std::unique_ptr<Mesh> longFacedBand() {
+    constexpr int N = 40000;
+    std::unique_ptr<Mesh> m(new Mesh());
+    for (const float z : {5.0f, -5.0f})
+        for (int i = 0; i < N; ++i) {
+            const double a = 6.283185307179586 * i / N;
+            m->vertexAdd(vec3(float(std::cos(a)), float(std::sin(a)), z));
+        }
+    for (int i = 0; i < N; ++i) {
+        const int j = (i + 1) % N;
+        m->faceAdd(i, N + i, j);
+        m->faceAdd(N + i, N + j, j);
+    }
+    m->initialize(Element::ResizeKeep);
+    return m;
+}
+
+// A flat square plate of n x n quads, 2 across, with a relief of a
+// thousandth of its width, each face replaced by a panel.
+std::unique_ptr<Mesh> patternedPlate(int n) {
+    std::unique_ptr<Mesh> m(new Mesh());
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            m->vertexAdd(vec3(2.0f * float(i) / float(n) - 1, 2.0f * float(j) / float(n) - 1,
+                              0.002f * float((7 * i + 13 * j) % 5) / 5));
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i;
+            m->faceAdd(a, a + 1, a + n + 2);
+            m->faceAdd(a, a + n + 2, a + n + 1);
+        }
     m->initialize(Element::ResizeKeep);
     const std::unique_ptr<Mesh> panel(Mesh::TrianglePattern1(0.7f, false));
     m->replaceFaces(panel.get());
@@ -166,7 +225,8 @@ TEST(MeshEntryOrder, ARecordAnEditLeftScatteredLoadsInTheOrderItWasWrittenIn) {
 TEST(MeshEntryOrder, StrokesThatScatterALargeMeshEndInSpaceOrder) {
     // The tear and the scaling tear of every patch, and a plane subtraction
     // after a tear cut short: each leaves the mesh in space order once its
-    // stroke has ended, the same surface as before the order.
+    // stroke has ended, the same surface as before the order, sound and
+    // linked as a rebuild links it (its links went with its records).
     for (const Sculptor::TAction action : {Sculptor::TearNormal, Sculptor::TearScale, Sculptor::SubPlane}) {
         const std::unique_ptr<Mesh> m = patternedTorus();
         if (action == Sculptor::SubPlane) {
@@ -179,9 +239,13 @@ TEST(MeshEntryOrder, StrokesThatScatterALargeMeshEndInSpaceOrder) {
         m->sculpt(list);
         ASSERT_EQ(m->status, 0) << int(action);
         EXPECT_FALSE(m->importScattered()) << int(action);
+        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "") << int(action);
         std::unique_ptr<Mesh> kept(m->clone());
         kept->initialize(Element::ResizeKeep);
         expectSameSurface(*kept, *m);
+        ASSERT_EQ(kept->faceCount(), m->faceCount());
+        for (int f = 0; f < m->faceCount(); ++f)
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(m->faces[f].f[k], kept->faces[f].f[k]) << int(action) << " " << f;
     }
 }
 
@@ -244,6 +308,71 @@ TEST(MeshEntryOrder, APatternOnALargeMeshEndsInSpaceOrder) {
     rebuilt->initialize(Element::ResizeKeep);
     for (int f = 0; f < m->faceCount(); ++f)
         for (int k = 0; k < 3; ++k) ASSERT_EQ(m->faces[f].f[k], rebuilt->faces[f].f[k]) << f;
+
+    // A flat plate with a slight relief: its space order is not cut along
+    // the plate's thickness as along its width, and is not scattered.
+    const std::unique_ptr<Mesh> plate = patternedPlate(142);
+    ASSERT_EQ(plate->status, 0);
+    ASSERT_GT(plate->vertexCount(), 100000);
+    EXPECT_FALSE(plate->importScattered());
+}
+
+TEST(MeshEntryOrder, AStrokeEndOnAMeshItsSpaceOrderCannotImproveKeepsItAsItIs) {
+    const std::unique_ptr<Mesh> m = longFacedBand();
+    EXPECT_FALSE(m->orderIfScattered());
+    m->orderInSpace();
+    ASSERT_EQ(m->status, 0);
+    ASSERT_TRUE(m->importScattered());
+    // A selection: the vertices round a point and the band's faces.
+    const vec3 p = m->vertices[0].position;
+    m->selectV(p, 0.3f, true);
+    int face = -1;
+    m->selectF_(p, false, face);
+    const std::vector<std::int32_t> vertices = m->selectedVertices, faces = m->selectedFaces;
+    ASSERT_FALSE(vertices.empty());
+    ASSERT_FALSE(faces.empty());
+    const std::vector<std::uint8_t> record = recordOf(*m);
+    EXPECT_FALSE(m->orderIfScattered());
+    // A stroke whose end asks again (a reversed sphere clip changes
+    // nothing): the records and the selection stay as they were.
+    Sculptor s = stroke(*m, Sculptor::ClipSphereReverse, Sculptor::SelectElement, 1);
+    s.end();
+    std::vector<Sculptor*> list{&s};
+    m->sculpt(list);
+    EXPECT_EQ(recordOf(*m), record);
+    EXPECT_EQ(m->selectedVertices, vertices);
+    EXPECT_EQ(m->selectedFaces, faces);
+}
+
+TEST(MeshEntryOrder, TheSpaceOrderKeepsTheSelection) {
+    // The shuffled torus with vertices and faces selected and two faces
+    // erased (a compaction pending), put in space order: the lists name
+    // the same records after it, in the same order, with their bits.
+    const std::unique_ptr<Mesh> m = scatteredTorus();
+    const vec3 p = m->vertices[5000].position;
+    m->selectV(p, 0.4f, true);
+    int face = -1;
+    m->selectF_(p, false, face);
+    ASSERT_GT(m->selectedFaces.size(), 10u);
+    m->faceErase(m->selectedFaces[3]);
+    m->faceErase(m->faceCount() - 1);
+    std::vector<vec3> at;
+    for (const int v : m->selectedVertices) at.push_back(m->vertices[v].position);
+    const std::vector<std::array<float, 9>> picked = selectedPlaces(*m);
+    ASSERT_GT(at.size(), 10u);
+    ASSERT_TRUE(m->orderIfScattered());
+    EXPECT_FALSE(m->importScattered());
+    ASSERT_EQ(m->selectedVertices.size(), at.size());
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const MeshVertex& r = m->vertices[m->selectedVertices[i]];
+        ASSERT_TRUE(r.position == at[i] && r.isSelected() && r.selection == int(i)) << i;
+    }
+    EXPECT_EQ(selectedPlaces(*m), picked);
+    EXPECT_EQ(m->selectedFaces.size(), picked.size());
+    // A deselection clears every bit the selection set.
+    m->deselectAll();
+    for (int v = 0; v < m->vertexCount(); ++v) ASSERT_FALSE(m->vertices[v].isSelected()) << v;
+    for (int f = 0; f < m->faceCount(); ++f) ASSERT_FALSE(m->faces[f].isSelected()) << f;
 }
 
 TEST(MeshEntryOrder, SubdivisionOfAScatteredMeshEndsInSpaceOrder) {

@@ -136,14 +136,15 @@ std::string sameRecords(const Mesh& a, const Mesh& b) {
             return "vertex " + std::to_string(v) + " differs";
     }
     if (a.vertexMark != b.vertexMark || a.faceMark != b.faceMark || a.needsCompaction != b.needsCompaction ||
-        a.status != b.status || !a.selectedVertices.empty() || !b.selectedVertices.empty())
+        a.status != b.status || a.selectedVertices != b.selectedVertices || a.selectedFaces != b.selectedFaces)
         return "mesh fields differ";
     return "";
 }
 
 // A torus of 24,000 vertices, its faces shuffled (a subdivision's slot
 // order would be scattered), painted; with ridges, every vertex on a sharp
-// ring round the tube, some corner bits set and some vertices selected.
+// ring round the tube, some corner bits set and some vertices and faces
+// selected.
 MeshPtr scatteredTorus(bool ridges) {
     MeshPtr m(painted(meshtest::torus(200, 120, 3.0, 1.0, true, false)));
     m->initialize(Mesh::ResizeKeep);
@@ -156,6 +157,10 @@ MeshPtr scatteredTorus(bool ridges) {
         m->vertices[v].flags |= qel::MeshVertex::SelectedBit;
         m->vertices[v].selection = int(m->selectedVertices.size());
         m->selectedVertices.push_back(v);
+    }
+    for (int f = 0; f < m->faceCount(); f += 37) {
+        m->faces[f].flags |= qel::MeshFace::SelectedBit;
+        m->selectedFaces.push_back(f);
     }
     return m;
 }
@@ -333,6 +338,16 @@ TEST(MeshSqrt3, ALargeScatteredMeshEndsAsTheStepPutInSpaceOrder) {
     EXPECT_EQ(sameRecords(direct, edits), "");
     EXPECT_FALSE(direct.importScattered());
     EXPECT_EQ(checkMeshInvariants(direct), "");
+    // The selection names the same vertices, in their places (and, as
+    // sameRecords found, the same faces as the space order of the edits).
+    ASSERT_EQ(direct.selectedVertices.size(), ridged->selectedVertices.size());
+    for (std::size_t i = 0; i < direct.selectedVertices.size(); ++i) {
+        const qel::MeshVertex& r = direct.vertices[direct.selectedVertices[i]];
+        ASSERT_TRUE(r.position == ridged->vertices[ridged->selectedVertices[i]].position && r.isSelected() &&
+                    r.selection == int(i))
+            << i;
+    }
+    EXPECT_EQ(direct.selectedFaces.size(), ridged->selectedFaces.size());
 
     // Smooth: what the space order and the rebuild make of the result
     // leaves every record as it is.
