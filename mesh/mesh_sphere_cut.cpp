@@ -549,8 +549,7 @@ pbr SphereCutter::arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, co
     return mixMaterials(F.material[m], F.material[nextK(m)], F.material[prevK(m)], wa, wb, wc);
 }
 
-int SphereCutter::planFans(const MeshFace& F, int m, const ArcPoints& arc, const PlaneView& view,
-                           FanFace* fan) const {
+int SphereCutter::planFans(const MeshFace& F, int m, const ArcPoints& arc, const PlaneView& view, FanFace* fan) const {
     const int a = F.v[m], b = F.v[nextK(m)], c = F.v[prevK(m)];
     const pbr ma = F.material[m], mb = F.material[nextK(m)], mc = F.material[prevK(m)];
     const int* qv = arc.v;

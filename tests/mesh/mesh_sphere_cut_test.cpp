@@ -357,8 +357,7 @@ int turnedOver(const Mesh& m) {
     for (int f = 0; f < m.faceCount(); ++f) {
         const MeshFace& F = m.faces[f];
         if (!F.isActive()) continue;
-        const vec3 &a = m.vertices[F.v[0]].position, &b = m.vertices[F.v[1]].position,
-                   &c = m.vertices[F.v[2]].position;
+        const vec3 &a = m.vertices[F.v[0]].position, &b = m.vertices[F.v[1]].position, &c = m.vertices[F.v[2]].position;
         n += Orient2D(dvec2(a.x, a.y), dvec2(b.x, b.y), dvec2(c.x, c.y)) < 0;
     }
     return n;
@@ -401,8 +400,8 @@ TEST(MeshSphereCut, ASphereOfNoSizeOnAnEdgeFoldsNoFace) {
                     for (const float r : {0.0f, 1e-9f})
                         for (const bool scoped : {false, true}) {
                             const vec3 c = A + (B - A) * (float(i) / 32.0f);
-                            SCOPED_TRACE(testing::Message() << "grid " << n << " edge " << u << "-" << w << " at "
-                                                            << i << "/32, radius " << r << (scoped ? ", scoped" : ""));
+                            SCOPED_TRACE(testing::Message() << "grid " << n << " edge " << u << "-" << w << " at " << i
+                                                            << "/32, radius " << r << (scoped ? ", scoped" : ""));
                             MeshPtr m(grid(n));
                             if (scoped)
                                 m->cutSphereF(c, c + vec3(0, 0, r), f, false);
