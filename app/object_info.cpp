@@ -31,8 +31,8 @@ QString meshCounts(const qel::Mesh* mesh) {
 }
 
 // An image's file and size, or why there is none to show.
-QString imageText(const qel::Texture* texture, bool readable, bool frames) {
-    const QString path = texture ? QString::fromStdString(texture->path()) : QString();
+QString imageText(const qel::Texture* texture, const std::string& imagePath, bool readable, bool frames) {
+    const QString path = texture ? QString::fromStdString(imagePath) : QString();
     if (path.isEmpty()) return "No image";
     if (!readable) return path + "\nThe image could not be read.";
     QString text =
@@ -116,9 +116,9 @@ ObjectInfo elementInfo(qel::Element* e) {
     if (const auto* clay = dynamic_cast<const qel::Clay*>(e)) return {"CLAY", meshCounts(clay->mesh)};
     if (const auto* curve = dynamic_cast<const qel::Curve*>(e)) return {"CURVE", curveText(curve)};
     if (const auto* sprite = dynamic_cast<const qel::Sprite*>(e))
-        return {"SPRITE", imageText(sprite->texture(), sprite->hasImage(), false)};
+        return {"SPRITE", imageText(sprite->texture(), sprite->imagePath(), sprite->hasImage(), false)};
     if (const auto* sprite = dynamic_cast<const qel::AnimatedSprite*>(e))
-        return {"ANIMATED SPRITE", imageText(sprite->texture(), sprite->hasImage(), true)};
+        return {"ANIMATED SPRITE", imageText(sprite->texture(), sprite->imagePath(), sprite->hasImage(), true)};
     if (const auto* bolt = dynamic_cast<const qel::Lightning*>(e))
         return {"LIGHTNING", QString::number(bolt->octaves) + " Octaves"};
     return {"OBJECT", "An element of type " + QString::number(unsigned(e->type))};

@@ -13,12 +13,12 @@ namespace qel {
 AnimatedSprite::AnimatedSprite() : Element(TType::AnimatedSprite) {}
 
 AnimatedSprite::AnimatedSprite(const std::string& path, bool relative) : Element(TType::AnimatedSprite) {
-    setTexture(sprite::budgetedTexture<Texture3D>(path, relative));
+    setImage(prefixedPath(path, relative, TexturesFolder));
 }
 
 AnimatedSprite::AnimatedSprite(buffer& b) : Element(TType::AnimatedSprite) { readRecord(b); }
 
-AnimatedSprite::~AnimatedSprite() { setTexture(nullptr); }
+AnimatedSprite::~AnimatedSprite() { dropImage(); }
 
 void AnimatedSprite::init() {
     // The holders' references and the file id stay: they belong to the
@@ -26,10 +26,18 @@ void AnimatedSprite::init() {
     Element::init();
     transparent = 0;
     type = TType::AnimatedSprite;
-    setTexture(nullptr);
+    dropImage();
 }
 
-void AnimatedSprite::setTexture(std::shared_ptr<Texture3D> t) { texture_ = std::move(t); }
+void AnimatedSprite::setImage(const std::string& path) {
+    texture_ = sprite::budgetedTexture<Texture3D>(path);
+    path_ = path;
+}
+
+void AnimatedSprite::dropImage() {
+    texture_.reset();
+    path_.clear();
+}
 
 bool AnimatedSprite::hasImage() const {
     return texture_ && !texture_->loadError() && texture_->width() > 0 && texture_->depth() > 0;
@@ -81,19 +89,19 @@ mat4 AnimatedSprite::localMatrix() const { return sprite::quadMatrix(dimensions(
 
 void AnimatedSprite::DataWrite(buffer& b) {
     buffer body;
-    if (texture_) texture_->DataWrite(body);
+    if (texture_) writeTextureRecord(body, Texture3D::RecordTag, path_);
     b.writeRecord(RecordTag, body);
 }
 
 void AnimatedSprite::DataRead(buffer& b) { readRecord(b); }
 
 bool AnimatedSprite::readRecord(buffer& b) {
-    setTexture(nullptr);
+    dropImage();
     switch (sprite::openBody(b, Texture3D::RecordTag)) {
         case sprite::TBody::Empty:
             return true;
         case sprite::TBody::Texture:
-            setTexture(sprite::budgetedTexture<Texture3D>(b));
+            setImage(sprite::recordPath(b));
             return true;
         case sprite::TBody::Damaged:
             break;
@@ -102,7 +110,7 @@ bool AnimatedSprite::readRecord(buffer& b) {
 }
 
 bool AnimatedSprite::load(const std::string& path) {
-    setTexture(sprite::budgetedTexture<Texture3D>(path, false));
+    setImage(path);
     return hasImage();
 }
 

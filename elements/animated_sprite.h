@@ -56,14 +56,24 @@ public:
     int frameAt(double time) const;
 
     const Texture3D* texture() const { return texture_.get(); }
+    // As Sprite::imagePath.
+    const std::string& imagePath() const { return path_; }
     bool hasImage() const;
 
 private:
-    void setTexture(std::shared_ptr<Texture3D> t);
+    // Shows the image at `path` (the shared texture of that file when the
+    // load read it already) and keeps the path as given.
+    void setImage(const std::string& path);
+    // No texture and no path.
+    void dropImage();
 
     // Shared with the other sprites of the load that read it (see
     // sprite::budgetedTexture).
     std::shared_ptr<Texture3D> texture_;
+    // The image's path as this sprite names it: a texture shared with the
+    // sprites of a load that name the same file by other spellings holds
+    // the first of them.
+    std::string path_;
 };
 
 }  // namespace qel

@@ -12,12 +12,12 @@ namespace qel {
 Sprite::Sprite() : Element(TType::Sprite) {}
 
 Sprite::Sprite(const std::string& path, bool relative) : Element(TType::Sprite) {
-    setTexture(sprite::budgetedTexture<Texture2D>(path, relative));
+    setImage(prefixedPath(path, relative, TexturesFolder));
 }
 
 Sprite::Sprite(buffer& b) : Element(TType::Sprite) { readRecord(b); }
 
-Sprite::~Sprite() { setTexture(nullptr); }
+Sprite::~Sprite() { dropImage(); }
 
 void Sprite::init() {
     // The holders' references and the file id stay: they belong to the
@@ -25,10 +25,18 @@ void Sprite::init() {
     Element::init();
     transparent = 0;
     type = TType::Sprite;
-    setTexture(nullptr);
+    dropImage();
 }
 
-void Sprite::setTexture(std::shared_ptr<Texture2D> t) { texture_ = std::move(t); }
+void Sprite::setImage(const std::string& path) {
+    texture_ = sprite::budgetedTexture<Texture2D>(path);
+    path_ = path;
+}
+
+void Sprite::dropImage() {
+    texture_.reset();
+    path_.clear();
+}
 
 bool Sprite::hasImage() const { return texture_ && !texture_->loadError() && texture_->width() > 0; }
 
@@ -70,19 +78,19 @@ mat4 Sprite::localMatrix() const { return sprite::quadMatrix(dimensions()); }
 
 void Sprite::DataWrite(buffer& b) {
     buffer body;
-    if (texture_) texture_->DataWrite(body);
+    if (texture_) writeTextureRecord(body, Texture2D::RecordTag, path_);
     b.writeRecord(RecordTag, body);
 }
 
 void Sprite::DataRead(buffer& b) { readRecord(b); }
 
 bool Sprite::readRecord(buffer& b) {
-    setTexture(nullptr);
+    dropImage();
     switch (sprite::openBody(b, Texture2D::RecordTag)) {
         case sprite::TBody::Empty:
             return true;
         case sprite::TBody::Texture:
-            setTexture(sprite::budgetedTexture<Texture2D>(b));
+            setImage(sprite::recordPath(b));
             return true;
         case sprite::TBody::Damaged:
             break;
@@ -91,7 +99,7 @@ bool Sprite::readRecord(buffer& b) {
 }
 
 bool Sprite::load(const std::string& path) {
-    setTexture(sprite::budgetedTexture<Texture2D>(path, false));
+    setImage(path);
     return hasImage();
 }
 

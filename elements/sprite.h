@@ -7,9 +7,11 @@
 // below one half are cut out.
 //
 // The record stores the image's path, not its pixels: the image is read again
-// when a scene is loaded, once for all the sprites of that load that name it
-// (they share one texture, its pixels and its GL texture). A sprite whose image cannot be read keeps its path
-// (a later save writes it again) and draws nothing until the image is back.
+// when a scene is loaded, once for all the sprites of that load that name its
+// file, however they spell its path (they share one texture, its pixels and
+// its GL texture; each keeps and writes its own spelling). A sprite whose
+// image cannot be read keeps its path (a later save writes it again) and
+// draws nothing until the image is back.
 
 #include <cstdint>
 #include <memory>
@@ -72,15 +74,28 @@ public:
     bool readRecord(buffer& b);
 
     const Texture2D* texture() const { return texture_.get(); }
+    // The image's path as the sprite was given it or its record holds it
+    // (after any textures folder put in front): what a save writes. The
+    // texture, shared with the sprites of a load that name the same file,
+    // may have been read by another spelling of it.
+    const std::string& imagePath() const { return path_; }
     // The image could be read: the sprite draws.
     bool hasImage() const;
 
 private:
-    void setTexture(std::shared_ptr<Texture2D> t);
+    // Shows the image at `path` (the shared texture of that file when the
+    // load read it already) and keeps the path as given.
+    void setImage(const std::string& path);
+    // No texture and no path.
+    void dropImage();
 
     // Shared with the other sprites of the load that read it (see
     // sprite::budgetedTexture).
     std::shared_ptr<Texture2D> texture_;
+    // The image's path as this sprite names it: a texture shared with the
+    // sprites of a load that name the same file by other spellings holds
+    // the first of them.
+    std::string path_;
 };
 
 }  // namespace qel

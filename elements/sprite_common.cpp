@@ -26,6 +26,12 @@ std::size_t decodeAllowance(const std::string& path) {
     return LoadBudget::refusedBefore(path) ? 0 : LoadBudget::bytesAllowed(Texture::MaxDecodeBytes);
 }
 
+std::string recordPath(buffer& b) {
+    std::string path;
+    if (!readTextureRecordPath(b, path)) path.clear();
+    return path;
+}
+
 TBody openBody(buffer& b, std::uint32_t textureTag) {
     const std::int32_t start = b.cursor();
     const std::int32_t length = b.remaining();

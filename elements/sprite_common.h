@@ -49,30 +49,25 @@ void payForImage(const Texture& texture);
 // under a limit of nothing is refused without reading its file).
 std::size_t decodeAllowance(const std::string& path);
 
-// The texture T of the image at `path` (put under the textures folder when
-// `relative`): the one this load made of that file already, or a new one
-// decoding no more than the armed load budget has left (its header sizes
-// it before anything is decoded), and paid for.
+// The texture T of the image at `path`: the one this load made of that
+// file already (under any spelling of its path), or a new one decoding no
+// more than the armed load budget has left (its header sizes it before
+// anything is decoded), and paid for. A shared texture keeps the path it
+// was read by: the sprite keeps its own.
 template <class T>
-std::shared_ptr<T> budgetedTexture(const std::string& path, bool relative) {
-    const std::string full = prefixedPath(path, relative, TexturesFolder);
-    if (std::shared_ptr<Texture> shared = LoadBudget::sharedImage(T::RecordTag, full))
+std::shared_ptr<T> budgetedTexture(const std::string& path) {
+    if (std::shared_ptr<Texture> shared = LoadBudget::sharedImage(T::RecordTag, path))
         return std::static_pointer_cast<T>(shared);
-    auto texture = std::make_shared<T>(full, false, decodeAllowance(full));
+    auto texture = std::make_shared<T>(path, false, decodeAllowance(path));
     payForImage(*texture);
-    LoadBudget::shareImage(T::RecordTag, full, texture);
+    LoadBudget::shareImage(T::RecordTag, path, texture);
     return texture;
 }
 
-// The same for the texture record whose path the cursor stands on (its
-// length was checked by openBody).
-template <class T>
-std::shared_ptr<T> budgetedTexture(buffer& b) {
-    std::string path;
-    // A path that cannot be read names no image: the texture fails.
-    if (!readTextureRecordPath(b, path)) path.clear();
-    return budgetedTexture<T>(path, false);
-}
+// The image path of the texture record whose path the cursor stands on (its
+// length was checked by openBody); empty when it cannot be read (it names
+// no image: the texture fails).
+std::string recordPath(buffer& b);
 
 // The image's width and height divided by the length of its diagonal (the
 // quad's diagonal becomes 1); unchanged when the image is empty.

@@ -1,5 +1,7 @@
 #include "gl/image_file.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -22,5 +24,15 @@ std::unique_ptr<QIODevice> ImageFile::openRegular(const std::string& path) {
 }
 
 std::unique_ptr<QIODevice> ImageFile::openNothing(const std::string&) { return nullptr; }
+
+std::string ImageFile::identity(const std::string& path) {
+    // A name with a zero byte would be cut short by the system.
+    if (path.empty() || path[0] == ':' || path.find('\0') != std::string::npos) return std::string();
+    // The name as openRegular hands it to the system.
+    const QByteArray name = QFile::encodeName(QString::fromUtf8(path.data(), int(path.size())));
+    struct stat s;
+    if (::stat(name.constData(), &s) != 0 || !S_ISREG(s.st_mode)) return std::string();
+    return std::to_string(s.st_dev) + ":" + std::to_string(s.st_ino);
+}
 
 }  // namespace qel

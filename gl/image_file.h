@@ -22,6 +22,13 @@ public:
     // Opens nothing: every image counts as unreadable.
     static std::unique_ptr<QIODevice> openNothing(const std::string& path);
 
+    // The regular file `path` names, however it is spelled (through ".",
+    // "..", doubled separators, links or a second name of the file): its
+    // device and inode as text. Empty when the path names no regular file
+    // (a missing one, a folder, a device) or a compiled-in resource, so that
+    // such a path can only be told by its spelling.
+    static std::string identity(const std::string& path);
+
     // The opener of every image read; openRegular unless replaced.
     static Opener open;
 };

@@ -20,7 +20,11 @@
 // Records are only appended, so indices held before a cut stay valid.
 //
 // Geometry is formed in double precision from the float positions; new
-// positions are stored as float. An edge is tested and its points computed
+// positions are stored as float. Where rounding alone would decide (an edge
+// through the centre of a sphere of no radius, the turn of arc points that
+// round onto one another) the exact predicates decide on the points as
+// given, so that the result does not depend on how the arithmetic was
+// compiled. An edge is tested and its points computed
 // from its lower-numbered end, so the two faces that share it always agree.
 // A face's plane and turn are taken from its corners (its normal as the
 // normal pass forms it), never from its stored normal: a stored normal
@@ -31,6 +35,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/normal_math.h"
 
@@ -56,6 +61,11 @@ dvec3 unitOrSame(const dvec3& d) {
 
 dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
 
+double squaredDistance(const vec3& p, const vec3& q) {
+    const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
 // A normal the normal pass could form (of unit length, not a tiny cross
 // product).
 bool isUnit(const dvec3& n) { return dot(n, n) > 0.5; }
@@ -71,6 +81,40 @@ bool withinTriangle(const dvec3* q, int count, const dvec3* p, const dvec3& n, d
     }
     return true;
 }
+
+// How the exact predicates see a face's plane from stored positions: along
+// the axis on which its corners a, b, c keep the largest turn, signed so
+// that the face itself turns counter-clockwise. A face whose corners lie on
+// one line turns on no axis: it is flat.
+class PlaneView {
+public:
+    PlaneView(const dvec3& a, const dvec3& b, const dvec3& c) {
+        double most = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int i = (k + 1) % 3, j = (k + 2) % 3;
+            const double o = Orient2D(dvec2(a[i], a[j]), dvec2(b[i], b[j]), dvec2(c[i], c[j]));
+            if (std::fabs(o) <= std::fabs(most)) continue;
+            most = o;
+            i_ = i;
+            j_ = j;
+        }
+        sign_ = most > 0 ? 1.0 : most < 0 ? -1.0 : 0.0;
+    }
+    bool flat() const { return sign_ == 0; }
+    // The exact turn of p, q, r as seen: positive as the face turns,
+    // negative against it, zero on one line (and for a flat face).
+    double turn(const dvec3& p, const dvec3& q, const dvec3& r) const {
+        return sign_ * Orient2D(dvec2(p[i_], p[j_]), dvec2(q[i_], q[j_]), dvec2(r[i_], r[j_]));
+    }
+
+private:
+    int i_ = 0, j_ = 1;
+    double sign_ = 0;
+};
+
+// The three points lie on one line, as the exact predicates tell: every
+// component of (b - a) x (c - a) is zero.
+bool onOneLine(const dvec3& a, const dvec3& b, const dvec3& c) { return PlaneView(a, b, c).flat(); }
 
 // A channel value in float, truncated toward zero into [lo, hi]; a NaN
 // gives 0 (both ranges hold it).
@@ -106,6 +150,17 @@ struct Crossing {
 struct FanFace {
     int v[3];
     pbr m[3];
+};
+
+// The inner points of one face's arc before they are stored: the vertex
+// indices they will get (from `first` on), the positions they will be
+// stored at and their materials.
+struct ArcPoints {
+    int count = 0;
+    int first = 0;
+    int v[kMaxArcPoints];
+    vec3 position[kMaxArcPoints];
+    pbr material[kMaxArcPoints];
 };
 
 }  // namespace
@@ -163,6 +218,16 @@ private:
     // The foot of the perpendicular from the centre when the edge u-w
     // (both outside) passes through or touches the sphere.
     bool pierced(int u, int w, dvec3& foot) const;
+    // The line through A and B, at the squared distance computed from the
+    // centre (CA = centre - A), runs exactly through the centre.
+    bool throughCentre(const dvec3& A, const dvec3& B, const dvec3& CA, double distance2) const;
+    // Where a split of edge k of f may put its vertex: p, or the edge's end
+    // nearer to it when the halves of f or of the face across, with the new
+    // vertex stored at p, would turn against their face.
+    vec3 splitPoint(int f, int k, const vec3& p) const;
+    // The two faces that replace G when its edge opposite corner e is split
+    // at p (as stored) turn as G turns, or lie on a line.
+    bool halvesKeepTurn(const MeshFace& G, int e, const dvec3& p) const;
     // Where the edge u-w (one end inside) meets the sphere.
     dvec3 crossingPoint(int u, int w) const;
     // Splits edge k of f at p; the new faces join the scope (the half of f
@@ -180,6 +245,14 @@ private:
     // (n the face's normal).
     int arcPoints(const MeshFace& F, const dvec3& n, int m, std::size_t j, dvec3* q) const;
     pbr arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, const dvec3& c, const MeshFace& F, int m) const;
+    // The stored position of vertex v, or of one of the arc's points that
+    // are yet to be stored.
+    dvec3 position(int v, const ArcPoints& arc) const {
+        return dvec3(v >= arc.first ? arc.position[v - arc.first] : m_.vertices[v].position);
+    }
+    // Plans into `fan` the fans that replace the crossed face F (odd corner
+    // m) round the arc's points; returns their number.
+    int planFans(const MeshFace& F, int m, const ArcPoints& arc, const PlaneView& view, FanFace* fan) const;
     // Writes the fans over the face's slot and after the last face, links
     // them and updates the vertices (the arc points are qv .. qv + arcs - 1).
     void writeFans(int f, const MeshFace& F, int m, const FanFace* fan, int count, int qv, int arcs);
@@ -219,47 +292,99 @@ bool SphereCutter::pierced(int u, int w, dvec3& foot) const {
     if (w < u) std::swap(u, w);
     const dvec3 A = position(u), B = position(w);
     const dvec3 CA = centre_ - A;
+    dvec3 d = B - A, g;
+    double distance2;
     if (unitEdges_) {
-        const dvec3 d = unitOrSame(B - A);
+        d = unitOrSame(d);
         const double t = dot(CA, d);
-        if (!(t > 0 && dot(centre_ - B, d) < 0 && dot(CA, CA) - t * t <= r2_)) return false;
-        foot = A + d * t;
+        if (!(t > 0 && dot(centre_ - B, d) < 0)) return false;
+        g = d * t;
+        distance2 = dot(CA, CA) - t * t;
+    } else {
+        const double s = dot(CA, d);
+        if (!(s > 0 && dot(centre_ - B, d) < 0)) return false;
+        g = d * (s / dot(d, d));
+        distance2 = dot(CA, CA) - dot(g, g);
+    }
+    // A line through the centre is its own foot, at no distance.
+    if (throughCentre(A, B, CA, distance2)) {
+        foot = centre_;
         return true;
     }
-    const dvec3 d = B - A;
-    const double s = dot(CA, d);
-    if (!(s > 0 && dot(centre_ - B, d) < 0)) return false;
-    const dvec3 g = d * (s / dot(d, d));
-    if (!(dot(CA, CA) - dot(g, g) <= r2_)) return false;
+    if (!(r2_ > 0 && distance2 <= r2_)) return false;
     foot = A + g;
     return true;
 }
 
+bool SphereCutter::throughCentre(const dvec3& A, const dvec3& B, const dvec3& CA, double distance2) const {
+    // The squared distance is a difference of two nearly equal squares
+    // where the line runs through the centre: its sign and size there are
+    // rounding alone (a few units of the last place of |CA|^2), and how the
+    // arithmetic was compiled would decide whether a sphere of no radius on
+    // an edge splits it, and where. Within a wide bound of that rounding
+    // the exact predicates tell.
+    return distance2 <= 1e-12 * dot(CA, CA) && onOneLine(A, B, centre_);
+}
+
 dvec3 SphereCutter::crossingPoint(int u, int w) const {
     if (w < u) std::swap(u, w);
-    const dvec3 A = position(u);
-    const dvec3 AB = position(w) - A;
+    const dvec3 A = position(u), B = position(w);
+    const dvec3 AB = B - A;
     const double l2 = dot(AB, AB);
     const dvec3 d = unitOrSame(AB);
     const dvec3 CA = centre_ - A;
     const double t = dot(CA, d);
+    const bool through = throughCentre(A, B, CA, dot(CA, CA) - t * t);
     // The inside mark uses a float radius: a vertex marked inside can lie a
     // rounding error beyond the sphere, so the radicand is kept at 0 or more.
-    double h = std::sqrt(std::max(0.0, r2_ - (dot(CA, CA) - t * t)));
+    double h = std::sqrt(std::max(0.0, r2_ - (through ? 0.0 : dot(CA, CA) - t * t)));
     if (!inside(u)) h = -h;
     // Such a vertex, or a split vertex rounded onto the sphere, can put the
     // point beyond an end of a short edge; it is kept on the edge, which
     // the sphere crosses between its inside and its outside end.
     const double x = std::clamp(t + h, 0.0, l2 > kTiny ? std::sqrt(l2) : 1.0);
-    return A + d * x;
+    // On a line through the centre the point is measured from the centre:
+    // a sphere of no radius crosses the edge at its centre exactly (an end
+    // of the edge, where a clamp of t rounded past it would stray).
+    if (!through) return A + d * x;
+    return h == 0 ? centre_ : centre_ + d * (x - t);
+}
+
+bool SphereCutter::halvesKeepTurn(const MeshFace& G, int e, const dvec3& p) const {
+    const dvec3 o = position(G.v[e]), from = position(G.v[nextK(e)]), to = position(G.v[prevK(e)]);
+    const PlaneView view(o, from, to);
+    // A flat face keeps no turn, and its halves none either when p lies on
+    // its line; elsewhere they turn both ways.
+    if (view.flat()) return onOneLine(from, to, p);
+    return view.turn(o, from, p) >= 0 && view.turn(o, p, to) >= 0;
+}
+
+vec3 SphereCutter::splitPoint(int f, int k, const vec3& p) const {
+    // A point a few rounding errors from an end can be stored across the
+    // line to the opposite corner, or beside a face of no area that an
+    // earlier such split made; at an end the halves are the face and a
+    // face of no area.
+    const MeshFace& F = m_.faces[f];
+    const int a = F.v[nextK(k)], b = F.v[prevK(k)];
+    bool keeps = halvesKeepTurn(F, k, dvec3(p));
+    const int g = m_.link(F, k);
+    if (keeps && g >= 0) {
+        const MeshFace& G = m_.faces[g];
+        for (int e = 0; e < 3; ++e)
+            if (G.v[e] != a && G.v[e] != b) keeps = halvesKeepTurn(G, e, dvec3(p));
+    }
+    if (keeps) return p;
+    const vec3 &pa = m_.vertices[a].position, &pb = m_.vertices[b].position;
+    return squaredDistance(p, pa) <= squaredDistance(p, pb) ? pa : pb;
 }
 
 int SphereCutter::splitEdge(int f, int k, const vec3& p) {
+    const vec3 at = splitPoint(f, k, p);
     const int g = m_.link(m_.faces[f], k);
     const bool fInScope = (m_.faces[f].flags & kFaceMarks) != 0;
     const bool gInScope = g >= 0 && (m_.faces[g].flags & kFaceMarks) != 0;
     const int first = m_.faceCount();
-    const int w = m_.edgeSplitFK(f, k, p);
+    const int w = m_.edgeSplitFK(f, k, at);
     if (w < 0 || !scoped_) return w;
     if (fInScope && first < m_.faceCount()) joinScope(first);
     if (gInScope && first + 1 < m_.faceCount()) joinScope(first + 1);
@@ -424,38 +549,24 @@ pbr SphereCutter::arcMaterial(const dvec3& p, const dvec3& a, const dvec3& b, co
     return mixMaterials(F.material[m], F.material[nextK(m)], F.material[prevK(m)], wa, wb, wc);
 }
 
-void SphereCutter::cutArc(std::size_t j) {
-    const int f = crossed_[j];
-    if (!m_.activeFace(f)) return;
-    const MeshFace F = m_.faces[f];
-    const bool in0 = inside(F.v[0]), in1 = inside(F.v[1]), in2 = inside(F.v[2]);
-    if (in0 == in1 && in1 == in2) return;
-    const int m = in0 == in1 ? 2 : in0 == in2 ? 1 : 0;  // the odd corner
-    dvec3 q[kMaxArcPoints];
-    const dvec3 normal = cornerNormal(F);
-    const int count = arcPoints(F, normal, m, j, q);
-    if (count == 0) return;
-
+int SphereCutter::planFans(const MeshFace& F, int m, const ArcPoints& arc, const PlaneView& view, FanFace* fan) const {
     const int a = F.v[m], b = F.v[nextK(m)], c = F.v[prevK(m)];
-    const dvec3 pa = position(a), pb = position(b), pc = position(c);
     const pbr ma = F.material[m], mb = F.material[nextK(m)], mc = F.material[prevK(m)];
-    // The arc points are appended before any face is written.
-    int qv[kMaxArcPoints];
-    pbr qm[kMaxArcPoints];
-    for (int i = 0; i < count; ++i) {
-        qv[i] = m_.vertexAdd(MeshVertex(vec3(q[i]), -1, MeshVertex::ActiveBit));
-        qm[i] = arcMaterial(q[i], pa, pb, pc, F, m);
-    }
-
+    const int* qv = arc.v;
+    const pbr* qm = arc.material;
+    const int count = arc.count;
     // The inner fan round a; the outer fan from b, switching to c (through
     // the transition face q_i, b, c) where b would see an arc step turned
-    // against the face normal.
-    FanFace fan[kMaxFanFaces];
+    // against the face. The turn is taken exactly from the positions
+    // the arc points will be stored at: where they round onto or across one
+    // another it is a few rounding errors, whose sign must be that of the
+    // faces written, not what the arithmetic on the unrounded points made
+    // of it.
     int n = 0;
     fan[n++] = {{a, b, qv[0]}, {ma, mb, qm[0]}};
     bool apexB = true;
     for (int i = 0; i + 1 < count; ++i) {
-        if (apexB && dot(cross(roundedDiff(q[i + 1], pb), roundedDiff(q[i], pb)), normal) < 0) {
+        if (apexB && view.turn(position(b, arc), position(qv[i + 1], arc), position(qv[i], arc)) < 0) {
             fan[n++] = {{qv[i], b, c}, {qm[i], mb, mc}};
             apexB = false;
         }
@@ -467,7 +578,44 @@ void SphereCutter::cutArc(std::size_t j) {
     }
     fan[n++] = {{a, qv[count - 1], c}, {ma, qm[count - 1], mc}};
     if (apexB) fan[n++] = {{b, c, qv[count - 1]}, {mb, mc, qm[count - 1]}};
-    writeFans(f, F, m, fan, n, qv[0], count);
+    return n;
+}
+
+void SphereCutter::cutArc(std::size_t j) {
+    const int f = crossed_[j];
+    if (!m_.activeFace(f)) return;
+    const MeshFace F = m_.faces[f];
+    const bool in0 = inside(F.v[0]), in1 = inside(F.v[1]), in2 = inside(F.v[2]);
+    if (in0 == in1 && in1 == in2) return;
+    const int m = in0 == in1 ? 2 : in0 == in2 ? 1 : 0;  // the odd corner
+    dvec3 q[kMaxArcPoints];
+    const dvec3 normal = cornerNormal(F);
+    ArcPoints arc;
+    arc.count = arcPoints(F, normal, m, j, q);
+    if (arc.count == 0) return;
+
+    // The arc points get the next vertex indices; the fans are planned on
+    // the positions they will be stored at.
+    const dvec3 pa = position(F.v[m]), pb = position(F.v[nextK(m)]), pc = position(F.v[prevK(m)]);
+    arc.first = m_.vertexCount();
+    for (int i = 0; i < arc.count; ++i) {
+        arc.v[i] = arc.first + i;
+        arc.position[i] = vec3(q[i]);
+        arc.material[i] = arcMaterial(q[i], pa, pb, pc, F, m);
+    }
+    const PlaneView view(position(F.v[0]), position(F.v[1]), position(F.v[2]));
+    FanFace fan[kMaxFanFaces];
+    const int n = planFans(F, m, arc, view, fan);
+    // Where the arc is no larger than the rounding of the positions, its
+    // points can land across one another or across the face's rim: a fan
+    // face turned against the face would fold over its neighbours. The face
+    // is then cut along the chord.
+    for (int t = 0; t < n; ++t) {
+        const int* v = fan[t].v;
+        if (view.turn(position(v[0], arc), position(v[1], arc), position(v[2], arc)) < 0) return;
+    }
+    for (int i = 0; i < arc.count; ++i) m_.vertexAdd(MeshVertex(arc.position[i], -1, MeshVertex::ActiveBit));
+    writeFans(f, F, m, fan, n, arc.first, arc.count);
 }
 
 void SphereCutter::writeFans(int f, const MeshFace& F, int m, const FanFace* fan, int count, int qv, int arcs) {
@@ -562,11 +710,6 @@ void SphereCutter::crease() {
 // The operations
 
 namespace {
-
-double squaredDistance(const vec3& p, const vec3& q) {
-    const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
-    return dx * dx + dy * dy + dz * dz;
-}
 
 enum SphereCutMode { SphereScoped = 1, SpherePatch = 2, SphereUnitEdges = 4 };
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/saturating.h"
+#include "gl/image_file.h"
 
 namespace qel {
 
@@ -21,6 +22,14 @@ std::size_t physicalMemory() {
     if (pages <= 0 || pageSize <= 0) return 0;
     const std::size_t p = std::size_t(pages), s = std::size_t(pageSize);
     return p > Most / s ? Most : p * s;
+}
+
+// What tells the images of a load apart: the file a path names, however it
+// is spelled, or the spelling of a path that names no file. The two kinds
+// of key never meet.
+std::string imageKey(const std::string& path) {
+    const std::string file = ImageFile::identity(path);
+    return file.empty() ? "path " + path : "file " + file;
 }
 
 }  // namespace
@@ -50,12 +59,12 @@ LoadBudget* LoadBudget::armed() { return innermost; }
 
 std::shared_ptr<Texture> LoadBudget::sharedImage(std::uint32_t kind, const std::string& path) {
     if (!innermost) return nullptr;
-    const auto found = innermost->images_.find({kind, path});
+    const auto found = innermost->images_.find({kind, imageKey(path)});
     return found == innermost->images_.end() ? nullptr : found->second.lock();
 }
 
 void LoadBudget::shareImage(std::uint32_t kind, const std::string& path, const std::shared_ptr<Texture>& texture) {
-    if (innermost) innermost->images_[{kind, path}] = texture;
+    if (innermost) innermost->images_[{kind, imageKey(path)}] = texture;
 }
 
 // Every armed budget answers: an inner one spends from the outer ones too.
@@ -116,10 +125,12 @@ void LoadBudget::noteLeftOut() {
 }
 
 void LoadBudget::noteImage(const std::string& name, bool refused) {
+    if (!innermost) return;
+    const std::string key = imageKey(name);
     for (LoadBudget* b = innermost; b; b = b->outer_) {
         b->leftOut_ = true;
-        if (refused) b->refused_.insert(name);
-        if (!b->noted_.insert(name).second) continue;
+        if (refused) b->refused_.insert(key);
+        if (!b->noted_.insert(key).second) continue;
         if (b->what_.images.size() < MaxNames)
             b->what_.images.push_back(name);
         else
@@ -128,8 +139,10 @@ void LoadBudget::noteImage(const std::string& name, bool refused) {
 }
 
 bool LoadBudget::refusedBefore(const std::string& name) {
+    if (!innermost) return false;
+    const std::string key = imageKey(name);
     for (const LoadBudget* b = innermost; b; b = b->outer_)
-        if (b->refused_.count(name)) return true;
+        if (b->refused_.count(key)) return true;
     return false;
 }
 

@@ -19,7 +19,9 @@
 // cost more. What does not fit is left out, and the budget remembers what
 // and how much, so that the file can be named in a warning that says so.
 // An image refused once is refused again, without being read, for its
-// other users in the same load.
+// other users in the same load. Images are told apart by the file their
+// path names, however the path is spelled (ImageFile::identity), or by the
+// spelling of a path that names no file.
 //
 // Budgets nest: every armed budget limits and pays for what is made while
 // it is armed. GUI thread only. Outside a load nothing is armed and every
@@ -108,11 +110,12 @@ public:
     static void noteCopiesLeftOut(std::uint64_t count);
     // A swept surface of `bytes` was left out `count` times.
     static void noteSurfaceLeftOut(TSurface kind, std::uint64_t count, std::uint64_t bytes);
-    // An image was cut or, `refused`, left out whole: remembered by name by
-    // every armed budget, and a refused one as refused.
+    // An image was cut or, `refused`, left out whole: remembered by every
+    // armed budget, and a refused one as refused; the warning names it by
+    // the first spelling noted.
     static void noteImage(const std::string& name, bool refused);
-    // An armed budget refused the image of that name before: it is refused
-    // again without being read.
+    // An armed budget refused the image that name gives before: it is
+    // refused again without being read.
     static bool refusedBefore(const std::string& name);
     // The bytes a build may make now: `wanted`, or less while a budget is
     // armed and has less left.
@@ -122,8 +125,8 @@ public:
 
     // The texture the armed load made of the image file at `path` for
     // sprites of `kind` (their record tag), null when none: the sprites of
-    // one load that name one file share it, its pixels decoded and paid for
-    // once. Outside a load nothing is shared.
+    // one load that name one file, by any spelling, share it, its pixels
+    // decoded and paid for once. Outside a load nothing is shared.
     static std::shared_ptr<Texture> sharedImage(std::uint32_t kind, const std::string& path);
     // Keeps `texture` as the armed load's texture of that file.
     static void shareImage(std::uint32_t kind, const std::string& path, const std::shared_ptr<Texture>& texture);
@@ -144,10 +147,10 @@ private:
     std::size_t bytesLeft_;
     bool leftOut_ = false;
     LeftOut what_;
-    std::unordered_set<std::string> noted_;    // every image noted
-    std::unordered_set<std::string> refused_;  // the images refused
+    std::unordered_set<std::string> noted_;    // every image noted, by key
+    std::unordered_set<std::string> refused_;  // the images refused, by key
     LoadBudget* outer_;
-    // The textures this load made, by sprite kind and image path.
+    // The textures this load made, by sprite kind and image key.
     std::map<std::pair<std::uint32_t, std::string>, std::weak_ptr<Texture>> images_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "elements/animated_sprite.h"
 #include "elements/butterfly.h"
@@ -201,6 +203,75 @@ TEST_F(SpriteTest, ASceneKeepsASpriteWhoseImageWentAwayAndSavesItsPathAgain) {
     ASSERT_TRUE(QFile::rename(dir.filePath("moved.gif"), QString::fromStdString(gif)));
     Scene back(scenePath, false);
     EXPECT_EQ(images(back), std::make_pair(2, 2));
+}
+
+// One file is shared however the sprites of a load spell its path: through
+// "." and "..", a doubled slash, a link to it or a second name of it. Each
+// sprite keeps the path as its record gives it and saves it so. A path that
+// names no file is shared only where it is spelled alike, as before.
+TEST_F(SpriteTest, EverySpellingOfOneImageFileSharesItsTextureAndSavesAsWritten) {
+    const std::string picture = png("picture.png", 300, 200);
+    const std::string gif = spritetest::saveGif(dir, "anim.gif", 30, 20, 3, 10);
+    const std::string d = dir.path().toStdString();
+    ASSERT_TRUE(QDir(dir.path()).mkpath("sub"));
+    ASSERT_EQ(symlink(picture.c_str(), (d + "/link.png").c_str()), 0);
+    ASSERT_EQ(symlink("sub", (d + "/sublink").c_str()), 0);
+    ASSERT_EQ(link(picture.c_str(), (d + "/second.png").c_str()), 0);
+    const std::vector<std::string> stills = {picture,
+                                             d + "/./picture.png",
+                                             d + "/sub/../picture.png",
+                                             d + "//picture.png",
+                                             d + "/sublink/../picture.png",
+                                             d + "/link.png",
+                                             d + "/second.png",
+                                             d + "/gone.png",
+                                             d + "/./gone.png"};
+    const std::vector<std::string> animations = {gif, d + "/./././anim.gif", d + "/sub/../anim.gif"};
+    const auto saved = [&](const std::vector<std::string>& still, const std::vector<std::string>& animated) {
+        Scene s;
+        const auto show = [&s](Element* e) {
+            Tool* t = new Tool(e, mat4::Identity(), pbr(), false);
+            t->flags |= Tool::FlagObject;
+            s.objectsRoot->addChild(t, false);
+        };
+        for (const std::string& p : still) show(new Sprite(p, false));
+        for (const std::string& p : animated) show(new AnimatedSprite(p, false));
+        const std::string path = dir.filePath(QString("spelled%1.tl").arg(still.size())).toStdString();
+        EXPECT_TRUE(s.save(path));
+        return path;
+    };
+    const std::string one = saved({picture}, {gif}), spelled = saved(stills, animations);
+    const auto spent = [](const std::string& path, Scene& s) {
+        LoadBudget budget;
+        EXPECT_TRUE(s.load(path));
+        return LoadBudget::bytesPerLoad() - budget.bytesLeft();
+    };
+    Scene single, many;
+    const std::size_t cost = spent(one, single);
+    ASSERT_GT(cost, std::size_t(300 * 200 * 3));
+    EXPECT_EQ(spent(spelled, many), cost);
+    std::vector<std::string> paths;
+    std::set<const Texture*> shown, missing;
+    for (Tool* t : many.objectsRoot->children) {
+        if (auto* sp = dynamic_cast<Sprite*>(t->element)) {
+            paths.push_back(sp->imagePath());
+            (sp->hasImage() ? shown : missing).insert(sp->texture());
+        } else if (auto* an = dynamic_cast<AnimatedSprite*>(t->element)) {
+            paths.push_back(an->imagePath());
+            (an->hasImage() ? shown : missing).insert(an->texture());
+        }
+    }
+    std::vector<std::string> written = stills;
+    written.insert(written.end(), animations.begin(), animations.end());
+    EXPECT_EQ(paths, written);
+    EXPECT_EQ(shown.size(), 2u) << "one texture for the picture and one for the animation";
+    EXPECT_EQ(missing.size(), 2u) << "the two spellings of a missing file";
+    // Saved again, the file is the one read.
+    const std::string again = dir.filePath("again.tl").toStdString();
+    ASSERT_TRUE(many.save(again));
+    QFile a(QString::fromStdString(spelled)), b(QString::fromStdString(again));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(a.readAll() == b.readAll());
 }
 
 TEST_F(SpriteTest, LoadReportsWhetherTheImageCouldBeRead) {

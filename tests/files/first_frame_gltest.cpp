@@ -180,31 +180,37 @@ TEST(FirstFrame, AnImageOverTheBudgetIsCutOrRefusedByName) {
 
 // Twenty still sprites of one GIF whose screen is over the load's share:
 // the image is read once, refused from its header (the file holds no more
-// than its header), and named once; every sprite keeps its path.
+// than its header), and named once, whether the sprites spell its path
+// alike or each in its own way; every sprite keeps its path.
 TEST(FirstFrame, AnImageRefusedOnceIsNotReadAgainForItsOtherSprites) {
     QTemporaryDir dir;
-    const std::string gif = dir.filePath("screen.gif").toStdString();
-    const Bytes bytes = slowscenes::spritesOf(gif, 20);
+    const std::string folder = dir.path().toStdString(), gif = folder + "/screen.gif";
+    std::vector<std::string> alike(20, gif), spelled;
+    for (std::string s = folder + "/"; spelled.size() < 20; s += "./") spelled.push_back(s + "screen.gif");
+    const Bytes files[] = {slowscenes::spritesOf(gif, 20), slowscenes::spritesOfSpellings(folder, "screen.gif", 20)};
     writeFile(gif, slowscenes::gifScreenOnly(16000, 16000));
     static std::vector<std::string> opened;
-    opened.clear();
-    const ImageFile::Opener regular = ImageFile::open;
-    ImageFile::open = [](const std::string& path) {
-        opened.push_back(path);
-        return ImageFile::openRegular(path);
-    };
-    Scene scene;
-    LoadBudget budget;
-    const bool loaded = scene.loadFromMemory(bytes);
-    ImageFile::open = regular;
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(opened, std::vector<std::string>{gif});
-    EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
-    ASSERT_EQ(scene.objectsRoot->children.size(), 20u);
-    for (Tool* t : scene.objectsRoot->children) {
-        auto* sprite = dynamic_cast<Sprite*>(t->element);
-        ASSERT_NE(sprite, nullptr);
-        EXPECT_FALSE(sprite->hasImage());
-        EXPECT_EQ(sprite->texture()->path(), gif);
+    for (const std::vector<std::string>* paths : {&alike, &spelled}) {
+        SCOPED_TRACE(paths == &alike ? "alike" : "spelled");
+        opened.clear();
+        const ImageFile::Opener regular = ImageFile::open;
+        ImageFile::open = [](const std::string& path) {
+            opened.push_back(path);
+            return ImageFile::openRegular(path);
+        };
+        Scene scene;
+        LoadBudget budget;
+        const bool loaded = scene.loadFromMemory(files[paths == &alike ? 0 : 1]);
+        ImageFile::open = regular;
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(opened, std::vector<std::string>{gif});
+        EXPECT_EQ(budget.leftOutNames(), std::vector<std::string>{gif});
+        ASSERT_EQ(scene.objectsRoot->children.size(), 20u);
+        for (std::size_t i = 0; i < 20; ++i) {
+            auto* sprite = dynamic_cast<Sprite*>(scene.objectsRoot->children[i]->element);
+            ASSERT_NE(sprite, nullptr);
+            EXPECT_FALSE(sprite->hasImage());
+            EXPECT_EQ(sprite->imagePath(), (*paths)[i]);
+        }
     }
 }

@@ -1,5 +1,6 @@
 #include "files/slow_scenes_util.h"
 
+#include <QImage>
 #include <QTemporaryDir>
 #include <fstream>
 #include <iterator>
@@ -256,6 +257,13 @@ Bytes spritesOf(const std::string& imagePath, int count) {
     return fileOf(tops);
 }
 
+Bytes spritesOfSpellings(const std::string& folder, const std::string& name, int count) {
+    std::vector<Tool*> tops;
+    std::string spelling = folder + "/";
+    for (int i = 0; i < count; ++i, spelling += "./") tops.push_back(objectOf(new Sprite(spelling + name, false)));
+    return fileOf(tops);
+}
+
 std::vector<Case> surfaceCases() {
     return {{"a revoluton on two resampled curves", revolutonOnResampledCurves()},
             {"3 tubes on two resampled curves", tubesOnSharedResampledCurves(3)},
@@ -298,11 +306,21 @@ std::vector<Case> gifCases(const std::string& folder) {
     return cases;
 }
 
+Case spelledImageCase(const std::string& folder) {
+    Case c{"twenty still sprites naming one 4096 x 4096 PNG by twenty spellings",
+           spritesOfSpellings(folder, "large.png", 20)};
+    QImage image(4096, 4096, QImage::Format_RGB32);
+    image.fill(qRgb(40, 120, 200));
+    image.save(QString::fromStdString(folder + "/large.png"));
+    return c;
+}
+
 std::vector<Case> firstFrameCases(const std::string& folder) {
     std::vector<Case> cases = keptCases();
     for (auto* more : {&largestCases, &surfaceCases})
         for (Case& c : more()) cases.push_back(std::move(c));
     for (Case& c : gifCases(folder)) cases.push_back(std::move(c));
+    cases.push_back(spelledImageCase(folder));
     return cases;
 }
 

@@ -79,6 +79,10 @@ Bytes gifScreenOnly(int w, int h);
 Bytes spritesOf(const std::string& imagePath, int count);
 // The same with animated sprites.
 Bytes animatedSpritesOf(const std::string& imagePath, int count);
+// `count` objects, each a still sprite naming the image `name` in `folder`
+// by a spelling of its own: folder/name, folder/./name, folder/././name and
+// so on (the scene is made as spritesOf makes it).
+Bytes spritesOfSpellings(const std::string& folder, const std::string& name, int count);
 
 // The cases kept in the scene reader's corpus, by name.
 std::vector<Case> keptCases();
@@ -93,8 +97,13 @@ std::vector<Case> surfaceCases();
 // such frame shown by twenty still sprites. The GIFs are written into
 // `folder`, which must stay while the scenes are opened.
 std::vector<Case> gifCases(const std::string& folder);
+// A scene of twenty still sprites naming one 4096 x 4096 PNG (written
+// into `folder`) by twenty spellings of its path: the image is decoded
+// once, whatever the spelling.
+Case spelledImageCase(const std::string& folder);
 // Every generated small file whose first frame is held to the load's
-// budget: the kept, largest, surface and GIF cases, in that order.
+// budget: the kept, largest, surface, GIF and spelled image cases, in that
+// order.
 std::vector<Case> firstFrameCases(const std::string& folder);
 
 // The samples the resampled curves of the scene's objects hold.

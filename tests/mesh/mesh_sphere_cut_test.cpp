@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/mesh_measure_util.h"
@@ -349,22 +350,68 @@ double area(const Mesh& m) {
     return sum;
 }
 
+// The faces of a cut grid (in z = 0) that turn against it, taken exactly
+// from the stored positions.
+int turnedOver(const Mesh& m) {
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive()) continue;
+        const vec3 &a = m.vertices[F.v[0]].position, &b = m.vertices[F.v[1]].position, &c = m.vertices[F.v[2]].position;
+        n += Orient2D(dvec2(a.x, a.y), dvec2(b.x, b.y), dvec2(c.x, c.y)) < 0;
+    }
+    return n;
+}
+
 TEST(MeshSphereCut, AnArcThatWouldLeaveItsFaceIsCutAlongTheChord) {
     // A sphere of no radius on a point of an edge of a flat grid: the edge
-    // is split there, and the crossing points round the new vertex lie a
-    // rounding error from it (one computed from the far end of its edge).
-    // The circle through them turns by 353 degrees round the point outside
-    // the face: cut along it, the face's fans fold over and cover more than
-    // the grid. The face is cut along the chord instead.
+    // is split there, and the crossing points round the new vertex are the
+    // centre itself. Computed from the far end of each edge they would lie
+    // a rounding error from it, as the arithmetic was compiled: the circle
+    // through them could turn by 353 degrees round the point outside the
+    // face, and its fans fold over. Every face is cut along its chord, of
+    // no length: each vertex the cut makes lies at the centre.
     const vec3 c(0x1.c8p-2f, -0x1.cp-5f, 0);
     MeshPtr m(grid(4));
+    const int first = m->vertexCount();
     m->cutSphere(c, c);
     ASSERT_EQ(checkMeshInvariants(*m), "");
     EXPECT_NEAR(area(*m), 4.0, 1e-12);
-    for (int f = 0; f < m->faceCount(); ++f) {
-        const MeshFace& F = m->faces[f];
-        const dvec3 a(m->vertices[F.v[0]].position), b(m->vertices[F.v[1]].position), d(m->vertices[F.v[2]].position);
-        EXPECT_GE(cross(b - a, d - a).z, 0) << "face " << f << " is turned over";
+    EXPECT_EQ(turnedOver(*m), 0);
+    ASSERT_GT(m->vertexCount(), first);
+    for (int v = first; v < m->vertexCount(); ++v) EXPECT_TRUE(m->vertices[v].position == c) << v;
+}
+
+// Spheres of no radius, and of a radius far below the spacing of the float
+// positions round them, centred on points of the edges of flat grids. Where
+// and whether the edges are split, where the crossing points and arc points
+// land, are rounding: how the arithmetic was compiled (contracted into
+// fused multiply-adds or not) would decide them. Decided exactly on the
+// stored positions, no face is folded over and the grid is covered once.
+TEST(MeshSphereCut, ASphereOfNoSizeOnAnEdgeFoldsNoFace) {
+    for (const int n : {2, 4}) {
+        MeshPtr g(grid(n));
+        for (int f = 0; f < g->faceCount(); ++f)
+            for (int k = 0; k < 3; ++k) {
+                const int u = g->faces[f].v[(k + 1) % 3], w = g->faces[f].v[(k + 2) % 3];
+                if (u > w) continue;  // each edge once
+                const vec3 A = g->vertices[u].position, B = g->vertices[w].position;
+                for (int i = 1; i < 16; ++i)
+                    for (const float r : {0.0f, 1e-9f})
+                        for (const bool scoped : {false, true}) {
+                            const vec3 c = A + (B - A) * (float(i) / 16.0f);
+                            SCOPED_TRACE(testing::Message() << "grid " << n << " edge " << u << "-" << w << " at " << i
+                                                            << "/16, radius " << r << (scoped ? ", scoped" : ""));
+                            MeshPtr m(grid(n));
+                            if (scoped)
+                                m->cutSphereF(c, c + vec3(0, 0, r), f, false);
+                            else
+                                m->cutSphere(c, c + vec3(0, 0, r));
+                            ASSERT_EQ(checkMeshInvariants(*m), "");
+                            EXPECT_NEAR(area(*m), 4.0, 1e-12);
+                            ASSERT_EQ(turnedOver(*m), 0);
+                        }
+            }
     }
 }
 
