@@ -16,11 +16,14 @@
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
+#include "view/stroke_path_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/mouse.h"
 
 using namespace qel;
+using test::largestDifference;
+using test::zigzag;
 
 namespace {
 
@@ -305,24 +308,6 @@ Deformed deformBall(const std::vector<vec2>& path, BallStroke& how) {
     return d;
 }
 
-double largestDifference(const std::vector<vec3>& a, const std::vector<vec3>& b) {
-    double d = 0.0;
-    for (std::size_t v = 0; v < std::min(a.size(), b.size()); ++v) d = std::max(d, double(length(a[v] - b[v])));
-    return d;
-}
-
-// A zigzag of `n` quick motions three pixels apart to the right, turning
-// up or down every six.
-std::vector<vec2> zigzag(int n) {
-    std::vector<vec2> path;
-    float y = float(Y);
-    for (int k = 1; k <= n; ++k) {
-        y += (k / 6) % 2 ? 3.0f : -3.0f;
-        path.emplace_back(float(X + 3 * k), y);
-    }
-    return path;
-}
-
 }  // namespace
 
 // A Copy Move whose motions and release still wait, its steps 40 ms each,
@@ -333,7 +318,7 @@ std::vector<vec2> zigzag(int n) {
 // the view, the waiting motions took no step and the copy stayed in the
 // middle of the path.)
 TEST(PointerMotion, AWindowChangeLeavesTheMotionsWaitingBeforeItToTheirStroke) {
-    const std::vector<vec2> path = zigzag(60);
+    const std::vector<vec2> path = zigzag(vec2(X, Y), 60);
     BallStroke fast, changed;
     fast.action = changed.action = Sculptor::CopyMove;
     fast.control = changed.control = true;

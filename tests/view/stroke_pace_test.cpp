@@ -22,12 +22,15 @@
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
+#include "view/stroke_path_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
 
 using namespace qel;
+using test::largestDifference;
+using test::zigzag;
 
 namespace {
 
@@ -183,18 +186,6 @@ std::vector<vec2> circle(int n) {
     return path;
 }
 
-// A zigzag of `n` quick motions three pixels apart to the right, turning
-// up or down every six.
-std::vector<vec2> zigzag(int n) {
-    std::vector<vec2> path;
-    float y = float(Y);
-    for (int k = 1; k <= n; ++k) {
-        y += (k / 6) % 2 ? 3.0f : -3.0f;
-        path.emplace_back(float(X + 3 * k), y);
-    }
-    return path;
-}
-
 // The samples a stroke along `path` takes between its press and its
 // release when `spacing` pixels of the path are the most between two: one
 // at each point that the next would take past the spacing.
@@ -222,12 +213,6 @@ std::vector<vec2> keptPoints(const std::vector<vec2>& path) {
     vec2 p;
     while (latch.takeMotion(p)) kept.push_back(p);
     return kept;
-}
-
-double largestDifference(const std::vector<vec3>& a, const std::vector<vec3>& b) {
-    double most = 0.0;
-    for (std::size_t v = 0; v < std::min(a.size(), b.size()); ++v) most = std::max(most, length(a[v] - b[v]));
-    return most;
 }
 
 vec3 unitNormal(const std::vector<vec3>& p, const Face& f) {
@@ -269,7 +254,7 @@ Ending fastFrames(Sculptor::TAction action, bool control, const std::vector<vec2
 // waiting motion once the budget is spent jumps twice the radius and
 // turns the front of the ball over.)
 TEST(StrokePace, AStrokeWhoseStepsCannotKeepUpSpacesItsSamplesWiderAndTurnsNoFaceOver) {
-    const std::vector<vec2> path = zigzag(60);
+    const std::vector<vec2> path = zigzag(vec2(X, Y), 60);
     const float brush = 80.0f;
     ASSERT_EQ(GLView::StrokeBudgetMs, 100.0);
     const Ending fast = fastFrames(Sculptor::Deform, false, path, brush);
