@@ -52,6 +52,20 @@ void pbr::assign(const pbr& src, unsigned char mask) {
     if (mask & MaskThickness) light.a = src.light.a;
 }
 
+unsigned char pbr::assignChanged(const pbr& src, unsigned char mask) {
+    const pbr old = *this;
+    assign(src, mask);
+    const auto rgb = [](const wvec4& a, const wvec4& b) { return a.r != b.r || a.g != b.g || a.b != b.b; };
+    unsigned char changed = 0;
+    if (rgb(colour, old.colour)) changed |= MaskColour;
+    if (rgb(light, old.light)) changed |= MaskLight;
+    if (roughness != old.roughness) changed |= MaskRoughness;
+    if (metalness != old.metalness) changed |= MaskMetalness;
+    if (colour.a != old.colour.a) changed |= MaskOpacity;
+    if (light.a != old.light.a) changed |= MaskThickness;
+    return changed;
+}
+
 pbr operator*(const pbr& a, const pbr& b) {
     pbr r;
     for (int i = 0; i < 4; ++i) {
