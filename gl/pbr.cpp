@@ -53,16 +53,21 @@ void pbr::assign(const pbr& src, unsigned char mask) {
 }
 
 unsigned char pbr::assignChanged(const pbr& src, unsigned char mask) {
-    const pbr old = *this;
-    assign(src, mask);
-    const auto rgb = [](const wvec4& a, const wvec4& b) { return a.r != b.r || a.g != b.g || a.b != b.b; };
     unsigned char changed = 0;
-    if (rgb(colour, old.colour)) changed |= MaskColour;
-    if (rgb(light, old.light)) changed |= MaskLight;
-    if (roughness != old.roughness) changed |= MaskRoughness;
-    if (metalness != old.metalness) changed |= MaskMetalness;
-    if (colour.a != old.colour.a) changed |= MaskOpacity;
-    if (light.a != old.light.a) changed |= MaskThickness;
+    // Each channel of the mask set to its new value, noted when it differs.
+    const auto set = [&](auto& channel, auto value, unsigned char bit) {
+        if (!(mask & bit) || channel == value) return;
+        channel = value;
+        changed = static_cast<unsigned char>(changed | bit);
+    };
+    for (int i = 0; i < 3; ++i) {
+        set(colour[i], src.colour[i], MaskColour);
+        set(light[i], src.light[i], MaskLight);
+    }
+    set(roughness, clampSigned(src.roughness), MaskRoughness);
+    set(metalness, clampSigned(src.metalness), MaskMetalness);
+    set(colour[3], src.colour[3], MaskOpacity);
+    set(light[3], src.light[3], MaskThickness);
     return changed;
 }
 
