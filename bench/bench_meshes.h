@@ -251,6 +251,12 @@ public:
         s_.mesh->sculpt(list_);
     }
 
+    // The material the next stamps paint.
+    void paintWith(const qel::pbr& material) {
+        sample_.material = material;
+        for (qel::SBrush& b : sculptor_.samples) b.material = material;
+    }
+
     // The ended step; begin() starts the next stroke.
     void end() {
         sculptor_.state = qel::Gesture::Ended;

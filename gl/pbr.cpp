@@ -52,6 +52,25 @@ void pbr::assign(const pbr& src, unsigned char mask) {
     if (mask & MaskThickness) light.a = src.light.a;
 }
 
+unsigned char pbr::assignChanged(const pbr& src, unsigned char mask) {
+    unsigned char changed = 0;
+    // Each channel of the mask set to its new value, noted when it differs.
+    const auto set = [&](auto& channel, auto value, unsigned char bit) {
+        if (!(mask & bit) || channel == value) return;
+        channel = value;
+        changed = static_cast<unsigned char>(changed | bit);
+    };
+    for (int i = 0; i < 3; ++i) {
+        set(colour[i], src.colour[i], MaskColour);
+        set(light[i], src.light[i], MaskLight);
+    }
+    set(roughness, clampSigned(src.roughness), MaskRoughness);
+    set(metalness, clampSigned(src.metalness), MaskMetalness);
+    set(colour[3], src.colour[3], MaskOpacity);
+    set(light[3], src.light[3], MaskThickness);
+    return changed;
+}
+
 pbr operator*(const pbr& a, const pbr& b) {
     pbr r;
     for (int i = 0; i < 4; ++i) {

@@ -64,6 +64,9 @@ struct pbr {
     // MaskThickness); roughness and metalness are clamped into
     // [-32766, 32766]. Mask 0 changes nothing; bits above 32 are ignored.
     void assign(const pbr& src, unsigned char mask);
+    // assign, returning the channels of mask whose values it changed (0
+    // when the material already held them).
+    unsigned char assignChanged(const pbr& src, unsigned char mask);
     // A copy of m with roughness and metalness clamped into their range.
     static pbr Clamped(const pbr& m);
     // The mean of three materials, channel by channel: (x + y + z) / 3 in

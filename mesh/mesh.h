@@ -489,7 +489,9 @@ public:
     int findRegion(int v, int f, std::vector<int>& faceList) const;
     int findBorderedRegion(int v, int f, std::vector<int>& faceList) const;
     int FindBorderedRegion(int v, int f, std::vector<int>& faceList) const;
-    void materialRegion(int v, int f, const pbr& m, unsigned char mask);
+    // The masked channels of v's corners in the sharp-bounded sector from f
+    // become m; returns the channels whose values changed.
+    unsigned char materialRegion(int v, int f, const pbr& m, unsigned char mask);
 
     // ---- feature lines and borders ----
     // One step along a feature line (k: the edge of f by which the walk

@@ -53,7 +53,8 @@ pbr blend(const pbr& old, const pbr& P, unsigned char mask, float a) {
 }
 
 // Blends the sector of v that starts at face g by weight w, from the
-// material of v's corner in g; marks v's faces for the paint refill.
+// material of v's corner in g; marks v for the paint refill when a channel
+// changed.
 void blendSector(Mesh& m, int v, int g, const pbr& P, unsigned char mask, double w) {
     if (!m.activeFace(g)) return;
     const int k = m.faces[g].corner(v);

@@ -76,23 +76,38 @@ ChangeMarks* MeshBufferState::marksFor(int array, unsigned char channels) {
     return &marks;
 }
 
+void MeshBufferState::overflow(ChangeMarks& marks) {
+    if (&marks == &marks_[Paint]) forgetVertexPaint();
+    marks.overflow();
+}
+
+void MeshBufferState::forgetVertexPaint() {
+    for (const std::uint32_t v : marks_[Paint].vertices()) vertexPaint_[v] = 0;
+}
+
 void MeshBufferState::markFace(int array, int f, unsigned char channels) {
     ChangeMarks* marks = mesh_.validFace(f) ? marksFor(array, channels) : nullptr;
     if (!marks) return;
     marks->markFace(std::uint32_t(f));
-    if (marks->markedFaces() > markLimit(mesh_.faces.size())) marks->overflow();
+    if (marks->markedFaces() > markLimit(mesh_.faces.size())) overflow(*marks);
 }
 
 void MeshBufferState::markVertex(int array, int v, unsigned char channels) {
     ChangeMarks* marks = mesh_.validVertex(v) ? marksFor(array, channels) : nullptr;
-    if (marks && marks->markVertex(std::uint32_t(v)) && marks->markedVertices() > markLimit(mesh_.vertices.size()))
-        marks->overflow();
+    if (!marks) return;
+    if (array == Paint) {
+        if (vertexPaint_.size() <= std::size_t(v))
+            vertexPaint_.resize(std::max(mesh_.vertices.size(), std::size_t(v) + 1), 0);
+        vertexPaint_[std::size_t(v)] = std::uint8_t(vertexPaint_[std::size_t(v)] | paintPartsOf(channels));
+    }
+    if (marks->markVertex(std::uint32_t(v)) && marks->markedVertices() > markLimit(mesh_.vertices.size()))
+        overflow(*marks);
 }
 
 void MeshBufferState::markVertices(int array, const std::int32_t* list, std::size_t n, unsigned char channels) {
     ChangeMarks* marks = marksFor(array, channels);
     if (!marks) return;
-    if (n > markLimit(mesh_.vertices.size())) marks->overflow();
+    if (n > markLimit(mesh_.vertices.size())) overflow(*marks);
     for (std::size_t i = 0; i < n && !marks->overflowed(); ++i) markVertex(array, list[i], channels);
 }
 
@@ -120,6 +135,7 @@ void MeshBufferState::markFeatures() {
 void MeshBufferState::reset() {
     for (ChangeMarks& marks : marks_) marks = ChangeMarks();
     paintParts_ = 0;
+    vertexPaint_ = {};
     features = FeatureEdges();
     faceSlots = 0;
     everyFaceActive = true;
@@ -144,16 +160,22 @@ void MeshBufferState::displace(const std::int32_t* list, const vec3* d, std::siz
     markVertices(Positions, list, n);
 }
 
+// A painted vertex is marked for the channels whose values changed at its
+// corners, and not at all when none did: a brush going over paint it has
+// already laid down (or blending by a weight too small to move a channel)
+// leaves nothing to rewrite.
 void MeshBufferState::paintSector(int v, int f, const pbr& m, unsigned char mask) {
-    mesh_.materialRegion(v, f, m, mask);
-    markVertex(Paint, v, mask);
+    const unsigned char changed = mesh_.materialRegion(v, f, m, mask);
+    if (changed) markVertex(Paint, v, changed);
 }
 
 void MeshBufferState::paintFan(const VertexFans& fans, std::size_t i, std::size_t count, const pbr& m,
                                unsigned char mask) {
     const FanFace* const last = fans.begin(i) + count;
-    for (const FanFace* x = fans.begin(i); x != last; ++x) mesh_.faces[x->face].material[x->k].assign(m, mask);
-    markVertex(Paint, fans.vertex(i), mask);
+    unsigned char changed = 0;
+    for (const FanFace* x = fans.begin(i); x != last; ++x)
+        changed |= mesh_.faces[x->face].material[x->k].assignChanged(m, mask);
+    if (changed) markVertex(Paint, fans.vertex(i), changed);
 }
 
 void MeshBufferState::paintFace(int f, const pbr& m, unsigned char mask) {
@@ -195,7 +217,8 @@ void MeshBufferState::settle() {
     // A marked vertex stands for the drawn faces using it, listed by the
     // layout: the corners of the faces have not changed since (an edit that
     // changes them changes the links, and every refill is whole). The
-    // positions written corner by corner need no faces.
+    // positions written corner by corner, and the paint (always written at
+    // the marked vertices' own corners), need no faces.
     const bool byCorner = marked(refill[Positions]) && positionsByCorner();
     for (int a = 0; a < MarkedArrays; ++a) {
         if (!marked(refill[a])) continue;
@@ -204,7 +227,7 @@ void MeshBufferState::settle() {
             refill[a] = RefillWhole;
             continue;
         }
-        if (a == Positions && byCorner) continue;
+        if ((a == Positions && byCorner) || a == Paint) continue;
         // fanCorners names faces below faceSlots only.
         forListedCorners(
             *this, marks.vertices(), [](std::uint32_t) {},
@@ -217,9 +240,12 @@ void MeshBufferState::settle() {
 bool MeshBufferState::positionsByCorner() const { return mesh_.featureVbo == 0 || mesh_.featureCount == 0; }
 
 void MeshBufferState::built() {
+    if (refill_[Paint] != 0) {
+        forgetVertexPaint();
+        paintParts_ = 0;
+    }
     for (int a = 0; a < MarkedArrays; ++a)
         if (refill_[a] != 0) marks_[a].clear();
-    if (refill_[Paint] != 0) paintParts_ = 0;
     if (refill_[Positions] != 0 && refill_[Positions] != RefillMarked) {
         features.allStale = false;
         features.stale.clear();

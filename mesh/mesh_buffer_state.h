@@ -102,10 +102,11 @@ public:
     // Adds d[i] to the position of vertex list[i], i < n.
     void displace(const std::int32_t* list, const vec3* d, std::size_t n);
     // The masked channels of the corners of v's sharp-bounded sector that
-    // starts at face f become m (Mesh::materialRegion).
+    // starts at face f become m (Mesh::materialRegion); v is marked for the
+    // channels that changed.
     void paintSector(int v, int f, const pbr& m, unsigned char mask);
     // The masked channels of the corners of gathered vertex i in the first
-    // `count` faces of its fan become m.
+    // `count` faces of its fan become m; marked as paintSector.
     void paintFan(const VertexFans& fans, std::size_t i, std::size_t count, const pbr& m, unsigned char mask);
     // The masked channels of every corner of face f become m.
     void paintFace(int f, const pbr& m, unsigned char mask);
@@ -136,7 +137,9 @@ public:
     // channels changed: the colour, light and material arrays they do not
     // reach are not uploaded again.
     void markFace(int array, int f, unsigned char channels = pbr::MaskAll);
-    // The corners of every face round vertex v changed in the array.
+    // The corners of every face round vertex v changed in the array; for
+    // the paint, v's own corners alone (what a brush paints), which are all
+    // that is rewritten.
     void markVertex(int array, int v, unsigned char channels = pbr::MaskAll);
     // The same for n vertices at once (so many that they ask for a whole
     // refill at once).
@@ -154,8 +157,8 @@ public:
     // ---- The build (mesh_vbo.cpp, mesh_vbo_ranges.cpp) ----
     // Before a build: turns marked refills whole where the marks cannot be
     // followed or the feature edges changed, and marks the faces using the
-    // marked vertices (for the positions only when they are not written
-    // corner by corner).
+    // marked vertices (for the normals, and for the positions when they are
+    // not written corner by corner; the paint always is).
     void settle();
     // A marked position refill writes each marked vertex's position straight
     // into the corners using it (MeshBufferState::fanCorners), reading no
@@ -170,6 +173,9 @@ public:
     // The paint arrays the paint marks reach: bit 0 colour, 1 light, 2
     // roughness and metalness.
     std::uint8_t paintParts() const { return paintParts_; }
+    // The paint arrays that the paint marks of vertex v reach (0 when v is
+    // not marked for the paint).
+    std::uint8_t vertexPaint(std::uint32_t v) const { return v < vertexPaint_.size() ? vertexPaint_[v] : 0; }
 
     FeatureEdges features;
     // The layout of the last whole build: the face count it was made for,
@@ -194,11 +200,18 @@ private:
     // The marks a change of the array goes to (noting the paint channels
     // changed); null when none are kept.
     ChangeMarks* marksFor(int array, unsigned char channels);
+    // The marks give way to a whole refill (overflow), the paint arrays of
+    // the paint's marked vertices forgotten with them.
+    void overflow(ChangeMarks& marks);
+    void forgetVertexPaint();
 
     Mesh& mesh_;
     std::uint8_t* refill_;
     ChangeMarks marks_[MarkedArrays];
     std::uint8_t paintParts_ = 0;
+    // By vertex, the paint arrays its paint marks reach: set for the marked
+    // vertices only (sized for the vertices at the first paint mark).
+    std::vector<std::uint8_t> vertexPaint_;
 };
 
 // Face f of the layout is active.

@@ -358,9 +358,12 @@ int Mesh::FindBorderedRegion(int v, int f, std::vector<int>& faceList) const {
     return int(faceList.size());
 }
 
-void Mesh::materialRegion(int v, int f, const pbr& m, unsigned char mask) {
-    if (!activeVertex(v) || !activeFace(f)) return;
-    FanWalk::walkFan(*this, v, f, true, true, [&](int g) { faces[g].material[faces[g].corner(v)].assign(m, mask); });
+unsigned char Mesh::materialRegion(int v, int f, const pbr& m, unsigned char mask) {
+    if (!activeVertex(v) || !activeFace(f)) return 0;
+    unsigned char changed = 0;
+    FanWalk::walkFan(*this, v, f, true, true,
+                     [&](int g) { changed |= faces[g].material[faces[g].corner(v)].assignChanged(m, mask); });
+    return changed;
 }
 
 // ---------------------------------------------------------------------------

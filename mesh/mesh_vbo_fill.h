@@ -72,18 +72,23 @@ inline void writePaint(const MeshFace& F, std::uint8_t*& colour, std::uint8_t*& 
     }
 }
 
-// One paint array of F's three corners (12 bytes): part 0 the colour's high
-// bytes, 1 the light's, 2 roughness and metalness; returns the end.
+// One paint array of one corner's material p (4 bytes): part 0 the
+// colour's high bytes, 1 the light's, 2 roughness and metalness.
+inline void writePaintCorner(const pbr& p, int part, std::uint8_t* dst) {
+    if (part == 2) {
+        const std::int16_t rm[2] = {p.roughness, p.metalness};
+        std::memcpy(dst, rm, 4);
+    } else {
+        const wvec4& w = part == 0 ? p.colour : p.light;
+        for (int i = 0; i < 4; ++i) dst[i] = std::uint8_t(w[i] >> 8);
+    }
+}
+
+// One paint array of F's three corners (12 bytes, writePaintCorner);
+// returns the end.
 inline std::uint8_t* writePaintPart(const MeshFace& F, int part, std::uint8_t* dst) {
     for (int c = 0; c < 3; ++c) {
-        const pbr& p = F.material[c];
-        if (part == 2) {
-            const std::int16_t rm[2] = {p.roughness, p.metalness};
-            std::memcpy(dst, rm, 4);
-        } else {
-            const wvec4& w = part == 0 ? p.colour : p.light;
-            for (int i = 0; i < 4; ++i) dst[i] = std::uint8_t(w[i] >> 8);
-        }
+        writePaintCorner(F.material[c], part, dst);
         dst += 4;
     }
     return dst;

@@ -7,7 +7,8 @@
 // that it is mapped with its old contents invalidated (a driver that keeps
 // the buffer in video memory then neither waits for the last frame's draw
 // nor keeps the bytes the span held). Moved vertices are written corner by
-// corner where no feature line needs their faces.
+// corner where no feature line needs their faces, and painted vertices
+// always (a brush paints the corners at the vertices it reaches).
 
 #include "mesh/mesh_vbo_ranges.h"
 
@@ -242,7 +243,62 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
     return mapping.finish();
 }
 
-// The marked vertices' corners written through the fewest spans their
+// What the corner refills write at a listed vertex's corners: Bytes per
+// slot; at(v) gives the writer of v's corners, called with each corner
+// (3 f + k, in face numbering) and where its slot is mapped; ahead(v, c)
+// asks for what writing corner c of v will read.
+//
+// The position of the vertex at every corner of it, held in registers (a
+// store through the mapped span may alias anything).
+class PositionCorners {
+public:
+    static constexpr std::uint64_t Bytes = 12;
+    struct Put {
+        std::uint64_t xy;
+        std::uint32_t z;
+        void operator()(std::uint32_t, std::uint8_t* dst) const {
+            std::memcpy(dst, &xy, 8);
+            std::memcpy(dst + 8, &z, 4);
+        }
+    };
+    explicit PositionCorners(const Mesh& mesh) : vertices_(mesh.vertices) {}
+    Put at(std::uint32_t v) const {
+        Put put;
+        const vec3& p = vertices_[v].position;
+        std::memcpy(&put.xy, &p.x, 8);
+        std::memcpy(&put.z, &p.z, 4);
+        return put;
+    }
+    void ahead(std::uint32_t v, std::uint32_t) const { __builtin_prefetch(&vertices_[v].position); }
+
+private:
+    const Mesh::VertexList& vertices_;
+};
+
+// One paint array (Part 0 colour, 1 light, 2 roughness and metalness) of
+// each corner, from the corner's material in its face: a brush paints the
+// corners at the vertices it reaches, each sector of a vertex on a crease
+// its own.
+template <int Part>
+class PaintCorners {
+public:
+    static constexpr std::uint64_t Bytes = 4;
+    struct Put {
+        const Mesh::FaceList* faces;
+        void operator()(std::uint32_t c, std::uint8_t* dst) const {
+            const std::uint32_t f = c / 3;
+            vbofill::writePaintCorner((*faces)[f].material[c - 3 * f], Part, dst);
+        }
+    };
+    explicit PaintCorners(const Mesh& mesh) : faces_(mesh.faces) {}
+    Put at(std::uint32_t) const { return Put{&faces_}; }
+    void ahead(std::uint32_t, std::uint32_t c) const { __builtin_prefetch(&faces_[c / 3].material[c % 3]); }
+
+private:
+    const Mesh::FaceList& faces_;
+};
+
+// The listed vertices' corners written through the fewest spans their
 // bound allows, from one pass over the vertices before anything is mapped
 // and one pass that writes. A vertex's corners are listed in index order,
 // so that its first and last give its lowest and highest slot: the first
@@ -256,17 +312,17 @@ bool refillRuns(Mesh& mesh, int array, std::uint64_t perFace, bool& layoutHolds,
 // (whole pages, cut at the lowest and the highest slot) stays within
 // SpanSlack times the slots written. The spans are then mapped in slot
 // order, each written from the vertices whose lowest slot it holds, in the
-// order they were marked; the vertices past it are kept for the next. A
+// order they were listed; the vertices past it are kept for the next. A
 // vertex whose corners go on past its span is written there in part and
 // again with each later span. False from gather when the pages reached map
 // more than the bound by themselves (the corners lie scattered over the
-// array). Kept between refills so that a stamp does not allocate (GUI
-// thread only).
+// array). The spans gathered serve every array written at those corners
+// (each array's slots lie at its own offset). Kept between refills so that
+// a stamp does not allocate (GUI thread only).
 class CornerPages {
 public:
-    bool gather(const Mesh& mesh) {
+    bool gather(const Mesh& mesh, const std::vector<std::uint32_t>& list) {
         const MeshBufferState& state = mesh.bufferState;
-        const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPositions).vertices();
         const std::uint32_t count = std::uint32_t(std::min<std::uint64_t>(3 * std::uint64_t(state.faceSlots), ~0u));
         shift_ = pageShift(list.size());
         const std::size_t pages = std::size_t(count >> shift_) + 1;
@@ -282,11 +338,13 @@ public:
     // The slots gathered.
     std::size_t written() const { return written_; }
 
-    // Writes the positions of the marked vertices gathered into their
-    // slots, span by span. False when a span cannot be mapped or its
-    // contents were lost.
-    bool write(const Mesh& mesh, std::uint64_t offset) {
-        return mesh.bufferState.everyFaceActive ? writeSpans<true>(mesh, offset) : writeSpans<false>(mesh, offset);
+    // Writes the corners of the vertices of list gathered into their slots
+    // of the array at offset, span by span. False when a span cannot be
+    // mapped or its contents were lost.
+    template <class Writer>
+    bool write(const Mesh& mesh, const std::vector<std::uint32_t>& list, std::uint64_t offset, const Writer& writer) {
+        return mesh.bufferState.everyFaceActive ? writeSpans<true>(mesh, list, offset, writer)
+                                                : writeSpans<false>(mesh, list, offset, writer);
     }
 
 private:
@@ -384,25 +442,26 @@ private:
     // Span by span in slot order, mapped and written from the vertices whose
     // lowest slot it holds and from those of earlier spans whose corners go
     // on into it (every corner's page lies in a span).
-    template <bool EveryFace>
-    bool writeSpans(const Mesh& mesh, std::uint64_t offset) {
-        const std::vector<std::uint32_t>& list = mesh.bufferState.marks(Mesh::RefillPositions).vertices();
+    template <bool EveryFace, class Writer>
+    bool writeSpans(const Mesh& mesh, const std::vector<std::uint32_t>& list, std::uint64_t offset,
+                    const Writer& writer) {
+        constexpr std::uint64_t Bytes = Writer::Bytes;
         SpanMapping mapping;
         onward_.clear();
         const std::uint32_t* next = list.data();
         std::size_t n = list.size();
         for (std::size_t k = 0; k < spans_.size(); ++k) {
             const Span span = spans_[k];
-            std::uint8_t* const base =
-                mapping.map(offset + 12 * std::uint64_t(span.low), 12 * std::uint64_t(span.high + 1 - span.low), false);
+            std::uint8_t* const base = mapping.map(offset + Bytes * std::uint64_t(span.low),
+                                                   Bytes * std::uint64_t(span.high + 1 - span.low), false);
             if (!base) return mapping.finish();
-            writeOnward<EveryFace>(mesh, base, span);
+            writeOnward<EveryFace>(mesh, writer, base, span);
             std::vector<std::uint32_t>& later = later_[k & 1];
             later.resize(n);
             if (spans_.size() == 1)
-                n = writeVertices<EveryFace, true>(mesh, next, n, base, span, later.data());
+                n = writeVertices<EveryFace, true>(mesh, writer, next, n, base, span, later.data());
             else
-                n = writeVertices<EveryFace, false>(mesh, next, n, base, span, later.data());
+                n = writeVertices<EveryFace, false>(mesh, writer, next, n, base, span, later.data());
             next = later.data();
         }
         return mapping.finish();
@@ -412,9 +471,10 @@ private:
     // mapped at base (OneSpan: all of them) and returns how many were put
     // in later (their lowest slot past the span), in order. A vertex whose
     // corners go on past the span is kept in onward_.
-    template <bool EveryFace, bool OneSpan>
-    std::size_t writeVertices(const Mesh& mesh, const std::uint32_t* vs, std::size_t n, std::uint8_t* base, Span span,
-                              std::uint32_t* later) {
+    template <bool EveryFace, bool OneSpan, class Writer>
+    std::size_t writeVertices(const Mesh& mesh, const Writer& writer, const std::uint32_t* vs, std::size_t n,
+                              std::uint8_t* base, Span span, std::uint32_t* later) {
+        constexpr std::uint64_t Bytes = Writer::Bytes;
         const MeshBufferState& state = mesh.bufferState;
         const std::uint32_t* const first = state.fanFirst.data();
         const std::uint32_t* const fan = state.fanCorners.data();
@@ -422,7 +482,7 @@ private:
         const std::size_t starts = state.fanFirst.size();
         // Where slot 0 would be mapped, kept as a number: it lies outside
         // the span.
-        const std::uintptr_t origin = reinterpret_cast<std::uintptr_t>(base) - 12 * std::uintptr_t(span.low);
+        const std::uintptr_t origin = reinterpret_cast<std::uintptr_t>(base) - Bytes * std::uintptr_t(span.low);
         std::size_t kept = 0;
         for (std::size_t j = 0; j < n; ++j) {
             const std::uint32_t v = vs[j];
@@ -433,14 +493,15 @@ private:
                 later[kept++] = v;
                 continue;
             }
-            const vec3& p = mesh.vertices[v].position;
+            const auto put = writer.at(v);
             if (OneSpan || slotOf<EveryFace>(fan[to - 1], rank) <= span.high) {
-                writeCorners<EveryFace>(p, fan + from, fan + to, rank, origin);
+                writeCorners<EveryFace, Bytes>(put, fan + from, fan + to, rank, origin);
                 continue;
             }
             for (std::uint32_t i = from; i != to; ++i) {
                 const std::uint32_t slot = slotOf<EveryFace>(fan[i], rank);
-                if (slot <= span.high) writeCorner(p, reinterpret_cast<std::uint8_t*>(origin + 12 * std::uintptr_t(slot)));
+                if (slot <= span.high)
+                    put(fan[i], reinterpret_cast<std::uint8_t*>(origin + Bytes * std::uintptr_t(slot)));
             }
             onward_.push_back(v);
         }
@@ -450,42 +511,33 @@ private:
     // The vertices of earlier spans whose corners go on into this one:
     // written at the slots the span holds, the vertices going on past it
     // kept.
-    template <bool EveryFace>
-    void writeOnward(const Mesh& mesh, std::uint8_t* base, Span span) {
+    template <bool EveryFace, class Writer>
+    void writeOnward(const Mesh& mesh, const Writer& writer, std::uint8_t* base, Span span) {
         const MeshBufferState& state = mesh.bufferState;
         const std::uint32_t* const first = state.fanFirst.data();
         const std::uint32_t* const fan = state.fanCorners.data();
         const std::int32_t* const rank = state.rank.data();
         std::size_t kept = 0;
         for (const std::uint32_t v : onward_) {
-            const vec3& p = mesh.vertices[v].position;
+            const auto put = writer.at(v);
             std::uint32_t slot = 0;
             for (std::uint32_t i = first[v]; i != first[v + 1]; ++i) {
                 slot = slotOf<EveryFace>(fan[i], rank);
-                if (slot >= span.low && slot <= span.high) writeCorner(p, base + 12 * std::uint64_t(slot - span.low));
+                if (slot >= span.low && slot <= span.high)
+                    put(fan[i], base + Writer::Bytes * std::uint64_t(slot - span.low));
             }
             if (slot > span.high) onward_[kept++] = v;
         }
         onward_.resize(kept);
     }
 
-    static void writeCorner(const vec3& p, std::uint8_t* dst) { std::memcpy(dst, &p, 12); }
-
-    // Writes p at the slots of the corners [c, end), origin being where
-    // slot 0 would be mapped.
-    template <bool EveryFace>
-    static void writeCorners(const vec3& p, const std::uint32_t* c, const std::uint32_t* end, const std::int32_t* rank,
+    // Writes the corners [c, end) through put, origin being where slot 0
+    // would be mapped.
+    template <bool EveryFace, std::uint64_t Bytes, class Put>
+    static void writeCorners(const Put& put, const std::uint32_t* c, const std::uint32_t* end, const std::int32_t* rank,
                              std::uintptr_t origin) {
-        // Held in registers: a store through origin may alias anything.
-        std::uint64_t xy;
-        std::uint32_t z;
-        std::memcpy(&xy, &p.x, 8);
-        std::memcpy(&z, &p.z, 4);
-        for (; c != end; ++c) {
-            std::uint8_t* const dst = reinterpret_cast<std::uint8_t*>(origin + 12 * std::uintptr_t(slotOf<EveryFace>(*c, rank)));
-            std::memcpy(dst, &xy, 8);
-            std::memcpy(dst + 8, &z, 4);
-        }
+        for (; c != end; ++c)
+            put(*c, reinterpret_cast<std::uint8_t*>(origin + Bytes * std::uintptr_t(slotOf<EveryFace>(*c, rank))));
     }
 
     std::uint32_t shift_ = 6, low_ = 0, high_ = 0;
@@ -497,7 +549,7 @@ private:
     std::vector<Span> pieces_, spans_;
 };
 
-// The corners of the marked vertices in index order, each once with the
+// The corners of the listed vertices in index order, each once with the
 // vertex it draws, for corners that lie scattered over the mesh: the pairs
 // of corner and vertex are listed and put in corner order by a radix sort
 // of the corner, a few passes over a list that stays in cache. Kept between
@@ -505,13 +557,13 @@ private:
 class MarkedCorners {
 public:
     // Gathers the corners; size() of them.
-    std::size_t gather(const Mesh& mesh) {
+    std::size_t gather(const Mesh& mesh, const std::vector<std::uint32_t>& list) {
         pairs_.clear();
         const MeshBufferState& state = mesh.bufferState;
         const std::uint64_t count = 3 * std::uint64_t(state.faceSlots);
         const std::uint32_t* const fan = state.fanCorners.data();
         forListedCorners(
-            state, state.marks(Mesh::RefillPositions).vertices(), [](std::uint32_t) {},
+            state, list, [](std::uint32_t) {},
             [&](std::uint32_t v, std::uint32_t from, std::uint32_t to) {
                 for (std::uint32_t i = from; i != to; ++i)
                     if (fan[i] < count) pairs_.push_back(std::uint64_t(fan[i]) << 32 | v);
@@ -521,6 +573,7 @@ public:
         pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
         return pairs_.size();
     }
+    std::size_t size() const { return pairs_.size(); }
     // Corner i of those gathered, in increasing order, and its vertex.
     std::uint32_t corner(std::size_t i) const { return std::uint32_t(pairs_[i] >> 32); }
     std::uint32_t vertex(std::size_t i) const { return std::uint32_t(pairs_[i]); }
@@ -529,82 +582,179 @@ private:
     std::vector<std::uint64_t> pairs_;
 };
 
-// The positions of the marked vertices, written into the corners the layout
-// draws them at (MeshBufferState::fanCorners), each corner once however many
-// marked faces share its vertex. Only the marked corners are written, so
-// that a span keeps the bytes between them (it is not invalidated), and no
-// face record is read. Corners that lie near one another (a mesh in space
-// or program order) are written through the few spans their pages allow
+// The corners that draw the listed vertices (MeshBufferState::fanCorners),
+// each written once however many faces share its vertex, by one writer per
+// array (PositionCorners, PaintCorners): planned once for the list and
+// written into each array the same way. Only the listed corners are
+// written, so that a span keeps the bytes between them (it is not
+// invalidated), and no face record is read that a writer does not ask
+// for. Corners that lie near one another (a mesh in space or program
+// order) are written through the few spans their pages allow
 // (CornerPages); corners scattered over the array are put in order and
 // joined into spans within their slack, as the runs are, each span mapped
 // on its own. The layout's corners are still the faces' (a change of the
 // drawn faces or their corners changes the links or the face set, and the
-// refill is whole). False when a span cannot be mapped or its contents were
-// lost.
-bool refillPositionCorners(Mesh& mesh) {
-    constexpr std::size_t Ahead = 8;
-    const std::uint64_t offset = mesh.vboOffsets[Mesh::RefillPositions];
-    static CornerPages pages;
-    if (pages.gather(mesh)) {
-        bufferTraffic().written += 12 * std::uint64_t(pages.written());
-        return pages.written() == 0 || pages.write(mesh, offset);
+// refill is whole). Kept between refills (GUI thread only).
+class ListedCorners {
+public:
+    // Plans the corners of the list; the list must outlive the writes.
+    void plan(const Mesh& mesh, const std::vector<std::uint32_t>& list) {
+        list_ = &list;
+        paged_ = pages_.gather(mesh, list);
+        if (paged_) return;
+        marked_.gather(mesh, list);
+        joinScattered(mesh.bufferState);
     }
-    static MarkedCorners marked;
-    const MeshBufferState& state = mesh.bufferState;
-    const std::size_t n = marked.gather(mesh);
-    bufferTraffic().written += 12 * std::uint64_t(n);
-    const auto slot = [&](std::size_t i) { return std::uint64_t(cornerSlot(state, marked.corner(i))); };
-    // The spans, as ends in the corners gathered: the runs of consecutive
-    // slots joined by closing the smallest gaps first within the slack
-    // (joinGaps), or, past ManyPieces runs, a corner joining the span
-    // before it while the span stays within its own slack.
-    static std::vector<std::size_t> ends;
-    ends.clear();
-    static std::vector<std::size_t> pieceEnds;
-    static std::vector<std::uint64_t> gaps;
-    static std::vector<std::uint8_t> joined;
-    pieceEnds.clear();
-    gaps.assign(1, 0);
-    for (std::size_t i = 1; i <= n; ++i)
-        if (i == n || slot(i) != slot(i - 1) + 1) {
-            pieceEnds.push_back(i);
-            if (i < n) gaps.push_back(slot(i) - slot(i - 1) - 1);
+
+    // The corners planned.
+    std::size_t corners() const { return paged_ ? pages_.written() : marked_.size(); }
+
+    // Writes the corners planned into the array at offset; false when a
+    // span cannot be mapped or its contents were lost.
+    template <class Writer>
+    bool write(const Mesh& mesh, std::uint64_t offset, const Writer& writer) {
+        const std::size_t n = corners();
+        bufferTraffic().written += Writer::Bytes * std::uint64_t(n);
+        if (n == 0) return true;
+        if (paged_) return pages_.write(mesh, *list_, offset, writer);
+        return writeScattered(mesh.bufferState, offset, writer);
+    }
+
+private:
+    std::uint64_t slot(const MeshBufferState& state, std::size_t i) const {
+        return std::uint64_t(cornerSlot(state, marked_.corner(i)));
+    }
+
+    // The spans of the scattered corners, as ends in the corners gathered:
+    // the runs of consecutive slots joined by closing the smallest gaps
+    // first within the slack (joinGaps), or, past ManyPieces runs, a corner
+    // joining the span before it while the span stays within its own slack.
+    void joinScattered(const MeshBufferState& state) {
+        const std::size_t n = marked_.size();
+        ends_.clear();
+        pieceEnds_.clear();
+        gaps_.assign(1, 0);
+        for (std::size_t i = 1; i <= n; ++i)
+            if (i == n || slot(state, i) != slot(state, i - 1) + 1) {
+                pieceEnds_.push_back(i);
+                if (i < n) gaps_.push_back(slot(state, i) - slot(state, i - 1) - 1);
+            }
+        if (pieceEnds_.size() <= ManyPieces) {
+            joinGaps(gaps_, (SpanSlack - 1) * n, joined_);
+            for (std::size_t k = 0; k < pieceEnds_.size(); ++k) {
+                if (k + 1 < pieceEnds_.size() && joined_[k + 1]) continue;
+                ends_.push_back(pieceEnds_[k]);
+            }
+            return;
         }
-    if (pieceEnds.size() <= ManyPieces) {
-        joinGaps(gaps, (SpanSlack - 1) * n, joined);
-        for (std::size_t k = 0; k < pieceEnds.size(); ++k) {
-            if (k + 1 < pieceEnds.size() && joined[k + 1]) continue;
-            ends.push_back(pieceEnds[k]);
-        }
-    } else {
         for (std::size_t i = 0; i < n;) {
-            const std::uint64_t loSlot = slot(i);
+            const std::uint64_t low = slot(state, i);
             std::size_t j = i + 1;
-            while (j < n && withinSlack(loSlot, slot(j) + 1, j + 1 - i)) ++j;
-            ends.push_back(j);
+            while (j < n && withinSlack(low, slot(state, j) + 1, j + 1 - i)) ++j;
+            ends_.push_back(j);
             i = j;
         }
     }
-    SpanMapping mapping;
-    std::size_t i = 0;
-    for (const std::size_t j : ends) {
-        const std::uint64_t loSlot = slot(i);
-        std::uint8_t* const base = mapping.map(offset + 12 * loSlot, 12 * (slot(j - 1) + 1 - loSlot), false);
-        if (!base) break;
-        // In corner order the vertices of a scattered mesh lie scattered:
-        // asked for ahead.
-        for (; i < j; ++i) {
-            if (i + Ahead < n) __builtin_prefetch(&mesh.vertices[marked.vertex(i + Ahead)].position);
-            std::memcpy(base + 12 * (slot(i) - loSlot), &mesh.vertices[marked.vertex(i)].position, 12);
+
+    template <class Writer>
+    bool writeScattered(const MeshBufferState& state, std::uint64_t offset, const Writer& writer) {
+        constexpr std::size_t Ahead = 8;
+        constexpr std::uint64_t Bytes = Writer::Bytes;
+        const std::size_t n = marked_.size();
+        SpanMapping mapping;
+        std::size_t i = 0;
+        for (const std::size_t j : ends_) {
+            const std::uint64_t low = slot(state, i);
+            std::uint8_t* const base = mapping.map(offset + Bytes * low, Bytes * (slot(state, j - 1) + 1 - low), false);
+            if (!base) break;
+            // In corner order the vertices of a scattered mesh lie
+            // scattered: asked for ahead.
+            for (; i < j; ++i) {
+                if (i + Ahead < n) writer.ahead(marked_.vertex(i + Ahead), marked_.corner(i + Ahead));
+                writer.at(marked_.vertex(i))(marked_.corner(i), base + Bytes * (slot(state, i) - low));
+            }
         }
+        return mapping.finish();
     }
-    return mapping.finish();
+
+    const std::vector<std::uint32_t>* list_ = nullptr;
+    bool paged_ = false;
+    CornerPages pages_;
+    MarkedCorners marked_;
+    std::vector<std::size_t> ends_, pieceEnds_;
+    std::vector<std::uint64_t> gaps_;
+    std::vector<std::uint8_t> joined_;
+};
+
+ListedCorners& listedCorners() {
+    static ListedCorners corners;
+    return corners;
 }
 
-// The paint runs: colour, light and material of the runs' faces, each
-// array the marks reach written on its own, span by span (spansOf); an
-// array the marks do not reach is not mapped. False when a span cannot be
+// The positions of the marked vertices, written into the corners that draw
+// them (ListedCorners), reading no face record. False when a span cannot be
 // mapped or its contents were lost.
+bool refillPositionCorners(Mesh& mesh) {
+    ListedCorners& corners = listedCorners();
+    corners.plan(mesh, mesh.bufferState.marks(Mesh::RefillPositions).vertices());
+    return corners.write(mesh, mesh.vboOffsets[Mesh::RefillPositions], PositionCorners(mesh));
+}
+
+// The marked vertices whose paint marks reach paint array `part`: the list
+// itself when all of them do (nothing copied), else those that do.
+const std::vector<std::uint32_t>& reaching(const MeshBufferState& state, int part,
+                                           const std::vector<std::uint32_t>& list) {
+    static std::vector<std::uint32_t> some;
+    some.clear();
+    const std::uint8_t bit = std::uint8_t(1u << part);
+    std::size_t i = 0;
+    while (i < list.size() && (state.vertexPaint(list[i]) & bit)) ++i;
+    if (i == list.size()) return list;
+    some.assign(list.begin(), list.begin() + long(i));
+    for (++i; i < list.size(); ++i)
+        if (state.vertexPaint(list[i]) & bit) some.push_back(list[i]);
+    return some;
+}
+
+// The paint of the marked vertices' corners (a brush paints the corners at
+// the vertices it reaches), written into each paint array by the vertices
+// whose marks reach it (ListedCorners, planned again only for an array
+// reached by other vertices than the last): what a stamp maps stays within
+// the bound of the corners it changed, as for the positions, where the
+// faces round the vertices would write every corner of each face. False
+// when a span cannot be mapped or its contents were lost.
+bool refillPaintCorners(Mesh& mesh) {
+    const MeshBufferState& state = mesh.bufferState;
+    const std::vector<std::uint32_t>& list = state.marks(Mesh::RefillPaint).vertices();
+    ListedCorners& corners = listedCorners();
+    // Whether parts a and b are reached by the same vertices.
+    const auto alike = [&](int a, int b) {
+        for (const std::uint32_t v : list)
+            if (((state.vertexPaint(v) >> a) ^ (state.vertexPaint(v) >> b)) & 1) return false;
+        return true;
+    };
+    int planned = -1;
+    bool written = true;
+    for (int part = 0; part < 3 && written && !list.empty(); ++part) {
+        if (!(state.paintParts() & (1u << part))) continue;
+        if (planned < 0 || !alike(planned, part)) {
+            const std::vector<std::uint32_t>& vertices = reaching(state, part, list);
+            if (vertices.empty()) continue;
+            corners.plan(mesh, vertices);
+            planned = part;
+        }
+        const std::uint64_t offset = mesh.vboOffsets[2 + part];
+        if (part == 0) written = corners.write(mesh, offset, PaintCorners<0>(mesh));
+        if (part == 1) written = corners.write(mesh, offset, PaintCorners<1>(mesh));
+        if (part == 2) written = corners.write(mesh, offset, PaintCorners<2>(mesh));
+    }
+    return written;
+}
+
+// The paint of the faces marked themselves (a fill), each array the marks
+// reach written on its own, span by span (spansOf); an array the marks do
+// not reach is not mapped. False when a span cannot be mapped or its
+// contents were lost.
 bool refillPaintRuns(Mesh& mesh, bool& layoutHolds) {
     const unsigned parts = mesh.bufferState.paintParts() & 7u;
     std::uint64_t needed = 0;
@@ -681,7 +831,10 @@ bool refillMarkedArrays(Mesh& mesh, bool& layoutHolds) {
     if (written && marked(Mesh::RefillNormals))
         written = refillRuns(mesh, Mesh::RefillNormals, 18, layoutHolds,
                              [](const MeshFace& F, std::uint8_t* dst) { return vbofill::writeNormals(F, dst); });
-    if (written && marked(Mesh::RefillPaint)) written = refillPaintRuns(mesh, layoutHolds);
+    if (written && marked(Mesh::RefillPaint)) {
+        written = refillPaintRuns(mesh, layoutHolds);
+        if (written && layoutHolds) written = refillPaintCorners(mesh);
+    }
     if (written && marked(Mesh::RefillPositions)) refillFeatureRuns(mesh, layoutHolds);
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
     return written;

@@ -22,8 +22,9 @@ BufferTraffic& bufferTraffic();
 // written whole; the position runs also rewrite the feature
 // segments of their faces (one glBufferSubData per run of the line
 // buffer). Without feature lines, the positions of marked vertices are
-// written into their corners alone (MeshBufferState::positionsByCorner). The vertex buffer is sized and the marks are followed
-// (MeshBufferState::settle). layoutHolds turns false, and nothing more is
+// written into their corners alone (MeshBufferState::positionsByCorner),
+// and the paint of marked vertices always is. The vertex buffer is sized
+// and the marks are followed (MeshBufferState::settle). layoutHolds turns false, and nothing more is
 // written, when a face is no longer drawn as the buffer's layout says: the
 // caller then rebuilds everything. False when a range cannot be mapped or
 // its contents were lost (other GL errors are read by the caller).

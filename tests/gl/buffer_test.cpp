@@ -204,5 +204,15 @@ TEST(Pbr, AssignCopiesTheMaskedChannelsClamped) {
         pbr d = dst;
         d.assign(src, k.mask);
         EXPECT_EQ(d, k.expected) << int(k.mask);
+        // assignChanged assigns alike and names the channels it changed:
+        // all of the mask here, none when assigned again.
+        pbr e = dst;
+        EXPECT_EQ(e.assignChanged(src, k.mask), k.mask & pbr::MaskAll) << int(k.mask);
+        EXPECT_EQ(e, k.expected) << int(k.mask);
+        EXPECT_EQ(e.assignChanged(src, k.mask), 0) << int(k.mask);
     }
+    // A channel group with one part changed is named; one already holding
+    // the value (after clamping) is not.
+    pbr e(wvec4(11, 12, 0, 14), wvec4(15, 16, 17, 18), 32766, 5);
+    EXPECT_EQ(e.assignChanged(src, pbr::MaskAll), pbr::MaskColour | pbr::MaskMetalness);
 }

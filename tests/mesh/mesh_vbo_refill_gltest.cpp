@@ -488,3 +488,88 @@ TEST_F(MeshVboRefill, PaintStepsOfEveryScopeReachThePaintArray) {
         }
     }
 }
+
+// The corners of every face with their materials, to count what a stamp
+// changed: changedBytes gives 4 bytes for each corner and paint array
+// (colour, light, roughness and metalness) whose channels differ from
+// those kept, and keeps the new ones.
+struct KeptPaint {
+    std::vector<pbr> corners;
+    explicit KeptPaint(const Mesh& m) { changedBytes(m); }
+    std::uint64_t changedBytes(const Mesh& m) {
+        corners.resize(3 * std::size_t(m.faceCount()));
+        std::uint64_t bytes = 0;
+        for (int f = 0; f < m.faceCount(); ++f)
+            for (int k = 0; k < 3; ++k) {
+                const pbr& now = m.faces[f].material[k];
+                pbr& was = corners[3 * std::size_t(f) + std::size_t(k)];
+                bytes += 4 * std::uint64_t((now.colour != was.colour) + (now.light != was.light) +
+                                           (now.roughness != was.roughness || now.metalness != was.metalness));
+                was = now;
+            }
+        return bytes;
+    }
+};
+
+// A Paint stamp changes the corners at the vertices it paints: its refill
+// writes what a whole rebuild writes and maps at most four times the bytes
+// it changed in the paint arrays. A stroke of several stamps, each
+// followed by its refill: on the refined sphere in the order the program
+// gives a large mesh (space order), in a few ranges; in the order the
+// refinement makes the records, and on a torus whose faces are shuffled
+// (the corners lie scattered), within the bound. The stroke's last stamps
+// go over paint it laid down.
+TEST_F(MeshVboRefill, APaintStampMapsAtMostFourTimesWhatItChanges) {
+    enum Shape { SphereInSpaceOrder, SphereAsRefined, ShuffledTorus };
+    for (const Shape shape : {SphereInSpaceOrder, SphereAsRefined, ShuffledTorus}) {
+        SCOPED_TRACE(testing::Message() << "shape " << int(shape));
+        MeshPtr m(shape == ShuffledTorus ? meshtest::torus(192, 96, 2.0, 0.6, true) : meshtest::smoothSphere(6));
+        if (shape == SphereInSpaceOrder) m->orderInSpace();
+        ASSERT_TRUE(m->buildVBO());
+        KeptPaint kept(*m);
+        const int v0 = shape == ShuffledTorus ? 9000 : 4000;
+        Sculptor s;
+        s.action = Sculptor::PaintMaterial;
+        s.select = Sculptor::SelectElement;
+        s.paintMask = pbr::MaskColour | pbr::MaskRoughness | pbr::MaskMetalness;
+        s.viewDirection = normalize(m->vertices[v0].position);
+        s.state = Gesture::Moving;
+        const vec3 start = m->vertices[v0].position;
+        const vec3 step = normalize(cross(start, vec3(0.3f, 1, 0.1f))) * 0.02f;
+        const float radius = shape == ShuffledTorus ? 0.25f : 0.4f;
+        std::vector<Sculptor*> list{&s};
+        for (int i = 0; i <= 5; ++i) {
+            SCOPED_TRACE(testing::Message() << "step " << i);
+            // The first step has two samples, the later ones three; the
+            // last two go back over the first ones.
+            s.samples.push_back(sample(start + step * float(i < 4 ? i : 7 - i), radius));
+            if (i == 0) s.samples.push_back(sample(start + step * 0.5f, radius));
+            if (s.samples.size() > 3) s.samples.erase(s.samples.begin());
+            for (SBrush& b : s.samples) {
+                b.itemId = m->vertices[v0].face;
+                b.strength = 0.3f;
+            }
+            m->sculpt(list);
+            const std::uint64_t changed = kept.changedBytes(*m);
+            ASSERT_GT(changed, 0u);
+            bufferTraffic() = {};
+            ASSERT_TRUE(m->buildVBO());
+            const BufferTraffic traffic = bufferTraffic();
+            EXPECT_LE(traffic.mapped, 4 * changed) << traffic.maps << " ranges mapped";
+            if (shape == SphereInSpaceOrder) {
+                EXPECT_LE(traffic.maps, 12u);  // the colour and material arrays, a few ranges each
+            }
+            expectRebuiltBytes(*m, true);
+        }
+        // A stamp that leaves every channel it paints as it was (the light
+        // the surface has) rewrites nothing.
+        s.paintMask = pbr::MaskLight;
+        for (SBrush& b : s.samples) b.material.light = pbr().light;
+        m->sculpt(list);
+        EXPECT_EQ(kept.changedBytes(*m), 0u);
+        bufferTraffic() = {};
+        ASSERT_TRUE(m->buildVBO());
+        EXPECT_EQ(bufferTraffic().maps, 0u);
+        expectRebuiltBytes(*m, true);
+    }
+}
