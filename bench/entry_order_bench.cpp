@@ -718,9 +718,9 @@ BENCH_GOAL(benchgoals::counterAtMost("Refill/Paint/shuffled", "mapped_over_4x_ch
 BENCH_GOAL(benchgoals::counterAtMost("Refill/Paint/ordered", "mapped_over_4x_changed", 1));
 // ... and costs at most 1.5 x the one-range refill it replaced. That refill
 // (its whole buildVBO, which also settles the marks and sizes the arrays)
-// took 1.43-1.57 x OneRange, its write rebuilt here and measured beside it
-// on the same stamps: the goal of 2 x OneRange holds the bounded refill
-// within about 1.35 x it.
+// took 1.3-1.9 x (median 1.48 x) OneRange, its write rebuilt here and
+// measured beside it on the same stamps: the goal of 2 x OneRange holds the
+// bounded refill within about 1.35 x it.
 BENCH_GOAL(benchgoals::ratio("Refill/Paint/program", 2, "OneRange/Paint/program"));
 BENCH_GOAL(benchgoals::ratio("Refill/Paint/ordered", 2, "OneRange/Paint/ordered"));
 
@@ -736,8 +736,8 @@ MAPS_GOAL("Refill/Paint");
 // A Paint stroke going back and forth over its own paint changes, after its
 // first stamps, only a ring of corners round the middle it has brought to
 // the brush's colour: held to 4 x the bytes it changes, its update maps a
-// few dozen short ranges (18-23 in program order, 43-56 in the ordered one,
-// for 13-34 KB changed), where mapping the whole brush took 6 ranges and
+// few dozen short ranges (18-25 in program order, 43-61 in the ordered one,
+// for 11-34 KB changed), where mapping the whole brush took 6 ranges and
 // 1,172 KB.
 BENCH_GOAL(benchgoals::counterAtMost("Frame/Paint/program", "maps", 96));
 BENCH_GOAL(benchgoals::counterAtMost("Frame/Paint/ordered", "maps", 96));
