@@ -114,6 +114,20 @@ enum Order { Program, Shuffled, Ordered };
 using Scene = benchmeshes::BrushScene;
 using qel::Sculptor;
 
+// The corners of every vertex of m as one flat list, made once for the mesh
+// as the buffers' layout is: vertex v's corners (3 f + k) are
+// corners[first[v]] .. corners[first[v + 1] - 1].
+void vertexCorners(const qel::Mesh& m, std::vector<std::uint32_t>& first, std::vector<std::uint32_t>& corners) {
+    first.assign(std::size_t(m.vertexCount()) + 1, 0);
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (const int v : m.faces[f].v) ++first[std::size_t(v) + 1];
+    for (std::size_t v = 0; v + 1 < first.size(); ++v) first[v + 1] += first[v];
+    corners.resize(first.back());
+    std::vector<std::uint32_t> fill(first.begin(), first.end() - 1);
+    for (int f = 0; f < m.faceCount(); ++f)
+        for (std::uint32_t k = 0; k < 3; ++k) corners[fill[std::size_t(m.faces[f].v[k])]++] = 3 * std::uint32_t(f) + k;
+}
+
 Scene make(qel::Mesh* mesh, const qel::vec3& p) { return benchmeshes::brushScene(std::unique_ptr<qel::Mesh>(mesh), p); }
 
 // A copy of the shuffled mesh put in space order.
@@ -395,17 +409,8 @@ void floorPartial(benchmark::State& state, Order order) {
     // of every vertex (slotFirst[v] .. slotFirst[v + 1]), the positions, the
     // corner normals. What the stamp moved is handed on as the stamp hands
     // it to the refill: the list of moved vertices alone.
-    std::vector<std::uint32_t> slotFirst(std::size_t(m.vertexCount()) + 1, 0), cornerSlots;
-    for (int f = 0; f < m.faceCount(); ++f)
-        for (const int v : m.faces[f].v) ++slotFirst[std::size_t(v) + 1];
-    for (std::size_t v = 0; v + 1 < slotFirst.size(); ++v) slotFirst[v + 1] += slotFirst[v];
-    cornerSlots.resize(slotFirst.back());
-    {
-        std::vector<std::uint32_t> fill(slotFirst.begin(), slotFirst.end() - 1);
-        for (int f = 0; f < m.faceCount(); ++f)
-            for (std::uint32_t k = 0; k < 3; ++k)
-                cornerSlots[fill[std::size_t(m.faces[f].v[k])]++] = 3 * std::uint32_t(f) + k;
-    }
+    std::vector<std::uint32_t> slotFirst, cornerSlots;
+    vertexCorners(m, slotFirst, cornerSlots);
     std::size_t movedCorners = 0;
     for (const std::int32_t v : moved) movedCorners += slotFirst[std::size_t(v) + 1] - slotFirst[std::size_t(v)];
     // The moved slots in slot order, each with its vertex, joined into the
@@ -562,17 +567,8 @@ void oneRangePaint(benchmark::State& state, Order order) {
     }
     // The corners of every vertex as a flat list (first[v] .. first[v + 1]
     // of corners), made once for the mesh as the buffers' layout is.
-    std::vector<std::uint32_t> first(std::size_t(m.vertexCount()) + 1, 0), corners;
-    for (int f = 0; f < m.faceCount(); ++f)
-        for (const int v : m.faces[f].v) ++first[std::size_t(v) + 1];
-    for (std::size_t v = 0; v + 1 < first.size(); ++v) first[v + 1] += first[v];
-    corners.resize(first.back());
-    {
-        std::vector<std::uint32_t> fill(first.begin(), first.end() - 1);
-        for (int f = 0; f < m.faceCount(); ++f)
-            for (std::uint32_t k = 0; k < 3; ++k)
-                corners[fill[std::size_t(m.faces[f].v[k])]++] = 3 * std::uint32_t(f) + k;
-    }
+    std::vector<std::uint32_t> first, corners;
+    vertexCorners(m, first, corners);
     // The arrays the brush's channels are drawn into, as the marks named
     // them: the first and the last reached bound the range.
     const unsigned mask = qel::Sculptor().paintMask;
