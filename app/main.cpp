@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QFont>
 #include <QStandardPaths>
-#include <QSurfaceFormat>
 
 #include "app/main_window.h"
 #include "app/startup.h"
@@ -23,12 +22,7 @@ int main(int argc, char** argv) {
     qel::initIconResources();
     qel::initShaderResources();
 
-    QSurfaceFormat format;
-    format.setDepthBufferSize(24);
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    QSurfaceFormat::setDefaultFormat(format);
+    qel::setSurfaceFormat();
 
     qel::Environment::CacheFolder =
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toUtf8().toStdString();

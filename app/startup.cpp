@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
+#include <QSurfaceFormat>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
@@ -63,5 +64,14 @@ void releaseStartupMessages() {
 }
 
 void deliverEveryMotion() { QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false); }
+
+void setSurfaceFormat() {
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(4, 0);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    QSurfaceFormat::setDefaultFormat(format);
+}
 
 }  // namespace qel

@@ -27,4 +27,8 @@ void releaseStartupMessages();
 // made, so this is called after it exists.
 void deliverEveryMotion();
 
+// The default surface of every window: an OpenGL 4.0 core-profile context
+// with a 24-bit depth buffer. Called before the first window is made.
+void setSurfaceFormat();
+
 }  // namespace qel

@@ -105,6 +105,7 @@
 #include "gl/gl.h"
 #include "mesh/half_float.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_vbo_fill.h"
 #include "mesh/mesh_vbo_ranges.h"
 
 namespace {
@@ -514,18 +515,6 @@ void floorPartial(benchmark::State& state, Order order) {
     state.counters["feature_points"] = double(m.featureCount);
 }
 
-// The paint of one corner in paint array `part` (bit 0 colour's high
-// bytes, 1 light's, 2 roughness and metalness), as the buffer holds it.
-void paintBytes(const qel::pbr& p, int part, std::uint8_t* dst) {
-    if (part == 2) {
-        const std::int16_t rm[2] = {p.roughness, p.metalness};
-        std::memcpy(dst, rm, 4);
-        return;
-    }
-    const qel::wvec4& w = part == 0 ? p.colour : p.light;
-    for (int i = 0; i < 4; ++i) dst[i] = std::uint8_t(w[i] >> 8);
-}
-
 void oneRangePaint(benchmark::State& state, Order order) {
     Scene* s = drawnScene(state, order);
     if (!s) return;
@@ -638,7 +627,7 @@ void oneRangePaint(benchmark::State& state, Order order) {
                     std::uint8_t* dst = (parts & (1u << part))
                                             ? base + (GLintptr(slotCount) * (18 + 4 * part) + 12 * GLintptr(f) - from)
                                             : scratch;
-                    for (int k = 0; k < 3; ++k) paintBytes(F.material[k], part, dst + 4 * k);
+                    for (int k = 0; k < 3; ++k) qel::vbofill::writePaintCorner(F.material[k], part, dst + 4 * k);
                 }
                 ++faces;
             }

@@ -27,7 +27,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScreen>
-#include <QSurfaceFormat>
 #include <QTimerEvent>
 #include <algorithm>
 #include <atomic>
@@ -347,12 +346,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    QSurfaceFormat format;
-    format.setDepthBufferSize(24);
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    QSurfaceFormat::setDefaultFormat(format);
+    qel::setSurfaceFormat();
     QApplication app(argc, argv);
     qel::deliverEveryMotion();
     qel::initIconResources();

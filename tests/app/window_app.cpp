@@ -1,7 +1,6 @@
 #include "tests/app/window_app.h"
 
 #include <QElapsedTimer>
-#include <QSurfaceFormat>
 
 #include "app/gl_widget.h"
 #include "app/startup.h"
@@ -10,11 +9,7 @@
 namespace tltest {
 
 QApplication* makeWindowApplication(int& argc, char** argv) {
-    QSurfaceFormat format;
-    format.setVersion(4, 0);
-    format.setProfile(QSurfaceFormat::CoreProfile);
-    format.setDepthBufferSize(24);
-    QSurfaceFormat::setDefaultFormat(format);
+    qel::setSurfaceFormat();
     auto* app = new QApplication(argc, argv);
     qel::deliverEveryMotion();
     return app;
