@@ -109,6 +109,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->actionExit, SIGNAL(triggered(bool)), this, SLOT(onExit()));
     connect(v, SIGNAL(openMenu()), this, SLOT(openMenu()));
     connect(v, &qel::GLView::notice, this, &MainWindow::showNotice);
+    connect(v, &qel::GLView::noticeEnded, this, &MainWindow::dropNotice);
     connectObjectMenus();
 
     createActionGroups();

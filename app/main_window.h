@@ -136,6 +136,9 @@ public:
     // stays while the pointer moves over widgets with status tips; it is
     // cleared after NoticeMs. Made on first use.
     void showNotice(const QString& text);
+    // Clears the line when it still shows `text`: a notice that is no longer
+    // true goes, one shown after it stays.
+    void dropNotice(const QString& text);
     QLabel* noticeLabel = nullptr;
     static constexpr int NoticeMs = 60000;
 

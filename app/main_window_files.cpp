@@ -104,6 +104,10 @@ void MainWindow::showNotice(const QString& text) {
     });
 }
 
+void MainWindow::dropNotice(const QString& text) {
+    if (noticeLabel && !text.isEmpty() && noticeLabel->text() == text) noticeLabel->clear();
+}
+
 void MainWindow::on_actionSave_triggered() {
     const QString chosen = asker->saveFileName(this, "Save", "All (*.tl *.obj);;Scenes (*.tl);;Meshes (*.obj)");
     if (chosen.isEmpty()) return;

@@ -97,6 +97,7 @@ void GestureSteps::updateDrawing() { view_.updateDrawing(); }
 void GestureSteps::pushAct(Act* record) { view_.pushAct(record); }
 void GestureSteps::clearHistory() { view_.clearHistory(); }
 void GestureSteps::notice(const QString& text) { emit view_.notice(text); }
+void GestureSteps::noticeEnded(const QString& text) { emit view_.noticeEnded(text); }
 void GestureSteps::openMenu() { emit view_.openMenu(); }
 
 }  // namespace qel

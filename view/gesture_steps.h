@@ -50,11 +50,30 @@ public:
     void mouseMove();
     void mouseUp();
     void releaseAssembly(TAssemblyAction action);
+    // Ends the notice of a stroke that left its mesh as it is once the
+    // selected mode, action or tool is no longer the one it was said under;
+    // once a frame, after the frame's input.
+    void endOutdatedNotice();
 
 private:
     GLView& view_;  // reached by the forwarding operations alone
     // The status bar has said once that a sculpt stroke empties the history.
     bool historyEmptiedTold = false;
+    // The notice of the last stroke that left its mesh as it is, with the
+    // selections it holds under; no text when none stands. The template is
+    // compared, never reached through.
+    struct InertNotice {
+        QString text;
+        TActionMode mode = ModeIdle;
+        TAssemblyAction assemblyAction = ActionPlace;
+        Sculptor::TAction sculptAction = Sculptor::Move;
+        TToolCreation toolCreation = CreateUseTool;
+        const Tool* currentTool = nullptr;
+    } inertNotice;
+    // Says `text` of an inert stroke and keeps it with the current selections.
+    void sayInert(const QString& text);
+    // The standing notice of an inert stroke, if any, is no longer true.
+    void endInertNotice();
 
     // ---- The view's fields the steps read and write (GLView) ----
     Scene*& scene;
@@ -134,6 +153,7 @@ private:
     void clearHistory();
     // The view's signals.
     void notice(const QString& text);
+    void noticeEnded(const QString& text);
     void openMenu();
 
     // ---- The steps ----

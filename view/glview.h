@@ -819,6 +819,9 @@ signals:
     void openMenu();
     // A short text for the status bar: why a command did nothing.
     void notice(const QString& text);
+    // A notice said before is no longer true: the status bar drops it if it
+    // still shows it.
+    void noticeEnded(const QString& text);
 
 private:
     // A new tool on one of the primitive meshes or on the tube of a straight

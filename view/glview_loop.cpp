@@ -148,6 +148,9 @@ void GLView::frameInput() {
         if (outside && !mouse.left && !mouse.right) actionMode = ModeIdle;
         redraw = 1;
     }
+    // A command or key since the last frame may have changed the mode,
+    // action or tool a stroke's notice was true under.
+    gestures.endOutdatedNotice();
 }
 
 void GLView::runStep() {

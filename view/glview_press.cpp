@@ -179,9 +179,15 @@ void GestureSteps::sculptPress() {
         historyEmptiedTold = true;
         said = "Sculpt strokes cannot be undone: this stroke emptied the undo history.";
     }
+    // That notice stands only while it is true: a stroke that acts ends
+    // it, and so does a change of mode, action or tool (endOutdatedNotice).
     const QString inert = inertStrokeText(pickBrush.pickedTool->element, sculptAction);
-    if (!inert.isEmpty()) said += (said.isEmpty() ? "" : " ") + inert;
-    if (!said.isEmpty()) emit notice(said);
+    if (inert.isEmpty()) {
+        endInertNotice();
+        if (!said.isEmpty()) emit notice(said);
+    } else {
+        sayInert(said + (said.isEmpty() ? "" : " ") + inert);
+    }
     clearHistory();
     if (sculptAction == Sculptor::PickMaterial) {
         brushMaterial = pickBrush.pickedMaterial;
@@ -207,6 +213,31 @@ void GestureSteps::sculptPress() {
     }
     pickBrush.pickedTool->sculpt(sculptors);
     interactionState = 1;
+}
+
+void GestureSteps::sayInert(const QString& text) {
+    inertNotice.text = text;
+    inertNotice.mode = selectedActionMode;
+    inertNotice.assemblyAction = selectedAssemblyAction;
+    inertNotice.sculptAction = selectedSculptAction;
+    inertNotice.toolCreation = toolCreation;
+    inertNotice.currentTool = scene->currentTool;
+    emit notice(text);
+}
+
+void GestureSteps::endInertNotice() {
+    if (inertNotice.text.isEmpty()) return;
+    const QString text = inertNotice.text;
+    inertNotice.text.clear();
+    emit noticeEnded(text);
+}
+
+void GestureSteps::endOutdatedNotice() {
+    const InertNotice& n = inertNotice;
+    if (n.text.isEmpty()) return;
+    if (selectedActionMode != n.mode || selectedAssemblyAction != n.assemblyAction ||
+        selectedSculptAction != n.sculptAction || toolCreation != n.toolCreation || scene->currentTool != n.currentTool)
+        endInertNotice();
 }
 
 // ---- Assembly ----

@@ -1,6 +1,7 @@
 // Keys pressed on the shown offscreen main window and what the status bar
-// says: Insert's key in simple mode, the object menu's Quick Save, and the
-// word about the undo history that a sculpt stroke empties.
+// says: Insert's key in simple mode, the object menu's Quick Save, the word
+// about the undo history that a sculpt stroke empties, and the word about a
+// stroke that leaves a triangle mesh as it is, which stands only while true.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
+#include <vector>
 
 #include "app/gl_widget.h"
 #include "app/main_window.h"
@@ -18,6 +20,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/act_structure.h"
 #include "view/asker.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
@@ -128,5 +131,99 @@ TEST_F(KeysNotices, TheFirstStrokeThatEmptiesTheHistorySaysSo) {
     view()->pushAct(new Nothing);
     stroke();
     EXPECT_TRUE(view()->undoHistory.empty());
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// The word that an Inflate stroke left a triangle mesh as it is stands only
+// while it is true: a change of sculpt action or of mode ends it, and so
+// does a stroke that changes the mesh, a Deform stroke as well as one whose
+// action a held key turns into Smooth with Inflate still chosen. A notice
+// shown after it is no business of theirs and stays.
+TEST_F(KeysNotices, TheWordOfAStrokeThatLeftTheMeshAsItIsGoesWhenUntrue) {
+    qel::test::FrameDriver drive(*view());
+    view()->setBrushSize(160.0f);
+    const int x = view()->width / 2, y = view()->height / 2;
+    const float depth = 0.5f;
+    // A ball 80 pixels across its radius, its centre under (x, y).
+    const qel::vec3 at = view()->unproject(float(x), float(y), depth);
+    const float r = qel::length(view()->unproject(float(x + 80), float(y), depth) - at);
+    qel::Mesh* seed = qel::Mesh::Icosahedron();
+    qel::Tool source(qel::Mesh::Sphere(seed, 2, false, true), qel::mat4::Identity(), qel::pbr(), false);
+    delete seed;
+    view()->pushAct(new qel::ActObjectAdd(view()->scene, 0, &source,
+                                          {qel::mat4::Translation(at.x, at.y, at.z) * qel::mat4::Scale(r, r, r)},
+                                          qel::Scene::HangTop, false, false));
+    qel::Tool* ball = view()->scene->objectsRoot->children.back();
+    view()->scene->toList();
+    fakeid::Pixel& p = drive.reader->pixels[{x, y}];
+    p.stencil = 1;
+    p.depth = depth;
+    p.ids[0] = {std::uint32_t(view()->scene->findID(ball)), 0, 0};
+    p.normal[0] = qel::vec3(0, 0, 1);
+    const auto shape = [ball] {
+        std::vector<qel::vec3> out;
+        for (const qel::MeshVertex& v : static_cast<const qel::Mesh*>(ball->element)->vertices)
+            out.push_back(v.position);
+        return out;
+    };
+    // Brought onto the ball, pressed, dragged 30 pixels right, released.
+    const auto stroke = [&] {
+        for (const int from : {x - 5, x}) {
+            drive.move(qel::vec2(float(from), float(y)));
+            drive.frame();
+        }
+        drive.left(true);
+        drive.frame();
+        EXPECT_EQ(view()->pickBrush.pickedTool, ball);
+        for (int k = 1; k <= 3; ++k) {
+            drive.move(qel::vec2(float(x + 10 * k), float(y)));
+            drive.frame();
+        }
+        drive.left(false);
+        drive.frame();
+        EXPECT_TRUE(view()->idle());
+    };
+    const QString inert = "Inflate shapes clay, tubes and curves; a triangle mesh is left as it is.";
+    const auto inflate = [&](const char* trace) {
+        SCOPED_TRACE(trace);
+        window.Sculpt(true);
+        ui().actionInflate->trigger();
+        const std::vector<qel::vec3> before = shape();
+        stroke();
+        EXPECT_EQ(shape(), before);
+        // The record that placed the ball went with the first stroke.
+        EXPECT_TRUE(notice().endsWith(inert)) << notice().toStdString();
+    };
+
+    inflate("a later notice");
+    window.showNotice("Saved.");
+    ui().actionDeform->trigger();
+    drive.frame();
+    EXPECT_EQ(notice(), "Saved.");
+
+    inflate("a change of action");
+    ui().actionDeform->trigger();
+    drive.frame();
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+
+    inflate("a change of mode");
+    window.Assembly(true);
+    drive.frame();
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+
+    inflate("a Deform stroke");
+    ui().actionDeform->trigger();
+    std::vector<qel::vec3> before = shape();
+    stroke();
+    EXPECT_NE(shape(), before);
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+
+    inflate("a Smooth stroke");
+    drive.hold({'1'});
+    before = shape();
+    stroke();
+    drive.hold({});
+    EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Inflate);
+    EXPECT_NE(shape(), before);
     EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
 }
