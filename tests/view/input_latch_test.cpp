@@ -223,6 +223,52 @@ TEST(InputLatch, APressAfterTheKeyboardCameBackIsASecondPress) {
     }
 }
 
+// A command runs at once when nothing waits, else in its place: the frames
+// take the input before it, then it runs, then the frames take what came
+// after it; the pointer waits at the input before it.
+TEST(InputLatch, ACommandRunsInItsPlaceAmongTheInput) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    std::vector<int> ran;
+    latch.command([&] { ran.push_back(0); });
+    EXPECT_EQ(ran, std::vector<int>{0});
+    latch.buttons(vec2(1, 1), true, false);
+    latch.motion(vec2(2, 1));
+    latch.buttons(vec2(3, 1), false, false);
+    latch.command([&] { ran.push_back(1); });
+    latch.key('a', true);
+    latch.command([&] { ran.push_back(2); });
+    latch.command([&] { ran.push_back(3); });
+    latch.motion(vec2(3, 1));  // where the release left the pointer: no motion
+    latch.motion(vec2(4, 1));
+
+    EXPECT_TRUE(takeFrame(latch, keys, last).buttons && last.left == 1);
+    vec2 at;
+    EXPECT_TRUE(latch.takeMotion(at) && at == vec2(2, 1));
+    EXPECT_TRUE(takeFrame(latch, keys, last).buttons && last.left == 0);
+    // Nothing passes the command: no key, no motion.
+    const InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(!f.buttons && !keys.held('a') && !latch.motionWaits() && latch.run(vec2(3, 1)).motions == 0);
+    EXPECT_EQ(ran.size(), 1u);
+    latch.runCommands();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1}));
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a') && ran.size() == 2);
+    latch.runCommands();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(latch.takeMotion(at) && at == vec2(4, 1) && latch.empty());
+
+    // A window that goes drops its waiting commands, and the input stays.
+    latch.key('b', true);
+    latch.command([&] { ran.push_back(4); });
+    latch.dropCommands();
+    latch.runCommands();
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('b') && latch.empty() && ran.size() == 4);
+}
+
 // A key is matched to its press by its physical key: 5 released while
 // Shift is held comes as %, which names no key, and 5 reads up. Shift held
 // at a press of the same key names 5 too.
