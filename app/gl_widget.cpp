@@ -57,6 +57,8 @@ GLWidget::GLWidget(QWidget* parent) : QOpenGLWidget(parent), view(new qel::GLVie
     setFocusPolicy(Qt::StrongFocus);
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
     tip(GeneralTip);
+    // The new view takes no input recorded for another.
+    qel::inputLatch.clear();
     if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
 }
 

@@ -20,6 +20,7 @@
 #include "gl/progress.h"
 #include "app/dialog_asker.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 
 namespace {
 
@@ -134,7 +135,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     createActionButtons();
 }
 
-MainWindow::~MainWindow() = default;
+// Commands waiting for the view's input go with the window.
+MainWindow::~MainWindow() { qel::inputLatch.dropCommands(); }
 
 qel::GLView* MainWindow::view() const { return glWidget->view; }
 

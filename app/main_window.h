@@ -37,6 +37,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -390,6 +391,13 @@ private:
     bool exitConfirmed = false;  // Exit is closing the window after its question
     int noticesShown = 0;        // the newest notice alone is cleared by its timer
 
+    // A command that waits for the view to be idle runs once the view has
+    // taken the input given before it (the end of a stroke its frames have
+    // not reached yet, the release among it): at once when nothing waits.
+    // When a gesture is still under way then (its button held, a drawing
+    // unfinished), in sculpt mode only for `sculptOnly`, the command is not
+    // taken and the status bar says so, naming it.
+    void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false);
     // The guard of a command that belongs to a mode: true at once in that
     // mode; otherwise false while a gesture runs, else the mode is entered
     // and true.
@@ -411,8 +419,8 @@ private:
     void checkToolCreation();
     // The Create menu's entries by creation value.
     std::vector<QAction*> creationEntries() const;
-    // Previous or Next Tool: the assembly guard, then the step once the
-    // view is idle.
+    // Previous or Next Tool, once the view is idle: the assembly guard, then
+    // the step.
     void stepTool(bool previous);
     // The assembly guard, the placement's hierarchy mode and the submenu's
     // icon.

@@ -47,11 +47,11 @@ void MainWindow::assemblyAction(int action, QMenu* menu) {
 }
 
 void MainWindow::on_actionAssembly_triggered() {
-    if (view()->idle()) Assembly(true);
+    afterGesture("Assembly", [this] { Assembly(true); });
 }
 
 void MainWindow::on_actionSculpt_triggered() {
-    if (view()->idle()) Sculpt(true);
+    afterGesture("Sculpt", [this] { Sculpt(true); });
 }
 
 void MainWindow::on_actionInsert_triggered() { assemblyAction(qel::GLView::ActionInsert); }

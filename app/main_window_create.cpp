@@ -113,10 +113,12 @@ void MainWindow::on_actionHalf_triggered() {
 // a running gesture may still show, so these wait for the gesture to end.
 
 void MainWindow::stepTool(bool previous) {
-    if (!assemblyGuard() || !view()->idle()) return;
-    view()->setNextTool(previous);
-    setCreateAction();
-    view()->redraw = 1;
+    afterGesture(previous ? "Previous Tool" : "Next Tool", [this, previous] {
+        if (!assemblyGuard()) return;
+        view()->setNextTool(previous);
+        setCreateAction();
+        view()->redraw = 1;
+    });
 }
 
 void MainWindow::on_actionPrevious_Tool_triggered() { stepTool(true); }

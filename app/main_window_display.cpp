@@ -111,16 +111,17 @@ void MainWindow::on_actionFull_Screen_triggered() {
 // Re-entering the mode during a gesture would change the mode the gesture
 // runs in, so the switch waits for the view to be idle.
 void MainWindow::on_actionFULL_MODE_triggered() {
-    qel::GLView* v = view();
-    if (v->idle()) {
+    afterGesture("Full Mode", [this] {
+        qel::GLView* v = view();
         v->simpleMode = v->simpleMode ? 0 : 1;
         if (v->selectedActionMode == qel::GLView::ModeSculpt)
             Sculpt(true);
         else if (v->selectedActionMode == qel::GLView::ModeAssembly)
             Assembly(true);
         v->redraw = 1;
-    }
-    ui->actionFULL_MODE->setChecked(!v->simple());
+        ui->actionFULL_MODE->setChecked(!v->simple());
+    });
+    ui->actionFULL_MODE->setChecked(!view()->simple());
 }
 
 // ---- Effects ----
@@ -128,22 +129,24 @@ void MainWindow::on_actionFULL_MODE_triggered() {
 // While a gesture runs nothing changes. With Control held the dialog edits
 // the colour and the switch stays as it was.
 void MainWindow::colorSwitch(QAction* action, bool lens) {
-    qel::GLView* v = view();
-    std::uint8_t& flag = lens ? v->lensChromatism : v->objectsChromatism;
-    if (!v->idle()) {
-        action->setChecked(flag != 0);
-        return;
-    }
-    if (qel::keys.held(qel::Keyboard::KeyControl)) {
-        action->setChecked(flag != 0);
-        if (lens)
-            qel::DIALOGS->colorDialog(&v->lensChromatismColor, "Lens Chromatism Color");
-        else
-            qel::DIALOGS->colorDialog(&v->objectsChromatismColor, "Objects Chromatism Color");
-    } else {
-        flag = action->isChecked();
-    }
-    v->redraw = 1;
+    const bool wanted = action->isChecked();
+    const auto flag = [this, lens]() -> std::uint8_t& {
+        return lens ? view()->lensChromatism : view()->objectsChromatism;
+    };
+    afterGesture(action->text(), [this, action, lens, wanted, flag] {
+        qel::GLView* v = view();
+        if (qel::keys.held(qel::Keyboard::KeyControl)) {
+            if (lens)
+                qel::DIALOGS->colorDialog(&v->lensChromatismColor, "Lens Chromatism Color");
+            else
+                qel::DIALOGS->colorDialog(&v->objectsChromatismColor, "Objects Chromatism Color");
+        } else {
+            flag() = wanted;
+        }
+        action->setChecked(flag() != 0);
+        v->redraw = 1;
+    });
+    action->setChecked(flag() != 0);
 }
 
 void MainWindow::on_actionLens_Chromatism_triggered() { colorSwitch(ui->actionLens_Chromatism, true); }
@@ -151,9 +154,10 @@ void MainWindow::on_actionLens_Chromatism_triggered() { colorSwitch(ui->actionLe
 void MainWindow::on_actionObjects_Chromatism_triggered() { colorSwitch(ui->actionObjects_Chromatism, false); }
 
 void MainWindow::on_actionContour_triggered() {
-    if (!view()->idle()) return;
-    qel::DIALOGS->colorDialog(&view()->contourColor, "Contour Color");
-    view()->redraw = 1;
+    afterGesture("Contour", [this] {
+        qel::DIALOGS->colorDialog(&view()->contourColor, "Contour Color");
+        view()->redraw = 1;
+    });
 }
 
 void MainWindow::on_actionDefault_Light_triggered() { loadEnvironment(":/Environments/env_default.jpg"); }

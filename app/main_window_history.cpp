@@ -23,6 +23,7 @@
 #include "view/act.h"
 #include "view/asker.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 #include "view/keyboard.h"
 
 namespace {
@@ -35,13 +36,30 @@ std::int16_t gridChannel(int k) {
 
 }  // namespace
 
-// Undo and Redo wait while a gesture runs, whichever way they are chosen.
+// The window receives a command as soon as it is given, while the view may
+// still be taking the input given before it: the last motions of a stroke
+// and its release wait for slow frames. The command waits for them in the
+// view's input and then finds the gesture ended.
+void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly) {
+    qel::inputLatch.command([this, name, command, sculptOnly] {
+        qel::GLView* v = view();
+        if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
+            command();
+            return;
+        }
+        showNotice(name +
+                   ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.");
+    });
+}
+
+// Undo and Redo do nothing while a gesture runs, whichever way they are
+// chosen.
 void MainWindow::on_actionUndo_triggered() {
-    if (view()->idle()) view()->UNDO();
+    afterGesture("Undo", [this] { view()->UNDO(); });
 }
 
 void MainWindow::on_actionRedo_triggered() {
-    if (view()->idle()) view()->REDO();
+    afterGesture("Redo", [this] { view()->REDO(); });
 }
 
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }

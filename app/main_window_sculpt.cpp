@@ -118,13 +118,15 @@ void MainWindow::showBrushProjection() {
 
 // A running stroke keeps the projection it started with.
 void MainWindow::setBrushProjection(int projection) {
-    qel::GLView* v = view();
-    if (!v->idle() && v->actionMode == qel::GLView::ModeSculpt) {
-        showBrushProjection();
-        return;
-    }
-    v->brushProjection = qel::ABrush::TSelection(projection);
-    v->redraw = 1;
+    afterGesture(
+        "Projection",
+        [this, projection] {
+            view()->brushProjection = qel::ABrush::TSelection(projection);
+            view()->redraw = 1;
+            showBrushProjection();
+        },
+        true);
+    showBrushProjection();
 }
 
 void MainWindow::on_actionSame_Depth_triggered() { setBrushProjection(qel::ABrush::SameDepth); }

@@ -31,17 +31,23 @@ void MainWindow::setSymmetry() {
 // the same axis: a flag turned on clears every flag of another axis that is
 // a rotation or goes with a rotation.
 void MainWindow::setSymmetryFlag(int flag) {
-    qel::GLView* v = view();
-    const std::array<QAction*, 6> actions = flagActions(*ui);
-    if (!v->idle() && v->actionMode == qel::GLView::ModeSculpt) {
-        // A stroke runs with the symmetry it started with.
-        actions[std::size_t(flag)]->setChecked(v->symmetry[std::size_t(flag)] != 0);
-        return;
-    }
-    if (actions[std::size_t(flag)]->isChecked())
-        for (int other = 0; other < 6; ++other)
-            if (other % 3 != flag % 3 && (other >= 3 || flag >= 3)) actions[std::size_t(other)]->setChecked(false);
-    setSymmetry();
+    QAction* action = flagActions(*ui)[std::size_t(flag)];
+    const bool wanted = action->isChecked();
+    // A stroke runs with the symmetry it started with: the mark shows the
+    // view's until the flag is taken.
+    action->setChecked(view()->symmetry[std::size_t(flag)] != 0);
+    afterGesture(
+        action->text(),
+        [this, flag, wanted] {
+            const std::array<QAction*, 6> actions = flagActions(*ui);
+            actions[std::size_t(flag)]->setChecked(wanted);
+            if (wanted)
+                for (int other = 0; other < 6; ++other)
+                    if (other % 3 != flag % 3 && (other >= 3 || flag >= 3))
+                        actions[std::size_t(other)]->setChecked(false);
+            setSymmetry();
+        },
+        true);
 }
 
 void MainWindow::on_actionX_Mirror_Symmetry_triggered() { setSymmetryFlag(0); }

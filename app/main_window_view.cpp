@@ -111,11 +111,11 @@ void MainWindow::showBackgroundMode() {
 }
 
 void MainWindow::setBackgroundMode(int mode) {
-    qel::GLView* v = view();
-    if (v->idle()) {
-        v->backgroundMode = mode;
-        v->redraw = 1;
-    }
+    afterGesture("Background", [this, mode] {
+        view()->backgroundMode = mode;
+        view()->redraw = 1;
+        showBackgroundMode();
+    });
     showBackgroundMode();
 }
 

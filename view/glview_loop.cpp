@@ -107,6 +107,10 @@ Texture2D* GLView::MainLoop() {
 }
 
 void GLView::frameInput() {
+    // The window's commands given after the input the frames before took
+    // (an Undo right after a release) run first, with the view as that
+    // input left it.
+    inputLatch.runCommands();
     stepsMs = 0.0;
     pace.planned = false;
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);

@@ -130,7 +130,7 @@ void InputLatch::motion(vec2 position) {
     // A motion to where the last pointer event already put the pointer
     // moves nothing.
     for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
-        if (it->kind == Key || it->kind == Mark) continue;
+        if (it->kind != Motion && it->kind != Buttons) continue;
         if (it->position.x == position.x && it->position.y == position.y) return;
         break;
     }
@@ -142,9 +142,45 @@ void InputLatch::motion(vec2 position) {
 
 void InputLatch::forgetKeys() {
     if (events_.empty())
-        recorded_.fill(Keyboard::Polled);
+        forget();
     else
         mark(0);
+}
+
+void InputLatch::forget() {
+    for (std::size_t c = 0; c < recorded_.size(); ++c)
+        if (recorded_[c] != Keyboard::Polled) missed_[c] = 1;
+    recorded_.fill(Keyboard::Polled);
+}
+
+void InputLatch::command(std::function<void()> run) {
+    if (!run) return;
+    if (events_.empty()) {
+        run();
+        return;
+    }
+    commands_.push_back(std::move(run));
+    Event e;
+    e.kind = Command;
+    push(e);
+}
+
+void InputLatch::runCommands() {
+    while (!events_.empty() && events_.front().kind == Command) {
+        std::function<void()> run = std::move(commands_.front());
+        commands_.pop_front();
+        popFront();
+        // A command may give input or commands of its own (a dialog's
+        // events): they wait behind what is already recorded.
+        if (run) run();
+    }
+}
+
+void InputLatch::dropCommands() {
+    commands_.clear();
+    events_.erase(std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Command; }),
+                  events_.end());
+    if (events_.empty()) thinAt_ = Capacity;
 }
 
 void InputLatch::cross(bool inside) { mark(inside ? Frame::Entered : Frame::Left); }
@@ -183,25 +219,45 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     bool tookKeys = false;
     while (!events_.empty()) {
         const Event& e = events_.front();
+        // The input after a command waits until it has run.
+        if (e.kind == Command) break;
         if (e.kind == Mark) {
             // A crossing starts a frame: the keys taken before it were
             // read on the other side.
             if (e.code != 0 && tookKeys) break;
-            if (e.code != 0) f.crossing = Frame::TCrossing(e.code);
-            recorded_.fill(Keyboard::Polled);
+            if (e.code != 0) {
+                // The view clears its keys at a crossing: every key up.
+                f.crossing = Frame::TCrossing(e.code);
+                state.fill(0);
+                missed_.fill(0);
+                recorded_.fill(Keyboard::Polled);
+            } else {
+                forget();
+            }
             popFront();
             continue;
         }
         if (e.kind == Key) {
             tookKeys = true;
             const std::uint8_t change = e.down ? Keyboard::LatchedDown : Keyboard::LatchedUp;
-            if (state[e.code] == e.down) {
+            // A press to a key that reads down only from a press before a
+            // forgetting: the window missed its release, which comes first
+            // (the press stays for the next frame).
+            const bool missedRelease = e.down && missed_[e.code] && state[e.code] == 1;
+            if (state[e.code] == e.down && !missedRelease) {
                 recorded_[e.code] = change;
+                missed_[e.code] = 0;
                 popFront();
                 continue;
             }
             // A second change of this key belongs to the next frame.
             if (f.keys[e.code] != Keyboard::Polled) break;
+            missed_[e.code] = 0;
+            if (missedRelease) {
+                state[e.code] = 0;
+                f.keys[e.code] = recorded_[e.code] = Keyboard::LatchedUp;
+                continue;
+            }
             state[e.code] = e.down;
             f.keys[e.code] = recorded_[e.code] = change;
             popFront();
@@ -230,7 +286,7 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
     // pointer stays where the first waiting pointer event puts it, so that
     // it never runs ahead of the motions still to come.
     for (const Event& e : events_) {
-        if (e.kind == Mark) continue;
+        if (e.kind == Mark || e.kind == Command) continue;
         if (e.kind == Key) {
             if (f.keys[e.code] == Keyboard::Polled) f.keys[e.code] = Keyboard::LatchedKeep;
             continue;
@@ -242,8 +298,12 @@ InputLatch::Frame InputLatch::take(const Keyboard& keys, const MouseState& last)
         if (e.kind == Buttons && !f.buttons) f.buttonsWait = true;
     }
     // A key with no change this frame stays as its last change left it.
-    for (std::size_t c = 0; c < f.keys.size(); ++c)
-        if (f.keys[c] == Keyboard::Polled) f.keys[c] = recorded_[c];
+    // A key left to the poll reads as it is now: no change of it is missed.
+    for (std::size_t c = 0; c < f.keys.size(); ++c) {
+        if (f.keys[c] != Keyboard::Polled) continue;
+        f.keys[c] = recorded_[c];
+        if (recorded_[c] == Keyboard::Polled) missed_[c] = 0;
+    }
     return f;
 }
 

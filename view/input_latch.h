@@ -29,7 +29,11 @@
 // the pointer left or came back) every record is forgotten: each key reads
 // as the poll says until its next change, so a key held since before the
 // window had the keyboard reads held and one whose release went to another
-// window reads up. The forgetting takes its place in the stream: what was
+// window reads up. A press that comes after a forgetting to a key that
+// still reads down from a press before it was pressed again: its release
+// went elsewhere, and the key reads up for one frame before the press, so
+// that the two presses are two. The forgetting takes its place in the
+// stream: what was
 // recorded before it (the rest of a stroke, its release, a key's release)
 // is taken first as it was recorded, and the records are forgotten after
 // it. So is the pointer's crossing of the view's border: a frame that takes
@@ -53,12 +57,20 @@
 // feels (its samples fall on the kept points of the same path, those a
 // widened spacing leaves further apart).
 //
+// A command of the window that waits for the view to be idle (Undo, a mode
+// change) takes its place in the stream too: given while input recorded
+// before it still waits (the end of a stroke the frames have not reached,
+// its release), it runs once the frames have taken that input, before they
+// take what came after it, and not at the moment the window received it.
+//
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
 // and so does the pointer while nothing waits).
 
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -134,12 +146,23 @@ public:
     // recorded before waits: the frame that takes it reports the crossing
     // and forgets the keys there.
     void cross(bool inside);
+    // A command given now: it runs at once when nothing waits, else in its
+    // place among the input recorded, when runCommands finds it at the
+    // front. A frame never takes input past a waiting command.
+    void command(std::function<void()> run);
+    // Runs the commands at the front, oldest first: for the frame loop,
+    // before it takes a frame's input.
+    void runCommands();
+    // The waiting commands are dropped (their window goes).
+    void dropCommands();
     // Nothing waits and no key state is recorded.
     void clear() {
         events_.clear();
+        commands_.clear();
         motions_ = 0;
         thinAt_ = Capacity;
         recorded_.fill(Keyboard::Polled);
+        missed_.fill(0);
     }
     bool empty() const { return events_.empty(); }
     // The motions waiting.
@@ -152,8 +175,9 @@ public:
 
 private:
     // Mark: the keys are forgotten there (code 0), and the pointer left
-    // (Frame::Left) or entered (Frame::Entered) the view.
-    enum Kind : std::uint8_t { Key, Buttons, Motion, Mark };
+    // (Frame::Left) or entered (Frame::Entered) the view. Command: the
+    // oldest of commands_ runs there.
+    enum Kind : std::uint8_t { Key, Buttons, Motion, Mark, Command };
     struct Event {
         vec2 position{0, 0};
         Kind kind = Buttons;
@@ -170,6 +194,7 @@ private:
     std::uint8_t codeOf(std::uint8_t code, bool down, std::uint32_t native);
 
     std::deque<Event> events_;
+    std::deque<std::function<void()>> commands_;
     std::size_t motions_ = 0;
     // Thinning starts again at this many motions: above Capacity when the
     // last thinning could not go below it (runs too short to thin).
@@ -179,6 +204,13 @@ private:
     // Per key code, its last change taken (LatchedUp or LatchedDown), or
     // Polled (0) when none is recorded.
     Keyboard::Latched recorded_{};
+    // Per key code: it reads as a change recorded before a forgetting
+    // said, and no change or poll has told its state since (its opposite
+    // change may have gone to another window).
+    std::array<std::uint8_t, Keyboard::Codes> missed_{};
+    // The keys are forgotten: every record goes, and each key known only
+    // from its record may miss its next change.
+    void forget();
 };
 
 // The one latch: the host widget records into it, the frame loop takes from

@@ -1,13 +1,28 @@
-// The Edit menu's Undo and Redo commands on the offscreen main window.
+// The Edit menu's Undo and Redo commands on the offscreen main window, from
+// the menu and by their keys around an assembly Move whose end the view's
+// frames have not taken yet.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTest>
+#include <memory>
 
+#include "app/gl_widget.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
 #include "view/act.h"
+#include "view/fake_id_reader_util.h"
+#include "view/frame_driver_util.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 
 namespace {
 
@@ -39,4 +54,123 @@ TEST(MainWindowHistory, UndoAndRedoStepThroughAPushedRecordButNotDuringAGesture)
     view->interactionState = 0;
     redo->trigger();
     EXPECT_TRUE(state == 1 && view->historyIndex == 0);
+}
+
+namespace {
+
+// The window shown and active (its view hidden: this platform has no
+// OpenGL 4.0 for it), an object under the middle of the view and Move
+// chosen; the view's frames run through the frame driver, each step on the
+// counted step clock, and the mouse and the keys are Qt's events.
+class MoveThenUndo : public ::testing::Test {
+public:
+    MoveThenUndo() {
+        view()->buildMatrices();
+        view()->setSymmetry(false, false, false, false, false, false, 6);
+        window.glWidget->hide();
+        window.show();
+        QApplication::setActiveWindow(&window);
+        active = QTest::qWaitForWindowActive(&window);
+        GLView::StepClock = qel::test::CountedClock::read;
+        drive = std::make_unique<qel::test::FrameDriver>(*view());
+        view()->setAssemblyAction(GLView::ActionMove);
+        const qel::vec3 p = view()->unproject(centre.x, centre.y, 0.5f);
+        qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
+        cube = view()->scene->addObject(&source, qel::mat4::Translation(p.x, p.y, p.z), qel::Scene::HangTop, false);
+        view()->scene->toList();
+        drive->reader->pixels[{int(centre.x), int(centre.y)}] = {
+            1, 0.5f, {{{std::uint32_t(view()->scene->findID(cube)), 0, 0}, {}}}, {qel::vec3(0, 0, 1), qel::vec3()}};
+        for (const qel::vec2 at : {centre - qel::vec2(5, 0), centre}) {
+            drive->move(at);
+            drive->frame();
+        }
+        start = cube->matrix();
+        // A change from before the drag, which one Undo too many would undo.
+        view()->pushAct(new Toggle(earlier));
+    }
+    ~MoveThenUndo() override {
+        drive.reset();
+        GLView::StepClock = savedClock;
+    }
+    using GLView = qel::GLView;
+    GLView* view() { return window.view(); }
+    QString notice() {
+        const QLabel* label = window.ui->statusBar->findChild<QLabel*>();
+        return label ? label->text() : QString();
+    }
+    void mouse(QEvent::Type type, qel::vec2 at, Qt::MouseButtons held) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, QPointF(double(at.x), double(at.y)), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.glWidget, &event);
+    }
+    // The press, taken by a frame, then motions along x (left held) that
+    // wait for the frames, and the release when asked.
+    void drag(bool release) {
+        mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+        drive->frame();
+        ASSERT_FALSE(view()->idle());
+        for (int step = 1; step <= 30; ++step)
+            mouse(QEvent::MouseMove, centre + qel::vec2(2.0f * float(step), 0), Qt::LeftButton);
+        if (release) mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
+    }
+    void frames(int n) {
+        for (int frame = 0; frame < n; ++frame) drive->frame();
+    }
+    bool moved() const { return !(cube->matrix() == start); }
+    void ctrlZ() { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); }
+
+    MainWindow window;
+    bool active = false;
+    double (*savedClock)() = GLView::StepClock;
+    std::unique_ptr<qel::test::FrameDriver> drive;
+    const qel::vec2 centre{float(window.view()->width / 2), float(window.view()->height / 2)};
+    qel::Tool* cube = nullptr;
+    qel::mat4 start;
+    int earlier = 1;
+};
+
+}  // namespace
+
+// Ctrl+Z tapped after the release while the drag's last motions and its
+// release still wait for the frames: the Undo is taken once they are, and
+// undoes the Move, once.
+TEST_F(MoveThenUndo, CtrlZRightAfterTheReleaseUndoesTheMoveOnceItHasEnded) {
+    ASSERT_TRUE(active);
+    drag(true);
+    ctrlZ();
+    EXPECT_FALSE(qel::inputLatch.empty());
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_FALSE(moved()) << "the Move is undone";
+    EXPECT_EQ(view()->historyIndex, 0);
+    EXPECT_EQ(earlier, 1) << "one Undo, not two";
+    EXPECT_EQ(view()->undoHistory.size(), 2u);
+}
+
+// Once the Move has ended, Ctrl+Z undoes it (after the frame that takes
+// the Control press), and only it: the frames that take its keys undo
+// nothing more.
+TEST_F(MoveThenUndo, CtrlZAfterTheMoveEndedUndoesItOnce) {
+    ASSERT_TRUE(active);
+    drag(true);
+    frames(6);
+    ASSERT_TRUE(view()->idle() && moved() && view()->historyIndex == 1 && qel::inputLatch.empty());
+    ctrlZ();
+    frames(4);
+    EXPECT_TRUE(!moved() && view()->historyIndex == 0 && earlier == 1);
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// Ctrl+Z while the button is still held is not taken, and the status bar
+// says so, once the frames reach it; the Move ends as dragged.
+TEST_F(MoveThenUndo, CtrlZDuringTheDragIsRefusedWithAWord) {
+    ASSERT_TRUE(active);
+    drag(false);
+    ctrlZ();
+    frames(4);
+    EXPECT_FALSE(view()->idle());
+    EXPECT_TRUE(notice().startsWith("Undo: not taken, a gesture was under way")) << notice().toStdString();
+    mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
+    frames(4);
+    EXPECT_TRUE(view()->idle() && moved() && view()->historyIndex == 1 && earlier == 1);
 }

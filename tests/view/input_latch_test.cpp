@@ -159,6 +159,116 @@ TEST(InputLatch, AWaitingPressIsTakenBeforeTheKeysAreForgotten) {
     EXPECT_TRUE(!keys.held(Keyboard::KeyShift) && !keys.held(Keyboard::KeyAlt) && latch.empty());
 }
 
+// A key pressed, its release gone to another window while the window had
+// not the keyboard, and pressed again after the keyboard came back, all
+// waiting for one slow frame: the second press is a press, after a frame
+// with the key up, with or without a motion in between. A key that stays
+// held across the forgetting is pressed once, and one whose press the poll
+// read before its event came is not pressed twice.
+TEST(InputLatch, APressAfterTheKeyboardCameBackIsASecondPress) {
+    for (const bool motion : {false, true}) {
+        SCOPED_TRACE(motion ? "a motion in between" : "keys only");
+        NoKeys none;
+        Keyboard keys(&none);
+        MouseState last;
+        InputLatch latch;
+        latch.key('z', true);
+        latch.forgetKeys();  // the window lost the keyboard
+        latch.forgetKeys();  // and got it back
+        if (motion) latch.motion(vec2(3, 4));
+        latch.key('z', true);
+        std::vector<int> pressed, held;
+        for (int frame = 0; frame < 6; ++frame) {
+            takeFrame(latch, keys, last);
+            if (keys.pressed('z')) pressed.push_back(frame);
+            if (keys.held('z')) held.push_back(frame);
+        }
+        EXPECT_EQ(pressed.size(), 2u);
+        EXPECT_EQ(held.back(), 5) << "the second press holds the key";
+        EXPECT_TRUE(latch.empty());
+    }
+
+    // Held across the forgetting: no new press comes, and the key reads as
+    // the poll says once nothing of it waits.
+    struct Poll : KeySource {
+        bool z = false;
+        bool active() override { return true; }
+        bool down(int key) override { return z && key == sf::Keyboard::Z; }
+    } poll;
+    Keyboard keys(&poll);
+    MouseState last;
+    InputLatch latch;
+    poll.z = true;
+    latch.key('z', true);
+    latch.forgetKeys();
+    latch.forgetKeys();
+    int presses = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        takeFrame(latch, keys, last);
+        presses += keys.pressed('z') ? 1 : 0;
+    }
+    EXPECT_TRUE(presses == 1 && keys.held('z'));
+    // Released (its release gone elsewhere) and pressed again: the poll saw
+    // the press before its event came.
+    poll.z = false;
+    takeFrame(latch, keys, last);
+    EXPECT_FALSE(keys.held('z'));
+    poll.z = true;
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('z'));
+    latch.key('z', true);
+    for (int frame = 0; frame < 3; ++frame) {
+        takeFrame(latch, keys, last);
+        EXPECT_TRUE(keys.held('z') && !keys.pressed('z')) << frame;
+    }
+}
+
+// A command runs at once when nothing waits, else in its place: the frames
+// take the input before it, then it runs, then the frames take what came
+// after it; the pointer waits at the input before it.
+TEST(InputLatch, ACommandRunsInItsPlaceAmongTheInput) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    std::vector<int> ran;
+    latch.command([&] { ran.push_back(0); });
+    EXPECT_EQ(ran, std::vector<int>{0});
+    latch.buttons(vec2(1, 1), true, false);
+    latch.motion(vec2(2, 1));
+    latch.buttons(vec2(3, 1), false, false);
+    latch.command([&] { ran.push_back(1); });
+    latch.key('a', true);
+    latch.command([&] { ran.push_back(2); });
+    latch.command([&] { ran.push_back(3); });
+    latch.motion(vec2(3, 1));  // where the release left the pointer: no motion
+    latch.motion(vec2(4, 1));
+
+    EXPECT_TRUE(takeFrame(latch, keys, last).buttons && last.left == 1);
+    vec2 at;
+    EXPECT_TRUE(latch.takeMotion(at) && at == vec2(2, 1));
+    EXPECT_TRUE(takeFrame(latch, keys, last).buttons && last.left == 0);
+    // Nothing passes the command: no key, no motion.
+    const InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(!f.buttons && !keys.held('a') && !latch.motionWaits() && latch.run(vec2(3, 1)).motions == 0);
+    EXPECT_EQ(ran.size(), 1u);
+    latch.runCommands();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1}));
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a') && ran.size() == 2);
+    latch.runCommands();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(latch.takeMotion(at) && at == vec2(4, 1) && latch.empty());
+
+    // A window that goes drops its waiting commands, and the input stays.
+    latch.key('b', true);
+    latch.command([&] { ran.push_back(4); });
+    latch.dropCommands();
+    latch.runCommands();
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('b') && latch.empty() && ran.size() == 4);
+}
+
 // A key is matched to its press by its physical key: 5 released while
 // Shift is held comes as %, which names no key, and 5 reads up. Shift held
 // at a press of the same key names 5 too.
@@ -406,5 +516,32 @@ TEST_F(ShortInput, AClickIsTakenWhereItHappenedNotWhereThePointerIsAtTheFrame) {
         EXPECT_EQ(mouse.position, click);
         drive.frame();
         EXPECT_EQ(objects(), before + 1);
+    }
+}
+
+// Escape pressed in a drawing with strokes, the window losing the keyboard,
+// Escape released in another window and pressed again after the return,
+// all taken by the frames after: the first press drops the strokes, the
+// second ends the drawing, with or without a motion in between.
+TEST_F(ShortInput, EscapePressedAgainAfterTheKeyboardCameBackActsTwice) {
+    for (const bool motion : {false, true}) {
+        SCOPED_TRACE(motion ? "a motion in between" : "keys only");
+        view.setActiveTool(GLView::CreateCube, true);
+        view.setActionMode(GLView::ModeAssembly);
+        view.setAssemblyAction(GLView::ActionDraw);
+        view.assemblor.stamps = {ABrush(), ABrush()};
+        view.assemblor.strokes.emplace_back();
+        view.assemblor.strokes.back().stamps = {ABrush(), ABrush()};
+        view.interactionState = 3;
+        drive.keyEvent(Keyboard::KeyEscape, true);
+        inputLatch.forgetKeys();  // the window lost the keyboard
+        inputLatch.forgetKeys();  // and got it back
+        if (motion) drive.motionEvent(centre + vec2(7, 3));
+        drive.keyEvent(Keyboard::KeyEscape, true);
+        for (int frame = 0; frame < 5; ++frame) drive.frame();
+        EXPECT_TRUE(view.assemblor.strokes.empty());
+        EXPECT_TRUE(view.idle()) << "the second Escape ends the drawing";
+        drive.keyEvent(Keyboard::KeyEscape, false);
+        drive.frame();
     }
 }
