@@ -112,6 +112,37 @@ Gate passGate(Step& st) {
     return Gate::Skip;
 }
 
+// Whether the Sculptor moves, turns or scales the patch or component of its
+// first sample's edge (a Move, and the copy forms, whatever the scope).
+bool movesPart(const Sculptor& s) {
+    switch (s.action) {
+        case Sculptor::Move:
+        case Sculptor::CopyMove:
+        case Sculptor::CopyRotate:
+        case Sculptor::CopyScale:
+            return true;
+        case Sculptor::Rotate:
+        case Sculptor::Scale:
+        case Sculptor::ScaleDirection:
+            return s.select == Sculptor::SelectPatch || s.select == Sculptor::SelectComponent;
+        default:
+            return false;
+    }
+}
+
+// The symmetric copies of a stamp name no edge. On a stroke's first step,
+// before any Sculptor of it acts, each that moves a part finds its edge
+// from its first point on the curve as the press left it, and keeps it:
+// found at its turn, it could be the copy an earlier Sculptor has just
+// carried a short way off, or not, by how far the first step went.
+void keepParts(Curve& c, std::vector<Sculptor*>& sculptors) {
+    for (Sculptor* s : sculptors) {
+        if (s == nullptr || s->samples.size() != 2) continue;
+        SBrush& F = s->samples.front();
+        if (!c.activeEdge(F.itemId) && movesPart(*s)) F.itemId = c.findFirstEdge(F.point);
+    }
+}
+
 // The copy forms leave a copy of the picked part in place on their first
 // moving step: the copy is appended and the first sample's edge names its
 // copy, which the move then carries away. The copied-out curve is freed.
@@ -291,6 +322,7 @@ void Curve::sculpt(std::vector<Sculptor*>& sculptors) {
     if (!sculptors.empty() && sculptors.front() && sculptors.front()->isStarted() &&
         sculptors.front()->samples.size() == 1)
         clearStroke();
+    keepParts(*this, sculptors);
     for (std::size_t i = 0; i < sculptors.size(); ++i) {
         Sculptor* s = sculptors[i];
         if (s == nullptr || s->samples.empty()) continue;

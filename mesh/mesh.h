@@ -887,8 +887,10 @@ public:
     Mesh* Part(const vec3& p, int& face, Sculptor::TSelect select) override;
     // The copy a copy stroke leaves in place: the same records as Part, in
     // the order they have in this mesh (a large copy of a mesh in space
-    // order is in space order). Never null.
-    Mesh* CopyOfPart(const vec3& p, int face, Sculptor::TSelect select);
+    // order is in space order). Never null. `copied`, when given, receives
+    // the faces copied, in increasing order: face copied[i] of this mesh is
+    // face i of the copy.
+    Mesh* CopyOfPart(const vec3& p, int face, Sculptor::TSelect select, std::vector<int>* copied = nullptr);
     // Slot 10: moves the face's component into a new mesh with this mesh's
     // centre and size; this mesh is compacted. Never null: empty, with this
     // mesh unchanged, when face is not an active face.

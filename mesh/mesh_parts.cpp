@@ -91,10 +91,12 @@ bool selectFaces(Mesh& m, const vec3& p, bool deselect, int& face, bool crossSha
 // serve as the old-to-new index map and are reset afterwards; src ends
 // deselected. Links and stored faces of the copies are cleared for the
 // connectivity rebuild of dst. Returns the position of `picked` in dst, -1
-// when it is not selected.
-int copySelection(Mesh& src, Mesh& dst, int picked, bool listOrder = false) {
+// when it is not selected; `copied`, when given, receives the faces of src
+// in the order of their copies.
+int copySelection(Mesh& src, Mesh& dst, int picked, bool listOrder = false, std::vector<int>* copied = nullptr) {
     std::vector<int> list = src.selectedFaces;
     if (listOrder) std::sort(list.begin(), list.end());
+    if (copied) *copied = list;
     for (const int f : list)
         for (const int v : src.faces[f].v) src.vertices[v].selection = -1;
 
@@ -143,13 +145,14 @@ int copySelection(Mesh& src, Mesh& dst, int picked, bool listOrder = false) {
 // The element or patch under p (picked at face) copied into part and
 // rebuilt (copySelection; listOrder as there). Returns the picked face's
 // position in part, -1 when it is not copied.
-int copyPart(Mesh& src, Mesh& part, const vec3& p, int face, Sculptor::TSelect select, bool listOrder) {
+int copyPart(Mesh& src, Mesh& part, const vec3& p, int face, Sculptor::TSelect select, bool listOrder,
+             std::vector<int>* copied = nullptr) {
     src.deselectAll();  // a refused pick must not copy an older selection
     if (select == Sculptor::SelectPatch)
         src.selectF_(p, true, face);
     else
         src.selectF(p, true, face);
-    const int position = copySelection(src, part, face, listOrder);
+    const int position = copySelection(src, part, face, listOrder, copied);
     part.initialize(Mesh::ResizeMean);
     return position;
 }
@@ -175,9 +178,9 @@ Mesh* Mesh::Part(const vec3& p, int& face, Sculptor::TSelect select) {
     return part;
 }
 
-Mesh* Mesh::CopyOfPart(const vec3& p, int face, Sculptor::TSelect select) {
+Mesh* Mesh::CopyOfPart(const vec3& p, int face, Sculptor::TSelect select, std::vector<int>* copied) {
     Mesh* part = new Mesh();
-    copyPart(*this, *part, p, face, select, true);
+    copyPart(*this, *part, p, face, select, true, copied);
     return part;
 }
 

@@ -108,18 +108,65 @@ bool passGate(Step& st) {
     return false;
 }
 
+// Whether the Sculptor moves, turns or scales the patch or component of its
+// first sample's face (a Move, and the copy forms, whatever the scope).
+bool movesPart(const Sculptor& s) {
+    switch (s.action) {
+        case Sculptor::Move:
+        case Sculptor::CopyMove:
+        case Sculptor::CopyRotate:
+        case Sculptor::CopyScale:
+            return true;
+        case Sculptor::Rotate:
+        case Sculptor::Scale:
+        case Sculptor::ScaleDirection:
+            return s.select == Sculptor::SelectPatch || s.select == Sculptor::SelectComponent;
+        default:
+            return false;
+    }
+}
+
+// The symmetric copies of a stamp name no face. On a stroke's first step,
+// before any Sculptor of it acts, each that moves a part finds its face
+// from its first point on the mesh as the press left it, and keeps it to
+// the stroke's end. Found again at every step from a point the steps carry
+// along, its part would be whatever lies nearest there by then: a copy
+// left in place, or a part an earlier Sculptor moved a little or far, so
+// that what it moved would depend on how far each step went, and the
+// steps of a quick stroke taken as one would end elsewhere than the same
+// motions taken one by one.
+void keepParts(Mesh& m, std::vector<Sculptor*>& sculptors) {
+    for (Sculptor* s : sculptors) {
+        if (s == nullptr || s->samples.size() != 2) return;
+        SBrush& F = s->samples.front();
+        if (F.itemId < 0 && movesPart(*s)) F.itemId = m.findFirstFace(F.point);
+    }
+}
+
 // The copy forms leave a copy of the picked part in place on their first
-// moving step; the picked part itself moves, since the copy is appended.
-void copyPart(Step& st) {
+// moving step; the picked part itself moves, since the copy is appended. A
+// later Sculptor of the step on the same part (a symmetric copy of the
+// stamp on a part that the mirror maps onto itself) takes that copy, which
+// stays where the part was until then: each stamp carries a part of its
+// own away, one copy stays, and every copy is of a part where the press
+// found it, whatever the first step's length.
+void copyPart(Step& st, std::vector<Sculptor*>& sculptors, std::size_t index) {
     const int a = st.action;
     if ((a != Sculptor::CopyMove && a != Sculptor::CopyRotate && a != Sculptor::CopyScale) || !st.firstStep() ||
         !st.s.isMoving())
         return;
     const Sculptor::TSelect scope =
         st.select == Sculptor::SelectPatch ? Sculptor::SelectPatch : Sculptor::SelectComponent;
-    const std::unique_ptr<Mesh> part(st.m.CopyOfPart(st.F.point, st.F.itemId, scope));
+    const int base = st.m.faceCount();
+    std::vector<int> copied;
+    const std::unique_ptr<Mesh> part(st.m.CopyOfPart(st.F.point, st.F.itemId, scope, &copied));
     st.m.append(part.get());
     st.m.bufferState.faceSetChanged();
+    for (std::size_t k = index + 1; k < sculptors.size() && sculptors[k] && !sculptors[k]->samples.empty(); ++k) {
+        int& face = sculptors[k]->samples.front().itemId;
+        const auto at = std::lower_bound(copied.begin(), copied.end(), face);
+        if (face >= 0 && at != copied.end() && *at == face) face = base + int(at - copied.begin());
+    }
 }
 
 // Adds the displacements and ends the selection; the stroke's end refreshes
@@ -573,13 +620,15 @@ bool firstSculptorOnly(const Step& st) {
 
 // Every Sculptor's step in order; true when a moving stroke's ended step ran.
 bool runSteps(Mesh& m, std::vector<Sculptor*>& sculptors) {
+    keepParts(m, sculptors);
     bool ended = false;
-    for (Sculptor* s : sculptors) {
+    for (std::size_t i = 0; i < sculptors.size(); ++i) {
+        Sculptor* s = sculptors[i];
         if (s == nullptr || s->samples.empty()) break;
         Step st(m, *s);
         if (!passGate(st)) break;
         ended = ended || (groupOf(st.action) == Group::Stroke && st.ended());
-        copyPart(st);
+        copyPart(st, sculptors, i);
         runAction(st);
         if (firstSculptorOnly(st)) break;
     }

@@ -195,3 +195,38 @@ TEST(CurveSculpt, CopyMoveLeavesOneChainAndMovesTheOther) {
             EXPECT_EQ(c->vertices[std::size_t(v)].position, vec3(float(v % 3), 0, v < 3 ? 0 : 3));
     }
 }
+
+// A Copy Move with a symmetric copy on the same line (its stamp, naming no
+// edge, a little off the line, as a mirrored pick point lands) ends alike
+// in short steps or one: the copy's edge is found on the line as the press
+// left it, before the first stamp's copy moved off, so each stamp copies
+// the line where it lay and carries its copy by its own steps. (Found at
+// its turn, a first step of a few hundredths left the first stamp's copy
+// nearer than the line, and the second stamp copied that copy.)
+TEST(CurveSculpt, MirroredCopyMoveEndsAlikeInShortStepsOrOne) {
+    const auto mirrored = [](const SBrush& b) { return at(4.0f - b.point.x, b.point.y); };
+    const SBrush start = at(0.5f, 0.03f, 0);
+    constexpr int Steps = 20;
+    const auto lifted = [&](int k) { return at(start.point.x, start.point.y + 0.03f * float(k)); };
+    std::vector<std::vector<vec3>> ends;
+    for (const bool oneStep : {false, true}) {
+        auto c = curvetest::line(5);
+        Stroke s;
+        Sculptor& a = s.add(Sculptor::CopyMove, {start}, Gesture::Moving, Sculptor::SelectComponent);
+        Sculptor& b = s.add(Sculptor::CopyMove, {mirrored(start)}, Gesture::Moving, Sculptor::SelectComponent);
+        for (int k = oneStep ? Steps : 1; k <= Steps; ++k) {
+            a.samples.push_back(lifted(k));
+            b.samples.push_back(mirrored(lifted(k)));
+            s.run(*c);
+        }
+        ends.emplace_back();
+        for (const CurveVertex& v : c->vertices) ends.back().push_back(v.position);
+    }
+    ASSERT_EQ(ends[0].size(), 15u);
+    ASSERT_EQ(ends[1].size(), 15u);
+    for (std::size_t v = 0; v < 15; ++v) {
+        EXPECT_LT(length(ends[0][v] - ends[1][v]), 1e-5f) << v;
+        // The line stays; both copies went up by the steps' 0.6.
+        EXPECT_NEAR(ends[0][v].y, v < 5 ? 0.0f : 0.6f, 1e-5f) << v;
+    }
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -175,6 +176,58 @@ TEST(MeshSculpt, CopyMoveLeavesACopyInPlaceAndMovesThePart) {
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(at(*m, m->faces[0].v[k]).z, -0.5f);
             EXPECT_EQ(at(*m, m->faces[12].v[k]).z, 0.0f);
+        }
+    }
+}
+
+// Two mirrored Sculptors on one ball, the second's stamp naming no face (a
+// symmetric copy's), end where their last samples lead, whether the stroke
+// took many short steps or one long one: each keeps the part its first
+// point found before the first step moved anything. A Move carries the
+// ball by both stamps' steps; a Copy Move's second stamp takes the copy the
+// first left in place (the ball and that copy move as mirror images) and a
+// copy of it stays. (Found again at every step, the second stamp's part
+// was the ball while a short first step had barely moved it away.)
+TEST(MeshSculpt, MirroredMovesOfOnePartEndAlikeInShortStepsOrOne) {
+    const vec3 mirror(-1, 1, 1), a(-0.894f, 0.0f, 1.789f), step(-0.25f, 0.1f, 0.0f);
+    constexpr int Steps = 8;
+    for (const int action : {int(Sculptor::CopyMove), int(Sculptor::Move)}) {
+        for (const auto select : {Sculptor::SelectElement, Sculptor::SelectComponent}) {
+            SCOPED_TRACE(testing::Message() << "action " << action << " select " << select);
+            std::unique_ptr<Mesh> seed(Mesh::Icosahedron());
+            const MeshPtr ball(Mesh::Sphere(seed.get(), 2, false, true));
+            const int n = ball->vertexCount();
+            const int face = ball->findFirstFace(a);
+            MeshPtr shortSteps(ball->clone()), oneStep(ball->clone());
+            Stroke many, one;
+            for (Stroke* s : {&many, &one}) {
+                s->add(action, select, {sample(a, face)});
+                s->add(action, select, {sample(a * mirror, -1)});
+            }
+            for (int k = 1; k <= Steps; ++k) {
+                const vec3 b = a + step * float(k);
+                many.step(*shortSteps, {sample(b), sample(b * mirror)}, k == Steps);
+            }
+            const vec3 end = a + step * float(Steps);
+            one.step(*oneStep, {sample(end), sample(end * mirror)});
+            one.step(*oneStep, {sample(end), sample(end * mirror)}, true);
+            ASSERT_EQ(shortSteps->vertexCount(), oneStep->vertexCount());
+            double most = 0.0;
+            for (int v = 0; v < oneStep->vertexCount(); ++v)
+                most = std::max(most, double(length(at(*shortSteps, v) - at(*oneStep, v))));
+            EXPECT_LT(most, 1e-5);
+            // Each block of n vertices moved rigidly by its part's steps.
+            const vec3 moved = step * float(Steps);
+            const std::vector<vec3> by = action == Sculptor::Move
+                                             ? std::vector<vec3>{moved + moved * mirror}
+                                             : std::vector<vec3>{moved, moved * mirror, vec3(0, 0, 0)};
+            ASSERT_EQ(shortSteps->vertexCount(), n * int(by.size()));
+            for (std::size_t b = 0; b < by.size(); ++b) {
+                double off = 0.0;
+                for (int v = 0; v < n; ++v)
+                    off = std::max(off, double(length(at(*shortSteps, int(b) * n + v) - (at(*ball, v) + by[b]))));
+                EXPECT_LT(off, 1e-5) << "block " << b;
+            }
         }
     }
 }
