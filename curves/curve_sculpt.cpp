@@ -112,24 +112,6 @@ Gate passGate(Step& st) {
     return Gate::Skip;
 }
 
-// Whether the Sculptor moves, turns or scales the patch or component of its
-// first sample's edge (a Move, and the copy forms, whatever the scope).
-bool movesPart(const Sculptor& s) {
-    switch (s.action) {
-        case Sculptor::Move:
-        case Sculptor::CopyMove:
-        case Sculptor::CopyRotate:
-        case Sculptor::CopyScale:
-            return true;
-        case Sculptor::Rotate:
-        case Sculptor::Scale:
-        case Sculptor::ScaleDirection:
-            return s.select == Sculptor::SelectPatch || s.select == Sculptor::SelectComponent;
-        default:
-            return false;
-    }
-}
-
 // The symmetric copies of a stamp name no edge. On a stroke's first step,
 // before any Sculptor of it acts, each that moves a part finds its edge
 // from its first point on the curve as the press left it, and keeps it:
@@ -139,7 +121,7 @@ void keepParts(Curve& c, std::vector<Sculptor*>& sculptors) {
     for (Sculptor* s : sculptors) {
         if (s == nullptr || s->samples.size() != 2) continue;
         SBrush& F = s->samples.front();
-        if (!c.activeEdge(F.itemId) && movesPart(*s)) F.itemId = c.findFirstEdge(F.point);
+        if (!c.activeEdge(F.itemId) && s->movesPart()) F.itemId = c.findFirstEdge(F.point);
     }
 }
 

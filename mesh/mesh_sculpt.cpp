@@ -108,24 +108,6 @@ bool passGate(Step& st) {
     return false;
 }
 
-// Whether the Sculptor moves, turns or scales the patch or component of its
-// first sample's face (a Move, and the copy forms, whatever the scope).
-bool movesPart(const Sculptor& s) {
-    switch (s.action) {
-        case Sculptor::Move:
-        case Sculptor::CopyMove:
-        case Sculptor::CopyRotate:
-        case Sculptor::CopyScale:
-            return true;
-        case Sculptor::Rotate:
-        case Sculptor::Scale:
-        case Sculptor::ScaleDirection:
-            return s.select == Sculptor::SelectPatch || s.select == Sculptor::SelectComponent;
-        default:
-            return false;
-    }
-}
-
 // The symmetric copies of a stamp name no face. On a stroke's first step,
 // before any Sculptor of it acts, each that moves a part finds its face
 // from its first point on the mesh as the press left it, and keeps it to
@@ -139,7 +121,7 @@ void keepParts(Mesh& m, std::vector<Sculptor*>& sculptors) {
     for (Sculptor* s : sculptors) {
         if (s == nullptr || s->samples.size() != 2) return;
         SBrush& F = s->samples.front();
-        if (F.itemId < 0 && movesPart(*s)) F.itemId = m.findFirstFace(F.point);
+        if (F.itemId < 0 && s->movesPart()) F.itemId = m.findFirstFace(F.point);
     }
 }
 

@@ -88,6 +88,25 @@ public:
     // view keeps the one value it starts with.
     enum TProperty : int { PropertyDefault = 2 };
 
+    // Whether the stroke moves, turns or scales the patch or component of
+    // its first sample's face or edge: a Move and the copy forms, whatever
+    // the scope, and the turns and scalings of a Patch or a Component.
+    bool movesPart() const {
+        switch (action) {
+            case Move:
+            case CopyMove:
+            case CopyRotate:
+            case CopyScale:
+                return true;
+            case Rotate:
+            case Scale:
+            case ScaleDirection:
+                return select == SelectPatch || select == SelectComponent;
+            default:
+                return false;
+        }
+    }
+
     // Back to idle with no samples.
     void reset() override {
         state = Idle;
