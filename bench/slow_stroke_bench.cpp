@@ -66,6 +66,7 @@
 #include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
 
 BENCH_GOAL(benchgoals::counterAtMost("SlowStroke/Deform", "worst_frame_ms", 200));
 BENCH_GOAL(benchgoals::counterAtMost("SlowStroke/Deform", "release_frames", 2));
@@ -188,7 +189,7 @@ struct Stage {
         view.setSculptAction(qel::Sculptor::Deform);
         view.setBrushSize(60.0f);
         view.enterEvent();
-        qel::GLView::StepClock = countedClock;
+        qel::StepPacer::Clock = countedClock;
     }
     ~Stage() { qel::keys.source = saved; }
     Stage(const Stage&) = delete;

@@ -22,11 +22,12 @@
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
-#include "view/stroke_path_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
+#include "view/stroke_path_util.h"
 
 using namespace qel;
 using test::largestDifference;
@@ -130,6 +131,7 @@ using Face = std::array<std::int32_t, 3>;
 struct Ending {
     int frames = 0;            // from the first frame after the release until the stroke has ended
     double stepsMs = 0.0;      // the step time of those frames
+    double releaseMs = 0.0;    // the counted time from the release until the stroke has ended
     int steps = 0;             // the stroke's steps, press and release included
     double mostFrameMs = 0.0;  // the most step time one frame took
     double widestStep = 0.0;   // over the brush radius
@@ -167,7 +169,9 @@ Ending stroke(BallStroke& b, const std::vector<vec2>& path, double interval, int
     }
     b.drive->buttonEvent(path.back(), false, false);
     if (keyAfterRelease) b.drive->keyEvent(keyAfterRelease, true);
+    const double released = test::CountedClock::nowMs;
     for (; e.frames < 2000 && !b.ended(); ++e.frames) e.stepsMs += frame();
+    e.releaseMs = test::CountedClock::nowMs - released;
     e.steps = sculptSteps - b.firstStep;
     e.widestStep = widestStep;
     for (const MeshVertex& v : b.mesh().vertices) e.ball.push_back(v.position);
@@ -256,7 +260,7 @@ Ending fastFrames(Sculptor::TAction action, bool control, const std::vector<vec2
 TEST(StrokePace, AStrokeWhoseStepsCannotKeepUpSpacesItsSamplesWiderAndTurnsNoFaceOver) {
     const std::vector<vec2> path = zigzag(vec2(X, Y), 60);
     const float brush = 80.0f;
-    ASSERT_EQ(GLView::StrokeBudgetMs, 100.0);
+    ASSERT_EQ(StepPacer::BudgetMs, 100.0);
     const Ending fast = fastFrames(Sculptor::Deform, false, path, brush);
     stepCostMs = 40.0;
     BallStroke quick(Sculptor::Deform, false, 30.0, brush);
@@ -382,8 +386,8 @@ std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, 
         drive.move(at);
         drive.frame();
     }
-    const auto saved = GLView::StepClock;
-    GLView::StepClock = readClock;
+    const auto saved = StepPacer::Clock;
+    StepPacer::Clock = readClock;
     readCostMs = stepMs;
     readClockMs = 0.0;
     drive.buttonEvent(vec2(X, Y), true, false);
@@ -396,7 +400,7 @@ std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, 
     for (int frame = 0; frame < 100 && !view.idle(); ++frame) drive.frame();
     const int steps = stepMs > 0.0 ? int(readClockMs / (2 * stepMs) + 0.5) : 0;
     readCostMs = 0.0;
-    GLView::StepClock = saved;
+    StepPacer::Clock = saved;
     return {ball->matrix(), steps};
 }
 
@@ -444,7 +448,7 @@ TEST(StrokePace, TheFrameLoopTimesTheDrawingWithoutTheStepsTakenWithinIt) {
     int frames = 0;
     for (; frames < 20 && inputLatch.motionWaits(); ++frames) {
         const double steps = b.frame();
-        EXPECT_EQ(b.view.drawMs, 30.0) << frames;
+        EXPECT_EQ(b.view.pacer.drawMs(), 30.0) << frames;
         EXPECT_LE(steps, 3 * 40.0) << frames;
     }
     stepCostMs = 0.0;
