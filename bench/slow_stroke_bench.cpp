@@ -33,7 +33,8 @@
 //                       where the other stroke leaves the surface unfolded;
 //                       release_frames; samples and samples_paced; and the
 //                       same with every motion latched during one long
-//                       frame (latched_...), the stroke spaced at its widest.
+//                       frame (latched_...), the stroke going the shortest
+//                       way to the last motion at its widest spacing.
 //                       The same motions at a hand's pace with stamps that
 //                       cost what this host's stamps on the torus cost
 //                       (stamp_ms, timed on the fast frames) give real_...:

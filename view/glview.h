@@ -666,7 +666,10 @@ public:
     // from where the pointer was first moves it there as a step of its own,
     // with the pickings there.
     // A motion that skipsStep() only moves the pointer. A pointer motion
-    // latched behind the frame's own change waits for nextMotion.
+    // latched behind the frame's own change waits for nextMotion. While a
+    // stroke goes the shortest way toward where the hand went
+    // (StepPacer::chasing), the frame takes its next step on that way
+    // instead, and the latch keeps what came after.
     void frameInput();
     // One pointer motion latched behind the frame's change (pointerStep).
     // False when none waits, or when the frame's steps have used up their

@@ -78,7 +78,7 @@ Texture2D* GLView::MainLoop() {
     // The motions still latched are followed within the frame's rendering,
     // as far as the frame's step budget goes; the rest keep the frames
     // coming until they are taken.
-    if (inputLatch.motionWaits()) redraw = 1;
+    if (inputLatch.motionWaits() || pacer.chasing()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
@@ -104,6 +104,17 @@ Texture2D* GLView::MainLoop() {
 
 void GLView::frameInput() {
     pacer.startFrame();
+    // A stroke on its way toward where the hand went goes on there first:
+    // what was recorded after waits in the latch.
+    if (pacer.chasing()) {
+        mouse.wheel = mouseRead.wheel;
+        if (mouse.wheel != 0.0f) {
+            mouseWheel();
+            redraw = 1;
+        }
+        nextMotion();
+        return;
+    }
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
     // The pointer crossed the view's border after the input taken before.
     if (latched.crossing != InputLatch::Frame::NoCrossing) crossed(latched.crossing == InputLatch::Frame::Entered);
@@ -163,11 +174,11 @@ void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std
 
 bool GLView::nextMotion() {
     vec2 position;
-    if (!pacer.next(inputLatch, position)) return false;
+    if (!pacer.next(pacedGesture(), inputLatch, mouse.position, position)) return false;
     // The frame's key changes and its Backspace command were the frame's
     // own step.
     Keyboard::eventBackspace = false;
-    pointerStep(position, inputLatch.motionWaits());
+    pointerStep(position, pacer.follows(inputLatch));
     return true;
 }
 

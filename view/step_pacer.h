@@ -13,7 +13,15 @@
 // motion, and a sculpt stroke spaces its samples wider, up to
 // WidestSpacing, so that the run's samples fit into the frame. The samples
 // still fall on the path's points, and a frame that cannot take them all
-// leaves the rest, with the stroke marked behind, for the next.
+// leaves the rest, with the stroke marked behind, for the next. When even
+// the widest spacing cannot take the run within the frame, the stroke does
+// not retrace a path that may fold back on itself: it goes the shortest way
+// toward the latest motion waiting (the run's motions are taken from the
+// latch at once), a sample every widest spacing, and the next frames go on
+// toward wherever the hand has got to by then. What a stroke leaves after
+// its release is then bounded by how far the hand got ahead of it, not by
+// the length of its path, and no sample jumps further than the widest
+// spacing from the one before.
 //
 // The pacer knows the gesture only by what the view tells it at each motion
 // (Gesture); it works on the latch it is given, so that a recorded run can
@@ -77,11 +85,22 @@ public:
     double stepMs() const { return stepMs_; }
 
     // ---- The motions ----
-    // The next motion of the frame's run, taken from `latch`: false when
-    // none waits, or when the frame's steps have used up the budget (the
-    // motions then wait, in order, for the next frames, and the stroke is
-    // behind).
-    bool next(InputLatch& latch, vec2& to);
+    // Where the pointer, at `pointer`, goes next in the frame's run of
+    // motions for the gesture `g`: the next point on its way toward the
+    // latest motion while a stroke goes the shortest way there (the frame's
+    // first call plans the frame), else the motion at the front of `latch`,
+    // taken from it. False when none is left, or when the frame's steps
+    // have used up the budget (the motions then wait, in order, for the next
+    // frames, and the stroke is behind). What is left of the run when it
+    // takes no sample (restIsFree) is still gone, so that what waits behind
+    // it (a release, a key) is next.
+    bool next(const Gesture& g, InputLatch& latch, vec2 pointer, vec2& to);
+    // Whether the pointer has more of the run to go after the position
+    // next() gave: a motion waits in `latch`, or the stroke is on its way.
+    bool follows(const InputLatch& latch) const;
+    // The stroke is on its way toward a motion taken from the latch: the
+    // frames go on there before they take anything else from it.
+    bool chasing() const { return chase_; }
     // A step that was no motion of the pointer alone (a key, a button, the
     // wheel) sampled the stroke: its next spacing starts there.
     void sampled() { travel_ = 0.0f; }
@@ -90,10 +109,12 @@ public:
     // such motion of the frame): a sculpt stroke's motion that leaves the
     // pointer less than spacing() along its path from the stroke's last
     // sample (a widened spacing looks at the motion right behind,
-    // `follows`, and samples the last point within it). While the frame
-    // folds a transform's motions, `to` first goes on to the latest motion
-    // of the run waiting in `latch` (short of one outside the view), which
-    // then takes the step.
+    // `follows`, and samples the last point within it; a motion that would
+    // carry a paced stroke's sample past the widest spacing stops `to`
+    // there, and the pointer goes on to the motion afterwards). While the
+    // frame folds a transform's motions, `to` first goes on to the latest
+    // motion of the run waiting in `latch` (short of one outside the view),
+    // which then takes the step.
     bool skips(const Gesture& g, InputLatch& latch, vec2 from, vec2& to, bool follows);
 
     // ---- The frame's plan ----
@@ -128,8 +149,20 @@ private:
     // fit, nothing changes. Otherwise a gesture that folds takes the run as
     // one step to its latest motion, and a sculpt stroke widens its spacing
     // so that the run's samples fit, up to WidestSpacing. A cost not yet
-    // seen leaves the plan to the next motion.
-    void plan(const Gesture& g, const InputLatch& latch, vec2 from, vec2 to);
+    // seen leaves the plan to the next motion. A stroke that cannot take the
+    // run at the widest spacing within the frame goes the shortest way to
+    // its latest motion (absorb).
+    void plan(const Gesture& g, InputLatch& latch, vec2 from, vec2 to);
+    // The run's motions inside the view taken from `latch`: the stroke goes
+    // on toward the latest of them.
+    void absorb(const Gesture& g, InputLatch& latch);
+    // The next point on the stroke's way toward target_ from `pointer`
+    // (next()).
+    bool chase(const Gesture& g, InputLatch& latch, vec2 pointer, vec2& to);
+    // The rest of the stroke's run from `pointer`, on its way and through
+    // the motions waiting, is shorter than what is left of the spacing: it
+    // takes no sample, and costs no step.
+    bool restIsFree(const Gesture& g, const InputLatch& latch, vec2 pointer) const;
 
     double stepsMs_ = 0.0;  // the frame's steps so far
     double drawMs_ = 0.0;   // the last frame's drawing, its steps left out
@@ -141,6 +174,11 @@ private:
     float spacing_ = 0.0f;
     bool fold_ = false;
     bool behind_ = false;
+    // The stroke goes the shortest way toward target_, the latest motion it
+    // took from the latch; sample_: the point next() gave is a sample.
+    bool chase_ = false;
+    vec2 target_{0, 0};
+    bool sample_ = false;
 };
 
 }  // namespace qel

@@ -55,12 +55,12 @@ struct Played {
 // motions the pacer gives it, and each that takes a step costs its time.
 Played play(StepPacer& pacer, InputLatch& latch, const StepPacer::Gesture& g, vec2 at, double stepMs, int frames = 1) {
     Played p;
-    for (int f = 0; f < frames && latch.motionWaits(); ++f) {
+    for (int f = 0; f < frames && (latch.motionWaits() || pacer.chasing()); ++f) {
         pacer.startFrame();
         int steps = 0;
         vec2 to;
-        while (pacer.next(latch, to)) {
-            const bool follows = latch.motionWaits();
+        while (pacer.next(g, latch, at, to)) {
+            const bool follows = pacer.follows(latch);
             if (!pacer.skips(g, latch, at, to, follows)) {
                 p.steps.push_back(to);
                 pacer.stepTaken(stepMs, true);
