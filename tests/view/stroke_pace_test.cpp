@@ -77,11 +77,13 @@ std::unique_ptr<Mesh> plainBall() {
 // A sculpt stroke on a ball 80 pixels across its radius, its front under
 // (X, Y), with a brush of `brush` pixels, pressed at (X, Y) (with Control
 // held for `control`), through whole frames (MainLoop) whose drawing takes
-// `drawMs` of the counted clock.
+// `drawMs` of the counted clock, its stamps placed by `projection`.
 class BallStroke {
 public:
-    BallStroke(Sculptor::TAction action, bool control, double drawMs, float brush = 160.0f) {
+    BallStroke(Sculptor::TAction action, bool control, double drawMs, float brush = 160.0f,
+               ABrush::TSelection projection = ABrush::SameDepth) {
         view.buildMatrices();
+        view.brushProjection = projection;
         view.setSymmetry(false, false, false, false, false, false, 6);
         view.drawCostMs = drawMs;
         drive = std::make_unique<test::FrameDriver>(view);
@@ -403,17 +405,28 @@ double readCostMs = 0.0;
 double readClockMs = 0.0;
 double readClock() { return readClockMs += readCostMs; }
 
-// An assembly Move of the ball under (X, Y) along `path`, every motion
-// latched before one frame or each followed by a frame of its own, each
-// step costing `stepMs`: the ball's matrix at the release, and the steps
-// from the press to the release.
-std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, double stepMs) {
+// How an assembly drag is made: its action, its stamps' projection, and
+// whether the grid snaps.
+struct AssemblyDrag {
+    GLView::TAssemblyAction action = GLView::ActionMove;
+    ABrush::TSelection projection = ABrush::SameDepth;
+    bool grid = false;
+};
+
+// An assembly drag (a Move unless `how` says otherwise) of the ball under
+// (X, Y) along `path`, every motion latched before one frame or each
+// followed by a frame of its own, each step costing `stepMs`: the ball's
+// matrix at the release, and the steps from the press to the release.
+std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, double stepMs,
+                                  const AssemblyDrag& how = AssemblyDrag()) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
     test::FrameDriver drive(view);
     view.setActionMode(GLView::ModeAssembly);
-    view.setAssemblyAction(GLView::ActionMove);
+    view.setAssemblyAction(how.action);
+    view.brushProjection = how.projection;
+    view.setSnapGrid(how.grid);
     Tool source(plainBall().release(), mat4::Identity(), pbr(), false);
     const vec3 p = view.unproject(float(X), float(Y), 0.5f);
     Tool* ball = view.scene->addObject(&source, mat4::Translation(p.x, p.y, p.z), Scene::HangTop, false);
@@ -455,6 +468,44 @@ TEST(StrokePace, AnAssemblyMoveTakesTheMotionsWaitingForItAsOneStep) {
     EXPECT_EQ(slow.second, 3);
     for (int k = 0; k < 16; ++k) EXPECT_NEAR(slow.first[k], fast.first[k], 1e-4f) << k;
     EXPECT_GT(length(fast.first.translation()), 0.1);
+}
+
+// Only a drag whose result depends on where the pointer ends, not on its
+// path, takes the motions its steps cannot keep up with as one step: an
+// assembly or sculpt Move at Same Depth without grid snapping. A Rotate,
+// Scale or Rotate-Scale works about a centre that moves with the part or
+// refuses steps that jump, a Move on another projection places each step
+// from the one before, a Move snapped to the grid rounds each step: each
+// follows the path.
+TEST(StrokePace, OnlyAMoveAtSameDepthWithoutGridSnappingIsFolded) {
+    const std::vector<vec2> path = circle(30);
+    const int everyMotion = int(path.size()) + 2;
+    EXPECT_EQ(assemblyMove(path, true, 40.0).second, 3);
+    for (const GLView::TAssemblyAction action :
+         {GLView::ActionRotate, GLView::ActionScale, GLView::ActionRotateScale}) {
+        AssemblyDrag how;
+        how.action = action;
+        EXPECT_EQ(assemblyMove(path, true, 40.0, how).second, everyMotion) << action;
+    }
+    for (const ABrush::TSelection projection :
+         {ABrush::Screen, ABrush::OnObject, ABrush::OnNormal, ABrush::NormalPlane, ABrush::TangentPlane}) {
+        AssemblyDrag how;
+        how.projection = projection;
+        EXPECT_EQ(assemblyMove(path, true, 40.0, how).second, everyMotion) << projection;
+    }
+    AssemblyDrag snapped;
+    snapped.grid = true;
+    EXPECT_EQ(assemblyMove(path, true, 40.0, snapped).second, everyMotion);
+    // The same for a sculpt Move: the press, the step to the last motion
+    // and the release at Same Depth; on the others a stroke spaced along
+    // its path, 90 pixels for the frame's three steps.
+    for (const ABrush::TSelection projection : {ABrush::SameDepth, ABrush::OnObject, ABrush::TangentPlane}) {
+        stepCostMs = 40.0;
+        BallStroke b(Sculptor::Move, false, 30.0, 160.0f, projection);
+        const Ending e = stroke(b, path, 0.0);
+        stepCostMs = 0.0;
+        EXPECT_EQ(e.steps, projection == ABrush::SameDepth ? 3 : 5) << projection;
+    }
 }
 
 // A key pressed right after a stroke's release waits behind the stroke's
