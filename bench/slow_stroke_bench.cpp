@@ -33,7 +33,8 @@
 //                       where the other stroke leaves the surface unfolded;
 //                       release_frames; samples and samples_paced; and the
 //                       same with every motion latched during one long
-//                       frame (latched_...), the stroke spaced at its widest.
+//                       frame (latched_...), the stroke going the shortest
+//                       way to the last motion at its widest spacing.
 //                       The same motions at a hand's pace with stamps that
 //                       cost what this host's stamps on the torus cost
 //                       (stamp_ms, timed on the fast frames) give real_...:
@@ -66,6 +67,7 @@
 #include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
 
 BENCH_GOAL(benchgoals::counterAtMost("SlowStroke/Deform", "worst_frame_ms", 200));
 BENCH_GOAL(benchgoals::counterAtMost("SlowStroke/Deform", "release_frames", 2));
@@ -188,7 +190,7 @@ struct Stage {
         view.setSculptAction(qel::Sculptor::Deform);
         view.setBrushSize(60.0f);
         view.enterEvent();
-        qel::GLView::StepClock = countedClock;
+        qel::StepPacer::Clock = countedClock;
     }
     ~Stage() { qel::keys.source = saved; }
     Stage(const Stage&) = delete;

@@ -4,8 +4,9 @@
 // with the X mirror (one element, two instances, as Insert places it with X
 // Mirror on, and the sculpt's own X mirror on), and strokes sent through the
 // X test extension at a hand's pace: Sculpt > Transform > Move, with Control
-// held at the press for a Copy Move. The scene file is made with the
-// project's own code on the first run and kept.
+// held at the press for a Copy Move, or a Deform zigzag with a brush of 48
+// pixels. The scene file is made with the project's own code on the first
+// run and kept.
 //
 // For each stroke it reports the frames and the seconds from the release
 // (the moment the release went to the X server) until the stroke has ended
@@ -13,8 +14,14 @@
 // times. Each stroke starts from the scene as loaded.
 //
 //   stroke_end_x [--scene PATH] [--repeat N] [STROKE ...]
-//   STROKE   move:MOTIONS:SECONDS or copy:MOTIONS:SECONDS; by default
-//            move:375:3 and copy:3000:6.3
+//   STROKE   move:MOTIONS:SECONDS, copy:MOTIONS:SECONDS or
+//            deform:MOTIONS:SECONDS; by default move:375:3 and copy:3000:6.3.
+//            A deform stroke walks a zigzag 60 pixels up and down from the
+//            press, ten pixels a motion (24 motions a cycle), drifting 15
+//            pixels to either side; a deform stroke of as many motions as
+//            the one before it also reports the largest distance between a
+//            vertex of the two results (each starts from the scene as
+//            loaded), in the mesh's units and in brush radii.
 //
 // Exit status 0 when every stroke ended within two frames of its release,
 // 1 when one did not, 2 when the run itself failed. Not part of the test
@@ -47,7 +54,9 @@
 #include "core/geometry.h"
 #include "gl/environment.h"
 #include "gl/resources.h"
+#include "mesh/mesh.h"
 #include "scene/scene.h"
+#include "scene/sculptor.h"
 #include "scene/tool.h"
 #include "tests/app/gl_widget/x_pointer.h"
 #include "view/asker.h"
@@ -66,6 +75,7 @@ double secondsBetween(Clock::time_point a, Clock::time_point b) { return std::ch
 
 struct Stroke {
     bool copy = false;
+    bool deform = false;
     int motions = 0;
     double seconds = 0;
 };
@@ -74,7 +84,8 @@ bool parseStroke(const std::string& text, Stroke& s) {
     char kind[8] = {};
     if (std::sscanf(text.c_str(), "%7[a-z]:%d:%lf", kind, &s.motions, &s.seconds) != 3) return false;
     s.copy = std::string(kind) == "copy";
-    return (s.copy || std::string(kind) == "move") && s.motions > 0 && s.seconds > 0;
+    s.deform = std::string(kind) == "deform";
+    return (s.copy || s.deform || std::string(kind) == "move") && s.motions > 0 && s.seconds > 0;
 }
 
 // The torus placed twice, mirrored through the plane x = 0, one element
@@ -105,6 +116,7 @@ public:
     FrameLog& operator=(const FrameLog&) = delete;
 
     std::vector<Tick> ticks;
+    float radius = 0.0f;  // the stroke's brush radius in the sculpted element's units
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -120,6 +132,8 @@ private:
         t.end = Clock::now();
         t.drawn = widget_->frame != nullptr;
         t.stroking = !view_->sculptors.empty();
+        if (t.stroking && radius == 0.0f && !view_->sculptors[0]->samples.empty())
+            radius = view_->sculptors[0]->samples[0].radius;
         ticks.push_back(t);
         return true;
     }
@@ -179,6 +193,20 @@ std::vector<QPoint> circlePath(QPoint from, int motions) {
     return path;
 }
 
+// A zigzag from the press point: ten pixels up or down a motion between 60
+// above and 60 below it, and a pixel to the side, turning every 30 within
+// 15 to either side.
+std::vector<QPoint> zigzagPath(QPoint from, int motions) {
+    std::vector<QPoint> path;
+    for (int k = 1; k <= motions; ++k) {
+        const int t = (k + 6) % 24, u = (k + 15) % 60;
+        const int y = t < 12 ? 10 * t - 60 : 60 - 10 * (t - 12);
+        const int x = u < 30 ? u - 15 : 15 - (u - 30);
+        path.emplace_back(from.x() + x, from.y() + y);
+    }
+    return path;
+}
+
 struct Result {
     bool started = false;     // the view held the stroke's Sculptors
     bool ended = false;       // and let them go after the release
@@ -189,6 +217,8 @@ struct Result {
     double afterMeanMs = 0, afterMostMs = 0;
     int framesDuring = 0;  // frames from the press to the release
     double duringMeanMs = 0;
+    std::vector<qel::vec3> vertices;  // the sculpted mesh's, after the stroke
+    float radius = 0;                 // the brush's in the mesh's units
 };
 
 // What the frames of one stroke say.
@@ -236,7 +266,12 @@ public:
         // The world's origin in the middle of the view.
         view_.camera->position = qel::vec3(0, 0, 0);
         window_.ui->actionSculpt->trigger();
-        window_.ui->actionMove->trigger();
+        if (deform_) {
+            window_.ui->actionDeform->trigger();
+            view_.setBrushSize(48.0f);
+        } else {
+            window_.ui->actionMove->trigger();
+        }
         view_.setSymmetry(true, false, false, false, false, false, 6);
         view_.redraw = 1;
         if (!waitFor([&] { return view_.startupStep == 4 && view_.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
@@ -249,6 +284,9 @@ public:
         }
         return true;
     }
+
+    // The strokes to come are Deform strokes.
+    void deform(bool on) { deform_ = on; }
 
     bool run(const Stroke& s, Result& r) {
         tltest::XPointer x;
@@ -270,7 +308,7 @@ public:
             x.key(XK_Control_L, true);
             if (!waitFor([&] { return view_.sculptAction == qel::Sculptor::CopyMove; }, 600)) return false;
         }
-        std::vector<QPoint> path = circlePath(start, s.motions);
+        std::vector<QPoint> path = s.deform ? zigzagPath(start, s.motions) : circlePath(start, s.motions);
         FrameLog log(&widget, &view_);
         std::atomic<Clock::rep> released{Clock::time_point::max().time_since_epoch().count()};
         std::atomic<bool> sent{false};
@@ -305,7 +343,15 @@ public:
             1800);
         hand.join();
         r = summarise(log.ticks, pressed, releasedAt());
-        return waitFor([&] { return view_.idle() && qel::inputLatch.empty(); }, 600);
+        if (!waitFor([&] { return view_.idle() && qel::inputLatch.empty(); }, 600)) return false;
+        // The mesh both objects of the pair show.
+        const qel::Tool* first =
+            view_.scene->objectsRoot->children.empty() ? nullptr : view_.scene->objectsRoot->children[0];
+        const qel::Mesh* mesh = first ? dynamic_cast<const qel::Mesh*>(first->element) : nullptr;
+        if (mesh)
+            for (const qel::MeshVertex& v : mesh->vertices) r.vertices.push_back(v.position);
+        r.radius = log.radius;
+        return true;
     }
 
 private:
@@ -313,6 +359,7 @@ private:
     qel::GLView& view_;
     std::string scenePath_;
     QPoint press_;
+    bool deform_ = false;
 };
 
 }  // namespace
@@ -331,11 +378,12 @@ int main(int argc, char** argv) {
         } else if (parseStroke(a, s)) {
             strokes.push_back(s);
         } else {
-            std::fprintf(stderr, "usage: stroke_end_x [--scene PATH] [--repeat N] [move|copy:MOTIONS:SECONDS ...]\n");
+            std::fprintf(stderr,
+                         "usage: stroke_end_x [--scene PATH] [--repeat N] [move|copy|deform:MOTIONS:SECONDS ...]\n");
             return 2;
         }
     }
-    if (strokes.empty()) strokes = {{false, 375, 3.0}, {true, 3000, 6.3}};
+    if (strokes.empty()) strokes = {{false, false, 375, 3.0}, {true, false, 3000, 6.3}};
 
     qel::InitExactPredicates();
     if (!QFileInfo::exists(QString::fromStdString(scene))) {
@@ -366,9 +414,12 @@ int main(int argc, char** argv) {
         if (!waitFor([&] { return window.glWidget->lastFrame != nullptr; }, 600)) return 2;
         Harness harness(window, scene);
         std::printf("view %d x %d, scene %s\n", window.view()->width, window.view()->height, scene.c_str());
+        Result last;
+        const Stroke* lastStroke = nullptr;
         for (int k = 0; k < repeat && status != 2; ++k)
             for (const Stroke& s : strokes) {
                 Result r;
+                harness.deform(s.deform);
                 if (!harness.prepare() || !harness.run(s, r)) {
                     status = 2;
                     break;
@@ -382,11 +433,24 @@ int main(int argc, char** argv) {
                     "%-9s %5d motions over %4.1f s: %s %.2f s and %d frames after the release "
                     "(%zu motions waiting at most; frames %.0f ms mean, %.0f ms at most; the frame under way "
                     "at the release %.0f ms); %d frames during the drag, %.0f ms mean\n",
-                    s.copy ? "Copy Move" : "Move", s.motions, s.seconds, r.ended ? "ended" : "NOT ENDED after",
-                    r.ended ? r.releaseToEnd : 1800.0, r.framesAfter, r.waiting, r.afterMeanMs, r.afterMostMs,
-                    r.underWayMs, r.framesDuring, r.duringMeanMs);
+                    s.deform ? "Deform"
+                    : s.copy ? "Copy Move"
+                             : "Move",
+                    s.motions, s.seconds, r.ended ? "ended" : "NOT ENDED after", r.ended ? r.releaseToEnd : 1800.0,
+                    r.framesAfter, r.waiting, r.afterMeanMs, r.afterMostMs, r.underWayMs, r.framesDuring,
+                    r.duringMeanMs);
+                if (s.deform && lastStroke && lastStroke->deform && lastStroke->motions == s.motions &&
+                    last.vertices.size() == r.vertices.size()) {
+                    double most = 0;
+                    for (std::size_t v = 0; v < r.vertices.size(); ++v)
+                        most = std::max(most, double(length(r.vertices[v] - last.vertices[v])));
+                    std::printf("  largest vertex difference from the %.1f s stroke: %.3g (%.3g brush radii)\n",
+                                lastStroke->seconds, most, r.radius > 0 ? most / r.radius : 0.0);
+                }
                 std::fflush(stdout);
                 if (!r.ended || r.framesAfter > 2) status = std::max(status, 1);
+                last = std::move(r);
+                lastStroke = &s;
             }
     }
     return status;

@@ -75,6 +75,7 @@
 #include "view/assemblor.h"
 #include "view/gesture_steps.h"
 #include "view/id_reader.h"
+#include "view/step_pacer.h"
 #include "view/view_modes.h"
 
 namespace qel {
@@ -258,32 +259,9 @@ public:
     // The layers hold no frame to pick from (resized since they were last
     // drawn): the pickings wait for the next frame to draw them.
     bool layersStale = false;
-    // The pointer's path since the sculpt stroke's last sample, in pixels.
-    float strokeTravel = 0.0f;
-    // The time the frame's gesture steps took so far: once it passes
-    // stepBudget(), the motions still latched wait for the next frames.
-    double stepsMs = 0.0;
-    static double StrokeBudgetMs;
-    // The time the last frame's drawing took, its steps left out.
-    double drawMs = 0.0;
-    // The time the last step of a gesture under way took: what a frame
-    // expects each of its steps to cost.
-    double stepMs = 0.0;
-    // How the frame paces a gesture's steps, chosen at the first motion of
-    // the gesture it takes (planSteps): the travel between two samples of a
-    // sculpt stroke, and whether a transform's waiting motions are one step.
-    struct StepPace {
-        bool planned = false;
-        float spacing = 0.0f;
-        bool fold = false;
-        // The last frame left motions of the gesture waiting: a stroke
-        // catching up keeps its widest spacing to the end of the backlog.
-        bool behind = false;
-    };
-    StepPace pace;
-    // The clock the steps are timed by, in milliseconds (the steady clock;
-    // a test may count a step's cost instead).
-    static double (*StepClock)();
+    // The plan of the frame's gesture steps when they cannot keep up with
+    // the pointer (view/step_pacer.h): asked at every motion the frame takes.
+    StepPacer pacer;
     std::uint8_t cornerPending = 0;  // while drawing: the drag's next sample starts a new point
     mat4 copyFrame;                  // the world frame a copying drag moves its copy in
     Asker* asker;                    // not owned; Qt's dialogs unless a test set another
@@ -688,24 +666,23 @@ public:
     // from where the pointer was first moves it there as a step of its own,
     // with the pickings there.
     // A motion that skipsStep() only moves the pointer. A pointer motion
-    // latched behind the frame's own change waits for nextMotion.
+    // latched behind the frame's own change waits for nextMotion. While a
+    // stroke goes the shortest way toward where the hand went
+    // (StepPacer::chasing), the frame takes its next step on that way
+    // instead, and the latch keeps what came after.
     void frameInput();
     // One pointer motion latched behind the frame's change (pointerStep).
-    // False when none waits, or when the frame's steps have used up
-    // stepBudget(): the motions then wait, in order, for the next frames,
-    // and a release latched behind them ends the gesture after them. The
-    // frame's pace (planSteps) keeps that wait short: a transform takes its
-    // waiting motions as one step, a sculpt stroke spaces its samples
-    // further apart, so that a gesture ends within a frame or two of its
-    // release however many motions its steps could not keep up with.
+    // False when none waits, or when the frame's steps have used up their
+    // budget: the motions then wait, in order, for the next frames, and a
+    // release latched behind them ends the gesture after them. The pacer
+    // keeps that wait short: a transform takes its waiting motions as one
+    // step, a sculpt stroke spaces its samples further apart, so that a
+    // gesture ends within a frame or two of its release however many
+    // motions its steps could not keep up with.
     bool nextMotion();
-    // The time the frame's steps may take: StrokeBudgetMs, or drawMs when
-    // the drawing takes longer, so that a backlog behind a heavy scene
-    // drains in at least half of each frame.
-    double stepBudget() const;
     // setState, mouseDown, mouseUp and mouseMove, in this order, after the
     // pickings a gesture's step needs (pickForStep); the handlers' time
-    // counts in stepsMs, and a step of a gesture under way sets stepMs.
+    // goes to the pacer.
     void runStep();
     // cursorPixel follows the pointer, which takes no gesture step.
     void followCursor();
@@ -722,26 +699,12 @@ public:
     // The frame's pickings where the pointer is now; only the last
     // pickings' preview is drawn.
     void stepPicks();
-    // A motion of a gesture under way that is to take no step, at the
-    // frame's pace (planned at the first such motion of the frame): a sculpt
-    // stroke's motion that leaves the pointer less than pace.spacing along
-    // its path from the stroke's last sample (a widened spacing looks at the
-    // motion right behind, `motionFollows`, and samples the last point
-    // within it). While the frame folds a transform's motions, the pointer
-    // first goes on to the latest motion of the run (short of one outside
-    // the view), which then takes the step.
+    // A motion of a gesture under way that is to take no step at the pacer's
+    // pace (StepPacer::skips); a folding frame first moves the pointer on to
+    // the latest motion of the run.
     bool skipsStep(bool motionFollows);
-    // The frame's pace for the gesture under way, from the motions waiting
-    // in the run behind the pointer (InputLatch::run), the budget the frame
-    // has left and stepMs. When the steps at the usual pace fit, nothing
-    // changes: a stroke samples its path every strokeSpacing() and a
-    // transform takes each motion. Otherwise a transform whose result
-    // depends only on where the pointer ends (foldsMotions) takes the run as
-    // one step to its latest motion, and a sculpt stroke widens its spacing
-    // so that the run's samples fit, up to widestSpacing(); its samples
-    // still fall on the path's points, so a frame that cannot take them all
-    // leaves the rest for the next.
-    void planSteps();
+    // The gesture under way as the pacer sees it.
+    StepPacer::Gesture pacedGesture() const;
     // Whether the gesture's steps end where the pointer ends, whatever path
     // it took: a sculpt Move or Copy Move of a mesh or a curve (a translation
     // of the part the press picked) and an assembly Move, both with the
@@ -750,21 +713,6 @@ public:
     // centres that move with the part, or refuse steps that jump, and so
     // follow the path.
     bool foldsMotions() const;
-    // The pointer's travel between two samples of a sculpt stroke whose
-    // steps keep up: an eighth of the brush radius, at least one pixel. A
-    // stroke samples the same path at every frame rate, and a slow frame
-    // follows a quick stroke with a few samples instead of a pick and a step
-    // per motion.
-    float strokeSpacing() const;
-    // The widest travel between two samples of a stroke whose steps cannot
-    // keep up: half the brush radius R. A Deform stamp moves each point by
-    // w(t) d, d the step and w(t) = 1 - 3t^2 + 2t^3 the falloff at t, the
-    // point's distance from the stamp over R; w falls at most 1.5 / R (at
-    // t = 1/2), so the map stays one to one, and folds nothing over, while
-    // |d| < 2R/3. A step of R/2 keeps its volume factor at 1/4 or more,
-    // leaving room for pixels at the stroke's depth that span more than
-    // those of the radius.
-    float widestSpacing() const;
     // Whether the frame's input changed: never while the pointer is outside
     // the view or a pick is held for the object menu; otherwise a moved
     // pointer (a NaN position counts as moved), a button that changed, a
@@ -782,7 +730,7 @@ public:
     // Needs the GL context current; leaves no program in use and the default
     // framebuffer bound. Virtual so that a stand-in without a GL context can
     // draw within the frame loop as it stands (its pickings and the motions
-    // that follow them, its time on StepClock).
+    // that follow them, its time on StepPacer::Clock).
     virtual Texture2D* render();
     // The pickings that read the two layers just drawn, for the next frame's
     // handlers, while the pointer is inside and no pick is held for the

@@ -33,10 +33,6 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-double steadyMilliseconds() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 // The widget's record becomes the frame's; the frame before moves to the
 // previous position and button states. A button change or a motion recorded
 // since the last frame comes first, at the pointer position of its event;
@@ -82,7 +78,7 @@ Texture2D* GLView::MainLoop() {
     // The motions still latched are followed within the frame's rendering,
     // as far as the frame's step budget goes; the rest keep the frames
     // coming until they are taken.
-    if (inputLatch.motionWaits()) redraw = 1;
+    if (inputLatch.motionWaits() || pacer.chasing()) redraw = 1;
     if (turntable) {
         camera->orientation *= mat3::RotationAroundAxis(vec3(0, 1, 0), TurntableStep);
         redraw = 1;
@@ -96,9 +92,9 @@ Texture2D* GLView::MainLoop() {
     }
     Texture2D* frame = nullptr;
     if (redraw) {
-        const double start = StepClock(), steps = stepsMs;
+        pacer.drawingStarts();
         frame = render();
-        drawMs = std::max(0.0, StepClock() - start - (stepsMs - steps));
+        pacer.drawingEnds();
     }
     mouseRead.wheel = 0.0f;
     Keyboard::eventBackspace = false;
@@ -111,8 +107,18 @@ void GLView::frameInput() {
     // (an Undo right after a release) run first, with the view as that
     // input left it.
     inputLatch.runCommands();
-    stepsMs = 0.0;
-    pace.planned = false;
+    pacer.startFrame();
+    // A stroke on its way toward where the hand went goes on there first:
+    // what was recorded after waits in the latch.
+    if (pacer.chasing()) {
+        mouse.wheel = mouseRead.wheel;
+        if (mouse.wheel != 0.0f) {
+            mouseWheel();
+            redraw = 1;
+        }
+        nextMotion();
+        return;
+    }
     const InputLatch::Frame latched = inputLatch.take(keys, mouse);
     // The pointer crossed the view's border after the input taken before.
     if (latched.crossing != InputLatch::Frame::NoCrossing) crossed(latched.crossing == InputLatch::Frame::Entered);
@@ -142,7 +148,7 @@ void GLView::frameInput() {
             followCursor();
         } else {
             // A sample of a stroke starts the next spacing.
-            strokeTravel = 0.0f;
+            pacer.sampled();
             runStep();
         }
         redraw = 1;
@@ -162,40 +168,26 @@ void GLView::runStep() {
     // the handlers' work counts.
     pickForStep();
     const bool underWay = !idle();
-    const double start = StepClock();
+    const double start = StepPacer::Clock();
     setState();
     mouseDown();
     mouseUp();
     mouseMove();
-    const double ms = StepClock() - start;
-    stepsMs += ms;
-    // The steps of gestures, the press's and the release's included; a
-    // hovering pointer's steps say nothing of them.
-    if (underWay || !idle()) stepMs = ms;
+    // The steps of gestures, the press's and the release's included.
+    pacer.stepTaken(StepPacer::Clock() - start, underWay || !idle());
 }
 
 void GLView::followCursor() { cursorPixel = {std::int32_t(mouse.position.x), std::int32_t(mouse.position.y)}; }
 
 bool GLView::nextMotion() {
-    // Past the frame's budget the motions wait in order for the next
-    // frames.
-    if (stepsMs > stepBudget()) {
-        pace.behind = inputLatch.motionWaits();
-        return false;
-    }
     vec2 position;
-    if (!inputLatch.takeMotion(position)) {
-        pace.behind = false;
-        return false;
-    }
+    if (!pacer.next(pacedGesture(), inputLatch, mouse.position, position)) return false;
     // The frame's key changes and its Backspace command were the frame's
     // own step.
     Keyboard::eventBackspace = false;
-    pointerStep(position, inputLatch.motionWaits());
+    pointerStep(position, pacer.follows(inputLatch));
     return true;
 }
-
-double GLView::stepBudget() const { return std::max(StrokeBudgetMs, drawMs); }
 
 void GLView::pointerStep(const vec2& to, bool motionFollows) {
     movePointer(to);
@@ -229,65 +221,22 @@ void GLView::pickForStep() {
     stepPicks();
 }
 
-double GLView::StrokeBudgetMs = 100.0;
-double (*GLView::StepClock)() = steadyMilliseconds;
-
 bool GLView::skipsStep(bool motionFollows) {
-    const bool held = !idle() && mouse.left && mouse.leftPrevious;
-    const bool stroke = held && actionMode == ModeSculpt && !sculptors.empty();
-    if (!stroke && !(held && foldsMotions())) {
-        strokeTravel = 0.0f;
-        return false;
-    }
-    if (!pace.planned) planSteps();
-    if (pace.fold) {
-        // The pointer goes on to the latest motion of the run, or the last
-        // before it leaves the view, and the step is taken there: the
-        // pickings the frame runs in between see it where the step left it.
-        vec2 next;
-        while (motionFollows && inputLatch.peekMotion(next) && inside(next)) inputLatch.takeMotion(mouse.position);
-        mouse.delta = mouse.position - mouse.previous;
-        strokeTravel = 0.0f;
-        return false;
-    }
-    strokeTravel += float(length(mouse.delta));
-    bool skips = strokeTravel < pace.spacing;
-    // A widened spacing is never overshot while the path's points allow:
-    // the sample falls on the last point within it.
-    vec2 next;
-    if (pace.spacing > strokeSpacing() && motionFollows && inputLatch.peekMotion(next))
-        skips = double(strokeTravel) + length(next - mouse.position) <= double(pace.spacing);
-    if (!skips) strokeTravel = 0.0f;
+    vec2 to = mouse.position;
+    const bool skips = pacer.skips(pacedGesture(), inputLatch, mouse.previous, to, motionFollows);
+    mouse.position = to;
+    mouse.delta = mouse.position - mouse.previous;
     return skips;
 }
 
-void GLView::planSteps() {
-    const bool behind = pace.behind;
-    pace = StepPace();
-    pace.behind = behind;
-    const bool stroke = actionMode == ModeSculpt;
-    if (stroke) pace.spacing = strokeSpacing();
-    // Steps that cost nothing keep up with anything; a cost not yet seen
-    // is looked at again after the next step.
-    pace.planned = stepMs > 0.0;
-    if (!pace.planned) return;
-    // The steps the frame may still take: one more starts while the steps
-    // so far are within the budget.
-    const double left = stepBudget() - stepsMs;
-    const double affordable = left < 0.0 ? 1.0 : std::floor(left / stepMs) + 1.0;
-    // The path still to follow: from the stroke's last sample through the
-    // pointer to the latest motion waiting behind it.
-    const InputLatch::Run run = inputLatch.run(mouse.position);
-    const double path = double(strokeTravel) + length(mouse.delta) + run.length;
-    const double steps = stroke ? std::floor(path / double(pace.spacing)) : double(run.motions) + 1.0;
-    if (steps <= affordable && !behind) return;
-    if (foldsMotions()) {
-        pace.fold = true;
-        return;
-    }
-    if (!stroke) return;
-    const double widest = widestSpacing();
-    pace.spacing = float(behind ? widest : std::min(widest, path / affordable));
+StepPacer::Gesture GLView::pacedGesture() const {
+    StepPacer::Gesture g;
+    const bool held = !idle() && mouse.left && mouse.leftPrevious;
+    g.stroke = held && actionMode == ModeSculpt && !sculptors.empty();
+    g.folds = held && foldsMotions();
+    g.brushSize = brushSize;
+    g.inside = [this](const vec2& p) { return inside(p); };
+    return g;
 }
 
 bool GLView::foldsMotions() const {
@@ -301,10 +250,6 @@ bool GLView::foldsMotions() const {
     return e &&
            (e->isType(Element::TType::Mesh) || e->isType(Element::TType::Curve) || e->isType(Element::TType::UCurve));
 }
-
-float GLView::strokeSpacing() const { return std::max(1.0f, brushSize / 8.0f); }
-
-float GLView::widestSpacing() const { return std::max(strokeSpacing(), brushSize / 2.0f); }
 
 bool GLView::startUp() {
     switch (startupStep) {

@@ -14,7 +14,7 @@
 // frame paces the gesture's steps by the run still waiting (run): a step at
 // every motion, or at every spacing of a sculpt stroke, while the steps keep
 // up, and otherwise wider spacings or, for a transform, one step to the
-// latest motion (GLView::planSteps). A change that would leave its key or
+// latest motion (StepPacer). A change that would leave its key or
 // buttons as they already are is dropped, and so is a motion to where the
 // pointer already was.
 //

@@ -23,6 +23,7 @@
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
+#include "view/step_pacer.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ public:
         window.show();
         QApplication::setActiveWindow(&window);
         active = QTest::qWaitForWindowActive(&window);
-        GLView::StepClock = qel::test::CountedClock::read;
+        qel::StepPacer::Clock = qel::test::CountedClock::read;
         drive = std::make_unique<qel::test::FrameDriver>(*view());
         view()->setAssemblyAction(GLView::ActionMove);
         const qel::vec3 p = view()->unproject(centre.x, centre.y, 0.5f);
@@ -90,7 +91,7 @@ public:
     }
     ~MoveThenUndo() override {
         drive.reset();
-        GLView::StepClock = savedClock;
+        qel::StepPacer::Clock = savedClock;
     }
     using GLView = qel::GLView;
     GLView* view() { return window.view(); }
@@ -121,7 +122,7 @@ public:
 
     MainWindow window;
     bool active = false;
-    double (*savedClock)() = GLView::StepClock;
+    double (*savedClock)() = qel::StepPacer::Clock;
     std::unique_ptr<qel::test::FrameDriver> drive;
     const qel::vec2 centre{float(window.view()->width / 2), float(window.view()->height / 2)};
     qel::Tool* cube = nullptr;

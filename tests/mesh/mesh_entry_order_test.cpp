@@ -375,6 +375,40 @@ TEST(MeshEntryOrder, TheSpaceOrderKeepsTheSelection) {
     for (int f = 0; f < m->faceCount(); ++f) ASSERT_FALSE(m->faces[f].isSelected()) << f;
 }
 
+TEST(MeshEntryOrder, TheSpaceOrderKeepsASelectionWhoseRecordsTheCompactionMoves) {
+    // The shuffled torus with its last vertex listed and the faces round
+    // an unlisted vertex erased: the compaction pending drops that vertex
+    // and moves the last into its place before the space order renumbers
+    // the records. The lists still name the same records after both.
+    const std::unique_ptr<Mesh> m = scatteredTorus();
+    const int lastV = m->vertexCount() - 1;
+    m->selectV(m->vertices[lastV].position, 0.4f, true);
+    ASSERT_GT(m->selectedVertices.size(), 10u);
+    ASSERT_NE(std::find(m->selectedVertices.begin(), m->selectedVertices.end(), lastV), m->selectedVertices.end());
+    std::vector<char> unlisted(std::size_t(m->vertexCount()), 1);
+    for (const int v : m->selectedVertices) unlisted[std::size_t(v)] = 0;
+    const int hole = int(std::find(unlisted.begin(), unlisted.end(), 1) - unlisted.begin());
+    ASSERT_LT(hole, lastV);
+    int erased = 0;
+    for (int f = 0; f < m->faceCount(); ++f) {
+        const MeshFace& r = m->faces[f];
+        if (r.v[0] != hole && r.v[1] != hole && r.v[2] != hole) continue;
+        m->faceErase(f);
+        ++erased;
+    }
+    ASSERT_GT(erased, 0);
+    std::vector<vec3> at;
+    for (const int v : m->selectedVertices) at.push_back(m->vertices[v].position);
+    ASSERT_TRUE(m->orderIfScattered());
+    // The vertex left without faces went.
+    EXPECT_EQ(m->vertexCount(), lastV);
+    ASSERT_EQ(m->selectedVertices.size(), at.size());
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const MeshVertex& r = m->vertices[m->selectedVertices[i]];
+        ASSERT_TRUE(r.position == at[i] && r.isSelected() && r.selection == int(i)) << i;
+    }
+}
+
 TEST(MeshEntryOrder, SubdivisionOfAScatteredMeshEndsInSpaceOrder) {
     // 17,600 vertices: below the size that is ever renumbered; 70,400 after.
     const std::unique_ptr<Mesh> scattered = scatteredTorus(160, 110);

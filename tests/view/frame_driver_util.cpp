@@ -4,6 +4,7 @@
 
 #include "view/input_latch.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
 
 namespace qel::test {
 
@@ -58,8 +59,8 @@ FrameDriver::FrameDriver(DrivenView& v) : FrameDriver(static_cast<GLView&>(v), t
 FrameDriver::FrameDriver(GLView& v) : FrameDriver(v, false) {}
 
 FrameDriver::FrameDriver(GLView& v, bool loop)
-    : reader(new fakeid::FakeIdReader), view(v), saved(keys.source), mainLoop(loop), savedClock(GLView::StepClock) {
-    if (mainLoop) GLView::StepClock = CountedClock::read;
+    : reader(new fakeid::FakeIdReader), view(v), saved(keys.source), mainLoop(loop), savedClock(StepPacer::Clock) {
+    if (mainLoop) StepPacer::Clock = CountedClock::read;
     view.idReader.reset(reader);
     keys.source = &source;
     keys.clear();
@@ -72,7 +73,7 @@ FrameDriver::FrameDriver(GLView& v, bool loop)
 }
 
 FrameDriver::~FrameDriver() {
-    GLView::StepClock = savedClock;
+    StepPacer::Clock = savedClock;
     keys.source = saved;
     keys.clear();
     inputLatch.clear();

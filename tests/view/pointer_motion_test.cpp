@@ -16,10 +16,11 @@
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
-#include "view/stroke_path_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
+#include "view/stroke_path_util.h"
 
 using namespace qel;
 using test::largestDifference;
@@ -262,8 +263,8 @@ Deformed deformBall(const std::vector<vec2>& path, BallStroke& how) {
     Mesh* seed = Mesh::Icosahedron();
     Tool source(Mesh::Sphere(seed, 3, false, true), mat4::Identity(), pbr(), false);
     delete seed;
-    Tool* t = view.scene->addObject(&source, mat4::Translation(p.x, p.y, p.z) * mat4::Scale(r, r, r),
-                                    Scene::HangTop, false);
+    Tool* t =
+        view.scene->addObject(&source, mat4::Translation(p.x, p.y, p.z) * mat4::Scale(r, r, r), Scene::HangTop, false);
     view.scene->toList();
     fakeid::Pixel& pixel = drive.reader->pixels[{X, Y}];
     pixel.stencil = 1;
@@ -278,10 +279,10 @@ Deformed deformBall(const std::vector<vec2>& path, BallStroke& how) {
         drive.move(at);
         drive.frame();
     }
-    const auto saved = GLView::StepClock;
-    GLView::StepClock = countedClock;
+    const auto saved = StepPacer::Clock;
+    StepPacer::Clock = countedClock;
     Deformed d;
-    view.drawMs = how.drawMs;
+    view.pacer.drawingTook(how.drawMs);
     drive.buttonEvent(vec2(X, Y), true, false);
     drive.frame();
     for (const vec2& q : path) {
@@ -302,7 +303,7 @@ Deformed deformBall(const std::vector<vec2>& path, BallStroke& how) {
         d.frameStepsMs = std::max(d.frameStepsMs, (countedMs - before) / 2);
         if (view.sculptors.empty() && inputLatch.motions() != 0) d.endedBeforeItsMotions = true;
     }
-    GLView::StepClock = saved;
+    StepPacer::Clock = saved;
     for (const MeshVertex& v : static_cast<const Mesh*>(t->element)->vertices) d.ball.push_back(v.position);
     how.outside = view.outside;
     return d;

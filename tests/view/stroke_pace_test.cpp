@@ -1,8 +1,9 @@
 // Strokes whose steps cost more than the frames have for them: a transform
 // takes the motions waiting for it as one step to the latest, a sculpt
-// stroke spaces its samples wider, up to half the brush radius, so that a
-// stroke ends within a frame or two of its release however long it went
-// on, and keys pressed after the release act right after it. The frames run
+// stroke spaces its samples wider, up to half the brush radius, and goes
+// the shortest way toward the latest motion when even that cannot take its
+// path, so that a stroke ends within a frame or two of its release however
+// long it went on, and keys pressed after the release act right after it. The frames run
 // the whole frame loop, with the drawing and each step counted on the step
 // clock, not timed.
 
@@ -22,11 +23,12 @@
 #include "scene/tool.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
-#include "view/stroke_path_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
 #include "view/mouse.h"
+#include "view/step_pacer.h"
+#include "view/stroke_path_util.h"
 
 using namespace qel;
 using test::largestDifference;
@@ -41,11 +43,13 @@ constexpr int X = 400, Y = 300;
 namespace {
 
 // What each sculpt step on the ball costs of the counted clock, as a stamp
-// on a heavy mesh does; the steps taken, and the longest step between two
-// samples of the first gesture, over the brush radius.
+// on a heavy mesh does; the steps taken, the longest step between two
+// samples of the first gesture, over the brush radius, and the pixels of
+// its samples.
 double stepCostMs = 0.0;
 int sculptSteps = 0;
 double widestStep = 0.0;
+std::vector<vec2> samplePixels;
 
 // A mesh whose every sculpt step costs stepCostMs: counted, not timed.
 class CostlyMesh : public Mesh {
@@ -58,6 +62,7 @@ public:
             const std::vector<SBrush>& s = sculptors[0]->samples;
             const SBrush &P = s[s.size() - 2], &L = s.back();
             widestStep = std::max(widestStep, length(L.point - P.point) / double(P.radius));
+            samplePixels.emplace_back(L.screen.x, L.screen.y);
         }
         Mesh::sculpt(sculptors);
     }
@@ -72,11 +77,13 @@ std::unique_ptr<Mesh> plainBall() {
 // A sculpt stroke on a ball 80 pixels across its radius, its front under
 // (X, Y), with a brush of `brush` pixels, pressed at (X, Y) (with Control
 // held for `control`), through whole frames (MainLoop) whose drawing takes
-// `drawMs` of the counted clock.
+// `drawMs` of the counted clock, its stamps placed by `projection`.
 class BallStroke {
 public:
-    BallStroke(Sculptor::TAction action, bool control, double drawMs, float brush = 160.0f) {
+    BallStroke(Sculptor::TAction action, bool control, double drawMs, float brush = 160.0f,
+               ABrush::TSelection projection = ABrush::SameDepth) {
         view.buildMatrices();
+        view.brushProjection = projection;
         view.setSymmetry(false, false, false, false, false, false, 6);
         view.drawCostMs = drawMs;
         drive = std::make_unique<test::FrameDriver>(view);
@@ -102,6 +109,7 @@ public:
         }
         firstStep = sculptSteps;
         widestStep = 0.0;
+        samplePixels.clear();
         drive->buttonEvent(vec2(X, Y), true, false);
         frame();
         if (!view.sculptors.empty() && !view.sculptors[0]->samples.empty())
@@ -128,11 +136,13 @@ using Face = std::array<std::int32_t, 3>;
 
 // How a stroke went after its release, and what it left.
 struct Ending {
-    int frames = 0;            // from the first frame after the release until the stroke has ended
-    double stepsMs = 0.0;      // the step time of those frames
-    int steps = 0;             // the stroke's steps, press and release included
-    double mostFrameMs = 0.0;  // the most step time one frame took
-    double widestStep = 0.0;   // over the brush radius
+    int frames = 0;             // from the first frame after the release until the stroke has ended
+    double stepsMs = 0.0;       // the step time of those frames
+    double releaseMs = 0.0;     // the counted time from the release until the stroke has ended
+    int steps = 0;              // the stroke's steps, press and release included
+    double mostFrameMs = 0.0;   // the most step time one frame took
+    double widestStep = 0.0;    // over the brush radius
+    std::vector<vec2> samples;  // the pixels of the samples after the press's
     std::vector<vec3> ball;
     std::vector<Face> faces;
 };
@@ -167,9 +177,12 @@ Ending stroke(BallStroke& b, const std::vector<vec2>& path, double interval, int
     }
     b.drive->buttonEvent(path.back(), false, false);
     if (keyAfterRelease) b.drive->keyEvent(keyAfterRelease, true);
+    const double released = test::CountedClock::nowMs;
     for (; e.frames < 2000 && !b.ended(); ++e.frames) e.stepsMs += frame();
+    e.releaseMs = test::CountedClock::nowMs - released;
     e.steps = sculptSteps - b.firstStep;
     e.widestStep = widestStep;
+    e.samples = samplePixels;
     for (const MeshVertex& v : b.mesh().vertices) e.ball.push_back(v.position);
     for (const MeshFace& f : b.mesh().faces) e.faces.push_back({f.v[0], f.v[1], f.v[2]});
     return e;
@@ -183,6 +196,27 @@ std::vector<vec2> circle(int n) {
         const double a = 3.0 * k / 100.0;
         path.emplace_back(float(X + 100.0 * std::sin(a)), float(Y - 100.0 + 100.0 * std::cos(a)));
     }
+    return path;
+}
+
+// A zigzag of `n` motions from (X, Y) at a hand's pace, 60 pixels up and
+// down: ten pixels up or down a motion, turning every 12, while drifting a
+// pixel a motion to the right and back, turning every 60.
+std::vector<vec2> wideZigzag(int n) {
+    std::vector<vec2> path;
+    for (int k = 1; k <= n; ++k) {
+        const int t = (k + 6) % 24, s = (k + 30) % 120;
+        const float y = t < 12 ? float(10 * t - 60) : float(60 - 10 * (t - 12));
+        const float x = s < 60 ? float(s - 30) : float(30 - (s - 60));
+        path.emplace_back(float(X) + x, float(Y) + y);
+    }
+    return path;
+}
+
+// `n` motions three pixels apart to the left of (X, Y).
+std::vector<vec2> straightLeft(int n) {
+    std::vector<vec2> path;
+    for (int k = 1; k <= n; ++k) path.emplace_back(float(X - 3 * k), float(Y));
     return path;
 }
 
@@ -203,16 +237,6 @@ int samplesWithin(const std::vector<vec2>& path, double spacing) {
         }
     }
     return samples;
-}
-
-// The points of `path` that the latch keeps when they all wait at once.
-std::vector<vec2> keptPoints(const std::vector<vec2>& path) {
-    InputLatch latch;
-    for (const vec2& p : path) latch.motion(p);
-    std::vector<vec2> kept;
-    vec2 p;
-    while (latch.takeMotion(p)) kept.push_back(p);
-    return kept;
 }
 
 vec3 unitNormal(const std::vector<vec3>& p, const Face& f) {
@@ -245,18 +269,21 @@ Ending fastFrames(Sculptor::TAction action, bool control, const std::vector<vec2
 }  // namespace
 
 // A quick Deform stroke whose motions all wait behind one frame, on a mesh
-// whose every step costs 40 ms: the frames cannot take a sample every
-// spacing within their 100 ms budget, or within their drawing's time when
-// that is longer, so the samples are spaced further apart along the path,
-// never more than half the brush radius. The ball is turned over nowhere
-// the same stroke on fast frames leaves it upright, and keeps that
-// stroke's shape within a tenth of the brush radius. (One step to the last
-// waiting motion once the budget is spent jumps twice the radius and
-// turns the front of the ball over.)
+// whose every step costs 40 ms. While the drawing takes 200 ms the frames
+// have time for six steps, and the samples are spaced further apart along
+// the path to take them, never more than half the brush radius: the ball
+// keeps the shape the same stroke on fast frames gives it within a tenth of
+// the brush radius. With 30 ms of drawing the frames have the 100 ms budget
+// for three steps, too few for the path even at half the brush radius: the
+// stroke goes the shortest way to the last motion, a sample every half
+// radius on the straight line there. Neither turns the ball over anywhere
+// the fast stroke leaves it upright. (One step to the last waiting motion
+// once the budget is spent jumps twice the radius and turns the front of
+// the ball over.)
 TEST(StrokePace, AStrokeWhoseStepsCannotKeepUpSpacesItsSamplesWiderAndTurnsNoFaceOver) {
     const std::vector<vec2> path = zigzag(vec2(X, Y), 60);
     const float brush = 80.0f;
-    ASSERT_EQ(GLView::StrokeBudgetMs, 100.0);
+    ASSERT_EQ(StepPacer::BudgetMs, 100.0);
     const Ending fast = fastFrames(Sculptor::Deform, false, path, brush);
     stepCostMs = 40.0;
     BallStroke quick(Sculptor::Deform, false, 30.0, brush);
@@ -265,17 +292,31 @@ TEST(StrokePace, AStrokeWhoseStepsCannotKeepUpSpacesItsSamplesWiderAndTurnsNoFac
     const Ending heavy = stroke(heavyScene, path, 0.0);
     stepCostMs = 0.0;
     // A sample every 10 pixels on fast frames (each third motion); one
-    // every 40 at most on frames of three steps, or six while the drawing
-    // takes 200 ms: with the press and the release, as many steps as the
-    // path needs at that spacing.
+    // every 40 at most on frames of six steps: with the press and the
+    // release, as many steps as the path needs at that spacing.
     EXPECT_GE(fast.steps, int(path.size() / 3));
-    EXPECT_EQ(slow.steps, samplesWithin(path, 40.0) + 2);
+    EXPECT_EQ(heavy.steps, samplesWithin(path, 40.0) + 2);
     EXPECT_EQ(slow.mostFrameMs, 3 * 40.0);
     EXPECT_EQ(heavy.mostFrameMs, 6 * 40.0);
-    // Two frames of samples and one for the rest of the path, or one while
-    // the drawing takes 200 ms; then the release.
-    EXPECT_LE(slow.frames, 4);
-    EXPECT_LE(heavy.frames, 3);
+    // The straight way from the first motion to the last, 177 pixels: four
+    // samples (on whole pixels, a little short of 40 apart), the rest of the
+    // way with the release.
+    ASSERT_EQ(slow.samples.size(), 5u);
+    const vec2 from = path.front(), to = path.back();
+    const vec2 along = (to - from) * (1.0f / length(to - from));
+    vec2 last(X, Y);
+    for (const vec2& p : slow.samples) {
+        const vec2 off = p - from;
+        EXPECT_LE(std::fabs(along.x * off.y - along.y * off.x), 1.5f) << p.x << " " << p.y;
+        EXPECT_LE(length(p - last), 40.0f) << p.x << " " << p.y;
+        last = p;
+    }
+    EXPECT_EQ(slow.samples.back(), to);
+    // One frame of samples, one for the rest of the way and one for the
+    // release; or one while the drawing takes 200 ms and one for the
+    // release.
+    EXPECT_LE(slow.frames, 3);
+    EXPECT_LE(heavy.frames, 2);
     EXPECT_LE(slow.widestStep, 0.5);
     EXPECT_LE(heavy.widestStep, 0.5);
     ASSERT_EQ(slow.ball.size(), fast.ball.size());
@@ -286,7 +327,6 @@ TEST(StrokePace, AStrokeWhoseStepsCannotKeepUpSpacesItsSamplesWiderAndTurnsNoFac
     EXPECT_GT(moved, 0.4 * quick.brushRadius);
     EXPECT_EQ(turnedOver(slow, fast), 0);
     EXPECT_EQ(turnedOver(heavy, fast), 0);
-    EXPECT_LT(largestDifference(slow.ball, fast.ball), 0.1 * quick.brushRadius);
     EXPECT_LT(largestDifference(heavy.ball, fast.ball), 0.1 * quick.brushRadius);
 }
 
@@ -326,8 +366,9 @@ TEST(StrokePace, AStrokeAtAHandsPaceEndsWithinTwoFramesOfItsRelease) {
 
 // Motions latched during one long frame, 3,200 and 12,800 of them round a
 // circle (more than the latch keeps: those are thinned): a Move or Copy
-// Move takes them as one step, a Deform as many steps as their path needs
-// at its widest spacing, half the brush radius.
+// Move takes them as one step, a Deform, whose steps cannot take the path
+// within the frame even at its widest spacing, half the brush radius, as
+// many steps as the straight way to the last motion needs at that spacing.
 TEST(StrokePace, MotionsLatchedDuringOneLongFrameCostATransformOneStep) {
     for (const int n : {3200, 12800}) {
         const std::vector<vec2> path = circle(n);
@@ -341,7 +382,10 @@ TEST(StrokePace, MotionsLatchedDuringOneLongFrameCostATransformOneStep) {
             const std::string what = std::to_string(n) + " motions, action " + std::to_string(int(action));
             if (action == Sculptor::Deform) {
                 // The press, the samples, the release.
-                EXPECT_EQ(latched.steps, samplesWithin(keptPoints(path), 80.0) + 2) << what;
+                const double way = length(path.front() - vec2(X, Y)) + length(path.back() - path.front());
+                EXPECT_GE(latched.steps, 2) << what;
+                EXPECT_LE(latched.steps, int(std::ceil(way / 79.0)) + 2) << what;
+                EXPECT_LE(latched.frames, 2) << what;
                 EXPECT_LE(latched.widestStep, 0.5) << what;
                 continue;
             }
@@ -361,17 +405,28 @@ double readCostMs = 0.0;
 double readClockMs = 0.0;
 double readClock() { return readClockMs += readCostMs; }
 
-// An assembly Move of the ball under (X, Y) along `path`, every motion
-// latched before one frame or each followed by a frame of its own, each
-// step costing `stepMs`: the ball's matrix at the release, and the steps
-// from the press to the release.
-std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, double stepMs) {
+// How an assembly drag is made: its action, its stamps' projection, and
+// whether the grid snaps.
+struct AssemblyDrag {
+    GLView::TAssemblyAction action = GLView::ActionMove;
+    ABrush::TSelection projection = ABrush::SameDepth;
+    bool grid = false;
+};
+
+// An assembly drag (a Move unless `how` says otherwise) of the ball under
+// (X, Y) along `path`, every motion latched before one frame or each
+// followed by a frame of its own, each step costing `stepMs`: the ball's
+// matrix at the release, and the steps from the press to the release.
+std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, double stepMs,
+                                  const AssemblyDrag& how = AssemblyDrag()) {
     GLView view(800, 600);
     view.buildMatrices();
     view.setSymmetry(false, false, false, false, false, false, 6);
     test::FrameDriver drive(view);
     view.setActionMode(GLView::ModeAssembly);
-    view.setAssemblyAction(GLView::ActionMove);
+    view.setAssemblyAction(how.action);
+    view.brushProjection = how.projection;
+    view.setSnapGrid(how.grid);
     Tool source(plainBall().release(), mat4::Identity(), pbr(), false);
     const vec3 p = view.unproject(float(X), float(Y), 0.5f);
     Tool* ball = view.scene->addObject(&source, mat4::Translation(p.x, p.y, p.z), Scene::HangTop, false);
@@ -382,8 +437,8 @@ std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, 
         drive.move(at);
         drive.frame();
     }
-    const auto saved = GLView::StepClock;
-    GLView::StepClock = readClock;
+    const auto saved = StepPacer::Clock;
+    StepPacer::Clock = readClock;
     readCostMs = stepMs;
     readClockMs = 0.0;
     drive.buttonEvent(vec2(X, Y), true, false);
@@ -396,7 +451,7 @@ std::pair<mat4, int> assemblyMove(const std::vector<vec2>& path, bool oneFrame, 
     for (int frame = 0; frame < 100 && !view.idle(); ++frame) drive.frame();
     const int steps = stepMs > 0.0 ? int(readClockMs / (2 * stepMs) + 0.5) : 0;
     readCostMs = 0.0;
-    GLView::StepClock = saved;
+    StepPacer::Clock = saved;
     return {ball->matrix(), steps};
 }
 
@@ -413,6 +468,44 @@ TEST(StrokePace, AnAssemblyMoveTakesTheMotionsWaitingForItAsOneStep) {
     EXPECT_EQ(slow.second, 3);
     for (int k = 0; k < 16; ++k) EXPECT_NEAR(slow.first[k], fast.first[k], 1e-4f) << k;
     EXPECT_GT(length(fast.first.translation()), 0.1);
+}
+
+// Only a drag whose result depends on where the pointer ends, not on its
+// path, takes the motions its steps cannot keep up with as one step: an
+// assembly or sculpt Move at Same Depth without grid snapping. A Rotate,
+// Scale or Rotate-Scale works about a centre that moves with the part or
+// refuses steps that jump, a Move on another projection places each step
+// from the one before, a Move snapped to the grid rounds each step: each
+// follows the path.
+TEST(StrokePace, OnlyAMoveAtSameDepthWithoutGridSnappingIsFolded) {
+    const std::vector<vec2> path = circle(30);
+    const int everyMotion = int(path.size()) + 2;
+    EXPECT_EQ(assemblyMove(path, true, 40.0).second, 3);
+    for (const GLView::TAssemblyAction action :
+         {GLView::ActionRotate, GLView::ActionScale, GLView::ActionRotateScale}) {
+        AssemblyDrag how;
+        how.action = action;
+        EXPECT_EQ(assemblyMove(path, true, 40.0, how).second, everyMotion) << action;
+    }
+    for (const ABrush::TSelection projection :
+         {ABrush::Screen, ABrush::OnObject, ABrush::OnNormal, ABrush::NormalPlane, ABrush::TangentPlane}) {
+        AssemblyDrag how;
+        how.projection = projection;
+        EXPECT_EQ(assemblyMove(path, true, 40.0, how).second, everyMotion) << projection;
+    }
+    AssemblyDrag snapped;
+    snapped.grid = true;
+    EXPECT_EQ(assemblyMove(path, true, 40.0, snapped).second, everyMotion);
+    // The same for a sculpt Move: the press, the step to the last motion
+    // and the release at Same Depth; on the others a stroke spaced along
+    // its path, 90 pixels for the frame's three steps.
+    for (const ABrush::TSelection projection : {ABrush::SameDepth, ABrush::OnObject, ABrush::TangentPlane}) {
+        stepCostMs = 40.0;
+        BallStroke b(Sculptor::Move, false, 30.0, 160.0f, projection);
+        const Ending e = stroke(b, path, 0.0);
+        stepCostMs = 0.0;
+        EXPECT_EQ(e.steps, projection == ABrush::SameDepth ? 3 : 5) << projection;
+    }
 }
 
 // A key pressed right after a stroke's release waits behind the stroke's
@@ -440,13 +533,43 @@ TEST(StrokePace, AKeyPressedAfterTheReleaseActsInTheFirstFrameAfterTheStrokeEnds
 TEST(StrokePace, TheFrameLoopTimesTheDrawingWithoutTheStepsTakenWithinIt) {
     stepCostMs = 40.0;
     BallStroke b(Sculptor::Deform, false, 30.0);
-    for (const vec2& p : circle(600)) b.drive->motionEvent(p);
+    for (const vec2& p : straightLeft(120)) b.drive->motionEvent(p);
     int frames = 0;
-    for (; frames < 20 && inputLatch.motionWaits(); ++frames) {
+    for (; frames < 20 && (inputLatch.motionWaits() || b.view.pacer.chasing()); ++frames) {
         const double steps = b.frame();
-        EXPECT_EQ(b.view.drawMs, 30.0) << frames;
+        EXPECT_EQ(b.view.pacer.drawMs(), 30.0) << frames;
         EXPECT_LE(steps, 3 * 40.0) << frames;
     }
     stepCostMs = 0.0;
-    EXPECT_EQ(frames, 8);
+    // 360 pixels at 80 a sample: three samples a frame.
+    EXPECT_EQ(frames, 2);
+}
+
+// A Deform zigzag at a hand's pace, 60 pixels up and down, turning every
+// 12 motions, at 1,200 pixels a second for 10 s, with stamps that cost
+// more than the frames (30 ms of drawing) have for the path even at the
+// widest spacing: the stroke goes the shortest way toward where the hand
+// has got to instead of retracing the zigzag, and ends within two frames
+// and half a second of stamps after its release, no sample further than
+// half the brush radius from the one before. (Along the path, 80 ms stamps
+// ended 6.4 s after the release, 160 ms stamps 22.6 s.) A straight stroke
+// of 0.3 s at the same speed has no shorter way: what is left after its
+// release is how far the hand got ahead.
+TEST(StrokePace, AZigzagWhoseStepsCannotKeepUpEndsWithinTwoFramesOfItsRelease) {
+    const std::vector<vec2> path = wideZigzag(1200);
+    for (const double cost : {40.0, 80.0, 160.0}) {
+        stepCostMs = cost;
+        BallStroke b(Sculptor::Deform, false, 30.0);
+        const Ending e = stroke(b, path, 25.0 / 3.0);
+        BallStroke s(Sculptor::Deform, false, 30.0);
+        const Ending straight = stroke(s, straightLeft(120), 2.5);
+        stepCostMs = 0.0;
+        EXPECT_LE(e.frames, 2) << cost;
+        EXPECT_LE(e.stepsMs, 500.0) << cost;
+        // A sample falls at the widest spacing at most (1e-5: the rounding
+        // of the samples' points).
+        EXPECT_LE(e.widestStep, 0.5 + 1e-5) << cost;
+        EXPECT_LE(straight.widestStep, 0.5 + 1e-5) << cost;
+        EXPECT_LE(straight.frames, cost < 100.0 ? 2 : 4) << cost;
+    }
 }
