@@ -18,7 +18,7 @@ QApplication* makeWindowApplication(int& argc, char** argv) {
 bool waitFor(const std::function<bool()>& condition) {
     QElapsedTimer clock;
     clock.start();
-    while (!condition() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (!condition() && clock.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return condition();
 }
 
