@@ -24,7 +24,9 @@
 // through the centre of a sphere of no radius, the turn of arc points that
 // round onto one another) the exact predicates decide on the points as
 // given, so that the result does not depend on how the arithmetic was
-// compiled. An edge is tested and its points computed
+// compiled. A piece of a face is judged as the face it was cut from is
+// seen (its corners before the cut changed it): a sliver's own rounded
+// corners can give it any plane. An edge is tested and its points computed
 // from its lower-numbered end, so the two faces that share it always agree.
 // A face's plane and turn are taken from its corners (its normal as the
 // normal pass forms it), never from its stored normal: a stored normal

@@ -120,8 +120,9 @@ std::vector<FaceView> codeFaces(Mesh& m) {
 // its origin lies in that face's plane (up to the rounding of its corners)
 // and is seen as exact predicates see that face. A face the add or the dent
 // painted holds corners pressed off the plane: it is turned when its normal
-// turns against that of every original face its centroid lies on (within a
-// float step: at a corner of the mesh it may lie on several).
+// turns against that of every original face its centroid lies on (within
+// 1e-6, far above the spheres' size: at a corner of the mesh it lies on
+// several).
 bool turnedAgainst(const Mesh& m, const MeshFace& G, const std::vector<FaceView>& views) {
     const dvec3 p(m.vertices[G.v[0]].position), q(m.vertices[G.v[1]].position), r(m.vertices[G.v[2]].position);
     const int named = decodeFace(G.material[0]);
