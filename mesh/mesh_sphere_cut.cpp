@@ -24,7 +24,9 @@
 // through the centre of a sphere of no radius, the turn of arc points that
 // round onto one another) the exact predicates decide on the points as
 // given, so that the result does not depend on how the arithmetic was
-// compiled. An edge is tested and its points computed
+// compiled. A piece of a face is judged as the face it was cut from is
+// seen (its corners before the cut changed it): a sliver's own rounded
+// corners can give it any plane. An edge is tested and its points computed
 // from its lower-numbered end, so the two faces that share it always agree.
 // A face's plane and turn are taken from its corners (its normal as the
 // normal pass forms it), never from its stored normal: a stored normal
@@ -33,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 #include "core/geometry.h"
@@ -88,28 +91,39 @@ bool withinTriangle(const dvec3* q, int count, const dvec3* p, const dvec3& n, d
 // one line turns on no axis: it is flat.
 class PlaneView {
 public:
+    PlaneView() = default;
     PlaneView(const dvec3& a, const dvec3& b, const dvec3& c) {
-        double most = 0;
         for (int k = 0; k < 3; ++k) {
-            const int i = (k + 1) % 3, j = (k + 2) % 3;
-            const double o = Orient2D(dvec2(a[i], a[j]), dvec2(b[i], b[j]), dvec2(c[i], c[j]));
-            if (std::fabs(o) <= std::fabs(most)) continue;
-            most = o;
-            i_ = i;
-            j_ = j;
+            normal_[k] = turnOn(k, a, b, c);
+            if (std::fabs(normal_[k]) > std::fabs(normal_[k_])) k_ = k;
         }
-        sign_ = most > 0 ? 1.0 : most < 0 ? -1.0 : 0.0;
     }
-    bool flat() const { return sign_ == 0; }
+    bool flat() const { return normal_[k_] == 0; }
+    // (b - a) x (c - a), each component the turn on one axis plane.
+    const dvec3& normal() const { return normal_; }
     // The exact turn of p, q, r as seen: positive as the face turns,
-    // negative against it, zero on one line (and for a flat face).
+    // negative against it, zero on one line (and for a flat face). Points
+    // on one line as seen can still turn against the face across that
+    // line: rounded off a plane turned from the axes (onto one float plane
+    // of a coordinate, say), they stand edge-on to the axis seen along.
+    // They turn against it when they do on any axis plane where it turns.
     double turn(const dvec3& p, const dvec3& q, const dvec3& r) const {
-        return sign_ * Orient2D(dvec2(p[i_], p[j_]), dvec2(q[i_], q[j_]), dvec2(r[i_], r[j_]));
+        const double t = turnOn(k_, p, q, r);
+        if (t != 0) return normal_[k_] > 0 ? t : -t;
+        for (int k = 0; k < 3; ++k)
+            if ((normal_[k] > 0 && turnOn(k, p, q, r) < 0) || (normal_[k] < 0 && turnOn(k, p, q, r) > 0)) return -1;
+        return 0;
     }
 
 private:
-    int i_ = 0, j_ = 1;
-    double sign_ = 0;
+    // The exact turn of p, q, r on the plane across axis k.
+    static double turnOn(int k, const dvec3& p, const dvec3& q, const dvec3& r) {
+        const int i = (k + 1) % 3, j = (k + 2) % 3;
+        return Orient2D(dvec2(p[i], p[j]), dvec2(q[i], q[j]), dvec2(r[i], r[j]));
+    }
+
+    int k_ = 2;  // the axis seen along
+    dvec3 normal_;
 };
 
 // The three points lie on one line, as the exact predicates tell: every
@@ -171,7 +185,13 @@ public:
     // scoped: the scope is the mesh's selected-face list; unitEdges: the
     // pierced-edge test on the normalised edge direction.
     SphereCutter(Mesh& m, const vec3& centre, double r2, bool scoped, bool unitEdges)
-        : m_(m), centref_(centre), centre_(centre), r2_(r2), scoped_(scoped), unitEdges_(unitEdges) {
+        : m_(m),
+          centref_(centre),
+          centre_(centre),
+          r2_(r2),
+          scoped_(scoped),
+          unitEdges_(unitEdges),
+          madeFrom_(m.faceCount()) {
         // The box round the sphere, a little wider than the rounding of the
         // tests it stands in for.
         const double pad = std::sqrt(r2) * (1.0 + 1e-6);
@@ -188,6 +208,10 @@ public:
     void markScope(float radius);
     // The cut from the pierced edges to the crease (the marks are made).
     void run();
+    // After the inside vertices were pressed (from[i] where the i-th of the
+    // selected-vertex list lay before), puts back the pressed corners of
+    // every face the press turned over, until none is.
+    void unfoldPress(const std::vector<vec3>& from);
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
@@ -214,6 +238,17 @@ private:
     int faceAt(std::size_t i) const { return scoped_ ? m_.selectedFaces[i] : int(i); }
     std::size_t faceTotal() const { return scoped_ ? m_.selectedFaces.size() : m_.faces.size(); }
     void joinScope(int f);
+    // The plane view of the face f lies in: of f's corners before the cut
+    // first changed it, which every face made from it keeps.
+    PlaneView viewOf(int f) const;
+    // The same for a face the cut left alone whose corners lay at `corners`.
+    PlaneView viewOf(int f, const dvec3* corners) const;
+    // The press turned face f over (its corners before it at `was`): as
+    // the centre sees it, or its normal against that of the face it lies
+    // in.
+    bool pressTurnsOver(int f, const dvec3* was) const;
+    // Faces f and first .. first + count - 1 lie in the face seen as `view`.
+    void keepView(const PlaneView& view, int f, int first, int count);
 
     // The foot of the perpendicular from the centre when the edge u-w
     // (both outside) passes through or touches the sphere.
@@ -225,9 +260,9 @@ private:
     // nearer to it when the halves of f or of the face across, with the new
     // vertex stored at p, would turn against their face.
     vec3 splitPoint(int f, int k, const vec3& p) const;
-    // The two faces that replace G when its edge opposite corner e is split
-    // at p (as stored) turn as G turns, or lie on a line.
-    bool halvesKeepTurn(const MeshFace& G, int e, const dvec3& p) const;
+    // The two faces that replace face g when its edge opposite corner e is
+    // split at p (as stored) turn as the face g lies in, or lie on a line.
+    bool halvesKeepTurn(int g, int e, const dvec3& p) const;
     // Where the edge u-w (one end inside) meets the sphere.
     dvec3 crossingPoint(int u, int w) const;
     // Splits edge k of f at p; the new faces join the scope (the half of f
@@ -268,6 +303,14 @@ private:
     std::vector<std::size_t> near_;         // entries not beyond the box
     std::vector<int> crossed_;              // faces the curve crosses
     std::vector<Crossing> first_, second_;  // their two crossing edges
+    // The views of the faces the cut changed (keyed by face) and made (from
+    // face madeFrom_ on). A piece of a face can be a sliver whose rounded
+    // corners leave the face's plane: its own corners would give it any
+    // plane, and a turn decided on it could fold the pieces cut from it
+    // against the face.
+    std::unordered_map<int, PlaneView> changedViews_;
+    std::vector<PlaneView> madeViews_;
+    const int madeFrom_;
     int nf_ = 0, nv_ = 0;                   // counts after the pierced faces
 };
 
@@ -280,6 +323,28 @@ void SphereCutter::markScope(float radius) {
             if (!(std::fabs(d.x) < radius && std::fabs(d.y) < radius && std::fabs(d.z) < radius)) continue;
             if (dot(d, d) < r2_) m_.appendSelectedVertex(v);
         }
+}
+
+PlaneView SphereCutter::viewOf(int f) const {
+    const MeshFace& F = m_.faces[f];
+    const dvec3 corners[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    return viewOf(f, corners);
+}
+
+PlaneView SphereCutter::viewOf(int f, const dvec3* corners) const {
+    if (f >= madeFrom_) return madeViews_[std::size_t(f - madeFrom_)];
+    const auto it = changedViews_.find(f);
+    if (it != changedViews_.end()) return it->second;
+    return PlaneView(corners[0], corners[1], corners[2]);
+}
+
+void SphereCutter::keepView(const PlaneView& view, int f, int first, int count) {
+    if (f < madeFrom_)
+        changedViews_.emplace(f, view);
+    else
+        madeViews_[std::size_t(f - madeFrom_)] = view;
+    madeViews_.resize(std::size_t(first + count - madeFrom_));
+    for (int i = 0; i < count; ++i) madeViews_[std::size_t(first + i - madeFrom_)] = view;
 }
 
 void SphereCutter::joinScope(int f) {
@@ -350,9 +415,10 @@ dvec3 SphereCutter::crossingPoint(int u, int w) const {
     return h == 0 ? centre_ : centre_ + d * (x - t);
 }
 
-bool SphereCutter::halvesKeepTurn(const MeshFace& G, int e, const dvec3& p) const {
+bool SphereCutter::halvesKeepTurn(int g, int e, const dvec3& p) const {
+    const MeshFace& G = m_.faces[g];
     const dvec3 o = position(G.v[e]), from = position(G.v[nextK(e)]), to = position(G.v[prevK(e)]);
-    const PlaneView view(o, from, to);
+    const PlaneView view = viewOf(g);
     // A flat face keeps no turn, and its halves none either when p lies on
     // its line; elsewhere they turn both ways.
     if (view.flat()) return onOneLine(from, to, p);
@@ -366,12 +432,12 @@ vec3 SphereCutter::splitPoint(int f, int k, const vec3& p) const {
     // face of no area.
     const MeshFace& F = m_.faces[f];
     const int a = F.v[nextK(k)], b = F.v[prevK(k)];
-    bool keeps = halvesKeepTurn(F, k, dvec3(p));
+    bool keeps = halvesKeepTurn(f, k, dvec3(p));
     const int g = m_.link(F, k);
     if (keeps && g >= 0) {
         const MeshFace& G = m_.faces[g];
         for (int e = 0; e < 3; ++e)
-            if (G.v[e] != a && G.v[e] != b) keeps = halvesKeepTurn(G, e, dvec3(p));
+            if (G.v[e] != a && G.v[e] != b) keeps = halvesKeepTurn(g, e, dvec3(p));
     }
     if (keeps) return p;
     const vec3 &pa = m_.vertices[a].position, &pb = m_.vertices[b].position;
@@ -383,9 +449,14 @@ int SphereCutter::splitEdge(int f, int k, const vec3& p) {
     const int g = m_.link(m_.faces[f], k);
     const bool fInScope = (m_.faces[f].flags & kFaceMarks) != 0;
     const bool gInScope = g >= 0 && (m_.faces[g].flags & kFaceMarks) != 0;
+    const PlaneView fView = viewOf(f), gView = g >= 0 ? viewOf(g) : fView;
     const int first = m_.faceCount();
     const int w = m_.edgeSplitFK(f, k, at);
-    if (w < 0 || !scoped_) return w;
+    if (w < 0) return w;
+    // The half of f comes first, then the half of the face across.
+    keepView(fView, f, first, 1);
+    if (g >= 0 && first + 1 < m_.faceCount()) keepView(gView, g, first + 1, 1);
+    if (!scoped_) return w;
     if (fInScope && first < m_.faceCount()) joinScope(first);
     if (gInScope && first + 1 < m_.faceCount()) joinScope(first + 1);
     return w;
@@ -400,6 +471,55 @@ void SphereCutter::run() {
     cutArcs();
     splitCrossings();
     crease();
+}
+
+bool SphereCutter::pressTurnsOver(int f, const dvec3* was) const {
+    const MeshFace& F = m_.faces[f];
+    const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    const double before = Orient3D(was[0], was[1], was[2], centre_), after = Orient3D(p[0], p[1], p[2], centre_);
+    if ((before > 0 && after < 0) || (before < 0 && after > 0)) return true;
+    const dvec3 n = viewOf(f, was).normal();
+    return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
+}
+
+void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
+    // Pressed exactly along the rays from the centre, a face keeps the turn
+    // it shows the centre (each corner moves out by a positive factor), and
+    // within a dent or bump short of a half sphere its normal stays on the
+    // side of the face's. Rounded, a vertex pressed by about a float step
+    // can land across its neighbours, or turn a face edge-on to the centre
+    // over; where the sphere reaches round an edge of the mesh, a face
+    // pressed can turn against the face it lies in. Such faces keep their
+    // corners where the cut left them: putting a corner back leaves its
+    // other faces as the cut left them or turns them over too, and these
+    // are looked at again, until none is turned over.
+    std::vector<int> work, fan;
+    for (const int v : m_.selectedVertices) {
+        m_.findFNeighbours(v, fan);
+        work.insert(work.end(), fan.begin(), fan.end());
+    }
+    auto pressed = [&](int v) {
+        const MeshVertex& r = m_.vertices[v];
+        return r.selection >= 0 && !(r.position == from[std::size_t(r.selection)]);
+    };
+    while (!work.empty()) {
+        const int f = work.back();
+        work.pop_back();
+        if (!m_.activeFace(f)) continue;
+        const MeshFace& F = m_.faces[f];
+        dvec3 was[3];
+        for (int k = 0; k < 3; ++k) {
+            const MeshVertex& r = m_.vertices[F.v[k]];
+            was[k] = dvec3(pressed(F.v[k]) ? from[std::size_t(r.selection)] : r.position);
+        }
+        if (!pressTurnsOver(f, was)) continue;
+        for (const int v : F.v) {
+            if (!pressed(v)) continue;
+            m_.vertices[v].position = from[std::size_t(m_.vertices[v].selection)];
+            m_.findFNeighbours(v, fan);
+            work.insert(work.end(), fan.begin(), fan.end());
+        }
+    }
 }
 
 void SphereCutter::pierceEdges(std::size_t n0) {
@@ -465,9 +585,18 @@ void SphereCutter::pierceFaces() {
         for (int k = 0; k < 3 && within; ++k)
             within = dot(cross(roundedDiff(p[k], centre_), roundedDiff(p[nextK(k)], centre_)), n) > 0;
         if (!within) continue;
+        // The foot as stored can round across an edge of a face turned off
+        // the axis planes: the piece on that edge would turn against the
+        // face.
+        const vec3 at(centre_ - n * delta);
+        const PlaneView view = viewOf(f);
+        bool keeps = true;
+        for (int k = 0; k < 3 && keeps; ++k) keeps = view.turn(p[k], p[nextK(k)], dvec3(at)) >= 0;
+        if (!keeps) continue;
         const int first = m_.faceCount();
-        const int w = m_.faceSplit(f, vec3(centre_ - n * delta));
+        const int w = m_.faceSplit(f, at);
         if (w < 0) continue;
+        keepView(view, f, first, 2);
         m_.appendSelectedVertex(w);
         if (scoped_) {
             joinScope(first);
@@ -603,7 +732,7 @@ void SphereCutter::cutArc(std::size_t j) {
         arc.position[i] = vec3(q[i]);
         arc.material[i] = arcMaterial(q[i], pa, pb, pc, F, m);
     }
-    const PlaneView view(position(F.v[0]), position(F.v[1]), position(F.v[2]));
+    const PlaneView view = viewOf(f);
     FanFace fan[kMaxFanFaces];
     const int n = planFans(F, m, arc, view, fan);
     // Where the arc is no larger than the rounding of the positions, its
@@ -615,6 +744,7 @@ void SphereCutter::cutArc(std::size_t j) {
         if (view.turn(position(v[0], arc), position(v[1], arc), position(v[2], arc)) < 0) return;
     }
     for (int i = 0; i < arc.count; ++i) m_.vertexAdd(MeshVertex(arc.position[i], -1, MeshVertex::ActiveBit));
+    keepView(view, f, m_.faceCount(), n - 1);
     writeFans(f, F, m, fan, n, arc.first, arc.count);
 }
 
@@ -834,15 +964,19 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     const double r2 = squaredDistance(o, rimPoint);
     const float radius = float(std::sqrt(r2));
     const int first = vertexCount();
-    sphereCut(*this, o, r2, rimPoint, -1, 0);
+    SphereCutter cut(*this, o, r2, false, false);
+    cut.markAll(radius);
+    cut.run();
     std::vector<int> touched = madeSince(*this, first);
 
     std::vector<int> ring, ringFaces;
+    std::vector<vec3> from(selectedVertices.size());
     for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
         const int v = selectedVertices[i];
         vec3 d = vertices[v].position - o;
         const double l2 = length2(d);
         if (l2 > 1e-20) d = d / float(std::sqrt(l2));
+        from[i] = vertices[v].position;
         vertices[v].position = o + radius * d;
         findNeighbours(v, ring, ringFaces);
         for (const int f : ringFaces)
@@ -852,6 +986,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
             for (const int w : ring) edgeSharpVV(v, w, false);
         touched.push_back(v);
     }
+    cut.unfoldPress(from);
     if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,
