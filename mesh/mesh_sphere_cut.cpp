@@ -92,13 +92,15 @@ bool withinTriangle(const dvec3* q, int count, const dvec3* p, const dvec3& n, d
 class PlaneView {
 public:
     PlaneView() = default;
-    PlaneView(const dvec3& a, const dvec3& b, const dvec3& c) {
+    PlaneView(const dvec3& a, const dvec3& b, const dvec3& c) : given_(true) {
         for (int k = 0; k < 3; ++k) {
             normal_[k] = turnOn(k, a, b, c);
             if (std::fabs(normal_[k]) > std::fabs(normal_[k_])) k_ = k;
         }
     }
     bool flat() const { return normal_[k_] == 0; }
+    // Made from three points (a default view sees nothing).
+    bool given() const { return given_; }
     // (b - a) x (c - a), each component the turn on one axis plane.
     const dvec3& normal() const { return normal_; }
     // The exact turn of p, q, r as seen: positive as the face turns,
@@ -124,6 +126,7 @@ private:
 
     int k_ = 2;  // the axis seen along
     dvec3 normal_;
+    bool given_ = false;
 };
 
 // The three points lie on one line, as the exact predicates tell: every
@@ -332,18 +335,25 @@ PlaneView SphereCutter::viewOf(int f) const {
 }
 
 PlaneView SphereCutter::viewOf(int f, const dvec3* corners) const {
-    if (f >= madeFrom_) return madeViews_[std::size_t(f - madeFrom_)];
+    // A face made by another step than those that keep views is seen as
+    // its own corners are.
+    if (f >= madeFrom_) {
+        const std::size_t i = std::size_t(f - madeFrom_);
+        if (i < madeViews_.size() && madeViews_[i].given()) return madeViews_[i];
+        return PlaneView(corners[0], corners[1], corners[2]);
+    }
     const auto it = changedViews_.find(f);
     if (it != changedViews_.end()) return it->second;
     return PlaneView(corners[0], corners[1], corners[2]);
 }
 
 void SphereCutter::keepView(const PlaneView& view, int f, int first, int count) {
+    const std::size_t end = std::size_t(std::max(first + count, f + 1) - madeFrom_);
+    if (madeViews_.size() < end) madeViews_.resize(end);
     if (f < madeFrom_)
         changedViews_.emplace(f, view);
     else
         madeViews_[std::size_t(f - madeFrom_)] = view;
-    madeViews_.resize(std::size_t(first + count - madeFrom_));
     for (int i = 0; i < count; ++i) madeViews_[std::size_t(first + i - madeFrom_)] = view;
 }
 
