@@ -6,6 +6,11 @@
 // Normalising follows one rule everywhere: the squares of the float components
 // are summed in double and the vector is divided by the square root only when
 // that sum exceeds 1e-20, so zero vectors stay zero.
+//
+// Indexing names each member by a choice, never by stepping a pointer past
+// the first one: that step leaves the member, and a compiler may then take
+// the read for a read of that member alone (clang's type-based alias
+// analysis does, and drops the stores to the other members as dead).
 
 #include <cmath>
 #include <cstdint>
@@ -18,8 +23,8 @@ struct vec2 {
     float x = 0, y = 0;
     constexpr vec2() = default;
     constexpr vec2(float x_, float y_) : x(x_), y(y_) {}
-    float& operator[](int i) { return (&x)[i]; }
-    float operator[](int i) const { return (&x)[i]; }
+    float& operator[](int i) { return i == 0 ? x : y; }
+    float operator[](int i) const { return i == 0 ? x : y; }
     vec2& operator+=(vec2 b) { x += b.x; y += b.y; return *this; }
     vec2& operator-=(vec2 b) { x -= b.x; y -= b.y; return *this; }
     vec2& operator*=(float s) { x *= s; y *= s; return *this; }
@@ -42,8 +47,8 @@ struct vec3 {
     constexpr vec3() = default;
     constexpr vec3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
     explicit constexpr vec3(float s) : x(s), y(s), z(s) {}
-    float& operator[](int i) { return (&x)[i]; }
-    float operator[](int i) const { return (&x)[i]; }
+    float& operator[](int i) { return i == 0 ? x : i == 1 ? y : z; }
+    float operator[](int i) const { return i == 0 ? x : i == 1 ? y : z; }
     float* data() { return &x; }
     const float* data() const { return &x; }
     vec3& operator+=(const vec3& b) { x += b.x; y += b.y; z += b.z; return *this; }
@@ -101,8 +106,8 @@ struct vec4 {
     constexpr vec4() = default;
     constexpr vec4(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
     constexpr vec4(const vec3& v, float w_) : x(v.x), y(v.y), z(v.z), w(w_) {}
-    float& operator[](int i) { return (&x)[i]; }
-    float operator[](int i) const { return (&x)[i]; }
+    float& operator[](int i) { return i == 0 ? x : i == 1 ? y : i == 2 ? z : w; }
+    float operator[](int i) const { return i == 0 ? x : i == 1 ? y : i == 2 ? z : w; }
     constexpr vec3 xyz() const { return {x, y, z}; }
 };
 inline constexpr vec4 operator+(const vec4& a, const vec4& b) { return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}; }
@@ -116,8 +121,8 @@ struct dvec2 {
     double x = 0, y = 0;
     constexpr dvec2() = default;
     constexpr dvec2(double x_, double y_) : x(x_), y(y_) {}
-    double& operator[](int i) { return (&x)[i]; }
-    double operator[](int i) const { return (&x)[i]; }
+    double& operator[](int i) { return i == 0 ? x : y; }
+    double operator[](int i) const { return i == 0 ? x : y; }
 };
 inline constexpr dvec2 operator+(const dvec2& a, const dvec2& b) { return {a.x + b.x, a.y + b.y}; }
 inline constexpr dvec2 operator-(const dvec2& a, const dvec2& b) { return {a.x - b.x, a.y - b.y}; }
@@ -130,8 +135,8 @@ struct dvec3 {
     constexpr dvec3() = default;
     constexpr dvec3(double x_, double y_, double z_) : x(x_), y(y_), z(z_) {}
     explicit constexpr dvec3(const vec3& v) : x(v.x), y(v.y), z(v.z) {}
-    double& operator[](int i) { return (&x)[i]; }
-    double operator[](int i) const { return (&x)[i]; }
+    double& operator[](int i) { return i == 0 ? x : i == 1 ? y : z; }
+    double operator[](int i) const { return i == 0 ? x : i == 1 ? y : z; }
     explicit operator vec3() const { return {float(x), float(y), float(z)}; }
 };
 inline constexpr dvec3 operator+(const dvec3& a, const dvec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -148,8 +153,8 @@ struct bvec4 {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
     constexpr bvec4() = default;
     constexpr bvec4(std::uint8_t r_, std::uint8_t g_, std::uint8_t b_, std::uint8_t a_) : r(r_), g(g_), b(b_), a(a_) {}
-    std::uint8_t& operator[](int i) { return (&r)[i]; }
-    std::uint8_t operator[](int i) const { return (&r)[i]; }
+    std::uint8_t& operator[](int i) { return i == 0 ? r : i == 1 ? g : i == 2 ? b : a; }
+    std::uint8_t operator[](int i) const { return i == 0 ? r : i == 1 ? g : i == 2 ? b : a; }
 };
 inline constexpr bool operator==(const bvec4& x, const bvec4& y) {
     return x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a;
@@ -161,8 +166,8 @@ struct wvec4 {
     std::uint16_t r = 0, g = 0, b = 0, a = 0;
     constexpr wvec4() = default;
     constexpr wvec4(std::uint16_t r_, std::uint16_t g_, std::uint16_t b_, std::uint16_t a_) : r(r_), g(g_), b(b_), a(a_) {}
-    std::uint16_t& operator[](int i) { return (&r)[i]; }
-    std::uint16_t operator[](int i) const { return (&r)[i]; }
+    std::uint16_t& operator[](int i) { return i == 0 ? r : i == 1 ? g : i == 2 ? b : a; }
+    std::uint16_t operator[](int i) const { return i == 0 ? r : i == 1 ? g : i == 2 ? b : a; }
     // Channels as floats in 0..1.
     vec4 toFloat() const { return {r / 65535.0f, g / 65535.0f, b / 65535.0f, a / 65535.0f}; }
     // Byte colour: each channel scaled to 0..255 with rounding.

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 #include <limits>
+#include <vector>
 
 using qel::mat3;
 using qel::mat4;
@@ -175,5 +177,68 @@ TEST(Mat4, CentreMirrorAndInverses) {
         out = mat4::Translation(1, 2, 3);
         EXPECT_FALSE(bad.tryInverse(out));
         EXPECT_EQ(out, mat4::Translation(1, 2, 3));
+    }
+}
+
+namespace {
+
+// Reads the components of three points widened to double along an axis
+// pair chosen from the data, as the exact predicates' views of a plane do.
+double readAlong(const std::vector<vec3>& p, int axis) {
+    const qel::dvec3 a(p[0]), b(p[1]), c(p[2]);
+    const int i = (axis + 1) % 3, j = (axis + 2) % 3;
+    return a[i] * 100 + b[j] * 10 + c[i];
+}
+
+// A double vector rounded to float and widened back, called through a
+// pointer so that it is compiled as a body of its own, straight-line code
+// whose components a vectorising compiler packs together.
+qel::dvec3 throughFloat(const qel::dvec3& u) { return qel::dvec3(vec3(u)); }
+qel::dvec3 (*const volatile roundTrip)(const qel::dvec3&) = throughFloat;
+
+}  // namespace
+
+TEST(Vectors, IndexingReadsAndWritesEveryComponent) {
+    // Components written by the constructors and read by index at an index
+    // known only at run time: each read sees its own component.
+    const std::vector<vec3> p = {vec3(1, 2, 3), vec3(4, 5, 6), vec3(7, 8, 9)};
+    EXPECT_EQ(readAlong(p, 0), 268.0);
+    EXPECT_EQ(readAlong(p, 1), 349.0);
+    EXPECT_EQ(readAlong(p, 2), 157.0);
+
+    // Writes by index land in the named members, of every vector kind.
+    const std::vector<int> order = {2, 0, 3, 1};
+    qel::vec4 f;
+    qel::wvec4 w;
+    qel::bvec4 b;
+    qel::dvec3 d;
+    qel::vec2 t;
+    for (const int i : order) {
+        f[i] = float(i + 1);
+        w[i] = std::uint16_t(10 * (i + 1));
+        b[i] = std::uint8_t(i + 5);
+        if (i < 3) d[i] = 0.5 * i;
+        if (i < 2) t[i] = float(-i);
+    }
+    EXPECT_EQ(f, qel::vec4(1, 2, 3, 4));
+    EXPECT_TRUE(w.r == 10 && w.g == 20 && w.b == 30 && w.a == 40);
+    EXPECT_EQ(b, qel::bvec4(5, 6, 7, 8));
+    EXPECT_EQ(d, qel::dvec3(0, 0.5, 1));
+    EXPECT_EQ(t, qel::vec2(0, -1));
+    double sum = 0;
+    for (const int i : order)
+        if (i < 3) sum += d[i] * (i + 1);
+    EXPECT_EQ(sum, 4.0);
+}
+
+TEST(Vectors, RoundingToFloatIsKeptWhenWidenedBack) {
+    // A difference rounded to float and read back in double carries the
+    // float's value on every component, however the compiler packs them.
+    const std::vector<double> in = {0.1, 0.2, 0.3, -1.0 / 3.0};
+    for (std::size_t k = 0; k + 3 <= in.size(); ++k) {
+        const qel::dvec3 r = roundTrip(qel::dvec3(in[k], in[k + 1], in[k + 2]));
+        EXPECT_EQ(r.x, double(float(in[k]))) << k;
+        EXPECT_EQ(r.y, double(float(in[k + 1]))) << k;
+        EXPECT_EQ(r.z, double(float(in[k + 2]))) << k;
     }
 }

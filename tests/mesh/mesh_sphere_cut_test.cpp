@@ -6,8 +6,10 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <fstream>
+#include <functional>
+#include <iomanip>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -110,6 +112,33 @@ TEST(MeshSphereCut, ArcPointsFollowTheTurnInStepsOfFifteenDegrees) {
         ASSERT_EQ(m->vertexCount(), 3 + points + 2) << degrees;
         for (int v = 3 + points; v < m->vertexCount(); ++v) EXPECT_TRUE(m->vertices[v].isCorner());
         EXPECT_EQ(curve(*m, 3, vec3(), 1.0f), std::make_pair(points + 2, points + 1));
+    }
+}
+
+TEST(MeshSphereCut, ArcPointsAreStoredAlikeByEveryBuild) {
+    // A face in a tilted plane, cut by a sphere whose centre lies off it:
+    // the arc points, then the splits of the crossing edges. Every rounding
+    // to float that the cut makes on the way (the face's normal, the arc's
+    // start direction, positions read back) is kept, whichever compiler
+    // built it and however it optimised, so the stored points are these to
+    // the bit.
+    auto tilted = [](float x, float y) {
+        return vec3(0.6f * x + 0.1f, 0.48f * x + 0.6f * y - 0.2f, -0.64f * x + 0.8f * y + 0.3f);
+    };
+    MeshPtr m(meshtest::fromTriangles({tilted(0, -0.25f), tilted(1.25f, 1.5f), tilted(-1.25f, 1.5f)}, {{0, 1, 2}}));
+    m->cutSphere(vec3(0.35f, -0.5f, 0.45f), vec3(0.35f, -0.5f, 1.45f));
+    ASSERT_EQ(checkMeshInvariants(*m), "");
+    const vec3 expected[] = {
+        {0x1.8aebdep-2f, 0x1.f2b4bp-2f, 0x1.3694c6p-1f},   {0x1.1311a4p-2f, 0x1.bf841cp-2f, 0x1.944c18p-1f},
+        {0x1.1a13c4p-3f, 0x1.5f7ccp-2f, 0x1.e33e66p-1f},   {0x1.86313p-11f, 0x1.b09ad2p-3f, 0x1.0f5fd6p+0f},
+        {-0x1.12eb2ep-3f, 0x1.8fb0a4p-5f, 0x1.21a53ap+0f}, {-0x1.09722ep-2f, -0x1.13627cp-3f, 0x1.275a9p+0f},
+        {0x1.ed80dcp-2f, 0x1.f606fep-2f, 0x1.9f4862p-2f},
+    };
+    ASSERT_EQ(m->vertexCount(), 3 + int(std::size(expected)));
+    for (int i = 0; i < int(std::size(expected)); ++i) {
+        const vec3 p = m->vertices[3 + i].position;
+        EXPECT_TRUE(p.x == expected[i].x && p.y == expected[i].y && p.z == expected[i].z)
+            << i << ": " << std::hexfloat << p.x << " " << p.y << " " << p.z;
     }
 }
 
