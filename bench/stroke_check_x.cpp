@@ -25,7 +25,9 @@
 //   stroke_check_x [--scene PATH] [--light] [--repeat N] CHECK ...
 //
 // --light makes (or opens) the pair from a torus of 2,304 triangles instead
-// of 1,001,112. Each check starts from the scene as loaded. Exit status 0
+// of 1,001,112. --circle makes the Copy Moves walk stroke_end_x's circle
+// (90 pixels, left of the press, about two pixels a motion) and release
+// where it ends instead. Each check starts from the scene as loaded. Exit status 0
 // when every undo check undid exactly once, 1 when one did not, 2 when the
 // run itself failed. Not part of the test suite: it waits on the clock.
 
@@ -165,6 +167,23 @@ std::vector<QPoint> wanderPath(QPoint from, QPoint to, int motions) {
     return path;
 }
 
+// stroke_end_x's circle: through `from`, to its left, about two pixels a
+// motion with no two motions in a row on one pixel.
+std::vector<QPoint> circlePath(QPoint from, int motions) {
+    const double r = 90.0, cx = from.x() - r, cy = from.y();
+    std::vector<QPoint> path;
+    double a = 0.0;
+    QPoint last = from;
+    while (int(path.size()) < motions) {
+        a += 2.0 / r;
+        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
+        if (p == last) continue;
+        path.push_back(p);
+        last = p;
+    }
+    return path;
+}
+
 // A straight drag from `from` by (dx, dy), one motion a pixel or two.
 std::vector<QPoint> straightPath(QPoint from, int dx, int dy, int motions) {
     std::vector<QPoint> path;
@@ -229,6 +248,8 @@ private:
 class Checker {
 public:
     Checker(MainWindow& w, const std::string& scene) : window_(w), view_(*w.view()), scenePath_(scene) {}
+
+    bool circle = false;  // Copy Moves walk stroke_end_x's circle
 
     // Opens the scene in the mode the check needs and finds the press point.
     bool prepare(const Check& c) {
@@ -322,7 +343,7 @@ public:
         if (!waitFor([&] { return view_.sculptAction == qel::Sculptor::CopyMove; }, 600)) return false;
         const QPoint from = window_.glWidget->mapToGlobal(press_);
         const QPoint to = window_.mapToGlobal(QPoint(600, 320));
-        const std::vector<QPoint> path = wanderPath(from, to, c.motions);
+        const std::vector<QPoint> path = circle ? circlePath(from, c.motions) : wanderPath(from, to, c.motions);
         const Clock::time_point t0 = Clock::now();
         const std::uint32_t frame0 = qel::Element::GlobalUpdate;
         TickCount count(window_.glWidget);
@@ -361,6 +382,8 @@ public:
             "one motion waiting, %zu at most): %zu -> %zu vertices, %zu copied; ",
             c.kind.c_str(), c.motions, c.seconds, took, unsigned(frames), count.crowded, count.ticks, count.mostWaiting,
             before.size(), after.size(), copies);
+        std::printf("pressed at (%d, %d), released at (%d, %d) of the screen; ", from.x(), from.y(), path.back().x(),
+                    path.back().y());
         if (copies) std::printf("copies' screen box %dx%d+%d+%d", x1 - x0 + 1, y1 - y0 + 1, x0, y0);
         const std::string key = c.kind + ":" + std::to_string(c.motions);
         auto first = firsts_.find(key);
@@ -458,7 +481,7 @@ private:
 
 int main(int argc, char** argv) {
     std::string scene;
-    bool light = false;
+    bool light = false, circle = false;
     int repeat = 1;
     std::vector<Check> checks;
     for (int i = 1; i < argc; ++i) {
@@ -468,13 +491,15 @@ int main(int argc, char** argv) {
             scene = argv[++i];
         } else if (a == "--light") {
             light = true;
+        } else if (a == "--circle") {
+            circle = true;
         } else if (a == "--repeat" && i + 1 < argc) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else if (parseCheck(a, c)) {
             checks.push_back(c);
         } else {
             std::fprintf(stderr,
-                         "usage: stroke_check_x [--scene PATH] [--light] [--repeat N] "
+                         "usage: stroke_check_x [--scene PATH] [--light] [--circle] [--repeat N] "
                          "[copy|copyflat:MOTIONS:SECONDS | undo:SECONDS:DELAY ...]\n");
             return 2;
         }
@@ -512,6 +537,7 @@ int main(int argc, char** argv) {
         window.activateWindow();
         if (!waitFor([&] { return window.glWidget->lastFrame != nullptr; }, 600)) return 2;
         Checker checker(window, scene);
+        checker.circle = circle;
         std::printf("window 1280 x 720, view %d x %d, scene %s\n", window.view()->width, window.view()->height,
                     scene.c_str());
         for (int k = 0; k < repeat && status != 2; ++k)
