@@ -1,0 +1,557 @@
+// What a stroke leaves, by real input: the main window (1280 x 720) on an X
+// display (software OpenGL under Xvfb, as scripts/stroke-end --check runs
+// it), its scene a torus placed twice with the X mirror (one element, two
+// instances), and gestures sent through the X test extension. Where
+// stroke_end_x times a stroke's end, this checks its result:
+//
+//   copy:MOTIONS:SECONDS     a sculpt Copy Move (Sculpt > Transform > Move,
+//   copyflat:MOTIONS:SECONDS Control held at the press) with the sculpt X
+//                            mirror on (copy) or off (copyflat): from the
+//                            torus on the view's middle row, circling on
+//                            its way to the release at (600, 320) of the
+//                            window. It reports the copies' screen box (the
+//                            vertices no vertex of the scene as loaded has,
+//                            through both instances) and, from the second
+//                            stroke of a kind and motion count on, the
+//                            largest vertex difference from the first.
+//   undo:SECONDS:DELAY       an assembly Move (Assembly > Transform > Move)
+//                            dragging the torus for SECONDS, then Control+Z
+//                            tapped DELAY seconds after the release. It
+//                            reports whether the Move was undone once the
+//                            stroke had ended (every object's transform back
+//                            where it was, the history index one below the
+//                            Move's) and how far the history went.
+//
+//   stroke_check_x [--scene PATH] [--light] [--repeat N] CHECK ...
+//
+// --light makes (or opens) the pair from a torus of 2,304 triangles instead
+// of 1,001,112. --circle makes the Copy Moves walk stroke_end_x's circle
+// (90 pixels, left of the press, about two pixels a motion) and release
+// where it ends instead. Each check starts from the scene as loaded. Exit status 0
+// when every undo check undid exactly once, 1 when one did not, 2 when the
+// run itself failed. Not part of the test suite: it waits on the clock.
+
+#include <X11/keysym.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimerEvent>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+#include "app/gl_widget.h"
+#include "app/main_window.h"
+#include "app/main_window_form.h"
+#include "app/startup.h"
+#include "bench/bench_meshes.h"
+#include "core/geometry.h"
+#include "gl/environment.h"
+#include "gl/resources.h"
+#include "mesh/mesh.h"
+#include "scene/scene.h"
+#include "scene/tool.h"
+#include "tests/app/gl_widget/x_pointer.h"
+#include "view/asker.h"
+#include "view/camera.h"
+#include "view/glview.h"
+#include "view/id_reader.h"
+#include "view/input_latch.h"
+#include "view/mouse.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Check {
+    std::string kind;  // copy, copyflat or undo
+    int motions = 0;
+    double seconds = 0;
+    double delay = 0;
+};
+
+bool parseCheck(const std::string& text, Check& c) {
+    char kind[16] = {};
+    double a = 0, b = 0;
+    if (std::sscanf(text.c_str(), "%15[a-z]:%lf:%lf", kind, &a, &b) != 3) return false;
+    c.kind = kind;
+    if (c.kind == "undo") {
+        c.seconds = a;
+        c.delay = b;
+        return a > 0 && b >= 0;
+    }
+    c.motions = int(a);
+    c.seconds = b;
+    return (c.kind == "copy" || c.kind == "copyflat") && c.motions > 1 && b > 0;
+}
+
+// The torus placed twice, mirrored through the plane x = 0, one element
+// for both: the scene Insert makes with X Mirror on.
+bool makeScene(const std::string& path, bool light) {
+    qel::Scene scene;
+    qel::Mesh* torus = light ? benchmeshes::torus(48, 24) : benchmeshes::torus();
+    qel::Tool* tmpl = scene.addTool(new qel::Tool(torus, qel::mat4::Identity(), qel::pbr(), false));
+    const qel::mat4 at = qel::mat4::Translation(0.27f, 0, 0) * qel::mat4::Scale(0.5f, 0.5f, 0.5f);
+    const qel::mat4 mirror = qel::mat4::Scale(-1, 1, 1);
+    scene.addObject(tmpl, std::vector<qel::mat4>{at, mirror * at}, qel::Scene::HangTop, false, false);
+    return scene.save(path);
+}
+
+bool waitFor(const std::function<bool()>& condition, double seconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < qint64(seconds * 1000.0))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return condition();
+}
+
+void keepRunning(double seconds) {
+    waitFor([] { return false; }, seconds);
+}
+
+// The middle of the outermost run of the torus pair's pixels on the view's
+// middle row, read from the last frame's ID buffer (widget pixels).
+bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at) {
+    widget.makeCurrent();
+    qel::IdReader& reader = *view.idReader;
+    bool ok = reader.enable(qel::IdReader::Opaque);
+    const int y = view.height / 2;
+    int runEnd = -1, runStart = -1;
+    for (int x = view.width - 2; ok && x > 0; --x) {
+        const bool hit = (reader.stencil(x, y) & reader.layer(qel::IdReader::Opaque)) != 0 && reader.ids(x, y)[0] != 0;
+        if (hit && runEnd < 0) runEnd = x;
+        if (!hit && runEnd >= 0) {
+            runStart = x + 1;
+            break;
+        }
+    }
+    if (ok) reader.disable(qel::IdReader::Opaque);
+    widget.doneCurrent();
+    if (runStart < 0) return false;
+    // The ID buffer's rows run from the bottom.
+    at = QPoint((runStart + runEnd) / 2, view.height - 1 - y);
+    return true;
+}
+
+// From `from` to `to` in `motions` motions: circles of 60 pixels whose
+// centre drifts evenly from beside `from` to beside `to`, about two pixels
+// a motion, no two motions in a row on one pixel, the last one on `to`.
+std::vector<QPoint> wanderPath(QPoint from, QPoint to, int motions) {
+    const double r = 60.0;
+    std::vector<QPoint> path;
+    QPoint last = from;
+    double a = 0.0;
+    while (int(path.size()) < motions - 1) {
+        a += 2.0 / r;
+        const double f = double(path.size() + 1) / double(motions);
+        const double cx = from.x() - r + f * (to.x() - from.x()), cy = from.y() + f * (to.y() - from.y());
+        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
+        if (p == last || p == to) continue;
+        path.push_back(p);
+        last = p;
+    }
+    path.push_back(to);
+    return path;
+}
+
+// stroke_end_x's circle: through `from`, to its left, about two pixels a
+// motion with no two motions in a row on one pixel.
+std::vector<QPoint> circlePath(QPoint from, int motions) {
+    const double r = 90.0, cx = from.x() - r, cy = from.y();
+    std::vector<QPoint> path;
+    double a = 0.0;
+    QPoint last = from;
+    while (int(path.size()) < motions) {
+        a += 2.0 / r;
+        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
+        if (p == last) continue;
+        path.push_back(p);
+        last = p;
+    }
+    return path;
+}
+
+// A straight drag from `from` by (dx, dy), one motion a pixel or two.
+std::vector<QPoint> straightPath(QPoint from, int dx, int dy, int motions) {
+    std::vector<QPoint> path;
+    for (int k = 1; k <= motions; ++k)
+        path.emplace_back(from.x() + int(std::lround(double(dx) * k / motions)),
+                          from.y() + int(std::lround(double(dy) * k / motions)));
+    return path;
+}
+
+// The element both objects of the pair show.
+qel::Mesh* pairMesh(qel::GLView& view) {
+    const auto& top = view.scene->objectsRoot->children;
+    return top.empty() ? nullptr : dynamic_cast<qel::Mesh*>(top[0]->element);
+}
+
+std::vector<qel::vec3> activePositions(const qel::Mesh& mesh) {
+    std::vector<qel::vec3> out;
+    out.reserve(mesh.vertices.size());
+    for (const qel::MeshVertex& v : mesh.vertices)
+        if (v.isActive()) out.push_back(v.position);
+    return out;
+}
+
+struct PositionHash {
+    std::size_t operator()(const qel::vec3& p) const {
+        std::uint32_t b[3];
+        std::memcpy(b, &p, sizeof b);
+        return std::size_t(b[0]) * 73856093u ^ std::size_t(b[1]) * 19349663u ^ std::size_t(b[2]) * 83492791u;
+    }
+};
+struct PositionEqual {
+    bool operator()(const qel::vec3& a, const qel::vec3& b) const { return std::memcmp(&a, &b, sizeof a) == 0; }
+};
+
+// Counts the view widget's frame-loop ticks and those that found more than
+// one motion waiting (where the steps could not take each motion alone).
+class TickCount : public QObject {
+public:
+    explicit TickCount(GLWidget* w) : widget_(w) { widget_->installEventFilter(this); }
+    ~TickCount() override { widget_->removeEventFilter(this); }
+    TickCount(const TickCount&) = delete;
+    TickCount& operator=(const TickCount&) = delete;
+
+    int ticks = 0, crowded = 0;
+    std::size_t mostWaiting = 0;
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Timer &&
+            static_cast<QTimerEvent*>(event)->timerId() == widget_->timerId) {
+            const std::size_t waiting = qel::inputLatch.motions();
+            ++ticks;
+            if (waiting > 1) ++crowded;
+            mostWaiting = std::max(mostWaiting, waiting);
+        }
+        return false;
+    }
+
+    GLWidget* widget_;
+};
+
+class Checker {
+public:
+    Checker(MainWindow& w, const std::string& scene) : window_(w), view_(*w.view()), scenePath_(scene) {}
+
+    bool circle = false;  // Copy Moves walk stroke_end_x's circle
+
+    // Opens the scene in the mode the check needs and finds the press point.
+    bool prepare(const Check& c) {
+        if (!view_.load(scenePath_)) {
+            std::fprintf(stderr, "stroke_check_x: %s could not be opened: %s\n", scenePath_.c_str(),
+                         view_.loadError.c_str());
+            return false;
+        }
+        view_.camera->position = qel::vec3(0, 0, 0);
+        if (c.kind == "undo") {
+            window_.ui->actionAssembly->trigger();
+            window_.ui->actionAsmMove->trigger();
+        } else {
+            window_.ui->actionSculpt->trigger();
+            window_.ui->actionMove->trigger();
+        }
+        view_.setSymmetry(c.kind != "copyflat", false, false, false, false, false, 6);
+        view_.redraw = 1;
+        if (!waitFor([&] { return view_.startupStep == 4 && view_.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
+            std::fprintf(stderr, "stroke_check_x: the view did not settle after loading\n");
+            return false;
+        }
+        if (!pressPoint(*window_.glWidget, view_, press_)) {
+            std::fprintf(stderr, "stroke_check_x: the torus is not on the view's middle row\n");
+            return false;
+        }
+        return true;
+    }
+
+    // The pointer on the press point, the torus picked there.
+    bool hover(tltest::XPointer& x) {
+        x.moveTo(window_.glWidget->mapToGlobal(press_));
+        const qel::vec2 at(float(press_.x()), float(press_.y()));
+        if (!waitFor([&] { return qel::inputLatch.empty() && qel::mouse.position == at && view_.pickBrush.hit(); },
+                     600)) {
+            std::fprintf(stderr, "stroke_check_x: the pointer found no torus at (%d, %d)\n", press_.x(), press_.y());
+            return false;
+        }
+        return true;
+    }
+
+    // Presses, walks `path` evenly over `seconds` and releases, on a thread
+    // of its own, then runs `after` there (keys after the release); returns
+    // once that is done and the view is idle with nothing latched.
+    bool drag(const std::vector<QPoint>& path, double seconds, const std::function<void(tltest::XPointer&)>& after,
+              const std::function<void()>& poll = {}) {
+        std::atomic<bool> sent{false};
+        std::thread hand([&, t0 = Clock::now()] {
+            tltest::XPointer h;
+            h.left(true);
+            const double interval = seconds / double(path.size());
+            for (std::size_t k = 0; k < path.size(); ++k) {
+                std::this_thread::sleep_until(t0 + std::chrono::duration_cast<Clock::duration>(
+                                                       std::chrono::duration<double>(interval * double(k + 1))));
+                h.moveTo(path[k]);
+            }
+            h.left(false);
+            h.focus();  // every request taken by the server
+            after(h);
+            h.focus();
+            sent = true;
+        });
+        waitFor(
+            [&] {
+                if (poll) poll();
+                return sent.load();
+            },
+            3600);
+        hand.join();
+        // Idle, nothing latched, and a few more frames for commands that
+        // wait for the gesture's end.
+        const bool idle = waitFor(
+            [&] {
+                if (poll) poll();
+                return view_.idle() && qel::inputLatch.empty();
+            },
+            3600);
+        keepRunning(1.0);
+        if (poll) poll();
+        return idle && view_.idle();
+    }
+
+    bool copyMove(const Check& c) {
+        tltest::XPointer x;
+        if (!x.ok()) return noDisplay();
+        qel::Mesh* mesh = pairMesh(view_);
+        if (!mesh) return false;
+        const std::vector<qel::vec3> before = activePositions(*mesh);
+        if (!hover(x)) return false;
+        x.key(XK_Control_L, true);
+        if (!waitFor([&] { return view_.sculptAction == qel::Sculptor::CopyMove; }, 600)) return false;
+        const QPoint from = window_.glWidget->mapToGlobal(press_);
+        const QPoint to = window_.mapToGlobal(QPoint(600, 320));
+        const std::vector<QPoint> path = circle ? circlePath(from, c.motions) : wanderPath(from, to, c.motions);
+        const Clock::time_point t0 = Clock::now();
+        const std::uint32_t frame0 = qel::Element::GlobalUpdate;
+        TickCount count(window_.glWidget);
+        const bool ok = drag(path, c.seconds, [](tltest::XPointer& h) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            h.key(XK_Control_L, false);
+        });
+        const double took = std::chrono::duration<double>(Clock::now() - t0).count();
+        const std::uint32_t frames = qel::Element::GlobalUpdate - frame0;
+        if (!ok) return false;
+        mesh = pairMesh(view_);
+        if (!mesh) return false;
+        const std::vector<qel::vec3> after = activePositions(*mesh);
+
+        // The copies: where no vertex of the scene as loaded was.
+        std::unordered_set<qel::vec3, PositionHash, PositionEqual> old(before.begin(), before.end());
+        int x0 = 1 << 30, y0 = 1 << 30, x1 = -(1 << 30), y1 = -(1 << 30);
+        std::size_t copies = 0;
+        const qel::ToolList& list = view_.scene->objects;
+        for (const qel::vec3& p : after) {
+            if (old.count(p)) continue;
+            ++copies;
+            for (std::size_t i = 0; i < list.tools.size(); ++i) {
+                if (list.tools[i]->element != mesh) continue;
+                const qel::mat4 w = list.matrices[i] * list.tools[i]->matrix() * mesh->localMatrix();
+                const qel::vec3 s = view_.project(w.transformPoint(p));
+                const QPoint g = window_.glWidget->mapToGlobal(QPoint(int(std::floor(s.x)), int(std::floor(s.y))));
+                x0 = std::min(x0, g.x());
+                y0 = std::min(y0, g.y());
+                x1 = std::max(x1, g.x());
+                y1 = std::max(y1, g.y());
+            }
+        }
+        std::printf(
+            "%-9s %5d motions over %4.1f s (%.1f s and %u frames to idle, %d of %d ticks with more than "
+            "one motion waiting, %zu at most): %zu -> %zu vertices, %zu copied; ",
+            c.kind.c_str(), c.motions, c.seconds, took, unsigned(frames), count.crowded, count.ticks, count.mostWaiting,
+            before.size(), after.size(), copies);
+        std::printf("pressed at (%d, %d), released at (%d, %d) of the screen; ", from.x(), from.y(), path.back().x(),
+                    path.back().y());
+        if (copies) std::printf("copies' screen box %dx%d+%d+%d", x1 - x0 + 1, y1 - y0 + 1, x0, y0);
+        const std::string key = c.kind + ":" + std::to_string(c.motions);
+        auto first = firsts_.find(key);
+        if (first == firsts_.end()) {
+            firsts_[key] = {c.seconds, after};
+        } else if (first->second.second.size() != after.size()) {
+            std::printf("; vertex count differs from the %.1f s stroke's (%zu)", first->second.first,
+                        first->second.second.size());
+        } else {
+            double most = 0, extent = 0;
+            for (std::size_t v = 0; v < after.size(); ++v) {
+                most = std::max(most, double(length(after[v] - first->second.second[v])));
+                extent = std::max({extent, double(std::fabs(after[v].x)), double(std::fabs(after[v].y)),
+                                   double(std::fabs(after[v].z))});
+            }
+            std::printf("; largest vertex difference from the %.1f s stroke: %.3g (coordinates up to %.3g)",
+                        first->second.first, most, extent);
+        }
+        std::printf("\n");
+        return true;
+    }
+
+    // True when the Move was undone exactly once after its stroke ended.
+    bool undoMove(const Check& c, bool& undone) {
+        tltest::XPointer x;
+        if (!x.ok()) return noDisplay();
+        // Every placed object's transform and pivot frame.
+        const auto placement = [&] {
+            std::vector<qel::mat4> out;
+            for (qel::Tool* t : view_.scene->objects.tools) {
+                out.push_back(t->transform);
+                out.push_back(t->pivot);
+            }
+            return out;
+        };
+        const std::vector<qel::mat4> placed = placement();
+        const auto moved = [&] {
+            const std::vector<qel::mat4> now = placement();
+            return now.size() != placed.size() ||
+                   std::memcmp(now.data(), placed.data(), now.size() * sizeof(qel::mat4)) != 0;
+        };
+        const int index0 = view_.historyIndex;
+        const std::size_t records0 = view_.undoHistory.size();
+        if (!hover(x)) return false;
+        const int motions = std::max(2, int(c.seconds * 60.0));
+        const std::vector<QPoint> path = straightPath(window_.glWidget->mapToGlobal(press_), -150, -80, motions);
+        bool sawMoved = false;
+        int mostIndex = index0;
+        Clock::time_point released, ended = Clock::time_point::max();
+        const bool ok = drag(
+            path, c.seconds,
+            [&](tltest::XPointer& h) {
+                released = Clock::now();
+                std::this_thread::sleep_until(
+                    released + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.delay)));
+                h.key(XK_Control_L, true);
+                h.key(XK_z, true);
+                h.focus();
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                h.key(XK_z, false);
+                h.key(XK_Control_L, false);
+            },
+            [&] {
+                sawMoved = sawMoved || moved();
+                mostIndex = std::max(mostIndex, int(view_.historyIndex));
+                if (ended == Clock::time_point::max() && view_.idle() && sawMoved) ended = Clock::now();
+            });
+        if (!ok) return false;
+        undone = sawMoved && !moved() && mostIndex == index0 + 1 && view_.historyIndex == index0 &&
+                 view_.undoHistory.size() == records0 + 1;
+        const double endAfter =
+            ended == Clock::time_point::max() ? -1 : std::chrono::duration<double>(ended - released).count();
+        std::printf(
+            "undo      drag of %.1f s, Control+Z %.2f s after the release: %s (moved %s; the view idle "
+            "%.2f s after the release; history index %d -> %d -> %d, records %zu -> %zu)\n",
+            c.seconds, c.delay, undone ? "UNDONE once" : "NOT undone once", sawMoved ? "yes" : "no", endAfter, index0,
+            mostIndex, int(view_.historyIndex), records0, view_.undoHistory.size());
+        return true;
+    }
+
+private:
+    static bool noDisplay() {
+        std::fprintf(stderr, "stroke_check_x: no X display with the test extension\n");
+        return false;
+    }
+
+    MainWindow& window_;
+    qel::GLView& view_;
+    std::string scenePath_;
+    QPoint press_;
+    std::map<std::string, std::pair<double, std::vector<qel::vec3>>> firsts_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string scene;
+    bool light = false, circle = false;
+    int repeat = 1;
+    std::vector<Check> checks;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        Check c;
+        if (a == "--scene" && i + 1 < argc) {
+            scene = argv[++i];
+        } else if (a == "--light") {
+            light = true;
+        } else if (a == "--circle") {
+            circle = true;
+        } else if (a == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (parseCheck(a, c)) {
+            checks.push_back(c);
+        } else {
+            std::fprintf(stderr,
+                         "usage: stroke_check_x [--scene PATH] [--light] [--circle] [--repeat N] "
+                         "[copy|copyflat:MOTIONS:SECONDS | undo:SECONDS:DELAY ...]\n");
+            return 2;
+        }
+    }
+    if (checks.empty()) {
+        std::fprintf(stderr, "stroke_check_x: no check given\n");
+        return 2;
+    }
+    if (scene.empty()) scene = light ? "stroke_check_light_pair.tl" : "stroke_end_torus_pair.tl";
+
+    qel::InitExactPredicates();
+    if (!QFileInfo::exists(QString::fromStdString(scene))) {
+        std::printf("making %s ...\n", scene.c_str());
+        std::fflush(stdout);
+        if (!makeScene(scene, light)) {
+            std::fprintf(stderr, "stroke_check_x: %s could not be written\n", scene.c_str());
+            return 2;
+        }
+    }
+    qel::setSurfaceFormat();
+    QApplication app(argc, argv);
+    qel::deliverEveryMotion();
+    qel::initIconResources();
+    qel::initShaderResources();
+    qel::Environment::CacheFolder = QFileInfo(QString::fromStdString(scene)).absolutePath().toStdString();
+
+    int status = 0;
+    {
+        qel::DecliningAsker asker;
+        MainWindow window(nullptr);
+        window.asker = &asker;
+        window.view()->asker = &asker;
+        window.setGeometry(0, 0, 1280, 720);
+        window.show();
+        window.activateWindow();
+        if (!waitFor([&] { return window.glWidget->lastFrame != nullptr; }, 600)) return 2;
+        Checker checker(window, scene);
+        checker.circle = circle;
+        std::printf("window 1280 x 720, view %d x %d, scene %s\n", window.view()->width, window.view()->height,
+                    scene.c_str());
+        for (int k = 0; k < repeat && status != 2; ++k)
+            for (const Check& c : checks) {
+                bool undone = true;
+                const bool ran =
+                    checker.prepare(c) && (c.kind == "undo" ? checker.undoMove(c, undone) : checker.copyMove(c));
+                std::fflush(stdout);
+                if (!ran) {
+                    status = 2;
+                    break;
+                }
+                if (!undone) status = 1;
+            }
+    }
+    return status;
+}
