@@ -15,7 +15,7 @@ namespace tltest {
 // closing the display would unload the GL driver before the leak check.
 QApplication* makeWindowApplication(int& argc, char** argv);
 
-// Runs the event loop until the condition holds, for at most 20 s; whether
+// Runs the event loop until the condition holds, for at most 60 s; whether
 // it holds.
 bool waitFor(const std::function<bool()>& condition);
 
