@@ -58,6 +58,7 @@
 #include "app/main_window_form.h"
 #include "app/startup.h"
 #include "bench/bench_meshes.h"
+#include "bench/torus_pair_x.h"
 #include "core/geometry.h"
 #include "gl/environment.h"
 #include "gl/resources.h"
@@ -73,6 +74,10 @@
 #include "view/mouse.h"
 
 namespace {
+
+using toruspair::circlePath;
+using toruspair::pressPoint;
+using toruspair::waitFor;
 
 using Clock = std::chrono::steady_clock;
 
@@ -98,53 +103,12 @@ bool parseCheck(const std::string& text, Check& c) {
     return (c.kind == "copy" || c.kind == "copyflat") && c.motions > 1 && b > 0;
 }
 
-// The torus placed twice, mirrored through the plane x = 0, one element
-// for both: the scene Insert makes with X Mirror on.
-bool makeScene(const std::string& path, bool light) {
-    qel::Scene scene;
-    qel::Mesh* torus = light ? benchmeshes::torus(48, 24) : benchmeshes::torus();
-    qel::Tool* tmpl = scene.addTool(new qel::Tool(torus, qel::mat4::Identity(), qel::pbr(), false));
-    const qel::mat4 at = qel::mat4::Translation(0.27f, 0, 0) * qel::mat4::Scale(0.5f, 0.5f, 0.5f);
-    const qel::mat4 mirror = qel::mat4::Scale(-1, 1, 1);
-    scene.addObject(tmpl, std::vector<qel::mat4>{at, mirror * at}, qel::Scene::HangTop, false, false);
-    return scene.save(path);
-}
 
-bool waitFor(const std::function<bool()>& condition, double seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < qint64(seconds * 1000.0))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return condition();
-}
 
 void keepRunning(double seconds) {
     waitFor([] { return false; }, seconds);
 }
 
-// The middle of the outermost run of the torus pair's pixels on the view's
-// middle row, read from the last frame's ID buffer (widget pixels).
-bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at) {
-    widget.makeCurrent();
-    qel::IdReader& reader = *view.idReader;
-    bool ok = reader.enable(qel::IdReader::Opaque);
-    const int y = view.height / 2;
-    int runEnd = -1, runStart = -1;
-    for (int x = view.width - 2; ok && x > 0; --x) {
-        const bool hit = (reader.stencil(x, y) & reader.layer(qel::IdReader::Opaque)) != 0 && reader.ids(x, y)[0] != 0;
-        if (hit && runEnd < 0) runEnd = x;
-        if (!hit && runEnd >= 0) {
-            runStart = x + 1;
-            break;
-        }
-    }
-    if (ok) reader.disable(qel::IdReader::Opaque);
-    widget.doneCurrent();
-    if (runStart < 0) return false;
-    // The ID buffer's rows run from the bottom.
-    at = QPoint((runStart + runEnd) / 2, view.height - 1 - y);
-    return true;
-}
 
 // From `from` to `to` in `motions` motions: circles of 60 pixels whose
 // centre drifts evenly from beside `from` to beside `to`, about two pixels
@@ -167,22 +131,6 @@ std::vector<QPoint> wanderPath(QPoint from, QPoint to, int motions) {
     return path;
 }
 
-// stroke_end_x's circle: through `from`, to its left, about two pixels a
-// motion with no two motions in a row on one pixel.
-std::vector<QPoint> circlePath(QPoint from, int motions) {
-    const double r = 90.0, cx = from.x() - r, cy = from.y();
-    std::vector<QPoint> path;
-    double a = 0.0;
-    QPoint last = from;
-    while (int(path.size()) < motions) {
-        a += 2.0 / r;
-        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
-        if (p == last) continue;
-        path.push_back(p);
-        last = p;
-    }
-    return path;
-}
 
 // A straight drag from `from` by (dx, dy), one motion a pixel or two.
 std::vector<QPoint> straightPath(QPoint from, int dx, int dy, int motions) {
@@ -514,7 +462,7 @@ int main(int argc, char** argv) {
     if (!QFileInfo::exists(QString::fromStdString(scene))) {
         std::printf("making %s ...\n", scene.c_str());
         std::fflush(stdout);
-        if (!makeScene(scene, light)) {
+        if (!toruspair::makeScene(scene, light)) {
             std::fprintf(stderr, "stroke_check_x: %s could not be written\n", scene.c_str());
             return 2;
         }

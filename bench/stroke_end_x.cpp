@@ -51,6 +51,7 @@
 #include "app/main_window_form.h"
 #include "app/startup.h"
 #include "bench/bench_meshes.h"
+#include "bench/torus_pair_x.h"
 #include "core/geometry.h"
 #include "gl/environment.h"
 #include "gl/resources.h"
@@ -68,6 +69,10 @@
 #include "view/mouse.h"
 
 namespace {
+
+using toruspair::circlePath;
+using toruspair::pressPoint;
+using toruspair::waitFor;
 
 using Clock = std::chrono::steady_clock;
 
@@ -88,16 +93,6 @@ bool parseStroke(const std::string& text, Stroke& s) {
     return (s.copy || s.deform || std::string(kind) == "move") && s.motions > 0 && s.seconds > 0;
 }
 
-// The torus placed twice, mirrored through the plane x = 0, one element
-// for both: the scene Insert makes with X Mirror on.
-bool makeScene(const std::string& path) {
-    qel::Scene scene;
-    qel::Tool* tmpl = scene.addTool(new qel::Tool(benchmeshes::torus(), qel::mat4::Identity(), qel::pbr(), false));
-    const qel::mat4 at = qel::mat4::Translation(0.27f, 0, 0) * qel::mat4::Scale(0.5f, 0.5f, 0.5f);
-    const qel::mat4 mirror = qel::mat4::Scale(-1, 1, 1);
-    scene.addObject(tmpl, std::vector<qel::mat4>{at, mirror * at}, qel::Scene::HangTop, false, false);
-    return scene.save(path);
-}
 
 // Times every tick of the view widget's frame loop: it runs the tick
 // itself, between two readings of the clock, and notes what it left.
@@ -143,55 +138,8 @@ private:
     bool inside_ = false;
 };
 
-bool waitFor(const std::function<bool()>& condition, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < seconds * 1000LL)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return condition();
-}
 
-// Where to press: the middle of the outermost run of the torus pair's
-// pixels on the view's middle row, read from the last frame's ID buffer
-// (widget pixels; the view draws at the widget's size).
-bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at) {
-    widget.makeCurrent();
-    qel::IdReader& reader = *view.idReader;
-    bool ok = reader.enable(qel::IdReader::Opaque);
-    const int y = view.height / 2;
-    int runEnd = -1, runStart = -1;
-    for (int x = view.width - 2; ok && x > 0; --x) {
-        const bool hit = (reader.stencil(x, y) & reader.layer(qel::IdReader::Opaque)) != 0 && reader.ids(x, y)[0] != 0;
-        if (hit && runEnd < 0) runEnd = x;
-        if (!hit && runEnd >= 0) {
-            runStart = x + 1;
-            break;
-        }
-    }
-    if (ok) reader.disable(qel::IdReader::Opaque);
-    widget.doneCurrent();
-    if (runStart < 0) return false;
-    // The ID buffer's rows run from the bottom.
-    at = QPoint((runStart + runEnd) / 2, view.height - 1 - y);
-    return true;
-}
 
-// A circle through the press point, to its left, walked in steps of about
-// two pixels with no two motions in a row on one pixel.
-std::vector<QPoint> circlePath(QPoint from, int motions) {
-    const double r = 90.0, cx = from.x() - r, cy = from.y();
-    std::vector<QPoint> path;
-    double a = 0.0;
-    QPoint last = from;
-    while (int(path.size()) < motions) {
-        a += 2.0 / r;
-        const QPoint p(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy - r * std::sin(a))));
-        if (p == last) continue;
-        path.push_back(p);
-        last = p;
-    }
-    return path;
-}
 
 // A zigzag from the press point: ten pixels up or down a motion between 60
 // above and 60 below it, and a pixel to the side, turning every 30 within
@@ -389,7 +337,7 @@ int main(int argc, char** argv) {
     if (!QFileInfo::exists(QString::fromStdString(scene))) {
         std::printf("making %s ...\n", scene.c_str());
         std::fflush(stdout);
-        if (!makeScene(scene)) {
+        if (!toruspair::makeScene(scene, false)) {
             std::fprintf(stderr, "stroke_end_x: %s could not be written\n", scene.c_str());
             return 2;
         }

@@ -1,0 +1,36 @@
+#pragma once
+// What the real-input harnesses (stroke_end_x, stroke_check_x) share: the
+// torus pair they stroke, the wait on the event loop, where to press on the
+// pair, and the circle walked through the press point.
+
+#include <QPoint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class GLWidget;
+namespace qel {
+class GLView;
+}
+
+namespace toruspair {
+
+// The torus placed twice, mirrored through the plane x = 0, one element
+// for both: the scene Insert makes with X Mirror on. `light`: a torus of
+// 2,304 triangles instead of the 1,001,112 of the heavy pair.
+bool makeScene(const std::string& path, bool light);
+
+// Runs the event loop until the condition holds, for at most `seconds`;
+// whether it holds.
+bool waitFor(const std::function<bool()>& condition, double seconds);
+
+// The middle of the outermost run of the torus pair's pixels on the view's
+// middle row, read from the last frame's ID buffer (widget pixels; the view
+// draws at the widget's size).
+bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at);
+
+// A circle through `from`, to its left, walked in steps of about two pixels
+// with no two motions in a row on one pixel.
+std::vector<QPoint> circlePath(QPoint from, int motions);
+
+}  // namespace toruspair
