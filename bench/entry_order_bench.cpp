@@ -15,8 +15,8 @@
 //                             over their bound (mapped_over_bound: at most
 //                             4 x the bytes needed, or 64 KB above them)
 //   Stamp/Smooth/<order>      the stamp of Frame/Smooth alone (no buffer
-//                             update): goal at most 2 ms in program order,
-//                             4 ms in the ordered one
+//                             update): goal in the ordered order at most a
+//                             little over the same stamp in program order
 //   End/Deform/<order>        the stroke's ended step and its buildVBO,
 //                             glFinish; four frames run untimed before it
 //   Refill/Partial/<order>    the buildVBO after one Deform stamp (the stamp
@@ -82,6 +82,11 @@
 //                             glFinish; timed from just after a stamp, as
 //                             the refill is: the cost the bounded refill is
 //                             held to
+//
+// The frames, stamps and ends are timed on the process's processor time: a
+// frame's work, without the time the process waits for a core that other
+// processes hold. The refills and their floors, held to each other, are
+// timed on real time.
 //
 // Goals, in the program and the ordered orders: a frame at most 16 ms, an end at
 // most 30 ms, the partial refill at most 2 x its floor, the paint refill at
@@ -644,29 +649,31 @@ void oneRangePaint(benchmark::State& state, Order order) {
 
 }  // namespace
 
-#define ORDER_BENCH(name, call, ...)                           \
-    BENCHMARK_CAPTURE(call, program, Program, ##__VA_ARGS__)   \
-        ->Name(name "/program")                                \
-        ->Unit(benchmark::kMillisecond)                        \
-        ->UseRealTime();                                       \
-    BENCHMARK_CAPTURE(call, shuffled, Shuffled, ##__VA_ARGS__) \
-        ->Name(name "/shuffled")                               \
-        ->Unit(benchmark::kMillisecond)                        \
-        ->UseRealTime();                                       \
-    BENCHMARK_CAPTURE(call, ordered, Ordered, ##__VA_ARGS__)   \
-        ->Name(name "/ordered")                                \
-        ->Unit(benchmark::kMillisecond)                        \
-        ->UseRealTime()
+// The frames, stamps and ends on the process's processor time; the refills
+// and their floors, held to each other, on real time (the software
+// renderer's threads count there as they do for the user).
+#define ORDER_BENCH_CLOCK(name, clock, call, ...)               \
+    BENCHMARK_CAPTURE(call, program, Program, ##__VA_ARGS__)    \
+        ->Name(name "/program")                                 \
+        ->Unit(benchmark::kMillisecond) clock;                  \
+    BENCHMARK_CAPTURE(call, shuffled, Shuffled, ##__VA_ARGS__)  \
+        ->Name(name "/shuffled")                                \
+        ->Unit(benchmark::kMillisecond) clock;                  \
+    BENCHMARK_CAPTURE(call, ordered, Ordered, ##__VA_ARGS__)    \
+        ->Name(name "/ordered")                                 \
+        ->Unit(benchmark::kMillisecond) clock
+#define ORDER_BENCH(name, call, ...) ORDER_BENCH_CLOCK(name, , call, ##__VA_ARGS__)
+#define REFILL_BENCH(name, call, ...) ORDER_BENCH_CLOCK(name, ->UseRealTime(), call, ##__VA_ARGS__)
 
 ORDER_BENCH("Frame/Deform", frame, Sculptor::Deform);
 ORDER_BENCH("Frame/Smooth", frame, Sculptor::Smooth);
 ORDER_BENCH("Frame/Paint", frame, Sculptor::PaintMaterial);
 ORDER_BENCH("Stamp/Smooth", frame, Sculptor::Smooth, false);
 ORDER_BENCH("End/Deform", end);
-ORDER_BENCH("Refill/Partial", partial, Sculptor::Deform);
-ORDER_BENCH("Floor/Partial", floorPartial);
-ORDER_BENCH("Refill/Paint", partial, Sculptor::PaintMaterial);
-ORDER_BENCH("OneRange/Paint", oneRangePaint);
+REFILL_BENCH("Refill/Partial", partial, Sculptor::Deform);
+REFILL_BENCH("Floor/Partial", floorPartial);
+REFILL_BENCH("Refill/Paint", partial, Sculptor::PaintMaterial);
+REFILL_BENCH("OneRange/Paint", oneRangePaint);
 
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/ordered", 16));
@@ -674,8 +681,9 @@ BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/ordered", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Paint/ordered", 16));
-BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/program", 2));
-BENCH_GOAL(benchgoals::limitMs("Stamp/Smooth/ordered", 4));
+// The stamp against its own floor is sculpt_order_bench's; here the
+// ordered mesh's stamp against the program order's, measured beside it.
+BENCH_GOAL(benchgoals::ratio("Stamp/Smooth/ordered", 1.5, "Stamp/Smooth/program"));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
 BENCH_GOAL(benchgoals::limitMs("End/Deform/ordered", 30));
 // The floor is handed its spans; the refill finds them from the stamp's
