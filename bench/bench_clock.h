@@ -26,6 +26,13 @@ inline double threadMs() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
 }
 
+// The time of the wall clock in milliseconds (steady).
+inline double realMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
 // The processor time of every thread of the process in milliseconds.
 inline double processMs() {
     timespec t{};
@@ -50,6 +57,22 @@ public:
 
 private:
     double best_ = std::numeric_limits<double>::infinity();
+};
+
+// Adds the time of the clock (the thread's by default) from its making to
+// its end to a Best: the rest of a benchmark's iteration, made after its
+// ResumeTiming.
+class TimedScope {
+public:
+    explicit TimedScope(Best& best, double (*clock)() = threadMs) : best_(best), clock_(clock), t0_(clock()) {}
+    ~TimedScope() { best_.add(clock_() - t0_); }
+    TimedScope(const TimedScope&) = delete;
+    TimedScope& operator=(const TimedScope&) = delete;
+
+private:
+    Best& best_;
+    double (*clock_)();
+    double t0_;
 };
 
 // The frames of repeated strokes, each frame slot at its best over the

@@ -182,8 +182,8 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
         if (!update(state, *s)) return;
     }
     // Each frame slot at its best over the strokes, with the update's share
-    // of that best; the first and worst frame of each stroke over the floor
-    // of one stamp timed after it.
+    // of that best; the first, worst and ended frame of each stroke over the
+    // floor of a scoped Deform stamp timed after it.
     benchclock::BestFrames frames;
     std::vector<double> uploads;
     benchfloors::StampFloor& floor = floorOf(order);
@@ -191,7 +191,6 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
     bool failed = false;
     for (auto _ : state) {
         std::vector<double> ms;
-        double upload = 0;
         // One frame: the step and the buffer update of the next draw (the
         // update's share noted apart).
         auto frame = [&](auto&& step) {
@@ -203,9 +202,8 @@ void wholeStroke(benchmark::State& state, Order order, qel::Sculptor::TSelect se
             const double t2 = benchclock::threadMs();
             const std::size_t slot = ms.size();
             ms.push_back(t2 - t0);
-            upload = t2 - t1;
             if (slot >= uploads.size()) uploads.resize(slot + 1, 0);
-            if (frames.at(slot) == 0 || t2 - t0 < frames.at(slot)) uploads[slot] = upload;
+            if (frames.at(slot) == 0 || t2 - t0 < frames.at(slot)) uploads[slot] = t2 - t1;
             frames.add(slot, t2 - t0);
         };
         std::unique_ptr<Stroke> stroke;
