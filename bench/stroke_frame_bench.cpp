@@ -11,8 +11,11 @@
 //                             running stroke, three samples) and the buildVBO
 //                             that brings the buffers up to date for the
 //                             next draw, glFinish; over_floor, the frame
-//                             over the floor of the stamp (its action,
-//                             bench_record_floors.h) timed after it (median)
+//                             over the floor of Stroke's timed after it
+//                             (median): the frame is mostly its buffer
+//                             update, which a floor of the stamp alone
+//                             (a tenth of a millisecond for a Deform
+//                             stamp) leaves out
 //   Stamp/<action>/<order>    the stamp alone: the frame's peer, so that the
 //                             frame minus the stamp is the buffer update
 //   Stroke/<scope>/<order>    whole Deform strokes as a user makes them: the
@@ -162,7 +165,7 @@ void frame(benchmark::State& state, Order order, qel::Sculptor::TAction action, 
         });
         if (failed) break;
         state.SetIterationTime(1e-3 * ms);
-        paired.add(ms, benchclock::timed([&] { floor.pass(action, qel::Sculptor::SelectElement); }));
+        paired.add(ms, benchclock::timed([&] { floor.pass(qel::Sculptor::Deform, qel::Sculptor::SelectPatch); }));
     }
     stroke.end();
     update(state, *s);
@@ -472,9 +475,13 @@ DRAG_BENCH(DragLoaded, "Drag/Deform/loaded");
 BENCH_GOAL(benchgoals::limitMs("Frame/Deform/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Smooth/program", 16));
 BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
-BENCH_GOAL(benchgoals::counterAtMost("Frame/Deform/shuffled", "over_floor", 40));
-BENCH_GOAL(benchgoals::counterAtMost("Frame/Smooth/shuffled", "over_floor", 4.5));
-BENCH_GOAL(benchgoals::counterAtMost("Frame/Paint/shuffled", "over_floor", 2.7));
+// Measured under load 20-50 on 8 cores: frames 1.5 (Deform), 2.7-2.8
+// (Smooth), 1.07 (Paint); strokes 1.5-1.6 first and worst, 6.0-6.1 end
+// (Element), 5.3-7.7, 7.2-9.3 (Patch), 3.8-5.5, 5.9-6.8 (Component); the
+// end 5.6-7.5; the drag's worst frame 3.5-4.9.
+BENCH_GOAL(benchgoals::counterAtMost("Frame/Deform/shuffled", "over_floor", 2.6));
+BENCH_GOAL(benchgoals::counterAtMost("Frame/Smooth/shuffled", "over_floor", 4.8));
+BENCH_GOAL(benchgoals::counterAtMost("Frame/Paint/shuffled", "over_floor", 1.9));
 #define STROKE_GOALS(scope)                                                                 \
     BENCH_GOAL(benchgoals::counterAtMost("Stroke/" scope "/program", "first_frame_ms", 16)); \
     BENCH_GOAL(benchgoals::counterAtMost("Stroke/" scope "/program", "worst_frame_ms", 16)); \
@@ -490,7 +497,7 @@ SHUFFLED_STROKE_GOALS("Element", 2.4, 9.5);
 SHUFFLED_STROKE_GOALS("Patch", 12, 15);
 SHUFFLED_STROKE_GOALS("Component", 9, 11);
 BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));
-BENCH_GOAL(benchgoals::counterAtMost("End/Deform/shuffled", "over_floor", 9.5));
+BENCH_GOAL(benchgoals::counterAtMost("End/Deform/shuffled", "over_floor", 12));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/program", 2, "Floor/Positions/program"));
 BENCH_GOAL(benchgoals::ratio("Refill/Positions/shuffled", 2, "Floor/Positions/shuffled"));
 BENCH_GOAL(benchgoals::counterAtMost("Drag/Deform/program", "worst_frame_ms", 16));
