@@ -33,6 +33,23 @@ std::string num(double value) {
     return text;
 }
 
+Verdict checkCounterRatio(const Goal& g, const Measured& subject, const Results& results) {
+    Verdict v;
+    const std::string name = g.subject + " / " + g.floor + " " + g.counter;
+    const Measured* floor = find(results, g.floor);
+    const double* value = findCounter(subject, g.counter);
+    const double* base = floor ? findCounter(*floor, g.counter) : nullptr;
+    if (!value || !base || !(*base > 0)) {
+        v.line = name + ": not measured";
+        return v;
+    }
+    const double r = *value / *base;
+    v.met = r <= g.most;
+    v.line = name + " = " + num(r) + (v.met ? " <= " : " > ") + num(g.most) + " (" + num(*value) + " / " +
+             num(*base) + ")";
+    return v;
+}
+
 Verdict checkOne(const Goal& g, const Results& results) {
     Verdict v;
     const Measured* subject = find(results, g.subject);
@@ -40,6 +57,7 @@ Verdict checkOne(const Goal& g, const Results& results) {
         v.line = g.subject + ": not measured";
         return v;
     }
+    if (!g.counter.empty() && !g.floor.empty()) return checkCounterRatio(g, *subject, results);
     if (!g.counter.empty()) {
         const double* value = findCounter(*subject, g.counter);
         if (!value) {
@@ -89,6 +107,10 @@ Goal limitMs(const std::string& subject, double ms) { return Goal{subject, std::
 
 Goal counterAtMost(const std::string& subject, const std::string& counter, double most) {
     return Goal{subject, std::string(), counter, most};
+}
+
+Goal counterRatio(const std::string& subject, const std::string& counter, double factor, const std::string& floor) {
+    return Goal{subject, floor, counter, factor};
 }
 
 int add(const Goal& goal) {

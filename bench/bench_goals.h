@@ -16,6 +16,7 @@
 //   BENCH_GOAL(benchgoals::ratio("SmoothStamp", 5, "DeformFloor"));
 //   BENCH_GOAL(benchgoals::limitMs("SmoothStamp", 2));
 //   BENCH_GOAL(benchgoals::counterAtMost("Ratios/SectionSymmetries", "tube_ratio", 4));
+//   BENCH_GOAL(benchgoals::counterRatio("Refill/Partial/program", "best_ms", 2, "Floor/Partial/program"));
 
 #include <string>
 #include <utility>
@@ -29,6 +30,8 @@ struct Goal {
     std::string counter;  // the counter compared (a counter goal), else empty
     double most = 0;      // the factor, the milliseconds or the counter's limit
 };
+// A goal with both a floor and a counter compares the subject's counter
+// with the floor's same counter.
 
 // subject <= factor x floor.
 Goal ratio(const std::string& subject, double factor, const std::string& floor);
@@ -36,6 +39,8 @@ Goal ratio(const std::string& subject, double factor, const std::string& floor);
 Goal limitMs(const std::string& subject, double ms);
 // subject's counter <= most.
 Goal counterAtMost(const std::string& subject, const std::string& counter, double most);
+// subject's counter <= factor x floor's same counter.
+Goal counterRatio(const std::string& subject, const std::string& counter, double factor, const std::string& floor);
 
 // Registers a goal of this binary (at static initialisation); returns the
 // number of goals registered so far.

@@ -47,13 +47,13 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "bench/bench_gl_context.h"
 #include "bench/bench_goals.h"
 #include "bench/bench_meshes.h"
@@ -142,8 +142,6 @@ qel::Tool* openedObject(qel::GLView& view, FileKind kind) {
     return dynamic_cast<qel::Mesh*>(object->element) ? object : nullptr;
 }
 
-using Clock = std::chrono::steady_clock;
-
 // The child's stroke: the milliseconds of its frames, the release's last;
 // empty when something failed.
 std::vector<double> childStroke(FileKind kind, const Drag& drag) {
@@ -167,11 +165,12 @@ std::vector<double> childStroke(FileKind kind, const Drag& drag) {
     std::vector<qel::Sculptor*> list{&sculptor};
     std::vector<double> ms;
     auto frame = [&](auto&& step) {
-        const Clock::time_point t0 = Clock::now();
-        step();
-        const bool built = mesh.buildVBO();
-        gl->glFinish();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        bool built = false;
+        ms.push_back(benchclock::timed([&] {
+            step();
+            built = mesh.buildVBO();
+            gl->glFinish();
+        }));
         return built;
     };
     auto sampleAt = [&](int i) {
@@ -250,31 +249,32 @@ void firstStroke(benchmark::State& state, FileKind kind) {
         state.SkipWithError("the files could not be written");
         return;
     }
-    std::vector<double> presses, firsts, worsts, overs, ends, strokesOver;
+    benchclock::BestFrames frames;
+    std::vector<double> strokesOver;
+    std::size_t count = 0;  // frames of a stroke, the release's last
     for (auto _ : state) {
         const std::vector<double> ms = strokeInChild(kind);
         if (ms.size() < 3) {
             state.SkipWithError("the stroke's process failed (no display, no 4.0 context or the file did not open)");
             break;
         }
-        const auto last = ms.end() - 1;
-        const double worst = *std::max_element(ms.begin(), last);
-        const double over = double(std::count_if(ms.begin(), last, [](double t) { return t > 16; }));
-        presses.push_back(ms[0]);
-        firsts.push_back(ms[1]);
-        worsts.push_back(worst);
-        overs.push_back(over);
-        ends.push_back(ms.back());
-        strokesOver.push_back(over > 0 ? 1 : 0);
+        frames.addStroke(ms);
+        count = ms.size();
+        strokesOver.push_back(std::any_of(ms.begin(), ms.end() - 1, [](double t) { return t > 16; }) ? 1 : 0);
         double total = 0;
         for (const double t : ms) total += t;
         state.SetIterationTime(total / 1000);
     }
-    state.counters["press_frame_ms"] = benchgoals::median(presses);
-    state.counters["first_frame_ms"] = benchgoals::median(firsts);
-    state.counters["worst_frame_ms"] = benchgoals::median(worsts);
-    state.counters["frames_over_16"] = benchgoals::median(overs);
-    state.counters["end_frame_ms"] = benchgoals::median(ends);
+    double worst = 0, over = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        worst = std::max(worst, frames.at(i));
+        over += frames.at(i) > 16 ? 1 : 0;
+    }
+    state.counters["press_frame_ms"] = frames.at(0);
+    state.counters["first_frame_ms"] = frames.at(1);
+    state.counters["worst_frame_ms"] = worst;
+    state.counters["frames_over_16"] = over;
+    state.counters["end_frame_ms"] = count ? frames.at(count - 1) : 0;
     double share = 0;
     for (const double s : strokesOver) share += s;
     state.counters["strokes_over_16"] = strokesOver.empty() ? 0 : share / double(strokesOver.size());

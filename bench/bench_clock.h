@@ -1,0 +1,135 @@
+#pragma once
+// The clock the frame and stamp goals read, and the best-of statistics that
+// keep a busy machine from deciding them.
+//
+// A goal stated in milliseconds holds for what the program's own thread
+// does: the calling thread's processor time, which does not run while the
+// thread waits for a core that other processes hold. Each frame of a
+// stroke is taken at its best over the strokes timed (a frame that another
+// process slowed in one stroke runs unhindered in another), and a stamp is
+// held against its floor timed in alternation with it, pair by pair, so
+// that both see the same machine.
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+namespace benchclock {
+
+// The calling thread's processor time in milliseconds.
+inline double threadMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// The time of the wall clock in milliseconds (steady).
+inline double realMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// The processor time of every thread of the process in milliseconds.
+inline double processMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// The thread's processor time a call takes, in milliseconds.
+template <class Work>
+double timed(Work&& work) {
+    const double t0 = threadMs();
+    work();
+    return threadMs() - t0;
+}
+
+// The least of the values added; 0 before any.
+class Best {
+public:
+    void add(double ms) { best_ = std::min(best_, ms); }
+    bool empty() const { return best_ == std::numeric_limits<double>::infinity(); }
+    double ms() const { return empty() ? 0 : best_; }
+
+private:
+    double best_ = std::numeric_limits<double>::infinity();
+};
+
+// Adds the time of the clock (the thread's by default) from its making to
+// its end to a Best: the rest of a benchmark's iteration, made after its
+// ResumeTiming.
+class TimedScope {
+public:
+    explicit TimedScope(Best& best, double (*clock)() = threadMs) : best_(best), clock_(clock), t0_(clock()) {}
+    ~TimedScope() { best_.add(clock_() - t0_); }
+    TimedScope(const TimedScope&) = delete;
+    TimedScope& operator=(const TimedScope&) = delete;
+
+private:
+    Best& best_;
+    double (*clock_)();
+    double t0_;
+};
+
+// The frames of repeated strokes, each frame slot at its best over the
+// strokes: worst() is the slowest slot, a frame every stroke makes that
+// slow; a slot that one stroke alone made slow is not.
+class BestFrames {
+public:
+    // Frame `slot` of a stroke took ms.
+    void add(std::size_t slot, double ms) {
+        if (slot >= best_.size()) best_.resize(slot + 1);
+        best_[slot].add(ms);
+    }
+    // A stroke's frames, from slot 0.
+    void addStroke(const std::vector<double>& ms) {
+        for (std::size_t i = 0; i < ms.size(); ++i) add(i, ms[i]);
+    }
+    double at(std::size_t slot) const { return slot < best_.size() ? best_[slot].ms() : 0; }
+    double worst() const {
+        double w = 0;
+        for (const Best& b : best_) w = std::max(w, b.ms());
+        return w;
+    }
+
+private:
+    std::vector<Best> best_;
+};
+
+// A subject timed in alternation with its floor: each at its best, and the
+// median of the subject over the floor timed next to it (a pair shares
+// the machine's state, which a busy machine changes from moment to moment).
+class Paired {
+public:
+    // One subject and the floor timed next to it.
+    void add(double subjectMs, double floorMs) {
+        subject_.add(subjectMs);
+        floor_.add(floorMs);
+        if (floorMs > 0) ratios_.push_back(subjectMs / floorMs);
+    }
+    double floorMs() const { return floor_.ms(); }
+    double ratio() const {
+        if (ratios_.empty()) return 0;
+        std::vector<double> r = ratios_;
+        std::nth_element(r.begin(), r.begin() + std::ptrdiff_t(r.size() / 2), r.end());
+        return r[r.size() / 2];
+    }
+    // Counters best_ms, floor_ms and over_floor (the goal's) of a
+    // benchmark::State.
+    template <class State>
+    void report(State& state) const {
+        state.counters["best_ms"] = subject_.ms();
+        state.counters["floor_ms"] = floor_.ms();
+        state.counters["over_floor"] = ratio();
+    }
+
+private:
+    Best subject_, floor_;
+    std::vector<double> ratios_;
+};
+
+}  // namespace benchclock
