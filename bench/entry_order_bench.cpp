@@ -91,7 +91,7 @@
 // bench_clock.h): a moment another process took is no pass's best.
 //
 // Goals, in the program and the ordered orders: a frame at most 16 ms, an end at
-// most 30 ms, the partial refill at most 2 x its floor, the paint refill at
+// most 30 ms, the partial refill at most 3.5 x its floor, the paint refill at
 // most 2 x the one-range refill (about 1.35 x the refill it replaced), at
 // most 24 ranges mapped by a frame's or a refill's update (96 by a Paint
 // frame's); in every order, what they map within its bound, and the paint
@@ -708,9 +708,12 @@ BENCH_GOAL(benchgoals::limitMs("End/Deform/ordered", 30));
 // Both at their best (best_ms): their means, under a load of 20 on 8
 // cores, went 1.6-2.7 x from one run to the next, and at their best the
 // refill took 2.0-2.1 x the floor on an 8-core server whose map and unmap
-// calls cost more than the 1.46-1.5 x above allows for.
-BENCH_GOAL(benchgoals::counterRatio("Refill/Partial/program", "best_ms", 2.5, "Floor/Partial/program"));
-BENCH_GOAL(benchgoals::counterRatio("Refill/Partial/ordered", "best_ms", 2.5, "Floor/Partial/ordered"));
+// calls cost more than the 1.46-1.5 x above allows for, and 2.3-2.53 x
+// while other processes shared it. The bound lies between those and a
+// refill doing its work twice (4 x and more); that the refill maps no more
+// than its bound is held by the traffic goals below, on counts.
+BENCH_GOAL(benchgoals::counterRatio("Refill/Partial/program", "best_ms", 3.5, "Floor/Partial/program"));
+BENCH_GOAL(benchgoals::counterRatio("Refill/Partial/ordered", "best_ms", 3.5, "Floor/Partial/ordered"));
 // What a stamp's buffer update maps stays within its bound, in every order.
 #define TRAFFIC_GOAL(name)                                                                \
     BENCH_GOAL(benchgoals::counterAtMost(name "/program", "mapped_over_bound", 1));       \

@@ -22,10 +22,14 @@
 //   Open/file                 Scene::load of the file (the scene freed
 //                             untimed)
 //
-// Goals: each frame and end on the opened file at most 1.2 x the same on
-// the program order, each at its best over the iterations on the thread's
-// own clock (best_ms, bench_clock.h), so that a moment another process took
-// decides neither.
+// Goals: each frame and end on the opened file at most 2 x the same on the
+// program order, each at its best over the iterations on the thread's own
+// clock (best_ms, bench_clock.h), so that a moment another process took
+// decides neither. The two meshes lie in memory where their loads put
+// them, and the file's frames went from 0.67 to 1.5 x the program's from
+// one run to the next; a load that left the records scattered makes them
+// what they are on the shuffled sphere of stroke_frame_bench, 6 to 14 x
+// the program order's at their best (Smooth 6.3, Deform 13.7, the end 6.3).
 
 #include <benchmark/benchmark.h>
 
@@ -196,6 +200,6 @@ BENCHMARK_CAPTURE(end, program, Program)->Name("End/Deform/program")->Unit(bench
 BENCHMARK_CAPTURE(end, file, File)->Name("End/Deform/file")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(open)->Name("Open/file")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-BENCH_GOAL(benchgoals::counterRatio("Frame/Smooth/Patch/file", "best_ms", 1.2, "Frame/Smooth/Patch/program"));
-BENCH_GOAL(benchgoals::counterRatio("Frame/Deform/Element/file", "best_ms", 1.2, "Frame/Deform/Element/program"));
-BENCH_GOAL(benchgoals::counterRatio("End/Deform/file", "best_ms", 1.2, "End/Deform/program"));
+BENCH_GOAL(benchgoals::counterRatio("Frame/Smooth/Patch/file", "best_ms", 2, "Frame/Smooth/Patch/program"));
+BENCH_GOAL(benchgoals::counterRatio("Frame/Deform/Element/file", "best_ms", 2, "Frame/Deform/Element/program"));
+BENCH_GOAL(benchgoals::counterRatio("End/Deform/file", "best_ms", 2, "End/Deform/program"));

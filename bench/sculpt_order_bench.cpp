@@ -275,9 +275,11 @@ BENCHMARK_CAPTURE(importShuffled, fileOrder, false)->Name("Import/InFileOrder")-
 // SmoothComponent 4.3, 3.6, 4.1; PaintPatch 5.2, 5.9, 5.2; the first frames
 // 7.2, 4.6, 7.0 (DeformPatch), 6.5, 3.8, 6.1 (DeformComponent), 5.7, 5.5,
 // 5.2 (SmoothComponent), 12.8, 19, 11.7 (PaintPatch). A stamp doing its
-// work twice doubles its ratio, past its factor.
+// work twice doubles its ratio, past its factor; the Smooth stamp run twice
+// took 5.1-6.0 x its floor (its floor's share of the stamp is larger), so
+// its factor lies between that and 3.7.
 FLOOR_GOALS("Stamp/Deform", 15, 15, 15);
-FLOOR_GOALS("Stamp/Smooth", 5.5, 5.5, 5.5);
+FLOOR_GOALS("Stamp/Smooth", 4.5, 4.5, 4.5);
 FLOOR_GOALS("Stamp/Paint", 4, 4, 4);
 FLOOR_GOALS("Scoped/DeformPatch", 8, 8, 8);
 FLOOR_GOALS("Scoped/DeformComponent", 7, 7, 7);
