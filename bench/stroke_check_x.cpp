@@ -459,14 +459,7 @@ int main(int argc, char** argv) {
     if (scene.empty()) scene = light ? "stroke_check_light_pair.tl" : "stroke_end_torus_pair.tl";
 
     qel::InitExactPredicates();
-    if (!QFileInfo::exists(QString::fromStdString(scene))) {
-        std::printf("making %s ...\n", scene.c_str());
-        std::fflush(stdout);
-        if (!toruspair::makeScene(scene, light)) {
-            std::fprintf(stderr, "stroke_check_x: %s could not be written\n", scene.c_str());
-            return 2;
-        }
-    }
+    if (!toruspair::ensureScene(scene, light, "stroke_check_x")) return 2;
     qel::setSurfaceFormat();
     QApplication app(argc, argv);
     qel::deliverEveryMotion();

@@ -334,14 +334,7 @@ int main(int argc, char** argv) {
     if (strokes.empty()) strokes = {{false, false, 375, 3.0}, {true, false, 3000, 6.3}};
 
     qel::InitExactPredicates();
-    if (!QFileInfo::exists(QString::fromStdString(scene))) {
-        std::printf("making %s ...\n", scene.c_str());
-        std::fflush(stdout);
-        if (!toruspair::makeScene(scene, false)) {
-            std::fprintf(stderr, "stroke_end_x: %s could not be written\n", scene.c_str());
-            return 2;
-        }
-    }
+    if (!toruspair::ensureScene(scene, false, "stroke_end_x")) return 2;
     qel::setSurfaceFormat();
     QApplication app(argc, argv);
     qel::deliverEveryMotion();

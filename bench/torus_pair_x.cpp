@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <cmath>
+#include <cstdio>
 
 #include "app/gl_widget.h"
 #include "bench/bench_meshes.h"
@@ -22,6 +24,15 @@ bool makeScene(const std::string& path, bool light) {
     const qel::mat4 mirror = qel::mat4::Scale(-1, 1, 1);
     scene.addObject(tmpl, std::vector<qel::mat4>{at, mirror * at}, qel::Scene::HangTop, false, false);
     return scene.save(path);
+}
+
+bool ensureScene(const std::string& path, bool light, const char* program) {
+    if (QFileInfo::exists(QString::fromStdString(path))) return true;
+    std::printf("making %s ...\n", path.c_str());
+    std::fflush(stdout);
+    if (makeScene(path, light)) return true;
+    std::fprintf(stderr, "%s: %s could not be written\n", program, path.c_str());
+    return false;
 }
 
 bool waitFor(const std::function<bool()>& condition, double seconds) {

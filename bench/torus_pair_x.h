@@ -20,6 +20,10 @@ namespace toruspair {
 // 2,304 triangles instead of the 1,001,112 of the heavy pair.
 bool makeScene(const std::string& path, bool light);
 
+// The pair's scene file at `path`, made when missing (saying so); false,
+// with `program`'s complaint on the standard error, when it cannot be.
+bool ensureScene(const std::string& path, bool light, const char* program);
+
 // Runs the event loop until the condition holds, for at most `seconds`;
 // whether it holds.
 bool waitFor(const std::function<bool()>& condition, double seconds);
