@@ -216,27 +216,12 @@ public:
         }
         view_.setSymmetry(c.kind != "copyflat", false, false, false, false, false, 6);
         view_.redraw = 1;
-        if (!waitFor([&] { return view_.startupStep == 4 && view_.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
-            std::fprintf(stderr, "stroke_check_x: the view did not settle after loading\n");
-            return false;
-        }
-        if (!pressPoint(*window_.glWidget, view_, press_)) {
-            std::fprintf(stderr, "stroke_check_x: the torus is not on the view's middle row\n");
-            return false;
-        }
-        return true;
+        return toruspair::settleAndFindPress(*window_.glWidget, view_, press_, "stroke_check_x");
     }
 
     // The pointer on the press point, the torus picked there.
     bool hover(tltest::XPointer& x) {
-        x.moveTo(window_.glWidget->mapToGlobal(press_));
-        const qel::vec2 at(float(press_.x()), float(press_.y()));
-        if (!waitFor([&] { return qel::inputLatch.empty() && qel::mouse.position == at && view_.pickBrush.hit(); },
-                     600)) {
-            std::fprintf(stderr, "stroke_check_x: the pointer found no torus at (%d, %d)\n", press_.x(), press_.y());
-            return false;
-        }
-        return true;
+        return toruspair::hoverAt(x, *window_.glWidget, view_, press_, "stroke_check_x");
     }
 
     // Presses, walks `path` evenly over `seconds` and releases, on a thread

@@ -222,15 +222,7 @@ public:
         }
         view_.setSymmetry(true, false, false, false, false, false, 6);
         view_.redraw = 1;
-        if (!waitFor([&] { return view_.startupStep == 4 && view_.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
-            std::fprintf(stderr, "stroke_end_x: the view did not settle after loading\n");
-            return false;
-        }
-        if (!pressPoint(*window_.glWidget, view_, press_)) {
-            std::fprintf(stderr, "stroke_end_x: the torus is not on the view's middle row\n");
-            return false;
-        }
-        return true;
+        return toruspair::settleAndFindPress(*window_.glWidget, view_, press_, "stroke_end_x");
     }
 
     // The strokes to come are Deform strokes.
@@ -244,14 +236,8 @@ public:
         }
         GLWidget& widget = *window_.glWidget;
         const QPoint start = widget.mapToGlobal(press_);
-        x.moveTo(start);
-        const qel::vec2 at(float(press_.x()), float(press_.y()));
         // The pointer rests on the torus, picked there.
-        if (!waitFor([&] { return qel::inputLatch.empty() && qel::mouse.position == at && view_.pickBrush.hit(); },
-                     600)) {
-            std::fprintf(stderr, "stroke_end_x: the pointer found no torus at (%d, %d)\n", press_.x(), press_.y());
-            return false;
-        }
+        if (!toruspair::hoverAt(x, widget, view_, press_, "stroke_end_x")) return false;
         if (s.copy) {
             x.key(XK_Control_L, true);
             if (!waitFor([&] { return view_.sculptAction == qel::Sculptor::CopyMove; }, 600)) return false;

@@ -12,7 +12,10 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/glview.h"
+#include "tests/app/gl_widget/x_pointer.h"
 #include "view/id_reader.h"
+#include "view/input_latch.h"
+#include "view/mouse.h"
 
 namespace toruspair {
 
@@ -62,6 +65,28 @@ bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at) {
     if (runStart < 0) return false;
     // The ID buffer's rows run from the bottom.
     at = QPoint((runStart + runEnd) / 2, view.height - 1 - y);
+    return true;
+}
+
+bool settleAndFindPress(GLWidget& widget, qel::GLView& view, QPoint& press, const char* program) {
+    if (!waitFor([&] { return view.startupStep == 4 && view.redraw == 0 && qel::inputLatch.empty(); }, 600)) {
+        std::fprintf(stderr, "%s: the view did not settle after loading\n", program);
+        return false;
+    }
+    if (!pressPoint(widget, view, press)) {
+        std::fprintf(stderr, "%s: the torus is not on the view's middle row\n", program);
+        return false;
+    }
+    return true;
+}
+
+bool hoverAt(tltest::XPointer& x, GLWidget& widget, qel::GLView& view, QPoint press, const char* program) {
+    x.moveTo(widget.mapToGlobal(press));
+    const qel::vec2 at(float(press.x()), float(press.y()));
+    if (!waitFor([&] { return qel::inputLatch.empty() && qel::mouse.position == at && view.pickBrush.hit(); }, 600)) {
+        std::fprintf(stderr, "%s: the pointer found no torus at (%d, %d)\n", program, press.x(), press.y());
+        return false;
+    }
     return true;
 }
 

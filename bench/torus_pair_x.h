@@ -12,6 +12,9 @@ class GLWidget;
 namespace qel {
 class GLView;
 }
+namespace tltest {
+class XPointer;
+}
 
 namespace toruspair {
 
@@ -32,6 +35,16 @@ bool waitFor(const std::function<bool()>& condition, double seconds);
 // middle row, read from the last frame's ID buffer (widget pixels; the view
 // draws at the widget's size).
 bool pressPoint(GLWidget& widget, qel::GLView& view, QPoint& at);
+
+// After the scene is loaded and the view set up (redraw raised): waits for
+// the view to settle, then finds the press point; false, with `program`'s
+// complaint on the standard error, when either fails.
+bool settleAndFindPress(GLWidget& widget, qel::GLView& view, QPoint& press, const char* program);
+
+// Moves the pointer to `press` (widget pixels) and waits until the view has
+// it there with the torus picked; false, with `program`'s complaint, when it
+// does not.
+bool hoverAt(tltest::XPointer& x, GLWidget& widget, qel::GLView& view, QPoint press, const char* program);
 
 // A circle through `from`, to its left, walked in steps of about two pixels
 // with no two motions in a row on one pixel.
