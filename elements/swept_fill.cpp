@@ -241,12 +241,6 @@ std::uint64_t sweptBlockOffset(int k, std::uint64_t n) {
     return offset;
 }
 
-vec3 tubeGridPoint(const mat3& F, const vec3& position, const vec3& L) {
-    double p[3];
-    for (int r = 0; r < 3; ++r) p[r] = double(F.at(r, 0)) * L.x + double(F.at(r, 1)) * L.y + double(F.at(r, 2)) * L.z;
-    return vec3(float(p[0]), float(p[1]), float(p[2])) + position;
-}
-
 vec3 revolutonGridPoint(const vec3& p, const vec3& L) {
     const double x = p.x, y = p.y, z = p.z;
     const double r = std::sqrt(x * x + z * z);

@@ -77,7 +77,11 @@ struct SweptShape {
 // Tube rule: F L evaluated in double precision and rounded to float, then
 // the carrier vertex's position added (F: the path's vertexFrame, stored
 // row by row; L: the cross-section point in that curve's own frame).
-vec3 tubeGridPoint(const mat3& F, const vec3& position, const vec3& L);
+inline vec3 tubeGridPoint(const mat3& F, const vec3& position, const vec3& L) {
+    double p[3];
+    for (int r = 0; r < 3; ++r) p[r] = double(F.at(r, 0)) * L.x + double(F.at(r, 1)) * L.y + double(F.at(r, 2)) * L.z;
+    return vec3(float(p[0]), float(p[1]), float(p[2])) + position;
+}
 // Revoluton rule for profile vertex p = (x, y, z) and section point
 // L = (u, v, w): with r = sqrt(x^2 + z^2), (u x - v z, y + w r, u z + v x),
 // evaluated in double precision. The frame is radial (x, 0, z), tangential

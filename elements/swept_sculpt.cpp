@@ -182,7 +182,7 @@ void tubeSection(Tube& T, std::vector<Sculptor*>& gestures, const Sculptor& firs
         StepCopies copies(gestures, *T.profile, *target, false, gestures.size());
         if (T.working == nullptr) {
             T.working = layWorkingCurve(*target, T.vbo, [&](const vec3& v) {
-                return tubeGridPoint(T.anchorFrame, T.anchor, target->toLocal(v));
+                return tubeGridPoint(T.anchorFrame, T.anchor, target->Element::toLocal(v));
             });
             T.working->setSize(T.size());
         }
@@ -198,7 +198,7 @@ void tubeSection(Tube& T, std::vector<Sculptor*>& gestures, const Sculptor& firs
         copies.writeBack(gestures);
         if (invertible)
             carryBack(*target, W, T.vbo, [&](const vec3& w, vec3& out) {
-                out = target->toWorld(T.anchorFrameInverse * (w - T.anchor));
+                out = target->Element::toWorld(T.anchorFrameInverse * (w - T.anchor));
                 return true;
             });
     }

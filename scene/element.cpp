@@ -160,9 +160,7 @@ void Element::sculpt(std::vector<Sculptor*>&) {}
 
 void Element::clearStroke() {}
 
-vec3 Element::toWorld(const vec3& p) const { return p * size_ + centre; }
 float Element::toWorld(float d) const { return d * size_; }
-vec3 Element::toLocal(const vec3& p) const { return (p - centre) / size_; }
 float Element::toLocal(float d) const { return d / size_; }
 
 mat4 Element::localMatrix() const {

@@ -165,11 +165,11 @@ public:
     // cuts a stroke short. Nothing by default.
     virtual void clearStroke();
     // 34: p * size + centre.
-    virtual vec3 toWorld(const vec3& p) const;
+    virtual vec3 toWorld(const vec3& p) const { return p * size_ + centre; }
     // 35: d * size.
     virtual float toWorld(float d) const;
     // 36: (p - centre) / size.
-    virtual vec3 toLocal(const vec3& p) const;
+    virtual vec3 toLocal(const vec3& p) const { return (p - centre) / size_; }
     // 37: d / size.
     virtual float toLocal(float d) const;
     // 38: the matrix of toLocal: scale 1/size after translation by -centre.
