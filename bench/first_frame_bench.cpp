@@ -3,25 +3,34 @@
 // surfaces and huge GIF screens), each opened from its file as the program
 // opens it and its first frame built as the view builds it:
 //
-//   FirstFrame/SlowestSmallFile  the processor time (every thread of the
-//                        process: the software renderer's too) of the load
-//                        and the first frame of the slowest of those files,
-//                        each file at its best over three passes; its name
-//                        is the benchmark's label
+//   FirstFrame/SlowestSmallFile  the user processor time (every thread of
+//                        the process: the software renderer's too) of the
+//                        load and the first frame of the slowest of those
+//                        files, each file at its best over three passes;
+//                        its name is the benchmark's label. Counters:
+//                        most_pages, the most fresh memory pages any file's
+//                        first frame touched (each file at its fewest);
+//                        sys_ms, the kernel's time for the slowest file as
+//                        measured (reported, not held)
 //
-// Goal: FirstFrame/SlowestSmallFile <= 2000 ms. Each pass opens every file
-// once in a fresh scene: a first frame is measured, never a warm one. A
-// file is taken at its best over the passes, so that a pass in which other
-// processes held the caches and the memory (the slowest file took 1.8 s on
-// a quiet machine and 2.01 s on a busy one) does not decide the goal.
+// Goals: FirstFrame/SlowestSmallFile <= 750 ms and most_pages <= 400,000
+// (1.6 GB). Each pass opens every file once in a fresh scene: a first frame
+// is measured, never a warm one. The kernel's time is not held: the file
+// with an 8000 x 8000 screen spends 1.2 s to 1.7 s of it handing over 1.2
+// GB of fresh pages, as other processes on the machine contend for its
+// memory, while the pages stay the same (312,500). So the program's work is
+// held in the time it spends itself (0.38 s to 0.52 s for that file), and
+// its memory in the pages it touches: a first frame that does its work
+// twice or touches a third more memory misses.
 
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -33,7 +42,8 @@
 
 namespace {
 
-BENCH_GOAL(benchgoals::limitMs("FirstFrame/SlowestSmallFile", 2000));
+BENCH_GOAL(benchgoals::limitMs("FirstFrame/SlowestSmallFile", 750));
+BENCH_GOAL(benchgoals::counterAtMost("FirstFrame/SlowestSmallFile", "most_pages", 400000));
 
 // The small files, written once into a folder that lives as long as the
 // process (the GIF scenes name images beside them).
@@ -57,16 +67,33 @@ SmallFiles& smallFiles() {
     return *files;
 }
 
+// What the process used: user and kernel seconds, and fresh pages.
+struct Usage {
+    double user = 0, sys = 0;
+    long pages = 0;
+    static Usage now() {
+        rusage r{};
+        getrusage(RUSAGE_SELF, &r);
+        Usage u;
+        u.user = double(r.ru_utime.tv_sec) + 1e-6 * double(r.ru_utime.tv_usec);
+        u.sys = double(r.ru_stime.tv_sec) + 1e-6 * double(r.ru_stime.tv_usec);
+        u.pages = r.ru_minflt;
+        return u;
+    }
+    Usage operator-(const Usage& o) const { return {user - o.user, sys - o.sys, pages - o.pages}; }
+};
+
 // Opens the file and builds its first frame (first_frame_util.h), the GL
-// work finished. The processor seconds that took (the scene's freeing not
-// counted); negative when the file was refused.
-double firstFrame(const std::string& path) {
+// work finished. What that used (the scene's freeing not counted); false
+// when the file was refused.
+bool firstFrame(const std::string& path, Usage& used) {
     qel::Scene scene;
-    const double start = firstframe::processorSeconds();
-    if (!scene.load(path)) return -1;
+    const Usage before = Usage::now();
+    if (!scene.load(path)) return false;
     firstframe::buildFirstFrame(scene);
     gl->glFinish();
-    return firstframe::processorSeconds() - start;
+    used = Usage::now() - before;
+    return true;
 }
 
 constexpr int Passes = 3;
@@ -78,25 +105,31 @@ void BM_FirstFrameSlowestSmallFile(benchmark::State& state) {
     }
     const SmallFiles& files = smallFiles();
     for (auto _ : state) {
-        std::vector<double> best(files.paths.size(), std::numeric_limits<double>::infinity());
+        // Each file at its best: its least user time and fewest pages.
+        std::vector<Usage> best(files.paths.size());
         for (int pass = 0; pass < Passes; ++pass)
             for (std::size_t i = 0; i < files.paths.size(); ++i) {
-                const double seconds = firstFrame(files.paths[i]);
-                if (seconds < 0) {
+                Usage used;
+                if (!firstFrame(files.paths[i], used)) {
                     state.SkipWithError(("refused: " + files.names[i]).c_str());
                     return;
                 }
-                best[i] = std::min(best[i], seconds);
+                if (pass == 0 || used.user < best[i].user) {
+                    best[i].user = used.user;
+                    best[i].sys = used.sys;
+                }
+                best[i].pages = pass == 0 ? used.pages : std::min(best[i].pages, used.pages);
             }
-        double slowest = 0;
-        std::size_t which = 0;
-        for (std::size_t i = 0; i < best.size(); ++i)
-            if (best[i] > slowest) {
-                slowest = best[i];
-                which = i;
-            }
-        state.SetIterationTime(slowest);
-        state.SetLabel(files.names[which]);
+        std::size_t slowest = 0;
+        long mostPages = 0;
+        for (std::size_t i = 0; i < best.size(); ++i) {
+            if (best[i].user > best[slowest].user) slowest = i;
+            mostPages = std::max(mostPages, best[i].pages);
+        }
+        state.SetIterationTime(best[slowest].user);
+        state.SetLabel(files.names[slowest]);
+        state.counters["sys_ms"] = 1e3 * best[slowest].sys;
+        state.counters["most_pages"] = double(mostPages);
     }
 }
 
