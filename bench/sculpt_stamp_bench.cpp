@@ -251,11 +251,12 @@ struct FlatRound {
 class SmoothFloor {
 public:
     explicit SmoothFloor(const Scene& s)
-        : s_(s), flat_(s), r2_(s.radius * s.radius), faceSlots_(flat_.corners.size() / 3) {
-        normals_.resize(faceSlots_);
-        cornerNormals_.resize(3 * faceSlots_);
+        : s_(s), flat_(s), r2_(s.radius * s.radius) {
+        const std::size_t faceSlots = flat_.corners.size() / 3;
+        normals_.resize(faceSlots);
+        cornerNormals_.resize(3 * faceSlots);
         steps_.resize(flat_.inside.size());
-        for (std::size_t j = 0; j < faceSlots_; ++j) normals_[j] = faceNormal(j);
+        for (std::size_t j = 0; j < faceSlots; ++j) normals_[j] = faceNormal(j);
     }
     void step() {
         const qel::vec3 c = forward_ ? s_.centre : s_.centre + s_.step;
@@ -296,7 +297,6 @@ private:
     const Scene& s_;
     FlatRound flat_;
     const float r2_;
-    const std::size_t faceSlots_;
     std::vector<qel::vec3> normals_, cornerNormals_, steps_;
     bool forward_ = true;
 };
