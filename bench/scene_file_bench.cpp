@@ -93,14 +93,6 @@ bool writeSync(const std::vector<std::uint8_t>& bytes, const std::string& tmp, c
     return std::rename(tmp.c_str(), out.c_str()) == 0;
 }
 
-// The wall time a call takes, in milliseconds: a save waits on the disk.
-template <class Work>
-double wallMs(Work&& work) {
-    const double t0 = benchclock::realMs();
-    work();
-    return benchclock::realMs() - t0;
-}
-
 void SceneSave(benchmark::State& state) {
     qel::Scene scene;
     scene.load(fixture().path);
@@ -114,8 +106,9 @@ void SceneSave(benchmark::State& state) {
     benchclock::Paired pairs;
     for (auto _ : state) {
         bool ok = true;
-        const double save = wallMs([&] { ok = scene.save(saved); });
-        const double floor = wallMs([&] { ok = writeSync(bytes, tmp, written) && ok; });
+        // On the wall clock: a save waits on the disk.
+        const double save = benchclock::timed([&] { ok = scene.save(saved); }, benchclock::realMs);
+        const double floor = benchclock::timed([&] { ok = writeSync(bytes, tmp, written) && ok; }, benchclock::realMs);
         state.SetIterationTime(save / 1e3);
         if (!ok) {
             state.SkipWithError("a write failed");
