@@ -2,6 +2,7 @@
 
 #include "core/geometry.h"
 
+#include <array>
 #include <cmath>
 
 #include "core/predicates.h"
@@ -20,18 +21,35 @@ bool allSameSide(double o1, double o2, double o3) {
     return (o1 >= 0.0 && o2 >= 0.0 && o3 >= 0.0) || (o1 <= 0.0 && o2 <= 0.0 && o3 <= 0.0);
 }
 
+// The predicates read each point as an array of coordinates (p[0], p[1],
+// p[2]). A vector's members are separate objects, so a pointer to its x
+// reaches only x: each point is handed over as a real array instead, which
+// the optimiser may not take for a lone value.
+std::array<double, 2> coords(const dvec2& v) { return {v.x, v.y}; }
+std::array<double, 3> coords(const dvec3& v) { return {v.x, v.y, v.z}; }
+
 }  // namespace
 
 void InitExactPredicates() { exact::exactinit(); }
 
-double Orient2D(dvec2 a, dvec2 b, dvec2 c) { return exact::orient2d(&a.x, &b.x, &c.x); }
+double Orient2D(dvec2 a, dvec2 b, dvec2 c) {
+    const auto pa = coords(a), pb = coords(b), pc = coords(c);
+    return exact::orient2d(pa.data(), pb.data(), pc.data());
+}
 
-double Orient3D(dvec3 a, dvec3 b, dvec3 c, dvec3 d) { return exact::orient3d(&a.x, &b.x, &c.x, &d.x); }
+double Orient3D(dvec3 a, dvec3 b, dvec3 c, dvec3 d) {
+    const auto pa = coords(a), pb = coords(b), pc = coords(c), pd = coords(d);
+    return exact::orient3d(pa.data(), pb.data(), pc.data(), pd.data());
+}
 
-double InCircle(dvec2 a, dvec2 b, dvec2 c, dvec2 d) { return exact::incircle(&a.x, &b.x, &c.x, &d.x); }
+double InCircle(dvec2 a, dvec2 b, dvec2 c, dvec2 d) {
+    const auto pa = coords(a), pb = coords(b), pc = coords(c), pd = coords(d);
+    return exact::incircle(pa.data(), pb.data(), pc.data(), pd.data());
+}
 
 double InSphere(dvec3 a, dvec3 b, dvec3 c, dvec3 d, dvec3 e) {
-    return exact::insphere(&a.x, &b.x, &c.x, &d.x, &e.x);
+    const auto pa = coords(a), pb = coords(b), pc = coords(c), pd = coords(d), pe = coords(e);
+    return exact::insphere(pa.data(), pb.data(), pc.data(), pd.data(), pe.data());
 }
 
 int OrientLine(dvec2 a, dvec2 b, dvec2 c) { return signClass(double(float(Orient2D(a, b, c)))); }

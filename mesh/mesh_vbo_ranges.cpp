@@ -265,7 +265,7 @@ public:
     Put at(std::uint32_t v) const {
         Put put;
         const vec3& p = vertices_[v].position;
-        std::memcpy(&put.xy, &p.x, 8);
+        std::memcpy(&put.xy, &p, 8);  // x and y, the first eight bytes of the vector
         std::memcpy(&put.z, &p.z, 4);
         return put;
     }
