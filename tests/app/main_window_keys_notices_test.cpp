@@ -1,7 +1,8 @@
 // Keys pressed on the shown offscreen main window and what the status bar
 // says: Insert's key in simple mode, the object menu's Quick Save, the word
 // about the undo history that a sculpt stroke empties, and the word about a
-// stroke that leaves a triangle mesh as it is, which stands only while true.
+// stroke that leaves a triangle mesh as it is, which stands only while true
+// (a change of action, mode, tool template or creation tool ends it).
 
 #include <gtest/gtest.h>
 
@@ -226,4 +227,64 @@ TEST_F(KeysNotices, TheWordOfAStrokeThatLeftTheMeshAsItIsGoesWhenUntrue) {
     EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Inflate);
     EXPECT_NE(shape(), before);
     EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// A change of the tool template (Previous or Next Tool) or of the creation
+// tool ends the word of an Inflate stroke too, even when the user is back
+// in Sculpt with the same action before the view's next frame (as on a
+// heavy scene, whose frames come seconds apart): the mode and actions are
+// then as they were, the tool is not.
+TEST_F(KeysNotices, AChangeOfToolTemplateOrCreationToolEndsTheWordOfAStrokeThatLeftTheMeshAsItIs) {
+    qel::test::FrameDriver drive(*view());
+    const qel::vec2 centre(float(view()->width / 2), float(view()->height / 2));
+    qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
+    qel::Tool* cube = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+    view()->scene->toList();
+    fakeid::Pixel& p = drive.reader->pixels[{int(centre.x), int(centre.y)}];
+    p.stencil = 1;
+    p.depth = 0.5f;
+    p.ids[0] = {std::uint32_t(view()->scene->findID(cube)), 0, 0};
+    p.normal[0] = qel::vec3(0, 0, 1);
+    // A second template in the library, and full mode with Place chosen,
+    // where Previous and Next Tool step the templates.
+    view()->scene->addTool(new qel::Tool(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false));
+    window.SetMode(false);
+    window.Assembly(true);
+    ui().actionPlace->trigger();
+    const QString inert = "Inflate shapes clay, tubes and curves; a triangle mesh is left as it is.";
+    const auto inflateStroke = [&] {
+        window.Sculpt(true);
+        ui().actionInflate->trigger();
+        for (const float dx : {-5.0f, 0.0f}) {
+            drive.move(centre + qel::vec2(dx, 0.0f));
+            drive.frame();
+        }
+        drive.buttonEvent(centre, true, false);
+        drive.frame();
+        EXPECT_EQ(view()->pickBrush.pickedTool, cube);
+        drive.buttonEvent(centre, false, false);
+        drive.frame();
+        ASSERT_TRUE(view()->idle());
+        ASSERT_TRUE(notice().endsWith(inert)) << notice().toStdString();
+    };
+    const struct {
+        QAction* action;
+        bool stepsTemplate;
+    } changes[] = {{ui().actionNext_Tool, true}, {ui().actionPrevious_Tool, true}, {ui().actionCube, false},
+                   {ui().actionSphere, false}};
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.action->text().toStdString());
+        inflateStroke();
+        const qel::Tool* current = view()->scene->currentTool;
+        const View::TToolCreation creation = view()->toolCreation;
+        change.action->trigger();
+        window.Sculpt(true);
+        EXPECT_EQ(view()->scene->currentTool != current, change.stepsTemplate);
+        EXPECT_EQ(view()->toolCreation != creation, !change.stepsTemplate);
+        EXPECT_EQ(view()->selectedActionMode, View::ModeSculpt);
+        EXPECT_EQ(view()->selectedAssemblyAction, View::ActionPlace);
+        EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Inflate);
+        drive.frame();
+        EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+    }
 }

@@ -508,6 +508,24 @@ TEST(StrokePace, OnlyAMoveAtSameDepthWithoutGridSnappingIsFolded) {
     }
 }
 
+// A sculpt Rotate or Scale turns or scales its part by each step from the
+// sample before, and a Smooth or Pinch acts where each sample lands: what
+// they leave depends on the path, so at Same Depth too their waiting
+// motions are never taken as one step to the latest, but spaced along the
+// path as a Move on another projection is, 90 pixels for the frame's three
+// steps.
+TEST(StrokePace, ASculptRotateScaleSmoothOrPinchAtSameDepthIsNotFolded) {
+    const std::vector<vec2> path = circle(30);
+    for (const Sculptor::TAction action : {Sculptor::Rotate, Sculptor::Scale, Sculptor::Smooth, Sculptor::Pinch}) {
+        stepCostMs = 40.0;
+        BallStroke b(action, false, 30.0);
+        const Ending e = stroke(b, path, 0.0);
+        stepCostMs = 0.0;
+        EXPECT_EQ(e.steps, 5) << action;
+        EXPECT_LE(e.frames, 2) << action;
+    }
+}
+
 // A key pressed right after a stroke's release waits behind the stroke's
 // motions, and acts in the first frame after the stroke has ended, with the
 // view idle (where Undo acts too): here 1, which turns the sculpt action
