@@ -201,7 +201,10 @@ Mesh* sculpted(int seed) {
     auto unit = [&rng] { return float(rng() >> 8) * 0x1p-24f; };
     for (int stroke = 0; stroke < 8; ++stroke) {
         const vec3 p = meshtest::surfacePoint(*m, rng);
-        const vec3 d = normalize(vec3(unit() - 0.5f, unit() - 0.5f, unit() - 0.5f));
+        // Drawn one by one: the order a call's arguments are worked out in
+        // is the compiler's choice.
+        const float dx = unit(), dy = unit(), dz = unit();
+        const vec3 d = normalize(vec3(dx - 0.5f, dy - 0.5f, dz - 0.5f));
         SBrush first, last;
         first.point = p;
         first.itemId = m->findFirstFace(p);
