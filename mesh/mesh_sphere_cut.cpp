@@ -55,6 +55,9 @@ constexpr double kArcSlack = 1e-3;                   // how far outside its face
 constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
 constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
 constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
+// How many float steps of its place a press may move a vertex and still be
+// rounding: a sphere no larger than one step moves a vertex by about three.
+constexpr float kRoundingSteps = 4;
 
 dvec3 unitOrSame(const dvec3& d) {
     const double l2 = dot(d, d);
@@ -68,6 +71,20 @@ dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
 double squaredDistance(const vec3& p, const vec3& q) {
     const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
     return dx * dx + dy * dy + dz * dz;
+}
+
+// How far apart floats lie at p: the step from its largest coordinate (in
+// size) to the next float.
+float floatSpacing(const vec3& p) {
+    const float a = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    return std::nextafter(a, HUGE_VALF) - a;
+}
+
+// The move from p to q is no larger than rounding at their place could make
+// it: no coordinate moved by more than a few float steps.
+bool withinRounding(const vec3& p, const vec3& q) {
+    const float limit = kRoundingSteps * std::max(floatSpacing(p), floatSpacing(q));
+    return std::fabs(q.x - p.x) <= limit && std::fabs(q.y - p.y) <= limit && std::fabs(q.z - p.z) <= limit;
 }
 
 // A normal the normal pass could form (of unit length, not a tiny cross
@@ -169,8 +186,9 @@ public:
     // The cut from the pierced edges to the crease (the marks are made).
     void run();
     // After the inside vertices were pressed (from[i] where the i-th of the
-    // selected-vertex list lay before), puts back the pressed corners of
-    // every face the press turned over, until none is.
+    // selected-vertex list lay before), puts back the corners of every face
+    // the press turned over that it moved by no more than rounding, until
+    // no face is turned over by such a corner.
     void unfoldPress(const std::vector<vec3>& from);
 
 private:
@@ -451,24 +469,34 @@ bool SphereCutter::pressTurnsOver(int f, const dvec3* was) const {
 
 void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
     // Pressed exactly along the rays from the centre, a face keeps the turn
-    // it shows the centre (each corner moves out by a positive factor), and
-    // within a dent or bump short of a half sphere its normal stays on the
-    // side of the face's. Rounded, a vertex pressed by about a float step
-    // can land across its neighbours, or turn a face edge-on to the centre
-    // over; where the sphere reaches round an edge of the mesh, a face
-    // pressed can turn against the face it lies in. Such faces keep their
-    // corners where the cut left them: putting a corner back leaves its
-    // other faces as the cut left them or turns them over too, and these
-    // are looked at again, until none is turned over.
-    std::vector<int> work, fan;
-    for (const int v : m_.selectedVertices) {
-        m_.findFNeighbours(v, fan);
-        work.insert(work.end(), fan.begin(), fan.end());
-    }
+    // it shows the centre (each corner moves out by a positive factor).
+    // Rounding spoils that only through a vertex that the press moves by a
+    // few float steps, one that lay that close to the sphere (as every
+    // vertex of a sphere of no size does): it can land across its
+    // neighbours, turn a face edge-on to the centre over or, where the
+    // sphere reaches round an edge of the mesh, turn a sliver against the
+    // face it lies in. Such a vertex, a corner of a face turned over, stays
+    // where the cut left it, on the sphere up to that rounding: putting it
+    // back leaves its other faces as the cut left them or turns them over
+    // too, and these are looked at again, until none is turned over. A
+    // vertex pressed farther is never put back, so that the whole inside of
+    // the sphere is pressed onto it: a face its press turns over is turned
+    // by the shape the sphere meets (a part the centre sees from behind or
+    // edge-on), which putting the vertex back would leave deep inside.
     auto pressed = [&](int v) {
         const MeshVertex& r = m_.vertices[v];
         return r.selection >= 0 && !(r.position == from[std::size_t(r.selection)]);
     };
+    auto rounded = [&](int v) {
+        return pressed(v) && withinRounding(from[std::size_t(m_.vertices[v].selection)], m_.vertices[v].position);
+    };
+    // Only a face round such a vertex can be mended.
+    std::vector<int> work, fan;
+    for (const int v : m_.selectedVertices) {
+        if (!rounded(v)) continue;
+        m_.findFNeighbours(v, fan);
+        work.insert(work.end(), fan.begin(), fan.end());
+    }
     while (!work.empty()) {
         const int f = work.back();
         work.pop_back();
@@ -481,7 +509,7 @@ void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
         }
         if (!pressTurnsOver(f, was)) continue;
         for (const int v : F.v) {
-            if (!pressed(v)) continue;
+            if (!rounded(v)) continue;
             m_.vertices[v].position = from[std::size_t(m_.vertices[v].selection)];
             m_.findFNeighbours(v, fan);
             work.insert(work.end(), fan.begin(), fan.end());
