@@ -1,14 +1,18 @@
 // The Edit menu's Undo and Redo commands on the offscreen main window, from
 // the menu and by their keys around an assembly Move whose end the view's
-// frames have not taken yet.
+// frames have not taken yet; so too the commands the gesture lock holds
+// (Save, Full Mode, the projections, Select Element) given right after a
+// stroke's release.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -19,6 +23,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
@@ -62,7 +67,8 @@ namespace {
 // The window shown and active (its view hidden: this platform has no
 // OpenGL 4.0 for it), an object under the middle of the view and Move
 // chosen; the view's frames run through the frame driver, each step on the
-// counted step clock, and the mouse and the keys are Qt's events.
+// counted step clock and each followed by the gesture lock's update, as the
+// widget's tick does; the mouse and the keys are Qt's events.
 class MoveThenUndo : public ::testing::Test {
 public:
     MoveThenUndo() {
@@ -108,14 +114,17 @@ public:
     // wait for the frames, and the release when asked.
     void drag(bool release) {
         mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
-        drive->frame();
+        frames(1);
         ASSERT_FALSE(view()->idle());
         for (int step = 1; step <= 30; ++step)
             mouse(QEvent::MouseMove, centre + qel::vec2(2.0f * float(step), 0), Qt::LeftButton);
         if (release) mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
     }
     void frames(int n) {
-        for (int frame = 0; frame < n; ++frame) drive->frame();
+        for (int frame = 0; frame < n; ++frame) {
+            drive->frame();
+            window.glWidget->followGesture();
+        }
     }
     bool moved() const { return !(cube->matrix() == start); }
     void ctrlZ() { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); }
@@ -174,4 +183,95 @@ TEST_F(MoveThenUndo, CtrlZDuringTheDragIsRefusedWithAWord) {
     mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
     frames(4);
     EXPECT_TRUE(view()->idle() && moved() && view()->historyIndex == 1 && earlier == 1);
+}
+
+namespace {
+
+// Answers the Save dialog with `path`, counting the dialogs.
+struct SaveAs : qel::DecliningAsker {
+    QString path;
+    int asked = 0;
+    QString saveFileName(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        return path;
+    }
+};
+
+QByteArray bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+// Ctrl+S given right after the release, while the drag's last motions and
+// its release still wait for the frames: the hand has let go, so the lock
+// that held the File menu during the drag is off and the key is taken. The
+// Save dialog opens once the Move has ended, once, and the file holds the
+// scene as the Move left it.
+TEST_F(MoveThenUndo, CtrlSRightAfterTheReleaseSavesTheMovedSceneOnceTheMoveHasEnded) {
+    ASSERT_TRUE(active);
+    QTemporaryDir dir;
+    const QString before = dir.filePath("before.tl"), saved = dir.filePath("saved.tl"), after = dir.filePath("after.tl");
+    ASSERT_TRUE(view()->save(before.toStdString()));
+    SaveAs script;
+    script.path = saved;
+    window.asker = &script;
+    drag(false);
+    EXPECT_FALSE(window.ui->actionSave->isEnabled()) << "locked while the hand holds the drag";
+    mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(script.asked, 0) << "the Save waits for the Move's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(script.asked, 1);
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+    ASSERT_TRUE(view()->save(after.toStdString()));
+    EXPECT_EQ(bytes(saved), bytes(after)) << "the Move's end is in the saved file";
+    EXPECT_NE(bytes(saved), bytes(before));
+}
+
+// Full Mode (`) and the projection's swap key given right after a release,
+// Perspective after the first drag and Orthogonal after the second: each
+// acts once, after its drag has ended.
+TEST_F(MoveThenUndo, FullModeAndTheProjectionKeyRightAfterTheReleaseActOnceTheDragHasEnded) {
+    ASSERT_TRUE(active);
+    const bool simple = view()->simple();
+    const auto swap = [this] { QTest::keyClick(&window, Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier); };
+    drag(true);
+    QTest::keyClick(&window, Qt::Key_QuoteLeft);
+    swap();
+    EXPECT_TRUE(view()->simple() == simple && view()->viewType == GLView::ViewOrthogonal)
+        << "both wait for the Move's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(view()->simple(), !simple);
+    EXPECT_EQ(window.ui->actionFULL_MODE->isChecked(), simple);
+    EXPECT_EQ(view()->viewType, GLView::ViewPerspective);
+    view()->buildMatrices();
+    drag(true);
+    swap();
+    EXPECT_EQ(view()->viewType, GLView::ViewPerspective);
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->viewType, GLView::ViewOrthogonal);
+    EXPECT_TRUE(window.ui->actionOrthogonal->isChecked() && !window.ui->actionPerspective->isChecked());
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// Q (Select Element) given right after the release of a sculpt Move steps
+// the scope once the stroke has ended, once.
+TEST_F(MoveThenUndo, QRightAfterASculptMovesReleaseStepsTheScopeOnce) {
+    ASSERT_TRUE(active);
+    window.ui->actionSculpt->trigger();
+    window.ui->actionMove->trigger();
+    ASSERT_TRUE(view()->selectedActionMode == GLView::ModeSculpt && view()->sculptAction == qel::Sculptor::Move);
+    ASSERT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectElement);
+    drag(true);
+    QTest::keyClick(&window, Qt::Key_Q);
+    EXPECT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectElement) << "Q waits for the stroke's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectComponent);
+    EXPECT_FALSE(notice().contains("not taken")) << notice().toStdString();
 }
