@@ -1,8 +1,8 @@
 // The Edit menu's Undo and Redo commands on the offscreen main window, from
 // the menu and by their keys around an assembly Move whose end the view's
 // frames have not taken yet; so too the commands the gesture lock holds
-// (Save, Full Mode, the projections, Select Element) given right after a
-// stroke's release.
+// (Save, Full Mode, the projections, Select Element) and the switches that
+// turn when their command runs, given right after a stroke's release.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "app/gl_widget.h"
 #include "app/main_window.h"
@@ -274,4 +275,42 @@ TEST_F(MoveThenUndo, QRightAfterASculptMovesReleaseStepsTheScopeOnce) {
     EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
     EXPECT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectComponent);
     EXPECT_FALSE(notice().contains("not taken")) << notice().toStdString();
+}
+
+// Switches clicked twice while the release still waits for the frames end
+// as they were, their marks showing the view's: each turns when its command
+// runs. The projection's key pressed twice then chooses the other
+// projection and back.
+TEST_F(MoveThenUndo, SwitchesClickedTwiceBehindAWaitingReleaseEndAsTheyWere) {
+    ASSERT_TRUE(active);
+    Ui_MainWindow& u = *window.ui;
+    const std::vector<QAction*> switches = {u.actionX_Mirror_Symmetry,   u.actionY_Mirror_Symmetry,
+                                            u.actionZ_Mirror_Symmetry,   u.actionX_Rotation_Symmetry,
+                                            u.actionY_Rotation_Symmetry, u.actionZ_Rotation_Symmetry,
+                                            u.actionLens_Chromatism,     u.actionObjects_Chromatism,
+                                            u.actionFULL_MODE};
+    const auto state = [this] {
+        std::vector<bool> on;
+        for (const auto flag : view()->symmetry) on.push_back(flag != 0);
+        on.push_back(view()->lensChromatism != 0);
+        on.push_back(view()->objectsChromatism != 0);
+        on.push_back(!view()->simple());
+        return on;
+    };
+    const std::vector<bool> before = state();
+    drag(true);
+    for (QAction* a : switches) {
+        a->trigger();
+        a->trigger();
+    }
+    // The projection's swap key, which sits on the projection not shown.
+    for (int press = 0; press < 2; ++press) QTest::keyClick(&window, Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier);
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(view()->viewType, GLView::ViewOrthogonal);
+    EXPECT_TRUE(window.ui->actionOrthogonal->isChecked() && !window.ui->actionPerspective->isChecked());
+    for (std::size_t i = 0; i < switches.size(); ++i)
+        EXPECT_EQ(switches[i]->isChecked(), before[i]) << switches[i]->text().toStdString();
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
 }
