@@ -213,7 +213,8 @@ QByteArray bytes(const QString& path) {
 TEST_F(MoveThenUndo, CtrlSRightAfterTheReleaseSavesTheMovedSceneOnceTheMoveHasEnded) {
     ASSERT_TRUE(active);
     QTemporaryDir dir;
-    const QString before = dir.filePath("before.tl"), saved = dir.filePath("saved.tl"), after = dir.filePath("after.tl");
+    const QString before = dir.filePath("before.tl"), saved = dir.filePath("saved.tl"),
+                  after = dir.filePath("after.tl");
     ASSERT_TRUE(view()->save(before.toStdString()));
     SaveAs script;
     script.path = saved;
@@ -284,11 +285,10 @@ TEST_F(MoveThenUndo, QRightAfterASculptMovesReleaseStepsTheScopeOnce) {
 TEST_F(MoveThenUndo, SwitchesClickedTwiceBehindAWaitingReleaseEndAsTheyWere) {
     ASSERT_TRUE(active);
     Ui_MainWindow& u = *window.ui;
-    const std::vector<QAction*> switches = {u.actionX_Mirror_Symmetry,   u.actionY_Mirror_Symmetry,
-                                            u.actionZ_Mirror_Symmetry,   u.actionX_Rotation_Symmetry,
-                                            u.actionY_Rotation_Symmetry, u.actionZ_Rotation_Symmetry,
-                                            u.actionLens_Chromatism,     u.actionObjects_Chromatism,
-                                            u.actionFULL_MODE};
+    const std::vector<QAction*> switches = {
+        u.actionX_Mirror_Symmetry,   u.actionY_Mirror_Symmetry,   u.actionZ_Mirror_Symmetry,
+        u.actionX_Rotation_Symmetry, u.actionY_Rotation_Symmetry, u.actionZ_Rotation_Symmetry,
+        u.actionLens_Chromatism,     u.actionObjects_Chromatism,  u.actionFULL_MODE};
     const auto state = [this] {
         std::vector<bool> on;
         for (const auto flag : view()->symmetry) on.push_back(flag != 0);
