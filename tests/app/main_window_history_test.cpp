@@ -314,3 +314,24 @@ TEST_F(MoveThenUndo, SwitchesClickedTwiceBehindAWaitingReleaseEndAsTheyWere) {
         EXPECT_EQ(switches[i]->isChecked(), before[i]) << switches[i]->text().toStdString();
     EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
 }
+
+// A Pick (Place with 1 held) whose release still waits for the frames when
+// the lock goes with the hand: the Create menu marks Use Tool once the
+// frames have taken the release and the picked copy is the tool.
+TEST_F(MoveThenUndo, APickWhoseReleaseWaitsMarksUseToolOnceTheFramesTakeIt) {
+    ASSERT_TRUE(active);
+    window.ui->actionCube->trigger();
+    window.ui->actionPlace->trigger();
+    ASSERT_TRUE(window.ui->actionCube->isChecked());
+    QTest::keyPress(&window, Qt::Key_1);
+    frames(1);
+    mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    frames(1);
+    ASSERT_FALSE(view()->idle());
+    mouse(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    QTest::keyRelease(&window, Qt::Key_1);
+    frames(4);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->toolCreation, GLView::CreateUseTool);
+    EXPECT_TRUE(window.ui->actionUse_Tool->isChecked());
+}
