@@ -398,8 +398,13 @@ private:
     // taken the input given before it (the end of a stroke its frames have
     // not reached yet, the release among it), at once when nothing waits.
     // The gesture lock is off as soon as the hand lets go, so every command
-    // it locks comes this way.
+    // it locks comes this way (lockedCommand).
     void inPlace(std::function<void()> command);
+    // A command the gesture lock holds, in its place: not taken, and the
+    // status bar names it, when the lock is on by the time its turn comes
+    // (a gesture that goes on after the release it waited for, as a
+    // drawing does between its clicks).
+    void lockedCommand(const QString& name, std::function<void()> command);
     // A command that waits for the view to be idle runs in its place. When
     // a gesture is still under way then (its button held, a drawing
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not

@@ -59,7 +59,7 @@ bool MainWindow::runArrayDialog() {
 
 void MainWindow::on_actionArray_triggered() {
     const QAction* from = senderAction();
-    inPlace([this, from] {
+    lockedCommand(ui->actionArray->text(), [this, from] {
         if (!assemblyGuard(ui->actionArray->text())) return;
         setCreateAction();
         if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();

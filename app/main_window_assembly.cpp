@@ -46,7 +46,7 @@ void MainWindow::setCreateAction() {
 
 void MainWindow::assemblyAction(int action, QMenu* menu) {
     const QAction* from = senderAction();
-    inPlace([this, action, menu, from] {
+    lockedCommand(commandName(from), [this, action, menu, from] {
         if (!assemblyGuard(commandName(from))) return;
         view()->setAssemblyAction(qel::GLView::TAssemblyAction(action));
         view()->redraw = 1;
@@ -130,7 +130,7 @@ bool chainActs(const qel::GLView* v) {
 
 // The level shows in the status text: each change is drawn.
 void MainWindow::on_actionIK_Chain_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionIK_Chain->text(), [this] {
         if (!chainActs(view()) || view()->ikLevel < 1) return;
         --view()->ikLevel;
         view()->redraw = 1;
@@ -138,7 +138,7 @@ void MainWindow::on_actionIK_Chain_triggered() {
 }
 
 void MainWindow::on_actionIK_Chain_2_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionIK_Chain_2->text(), [this] {
         if (!chainActs(view())) return;
         ++view()->ikLevel;
         view()->redraw = 1;
@@ -146,7 +146,7 @@ void MainWindow::on_actionIK_Chain_2_triggered() {
 }
 
 void MainWindow::on_actionIK_Chain_Reset_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionIK_Chain_Reset->text(), [this] {
         if (!chainActs(view())) return;
         view()->ikLevel = -1;
         view()->redraw = 1;

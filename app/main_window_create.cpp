@@ -22,7 +22,7 @@ bool held(int key) { return qel::keys.held(std::uint8_t(key)); }
 
 void MainWindow::createTool(int creation, QMenu* menu) {
     const QAction* from = senderAction();
-    inPlace([this, creation, menu, from] { makeTool(creation, menu, from); });
+    lockedCommand(commandName(from), [this, creation, menu, from] { makeTool(creation, menu, from); });
 }
 
 void MainWindow::makeTool(int creation, QMenu* menu, const QAction* from) {
@@ -54,7 +54,8 @@ void MainWindow::on_actionRevoluton_triggered() { createTool(qel::GLView::Create
 // With Control the user draws the tube's axis; else it has the axis shape.
 // Control is read as the input before the command left it.
 void MainWindow::on_actionTube_triggered() {
-    inPlace([this] { makeTool(held(qel::Keyboard::KeyControl) ? 19 : 20, nullptr, ui->actionTube); });
+    lockedCommand(ui->actionTube->text(),
+                  [this] { makeTool(held(qel::Keyboard::KeyControl) ? 19 : 20, nullptr, ui->actionTube); });
 }
 void MainWindow::on_actionChain_triggered() { createTool(qel::GLView::CreateChain, ui->menuArrays); }
 void MainWindow::on_actionGuide_triggered() { createTool(qel::GLView::CreateGuide, ui->menuBinary); }
@@ -106,7 +107,7 @@ void MainWindow::checkToolCreation() {
 
 void MainWindow::setSolidShape(int shape) {
     const QString name = commandName(senderAction());
-    inPlace([this, shape, name] {
+    lockedCommand(name, [this, shape, name] {
         if (assemblyGuard(name)) view()->solidShape = shape;
     });
 }
@@ -135,7 +136,7 @@ void MainWindow::on_actionNext_Tool_triggered() { stepTool(false); }
 
 // The modifiers are read as the input before the command left them.
 void MainWindow::on_actionUse_Tool_triggered() {
-    inPlace([this] { useTool(); });
+    lockedCommand(ui->actionUse_Tool->text(), [this] { useTool(); });
 }
 
 void MainWindow::useTool() {
@@ -176,7 +177,7 @@ bool MainWindow::askCount(QAction* action, const QString& title, int* field, int
 
 void MainWindow::setAxisShape(int shape) {
     const QString name = commandName(senderAction());
-    inPlace([this, shape, name] { takeAxisShape(shape, name); });
+    lockedCommand(name, [this, shape, name] { takeAxisShape(shape, name); });
 }
 
 void MainWindow::takeAxisShape(int shape, const QString& name) {
@@ -199,7 +200,7 @@ void MainWindow::takeAxisShape(int shape, const QString& name) {
 
 void MainWindow::setSectionShape(int shape) {
     const QString name = commandName(senderAction());
-    inPlace([this, shape, name] {
+    lockedCommand(name, [this, shape, name] {
         if (!assemblyGuard(name)) return;
         qel::GLView* v = view();
         if (shape == qel::GLView::CurveNGon)

@@ -1,5 +1,6 @@
 // MainWindow: New, Open, Save and Quick Save.
 
+#include <QAction>
 #include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
@@ -23,7 +24,7 @@ bool MainWindow::clearingAllowed(const char* title) {
 // The File commands take their place among the view's input: a Save given
 // right after a stroke's release saves the scene as the stroke leaves it.
 void MainWindow::on_actionNew_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionNew->text(), [this] {
         if (!clearingAllowed("New")) return;
         view()->replaceScene(nullptr);
     });
@@ -44,7 +45,7 @@ std::size_t childCount(const qel::Root* root) { return root ? root->children.siz
 }  // namespace
 
 void MainWindow::on_actionOpen_triggered() {
-    inPlace([this] { openChosenFiles(); });
+    lockedCommand(ui->actionOpen->text(), [this] { openChosenFiles(); });
 }
 
 void MainWindow::openChosenFiles() {
@@ -117,7 +118,7 @@ void MainWindow::dropNotice(const QString& text) {
 }
 
 void MainWindow::on_actionSave_triggered() {
-    inPlace([this] { saveChosenFile(); });
+    lockedCommand(ui->actionSave->text(), [this] { saveChosenFile(); });
 }
 
 void MainWindow::saveChosenFile() {

@@ -19,6 +19,7 @@
 
 #include "app/gl_widget.h"
 #include "app/main_window.h"
+#include "app/main_window_form.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -55,6 +56,16 @@ void MainWindow::afterGesture(const QString& name, std::function<void()> command
     });
 }
 
+void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
+    inPlace([this, name, command] {
+        if (glWidget->inAction) {
+            notTaken(name);
+            return;
+        }
+        command();
+    });
+}
+
 void MainWindow::notTaken(const QString& name) {
     showNotice(name + ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.");
 }
@@ -76,7 +87,7 @@ void MainWindow::on_actionRedo_triggered() {
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 
 void MainWindow::on_actionTest_triggered() {
-    inPlace([this] { testScene(); });
+    lockedCommand(ui->actionTest->text(), [this] { testScene(); });
 }
 
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
@@ -106,7 +117,7 @@ void MainWindow::testScene() {
 }
 
 void MainWindow::onExit() {
-    inPlace([this] {
+    lockedCommand(ui->actionExit->text(), [this] {
         if (!asker->yes(this, "Tessilor", "Exit?")) return;
         exitConfirmed = true;
         close();

@@ -17,7 +17,7 @@
 
 void MainWindow::sculptAction(int action, QMenu* menu) {
     const QAction* from = senderAction();
-    inPlace([this, action, menu, from] {
+    lockedCommand(commandName(from), [this, action, menu, from] {
         if (!sculptGuard(commandName(from))) return;
         view()->setSculptAction(qel::Sculptor::TAction(action));
         if (menu) takeIcon(menu, from);
@@ -62,7 +62,7 @@ void MainWindow::on_actionErase_Feature_triggered() { sculptAction(qel::Sculptor
 
 // The paint strokes use the brush material under its channel mask.
 void MainWindow::on_actionMaterial_2_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionMaterial_2->text(), [this] {
         if (!sculptGuard(ui->actionMaterial_2->text())) return;
         qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
     });
@@ -72,7 +72,7 @@ void MainWindow::on_actionMaterial_2_triggered() {
 
 void MainWindow::setSculptSelect(int scope) {
     const QString name = commandName(senderAction());
-    inPlace([this, scope, name] {
+    lockedCommand(name, [this, scope, name] {
         if (!sculptGuard(name)) return;
         view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
         view()->redraw = 1;
@@ -109,7 +109,7 @@ void MainWindow::on_actionSelect_All_Patches_triggered() { setSculptSelect(qel::
 
 // Tubes and revolutons are sculpted on their axis curve or their section.
 void MainWindow::on_actionAxisSection_triggered() {
-    inPlace([this] {
+    lockedCommand(ui->actionAxisSection->text(), [this] {
         if (!sculptGuard(ui->actionAxisSection->text())) return;
         qel::GLView* v = view();
         v->axisSection = v->axisSection ? 0 : 1;
@@ -156,7 +156,7 @@ void MainWindow::on_actionObject_Frame_triggered() { view()->setFrameType(qel::G
 
 void MainWindow::setTransformer(int type) {
     const QAction* from = senderAction();
-    inPlace([this, type, from] {
+    lockedCommand(commandName(from), [this, type, from] {
         if (!assemblyGuard(commandName(from))) return;
         view()->setTransformerType(qel::GLView::TTransformerType(type));
         takeIcon(ui->menuTransformers, from);

@@ -335,3 +335,27 @@ TEST_F(MoveThenUndo, APickWhoseReleaseWaitsMarksUseToolOnceTheFramesTakeIt) {
     EXPECT_EQ(view()->toolCreation, GLView::CreateUseTool);
     EXPECT_TRUE(window.ui->actionUse_Tool->isChecked());
 }
+
+// A drawing goes on after its click's release: a command the lock holds,
+// given while that release still waits (the lock off with the hand), is not
+// taken once the frames find the drawing going on, and the status bar says
+// so; the drawing keeps its tool under creation and the lock is on again.
+TEST_F(MoveThenUndo, ACreationGivenRightAfterADrawingsClickIsNotTaken) {
+    ASSERT_TRUE(active);
+    view()->setActiveTool(GLView::CreateProfile, true);
+    view()->setAssemblyAction(GLView::ActionDraw);
+    qel::Tool* const drawn = view()->activeTool;
+    mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    frames(1);
+    ASSERT_FALSE(view()->idle());
+    EXPECT_FALSE(window.ui->actionCube->isEnabled());
+    mouse(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    EXPECT_TRUE(window.ui->actionCube->isEnabled()) << "the hand has let go";
+    window.ui->actionCube->trigger();
+    frames(4);
+    EXPECT_FALSE(view()->idle()) << "the drawing goes on";
+    EXPECT_EQ(view()->activeTool, drawn);
+    EXPECT_EQ(view()->toolCreation, GLView::CreateProfile);
+    EXPECT_TRUE(notice().startsWith("Cube: not taken, a gesture was under way")) << notice().toStdString();
+    EXPECT_FALSE(window.ui->actionCube->isEnabled());
+}
