@@ -154,18 +154,33 @@ void GLWidget::initializeGL() {
     timerId = startTimer(FrameInterval, Qt::CoarseTimer);
 }
 
+// A tick that comes while an earlier one waits on a dialog does nothing: the
+// frames wait with it, so that no input given after a command is taken
+// before the command has run.
 void GLWidget::timerEvent(QTimerEvent*) {
-    const bool acting = view->interactionState != 0;
-    if (acting != inAction) {
-        inAction = acting;
-        emit setInAction(acting);
-    }
+    if (ticking) return;
+    ticking = true;
+    // The window's commands whose input before them the frames have taken
+    // (a Save given right after a release) run first, outside the frame: a
+    // dialog of theirs opens with no frame under way.
+    qel::inputLatch.runCommands();
     setMousePos();
     makeCurrent();
     frame = view->MainLoop();
     doneCurrent();
     if (frame) update();
     updateHistoryActions();
+    followGesture();
+    ticking = false;
+}
+
+void GLWidget::followGesture() {
+    const bool handHolds = qel::mouseRead.left || qel::mouseRead.right;
+    const bool framesHold = qel::mouse.left || qel::mouse.right;
+    const bool acting = view->interactionState != 0 && (handHolds || !framesHold);
+    if (acting == inAction) return;
+    inAction = acting;
+    emit setInAction(acting);
 }
 
 void GLWidget::updateHistoryActions() {
@@ -209,17 +224,21 @@ void GLWidget::resizeGL(int w, int h) {
     }
     makeCurrent();
     view->resize(deviceWidth, deviceHeight);
-    frame = view->MainLoop();
+    if (!ticking) frame = view->MainLoop();
     doneCurrent();
     timerId = startTimer(FrameInterval, Qt::CoarseTimer);
 }
 
+// The gesture lock follows the buttons as the hand moves them, not as the
+// frames have taken them.
 void GLWidget::mousePressEvent(QMouseEvent* event) {
     recordPointer(QPointF(event->pos()) * double(scale), unsigned(event->buttons()));
+    followGesture();
 }
 
 void GLWidget::mouseReleaseEvent(QMouseEvent* event) {
     recordPointer(QPointF(event->pos()) * double(scale), unsigned(event->buttons()));
+    followGesture();
 }
 
 // Every motion, with mouse tracking on also those without a button held.

@@ -8,8 +8,8 @@
 // cursor on every tick while no button is held (for the pointer outside the
 // widget); shows each
 // finished frame, or the last one again when Qt asks for a repaint without a
-// new one; and keeps the main window's Undo and Redo actions and its gesture
-// lock in step with the view.
+// new one; and keeps the main window's Undo and Redo actions in step with the
+// view and its gesture lock in step with the hand (followGesture).
 //
 // Positions go to the view in device pixels: widget pixels times `scale`,
 // 2 while the "Hi-res" action is on. A context older than 4.0, or one
@@ -47,6 +47,14 @@ public:
     // The cursor in device pixels as the position of qel::mouseRead, while
     // no button is held (a held button's motions all come as events).
     void setMousePos();
+    // Signals setInAction when the gesture lock is to change. The lock is
+    // on while a gesture is under way in the view and the hand still holds
+    // it: once the hand has let go of every button that the frames still
+    // read as held (the release waits for slow frames) it is off, and the
+    // commands given then take their place after the release. A gesture
+    // that goes on without a button (a drawing between its clicks) keeps
+    // it on. Called after each frame and at each button event.
+    void followGesture();
 
     // Status tips: the general one, and the one of the Draw action.
     static const QString GeneralTip;
@@ -61,7 +69,7 @@ public:
     qel::Texture2D* frame = nullptr;
     qel::Texture2D* lastFrame = nullptr;
     float scale = 1.0f;
-    bool inAction = false;  // the view's gesture state as last signalled
+    bool inAction = false;  // the gesture lock as last signalled
     int timerId = 0;
 
 signals:
@@ -84,6 +92,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A tick is running: a command or a frame of it waits on a dialog,
+    // whose event loop delivers the ticks that come meanwhile.
+    bool ticking = false;
     // The cursor mapped into the widget, in device pixels.
     QPointF cursor() const;
     // A new position, the delta from the last one, and the button states of

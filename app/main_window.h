@@ -22,8 +22,9 @@
 //                                 tool library, axis and section shapes
 //   app/main_window_array.cpp     the Array command and its dialog
 //   app/main_window_files.cpp     New, Open, Save
-//   app/main_window_history.cpp   Undo, Redo, Backspace, Test, Exit and the
-//                                 close button, Help, License
+//   app/main_window_history.cpp   commands in their place among the view's
+//                                 input, Undo, Redo, Backspace, Test, Exit
+//                                 and the close button, Help, License
 //   app/main_window_view.cpp      projection, glow, brush keys, background,
 //                                 environment
 //   app/main_window_sculpt.cpp    sculpt actions, scope, brush projection,
@@ -148,9 +149,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 public slots:
-    // The gesture lock: while a gesture runs the File, Assembly and Sculpt
-    // menus and the assembly and sculpt toolbars are disabled, except the
-    // hierarchy and instancing entries.
+    // The gesture lock: while the hand holds a gesture in the view the
+    // File, Assembly and Sculpt menus and the assembly and sculpt toolbars
+    // are disabled, except the hierarchy and instancing entries (the widget
+    // says when, GLWidget::followGesture). Their commands given once it is
+    // off take their place among the view's input.
     void setInAction(bool inAction);
     void onExit();
     void loadBackgroundColor_triggered();
@@ -391,29 +394,51 @@ private:
     bool exitConfirmed = false;  // Exit is closing the window after its question
     int noticesShown = 0;        // the newest notice alone is cleared by its timer
 
-    // A command that waits for the view to be idle runs once the view has
+    // A command runs in its place among the view's input: once the view has
     // taken the input given before it (the end of a stroke its frames have
-    // not reached yet, the release among it): at once when nothing waits.
-    // When a gesture is still under way then (its button held, a drawing
+    // not reached yet, the release among it), at once when nothing waits.
+    // The gesture lock is off as soon as the hand lets go, so every command
+    // it locks comes this way (lockedCommand).
+    void inPlace(std::function<void()> command);
+    // A command the gesture lock holds, in its place: not taken, and the
+    // status bar names it, when the lock is on by the time its turn comes
+    // (a gesture that goes on after the release it waited for, as a
+    // drawing does between its clicks).
+    void lockedCommand(const QString& name, std::function<void()> command);
+    // A command that waits for the view to be idle runs in its place. When
+    // a gesture is still under way then (its button held, a drawing
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not
     // taken and the status bar says so, naming it.
     void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false);
+    // The status bar's word that the command named was not taken.
+    void notTaken(const QString& name);
+    // The action whose signal runs the slot, null when none does; its text.
+    QAction* senderAction() const;
+    static QString commandName(const QAction* action);
     // The guard of a command that belongs to a mode: true at once in that
-    // mode; otherwise false while a gesture runs, else the mode is entered
-    // and true.
-    bool modeGuard(int mode);
+    // mode; otherwise false while a gesture runs (the status bar names the
+    // command), else the mode is entered and true.
+    bool modeGuard(int mode, const QString& name);
     // Whether the user lets a command titled `title` clear the scene.
     bool clearingAllowed(const char* title);
-    bool assemblyGuard();
-    bool sculptGuard();
+    bool assemblyGuard(const QString& name);
+    bool sculptGuard(const QString& name);
     // After a creation command: marks Insert or Place and selects the
     // creating assembly action.
     void setCreateAction();
     // The assembly guard, then the assembly action, then the submenu's icon
     // when a menu is given.
     void assemblyAction(int action, QMenu* menu = nullptr);
-    // The assembly guard, setCreateAction and the creation value.
+    // The assembly guard, setCreateAction and the creation value, in its
+    // place among the view's input; then the submenu takes the icon of the
+    // action `from`.
     void createTool(int creation, QMenu* menu = nullptr);
+    void makeTool(int creation, QMenu* menu, const QAction* from);
+    // The assembly guard and the thickness of the next drawn profile.
+    void setSolidShape(int shape);
+    // Use Tool's work: the tool library's current template, or with a
+    // modifier its step or its emptying (not while a gesture runs).
+    void useTool();
     // Checks the Create menu's entry of the view's creation value, which
     // the view also changes by itself (Use Tool after an Open or a Pick).
     void checkToolCreation();
@@ -425,10 +450,14 @@ private:
     // The assembly guard, the placement's hierarchy mode and the submenu's
     // icon.
     void setHierarchyMode(int mode);
-    // The submenu shows the icon of the action that sent the signal.
+    // The submenu shows the icon of the action that sent the signal, or of
+    // the action given.
     void takeSenderIcon(QMenu* menu);
-    // Axis or section shapes, with the count dialog for the counted ones.
+    static void takeIcon(QMenu* menu, const QAction* action);
+    // Axis or section shapes, with the count dialog for the counted ones,
+    // in their place among the view's input.
     void setAxisShape(int shape);
+    void takeAxisShape(int shape, const QString& name);
     void setSectionShape(int shape);
     bool askCount(QAction* action, const QString& title, int* field, int minimum);
     // The sculpt guard, the sculpt action, then the submenu's icon when a
@@ -436,6 +465,8 @@ private:
     void sculptAction(int action, QMenu* menu = nullptr);
     // The sculpt guard, then the selected scope.
     void setSculptSelect(int scope);
+    // The selected scope's step of Select Element (Q).
+    void stepSculptSelect();
     // The projection marks from the view's brush projection.
     void showBrushProjection();
     // The brush projection unless a sculpt stroke runs.
@@ -455,6 +486,12 @@ private:
     // The item table, type and item list of new arrays; false when
     // cancelled.
     bool runArrayDialog();
+    // The File commands' work, run in their place among the view's input.
+    void openChosenFiles();
+    void saveChosenFile();
+    // The 5 x 5 material grid of Test, once the user lets it clear the
+    // scene.
+    void testScene();
     void deleteUnusedObjects();
     void createActionGroups();
     void createToolBars();
@@ -467,8 +504,9 @@ private:
     void showBackgroundMode();
     // Sets the background kind when idle; the marks follow the view.
     void setBackgroundMode(int mode);
-    // The check marks and the Alt+Shift+F6 key of the two projections.
-    void showViewType();
+    // The check marks and the Alt+Shift+F6 key of the two projections, as
+    // for projection `type`.
+    void showViewType(int type);
     // Stops the frames and makes the screen context current; false (with
     // the frames running again) without a screen widget.
     bool beginGpuWork();

@@ -1,5 +1,6 @@
 // MainWindow: the Array command and its dialog.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -57,10 +58,13 @@ bool MainWindow::runArrayDialog() {
 }
 
 void MainWindow::on_actionArray_triggered() {
-    if (!assemblyGuard()) return;
-    setCreateAction();
-    if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();
-    view()->setActiveTool(qel::GLView::CreateArray, true);
-    view()->redraw = 1;
-    takeSenderIcon(ui->menuArrays);
+    const QAction* from = senderAction();
+    lockedCommand(ui->actionArray->text(), [this, from] {
+        if (!assemblyGuard(ui->actionArray->text())) return;
+        setCreateAction();
+        if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();
+        view()->setActiveTool(qel::GLView::CreateArray, true);
+        view()->redraw = 1;
+        takeIcon(ui->menuArrays, from);
+    });
 }

@@ -8,10 +8,13 @@
 #include "app/main_window_form.h"
 #include "view/glview.h"
 
-bool MainWindow::modeGuard(int mode) {
+bool MainWindow::modeGuard(int mode, const QString& name) {
     qel::GLView* v = view();
     if (v->selectedActionMode == mode) return true;
-    if (!v->idle()) return false;
+    if (!v->idle()) {
+        notTaken(name);
+        return false;
+    }
     if (mode == qel::GLView::ModeSculpt)
         Sculpt(true);
     else
@@ -19,12 +22,14 @@ bool MainWindow::modeGuard(int mode) {
     return true;
 }
 
-bool MainWindow::assemblyGuard() { return modeGuard(qel::GLView::ModeAssembly); }
+bool MainWindow::assemblyGuard(const QString& name) { return modeGuard(qel::GLView::ModeAssembly, name); }
 
-bool MainWindow::sculptGuard() { return modeGuard(qel::GLView::ModeSculpt); }
+bool MainWindow::sculptGuard(const QString& name) { return modeGuard(qel::GLView::ModeSculpt, name); }
 
-void MainWindow::takeSenderIcon(QMenu* menu) {
-    if (auto* action = qobject_cast<QAction*>(sender())) menu->setIcon(action->icon());
+void MainWindow::takeSenderIcon(QMenu* menu) { takeIcon(menu, senderAction()); }
+
+void MainWindow::takeIcon(QMenu* menu, const QAction* action) {
+    if (action) menu->setIcon(action->icon());
 }
 
 void MainWindow::setCreateAction() {
@@ -40,10 +45,13 @@ void MainWindow::setCreateAction() {
 }
 
 void MainWindow::assemblyAction(int action, QMenu* menu) {
-    if (!assemblyGuard()) return;
-    view()->setAssemblyAction(qel::GLView::TAssemblyAction(action));
-    view()->redraw = 1;
-    if (menu) takeSenderIcon(menu);
+    const QAction* from = senderAction();
+    lockedCommand(commandName(from), [this, action, menu, from] {
+        if (!assemblyGuard(commandName(from))) return;
+        view()->setAssemblyAction(qel::GLView::TAssemblyAction(action));
+        view()->redraw = 1;
+        if (menu) takeIcon(menu, from);
+    });
 }
 
 void MainWindow::on_actionAssembly_triggered() {
@@ -81,7 +89,7 @@ void MainWindow::on_actionDynamics_2_triggered() { assemblyAction(qel::GLView::A
 // ---- Placement options: read when the next object is placed ----
 
 void MainWindow::setHierarchyMode(int mode) {
-    if (!assemblyGuard()) return;
+    if (!assemblyGuard(commandName(senderAction()))) return;
     view()->hierarchyMode = mode;
     view()->redraw = 1;
     takeSenderIcon(ui->menuHierarchy);
@@ -93,19 +101,19 @@ void MainWindow::on_actionAdd_To_Child_triggered() { setHierarchyMode(2); }
 
 // The status text shows every option: each change is drawn.
 void MainWindow::on_actionRelative_To_Child_triggered() {
-    if (!assemblyGuard()) return;
+    if (!assemblyGuard(ui->actionRelative_To_Child->text())) return;
     view()->relativeToChild = ui->actionRelative_To_Child->isChecked() ? 2 : 3;
     view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_On_All_Instances_triggered() {
-    if (!assemblyGuard()) return;
+    if (!assemblyGuard(ui->actionAdd_On_All_Instances->text())) return;
     view()->addOnAllInstances = ui->actionAdd_On_All_Instances->isChecked();
     view()->redraw = 1;
 }
 
 void MainWindow::on_actionAdd_Linked_triggered() {
-    if (!assemblyGuard()) return;
+    if (!assemblyGuard(ui->actionAdd_Linked->text())) return;
     view()->linkedMode = ui->actionAdd_Linked->isChecked();
     view()->redraw = 1;
 }
@@ -122,19 +130,25 @@ bool chainActs(const qel::GLView* v) {
 
 // The level shows in the status text: each change is drawn.
 void MainWindow::on_actionIK_Chain_triggered() {
-    if (!chainActs(view()) || view()->ikLevel < 1) return;
-    --view()->ikLevel;
-    view()->redraw = 1;
+    lockedCommand(ui->actionIK_Chain->text(), [this] {
+        if (!chainActs(view()) || view()->ikLevel < 1) return;
+        --view()->ikLevel;
+        view()->redraw = 1;
+    });
 }
 
 void MainWindow::on_actionIK_Chain_2_triggered() {
-    if (!chainActs(view())) return;
-    ++view()->ikLevel;
-    view()->redraw = 1;
+    lockedCommand(ui->actionIK_Chain_2->text(), [this] {
+        if (!chainActs(view())) return;
+        ++view()->ikLevel;
+        view()->redraw = 1;
+    });
 }
 
 void MainWindow::on_actionIK_Chain_Reset_triggered() {
-    if (!chainActs(view())) return;
-    view()->ikLevel = -1;
-    view()->redraw = 1;
+    lockedCommand(ui->actionIK_Chain_Reset->text(), [this] {
+        if (!chainActs(view())) return;
+        view()->ikLevel = -1;
+        view()->redraw = 1;
+    });
 }

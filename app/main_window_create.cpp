@@ -21,11 +21,16 @@ bool held(int key) { return qel::keys.held(std::uint8_t(key)); }
 }  // namespace
 
 void MainWindow::createTool(int creation, QMenu* menu) {
-    if (!assemblyGuard()) return;
+    const QAction* from = senderAction();
+    lockedCommand(commandName(from), [this, creation, menu, from] { makeTool(creation, menu, from); });
+}
+
+void MainWindow::makeTool(int creation, QMenu* menu, const QAction* from) {
+    if (!assemblyGuard(commandName(from))) return;
     setCreateAction();
     view()->setActiveTool(qel::GLView::TToolCreation(creation), true);
     view()->redraw = 1;
-    if (menu) takeSenderIcon(menu);
+    if (menu) takeIcon(menu, from);
 }
 
 void MainWindow::on_actionTetrahedron_triggered() { createTool(qel::GLView::CreateTetrahedron, ui->menuPrimitives); }
@@ -47,7 +52,11 @@ void MainWindow::on_actionConvex_Sharp_Profile_triggered() { createTool(qel::GLV
 void MainWindow::on_actionScoop_Profile_triggered() { createTool(qel::GLView::CreateScoopProfile); }
 void MainWindow::on_actionRevoluton_triggered() { createTool(qel::GLView::CreateRevoluton); }
 // With Control the user draws the tube's axis; else it has the axis shape.
-void MainWindow::on_actionTube_triggered() { createTool(held(qel::Keyboard::KeyControl) ? 19 : 20); }
+// Control is read as the input before the command left it.
+void MainWindow::on_actionTube_triggered() {
+    lockedCommand(ui->actionTube->text(),
+                  [this] { makeTool(held(qel::Keyboard::KeyControl) ? 19 : 20, nullptr, ui->actionTube); });
+}
 void MainWindow::on_actionChain_triggered() { createTool(qel::GLView::CreateChain, ui->menuArrays); }
 void MainWindow::on_actionGuide_triggered() { createTool(qel::GLView::CreateGuide, ui->menuBinary); }
 void MainWindow::on_actionHydraulics_triggered() { createTool(qel::GLView::CreateHydraulics, ui->menuBinary); }
@@ -96,17 +105,18 @@ void MainWindow::checkToolCreation() {
 
 // ---- Thickness of the next drawn profile ----
 
-void MainWindow::on_actionThin_triggered() {
-    if (assemblyGuard()) view()->solidShape = 0;
+void MainWindow::setSolidShape(int shape) {
+    const QString name = commandName(senderAction());
+    lockedCommand(name, [this, shape, name] {
+        if (assemblyGuard(name)) view()->solidShape = shape;
+    });
 }
 
-void MainWindow::on_actionThick_triggered() {
-    if (assemblyGuard()) view()->solidShape = 1;
-}
+void MainWindow::on_actionThin_triggered() { setSolidShape(0); }
 
-void MainWindow::on_actionHalf_triggered() {
-    if (assemblyGuard()) view()->solidShape = 2;
-}
+void MainWindow::on_actionThick_triggered() { setSolidShape(1); }
+
+void MainWindow::on_actionHalf_triggered() { setSolidShape(2); }
 
 // ---- The tool library ----
 // Changing the current template replaces an owned tool under creation that
@@ -114,7 +124,7 @@ void MainWindow::on_actionHalf_triggered() {
 
 void MainWindow::stepTool(bool previous) {
     afterGesture(previous ? "Previous Tool" : "Next Tool", [this, previous] {
-        if (!assemblyGuard()) return;
+        if (!assemblyGuard(previous ? "Previous Tool" : "Next Tool")) return;
         view()->setNextTool(previous);
         setCreateAction();
         view()->redraw = 1;
@@ -124,13 +134,22 @@ void MainWindow::stepTool(bool previous) {
 void MainWindow::on_actionPrevious_Tool_triggered() { stepTool(true); }
 void MainWindow::on_actionNext_Tool_triggered() { stepTool(false); }
 
+// The modifiers are read as the input before the command left them.
 void MainWindow::on_actionUse_Tool_triggered() {
-    if (!assemblyGuard()) return;
+    lockedCommand(ui->actionUse_Tool->text(), [this] { useTool(); });
+}
+
+void MainWindow::useTool() {
+    const QString name = ui->actionUse_Tool->text();
+    if (!assemblyGuard(name)) return;
     qel::GLView* v = view();
     const bool shift = held(qel::Keyboard::KeyShift);
     const bool control = held(qel::Keyboard::KeyControl);
     const bool alt = held(qel::Keyboard::KeyAlt);
-    if ((shift || control || alt) && !v->idle()) return;
+    if ((shift || control || alt) && !v->idle()) {
+        notTaken(name);
+        return;
+    }
     setCreateAction();
     if (shift) {
         // An empty tool library: no history refers to the old templates, and
@@ -157,11 +176,19 @@ bool MainWindow::askCount(QAction* action, const QString& title, int* field, int
 }
 
 void MainWindow::setAxisShape(int shape) {
-    if (!assemblyGuard()) return;
+    const QString name = commandName(senderAction());
+    lockedCommand(name, [this, shape, name] { takeAxisShape(shape, name); });
+}
+
+void MainWindow::takeAxisShape(int shape, const QString& name) {
+    if (!assemblyGuard(name)) return;
     qel::GLView* v = view();
     if (shape == qel::GLView::CurveNGon) {
         askCount(ui->actionAxisNGon, "N-Gon", &v->axisSides, 7);
-        if (!v->idle()) return;
+        if (!v->idle()) {
+            notTaken(name);
+            return;
+        }
     } else if (shape == qel::GLView::CurveCircle) {
         askCount(ui->actionAxisCircle, "Circle", &v->axisSegments, 3);
     } else if (shape == qel::GLView::CurveTrefoilKnot) {
@@ -172,14 +199,17 @@ void MainWindow::setAxisShape(int shape) {
 }
 
 void MainWindow::setSectionShape(int shape) {
-    if (!assemblyGuard()) return;
-    qel::GLView* v = view();
-    if (shape == qel::GLView::CurveNGon)
-        askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);
-    else if (shape == qel::GLView::CurveCircle)
-        askCount(ui->actionSectionCircle, "Circle", &v->sectionSegments, 3);
-    v->setSectionCreation(qel::GLView::TCurveCreation(shape));
-    v->redraw = 1;
+    const QString name = commandName(senderAction());
+    lockedCommand(name, [this, shape, name] {
+        if (!assemblyGuard(name)) return;
+        qel::GLView* v = view();
+        if (shape == qel::GLView::CurveNGon)
+            askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);
+        else if (shape == qel::GLView::CurveCircle)
+            askCount(ui->actionSectionCircle, "Circle", &v->sectionSegments, 3);
+        v->setSectionCreation(qel::GLView::TCurveCreation(shape));
+        v->redraw = 1;
+    });
 }
 
 void MainWindow::on_actionAxisFree_triggered() { setAxisShape(qel::GLView::CurveFree); }

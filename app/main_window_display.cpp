@@ -127,13 +127,14 @@ void MainWindow::on_actionFULL_MODE_triggered() {
 // ---- Effects ----
 
 // While a gesture runs nothing changes. With Control held the dialog edits
-// the colour and the switch stays as it was.
+// the colour and the switch stays as it was. The switch turns when the
+// command runs, so that two clicks given while the view still takes a
+// stroke's end leave it as it was; till then the mark shows the view's.
 void MainWindow::colorSwitch(QAction* action, bool lens) {
-    const bool wanted = action->isChecked();
     const auto flag = [this, lens]() -> std::uint8_t& {
         return lens ? view()->lensChromatism : view()->objectsChromatism;
     };
-    afterGesture(action->text(), [this, action, lens, wanted, flag] {
+    afterGesture(action->text(), [this, action, lens, flag] {
         qel::GLView* v = view();
         if (qel::keys.held(qel::Keyboard::KeyControl)) {
             if (lens)
@@ -141,7 +142,7 @@ void MainWindow::colorSwitch(QAction* action, bool lens) {
             else
                 qel::DIALOGS->colorDialog(&v->objectsChromatismColor, "Objects Chromatism Color");
         } else {
-            flag() = wanted;
+            flag() = flag() ? 0 : 1;
         }
         action->setChecked(flag() != 0);
         v->redraw = 1;

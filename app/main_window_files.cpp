@@ -1,5 +1,6 @@
 // MainWindow: New, Open, Save and Quick Save.
 
+#include <QAction>
 #include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
@@ -20,9 +21,13 @@ bool MainWindow::clearingAllowed(const char* title) {
     return asker->yes(this, title, "This action clears the current scene! Proceed?");
 }
 
+// The File commands take their place among the view's input: a Save given
+// right after a stroke's release saves the scene as the stroke leaves it.
 void MainWindow::on_actionNew_triggered() {
-    if (!clearingAllowed("New")) return;
-    view()->replaceScene(nullptr);
+    lockedCommand(ui->actionNew->text(), [this] {
+        if (!clearingAllowed("New")) return;
+        view()->replaceScene(nullptr);
+    });
 }
 
 namespace {
@@ -40,6 +45,10 @@ std::size_t childCount(const qel::Root* root) { return root ? root->children.siz
 }  // namespace
 
 void MainWindow::on_actionOpen_triggered() {
+    lockedCommand(ui->actionOpen->text(), [this] { openChosenFiles(); });
+}
+
+void MainWindow::openChosenFiles() {
     const QStringList paths = asker->openFileNames(
         this, "Open",
         "All (*.tl *.tlo *.obj *.png *.jpg *.gif);;Scenes & Objects (*.tl *.tlo);;Meshes (*.obj);;Sprites "
@@ -109,6 +118,10 @@ void MainWindow::dropNotice(const QString& text) {
 }
 
 void MainWindow::on_actionSave_triggered() {
+    lockedCommand(ui->actionSave->text(), [this] { saveChosenFile(); });
+}
+
+void MainWindow::saveChosenFile() {
     const QString chosen = asker->saveFileName(this, "Save", "All (*.tl *.obj);;Scenes (*.tl);;Meshes (*.obj)");
     if (chosen.isEmpty()) return;
     const QString path = qel::saveFileName(chosen);
@@ -127,10 +140,11 @@ void MainWindow::on_actionSave_triggered() {
 // Writes the object under the pointer to a file of its own; not while a
 // gesture runs.
 void MainWindow::on_actionQuick_Save_triggered() {
-    if (!view()->idle()) return;
-    if (!pickedTool()) {
-        showNotice("Quick Save: no object is picked. Hold Ctrl and right-click an object for its menu.");
-        return;
-    }
-    view()->quickSave();
+    afterGesture("Quick Save", [this] {
+        if (!pickedTool()) {
+            showNotice("Quick Save: no object is picked. Hold Ctrl and right-click an object for its menu.");
+            return;
+        }
+        view()->quickSave();
+    });
 }

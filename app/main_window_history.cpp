@@ -1,5 +1,6 @@
-// MainWindow: Undo, Redo, Backspace, the material test scene, Exit, Help
-// (the user guide compiled into the program) and the licence window.
+// MainWindow: commands in their place among the view's input, Undo, Redo,
+// Backspace, the material test scene, Exit, Help (the user guide compiled
+// into the program) and the licence window.
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,9 +15,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/gl_widget.h"
 #include "app/main_window.h"
+#include "app/main_window_form.h"
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
@@ -40,17 +43,36 @@ std::int16_t gridChannel(int k) {
 // still be taking the input given before it: the last motions of a stroke
 // and its release wait for slow frames. The command waits for them in the
 // view's input and then finds the gesture ended.
+void MainWindow::inPlace(std::function<void()> command) { qel::inputLatch.command(std::move(command)); }
+
 void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly) {
-    qel::inputLatch.command([this, name, command, sculptOnly] {
+    inPlace([this, name, command, sculptOnly] {
         qel::GLView* v = view();
         if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
             command();
             return;
         }
-        showNotice(name +
-                   ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.");
+        notTaken(name);
     });
 }
+
+void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
+    inPlace([this, name, command] {
+        if (glWidget->inAction) {
+            notTaken(name);
+            return;
+        }
+        command();
+    });
+}
+
+void MainWindow::notTaken(const QString& name) {
+    showNotice(name + ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.");
+}
+
+QAction* MainWindow::senderAction() const { return qobject_cast<QAction*>(sender()); }
+
+QString MainWindow::commandName(const QAction* action) { return action ? action->text() : QString("The command"); }
 
 // Undo and Redo do nothing while a gesture runs, whichever way they are
 // chosen.
@@ -64,9 +86,13 @@ void MainWindow::on_actionRedo_triggered() {
 
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 
+void MainWindow::on_actionTest_triggered() {
+    lockedCommand(ui->actionTest->text(), [this] { testScene(); });
+}
+
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
 // roughness rises along x and metalness along z.
-void MainWindow::on_actionTest_triggered() {
+void MainWindow::testScene() {
     if (!clearingAllowed("Test")) return;
     qel::GLView* v = view();
     v->replaceScene(nullptr);
@@ -91,10 +117,12 @@ void MainWindow::on_actionTest_triggered() {
 }
 
 void MainWindow::onExit() {
-    if (!asker->yes(this, "Tessilor", "Exit?")) return;
-    exitConfirmed = true;
-    close();
-    exitConfirmed = false;
+    lockedCommand(ui->actionExit->text(), [this] {
+        if (!asker->yes(this, "Tessilor", "Exit?")) return;
+        exitConfirmed = true;
+        close();
+        exitConfirmed = false;
+    });
 }
 
 // The window's own close button asks the Exit question too; No keeps the

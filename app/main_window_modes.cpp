@@ -132,6 +132,8 @@ void MainWindow::setInAction(bool inAction) {
     setMenuEnabled(u.menuHierarchy, true);
     // Free shapes are not offered as sections: the entry stays disabled.
     u.actionSectionFree->setEnabled(false);
-    // A gesture that ended may have changed the tool under creation (Pick).
-    if (e) checkToolCreation();
+    // A gesture that ended may have changed the tool under creation (Pick):
+    // once the view has taken its release, which may still wait when the
+    // lock goes with the hand's release.
+    if (e) inPlace([this] { checkToolCreation(); });
 }

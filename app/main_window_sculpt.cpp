@@ -16,9 +16,12 @@
 // ---- Sculpt actions ----
 
 void MainWindow::sculptAction(int action, QMenu* menu) {
-    if (!sculptGuard()) return;
-    view()->setSculptAction(qel::Sculptor::TAction(action));
-    if (menu) takeSenderIcon(menu);
+    const QAction* from = senderAction();
+    lockedCommand(commandName(from), [this, action, menu, from] {
+        if (!sculptGuard(commandName(from))) return;
+        view()->setSculptAction(qel::Sculptor::TAction(action));
+        if (menu) takeIcon(menu, from);
+    });
 }
 
 void MainWindow::on_actionDeform_triggered() { sculptAction(qel::Sculptor::Deform); }
@@ -59,22 +62,30 @@ void MainWindow::on_actionErase_Feature_triggered() { sculptAction(qel::Sculptor
 
 // The paint strokes use the brush material under its channel mask.
 void MainWindow::on_actionMaterial_2_triggered() {
-    if (!sculptGuard()) return;
-    qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
+    lockedCommand(ui->actionMaterial_2->text(), [this] {
+        if (!sculptGuard(ui->actionMaterial_2->text())) return;
+        qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
+    });
 }
 
 // ---- Selection scope ----
 
 void MainWindow::setSculptSelect(int scope) {
-    if (!sculptGuard()) return;
-    view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
-    view()->redraw = 1;
+    const QString name = commandName(senderAction());
+    lockedCommand(name, [this, scope, name] {
+        if (!sculptGuard(name)) return;
+        view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
+        view()->redraw = 1;
+    });
 }
 
 // Q steps Element, Component, Patch, All Patches and back to Element.
 void MainWindow::on_actionSelect_Element_triggered() {
+    afterGesture("Select Element", [this] { stepSculptSelect(); });
+}
+
+void MainWindow::stepSculptSelect() {
     qel::GLView* v = view();
-    if (!v->idle()) return;
     switch (v->selectedSculptSelect) {
         case qel::Sculptor::SelectElement:
             v->selectedSculptSelect = qel::Sculptor::SelectComponent;
@@ -98,11 +109,13 @@ void MainWindow::on_actionSelect_All_Patches_triggered() { setSculptSelect(qel::
 
 // Tubes and revolutons are sculpted on their axis curve or their section.
 void MainWindow::on_actionAxisSection_triggered() {
-    if (!sculptGuard()) return;
-    qel::GLView* v = view();
-    v->axisSection = v->axisSection ? 0 : 1;
-    ui->actionAxisSection->setText(v->axisSection ? "Section" : "Axis");
-    v->redraw = 1;
+    lockedCommand(ui->actionAxisSection->text(), [this] {
+        if (!sculptGuard(ui->actionAxisSection->text())) return;
+        qel::GLView* v = view();
+        v->axisSection = v->axisSection ? 0 : 1;
+        ui->actionAxisSection->setText(v->axisSection ? "Section" : "Axis");
+        v->redraw = 1;
+    });
 }
 
 // ---- Brush projection and frame ----
@@ -142,9 +155,12 @@ void MainWindow::on_actionObject_Frame_triggered() { view()->setFrameType(qel::G
 // ---- Transform gizmo ----
 
 void MainWindow::setTransformer(int type) {
-    if (!assemblyGuard()) return;
-    view()->setTransformerType(qel::GLView::TTransformerType(type));
-    takeSenderIcon(ui->menuTransformers);
+    const QAction* from = senderAction();
+    lockedCommand(commandName(from), [this, type, from] {
+        if (!assemblyGuard(commandName(from))) return;
+        view()->setTransformerType(qel::GLView::TTransformerType(type));
+        takeIcon(ui->menuTransformers, from);
+    });
 }
 
 void MainWindow::on_actionObject_Pivot_triggered() { setTransformer(qel::GLView::TransformObjectPivot); }
@@ -158,7 +174,7 @@ void MainWindow::on_actionPressure_Size_triggered() { view()->pressureSize = ui-
 void MainWindow::on_actionBlock_Size_triggered() { view()->blockSize(); }
 
 void MainWindow::on_actionClosed_triggered() {
-    if (assemblyGuard()) view()->setClosedDrawing(ui->actionClosed->isChecked());
+    if (assemblyGuard(ui->actionClosed->text())) view()->setClosedDrawing(ui->actionClosed->isChecked());
 }
 
 // Without Control the switch follows its mark. With Control the dialog edits

@@ -32,13 +32,15 @@ void MainWindow::setSymmetry() {
 // a rotation or goes with a rotation.
 void MainWindow::setSymmetryFlag(int flag) {
     QAction* action = flagActions(*ui)[std::size_t(flag)];
-    const bool wanted = action->isChecked();
     // A stroke runs with the symmetry it started with: the mark shows the
-    // view's until the flag is taken.
+    // view's until the flag is taken. The flag turns when the command runs,
+    // so that two clicks given while the view still takes a stroke's end
+    // leave it as it was.
     action->setChecked(view()->symmetry[std::size_t(flag)] != 0);
     afterGesture(
         action->text(),
-        [this, flag, wanted] {
+        [this, flag] {
+            const bool wanted = view()->symmetry[std::size_t(flag)] == 0;
             const std::array<QAction*, 6> actions = flagActions(*ui);
             actions[std::size_t(flag)]->setChecked(wanted);
             if (wanted)

@@ -51,8 +51,8 @@ void replaceIfUsable(qel::GLView* v, Slot*& slot, Fresh* fresh, bool usable) {
 
 // ---- Projection ----
 
-void MainWindow::showViewType() {
-    const bool orthogonal = view()->viewType == qel::GLView::ViewOrthogonal;
+void MainWindow::showViewType(int type) {
+    const bool orthogonal = type == qel::GLView::ViewOrthogonal;
     ui->actionOrthogonal->setChecked(orthogonal);
     ui->actionPerspective->setChecked(!orthogonal);
     // The one key always switches to the other projection.
@@ -60,24 +60,39 @@ void MainWindow::showViewType() {
     ui->actionPerspective->setShortcut(orthogonal ? QKeySequence(SwapKey) : QKeySequence());
 }
 
+// The marks and the swap key show the projection chosen at once, so that the
+// key pressed again before the command has run (the view still taking a
+// stroke's end) chooses the other one; once it has run, or been refused,
+// they show the view's.
 void MainWindow::on_actionOrthogonal_triggered() {
-    qel::GLView* v = view();
-    if (v->idle() && v->viewType != qel::GLView::ViewOrthogonal) v->setViewType(qel::GLView::ViewOrthogonal);
-    showViewType();
+    showViewType(qel::GLView::ViewOrthogonal);
+    inPlace([this] {
+        qel::GLView* v = view();
+        if (!v->idle())
+            notTaken(ui->actionOrthogonal->text());
+        else if (v->viewType != qel::GLView::ViewOrthogonal)
+            v->setViewType(qel::GLView::ViewOrthogonal);
+        showViewType(v->viewType);
+    });
 }
 
 void MainWindow::on_actionPerspective_triggered() {
-    qel::GLView* v = view();
-    if (v->idle()) {
-        bool accepted = true;
-        if (qel::keys.held(qel::Keyboard::KeyControl)) {
-            double fov = v->fov;
-            accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
-            if (accepted) v->setFOV(float(fov));
+    showViewType(qel::GLView::ViewPerspective);
+    inPlace([this] {
+        qel::GLView* v = view();
+        if (!v->idle()) {
+            notTaken(ui->actionPerspective->text());
+        } else {
+            bool accepted = true;
+            if (qel::keys.held(qel::Keyboard::KeyControl)) {
+                double fov = v->fov;
+                accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
+                if (accepted) v->setFOV(float(fov));
+            }
+            if (accepted && v->viewType != qel::GLView::ViewPerspective) v->setViewType(qel::GLView::ViewPerspective);
         }
-        if (accepted && v->viewType != qel::GLView::ViewPerspective) v->setViewType(qel::GLView::ViewPerspective);
-    }
-    showViewType();
+        showViewType(v->viewType);
+    });
 }
 
 // ---- Glow and the brush keys ----

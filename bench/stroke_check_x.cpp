@@ -21,6 +21,19 @@
 //                            stroke had ended (every object's transform back
 //                            where it was, the history index one below the
 //                            Move's) and how far the history went.
+//   save:SECONDS:DELAY       the same Move, then Control+S tapped DELAY
+//                            seconds after the release. It reports how often
+//                            the Save dialog was asked (the harness answers
+//                            it with a file of the run folder), whether the
+//                            Move had ended then, and whether the file holds
+//                            the scene as the Move left it (the same bytes as
+//                            a save of the scene once the view is idle).
+//   mode:SECONDS:DELAY       a sculpt Move (Sculpt > Transform > Move)
+//                            dragging the torus for SECONDS, then Full Mode
+//                            (`) and Select Element (Q) tapped DELAY seconds
+//                            after the release. It reports whether each
+//                            acted once: simple mode switched, the scope one
+//                            step on.
 //
 //   stroke_check_x [--scene PATH] [--light] [--repeat N] CHECK ...
 //
@@ -28,14 +41,16 @@
 // of 1,001,112. --circle makes the Copy Moves walk stroke_end_x's circle
 // (90 pixels, left of the press, about two pixels a motion) and release
 // where it ends instead. Each check starts from the scene as loaded. Exit status 0
-// when every undo check undid exactly once, 1 when one did not, 2 when the
-// run itself failed. Not part of the test suite: it waits on the clock.
+// when every undo, save and mode check found its command acting exactly
+// once, 1 when one did not, 2 when the run itself failed. Not part of the
+// test suite: it waits on the clock.
 
 #include <X11/keysym.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimerEvent>
@@ -82,7 +97,7 @@ using toruspair::waitFor;
 using Clock = std::chrono::steady_clock;
 
 struct Check {
-    std::string kind;  // copy, copyflat or undo
+    std::string kind;  // copy, copyflat, undo, save or mode
     int motions = 0;
     double seconds = 0;
     double delay = 0;
@@ -93,7 +108,7 @@ bool parseCheck(const std::string& text, Check& c) {
     double a = 0, b = 0;
     if (std::sscanf(text.c_str(), "%15[a-z]:%lf:%lf", kind, &a, &b) != 3) return false;
     c.kind = kind;
-    if (c.kind == "undo") {
+    if (c.kind == "undo" || c.kind == "save" || c.kind == "mode") {
         c.seconds = a;
         c.delay = b;
         return a > 0 && b >= 0;
@@ -193,6 +208,36 @@ private:
     GLWidget* widget_;
 };
 
+// Answers the Save dialog with `path`, counting the dialogs and noting
+// whether the view was idle then.
+struct SaveAnswer : qel::DecliningAsker {
+    QString path;
+    int asked = 0;
+    bool idleWhenAsked = false;
+    const qel::GLView* view = nullptr;
+    QString saveFileName(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        idleWhenAsked = view && view->idle();
+        return path;
+    }
+};
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Waits until `delay` seconds after `from`, then taps the keys: each down in
+// order, then each up in the reverse order, 40 ms later.
+void tapAfter(tltest::XPointer& h, Clock::time_point from, double delay, const std::vector<unsigned long>& keys) {
+    std::this_thread::sleep_until(from +
+                                  std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(delay)));
+    for (unsigned long k : keys) h.key(k, true);
+    h.focus();
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) h.key(*k, false);
+}
+
 class Checker {
 public:
     Checker(MainWindow& w, const std::string& scene) : window_(w), view_(*w.view()), scenePath_(scene) {}
@@ -207,7 +252,7 @@ public:
             return false;
         }
         view_.camera->position = qel::vec3(0, 0, 0);
-        if (c.kind == "undo") {
+        if (c.kind == "undo" || c.kind == "save") {
             window_.ui->actionAssembly->trigger();
             window_.ui->actionAsmMove->trigger();
         } else {
@@ -397,7 +442,107 @@ public:
         return true;
     }
 
+    // True when the Save dialog was asked exactly once, with the Move
+    // ended, and the file holds the moved scene.
+    bool saveMove(const Check& c, bool& once) {
+        tltest::XPointer x;
+        if (!x.ok()) return noDisplay();
+        const std::vector<qel::mat4> placed = placement();
+        SaveAnswer answer;
+        answer.path = "stroke_check_saved.tl";
+        answer.view = &view_;
+        QFile::remove(answer.path);
+        qel::Asker* const asker = window_.asker;
+        window_.asker = &answer;
+        if (!hover(x)) return false;
+        const int motions = std::max(2, int(c.seconds * 60.0));
+        const std::vector<QPoint> path = straightPath(window_.glWidget->mapToGlobal(press_), -150, -80, motions);
+        Clock::time_point released, ended = Clock::time_point::max();
+        const bool ok = drag(
+            path, c.seconds,
+            [&](tltest::XPointer& h) {
+                released = Clock::now();
+                tapAfter(h, released, c.delay, {XK_Control_L, XK_s});
+            },
+            [&] {
+                if (ended == Clock::time_point::max() && view_.idle() && placement() != placed) ended = Clock::now();
+            });
+        window_.asker = asker;
+        if (!ok) return false;
+        const bool moved = placement() != placed;
+        const QString after = "stroke_check_after.tl";
+        const bool holds = view_.save(after.toStdString()) && fileBytes(answer.path) == fileBytes(after) &&
+                           !fileBytes(after).isEmpty();
+        once = answer.asked == 1 && answer.idleWhenAsked && moved && holds;
+        const double endAfter =
+            ended == Clock::time_point::max() ? -1 : std::chrono::duration<double>(ended - released).count();
+        std::printf(
+            "save      drag of %.1f s, Control+S %.2f s after the release: %s (Save asked %d time%s, the Move "
+            "%s then; moved %s; the file %s the moved scene; the view idle %.2f s after the release)\n",
+            c.seconds, c.delay, once ? "SAVED once" : "NOT saved once", answer.asked, answer.asked == 1 ? "" : "s",
+            answer.idleWhenAsked ? "ended" : "not ended", moved ? "yes" : "no", holds ? "holds" : "does NOT hold",
+            endAfter);
+        return true;
+    }
+
+    // True when Full Mode and Select Element, tapped after a sculpt Move's
+    // release, each acted exactly once.
+    bool modeAfterMove(const Check& c, bool& once) {
+        tltest::XPointer x;
+        if (!x.ok()) return noDisplay();
+        qel::Mesh* mesh = pairMesh(view_);
+        if (!mesh) return false;
+        const std::vector<qel::vec3> before = activePositions(*mesh);
+        const bool simple = view_.simple();
+        const int scope = view_.selectedSculptSelect;
+        if (!hover(x)) return false;
+        const int motions = std::max(2, int(c.seconds * 60.0));
+        const std::vector<QPoint> path = straightPath(window_.glWidget->mapToGlobal(press_), -60, -30, motions);
+        Clock::time_point released, ended = Clock::time_point::max();
+        std::atomic<bool> sent{false};
+        const bool ok = drag(
+            path, c.seconds,
+            [&](tltest::XPointer& h) {
+                released = Clock::now();
+                sent = true;
+                tapAfter(h, released, c.delay, {XK_grave});
+                tapAfter(h, Clock::now(), 0.0, {XK_q});
+            },
+            [&] {
+                if (sent && ended == Clock::time_point::max() && view_.idle()) ended = Clock::now();
+            });
+        if (!ok) return false;
+        const double endAfter =
+            ended == Clock::time_point::max() ? -1 : std::chrono::duration<double>(ended - released).count();
+        mesh = pairMesh(view_);
+        const bool moved = mesh && activePositions(*mesh) != before;
+        const bool switched = view_.simple() != simple && window_.ui->actionFULL_MODE->isChecked() == simple;
+        // Q steps Element to Component.
+        const bool stepped =
+            scope == qel::Sculptor::SelectElement && view_.selectedSculptSelect == qel::Sculptor::SelectComponent;
+        once = moved && switched && stepped;
+        std::printf(
+            "mode      sculpt Move of %.1f s, ` and Q %.2f s after the release: %s (moved %s; Full Mode %s, "
+            "scope %d -> %d; the view idle %.2f s after the release)\n",
+            c.seconds, c.delay, once ? "BOTH acted once" : "NOT both once", moved ? "yes" : "no",
+            switched ? "switched once" : "NOT switched once", scope, int(view_.selectedSculptSelect), endAfter);
+        // The next check starts in the mode the harness started in.
+        if (view_.simple() != simple) window_.SetMode(simple);
+        view_.selectedSculptSelect = qel::Sculptor::TSelect(scope);
+        return true;
+    }
+
 private:
+    // Every placed object's transform and pivot frame.
+    std::vector<qel::mat4> placement() const {
+        std::vector<qel::mat4> out;
+        for (qel::Tool* t : view_.scene->objects.tools) {
+            out.push_back(t->transform);
+            out.push_back(t->pivot);
+        }
+        return out;
+    }
+
     static bool noDisplay() {
         std::fprintf(stderr, "stroke_check_x: no X display with the test extension\n");
         return false;
@@ -433,7 +578,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: stroke_check_x [--scene PATH] [--light] [--circle] [--repeat N] "
-                         "[copy|copyflat:MOTIONS:SECONDS | undo:SECONDS:DELAY ...]\n");
+                         "[copy|copyflat:MOTIONS:SECONDS | undo|save|mode:SECONDS:DELAY ...]\n");
             return 2;
         }
     }
@@ -469,8 +614,10 @@ int main(int argc, char** argv) {
         for (int k = 0; k < repeat && status != 2; ++k)
             for (const Check& c : checks) {
                 bool undone = true;
-                const bool ran =
-                    checker.prepare(c) && (c.kind == "undo" ? checker.undoMove(c, undone) : checker.copyMove(c));
+                const bool ran = checker.prepare(c) && (c.kind == "undo"   ? checker.undoMove(c, undone)
+                                                        : c.kind == "save" ? checker.saveMove(c, undone)
+                                                        : c.kind == "mode" ? checker.modeAfterMove(c, undone)
+                                                                           : checker.copyMove(c));
                 std::fflush(stdout);
                 if (!ran) {
                     status = 2;

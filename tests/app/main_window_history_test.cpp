@@ -1,16 +1,21 @@
 // The Edit menu's Undo and Redo commands on the offscreen main window, from
 // the menu and by their keys around an assembly Move whose end the view's
-// frames have not taken yet.
+// frames have not taken yet; so too the commands the gesture lock holds
+// (Save, Full Mode, the projections, Select Element) and the switches that
+// turn when their command runs, given right after a stroke's release.
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "app/gl_widget.h"
 #include "app/main_window.h"
@@ -19,6 +24,7 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "view/act.h"
+#include "view/asker.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
@@ -62,7 +68,8 @@ namespace {
 // The window shown and active (its view hidden: this platform has no
 // OpenGL 4.0 for it), an object under the middle of the view and Move
 // chosen; the view's frames run through the frame driver, each step on the
-// counted step clock, and the mouse and the keys are Qt's events.
+// counted step clock and each followed by the gesture lock's update, as the
+// widget's tick does; the mouse and the keys are Qt's events.
 class MoveThenUndo : public ::testing::Test {
 public:
     MoveThenUndo() {
@@ -108,14 +115,17 @@ public:
     // wait for the frames, and the release when asked.
     void drag(bool release) {
         mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
-        drive->frame();
+        frames(1);
         ASSERT_FALSE(view()->idle());
         for (int step = 1; step <= 30; ++step)
             mouse(QEvent::MouseMove, centre + qel::vec2(2.0f * float(step), 0), Qt::LeftButton);
         if (release) mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
     }
     void frames(int n) {
-        for (int frame = 0; frame < n; ++frame) drive->frame();
+        for (int frame = 0; frame < n; ++frame) {
+            drive->frame();
+            window.glWidget->followGesture();
+        }
     }
     bool moved() const { return !(cube->matrix() == start); }
     void ctrlZ() { QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); }
@@ -174,4 +184,178 @@ TEST_F(MoveThenUndo, CtrlZDuringTheDragIsRefusedWithAWord) {
     mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
     frames(4);
     EXPECT_TRUE(view()->idle() && moved() && view()->historyIndex == 1 && earlier == 1);
+}
+
+namespace {
+
+// Answers the Save dialog with `path`, counting the dialogs.
+struct SaveAs : qel::DecliningAsker {
+    QString path;
+    int asked = 0;
+    QString saveFileName(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        return path;
+    }
+};
+
+QByteArray bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+// Ctrl+S given right after the release, while the drag's last motions and
+// its release still wait for the frames: the hand has let go, so the lock
+// that held the File menu during the drag is off and the key is taken. The
+// Save dialog opens once the Move has ended, once, and the file holds the
+// scene as the Move left it.
+TEST_F(MoveThenUndo, CtrlSRightAfterTheReleaseSavesTheMovedSceneOnceTheMoveHasEnded) {
+    ASSERT_TRUE(active);
+    QTemporaryDir dir;
+    const QString before = dir.filePath("before.tl"), saved = dir.filePath("saved.tl"),
+                  after = dir.filePath("after.tl");
+    ASSERT_TRUE(view()->save(before.toStdString()));
+    SaveAs script;
+    script.path = saved;
+    window.asker = &script;
+    drag(false);
+    EXPECT_FALSE(window.ui->actionSave->isEnabled()) << "locked while the hand holds the drag";
+    mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 0), Qt::NoButton);
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(script.asked, 0) << "the Save waits for the Move's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(script.asked, 1);
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+    ASSERT_TRUE(view()->save(after.toStdString()));
+    EXPECT_EQ(bytes(saved), bytes(after)) << "the Move's end is in the saved file";
+    EXPECT_NE(bytes(saved), bytes(before));
+}
+
+// Full Mode (`) and the projection's swap key given right after a release,
+// Perspective after the first drag and Orthogonal after the second: each
+// acts once, after its drag has ended.
+TEST_F(MoveThenUndo, FullModeAndTheProjectionKeyRightAfterTheReleaseActOnceTheDragHasEnded) {
+    ASSERT_TRUE(active);
+    const bool simple = view()->simple();
+    const auto swap = [this] { QTest::keyClick(&window, Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier); };
+    drag(true);
+    QTest::keyClick(&window, Qt::Key_QuoteLeft);
+    swap();
+    EXPECT_TRUE(view()->simple() == simple && view()->viewType == GLView::ViewOrthogonal)
+        << "both wait for the Move's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(view()->simple(), !simple);
+    EXPECT_EQ(window.ui->actionFULL_MODE->isChecked(), simple);
+    EXPECT_EQ(view()->viewType, GLView::ViewPerspective);
+    view()->buildMatrices();
+    drag(true);
+    swap();
+    EXPECT_EQ(view()->viewType, GLView::ViewPerspective);
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->viewType, GLView::ViewOrthogonal);
+    EXPECT_TRUE(window.ui->actionOrthogonal->isChecked() && !window.ui->actionPerspective->isChecked());
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// Q (Select Element) given right after the release of a sculpt Move steps
+// the scope once the stroke has ended, once.
+TEST_F(MoveThenUndo, QRightAfterASculptMovesReleaseStepsTheScopeOnce) {
+    ASSERT_TRUE(active);
+    window.ui->actionSculpt->trigger();
+    window.ui->actionMove->trigger();
+    ASSERT_TRUE(view()->selectedActionMode == GLView::ModeSculpt && view()->sculptAction == qel::Sculptor::Move);
+    ASSERT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectElement);
+    drag(true);
+    QTest::keyClick(&window, Qt::Key_Q);
+    EXPECT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectElement) << "Q waits for the stroke's end";
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->selectedSculptSelect, qel::Sculptor::SelectComponent);
+    EXPECT_FALSE(notice().contains("not taken")) << notice().toStdString();
+}
+
+// Switches clicked twice while the release still waits for the frames end
+// as they were, their marks showing the view's: each turns when its command
+// runs. The projection's key pressed twice then chooses the other
+// projection and back.
+TEST_F(MoveThenUndo, SwitchesClickedTwiceBehindAWaitingReleaseEndAsTheyWere) {
+    ASSERT_TRUE(active);
+    Ui_MainWindow& u = *window.ui;
+    const std::vector<QAction*> switches = {
+        u.actionX_Mirror_Symmetry,   u.actionY_Mirror_Symmetry,   u.actionZ_Mirror_Symmetry,
+        u.actionX_Rotation_Symmetry, u.actionY_Rotation_Symmetry, u.actionZ_Rotation_Symmetry,
+        u.actionLens_Chromatism,     u.actionObjects_Chromatism,  u.actionFULL_MODE};
+    const auto state = [this] {
+        std::vector<bool> on;
+        for (const auto flag : view()->symmetry) on.push_back(flag != 0);
+        on.push_back(view()->lensChromatism != 0);
+        on.push_back(view()->objectsChromatism != 0);
+        on.push_back(!view()->simple());
+        return on;
+    };
+    const std::vector<bool> before = state();
+    drag(true);
+    for (QAction* a : switches) {
+        a->trigger();
+        a->trigger();
+    }
+    // The projection's swap key, which sits on the projection not shown.
+    for (int press = 0; press < 2; ++press) QTest::keyClick(&window, Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier);
+    frames(6);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(view()->viewType, GLView::ViewOrthogonal);
+    EXPECT_TRUE(window.ui->actionOrthogonal->isChecked() && !window.ui->actionPerspective->isChecked());
+    for (std::size_t i = 0; i < switches.size(); ++i)
+        EXPECT_EQ(switches[i]->isChecked(), before[i]) << switches[i]->text().toStdString();
+    EXPECT_TRUE(notice().isEmpty()) << notice().toStdString();
+}
+
+// A Pick (Place with 1 held) whose release still waits for the frames when
+// the lock goes with the hand: the Create menu marks Use Tool once the
+// frames have taken the release and the picked copy is the tool.
+TEST_F(MoveThenUndo, APickWhoseReleaseWaitsMarksUseToolOnceTheFramesTakeIt) {
+    ASSERT_TRUE(active);
+    window.ui->actionCube->trigger();
+    window.ui->actionPlace->trigger();
+    ASSERT_TRUE(window.ui->actionCube->isChecked());
+    QTest::keyPress(&window, Qt::Key_1);
+    frames(1);
+    mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    frames(1);
+    ASSERT_FALSE(view()->idle());
+    mouse(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    QTest::keyRelease(&window, Qt::Key_1);
+    frames(4);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_EQ(view()->toolCreation, GLView::CreateUseTool);
+    EXPECT_TRUE(window.ui->actionUse_Tool->isChecked());
+}
+
+// A drawing goes on after its click's release: a command the lock holds,
+// given while that release still waits (the lock off with the hand), is not
+// taken once the frames find the drawing going on, and the status bar says
+// so; the drawing keeps its tool under creation and the lock is on again.
+TEST_F(MoveThenUndo, ACreationGivenRightAfterADrawingsClickIsNotTaken) {
+    ASSERT_TRUE(active);
+    view()->setActiveTool(GLView::CreateProfile, true);
+    view()->setAssemblyAction(GLView::ActionDraw);
+    qel::Tool* const drawn = view()->activeTool;
+    mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    frames(1);
+    ASSERT_FALSE(view()->idle());
+    EXPECT_FALSE(window.ui->actionCube->isEnabled());
+    mouse(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    EXPECT_TRUE(window.ui->actionCube->isEnabled()) << "the hand has let go";
+    window.ui->actionCube->trigger();
+    frames(4);
+    EXPECT_FALSE(view()->idle()) << "the drawing goes on";
+    EXPECT_EQ(view()->activeTool, drawn);
+    EXPECT_EQ(view()->toolCreation, GLView::CreateProfile);
+    EXPECT_TRUE(notice().startsWith("Cube: not taken, a gesture was under way")) << notice().toStdString();
+    EXPECT_FALSE(window.ui->actionCube->isEnabled());
 }

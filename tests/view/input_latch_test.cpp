@@ -269,6 +269,63 @@ TEST(InputLatch, ACommandRunsInItsPlaceAmongTheInput) {
     EXPECT_TRUE(keys.pressed('b') && latch.empty() && ran.size() == 4);
 }
 
+// A command waiting behind a key is no pointer event: the frame that takes
+// the key leaves the pointer where it is (no pointer position of its own),
+// and so does the frame stopped at the command.
+TEST(InputLatch, ACommandBehindAKeyLeavesThePointerWhereItIs) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    latch.motion(vec2(40, 30));
+    EXPECT_TRUE(takeFrame(latch, keys, last).position == vec2(40, 30));
+    int ran = 0;
+    latch.key('a', true);
+    latch.command([&] { ++ran; });
+    InputLatch::Frame f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a') && !f.pointer && !f.buttons && !f.buttonsWait);
+    f = takeFrame(latch, keys, last);
+    EXPECT_TRUE(!f.pointer && ran == 0);
+    latch.runCommands();
+    EXPECT_TRUE(ran == 1 && latch.empty());
+}
+
+// Commands dropped with their window never run, nor run in the place of a
+// command given after them: each later command runs its own function, in
+// its own place.
+TEST(InputLatch, DroppedCommandsNeverRunForLaterOnes) {
+    NoKeys none;
+    Keyboard keys(&none);
+    MouseState last;
+    InputLatch latch;
+    std::vector<int> ran;
+    latch.key('a', true);
+    latch.command([&] { ran.push_back(1); });
+    latch.key('a', false);
+    latch.command([&] { ran.push_back(2); });
+    latch.dropCommands();
+    latch.key('a', true);
+    latch.command([&] { ran.push_back(3); });
+    // Each frame takes one change of a; only the last is followed by a
+    // command.
+    for (const bool down : {true, false}) {
+        takeFrame(latch, keys, last);
+        EXPECT_EQ(keys.held('a'), down);
+        latch.runCommands();
+        ASSERT_TRUE(ran.empty()) << "nothing runs before the input given before it";
+    }
+    takeFrame(latch, keys, last);
+    EXPECT_TRUE(keys.pressed('a'));
+    latch.runCommands();
+    EXPECT_EQ(ran, std::vector<int>{3});
+    EXPECT_TRUE(latch.empty());
+    latch.key('a', false);
+    latch.command([&] { ran.push_back(4); });
+    takeFrame(latch, keys, last);
+    latch.runCommands();
+    EXPECT_EQ(ran, (std::vector<int>{3, 4}));
+}
+
 // A key is matched to its press by its physical key: 5 released while
 // Shift is held comes as %, which names no key, and 5 reads up. Shift held
 // at a press of the same key names 5 too.

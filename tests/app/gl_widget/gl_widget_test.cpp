@@ -15,12 +15,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLFunctions>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -430,6 +433,44 @@ TEST(GLWidget, AHeldKeysRepeatsAreNeitherReleasesNorPresses) {
     f = inputLatch.take(keys, last);
     keys.read(f.keys);
     EXPECT_FALSE(keys.held(Keyboard::KeyReturn));
+}
+
+// A command given while input waits runs at the tick after the frame that
+// takes that input; a dialog it opens (an event loop of its own, through
+// which the widget's ticks come again once a repaint has restarted its
+// timer) holds the frames, so that the input given after the command is
+// taken only once it has returned.
+TEST(GLWidget, ACommandsDialogHoldsTheFramesUntilItHasReturned) {
+    struct TickCount : QObject {
+        int ticks = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            ticks += e->type() == QEvent::Timer;
+            return false;
+        }
+    } count;
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty() && widget()->view->idle(); }));
+    bool ran = false, afterWaits = false;
+    inputLatch.key('x', true);
+    inputLatch.command([&] {
+        ran = true;
+        widget()->installEventFilter(&count);
+        widget()->update();
+        QEventLoop dialog;
+        QTimer poll;
+        QElapsedTimer bound;  // no verdict: only that a failure ends
+        bound.start();
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (count.ticks >= 3 || bound.elapsed() > 20000) dialog.quit();
+        });
+        poll.start(1);
+        dialog.exec();
+        widget()->removeEventFilter(&count);
+        afterWaits = !inputLatch.empty();
+    });
+    inputLatch.key('x', false);
+    EXPECT_FALSE(ran) << "the key given before it waits";
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty(); }));
+    EXPECT_TRUE(ran && afterWaits && count.ticks >= 3);
 }
 
 // Scenes replaced outside the frame loop (no context current) free their
