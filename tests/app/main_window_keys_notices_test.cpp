@@ -48,6 +48,19 @@ public:
         const QLabel* label = ui().statusBar->findChild<QLabel*>();
         return label ? label->text() : QString();
     }
+    // A cube placed in the scene, and the picks read it at `at` facing the
+    // viewer.
+    qel::Tool* cubeUnder(qel::test::FrameDriver& drive, qel::vec2 at) {
+        qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
+        qel::Tool* cube = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
+        view()->scene->toList();
+        fakeid::Pixel& p = drive.reader->pixels[{int(at.x), int(at.y)}];
+        p.stencil = 1;
+        p.depth = 0.5f;
+        p.ids[0] = {std::uint32_t(view()->scene->findID(cube)), 0, 0};
+        p.normal[0] = qel::vec3(0, 0, 1);
+        return cube;
+    }
     // The window shown and active (its view hidden: this platform has no
     // OpenGL 4.0 for it), the key pressed and released on the window.
     void press(Qt::Key key) {
@@ -104,14 +117,7 @@ TEST_F(KeysNotices, QuickSaveIsNoSwitch) {
 TEST_F(KeysNotices, TheFirstStrokeThatEmptiesTheHistorySaysSo) {
     qel::test::FrameDriver drive(*view());
     const qel::vec2 centre(float(view()->width / 2), float(view()->height / 2));
-    qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
-    qel::Tool* cube = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
-    view()->scene->toList();
-    fakeid::Pixel& p = drive.reader->pixels[{int(centre.x), int(centre.y)}];
-    p.stencil = 1;
-    p.depth = 0.5f;
-    p.ids[0] = {std::uint32_t(view()->scene->findID(cube)), 0, 0};
-    p.normal[0] = qel::vec3(0, 0, 1);
+    cubeUnder(drive, centre);
     window.Sculpt(true);
     const auto stroke = [&] {
         drive.move(centre);
@@ -237,14 +243,7 @@ TEST_F(KeysNotices, TheWordOfAStrokeThatLeftTheMeshAsItIsGoesWhenUntrue) {
 TEST_F(KeysNotices, AChangeOfToolTemplateOrCreationToolEndsTheWordOfAStrokeThatLeftTheMeshAsItIs) {
     qel::test::FrameDriver drive(*view());
     const qel::vec2 centre(float(view()->width / 2), float(view()->height / 2));
-    qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
-    qel::Tool* cube = view()->scene->addObject(&source, qel::mat4::Identity(), qel::Scene::HangTop, false);
-    view()->scene->toList();
-    fakeid::Pixel& p = drive.reader->pixels[{int(centre.x), int(centre.y)}];
-    p.stencil = 1;
-    p.depth = 0.5f;
-    p.ids[0] = {std::uint32_t(view()->scene->findID(cube)), 0, 0};
-    p.normal[0] = qel::vec3(0, 0, 1);
+    qel::Tool* cube = cubeUnder(drive, centre);
     // A second template in the library, and full mode with Place chosen,
     // where Previous and Next Tool step the templates.
     view()->scene->addTool(new qel::Tool(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false));
