@@ -80,10 +80,13 @@ float floatSpacing(const vec3& p) {
     return std::nextafter(a, HUGE_VALF) - a;
 }
 
-// The move from p to q is no larger than rounding at their place could make
-// it: no coordinate moved by more than a few float steps.
-bool withinRounding(const vec3& p, const vec3& q) {
-    const float limit = kRoundingSteps * std::max(floatSpacing(p), floatSpacing(q));
+// The press's move of a vertex from p to q (from the sphere's centre) is no
+// larger than rounding could make it: no coordinate moved by more than a
+// few float steps at their place or at the centre's, from which the new
+// position is formed (a vertex near the origin is pressed from a centre
+// that may lie far off it).
+bool withinRounding(const vec3& p, const vec3& q, const vec3& centre) {
+    const float limit = kRoundingSteps * std::max({floatSpacing(p), floatSpacing(q), floatSpacing(centre)});
     return std::fabs(q.x - p.x) <= limit && std::fabs(q.y - p.y) <= limit && std::fabs(q.z - p.z) <= limit;
 }
 
@@ -189,7 +192,7 @@ public:
     // selected-vertex list lay before), puts back the corners of every face
     // the press turned over that it moved by no more than rounding, until
     // no face is turned over by such a corner.
-    void unfoldPress(const std::vector<vec3>& from);
+    void unfoldPress(const std::vector<vec3>& from, bool add);
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
@@ -222,9 +225,11 @@ private:
     // The same for a face the cut left alone whose corners lay at `corners`.
     PlaneView viewOf(int f, const dvec3* corners) const;
     // The press turned face f over (its corners before it at `was`): as
-    // the centre sees it, or its normal against that of the face it lies
-    // in.
-    bool pressTurnsOver(int f, const dvec3* was) const;
+    // the centre sees it (a face the cut left edge-on to it, as a face of
+    // no area is, turned over when the press opens it away from the side a
+    // face of a bump, or of a dent (add false), turns to), or its normal
+    // against that of the face it lies in.
+    bool pressTurnsOver(int f, const dvec3* was, bool add) const;
     // Faces f and first .. first + count - 1 lie in the face seen as `view`.
     void keepView(const PlaneView& view, int f, int first, int count);
 
@@ -243,6 +248,10 @@ private:
     bool halvesKeepTurn(int g, int e, const dvec3& p) const;
     // Where the edge u-w (one end inside) meets the sphere.
     dvec3 crossingPoint(int u, int w) const;
+    // Vertex v lies on the sphere up to the rounding of the positions: its
+    // distance from the centre differs from the radius by a few float
+    // steps of its place, the centre's or the radius's.
+    bool onSphere(int v) const;
     // Splits edge k of f at p; the new faces join the scope (the half of f
     // when f is in it, the half of the face across when that one is).
     int splitEdge(int f, int k, const vec3& p);
@@ -377,6 +386,18 @@ bool SphereCutter::throughCentre(const dvec3& A, const dvec3& B, const dvec3& CA
 }
 
 dvec3 SphereCutter::crossingPoint(int u, int w) const {
+    // An end lying on the sphere up to rounding is where the edge meets it:
+    // the outside end (the edge runs inside the sphere from there), else
+    // the inside end where the edge leaves the sphere from it (not where it
+    // runs through the sphere to meet it beyond). The point worked out
+    // would lie a few float steps off that end, or farther along an edge
+    // that leaves it nearly along the sphere, and the faces between the two
+    // (and the pieces of faces across a sharp edge that meet them there)
+    // would be slivers turned either way by rounding alone, which a press
+    // opens. Split at the end itself, they have no area.
+    const int out = inside(u) ? w : u, in = inside(u) ? u : w;
+    if (onSphere(out)) return position(out);
+    if (onSphere(in) && dot(position(out) - position(in), position(in) - centre_) >= 0) return position(in);
     if (w < u) std::swap(u, w);
     const dvec3 A = position(u), B = position(w);
     const dvec3 AB = B - A;
@@ -398,6 +419,14 @@ dvec3 SphereCutter::crossingPoint(int u, int w) const {
     // of the edge, where a clamp of t rounded past it would stray).
     if (!through) return A + d * x;
     return h == 0 ? centre_ : centre_ + d * (x - t);
+}
+
+bool SphereCutter::onSphere(int v) const {
+    const vec3& p = m_.vertices[v].position;
+    const double r = std::sqrt(r2_);
+    const float limit =
+        kRoundingSteps * std::max({floatSpacing(p), floatSpacing(centref_), floatSpacing(vec3(float(r), 0, 0))});
+    return std::fabs(std::sqrt(squaredDistance(p, centref_)) - r) <= limit;
 }
 
 bool SphereCutter::halvesKeepTurn(int g, int e, const dvec3& p) const {
@@ -458,16 +487,17 @@ void SphereCutter::run() {
     crease();
 }
 
-bool SphereCutter::pressTurnsOver(int f, const dvec3* was) const {
+bool SphereCutter::pressTurnsOver(int f, const dvec3* was, bool add) const {
     const MeshFace& F = m_.faces[f];
     const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
     const double before = Orient3D(was[0], was[1], was[2], centre_), after = Orient3D(p[0], p[1], p[2], centre_);
     if ((before > 0 && after < 0) || (before < 0 && after > 0)) return true;
+    if (before == 0 && (add ? after < 0 : after > 0)) return true;
     const dvec3 n = viewOf(f, was).normal();
     return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
 }
 
-void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
+void SphereCutter::unfoldPress(const std::vector<vec3>& from, bool add) {
     // Pressed exactly along the rays from the centre, a face keeps the turn
     // it shows the centre (each corner moves out by a positive factor).
     // Rounding spoils that only through a vertex that the press moves by a
@@ -488,7 +518,8 @@ void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
         return r.selection >= 0 && !(r.position == from[std::size_t(r.selection)]);
     };
     auto rounded = [&](int v) {
-        return pressed(v) && withinRounding(from[std::size_t(m_.vertices[v].selection)], m_.vertices[v].position);
+        return pressed(v) &&
+               withinRounding(from[std::size_t(m_.vertices[v].selection)], m_.vertices[v].position, centref_);
     };
     // Only a face round such a vertex can be mended.
     std::vector<int> work, fan;
@@ -507,7 +538,7 @@ void SphereCutter::unfoldPress(const std::vector<vec3>& from) {
             const MeshVertex& r = m_.vertices[F.v[k]];
             was[k] = dvec3(pressed(F.v[k]) ? from[std::size_t(r.selection)] : r.position);
         }
-        if (!pressTurnsOver(f, was)) continue;
+        if (!pressTurnsOver(f, was, add)) continue;
         for (const int v : F.v) {
             if (!rounded(v)) continue;
             m_.vertices[v].position = from[std::size_t(m_.vertices[v].selection)];
@@ -981,7 +1012,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
             for (const int w : ring) edgeSharpVV(v, w, false);
         touched.push_back(v);
     }
-    cut.unfoldPress(from);
+    cut.unfoldPress(from, add);
     if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,

@@ -154,6 +154,16 @@ TEST(MeshSphereCut, VerticesAndEdgesOnTheSphere) {
             near(q->vertices[v].position, vec3(1, 0, 0), 1e-6f) + near(q->vertices[v].position, vec3(0, 1, 0), 1e-6f);
     EXPECT_EQ(copies, 2);
 
+    // Vertex 0 lies inside the sphere by a float step: the edge along the
+    // sphere from it is split there; the edge running through the sphere
+    // from it is split where it leaves the sphere on the far side.
+    MeshPtr b(meshtest::fromTriangles({{-0x1.fffffep-1f, 0, 0}, {2, 0.25f, 0}, {-1, 2, 0}}, {{0, 1, 2}}));
+    b->cutSphere(vec3(0, 0, 0), vec3(1, 0, 0));
+    ASSERT_EQ(checkMeshInvariants(*b), "");
+    int far = 0;
+    for (int v = 3; v < b->vertexCount(); ++v) far += near(b->vertices[v].position, vec3(0.98621f, 0.16552f, 0), 1e-4f);
+    EXPECT_EQ(far, 1);
+
     // The open edge 0-1 only touches the sphere: split at (0.5, 0); the
     // cut closes round it without leaving the quad.
     MeshPtr t(meshtest::makeQuad());
