@@ -4,16 +4,25 @@
 //
 // A goal stated in milliseconds holds for what the program's own thread
 // does: the calling thread's processor time, which does not run while the
-// thread waits for a core that other processes hold. Each frame of a
-// stroke is taken at its best over the strokes timed (a frame that another
-// process slowed in one stroke runs unhindered in another), and a stamp is
-// held against its floor timed in alternation with it, pair by pair, so
-// that both see the same machine.
+// thread waits for a core that other processes hold. Where what could go
+// wrong is a wait (a frame blocked on a worker thread), the waits count
+// too, less the time the threads waited for a core: a wait on a lock or a
+// join counts, a busy machine's queue does not. Each frame of a stroke is
+// taken at its best over the strokes timed (a frame that another process
+// slowed in one stroke runs unhindered in another), and a stamp is held
+// against its floor timed in alternation with it, pair by pair, so that
+// both see the same machine.
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -38,6 +47,83 @@ inline double processMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// The time a thread has waited, ready to run, for a core, in milliseconds,
+// read from its open scheduler statistics (processor time, time waited
+// and time slices, in ns); 0 when they cannot be read.
+inline double waitedForCoreMs(int statsFd) {
+    char text[96];
+    const ssize_t n = statsFd >= 0 ? pread(statsFd, text, sizeof text - 1, 0) : -1;
+    if (n <= 0) return 0;
+    text[n] = 0;
+    char* end = nullptr;
+    std::strtoull(text, &end, 10);
+    return double(std::strtoull(end, nullptr, 10)) * 1e-6;
+}
+
+// The time the calling thread has waited, ready to run, for a core, in
+// milliseconds; 0 where the system keeps no scheduler statistics.
+inline double runQueueMs() {
+    struct Stats {
+        int fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+        ~Stats() {
+            if (fd >= 0) close(fd);
+        }
+    };
+    thread_local Stats stats;
+    return waitedForCoreMs(stats.fd);
+}
+
+// The calling thread's own wall time in milliseconds: the wall clock less
+// the time the thread waited for a core. A span of it counts the thread's
+// processor time and every wait on something else (a lock, a join, a
+// sleep).
+inline double ownWallMs() { return realMs() - runQueueMs(); }
+
+// The time the process's other threads have waited, ready to run, for a
+// core, in milliseconds (summed over the threads there are now).
+inline double othersRunQueueMs() {
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return 0;
+    const long self = long(syscall(SYS_gettid));
+    double sum = 0;
+    while (const dirent* e = readdir(tasks)) {
+        const long tid = std::strtol(e->d_name, nullptr, 10);
+        if (tid <= 0 || tid == self) continue;
+        char path[64];
+        std::snprintf(path, sizeof path, "/proc/self/task/%ld/schedstat", tid);
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        sum += waitedForCoreMs(fd);
+        close(fd);
+    }
+    closedir(tasks);
+    return sum;
+}
+
+// What a call took on the calling thread: its processor time, and the time
+// it waited on other threads (a lock, a join, a sleep) less the time the
+// process's other threads waited meanwhile for a core (a thread it waits on
+// that waits for a core is the machine's doing, not the call's). Neither
+// counts the calling thread's own waits for a core.
+struct Waited {
+    double cpuMs = 0;
+    double waitMs = 0;
+    double ms() const { return cpuMs + waitMs; }
+};
+template <class Work>
+Waited timedWithWaits(Work&& work) {
+    const double others0 = othersRunQueueMs();
+    const double own0 = ownWallMs();
+    const double cpu0 = threadMs();
+    work();
+    Waited w;
+    w.cpuMs = threadMs() - cpu0;
+    const double own = ownWallMs() - own0;
+    const double others = std::max(0.0, othersRunQueueMs() - others0);
+    w.waitMs = std::max(0.0, own - w.cpuMs - others);
+    return w;
 }
 
 // The time a call takes on the clock (the thread's processor time by

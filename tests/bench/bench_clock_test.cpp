@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 
 using namespace benchclock;
 
@@ -65,4 +67,21 @@ TEST(BenchClock, TheClocksCountTheCallersWork) {
     // at least as much (the order of a call's arguments is the compiler's).
     const double thread = threadMs();
     EXPECT_GE(processMs(), thread);
+}
+
+TEST(BenchClock, AWaitCountsWhereTheThreadsClockCountsNone) {
+    // Asleep the thread waits for no core: the whole sleep counts on its own
+    // wall clock (its waits for a core, before and after, are left out), and
+    // none of it on its processor time; the process has no other thread
+    // whose waits for a core would be left out of the call's.
+    double onThread = 0;
+    const double own =
+        timed([&] { onThread = timed([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }); }, ownWallMs);
+    EXPECT_GE(own, 10.0 - 1e-3);
+    EXPECT_LT(onThread, 10.0);
+    const Waited call = timedWithWaits([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
+    EXPECT_GE(call.waitMs, 10.0 - 1e-3);
+    EXPECT_LT(call.cpuMs, 10.0);
+    EXPECT_EQ(call.ms(), call.cpuMs + call.waitMs);
+    EXPECT_GE(runQueueMs(), 0.0);
 }
