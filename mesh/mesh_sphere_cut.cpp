@@ -75,10 +75,11 @@ double squaredDistance(const vec3& p, const vec3& q) {
 
 // How far apart floats lie at p: the step from its largest coordinate (in
 // size) to the next float.
-float floatSpacing(const vec3& p) {
-    const float a = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+float floatSpacing(float a) {
+    a = std::fabs(a);
     return std::nextafter(a, HUGE_VALF) - a;
 }
+float floatSpacing(const vec3& p) { return floatSpacing(std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)})); }
 
 // The press's move of a vertex from p to q (from the sphere's centre) is no
 // larger than rounding could make it: no coordinate moved by more than a
@@ -169,12 +170,14 @@ public:
           centref_(centre),
           centre_(centre),
           r2_(r2),
+          r_(std::sqrt(r2)),
+          sphereSpacing_(std::max(floatSpacing(centre), floatSpacing(float(r_)))),
           scoped_(scoped),
           unitEdges_(unitEdges),
           madeFrom_(m.faceCount()) {
         // The box round the sphere, a little wider than the rounding of the
         // tests it stands in for.
-        const double pad = std::sqrt(r2) * (1.0 + 1e-6);
+        const double pad = r_ * (1.0 + 1e-6);
         for (int i = 0; i < 3; ++i) {
             low_[i] = centre_[i] - pad;
             high_[i] = centre_[i] + pad;
@@ -285,6 +288,8 @@ private:
     const vec3 centref_;
     const dvec3 centre_;
     const double r2_;
+    const double r_;             // the radius
+    const float sphereSpacing_;  // float spacing at the centre's place or the radius's
     const bool scoped_, unitEdges_;
     double low_[3], high_[3];               // the box round the sphere
     std::vector<std::size_t> near_;         // entries not beyond the box
@@ -423,10 +428,8 @@ dvec3 SphereCutter::crossingPoint(int u, int w) const {
 
 bool SphereCutter::onSphere(int v) const {
     const vec3& p = m_.vertices[v].position;
-    const double r = std::sqrt(r2_);
-    const float limit =
-        kRoundingSteps * std::max({floatSpacing(p), floatSpacing(centref_), floatSpacing(vec3(float(r), 0, 0))});
-    return std::fabs(std::sqrt(squaredDistance(p, centref_)) - r) <= limit;
+    const float limit = kRoundingSteps * std::max(floatSpacing(p), sphereSpacing_);
+    return std::fabs(std::sqrt(squaredDistance(p, centref_)) - r_) <= limit;
 }
 
 bool SphereCutter::halvesKeepTurn(int g, int e, const dvec3& p) const {
@@ -597,7 +600,7 @@ void SphereCutter::recordCrossings(int f) {
 }
 
 void SphereCutter::pierceFaces() {
-    const double r = std::sqrt(r2_);
+    const double r = r_;
     for (const std::size_t i : near_) {
         const int f = faceAt(i);
         const MeshFace& F = m_.faces[f];
