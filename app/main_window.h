@@ -405,6 +405,12 @@ private:
     // (a gesture that goes on after the release it waited for, as a
     // drawing does between its clicks).
     void lockedCommand(const QString& name, std::function<void()> command);
+    // A command of the Assembly or Sculpt menu, held by the gesture lock: in
+    // its place, then the mode's guard (which names it when refused), then
+    // the command.
+    void lockedInMode(int mode, const QString& name, std::function<void()> command);
+    void lockedAssembly(const QString& name, std::function<void()> command);
+    void lockedSculpt(const QString& name, std::function<void()> command);
     // A command that waits for the view to be idle runs in its place. When
     // a gesture is still under way then (its button held, a drawing
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not

@@ -59,8 +59,7 @@ bool MainWindow::runArrayDialog() {
 
 void MainWindow::on_actionArray_triggered() {
     const QAction* from = senderAction();
-    lockedCommand(ui->actionArray->text(), [this, from] {
-        if (!assemblyGuard(ui->actionArray->text())) return;
+    lockedAssembly(ui->actionArray->text(), [this, from] {
         setCreateAction();
         if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();
         view()->setActiveTool(qel::GLView::CreateArray, true);

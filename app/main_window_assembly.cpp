@@ -46,8 +46,7 @@ void MainWindow::setCreateAction() {
 
 void MainWindow::assemblyAction(int action, QMenu* menu) {
     const QAction* from = senderAction();
-    lockedCommand(commandName(from), [this, action, menu, from] {
-        if (!assemblyGuard(commandName(from))) return;
+    lockedAssembly(commandName(from), [this, action, menu, from] {
         view()->setAssemblyAction(qel::GLView::TAssemblyAction(action));
         view()->redraw = 1;
         if (menu) takeIcon(menu, from);

@@ -106,10 +106,7 @@ void MainWindow::checkToolCreation() {
 // ---- Thickness of the next drawn profile ----
 
 void MainWindow::setSolidShape(int shape) {
-    const QString name = commandName(senderAction());
-    lockedCommand(name, [this, shape, name] {
-        if (assemblyGuard(name)) view()->solidShape = shape;
-    });
+    lockedAssembly(commandName(senderAction()), [this, shape] { view()->solidShape = shape; });
 }
 
 void MainWindow::on_actionThin_triggered() { setSolidShape(0); }
@@ -199,9 +196,7 @@ void MainWindow::takeAxisShape(int shape, const QString& name) {
 }
 
 void MainWindow::setSectionShape(int shape) {
-    const QString name = commandName(senderAction());
-    lockedCommand(name, [this, shape, name] {
-        if (!assemblyGuard(name)) return;
+    lockedAssembly(commandName(senderAction()), [this, shape] {
         qel::GLView* v = view();
         if (shape == qel::GLView::CurveNGon)
             askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);

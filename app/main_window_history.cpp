@@ -66,6 +66,20 @@ void MainWindow::lockedCommand(const QString& name, std::function<void()> comman
     });
 }
 
+void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command) {
+    lockedCommand(name, [this, mode, name, command] {
+        if (modeGuard(mode, name)) command();
+    });
+}
+
+void MainWindow::lockedAssembly(const QString& name, std::function<void()> command) {
+    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command));
+}
+
+void MainWindow::lockedSculpt(const QString& name, std::function<void()> command) {
+    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command));
+}
+
 void MainWindow::notTaken(const QString& name) {
     showNotice(name + ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.");
 }

@@ -17,8 +17,7 @@
 
 void MainWindow::sculptAction(int action, QMenu* menu) {
     const QAction* from = senderAction();
-    lockedCommand(commandName(from), [this, action, menu, from] {
-        if (!sculptGuard(commandName(from))) return;
+    lockedSculpt(commandName(from), [this, action, menu, from] {
         view()->setSculptAction(qel::Sculptor::TAction(action));
         if (menu) takeIcon(menu, from);
     });
@@ -62,8 +61,7 @@ void MainWindow::on_actionErase_Feature_triggered() { sculptAction(qel::Sculptor
 
 // The paint strokes use the brush material under its channel mask.
 void MainWindow::on_actionMaterial_2_triggered() {
-    lockedCommand(ui->actionMaterial_2->text(), [this] {
-        if (!sculptGuard(ui->actionMaterial_2->text())) return;
+    lockedSculpt(ui->actionMaterial_2->text(), [this] {
         qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
     });
 }
@@ -71,9 +69,7 @@ void MainWindow::on_actionMaterial_2_triggered() {
 // ---- Selection scope ----
 
 void MainWindow::setSculptSelect(int scope) {
-    const QString name = commandName(senderAction());
-    lockedCommand(name, [this, scope, name] {
-        if (!sculptGuard(name)) return;
+    lockedSculpt(commandName(senderAction()), [this, scope] {
         view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
         view()->redraw = 1;
     });
@@ -109,8 +105,7 @@ void MainWindow::on_actionSelect_All_Patches_triggered() { setSculptSelect(qel::
 
 // Tubes and revolutons are sculpted on their axis curve or their section.
 void MainWindow::on_actionAxisSection_triggered() {
-    lockedCommand(ui->actionAxisSection->text(), [this] {
-        if (!sculptGuard(ui->actionAxisSection->text())) return;
+    lockedSculpt(ui->actionAxisSection->text(), [this] {
         qel::GLView* v = view();
         v->axisSection = v->axisSection ? 0 : 1;
         ui->actionAxisSection->setText(v->axisSection ? "Section" : "Axis");
@@ -156,8 +151,7 @@ void MainWindow::on_actionObject_Frame_triggered() { view()->setFrameType(qel::G
 
 void MainWindow::setTransformer(int type) {
     const QAction* from = senderAction();
-    lockedCommand(commandName(from), [this, type, from] {
-        if (!assemblyGuard(commandName(from))) return;
+    lockedAssembly(commandName(from), [this, type, from] {
         view()->setTransformerType(qel::GLView::TTransformerType(type));
         takeIcon(ui->menuTransformers, from);
     });
