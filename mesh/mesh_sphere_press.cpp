@@ -60,6 +60,7 @@ void SpherePress::run(const pbr& material, std::vector<int>& touched) {
         touched.push_back(v);
     }
     unfold();
+    unfoldInPlane();
 }
 
 void SpherePress::pressVertex(int v, const pbr& material) {
@@ -67,12 +68,28 @@ void SpherePress::pressVertex(int v, const pbr& material) {
     vec3 d = r.position - centref_;
     const double l2 = length2(d);
     if (l2 > 1e-20) d = d / float(std::sqrt(l2));
-    r.position = centref_ + radius_ * d;
+    vec3 p = centref_ + radius_ * d;
     std::vector<int>& faces = fan_;
     m_.findNeighbours(v, ring_, faces);
+    // Pressed along an edge onto the point where the cut split it on the
+    // sphere, the vertex lands there: a float step off it, the face between
+    // them would be a sliver turned either way by rounding alone.
+    for (const int w : ring_) {
+        const MeshVertex& q = m_.vertices[w];
+        if (q.isSelected() || !withinRounding(p, q.position, centref_)) continue;
+        p = q.position;
+        break;
+    }
+    r.position = p;
     for (const int f : faces) {
         if (f < 0) continue;
-        m_.faces[f].setMaterial(material, material, material, 0xFF);
+        MeshFace& F = m_.faces[f];
+        F.setMaterial(material, material, material, 0xFF);
+        // Each face round the pressed vertices listed once: by the first
+        // of its corners, in corner order, that is to be pressed.
+        int first = 0;
+        while (!m_.vertices[F.v[first]].isSelected()) ++first;
+        if (F.v[first] == v) pressedFaces_.push_back(f);
     }
     // The inside of the dent or bump is smooth; a border keeps its edges.
     if (r.isSharp() && !r.isBorder())
@@ -123,6 +140,103 @@ void SpherePress::unfold() {
             m_.vertices[v].position = from_[std::size_t(m_.vertices[v].selection)];
             m_.findFNeighbours(v, fan_);
             work.insert(work.end(), fan_.begin(), fan_.end());
+        }
+    }
+}
+
+bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
+    const dvec3 n = cross(p[1] - p[0], p[2] - p[0]);
+    const double n2 = dot(n, n);
+    if (!(n2 > 0)) return false;
+    // The plane moves at q's foot by each corner's offset times that
+    // corner's weight there.
+    const double off = dot(q - p[0], n);
+    const dvec3 foot = q - n * (off / n2);
+    double slack = std::max(spacing(vec3(q)), spacing(centref_));
+    for (int k = 0; k < 3; ++k) {
+        const double weight = dot(cross(p[nextK(k)] - foot, p[prevK(k)] - foot), n) / n2;
+        slack += std::fabs(weight) * spacing(vec3(p[k]));
+    }
+    return std::fabs(off) <= kRoundingSteps * slack * std::sqrt(n2);
+}
+
+bool SpherePress::foldedInPlane(int f, dvec3* was, PlaneView& view) const {
+    if (!m_.activeFace(f)) return false;
+    const MeshFace& F = m_.faces[f];
+    const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    for (int k = 0; k < 3; ++k) was[k] = before(F.v[k]);
+    // Turned over in space first: most faces the press tilts keep within a
+    // right angle of their turn.
+    if (!(dot(cross(p[1] - p[0], p[2] - p[0]), cross(was[1] - was[0], was[2] - was[0])) < 0)) return false;
+    if (!inPlane(was, centre_)) return false;
+    view = views_.of(f, was);
+    return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+}
+
+bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
+    const MeshFace& F = m_.faces[f];
+    for (int k = 0; k < 3; ++k) {
+        const int g = m_.link(F, k);
+        if (g < 0) continue;
+        const int a = F.v[k], x = F.v[nextK(k)], y = F.v[prevK(k)];
+        // A cut edge is flipped only to take its pressed corner onto the cut
+        // line; every other sharp edge stays.
+        const bool sharp = F.isSharp(k);
+        if (sharp && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected())) continue;
+        const MeshFace& G = m_.faces[g];
+        int j = 0;
+        while (j < 2 && (G.v[j] == x || G.v[j] == y)) ++j;
+        const int c = G.v[j];
+        const dvec3 A = position(a), X = position(x), Y = position(y), C = position(c);
+        if (!inPlane(was, before(c)) || !(view.turn(C, Y, X) > 0)) continue;
+        if (!(view.turn(A, X, C) > 0 && view.turn(A, C, Y) > 0)) continue;
+        // The pressed corner keeps its material, the others take the face
+        // across's (they all lie on it).
+        const pbr pressedMaterial = F.material[k];
+        const MeshFace across = G;
+        if (sharp) m_.edgeSharpFK(f, k, false);
+        if (!m_.edgeFlipFK(f, k)) {
+            if (sharp) m_.edgeSharpFK(f, k, true);
+            continue;
+        }
+        // The cut line runs through the pressed corner now.
+        if (sharp) {
+            m_.edgeSharpVV(a, x, true);
+            m_.edgeSharpVV(a, y, true);
+        }
+        for (const int h : {f, g}) {
+            MeshFace& H = m_.faces[h];
+            for (int i = 0; i < 3; ++i)
+                H.material[i] = H.v[i] == a ? pressedMaterial : across.material[across.corner(H.v[i])];
+        }
+        return true;
+    }
+    return false;
+}
+
+void SpherePress::unfoldInPlane() {
+    // Where the centre lies in the plane of a face before the press, the
+    // face is edge-on to it and its corners move within that plane onto
+    // the circle the sphere meets it in: their order round the circle, not
+    // the face's, decides its turn there, and a face whose corners land out
+    // of order is folded within the plane. Flipping an edge of such a face
+    // where both faces then turn the plane's way leaves one face fewer
+    // folded, so the flips end.
+    std::vector<int> work;
+    dvec3 was[3];
+    PlaneView view;
+    for (const int f : pressedFaces_)
+        if (foldedInPlane(f, was, view)) work.push_back(f);
+    for (bool flipped = !work.empty(); flipped;) {
+        flipped = false;
+        for (int& f : work) {
+            if (f < 0) continue;
+            if (!foldedInPlane(f, was, view)) {
+                f = -1;
+            } else if (flipUnfolds(f, was, view)) {
+                f = -1;
+                flipped = true;
+            }
         }
     }
 }

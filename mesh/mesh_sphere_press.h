@@ -2,8 +2,17 @@
 // qel::SpherePress: the second stage of the sphere subtract and add. Every
 // vertex the sphere cut left inside the sphere is pressed onto it along the
 // ray from the centre, the faces round it are painted and its sharp edges
-// smoothed; then a vertex the press moved by no more than rounding, a
-// corner of a face turned over, is put back where the cut left it.
+// smoothed; then what rounding alone turned over is mended:
+// - a vertex the press moved by no more than rounding, a corner of a face
+//   turned over, is put back where the cut left it;
+// - a vertex pressed within rounding of a neighbour on the sphere (along an
+//   edge the cut split where it meets the sphere) lands on that neighbour;
+// - where the centre lies in the plane of a face, its pressed corners move
+//   within that plane onto the circle the cut runs along, and a deep
+//   corner can land on the arc between two of the cut's points: the face
+//   between it and them is folded within the plane. An edge of such a face
+//   whose flip turns both faces the plane's way is flipped; the cut edge
+//   between those points so takes the corner onto the cut line.
 
 #include <vector>
 
@@ -32,7 +41,7 @@ public:
     SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views);
     // Presses every vertex of the selected-vertex list, in list order,
     // painting the faces round it with `material`, appends it to `touched`,
-    // and puts back what rounding turned over. The selection is left as it was.
+    // and mends what rounding turned over. The selection is left as it was.
     void run(const pbr& material, std::vector<int>& touched);
 
 private:
@@ -50,6 +59,17 @@ private:
     // in.
     bool turnsOver(int f, const dvec3* was) const;
     void unfold();
+    // q lies in the plane of the points p up to what rounding them and q by
+    // a few float steps could move that plane by at q.
+    bool inPlane(const dvec3* p, const dvec3& q) const;
+    // Face f (its corners before the press put into `was`) was edge-on to
+    // the centre, turned as the face it lies in (seen as `view`), and the
+    // press folded it within that plane.
+    bool foldedInPlane(int f, dvec3* was, PlaneView& view) const;
+    // Flips an edge of the folded face f where both faces then turn as its
+    // plane; false when no edge does.
+    bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
+    void unfoldInPlane();
 
     Mesh& m_;
     const vec3 centref_;
@@ -57,8 +77,9 @@ private:
     const float radius_;
     const bool add_;
     const FaceViews& views_;
-    std::vector<vec3> from_;       // by selection index, where each vertex lay
-    std::vector<int> ring_, fan_;  // scratch
+    std::vector<vec3> from_;         // by selection index, where each vertex lay
+    std::vector<int> ring_, fan_;    // scratch
+    std::vector<int> pressedFaces_;  // the faces round the pressed vertices
 };
 
 }  // namespace qel

@@ -697,6 +697,31 @@ TEST(MeshSpherePress, BumpsOverSharpEdgesTurnNoFaceOver) {
     EXPECT_EQ(t.unsound + t.inside + t.turned, 0) << report(t);
 }
 
+// Dents of the whole set over sharp edges of the solids and cylinders,
+// where the stroke's normal lies in the plane of the face across the edge:
+// the sphere's centre lies in that plane, and the part of the face inside
+// the sphere is pressed within it onto a great circle. Its faces are
+// edge-on to the centre, and turn as the face does only while their corners
+// keep their order round the circle: a deep corner on the edge that lands
+// on the arc between two of the cut's points joins the cut line (primitive
+// 5 press 16, 16 press 72, 20 press 0). On primitive 4 press 60 and 5 press
+// 50 a corner of the cube is pressed along the cube's edge onto the point
+// where the cut split that edge.
+TEST(MeshSpherePress, DentsOverSharpEdgesTurnNoFaceOver) {
+    const struct { int mesh, press; } cases[] = {{4, 60}, {5, 16}, {5, 50}, {16, 72}, {20, 0}};
+    const auto prims = primitives();
+    PressTally t;
+    for (const auto& c : cases) {
+        MeshPtr base(prims[std::size_t(c.mesh)]());
+        std::mt19937 rng(std::uint32_t(11 + c.mesh));
+        const std::vector<Press> presses = pressesOn(*base, 24, rng);
+        press(*base, presses[std::size_t(c.press)], false,
+              "mesh " + std::to_string(c.mesh) + " press " + std::to_string(c.press), t);
+    }
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
 // Every site of the primitives, as made and tilted, and four sculpted
 // meshes (24 sites each, sizes 0.05 to 1): the figures of dents and bumps
 // leaving vertices inside, turning faces over and folding faces within
