@@ -14,9 +14,10 @@
 // the sphere is pressed onto it, and a face on the sphere faces its centre
 // (a dent) or away from it (a bump), except where the shape the sphere
 // meets turns it; a face edge-on to the centre turns as the face of the
-// mesh whose plane it lies in. The suite runs them on the round primitives and sculpted
-// meshes, and on spheres through a vertex of the mesh; the whole set of
-// sites on every mesh runs with scripts/sphere-slivers.
+// mesh whose plane it lies in. The suite runs them on the round primitives
+// and sculpted meshes, on spheres through a vertex of the mesh and over
+// sharp edges; the whole set of sites on every mesh runs with
+// scripts/sphere-slivers.
 
 #include <gtest/gtest.h>
 
