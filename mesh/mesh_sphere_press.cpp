@@ -74,22 +74,26 @@ void SpherePress::pressVertex(int v, const pbr& material) {
     // Pressed along an edge onto the point where the cut split it on the
     // sphere, the vertex lands there: a float step off it, the face between
     // them would be a sliver turned either way by rounding alone.
+    bool rim = false, landed = false;
     for (const int w : ring_) {
         const MeshVertex& q = m_.vertices[w];
-        if (q.isSelected() || !withinRounding(p, q.position, centref_)) continue;
+        if (q.isSelected()) continue;
+        rim = true;
+        if (landed || !withinRounding(p, q.position, centref_)) continue;
         p = q.position;
-        break;
+        landed = true;
     }
     r.position = p;
     for (const int f : faces) {
         if (f < 0) continue;
         MeshFace& F = m_.faces[f];
         F.setMaterial(material, material, material, 0xFF);
-        // Each face round the pressed vertices listed once: by the first
-        // of its corners, in corner order, that is to be pressed.
-        int first = 0;
-        while (!m_.vertices[F.v[first]].isSelected()) ++first;
-        if (F.v[first] == v) pressedFaces_.push_back(f);
+        if (!rim) continue;
+        // The faces on the rim of the pressed part, each listed once: by
+        // the first of its corners, in corner order, that is to be pressed.
+        const bool s0 = m_.vertices[F.v[0]].isSelected(), s1 = m_.vertices[F.v[1]].isSelected(),
+                   s2 = m_.vertices[F.v[2]].isSelected();
+        if (!(s0 && s1 && s2) && F.v[s0 ? 0 : s1 ? 1 : 2] == v) rimFaces_.push_back(f);
     }
     // The inside of the dent or bump is smooth; a border keeps its edges.
     if (r.isSharp() && !r.isBorder())
@@ -161,10 +165,14 @@ bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
 }
 
 bool SpherePress::foldedInPlane(int f, dvec3* was, PlaneView& view) const {
-    if (!m_.activeFace(f)) return false;
     const MeshFace& F = m_.faces[f];
-    const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
-    for (int k = 0; k < 3; ++k) was[k] = before(F.v[k]);
+    if (!F.isActive()) return false;
+    dvec3 p[3];
+    for (int k = 0; k < 3; ++k) {
+        const MeshVertex& r = m_.vertices[F.v[k]];
+        p[k] = dvec3(r.position);
+        was[k] = r.selection >= 0 ? dvec3(from_[std::size_t(r.selection)]) : p[k];
+    }
     // Turned over in space first: most faces the press tilts keep within a
     // right angle of their turn.
     if (!(dot(cross(p[1] - p[0], p[2] - p[0]), cross(was[1] - was[0], was[2] - was[0])) < 0)) return false;
@@ -219,13 +227,15 @@ void SpherePress::unfoldInPlane() {
     // face is edge-on to it and its corners move within that plane onto
     // the circle the sphere meets it in: their order round the circle, not
     // the face's, decides its turn there, and a face whose corners land out
-    // of order is folded within the plane. Flipping an edge of such a face
-    // where both faces then turn the plane's way leaves one face fewer
-    // folded, so the flips end.
+    // of order is folded within the plane. A pressed corner lands out of
+    // order with the cut's points on the rim of the pressed part, where
+    // the faces are looked at. Flipping an edge of such a face where both
+    // faces then turn the plane's way leaves one face fewer folded, so the
+    // flips end.
     std::vector<int> work;
     dvec3 was[3];
     PlaneView view;
-    for (const int f : pressedFaces_)
+    for (const int f : rimFaces_)
         if (foldedInPlane(f, was, view)) work.push_back(f);
     for (bool flipped = !work.empty(); flipped;) {
         flipped = false;

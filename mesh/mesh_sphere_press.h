@@ -77,9 +77,9 @@ private:
     const float radius_;
     const bool add_;
     const FaceViews& views_;
-    std::vector<vec3> from_;         // by selection index, where each vertex lay
-    std::vector<int> ring_, fan_;    // scratch
-    std::vector<int> pressedFaces_;  // the faces round the pressed vertices
+    std::vector<vec3> from_;       // by selection index, where each vertex lay
+    std::vector<int> ring_, fan_;  // scratch
+    std::vector<int> rimFaces_;    // faces with corners pressed and not
 };
 
 }  // namespace qel
