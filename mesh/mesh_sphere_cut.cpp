@@ -35,11 +35,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 #include <vector>
 
 #include "core/geometry.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_sphere_press.h"
 #include "mesh/normal_math.h"
 #include "mesh/plane_view.h"
 
@@ -55,9 +55,6 @@ constexpr double kArcSlack = 1e-3;                   // how far outside its face
 constexpr int kMaxArcPoints = 23;                    // a turn just short of 360 degrees
 constexpr int kMaxFanFaces = 2 * kMaxArcPoints + 1;  // the fans of one face
 constexpr std::uint8_t kFaceMarks = MeshFace::SelectedBit | MeshFace::VisitedBit;
-// How many float steps of its place a press may move a vertex and still be
-// rounding: a sphere no larger than one step moves a vertex by about three.
-constexpr float kRoundingSteps = 4;
 
 dvec3 unitOrSame(const dvec3& d) {
     const double l2 = dot(d, d);
@@ -71,24 +68,6 @@ dvec3 roundedDiff(const dvec3& a, const dvec3& b) { return dvec3(vec3(a - b)); }
 double squaredDistance(const vec3& p, const vec3& q) {
     const double dx = double(p.x) - q.x, dy = double(p.y) - q.y, dz = double(p.z) - q.z;
     return dx * dx + dy * dy + dz * dz;
-}
-
-// How far apart floats lie at p: the step from its largest coordinate (in
-// size) to the next float.
-float floatSpacing(float a) {
-    a = std::fabs(a);
-    return std::nextafter(a, HUGE_VALF) - a;
-}
-float floatSpacing(const vec3& p) { return floatSpacing(std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)})); }
-
-// The press's move of a vertex from p to q (from the sphere's centre) is no
-// larger than rounding could make it: no coordinate moved by more than a
-// few float steps at their place or at the centre's, from which the new
-// position is formed (a vertex near the origin is pressed from a centre
-// that may lie far off it).
-bool withinRounding(const vec3& p, const vec3& q, const vec3& centre) {
-    const float limit = kRoundingSteps * std::max({floatSpacing(p), floatSpacing(q), floatSpacing(centre)});
-    return std::fabs(q.x - p.x) <= limit && std::fabs(q.y - p.y) <= limit && std::fabs(q.z - p.z) <= limit;
 }
 
 // A normal the normal pass could form (of unit length, not a tiny cross
@@ -171,10 +150,10 @@ public:
           centre_(centre),
           r2_(r2),
           r_(std::sqrt(r2)),
-          sphereSpacing_(std::max(floatSpacing(centre), floatSpacing(float(r_)))),
+          sphereSpacing_(std::max(SpherePress::spacing(centre), SpherePress::spacing(float(r_)))),
           scoped_(scoped),
           unitEdges_(unitEdges),
-          madeFrom_(m.faceCount()) {
+          views_(m.faceCount()) {
         // The box round the sphere, a little wider than the rounding of the
         // tests it stands in for.
         const double pad = r_ * (1.0 + 1e-6);
@@ -191,11 +170,8 @@ public:
     void markScope(float radius);
     // The cut from the pierced edges to the crease (the marks are made).
     void run();
-    // After the inside vertices were pressed (from[i] where the i-th of the
-    // selected-vertex list lay before), puts back the corners of every face
-    // the press turned over that it moved by no more than rounding, until
-    // no face is turned over by such a corner.
-    void unfoldPress(const std::vector<vec3>& from, bool add);
+    // The views of the faces the cut changed and made.
+    const FaceViews& views() const { return views_; }
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
@@ -225,16 +201,8 @@ private:
     // The plane view of the face f lies in: of f's corners before the cut
     // first changed it, which every face made from it keeps.
     PlaneView viewOf(int f) const;
-    // The same for a face the cut left alone whose corners lay at `corners`.
-    PlaneView viewOf(int f, const dvec3* corners) const;
-    // The press turned face f over (its corners before it at `was`): as
-    // the centre sees it (a face the cut left edge-on to it, as a face of
-    // no area is, turned over when the press opens it away from the side a
-    // face of a bump, or of a dent (add false), turns to), or its normal
-    // against that of the face it lies in.
-    bool pressTurnsOver(int f, const dvec3* was, bool add) const;
     // Faces f and first .. first + count - 1 lie in the face seen as `view`.
-    void keepView(const PlaneView& view, int f, int first, int count);
+    void keepView(const PlaneView& view, int f, int first, int count) { views_.keep(view, f, first, count); }
 
     // The foot of the perpendicular from the centre when the edge u-w
     // (both outside) passes through or touches the sphere.
@@ -295,15 +263,8 @@ private:
     std::vector<std::size_t> near_;         // entries not beyond the box
     std::vector<int> crossed_;              // faces the curve crosses
     std::vector<Crossing> first_, second_;  // their two crossing edges
-    // The views of the faces the cut changed (keyed by face) and made (from
-    // face madeFrom_ on). A piece of a face can be a sliver whose rounded
-    // corners leave the face's plane: its own corners would give it any
-    // plane, and a turn decided on it could fold the pieces cut from it
-    // against the face.
-    std::unordered_map<int, PlaneView> changedViews_;
-    std::vector<PlaneView> madeViews_;
-    const int madeFrom_;
-    int nf_ = 0, nv_ = 0;                   // counts after the pierced faces
+    FaceViews views_;
+    int nf_ = 0, nv_ = 0;  // counts after the pierced faces
 };
 
 void SphereCutter::markScope(float radius) {
@@ -320,30 +281,7 @@ void SphereCutter::markScope(float radius) {
 PlaneView SphereCutter::viewOf(int f) const {
     const MeshFace& F = m_.faces[f];
     const dvec3 corners[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
-    return viewOf(f, corners);
-}
-
-PlaneView SphereCutter::viewOf(int f, const dvec3* corners) const {
-    // A face made by another step than those that keep views is seen as
-    // its own corners are.
-    if (f >= madeFrom_) {
-        const std::size_t i = std::size_t(f - madeFrom_);
-        if (i < madeViews_.size() && madeViews_[i].given()) return madeViews_[i];
-        return PlaneView(corners[0], corners[1], corners[2]);
-    }
-    const auto it = changedViews_.find(f);
-    if (it != changedViews_.end()) return it->second;
-    return PlaneView(corners[0], corners[1], corners[2]);
-}
-
-void SphereCutter::keepView(const PlaneView& view, int f, int first, int count) {
-    const std::size_t end = std::size_t(std::max(first + count, f + 1) - madeFrom_);
-    if (madeViews_.size() < end) madeViews_.resize(end);
-    if (f < madeFrom_)
-        changedViews_.emplace(f, view);
-    else
-        madeViews_[std::size_t(f - madeFrom_)] = view;
-    for (int i = 0; i < count; ++i) madeViews_[std::size_t(first + i - madeFrom_)] = view;
+    return views_.of(f, corners);
 }
 
 void SphereCutter::joinScope(int f) {
@@ -428,7 +366,7 @@ dvec3 SphereCutter::crossingPoint(int u, int w) const {
 
 bool SphereCutter::onSphere(int v) const {
     const vec3& p = m_.vertices[v].position;
-    const float limit = kRoundingSteps * std::max(floatSpacing(p), sphereSpacing_);
+    const float limit = SpherePress::kRoundingSteps * std::max(SpherePress::spacing(p), sphereSpacing_);
     return std::fabs(std::sqrt(squaredDistance(p, centref_)) - r_) <= limit;
 }
 
@@ -488,67 +426,6 @@ void SphereCutter::run() {
     cutArcs();
     splitCrossings();
     crease();
-}
-
-bool SphereCutter::pressTurnsOver(int f, const dvec3* was, bool add) const {
-    const MeshFace& F = m_.faces[f];
-    const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
-    const double before = Orient3D(was[0], was[1], was[2], centre_), after = Orient3D(p[0], p[1], p[2], centre_);
-    if ((before > 0 && after < 0) || (before < 0 && after > 0)) return true;
-    if (before == 0 && (add ? after < 0 : after > 0)) return true;
-    const dvec3 n = viewOf(f, was).normal();
-    return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
-}
-
-void SphereCutter::unfoldPress(const std::vector<vec3>& from, bool add) {
-    // Pressed exactly along the rays from the centre, a face keeps the turn
-    // it shows the centre (each corner moves out by a positive factor).
-    // Rounding spoils that only through a vertex that the press moves by a
-    // few float steps, one that lay that close to the sphere (as every
-    // vertex of a sphere of no size does): it can land across its
-    // neighbours, turn a face edge-on to the centre over or, where the
-    // sphere reaches round an edge of the mesh, turn a sliver against the
-    // face it lies in. Such a vertex, a corner of a face turned over, stays
-    // where the cut left it, on the sphere up to that rounding: putting it
-    // back leaves its other faces as the cut left them or turns them over
-    // too, and these are looked at again, until none is turned over. A
-    // vertex pressed farther is never put back, so that the whole inside of
-    // the sphere is pressed onto it: a face its press turns over is turned
-    // by the shape the sphere meets (a part the centre sees from behind or
-    // edge-on), which putting the vertex back would leave deep inside.
-    auto pressed = [&](int v) {
-        const MeshVertex& r = m_.vertices[v];
-        return r.selection >= 0 && !(r.position == from[std::size_t(r.selection)]);
-    };
-    auto rounded = [&](int v) {
-        return pressed(v) &&
-               withinRounding(from[std::size_t(m_.vertices[v].selection)], m_.vertices[v].position, centref_);
-    };
-    // Only a face round such a vertex can be mended.
-    std::vector<int> work, fan;
-    for (const int v : m_.selectedVertices) {
-        if (!rounded(v)) continue;
-        m_.findFNeighbours(v, fan);
-        work.insert(work.end(), fan.begin(), fan.end());
-    }
-    while (!work.empty()) {
-        const int f = work.back();
-        work.pop_back();
-        if (!m_.activeFace(f)) continue;
-        const MeshFace& F = m_.faces[f];
-        dvec3 was[3];
-        for (int k = 0; k < 3; ++k) {
-            const MeshVertex& r = m_.vertices[F.v[k]];
-            was[k] = dvec3(pressed(F.v[k]) ? from[std::size_t(r.selection)] : r.position);
-        }
-        if (!pressTurnsOver(f, was, add)) continue;
-        for (const int v : F.v) {
-            if (!rounded(v)) continue;
-            m_.vertices[v].position = from[std::size_t(m_.vertices[v].selection)];
-            m_.findFNeighbours(v, fan);
-            work.insert(work.end(), fan.begin(), fan.end());
-        }
-    }
 }
 
 void SphereCutter::pierceEdges(std::size_t n0) {
@@ -997,25 +874,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     cut.markAll(radius);
     cut.run();
     std::vector<int> touched = madeSince(*this, first);
-
-    std::vector<int> ring, ringFaces;
-    std::vector<vec3> from(selectedVertices.size());
-    for (std::size_t i = 0; i < selectedVertices.size(); ++i) {
-        const int v = selectedVertices[i];
-        vec3 d = vertices[v].position - o;
-        const double l2 = length2(d);
-        if (l2 > 1e-20) d = d / float(std::sqrt(l2));
-        from[i] = vertices[v].position;
-        vertices[v].position = o + radius * d;
-        findNeighbours(v, ring, ringFaces);
-        for (const int f : ringFaces)
-            if (f >= 0) faces[f].setMaterial(material, material, material, 0xFF);
-        // The inside of the dent or bump is smooth; a border keeps its edges.
-        if (vertices[v].isSharp() && !vertices[v].isBorder())
-            for (const int w : ring) edgeSharpVV(v, w, false);
-        touched.push_back(v);
-    }
-    cut.unfoldPress(from, add);
+    SpherePress(*this, o, radius, add, cut.views()).run(material, touched);
     if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,

@@ -1,9 +1,15 @@
 #pragma once
 // qel::PlaneView: how the exact predicates see the plane of a face from its
 // stored corners, so that a cut decides the turn of its pieces on the
-// positions as stored, never on rounded arithmetic.
+// positions as stored, never on rounded arithmetic; qel::FaceViews: the
+// views of the faces a cut changed and made, each seen as the face it was
+// cut from.
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <unordered_map>
+#include <vector>
 
 #include "core/geometry.h"
 #include "core/vec.h"
@@ -52,6 +58,43 @@ private:
     int k_ = 2;  // the axis seen along
     dvec3 normal_;
     bool given_ = false;
+};
+
+// The views of the faces an edit changed (keyed by face) and made (from face
+// `madeFrom` on). A piece of a face can be a sliver whose rounded corners
+// leave the face's plane: its own corners would give it any plane, and a
+// turn decided on it could fold the pieces cut from it against the face.
+class FaceViews {
+public:
+    explicit FaceViews(int madeFrom) : madeFrom_(madeFrom) {}
+
+    // The view face f lies in, its corners at `corners`: the one kept for
+    // it, else (a face no step kept a view for) its corners' own.
+    PlaneView of(int f, const dvec3* corners) const {
+        if (f >= madeFrom_) {
+            const std::size_t i = std::size_t(f - madeFrom_);
+            if (i < made_.size() && made_[i].given()) return made_[i];
+            return PlaneView(corners[0], corners[1], corners[2]);
+        }
+        const auto it = changed_.find(f);
+        if (it != changed_.end()) return it->second;
+        return PlaneView(corners[0], corners[1], corners[2]);
+    }
+    // Faces f and first .. first + count - 1 lie in the face seen as `view`.
+    void keep(const PlaneView& view, int f, int first, int count) {
+        const std::size_t end = std::size_t(std::max(first + count, f + 1) - madeFrom_);
+        if (made_.size() < end) made_.resize(end);
+        if (f < madeFrom_)
+            changed_.emplace(f, view);
+        else
+            made_[std::size_t(f - madeFrom_)] = view;
+        for (int i = 0; i < count; ++i) made_[std::size_t(first + i - madeFrom_)] = view;
+    }
+
+private:
+    std::unordered_map<int, PlaneView> changed_;
+    std::vector<PlaneView> made_;
+    int madeFrom_;
 };
 
 }  // namespace qel

@@ -1,0 +1,254 @@
+#include "mesh/mesh_sphere_press.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/geometry.h"
+#include "mesh/mesh.h"
+
+namespace qel {
+
+namespace {
+
+// The move from p to q is no larger than rounding could make it: no
+// coordinate moved by more than a few float steps at their place or at the
+// centre's, from which a pressed position is formed (a vertex near the
+// origin is pressed from a centre that may lie far off it).
+bool withinRounding(const vec3& p, const vec3& q, const vec3& centre) {
+    const float limit = SpherePress::kRoundingSteps *
+                        std::max({SpherePress::spacing(p), SpherePress::spacing(q), SpherePress::spacing(centre)});
+    return std::fabs(q.x - p.x) <= limit && std::fabs(q.y - p.y) <= limit && std::fabs(q.z - p.z) <= limit;
+}
+
+}  // namespace
+
+float SpherePress::spacing(float a) {
+    a = std::fabs(a);
+    return std::nextafter(a, HUGE_VALF) - a;
+}
+
+float SpherePress::spacing(const vec3& p) {
+    return spacing(std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}));
+}
+
+SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views)
+    : m_(m), centref_(centre), centre_(centre), radius_(radius), add_(add), views_(views) {}
+
+dvec3 SpherePress::position(int v) const { return dvec3(m_.vertices[v].position); }
+
+dvec3 SpherePress::before(int v) const {
+    const MeshVertex& r = m_.vertices[v];
+    return dvec3(pressed(v) ? from_[std::size_t(r.selection)] : r.position);
+}
+
+bool SpherePress::pressed(int v) const {
+    const MeshVertex& r = m_.vertices[v];
+    return r.selection >= 0 && !(r.position == from_[std::size_t(r.selection)]);
+}
+
+bool SpherePress::rounded(int v) const {
+    return pressed(v) &&
+           withinRounding(from_[std::size_t(m_.vertices[v].selection)], m_.vertices[v].position, centref_);
+}
+
+void SpherePress::run(const pbr& material, std::vector<int>& touched) {
+    from_.resize(m_.selectedVertices.size());
+    for (std::size_t i = 0; i < m_.selectedVertices.size(); ++i) {
+        const int v = m_.selectedVertices[i];
+        from_[i] = m_.vertices[v].position;
+        pressVertex(v, material);
+        touched.push_back(v);
+    }
+    unfold();
+    unfoldInPlane();
+}
+
+void SpherePress::pressVertex(int v, const pbr& material) {
+    MeshVertex& r = m_.vertices[v];
+    vec3 d = r.position - centref_;
+    const double l2 = length2(d);
+    if (l2 > 1e-20) d = d / float(std::sqrt(l2));
+    vec3 p = centref_ + radius_ * d;
+    std::vector<int>& faces = fan_;
+    m_.findNeighbours(v, ring_, faces);
+    // Pressed along an edge onto the point where the cut split it on the
+    // sphere, the vertex lands there: a float step off it, the face between
+    // them would be a sliver turned either way by rounding alone.
+    bool rim = false, landed = false;
+    for (const int w : ring_) {
+        const MeshVertex& q = m_.vertices[w];
+        if (q.isSelected()) continue;
+        rim = true;
+        if (landed || !withinRounding(p, q.position, centref_)) continue;
+        p = q.position;
+        landed = true;
+    }
+    r.position = p;
+    for (const int f : faces) {
+        if (f < 0) continue;
+        MeshFace& F = m_.faces[f];
+        F.setMaterial(material, material, material, 0xFF);
+        if (!rim) continue;
+        // The faces on the rim of the pressed part, each listed once: by
+        // the first of its corners, in corner order, that is to be pressed.
+        const bool s0 = m_.vertices[F.v[0]].isSelected(), s1 = m_.vertices[F.v[1]].isSelected(),
+                   s2 = m_.vertices[F.v[2]].isSelected();
+        if (!(s0 && s1 && s2) && F.v[s0 ? 0 : s1 ? 1 : 2] == v) rimFaces_.push_back(f);
+    }
+    // The inside of the dent or bump is smooth; a border keeps its edges.
+    if (r.isSharp() && !r.isBorder())
+        for (const int w : ring_) m_.edgeSharpVV(v, w, false);
+}
+
+bool SpherePress::turnsOver(int f, const dvec3* was) const {
+    const MeshFace& F = m_.faces[f];
+    const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
+    const double then = Orient3D(was[0], was[1], was[2], centre_), now = Orient3D(p[0], p[1], p[2], centre_);
+    if ((then > 0 && now < 0) || (then < 0 && now > 0)) return true;
+    if (then == 0 && (add_ ? now < 0 : now > 0)) return true;
+    const dvec3 n = views_.of(f, was).normal();
+    return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
+}
+
+void SpherePress::unfold() {
+    // Pressed exactly along the rays from the centre, a face keeps the turn
+    // it shows the centre (each corner moves out by a positive factor).
+    // Rounding spoils that only through a vertex that the press moves by a
+    // few float steps, one that lay that close to the sphere (as every
+    // vertex of a sphere of no size does): it can land across its
+    // neighbours, turn a face edge-on to the centre over or, where the
+    // sphere reaches round an edge of the mesh, turn a sliver against the
+    // face it lies in. Such a vertex, a corner of a face turned over, stays
+    // where the cut left it, on the sphere up to that rounding: putting it
+    // back leaves its other faces as the cut left them or turns them over
+    // too, and these are looked at again, until none is turned over. A
+    // vertex pressed farther is never put back, so that the whole inside of
+    // the sphere is pressed onto it: a face its press turns over is turned
+    // by the shape the sphere meets (a part the centre sees from behind or
+    // edge-on), which putting the vertex back would leave deep inside.
+    std::vector<int> work;
+    for (const int v : m_.selectedVertices) {
+        if (!rounded(v)) continue;
+        m_.findFNeighbours(v, fan_);
+        work.insert(work.end(), fan_.begin(), fan_.end());
+    }
+    while (!work.empty()) {
+        const int f = work.back();
+        work.pop_back();
+        if (!m_.activeFace(f)) continue;
+        const MeshFace& F = m_.faces[f];
+        const dvec3 was[3] = {before(F.v[0]), before(F.v[1]), before(F.v[2])};
+        if (!turnsOver(f, was)) continue;
+        for (const int v : F.v) {
+            if (!rounded(v)) continue;
+            m_.vertices[v].position = from_[std::size_t(m_.vertices[v].selection)];
+            m_.findFNeighbours(v, fan_);
+            work.insert(work.end(), fan_.begin(), fan_.end());
+        }
+    }
+}
+
+bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
+    const dvec3 n = cross(p[1] - p[0], p[2] - p[0]);
+    const double n2 = dot(n, n);
+    if (!(n2 > 0)) return false;
+    // The plane moves at q's foot by each corner's offset times that
+    // corner's weight there.
+    const double off = dot(q - p[0], n);
+    const dvec3 foot = q - n * (off / n2);
+    double slack = std::max(spacing(vec3(q)), spacing(centref_));
+    for (int k = 0; k < 3; ++k) {
+        const double weight = dot(cross(p[nextK(k)] - foot, p[prevK(k)] - foot), n) / n2;
+        slack += std::fabs(weight) * spacing(vec3(p[k]));
+    }
+    return std::fabs(off) <= kRoundingSteps * slack * std::sqrt(n2);
+}
+
+bool SpherePress::foldedInPlane(int f, dvec3* was, PlaneView& view) const {
+    const MeshFace& F = m_.faces[f];
+    if (!F.isActive()) return false;
+    dvec3 p[3];
+    for (int k = 0; k < 3; ++k) {
+        const MeshVertex& r = m_.vertices[F.v[k]];
+        p[k] = dvec3(r.position);
+        was[k] = r.selection >= 0 ? dvec3(from_[std::size_t(r.selection)]) : p[k];
+    }
+    // Turned over in space first: most faces the press tilts keep within a
+    // right angle of their turn.
+    if (!(dot(cross(p[1] - p[0], p[2] - p[0]), cross(was[1] - was[0], was[2] - was[0])) < 0)) return false;
+    if (!inPlane(was, centre_)) return false;
+    view = views_.of(f, was);
+    return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+}
+
+bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
+    const MeshFace& F = m_.faces[f];
+    for (int k = 0; k < 3; ++k) {
+        const int g = m_.link(F, k);
+        if (g < 0) continue;
+        const int a = F.v[k], x = F.v[nextK(k)], y = F.v[prevK(k)];
+        // A cut edge is flipped only to take its pressed corner onto the cut
+        // line; every other sharp edge stays.
+        const bool sharp = F.isSharp(k);
+        if (sharp && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected())) continue;
+        const MeshFace& G = m_.faces[g];
+        int j = 0;
+        while (j < 2 && (G.v[j] == x || G.v[j] == y)) ++j;
+        const int c = G.v[j];
+        const dvec3 A = position(a), X = position(x), Y = position(y), C = position(c);
+        if (!inPlane(was, before(c)) || !(view.turn(C, Y, X) > 0)) continue;
+        if (!(view.turn(A, X, C) > 0 && view.turn(A, C, Y) > 0)) continue;
+        // The pressed corner keeps its material, the others take the face
+        // across's (they all lie on it).
+        const pbr pressedMaterial = F.material[k];
+        const MeshFace across = G;
+        if (sharp) m_.edgeSharpFK(f, k, false);
+        if (!m_.edgeFlipFK(f, k)) {
+            if (sharp) m_.edgeSharpFK(f, k, true);
+            continue;
+        }
+        // The cut line runs through the pressed corner now.
+        if (sharp) {
+            m_.edgeSharpVV(a, x, true);
+            m_.edgeSharpVV(a, y, true);
+        }
+        for (const int h : {f, g}) {
+            MeshFace& H = m_.faces[h];
+            for (int i = 0; i < 3; ++i)
+                H.material[i] = H.v[i] == a ? pressedMaterial : across.material[across.corner(H.v[i])];
+        }
+        return true;
+    }
+    return false;
+}
+
+void SpherePress::unfoldInPlane() {
+    // Where the centre lies in the plane of a face before the press, the
+    // face is edge-on to it and its corners move within that plane onto
+    // the circle the sphere meets it in: their order round the circle, not
+    // the face's, decides its turn there, and a face whose corners land out
+    // of order is folded within the plane. A pressed corner lands out of
+    // order with the cut's points on the rim of the pressed part, where
+    // the faces are looked at. Flipping an edge of such a face where both
+    // faces then turn the plane's way leaves one face fewer folded, so the
+    // flips end.
+    std::vector<int> work;
+    dvec3 was[3];
+    PlaneView view;
+    for (const int f : rimFaces_)
+        if (foldedInPlane(f, was, view)) work.push_back(f);
+    for (bool flipped = !work.empty(); flipped;) {
+        flipped = false;
+        for (int& f : work) {
+            if (f < 0) continue;
+            if (!foldedInPlane(f, was, view)) {
+                f = -1;
+            } else if (flipUnfolds(f, was, view)) {
+                f = -1;
+                flipped = true;
+            }
+        }
+    }
+}
+
+}  // namespace qel

@@ -1,0 +1,85 @@
+#pragma once
+// qel::SpherePress: the second stage of the sphere subtract and add. Every
+// vertex the sphere cut left inside the sphere is pressed onto it along the
+// ray from the centre, the faces round it are painted and its sharp edges
+// smoothed; then what rounding alone turned over is mended:
+// - a vertex the press moved by no more than rounding, a corner of a face
+//   turned over, is put back where the cut left it;
+// - a vertex pressed within rounding of a neighbour on the sphere (along an
+//   edge the cut split where it meets the sphere) lands on that neighbour;
+// - where the centre lies in the plane of a face, its pressed corners move
+//   within that plane onto the circle the cut runs along, and a deep
+//   corner can land on the arc between two of the cut's points: the face
+//   between it and them is folded within the plane. An edge of such a face
+//   whose flip turns both faces the plane's way is flipped; the cut edge
+//   between those points so takes the corner onto the cut line.
+
+#include <vector>
+
+#include "core/vec.h"
+#include "gl/pbr.h"
+#include "mesh/plane_view.h"
+
+namespace qel {
+
+class Mesh;
+
+class SpherePress {
+public:
+    // How many float steps of its place a position may be off and still be
+    // rounding: a sphere no larger than one step moves a vertex by about
+    // three.
+    static constexpr float kRoundingSteps = 4;
+    // How far apart floats lie at a: the step from its size to the next
+    // float; at p, from its largest coordinate (in size).
+    static float spacing(float a);
+    static float spacing(const vec3& p);
+
+    // The sphere centred at `centre` with the float radius `radius`; add: a
+    // bump, else a dent; views: the views the cut kept of the faces it
+    // changed and made.
+    SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views);
+    // Presses every vertex of the selected-vertex list, in list order,
+    // painting the faces round it with `material`, appends it to `touched`,
+    // and mends what rounding turned over. The selection is left as it was.
+    void run(const pbr& material, std::vector<int>& touched);
+
+private:
+    dvec3 position(int v) const;
+    // Where vertex v lay before the press.
+    dvec3 before(int v) const;
+    // The press moved v; and by no more than rounding.
+    bool pressed(int v) const;
+    bool rounded(int v) const;
+    void pressVertex(int v, const pbr& material);
+    // The press turned face f over (its corners before it at `was`): as the
+    // centre sees it (a face edge-on to it, as a face of no area is, turned
+    // over when the press opens it away from the side a face of a bump, or
+    // of a dent, turns to), or its normal against that of the face it lies
+    // in.
+    bool turnsOver(int f, const dvec3* was) const;
+    void unfold();
+    // q lies in the plane of the points p up to what rounding them and q by
+    // a few float steps could move that plane by at q.
+    bool inPlane(const dvec3* p, const dvec3& q) const;
+    // Face f (its corners before the press put into `was`) was edge-on to
+    // the centre, turned as the face it lies in (seen as `view`), and the
+    // press folded it within that plane.
+    bool foldedInPlane(int f, dvec3* was, PlaneView& view) const;
+    // Flips an edge of the folded face f where both faces then turn as its
+    // plane; false when no edge does.
+    bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
+    void unfoldInPlane();
+
+    Mesh& m_;
+    const vec3 centref_;
+    const dvec3 centre_;
+    const float radius_;
+    const bool add_;
+    const FaceViews& views_;
+    std::vector<vec3> from_;       // by selection index, where each vertex lay
+    std::vector<int> ring_, fan_;  // scratch
+    std::vector<int> rimFaces_;    // faces with corners pressed and not
+};
+
+}  // namespace qel
