@@ -164,21 +164,43 @@ bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
     return std::fabs(off) <= kRoundingSteps * slack * std::sqrt(n2);
 }
 
-bool SpherePress::foldedInPlane(int f, dvec3* was, PlaneView& view) const {
+bool SpherePress::foldedInPlane(int f, dvec3* plane, PlaneView& view) {
     const MeshFace& F = m_.faces[f];
     if (!F.isActive()) return false;
-    dvec3 p[3];
+    dvec3 p[3], was[3];
     for (int k = 0; k < 3; ++k) {
         const MeshVertex& r = m_.vertices[F.v[k]];
         p[k] = dvec3(r.position);
         was[k] = r.selection >= 0 ? dvec3(from_[std::size_t(r.selection)]) : p[k];
+        plane[k] = was[k];
     }
+    const dvec3 n = cross(p[1] - p[0], p[2] - p[0]);
     // Turned over in space first: most faces the press tilts keep within a
     // right angle of their turn.
-    if (!(dot(cross(p[1] - p[0], p[2] - p[0]), cross(was[1] - was[0], was[2] - was[0])) < 0)) return false;
-    if (!inPlane(was, centre_)) return false;
+    if (dot(n, cross(was[1] - was[0], was[2] - was[0])) < 0 && inPlane(was, centre_)) {
+        view = views_.of(f, was);
+        return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+    }
+    // A face of no area (a corner on the opposite edge) has no turn of its
+    // own: opened by the press within a plane through the centre, it turns
+    // as a face round a pressed corner that lies in that plane.
+    if (!inPlane(p, centre_)) return false;
     view = views_.of(f, was);
-    return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+    if (!(view.turn(was[0], was[1], was[2]) == 0)) return false;
+    for (const int a : F.v) {
+        if (!pressed(a)) continue;
+        m_.findFNeighbours(a, near_);
+        for (const int g : near_) {
+            if (g < 0 || g == f) continue;
+            const MeshFace& G = m_.faces[g];
+            for (int i = 0; i < 3; ++i) plane[i] = before(G.v[i]);
+            if (!inPlane(plane, centre_) || !inPlane(plane, p[0]) || !inPlane(plane, p[1]) || !inPlane(plane, p[2]))
+                continue;
+            view = views_.of(g, plane);
+            if (view.turn(plane[0], plane[1], plane[2]) > 0) return view.turn(p[0], p[1], p[2]) < 0;
+        }
+    }
+    return false;
 }
 
 bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
@@ -222,6 +244,41 @@ bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
     return false;
 }
 
+bool SpherePress::foldsRound(int v) {
+    m_.findFNeighbours(v, fan_);
+    dvec3 was[3];
+    PlaneView view;
+    for (const int g : fan_) {
+        if (g < 0) continue;
+        if (foldedInPlane(g, was, view)) return true;
+        const MeshFace& G = m_.faces[g];
+        for (int k = 0; k < 3; ++k) was[k] = before(G.v[k]);
+        if (turnsOver(g, was)) return true;
+    }
+    return false;
+}
+
+bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
+    // Only positions change here: the face's corners and a's ring stay.
+    for (const int a : m_.faces[f].v) {
+        if (!pressed(a)) continue;
+        m_.findNeighbours(a, ring_);
+        const vec3 at = m_.vertices[a].position;
+        for (const int w : ring_) {
+            const vec3 q = m_.vertices[w].position;
+            if (q == at || !inPlane(plane, before(w))) continue;
+            const dvec3 d = dvec3(q) - centre_;
+            const double off = std::sqrt(dot(d, d)) - double(radius_);
+            if (!(std::fabs(off) <= kRoundingSteps * double(std::max(spacing(q), spacing(centref_))))) continue;
+            // On the sphere up to rounding, as the cut's points are.
+            m_.vertices[a].position = q;
+            if (!foldsRound(a)) return true;
+            m_.vertices[a].position = at;
+        }
+    }
+    return false;
+}
+
 void SpherePress::unfoldInPlane() {
     // Where the centre lies in the plane of a face before the press, the
     // face is edge-on to it and its corners move within that plane onto
@@ -248,6 +305,16 @@ void SpherePress::unfoldInPlane() {
                 flipped = true;
             }
         }
+    }
+    // Where no flip mends a face, its pressed corner can lie on the arc
+    // between cut points it is not joined to, across the face's other
+    // corners (a corner of the mesh's edge pressed into the plane across
+    // it, say): the face is folded whatever the edges. Landed on a
+    // neighbour on the circle, the corner stays on the sphere and the face
+    // is left of no area, edge-on.
+    for (int& f : work) {
+        if (f < 0 || !foldedInPlane(f, was, view)) continue;
+        if (landOnNeighbour(f, was)) f = -1;
     }
 }
 

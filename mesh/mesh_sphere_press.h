@@ -12,7 +12,9 @@
 //   corner can land on the arc between two of the cut's points: the face
 //   between it and them is folded within the plane. An edge of such a face
 //   whose flip turns both faces the plane's way is flipped; the cut edge
-//   between those points so takes the corner onto the cut line.
+//   between those points so takes the corner onto the cut line. Where no
+//   flip does, the corner lands on a neighbour on the circle, leaving the
+//   face of no area.
 
 #include <vector>
 
@@ -62,13 +64,22 @@ private:
     // q lies in the plane of the points p up to what rounding them and q by
     // a few float steps could move that plane by at q.
     bool inPlane(const dvec3* p, const dvec3& q) const;
-    // Face f (its corners before the press put into `was`) was edge-on to
-    // the centre, turned as the face it lies in (seen as `view`), and the
-    // press folded it within that plane.
-    bool foldedInPlane(int f, dvec3* was, PlaneView& view) const;
+    // Face f was edge-on to the centre, turned as the face it lies in (seen
+    // as `view`), or had no area, and the press folded it within a plane
+    // through the centre: `plane` takes three points of that plane (its
+    // corners before the press, or for a face that had no area those of a
+    // face round a pressed corner of it that lies in that plane).
+    bool foldedInPlane(int f, dvec3* plane, PlaneView& view);
     // Flips an edge of the folded face f where both faces then turn as its
     // plane; false when no edge does.
     bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
+    // A face round v turned over or folded within a plane.
+    bool foldsRound(int v);
+    // Moves a pressed corner of the folded face f along the circle onto a
+    // neighbour on the sphere in the face's plane (three points of it at
+    // `plane`), where no face round the corner is then turned over or
+    // folded; false when none does.
+    bool landOnNeighbour(int f, const dvec3* plane);
     void unfoldInPlane();
 
     Mesh& m_;
@@ -77,9 +88,9 @@ private:
     const float radius_;
     const bool add_;
     const FaceViews& views_;
-    std::vector<vec3> from_;       // by selection index, where each vertex lay
-    std::vector<int> ring_, fan_;  // scratch
-    std::vector<int> rimFaces_;    // faces with corners pressed and not
+    std::vector<vec3> from_;              // by selection index, where each vertex lay
+    std::vector<int> ring_, fan_, near_;  // scratch
+    std::vector<int> rimFaces_;           // faces with corners pressed and not
 };
 
 }  // namespace qel
