@@ -547,20 +547,21 @@ BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
 // shared host, some beside another run of these benchmarks, and with the
 // step of the stamp's action run twice (the Deform, Smooth or Paint step):
 // the stamps alone over their floor 0.66-0.88 (Deform), doubled 1.27-1.29;
-// 2.42-2.91 (Smooth), doubled 4.80-5.41; 1.19-1.34 (Paint), doubled
-// 2.44-2.53. The sculpt calls of whole strokes, each after the buffer
-// update of the frame before it, move with the machine: the first and
-// slowest 1.19-1.88 (Element), doubled 1.85-2.81 (10 of 14 runs over 2.1);
-// 7.2-9.7 (Patch), doubled 10.6-13.5; 6.2-8.0 (Component), doubled
-// 9.3-11.4. With the whole step run twice (the search for the brush's
-// vertices, the move and the normals) on a host at load 7-14: 2.45-3.00
-// (Element) against 1.73-1.86 undoubled beside it; 12.8-16.1 (Patch)
-// against 7.2-9.6; 11.2 (Component) against 7.3-7.9. The ended steps are mostly the normals round what the stroke
-// moved, which a doubled stamp barely touches: 7.5-10.9 (Element), 7.2-9.6
-// (Patch), 6.2-8.4 (Component), 6.2-10.4 (End): held within about 1.5 x
-// those, below that work done twice.
+// 2.42-2.91 (Smooth), doubled 4.80-5.41, and on a host at load 5-14
+// 2.57-3.99, doubled 4.98-6.04; 1.19-1.34 (Paint), doubled 2.44-2.53. The
+// sculpt calls of whole strokes, each after the buffer update of the frame
+// before it, move with the machine: the first and slowest 1.19-1.88
+// (Element), doubled 1.85-2.81 (10 of 14 runs over 2.1); 7.2-9.7 (Patch),
+// doubled 10.6-13.5; 6.2-8.0 (Component), doubled 9.3-11.4. With the whole
+// step run twice (the search for the brush's vertices, the move and the
+// normals) on a host at load 7-14: 2.45-3.00 (Element) against 1.73-1.86
+// undoubled beside it; 12.8-16.1 (Patch) against 7.2-9.6; 11.2 (Component)
+// against 7.3-7.9. The ended steps are mostly the normals round what the
+// stroke moved, which a doubled stamp barely touches: 7.5-10.9 (Element),
+// 7.2-9.6 (Patch), 6.2-8.4 (Component), 6.2-10.4 (End): held within about
+// 1.5 x those, below that work done twice.
 BENCH_GOAL(benchgoals::counterAtMost("Stamp/Deform/shuffled", "over_floor", 1.05));
-BENCH_GOAL(benchgoals::counterAtMost("Stamp/Smooth/shuffled", "over_floor", 3.9));
+BENCH_GOAL(benchgoals::counterAtMost("Stamp/Smooth/shuffled", "over_floor", 4.5));
 BENCH_GOAL(benchgoals::counterAtMost("Stamp/Paint/shuffled", "over_floor", 1.9));
 #define STROKE_GOALS(scope)                                                                 \
     BENCH_GOAL(benchgoals::counterAtMost("Stroke/" scope "/program", "first_frame_ms", 16)); \
