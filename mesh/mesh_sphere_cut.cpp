@@ -365,9 +365,7 @@ dvec3 SphereCutter::crossingPoint(int u, int w) const {
 }
 
 bool SphereCutter::onSphere(int v) const {
-    const vec3& p = m_.vertices[v].position;
-    const float limit = SpherePress::kRoundingSteps * std::max(SpherePress::spacing(p), sphereSpacing_);
-    return std::fabs(std::sqrt(squaredDistance(p, centref_)) - r_) <= limit;
+    return SpherePress::onSphere(m_.vertices[v].position, centref_, r_, sphereSpacing_);
 }
 
 bool SphereCutter::halvesKeepTurn(int g, int e, const dvec3& p) const {

@@ -31,6 +31,12 @@ float SpherePress::spacing(const vec3& p) {
     return spacing(std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}));
 }
 
+bool SpherePress::onSphere(const vec3& p, const vec3& centre, double r, float sphereSpacing) {
+    const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
+    const float limit = kRoundingSteps * std::max(spacing(p), sphereSpacing);
+    return std::fabs(std::sqrt(dx * dx + dy * dy + dz * dz) - r) <= limit;
+}
+
 SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views)
     : m_(m), centref_(centre), centre_(centre), radius_(radius), add_(add), views_(views) {}
 
@@ -266,11 +272,8 @@ bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
             const vec3 q = m_.vertices[w].position;
-            if (q == at || !inPlane(plane, before(w))) continue;
-            const dvec3 d = dvec3(q) - centre_;
-            const double off = std::sqrt(dot(d, d)) - double(radius_);
-            if (!(std::fabs(off) <= kRoundingSteps * double(std::max(spacing(q), spacing(centref_))))) continue;
             // On the sphere up to rounding, as the cut's points are.
+            if (q == at || !inPlane(plane, before(w)) || !onSphere(q, centref_, radius_, spacing(centref_))) continue;
             m_.vertices[a].position = q;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;

@@ -36,6 +36,10 @@ public:
     // float; at p, from its largest coordinate (in size).
     static float spacing(float a);
     static float spacing(const vec3& p);
+    // p lies on the sphere of radius r about `centre` up to rounding: its
+    // distance from the centre is r within a few float steps of p's place or
+    // `sphereSpacing` (the steps at the sphere's own place).
+    static bool onSphere(const vec3& p, const vec3& centre, double r, float sphereSpacing);
 
     // The sphere centred at `centre` with the float radius `radius`; add: a
     // bump, else a dent; views: the views the cut kept of the faces it
