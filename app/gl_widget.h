@@ -48,13 +48,23 @@ public:
     // no button is held (a held button's motions all come as events).
     void setMousePos();
     // Signals setInAction when the gesture lock is to change. The lock is
-    // on while a gesture is under way in the view and the hand still holds
-    // it: once the hand has let go of every button that the frames still
-    // read as held (the release waits for slow frames) it is off, and the
-    // commands given then take their place after the release. A gesture
-    // that goes on without a button (a drawing between its clicks) keeps
-    // it on. Called after each frame and at each button event.
+    // on from the moment the hand presses in the view, before a frame has
+    // taken the press, and while the hand holds a gesture under way there:
+    // once the hand has let go of every button (the release may still wait
+    // for slow frames) it is off, and the commands given then take their
+    // place after the release. A press the view takes without starting a
+    // gesture (the object menu's click) leaves it off. A drawing, a gesture
+    // that goes on between its clicks without a button, keeps it on through
+    // its clicks until the view has ended it. Called after each frame and
+    // at each button event.
     void followGesture();
+    // The window's commands whose input before them the frames have taken
+    // run, oldest first: the tick's first step, outside the frame. A
+    // command whose turn comes while the hand holds a press the frames have
+    // not taken (a stroke begun after the command was given) waits until
+    // the hand lets go: a dialog of its would open under the stroke and
+    // take the rest of it.
+    void runCommands();
 
     // Status tips: the general one, and the one of the Draw action.
     static const QString GeneralTip;
@@ -95,6 +105,11 @@ private:
     // A tick is running: a command or a frame of it waits on a dialog,
     // whose event loop delivers the ticks that come meanwhile.
     bool ticking = false;
+    // A drawing is under way in the view: a frame found its gesture going
+    // on with no button held, and the view has not ended it since.
+    bool drawing = false;
+    // The hand holds a button that the frames have not taken the press of.
+    static bool pressWaits();
     // The cursor mapped into the widget, in device pixels.
     QPointF cursor() const;
     // A new position, the delta from the last one, and the button states of

@@ -401,10 +401,22 @@ private:
     // it locks comes this way (lockedCommand).
     void inPlace(std::function<void()> command);
     // A command the gesture lock holds, in its place: not taken, and the
-    // status bar names it, when the lock is on by the time its turn comes
-    // (a gesture that goes on after the release it waited for, as a
-    // drawing does between its clicks).
+    // status bar names it, when the view is in a gesture by the time its
+    // turn comes, after the input given before it (a gesture that goes on
+    // after the release it waited for, as a drawing does between its
+    // clicks, or one whose press came before it).
     void lockedCommand(const QString& name, std::function<void()> command);
+    // A command of the File menu (New, Open, Save, Test, Exit), held by the
+    // lock: each asks in a dialog, and one given while another waits for
+    // the view (given twice right after a release) is not taken, with a
+    // word, as the first one's dialog would take its key at idle. One that
+    // replaces the scene or ends the program (`replaces`) is not taken,
+    // with a word, when a click or drag given after it waits for the view:
+    // that input was made on the scene shown, and would land on the new
+    // one or be lost. A Save keeps its place, and the input after it then
+    // runs.
+    void fileCommand(const QString& name, bool replaces, std::function<void()> command);
+    QString fileCommandWaiting;  // the File command given and not yet run
     // A command of the Assembly or Sculpt menu, held by the gesture lock: in
     // its place, then the mode's guard (which names it when refused), then
     // the command.

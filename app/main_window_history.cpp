@@ -57,12 +57,28 @@ void MainWindow::afterGesture(const QString& name, std::function<void()> command
 }
 
 void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
-    inPlace([this, name, command] {
-        if (glWidget->inAction) {
+    afterGesture(name, std::move(command));
+}
+
+void MainWindow::fileCommand(const QString& name, bool replaces, std::function<void()> command) {
+    // Nothing waiting in the view's input: no command waits either (the
+    // window's waiting commands were dropped with it).
+    if (!fileCommandWaiting.isEmpty() && !qel::inputLatch.empty()) {
+        showNotice(name + ": not taken, the " + fileCommandWaiting +
+                   " given before it still waits for the view. Give it again once that one has run.");
+        return;
+    }
+    fileCommandWaiting = name;
+    inPlace([this, name, replaces, command] {
+        fileCommandWaiting.clear();
+        if (!view()->idle()) {
             notTaken(name);
-            return;
+        } else if (replaces && qel::inputLatch.pressWaits()) {
+            showNotice(name + ": not taken, a click or drag given after it still waited for the view. Give it " +
+                       "again once the view has taken it.");
+        } else {
+            command();
         }
-        command();
     });
 }
 
@@ -101,7 +117,7 @@ void MainWindow::on_actionRedo_triggered() {
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 
 void MainWindow::on_actionTest_triggered() {
-    lockedCommand(ui->actionTest->text(), [this] { testScene(); });
+    fileCommand(ui->actionTest->text(), true, [this] { testScene(); });
 }
 
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
@@ -131,7 +147,7 @@ void MainWindow::testScene() {
 }
 
 void MainWindow::onExit() {
-    lockedCommand(ui->actionExit->text(), [this] {
+    fileCommand(ui->actionExit->text(), true, [this] {
         if (!asker->yes(this, "Tessilor", "Exit?")) return;
         exitConfirmed = true;
         close();

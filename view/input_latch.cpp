@@ -176,6 +176,11 @@ void InputLatch::runCommands() {
     }
 }
 
+bool InputLatch::pressWaits() const {
+    return std::any_of(events_.begin(), events_.end(),
+                       [](const Event& e) { return e.kind == Buttons && (e.left || e.right); });
+}
+
 void InputLatch::dropCommands() {
     commands_.clear();
     events_.erase(std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return e.kind == Command; }),

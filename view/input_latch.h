@@ -150,9 +150,13 @@ public:
     // place among the input recorded, when runCommands finds it at the
     // front. A frame never takes input past a waiting command.
     void command(std::function<void()> run);
-    // Runs the commands at the front, oldest first: for the frame loop,
-    // before it takes a frame's input.
+    // Runs the commands at the front, oldest first: for the host, before
+    // each frame takes its input (never from inside a frame: a command's
+    // dialog opens with no frame under way).
     void runCommands();
+    // Whether a button press waits to be taken (recorded behind a command
+    // that runs: a click or drag given after it).
+    bool pressWaits() const;
     // The waiting commands are dropped (their window goes).
     void dropCommands();
     // Nothing waits and no key state is recorded.

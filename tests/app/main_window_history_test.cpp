@@ -14,7 +14,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "app/gl_widget.h"
@@ -81,6 +83,7 @@ public:
         active = QTest::qWaitForWindowActive(&window);
         qel::StepPacer::Clock = qel::test::CountedClock::read;
         drive = std::make_unique<qel::test::FrameDriver>(*view());
+        drive->commands = [this] { window.glWidget->runCommands(); };
         view()->setAssemblyAction(GLView::ActionMove);
         const qel::vec3 p = view()->unproject(centre.x, centre.y, 0.5f);
         qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
@@ -358,4 +361,77 @@ TEST_F(MoveThenUndo, ACreationGivenRightAfterADrawingsClickIsNotTaken) {
     EXPECT_EQ(view()->toolCreation, GLView::CreateProfile);
     EXPECT_TRUE(notice().startsWith("Cube: not taken, a gesture was under way")) << notice().toStdString();
     EXPECT_FALSE(window.ui->actionCube->isEnabled());
+}
+
+namespace {
+
+// Counts the Save dialogs, those asked while the view was in a gesture
+// among them; cancels each.
+struct SaveWatch : qel::DecliningAsker {
+    qel::GLView* view = nullptr;
+    int asked = 0, midGesture = 0;
+    QString saveFileName(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        midGesture += !view->idle();
+        return QString();
+    }
+};
+
+}  // namespace
+
+// Random sessions of presses, motions, releases, frames, switches and Saves
+// on the cube, under assembly Move and sculpt Move: how many Saves asked
+// with the view in a gesture. A soak, run by hand.
+TEST_F(MoveThenUndo, DISABLED_RandomSessionsSaveNothingMidGesture) {
+    ASSERT_TRUE(active);
+    SaveWatch watch;
+    watch.view = view();
+    window.asker = &watch;
+    int given = 0;
+    for (unsigned session = 0; session < 600; ++session) {
+        std::mt19937 random(session);
+        const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+        if (session % 2) {
+            window.ui->actionSculpt->trigger();
+            window.ui->actionMove->trigger();
+        } else {
+            window.ui->actionAssembly->trigger();
+            window.ui->actionAsmMove->trigger();
+        }
+        bool held = false;
+        qel::vec2 at = centre;
+        for (int step = 0; step < 50; ++step) {
+            switch (pick(6)) {
+                case 0:
+                    if (!held) mouse(QEvent::MouseButtonPress, at = centre, Qt::LeftButton);
+                    held = true;
+                    break;
+                case 1:
+                    at = at + qel::vec2(float(pick(9) - 4), float(pick(9) - 4));
+                    mouse(QEvent::MouseMove, at, held ? Qt::LeftButton : Qt::NoButton);
+                    break;
+                case 2:
+                    if (held) mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+                    held = false;
+                    break;
+                case 3:
+                    frames(pick(3));
+                    break;
+                case 4:
+                    window.ui->actionX_Mirror_Symmetry->trigger();
+                    break;
+                default:
+                    ++given;
+                    window.ui->actionSave->trigger();
+                    break;
+            }
+        }
+        if (held) mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        for (int frame = 0; frame < 200 && !(qel::inputLatch.empty() && view()->idle()); ++frame) frames(1);
+        mouse(QEvent::MouseMove, centre, Qt::NoButton);
+        frames(2);
+    }
+    std::printf("Saves given %d, asked %d, asked with the view in a gesture %d\n", given, watch.asked,
+                watch.midGesture);
+    EXPECT_EQ(watch.midGesture, 0);
 }
