@@ -178,9 +178,7 @@ bool GLWidget::pressWaits() {
     return (qel::mouseRead.left && !qel::mouse.left) || (qel::mouseRead.right && !qel::mouse.right);
 }
 
-void GLWidget::runCommands() {
-    if (!pressWaits()) qel::inputLatch.runCommands();
-}
+void GLWidget::runCommands() { qel::inputLatch.runCommands(pressWaits()); }
 
 void GLWidget::followGesture() {
     const bool handHolds = qel::mouseRead.left || qel::mouseRead.right;

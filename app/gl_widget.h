@@ -60,10 +60,10 @@ public:
     void followGesture();
     // The window's commands whose input before them the frames have taken
     // run, oldest first: the tick's first step, outside the frame. A
-    // command whose turn comes while the hand holds a press the frames have
-    // not taken (a stroke begun after the command was given) waits until
-    // the hand lets go: a dialog of its would open under the stroke and
-    // take the rest of it.
+    // command that may ask (open a dialog) whose turn comes while the hand
+    // holds a press the frames have not taken (a stroke begun after the
+    // command was given) waits until the hand lets go, and the frames with
+    // it: its dialog would open under the stroke and take the rest of it.
     void runCommands();
 
     // Status tips: the general one, and the one of the Draw action.

@@ -399,13 +399,15 @@ private:
     // not reached yet, the release among it), at once when nothing waits.
     // The gesture lock is off as soon as the hand lets go, so every command
     // it locks comes this way (lockedCommand).
-    void inPlace(std::function<void()> command);
+    // One that `asks` (may open a dialog) waits for the hand to let go of a
+    // press given after it (GLWidget::runCommands).
+    void inPlace(std::function<void()> command, bool asks = false);
     // A command the gesture lock holds, in its place: not taken, and the
     // status bar names it, when the view is in a gesture by the time its
     // turn comes, after the input given before it (a gesture that goes on
     // after the release it waited for, as a drawing does between its
     // clicks, or one whose press came before it).
-    void lockedCommand(const QString& name, std::function<void()> command);
+    void lockedCommand(const QString& name, std::function<void()> command, bool asks = false);
     // A command of the File menu (New, Open, Save, Test, Exit), held by the
     // lock: each asks in a dialog, and one given while another waits for
     // the view (given twice right after a release) is not taken, with a
@@ -420,14 +422,14 @@ private:
     // A command of the Assembly or Sculpt menu, held by the gesture lock: in
     // its place, then the mode's guard (which names it when refused), then
     // the command.
-    void lockedInMode(int mode, const QString& name, std::function<void()> command);
-    void lockedAssembly(const QString& name, std::function<void()> command);
-    void lockedSculpt(const QString& name, std::function<void()> command);
+    void lockedInMode(int mode, const QString& name, std::function<void()> command, bool asks = false);
+    void lockedAssembly(const QString& name, std::function<void()> command, bool asks = false);
+    void lockedSculpt(const QString& name, std::function<void()> command, bool asks = false);
     // A command that waits for the view to be idle runs in its place. When
     // a gesture is still under way then (its button held, a drawing
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not
     // taken and the status bar says so, naming it.
-    void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false);
+    void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false, bool asks = false);
     // The status bar's word that the command named was not taken.
     void notTaken(const QString& name);
     // The action whose signal runs the slot, null when none does; its text.

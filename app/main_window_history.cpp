@@ -43,21 +43,25 @@ std::int16_t gridChannel(int k) {
 // still be taking the input given before it: the last motions of a stroke
 // and its release wait for slow frames. The command waits for them in the
 // view's input and then finds the gesture ended.
-void MainWindow::inPlace(std::function<void()> command) { qel::inputLatch.command(std::move(command)); }
-
-void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly) {
-    inPlace([this, name, command, sculptOnly] {
-        qel::GLView* v = view();
-        if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
-            command();
-            return;
-        }
-        notTaken(name);
-    });
+void MainWindow::inPlace(std::function<void()> command, bool asks) {
+    qel::inputLatch.command(std::move(command), asks);
 }
 
-void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
-    afterGesture(name, std::move(command));
+void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly, bool asks) {
+    inPlace(
+        [this, name, command, sculptOnly] {
+            qel::GLView* v = view();
+            if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
+                command();
+                return;
+            }
+            notTaken(name);
+        },
+        asks);
+}
+
+void MainWindow::lockedCommand(const QString& name, std::function<void()> command, bool asks) {
+    afterGesture(name, std::move(command), false, asks);
 }
 
 void MainWindow::fileCommand(const QString& name, bool replaces, std::function<void()> command) {
@@ -69,31 +73,36 @@ void MainWindow::fileCommand(const QString& name, bool replaces, std::function<v
         return;
     }
     fileCommandWaiting = name;
-    inPlace([this, name, replaces, command] {
-        fileCommandWaiting.clear();
-        if (!view()->idle()) {
-            notTaken(name);
-        } else if (replaces && qel::inputLatch.pressWaits()) {
-            showNotice(name + ": not taken, a click or drag given after it still waited for the view. Give it " +
-                       "again once the view has taken it.");
-        } else {
-            command();
-        }
-    });
+    inPlace(
+        [this, name, replaces, command] {
+            fileCommandWaiting.clear();
+            if (!view()->idle()) {
+                notTaken(name);
+            } else if (replaces && qel::inputLatch.pressWaits()) {
+                showNotice(name + ": not taken, a click or drag given after it still waited for the view. Give it " +
+                           "again once the view has taken it.");
+            } else {
+                command();
+            }
+        },
+        true);
 }
 
-void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command) {
-    lockedCommand(name, [this, mode, name, command] {
-        if (modeGuard(mode, name)) command();
-    });
+void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command, bool asks) {
+    lockedCommand(
+        name,
+        [this, mode, name, command] {
+            if (modeGuard(mode, name)) command();
+        },
+        asks);
 }
 
-void MainWindow::lockedAssembly(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command));
+void MainWindow::lockedAssembly(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command), asks);
 }
 
-void MainWindow::lockedSculpt(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command));
+void MainWindow::lockedSculpt(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command), asks);
 }
 
 void MainWindow::notTaken(const QString& name) {

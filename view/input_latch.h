@@ -148,12 +148,14 @@ public:
     void cross(bool inside);
     // A command given now: it runs at once when nothing waits, else in its
     // place among the input recorded, when runCommands finds it at the
-    // front. A frame never takes input past a waiting command.
-    void command(std::function<void()> run);
+    // front. A frame never takes input past a waiting command. One that
+    // `asks` may open a dialog.
+    void command(std::function<void()> run, bool asks = false);
     // Runs the commands at the front, oldest first: for the host, before
     // each frame takes its input (never from inside a frame: a command's
-    // dialog opens with no frame under way).
-    void runCommands();
+    // dialog opens with no frame under way). With `holdAsking` they stop at
+    // the first one that asks, which keeps its place.
+    void runCommands(bool holdAsking = false);
     // Whether a button press waits to be taken (recorded behind a command
     // that runs: a click or drag given after it).
     bool pressWaits() const;
@@ -198,7 +200,11 @@ private:
     std::uint8_t codeOf(std::uint8_t code, bool down, std::uint32_t native);
 
     std::deque<Event> events_;
-    std::deque<std::function<void()>> commands_;
+    struct Waiting {
+        std::function<void()> run;
+        bool asks = false;
+    };
+    std::deque<Waiting> commands_;
     std::size_t motions_ = 0;
     // Thinning starts again at this many motions: above Capacity when the
     // last thinning could not go below it (runs too short to thin).

@@ -31,6 +31,7 @@
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
+#include "view/mouse.h"
 #include "view/step_pacer.h"
 
 namespace {
@@ -365,39 +366,164 @@ TEST_F(MoveThenUndo, ACreationGivenRightAfterADrawingsClickIsNotTaken) {
 
 namespace {
 
-// Counts the Save dialogs, those asked while the view was in a gesture
-// among them; cancels each.
-struct SaveWatch : qel::DecliningAsker {
+// Counts the dialogs of the File commands, and those opened while the view
+// was in a gesture or the hand held a button; answers Save with `path`,
+// Open with `open` and each question with `yes`.
+struct Watch : qel::DecliningAsker {
     qel::GLView* view = nullptr;
-    int asked = 0, midGesture = 0;
-    QString saveFileName(QWidget*, const QString&, const QString&) override {
+    QString path;
+    QStringList open;
+    bool yesAnswer = false;
+    int asked = 0, midGesture = 0, underHand = 0;
+    qel::mat4 cubeAtAsk;
+    qel::Tool* cube = nullptr;
+    void ask() {
         ++asked;
         midGesture += !view->idle();
-        return QString();
+        underHand += qel::mouseRead.left || qel::mouseRead.right;
+        if (cube) cubeAtAsk = cube->matrix();
     }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return ask(), path; }
+    QStringList openFileNames(QWidget*, const QString&, const QString&) override { return ask(), open; }
+    bool yes(QWidget*, const QString&, const QString&) override { return ask(), yesAnswer; }
 };
 
 }  // namespace
 
+// Save, New and Test given between a press on the cube and the frame that
+// takes it, the hand letting go before the frames reach them, under
+// assembly Move and sculpt Move: the view is in the gesture at their turn,
+// so none is taken and each is named in the status bar; nothing is asked.
+TEST_F(MoveThenUndo, FileCommandsGivenBetweenAPressAndItsFrameNeverRunMidGesture) {
+    ASSERT_TRUE(active);
+    Watch watch;
+    watch.view = view();
+    window.asker = &watch;
+    Ui_MainWindow& u = *window.ui;
+    for (QAction* mode : {u.actionAsmMove, u.actionMove}) {
+        for (QAction* command : {u.actionSave, u.actionNew, u.actionTest}) {
+            SCOPED_TRACE(mode->text().toStdString() + " " + command->text().toStdString());
+            mode->trigger();
+            mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+            EXPECT_FALSE(command->isEnabled()) << "locked from the hand's press";
+            command->trigger();
+            for (int step = 1; step <= 10; ++step)
+                mouse(QEvent::MouseMove, centre + qel::vec2(2.0f * float(step), 0), Qt::LeftButton);
+            mouse(QEvent::MouseButtonRelease, centre + qel::vec2(20, 0), Qt::NoButton);
+            frames(6);
+            EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+            EXPECT_EQ(watch.asked, 0);
+            EXPECT_TRUE(notice().startsWith(command->text() + ": not taken, a gesture was under way"))
+                << notice().toStdString();
+            mouse(QEvent::MouseMove, centre, Qt::NoButton);
+            frames(2);
+        }
+    }
+    EXPECT_TRUE(moved());
+}
+
+// Ctrl+S right after the release, then a second drag pressed before the
+// frames reach the Save and held: the Save waits for the hand to let go,
+// then asks, the scene as the first drag left it; the second drag runs
+// after it.
+TEST_F(MoveThenUndo, ASaveBetweenTwoStrokesAsksOnlyOnceTheHandHasLetGoOfTheSecond) {
+    ASSERT_TRUE(active);
+    Watch watch;
+    watch.view = view();
+    watch.cube = cube;
+    window.asker = &watch;
+    drag(true);
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    // The picks still find the cube where it was.
+    const qel::vec2 second = centre;
+    mouse(QEvent::MouseButtonPress, second, Qt::LeftButton);
+    for (int step = 1; step <= 10; ++step)
+        mouse(QEvent::MouseMove, second + qel::vec2(0, 2.0f * float(step)), Qt::LeftButton);
+    frames(6);
+    EXPECT_EQ(watch.asked, 0) << "the Save waits for the hand";
+    EXPECT_TRUE(view()->idle() && moved());
+    EXPECT_FALSE(window.ui->actionSave->isEnabled()) << "the hand holds a press in the view";
+    mouse(QEvent::MouseButtonRelease, second + qel::vec2(0, 20), Qt::NoButton);
+    frames(6);
+    EXPECT_EQ(watch.asked, 1) << notice().toStdString();
+    EXPECT_EQ(watch.underHand + watch.midGesture, 0);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+    EXPECT_FALSE(cube->matrix() == watch.cubeAtAsk) << "the second drag ran after the Save";
+}
+
+// Open, New, Test and Exit given right after the release, then a whole
+// second drag made before the frames reach them: the drag was made on the
+// scene shown and lands there; the command is not taken and asks nothing,
+// and the status bar names it. Save given twice there asks once.
+TEST_F(MoveThenUndo, CommandsThatReplaceTheSceneRefuseAClickWaitingBehindThem) {
+    ASSERT_TRUE(active);
+    Watch watch;
+    watch.view = view();
+    watch.yesAnswer = true;
+    window.asker = &watch;
+    Ui_MainWindow& u = *window.ui;
+    for (QAction* command : {u.actionOpen, u.actionNew, u.actionTest, u.actionExit}) {
+        SCOPED_TRACE(command->text().toStdString());
+        const qel::mat4 before = cube->matrix();
+        drag(true);
+        command->trigger();
+        mouse(QEvent::MouseButtonPress, centre + qel::vec2(60, 0), Qt::LeftButton);
+        mouse(QEvent::MouseMove, centre + qel::vec2(60, 10), Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 10), Qt::NoButton);
+        frames(8);
+        EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+        EXPECT_EQ(watch.asked, 0);
+        EXPECT_TRUE(notice().startsWith(command->text() + ": not taken, a click or drag given after it"))
+            << notice().toStdString();
+        EXPECT_FALSE(cube->matrix() == before);
+        EXPECT_TRUE(window.isVisible());
+        mouse(QEvent::MouseMove, centre, Qt::NoButton);
+        frames(2);
+    }
+    drag(true);
+    for (int press = 0; press < 2; ++press) QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    frames(6);
+    EXPECT_EQ(watch.asked, 1);
+    EXPECT_TRUE(notice().startsWith("Save: not taken, the Save given before it still waits")) << notice().toStdString();
+}
+
+// A profile drawn with five clicks: once the drawing is under way the lock
+// stays on through its clicks, the hand's releases and the frames that
+// take them, and goes off once Return has ended it.
+TEST_F(MoveThenUndo, TheLockHoldsSteadyThroughADrawingsClicks) {
+    ASSERT_TRUE(active);
+    view()->setActiveTool(GLView::CreateProfile, true);
+    view()->setAssemblyAction(GLView::ActionDraw);
+    std::vector<bool> changes;
+    QObject::connect(window.glWidget, &GLWidget::setInAction, [&changes](bool on) { changes.push_back(on); });
+    for (int click = 0; click < 5; ++click) {
+        const qel::vec2 at = centre + qel::vec2(float(click % 2) * 40.0f, float(click / 2) * 40.0f);
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        frames(3);
+        ASSERT_FALSE(view()->idle()) << click;
+        EXPECT_FALSE(window.ui->actionSave->isEnabled()) << click;
+    }
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true})) << "the first click alone may end a gesture";
+    QTest::keyClick(&window, Qt::Key_Return);
+    frames(3);
+    EXPECT_TRUE(view()->idle());
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, false}));
+}
+
 // Random sessions of presses, motions, releases, frames, switches and Saves
 // on the cube, under assembly Move and sculpt Move: how many Saves asked
-// with the view in a gesture. A soak, run by hand.
+// with the view in a gesture or under the hand's press. A soak, run by hand.
 TEST_F(MoveThenUndo, DISABLED_RandomSessionsSaveNothingMidGesture) {
     ASSERT_TRUE(active);
-    SaveWatch watch;
+    Watch watch;
     watch.view = view();
     window.asker = &watch;
     int given = 0;
     for (unsigned session = 0; session < 600; ++session) {
         std::mt19937 random(session);
         const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
-        if (session % 2) {
-            window.ui->actionSculpt->trigger();
-            window.ui->actionMove->trigger();
-        } else {
-            window.ui->actionAssembly->trigger();
-            window.ui->actionAsmMove->trigger();
-        }
+        (session % 2 ? window.ui->actionMove : window.ui->actionAsmMove)->trigger();
         bool held = false;
         qel::vec2 at = centre;
         for (int step = 0; step < 50; ++step) {
@@ -431,7 +557,7 @@ TEST_F(MoveThenUndo, DISABLED_RandomSessionsSaveNothingMidGesture) {
         mouse(QEvent::MouseMove, centre, Qt::NoButton);
         frames(2);
     }
-    std::printf("Saves given %d, asked %d, asked with the view in a gesture %d\n", given, watch.asked,
-                watch.midGesture);
-    EXPECT_EQ(watch.midGesture, 0);
+    std::printf("Saves given %d, asked %d, asked with the view in a gesture %d, under the hand %d\n", given,
+                watch.asked, watch.midGesture, watch.underHand);
+    EXPECT_EQ(watch.midGesture + watch.underHand, 0);
 }
