@@ -174,11 +174,9 @@ void GLWidget::timerEvent(QTimerEvent*) {
     ticking = false;
 }
 
-bool GLWidget::pressWaits() {
-    return (qel::mouseRead.left && !qel::mouse.left) || (qel::mouseRead.right && !qel::mouse.right);
-}
+bool GLWidget::askingWaits() const { return (qel::mouseRead.left || qel::mouseRead.right) && view->idle(); }
 
-void GLWidget::runCommands() { qel::inputLatch.runCommands(pressWaits()); }
+void GLWidget::runCommands() { qel::inputLatch.runCommands(askingWaits()); }
 
 void GLWidget::followGesture() {
     const bool handHolds = qel::mouseRead.left || qel::mouseRead.right;
@@ -187,7 +185,7 @@ void GLWidget::followGesture() {
         drawing = false;
     else if (!framesHold)
         drawing = true;
-    const bool acting = pressWaits() || (handHolds && !view->idle()) || drawing;
+    const bool acting = handHolds || drawing;
     if (acting == inAction) return;
     inAction = acting;
     emit setInAction(acting);

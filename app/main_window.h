@@ -400,7 +400,7 @@ private:
     // The gesture lock is off as soon as the hand lets go, so every command
     // it locks comes this way (lockedCommand).
     // One that `asks` (may open a dialog) waits for the hand to let go of a
-    // press given after it (GLWidget::runCommands).
+    // button held in the idle view (GLWidget::askingWaits).
     void inPlace(std::function<void()> command, bool asks = false);
     // A command the gesture lock holds, in its place: not taken, and the
     // status bar names it, when the view is in a gesture by the time its

@@ -44,7 +44,7 @@ std::int16_t gridChannel(int k) {
 // and its release wait for slow frames. The command waits for them in the
 // view's input and then finds the gesture ended.
 void MainWindow::inPlace(std::function<void()> command, bool asks) {
-    qel::inputLatch.command(std::move(command), asks);
+    qel::inputLatch.command(std::move(command), asks, asks && glWidget->askingWaits());
 }
 
 void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly, bool asks) {

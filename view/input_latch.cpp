@@ -153,9 +153,9 @@ void InputLatch::forget() {
     recorded_.fill(Keyboard::Polled);
 }
 
-void InputLatch::command(std::function<void()> run, bool asks) {
+void InputLatch::command(std::function<void()> run, bool asks, bool wait) {
     if (!run) return;
-    if (events_.empty()) {
+    if (events_.empty() && !wait) {
         run();
         return;
     }

@@ -149,8 +149,9 @@ public:
     // A command given now: it runs at once when nothing waits, else in its
     // place among the input recorded, when runCommands finds it at the
     // front. A frame never takes input past a waiting command. One that
-    // `asks` may open a dialog.
-    void command(std::function<void()> run, bool asks = false);
+    // `asks` may open a dialog; with `wait` it takes its place even when
+    // nothing waits (its dialog has to wait).
+    void command(std::function<void()> run, bool asks = false, bool wait = false);
     // Runs the commands at the front, oldest first: for the host, before
     // each frame takes its input (never from inside a frame: a command's
     // dialog opens with no frame under way). With `holdAsking` they stop at

@@ -451,21 +451,22 @@ TEST_F(MoveThenUndo, ASaveBetweenTwoStrokesAsksOnlyOnceTheHandHasLetGoOfTheSecon
     EXPECT_FALSE(cube->matrix() == watch.cubeAtAsk) << "the second drag ran after the Save";
 }
 
-// Ctrl+Z between two strokes, the second pressed and held before the
-// frames reach the Undo: the Undo asks nothing, so it runs in its place and
-// the second stroke goes on under the hand.
+// Undo (from the Edit menu) between two strokes, the second pressed and
+// held before the frames reach the Undo: the Undo asks nothing, so it runs
+// in its place and the second stroke goes on under the hand.
 TEST_F(MoveThenUndo, AnUndoBetweenTwoStrokesLetsTheSecondRunWhileHeld) {
     ASSERT_TRUE(active);
     drag(true);
-    ctrlZ();
+    window.ui->actionUndo->trigger();
     mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
-    for (int step = 1; step <= 10; ++step) mouse(QEvent::MouseMove, centre + qel::vec2(0, 2.0f * float(step)), Qt::LeftButton);
+    for (int step = 1; step <= 10; ++step)
+        mouse(QEvent::MouseMove, centre + qel::vec2(0, 2.0f * float(step)), Qt::LeftButton);
     frames(6);
     EXPECT_FALSE(view()->idle()) << "the second stroke is under way";
-    EXPECT_EQ(earlier, 1);
+    EXPECT_EQ(view()->historyIndex, 1) << "the Move undone, the second one recorded";
     mouse(QEvent::MouseButtonRelease, centre + qel::vec2(0, 20), Qt::NoButton);
     frames(6);
-    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty() && moved() && earlier == 1);
 }
 
 // Open, New, Test and Exit given right after the release, then a whole
