@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -449,6 +450,55 @@ TEST_F(MoveThenUndo, ASaveBetweenTwoStrokesAsksOnlyOnceTheHandHasLetGoOfTheSecon
     EXPECT_EQ(watch.underHand + watch.midGesture, 0);
     EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
     EXPECT_FALSE(cube->matrix() == watch.cubeAtAsk) << "the second drag ran after the Save";
+}
+
+// A Save given while the hand holds a drag (from the menu, its lock
+// aside) is refused at its turn, with a word, and the drag's motions after
+// it go on under the hand.
+TEST_F(MoveThenUndo, ASaveGivenDuringAHeldDragIsRefusedAndTheDragGoesOn) {
+    ASSERT_TRUE(active);
+    Watch watch;
+    watch.view = view();
+    window.asker = &watch;
+    drag(false);
+    window.ui->actionSave->trigger();
+    for (int step = 1; step <= 10; ++step)
+        mouse(QEvent::MouseMove, centre + qel::vec2(60, 2.0f * float(step)), Qt::LeftButton);
+    frames(6);
+    EXPECT_TRUE(!view()->idle() && qel::inputLatch.empty() && moved());
+    EXPECT_EQ(watch.asked, 0);
+    EXPECT_TRUE(notice().startsWith("Save: not taken, a gesture was under way")) << notice().toStdString();
+    mouse(QEvent::MouseButtonRelease, centre + qel::vec2(60, 20), Qt::NoButton);
+    frames(4);
+    EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+}
+
+// Control and a right press off the cube open the Render menu and start no
+// gesture, and the frames have taken the press: a Save given while the
+// hand holds it waits, though nothing else does, and asks once the hand has
+// let go.
+TEST_F(MoveThenUndo, ASaveGivenWhileTheHandHoldsAPressThatStartedNothingWaitsForTheRelease) {
+    ASSERT_TRUE(active);
+    Watch watch;
+    watch.view = view();
+    window.asker = &watch;
+    const QPointF off(double(centre.x) + 100, double(centre.y));
+    QTest::keyPress(&window, Qt::Key_Control);
+    frames(1);
+    QMouseEvent press(QEvent::MouseButtonPress, off, Qt::RightButton, Qt::RightButton, Qt::ControlModifier);
+    QCoreApplication::sendEvent(window.glWidget, &press);
+    frames(2);
+    ASSERT_TRUE(view()->idle() && qel::inputLatch.empty() && window.ui->menuRender->isVisible());
+    window.ui->actionSave->trigger();
+    frames(2);
+    EXPECT_EQ(watch.asked, 0);
+    QMouseEvent release(QEvent::MouseButtonRelease, off, Qt::RightButton, Qt::NoButton, Qt::ControlModifier);
+    QCoreApplication::sendEvent(window.glWidget, &release);
+    window.ui->menuRender->close();
+    frames(2);
+    EXPECT_EQ(watch.asked, 1);
+    EXPECT_EQ(watch.underHand + watch.midGesture, 0);
+    QTest::keyRelease(&window, Qt::Key_Control);
 }
 
 // Undo (from the Edit menu) between two strokes, the second pressed and
