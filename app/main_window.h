@@ -149,11 +149,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 public slots:
-    // The gesture lock: while the hand holds a gesture in the view the
-    // File, Assembly and Sculpt menus and the assembly and sculpt toolbars
-    // are disabled, except the hierarchy and instancing entries (the widget
-    // says when, GLWidget::followGesture). Their commands given once it is
-    // off take their place among the view's input.
+    // The gesture lock: while the hand holds a button pressed in the view,
+    // and through a drawing's clicks, the File, Assembly and Sculpt menus
+    // and the assembly and sculpt toolbars are disabled, except the
+    // hierarchy and instancing entries (the widget says when,
+    // GLWidget::followGesture). Their commands given once it is off take
+    // their place among the view's input.
     void setInAction(bool inAction);
     void onExit();
     void loadBackgroundColor_triggered();

@@ -62,6 +62,9 @@
 // before it still waits (the end of a stroke the frames have not reached,
 // its release), it runs once the frames have taken that input, before they
 // take what came after it, and not at the moment the window received it.
+// The host runs the commands between frames, never from inside one; one
+// that may ask in a dialog can be held at the front (and the frames with
+// it) while the hand holds a button the dialog would take.
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
