@@ -174,7 +174,8 @@ bool MainWindow::askCount(QAction* action, const QString& title, int* field, int
 
 void MainWindow::setAxisShape(int shape) {
     const QString name = commandName(senderAction());
-    lockedCommand(name, [this, shape, name] { takeAxisShape(shape, name); }, true);
+    lockedCommand(
+        name, [this, shape, name] { takeAxisShape(shape, name); }, true);
 }
 
 void MainWindow::takeAxisShape(int shape, const QString& name) {

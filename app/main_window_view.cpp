@@ -91,7 +91,8 @@ void MainWindow::on_actionPerspective_triggered() {
                     accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
                     if (accepted) v->setFOV(float(fov));
                 }
-                if (accepted && v->viewType != qel::GLView::ViewPerspective) v->setViewType(qel::GLView::ViewPerspective);
+                if (accepted && v->viewType != qel::GLView::ViewPerspective)
+                    v->setViewType(qel::GLView::ViewPerspective);
             }
             showViewType(v->viewType);
         },

@@ -132,8 +132,7 @@ protected:
         SlowTicks slow(window->glWidget);
         slow.ms = 300;
         std::future<void> done = std::async(std::launch::async, hand);
-        const bool handDone =
-            waitFor([&done] { return done.wait_for(milliseconds(0)) == std::future_status::ready; });
+        const bool handDone = waitFor([&done] { return done.wait_for(milliseconds(0)) == std::future_status::ready; });
         slow.ms = 0;
         return handDone && waitFor([] { return qel::inputLatch.empty() && window->view()->idle(); });
     }
