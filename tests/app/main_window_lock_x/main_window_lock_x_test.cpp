@@ -163,7 +163,7 @@ TEST_F(Between, ASaveBetweenTwoStrokesNeverAsksUnderTheSecond) {
         std::this_thread::sleep_until(t += milliseconds(60));
         x.moveTo(onBall + QPoint(0, 40));
         x.left(true);
-        for (int k = 1; k <= 15; ++k) {
+        for (int k = 1; k <= 40; ++k) {
             std::this_thread::sleep_until(t += milliseconds(40));
             x.moveTo(onBall + QPoint(0, 40 + k));
         }
