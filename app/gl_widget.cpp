@@ -163,7 +163,7 @@ void GLWidget::timerEvent(QTimerEvent*) {
     // The window's commands whose input before them the frames have taken
     // (a Save given right after a release) run first, outside the frame: a
     // dialog of theirs opens with no frame under way.
-    qel::inputLatch.runCommands();
+    runCommands();
     setMousePos();
     makeCurrent();
     frame = view->MainLoop();
@@ -174,10 +174,18 @@ void GLWidget::timerEvent(QTimerEvent*) {
     ticking = false;
 }
 
+bool GLWidget::askingWaits() const { return (qel::mouseRead.left || qel::mouseRead.right) && view->idle(); }
+
+void GLWidget::runCommands() { qel::inputLatch.runCommands(askingWaits()); }
+
 void GLWidget::followGesture() {
     const bool handHolds = qel::mouseRead.left || qel::mouseRead.right;
     const bool framesHold = qel::mouse.left || qel::mouse.right;
-    const bool acting = view->interactionState != 0 && (handHolds || !framesHold);
+    if (view->idle())
+        drawing = false;
+    else if (!framesHold)
+        drawing = true;
+    const bool acting = handHolds || drawing;
     if (acting == inAction) return;
     inAction = acting;
     emit setInAction(acting);

@@ -43,41 +43,66 @@ std::int16_t gridChannel(int k) {
 // still be taking the input given before it: the last motions of a stroke
 // and its release wait for slow frames. The command waits for them in the
 // view's input and then finds the gesture ended.
-void MainWindow::inPlace(std::function<void()> command) { qel::inputLatch.command(std::move(command)); }
-
-void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly) {
-    inPlace([this, name, command, sculptOnly] {
-        qel::GLView* v = view();
-        if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
-            command();
-            return;
-        }
-        notTaken(name);
-    });
+void MainWindow::inPlace(std::function<void()> command, bool asks) {
+    qel::inputLatch.command(std::move(command), asks, asks && glWidget->askingWaits());
 }
 
-void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
-    inPlace([this, name, command] {
-        if (glWidget->inAction) {
+void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly, bool asks) {
+    inPlace(
+        [this, name, command, sculptOnly] {
+            qel::GLView* v = view();
+            if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
+                command();
+                return;
+            }
             notTaken(name);
-            return;
-        }
-        command();
-    });
+        },
+        asks);
 }
 
-void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command) {
-    lockedCommand(name, [this, mode, name, command] {
-        if (modeGuard(mode, name)) command();
-    });
+void MainWindow::lockedCommand(const QString& name, std::function<void()> command, bool asks) {
+    afterGesture(name, std::move(command), false, asks);
 }
 
-void MainWindow::lockedAssembly(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command));
+void MainWindow::fileCommand(const QString& name, bool replaces, std::function<void()> command) {
+    // Nothing waiting in the view's input: no command waits either (the
+    // window's waiting commands were dropped with it).
+    if (!fileCommandWaiting.isEmpty() && !qel::inputLatch.empty()) {
+        showNotice(name + ": not taken, the " + fileCommandWaiting +
+                   " given before it still waits for the view. Give it again once that one has run.");
+        return;
+    }
+    fileCommandWaiting = name;
+    inPlace(
+        [this, name, replaces, command] {
+            fileCommandWaiting.clear();
+            if (!view()->idle()) {
+                notTaken(name);
+            } else if (replaces && qel::inputLatch.pressWaits()) {
+                showNotice(name + ": not taken, a click or drag given after it still waited for the view. Give it " +
+                           "again once the view has taken it.");
+            } else {
+                command();
+            }
+        },
+        true);
 }
 
-void MainWindow::lockedSculpt(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command));
+void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command, bool asks) {
+    lockedCommand(
+        name,
+        [this, mode, name, command] {
+            if (modeGuard(mode, name)) command();
+        },
+        asks);
+}
+
+void MainWindow::lockedAssembly(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command), asks);
+}
+
+void MainWindow::lockedSculpt(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command), asks);
 }
 
 void MainWindow::notTaken(const QString& name) {
@@ -101,7 +126,7 @@ void MainWindow::on_actionRedo_triggered() {
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 
 void MainWindow::on_actionTest_triggered() {
-    lockedCommand(ui->actionTest->text(), [this] { testScene(); });
+    fileCommand(ui->actionTest->text(), true, [this] { testScene(); });
 }
 
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
@@ -131,7 +156,7 @@ void MainWindow::testScene() {
 }
 
 void MainWindow::onExit() {
-    lockedCommand(ui->actionExit->text(), [this] {
+    fileCommand(ui->actionExit->text(), true, [this] {
         if (!asker->yes(this, "Tessilor", "Exit?")) return;
         exitConfirmed = true;
         close();

@@ -61,9 +61,9 @@ void MainWindow::on_actionErase_Feature_triggered() { sculptAction(qel::Sculptor
 
 // The paint strokes use the brush material under its channel mask.
 void MainWindow::on_actionMaterial_2_triggered() {
-    lockedSculpt(ui->actionMaterial_2->text(), [this] {
-        qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
-    });
+    lockedSculpt(
+        ui->actionMaterial_2->text(),
+        [this] { qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush"); }, true);
 }
 
 // ---- Selection scope ----

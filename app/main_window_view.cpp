@@ -78,21 +78,25 @@ void MainWindow::on_actionOrthogonal_triggered() {
 
 void MainWindow::on_actionPerspective_triggered() {
     showViewType(qel::GLView::ViewPerspective);
-    inPlace([this] {
-        qel::GLView* v = view();
-        if (!v->idle()) {
-            notTaken(ui->actionPerspective->text());
-        } else {
-            bool accepted = true;
-            if (qel::keys.held(qel::Keyboard::KeyControl)) {
-                double fov = v->fov;
-                accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
-                if (accepted) v->setFOV(float(fov));
+    // With Control it asks for the field of view.
+    inPlace(
+        [this] {
+            qel::GLView* v = view();
+            if (!v->idle()) {
+                notTaken(ui->actionPerspective->text());
+            } else {
+                bool accepted = true;
+                if (qel::keys.held(qel::Keyboard::KeyControl)) {
+                    double fov = v->fov;
+                    accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
+                    if (accepted) v->setFOV(float(fov));
+                }
+                if (accepted && v->viewType != qel::GLView::ViewPerspective)
+                    v->setViewType(qel::GLView::ViewPerspective);
             }
-            if (accepted && v->viewType != qel::GLView::ViewPerspective) v->setViewType(qel::GLView::ViewPerspective);
-        }
-        showViewType(v->viewType);
-    });
+            showViewType(v->viewType);
+        },
+        true);
 }
 
 // ---- Glow and the brush keys ----

@@ -473,6 +473,31 @@ TEST(GLWidget, ACommandsDialogHoldsTheFramesUntilItHasReturned) {
     EXPECT_TRUE(ran && afterWaits && count.ticks >= 3);
 }
 
+// A resize runs a frame of its own (Hi-res's, the window's). Outside a tick
+// it takes the input up to a waiting command and runs no command: the
+// command's dialog would open inside that frame. Inside the tick, while a
+// command runs, it takes nothing: the input given after the command waits
+// until the command has returned.
+TEST(GLWidget, AResizesFrameRunsNoCommandAndTakesNoInputBehindOne) {
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty() && widget()->view->idle(); }));
+    const auto resize = [] {
+        widget()->setScale(2.0f);
+        widget()->setScale(1.0f);
+    };
+    bool ran = false, behindWaited = false;
+    inputLatch.key('x', true);
+    inputLatch.command([&] {
+        ran = true;
+        resize();
+        behindWaited = !inputLatch.empty();
+    });
+    inputLatch.key('x', false);
+    resize();
+    EXPECT_FALSE(ran) << "run from a resize's frame";
+    ASSERT_TRUE(waitFor([&] { return ran && inputLatch.empty(); }));
+    EXPECT_TRUE(behindWaited);
+}
+
 // Scenes replaced outside the frame loop (no context current) free their
 // GPU objects in the view's context: five loads of a drawn scene leave no
 // more live buffer and texture names than one.
