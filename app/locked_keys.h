@@ -1,0 +1,41 @@
+#pragma once
+// LockedKeys tells the keys of the commands that the gesture lock holds.
+// While the lock is on (a stroke held in the view, a drawing between its
+// clicks) the window's locked actions are disabled, and Qt answers no key of
+// a disabled action: the key press goes on to the window as an ordinary key
+// and the command is dropped without a word (a user who pressed Ctrl+S
+// believes the work saved). The teller watches the key presses that reach
+// the window unanswered and, when one is the key of a disabled action that
+// the lock holds, hands that action to `tell`, which names the command in
+// the status bar. The menus stay disabled.
+
+#include <QObject>
+#include <functional>
+
+class QAction;
+class QKeyEvent;
+class QWidget;
+
+class LockedKeys : public QObject {
+public:
+    // Whether the gesture lock holds the (disabled) action now.
+    using Holds = std::function<bool(const QAction&)>;
+    using Tell = std::function<void(QAction&)>;
+
+    // Watches the key presses that reach `window`; owned by it.
+    LockedKeys(QWidget& window, Holds holds, Tell tell);
+
+    // The window's disabled action whose key the press is, or null: the
+    // key with its modifiers, else without Shift (a symbol typed with
+    // Shift, as "{" is, names its key without it). A modifier alone is no
+    // action's key.
+    static QAction* disabledActionOf(const QWidget& window, const QKeyEvent& press);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window;
+    Holds holds;
+    Tell tell;
+};
