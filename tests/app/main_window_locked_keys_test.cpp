@@ -9,9 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QStatusBar>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -24,7 +22,7 @@
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
-#include "view/asker.h"
+#include "tests/app/locked_keys_util.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
 #include "view/glview.h"
@@ -34,15 +32,6 @@
 namespace {
 
 using GLView = qel::GLView;
-
-// Counts the questions and the Save dialogs, declining each.
-struct Counting : qel::DecliningAsker {
-    int asked = 0;
-    QString saveFileName(QWidget*, const QString&, const QString&) override {
-        ++asked;
-        return QString();
-    }
-};
 
 // The window shown and active (its view hidden: this platform has no
 // OpenGL 4.0 for it) with a cube under the middle of the view; the view's
@@ -76,10 +65,7 @@ public:
     }
     GLView* view() { return window.view(); }
     Ui_MainWindow& ui() { return *window.ui; }
-    QString notice() {
-        const QLabel* label = ui().statusBar->findChild<QLabel*>();
-        return label ? label->text() : QString();
-    }
+    std::string notice() { return tltest::notice(window); }
     void mouse(QEvent::Type type, Qt::MouseButtons held) {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent event(type, QPointF(double(centre.x), double(centre.y)), button, held, Qt::NoModifier);
@@ -96,13 +82,10 @@ public:
     std::string told(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         window.showNotice("");
         QTest::keyClick(&window, key, modifiers);
-        return notice().toStdString();
-    }
-    static std::string refused(const std::string& name) {
-        return name + ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.";
+        return notice();
     }
 
-    Counting asker;
+    tltest::SaveCount asker;
     MainWindow window;
     bool active = false;
     double (*savedClock)() = qel::StepPacer::Clock;
@@ -125,10 +108,10 @@ TEST_F(LockedKeysTold, LockedKeysAreToldWhileTheHandHoldsAStroke) {
     ASSERT_FALSE(view()->idle());
     ASSERT_TRUE(window.glWidget->inAction);
 
-    EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), refused("Save"));
-    EXPECT_EQ(told(Qt::Key_Q), refused("Element"));
-    EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), refused("Perspective"));
-    EXPECT_EQ(told(Qt::Key_F2), refused("Inflate"));
+    EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), tltest::refused("Save"));
+    EXPECT_EQ(told(Qt::Key_Q), tltest::refused("Element"));
+    EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), tltest::refused("Perspective"));
+    EXPECT_EQ(told(Qt::Key_F2), tltest::refused("Inflate"));
     EXPECT_EQ(told(Qt::Key_1), "");
     ui().actionUndo->setEnabled(false);  // as the emptied history has it
     EXPECT_EQ(told(Qt::Key_Z, Qt::ControlModifier), "");
@@ -157,9 +140,9 @@ TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
     ASSERT_FALSE(view()->idle()) << "the drawing goes on";
     ASSERT_TRUE(window.glWidget->inAction);
 
-    EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), refused("Save"));
-    EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), refused("Perspective"));
-    EXPECT_EQ(told(Qt::Key_F4), refused("Material"));
+    EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), tltest::refused("Save"));
+    EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), tltest::refused("Perspective"));
+    EXPECT_EQ(told(Qt::Key_F4), tltest::refused("Material"));
     EXPECT_EQ(asker.asked, 0);
 
     view()->resetState(true);

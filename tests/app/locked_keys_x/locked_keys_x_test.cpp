@@ -11,8 +11,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
-#include <QStatusBar>
 #include <initializer_list>
 #include <string>
 
@@ -24,8 +22,8 @@
 #include "scene/scene.h"
 #include "scene/tool.h"
 #include "tests/app/gl_widget/x_pointer.h"
+#include "tests/app/locked_keys_util.h"
 #include "tests/app/window_app.h"
-#include "view/asker.h"
 #include "view/camera.h"
 #include "view/glview.h"
 #include "view/input_latch.h"
@@ -35,15 +33,6 @@ namespace {
 
 using tltest::waitFor;
 using GLView = qel::GLView;
-
-// Counts the Save dialogs, declining each.
-struct Counting : qel::DecliningAsker {
-    int asked = 0;
-    QString saveFileName(QWidget*, const QString&, const QString&) override {
-        ++asked;
-        return QString();
-    }
-};
 
 // The shown window with a ball in the middle of its view, the pointer
 // resting over the ball.
@@ -79,10 +68,7 @@ protected:
     }
     GLView* view() { return window.view(); }
     Ui_MainWindow& ui() { return *window.ui; }
-    std::string notice() {
-        const QLabel* label = ui().statusBar->findChild<QLabel*>();
-        return label ? label->text().toStdString() : std::string();
-    }
+    std::string notice() { return tltest::notice(window); }
     // The keys pressed in order and released in reverse, the status bar
     // cleared before: what it says once the window has had them.
     std::string told(std::initializer_list<unsigned long> keys) {
@@ -94,12 +80,9 @@ protected:
         waitFor([&] { return !notice().empty() && qel::inputLatch.empty(); });
         return notice();
     }
-    static std::string refused(const std::string& name) {
-        return name + ": not taken, a gesture was under way in the view. Give it again once the gesture has ended.";
-    }
 
     tltest::XPointer x;
-    Counting asker;
+    tltest::SaveCount asker;
     MainWindow window;
     QPoint onBall;
 };
@@ -114,9 +97,9 @@ TEST_F(LockedKeysX, CtrlSQAndAltShiftF6AreToldWhileTheButtonHoldsAStroke) {
     x.left(true);
     ASSERT_TRUE(waitFor([&] { return window.glWidget->inAction && !view()->idle(); }));
 
-    EXPECT_EQ(told({XK_Control_L, XK_s}), refused("Save"));
-    EXPECT_EQ(told({XK_q}), refused("Element"));
-    EXPECT_EQ(told({XK_Alt_L, XK_Shift_L, XK_F6}), refused("Perspective"));
+    EXPECT_EQ(told({XK_Control_L, XK_s}), tltest::refused("Save"));
+    EXPECT_EQ(told({XK_q}), tltest::refused("Element"));
+    EXPECT_EQ(told({XK_Alt_L, XK_Shift_L, XK_F6}), tltest::refused("Perspective"));
 
     x.left(false);
     ASSERT_TRUE(waitFor([&] { return view()->idle() && !window.glWidget->inAction && qel::inputLatch.empty(); }));
@@ -135,8 +118,8 @@ TEST_F(LockedKeysX, CtrlSAndAltShiftF6AreToldBetweenTheClicksOfATubeDrawing) {
     ASSERT_TRUE(waitFor([&] { return window.glWidget->inAction && qel::inputLatch.empty(); }));
     ASSERT_FALSE(view()->idle()) << "the drawing goes on";
 
-    EXPECT_EQ(told({XK_Control_L, XK_s}), refused("Save"));
-    EXPECT_EQ(told({XK_Alt_L, XK_Shift_L, XK_F6}), refused("Perspective"));
+    EXPECT_EQ(told({XK_Control_L, XK_s}), tltest::refused("Save"));
+    EXPECT_EQ(told({XK_Alt_L, XK_Shift_L, XK_F6}), tltest::refused("Perspective"));
     EXPECT_FALSE(view()->idle());
     EXPECT_EQ(asker.asked, 0);
     EXPECT_EQ(view()->viewType, GLView::ViewOrthogonal);
