@@ -8,14 +8,14 @@
 
 namespace {
 
-bool modifierKey(int key) {
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_AltGr ||
-           key == Qt::Key_Meta || key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_unknown;
-}
-
-QAction* disabledActionWithKey(const QWidget& window, const QKeySequence& key) {
+// The window's disabled action whose key the press is, with its modifiers
+// (a keypad key as the same key off the keypad), or null.
+QAction* disabledActionOf(const QWidget& window, const QKeyEvent& press) {
+    const int modifiers =
+        int(press.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    const QKeySequence sequence(press.key() | modifiers);
     for (QAction* a : window.actions())
-        if (!a->isEnabled() && a->shortcuts().contains(key)) return a;
+        if (!a->isEnabled() && a->shortcuts().contains(sequence)) return a;
     return nullptr;
 }
 
@@ -25,25 +25,12 @@ LockedKeys::LockedKeys(QWidget& w, Holds h, Tell t) : QObject(&w), window(w), ho
     window.installEventFilter(this);
 }
 
-QAction* LockedKeys::disabledActionOf(const QWidget& window, const QKeyEvent& press) {
-    const int key = press.key();
-    if (modifierKey(key)) return nullptr;
-    const int modifiers =
-        int(press.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (QAction* a = disabledActionWithKey(window, QKeySequence(key | modifiers))) return a;
-    if (!(modifiers & Qt::ShiftModifier)) return nullptr;
-    return disabledActionWithKey(window, QKeySequence(key | (modifiers & ~int(Qt::ShiftModifier))));
-}
-
-// A key press reaches the window itself when no widget in it took it and no
-// enabled action's key it was: the key of an action would have triggered it.
+// A key press reaches the window itself when no widget in it took it and it
+// was no enabled action's key: that would have triggered the action.
 bool LockedKeys::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &window && event->type() == QEvent::KeyPress) {
-        const auto* press = static_cast<const QKeyEvent*>(event);
-        if (!press->isAutoRepeat()) {
-            QAction* action = disabledActionOf(window, *press);
-            if (action && holds(*action)) tell(*action);
-        }
+        QAction* action = disabledActionOf(window, *static_cast<const QKeyEvent*>(event));
+        if (action && holds(*action)) tell(*action);
     }
     return QObject::eventFilter(watched, event);
 }

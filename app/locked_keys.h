@@ -13,7 +13,6 @@
 #include <functional>
 
 class QAction;
-class QKeyEvent;
 class QWidget;
 
 class LockedKeys : public QObject {
@@ -24,12 +23,6 @@ public:
 
     // Watches the key presses that reach `window`; owned by it.
     LockedKeys(QWidget& window, Holds holds, Tell tell);
-
-    // The window's disabled action whose key the press is, or null: the
-    // key with its modifiers, else without Shift (a symbol typed with
-    // Shift, as "{" is, names its key without it). A modifier alone is no
-    // action's key.
-    static QAction* disabledActionOf(const QWidget& window, const QKeyEvent& press);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
