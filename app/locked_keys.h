@@ -5,9 +5,10 @@
 // a disabled action: the key press goes on to the window as an ordinary key
 // and the command is dropped without a word (a user who pressed Ctrl+S
 // believes the work saved). The teller watches the key presses that reach
-// the window unanswered and, when one is the key of a disabled action that
-// the lock holds, hands that action to `tell`, which names the command in
-// the status bar. The menus stay disabled.
+// the window unanswered and, when one is the key of a disabled action while
+// the lock is on, hands that action to `tell`, which names the command in
+// the status bar. The menus stay disabled. (The only other disabled actions
+// with keys, Undo and Redo, are the Edit menu's, not the window's.)
 
 #include <QObject>
 #include <functional>
@@ -17,18 +18,18 @@ class QWidget;
 
 class LockedKeys : public QObject {
 public:
-    // Whether the gesture lock holds the (disabled) action now.
-    using Holds = std::function<bool(const QAction&)>;
+    // Whether the gesture lock is on.
+    using Locked = std::function<bool()>;
     using Tell = std::function<void(QAction&)>;
 
     // Watches the key presses that reach `window`; owned by it.
-    LockedKeys(QWidget& window, Holds holds, Tell tell);
+    LockedKeys(QWidget& window, Locked locked, Tell tell);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget& window;
-    Holds holds;
+    Locked locked;
     Tell tell;
 };

@@ -113,12 +113,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(v, &qel::GLView::notice, this, &MainWindow::showNotice);
     connect(v, &qel::GLView::noticeEnded, this, &MainWindow::dropNotice);
     connectObjectMenus();
-    // The keys of the commands the gesture lock holds are told, not
-    // dropped; Undo and Redo are disabled by the history, not by the lock.
-    new LockedKeys(
-        *this,
-        [this](const QAction& a) { return glWidget->inAction && &a != ui->actionUndo && &a != ui->actionRedo; },
-        [this](QAction& a) { notTaken(commandName(&a)); });
+    // The keys of the commands the gesture lock holds are told, not dropped.
+    new LockedKeys(*this, [this] { return glWidget->inAction; }, [this](QAction& a) { notTaken(commandName(&a)); });
 
     createActionGroups();
     createToolBars();

@@ -127,8 +127,9 @@ TEST_F(LockedKeysTold, LockedKeysAreToldWhileTheHandHoldsAStroke) {
 }
 
 // Between the clicks of a drawing the lock holds the same keys with no
-// button down: they are told. Once the drawing is cancelled, Ctrl+S is
-// taken and says nothing.
+// button down: they are told, but not the key of an entry simple mode
+// hides, which is no command's key there. Once the drawing is cancelled,
+// Ctrl+S is taken and says nothing.
 TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
     ASSERT_TRUE(active);
     ui().actionTube->trigger();
@@ -143,6 +144,8 @@ TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
     EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), tltest::refused("Save"));
     EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), tltest::refused("Perspective"));
     EXPECT_EQ(told(Qt::Key_F4), tltest::refused("Material"));
+    ASSERT_TRUE(view()->simple() && !ui().actionLink->isVisible());
+    EXPECT_EQ(told(Qt::Key_F7), "") << "Link's key, which simple mode hides";
     EXPECT_EQ(asker.asked, 0);
 
     view()->resetState(true);
