@@ -111,7 +111,6 @@ TEST_F(LockedKeysTold, LockedKeysAreToldWhileTheHandHoldsAStroke) {
     EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), tltest::refused("Save"));
     EXPECT_EQ(told(Qt::Key_Q), tltest::refused("Element"));
     EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), tltest::refused("Perspective"));
-    EXPECT_EQ(told(Qt::Key_F2), tltest::refused("Inflate"));
     EXPECT_EQ(told(Qt::Key_1), "");
     ui().actionUndo->setEnabled(false);  // as the emptied history has it
     EXPECT_EQ(told(Qt::Key_Z, Qt::ControlModifier), "");
@@ -143,7 +142,6 @@ TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
 
     EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), tltest::refused("Save"));
     EXPECT_EQ(told(Qt::Key_F6, Qt::AltModifier | Qt::ShiftModifier), tltest::refused("Perspective"));
-    EXPECT_EQ(told(Qt::Key_F4), tltest::refused("Material"));
     ASSERT_TRUE(view()->simple() && !ui().actionLink->isVisible());
     EXPECT_EQ(told(Qt::Key_F7), "") << "Link's key, which simple mode hides";
     EXPECT_EQ(asker.asked, 0);
@@ -154,6 +152,35 @@ TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
     EXPECT_EQ(told(Qt::Key_S, Qt::ControlModifier), "");
     frames(4);
     EXPECT_EQ(asker.asked, 1);
+}
+
+// Under the lock, in Assembly (simple and full) and in Sculpt, the key of
+// every entry the lock disables and the mode shows is told by its entry's
+// name (8, 15 and 13 keys as the menus stand).
+TEST_F(LockedKeysTold, EveryLockedKeyIsToldInEveryMode) {
+    ASSERT_TRUE(active);
+    for (int setting = 0; setting < 3; ++setting) {
+        window.SetMode(setting == 0);
+        if (setting == 2)
+            window.Sculpt(true);
+        else
+            window.Assembly(true);
+        window.glWidget->inAction = true;
+        window.setInAction(true);
+        int keys = 0;
+        for (QAction* a : window.actions()) {
+            if (a->shortcut().isEmpty() || a->isEnabled() || !a->isVisible()) continue;
+            SCOPED_TRACE(std::to_string(setting) + " " + a->shortcut().toString().toStdString());
+            const int key = a->shortcut()[0];
+            EXPECT_EQ(told(Qt::Key(key & ~int(Qt::KeyboardModifierMask)),
+                           Qt::KeyboardModifiers(key & int(Qt::KeyboardModifierMask))),
+                      tltest::refused(a->text().toStdString()));
+            ++keys;
+        }
+        EXPECT_GT(keys, 0);
+        window.glWidget->inAction = false;
+        window.setInAction(false);
+    }
 }
 
 // Every command with a key, in Assembly (simple and full) and in Sculpt:
