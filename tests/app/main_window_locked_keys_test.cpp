@@ -84,6 +84,19 @@ public:
         QTest::keyClick(&window, key, modifiers);
         return notice();
     }
+    std::string told(const QAction& a) {
+        const int key = a.shortcut()[0];
+        return told(Qt::Key(key & ~int(Qt::KeyboardModifierMask)),
+                    Qt::KeyboardModifiers(key & int(Qt::KeyboardModifierMask)));
+    }
+    // Assembly in simple mode (0) and in full mode (1), Sculpt (2).
+    void enter(int setting) {
+        window.SetMode(setting == 0);
+        if (setting == 2)
+            window.Sculpt(true);
+        else
+            window.Assembly(true);
+    }
 
     tltest::SaveCount asker;
     MainWindow window;
@@ -160,21 +173,14 @@ TEST_F(LockedKeysTold, LockedKeysAreToldBetweenTheClicksOfADrawing) {
 TEST_F(LockedKeysTold, EveryLockedKeyIsToldInEveryMode) {
     ASSERT_TRUE(active);
     for (int setting = 0; setting < 3; ++setting) {
-        window.SetMode(setting == 0);
-        if (setting == 2)
-            window.Sculpt(true);
-        else
-            window.Assembly(true);
+        enter(setting);
         window.glWidget->inAction = true;
         window.setInAction(true);
         int keys = 0;
         for (QAction* a : window.actions()) {
             if (a->shortcut().isEmpty() || a->isEnabled() || !a->isVisible()) continue;
             SCOPED_TRACE(std::to_string(setting) + " " + a->shortcut().toString().toStdString());
-            const int key = a->shortcut()[0];
-            EXPECT_EQ(told(Qt::Key(key & ~int(Qt::KeyboardModifierMask)),
-                           Qt::KeyboardModifiers(key & int(Qt::KeyboardModifierMask))),
-                      tltest::refused(a->text().toStdString()));
+            EXPECT_EQ(told(*a), tltest::refused(a->text().toStdString()));
             ++keys;
         }
         EXPECT_GT(keys, 0);
@@ -198,11 +204,7 @@ TEST_F(LockedKeysTold, EveryKeyedCommandShowsInTheStatusTextOfTheNextFrame) {
     // Commands whose keys leave the window or change its size.
     const std::vector<QAction*> skipped = {ui().actionFull_Screen, ui().actionHi_res};
     for (int setting = 0; setting < 3; ++setting) {
-        window.SetMode(setting == 0);
-        if (setting == 2)
-            window.Sculpt(true);
-        else
-            window.Assembly(true);
+        enter(setting);
         for (QAction* a : window.actions()) {
             if (a->shortcut().isEmpty() || std::count(skipped.begin(), skipped.end(), a)) continue;
             SCOPED_TRACE(std::to_string(setting) + " " + a->text().toStdString() + " " +
@@ -210,9 +212,7 @@ TEST_F(LockedKeysTold, EveryKeyedCommandShowsInTheStatusTextOfTheNextFrame) {
             frames(1);
             view()->redraw = 0;
             std::vector<std::string> shown = pieces();
-            const int key = a->shortcut()[0];
-            QTest::keyClick(&window, Qt::Key(key & ~int(Qt::KeyboardModifierMask)),
-                            Qt::KeyboardModifiers(key & int(Qt::KeyboardModifierMask)));
+            told(*a);
             // The frames that take the key and its modifiers, and the
             // command in its place among them, each drawing what it shows
             // when asked to.
