@@ -3,10 +3,11 @@
 // form into the working window: the OpenGL widget in the central area, the
 // form's check states aligned with the view, the unused form objects
 // deleted, the main menus' actions made actions of the window (so their keys
-// work wherever the focus is), the exclusive action groups, the three
-// toolbars, the progress bar in the status bar and the menu entries shown as
-// action buttons. It starts in assembly mode with the Material action, in
-// simple mode.
+// work wherever the focus is; the keys of those the gesture lock holds are
+// told in the status bar, LockedKeys), the exclusive action groups, the
+// three toolbars, the progress bar in the status bar and the menu entries
+// shown as action buttons. It starts in assembly mode with the Material
+// action, in simple mode.
 //
 // Every menu command is a slot named on_<action>_triggered, connected by
 // name when the form is built. The window asks its questions through

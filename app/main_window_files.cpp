@@ -105,6 +105,10 @@ void MainWindow::openChosenFiles() {
 void MainWindow::showNotice(const QString& text) {
     if (!noticeLabel) {
         noticeLabel = new QLabel(ui->statusBar);
+        // A long word must not widen the window: the view would change size
+        // under a stroke held in it, which ends the stroke. A word wider
+        // than the status bar is cut instead.
+        noticeLabel->setMinimumWidth(1);
         ui->statusBar->insertPermanentWidget(0, noticeLabel, 0);
     }
     noticeLabel->setText(text);

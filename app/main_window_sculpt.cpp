@@ -68,11 +68,11 @@ void MainWindow::on_actionMaterial_2_triggered() {
 
 // ---- Selection scope ----
 
+// The scope chosen is in effect at once, and the status text names it in
+// the next frame; it does not wait for the next key or motion.
 void MainWindow::setSculptSelect(int scope) {
-    lockedSculpt(commandName(senderAction()), [this, scope] {
-        view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
-        view()->redraw = 1;
-    });
+    lockedSculpt(commandName(senderAction()),
+                 [this, scope] { view()->setSculptSelect(qel::Sculptor::TSelect(scope)); });
 }
 
 // Q steps Element, Component, Patch, All Patches and back to Element.
@@ -84,19 +84,18 @@ void MainWindow::stepSculptSelect() {
     qel::GLView* v = view();
     switch (v->selectedSculptSelect) {
         case qel::Sculptor::SelectElement:
-            v->selectedSculptSelect = qel::Sculptor::SelectComponent;
+            v->setSculptSelect(qel::Sculptor::SelectComponent);
             break;
         case qel::Sculptor::SelectComponent:
-            v->selectedSculptSelect = qel::Sculptor::SelectPatch;
+            v->setSculptSelect(qel::Sculptor::SelectPatch);
             break;
         case qel::Sculptor::SelectPatch:
-            v->selectedSculptSelect = qel::Sculptor::SelectAllPatches;
+            v->setSculptSelect(qel::Sculptor::SelectAllPatches);
             break;
         case qel::Sculptor::SelectAllPatches:
-            v->selectedSculptSelect = qel::Sculptor::SelectElement;
+            v->setSculptSelect(qel::Sculptor::SelectElement);
             break;
     }
-    v->redraw = 1;
 }
 
 void MainWindow::on_actionSelect_Component_triggered() { setSculptSelect(qel::Sculptor::SelectComponent); }
