@@ -34,6 +34,7 @@
 #include "view/input_latch.h"
 #include "view/mouse.h"
 #include "view/step_pacer.h"
+#include "tests/app/shown_window_util.h"
 
 namespace {
 
@@ -77,22 +78,9 @@ namespace {
 class MoveThenUndo : public ::testing::Test {
 public:
     MoveThenUndo() {
-        view()->buildMatrices();
-        view()->setSymmetry(false, false, false, false, false, false, 6);
-        window.glWidget->hide();
-        window.show();
-        QApplication::setActiveWindow(&window);
-        active = QTest::qWaitForWindowActive(&window);
-        qel::StepPacer::Clock = qel::test::CountedClock::read;
-        drive = std::make_unique<qel::test::FrameDriver>(*view());
-        drive->commands = [this] { window.glWidget->runCommands(); };
+        drive = shownForFrames(window, active);
         view()->setAssemblyAction(GLView::ActionMove);
-        const qel::vec3 p = view()->unproject(centre.x, centre.y, 0.5f);
-        qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
-        cube = view()->scene->addObject(&source, qel::mat4::Translation(p.x, p.y, p.z), qel::Scene::HangTop, false);
-        view()->scene->toList();
-        drive->reader->pixels[{int(centre.x), int(centre.y)}] = {
-            1, 0.5f, {{{std::uint32_t(view()->scene->findID(cube)), 0, 0}, {}}}, {qel::vec3(0, 0, 1), qel::vec3()}};
+        cube = cubeUnder(*view(), *drive->reader, centre);
         for (const qel::vec2 at : {centre - qel::vec2(5, 0), centre}) {
             drive->move(at);
             drive->frame();

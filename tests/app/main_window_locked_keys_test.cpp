@@ -22,6 +22,7 @@
 #include "mesh/mesh.h"
 #include "scene/scene.h"
 #include "scene/tool.h"
+#include "tests/app/shown_window_util.h"
 #include "tests/app/locked_keys_util.h"
 #include "view/fake_id_reader_util.h"
 #include "view/frame_driver_util.h"
@@ -42,21 +43,8 @@ public:
     LockedKeysTold() {
         window.asker = &asker;
         view()->asker = &asker;
-        view()->buildMatrices();
-        view()->setSymmetry(false, false, false, false, false, false, 6);
-        window.glWidget->hide();
-        window.show();
-        QApplication::setActiveWindow(&window);
-        active = QTest::qWaitForWindowActive(&window);
-        qel::StepPacer::Clock = qel::test::CountedClock::read;
-        drive = std::make_unique<qel::test::FrameDriver>(*view());
-        const qel::vec3 p = view()->unproject(centre.x, centre.y, 0.5f);
-        qel::Tool source(qel::Mesh::Cube(), qel::mat4::Identity(), qel::pbr(), false);
-        qel::Tool* cube =
-            view()->scene->addObject(&source, qel::mat4::Translation(p.x, p.y, p.z), qel::Scene::HangTop, false);
-        view()->scene->toList();
-        drive->reader->pixels[{int(centre.x), int(centre.y)}] = {
-            1, 0.5f, {{{std::uint32_t(view()->scene->findID(cube)), 0, 0}, {}}}, {qel::vec3(0, 0, 1), qel::vec3()}};
+        drive = shownForFrames(window, active);
+        cubeUnder(*view(), *drive->reader, centre);
         frames(1);
     }
     ~LockedKeysTold() override {
