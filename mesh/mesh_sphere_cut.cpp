@@ -172,6 +172,10 @@ public:
     void run();
     // The views of the faces the cut changed and made.
     const FaceViews& views() const { return views_; }
+    // The vertices of crossing splits moved onto their edge's inside end
+    // (where the halves would not keep their face's turn): they lie inside
+    // the sphere, at that end's place.
+    const std::vector<int>& splitsInside() const { return splitsInside_; }
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
@@ -263,6 +267,7 @@ private:
     std::vector<std::size_t> near_;         // entries not beyond the box
     std::vector<int> crossed_;              // faces the curve crosses
     std::vector<Crossing> first_, second_;  // their two crossing edges
+    std::vector<int> splitsInside_;
     FaceViews views_;
     int nf_ = 0, nv_ = 0;  // counts after the pierced faces
 };
@@ -718,6 +723,8 @@ void SphereCutter::splitCrossings() {
             if (!m_.findEdge(x.a, x.b, f, k)) continue;  // split already through the other face
             const int w = splitEdge(f, k, vec3(x.p));
             if (w < 0) continue;
+            if (m_.vertices[w].position == m_.vertices[inside(x.a) ? x.a : x.b].position && !onSphere(w))
+                splitsInside_.push_back(w);
             const MeshFace& F = m_.faces[f];
             if (F.isSharp(k) || m_.link(F, k) < 0)
                 m_.vertices[w].flags =
@@ -871,6 +878,8 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     SphereCutter cut(*this, o, r2, false, false);
     cut.markAll(radius);
     cut.run();
+    // A crossing split moved onto its edge's inside end is pressed with it.
+    for (const int w : cut.splitsInside()) appendSelectedVertex(w);
     std::vector<int> touched = madeSince(*this, first);
     SpherePress(*this, o, radius, add, cut.views()).run(material, touched);
     if (!selectedVertices.empty()) positionsEdited();
