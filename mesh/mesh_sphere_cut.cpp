@@ -448,7 +448,11 @@ void SphereCutter::pierceEdges(std::size_t n0) {
             const MeshFace& F = m_.faces[f];
             const int a = F.v[nextK(k)], b = F.v[prevK(k)];
             dvec3 foot;
-            if (inside(a) || inside(b) || !pierced(a, b, foot)) {
+            // A foot the halves of the faces round the edge cannot keep
+            // their turn at would be moved onto an end of the edge, outside
+            // the sphere or on it, and marked inside there: the edge is left
+            // whole.
+            if (inside(a) || inside(b) || !pierced(a, b, foot) || !(splitPoint(f, k, vec3(foot)) == vec3(foot))) {
                 ++k;
                 continue;
             }
