@@ -8,13 +8,16 @@
 //   vertices strictly inside the sphere;
 // - pierced edges: an edge with both ends outside that passes through the
 //   sphere is split at the foot of the perpendicular from the centre, and
-//   the new vertex is inside; every face with ends of both kinds records its
-//   two crossing edges and the points where they meet the sphere;
+//   the new vertex is inside (an edge whose faces' halves would not keep
+//   their turn at the foot is left whole); every face with ends of both
+//   kinds records its two crossing edges and the points where they meet the
+//   sphere;
 // - pierced faces: a face with all corners outside whose plane the sphere
 //   reaches inside the triangle is split at the foot of the centre;
 // - arcs: each crossed face whose part of the circle turns by more than 15
 //   degrees is re-triangulated round the inner points of the arc;
-// - crossing splits: every crossing edge is split on the sphere;
+// - crossing splits: every crossing edge is split on the sphere (or, where
+//   the halves would not keep their face's turn, at its nearer end);
 // - crease: the edges between the vertices made by the last two stages (the
 //   cut curve) are marked sharp.
 // Records are only appended, so indices held before a cut stay valid.
@@ -173,8 +176,8 @@ public:
     // The views of the faces the cut changed and made.
     const FaceViews& views() const { return views_; }
     // The vertices of crossing splits moved onto their edge's inside end
-    // (where the halves would not keep their face's turn): they lie inside
-    // the sphere, at that end's place.
+    // (where the halves would not keep their face's turn) off the sphere:
+    // they lie inside it, at that end's place.
     const std::vector<int>& splitsInside() const { return splitsInside_; }
 
 private:
@@ -882,7 +885,8 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     SphereCutter cut(*this, o, r2, false, false);
     cut.markAll(radius);
     cut.run();
-    // A crossing split moved onto its edge's inside end is pressed with it.
+    // A crossing split moved onto its edge's inside end, off the sphere, is
+    // pressed with that end.
     for (const int w : cut.splitsInside()) appendSelectedVertex(w);
     std::vector<int> touched = madeSince(*this, first);
     SpherePress(*this, o, radius, add, cut.views()).run(material, touched);

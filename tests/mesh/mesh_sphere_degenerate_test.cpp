@@ -755,12 +755,12 @@ TEST(MeshSpherePress, DentsOverSharpEdgesTurnNoFaceOver) {
 // left 0.068 R deep (primitive 15 press 762, a dent and a bump; primitive
 // 20 press 462); a sliver on the sphere tilted 5 degrees off the centre,
 // which turns right as the centre sees it (sculpted mesh 0, press 43); a
-// bump through the centre of a cylinder's cap (primitive 19 press 174),
-// where the foot on an edge from it, split, would be moved onto the cap's
-// centre and pressed there: the face of no area between them opened
-// edge-on to the centre, turned over.
+// bump whose sphere passes through a vertex of a cylinder's cap (primitive
+// 19 press 174), where the foot on an edge from that vertex, split, would
+// be moved onto it and marked inside: the face of no area between them,
+// opened edge-on to the centre by the press, turned over.
 TEST(MeshSpherePress, PickedPressesOfTheWiderSetAreClean) {
-    PressTally t = pressCases({{15, 762}, {20, 462}, {30, 43}}, false, 192, 1000);
+    const PressTally t = pressCases({{15, 762}, {20, 462}, {30, 43}}, false, 192, 1000);
     const PressTally bumps = pressCases({{15, 762}, {19, 174}}, true, 192, 1000);
     EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
