@@ -185,7 +185,7 @@ bool SpherePress::foldedInPlane(int f, dvec3* plane, PlaneView& view) {
     // right angle of their turn.
     if (dot(n, cross(was[1] - was[0], was[2] - was[0])) < 0 && inPlane(was, centre_)) {
         view = views_.of(f, was);
-        return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+        return view.turn(p[0], p[1], p[2]) < 0;
     }
     // A face of no area (a corner on the opposite edge) has no turn of its
     // own: opened by the press within a plane through the centre, it turns

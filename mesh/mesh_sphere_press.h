@@ -66,11 +66,12 @@ private:
     // q lies in the plane of the points p up to what rounding them and q by
     // a few float steps could move that plane by at q.
     bool inPlane(const dvec3* p, const dvec3& q) const;
-    // Face f was edge-on to the centre, turned as the face it lies in (seen
-    // as `view`), or had no area, and the press folded it within a plane
-    // through the centre: `plane` takes three points of that plane (its
-    // corners before the press, or for a face that had no area those of a
-    // face round a pressed corner of it that lies in that plane).
+    // Face f was edge-on to the centre or had no area, and the press folded
+    // it within a plane through the centre: it now turns against the face
+    // it lies in (seen as `view`; the cut leaves every face turned as that
+    // face). `plane` takes three points of that plane (its corners before
+    // the press, or for a face that had no area those of a face round a
+    // pressed corner of it that lies in that plane).
     bool foldedInPlane(int f, dvec3* plane, PlaneView& view);
     // Flips an edge of the folded face f where both faces then turn as its
     // plane; false when no edge does.
