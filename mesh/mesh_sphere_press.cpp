@@ -224,7 +224,9 @@ bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
         while (j < 2 && (G.v[j] == x || G.v[j] == y)) ++j;
         const int c = G.v[j];
         const dvec3 A = position(a), X = position(x), Y = position(y), C = position(c);
-        if (!inPlane(was, before(c)) || !(view.turn(C, Y, X) > 0)) continue;
+        // The turns are seen in the folded face's plane: only a face across
+        // lying in it is seen as it turns.
+        if (!inPlane(was, before(c))) continue;
         if (!(view.turn(A, X, C) > 0 && view.turn(A, C, Y) > 0)) continue;
         // The pressed corner keeps its material, the others take the face
         // across's (they all lie on it).
