@@ -275,7 +275,7 @@ bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
         for (const int w : ring_) {
             const vec3 q = m_.vertices[w].position;
             // On the sphere up to rounding, as the cut's points are.
-            if (q == at || !inPlane(plane, before(w)) || !onSphere(q, centref_, radius_, spacing(centref_))) continue;
+            if (!inPlane(plane, before(w)) || !onSphere(q, centref_, radius_, spacing(centref_))) continue;
             m_.vertices[a].position = q;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
