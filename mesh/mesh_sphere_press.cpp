@@ -268,14 +268,15 @@ bool SpherePress::foldsRound(int v) {
 
 bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
     // Only positions change here: the face's corners and a's ring stay.
+    // Every neighbour of a pressed corner lies on the sphere: pressed too,
+    // or a point where the cut split the edge between them.
     for (const int a : m_.faces[f].v) {
         if (!pressed(a)) continue;
         m_.findNeighbours(a, ring_);
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
             const vec3 q = m_.vertices[w].position;
-            // On the sphere up to rounding, as the cut's points are.
-            if (!inPlane(plane, before(w)) || !onSphere(q, centref_, radius_, spacing(centref_))) continue;
+            if (!inPlane(plane, before(w))) continue;
             m_.vertices[a].position = q;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
