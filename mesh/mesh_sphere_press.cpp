@@ -266,7 +266,7 @@ bool SpherePress::foldsRound(int v) {
     return false;
 }
 
-bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
+bool SpherePress::landOnNeighbour(int f) {
     // Only positions change here: the face's corners and a's ring stay.
     // Every neighbour of a pressed corner lies on the sphere: pressed too,
     // or a point where the cut split the edge between them.
@@ -275,9 +275,7 @@ bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
         m_.findNeighbours(a, ring_);
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
-            const vec3 q = m_.vertices[w].position;
-            if (!inPlane(plane, before(w))) continue;
-            m_.vertices[a].position = q;
+            m_.vertices[a].position = m_.vertices[w].position;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
         }
@@ -316,11 +314,11 @@ void SpherePress::unfoldInPlane() {
     // between cut points it is not joined to, across the face's other
     // corners (a corner of the mesh's edge pressed into the plane across
     // it, say): the face is folded whatever the edges. Landed on a
-    // neighbour on the circle, the corner stays on the sphere and the face
-    // is left of no area, edge-on.
+    // neighbour where no face round it is then turned over or folded, the
+    // corner stays on the sphere.
     for (int& f : work) {
         if (f < 0 || !foldedInPlane(f, was, view)) continue;
-        if (landOnNeighbour(f, was)) f = -1;
+        if (landOnNeighbour(f)) f = -1;
     }
 }
 
