@@ -77,24 +77,20 @@ void SpherePress::pressVertex(int v, const pbr& material) {
     vec3 p = centref_ + radius_ * d;
     std::vector<int>& faces = fan_;
     m_.findNeighbours(v, ring_, faces);
-    // Pressed along an edge onto the point where the cut split it on the
-    // sphere, the vertex lands there: a float step off it, the face between
-    // them would be a sliver turned either way by rounding alone.
-    bool rim = false, landed = false;
+    // Pressed within rounding of a neighbour on the sphere (along an edge
+    // onto the point where the cut split it), the vertex lands there: a
+    // float step off it, the face between them would be a sliver turned
+    // either way by rounding alone.
     for (const int w : ring_) {
-        const MeshVertex& q = m_.vertices[w];
-        if (q.isSelected()) continue;
-        rim = true;
-        if (landed || !withinRounding(p, q.position, centref_)) continue;
-        p = q.position;
-        landed = true;
+        if (!withinRounding(p, m_.vertices[w].position, centref_)) continue;
+        p = m_.vertices[w].position;
+        break;
     }
     r.position = p;
     for (const int f : faces) {
         if (f < 0) continue;
         MeshFace& F = m_.faces[f];
         F.setMaterial(material, material, material, 0xFF);
-        if (!rim) continue;
         // The faces on the rim of the pressed part, each listed once: by
         // the first of its corners, in corner order, that is to be pressed.
         const bool s0 = m_.vertices[F.v[0]].isSelected(), s1 = m_.vertices[F.v[1]].isSelected(),
