@@ -158,7 +158,7 @@ bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
     // corner's weight there.
     const double off = dot(q - p[0], n);
     const dvec3 foot = q - n * (off / n2);
-    double slack = std::max(spacing(vec3(q)), spacing(centref_));
+    double slack = spacing(vec3(q));
     for (int k = 0; k < 3; ++k) {
         const double weight = dot(cross(p[nextK(k)] - foot, p[prevK(k)] - foot), n) / n2;
         slack += std::fabs(weight) * spacing(vec3(p[k]));
