@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
 #include "mesh/sphere_press_util.h"
@@ -39,6 +41,43 @@ Press pressOf(const Mesh& base, const DrawnPress& c) {
 std::string name(const DrawnPress& c) {
     return "primitive " + std::to_string(c.mesh) + " draw " + std::to_string(c.sites) + "/" + std::to_string(c.seed) +
            " press " + std::to_string(c.index);
+}
+
+// The painted faces on the sphere that face away from its centre (for a
+// dent; towards it for a bump) by more than a thousandth of the radius,
+// where the centre sees the mesh before the press from one side only: the
+// segment from the centre through the face's middle, the radius long,
+// crosses it once or never. Where it crosses more often the sphere reaches
+// round the surface, and the press turns the part seen from behind over.
+int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, bool add) {
+    dvec3 o;
+    double R;
+    pressSphere(p, add, o, R);
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive() || !(F.material[0] == paint)) continue;
+        const dvec3 q[3] = {dvec3(m.vertices[F.v[0]].position), dvec3(m.vertices[F.v[1]].position),
+                            dvec3(m.vertices[F.v[2]].position)};
+        bool onSphere = true;
+        for (const dvec3& c : q) onSphere = onSphere && std::fabs(std::sqrt(dot(c - o, c - o)) - R) <= 1e-5 * R;
+        const dvec3 normal = cross(q[1] - q[0], q[2] - q[0]);
+        if (!onSphere || !(dot(normal, normal) > 0)) continue;
+        const double towards = dot(normal, o - q[0]) / std::sqrt(dot(normal, normal));
+        if (!((add ? -towards : towards) < -1e-3 * R)) continue;
+        const dvec3 middle = (q[0] + q[1] + q[2]) * (1.0 / 3), d = middle - o;
+        const dvec3 end = o + d * (R / std::sqrt(dot(d, d)));
+        int crossings = 0;
+        for (int g = 0; g < base.faceCount(); ++g) {
+            const MeshFace& G = base.faces[g];
+            dvec3 at;
+            crossings += G.isActive() && IntersectionTriangleSegment(dvec3(base.vertices[G.v[0]].position),
+                                                                     dvec3(base.vertices[G.v[1]].position),
+                                                                     dvec3(base.vertices[G.v[2]].position), o, end, at);
+        }
+        n += crossings < 2;
+    }
+    return n;
 }
 
 PressTally pressAll(const std::vector<DrawnPress>& cases) {
@@ -91,4 +130,20 @@ TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
         }
     }
     EXPECT_GT(mixed, 0);
+}
+
+// An edge of a face folded within a plane through the centre is flipped
+// only where the face across lies in that plane too: the turns that decide
+// the flip are seen in that plane. A dent on a cylinder's rim whose sphere
+// reaches round its side, where a flip across to a face off the plane
+// would turn a face over on the sphere, well away from the side the centre
+// sees from behind.
+TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
+    const DrawnPress c = {16, 192, 1016, 99, false};
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
 }
