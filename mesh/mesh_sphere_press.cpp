@@ -37,8 +37,8 @@ bool SpherePress::onSphere(const vec3& p, const vec3& centre, double r, float sp
     return std::fabs(std::sqrt(dx * dx + dy * dy + dz * dz) - r) <= limit;
 }
 
-SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views)
-    : m_(m), centref_(centre), centre_(centre), radius_(radius), add_(add), views_(views) {}
+SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, const FaceViews& views)
+    : m_(m), centref_(centre), centre_(centre), radius_(radius), views_(views) {}
 
 dvec3 SpherePress::position(int v) const { return dvec3(m_.vertices[v].position); }
 
@@ -77,24 +77,20 @@ void SpherePress::pressVertex(int v, const pbr& material) {
     vec3 p = centref_ + radius_ * d;
     std::vector<int>& faces = fan_;
     m_.findNeighbours(v, ring_, faces);
-    // Pressed along an edge onto the point where the cut split it on the
-    // sphere, the vertex lands there: a float step off it, the face between
-    // them would be a sliver turned either way by rounding alone.
-    bool rim = false, landed = false;
+    // Pressed within rounding of a neighbour on the sphere (along an edge
+    // onto the point where the cut split it), the vertex lands there: a
+    // float step off it, the face between them would be a sliver turned
+    // either way by rounding alone.
     for (const int w : ring_) {
-        const MeshVertex& q = m_.vertices[w];
-        if (q.isSelected()) continue;
-        rim = true;
-        if (landed || !withinRounding(p, q.position, centref_)) continue;
-        p = q.position;
-        landed = true;
+        if (!withinRounding(p, m_.vertices[w].position, centref_)) continue;
+        p = m_.vertices[w].position;
+        break;
     }
     r.position = p;
     for (const int f : faces) {
         if (f < 0) continue;
         MeshFace& F = m_.faces[f];
         F.setMaterial(material, material, material, 0xFF);
-        if (!rim) continue;
         // The faces on the rim of the pressed part, each listed once: by
         // the first of its corners, in corner order, that is to be pressed.
         const bool s0 = m_.vertices[F.v[0]].isSelected(), s1 = m_.vertices[F.v[1]].isSelected(),
@@ -111,7 +107,6 @@ bool SpherePress::turnsOver(int f, const dvec3* was) const {
     const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
     const double then = Orient3D(was[0], was[1], was[2], centre_), now = Orient3D(p[0], p[1], p[2], centre_);
     if ((then > 0 && now < 0) || (then < 0 && now > 0)) return true;
-    if (then == 0 && (add_ ? now < 0 : now > 0)) return true;
     const dvec3 n = views_.of(f, was).normal();
     return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
 }
@@ -122,9 +117,10 @@ void SpherePress::unfold() {
     // Rounding spoils that only through a vertex that the press moves by a
     // few float steps, one that lay that close to the sphere (as every
     // vertex of a sphere of no size does): it can land across its
-    // neighbours, turn a face edge-on to the centre over or, where the
-    // sphere reaches round an edge of the mesh, turn a sliver against the
-    // face it lies in. Such a vertex, a corner of a face turned over, stays
+    // neighbours or, where the sphere reaches round an edge of the mesh,
+    // turn a sliver against the face it lies in. A face edge-on to the
+    // centre shows it no turn to keep: it is judged by the face it lies in
+    // alone. Such a vertex, a corner of a face turned over, stays
     // where the cut left it, on the sphere up to that rounding: putting it
     // back leaves its other faces as the cut left them or turns them over
     // too, and these are looked at again, until none is turned over. A
@@ -162,7 +158,7 @@ bool SpherePress::inPlane(const dvec3* p, const dvec3& q) const {
     // corner's weight there.
     const double off = dot(q - p[0], n);
     const dvec3 foot = q - n * (off / n2);
-    double slack = std::max(spacing(vec3(q)), spacing(centref_));
+    double slack = spacing(vec3(q));
     for (int k = 0; k < 3; ++k) {
         const double weight = dot(cross(p[nextK(k)] - foot, p[prevK(k)] - foot), n) / n2;
         slack += std::fabs(weight) * spacing(vec3(p[k]));
@@ -185,7 +181,7 @@ bool SpherePress::foldedInPlane(int f, dvec3* plane, PlaneView& view) {
     // right angle of their turn.
     if (dot(n, cross(was[1] - was[0], was[2] - was[0])) < 0 && inPlane(was, centre_)) {
         view = views_.of(f, was);
-        return view.turn(was[0], was[1], was[2]) > 0 && view.turn(p[0], p[1], p[2]) < 0;
+        return view.turn(p[0], p[1], p[2]) < 0;
     }
     // A face of no area (a corner on the opposite edge) has no turn of its
     // own: opened by the press within a plane through the centre, it turns
@@ -224,7 +220,9 @@ bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
         while (j < 2 && (G.v[j] == x || G.v[j] == y)) ++j;
         const int c = G.v[j];
         const dvec3 A = position(a), X = position(x), Y = position(y), C = position(c);
-        if (!inPlane(was, before(c)) || !(view.turn(C, Y, X) > 0)) continue;
+        // The turns are seen in the folded face's plane: only a face across
+        // lying in it is seen as it turns.
+        if (!inPlane(was, before(c))) continue;
         if (!(view.turn(A, X, C) > 0 && view.turn(A, C, Y) > 0)) continue;
         // The pressed corner keeps its material, the others take the face
         // across's (they all lie on it).
@@ -264,17 +262,16 @@ bool SpherePress::foldsRound(int v) {
     return false;
 }
 
-bool SpherePress::landOnNeighbour(int f, const dvec3* plane) {
+bool SpherePress::landOnNeighbour(int f) {
     // Only positions change here: the face's corners and a's ring stay.
+    // Every neighbour of a pressed corner lies on the sphere: pressed too,
+    // or a point where the cut split the edge between them.
     for (const int a : m_.faces[f].v) {
         if (!pressed(a)) continue;
         m_.findNeighbours(a, ring_);
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
-            const vec3 q = m_.vertices[w].position;
-            // On the sphere up to rounding, as the cut's points are.
-            if (q == at || !inPlane(plane, before(w)) || !onSphere(q, centref_, radius_, spacing(centref_))) continue;
-            m_.vertices[a].position = q;
+            m_.vertices[a].position = m_.vertices[w].position;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
         }
@@ -313,11 +310,11 @@ void SpherePress::unfoldInPlane() {
     // between cut points it is not joined to, across the face's other
     // corners (a corner of the mesh's edge pressed into the plane across
     // it, say): the face is folded whatever the edges. Landed on a
-    // neighbour on the circle, the corner stays on the sphere and the face
-    // is left of no area, edge-on.
+    // neighbour where no face round it is then turned over or folded, the
+    // corner stays on the sphere.
     for (int& f : work) {
         if (f < 0 || !foldedInPlane(f, was, view)) continue;
-        if (landOnNeighbour(f, was)) f = -1;
+        if (landOnNeighbour(f)) f = -1;
     }
 }
 

@@ -13,8 +13,8 @@
 //   between it and them is folded within the plane. An edge of such a face
 //   whose flip turns both faces the plane's way is flipped; the cut edge
 //   between those points so takes the corner onto the cut line. Where no
-//   flip does, the corner lands on a neighbour on the circle, leaving the
-//   face of no area.
+//   flip does, the corner lands on a neighbour where no face round it is
+//   then turned over or folded.
 
 #include <vector>
 
@@ -41,10 +41,10 @@ public:
     // `sphereSpacing` (the steps at the sphere's own place).
     static bool onSphere(const vec3& p, const vec3& centre, double r, float sphereSpacing);
 
-    // The sphere centred at `centre` with the float radius `radius`; add: a
-    // bump, else a dent; views: the views the cut kept of the faces it
+    // The sphere centred at `centre` with the float radius `radius` (of a
+    // bump or a dent alike); views: the views the cut kept of the faces it
     // changed and made.
-    SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views);
+    SpherePress(Mesh& m, const vec3& centre, float radius, const FaceViews& views);
     // Presses every vertex of the selected-vertex list, in list order,
     // painting the faces round it with `material`, appends it to `touched`,
     // and mends what rounding turned over. The selection is left as it was.
@@ -58,39 +58,36 @@ private:
     bool pressed(int v) const;
     bool rounded(int v) const;
     void pressVertex(int v, const pbr& material);
-    // The press turned face f over (its corners before it at `was`): as the
-    // centre sees it (a face edge-on to it, as a face of no area is, turned
-    // over when the press opens it away from the side a face of a bump, or
-    // of a dent, turns to), or its normal against that of the face it lies
-    // in.
+    // The press turned face f over (its corners before it at `was`): the
+    // centre sees it from one side before and from the other after, or its
+    // normal turned against that of the face it lies in.
     bool turnsOver(int f, const dvec3* was) const;
     void unfold();
     // q lies in the plane of the points p up to what rounding them and q by
     // a few float steps could move that plane by at q.
     bool inPlane(const dvec3* p, const dvec3& q) const;
-    // Face f was edge-on to the centre, turned as the face it lies in (seen
-    // as `view`), or had no area, and the press folded it within a plane
-    // through the centre: `plane` takes three points of that plane (its
-    // corners before the press, or for a face that had no area those of a
-    // face round a pressed corner of it that lies in that plane).
+    // Face f was edge-on to the centre or had no area, and the press folded
+    // it within a plane through the centre: it now turns against the face
+    // it lies in (seen as `view`; the cut leaves every face turned as that
+    // face). `plane` takes three points of that plane (its corners before
+    // the press, or for a face that had no area those of a face round a
+    // pressed corner of it that lies in that plane).
     bool foldedInPlane(int f, dvec3* plane, PlaneView& view);
     // Flips an edge of the folded face f where both faces then turn as its
     // plane; false when no edge does.
     bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
     // A face round v turned over or folded within a plane.
     bool foldsRound(int v);
-    // Moves a pressed corner of the folded face f along the circle onto a
-    // neighbour on the sphere in the face's plane (three points of it at
-    // `plane`), where no face round the corner is then turned over or
-    // folded; false when none does.
-    bool landOnNeighbour(int f, const dvec3* plane);
+    // Moves a pressed corner of the folded face f onto a neighbour, where no
+    // face round the corner is then turned over or folded; false when none
+    // does.
+    bool landOnNeighbour(int f);
     void unfoldInPlane();
 
     Mesh& m_;
     const vec3 centref_;
     const dvec3 centre_;
     const float radius_;
-    const bool add_;
     const FaceViews& views_;
     std::vector<vec3> from_;              // by selection index, where each vertex lay
     std::vector<int> ring_, fan_, near_;  // scratch

@@ -235,8 +235,9 @@ TEST(MeshSculpt, MirroredMovesOfOnePartEndAlikeInShortStepsOrOne) {
 // A mirrored Copy Move on a mesh of two balls, mirror images of each other
 // across x = 0: the symmetric stamp lands on the other ball, a part of its
 // own, so it copies and carries that ball, not the copy the first stamp
-// left of the first ball. Each ball moves by its own stamp's steps and a
-// copy of each stays where it was.
+// left of the first ball, whether that ball is listed before the first
+// stamp's or after it. Each ball moves by its own stamp's steps and a copy
+// of each stays where it was, the first stamp's copy first.
 TEST(MeshSculpt, MirroredCopyMoveOnASecondPartCopiesThatPart) {
     const vec3 mirror(-1, 1, 1), apart(3, 0, 0), step(-0.2f, 0.1f, 0.05f);
     constexpr int Steps = 4;
@@ -251,28 +252,32 @@ TEST(MeshSculpt, MirroredCopyMoveOnASecondPartCopiesThatPart) {
     }
     pair->append(right.get());
     const MeshFace& f = pair->faces[0];
-    const vec3 a = (at(*pair, f.v[0]) + at(*pair, f.v[1]) + at(*pair, f.v[2])) / 3.0f;
-    for (const auto select : {Sculptor::SelectElement, Sculptor::SelectComponent}) {
-        SCOPED_TRACE(testing::Message() << "select " << select);
-        MeshPtr m(pair->clone());
-        Stroke s;
-        s.add(Sculptor::CopyMove, select, {sample(a, 0)});
-        s.add(Sculptor::CopyMove, select, {sample(a * mirror, -1)});
-        for (int k = 1; k <= Steps; ++k) {
-            const vec3 b = a + step * float(k);
-            s.step(*m, {sample(b), sample(b * mirror)}, k == Steps);
-        }
-        // The two balls moved, then the copy of the first, then the copy of
-        // the second.
-        const vec3 moved = step * float(Steps);
-        const vec3 by[] = {moved, moved * mirror, vec3(0, 0, 0), vec3(0, 0, 0)};
-        const int from[] = {0, n, 0, n};
-        ASSERT_EQ(m->vertexCount(), 4 * n);
-        for (int b = 0; b < 4; ++b) {
-            double off = 0.0;
-            for (int v = 0; v < n; ++v)
-                off = std::max(off, double(length(at(*m, b * n + v) - (at(*pair, from[b] + v) + by[b]))));
-            EXPECT_LT(off, 1e-5) << "block " << b;
+    const vec3 left = (at(*pair, f.v[0]) + at(*pair, f.v[1]) + at(*pair, f.v[2])) / 3.0f;
+    for (const bool onRight : {false, true}) {
+        // The first stamp's point and steps, on the left ball or the right.
+        const vec3 a = onRight ? left * mirror : left, by = onRight ? step * mirror : step;
+        for (const auto select : {Sculptor::SelectElement, Sculptor::SelectComponent}) {
+            SCOPED_TRACE(testing::Message() << "on the right " << onRight << " select " << select);
+            MeshPtr m(pair->clone());
+            Stroke s;
+            s.add(Sculptor::CopyMove, select, {sample(a, m->findFirstFace(a))});
+            s.add(Sculptor::CopyMove, select, {sample(a * mirror, -1)});
+            for (int k = 1; k <= Steps; ++k) {
+                const vec3 b = a + by * float(k);
+                s.step(*m, {sample(b), sample(b * mirror)}, k == Steps);
+            }
+            // The two balls moved, then the copy of the first stamp's ball,
+            // then the copy of the other.
+            const vec3 moved = step * float(Steps);
+            const vec3 shift[] = {moved, moved * mirror, vec3(0, 0, 0), vec3(0, 0, 0)};
+            const int first = onRight ? n : 0, from[] = {0, n, first, n - first};
+            ASSERT_EQ(m->vertexCount(), 4 * n);
+            for (int b = 0; b < 4; ++b) {
+                double off = 0.0;
+                for (int v = 0; v < n; ++v)
+                    off = std::max(off, double(length(at(*m, b * n + v) - (at(*pair, from[b] + v) + shift[b]))));
+                EXPECT_LT(off, 1e-5) << "block " << b;
+            }
         }
     }
 }

@@ -1,0 +1,149 @@
+// The rules of the sphere dent and bump, each on presses that need it: the
+// faces the press folds within a plane through the centre and how they are
+// mended (an edge flipped, a corner landed on a neighbour on the circle),
+// and the materials the flipped faces keep. Each press is one of the random
+// presses of a primitive (tests/mesh/sphere_press_util.h), named by the
+// primitive, the sites drawn, the seed and its place in the draw.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/geometry.h"
+#include "mesh/mesh.h"
+#include "mesh/mesh_invariants_util.h"
+#include "mesh/sphere_press_util.h"
+
+using namespace qel;
+using namespace spheretest;
+using MeshPtr = std::unique_ptr<Mesh>;
+
+namespace {
+
+// A press of the draw pressesOn(primitive, sites, seed), as a bump (add)
+// or a dent.
+struct DrawnPress {
+    int mesh, sites, seed, index;
+    bool add;
+};
+
+MeshPtr baseOf(const DrawnPress& c) { return MeshPtr(primitives()[std::size_t(c.mesh)]()); }
+
+Press pressOf(const Mesh& base, const DrawnPress& c) {
+    std::mt19937 rng(std::uint32_t(c.seed));
+    return pressesOn(base, c.sites, rng)[std::size_t(c.index)];
+}
+
+std::string name(const DrawnPress& c) {
+    return "primitive " + std::to_string(c.mesh) + " draw " + std::to_string(c.sites) + "/" + std::to_string(c.seed) +
+           " press " + std::to_string(c.index);
+}
+
+// The painted faces on the sphere that face away from its centre (for a
+// dent; towards it for a bump) by more than a thousandth of the radius,
+// where the centre sees the mesh before the press from one side only: the
+// segment from the centre through the face's middle, the radius long,
+// crosses it once or never. Where it crosses more often the sphere reaches
+// round the surface, and the press turns the part seen from behind over.
+int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, bool add) {
+    dvec3 o;
+    double R;
+    pressSphere(p, add, o, R);
+    int n = 0;
+    for (int f = 0; f < m.faceCount(); ++f) {
+        const MeshFace& F = m.faces[f];
+        if (!F.isActive() || !(F.material[0] == paint)) continue;
+        const dvec3 q[3] = {dvec3(m.vertices[F.v[0]].position), dvec3(m.vertices[F.v[1]].position),
+                            dvec3(m.vertices[F.v[2]].position)};
+        bool onSphere = true;
+        for (const dvec3& c : q) onSphere = onSphere && std::fabs(std::sqrt(dot(c - o, c - o)) - R) <= 1e-5 * R;
+        const dvec3 normal = cross(q[1] - q[0], q[2] - q[0]);
+        if (!onSphere || !(dot(normal, normal) > 0)) continue;
+        const double towards = dot(normal, o - q[0]) / std::sqrt(dot(normal, normal));
+        if (!((add ? -towards : towards) < -1e-3 * R)) continue;
+        const dvec3 middle = (q[0] + q[1] + q[2]) * (1.0 / 3), d = middle - o;
+        const dvec3 end = o + d * (R / std::sqrt(dot(d, d)));
+        int crossings = 0;
+        for (int g = 0; g < base.faceCount(); ++g) {
+            const MeshFace& G = base.faces[g];
+            dvec3 at;
+            crossings += G.isActive() && IntersectionTriangleSegment(dvec3(base.vertices[G.v[0]].position),
+                                                                     dvec3(base.vertices[G.v[1]].position),
+                                                                     dvec3(base.vertices[G.v[2]].position), o, end, at);
+        }
+        n += crossings < 2;
+    }
+    return n;
+}
+
+PressTally pressAll(const std::vector<DrawnPress>& cases) {
+    PressTally t;
+    for (const DrawnPress& c : cases) {
+        const MeshPtr base = baseOf(c);
+        press(*base, pressOf(*base, c), c.add, name(c), t);
+    }
+    return t;
+}
+
+}  // namespace
+
+// A face the press turns over in space is folded within a plane only where
+// the centre lies in its plane before the press. Where the centre sees it
+// from behind (a face of a cylinder's side behind the dent's centre, whose
+// press the shape turns over) no edge of it is flipped and no corner moved
+// onto a neighbour, and no face on the sphere is left turned over.
+TEST(MeshSphereRules, AFaceTurnedOverOffThePlaneOfTheCentreIsNotFoldedInIt) {
+    const PressTally t = pressAll({{17, 192, 1017, 190, false}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
+// Where the press flips an edge of a face folded within a plane, the two
+// faces then lie on the face across that edge: its corners keep that face's
+// materials there and only the pressed corner keeps the paint. A face
+// holding the paint on some corners and not on others so holds it on one.
+// Dents on the cube, whose sides lie in planes through the centres of
+// presses on their neighbours.
+TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
+    const std::vector<DrawnPress> cases = {
+        {3, 24, 14, 3, false}, {3, 24, 14, 15, false}, {3, 24, 14, 42, true}, {3, 24, 14, 66, true}};
+    int mixed = 0;
+    for (const DrawnPress& c : cases) {
+        SCOPED_TRACE(name(c));
+        const MeshPtr base = baseOf(c);
+        const Press p = pressOf(*base, c);
+        MeshPtr m(base->clone());
+        m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+        for (int f = 0; f < m->faceCount(); ++f) {
+            const MeshFace& F = m->faces[f];
+            if (!F.isActive()) continue;
+            int painted = 0;
+            for (const pbr& x : F.material) painted += x == paint;
+            if (painted == 0 || painted == 3) continue;
+            ++mixed;
+            EXPECT_EQ(painted, 1) << "face " << f;
+        }
+    }
+    EXPECT_GT(mixed, 0);
+}
+
+// An edge of a face folded within a plane through the centre is flipped
+// only where the face across lies in that plane too: the turns that decide
+// the flip are seen in that plane. A dent on a cylinder's rim whose sphere
+// reaches round its side, where a flip across to a face off the plane
+// would turn a face over on the sphere, well away from the side the centre
+// sees from behind.
+TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
+    const DrawnPress c = {16, 192, 1016, 99, false};
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+}
