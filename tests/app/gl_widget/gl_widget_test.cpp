@@ -503,7 +503,11 @@ TEST(GLWidget, AResizesFrameRunsNoCommandAndTakesNoInputBehindOne) {
 // button held, and the frames end the pan only at its release.
 TEST(GLWidget, AResizeDuringAHeldStrokeLeavesItGoing) {
     GLView* view = widget()->view;
-    ASSERT_TRUE(waitFor([view] { return inputLatch.empty() && view->idle(); }));
+    // The pointer over the view (an entry records the buttons up).
+    QCursor::setPos(widget()->mapToGlobal(QPoint(200, 150)));
+    ASSERT_TRUE(waitFor([view] {
+        return widget()->underMouse() && inputLatch.empty() && view->idle() && mouse.position == vec2(200, 150);
+    }));
     const auto right = [](QEvent::Type type, Qt::MouseButtons held) {
         QMouseEvent event(type, QPointF(200, 150), Qt::RightButton, held, Qt::NoModifier);
         QCoreApplication::sendEvent(widget(), &event);
