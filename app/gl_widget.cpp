@@ -222,7 +222,12 @@ void GLWidget::paintGL() {
 void GLWidget::resizeGL(int w, int h) {
     killTimer(timerId);
     view->hiDpi = scale != 1.0f;
-    recordPointer(cursor(), 0);
+    // Without a button held the cursor is recorded with both buttons up. A
+    // button the hand holds stays held (a window manager's resize during a
+    // stroke, Hi-res chosen by key) and the pointer stays where its own
+    // events put it: recording it up would end the stroke in the view's
+    // input, and its release then ends nothing.
+    if (!qel::mouseRead.left && !qel::mouseRead.right) recordPointer(cursor(), 0);
     const int deviceWidth = int(float(w) * scale), deviceHeight = int(float(h) * scale);
     // Before the context exists only the size is taken; initializeGL starts
     // the frames.
@@ -265,7 +270,11 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
 
 // The view's own handling of the pointer crossing its border (the pointer
 // flag, the key reset, the effective modes) belongs to its interaction
-// layer; here the pointer is recorded with both buttons up.
+// layer; here the pointer is recorded with both buttons up. While a button
+// is held over the view no crossing reaches it (the widget that took the
+// press has the pointer until its release, and the crossing comes after
+// that), except when a popup or a modal window opens under the hand: that
+// window takes the release, which this widget never sees.
 void GLWidget::enterEvent(QEvent*) {
     view->enterEvent();
     recordPointer(cursor(), 0);

@@ -434,6 +434,9 @@ private:
     void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false, bool asks = false);
     // The status bar's word that the command named was not taken.
     void notTaken(const QString& name);
+    // Help's guide handed to the desktop; the licence shown in a window.
+    void openGuide();
+    void showLicense();
     // The action whose signal runs the slot, null when none does; its text.
     QAction* senderAction() const;
     static QString commandName(const QAction* action);

@@ -28,6 +28,7 @@
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
+#include "view/mouse.h"
 
 namespace {
 
@@ -165,8 +166,15 @@ void MainWindow::onExit() {
 }
 
 // The window's own close button asks the Exit question too; No keeps the
-// window open.
+// window open. Given while the hand holds a button in the view or input
+// waits for the frames, the window stays and the question takes its place
+// as Exit's does (the dialog would take the rest of a held stroke).
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!exitConfirmed && (qel::mouseRead.left || qel::mouseRead.right || !qel::inputLatch.empty())) {
+        event->ignore();
+        onExit();
+        return;
+    }
     if (exitConfirmed || asker->yes(this, "Tessilor", "Exit?"))
         event->accept();
     else
@@ -190,7 +198,13 @@ QString MainWindow::guideFile() {
 bool MainWindow::openWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 // Without a browser the user is told where the guide is, to open it by hand.
+// Like every command that may open a dialog, it waits for the hand to let go
+// of a button held in the view.
 void MainWindow::on_actionOnline_help_triggered() {
+    afterGesture("Help", [this] { openGuide(); }, false, true);
+}
+
+void MainWindow::openGuide() {
     const QString path = guideFile();
     if (path.isEmpty()) {
         asker->warn(this, "Help", "The user guide could not be written to the temporary folder.");
@@ -202,9 +216,13 @@ void MainWindow::on_actionOnline_help_triggered() {
                         QDir::toNativeSeparators(path));
 }
 
+void MainWindow::on_actionLicense_triggered() {
+    afterGesture("License", [this] { showLicense(); }, false, true);
+}
+
 // The licence as preformatted text; its angle brackets and ampersands are
 // escaped so that they show as written.
-void MainWindow::on_actionLicense_triggered() {
+void MainWindow::showLicense() {
     QFile file(":/License/License.txt");
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
     auto* window = new QDialog(this);

@@ -171,21 +171,29 @@ void MainWindow::on_actionClosed_triggered() {
 }
 
 // Without Control the switch follows its mark. With Control the dialog edits
-// the value and the switch stays as it was.
+// the value and the switch stays as it was; the dialog waits for the hand to
+// let go of a button held in the view.
 void MainWindow::snapCommand(QAction* action, bool grid) {
     qel::GLView* v = view();
     const auto set = [v, grid](bool on) { grid ? v->setSnapGrid(on) : v->setSnapSymmetry(on); };
+    const auto on = [v, grid] { return (grid ? v->snapGrid : v->snapSymmetry) != 0; };
     if (!qel::keys.held(qel::Keyboard::KeyControl)) {
         set(action->isChecked());
         return;
     }
-    float& value = grid ? v->snapGridValue : v->snapSymmetryValue;
-    double entered = value;
-    const bool accepted = grid ? asker->getDouble(this, "Snap Grid", "Step", &entered, 1.0, 1000.0, 2)
-                               : asker->getDouble(this, "Snap Symmetry", "Threshold", &entered, 0.0, 1.0, 2);
-    if (accepted) value = float(entered);
-    action->setChecked((grid ? v->snapGrid : v->snapSymmetry) != 0);
-    set(action->isChecked());
+    action->setChecked(on());
+    afterGesture(
+        action->text(),
+        [this, v, grid, action, set, on] {
+            float& value = grid ? v->snapGridValue : v->snapSymmetryValue;
+            double entered = value;
+            const bool accepted = grid ? asker->getDouble(this, "Snap Grid", "Step", &entered, 1.0, 1000.0, 2)
+                                       : asker->getDouble(this, "Snap Symmetry", "Threshold", &entered, 0.0, 1.0, 2);
+            if (accepted) value = float(entered);
+            action->setChecked(on());
+            set(action->isChecked());
+        },
+        false, true);
 }
 
 void MainWindow::on_actionSnap_Symmetry_triggered() { snapCommand(ui->actionSnap_Symmetry, false); }

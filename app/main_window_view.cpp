@@ -144,9 +144,16 @@ void MainWindow::on_actionImage_triggered() { setBackgroundMode(1); }
 
 void MainWindow::on_actionEnvironment_triggered() { setBackgroundMode(2); }
 
+// The loaders' dialogs wait for the hand to let go of a button held in the
+// view.
 void MainWindow::loadBackgroundColor_triggered() {
-    qel::DIALOGS->colorDialog(&view()->background, "Background Color");
-    view()->redraw = 1;
+    afterGesture(
+        "Background Color",
+        [this] {
+            qel::DIALOGS->colorDialog(&view()->background, "Background Color");
+            view()->redraw = 1;
+        },
+        false, true);
 }
 
 bool MainWindow::beginGpuWork() {
@@ -168,18 +175,25 @@ void MainWindow::endGpuWork() {
 }
 
 void MainWindow::loadBackgroundImage_triggered() {
-    const QString path = asker->openFileName(this, "Open", ImageFilter);
-    if (path.isEmpty() || !beginGpuWork()) return;
-    auto* texture = new qel::Texture2D(path.toUtf8().toStdString(), false);
-    auto* fbo = new qel::FBOTexture(qel::FBO::NoDepth, texture->width(), texture->height(), 1);
-    fbo->addTexture(texture);
-    const bool usable = !texture->loadError() && fbo->compile();
-    replaceIfUsable(view(), view()->backgroundImage, fbo, usable);
-    endGpuWork();
+    afterGesture(
+        "Background Image",
+        [this] {
+            const QString path = asker->openFileName(this, "Open", ImageFilter);
+            if (path.isEmpty() || !beginGpuWork()) return;
+            auto* texture = new qel::Texture2D(path.toUtf8().toStdString(), false);
+            auto* fbo = new qel::FBOTexture(qel::FBO::NoDepth, texture->width(), texture->height(), 1);
+            fbo->addTexture(texture);
+            const bool usable = !texture->loadError() && fbo->compile();
+            replaceIfUsable(view(), view()->backgroundImage, fbo, usable);
+            endGpuWork();
+        },
+        false, true);
 }
 
 void MainWindow::loadEnvironment_triggered() {
-    loadEnvironment(asker->openFileName(this, "Open 360 Image", ImageFilter));
+    afterGesture(
+        "Environment Image", [this] { loadEnvironment(asker->openFileName(this, "Open 360 Image", ImageFilter)); },
+        false, true);
 }
 
 void MainWindow::loadEnvironment(const QString& path) {
@@ -196,10 +210,15 @@ void MainWindow::loadEnvironment(const QString& path) {
 // ---- Environment ----
 
 void MainWindow::on_actionEnvironment_Blur_triggered() {
-    int blur = view()->environmentBlur;
-    if (!asker->getInt(this, "Environment", "Blur (0-100)", &blur, 0, 100, 1)) return;
-    view()->environmentBlur = std::uint8_t(blur);
-    view()->redraw = 1;
+    afterGesture(
+        ui->actionEnvironment_Blur->text(),
+        [this] {
+            int blur = view()->environmentBlur;
+            if (!asker->getInt(this, "Environment", "Blur (0-100)", &blur, 0, 100, 1)) return;
+            view()->environmentBlur = std::uint8_t(blur);
+            view()->redraw = 1;
+        },
+        false, true);
 }
 
 // The environment keeps its on-screen orientation at the switch: it is

@@ -132,6 +132,10 @@ void GLView::frameInput() {
         Keyboard::eventBackspace = false;
         pointerStep(latched.position, false);
         Keyboard::eventBackspace = backspace;
+    } else if (latched.buttons && idle() && !(pickedAt == latched.position)) {
+        // A press where the pointer rests, its pickings gone since they
+        // ran there (an Undo took them): they run again first.
+        stepPicks();
     }
     const unsigned keyChange = keys.read(latched.keys);
     const bool backspace = Keyboard::eventBackspace;

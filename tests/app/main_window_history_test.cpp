@@ -492,6 +492,38 @@ TEST_F(MoveThenAsk, ASaveGivenWhileTheHandHoldsAPressThatStartedNothingWaitsForT
     QTest::keyRelease(&window, Qt::Key_Control);
 }
 
+// Ctrl+Z tapped right after a release, then a drag pressed at once, before
+// the frames reach the Undo: on the cube where the first drag started, and
+// where the pointer rests after it. The Undo takes the pick; the frame that
+// takes the press picks again where it is, and the drag moves the cube
+// after the Undo, not the camera.
+TEST_F(MoveThenUndo, ADragPressedRightAfterCtrlZMovesTheCube) {
+    ASSERT_TRUE(active);
+    const qel::vec2 rest = centre + qel::vec2(60, 0);
+    drive->reader->pixels[{int(rest.x), int(rest.y)}] = drive->reader->pixels[{int(centre.x), int(centre.y)}];
+    for (const qel::vec2 at : {centre, rest}) {
+        SCOPED_TRACE(at.x);
+        const qel::mat4 before = cube->matrix();
+        const int history = view()->historyIndex;
+        drag(true);
+        ctrlZ();
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        for (int step = 1; step <= 10; ++step)
+            mouse(QEvent::MouseMove, at + qel::vec2(0, 3.0f * float(step)), Qt::LeftButton);
+        bool viewDrag = false;
+        for (int frame = 0; frame < 8; ++frame) {
+            frames(1);
+            viewDrag = viewDrag || view()->actionMode == GLView::ModeView;
+        }
+        EXPECT_FALSE(viewDrag);
+        mouse(QEvent::MouseButtonRelease, at + qel::vec2(0, 30), Qt::NoButton);
+        frames(4);
+        EXPECT_TRUE(view()->idle() && qel::inputLatch.empty());
+        EXPECT_FALSE(cube->matrix() == before);
+        EXPECT_EQ(view()->historyIndex, history + 1) << "the first drag undone, the second recorded";
+    }
+}
+
 // Undo (from the Edit menu) between two strokes, the second pressed and
 // held before the frames reach the Undo: the Undo asks nothing, so it runs
 // in its place and the second stroke goes on under the hand.

@@ -498,6 +498,33 @@ TEST(GLWidget, AResizesFrameRunsNoCommandAndTakesNoInputBehindOne) {
     EXPECT_TRUE(behindWaited);
 }
 
+// A resize while the hand holds a pan (a window manager's, a word that
+// widened the window) leaves the stroke going: the view's input keeps the
+// button held, and the frames end the pan only at its release.
+TEST(GLWidget, AResizeDuringAHeldStrokeLeavesItGoing) {
+    GLView* view = widget()->view;
+    // The pointer over the view (an entry records the buttons up).
+    QCursor::setPos(widget()->mapToGlobal(QPoint(200, 150)));
+    ASSERT_TRUE(waitFor([view] {
+        return widget()->underMouse() && inputLatch.empty() && view->idle() && mouse.position == vec2(200, 150);
+    }));
+    const auto right = [](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(200, 150), Qt::RightButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &event);
+    };
+    right(QEvent::MouseButtonPress, Qt::RightButton);
+    ASSERT_TRUE(waitFor([view] { return inputLatch.empty() && mouse.right && !view->idle(); }));
+    widget()->resize(420, 300);
+    ASSERT_TRUE(waitFor([view] { return view->width == 420; }));
+    EXPECT_TRUE(mouseRead.right && inputLatch.empty()) << "the resize recorded the button up";
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty(); }));
+    EXPECT_TRUE(mouse.right && !view->idle());
+    right(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_TRUE(waitFor([view] { return inputLatch.empty() && view->idle(); }));
+    widget()->resize(400, 300);
+    EXPECT_TRUE(waitFor([view] { return view->width == 400; }));
+}
+
 // Scenes replaced outside the frame loop (no context current) free their
 // GPU objects in the view's context: five loads of a drawn scene leave no
 // more live buffer and texture names than one.
