@@ -100,6 +100,11 @@ TEST(GLWidget, HiResDoublesTheViewAndItsMeasuresAndOffHalvesThem) {
     widget()->setScale(1.0f);
     EXPECT_TRUE(view->width == 400 && !view->hiDpi && view->brushSize == brush && view->nearPlane == nearPlane);
     EXPECT_EQ(view->camera->position, vec3(10, 20, 30));
+    // The resize kept the button held; the hand lets go of it.
+    EXPECT_EQ(mouseRead.left, 1);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 20), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget(), &release);
+    EXPECT_EQ(mouseRead.left, 0);
     view->camera->position = eye;
 }
 
