@@ -234,8 +234,7 @@ bool SpherePress::walkFrom(int f, int k, const dvec3* was, const PlaneView& view
         if (!inPlane(was, before(c))) return false;
         // A cut edge is flipped only to take a pressed corner onto the cut
         // line; every other sharp edge stays.
-        if (G.isSharp(kc) && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected()))
-            return false;
+        if (G.isSharp(kc) && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected())) return false;
         const dvec3 X = position(x), Y = position(y), C = position(c);
         const bool first = view.turn(A, X, C) > 0, second = view.turn(A, C, Y) > 0;
         walk_.emplace_back(g, first);

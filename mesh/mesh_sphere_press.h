@@ -106,7 +106,7 @@ private:
     // The faces a walk crosses, each with whether the corner goes on in the
     // second face of that flip (the first turning as the plane).
     std::vector<std::pair<int, bool>> walk_;
-    std::vector<int> rimFaces_;           // faces with corners pressed and not
+    std::vector<int> rimFaces_;  // faces with corners pressed and not
 };
 
 }  // namespace qel

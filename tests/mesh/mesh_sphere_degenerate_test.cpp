@@ -426,7 +426,8 @@ TEST(MeshSpherePress, DentsOverSharpEdgesTurnNoFaceOver) {
 // faces away. Flipped one edge after another, the faces of the plane carry
 // it onto the cut line.
 TEST(MeshSpherePress, PickedPressesOfTheWiderSetAreClean) {
-    const PressTally t = pressCases({{15, 762}, {20, 462}, {30, 43}, {16, 414}, {16, 582}, {16, 702}}, false, 192, 1000);
+    const PressTally t =
+        pressCases({{15, 762}, {20, 462}, {30, 43}, {16, 414}, {16, 582}, {16, 702}}, false, 192, 1000);
     const PressTally bumps =
         pressCases({{15, 762}, {4, 642}, {19, 174}, {20, 162}, {5, 594}, {5, 666}}, true, 192, 1000);
     EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
