@@ -206,32 +206,66 @@ bool SpherePress::foldedInPlane(int f, dvec3* plane, PlaneView& view) {
 }
 
 bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
+    // The first walk laid out is made: a flip of it that fails (onto an
+    // edge that is there already) leaves the faces as the flips before it
+    // left them.
+    for (int k = 0; k < 3; ++k)
+        if (walkFrom(f, k, was, view)) return flipWalk(f, k);
+    return false;
+}
+
+bool SpherePress::walkFrom(int f, int k, const dvec3* was, const PlaneView& view) {
     const MeshFace& F = m_.faces[f];
-    for (int k = 0; k < 3; ++k) {
-        const int g = m_.link(F, k);
-        if (g < 0) continue;
-        const int a = F.v[k], x = F.v[nextK(k)], y = F.v[prevK(k)];
-        // A cut edge is flipped only to take its pressed corner onto the cut
-        // line; every other sharp edge stays.
-        const bool sharp = F.isSharp(k);
-        if (sharp && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected())) continue;
+    const int a = F.v[k];
+    int x = F.v[nextK(k)], y = F.v[prevK(k)];
+    const dvec3 A = position(a);
+    walk_.clear();
+    for (int g = m_.link(F, k);;) {
+        // Each face is crossed once, so that the walk ends.
+        if (g < 0 || g == f) return false;
+        for (const auto& step : walk_)
+            if (step.first == g) return false;
         const MeshFace& G = m_.faces[g];
-        int j = 0;
-        while (j < 2 && (G.v[j] == x || G.v[j] == y)) ++j;
-        const int c = G.v[j];
-        const dvec3 A = position(a), X = position(x), Y = position(y), C = position(c);
+        const int kx = G.corner(x), ky = G.corner(y);
+        if (kx < 0 || ky < 0) return false;
+        const int kc = 3 - kx - ky, c = G.v[kc];
         // The turns are seen in the folded face's plane: only a face across
         // lying in it is seen as it turns.
-        if (!inPlane(was, before(c))) continue;
-        if (!(view.turn(A, X, C) > 0 && view.turn(A, C, Y) > 0)) continue;
+        if (!inPlane(was, before(c))) return false;
+        // A cut edge is flipped only to take a pressed corner onto the cut
+        // line; every other sharp edge stays.
+        if (G.isSharp(kc) && (!pressed(a) || m_.vertices[x].isSelected() || m_.vertices[y].isSelected())) return false;
+        const dvec3 X = position(x), Y = position(y), C = position(c);
+        const bool first = view.turn(A, X, C) > 0, second = view.turn(A, C, Y) > 0;
+        walk_.emplace_back(g, first);
+        if (first && second) return true;
+        // a goes on across the far edge of a face that turns against the
+        // plane.
+        if (first) {
+            x = c;
+            g = m_.link(G, kx);
+        } else {
+            y = c;
+            g = m_.link(G, ky);
+        }
+    }
+}
+
+bool SpherePress::flipWalk(int f, int k) {
+    const int a = m_.faces[f].v[k];
+    for (const auto& step : walk_) {
+        const int g = step.first;
+        const MeshFace& F = m_.faces[f];
+        const int x = F.v[nextK(k)], y = F.v[prevK(k)];
+        const bool sharp = F.isSharp(k);
         // The pressed corner keeps its material, the others take the face
         // across's (they all lie on it).
         const pbr pressedMaterial = F.material[k];
-        const MeshFace across = G;
+        const MeshFace across = m_.faces[g];
         if (sharp) m_.edgeSharpFK(f, k, false);
         if (!m_.edgeFlipFK(f, k)) {
             if (sharp) m_.edgeSharpFK(f, k, true);
-            continue;
+            return false;
         }
         // The cut line runs through the pressed corner now.
         if (sharp) {
@@ -243,9 +277,16 @@ bool SpherePress::flipUnfolds(int f, const dvec3* was, const PlaneView& view) {
             for (int i = 0; i < 3; ++i)
                 H.material[i] = H.v[i] == a ? pressedMaterial : across.material[across.corner(H.v[i])];
         }
-        return true;
+        // f is now (x, c, a) and g (y, a, c): a goes on from the face that
+        // turns against the plane.
+        if (step.second) {
+            f = g;
+            k = 1;
+        } else {
+            k = 2;
+        }
     }
-    return false;
+    return true;
 }
 
 bool SpherePress::foldsRound(int v) {
@@ -286,9 +327,14 @@ void SpherePress::unfoldInPlane() {
     // the face's, decides its turn there, and a face whose corners land out
     // of order is folded within the plane. A pressed corner lands out of
     // order with the cut's points on the rim of the pressed part, where
-    // the faces are looked at. Flipping an edge of such a face where both
-    // faces then turn the plane's way leaves one face fewer folded, so the
-    // flips end.
+    // the faces are looked at. Flips within the plane leave the surface as
+    // it is and change only which of its points the faces join: flipped one
+    // edge after another, each across from the corner in the face that
+    // still turns against the plane, the faces carry the corner over to
+    // where it lies between its neighbours round the circle (onto the cut
+    // line, across the cut edge between the two cut points it landed
+    // between), and a walk that ends so leaves one face fewer folded. Each
+    // folded face is walked from once at most, so the walks end.
     std::vector<int> work;
     dvec3 was[3];
     PlaneView view;
@@ -306,12 +352,9 @@ void SpherePress::unfoldInPlane() {
             }
         }
     }
-    // Where no flip mends a face, its pressed corner can lie on the arc
-    // between cut points it is not joined to, across the face's other
-    // corners (a corner of the mesh's edge pressed into the plane across
-    // it, say): the face is folded whatever the edges. Landed on a
-    // neighbour where no face round it is then turned over or folded, the
-    // corner stays on the sphere.
+    // Where no walk mends a face (one leaving the plane, say), a pressed
+    // corner landed on a neighbour where no face round it is then turned
+    // over or folded stays on the sphere.
     for (int& f : work) {
         if (f < 0 || !foldedInPlane(f, was, view)) continue;
         if (landOnNeighbour(f)) f = -1;

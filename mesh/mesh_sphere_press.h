@@ -10,12 +10,14 @@
 // - where the centre lies in the plane of a face, its pressed corners move
 //   within that plane onto the circle the cut runs along, and a deep
 //   corner can land on the arc between two of the cut's points: the face
-//   between it and them is folded within the plane. An edge of such a face
-//   whose flip turns both faces the plane's way is flipped; the cut edge
-//   between those points so takes the corner onto the cut line. Where no
-//   flip does, the corner lands on a neighbour where no face round it is
-//   then turned over or folded.
+//   between it and them is folded within the plane. Edges of the plane are
+//   flipped one after another, each across from the corner, until both
+//   faces of a flip turn the plane's way; the cut edge between those points
+//   so takes the corner onto the cut line. Where no such walk does, the
+//   corner lands on a neighbour where no face round it is then turned over
+//   or folded.
 
+#include <utility>
 #include <vector>
 
 #include "core/vec.h"
@@ -73,9 +75,19 @@ private:
     // the press, or for a face that had no area those of a face round a
     // pressed corner of it that lies in that plane).
     bool foldedInPlane(int f, dvec3* plane, PlaneView& view);
-    // Flips an edge of the folded face f where both faces then turn as its
-    // plane; false when no edge does.
+    // Flips edges so that the folded face f turns as its plane, each walk
+    // from one of its corners in turn; false when none ends so.
     bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
+    // Lays out in walk_ the flips that carry corner k of the folded face f
+    // across the faces of its plane to where it lies: the edge across from
+    // it is flipped, and where one of the two faces then turns against the
+    // plane, the edge across from it in that face, until a flip leaves both
+    // turning as the plane (seen as `view`). False when the walk leaves the
+    // plane, comes to a sharp edge other than a cut edge it takes a pressed
+    // corner across, or to a face it crossed.
+    bool walkFrom(int f, int k, const dvec3* was, const PlaneView& view);
+    // Makes the flips walkFrom laid out from corner k of face f.
+    bool flipWalk(int f, int k);
     // A face round v turned over or folded within a plane.
     bool foldsRound(int v);
     // Moves a pressed corner of the folded face f onto a neighbour, where no
@@ -91,7 +103,10 @@ private:
     const FaceViews& views_;
     std::vector<vec3> from_;              // by selection index, where each vertex lay
     std::vector<int> ring_, fan_, near_;  // scratch
-    std::vector<int> rimFaces_;           // faces with corners pressed and not
+    // The faces a walk crosses, each with whether the corner goes on in the
+    // second face of that flip (the first turning as the plane).
+    std::vector<std::pair<int, bool>> walk_;
+    std::vector<int> rimFaces_;  // faces with corners pressed and not
 };
 
 }  // namespace qel

@@ -418,9 +418,18 @@ TEST(MeshSpherePress, DentsOverSharpEdgesTurnNoFaceOver) {
 // rounding of a vertex (primitives 4, 19 and 20): an edge from it that only
 // touches the sphere, split at its foot, left slivers a few float steps
 // wide, or faces of no area opened edge-on to the centre, turned over.
+// Dents over the rim of the tilted cylinder's cap whose centre lies in the
+// cap's plane (primitive 16 presses 414, 582 and 702): a rim vertex pressed
+// onto the circle lands between two cut points three faces away from it,
+// and bumps on the tilted cube whose centre lies in a side's plane
+// (primitive 5 presses 594 and 666): a deep vertex of the side lands seven
+// faces away. Flipped one edge after another, the faces of the plane carry
+// it onto the cut line.
 TEST(MeshSpherePress, PickedPressesOfTheWiderSetAreClean) {
-    const PressTally t = pressCases({{15, 762}, {20, 462}, {30, 43}}, false, 192, 1000);
-    const PressTally bumps = pressCases({{15, 762}, {4, 642}, {19, 174}, {20, 162}}, true, 192, 1000);
+    const PressTally t =
+        pressCases({{15, 762}, {20, 462}, {30, 43}, {16, 414}, {16, 582}, {16, 702}}, false, 192, 1000);
+    const PressTally bumps =
+        pressCases({{15, 762}, {4, 642}, {19, 174}, {20, 162}, {5, 594}, {5, 666}}, true, 192, 1000);
     EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
 }
