@@ -872,7 +872,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     cut.markAll(radius);
     cut.run();
     std::vector<int> touched = madeSince(*this, first);
-    SpherePress(*this, o, radius, cut.views()).run(material, touched);
+    SpherePress(*this, o, radius, add, cut.views()).run(material, touched);
     if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,

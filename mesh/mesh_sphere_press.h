@@ -41,10 +41,10 @@ public:
     // `sphereSpacing` (the steps at the sphere's own place).
     static bool onSphere(const vec3& p, const vec3& centre, double r, float sphereSpacing);
 
-    // The sphere centred at `centre` with the float radius `radius` (of a
-    // bump or a dent alike); views: the views the cut kept of the faces it
+    // The sphere centred at `centre` with the float radius `radius`; add: a
+    // bump, else a dent; views: the views the cut kept of the faces it
     // changed and made.
-    SpherePress(Mesh& m, const vec3& centre, float radius, const FaceViews& views);
+    SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views);
     // Presses every vertex of the selected-vertex list, in list order,
     // painting the faces round it with `material`, appends it to `touched`,
     // and mends what rounding turned over. The selection is left as it was.
@@ -58,9 +58,9 @@ private:
     bool pressed(int v) const;
     bool rounded(int v) const;
     void pressVertex(int v, const pbr& material);
-    // The press turned face f over (its corners before it at `was`): the
-    // centre sees it from one side before and from the other after, or its
-    // normal turned against that of the face it lies in.
+    // The press turned face f over (its corners before it at `was`): a
+    // dent's face the centre saw from the front before and sees from behind
+    // after, or its normal turned against that of the face it lies in.
     bool turnsOver(int f, const dvec3* was) const;
     void unfold();
     // q lies in the plane of the points p up to what rounding them and q by
@@ -88,6 +88,7 @@ private:
     const vec3 centref_;
     const dvec3 centre_;
     const float radius_;
+    const bool add_;
     const FaceViews& views_;
     std::vector<vec3> from_;              // by selection index, where each vertex lay
     std::vector<int> ring_, fan_, near_;  // scratch

@@ -147,3 +147,19 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
     EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
     EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
 }
+
+// A dent's face that rounding turned from the centre it faces is mended (its
+// corners moved by rounding alone put back): dents on a cylinder's rim,
+// where a sliver would be left turned over within a plane through the
+// centre. A bump's faces are judged by the face they lie in alone: bumps
+// over the corners of a tilted cube, where corners put back for the turn
+// the centre sees would leave a face folded within the plane of a side.
+TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
+    const PressTally dents = pressAll({{16, 48, 5016, 66, false}, {16, 192, 1016, 174, false}});
+    EXPECT_EQ(dents.checked, dents.operations) << report(dents);
+    EXPECT_EQ(dents.unsound + dents.inside + dents.turned + dents.folded, 0) << report(dents);
+    const PressTally bumps = pressAll(
+        {{5, 192, 1005, 594, true}, {5, 192, 1005, 666, true}, {5, 48, 5005, 6, true}, {5, 48, 5005, 150, true}});
+    EXPECT_EQ(bumps.checked, bumps.operations) << report(bumps);
+    EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
+}
