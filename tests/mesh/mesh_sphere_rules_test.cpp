@@ -150,10 +150,10 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
 
 // A dent's face that rounding turned from the centre it faces is mended (its
 // corners moved by rounding alone put back): dents on a cylinder's rim,
-// where a sliver would be left turned over within a plane through the
-// centre. A bump's faces are judged by the face they lie in alone: bumps
-// over the corners of a tilted cube, where corners put back for the turn
-// the centre sees would leave a face folded within the plane of a side.
+// where a sliver would be left folded within a plane through the centre.
+// A bump's faces are judged by the face they lie in alone: bumps over the
+// middle of a tilted cube's edges, where corners put back for the turn the
+// centre sees would leave a face folded within the plane of a side.
 TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
     const PressTally dents = pressAll({{16, 48, 5016, 66, false}, {16, 192, 1016, 174, false}});
     EXPECT_EQ(dents.checked, dents.operations) << report(dents);
