@@ -163,3 +163,18 @@ TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
     EXPECT_EQ(bumps.checked, bumps.operations) << report(bumps);
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
 }
+
+// A position off the sphere by up to 16 float steps of its place is taken
+// for rounding: dents on the round primitive whose corners, pressed or cut
+// onto the sphere a few more steps off than a sphere of no size moves a
+// vertex, would otherwise be left folding a face within a plane through the
+// centre; and a dent and a bump on a capped cylinder with vertices a few
+// more than 16 steps inside the sphere, which a wider allowance (24) would
+// take for rounding and leave there.
+TEST(MeshSphereRules, RoundingIsSixteenFloatStepsOfAPlace) {
+    const PressTally t = pressAll({{24, 192, 6024, 34, false},
+                                   {26, 192, 7026, 262, false},
+                                   {19, 192, 8019, 548, false},
+                                   {19, 192, 8019, 548, true}});
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
