@@ -1,9 +1,10 @@
 // The rules of the sphere dent and bump, each on presses that need it: the
-// faces the press folds within a plane through the centre and how they are
-// mended (an edge flipped, a corner landed on a neighbour on the circle),
-// and the materials the flipped faces keep. Each press is one of the random
-// presses of a primitive (tests/mesh/sphere_press_util.h), named by the
-// primitive, the sites drawn, the seed and its place in the draw.
+// faces the press folds within a plane through the centre and the edges it
+// flips to mend them, the materials the flipped faces keep, which faces
+// count as turned over by the press, and how far off a position may be
+// and still be rounding. Each press is one of the random presses of a
+// primitive (tests/mesh/sphere_press_util.h), named by the primitive, the
+// sites drawn, the seed and its place in the draw.
 
 #include <gtest/gtest.h>
 
