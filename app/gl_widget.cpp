@@ -163,7 +163,7 @@ void GLWidget::timerEvent(QTimerEvent*) {
     // The window's commands whose input before them the frames have taken
     // (a Save given right after a release) run first, outside the frame: a
     // dialog of theirs opens with no frame under way.
-    qel::inputLatch.runCommands();
+    runCommands();
     setMousePos();
     makeCurrent();
     frame = view->MainLoop();
@@ -174,10 +174,18 @@ void GLWidget::timerEvent(QTimerEvent*) {
     ticking = false;
 }
 
+bool GLWidget::askingWaits() const { return (qel::mouseRead.left || qel::mouseRead.right) && view->idle(); }
+
+void GLWidget::runCommands() { qel::inputLatch.runCommands(askingWaits()); }
+
 void GLWidget::followGesture() {
     const bool handHolds = qel::mouseRead.left || qel::mouseRead.right;
     const bool framesHold = qel::mouse.left || qel::mouse.right;
-    const bool acting = view->interactionState != 0 && (handHolds || !framesHold);
+    if (view->idle())
+        drawing = false;
+    else if (!framesHold)
+        drawing = true;
+    const bool acting = handHolds || drawing;
     if (acting == inAction) return;
     inAction = acting;
     emit setInAction(acting);
@@ -214,7 +222,12 @@ void GLWidget::paintGL() {
 void GLWidget::resizeGL(int w, int h) {
     killTimer(timerId);
     view->hiDpi = scale != 1.0f;
-    recordPointer(cursor(), 0);
+    // Without a button held the cursor is recorded with both buttons up. A
+    // button the hand holds stays held (a window manager's resize during a
+    // stroke, Hi-res chosen by key) and the pointer stays where its own
+    // events put it: recording it up would end the stroke in the view's
+    // input, and its release then ends nothing.
+    if (!qel::mouseRead.left && !qel::mouseRead.right) recordPointer(cursor(), 0);
     const int deviceWidth = int(float(w) * scale), deviceHeight = int(float(h) * scale);
     // Before the context exists only the size is taken; initializeGL starts
     // the frames.
@@ -257,7 +270,11 @@ void GLWidget::wheelEvent(QWheelEvent* event) {
 
 // The view's own handling of the pointer crossing its border (the pointer
 // flag, the key reset, the effective modes) belongs to its interaction
-// layer; here the pointer is recorded with both buttons up.
+// layer; here the pointer is recorded with both buttons up. While a button
+// is held over the view no crossing reaches it (the widget that took the
+// press has the pointer until its release, and the crossing comes after
+// that), except when a popup or a modal window opens under the hand: that
+// window takes the release, which this widget never sees.
 void GLWidget::enterEvent(QEvent*) {
     view->enterEvent();
     recordPointer(cursor(), 0);

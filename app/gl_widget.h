@@ -48,13 +48,23 @@ public:
     // no button is held (a held button's motions all come as events).
     void setMousePos();
     // Signals setInAction when the gesture lock is to change. The lock is
-    // on while a gesture is under way in the view and the hand still holds
-    // it: once the hand has let go of every button that the frames still
-    // read as held (the release waits for slow frames) it is off, and the
-    // commands given then take their place after the release. A gesture
-    // that goes on without a button (a drawing between its clicks) keeps
-    // it on. Called after each frame and at each button event.
+    // on while the hand holds a button pressed in the view, from the press
+    // on (before a frame has taken it): once the hand has let go of every
+    // button (the release may still wait for slow frames) it is off, and
+    // the commands given then take their place after the release. A
+    // drawing, a gesture that goes on between its clicks without a button,
+    // keeps it on through its clicks until the view has ended it. Called
+    // after each frame and at each button event.
     void followGesture();
+    // The window's commands whose input before them the frames have taken
+    // run, oldest first: the tick's first step, outside the frame.
+    void runCommands();
+    // A command that may ask (open a dialog) waits, and the frames with it,
+    // while the hand holds a button in the view and the view is idle at
+    // its turn (a stroke begun after the command was given, a press that
+    // started nothing): its dialog would open under the hand and take the
+    // rest of its stroke. In a gesture it runs, and is refused.
+    bool askingWaits() const;
 
     // Status tips: the general one, and the one of the Draw action.
     static const QString GeneralTip;
@@ -95,6 +105,9 @@ private:
     // A tick is running: a command or a frame of it waits on a dialog,
     // whose event loop delivers the ticks that come meanwhile.
     bool ticking = false;
+    // A drawing is under way in the view: a frame found its gesture going
+    // on with no button held, and the view has not ended it since.
+    bool drawing = false;
     // The cursor mapped into the widget, in device pixels.
     QPointF cursor() const;
     // A new position, the delta from the last one, and the button states of

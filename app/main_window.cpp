@@ -16,6 +16,7 @@
 
 #include "app/action_button.h"
 #include "app/gl_widget.h"
+#include "app/locked_keys.h"
 #include "app/main_window_form.h"
 #include "gl/progress.h"
 #include "app/dialog_asker.h"
@@ -112,6 +113,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(v, &qel::GLView::notice, this, &MainWindow::showNotice);
     connect(v, &qel::GLView::noticeEnded, this, &MainWindow::dropNotice);
     connectObjectMenus();
+    // The keys of the commands the gesture lock holds are told, not dropped.
+    new LockedKeys(*this, [this] { return glWidget->inAction; }, [this](QAction& a) { notTaken(commandName(&a)); });
 
     createActionGroups();
     createToolBars();

@@ -3,10 +3,11 @@
 // form into the working window: the OpenGL widget in the central area, the
 // form's check states aligned with the view, the unused form objects
 // deleted, the main menus' actions made actions of the window (so their keys
-// work wherever the focus is), the exclusive action groups, the three
-// toolbars, the progress bar in the status bar and the menu entries shown as
-// action buttons. It starts in assembly mode with the Material action, in
-// simple mode.
+// work wherever the focus is; the keys of those the gesture lock holds are
+// told in the status bar, LockedKeys), the exclusive action groups, the
+// three toolbars, the progress bar in the status bar and the menu entries
+// shown as action buttons. It starts in assembly mode with the Material
+// action, in simple mode.
 //
 // Every menu command is a slot named on_<action>_triggered, connected by
 // name when the form is built. The window asks its questions through
@@ -149,11 +150,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 public slots:
-    // The gesture lock: while the hand holds a gesture in the view the
-    // File, Assembly and Sculpt menus and the assembly and sculpt toolbars
-    // are disabled, except the hierarchy and instancing entries (the widget
-    // says when, GLWidget::followGesture). Their commands given once it is
-    // off take their place among the view's input.
+    // The gesture lock: while the hand holds a button pressed in the view,
+    // and through a drawing's clicks, the File, Assembly and Sculpt menus
+    // and the assembly and sculpt toolbars are disabled, except the
+    // hierarchy and instancing entries (the widget says when,
+    // GLWidget::followGesture). Their commands given once it is off take
+    // their place among the view's input.
     void setInAction(bool inAction);
     void onExit();
     void loadBackgroundColor_triggered();
@@ -399,25 +401,42 @@ private:
     // not reached yet, the release among it), at once when nothing waits.
     // The gesture lock is off as soon as the hand lets go, so every command
     // it locks comes this way (lockedCommand).
-    void inPlace(std::function<void()> command);
+    // One that `asks` (may open a dialog) waits for the hand to let go of a
+    // button held in the idle view (GLWidget::askingWaits).
+    void inPlace(std::function<void()> command, bool asks = false);
     // A command the gesture lock holds, in its place: not taken, and the
-    // status bar names it, when the lock is on by the time its turn comes
-    // (a gesture that goes on after the release it waited for, as a
-    // drawing does between its clicks).
-    void lockedCommand(const QString& name, std::function<void()> command);
+    // status bar names it, when the view is in a gesture by the time its
+    // turn comes, after the input given before it (a gesture that goes on
+    // after the release it waited for, as a drawing does between its
+    // clicks, or one whose press came before it).
+    void lockedCommand(const QString& name, std::function<void()> command, bool asks = false);
+    // A command of the File menu (New, Open, Save, Test, Exit), held by the
+    // lock: each asks in a dialog, and one given while another waits for
+    // the view (given twice right after a release) is not taken, with a
+    // word, as the first one's dialog would take its key at idle. One that
+    // replaces the scene or ends the program (`replaces`) is not taken,
+    // with a word, when a click or drag given after it waits for the view:
+    // that input was made on the scene shown, and would land on the new
+    // one or be lost. A Save keeps its place, and the input after it then
+    // runs.
+    void fileCommand(const QString& name, bool replaces, std::function<void()> command);
+    QString fileCommandWaiting;  // the File command given and not yet run
     // A command of the Assembly or Sculpt menu, held by the gesture lock: in
     // its place, then the mode's guard (which names it when refused), then
     // the command.
-    void lockedInMode(int mode, const QString& name, std::function<void()> command);
-    void lockedAssembly(const QString& name, std::function<void()> command);
-    void lockedSculpt(const QString& name, std::function<void()> command);
+    void lockedInMode(int mode, const QString& name, std::function<void()> command, bool asks = false);
+    void lockedAssembly(const QString& name, std::function<void()> command, bool asks = false);
+    void lockedSculpt(const QString& name, std::function<void()> command, bool asks = false);
     // A command that waits for the view to be idle runs in its place. When
     // a gesture is still under way then (its button held, a drawing
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not
     // taken and the status bar says so, naming it.
-    void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false);
+    void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false, bool asks = false);
     // The status bar's word that the command named was not taken.
     void notTaken(const QString& name);
+    // Help's guide handed to the desktop; the licence shown in a window.
+    void openGuide();
+    void showLicense();
     // The action whose signal runs the slot, null when none does; its text.
     QAction* senderAction() const;
     static QString commandName(const QAction* action);

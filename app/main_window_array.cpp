@@ -59,11 +59,14 @@ bool MainWindow::runArrayDialog() {
 
 void MainWindow::on_actionArray_triggered() {
     const QAction* from = senderAction();
-    lockedAssembly(ui->actionArray->text(), [this, from] {
-        setCreateAction();
-        if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();
-        view()->setActiveTool(qel::GLView::CreateArray, true);
-        view()->redraw = 1;
-        takeIcon(ui->menuArrays, from);
-    });
+    lockedAssembly(
+        ui->actionArray->text(),
+        [this, from] {
+            setCreateAction();
+            if (qel::keys.held(qel::Keyboard::KeyControl)) runArrayDialog();
+            view()->setActiveTool(qel::GLView::CreateArray, true);
+            view()->redraw = 1;
+            takeIcon(ui->menuArrays, from);
+        },
+        true);
 }

@@ -174,7 +174,8 @@ bool MainWindow::askCount(QAction* action, const QString& title, int* field, int
 
 void MainWindow::setAxisShape(int shape) {
     const QString name = commandName(senderAction());
-    lockedCommand(name, [this, shape, name] { takeAxisShape(shape, name); });
+    lockedCommand(
+        name, [this, shape, name] { takeAxisShape(shape, name); }, true);
 }
 
 void MainWindow::takeAxisShape(int shape, const QString& name) {
@@ -196,15 +197,18 @@ void MainWindow::takeAxisShape(int shape, const QString& name) {
 }
 
 void MainWindow::setSectionShape(int shape) {
-    lockedAssembly(commandName(senderAction()), [this, shape] {
-        qel::GLView* v = view();
-        if (shape == qel::GLView::CurveNGon)
-            askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);
-        else if (shape == qel::GLView::CurveCircle)
-            askCount(ui->actionSectionCircle, "Circle", &v->sectionSegments, 3);
-        v->setSectionCreation(qel::GLView::TCurveCreation(shape));
-        v->redraw = 1;
-    });
+    lockedAssembly(
+        commandName(senderAction()),
+        [this, shape] {
+            qel::GLView* v = view();
+            if (shape == qel::GLView::CurveNGon)
+                askCount(ui->actionSectionNGon, "N-Gon", &v->sectionSides, 7);
+            else if (shape == qel::GLView::CurveCircle)
+                askCount(ui->actionSectionCircle, "Circle", &v->sectionSegments, 3);
+            v->setSectionCreation(qel::GLView::TCurveCreation(shape));
+            v->redraw = 1;
+        },
+        true);
 }
 
 void MainWindow::on_actionAxisFree_triggered() { setAxisShape(qel::GLView::CurveFree); }

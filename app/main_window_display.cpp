@@ -134,19 +134,22 @@ void MainWindow::colorSwitch(QAction* action, bool lens) {
     const auto flag = [this, lens]() -> std::uint8_t& {
         return lens ? view()->lensChromatism : view()->objectsChromatism;
     };
-    afterGesture(action->text(), [this, action, lens, flag] {
-        qel::GLView* v = view();
-        if (qel::keys.held(qel::Keyboard::KeyControl)) {
-            if (lens)
-                qel::DIALOGS->colorDialog(&v->lensChromatismColor, "Lens Chromatism Color");
-            else
-                qel::DIALOGS->colorDialog(&v->objectsChromatismColor, "Objects Chromatism Color");
-        } else {
-            flag() = flag() ? 0 : 1;
-        }
-        action->setChecked(flag() != 0);
-        v->redraw = 1;
-    });
+    afterGesture(
+        action->text(),
+        [this, action, lens, flag] {
+            qel::GLView* v = view();
+            if (qel::keys.held(qel::Keyboard::KeyControl)) {
+                if (lens)
+                    qel::DIALOGS->colorDialog(&v->lensChromatismColor, "Lens Chromatism Color");
+                else
+                    qel::DIALOGS->colorDialog(&v->objectsChromatismColor, "Objects Chromatism Color");
+            } else {
+                flag() = flag() ? 0 : 1;
+            }
+            action->setChecked(flag() != 0);
+            v->redraw = 1;
+        },
+        false, true);
     action->setChecked(flag() != 0);
 }
 
@@ -155,10 +158,13 @@ void MainWindow::on_actionLens_Chromatism_triggered() { colorSwitch(ui->actionLe
 void MainWindow::on_actionObjects_Chromatism_triggered() { colorSwitch(ui->actionObjects_Chromatism, false); }
 
 void MainWindow::on_actionContour_triggered() {
-    afterGesture("Contour", [this] {
-        qel::DIALOGS->colorDialog(&view()->contourColor, "Contour Color");
-        view()->redraw = 1;
-    });
+    afterGesture(
+        "Contour",
+        [this] {
+            qel::DIALOGS->colorDialog(&view()->contourColor, "Contour Color");
+            view()->redraw = 1;
+        },
+        false, true);
 }
 
 void MainWindow::on_actionDefault_Light_triggered() { loadEnvironment(":/Environments/env_default.jpg"); }

@@ -22,9 +22,10 @@ bool MainWindow::clearingAllowed(const char* title) {
 }
 
 // The File commands take their place among the view's input: a Save given
-// right after a stroke's release saves the scene as the stroke leaves it.
+// right after a stroke's release saves the scene as the stroke leaves it
+// (fileCommand).
 void MainWindow::on_actionNew_triggered() {
-    lockedCommand(ui->actionNew->text(), [this] {
+    fileCommand(ui->actionNew->text(), true, [this] {
         if (!clearingAllowed("New")) return;
         view()->replaceScene(nullptr);
     });
@@ -45,7 +46,7 @@ std::size_t childCount(const qel::Root* root) { return root ? root->children.siz
 }  // namespace
 
 void MainWindow::on_actionOpen_triggered() {
-    lockedCommand(ui->actionOpen->text(), [this] { openChosenFiles(); });
+    fileCommand(ui->actionOpen->text(), true, [this] { openChosenFiles(); });
 }
 
 void MainWindow::openChosenFiles() {
@@ -104,6 +105,10 @@ void MainWindow::openChosenFiles() {
 void MainWindow::showNotice(const QString& text) {
     if (!noticeLabel) {
         noticeLabel = new QLabel(ui->statusBar);
+        // A long word must not widen the window: the view would change size
+        // under a stroke held in it, which ends the stroke. A word wider
+        // than the status bar is cut instead.
+        noticeLabel->setMinimumWidth(1);
         ui->statusBar->insertPermanentWidget(0, noticeLabel, 0);
     }
     noticeLabel->setText(text);
@@ -118,7 +123,7 @@ void MainWindow::dropNotice(const QString& text) {
 }
 
 void MainWindow::on_actionSave_triggered() {
-    lockedCommand(ui->actionSave->text(), [this] { saveChosenFile(); });
+    fileCommand(ui->actionSave->text(), false, [this] { saveChosenFile(); });
 }
 
 void MainWindow::saveChosenFile() {

@@ -28,6 +28,7 @@
 #include "view/glview.h"
 #include "view/input_latch.h"
 #include "view/keyboard.h"
+#include "view/mouse.h"
 
 namespace {
 
@@ -43,41 +44,66 @@ std::int16_t gridChannel(int k) {
 // still be taking the input given before it: the last motions of a stroke
 // and its release wait for slow frames. The command waits for them in the
 // view's input and then finds the gesture ended.
-void MainWindow::inPlace(std::function<void()> command) { qel::inputLatch.command(std::move(command)); }
-
-void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly) {
-    inPlace([this, name, command, sculptOnly] {
-        qel::GLView* v = view();
-        if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
-            command();
-            return;
-        }
-        notTaken(name);
-    });
+void MainWindow::inPlace(std::function<void()> command, bool asks) {
+    qel::inputLatch.command(std::move(command), asks, asks && glWidget->askingWaits());
 }
 
-void MainWindow::lockedCommand(const QString& name, std::function<void()> command) {
-    inPlace([this, name, command] {
-        if (glWidget->inAction) {
+void MainWindow::afterGesture(const QString& name, std::function<void()> command, bool sculptOnly, bool asks) {
+    inPlace(
+        [this, name, command, sculptOnly] {
+            qel::GLView* v = view();
+            if (v->idle() || (sculptOnly && v->actionMode != qel::GLView::ModeSculpt)) {
+                command();
+                return;
+            }
             notTaken(name);
-            return;
-        }
-        command();
-    });
+        },
+        asks);
 }
 
-void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command) {
-    lockedCommand(name, [this, mode, name, command] {
-        if (modeGuard(mode, name)) command();
-    });
+void MainWindow::lockedCommand(const QString& name, std::function<void()> command, bool asks) {
+    afterGesture(name, std::move(command), false, asks);
 }
 
-void MainWindow::lockedAssembly(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command));
+void MainWindow::fileCommand(const QString& name, bool replaces, std::function<void()> command) {
+    // Nothing waiting in the view's input: no command waits either (the
+    // window's waiting commands were dropped with it).
+    if (!fileCommandWaiting.isEmpty() && !qel::inputLatch.empty()) {
+        showNotice(name + ": not taken, the " + fileCommandWaiting +
+                   " given before it still waits for the view. Give it again once that one has run.");
+        return;
+    }
+    fileCommandWaiting = name;
+    inPlace(
+        [this, name, replaces, command] {
+            fileCommandWaiting.clear();
+            if (!view()->idle()) {
+                notTaken(name);
+            } else if (replaces && qel::inputLatch.pressWaits()) {
+                showNotice(name + ": not taken, a click or drag given after it still waited for the view. Give it " +
+                           "again once the view has taken it.");
+            } else {
+                command();
+            }
+        },
+        true);
 }
 
-void MainWindow::lockedSculpt(const QString& name, std::function<void()> command) {
-    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command));
+void MainWindow::lockedInMode(int mode, const QString& name, std::function<void()> command, bool asks) {
+    lockedCommand(
+        name,
+        [this, mode, name, command] {
+            if (modeGuard(mode, name)) command();
+        },
+        asks);
+}
+
+void MainWindow::lockedAssembly(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeAssembly, name, std::move(command), asks);
+}
+
+void MainWindow::lockedSculpt(const QString& name, std::function<void()> command, bool asks) {
+    lockedInMode(qel::GLView::ModeSculpt, name, std::move(command), asks);
 }
 
 void MainWindow::notTaken(const QString& name) {
@@ -101,7 +127,7 @@ void MainWindow::on_actionRedo_triggered() {
 void MainWindow::on_actionBackspace_triggered() { qel::Keyboard::eventBackspace = true; }
 
 void MainWindow::on_actionTest_triggered() {
-    lockedCommand(ui->actionTest->text(), [this] { testScene(); });
+    fileCommand(ui->actionTest->text(), true, [this] { testScene(); });
 }
 
 // A 5 x 5 grid of spheres in the plane y = 0, centred on the origin:
@@ -131,7 +157,7 @@ void MainWindow::testScene() {
 }
 
 void MainWindow::onExit() {
-    lockedCommand(ui->actionExit->text(), [this] {
+    fileCommand(ui->actionExit->text(), true, [this] {
         if (!asker->yes(this, "Tessilor", "Exit?")) return;
         exitConfirmed = true;
         close();
@@ -140,8 +166,15 @@ void MainWindow::onExit() {
 }
 
 // The window's own close button asks the Exit question too; No keeps the
-// window open.
+// window open. Given while the hand holds a button in the view or input
+// waits for the frames, the window stays and the question takes its place
+// as Exit's does (the dialog would take the rest of a held stroke).
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!exitConfirmed && (qel::mouseRead.left || qel::mouseRead.right || !qel::inputLatch.empty())) {
+        event->ignore();
+        onExit();
+        return;
+    }
     if (exitConfirmed || asker->yes(this, "Tessilor", "Exit?"))
         event->accept();
     else
@@ -165,7 +198,13 @@ QString MainWindow::guideFile() {
 bool MainWindow::openWithDesktop(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 // Without a browser the user is told where the guide is, to open it by hand.
+// Like every command that may open a dialog, it waits for the hand to let go
+// of a button held in the view.
 void MainWindow::on_actionOnline_help_triggered() {
+    afterGesture("Help", [this] { openGuide(); }, false, true);
+}
+
+void MainWindow::openGuide() {
     const QString path = guideFile();
     if (path.isEmpty()) {
         asker->warn(this, "Help", "The user guide could not be written to the temporary folder.");
@@ -177,9 +216,13 @@ void MainWindow::on_actionOnline_help_triggered() {
                         QDir::toNativeSeparators(path));
 }
 
+void MainWindow::on_actionLicense_triggered() {
+    afterGesture("License", [this] { showLicense(); }, false, true);
+}
+
 // The licence as preformatted text; its angle brackets and ampersands are
 // escaped so that they show as written.
-void MainWindow::on_actionLicense_triggered() {
+void MainWindow::showLicense() {
     QFile file(":/License/License.txt");
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return;
     auto* window = new QDialog(this);

@@ -61,18 +61,18 @@ void MainWindow::on_actionErase_Feature_triggered() { sculptAction(qel::Sculptor
 
 // The paint strokes use the brush material under its channel mask.
 void MainWindow::on_actionMaterial_2_triggered() {
-    lockedSculpt(ui->actionMaterial_2->text(), [this] {
-        qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush");
-    });
+    lockedSculpt(
+        ui->actionMaterial_2->text(),
+        [this] { qel::DIALOGS->materialDialog(&view()->brushMaterial, &view()->brushMaterialMask, "Brush"); }, true);
 }
 
 // ---- Selection scope ----
 
+// The scope chosen is in effect at once, and the status text names it in
+// the next frame; it does not wait for the next key or motion.
 void MainWindow::setSculptSelect(int scope) {
-    lockedSculpt(commandName(senderAction()), [this, scope] {
-        view()->selectedSculptSelect = qel::Sculptor::TSelect(scope);
-        view()->redraw = 1;
-    });
+    lockedSculpt(commandName(senderAction()),
+                 [this, scope] { view()->setSculptSelect(qel::Sculptor::TSelect(scope)); });
 }
 
 // Q steps Element, Component, Patch, All Patches and back to Element.
@@ -84,19 +84,18 @@ void MainWindow::stepSculptSelect() {
     qel::GLView* v = view();
     switch (v->selectedSculptSelect) {
         case qel::Sculptor::SelectElement:
-            v->selectedSculptSelect = qel::Sculptor::SelectComponent;
+            v->setSculptSelect(qel::Sculptor::SelectComponent);
             break;
         case qel::Sculptor::SelectComponent:
-            v->selectedSculptSelect = qel::Sculptor::SelectPatch;
+            v->setSculptSelect(qel::Sculptor::SelectPatch);
             break;
         case qel::Sculptor::SelectPatch:
-            v->selectedSculptSelect = qel::Sculptor::SelectAllPatches;
+            v->setSculptSelect(qel::Sculptor::SelectAllPatches);
             break;
         case qel::Sculptor::SelectAllPatches:
-            v->selectedSculptSelect = qel::Sculptor::SelectElement;
+            v->setSculptSelect(qel::Sculptor::SelectElement);
             break;
     }
-    v->redraw = 1;
 }
 
 void MainWindow::on_actionSelect_Component_triggered() { setSculptSelect(qel::Sculptor::SelectComponent); }
@@ -172,21 +171,29 @@ void MainWindow::on_actionClosed_triggered() {
 }
 
 // Without Control the switch follows its mark. With Control the dialog edits
-// the value and the switch stays as it was.
+// the value and the switch stays as it was; the dialog waits for the hand to
+// let go of a button held in the view.
 void MainWindow::snapCommand(QAction* action, bool grid) {
     qel::GLView* v = view();
     const auto set = [v, grid](bool on) { grid ? v->setSnapGrid(on) : v->setSnapSymmetry(on); };
+    const auto on = [v, grid] { return (grid ? v->snapGrid : v->snapSymmetry) != 0; };
     if (!qel::keys.held(qel::Keyboard::KeyControl)) {
         set(action->isChecked());
         return;
     }
-    float& value = grid ? v->snapGridValue : v->snapSymmetryValue;
-    double entered = value;
-    const bool accepted = grid ? asker->getDouble(this, "Snap Grid", "Step", &entered, 1.0, 1000.0, 2)
-                               : asker->getDouble(this, "Snap Symmetry", "Threshold", &entered, 0.0, 1.0, 2);
-    if (accepted) value = float(entered);
-    action->setChecked((grid ? v->snapGrid : v->snapSymmetry) != 0);
-    set(action->isChecked());
+    action->setChecked(on());
+    afterGesture(
+        action->text(),
+        [this, v, grid, action, set, on] {
+            float& value = grid ? v->snapGridValue : v->snapSymmetryValue;
+            double entered = value;
+            const bool accepted = grid ? asker->getDouble(this, "Snap Grid", "Step", &entered, 1.0, 1000.0, 2)
+                                       : asker->getDouble(this, "Snap Symmetry", "Threshold", &entered, 0.0, 1.0, 2);
+            if (accepted) value = float(entered);
+            action->setChecked(on());
+            set(action->isChecked());
+        },
+        false, true);
 }
 
 void MainWindow::on_actionSnap_Symmetry_triggered() { snapCommand(ui->actionSnap_Symmetry, false); }

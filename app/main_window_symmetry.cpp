@@ -67,13 +67,19 @@ void MainWindow::showRotationItems() {
     ui->actionRotation_Items->setIconText(items);
 }
 
+// Its dialog waits for the hand to let go of a button held in the view.
 void MainWindow::on_actionRotation_Items_triggered() {
-    int items = view()->symmetryItems;
-    if (asker->getInt(this, "Rotation Symmetry", "Items", &items, 2, 1000, 1)) {
-        view()->symmetryItems = items;
-        view()->redraw = 1;
-    }
-    showRotationItems();
+    afterGesture(
+        "Rotation Items",
+        [this] {
+            int items = view()->symmetryItems;
+            if (asker->getInt(this, "Rotation Symmetry", "Items", &items, 2, 1000, 1)) {
+                view()->symmetryItems = items;
+                view()->redraw = 1;
+            }
+            showRotationItems();
+        },
+        false, true);
 }
 
 void MainWindow::on_actionRotation_Items_2_triggered() {

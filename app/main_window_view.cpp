@@ -78,21 +78,25 @@ void MainWindow::on_actionOrthogonal_triggered() {
 
 void MainWindow::on_actionPerspective_triggered() {
     showViewType(qel::GLView::ViewPerspective);
-    inPlace([this] {
-        qel::GLView* v = view();
-        if (!v->idle()) {
-            notTaken(ui->actionPerspective->text());
-        } else {
-            bool accepted = true;
-            if (qel::keys.held(qel::Keyboard::KeyControl)) {
-                double fov = v->fov;
-                accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
-                if (accepted) v->setFOV(float(fov));
+    // With Control it asks for the field of view.
+    inPlace(
+        [this] {
+            qel::GLView* v = view();
+            if (!v->idle()) {
+                notTaken(ui->actionPerspective->text());
+            } else {
+                bool accepted = true;
+                if (qel::keys.held(qel::Keyboard::KeyControl)) {
+                    double fov = v->fov;
+                    accepted = asker->getDouble(this, "Perspective", "FOV (10-160)", &fov, 10.0, 160.0, 2);
+                    if (accepted) v->setFOV(float(fov));
+                }
+                if (accepted && v->viewType != qel::GLView::ViewPerspective)
+                    v->setViewType(qel::GLView::ViewPerspective);
             }
-            if (accepted && v->viewType != qel::GLView::ViewPerspective) v->setViewType(qel::GLView::ViewPerspective);
-        }
-        showViewType(v->viewType);
-    });
+            showViewType(v->viewType);
+        },
+        true);
 }
 
 // ---- Glow and the brush keys ----
@@ -140,9 +144,16 @@ void MainWindow::on_actionImage_triggered() { setBackgroundMode(1); }
 
 void MainWindow::on_actionEnvironment_triggered() { setBackgroundMode(2); }
 
+// The loaders' dialogs wait for the hand to let go of a button held in the
+// view.
 void MainWindow::loadBackgroundColor_triggered() {
-    qel::DIALOGS->colorDialog(&view()->background, "Background Color");
-    view()->redraw = 1;
+    afterGesture(
+        "Background Color",
+        [this] {
+            qel::DIALOGS->colorDialog(&view()->background, "Background Color");
+            view()->redraw = 1;
+        },
+        false, true);
 }
 
 bool MainWindow::beginGpuWork() {
@@ -164,18 +175,25 @@ void MainWindow::endGpuWork() {
 }
 
 void MainWindow::loadBackgroundImage_triggered() {
-    const QString path = asker->openFileName(this, "Open", ImageFilter);
-    if (path.isEmpty() || !beginGpuWork()) return;
-    auto* texture = new qel::Texture2D(path.toUtf8().toStdString(), false);
-    auto* fbo = new qel::FBOTexture(qel::FBO::NoDepth, texture->width(), texture->height(), 1);
-    fbo->addTexture(texture);
-    const bool usable = !texture->loadError() && fbo->compile();
-    replaceIfUsable(view(), view()->backgroundImage, fbo, usable);
-    endGpuWork();
+    afterGesture(
+        "Background Image",
+        [this] {
+            const QString path = asker->openFileName(this, "Open", ImageFilter);
+            if (path.isEmpty() || !beginGpuWork()) return;
+            auto* texture = new qel::Texture2D(path.toUtf8().toStdString(), false);
+            auto* fbo = new qel::FBOTexture(qel::FBO::NoDepth, texture->width(), texture->height(), 1);
+            fbo->addTexture(texture);
+            const bool usable = !texture->loadError() && fbo->compile();
+            replaceIfUsable(view(), view()->backgroundImage, fbo, usable);
+            endGpuWork();
+        },
+        false, true);
 }
 
 void MainWindow::loadEnvironment_triggered() {
-    loadEnvironment(asker->openFileName(this, "Open 360 Image", ImageFilter));
+    afterGesture(
+        "Environment Image", [this] { loadEnvironment(asker->openFileName(this, "Open 360 Image", ImageFilter)); },
+        false, true);
 }
 
 void MainWindow::loadEnvironment(const QString& path) {
@@ -192,10 +210,15 @@ void MainWindow::loadEnvironment(const QString& path) {
 // ---- Environment ----
 
 void MainWindow::on_actionEnvironment_Blur_triggered() {
-    int blur = view()->environmentBlur;
-    if (!asker->getInt(this, "Environment", "Blur (0-100)", &blur, 0, 100, 1)) return;
-    view()->environmentBlur = std::uint8_t(blur);
-    view()->redraw = 1;
+    afterGesture(
+        ui->actionEnvironment_Blur->text(),
+        [this] {
+            int blur = view()->environmentBlur;
+            if (!asker->getInt(this, "Environment", "Blur (0-100)", &blur, 0, 100, 1)) return;
+            view()->environmentBlur = std::uint8_t(blur);
+            view()->redraw = 1;
+        },
+        false, true);
 }
 
 // The environment keeps its on-screen orientation at the switch: it is

@@ -30,11 +30,12 @@
 //                           spent waiting (on the worker's end, a lock);
 //                           frames, how many ran; frames_over_16. A sculpt
 //                           call's time is its processor time and its
-//                           waits on other threads (bench_clock.h), less
-//                           the time the process's threads waited
-//                           meanwhile for a core that other processes held:
-//                           a frame blocked on the work behind it counts
-//                           whole, a busy machine's queue does not.
+//                           waits on other threads and on the cores they
+//                           hold (bench_clock.h), less its waits for a
+//                           core that other processes held: a frame
+//                           blocked on the work behind it counts whole,
+//                           on one core too, a busy machine's queue does
+//                           not.
 //
 // Goals: the work behind the frames within a multiple of its floor, no
 // frame over 16 ms meanwhile (its waits on the work behind it included),

@@ -6,22 +6,21 @@
 // does: the calling thread's processor time, which does not run while the
 // thread waits for a core that other processes hold. Where what could go
 // wrong is a wait (a frame blocked on a worker thread), the waits count
-// too, less the time the threads waited for a core: a wait on a lock or a
-// join counts, a busy machine's queue does not. Each frame of a stroke is
-// taken at its best over the strokes timed (a frame that another process
-// slowed in one stroke runs unhindered in another), and a stamp is held
-// against its floor timed in alternation with it, pair by pair, so that
-// both see the same machine.
+// too, less the time the thread waited for a core that other processes
+// held: a wait on a lock or a join counts, and so does a wait for the core
+// a worker of the process holds, a busy machine's queue does not. Each
+// frame of a stroke is taken at its best over the strokes timed (a frame
+// that another process slowed in one stroke runs unhindered in another),
+// and a stamp is held against its floor timed in alternation with it, pair
+// by pair, so that both see the same machine.
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/syscall.h>
+#include <sched.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -81,32 +80,27 @@ inline double runQueueMs() {
 // sleep).
 inline double ownWallMs() { return realMs() - runQueueMs(); }
 
-// The time the process's other threads have waited, ready to run, for a
-// core, in milliseconds (summed over the threads there are now).
-inline double othersRunQueueMs() {
-    DIR* tasks = opendir("/proc/self/task");
-    if (!tasks) return 0;
-    const long self = long(syscall(SYS_gettid));
-    double sum = 0;
-    while (const dirent* e = readdir(tasks)) {
-        const long tid = std::strtol(e->d_name, nullptr, 10);
-        if (tid <= 0 || tid == self) continue;
-        char path[64];
-        std::snprintf(path, sizeof path, "/proc/self/task/%ld/schedstat", tid);
-        const int fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        sum += waitedForCoreMs(fd);
-        close(fd);
-    }
-    closedir(tasks);
-    return sum;
+// The number of cores the calling thread may run on.
+inline int coresAllowed() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+    return std::max(1, int(sysconf(_SC_NPROCESSORS_ONLN)));
 }
 
-// What a call took on the calling thread: its processor time, and the time
-// it waited on other threads (a lock, a join, a sleep) less the time the
-// process's other threads waited meanwhile for a core (a thread it waits on
-// that waits for a core is the machine's doing, not the call's). Neither
-// counts the calling thread's own waits for a core.
+// What a call took on the calling thread: its processor time, and its
+// waits on other threads (a lock, a join, a sleep) and for a core that the
+// process's own threads held, but not for a core that other processes held.
+//
+// A wait for a core is the process's own where its threads wanted more
+// than the cores they may run on: the other threads' processor time beyond
+// what the caller's other cores could have given them in the call's wall
+// time was taken on the caller's core, and the caller's waits for a core
+// count up to it (on one core, a worker working while the caller waits for
+// the core is the worker's time in the caller's wall time, whichever of
+// the two the scheduler runs first). The rest of the caller's waits for a
+// core are the machine's. A wait on a thread that itself waits for a core
+// counts whole: that core may be the one the caller held.
 struct Waited {
     double cpuMs = 0;
     double waitMs = 0;
@@ -114,15 +108,20 @@ struct Waited {
 };
 template <class Work>
 Waited timedWithWaits(Work&& work) {
-    const double others0 = othersRunQueueMs();
-    const double own0 = ownWallMs();
+    const int cores = coresAllowed();
+    const double wall0 = realMs();
+    const double queued0 = runQueueMs();
+    // The thread's clock read first: the process's counts it.
     const double cpu0 = threadMs();
+    const double process0 = processMs();
     work();
     Waited w;
     w.cpuMs = threadMs() - cpu0;
-    const double own = ownWallMs() - own0;
-    const double others = std::max(0.0, othersRunQueueMs() - others0);
-    w.waitMs = std::max(0.0, own - w.cpuMs - others);
+    const double others = std::max(0.0, processMs() - process0 - w.cpuMs);
+    const double queued = runQueueMs() - queued0;
+    const double wall = realMs() - wall0;
+    const double crowded = std::min(queued, std::max(0.0, others - double(cores - 1) * wall));
+    w.waitMs = std::max(0.0, wall - (queued - crowded) - w.cpuMs);
     return w;
 }
 

@@ -423,9 +423,13 @@ BENCHMARK(RelaxStep)->Unit(benchmark::kMillisecond)->Iterations(5);
 // an axis and DeformVolume weighs it by the stroke's volume, both more
 // work per vertex than the floor's move: 4.5 to 5 times it as they stand,
 // so their bound is 7, below what either would cost doing its work twice.
+// The Paint stamp, pinned to two cores of a host at load 6-9 (three more
+// processes working on those two cores or not), medians of three
+// repetitions: 2.54-3.07, and with the stamp run twice 4.63-6.10 (before,
+// 4.72-5.73): held to 3.8, between the two.
 BENCH_GOAL(benchgoals::counterAtMost("DeformStamp", "over_floor", 5));
 BENCH_GOAL(benchgoals::counterAtMost("SmoothStamp", "over_floor", 5));
-BENCH_GOAL(benchgoals::counterAtMost("PaintStamp", "over_floor", 5));
+BENCH_GOAL(benchgoals::counterAtMost("PaintStamp", "over_floor", 3.8));
 BENCH_GOAL(benchgoals::counterAtMost("PinchStamp", "over_floor", 5));
 BENCH_GOAL(benchgoals::counterAtMost("TwistStamp", "over_floor", 7));
 BENCH_GOAL(benchgoals::counterAtMost("DeformVolumeStamp", "over_floor", 7));

@@ -559,7 +559,13 @@ BENCH_GOAL(benchgoals::limitMs("Frame/Paint/program", 16));
 // against 7.3-7.9. The ended steps are mostly the normals round what the
 // stroke moved, which a doubled stamp barely touches: 7.5-10.9 (Element),
 // 7.2-9.6 (Patch), 6.2-8.4 (Component), 6.2-10.4 (End): held within about
-// 1.5 x those, below that work done twice.
+// 1.5 x those, below that work done twice. The Element strokes again,
+// pinned to two cores of a host at load 6-9 (three more processes working
+// on those two cores or not), medians of three repetitions: the first and
+// slowest 1.16-1.43, and with the Deform step run twice 1.60-2.23 (the
+// sculpt call itself 1.19-1.42 ms against 1.92-2.56 ms; its floor, timed
+// apart, moves between 0.86 and 1.72 ms from one repetition to the next):
+// held to 1.55, between the two.
 BENCH_GOAL(benchgoals::counterAtMost("Stamp/Deform/shuffled", "over_floor", 1.05));
 BENCH_GOAL(benchgoals::counterAtMost("Stamp/Smooth/shuffled", "over_floor", 4.5));
 BENCH_GOAL(benchgoals::counterAtMost("Stamp/Paint/shuffled", "over_floor", 1.9));
@@ -574,7 +580,7 @@ BENCH_GOAL(benchgoals::counterAtMost("Stamp/Paint/shuffled", "over_floor", 1.9))
 STROKE_GOALS("Element");
 STROKE_GOALS("Patch");
 STROKE_GOALS("Component");
-SHUFFLED_STROKE_GOALS("Element", 2.1, 16);
+SHUFFLED_STROKE_GOALS("Element", 1.55, 16);
 SHUFFLED_STROKE_GOALS("Patch", 11, 14);
 SHUFFLED_STROKE_GOALS("Component", 9, 12);
 BENCH_GOAL(benchgoals::limitMs("End/Deform/program", 30));

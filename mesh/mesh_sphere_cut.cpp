@@ -8,13 +8,16 @@
 //   vertices strictly inside the sphere;
 // - pierced edges: an edge with both ends outside that passes through the
 //   sphere is split at the foot of the perpendicular from the centre, and
-//   the new vertex is inside; every face with ends of both kinds records its
-//   two crossing edges and the points where they meet the sphere;
+//   the new vertex is inside (before a press, an edge whose foot lies on
+//   the sphere up to rounding only touches it and is left whole); every
+//   face with ends of both kinds records its two crossing edges and the
+//   points where they meet the sphere;
 // - pierced faces: a face with all corners outside whose plane the sphere
 //   reaches inside the triangle is split at the foot of the centre;
 // - arcs: each crossed face whose part of the circle turns by more than 15
 //   degrees is re-triangulated round the inner points of the arc;
-// - crossing splits: every crossing edge is split on the sphere;
+// - crossing splits: every crossing edge is split on the sphere (or, where
+//   the halves would not keep their face's turn, at its nearer end);
 // - crease: the edges between the vertices made by the last two stages (the
 //   cut curve) are marked sharp.
 // Records are only appended, so indices held before a cut stay valid.
@@ -143,16 +146,18 @@ struct ArcPoints {
 class SphereCutter {
 public:
     // scoped: the scope is the mesh's selected-face list; unitEdges: the
-    // pierced-edge test on the normalised edge direction.
-    SphereCutter(Mesh& m, const vec3& centre, double r2, bool scoped, bool unitEdges)
+    // pierced-edge test on the normalised edge direction; pressed: the press
+    // follows the cut.
+    SphereCutter(Mesh& m, const vec3& centre, double r2, bool scoped, bool unitEdges, bool pressed = false)
         : m_(m),
           centref_(centre),
           centre_(centre),
           r2_(r2),
           r_(std::sqrt(r2)),
-          sphereSpacing_(SpherePress::spacing(centre)),
+          sphereSpacing_(std::max(SpherePress::spacing(centre), SpherePress::spacing(float(r_)))),
           scoped_(scoped),
           unitEdges_(unitEdges),
+          pressed_(pressed),
           views_(m.faceCount()) {
         // The box round the sphere, a little wider than the rounding of the
         // tests it stands in for.
@@ -172,6 +177,10 @@ public:
     void run();
     // The views of the faces the cut changed and made.
     const FaceViews& views() const { return views_; }
+    // The vertices of crossing splits moved onto their edge's inside end
+    // (where the halves would not keep their face's turn) off the sphere:
+    // they lie inside it, at that end's place.
+    const std::vector<int>& splitsInside() const { return splitsInside_; }
 
 private:
     bool inside(int v) const { return m_.vertices[v].isSelected(); }
@@ -217,6 +226,13 @@ private:
     // The two faces that replace face g when its edge opposite corner e is
     // split at p (as stored) turn as the face g lies in, or lie on a line.
     bool halvesKeepTurn(int g, int e, const dvec3& p) const;
+    // A pierced edge with its foot there only touches the sphere, as the
+    // press sees it: the foot lies on the sphere up to rounding, and the
+    // press would move a vertex split there by rounding alone, among
+    // slivers a few float steps wide that it turns either way.
+    bool touches(const dvec3& foot) const {
+        return pressed_ && SpherePress::onSphere(vec3(foot), centref_, r_, sphereSpacing_);
+    }
     // Where the edge u-w (one end inside) meets the sphere.
     dvec3 crossingPoint(int u, int w) const;
     // Vertex v lies on the sphere up to the rounding of the positions: its
@@ -257,12 +273,13 @@ private:
     const dvec3 centre_;
     const double r2_;
     const double r_;             // the radius
-    const float sphereSpacing_;  // float spacing at the centre's place
-    const bool scoped_, unitEdges_;
+    const float sphereSpacing_;  // float spacing at the centre's place or the radius's
+    const bool scoped_, unitEdges_, pressed_;
     double low_[3], high_[3];               // the box round the sphere
     std::vector<std::size_t> near_;         // entries not beyond the box
     std::vector<int> crossed_;              // faces the curve crosses
     std::vector<Crossing> first_, second_;  // their two crossing edges
+    std::vector<int> splitsInside_;
     FaceViews views_;
     int nf_ = 0, nv_ = 0;  // counts after the pierced faces
 };
@@ -443,7 +460,7 @@ void SphereCutter::pierceEdges(std::size_t n0) {
             const MeshFace& F = m_.faces[f];
             const int a = F.v[nextK(k)], b = F.v[prevK(k)];
             dvec3 foot;
-            if (inside(a) || inside(b) || !pierced(a, b, foot)) {
+            if (inside(a) || inside(b) || !pierced(a, b, foot) || touches(foot)) {
                 ++k;
                 continue;
             }
@@ -718,6 +735,8 @@ void SphereCutter::splitCrossings() {
             if (!m_.findEdge(x.a, x.b, f, k)) continue;  // split already through the other face
             const int w = splitEdge(f, k, vec3(x.p));
             if (w < 0) continue;
+            if (m_.vertices[w].position == m_.vertices[inside(x.a) ? x.a : x.b].position && !onSphere(w))
+                splitsInside_.push_back(w);
             const MeshFace& F = m_.faces[f];
             if (F.isSharp(k) || m_.link(F, k) < 0)
                 m_.vertices[w].flags =
@@ -868,9 +887,12 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     const double r2 = squaredDistance(o, rimPoint);
     const float radius = float(std::sqrt(r2));
     const int first = vertexCount();
-    SphereCutter cut(*this, o, r2, false, false);
+    SphereCutter cut(*this, o, r2, false, false, true);
     cut.markAll(radius);
     cut.run();
+    // A crossing split moved onto its edge's inside end, off the sphere, is
+    // pressed with that end.
+    for (const int w : cut.splitsInside()) appendSelectedVertex(w);
     std::vector<int> touched = madeSince(*this, first);
     SpherePress(*this, o, radius, add, cut.views()).run(material, touched);
     if (!selectedVertices.empty()) positionsEdited();

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <algorithm>
+#include <limits>
 
 #include "view/act.h"
 #include "view/glview.h"
@@ -53,12 +54,15 @@ void GLView::REDO() {
     afterHistoryStep();
 }
 
-// The pick may name an object the step took away, so it goes; the mode the
-// user chose is in effect again at once (idle only while the pointer is
-// outside the view), so that the next frame picks what lies under the
-// pointer and a Control right click there opens that object's menu.
+// The pick may name an object the step took away, so it goes, and with it
+// the place the pickings last ran (a press where the pointer rests picks
+// again first); the mode the user chose is in effect again at once (idle
+// only while the pointer is outside the view), so that the next frame picks
+// what lies under the pointer and a Control right click there opens that
+// object's menu.
 void GLView::afterHistoryStep() {
     pickBrush = ABrush();
+    pickedAt = vec2(std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN());
     actionMode = outside ? ModeIdle : selectedActionMode;
     redraw = 1;
 }

@@ -104,9 +104,9 @@ Texture2D* GLView::MainLoop() {
 
 void GLView::frameInput() {
     // The window's commands given after the input the frames before took
-    // (an Undo right after a release) run first, with the view as that
-    // input left it.
-    inputLatch.runCommands();
+    // (an Undo right after a release) have run before the frame, run by
+    // the host with the view as that input left it; the frame takes no
+    // input past one still waiting.
     pacer.startFrame();
     // A stroke on its way toward where the hand went goes on there first:
     // what was recorded after waits in the latch.
@@ -132,6 +132,10 @@ void GLView::frameInput() {
         Keyboard::eventBackspace = false;
         pointerStep(latched.position, false);
         Keyboard::eventBackspace = backspace;
+    } else if (latched.buttons && idle() && !(pickedAt == latched.position)) {
+        // A press where the pointer rests, its pickings gone since they
+        // ran there (an Undo took them): they run again first.
+        stepPicks();
     }
     const unsigned keyChange = keys.read(latched.keys);
     const bool backspace = Keyboard::eventBackspace;

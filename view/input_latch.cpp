@@ -153,27 +153,33 @@ void InputLatch::forget() {
     recorded_.fill(Keyboard::Polled);
 }
 
-void InputLatch::command(std::function<void()> run) {
+void InputLatch::command(std::function<void()> run, bool asks, bool wait) {
     if (!run) return;
-    if (events_.empty()) {
+    if (events_.empty() && !wait) {
         run();
         return;
     }
-    commands_.push_back(std::move(run));
+    commands_.push_back({std::move(run), asks});
     Event e;
     e.kind = Command;
     push(e);
 }
 
-void InputLatch::runCommands() {
+void InputLatch::runCommands(bool holdAsking) {
     while (!events_.empty() && events_.front().kind == Command) {
-        std::function<void()> run = std::move(commands_.front());
+        if (holdAsking && commands_.front().asks) return;
+        std::function<void()> run = std::move(commands_.front().run);
         commands_.pop_front();
         popFront();
         // A command may give input or commands of its own (a dialog's
         // events): they wait behind what is already recorded.
         if (run) run();
     }
+}
+
+bool InputLatch::pressWaits() const {
+    return std::any_of(events_.begin(), events_.end(),
+                       [](const Event& e) { return e.kind == Buttons && (e.left || e.right); });
 }
 
 void InputLatch::dropCommands() {

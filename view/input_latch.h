@@ -62,6 +62,9 @@
 // before it still waits (the end of a stroke the frames have not reached,
 // its release), it runs once the frames have taken that input, before they
 // take what came after it, and not at the moment the window received it.
+// The host runs the commands between frames, never from inside one; one
+// that may ask in a dialog can be held at the front (and the frames with
+// it) while the hand holds a button the dialog would take.
 //
 // The host widget records Qt's key, button and motion events here (and
 // keeps polling: a button without a recorded change reads as the poll says,
@@ -148,11 +151,18 @@ public:
     void cross(bool inside);
     // A command given now: it runs at once when nothing waits, else in its
     // place among the input recorded, when runCommands finds it at the
-    // front. A frame never takes input past a waiting command.
-    void command(std::function<void()> run);
-    // Runs the commands at the front, oldest first: for the frame loop,
-    // before it takes a frame's input.
-    void runCommands();
+    // front. A frame never takes input past a waiting command. One that
+    // `asks` may open a dialog; with `wait` it takes its place even when
+    // nothing waits (its dialog has to wait).
+    void command(std::function<void()> run, bool asks = false, bool wait = false);
+    // Runs the commands at the front, oldest first: for the host, before
+    // each frame takes its input (never from inside a frame: a command's
+    // dialog opens with no frame under way). With `holdAsking` they stop at
+    // the first one that asks, which keeps its place.
+    void runCommands(bool holdAsking = false);
+    // Whether a button press waits to be taken (recorded behind a command
+    // that runs: a click or drag given after it).
+    bool pressWaits() const;
     // The waiting commands are dropped (their window goes).
     void dropCommands();
     // Nothing waits and no key state is recorded.
@@ -194,7 +204,11 @@ private:
     std::uint8_t codeOf(std::uint8_t code, bool down, std::uint32_t native);
 
     std::deque<Event> events_;
-    std::deque<std::function<void()>> commands_;
+    struct Waiting {
+        std::function<void()> run;
+        bool asks = false;
+    };
+    std::deque<Waiting> commands_;
     std::size_t motions_ = 0;
     // Thinning starts again at this many motions: above Capacity when the
     // last thinning could not go below it (runs too short to thin).

@@ -77,7 +77,9 @@ protected:
     MainWindow window;
 };
 
-TEST_F(BrushCommandsTest, SculptActionsEnterSculptModeWhenIdleWaitForAssemblyGesturesAndActInAStroke) {
+// A sculpt action given while a gesture is under way in the view, a sculpt
+// stroke's too, is not taken: the stroke keeps the action it started with.
+TEST_F(BrushCommandsTest, SculptActionsEnterSculptModeWhenIdleAndWaitForEveryGesture) {
     const char* const names[] = {
         "Deform",          "Deform_Volume",   "Inflate",      "Deflate",     "Pinch",      "Grow",
         "Twist",           "Flatten",         "Smooth",       "Paint",       "Fill",       "Move",
@@ -103,7 +105,7 @@ TEST_F(BrushCommandsTest, SculptActionsEnterSculptModeWhenIdleWaitForAssemblyGes
         view()->setSculptAction(qel::Sculptor::Scrape);
         gesture(GLView::ModeSculpt);
         action->trigger();
-        EXPECT_EQ(view()->selectedSculptAction, values[i]);
+        EXPECT_EQ(view()->selectedSculptAction, qel::Sculptor::Scrape);
         view()->interactionState = 0;
     }
     const qint64 clay = ui().menuClay->icon().cacheKey();

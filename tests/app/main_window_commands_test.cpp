@@ -254,6 +254,8 @@ TEST_F(CommandsTest, FileCommandsAskBeforeLosingAnything) {
     EXPECT_EQ(view()->activeTool, cube);
     EXPECT_EQ(view()->scene->toolsRoot->children.size(), templates);
     EXPECT_FALSE(view()->idle());  // refused: the gesture goes on
+    EXPECT_EQ(script.answers.size(), 1) << "nothing asked";
+    view()->interactionState = 0;
     QTemporaryDir dir;
     QFile existing(dir.filePath("scene.tl"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);

@@ -240,8 +240,14 @@ TEST_F(MainWindowTest, TestSceneIsAMaterialGridOnlyWhenConfirmed) {
     ui().actionTest->trigger();
     const std::size_t before = scene->objectsRoot->children.size();
     script.answers = {true};
+    // Not under a drawing: the scene stays and the drawing goes on.
     view()->interactionState = 1;
     view()->assemblor.stamps.resize(2);
+    ui().actionTest->trigger();
+    EXPECT_EQ(scene->objectsRoot->children.size(), before);
+    EXPECT_EQ(view()->assemblor.stamps.size(), 2u);
+    EXPECT_EQ(script.answers.size(), 1) << "nothing asked";
+    view()->resetState(true);
     ui().actionTest->trigger();
     EXPECT_TRUE(view()->idle() && view()->assemblor.stamps.empty());
     ASSERT_EQ(int(scene->objectsRoot->children.size()), 25);

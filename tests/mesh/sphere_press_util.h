@@ -106,10 +106,12 @@ void pressSphere(const Press& p, bool add, qel::dvec3& o, double& R);
 // Presses at `sites` points of a mesh (a corner, the middle of an edge or a
 // point inside a face), along the face's normal, with the rim point 0.05,
 // 0.2, 0.5 and 1 away along the surface in a random direction.
-std::vector<Press> pressesOn(const qel::Mesh& m, int sites, std::mt19937& rng);
+std::vector<Press> pressesOn(const qel::Mesh& m, int sites, std::mt19937& rng,
+                             const std::vector<float>& sizes = {0.05f, 0.2f, 0.5f, 1.0f});
 
 struct PressTally {
     int operations = 0, leaving = 0, inside = 0;  // presses leaving vertices inside, and the vertices
+    int made = 0;                                 // of those, vertices the operation made
     int checked = 0, turning = 0, turned = 0;     // presses whose turn is checked; those turning faces over
     int folding = 0, folded = 0;                  // of those, presses folding faces within their plane
     int unsound = 0;
@@ -121,8 +123,10 @@ struct PressTally {
 // sphere (deeper than 1e-5 of its radius, past the rounding of positions on
 // it) and, where every face it reaches turns right, the painted faces on
 // the sphere turned over: as the centre sees them or, where the centre
-// lies in a face's plane up to what that allowance on its corners can
-// tilt it by, within the plane of the mesh's face it lies in.
+// lies in a face's plane up to what rounding its corners can tilt it by,
+// within the plane of the mesh's face it lies in. (A sliver's plane swings
+// far under a wider allowance: a sliver on the sphere tilted 5 degrees off
+// the centre would be judged within a plane it does not lie in.)
 void press(qel::Mesh& base, const Press& p, bool add, const std::string& what, PressTally& t);
 
 // The tally's figures and its first failures.

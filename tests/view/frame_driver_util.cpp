@@ -102,6 +102,7 @@ void FrameDriver::buttonEvent(vec2 position, bool leftDown, bool rightDown) {
 void FrameDriver::motionEvent(vec2 position) { recordMotion(position); }
 
 void FrameDriver::frame() {
+    commands();
     if (mainLoop) {
         view.MainLoop();
         return;

@@ -5,12 +5,14 @@
 // one-shot Backspace command is cleared; the frames of a DrivenView run the
 // frame loop itself around a stand-in for the drawing. No GL is involved.
 
+#include <functional>
 #include <initializer_list>
 #include <set>
 
 #include "core/vec.h"
 #include "view/fake_id_reader_util.h"
 #include "view/glview.h"
+#include "view/input_latch.h"
 #include "view/keyboard.h"
 
 namespace qel::test {
@@ -71,8 +73,12 @@ public:
     void buttonEvent(vec2 position, bool leftDown, bool rightDown);
     // A pointer motion event, recorded as the host widget records it.
     void motionEvent(vec2 position);
-    // One frame.
+    // One frame, after the waiting commands whose turn has come, as the
+    // host widget's tick runs them.
     void frame();
+    // How the host runs the waiting commands before a frame; a window's
+    // tests give its widget's.
+    std::function<void()> commands = [] { inputLatch.runCommands(); };
 
     fakeid::FakeIdReader* reader;  // owned by the view
     // Off: the frame's pickings are skipped, for tests that fill the pick

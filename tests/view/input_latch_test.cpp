@@ -290,6 +290,30 @@ TEST(InputLatch, ACommandBehindAKeyLeavesThePointerWhereItIs) {
     EXPECT_TRUE(ran == 1 && latch.empty());
 }
 
+// A command that asks is held at the front while the host holds asking
+// ones, and the commands behind it with it; one that asks nothing runs. One
+// told to wait takes its place though nothing waits. Whether a press waits
+// reads the input after the commands.
+TEST(InputLatch, ACommandThatAsksWaitsAtTheFrontWhileHeld) {
+    InputLatch latch;
+    std::vector<int> ran;
+    latch.command([&] { ran.push_back(0); }, true, true);
+    EXPECT_TRUE(ran.empty() && !latch.empty());
+    latch.command([&] { ran.push_back(1); });
+    latch.buttons(vec2(1, 1), true, false);
+    EXPECT_TRUE(latch.pressWaits());
+    latch.runCommands(true);
+    EXPECT_TRUE(ran.empty());
+    latch.runCommands(false);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1}));
+    latch.clear();
+    latch.command([&] { ran.push_back(2); }, false, true);
+    latch.command([&] { ran.push_back(3); }, true);
+    latch.runCommands(true);
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(latch.pressWaits());
+}
+
 // Commands dropped with their window never run, nor run in the place of a
 // command given after them: each later command runs its own function, in
 // its own place.

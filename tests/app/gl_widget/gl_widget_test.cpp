@@ -473,6 +473,58 @@ TEST(GLWidget, ACommandsDialogHoldsTheFramesUntilItHasReturned) {
     EXPECT_TRUE(ran && afterWaits && count.ticks >= 3);
 }
 
+// A resize runs a frame of its own (Hi-res's, the window's). Outside a tick
+// it takes the input up to a waiting command and runs no command: the
+// command's dialog would open inside that frame. Inside the tick, while a
+// command runs, it takes nothing: the input given after the command waits
+// until the command has returned.
+TEST(GLWidget, AResizesFrameRunsNoCommandAndTakesNoInputBehindOne) {
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty() && widget()->view->idle(); }));
+    const auto resize = [] {
+        widget()->setScale(2.0f);
+        widget()->setScale(1.0f);
+    };
+    bool ran = false, behindWaited = false;
+    inputLatch.key('x', true);
+    inputLatch.command([&] {
+        ran = true;
+        resize();
+        behindWaited = !inputLatch.empty();
+    });
+    inputLatch.key('x', false);
+    resize();
+    EXPECT_FALSE(ran) << "run from a resize's frame";
+    ASSERT_TRUE(waitFor([&] { return ran && inputLatch.empty(); }));
+    EXPECT_TRUE(behindWaited);
+}
+
+// A resize while the hand holds a pan (a window manager's, a word that
+// widened the window) leaves the stroke going: the view's input keeps the
+// button held, and the frames end the pan only at its release.
+TEST(GLWidget, AResizeDuringAHeldStrokeLeavesItGoing) {
+    GLView* view = widget()->view;
+    // The pointer over the view (an entry records the buttons up).
+    QCursor::setPos(widget()->mapToGlobal(QPoint(200, 150)));
+    ASSERT_TRUE(waitFor([view] {
+        return widget()->underMouse() && inputLatch.empty() && view->idle() && mouse.position == vec2(200, 150);
+    }));
+    const auto right = [](QEvent::Type type, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(200, 150), Qt::RightButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &event);
+    };
+    right(QEvent::MouseButtonPress, Qt::RightButton);
+    ASSERT_TRUE(waitFor([view] { return inputLatch.empty() && mouse.right && !view->idle(); }));
+    widget()->resize(420, 300);
+    ASSERT_TRUE(waitFor([view] { return view->width == 420; }));
+    EXPECT_TRUE(mouseRead.right && inputLatch.empty()) << "the resize recorded the button up";
+    ASSERT_TRUE(waitFor([] { return inputLatch.empty(); }));
+    EXPECT_TRUE(mouse.right && !view->idle());
+    right(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_TRUE(waitFor([view] { return inputLatch.empty() && view->idle(); }));
+    widget()->resize(400, 300);
+    EXPECT_TRUE(waitFor([view] { return view->width == 400; }));
+}
+
 // Scenes replaced outside the frame loop (no context current) free their
 // GPU objects in the view's context: five loads of a drawn scene leave no
 // more live buffer and texture names than one.

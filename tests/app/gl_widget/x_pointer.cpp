@@ -50,6 +50,14 @@ unsigned long XPointer::focus() {
     return window;
 }
 
+bool XPointer::buttonHeld() {
+    Window root = None, child = None;
+    int x = 0, y = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    XQueryPointer(as(display_), DefaultRootWindow(as(display_)), &root, &child, &x, &y, &wx, &wy, &mask);
+    return (mask & (Button1Mask | Button3Mask)) != 0;
+}
+
 std::future<void> XPointer::stroke(std::vector<QPoint> path, int intervalMs) {
     return std::async(std::launch::async, [this, path = std::move(path), intervalMs] {
         const auto start = std::chrono::steady_clock::now();

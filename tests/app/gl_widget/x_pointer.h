@@ -30,6 +30,8 @@ public:
     // The window that has the keyboard, once the server has taken every
     // request sent so far (from this connection).
     unsigned long focus();
+    // Whether the server holds a pointer button down now.
+    bool buttonHeld();
     // A stroke on a thread of its own: the left button goes down at the
     // first point, the pointer moves through the others `intervalMs` apart
     // and the button goes up at the last. The caller waits for the stroke while
