@@ -266,14 +266,17 @@ bool SpherePress::foldsRound(int v) {
 
 bool SpherePress::landOnNeighbour(int f) {
     // Only positions change here: the face's corners and a's ring stay.
-    // Every neighbour of a pressed corner lies on the sphere: pressed too,
-    // or a point where the cut split the edge between them.
     for (const int a : m_.faces[f].v) {
         if (!pressed(a)) continue;
         m_.findNeighbours(a, ring_);
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
-            m_.vertices[a].position = m_.vertices[w].position;
+            // On the sphere up to rounding, as the cut's points are: a split
+            // moved onto its edge's inside end is pressed with the outside
+            // end for a neighbour.
+            const vec3 q = m_.vertices[w].position;
+            if (!onSphere(q, centref_, radius_, spacing(centref_))) continue;
+            m_.vertices[a].position = q;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
         }
@@ -312,8 +315,8 @@ void SpherePress::unfoldInPlane() {
     // between cut points it is not joined to, across the face's other
     // corners (a corner of the mesh's edge pressed into the plane across
     // it, say): the face is folded whatever the edges. Landed on a
-    // neighbour where no face round it is then turned over or folded, the
-    // corner stays on the sphere.
+    // neighbour on the sphere where no face round it is then turned over or
+    // folded, the corner stays on the sphere.
     for (int& f : work) {
         if (f < 0 || !foldedInPlane(f, was, view)) continue;
         if (landOnNeighbour(f)) f = -1;

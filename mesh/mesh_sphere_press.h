@@ -13,8 +13,8 @@
 //   between it and them is folded within the plane. An edge of such a face
 //   whose flip turns both faces the plane's way is flipped; the cut edge
 //   between those points so takes the corner onto the cut line. Where no
-//   flip does, the corner lands on a neighbour where no face round it is
-//   then turned over or folded.
+//   flip does, the corner lands on a neighbour on the sphere where no face
+//   round it is then turned over or folded.
 
 #include <vector>
 
@@ -81,9 +81,9 @@ private:
     bool flipUnfolds(int f, const dvec3* was, const PlaneView& view);
     // A face round v turned over or folded within a plane.
     bool foldsRound(int v);
-    // Moves a pressed corner of the folded face f onto a neighbour, where no
-    // face round the corner is then turned over or folded; false when none
-    // does.
+    // Moves a pressed corner of the folded face f onto a neighbour on the
+    // sphere, where no face round the corner is then turned over or folded;
+    // false when none does.
     bool landOnNeighbour(int f);
     void unfoldInPlane();
 

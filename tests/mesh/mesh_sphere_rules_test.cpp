@@ -1,6 +1,7 @@
 // The rules of the sphere dent and bump, each on presses that need it: the
-// faces the press folds within a plane through the centre and the edges it
-// flips to mend them, the materials the flipped faces keep, which faces
+// faces the press folds within a plane through the centre, the edges it
+// flips to mend them and the neighbours a corner lands on where no flip
+// does, the materials the flipped faces keep, which faces
 // count as turned over by the press, and how far off a position may be
 // and still be rounding. Each press is one of the random presses of a
 // primitive (tests/mesh/sphere_press_util.h), named by the primitive, the
@@ -17,6 +18,7 @@
 #include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_kept_util.h"
 #include "mesh/sphere_press_util.h"
 
 using namespace qel;
@@ -178,4 +180,37 @@ TEST(MeshSphereRules, RoundingIsSixteenFloatStepsOfAPlace) {
                                    {19, 192, 8019, 548, false},
                                    {19, 192, 8019, 548, true}});
     EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
+// A corner of a folded face that no flip mends lands only on a neighbour on
+// the sphere: a split the cut moved onto its edge's inside end is pressed
+// with the outside end for a neighbour. Dents and bumps on a sheet a user's
+// sculpting left (stacks of coincident vertices, faces of no area), where
+// landing on such a neighbour would leave vertices that lay inside the
+// sphere up to half its radius off it.
+TEST(MeshSphereRules, AFoldedFacesCornerLandsOnlyOnTheSphere) {
+    const MeshPtr sheet = meshtest::loadKeptMesh(TL_TEST_DATA "/subplane_open_link.kept");
+    ASSERT_TRUE(sheet);
+    const vec3 down(0, 0, -1);
+    const struct {
+        Press p;
+        bool add;
+    } cases[] = {
+        {{vec3(-0x1.6e572p-2f, 0x1.35508cp-1f, 0), down, vec3(-0x1.9b826ap-2f, 0x1.99316cp-1f, 0)}, false},
+        {{vec3(0x1.6221dep-1f, -0x1.32dcf2p-2f, 0), down, vec3(0x1.091bp+0f, 0x1.032d7p-4f, 0)}, true},
+    };
+    for (const auto& c : cases) {
+        MeshPtr m(sheet->clone());
+        m->subSphere(c.p.point, c.p.normal, c.p.rim, c.add, paint);
+        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+        dvec3 o;
+        double R;
+        pressSphere(c.p, c.add, o, R);
+        int off = 0;
+        for (int v = 0; v < sheet->vertexCount(); ++v) {
+            const dvec3 was = dvec3(sheet->vertices[v].position) - o, now = dvec3(m->vertices[v].position) - o;
+            off += std::sqrt(dot(was, was)) < R * (1 - 1e-5) && std::fabs(std::sqrt(dot(now, now)) - R) > 1e-5 * R;
+        }
+        EXPECT_EQ(off, 0) << (c.add ? "bump" : "dent");
+    }
 }
