@@ -30,11 +30,8 @@ class SpherePress {
 public:
     // How many float steps of its place a position may be off and still be
     // rounding: a sphere no larger than one step moves a vertex by about
-    // three, and a pressed position or a point the cut puts on the sphere
-    // is formed by several rounded steps (from the centre, along the ray,
-    // out by the radius). A few dozen steps would take vertices that far
-    // inside the sphere for rounding and leave them there.
-    static constexpr float kRoundingSteps = 16;
+    // three.
+    static constexpr float kRoundingSteps = 4;
     // How far apart floats lie at a: the step from its size to the next
     // float; at p, from its largest coordinate (in size).
     static float spacing(float a);
