@@ -122,14 +122,14 @@ void SpherePress::unfold() {
     // the edges of a mesh leave faces folded within the plane of the face
     // they lie in); a bump's faces, as a face edge-on to the centre, are
     // judged by the face they lie in alone. Such a vertex, a corner of a
-    // face turned over, stays
-    // where the cut left it, on the sphere up to that rounding: putting it
-    // back leaves its other faces as the cut left them or turns them over
-    // too, and these are looked at again, until none is turned over. A
-    // vertex pressed farther is never put back, so that the whole inside of
-    // the sphere is pressed onto it: a face its press turns over is turned
-    // by the shape the sphere meets (a part the centre sees from behind or
-    // edge-on), which putting the vertex back would leave deep inside.
+    // face turned over, stays where the cut left it, on the sphere up to
+    // that rounding: putting it back leaves its other faces as the cut left
+    // them or turns them over too, and these are looked at again, until
+    // none is turned over. A vertex pressed farther is never put back, so
+    // that the whole inside of the sphere is pressed onto it: a face its
+    // press turns over is turned by the shape the sphere meets (a part the
+    // centre sees from behind or edge-on), which putting the vertex back
+    // would leave deep inside.
     std::vector<int> work;
     for (const int v : m_.selectedVertices) {
         if (!rounded(v)) continue;
