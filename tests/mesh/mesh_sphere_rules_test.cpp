@@ -171,6 +171,17 @@ TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
 }
 
+// A vertex the press moved by rounding alone, a corner of a face it turned
+// against the face it lies in, is put back where the cut left it: bumps
+// over a tilted cylinder's rim, where such a sliver would be left folded
+// within a plane through the centre.
+TEST(MeshSphereRules, ACornerMovedByRoundingThatTurnsAFaceIsPutBack) {
+    const PressTally t =
+        pressAll({{17, 192, 4017, 330, true}, {17, 192, 7017, 282, true}, {17, 192, 8017, 30, true}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
 // A position off the sphere by up to four float steps of its place is
 // taken for rounding, about what a sphere of no size moves a vertex by.
 // Sculpted meshes: a dent whose corners pressed by four steps must be put
