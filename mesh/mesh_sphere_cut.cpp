@@ -154,7 +154,7 @@ public:
           centre_(centre),
           r2_(r2),
           r_(std::sqrt(r2)),
-          sphereSpacing_(std::max(SpherePress::spacing(centre), SpherePress::spacing(float(r_)))),
+          sphereSpacing_(SpherePress::spacing(centre)),
           scoped_(scoped),
           unitEdges_(unitEdges),
           pressed_(pressed),
@@ -273,7 +273,7 @@ private:
     const dvec3 centre_;
     const double r2_;
     const double r_;             // the radius
-    const float sphereSpacing_;  // float spacing at the centre's place or the radius's
+    const float sphereSpacing_;  // float spacing at the centre's place
     const bool scoped_, unitEdges_, pressed_;
     double low_[3], high_[3];               // the box round the sphere
     std::vector<std::size_t> near_;         // entries not beyond the box
@@ -894,7 +894,7 @@ void Mesh::subSphere(const vec3& point, const vec3& normal, const vec3& rimPoint
     // pressed with that end.
     for (const int w : cut.splitsInside()) appendSelectedVertex(w);
     std::vector<int> touched = madeSince(*this, first);
-    SpherePress(*this, o, radius, cut.views()).run(material, touched);
+    SpherePress(*this, o, radius, add, cut.views()).run(material, touched);
     if (!selectedVertices.empty()) positionsEdited();
     deselectAll();
     // What the cut made and every pressed vertex: the faces they changed,

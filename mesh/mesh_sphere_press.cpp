@@ -37,8 +37,8 @@ bool SpherePress::onSphere(const vec3& p, const vec3& centre, double r, float sp
     return std::fabs(std::sqrt(dx * dx + dy * dy + dz * dz) - r) <= limit;
 }
 
-SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, const FaceViews& views)
-    : m_(m), centref_(centre), centre_(centre), radius_(radius), views_(views) {}
+SpherePress::SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views)
+    : m_(m), centref_(centre), centre_(centre), radius_(radius), add_(add), views_(views) {}
 
 dvec3 SpherePress::position(int v) const { return dvec3(m_.vertices[v].position); }
 
@@ -105,8 +105,7 @@ void SpherePress::pressVertex(int v, const pbr& material) {
 bool SpherePress::turnsOver(int f, const dvec3* was) const {
     const MeshFace& F = m_.faces[f];
     const dvec3 p[3] = {position(F.v[0]), position(F.v[1]), position(F.v[2])};
-    const double then = Orient3D(was[0], was[1], was[2], centre_), now = Orient3D(p[0], p[1], p[2], centre_);
-    if ((then > 0 && now < 0) || (then < 0 && now > 0)) return true;
+    if (!add_ && Orient3D(was[0], was[1], was[2], centre_) < 0 && Orient3D(p[0], p[1], p[2], centre_) > 0) return true;
     const dvec3 n = views_.of(f, was).normal();
     return dot(cross(p[1] - p[0], p[2] - p[0]), n) < 0 && !(dot(cross(was[1] - was[0], was[2] - was[0]), n) < 0);
 }
@@ -118,16 +117,19 @@ void SpherePress::unfold() {
     // few float steps, one that lay that close to the sphere (as every
     // vertex of a sphere of no size does): it can land across its
     // neighbours or, where the sphere reaches round an edge of the mesh,
-    // turn a sliver against the face it lies in. A face edge-on to the
-    // centre shows it no turn to keep: it is judged by the face it lies in
-    // alone. Such a vertex, a corner of a face turned over, stays
-    // where the cut left it, on the sphere up to that rounding: putting it
-    // back leaves its other faces as the cut left them or turns them over
-    // too, and these are looked at again, until none is turned over. A
-    // vertex pressed farther is never put back, so that the whole inside of
-    // the sphere is pressed onto it: a face its press turns over is turned
-    // by the shape the sphere meets (a part the centre sees from behind or
-    // edge-on), which putting the vertex back would leave deep inside.
+    // turn a sliver against the face it lies in. Only a dent's face is held
+    // to the turn the centre sees (put back for it, a bump's corners over
+    // the edges of a mesh leave faces folded within the plane of the face
+    // they lie in); a bump's faces, as a face edge-on to the centre, are
+    // judged by the face they lie in alone. Such a vertex, a corner of a
+    // face turned over, stays where the cut left it, on the sphere up to
+    // that rounding: putting it back leaves its other faces as the cut left
+    // them or turns them over too, and these are looked at again, until
+    // none is turned over. A vertex pressed farther is never put back, so
+    // that the whole inside of the sphere is pressed onto it: a face its
+    // press turns over is turned by the shape the sphere meets (a part the
+    // centre sees from behind or edge-on), which putting the vertex back
+    // would leave deep inside.
     std::vector<int> work;
     for (const int v : m_.selectedVertices) {
         if (!rounded(v)) continue;
@@ -305,14 +307,17 @@ bool SpherePress::foldsRound(int v) {
 
 bool SpherePress::landOnNeighbour(int f) {
     // Only positions change here: the face's corners and a's ring stay.
-    // Every neighbour of a pressed corner lies on the sphere: pressed too,
-    // or a point where the cut split the edge between them.
     for (const int a : m_.faces[f].v) {
         if (!pressed(a)) continue;
         m_.findNeighbours(a, ring_);
         const vec3 at = m_.vertices[a].position;
         for (const int w : ring_) {
-            m_.vertices[a].position = m_.vertices[w].position;
+            // On the sphere up to rounding, as the cut's points are: a split
+            // moved onto its edge's inside end is pressed with the outside
+            // end for a neighbour.
+            const vec3 q = m_.vertices[w].position;
+            if (!onSphere(q, centref_, radius_, spacing(centref_))) continue;
+            m_.vertices[a].position = q;
             if (!foldsRound(a)) return true;
             m_.vertices[a].position = at;
         }
@@ -353,8 +358,8 @@ void SpherePress::unfoldInPlane() {
         }
     }
     // Where no walk mends a face (one leaving the plane, say), a pressed
-    // corner landed on a neighbour where no face round it is then turned
-    // over or folded stays on the sphere.
+    // corner landed on a neighbour on the sphere where no face round it is
+    // then turned over or folded stays on the sphere.
     for (int& f : work) {
         if (f < 0 || !foldedInPlane(f, was, view)) continue;
         if (landOnNeighbour(f)) f = -1;

@@ -14,8 +14,8 @@
 //   flipped one after another, each across from the corner, until both
 //   faces of a flip turn the plane's way; the cut edge between those points
 //   so takes the corner onto the cut line. Where no such walk does, the
-//   corner lands on a neighbour where no face round it is then turned over
-//   or folded.
+//   corner lands on a neighbour on the sphere where no face round it is
+//   then turned over or folded.
 
 #include <utility>
 #include <vector>
@@ -43,10 +43,10 @@ public:
     // `sphereSpacing` (the steps at the sphere's own place).
     static bool onSphere(const vec3& p, const vec3& centre, double r, float sphereSpacing);
 
-    // The sphere centred at `centre` with the float radius `radius` (of a
-    // bump or a dent alike); views: the views the cut kept of the faces it
+    // The sphere centred at `centre` with the float radius `radius`; add: a
+    // bump, else a dent; views: the views the cut kept of the faces it
     // changed and made.
-    SpherePress(Mesh& m, const vec3& centre, float radius, const FaceViews& views);
+    SpherePress(Mesh& m, const vec3& centre, float radius, bool add, const FaceViews& views);
     // Presses every vertex of the selected-vertex list, in list order,
     // painting the faces round it with `material`, appends it to `touched`,
     // and mends what rounding turned over. The selection is left as it was.
@@ -60,9 +60,9 @@ private:
     bool pressed(int v) const;
     bool rounded(int v) const;
     void pressVertex(int v, const pbr& material);
-    // The press turned face f over (its corners before it at `was`): the
-    // centre sees it from one side before and from the other after, or its
-    // normal turned against that of the face it lies in.
+    // The press turned face f over (its corners before it at `was`): a
+    // dent's face the centre saw from the front before and sees from behind
+    // after, or its normal turned against that of the face it lies in.
     bool turnsOver(int f, const dvec3* was) const;
     void unfold();
     // q lies in the plane of the points p up to what rounding them and q by
@@ -90,9 +90,9 @@ private:
     bool flipWalk(int f, int k);
     // A face round v turned over or folded within a plane.
     bool foldsRound(int v);
-    // Moves a pressed corner of the folded face f onto a neighbour, where no
-    // face round the corner is then turned over or folded; false when none
-    // does.
+    // Moves a pressed corner of the folded face f onto a neighbour on the
+    // sphere, where no face round the corner is then turned over or folded;
+    // false when none does.
     bool landOnNeighbour(int f);
     void unfoldInPlane();
 
@@ -100,6 +100,7 @@ private:
     const vec3 centref_;
     const dvec3 centre_;
     const float radius_;
+    const bool add_;
     const FaceViews& views_;
     std::vector<vec3> from_;              // by selection index, where each vertex lay
     std::vector<int> ring_, fan_, near_;  // scratch

@@ -1,9 +1,11 @@
 // The rules of the sphere dent and bump, each on presses that need it: the
-// faces the press folds within a plane through the centre and how they are
-// mended (an edge flipped, a corner landed on a neighbour on the circle),
-// and the materials the flipped faces keep. Each press is one of the random
-// presses of a primitive (tests/mesh/sphere_press_util.h), named by the
-// primitive, the sites drawn, the seed and its place in the draw.
+// faces the press folds within a plane through the centre, the edges it
+// flips to mend them and the neighbours a corner lands on where no flip
+// does, the materials the flipped faces keep, which faces count as turned
+// over by the press, and how far off a position may be and still be
+// rounding. Each press is one of the random presses of a
+// primitive or a sculpted mesh (tests/mesh/sphere_press_util.h), named by
+// the mesh, the sites drawn, the seed and its place in the draw.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 #include "core/geometry.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_invariants_util.h"
+#include "mesh/mesh_kept_util.h"
 #include "mesh/sphere_press_util.h"
 
 using namespace qel;
@@ -27,11 +30,15 @@ namespace {
 // A press of the draw pressesOn(primitive, sites, seed), as a bump (add)
 // or a dent.
 struct DrawnPress {
-    int mesh, sites, seed, index;
+    int mesh, sites, seed, index;  // mesh: a primitive, or after them sculpted(mesh - their count)
     bool add;
 };
 
-MeshPtr baseOf(const DrawnPress& c) { return MeshPtr(primitives()[std::size_t(c.mesh)]()); }
+MeshPtr baseOf(const DrawnPress& c) {
+    const auto prims = primitives();
+    if (c.mesh < int(prims.size())) return MeshPtr(prims[std::size_t(c.mesh)]());
+    return MeshPtr(sculpted(c.mesh - int(prims.size())));
+}
 
 Press pressOf(const Mesh& base, const DrawnPress& c) {
     std::mt19937 rng(std::uint32_t(c.seed));
@@ -39,7 +46,7 @@ Press pressOf(const Mesh& base, const DrawnPress& c) {
 }
 
 std::string name(const DrawnPress& c) {
-    return "primitive " + std::to_string(c.mesh) + " draw " + std::to_string(c.sites) + "/" + std::to_string(c.seed) +
+    return "mesh " + std::to_string(c.mesh) + " draw " + std::to_string(c.sites) + "/" + std::to_string(c.seed) +
            " press " + std::to_string(c.index);
 }
 
@@ -146,4 +153,76 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
     m->subSphere(p.point, p.normal, p.rim, c.add, paint);
     EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
     EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+}
+
+// A dent's face that rounding turned from the centre it faces is mended (its
+// corners moved by rounding alone put back): dents on a cylinder's rim,
+// where a sliver would be left folded within a plane through the centre.
+// A bump's faces are judged by the face they lie in alone: bumps over the
+// middle of a tilted cube's edges, where corners put back for the turn the
+// centre sees would leave a face folded within the plane of a side.
+TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
+    const PressTally dents = pressAll({{16, 48, 5016, 66, false}, {16, 192, 1016, 174, false}});
+    EXPECT_EQ(dents.checked, dents.operations) << report(dents);
+    EXPECT_EQ(dents.unsound + dents.inside + dents.turned + dents.folded, 0) << report(dents);
+    const PressTally bumps = pressAll(
+        {{5, 192, 1005, 594, true}, {5, 192, 1005, 666, true}, {5, 48, 5005, 6, true}, {5, 48, 5005, 150, true}});
+    EXPECT_EQ(bumps.checked, bumps.operations) << report(bumps);
+    EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
+}
+
+// A vertex the press moved by rounding alone, a corner of a face it turned
+// against the face it lies in, is put back where the cut left it: bumps
+// over a tilted cylinder's rim, where such a sliver would be left folded
+// within a plane through the centre.
+TEST(MeshSphereRules, ACornerMovedByRoundingThatTurnsAFaceIsPutBack) {
+    const PressTally t =
+        pressAll({{17, 192, 4017, 330, true}, {17, 192, 7017, 282, true}, {17, 192, 8017, 30, true}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
+// A position off the sphere by up to four float steps of its place is
+// taken for rounding, about what a sphere of no size moves a vertex by.
+// Sculpted meshes: a dent whose corners pressed by four steps must be put
+// back where the cut left them (taken for pressed at three, a sliver is
+// left folded within a plane through the centre), and a bump whose corners
+// pressed by eight steps must not (put back, a face is left turned over).
+TEST(MeshSphereRules, RoundingIsFourFloatStepsOfAPlace) {
+    const PressTally t = pressAll({{33, 192, 1033, 470, true}, {30, 192, 1030, 179, false}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
+// A corner of a folded face that no flip mends lands only on a neighbour on
+// the sphere: a split the cut moved onto its edge's inside end is pressed
+// with the outside end for a neighbour. Dents and bumps on a sheet a user's
+// sculpting left (stacks of coincident vertices, faces of no area), where
+// landing on such a neighbour would leave vertices that lay inside the
+// sphere up to half its radius off it.
+TEST(MeshSphereRules, AFoldedFacesCornerLandsOnlyOnTheSphere) {
+    const MeshPtr sheet = meshtest::loadKeptMesh(TL_TEST_DATA "/subplane_open_link.kept");
+    ASSERT_TRUE(sheet);
+    const vec3 down(0, 0, -1);
+    const struct {
+        Press p;
+        bool add;
+    } cases[] = {
+        {{vec3(-0x1.6e572p-2f, 0x1.35508cp-1f, 0), down, vec3(-0x1.9b826ap-2f, 0x1.99316cp-1f, 0)}, false},
+        {{vec3(0x1.6221dep-1f, -0x1.32dcf2p-2f, 0), down, vec3(0x1.091bp+0f, 0x1.032d7p-4f, 0)}, true},
+    };
+    for (const auto& c : cases) {
+        MeshPtr m(sheet->clone());
+        m->subSphere(c.p.point, c.p.normal, c.p.rim, c.add, paint);
+        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+        dvec3 o;
+        double R;
+        pressSphere(c.p, c.add, o, R);
+        int off = 0;
+        for (int v = 0; v < sheet->vertexCount(); ++v) {
+            const dvec3 was = dvec3(sheet->vertices[v].position) - o, now = dvec3(m->vertices[v].position) - o;
+            off += std::sqrt(dot(was, was)) < R * (1 - 1e-5) && std::fabs(std::sqrt(dot(now, now)) - R) > 1e-5 * R;
+        }
+        EXPECT_EQ(off, 0) << (c.add ? "bump" : "dent");
+    }
 }
