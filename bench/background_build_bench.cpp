@@ -2,11 +2,11 @@
 // of the stamps and the component and patch labels of the scoped stamps.
 // On the torus of 4,001,620 faces (1,415 x 1,414 quads), in program order
 // (as built) and shuffled (vertices and faces in a random order, as a file
-// of another program may hold them), a fresh copy each time: Deform strokes
-// scoped to the patch as a user makes them (a press, twenty steps back and
-// forth over two brush radii, the last one the release), one sculpt call
-// per frame of the view's 16 ms timer, strokes after strokes until both
-// are kept or 20 s have passed.
+// of another program may hold them), three sessions of each repetition,
+// each on a fresh copy: Deform strokes scoped to the patch as a user makes
+// them (a press, twenty steps back and forth over two brush radii, the
+// last one the release), one sculpt call per frame of the view's 16 ms
+// timer, strokes after strokes until both are kept or 20 s have passed.
 //
 //   Behind/Deform/<order>   Counters: ready_ms, the wall time from the
 //                           first press until the grid and the labels are
@@ -15,20 +15,23 @@
 //                           frames' and the work behind them); behind_ms,
 //                           that of the threads behind the frames alone
 //                           (the process's less the calling thread's: the
-//                           binning and the joining); floor_ms, the floor
-//                           of that work timed right after on the calling
-//                           thread's clock (its best of three), over the
-//                           same mesh: one pass binning flat copies of
-//                           the positions by a counting sort and one
-//                           giving each face the least label of its own
-//                           and its neighbours';
+//                           binning and the joining), at its least over
+//                           the sessions; floor_ms, the floor of that work
+//                           on the calling thread's clock, over the same
+//                           mesh: one pass binning flat copies of the
+//                           positions by a counting sort and one giving
+//                           each face the least label of its own and its
+//                           neighbours', timed before each session and
+//                           after the last, at its least;
 //                           over_floor, behind_ms over floor_ms;
 //                           worst_frame_ms, the longest sculpt call
 //                           meanwhile; first_frame_ms, the first step's
 //                           (the stroke's own work is largest there);
 //                           worst_wait_ms, the longest time a sculpt call
 //                           spent waiting (on the worker's end, a lock);
-//                           frames, how many ran; frames_over_16. A sculpt
+//                           frames, how many ran; frames_over_16; these
+//                           and the wall and processor times of a session
+//                           the median over the sessions. A sculpt
 //                           call's time is its processor time and its
 //                           waits on other threads and on the cores they
 //                           hold (bench_clock.h), less its waits for a
@@ -45,6 +48,17 @@
 // processes hold, the work behind the frames waits for one, and both the
 // wall time and the number of frames run meanwhile (whose stamps
 // ready_cpu_ms counts) are the machine's.
+//
+// The processor time of the same work moves with the host, not only with
+// the work: what shares the cores' caches and the memory, and the fresh
+// pages the work's arrays take, which a host that took the machine's free
+// memory back fills anew. From one session to the next the work behind
+// the frames took 143 to 250 ms, and a floor pass 33 to 76 ms, each
+// independently of the other, the two even apart within a second: a
+// ratio of one session to one floor pass read 2.8 to 6.0. Each is taken
+// at its least over the same stretch of time, its passes alternating
+// with the sessions: a session or a pass that the host slowed is outrun
+// by one it did not.
 //
 // Each frame sleeps out the rest of its 16 ms, as the view waits for its
 // timer: the wall time counts what runs behind the frames, not only in
@@ -66,7 +80,18 @@
 #include "mesh/mesh.h"
 #include "scene/sculptor.h"
 
-BENCH_GOAL(benchgoals::counterAtMost("Behind/Deform/program", "over_floor", 8));
+// The bound of over_floor, pinned to two cores of the 8-core host at load
+// 7-18, medians of three repetitions: 3.47-4.41 with those two cores
+// otherwise idle (8 runs); 3.12-4.50 with a parallel build, `yes` or
+// processes streaming memory and faulting fresh pages on them (16 runs);
+// 3.85-5.12 beside a process taking and freeing 4 GB every 2.5 s. With the
+// grid and the labels each built twice behind the strokes (the work's page
+// faults not doubled): 6.35-8.14 idle (8 runs), 5.80-7.63 loaded (21
+// runs); built twice into fresh arrays, 6.71-7.90 loaded. (Before, one
+// session against the best of three floor passes after it: 3.93-5.31 and
+// 3.96-4.26, and with the work twice 7.88-8.52 and 6.00-7.18, which a
+// bound of 8 let pass.) Held to 5.5, between the two.
+BENCH_GOAL(benchgoals::counterAtMost("Behind/Deform/program", "over_floor", 5.5));
 BENCH_GOAL(benchgoals::counterAtMost("Behind/Deform/program", "worst_frame_ms", 16));
 
 namespace {
@@ -146,15 +171,12 @@ public:
         label_.resize(std::size_t(m.faceCount()));
     }
 
-    // One pass of each, at its best of a few; the calling thread's
-    // processor time in ms.
+    // One pass of each; the calling thread's processor time in ms.
     double timed(float radius) {
-        benchclock::Best best;
-        for (int i = 0; i < 3; ++i) best.add(benchclock::timed([&] {
+        return benchclock::timed([&] {
             bin(radius);
             label();
-        }));
-        return best.ms();
+        });
     }
 
 private:
@@ -208,76 +230,105 @@ BehindFloor& behindFloor(Order order) {
     return shuffled;
 }
 
-void behind(benchmark::State& state, Order order) {
-    constexpr double FrameMs = 16, LimitMs = 20000;
-    constexpr int Steps = 20;
-    double ready = 0, readyCpu = 0, behindCpu = 0, floor = 0, worst = 0, first = 0, worstWait = 0;
+// What one stroke session measured (see the counters above).
+struct Session {
+    double ready = 0, readyCpu = 0, behindCpu = 0, worst = 0, first = 0, worstWait = 0;
     int frames = 0, over = 0;
+};
+
+constexpr double LimitMs = 20000;
+
+// Strokes on the mesh until its grid and labels are both kept, or the
+// limit has passed (every time of the session then LimitMs * 10).
+Session strokeSession(qel::Mesh& m, const Path& p) {
+    constexpr double FrameMs = 16;
+    constexpr int Steps = 20;
+    Session out;
+    const Clock::time_point t0 = Clock::now();
+    // The calling thread's clock read first: the process's counts it.
+    const double own0 = benchclock::threadMs();
+    const double cpu0 = benchclock::processMs();
+    auto kept = [&] { return m.strokeGridKept() && m.strokeLabelsKept(); };
+    // One sculpt call, then the rest of the frame slept out.
+    auto frame = [&](std::vector<qel::Sculptor*>& list) {
+        const Clock::time_point f0 = Clock::now();
+        const benchclock::Waited call = benchclock::timedWithWaits([&] { m.sculpt(list); });
+        const double ms = call.ms();
+        if (out.ready == 0 && kept()) {
+            out.ready = msSince(t0);
+            const double own = benchclock::threadMs() - own0;
+            out.readyCpu = benchclock::processMs() - cpu0;
+            out.behindCpu = out.readyCpu - own;
+        }
+        if (out.ready > 0) return;
+        out.worst = std::max(out.worst, ms);
+        out.worstWait = std::max(out.worstWait, call.waitMs);
+        if (out.frames == 1) out.first = ms;
+        out.over += ms > 16;
+        ++out.frames;
+        const double left = FrameMs - msSince(f0);
+        if (left > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(left));
+    };
+    for (int k = 0; out.ready == 0 && msSince(t0) < LimitMs;) {
+        qel::Sculptor s;
+        s.action = qel::Sculptor::Deform;
+        s.select = qel::Sculptor::SelectPatch;
+        s.viewDirection = qel::vec3(1, 0, 0);
+        std::vector<qel::Sculptor*> list{&s};
+        s.begin();
+        s.samples.push_back(sample(p, k));
+        frame(list);
+        for (int i = 1; i <= Steps; ++i) {
+            s.move();
+            if (i == Steps) s.end();
+            s.samples.push_back(sample(p, ++k));
+            frame(list);
+        }
+    }
+    if (out.ready == 0) out.ready = out.readyCpu = out.behindCpu = LimitMs * 10;
+    return out;
+}
+
+void behind(benchmark::State& state, Order order) {
+    constexpr int Sessions = 3;
+    std::vector<Session> sessions;
+    benchclock::Best floorBest;
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<qel::Mesh> m(new qel::Mesh(torus4M(order)));
+        sessions.clear();
+        floorBest = benchclock::Best();
         const Path& p = path(order);
         BehindFloor& floorPass = behindFloor(order);
-        state.ResumeTiming();
-        ready = readyCpu = behindCpu = worst = first = worstWait = 0;
-        frames = over = 0;
-        const Clock::time_point t0 = Clock::now();
-        // The calling thread's clock read first: the process's counts it.
-        const double own0 = benchclock::threadMs();
-        const double cpu0 = benchclock::processMs();
-        auto kept = [&] { return m->strokeGridKept() && m->strokeLabelsKept(); };
-        // One sculpt call, then the rest of the frame slept out.
-        auto frame = [&](std::vector<qel::Sculptor*>& list) {
-            const Clock::time_point f0 = Clock::now();
-            const benchclock::Waited call = benchclock::timedWithWaits([&] { m->sculpt(list); });
-            const double ms = call.ms();
-            if (ready == 0 && kept()) {
-                ready = msSince(t0);
-                const double own = benchclock::threadMs() - own0;
-                readyCpu = benchclock::processMs() - cpu0;
-                behindCpu = readyCpu - own;
-            }
-            if (ready > 0) return;
-            worst = std::max(worst, ms);
-            worstWait = std::max(worstWait, call.waitMs);
-            if (frames == 1) first = ms;
-            over += ms > 16;
-            ++frames;
-            const double left = FrameMs - msSince(f0);
-            if (left > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(left));
-        };
-        for (int k = 0; ready == 0 && msSince(t0) < LimitMs;) {
-            qel::Sculptor s;
-            s.action = qel::Sculptor::Deform;
-            s.select = qel::Sculptor::SelectPatch;
-            s.viewDirection = qel::vec3(1, 0, 0);
-            std::vector<qel::Sculptor*> list{&s};
-            s.begin();
-            s.samples.push_back(sample(p, k));
-            frame(list);
-            for (int i = 1; i <= Steps; ++i) {
-                s.move();
-                if (i == Steps) s.end();
-                s.samples.push_back(sample(p, ++k));
-                frame(list);
-            }
+        // A floor pass before each session and one after the last.
+        for (int i = 0; i < Sessions; ++i) {
+            floorBest.add(floorPass.timed(Radius));
+            const std::unique_ptr<qel::Mesh> m(new qel::Mesh(torus4M(order)));
+            state.ResumeTiming();
+            sessions.push_back(strokeSession(*m, p));
+            state.PauseTiming();
         }
-        if (ready == 0) ready = readyCpu = behindCpu = LimitMs * 10;
-        state.PauseTiming();
-        floor = floorPass.timed(Radius);
-        m.reset();
+        floorBest.add(floorPass.timed(Radius));
         state.ResumeTiming();
     }
-    state.counters["ready_ms"] = ready;
-    state.counters["ready_cpu_ms"] = readyCpu;
-    state.counters["behind_ms"] = behindCpu;
+    benchclock::Best behindBest;
+    for (const Session& s : sessions) behindBest.add(s.behindCpu);
+    // The median over the sessions of a session's counter.
+    auto median = [&](auto Session::*of) {
+        std::vector<double> v;
+        for (const Session& s : sessions) v.push_back(double(s.*of));
+        return benchgoals::median(v);
+    };
+    const double floor = floorBest.ms();
+    state.counters["ready_ms"] = median(&Session::ready);
+    state.counters["ready_cpu_ms"] = median(&Session::readyCpu);
+    state.counters["behind_ms"] = behindBest.ms();
     state.counters["floor_ms"] = floor;
-    state.counters["over_floor"] = floor > 0 ? behindCpu / floor : 0;
-    state.counters["worst_frame_ms"] = worst;
-    state.counters["first_frame_ms"] = first;
-    state.counters["worst_wait_ms"] = worstWait;
-    state.counters["frames"] = frames;
-    state.counters["frames_over_16"] = over;
+    state.counters["over_floor"] = floor > 0 ? behindBest.ms() / floor : 0;
+    state.counters["worst_frame_ms"] = median(&Session::worst);
+    state.counters["first_frame_ms"] = median(&Session::first);
+    state.counters["worst_wait_ms"] = median(&Session::worstWait);
+    state.counters["frames"] = median(&Session::frames);
+    state.counters["frames_over_16"] = median(&Session::over);
 }
 
 void behindProgram(benchmark::State& state) { behind(state, Program); }
