@@ -171,6 +171,16 @@ TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
 }
 
+// A vertex pressed within rounding of a neighbour lands on it: dents over
+// the middle of a tilted cube's edges and a cylinder's rim, where the
+// sliver between them, a float step wide, would be left folded within a
+// plane through the centre.
+TEST(MeshSphereRules, AVertexPressedWithinRoundingOfANeighbourLandsOnIt) {
+    const PressTally t = pressAll({{5, 192, 1005, 97, false}, {5, 192, 1005, 183, false}, {16, 48, 5016, 64, false}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
 // A vertex the press moved by rounding alone, a corner of a face it turned
 // against the face it lies in, is put back where the cut left it: bumps
 // over a tilted cylinder's rim, where such a sliver would be left folded
