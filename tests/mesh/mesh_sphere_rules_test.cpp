@@ -155,6 +155,20 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
     EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
 }
 
+// A point lies on the sphere up to a few float steps at its own place or
+// the centre's, whichever is larger: a bump over the middle of a tilted
+// cube's edge where, judged by a point's own place alone, a face is left
+// turned over on the sphere where the mesh does not fold back.
+TEST(MeshSphereRules, OnTheSphereUpToTheRoundingAtTheCentresPlace) {
+    const DrawnPress c = {5, 192, 1005, 222, true};
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+}
+
 // A dent's face that rounding turned from the centre it faces is mended (its
 // corners moved by rounding alone put back): dents on a cylinder's rim,
 // where a sliver would be left folded within a plane through the centre.
