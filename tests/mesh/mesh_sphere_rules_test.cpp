@@ -155,6 +155,20 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
     EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
 }
 
+// A point lies on the sphere up to a few float steps at its own place or
+// the centre's, whichever is larger: a bump over the middle of a tilted
+// cube's edge where, judged by a point's own place alone, a face is left
+// turned over on the sphere where the mesh does not fold back.
+TEST(MeshSphereRules, OnTheSphereUpToTheRoundingAtTheCentresPlace) {
+    const DrawnPress c = {5, 192, 1005, 222, true};
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+}
+
 // A dent's face that rounding turned from the centre it faces is mended (its
 // corners moved by rounding alone put back): dents on a cylinder's rim,
 // where a sliver would be left folded within a plane through the centre.
@@ -169,6 +183,16 @@ TEST(MeshSphereRules, OnlyADentsFaceIsHeldToTheTurnTheCentreSees) {
         {{5, 192, 1005, 594, true}, {5, 192, 1005, 666, true}, {5, 48, 5005, 6, true}, {5, 48, 5005, 150, true}});
     EXPECT_EQ(bumps.checked, bumps.operations) << report(bumps);
     EXPECT_EQ(bumps.unsound + bumps.inside + bumps.turned + bumps.folded, 0) << report(bumps);
+}
+
+// A vertex pressed within rounding of a neighbour lands on it: dents over
+// the middle of a tilted cube's edges and a cylinder's rim, where the
+// sliver between them, a float step wide, would be left folded within a
+// plane through the centre.
+TEST(MeshSphereRules, AVertexPressedWithinRoundingOfANeighbourLandsOnIt) {
+    const PressTally t = pressAll({{5, 192, 1005, 97, false}, {5, 192, 1005, 183, false}, {16, 48, 5016, 64, false}});
+    EXPECT_EQ(t.checked, t.operations) << report(t);
+    EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
 }
 
 // A vertex the press moved by rounding alone, a corner of a face it turned
