@@ -87,6 +87,17 @@ int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, 
     return n;
 }
 
+// The press leaves the mesh sound, with no face turned over on the sphere
+// where the mesh does not fold back.
+void pressTurnsNoFaceWhereTheMeshFoldsNot(const DrawnPress& c) {
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "") << name(c);
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0) << name(c);
+}
+
 PressTally pressAll(const std::vector<DrawnPress>& cases) {
     PressTally t;
     for (const DrawnPress& c : cases) {
@@ -146,13 +157,7 @@ TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
 // would turn a face over on the sphere, well away from the side the centre
 // sees from behind.
 TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
-    const DrawnPress c = {16, 192, 1016, 99, false};
-    const MeshPtr base = baseOf(c);
-    const Press p = pressOf(*base, c);
-    MeshPtr m(base->clone());
-    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
-    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+    pressTurnsNoFaceWhereTheMeshFoldsNot({16, 192, 1016, 99, false});
 }
 
 // A point lies on the sphere up to a few float steps at its own place or
@@ -160,13 +165,7 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
 // cube's edge where, judged by a point's own place alone, a face is left
 // turned over on the sphere where the mesh does not fold back.
 TEST(MeshSphereRules, OnTheSphereUpToTheRoundingAtTheCentresPlace) {
-    const DrawnPress c = {5, 192, 1005, 222, true};
-    const MeshPtr base = baseOf(c);
-    const Press p = pressOf(*base, c);
-    MeshPtr m(base->clone());
-    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
-    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+    pressTurnsNoFaceWhereTheMeshFoldsNot({5, 192, 1005, 222, true});
 }
 
 // A dent's face that rounding turned from the centre it faces is mended (its
