@@ -96,6 +96,18 @@ PressTally pressAll(const std::vector<DrawnPress>& cases) {
     return t;
 }
 
+// Press c leaves the mesh sound and no face turned over on the sphere where
+// the mesh does not fold back (by more than `by` of the radius).
+void expectNoneTurnedWhereTheMeshFoldsNot(const DrawnPress& c, double by = 1e-3) {
+    SCOPED_TRACE(name(c));
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    MeshPtr m(base->clone());
+    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add, by), 0);
+}
+
 }  // namespace
 
 // A face the press turns over in space is folded within a plane only where
@@ -146,13 +158,7 @@ TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
 // would turn a face over on the sphere, well away from the side the centre
 // sees from behind.
 TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
-    const DrawnPress c = {16, 192, 1016, 99, false};
-    const MeshPtr base = baseOf(c);
-    const Press p = pressOf(*base, c);
-    MeshPtr m(base->clone());
-    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
-    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+    expectNoneTurnedWhereTheMeshFoldsNot({16, 192, 1016, 99, false});
 }
 
 // A point lies on the sphere up to a few float steps at its own place or
@@ -160,13 +166,7 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
 // cube's edge where, judged by a point's own place alone, a face is left
 // turned over on the sphere where the mesh does not fold back.
 TEST(MeshSphereRules, OnTheSphereUpToTheRoundingAtTheCentresPlace) {
-    const DrawnPress c = {5, 192, 1005, 222, true};
-    const MeshPtr base = baseOf(c);
-    const Press p = pressOf(*base, c);
-    MeshPtr m(base->clone());
-    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
-    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0);
+    expectNoneTurnedWhereTheMeshFoldsNot({5, 192, 1005, 222, true});
 }
 
 // A dent's face that rounding turned from the centre it faces is mended (its
@@ -226,16 +226,9 @@ TEST(MeshSphereRules, RoundingIsFourFloatStepsOfAPlace) {
 // (edge-on to the centre up to a few millionths of the radius, far past
 // rounding).
 TEST(MeshSphereRules, AFoldedFacesCornerNoFlipMendsLandsOnANeighbour) {
-    for (const DrawnPress& c : std::vector<DrawnPress>{
-             {17, 24, 28, 15, false}, {16, 192, 1016, 447, false}, {17, 192, 1017, 159, false}}) {
-        SCOPED_TRACE(name(c));
-        const MeshPtr base = baseOf(c);
-        const Press p = pressOf(*base, c);
-        MeshPtr m(base->clone());
-        m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
-        EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add, 1e-6), 0);
-    }
+    for (const DrawnPress& c : {DrawnPress{17, 24, 28, 15, false}, DrawnPress{16, 192, 1016, 447, false},
+                                DrawnPress{17, 192, 1017, 159, false}})
+        expectNoneTurnedWhereTheMeshFoldsNot(c, 1e-6);
 }
 
 // A corner of a folded face that no flip mends lands only on a neighbour on
