@@ -231,6 +231,23 @@ TEST(MeshSphereRules, AFoldedFacesCornerNoFlipMendsLandsOnANeighbour) {
         expectNoneTurnedWhereTheMeshFoldsNot(c, 1e-6);
 }
 
+// A face of no area that the press opens within a plane through the centre
+// turns as a face round a pressed corner of it that lies in that plane: a
+// dent on a sheet a user's sculpting left (stacks of coincident vertices,
+// faces of no area between them), where such a face, left folded, turns
+// over on the sphere where the sheet does not fold back.
+TEST(MeshSphereRules, AFaceOfNoAreaOpenedWithinAPlaneTurnsAsTheFacesRoundIt) {
+    const MeshPtr sheet = meshtest::loadKeptMesh(TL_TEST_DATA "/subplane_repeated_vertex.kept");
+    ASSERT_TRUE(sheet);
+    const Press p = {vec3(0x1.a6692ap-2f, -0x1.1419p-2f, -0x1.241ff8p-7f),
+                     vec3(-0x1.808e1ep-4f, 0x1.b25644p-4f, -0x1.fad6c4p-1f),
+                     vec3(-0x1.02c2p-4f, -0x1.af053cp-2f, 0x1.479274p-6f)};
+    MeshPtr m(sheet->clone());
+    m->subSphere(p.point, p.normal, p.rim, false, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*sheet, *m, p, false), 0);
+}
+
 // A corner of a folded face that no flip mends lands only on a neighbour on
 // the sphere: a split the cut moved onto its edge's inside end is pressed
 // with the outside end for a neighbour. Dents and bumps on a sheet a user's
