@@ -248,6 +248,17 @@ TEST(MeshSphereRules, AFaceOfNoAreaOpenedWithinAPlaneTurnsAsTheFacesRoundIt) {
     EXPECT_EQ(turnedWhereTheMeshFoldsNot(*sheet, *m, p, false), 0);
 }
 
+// A crossing of the sphere lies on an edge's inside end where that end is on
+// the sphere and the edge leaves it outwards: dents on a tilted cube and on
+// a cylinder, as made and tilted, where a point placed a float step off
+// that end leaves a face turned over on the sphere where the mesh does not
+// fold back.
+TEST(MeshSphereRules, ACrossingOnAnInsideEndOnTheSphereIsThatEnd) {
+    for (const DrawnPress& c : {DrawnPress{5, 24, 16, 87, false}, DrawnPress{16, 24, 27, 78, false},
+                                DrawnPress{16, 24, 27, 87, false}, DrawnPress{17, 24, 28, 18, false}})
+        expectNoneTurnedWhereTheMeshFoldsNot(c);
+}
+
 // A corner of a folded face that no flip mends lands only on a neighbour on
 // the sphere: a split the cut moved onto its edge's inside end is pressed
 // with the outside end for a neighbour. Dents and bumps on a sheet a user's
