@@ -54,8 +54,9 @@ std::string name(const DrawnPress& c) {
 // dent; towards it for a bump) by more than `by` of the radius (a
 // thousandth unless told), where the centre sees the mesh before the press
 // from one side only: the segment from the centre through the face's
-// middle, the radius long, crosses it once or never. Where it crosses more often the sphere reaches
-// round the surface, and the press turns the part seen from behind over.
+// middle, the radius long, crosses it once or never. Where it crosses more
+// often the sphere reaches round the surface, and the press turns the part
+// seen from behind over.
 int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, bool add, double by = 1e-3) {
     dvec3 o;
     double R;
@@ -220,11 +221,10 @@ TEST(MeshSphereRules, RoundingIsFourFloatStepsOfAPlace) {
 
 // A pressed corner of a folded face that no flip mends lands on a
 // neighbour on the sphere where no face round it is then turned over or
-// folded: dents on a cylinder's rim, as made and tilted, whose sphere
-// reaches round its side, where the corner left where it was pressed
-// leaves faces turned over on the sphere where the mesh does not fold back
-// (edge-on to the centre up to a few millionths of the radius, far past
-// rounding).
+// folded: dents on a cylinder's rim in both tilts, whose sphere reaches
+// round its side, where the corner left where it was pressed leaves faces
+// turned over on the sphere where the mesh does not fold back (edge-on to
+// the centre up to a few millionths of the radius, far past rounding).
 TEST(MeshSphereRules, AFoldedFacesCornerNoFlipMendsLandsOnANeighbour) {
     for (const DrawnPress& c : {DrawnPress{17, 24, 28, 15, false}, DrawnPress{16, 192, 1016, 447, false},
                                 DrawnPress{17, 192, 1017, 159, false}})
@@ -250,13 +250,38 @@ TEST(MeshSphereRules, AFaceOfNoAreaOpenedWithinAPlaneTurnsAsTheFacesRoundIt) {
 
 // A crossing of the sphere lies on an edge's inside end where that end is on
 // the sphere and the edge leaves it outwards: dents on a tilted cube and on
-// a cylinder, as made and tilted, where a point placed a float step off
-// that end leaves a face turned over on the sphere where the mesh does not
-// fold back.
+// a cylinder in both tilts, where a point placed a float step off that end
+// leaves a face turned over on the sphere where the mesh does not fold
+// back.
 TEST(MeshSphereRules, ACrossingOnAnInsideEndOnTheSphereIsThatEnd) {
     for (const DrawnPress& c : {DrawnPress{5, 24, 16, 87, false}, DrawnPress{16, 24, 27, 78, false},
                                 DrawnPress{16, 24, 27, 87, false}, DrawnPress{17, 24, 28, 18, false}})
         expectNoneTurnedWhereTheMeshFoldsNot(c);
+}
+
+// A split the halves of a face would not keep its turn at moves onto the
+// nearer end of its edge: dents and a bump on two cylinders, as made and
+// tilted, where moved onto the farther end it makes a vertex off the
+// sphere outside it, a corner the rim of the dent reaches out to.
+TEST(MeshSphereRules, ASplitMovesOntoTheNearerEndOfItsEdge) {
+    for (const DrawnPress& c : {DrawnPress{15, 24, 26, 54, true}, DrawnPress{16, 24, 27, 30, false},
+                                DrawnPress{18, 24, 29, 6, false}, DrawnPress{19, 24, 30, 42, false}}) {
+        SCOPED_TRACE(name(c));
+        const MeshPtr base = baseOf(c);
+        const Press p = pressOf(*base, c);
+        MeshPtr m(base->clone());
+        m->subSphere(p.point, p.normal, p.rim, c.add, paint);
+        dvec3 o;
+        double R;
+        pressSphere(p, c.add, o, R);
+        int off = 0;
+        for (int v = 0; v < m->vertexCount(); ++v) {
+            const vec3 q = m->vertices[v].position;
+            const bool moved = v >= base->vertexCount() || !(q == base->vertices[v].position);
+            off += m->vertices[v].isActive() && moved && std::sqrt(dot(dvec3(q) - o, dvec3(q) - o)) - R > 1e-5 * R;
+        }
+        EXPECT_EQ(off, 0);
+    }
 }
 
 // A corner of a folded face that no flip mends lands only on a neighbour on
