@@ -51,12 +51,13 @@ std::string name(const DrawnPress& c) {
 }
 
 // The painted faces on the sphere that face away from its centre (for a
-// dent; towards it for a bump) by more than a thousandth of the radius,
-// where the centre sees the mesh before the press from one side only: the
-// segment from the centre through the face's middle, the radius long,
-// crosses it once or never. Where it crosses more often the sphere reaches
-// round the surface, and the press turns the part seen from behind over.
-int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, bool add) {
+// dent; towards it for a bump) by more than `by` of the radius (a
+// thousandth unless told), where the centre sees the mesh before the press
+// from one side only: the segment from the centre through the face's
+// middle, the radius long, crosses it once or never. Where it crosses more
+// often the sphere reaches round the surface, and the press turns the part
+// seen from behind over.
+int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, bool add, double by = 1e-3) {
     dvec3 o;
     double R;
     pressSphere(p, add, o, R);
@@ -71,7 +72,7 @@ int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, 
         const dvec3 normal = cross(q[1] - q[0], q[2] - q[0]);
         if (!onSphere || !(dot(normal, normal) > 0)) continue;
         const double towards = dot(normal, o - q[0]) / std::sqrt(dot(normal, normal));
-        if (!((add ? -towards : towards) < -1e-3 * R)) continue;
+        if (!((add ? -towards : towards) < -by * R)) continue;
         const dvec3 middle = (q[0] + q[1] + q[2]) * (1.0 / 3), d = middle - o;
         const dvec3 end = o + d * (R / std::sqrt(dot(d, d)));
         int crossings = 0;
@@ -87,17 +88,6 @@ int turnedWhereTheMeshFoldsNot(const Mesh& base, const Mesh& m, const Press& p, 
     return n;
 }
 
-// The press leaves the mesh sound, with no face turned over on the sphere
-// where the mesh does not fold back.
-void pressTurnsNoFaceWhereTheMeshFoldsNot(const DrawnPress& c) {
-    const MeshPtr base = baseOf(c);
-    const Press p = pressOf(*base, c);
-    MeshPtr m(base->clone());
-    m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "") << name(c);
-    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add), 0) << name(c);
-}
-
 PressTally pressAll(const std::vector<DrawnPress>& cases) {
     PressTally t;
     for (const DrawnPress& c : cases) {
@@ -105,6 +95,24 @@ PressTally pressAll(const std::vector<DrawnPress>& cases) {
         press(*base, pressOf(*base, c), c.add, name(c), t);
     }
     return t;
+}
+
+// A copy of `base` with press p applied, which must leave it sound.
+MeshPtr pressedSound(Mesh& base, const Press& p, bool add) {
+    MeshPtr m(base.clone());
+    m->subSphere(p.point, p.normal, p.rim, add, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    return m;
+}
+
+// Press c leaves the mesh sound and no face turned over on the sphere where
+// the mesh does not fold back (by more than `by` of the radius).
+void expectNoneTurnedWhereTheMeshFoldsNot(const DrawnPress& c, double by = 1e-3) {
+    SCOPED_TRACE(name(c));
+    const MeshPtr base = baseOf(c);
+    const Press p = pressOf(*base, c);
+    const MeshPtr m = pressedSound(*base, p, c.add);
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*base, *m, p, c.add, by), 0);
 }
 
 }  // namespace
@@ -133,10 +141,7 @@ TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
     for (const DrawnPress& c : cases) {
         SCOPED_TRACE(name(c));
         const MeshPtr base = baseOf(c);
-        const Press p = pressOf(*base, c);
-        MeshPtr m(base->clone());
-        m->subSphere(p.point, p.normal, p.rim, c.add, paint);
-        EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+        const MeshPtr m = pressedSound(*base, pressOf(*base, c), c.add);
         for (int f = 0; f < m->faceCount(); ++f) {
             const MeshFace& F = m->faces[f];
             if (!F.isActive()) continue;
@@ -157,7 +162,7 @@ TEST(MeshSphereRules, FlippedFacesKeepTheMaterialsOfTheFaceAcross) {
 // would turn a face over on the sphere, well away from the side the centre
 // sees from behind.
 TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
-    pressTurnsNoFaceWhereTheMeshFoldsNot({16, 192, 1016, 99, false});
+    expectNoneTurnedWhereTheMeshFoldsNot({16, 192, 1016, 99, false});
 }
 
 // A point lies on the sphere up to a few float steps at its own place or
@@ -165,7 +170,7 @@ TEST(MeshSphereRules, AFoldedFaceFlipsOnlyWithAFaceInItsPlane) {
 // cube's edge where, judged by a point's own place alone, a face is left
 // turned over on the sphere where the mesh does not fold back.
 TEST(MeshSphereRules, OnTheSphereUpToTheRoundingAtTheCentresPlace) {
-    pressTurnsNoFaceWhereTheMeshFoldsNot({5, 192, 1005, 222, true});
+    expectNoneTurnedWhereTheMeshFoldsNot({5, 192, 1005, 222, true});
 }
 
 // A dent's face that rounding turned from the centre it faces is mended (its
@@ -215,6 +220,70 @@ TEST(MeshSphereRules, RoundingIsFourFloatStepsOfAPlace) {
     const PressTally t = pressAll({{33, 192, 1033, 470, true}, {30, 192, 1030, 179, false}});
     EXPECT_EQ(t.checked, t.operations) << report(t);
     EXPECT_EQ(t.unsound + t.inside + t.turned + t.folded, 0) << report(t);
+}
+
+// A pressed corner of a folded face that no flip mends lands on a
+// neighbour on the sphere where no face round it is then turned over or
+// folded: dents on a cylinder's rim in both tilts, whose sphere reaches
+// round its side, where the corner left where it was pressed leaves faces
+// turned over on the sphere where the mesh does not fold back (edge-on to
+// the centre up to a few millionths of the radius, far past rounding).
+TEST(MeshSphereRules, AFoldedFacesCornerNoFlipMendsLandsOnANeighbour) {
+    for (const DrawnPress& c : {DrawnPress{17, 24, 28, 15, false}, DrawnPress{16, 192, 1016, 447, false},
+                                DrawnPress{17, 192, 1017, 159, false}})
+        expectNoneTurnedWhereTheMeshFoldsNot(c, 1e-6);
+}
+
+// A face of no area that the press opens within a plane through the centre
+// turns as a face round a pressed corner of it that lies in that plane: a
+// dent on a sheet a user's sculpting left (stacks of coincident vertices,
+// faces of no area between them), where such a face, left folded, turns
+// over on the sphere where the sheet does not fold back.
+TEST(MeshSphereRules, AFaceOfNoAreaOpenedWithinAPlaneTurnsAsTheFacesRoundIt) {
+    const MeshPtr sheet = meshtest::loadKeptMesh(TL_TEST_DATA "/subplane_repeated_vertex.kept");
+    ASSERT_TRUE(sheet);
+    const Press p = {vec3(0x1.a6692ap-2f, -0x1.1419p-2f, -0x1.241ff8p-7f),
+                     vec3(-0x1.808e1ep-4f, 0x1.b25644p-4f, -0x1.fad6c4p-1f),
+                     vec3(-0x1.02c2p-4f, -0x1.af053cp-2f, 0x1.479274p-6f)};
+    MeshPtr m(sheet->clone());
+    m->subSphere(p.point, p.normal, p.rim, false, paint);
+    EXPECT_EQ(meshtest::checkMeshInvariants(*m), "");
+    EXPECT_EQ(turnedWhereTheMeshFoldsNot(*sheet, *m, p, false), 0);
+}
+
+// A crossing of the sphere lies on an edge's inside end where that end is on
+// the sphere and the edge leaves it outwards: dents on a tilted cube and on
+// a cylinder in both tilts, where a point placed a float step off that end
+// leaves a face turned over on the sphere where the mesh does not fold
+// back.
+TEST(MeshSphereRules, ACrossingOnAnInsideEndOnTheSphereIsThatEnd) {
+    for (const DrawnPress& c : {DrawnPress{5, 24, 16, 87, false}, DrawnPress{16, 24, 27, 78, false},
+                                DrawnPress{16, 24, 27, 87, false}, DrawnPress{17, 24, 28, 18, false}})
+        expectNoneTurnedWhereTheMeshFoldsNot(c);
+}
+
+// A split the halves of a face would not keep its turn at moves onto the
+// nearer end of its edge: dents and a bump on two cylinders, as made and
+// tilted, where moved onto the farther end it makes a vertex off the
+// sphere outside it, a corner the rim of the dent reaches out to.
+TEST(MeshSphereRules, ASplitMovesOntoTheNearerEndOfItsEdge) {
+    for (const DrawnPress& c : {DrawnPress{15, 24, 26, 54, true}, DrawnPress{16, 24, 27, 30, false},
+                                DrawnPress{18, 24, 29, 6, false}, DrawnPress{19, 24, 30, 42, false}}) {
+        SCOPED_TRACE(name(c));
+        const MeshPtr base = baseOf(c);
+        const Press p = pressOf(*base, c);
+        const MeshPtr m = pressedSound(*base, p, c.add);
+        dvec3 o;
+        double R;
+        pressSphere(p, c.add, o, R);
+        int off = 0;
+        for (int v = 0; v < m->vertexCount(); ++v) {
+            const vec3 q = m->vertices[v].position;
+            const bool moved = v >= base->vertexCount() || !(q == base->vertices[v].position);
+            off += m->vertices[v].isActive() && moved && std::sqrt(dot(dvec3(q) - o, dvec3(q) - o)) - R > 1e-5 * R;
+        }
+        EXPECT_EQ(off, 0);
+    }
 }
 
 // A corner of a folded face that no flip mends lands only on a neighbour on
