@@ -432,6 +432,10 @@ private:
     // unfinished), in sculpt mode only for `sculptOnly`, the command is not
     // taken and the status bar says so, naming it.
     void afterGesture(const QString& name, std::function<void()> command, bool sculptOnly = false, bool asks = false);
+    // The colour dialog titled `title` on the view's colour `colour`, as the
+    // command named: it waits for the view to be idle and for the hand to
+    // let go of a button held in the view.
+    void askColor(const QString& name, qel::wvec4 qel::GLView::*colour, const QString& title);
     // The status bar's word that the command named was not taken.
     void notTaken(const QString& name);
     // Help's guide handed to the desktop; the licence shown in a window.

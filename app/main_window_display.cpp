@@ -157,15 +157,7 @@ void MainWindow::on_actionLens_Chromatism_triggered() { colorSwitch(ui->actionLe
 
 void MainWindow::on_actionObjects_Chromatism_triggered() { colorSwitch(ui->actionObjects_Chromatism, false); }
 
-void MainWindow::on_actionContour_triggered() {
-    afterGesture(
-        "Contour",
-        [this] {
-            qel::DIALOGS->colorDialog(&view()->contourColor, "Contour Color");
-            view()->redraw = 1;
-        },
-        false, true);
-}
+void MainWindow::on_actionContour_triggered() { askColor("Contour", &qel::GLView::contourColor, "Contour Color"); }
 
 void MainWindow::on_actionDefault_Light_triggered() { loadEnvironment(":/Environments/env_default.jpg"); }
 

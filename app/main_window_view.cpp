@@ -144,16 +144,20 @@ void MainWindow::on_actionImage_triggered() { setBackgroundMode(1); }
 
 void MainWindow::on_actionEnvironment_triggered() { setBackgroundMode(2); }
 
-// The loaders' dialogs wait for the hand to let go of a button held in the
-// view.
-void MainWindow::loadBackgroundColor_triggered() {
+void MainWindow::askColor(const QString& name, qel::wvec4 qel::GLView::*colour, const QString& title) {
     afterGesture(
-        "Background Color",
-        [this] {
-            qel::DIALOGS->colorDialog(&view()->background, "Background Color");
+        name,
+        [this, colour, title] {
+            qel::DIALOGS->colorDialog(&(view()->*colour), title);
             view()->redraw = 1;
         },
         false, true);
+}
+
+// The loaders' dialogs wait for the hand to let go of a button held in the
+// view.
+void MainWindow::loadBackgroundColor_triggered() {
+    askColor("Background Color", &qel::GLView::background, "Background Color");
 }
 
 bool MainWindow::beginGpuWork() {
